@@ -1,0 +1,171 @@
+#include "platform/ui/dialogs.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+
+namespace tf {
+
+namespace {
+
+DialogProvider* g_provider = nullptr;
+
+// "Desc|*.a;*.b|Desc2|*.c" to Qt name filters. Each pattern's letters become [xX] classes so
+// that the list matches names whatever their case, as users of the program expect.
+QStringList qtNameFilters(const QString& filter)
+{
+    QStringList out;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns;
+        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+            QString caseless;
+            for (QChar c : p.trimmed()) {
+                if (c.isLetter() && c.toLower() != c.toUpper())
+                    caseless += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+                else
+                    caseless += c;
+            }
+            patterns << caseless;
+        }
+        out << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return out;
+}
+
+class QtDialogs : public DialogProvider {
+public:
+    FileDialogResult fileDialog(const FileDialogRequest& request) override
+    {
+        QFileDialog dialog(request.owner, request.title, request.initialDir);
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        if (!request.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.defaultSuffix);
+        const QStringList filters = qtNameFilters(request.filter);
+        if (!filters.isEmpty()) {
+            dialog.setNameFilters(filters);
+            const int index = qBound(1, request.filterIndex, static_cast<int>(filters.size()));
+            dialog.selectNameFilter(filters[index - 1]);
+        }
+        if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
+        if (request.panel) {
+            if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+                grid->addWidget(request.panel, grid->rowCount(), 0, 1, grid->columnCount());
+            request.panel->show();
+        }
+        if (request.onSelectionChanged)
+            QObject::connect(&dialog, &QFileDialog::currentChanged, request.onSelectionChanged);
+        if (request.onFolderChanged)
+            QObject::connect(&dialog, &QFileDialog::directoryEntered, request.onFolderChanged);
+        if (request.onTypeChanged)
+            QObject::connect(&dialog, &QFileDialog::filterSelected, [&](const QString& f) {
+                request.onTypeChanged(static_cast<int>(filters.indexOf(f)) + 1);
+            });
+
+        FileDialogResult result;
+        result.filterIndex = request.filterIndex;
+        const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+        if (request.panel) request.panel->setParent(nullptr); // the caller owns it, not the dialog
+        if (!accepted) return result;
+        result.accepted = true;
+        result.filePath = dialog.selectedFiles().constFirst();
+        result.fileTitle = QFileInfo(result.filePath).fileName();
+        result.filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+        if (result.filterIndex < 1) result.filterIndex = request.filterIndex;
+        return result;
+    }
+
+    ColorDialogResult colorDialog(QWidget* owner, const QColor& initial, QList<QColor>& customColors) override
+    {
+        for (int i = 0; i < customColors.size() && i < QColorDialog::customCount(); ++i)
+            QColorDialog::setCustomColor(i, customColors[i]);
+        QColorDialog dialog(initial, owner);
+        dialog.setOption(QColorDialog::DontUseNativeDialog, true);
+        ColorDialogResult result;
+        if (dialog.exec() == QDialog::Accepted) {
+            result.color = dialog.selectedColor();
+            result.cancelled = false;
+        }
+        for (int i = 0; i < customColors.size() && i < QColorDialog::customCount(); ++i)
+            customColors[i] = QColorDialog::customColor(i);
+        return result;
+    }
+
+    QString folderDialog(QWidget* owner, const QString& title, const QString& startFolder) override
+    {
+        return QFileDialog::getExistingDirectory(owner, title, startFolder,
+                                                 QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    }
+};
+
+QtDialogs g_qtDialogs;
+
+} // namespace
+
+void setDialogProvider(DialogProvider* provider) { g_provider = provider; }
+DialogProvider& dialogProvider() { return g_provider ? *g_provider : g_qtDialogs; }
+
+ScriptedDialogs::ScriptedDialogs() : m_previous(g_provider) { g_provider = this; }
+ScriptedDialogs::~ScriptedDialogs()
+{
+    if (g_provider == this) g_provider = m_previous;
+}
+
+void ScriptedDialogs::answerFile(const QString& path, int filterIndex,
+                                 std::function<void(const FileDialogRequest&)> whileOpen)
+{
+    FileAnswer a;
+    a.result.accepted = true;
+    a.result.filePath = path;
+    a.result.fileTitle = QFileInfo(path).fileName();
+    a.result.filterIndex = filterIndex;
+    a.whileOpen = std::move(whileOpen);
+    m_files.push_back(std::move(a));
+}
+
+void ScriptedDialogs::cancelFile(std::function<void(const FileDialogRequest&)> whileOpen)
+{
+    FileAnswer a;
+    a.whileOpen = std::move(whileOpen);
+    m_files.push_back(std::move(a));
+}
+
+void ScriptedDialogs::answerColor(const QColor& color) { m_colors.push_back({color, false}); }
+void ScriptedDialogs::cancelColor() { m_colors.push_back({QColor(), true}); }
+void ScriptedDialogs::answerFolder(const QString& folder) { m_folders.push_back(folder); }
+
+FileDialogResult ScriptedDialogs::fileDialog(const FileDialogRequest& request)
+{
+    m_fileRequests.push_back(request);
+    FileAnswer answer;
+    if (!m_files.empty()) {
+        answer = std::move(m_files.front());
+        m_files.pop_front();
+    }
+    if (answer.whileOpen) answer.whileOpen(request);
+    if (!answer.result.accepted) answer.result.filterIndex = request.filterIndex;
+    return answer.result;
+}
+
+ColorDialogResult ScriptedDialogs::colorDialog(QWidget*, const QColor& initial, QList<QColor>& customColors)
+{
+    ++m_colorRequests;
+    m_lastInitialColors = QList<QColor>{initial} + customColors;
+    if (m_colors.empty()) return {};
+    ColorDialogResult r = m_colors.front();
+    m_colors.pop_front();
+    return r;
+}
+
+QString ScriptedDialogs::folderDialog(QWidget*, const QString& title, const QString&)
+{
+    m_folderTitles.push_back(title);
+    if (m_folders.empty()) return QString();
+    QString f = m_folders.front();
+    m_folders.pop_front();
+    return f;
+}
+
+} // namespace tf

@@ -1,0 +1,100 @@
+#pragma once
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <deque>
+#include <functional>
+#include <vector>
+
+class QWidget;
+
+namespace tf {
+
+// One open or save dialog. The filter is the program's "Description|pattern;pattern|..." text.
+// The optional panel is embedded below the file list; the callbacks report what the user is
+// looking at while the dialog is open (selection, folder, chosen file type).
+struct FileDialogRequest {
+    bool save = false;
+    QWidget* owner = nullptr;
+    QString title;
+    QString filter;
+    int filterIndex = 1;      // 1-based
+    QString initialDir;
+    QString fileName;         // proposed name (save dialogs)
+    QString defaultSuffix;    // without the point; empty for none
+    QWidget* panel = nullptr; // stays owned by the caller
+    std::function<void(const QString& path)> onSelectionChanged;
+    std::function<void(const QString& folder)> onFolderChanged;
+    std::function<void(int filterIndex)> onTypeChanged;
+};
+
+struct FileDialogResult {
+    bool accepted = false;
+    QString filePath;  // full path of the chosen file
+    QString fileTitle; // its name without the folder
+    int filterIndex = 1;
+};
+
+struct ColorDialogResult {
+    QColor color;
+    bool cancelled = true;
+};
+
+// The common dialogs go through this seam: the real one shows Qt dialogs, tests install a
+// scripted one. Custom colours are kept by the caller and passed in and out.
+class DialogProvider {
+public:
+    virtual ~DialogProvider() = default;
+    virtual FileDialogResult fileDialog(const FileDialogRequest& request) = 0;
+    virtual ColorDialogResult colorDialog(QWidget* owner, const QColor& initial, QList<QColor>& customColors) = 0;
+    virtual QString folderDialog(QWidget* owner, const QString& title, const QString& startFolder) = 0;
+};
+
+// nullptr restores the real Qt dialogs. The caller keeps ownership.
+void setDialogProvider(DialogProvider* provider);
+DialogProvider& dialogProvider();
+
+// A scripted provider for tests. Each dialog takes the next queued answer of its kind (a cancel
+// when none is queued) and records the request. A queued file answer may carry an action that
+// runs with the request while the dialog is "open", so a test can work the embedded panel or fire
+// the callbacks as a user would. Installs itself while it lives.
+class ScriptedDialogs : public DialogProvider {
+public:
+    struct FileAnswer {
+        FileDialogResult result;
+        std::function<void(const FileDialogRequest&)> whileOpen;
+    };
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+    ScriptedDialogs(const ScriptedDialogs&) = delete;
+    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
+
+    void answerFile(const QString& path, int filterIndex = 1,
+                    std::function<void(const FileDialogRequest&)> whileOpen = {});
+    void cancelFile(std::function<void(const FileDialogRequest&)> whileOpen = {});
+    void answerColor(const QColor& color);
+    void cancelColor();
+    void answerFolder(const QString& folder);
+
+    const std::vector<FileDialogRequest>& fileRequests() const { return m_fileRequests; }
+    int colorRequests() const { return m_colorRequests; }
+    QList<QColor> lastInitialColors() const { return m_lastInitialColors; }
+    const std::vector<QString>& folderTitles() const { return m_folderTitles; }
+
+    FileDialogResult fileDialog(const FileDialogRequest& request) override;
+    ColorDialogResult colorDialog(QWidget* owner, const QColor& initial, QList<QColor>& customColors) override;
+    QString folderDialog(QWidget* owner, const QString& title, const QString& startFolder) override;
+
+private:
+    std::deque<FileAnswer> m_files;
+    std::deque<ColorDialogResult> m_colors;
+    std::deque<QString> m_folders;
+    std::vector<FileDialogRequest> m_fileRequests;
+    int m_colorRequests = 0;
+    QList<QColor> m_lastInitialColors;
+    std::vector<QString> m_folderTitles;
+    DialogProvider* m_previous = nullptr;
+};
+
+} // namespace tf

@@ -1,0 +1,96 @@
+#include "platform/sys/colors.h"
+#include "platform/sys/numbers.h"
+#include "platform/sys/userdirs.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/msgbox.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace tf;
+
+TEST(Rounding, HalvesGoToTheEvenNeighbour)
+{
+    EXPECT_EQ(roundToLong(0.5), 0);
+    EXPECT_EQ(roundToLong(1.5), 2);
+    EXPECT_EQ(roundToLong(2.5), 2);
+    EXPECT_EQ(roundToLong(-2.5), -2);
+    EXPECT_EQ(roundToLong(2.500001), 3);
+    EXPECT_EQ(roundToInteger(40000.0), INT16_MAX);
+    EXPECT_EQ(roundToLong(1e12), INT32_MAX);
+    EXPECT_EQ(twipsToPixels(pixelsToTwips(533)), 533);
+}
+
+TEST(Colors, BgrLongsAndTheFixedSystemTable)
+{
+    EXPECT_EQ(colorFromOle(0x0000FF), QColor(255, 0, 0));
+    EXPECT_EQ(colorFromOle(0xFF0000), QColor(0, 0, 255));
+    EXPECT_EQ(oleFromColor(QColor(1, 2, 3)), 0x030201);
+    // Window text and highlight text resolve the same on every desktop.
+    EXPECT_EQ(colorFromOle(static_cast<OleColor>(0x80000008u)), QColor(0, 0, 0));
+    EXPECT_EQ(colorFromOle(static_cast<OleColor>(0x8000000Eu)), QColor(255, 255, 255));
+    EXPECT_TRUE(isSystemColor(static_cast<OleColor>(0x8000000Fu)));
+    EXPECT_FALSE(isSystemColor(0x00FFFFFF));
+    EXPECT_EQ(colorFromOle(static_cast<OleColor>(0x800000FFu)), QColor(0, 0, 0)); // unknown index
+}
+
+TEST(MessageBoxes, ScriptedAnswersAreRecordedWithTheProgramTitle)
+{
+    ScriptedMessageBoxes boxes;
+    boxes.answerNext(vbNo);
+    EXPECT_EQ(MsgBox("Overwrite?", vbYesNo + vbQuestion), vbNo);
+    EXPECT_EQ(MsgBox("Done", vbInformation, "Custom"), vbOK);
+    EXPECT_EQ(MsgBox("Sure?", vbYesNoCancel + vbDefaultButton2), vbNo); // default button answers
+    ASSERT_EQ(boxes.shown().size(), 3u);
+    EXPECT_EQ(boxes.shown()[0].title, "Tavrel Folio");
+    EXPECT_EQ(boxes.shown()[0].icon(), vbQuestion);
+    EXPECT_EQ(boxes.shown()[1].title, "Custom");
+}
+
+TEST(MessageBoxes, EscapeAnswerFollowsTheButtons)
+{
+    EXPECT_EQ(msgBoxEscapeAnswer(vbYesNo), vbNo);
+    EXPECT_EQ(msgBoxEscapeAnswer(vbYesNoCancel), vbCancel);
+    EXPECT_EQ(msgBoxEscapeAnswer(vbOKOnly + vbCritical), vbOK);
+    EXPECT_EQ(msgBoxDefaultAnswer(vbAbortRetryIgnore + vbDefaultButton3), vbIgnore);
+}
+
+TEST(Dialogs, ScriptedAnswersRunWhileTheDialogIsOpen)
+{
+    ScriptedDialogs dialogs;
+    int typeSeen = 0;
+    dialogs.answerFile("/tmp/out.pdf", 3, [&](const FileDialogRequest& r) { r.onTypeChanged(3); });
+    FileDialogRequest req;
+    req.save = true;
+    req.title = "Save";
+    req.filterIndex = 1;
+    req.onTypeChanged = [&](int i) { typeSeen = i; };
+    const FileDialogResult r = dialogProvider().fileDialog(req);
+    EXPECT_TRUE(r.accepted);
+    EXPECT_EQ(r.fileTitle, "out.pdf");
+    EXPECT_EQ(typeSeen, 3);
+    // Nothing queued: a cancel that keeps the caller's filter index.
+    req.filterIndex = 2;
+    const FileDialogResult c = dialogProvider().fileDialog(req);
+    EXPECT_FALSE(c.accepted);
+    EXPECT_EQ(c.filterIndex, 2);
+    EXPECT_EQ(dialogs.fileRequests().size(), 2u);
+}
+
+TEST(UserFolders, FollowXdgDataHomeAndAreCreated)
+{
+    QTemporaryDir home;
+    const QByteArray old = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    EXPECT_EQ(userDataDir(), home.path() + "/tavrel-folio");
+    EXPECT_TRUE(QDir(userTempDir()).exists());
+    EXPECT_TRUE(userTempDir().endsWith("/tavrel-folio/Temp"));
+    // A relative value is ignored in favour of the home folder's default.
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_DATA_HOME", "relative/ignored");
+    EXPECT_EQ(userDataDir(), home.path() + "/.local/share/tavrel-folio");
+    qputenv("HOME", oldHome);
+    qputenv("XDG_DATA_HOME", old);
+}

@@ -1,0 +1,18 @@
+// The one main() of every test program: a QApplication on the offscreen platform, and a private
+// data folder so that no test touches a real user's settings or temp files.
+#include "support/testenv.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    tf::test::installUnexpectedModalGuards();
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace tf::test {
+
+// Outside a test's own scripted seams, a message box or dialog answers with its default (or a
+// cancel) and fails the running test: no test may block on a modal window or see one unexpectedly.
+void installUnexpectedModalGuards();
+
+// A temporary folder for one test's files.
+class TempFolder {
+public:
+    TempFolder();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
+    QString write(const QString& name, const QByteArray& bytes) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QByteArray readAll(const QString& path);
+
+// Runs a command-line tool and gives its standard output; exit code in *exitCode when asked.
+QString runTool(const QString& program, const QStringList& args, int* exitCode = nullptr);
+
+} // namespace tf::test

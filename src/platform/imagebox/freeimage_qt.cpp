@@ -1,0 +1,313 @@
+#include "platform/imagebox/freeimage_qt.h"
+
+#include <FreeImage.h>
+#include <tiffio.h>
+
+#include <QFile>
+#include <QVector>
+#include <memory>
+#include <cstring>
+#include <mutex>
+
+namespace tf {
+
+namespace {
+
+struct BitmapDeleter {
+    void operator()(FIBITMAP* b) const { if (b) FreeImage_Unload(b); }
+};
+using BitmapPtr = std::unique_ptr<FIBITMAP, BitmapDeleter>;
+
+void copyResolution(FIBITMAP* from, QImage& to)
+{
+    const unsigned x = FreeImage_GetDotsPerMeterX(from);
+    const unsigned y = FreeImage_GetDotsPerMeterY(from);
+    if (x > 0) to.setDotsPerMeterX(static_cast<int>(x));
+    if (y > 0) to.setDotsPerMeterY(static_cast<int>(y));
+}
+
+QVector<QRgb> paletteOf(FIBITMAP* bitmap)
+{
+    QVector<QRgb> table;
+    const RGBQUAD* pal = FreeImage_GetPalette(bitmap);
+    const unsigned n = FreeImage_GetColorsUsed(bitmap);
+    if (!pal) return table;
+    for (unsigned i = 0; i < n; ++i) table << qRgb(pal[i].rgbRed, pal[i].rgbGreen, pal[i].rgbBlue);
+    return table;
+}
+
+// A multipage file opened from a path or from a memory stream, closed on destruction.
+class MultiPage {
+public:
+    MultiPage(FREE_IMAGE_FORMAT fif, const QString& path)
+    {
+        m_handle = FreeImage_OpenMultiBitmap(fif, QFile::encodeName(path).constData(), FALSE, TRUE, TRUE, 0);
+    }
+    MultiPage(FREE_IMAGE_FORMAT fif, FIMEMORY* memory) : m_fromMemory(true)
+    {
+        m_handle = FreeImage_LoadMultiBitmapFromMemory(fif, memory, 0);
+    }
+    ~MultiPage()
+    {
+        if (m_handle) FreeImage_CloseMultiBitmap(m_handle, 0);
+    }
+    MultiPage(const MultiPage&) = delete;
+    MultiPage& operator=(const MultiPage&) = delete;
+    int count() const { return m_handle ? FreeImage_GetPageCount(m_handle) : 0; }
+    QImage page(int index) const
+    {
+        if (!m_handle || index < 0 || index >= count()) return {};
+        FIBITMAP* p = FreeImage_LockPage(m_handle, index);
+        if (!p) return {};
+        QImage image = qimageFromFreeImage(p);
+        FreeImage_UnlockPage(m_handle, p, FALSE);
+        return image;
+    }
+
+private:
+    FIMULTIBITMAP* m_handle = nullptr;
+    bool m_fromMemory = false;
+};
+
+bool isMultiPageFormat(FREE_IMAGE_FORMAT fif)
+{
+    return fif == FIF_TIFF || fif == FIF_GIF || fif == FIF_ICO;
+}
+
+} // namespace
+
+void ensureFreeImage()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        FreeImage_Initialise(FALSE);
+        // FreeImage prints decoder complaints to stderr by default; failures are reported by result.
+        FreeImage_SetOutputMessage([](FREE_IMAGE_FORMAT, const char*) {});
+        // FreeImage's TIFF plugin feeds libtiff EXIF tags it does not know and libtiff complains
+        // on stderr for each; our writers install their own per-file handlers where they care.
+        TIFFSetErrorHandler(nullptr);
+        TIFFSetWarningHandler(nullptr);
+    });
+}
+
+QImage qimageFromFreeImage(FIBITMAP* bitmap)
+{
+    ensureFreeImage();
+    if (!bitmap || !FreeImage_HasPixels(bitmap)) return {};
+
+    BitmapPtr converted;
+    FIBITMAP* src = bitmap;
+    const FREE_IMAGE_TYPE type = FreeImage_GetImageType(bitmap);
+    unsigned bpp = FreeImage_GetBPP(bitmap);
+    if (type != FIT_BITMAP) {
+        // High-precision and float images: tone them down to ordinary 8-bit channels.
+        converted.reset(type == FIT_RGBA16 || type == FIT_RGBAF ? FreeImage_ConvertTo32Bits(bitmap)
+                                                                : FreeImage_ConvertTo24Bits(bitmap));
+        if (!converted) converted.reset(FreeImage_ConvertToStandardType(bitmap, TRUE));
+        if (!converted) return {};
+        src = converted.get();
+        bpp = FreeImage_GetBPP(src);
+        if (bpp == 8 && FreeImage_GetColorType(src) == FIC_MINISBLACK) {
+            // ConvertToStandardType gives a greyscale bitmap: keep it that way.
+        }
+    } else if (bpp == 16) {
+        converted.reset(FreeImage_ConvertTo24Bits(bitmap));
+        if (!converted) return {};
+        src = converted.get();
+        bpp = 24;
+    }
+
+    const int w = static_cast<int>(FreeImage_GetWidth(src));
+    const int h = static_cast<int>(FreeImage_GetHeight(src));
+    if (w <= 0 || h <= 0) return {};
+
+    QImage out;
+    switch (bpp) {
+    case 1: {
+        out = QImage(w, h, QImage::Format_Mono);
+        if (out.isNull()) return {};
+        out.setColorTable(paletteOf(src));
+        const int bytes = (w + 7) / 8;
+        for (int y = 0; y < h; ++y)
+            std::memcpy(out.scanLine(y), FreeImage_GetScanLine(src, h - 1 - y), static_cast<size_t>(bytes));
+        break;
+    }
+    case 4: {
+        out = QImage(w, h, QImage::Format_Indexed8);
+        if (out.isNull()) return {};
+        out.setColorTable(paletteOf(src));
+        for (int y = 0; y < h; ++y) {
+            const uchar* in = FreeImage_GetScanLine(src, h - 1 - y);
+            uchar* line = out.scanLine(y);
+            for (int x = 0; x < w; ++x) line[x] = (x & 1) ? (in[x / 2] & 0x0F) : (in[x / 2] >> 4);
+        }
+        break;
+    }
+    case 8: {
+        out = QImage(w, h, QImage::Format_Indexed8);
+        if (out.isNull()) return {};
+        QVector<QRgb> table = paletteOf(src);
+        if (table.isEmpty())
+            for (int i = 0; i < 256; ++i) table << qRgb(i, i, i);
+        out.setColorTable(table);
+        for (int y = 0; y < h; ++y)
+            std::memcpy(out.scanLine(y), FreeImage_GetScanLine(src, h - 1 - y), static_cast<size_t>(w));
+        break;
+    }
+    case 24: {
+        out = QImage(w, h, QImage::Format_RGB888);
+        if (out.isNull()) return {};
+        for (int y = 0; y < h; ++y) {
+            const uchar* in = FreeImage_GetScanLine(src, h - 1 - y);
+            uchar* line = out.scanLine(y);
+            for (int x = 0; x < w; ++x) {
+                line[3 * x + 0] = in[3 * x + FI_RGBA_RED];
+                line[3 * x + 1] = in[3 * x + FI_RGBA_GREEN];
+                line[3 * x + 2] = in[3 * x + FI_RGBA_BLUE];
+            }
+        }
+        break;
+    }
+    case 32: {
+        out = QImage(w, h, QImage::Format_ARGB32);
+        if (out.isNull()) return {};
+        for (int y = 0; y < h; ++y) {
+            const uchar* in = FreeImage_GetScanLine(src, h - 1 - y);
+            QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+            for (int x = 0; x < w; ++x)
+                line[x] = qRgba(in[4 * x + FI_RGBA_RED], in[4 * x + FI_RGBA_GREEN], in[4 * x + FI_RGBA_BLUE],
+                                in[4 * x + FI_RGBA_ALPHA]);
+        }
+        break;
+    }
+    default: {
+        BitmapPtr c(FreeImage_ConvertTo24Bits(src));
+        return c ? qimageFromFreeImage(c.get()) : QImage();
+    }
+    }
+    copyResolution(src, out);
+    return out;
+}
+
+FIBITMAP* freeImageFromQImage(const QImage& image)
+{
+    ensureFreeImage();
+    if (image.isNull()) return nullptr;
+    const int w = image.width();
+    const int h = image.height();
+
+    FIBITMAP* out = nullptr;
+    if (image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB) {
+        const QImage mono = image.convertToFormat(QImage::Format_Mono);
+        out = FreeImage_Allocate(w, h, 1);
+        if (!out) return nullptr;
+        RGBQUAD* pal = FreeImage_GetPalette(out);
+        const QVector<QRgb> table = mono.colorTable();
+        for (int i = 0; i < 2; ++i) {
+            const QRgb c = i < table.size() ? table[i] : (i ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+            pal[i].rgbRed = static_cast<BYTE>(qRed(c));
+            pal[i].rgbGreen = static_cast<BYTE>(qGreen(c));
+            pal[i].rgbBlue = static_cast<BYTE>(qBlue(c));
+        }
+        for (int y = 0; y < h; ++y)
+            std::memcpy(FreeImage_GetScanLine(out, h - 1 - y), mono.constScanLine(y), static_cast<size_t>((w + 7) / 8));
+    } else if (image.format() == QImage::Format_Indexed8 || image.format() == QImage::Format_Grayscale8) {
+        out = FreeImage_Allocate(w, h, 8);
+        if (!out) return nullptr;
+        RGBQUAD* pal = FreeImage_GetPalette(out);
+        const QVector<QRgb> table = image.format() == QImage::Format_Indexed8 ? image.colorTable() : QVector<QRgb>();
+        for (int i = 0; i < 256; ++i) {
+            const QRgb c = image.format() == QImage::Format_Grayscale8 ? qRgb(i, i, i)
+                           : i < table.size()                          ? table[i]
+                                                                       : qRgb(0, 0, 0);
+            pal[i].rgbRed = static_cast<BYTE>(qRed(c));
+            pal[i].rgbGreen = static_cast<BYTE>(qGreen(c));
+            pal[i].rgbBlue = static_cast<BYTE>(qBlue(c));
+        }
+        for (int y = 0; y < h; ++y)
+            std::memcpy(FreeImage_GetScanLine(out, h - 1 - y), image.constScanLine(y), static_cast<size_t>(w));
+    } else if (!image.hasAlphaChannel()) {
+        const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+        out = FreeImage_Allocate(w, h, 24, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+        if (!out) return nullptr;
+        for (int y = 0; y < h; ++y) {
+            const uchar* in = rgb.constScanLine(y);
+            uchar* line = FreeImage_GetScanLine(out, h - 1 - y);
+            for (int x = 0; x < w; ++x) {
+                line[3 * x + FI_RGBA_RED] = in[3 * x + 0];
+                line[3 * x + FI_RGBA_GREEN] = in[3 * x + 1];
+                line[3 * x + FI_RGBA_BLUE] = in[3 * x + 2];
+            }
+        }
+    } else {
+        const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+        out = FreeImage_Allocate(w, h, 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK);
+        if (!out) return nullptr;
+        for (int y = 0; y < h; ++y) {
+            const QRgb* in = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+            uchar* line = FreeImage_GetScanLine(out, h - 1 - y);
+            for (int x = 0; x < w; ++x) {
+                line[4 * x + FI_RGBA_RED] = static_cast<BYTE>(qRed(in[x]));
+                line[4 * x + FI_RGBA_GREEN] = static_cast<BYTE>(qGreen(in[x]));
+                line[4 * x + FI_RGBA_BLUE] = static_cast<BYTE>(qBlue(in[x]));
+                line[4 * x + FI_RGBA_ALPHA] = static_cast<BYTE>(qAlpha(in[x]));
+            }
+        }
+    }
+    if (image.dotsPerMeterX() > 0) FreeImage_SetDotsPerMeterX(out, static_cast<unsigned>(image.dotsPerMeterX()));
+    if (image.dotsPerMeterY() > 0) FreeImage_SetDotsPerMeterY(out, static_cast<unsigned>(image.dotsPerMeterY()));
+    return out;
+}
+
+QImage loadWithFreeImage(const QString& path, int page)
+{
+    ensureFreeImage();
+    const QByteArray name = QFile::encodeName(path);
+    FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(name.constData(), 0);
+    if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(name.constData());
+    if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return {};
+    if (isMultiPageFormat(fif)) {
+        MultiPage doc(fif, path);
+        if (doc.count() > 0) return doc.page(page);
+    }
+    if (page != 0) return {};
+    BitmapPtr bitmap(FreeImage_Load(fif, name.constData(), 0));
+    return qimageFromFreeImage(bitmap.get());
+}
+
+QImage loadWithFreeImage(const QByteArray& data, int page)
+{
+    ensureFreeImage();
+    if (data.isEmpty()) return {};
+    FIMEMORY* memory = FreeImage_OpenMemory(reinterpret_cast<BYTE*>(const_cast<char*>(data.constData())),
+                                            static_cast<DWORD>(data.size()));
+    if (!memory) return {};
+    QImage out;
+    const FREE_IMAGE_FORMAT fif = FreeImage_GetFileTypeFromMemory(memory, 0);
+    if (fif != FIF_UNKNOWN && FreeImage_FIFSupportsReading(fif)) {
+        if (isMultiPageFormat(fif)) {
+            MultiPage doc(fif, memory);
+            if (doc.count() > 0) out = doc.page(page);
+        } else if (page == 0) {
+            BitmapPtr bitmap(FreeImage_LoadFromMemory(fif, memory, 0));
+            out = qimageFromFreeImage(bitmap.get());
+        }
+    }
+    FreeImage_CloseMemory(memory);
+    return out;
+}
+
+int freeImagePageCount(const QString& path)
+{
+    ensureFreeImage();
+    const QByteArray name = QFile::encodeName(path);
+    FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(name.constData(), 0);
+    if (fif == FIF_UNKNOWN) return 0;
+    if (isMultiPageFormat(fif)) {
+        MultiPage doc(fif, path);
+        return doc.count();
+    }
+    return FreeImage_FIFSupportsReading(fif) ? 1 : 0;
+}
+
+} // namespace tf

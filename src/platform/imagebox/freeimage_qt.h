@@ -1,0 +1,32 @@
+#pragma once
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+struct FIBITMAP;
+
+namespace tf {
+
+// Calls FreeImage_Initialise once; every function below does it for you.
+void ensureFreeImage();
+
+// FreeImage bitmap to QImage, keeping the depth where Qt has a matching format: 1 bit stays
+// Format_Mono, 4 and 8 bit stay Format_Indexed8 with their palette, 24 bit becomes Format_RGB888,
+// 32 bit Format_ARGB32; other types (16 bit, 48 bit, float) are converted to 24 or 32 bit first.
+// The resolution travels with the pixels. A null bitmap gives a null image.
+QImage qimageFromFreeImage(FIBITMAP* bitmap);
+
+// QImage to a new FreeImage bitmap (the caller unloads it): Mono and Indexed8 keep their depth
+// and palette, Grayscale8 becomes 8 bit with a grey palette, opaque images 24 bit, images with
+// alpha 32 bit. A null image gives nullptr.
+FIBITMAP* freeImageFromQImage(const QImage& image);
+
+// Decodes with FreeImage from a file or from memory. For a multipage file (TIFF, GIF, ICO)
+// page is 0-based. On failure returns a null image; never throws.
+QImage loadWithFreeImage(const QString& path, int page = 0);
+QImage loadWithFreeImage(const QByteArray& data, int page = 0);
+
+// The number of pages FreeImage sees in a file (1 for single-page formats, 0 when unreadable).
+int freeImagePageCount(const QString& path);
+
+} // namespace tf

@@ -1,0 +1,416 @@
+#include "platform/imagebox/tiff_pages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <tiffio.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace tf {
+
+namespace {
+
+// libtiff reports through callbacks; collect the first message per handle for our error text.
+struct TiffMessages {
+    QString first;
+    static int onError(TIFF*, void* user, const char* module, const char* fmt, va_list ap)
+    {
+        auto* self = static_cast<TiffMessages*>(user);
+        if (self->first.isEmpty()) {
+            char buf[512];
+            std::vsnprintf(buf, sizeof buf, fmt, ap);
+            self->first = QString::fromLocal8Bit(module ? module : "") + QStringLiteral(": ") + QString::fromLocal8Bit(buf);
+        }
+        return 1;
+    }
+    static int onWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+};
+
+struct OpenOptions {
+    TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
+    explicit OpenOptions(TiffMessages* messages)
+    {
+        TIFFOpenOptionsSetErrorHandlerExtR(opts, &TiffMessages::onError, messages);
+        TIFFOpenOptionsSetWarningHandlerExtR(opts, &TiffMessages::onWarning, messages);
+        // Directory and strip tables of hostile files must not size huge allocations.
+        TIFFOpenOptionsSetMaxSingleMemAlloc(opts, 256 * 1024 * 1024);
+    }
+    ~OpenOptions() { TIFFOpenOptionsFree(opts); }
+    OpenOptions(const OpenOptions&) = delete;
+    OpenOptions& operator=(const OpenOptions&) = delete;
+};
+
+uint16_t compressionTag(int compression, const PageRaster& page)
+{
+    if (compression == kTiffGroup4 && page.kind == PageRaster::Bilevel) return COMPRESSION_CCITTFAX4;
+    if (compression == kTiffPackBits || compression == kTiffGroup4) return COMPRESSION_PACKBITS;
+    return COMPRESSION_NONE;
+}
+
+bool writeDirectory(TIFF* tif, const PageRaster& page, int compression, const QString& software,
+                    TiffMessages& messages, QString* error)
+{
+    auto fail = [&](const QString& what) {
+        if (error) *error = messages.first.isEmpty() ? what : messages.first;
+        return false;
+    };
+    if (!page.isValid()) return fail(QStringLiteral("The page has no pixels"));
+
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(page.width));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(page.height));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(page.bitsPerSample));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, static_cast<uint16_t>(page.samplesPerPixel()));
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    const uint16_t comp = compressionTag(compression, page);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, comp);
+    if (comp == COMPRESSION_CCITTFAX4) TIFFSetField(tif, TIFFTAG_GROUP4OPTIONS, 0);
+    switch (page.kind) {
+    case PageRaster::Rgb: TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB); break;
+    case PageRaster::Gray: TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK); break;
+    case PageRaster::Bilevel: TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE); break;
+    case PageRaster::Palette: {
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
+        const int n = 1 << page.bitsPerSample;
+        std::vector<uint16_t> r(static_cast<size_t>(n)), g(static_cast<size_t>(n)), b(static_cast<size_t>(n));
+        for (int i = 0; i < n && i < page.palette.size(); ++i) {
+            r[static_cast<size_t>(i)] = static_cast<uint16_t>(qRed(page.palette[i]) * 257);
+            g[static_cast<size_t>(i)] = static_cast<uint16_t>(qGreen(page.palette[i]) * 257);
+            b[static_cast<size_t>(i)] = static_cast<uint16_t>(qBlue(page.palette[i]) * 257);
+        }
+        TIFFSetField(tif, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
+        break;
+    }
+    }
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(page.dpiX));
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(page.dpiY));
+    if (!software.isEmpty()) TIFFSetField(tif, TIFFTAG_SOFTWARE, software.toUtf8().constData());
+    // Fax pages are one strip, as fax readers expect; others get strips of about 64 KiB.
+    const uint32_t rowsPerStrip = comp == COMPRESSION_CCITTFAX4
+                                      ? static_cast<uint32_t>(page.height)
+                                      : TIFFDefaultStripSize(tif, static_cast<uint32_t>(qMax(1, 65536 / qMax(1, page.bytesPerRow()))));
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+
+    const int rowBytes = page.bytesPerRow();
+    QByteArray row(rowBytes, '\0');
+    for (int y = 0; y < page.height; ++y) {
+        std::memcpy(row.data(), page.rows.constData() + qsizetype(y) * rowBytes, static_cast<size_t>(rowBytes));
+        if (TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0) < 0)
+            return fail(QStringLiteral("Could not write the page's pixels"));
+    }
+    if (!TIFFWriteDirectory(tif)) return fail(QStringLiteral("Could not write the page's directory"));
+    return true;
+}
+
+// Raw access to the directory chain, for relinking an appended page into place.
+class IfdChain {
+public:
+    explicit IfdChain(QFile& file) : m_file(file) {}
+
+    bool read(QString* error)
+    {
+        m_file.seek(0);
+        const QByteArray head = m_file.read(8);
+        if (head.size() < 8) return fail(error);
+        if (head.startsWith("II")) m_little = true;
+        else if (head.startsWith("MM")) m_little = false;
+        else return fail(error);
+        if (u16(head, 2) != 42) return fail(error); // BigTIFF and others are not relinked
+        uint32_t offset = u32(head, 4);
+        const qint64 size = m_file.size();
+        while (offset != 0) {
+            if (m_offsets.size() > 100000 || offset + 2 > size) return fail(error);
+            for (uint32_t seen : m_offsets)
+                if (seen == offset) return fail(error); // a loop in the chain
+            m_file.seek(offset);
+            const QByteArray countBytes = m_file.read(2);
+            if (countBytes.size() < 2) return fail(error);
+            const qint64 nextAt = qint64(offset) + 2 + 12 * qint64(u16(countBytes, 0));
+            if (nextAt + 4 > size) return fail(error);
+            m_offsets.push_back(offset);
+            m_nextFieldAt.push_back(nextAt);
+            m_file.seek(nextAt);
+            offset = u32(m_file.read(4), 0);
+        }
+        return true;
+    }
+
+    int count() const { return static_cast<int>(m_offsets.size()); }
+
+    // Moves the last directory to `position` (1-based).
+    bool moveLastTo(int position, QString* error)
+    {
+        const int n = count();
+        if (n == 0 || position < 1 || position >= n) return true;
+        const uint32_t moved = m_offsets.back();
+        const uint32_t after = m_offsets[static_cast<size_t>(position - 1)];
+        // The new directory points at the page it now precedes; the old last page ends the chain.
+        if (!writeU32(m_nextFieldAt.back(), after)) return fail(error);
+        if (!writeU32(m_nextFieldAt[static_cast<size_t>(n - 2)], 0)) return fail(error);
+        const qint64 linkAt = position == 1 ? 4 : m_nextFieldAt[static_cast<size_t>(position - 2)];
+        if (!writeU32(linkAt, moved)) return fail(error);
+        return m_file.flush();
+    }
+
+private:
+    bool fail(QString* error)
+    {
+        if (error && error->isEmpty()) *error = QStringLiteral("The file's page directory is damaged");
+        return false;
+    }
+    uint16_t u16(const QByteArray& b, int at) const
+    {
+        if (b.size() < at + 2) return 0;
+        const auto* p = reinterpret_cast<const uchar*>(b.constData()) + at;
+        return m_little ? uint16_t(p[0] | (p[1] << 8)) : uint16_t((p[0] << 8) | p[1]);
+    }
+    uint32_t u32(const QByteArray& b, int at) const
+    {
+        if (b.size() < at + 4) return 0;
+        const auto* p = reinterpret_cast<const uchar*>(b.constData()) + at;
+        return m_little ? uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24)
+                        : (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+    }
+    bool writeU32(qint64 at, uint32_t v)
+    {
+        char b[4];
+        for (int i = 0; i < 4; ++i) b[m_little ? i : 3 - i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        return m_file.seek(at) && m_file.write(b, 4) == 4;
+    }
+
+    QFile& m_file;
+    bool m_little = true;
+    std::vector<uint32_t> m_offsets;
+    std::vector<qint64> m_nextFieldAt;
+};
+
+// A growable in-memory file for libtiff.
+struct MemoryFile {
+    QByteArray data;
+    qint64 pos = 0;
+    static tmsize_t read(thandle_t h, void* buf, tmsize_t n)
+    {
+        auto* m = static_cast<MemoryFile*>(h);
+        const qint64 avail = qMax<qint64>(0, m->data.size() - m->pos);
+        const qint64 take = qMin<qint64>(avail, n);
+        if (take > 0) std::memcpy(buf, m->data.constData() + m->pos, static_cast<size_t>(take));
+        m->pos += take;
+        return static_cast<tmsize_t>(take);
+    }
+    static tmsize_t write(thandle_t h, void* buf, tmsize_t n)
+    {
+        auto* m = static_cast<MemoryFile*>(h);
+        if (m->pos + n > m->data.size()) m->data.resize(m->pos + n);
+        std::memcpy(m->data.data() + m->pos, buf, static_cast<size_t>(n));
+        m->pos += n;
+        return n;
+    }
+    static toff_t seek(thandle_t h, toff_t off, int whence)
+    {
+        auto* m = static_cast<MemoryFile*>(h);
+        qint64 base = whence == SEEK_CUR ? m->pos : whence == SEEK_END ? m->data.size() : 0;
+        m->pos = base + static_cast<qint64>(off);
+        return static_cast<toff_t>(m->pos);
+    }
+    static int close(thandle_t) { return 0; }
+    static toff_t size(thandle_t h) { return static_cast<toff_t>(static_cast<MemoryFile*>(h)->data.size()); }
+    static int map(thandle_t, void**, toff_t*) { return 0; }
+    static void unmap(thandle_t, void*, toff_t) {}
+};
+
+// Temporary files are created private; a saved document gets the usual permissions.
+constexpr QFileDevice::Permissions kDocumentPermissions =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+
+QString hiddenTempTemplate(const QString& target)
+{
+    const QFileInfo info(target);
+    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX");
+}
+
+} // namespace
+
+struct TiffDocumentWriter::Impl {
+    TiffMessages messages;
+    TIFF* tif = nullptr;
+};
+
+TiffDocumentWriter::TiffDocumentWriter(const QString& target) : m_target(target), m_impl(std::make_unique<Impl>()) {}
+
+TiffDocumentWriter::~TiffDocumentWriter() { discard(); }
+
+bool TiffDocumentWriter::addPage(const PageRaster& page, int compression, const QString& software, QString* error)
+{
+    if (!m_impl->tif) {
+        QTemporaryFile temp(hiddenTempTemplate(m_target));
+        temp.setAutoRemove(false);
+        if (!temp.open()) {
+            if (error) *error = QStringLiteral("Cannot write in the folder of ") + m_target;
+            return false;
+        }
+        m_temp = temp.fileName();
+        temp.close();
+        OpenOptions options(&m_impl->messages);
+        m_impl->tif = TIFFOpenExt(QFile::encodeName(m_temp).constData(), "w", options.opts);
+        if (!m_impl->tif) {
+            if (error) *error = m_impl->messages.first.isEmpty() ? QStringLiteral("Cannot create the file") : m_impl->messages.first;
+            QFile::remove(m_temp);
+            m_temp.clear();
+            return false;
+        }
+    }
+    if (!writeDirectory(m_impl->tif, page, compression, software, m_impl->messages, error)) return false;
+    ++m_pages;
+    return true;
+}
+
+bool TiffDocumentWriter::commit(QString* error)
+{
+    if (!m_impl->tif || m_pages == 0) {
+        if (error) *error = QStringLiteral("No page was written");
+        discard();
+        return false;
+    }
+    TIFFClose(m_impl->tif);
+    m_impl->tif = nullptr;
+    QFile::setPermissions(m_temp, kDocumentPermissions);
+    if (std::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(m_target).constData()) != 0) {
+        if (error) *error = QStringLiteral("Cannot replace ") + m_target;
+        discard();
+        return false;
+    }
+    m_temp.clear();
+    return true;
+}
+
+void TiffDocumentWriter::discard()
+{
+    if (m_impl && m_impl->tif) {
+        TIFFClose(m_impl->tif);
+        m_impl->tif = nullptr;
+    }
+    if (!m_temp.isEmpty()) QFile::remove(m_temp);
+    m_temp.clear();
+    m_pages = 0;
+}
+
+int tiffPageCount(const QString& path)
+{
+    TiffMessages messages;
+    OpenOptions options(&messages);
+    TIFF* tif = TIFFOpenExt(QFile::encodeName(path).constData(), "r", options.opts);
+    if (!tif) return 0;
+    int n = 0;
+    do {
+        ++n;
+    } while (n < 100000 && TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return n;
+}
+
+bool insertTiffPage(const QString& path, const PageRaster& page, int compression, const QString& software,
+                    int position, QString* error)
+{
+    const int before = tiffPageCount(path);
+    if (before == 0) {
+        if (error) *error = QStringLiteral("Not a TIFF file that pages can be added to: ") + path;
+        return false;
+    }
+    {
+        TiffMessages messages;
+        OpenOptions options(&messages);
+        TIFF* tif = TIFFOpenExt(QFile::encodeName(path).constData(), "a", options.opts);
+        if (!tif) {
+            if (error) *error = messages.first.isEmpty() ? QStringLiteral("Cannot open ") + path : messages.first;
+            return false;
+        }
+        const bool ok = writeDirectory(tif, page, compression, software, messages, error);
+        TIFFClose(tif);
+        if (!ok) return false;
+    }
+    if (position < 1 || position > before) return true;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite)) {
+        if (error) *error = QStringLiteral("Cannot open ") + path;
+        return false;
+    }
+    IfdChain chain(file);
+    return chain.read(error) && chain.moveLastTo(position, error);
+}
+
+QByteArray encodeTiffInMemory(const PageRaster& page, int compression, QString* error)
+{
+    MemoryFile memory;
+    TiffMessages messages;
+    OpenOptions options(&messages);
+    TIFF* tif = TIFFClientOpenExt("memory", "w", &memory, &MemoryFile::read, &MemoryFile::write, &MemoryFile::seek,
+                                  &MemoryFile::close, &MemoryFile::size, &MemoryFile::map, &MemoryFile::unmap,
+                                  options.opts);
+    if (!tif) {
+        if (error) *error = messages.first;
+        return {};
+    }
+    const bool ok = writeDirectory(tif, page, compression, QString(), messages, error);
+    TIFFClose(tif);
+    return ok ? memory.data : QByteArray();
+}
+
+QByteArray encodeGroup4(const PageRaster& page, QString* error)
+{
+    if (page.kind != PageRaster::Bilevel) {
+        if (error) *error = QStringLiteral("Group 4 codes only black and white pages");
+        return {};
+    }
+    MemoryFile memory;
+    memory.data = encodeTiffInMemory(page, kTiffGroup4, error);
+    if (memory.data.isEmpty()) return {};
+    TiffMessages messages;
+    OpenOptions options(&messages);
+    TIFF* tif = TIFFClientOpenExt("memory", "r", &memory, &MemoryFile::read, &MemoryFile::write, &MemoryFile::seek,
+                                  &MemoryFile::close, &MemoryFile::size, &MemoryFile::map, &MemoryFile::unmap,
+                                  options.opts);
+    if (!tif) return {};
+    QByteArray out;
+    if (TIFFNumberOfStrips(tif) == 1) {
+        uint64_t* counts = nullptr;
+        if (TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts) && counts) {
+            out.resize(static_cast<qsizetype>(counts[0]));
+            if (TIFFReadRawStrip(tif, 0, out.data(), static_cast<tmsize_t>(out.size())) != static_cast<tmsize_t>(out.size()))
+                out.clear();
+        }
+    }
+    TIFFClose(tif);
+    return out;
+}
+
+bool replaceFileAtomically(const QString& target, const QByteArray& bytes, QString* error)
+{
+    QTemporaryFile temp(hiddenTempTemplate(target));
+    temp.setAutoRemove(true);
+    if (!temp.open() || temp.write(bytes) != bytes.size() || !temp.flush()) {
+        if (error) *error = QStringLiteral("Cannot write ") + target;
+        return false;
+    }
+    temp.setPermissions(kDocumentPermissions);
+    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
+        if (error) *error = QStringLiteral("Cannot replace ") + target;
+        return false;
+    }
+    temp.setAutoRemove(false);
+    return true;
+}
+
+int colorFormatForCompression(int colorFormat, int compression)
+{
+    if (compression != kTiffGroup4) return colorFormat;
+    return colorFormat == kMonoDithered ? kMonoDithered : kMonoThreshold;
+}
+
+} // namespace tf

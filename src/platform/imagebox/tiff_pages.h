@@ -1,0 +1,57 @@
+#pragma once
+#include "platform/imagebox/page_raster.h"
+
+#include <QString>
+#include <memory>
+
+namespace tf {
+
+// A new multipage TIFF written page by page. Pages go straight to a hidden temporary file beside
+// the target, so memory holds one page at a time; commit() renames it over the target, and
+// until then (or after a failure, or when the writer is dropped) the target is untouched.
+class TiffDocumentWriter {
+public:
+    explicit TiffDocumentWriter(const QString& target);
+    ~TiffDocumentWriter();
+    TiffDocumentWriter(const TiffDocumentWriter&) = delete;
+    TiffDocumentWriter& operator=(const TiffDocumentWriter&) = delete;
+
+    bool addPage(const PageRaster& page, int compression, const QString& software, QString* error);
+    int pageCount() const { return m_pages; }
+    // With no page added nothing is written and false comes back.
+    bool commit(QString* error);
+    void discard();
+
+private:
+    struct Impl;
+    QString m_target;
+    QString m_temp;
+    std::unique_ptr<Impl> m_impl;
+    int m_pages = 0;
+};
+
+// Pages in a TIFF file; 0 when it is not a readable TIFF.
+int tiffPageCount(const QString& path);
+
+// Inserts one page into an existing TIFF in place. The new directory is written after the old
+// data (whose bytes stay as they were but for one link), then linked in at `position`
+// (1 = first page; 0 or past the last page = at the end). On failure false and *error.
+bool insertTiffPage(const QString& path, const PageRaster& page, int compression, const QString& software,
+                    int position, QString* error);
+
+// Encodes a page as a one-page TIFF in memory (for size estimates and for the Group 4 data of
+// PDF pages).
+QByteArray encodeTiffInMemory(const PageRaster& page, int compression, QString* error = nullptr);
+
+// The Group 4 coded data of a bilevel page (one strip), as PDF CCITT streams carry it.
+QByteArray encodeGroup4(const PageRaster& page, QString* error = nullptr);
+
+// Writes `bytes` to a hidden temporary file beside `target` and renames it over the target.
+// Used by every single-file save so a failure never leaves a half-written file in place.
+bool replaceFileAtomically(const QString& target, const QByteArray& bytes, QString* error);
+
+// The depth a page is written in: CCITT Group 4 codes only black and white, so with it every
+// format but the dithered "Mono" becomes the threshold "Mono BW".
+int colorFormatForCompression(int colorFormat, int compression);
+
+} // namespace tf

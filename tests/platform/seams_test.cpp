@@ -5,6 +5,7 @@
 #include "platform/ui/msgbox.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -93,4 +94,21 @@ TEST(UserFolders, FollowXdgDataHomeAndAreCreated)
     EXPECT_EQ(userDataDir(), home.path() + "/.local/share/tavrel-folio");
     qputenv("HOME", oldHome);
     qputenv("XDG_DATA_HOME", old);
+}
+
+TEST(Dialogs, ProgramFiltersBecomeCaseFreeQtFilters)
+{
+    const QStringList f = qtNameFilters(
+        "All multipage formats (*.tif;*.tiff;*.pdf)|*.tif;*.tiff;*.pdf|Portable document (*.pdf)|*.pdf");
+    ASSERT_EQ(f.size(), 2);
+    EXPECT_EQ(f[1], "Portable document (*.pdf) (*.[pP][dD][fF])");
+    EXPECT_TRUE(f[0].endsWith("(*.[tT][iI][fF] *.[tT][iI][fF][fF] *.[pP][dD][fF])"));
+    EXPECT_EQ(qtNameFilters("EXIF file (*.xiff)|*.xiff").size(), 1);
+    EXPECT_TRUE(qtNameFilters("").isEmpty());
+    EXPECT_TRUE(qtNameFilters("Dangling description").isEmpty());
+    // The filter matches names of any case, as the file list applies it.
+    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression("*.[tT][iI][fF]"));
+    EXPECT_TRUE(re.match("SCAN.TIF").hasMatch());
+    EXPECT_TRUE(re.match("scan.Tif").hasMatch());
+    EXPECT_FALSE(re.match("scan.tiff").hasMatch());
 }

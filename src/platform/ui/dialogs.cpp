@@ -11,8 +11,8 @@ namespace {
 
 DialogProvider* g_provider = nullptr;
 
-// "Desc|*.a;*.b|Desc2|*.c" to Qt name filters. Each pattern's letters become [xX] classes so
-// that the list matches names whatever their case, as users of the program expect.
+} // namespace
+
 QStringList qtNameFilters(const QString& filter)
 {
     QStringList out;
@@ -34,12 +34,16 @@ QStringList qtNameFilters(const QString& filter)
     return out;
 }
 
+namespace {
+
 class QtDialogs : public DialogProvider {
 public:
     FileDialogResult fileDialog(const FileDialogRequest& request) override
     {
         QFileDialog dialog(request.owner, request.title, request.initialDir);
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        // The descriptions already name their patterns; the case-free classes need not show.
+        dialog.setOption(QFileDialog::HideNameFilterDetails, true);
         dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         if (!request.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.defaultSuffix);

@@ -2,6 +2,7 @@
 #include <QColor>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <functional>
 #include <vector>
@@ -49,6 +50,10 @@ public:
     virtual ColorDialogResult colorDialog(QWidget* owner, const QColor& initial, QList<QColor>& customColors) = 0;
     virtual QString folderDialog(QWidget* owner, const QString& title, const QString& startFolder) = 0;
 };
+
+// "Desc|*.a;*.b|Desc2|*.c" as Qt name filters, one per description. Each pattern's letters
+// become [xX] classes so that the list matches names whatever their case, as users expect.
+QStringList qtNameFilters(const QString& filter);
 
 // nullptr restores the real Qt dialogs. The caller keeps ownership.
 void setDialogProvider(DialogProvider* provider);

@@ -1,0 +1,87 @@
+#include "services/modCommonDialog.h"
+
+#include "frame/globals.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "platform/sys/colors.h"
+#include "platform/ui/dialogs.h"
+
+#include <QList>
+
+typCommonDialog gudtCommonDialog;
+
+namespace {
+
+QColor g_lastColor(0, 0, 0);
+QList<QColor> g_customColors;
+
+// The folder the destination browse opens at; cleared after each browse.
+QString g_startFolder;
+
+void showFileDialog(bool save)
+{
+    tf::FileDialogRequest request;
+    request.save = save;
+    request.owner = gudtCommonDialog.hwndOwner;
+    request.title = gudtCommonDialog.strDialogTitle;
+    request.filter = gudtCommonDialog.strFilter;
+    request.filterIndex = gudtCommonDialog.lngFilterIndex < 1 ? 1 : gudtCommonDialog.lngFilterIndex;
+    request.initialDir = gudtCommonDialog.strInitDir;
+    // What the record held before is never offered to the user.
+    const tf::FileDialogResult result = tf::dialogProvider().fileDialog(request);
+    if (!result.accepted) return;
+    gudtCommonDialog.strFileName = fncCutAtNull(result.filePath).trimmed();
+    gudtCommonDialog.strFileTitle = fncCutAtNull(result.fileTitle).trimmed();
+    gudtCommonDialog.lngFilterIndex = result.filterIndex;
+}
+
+} // namespace
+
+void fncShowOpen() { showFileDialog(false); }
+void fncShowSave() { showFileDialog(true); }
+
+QString fncCutAtNull(const QString& text)
+{
+    const qsizetype at = text.indexOf(QChar(0));
+    return at < 0 ? text : text.left(at);
+}
+
+typColorResult fncShowColor(QWidget* owner, bool /*centreOnOwner: Qt centres a dialog on its owner*/)
+{
+    if (g_customColors.isEmpty())
+        for (int i = 0; i < 16; ++i) g_customColors << QColor(254, 254, 254);
+    const tf::ColorDialogResult r = tf::dialogProvider().colorDialog(owner, g_lastColor, g_customColors);
+    typColorResult out;
+    if (r.cancelled || !r.color.isValid()) return out;
+    g_lastColor = r.color;
+    out.lngColor = tf::oleFromColor(r.color);
+    out.blnCancelled = false;
+    return out;
+}
+
+QString Folder_Browse(QWidget* owner, const QString& title, int32_t /*flags*/)
+{
+    try {
+        gstrCurrentOperation = QStringLiteral("Calling the Folder for Browse dialog");
+        const QString chosen = tf::dialogProvider().folderDialog(owner, title, g_startFolder);
+        gstrCurrentOperation = QStringLiteral("Returning selected folder from the Browse dialog");
+        return fncCutAtNull(chosen);
+    } catch (const std::exception& e) {
+        subGlobalErrorHandler(QString::fromLocal8Bit(e.what()), 0, 0, QStringLiteral("modBrowseForFolder.Folder_Browse"));
+        return QString();
+    }
+}
+
+QString fncBrowseDestinationFolder(QWidget* owner, const QString& startFolder)
+{
+    g_startFolder = startFolder;
+    QString chosen = Folder_Browse(owner, QStringLiteral("Please select a destination folder to save all the files!"), 68);
+    g_startFolder.clear();
+    if (chosen.trimmed().isEmpty()) chosen.clear();
+    return chosen;
+}
+
+void subResetColorDialogState()
+{
+    g_lastColor = QColor(0, 0, 0);
+    g_customColors.clear();
+}

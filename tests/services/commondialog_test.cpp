@@ -1,0 +1,67 @@
+#include "platform/ui/dialogs.h"
+#include "services/modCommonDialog.h"
+
+#include <gtest/gtest.h>
+
+TEST(CommonDialogs, CancelLeavesTheRecordAsItWas)
+{
+    gudtCommonDialog = typCommonDialog();
+    tf::ScriptedDialogs dialogs;
+    gudtCommonDialog.strFileTitle = "earlier.tif";
+    gudtCommonDialog.lngFilterIndex = 2;
+    gudtCommonDialog.strFilter = "EXIF file (*.xiff)|*.xiff";
+    gudtCommonDialog.strDialogTitle = "Open";
+    fncShowOpen();
+    EXPECT_TRUE(gudtCommonDialog.strFileName.isEmpty());
+    EXPECT_EQ(gudtCommonDialog.strFileTitle, "earlier.tif");
+    EXPECT_EQ(gudtCommonDialog.lngFilterIndex, 2);
+    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
+    EXPECT_FALSE(dialogs.fileRequests()[0].save);
+    EXPECT_EQ(dialogs.fileRequests()[0].title, "Open");
+    EXPECT_EQ(dialogs.fileRequests()[0].filter, "EXIF file (*.xiff)|*.xiff");
+}
+
+TEST(CommonDialogs, AcceptedSaveFillsNameTitleAndIndex)
+{
+    gudtCommonDialog = typCommonDialog();
+    tf::ScriptedDialogs dialogs;
+    dialogs.answerFile("/home/u/pics/basket.ibf", 1);
+    gudtCommonDialog.strFilter = "Image basket file (*.ibf)|*.ibf";
+    fncShowSave();
+    EXPECT_EQ(gudtCommonDialog.strFileName, "/home/u/pics/basket.ibf");
+    EXPECT_EQ(gudtCommonDialog.strFileTitle, "basket.ibf");
+    EXPECT_EQ(gudtCommonDialog.lngFilterIndex, 1);
+    EXPECT_TRUE(dialogs.fileRequests()[0].save);
+}
+
+TEST(CommonDialogs, ColourDialogRemembersTheLastColourAndCustomColours)
+{
+    subResetColorDialogState();
+    tf::ScriptedDialogs dialogs;
+    dialogs.answerColor(QColor(10, 20, 30));
+    const typColorResult first = fncShowColor(nullptr);
+    EXPECT_FALSE(first.blnCancelled);
+    EXPECT_EQ(first.lngColor, 0x1E140A); // 0x00BBGGRR
+    // First opening: black, and sixteen custom colours of 254, 254, 254.
+    ASSERT_EQ(dialogs.lastInitialColors().size(), 17);
+    EXPECT_EQ(dialogs.lastInitialColors()[0], QColor(0, 0, 0));
+    EXPECT_EQ(dialogs.lastInitialColors()[16], QColor(254, 254, 254));
+
+    dialogs.cancelColor();
+    const typColorResult second = fncShowColor(nullptr);
+    EXPECT_TRUE(second.blnCancelled);
+    EXPECT_EQ(second.lngColor, 0);
+    EXPECT_EQ(dialogs.lastInitialColors()[0], QColor(10, 20, 30)) << "reopens on the colour chosen before";
+}
+
+TEST(CommonDialogs, FolderBrowseBlankIsEmpty)
+{
+    tf::ScriptedDialogs dialogs;
+    dialogs.answerFolder("   ");
+    EXPECT_EQ(fncBrowseDestinationFolder(nullptr, "/tmp"), QString());
+    dialogs.answerFolder("/srv/out");
+    EXPECT_EQ(fncBrowseDestinationFolder(nullptr, "/tmp"), "/srv/out");
+    ASSERT_EQ(dialogs.folderTitles().size(), 2u);
+    EXPECT_EQ(dialogs.folderTitles()[0], "Please select a destination folder to save all the files!");
+    EXPECT_EQ(fncBrowseDestinationFolder(nullptr, "/tmp"), QString()) << "cancel";
+}

@@ -11,6 +11,8 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir dataHome;
     qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    QTemporaryDir runtimeDir; // created 0700, as Qt expects of a runtime folder
+    qputenv("XDG_RUNTIME_DIR", runtimeDir.path().toUtf8());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     tf::test::installUnexpectedModalGuards();

@@ -1,0 +1,7 @@
+#pragma once
+
+class QAbstractItemView;
+
+// Switches a list between selecting whole rows and single cells. True when done; a missing list
+// is reported in a message box and gives false.
+bool fncListViewFullRowSelect(QAbstractItemView* lv, bool blnFullRow);

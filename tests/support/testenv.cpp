@@ -2,6 +2,7 @@
 
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
+#include "services/modGenericFunctions.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,7 +42,17 @@ public:
     }
 };
 
+class UnexpectedShellOpens : public ShellOpener {
+public:
+    bool open(const QUrl& url) override
+    {
+        ADD_FAILURE() << "unexpected shell open: " << url.toString().toStdString();
+        return false;
+    }
+};
+
 UnexpectedMessages g_messages;
+UnexpectedShellOpens g_shellOpens;
 UnexpectedDialogs g_dialogs;
 
 } // namespace
@@ -50,6 +61,7 @@ void installUnexpectedModalGuards()
 {
     setMessageBoxHandler(&g_messages);
     setDialogProvider(&g_dialogs);
+    setShellOpener(&g_shellOpens);
 }
 
 TempFolder::TempFolder() { EXPECT_TRUE(m_dir.isValid()); }

@@ -1,0 +1,172 @@
+#include "frame/settingsCodec.h"
+
+#include "frame/settingsLayout.h"
+
+#include <QStringDecoder>
+#include <cstring>
+#include <type_traits>
+
+namespace tf {
+
+namespace {
+
+// The bytes 0x80..0x9F of Windows-1252; the rest of the code page equals Latin-1. The five
+// unassigned bytes map to the control characters of the same value, as Windows itself maps them.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+QString decodeCp1252(const QByteArray& bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        text.append(b >= 0x80 && b <= 0x9F ? QChar(kCp1252High[b - 0x80]) : QChar(b));
+    }
+    return text;
+}
+
+class Writer {
+public:
+    QByteArray bytes;
+
+    template <class T>
+    void field(const char*, int, const T& value)
+    {
+        if constexpr (std::is_same_v<T, QString>) {
+            const QByteArray text = utf8Prefix(value, kMaxStoredTextBytes);
+            putLittleEndian(static_cast<uint16_t>(text.size()));
+            bytes.append(text);
+        } else if constexpr (std::is_same_v<T, double>) {
+            uint64_t raw = 0;
+            std::memcpy(&raw, &value, sizeof raw);
+            putLittleEndian(raw);
+        } else {
+            putLittleEndian(static_cast<std::make_unsigned_t<T>>(value));
+        }
+    }
+
+    void fixed(const char*, const QString& value)
+    {
+        QByteArray text = utf8Prefix(value, kFixedTextBytes);
+        text.append(kFixedTextBytes - text.size(), ' ');
+        bytes.append(text);
+    }
+
+private:
+    template <class U>
+    void putLittleEndian(U value)
+    {
+        for (size_t i = 0; i < sizeof(U); ++i) bytes.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+};
+
+class Reader {
+public:
+    explicit Reader(const QByteArray& data) : m_data(data) {}
+
+    SettingsDecodeResult result = SettingsDecodeResult::Ok;
+
+    template <class T>
+    void field(const char*, int, T& value)
+    {
+        if (result != SettingsDecodeResult::Ok) return;
+        if constexpr (std::is_same_v<T, QString>) {
+            uint16_t count = 0;
+            if (!take(count)) return;
+            if (count > m_data.size() - m_pos) {
+                result = SettingsDecodeResult::TextPastEnd;
+                return;
+            }
+            value = decodeStoredText(m_data.mid(m_pos, count));
+            m_pos += count;
+        } else if constexpr (std::is_same_v<T, double>) {
+            uint64_t raw = 0;
+            if (!take(raw)) return;
+            std::memcpy(&value, &raw, sizeof value);
+        } else {
+            std::make_unsigned_t<T> raw = 0;
+            if (!take(raw)) return;
+            value = static_cast<T>(raw);
+        }
+    }
+
+    void fixed(const char*, QString& value)
+    {
+        if (result != SettingsDecodeResult::Ok) return;
+        if (m_data.size() - m_pos < kFixedTextBytes) {
+            result = SettingsDecodeResult::TooShort;
+            return;
+        }
+        QByteArray text = m_data.mid(m_pos, kFixedTextBytes);
+        m_pos += kFixedTextBytes;
+        // Blank padding, and the NULs of a member that was never assigned, are not part of the text.
+        qsizetype end = text.size();
+        while (end > 0 && (text[end - 1] == ' ' || text[end - 1] == '\0')) --end;
+        text.truncate(end);
+        value = decodeStoredText(text);
+    }
+
+private:
+    template <class U>
+    bool take(U& value)
+    {
+        if (m_data.size() - m_pos < static_cast<qsizetype>(sizeof(U))) {
+            result = SettingsDecodeResult::TooShort;
+            return false;
+        }
+        value = 0;
+        for (size_t i = 0; i < sizeof(U); ++i)
+            value |= static_cast<U>(static_cast<U>(static_cast<unsigned char>(m_data[m_pos + i])) << (8 * i));
+        m_pos += sizeof(U);
+        return true;
+    }
+
+    const QByteArray& m_data;
+    qsizetype m_pos = 0;
+};
+
+} // namespace
+
+QByteArray utf8Prefix(const QString& text, qsizetype maxBytes)
+{
+    QByteArray bytes = text.toUtf8();
+    if (bytes.size() <= maxBytes) return bytes;
+    qsizetype cut = maxBytes;
+    // A byte 10xxxxxx continues the character before it: back up to where that character starts.
+    while (cut > 0 && (static_cast<unsigned char>(bytes[cut]) & 0xC0) == 0x80) --cut;
+    bytes.truncate(cut);
+    return bytes;
+}
+
+QString decodeStoredText(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) return text;
+    return decodeCp1252(bytes);
+}
+
+QByteArray encodeSettings(const typSettings& udtSettings)
+{
+    Writer writer;
+    writer.bytes.reserve(kSettingsRecordBytes + 2 * kFixedTextBytes);
+    visitSettingsFields(udtSettings, writer);
+    return writer.bytes;
+}
+
+SettingsDecodeResult decodeSettings(const QByteArray& bytes, typSettings& out)
+{
+    if (bytes.size() < kSettingsRecordBytes) return SettingsDecodeResult::TooShort;
+    typSettings record;
+    Reader reader(bytes);
+    visitSettingsFields(record, reader);
+    if (reader.result == SettingsDecodeResult::Ok) out = record;
+    return reader.result;
+}
+
+} // namespace tf

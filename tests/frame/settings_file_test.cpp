@@ -1,0 +1,212 @@
+// Reading, writing and dropping the settings file, and the start-up rules for broken files.
+#include "frame/modINI.h"
+#include "frame/modSettings.h"
+#include "frame/settingsCodec.h"
+#include "platform/ui/msgbox.h"
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <sys/resource.h>
+
+using namespace tf;
+
+namespace {
+
+const QString kCorruptMessage =
+    QStringLiteral("Configuration data file is corrupted\nSetting values will be initilized to default");
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_oldDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
+        gudtSettings = typSettings();
+        gstrSettingsFile.clear();
+        gstrCurrentFolder.clear();
+        glngFolderThumbWidth = glngFolderThumbHeight = glngPagesThumbWidth = glngPagesThumbHeight = 0;
+    }
+    void TearDown() override { qputenv("XDG_DATA_HOME", m_oldDataHome); }
+
+    QString dataDir() const { return m_home.path() + QStringLiteral("/tavrel-folio"); }
+    QString settingsPath() const { return dataDir() + QStringLiteral("/tavrel-folio"); }
+    void putFile(const QByteArray& bytes) const { m_home.write(QStringLiteral("tavrel-folio/tavrel-folio"), bytes); }
+    static QByteArray recordWith(void (*change)(typSettings&))
+    {
+        typSettings s = fncDefaultSettings();
+        change(s);
+        return encodeSettings(s);
+    }
+
+    test::TempFolder m_home;
+    QByteArray m_oldDataHome;
+};
+
+} // namespace
+
+TEST_F(SettingsFile, FirstStartUsesTheDefaultsAndCreatesNoFile)
+{
+    subReadSettingsFile();
+    EXPECT_EQ(gstrSettingsFile, settingsPath());
+    EXPECT_FALSE(QFileInfo::exists(settingsPath())) << "an empty file would be read as a record next time";
+    EXPECT_EQ(gudtSettings, fncDefaultSettings());
+    EXPECT_EQ(gudtSettings.Capture.Folder, dataDir() + QStringLiteral("/Captured"));
+    EXPECT_EQ(gudtSettings.Twain.Folder, dataDir() + QStringLiteral("/Acquired"));
+    EXPECT_TRUE(QFileInfo(gudtSettings.Capture.Folder).isDir());
+    EXPECT_TRUE(QFileInfo(gudtSettings.Twain.Folder).isDir());
+    EXPECT_EQ(gudtSettings.TreeFolder, QDir::homePath());
+    EXPECT_EQ(gudtSettings.BatchSave.DestinationFolder, dataDir());
+}
+
+TEST_F(SettingsFile, WrittenSettingsReadBackAndReplaceLongerFiles)
+{
+    subReadSettingsFile();
+    gudtSettings.Tasks.Text = QStringLiteral("Überschrift");
+    gudtSettings.SplitterPosition = {60, 40, 25, 75};
+    gudtSettings.PreviewType = 0;
+    const typSettings written = gudtSettings;
+    putFile(QByteArray(5000, 'x')); // an old, longer file
+    QString error;
+    ASSERT_TRUE(subWriteSettingsFile(&error)) << error.toStdString();
+    EXPECT_EQ(test::readAll(settingsPath()), encodeSettings(written));
+
+    gudtSettings = typSettings();
+    subReadSettingsFile();
+    EXPECT_EQ(gudtSettings, written);
+
+    // The size rule for a file written from the defaults.
+    gudtSettings = fncDefaultSettings();
+    ASSERT_TRUE(subWriteSettingsFile());
+    EXPECT_EQ(QFileInfo(settingsPath()).size(),
+              1136 + gudtSettings.Twain.Folder.toUtf8().size() + gudtSettings.Capture.Folder.toUtf8().size());
+}
+
+TEST_F(SettingsFile, CorruptFilesAreReportedOnceDeletedAndReplacedByDefaults)
+{
+    const QByteArray good = encodeSettings(fncDefaultSettings());
+    QByteArray countPastEnd = good;
+    const qsizetype captureName = good.indexOf(QByteArray("\x08\x00" "Captured", 10)); // Capture.GenericName
+    ASSERT_GT(captureName, 1005);
+    countPastEnd[captureName + 1] = char(0x7f);
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"empty file", QByteArray()},
+        {"shorter than the record", good.left(1080)},
+        {"cut inside the texts", good.left(good.size() - 3)},
+        {"count past the end", countPastEnd},
+        {"preview type out of range", recordWith([](typSettings& s) { s.PreviewType = 2; })},
+        {"zero thumbnails", recordWith([](typSettings& s) { s.FolderThumbHeight = 0; })},
+        {"negative column", recordWith([](typSettings& s) { s.PagesColumnWidth[3] = -1; })},
+        {"thumbnail too big", recordWith([](typSettings& s) { s.PagesThumbWidth = 301; })},
+        {"all zero", encodeSettings(typSettings())},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        putFile(c.bytes);
+        gudtSettings = typSettings();
+        ScriptedMessageBoxes boxes;
+        subLoadSettingsRecord({});
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_EQ(boxes.shown()[0].prompt, kCorruptMessage);
+        EXPECT_EQ(boxes.shown()[0].icon(), vbExclamation);
+        EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("Tavrel Folio Professional Edition"));
+        EXPECT_FALSE(QFileInfo::exists(settingsPath()));
+        EXPECT_EQ(gudtSettings, fncDefaultSettings());
+    }
+}
+
+TEST_F(SettingsFile, CollapsedMainSplittersDropTheFileSilently)
+{
+    putFile(recordWith([](typSettings& s) { s.SplitterPosition = {10, 10, 40, 40}; s.ShowToolTips = 0; }));
+    int applied = 0;
+    subLoadSettingsRecord([&] { ++applied; });
+    EXPECT_EQ(applied, 1);
+    EXPECT_FALSE(QFileInfo::exists(settingsPath()));
+    EXPECT_EQ(gudtSettings, fncDefaultSettings());
+
+    // Only both at once count: one splitter at its minimum is a layout the user chose.
+    putFile(recordWith([](typSettings& s) { s.SplitterPosition = {10, 30, 50, 50}; }));
+    subLoadSettingsRecord({});
+    EXPECT_TRUE(QFileInfo::exists(settingsPath()));
+    EXPECT_EQ(gudtSettings.SplitterPosition[0], 10);
+}
+
+TEST_F(SettingsFile, AFailedApplyRetriesOnceWithTheDefaults)
+{
+    putFile(recordWith([](typSettings& s) { s.FolderThumbWidth = 120; }));
+    int calls = 0;
+    subLoadSettingsRecord([&] {
+        if (++calls == 1) throw std::runtime_error("column header");
+    });
+    EXPECT_EQ(calls, 2);
+    EXPECT_FALSE(QFileInfo::exists(settingsPath()));
+    EXPECT_EQ(glngFolderThumbWidth, 40);
+
+    calls = 0;
+    putFile(encodeSettings(fncDefaultSettings()));
+    EXPECT_THROW(subLoadSettingsRecord([&] {
+        ++calls;
+        throw std::runtime_error("always");
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(calls, 2) << "the second failure goes to the caller; no third pass";
+}
+
+TEST_F(SettingsFile, VanishedStartFoldersBecomeHomeButOutputFoldersAreKept)
+{
+    const QString gone = m_home.path() + QStringLiteral("/gone");
+    const QString kept = m_home.path();
+    putFile(recordWith([](typSettings& s) {
+        s.TreeFolder = QStringLiteral("C:\\");
+        s.CurrentFolder = QStringLiteral("relative/folder");
+    }));
+    subReadSettingsFile();
+    EXPECT_EQ(gudtSettings.TreeFolder, QDir::homePath());
+    EXPECT_EQ(gudtSettings.CurrentFolder, QDir::homePath());
+
+    typSettings s = fncDefaultSettings();
+    s.TreeFolder = kept;
+    s.CurrentFolder = gone;
+    s.Capture.Folder = gone; // a disk that is not mounted now may be back for the next capture
+    s.PagesThumbHeight = 90;
+    putFile(encodeSettings(s));
+    subLoadSettingsRecord({});
+    EXPECT_EQ(gudtSettings.TreeFolder, kept);
+    EXPECT_EQ(gstrCurrentFolder, QDir::homePath());
+    EXPECT_EQ(glngPagesThumbHeight, 90);
+    EXPECT_EQ(gudtSettings.Capture.Folder, gone);
+    EXPECT_EQ(fncExistingFolderOrHome(gone), QDir::homePath());
+}
+
+TEST_F(SettingsFile, AWriteThatFailsMidwayLeavesTheOldFileByteForByte)
+{
+    subReadSettingsFile();
+    ASSERT_TRUE(subWriteSettingsFile());
+    const QByteArray before = test::readAll(settingsPath());
+    gudtSettings.Tasks.Text = QString(3000, QLatin1Char('z'));
+
+    // The disk "fills up" after 600 bytes of the new file (works for root as well).
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 600;
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    QString error;
+    const bool written = subWriteSettingsFile(&error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(test::readAll(settingsPath()), before);
+    EXPECT_EQ(QDir(dataDir()).entryList(QDir::Files), QStringList{QStringLiteral("tavrel-folio")})
+        << "no half-written copy is left behind";
+}

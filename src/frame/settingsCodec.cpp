@@ -1,34 +1,14 @@
 #include "frame/settingsCodec.h"
 
 #include "frame/settingsLayout.h"
+#include "services/textencoding.h"
 
-#include <QStringDecoder>
 #include <cstring>
 #include <type_traits>
 
 namespace tf {
 
 namespace {
-
-// The bytes 0x80..0x9F of Windows-1252; the rest of the code page equals Latin-1. The five
-// unassigned bytes map to the control characters of the same value, as Windows itself maps them.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-QString decodeCp1252(const QByteArray& bytes)
-{
-    QString text;
-    text.reserve(bytes.size());
-    for (char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        text.append(b >= 0x80 && b <= 0x9F ? QChar(kCp1252High[b - 0x80]) : QChar(b));
-    }
-    return text;
-}
 
 class Writer {
 public:
@@ -145,10 +125,7 @@ QByteArray utf8Prefix(const QString& text, qsizetype maxBytes)
 
 QString decodeStoredText(const QByteArray& bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) return text;
-    return decodeCp1252(bytes);
+    return decodeUtf8OrWindows1252(bytes);
 }
 
 QByteArray encodeSettings(const typSettings& udtSettings)

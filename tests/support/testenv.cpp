@@ -1,5 +1,6 @@
 #include "support/testenv.h"
 
+#include "frame/modGlobalErrorHandling.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 
@@ -41,8 +42,18 @@ public:
     }
 };
 
+class UnexpectedErrorReports : public ErrorReportPresenter {
+public:
+    void showErrorReport() override
+    {
+        ADD_FAILURE() << "unexpected error report from " << gstrErrRoutine.toStdString() << ": "
+                      << gstrErrText.toStdString();
+    }
+};
+
 UnexpectedMessages g_messages;
 UnexpectedDialogs g_dialogs;
+UnexpectedErrorReports g_errorReports;
 
 } // namespace
 
@@ -50,6 +61,7 @@ void installUnexpectedModalGuards()
 {
     setMessageBoxHandler(&g_messages);
     setDialogProvider(&g_dialogs);
+    setErrorReportPresenter(&g_errorReports);
 }
 
 TempFolder::TempFolder() { EXPECT_TRUE(m_dir.isValid()); }

@@ -1,5 +1,6 @@
 #include "support/testenv.h"
 
+#include "frame/modGlobalErrorHandling.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "services/modGenericFunctions.h"
@@ -51,9 +52,19 @@ public:
     }
 };
 
+class UnexpectedErrorReports : public ErrorReportPresenter {
+public:
+    void showErrorReport() override
+    {
+        ADD_FAILURE() << "unexpected error report from " << gstrErrRoutine.toStdString() << ": "
+                      << gstrErrText.toStdString();
+    }
+};
+
 UnexpectedMessages g_messages;
 UnexpectedShellOpens g_shellOpens;
 UnexpectedDialogs g_dialogs;
+UnexpectedErrorReports g_errorReports;
 
 } // namespace
 
@@ -62,6 +73,7 @@ void installUnexpectedModalGuards()
     setMessageBoxHandler(&g_messages);
     setDialogProvider(&g_dialogs);
     setShellOpener(&g_shellOpens);
+    setErrorReportPresenter(&g_errorReports);
 }
 
 TempFolder::TempFolder() { EXPECT_TRUE(m_dir.isValid()); }

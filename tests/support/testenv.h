@@ -6,7 +6,7 @@
 
 namespace tf::test {
 
-// Outside a test's own scripted seams, a message box, dialog or shell open answers with its default (or a
+// Outside a test's own scripted seams, a message box, dialog, error report or shell open answers with its default (or a
 // cancel) and fails the running test: no test may block on a modal window or see one unexpectedly.
 void installUnexpectedModalGuards();
 

@@ -1,0 +1,184 @@
+#include "frame/frmErrorReport.h"
+
+#include "frame/modWWW.h"
+#include "version_info.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QUrlQuery>
+#include <QVBoxLayout>
+#include <optional>
+
+namespace tf {
+
+namespace {
+std::optional<QString> g_endpointOverride;
+}
+
+QString errorReportEndpoint()
+{
+    return g_endpointOverride ? *g_endpointOverride : QString::fromUtf8(kErrorReportEndpoint);
+}
+
+void setErrorReportEndpoint(const QString& endpoint) { g_endpointOverride = endpoint; }
+
+QString errorReportSender(const QString& typedEmail)
+{
+    const QString trimmed = typedEmail.trimmed();
+    return trimmed.isEmpty() ? QString::fromUtf8(kErrorReportSender) : trimmed;
+}
+
+QUrl errorReportURL(const QString& endpoint, const QString& applicationName, const QString& sender,
+                    const ErrorReportFacts& facts, const QString& userDescription)
+{
+    // QUrlQuery alone leaves "+" and "%xx" in a value as they are, and a form decodes them into a
+    // blank and another character; encoding every value first keeps it exactly as it was.
+    const auto encoded = [](const QString& value) {
+        return QString::fromLatin1(QUrl::toPercentEncoding(value));
+    };
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("ApplicationName"), encoded(applicationName));
+    query.addQueryItem(QStringLiteral("EmailFrom"), encoded(sender));
+    query.addQueryItem(QStringLiteral("ApplicationVersion"), encoded(facts.version));
+    query.addQueryItem(QStringLiteral("RoutineName"), encoded(facts.routine));
+    query.addQueryItem(QStringLiteral("ErrorLineNumber"), encoded(QString::number(facts.line)));
+    query.addQueryItem(QStringLiteral("StringMessage"), encoded(facts.operation));
+    query.addQueryItem(QStringLiteral("Error"), encoded(facts.text));
+    query.addQueryItem(QStringLiteral("UserDescription"), encoded(userDescription));
+
+    QString base = endpoint;
+    while (base.endsWith(QLatin1Char('/'))) base.chop(1);
+    QUrl url(base + QString::fromLatin1(kErrorReportPath), QUrl::StrictMode);
+    url.setQuery(query);
+    return url;
+}
+
+QString errorReportThanks()
+{
+    return QStringLiteral("Report send. Thank you very much for your time.\n\n"
+                          "If you had provided us with a valid email address,\n"
+                          "one of our support staff will attend to this error report,\n"
+                          "and you might get a responce from us");
+}
+
+} // namespace tf
+
+namespace {
+
+QLabel* plainLabel(const QString& text, QWidget* parent, const char* name = nullptr)
+{
+    auto* label = new QLabel(text, parent);
+    // Error texts and file names are shown as they are, never read as markup.
+    label->setTextFormat(Qt::PlainText);
+    if (name) label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+} // namespace
+
+frmErrorReport::frmErrorReport(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmErrorReport"));
+    setWindowTitle(QStringLiteral(" Send Error Report"));
+    setModal(true);
+
+    auto* layout = new QVBoxLayout(this);
+
+    lblHeading = plainLabel(QString(), this, "lblHeading");
+    QFont headingFont = lblHeading->font();
+    headingFont.setBold(true);
+    lblHeading->setFont(headingFont);
+    layout->addWidget(lblHeading);
+
+    QLabel* apology = plainLabel(
+        QStringLiteral("We are sorry for the incovenience. We have created an error report that you can send "
+                       "to us. We will treat this report as confidential and anonymous. To help us diagnose "
+                       "the cause of this error and improve this software, please describe what you were "
+                       "doing when this error occurred, and send this report to us."),
+        this, "lblApology");
+    apology->setWordWrap(true);
+    layout->addWidget(apology);
+
+    auto* facts = new QGridLayout;
+    const auto addFact = [&](int row, const QString& caption, QLabel*& value, const char* name) {
+        facts->addWidget(plainLabel(caption, this), row, 0, Qt::AlignTop);
+        value = plainLabel(QString(), this, name);
+        value->setWordWrap(true);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        facts->addWidget(value, row, 1);
+    };
+    addFact(0, QStringLiteral("Application:"), lblApplication, "lblApplication");
+    addFact(1, QStringLiteral("Routine:"), lblRoutine, "lblRoutine");
+    addFact(2, QStringLiteral("Line:"), lblLineNumber, "lblLineNumber");
+    addFact(3, QStringLiteral("System error:"), lblSystemError, "lblSystemError");
+    addFact(4, QStringLiteral("Trapping String:"), lblTrappingString, "lblTrappingString");
+    facts->setColumnStretch(1, 1);
+    layout->addLayout(facts);
+
+    layout->addWidget(plainLabel(QStringLiteral("Your Email address [Optional, but if you want feedback, input one]"), this));
+    txtEmail = new QLineEdit(this);
+    txtEmail->setObjectName(QStringLiteral("txtEmail"));
+    layout->addWidget(txtEmail);
+
+    layout->addWidget(plainLabel(QStringLiteral("Describe what you were doing when th error occured (Optional)"), this));
+    txtUserDescription = new QPlainTextEdit(this);
+    txtUserDescription->setObjectName(QStringLiteral("txtUserDescription"));
+    txtUserDescription->setTabChangesFocus(true);
+    layout->addWidget(txtUserDescription, 1);
+
+    QLabel* sendNote = plainLabel(
+        QStringLiteral("Sending this report to us will help resolve this bug/issue in upcoming release. It should "
+                       "take a few seconds to submit this error report online."),
+        this, "lblSendNote");
+    sendNote->setWordWrap(true);
+    layout->addWidget(sendNote);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    cmdSend = new QPushButton(QStringLiteral("&Send"), this);
+    cmdSend->setObjectName(QStringLiteral("cmdSend"));
+    cmdSend->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    buttons->addWidget(cmdSend);
+    buttons->addWidget(cmdCancel);
+    layout->addLayout(buttons);
+
+    connect(cmdSend, &QPushButton::clicked, this, &frmErrorReport::cmdSend_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmErrorReport::cmdCancel_Click);
+
+    resize(480, 520);
+    subShowErrorDetails();
+}
+
+void frmErrorReport::subShowErrorDetails()
+{
+    if (gstrApplicationName.isEmpty()) subInitErrorHandling();
+    m_facts = tf::lastErrorReport();
+    lblHeading->setText(QString::fromUtf8(tf::version::kProgramName) + QStringLiteral(" has encountered a problem"));
+    lblApplication->setText(gstrApplicationName + QLatin1Char(' ') + m_facts.version);
+    lblLineNumber->setText(QString::number(m_facts.line));
+    lblRoutine->setText(m_facts.routine);
+    lblSystemError->setText(m_facts.text);
+    lblTrappingString->setText(m_facts.operation);
+    cmdSend->setEnabled(!tf::errorReportEndpoint().isEmpty());
+}
+
+void frmErrorReport::cmdSend_Click()
+{
+    const QString endpoint = tf::errorReportEndpoint();
+    if (endpoint.isEmpty()) return;
+    // One click, one report: the buttons stay off while the request is on its way.
+    cmdSend->setEnabled(false);
+    cmdCancel->setEnabled(false);
+    const QUrl url = tf::errorReportURL(endpoint, gstrApplicationName, tf::errorReportSender(txtEmail->text()),
+                                        m_facts, txtUserDescription->toPlainText());
+    fncSubmitURL(url, tf::errorReportThanks());
+    accept();
+}
+
+void frmErrorReport::cmdCancel_Click() { reject(); }

@@ -1,0 +1,340 @@
+#include "frame/frmErrorReport.h"
+#include "frame/globals.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "frame/modWWW.h"
+#include "platform/ui/msgbox.h"
+#include "version_info.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <ostream>
+#include <stdexcept>
+#include <system_error>
+
+// Failures print the text, not the bytes.
+static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+using namespace tf;
+
+namespace {
+
+const QString kVersion = QStringLiteral("%1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision);
+const QString kAppName = QStringLiteral("Tavrel Folio Professional Edition");
+
+QString labelText(QWidget& w, const char* name)
+{
+    auto* label = w.findChild<QLabel*>(QString::fromLatin1(name));
+    return label ? label->text() : QStringLiteral("<missing %1>").arg(QString::fromLatin1(name));
+}
+
+// A stand-in for the maker's web form on the loopback interface. It keeps each request's target
+// exactly as it came over the wire and answers with the status it was given (0: never answers).
+class FormServer {
+public:
+    explicit FormServer(int status) : m_status(status)
+    {
+        EXPECT_TRUE(m_server.listen(QHostAddress::LocalHost, 0));
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+                auto* buffer = new QByteArray;
+                QObject::connect(socket, &QObject::destroyed, [buffer] { delete buffer; });
+                QObject::connect(socket, &QTcpSocket::readyRead, [this, socket, buffer] {
+                    buffer->append(socket->readAll());
+                    if (!buffer->contains("\r\n\r\n")) return;
+                    const QList<QByteArray> requestLine = buffer->left(buffer->indexOf("\r\n")).split(' ');
+                    if (requestLine.size() == 3) {
+                        methods.push_back(requestLine[0]);
+                        targets.push_back(requestLine[1]);
+                    }
+                    buffer->clear();
+                    if (m_status == 0) return;
+                    const QByteArray body = "Success";
+                    socket->write("HTTP/1.1 " + QByteArray::number(m_status) + " Whatever\r\n"
+                                  "Content-Type: text/plain\r\nContent-Length: "
+                                  + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+                    socket->disconnectFromHost();
+                });
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            }
+        });
+    }
+
+    QString endpoint() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
+
+    std::vector<QByteArray> methods;
+    std::vector<QByteArray> targets;
+
+private:
+    int m_status;
+    QTcpServer m_server;
+};
+
+// The target split the way a CGI form reads it: path, then key=value pairs in order, with "+"
+// as a blank and %xx as a byte of UTF-8.
+struct ArrivedForm {
+    QString path;
+    QStringList keys, values;
+    QString value(const QString& key) const { return values.value(keys.indexOf(key), "<absent>"); }
+};
+
+ArrivedForm parseTarget(const QByteArray& target)
+{
+    const auto decode = [](QByteArray raw) {
+        return QString::fromUtf8(QByteArray::fromPercentEncoding(raw.replace('+', ' ')));
+    };
+    ArrivedForm form;
+    const qsizetype q = target.indexOf('?');
+    form.path = QString::fromLatin1(target.left(q));
+    for (const QByteArray& pair : target.mid(q + 1).split('&')) {
+        const qsizetype eq = pair.indexOf('=');
+        form.keys << decode(pair.left(eq));
+        form.values << (eq < 0 ? QString() : decode(pair.mid(eq + 1)));
+    }
+    return form;
+}
+
+const QStringList kKeysInOrder = {"ApplicationName", "EmailFrom",      "ApplicationVersion", "RoutineName",
+                                  "ErrorLineNumber", "StringMessage",  "Error",              "UserDescription"};
+
+class ErrorReportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        subInitErrorHandling();
+        gstrCurrentOperation.clear();
+        setConnectionStateOverride(true);
+        m_timeout = submitTimeoutMs();
+    }
+    void TearDown() override
+    {
+        setConnectionStateOverride(std::nullopt);
+        setErrorReportEndpoint(QString::fromUtf8(kErrorReportEndpoint));
+        setSubmitTimeoutMs(m_timeout);
+    }
+
+private:
+    int m_timeout = 0;
+};
+
+} // namespace
+
+// ---- the reporter and what it stores -----------------------------------------------------------
+
+TEST_F(ErrorReportTest, EachReportIsStoredWithTheActivityShownInItsOwnDialogAndOverwritesTheLast)
+{
+    ScriptedErrorReports reports;
+    QStringList shown;
+    reports.whileShown([&](frmErrorReport& dialog) {
+        for (const char* name : {"lblHeading", "lblApplication", "lblRoutine", "lblLineNumber", "lblSystemError",
+                                 "lblTrappingString"})
+            shown << labelText(dialog, name);
+        dialog.findChild<QPushButton*>("cmdCancel")->click();
+    });
+    gstrCurrentOperation = "Saving a MultiPage file";
+    subGlobalErrorHandler("File not found", 53, 120, "modSaveOpenImageList.fncOpenImageBasket");
+    gstrCurrentOperation = "<b>Updating</b> settings to controls"; // shown as text, never as markup
+    subGlobalErrorHandler("Type <i>mismatch</i>", 13, 0, "LoadPic");
+
+    ASSERT_EQ(reports.reports().size(), 2u);
+    EXPECT_EQ(reports.reports()[0].version, kVersion);
+    EXPECT_EQ(reports.reports()[0].text, "53 - File not found");
+    EXPECT_EQ(shown, QStringList({"tavrel-folio has encountered a problem", kAppName + " " + kVersion,
+                                  "modSaveOpenImageList.fncOpenImageBasket", "120", "53 - File not found",
+                                  "Saving a MultiPage file", "tavrel-folio has encountered a problem",
+                                  kAppName + " " + kVersion, "LoadPic", "0", "13 - Type <i>mismatch</i>",
+                                  "<b>Updating</b> settings to controls"}));
+    EXPECT_EQ(gstrErrRoutine, "LoadPic");
+    EXPECT_EQ(gintErrLine, 0);
+    EXPECT_EQ(gstrErrOperation, "<b>Updating</b> settings to controls");
+    EXPECT_EQ(gstrErrText, "13 - Type <i>mismatch</i>");
+
+    frmErrorReport dialog;
+    EXPECT_EQ(dialog.windowTitle(), " Send Error Report");
+    EXPECT_EQ(dialog.findChild<QLabel*>("lblSystemError")->textFormat(), Qt::PlainText);
+    QStringList texts;
+    for (QLabel* l : dialog.findChildren<QLabel*>()) texts << l->text();
+    for (const char* fixed : {"Application:", "Routine:", "Line:", "System error:", "Trapping String:",
+                              "Your Email address [Optional, but if you want feedback, input one]",
+                              "Describe what you were doing when th error occured (Optional)"})
+        EXPECT_TRUE(texts.contains(QString::fromLatin1(fixed))) << fixed;
+    EXPECT_EQ(texts.filter("We are sorry for the incovenience.").size(), 1);
+    EXPECT_EQ(dialog.findChild<QPushButton*>("cmdSend")->text(), "&Send");
+}
+
+TEST_F(ErrorReportTest, WithoutARecorderTheRealDialogIsShownModally)
+{
+    ErrorReportPresenter* previous = &errorReportPresenter();
+    setErrorReportPresenter(nullptr);
+    QString shownName, shownRoutine;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) return;
+        shownName = modal->objectName();
+        shownRoutine = labelText(*modal, "lblRoutine");
+        if (auto* cancel = modal->findChild<QPushButton*>("cmdCancel")) cancel->click();
+        else modal->close();
+    });
+    subGlobalErrorHandler("Subscript out of range", 9, 7, "frmMain.subResize");
+    setErrorReportPresenter(previous);
+    EXPECT_EQ(shownName, "frmErrorReport");
+    EXPECT_EQ(shownRoutine, "frmMain.subResize");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(ErrorReportTest, CaughtExceptionsReachTheReporterWithNumberAndTrapLine)
+{
+    ScriptedErrorReports reports;
+    const auto trap = [](auto thrown, int32_t number = -1) {
+        try {
+            throw thrown;
+        } catch (const std::exception& e) {
+            if (number < 0) subReportException(e, "modMultiPage.fncSavePagesToNewFile");
+            else subReportException(e, number, "modBatch.subConvert");
+        } catch (...) {
+            subReportUnknownException("frmMain.subEnd");
+        }
+    };
+    trap(std::system_error(std::make_error_code(std::errc::no_such_file_or_directory), "opening a.tif"));
+    trap(std::bad_alloc());
+    trap(std::runtime_error("page 3 is damaged"), 380);
+    trap(42);
+    ASSERT_EQ(reports.reports().size(), 4u);
+    EXPECT_TRUE(reports.reports()[0].text.startsWith(QString::number(ENOENT) + " - opening a.tif"));
+    EXPECT_GT(reports.reports()[0].line, 0);
+    EXPECT_TRUE(reports.reports()[1].text.startsWith("7 - "));
+    EXPECT_EQ(reports.reports()[2].text, "380 - page 3 is damaged");
+    EXPECT_EQ(reports.reports()[3].text, "0 - Unknown error");
+    EXPECT_EQ(reports.reports()[3].routine, "frmMain.subEnd");
+}
+
+// ---- sending to a server on this machine --------------------------------------------------------
+
+TEST_F(ErrorReportTest, ValuesWithDelimitersSurviveARealRoundTripInTheirOrder)
+{
+    FormServer server(200);
+    setErrorReportEndpoint(server.endpoint() + "/");
+    ScriptedMessageBoxes boxes;
+    const QString description = "I clicked & typed a=b #3 + 50% %41 \"quoted\" ?x\nsecond line\r\nthird é";
+    gstrCurrentOperation = "Saving C:/a b/c&d=e#f.tif";
+    ScriptedErrorReports reports;
+    QString email = "   ";
+    reports.whileShown([&](frmErrorReport& dialog) {
+        dialog.findChild<QLineEdit*>("txtEmail")->setText(email);
+        dialog.findChild<QPlainTextEdit*>("txtUserDescription")->setPlainText(description);
+        dialog.findChild<QPushButton*>("cmdSend")->click();
+    });
+    subGlobalErrorHandler("Bad & worse = #1", 5, -3, "mod&X.fnc=Y");
+    email = "  user+tag@example.org ";
+    subGlobalErrorHandler("x", 1, 1, "r");
+
+    ASSERT_EQ(server.targets.size(), 2u);
+    EXPECT_EQ(server.methods[0], "GET");
+    const ArrivedForm form = parseTarget(server.targets[0]);
+    EXPECT_EQ(form.path, "/cgi-bin/cgiemail/support/submitBug.txt");
+    EXPECT_EQ(form.keys, kKeysInOrder);
+    EXPECT_EQ(form.value("ApplicationName"), kAppName);
+    EXPECT_EQ(form.value("EmailFrom"), QString::fromUtf8(kErrorReportSender));
+    EXPECT_EQ(form.value("ApplicationVersion"), kVersion);
+    EXPECT_EQ(form.value("RoutineName"), "mod&X.fnc=Y");
+    EXPECT_EQ(form.value("ErrorLineNumber"), "-3");
+    EXPECT_EQ(form.value("StringMessage"), "Saving C:/a b/c&d=e#f.tif");
+    EXPECT_EQ(form.value("Error"), "5 - Bad & worse = #1");
+    QString typed = description; // a plain-text box hands line breaks over as LF
+    typed.replace("\r\n", "\n");
+    EXPECT_EQ(form.value("UserDescription"), typed);
+    EXPECT_EQ(parseTarget(server.targets[1]).value("EmailFrom"), "user+tag@example.org");
+
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("Report send. Thank you very much for your time.\n\n"));
+    EXPECT_EQ(boxes.shown()[0].prompt, errorReportThanks());
+    EXPECT_EQ(boxes.shown()[0].icon(), vbInformation);
+    EXPECT_EQ(boxes.shown()[0].title, kAppName);
+    EXPECT_EQ(errorReportSender(""), QString::fromUtf8(kErrorReportSender));
+}
+
+TEST_F(ErrorReportTest, ErrorAnswerRefusedConnectionAndSilenceEachGiveAFailureMessage)
+{
+    FormServer failing(500);
+    FormServer silent(0);
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    const QString refused = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
+    closed.close();
+    setSubmitTimeoutMs(200);
+
+    for (const auto& [endpoint, reason] : {std::pair{failing.endpoint(), QString("500")},
+                                           std::pair{refused, QString()},
+                                           std::pair{silent.endpoint(), QString("did not answer")}}) {
+        ScriptedMessageBoxes boxes;
+        EXPECT_FALSE(fncSubmitURL(QUrl(endpoint + "/x?a=1"), errorReportThanks()));
+        ASSERT_EQ(boxes.shown().size(), 1u) << endpoint.toStdString();
+        EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("The error report could not be sent."));
+        EXPECT_TRUE(boxes.shown()[0].prompt.contains(reason)) << boxes.shown()[0].prompt.toStdString();
+        EXPECT_EQ(boxes.shown()[0].icon(), vbExclamation);
+    }
+    EXPECT_EQ(failing.targets.size(), 1u);
+    EXPECT_EQ(silent.targets.size(), 1u);
+}
+
+TEST_F(ErrorReportTest, WithoutAConnectionNothingIsSentAndTheDialogStillCloses)
+{
+    FormServer server(200);
+    setErrorReportEndpoint(server.endpoint());
+    setConnectionStateOverride(false);
+    ScriptedMessageBoxes boxes;
+    bool closedAfterSend = false;
+    ScriptedErrorReports reports;
+    reports.whileShown([&](frmErrorReport& dialog) {
+        dialog.show();
+        dialog.findChild<QPushButton*>("cmdSend")->click();
+        closedAfterSend = !dialog.isVisible() && dialog.result() == QDialog::Accepted;
+    });
+    subGlobalErrorHandler("x", 1, 1, "r");
+    EXPECT_TRUE(server.targets.empty());
+    EXPECT_TRUE(closedAfterSend);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].prompt, "No active internet connection detected on your system!");
+    EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
+    EXPECT_EQ(boxes.shown()[0].title, kAppName);
+}
+
+TEST_F(ErrorReportTest, CancelSendsNothingAndADialogSendsTheReportItShowed)
+{
+    FormServer server(200);
+    setErrorReportEndpoint(server.endpoint());
+    ScriptedErrorReports reports;
+    reports.whileShown([&](frmErrorReport& dialog) { dialog.findChild<QPushButton*>("cmdCancel")->click(); });
+    subGlobalErrorHandler("first", 1, 1, "first.routine");
+    EXPECT_TRUE(server.targets.empty());
+
+    // Another error reported while the dialog is open does not change what it sends.
+    reports.whileShown({});
+    frmErrorReport dialog;
+    subGlobalErrorHandler("second", 2, 2, "second.routine");
+    ScriptedMessageBoxes boxes;
+    dialog.findChild<QPushButton*>("cmdSend")->click();
+    ASSERT_EQ(server.targets.size(), 1u);
+    EXPECT_EQ(parseTarget(server.targets[0]).value("RoutineName"), "first.routine");
+
+    setErrorReportEndpoint(QString());
+    frmErrorReport nowhere;
+    EXPECT_FALSE(nowhere.findChild<QPushButton*>("cmdSend")->isEnabled());
+}
+
+TEST(WebRoutines, BackslashTrimAndTheRoutinesWithNothingToFind)
+{
+    EXPECT_EQ(fncTrimBackslashes("\\Software\\Key\\"), "Software\\Key");
+    EXPECT_EQ(fncTrimBackslashes("\\\\Key"), "\\Key");
+    EXPECT_EQ(fncTrimBackslashes("\\"), "");
+    EXPECT_EQ(fncTrimBackslashes("Key"), "Key");
+    EXPECT_EQ(fncRegGetString(HKEY_LOCAL_MACHINE, "Software\\X", "*", "fallback"), "fallback");
+    EXPECT_EQ(fncGetIEPath(), "");
+    EXPECT_FALSE(fncCloseSuccessWindow());
+}

@@ -1,0 +1,230 @@
+#include "frame/LongCommand.h"
+#include "frame/frmStatus.h"
+#include "frame/globals.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <ostream>
+
+// Failures print the text, not the bytes.
+static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+using namespace tf;
+
+namespace {
+
+QPushButton* cancelButton(LongCommand& cmd)
+{
+    return cmd.status() ? cmd.status()->findChild<QPushButton*>("cmdCancel") : nullptr;
+}
+
+// Presses Cancel the way the user does: the click arrives while the loop yields.
+void clickCancelDuringNextYield(LongCommand& cmd)
+{
+    QPointer<QPushButton> button = cancelButton(cmd);
+    ASSERT_TRUE(button);
+    QTimer::singleShot(0, button, [button] { button->click(); });
+}
+
+// Runs a page loop over `count` items; `during(i)` runs as item i's work. Gives the items done.
+QStringList runLoop(int count, const std::function<void(LongCommand&, int)>& during = {},
+                    bool* wasRefused = nullptr)
+{
+    QStringList done;
+    LongCommand cmd("Saving a MultiPage file");
+    if (wasRefused) *wasRefused = !cmd;
+    if (!cmd) return done;
+    cmd.showStatus();
+    for (int i = 1; i <= count; ++i) {
+        if (!cmd.nextItem(QStringLiteral("page%1.tif").arg(i))) break;
+        done << QStringLiteral("page%1.tif").arg(i);
+        if (during) during(cmd, i);
+    }
+    return done;
+}
+
+const QStringList kAllFive = {"page1.tif", "page2.tif", "page3.tif", "page4.tif", "page5.tif"};
+
+class CountingWindow : public QWidget {
+public:
+    int closes = 0;
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (fncCloseWhenIdle(this)) {
+            event->ignore();
+            return;
+        }
+        ++closes;
+        event->accept();
+    }
+};
+
+class ProgressTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        gblnCancelOperation = 0;
+        gstrCurrentOperation.clear();
+    }
+    void TearDown() override { QCoreApplication::processEvents(); }
+};
+
+} // namespace
+
+// ---- the progress window ------------------------------------------------------------------------
+
+TEST_F(ProgressTest, StatusWindowIsModelessAndItsCancelOnlyRaisesTheFlag)
+{
+    QWidget owner;
+    owner.show();
+    frmStatus status(&owner);
+    status.show();
+    EXPECT_EQ(status.windowTitle(), "Processing...");
+    EXPECT_FALSE(status.isModal());
+    EXPECT_TRUE(status.findChild<QProgressBar*>("pbQueue"));
+    EXPECT_TRUE(status.findChild<QLabel*>("lblMessage"));
+    auto* lblStatus = status.findChild<QLabel*>("lblStatus");
+    ASSERT_TRUE(lblStatus);
+    EXPECT_EQ(lblStatus->text(), "Please wait..... your request is being processed");
+
+    status.findChild<QPushButton*>("cmdCancel")->click();
+    EXPECT_EQ(gblnCancelOperation, -1);
+    EXPECT_EQ(lblStatus->text(), "Please wait...... cancelling operaration");
+    EXPECT_TRUE(status.isVisible()); // the command closes it, not the button
+
+    gblnCancelOperation = 0;
+    status.reject(); // Escape
+    EXPECT_EQ(gblnCancelOperation, -1);
+    EXPECT_TRUE(status.isVisible());
+    gblnCancelOperation = 0;
+    status.close(); // the program's own close is no Cancel
+    EXPECT_EQ(gblnCancelOperation, 0);
+}
+
+// ---- the cancel protocol ------------------------------------------------------------------------
+
+TEST_F(ProgressTest, CancelDuringAnItemStopsAfterItKeepsTheWorkAndClearsTheFlag)
+{
+    QPointer<frmStatus> window;
+    QStringList activity;
+    EXPECT_EQ(runLoop(5,
+                      [&](LongCommand& cmd, int i) {
+                          window = cmd.status();
+                          activity << gstrCurrentOperation;
+                          EXPECT_TRUE(isLongCommandRunning() && window->isVisible());
+                          if (i == 3) clickCancelDuringNextYield(cmd);
+                      }),
+              QStringList({"page1.tif", "page2.tif", "page3.tif"}));
+    EXPECT_EQ(activity, QStringList({"page1.tif", "page2.tif", "page3.tif"}));
+    EXPECT_EQ(gblnCancelOperation, 0);
+    EXPECT_TRUE(window.isNull()); // the command closed its progress window
+    EXPECT_FALSE(isLongCommandRunning());
+
+    // Clicked inside the item's own work: seen at the next item.
+    EXPECT_EQ(runLoop(5, [&](LongCommand& cmd, int i) { if (i == 2) cancelButton(cmd)->click(); }),
+              QStringList({"page1.tif", "page2.tif"}));
+    EXPECT_EQ(gblnCancelOperation, 0);
+}
+
+TEST_F(ProgressTest, DoubleCancelActsAsOneAndAStaleCancelDoesNotStopTheNextCommand)
+{
+    EXPECT_EQ(runLoop(5,
+                      [&](LongCommand& cmd, int i) {
+                          if (i == 2) {
+                              cancelButton(cmd)->click();
+                              clickCancelDuringNextYield(cmd);
+                          }
+                      }),
+              QStringList({"page1.tif", "page2.tif"}));
+    EXPECT_EQ(runLoop(5), kAllFive);
+
+    // Pressed after the last test of a command...
+    EXPECT_EQ(runLoop(3, [&](LongCommand& cmd, int i) { if (i == 3) cancelButton(cmd)->click(); }),
+              QStringList({"page1.tif", "page2.tif", "page3.tif"}));
+    EXPECT_EQ(runLoop(5), kAllFive);
+    // ...or left set by anything else before one starts.
+    gblnCancelOperation = -1;
+    EXPECT_EQ(runLoop(5), kAllFive);
+    EXPECT_EQ(gblnCancelOperation, 0);
+}
+
+// ---- the busy guard -----------------------------------------------------------------------------
+
+TEST_F(ProgressTest, SecondCommandStartedDuringTheYieldsIsRefused)
+{
+    bool refused = false;
+    QStringList secondDone;
+    QString activityAfterRefusal;
+    const QStringList done = runLoop(4, [&](LongCommand&, int i) {
+        if (i == 2)
+            QTimer::singleShot(0, [&] {
+                // What a click on another command's button does while the save yields.
+                secondDone = runLoop(3, {}, &refused);
+                activityAfterRefusal = gstrCurrentOperation;
+            });
+    });
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(secondDone.isEmpty());
+    EXPECT_EQ(activityAfterRefusal, "page3.tif"); // the running command's text stays
+    EXPECT_EQ(done, QStringList({"page1.tif", "page2.tif", "page3.tif", "page4.tif"}));
+    EXPECT_EQ(runLoop(1, {}, &refused), QStringList({"page1.tif"}));
+    EXPECT_FALSE(refused);
+}
+
+TEST_F(ProgressTest, HelperLoopInsideACommandJoinsItAndItsCancelStopsBoth)
+{
+    QStringList rows, pages;
+    {
+        LongCommand outer("Saving a MultiPage file");
+        outer.showStatus();
+        for (int page = 1; page <= 3; ++page) {
+            if (!outer.nextItem(QStringLiteral("page%1").arg(page))) break;
+            pages << QStringLiteral("page%1").arg(page);
+            LongCommand inner("replaying the task list");
+            ASSERT_TRUE(inner);
+            for (int row = 1; row <= 3; ++row) {
+                if (!inner.nextItem(QStringLiteral("row%1").arg(row))) break;
+                rows << QStringLiteral("%1.%2").arg(page).arg(row);
+                if (page == 2 && row == 1) cancelButton(outer)->click();
+            }
+        }
+    }
+    EXPECT_EQ(pages, QStringList({"page1", "page2"}));
+    EXPECT_EQ(rows, QStringList({"1.1", "1.2", "1.3", "2.1"}));
+    EXPECT_EQ(gblnCancelOperation, 0);
+}
+
+TEST_F(ProgressTest, ClosingTheMainWindowCancelsAndClosesOnceTheLoopHasEnded)
+{
+    CountingWindow window;
+    window.show();
+    bool visibleWhenLoopEnded = false;
+    const QStringList done = runLoop(5, [&](LongCommand&, int i) {
+        if (i == 2) {
+            window.close(); // the user closes the main window, then once more
+            window.close();
+        }
+        visibleWhenLoopEnded = window.isVisible();
+    });
+    EXPECT_EQ(done, QStringList({"page1.tif", "page2.tif"}));
+    EXPECT_TRUE(visibleWhenLoopEnded);
+    EXPECT_EQ(window.closes, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.closes, 1);
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(gblnCancelOperation, 0);
+
+    EXPECT_FALSE(fncCloseWhenIdle(&window)); // idle: the window closes at once
+    int ran = 0;
+    cancelLongCommandThen([&] { ++ran; });
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(gblnCancelOperation, 0);
+}

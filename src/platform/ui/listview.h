@@ -1,0 +1,79 @@
+#pragma once
+#include <QImage>
+#include <QList>
+#include <QPixmap>
+#include <QTreeWidget>
+
+namespace tf {
+
+// An image list: pictures addressed from 1, as the program's lists address them.
+class ImageList {
+public:
+    int Count() const { return static_cast<int>(m_images.size()); }
+    void Add(const QImage& image) { m_images.push_back(QPixmap::fromImage(image)); }
+    void Clear() { m_images.clear(); }
+    // index 1..Count(); anything else gives a null pixmap
+    QPixmap Image(int index) const
+    {
+        return index >= 1 && index <= Count() ? m_images[index - 1] : QPixmap();
+    }
+
+private:
+    QList<QPixmap> m_images;
+};
+
+// A report-style list: each row has a text, sub-items in the next columns, a tag (a hidden text)
+// and a small icon taken by index from an attached image list. Rows are addressed from 1.
+// Keeps the operations the program's list code is written in, on top of QTreeWidget.
+class ListView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit ListView(QWidget* parent = nullptr);
+
+    void setColumnHeaders(const QStringList& captions);
+    int ColumnCount() const { return columnCount(); }
+
+    QTreeWidgetItem* AddItem(const QString& text, int smallIcon = 0);
+    // index 1..Count()+1: the new row takes that place
+    QTreeWidgetItem* InsertItem(int index, const QString& text, int smallIcon = 0);
+    void RemoveItem(int index);
+    void Clear();
+    int Count() const { return topLevelItemCount(); }
+    QTreeWidgetItem* Item(int index) const; // 1-based; nullptr outside
+    int Index(const QTreeWidgetItem* item) const; // 1-based; 0 when not in the list
+
+    static QString Tag(const QTreeWidgetItem* item);
+    static void setTag(QTreeWidgetItem* item, const QString& tag);
+    static QString SubItem(const QTreeWidgetItem* item, int subItem); // 1-based, column subItem
+    static void setSubItem(QTreeWidgetItem* item, int subItem, const QString& text);
+    static int SmallIcon(const QTreeWidgetItem* item);
+    void setSmallIcon(QTreeWidgetItem* item, int imageIndex);
+
+    // Attaches the image list whose pictures the rows show (nullptr detaches it); the list
+    // stays owned by the caller.
+    void setSmallIcons(ImageList* images);
+    ImageList* SmallIcons() const { return m_images; }
+    // Shows the pictures again after the attached list changed.
+    void refreshIcons();
+
+    // The row with the focus when it is selected, else the first selected row, else nullptr.
+    QTreeWidgetItem* SelectedItem() const;
+    QList<QTreeWidgetItem*> selectedInOrder() const;
+    void deselectAll();
+    QTreeWidgetItem* HitTest(const QPoint& viewportPos) const { return itemAt(viewportPos); }
+
+    // The row marked as the target of a drag, or nullptr.
+    QTreeWidgetItem* DropHighlight() const { return m_dropHighlight; }
+    void setDropHighlight(QTreeWidgetItem* item);
+
+    // Sorting by the text of one column (0 = the row text); SortOrder 0 ascending, 1 descending.
+    int SortKey = 0;
+    int SortOrder = 0;
+    void sortNow();
+
+private:
+    ImageList* m_images = nullptr;
+    QTreeWidgetItem* m_dropHighlight = nullptr;
+};
+
+} // namespace tf

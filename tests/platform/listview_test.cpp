@@ -1,0 +1,64 @@
+#include "platform/ui/listview.h"
+
+#include <gtest/gtest.h>
+
+using tf::ImageList;
+using tf::ListView;
+
+TEST(ListViewRows, AreAddressedFromOneAndKeepTagsSubItemsAndIcons)
+{
+    ListView lv;
+    lv.setColumnHeaders({"File Name", "Resolution", "Size"});
+    ImageList images;
+    QImage red(8, 8, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    images.Add(red);
+    lv.setSmallIcons(&images);
+    QTreeWidgetItem* a = lv.AddItem("a", 1);
+    QTreeWidgetItem* c = lv.AddItem("c", 0);
+    QTreeWidgetItem* b = lv.InsertItem(2, "b");
+    ListView::setTag(a, "/x/a.tif");
+    ListView::setSubItem(a, 2, "1.00KB");
+    EXPECT_EQ(lv.Count(), 3);
+    EXPECT_EQ(lv.Item(2), b);
+    EXPECT_EQ(lv.Index(c), 3);
+    EXPECT_EQ(lv.Item(0), nullptr);
+    EXPECT_EQ(lv.Item(4), nullptr);
+    EXPECT_EQ(ListView::Tag(a), "/x/a.tif");
+    EXPECT_EQ(ListView::SubItem(a, 2), "1.00KB");
+    EXPECT_FALSE(a->icon(0).isNull());
+    EXPECT_TRUE(c->icon(0).isNull());
+    lv.setSmallIcons(nullptr);
+    EXPECT_TRUE(a->icon(0).isNull()) << "detaching the image list removes the pictures";
+    EXPECT_EQ(ListView::SmallIcon(a), 1) << "but each row keeps its index";
+    lv.RemoveItem(1);
+    EXPECT_EQ(lv.Item(1), b);
+}
+
+TEST(ListViewRows, SelectionInOrderAndSortingByColumn)
+{
+    ListView lv;
+    lv.setColumnHeaders({"Name", "Size"});
+    for (const char* n : {"delta", "Alpha", "charlie", "bravo"}) ListView::setSubItem(lv.AddItem(n), 1, QString::number(qstrlen(n)));
+    lv.Item(3)->setSelected(true);
+    lv.Item(1)->setSelected(true);
+    const auto sel = lv.selectedInOrder();
+    ASSERT_EQ(sel.size(), 2);
+    EXPECT_EQ(sel[0]->text(0), "delta");
+    EXPECT_EQ(lv.SelectedItem()->text(0), "delta");
+    lv.deselectAll();
+    EXPECT_EQ(lv.SelectedItem(), nullptr);
+
+    lv.SortKey = 0;
+    lv.SortOrder = 0;
+    lv.sortNow();
+    EXPECT_EQ(lv.Item(1)->text(0), "Alpha");
+    EXPECT_EQ(lv.Item(4)->text(0), "delta");
+    lv.SortOrder = 1;
+    lv.sortNow();
+    EXPECT_EQ(lv.Item(1)->text(0), "delta");
+    lv.SortKey = 1;
+    lv.SortOrder = 0;
+    lv.sortNow();
+    EXPECT_EQ(lv.Item(1)->text(1), "5"); // stable: equal sizes keep their order
+}

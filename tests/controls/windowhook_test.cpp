@@ -1,0 +1,233 @@
+#include "controls/windowhook.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace tf;
+
+namespace {
+
+QStringList calls;
+const auto kPing = static_cast<QEvent::Type>(QEvent::User + 1);
+const auto kPong = static_cast<QEvent::Type>(QEvent::User + 2);
+const auto kOther = static_cast<QEvent::Type>(QEvent::User + 3);
+
+QString name(QObject* o, QEvent* e)
+{
+    static const char* names[] = {"", "ping", "pong", "other"};
+    const int t = e->type();
+    const QString type = t > QEvent::User && t <= kOther ? names[t - QEvent::User] : QString::number(t);
+    return o->objectName() + " " + type;
+}
+
+// Notes custom events and answers them in a recognisable way the hook must not change.
+struct Window : QObject {
+    explicit Window(const QString& n) { setObjectName(n); }
+    bool event(QEvent* e) override
+    {
+        if (e->type() < QEvent::User) return QObject::event(e);
+        calls << name(this, e);
+        e->setAccepted(false);
+        return e->type() != kOther;
+    }
+};
+
+struct Owner : SubclassOwner {
+    explicit Owner(const QString& n) : id(n) {}
+    void subclassProc(bool bBefore, bool& bHandled, QObject* target, QEvent* e) override
+    {
+        if (e->type() >= QEvent::User || e->type() == QEvent::MouseButtonPress)
+            calls << id + (bBefore ? " before " : " after ") + name(target, e);
+        if (onCall) onCall(bBefore, bHandled, target, e);
+    }
+    QString id;
+    SelfSubclassHook hook{this};
+    std::function<void(bool, bool&, QObject*, QEvent*)> onCall;
+};
+
+std::pair<bool, bool> send(QObject* target, QEvent::Type type)
+{
+    QEvent e(type);
+    const bool result = QCoreApplication::sendEvent(target, &e);
+    return {result, e.isAccepted()};
+}
+
+} // namespace
+
+TEST(WindowHook, PhasesRunAroundTheWindowAndHandledEndsTheChain)
+{
+    calls.clear();
+    Window w("w");
+    Owner owner("A");
+    ASSERT_TRUE(owner.hook.subHookStart(&w));
+    owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
+    owner.hook.subHookAddMsg(&w, kPong, MSG_AFTER);
+
+    // In neither table: the window's own answer and flag.
+    EXPECT_EQ(send(&w, kOther), std::make_pair(false, false));
+    send(&w, kPing);
+    send(&w, kPong);
+    EXPECT_EQ(calls, (QStringList{"w other", "A before w ping", "w ping", "A after w ping", "w pong",
+                                "A after w pong"}));
+
+    owner.onCall = [](bool before, bool& handled, QObject*, QEvent* e) {
+        handled = before;
+        e->setAccepted(true); // the answer given in the window's place
+    };
+    calls.clear();
+    EXPECT_EQ(send(&w, kPing), std::make_pair(true, true));
+    EXPECT_EQ(calls, QStringList{"A before w ping"});
+}
+
+TEST(WindowHook, TablesKeepOneEntryPerEventAndAllMeansEvery)
+{
+    calls.clear();
+    Window w("w");
+    Owner owner("A");
+    owner.hook.subHookStart(&w);
+    owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
+    owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
+    send(&w, kPing);
+    owner.hook.subHookDelMsg(&w, kPing, MSG_BEFORE); // one delete removes it
+    owner.hook.subHookAddMsg(&w, kPong, MSG_BEFORE);
+    owner.hook.subHookAddMsg(&w, ALL_MESSAGES, MSG_AFTER);
+    send(&w, kPing);
+    send(&w, kPong);
+    EXPECT_EQ(calls, (QStringList{"A before w ping", "w ping", "w ping", "A after w ping", "A before w pong",
+                                "w pong", "A after w pong"}));
+
+    calls.clear();
+    owner.hook.subHookDelMsg(&w, kPing, MSG_AFTER); // one event out of "all" changes nothing
+    send(&w, kPing);
+    owner.hook.subHookDelMsg(&w, ALL_MESSAGES, MSG_AFTER);
+    send(&w, kPing);
+    EXPECT_EQ(calls, (QStringList{"w ping", "A after w ping", "w ping"}));
+}
+
+TEST(WindowHook, ThreeWindowsWithOneStoppedAndARestart)
+{
+    calls.clear();
+    Window a("a"), b("b"), c("c");
+    Owner owner("H");
+    for (Window* w : {&a, &b, &c, &a}) { // a second start keeps one record
+        owner.hook.subHookStart(w);
+        owner.hook.subHookAddMsg(w, kPing, MSG_BEFORE);
+    }
+    owner.hook.subHookStop(&b);
+    owner.hook.subHookAddMsg(&b, kPing, MSG_BEFORE); // not hooked: ignored
+    EXPECT_EQ(owner.hook.hookedWindows(), (QList<QObject*>{&a, &c}));
+    for (Window* w : {&a, &b, &c}) send(w, kPing);
+    EXPECT_EQ(calls, (QStringList{"H before a ping", "a ping", "b ping", "H before c ping", "c ping"}));
+
+    owner.hook.subHookStart(&b); // starts again with empty tables
+    owner.hook.subHookAddMsg(&b, kPong, MSG_AFTER);
+    owner.hook.subHookStopAll();
+    EXPECT_TRUE(owner.hook.hookedWindows().isEmpty());
+    calls.clear();
+    for (Window* w : {&a, &b}) send(w, kPong);
+    EXPECT_EQ(calls, (QStringList{"a pong", "b pong"}));
+    EXPECT_FALSE(owner.hook.subHookStart(nullptr));
+}
+
+TEST(WindowHook, HooksOnOneWindowNestAndStopInAnyOrder)
+{
+    calls.clear();
+    Window w("w");
+    Owner first("A"), second("B");
+    for (Owner* o : {&first, &second}) {
+        o->hook.subHookStart(&w);
+        o->hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
+    }
+    send(&w, kPing);
+    // The inner hook answering for the window still lets the outer one see the result.
+    first.onCall = [](bool before, bool& handled, QObject*, QEvent*) { handled = before; };
+    send(&w, kPing);
+    // Stopping the first-installed hook out of order leaves the later one whole.
+    first.hook.subHookStop(&w);
+    send(&w, kPing);
+    EXPECT_EQ(calls, (QStringList{"B before w ping", "A before w ping", "w ping", "A after w ping",
+                                  "B after w ping",                                    //
+                                  "B before w ping", "A before w ping", "B after w ping", //
+                                  "B before w ping", "w ping", "B after w ping"}));
+}
+
+TEST(WindowHook, StoppingOrDeletingTheHookInsideItsCallbackIsSafe)
+{
+    calls.clear();
+    Window w("w");
+    Owner owner("A"), other("B");
+    other.hook.subHookStart(&w);
+    other.hook.subHookAddMsg(&w, kPing, MSG_AFTER);
+    owner.hook.subHookStart(&w);
+    owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
+    owner.onCall = [&owner](bool, bool&, QObject* target, QEvent*) { owner.hook.subHookStop(target); };
+    send(&w, kPing); // the stopped hook sees no after phase; the window and B still run
+
+    // The last hook on the window going away inside its own callback, the hook object included.
+    auto doomed = std::make_unique<Owner>("C");
+    other.hook.subHookStop(&w);
+    doomed->hook.subHookStart(&w);
+    doomed->hook.subHookAddMsg(&w, ALL_MESSAGES, MSG_BEFORE_AND_AFTER);
+    doomed->onCall = [&doomed](bool, bool&, QObject*, QEvent*) { doomed.reset(); };
+    send(&w, kPing);
+    send(&w, kPing);
+    EXPECT_EQ(doomed, nullptr);
+    EXPECT_EQ(calls, (QStringList{"A before w ping", "w ping", "B after w ping", "C before w ping", "w ping",
+                                "w ping"}));
+}
+
+TEST(WindowHook, DestroyedWindowDropsItsRecord)
+{
+    calls.clear();
+    Owner owner("A");
+    auto* w = new Window("w");
+    auto* kept = new Window("k");
+    owner.hook.subHookStart(w);
+    owner.hook.subHookStart(kept);
+    owner.hook.subHookAddMsg(w, kPing, MSG_AFTER);
+    delete w;
+    EXPECT_EQ(owner.hook.hookedWindows(), QList<QObject*>{kept});
+
+    // Destroyed by its own handling inside an after-phase delivery.
+    owner.hook.subHookAddMsg(kept, ALL_MESSAGES, MSG_AFTER);
+    kept->deleteLater();
+    QCoreApplication::sendPostedEvents(kept, QEvent::DeferredDelete);
+    EXPECT_TRUE(owner.hook.hookedWindows().isEmpty());
+
+    // Destroyed by a before-phase callback: nothing runs on it afterwards.
+    auto* victim = new Window("v");
+    owner.hook.subHookStart(victim);
+    owner.hook.subHookAddMsg(victim, kPing, MSG_BEFORE_AND_AFTER);
+    owner.onCall = [](bool before, bool&, QObject* target, QEvent*) {
+        if (before) delete target;
+    };
+    QEvent e(kPing);
+    EXPECT_TRUE(QCoreApplication::sendEvent(victim, &e));
+    EXPECT_EQ(calls, QStringList{"A before v ping"});
+    EXPECT_TRUE(owner.hook.hookedWindows().isEmpty());
+}
+
+TEST(WindowHook, AfterPhaseKeepsInputPropagation)
+{
+    // A press the child ignores still travels to its parent when the child's after phase is hooked.
+    calls.clear();
+    QWidget parent;
+    parent.setObjectName("parent");
+    auto* child = new QWidget(&parent);
+    child->setObjectName("child");
+    parent.show();
+    Owner owner("A");
+    owner.hook.subHookStart(child);
+    owner.hook.subHookStart(&parent);
+    owner.hook.subHookAddMsg(child, QEvent::MouseButtonPress, MSG_AFTER);
+    owner.hook.subHookAddMsg(&parent, QEvent::MouseButtonPress, MSG_BEFORE);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), child->mapToGlobal(QPointF(5, 5)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(child, &press);
+    EXPECT_EQ(calls, (QStringList{"A after child 2", "A before parent 2"}));
+}

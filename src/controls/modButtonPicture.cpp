@@ -1,0 +1,140 @@
+#include "controls/modButtonPicture.h"
+
+#include "platform/sys/numbers.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+
+namespace tf {
+
+namespace {
+
+constexpr int kPictureLeft = 5;
+
+// Lives as a child of its button, so it goes with the button; the button's paint runs through it.
+class ButtonPictureFilter : public QObject {
+    Q_OBJECT
+public:
+    explicit ButtonPictureFilter(QPushButton* button) : QObject(button) {}
+
+    void setPicture(const QPixmap& picture)
+    {
+        m_picture = picture;
+        m_holder = nullptr;
+        m_fromHolder = false;
+    }
+    void setHolder(QLabel* holder)
+    {
+        m_picture = QPixmap();
+        m_holder = holder;
+        m_fromHolder = true;
+    }
+    QString padded;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::Paint) return false;
+        auto* button = static_cast<QWidget*>(watched);
+        // The button draws its face first; the picture then goes into the same paint.
+        static_cast<QObject*>(button)->event(event);
+        const QPixmap picture = m_fromHolder ? (m_holder ? m_holder->pixmap() : QPixmap()) : m_picture;
+        if (picture.isNull()) return true;
+
+        QImage onWhite(picture.size(), QImage::Format_ARGB32_Premultiplied);
+        onWhite.setDevicePixelRatio(picture.devicePixelRatio());
+        onWhite.fill(Qt::white);
+        {
+            QPainter flatten(&onWhite);
+            flatten.drawPixmap(0, 0, picture);
+        }
+        const int top = buttonPictureTop(button->height(), picture.deviceIndependentSize().height());
+        QPainter painter(button);
+        // Clipped by the face alone: a picture taller than the button shows its middle, both
+        // ends cut evenly, rather than losing its lower part at one face height below its top.
+        painter.setClipRect(QRect(kPictureLeft, 0, button->width() - 7, button->height()));
+        painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+        painter.drawImage(QPoint(kPictureLeft, top), onWhite);
+        return true;
+    }
+
+private:
+    QPixmap m_picture;
+    QPointer<QLabel> m_holder;
+    bool m_fromHolder = false;
+};
+
+ButtonPictureFilter* filterOf(const QPushButton* button)
+{
+    return button ? button->findChild<ButtonPictureFilter*>(QString(), Qt::FindDirectChildrenOnly) : nullptr;
+}
+
+// Installs the filter once; a caption is padded only when it is not already the padded one.
+ButtonPictureFilter* setUp(QPushButton* button)
+{
+    ButtonPictureFilter* filter = filterOf(button);
+    if (!filter) {
+        filter = new ButtonPictureFilter(button);
+        button->installEventFilter(filter);
+    }
+    if (filter->padded.isNull() || button->text() != filter->padded) {
+        filter->padded = padButtonCaption(button->text(), button->width(), QFontMetrics(button->font()));
+        button->setText(filter->padded);
+    }
+    return filter;
+}
+
+} // namespace
+
+QString padButtonCaption(const QString& caption, int buttonWidth, const QFontMetrics& metrics)
+{
+    const int margin = caption.contains(QLatin1Char('&')) ? 5 : 11;
+    QString padded = caption;
+    for (int i = 1; i <= buttonWidth; ++i) {
+        padded.prepend(QLatin1Char(' '));
+        // Measured as written: the "&" counts although the button does not show it.
+        if (metrics.horizontalAdvance(padded) >= buttonWidth - margin) break;
+    }
+    return padded;
+}
+
+int buttonPictureTop(int faceHeight, double pictureHeight)
+{
+    const double centre = faceHeight / 2.0;
+    return roundToLong(centre - roundHalfEven(pictureHeight) / 2.0);
+}
+
+bool hasButtonPicture(const QPushButton* button) { return filterOf(button) != nullptr; }
+
+} // namespace tf
+
+void subSetButtonPicture(QPushButton* button, const QPixmap& picture)
+{
+    if (!button) return;
+    tf::setUp(button)->setPicture(picture);
+    button->update();
+}
+
+void subSetButtonPicture(QPushButton* button, QLabel* pictureBox)
+{
+    if (!button) return;
+    if (pictureBox) pictureBox->hide(); // the holder only keeps the picture
+    tf::setUp(button)->setHolder(pictureBox);
+    button->update();
+}
+
+void subRemoveButtonPicture(QPushButton* button)
+{
+    if (!button) return;
+    while (QObject* filter = tf::filterOf(button)) {
+        button->removeEventFilter(filter);
+        delete filter;
+    }
+    button->update();
+}
+
+#include "modButtonPicture.moc"

@@ -1,0 +1,177 @@
+#include "controls/modButtonPicture.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace tf;
+
+namespace {
+
+QFont fixedFont() { return QFont("DejaVu Sans", 9); }
+
+int leadingBlanks(const QString& text)
+{
+    int n = 0;
+    while (n < text.size() && text[n] == QLatin1Char(' ')) ++n;
+    return n;
+}
+
+// A picture whose left half is black and right half white, so one grab shows both effects.
+QPixmap halfBlack(int width, int height)
+{
+    QPixmap picture(width, height);
+    picture.fill(Qt::white);
+    QPainter p(&picture);
+    p.fillRect(0, 0, width / 2, height, Qt::black);
+    return picture;
+}
+
+std::unique_ptr<QPushButton> makeButton(const QString& caption, int width = 100, int height = 30)
+{
+    auto button = std::make_unique<QPushButton>(caption);
+    button->setFont(fixedFont());
+    button->resize(width, height);
+    return button;
+}
+
+} // namespace
+
+TEST(PictureButtonCaption, PaddingReachesTheWidthLessTheMargin)
+{
+    const QFontMetrics fm(fixedFont());
+    // A caption that already fills the button gets one blank and no more.
+    const QString full = "A caption far too long for its button";
+    EXPECT_EQ(padButtonCaption(full, 60, fm), " " + full);
+
+    // Padded until the measured width reaches P - 11; one blank fewer stays below it.
+    const QString plain = padButtonCaption("Save", 100, fm);
+    EXPECT_TRUE(plain.endsWith(" Save"));
+    EXPECT_GE(fm.horizontalAdvance(plain), 100 - 11);
+    EXPECT_LT(fm.horizontalAdvance(plain.mid(1)), 100 - 11);
+
+    // With an access key the threshold is P - 5, the "&" itself being measured.
+    const QString keyed = padButtonCaption("&Save", 100, fm);
+    EXPECT_GE(fm.horizontalAdvance(keyed), 100 - 5);
+    EXPECT_LT(fm.horizontalAdvance(keyed.mid(1)), 100 - 5);
+    EXPECT_GT(leadingBlanks(keyed), leadingBlanks(padButtonCaption("XSave", 100, fm)));
+
+    EXPECT_EQ(padButtonCaption("Go", 0, fm), "Go"); // no width, nothing to fill
+}
+
+TEST(PictureButtonCaption, PictureIsCentredHalvesToEven)
+{
+    EXPECT_EQ(buttonPictureTop(30, 10), 10);
+    EXPECT_EQ(buttonPictureTop(25, 10), 8);   // 12.5 - 5 = 7.5 -> 8
+    EXPECT_EQ(buttonPictureTop(23, 10), 6);   // 11.5 - 5 = 6.5 -> 6
+    EXPECT_EQ(buttonPictureTop(30, 50), -10); // taller than the face: centred, clipped later
+}
+
+TEST(PictureButton, SetUpPadsOnceAndRemovalKeepsThePadding)
+{
+    auto button = makeButton("Rotate");
+    subSetButtonPicture(button.get(), halfBlack(10, 10));
+    EXPECT_TRUE(hasButtonPicture(button.get()));
+    const QString padded = button->text();
+    EXPECT_TRUE(padded.endsWith(" Rotate"));
+
+    // A second set-up changes the picture only: no second padding, no second filter.
+    subSetButtonPicture(button.get(), halfBlack(12, 12));
+    EXPECT_EQ(button->text(), padded);
+    EXPECT_EQ(button->findChildren<QObject*>().size(), 1);
+    EXPECT_FALSE(button->grab().isNull()); // paints without recursing
+
+    // A caption changed by code in between is padded once at the next set-up.
+    button->setText("Flip");
+    subSetButtonPicture(button.get(), halfBlack(10, 10));
+    EXPECT_TRUE(button->text().endsWith(" Flip"));
+    EXPECT_EQ(button->text(), padButtonCaption("Flip", 100, QFontMetrics(fixedFont())));
+
+    subRemoveButtonPicture(button.get());
+    EXPECT_FALSE(hasButtonPicture(button.get()));
+    EXPECT_TRUE(button->text().endsWith(" Flip"));
+    EXPECT_EQ(leadingBlanks(button->text()), leadingBlanks(padButtonCaption("Flip", 100, QFontMetrics(fixedFont()))));
+
+    // Removal is harmless twice, on a plain button, and on none.
+    subRemoveButtonPicture(button.get());
+    subRemoveButtonPicture(nullptr);
+    subSetButtonPicture(nullptr, QPixmap());
+}
+
+TEST(PictureButton, PictureIsAndedIntoTheFace)
+{
+    auto button = makeButton("Go");
+    subSetButtonPicture(button.get(), halfBlack(10, 10));
+    const QImage withPicture = button->grab().toImage();
+    subRemoveButtonPicture(button.get());
+    const QImage plain = button->grab().toImage(); // same padded caption, no picture
+
+    // top = 15 - 5 = 10; black columns 5..9, white columns 10..14 (over a face that is not
+    // white itself, so a white picture pixel copied over it would show).
+    ASSERT_NE(plain.pixel(12, 15), qRgb(255, 255, 255));
+    for (int y = 10; y < 20; ++y) {
+        for (int x = 5; x < 10; ++x) EXPECT_EQ(qGray(withPicture.pixel(x, y)), 0) << x << "," << y;
+        for (int x = 10; x < 15; ++x) EXPECT_EQ(withPicture.pixel(x, y), plain.pixel(x, y)) << x << "," << y;
+    }
+    // Outside the picture the face is the plain one.
+    EXPECT_EQ(withPicture.pixel(7, 8), plain.pixel(7, 8));
+    EXPECT_EQ(withPicture.pixel(7, 21), plain.pixel(7, 21));
+    EXPECT_EQ(withPicture.pixel(4, 15), plain.pixel(4, 15));
+}
+
+TEST(PictureButton, TallPictureIsCentredAndClipped)
+{
+    auto button = makeButton("Go");
+    // Black only on the rows that land on the face's first and last line when centred (top -10).
+    QPixmap tall(10, 50);
+    tall.fill(Qt::white);
+    {
+        QPainter p(&tall);
+        p.fillRect(0, 10, 10, 1, Qt::black);
+        p.fillRect(0, 39, 10, 1, Qt::black);
+    }
+    subSetButtonPicture(button.get(), tall);
+    const QImage image = button->grab().toImage();
+    EXPECT_EQ(qGray(image.pixel(8, 0)), 0);
+    EXPECT_EQ(qGray(image.pixel(8, 29)), 0);
+    EXPECT_NE(qGray(image.pixel(8, 15)), 0);
+}
+
+TEST(PictureButton, ClicksAndKeysStillReachTheButton)
+{
+    auto button = makeButton("&Apply");
+    subSetButtonPicture(button.get(), halfBlack(10, 10));
+    button->show();
+    QSignalSpy clicked(button.get(), &QPushButton::clicked);
+    QTest::mouseClick(button.get(), Qt::LeftButton, {}, QPoint(50, 15));
+    button->setFocus();
+    QTest::keyClick(button.get(), Qt::Key_Space);
+    EXPECT_EQ(clicked.size(), 2);
+}
+
+TEST(PictureButton, AHolderThatGoesFirstLeavesAPlainButton)
+{
+    auto button = makeButton("Go");
+    auto holder = std::make_unique<QLabel>();
+    holder->setPixmap(halfBlack(10, 10));
+    subSetButtonPicture(button.get(), holder.get());
+    EXPECT_TRUE(holder->isHidden());
+    EXPECT_EQ(qGray(button->grab().toImage().pixel(6, 15)), 0);
+
+    // The holder's picture is read at each paint.
+    QPixmap white(10, 10);
+    white.fill(Qt::white);
+    holder->setPixmap(white);
+    EXPECT_NE(qGray(button->grab().toImage().pixel(6, 15)), 0);
+
+    holder->setPixmap(halfBlack(10, 10));
+    holder.reset();
+    const QImage afterwards = button->grab().toImage();
+    subRemoveButtonPicture(button.get());
+    EXPECT_EQ(afterwards, button->grab().toImage());
+}

@@ -9,7 +9,7 @@ TEST(ListViewRows, AreAddressedFromOneAndKeepTagsSubItemsAndIcons)
 {
     ListView lv;
     lv.setColumnHeaders({"File Name", "Resolution", "Size"});
-    ImageList images;
+    ImageList images{QSize()};
     QImage red(8, 8, QImage::Format_RGB32);
     red.fill(Qt::red);
     images.Add(red);

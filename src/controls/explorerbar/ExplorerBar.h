@@ -1,5 +1,5 @@
 #pragma once
-#include "controls/ImageList.h"
+#include "platform/ui/imagelist.h"
 #include "controls/explorerbar/ExplorerBarLayout.h"
 #include "controls/explorerbar/ExplorerBarModel.h"
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "controls/ImageList.h"
+#include "platform/ui/imagelist.h"
 
 #include <QPixmap>
 #include <QPointer>

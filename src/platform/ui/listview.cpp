@@ -87,7 +87,7 @@ void ListView::setSmallIcon(QTreeWidgetItem* item, int imageIndex)
 {
     if (!item) return;
     item->setData(0, kIconRole, imageIndex);
-    const QPixmap pixmap = m_images ? m_images->Image(imageIndex) : QPixmap();
+    const QPixmap pixmap = m_images ? m_images->image(imageIndex) : QPixmap();
     item->setIcon(0, pixmap.isNull() ? QIcon() : QIcon(pixmap));
 }
 

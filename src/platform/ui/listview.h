@@ -1,26 +1,11 @@
 #pragma once
-#include <QImage>
+#include "platform/ui/imagelist.h"
+
 #include <QList>
-#include <QPixmap>
+#include <QPointer>
 #include <QTreeWidget>
 
 namespace tf {
-
-// An image list: pictures addressed from 1, as the program's lists address them.
-class ImageList {
-public:
-    int Count() const { return static_cast<int>(m_images.size()); }
-    void Add(const QImage& image) { m_images.push_back(QPixmap::fromImage(image)); }
-    void Clear() { m_images.clear(); }
-    // index 1..Count(); anything else gives a null pixmap
-    QPixmap Image(int index) const
-    {
-        return index >= 1 && index <= Count() ? m_images[index - 1] : QPixmap();
-    }
-
-private:
-    QList<QPixmap> m_images;
-};
 
 // A report-style list: each row has a text, sub-items in the next columns, a tag (a hidden text)
 // and a small icon taken by index from an attached image list. Rows are addressed from 1.
@@ -52,7 +37,7 @@ public:
     // Attaches the image list whose pictures the rows show (nullptr detaches it); the list
     // stays owned by the caller.
     void setSmallIcons(ImageList* images);
-    ImageList* SmallIcons() const { return m_images; }
+    ImageList* SmallIcons() const { return m_images.data(); }
     // Shows the pictures again after the attached list changed.
     void refreshIcons();
 
@@ -72,7 +57,7 @@ public:
     void sortNow();
 
 private:
-    ImageList* m_images = nullptr;
+    QPointer<ImageList> m_images;
     QTreeWidgetItem* m_dropHighlight = nullptr;
 };
 

@@ -1,9 +1,9 @@
-#include "controls/ImageList.h"
+#include "platform/ui/imagelist.h"
 
 namespace tf {
 
 ImageList::ImageList(QSize imageSize, QObject* parent)
-    : QObject(parent), m_imageSize(imageSize.isValid() ? imageSize : QSize(16, 16))
+    : QObject(parent), m_imageSize(imageSize)
 {
 }
 
@@ -11,7 +11,7 @@ int ImageList::Add(const QString& key, const QPixmap& picture)
 {
     if (!key.isEmpty() && indexOfKey(key) != 0) return 0;
     QPixmap scaled = picture;
-    if (!picture.isNull() && picture.deviceIndependentSize().toSize() != m_imageSize)
+    if (m_imageSize.isValid() && !picture.isNull() && picture.deviceIndependentSize().toSize() != m_imageSize)
         scaled = picture.scaled(m_imageSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     m_entries.push_back({key, scaled});
     return count();

@@ -1,6 +1,7 @@
 #include "platform/imagebox/pdf_pages.h"
 
 #include "platform/imagebox/tiff_pages.h"
+#include "platform/sys/safefile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -146,15 +147,6 @@ private:
     qint64 m_length;
 };
 
-constexpr QFileDevice::Permissions kDocumentPermissions =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-
-QString hiddenTempTemplate(const QString& target)
-{
-    const QFileInfo info(target);
-    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX");
-}
-
 // Writes the document beside `target` and renames it over it.
 bool writeBeside(QPDF& pdf, const QString& target, const QString& producer, QString* error)
 {
@@ -181,11 +173,7 @@ bool writeBeside(QPDF& pdf, const QString& target, const QString& producer, QStr
         if (error) *error = QString::fromLocal8Bit(e.what());
         return false;
     }
-    out.setPermissions(kDocumentPermissions);
-    if (std::rename(QFile::encodeName(out.fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
-        if (error) *error = QStringLiteral("Cannot replace ") + target;
-        return false;
-    }
+    if (!renameOver(out.fileName(), target, error)) return false;
     out.setAutoRemove(false);
     return true;
 }

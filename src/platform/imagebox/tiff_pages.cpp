@@ -1,5 +1,7 @@
 #include "platform/imagebox/tiff_pages.h"
 
+#include "platform/sys/safefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -225,16 +227,6 @@ struct MemoryFile {
     static void unmap(thandle_t, void*, toff_t) {}
 };
 
-// Temporary files are created private; a saved document gets the usual permissions.
-constexpr QFileDevice::Permissions kDocumentPermissions =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-
-QString hiddenTempTemplate(const QString& target)
-{
-    const QFileInfo info(target);
-    return info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX");
-}
-
 } // namespace
 
 struct TiffDocumentWriter::Impl {
@@ -280,9 +272,7 @@ bool TiffDocumentWriter::commit(QString* error)
     }
     TIFFClose(m_impl->tif);
     m_impl->tif = nullptr;
-    QFile::setPermissions(m_temp, kDocumentPermissions);
-    if (std::rename(QFile::encodeName(m_temp).constData(), QFile::encodeName(m_target).constData()) != 0) {
-        if (error) *error = QStringLiteral("Cannot replace ") + m_target;
+    if (!renameOver(m_temp, m_target, error)) {
         discard();
         return false;
     }
@@ -388,23 +378,6 @@ QByteArray encodeGroup4(const PageRaster& page, QString* error)
     }
     TIFFClose(tif);
     return out;
-}
-
-bool replaceFileAtomically(const QString& target, const QByteArray& bytes, QString* error)
-{
-    QTemporaryFile temp(hiddenTempTemplate(target));
-    temp.setAutoRemove(true);
-    if (!temp.open() || temp.write(bytes) != bytes.size() || !temp.flush()) {
-        if (error) *error = QStringLiteral("Cannot write ") + target;
-        return false;
-    }
-    temp.setPermissions(kDocumentPermissions);
-    if (std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
-        if (error) *error = QStringLiteral("Cannot replace ") + target;
-        return false;
-    }
-    temp.setAutoRemove(false);
-    return true;
 }
 
 int colorFormatForCompression(int colorFormat, int compression)

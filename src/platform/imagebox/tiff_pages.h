@@ -46,10 +46,6 @@ QByteArray encodeTiffInMemory(const PageRaster& page, int compression, QString* 
 // The Group 4 coded data of a bilevel page (one strip), as PDF CCITT streams carry it.
 QByteArray encodeGroup4(const PageRaster& page, QString* error = nullptr);
 
-// Writes `bytes` to a hidden temporary file beside `target` and renames it over the target.
-// Used by every single-file save so a failure never leaves a half-written file in place.
-bool replaceFileAtomically(const QString& target, const QByteArray& bytes, QString* error);
-
 // The depth a page is written in: CCITT Group 4 codes only black and white, so with it every
 // format but the dithered "Mono" becomes the threshold "Mono BW".
 int colorFormatForCompression(int colorFormat, int compression);

@@ -1,0 +1,176 @@
+// Times thumbnails of large JPEGs through the shared picture loader, and the same work by
+// vipsthumbnail when it is installed, on the same files in the same run.
+#include "services/modGDIPlus.h"
+#include "services/modLoadPic.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <cstdio>
+
+namespace {
+
+void usage()
+{
+    std::printf(
+        "usage: loadpic_bench [COUNT] [WIDTHxHEIGHT]\n"
+        "  Makes COUNT photos of 4000 x 3000 pixels (12 megapixels, default 50) as JPEG files in a\n"
+        "  private temporary folder, makes a thumbnail of WIDTHxHEIGHT (default 160x120) of each\n"
+        "  through LoadPic, and prints thumbnails per second. For comparison it also times a full\n"
+        "  decode of a few files, and, when vipsthumbnail is on the PATH (optional, Debian package\n"
+        "  libvips-tools), vipsthumbnail on the same files.\n");
+}
+
+// Something with the texture of a photo: smooth shapes and fine noise, so the files have a
+// realistic size; the seed makes each file different.
+QImage makePhoto(int width, int height, quint32 seed)
+{
+    QImage img(width, height, QImage::Format_RGB32);
+    QRandomGenerator rng(seed);
+    const double phase = rng.bounded(100) / 10.0;
+    for (int y = 0; y < height; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const double s = std::sin(x / 173.0 + phase) * std::cos(y / 131.0 - phase);
+            const int noise = static_cast<int>(rng.bounded(24)) - 12;
+            const int r = std::clamp(static_cast<int>(128 + 90 * s) + noise, 0, 255);
+            const int g = std::clamp(x * 255 / width + noise, 0, 255);
+            const int b = std::clamp(y * 255 / height - noise, 0, 255);
+            line[x] = qRgb(r, g, b);
+        }
+    }
+    return img;
+}
+
+double perSecond(int count, qint64 ms)
+{
+    return ms > 0 ? count * 1000.0 / static_cast<double>(ms) : 0.0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+
+    int count = 50;
+    int thumbWidth = 160;
+    int thumbHeight = 120;
+    const QStringList args = app.arguments().mid(1);
+    for (const QString& arg : args) {
+        bool ok = false;
+        if (arg == "-h" || arg == "--help") {
+            usage();
+            return 0;
+        } else if (arg.contains('x')) {
+            const QStringList parts = arg.split('x');
+            bool okW = false, okH = false;
+            if (parts.size() == 2) {
+                thumbWidth = parts[0].toInt(&okW);
+                thumbHeight = parts[1].toInt(&okH);
+            }
+            ok = okW && okH && thumbWidth > 0 && thumbHeight > 0;
+        } else {
+            count = arg.toInt(&ok);
+            ok = ok && count > 0;
+        }
+        if (!ok) {
+            usage();
+            return 2;
+        }
+    }
+
+    QTemporaryDir dir;
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "cannot make a temporary folder\n");
+        return 1;
+    }
+    std::printf("making %d JPEG files of 4000 x 3000 in %s\n", count, qPrintable(dir.path()));
+    QStringList files;
+    const QImage base = makePhoto(4000, 3000, 1);
+    qint64 bytes = 0;
+    for (int i = 0; i < count; ++i) {
+        // One distinct band per file keeps the files apart without making each from scratch.
+        QImage photo = base;
+        const QImage band = makePhoto(4000, 200, static_cast<quint32>(i + 2));
+        for (int y = 0; y < band.height(); ++y)
+            std::memcpy(photo.scanLine((i * 211) % 2800 + y), band.constScanLine(y), static_cast<size_t>(band.bytesPerLine()));
+        const QString path = dir.filePath(QString("photo%1.jpg").arg(i, 4, 10, QChar('0')));
+        QImageWriter writer(path, "jpg");
+        writer.setQuality(90);
+        if (!writer.write(photo)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+        bytes += QFileInfo(path).size();
+        files << path;
+    }
+    std::printf("%d files, %.1f MB in all\n\n", count, bytes / 1048576.0);
+
+    tf::LoadPicOptions quiet;
+    quiet.quiet = true;
+    tf::PicRoute route = tf::PicRoute::None;
+    quiet.route = &route;
+    int reduced = 0;
+    int failed = 0;
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString& path : files) {
+        int32_t w = 0, h = 0;
+        const QImage thumb = LoadPic(path, kSizeModeBox, thumbWidth, thumbHeight, 0xFFFFFF, w, h, quiet);
+        if (thumb.isNull()) ++failed;
+        if (route == tf::PicRoute::ReducedJpeg) ++reduced;
+    }
+    const qint64 ours = timer.elapsed();
+    const double oursRate = perSecond(count, ours);
+    std::printf("LoadPic %dx%d:        %6.2f thumbnails/s  (%lld ms, %d decoded reduced, %d failed)\n", thumbWidth,
+                thumbHeight, oursRate, static_cast<long long>(ours), reduced, failed);
+
+    const int fullCount = std::min(count, 10);
+    timer.restart();
+    for (int i = 0; i < fullCount; ++i) {
+        QImageReader reader(files[i]);
+        const QImage image = reader.read();
+        const QImage thumb = fncResizePicture(image, kSizeModeBox, thumbWidth, thumbHeight, 0xFFFFFF);
+        if (thumb.isNull()) ++failed;
+    }
+    const qint64 full = timer.elapsed();
+    std::printf("full decode + scale:   %6.2f thumbnails/s  (%lld ms for %d files)\n", perSecond(fullCount, full),
+                static_cast<long long>(full), fullCount);
+
+    const QString vips = QStandardPaths::findExecutable("vipsthumbnail");
+    if (vips.isEmpty()) {
+        std::printf("vipsthumbnail:         not on the PATH, no comparison (optional: libvips-tools)\n");
+        return 0;
+    }
+    const QString outDir = dir.filePath("vips");
+    QDir().mkpath(outDir);
+    QStringList vipsArgs = {"--size", QString("%1x%2").arg(thumbWidth).arg(thumbHeight), "-o",
+                            outDir + "/%s.jpg"};
+    vipsArgs += files;
+    QProcess process;
+    timer.restart();
+    process.start(vips, vipsArgs);
+    process.waitForFinished(-1);
+    const qint64 theirs = timer.elapsed();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        std::printf("vipsthumbnail failed: %s\n", process.readAllStandardError().constData());
+        return 1;
+    }
+    const double theirRate = perSecond(count, theirs);
+    std::printf("vipsthumbnail:         %6.2f thumbnails/s  (%lld ms)\n", theirRate, static_cast<long long>(theirs));
+    if (theirRate > 0) std::printf("LoadPic / vipsthumbnail: %.2f\n", oursRate / theirRate);
+    return 0;
+}

@@ -1,0 +1,174 @@
+#include "services/modGDIPlus.h"
+
+#include "platform/sys/numbers.h"
+
+#include <QImageReader>
+#include <QPainter>
+
+namespace tf {
+
+bool pictureSizeAllowed(int64_t width, int64_t height)
+{
+    return width > 0 && height > 0 && width <= 65535 && height <= 65535 && width * height <= kMaxPicturePixels;
+}
+
+DrawRect keepAspectRect(int32_t imageWidth, int32_t imageHeight, int32_t targetWidth, int32_t targetHeight)
+{
+    if (imageWidth <= 0 || imageHeight <= 0 || targetWidth <= 0 || targetHeight <= 0) return {};
+    const double imageAspect = static_cast<double>(imageWidth) / imageHeight;
+    const double boxAspect = static_cast<double>(targetWidth) / targetHeight;
+    double drawnWidth;
+    double drawnHeight;
+    if (boxAspect < imageAspect) {
+        drawnWidth = targetWidth;
+        drawnHeight = targetWidth / imageAspect;
+    } else {
+        drawnWidth = targetHeight * imageAspect;
+        drawnHeight = targetHeight;
+    }
+    DrawRect r;
+    r.left = roundToLong((targetWidth - drawnWidth) / 2);
+    r.top = roundToLong((targetHeight - drawnHeight) / 2);
+    r.width = roundToLong(drawnWidth);
+    r.height = roundToLong(drawnHeight);
+    return r;
+}
+
+bool pictureTargetSize(int32_t sizeMode, int32_t imageWidth, int32_t imageHeight, int32_t boxWidth,
+                       int32_t boxHeight, int32_t& targetWidth, int32_t& targetHeight)
+{
+    targetWidth = 0;
+    targetHeight = 0;
+    if (imageWidth <= 0 || imageHeight <= 0) return false;
+    switch (sizeMode) {
+    case kSizeModeFit:
+        if (boxWidth <= 0 || boxHeight <= 0) return false;
+        subFitToBox(imageWidth, imageHeight, boxWidth, boxHeight, targetWidth, targetHeight);
+        break;
+    case kSizeModeBox:
+        targetWidth = boxWidth;
+        targetHeight = boxHeight;
+        break;
+    default:
+        targetWidth = imageWidth;
+        targetHeight = imageHeight;
+        break;
+    }
+    return pictureSizeAllowed(targetWidth, targetHeight);
+}
+
+namespace {
+
+void drawInto(const QImage& image, QImage& picture, const DrawRect& r)
+{
+    if (image.isNull() || picture.isNull() || r.width <= 0 || r.height <= 0) return;
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    if (image.width() == r.width && image.height() == r.height) {
+        painter.drawImage(r.left, r.top, image);
+    } else {
+        // Qt's smooth scaling averages areas when it shrinks, which is what a thumbnail needs;
+        // a painter transform alone would only sample.
+        painter.drawImage(r.left, r.top, image.scaled(r.width, r.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    }
+}
+
+QImage makePicture(const QImage& image, int32_t geometryWidth, int32_t geometryHeight, int32_t sizeMode,
+                   int32_t width, int32_t height, OleColor backColor, bool keepAspect)
+{
+    int32_t targetWidth = 0;
+    int32_t targetHeight = 0;
+    if (image.isNull()) return {};
+    if (!pictureTargetSize(sizeMode, geometryWidth, geometryHeight, width, height, targetWidth, targetHeight)) return {};
+    QImage picture = fncCreateMemoryBitmap(targetWidth, targetHeight, backColor);
+    if (picture.isNull()) return {};
+    const DrawRect r = keepAspect ? keepAspectRect(geometryWidth, geometryHeight, targetWidth, targetHeight)
+                                  : DrawRect{0, 0, targetWidth, targetHeight};
+    drawInto(image, picture, r);
+    if (sizeMode != kSizeModeFit && sizeMode != kSizeModeBox) {
+        // At its own size the picture still describes the same page, so its resolution stays.
+        picture.setDotsPerMeterX(image.dotsPerMeterX());
+        picture.setDotsPerMeterY(image.dotsPerMeterY());
+    }
+    return picture;
+}
+
+} // namespace
+
+} // namespace tf
+
+using namespace tf;
+
+int32_t fncStartGDIPlus()
+{
+    return 1;
+}
+
+void subStopGDIPlus(int32_t) {}
+
+void subFitToBox(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight, int32_t& newWidth,
+                 int32_t& newHeight)
+{
+    if (width <= 0 || height <= 0) {
+        newWidth = 0;
+        newHeight = 0;
+        return;
+    }
+    if (width <= boxWidth && height <= boxHeight) {
+        newWidth = width;
+        newHeight = height;
+        return;
+    }
+    const float widthRatio = static_cast<float>(boxWidth) / static_cast<float>(width);
+    const float heightRatio = static_cast<float>(boxHeight) / static_cast<float>(height);
+    // A whole number times a single-precision ratio is worked out in double precision, then rounded.
+    if (widthRatio < heightRatio) {
+        newWidth = boxWidth;
+        newHeight = roundToLong(static_cast<double>(height) * static_cast<double>(widthRatio));
+    } else {
+        newHeight = boxHeight;
+        newWidth = roundToLong(static_cast<double>(width) * static_cast<double>(heightRatio));
+    }
+}
+
+QImage fncCreateMemoryBitmap(int32_t width, int32_t height, OleColor backColor)
+{
+    if (!pictureSizeAllowed(width, height)) return {};
+    QImage picture(width, height, QImage::Format_RGB32);
+    if (picture.isNull()) return {};
+    picture.fill(colorFromOle(backColor));
+    return picture;
+}
+
+void subDrawImageGDIPlus(const QImage& image, QImage& picture, int32_t width, int32_t height, bool keepAspect)
+{
+    const DrawRect r = keepAspect ? keepAspectRect(image.width(), image.height(), width, height)
+                                  : DrawRect{0, 0, width, height};
+    drawInto(image, picture, r);
+}
+
+QImage fncLoadPictureGDIPlus(const QString& fileName, int32_t sizeMode, int32_t width, int32_t height,
+                             OleColor backColor, bool keepAspect, int32_t& imageWidth, int32_t& imageHeight)
+{
+    QImageReader reader(fileName);
+    reader.setAutoTransform(false);
+    reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)));
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) return {};
+    imageWidth = image.width();
+    imageHeight = image.height();
+    return makePicture(image, image.width(), image.height(), sizeMode, width, height, backColor, keepAspect);
+}
+
+QImage fncResizePictureGDIPlus(const QImage& source, int32_t sourceWidth, int32_t sourceHeight, int32_t handleType,
+                               int32_t width, int32_t height, int32_t sizeMode, OleColor backColor, bool keepAspect)
+{
+    if (handleType != kPicTypeBitmap && handleType != kPicTypeIcon) return {};
+    return makePicture(source, sourceWidth, sourceHeight, sizeMode, width, height, backColor, keepAspect);
+}
+
+QImage fncResizePicture(const QImage& picture, int32_t sizeMode, int32_t width, int32_t height, OleColor backColor)
+{
+    return fncResizePictureGDIPlus(picture, picture.width(), picture.height(), kPicTypeBitmap, width, height, sizeMode,
+                                   backColor, true);
+}

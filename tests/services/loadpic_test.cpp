@@ -1,0 +1,394 @@
+#include "platform/imagebox/freeimage_qt.h"
+#include "services/modGDIPlus.h"
+#include "services/modLoadPic.h"
+#include "support/testenv.h"
+
+#include <FreeImage.h>
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <sys/resource.h>
+#include <cstdlib>
+
+using namespace tf;
+
+namespace {
+
+constexpr OleColor kBack = tf::rgb(10, 20, 200); // distinct channels, so a swapped order shows
+const QRgb kBackRgb = qRgb(10, 20, 200);
+
+QImage solid(int w, int h, const QColor& c)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(c);
+    return img;
+}
+
+QImage gradient(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, 128));
+    return img;
+}
+
+QByteArray encode(const QImage& img, const char* format, bool progressive = false)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(95);
+    writer.setProgressiveScanWrite(progressive);
+    EXPECT_TRUE(writer.write(img)) << format;
+    return bytes;
+}
+
+void saveWithFreeImage(const QImage& img, FREE_IMAGE_FORMAT fif, const QString& path)
+{
+    FIBITMAP* bmp = freeImageFromQImage(img.convertToFormat(QImage::Format_RGB888));
+    ASSERT_NE(bmp, nullptr);
+    EXPECT_TRUE(FreeImage_Save(fif, bmp, path.toUtf8().constData(), 0)) << path.toStdString();
+    FreeImage_Unload(bmp);
+}
+
+// A 24-bit PCX (values below 0xC0 stand for themselves) and an Alias PIX (a type FreeImage does
+// not know), each with a first row of its own colour.
+QByteArray pcx24(int w, int h, const QColor& top, const QColor& rest)
+{
+    const int perLine = (w + 1) / 2 * 2;
+    QByteArray d(128, '\0');
+    d[0] = 10, d[1] = 5, d[2] = 1, d[3] = 8, d[65] = 3, d[68] = 1;
+    qToLittleEndian<quint16>(quint16(w - 1), d.data() + 8);
+    qToLittleEndian<quint16>(quint16(h - 1), d.data() + 10);
+    qToLittleEndian<quint16>(quint16(perLine), d.data() + 66);
+    for (int y = 0; y < h; ++y)
+        for (int v : {(y ? rest : top).red(), (y ? rest : top).green(), (y ? rest : top).blue()})
+            d.append(QByteArray(perLine, char(v)));
+    return d;
+}
+
+QByteArray pix24(int w, int h, const QColor& top, const QColor& rest)
+{
+    QByteArray d(10, '\0');
+    qToBigEndian<quint16>(quint16(w), d.data());
+    qToBigEndian<quint16>(quint16(h), d.data() + 2);
+    qToBigEndian<quint16>(24, d.data() + 8);
+    for (int y = 0; y < h; ++y) {
+        const QColor c = y ? rest : top;
+        d.append(char(w)).append(char(c.blue())).append(char(c.green())).append(char(c.red()));
+    }
+    return d;
+}
+
+// LoadPic with its reports recorded, its route kept and stale size outputs, so a route that
+// forgets to set them shows.
+struct Load {
+    QImage picture;
+    int32_t width = 999;
+    int32_t height = 999;
+    PicRoute route = PicRoute::None;
+    QStringList reports; // "routine number text"
+};
+
+Load load(const QString& path, int32_t mode, int32_t w, int32_t h, bool quiet = false)
+{
+    Load r;
+    LoadPicOptions o;
+    o.quiet = quiet;
+    o.route = &r.route;
+    o.reporter = [&r](const QString& text, int32_t number, int16_t, const QString& routine) {
+        r.reports << QString("%1 %2 %3").arg(routine).arg(number).arg(text);
+    };
+    r.picture = LoadPic(path, mode, w, h, kBack, r.width, r.height, o);
+    return r;
+}
+
+bool near(QRgb a, QRgb b, int tol = 8)
+{
+    return std::abs(qRed(a) - qRed(b)) <= tol && std::abs(qGreen(a) - qGreen(b)) <= tol &&
+           std::abs(qBlue(a) - qBlue(b)) <= tol;
+}
+
+void expectCornersAreBack(const QImage& p)
+{
+    ASSERT_FALSE(p.isNull());
+    const int r = p.width() - 1, b = p.height() - 1;
+    for (QPoint pt : {QPoint(0, 0), QPoint(r, 0), QPoint(0, b), QPoint(r, b)}) EXPECT_EQ(p.pixel(pt), kBackRgb);
+}
+
+} // namespace
+
+TEST(LoadPicGeometry, FitToBoxAndKeepAspectRect)
+{
+    const std::array<int32_t, 6> fits[] = {
+        {30, 20, 40, 40, 30, 20},   // fits already: never enlarged
+        {80, 20, 40, 40, 40, 10},   {20, 80, 40, 40, 10, 40}, {100, 100, 50, 50, 50, 50},
+        {80, 25, 40, 40, 40, 12},   // 12.5 to the even 12
+        {80, 27, 40, 40, 40, 14},   // 13.5 to the even 14
+        {3, 24, 4, 4, 1, 4},        // single-precision 1/6 makes 0.5000000149: 1 (double precision would give 0)
+        {0, 10, 40, 40, 0, 0},
+    };
+    for (const auto& c : fits) {
+        int32_t w = -5, h = -5;
+        subFitToBox(c[0], c[1], c[2], c[3], w, h);
+        EXPECT_EQ((std::array<int32_t, 2>{w, h}), (std::array<int32_t, 2>{c[4], c[5]})) << c[0] << "x" << c[1];
+    }
+    const std::array<int32_t, 8> rects[] = {
+        {400, 100, 40, 40, 0, 15, 40, 10}, {100, 400, 40, 40, 15, 0, 10, 40},
+        {4, 1, 10, 3, 0, 0, 10, 2},        // height 2.5 and top 0.25 round to 2 and 0
+        {1, 1, 3, 2, 0, 0, 2, 2},          // left 0.5 to 0
+        {1, 1, 5, 2, 2, 0, 2, 2},          // left 1.5 to 2
+        {0, 10, 40, 40, 0, 0, 0, 0},       {10, 10, 0, 40, 0, 0, 0, 0},
+    };
+    for (const auto& c : rects) {
+        const DrawRect r = keepAspectRect(c[0], c[1], c[2], c[3]);
+        EXPECT_EQ((std::array<int32_t, 4>{r.left, r.top, r.width, r.height}),
+                  (std::array<int32_t, 4>{c[4], c[5], c[6], c[7]})) << c[0] << "x" << c[1] << " in " << c[2] << "x" << c[3];
+    }
+    EXPECT_EQ(loadPicExtension("/a/photo.JPG"), "jpg");
+    EXPECT_EQ(loadPicExtension("/dotted.dir/photo"), "photo");
+}
+
+TEST(LoadPicDrawing, ResizingHeldImages)
+{
+    const QImage wide = solid(400, 100, Qt::red);
+    EXPECT_EQ(fncResizePictureGDIPlus(wide, 400, 100, kPicTypeBitmap, 40, 40, kSizeModeBox, kBack, false).pixel(0, 0),
+              qRgb(255, 0, 0)); // stretched without keeping the aspect ratio
+    EXPECT_TRUE(fncResizePictureGDIPlus(wide, 400, 100, kPicTypeMetafile, 40, 40, kSizeModeBox, kBack, true).isNull());
+
+    QImage page = solid(17, 9, Qt::green);
+    page.setDotsPerMeterX(11811);
+    const QImage own = fncResizePicture(page, kSizeModeOwn, -1, -1, kBack);
+    EXPECT_EQ(own.size(), QSize(17, 9));
+    EXPECT_EQ(own.dotsPerMeterX(), 11811);
+
+    QImage glass(10, 10, QImage::Format_ARGB32);
+    glass.fill(Qt::transparent);
+    glass.setPixel(5, 5, qRgba(255, 255, 255, 255));
+    const QImage p = fncResizePicture(glass, kSizeModeOwn, -1, -1, kBack);
+    EXPECT_EQ(p.pixel(0, 0), kBackRgb);
+    EXPECT_EQ(p.pixel(5, 5), qRgb(255, 255, 255));
+
+    EXPECT_TRUE(fncResizePicture(QImage(), kSizeModeBox, 40, 40, kBack).isNull());
+    EXPECT_TRUE(fncResizePicture(wide, kSizeModeBox, 0, 40, kBack).isNull());
+    EXPECT_TRUE(fncResizePicture(wide, kSizeModeBox, 60000, 60000, kBack).isNull()); // would be 14 GB
+    EXPECT_TRUE(fncResizePictureGDIPlus(wide, 0, 10, kPicTypeBitmap, 40, 40, kSizeModeBox, kBack, true).isNull());
+}
+
+TEST(LoadPicRouting, CommonTypesGoThroughQt)
+{
+    test::TempFolder dir;
+    Load r = load(dir.write("photo.JPG", encode(gradient(64, 48), "jpg")), kSizeModeOwn, -1, -1);
+    EXPECT_EQ(r.route, PicRoute::Qt);
+    EXPECT_EQ(r.picture.size(), QSize(64, 48));
+    EXPECT_EQ(QSize(r.width, r.height), QSize(64, 48));
+
+    // 400 x 100 in a 40 x 40 box is drawn 40 x 10 at top 15, the rest in the back colour.
+    r = load(dir.write("wide.png", encode(solid(400, 100, Qt::red), "png")), kSizeModeBox, 40, 40);
+    EXPECT_EQ(r.route, PicRoute::Qt);
+    EXPECT_EQ(QSize(r.width, r.height), QSize(400, 100));
+    ASSERT_EQ(r.picture.size(), QSize(40, 40));
+    expectCornersAreBack(r.picture);
+    EXPECT_EQ(r.picture.pixel(20, 14), kBackRgb);
+    EXPECT_EQ(r.picture.pixel(0, 15), qRgb(255, 0, 0));
+    EXPECT_EQ(r.picture.pixel(39, 24), qRgb(255, 0, 0));
+    EXPECT_EQ(r.picture.pixel(20, 25), kBackRgb);
+
+    EXPECT_EQ(load(dir.write("s.png", encode(solid(30, 20, Qt::red), "png")), kSizeModeFit, 40, 40).picture.size(), QSize(30, 20));
+    EXPECT_EQ(load(dir.write("w.png", encode(solid(80, 20, Qt::red), "png")), kSizeModeFit, 40, 40).picture.size(), QSize(40, 10));
+    // A zero box gives no picture (and divides nothing); full-size loads pass -1 x -1.
+    for (auto [mode, w, h] : {std::array{kSizeModeBox, 0, 40}, {kSizeModeBox, 40, 0}, {kSizeModeFit, -1, -1}})
+        EXPECT_TRUE(load(dir.file("s.png"), mode, w, h).picture.isNull()) << mode << " " << w << "x" << h;
+}
+
+TEST(LoadPicRouting, FreeImageTakesWhatQtRefusesAndTheTypesQtIsNotGiven)
+{
+    test::TempFolder dir;
+    // A ".png" that is really a PSD: Qt refuses it, FreeImage reads it, and it is still resized.
+    const QString odd = dir.file("odd.png");
+    saveWithFreeImage(solid(120, 60, Qt::blue), FIF_PSD, odd);
+    ASSERT_TRUE(QImageReader(odd).read().isNull()) << "this Qt reads PSD; pick a type it cannot read";
+    Load r = load(odd, kSizeModeBox, 40, 40);
+    EXPECT_EQ(r.route, PicRoute::FreeImage);
+    EXPECT_EQ(QSize(r.width, r.height), QSize(120, 60));
+    ASSERT_EQ(r.picture.size(), QSize(40, 40));
+    expectCornersAreBack(r.picture);
+    EXPECT_EQ(r.picture.pixel(20, 20), qRgb(0, 0, 255));
+
+    r = load(dir.write("scan.pcx", pcx24(6, 3, QColor(0x10, 0x80, 0x20), QColor(0x90, 0x10, 0x30))), kSizeModeOwn, -1, -1);
+    EXPECT_EQ(r.route, PicRoute::FreeImage);
+    EXPECT_EQ(QSize(r.width, r.height), QSize(6, 3));
+    EXPECT_EQ(r.picture.pixel(0, 0), qRgb(0x10, 0x80, 0x20));
+    EXPECT_EQ(r.picture.pixel(5, 2), qRgb(0x90, 0x10, 0x30));
+
+    // A PGM is on the DevIL list, but FreeImage knows it, so DevIL never sees it.
+    r = load(dir.write("grey.pgm", encode(solid(9, 7, QColor(77, 77, 77)), "pgm")), kSizeModeOwn, -1, -1);
+    EXPECT_EQ(r.route, PicRoute::FreeImage);
+    EXPECT_EQ(r.picture.pixel(3, 3), qRgb(77, 77, 77));
+
+    // No point in the name: no list matches, FreeImage reads what it recognises.
+    r = load(dir.write("photo", encode(gradient(32, 16), "jpg")), kSizeModeOwn, -1, -1);
+    EXPECT_EQ(r.route, PicRoute::FreeImage);
+    EXPECT_EQ(r.picture.size(), QSize(32, 16));
+
+    for (FREE_IMAGE_FORMAT fif : {FIF_JP2, FIF_J2K}) {
+        const QString path = dir.file(fif == FIF_JP2 ? "page.jp2" : "page.j2k");
+        saveWithFreeImage(gradient(66, 42), fif, path);
+        r = load(path, kSizeModeBox, 20, 20);
+        EXPECT_EQ(r.route, PicRoute::FreeImage);
+        EXPECT_EQ(QSize(r.width, r.height), QSize(66, 42));
+        EXPECT_EQ(r.picture.size(), QSize(20, 20));
+        // Forced JPEG 2000 reading, whichever of the two forms the extension suggests.
+        EXPECT_EQ(fncLoadJPEG2000Picture(path, "jp2").size(), QSize(66, 42));
+        EXPECT_EQ(fncLoadJPEG2000Picture(path, "jpc").size(), QSize(66, 42));
+    }
+}
+
+TEST(LoadPicRouting, DevilReadsRareTypesAndNothingReadsTheRest)
+{
+    test::TempFolder dir;
+    const QString pix = dir.write("render.pix", pix24(5, 4, QColor(200, 10, 20), QColor(30, 40, 250)));
+    Load r = load(pix, kSizeModeOwn, -1, -1);
+    EXPECT_EQ(r.route, PicRoute::DevIL);
+    EXPECT_EQ(QSize(r.width, r.height), QSize(5, 4));
+    EXPECT_EQ(r.picture.pixel(0, 0), qRgb(200, 10, 20)); // first row on top
+    EXPECT_EQ(r.picture.pixel(4, 3), qRgb(30, 40, 250));
+    r = load(pix, kSizeModeBox, 10, 20);
+    EXPECT_EQ(r.picture.size(), QSize(10, 20));
+    EXPECT_EQ(r.width, 5);
+
+    // No picture and no report for files nobody reads here.
+    const QByteArray wmf = QByteArray::fromHex("d7cdc69a0000000000006400640060000000000000000000");
+    const std::pair<QString, PicRoute> cases[] = {
+        {dir.write("broken.pix", "xyz"), PicRoute::DevIL},
+        {dir.write("empty.pgm", ""), PicRoute::DevIL},
+        {dir.write("drawing.wmf", wmf), PicRoute::Metafile},
+        {dir.write("drawing.EMF", QByteArray(64, '\1')), PicRoute::Metafile},
+        {dir.write("notes", "just some text"), PicRoute::None},
+        {dir.write("noise.pcx", "not a pcx at all"), PicRoute::None},
+        {dir.write("empty.jpg", ""), PicRoute::None},
+        {dir.file("missing.png"), PicRoute::None},
+        {dir.write("broken.jp2", QByteArray("\0\0\0\x0cjP  garbage", 15)), PicRoute::Jpeg2000},
+    };
+    for (const auto& [path, route] : cases) {
+        r = load(path, kSizeModeBox, 40, 40);
+        EXPECT_TRUE(r.picture.isNull()) << path.toStdString();
+        EXPECT_EQ(r.route, route) << path.toStdString();
+        EXPECT_EQ(QSize(r.width, r.height), QSize(0, 0)) << path.toStdString();
+        EXPECT_TRUE(r.reports.isEmpty()) << path.toStdString();
+    }
+}
+
+TEST(LoadPicFailures, TruncatedJpegIsReportedOnceOrNotAtAllWhenQuiet)
+{
+    test::TempFolder dir;
+    const QByteArray jpg = encode(gradient(300, 200), "jpg");
+    for (const QByteArray& cut : {jpg.left(jpg.size() / 2), jpg.left(300), jpg.left(jpg.size() - 2)}) {
+        const QString path = dir.write("cut.jpg", cut);
+        Load r = load(path, kSizeModeBox, 40, 40);
+        EXPECT_TRUE(r.picture.isNull());
+        EXPECT_EQ(r.width, 0);
+        EXPECT_EQ(r.reports, QStringList{"LoadPic 481 Invalid picture"}) << cut.size();
+        r = load(path, kSizeModeOwn, -1, -1, true);
+        EXPECT_TRUE(r.picture.isNull());
+        EXPECT_TRUE(r.reports.isEmpty());
+    }
+    // Bytes after the end-of-image marker are harmless.
+    EXPECT_EQ(load(dir.write("padded.jpg", jpg + QByteArray(100, '\0')), kSizeModeOwn, -1, -1).picture.size(), QSize(300, 200));
+}
+
+TEST(LoadPicFailures, HostileSizesAreRefusedBeforeTheAllocation)
+{
+    test::TempFolder dir;
+    // A frame that claims 65000 x 65000 pixels is refused before anything that size is allocated.
+    QByteArray huge = encode(solid(8, 8, Qt::red), "jpg");
+    const qsizetype sof = huge.indexOf("\xFF\xC0");
+    ASSERT_GT(sof, 0);
+    qToBigEndian<quint16>(65000, huge.data() + sof + 5);
+    qToBigEndian<quint16>(65000, huge.data() + sof + 7);
+    // 29 bytes of GIF whose frame claims 65535 x 65535: FreeImage would paint 4 GB for it.
+    const QByteArray gif = QByteArray::fromHex("474946383961ffffffff0000002c00000000ffffffff0008024c01003b");
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const QString jpg = dir.write("huge.jpg", huge);
+    for (const Load& r : {load(jpg, kSizeModeOwn, -1, -1), load(jpg, kSizeModeBox, 160, 120),
+                          load(dir.write("huge.gif", gif), kSizeModeBox, 40, 40)})
+        EXPECT_EQ(r.reports, QStringList{"LoadPic 7 Out of memory"});
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << "kilobytes taken for tiny files";
+}
+
+TEST(LoadPicFailures, EveryPrefixOfAFileFailsCleanly)
+{
+    test::TempFolder dir;
+    const QImage img = gradient(64, 40);
+    saveWithFreeImage(img, FIF_JP2, dir.file("src.jp2"));
+    const std::tuple<const char*, QByteArray, bool> files[] = {
+        {"p.jpg", encode(img, "jpg"), true},          {"q.jpg", encode(img, "jpg", true), true},
+        {"p.png", encode(img, "png"), false},         {"p.pcx", pcx24(24, 16, Qt::red, Qt::blue), false},
+        {"p.pix", pix24(24, 16, Qt::red, Qt::blue), false}, {"p.jp2", test::readAll(dir.file("src.jp2")), false},
+    };
+    for (const auto& [name, bytes, alwaysFails] : files) {
+        ASSERT_FALSE(bytes.isEmpty()) << name;
+        for (qsizetype n = 0; n < bytes.size(); n += std::max<qsizetype>(1, bytes.size() / 150)) {
+            const Load r = load(dir.write(name, bytes.left(n)), kSizeModeBox, 12, 12, true);
+            if (alwaysFails || !r.picture.isNull()) {
+                EXPECT_EQ(r.picture.size(), alwaysFails ? QSize(0, 0) : QSize(12, 12)) << name << " cut at " << n;
+            }
+        }
+    }
+}
+
+TEST(LoadPicReducedJpeg, ThumbnailsDecodeSmallButReportAndLayOutTheRealSize)
+{
+    test::TempFolder dir;
+    const QImage big = gradient(1600, 1200);
+    const QString path = dir.write("big.jpg", encode(big, "jpg"));
+    Load r = load(path, kSizeModeBox, 160, 120);
+    EXPECT_EQ(r.route, PicRoute::ReducedJpeg);
+    EXPECT_EQ(QSize(r.width, r.height), QSize(1600, 1200));
+    ASSERT_EQ(r.picture.size(), QSize(160, 120));
+    const QImage full = fncResizePicture(big, kSizeModeBox, 160, 120, kBack);
+    for (int y = 4; y < 120; y += 9)
+        for (int x = 4; x < 160; x += 9) ASSERT_TRUE(near(r.picture.pixel(x, y), full.pixel(x, y))) << x << "," << y;
+    r = load(path, kSizeModeFit, 100, 100);
+    EXPECT_EQ(r.route, PicRoute::ReducedJpeg);
+    EXPECT_EQ(r.picture.size(), QSize(100, 75));
+    // Full size, or a box not much smaller than the image: no reduction.
+    EXPECT_EQ(load(path, kSizeModeOwn, -1, -1).route, PicRoute::Qt);
+    EXPECT_EQ(load(path, kSizeModeBox, 1000, 1000).route, PicRoute::Qt);
+
+    // 1001 x 601 in 100 x 100 is drawn 100 x 60 (60.04) at top 20 (19.98), as from a full decode.
+    r = load(dir.write("odd.jpg", encode(solid(1001, 601, QColor(250, 250, 0)), "jpg")), kSizeModeBox, 100, 100);
+    EXPECT_EQ(r.route, PicRoute::ReducedJpeg);
+    EXPECT_EQ(QSize(r.width, r.height), QSize(1001, 601));
+    ASSERT_EQ(r.picture.size(), QSize(100, 100));
+    for (int x : {0, 50, 99}) {
+        EXPECT_EQ(r.picture.pixel(x, 19), kBackRgb) << x;
+        EXPECT_TRUE(near(r.picture.pixel(x, 20), qRgb(250, 250, 0))) << x;
+        EXPECT_TRUE(near(r.picture.pixel(x, 79), qRgb(250, 250, 0))) << x;
+        EXPECT_EQ(r.picture.pixel(x, 80), kBackRgb) << x;
+    }
+}
+
+TEST(LoadPicReducedJpeg, LayoutScanFindsFrameSizeAndEveryCut)
+{
+    for (bool progressive : {false, true}) {
+        const QByteArray jpg = encode(gradient(70, 30), "jpg", progressive);
+        const JpegLayout whole = scanJpegLayout(jpg);
+        EXPECT_TRUE(whole.complete);
+        EXPECT_EQ(QSize(whole.width, whole.height), QSize(70, 30));
+        for (qsizetype n = 0; n < jpg.size(); ++n)
+            ASSERT_FALSE(scanJpegLayout(jpg.left(n)).complete) << "progressive " << progressive << " cut at " << n;
+    }
+    // Stuffed zeros, restarts and fill bytes inside scan data do not end it.
+    const QByteArray scan = QByteArray::fromHex("ffd8ffda000212ffd034ff0056");
+    EXPECT_FALSE(scanJpegLayout(scan).complete);
+    EXPECT_TRUE(scanJpegLayout(scan + QByteArray::fromHex("ffffd9")).complete);
+    EXPECT_FALSE(scanJpegLayout(QByteArray::fromHex("ffd8ffe0ffff0000ffd9")).complete); // segment past the end
+}

@@ -74,15 +74,34 @@ bool isMultiPageFormat(FREE_IMAGE_FORMAT fif)
     return fif == FIF_TIFF || fif == FIF_GIF || fif == FIF_ICO;
 }
 
+thread_local FreeImageMessages* t_messages = nullptr;
+
 } // namespace
+
+void appendFreeImageMessage(const char* message)
+{
+    if (t_messages && message) t_messages->m_messages << QString::fromLocal8Bit(message);
+}
+
+FreeImageMessages::FreeImageMessages() : m_outer(t_messages) { t_messages = this; }
+
+FreeImageMessages::~FreeImageMessages() { t_messages = m_outer; }
+
+bool FreeImageMessages::contains(const QString& text) const
+{
+    for (const QString& m : m_messages)
+        if (m.contains(text, Qt::CaseInsensitive)) return true;
+    return false;
+}
 
 void ensureFreeImage()
 {
     static std::once_flag once;
     std::call_once(once, [] {
         FreeImage_Initialise(FALSE);
-        // FreeImage prints decoder complaints to stderr by default; failures are reported by result.
-        FreeImage_SetOutputMessage([](FREE_IMAGE_FORMAT, const char*) {});
+        // FreeImage prints decoder complaints to stderr by default; failures are reported by result,
+        // and whoever needs the text holds a FreeImageMessages.
+        FreeImage_SetOutputMessage([](FREE_IMAGE_FORMAT, const char* message) { appendFreeImageMessage(message); });
         // FreeImage's TIFF plugin feeds libtiff EXIF tags it does not know and libtiff complains
         // on stderr for each; our writers install their own per-file handlers where they care.
         TIFFSetErrorHandler(nullptr);

@@ -2,6 +2,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 struct FIBITMAP;
 
@@ -28,5 +29,22 @@ QImage loadWithFreeImage(const QByteArray& data, int page = 0);
 
 // The number of pages FreeImage sees in a file (1 for single-page formats, 0 when unreadable).
 int freeImagePageCount(const QString& path);
+
+// Collects the messages FreeImage's plugins emit on this thread while it lives. Some damage is
+// reported only there: a truncated JPEG still decodes, grey where the data ran out.
+class FreeImageMessages {
+public:
+    FreeImageMessages();
+    ~FreeImageMessages();
+    FreeImageMessages(const FreeImageMessages&) = delete;
+    FreeImageMessages& operator=(const FreeImageMessages&) = delete;
+    const QStringList& messages() const { return m_messages; }
+    bool contains(const QString& text) const;
+
+private:
+    friend void appendFreeImageMessage(const char* message);
+    QStringList m_messages;
+    FreeImageMessages* m_outer = nullptr;
+};
 
 } // namespace tf

@@ -1,0 +1,40 @@
+#pragma once
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// Reading and writing picture files for the image control. Not for other callers: the shared
+// picture loader has its own routes.
+namespace tf::imagebox {
+
+// The largest picture the control takes on: beyond this a file's header is not believed.
+inline constexpr qint64 kMaxPixels = qint64(1) << 28;
+inline constexpr qint64 kMaxBytes = qint64(1) << 30;
+bool sizeAllowed(qint64 width, qint64 height, int bitsPerPixel);
+
+// Page `page` (1 = first) of a picture file, or a null image with the reason in *failure.
+// FreeImage decodes what it recognises, Qt's readers what it does not. Never throws.
+QImage decodeImageFile(const QString& path, int page, QString* failure = nullptr);
+int imageFilePageCount(const QString& path);
+
+// Width and height of frame `frame` (0-based) of GIF data, and of its logical screen; false when
+// the data ends before that frame or is no GIF.
+bool gifFrameSize(const QByteArray& data, int frame, QSize* logicalScreen, QSize* frameSize);
+
+enum class SaveFormat { Unknown, Bmp, Jpeg, Tiff, Png, Gif, Psd, Pcx, Targa };
+SaveFormat saveFormatForPath(const QString& path);
+
+// The file contents for an image in a format; throws ImageBoxError when it cannot be written.
+QByteArray encodeImage(const QImage& image, SaveFormat format, int jpegQuality);
+// Our own writers for what FreeImage writes badly or not at all.
+QByteArray encodePsd(const QImage& image); // flat RGB, 8 bits per channel, with its resolution
+QByteArray encodePcx(const QImage& image); // 1-bit, 8-bit palette or 24-bit, RLE
+
+// Replaces `path` with `bytes` only once they are completely written; throws ImageBoxError.
+void writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+// The image drawn over white with its alpha dropped, as RGB888.
+QImage flattenOnWhite(const QImage& image);
+
+} // namespace tf::imagebox

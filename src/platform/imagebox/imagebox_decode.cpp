@@ -1,0 +1,249 @@
+#include "platform/imagebox/freeimage_qt.h"
+#include "platform/imagebox/imagebox_codecs.h"
+
+#include <FreeImage.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QtEndian>
+
+namespace tf::imagebox {
+
+namespace {
+
+// A multipage file opened read-only; flags FIF_LOAD_NOPIXELS gives headers only.
+class MultiBitmap {
+public:
+    MultiBitmap(FREE_IMAGE_FORMAT fif, const QByteArray& name, int flags)
+        : m_handle(FreeImage_OpenMultiBitmap(fif, name.constData(), FALSE, TRUE, TRUE, flags))
+    {
+    }
+    ~MultiBitmap()
+    {
+        if (m_handle) FreeImage_CloseMultiBitmap(m_handle, 0);
+    }
+    MultiBitmap(const MultiBitmap&) = delete;
+    MultiBitmap& operator=(const MultiBitmap&) = delete;
+    int count() const { return m_handle ? FreeImage_GetPageCount(m_handle) : 0; }
+    FIMULTIBITMAP* handle() const { return m_handle; }
+
+private:
+    FIMULTIBITMAP* m_handle;
+};
+
+struct LockedPage {
+    LockedPage(FIMULTIBITMAP* doc, int index) : doc(doc), page(doc ? FreeImage_LockPage(doc, index) : nullptr) {}
+    ~LockedPage()
+    {
+        if (page) FreeImage_UnlockPage(doc, page, FALSE);
+    }
+    LockedPage(const LockedPage&) = delete;
+    LockedPage& operator=(const LockedPage&) = delete;
+    FIMULTIBITMAP* doc;
+    FIBITMAP* page;
+};
+
+struct Bitmap {
+    explicit Bitmap(FIBITMAP* b) : b(b) {}
+    ~Bitmap()
+    {
+        if (b) FreeImage_Unload(b);
+    }
+    Bitmap(const Bitmap&) = delete;
+    Bitmap& operator=(const Bitmap&) = delete;
+    FIBITMAP* b;
+};
+
+bool isMultiPage(FREE_IMAGE_FORMAT fif) { return fif == FIF_TIFF || fif == FIF_GIF || fif == FIF_ICO; }
+
+bool headerAllowed(FIBITMAP* header)
+{
+    return header && sizeAllowed(FreeImage_GetWidth(header), FreeImage_GetHeight(header), static_cast<int>(FreeImage_GetBPP(header)));
+}
+
+FREE_IMAGE_FORMAT formatOf(const QByteArray& name)
+{
+    FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(name.constData(), 0);
+    // Formats without a signature (Targa) are known by their extension only.
+    if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(name.constData());
+    if (fif != FIF_UNKNOWN && !FreeImage_FIFSupportsReading(fif)) fif = FIF_UNKNOWN;
+    return fif;
+}
+
+// An uncompressed BMP shorter than its header promises is a truncated file; FreeImage would
+// hand back the missing rows as black.
+bool bmpTruncated(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return true;
+    const QByteArray h = f.read(34);
+    if (h.size() < 34) return true;
+    const auto* p = reinterpret_cast<const uchar*>(h.constData());
+    const quint32 dataOffset = qFromLittleEndian<quint32>(p + 10);
+    const quint32 headerSize = qFromLittleEndian<quint32>(p + 14);
+    if (headerSize < 40) return false; // the old OS/2 header: leave it to the decoder
+    const qint64 width = qFromLittleEndian<qint32>(p + 18);
+    const qint64 height = qAbs(qint64(qFromLittleEndian<qint32>(p + 22)));
+    const int bpp = qFromLittleEndian<quint16>(p + 28);
+    const quint32 compression = qFromLittleEndian<quint32>(p + 30);
+    if (compression != 0 && compression != 3) return false; // RLE: the decoder checks its runs
+    if (width <= 0 || bpp <= 0 || !sizeAllowed(width, height, bpp)) return true;
+    const qint64 stride = ((width * bpp + 31) / 32) * 4;
+    return f.size() < qint64(dataOffset) + stride * height;
+}
+
+QImage fail(QString* failure, const QString& why)
+{
+    if (failure) *failure = why;
+    return {};
+}
+
+QImage decodeWithQt(const QString& path, int page, QString* failure)
+{
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    if (!reader.canRead()) return fail(failure, QStringLiteral("unknown picture format"));
+    const int count = reader.imageCount() > 0 ? reader.imageCount() : 1;
+    if (page > count) return fail(failure, QStringLiteral("no such page"));
+    if (page > 1 && !reader.jumpToImage(page - 1)) return fail(failure, QStringLiteral("no such page"));
+    const QSize size = reader.size();
+    if (size.isValid() && !sizeAllowed(size.width(), size.height(), 32)) return fail(failure, QStringLiteral("picture too large"));
+    QImage image = reader.read();
+    if (image.isNull()) return fail(failure, reader.errorString());
+    return image;
+}
+
+QImage decodeMultiPage(FREE_IMAGE_FORMAT fif, const QString& path, const QByteArray& name, int page, QString* failure)
+{
+    MultiBitmap doc(fif, name, 0);
+    const int count = doc.count();
+    if (count <= 0) return fail(failure, QStringLiteral("unreadable file"));
+    if (page > count) return fail(failure, QStringLiteral("no such page"));
+
+    if (fif == FIF_GIF) {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxBytes) return fail(failure, QStringLiteral("unreadable file"));
+        QSize screen, frame;
+        if (!gifFrameSize(f.readAll(), page - 1, &screen, &frame) || !sizeAllowed(screen.width(), screen.height(), 32) ||
+            !sizeAllowed(frame.width(), frame.height(), 32))
+            return fail(failure, QStringLiteral("damaged or oversized frame"));
+    } else {
+        MultiBitmap headers(fif, name, FIF_LOAD_NOPIXELS);
+        LockedPage header(headers.handle(), page - 1);
+        if (!headerAllowed(header.page)) return fail(failure, QStringLiteral("damaged or oversized page"));
+    }
+    LockedPage locked(doc.handle(), page - 1);
+    if (!locked.page) return fail(failure, QStringLiteral("unreadable page"));
+    return qimageFromFreeImage(locked.page);
+}
+
+} // namespace
+
+bool sizeAllowed(qint64 width, qint64 height, int bitsPerPixel)
+{
+    if (width <= 0 || height <= 0 || width > kMaxPixels || height > kMaxPixels) return false;
+    const qint64 pixels = width * height;
+    return pixels <= kMaxPixels && pixels * qMax(bitsPerPixel, 1) / 8 <= kMaxBytes;
+}
+
+bool gifFrameSize(const QByteArray& data, int frame, QSize* logicalScreen, QSize* frameSize)
+{
+    const auto* p = reinterpret_cast<const uchar*>(data.constData());
+    const qint64 n = data.size();
+    if (n < 13 || !data.startsWith("GIF")) return false;
+    if (logicalScreen) *logicalScreen = QSize(qFromLittleEndian<quint16>(p + 6), qFromLittleEndian<quint16>(p + 8));
+    qint64 pos = 13;
+    if (p[10] & 0x80) pos += 3 * (qint64(1) << ((p[10] & 7) + 1));
+    auto skipSubBlocks = [&] {
+        while (pos < n) {
+            const int len = p[pos++];
+            if (len == 0) return true;
+            pos += len;
+        }
+        return false;
+    };
+    for (int index = 0; pos < n;) {
+        const uchar kind = p[pos];
+        if (kind == 0x21) {
+            pos += 2;
+            if (!skipSubBlocks()) return false;
+        } else if (kind == 0x2C) {
+            if (pos + 10 > n) return false;
+            const QSize size(qFromLittleEndian<quint16>(p + pos + 5), qFromLittleEndian<quint16>(p + pos + 7));
+            const uchar flags = p[pos + 9];
+            if (index == frame) {
+                if (frameSize) *frameSize = size;
+                return true;
+            }
+            pos += 10;
+            if (flags & 0x80) pos += 3 * (qint64(1) << ((flags & 7) + 1));
+            pos += 1; // LZW minimum code size
+            if (!skipSubBlocks()) return false;
+            ++index;
+        } else {
+            return false; // the trailer, or damage
+        }
+    }
+    return false;
+}
+
+QImage decodeImageFile(const QString& path, int page, QString* failure)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile()) return fail(failure, QStringLiteral("no such file"));
+    if (info.size() == 0) return fail(failure, QStringLiteral("empty file"));
+    if (page < 1) return fail(failure, QStringLiteral("no such page"));
+
+    ensureFreeImage();
+    const QByteArray name = QFile::encodeName(path);
+    const FREE_IMAGE_FORMAT fif = formatOf(name);
+    if (fif == FIF_UNKNOWN) return decodeWithQt(path, page, failure);
+
+    FreeImageMessages messages;
+    QImage image;
+    if (isMultiPage(fif)) {
+        image = decodeMultiPage(fif, path, name, page, failure);
+        if (image.isNull()) return image;
+    } else {
+        if (page != 1) return fail(failure, QStringLiteral("no such page"));
+        if (!FreeImage_FIFSupportsNoPixels(fif)) {
+            // Without a header-only read we cannot vet the size before FreeImage allocates it;
+            // Qt's readers carry an allocation limit of their own.
+            return decodeWithQt(path, page, failure);
+        }
+        {
+            Bitmap header(FreeImage_Load(fif, name.constData(), FIF_LOAD_NOPIXELS));
+            if (!headerAllowed(header.b)) return fail(failure, QStringLiteral("damaged or oversized picture"));
+        }
+        if (fif == FIF_BMP && bmpTruncated(path)) return fail(failure, QStringLiteral("truncated file"));
+        Bitmap bitmap(FreeImage_Load(fif, name.constData(), 0));
+        image = qimageFromFreeImage(bitmap.b);
+    }
+    // libjpeg pads a file that ends early with grey and only says so in a warning.
+    if (fif == FIF_JPEG && messages.contains(QStringLiteral("Premature end"))) return fail(failure, QStringLiteral("truncated file"));
+    if (image.isNull()) return fail(failure, QStringLiteral("unreadable file"));
+    return image;
+}
+
+int imageFilePageCount(const QString& path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile() || info.size() == 0) return 0;
+    ensureFreeImage();
+    const QByteArray name = QFile::encodeName(path);
+    const FREE_IMAGE_FORMAT fif = formatOf(name);
+    if (fif == FIF_UNKNOWN) {
+        QImageReader reader(path);
+        reader.setDecideFormatFromContent(true);
+        if (!reader.canRead()) return 0;
+        return reader.imageCount() > 0 ? reader.imageCount() : 1;
+    }
+    if (isMultiPage(fif)) {
+        MultiBitmap doc(fif, name, 0);
+        return doc.count();
+    }
+    return 1;
+}
+
+} // namespace tf::imagebox

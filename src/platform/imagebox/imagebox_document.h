@@ -1,0 +1,148 @@
+#pragma once
+#include "platform/imagebox/imagebox_error.h"
+#include "platform/sys/colors.h"
+
+#include <QImage>
+#include <QMetaType>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace tf {
+
+// What SaveToVariant(7) hands out and LoadFromVariant(7, ...) takes back: the whole image,
+// pixels, depth, palette and resolution. A snapshot of an empty control is empty.
+struct ImageSnapshot {
+    QImage image;
+    bool isEmpty() const { return image.isNull(); }
+};
+
+// One rectangle outline drawn over the shown image by DrawRectangle, in display pixels, kept as
+// the caller passed it (right and bottom exclusive, corners in any order).
+struct OverlayRectangle {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+    bool operator==(const OverlayRectangle&) const = default;
+    QRect normalized() const; // the pixels the outline runs along
+};
+
+// The image control without a window: one image with its resolution, the properties callers set
+// and read back, loading, saving and snapshots. Page writers, the batch conversion and the
+// replay use it as it is; the ImageBox widget shows one. Members keep the control's names;
+// a property Xxx is read with Xxx() and set with setXxx(). Errors are ImageBoxError, except that
+// a file that cannot be read sets LoadFailed instead.
+//
+// Each family of members lives in its own source file: imagebox_document.cpp (the image and
+// plain properties), imagebox_files.cpp, imagebox_snapshots.cpp, imagebox_display.cpp. Later
+// families (multipage output, metadata, editing, acquisition, printing) add their own.
+class ImageDocument {
+public:
+    ImageDocument();
+    virtual ~ImageDocument();
+    ImageDocument(const ImageDocument&) = delete;
+    ImageDocument& operator=(const ImageDocument&) = delete;
+
+    // ---- the image (imagebox_document.cpp)
+    bool HasImage() const { return !m_image.isNull(); }
+    void Clear();
+    // Pictures travel between controls as QImages where the Windows control passed handles.
+    // Setting a null image empties the control.
+    QImage Picture() const { return m_image; }
+    void setPicture(const QImage& image);
+    QImage BitmapHandle() const { return m_image; }
+    void setBitmapHandle(const QImage& image) { setPicture(image); }
+    const QImage& image() const { return m_image; }
+    int32_t ImageWidth() const { return m_image.width(); }
+    int32_t ImageHeight() const { return m_image.height(); }
+    // 1 for black and white, 8 for palette and grey images, 24 for opaque colour, 32 with alpha.
+    int32_t BitsPerPixel() const;
+
+    // ---- plain properties, stored and read back (imagebox_document.cpp)
+    int32_t ViewOption1() const { return m_viewOption1; }
+    void setViewOption1(int32_t v) { m_viewOption1 = v; }
+    int32_t ViewOption2() const { return m_viewOption2; }
+    void setViewOption2(int32_t v) { m_viewOption2 = v; }
+    bool ViewOption3() const { return m_viewOption3; }
+    void setViewOption3(bool v) { m_viewOption3 = v; }
+    QString ApplicationName() const { return m_applicationName; }
+    void setApplicationName(const QString& v) { m_applicationName = v; }
+    OleColor BackgroundColor() const { return m_backgroundColor; }
+    void setBackgroundColor(OleColor v) { m_backgroundColor = v; }
+    QString Tag() const { return m_tag; }
+    void setTag(const QString& v) { m_tag = v; }
+
+    // ---- files (imagebox_files.cpp)
+    int32_t PageIndex() const { return m_pageIndex; }
+    void setPageIndex(int32_t page) { m_pageIndex = page; }
+    // Reads page PageIndex (1 = first). A missing, empty, corrupt, truncated or unknown file, a
+    // page outside 1..PageCount, or a picture too large to hold leaves the control empty with
+    // LoadFailed true; nothing is raised.
+    void LoadFromFile(const QString& path);
+    bool LoadFailed() const { return m_loadFailed; }
+    // Pages in a file: TIFF pages, GIF frames, ICO images; 1 for other pictures; 0 when unreadable.
+    int32_t PageCount(const QString& path) const;
+    // Writes the image in the format its extension names (bmp, jpg/jpeg/jpe, tif/tiff, png, gif,
+    // psd, pcx, tga). The file is replaced only once the new one is complete.
+    void SaveToFile(const QString& path) const;
+    // Writes a JPEG whatever the extension, at JpegQuality or the quality given (1..100).
+    void SaveJpeg(const QString& path) const;
+    void SaveJpeg(const QString& path, int32_t quality) const;
+    int32_t JpegQuality() const { return m_jpegQuality; }
+    void setJpegQuality(int32_t quality);
+
+    // ---- snapshots (imagebox_snapshots.cpp)
+    static constexpr int32_t kSnapshotFormat = 7; // the only format code there is
+    ImageSnapshot SaveToVariant(int32_t format) const;
+    void LoadFromVariant(int32_t format, const ImageSnapshot& snapshot);
+
+    // ---- display (imagebox_display.cpp)
+    bool FitToWindow() const { return m_fitToWindow; }
+    void setFitToWindow(bool fit);
+    // Percent. While the image is shown fitted this reads the scale it is shown at.
+    double Zoom() const;
+    void setZoom(double percent);
+    // The control's own size, which a fitted image is fitted into. Empty for a control without a
+    // window: a fitted image is then reported at its own size.
+    QSize boxSize() const { return m_boxSize; }
+    void setBoxSize(QSize size);
+    QSize displaySize() const;
+    int32_t DisplayWidth() const { return displaySize().width(); }
+    int32_t DisplayHeight() const { return displaySize().height(); }
+    // Draws an outline over the shown image (display pixels, right and bottom exclusive);
+    // drawing the same one again removes it. The pixels are never touched.
+    void DrawRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom);
+    const std::vector<OverlayRectangle>& overlayRectangles() const { return m_overlays; }
+    // The colour of an image pixel as 0x00BBGGRR; a point off the image reads its nearest edge
+    // pixel (a pointer just past the edge picks the edge), an empty control reads 0.
+    OleColor PixelColor(int32_t x, int32_t y) const;
+
+protected:
+    enum class Change { Image, Display, Overlay };
+    // Called after anything that changes what a widget over this document shows.
+    virtual void documentChanged(Change) {}
+
+private:
+    void replaceImage(QImage image);
+
+    QImage m_image;
+    int32_t m_viewOption1 = 0;
+    int32_t m_viewOption2 = 0;
+    bool m_viewOption3 = false;
+    QString m_applicationName;
+    OleColor m_backgroundColor = rgb(255, 255, 255);
+    QString m_tag;
+
+    int32_t m_pageIndex = 1;
+    bool m_loadFailed = false;
+    int32_t m_jpegQuality = 90;
+
+    bool m_fitToWindow = false;
+    double m_zoom = 100.0;
+    QSize m_boxSize;
+    std::vector<OverlayRectangle> m_overlays;
+};
+
+} // namespace tf
+
+Q_DECLARE_METATYPE(tf::ImageSnapshot)

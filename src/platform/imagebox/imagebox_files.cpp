@@ -1,0 +1,46 @@
+#include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/imagebox_document.h"
+
+#include <QFileInfo>
+
+namespace tf {
+
+void ImageDocument::LoadFromFile(const QString& path)
+{
+    QImage image = imagebox::decodeImageFile(path, m_pageIndex);
+    m_loadFailed = image.isNull();
+    // A failed load empties the control: a caller that goes on and saves must not write the
+    // previous page again under the new name.
+    replaceImage(std::move(image));
+}
+
+int32_t ImageDocument::PageCount(const QString& path) const { return imagebox::imageFilePageCount(path); }
+
+void ImageDocument::SaveToFile(const QString& path) const
+{
+    if (!HasImage()) throw ImageBoxError(imagebox_error::kInvalidPicture, QStringLiteral("There is no picture to save"));
+    const imagebox::SaveFormat format = imagebox::saveFormatForPath(path);
+    if (format == imagebox::SaveFormat::Unknown)
+        throw ImageBoxError(imagebox_error::kInvalidFileFormat,
+                            QStringLiteral("Cannot save a picture as \"%1\": unknown file type").arg(QFileInfo(path).fileName()));
+    imagebox::writeFileAtomically(path, imagebox::encodeImage(m_image, format, m_jpegQuality));
+}
+
+void ImageDocument::SaveJpeg(const QString& path) const { SaveJpeg(path, m_jpegQuality); }
+
+void ImageDocument::SaveJpeg(const QString& path, int32_t quality) const
+{
+    if (quality < 1 || quality > 100)
+        throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("JPEG quality must be 1 to 100"));
+    if (!HasImage()) throw ImageBoxError(imagebox_error::kInvalidPicture, QStringLiteral("There is no picture to save"));
+    imagebox::writeFileAtomically(path, imagebox::encodeImage(m_image, imagebox::SaveFormat::Jpeg, quality));
+}
+
+void ImageDocument::setJpegQuality(int32_t quality)
+{
+    if (quality < 1 || quality > 100)
+        throw ImageBoxError(imagebox_error::kInvalidProperty, QStringLiteral("JPEG quality must be 1 to 100"));
+    m_jpegQuality = quality;
+}
+
+} // namespace tf

@@ -62,3 +62,19 @@ TEST(ListViewRows, SelectionInOrderAndSortingByColumn)
     lv.sortNow();
     EXPECT_EQ(lv.Item(1)->text(1), "5"); // stable: equal sizes keep their order
 }
+
+#include "platform/ui/statusbar.h"
+
+TEST(StatusPanels, AreAddressedByKey)
+{
+    tf::StatusBar bar;
+    bar.addPanel("folder", 100, 1);
+    bar.addPanel("queue");
+    bar.addPanel("queue"); // a second panel with the same key would split the texts
+    bar.setPanelText("queue", "3 file(s) in basket");
+    bar.setPanelText("nowhere", "ignored");
+    EXPECT_EQ(bar.panelText("queue"), "3 file(s) in basket");
+    EXPECT_EQ(bar.panelText("folder"), "");
+    EXPECT_EQ(bar.panelText("nowhere"), "");
+    EXPECT_EQ(bar.findChildren<QLabel*>("queue").size(), 1);
+}

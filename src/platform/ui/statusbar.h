@@ -1,0 +1,34 @@
+#pragma once
+#include <QLabel>
+#include <QMap>
+#include <QPixmap>
+#include <QStatusBar>
+#include <QString>
+
+namespace tf {
+
+// A status bar of panels addressed by key ("folder", "filename", "queue", ...), each a label
+// with an optional picture, as the program's status panels always were.
+class StatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit StatusBar(QWidget* parent = nullptr);
+
+    // Appends a panel; stretch > 0 lets it take spare width. A key already present is kept.
+    void addPanel(const QString& key, int minimumWidth = 0, int stretch = 0);
+    bool hasPanel(const QString& key) const { return m_panels.contains(key); }
+    // An unknown key is ignored (reads give an empty text).
+    void setPanelText(const QString& key, const QString& text);
+    QString panelText(const QString& key) const;
+    void setPanelPicture(const QString& key, const QPixmap& picture);
+    QLabel* panel(const QString& key) const { return m_panels.value(key).text; }
+
+private:
+    struct Panel {
+        QLabel* picture = nullptr;
+        QLabel* text = nullptr;
+    };
+    QMap<QString, Panel> m_panels;
+};
+
+} // namespace tf

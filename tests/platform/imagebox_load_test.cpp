@@ -6,6 +6,7 @@
 #include <FreeImage.h>
 #include <IL/il.h>
 #include <QBuffer>
+#include <QDataStream>
 #include <QImageWriter>
 #include <gtest/gtest.h>
 
@@ -220,4 +221,71 @@ TEST(ImageBoxLoad, GifFrameWalkerFindsEachFrameAndStopsAtDamage)
     EXPECT_FALSE(imagebox::gifFrameSize(data, 2, &screen, &frame));
     EXPECT_FALSE(imagebox::gifFrameSize(data.left(40), 1, &screen, &frame));
     EXPECT_FALSE(imagebox::gifFrameSize("GIF8", 0, &screen, &frame));
+}
+
+namespace {
+// A flat, uncompressed PSD built by hand: header, optional palette, no resources, planar data.
+QByteArray rawPsd(quint16 mode, quint16 depth, quint16 channels, int w, int h, const QByteArray& planes,
+                  const QByteArray& colorData = {})
+{
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    s.writeRawData("8BPS", 4);
+    s << quint16(1) << quint32(0) << quint16(0) << channels << quint32(h) << quint32(w) << depth << mode;
+    s << quint32(colorData.size());
+    s.writeRawData(colorData.constData(), int(colorData.size()));
+    s << quint32(0) << quint32(0) << quint16(0);
+    s.writeRawData(planes.constData(), int(planes.size()));
+    return out;
+}
+} // namespace
+
+TEST(ImageBoxLoad, PsdColourModesAndDamage)
+{
+    test::TempFolder dir;
+    ImageDocument doc;
+    // CMYK, stored inverted (255 = no ink): white, and full cyan at half black.
+    doc.LoadFromFile(dir.write("cmyk.psd", rawPsd(4, 8, 4, 2, 1, QByteArray("\xff\x00" "\xff\xff" "\xff\xff" "\xff\x80", 8))));
+    ASSERT_FALSE(doc.LoadFailed());
+    EXPECT_EQ(doc.PixelColor(0, 0), rgb(255, 255, 255));
+    EXPECT_EQ(doc.PixelColor(1, 0), rgb(0, 128, 128));
+    // 16-bit RGB with an extra channel: the high bytes of the first three.
+    doc.LoadFromFile(dir.write("rgb16.psd", rawPsd(3, 16, 4, 1, 1, QByteArray("\x10\x01" "\x20\x02" "\x30\x03" "\x99\x99", 8))));
+    EXPECT_EQ(doc.PixelColor(0, 0), rgb(0x10, 0x20, 0x30));
+    // Bitmap mode: a set bit is black, and the page stays 1-bit.
+    doc.LoadFromFile(dir.write("bits.psd", rawPsd(0, 1, 1, 10, 1, QByteArray("\x80\x40", 2))));
+    EXPECT_EQ(doc.BitsPerPixel(), 1);
+    EXPECT_EQ(doc.PixelColor(0, 0), rgb(0, 0, 0));
+    EXPECT_EQ(doc.PixelColor(1, 0), rgb(255, 255, 255));
+    EXPECT_EQ(doc.PixelColor(9, 0), rgb(0, 0, 0));
+    // Indexed, with its palette in the colour mode data.
+    QByteArray palette(768, '\0');
+    palette[5] = char(200);        // red of entry 5
+    palette[256 + 5] = char(100);  // green
+    palette[512 + 5] = char(50);   // blue
+    doc.LoadFromFile(dir.write("pal.psd", rawPsd(2, 8, 1, 1, 1, QByteArray("\x05", 1), palette)));
+    EXPECT_EQ(doc.BitsPerPixel(), 8);
+    EXPECT_EQ(doc.PixelColor(0, 0), rgb(200, 100, 50));
+
+    // Grey stays 8-bit grey.
+    doc.LoadFromFile(dir.write("grey.psd", rawPsd(1, 8, 1, 3, 1, QByteArray("\x00\x80\xff", 3))));
+    EXPECT_EQ(doc.BitsPerPixel(), 8);
+    EXPECT_EQ(doc.PixelColor(1, 0), rgb(128, 128, 128));
+
+    // Damage: run lengths that do not add up, data cut short, an unknown mode, a header that lies.
+    // (FreeImage's writer compresses with runs.)
+    ASSERT_TRUE(test::saveWithFreeImage(test::patterned(30, 20), FIF_PSD, dir.file("rle.psd")));
+    QByteArray rle = test::readAll(dir.file("rle.psd"));
+    const int countsAt = rle.indexOf(QByteArray("\x00\x01", 2), 26 + 4 + 4 + 54 + 4) + 2; // after compression 1
+    ASSERT_GT(countsAt, 2);
+    QByteArray zeroCounts = rle;
+    for (int i = 0; i < 3 * 20 * 2; ++i) zeroCounts[countsAt + i] = 0;
+    expectFails(doc, dir.write("zero-counts.psd", zeroCounts));
+    QByteArray hugeCounts = rle;
+    hugeCounts[countsAt + 10] = char(0xFF);
+    expectFails(doc, dir.write("huge-count.psd", hugeCounts));
+    expectFails(doc, dir.write("cut.psd", rle.left(rle.size() - 40)));
+    expectFails(doc, dir.write("lab.psd", rawPsd(9, 8, 3, 1, 1, QByteArray(3, '\0'))));
+    expectFails(doc, dir.write("short.psd", rawPsd(3, 8, 3, 100, 100, QByteArray(30, '\0'))));
+    expectFails(doc, dir.write("nochannels.psd", rawPsd(3, 8, 1, 1, 1, QByteArray(3, '\0'))));
 }

@@ -44,16 +44,7 @@ struct LockedPage {
     FIBITMAP* page;
 };
 
-struct Bitmap {
-    explicit Bitmap(FIBITMAP* b) : b(b) {}
-    ~Bitmap()
-    {
-        if (b) FreeImage_Unload(b);
-    }
-    Bitmap(const Bitmap&) = delete;
-    Bitmap& operator=(const Bitmap&) = delete;
-    FIBITMAP* b;
-};
+using Bitmap = FreeImageBitmap;
 
 bool isMultiPage(FREE_IMAGE_FORMAT fif) { return fif == FIF_TIFF || fif == FIF_GIF; }
 
@@ -227,11 +218,11 @@ QImage decodeImageFile(const QString& path, int page, QString* failure)
         }
         {
             Bitmap header(FreeImage_Load(fif, name.constData(), FIF_LOAD_NOPIXELS));
-            if (!headerAllowed(header.b)) return fail(failure, QStringLiteral("damaged or oversized picture"));
+            if (!headerAllowed(header.get())) return fail(failure, QStringLiteral("damaged or oversized picture"));
         }
         if (fif == FIF_BMP && bmpTruncated(path)) return fail(failure, QStringLiteral("truncated file"));
         Bitmap bitmap(FreeImage_Load(fif, name.constData(), 0));
-        image = qimageFromFreeImage(bitmap.b);
+        image = qimageFromFreeImage(bitmap.get());
     }
     // libjpeg pads a file that ends early with grey and only says so in a warning.
     if (fif == FIF_JPEG && messages.contains(QStringLiteral("Premature end"))) return fail(failure, QStringLiteral("truncated file"));

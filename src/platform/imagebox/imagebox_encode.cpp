@@ -15,21 +15,7 @@ namespace tf::imagebox {
 
 namespace {
 
-struct Bitmap {
-    explicit Bitmap(FIBITMAP* b) : b(b) {}
-    ~Bitmap()
-    {
-        if (b) FreeImage_Unload(b);
-    }
-    Bitmap(const Bitmap&) = delete;
-    Bitmap& operator=(const Bitmap&) = delete;
-    void reset(FIBITMAP* other)
-    {
-        if (b) FreeImage_Unload(b);
-        b = other;
-    }
-    FIBITMAP* b;
-};
+using Bitmap = FreeImageBitmap;
 
 bool isOpaque(const QImage& image)
 {
@@ -95,12 +81,12 @@ QByteArray encodeWithFreeImage(const QImage& source, SaveFormat format, int jpeg
 {
     const QImage image = prepareFor(source, format);
     Bitmap bitmap(freeImageFromQImage(image));
-    if (!bitmap.b) throw ImageBoxError(imagebox_error::kTooLarge, QStringLiteral("Not enough memory to save the picture"));
-    if (format == SaveFormat::Gif && FreeImage_GetBPP(bitmap.b) == 24) {
-        FIBITMAP* quantized = FreeImage_ColorQuantize(bitmap.b, FIQ_WUQUANT);
+    if (!bitmap.get()) throw ImageBoxError(imagebox_error::kTooLarge, QStringLiteral("Not enough memory to save the picture"));
+    if (format == SaveFormat::Gif && FreeImage_GetBPP(bitmap.get()) == 24) {
+        FIBITMAP* quantized = FreeImage_ColorQuantize(bitmap.get(), FIQ_WUQUANT);
         if (!quantized) throw ImageBoxError(imagebox_error::kInvalidPicture, QStringLiteral("The picture cannot be reduced to 256 colours"));
-        FreeImage_SetDotsPerMeterX(quantized, FreeImage_GetDotsPerMeterX(bitmap.b));
-        FreeImage_SetDotsPerMeterY(quantized, FreeImage_GetDotsPerMeterY(bitmap.b));
+        FreeImage_SetDotsPerMeterX(quantized, FreeImage_GetDotsPerMeterX(bitmap.get()));
+        FreeImage_SetDotsPerMeterY(quantized, FreeImage_GetDotsPerMeterY(bitmap.get()));
         bitmap.reset(quantized);
     }
     int flags = 0;
@@ -109,7 +95,7 @@ QByteArray encodeWithFreeImage(const QImage& source, SaveFormat format, int jpeg
 
     FIMEMORY* memory = FreeImage_OpenMemory();
     QByteArray out;
-    const bool saved = memory && FreeImage_SaveToMemory(freeImageFormat(format), bitmap.b, memory, flags);
+    const bool saved = memory && FreeImage_SaveToMemory(freeImageFormat(format), bitmap.get(), memory, flags);
     if (saved) {
         BYTE* data = nullptr;
         DWORD size = 0;

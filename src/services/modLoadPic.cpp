@@ -2,6 +2,7 @@
 
 #include "frame/modGlobalErrorHandling.h"
 #include "platform/imagebox/freeimage_qt.h"
+#include "platform/imagebox/imagebox_codecs.h"
 #include "services/modGDIPlus.h"
 
 #include <FreeImage.h>
@@ -112,6 +113,9 @@ QImage loadFreeImageFile(FREE_IMAGE_FORMAT fif, const QString& fileName, int fla
     tooLarge = false;
     const QByteArray name = QFile::encodeName(fileName);
     if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return {};
+    // FreeImage's readers of these types write past their buffers on damaged files; the image
+    // control reads them with readers that check every length.
+    if (fif == FIF_PSD || fif == FIF_ICO) return imagebox::decodeImageFile(fileName, 1);
     if (!FreeImage_FIFSupportsNoPixels(fif) && headerClaimsTooMuch(fif, fileName)) {
         tooLarge = true;
         return {};

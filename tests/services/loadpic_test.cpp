@@ -344,6 +344,42 @@ TEST(LoadPicFailures, EveryPrefixOfAFileFailsCleanly)
     }
 }
 
+TEST(LoadPicFailures, DamagedPsdAndIconFilesFailWithoutTouchingMemoryTheyDoNotOwn)
+{
+    // Types that take the FreeImage route but whose FreeImage readers overrun on damage.
+    test::TempFolder dir;
+    const QString psd = dir.file("layers.psd");
+    saveWithFreeImage(gradient(60, 40), FIF_PSD, psd);
+    const QByteArray bytes = test::readAll(psd);
+    Load r = load(psd, kSizeModeBox, 30, 30);
+    EXPECT_EQ(r.route, PicRoute::FreeImage);
+    EXPECT_EQ(QSize(r.width, r.height), QSize(60, 40));
+    EXPECT_EQ(r.picture.size(), QSize(30, 30));
+    for (qsizetype n : {bytes.size() * 9 / 10, bytes.size() / 2, qsizetype(40)}) {
+        r = load(dir.write("cut.psd", bytes.left(n)), kSizeModeOwn, -1, -1);
+        EXPECT_TRUE(r.picture.isNull()) << n;
+        EXPECT_EQ(r.reports, QStringList{"LoadPic 481 Invalid picture"}) << n;
+    }
+
+    // One 2 x 2 icon of 32 bits, intact and with its bit count spoiled.
+    QByteArray bmp = QByteArray::fromHex("28000000020000000400000001002000000000000000000000000000000000000000000000000000");
+    bmp += QByteArray::fromHex("0000ffff").repeated(4) + QByteArray(8, '\0');
+    QByteArray ico = QByteArray::fromHex("000001000100") + QByteArray::fromHex("0202000001002000") ;
+    ico += QByteArray(4, '\0') + QByteArray::fromHex("16000000");
+    qToLittleEndian<quint32>(quint32(bmp.size()), ico.data() + 14);
+    ico += bmp;
+    r = load(dir.write("app.ico", ico), kSizeModeOwn, -1, -1);
+    EXPECT_EQ(r.route, PicRoute::FreeImage);
+    ASSERT_EQ(r.picture.size(), QSize(2, 2));
+    EXPECT_EQ(r.picture.pixel(1, 1), qRgb(255, 0, 0));
+    for (char bits : {'\x55', '\xff'}) {
+        QByteArray bad = ico;
+        bad[22 + 14] = bits;
+        r = load(dir.write("bad.ico", bad), kSizeModeOwn, -1, -1, true);
+        EXPECT_TRUE(r.picture.isNull());
+    }
+}
+
 TEST(LoadPicReducedJpeg, ThumbnailsDecodeSmallButReportAndLayOutTheRealSize)
 {
     test::TempFolder dir;

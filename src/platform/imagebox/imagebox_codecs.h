@@ -4,8 +4,8 @@
 #include <QSize>
 #include <QString>
 
-// Reading and writing picture files for the image control. Not for other callers: the shared
-// picture loader has its own routes.
+// Reading and writing picture files for the image control. Not for other callers, except that
+// the shared picture loader reads with decodeImageFile the types whose FreeImage readers are unsafe.
 namespace tf::imagebox {
 
 // The largest picture the control takes on: beyond this a file's header is not believed.

@@ -115,7 +115,7 @@ QImage loadFreeImageFile(FREE_IMAGE_FORMAT fif, const QString& fileName, int fla
     if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return {};
     // FreeImage's readers of these types write past their buffers on damaged files; the image
     // control reads them with readers that check every length.
-    if (fif == FIF_PSD || fif == FIF_ICO) return imagebox::decodeImageFile(fileName, 1);
+    if (fif == FIF_PSD || fif == FIF_ICO || fif == FIF_PCX || fif == FIF_TARGA) return imagebox::decodeImageFile(fileName, 1);
     if (!FreeImage_FIFSupportsNoPixels(fif) && headerClaimsTooMuch(fif, fileName)) {
         tooLarge = true;
         return {};

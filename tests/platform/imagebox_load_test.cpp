@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QDataStream>
 #include <QImageWriter>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 using namespace tf;
@@ -242,4 +243,107 @@ TEST(ImageBoxLoad, PsdColourModesAndDamage)
     expectFails(doc, dir.write("lab.psd", rawPsd(9, 8, 3, 1, 1, QByteArray(3, '\0'))));
     expectFails(doc, dir.write("short.psd", rawPsd(3, 8, 3, 100, 100, QByteArray(30, '\0'))));
     expectFails(doc, dir.write("nochannels.psd", rawPsd(3, 8, 1, 1, 1, QByteArray(3, '\0'))));
+}
+
+namespace {
+// An uncompressed Targa built by hand: no ID, no colour map, pixels exactly as given.
+QByteArray rawTga(quint8 type, quint8 depth, quint8 descriptor, int w, int h, const QByteArray& pixels)
+{
+    QByteArray out(18, '\0');
+    out[2] = char(type);
+    qToLittleEndian<quint16>(quint16(w), out.data() + 12);
+    qToLittleEndian<quint16>(quint16(h), out.data() + 14);
+    out[16] = char(depth);
+    out[17] = char(descriptor);
+    return out + pixels;
+}
+} // namespace
+
+TEST(ImageBoxLoad, TargaAndPcxVariantsAndDamage)
+{
+    test::TempFolder dir;
+    ImageDocument doc;
+    const QImage pic = test::patterned(29, 13);
+    QImage withAlpha = pic.convertToFormat(QImage::Format_ARGB32);
+    withAlpha.setPixel(3, 4, qRgba(10, 20, 30, 40));
+    const QImage palette = pic.convertToFormat(QImage::Format_Indexed8);
+
+    // FreeImage writes them; the control must read the same pixels back.
+    struct Written {
+        const char* name;
+        QImage image;
+        int flags;
+    };
+    const Written written[] = {{"plain.tga", pic, 0},          {"runs.tga", pic, TARGA_SAVE_RLE},
+                               {"alpha.tga", withAlpha, 0},     {"alpharuns.tga", withAlpha, TARGA_SAVE_RLE},
+                               {"mapped.tga", palette, 0},      {"mappedruns.tga", palette, TARGA_SAVE_RLE}};
+    for (const Written& w : written) {
+        ASSERT_TRUE(test::saveWithFreeImage(w.image, FIF_TARGA, dir.file(w.name), w.flags)) << w.name;
+        expectLoads(doc, dir.file(w.name), pic.size());
+        EXPECT_EQ(test::firstDifference(doc.image(), w.image), "") << w.name;
+        if (w.image.hasAlphaChannel()) {
+            EXPECT_EQ(qAlpha(doc.image().pixel(3, 4)), 40) << w.name;
+        }
+        if (w.image.format() == QImage::Format_Indexed8) {
+            EXPECT_EQ(doc.BitsPerPixel(), 8) << w.name;
+        }
+
+        // Cut anywhere before its last pixel, it fails; it never comes back padded.
+        const QByteArray bytes = test::readAll(dir.file(w.name));
+        const qsizetype end = QByteArray(w.name).startsWith("mapped") ? bytes.size() - 26 : bytes.size() - 26 - 1;
+        for (qsizetype n = 0; n < end; n += std::max<qsizetype>(1, end / 60)) {
+            doc.LoadFromFile(dir.write("cut.tga", bytes.left(n)));
+            ASSERT_TRUE(doc.LoadFailed()) << w.name << " cut at " << n;
+        }
+    }
+
+    // Grey from the top down, 16-bit from right to left, and 32-bit without alpha bits, whose
+    // fourth byte is padding and must not make the picture transparent.
+    doc.LoadFromFile(dir.write("grey.tga", rawTga(3, 8, 0x20, 3, 2, QByteArray("\x00\x40\x80\xc0\xe0\xff", 6))));
+    EXPECT_EQ(doc.BitsPerPixel(), 8);
+    EXPECT_EQ(doc.PixelColor(1, 0), rgb(0x40, 0x40, 0x40));
+    EXPECT_EQ(doc.PixelColor(2, 1), rgb(255, 255, 255));
+    doc.LoadFromFile(dir.write("555.tga", rawTga(2, 16, 0x30, 2, 1, QByteArray("\x00\x7c\x1f\x00", 4))));
+    EXPECT_EQ(doc.PixelColor(0, 0), rgb(0, 0, 255)); // stored second, shown first
+    EXPECT_EQ(doc.PixelColor(1, 0), rgb(255, 0, 0));
+    doc.LoadFromFile(dir.write("pad.tga", rawTga(2, 32, 0x00, 1, 2, QByteArray("\x01\x02\x03\x00\x04\x05\x06\x00", 8))));
+    EXPECT_EQ(qAlpha(doc.image().pixel(0, 0)), 255);
+    EXPECT_EQ(doc.PixelColor(0, 1), rgb(3, 2, 1)); // bottom row first
+    EXPECT_EQ(doc.BitsPerPixel(), 24);
+
+    // Damage: a run packet without its pixel, unknown types, no pixels, a header that lies.
+    expectFails(doc, dir.write("runcut.tga", rawTga(10, 24, 0, 4, 1, QByteArray("\x83", 1))));
+    expectFails(doc, dir.write("type7.tga", rawTga(7, 24, 0, 1, 1, QByteArray(3, '\0'))));
+    expectFails(doc, dir.write("zero.tga", rawTga(2, 24, 0, 0, 5, QByteArray())));
+    expectFails(doc, dir.write("depth.tga", rawTga(2, 13, 0, 1, 1, QByteArray(3, '\0'))));
+    expectFails(doc, dir.write("huge.tga", rawTga(10, 32, 0, 65535, 65535, QByteArray("\xff\0\0\0\0", 5))));
+
+    // PCX: our writer's 1-bit and 256-colour files, and a 16-colour file of four bit planes.
+    const QImage mono = test::patterned(21, 5, QImage::Format_Mono);
+    for (const QImage& image : {mono, palette}) {
+        doc.setPicture(image);
+        doc.SaveToFile(dir.file("again.pcx"));
+        expectLoads(doc, dir.file("again.pcx"), image.size());
+        EXPECT_EQ(test::firstDifference(doc.image(), image), "");
+        EXPECT_EQ(doc.BitsPerPixel(), image.depth());
+        EXPECT_EQ(doc.image().dotsPerMeterX(), 11811);
+        const QByteArray bytes = test::readAll(dir.file("again.pcx"));
+        for (qsizetype n = 0; n < bytes.size() - 770; n += 13) {
+            doc.LoadFromFile(dir.write("cut.pcx", bytes.left(n)));
+            ASSERT_TRUE(doc.LoadFailed()) << image.depth() << " cut at " << n;
+        }
+    }
+    QByteArray planar(128, '\0');
+    planar[0] = 0x0A, planar[1] = 5, planar[2] = 1, planar[3] = 1, planar[8] = 7, planar[65] = 4, planar[66] = 2;
+    planar[16 + 3 * 5] = char(0xAA), planar[16 + 3 * 5 + 2] = char(0x55); // colour 5
+    planar += QByteArray("\x80\x00" "\x00\x00" "\x80\x00" "\x00\x00", 8); // planes 0 and 2 set at x = 0
+    expectLoads(doc, dir.write("ega.pcx", planar), QSize(8, 1));
+    EXPECT_EQ(doc.PixelColor(0, 0), rgb(0xAA, 0, 0x55));
+    EXPECT_EQ(doc.PixelColor(1, 0), rgb(0, 0, 0));
+    QByteArray overrun = planar.left(128) + QByteArray("\xff\x01", 2); // a run longer than the picture
+    expectLoads(doc, dir.write("overrun.pcx", overrun), QSize(8, 1));
+    QByteArray lying = planar.left(128);
+    lying[8] = char(0xff), lying[9] = char(0xff), lying[10] = char(0xff), lying[11] = char(0xff);
+    lying[66] = char(0xff), lying[67] = char(0xff);
+    expectFails(doc, dir.write("lying.pcx", lying + QByteArray("\xff\x00", 2)));
 }

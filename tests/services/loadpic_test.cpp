@@ -226,6 +226,17 @@ TEST(LoadPicRouting, FreeImageTakesWhatQtRefusesAndTheTypesQtIsNotGiven)
     EXPECT_EQ(r.picture.pixel(0, 0), qRgb(0x10, 0x80, 0x20));
     EXPECT_EQ(r.picture.pixel(5, 2), qRgb(0x90, 0x10, 0x30));
 
+    // Targa has no list of its own: FreeImage's type test sends it down the FreeImage route.
+    const QString tga = dir.file("SHOT.TGA");
+    saveWithFreeImage(gradient(50, 30), FIF_TARGA, tga);
+    r = load(tga, kSizeModeFit, 25, 25);
+    EXPECT_EQ(r.route, PicRoute::FreeImage);
+    EXPECT_EQ(QSize(r.width, r.height), QSize(50, 30));
+    EXPECT_EQ(r.picture.size(), QSize(25, 15));
+    r = load(dir.write("cut.tga", test::readAll(tga).left(1000)), kSizeModeFit, 25, 25);
+    EXPECT_TRUE(r.picture.isNull());
+    EXPECT_EQ(r.reports, QStringList{"LoadPic 481 Invalid picture"});
+
     // A PGM is on the DevIL list, but FreeImage knows it, so DevIL never sees it.
     r = load(dir.write("grey.pgm", encode(solid(9, 7, QColor(77, 77, 77)), "pgm")), kSizeModeOwn, -1, -1);
     EXPECT_EQ(r.route, PicRoute::FreeImage);

@@ -30,9 +30,14 @@ QByteArray encodeImage(const QImage& image, SaveFormat format, int jpegQuality);
 // Our own writers for what FreeImage writes badly or not at all.
 QByteArray encodePsd(const QImage& image); // flat RGB, 8 bits per channel, with its resolution
 QByteArray encodePcx(const QImage& image); // 1-bit, 8-bit palette or 24-bit, RLE
-// Our own PSD reader: the flat composite picture (bitmap, grey, duotone, indexed, RGB, CMYK;
-// 8 or 16 bits) with its resolution. FreeImage's trusts damaged run lengths.
+// Our own readers where FreeImage's trust damaged run lengths and write past their buffers.
+// PSD: the flat composite picture (bitmap, grey, duotone, indexed, RGB, CMYK; 8 or 16 bits) with
+// its resolution.
 QImage decodePsd(const uchar* data, qint64 size, QString* failure = nullptr);
+// PCX: 1-bit, 16 colours (planar or packed), 256 colours, 24-bit and 32-bit, with its resolution.
+QImage decodePcx(const uchar* data, qint64 size, QString* failure = nullptr);
+// Targa: colour-mapped, grey, 15/16, 24 and 32-bit, plain or run-length, in any corner order.
+QImage decodeTga(const uchar* data, qint64 size, QString* failure = nullptr);
 
 int dotsPerInch(int dotsPerMeter); // 72 when unknown
 

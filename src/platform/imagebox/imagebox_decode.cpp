@@ -92,14 +92,26 @@ QImage fail(QString* failure, const QString& why)
     return {};
 }
 
-QImage decodePsdFile(const QString& path, int page, QString* failure)
+// The types whose FreeImage readers trust damaged lengths and write past their buffers.
+using OwnReader = QImage (*)(const uchar* data, qint64 size, QString* failure);
+OwnReader ownReaderFor(FREE_IMAGE_FORMAT fif)
+{
+    switch (fif) {
+    case FIF_PSD: return decodePsd;
+    case FIF_PCX: return decodePcx;
+    case FIF_TARGA: return decodeTga;
+    default: return nullptr;
+    }
+}
+
+QImage decodeWithOwnReader(OwnReader reader, const QString& path, int page, QString* failure)
 {
     if (page != 1) return fail(failure, QStringLiteral("no such page"));
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return fail(failure, QStringLiteral("unreadable file"));
     const uchar* data = f.map(0, f.size());
     if (!data) return fail(failure, QStringLiteral("unreadable file"));
-    return decodePsd(data, f.size(), failure);
+    return reader(data, f.size(), failure);
 }
 
 QImage decodeWithQt(const QString& path, int page, QString* failure)
@@ -202,7 +214,7 @@ QImage decodeImageFile(const QString& path, int page, QString* failure)
     const QByteArray name = QFile::encodeName(path);
     const FREE_IMAGE_FORMAT fif = formatOf(name);
     if (fif == FIF_UNKNOWN) return decodeWithQt(path, page, failure);
-    if (fif == FIF_PSD) return decodePsdFile(path, page, failure);
+    if (const OwnReader reader = ownReaderFor(fif)) return decodeWithOwnReader(reader, path, page, failure);
 
     FreeImageMessages messages;
     QImage image;

@@ -288,6 +288,13 @@ Outcome routeAndLoad(const QString& fileName, int32_t sizeMode, int32_t width, i
         }
     }
 
+    if ((fif == FIF_BMP || fif == FIF_GIF) && imagebox::pictureFileCutShort(fileName)) {
+        // Qt's readers fill the missing rows and call it a success.
+        o.route = PicRoute::FreeImage;
+        o.errorNumber = kErrInvalidPicture;
+        return o;
+    }
+
     if (kQtExtensions.contains(extension)) {
         o.route = PicRoute::Qt;
         o.picture = fncLoadPictureGDIPlus(fileName, sizeMode, width, height, backColor, true, o.width, o.height);

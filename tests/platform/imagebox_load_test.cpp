@@ -347,3 +347,46 @@ TEST(ImageBoxLoad, TargaAndPcxVariantsAndDamage)
     lying[66] = char(0xff), lying[67] = char(0xff);
     expectFails(doc, dir.write("lying.pcx", lying + QByteArray("\xff\x00", 2)));
 }
+
+namespace {
+// A BMP with a 40-byte header; `pixels` as stored, bottom row first.
+QByteArray bmpFile(int w, int h, int bits, quint32 compression, const QByteArray& palette, const QByteArray& pixels)
+{
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    s.setByteOrder(QDataStream::LittleEndian);
+    const quint32 offset = 14 + 40 + quint32(palette.size());
+    s << quint16(0x4D42) << quint32(offset + pixels.size()) << quint32(0) << offset;
+    s << quint32(40) << qint32(w) << qint32(h) << quint16(1) << quint16(bits) << compression << quint32(pixels.size())
+      << qint32(3780) << qint32(3780) << quint32(palette.size() / 4) << quint32(0);
+    s.writeRawData(palette.constData(), int(palette.size()));
+    s.writeRawData(pixels.constData(), int(pixels.size()));
+    return out;
+}
+} // namespace
+
+TEST(ImageBoxLoad, RunLengthAndThirtyTwoBitBmps)
+{
+    test::TempFolder dir;
+    ImageDocument doc;
+    // 8-bit run-length: per row a run of 3 of colour 1 and 1 of colour 2, then the end marks.
+    QByteArray grey;
+    for (int i = 0; i < 256; ++i) grey += QByteArray(3, char(i * 50 % 256)) + QByteArray(1, '\0');
+    QByteArray runs;
+    for (int y = 0; y < 2; ++y) runs += QByteArray("\x03\x01\x01\x02\x00\x00", 6);
+    runs += QByteArray("\x00\x01", 2);
+    const QString rle = dir.write("paint.bmp", bmpFile(4, 2, 8, 1, grey, runs));
+    expectLoads(doc, rle, QSize(4, 2));
+    EXPECT_EQ(doc.BitsPerPixel(), 8);
+    EXPECT_EQ(doc.PixelColor(2, 0), rgb(50, 50, 50));
+    EXPECT_EQ(doc.PixelColor(3, 1), rgb(100, 100, 100));
+    const QByteArray whole = test::readAll(rle);
+    expectFails(doc, dir.write("cut.bmp", whole.left(whole.size() - 5)));
+
+    // 32 bits without a colour mask: the fourth byte is padding, whatever it holds.
+    const QByteArray bgrx("\x30\x20\x10\x00" "\x60\x50\x40\x00", 8);
+    expectLoads(doc, dir.write("shot.bmp", bmpFile(2, 1, 32, 0, {}, bgrx)), QSize(2, 1));
+    EXPECT_EQ(qAlpha(doc.image().pixel(0, 0)), 255);
+    EXPECT_EQ(doc.PixelColor(1, 0), rgb(0x40, 0x50, 0x60));
+    EXPECT_EQ(doc.BitsPerPixel(), 24);
+}

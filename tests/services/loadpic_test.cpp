@@ -313,6 +313,40 @@ TEST(LoadPicFailures, TruncatedJpegIsReportedOnceOrNotAtAllWhenQuiet)
     EXPECT_EQ(load(dir.write("padded.jpg", jpg + QByteArray(100, '\0')), kSizeModeOwn, -1, -1).picture.size(), QSize(300, 200));
 }
 
+TEST(LoadPicFailures, CutShortBmpAndGifGiveNoPictureWhereQtWouldPadThem)
+{
+    test::TempFolder dir;
+    const QImage img = gradient(40, 30);
+    const QByteArray bmp = encode(img, "bmp");
+    const QImage palette = img.convertToFormat(QImage::Format_Indexed8);
+    const QByteArray gif = [&] {
+        QByteArray bytes;
+        FIBITMAP* b = freeImageFromQImage(palette);
+        FIMEMORY* m = FreeImage_OpenMemory();
+        FreeImage_SaveToMemory(FIF_GIF, b, m, 0);
+        BYTE* data = nullptr;
+        DWORD size = 0;
+        FreeImage_AcquireMemory(m, &data, &size);
+        bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
+        FreeImage_CloseMemory(m);
+        FreeImage_Unload(b);
+        return bytes;
+    }();
+    ASSERT_TRUE(gif.endsWith(';'));
+    for (const auto& [name, whole] : {std::pair{"scan.bmp", bmp}, {"anim.gif", gif}}) {
+        Load r = load(dir.write(name, whole), kSizeModeBox, 20, 20);
+        EXPECT_EQ(r.route, PicRoute::Qt) << name;
+        EXPECT_EQ(r.picture.size(), QSize(20, 20)) << name;
+        for (qsizetype n : {whole.size() - 3, whole.size() / 2}) {
+            r = load(dir.write(name, whole.left(n)), kSizeModeBox, 20, 20);
+            EXPECT_TRUE(r.picture.isNull()) << name << " cut at " << n;
+            EXPECT_EQ(r.reports, QStringList{"LoadPic 481 Invalid picture"}) << name << " cut at " << n;
+        }
+    }
+    // A GIF that lacks only its trailer holds its whole picture.
+    EXPECT_EQ(load(dir.write("open.gif", gif.chopped(1)), kSizeModeOwn, -1, -1).picture.size(), QSize(40, 30));
+}
+
 TEST(LoadPicFailures, HostileSizesAreRefusedBeforeTheAllocation)
 {
     test::TempFolder dir;

@@ -17,6 +17,8 @@ bool sizeAllowed(qint64 width, qint64 height, int bitsPerPixel);
 // FreeImage decodes what it recognises, Qt's readers what it does not. Never throws.
 QImage decodeImageFile(const QString& path, int page, QString* failure = nullptr);
 int imageFilePageCount(const QString& path);
+// Whether a BMP or GIF file ends inside its pixel data: Qt's readers pad such files without a word.
+bool pictureFileCutShort(const QString& path);
 
 // Width and height of frame `frame` (0-based) of GIF data, and of its logical screen; false when
 // the data ends before that frame or is no GIF.

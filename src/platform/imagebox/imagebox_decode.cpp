@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QtEndian>
+#include <algorithm>
 
 namespace tf::imagebox {
 
@@ -64,26 +65,104 @@ FREE_IMAGE_FORMAT formatOf(const QByteArray& name)
     return fif;
 }
 
-// An uncompressed BMP shorter than its header promises is a truncated file; FreeImage would
-// hand back the missing rows as black.
-bool bmpTruncated(const QString& path)
+// What a BMP's header tells about its pixel data.
+struct BmpFacts {
+    bool cutShort = false;         // uncompressed, and shorter than its header promises
+    bool fourthByteIsPadding = false; // 32 bits without an alpha mask: FreeImage would take it for alpha
+};
+
+// Whether BMP run-length data ends before its end-of-picture mark or its last row: decoders
+// leave the rows that never came in the background colour.
+bool rleCutShort(const QByteArray& runs, qint64 height, int bpp)
 {
+    const auto* p = reinterpret_cast<const uchar*>(runs.constData());
+    const qint64 n = runs.size();
+    qint64 pos = 0, row = 0;
+    while (row < height) {
+        if (pos + 2 > n) return true;
+        const int count = p[pos], code = p[pos + 1];
+        pos += 2;
+        if (count > 0) continue;                 // a run of one value (two for 4 bits)
+        if (code == 0) ++row;                    // end of the line
+        else if (code == 1) return false;        // end of the picture
+        else if (code == 2) {                    // move right and up
+            if (pos + 2 > n) return true;
+            row += p[pos + 1];
+            pos += 2;
+        } else {                                 // `code` values as they are, padded to a word
+            const qint64 bytes = bpp == 8 ? code : (code + 1) / 2;
+            pos += bytes + (bytes & 1);
+        }
+    }
+    return pos > n;
+}
+
+BmpFacts bmpFacts(const QString& path)
+{
+    BmpFacts facts;
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return true;
-    const QByteArray h = f.read(34);
-    if (h.size() < 34) return true;
+    if (!f.open(QIODevice::ReadOnly)) return {true, false};
+    const QByteArray h = f.read(70);
+    if (h.size() < 34) return {true, false};
     const auto* p = reinterpret_cast<const uchar*>(h.constData());
     const quint32 dataOffset = qFromLittleEndian<quint32>(p + 10);
     const quint32 headerSize = qFromLittleEndian<quint32>(p + 14);
-    if (headerSize < 40) return false; // the old OS/2 header: leave it to the decoder
+    if (headerSize < 40) return facts; // the old OS/2 header: leave it to the decoder
     const qint64 width = qFromLittleEndian<qint32>(p + 18);
     const qint64 height = qAbs(qint64(qFromLittleEndian<qint32>(p + 22)));
     const int bpp = qFromLittleEndian<quint16>(p + 28);
     const quint32 compression = qFromLittleEndian<quint32>(p + 30);
-    if (compression != 0 && compression != 3) return false; // RLE: the decoder checks its runs
-    if (width <= 0 || bpp <= 0 || !sizeAllowed(width, height, bpp)) return true;
+    if (bpp == 32) {
+        const bool alphaMask = compression == 3 && headerSize >= 56 && h.size() >= 70 && qFromLittleEndian<quint32>(p + 66) != 0;
+        facts.fourthByteIsPadding = (compression == 0 || compression == 3) && !alphaMask;
+    }
+    if (width <= 0 || bpp <= 0 || !sizeAllowed(width, height, bpp)) return {true, false};
+    if ((compression == 1 && bpp == 8) || (compression == 2 && bpp == 4)) {
+        const qint64 runBytes = std::min<qint64>(f.size() - qint64(dataOffset), kMaxBytes);
+        facts.cutShort = runBytes <= 0 || !f.seek(dataOffset) || rleCutShort(f.read(runBytes), height, bpp);
+        return facts;
+    }
+    if (compression != 0 && compression != 3) return facts;
     const qint64 stride = ((width * bpp + 31) / 32) * 4;
-    return f.size() < qint64(dataOffset) + stride * height;
+    facts.cutShort = f.size() < qint64(dataOffset) + stride * height;
+    return facts;
+}
+
+// Whether GIF data ends inside a block. A file that ends after a whole block without the trailer
+// shows everything it holds, so it counts as whole.
+bool gifCutShort(const QByteArray& data)
+{
+    const auto* p = reinterpret_cast<const uchar*>(data.constData());
+    const qint64 n = data.size();
+    if (n < 13) return true;
+    qint64 pos = 13;
+    if (p[10] & 0x80) pos += 3 * (qint64(1) << ((p[10] & 7) + 1));
+    auto skipSubBlocks = [&] {
+        while (pos < n) {
+            const int len = p[pos++];
+            if (len == 0) return true;
+            pos += len;
+        }
+        return false;
+    };
+    while (pos < n) {
+        const uchar kind = p[pos];
+        if (kind == 0x3B) return false;
+        if (kind == 0x21) {
+            pos += 2;
+            if (!skipSubBlocks()) return true;
+        } else if (kind == 0x2C) {
+            if (pos + 10 > n) return true;
+            const uchar flags = p[pos + 9];
+            pos += 10;
+            if (flags & 0x80) pos += 3 * (qint64(1) << ((flags & 7) + 1));
+            pos += 1; // LZW minimum code size
+            if (!skipSubBlocks()) return true;
+        } else {
+            return false; // not ours to judge: the decoder will refuse what it cannot read
+        }
+    }
+    return pos > n;
 }
 
 QImage fail(QString* failure, const QString& why)
@@ -124,6 +203,7 @@ QImage decodeWithQt(const QString& path, int page, QString* failure)
     if (page > 1 && !reader.jumpToImage(page - 1)) return fail(failure, QStringLiteral("no such page"));
     const QSize size = reader.size();
     if (size.isValid() && !sizeAllowed(size.width(), size.height(), 32)) return fail(failure, QStringLiteral("picture too large"));
+    reader.setAllocationLimit(static_cast<int>(kMaxBytes >> 20)); // Qt's own default stops at 128 MB
     QImage image = reader.read();
     if (image.isNull()) return fail(failure, reader.errorString());
     return image;
@@ -232,14 +312,31 @@ QImage decodeImageFile(const QString& path, int page, QString* failure)
             Bitmap header(FreeImage_Load(fif, name.constData(), FIF_LOAD_NOPIXELS));
             if (!headerAllowed(header.get())) return fail(failure, QStringLiteral("damaged or oversized picture"));
         }
-        if (fif == FIF_BMP && bmpTruncated(path)) return fail(failure, QStringLiteral("truncated file"));
+        const BmpFacts bmp = fif == FIF_BMP ? bmpFacts(path) : BmpFacts{};
+        if (bmp.cutShort) return fail(failure, QStringLiteral("truncated file"));
         Bitmap bitmap(FreeImage_Load(fif, name.constData(), 0));
         image = qimageFromFreeImage(bitmap.get());
+        if (fif == FIF_BMP) {
+            // FreeImage here refuses run-length compressed BMPs, which Qt reads (and checks).
+            if (image.isNull()) return decodeWithQt(path, page, failure);
+            if (bmp.fourthByteIsPadding && image.format() == QImage::Format_ARGB32)
+                image = image.convertToFormat(QImage::Format_RGB32);
+        }
     }
     // libjpeg pads a file that ends early with grey and only says so in a warning.
     if (fif == FIF_JPEG && messages.contains(QStringLiteral("Premature end"))) return fail(failure, QStringLiteral("truncated file"));
     if (image.isNull()) return fail(failure, QStringLiteral("unreadable file"));
     return image;
+}
+
+bool pictureFileCutShort(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = f.peek(6);
+    if (head.startsWith("BM")) return bmpFacts(path).cutShort;
+    if (head.startsWith("GIF") && f.size() <= kMaxBytes) return gifCutShort(f.readAll());
+    return false;
 }
 
 int imageFilePageCount(const QString& path)

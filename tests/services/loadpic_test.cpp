@@ -5,6 +5,8 @@
 
 #include <FreeImage.h>
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QtEndian>
@@ -54,6 +56,21 @@ void saveWithFreeImage(const QImage& img, FREE_IMAGE_FORMAT fif, const QString& 
     ASSERT_NE(bmp, nullptr);
     EXPECT_TRUE(FreeImage_Save(fif, bmp, path.toUtf8().constData(), 0)) << path.toStdString();
     FreeImage_Unload(bmp);
+}
+
+// Qt writes no GIF; FreeImage does, from a 256-colour picture.
+QByteArray gifOf(const QImage& img)
+{
+    FIBITMAP* b = freeImageFromQImage(img.convertToFormat(QImage::Format_Indexed8));
+    FIMEMORY* m = FreeImage_OpenMemory();
+    EXPECT_TRUE(FreeImage_SaveToMemory(FIF_GIF, b, m, 0));
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    FreeImage_AcquireMemory(m, &data, &size);
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    FreeImage_CloseMemory(m);
+    FreeImage_Unload(b);
+    return bytes;
 }
 
 // A 24-bit PCX (values below 0xC0 stand for themselves) and an Alias PIX (a type FreeImage does
@@ -183,10 +200,32 @@ TEST(LoadPicDrawing, ResizingHeldImages)
 TEST(LoadPicRouting, CommonTypesGoThroughQt)
 {
     test::TempFolder dir;
-    Load r = load(dir.write("photo.JPG", encode(gradient(64, 48), "jpg")), kSizeModeOwn, -1, -1);
-    EXPECT_EQ(r.route, PicRoute::Qt);
-    EXPECT_EQ(r.picture.size(), QSize(64, 48));
+    Load r;
+    const QImage photo = gradient(64, 48);
+    for (const auto& [name, format] : {std::pair{"photo.JPG", "jpg"}, {"photo.Jpeg", "jpg"}, {"photo.JPE", "jpg"},
+                                       {"anim.GIF", "gif"},
+                                       {"paint.BMP", "bmp"}, {"shot.PNG", "png"}}) {
+        const QByteArray bytes = QByteArray(format) == "gif" ? gifOf(photo) : encode(photo, format);
+        r = load(dir.write(name, bytes), kSizeModeOwn, -1, -1);
+        EXPECT_EQ(r.route, PicRoute::Qt) << name;
+        EXPECT_EQ(r.picture.size(), QSize(64, 48)) << name;
+        EXPECT_EQ(QSize(r.width, r.height), QSize(64, 48)) << name;
+        const QImage shown = QByteArray(format) == "gif" ? photo.convertToFormat(QImage::Format_Indexed8) : photo;
+        EXPECT_TRUE(near(r.picture.pixel(40, 30), shown.pixel(40, 30), 12)) << name;
+    }
+    // A multipage TIFF gives its first page (through Qt where its TIFF reader is installed, else
+    // through FreeImage once Qt has refused it).
+    FIMULTIBITMAP* doc = FreeImage_OpenMultiBitmap(FIF_TIFF, QFile::encodeName(dir.file("pages.TIF")).constData(), TRUE, FALSE);
+    ASSERT_NE(doc, nullptr);
+    for (const QImage& page : {photo, solid(30, 20, Qt::red), solid(10, 50, Qt::blue)}) {
+        FIBITMAP* b = freeImageFromQImage(page.convertToFormat(QImage::Format_RGB888));
+        FreeImage_AppendPage(doc, b);
+        FreeImage_Unload(b);
+    }
+    ASSERT_TRUE(FreeImage_CloseMultiBitmap(doc, 0));
+    r = load(dir.file("pages.TIF"), kSizeModeOwn, -1, -1);
     EXPECT_EQ(QSize(r.width, r.height), QSize(64, 48));
+    EXPECT_TRUE(near(r.picture.pixel(40, 30), photo.pixel(40, 30), 0));
 
     // 400 x 100 in a 40 x 40 box is drawn 40 x 10 at top 15, the rest in the back colour.
     r = load(dir.write("wide.png", encode(solid(400, 100, Qt::red), "png")), kSizeModeBox, 40, 40);
@@ -263,8 +302,18 @@ TEST(LoadPicRouting, FreeImageTakesWhatQtRefusesAndTheTypesQtIsNotGiven)
 TEST(LoadPicRouting, DevilReadsRareTypesAndNothingReadsTheRest)
 {
     test::TempFolder dir;
+    // DevIL and the JPEG 2000 reader decode in memory: nothing goes through the temp folder.
+    test::TempFolder temp;
+    const QByteArray oldTemp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", temp.path().toUtf8());
     const QString pix = dir.write("render.pix", pix24(5, 4, QColor(200, 10, 20), QColor(30, 40, 250)));
+    const QString jp2 = dir.file("page.jp2");
+    saveWithFreeImage(gradient(66, 42), FIF_JP2, jp2);
+    EXPECT_EQ(load(jp2, kSizeModeBox, 8, 8).picture.size(), QSize(8, 8));
+    EXPECT_EQ(fncLoadJPEG2000Picture(jp2, "jp2").size(), QSize(66, 42));
     Load r = load(pix, kSizeModeOwn, -1, -1);
+    EXPECT_EQ(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+    qputenv("TMPDIR", oldTemp);
     EXPECT_EQ(r.route, PicRoute::DevIL);
     EXPECT_EQ(QSize(r.width, r.height), QSize(5, 4));
     EXPECT_EQ(r.picture.pixel(0, 0), qRgb(200, 10, 20)); // first row on top
@@ -318,20 +367,7 @@ TEST(LoadPicFailures, CutShortBmpAndGifGiveNoPictureWhereQtWouldPadThem)
     test::TempFolder dir;
     const QImage img = gradient(40, 30);
     const QByteArray bmp = encode(img, "bmp");
-    const QImage palette = img.convertToFormat(QImage::Format_Indexed8);
-    const QByteArray gif = [&] {
-        QByteArray bytes;
-        FIBITMAP* b = freeImageFromQImage(palette);
-        FIMEMORY* m = FreeImage_OpenMemory();
-        FreeImage_SaveToMemory(FIF_GIF, b, m, 0);
-        BYTE* data = nullptr;
-        DWORD size = 0;
-        FreeImage_AcquireMemory(m, &data, &size);
-        bytes = QByteArray(reinterpret_cast<const char*>(data), qsizetype(size));
-        FreeImage_CloseMemory(m);
-        FreeImage_Unload(b);
-        return bytes;
-    }();
+    const QByteArray gif = gifOf(img);
     ASSERT_TRUE(gif.endsWith(';'));
     for (const auto& [name, whole] : {std::pair{"scan.bmp", bmp}, {"anim.gif", gif}}) {
         Load r = load(dir.write(name, whole), kSizeModeBox, 20, 20);

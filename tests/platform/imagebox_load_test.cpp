@@ -383,10 +383,18 @@ TEST(ImageBoxLoad, RunLengthAndThirtyTwoBitBmps)
     const QByteArray whole = test::readAll(rle);
     expectFails(doc, dir.write("cut.bmp", whole.left(whole.size() - 5)));
 
-    // 32 bits without a colour mask: the fourth byte is padding, whatever it holds.
+    // 32 bits without a colour mask, the fourth byte left 0: padding, not an invisible picture.
     const QByteArray bgrx("\x30\x20\x10\x00" "\x60\x50\x40\x00", 8);
     expectLoads(doc, dir.write("shot.bmp", bmpFile(2, 1, 32, 0, {}, bgrx)), QSize(2, 1));
     EXPECT_EQ(qAlpha(doc.image().pixel(0, 0)), 255);
     EXPECT_EQ(doc.PixelColor(1, 0), rgb(0x40, 0x50, 0x60));
     EXPECT_EQ(doc.BitsPerPixel(), 24);
+    // Where it holds something, it is the alpha our own writer put there.
+    QImage glass(2, 1, QImage::Format_ARGB32);
+    glass.setPixel(0, 0, qRgba(1, 2, 3, 0));
+    glass.setPixel(1, 0, qRgba(4, 5, 6, 128));
+    doc.setPicture(glass);
+    doc.SaveToFile(dir.file("glass.bmp"));
+    expectLoads(doc, dir.file("glass.bmp"), QSize(2, 1));
+    EXPECT_EQ(doc.image().pixel(1, 0), qRgba(4, 5, 6, 128));
 }

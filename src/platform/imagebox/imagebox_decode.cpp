@@ -68,8 +68,20 @@ FREE_IMAGE_FORMAT formatOf(const QByteArray& name)
 // What a BMP's header tells about its pixel data.
 struct BmpFacts {
     bool cutShort = false;         // uncompressed, and shorter than its header promises
-    bool fourthByteIsPadding = false; // 32 bits without an alpha mask: FreeImage would take it for alpha
+    // 32 bits without an alpha mask. FreeImage takes the fourth byte for alpha, which our own
+    // writer puts there too; but most writers leave it 0, which would make the picture invisible.
+    bool fourthByteIsPadding = false;
 };
+
+bool alphaAllZero(const QImage& argb)
+{
+    for (int y = 0; y < argb.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x)
+            if (qAlpha(line[x]) != 0) return false;
+    }
+    return true;
+}
 
 // Whether BMP run-length data ends before its end-of-picture mark or its last row: decoders
 // leave the rows that never came in the background colour.
@@ -319,7 +331,7 @@ QImage decodeImageFile(const QString& path, int page, QString* failure)
         if (fif == FIF_BMP) {
             // FreeImage here refuses run-length compressed BMPs, which Qt reads (and checks).
             if (image.isNull()) return decodeWithQt(path, page, failure);
-            if (bmp.fourthByteIsPadding && image.format() == QImage::Format_ARGB32)
+            if (bmp.fourthByteIsPadding && image.format() == QImage::Format_ARGB32 && alphaAllZero(image))
                 image = image.convertToFormat(QImage::Format_RGB32);
         }
     }

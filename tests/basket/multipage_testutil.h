@@ -7,7 +7,11 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// Readable failures for texts.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace tf {
 class ListView;

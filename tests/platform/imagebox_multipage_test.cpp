@@ -1,5 +1,6 @@
 // The image control's multipage members: what each writes, when a JPEG goes into a PDF as it is,
 // and what is left behind by a failure.
+#include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/sys/userdirs.h"
 #include "support/testenv.h"
@@ -212,4 +213,33 @@ TEST(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)
     EXPECT_EQ(errorNumberOf([&] { doc.AppendToPdf(a, dir.file("c.pdf"), 0); }), 321);
     EXPECT_EQ(errorNumberOf([&] { doc.AppendToTiff(dir.write("d.tif", "II*"), "", 0); }), 321);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"a.tif", "b.tif", "d.tif"}));
+}
+
+TEST(ImageBoxMultipage, BlackAndWhiteAndGreyPagesKeepEveryPixel)
+{
+    TempFolder dir;
+    // 1-bit pictures with either palette order, an odd width, and grey ones stored two ways.
+    QImage mono = picture(37, 21).convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    QImage flipped = mono;
+    flipped.invertPixels();
+    flipped.setColorTable({mono.colorTable()[1], mono.colorTable()[0]});
+    const QImage grey = picture(37, 21, QImage::Format_Grayscale8);
+    QImage indexed = grey.convertToFormat(QImage::Format_Indexed8);
+    struct Case { QImage image; int16_t format; };
+    const Case cases[] = {{mono, 6}, {flipped, 5}, {mono, -1}, {grey, 2}, {indexed, 2}, {indexed, -1}};
+    ImageDocument doc;
+    doc.setTiffCompression(2);
+    for (const Case& c : cases) {
+        doc.setPicture(c.image);
+        doc.setColorFormat(c.format);
+        doc.setTiffCompression(c.image.format() == QImage::Format_Mono ? 2 : 1);
+        doc.AddTiffPage(1);
+    }
+    const QString tif = dir.file("exact.tif");
+    doc.SaveTiff(tif);
+    for (int i = 0; i < 6; ++i) {
+        const QImage back = loadWithFreeImage(tif, i).convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(back, cases[i].image.convertToFormat(QImage::Format_RGB32)) << "page " << i + 1;
+    }
+    EXPECT_EQ(tiffValues(tif, "Compression"), QStringList({"4", "4", "4", "32773", "32773", "32773"}));
 }

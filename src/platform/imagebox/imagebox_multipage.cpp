@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 namespace tf {
@@ -262,18 +263,69 @@ struct PageSettings {
     int compression;
 };
 
+// A picture already at the depth asked for goes in with its rows copied, the same result as the
+// conversion and many times faster: scanned black-and-white pages are the common case.
+PageRaster rasterAsItIs(const QImage& image, int colorFormat)
+{
+    PageRaster r;
+    r.width = image.width();
+    r.height = image.height();
+    const QVector<QRgb> table = image.colorTable();
+    if (image.format() == QImage::Format_Mono && (colorFormat == kMonoDithered || colorFormat == kMonoThreshold) &&
+        table.size() == 2) {
+        // Pure black and white only: dithering then changes nothing either.
+        const bool zeroBlack = table[0] == qRgb(0, 0, 0) && table[1] == qRgb(255, 255, 255);
+        const bool zeroWhite = table[0] == qRgb(255, 255, 255) && table[1] == qRgb(0, 0, 0);
+        if (!zeroBlack && !zeroWhite) return {};
+        r.kind = PageRaster::Bilevel;
+        r.bitsPerSample = 1;
+        const int rowBytes = r.bytesPerRow();
+        r.rows.resize(qsizetype(rowBytes) * r.height);
+        const uchar tailMask = r.width % 8 ? static_cast<uchar>(0xFF << (8 - r.width % 8)) : 0xFF;
+        for (int y = 0; y < r.height; ++y) {
+            const uchar* in = image.constScanLine(y);
+            uchar* out = reinterpret_cast<uchar*>(r.rows.data()) + qsizetype(y) * rowBytes;
+            for (int i = 0; i < rowBytes; ++i) out[i] = zeroBlack ? static_cast<uchar>(~in[i]) : in[i];
+            out[rowBytes - 1] &= tailMask;
+        }
+    } else if (colorFormat == kGray256 && (image.format() == QImage::Format_Grayscale8 ||
+                                           (image.format() == QImage::Format_Indexed8 && isGreyPalette(image)))) {
+        r.kind = PageRaster::Gray;
+        r.bitsPerSample = 8;
+        r.rows.resize(qsizetype(r.width) * r.height);
+        uchar levels[256];
+        for (int i = 0; i < 256; ++i) levels[i] = static_cast<uchar>(i < table.size() ? qRed(table[i]) : 0);
+        const bool indexed = image.format() == QImage::Format_Indexed8;
+        for (int y = 0; y < r.height; ++y) {
+            const uchar* in = image.constScanLine(y);
+            uchar* out = reinterpret_cast<uchar*>(r.rows.data()) + qsizetype(y) * r.width;
+            if (indexed) {
+                for (int x = 0; x < r.width; ++x) out[x] = levels[in[x]];
+            } else {
+                std::memcpy(out, in, static_cast<size_t>(r.width));
+            }
+        }
+    } else {
+        return {};
+    }
+    r.dpiX = dpiOf(image.dotsPerMeterX());
+    r.dpiY = dpiOf(image.dotsPerMeterY());
+    return r;
+}
+
 PageRaster rasterFor(const QImage& image, int colorFormat)
 {
-    PageRaster raster = rasterForColorFormat(image, colorFormat < 0 ? nativeColorFormat(image) : colorFormat);
+    if (colorFormat < 0) colorFormat = nativeColorFormat(image);
+    if (PageRaster direct = rasterAsItIs(image, colorFormat); direct.isValid()) return direct;
+    PageRaster raster = rasterForColorFormat(image, colorFormat);
     if (!raster.isValid()) raise(imagebox_error::kInvalidPicture, QStringLiteral("The picture could not be converted"));
     return raster;
 }
 
 PageRaster tiffRaster(const QImage& image, PageSettings s)
 {
-    const int compression = qMax(0, s.compression);
     const int format = s.colorFormat < 0 ? nativeColorFormat(image) : s.colorFormat;
-    return rasterFor(image, colorFormatForCompression(format, compression));
+    return rasterFor(image, colorFormatForCompression(format, qMax(0, s.compression)));
 }
 
 // The page as a PDF carries it: the JPEG file itself while the pixels are still exactly its

@@ -31,21 +31,20 @@ extern char** environ;
 
 namespace {
 
-constexpr int kWidth = 2480;  // A4 at 300 dpi
+constexpr int kWidth = 2480; // A4 at 300 dpi
 constexpr int kHeight = 3508;
 constexpr int kDotsPerMeter = 11811;
 
 void usage()
 {
-    std::printf(
-        "usage: multipage_bench [PAGES] [--dir FOLDER]\n"
-        "  Makes PAGES (default 100) A4 pages at 300 dpi (2480 x 3508) twice: as colour JPEG files\n"
-        "  and as black-and-white (1-bit) TIFF files, in FOLDER (default: a new temporary folder,\n"
-        "  removed afterwards). Then saves each set as one document: by our writers (PDF, TIFF\n"
-        "  PackBits, TIFF Group 4), and, when they are on the PATH, by img2pdf (PDF from the\n"
-        "  JPEGs), ImageMagick's convert (PDF and TIFF) and tiffcp (TIFF from the TIFF pages).\n"
-        "  Prints pages per second, the output size and each run's peak memory. Our writers also\n"
-        "  run on a quarter of the pages, to show whether their peak memory grows with the count.\n");
+    std::printf("usage: multipage_bench [PAGES] [--dir FOLDER]\n"
+                "  Makes PAGES (default 100) A4 pages at 300 dpi (2480 x 3508) twice: as colour JPEG files\n"
+                "  and as black-and-white (1-bit) TIFF files, in FOLDER (default: a new temporary folder,\n"
+                "  removed afterwards). Then saves each set as one document: by our writers (PDF, TIFF\n"
+                "  PackBits, TIFF Group 4), and, when they are on the PATH, by img2pdf (PDF from the\n"
+                "  JPEGs), ImageMagick's convert (PDF and TIFF) and tiffcp (TIFF from the TIFF pages).\n"
+                "  Prints pages per second, the output size and each run's peak memory. Our writers also\n"
+                "  run on a quarter of the pages, to show whether their peak memory grows with the count.\n");
 }
 
 // A scanned letter: white paper, lines of dark "text", a coloured letterhead and a photo.
@@ -119,8 +118,8 @@ int runOurs(const QStringList& args)
     for (const QString& f : files) tf::ListView::setTag(lvPages.AddItem(f), QDir(pages).filePath(f));
     tf::ImageDocument ibTemp;
     uint8_t process = 0;
-    const bool ok = fncSavePagesToNewFile(format == QLatin1String("pdf") ? 1 : 0, lvPages, nullptr, ibTemp, output, nullptr,
-                                          compression, colorFormat, process);
+    const bool ok = fncSavePagesToNewFile(format == QLatin1String("pdf") ? 1 : 0, lvPages, nullptr, ibTemp, output,
+                                          nullptr, compression, colorFormat, process);
     tf::setMessageBoxHandler(nullptr);
     return ok ? 0 : 1;
 }
@@ -266,15 +265,19 @@ int main(int argc, char** argv)
     // Our writers spool into the program's own folder: keep it on the same disk as the output.
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("data"))));
 
-    std::printf("making %d A4 pages (2480 x 3508, 300 dpi) as JPEG and as 1-bit TIFF in %s\n", count, qPrintable(folder));
+    std::printf("making %d A4 pages (2480 x 3508, 300 dpi) as JPEG and as 1-bit TIFF in %s\n", count,
+                qPrintable(folder));
     // A handful of distinct pages, repeated: the writers read every file anyway.
     constexpr int kDistinct = 8;
     qint64 jpegBytes = 0;
     for (int i = 0; i < kDistinct && i < count; ++i) {
         const QImage page = makePage(i + 1);
-        QImageWriter writer(root.filePath(QStringLiteral("jpeg/page%1.jpg").arg(i + 1, 4, 10, QLatin1Char('0'))), "jpg");
+        QImageWriter writer(root.filePath(QStringLiteral("jpeg/page%1.jpg").arg(i + 1, 4, 10, QLatin1Char('0'))),
+                            "jpg");
         writer.setQuality(85);
-        if (!writer.write(page) || !writeMonoTiff(page, root.filePath(QStringLiteral("mono/page%1.tif").arg(i + 1, 4, 10, QLatin1Char('0'))))) {
+        if (!writer.write(page) ||
+            !writeMonoTiff(page,
+                           root.filePath(QStringLiteral("mono/page%1.tif").arg(i + 1, 4, 10, QLatin1Char('0'))))) {
             std::fprintf(stderr, "cannot write the pages\n");
             return 1;
         }
@@ -302,7 +305,8 @@ int main(int argc, char** argv)
     }
 
     const QString self = QCoreApplication::applicationFilePath();
-    auto ours = [&](const char* format, const QString& pages, const QString& out, int compression, int colorFormat, int limit) {
+    auto ours = [&](const char* format, const QString& pages, const QString& out, int compression, int colorFormat,
+                    int limit) {
         return runProcess(self,
                           {QStringLiteral("--run"), QLatin1String(format), pages, out, QString::number(compression),
                            QString::number(colorFormat), QString::number(limit)},
@@ -321,7 +325,8 @@ int main(int argc, char** argv)
     report("ours: TIFF Group 4 (Mono BW)", count, ours("tif", jpegDir, out("ours_g4.tif"), 2, 6, 0));
     Result img2pdf;
     if (const QString tool = onPath(QStringLiteral("img2pdf")); !tool.isEmpty()) {
-        img2pdf = runProcess(tool, QStringList(jpegs) << QStringLiteral("-o") << out("img2pdf.pdf"), out("img2pdf.pdf"));
+        img2pdf =
+            runProcess(tool, QStringList(jpegs) << QStringLiteral("-o") << out("img2pdf.pdf"), out("img2pdf.pdf"));
         report("img2pdf: PDF", count, img2pdf);
     } else {
         std::printf("  img2pdf: not on the PATH\n");
@@ -329,10 +334,13 @@ int main(int argc, char** argv)
     const QString convert = onPath(QStringLiteral("convert"));
     const bool magick = isImageMagick(convert);
     if (magick) {
-        report("ImageMagick convert: PDF", count, runProcess(convert, QStringList(jpegs) << out("im.pdf"), out("im.pdf")));
-        report("ImageMagick convert: TIFF PackBits", count,
-               runProcess(convert, QStringList(jpegs) << QStringLiteral("-compress") << QStringLiteral("RLE") << out("im_pb.tif"),
-                          out("im_pb.tif")));
+        report("ImageMagick convert: PDF", count,
+               runProcess(convert, QStringList(jpegs) << out("im.pdf"), out("im.pdf")));
+        report(
+            "ImageMagick convert: TIFF PackBits", count,
+            runProcess(convert,
+                       QStringList(jpegs) << QStringLiteral("-compress") << QStringLiteral("RLE") << out("im_pb.tif"),
+                       out("im_pb.tif")));
     } else {
         std::printf("  ImageMagick convert: not on the PATH\n");
     }
@@ -341,20 +349,25 @@ int main(int argc, char** argv)
     report("ours: PDF (CCITT Group 4)", count, ours("pdf", monoDir, out("mono.pdf"), 0, 6, 0));
     report("ours: TIFF PackBits", count, ours("tif", monoDir, out("mono_pb.tif"), 1, 6, 0));
     report("ours: TIFF Group 4", count, ours("tif", monoDir, out("mono_g4.tif"), 2, 6, 0));
-    report("ours: TIFF Group 4, a quarter of the pages", quarter, ours("tif", monoDir, out("mono_g4_q.tif"), 2, 6, quarter));
+    report("ours: TIFF Group 4, a quarter of the pages", quarter,
+           ours("tif", monoDir, out("mono_g4_q.tif"), 2, 6, quarter));
     if (const QString tool = onPath(QStringLiteral("tiffcp")); !tool.isEmpty()) {
         report("tiffcp: TIFF PackBits", count,
-               runProcess(tool, QStringList{QStringLiteral("-c"), QStringLiteral("packbits")} << monos << out("tiffcp_pb.tif"),
-                          out("tiffcp_pb.tif")));
+               runProcess(
+                   tool, QStringList{QStringLiteral("-c"), QStringLiteral("packbits")} << monos << out("tiffcp_pb.tif"),
+                   out("tiffcp_pb.tif")));
         report("tiffcp: TIFF Group 4", count,
-               runProcess(tool, QStringList{QStringLiteral("-c"), QStringLiteral("g4")} << monos << out("tiffcp_g4.tif"),
+               runProcess(tool,
+                          QStringList{QStringLiteral("-c"), QStringLiteral("g4")} << monos << out("tiffcp_g4.tif"),
                           out("tiffcp_g4.tif")));
     } else {
         std::printf("  tiffcp: not on the PATH\n");
     }
     if (magick)
         report("ImageMagick convert: TIFF Group 4", count,
-               runProcess(convert, QStringList(monos) << QStringLiteral("-compress") << QStringLiteral("Group4") << out("im_g4.tif"),
+               runProcess(convert,
+                          QStringList(monos)
+                              << QStringLiteral("-compress") << QStringLiteral("Group4") << out("im_g4.tif"),
                           out("im_g4.tif")));
 
     if (oursPdf.ok)

@@ -15,19 +15,24 @@ namespace {
 
 const char* const kStartHint = "Move mouse to the label or focus the drop down box to know more about it.";
 const char* const kCompressionHint = "Choose a compression method to apply in all the pages (images) in the basket.";
-const char* const kColorFormatHint = "Choose a color format (color depth) to use in all the pages (images) in the basket.";
+const char* const kColorFormatHint =
+    "Choose a color format (color depth) to use in all the pages (images) in the basket.";
 const char* const kAppendModeHint =
     "Specify either to write all the pages/images in the basket to the beginning or end of the existing file.";
 const char* const kOutputModeHint = "Specify either to output the file to a new file or replace the existing one";
 
 // Selects a stored index; an index outside the list (a damaged or never-set record) selects nothing.
-void selectIndex(QComboBox* combo, int index) { combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1); }
+void selectIndex(QComboBox* combo, int index)
+{
+    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+}
 
 } // namespace
 
 frmDialogExtension::frmDialogExtension(QWidget* parent) : frmDialogExtension(gudtSettings.SaveDialog, parent) {}
 
-frmDialogExtension::frmDialogExtension(typSaveDialogOptions& options, QWidget* parent) : QWidget(parent), m_options(options)
+frmDialogExtension::frmDialogExtension(typSaveDialogOptions& options, QWidget* parent)
+    : QWidget(parent), m_options(options)
 {
     build();
     subSetup();
@@ -92,10 +97,10 @@ void frmDialogExtension::build()
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(2, 1);
 
-    for (QWidget* w : {static_cast<QWidget*>(cboTIFFCompression), static_cast<QWidget*>(cboColorFormat),
-                       static_cast<QWidget*>(cboAppendMode), static_cast<QWidget*>(cboOutputMode),
-                       static_cast<QWidget*>(Label1), static_cast<QWidget*>(lblColorFormat), static_cast<QWidget*>(Label2),
-                       static_cast<QWidget*>(Label3)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(cboTIFFCompression), static_cast<QWidget*>(cboColorFormat),
+          static_cast<QWidget*>(cboAppendMode), static_cast<QWidget*>(cboOutputMode), static_cast<QWidget*>(Label1),
+          static_cast<QWidget*>(lblColorFormat), static_cast<QWidget*>(Label2), static_cast<QWidget*>(Label3)})
         w->installEventFilter(this);
 
     connect(cboTIFFCompression, &QComboBox::currentIndexChanged, this, &frmDialogExtension::cboTIFFCompression_Click);
@@ -109,7 +114,8 @@ void frmDialogExtension::subSetup()
 {
     m_filling = true;
     cboTIFFCompression->clear();
-    cboTIFFCompression->addItems({QStringLiteral("None"), QStringLiteral("PackBits (RLE)"), QStringLiteral("CCITT Group 4")});
+    cboTIFFCompression->addItems(
+        {QStringLiteral("None"), QStringLiteral("PackBits (RLE)"), QStringLiteral("CCITT Group 4")});
     cboColorFormat->clear();
     cboColorFormat->addItems({QStringLiteral("24 bit"), QStringLiteral("256 Color"), QStringLiteral("256 Grayscale"),
                               QStringLiteral("16 Color"), QStringLiteral("16 Grayscale"), QStringLiteral("Mono"),
@@ -136,17 +142,20 @@ void frmDialogExtension::cboTIFFCompression_Click()
 
 void frmDialogExtension::cboColorFormat_Click()
 {
-    if (!m_filling && cboColorFormat->currentIndex() >= 0) m_options.ColorFormat = static_cast<int16_t>(cboColorFormat->currentIndex());
+    if (!m_filling && cboColorFormat->currentIndex() >= 0)
+        m_options.ColorFormat = static_cast<int16_t>(cboColorFormat->currentIndex());
 }
 
 void frmDialogExtension::cboAppendMode_Click()
 {
-    if (!m_filling && cboAppendMode->currentIndex() >= 0) m_options.AppendMode = static_cast<uint8_t>(cboAppendMode->currentIndex());
+    if (!m_filling && cboAppendMode->currentIndex() >= 0)
+        m_options.AppendMode = static_cast<uint8_t>(cboAppendMode->currentIndex());
 }
 
 void frmDialogExtension::cboOutputMode_Click()
 {
-    if (!m_filling && cboOutputMode->currentIndex() >= 0) m_options.OutputMode = static_cast<uint8_t>(cboOutputMode->currentIndex());
+    if (!m_filling && cboOutputMode->currentIndex() >= 0)
+        m_options.OutputMode = static_cast<uint8_t>(cboOutputMode->currentIndex());
 }
 
 void frmDialogExtension::chkProcessEditingList_Click()
@@ -160,10 +169,14 @@ bool frmDialogExtension::eventFilter(QObject* watched, QEvent* event)
     const bool hover = event->type() == QEvent::Enter;
     if (focus || hover) {
         const char* hint = nullptr;
-        if (watched == cboTIFFCompression || watched == Label1) hint = kCompressionHint;
-        else if (watched == cboColorFormat || watched == lblColorFormat) hint = kColorFormatHint;
-        else if (watched == cboAppendMode || watched == Label2) hint = kAppendModeHint;
-        else if (watched == cboOutputMode || watched == Label3) hint = kOutputModeHint;
+        if (watched == cboTIFFCompression || watched == Label1)
+            hint = kCompressionHint;
+        else if (watched == cboColorFormat || watched == lblColorFormat)
+            hint = kColorFormatHint;
+        else if (watched == cboAppendMode || watched == Label2)
+            hint = kAppendModeHint;
+        else if (watched == cboOutputMode || watched == Label3)
+            hint = kOutputModeHint;
         // The combos give their hint on focus, the labels on the mouse.
         const bool isLabel = qobject_cast<QLabel*>(watched) != nullptr;
         if (hint && (isLabel ? hover : focus)) lblMessage->setText(QLatin1String(hint));

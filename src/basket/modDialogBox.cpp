@@ -43,7 +43,8 @@ QLineEdit* nameBox(QFileDialog* dialog)
 
 void showTiffBoxFor(const QString& pattern)
 {
-    if (g_dialog.panel) g_dialog.panel->PicTiff->setVisible(pattern.compare(QLatin1String("*.tif"), Qt::CaseInsensitive) == 0);
+    if (g_dialog.panel)
+        g_dialog.panel->PicTiff->setVisible(pattern.compare(QLatin1String("*.tif"), Qt::CaseInsensitive) == 0);
 }
 
 void onFolderChanged(const QString&)
@@ -126,7 +127,8 @@ QString fncShowFileDialog(const QString& strInitialFileName, QString& strFilter,
     g_dialog.filter = strFilter;
     g_dialog.panel = frmPanel;
 
-    if (!strInitialFileName.isEmpty() && lngFilterIndex == 0) lngFilterIndex = fncFilterIndexOfName(strFilter, strInitialFileName);
+    if (!strInitialFileName.isEmpty() && lngFilterIndex == 0)
+        lngFilterIndex = fncFilterIndexOfName(strFilter, strInitialFileName);
     const int startIndex = qMax(1, static_cast<int>(lngFilterIndex));
     g_dialog.selectedPattern = fncSelectedFilterExtension(strFilter, startIndex);
 
@@ -160,8 +162,9 @@ QString fncShowFileDialog(const QString& strInitialFileName, QString& strFilter,
     const QString completed = fncCompleteSaveName(path, g_dialog.selectedPattern);
     if (completed != path && QFileInfo::exists(completed)) {
         // The dialog asked about the name as typed; this one is about to be replaced instead.
-        const int answer = MsgBox(QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(completed).fileName()),
-                                  vbYesNo + vbExclamation + vbDefaultButton2, strTitle);
+        const int answer = MsgBox(
+            QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(completed).fileName()),
+            vbYesNo + vbExclamation + vbDefaultButton2, strTitle);
         if (answer != vbYes) return QString();
     }
     return completed;

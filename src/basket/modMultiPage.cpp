@@ -37,14 +37,14 @@ namespace {
 // The product's title, as the "Software" of appended TIFF pages and the title of the writers' messages.
 QString gstrSoftware() { return QString::fromUtf8(tf::version::kTitle); }
 
-const QString kSaveError = QStringLiteral(
-    "Error while saving to the selected file format!\n"
-    "Either the file structure/format is not supported, or some source file is corrupt.\n"
-    "Please try with another file");
-const QString kAppendError = QStringLiteral(
-    "Error while appending to the selected file!\n"
-    "Either the file structure/format is not supported, or the file itself is corrupt.\n"
-    "Please try with another file");
+const QString kSaveError =
+    QStringLiteral("Error while saving to the selected file format!\n"
+                   "Either the file structure/format is not supported, or some source file is corrupt.\n"
+                   "Please try with another file");
+const QString kAppendError =
+    QStringLiteral("Error while appending to the selected file!\n"
+                   "Either the file structure/format is not supported, or the file itself is corrupt.\n"
+                   "Please try with another file");
 const QString kNothingSaved = QStringLiteral("No page was written, so no file was saved.");
 const QString kNothingAppended = QStringLiteral("No page was appended, so the file was left as it was.");
 const QString kPagesLeftOut = QStringLiteral("These pages could not be read and were left out:");
@@ -126,6 +126,15 @@ void tellLeftOut(const QStringList& names)
     MsgBox(kPagesLeftOut + QLatin1Char('\n') + names.join(QLatin1Char('\n')), vbExclamation, gstrSoftware());
 }
 
+// Nothing was written: why, and which pages could not be read when that was the reason.
+void tellNothingWritten(const QString& what, const QStringList& leftOut)
+{
+    QString text = what;
+    if (!leftOut.isEmpty())
+        text += QStringLiteral("\n\n") + kPagesLeftOut + QLatin1Char('\n') + leftOut.join(QLatin1Char('\n'));
+    MsgBox(text, vbExclamation, gstrSoftware());
+}
+
 // The hidden copy of the user's document that the pages are appended to.
 std::unique_ptr<QTemporaryFile> workingCopy(const QString& source, const QString& target)
 {
@@ -138,7 +147,8 @@ std::unique_ptr<QTemporaryFile> workingCopy(const QString& source, const QString
         if (chunk.isEmpty() || copy->write(chunk) != chunk.size())
             throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot copy ") + source);
     }
-    if (!copy->flush()) throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot copy ") + source);
+    if (!copy->flush())
+        throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot copy ") + source);
     copy->close();
     return copy;
 }
@@ -184,8 +194,10 @@ QString fncNewFileNameFor(const QString& chosen)
 QString fncMultiPageFilter(int32_t Filter)
 {
     switch (Filter) {
-    case 0: return QStringLiteral("Tag Image format (*.tif;*.tiff)|*.tif;*.tiff");
-    case 1: return QStringLiteral("Portable document (*.pdf)|*.pdf");
+    case 0:
+        return QStringLiteral("Tag Image format (*.tif;*.tiff)|*.tif;*.tiff");
+    case 1:
+        return QStringLiteral("Portable document (*.pdf)|*.pdf");
     default:
         return QStringLiteral("All multipage formats (*.tif;*.tiff;*.pdf)|*.tif;*.tiff;*.pdf|"
                               "Tag Image format (*.tif;*.tiff)|*.tif;*.tiff|Portable document (*.pdf)|*.pdf");
@@ -194,9 +206,9 @@ QString fncMultiPageFilter(int32_t Filter)
 
 } // namespace tf
 
-bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListView* lvEditBatch, tf::ImageDocument& ibTemp,
-                           const QString& strFileName, QProgressBar* pbQueue, int16_t& intTiffCompression,
-                           int16_t& intColorFormat, uint8_t& bytProcessEditList)
+bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListView* lvEditBatch,
+                           tf::ImageDocument& ibTemp, const QString& strFileName, QProgressBar* pbQueue,
+                           int16_t& intTiffCompression, int16_t& intColorFormat, uint8_t& bytProcessEditList)
 {
     gstrCurrentOperation = QStringLiteral("Saving to multipage file '") + strFileName + QLatin1Char('\'');
     const std::vector<tf::BasketPageRef> pages = tf::fncSnapshotBasket(lvPages);
@@ -235,20 +247,23 @@ bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListVie
             replayTasks(lvPages, lvEditBatch, ibTemp, bytProcessEditList);
             ibTemp.setColorFormat(intColorFormat);
             ibTemp.setTiffCompression(intTiffCompression);
-            if (pdf) ibTemp.AddPdfPage(static_cast<int32_t>(i + 1));
-            else ibTemp.AddTiffPage(static_cast<int32_t>(i + 1));
+            if (pdf)
+                ibTemp.AddPdfPage(static_cast<int32_t>(i + 1));
+            else
+                ibTemp.AddTiffPage(static_cast<int32_t>(i + 1));
             ++written;
             progress.setValue(static_cast<int>(i + 1));
         }
 
         if (written == 0) {
             ibTemp.ResetMultipage();
-            MsgBox(leftOut.isEmpty() ? kNothingSaved : kNothingSaved + QStringLiteral("\n\n") + kPagesLeftOut + QLatin1Char('\n') + leftOut.join(QLatin1Char('\n')),
-                   vbExclamation, gstrSoftware());
+            tellNothingWritten(kNothingSaved, leftOut);
             return false;
         }
-        if (pdf) ibTemp.SavePdf(strFileName);
-        else ibTemp.SaveTiff(strFileName);
+        if (pdf)
+            ibTemp.SavePdf(strFileName);
+        else
+            ibTemp.SaveTiff(strFileName);
         tellLeftOut(leftOut);
         return true;
     } catch (const std::exception&) {
@@ -276,16 +291,19 @@ bool fncSavePagesToExistingFile(tf::ListView& lvPages, tf::ListView* lvEditBatch
     ProgressBar progress(pbQueue, static_cast<int>(pages.size()));
     try {
         // Only a document that can take pages is touched, and only after it proved readable.
-        const int before = kind == DocumentKind::Tiff  ? tf::tiffPageCount(strFileName)
-                           : kind == DocumentKind::Pdf ? tf::pdfPageCount(strFileName)
-                                                       : 0;
-        if (before == 0) throw tf::ImageBoxError(tf::imagebox_error::kInvalidFileFormat, QStringLiteral("Not a TIFF or PDF document"));
+        const int pagesThere = kind == DocumentKind::Tiff  ? tf::tiffPageCount(strFileName)
+                               : kind == DocumentKind::Pdf ? tf::pdfPageCount(strFileName)
+                                                           : 0;
+        if (pagesThere == 0)
+            throw tf::ImageBoxError(tf::imagebox_error::kInvalidFileFormat,
+                                    QStringLiteral("Not a TIFF or PDF document"));
         if (bytAppendMode > 1) {
             MsgBox(kNothingAppended, vbExclamation, gstrSoftware());
             return false;
         }
         const QString target = bytOutputMode == 1 ? tf::fncNewFileNameFor(strFileName) : strFileName;
-        if (target.isEmpty()) throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("No free name for a new file"));
+        if (target.isEmpty())
+            throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("No free name for a new file"));
         // Everything happens on a hidden copy beside the target; the user's file is replaced
         // (or the new file appears) only once the pages are in.
         std::unique_ptr<QTemporaryFile> work = workingCopy(strFileName, target);
@@ -322,19 +340,16 @@ bool fncSavePagesToExistingFile(tf::ListView& lvPages, tf::ListView* lvEditBatch
 
         ibTemp.ResetMultipage();
         if (appended == 0) {
-            MsgBox(leftOut.isEmpty() ? kNothingAppended : kNothingAppended + QStringLiteral("\n\n") + kPagesLeftOut + QLatin1Char('\n') + leftOut.join(QLatin1Char('\n')),
-                   vbExclamation, gstrSoftware());
+            tellNothingWritten(kNothingAppended, leftOut);
             return false;
         }
-        bool published = false;
-        if (bytOutputMode == 1) {
-            QFile::setPermissions(workPath, QFile::permissions(strFileName));
-            published = renameNoReplace(workPath, target);
-        } else {
-            QFile::setPermissions(workPath, QFile::permissions(strFileName));
-            published = std::rename(QFile::encodeName(workPath).constData(), QFile::encodeName(target).constData()) == 0;
-        }
-        if (!published) throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot write ") + target);
+        // The document keeps its permissions; a new file takes them from the one it copies.
+        QFile::setPermissions(workPath, QFile::permissions(strFileName));
+        const bool published = bytOutputMode == 1 ? renameNoReplace(workPath, target)
+                                                  : std::rename(QFile::encodeName(workPath).constData(),
+                                                                QFile::encodeName(target).constData()) == 0;
+        if (!published)
+            throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot write ") + target);
         work->setAutoRemove(false);
         tellLeftOut(leftOut);
         return true;
@@ -429,8 +444,8 @@ bool MultiPageCommands::fncSaveToFileDialog(int32_t& Filter)
         QString name;
         {
             frmDialogExtension panel;
-            name = fncShowFileDialog(QString(), filter, filterIndex, QStringLiteral("Save to a multipage format"), 0, &panel,
-                                     false, m_owner);
+            name = fncShowFileDialog(QString(), filter, filterIndex, QStringLiteral("Save to a multipage format"), 0,
+                                     &panel, false, m_owner);
         }
         if (name.isEmpty()) return false;
         const QString ext = fncGetExtension(name).toLower();
@@ -449,7 +464,8 @@ bool MultiPageCommands::fncSaveToFileDialog(int32_t& Filter)
         frmStatus* status = showModalStatus(command, m_owner);
         auto& o = gudtSettings.SaveDialog;
         return fncSavePagesToNewFile(static_cast<uint8_t>(Filter), m_lvPages, m_lvEditBatch, m_ibTemp, name,
-                                     status ? status->pbQueue : nullptr, o.TiffCompression, o.ColorFormat, o.ProcessTaskList);
+                                     status ? status->pbQueue : nullptr, o.TiffCompression, o.ColorFormat,
+                                     o.ProcessTaskList);
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("FrmMain.fncSaveToFileDialog"));
         return false;
@@ -465,8 +481,8 @@ bool MultiPageCommands::fncAppendToFileDialog(int32_t& Filter)
         QString name;
         {
             frmDialogExtension panel;
-            name = fncShowFileDialog(QString(), filter, filterIndex, QStringLiteral("Select a multipage image or document"), -1,
-                                     &panel, true, m_owner);
+            name = fncShowFileDialog(QString(), filter, filterIndex,
+                                     QStringLiteral("Select a multipage image or document"), -1, &panel, true, m_owner);
         }
         if (name.isEmpty()) return false;
         LongCommand command(QStringLiteral("Saving a file in Append mode"));
@@ -475,7 +491,8 @@ bool MultiPageCommands::fncAppendToFileDialog(int32_t& Filter)
         m_lastOutputPath = name;
         auto& o = gudtSettings.SaveDialog;
         return fncSavePagesToExistingFile(m_lvPages, m_lvEditBatch, m_ibTemp, status ? status->pbQueue : nullptr, name,
-                                          o.OutputMode, o.AppendMode, o.TiffCompression, o.ColorFormat, o.ProcessTaskList);
+                                          o.OutputMode, o.AppendMode, o.TiffCompression, o.ColorFormat,
+                                          o.ProcessTaskList);
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("FrmMain.fncAppendToFileDialog"));
         return false;

@@ -42,9 +42,9 @@ QString fncMultiPageFilter(int32_t Filter);
 
 // A new document: format 0 TIFF, any other value PDF. True once the document was written
 // (also when Cancel cut it short), false when nothing was written (an error, or no page to write).
-bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListView* lvEditBatch, tf::ImageDocument& ibTemp,
-                           const QString& strFileName, QProgressBar* pbQueue, int16_t& intTiffCompression,
-                           int16_t& intColorFormat, uint8_t& bytProcessEditList);
+bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListView* lvEditBatch,
+                           tf::ImageDocument& ibTemp, const QString& strFileName, QProgressBar* pbQueue,
+                           int16_t& intTiffCompression, int16_t& intColorFormat, uint8_t& bytProcessEditList);
 
 // Pages added to an existing TIFF or PDF (by its extension): bytAppendMode 0 before its first
 // page, 1 after its last; bytOutputMode 0 into the file itself, 1 into a new file beside it.
@@ -87,8 +87,8 @@ public slots:
 
 signals:
     // The Save As menu's other entries, which belong to other parts of the program.
-    void batchConversionRequested();  // "Single Page files (batch mode)"
-    void slideShowRequested();        // "Screensaver/Slide"
+    void batchConversionRequested(); // "Single Page files (batch mode)"
+    void slideShowRequested();       // "Screensaver/Slide"
 
 private:
     ListView& m_lvPages;

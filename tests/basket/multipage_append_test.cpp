@@ -66,11 +66,14 @@ TEST_F(MultiPageAppend, TiffAtTheBeginningAndTheEndKeepsTheOldPagesByteForByte)
     const qint64 oldLink = lastLinkOffset(tiff);
 
     // At the end, into a new file: a.tif stays, a_new.tif holds old pages then the basket.
-    ASSERT_TRUE(append(tiff, 1, 1, 0, 1));
+    // Group 4 with 256 grey levels chosen: the new pages are black and white.
+    ASSERT_TRUE(append(tiff, 1, 1, 2, 2));
     EXPECT_EQ(readAll(tiff), tiffBytes);
     const QString made = out.file("a_new.tif");
     std::vector<TiffDirectory> dirs = tiffDirectories(made);
     EXPECT_EQ(widthsOf(dirs), QList<int>({201, 202, 101, 104, 107}));
+    EXPECT_EQ(dirs[4].value(259), 4);
+    EXPECT_EQ(dirs[4].value(258), 1);
     // Only the old last page's link to the next page changed in the old bytes.
     for (qint64 at : changedBytes(tiffBytes, readAll(made))) EXPECT_TRUE(at >= oldLink && at < oldLink + 4) << at;
 
@@ -78,7 +81,8 @@ TEST_F(MultiPageAppend, TiffAtTheBeginningAndTheEndKeepsTheOldPagesByteForByte)
     ASSERT_TRUE(append(tiff, 0, 0, 0, 1));
     dirs = tiffDirectories(tiff);
     EXPECT_EQ(widthsOf(dirs), QList<int>({101, 104, 107, 201, 202}));
-    for (qint64 at : changedBytes(tiffBytes, readAll(tiff))) EXPECT_TRUE(at >= 4 && at < 8) << "only the first-page link, not " << at;
+    for (qint64 at : changedBytes(tiffBytes, readAll(tiff)))
+        EXPECT_TRUE(at >= 4 && at < 8) << "only the first-page link, not " << at;
     for (int i = 0; i < 5; ++i) {
         if (i < 3) {
             EXPECT_EQ(dirs[i].tags.value(305), "Tavrel Folio\\0") << "new page " << i + 1;
@@ -105,6 +109,11 @@ TEST_F(MultiPageAppend, TiffAtTheBeginningAndTheEndKeepsTheOldPagesByteForByte)
 TEST_F(MultiPageAppend, PdfAtTheBeginningAndTheEnd)
 {
     ASSERT_TRUE(append(pdf, 0, 1));
+    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests()[0].title, "Select a multipage image or document");
+    EXPECT_FALSE(dialogs.fileRequests()[0].save);
+    EXPECT_EQ(gudtSettings.SaveDialog.OutputMode, 1) << "the panel stores the choice";
+    EXPECT_EQ(commands->LastOutputPath(), pdf);
     EXPECT_EQ(readAll(pdf), pdfBytes);
     const QString made = out.file("a_new.pdf");
     EXPECT_TRUE(qpdfCheckPasses(made));
@@ -171,7 +180,6 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
     EXPECT_EQ(gstrCurrentOperation, "File - 'p4.png'");
     expectUntouched("write failure on page 2");
 
-
     // Not a TIFF or PDF, or a damaged one: refused before any copy is made.
     const QString png = out.write("x.png", readAll(pages[3]));
     const QString damaged = out.write("bad.tif", "II*\0 not really");
@@ -205,21 +213,4 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
         EXPECT_FALSE(append(tiff, 0, 0));
     }
     expectUntouched("read-only folder");
-}
-
-TEST_F(MultiPageAppend, TheDialogAndItsPanel)
-{
-    ASSERT_TRUE(append(tiff, 1, 0, 2, 2));
-    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
-    const FileDialogRequest& r = dialogs.fileRequests()[0];
-    EXPECT_EQ(r.title, "Select a multipage image or document");
-    EXPECT_FALSE(r.save);
-    EXPECT_EQ(gudtSettings.SaveDialog.AppendMode, 1);
-    EXPECT_EQ(gudtSettings.SaveDialog.OutputMode, 0);
-    // Group 4 with 256 grey levels: the new pages are black and white.
-    const std::vector<TiffDirectory> dirs = tiffDirectories(tiff);
-    ASSERT_EQ(dirs.size(), 5u);
-    EXPECT_EQ(dirs[4].value(259), 4);
-    EXPECT_EQ(dirs[4].value(258), 1);
-    EXPECT_EQ(commands->LastOutputPath(), tiff);
 }

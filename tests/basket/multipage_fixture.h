@@ -33,7 +33,8 @@ protected:
         gblnCancelOperation = 0;
         const char* names[] = {"p1.jpg", "p2.jpg", "p3.jpg", "p4.png", "p5_mono.tif", "p6_grey.tif", "p7.tif"};
         const QColor tints[] = {Qt::red, Qt::darkGreen, Qt::blue, Qt::magenta, Qt::black, Qt::darkCyan, Qt::yellow};
-        for (int i = 0; i < 7; ++i) pages << writePage(src.file(QLatin1String(names[i])), pagePicture(101 + i, 80, tints[i]));
+        for (int i = 0; i < 7; ++i)
+            pages << writePage(src.file(QLatin1String(names[i])), pagePicture(101 + i, 80, tints[i]));
         setBasket(pages);
     }
 

@@ -18,12 +18,18 @@ struct Depth {
 Depth depthOf(int colorFormat)
 {
     switch (colorFormat) {
-    case 0: return {8, 3, 2};
-    case 1: return {8, 1, 3};
-    case 2: return {8, 1, 1};
-    case 3: return {4, 1, 3};
-    case 4: return {4, 1, 1};
-    default: return {1, 1, 0};
+    case 0:
+        return {8, 3, 2};
+    case 1:
+        return {8, 1, 3};
+    case 2:
+        return {8, 1, 1};
+    case 3:
+        return {4, 1, 3};
+    case 4:
+        return {4, 1, 1};
+    default:
+        return {1, 1, 0};
     }
 }
 
@@ -87,7 +93,8 @@ TEST_F(MultiPageSave, PdfPagesInBasketOrderWithTheEncodingThatSuitsEach)
     EXPECT_EQ(images[0].enc, "image");
     EXPECT_EQ(images[4].color, "rgb");
     // 101 pixels at 150 dpi are 48.48 points.
-    EXPECT_TRUE(runTool("pdfinfo", {"-f", "2", "-l", "2", path}).contains("48.48 x 38.4 pts")) << runTool("pdfinfo", {"-f", "2", "-l", "2", path}).toStdString();
+    EXPECT_TRUE(runTool("pdfinfo", {"-f", "2", "-l", "2", path}).contains("48.48 x 38.4 pts"))
+        << runTool("pdfinfo", {"-f", "2", "-l", "2", path}).toStdString();
 
     // Mono: every page black and white in Group 4; grey: colour JPEGs are converted, grey ones kept.
     const QString mono = out.file(QStringLiteral("mono.pdf"));
@@ -250,7 +257,8 @@ TEST_F(MultiPageSave, CommandsAndTheProgressWindow)
     probe->setInterval(0);
     QObject::connect(probe, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* s = qobject_cast<frmStatus*>(w); s && s->isVisible()) modal = s->windowModality() == Qt::WindowModal;
+            if (auto* s = qobject_cast<frmStatus*>(w); s && s->isVisible())
+                modal = s->windowModality() == Qt::WindowModal;
     });
     probe->start();
     dialogs.answerFile(out.file("menu.tif"));

@@ -21,7 +21,8 @@ QImage pagePicture(int w, int h, QColor tint, int dpi)
     img.fill(Qt::white);
     QPainter p(&img);
     p.fillRect(0, 0, w / 3, h, tint);
-    for (int x = w / 3; x < 2 * w / 3; ++x) p.fillRect(x, 0, 1, h / 2, QColor::fromHsv(0, 0, 255 * (x - w / 3) / qMax(1, w / 3)));
+    for (int x = w / 3; x < 2 * w / 3; ++x)
+        p.fillRect(x, 0, 1, h / 2, QColor::fromHsv(0, 0, 255 * (x - w / 3) / qMax(1, w / 3)));
     p.fillRect(2 * w / 3, h / 4, w / 6, h / 2, Qt::black);
     p.end();
     img.setDotsPerMeterX(qRound(dpi / 0.0254));
@@ -74,7 +75,8 @@ std::vector<TiffDirectory> tiffDirectories(const QString& path)
 std::vector<PdfImage> pdfImages(const QString& path)
 {
     std::vector<PdfImage> rows;
-    const QStringList lines = runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), path}).split(QLatin1Char('\n'));
+    const QStringList lines =
+        runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), path}).split(QLatin1Char('\n'));
     for (int i = 2; i < lines.size(); ++i) {
         const QStringList f = lines[i].simplified().split(QLatin1Char(' '));
         if (f.size() < 10) continue;

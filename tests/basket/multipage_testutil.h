@@ -44,7 +44,7 @@ struct PdfImage {
     int height = 0;
     QString color; // rgb, gray, index
     int bpc = 0;
-    QString enc;   // jpeg, image, ccitt
+    QString enc; // jpeg, image, ccitt
 };
 std::vector<PdfImage> pdfImages(const QString& path);
 int pdfPages(const QString& path);

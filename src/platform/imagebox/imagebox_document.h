@@ -131,7 +131,8 @@ public:
     void ResetMultipage();
     // Encode the current image at once as the next page of a new TIFF or PDF document; pages are
     // spooled to disk, so memory holds one page whatever their number. The number is the
-    // caller's page number; pages keep the order they were added in.
+    // caller's page number; pages keep the order they were added in. A page that cannot be
+    // added raises and drops the pages before it, so no half-written document can be saved.
     void AddTiffPage(int32_t page);
     void AddPdfPage(int32_t page);
     // Write the pages added so far as a document at `path` and start afresh. The file appears
@@ -166,7 +167,8 @@ protected:
 private:
     void replaceImage(QImage image);
     // What the pixels came from, for writers that can pass a file's own coding through;
-    // remembered by a successful LoadFromFile, forgotten by every change of the image.
+    // remembered by a successful LoadFromFile, forgotten by every change of the image (with the
+    // metadata values set for it).
     void rememberPixelSource(const QString& path);
     void forgetPixelSource();
 

@@ -78,10 +78,14 @@ int nativeColorFormat(const QImage& image)
 {
     switch (image.format()) {
     case QImage::Format_Mono:
-    case QImage::Format_MonoLSB: return kMonoThreshold;
-    case QImage::Format_Grayscale8: return kGray256;
-    case QImage::Format_Indexed8: return isGreyPalette(image) ? kGray256 : kColor24Bit;
-    default: return kColor24Bit;
+    case QImage::Format_MonoLSB:
+        return kMonoThreshold;
+    case QImage::Format_Grayscale8:
+        return kGray256;
+    case QImage::Format_Indexed8:
+        return isGreyPalette(image) ? kGray256 : kColor24Bit;
+    default:
+        return kColor24Bit;
     }
 }
 
@@ -340,7 +344,8 @@ PdfPageImage pdfPageFor(const QImage& image, int colorFormat, const QByteArray& 
     QString error;
     PdfPageImage page = pdfImageFromRaster(rasterFor(image, colorFormat), &error);
     if (!page.isValid())
-        raise(imagebox_error::kInvalidPicture, error.isEmpty() ? QStringLiteral("The page could not be encoded") : error);
+        raise(imagebox_error::kInvalidPicture,
+              error.isEmpty() ? QStringLiteral("The page could not be encoded") : error);
     return page;
 }
 
@@ -387,7 +392,8 @@ void ImageDocument::AddTiffPage(int32_t /*page*/)
     requireImage(HasImage());
     MultipageState& st = multipage();
     const PageRaster raster = tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
-    if (!st.tiff) st.tiff = std::make_unique<TiffDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolTiff)));
+    if (!st.tiff)
+        st.tiff = std::make_unique<TiffDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolTiff)));
     QString error;
     if (!st.tiff->addPage(raster, qMax<int>(0, m_tiffCompression), softwareOf(st.exif), &error)) {
         // A page that failed half-written leaves the document unusable: start afresh, so that
@@ -401,7 +407,8 @@ void ImageDocument::AddPdfPage(int32_t /*page*/)
 {
     requireImage(HasImage());
     MultipageState& st = multipage();
-    const PdfPageImage page = pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
+    const PdfPageImage page =
+        pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
     if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolPdf)));
     QString error;
     if (!st.pdf->addPage(page, &error)) {
@@ -428,12 +435,15 @@ bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
     const qint64 width = FreeImage_GetWidth(header), height = FreeImage_GetHeight(header);
     const int bpp = static_cast<int>(FreeImage_GetBPP(header));
     QImage resolution(1, 1, QImage::Format_Mono);
-    if (FreeImage_GetDotsPerMeterX(header) > 0) resolution.setDotsPerMeterX(static_cast<int>(FreeImage_GetDotsPerMeterX(header)));
-    if (FreeImage_GetDotsPerMeterY(header) > 0) resolution.setDotsPerMeterY(static_cast<int>(FreeImage_GetDotsPerMeterY(header)));
+    if (FreeImage_GetDotsPerMeterX(header) > 0)
+        resolution.setDotsPerMeterX(static_cast<int>(FreeImage_GetDotsPerMeterX(header)));
+    if (FreeImage_GetDotsPerMeterY(header) > 0)
+        resolution.setDotsPerMeterY(static_cast<int>(FreeImage_GetDotsPerMeterY(header)));
     FreeImage_Unload(header);
     if (!imagebox::sizeAllowed(width, height, bpp)) return false;
 
-    const PdfPageImage page = pdfImageFromJpeg(bytes, dpiOf(resolution.dotsPerMeterX()), dpiOf(resolution.dotsPerMeterY()));
+    const PdfPageImage page =
+        pdfImageFromJpeg(bytes, dpiOf(resolution.dotsPerMeterX()), dpiOf(resolution.dotsPerMeterY()));
     if (!jpegKeepsFormat(page, m_colorFormat) || page.width != width || page.height != height) return false;
 
     MultipageState& st = multipage();
@@ -479,7 +489,8 @@ namespace {
 
 void requireExisting(const QString& path)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile()) raise(imagebox_error::kFileNotFound, QStringLiteral("File not found: ") + path);
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        raise(imagebox_error::kFileNotFound, QStringLiteral("File not found: ") + path);
 }
 
 // Runs `insert` on the document that ends up at the output: in place when there is one file,
@@ -520,31 +531,36 @@ void ImageDocument::AppendToPdf(const QString& path, const QString& path2, int32
     requireExisting(path);
     if (pdfPageCount(path) == 0) raise(imagebox_error::kInvalidFileFormat, QStringLiteral("Not a PDF file: ") + path);
     MultipageState& st = multipage();
-    const PdfPageImage page = pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
-    appendVia(path, path2, [&](const QString& file, QString* error) { return insertPdfPage(file, page, position, error); });
+    const PdfPageImage page =
+        pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
+    appendVia(path, path2,
+              [&](const QString& file, QString* error) { return insertPdfPage(file, page, position, error); });
 }
 
 // ---- sizes
 
 int32_t ImageDocument::EncodedSize(int32_t format)
 {
-    if (format != 7 && format != 8) raise(imagebox_error::kInvalidArgument, QStringLiteral("Size format must be 7 or 8"));
+    if (format != 7 && format != 8)
+        raise(imagebox_error::kInvalidArgument, QStringLiteral("Size format must be 7 or 8"));
     requireImage(HasImage());
     qint64 size = 0;
     if (format == 7) {
         QString error;
-        const QByteArray bytes =
-            encodeTiffInMemory(tiffRaster(m_image, {m_colorFormat, m_tiffCompression}), qMax<int>(0, m_tiffCompression), &error);
+        const QByteArray bytes = encodeTiffInMemory(tiffRaster(m_image, {m_colorFormat, m_tiffCompression}),
+                                                    qMax<int>(0, m_tiffCompression), &error);
         if (bytes.isEmpty()) raise(imagebox_error::kInvalidPicture, error);
         size = bytes.size();
     } else {
         MultipageState& st = multipage();
-        const PdfPageImage page = pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
+        const PdfPageImage page =
+            pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
         QTemporaryDir folder(userTempDir() + QStringLiteral("/size-XXXXXX"));
         const QString file = folder.filePath(QStringLiteral("page.pdf"));
         PdfDocumentWriter writer(file);
         QString error;
-        if (!folder.isValid() || !writer.addPage(page, &error) || !writer.commit(QString::fromUtf8(version::kTitle), &error))
+        if (!folder.isValid() || !writer.addPage(page, &error) ||
+            !writer.commit(QString::fromUtf8(version::kTitle), &error))
             raise(imagebox_error::kFileAccess, error);
         size = QFileInfo(file).size();
     }

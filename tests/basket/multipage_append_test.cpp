@@ -8,6 +8,7 @@
 
 using namespace tf;
 using namespace tf::test;
+using namespace tf::test::multipage;
 
 namespace {
 
@@ -27,11 +28,11 @@ qint64 lastLinkOffset(const QString& path)
     return dirs.empty() ? -1 : dirs.back().offset + 2 + 12 * dirs.back().tags.size();
 }
 
-class MultiPageAppend : public BasketFixture {
+class MultiPageAppend : public MultiPageFixture {
 protected:
     void SetUp() override
     {
-        BasketFixture::SetUp();
+        MultiPageFixture::SetUp();
         setBasket({pages[0], pages[3], pages[6]}); // widths 101, 104, 107
         // The user's documents, made by other programs: two pages each, 201 and 202 wide.
         const QString a = writePage(src.file("old1.tif"), pagePicture(201, 90, Qt::gray));

@@ -22,9 +22,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-namespace tf::test {
+namespace tf::test::multipage {
 
-class BasketFixture : public ::testing::Test {
+class MultiPageFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -109,4 +109,4 @@ protected:
     std::unique_ptr<MultiPageCommands> commands;
 };
 
-} // namespace tf::test
+} // namespace tf::test::multipage

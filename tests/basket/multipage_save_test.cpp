@@ -6,6 +6,7 @@
 
 using namespace tf;
 using namespace tf::test;
+using namespace tf::test::multipage;
 
 namespace {
 
@@ -35,7 +36,7 @@ Depth depthOf(int colorFormat)
 
 } // namespace
 
-using MultiPageSave = BasketFixture;
+using MultiPageSave = MultiPageFixture;
 
 TEST_F(MultiPageSave, TiffWithEveryCompressionAndColourFormat)
 {

@@ -13,7 +13,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 
-namespace tf::test {
+namespace tf::test::multipage {
 
 QImage pagePicture(int w, int h, QColor tint, int dpi)
 {
@@ -117,14 +117,14 @@ QStringList folderEntries(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-} // namespace tf::test
+} // namespace tf::test::multipage
 
 #include <QFile>
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
 
-namespace tf::test {
+namespace tf::test::multipage {
 
 ReadOnlyFolder::ReadOnlyFolder(const QString& folder) : m_folder(folder)
 {
@@ -165,4 +165,4 @@ FileSizeLimit::~FileSizeLimit()
     std::signal(SIGXFSZ, m_oldHandler);
 }
 
-} // namespace tf::test
+} // namespace tf::test::multipage

@@ -11,13 +11,13 @@
 #include <vector>
 
 // Readable failures for texts.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+static inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace tf {
 class ListView;
 }
 
-namespace tf::test {
+namespace tf::test::multipage {
 
 // A w x h picture: a coloured band, a grey ramp and a black bar, at `dpi`.
 QImage pagePicture(int w, int h, QColor tint, int dpi = 150);
@@ -57,9 +57,9 @@ QList<int> widthsOf(const std::vector<PdfImage>& images);
 // Every entry of a folder, hidden ones included, sorted.
 QStringList folderEntries(const QString& folder);
 
-} // namespace tf::test
+} // namespace tf::test::multipage
 
-namespace tf::test {
+namespace tf::test::multipage {
 
 // Makes a folder unwritable for the life of the object, also for root (which ignores modes):
 // then through the immutable attribute. usable() is false when neither works here.
@@ -91,4 +91,4 @@ private:
     void (*m_oldHandler)(int) = nullptr;
 };
 
-} // namespace tf::test
+} // namespace tf::test::multipage

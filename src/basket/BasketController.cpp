@@ -345,7 +345,7 @@ void BasketController::subDeleteSelectedItems(tf::ListView* lv)
 void BasketController::subSortListView(tf::ListView* lv, int columnIndex)
 {
     if (lv == w.lvPages && refuseWhileBusy()) return;
-    tf::basket::subSortListView(lv, columnIndex);
+    ::subSortListView(lv, columnIndex);
 }
 
 void BasketController::cmdPagesDelete_Click()

@@ -235,21 +235,4 @@ void subDeleteSelectedItems(ListView* lv)
     for (int k = 0; k < indexes.size(); ++k) lv->RemoveItem(indexes.at(k) - k);
 }
 
-void subSortListView(ListView* lv, int columnIndex)
-{
-    if (!lv || columnIndex < 1 || columnIndex > lv->columnCount()) return;
-    // The first click on any column sorts it ascending, even on the column the list starts with.
-    const bool sorted = lv->property("Sorted").toBool();
-    if (sorted && lv->SortKey == columnIndex - 1) {
-        lv->SortOrder = lv->SortOrder == 0 ? 1 : 0;
-    } else {
-        lv->SortOrder = 0;
-        lv->SortKey = columnIndex - 1;
-    }
-    lv->setProperty("Sorted", true);
-    const QList<QTreeWidgetItem*> selected = lv->selectedInOrder();
-    lv->sortNow();
-    for (QTreeWidgetItem* item : selected) item->setSelected(true);
-}
-
 } // namespace tf::basket

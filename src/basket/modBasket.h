@@ -113,8 +113,4 @@ void subMoveListItems(ListView* lv, int x, int y);
 // Removes the selected rows.
 void subDeleteSelectedItems(ListView* lv);
 
-// A click on a column header (1 = the row text): the same column again reverses the order,
-// another column sorts ascending. The list is sorted once; rows added later go to the end.
-void subSortListView(ListView* lv, int columnIndex);
-
 } // namespace tf::basket

@@ -10,7 +10,6 @@
 #include <QDataStream>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
 
 namespace tf::imagebox {
 

@@ -121,8 +121,7 @@ QLabel[paneCaption="true"] {
 QWidget#picToolbarPreview, QWidget#picLiveBar {
     background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 palette(light), stop:1 palette(window));
 }
-QWidget#picToolbarPreview { border-bottom: 1px solid palette(mid); }
-QWidget#picLiveBar { border-right: 1px solid palette(mid); }
+QStatusBar#sbMain::item { border: none; border-left: 1px solid palette(mid); }
 )";
 
 } // namespace

@@ -89,9 +89,3 @@ TEST(SingleInstance, ALockThatCannotBeWrittenDoesNotKeepTheProgramFromStarting)
     EXPECT_TRUE(fncCheckSingleInstance(lock));
     EXPECT_TRUE(boxes.shown().empty());
 }
-
-TEST(SingleInstance, TheLockLivesInTheUsersOwnFolder)
-{
-    EXPECT_TRUE(singleInstanceLockPath().startsWith(QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"))));
-    EXPECT_TRUE(singleInstanceLockPath().endsWith("/tavrel-folio/tavrel-folio.lock"));
-}

@@ -1,5 +1,6 @@
 #include "frame/frmMain.h"
 
+#include "basket/BasketController.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modButtonPicture.h"
 #include "controls/modFontsCombo.h"
@@ -134,6 +135,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     setWindowTitle(QString::fromUtf8(tf::version::kTitle));
     setMinimumSize(tf::kMainWindowMinimumSize);
     buildWidgets();
+    buildControllers();
 
     // The detail mode's one file icon, first picture of its list.
     illvFolder->Add(QString(), picture(QStringLiteral("iDetailIcon")));
@@ -511,6 +513,27 @@ void frmMain::buildMenus()
                                    {QStringLiteral("Best Fit"), QStringLiteral("Actual Size")}, m_mnuPreviewFit);
     mnuPreviewTypeParent = makeMenu(QStringLiteral("mnuPreviewTypeParent"), QStringLiteral("Preview selection"),
                                     {QStringLiteral("Original"), QStringLiteral("Optimized")}, m_mnuPreviewType);
+}
+
+void frmMain::buildControllers()
+{
+    BasketWidgets basketWidgets;
+    basketWidgets.owner = this;
+    basketWidgets.lvFolder = lvFolder;
+    basketWidgets.ilFolder = ilFolder;
+    basketWidgets.folderShowsThumbnails = [] { return gudtSettings.FolderView == 0; };
+    basketWidgets.currentFolder = [this] { return ftvBrowse->SelectedFolder(); };
+    basketWidgets.lvPages = lvPages;
+    basketWidgets.ilPages = ilPages;
+    basketWidgets.sbMain = sbMain;
+    basketWidgets.pbQueue = pbQueue;
+    basketWidgets.cmdAddToQueue = cmdAddToQueue;
+    basketWidgets.cmdPagesDelete = cmdPagesDelete;
+    basketWidgets.cmdPagesNew = cmdPagesNew;
+    basketWidgets.cmdPagesSave = cmdPagesSave;
+    basketWidgets.cmdPagesOpen = cmdPagesOpen;
+    m_basket = new BasketController(basketWidgets, this);
+    connect(m_basket, &BasketController::droppedOnBasket, this, [this] { mblnSuppressItemShow = true; });
 }
 
 // ---- start-up ---------------------------------------------------------------------------------

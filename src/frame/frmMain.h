@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+class BasketController;
 class ImageBox;
 class QAction;
 class QComboBox;
@@ -88,6 +89,9 @@ public:
     // scroll bars stay hidden, the control scrolling by itself.
     using FitPreview = std::function<void(QWidget* viewport, ImageBox* image, QScrollBar* hsb, QScrollBar* vsb)>;
     void setFitPreview(FitPreview fit);
+
+    // The areas' controllers, made with the window and living as long as it.
+    BasketController* basket() const { return m_basket; }
 
     // The help file's path (the program's folder and "Help.chm").
     QString HelpFile() const { return m_strHelpFile; }
@@ -228,6 +232,7 @@ private:
     void buildEditingPanels();
     void buildStatusBar();
     void buildMenus();
+    void buildControllers();
 
     void subSetup();
     void subLoadSettings();
@@ -241,6 +246,7 @@ private:
     void subDeletePageFiles();
 
     QWidget* m_client = nullptr;
+    BasketController* m_basket = nullptr;
     std::array<QPushButton*, kEditBarCount> m_cmdEditBar{};
     std::array<QPushButton*, kEditBarCount> m_cmdEditPreview{};
     std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};

@@ -291,3 +291,13 @@ TEST_F(MainWindowTest, TabStripsSwitchTheirListsAndTheMetadataKind)
     EXPECT_TRUE(w.lvExif->isVisible());
     EXPECT_FALSE(w.lvIPTC->isVisible());
 }
+
+TEST_F(MainWindowTest, TheBasketControllerWorksTheWindowsOwnWidgets)
+{
+    frmMain& w = start();
+    ASSERT_NE(w.basket(), nullptr);
+    w.cmdPagesNew->click();
+    EXPECT_EQ(w.sbMain->panelText("queue"), "New Basket");
+    EXPECT_EQ(w.lvPages->SmallIcons(), nullptr);
+    EXPECT_TRUE(w.lvPages->acceptDrops()) << "folder rows can be dropped on the basket";
+}

@@ -3,10 +3,10 @@
 #include "basket/frmDialogExtension.h"
 #include "basket/modDialogBox.h"
 #include "frame/LongCommand.h"
-#include "frame/editingServices.h"
 #include "frame/frmStatus.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
+#include "frame/modMainServices.h"
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/pdf_pages.h"
@@ -219,7 +219,7 @@ bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListVie
     ProgressBar progress(pbQueue, static_cast<int>(pages.size()));
     const bool pdf = bytFormat != 0;
     // A JPEG page that goes into a PDF unchanged needs no decoding, unless tasks are to edit it.
-    const bool replays = bytProcessEditList == 1 && fncHasEditTasks(lvEditBatch);
+    const bool replays = bytProcessEditList == 1 && lvEditBatch && lvEditBatch->Count() > 0;
     try {
         // Pages left from an earlier, abandoned save must not join this document.
         ibTemp.ResetMultipage();

@@ -30,13 +30,7 @@ const QStringList kQtExtensions = {"tiff", "tif", "gif", "jpeg", "jpg", "jpe", "
 // A JPEG bigger than this is not read whole for the layout check; the decoders still guard it.
 constexpr qint64 kMaxJpegBytesInMemory = qint64(512) * 1024 * 1024;
 
-struct BitmapDeleter {
-    void operator()(FIBITMAP* b) const
-    {
-        if (b) FreeImage_Unload(b);
-    }
-};
-using BitmapPtr = std::unique_ptr<FIBITMAP, BitmapDeleter>;
+using BitmapPtr = tf::FreeImageBitmap;
 
 struct MemoryDeleter {
     void operator()(FIMEMORY* m) const

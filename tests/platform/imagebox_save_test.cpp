@@ -4,7 +4,7 @@
 #include "support/testenv.h"
 
 #include <FreeImage.h>
-#include <IL/il.h>
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <gtest/gtest.h>
@@ -33,7 +33,7 @@ QImage readWithFreeImage(const QString& path, int* bpp = nullptr)
     return out;
 }
 
-QString tiffinfo(const QString& path) { return test::runTool("tiffinfo", {path}); }
+QImage readWithDevil(const QString& path) { return test::readWithDevil(test::readAll(path)); }
 
 } // namespace
 
@@ -44,67 +44,50 @@ TEST(ImageBoxSave, EveryFormatIsReadBackByAnotherReader)
     ImageDocument doc;
     doc.setPicture(pic);
 
-    doc.SaveToFile(dir.file("out.BMP"));
-    EXPECT_EQ(test::firstDifference(readWithQt(dir.file("out.BMP")), pic), "");
-    doc.SaveToFile(dir.file("out.png"));
-    const QImage png = readWithQt(dir.file("out.png"));
-    EXPECT_EQ(test::firstDifference(png, pic), "");
-    EXPECT_EQ(png.dotsPerMeterX(), 11811);
-    EXPECT_EQ(png.dotsPerMeterY(), 7874);
-
     QByteArray format;
-    doc.SaveToFile(dir.file("out.Jpg"));
-    EXPECT_EQ(readWithQt(dir.file("out.Jpg"), &format).size(), pic.size());
-    EXPECT_EQ(format, "jpeg");
-    doc.SaveToFile(dir.file("out.gif"));
-    EXPECT_EQ(readWithQt(dir.file("out.gif"), &format).size(), pic.size());
-    EXPECT_EQ(format, "gif");
+    for (const char* name : {"out.BMP", "out.png", "out.Jpg", "out.gif"}) {
+        doc.SaveToFile(dir.file(name));
+        const QImage back = readWithQt(dir.file(name), &format);
+        EXPECT_EQ(back.size(), pic.size()) << name;
+        EXPECT_EQ(format, QFileInfo(name).suffix().toLower().replace("jpg", "jpeg")) << name;
+        if (format == "bmp" || format == "png") {
+            EXPECT_EQ(test::firstDifference(back, pic), "") << name;
+        }
+    }
+    EXPECT_EQ(readWithQt(dir.file("out.png")).dotsPerMeterX(), 11811);
 
     doc.SaveToFile(dir.file("out.TIF"));
-    const QString info = tiffinfo(dir.file("out.TIF"));
+    const QString info = test::runTool("tiffinfo", {dir.file("out.TIF")});
     EXPECT_TRUE(info.contains("Image Width: 37 Image Length: 23")) << info.toStdString();
     EXPECT_TRUE(info.contains("Resolution: 300, 200 pixels/inch")) << info.toStdString();
-    EXPECT_EQ(test::firstDifference(readWithFreeImage(dir.file("out.TIF")), pic), "");
 
-    // Our own PSD and PCX writers, and FreeImage's TGA writer, against DevIL and FreeImage.
+    // Our own PSD and PCX writers, and FreeImage's Targa writer, against DevIL and FreeImage.
     for (const char* name : {"out.psd", "out.PCX", "out.tga"}) {
         doc.SaveToFile(dir.file(name));
-        EXPECT_EQ(test::firstDifference(test::readWithDevil(test::readAll(dir.file(name))), pic), "") << name;
+        EXPECT_EQ(test::firstDifference(readWithDevil(dir.file(name)), pic), "") << name;
         EXPECT_EQ(test::firstDifference(readWithFreeImage(dir.file(name)), pic), "") << name;
     }
-    const QImage psd = readWithFreeImage(dir.file("out.psd"));
-    EXPECT_EQ(psd.dotsPerMeterX(), 11811); // the resolution resource is read back
-    EXPECT_EQ(psd.dotsPerMeterY(), 7874);
+    EXPECT_EQ(readWithFreeImage(dir.file("out.psd")).dotsPerMeterY(), 7874); // the resolution resource
 }
 
 TEST(ImageBoxSave, DepthIsKeptWhereTheFormatAllowsIt)
 {
     test::TempFolder dir;
     ImageDocument doc;
-    // Black and white with the palette the "wrong" way round: index 0 is white.
     QImage mono = test::patterned(45, 13, QImage::Format_Mono);
-    mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)}); // index 0 is white: the "wrong" way round
     doc.setPicture(mono);
     doc.SaveToFile(dir.file("fax.tif"));
-    const QString info = tiffinfo(dir.file("fax.tif"));
-    EXPECT_TRUE(info.contains("Bits/Sample: 1")) << info.toStdString();
-    EXPECT_TRUE(info.contains("Image Width: 45 Image Length: 13")) << info.toStdString();
-
-    doc.SaveToFile(dir.file("fax.png"));
-    EXPECT_EQ(readWithQt(dir.file("fax.png")).depth(), 1);
-    EXPECT_EQ(test::firstDifference(readWithQt(dir.file("fax.png")), mono), "");
-
+    EXPECT_TRUE(test::runTool("tiffinfo", {dir.file("fax.tif")}).contains("Bits/Sample: 1"));
     int bpp = 0;
     doc.SaveToFile(dir.file("fax.pcx"));
     EXPECT_EQ(test::firstDifference(readWithFreeImage(dir.file("fax.pcx"), &bpp), mono), "");
     EXPECT_EQ(bpp, 1);
-    EXPECT_EQ(test::firstDifference(test::readWithDevil(test::readAll(dir.file("fax.pcx"))), mono), "");
-
-    // A black-and-white page becomes grey, not colour, in a JPEG; Targa takes no 1-bit pictures.
-    doc.SaveToFile(dir.file("fax.jpg"));
+    EXPECT_EQ(test::firstDifference(readWithDevil(dir.file("fax.pcx")), mono), "");
+    doc.SaveToFile(dir.file("fax.tga")); // Targa takes no 1-bit pictures: 8-bit instead
+    EXPECT_EQ(test::firstDifference(readWithDevil(dir.file("fax.tga")), mono), "");
+    doc.SaveToFile(dir.file("fax.jpg")); // black and white becomes grey, not colour
     EXPECT_TRUE(readWithQt(dir.file("fax.jpg")).isGrayscale());
-    doc.SaveToFile(dir.file("fax.tga"));
-    EXPECT_EQ(test::firstDifference(test::readWithDevil(test::readAll(dir.file("fax.tga"))), mono), "");
 
     const QImage indexed = test::patterned(20, 20, QImage::Format_Indexed8);
     doc.setPicture(indexed);
@@ -123,27 +106,20 @@ TEST(ImageBoxSave, JpegQualityAndFlattening)
     doc.SaveJpeg(dir.file("low.jpe"), 10);
     doc.SaveJpeg(dir.file("high.jpe"), 95);
     EXPECT_LT(QFileInfo(dir.file("low.jpe")).size(), QFileInfo(dir.file("high.jpe")).size());
-    // SaveJpeg writes a JPEG whatever the name says.
-    doc.SaveJpeg(dir.file("odd.tif"));
+    doc.SaveJpeg(dir.file("odd.tif")); // a JPEG whatever the name says
     EXPECT_TRUE(test::readAll(dir.file("odd.tif")).startsWith("\xFF\xD8"));
-
     doc.setJpegQuality(10);
-    EXPECT_EQ(doc.JpegQuality(), 10);
     doc.SaveToFile(dir.file("prop.jpg"));
-    EXPECT_EQ(QFileInfo(dir.file("prop.jpg")).size(), QFileInfo(dir.file("low.jpe")).size());
+    EXPECT_EQ(test::readAll(dir.file("prop.jpg")), test::readAll(dir.file("low.jpe")));
     EXPECT_THROW(doc.setJpegQuality(0), ImageBoxError);
     EXPECT_THROW(doc.SaveJpeg(dir.file("x.jpg"), 101), ImageBoxError);
-    EXPECT_EQ(doc.JpegQuality(), 10);
 
-    // Transparent pixels go onto white where the format has no alpha.
-    QImage clear(8, 8, QImage::Format_ARGB32);
+    QImage clear(8, 8, QImage::Format_ARGB32); // transparent goes onto white without alpha
     clear.fill(Qt::transparent);
     doc.setPicture(clear);
     for (const char* name : {"clear.jpg", "clear.psd", "clear.pcx"}) {
         doc.SaveToFile(dir.file(name));
-        const QImage back = test::readWithDevil(test::readAll(dir.file(name)));
-        ASSERT_FALSE(back.isNull()) << name;
-        EXPECT_GE(qGray(back.pixel(4, 4)), 250) << name;
+        EXPECT_GE(qGray(readWithDevil(dir.file(name)).pixel(4, 4)), 250) << name;
     }
 }
 
@@ -152,30 +128,19 @@ TEST(ImageBoxSave, FailuresRaiseOneErrorTypeAndLeaveFilesAlone)
     test::TempFolder dir;
     ImageDocument doc;
     const QString existing = dir.write("keep.png", "old contents");
-
-    try {
-        doc.SaveToFile(existing); // no image
-        FAIL() << "saving an empty control must raise";
-    } catch (const ImageBoxError& e) {
-        EXPECT_EQ(e.number(), imagebox_error::kInvalidPicture);
-    }
-    doc.setPicture(test::patterned(4, 4));
-    for (const char* name : {"keep.xyz", "keep", "keep.pdf"}) {
+    auto errorOf = [&](const QString& path) {
         try {
-            doc.SaveToFile(dir.file(name));
-            FAIL() << name;
+            doc.SaveToFile(path);
         } catch (const ImageBoxError& e) {
-            EXPECT_EQ(e.number(), imagebox_error::kInvalidFileFormat);
+            return e.number();
         }
-        EXPECT_FALSE(QFile::exists(dir.file(name)));
-    }
-    try {
-        doc.SaveToFile(dir.file("no/such/folder/x.png"));
-        FAIL();
-    } catch (const ImageBoxError& e) {
-        EXPECT_EQ(e.number(), imagebox_error::kFileAccess);
-        EXPECT_TRUE(e.description().contains("x.png"));
-    }
+        return 0;
+    };
+    EXPECT_EQ(errorOf(existing), imagebox_error::kInvalidPicture); // nothing to save
+    doc.setPicture(test::patterned(4, 4));
+    EXPECT_EQ(errorOf(dir.file("keep.xyz")), imagebox_error::kInvalidFileFormat);
+    EXPECT_EQ(errorOf(dir.file("keep")), imagebox_error::kInvalidFileFormat);
+    EXPECT_EQ(errorOf(dir.file("no/such/folder/x.png")), imagebox_error::kFileAccess);
     EXPECT_EQ(test::readAll(existing), "old contents");
     doc.SaveToFile(existing);
     EXPECT_EQ(readWithQt(existing).size(), QSize(4, 4));

@@ -156,7 +156,7 @@ TEST(TiffWriting, NewDocumentHasOnePageEachWithItsCompressionAndDepth)
         EXPECT_EQ(bits[i], cases[i].bits);
     }
     EXPECT_TRUE(tiffinfoValues(path, "Resolution").value(0).startsWith("150, 150 pixels/inch"));
-    const QImage page1 = loadWithFreeImage(path, 0);
+    const QImage page1 = tf::test::loadPage(path, 1);
     EXPECT_EQ(page1.size(), QSize(120, 80));
     EXPECT_EQ(QColor(page1.pixel(2, 2)), QColor(200, 40, 40));
 }
@@ -202,7 +202,7 @@ TEST(TiffWriting, InsertedPagesKeepTheOldPagesBytesAndLandWhereAsked)
     // Order: blue, yellow (inserted at 1 and 2), the old red and green, then black at the end.
     const QColor expected[] = {QColor(0, 0, 255), QColor(255, 255, 0), QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 0)};
     ASSERT_EQ(tiffPageCount(path), 5);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(QColor(loadWithFreeImage(path, i).pixel(1, 1)), expected[i]) << "page " << i + 1;
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(QColor(tf::test::loadPage(path, i + 1).pixel(1, 1)), expected[i]) << "page " << i + 1;
 
     // The old file's bytes are still there, but for the header's first-page link and the old last
     // page's (now cleared) next link.
@@ -264,7 +264,7 @@ TEST(PdfWriting, EachPageIsEncodedTheWayThatSuitsIt)
 
     // The Group 4 page decodes to the same black and white pixels as the threshold raster.
     runTool("pdfimages", {"-f", "2", "-l", "2", "-png", path, dir.file("p2")});
-    const QImage rendered = loadWithFreeImage(dir.file("p2-000.png"));
+    const QImage rendered = tf::test::loadPage(dir.file("p2-000.png"));
     ASSERT_EQ(rendered.size(), QSize(200, 100));
     const QImage expected = imageFromRaster(rasterForColorFormat(photo, kMonoThreshold));
     int mismatches = 0;

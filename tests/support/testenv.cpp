@@ -1,6 +1,7 @@
 #include "support/testenv.h"
 
 #include "frame/modGlobalErrorHandling.h"
+#include "platform/imagebox/imagebox_document.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "services/modGenericFunctions.h"
@@ -93,6 +94,14 @@ QByteArray readAll(const QString& path)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     return f.readAll();
+}
+
+QImage loadPage(const QString& path, int page)
+{
+    ImageDocument document;
+    document.setPageIndex(page);
+    document.LoadFromFile(path);
+    return document.LoadFailed() ? QImage() : document.Picture();
 }
 
 QString runTool(const QString& program, const QStringList& args, int* exitCode)

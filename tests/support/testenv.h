@@ -1,5 +1,6 @@
 #pragma once
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -23,6 +24,9 @@ private:
 };
 
 QByteArray readAll(const QString& path);
+
+// One page (1 = first) of an image file as the image control reads it; null when unreadable.
+QImage loadPage(const QString& path, int page = 1);
 
 // Runs a command-line tool and gives its standard output; exit code in *exitCode when asked.
 QString runTool(const QString& program, const QStringList& args, int* exitCode = nullptr);

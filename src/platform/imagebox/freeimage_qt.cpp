@@ -13,11 +13,6 @@ namespace tf {
 
 namespace {
 
-struct BitmapDeleter {
-    void operator()(FIBITMAP* b) const { if (b) FreeImage_Unload(b); }
-};
-using BitmapPtr = std::unique_ptr<FIBITMAP, BitmapDeleter>;
-
 void copyResolution(FIBITMAP* from, QImage& to)
 {
     const unsigned x = FreeImage_GetDotsPerMeterX(from);
@@ -36,47 +31,14 @@ QVector<QRgb> paletteOf(FIBITMAP* bitmap)
     return table;
 }
 
-// A multipage file opened from a path or from a memory stream, closed on destruction.
-class MultiPage {
-public:
-    MultiPage(FREE_IMAGE_FORMAT fif, const QString& path)
-    {
-        m_handle = FreeImage_OpenMultiBitmap(fif, QFile::encodeName(path).constData(), FALSE, TRUE, TRUE, 0);
-    }
-    MultiPage(FREE_IMAGE_FORMAT fif, FIMEMORY* memory) : m_fromMemory(true)
-    {
-        m_handle = FreeImage_LoadMultiBitmapFromMemory(fif, memory, 0);
-    }
-    ~MultiPage()
-    {
-        if (m_handle) FreeImage_CloseMultiBitmap(m_handle, 0);
-    }
-    MultiPage(const MultiPage&) = delete;
-    MultiPage& operator=(const MultiPage&) = delete;
-    int count() const { return m_handle ? FreeImage_GetPageCount(m_handle) : 0; }
-    QImage page(int index) const
-    {
-        if (!m_handle || index < 0 || index >= count()) return {};
-        FIBITMAP* p = FreeImage_LockPage(m_handle, index);
-        if (!p) return {};
-        QImage image = qimageFromFreeImage(p);
-        FreeImage_UnlockPage(m_handle, p, FALSE);
-        return image;
-    }
-
-private:
-    FIMULTIBITMAP* m_handle = nullptr;
-    bool m_fromMemory = false;
-};
-
-bool isMultiPageFormat(FREE_IMAGE_FORMAT fif)
-{
-    return fif == FIF_TIFF || fif == FIF_GIF || fif == FIF_ICO;
-}
-
 thread_local FreeImageMessages* t_messages = nullptr;
 
 } // namespace
+
+void FreeImageUnloader::operator()(FIBITMAP* bitmap) const
+{
+    if (bitmap) FreeImage_Unload(bitmap);
+}
 
 void appendFreeImageMessage(const char* message)
 {
@@ -114,7 +76,7 @@ QImage qimageFromFreeImage(FIBITMAP* bitmap)
     ensureFreeImage();
     if (!bitmap || !FreeImage_HasPixels(bitmap)) return {};
 
-    BitmapPtr converted;
+    FreeImageBitmap converted;
     FIBITMAP* src = bitmap;
     const FREE_IMAGE_TYPE type = FreeImage_GetImageType(bitmap);
     unsigned bpp = FreeImage_GetBPP(bitmap);
@@ -200,7 +162,7 @@ QImage qimageFromFreeImage(FIBITMAP* bitmap)
         break;
     }
     default: {
-        BitmapPtr c(FreeImage_ConvertTo24Bits(src));
+        FreeImageBitmap c(FreeImage_ConvertTo24Bits(src));
         return c ? qimageFromFreeImage(c.get()) : QImage();
     }
     }
@@ -276,57 +238,6 @@ FIBITMAP* freeImageFromQImage(const QImage& image)
     if (image.dotsPerMeterX() > 0) FreeImage_SetDotsPerMeterX(out, static_cast<unsigned>(image.dotsPerMeterX()));
     if (image.dotsPerMeterY() > 0) FreeImage_SetDotsPerMeterY(out, static_cast<unsigned>(image.dotsPerMeterY()));
     return out;
-}
-
-QImage loadWithFreeImage(const QString& path, int page)
-{
-    ensureFreeImage();
-    const QByteArray name = QFile::encodeName(path);
-    FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(name.constData(), 0);
-    if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(name.constData());
-    if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return {};
-    if (isMultiPageFormat(fif)) {
-        MultiPage doc(fif, path);
-        if (doc.count() > 0) return doc.page(page);
-    }
-    if (page != 0) return {};
-    BitmapPtr bitmap(FreeImage_Load(fif, name.constData(), 0));
-    return qimageFromFreeImage(bitmap.get());
-}
-
-QImage loadWithFreeImage(const QByteArray& data, int page)
-{
-    ensureFreeImage();
-    if (data.isEmpty()) return {};
-    FIMEMORY* memory = FreeImage_OpenMemory(reinterpret_cast<BYTE*>(const_cast<char*>(data.constData())),
-                                            static_cast<DWORD>(data.size()));
-    if (!memory) return {};
-    QImage out;
-    const FREE_IMAGE_FORMAT fif = FreeImage_GetFileTypeFromMemory(memory, 0);
-    if (fif != FIF_UNKNOWN && FreeImage_FIFSupportsReading(fif)) {
-        if (isMultiPageFormat(fif)) {
-            MultiPage doc(fif, memory);
-            if (doc.count() > 0) out = doc.page(page);
-        } else if (page == 0) {
-            BitmapPtr bitmap(FreeImage_LoadFromMemory(fif, memory, 0));
-            out = qimageFromFreeImage(bitmap.get());
-        }
-    }
-    FreeImage_CloseMemory(memory);
-    return out;
-}
-
-int freeImagePageCount(const QString& path)
-{
-    ensureFreeImage();
-    const QByteArray name = QFile::encodeName(path);
-    FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(name.constData(), 0);
-    if (fif == FIF_UNKNOWN) return 0;
-    if (isMultiPageFormat(fif)) {
-        MultiPage doc(fif, path);
-        return doc.count();
-    }
-    return FreeImage_FIFSupportsReading(fif) ? 1 : 0;
 }
 
 } // namespace tf

@@ -2,6 +2,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <memory>
 #include <QStringList>
 
 struct FIBITMAP;
@@ -10,6 +11,12 @@ namespace tf {
 
 // Calls FreeImage_Initialise once; every function below does it for you.
 void ensureFreeImage();
+
+// Owns one FreeImage bitmap.
+struct FreeImageUnloader {
+    void operator()(FIBITMAP* bitmap) const;
+};
+using FreeImageBitmap = std::unique_ptr<FIBITMAP, FreeImageUnloader>;
 
 // FreeImage bitmap to QImage, keeping the depth where Qt has a matching format: 1 bit stays
 // Format_Mono, 4 and 8 bit stay Format_Indexed8 with their palette, 24 bit becomes Format_RGB888,
@@ -21,14 +28,6 @@ QImage qimageFromFreeImage(FIBITMAP* bitmap);
 // and palette, Grayscale8 becomes 8 bit with a grey palette, opaque images 24 bit, images with
 // alpha 32 bit. A null image gives nullptr.
 FIBITMAP* freeImageFromQImage(const QImage& image);
-
-// Decodes with FreeImage from a file or from memory. For a multipage file (TIFF, GIF, ICO)
-// page is 0-based. On failure returns a null image; never throws.
-QImage loadWithFreeImage(const QString& path, int page = 0);
-QImage loadWithFreeImage(const QByteArray& data, int page = 0);
-
-// The number of pages FreeImage sees in a file (1 for single-page formats, 0 when unreadable).
-int freeImagePageCount(const QString& path);
 
 // Collects the messages FreeImage's plugins emit on this thread while it lives. Some damage is
 // reported only there: a truncated JPEG still decodes, grey where the data ran out.

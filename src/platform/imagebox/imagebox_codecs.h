@@ -30,6 +30,11 @@ QByteArray encodeImage(const QImage& image, SaveFormat format, int jpegQuality);
 // Our own writers for what FreeImage writes badly or not at all.
 QByteArray encodePsd(const QImage& image); // flat RGB, 8 bits per channel, with its resolution
 QByteArray encodePcx(const QImage& image); // 1-bit, 8-bit palette or 24-bit, RLE
+// Our own PSD reader: the flat composite picture (bitmap, grey, duotone, indexed, RGB, CMYK;
+// 8 or 16 bits) with its resolution. FreeImage's trusts damaged run lengths.
+QImage decodePsd(const uchar* data, qint64 size, QString* failure = nullptr);
+
+int dotsPerInch(int dotsPerMeter); // 72 when unknown
 
 // Replaces `path` with `bytes` only once they are completely written; throws ImageBoxError.
 void writeFileAtomically(const QString& path, const QByteArray& bytes);

@@ -44,18 +44,9 @@ struct LockedPage {
     FIBITMAP* page;
 };
 
-struct Bitmap {
-    explicit Bitmap(FIBITMAP* b) : b(b) {}
-    ~Bitmap()
-    {
-        if (b) FreeImage_Unload(b);
-    }
-    Bitmap(const Bitmap&) = delete;
-    Bitmap& operator=(const Bitmap&) = delete;
-    FIBITMAP* b;
-};
+using Bitmap = FreeImageBitmap;
 
-bool isMultiPage(FREE_IMAGE_FORMAT fif) { return fif == FIF_TIFF || fif == FIF_GIF || fif == FIF_ICO; }
+bool isMultiPage(FREE_IMAGE_FORMAT fif) { return fif == FIF_TIFF || fif == FIF_GIF; }
 
 bool headerAllowed(FIBITMAP* header)
 {
@@ -68,6 +59,8 @@ FREE_IMAGE_FORMAT formatOf(const QByteArray& name)
     // Formats without a signature (Targa) are known by their extension only.
     if (fif == FIF_UNKNOWN) fif = FreeImage_GetFIFFromFilename(name.constData());
     if (fif != FIF_UNKNOWN && !FreeImage_FIFSupportsReading(fif)) fif = FIF_UNKNOWN;
+    // FreeImage's icon reader corrupts memory on damaged files; Qt's reads icons and their pages.
+    if (fif == FIF_ICO) fif = FIF_UNKNOWN;
     return fif;
 }
 
@@ -97,6 +90,16 @@ QImage fail(QString* failure, const QString& why)
 {
     if (failure) *failure = why;
     return {};
+}
+
+QImage decodePsdFile(const QString& path, int page, QString* failure)
+{
+    if (page != 1) return fail(failure, QStringLiteral("no such page"));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return fail(failure, QStringLiteral("unreadable file"));
+    const uchar* data = f.map(0, f.size());
+    if (!data) return fail(failure, QStringLiteral("unreadable file"));
+    return decodePsd(data, f.size(), failure);
 }
 
 QImage decodeWithQt(const QString& path, int page, QString* failure)
@@ -199,6 +202,7 @@ QImage decodeImageFile(const QString& path, int page, QString* failure)
     const QByteArray name = QFile::encodeName(path);
     const FREE_IMAGE_FORMAT fif = formatOf(name);
     if (fif == FIF_UNKNOWN) return decodeWithQt(path, page, failure);
+    if (fif == FIF_PSD) return decodePsdFile(path, page, failure);
 
     FreeImageMessages messages;
     QImage image;
@@ -214,11 +218,11 @@ QImage decodeImageFile(const QString& path, int page, QString* failure)
         }
         {
             Bitmap header(FreeImage_Load(fif, name.constData(), FIF_LOAD_NOPIXELS));
-            if (!headerAllowed(header.b)) return fail(failure, QStringLiteral("damaged or oversized picture"));
+            if (!headerAllowed(header.get())) return fail(failure, QStringLiteral("damaged or oversized picture"));
         }
         if (fif == FIF_BMP && bmpTruncated(path)) return fail(failure, QStringLiteral("truncated file"));
         Bitmap bitmap(FreeImage_Load(fif, name.constData(), 0));
-        image = qimageFromFreeImage(bitmap.b);
+        image = qimageFromFreeImage(bitmap.get());
     }
     // libjpeg pads a file that ends early with grey and only says so in a warning.
     if (fif == FIF_JPEG && messages.contains(QStringLiteral("Premature end"))) return fail(failure, QStringLiteral("truncated file"));

@@ -1,4 +1,5 @@
 #include "platform/imagebox/freeimage_qt.h"
+#include "platform/sys/safefile.h"
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/sys/numbers.h"
@@ -9,27 +10,12 @@
 #include <QDataStream>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
 
 namespace tf::imagebox {
 
 namespace {
 
-struct Bitmap {
-    explicit Bitmap(FIBITMAP* b) : b(b) {}
-    ~Bitmap()
-    {
-        if (b) FreeImage_Unload(b);
-    }
-    Bitmap(const Bitmap&) = delete;
-    Bitmap& operator=(const Bitmap&) = delete;
-    void reset(FIBITMAP* other)
-    {
-        if (b) FreeImage_Unload(b);
-        b = other;
-    }
-    FIBITMAP* b;
-};
+using Bitmap = FreeImageBitmap;
 
 bool isOpaque(const QImage& image)
 {
@@ -95,12 +81,12 @@ QByteArray encodeWithFreeImage(const QImage& source, SaveFormat format, int jpeg
 {
     const QImage image = prepareFor(source, format);
     Bitmap bitmap(freeImageFromQImage(image));
-    if (!bitmap.b) throw ImageBoxError(imagebox_error::kTooLarge, QStringLiteral("Not enough memory to save the picture"));
-    if (format == SaveFormat::Gif && FreeImage_GetBPP(bitmap.b) == 24) {
-        FIBITMAP* quantized = FreeImage_ColorQuantize(bitmap.b, FIQ_WUQUANT);
+    if (!bitmap.get()) throw ImageBoxError(imagebox_error::kTooLarge, QStringLiteral("Not enough memory to save the picture"));
+    if (format == SaveFormat::Gif && FreeImage_GetBPP(bitmap.get()) == 24) {
+        FIBITMAP* quantized = FreeImage_ColorQuantize(bitmap.get(), FIQ_WUQUANT);
         if (!quantized) throw ImageBoxError(imagebox_error::kInvalidPicture, QStringLiteral("The picture cannot be reduced to 256 colours"));
-        FreeImage_SetDotsPerMeterX(quantized, FreeImage_GetDotsPerMeterX(bitmap.b));
-        FreeImage_SetDotsPerMeterY(quantized, FreeImage_GetDotsPerMeterY(bitmap.b));
+        FreeImage_SetDotsPerMeterX(quantized, FreeImage_GetDotsPerMeterX(bitmap.get()));
+        FreeImage_SetDotsPerMeterY(quantized, FreeImage_GetDotsPerMeterY(bitmap.get()));
         bitmap.reset(quantized);
     }
     int flags = 0;
@@ -109,7 +95,7 @@ QByteArray encodeWithFreeImage(const QImage& source, SaveFormat format, int jpeg
 
     FIMEMORY* memory = FreeImage_OpenMemory();
     QByteArray out;
-    const bool saved = memory && FreeImage_SaveToMemory(freeImageFormat(format), bitmap.b, memory, flags);
+    const bool saved = memory && FreeImage_SaveToMemory(freeImageFormat(format), bitmap.get(), memory, flags);
     if (saved) {
         BYTE* data = nullptr;
         DWORD size = 0;
@@ -120,12 +106,12 @@ QByteArray encodeWithFreeImage(const QImage& source, SaveFormat format, int jpeg
     return out;
 }
 
+} // namespace
+
 int dotsPerInch(int dotsPerMeter)
 {
     return dotsPerMeter > 0 ? static_cast<int>(roundHalfEven(dotsPerMeter * 0.0254)) : 72;
 }
-
-} // namespace
 
 QImage flattenOnWhite(const QImage& image)
 {
@@ -163,43 +149,6 @@ QByteArray encodeImage(const QImage& image, SaveFormat format, int jpegQuality)
         throw ImageBoxError(imagebox_error::kInvalidFileFormat, QStringLiteral("Unsupported picture file format"));
     default: return encodeWithFreeImage(image, format, jpegQuality);
     }
-}
-
-QByteArray encodePsd(const QImage& source)
-{
-    // Version 1 files hold at most 30000 pixels a side.
-    if (source.width() > 30000 || source.height() > 30000)
-        throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("The picture is too large for a PSD file"));
-    const QImage rgb = flattenOnWhite(source);
-    const int w = rgb.width();
-    const int h = rgb.height();
-
-    QByteArray out;
-    QDataStream s(&out, QIODevice::WriteOnly);
-    s.setByteOrder(QDataStream::BigEndian);
-    s.writeRawData("8BPS", 4);
-    s << quint16(1) << quint32(0) << quint16(0); // version, reserved
-    s << quint16(3) << quint32(h) << quint32(w) << quint16(8) << quint16(3); // channels, size, depth, RGB
-    s << quint32(0); // no colour mode data
-
-    // Image resources: only the resolution (ResolutionInfo, pixels per inch as 16.16 fixed).
-    s << quint32(4 + 2 + 2 + 4 + 16);
-    s.writeRawData("8BIM", 4);
-    s << quint16(0x03ED) << quint16(0) << quint32(16);
-    s << quint32(dotsPerInch(rgb.dotsPerMeterX())) * 65536u << quint16(1) << quint16(1);
-    s << quint32(dotsPerInch(rgb.dotsPerMeterY())) * 65536u << quint16(1) << quint16(1);
-
-    s << quint32(0); // no layers: a flat picture
-    s << quint16(0); // raw image data, planar
-    QByteArray plane(w, Qt::Uninitialized);
-    for (int c = 0; c < 3; ++c) {
-        for (int y = 0; y < h; ++y) {
-            const uchar* line = rgb.constScanLine(y);
-            for (int x = 0; x < w; ++x) plane[x] = static_cast<char>(line[3 * x + c]);
-            s.writeRawData(plane.constData(), w);
-        }
-    }
-    return out;
 }
 
 namespace {
@@ -294,9 +243,9 @@ QByteArray encodePcx(const QImage& source)
 
 void writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("Cannot write the file \"%1\": %2").arg(path, file.errorString()));
+    QString error;
+    if (!replaceFileAtomically(path, bytes, &error))
+        throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("Cannot write the file \"%1\": %2").arg(path, error));
 }
 
 } // namespace tf::imagebox

@@ -12,10 +12,7 @@ namespace tf {
 
 namespace {
 
-struct Unloader {
-    void operator()(FIBITMAP* b) const { if (b) FreeImage_Unload(b); }
-};
-using Bitmap = std::unique_ptr<FIBITMAP, Unloader>;
+using Bitmap = FreeImageBitmap;
 
 // Resolutions travel as whole dots per metre, which turns 150 dpi into 150.0124; a value that
 // close to a whole number of dots per inch was that number.

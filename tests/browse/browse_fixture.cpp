@@ -18,81 +18,52 @@ BrowseFixture::BrowseFixture(bool withTree)
     subUpdateThumbnailSizes();
 
     window.resize(1000, 700);
-    if (withTree) ftvBrowse = new QTreeView(&window);
-    lvFolder = new tf::ListView(&window);
-    lvFolder->setObjectName("lvFolder");
-    lvFolder->setGeometry(0, 0, 300, 400);
-    lvPages = new tf::ListView(&window);
-    lvPages->setObjectName("lvPages");
-    lvPages->setColumnHeaders({"Page", "Resolution", "Size", "Type", "Source"});
-    lvPages->setGeometry(0, 400, 300, 200);
-    sbMain = new tf::StatusBar(&window);
-    for (const char* key : {"folder", "filename", "pages", "resolution", "metadata", "status", "queue"}) sbMain->addPanel(key);
-    pbQueue = new QProgressBar(&window);
-    pbQueue->hide();
-    cmdDetailFolder = new QPushButton(&window);
-    cmdThumbnailFolder = new QPushButton(&window);
-
-    splView = new tf::Splitter(&window);
-    splView->setGeometry(300, 0, 700, 600);
-    picView = new QWidget(splView);
-    PicMetadata = new QWidget(splView);
-    splView->setLeftOrTopControl(picView);
-    splView->setRightOrBottomControl(PicMetadata);
-    tbsMetadata = new QTabBar(PicMetadata);
-    tbsMetadata->addTab("EXIF Tags");
-    tbsMetadata->addTab("IPTC File Info");
-    lvExif = new tf::ListView(PicMetadata);
-    lvIPTC = new tf::ListView(PicMetadata);
-
-    PicViewImage = new QWidget(&window);
-    PicViewImage->setGeometry(310, 30, 400, 300);
-    ibMain = new ImageBox(PicViewImage);
-    hsbView = new QScrollBar(Qt::Horizontal, &window);
-    vsbView = new QScrollBar(Qt::Vertical, &window);
-    cmdPreviewView = new QPushButton(&window);
-    cmdPreviewType = new QPushButton(&window);
-    cmdPreviewSave = new QPushButton(&window);
-    cmdPreviewPrint = new QPushButton(&window);
-    cmdPreviewPrevious = new QPushButton(&window);
-    cmdPreviewNext = new QPushButton(&window);
-
-    BrowseWidgets widgets;
-    widgets.ftvBrowse = ftvBrowse;
-    widgets.lvFolder = lvFolder;
-    widgets.sbMain = sbMain;
-    widgets.pbQueue = pbQueue;
-    widgets.cmdDetailFolder = cmdDetailFolder;
-    widgets.cmdThumbnailFolder = cmdThumbnailFolder;
-    widgets.ibMain = ibMain;
-    widgets.PicViewImage = PicViewImage;
-    widgets.hsbView = hsbView;
-    widgets.vsbView = vsbView;
-    widgets.splView = splView;
-    widgets.picView = picView;
-    widgets.PicMetadata = PicMetadata;
-    widgets.tbsMetadata = tbsMetadata;
-    widgets.lvExif = lvExif;
-    widgets.lvIPTC = lvIPTC;
-    widgets.cmdPreviewView = cmdPreviewView;
-    widgets.cmdPreviewType = cmdPreviewType;
-    widgets.cmdPreviewSave = cmdPreviewSave;
-    widgets.cmdPreviewPrint = cmdPreviewPrint;
-    widgets.cmdPreviewPrevious = cmdPreviewPrevious;
-    widgets.cmdPreviewNext = cmdPreviewNext;
-    widgets.lvPages = lvPages;
-    browse = std::make_unique<BrowseController>(widgets);
+    if (withTree) w.ftvBrowse = new QTreeView(&window);
+    w.lvFolder = new tf::ListView(&window);
+    w.lvFolder->setGeometry(0, 0, 300, 400);
+    w.lvPages = new tf::ListView(&window);
+    w.lvPages->setColumnHeaders({"Page", "Resolution", "Size", "Type", "Source"});
+    w.lvPages->setGeometry(0, 400, 300, 200);
+    w.sbMain = new tf::StatusBar(&window);
+    for (const char* key : {"folder", "filename", "pages", "resolution", "metadata", "status"}) w.sbMain->addPanel(key);
+    w.pbQueue = new QProgressBar(&window);
+    w.pbQueue->hide();
+    w.splView = new tf::Splitter(&window);
+    w.splView->setGeometry(300, 0, 700, 600);
+    w.picView = new QWidget(w.splView);
+    w.PicMetadata = new QWidget(w.splView);
+    w.splView->setLeftOrTopControl(w.picView);
+    w.splView->setRightOrBottomControl(w.PicMetadata);
+    w.tbsMetadata = new QTabBar(w.PicMetadata);
+    w.tbsMetadata->addTab("EXIF Tags");
+    w.tbsMetadata->addTab("IPTC File Info");
+    w.lvExif = new tf::ListView(w.PicMetadata);
+    w.lvIPTC = new tf::ListView(w.PicMetadata);
+    w.PicViewImage = new QWidget(&window);
+    w.PicViewImage->setGeometry(310, 30, 400, 300);
+    w.ibMain = new ImageBox(w.PicViewImage);
+    w.hsbView = new QScrollBar(Qt::Horizontal, &window);
+    w.vsbView = new QScrollBar(Qt::Vertical, &window);
+    for (QAbstractButton** button : {&w.cmdDetailFolder, &w.cmdThumbnailFolder, &w.cmdPreviewView, &w.cmdPreviewType,
+                                     &w.cmdPreviewSave, &w.cmdPreviewPrint, &w.cmdPreviewPrevious, &w.cmdPreviewNext})
+        *button = new QPushButton(&window);
+    browse = std::make_unique<BrowseController>(w);
     browse->hooks.subResize = [this] { ++resizeCalls; };
     browse->subUpdatePreviewSettings();
 }
 
-BrowseFixture::~BrowseFixture() { browse.reset(); }
-
 QStringList BrowseFixture::rowTexts() const
 {
     QStringList out;
-    for (int i = 1; i <= lvFolder->Count(); ++i) out << lvFolder->Item(i)->text(0);
+    for (int i = 1; i <= w.lvFolder->Count(); ++i) out << w.lvFolder->Item(i)->text(0);
     return out;
+}
+
+QTreeWidgetItem* BrowseFixture::row(const QString& text) const
+{
+    for (int i = 1; i <= w.lvFolder->Count(); ++i)
+        if (w.lvFolder->Item(i)->text(0) == text) return w.lvFolder->Item(i);
+    return nullptr;
 }
 
 void BrowseFixture::selectRow(tf::ListView* list, int index)
@@ -101,8 +72,6 @@ void BrowseFixture::selectRow(tf::ListView* list, int index)
     list->setCurrentItem(list->Item(index));
     list->Item(index)->setSelected(true);
 }
-
-void BrowseFixture::setViewportSize(QSize size) { PicViewImage->resize(size); }
 
 QImage solid(int width, int height, QColor colour)
 {
@@ -116,7 +85,7 @@ void writeQt(const QString& path, const QImage& image, const char* format, bool 
 {
     QImageWriter writer(path, format);
     writer.setProgressiveScanWrite(progressive);
-    ASSERT_TRUE(writer.write(image)) << path.toStdString() << ": " << writer.errorString().toStdString();
+    ASSERT_TRUE(writer.write(image)) << path.toStdString();
 }
 
 void writeTiffPages(const QString& path, const QList<QImage>& pages)
@@ -131,9 +100,7 @@ void writeTiffPages(const QString& path, const QList<QImage>& pages)
         TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rgb.height()));
-        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
         for (int y = 0; y < rgb.height(); ++y)
             ASSERT_EQ(TIFFWriteScanline(tif, const_cast<uchar*>(rgb.constScanLine(y)), static_cast<uint32_t>(y), 0), 1);
         ASSERT_EQ(TIFFWriteDirectory(tif), 1);

@@ -184,7 +184,8 @@ public slots:
     void subUpdatePreviewSettings();
     void subStorePreviewSettings();
 
-    // ---- list events that show a file
+    // ---- list events that show a file. The controller hears them itself (focus, key release,
+    // mouse release on the two lists it was given); key is a Qt::Key, button 1 left, 2 right.
     void lvFolder_GotFocus();
     void lvFolder_ItemClick();
     void lvFolder_KeyUp(int key);

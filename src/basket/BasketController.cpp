@@ -64,10 +64,8 @@ BasketController::BasketController(const BasketWidgets& widgets, QObject* parent
     wire(w.cmdPagesOpen, &BasketController::cmdPagesOpen_Click);
 }
 
-BasketController::~BasketController()
-{
-    if (w.lvPages && w.lvPages->SmallIcons() == m_ilPages && !w.ilPages) w.lvPages->setSmallIcons(nullptr);
-}
+// The list holds its image list weakly, so whichever of the two goes first, nothing dangles.
+BasketController::~BasketController() = default;
 
 bool BasketController::eventFilter(QObject* watched, QEvent* event)
 {

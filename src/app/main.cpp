@@ -1,16 +1,19 @@
+#include "frame/frmMain.h"
+#include "frame/globals.h"
+#include "frame/modSingleInstance.h"
 #include "version_info.h"
 
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(tf::version::kProgramName));
-    QMainWindow window;
-    window.setObjectName("frmMain");
-    window.setWindowTitle(QString::fromUtf8(tf::version::kTitle));
-    window.resize(800, 600);
+    gstrCurrentOperation = QStringLiteral("Loading all controls and settings");
+    tf::SingleInstanceLock instance;
+    if (!fncCheckSingleInstance(instance)) return 1;
+
+    frmMain window;
     window.show();
     return app.exec();
 }

@@ -52,6 +52,17 @@ protected:
             QPainter flatten(&onWhite);
             flatten.drawPixmap(0, 0, picture);
         }
+        // A disabled button shows its picture washed out, as its caption is, so that an
+        // icon-only button does not look ready for a click.
+        if (!button->isEnabled()) {
+            for (int y = 0; y < onWhite.height(); ++y) {
+                auto* line = reinterpret_cast<QRgb*>(onWhite.scanLine(y));
+                for (int x = 0; x < onWhite.width(); ++x) {
+                    const int shade = 255 - (255 - qGray(line[x])) * 2 / 5;
+                    line[x] = qRgb(shade, shade, shade);
+                }
+            }
+        }
         const int top = buttonPictureTop(button->height(), picture.deviceIndependentSize().height());
         QPainter painter(button);
         // Clipped by the face alone: a picture taller than the button shows its middle, both

@@ -10,6 +10,8 @@ class QPushButton;
 // leading blanks. The picture is combined into the face the style has drawn (dark picture pixels
 // darken the face, white ones leave it as it is), so the button keeps its own look and behaviour.
 //
+// A disabled button shows its picture washed out to a pale grey.
+//
 // Setting a button up again only changes its picture; its caption is padded once. The picture is
 // either kept by the button (a QPixmap) or read from a picture holder at each paint; a holder that
 // goes away first simply leaves the button without a picture.

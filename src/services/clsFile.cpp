@@ -99,7 +99,9 @@ bool clsFile::OpenForWrite(const QString& filename)
     mstrFileName = filename;
     if (filename.isEmpty() || QFileInfo(filename).isDir()) return false;
     auto file = std::make_unique<QSaveFile>(filename);
-    if (!file->open(QIODevice::WriteOnly)) return false;
+    // Unbuffered, so that a short write (a full disk) shows at the record that did not fit: through
+    // Qt's buffer it would be lost, and the cut file would still be put in place at closefile.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
     if (!takeFileNumber()) {
         file->cancelWriting();
         return false;
@@ -245,8 +247,14 @@ void clsFile::writeRecord(const QString* fields, int count)
         line.append(quoted(fields[i]));
     }
     line.append("\r\n");
-    if (m_out->write(line) != line.size())
-        throw tf::FileError(61, QStringLiteral("Disk full (%1)").arg(m_out->errorString()));
+    if (m_out->write(line) != line.size()) {
+        // The unfinished copy is dropped and the old file kept; the object is closed, so whatever
+        // the caller's trap does next (more records, closefile) changes nothing.
+        const QString why = m_out->errorString();
+        m_out->cancelWriting();
+        release();
+        throw tf::FileError(61, QStringLiteral("Disk full (%1)").arg(why));
+    }
 }
 
 void clsFile::writeline(const QString& text) { writeRecord(&text, 1); }

@@ -26,6 +26,7 @@ void showFileDialog(bool save)
     request.filter = gudtCommonDialog.strFilter;
     request.filterIndex = gudtCommonDialog.lngFilterIndex < 1 ? 1 : gudtCommonDialog.lngFilterIndex;
     request.initialDir = gudtCommonDialog.strInitDir;
+    request.defaultSuffix = gudtCommonDialog.strDefaultExt;
     // What the record held before is never offered to the user.
     const tf::FileDialogResult result = tf::dialogProvider().fileDialog(request);
     if (!result.accepted) return;

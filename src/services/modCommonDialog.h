@@ -16,6 +16,7 @@ struct typCommonDialog {
     QString strInitDir;
     QString strDialogTitle;
     int32_t lngFlags = 0;
+    QString strDefaultExt;      // added to a name typed without extension (before any overwrite question)
 };
 
 extern typCommonDialog gudtCommonDialog;

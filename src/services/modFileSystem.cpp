@@ -73,7 +73,9 @@ bool subCopyFile(const QString& source, const QString& target)
     // Written beside the target and renamed over it, so a failed copy leaves the old target whole
     // (and copying a file onto itself is harmless).
     QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly)) return false;
+    // Unbuffered, so that a short write (a full disk) is seen here: through Qt's buffer it is lost
+    // and commit() would put the cut copy in place of the old target.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
     QByteArray chunk;
     while (!in.atEnd()) {
         chunk = in.read(1 << 20);

@@ -124,6 +124,22 @@ TEST(PictureButton, PictureIsAndedIntoTheFace)
     EXPECT_EQ(withPicture.pixel(4, 15), plain.pixel(4, 15));
 }
 
+TEST(PictureButton, ADisabledButtonShowsItsPictureWashedOut)
+{
+    auto button = makeButton("Go");
+    subSetButtonPicture(button.get(), halfBlack(10, 10));
+    button->setEnabled(false);
+    const QImage disabled = button->grab().toImage();
+    subRemoveButtonPicture(button.get());
+    const QImage plain = button->grab().toImage();
+
+    // The black half is drawn pale: darker than the face it lands on, far from black.
+    const int shown = qGray(disabled.pixel(7, 15));
+    EXPECT_GT(shown, 100);
+    EXPECT_LT(shown, qGray(plain.pixel(7, 15)));
+    EXPECT_EQ(disabled.pixel(12, 15), plain.pixel(12, 15)) << "white still leaves the face alone";
+}
+
 TEST(PictureButton, TallPictureIsCentredAndClipped)
 {
     auto button = makeButton("Go");

@@ -63,6 +63,18 @@ TEST_F(SettingsFile, FirstStartUsesTheDefaultsAndCreatesNoFile)
     EXPECT_EQ(gudtSettings.BatchSave.DestinationFolder, dataDir());
 }
 
+TEST_F(SettingsFile, AnOutputFolderThatCannotBeMadeLeavesTheOtherDefaultsFilled)
+{
+    // A plain file stands where the capture folder would go.
+    m_home.write(QStringLiteral("tavrel-folio/Captured"), "not a folder");
+    subReadSettingsFile();
+    EXPECT_EQ(gudtSettings.Capture.Folder, dataDir() + QStringLiteral("/Captured"));
+    EXPECT_TRUE(QFileInfo(gudtSettings.Twain.Folder).isDir());
+    EXPECT_EQ(gudtSettings.EffectExe.GreetingText, QStringLiteral("Happy Greetings!"));
+    EXPECT_EQ(gudtSettings.Print.PrintSetting7, 100.0);
+    EXPECT_EQ(gudtSettings, fncDefaultSettings());
+}
+
 TEST_F(SettingsFile, WrittenSettingsReadBackAndReplaceLongerFiles)
 {
     subReadSettingsFile();

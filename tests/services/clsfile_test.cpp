@@ -1,6 +1,8 @@
 #include "services/clsFile.h"
+#include "filesizelimit.h"
 #include "support/testenv.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -163,6 +165,31 @@ TEST(TextFileWrite, TheOldFileStaysUntilClose)
     w.closefile();
     EXPECT_EQ(readAll(name), "\"new\"\r\n");
     EXPECT_FALSE(w.isOpen());
+}
+
+TEST(TextFileWrite, AFullDiskIsAnErrorAndKeepsTheOldFile)
+{
+    TempFolder tmp;
+    const QString name = tmp.write("keep.ibf", "\"old\"\r\n");
+    clsFile w;
+    ASSERT_TRUE(w.OpenForWrite(name));
+    int32_t number = 0;
+    {
+        tf::test::FileSizeLimit limit(100);
+        ASSERT_TRUE(limit.active());
+        try {
+            for (int i = 0; i < 10; ++i) w.write_ImageBasket(QStringLiteral("/pics/page%1.tif").arg(i), "Page");
+            w.closefile();
+        } catch (const tf::FileError& e) {
+            number = e.number();
+        }
+    }
+    EXPECT_NE(number, 0) << "a cut basket file was reported as written";
+    w.writeline("after the error");
+    w.closefile(); // what an error trap does next changes nothing
+    EXPECT_FALSE(w.isOpen());
+    EXPECT_EQ(readAll(name), "\"old\"\r\n");
+    EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.ibf"});
 }
 
 TEST(TextFileWrite, TwoFilesOpenAtOnceAreIndependent)

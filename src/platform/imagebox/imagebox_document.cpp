@@ -27,6 +27,7 @@ ImageDocument::~ImageDocument() = default;
 void ImageDocument::replaceImage(QImage image)
 {
     m_image = normalized(std::move(image));
+    forgetPixelSource();
     // The outlines were drawn over the old picture; like the marks on a repainted window they go.
     m_overlays.clear();
     documentChanged(Change::Image);

@@ -8,6 +8,7 @@
 #include <QSize>
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace tf {
@@ -34,8 +35,8 @@ struct OverlayRectangle {
 // a file that cannot be read sets LoadFailed instead.
 //
 // Each family of members lives in its own source file: imagebox_document.cpp (the image and
-// plain properties), imagebox_files.cpp, imagebox_snapshots.cpp, imagebox_display.cpp. Later
-// families (multipage output, metadata, editing, acquisition, printing) add their own.
+// plain properties), imagebox_files.cpp, imagebox_snapshots.cpp, imagebox_display.cpp,
+// imagebox_multipage.cpp. Later families (metadata, editing, acquisition, printing) add their own.
 class ImageDocument {
 public:
     ImageDocument();
@@ -117,6 +118,47 @@ public:
     // pixel (a pointer just past the edge picks the edge), an empty control reads 0.
     OleColor PixelColor(int32_t x, int32_t y) const;
 
+    // ---- multipage output (imagebox_multipage.cpp)
+    // The depth pages are written in: 0 "24 bit", 1 "256 Color", 2 "256 Grayscale", 3 "16 Color",
+    // 4 "16 Grayscale", 5 "Mono" (dithered), 6 "Mono BW" (threshold); -1, the start, keeps each
+    // image's own depth (1 bit, grey or colour). Compression: 0 none, 1 PackBits, 2 CCITT Group 4,
+    // -1 none. Group 4 codes only black and white, so with it other depths become "Mono BW".
+    int16_t ColorFormat() const { return m_colorFormat; }
+    void setColorFormat(int16_t format);
+    int16_t TiffCompression() const { return m_tiffCompression; }
+    void setTiffCompression(int16_t compression);
+    // Drops the pages added so far.
+    void ResetMultipage();
+    // Encode the current image at once as the next page of a new TIFF or PDF document; pages are
+    // spooled to disk, so memory holds one page whatever their number. The number is the
+    // caller's page number; pages keep the order they were added in. A page that cannot be
+    // added raises and drops the pages before it, so no half-written document can be saved.
+    void AddTiffPage(int32_t page);
+    void AddPdfPage(int32_t page);
+    // Write the pages added so far as a document at `path` and start afresh. The file appears
+    // (or replaces an older one) only once complete; without pages nothing is written and an
+    // error raised.
+    void SaveTiff(const QString& path);
+    void SavePdf(const QString& path);
+    // Insert the current image as one page into the existing document `path` (1 = first page,
+    // 0 or past the last = at the end). With `path2` empty or the same file the document is
+    // changed in place; otherwise the result goes to `path2` and `path` stays as it was. The
+    // pages already there keep their bytes (TIFF) or their content (PDF).
+    void AppendToTiff(const QString& path, const QString& path2, int32_t position);
+    void AppendToPdf(const QString& path, const QString& path2, int32_t position);
+    // Bytes the current image takes as a one-page document with the current settings: 7 TIFF, 8 PDF.
+    int32_t EncodedSize(int32_t format);
+    // A JPEG file becomes the next PDF page as it is, without being decoded, when that is what
+    // loading it and AddPdfPage would write (a 24-bit or native colour format, or "256 Grayscale"
+    // for a grey JPEG). False, with nothing added and the control unchanged, when the file does
+    // not qualify: the caller then loads it and adds it the usual way.
+    bool AddPdfPageFromJpegFile(const QString& path);
+
+    // ---- metadata written with pages (imagebox_multipage.cpp)
+    // Values belong to the current image and go when it is replaced. Only "Software" is written
+    // so far, on TIFF pages.
+    void SetExifAttribute(const QString& name, const QString& value);
+
 protected:
     enum class Change { Image, Display, Overlay };
     // Called after anything that changes what a widget over this document shows.
@@ -124,6 +166,20 @@ protected:
 
 private:
     void replaceImage(QImage image);
+    // What the pixels came from, for writers that can pass a file's own coding through;
+    // remembered by a successful LoadFromFile, forgotten by every change of the image (with the
+    // metadata values set for it).
+    void rememberPixelSource(const QString& path);
+    void forgetPixelSource();
+
+    struct MultipageState;
+    struct MultipageStateDeleter {
+        void operator()(MultipageState* state) const;
+    };
+    MultipageState& multipage();
+    std::unique_ptr<MultipageState, MultipageStateDeleter> m_multipage;
+    int16_t m_colorFormat = -1;
+    int16_t m_tiffCompression = 0;
 
     QImage m_image;
     int32_t m_viewOption1 = 0;

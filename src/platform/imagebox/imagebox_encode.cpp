@@ -1,4 +1,5 @@
 #include "platform/imagebox/freeimage_qt.h"
+#include "platform/sys/safefile.h"
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/sys/numbers.h"
@@ -9,7 +10,6 @@
 #include <QDataStream>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
 
 namespace tf::imagebox {
 
@@ -243,9 +243,9 @@ QByteArray encodePcx(const QImage& source)
 
 void writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("Cannot write the file \"%1\": %2").arg(path, file.errorString()));
+    QString error;
+    if (!replaceFileAtomically(path, bytes, &error))
+        throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("Cannot write the file \"%1\": %2").arg(path, error));
 }
 
 } // namespace tf::imagebox

@@ -12,6 +12,7 @@ void ImageDocument::LoadFromFile(const QString& path)
     // A failed load empties the control: a caller that goes on and saves must not write the
     // previous page again under the new name.
     replaceImage(std::move(image));
+    if (!m_loadFailed) rememberPixelSource(path);
 }
 
 int32_t ImageDocument::PageCount(const QString& path) const { return imagebox::imageFilePageCount(path); }

@@ -4,12 +4,26 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QLineEdit>
 
 namespace tf {
 
 namespace {
 
 DialogProvider* g_provider = nullptr;
+
+// "tif" -> "[tT][iI][fF]": a pattern that matches whatever the case.
+QString caselessPattern(const QString& pattern)
+{
+    QString caseless;
+    for (QChar c : pattern) {
+        if (c.isLetter() && c.toLower() != c.toUpper())
+            caseless += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
+        else
+            caseless += c;
+    }
+    return caseless;
+}
 
 } // namespace
 
@@ -19,22 +33,38 @@ QStringList qtNameFilters(const QString& filter)
     const QStringList parts = filter.split(QLatin1Char('|'));
     for (int i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;
-        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            QString caseless;
-            for (QChar c : p.trimmed()) {
-                if (c.isLetter() && c.toLower() != c.toUpper())
-                    caseless += QLatin1Char('[') + c.toLower() + c.toUpper() + QLatin1Char(']');
-                else
-                    caseless += c;
-            }
-            patterns << caseless;
-        }
+        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            patterns << caselessPattern(p.trimmed());
         out << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return out;
 }
 
 namespace {
+
+// With HideNameFilterDetails the dialog reports a filter by the text it shows, which lacks the
+// letter classes: find the entry that text stands for.
+int filterIndexOf(const QStringList& filters, const QString& shown)
+{
+    qsizetype i = filters.indexOf(shown);
+    for (qsizetype k = 0; i < 0 && k < filters.size(); ++k)
+        if (filters[k].startsWith(shown + QStringLiteral(" ("))) i = k;
+    return static_cast<int>(i) + 1;
+}
+
+// The first pattern's extension of each entry of a "Desc|*.a;*.b|..." filter, as typed there.
+QStringList firstExtensions(const QString& filter)
+{
+    QStringList out;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (int i = 1; i < parts.size(); i += 2) {
+        const QString first = parts[i].section(QLatin1Char(';'), 0, 0).trimmed();
+        const qsizetype point = first.lastIndexOf(QLatin1Char('.'));
+        const QString ext = point < 0 ? QString() : first.mid(point + 1);
+        out << (ext.contains(QLatin1Char('*')) || ext.contains(QLatin1Char('?')) ? QString() : ext);
+    }
+    return out;
+}
 
 class QtDialogs : public DialogProvider {
 public:
@@ -63,10 +93,20 @@ public:
             QObject::connect(&dialog, &QFileDialog::currentChanged, request.onSelectionChanged);
         if (request.onFolderChanged)
             QObject::connect(&dialog, &QFileDialog::directoryEntered, request.onFolderChanged);
-        if (request.onTypeChanged)
-            QObject::connect(&dialog, &QFileDialog::filterSelected, [&](const QString& f) {
-                request.onTypeChanged(static_cast<int>(filters.indexOf(f)) + 1);
-            });
+        const QStringList extensions = firstExtensions(request.filter);
+        QObject::connect(&dialog, &QFileDialog::filterSelected, [&](const QString& f) {
+            const int index = filterIndexOf(filters, f);
+            // A save dialog has just given the typed name the new type's extension, spelled as the
+            // letter classes that make the list caseless; the name wants the plain one.
+            auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            const QString plain = index >= 1 && index <= extensions.size() ? extensions[index - 1] : QString();
+            if (request.save && name && !plain.isEmpty()) {
+                const QString caseless = caselessPattern(plain);
+                if (name->text().endsWith(QLatin1Char('.') + caseless))
+                    name->setText(name->text().chopped(caseless.size()) + plain);
+            }
+            if (request.onTypeChanged) request.onTypeChanged(index);
+        });
 
         FileDialogResult result;
         result.filterIndex = request.filterIndex;
@@ -76,7 +116,7 @@ public:
         result.accepted = true;
         result.filePath = dialog.selectedFiles().constFirst();
         result.fileTitle = QFileInfo(result.filePath).fileName();
-        result.filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+        result.filterIndex = filterIndexOf(filters, dialog.selectedNameFilter());
         if (result.filterIndex < 1) result.filterIndex = request.filterIndex;
         return result;
     }

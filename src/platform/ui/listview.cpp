@@ -144,3 +144,19 @@ void ListView::sortNow()
 }
 
 } // namespace tf
+
+void subSortListView(tf::ListView* lv, int columnIndex)
+{
+    if (!lv || columnIndex < 1 || columnIndex > lv->columnCount()) return;
+    // The first click on any column sorts it ascending, even on the column the list starts with.
+    if (lv->Sorted && lv->SortKey == columnIndex - 1) {
+        lv->SortOrder = lv->SortOrder == 0 ? 1 : 0;
+    } else {
+        lv->SortOrder = 0;
+        lv->SortKey = columnIndex - 1;
+    }
+    lv->Sorted = true;
+    const QList<QTreeWidgetItem*> selected = lv->selectedInOrder();
+    lv->sortNow();
+    for (QTreeWidgetItem* item : selected) item->setSelected(true);
+}

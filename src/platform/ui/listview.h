@@ -52,8 +52,10 @@ public:
     void setDropHighlight(QTreeWidgetItem* item);
 
     // Sorting by the text of one column (0 = the row text); SortOrder 0 ascending, 1 descending.
+    // Sorted is set once the user has sorted the list by a column.
     int SortKey = 0;
     int SortOrder = 0;
+    bool Sorted = false;
     void sortNow();
 
 private:
@@ -62,3 +64,8 @@ private:
 };
 
 } // namespace tf
+
+// A click on the header of column `columnIndex` (1 = the row text): the same column again toggles
+// the order, another column sorts ascending. The list is sorted once, in place, so its order is
+// the order every output follows; the selection is kept.
+void subSortListView(tf::ListView* lv, int columnIndex);

@@ -1,0 +1,502 @@
+#include "basket/modMultiPage.h"
+
+#include "basket/frmDialogExtension.h"
+#include "basket/modDialogBox.h"
+#include "frame/LongCommand.h"
+#include "frame/frmStatus.h"
+#include "frame/globals.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "frame/modMainServices.h"
+#include "frame/modSettings.h"
+#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/pdf_pages.h"
+#include "platform/imagebox/tiff_pages.h"
+#include "platform/sys/safefile.h"
+#include "platform/ui/listview.h"
+#include "platform/ui/msgbox.h"
+#include "services/modFileSystem.h"
+#include "services/modLoadPic.h"
+#include "version_info.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QProgressBar>
+#include <QRandomGenerator>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+// The product's title, as the "Software" of appended TIFF pages and the title of the writers' messages.
+QString gstrSoftware() { return QString::fromUtf8(tf::version::kTitle); }
+
+const QString kSaveError =
+    QStringLiteral("Error while saving to the selected file format!\n"
+                   "Either the file structure/format is not supported, or some source file is corrupt.\n"
+                   "Please try with another file");
+const QString kAppendError =
+    QStringLiteral("Error while appending to the selected file!\n"
+                   "Either the file structure/format is not supported, or the file itself is corrupt.\n"
+                   "Please try with another file");
+const QString kNothingSaved = QStringLiteral("No page was written, so no file was saved.");
+const QString kNothingAppended = QStringLiteral("No page was appended, so the file was left as it was.");
+const QString kPagesLeftOut = QStringLiteral("These pages could not be read and were left out:");
+
+// Page types the image control reads itself; the rest go through the shared picture loader.
+bool controlReads(const QString& extension)
+{
+    static const QStringList types = {QStringLiteral("tiff"), QStringLiteral("tif"), QStringLiteral("jpeg"),
+                                      QStringLiteral("jpg"),  QStringLiteral("psd"), QStringLiteral("bmp"),
+                                      QStringLiteral("pcx"),  QStringLiteral("gif"), QStringLiteral("png")};
+    return types.contains(extension);
+}
+
+QString lowerExtension(const QString& path) { return fncGetExtension(path).toLower(); }
+
+enum class DocumentKind { Unknown, Tiff, Pdf };
+DocumentKind kindOf(const QString& path)
+{
+    const QString ext = lowerExtension(path);
+    if (ext == QLatin1String("tif") || ext == QLatin1String("tiff")) return DocumentKind::Tiff;
+    if (ext == QLatin1String("pdf")) return DocumentKind::Pdf;
+    return DocumentKind::Unknown;
+}
+
+class ProgressBar {
+public:
+    ProgressBar(QProgressBar* bar, int pages) : m_bar(bar)
+    {
+        if (!m_bar) return;
+        m_bar->setRange(0, qMax(1, pages));
+        m_bar->setValue(0);
+        m_bar->show();
+    }
+    ~ProgressBar()
+    {
+        if (m_bar) m_bar->hide();
+    }
+    ProgressBar(const ProgressBar&) = delete;
+    ProgressBar& operator=(const ProgressBar&) = delete;
+    void setValue(int v)
+    {
+        if (m_bar) m_bar->setValue(v);
+    }
+
+private:
+    QPointer<QProgressBar> m_bar;
+};
+
+// Loads one basket page into the control. False when the shared loader could not read it (the
+// page is skipped); a page of a type the control reads but could not raises an error.
+bool loadPage(tf::ImageDocument& ibTemp, const QString& tag)
+{
+    if (controlReads(lowerExtension(tag))) {
+        ibTemp.setPageIndex(1);
+        ibTemp.LoadFromFile(tag);
+        if (ibTemp.LoadFailed())
+            throw tf::ImageBoxError(tf::imagebox_error::kInvalidPicture, QStringLiteral("Cannot read the page ") + tag);
+        return true;
+    }
+    int32_t width = 0, height = 0;
+    tf::LoadPicOptions options;
+    options.quiet = true; // one message at the end names every page left out
+    const QImage picture = LoadPic(tag, 0, -1, -1, 16777215, width, height, options);
+    if (picture.isNull()) return false;
+    ibTemp.setBitmapHandle(picture);
+    return true;
+}
+
+void replayTasks(tf::ListView& lvPages, tf::ListView* lvEditBatch, tf::ImageDocument& ibTemp, uint8_t process)
+{
+    if (process != 1) return;
+    bool replayAll = true;
+    subProcessPages(&lvPages, lvEditBatch, ibTemp, nullptr, replayAll);
+}
+
+void tellLeftOut(const QStringList& names)
+{
+    if (names.isEmpty()) return;
+    MsgBox(kPagesLeftOut + QLatin1Char('\n') + names.join(QLatin1Char('\n')), vbExclamation, gstrSoftware());
+}
+
+// Nothing was written: why, and which pages could not be read when that was the reason.
+void tellNothingWritten(const QString& what, const QStringList& leftOut)
+{
+    QString text = what;
+    if (!leftOut.isEmpty())
+        text += QStringLiteral("\n\n") + kPagesLeftOut + QLatin1Char('\n') + leftOut.join(QLatin1Char('\n'));
+    MsgBox(text, vbExclamation, gstrSoftware());
+}
+
+// The hidden copy of the user's document that the pages are appended to.
+std::unique_ptr<QTemporaryFile> workingCopy(const QString& source, const QString& target)
+{
+    auto copy = std::make_unique<QTemporaryFile>(tf::hiddenTempTemplate(target));
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly) || !copy->open())
+        throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot copy ") + source);
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty() || copy->write(chunk) != chunk.size())
+            throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot copy ") + source);
+    }
+    if (!copy->flush())
+        throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot copy ") + source);
+    copy->close();
+    return copy;
+}
+
+// Renames the finished copy to a name nobody has taken in the meantime.
+bool renameNoReplace(const QString& from, const QString& to)
+{
+    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
+    if (renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    // File systems without the flag: a hard link fails on an existing name just the same.
+    if (::link(f.constData(), t.constData()) != 0) return false;
+    ::unlink(f.constData());
+    return true;
+}
+
+} // namespace
+
+namespace tf {
+
+std::vector<BasketPageRef> fncSnapshotBasket(const ListView& lvPages)
+{
+    std::vector<BasketPageRef> pages;
+    pages.reserve(static_cast<size_t>(lvPages.Count()));
+    for (int i = 1; i <= lvPages.Count(); ++i) {
+        const QTreeWidgetItem* item = lvPages.Item(i);
+        pages.push_back({ListView::Tag(item), item->text(0)});
+    }
+    return pages;
+}
+
+QString fncNewFileNameFor(const QString& chosen)
+{
+    const QString base = fncRemoveExtension(chosen);
+    const QString ext = fncGetExtension(chosen);
+    const QString tail = ext.isEmpty() ? QString() : QLatin1Char('.') + ext;
+    QString name = base + QStringLiteral("_new") + tail;
+    for (int attempt = 0; attempt < 100000 && QFileInfo::exists(name); ++attempt)
+        name = base + QLatin1Char('_') + QString::number(QRandomGenerator::global()->bounded(9999)) + tail;
+    return QFileInfo::exists(name) ? QString() : name;
+}
+
+QString fncMultiPageFilter(int32_t Filter)
+{
+    switch (Filter) {
+    case 0:
+        return QStringLiteral("Tag Image format (*.tif;*.tiff)|*.tif;*.tiff");
+    case 1:
+        return QStringLiteral("Portable document (*.pdf)|*.pdf");
+    default:
+        return QStringLiteral("All multipage formats (*.tif;*.tiff;*.pdf)|*.tif;*.tiff;*.pdf|"
+                              "Tag Image format (*.tif;*.tiff)|*.tif;*.tiff|Portable document (*.pdf)|*.pdf");
+    }
+}
+
+} // namespace tf
+
+bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListView* lvEditBatch,
+                           tf::ImageDocument& ibTemp, const QString& strFileName, QProgressBar* pbQueue,
+                           int16_t& intTiffCompression, int16_t& intColorFormat, uint8_t& bytProcessEditList)
+{
+    gstrCurrentOperation = QStringLiteral("Saving to multipage file '") + strFileName + QLatin1Char('\'');
+    const std::vector<tf::BasketPageRef> pages = tf::fncSnapshotBasket(lvPages);
+    if (pages.empty()) return true;
+
+    tf::LongCommand command(gstrCurrentOperation);
+    if (!command) return false;
+    ProgressBar progress(pbQueue, static_cast<int>(pages.size()));
+    const bool pdf = bytFormat != 0;
+    // A JPEG page that goes into a PDF unchanged needs no decoding, unless tasks are to edit it.
+    const bool replays = bytProcessEditList == 1 && lvEditBatch && lvEditBatch->Count() > 0;
+    try {
+        // Pages left from an earlier, abandoned save must not join this document.
+        ibTemp.ResetMultipage();
+        ibTemp.setColorFormat(intColorFormat);
+        ibTemp.setTiffCompression(intTiffCompression);
+        ibTemp.setPageIndex(1);
+
+        int written = 0;
+        QStringList leftOut;
+        for (size_t i = 0; i < pages.size(); ++i) {
+            const tf::BasketPageRef& page = pages[i];
+            if (!command.nextItem(QStringLiteral("File - '") + fncGetFileName(page.tag) + QLatin1Char('\''))) break;
+            const QString ext = lowerExtension(page.tag);
+            if (pdf && !replays && (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg")) &&
+                ibTemp.AddPdfPageFromJpegFile(page.tag)) {
+                ++written;
+                progress.setValue(static_cast<int>(i + 1));
+                continue;
+            }
+            if (!loadPage(ibTemp, page.tag)) {
+                leftOut << page.text;
+                progress.setValue(static_cast<int>(i + 1));
+                continue;
+            }
+            replayTasks(lvPages, lvEditBatch, ibTemp, bytProcessEditList);
+            ibTemp.setColorFormat(intColorFormat);
+            ibTemp.setTiffCompression(intTiffCompression);
+            if (pdf)
+                ibTemp.AddPdfPage(static_cast<int32_t>(i + 1));
+            else
+                ibTemp.AddTiffPage(static_cast<int32_t>(i + 1));
+            ++written;
+            progress.setValue(static_cast<int>(i + 1));
+        }
+
+        if (written == 0) {
+            ibTemp.ResetMultipage();
+            tellNothingWritten(kNothingSaved, leftOut);
+            return false;
+        }
+        if (pdf)
+            ibTemp.SavePdf(strFileName);
+        else
+            ibTemp.SaveTiff(strFileName);
+        tellLeftOut(leftOut);
+        return true;
+    } catch (const std::exception&) {
+        ibTemp.ResetMultipage();
+        MsgBox(kSaveError, vbCritical, gstrSoftware());
+        return false;
+    }
+}
+
+bool fncSavePagesToExistingFile(tf::ListView& lvPages, tf::ListView* lvEditBatch, tf::ImageDocument& ibTemp,
+                                QProgressBar* pbQueue, const QString& strFileName, uint8_t& bytOutputMode,
+                                uint8_t& bytAppendMode, int16_t& intTiffCompression, int16_t& intColorFormat,
+                                uint8_t& bytProcessEditList)
+{
+    gstrCurrentOperation = QStringLiteral("Saving to multipage file '") + strFileName + QLatin1Char('\'');
+    const DocumentKind kind = kindOf(strFileName);
+    const std::vector<tf::BasketPageRef> pages = tf::fncSnapshotBasket(lvPages);
+    if (pages.empty()) {
+        ibTemp.ResetMultipage();
+        return true;
+    }
+
+    tf::LongCommand command(gstrCurrentOperation);
+    if (!command) return false;
+    ProgressBar progress(pbQueue, static_cast<int>(pages.size()));
+    try {
+        // Only a document that can take pages is touched, and only after it proved readable.
+        const int pagesThere = kind == DocumentKind::Tiff  ? tf::tiffPageCount(strFileName)
+                               : kind == DocumentKind::Pdf ? tf::pdfPageCount(strFileName)
+                                                           : 0;
+        if (pagesThere == 0)
+            throw tf::ImageBoxError(tf::imagebox_error::kInvalidFileFormat,
+                                    QStringLiteral("Not a TIFF or PDF document"));
+        if (bytAppendMode > 1) {
+            MsgBox(kNothingAppended, vbExclamation, gstrSoftware());
+            return false;
+        }
+        const QString target = bytOutputMode == 1 ? tf::fncNewFileNameFor(strFileName) : strFileName;
+        if (target.isEmpty())
+            throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("No free name for a new file"));
+        // Everything happens on a hidden copy beside the target; the user's file is replaced
+        // (or the new file appears) only once the pages are in.
+        std::unique_ptr<QTemporaryFile> work = workingCopy(strFileName, target);
+        const QString workPath = work->fileName();
+
+        ibTemp.Clear();
+        ibTemp.setTiffCompression(intTiffCompression);
+        ibTemp.setColorFormat(intColorFormat);
+
+        int appended = 0;
+        QStringList leftOut;
+        for (size_t i = 0; i < pages.size(); ++i) {
+            const tf::BasketPageRef& page = pages[i];
+            if (!command.nextItem(QStringLiteral("File - '") + fncGetFileName(page.tag) + QLatin1Char('\''))) break;
+            if (!loadPage(ibTemp, page.tag)) {
+                leftOut << page.text;
+                progress.setValue(static_cast<int>(i + 1));
+                continue;
+            }
+            replayTasks(lvPages, lvEditBatch, ibTemp, bytProcessEditList);
+            ibTemp.setTiffCompression(intTiffCompression);
+            ibTemp.setColorFormat(intColorFormat);
+            // At the beginning, each page follows the ones appended before it, counted as written.
+            const int32_t position = bytAppendMode == 0 ? appended + 1 : 0;
+            if (kind == DocumentKind::Tiff) {
+                ibTemp.SetExifAttribute(QStringLiteral("Software"), gstrSoftware());
+                ibTemp.AppendToTiff(workPath, workPath, position);
+            } else {
+                ibTemp.AppendToPdf(workPath, workPath, position);
+            }
+            ++appended;
+            progress.setValue(static_cast<int>(i + 1));
+        }
+
+        ibTemp.ResetMultipage();
+        if (appended == 0) {
+            tellNothingWritten(kNothingAppended, leftOut);
+            return false;
+        }
+        // The document keeps its permissions; a new file takes them from the one it copies.
+        QFile::setPermissions(workPath, QFile::permissions(strFileName));
+        const bool published = bytOutputMode == 1 ? renameNoReplace(workPath, target)
+                                                  : std::rename(QFile::encodeName(workPath).constData(),
+                                                                QFile::encodeName(target).constData()) == 0;
+        if (!published)
+            throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot write ") + target);
+        work->setAutoRemove(false);
+        tellLeftOut(leftOut);
+        return true;
+    } catch (const std::exception&) {
+        ibTemp.ResetMultipage();
+        MsgBox(kAppendError, vbCritical, gstrSoftware());
+        return false;
+    }
+}
+
+namespace tf {
+
+MultiPageCommands::MultiPageCommands(ListView& lvPages, ImageDocument& ibTemp, QWidget* owner, QObject* parent)
+    : QObject(parent), m_lvPages(lvPages), m_ibTemp(ibTemp), m_owner(owner)
+{
+    m_mnuSaveAsParent = new QMenu(QStringLiteral("SaveAs"));
+    m_mnuSaveAsParent->setObjectName(QStringLiteral("mnuSaveAsParent"));
+    const char* captions[] = {"Single Page files (batch mode)", "Multi-page file ", "Screensaver/Slide"};
+    for (int i = 0; i < 3; ++i) {
+        QAction* action = m_mnuSaveAsParent->addAction(QString::fromLatin1(captions[i]));
+        action->setObjectName(QStringLiteral("mnuSaveAs_%1").arg(i));
+        action->setData(i);
+    }
+    connect(mnuSaveAs(0), &QAction::triggered, this, &MultiPageCommands::batchConversionRequested);
+    connect(mnuSaveAs(1), &QAction::triggered, this, &MultiPageCommands::subSaveAsMultiPage);
+    connect(mnuSaveAs(2), &QAction::triggered, this, &MultiPageCommands::slideShowRequested);
+}
+
+MultiPageCommands::~MultiPageCommands() { delete m_mnuSaveAsParent; }
+
+void MultiPageCommands::setEditList(ListView* lvEditBatch) { m_lvEditBatch = lvEditBatch; }
+void MultiPageCommands::setSaveAsButton(QAbstractButton* cmdSaveAs) { m_cmdSaveAs = cmdSaveAs; }
+
+QAction* MultiPageCommands::mnuSaveAs(int index) const
+{
+    const QList<QAction*> actions = m_mnuSaveAsParent->actions();
+    return index >= 0 && index < actions.size() ? actions[index] : nullptr;
+}
+
+void MultiPageCommands::cmdSaveAs_Click()
+{
+    // Under the button's lower left corner; the entries run their commands when chosen.
+    const QPoint at = m_cmdSaveAs ? m_cmdSaveAs->mapToGlobal(m_cmdSaveAs->rect().bottomLeft()) : QCursor::pos();
+    m_mnuSaveAsParent->popup(at);
+}
+
+void MultiPageCommands::subSaveAsMultiPage()
+{
+    try {
+        gstrCurrentOperation = QStringLiteral("Saving a MultiPage file");
+        if (m_lvPages.Count() < 1) return;
+        int32_t Filter = 2;
+        fncSaveToFileDialog(Filter);
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.subSaveAsMultiPage"));
+    }
+}
+
+void MultiPageCommands::cmdsaveAppend_Click()
+{
+    try {
+        gstrCurrentOperation = QStringLiteral("Saving a file in Append mode");
+        if (m_lvPages.Count() < 1) return;
+        int32_t Filter = 2;
+        fncAppendToFileDialog(Filter);
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.cmdsaveAppend_Click"));
+    }
+}
+
+namespace {
+// The progress window, window-modal: the basket cannot change while its pages are written, yet
+// the loop's yields still reach the window's Cancel.
+frmStatus* showModalStatus(LongCommand& command, QWidget* owner)
+{
+    frmStatus* status = command.showStatus(owner);
+    if (status && owner) {
+        status->hide();
+        status->setWindowModality(Qt::WindowModal);
+        status->show();
+    }
+    return status;
+}
+} // namespace
+
+bool MultiPageCommands::fncSaveToFileDialog(int32_t& Filter)
+{
+    try {
+        gstrCurrentOperation = QStringLiteral("saving pages to a single new file");
+        QString filter = fncMultiPageFilter(Filter);
+        int32_t filterIndex = 0;
+        QString name;
+        {
+            frmDialogExtension panel;
+            name = fncShowFileDialog(QString(), filter, filterIndex, QStringLiteral("Save to a multipage format"), 0,
+                                     &panel, false, m_owner);
+        }
+        if (name.isEmpty()) return false;
+        const QString ext = fncGetExtension(name).toLower();
+        if (ext == QLatin1String("tif") || ext == QLatin1String("tiff")) {
+            Filter = 0;
+        } else if (ext == QLatin1String("pdf")) {
+            Filter = 1;
+        } else {
+            // Not a name this command can write: refuse before anything is written.
+            MsgBox(kSaveError, vbCritical, gstrSoftware());
+            return false;
+        }
+        m_lastOutputPath = name;
+        LongCommand command(QStringLiteral("Saving a MultiPage file"));
+        if (!command) return false;
+        frmStatus* status = showModalStatus(command, m_owner);
+        auto& o = gudtSettings.SaveDialog;
+        return fncSavePagesToNewFile(static_cast<uint8_t>(Filter), m_lvPages, m_lvEditBatch, m_ibTemp, name,
+                                     status ? status->pbQueue : nullptr, o.TiffCompression, o.ColorFormat,
+                                     o.ProcessTaskList);
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.fncSaveToFileDialog"));
+        return false;
+    }
+}
+
+bool MultiPageCommands::fncAppendToFileDialog(int32_t& Filter)
+{
+    try {
+        gstrCurrentOperation = QStringLiteral("Saving pages to existing file!");
+        QString filter = fncMultiPageFilter(Filter);
+        int32_t filterIndex = 0;
+        QString name;
+        {
+            frmDialogExtension panel;
+            name = fncShowFileDialog(QString(), filter, filterIndex,
+                                     QStringLiteral("Select a multipage image or document"), -1, &panel, true, m_owner);
+        }
+        if (name.isEmpty()) return false;
+        LongCommand command(QStringLiteral("Saving a file in Append mode"));
+        if (!command) return false;
+        frmStatus* status = showModalStatus(command, m_owner);
+        m_lastOutputPath = name;
+        auto& o = gudtSettings.SaveDialog;
+        return fncSavePagesToExistingFile(m_lvPages, m_lvEditBatch, m_ibTemp, status ? status->pbQueue : nullptr, name,
+                                          o.OutputMode, o.AppendMode, o.TiffCompression, o.ColorFormat,
+                                          o.ProcessTaskList);
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.fncAppendToFileDialog"));
+        return false;
+    }
+}
+
+} // namespace tf

@@ -1,0 +1,225 @@
+#include "basket/modSaveOpenImageList.h"
+
+#include "basket/modBasket.h"
+#include "frame/LongCommand.h"
+#include "frame/globals.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "frame/modSettings.h"
+#include "platform/imagebox/imagebox_document.h"
+#include "platform/ui/imagelist.h"
+#include "platform/ui/listview.h"
+#include "services/clsFile.h"
+#include "services/clsFileInfo.h"
+#include "services/modGDIPlus.h"
+#include "services/modLoadPic.h"
+
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QSet>
+#include <exception>
+
+namespace {
+
+// The number the old traps reported for each kind of error we raise.
+int32_t numberOf(const std::exception& error)
+{
+    if (const auto* file = dynamic_cast<const tf::FileError*>(&error)) return file->number();
+    if (const auto* image = dynamic_cast<const tf::ImageBoxError*>(&error)) return image->number();
+    return tf::errorNumberOf(error);
+}
+
+void report(const std::exception& error, const QString& routine) { subReportException(error, numberOf(error), routine); }
+
+QString lowerEnding(const QString& name) { return name.right(4).toLower(); }
+
+} // namespace
+
+bool fncSaveImageBasket(int16_t intMode, QString& strFileName, tf::ListView* lvBasket, QStringList& lstUniqueFiles)
+{
+    if (!lvBasket || lvBasket->Count() < 1) return false;
+    // Only the ".ibf" form is written; no command ever asked for another.
+    if (intMode != 1 && intMode != 2) return false;
+    try {
+        lstUniqueFiles.clear();
+        QSet<QString> seen;
+        for (int i = 1; i <= lvBasket->Count(); ++i) {
+            const QString source = tf::ListView::SubItem(lvBasket->Item(i), tf::basket::kSubSource);
+            // A row without a source would come back as a blank line, which names nothing.
+            if (source.isEmpty() || seen.contains(source)) continue;
+            seen.insert(source);
+            lstUniqueFiles << source;
+        }
+        if (lowerEnding(strFileName) != QStringLiteral(".ibf")) strFileName += QStringLiteral(".ibf");
+
+        clsFile file;
+        if (!file.OpenForWrite(strFileName))
+            throw tf::FileError(75, QStringLiteral("Path/File access error (%1)").arg(strFileName));
+        for (const QString& path : lstUniqueFiles) file.writeline(path);
+        file.closefile(); // the old file is replaced only here, once the new one is whole
+        return true;
+    } catch (const std::exception& e) {
+        report(e, QStringLiteral("modSaveOpenImageList.fncSaveImageBasket"));
+        return false;
+    }
+}
+
+QString fncStripQuotes(const QString& strLine)
+{
+    if (strLine.size() >= 2 && strLine.startsWith(QLatin1Char('"')) && strLine.endsWith(QLatin1Char('"'))) {
+        QString inner = strLine.mid(1, strLine.size() - 2);
+        inner.replace(QStringLiteral("\"\""), QStringLiteral("\""));
+        return inner;
+    }
+    return strLine;
+}
+
+QStringList fncSplitBasketRecord(const QString& strLine)
+{
+    QStringList fields;
+    qsizetype i = 0;
+    const qsizetype n = strLine.size();
+    for (;;) {
+        while (i < n && (strLine[i] == QLatin1Char(' ') || strLine[i] == QLatin1Char('\t'))) ++i;
+        QString field;
+        if (i < n && strLine[i] == QLatin1Char('"')) {
+            for (++i; i < n; ++i) {
+                if (strLine[i] == QLatin1Char('"')) {
+                    if (i + 1 < n && strLine[i + 1] == QLatin1Char('"')) {
+                        field += QLatin1Char('"');
+                        ++i;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += strLine[i];
+            }
+            // Whatever stands between the closing quote and the comma is not part of the text.
+            while (i < n && strLine[i] != QLatin1Char(',')) ++i;
+        } else {
+            while (i < n && strLine[i] != QLatin1Char(',')) field += strLine[i++];
+            field = field.trimmed();
+        }
+        fields << field;
+        if (i >= n) break;
+        ++i; // the comma
+    }
+    return fields;
+}
+
+std::vector<typImageBasketEntry> fncReadImageBasket(const QString& strFileName)
+{
+    const QString ending = lowerEnding(strFileName);
+    const bool ibf = ending == QStringLiteral(".ibf");
+    const bool ibd = ending == QStringLiteral(".ibd");
+
+    clsFile file;
+    if (!file.OpenForRead(strFileName)) {
+        if (!QFileInfo::exists(strFileName)) throw tf::FileError(53, QStringLiteral("File not found"));
+        throw tf::FileError(75, QStringLiteral("Path/File access error"));
+    }
+    std::vector<typImageBasketEntry> entries;
+    if (!ibf && !ibd) return entries;
+
+    // A path is taken once: the basket never holds one source twice.
+    QSet<QString> seen;
+    while (!file.fEof()) {
+        const QString line = file.readLine().trimmed();
+        if (line.isEmpty()) continue;
+        typImageBasketEntry entry;
+        if (ibf) {
+            entry.path = fncStripQuotes(line);
+        } else {
+            const QStringList fields = fncSplitBasketRecord(line);
+            entry.path = fields.value(0);
+            entry.description = fields.value(1);
+        }
+        if (entry.path.isEmpty() || seen.contains(entry.path)) continue;
+        seen.insert(entry.path);
+        entries.push_back(std::move(entry));
+    }
+    file.closefile();
+    return entries;
+}
+
+void subAddEntryToListView(const QString& strPath, tf::ListView* lvBasket, tf::ImageDocument& ibWork,
+                           tf::ImageList* ilBasket, QStringList* failed)
+{
+    QStringList notAdded;
+    try {
+        gstrCurrentOperation = QStringLiteral("Opening image list from file!");
+        clsFileInfo info;
+        info.FilePath(strPath);
+        const QString extension = QFileInfo(strPath).suffix().toLower();
+        const int32_t pageCount = extension == QStringLiteral("tif") || extension == QStringLiteral("tiff")
+                                      ? ibWork.PageCount(strPath)
+                                      : 1;
+        const QString displayName = clsFileInfo::StripFileFromPath(strPath);
+
+        if (pageCount < 2) {
+            int32_t width = 0, height = 0;
+            tf::LoadPicOptions quiet;
+            quiet.quiet = true;
+            const QImage thumbnail = LoadPic(strPath, kSizeModeBox, glngPagesThumbWidth, glngPagesThumbHeight,
+                                             tf::basket::kThumbBackColor, width, height, quiet);
+            if (thumbnail.isNull()) {
+                notAdded << tf::basket::fncFailedEntry(strPath);
+            } else {
+                tf::basket::BasketPage page;
+                page.text = displayName;
+                page.tag = strPath;
+                page.thumbnail = thumbnail;
+                page.resolution = tf::basket::fncResolutionText(width, height);
+                page.sizeText = info.fSizeFormated();
+                page.typeText = info.fType();
+                page.source = strPath;
+                tf::basket::fncAddBasketPage(lvBasket, ilBasket, page);
+            }
+        } else {
+            tf::basket::SplitNaming naming;
+            naming.pageName = displayName;
+            naming.tempBase = displayName;
+            naming.failName = strPath;
+            tf::basket::fncAddSplitPages(lvBasket, ilBasket, ibWork, strPath, pageCount, naming, notAdded,
+                                         [](int, int, bool done) {
+                                             if (!done) tf::DoEvents();
+                                         });
+        }
+    } catch (const std::exception& e) {
+        report(e, QStringLiteral("modSaveOpenImageList.subAddEntryToListView"));
+    }
+    if (failed) *failed << notAdded;
+}
+
+bool fncOpenImageBasket(const QString& strFileName, tf::ListView* lvBasket, tf::ImageList* ilBasket,
+                        tf::ImageDocument& ibWork, QProgressBar* pbProgress, QStringList* failed)
+{
+    if (!lvBasket || !ilBasket) return false;
+    std::vector<typImageBasketEntry> entries;
+    try {
+        // Read whole before anything is replaced: a file that fails halfway leaves the basket be.
+        entries = fncReadImageBasket(strFileName);
+    } catch (const std::exception& e) {
+        if (pbProgress) pbProgress->setVisible(false);
+        report(e, QStringLiteral("modSaveOpenImageList.fncOpenImageBasket"));
+        return false;
+    }
+
+    lvBasket->setSmallIcons(nullptr);
+    lvBasket->Clear();
+    ilBasket->Clear();
+
+    const int count = static_cast<int>(entries.size());
+    if (count > 0 && pbProgress) {
+        pbProgress->setMaximum(count);
+        pbProgress->setValue(1);
+        pbProgress->setVisible(true);
+    }
+    for (int i = 1; i <= count; ++i) {
+        const QString& path = entries[static_cast<size_t>(i - 1)].path;
+        if (clsFileInfo::CheckIfFileExists(path)) subAddEntryToListView(path, lvBasket, ibWork, ilBasket, failed);
+        if (pbProgress) pbProgress->setValue(i);
+    }
+    if (pbProgress) pbProgress->setVisible(false);
+    return true;
+}

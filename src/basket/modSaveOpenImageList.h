@@ -1,0 +1,55 @@
+#pragma once
+// The image basket file: ".ibf", one quoted source path per line (UTF-8, CR LF), written from the
+// basket and read back into it; ".ibd" records of a quoted path and a description are read too.
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+class QProgressBar;
+
+namespace tf {
+class ImageDocument;
+class ImageList;
+class ListView;
+} // namespace tf
+
+// One entry of a basket file.
+struct typImageBasketEntry {
+    QString path;
+    QString description; // ".ibd" only; not kept in the basket
+    bool operator==(const typImageBasketEntry&) const = default;
+};
+
+// Writes the distinct sources of the basket (sub-item 4, in the order of their first page) to
+// strFileName, replacing it only once the new file is complete. Modes 1 and 2 write ".ibf" and
+// append ".ibf" to a name that does not end in it (any case). False for an empty basket, another
+// mode, or after an error (reported as "modSaveOpenImageList.fncSaveImageBasket").
+// lstUniqueFiles receives the paths written.
+bool fncSaveImageBasket(int16_t intMode, QString& strFileName, tf::ListView* lvBasket, QStringList& lstUniqueFiles);
+
+// The path of one ".ibf" line: the surrounding double quotes taken off (and a doubled quote inside
+// made single again) when they are there; any other line stays as it is.
+QString fncStripQuotes(const QString& strLine);
+
+// The fields of one ".ibd" line: texts separated by commas, each plain or in double quotes (a comma
+// inside quotes belongs to the text, a doubled quote is one quote).
+QStringList fncSplitBasketRecord(const QString& strLine);
+
+// Reads the whole basket file into entries: blank lines are skipped, and a path that came before
+// is not taken again. A name that ends neither in ".ibf" nor ".ibd" (any case) reads nothing.
+// Raises tf::FileError when the file cannot be opened or read.
+std::vector<typImageBasketEntry> fncReadImageBasket(const QString& strFileName);
+
+// Replaces the basket with the files of a basket file, splitting multipage TIFF files again
+// through the given private image control. The file is read whole first: when it cannot be read,
+// the basket stays as it was, the error goes to the reporter
+// ("modSaveOpenImageList.fncOpenImageBasket") and the result is false. Files that are missing are
+// skipped silently; files and pages that cannot be loaded are named in `failed`.
+bool fncOpenImageBasket(const QString& strFileName, tf::ListView* lvBasket, tf::ImageList* ilBasket,
+                        tf::ImageDocument& ibWork, QProgressBar* pbProgress, QStringList* failed = nullptr);
+
+// Adds every page of one file to the basket: the name with its extension ("scan.tif"; split pages
+// "scan.tif1", "scan.tif2", ...). TIFF files with more than one page become temp page files.
+void subAddEntryToListView(const QString& strPath, tf::ListView* lvBasket, tf::ImageDocument& ibWork,
+                           tf::ImageList* ilBasket, QStringList* failed = nullptr);

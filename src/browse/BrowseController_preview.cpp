@@ -1,0 +1,441 @@
+// The preview pane: the selected file in ibMain, fitted or at actual size, its status panels, the
+// metadata pane's state, the preview menus and previous/next.
+#include "browse/BrowseController.h"
+
+#include "browse/modFolderView.h"
+#include "browse/modPreview.h"
+#include "browse/previewSnapshots.h"
+#include "controls/splitter.h"
+#include "frame/globals.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "frame/modSettings.h"
+#include "platform/imagebox/imagebox.h"
+#include "platform/ui/listview.h"
+#include "platform/ui/statusbar.h"
+#include "services/clsFileInfo.h"
+#include "services/modFileSystem.h"
+#include "services/modGDIPlus.h"
+#include "services/modLoadPic.h"
+
+#include <QAbstractButton>
+#include <QFileInfo>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTabBar>
+
+namespace {
+constexpr tf::OleColor kWhite = 0xFFFFFF;
+const QString kPanelFileName = QStringLiteral("filename");
+const QString kPanelPages = QStringLiteral("pages");
+const QString kPanelResolution = QStringLiteral("resolution");
+const QString kPanelMetadata = QStringLiteral("metadata");
+const QString kPanelStatus = QStringLiteral("status");
+} // namespace
+
+QAction* BrowseController::mnuPreview(int index) const
+{
+    return index >= 0 && index < static_cast<int>(m_mnuPreview.size()) ? m_mnuPreview[index] : nullptr;
+}
+QAction* BrowseController::mnuPreviewFit(int index) const
+{
+    return index >= 0 && index < static_cast<int>(m_mnuPreviewFit.size()) ? m_mnuPreviewFit[index] : nullptr;
+}
+QAction* BrowseController::mnuPreviewType(int index) const
+{
+    return index >= 0 && index < static_cast<int>(m_mnuPreviewType.size()) ? m_mnuPreviewType[index] : nullptr;
+}
+QAction* BrowseController::mnuSavePreviewAs(int index) const
+{
+    return index >= 0 && index < static_cast<int>(m_mnuSavePreviewAs.size()) ? m_mnuSavePreviewAs[index] : nullptr;
+}
+
+void BrowseController::syncMenuChecks()
+{
+    for (int i = 0; i < 2; ++i) {
+        m_mnuPreviewFit[i]->setChecked(i == m_previewFitChecked);
+        m_mnuPreviewType[i]->setChecked(i == m_previewTypeChecked);
+    }
+}
+
+void BrowseController::subForgetShownFile()
+{
+    m_picTiffTag.clear();
+    m_picTiffPicture = QImage();
+    w.ibMain->setTag(QString());
+}
+
+// ---------------------------------------------------------------- loading
+
+void BrowseController::showLoadFailure(const QString& path, bool missing)
+{
+    // Nothing of the previous file may stay: not its picture, not its path (a metadata command
+    // would write to it), not its panels.
+    subForgetShownFile();
+    w.ibMain->Clear();
+    w.sbMain->setPanelPicture(kPanelFileName, QPixmap());
+    w.sbMain->setPanelText(kPanelFileName,
+                           (missing ? QStringLiteral("File not found - ") : QStringLiteral("Unable to read - ")) +
+                               fncGetFileName(path));
+    w.sbMain->setPanelText(kPanelPages, QString());
+    w.sbMain->setPanelText(kPanelResolution, QString());
+    w.sbMain->setPanelText(kPanelMetadata, QString());
+    subFitPreview(w.PicViewImage, w.ibMain, w.hsbView, w.vsbView);
+    w.ibMain->hide();
+}
+
+void BrowseController::fncReadFile(const QString& path, ImageBox* control)
+{
+    if (!control) return;
+    const uint64_t load = ++m_loadGeneration;
+    const QPointer<BrowseController> alive(this);
+    try {
+        gstrCurrentOperation = QStringLiteral("Trying to read/view selected image file");
+        gclsFileInfo.FilePath(path);
+        // A copy: the replay below may yield, and a handler then may re-aim the shared one.
+        const clsFileInfo info = gclsFileInfo;
+
+        control->Clear();
+        if (m_previewFitChecked == 0)
+            control->setFitToWindow(true);
+        else
+            control->setFitToWindow(false);
+        const QString extension = fncFolderExtension(path);
+
+        if (!info.isValid()) {
+            showLoadFailure(path, !QFileInfo::exists(path));
+            return;
+        }
+        if (fncPreviewLoadsThroughControl(extension)) {
+            // Only the first page of a multipage file is previewed.
+            control->setPageIndex(1);
+            control->LoadFromFile(path);
+            if (control->LoadFailed()) {
+                showLoadFailure(path, !QFileInfo::exists(path));
+                return;
+            }
+        } else {
+            int32_t imageWidth = 0, imageHeight = 0;
+            tf::LoadPicOptions quiet;
+            quiet.quiet = true;
+            const QImage picture = LoadPic(path, kSizeModeOwn, -1, -1, kWhite, imageWidth, imageHeight, quiet);
+            if (picture.isNull()) {
+                showLoadFailure(path, !QFileInfo::exists(path));
+                return;
+            }
+            m_picTiffPicture = picture;
+            control->setBitmapHandle(picture);
+        }
+
+        gvarOriginalImage = control->SaveToVariant(tf::ImageDocument::kSnapshotFormat);
+        if (mblnOptimizedPreview && hooks.subProcessPages) {
+            hooks.subProcessPages();
+            // Another file chosen while the replay yielded has taken the pane over.
+            if (!alive || load != m_loadGeneration) return;
+        }
+        subFitPreview(w.PicViewImage, control, w.hsbView, w.vsbView);
+        m_picTiffTag = path;
+
+        w.sbMain->setPanelPicture(kPanelFileName, w.iDetailIcon);
+        w.sbMain->setPanelText(kPanelFileName, info.fName32bit());
+        w.sbMain->setPanelText(kPanelPages, fncPagesPanelText(m_rowPages));
+        w.sbMain->setPanelText(kPanelResolution, fncResolutionPanelText(m_rowResolution, m_rowSize));
+
+        control->show();
+        control->setTag(path);
+        gstrCurrentOperation = QStringLiteral("Resizing image to fit the container control");
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.fncReadFile"));
+    }
+}
+
+void BrowseController::subShowSelectedFile(QTreeWidgetItem* row)
+{
+    if (!row) return;
+    auto* list = qobject_cast<tf::ListView*>(row->treeWidget());
+    if (!list) return;
+    const QString path = tf::ListView::Tag(row);
+    // Already shown: the same path, and the control still holds it.
+    if (!path.isEmpty() && path == m_picTiffTag && w.ibMain->Tag() == path && w.ibMain->HasImage()) return;
+
+    // The panels describe the row being shown, whichever list it is in. Basket pages carry no
+    // page count: each is one page.
+    const bool fromFolder = list == w.lvFolder;
+    m_rowPages = fromFolder ? tf::ListView::SubItem(row, 3) : QStringLiteral("1");
+    m_rowResolution = tf::ListView::SubItem(row, 1);
+    m_rowSize = tf::ListView::SubItem(row, 2);
+    const uint64_t listing = m_listingGeneration;
+
+    w.ibMain->Clear();
+    if (w.lvExif) w.lvExif->Clear();
+    if (w.lvIPTC) w.lvIPTC->Clear();
+    fncReadFile(path, w.ibMain);
+    if (path.isEmpty() || m_picTiffTag != path) return; // not shown: nothing more to describe
+
+    // The row is written to only while it still exists.
+    const bool rowAlive = (!fromFolder || listing == m_listingGeneration) && list->Index(row) > 0;
+    const QString resolution = rowAlive ? tf::ListView::SubItem(row, 1) : QString();
+    if (rowAlive && (resolution.isEmpty() || resolution == QLatin1String("0 X 0 X 0")))
+        tf::ListView::setSubItem(row, 1,
+                                 QStringLiteral("%1 X %2 X %3")
+                                     .arg(w.ibMain->ImageWidth())
+                                     .arg(w.ibMain->ImageHeight())
+                                     .arg(w.ibMain->BitsPerPixel()));
+
+    const MetadataPaneRule rule = fncMetadataPaneRule(fncFolderExtension(path));
+    subShowMetadataPane(rule.showExif, rule.showIptc);
+    // A reader that fails leaves its list as it is; the next statement runs.
+    try {
+        if (rule.readExif && w.lvExif && hooks.ReadFileEXIFInfo) hooks.ReadFileEXIFInfo(*w.ibMain, *w.lvExif, path);
+    } catch (const std::exception&) {
+    }
+    try {
+        if (rule.readIptc && w.lvIPTC && hooks.ReadFileIPTCInfo) hooks.ReadFileIPTCInfo(*w.ibMain, *w.lvIPTC, path);
+    } catch (const std::exception&) {
+    }
+    if (w.tbsMetadata) {
+        if (rule.tabIndex >= 0 && rule.tabIndex < w.tbsMetadata->count()) w.tbsMetadata->setCurrentIndex(rule.tabIndex);
+        w.tbsMetadata->setEnabled(rule.tabsEnabled);
+    }
+
+    bool hasIptc = false;
+    try {
+        hasIptc = hooks.HasIptc && hooks.HasIptc(*w.ibMain);
+    } catch (const std::exception&) {
+    }
+    w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(w.lvExif && w.lvExif->Count() > 0, hasIptc));
+}
+
+void BrowseController::subShowMetadataPane(bool showExif, bool showIptc)
+{
+    if (w.splView) {
+        const bool hasLeft = w.splView->LeftOrTopControl() != nullptr;
+        const bool hasRight = w.splView->RightOrBottomControl() != nullptr;
+        if ((showExif || showIptc) && !hasLeft && !hasRight) {
+            w.splView->setLeftOrTopControl(w.picView);
+            w.splView->setRightOrBottomControl(w.PicMetadata);
+        } else if (!showExif && !showIptc && hasLeft && hasRight) {
+            w.splView->setLeftOrTopControl(nullptr);
+            w.splView->setRightOrBottomControl(nullptr);
+        }
+    }
+    callResize();
+}
+
+// ---------------------------------------------------------------- fit, zoom, scrolling
+
+void BrowseController::subFixedSizeTiff()
+{
+    try {
+        gstrCurrentOperation = QStringLiteral("Resizing Image according to preview setting");
+        if (!m_picTiffTag.isEmpty()) {
+            if (m_previewFitChecked == 0) {
+                w.ibMain->setFitToWindow(true);
+            } else {
+                w.ibMain->setFitToWindow(false);
+                w.ibMain->setZoom(100);
+            }
+        }
+        w.hsbView->setValue(0);
+        w.vsbView->setValue(0);
+        subFitPreview(w.PicViewImage, w.ibMain, w.hsbView, w.vsbView);
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.subFixedSizeTiff"));
+    }
+}
+
+void BrowseController::subFitPreview() { subFitPreview(w.PicViewImage, w.ibMain, w.hsbView, w.vsbView); }
+
+void BrowseController::subFitPreview(QWidget* viewport, ImageBox* control, QScrollBar* hsb, QScrollBar* vsb)
+{
+    if (!viewport || !control) return;
+    // The control first takes the viewport's whole size, which a fitted image is fitted into.
+    // A hidden widget hears of its new size only when shown, so the control is told directly.
+    control->hide();
+    control->resize(viewport->size());
+    control->setBoxSize(viewport->size());
+
+    // The image as shown: fitted, or at the zoom (its own size at actual size).
+    const QRect inner = viewport->contentsRect();
+    const PreviewFit fit = fncComputePreviewFit(inner.size(), control->displaySize());
+    control->resize(fit.size);
+
+    // The bars first: a bar whose range shrinks moves its value, and with it the control.
+    if (hsb) {
+        hsb->setRange(0, fit.hsbMax);
+        hsb->setPageStep(std::max(1, inner.width()));
+        hsb->setVisible(fit.hsbVisible);
+    }
+    if (vsb) {
+        vsb->setRange(0, fit.vsbMax);
+        vsb->setPageStep(std::max(1, inner.height()));
+        vsb->setVisible(fit.vsbVisible);
+    }
+    // An overflowing image stays where its bar has scrolled it.
+    const int x = fit.hsbVisible && hsb ? -hsb->value() : fit.position.x();
+    const int y = fit.vsbVisible && vsb ? -vsb->value() : fit.position.y();
+    control->move(inner.topLeft() + QPoint(x, y));
+    control->show();
+}
+
+void BrowseController::subScrollPreviewVertical(ImageBox* control, QScrollBar* vsb)
+{
+    if (!control || !vsb || !control->parentWidget()) return;
+    control->move(control->x(), control->parentWidget()->contentsRect().top() - vsb->value());
+}
+
+void BrowseController::subScrollPreviewHorizontal(ImageBox* control, QScrollBar* hsb)
+{
+    if (!control || !hsb || !control->parentWidget()) return;
+    control->move(control->parentWidget()->contentsRect().left() - hsb->value(), control->y());
+}
+
+void BrowseController::subCentrePicture(QWidget* container, QWidget* picture)
+{
+    if (!container || !picture) return;
+    const QRect inner = container->contentsRect();
+    const QPoint at = fncCentredPosition(inner.size(), picture->size(), picture->contentsRect().size());
+    picture->move(inner.topLeft() + at);
+}
+
+// ---------------------------------------------------------------- previous and next
+
+void BrowseController::subShowNextFile(tf::ListView* list)
+{
+    if (!list) return;
+    QTreeWidgetItem* row = list->Item(fncNextRowIndex(list->Count(), list->Index(list->SelectedItem())));
+    if (!row) return;
+    subShowSelectedFile(row);
+    if (list->Index(row) == 0) return;
+    list->deselectAll();
+    list->setCurrentItem(row);
+    row->setSelected(true);
+    list->scrollToItem(row);
+    list->setFocus();
+}
+
+void BrowseController::subShowPreviousFile(tf::ListView* list)
+{
+    if (!list) return;
+    QTreeWidgetItem* row = list->Item(fncPreviousRowIndex(list->Count(), list->Index(list->SelectedItem())));
+    if (!row) return;
+    subShowSelectedFile(row);
+    if (list->Index(row) == 0) return;
+    list->deselectAll();
+    list->setCurrentItem(row);
+    row->setSelected(true);
+    list->scrollToItem(row);
+    list->setFocus();
+}
+
+void BrowseController::cmdPreviewNext_Click()
+{
+    if (w.cmdPreviewNext) w.cmdPreviewNext->update();
+    if (mstrDragSourceList == QLatin1String("lvPages") && w.lvPages)
+        subShowNextFile(w.lvPages);
+    else
+        subShowNextFile(w.lvFolder);
+}
+
+void BrowseController::cmdPreviewPrevious_Click()
+{
+    if (w.cmdPreviewPrevious) w.cmdPreviewPrevious->update();
+    if (mstrDragSourceList == QLatin1String("lvPages") && w.lvPages)
+        subShowPreviousFile(w.lvPages);
+    else
+        subShowPreviousFile(w.lvFolder);
+}
+
+// ---------------------------------------------------------------- menus and buttons
+
+void BrowseController::popupBelow(QMenu* menu, QAbstractButton* button)
+{
+    if (!menu) return;
+    if (button) {
+        button->update();
+        menu->popup(button->mapToGlobal(button->rect().bottomLeft()));
+    } else {
+        menu->popup(QCursor::pos());
+    }
+}
+
+void BrowseController::cmdPreviewView_Click() { popupBelow(m_mnuPreviewFitParent.get(), w.cmdPreviewView); }
+void BrowseController::cmdPreviewType_Click() { popupBelow(m_mnuPreviewTypeParent.get(), w.cmdPreviewType); }
+void BrowseController::cmdPreviewSave_Click() { popupBelow(m_mnuSavePreviewAsParent.get(), w.cmdPreviewSave); }
+
+void BrowseController::cmdPreviewPrint_Click()
+{
+    if (hooks.PrintImage) hooks.PrintImage();
+}
+
+void BrowseController::mnuPreview_Click(int index)
+{
+    if (hooks.subClearSelection) hooks.subClearSelection();
+    switch (index) {
+    case 0:
+        if (hooks.CmdPreviewEdit_Click) hooks.CmdPreviewEdit_Click();
+        break;
+    case 2: cmdPreviewPrevious_Click(); break;
+    case 3: cmdPreviewNext_Click(); break;
+    case 4: cmdPreviewPrint_Click(); break;
+    default: break;
+    }
+}
+
+void BrowseController::mnuPreviewFit_Click(int index)
+{
+    if (index < 0 || index > 1 || index == m_previewFitChecked) {
+        syncMenuChecks(); // a click on the checked entry must not uncheck it
+        return;
+    }
+    m_previewFitChecked = index;
+    syncMenuChecks();
+    if (w.cmdPreviewView) {
+        w.cmdPreviewView->setText(QStringLiteral("    ") + m_mnuPreviewFit[index]->text());
+        w.cmdPreviewView->update();
+    }
+    subFixedSizeTiff();
+    subFitPreview(w.PicViewImage, w.ibMain, w.hsbView, w.vsbView);
+    w.sbMain->setPanelText(kPanelStatus, fncZoomPanelText(w.ibMain->Zoom()));
+}
+
+void BrowseController::mnuPreviewType_Click(int index)
+{
+    if (index < 0 || index > 1 || index == m_previewTypeChecked) {
+        syncMenuChecks();
+        return;
+    }
+    m_previewTypeChecked = index;
+    syncMenuChecks();
+    if (index == 1) {
+        mblnOptimizedPreview = true;
+        if (w.ibMain->HasImage() && hooks.subProcessPages) hooks.subProcessPages();
+    } else {
+        mblnOptimizedPreview = false;
+        if (w.ibMain->HasImage()) w.ibMain->LoadFromVariant(tf::ImageDocument::kSnapshotFormat, gvarOriginalImage);
+    }
+    if (w.cmdPreviewType) w.cmdPreviewType->setText(QStringLiteral("     ") + m_mnuPreviewType[index]->text());
+    callResize();
+}
+
+void BrowseController::mnuSavePreviewAs_Click(int index)
+{
+    if (!w.ibMain->HasImage()) return;
+    if (index == 0 && hooks.SaveAs) hooks.SaveAs();
+    if (index == 1 && hooks.showExecutableOptions) hooks.showExecutableOptions();
+}
+
+void BrowseController::subUpdatePreviewSettings()
+{
+    m_previewTypeChecked = gudtSettings.PreviewType != 0 ? 1 : 0;
+    m_previewFitChecked = gudtSettings.PreviewFit != 0 ? 1 : 0;
+    mblnOptimizedPreview = gudtSettings.PreviewType != 0;
+    syncMenuChecks();
+    if (w.cmdPreviewType) w.cmdPreviewType->setText(QStringLiteral("    ") + m_mnuPreviewType[m_previewTypeChecked]->text());
+    if (w.cmdPreviewView) w.cmdPreviewView->setText(QStringLiteral("  ") + m_mnuPreviewFit[m_previewFitChecked]->text());
+}
+
+void BrowseController::subStorePreviewSettings()
+{
+    gudtSettings.PreviewFit = m_mnuPreviewFit[0]->isChecked() ? 0 : 1;
+    gudtSettings.PreviewType = m_mnuPreviewType[0]->isChecked() ? 0 : 1;
+}

@@ -1,0 +1,82 @@
+#include "browse/modFolderView.h"
+
+#include "platform/sys/numbers.h"
+#include "services/clsImageHeaderInfo.h"
+#include "services/modFileSystem.h"
+
+#include <QDir>
+
+const QStringList& fncFolderImageExtensions()
+{
+    static const QStringList extensions = {
+        "act", "bmp", "bmz",  "cur",  "cut",  "dcx",  "dds", "dib", "emf", "gif",   "gfa",  "hdr", "iff",
+        "lbm", "jng", "jpeg", "jpg",  "jpe",  "jpg2", "jp2", "j2k", "jpc", "koa",   "lif",  "lmp", "mdl",
+        "mng", "oil", "pal",  "pbm",  "pcd",  "pcx",  "pgm", "pic", "pix", "png",   "pnm",  "ppm", "psd",
+        "psp", "pxr", "ras",  "sun",  "raw",  "rle",  "rlf", "sgi", "rgb", "rgba",  "int",  "inta", "bw",
+        "tga", "vda", "vst",  "icb",  "targa", "tiff", "tif", "wal", "wbmp", "wmf", "xbm",  "xpm"};
+    return extensions;
+}
+
+QString fncFolderExtension(const QString& path) { return fncGetExtension(path).toLower(); }
+
+bool fncIsFolderImage(const QString& extension)
+{
+    return !extension.isEmpty() && fncFolderImageExtensions().contains(extension.toLower());
+}
+
+QString fncFolderFilePath(const QString& folder, const QString& name)
+{
+    if (folder.isEmpty()) return name;
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+QStringList fncFolderFileNames(const QString& folder)
+{
+    if (folder.isEmpty()) return {};
+    const QDir dir(folder);
+    if (!dir.exists()) return {};
+    // Without QDir::Hidden, names with a leading point stay out.
+    return dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+}
+
+QString fncDetailsResolution(const QString& path, const QString& extension)
+{
+    const QString ext = extension.toLower();
+    clsImageHeaderInfo header;
+    if (ext == "tiff" || ext == "tif" || ext == "jpeg" || ext == "jpg" || ext == "png")
+        header.ReadJPEG_TIFF_PNG_Header(path);
+    else if (ext == "bmp" || ext == "gif")
+        header.ReadGIF_BMP_Header(path);
+    else
+        return QString();
+    // The reader's verdict is not needed: a header it could not read leaves zeros.
+    return QStringLiteral("%1 X %2 X %3").arg(header.Width()).arg(header.Height()).arg(static_cast<int>(header.BitsPerPixel()));
+}
+
+QString fncThumbnailResolution(int32_t width, int32_t height)
+{
+    return QStringLiteral("%1 x %2").arg(width).arg(height);
+}
+
+QString fncFolderPanelText(const QString& folder) { return QStringLiteral("Current Folder - ") + folder; }
+
+QString fncPagesPanelText(const QString& pages) { return pages + QStringLiteral(" page(s)"); }
+
+QString fncResolutionPanelText(const QString& resolution, const QString& size)
+{
+    return resolution + QStringLiteral("     ") + size;
+}
+
+QString fncMetadataPanelText(bool hasExifRows, bool hasIptc)
+{
+    if (!hasExifRows && !hasIptc) return QStringLiteral("No metadata");
+    QString text = QStringLiteral("Metadata - ");
+    if (hasExifRows) text += QStringLiteral("EXIF");
+    if (hasIptc) text += QStringLiteral(" IPTC");
+    return text;
+}
+
+QString fncZoomPanelText(double zoomPercent)
+{
+    return QString::number(static_cast<qint64>(tf::roundHalfEven(zoomPercent))) + QStringLiteral("%");
+}

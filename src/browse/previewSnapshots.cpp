@@ -1,0 +1,4 @@
+#include "browse/previewSnapshots.h"
+
+tf::ImageSnapshot gvarOriginalImage;
+tf::ImageSnapshot gvarWorkingImage;

@@ -1,0 +1,1061 @@
+#include "frame/frmMain.h"
+
+#include "basket/BasketController.h"
+#include "controls/explorerbar/ExplorerBar.h"
+#include "controls/modButtonPicture.h"
+#include "controls/modFontsCombo.h"
+#include "controls/splitter.h"
+#include "frame/LongCommand.h"
+#include "frame/globals.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "frame/modINI.h"
+#include "frame/modMainIcons.h"
+#include "frame/modMainServices.h"
+#include "frame/modSettings.h"
+#include "platform/imagebox/imagebox.h"
+#include "platform/sys/colors.h"
+#include "platform/sys/numbers.h"
+#include "platform/sys/userdirs.h"
+#include "platform/ui/foldertree.h"
+#include "platform/ui/imagelist.h"
+#include "platform/ui/listview.h"
+#include "platform/ui/statusbar.h"
+#include "platform/ui/tabstrip.h"
+#include "services/modListViewFunctions.h"
+#include "version_info.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <cstdlib>
+#include <ctime>
+#include <stdexcept>
+
+namespace {
+
+// Design sizes of the window's fixed parts, in pixels.
+constexpr int kCaptionHeight = 26;     // the caption strip of each pane
+constexpr int kPreviewToolbarHeight = 32;
+constexpr int kExplorerBarWidth = 220;
+constexpr int kSmallButton = 22;       // the square buttons of the narrow tool bars
+constexpr int kMetadataButton = 20;    // the metadata bars stand in a 20-pixel strip
+constexpr int kLiveBarWidth = 108;
+constexpr int kOptionPanelWidth = 196;
+constexpr int kOptionPanelHeight = 150;
+
+// Built once: the pictures are shared by the buttons that show the same one.
+QPixmap picture(const QString& name)
+{
+    static QHash<QString, QPixmap> cache;
+    auto found = cache.find(name);
+    if (found == cache.end()) found = cache.insert(name, tf::mainWindowPicture(name));
+    return found.value();
+}
+
+QString editBarPicture(int index) { return QStringLiteral("IconEditbar%1").arg(index); }
+
+QWidget* makePanel(QWidget* parent, const QString& name)
+{
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(name);
+    panel->setAutoFillBackground(true);
+    return panel;
+}
+
+// The caption strip across the top of a pane.
+QLabel* makeCaption(QWidget* parent, const QString& name, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setProperty("paneCaption", true);
+    label->setGeometry(0, 0, 200, kCaptionHeight);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry,
+                        const QString& toolTip = QString())
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setFocusPolicy(Qt::TabFocus);
+    if (!toolTip.isEmpty()) button->setToolTip(toolTip);
+    return button;
+}
+
+tf::ListView* makeList(QWidget* parent, const QString& name, const QStringList& columns)
+{
+    auto* list = new tf::ListView(parent);
+    list->setObjectName(name);
+    list->setColumnHeaders(columns);
+    return list;
+}
+
+QComboBox* makeCombo(QWidget* parent, const QString& name, const QRect& geometry)
+{
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setGeometry(geometry);
+    return combo;
+}
+
+// The look of the pane captions and tool-bar strips: a quiet band in the palette's accent, so
+// that the five panes read as separate areas.
+const char* kWindowStyle = R"(
+QLabel[paneCaption="true"] {
+    color: palette(highlighted-text);
+    font-weight: bold;
+    padding-left: 8px;
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4f79ad, stop:1 #3b5f8c);
+    border-bottom: 1px solid #2c4a70;
+}
+QWidget#picToolbarPreview, QWidget#picLiveBar {
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 palette(light), stop:1 palette(window));
+}
+QStatusBar#sbMain::item { border: none; border-left: 1px solid palette(mid); }
+)";
+
+} // namespace
+
+// ---- construction -----------------------------------------------------------------------------
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QString::fromUtf8(tf::version::kTitle));
+    setMinimumSize(tf::kMainWindowMinimumSize);
+    buildWidgets();
+    buildControllers();
+
+    // The detail mode's one file icon, first picture of its list.
+    illvFolder->Add(QString(), picture(QStringLiteral("iDetailIcon")));
+
+    try {
+        gstrCurrentOperation = QStringLiteral("Loading all controls and settings");
+        std::srand(static_cast<unsigned>(std::time(nullptr)));
+        subSetup();
+        mblnSuppressItemShow = true;
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.Form_Load"));
+    }
+}
+
+frmMain::~frmMain() = default;
+
+QString frmMain::arrayName(const QString& array, int index) { return array + QLatin1Char('_') + QString::number(index); }
+
+void frmMain::buildWidgets()
+{
+    setStyleSheet(QString::fromLatin1(kWindowStyle));
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(m_client);
+
+    ilEdit = new tf::ImageList(QSize(16, 16), this);
+    ilEdit->setObjectName(QStringLiteral("ilEdit"));
+    for (const QString& key : tf::taskIconKeys()) ilEdit->Add(key, tf::taskIcon(key));
+    ilFolder = new tf::ImageList(QSize(), this);
+    ilFolder->setObjectName(QStringLiteral("ilFolder"));
+    illvFolder = new tf::ImageList(QSize(16, 16), this);
+    illvFolder->setObjectName(QStringLiteral("illvFolder"));
+    ilPages = new tf::ImageList(QSize(), this);
+    ilPages->setObjectName(QStringLiteral("ilPages"));
+    ilMetadata = new tf::ImageList(QSize(16, 16), this);
+    ilMetadata->setObjectName(QStringLiteral("ilMetadata"));
+
+    // The splitters are nested as containers: each pane is a child of the splitter that places it.
+    splMain = new tf::Splitter(m_client);
+    splMain->setObjectName(QStringLiteral("splMain"));
+    splMain->setOrientation(tf::SplitterModel::kHorizontalBar);
+    splRight = new tf::Splitter(splMain);
+    splRight->setObjectName(QStringLiteral("splRight"));
+    splLeft = new tf::Splitter(splMain);
+    splLeft->setObjectName(QStringLiteral("splLeft"));
+    splView = new tf::Splitter(splRight);
+    splView->setObjectName(QStringLiteral("splView"));
+
+    picBrowse = makePanel(splRight, QStringLiteral("picBrowse"));
+    picView = makePanel(splView, QStringLiteral("picView"));
+    PicMetadata = makePanel(splView, QStringLiteral("PicMetadata"));
+    picFolder = makePanel(splLeft, QStringLiteral("picFolder"));
+    PicQueue = makePanel(splLeft, QStringLiteral("PicQueue"));
+
+    buildBrowsePane();
+    buildMetadataPane();
+    buildFolderPane();
+    buildPreviewPane();
+    buildQueuePane();
+    buildEditingPanels();
+    buildStatusBar();
+    buildMenus();
+
+    connect(splMain, &tf::Splitter::SplitComplete, this, &frmMain::splMain_SplitComplete);
+    connect(splRight, &tf::Splitter::SplitComplete, this, &frmMain::splRight_SplitComplete);
+    connect(splLeft, &tf::Splitter::SplitComplete, this, &frmMain::splLeft_SplitComplete);
+    connect(splView, &tf::Splitter::SplitComplete, this, &frmMain::splView_SplitComplete);
+    connect(tbsBrowse, &tf::TabStrip::Click, this, &frmMain::tbsBrowse_Click);
+    connect(tbsMetadata, &tf::TabStrip::Click, this, &frmMain::tbsMetadata_Click);
+    connect(CmdPreviewEdit, &QPushButton::clicked, this, &frmMain::CmdPreviewEdit_Click);
+}
+
+void frmMain::buildBrowsePane()
+{
+    lblBrowse = makeCaption(picBrowse, QStringLiteral("lblBrowse"), QStringLiteral("Browse File System"));
+    tbsBrowse = new tf::TabStrip(picBrowse);
+    tbsBrowse->setObjectName(QStringLiteral("tbsBrowse"));
+    tbsBrowse->addTab(QStringLiteral("File System"));
+    tbsBrowse->addTab(QStringLiteral("  Task Basket  "));
+
+    picFileSystem = new QWidget(picBrowse);
+    picFileSystem->setObjectName(QStringLiteral("picFileSystem"));
+    ftvBrowse = new tf::FolderTreeView(picFileSystem);
+    ftvBrowse->setObjectName(QStringLiteral("ftvBrowse"));
+
+    lvEdit = makeList(picBrowse, QStringLiteral("lvEdit"), {QStringLiteral("Task")});
+    lvEdit->setHeaderHidden(true);
+    lvEdit->hide();
+
+    // The edit list's bar stands in the tab row, right of the tabs.
+    const int row = tbsBrowse->tabRowHeight();
+    const int left = 2 + tbsBrowse->tabBar()->sizeHint().width() + 6;
+    picEditBar = new QWidget(picBrowse);
+    picEditBar->setObjectName(QStringLiteral("picEditBar"));
+    picEditBar->setGeometry(left, kCaptionHeight + std::max(0, (row - kSmallButton) / 2),
+                            kEditBarCount * (kSmallButton + 2), kSmallButton);
+    const QStringList tips{QStringLiteral("Clear the task list"), QStringLiteral("Open a task basket"),
+                           QStringLiteral("Save the task basket"), QStringLiteral("Delete the selected task")};
+    for (int i = 0; i < kEditBarCount; ++i)
+        m_cmdEditBar[i] = makeButton(picEditBar, arrayName(QStringLiteral("cmdEditBar"), i), QString(),
+                                     QRect(i * (kSmallButton + 2), 0, kSmallButton, kSmallButton), tips[i]);
+    picEditBar->hide();
+}
+
+void frmMain::buildMetadataPane()
+{
+    lblMetadata = makeCaption(PicMetadata, QStringLiteral("lblMetadata"), QStringLiteral("Metadata"));
+    tbsMetadata = new tf::TabStrip(PicMetadata);
+    tbsMetadata->setObjectName(QStringLiteral("tbsMetadata"));
+    tbsMetadata->addTab(QStringLiteral("EXIF Tags"));
+    tbsMetadata->addTab(QStringLiteral("IPTC File Info"));
+
+    const QStringList columns{QStringLiteral("Attribute"), QStringLiteral("Value")};
+    lvExif = makeList(PicMetadata, QStringLiteral("lvExif"), columns);
+    lvIPTC = makeList(PicMetadata, QStringLiteral("lvIPTC"), columns);
+    lvIPTC->hide();
+
+    const int top = kCaptionHeight + tbsMetadata->tabRowHeight() + 4;
+    picEXIFBar = new QWidget(PicMetadata);
+    picEXIFBar->setObjectName(QStringLiteral("picEXIFBar"));
+    picEXIFBar->setGeometry(0, top, kMetadataButton, kEXIFBarCount * (kMetadataButton + 2));
+    const QStringList exifTips{QStringLiteral("Edit the attribute"),  QStringLiteral("Add an attribute"),
+                               QStringLiteral("Delete the attribute"), QStringLiteral("New EXIF template"),
+                               QStringLiteral("Open an EXIF template"), QStringLiteral("Save as EXIF template")};
+    for (int i = 0; i < kEXIFBarCount; ++i)
+        m_cmdEXIFBar[i] = makeButton(picEXIFBar, arrayName(QStringLiteral("cmdEXIFBar"), i), QString(),
+                                     QRect(0, i * (kMetadataButton + 2), kMetadataButton, kMetadataButton), exifTips[i]);
+
+    picIPTCBar = new QWidget(PicMetadata);
+    picIPTCBar->setObjectName(QStringLiteral("picIPTCBar"));
+    picIPTCBar->setGeometry(0, top, kMetadataButton, kIPTCBarCount * (kMetadataButton + 2));
+    const QStringList iptcTips{QStringLiteral("Edit the field"), QStringLiteral("Open an IPTC template"),
+                               QStringLiteral("Save as IPTC template"), QStringLiteral("Delete the field"),
+                               QStringLiteral("New IPTC template")};
+    for (int i = 0; i < kIPTCBarCount; ++i)
+        m_cmdIPTCBar[i] = makeButton(picIPTCBar, arrayName(QStringLiteral("cmdIPTCBar"), i), QString(),
+                                     QRect(0, i * (kMetadataButton + 2), kMetadataButton, kMetadataButton), iptcTips[i]);
+    picIPTCBar->hide();
+}
+
+void frmMain::buildFolderPane()
+{
+    lblFolder = makeCaption(picFolder, QStringLiteral("lblFolder"), QStringLiteral("Folder"));
+    // The folder's tool bar stands in the caption strip, right of the caption.
+    PicToolbarFolder = new QWidget(picFolder);
+    PicToolbarFolder->setObjectName(QStringLiteral("PicToolbarFolder"));
+    const int h = kCaptionHeight - 4;
+    int x = 0;
+    auto next = [&](int width) {
+        const QRect r(x, 0, width, h);
+        x += width + 3;
+        return r;
+    };
+    cmdThumbnailFolder = makeButton(PicToolbarFolder, QStringLiteral("cmdThumbnailFolder"), QString(), next(28),
+                                    QStringLiteral("Show thumbnails"));
+    cmdDetailFolder = makeButton(PicToolbarFolder, QStringLiteral("cmdDetailFolder"), QString(), next(28),
+                                 QStringLiteral("Show details"));
+    x += 6;
+    cmdTwainAcquire = makeButton(PicToolbarFolder, QStringLiteral("cmdTwainAcquire"), QStringLiteral("Acquire"), next(84),
+                                 QStringLiteral("Acquire images from a scanner or camera"));
+    cmdCapture = makeButton(PicToolbarFolder, QStringLiteral("cmdCapture"), QStringLiteral("Capture"), next(84),
+                            QStringLiteral("Capture the screen"));
+    x += 6;
+    cmdBrowseSettings = makeButton(PicToolbarFolder, QStringLiteral("cmdBrowseSettings"), QStringLiteral("Settings"),
+                                   next(88), QStringLiteral("Settings"));
+    cmdBrowseAbout = makeButton(PicToolbarFolder, QStringLiteral("cmdBrowseAbout"), QStringLiteral("About"), next(80),
+                                QStringLiteral("Help and about"));
+    PicToolbarFolder->setGeometry(74, 2, x, h);
+
+    lvFolder = makeList(picFolder, QStringLiteral("lvFolder"),
+                        {QStringLiteral("File Name"), QStringLiteral("Resolution"), QStringLiteral("Size"),
+                         QStringLiteral("Pages"), QStringLiteral("Type"), QStringLiteral("Date Created"),
+                         QStringLiteral("Date Modified"), QStringLiteral("Date Accessed")});
+}
+
+void frmMain::buildPreviewPane()
+{
+    picToolbarPreview = new QWidget(picView);
+    picToolbarPreview->setObjectName(QStringLiteral("picToolbarPreview"));
+    picToolbarPreview->setAttribute(Qt::WA_StyledBackground);
+    // Wider than any screen, so that it spans the pane's top at every width.
+    picToolbarPreview->setGeometry(0, 0, 4000, kPreviewToolbarHeight);
+    const int h = kPreviewToolbarHeight - 8;
+    int x = 4;
+    auto next = [&](int width) {
+        const QRect r(x, 4, width, h);
+        x += width + 3;
+        return r;
+    };
+    cmdPreviewPrevious = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewPrevious"), QString(), next(28),
+                                    QStringLiteral("Previous file"));
+    cmdPreviewNext = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewNext"), QString(), next(28),
+                                QStringLiteral("Next file"));
+    x += 6;
+    cmdPreviewView = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewView"), QStringLiteral("  Best Fit"), next(94),
+                                QStringLiteral("Preview zoom"));
+    cmdPreviewType = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewType"), QStringLiteral("    Optimized"),
+                                next(106), QStringLiteral("Preview selection"));
+    x += 6;
+    CmdPreviewEdit = makeButton(picToolbarPreview, QStringLiteral("CmdPreviewEdit"), QStringLiteral("     Edit"), next(72),
+                                QStringLiteral("Edit/Enhance image"));
+    x += 6;
+    cmdPreviewSave = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewSave"), QString(), next(28),
+                                QStringLiteral("Save the preview"));
+    cmdPreviewPrint = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewPrint"), QString(), next(28),
+                                 QStringLiteral("Print the preview"));
+
+    PicViewImage = new QWidget(picView);
+    PicViewImage->setObjectName(QStringLiteral("PicViewImage"));
+    PicViewImage->setAutoFillBackground(true);
+    ibMain = new ImageBox(PicViewImage);
+    ibMain->setObjectName(QStringLiteral("ibMain"));
+    ibMain->hide();
+    PicTiff = new QLabel(PicViewImage);
+    PicTiff->setObjectName(QStringLiteral("PicTiff"));
+    PicTiff->hide();
+
+    vsbView = new QScrollBar(Qt::Vertical, picView);
+    vsbView->setObjectName(QStringLiteral("vsbView"));
+    vsbView->resize(vsbView->sizeHint().width(), 100);
+    hsbView = new QScrollBar(Qt::Horizontal, picView);
+    hsbView->setObjectName(QStringLiteral("hsbView"));
+    hsbView->resize(100, hsbView->sizeHint().height());
+
+    eb = new tf::ExplorerBar(picView);
+    eb->setObjectName(QStringLiteral("eb"));
+    eb->resize(kExplorerBarWidth, 400);
+    eb->hide();
+}
+
+void frmMain::buildQueuePane()
+{
+    lblQueue = makeCaption(PicQueue, QStringLiteral("lblQueue"), QStringLiteral("Basket"));
+    picLiveBar = new QWidget(PicQueue);
+    picLiveBar->setObjectName(QStringLiteral("picLiveBar"));
+    picLiveBar->setAttribute(Qt::WA_StyledBackground);
+    // Tall enough for any pane: it runs down the basket's left edge.
+    picLiveBar->setGeometry(0, kCaptionHeight, kLiveBarWidth, 4000);
+
+    const int inner = kLiveBarWidth - 8;
+    const int step = (inner - 4 * kSmallButton) / 3 + kSmallButton;
+    cmdPagesNew = makeButton(picLiveBar, QStringLiteral("cmdPagesNew"), QString(),
+                             QRect(4, 6, kSmallButton, kSmallButton), QStringLiteral("New basket"));
+    cmdPagesOpen = makeButton(picLiveBar, QStringLiteral("cmdPagesOpen"), QString(),
+                              QRect(4 + step, 6, kSmallButton, kSmallButton), QStringLiteral("Open an image basket"));
+    cmdPagesSave = makeButton(picLiveBar, QStringLiteral("cmdPagesSave"), QString(),
+                              QRect(4 + 2 * step, 6, kSmallButton, kSmallButton), QStringLiteral("Save the image basket"));
+    cmdPagesDelete = makeButton(picLiveBar, QStringLiteral("cmdPagesDelete"), QString(),
+                                QRect(4 + 3 * step, 6, kSmallButton, kSmallButton),
+                                QStringLiteral("Remove the selected pages"));
+    int y = 6 + kSmallButton + 10;
+    auto next = [&]() {
+        const QRect r(4, y, inner, 26);
+        y += 26 + 4;
+        return r;
+    };
+    cmdAddToQueue = makeButton(picLiveBar, QStringLiteral("cmdAddToQueue"), QStringLiteral("Add"), next(),
+                               QStringLiteral("Add the selected files to the basket"));
+    cmdSaveAs = makeButton(picLiveBar, QStringLiteral("cmdSaveAs"), QStringLiteral("Save As"), next(),
+                           QStringLiteral("Save the basket"));
+    cmdsaveAppend = makeButton(picLiveBar, QStringLiteral("cmdsaveAppend"), QStringLiteral("Append"), next(),
+                               QStringLiteral("Append the basket to a multipage file"));
+    cmdBatchPrint = makeButton(picLiveBar, QStringLiteral("cmdBatchPrint"), QStringLiteral("Print"), next(),
+                               QStringLiteral("Print the basket"));
+
+    lvPages = makeList(PicQueue, QStringLiteral("lvPages"),
+                       {QStringLiteral("File Name"), QStringLiteral("Resolution"), QStringLiteral("Size"),
+                        QStringLiteral("Type"), QStringLiteral("Source File")});
+}
+
+void frmMain::buildEditingPanels()
+{
+    // Hosted by the explorer bar once it is set up; until then (and after it lets them go) they
+    // live hidden on the window.
+    picDialog = new QWidget(m_client);
+    picDialog->setObjectName(QStringLiteral("picDialog"));
+    picDialog->setGeometry(0, 0, kOptionPanelWidth, kOptionPanelHeight + 72);
+    picDialog->hide();
+    const QStringList panelNames{
+        QStringLiteral("picContrast"), QStringLiteral("picBrightness"), QStringLiteral("picSharpen"),
+        QStringLiteral("picBlur"),     QStringLiteral("picFlip"),       QStringLiteral("picResize"),
+        QStringLiteral("picRotate"),   QStringLiteral("picCrop"),       QStringLiteral("picWatermark"),
+        QStringLiteral("picText"),     QStringLiteral("picNothing"),    QStringLiteral("picCanvas"),
+        QStringLiteral("picFrame"),    QStringLiteral("picMask"),       QStringLiteral("picShadow"),
+        QStringLiteral("picRedEye")};
+    QWidget** panels[] = {&picContrast, &picBrightness, &picSharpen, &picBlur, &picFlip, &picResize,
+                          &picRotate,   &picCrop,       &picWatermark, &picText, &picNothing, &picCanvas,
+                          &picFrame,    &picMask,       &picShadow,  &picRedEye};
+    for (int i = 0; i < panelNames.size(); ++i) {
+        *panels[i] = new QWidget(picDialog);
+        (*panels[i])->setObjectName(panelNames[i]);
+        (*panels[i])->setGeometry(0, 0, kOptionPanelWidth, kOptionPanelHeight);
+        (*panels[i])->setVisible(panelNames[i] == QStringLiteral("picNothing"));
+    }
+    const int w = kOptionPanelWidth - 8;
+    cboMergeStyle = makeCombo(picWatermark, QStringLiteral("cboMergeStyle"), QRect(4, 8, w, 24));
+    ComboFilter = makeCombo(picResize, QStringLiteral("ComboFilter"), QRect(4, 8, w, 24));
+    ComboFontFamily = makeCombo(picText, QStringLiteral("ComboFontFamily"), QRect(4, 8, w, 24));
+    comboFontSize = makeCombo(picText, QStringLiteral("comboFontSize"), QRect(4, 38, 70, 24));
+    cboPosition = makeCombo(picText, QStringLiteral("cboPosition"), QRect(80, 38, w - 76, 24));
+
+    const int half = (kOptionPanelWidth - 12) / 2;
+    const int top = kOptionPanelHeight + 8;
+    cmdApply = makeButton(picDialog, QStringLiteral("cmdApply"), QStringLiteral("Preview"), QRect(4, top, half, 26));
+    cmdOK = makeButton(picDialog, QStringLiteral("cmdOK"), QStringLiteral("Finish"), QRect(8 + half, top, half, 26));
+    cmdReset = makeButton(picDialog, QStringLiteral("cmdReset"), QStringLiteral("Reset"), QRect(4, top + 32, half, 26));
+    cmdOriginalImage = makeButton(picDialog, QStringLiteral("cmdOriginalImage"), QStringLiteral("Original"),
+                                  QRect(8 + half, top + 32, half, 26), QStringLiteral("Back to the image as loaded"));
+    cmdApply->setEnabled(false);
+    cmdReset->setEnabled(false);
+    cmdOriginalImage->setEnabled(false);
+
+    picEditPreview = new QWidget(m_client);
+    picEditPreview->setObjectName(QStringLiteral("picEditPreview"));
+    picEditPreview->setGeometry(0, 0, kOptionPanelWidth, 170);
+    picEditPreview->hide();
+    lvEditPreview = makeList(picEditPreview, QStringLiteral("lvEditPreview"), {QStringLiteral("Task")});
+    lvEditPreview->setHeaderHidden(true);
+    lvEditPreview->setGeometry(0, 0, kOptionPanelWidth, 136);
+    for (int i = 0; i < kEditBarCount; ++i)
+        m_cmdEditPreview[i] = makeButton(picEditPreview, arrayName(QStringLiteral("cmdEditPreview"), i), QString(),
+                                         QRect(i * (kSmallButton + 4), 142, kSmallButton, kSmallButton),
+                                         m_cmdEditBar[i]->toolTip());
+
+    // The edit list's replay copy: the task code, its seventeen parameters, and the key as tag.
+    QStringList batchColumns{QStringLiteral("TaskCode")};
+    for (int p = 1; p <= 17; ++p) batchColumns << QStringLiteral("p%1").arg(p);
+    lvEditBatch = makeList(m_client, QStringLiteral("lvEditBatch"), batchColumns);
+    lvEditBatch->hide();
+
+    ibTemp = new ImageBox(m_client);
+    ibTemp->setObjectName(QStringLiteral("ibTemp"));
+    ibTemp->hide();
+}
+
+void frmMain::buildStatusBar()
+{
+    // Placed by the layout along the window's bottom; hidden until the window is first shown.
+    sbMain = new tf::StatusBar(m_client);
+    sbMain->setObjectName(QStringLiteral("sbMain"));
+    sbMain->addPanel(QStringLiteral("filename"), 140, 2);
+    sbMain->addPanel(QStringLiteral("pages"), 70, 0);
+    sbMain->addPanel(QStringLiteral("resolution"), 130, 1);
+    sbMain->addPanel(QStringLiteral("queue"), 140, 1);
+    sbMain->addPanel(QStringLiteral("metadata"), 120, 1);
+    sbMain->addPanel(QStringLiteral("folder"), 160, 3);
+    sbMain->addPanel(QStringLiteral("status"), 64, 0);
+    pbQueue = new QProgressBar(sbMain);
+    pbQueue->setObjectName(QStringLiteral("pbQueue"));
+    pbQueue->setMaximumWidth(160);
+    pbQueue->setTextVisible(false);
+    sbMain->addPermanentWidget(pbQueue);
+    pbQueue->hide();
+    sbMain->hide();
+}
+
+void frmMain::buildMenus()
+{
+    auto makeMenu = [this](const QString& name, const QString& title, const QStringList& entries,
+                           std::array<QAction*, 2>& actions) {
+        auto* menu = new QMenu(title, this);
+        menu->setObjectName(name);
+        auto* group = new QActionGroup(menu);
+        group->setExclusive(true);
+        const QString array = name.chopped(QStringLiteral("Parent").size());
+        for (int i = 0; i < entries.size(); ++i) {
+            actions[i] = menu->addAction(entries[i]);
+            actions[i]->setObjectName(arrayName(array, i));
+            actions[i]->setCheckable(true);
+            group->addAction(actions[i]);
+        }
+        return menu;
+    };
+    mnuPreviewFitParent = makeMenu(QStringLiteral("mnuPreviewFitParent"), QStringLiteral("Preview zoom"),
+                                   {QStringLiteral("Best Fit"), QStringLiteral("Actual Size")}, m_mnuPreviewFit);
+    mnuPreviewTypeParent = makeMenu(QStringLiteral("mnuPreviewTypeParent"), QStringLiteral("Preview selection"),
+                                    {QStringLiteral("Original"), QStringLiteral("Optimized")}, m_mnuPreviewType);
+}
+
+void frmMain::buildControllers()
+{
+    BasketWidgets basketWidgets;
+    basketWidgets.owner = this;
+    basketWidgets.lvFolder = lvFolder;
+    basketWidgets.ilFolder = ilFolder;
+    basketWidgets.folderShowsThumbnails = [] { return gudtSettings.FolderView == 0; };
+    basketWidgets.currentFolder = [this] { return ftvBrowse->SelectedFolder(); };
+    basketWidgets.lvPages = lvPages;
+    basketWidgets.ilPages = ilPages;
+    basketWidgets.sbMain = sbMain;
+    basketWidgets.pbQueue = pbQueue;
+    basketWidgets.cmdAddToQueue = cmdAddToQueue;
+    basketWidgets.cmdPagesDelete = cmdPagesDelete;
+    basketWidgets.cmdPagesNew = cmdPagesNew;
+    basketWidgets.cmdPagesSave = cmdPagesSave;
+    basketWidgets.cmdPagesOpen = cmdPagesOpen;
+    m_basket = new BasketController(basketWidgets, this);
+    connect(m_basket, &BasketController::droppedOnBasket, this, [this] { mblnSuppressItemShow = true; });
+}
+
+// ---- start-up ---------------------------------------------------------------------------------
+
+void frmMain::subSetup()
+{
+    try {
+        gstrCurrentOperation = QStringLiteral("Setting up Main Application");
+        subLoadSettings();
+        gbytMetadataKind = 0;
+        mblnFirstResize = true;
+        blnFreshTask = true;
+        blnPreviewPending = false;
+        mblnFolderChosen = false;
+        subInitErrorHandling();
+        subInitImageBox();
+        glngFolderThumbWidth = gudtSettings.FolderThumbWidth;
+        glngFolderThumbHeight = gudtSettings.FolderThumbHeight;
+        subSetupExplorerBar();
+        subSetHelpFile();
+        ibMain->setApplicationName(QString::fromUtf8(tf::version::kTitle));
+
+        sbMain->setPanelPicture(QStringLiteral("queue"), picture(QStringLiteral("imgQueue")));
+        sbMain->setPanelPicture(QStringLiteral("metadata"), picture(QStringLiteral("imgMetadata")));
+        sbMain->setPanelPicture(QStringLiteral("folder"), picture(QStringLiteral("imgFolder")));
+        sbMain->setPanelPicture(QStringLiteral("status"), picture(QStringLiteral("picPreviewView")));
+
+        splMain->setLeftOrTopControl(splRight);
+        splMain->setRightOrBottomControl(splLeft);
+        splRight->setLeftOrTopControl(picBrowse);
+        splRight->setRightOrBottomControl(splView);
+        splLeft->setLeftOrTopControl(picFolder);
+        splLeft->setRightOrBottomControl(PicQueue);
+        splView->setLeftOrTopControl(picView);
+        splView->setRightOrBottomControl(PicMetadata);
+
+        subSetButtonPictures();
+        subFillFixedLists();
+        sbMain->setPanelText(QStringLiteral("queue"), QStringLiteral("No files in basket"));
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.subSetup"));
+    }
+}
+
+void frmMain::subLoadSettings()
+{
+    subLoadSettingsRecord([this] { subApplySettings(); });
+}
+
+// The record onto the window. Throws when the record names a state the window cannot take; the
+// settings are then dropped and this runs once more with the defaults.
+void frmMain::subApplySettings()
+{
+    const auto& s = gudtSettings;
+    if (s.PreviewType > 1 || s.PreviewFit > 1) throw std::out_of_range("preview menu index");
+
+    splMain->setSplitterPosition(s.SplitterPosition[0]);
+    splRight->setSplitterPosition(s.SplitterPosition[1]);
+    splLeft->setSplitterPosition(s.SplitterPosition[2]);
+    splView->setSplitterPosition(s.SplitterPosition[3]);
+
+    m_mnuPreviewType[s.PreviewType]->setChecked(true);
+    cmdPreviewType->setText(QStringLiteral("    ") + m_mnuPreviewType[s.PreviewType]->text());
+    mblnOptimizedPreview = s.PreviewType != 0;
+    m_mnuPreviewFit[s.PreviewFit]->setChecked(true);
+    cmdPreviewView->setText(QStringLiteral("  ") + m_mnuPreviewFit[s.PreviewFit]->text());
+
+    for (int i = 0; i < lvFolder->columnCount() && i < int(s.FolderColumnWidth.size()); ++i)
+        lvFolder->setColumnWidth(i, s.FolderColumnWidth[i]);
+    for (int i = 0; i < lvPages->columnCount() && i < int(s.PagesColumnWidth.size()); ++i)
+        lvPages->setColumnWidth(i, s.PagesColumnWidth[i]);
+    gstrCurrentFolder = s.CurrentFolder;
+    lvExif->setColumnWidth(0, s.MetadataColumnWidth[0]);
+    lvExif->setColumnWidth(1, s.MetadataColumnWidth[1]);
+    lvIPTC->setColumnWidth(0, s.MetadataColumnWidth[2]);
+    lvIPTC->setColumnWidth(1, s.MetadataColumnWidth[3]);
+
+    // The window comes back at the size it was closed at, within the screen.
+    QSize size(tf::twipsToPixels(s.WindowWidth), tf::twipsToPixels(s.WindowHeight));
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize());
+    resize(size.expandedTo(tf::kMainWindowMinimumSize));
+
+    subUpdateForm();
+}
+
+void frmMain::subInitImageBox()
+{
+    mintToolMode = 0;
+    ibMain->setViewOption1(15);
+    ibMain->setViewOption2(1);
+    ibMain->setViewOption3(true);
+}
+
+void frmMain::subSetupExplorerBar()
+{
+    eb->DisableUpdates(true);
+    eb->ClearStructure();
+    eb->SetImageList(ilEdit);
+    eb->AddSpecialGroup(QStringLiteral("Tasks Chart"), picture(QStringLiteral("picMultiPage")));
+    const struct {
+        const char* key;
+        const char* caption;
+        const char* icon;
+    } tasks[] = {
+        {"Resize", "Resize", "resize"},         {"Canvas", "Canvas", "canvas"},
+        {"Crop", "Crop", "crop"},               {"Rotate", "Rotate", "rotate"},
+        {"Flip", "Flip", "flip"},               {"Invert", "Invert", "invert"},
+        {"Contrast", "Contrast", "contrast"},   {"Sharpen", "Sharpen", "sharpen"},
+        {"Blur", "Blur", "blur"},               {"Brightness", "Brightness", "brightness"},
+        {"Text", "Text", "text"},               {"Watermark", "Watermark/Merge", "watermark"},
+        {"Mask", "Mask", "mask"},               {"Shadow", "Shadow", "shadow"},
+        {"Frame", "Frame", "frame"},            {"RedEye", "Red-Eye Correction", "RedEye"},
+    };
+    for (const auto& task : tasks)
+        eb->AddItem(tf::ExplorerBarModel::kSpecialGroupKey, QString::fromLatin1(task.key),
+                    QString::fromLatin1(task.caption), tf::EbRef(QString::fromLatin1(task.icon)));
+    eb->AddGroup(QStringLiteral("Dialog"), QStringLiteral(" Task Options"), 1);
+    eb->SetGroupChild(QStringLiteral("Dialog"), picDialog);
+    eb->AddGroup(QStringLiteral("Editing"), QStringLiteral("Task Basket"), 1);
+    eb->SetGroupChild(QStringLiteral("Editing"), picEditPreview);
+}
+
+void frmMain::subSetHelpFile() { m_strHelpFile = tf::programDir() + QStringLiteral("/Help.chm"); }
+
+void frmMain::subSetButtonPictures()
+{
+    m_pictureButtons.clear();
+    auto set = [this](QPushButton* button, const QString& pictureName) {
+        subSetButtonPicture(button, picture(pictureName));
+        m_pictureButtons.push_back(button);
+    };
+    set(cmdSaveAs, QStringLiteral("picSaveMultiPage"));
+    set(cmdDetailFolder, QStringLiteral("picDetailFolder"));
+    set(cmdThumbnailFolder, QStringLiteral("picThumbnailFolder"));
+    set(cmdAddToQueue, QStringLiteral("picAddToQueue"));
+    set(cmdBrowseSettings, QStringLiteral("picBrowseSettings"));
+    set(cmdBrowseAbout, QStringLiteral("picBrowseAbout"));
+    set(cmdPreviewView, QStringLiteral("picPreviewView"));
+    set(cmdPreviewPrevious, QStringLiteral("picPreviewPrevious"));
+    set(cmdPreviewNext, QStringLiteral("picPreviewNext"));
+    set(cmdPreviewType, QStringLiteral("picPreviewType"));
+    set(cmdPreviewSave, QStringLiteral("picPreviewSave"));
+    set(cmdReset, QStringLiteral("IconReset"));
+    set(cmdOriginalImage, QStringLiteral("IconOriginalImage"));
+    set(cmdBatchPrint, QStringLiteral("picBatchPrint"));
+    for (int i = 0; i < kEditBarCount; ++i) {
+        set(m_cmdEditBar[i], editBarPicture(i));
+        set(m_cmdEditPreview[i], editBarPicture(i));
+    }
+    set(m_cmdEXIFBar[0], QStringLiteral("picMetadataEdit"));
+    set(m_cmdEXIFBar[1], QStringLiteral("picMetadataAdd"));
+    set(m_cmdEXIFBar[2], editBarPicture(3));
+    set(m_cmdEXIFBar[3], editBarPicture(0));
+    set(m_cmdEXIFBar[4], editBarPicture(1));
+    set(m_cmdEXIFBar[5], editBarPicture(2));
+    set(m_cmdIPTCBar[0], QStringLiteral("picMetadataEdit"));
+    set(m_cmdIPTCBar[1], editBarPicture(1));
+    set(m_cmdIPTCBar[2], editBarPicture(2));
+    set(m_cmdIPTCBar[3], editBarPicture(3));
+    set(m_cmdIPTCBar[4], editBarPicture(0));
+    set(cmdPagesNew, editBarPicture(0));
+    set(cmdPagesOpen, editBarPicture(1));
+    set(cmdPagesSave, editBarPicture(2));
+    set(cmdPagesDelete, editBarPicture(3));
+    set(CmdPreviewEdit, QStringLiteral("picPreviewEdit"));
+    set(cmdPreviewPrint, QStringLiteral("picPreviewPrint"));
+    set(cmdTwainAcquire, QStringLiteral("picTwainAcquire"));
+    set(cmdCapture, QStringLiteral("picCapture"));
+    set(cmdsaveAppend, QStringLiteral("picSaveAppend"));
+}
+
+void frmMain::subFillFixedLists()
+{
+    cboMergeStyle->clear();
+    cboMergeStyle->addItems({QStringLiteral("Custom position"), QStringLiteral("Centre"), QStringLiteral("Tile"),
+                             QStringLiteral("Wrap")});
+    ComboFilter->clear();
+    ComboFilter->addItems({QStringLiteral("Bilinear"), QStringLiteral("Hermite"), QStringLiteral("Bell"),
+                           QStringLiteral("B-Spline"), QStringLiteral("Lanczos"), QStringLiteral("Mitchell")});
+    cboPosition->clear();
+    cboPosition->addItems({QStringLiteral("Top-Left"), QStringLiteral("Top-Centre"), QStringLiteral("Top-Right"),
+                           QStringLiteral("Centre-Left"), QStringLiteral("Centre"), QStringLiteral("Centre-Right"),
+                           QStringLiteral("Bottom-Left"), QStringLiteral("Bottom-Centre"), QStringLiteral("Bottom-Right"),
+                           QStringLiteral("Mouse-Click Position")});
+    comboFontSize->clear();
+    for (int size = 8; size <= 100; ++size) comboFontSize->addItem(QString::number(size));
+    fncLoadFontsCombo(ComboFontFamily, true);
+}
+
+// ---- settings applied while running -------------------------------------------------------------
+
+void frmMain::subUpdateForm()
+{
+    try {
+        gstrCurrentOperation = QStringLiteral("Updating settings to controls");
+        subUpdateThumbnailSizes();
+        fncListViewFullRowSelect(lvFolder, gudtSettings.FolderFullRowSelect != 0);
+        fncListViewFullRowSelect(lvPages, gudtSettings.PagesFullRowSelect != 0);
+        const bool tips = gudtSettings.ShowToolTips == 1;
+        auto tip = [tips](QWidget* widget, const char* text) {
+            widget->setToolTip(tips ? QString::fromLatin1(text) : QString());
+        };
+        tip(ftvBrowse, "Browse for a particular folder where image files are placed.");
+        tip(lvFolder, "List all supported image formats from the selected folder.");
+        tip(lvExif, "List all available EXIF attributes from JPEG/TIFF files.");
+        tip(lvIPTC, "List all available IPTC attributes from JPEG/TIFF/PSD files.");
+        tip(lvPages, "List all added files or pages for creating/editing multipage TIFF and PDF.");
+        tip(PicViewImage, "Container for the preview file.");
+        // The preview's background is the one chosen in the settings dialog.
+        QPalette viewport = PicViewImage->palette();
+        viewport.setColor(QPalette::Window, tf::colorFromOle(gudtSettings.PreviewBackColor));
+        PicViewImage->setPalette(viewport);
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.subUpdateForm"));
+    }
+}
+
+// ---- layout -------------------------------------------------------------------------------------
+
+namespace {
+
+// A splitter that has not been shown yet receives its resize only when it is shown; laying it out
+// from its percent places its panes now, so that the panes inside can be laid out at once.
+void placeSplitterPanes(tf::Splitter* splitter) { splitter->setSplitterPosition(splitter->SplitterPosition()); }
+
+} // namespace
+
+tf::PaneArrangement frmMain::arrangement() const
+{
+    return tf::fncPaneArrangement(splView->LeftOrTopControl() != nullptr, splView->RightOrBottomControl() != nullptr,
+                                  splMain->LeftOrTopControl() != nullptr);
+}
+
+void frmMain::setFitPreview(FitPreview fit) { m_fitPreview = std::move(fit); }
+
+void frmMain::subResize()
+{
+    if (isMinimized()) return;
+    // Every placement is a plain geometry change of a widget we own: none can fail, and negative
+    // sizes are already clamped to 0 by the layout functions.
+    const QSize client = m_client->size();
+    const int statusHeight = sbMain->sizeHint().height();
+    splMain->setGeometry(tf::fncPaneRect(0, 0, client.width(), client.height() - statusHeight));
+    sbMain->setGeometry(tf::fncPaneRect(0, client.height() - statusHeight, client.width(), statusHeight));
+    for (tf::Splitter* splitter : {splMain, splRight, splLeft, splView}) placeSplitterPanes(splitter);
+
+    const auto browse = tf::fncBrowsePaneLayout(picBrowse->size(), lblBrowse->height(), tbsBrowse->tabRowHeight());
+    lblBrowse->setGeometry(browse.lblBrowse);
+    tbsBrowse->setGeometry(browse.tbsBrowse);
+    picFileSystem->setGeometry(browse.picFileSystem);
+    ftvBrowse->setGeometry(browse.ftvBrowse);
+    lvEdit->setGeometry(browse.lvEdit);
+
+    const auto metadata = tf::fncMetadataPaneLayout(PicMetadata->size(), lblMetadata->height(),
+                                                    tbsMetadata->tabRowHeight(), picEXIFBar->width());
+    lblMetadata->setGeometry(metadata.lblMetadata);
+    tbsMetadata->setGeometry(metadata.tbsMetadata);
+    lvExif->setGeometry(metadata.lvExif);
+    lvIPTC->setGeometry(metadata.lvIPTC);
+    picEXIFBar->move(metadata.toolbarLeft, picEXIFBar->y());
+    picIPTCBar->move(metadata.toolbarLeft, picEXIFBar->y());
+
+    const auto folder = tf::fncFolderPaneLayout(picFolder->size(), lblFolder->height());
+    lblFolder->resize(folder.lblFolderWidth, lblFolder->height());
+    lvFolder->setGeometry(folder.lvFolder);
+
+    tf::PreviewPaneInput in;
+    in.arrangement = arrangement();
+    in.client = client;
+    in.statusBarHeight = statusHeight;
+    in.splMain = splMain->size();
+    in.splView = splView->size();
+    in.picView = picView->size();
+    in.toolbarHeight = picToolbarPreview->height();
+    in.vsbWidth = vsbView->width();
+    in.hsbHeight = hsbView->height();
+    in.ebWidth = eb->width();
+    const auto preview = tf::fncPreviewPaneLayout(in);
+    if (preview.splRight) {
+        splRight->setGeometry(*preview.splRight);
+        splRight->raise();
+        placeSplitterPanes(splRight);
+    }
+    if (preview.splView) {
+        splView->setGeometry(*preview.splView);
+        splView->raise();
+        placeSplitterPanes(splView);
+    }
+    if (preview.picView) {
+        // Over whatever the splitter left beneath it: the metadata pane and the bars.
+        picView->setGeometry(*preview.picView);
+        picView->raise();
+    }
+    PicViewImage->setGeometry(preview.PicViewImage);
+    vsbView->setGeometry(preview.vsbView);
+    hsbView->setGeometry(preview.hsbView);
+    if (preview.eb) eb->setGeometry(*preview.eb);
+    if (preview.ebVisibility == tf::Visibility::Show) eb->show();
+    else if (preview.ebVisibility == tf::Visibility::Hide) eb->hide();
+    vsbView->show();
+    hsbView->show();
+
+    const auto queue = tf::fncQueuePaneLayout(PicQueue->size(), lblQueue->height(), picLiveBar->geometry());
+    lblQueue->setGeometry(queue.lblQueue);
+    lvPages->setGeometry(queue.lvPages);
+
+    if (m_fitPreview) {
+        m_fitPreview(PicViewImage, ibMain, hsbView, vsbView);
+    } else {
+        ibMain->setGeometry(0, 0, PicViewImage->width(), PicViewImage->height());
+        hsbView->hide();
+        vsbView->hide();
+    }
+
+    const bool hasImage = ibMain->HasImage();
+    ibMain->setVisible(hasImage);
+    cmdPreviewSave->setEnabled(hasImage);
+    CmdPreviewEdit->setEnabled(hasImage);
+    cmdPreviewPrint->setEnabled(hasImage);
+    PicViewImage->show();
+    sbMain->setPanelText(QStringLiteral("status"), tf::fncZoomText(ibMain->Zoom()));
+
+    for (QWidget* panel : optionPanels()) panel->move(0, 0);
+}
+
+QList<QWidget*> frmMain::optionPanels() const
+{
+    return {picContrast, picBrightness, picSharpen, picBlur, picFlip,  picResize, picRotate, picCrop,
+            picWatermark, picText,     picNothing, picCanvas, picFrame, picMask,   picShadow, picRedEye};
+}
+
+void frmMain::tbsBrowse_Click()
+{
+    switch (tbsBrowse->SelectedIndex()) {
+    case 1:
+        picFileSystem->show();
+        lvEdit->hide();
+        picEditBar->hide();
+        lblBrowse->setText(QStringLiteral("Browse File System"));
+        break;
+    case 2:
+        picFileSystem->hide();
+        lvEdit->show();
+        picEditBar->show();
+        picEditBar->raise();
+        lblBrowse->setText(QStringLiteral("Task Basket"));
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::tbsMetadata_Click()
+{
+    switch (tbsMetadata->SelectedIndex()) {
+    case 1:
+        lvExif->show();
+        picEXIFBar->show();
+        lvIPTC->hide();
+        picIPTCBar->hide();
+        gbytMetadataKind = 0;
+        break;
+    case 2:
+        lvExif->hide();
+        picEXIFBar->hide();
+        lvIPTC->show();
+        picIPTCBar->show();
+        gbytMetadataKind = 1;
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::splMain_SplitComplete() { subResize(); }
+void frmMain::splRight_SplitComplete() { subResize(); }
+void frmMain::splLeft_SplitComplete() { subResize(); }
+void frmMain::splView_SplitComplete() { subResize(); }
+
+void frmMain::CmdPreviewEdit_Click()
+{
+    if (!ibMain->HasImage()) return;
+    if (arrangement() == tf::PaneArrangement::Editing) {
+        splMain->setLeftOrTopControl(splRight);
+        splRight->setRightOrBottomControl(splView);
+        if (splView->RightOrBottomControl()) splView->setLeftOrTopControl(picView);
+        glngEditMode = 0;
+        CmdPreviewEdit->setText(QStringLiteral("     Edit"));
+        emit EditModeLeaving();
+        cmdPreviewType->setEnabled(true);
+    } else {
+        splMain->setLeftOrTopControl(nullptr);
+        splRight->setRightOrBottomControl(nullptr);
+        splView->setLeftOrTopControl(nullptr);
+        glngEditMode = 1;
+        cmdPreviewType->setEnabled(false);
+        emit EditModeEntering();
+        CmdPreviewEdit->setText(QStringLiteral("     Finish"));
+    }
+    subResize();
+}
+
+// ---- window events ------------------------------------------------------------------------------
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    subResize();
+    if (mblnFirstResize) {
+        mblnFirstResize = false;
+        ftvBrowse->setSelectedFolder(gudtSettings.TreeFolder);
+        sbMain->show();
+    }
+}
+
+void frmMain::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // Coming back from the task bar: the panes were left alone while minimised.
+    if (event->type() == QEvent::WindowStateChange && !isMinimized() && !mblnFirstResize) subResize();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // A long command yields to events while it runs: closing under it would pull its widgets and
+    // page files away. It is cancelled, and the window closes once it has ended.
+    if (tf::fncCloseWhenIdle(this)) {
+        event->ignore();
+        return;
+    }
+    subEnd();
+    event->accept();
+}
+
+// ---- shutdown ------------------------------------------------------------------------------------
+
+void frmMain::subStoreSettings()
+{
+    auto& s = gudtSettings;
+    s.SplitterPosition[0] = tf::roundToInteger(splMain->SplitterPosition());
+    s.SplitterPosition[1] = tf::roundToInteger(splRight->SplitterPosition());
+    s.SplitterPosition[2] = tf::roundToInteger(splLeft->SplitterPosition());
+    s.SplitterPosition[3] = tf::roundToInteger(splView->SplitterPosition());
+    s.PreviewFit = m_mnuPreviewFit[0]->isChecked() ? 0 : 1;
+    s.PreviewType = m_mnuPreviewType[0]->isChecked() ? 0 : 1;
+    // A tree with no folder chosen keeps the folder it was opened at.
+    const QString tree = ftvBrowse->SelectedFolder();
+    if (!tree.isEmpty()) s.TreeFolder = tree;
+    for (int i = 0; i < int(s.FolderColumnWidth.size()); ++i)
+        s.FolderColumnWidth[i] = tf::roundToInteger(lvFolder->columnWidth(i));
+    for (int i = 0; i < int(s.PagesColumnWidth.size()); ++i)
+        s.PagesColumnWidth[i] = tf::roundToInteger(lvPages->columnWidth(i));
+    subStoreSettingsGlobals();
+    s.MetadataColumnWidth[0] = tf::roundToInteger(lvExif->columnWidth(0));
+    s.MetadataColumnWidth[1] = tf::roundToInteger(lvExif->columnWidth(1));
+    s.MetadataColumnWidth[2] = tf::roundToInteger(lvIPTC->columnWidth(0));
+    s.MetadataColumnWidth[3] = tf::roundToInteger(lvIPTC->columnWidth(1));
+    // The size the window has when it is neither maximised nor minimised.
+    const QSize size = (isMaximized() || isMinimized() || isFullScreen()) ? normalGeometry().size() : this->size();
+    if (size.isValid()) {
+        s.WindowWidth = tf::pixelsToTwips(size.width());
+        s.WindowHeight = tf::pixelsToTwips(size.height());
+    }
+}
+
+void frmMain::subDeletePageFiles()
+{
+    const QDir temp(tf::userTempDir());
+    const auto entries = temp.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries)
+        if (entry.fileName().endsWith(QStringLiteral(".tif"), Qt::CaseInsensitive)) QFile::remove(entry.filePath());
+}
+
+void frmMain::subEnd()
+{
+    if (m_ended) return;
+    m_ended = true;
+    // Each step runs whatever became of the one before: a settings file that cannot be written
+    // must not leave the page files behind.
+    try {
+        gstrCurrentOperation = QStringLiteral("Saving Settings before termination");
+        subStoreSettings();
+        QString why;
+        if (!subWriteSettingsFile(&why))
+            subGlobalErrorHandler(why, 75, 0, QStringLiteral("FrmMain.subEnd"));
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.subEnd"));
+    }
+    // Nothing to stop here: no graphics engine is started, and the image snapshots go with the
+    // preview and the editing tasks that hold them.
+    gstrCurrentOperation = QStringLiteral("UnSubclass all controls");
+    for (QPushButton* button : std::as_const(m_pictureButtons)) subRemoveButtonPicture(button);
+
+    try {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        for (qsizetype i = windows.size() - 1; i >= 0; --i) {
+            QWidget* window = windows[i];
+            if (window != this && window->isWindow() && window->isVisible()) window->close();
+        }
+    } catch (...) {
+    }
+    try {
+        subDeletePageFiles();
+    } catch (...) {
+    }
+}
+
+// ---- control arrays -------------------------------------------------------------------------------
+
+namespace {
+template <std::size_t N, typename T>
+T* element(const std::array<T*, N>& array, int index)
+{
+    return index >= 0 && index < int(N) ? array[index] : nullptr;
+}
+} // namespace
+
+QPushButton* frmMain::cmdEditBar(int index) const { return element(m_cmdEditBar, index); }
+QPushButton* frmMain::cmdEditPreview(int index) const { return element(m_cmdEditPreview, index); }
+QPushButton* frmMain::cmdEXIFBar(int index) const { return element(m_cmdEXIFBar, index); }
+QPushButton* frmMain::cmdIPTCBar(int index) const { return element(m_cmdIPTCBar, index); }
+QAction* frmMain::mnuPreviewFit(int index) const { return element(m_mnuPreviewFit, index); }
+QAction* frmMain::mnuPreviewType(int index) const { return element(m_mnuPreviewType, index); }
+QList<QPushButton*> frmMain::pictureButtons() const { return m_pictureButtons; }

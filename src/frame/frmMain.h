@@ -1,0 +1,261 @@
+#pragma once
+#include "frame/modMainLayout.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class BasketController;
+class ImageBox;
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QScrollBar;
+
+namespace tf {
+class ExplorerBar;
+class FolderTreeView;
+class ImageList;
+class ListView;
+class Splitter;
+class StatusBar;
+class TabStrip;
+} // namespace tf
+
+// The main window: it builds every widget (each with its old name as objectName), brings the
+// program up (set-up, settings, explorer bar, picture buttons, fixed lists), lays the panes out,
+// and takes them down again at shutdown. The work of each area lives with that area's controller,
+// which is handed the widgets below; the window keeps only what other windows call on it.
+//
+// Control arrays: element i of cmdEditBar, cmdEditPreview, cmdEXIFBar and cmdIPTCBar has the
+// objectName "<array>_<i>" ("cmdEditBar_0" ... "cmdEditBar_3") and is reached by index through the
+// accessor of the array's name. Menu entries follow the same scheme ("mnuPreviewFit_1").
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Loads the window: the set-up runs here; the single-instance check has run before.
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // ---- public members other windows call
+    // Puts the settings record's list, thumbnail and tool-tip settings on the window.
+    void subUpdateForm();
+    // Lays out every pane for the window's size and the splitters' current children.
+    void subResize();
+    // The shutdown work (settings stored and written, pictures released, other windows closed,
+    // page files removed); runs once, from the close of the window.
+    void subEnd();
+
+    // ---- handlers of this window's own controls
+    void tbsBrowse_Click();
+    void tbsMetadata_Click();
+    void splMain_SplitComplete();
+    void splRight_SplitComplete();
+    void splLeft_SplitComplete();
+    void splView_SplitComplete();
+    // Switches between the explorer view and the editing mode (only while ibMain holds an image).
+    // The window moves its panes and buttons; the editing tasks do the rest in answer to
+    // EditModeEntering and EditModeLeaving.
+    void CmdPreviewEdit_Click();
+
+    // Which panes are on show, as the splitters' children say.
+    tf::PaneArrangement arrangement() const;
+
+    // ---- control arrays by index (nullptr outside the array)
+    static constexpr int kEditBarCount = 4;
+    static constexpr int kEXIFBarCount = 6;
+    static constexpr int kIPTCBarCount = 5;
+    QPushButton* cmdEditBar(int index) const;
+    QPushButton* cmdEditPreview(int index) const;
+    QPushButton* cmdEXIFBar(int index) const;
+    QPushButton* cmdIPTCBar(int index) const;
+    QAction* mnuPreviewFit(int index) const;
+    QAction* mnuPreviewType(int index) const;
+    // The objectName of element index of a control array.
+    static QString arrayName(const QString& array, int index);
+
+    // The buttons that show a picture, in the order they were given it (42 of them).
+    QList<QPushButton*> pictureButtons() const;
+    // The sixteen option panels of the editing tasks, in the layout's order.
+    QList<QWidget*> optionPanels() const;
+
+    // The preview's fit routine (the preview area installs its own): places ibMain inside the
+    // viewport PicViewImage and sets the scroll bars. Until then ibMain fills the viewport and the
+    // scroll bars stay hidden, the control scrolling by itself.
+    using FitPreview = std::function<void(QWidget* viewport, ImageBox* image, QScrollBar* hsb, QScrollBar* vsb)>;
+    void setFitPreview(FitPreview fit);
+
+    // The areas' controllers, made with the window and living as long as it.
+    BasketController* basket() const { return m_basket; }
+
+    // The help file's path (the program's folder and "Help.chm").
+    QString HelpFile() const { return m_strHelpFile; }
+
+    // ---- widgets, by their old names; made once in the constructor and owned by the window.
+    // splitters and panes
+    tf::Splitter* splMain = nullptr;
+    tf::Splitter* splRight = nullptr;
+    tf::Splitter* splView = nullptr;
+    tf::Splitter* splLeft = nullptr;
+    QWidget* picBrowse = nullptr;
+    QWidget* PicMetadata = nullptr;
+    QWidget* picFolder = nullptr;
+    QWidget* picView = nullptr;
+    QWidget* PicQueue = nullptr;
+    // browse pane
+    QLabel* lblBrowse = nullptr;
+    tf::TabStrip* tbsBrowse = nullptr;
+    QWidget* picFileSystem = nullptr;
+    tf::FolderTreeView* ftvBrowse = nullptr;
+    tf::ListView* lvEdit = nullptr;
+    QWidget* picEditBar = nullptr;
+    // metadata pane
+    QLabel* lblMetadata = nullptr;
+    tf::TabStrip* tbsMetadata = nullptr;
+    tf::ListView* lvExif = nullptr;
+    tf::ListView* lvIPTC = nullptr;
+    QWidget* picEXIFBar = nullptr;
+    QWidget* picIPTCBar = nullptr;
+    // folder list pane
+    QLabel* lblFolder = nullptr;
+    QWidget* PicToolbarFolder = nullptr;
+    tf::ListView* lvFolder = nullptr;
+    QPushButton* cmdDetailFolder = nullptr;
+    QPushButton* cmdThumbnailFolder = nullptr;
+    QPushButton* cmdBrowseSettings = nullptr;
+    QPushButton* cmdBrowseAbout = nullptr;
+    QPushButton* cmdTwainAcquire = nullptr;
+    QPushButton* cmdCapture = nullptr;
+    // preview pane
+    QWidget* picToolbarPreview = nullptr;
+    QPushButton* cmdPreviewView = nullptr;
+    QPushButton* cmdPreviewType = nullptr;
+    QPushButton* cmdPreviewPrevious = nullptr;
+    QPushButton* cmdPreviewNext = nullptr;
+    QPushButton* cmdPreviewSave = nullptr;
+    QPushButton* cmdPreviewPrint = nullptr;
+    QPushButton* CmdPreviewEdit = nullptr;
+    QWidget* PicViewImage = nullptr;
+    ImageBox* ibMain = nullptr;
+    QScrollBar* vsbView = nullptr;
+    QScrollBar* hsbView = nullptr;
+    tf::ExplorerBar* eb = nullptr;
+    // basket pane
+    QLabel* lblQueue = nullptr;
+    QWidget* picLiveBar = nullptr;
+    tf::ListView* lvPages = nullptr;
+    QPushButton* cmdAddToQueue = nullptr;
+    QPushButton* cmdSaveAs = nullptr;
+    QPushButton* cmdsaveAppend = nullptr;
+    QPushButton* cmdBatchPrint = nullptr;
+    QPushButton* cmdPagesNew = nullptr;
+    QPushButton* cmdPagesOpen = nullptr;
+    QPushButton* cmdPagesSave = nullptr;
+    QPushButton* cmdPagesDelete = nullptr;
+    // status bar
+    tf::StatusBar* sbMain = nullptr;
+    QProgressBar* pbQueue = nullptr;
+    // the editing mode's panels (hosted by the explorer bar) and the hidden helpers
+    QWidget* picDialog = nullptr;
+    QWidget* picEditPreview = nullptr;
+    tf::ListView* lvEditPreview = nullptr;
+    tf::ListView* lvEditBatch = nullptr;
+    QPushButton* cmdApply = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdReset = nullptr;
+    QPushButton* cmdOriginalImage = nullptr;
+    ImageBox* ibTemp = nullptr;
+    QLabel* PicTiff = nullptr;
+    QWidget* picContrast = nullptr;
+    QWidget* picBrightness = nullptr;
+    QWidget* picSharpen = nullptr;
+    QWidget* picBlur = nullptr;
+    QWidget* picFlip = nullptr;
+    QWidget* picResize = nullptr;
+    QWidget* picRotate = nullptr;
+    QWidget* picCrop = nullptr;
+    QWidget* picWatermark = nullptr;
+    QWidget* picText = nullptr;
+    QWidget* picNothing = nullptr;
+    QWidget* picCanvas = nullptr;
+    QWidget* picFrame = nullptr;
+    QWidget* picMask = nullptr;
+    QWidget* picShadow = nullptr;
+    QWidget* picRedEye = nullptr;
+    QComboBox* cboMergeStyle = nullptr;
+    QComboBox* ComboFilter = nullptr;
+    QComboBox* cboPosition = nullptr;
+    QComboBox* comboFontSize = nullptr;
+    QComboBox* ComboFontFamily = nullptr;
+    // menus opened by the preview buttons
+    QMenu* mnuPreviewFitParent = nullptr;
+    QMenu* mnuPreviewTypeParent = nullptr;
+    // image lists
+    tf::ImageList* ilEdit = nullptr;
+    tf::ImageList* ilFolder = nullptr;
+    tf::ImageList* illvFolder = nullptr;
+    tf::ImageList* ilPages = nullptr;
+    tf::ImageList* ilMetadata = nullptr;
+
+    // ---- form-level state named by the start-up
+    bool mblnFirstResize = true;
+    bool mblnSuppressItemShow = false;
+    bool mblnFolderChosen = false;
+    bool mblnOptimizedPreview = false;
+    bool blnFreshTask = true;
+    bool blnPreviewPending = false;
+    int16_t mintToolMode = 0;
+
+signals:
+    // Raised by CmdPreviewEdit_Click after the panes were detached, before the layout.
+    void EditModeEntering();
+    // Raised by CmdPreviewEdit_Click after the panes were attached again, before the layout.
+    void EditModeLeaving();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildWidgets();
+    void buildBrowsePane();
+    void buildMetadataPane();
+    void buildFolderPane();
+    void buildPreviewPane();
+    void buildQueuePane();
+    void buildEditingPanels();
+    void buildStatusBar();
+    void buildMenus();
+    void buildControllers();
+
+    void subSetup();
+    void subLoadSettings();
+    void subApplySettings();
+    void subInitImageBox();
+    void subSetupExplorerBar();
+    void subSetHelpFile();
+    void subSetButtonPictures();
+    void subFillFixedLists();
+    void subStoreSettings();
+    void subDeletePageFiles();
+
+    QWidget* m_client = nullptr;
+    BasketController* m_basket = nullptr;
+    std::array<QPushButton*, kEditBarCount> m_cmdEditBar{};
+    std::array<QPushButton*, kEditBarCount> m_cmdEditPreview{};
+    std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};
+    std::array<QPushButton*, kIPTCBarCount> m_cmdIPTCBar{};
+    std::array<QAction*, 2> m_mnuPreviewFit{};
+    std::array<QAction*, 2> m_mnuPreviewType{};
+    QList<QPushButton*> m_pictureButtons;
+    FitPreview m_fitPreview;
+    QString m_strHelpFile;
+    bool m_ended = false;
+    bool m_resizing = false;
+};

@@ -1,0 +1,570 @@
+#include "platform/imagebox/freeimage_qt.h"
+#include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/page_raster.h"
+#include "platform/imagebox/pdf_pages.h"
+#include "platform/imagebox/tiff_pages.h"
+#include "platform/sys/safefile.h"
+#include "platform/sys/userdirs.h"
+#include "version_info.h"
+
+#include <FreeImage.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+namespace tf {
+
+struct ImageDocument::MultipageState {
+    // The file the current pixels were decoded from, when they are exactly a JPEG file's: its
+    // bytes, and the image's cache key at that moment (any write to the pixels changes the key).
+    QByteArray jpeg;
+    qint64 jpegKey = 0;
+    // Metadata values set for the current image, by lower-cased name.
+    std::map<QString, QString> exif;
+
+    // A new document being built: pages spool in a private folder until SaveTiff or SavePdf
+    // knows where the document goes.
+    std::unique_ptr<QTemporaryDir> spool;
+    std::unique_ptr<TiffDocumentWriter> tiff;
+    std::unique_ptr<PdfDocumentWriter> pdf;
+};
+
+void ImageDocument::MultipageStateDeleter::operator()(MultipageState* state) const { delete state; }
+
+ImageDocument::MultipageState& ImageDocument::multipage()
+{
+    if (!m_multipage) m_multipage.reset(new MultipageState);
+    return *m_multipage;
+}
+
+namespace {
+
+constexpr const char* kSpoolTiff = "pages.tif";
+constexpr const char* kSpoolPdf = "pages.pdf";
+
+[[noreturn]] void raise(int32_t number, const QString& description) { throw ImageBoxError(number, description); }
+
+// Resolutions travel as whole dots per metre; a value within a rounding step of a whole number of
+// dots per inch was that number (the page writers round the same way).
+double dpiOf(int dotsPerMeter)
+{
+    if (dotsPerMeter <= 0) return 72.0;
+    const double exact = dotsPerMeter * 0.0254;
+    const double whole = std::round(exact);
+    return std::abs(exact - whole) < 0.013 ? whole : exact;
+}
+
+bool isGreyPalette(const QImage& image)
+{
+    const QVector<QRgb> table = image.colorTable();
+    if (table.isEmpty()) return false;
+    for (QRgb c : table)
+        if (qRed(c) != qGreen(c) || qGreen(c) != qBlue(c)) return false;
+    return true;
+}
+
+// The colour format that writes an image without changing its depth.
+int nativeColorFormat(const QImage& image)
+{
+    switch (image.format()) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+        return kMonoThreshold;
+    case QImage::Format_Grayscale8:
+        return kGray256;
+    case QImage::Format_Indexed8:
+        return isGreyPalette(image) ? kGray256 : kColor24Bit;
+    default:
+        return kColor24Bit;
+    }
+}
+
+// A JPEG's own coding can stand for the page when the chosen format keeps what it holds.
+bool jpegKeepsFormat(const PdfPageImage& jpeg, int colorFormat)
+{
+    if (!jpeg.isValid()) return false;
+    if (colorFormat < 0 || colorFormat == kColor24Bit) return true;
+    return colorFormat == kGray256 && jpeg.space == PdfPageImage::Gray;
+}
+
+bool sameFile(const QString& a, const QString& b)
+{
+    const QFileInfo fa(a), fb(b);
+    if (fa.exists() && fb.exists()) return fa.canonicalFilePath() == fb.canonicalFilePath();
+    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
+}
+
+// Moves a finished file from `from` to `target` in one step. An existing target keeps its
+// permissions; a new one gets the usual document permissions. When the two lie on different
+// file systems the file is first copied beside the target, so the target is still only ever
+// replaced whole.
+bool publish(const QString& from, const QString& target, QString* error)
+{
+    const QFileInfo old(target);
+    if (old.isDir()) {
+        if (error) *error = QStringLiteral("A folder has that name: ") + target;
+        return false;
+    }
+    const QFileDevice::Permissions permissions = old.exists() ? QFile::permissions(target) : kDocumentPermissions;
+    QFile::setPermissions(from, permissions);
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(target).constData()) == 0) return true;
+    if (errno != EXDEV) {
+        if (error) *error = QStringLiteral("Cannot write ") + target;
+        return false;
+    }
+    QTemporaryFile beside(hiddenTempTemplate(target));
+    QFile in(from);
+    if (!beside.open() || !in.open(QIODevice::ReadOnly)) {
+        if (error) *error = QStringLiteral("Cannot write ") + target;
+        return false;
+    }
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty() || beside.write(chunk) != chunk.size()) {
+            if (error) *error = QStringLiteral("Cannot write ") + target;
+            return false;
+        }
+    }
+    if (!beside.flush()) {
+        if (error) *error = QStringLiteral("Cannot write ") + target;
+        return false;
+    }
+    beside.close();
+    QFile::setPermissions(beside.fileName(), permissions);
+    if (std::rename(QFile::encodeName(beside.fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
+        if (error) *error = QStringLiteral("Cannot write ") + target;
+        return false;
+    }
+    beside.setAutoRemove(false);
+    QFile::remove(from);
+    return true;
+}
+
+// A hidden copy of `source` beside `target`, for changing it before it replaces the target.
+std::unique_ptr<QTemporaryFile> copyBeside(const QString& source, const QString& target, QString* error)
+{
+    auto copy = std::make_unique<QTemporaryFile>(hiddenTempTemplate(target));
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly)) {
+        if (error) *error = QStringLiteral("Cannot read ") + source;
+        return nullptr;
+    }
+    if (!copy->open()) {
+        if (error) *error = QStringLiteral("Cannot write in the folder of ") + target;
+        return nullptr;
+    }
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 20);
+        if (chunk.isEmpty() || copy->write(chunk) != chunk.size()) {
+            if (error) *error = QStringLiteral("Cannot write ") + target;
+            return nullptr;
+        }
+    }
+    if (!copy->flush()) {
+        if (error) *error = QStringLiteral("Cannot write ") + target;
+        return nullptr;
+    }
+    copy->close();
+    return copy;
+}
+
+// A JPEG data stream that runs to its end-of-image marker after the first scan. A file cut short
+// loses that marker; inside scan data a 0xFF byte is always followed by 0x00 or a restart marker,
+// so the pair FF D9 there can only be the real end.
+bool jpegComplete(const QByteArray& bytes)
+{
+    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8) return false;
+    qsizetype i = 2;
+    while (i + 4 <= n) {
+        if (p[i] != 0xFF) return false;
+        const uchar marker = p[i + 1];
+        if (marker == 0xFF) {
+            ++i;
+            continue;
+        }
+        if (marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+            i += 2;
+            continue;
+        }
+        if (marker == 0xD9) return false; // an end before any scan
+        const int len = (p[i + 2] << 8) | p[i + 3];
+        if (len < 2) return false;
+        if (marker == 0xDA) {
+            i += 2 + len;
+            break;
+        }
+        i += 2 + len;
+    }
+    if (i >= n) return false;
+    for (qsizetype k = n - 2; k >= i; --k)
+        if (p[k] == 0xFF && p[k + 1] == 0xD9) return true;
+    return false;
+}
+
+} // namespace
+
+// ---- the pixel source
+
+void ImageDocument::rememberPixelSource(const QString& path)
+{
+    MultipageState& st = multipage();
+    st.jpeg.clear();
+    QFile f(path);
+    if (m_pageIndex != 1 || !f.open(QIODevice::ReadOnly) || f.size() > imagebox::kMaxBytes) return;
+    if (f.peek(3) != QByteArray("\xFF\xD8\xFF", 3)) return;
+    st.jpeg = f.readAll();
+    st.jpegKey = m_image.cacheKey();
+}
+
+void ImageDocument::forgetPixelSource()
+{
+    if (!m_multipage) return;
+    m_multipage->jpeg.clear();
+    m_multipage->jpegKey = 0;
+    m_multipage->exif.clear();
+}
+
+// ---- settings
+
+void ImageDocument::setColorFormat(int16_t format)
+{
+    if (format < -1 || format > kMonoThreshold)
+        raise(imagebox_error::kInvalidProperty, QStringLiteral("Colour format must be 0 to 6"));
+    m_colorFormat = format;
+}
+
+void ImageDocument::setTiffCompression(int16_t compression)
+{
+    if (compression < -1 || compression > kTiffGroup4)
+        raise(imagebox_error::kInvalidProperty, QStringLiteral("TIFF compression must be 0 to 2"));
+    m_tiffCompression = compression;
+}
+
+void ImageDocument::SetExifAttribute(const QString& name, const QString& value)
+{
+    if (name.trimmed().isEmpty()) raise(imagebox_error::kInvalidArgument, QStringLiteral("An attribute needs a name"));
+    multipage().exif[name.trimmed().toLower()] = value;
+}
+
+// ---- encoding the current image
+
+namespace {
+
+struct PageSettings {
+    int colorFormat;
+    int compression;
+};
+
+// A picture already at the depth asked for goes in with its rows copied, the same result as the
+// conversion and many times faster: scanned black-and-white pages are the common case.
+PageRaster rasterAsItIs(const QImage& image, int colorFormat)
+{
+    PageRaster r;
+    r.width = image.width();
+    r.height = image.height();
+    const QVector<QRgb> table = image.colorTable();
+    if (image.format() == QImage::Format_Mono && (colorFormat == kMonoDithered || colorFormat == kMonoThreshold) &&
+        table.size() == 2) {
+        // Pure black and white only: dithering then changes nothing either.
+        const bool zeroBlack = table[0] == qRgb(0, 0, 0) && table[1] == qRgb(255, 255, 255);
+        const bool zeroWhite = table[0] == qRgb(255, 255, 255) && table[1] == qRgb(0, 0, 0);
+        if (!zeroBlack && !zeroWhite) return {};
+        r.kind = PageRaster::Bilevel;
+        r.bitsPerSample = 1;
+        const int rowBytes = r.bytesPerRow();
+        r.rows.resize(qsizetype(rowBytes) * r.height);
+        const uchar tailMask = r.width % 8 ? static_cast<uchar>(0xFF << (8 - r.width % 8)) : 0xFF;
+        for (int y = 0; y < r.height; ++y) {
+            const uchar* in = image.constScanLine(y);
+            uchar* out = reinterpret_cast<uchar*>(r.rows.data()) + qsizetype(y) * rowBytes;
+            for (int i = 0; i < rowBytes; ++i) out[i] = zeroBlack ? static_cast<uchar>(~in[i]) : in[i];
+            out[rowBytes - 1] &= tailMask;
+        }
+    } else if (colorFormat == kGray256 && (image.format() == QImage::Format_Grayscale8 ||
+                                           (image.format() == QImage::Format_Indexed8 && isGreyPalette(image)))) {
+        r.kind = PageRaster::Gray;
+        r.bitsPerSample = 8;
+        r.rows.resize(qsizetype(r.width) * r.height);
+        uchar levels[256];
+        for (int i = 0; i < 256; ++i) levels[i] = static_cast<uchar>(i < table.size() ? qRed(table[i]) : 0);
+        const bool indexed = image.format() == QImage::Format_Indexed8;
+        for (int y = 0; y < r.height; ++y) {
+            const uchar* in = image.constScanLine(y);
+            uchar* out = reinterpret_cast<uchar*>(r.rows.data()) + qsizetype(y) * r.width;
+            if (indexed) {
+                for (int x = 0; x < r.width; ++x) out[x] = levels[in[x]];
+            } else {
+                std::memcpy(out, in, static_cast<size_t>(r.width));
+            }
+        }
+    } else {
+        return {};
+    }
+    r.dpiX = dpiOf(image.dotsPerMeterX());
+    r.dpiY = dpiOf(image.dotsPerMeterY());
+    return r;
+}
+
+PageRaster rasterFor(const QImage& image, int colorFormat)
+{
+    if (colorFormat < 0) colorFormat = nativeColorFormat(image);
+    if (PageRaster direct = rasterAsItIs(image, colorFormat); direct.isValid()) return direct;
+    PageRaster raster = rasterForColorFormat(image, colorFormat);
+    if (!raster.isValid()) raise(imagebox_error::kInvalidPicture, QStringLiteral("The picture could not be converted"));
+    return raster;
+}
+
+PageRaster tiffRaster(const QImage& image, PageSettings s)
+{
+    const int format = s.colorFormat < 0 ? nativeColorFormat(image) : s.colorFormat;
+    return rasterFor(image, colorFormatForCompression(format, qMax(0, s.compression)));
+}
+
+// The page as a PDF carries it: the JPEG file itself while the pixels are still exactly its
+// decoding and the colour format keeps them, else the pixels reduced to the colour format.
+PdfPageImage pdfPageFor(const QImage& image, int colorFormat, const QByteArray& jpeg, bool jpegCurrent)
+{
+    if (jpegCurrent) {
+        PdfPageImage direct = pdfImageFromJpeg(jpeg, dpiOf(image.dotsPerMeterX()), dpiOf(image.dotsPerMeterY()));
+        if (jpegKeepsFormat(direct, colorFormat) && direct.width == image.width() && direct.height == image.height())
+            return direct;
+    }
+    QString error;
+    PdfPageImage page = pdfImageFromRaster(rasterFor(image, colorFormat), &error);
+    if (!page.isValid())
+        raise(imagebox_error::kInvalidPicture,
+              error.isEmpty() ? QStringLiteral("The page could not be encoded") : error);
+    return page;
+}
+
+QString softwareOf(const std::map<QString, QString>& exif)
+{
+    const auto it = exif.find(QStringLiteral("software"));
+    return it == exif.end() ? QString() : it->second;
+}
+
+void requireImage(bool has)
+{
+    if (!has) raise(imagebox_error::kInvalidPicture, QStringLiteral("There is no picture to add"));
+}
+} // namespace
+
+// ---- new documents
+
+void ImageDocument::ResetMultipage()
+{
+    if (!m_multipage) return;
+    m_multipage->tiff.reset();
+    m_multipage->pdf.reset();
+    m_multipage->spool.reset();
+}
+
+namespace {
+QTemporaryDir& spoolFolder(std::unique_ptr<QTemporaryDir>& spool)
+{
+    if (!spool) {
+        // In the program's own folder rather than the system's temporary one, which is often
+        // memory: a long document must not fill it.
+        spool = std::make_unique<QTemporaryDir>(userTempDir() + QStringLiteral("/multipage-XXXXXX"));
+        if (!spool->isValid()) {
+            spool.reset();
+            raise(imagebox_error::kFileAccess, QStringLiteral("Cannot create a work folder in ") + userTempDir());
+        }
+    }
+    return *spool;
+}
+} // namespace
+
+void ImageDocument::AddTiffPage(int32_t /*page*/)
+{
+    requireImage(HasImage());
+    MultipageState& st = multipage();
+    const PageRaster raster = tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
+    if (!st.tiff)
+        st.tiff = std::make_unique<TiffDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolTiff)));
+    QString error;
+    if (!st.tiff->addPage(raster, qMax<int>(0, m_tiffCompression), softwareOf(st.exif), &error)) {
+        // A page that failed half-written leaves the document unusable: start afresh, so that
+        // no later save can write it.
+        ResetMultipage();
+        raise(imagebox_error::kFileAccess, error);
+    }
+}
+
+void ImageDocument::AddPdfPage(int32_t /*page*/)
+{
+    requireImage(HasImage());
+    MultipageState& st = multipage();
+    const PdfPageImage page =
+        pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
+    if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolPdf)));
+    QString error;
+    if (!st.pdf->addPage(page, &error)) {
+        ResetMultipage();
+        raise(imagebox_error::kFileAccess, error);
+    }
+}
+
+bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
+{
+    if (m_colorFormat != -1 && m_colorFormat != kColor24Bit && m_colorFormat != kGray256) return false;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() > imagebox::kMaxBytes) return false;
+    if (f.peek(3) != QByteArray("\xFF\xD8\xFF", 3)) return false;
+    const QByteArray bytes = f.readAll();
+    if (!jpegComplete(bytes)) return false;
+
+    // The header as the control's own loading reads it, for the same size checks and resolution.
+    ensureFreeImage();
+    const QByteArray name = QFile::encodeName(path);
+    if (FreeImage_GetFileType(name.constData(), 0) != FIF_JPEG) return false;
+    FIBITMAP* header = FreeImage_Load(FIF_JPEG, name.constData(), FIF_LOAD_NOPIXELS);
+    if (!header) return false;
+    const qint64 width = FreeImage_GetWidth(header), height = FreeImage_GetHeight(header);
+    const int bpp = static_cast<int>(FreeImage_GetBPP(header));
+    QImage resolution(1, 1, QImage::Format_Mono);
+    if (FreeImage_GetDotsPerMeterX(header) > 0)
+        resolution.setDotsPerMeterX(static_cast<int>(FreeImage_GetDotsPerMeterX(header)));
+    if (FreeImage_GetDotsPerMeterY(header) > 0)
+        resolution.setDotsPerMeterY(static_cast<int>(FreeImage_GetDotsPerMeterY(header)));
+    FreeImage_Unload(header);
+    if (!imagebox::sizeAllowed(width, height, bpp)) return false;
+
+    const PdfPageImage page =
+        pdfImageFromJpeg(bytes, dpiOf(resolution.dotsPerMeterX()), dpiOf(resolution.dotsPerMeterY()));
+    if (!jpegKeepsFormat(page, m_colorFormat) || page.width != width || page.height != height) return false;
+
+    MultipageState& st = multipage();
+    if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolPdf)));
+    QString error;
+    if (!st.pdf->addPage(page, &error)) {
+        ResetMultipage();
+        raise(imagebox_error::kFileAccess, error);
+    }
+    return true;
+}
+
+void ImageDocument::SaveTiff(const QString& path)
+{
+    MultipageState& st = multipage();
+    if (!st.tiff || st.tiff->pageCount() == 0) {
+        ResetMultipage();
+        raise(imagebox_error::kInvalidPicture, QStringLiteral("There are no pages to save"));
+    }
+    QString error;
+    const bool ok = st.tiff->commit(&error) && publish(st.spool->filePath(QLatin1String(kSpoolTiff)), path, &error);
+    ResetMultipage();
+    if (!ok) raise(imagebox_error::kFileAccess, error);
+}
+
+void ImageDocument::SavePdf(const QString& path)
+{
+    MultipageState& st = multipage();
+    if (!st.pdf || st.pdf->pageCount() == 0) {
+        ResetMultipage();
+        raise(imagebox_error::kInvalidPicture, QStringLiteral("There are no pages to save"));
+    }
+    QString error;
+    const bool ok = st.pdf->commit(QString::fromUtf8(version::kTitle), &error) &&
+                    publish(st.spool->filePath(QLatin1String(kSpoolPdf)), path, &error);
+    ResetMultipage();
+    if (!ok) raise(imagebox_error::kFileAccess, error);
+}
+
+// ---- appending to existing documents
+
+namespace {
+
+void requireExisting(const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        raise(imagebox_error::kFileNotFound, QStringLiteral("File not found: ") + path);
+}
+
+// Runs `insert` on the document that ends up at the output: in place when there is one file,
+// otherwise on a copy beside `path2` that replaces it once the page is in.
+template <typename Insert>
+void appendVia(const QString& path, const QString& path2, Insert insert)
+{
+    QString error;
+    if (path2.isEmpty() || sameFile(path, path2)) {
+        if (!insert(path, &error)) raise(imagebox_error::kFileAccess, error);
+        return;
+    }
+    std::unique_ptr<QTemporaryFile> copy = copyBeside(path, path2, &error);
+    if (!copy) raise(imagebox_error::kFileAccess, error);
+    if (!insert(copy->fileName(), &error) || !publish(copy->fileName(), path2, &error))
+        raise(imagebox_error::kFileAccess, error);
+    copy->setAutoRemove(false);
+}
+
+} // namespace
+
+void ImageDocument::AppendToTiff(const QString& path, const QString& path2, int32_t position)
+{
+    requireImage(HasImage());
+    requireExisting(path);
+    if (tiffPageCount(path) == 0) raise(imagebox_error::kInvalidFileFormat, QStringLiteral("Not a TIFF file: ") + path);
+    const int compression = qMax<int>(0, m_tiffCompression);
+    const PageRaster raster = tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
+    const QString software = softwareOf(multipage().exif);
+    appendVia(path, path2, [&](const QString& file, QString* error) {
+        return insertTiffPage(file, raster, compression, software, position, error);
+    });
+}
+
+void ImageDocument::AppendToPdf(const QString& path, const QString& path2, int32_t position)
+{
+    requireImage(HasImage());
+    requireExisting(path);
+    if (pdfPageCount(path) == 0) raise(imagebox_error::kInvalidFileFormat, QStringLiteral("Not a PDF file: ") + path);
+    MultipageState& st = multipage();
+    const PdfPageImage page =
+        pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
+    appendVia(path, path2,
+              [&](const QString& file, QString* error) { return insertPdfPage(file, page, position, error); });
+}
+
+// ---- sizes
+
+int32_t ImageDocument::EncodedSize(int32_t format)
+{
+    if (format != 7 && format != 8)
+        raise(imagebox_error::kInvalidArgument, QStringLiteral("Size format must be 7 or 8"));
+    requireImage(HasImage());
+    qint64 size = 0;
+    if (format == 7) {
+        QString error;
+        const QByteArray bytes = encodeTiffInMemory(tiffRaster(m_image, {m_colorFormat, m_tiffCompression}),
+                                                    qMax<int>(0, m_tiffCompression), &error);
+        if (bytes.isEmpty()) raise(imagebox_error::kInvalidPicture, error);
+        size = bytes.size();
+    } else {
+        MultipageState& st = multipage();
+        const PdfPageImage page =
+            pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
+        QTemporaryDir folder(userTempDir() + QStringLiteral("/size-XXXXXX"));
+        const QString file = folder.filePath(QStringLiteral("page.pdf"));
+        PdfDocumentWriter writer(file);
+        QString error;
+        if (!folder.isValid() || !writer.addPage(page, &error) ||
+            !writer.commit(QString::fromUtf8(version::kTitle), &error))
+            raise(imagebox_error::kFileAccess, error);
+        size = QFileInfo(file).size();
+    }
+    return static_cast<int32_t>(qMin<qint64>(size, INT32_MAX));
+}
+
+} // namespace tf

@@ -1,0 +1,30 @@
+#pragma once
+#include <QTreeView>
+
+class QFileSystemModel;
+
+namespace tf {
+
+// The folder tree of the browse pane: the folders of the file system (no files), from the root.
+// Choosing a folder, by the user or by setSelectedFolder, raises FolderClick with its path.
+class FolderTreeView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit FolderTreeView(QWidget* parent = nullptr);
+
+    // The chosen folder's path, or "" when none is chosen.
+    QString SelectedFolder() const;
+    // Opens the tree at the folder (expanding its parents) and chooses it. Blanks at the end are
+    // ignored; a path that is not an existing folder changes nothing and answers false.
+    bool setSelectedFolder(const QString& path);
+
+    QFileSystemModel* fileSystemModel() const { return m_model; }
+
+signals:
+    void FolderClick(const QString& path);
+
+private:
+    QFileSystemModel* m_model;
+};
+
+} // namespace tf

@@ -1,0 +1,186 @@
+#include "basket/modBasket.h"
+#include "basket/modSaveOpenImageList.h"
+#include "basket_fixture.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "platform/sys/userdirs.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/msgbox.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+using namespace tf::test;
+using tf::ListView;
+
+namespace {
+
+QByteArray quotedLines(const QStringList& paths)
+{
+    QByteArray out;
+    for (const QString& p : paths) out += '"' + p.toUtf8() + "\"\r\n";
+    return out;
+}
+
+} // namespace
+
+TEST(BasketFileLines, QuotesComeOffOnlyWhereTheyAreAndRecordsSplitOutsideQuotes)
+{
+    EXPECT_EQ(fncStripQuotes(R"("/a/b.jpg")"), "/a/b.jpg");
+    EXPECT_EQ(fncStripQuotes("/a/b.jpg"), "/a/b.jpg");
+    EXPECT_EQ(fncStripQuotes(R"("/a/say ""hi"".jpg")"), R"(/a/say "hi".jpg)");
+    EXPECT_EQ(fncStripQuotes(R"(")"), R"(")");
+    EXPECT_EQ(fncSplitBasketRecord(R"("/x/a, b.jpg","first, second")"), QStringList({"/x/a, b.jpg", "first, second"}));
+    EXPECT_EQ(fncSplitBasketRecord(R"("/x/q""t.jpg" , plain text )"), QStringList({"/x/q\"t.jpg", "plain text"}));
+    EXPECT_EQ(fncSplitBasketRecord(R"("/x/only.jpg")"), QStringList({"/x/only.jpg"}));
+}
+
+TEST_F(BasketFixture, SavingWritesEachSourceOnceAndOpeningRebuildsTheBasket)
+{
+    const QString odd = folder.file(QString::fromUtf8("say \"cheese\", Zoë & Ågot.jpg"));
+    ASSERT_TRUE(pagePicture(30, 20, Qt::red).save(odd, "JPG"));
+    ASSERT_TRUE(writeTiff(folder.file("scan.tif"), {pagePicture(40, 30, Qt::red), pagePicture(50, 30, Qt::green),
+                                                    pagePicture(60, 30, Qt::blue)}));
+    addFolderRow(folder.file("scan.tif"), "40 X 30", "3");
+    addFolderRow(odd, "30 X 20", "1");
+    selectFolderRows({1, 2});
+    basket->cmdAddToQueue_Click();
+    lvPages->AddItem("no source"); // names nothing, so writes nothing
+    QStringList unique;
+
+    QString name = folder.file("round");
+    ASSERT_TRUE(fncSaveImageBasket(1, name, lvPages, unique));
+    EXPECT_EQ(name, folder.file("round.ibf"));
+    EXPECT_EQ(readAll(name), quotedLines({folder.file("scan.tif"), QString(odd).replace("\"", "\"\"")}))
+        << "UTF-8, CR LF, the multipage source once, the quote doubled";
+    QString upper = folder.file("Kept.IBF");
+    ASSERT_TRUE(fncSaveImageBasket(2, upper, lvPages, unique));
+    EXPECT_EQ(upper, folder.file("Kept.IBF"));
+
+    basket->cmdPagesNew_Click();
+    ASSERT_TRUE(open(name));
+    EXPECT_EQ(basketTexts(), QStringList({"scan.tif1", "scan.tif2", "scan.tif3",
+                                          QString::fromUtf8("say \"cheese\", Zoë & Ågot.jpg")}));
+    EXPECT_EQ(basketColumn(4), QStringList({folder.file("scan.tif"), folder.file("scan.tif"), folder.file("scan.tif"), odd}));
+    EXPECT_EQ(basketColumn(1), QStringList({"40 X 30", "50 X 30", "60 X 30", "30 X 20"}));
+    const QRegularExpression temp(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(tf::userTempDir() + "/") + R"(scan\.tif[123]_\d{1,4}\.tif)"));
+    for (const QString& tag : basketColumn(0).mid(0, 3)) EXPECT_TRUE(temp.match(tag).hasMatch()) << tag.toStdString();
+    EXPECT_EQ(basket->ilPages()->count(), 4) << "the old thumbnails went with the old basket";
+
+    tf::ListView empty;
+    QString none = folder.file("none.ibf");
+    EXPECT_FALSE(fncSaveImageBasket(1, none, &empty, unique));
+    EXPECT_FALSE(QFileInfo::exists(none));
+}
+
+TEST_F(BasketFixture, BasketFilesWrittenElsewhereAreReadLeniently)
+{
+    pagePicture(10, 10, Qt::red).save(folder.file(QString::fromUtf8("café.jpg")), "JPG");
+    pagePicture(11, 10, Qt::red).save(folder.file("a, b.png"), "PNG");
+    // Windows-1252, CR LF, blank lines, a repeated path, a line without quotes, a missing file.
+    const QByteArray dir = QFile::encodeName(folder.path());
+    const QString ibf = folder.write("elsewhere.IBF", "\r\n\"" + dir + "/caf\xE9.jpg\"\r\n   \r\n\"" + dir +
+                                                          "/gone.jpg\"\r\n" + dir + "/a, b.png\n\"" + dir +
+                                                          "/caf\xE9.jpg\"\r\n\r\n");
+    EXPECT_EQ(fncReadImageBasket(ibf), (std::vector<typImageBasketEntry>{
+                                           {folder.file(QString::fromUtf8("café.jpg")), ""},
+                                           {folder.file("gone.jpg"), ""},
+                                           {folder.file("a, b.png"), ""}}));
+    ASSERT_TRUE(open(ibf));
+    EXPECT_EQ(basketTexts(), QStringList({QString::fromUtf8("café.jpg"), "a, b.png"}));
+
+    const QString ibd = folder.write("list.ibd", "\"" + dir + "/a, b.png\",\"front page, colour\"\r\n\r\n\"" + dir +
+                                                     "/gone.jpg\",\"\"\r\n");
+    EXPECT_EQ(fncReadImageBasket(ibd), (std::vector<typImageBasketEntry>{{folder.file("a, b.png"), "front page, colour"},
+                                                                        {folder.file("gone.jpg"), ""}}));
+    ASSERT_TRUE(open(ibd));
+    EXPECT_EQ(basketTexts(), QStringList({"a, b.png"}));
+
+    // Any other name reads nothing; every path missing gives an empty basket; both without a word.
+    EXPECT_TRUE(open(folder.write("list.txt", "\"" + dir + "/a, b.png\"\r\n")));
+    EXPECT_EQ(lvPages->Count(), 0);
+    EXPECT_TRUE(open(folder.write("missing.ibf", "\"/nowhere/x.jpg\"\r\n")));
+    EXPECT_EQ(lvPages->Count(), 0);
+}
+
+TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
+{
+    makeStandardFolder();
+    tf::ScriptedDialogs dialogs;
+    tf::ScriptedMessageBoxes boxes;
+    tf::ScriptedErrorReports reports;
+    basket->cmdPagesSave_Click();
+    EXPECT_TRUE(dialogs.fileRequests().empty()) << "an empty basket saves nothing";
+
+    selectFolderRows({1, 2, 3});
+    basket->cmdAddToQueue_Click();
+    dialogs.answerFile(folder.file("mine"));
+    basket->cmdPagesSave_Click();
+    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
+    const tf::FileDialogRequest save = dialogs.fileRequests()[0];
+    EXPECT_TRUE(save.save);
+    EXPECT_EQ(save.title, "Save Basket");
+    EXPECT_EQ(save.filter, "Image basket file (*.ibf)|*.ibf");
+    EXPECT_EQ(save.defaultSuffix, "ibf");
+    EXPECT_EQ(readAll(folder.file("mine.ibf")), quotedLines({folder.file("a.jpg"), folder.file("b.jpg"), folder.file("c.jpg")}));
+
+    dialogs.answerFile(folder.file("no/such/folder/x.ibf"));
+    basket->cmdPagesSave_Click();
+    ASSERT_EQ(reports.reports().size(), 1u);
+    EXPECT_EQ(reports.reports()[0].routine, "modSaveOpenImageList.fncSaveImageBasket");
+    EXPECT_EQ(boxes.prompts(), QStringList({"Error saving image basket!\nPlease try again!"}));
+
+    // Opening over pages asks first; Cancel leaves everything.
+    basket->cmdPagesNew_Click();
+    selectFolderRows({4});
+    basket->cmdAddToQueue_Click();
+    boxes.clear();
+    boxes.answerNext(vbCancel);
+    basket->cmdPagesOpen_Click();
+    EXPECT_EQ(boxes.prompts(), QStringList({"There are currently files in the Basket!.\nDo you want to continue?"}));
+    EXPECT_EQ(boxes.shown()[0].style, vbOKCancel + vbInformation);
+    EXPECT_EQ(dialogs.fileRequests().size(), 2u);
+
+    boxes.answerNext(vbOK);
+    dialogs.answerFile(folder.file("mine.ibf"));
+    basket->cmdPagesOpen_Click();
+    EXPECT_EQ(dialogs.fileRequests().back().title, "Open Basket");
+    EXPECT_FALSE(dialogs.fileRequests().back().save);
+    EXPECT_EQ(basketTexts(), QStringList({"a.jpg", "b.jpg", "c.jpg"}));
+    EXPECT_EQ(sbMain->panelText("queue"), "3 file(s) in basket");
+
+    // A file that cannot be read: reported, the message shown, the basket as it was.
+    boxes.clear();
+    boxes.answerNext(vbOK);
+    dialogs.answerFile(folder.file("absent.ibf"));
+    basket->cmdPagesOpen_Click();
+    ASSERT_EQ(reports.reports().size(), 2u);
+    EXPECT_EQ(reports.reports()[1].routine, "modSaveOpenImageList.fncOpenImageBasket");
+    EXPECT_EQ(reports.reports()[1].text, "53 - File not found");
+    EXPECT_EQ(boxes.prompts().value(1), "Error opening image basket!\nPlease select a valid image basket file.");
+    EXPECT_EQ(basketTexts(), QStringList({"a.jpg", "b.jpg", "c.jpg"}));
+    QDir(folder.path()).mkdir("folder.ibf");
+    EXPECT_FALSE(open(folder.file("folder.ibf")));
+    EXPECT_EQ(lvPages->Count(), 3);
+    EXPECT_FALSE(pbQueue->isVisible());
+
+    // A file that no longer loads is named once, after the others were added.
+    folder.write("b.jpg", "damaged");
+    boxes.clear();
+    boxes.answerNext(vbOK);
+    dialogs.answerFile(folder.file("mine.ibf"));
+    basket->cmdPagesOpen_Click();
+    EXPECT_EQ(basketTexts(), QStringList({"a.jpg", "c.jpg"}));
+    EXPECT_EQ(boxes.prompts().value(1), "The following files could not be added to the basket:\n\t'" + folder.file("b.jpg") + "'");
+
+    // Scanned pages kept only in our Temp folder will not come back: said when saving.
+    const QString scanned = tf::userTempDir() + "/1_77.tif";
+    ASSERT_TRUE(writeTiff(scanned, {pagePicture(10, 10, Qt::red)}));
+    ListView::setSubItem(lvPages->AddItem("1"), 4, scanned);
+    boxes.clear();
+    dialogs.answerFile(folder.file("scans.ibf"));
+    basket->cmdPagesSave_Click();
+    ASSERT_EQ(boxes.prompts().size(), 1);
+    EXPECT_TRUE(boxes.prompts()[0].contains("Temp folder"));
+}

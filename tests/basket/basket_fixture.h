@@ -1,0 +1,59 @@
+#pragma once
+// The basket's widgets as the main window holds them, and a folder list filled the way the
+// folder view fills it.
+#include "basket/BasketController.h"
+#include "platform/ui/imagelist.h"
+#include "platform/ui/listview.h"
+#include "platform/ui/statusbar.h"
+#include "support/testenv.h"
+
+#include <QImage>
+#include <QProgressBar>
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include <memory>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QStringList& list, std::ostream* os) { *os << '[' << list.join(" | ").toStdString() << ']'; }
+
+namespace tf::test {
+
+// A flat colour with a black mark top left.
+QImage pagePicture(int w, int h, QColor colour);
+// A 24-bit multipage TIFF written with libtiff; the page sizes of one read back with libtiff.
+bool writeTiff(const QString& path, const QList<QImage>& pages);
+QList<QSize> tiffPageSizes(const QString& path);
+QStringList tempFolderFiles();
+void clearTempFolder();
+
+class BasketFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Name with extension, path as tag, resolution, size text, page count, type; a thumbnail in
+    // ilFolder when asked.
+    QTreeWidgetItem* addFolderRow(const QString& path, const QString& resolution, const QString& pages,
+                                  bool thumbnail = true);
+    // a.jpg, b.jpg, c.jpg, d.png and the 3-page scan.tif (pages 40, 50 and 60 x 30), listed.
+    void makeStandardFolder();
+    void selectFolderRows(const QList<int>& rows);
+    QStringList basketTexts() const;
+    QStringList basketColumn(int subItem) const; // 0: the tags
+    bool open(const QString& file, QStringList* failed = nullptr);
+
+    TempFolder folder;
+    std::unique_ptr<QWidget> window;
+    ListView* lvFolder = nullptr;
+    ImageList* ilFolder = nullptr;
+    ListView* lvPages = nullptr;
+    StatusBar* sbMain = nullptr;
+    QProgressBar* pbQueue = nullptr;
+    QPushButton* cmdAddToQueue = nullptr;
+    QPushButton* cmdPagesDelete = nullptr;
+    QPushButton* cmdPagesNew = nullptr;
+    std::unique_ptr<BasketController> basket;
+};
+
+} // namespace tf::test

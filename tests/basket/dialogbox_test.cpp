@@ -1,0 +1,191 @@
+// The multipage dialogs: their small rules, the option panel, and the hook's work on a real
+// (non-native) file dialog driven as a user would.
+#include "basket/frmDialogExtension.h"
+#include "basket/modDialogBox.h"
+#include "basket/modMultiPage.h"
+#include "frame/modSettings.h"
+#include "multipage_testutil.h"
+#include "platform/ui/dialogs.h"
+#include "support/testenv.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+#include <functional>
+
+using namespace tf;
+
+TEST(DialogRules, PatternsIndexesAndNames)
+{
+    const QString all = fncMultiPageFilter(2);
+    EXPECT_EQ(fncSelectedFilterExtension(all, 1), "*.tif");
+    EXPECT_EQ(fncSelectedFilterExtension(all, 2), "*.tif");
+    EXPECT_EQ(fncSelectedFilterExtension(all, 3), "*.pdf");
+    EXPECT_EQ(fncSelectedFilterExtension(all, 4), "");
+    EXPECT_EQ(fncSelectedFilterExtension(fncMultiPageFilter(1), 1), "*.pdf");
+
+    EXPECT_EQ(fncFilterIndexOfName(all, "x.pdf"), 3);
+    EXPECT_EQ(fncFilterIndexOfName(all, "x.TIF"), 1);
+    EXPECT_EQ(fncFilterIndexOfName(fncMultiPageFilter(0), "x.tiff"), 1);
+
+    // The typed name on a change of type.
+    EXPECT_EQ(fncCutNameOnTypeChange("report.tif"), "report");
+    EXPECT_EQ(fncCutNameOnTypeChange("scan.jpeg"), "scan");
+    EXPECT_EQ(fncCutNameOnTypeChange("ab.c"), "ab.c");
+    EXPECT_EQ(fncCutNameOnTypeChange("my.report"), "my.report");
+    EXPECT_EQ(fncCutNameOnTypeChange("a.b.c"), "a");
+    EXPECT_EQ(fncCutNameOnTypeChange(""), "");
+
+    // The chosen name made whole.
+    EXPECT_EQ(fncCompleteSaveName("/d/report", "*.pdf"), "/d/report.pdf");
+    EXPECT_EQ(fncCompleteSaveName("/d/report...", "*.tif"), "/d/report.tif");
+    EXPECT_EQ(fncCompleteSaveName("/d/scan.TIFF", "*.pdf"), "/d/scan.TIFF");
+    EXPECT_EQ(fncCompleteSaveName("/d/scan.pdf", "*.tif"), "/d/scan.pdf");
+    EXPECT_EQ(fncCompleteSaveName("/d/photo.jpg", "*.tif"), "/d/photo.jpg.tif");
+    EXPECT_EQ(fncCompleteSaveName("/d.pdf/report", "*.tif"), "/d.pdf/report.tif")
+        << "a point in a folder counts for nothing";
+    EXPECT_EQ(fncCompleteSaveName("/d/report", ""), "/d/report");
+    EXPECT_EQ(fncTrimAtNull(QStringLiteral("a.tif") + QChar(0) + "junk"), "a.tif");
+}
+
+TEST(DialogPanel, OpensOnTheStoredChoicesAndStoresEachAtOnce)
+{
+    typSaveDialogOptions options;
+    options.TiffCompression = 1;
+    options.ColorFormat = 4;
+    options.AppendMode = 1;
+    options.OutputMode = 1;
+    options.ProcessTaskList = 0;
+    frmDialogExtension panel(options);
+    EXPECT_EQ(panel.cboTIFFCompression->currentText(), "PackBits (RLE)");
+    EXPECT_EQ(panel.cboColorFormat->currentText(), "16 Grayscale");
+    EXPECT_EQ(panel.cboAppendMode->currentText(), "End of file");
+    EXPECT_EQ(panel.cboOutputMode->currentText(), "New File");
+    EXPECT_FALSE(panel.chkProcessEditingList->isChecked());
+    EXPECT_EQ(panel.lblMessage->text(), "Move mouse to the label or focus the drop down box to know more about it.");
+
+    // Choosing "CCITT Group 4" stores 2 before the dialog closes, even if it is then cancelled.
+    ScriptedDialogs dialogs;
+    dialogs.cancelFile([](const FileDialogRequest& r) {
+        auto* p = qobject_cast<frmDialogExtension*>(r.panel);
+        p->cboTIFFCompression->setCurrentIndex(2);
+        p->chkProcessEditingList->click();
+    });
+    QString filter = fncMultiPageFilter(2);
+    int32_t index = 0;
+    EXPECT_EQ(fncShowFileDialog(QString(), filter, index, "t", 0, &panel, false), "");
+    EXPECT_EQ(options.TiffCompression, 2);
+    EXPECT_EQ(options.ProcessTaskList, 1);
+    EXPECT_EQ(options.ColorFormat, 4);
+
+    // A record never set (nothing selected) shows nothing selected and is left so.
+    typSaveDialogOptions unset;
+    unset.ColorFormat = -1;
+    frmDialogExtension blank(unset);
+    EXPECT_EQ(blank.cboColorFormat->currentIndex(), -1);
+    EXPECT_EQ(unset.ColorFormat, -1);
+
+    // Hints: focus on a combo, the mouse over a label.
+    QFocusEvent focus(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(panel.cboColorFormat, &focus);
+    EXPECT_TRUE(panel.lblMessage->text().startsWith("Choose a color format"));
+    QEvent enter(QEvent::Enter);
+    QApplication::sendEvent(panel.Label3, &enter);
+    EXPECT_EQ(panel.lblMessage->text(), "Specify either to output the file to a new file or replace the existing one");
+}
+
+TEST(DialogPanel, BoxesShownForTheVariantAndTheType)
+{
+    ScriptedDialogs dialogs;
+    typSaveDialogOptions options;
+    frmDialogExtension panel(options);
+    bool appendShown = true, tiffShown = false, tiffShownForPdf = true;
+    dialogs.cancelFile([&](const FileDialogRequest& r) {
+        appendShown = panel.picAppendMode->isVisibleTo(&panel);
+        tiffShown = panel.PicTiff->isVisibleTo(&panel);
+        r.onTypeChanged(3);
+        tiffShownForPdf = panel.PicTiff->isVisibleTo(&panel);
+        r.onTypeChanged(2);
+    });
+    QString filter = fncMultiPageFilter(2);
+    int32_t index = 0;
+    fncShowFileDialog(QString(), filter, index, "Save", 0, &panel, false);
+    EXPECT_FALSE(appendShown) << "the save variant has no append box";
+    EXPECT_TRUE(tiffShown);
+    EXPECT_FALSE(tiffShownForPdf);
+    EXPECT_TRUE(panel.PicTiff->isVisibleTo(&panel)) << "switching back shows it again";
+
+    dialogs.cancelFile([&](const FileDialogRequest&) { appendShown = panel.picAppendMode->isVisibleTo(&panel); });
+    fncShowFileDialog(QString(), filter, index, "Open", -1, &panel, true);
+    EXPECT_TRUE(appendShown);
+}
+
+namespace {
+// Runs `work` on the real file dialog once it is open, then closes the dialog.
+void whileRealDialogOpen(std::function<void(QFileDialog*)> work)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, work] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            if (!dialog || !dialog->isVisible()) continue;
+            timer->stop();
+            timer->deleteLater();
+            work(dialog);
+            return;
+        }
+    });
+    timer->start();
+}
+} // namespace
+
+TEST(DialogHook, TheNameFollowsTheTypeOnARealDialog)
+{
+    test::TempFolder dir;
+    QDir().mkpath(dir.file("sub"));
+    setDialogProvider(nullptr); // Qt's own dialog, not the scripted one
+    typSaveDialogOptions options;
+    frmDialogExtension panel(options);
+    QString afterPdf, afterFolder, suffix;
+    bool tiffShown = true, embedded = false;
+    whileRealDialogOpen([&](QFileDialog* dialog) {
+        embedded = panel.window() == dialog;
+        dialog->setDirectory(dir.file("sub"));
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        ASSERT_TRUE(name && types);
+        name->setText(QStringLiteral("report.tif"));
+        QTest::keyClick(types, Qt::Key_Down); // "Tag Image format"
+        QTest::keyClick(types, Qt::Key_Down); // "Portable document"
+        afterPdf = name->text();
+        suffix = dialog->defaultSuffix();
+        tiffShown = panel.PicTiff->isVisibleTo(&panel);
+        // Into another folder: the name box empties.
+        dialog->findChild<QToolButton*>(QStringLiteral("toParentButton"))->click();
+        afterFolder = name->text();
+        name->setText(QStringLiteral("final"));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QString filter = fncMultiPageFilter(2);
+    int32_t index = 0;
+    const QString chosen = fncShowFileDialog(QString(), filter, index, "Save to a multipage format", 0, &panel, false);
+    test::installUnexpectedModalGuards();
+    EXPECT_TRUE(embedded) << "the panel sits in the dialog";
+    EXPECT_EQ(afterPdf, "report");
+    EXPECT_EQ(suffix, "pdf");
+    EXPECT_FALSE(tiffShown);
+    EXPECT_EQ(afterFolder, "");
+    EXPECT_EQ(index, 3);
+    EXPECT_EQ(chosen, dir.file("final.pdf"));
+    EXPECT_EQ(panel.parentWidget(), nullptr) << "the panel is handed back";
+}

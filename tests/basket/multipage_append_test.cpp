@@ -1,0 +1,217 @@
+// Appending the basket to an existing TIFF or PDF: at its beginning or end, into the file itself
+// or into a new file beside it, and what is left when something goes wrong.
+#include "multipage_fixture.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
+
+using namespace tf;
+using namespace tf::test;
+using namespace tf::test::multipage;
+
+namespace {
+
+// The bytes of `before` that `after` no longer has, as offsets; `after` may be longer.
+QList<qint64> changedBytes(const QByteArray& before, const QByteArray& after)
+{
+    QList<qint64> changed;
+    for (qint64 i = 0; i < before.size(); ++i)
+        if (i >= after.size() || before[i] != after[i]) changed << i;
+    return changed;
+}
+
+// Offsets of the next-page link of a TIFF's last directory (classic TIFF, 12-byte entries).
+qint64 lastLinkOffset(const QString& path)
+{
+    const std::vector<TiffDirectory> dirs = tiffDirectories(path);
+    return dirs.empty() ? -1 : dirs.back().offset + 2 + 12 * dirs.back().tags.size();
+}
+
+class MultiPageAppend : public MultiPageFixture {
+protected:
+    void SetUp() override
+    {
+        MultiPageFixture::SetUp();
+        setBasket({pages[0], pages[3], pages[6]}); // widths 101, 104, 107
+        // The user's documents, made by other programs: two pages each, 201 and 202 wide.
+        const QString a = writePage(src.file("old1.tif"), pagePicture(201, 90, Qt::gray));
+        const QString b = writePage(src.file("old2_mono.tif"), pagePicture(202, 90, Qt::black));
+        tiff = out.file("a.tif");
+        runTool("tiffcp", {a, b, tiff});
+        tiffBytes = readAll(tiff);
+        ASSERT_EQ(tiffDirectories(tiff).size(), 2u);
+
+        pdf = out.file("a.pdf");
+        {
+            QPdfWriter writer(pdf);
+            writer.setResolution(72);
+            QPainter p(&writer);
+            p.drawImage(0, 0, pagePicture(201, 90, Qt::gray));
+            writer.newPage();
+            p.drawImage(0, 0, pagePicture(202, 90, Qt::black));
+        }
+        pdfBytes = readAll(pdf);
+        ASSERT_EQ(widthsOf(pdfImages(pdf)), QList<int>({201, 202}));
+    }
+
+    QString tiff, pdf;
+    QByteArray tiffBytes, pdfBytes;
+};
+
+} // namespace
+
+TEST_F(MultiPageAppend, TiffAtTheBeginningAndTheEndKeepsTheOldPagesByteForByte)
+{
+    const std::vector<TiffDirectory> old = tiffDirectories(tiff);
+    const qint64 oldLink = lastLinkOffset(tiff);
+
+    // At the end, into a new file: a.tif stays, a_new.tif holds old pages then the basket.
+    // Group 4 with 256 grey levels chosen: the new pages are black and white.
+    ASSERT_TRUE(append(tiff, 1, 1, 2, 2));
+    EXPECT_EQ(readAll(tiff), tiffBytes);
+    const QString made = out.file("a_new.tif");
+    std::vector<TiffDirectory> dirs = tiffDirectories(made);
+    EXPECT_EQ(widthsOf(dirs), QList<int>({201, 202, 101, 104, 107}));
+    EXPECT_EQ(dirs[4].value(259), 4);
+    EXPECT_EQ(dirs[4].value(258), 1);
+    // Only the old last page's link to the next page changed in the old bytes.
+    for (qint64 at : changedBytes(tiffBytes, readAll(made))) EXPECT_TRUE(at >= oldLink && at < oldLink + 4) << at;
+
+    // At the beginning, in place.
+    ASSERT_TRUE(append(tiff, 0, 0, 0, 1));
+    dirs = tiffDirectories(tiff);
+    EXPECT_EQ(widthsOf(dirs), QList<int>({101, 104, 107, 201, 202}));
+    for (qint64 at : changedBytes(tiffBytes, readAll(tiff)))
+        EXPECT_TRUE(at >= 4 && at < 8) << "only the first-page link, not " << at;
+    for (int i = 0; i < 5; ++i) {
+        if (i < 3) {
+            EXPECT_EQ(dirs[i].tags.value(305), "Tavrel Folio\\0") << "new page " << i + 1;
+            EXPECT_EQ(dirs[i].value(259), 32773);
+        } else {
+            EXPECT_EQ(dirs[i].offset, old[i - 3].offset);
+            EXPECT_EQ(dirs[i].tags, old[i - 3].tags) << "old page " << i - 2 << " as it was";
+        }
+    }
+
+    // New-file mode while a_new.tif exists: another free name, both files untouched.
+    const QByteArray before = readAll(tiff), firstNew = readAll(made);
+    ASSERT_TRUE(append(tiff, 1, 1));
+    EXPECT_EQ(readAll(tiff), before);
+    EXPECT_EQ(readAll(made), firstNew);
+    const QStringList names = folderEntries(out.path());
+    ASSERT_EQ(names.size(), 4) << names.join(", ").toStdString();
+    const QString third = names.filter(QRegularExpression("^a_\\d{1,4}\\.tif$")).value(0);
+    EXPECT_EQ(tiffDirectories(out.file(third)).size(), 8u);
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(spoolLeft().isEmpty());
+}
+
+TEST_F(MultiPageAppend, PdfAtTheBeginningAndTheEnd)
+{
+    ASSERT_TRUE(append(pdf, 0, 1));
+    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests()[0].title, "Select a multipage image or document");
+    EXPECT_FALSE(dialogs.fileRequests()[0].save);
+    EXPECT_EQ(gudtSettings.SaveDialog.OutputMode, 1) << "the panel stores the choice";
+    EXPECT_EQ(commands->LastOutputPath(), pdf);
+    EXPECT_EQ(readAll(pdf), pdfBytes);
+    const QString made = out.file("a_new.pdf");
+    EXPECT_TRUE(qpdfCheckPasses(made));
+    const std::vector<PdfImage> images = pdfImages(made);
+    EXPECT_EQ(widthsOf(images), QList<int>({101, 104, 107, 201, 202}));
+    ASSERT_EQ(images.size(), 5u);
+    EXPECT_EQ(images[0].enc, "jpeg") << "a JPEG page goes in as it is";
+
+    ASSERT_TRUE(append(pdf, 1, 0, 5));
+    EXPECT_TRUE(qpdfCheckPasses(pdf));
+    EXPECT_EQ(pdfPages(pdf), 5);
+    const std::vector<PdfImage> end = pdfImages(pdf);
+    EXPECT_EQ(widthsOf(end), QList<int>({201, 202, 101, 104, 107}));
+    EXPECT_EQ(end.back().enc, "ccitt");
+    EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif", "a_new.pdf"}));
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(MultiPageAppend, SkippedPagesLeaveNoGapAndTheDocumentMayBeInTheBasket)
+{
+    // The pages after a skipped one still come before the old pages.
+    setBasket({pages[0], src.write("bad.ppm", "P6 damaged"), pages[2]});
+    ASSERT_TRUE(append(tiff, 0, 0));
+    EXPECT_EQ(widthsOf(tiffDirectories(tiff)), QList<int>({101, 103, 201, 202}));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].prompt.endsWith("\nbad.ppm"));
+
+    // Appending a document to itself: its first page is read before anything changes.
+    boxes.clear();
+    setBasket({tiff, pages[1]});
+    ASSERT_TRUE(append(tiff, 1, 0));
+    EXPECT_EQ(widthsOf(tiffDirectories(tiff)), QList<int>({101, 103, 201, 202, 101, 102}));
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
+{
+    const QString critical = QStringLiteral(
+        "Error while appending to the selected file!\nEither the file structure/format is not supported, or the "
+        "file itself is corrupt.\nPlease try with another file");
+    auto expectUntouched = [&](const char* what) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(readAll(tiff), tiffBytes);
+        EXPECT_EQ(readAll(pdf), pdfBytes);
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_EQ(boxes.shown()[0].prompt, critical);
+        EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
+        EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif"}));
+        boxes.clear();
+    };
+
+    setBasket({pages[0], src.write("broken.jpg", QByteArray("\xFF\xD8\xFF\xE0 garbage", 12)), pages[2]});
+    EXPECT_FALSE(append(tiff, 0, 0));
+    EXPECT_EQ(gstrCurrentOperation, "File - 'broken.jpg'");
+    expectUntouched("unreadable page, in place");
+    EXPECT_FALSE(append(pdf, 1, 1));
+    expectUntouched("unreadable page, new file");
+
+    setBasket({pages[0], pages[3], pages[6]});
+    {
+        FileSizeLimit limit(tiffBytes.size() + 101 * 80 * 3 + 4000);
+        EXPECT_FALSE(append(tiff, 1, 0));
+    }
+    EXPECT_EQ(gstrCurrentOperation, "File - 'p4.png'");
+    expectUntouched("write failure on page 2");
+
+    // Not a TIFF or PDF, or a damaged one: refused before any copy is made.
+    const QString png = out.write("x.png", readAll(pages[3]));
+    const QString damaged = out.write("bad.tif", "II*\0 not really");
+    EXPECT_FALSE(append(png, 0, 1));
+    EXPECT_FALSE(append(damaged, 0, 1));
+    EXPECT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif", "bad.tif", "x.png"}));
+    boxes.clear();
+
+    // Cancel after two pages keeps them; Cancel before the first leaves the file and says so.
+    cancelAfter(2);
+    ASSERT_TRUE(append(tiff, 0, 0));
+    EXPECT_EQ(widthsOf(tiffDirectories(tiff)), QList<int>({101, 104, 201, 202}));
+    EXPECT_EQ(gblnCancelOperation, 0);
+    EXPECT_TRUE(boxes.shown().empty());
+    cancelAfter(0);
+    EXPECT_FALSE(append(pdf, 0, 0));
+    EXPECT_EQ(readAll(pdf), pdfBytes);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].prompt, "No page was appended, so the file was left as it was.");
+    EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif", "bad.tif", "x.png"}));
+
+    // A folder that cannot be written: not even the working copy can be made.
+    boxes.clear();
+    QFile::remove(png);
+    QFile::remove(damaged);
+    tiffBytes = readAll(tiff);
+    {
+        ReadOnlyFolder locked(out.path());
+        if (!locked.usable()) GTEST_SKIP() << "cannot make a folder read-only here";
+        EXPECT_FALSE(append(tiff, 0, 0));
+    }
+    expectUntouched("read-only folder");
+}

@@ -1,0 +1,168 @@
+#include "multipage_testutil.h"
+
+#include "platform/imagebox/freeimage_qt.h"
+#include "platform/ui/listview.h"
+
+#include <FreeImage.h>
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+#include <QImageWriter>
+#include <QPainter>
+#include <QRegularExpression>
+
+namespace tf::test::multipage {
+
+QImage pagePicture(int w, int h, QColor tint, int dpi)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.fillRect(0, 0, w / 3, h, tint);
+    for (int x = w / 3; x < 2 * w / 3; ++x)
+        p.fillRect(x, 0, 1, h / 2, QColor::fromHsv(0, 0, 255 * (x - w / 3) / qMax(1, w / 3)));
+    p.fillRect(2 * w / 3, h / 4, w / 6, h / 2, Qt::black);
+    p.end();
+    img.setDotsPerMeterX(qRound(dpi / 0.0254));
+    img.setDotsPerMeterY(qRound(dpi / 0.0254));
+    return img;
+}
+
+QString writePage(const QString& path, const QImage& picture)
+{
+    QImage out = picture;
+    const QString name = QFileInfo(path).fileName().toLower();
+    if (name.contains(QLatin1String("grey"))) out = picture.convertToFormat(QImage::Format_Grayscale8);
+    if (name.contains(QLatin1String("mono"))) out = picture.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    if (name.endsWith(QLatin1String(".tif"))) {
+        // Qt has no TIFF writer here; FreeImage's own saver stands in.
+        FIBITMAP* bitmap = tf::freeImageFromQImage(out);
+        const bool ok = bitmap && FreeImage_Save(FIF_TIFF, bitmap, QFile::encodeName(path).constData(), TIFF_DEFLATE);
+        if (bitmap) FreeImage_Unload(bitmap);
+        EXPECT_TRUE(ok) << path.toStdString();
+        return path;
+    }
+    QImageWriter writer(path);
+    writer.setQuality(85);
+    EXPECT_TRUE(writer.write(out)) << path.toStdString() << ": " << writer.errorString().toStdString();
+    return path;
+}
+
+std::unique_ptr<tf::ListView> basketOf(const QStringList& files)
+{
+    auto list = std::make_unique<tf::ListView>();
+    for (const QString& f : files) tf::ListView::setTag(list->AddItem(QFileInfo(f).fileName()), f);
+    return list;
+}
+
+std::vector<TiffDirectory> tiffDirectories(const QString& path)
+{
+    std::vector<TiffDirectory> dirs;
+    static const QRegularExpression head(QStringLiteral("^Directory \\d+: offset (\\d+) .*next (\\d+)"));
+    static const QRegularExpression tag(QStringLiteral("^\\S+ \\((\\d+)\\) \\S+ \\(\\d+\\) \\d+<(.*)>$"));
+    for (const QString& line : runTool(QStringLiteral("tiffdump"), {path}).split(QLatin1Char('\n'))) {
+        if (const auto m = head.match(line); m.hasMatch()) {
+            dirs.push_back({m.captured(1).toLongLong(), m.captured(2).toLongLong(), {}});
+        } else if (const auto t = tag.match(line); t.hasMatch() && !dirs.empty()) {
+            dirs.back().tags.insert(t.captured(1).toInt(), t.captured(2));
+        }
+    }
+    return dirs;
+}
+
+std::vector<PdfImage> pdfImages(const QString& path)
+{
+    std::vector<PdfImage> rows;
+    const QStringList lines =
+        runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), path}).split(QLatin1Char('\n'));
+    for (int i = 2; i < lines.size(); ++i) {
+        const QStringList f = lines[i].simplified().split(QLatin1Char(' '));
+        if (f.size() < 10) continue;
+        rows.push_back({f[0].toInt(), f[3].toInt(), f[4].toInt(), f[5], f[7].toInt(), f[8]});
+    }
+    return rows;
+}
+
+int pdfPages(const QString& path)
+{
+    static const QRegularExpression pages(QStringLiteral("Pages:\\s+(\\d+)"));
+    return pages.match(runTool(QStringLiteral("pdfinfo"), {path})).captured(1).toInt();
+}
+
+bool qpdfCheckPasses(const QString& path)
+{
+    int code = -1;
+    runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), path}, &code);
+    return code == 0;
+}
+
+QList<int> widthsOf(const std::vector<TiffDirectory>& dirs)
+{
+    QList<int> w;
+    for (const TiffDirectory& d : dirs) w << d.value(256);
+    return w;
+}
+
+QList<int> widthsOf(const std::vector<PdfImage>& images)
+{
+    QList<int> w;
+    for (const PdfImage& im : images) w << im.width;
+    return w;
+}
+
+QStringList folderEntries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace tf::test::multipage
+
+#include <QFile>
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace tf::test::multipage {
+
+ReadOnlyFolder::ReadOnlyFolder(const QString& folder) : m_folder(folder)
+{
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
+    if (::geteuid() == 0) {
+        int code = -1;
+        runTool(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}, &code);
+        m_immutable = code == 0;
+    }
+    const QString probe = folder + QStringLiteral("/.probe");
+    QFile f(probe);
+    m_usable = !f.open(QIODevice::WriteOnly);
+    if (!m_usable) QFile::remove(probe);
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    if (m_immutable) runTool(QStringLiteral("chattr"), {QStringLiteral("-i"), m_folder});
+    QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+FileSizeLimit::FileSizeLimit(qint64 bytes)
+{
+    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_oldSoft = static_cast<qint64>(limit.rlim_cur);
+    limit.rlim_cur = static_cast<rlim_t>(bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(m_oldSoft);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_oldHandler);
+}
+
+} // namespace tf::test::multipage

@@ -1,0 +1,242 @@
+// The folder list: which files it lists, what each row says in details and thumbnail mode,
+// switching between the modes, and listings interrupted by another folder.
+#include "browse_fixture.h"
+
+#include "browse/modFolderView.h"
+#include "frame/modSettings.h"
+#include "services/clsFileInfo.h"
+#include "services/modGDIPlus.h"
+#include "services/modLoadPic.h"
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QMimeDatabase>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace browse_test;
+
+namespace {
+
+const QStringList kImages = {"a.png", "B.JPG", "broken.png", "c.jpeg", "d.bmp", "e.gif", "f.tif", "g.ppm"};
+
+// Every kind of file the view has to tell apart.
+void makeMixedFolder(const tf::test::TempFolder& dir)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    writeQt(dir.file("B.JPG"), solid(80, 60, Qt::green), "jpg");
+    writeBytes(dir.file("broken.png"), QByteArray("\x89PNG\r\n\x1a\n this is not an image at all", 40));
+    writeQt(dir.file("c.jpeg"), solid(30, 20, Qt::blue), "jpg", /*progressive*/ true);
+    writeQt(dir.file("d.bmp"), solid(20, 10, Qt::yellow), "bmp");
+    writeWithControl(dir.file("e.gif"), solid(16, 16, Qt::cyan));
+    writeTiffPages(dir.file("f.tif"), {solid(40, 30, Qt::red), solid(40, 30, Qt::green), solid(40, 30, Qt::blue)});
+    writeQt(dir.file("g.ppm"), solid(12, 8, Qt::magenta), "ppm");
+    writeQt(dir.file(".hidden.png"), solid(10, 10, Qt::black), "png");
+    writeBytes(dir.file("notes.txt"), "not a picture");
+    writeBytes(dir.file("png"), "a name without an extension");
+    QDir(dir.path()).mkdir("sub.png");
+}
+
+void makeSeries(const tf::test::TempFolder& dir, const QString& prefix, int count)
+{
+    for (int i = 0; i < count; ++i)
+        writeQt(dir.file(QString("%1%2.png").arg(prefix).arg(i)), solid(20 + i, 10 + i, QColor::fromHsv(i * 40, 200, 200)), "png");
+}
+
+// Does the row show the picture LoadPic makes of its own file?
+bool showsOwnThumbnail(const BrowseController& browse, const QTreeWidgetItem* row)
+{
+    int32_t w = 0, h = 0;
+    const QImage expected = LoadPic(tf::ListView::Tag(row), kSizeModeBox, glngFolderThumbWidth, glngFolderThumbHeight, 0xFFFFFF, w, h);
+    const QImage shown = row->icon(0).pixmap(glngFolderThumbWidth, glngFolderThumbHeight).toImage();
+    return !expected.isNull() && shown.convertToFormat(QImage::Format_RGB32) == expected.convertToFormat(QImage::Format_RGB32) &&
+           browse.fncFolderThumbnail(row).cacheKey() != 0;
+}
+
+// Runs `action` once, from an event handled during a yield of the running listing, as soon as
+// the list holds `rows` rows.
+void duringListing(tf::ListView* list, int rows, std::function<void()> action)
+{
+    auto fired = std::make_shared<bool>(false);
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, [=] {
+        if (!*fired && list->Count() == rows) {
+            *fired = true;
+            QTimer::singleShot(0, action);
+        }
+    });
+}
+
+} // namespace
+
+TEST(FolderViewRules, ExtensionsPathsAndZoomText)
+{
+    EXPECT_EQ(fncFolderImageExtensions().size(), 64);
+    EXPECT_EQ(fncFolderExtension("/x/photo.JPEG"), "jpeg");
+    EXPECT_EQ(fncFolderExtension("/x.y/name"), "");
+    for (const char* ext : {"jpeg", "JPG", "tiff", "targa", "wbmp", "jpg2", "rgba", "xpm"}) EXPECT_TRUE(fncIsFolderImage(ext)) << ext;
+    for (const char* ext : {"txt", "", "tar", "wbm", "pdf"}) EXPECT_FALSE(fncIsFolderImage(ext)) << ext;
+
+    EXPECT_EQ(fncFolderFilePath("/", "a.png"), "/a.png");
+    EXPECT_EQ(fncFolderFilePath("/ab", "a.png"), "/ab/a.png");
+    EXPECT_EQ(fncFolderFilePath("/ab/", "a.png"), "/ab/a.png");
+
+    EXPECT_TRUE(fncFolderFileNames("").isEmpty()); // no folder, not the working folder
+    EXPECT_EQ(fncZoomPanelText(50.5), "50%");
+    EXPECT_EQ(fncZoomPanelText(51.5), "52%");
+}
+
+TEST(FolderViewListing, DetailsModeListsEveryImageWithItsHeaderFacts)
+{
+    tf::test::TempFolder dir;
+    makeMixedFolder(dir);
+    BrowseFixture f;
+    gudtSettings.FolderView = 3;
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+
+    ASSERT_EQ(f.rowTexts(), kImages);
+    const QStringList resolutions = {"64 X 48 X 24", "80 X 60 X 24", "0 X 0 X 0", "30 X 20 X 24",
+                                     "20 X 10 X 24", "16 X 16 X 8",  "40 X 30 X 24", ""};
+    for (int i = 0; i < kImages.size(); ++i) {
+        QTreeWidgetItem* row = f.w.lvFolder->Item(i + 1);
+        const QFileInfo info(dir.file(kImages[i]));
+        EXPECT_EQ(tf::ListView::Tag(row), dir.file(kImages[i]));
+        EXPECT_EQ(tf::ListView::SubItem(row, 1), resolutions[i]);
+        EXPECT_EQ(tf::ListView::SubItem(row, 2), fncFormatSize(info.size(), 0));
+        EXPECT_EQ(tf::ListView::SubItem(row, 3), kImages[i] == "f.tif" ? "3" : "1");
+        EXPECT_EQ(tf::ListView::SubItem(row, 4), QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension).comment());
+        EXPECT_EQ(tf::ListView::SubItem(row, 6), fncFormatDateTime(info.lastModified()));
+        EXPECT_FALSE(tf::ListView::SubItem(row, 5).isEmpty() || tf::ListView::SubItem(row, 7).isEmpty());
+        EXPECT_EQ(tf::ListView::SmallIcon(row), 1);
+    }
+    EXPECT_EQ(f.browse->ilFolder().count(), 0);
+    EXPECT_EQ(f.panel("folder"), "Current Folder - " + dir.path());
+    EXPECT_TRUE(f.w.pbQueue->isHidden());
+    EXPECT_FALSE(f.browse->mblnStopListing);
+}
+
+TEST(FolderViewListing, ThumbnailModeLeavesOutWhatCannotBeRead)
+{
+    tf::test::TempFolder dir;
+    makeMixedFolder(dir);
+    BrowseFixture f;
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+
+    QStringList readable = kImages;
+    readable.removeOne("broken.png");
+    ASSERT_EQ(f.rowTexts(), readable);
+    EXPECT_EQ(tf::ListView::SubItem(f.row("a.png"), 1), "64 x 48");
+    EXPECT_EQ(tf::ListView::SubItem(f.row("c.jpeg"), 1), "30 x 20");
+    EXPECT_EQ(tf::ListView::SubItem(f.row("f.tif"), 3), "3");
+    EXPECT_EQ(f.browse->ilFolder().count(), 7);
+    EXPECT_EQ(f.w.lvFolder->iconSize(), QSize(40, 40));
+    for (int i = 1; i <= f.w.lvFolder->Count(); ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.w.lvFolder->Item(i))) << i;
+}
+
+TEST(FolderViewListing, AnEmptyFolderStillNamesTheFolder)
+{
+    tf::test::TempFolder dir;
+    BrowseFixture f;
+    f.w.pbQueue->show();
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+    EXPECT_EQ(f.w.lvFolder->Count(), 0);
+    EXPECT_EQ(f.panel("folder"), "Current Folder - " + dir.path());
+    EXPECT_TRUE(f.w.pbQueue->isHidden());
+    f.browse->ftvBrowse_FolderSelected(QString()); // no folder: nothing happens
+    EXPECT_EQ(f.panel("folder"), "Current Folder - " + dir.path());
+}
+
+TEST(FolderViewModes, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
+{
+    tf::test::TempFolder dir;
+    makeSeries(dir, "p", 3);
+    BrowseFixture f;
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+    ASSERT_EQ(f.w.lvFolder->Count(), 3);
+    f.w.lvFolder->SortOrder = 1;
+    f.w.lvFolder->sortNow();
+    // With the files gone, any reading would lose the rows.
+    for (const QString& name : QDir(dir.path()).entryList(QDir::Files)) QFile::remove(dir.file(name));
+
+    f.w.cmdDetailFolder->click();
+    EXPECT_EQ(gudtSettings.FolderView, 3);
+    EXPECT_EQ(f.w.lvFolder->iconSize(), QSize(16, 16));
+    EXPECT_EQ(tf::ListView::SmallIcon(f.w.lvFolder->Item(3)), 1);
+    EXPECT_EQ(tf::ListView::SubItem(f.w.lvFolder->Item(3), 1), "20 x 10"); // not read again
+
+    f.w.cmdThumbnailFolder->click();
+    EXPECT_EQ(gudtSettings.FolderView, 0);
+    ASSERT_EQ(f.rowTexts(), QStringList({"p2.png", "p1.png", "p0.png"}));
+    for (int i = 1; i <= 3; ++i) {
+        const QImage shown = f.w.lvFolder->Item(i)->icon(0).pixmap(40, 40).toImage();
+        EXPECT_EQ(shown.pixel(20, 20), QColor::fromHsv((3 - i) * 40, 200, 200).rgb()) << i;
+    }
+}
+
+TEST(FolderViewModes, ThumbnailsAfterDetailsRowsListTheFolderAgain)
+{
+    tf::test::TempFolder dir;
+    makeSeries(dir, "m", 5);
+    BrowseFixture f;
+    // Details from the third row on: those rows have no thumbnail.
+    duringListing(f.w.lvFolder, 2, [&] { f.w.cmdDetailFolder->click(); });
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+    ASSERT_EQ(f.w.lvFolder->Count(), 5);
+    EXPECT_EQ(f.browse->ilFolder().count(), 2);
+    EXPECT_EQ(tf::ListView::SubItem(f.w.lvFolder->Item(5), 1), "24 X 14 X 24");
+
+    f.w.cmdThumbnailFolder->click();
+    ASSERT_EQ(f.w.lvFolder->Count(), 5);
+    EXPECT_EQ(f.browse->ilFolder().count(), 5);
+    for (int i = 1; i <= 5; ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.w.lvFolder->Item(i))) << i;
+}
+
+TEST(FolderViewInterrupted, AnotherFolderChosenMidListingLeavesOnlyItsFilesOnce)
+{
+    for (const bool secondIsEmpty : {false, true}) {
+        tf::test::TempFolder a, b;
+        makeSeries(a, "a", 6);
+        if (!secondIsEmpty) makeSeries(b, "b", 3);
+        BrowseFixture f;
+        duringListing(f.w.lvFolder, 2, [&] { f.browse->ftvBrowse_FolderSelected(b.path()); });
+        f.browse->ftvBrowse_FolderSelected(a.path());
+
+        EXPECT_EQ(f.rowTexts(), secondIsEmpty ? QStringList() : QStringList({"b0.png", "b1.png", "b2.png"}));
+        for (int i = 1; i <= f.w.lvFolder->Count(); ++i) {
+            EXPECT_EQ(tf::ListView::Tag(f.w.lvFolder->Item(i)), b.file(f.w.lvFolder->Item(i)->text(0)));
+            EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.w.lvFolder->Item(i)));
+        }
+        EXPECT_EQ(f.browse->ilFolder().count(), f.w.lvFolder->Count());
+        EXPECT_EQ(f.panel("folder"), "Current Folder - " + b.path());
+        EXPECT_EQ(f.browse->fileMainPath(), b.path());
+        EXPECT_TRUE(f.w.pbQueue->isHidden());
+    }
+}
+
+TEST(FolderViewInterrupted, AFileRemovedDuringTheListingIsLeftOut)
+{
+    tf::test::TempFolder dir;
+    makeSeries(dir, "v", 4);
+    BrowseFixture f;
+    gudtSettings.FolderView = 3;
+    duringListing(f.w.lvFolder, 1, [&] { QFile::remove(dir.file("v2.png")); });
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+    EXPECT_EQ(f.rowTexts(), QStringList({"v0.png", "v1.png", "v3.png"}));
+}
+
+TEST(FolderTree, ChoosingAFolderInTheTreeListsIt)
+{
+    tf::test::TempFolder a, b;
+    makeSeries(a, "a", 2);
+    makeSeries(b, "b", 1);
+    BrowseFixture f(/*withTree*/ true);
+    f.browse->subOpenFolder(a.path() + "   "); // the stored folder comes padded with blanks
+    EXPECT_EQ(f.rowTexts(), QStringList({"a0.png", "a1.png"}));
+    EXPECT_EQ(f.browse->SelectedFolder(), a.path());
+
+    auto* model = qobject_cast<QFileSystemModel*>(f.w.ftvBrowse->model());
+    ASSERT_NE(model, nullptr);
+    f.w.ftvBrowse->setCurrentIndex(model->index(b.path()));
+    EXPECT_EQ(f.rowTexts(), QStringList({"b0.png"}));
+}

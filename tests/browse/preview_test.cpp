@@ -1,0 +1,302 @@
+// The preview: the selected row in ibMain, fit and actual size, the status panels, the metadata
+// pane, the menus, previous/next and the list events that show a file, and files that cannot
+// be shown.
+#include "browse_fixture.h"
+
+#include "browse/modPreview.h"
+#include "browse/previewSnapshots.h"
+#include "frame/modSettings.h"
+#include "support/testenv.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace browse_test;
+
+TEST(PreviewRules, FitCentringBarsAndRowSteps)
+{
+    const PreviewFit small = fncComputePreviewFit({400, 300}, {200, 100});
+    EXPECT_EQ(small.position, QPoint(100, 100));
+    EXPECT_FALSE(small.hsbVisible || small.vsbVisible);
+    EXPECT_EQ(fncComputePreviewFit({401, 301}, {200, 100}).position, QPoint(100, 100)); // 100.5
+    EXPECT_EQ(fncComputePreviewFit({403, 303}, {200, 100}).position, QPoint(102, 102)); // 101.5
+    const PreviewFit wide = fncComputePreviewFit({400, 300}, {401, 100});
+    EXPECT_TRUE(wide.position == QPoint(0, 100) && wide.hsbVisible && !wide.vsbVisible && wide.hsbMax == 1);
+    // Beyond the old 16-bit range the bar still reaches the end.
+    EXPECT_EQ(fncComputePreviewFit({400, 300}, {40400, 300}).hsbMax, 40000);
+    EXPECT_EQ(fncCentredPosition({100, 80}, {50, 40}, {48, 38}), QPoint(25, 20));
+    EXPECT_EQ(fncCentredPosition({100, 80}, {150, 40}, {148, 38}), QPoint(0, 20));
+
+    EXPECT_EQ(fncNextRowIndex(3, 1), 2);
+    EXPECT_EQ(fncNextRowIndex(3, 3), 0);
+    EXPECT_EQ(fncNextRowIndex(1, 1), 0);
+    EXPECT_EQ(fncNextRowIndex(3, 0), 0);
+    EXPECT_EQ(fncPreviousRowIndex(3, 3), 2);
+    EXPECT_EQ(fncPreviousRowIndex(3, 1), 0);
+}
+
+class PreviewTest : public ::testing::Test {
+protected:
+    tf::test::TempFolder dir;
+    BrowseFixture f;
+
+    // Lists the folder (once) and shows the named row.
+    QTreeWidgetItem* show(const QString& name)
+    {
+        if (f.w.lvFolder->Count() == 0) f.browse->ftvBrowse_FolderSelected(dir.path());
+        QTreeWidgetItem* row = f.row(name);
+        EXPECT_NE(row, nullptr) << name.toStdString();
+        f.browse->subShowSelectedFile(row);
+        return row;
+    }
+    QTreeWidgetItem* addBasketPage(const QString& name)
+    {
+        QTreeWidgetItem* row = f.w.lvPages->AddItem(name);
+        tf::ListView::setTag(row, dir.file(name));
+        tf::ListView::setSubItem(row, 1, "30 X 30");
+        tf::ListView::setSubItem(row, 2, "2 KB");
+        return row;
+    }
+};
+
+TEST_F(PreviewTest, ActualSizeCentresOrScrollsAndBestFitShrinks)
+{
+    writeQt(dir.file("small.png"), solid(200, 100, Qt::red), "png");
+    writeQt(dir.file("large.png"), solid(800, 600, Qt::green), "png");
+    show("large.png");
+    EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 400, 300)); // best fit
+    EXPECT_TRUE(f.w.hsbView->isHidden() && f.w.vsbView->isHidden());
+
+    f.browse->mnuPreviewFit_Click(1);
+    EXPECT_EQ(f.w.cmdPreviewView->text(), "    Actual Size");
+    EXPECT_EQ(f.panel("status"), "100%");
+    EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 800, 600));
+    EXPECT_FALSE(f.w.hsbView->isHidden() || f.w.vsbView->isHidden());
+    EXPECT_EQ(f.w.hsbView->maximum(), 400);
+    EXPECT_EQ(f.w.vsbView->maximum(), 300);
+    f.w.vsbView->setValue(50);
+    f.w.hsbView->setValue(70);
+    EXPECT_EQ(f.w.ibMain->pos(), QPoint(-70, -50));
+    f.browse->subFitPreview(); // a new layout keeps the place scrolled to
+    EXPECT_EQ(f.w.ibMain->pos(), QPoint(-70, -50));
+
+    show("small.png");
+    EXPECT_EQ(f.w.ibMain->geometry(), QRect(100, 100, 200, 100));
+    EXPECT_TRUE(f.w.hsbView->isHidden() && f.w.vsbView->isHidden());
+
+    // Best fit never enlarges.
+    f.browse->mnuPreviewFit_Click(0);
+    EXPECT_EQ(f.w.ibMain->geometry(), QRect(100, 100, 200, 100));
+    show("large.png");
+    EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 400, 300));
+    EXPECT_EQ(f.w.ibMain->Zoom(), 50.0);
+    EXPECT_EQ(f.w.hsbView->value(), 0);
+}
+
+TEST_F(PreviewTest, PanelsDescribeTheShownRow)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    writeQt(dir.file("g.ppm"), solid(12, 8, Qt::magenta), "ppm");
+    writeTiffPages(dir.file("three.tif"), {solid(40, 30, Qt::red), solid(40, 30, Qt::green), solid(40, 30, Qt::blue)});
+    gudtSettings.FolderView = 3;
+    QTreeWidgetItem* row = show("a.png");
+    EXPECT_EQ(f.panel("filename"), "a.png");
+    EXPECT_EQ(f.panel("pages"), "1 page(s)");
+    EXPECT_EQ(f.panel("resolution"), "64 X 48 X 24     " + tf::ListView::SubItem(row, 2));
+    EXPECT_EQ(f.panel("metadata"), "No metadata");
+    EXPECT_EQ(f.browse->PicTiffTag(), dir.file("a.png"));
+    EXPECT_EQ(f.w.ibMain->Tag(), dir.file("a.png"));
+
+    show("three.tif");
+    EXPECT_EQ(f.panel("pages"), "3 page(s)");
+    EXPECT_EQ(f.w.ibMain->image().pixelColor(20, 15), QColor(Qt::red)); // page 1
+    EXPECT_EQ(gvarOriginalImage.image.size(), QSize(40, 30));
+
+    // A type whose header is not read gets its resolution from the shown image; the panel was
+    // filled from the row as it stood.
+    row = show("g.ppm");
+    EXPECT_EQ(tf::ListView::SubItem(row, 1), "12 X 8 X 24");
+    EXPECT_EQ(f.panel("resolution"), "     " + tf::ListView::SubItem(row, 2));
+}
+
+TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    writeQt(dir.file("b.png"), solid(64, 48, Qt::blue), "png");
+    int replays = 0;
+    f.browse->hooks.subProcessPages = [&] {
+        ++replays;
+        f.w.ibMain->setPicture(solid(10, 10, Qt::black));
+    };
+    int saves = 0;
+    f.browse->hooks.SaveAs = [&] { ++saves; };
+    f.browse->mnuSavePreviewAs(0)->trigger(); // nothing shown: nothing to save
+    f.browse->mnuPreviewType_Click(1);
+    EXPECT_EQ(replays + saves, 0);
+    EXPECT_EQ(f.w.cmdPreviewType->text(), "     Optimized");
+    show("a.png");
+    show("a.png");
+    EXPECT_EQ(replays, 1);
+    f.browse->mnuSavePreviewAs(0)->trigger();
+    EXPECT_EQ(saves, 1);
+    show("b.png");
+    EXPECT_EQ(replays, 2);
+
+    f.browse->mnuPreviewType_Click(0); // Original: the image as loaded
+    EXPECT_EQ(f.w.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
+    f.w.ibMain->setPicture(solid(5, 5, Qt::white));
+    f.browse->mnuPreviewType(0)->trigger(); // the checked entry again: nothing
+    EXPECT_EQ(f.w.ibMain->ImageWidth(), 5);
+    EXPECT_TRUE(f.browse->mnuPreviewType(0)->isChecked());
+    EXPECT_FALSE(f.browse->mnuPreviewType(1)->isChecked());
+
+    // After another image was put into the control, the row is loaded again.
+    f.browse->subForgetShownFile();
+    show("b.png");
+    EXPECT_EQ(f.w.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
+}
+
+TEST_F(PreviewTest, MetadataPaneAndPanelFollowTheFileType)
+{
+    writeQt(dir.file("photo.jpg"), solid(32, 32, Qt::red), "jpg");
+    writeQt(dir.file("plain.png"), solid(32, 32, Qt::red), "png");
+    writeWithControl(dir.file("layers.psd"), solid(32, 32, Qt::red));
+    bool exif = false, iptc = false;
+    QStringList reads;
+    f.browse->hooks.ReadFileEXIFInfo = [&](ImageBox&, tf::ListView& list, const QString& path) {
+        reads << "exif " + QFileInfo(path).fileName();
+        if (exif) list.AddItem("Make");
+    };
+    f.browse->hooks.ReadFileIPTCInfo = [&](ImageBox&, tf::ListView&, const QString& path) {
+        reads << "iptc " + QFileInfo(path).fileName();
+    };
+    f.browse->hooks.HasIptc = [&](const ImageBox&) { return iptc; };
+
+    show("plain.png");
+    EXPECT_EQ(f.w.splView->LeftOrTopControl(), nullptr);
+    EXPECT_EQ(f.w.splView->RightOrBottomControl(), nullptr);
+    EXPECT_TRUE(reads.isEmpty());
+
+    show("photo.jpg");
+    EXPECT_EQ(f.w.splView->LeftOrTopControl(), f.w.picView);
+    EXPECT_EQ(f.w.splView->RightOrBottomControl(), f.w.PicMetadata);
+    EXPECT_EQ(f.w.tbsMetadata->currentIndex(), 0);
+    EXPECT_EQ(reads, QStringList({"exif photo.jpg", "iptc photo.jpg"}));
+    EXPECT_EQ(f.panel("metadata"), "No metadata");
+
+    reads.clear();
+    iptc = true;
+    show("layers.psd");
+    EXPECT_EQ(reads, QStringList({"iptc layers.psd"}));
+    EXPECT_EQ(f.w.tbsMetadata->currentIndex(), 1);
+    EXPECT_FALSE(f.w.tbsMetadata->isEnabled());
+    EXPECT_EQ(f.panel("metadata"), "Metadata -  IPTC");
+
+    exif = true;
+    f.w.lvExif->AddItem("left over");
+    show("photo.jpg");
+    EXPECT_EQ(f.w.lvExif->Count(), 1); // emptied before reading
+    EXPECT_TRUE(f.w.tbsMetadata->isEnabled());
+    EXPECT_EQ(f.panel("metadata"), "Metadata - EXIF IPTC");
+}
+
+TEST_F(PreviewTest, AVanishedOrUnreadableFileGivesAClearStatusAndIsTriedAgain)
+{
+    for (const char* name : {"a.png", "gone.jpg", "gone.png", "bad.jpg"})
+        writeQt(dir.file(name), solid(64, 48, Qt::blue), QFileInfo(name).suffix().toLatin1().constData());
+    gudtSettings.FolderView = 3;
+    show("a.png");
+    ASSERT_TRUE(f.w.ibMain->HasImage());
+    QFile::remove(dir.file("gone.jpg"));
+    QFile::remove(dir.file("gone.png"));
+    writeBytes(dir.file("bad.jpg"), QByteArray("\xFF\xD8\xFF\xE0 broken", 12));
+
+    for (const QString name : {"gone.jpg", "gone.png", "bad.jpg"}) {
+        show(name);
+        EXPECT_FALSE(f.w.ibMain->HasImage()) << name.toStdString();
+        EXPECT_TRUE(f.w.ibMain->isHidden());
+        EXPECT_EQ(f.panel("filename"), (name == "bad.jpg" ? "Unable to read - " : "File not found - ") + name);
+        EXPECT_EQ(f.panel("pages") + f.panel("resolution") + f.panel("metadata"), "");
+        EXPECT_EQ(f.browse->PicTiffTag(), ""); // no metadata command can reach the old file
+        EXPECT_EQ(f.w.ibMain->Tag(), "");
+    }
+    writeQt(dir.file("gone.jpg"), solid(64, 48, Qt::blue), "jpg");
+    show("gone.jpg");
+    EXPECT_TRUE(f.w.ibMain->HasImage());
+    EXPECT_EQ(f.panel("filename"), "gone.jpg");
+}
+
+TEST_F(PreviewTest, PreviousAndNextStopAtTheEndsOfTheListLastFocused)
+{
+    for (const char* name : {"1.png", "2.png", "3.png", "p1.png", "p2.png"}) writeQt(dir.file(name), solid(30, 30, Qt::red), "png");
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+    const auto shown = [&] { return QFileInfo(f.browse->PicTiffTag()).fileName(); };
+    f.browse->cmdPreviewNext_Click(); // nothing selected: nothing moves
+    EXPECT_EQ(shown(), "");
+
+    f.selectRow(f.w.lvFolder, 4);
+    f.w.cmdPreviewNext->click();
+    EXPECT_EQ(shown(), "p2.png");
+    EXPECT_EQ(f.w.lvFolder->selectedInOrder(), QList<QTreeWidgetItem*>({f.w.lvFolder->Item(5)}));
+    f.w.cmdPreviewNext->click();
+    EXPECT_EQ(f.w.lvFolder->SelectedItem(), f.w.lvFolder->Item(5));
+    f.browse->mnuPreview_Click(2);
+    EXPECT_EQ(shown(), "p1.png");
+    f.selectRow(f.w.lvFolder, 1);
+    f.w.cmdPreviewPrevious->click();
+    EXPECT_EQ(shown(), "p1.png");
+
+    addBasketPage("p1.png");
+    f.selectRow(f.w.lvPages, 1);
+    f.browse->lvPages_GotFocus();
+    f.w.cmdPreviewNext->click(); // one page: no move
+    EXPECT_EQ(shown(), "p1.png");
+    addBasketPage("3.png");
+    f.w.cmdPreviewNext->click();
+    EXPECT_EQ(shown(), "3.png");
+    EXPECT_EQ(f.panel("pages"), "1 page(s)");
+    EXPECT_EQ(f.panel("resolution"), "30 X 30     2 KB");
+    EXPECT_EQ(f.w.lvFolder->SelectedItem(), f.w.lvFolder->Item(1)); // the folder list stayed
+}
+
+TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
+{
+    for (const char* name : {"1.png", "2.png", "3.png"}) writeQt(dir.file(name), solid(20, 20, Qt::red), "png");
+    f.window.show();
+    QApplication::setActiveWindow(&f.window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.window));
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+    const auto at = [](tf::ListView* list, int row) { return QPoint(20, list->visualItemRect(list->Item(row)).center().y()); };
+    const auto shown = [&] { return QFileInfo(f.browse->PicTiffTag()).fileName(); };
+
+    EXPECT_TRUE(f.browse->mblnSuppressItemShow); // as at start-up, until a row is clicked
+    QTest::mouseClick(f.w.lvFolder->viewport(), Qt::LeftButton, {}, at(f.w.lvFolder, 2));
+    EXPECT_EQ(shown(), "2.png");
+    EXPECT_TRUE(f.w.lvFolder->hasFocus());
+    EXPECT_EQ(f.browse->mstrDragSourceList, "lvFolder");
+    QTest::keyClick(f.w.lvFolder, Qt::Key_Down);
+    EXPECT_EQ(shown(), "3.png");
+    const int resizes = f.resizeCalls;
+    QTest::keyClick(f.w.lvFolder, Qt::Key_A);
+    QTest::mouseClick(f.w.lvFolder->viewport(), Qt::RightButton, {}, at(f.w.lvFolder, 1));
+    EXPECT_EQ(shown(), "3.png");
+    EXPECT_EQ(f.resizeCalls, resizes);
+
+    addBasketPage("1.png");
+    addBasketPage("2.png");
+    QTest::mouseClick(f.w.lvPages->viewport(), Qt::LeftButton, {}, at(f.w.lvPages, 2));
+    EXPECT_EQ(shown(), "2.png");
+    EXPECT_EQ(f.browse->mstrDragSourceList, "lvPages");
+    // Two pages selected: the click shows neither.
+    QTest::mouseClick(f.w.lvPages->viewport(), Qt::LeftButton, Qt::ControlModifier, at(f.w.lvPages, 1));
+    EXPECT_EQ(f.browse->mintSelectedCount, 2);
+    EXPECT_EQ(shown(), "2.png");
+    // Leaving the basket: arrow keys show nothing until a row is clicked again.
+    f.w.lvFolder->setFocus();
+    EXPECT_TRUE(f.browse->mblnSuppressItemShow);
+    QTest::keyClick(f.w.lvFolder, Qt::Key_Up);
+    EXPECT_EQ(shown(), "2.png");
+}

@@ -1,0 +1,92 @@
+#pragma once
+// A main window started as the program starts it, in a per-test data folder.
+#include "frame/frmMain.h"
+#include "frame/modMainServices.h"
+#include "frame/modSettings.h"
+#include "frame/settingsCodec.h"
+#include "support/testenv.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace tf::test {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_oldDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
+        gudtSettings = typSettings();
+        gstrSettingsFile.clear();
+        gstrCurrentFolder.clear();
+        gbytMetadataKind = 0;
+        glngEditMode = 0;
+    }
+    void TearDown() override
+    {
+        m_window.reset();
+        qputenv("XDG_DATA_HOME", m_oldDataHome);
+    }
+
+    // Loads the window; shows it at the given size unless that size is empty.
+    frmMain& start(QSize size = QSize(1000, 700))
+    {
+        m_window = std::make_unique<frmMain>();
+        if (size.isValid()) {
+            m_window->resize(size);
+            m_window->show();
+            QApplication::processEvents();
+        }
+        return *m_window;
+    }
+    frmMain& window() { return *m_window; }
+    // Closes the window as the user does; true when it went.
+    bool closeWindow()
+    {
+        const bool closed = m_window->close();
+        QApplication::processEvents();
+        return closed;
+    }
+
+    QString dataDir() const { return m_home.path() + QStringLiteral("/tavrel-folio"); }
+    QString settingsPath() const { return dataDir() + QStringLiteral("/tavrel-folio"); }
+    QString tempDir() const { return dataDir() + QStringLiteral("/Temp"); }
+
+    void writeSettings(const typSettings& s) const
+    {
+        QDir().mkpath(dataDir());
+        QFile file(settingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(encodeSettings(s));
+    }
+    typSettings readSettingsBack() const
+    {
+        typSettings s;
+        EXPECT_EQ(decodeSettings(readAll(settingsPath()), s), SettingsDecodeResult::Ok);
+        return s;
+    }
+
+    template <typename T>
+    T* find(const QString& name) const
+    {
+        T* found = m_window->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name.toStdString();
+        return found;
+    }
+
+    // A widget's rectangle in the window's coordinates.
+    QRect inWindow(const QWidget* widget) const
+    {
+        return QRect(widget->mapTo(m_window.get(), QPoint(0, 0)), widget->size());
+    }
+
+    TempFolder m_home;
+    QByteArray m_oldDataHome;
+    std::unique_ptr<frmMain> m_window;
+};
+
+} // namespace tf::test

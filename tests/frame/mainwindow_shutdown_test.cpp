@@ -1,0 +1,147 @@
+// Closing the main window: the layout goes into the settings file, page files leave the temp folder,
+// and a close during a long command waits for it.
+#include "mainwindow_fixture.h"
+
+#include "controls/modButtonPicture.h"
+#include "controls/splitter.h"
+#include "frame/LongCommand.h"
+#include "frame/globals.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "platform/ui/foldertree.h"
+#include "platform/ui/listview.h"
+
+#include <QAction>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+using namespace tf;
+using tf::test::MainWindowTest;
+
+namespace {
+
+void touch(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write("page");
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, TheLayoutIsStoredAtCloseAndComesBackAtTheNextStart)
+{
+    QTemporaryDir tree;
+    frmMain& w = start(QSize(760, 560));
+    w.splMain->setSplitterPosition(62);
+    w.splRight->setSplitterPosition(27);
+    w.splLeft->setSplitterPosition(44);
+    w.splView->setSplitterPosition(71);
+    w.lvFolder->setColumnWidth(2, 133);
+    w.lvPages->setColumnWidth(0, 177);
+    w.lvExif->setColumnWidth(1, 250);
+    w.mnuPreviewFit(1)->setChecked(true);
+    w.mnuPreviewType(0)->setChecked(true);
+    ASSERT_TRUE(w.ftvBrowse->setSelectedFolder(tree.path()));
+    glngPagesThumbWidth = 64;
+    gstrCurrentFolder = tree.path();
+    ASSERT_TRUE(closeWindow());
+
+    const typSettings s = readSettingsBack();
+    EXPECT_EQ(s.SplitterPosition, (std::array<int16_t, 4>{62, 27, 44, 71})) << "splMain, splRight, splLeft, splView";
+    EXPECT_EQ(s.WindowWidth, 760 * 15);
+    EXPECT_EQ(s.WindowHeight, 560 * 15);
+    EXPECT_EQ(s.FolderColumnWidth[2], 133);
+    EXPECT_EQ(s.PagesColumnWidth[0], 177);
+    EXPECT_EQ(s.MetadataColumnWidth[1], 250);
+    EXPECT_EQ(s.PreviewFit, 1);
+    EXPECT_EQ(s.PreviewType, 0);
+    EXPECT_EQ(s.TreeFolder, tree.path());
+    EXPECT_EQ(s.CurrentFolder, tree.path());
+    EXPECT_EQ(s.PagesThumbWidth, 64);
+
+    gudtSettings = typSettings();
+    frmMain& again = start(QSize());
+    EXPECT_EQ(again.splMain->SplitterPosition(), 62);
+    EXPECT_EQ(again.splRight->SplitterPosition(), 27);
+    EXPECT_EQ(again.splLeft->SplitterPosition(), 44);
+    EXPECT_EQ(again.splView->SplitterPosition(), 71);
+    EXPECT_EQ(again.size(), QSize(760, 560));
+    EXPECT_EQ(again.lvFolder->columnWidth(2), 133);
+    EXPECT_TRUE(again.mnuPreviewFit(1)->isChecked());
+    again.show();
+    QApplication::processEvents();
+    EXPECT_EQ(again.ftvBrowse->SelectedFolder(), tree.path());
+}
+
+TEST_F(MainWindowTest, ShutdownRemovesOnlyThePageFilesOfTheTempFolder)
+{
+    frmMain& w = start();
+    const QString temp = tempDir();
+    QDir().mkpath(temp + "/kept.tif"); // a folder, however it is named
+    for (const char* name : {"a.tif", "b.TIF", "c.Tif", ".hidden.tif", "d.tiff", "e.txt", "tif", "f.tif.bak"})
+        touch(temp + "/" + name);
+    QTemporaryDir elsewhere;
+    touch(elsewhere.filePath("outside.tif"));
+
+    ASSERT_TRUE(closeWindow());
+    EXPECT_EQ(entries(temp), (QStringList{"d.tiff", "e.txt", "f.tif.bak", "kept.tif", "tif"}));
+    EXPECT_TRUE(QFileInfo::exists(elsewhere.filePath("outside.tif")));
+    for (QPushButton* button : w.pictureButtons()) EXPECT_FALSE(hasButtonPicture(button));
+}
+
+TEST_F(MainWindowTest, AFailedSettingsWriteIsReportedAndTheRestOfTheShutdownStillRuns)
+{
+    start();
+    touch(tempDir() + "/page1_42.tif");
+    // Something that is not a file stands where the settings file goes.
+    QFile::remove(settingsPath());
+    ASSERT_TRUE(QDir().mkpath(settingsPath() + "/blocked"));
+
+    ScriptedErrorReports reports;
+    ASSERT_TRUE(closeWindow());
+    ASSERT_EQ(reports.reports().size(), 1u);
+    EXPECT_EQ(reports.reports()[0].routine, "FrmMain.subEnd");
+    EXPECT_EQ(reports.reports()[0].operation, "Saving Settings before termination");
+    EXPECT_FALSE(QFileInfo::exists(tempDir() + "/page1_42.tif"));
+    EXPECT_TRUE(QFileInfo(settingsPath()).isDir()) << "nothing was written over it";
+}
+
+TEST_F(MainWindowTest, ACloseDuringALongCommandCancelsItAndClosesAfterwards)
+{
+    frmMain& w = start();
+    touch(tempDir() + "/split3_17.tif");
+    {
+        LongCommand command("Saving a MultiPage file");
+        ASSERT_TRUE(command);
+        EXPECT_FALSE(w.close()) << "the window stays while the command runs";
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(gblnCancelOperation, -1) << "the command is asked to stop";
+        EXPECT_FALSE(QFileInfo::exists(settingsPath())) << "no shutdown work under a running command";
+        EXPECT_TRUE(QFileInfo::exists(tempDir() + "/split3_17.tif"));
+        EXPECT_FALSE(command.nextItem("page 2"));
+    }
+    QApplication::processEvents();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(QFileInfo::exists(settingsPath()));
+    EXPECT_FALSE(QFileInfo::exists(tempDir() + "/split3_17.tif"));
+}
+
+TEST_F(MainWindowTest, ShutdownRunsOnceAndClosesTheOtherWindows)
+{
+    frmMain& w = start();
+    QWidget other;
+    other.show();
+    ASSERT_TRUE(closeWindow());
+    EXPECT_FALSE(other.isVisible());
+    const QByteArray written = test::readAll(settingsPath());
+    w.splMain->setSplitterPosition(20);
+    w.subEnd();
+    EXPECT_EQ(test::readAll(settingsPath()), written) << "a second subEnd writes nothing";
+}

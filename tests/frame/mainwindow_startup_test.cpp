@@ -1,0 +1,303 @@
+// Starting the main window: its widgets, fixed lists, explorer bar, pictures and the applied settings.
+#include "mainwindow_fixture.h"
+
+#include "controls/explorerbar/ExplorerBar.h"
+#include "controls/modButtonPicture.h"
+#include "controls/modFontsCombo.h"
+#include "controls/splitter.h"
+#include "frame/globals.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "platform/imagebox/imagebox.h"
+#include "platform/ui/foldertree.h"
+#include "platform/ui/imagelist.h"
+#include "platform/ui/listview.h"
+#include "platform/ui/statusbar.h"
+#include "platform/ui/tabstrip.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSet>
+#include <QTemporaryDir>
+
+using namespace tf;
+using tf::test::MainWindowTest;
+
+namespace {
+
+QStringList items(const QComboBox* combo)
+{
+    QStringList list;
+    for (int i = 0; i < combo->count(); ++i) list << combo->itemText(i);
+    return list;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, EveryNamedControlExistsWithItsPlaceInTheTree)
+{
+    frmMain& w = start();
+    EXPECT_EQ(w.objectName(), "frmMain");
+    EXPECT_EQ(w.windowTitle(), "Tavrel Folio");
+    const QStringList names{
+        "splMain", "splRight", "splView", "splLeft", "picBrowse", "PicMetadata", "picFolder", "picView", "PicQueue",
+        "lblBrowse", "tbsBrowse", "picFileSystem", "ftvBrowse", "lvEdit", "picEditBar", "lblMetadata", "tbsMetadata",
+        "lvExif", "lvIPTC", "picEXIFBar", "picIPTCBar", "lblFolder", "lvFolder", "picToolbarPreview", "PicViewImage",
+        "ibMain", "vsbView", "hsbView", "eb", "lblQueue", "picLiveBar", "lvPages", "sbMain", "ibTemp", "PicTiff",
+        "lvEditPreview", "lvEditBatch", "picDialog", "picEditPreview", "cboMergeStyle", "ComboFilter", "cboPosition",
+        "comboFontSize", "ComboFontFamily", "pbQueue"};
+    for (const QString& name : names) EXPECT_NE(w.findChild<QObject*>(name), nullptr) << name.toStdString();
+
+    // The splitters hold the panes the set-up gave them, and each pane is the splitter's child.
+    EXPECT_EQ(w.splMain->Orientation(), 1);
+    EXPECT_NE(w.splRight->Orientation(), 1);
+    const std::pair<Splitter*, std::pair<QWidget*, QWidget*>> nesting[] = {
+        {w.splMain, {w.splRight, w.splLeft}},
+        {w.splRight, {w.picBrowse, w.splView}},
+        {w.splLeft, {w.picFolder, w.PicQueue}},
+        {w.splView, {w.picView, w.PicMetadata}},
+    };
+    for (const auto& [splitter, panes] : nesting) {
+        EXPECT_EQ(splitter->LeftOrTopControl(), panes.first) << splitter->objectName().toStdString();
+        EXPECT_EQ(splitter->RightOrBottomControl(), panes.second) << splitter->objectName().toStdString();
+        EXPECT_EQ(panes.first->parentWidget(), splitter);
+        EXPECT_EQ(panes.second->parentWidget(), splitter);
+    }
+    EXPECT_EQ(w.ibMain->parentWidget(), w.PicViewImage);
+    EXPECT_EQ(w.eb->parentWidget(), w.picView);
+    EXPECT_FALSE(w.ibTemp->isVisible());
+    EXPECT_FALSE(w.lvEditBatch->isVisible());
+
+    EXPECT_EQ(w.lvFolder->ColumnCount(), 8);
+    EXPECT_EQ(w.lvFolder->headerItem()->text(0), "File Name");
+    EXPECT_EQ(w.lvFolder->headerItem()->text(7), "Date Accessed");
+    EXPECT_EQ(w.lvPages->ColumnCount(), 5);
+    EXPECT_EQ(w.lvExif->headerItem()->text(1), "Value");
+    EXPECT_EQ(w.lvEditBatch->ColumnCount(), 18);
+    EXPECT_EQ(w.tbsBrowse->TabCaption(1), "File System");
+    EXPECT_EQ(w.tbsBrowse->TabCaption(2), "  Task Basket  ");
+    EXPECT_EQ(w.tbsMetadata->TabCaption(1), "EXIF Tags");
+    EXPECT_EQ(w.tbsMetadata->TabCaption(2), "IPTC File Info");
+
+    for (const char* key : {"folder", "filename", "pages", "resolution", "metadata", "status", "queue"})
+        EXPECT_TRUE(w.sbMain->hasPanel(key)) << key;
+    EXPECT_EQ(w.sbMain->panelText("queue"), "No files in basket");
+    EXPECT_EQ(w.sbMain->panelText("status"), "100%");
+    EXPECT_EQ(w.optionPanels().size(), 16);
+    for (QWidget* panel : w.optionPanels()) EXPECT_EQ(panel->pos(), QPoint(0, 0)) << panel->objectName().toStdString();
+    EXPECT_EQ(gbytMetadataKind, 0);
+    EXPECT_EQ(gstrApplicationName.isEmpty(), false);
+}
+
+TEST_F(MainWindowTest, ControlArraysAreNamedAndReachedByIndex)
+{
+    frmMain& w = start(QSize());
+    const std::tuple<const char*, int, QPushButton* (frmMain::*)(int) const> arrays[] = {
+        {"cmdEditBar", frmMain::kEditBarCount, &frmMain::cmdEditBar},
+        {"cmdEditPreview", frmMain::kEditBarCount, &frmMain::cmdEditPreview},
+        {"cmdEXIFBar", frmMain::kEXIFBarCount, &frmMain::cmdEXIFBar},
+        {"cmdIPTCBar", frmMain::kIPTCBarCount, &frmMain::cmdIPTCBar},
+    };
+    for (const auto& [name, count, accessor] : arrays) {
+        for (int i = 0; i < count; ++i) {
+            QPushButton* button = (w.*accessor)(i);
+            ASSERT_NE(button, nullptr);
+            EXPECT_EQ(button->objectName(), QStringLiteral("%1_%2").arg(QString::fromLatin1(name)).arg(i));
+            EXPECT_EQ(w.findChild<QPushButton*>(button->objectName()), button);
+        }
+        EXPECT_EQ((w.*accessor)(count), nullptr);
+        EXPECT_EQ((w.*accessor)(-1), nullptr);
+    }
+    EXPECT_EQ(w.mnuPreviewFit(1)->objectName(), "mnuPreviewFit_1");
+    EXPECT_EQ(w.mnuPreviewType(0)->text(), "Original");
+    EXPECT_EQ(w.mnuPreviewFit(2), nullptr);
+}
+
+TEST_F(MainWindowTest, FixedListsHoldExactlyTheirEntries)
+{
+    setFontNameSource([](bool) { return std::optional<QStringList>(QStringList{"Gamma Sans", "Alpha Serif"}); });
+    frmMain& w = start(QSize());
+    setFontNameSource({});
+
+    EXPECT_EQ(items(w.cboMergeStyle), (QStringList{"Custom position", "Centre", "Tile", "Wrap"}));
+    EXPECT_EQ(items(w.ComboFilter), (QStringList{"Bilinear", "Hermite", "Bell", "B-Spline", "Lanczos", "Mitchell"}));
+    EXPECT_EQ(items(w.cboPosition),
+              (QStringList{"Top-Left", "Top-Centre", "Top-Right", "Centre-Left", "Centre", "Centre-Right", "Bottom-Left",
+                           "Bottom-Centre", "Bottom-Right", "Mouse-Click Position"}));
+    const QStringList sizes = items(w.comboFontSize);
+    ASSERT_EQ(sizes.size(), 93);
+    EXPECT_EQ(sizes.first(), "8");
+    EXPECT_EQ(sizes.last(), "100");
+    for (int i = 0; i < sizes.size(); ++i) EXPECT_EQ(sizes[i], QString::number(8 + i));
+    EXPECT_EQ(items(w.ComboFontFamily), (QStringList{"Gamma Sans", "Alpha Serif"}));
+    EXPECT_EQ(w.ComboFontFamily->currentIndex(), 0);
+}
+
+TEST_F(MainWindowTest, ExplorerBarHoldsTheTaskChartAndTheTwoPanelGroupsInOrder)
+{
+    frmMain& w = start(QSize());
+    const ExplorerBarModel& m = w.eb->model();
+    ASSERT_TRUE(m.m_bSpecialGroup);
+    EXPECT_EQ(m.m_SpecialGroup.sKey, "Special Group");
+    EXPECT_EQ(m.m_SpecialGroup.sCaption, "Tasks Chart");
+    EXPECT_FALSE(m.m_SpecialIcon.isNull());
+
+    const QStringList keys{"Resize", "Canvas", "Crop",       "Rotate", "Flip",      "Invert", "Contrast", "Sharpen",
+                           "Blur",   "Brightness", "Text",   "Watermark", "Mask",   "Shadow", "Frame",    "RedEye"};
+    const QStringList icons{"resize", "canvas", "crop", "rotate", "flip", "invert", "contrast", "sharpen",
+                            "blur", "brightness", "text", "watermark", "mask", "shadow", "frame", "RedEye"};
+    ASSERT_EQ(m.m_SpecialGroup.iItemCount(), 16);
+    for (int i = 0; i < 16; ++i) {
+        const typExplorerBarItem& item = m.m_SpecialGroup.aItems[i];
+        EXPECT_EQ(item.sKey, keys[i]);
+        // Each item shows the task icon kept under its icon key.
+        ASSERT_GE(item.iIcon, 1) << item.sKey.toStdString();
+        EXPECT_EQ(w.ilEdit->key(item.iIcon), icons[i]);
+        EXPECT_FALSE(w.ilEdit->image(item.iIcon).isNull());
+    }
+    EXPECT_EQ(m.m_SpecialGroup.aItems[11].sCaption, "Watermark/Merge");
+    EXPECT_EQ(m.m_SpecialGroup.aItems[15].sCaption, "Red-Eye Correction");
+    EXPECT_EQ(m.m_SpecialGroup.aItems[0].sCaption, "Resize");
+
+    ASSERT_EQ(m.groupCount(), 2);
+    EXPECT_EQ(m.groupRecord(1)->sKey, "Dialog");
+    EXPECT_EQ(m.groupRecord(1)->sCaption, " Task Options");
+    EXPECT_EQ(m.groupRecord(1)->pChild, w.picDialog);
+    EXPECT_EQ(m.groupRecord(2)->sKey, "Editing");
+    EXPECT_EQ(m.groupRecord(2)->sCaption, "Task Basket");
+    EXPECT_EQ(m.groupRecord(2)->pChild, w.picEditPreview);
+    EXPECT_EQ(w.picDialog->parentWidget(), w.eb);
+    EXPECT_FALSE(w.eb->isPaintEnabled()) << "the bar paints once it is first shown";
+
+}
+
+TEST_F(MainWindowTest, FortyTwoButtonsShowTheirPicturesInTheSetUpOrder)
+{
+    frmMain& w = start(QSize());
+    const QList<QPushButton*> buttons = w.pictureButtons();
+    ASSERT_EQ(buttons.size(), 42);
+    EXPECT_EQ(buttons.first(), w.cmdSaveAs);
+    EXPECT_EQ(buttons[13], w.cmdBatchPrint);
+    EXPECT_EQ(buttons[14], w.cmdEditBar(0));
+    EXPECT_EQ(buttons[15], w.cmdEditPreview(0));
+    EXPECT_EQ(buttons.last(), w.cmdsaveAppend);
+    QSet<QPushButton*> distinct;
+    for (QPushButton* button : buttons) {
+        ASSERT_NE(button, nullptr);
+        EXPECT_TRUE(hasButtonPicture(button)) << button->objectName().toStdString();
+        EXPECT_TRUE(button->text().startsWith(' ')) << "the caption makes room for the picture";
+        distinct.insert(button);
+    }
+    EXPECT_EQ(distinct.size(), 42);
+
+}
+
+TEST_F(MainWindowTest, SettingsFromTheFileArePutOnTheWindow)
+{
+    typSettings s = fncDefaultSettings();
+    s.SplitterPosition = {40, 60, 25, 80};
+    s.PreviewType = 0;
+    s.PreviewFit = 1;
+    s.FolderColumnWidth[3] = 150;
+    s.PagesColumnWidth[4] = 222;
+    s.MetadataColumnWidth = {60, 70, 80, 90};
+    s.FolderFullRowSelect = -1;
+    s.ShowToolTips = 0;
+    s.WindowWidth = 700 * 15;
+    s.WindowHeight = 500 * 15;
+    writeSettings(s);
+
+    frmMain& w = start(QSize());
+    EXPECT_EQ(w.splMain->SplitterPosition(), 40);
+    EXPECT_EQ(w.splRight->SplitterPosition(), 60);
+    EXPECT_EQ(w.splLeft->SplitterPosition(), 25);
+    EXPECT_EQ(w.splView->SplitterPosition(), 80);
+    EXPECT_TRUE(w.mnuPreviewType(0)->isChecked());
+    EXPECT_FALSE(w.mnuPreviewType(1)->isChecked());
+    EXPECT_TRUE(w.mnuPreviewFit(1)->isChecked());
+    EXPECT_FALSE(w.mblnOptimizedPreview);
+    EXPECT_TRUE(w.cmdPreviewType->text().endsWith("    Original"));
+    EXPECT_TRUE(w.cmdPreviewView->text().endsWith("  Actual Size"));
+    EXPECT_EQ(w.lvFolder->columnWidth(3), 150);
+    EXPECT_EQ(w.lvPages->columnWidth(4), 222);
+    EXPECT_EQ(w.lvIPTC->columnWidth(1), 90);
+    EXPECT_EQ(w.lvFolder->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(w.lvPages->selectionBehavior(), QAbstractItemView::SelectItems);
+    EXPECT_TRUE(w.lvPages->toolTip().isEmpty());
+    EXPECT_EQ(w.size(), QSize(700, 500));
+
+    gudtSettings.ShowToolTips = 1;
+    w.subUpdateForm();
+    EXPECT_EQ(w.lvPages->toolTip(), "List all added files or pages for creating/editing multipage TIFF and PDF.");
+    EXPECT_EQ(w.ftvBrowse->toolTip(), "Browse for a particular folder where image files are placed.");
+    EXPECT_EQ(w.PicViewImage->toolTip(), "Container for the preview file.");
+}
+
+TEST_F(MainWindowTest, TheFirstResizeAloneOpensTheTreeAndShowsTheStatusBar)
+{
+    QTemporaryDir first, second;
+    typSettings s = fncDefaultSettings();
+    s.TreeFolder = first.path();
+    writeSettings(s);
+
+    frmMain& w = start(QSize());
+    EXPECT_TRUE(w.mblnFirstResize);
+    EXPECT_TRUE(w.ftvBrowse->SelectedFolder().isEmpty()) << "nothing is opened before the window shows";
+    QStringList listed;
+    QObject::connect(w.ftvBrowse, &FolderTreeView::FolderClick, [&](const QString& path) { listed << path; });
+
+    w.resize(900, 650);
+    w.show();
+    QApplication::processEvents();
+    EXPECT_FALSE(w.mblnFirstResize);
+    EXPECT_EQ(w.ftvBrowse->SelectedFolder(), first.path());
+    EXPECT_EQ(listed, QStringList{first.path()}) << "the tree's folder event fills the folder view";
+    EXPECT_TRUE(w.sbMain->isVisible());
+
+    ASSERT_TRUE(w.ftvBrowse->setSelectedFolder(second.path()));
+    w.resize(1000, 700);
+    QApplication::processEvents();
+    w.subResize();
+    EXPECT_EQ(w.ftvBrowse->SelectedFolder(), second.path()) << "later resizes only lay out the panes";
+}
+
+TEST_F(MainWindowTest, TabStripsSwitchTheirListsAndTheMetadataKind)
+{
+    frmMain& w = start();
+    const QRect tree = w.picFileSystem->geometry();
+    w.tbsBrowse->setSelectedIndex(2);
+    EXPECT_FALSE(w.picFileSystem->isVisible());
+    EXPECT_TRUE(w.lvEdit->isVisible());
+    EXPECT_TRUE(w.picEditBar->isVisible());
+    EXPECT_EQ(w.lblBrowse->text(), "Task Basket");
+    EXPECT_EQ(w.lvEdit->geometry(), tree) << "the edit list takes exactly the folder tree's rectangle";
+    w.tbsBrowse->setSelectedIndex(1);
+    EXPECT_TRUE(w.picFileSystem->isVisible());
+    EXPECT_FALSE(w.lvEdit->isVisible());
+    EXPECT_FALSE(w.picEditBar->isVisible());
+    EXPECT_EQ(w.lblBrowse->text(), "Browse File System");
+
+    w.tbsMetadata->setSelectedIndex(2);
+    EXPECT_EQ(gbytMetadataKind, 1);
+    EXPECT_TRUE(w.lvIPTC->isVisible());
+    EXPECT_TRUE(w.picIPTCBar->isVisible());
+    EXPECT_FALSE(w.lvExif->isVisible());
+    EXPECT_FALSE(w.picEXIFBar->isVisible());
+    EXPECT_EQ(w.picIPTCBar->pos(), w.picEXIFBar->pos());
+    w.tbsMetadata->setSelectedIndex(1);
+    EXPECT_EQ(gbytMetadataKind, 0);
+    EXPECT_TRUE(w.lvExif->isVisible());
+    EXPECT_FALSE(w.lvIPTC->isVisible());
+}
+
+TEST_F(MainWindowTest, TheBasketControllerWorksTheWindowsOwnWidgets)
+{
+    frmMain& w = start();
+    ASSERT_NE(w.basket(), nullptr);
+    w.cmdPagesNew->click();
+    EXPECT_EQ(w.sbMain->panelText("queue"), "New Basket");
+    EXPECT_EQ(w.lvPages->SmallIcons(), nullptr);
+    EXPECT_TRUE(w.lvPages->acceptDrops()) << "folder rows can be dropped on the basket";
+}

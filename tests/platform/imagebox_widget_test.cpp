@@ -60,6 +60,18 @@ TEST(ImageBoxWidget, FittedAndZoomedDisplaySizes)
     b.box.resize(b.box.DisplayWidth(), b.box.DisplayHeight());
     EXPECT_EQ(b.box.displaySize(), QSize(200, 50));
 
+    // Hidden controls get no resize events, yet the preview hides ibMain, sizes it and reads its
+    // display size before showing it again, and the replay sizes ibTemp, which is never shown.
+    b.box.hide();
+    b.box.resize(100, 100);
+    EXPECT_EQ(b.box.displaySize(), QSize(100, 25));
+    ImageBox neverShown;
+    neverShown.setPicture(test::patterned(400, 100));
+    neverShown.setFitToWindow(true);
+    neverShown.resize(40, 40);
+    EXPECT_EQ(QSize(neverShown.DisplayWidth(), neverShown.DisplayHeight()), QSize(40, 10));
+    b.box.show();
+
     b.box.resize(200, 100);
     b.box.setFitToWindow(false);
     EXPECT_EQ(b.box.displaySize(), QSize(400, 100));

@@ -15,6 +15,10 @@ public:
     explicit ImageBox(QWidget* parent = nullptr);
     ~ImageBox() override;
 
+    // The whole control, scroll bars or not. Read live: a hidden control gets no resize event,
+    // yet callers size it and read DisplayWidth before showing it again.
+    QSize boxSize() const override;
+
     // Where the shown image's top-left corner sits in the viewport.
     QPoint imageOrigin() const;
     // A viewport position in display pixels of the image, as the mouse events report it.

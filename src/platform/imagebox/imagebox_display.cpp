@@ -44,7 +44,7 @@ void ImageDocument::setBoxSize(QSize size)
 QSize ImageDocument::displaySize() const
 {
     if (!HasImage()) return {0, 0};
-    return m_fitToWindow ? fitSize(m_image.size(), m_boxSize) : zoomedSize(m_image.size(), m_zoom);
+    return m_fitToWindow ? fitSize(m_image.size(), boxSize()) : zoomedSize(m_image.size(), m_zoom);
 }
 
 void ImageDocument::DrawRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom)

@@ -104,8 +104,8 @@ public:
     double Zoom() const;
     void setZoom(double percent);
     // The control's own size, which a fitted image is fitted into. Empty for a control without a
-    // window: a fitted image is then reported at its own size.
-    QSize boxSize() const { return m_boxSize; }
+    // window: a fitted image is then reported at its own size. A widget reads its size live.
+    virtual QSize boxSize() const { return m_boxSize; }
     void setBoxSize(QSize size);
     QSize displaySize() const;
     int32_t DisplayWidth() const { return displaySize().width(); }

@@ -45,6 +45,8 @@ void ImageBox::documentChanged(Change change)
     viewport()->update();
 }
 
+QSize ImageBox::boxSize() const { return maximumViewportSize(); }
+
 QPoint ImageBox::imageOrigin() const
 {
     return tf::displayOrigin(displaySize(), viewport()->size(),

@@ -67,7 +67,7 @@ FREE_IMAGE_FORMAT formatOf(const QByteArray& name)
 
 // What a BMP's header tells about its pixel data.
 struct BmpFacts {
-    bool cutShort = false;         // uncompressed, and shorter than its header promises
+    bool cutShort = false; // its pixel data or its runs end before the picture does
     // 32 bits without an alpha mask. FreeImage takes the fourth byte for alpha, which our own
     // writer puts there too; but most writers leave it 0, which would make the picture invisible.
     bool fourthByteIsPadding = false;

@@ -476,12 +476,14 @@ void frmMain::buildStatusBar()
     // Placed by the layout along the window's bottom; hidden until the window is first shown.
     sbMain = new tf::StatusBar(m_client);
     sbMain->setObjectName(QStringLiteral("sbMain"));
-    sbMain->addPanel(QStringLiteral("filename"), 140, 2);
+    // Each panel takes its text's width ("1600 X 1200 X 24     2.25MB" is read whole); the folder's
+    // path, the one text that may be longer than there is room for, takes what is left.
+    sbMain->addPanel(QStringLiteral("filename"), 140, 0);
     sbMain->addPanel(QStringLiteral("pages"), 70, 0);
-    sbMain->addPanel(QStringLiteral("resolution"), 130, 1);
-    sbMain->addPanel(QStringLiteral("queue"), 140, 1);
-    sbMain->addPanel(QStringLiteral("metadata"), 120, 1);
-    sbMain->addPanel(QStringLiteral("folder"), 160, 3);
+    sbMain->addPanel(QStringLiteral("resolution"), 130, 0);
+    sbMain->addPanel(QStringLiteral("queue"), 140, 0);
+    sbMain->addPanel(QStringLiteral("metadata"), 120, 0);
+    sbMain->addPanel(QStringLiteral("folder"), 160, 1);
     sbMain->addPanel(QStringLiteral("status"), 64, 0);
     pbQueue = new QProgressBar(sbMain);
     pbQueue->setObjectName(QStringLiteral("pbQueue"));

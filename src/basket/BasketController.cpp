@@ -40,18 +40,15 @@ BasketController::BasketController(const BasketWidgets& widgets, QObject* parent
 
     // Drags start in either list and end on the basket; what a drop does is decided here, so the
     // list's own drop (which would move rows itself) never runs.
-    if (w.lvFolder) {
-        w.lvFolder->setDragEnabled(true);
-        w.lvFolder->installEventFilter(this);
-    }
+    if (w.lvFolder) w.lvFolder->setDragEnabled(true);
     if (w.lvPages) {
         w.lvPages->setDragEnabled(true);
         w.lvPages->setAcceptDrops(true);
         w.lvPages->viewport()->setAcceptDrops(true);
         w.lvPages->setDropIndicatorShown(false);
         w.lvPages->setDefaultDropAction(Qt::CopyAction);
-        w.lvPages->installEventFilter(this);
-        w.lvPages->viewport()->installEventFilter(this);
+        m_pagesViewport = w.lvPages->viewport();
+        m_pagesViewport->installEventFilter(this);
     }
 
     auto wire = [this](QAbstractButton* button, void (BasketController::*slot)()) {
@@ -67,14 +64,13 @@ BasketController::BasketController(const BasketWidgets& widgets, QObject* parent
 // The list holds its image list weakly, so whichever of the two goes first, nothing dangles.
 BasketController::~BasketController() = default;
 
+QString BasketController::dragSourceList() const { return w.dragSourceList ? w.dragSourceList() : QString(); }
+
 bool BasketController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn) {
-        if (watched == w.lvFolder) mstrDragSourceList = kFolderList;
-        else if (watched == w.lvPages) mstrDragSourceList = kPagesList;
-        return false;
-    }
-    if (!w.lvPages || watched != w.lvPages->viewport()) return false;
+    // Compared through a guarded pointer: the basket's viewport may already be gone while the
+    // window takes its widgets down.
+    if (!m_pagesViewport || watched != m_pagesViewport) return false;
 
     switch (event->type()) {
     case QEvent::DragEnter:
@@ -120,7 +116,7 @@ bool BasketController::eventFilter(QObject* watched, QEvent* event)
 void BasketController::lvPages_OLEDragOver(QObject* source, const QPoint& pos)
 {
     if (source != w.lvFolder && source != w.lvPages) return;
-    if (m_ilPages->count() >= 1 && mstrDragSourceList == kPagesList)
+    if (m_ilPages->count() >= 1 && dragSourceList() == kPagesList)
         w.lvPages->setDropHighlight(w.lvPages->HitTest(pos));
 }
 
@@ -128,10 +124,11 @@ void BasketController::lvPages_OLEDragDrop(QObject* source, const QPoint& pos)
 {
     if (!source || (source != w.lvFolder && source != w.lvPages)) return;
     emit droppedOnBasket();
-    if (mstrDragSourceList == kFolderList) {
+    const QString from = dragSourceList();
+    if (from == kFolderList) {
         subAddFilesToBasket(w.lvFolder, w.ilFolder);
         subUpdateQueuePanel();
-    } else if (mstrDragSourceList == kPagesList) {
+    } else if (from == kPagesList) {
         subMoveListItems(w.lvPages, pos.x(), pos.y());
     }
 }

@@ -34,6 +34,9 @@ struct BasketWidgets {
     std::function<QString()> currentFolder;
     tf::ListView* lvPages = nullptr;     // the basket
     tf::ImageList* ilPages = nullptr;    // its thumbnails; unset: the controller keeps its own
+    // The list that last had the focus, "lvFolder" or "lvPages" (the window's mstrDragSourceList,
+    // kept by the browse area): a drop on the basket adds folder files or moves pages by it.
+    std::function<QString()> dragSourceList;
     tf::StatusBar* sbMain = nullptr;     // panels "folder" and "queue"
     QProgressBar* pbQueue = nullptr;
     QAbstractButton* cmdAddToQueue = nullptr;
@@ -48,10 +51,6 @@ class BasketController : public QObject {
 public:
     explicit BasketController(const BasketWidgets& widgets, QObject* parent = nullptr);
     ~BasketController() override;
-
-    // The list that last had the focus, "lvFolder" or "lvPages": a drop on the basket adds folder
-    // files or moves pages by it, and previous/next walk it.
-    QString mstrDragSourceList;
 
     tf::ImageList* ilPages() const { return m_ilPages; }
     // The private image control that splits multipage files; the preview's never does.
@@ -94,6 +93,7 @@ private:
     bool folderThumbnailsShown(tf::ListView* source, tf::ImageList* sourceImages) const;
     // Adds one folder file; gives its last row (nullptr when nothing was added).
     QTreeWidgetItem* addFolderRow(tf::ListView* source, const FolderRow& row, AddWay way, QStringList& failed);
+    QString dragSourceList() const;
     void setPanel(const QString& key, const QString& text);
     bool refuseWhileBusy() const;
 
@@ -101,4 +101,5 @@ private:
     tf::ImageList* m_ilPages = nullptr;
     tf::ImageDocument m_ibWork;
     QStringList m_lstUniqueFiles;
+    QPointer<QWidget> m_pagesViewport;
 };

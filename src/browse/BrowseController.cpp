@@ -8,6 +8,7 @@
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox.h"
+#include "platform/ui/foldertree.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
 #include "services/clsFileInfo.h"
@@ -17,14 +18,13 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QFileIconProvider>
-#include <QFileSystemModel>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScrollBar>
-#include <QTreeView>
 
 namespace {
 
@@ -82,16 +82,9 @@ BrowseController::BrowseController(const BrowseWidgets& widgets, QObject* parent
         m_pagesViewport->installEventFilter(this);
     }
 
-    if (w.ftvBrowse) {
-        m_folderModel = new QFileSystemModel(this);
-        m_folderModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-        m_folderModel->setRootPath(QString());
-        w.ftvBrowse->setModel(m_folderModel);
-        for (int column = 1; column < m_folderModel->columnCount(); ++column) w.ftvBrowse->hideColumn(column);
-        w.ftvBrowse->setHeaderHidden(true);
-        connect(w.ftvBrowse->selectionModel(), &QItemSelectionModel::currentChanged, this,
-                [this](const QModelIndex& current) { ftvBrowse_FolderSelected(m_folderModel->filePath(current)); });
-    }
+    // The tree keeps its own folder model; choosing a folder in it, by hand or by subOpenFolder,
+    // lists that folder once.
+    if (w.ftvBrowse) connect(w.ftvBrowse, &tf::FolderTreeView::FolderClick, this, &BrowseController::ftvBrowse_FolderSelected);
     if (w.cmdDetailFolder) connect(w.cmdDetailFolder, &QAbstractButton::clicked, this, &BrowseController::cmdDetailFolder_Click);
     if (w.cmdThumbnailFolder)
         connect(w.cmdThumbnailFolder, &QAbstractButton::clicked, this, &BrowseController::cmdThumbnailFolder_Click);
@@ -121,7 +114,7 @@ BrowseController::BrowseController(const BrowseWidgets& widgets, QObject* parent
     const auto addEntry = [this](QMenu* menu, const char* name, int index, const QString& caption, bool checkable,
                                  void (BrowseController::*handler)(int)) {
         QAction* action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
+        action->setObjectName(QStringLiteral("%1_%2").arg(QString::fromLatin1(name)).arg(index));
         action->setData(index);
         action->setCheckable(checkable);
         connect(action, &QAction::triggered, this, [this, handler, index] { (this->*handler)(index); });
@@ -130,7 +123,7 @@ BrowseController::BrowseController(const BrowseWidgets& widgets, QObject* parent
     m_mnuPreviewParent = makeMenu("mnuPreviewParent", "Preview");
     m_mnuPreview[0] = addEntry(m_mnuPreviewParent.get(), "mnuPreview", 0, "Edit/Enhance image", false, &BrowseController::mnuPreview_Click);
     m_mnuPreview[1] = m_mnuPreviewParent->addSeparator();
-    m_mnuPreview[1]->setObjectName("mnuPreview");
+    m_mnuPreview[1]->setObjectName("mnuPreview_1");
     m_mnuPreview[1]->setData(1);
     m_mnuPreview[2] = addEntry(m_mnuPreviewParent.get(), "mnuPreview", 2, "Previous file", false, &BrowseController::mnuPreview_Click);
     m_mnuPreview[3] = addEntry(m_mnuPreviewParent.get(), "mnuPreview", 3, "Next file", false, &BrowseController::mnuPreview_Click);
@@ -164,11 +157,7 @@ QPixmap BrowseController::fncFolderThumbnail(const QTreeWidgetItem* row) const
     return m_ilFolder.image(row->data(0, kThumbnailRole).toInt());
 }
 
-QString BrowseController::SelectedFolder() const
-{
-    if (!w.ftvBrowse || !m_folderModel) return QString();
-    return m_folderModel->filePath(w.ftvBrowse->currentIndex());
-}
+QString BrowseController::SelectedFolder() const { return w.ftvBrowse ? w.ftvBrowse->SelectedFolder() : QString(); }
 
 // ---------------------------------------------------------------- folder view
 
@@ -180,18 +169,17 @@ void BrowseController::subOpenFolder(const QString& folder)
         while (path.endsWith(QLatin1Char(' '))) path.chop(1);
     }
     if (path.isEmpty()) return;
-    if (!w.ftvBrowse || !m_folderModel) {
+    if (!w.ftvBrowse) {
         ftvBrowse_FolderSelected(path);
         return;
     }
-    const QModelIndex index = m_folderModel->index(path);
-    if (!index.isValid()) return;
-    if (w.ftvBrowse->currentIndex() == index) {
-        ftvBrowse_FolderSelected(m_folderModel->filePath(index));
+    // The tree raises no folder event for the folder it already shows: that one is listed here.
+    const QString current = w.ftvBrowse->SelectedFolder();
+    if (!current.isEmpty() && QFileInfo(path).absoluteFilePath() == QFileInfo(current).absoluteFilePath()) {
+        ftvBrowse_FolderSelected(current);
         return;
     }
-    w.ftvBrowse->setCurrentIndex(index);
-    w.ftvBrowse->scrollTo(index);
+    w.ftvBrowse->setSelectedFolder(path);
 }
 
 void BrowseController::ftvBrowse_FolderSelected(const QString& folder)

@@ -18,16 +18,14 @@
 class ImageBox;
 class QAbstractButton;
 class QAction;
-class QFileSystemModel;
 class QMenu;
-class QModelIndex;
 class QProgressBar;
 class QScrollBar;
 class QTabBar;
-class QTreeView;
 class QTreeWidgetItem;
 
 namespace tf {
+class FolderTreeView;
 class ListView;
 class Splitter;
 class StatusBar;
@@ -37,7 +35,7 @@ class StatusBar;
 // marked optional may be null (their part then does nothing).
 struct BrowseWidgets {
     // ---- browse pane
-    QTreeView* ftvBrowse = nullptr;        // optional; the controller gives it its folder model
+    tf::FolderTreeView* ftvBrowse = nullptr; // optional; its FolderClick lists the folder
     tf::ListView* lvFolder = nullptr;      // required
     tf::StatusBar* sbMain = nullptr;       // required; panels "folder", "filename", "pages",
                                            // "resolution", "metadata", "status"
@@ -132,7 +130,8 @@ public:
     // choosing its row again loads it again.
     void subForgetShownFile();
 
-    // The preview menus, by their old names; entries by index.
+    // The preview menus, by their old names; entries by index, each named "<array>_<index>"
+    // ("mnuPreviewFit_1") as the window names its control arrays.
     QMenu* mnuPreviewParent() const { return m_mnuPreviewParent.get(); }
     QMenu* mnuPreviewFitParent() const { return m_mnuPreviewFitParent.get(); }
     QMenu* mnuPreviewTypeParent() const { return m_mnuPreviewTypeParent.get(); }
@@ -210,7 +209,6 @@ private:
     bool handleListEvent(tf::ListView* list, QObject* watched, QEvent* event);
 
     BrowseWidgets w;
-    QFileSystemModel* m_folderModel = nullptr;
     tf::ImageList m_ilFolder{QSize()};
     tf::ImageList m_illvFolder;
     QString m_fileMainPath;

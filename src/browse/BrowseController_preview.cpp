@@ -5,6 +5,7 @@
 #include "browse/modFolderView.h"
 #include "browse/modPreview.h"
 #include "browse/previewSnapshots.h"
+#include "controls/modButtonPicture.h"
 #include "controls/splitter.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
@@ -20,6 +21,7 @@
 #include <QAbstractButton>
 #include <QFileInfo>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTabBar>
 
@@ -30,6 +32,15 @@ const QString kPanelPages = QStringLiteral("pages");
 const QString kPanelResolution = QStringLiteral("resolution");
 const QString kPanelMetadata = QStringLiteral("metadata");
 const QString kPanelStatus = QStringLiteral("status");
+
+// A button that shows a picture keeps room for it whatever its new caption.
+void setCaption(QAbstractButton* button, const QString& caption)
+{
+    if (auto* push = qobject_cast<QPushButton*>(button))
+        subSetButtonCaption(push, caption);
+    else
+        button->setText(caption);
+}
 } // namespace
 
 QAction* BrowseController::mnuPreview(int index) const
@@ -390,7 +401,7 @@ void BrowseController::mnuPreviewFit_Click(int index)
     m_previewFitChecked = index;
     syncMenuChecks();
     if (w.cmdPreviewView) {
-        w.cmdPreviewView->setText(QStringLiteral("    ") + m_mnuPreviewFit[index]->text());
+        setCaption(w.cmdPreviewView, QStringLiteral("    ") + m_mnuPreviewFit[index]->text());
         w.cmdPreviewView->update();
     }
     subFixedSizeTiff();
@@ -413,7 +424,7 @@ void BrowseController::mnuPreviewType_Click(int index)
         mblnOptimizedPreview = false;
         if (w.ibMain->HasImage()) w.ibMain->LoadFromVariant(tf::ImageDocument::kSnapshotFormat, gvarOriginalImage);
     }
-    if (w.cmdPreviewType) w.cmdPreviewType->setText(QStringLiteral("     ") + m_mnuPreviewType[index]->text());
+    if (w.cmdPreviewType) setCaption(w.cmdPreviewType, QStringLiteral("     ") + m_mnuPreviewType[index]->text());
     callResize();
 }
 
@@ -430,8 +441,8 @@ void BrowseController::subUpdatePreviewSettings()
     m_previewFitChecked = gudtSettings.PreviewFit != 0 ? 1 : 0;
     mblnOptimizedPreview = gudtSettings.PreviewType != 0;
     syncMenuChecks();
-    if (w.cmdPreviewType) w.cmdPreviewType->setText(QStringLiteral("    ") + m_mnuPreviewType[m_previewTypeChecked]->text());
-    if (w.cmdPreviewView) w.cmdPreviewView->setText(QStringLiteral("  ") + m_mnuPreviewFit[m_previewFitChecked]->text());
+    if (w.cmdPreviewType) setCaption(w.cmdPreviewType, QStringLiteral("    ") + m_mnuPreviewType[m_previewTypeChecked]->text());
+    if (w.cmdPreviewView) setCaption(w.cmdPreviewView, QStringLiteral("  ") + m_mnuPreviewFit[m_previewFitChecked]->text());
 }
 
 void BrowseController::subStorePreviewSettings()

@@ -138,6 +138,18 @@ void subSetButtonPicture(QPushButton* button, QLabel* pictureBox)
     button->update();
 }
 
+void subSetButtonCaption(QPushButton* button, const QString& caption)
+{
+    if (!button) return;
+    tf::ButtonPictureFilter* filter = tf::filterOf(button);
+    if (!filter) {
+        button->setText(caption);
+        return;
+    }
+    filter->padded = tf::padButtonCaption(caption, button->width(), QFontMetrics(button->font()));
+    button->setText(filter->padded);
+}
+
 void subRemoveButtonPicture(QPushButton* button)
 {
     if (!button) return;

@@ -20,6 +20,9 @@ void subSetButtonPicture(QPushButton* button, QLabel* pictureBox);
 // The button paints plainly again; its caption keeps its padding. Harmless for a null button or
 // one that was never set up.
 void subRemoveButtonPicture(QPushButton* button);
+// A new caption for a button while the program runs: padded again when the button shows a
+// picture, so that a longer caption does not run into it; set as it is on any other button.
+void subSetButtonCaption(QPushButton* button, const QString& caption);
 
 namespace tf {
 

@@ -1,6 +1,7 @@
 #include "frame/frmMain.h"
 
 #include "basket/BasketController.h"
+#include "browse/BrowseController.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modButtonPicture.h"
 #include "controls/modFontsCombo.h"
@@ -24,7 +25,6 @@
 #include "services/modListViewFunctions.h"
 #include "version_info.h"
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -32,7 +32,6 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -137,20 +136,26 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
     buildWidgets();
     buildControllers();
 
-    // The detail mode's one file icon, first picture of its list.
-    illvFolder->Add(QString(), picture(QStringLiteral("iDetailIcon")));
-
     try {
         gstrCurrentOperation = QStringLiteral("Loading all controls and settings");
         std::srand(static_cast<unsigned>(std::time(nullptr)));
         subSetup();
-        mblnSuppressItemShow = true;
+        m_browse->mblnSuppressItemShow = true;
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("FrmMain.Form_Load"));
     }
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The controllers hold plain pointers to the widgets and filter the lists' events: they go
+    // first, while every widget they know is still whole, so that nothing of theirs runs on a
+    // widget the window is taking down.
+    delete m_browse;
+    m_browse = nullptr;
+    delete m_basket;
+    m_basket = nullptr;
+}
 
 QString frmMain::arrayName(const QString& array, int index) { return array + QLatin1Char('_') + QString::number(index); }
 
@@ -164,10 +169,6 @@ void frmMain::buildWidgets()
     ilEdit = new tf::ImageList(QSize(16, 16), this);
     ilEdit->setObjectName(QStringLiteral("ilEdit"));
     for (const QString& key : tf::taskIconKeys()) ilEdit->Add(key, tf::taskIcon(key));
-    ilFolder = new tf::ImageList(QSize(), this);
-    ilFolder->setObjectName(QStringLiteral("ilFolder"));
-    illvFolder = new tf::ImageList(QSize(16, 16), this);
-    illvFolder->setObjectName(QStringLiteral("illvFolder"));
     ilPages = new tf::ImageList(QSize(), this);
     ilPages->setObjectName(QStringLiteral("ilPages"));
     ilMetadata = new tf::ImageList(QSize(16, 16), this);
@@ -197,7 +198,6 @@ void frmMain::buildWidgets()
     buildQueuePane();
     buildEditingPanels();
     buildStatusBar();
-    buildMenus();
 
     connect(splMain, &tf::Splitter::SplitComplete, this, &frmMain::splMain_SplitComplete);
     connect(splRight, &tf::Splitter::SplitComplete, this, &frmMain::splRight_SplitComplete);
@@ -476,12 +476,14 @@ void frmMain::buildStatusBar()
     // Placed by the layout along the window's bottom; hidden until the window is first shown.
     sbMain = new tf::StatusBar(m_client);
     sbMain->setObjectName(QStringLiteral("sbMain"));
-    sbMain->addPanel(QStringLiteral("filename"), 140, 2);
+    // Each panel takes its text's width ("1600 X 1200 X 24     2.25MB" is read whole); the folder's
+    // path, the one text that may be longer than there is room for, takes what is left.
+    sbMain->addPanel(QStringLiteral("filename"), 140, 0);
     sbMain->addPanel(QStringLiteral("pages"), 70, 0);
-    sbMain->addPanel(QStringLiteral("resolution"), 130, 1);
-    sbMain->addPanel(QStringLiteral("queue"), 140, 1);
-    sbMain->addPanel(QStringLiteral("metadata"), 120, 1);
-    sbMain->addPanel(QStringLiteral("folder"), 160, 3);
+    sbMain->addPanel(QStringLiteral("resolution"), 130, 0);
+    sbMain->addPanel(QStringLiteral("queue"), 140, 0);
+    sbMain->addPanel(QStringLiteral("metadata"), 120, 0);
+    sbMain->addPanel(QStringLiteral("folder"), 160, 1);
     sbMain->addPanel(QStringLiteral("status"), 64, 0);
     pbQueue = new QProgressBar(sbMain);
     pbQueue->setObjectName(QStringLiteral("pbQueue"));
@@ -492,37 +494,47 @@ void frmMain::buildStatusBar()
     sbMain->hide();
 }
 
-void frmMain::buildMenus()
-{
-    auto makeMenu = [this](const QString& name, const QString& title, const QStringList& entries,
-                           std::array<QAction*, 2>& actions) {
-        auto* menu = new QMenu(title, this);
-        menu->setObjectName(name);
-        auto* group = new QActionGroup(menu);
-        group->setExclusive(true);
-        const QString array = name.chopped(QStringLiteral("Parent").size());
-        for (int i = 0; i < entries.size(); ++i) {
-            actions[i] = menu->addAction(entries[i]);
-            actions[i]->setObjectName(arrayName(array, i));
-            actions[i]->setCheckable(true);
-            group->addAction(actions[i]);
-        }
-        return menu;
-    };
-    mnuPreviewFitParent = makeMenu(QStringLiteral("mnuPreviewFitParent"), QStringLiteral("Preview zoom"),
-                                   {QStringLiteral("Best Fit"), QStringLiteral("Actual Size")}, m_mnuPreviewFit);
-    mnuPreviewTypeParent = makeMenu(QStringLiteral("mnuPreviewTypeParent"), QStringLiteral("Preview selection"),
-                                    {QStringLiteral("Original"), QStringLiteral("Optimized")}, m_mnuPreviewType);
-}
-
 void frmMain::buildControllers()
 {
+    // The browse area owns the folder tree's folder event, the folder list and its thumbnails,
+    // the preview with its buttons, scroll bars and menus, and the state both lists share: which
+    // of them had the focus last and whether their clicks show a file.
+    BrowseWidgets browseWidgets;
+    browseWidgets.ftvBrowse = ftvBrowse;
+    browseWidgets.lvFolder = lvFolder;
+    browseWidgets.sbMain = sbMain;
+    browseWidgets.pbQueue = pbQueue;
+    browseWidgets.cmdDetailFolder = cmdDetailFolder;
+    browseWidgets.cmdThumbnailFolder = cmdThumbnailFolder;
+    browseWidgets.ibMain = ibMain;
+    browseWidgets.PicViewImage = PicViewImage;
+    browseWidgets.hsbView = hsbView;
+    browseWidgets.vsbView = vsbView;
+    browseWidgets.splView = splView;
+    browseWidgets.picView = picView;
+    browseWidgets.PicMetadata = PicMetadata;
+    browseWidgets.tbsMetadata = tbsMetadata->tabBar(); // its Click stays with tbsMetadata_Click
+    browseWidgets.lvExif = lvExif;
+    browseWidgets.lvIPTC = lvIPTC;
+    browseWidgets.cmdPreviewView = cmdPreviewView;
+    browseWidgets.cmdPreviewType = cmdPreviewType;
+    browseWidgets.cmdPreviewSave = cmdPreviewSave;
+    browseWidgets.cmdPreviewPrint = cmdPreviewPrint;
+    browseWidgets.cmdPreviewPrevious = cmdPreviewPrevious;
+    browseWidgets.cmdPreviewNext = cmdPreviewNext;
+    browseWidgets.lvPages = lvPages;
+    browseWidgets.iDetailIcon = picture(QStringLiteral("iDetailIcon"));
+    m_browse = new BrowseController(browseWidgets, this);
+    m_browse->hooks.subResize = [this] { subResize(); };
+    m_browse->hooks.CmdPreviewEdit_Click = [this] { CmdPreviewEdit_Click(); };
+
     BasketWidgets basketWidgets;
     basketWidgets.owner = this;
     basketWidgets.lvFolder = lvFolder;
-    basketWidgets.ilFolder = ilFolder;
+    basketWidgets.ilFolder = &m_browse->ilFolder();
     basketWidgets.folderShowsThumbnails = [] { return gudtSettings.FolderView == 0; };
-    basketWidgets.currentFolder = [this] { return ftvBrowse->SelectedFolder(); };
+    basketWidgets.currentFolder = [this] { return m_browse->fileMainPath(); };
+    basketWidgets.dragSourceList = [this] { return m_browse->mstrDragSourceList; };
     basketWidgets.lvPages = lvPages;
     basketWidgets.ilPages = ilPages;
     basketWidgets.sbMain = sbMain;
@@ -533,7 +545,7 @@ void frmMain::buildControllers()
     basketWidgets.cmdPagesSave = cmdPagesSave;
     basketWidgets.cmdPagesOpen = cmdPagesOpen;
     m_basket = new BasketController(basketWidgets, this);
-    connect(m_basket, &BasketController::droppedOnBasket, this, [this] { mblnSuppressItemShow = true; });
+    connect(m_basket, &BasketController::droppedOnBasket, this, [this] { m_browse->mblnSuppressItemShow = true; });
 }
 
 // ---- start-up ---------------------------------------------------------------------------------
@@ -595,11 +607,9 @@ void frmMain::subApplySettings()
     splLeft->setSplitterPosition(s.SplitterPosition[2]);
     splView->setSplitterPosition(s.SplitterPosition[3]);
 
-    m_mnuPreviewType[s.PreviewType]->setChecked(true);
-    cmdPreviewType->setText(QStringLiteral("    ") + m_mnuPreviewType[s.PreviewType]->text());
-    mblnOptimizedPreview = s.PreviewType != 0;
-    m_mnuPreviewFit[s.PreviewFit]->setChecked(true);
-    cmdPreviewView->setText(QStringLiteral("  ") + m_mnuPreviewFit[s.PreviewFit]->text());
+    // Only here, not in subUpdateForm: the settings dialog's OK must not undo a preview fit or
+    // type the user has chosen from the menus since the start.
+    m_browse->subUpdatePreviewSettings();
 
     for (int i = 0; i < lvFolder->columnCount() && i < int(s.FolderColumnWidth.size()); ++i)
         lvFolder->setColumnWidth(i, s.FolderColumnWidth[i]);
@@ -768,8 +778,6 @@ tf::PaneArrangement frmMain::arrangement() const
                                   splMain->LeftOrTopControl() != nullptr);
 }
 
-void frmMain::setFitPreview(FitPreview fit) { m_fitPreview = std::move(fit); }
-
 void frmMain::subResize()
 {
     if (isMinimized()) return;
@@ -841,13 +849,7 @@ void frmMain::subResize()
     lblQueue->setGeometry(queue.lblQueue);
     lvPages->setGeometry(queue.lvPages);
 
-    if (m_fitPreview) {
-        m_fitPreview(PicViewImage, ibMain, hsbView, vsbView);
-    } else {
-        ibMain->setGeometry(0, 0, PicViewImage->width(), PicViewImage->height());
-        hsbView->hide();
-        vsbView->hide();
-    }
+    m_browse->subFitPreview();
 
     const bool hasImage = ibMain->HasImage();
     ibMain->setVisible(hasImage);
@@ -945,7 +947,7 @@ void frmMain::resizeEvent(QResizeEvent* event)
     subResize();
     if (mblnFirstResize) {
         mblnFirstResize = false;
-        ftvBrowse->setSelectedFolder(gudtSettings.TreeFolder);
+        m_browse->subOpenFolder(fncExistingFolderOrHome(gudtSettings.TreeFolder));
         sbMain->show();
     }
 }
@@ -978,10 +980,9 @@ void frmMain::subStoreSettings()
     s.SplitterPosition[1] = tf::roundToInteger(splRight->SplitterPosition());
     s.SplitterPosition[2] = tf::roundToInteger(splLeft->SplitterPosition());
     s.SplitterPosition[3] = tf::roundToInteger(splView->SplitterPosition());
-    s.PreviewFit = m_mnuPreviewFit[0]->isChecked() ? 0 : 1;
-    s.PreviewType = m_mnuPreviewType[0]->isChecked() ? 0 : 1;
+    m_browse->subStorePreviewSettings();
     // A tree with no folder chosen keeps the folder it was opened at.
-    const QString tree = ftvBrowse->SelectedFolder();
+    const QString tree = m_browse->SelectedFolder();
     if (!tree.isEmpty()) s.TreeFolder = tree;
     for (int i = 0; i < int(s.FolderColumnWidth.size()); ++i)
         s.FolderColumnWidth[i] = tf::roundToInteger(lvFolder->columnWidth(i));
@@ -1012,6 +1013,9 @@ void frmMain::subEnd()
 {
     if (m_ended) return;
     m_ended = true;
+    // A folder still being listed (the close came during one of its yields) is not finished for
+    // a window that is going away.
+    m_browse->mblnStopListing = true;
     // Each step runs whatever became of the one before: a settings file that cannot be written
     // must not leave the page files behind.
     try {
@@ -1056,6 +1060,6 @@ QPushButton* frmMain::cmdEditBar(int index) const { return element(m_cmdEditBar,
 QPushButton* frmMain::cmdEditPreview(int index) const { return element(m_cmdEditPreview, index); }
 QPushButton* frmMain::cmdEXIFBar(int index) const { return element(m_cmdEXIFBar, index); }
 QPushButton* frmMain::cmdIPTCBar(int index) const { return element(m_cmdIPTCBar, index); }
-QAction* frmMain::mnuPreviewFit(int index) const { return element(m_mnuPreviewFit, index); }
-QAction* frmMain::mnuPreviewType(int index) const { return element(m_mnuPreviewType, index); }
+QAction* frmMain::mnuPreviewFit(int index) const { return m_browse->mnuPreviewFit(index); }
+QAction* frmMain::mnuPreviewType(int index) const { return m_browse->mnuPreviewType(index); }
 QList<QPushButton*> frmMain::pictureButtons() const { return m_pictureButtons; }

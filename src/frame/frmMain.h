@@ -5,14 +5,13 @@
 #include <QString>
 #include <array>
 #include <cstdint>
-#include <functional>
 
 class BasketController;
+class BrowseController;
 class ImageBox;
 class QAction;
 class QComboBox;
 class QLabel;
-class QMenu;
 class QProgressBar;
 class QPushButton;
 class QScrollBar;
@@ -34,7 +33,8 @@ class TabStrip;
 //
 // Control arrays: element i of cmdEditBar, cmdEditPreview, cmdEXIFBar and cmdIPTCBar has the
 // objectName "<array>_<i>" ("cmdEditBar_0" ... "cmdEditBar_3") and is reached by index through the
-// accessor of the array's name. Menu entries follow the same scheme ("mnuPreviewFit_1").
+// accessor of the array's name. Menu entries follow the same scheme ("mnuPreviewFit_1"); the preview
+// menus belong to the browse controller and are reached through the accessors below.
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -84,14 +84,9 @@ public:
     // The sixteen option panels of the editing tasks, in the layout's order.
     QList<QWidget*> optionPanels() const;
 
-    // The preview's fit routine (the preview area installs its own): places ibMain inside the
-    // viewport PicViewImage and sets the scroll bars. Until then ibMain fills the viewport and the
-    // scroll bars stay hidden, the control scrolling by itself.
-    using FitPreview = std::function<void(QWidget* viewport, ImageBox* image, QScrollBar* hsb, QScrollBar* vsb)>;
-    void setFitPreview(FitPreview fit);
-
     // The areas' controllers, made with the window and living as long as it.
     BasketController* basket() const { return m_basket; }
+    BrowseController* browse() const { return m_browse; }
 
     // The help file's path (the program's folder and "Help.chm").
     QString HelpFile() const { return m_strHelpFile; }
@@ -192,21 +187,15 @@ public:
     QComboBox* cboPosition = nullptr;
     QComboBox* comboFontSize = nullptr;
     QComboBox* ComboFontFamily = nullptr;
-    // menus opened by the preview buttons
-    QMenu* mnuPreviewFitParent = nullptr;
-    QMenu* mnuPreviewTypeParent = nullptr;
-    // image lists
+    // image lists (the folder list's two are the browse controller's)
     tf::ImageList* ilEdit = nullptr;
-    tf::ImageList* ilFolder = nullptr;
-    tf::ImageList* illvFolder = nullptr;
     tf::ImageList* ilPages = nullptr;
     tf::ImageList* ilMetadata = nullptr;
 
-    // ---- form-level state named by the start-up
+    // ---- form-level state named by the start-up (the browsing state, mstrDragSourceList,
+    // mblnSuppressItemShow and mblnOptimizedPreview, is the browse controller's)
     bool mblnFirstResize = true;
-    bool mblnSuppressItemShow = false;
     bool mblnFolderChosen = false;
-    bool mblnOptimizedPreview = false;
     bool blnFreshTask = true;
     bool blnPreviewPending = false;
     int16_t mintToolMode = 0;
@@ -231,7 +220,6 @@ private:
     void buildQueuePane();
     void buildEditingPanels();
     void buildStatusBar();
-    void buildMenus();
     void buildControllers();
 
     void subSetup();
@@ -247,14 +235,12 @@ private:
 
     QWidget* m_client = nullptr;
     BasketController* m_basket = nullptr;
+    BrowseController* m_browse = nullptr;
     std::array<QPushButton*, kEditBarCount> m_cmdEditBar{};
     std::array<QPushButton*, kEditBarCount> m_cmdEditPreview{};
     std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};
     std::array<QPushButton*, kIPTCBarCount> m_cmdIPTCBar{};
-    std::array<QAction*, 2> m_mnuPreviewFit{};
-    std::array<QAction*, 2> m_mnuPreviewType{};
     QList<QPushButton*> m_pictureButtons;
-    FitPreview m_fitPreview;
     QString m_strHelpFile;
     bool m_ended = false;
     bool m_resizing = false;

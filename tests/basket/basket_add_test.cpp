@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QFocusEvent>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -132,9 +131,7 @@ TEST_F(BasketFixture, DroppingFolderRowsAddsThemWithTheDropNames)
     makeStandardFolder();
     selectFolderRows({2, 5});
     QSignalSpy dropped(basket.get(), &BasketController::droppedOnBasket);
-    QFocusEvent focus(QEvent::FocusIn);
-    QCoreApplication::sendEvent(lvFolder, &focus);
-    ASSERT_EQ(basket->mstrDragSourceList, "lvFolder");
+    dragSource = "lvFolder";
     gstrCurrentOperation = "before the drop";
 
     basket->lvPages_OLEDragDrop(lvFolder, QPoint(5, 5));

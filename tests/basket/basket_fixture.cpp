@@ -97,6 +97,7 @@ void BasketFixture::SetUp()
     widgets.ilFolder = ilFolder;
     widgets.currentFolder = [this] { return folder.path(); };
     widgets.lvPages = lvPages;
+    widgets.dragSourceList = [this] { return dragSource; };
     widgets.sbMain = sbMain;
     widgets.pbQueue = pbQueue;
     widgets.cmdAddToQueue = cmdAddToQueue;

@@ -54,6 +54,8 @@ protected:
     QPushButton* cmdPagesDelete = nullptr;
     QPushButton* cmdPagesNew = nullptr;
     std::unique_ptr<BasketController> basket;
+    // The window's mstrDragSourceList, which the browse area keeps as the lists take the focus.
+    QString dragSource;
 };
 
 } // namespace tf::test

@@ -3,10 +3,8 @@
 #include "frame/LongCommand.h"
 #include "platform/sys/userdirs.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFocusEvent>
 
 using namespace tf::test;
 using tf::ListView;
@@ -26,7 +24,7 @@ protected:
         }
         lvPages->setSmallIcons(basket->ilPages());
         window->show();
-        basket->mstrDragSourceList = "lvPages";
+        dragSource = "lvPages";
     }
     void select(const QList<int>& rows, int reference)
     {
@@ -72,8 +70,7 @@ TEST_F(BasketRows, DraggingPagesMovesThemAfterOrBeforeTheTarget)
     EXPECT_EQ(lvPages->DropHighlight(), nullptr);
 
     // Folder rows dragged over the basket highlight nothing.
-    QFocusEvent focus(QEvent::FocusIn);
-    QCoreApplication::sendEvent(lvFolder, &focus);
+    dragSource = "lvFolder";
     basket->lvPages_OLEDragOver(lvFolder, lvPages->visualItemRect(lvPages->Item(2)).center());
     EXPECT_EQ(lvPages->DropHighlight(), nullptr);
 }

@@ -18,7 +18,7 @@ BrowseFixture::BrowseFixture(bool withTree)
     subUpdateThumbnailSizes();
 
     window.resize(1000, 700);
-    if (withTree) w.ftvBrowse = new QTreeView(&window);
+    if (withTree) w.ftvBrowse = new tf::FolderTreeView(&window);
     w.lvFolder = new tf::ListView(&window);
     w.lvFolder->setGeometry(0, 0, 300, 400);
     w.lvPages = new tf::ListView(&window);

@@ -4,6 +4,7 @@
 #include "browse/BrowseController.h"
 #include "controls/splitter.h"
 #include "platform/imagebox/imagebox.h"
+#include "platform/ui/foldertree.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
 
@@ -13,7 +14,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabBar>
-#include <QTreeView>
 #include <memory>
 #include <ostream>
 

@@ -27,7 +27,7 @@ void makeMixedFolder(const tf::test::TempFolder& dir)
 {
     writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
     writeQt(dir.file("B.JPG"), solid(80, 60, Qt::green), "jpg");
-    writeBytes(dir.file("broken.png"), QByteArray("\x89PNG\r\n\x1a\n this is not an image at all", 40));
+    writeBytes(dir.file("broken.png"), QByteArray("\x89PNG\r\n\x1a\n this is not an image at all"));
     writeQt(dir.file("c.jpeg"), solid(30, 20, Qt::blue), "jpg", /*progressive*/ true);
     writeQt(dir.file("d.bmp"), solid(20, 10, Qt::yellow), "bmp");
     writeWithControl(dir.file("e.gif"), solid(16, 16, Qt::cyan));

@@ -103,6 +103,25 @@ TEST(PictureButton, SetUpPadsOnceAndRemovalKeepsThePadding)
     subSetButtonPicture(nullptr, QPixmap());
 }
 
+TEST(PictureButton, ACaptionChangedWhileRunningKeepsClearOfThePicture)
+{
+    const QFontMetrics fm(fixedFont());
+    auto button = makeButton("  Best Fit");
+    subSetButtonPicture(button.get(), halfBlack(10, 10));
+    subSetButtonCaption(button.get(), "    Actual Size");
+    EXPECT_EQ(button->text(), padButtonCaption("    Actual Size", 100, fm));
+    EXPECT_GE(fm.horizontalAdvance(button->text()), 100 - 11);
+    // The next set-up sees the caption as padded already.
+    subSetButtonPicture(button.get(), halfBlack(12, 12));
+    EXPECT_EQ(button->text(), padButtonCaption("    Actual Size", 100, fm));
+
+    // A button without a picture takes the caption as it is.
+    auto plain = makeButton("x");
+    subSetButtonCaption(plain.get(), "    Optimized");
+    EXPECT_EQ(plain->text(), "    Optimized");
+    subSetButtonCaption(nullptr, "none");
+}
+
 TEST(PictureButton, PictureIsAndedIntoTheFace)
 {
     auto button = makeButton("Go");

@@ -20,6 +20,10 @@ protected:
     {
         m_oldDataHome = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
+        // The folder tree opens at the home folder by default; the window lists it at its first
+        // resize, so it is the test's own folder, never the user's.
+        m_oldHome = qgetenv("HOME");
+        qputenv("HOME", m_home.path().toUtf8());
         gudtSettings = typSettings();
         gstrSettingsFile.clear();
         gstrCurrentFolder.clear();
@@ -30,6 +34,7 @@ protected:
     {
         m_window.reset();
         qputenv("XDG_DATA_HOME", m_oldDataHome);
+        qputenv("HOME", m_oldHome);
     }
 
     // Loads the window; shows it at the given size unless that size is empty.
@@ -86,6 +91,7 @@ protected:
 
     TempFolder m_home;
     QByteArray m_oldDataHome;
+    QByteArray m_oldHome;
     std::unique_ptr<frmMain> m_window;
 };
 

@@ -2,6 +2,7 @@
 // splitter positions, in the browsing view, without the metadata pane, and in the editing mode.
 #include "mainwindow_fixture.h"
 
+#include "browse/modPreview.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "controls/splitter.h"
 #include "platform/imagebox/imagebox.h"
@@ -174,7 +175,8 @@ TEST_F(MainWindowPanes, NoImageMeansNoPreviewButtonsAndNoImageControl)
     EXPECT_TRUE(w.cmdPreviewSave->isEnabled());
     EXPECT_TRUE(w.cmdPreviewPrint->isEnabled());
     EXPECT_EQ(w.sbMain->panelText("status"), fncZoomText(w.ibMain->Zoom()));
-    EXPECT_EQ(inWindow(w.ibMain), inWindow(w.PicViewImage)) << "until the preview fits it, the image fills the viewport";
+    const PreviewFit fit = fncComputePreviewFit(w.PicViewImage->contentsRect().size(), QSize(64, 48));
+    EXPECT_EQ(w.ibMain->geometry(), QRect(fit.position, fit.size)) << "the preview centres the image in the viewport";
 
     w.ibMain->Clear();
     w.subResize();

@@ -46,8 +46,8 @@ TEST_F(MainWindowTest, TheLayoutIsStoredAtCloseAndComesBackAtTheNextStart)
     w.lvFolder->setColumnWidth(2, 133);
     w.lvPages->setColumnWidth(0, 177);
     w.lvExif->setColumnWidth(1, 250);
-    w.mnuPreviewFit(1)->setChecked(true);
-    w.mnuPreviewType(0)->setChecked(true);
+    w.mnuPreviewFit(1)->trigger(); // chosen from the menus, as the user does
+    w.mnuPreviewType(0)->trigger();
     ASSERT_TRUE(w.ftvBrowse->setSelectedFolder(tree.path()));
     glngPagesThumbWidth = 64;
     gstrCurrentFolder = tree.path();

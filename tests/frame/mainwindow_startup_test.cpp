@@ -1,6 +1,7 @@
 // Starting the main window: its widgets, fixed lists, explorer bar, pictures and the applied settings.
 #include "mainwindow_fixture.h"
 
+#include "browse/BrowseController.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modButtonPicture.h"
 #include "controls/modFontsCombo.h"
@@ -217,7 +218,7 @@ TEST_F(MainWindowTest, SettingsFromTheFileArePutOnTheWindow)
     EXPECT_TRUE(w.mnuPreviewType(0)->isChecked());
     EXPECT_FALSE(w.mnuPreviewType(1)->isChecked());
     EXPECT_TRUE(w.mnuPreviewFit(1)->isChecked());
-    EXPECT_FALSE(w.mblnOptimizedPreview);
+    EXPECT_FALSE(w.browse()->mblnOptimizedPreview);
     EXPECT_TRUE(w.cmdPreviewType->text().endsWith("    Original"));
     EXPECT_TRUE(w.cmdPreviewView->text().endsWith("  Actual Size"));
     EXPECT_EQ(w.lvFolder->columnWidth(3), 150);

@@ -65,6 +65,8 @@ TEST(ListViewRows, SelectionInOrderAndSortingByColumn)
 
 #include "platform/ui/statusbar.h"
 
+#include <QApplication>
+
 TEST(StatusPanels, AreAddressedByKey)
 {
     tf::StatusBar bar;
@@ -77,4 +79,30 @@ TEST(StatusPanels, AreAddressedByKey)
     EXPECT_EQ(bar.panelText("folder"), "");
     EXPECT_EQ(bar.panelText("nowhere"), "");
     EXPECT_EQ(bar.findChildren<QLabel*>("queue").size(), 1);
+}
+
+TEST(StatusPanels, ExactTextsAreShownWholeAndOnlyTheSpringPanelGivesWay)
+{
+    tf::StatusBar bar;
+    bar.addPanel("name", 60);
+    bar.addPanel("resolution", 60);
+    bar.addPanel("folder", 80, 1);
+    bar.resize(700, 24);
+    bar.show();
+    bar.setPanelText("folder", "Current Folder - /a/folder/whose/path/is/longer/than/the/room/left/for/it/in/the/bar");
+    bar.setPanelText("resolution", "1600 X 1200 X 24     2.25MB");
+    bar.setPanelText("name", "a.png");
+    bar.setPanelPicture("name", QPixmap(16, 16));
+    QApplication::processEvents();
+    for (const char* key : {"name", "resolution"}) {
+        const QLabel* label = bar.panel(key);
+        EXPECT_GE(label->width(), label->sizeHint().width()) << key;
+    }
+    EXPECT_LT(bar.panel("folder")->width(), bar.panel("folder")->sizeHint().width());
+    EXPECT_GE(bar.panel("folder")->parentWidget()->width(), 80);
+
+    // A shorter text gives the room back; the panel keeps its own minimum.
+    bar.setPanelText("resolution", "");
+    QApplication::processEvents();
+    EXPECT_EQ(bar.panel("resolution")->parentWidget()->width(), 60);
 }

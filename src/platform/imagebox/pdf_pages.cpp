@@ -166,7 +166,9 @@ bool writeBeside(QPDF& pdf, const QString& target, const QString& producer, QStr
             }
             info.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString(producer.toStdString()));
         }
-        QPDFWriter writer(pdf, QFile::encodeName(out.fileName()).constData());
+        // The writer keeps the name's pointer until it has written: the bytes must outlive it.
+        const QByteArray outName = QFile::encodeName(out.fileName());
+        QPDFWriter writer(pdf, outName.constData());
         writer.setStreamDataMode(qpdf_s_preserve);
         writer.write();
     } catch (const std::exception& e) {

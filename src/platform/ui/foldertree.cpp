@@ -1,9 +1,12 @@
 #include "platform/ui/foldertree.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QTimer>
 
 namespace tf {
 
@@ -21,6 +24,31 @@ FolderTreeView::FolderTreeView(QWidget* parent) : QTreeView(parent), m_model(new
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
         if (current.isValid()) emit FolderClick(m_model->filePath(current));
     });
+    // Rows arrive and are sorted in steps after a folder was read; one centring after each batch.
+    const auto centreAgain = [this] {
+        if (!m_centred.isValid() || m_centreQueued) return;
+        m_centreQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            m_centreQueued = false;
+            if (m_centred.isValid() && m_centred == currentIndex()) scrollTo(m_centred, QAbstractItemView::PositionAtCenter);
+        });
+    };
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, centreAgain);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, centreAgain);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, centreAgain);
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { m_centred = QPersistentModelIndex(); });
+}
+
+bool FolderTreeView::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel) m_centred = QPersistentModelIndex();
+    return QTreeView::viewportEvent(event);
+}
+
+void FolderTreeView::keyPressEvent(QKeyEvent* event)
+{
+    m_centred = QPersistentModelIndex();
+    QTreeView::keyPressEvent(event);
 }
 
 QString FolderTreeView::SelectedFolder() const
@@ -37,6 +65,8 @@ bool FolderTreeView::setSelectedFolder(const QString& path)
     if (folder.isEmpty() || !info.isDir()) return false;
     const QModelIndex index = m_model->index(info.absoluteFilePath());
     if (!index.isValid()) return false;
+    // Kept before choosing it: the folder event may yield to the events that read the folders.
+    m_centred = index;
     for (QModelIndex parent = index.parent(); parent.isValid(); parent = parent.parent()) expand(parent);
     setCurrentIndex(index);
     scrollTo(index, QAbstractItemView::PositionAtCenter);

@@ -1,4 +1,5 @@
 #pragma once
+#include <QPersistentModelIndex>
 #include <QTreeView>
 
 class QFileSystemModel;
@@ -23,8 +24,17 @@ public:
 signals:
     void FolderClick(const QString& path);
 
+protected:
+    bool viewportEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QFileSystemModel* m_model;
+    // The folder opened by setSelectedFolder, kept in the middle of the view while the model
+    // reads the folders around it in the background (each read moves the rows below it), until
+    // the user takes the tree over.
+    QPersistentModelIndex m_centred;
+    bool m_centreQueued = false;
 };
 
 } // namespace tf

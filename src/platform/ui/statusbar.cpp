@@ -2,6 +2,8 @@
 
 #include <QHBoxLayout>
 
+#include <algorithm>
+
 namespace tf {
 
 StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
@@ -18,6 +20,9 @@ void StatusBar::addPanel(const QString& key, int minimumWidth, int stretch)
     layout->setContentsMargins(2, 0, 2, 0);
     layout->setSpacing(3);
     Panel p;
+    p.box = box;
+    p.minimumWidth = minimumWidth;
+    p.wholeText = stretch == 0;
     p.picture = new QLabel(box);
     p.picture->hide();
     p.text = new QLabel(box);
@@ -30,9 +35,19 @@ void StatusBar::addPanel(const QString& key, int minimumWidth, int stretch)
     m_panels.insert(key, p);
 }
 
+// The bar's layout takes a panel without stretch down to its minimum width whenever another
+// panel has stretch, so that minimum follows the text.
+void StatusBar::fitToContents(const Panel& panel)
+{
+    if (panel.wholeText) panel.box->setMinimumWidth(std::max(panel.minimumWidth, panel.box->sizeHint().width()));
+}
+
 void StatusBar::setPanelText(const QString& key, const QString& text)
 {
-    if (QLabel* l = panel(key)) l->setText(text);
+    const auto it = m_panels.constFind(key);
+    if (it == m_panels.constEnd()) return;
+    it->text->setText(text);
+    fitToContents(*it);
 }
 
 QString StatusBar::panelText(const QString& key) const
@@ -47,6 +62,7 @@ void StatusBar::setPanelPicture(const QString& key, const QPixmap& picture)
     if (it == m_panels.constEnd()) return;
     it->picture->setPixmap(picture);
     it->picture->setVisible(!picture.isNull());
+    fitToContents(*it);
 }
 
 } // namespace tf

@@ -14,7 +14,9 @@ class StatusBar : public QStatusBar {
 public:
     explicit StatusBar(QWidget* parent = nullptr);
 
-    // Appends a panel; stretch > 0 lets it take spare width. A key already present is kept.
+    // Appends a panel; stretch > 0 lets it take spare width and give way down to minimumWidth
+    // when there is too little. A panel without stretch is as wide as its text and picture (at
+    // least minimumWidth), so its text is never cut. A key already present is kept.
     void addPanel(const QString& key, int minimumWidth = 0, int stretch = 0);
     bool hasPanel(const QString& key) const { return m_panels.contains(key); }
     // An unknown key is ignored (reads give an empty text).
@@ -25,9 +27,13 @@ public:
 
 private:
     struct Panel {
+        QWidget* box = nullptr;
         QLabel* picture = nullptr;
         QLabel* text = nullptr;
+        int minimumWidth = 0;
+        bool wholeText = false;
     };
+    void fitToContents(const Panel& panel);
     QMap<QString, Panel> m_panels;
 };
 

@@ -1,6 +1,7 @@
 #include "frame/frmMain.h"
 
 #include "basket/BasketController.h"
+#include "basket/modMultiPage.h"
 #include "browse/BrowseController.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modButtonPicture.h"
@@ -153,6 +154,8 @@ frmMain::~frmMain()
     // widget the window is taking down.
     delete m_browse;
     m_browse = nullptr;
+    delete m_multiPage;
+    m_multiPage = nullptr;
     delete m_basket;
     m_basket = nullptr;
 }
@@ -546,7 +549,18 @@ void frmMain::buildControllers()
     basketWidgets.cmdPagesOpen = cmdPagesOpen;
     m_basket = new BasketController(basketWidgets, this);
     connect(m_basket, &BasketController::droppedOnBasket, this, [this] { m_browse->mblnSuppressItemShow = true; });
+
+    // Saving and appending the basket work on the hidden working copy ibTemp, page by page.
+    m_multiPage = new tf::MultiPageCommands(*lvPages, *ibTemp, this, this);
+    m_multiPage->setEditList(lvEditBatch);
+    m_multiPage->setSaveAsButton(cmdSaveAs);
+    connect(cmdSaveAs, &QPushButton::clicked, m_multiPage, &tf::MultiPageCommands::cmdSaveAs_Click);
+    connect(cmdsaveAppend, &QPushButton::clicked, m_multiPage, &tf::MultiPageCommands::cmdsaveAppend_Click);
 }
+
+bool frmMain::fncSaveToFileDialog(int32_t& Filter) { return m_multiPage->fncSaveToFileDialog(Filter); }
+
+bool frmMain::fncAppendToFileDialog(int32_t& Filter) { return m_multiPage->fncAppendToFileDialog(Filter); }
 
 // ---- start-up ---------------------------------------------------------------------------------
 

@@ -7,6 +7,9 @@
 #include <cstdint>
 
 class BasketController;
+namespace tf {
+class MultiPageCommands;
+}
 class BrowseController;
 class ImageBox;
 class QAction;
@@ -87,6 +90,11 @@ public:
     // The areas' controllers, made with the window and living as long as it.
     BasketController* basket() const { return m_basket; }
     BrowseController* browse() const { return m_browse; }
+    tf::MultiPageCommands* multiPage() const { return m_multiPage; }
+
+    // Ask for a multipage file and write or append the basket to it (Filter: 0 TIFF, 1 PDF, 2 both).
+    bool fncSaveToFileDialog(int32_t& Filter);
+    bool fncAppendToFileDialog(int32_t& Filter);
 
     // The help file's path (the program's folder and "Help.chm").
     QString HelpFile() const { return m_strHelpFile; }
@@ -236,6 +244,7 @@ private:
     QWidget* m_client = nullptr;
     BasketController* m_basket = nullptr;
     BrowseController* m_browse = nullptr;
+    tf::MultiPageCommands* m_multiPage = nullptr;
     std::array<QPushButton*, kEditBarCount> m_cmdEditBar{};
     std::array<QPushButton*, kEditBarCount> m_cmdEditPreview{};
     std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};

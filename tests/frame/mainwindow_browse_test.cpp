@@ -3,7 +3,7 @@
 // with its status panels, previous and next, fit and actual size from the zoom menu, basket
 // pages previewed, the folder and the preview fit back after a restart, and the window taken
 // down in the middle of all this.
-#include "mainwindow_fixture.h"
+#include "mainwindow_gui.h"
 
 #include "basket/BasketController.h"
 #include "browse/BrowseController.h"
@@ -28,60 +28,22 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-#include <tiffio.h>
 
 using namespace tf;
-using tf::test::MainWindowTest;
+using namespace tf::test;
 using tf::test::TempFolder;
 
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-QT_END_NAMESPACE
 
 namespace {
-
-QImage solid(int width, int height, QColor colour)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
-
-void writeQt(const QString& path, const QImage& image, const char* format)
-{
-    QImageWriter writer(path, format);
-    ASSERT_TRUE(writer.write(image)) << path.toStdString();
-}
-
-// One 8-bit RGB page per picture, written with libtiff.
-void writeTiff(const QString& path, const QList<QImage>& pages)
-{
-    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    ASSERT_NE(tif, nullptr);
-    for (const QImage& source : pages) {
-        const QImage page = source.convertToFormat(QImage::Format_RGB888);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(page.width()));
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(page.height()));
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_RGB));
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(page.height()));
-        for (int y = 0; y < page.height(); ++y)
-            ASSERT_EQ(TIFFWriteScanline(tif, const_cast<uchar*>(page.constScanLine(y)), uint32_t(y), 0), 1);
-        ASSERT_EQ(TIFFWriteDirectory(tif), 1);
-    }
-    TIFFClose(tif);
-}
 
 // The rows the folder view lists of the shots folder, in its order (by name, case ignored).
 const QStringList kListed = {"a.png", "B.JPG", "broken.png", "c.gif", "d.bmp", "large.png", "three.tif"};
 
-class MainWindowBrowse : public MainWindowTest {
+class MainWindowBrowse : public MainWindowGui {
 protected:
     void SetUp() override
     {
-        MainWindowTest::SetUp();
+        MainWindowGui::SetUp();
         writeQt(shots.file("a.png"), solid(64, 48, Qt::red), "png");
         writeQt(shots.file("B.JPG"), solid(80, 60, Qt::green), "jpg");
         shots.write("broken.png", QByteArray("\x89PNG\r\n\x1a\n not an image at all"));
@@ -95,55 +57,7 @@ protected:
         shots.write("notes.txt", "not a picture");
     }
 
-    // The settings file of a user who last browsed `folder` in details (or thumbnail) mode.
-    void savedSettings(const QString& folder, bool details, int previewFit = 0)
-    {
-        typSettings s = fncDefaultSettings();
-        s.TreeFolder = folder;
-        s.FolderView = details ? 3 : 0;
-        s.PreviewFit = int16_t(previewFit);
-        s.PreviewType = 0;
-        writeSettings(s);
-    }
-
-    // Starts the window on the shots folder and makes it the active window, so that clicks give
-    // the lists the focus as they do for the user.
-    frmMain& startOnShots(bool details, QSize size = QSize(1000, 700))
-    {
-        savedSettings(shots.path(), details);
-        frmMain& w = start(size);
-        activate();
-        return w;
-    }
-    void activate()
-    {
-        QApplication::setActiveWindow(&window());
-        EXPECT_TRUE(QTest::qWaitForWindowActive(&window()));
-    }
-
-    QStringList rowTexts(ListView* list) const
-    {
-        QStringList out;
-        for (int i = 1; i <= list->Count(); ++i) out << list->Item(i)->text(0);
-        return out;
-    }
-    QTreeWidgetItem* row(ListView* list, const QString& text) const
-    {
-        for (int i = 1; i <= list->Count(); ++i)
-            if (list->Item(i)->text(0) == text) return list->Item(i);
-        ADD_FAILURE() << "no row " << text.toStdString();
-        return nullptr;
-    }
-    // A click on the row's name, as the user makes it.
-    void clickRow(ListView* list, const QString& text, Qt::KeyboardModifiers modifiers = {})
-    {
-        QTreeWidgetItem* item = row(list, text);
-        if (!item) return;
-        list->scrollToItem(item);
-        const QRect rect = list->visualItemRect(item);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, QPoint(rect.left() + 12, rect.center().y()));
-    }
-    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    frmMain& startOnShots(bool details, QSize size = QSize(1000, 700)) { return startOn(shots.path(), details, size); }
 
     QString panel(const char* key) const { return m_window->sbMain->panelText(QString::fromLatin1(key)); }
     QString shownFile() const { return QFileInfo(m_window->ibMain->Tag()).fileName(); }
@@ -160,23 +74,6 @@ protected:
         const QWidget* viewport = m_window->PicViewImage;
         const PreviewFit fit = fncComputePreviewFit(viewport->contentsRect().size(), shown);
         return QRect(viewport->contentsRect().topLeft() + fit.position, fit.size);
-    }
-
-    // Chooses an entry of the menu a preview button pops up, by clicking it.
-    void chooseFromMenu(QPushButton* button, const QString& menuName, const QString& entry)
-    {
-        click(button);
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr) << "the button pops its menu up";
-        EXPECT_EQ(menu->objectName(), menuName);
-        EXPECT_EQ(menu->pos(), button->mapToGlobal(button->rect().bottomLeft())) << "below the button";
-        for (QAction* action : menu->actions()) {
-            if (action->text() != entry) continue;
-            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-            EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-            return;
-        }
-        ADD_FAILURE() << "no entry " << entry.toStdString();
     }
 
     // The button names the entry chosen, and its caption, padded for the button's picture, runs

@@ -1,0 +1,125 @@
+#pragma once
+// Driving the main window as a person does: pictures to browse, the saved folder, clicks on rows
+// and buttons, and choices from the menus the buttons pop up.
+#include "mainwindow_fixture.h"
+
+#include "platform/ui/listview.h"
+
+#include <QFile>
+#include <QImageWriter>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <tiffio.h>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE
+
+namespace tf::test {
+
+inline QImage solid(int width, int height, QColor colour)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+inline void writeQt(const QString& path, const QImage& image, const char* format)
+{
+    QImageWriter writer(path, format);
+    ASSERT_TRUE(writer.write(image)) << path.toStdString();
+}
+
+// One 8-bit RGB page per picture, written with libtiff.
+inline void writeTiff(const QString& path, const QList<QImage>& pages)
+{
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    ASSERT_NE(tif, nullptr);
+    for (const QImage& source : pages) {
+        const QImage page = source.convertToFormat(QImage::Format_RGB888);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(page.width()));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(page.height()));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_RGB));
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(page.height()));
+        for (int y = 0; y < page.height(); ++y)
+            ASSERT_EQ(TIFFWriteScanline(tif, const_cast<uchar*>(page.constScanLine(y)), uint32_t(y), 0), 1);
+        ASSERT_EQ(TIFFWriteDirectory(tif), 1);
+    }
+    TIFFClose(tif);
+}
+
+class MainWindowGui : public MainWindowTest {
+protected:
+    // The settings file of a user who last browsed `folder` in details (or thumbnail) mode.
+    void savedSettings(const QString& folder, bool details, int previewFit = 0)
+    {
+        typSettings s = fncDefaultSettings();
+        s.TreeFolder = folder;
+        s.FolderView = details ? 3 : 0;
+        s.PreviewFit = int16_t(previewFit);
+        s.PreviewType = 0;
+        writeSettings(s);
+    }
+
+    // Starts the window on a folder and makes it the active window, so that clicks give the
+    // lists the focus as they do for the user.
+    frmMain& startOn(const QString& folder, bool details, QSize size = QSize(1000, 700))
+    {
+        savedSettings(folder, details);
+        frmMain& w = start(size);
+        activate();
+        return w;
+    }
+    void activate()
+    {
+        QApplication::setActiveWindow(&window());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&window()));
+    }
+
+    QStringList rowTexts(ListView* list) const
+    {
+        QStringList out;
+        for (int i = 1; i <= list->Count(); ++i) out << list->Item(i)->text(0);
+        return out;
+    }
+    QTreeWidgetItem* row(ListView* list, const QString& text) const
+    {
+        for (int i = 1; i <= list->Count(); ++i)
+            if (list->Item(i)->text(0) == text) return list->Item(i);
+        ADD_FAILURE() << "no row " << text.toStdString();
+        return nullptr;
+    }
+    // A click on the row's name, as the user makes it.
+    void clickRow(ListView* list, const QString& text, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTreeWidgetItem* item = row(list, text);
+        if (!item) return;
+        list->scrollToItem(item);
+        const QRect rect = list->visualItemRect(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, QPoint(rect.left() + 12, rect.center().y()));
+    }
+    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    // Clicks the button, checks it popped up the named menu below itself, and clicks the entry.
+    void chooseFromMenu(QPushButton* button, const QString& menuName, const QString& entry)
+    {
+        click(button);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr) << "the button pops its menu up";
+        EXPECT_EQ(menu->objectName(), menuName);
+        EXPECT_EQ(menu->pos(), button->mapToGlobal(button->rect().bottomLeft())) << "below the button";
+        for (QAction* action : menu->actions()) {
+            if (action->text() != entry) continue;
+            QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+            return;
+        }
+        ADD_FAILURE() << "no entry " << entry.toStdString();
+    }
+};
+
+} // namespace tf::test

@@ -1,0 +1,147 @@
+// The program's main road as a user walks it in the main window: pictures chosen in the folder
+// list enter the basket, a page is moved, the basket is saved as a multipage TIFF and as a PDF
+// from the Save As menu, and appended to the front of the TIFF; each result is checked with the
+// independent tools, not with our own reader.
+#include "mainwindow_gui.h"
+
+#include "basket/frmDialogExtension.h"
+#include "basket/modBasket.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/msgbox.h"
+
+#include <QComboBox>
+#include <QRegularExpression>
+
+using namespace tf;
+using namespace tf::test;
+
+namespace {
+
+// Every source has its own width, so a written page tells which basket page it came from.
+const QStringList kSources = {"a.jpg", "b.jpg", "c.jpg", "d.png", "scan.tif"};
+
+class MainWindowOutput : public MainWindowGui {
+protected:
+    void SetUp() override
+    {
+        MainWindowGui::SetUp();
+        writeQt(pics.file("a.jpg"), solid(101, 70, Qt::red), "jpg");
+        writeQt(pics.file("b.jpg"), solid(102, 70, Qt::green), "jpg");
+        writeQt(pics.file("c.jpg"), solid(103, 70, Qt::blue), "jpg");
+        writeQt(pics.file("d.png"), solid(104, 70, Qt::magenta), "png");
+        writeTiff(pics.file("scan.tif"), {solid(105, 70, Qt::black), solid(106, 70, Qt::gray), solid(107, 70, Qt::yellow)});
+    }
+
+    // Chooses every file of the folder list and adds them with the basket's Add button.
+    void addEverythingToTheBasket()
+    {
+        frmMain& w = window();
+        clickRow(w.lvFolder, kSources.first());
+        clickRow(w.lvFolder, kSources.last(), Qt::ShiftModifier);
+        ASSERT_EQ(w.lvFolder->selectedInOrder().size(), kSources.size());
+        click(w.cmdAddToQueue);
+    }
+
+    // Save As, then "Multi-page file ", answering the dialog as a user: the panel's choices, then the name.
+    void saveAs(const QString& path, int compression, int colorFormat)
+    {
+        dialogs.answerFile(path, 1, [=](const FileDialogRequest& request) {
+            auto* panel = qobject_cast<frmDialogExtension*>(request.panel);
+            ASSERT_NE(panel, nullptr) << "the options panel is embedded in the dialog";
+            EXPECT_EQ(request.title, "Save to a multipage format");
+            panel->cboTIFFCompression->setCurrentIndex(compression);
+            panel->cboColorFormat->setCurrentIndex(colorFormat);
+        });
+        chooseFromMenu(window().cmdSaveAs, "mnuSaveAsParent", "Multi-page file ");
+    }
+
+    QList<int> tiffWidths(const QString& path) const
+    {
+        QList<int> widths;
+        const QString info = runTool("tiffinfo", {path});
+        static const QRegularExpression re("Image Width: (\\d+)");
+        for (auto it = re.globalMatch(info); it.hasNext();) widths << it.next().captured(1).toInt();
+        return widths;
+    }
+
+    TempFolder pics;
+    TempFolder out;
+    ScriptedDialogs dialogs;
+    ScriptedMessageBoxes boxes;
+};
+
+} // namespace
+
+TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
+{
+    frmMain& w = startOn(pics.path(), /*details*/ true);
+    addEverythingToTheBasket();
+    ASSERT_EQ(rowTexts(w.lvPages), QStringList({"a", "b", "c", "d", "scan1", "scan2", "scan3"}));
+
+    // "d" goes to the front, as a drop of it on the first page puts it.
+    clickRow(w.lvPages, "d");
+    const QRect first = w.lvPages->visualItemRect(w.lvPages->Item(1));
+    ASSERT_FALSE(first.isEmpty()) << "the basket list shows its first row";
+    ASSERT_EQ(w.lvPages->HitTest(QPoint(first.left() + 5, first.center().y())), w.lvPages->Item(1));
+    ASSERT_EQ(w.lvPages->SelectedItem(), w.lvPages->Item(4));
+    basket::subMoveListItems(w.lvPages, first.left() + 5, first.center().y());
+    ASSERT_EQ(rowTexts(w.lvPages), QStringList({"d", "a", "b", "c", "scan1", "scan2", "scan3"}));
+    const QList<int> basketOrder = {104, 101, 102, 103, 105, 106, 107};
+
+    // A TIFF of seven pages in basket order, PackBits, 256 grey levels.
+    const QString tiff = out.file("pages.tif");
+    saveAs(tiff, /*PackBits*/ 1, /*256 Grayscale*/ 2);
+    EXPECT_EQ(tiffWidths(tiff), basketOrder);
+    const QString info = runTool("tiffinfo", {tiff});
+    EXPECT_EQ(info.count("Compression Scheme: PackBits"), 7);
+    EXPECT_EQ(info.count("Bits/Sample: 8"), 7);
+    EXPECT_EQ(info.count("Photometric Interpretation: min-is-black"), 7);
+    EXPECT_EQ(gudtSettings.SaveDialog.TiffCompression, 1) << "the panel's choice is kept for next time";
+    EXPECT_TRUE(boxes.shown().empty()) << "a successful save ends without a message";
+
+    // A PDF: the JPEG pages keep their bytes, the others are compressed pixels.
+    const QString pdf = out.file("pages.pdf");
+    saveAs(pdf, 0, /*24 bit*/ 0);
+    int code = -1;
+    runTool("qpdf", {"--check", pdf}, &code);
+    EXPECT_EQ(code, 0);
+    const QStringList rows = runTool("pdfimages", {"-list", pdf}).split('\n').mid(2, 7);
+    ASSERT_EQ(rows.size(), 7);
+    const QStringList encodings = {"image", "jpeg", "jpeg", "jpeg", "image", "image", "image"};
+    for (int i = 0; i < 7; ++i) {
+        const QStringList f = rows[i].simplified().split(' ');
+        ASSERT_GE(f.size(), 9);
+        EXPECT_EQ(f[3].toInt(), basketOrder[i]) << "page " << i + 1;
+        EXPECT_EQ(f[8], encodings[i]) << "page " << i + 1;
+    }
+
+    // The basket appended to the front of the TIFF, in place: old pages follow, untouched.
+    const QByteArray before = readAll(tiff);
+    dialogs.answerFile(tiff, 1, [](const FileDialogRequest& request) {
+        auto* panel = qobject_cast<frmDialogExtension*>(request.panel);
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(request.title, "Select a multipage image or document");
+        EXPECT_TRUE(panel->picAppendMode->isVisibleTo(panel)) << "appending offers the append choices";
+        panel->cboAppendMode->setCurrentIndex(0); // "Beginning of file"
+        panel->cboOutputMode->setCurrentIndex(0); // "Overwrite"
+    });
+    click(w.cmdsaveAppend);
+    EXPECT_EQ(tiffWidths(tiff), basketOrder + basketOrder);
+    EXPECT_EQ(runTool("tiffinfo", {tiff}).count("Software: Tavrel Folio"), 7) << "only the appended pages";
+    const QByteArray after = readAll(tiff);
+    int differing = 0;
+    for (qsizetype i = 0; i < before.size(); ++i) differing += before[i] != after[i];
+    EXPECT_LE(differing, 8) << "the old pages' bytes stay as they were";
+    EXPECT_TRUE(QDir(out.path()).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression("^\\.")).isEmpty())
+        << "no temporary file is left beside the documents";
+}
+
+TEST_F(MainWindowOutput, AnEmptyBasketMakesSaveAndAppendDoNothing)
+{
+    frmMain& w = startOn(pics.path(), /*details*/ true);
+    ASSERT_EQ(w.lvPages->Count(), 0);
+    chooseFromMenu(w.cmdSaveAs, "mnuSaveAsParent", "Multi-page file ");
+    click(w.cmdsaveAppend);
+    EXPECT_TRUE(dialogs.fileRequests().empty());
+    EXPECT_TRUE(QDir(out.path()).isEmpty());
+}

@@ -2,6 +2,7 @@
 // and a close during a long command waits for it.
 #include "mainwindow_fixture.h"
 
+#include "browse/previewSnapshots.h"
 #include "controls/modButtonPicture.h"
 #include "controls/splitter.h"
 #include "frame/LongCommand.h"
@@ -138,8 +139,14 @@ TEST_F(MainWindowTest, ShutdownRunsOnceAndClosesTheOtherWindows)
     frmMain& w = start();
     QWidget other;
     other.show();
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    gvarOriginalImage = ImageSnapshot{picture};
+    gvarWorkingImage = ImageSnapshot{picture};
     ASSERT_TRUE(closeWindow());
     EXPECT_FALSE(other.isVisible());
+    EXPECT_TRUE(gvarOriginalImage.isEmpty()) << "the image snapshots are let go at shutdown";
+    EXPECT_TRUE(gvarWorkingImage.isEmpty());
     const QByteArray written = test::readAll(settingsPath());
     w.splMain->setSplitterPosition(20);
     w.subEnd();

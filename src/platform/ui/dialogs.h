@@ -1,5 +1,6 @@
 #pragma once
 #include <QColor>
+#include <QFileDialog>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,9 @@ struct FileDialogRequest {
     QString initialDir;
     QString fileName;         // proposed name (save dialogs)
     QString defaultSuffix;    // without the point; empty for none
+    // Save dialogs ask before replacing an existing file; a caller that asks its own question
+    // (or appends to the file chosen) turns this off.
+    bool confirmOverwrite = true;
     QWidget* panel = nullptr; // stays owned by the caller
     std::function<void(const QString& path)> onSelectionChanged;
     std::function<void(const QString& folder)> onFolderChanged;
@@ -54,6 +58,11 @@ public:
 // "Desc|*.a;*.b|Desc2|*.c" as Qt name filters, one per description. Each pattern's letters
 // become [xX] classes so that the list matches names whatever their case, as users expect.
 QStringList qtNameFilters(const QString& filter);
+
+// The options the real dialog is shown with: Qt's own dialog (its filters match whatever the
+// case), the filters' letter classes hidden, and the question before replacing a file unless the
+// request turns it off.
+QFileDialog::Options fileDialogOptions(const FileDialogRequest& request);
 
 // nullptr restores the real Qt dialogs. The caller keeps ownership.
 void setDialogProvider(DialogProvider* provider);

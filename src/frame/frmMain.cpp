@@ -1048,7 +1048,8 @@ void frmMain::subEnd()
     gvarWorkingImage = tf::ImageSnapshot{};
     gvarOriginalImage = tf::ImageSnapshot{};
     gstrCurrentOperation = QStringLiteral("UnSubclass all controls");
-    for (QPushButton* button : std::as_const(m_pictureButtons)) subRemoveButtonPicture(button);
+    for (const QPointer<QPushButton>& button : std::as_const(m_pictureButtons))
+        if (button) subRemoveButtonPicture(button);
 
     try {
         const QWidgetList windows = QApplication::topLevelWidgets();
@@ -1080,4 +1081,10 @@ QPushButton* frmMain::cmdEXIFBar(int index) const { return element(m_cmdEXIFBar,
 QPushButton* frmMain::cmdIPTCBar(int index) const { return element(m_cmdIPTCBar, index); }
 QAction* frmMain::mnuPreviewFit(int index) const { return m_browse->mnuPreviewFit(index); }
 QAction* frmMain::mnuPreviewType(int index) const { return m_browse->mnuPreviewType(index); }
-QList<QPushButton*> frmMain::pictureButtons() const { return m_pictureButtons; }
+QList<QPushButton*> frmMain::pictureButtons() const
+{
+    QList<QPushButton*> buttons;
+    for (const QPointer<QPushButton>& button : m_pictureButtons)
+        if (button) buttons.push_back(button);
+    return buttons;
+}

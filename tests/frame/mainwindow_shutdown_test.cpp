@@ -91,9 +91,16 @@ TEST_F(MainWindowTest, ShutdownRemovesOnlyThePageFilesOfTheTempFolder)
     QTemporaryDir elsewhere;
     touch(elsewhere.filePath("outside.tif"));
 
+    // A picture button taken down before the shutdown is skipped there, not touched.
+    const QList<QPushButton*> before = w.pictureButtons();
+    ASSERT_EQ(before.size(), 42);
+    delete w.cmdCapture;
+    w.cmdCapture = nullptr;
+
     ASSERT_TRUE(closeWindow());
     EXPECT_EQ(entries(temp), (QStringList{"d.tiff", "e.txt", "f.tif.bak", "kept.tif", "tif"}));
     EXPECT_TRUE(QFileInfo::exists(elsewhere.filePath("outside.tif")));
+    EXPECT_EQ(w.pictureButtons().size(), 41);
     for (QPushButton* button : w.pictureButtons()) EXPECT_FALSE(hasButtonPicture(button));
 }
 

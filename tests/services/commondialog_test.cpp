@@ -1,3 +1,4 @@
+#include "frame/globals.h"
 #include "platform/ui/dialogs.h"
 #include "services/modCommonDialog.h"
 
@@ -64,6 +65,14 @@ TEST(CommonDialogs, FolderBrowseBlankIsEmpty)
     ASSERT_EQ(dialogs.folderTitles().size(), 2u);
     EXPECT_EQ(dialogs.folderTitles()[0], "Please select a destination folder to save all the files!");
     EXPECT_EQ(fncBrowseDestinationFolder(nullptr, "/tmp"), QString()) << "cancel";
+    EXPECT_EQ(dialogs.folderStarts()[0], "/tmp") << "the dialog opens at the starting folder";
+
+    // The starting folder lasts for one browse only: a plain browse afterwards starts nowhere.
+    dialogs.answerFolder("/srv/other");
+    EXPECT_EQ(Folder_Browse(nullptr, "Choose", 0), "/srv/other");
+    ASSERT_EQ(dialogs.folderStarts().size(), 4u);
+    EXPECT_EQ(dialogs.folderStarts()[3], QString());
+    EXPECT_EQ(gstrCurrentOperation, "Returning selected folder from the Browse dialog");
 }
 
 TEST(CommonDialogs, SaveAsksBeforeReplacingUnlessTheCallerAsksItself)

@@ -209,9 +209,10 @@ ColorDialogResult ScriptedDialogs::colorDialog(QWidget*, const QColor& initial, 
     return r;
 }
 
-QString ScriptedDialogs::folderDialog(QWidget*, const QString& title, const QString&)
+QString ScriptedDialogs::folderDialog(QWidget*, const QString& title, const QString& startFolder)
 {
     m_folderTitles.push_back(title);
+    m_folderStarts.push_back(startFolder);
     if (m_folders.empty()) return QString();
     QString f = m_folders.front();
     m_folders.pop_front();

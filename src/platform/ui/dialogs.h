@@ -95,6 +95,7 @@ public:
     int colorRequests() const { return m_colorRequests; }
     QList<QColor> lastInitialColors() const { return m_lastInitialColors; }
     const std::vector<QString>& folderTitles() const { return m_folderTitles; }
+    const std::vector<QString>& folderStarts() const { return m_folderStarts; }
 
     FileDialogResult fileDialog(const FileDialogRequest& request) override;
     ColorDialogResult colorDialog(QWidget* owner, const QColor& initial, QList<QColor>& customColors) override;
@@ -108,6 +109,7 @@ private:
     int m_colorRequests = 0;
     QList<QColor> m_lastInitialColors;
     std::vector<QString> m_folderTitles;
+    std::vector<QString> m_folderStarts;
     DialogProvider* m_previous = nullptr;
 };
 

@@ -3,6 +3,7 @@
 #include "basket/BasketController.h"
 #include "basket/modMultiPage.h"
 #include "browse/BrowseController.h"
+#include "browse/previewSnapshots.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modButtonPicture.h"
 #include "controls/modFontsCombo.h"
@@ -1041,10 +1042,14 @@ void frmMain::subEnd()
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("FrmMain.subEnd"));
     }
-    // Nothing to stop here: no graphics engine is started, and the image snapshots go with the
-    // preview and the editing tasks that hold them.
+    // No graphics engine is started on Linux; the image snapshots of the preview and the editing
+    // tasks are let go here, before the windows that show them.
+    gstrCurrentOperation = QStringLiteral("Trying to stop Graphic Engine");
+    gvarWorkingImage = tf::ImageSnapshot{};
+    gvarOriginalImage = tf::ImageSnapshot{};
     gstrCurrentOperation = QStringLiteral("UnSubclass all controls");
-    for (QPushButton* button : std::as_const(m_pictureButtons)) subRemoveButtonPicture(button);
+    for (const QPointer<QPushButton>& button : std::as_const(m_pictureButtons))
+        if (button) subRemoveButtonPicture(button);
 
     try {
         const QWidgetList windows = QApplication::topLevelWidgets();
@@ -1076,4 +1081,10 @@ QPushButton* frmMain::cmdEXIFBar(int index) const { return element(m_cmdEXIFBar,
 QPushButton* frmMain::cmdIPTCBar(int index) const { return element(m_cmdIPTCBar, index); }
 QAction* frmMain::mnuPreviewFit(int index) const { return m_browse->mnuPreviewFit(index); }
 QAction* frmMain::mnuPreviewType(int index) const { return m_browse->mnuPreviewType(index); }
-QList<QPushButton*> frmMain::pictureButtons() const { return m_pictureButtons; }
+QList<QPushButton*> frmMain::pictureButtons() const
+{
+    QList<QPushButton*> buttons;
+    for (const QPointer<QPushButton>& button : m_pictureButtons)
+        if (button) buttons.push_back(button);
+    return buttons;
+}

@@ -2,6 +2,7 @@
 #include "frame/modMainLayout.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -82,7 +83,7 @@ public:
     // The objectName of element index of a control array.
     static QString arrayName(const QString& array, int index);
 
-    // The buttons that show a picture, in the order they were given it (42 of them).
+    // The buttons that show a picture, in the order they were given it (42 of them), those still there.
     QList<QPushButton*> pictureButtons() const;
     // The sixteen option panels of the editing tasks, in the layout's order.
     QList<QWidget*> optionPanels() const;
@@ -249,7 +250,8 @@ private:
     std::array<QPushButton*, kEditBarCount> m_cmdEditPreview{};
     std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};
     std::array<QPushButton*, kIPTCBarCount> m_cmdIPTCBar{};
-    QList<QPushButton*> m_pictureButtons;
+    // Watched: a button another part of the program took down before the shutdown is skipped there.
+    QList<QPointer<QPushButton>> m_pictureButtons;
     QString m_strHelpFile;
     bool m_ended = false;
     bool m_resizing = false;

@@ -1,4 +1,5 @@
 #pragma once
+#include <QString>
 #include <cstdint>
 #include <functional>
 
@@ -33,3 +34,8 @@ using ProcessPagesHandler =
 void setProcessPagesHandler(ProcessPagesHandler handler);
 
 } // namespace tf
+
+// Opens the help file with the desktop's handler. Nothing on Linux reads Windows help (".chm")
+// by itself, so when the file is missing or no program takes it the user is told so plainly;
+// false then.
+bool fncOpenHelpFile(const QString& strHelpFile);

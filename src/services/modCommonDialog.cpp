@@ -27,6 +27,7 @@ void showFileDialog(bool save)
     request.filterIndex = gudtCommonDialog.lngFilterIndex < 1 ? 1 : gudtCommonDialog.lngFilterIndex;
     request.initialDir = gudtCommonDialog.strInitDir;
     request.defaultSuffix = gudtCommonDialog.strDefaultExt;
+    request.confirmOverwrite = gudtCommonDialog.blnConfirmOverwrite;
     // What the record held before is never offered to the user.
     const tf::FileDialogResult result = tf::dialogProvider().fileDialog(request);
     if (!result.accepted) return;

@@ -17,6 +17,8 @@ struct typCommonDialog {
     QString strDialogTitle;
     int32_t lngFlags = 0;
     QString strDefaultExt;      // added to a name typed without extension (before any overwrite question)
+    // The save dialog asks before replacing an existing file; false for a caller that asks its own.
+    bool blnConfirmOverwrite = true;
 };
 
 extern typCommonDialog gudtCommonDialog;

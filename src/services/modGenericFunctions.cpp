@@ -117,12 +117,14 @@ void subClampValue(QWidget* box, int16_t intMin, int16_t intMax)
         edit->setText(QString::number(intMin));
 }
 
-void subShellOpen(const QString& strTarget)
+void subShellOpen(const QString& strTarget) { fncShellOpen(strTarget); }
+
+bool fncShellOpen(const QString& strTarget)
 {
-    if (strTarget.trimmed().isEmpty()) return;
+    if (strTarget.trimmed().isEmpty()) return false;
     const QUrl url = tf::shellTargetUrl(strTarget);
-    if (!url.isValid()) return;
-    (g_shellOpener ? g_shellOpener : &g_desktopOpener)->open(url);
+    if (!url.isValid()) return false;
+    return (g_shellOpener ? g_shellOpener : &g_desktopOpener)->open(url);
 }
 
 void subResetBusy()

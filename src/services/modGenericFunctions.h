@@ -35,6 +35,8 @@ void subClampValue(QWidget* box, int16_t intMin, int16_t intMax);
 
 // Opens a document, folder or web address with the desktop's default program. Failures are ignored.
 void subShellOpen(const QString& strTarget);
+// The same, answering whether a program took the target (false for an empty or unusable target).
+bool fncShellOpen(const QString& strTarget);
 
 // The mouse button was released over the previewed image: the pointer back to normal, no panning.
 void subResetBusy();

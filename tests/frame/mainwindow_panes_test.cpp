@@ -129,6 +129,26 @@ TEST_F(MainWindowPanes, TheWindowIsNeverSmallerThanItsMinimum)
     EXPECT_GE(w.height(), 400);
 }
 
+TEST_F(MainWindowPanes, AMinimisedWindowLeavesThePanesAloneUntilItIsRestored)
+{
+    frmMain& w = start(QSize(1000, 700));
+    const QRect pages = w.lvPages->geometry();
+    const QRect main = w.splMain->geometry();
+    w.setWindowState(Qt::WindowMinimized);
+    ASSERT_TRUE(w.isMinimized());
+    w.resize(800, 600);
+    QApplication::processEvents();
+    w.subResize();
+    EXPECT_EQ(w.splMain->geometry(), main) << "nothing is laid out while minimised";
+    EXPECT_EQ(w.lvPages->geometry(), pages);
+
+    w.setWindowState(Qt::WindowNoState);
+    QApplication::processEvents();
+    ASSERT_FALSE(w.isMinimized());
+    EXPECT_EQ(w.splMain->width(), w.centralWidget()->width()) << "restoring lays the window out again";
+    EXPECT_NE(w.lvPages->geometry(), pages);
+}
+
 TEST_F(MainWindowPanes, WithoutMetadataThePreviewFillsItsSplitter)
 {
     frmMain& w = start();

@@ -2,6 +2,7 @@
 // and a close during a long command waits for it.
 #include "mainwindow_fixture.h"
 
+#include "browse/previewSnapshots.h"
 #include "controls/modButtonPicture.h"
 #include "controls/splitter.h"
 #include "frame/LongCommand.h"
@@ -90,9 +91,16 @@ TEST_F(MainWindowTest, ShutdownRemovesOnlyThePageFilesOfTheTempFolder)
     QTemporaryDir elsewhere;
     touch(elsewhere.filePath("outside.tif"));
 
+    // A picture button taken down before the shutdown is skipped there, not touched.
+    const QList<QPushButton*> before = w.pictureButtons();
+    ASSERT_EQ(before.size(), 42);
+    delete w.cmdCapture;
+    w.cmdCapture = nullptr;
+
     ASSERT_TRUE(closeWindow());
     EXPECT_EQ(entries(temp), (QStringList{"d.tiff", "e.txt", "f.tif.bak", "kept.tif", "tif"}));
     EXPECT_TRUE(QFileInfo::exists(elsewhere.filePath("outside.tif")));
+    EXPECT_EQ(w.pictureButtons().size(), 41);
     for (QPushButton* button : w.pictureButtons()) EXPECT_FALSE(hasButtonPicture(button));
 }
 
@@ -138,8 +146,14 @@ TEST_F(MainWindowTest, ShutdownRunsOnceAndClosesTheOtherWindows)
     frmMain& w = start();
     QWidget other;
     other.show();
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    gvarOriginalImage = ImageSnapshot{picture};
+    gvarWorkingImage = ImageSnapshot{picture};
     ASSERT_TRUE(closeWindow());
     EXPECT_FALSE(other.isVisible());
+    EXPECT_TRUE(gvarOriginalImage.isEmpty()) << "the image snapshots are let go at shutdown";
+    EXPECT_TRUE(gvarWorkingImage.isEmpty());
     const QByteArray written = test::readAll(settingsPath());
     w.splMain->setSplitterPosition(20);
     w.subEnd();

@@ -1,3 +1,4 @@
+#include "frame/globals.h"
 #include "platform/ui/dialogs.h"
 #include "services/modCommonDialog.h"
 
@@ -64,4 +65,39 @@ TEST(CommonDialogs, FolderBrowseBlankIsEmpty)
     ASSERT_EQ(dialogs.folderTitles().size(), 2u);
     EXPECT_EQ(dialogs.folderTitles()[0], "Please select a destination folder to save all the files!");
     EXPECT_EQ(fncBrowseDestinationFolder(nullptr, "/tmp"), QString()) << "cancel";
+    EXPECT_EQ(dialogs.folderStarts()[0], "/tmp") << "the dialog opens at the starting folder";
+
+    // The starting folder lasts for one browse only: a plain browse afterwards starts nowhere.
+    dialogs.answerFolder("/srv/other");
+    EXPECT_EQ(Folder_Browse(nullptr, "Choose", 0), "/srv/other");
+    ASSERT_EQ(dialogs.folderStarts().size(), 4u);
+    EXPECT_EQ(dialogs.folderStarts()[3], QString());
+    EXPECT_EQ(gstrCurrentOperation, "Returning selected folder from the Browse dialog");
+}
+
+TEST(CommonDialogs, SaveAsksBeforeReplacingUnlessTheCallerAsksItself)
+{
+    gudtCommonDialog = typCommonDialog();
+    tf::ScriptedDialogs dialogs;
+    gudtCommonDialog.strFilter = "Image basket file (*.ibf)|*.ibf";
+    fncShowSave();
+    gudtCommonDialog.blnConfirmOverwrite = false;
+    fncShowSave();
+    ASSERT_EQ(dialogs.fileRequests().size(), 2u);
+    const tf::FileDialogRequest& asking = dialogs.fileRequests()[0];
+    const tf::FileDialogRequest& silent = dialogs.fileRequests()[1];
+    EXPECT_TRUE(asking.confirmOverwrite);
+    EXPECT_FALSE(silent.confirmOverwrite);
+
+    // What the real dialog is given: Qt's own dialog always (its filters ignore case), the
+    // question before replacing only where the caller did not turn it off.
+    const QFileDialog::Options askingOptions = tf::fileDialogOptions(asking);
+    const QFileDialog::Options silentOptions = tf::fileDialogOptions(silent);
+    EXPECT_TRUE(askingOptions.testFlag(QFileDialog::DontUseNativeDialog));
+    EXPECT_FALSE(askingOptions.testFlag(QFileDialog::DontConfirmOverwrite));
+    EXPECT_TRUE(silentOptions.testFlag(QFileDialog::DontConfirmOverwrite));
+    tf::FileDialogRequest open;
+    open.confirmOverwrite = false;
+    EXPECT_FALSE(tf::fileDialogOptions(open).testFlag(QFileDialog::DontConfirmOverwrite))
+        << "an open dialog replaces nothing";
 }

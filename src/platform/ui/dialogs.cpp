@@ -40,6 +40,14 @@ QStringList qtNameFilters(const QString& filter)
     return out;
 }
 
+QFileDialog::Options fileDialogOptions(const FileDialogRequest& request)
+{
+    // The descriptions already name their patterns; the case-free classes need not show.
+    QFileDialog::Options options = QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails;
+    if (request.save && !request.confirmOverwrite) options |= QFileDialog::DontConfirmOverwrite;
+    return options;
+}
+
 namespace {
 
 // With HideNameFilterDetails the dialog reports a filter by the text it shows, which lacks the
@@ -71,9 +79,7 @@ public:
     FileDialogResult fileDialog(const FileDialogRequest& request) override
     {
         QFileDialog dialog(request.owner, request.title, request.initialDir);
-        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-        // The descriptions already name their patterns; the case-free classes need not show.
-        dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+        dialog.setOptions(fileDialogOptions(request));
         dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         if (!request.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.defaultSuffix);
@@ -203,9 +209,10 @@ ColorDialogResult ScriptedDialogs::colorDialog(QWidget*, const QColor& initial, 
     return r;
 }
 
-QString ScriptedDialogs::folderDialog(QWidget*, const QString& title, const QString&)
+QString ScriptedDialogs::folderDialog(QWidget*, const QString& title, const QString& startFolder)
 {
     m_folderTitles.push_back(title);
+    m_folderStarts.push_back(startFolder);
     if (m_folders.empty()) return QString();
     QString f = m_folders.front();
     m_folders.pop_front();

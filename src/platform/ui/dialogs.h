@@ -1,5 +1,6 @@
 #pragma once
 #include <QColor>
+#include <QFileDialog>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,9 @@ struct FileDialogRequest {
     QString initialDir;
     QString fileName;         // proposed name (save dialogs)
     QString defaultSuffix;    // without the point; empty for none
+    // Save dialogs ask before replacing an existing file; a caller that asks its own question
+    // (or appends to the file chosen) turns this off.
+    bool confirmOverwrite = true;
     QWidget* panel = nullptr; // stays owned by the caller
     std::function<void(const QString& path)> onSelectionChanged;
     std::function<void(const QString& folder)> onFolderChanged;
@@ -55,6 +59,11 @@ public:
 // become [xX] classes so that the list matches names whatever their case, as users expect.
 QStringList qtNameFilters(const QString& filter);
 
+// The options the real dialog is shown with: Qt's own dialog (its filters match whatever the
+// case), the filters' letter classes hidden, and the question before replacing a file unless the
+// request turns it off.
+QFileDialog::Options fileDialogOptions(const FileDialogRequest& request);
+
 // nullptr restores the real Qt dialogs. The caller keeps ownership.
 void setDialogProvider(DialogProvider* provider);
 DialogProvider& dialogProvider();
@@ -86,6 +95,7 @@ public:
     int colorRequests() const { return m_colorRequests; }
     QList<QColor> lastInitialColors() const { return m_lastInitialColors; }
     const std::vector<QString>& folderTitles() const { return m_folderTitles; }
+    const std::vector<QString>& folderStarts() const { return m_folderStarts; }
 
     FileDialogResult fileDialog(const FileDialogRequest& request) override;
     ColorDialogResult colorDialog(QWidget* owner, const QColor& initial, QList<QColor>& customColors) override;
@@ -99,6 +109,7 @@ private:
     int m_colorRequests = 0;
     QList<QColor> m_lastInitialColors;
     std::vector<QString> m_folderTitles;
+    std::vector<QString> m_folderStarts;
     DialogProvider* m_previous = nullptr;
 };
 

@@ -6,6 +6,7 @@
 
 #include "basket/frmDialogExtension.h"
 #include "basket/modBasket.h"
+#include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 
@@ -39,6 +40,9 @@ protected:
         clickRow(w.lvFolder, kSources.first());
         clickRow(w.lvFolder, kSources.last(), Qt::ShiftModifier);
         ASSERT_EQ(w.lvFolder->selectedInOrder().size(), kSources.size());
+        previewWidth = w.ibMain->ImageWidth();
+        previewPage = w.ibMain->PageIndex();
+        previewTag = w.ibMain->Tag();
         click(w.cmdAddToQueue);
     }
 
@@ -64,6 +68,10 @@ protected:
         return widths;
     }
 
+    // What the preview showed before the basket split the multipage file.
+    int previewWidth = 0;
+    int previewPage = 0;
+    QString previewTag;
     TempFolder pics;
     TempFolder out;
     ScriptedDialogs dialogs;
@@ -77,6 +85,11 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
     frmMain& w = startOn(pics.path(), /*details*/ true);
     addEverythingToTheBasket();
     ASSERT_EQ(rowTexts(w.lvPages), QStringList({"a", "b", "c", "d", "scan1", "scan2", "scan3"}));
+    // The split worked on a control of its own: the preview still shows the file clicked last.
+    EXPECT_EQ(previewTag, pics.file("scan.tif"));
+    EXPECT_EQ(w.ibMain->Tag(), previewTag);
+    EXPECT_EQ(w.ibMain->ImageWidth(), previewWidth);
+    EXPECT_EQ(w.ibMain->PageIndex(), previewPage);
 
     // "d" goes to the front, as a drop of it on the first page puts it.
     clickRow(w.lvPages, "d");

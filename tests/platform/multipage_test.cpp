@@ -11,6 +11,10 @@
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdio>
+#include <string>
+
 using namespace tf;
 using tf::test::readAll;
 using tf::test::runTool;
@@ -311,4 +315,41 @@ TEST(PdfWriting, InsertedPagesGoWhereAskedAndFailuresChangeNothing)
     EXPECT_EQ(readAll(broken), brokenBefore);
     EXPECT_EQ(pdfPageCount(broken), 0);
     EXPECT_EQ(filesIn(dir.path()).size(), 2) << "no temporary file is left behind";
+}
+
+TEST(PdfWriting, PageSizesAreWrittenTheSameWhateverTheUsersLocale)
+{
+    // The program runs in the user's locale, and in many of them a decimal point is a comma,
+    // which a PDF reader cannot parse. Build such a locale privately, as the system may have none.
+    TempFolder locales;
+    int code = -1;
+    runTool("localedef", {"-i", "de_DE", "-f", "UTF-8", locales.file("de_DE.UTF-8")}, &code);
+    const QByteArray oldPath = qgetenv("LOCPATH");
+    qputenv("LOCPATH", QFile::encodeName(locales.path()));
+    const std::string oldNumeric = std::setlocale(LC_NUMERIC, nullptr);
+    const bool german = code == 0 && std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 0.5);
+    const bool comma = german && std::string(probe) == "0,5";
+
+    TempFolder dir;
+    const QString path = dir.file("out.pdf");
+    QString error;
+    bool written = false;
+    {
+        PdfDocumentWriter writer(path);
+        // 101 pixels at 150 dpi: 48.48 points, a size with a fraction.
+        written = writer.addPage(pdfImageFromRaster(rasterForColorFormat(samplePage(101, 80, 150), kColor24Bit)), &error) &&
+                  writer.commit(QString(), &error);
+    }
+    std::setlocale(LC_NUMERIC, oldNumeric.c_str());
+    if (oldPath.isNull()) qunsetenv("LOCPATH");
+    else qputenv("LOCPATH", oldPath);
+    if (!comma) GTEST_SKIP() << "no locale with a decimal comma can be made here";
+
+    ASSERT_TRUE(written) << error.toStdString();
+    EXPECT_TRUE(qpdfCheckPasses(path));
+    EXPECT_FALSE(readAll(path).contains("48,48"));
+    EXPECT_TRUE(runTool("pdfinfo", {path}).contains(QRegularExpression("Page size:\\s+48.48 x 38.4 pts")))
+        << runTool("pdfinfo", {path}).toStdString();
 }

@@ -14,7 +14,6 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
-#include <cstdio>
 #include <vector>
 
 namespace tf {
@@ -30,9 +29,8 @@ QByteArray zlibCompress(const QByteArray& raw)
 
 std::string pdfNumber(double v)
 {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.4f", v);
-    std::string s(buf);
+    // Not printf: the program runs in the user's locale, where the decimal point may be a comma.
+    std::string s = QByteArray::number(v, 'f', 4).toStdString();
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
     return s.empty() ? "0" : s;

@@ -93,16 +93,15 @@ private:
     QPointer<QProgressBar> m_bar;
 };
 
-// Loads one basket page into the control. False when the shared loader could not read it (the
-// page is skipped); a page of a type the control reads but could not raises an error.
+// Loads one basket page into the control. A page the control cannot read gets a second chance
+// through the shared loader; false when neither could read it: the page is skipped and named
+// with the others left out in one message at the end, never one dialog per page.
 bool loadPage(tf::ImageDocument& ibTemp, const QString& tag)
 {
     if (controlReads(lowerExtension(tag))) {
         ibTemp.setPageIndex(1);
         ibTemp.LoadFromFile(tag);
-        if (ibTemp.LoadFailed())
-            throw tf::ImageBoxError(tf::imagebox_error::kInvalidPicture, QStringLiteral("Cannot read the page ") + tag);
-        return true;
+        if (!ibTemp.LoadFailed()) return true;
     }
     int32_t width = 0, height = 0;
     tf::LoadPicOptions options;

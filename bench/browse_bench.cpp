@@ -1,6 +1,8 @@
 // Times filling the folder list with thumbnails for a folder of large JPEG photos, the way the
 // user sees it (rows, thumbnails, details texts, yields between files), and the same thumbnails
 // made by vipsthumbnail on one core when it is installed, on the same files in the same run.
+#include "benchutil.h"
+
 #include "browse/BrowseController.h"
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox.h"
@@ -36,45 +38,6 @@ void usage()
         "  (VIPS_CONCURRENCY=1), and the ratio of the two times is printed.\n");
 }
 
-// Smooth shapes and fine noise, so the files have the size of real photos.
-QImage makePhoto(int width, int height, quint32 seed)
-{
-    QImage img(width, height, QImage::Format_RGB32);
-    QRandomGenerator rng(seed);
-    const double phase = rng.bounded(100) / 10.0;
-    for (int y = 0; y < height; ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const double s = std::sin(x / 173.0 + phase) * std::cos(y / 131.0 - phase);
-            const int noise = static_cast<int>(rng.bounded(24)) - 12;
-            line[x] = qRgb(std::clamp(static_cast<int>(128 + 90 * s) + noise, 0, 255),
-                           std::clamp(x * 255 / width + noise, 0, 255), std::clamp(y * 255 / height - noise, 0, 255));
-        }
-    }
-    return img;
-}
-
-bool parseArguments(const QStringList& args, int& count, int& thumbWidth, int& thumbHeight)
-{
-    for (const QString& arg : args) {
-        bool ok = false;
-        if (arg.contains('x')) {
-            const QStringList parts = arg.split('x');
-            bool okW = false, okH = false;
-            if (parts.size() == 2) {
-                thumbWidth = parts[0].toInt(&okW);
-                thumbHeight = parts[1].toInt(&okH);
-            }
-            ok = okW && okH && thumbWidth > 0 && thumbHeight > 0 && thumbWidth <= 1000 && thumbHeight <= 1000;
-        } else {
-            count = arg.toInt(&ok);
-            ok = ok && count > 0;
-        }
-        if (!ok) return false;
-    }
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -95,7 +58,7 @@ int main(int argc, char** argv)
     int count = 500;
     int thumbWidth = glngFolderThumbWidth;
     int thumbHeight = glngFolderThumbHeight;
-    if (!parseArguments(args, count, thumbWidth, thumbHeight)) {
+    if (!tf::bench::parseCountAndSize(args, count, thumbWidth, thumbHeight)) {
         usage();
         return 2;
     }
@@ -117,7 +80,7 @@ int main(int argc, char** argv)
         if (i < distinct) {
             QImageWriter writer(path, "jpg");
             writer.setQuality(90);
-            if (!writer.write(makePhoto(4000, 3000, static_cast<quint32>(i + 1)))) {
+            if (!writer.write(tf::bench::makePhoto(4000, 3000, static_cast<quint32>(i + 1)))) {
                 std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
                 return 1;
             }

@@ -1,5 +1,7 @@
 // Times thumbnails of large JPEGs through the shared picture loader, and the same work by
 // vipsthumbnail and by ImageMagick when they are installed, on the same files in the same run.
+#include "benchutil.h"
+
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
 
@@ -32,26 +34,6 @@ void usage()
         "  libvips-tools and imagemagick), vipsthumbnail and ImageMagick on the same files.\n");
 }
 
-// Something with the texture of a photo: smooth shapes and fine noise, so the files have a
-// realistic size; the seed makes each file different.
-QImage makePhoto(int width, int height, quint32 seed)
-{
-    QImage img(width, height, QImage::Format_RGB32);
-    QRandomGenerator rng(seed);
-    const double phase = rng.bounded(100) / 10.0;
-    for (int y = 0; y < height; ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < width; ++x) {
-            const double s = std::sin(x / 173.0 + phase) * std::cos(y / 131.0 - phase);
-            const int noise = static_cast<int>(rng.bounded(24)) - 12;
-            const int r = std::clamp(static_cast<int>(128 + 90 * s) + noise, 0, 255);
-            const int g = std::clamp(x * 255 / width + noise, 0, 255);
-            const int b = std::clamp(y * 255 / height - noise, 0, 255);
-            line[x] = qRgb(r, g, b);
-        }
-    }
-    return img;
-}
 
 double perSecond(int count, qint64 ms)
 {
@@ -69,27 +51,13 @@ int main(int argc, char** argv)
     int thumbWidth = 160;
     int thumbHeight = 120;
     const QStringList args = app.arguments().mid(1);
-    for (const QString& arg : args) {
-        bool ok = false;
-        if (arg == "-h" || arg == "--help") {
-            usage();
-            return 0;
-        } else if (arg.contains('x')) {
-            const QStringList parts = arg.split('x');
-            bool okW = false, okH = false;
-            if (parts.size() == 2) {
-                thumbWidth = parts[0].toInt(&okW);
-                thumbHeight = parts[1].toInt(&okH);
-            }
-            ok = okW && okH && thumbWidth > 0 && thumbHeight > 0;
-        } else {
-            count = arg.toInt(&ok);
-            ok = ok && count > 0;
-        }
-        if (!ok) {
-            usage();
-            return 2;
-        }
+    if (args.contains("-h") || args.contains("--help")) {
+        usage();
+        return 0;
+    }
+    if (!tf::bench::parseCountAndSize(args, count, thumbWidth, thumbHeight, 100000)) {
+        usage();
+        return 2;
     }
 
     QTemporaryDir dir;
@@ -99,12 +67,12 @@ int main(int argc, char** argv)
     }
     std::printf("making %d JPEG files of 4000 x 3000 in %s\n", count, qPrintable(dir.path()));
     QStringList files;
-    const QImage base = makePhoto(4000, 3000, 1);
+    const QImage base = tf::bench::makePhoto(4000, 3000, 1);
     qint64 bytes = 0;
     for (int i = 0; i < count; ++i) {
         // One distinct band per file keeps the files apart without making each from scratch.
         QImage photo = base;
-        const QImage band = makePhoto(4000, 200, static_cast<quint32>(i + 2));
+        const QImage band = tf::bench::makePhoto(4000, 200, static_cast<quint32>(i + 2));
         for (int y = 0; y < band.height(); ++y)
             std::memcpy(photo.scanLine((i * 211) % 2800 + y), band.constScanLine(y), static_cast<size_t>(band.bytesPerLine()));
         const QString path = dir.filePath(QString("photo%1.jpg").arg(i, 4, 10, QChar('0')));

@@ -129,6 +129,10 @@ TEST_F(MainWindowBrowse, TheSavedFolderIsListedOnceAtStartUpWithTheDetailsTexts)
         EXPECT_FALSE(item->icon(0).isNull()) << "the file icon of details mode";
     }
     EXPECT_EQ(w.lvFolder->iconSize(), QSize(16, 16));
+    QStringList captions;
+    for (int i = 0; i < w.lvFolder->columnCount(); ++i) captions << w.lvFolder->headerItem()->text(i);
+    EXPECT_EQ(captions, QStringList({"File Name", "Resolution", "Size", "Pages", "Type", "Date Created", "Date Modified",
+                                     "Date Accessed"}));
     EXPECT_EQ(panel("folder"), "Current Folder - " + shots.path());
     EXPECT_FALSE(w.pbQueue->isVisible());
     EXPECT_FALSE(w.ibMain->isVisible()) << "nothing is previewed before a row is chosen";

@@ -173,6 +173,7 @@ TEST_F(PreviewTest, SaveAsWritesTheShownImageInTheTypeChosen)
     f.browse->mnuSavePreviewAs(0)->trigger();
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
     EXPECT_TRUE(dialogs.fileRequests()[0].save);
+    EXPECT_EQ(dialogs.fileRequests()[0].defaultSuffix, "") << "the dialog would add .jpg to a TIFF";
     tf::ImageDocument copy;
     copy.LoadFromFile(dir.file("copy.tif"));
     ASSERT_FALSE(copy.LoadFailed());

@@ -50,7 +50,8 @@ bool ImageBox::SaveAs()
     request.title = QStringLiteral("Save As");
     request.filter = filter.join(QLatin1Char('|'));
     request.filterIndex = 1;
-    request.defaultSuffix = QString::fromLatin1(kSaveTypes[0].suffix);
+    // No default suffix for the dialog: it would add the first type's to a bare name whatever
+    // type was chosen. The chosen type's suffix is added below.
     const tf::FileDialogResult chosen = tf::dialogProvider().fileDialog(request);
     if (!chosen.accepted || chosen.filePath.isEmpty()) return false;
 

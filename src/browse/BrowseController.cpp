@@ -20,6 +20,7 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -71,6 +72,9 @@ BrowseController::BrowseController(const BrowseWidgets& widgets, QObject* parent
     m_illvFolder.Add(QString(), icon);
 
     if (w.lvFolder->ColumnCount() < folderColumnCaptions().size()) w.lvFolder->setColumnHeaders(folderColumnCaptions());
+    // A click on a column caption sorts the rows by it, once; rows added later go to the end.
+    w.lvFolder->header()->setSectionsClickable(true);
+    connect(w.lvFolder->header(), &QHeaderView::sectionClicked, this, [this](int section) { lvFolder_ColumnClick(section + 1); });
     m_folderList = w.lvFolder;
     m_folderViewport = w.lvFolder->viewport();
     m_folderList->installEventFilter(this);
@@ -337,6 +341,8 @@ void BrowseController::selectionCount(tf::ListView* list)
     mintSelectedCount = static_cast<int>(list->selectedItems().size());
     if (mintSelectedCount < 2) mblnSuppressItemShow = false;
 }
+
+void BrowseController::lvFolder_ColumnClick(int column) { subSortListView(w.lvFolder, column); }
 
 void BrowseController::lvFolder_GotFocus() { mstrDragSourceList = QStringLiteral("lvFolder"); }
 

@@ -87,7 +87,7 @@ struct BrowseHooks {
     std::function<void()> subClearSelection;
     // ImageBox.ShowPrintDialog = true, then ImageBox.PrintImage.
     std::function<void()> PrintImage;
-    // ImageBox.SaveAs: the control asks for the file and the format.
+    // In place of the control's own Save As (which asks for the file and the format).
     std::function<void()> SaveAs;
     // The effect slide show options window, modal, owned by the main window.
     std::function<void()> showExecutableOptions;
@@ -185,6 +185,7 @@ public slots:
 
     // ---- list events that show a file. The controller hears them itself (focus, key release,
     // mouse release on the two lists it was given); key is a Qt::Key, button 1 left, 2 right.
+    void lvFolder_ColumnClick(int column);
     void lvFolder_GotFocus();
     void lvFolder_ItemClick();
     void lvFolder_KeyUp(int key);

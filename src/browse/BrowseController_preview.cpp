@@ -431,7 +431,12 @@ void BrowseController::mnuPreviewType_Click(int index)
 void BrowseController::mnuSavePreviewAs_Click(int index)
 {
     if (!w.ibMain->HasImage()) return;
-    if (index == 0 && hooks.SaveAs) hooks.SaveAs();
+    if (index == 0) {
+        if (hooks.SaveAs)
+            hooks.SaveAs();
+        else
+            w.ibMain->SaveAs();
+    }
     if (index == 1 && hooks.showExecutableOptions) hooks.showExecutableOptions();
 }
 

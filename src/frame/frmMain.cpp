@@ -531,6 +531,10 @@ void frmMain::buildControllers()
     m_browse = new BrowseController(browseWidgets, this);
     m_browse->hooks.subResize = [this] { subResize(); };
     m_browse->hooks.CmdPreviewEdit_Click = [this] { CmdPreviewEdit_Click(); };
+    m_browse->hooks.subProcessPages = [this] {
+        bool replayAll = false;
+        ::subProcessPages(lvEdit, lvEditBatch, *ibMain, lvEditPreview, replayAll);
+    };
 
     BasketWidgets basketWidgets;
     basketWidgets.owner = this;

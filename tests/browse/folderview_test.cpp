@@ -12,7 +12,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QMimeDatabase>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -172,6 +174,36 @@ TEST(FolderViewModes, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
         const QImage shown = f.w.lvFolder->Item(i)->icon(0).pixmap(40, 40).toImage();
         EXPECT_EQ(shown.pixel(20, 20), QColor::fromHsv((3 - i) * 40, 200, 200).rgb()) << i;
     }
+}
+
+TEST(FolderViewModes, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
+{
+    tf::test::TempFolder dir;
+    makeMixedFolder(dir);
+    BrowseFixture f;
+    gudtSettings.FolderView = 3;
+    f.window.show();
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+    ASSERT_EQ(f.rowTexts(), kImages);
+    QHeaderView* header = f.w.lvFolder->header();
+    const auto clickCaption = [&](int column) {
+        const int section = column - 1;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2));
+    };
+
+    // By the "Resolution" text, as text: the empty one first, "0 X 0 X 0" next.
+    const QStringList byResolution = {"g.ppm", "broken.png", "e.gif", "d.bmp", "c.jpeg", "f.tif", "a.png", "B.JPG"};
+    clickCaption(2);
+    EXPECT_EQ(f.rowTexts(), byResolution);
+    clickCaption(2);
+    QStringList reversed(byResolution.rbegin(), byResolution.rend());
+    EXPECT_EQ(f.rowTexts(), reversed);
+    // Another column starts ascending again; every row keeps its own file.
+    clickCaption(1);
+    EXPECT_EQ(f.rowTexts(), kImages);
+    for (int i = 1; i <= f.w.lvFolder->Count(); ++i)
+        EXPECT_EQ(tf::ListView::Tag(f.w.lvFolder->Item(i)), dir.file(f.w.lvFolder->Item(i)->text(0)));
 }
 
 TEST(FolderViewModes, ThumbnailsAfterDetailsRowsListTheFolderAgain)

@@ -6,9 +6,12 @@
 #include "browse/modPreview.h"
 #include "browse/previewSnapshots.h"
 #include "frame/modSettings.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/msgbox.h"
 #include "support/testenv.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
@@ -157,6 +160,44 @@ TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
     f.browse->subForgetShownFile();
     show("b.png");
     EXPECT_EQ(f.w.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
+}
+
+TEST_F(PreviewTest, SaveAsWritesTheShownImageInTheTypeChosen)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    f.browse->mnuSavePreviewAs_Click(0); // nothing shown: no dialog (an unexpected one fails)
+    show("a.png");
+
+    tf::ScriptedDialogs dialogs;
+    dialogs.answerFile(dir.file("copy"), 2); // a bare name, with the TIFF type chosen
+    f.browse->mnuSavePreviewAs(0)->trigger();
+    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
+    EXPECT_TRUE(dialogs.fileRequests()[0].save);
+    EXPECT_EQ(dialogs.fileRequests()[0].defaultSuffix, "") << "the dialog would add .jpg to a TIFF";
+    tf::ImageDocument copy;
+    copy.LoadFromFile(dir.file("copy.tif"));
+    ASSERT_FALSE(copy.LoadFailed());
+    EXPECT_EQ(copy.image().size(), QSize(64, 48));
+    EXPECT_EQ(copy.image().pixelColor(30, 20), QColor(Qt::red));
+
+    // The name's own extension decides when it is one of the type's.
+    dialogs.answerFile(dir.file("copy.JPEG"), 1);
+    f.browse->mnuSavePreviewAs(0)->trigger();
+    EXPECT_TRUE(QFileInfo::exists(dir.file("copy.JPEG")));
+    EXPECT_FALSE(QFileInfo::exists(dir.file("copy.JPEG.jpg")));
+
+    // A place that cannot be written: said, not a crash.
+    tf::ScriptedMessageBoxes boxes;
+    dialogs.answerFile(dir.file("no such folder/x.png"), 4);
+    f.browse->mnuSavePreviewAs(0)->trigger();
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
+    EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("The picture could not be saved as \"x.png\"."));
+
+    dialogs.cancelFile();
+    f.browse->mnuSavePreviewAs(0)->trigger();
+    EXPECT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
 
 TEST_F(PreviewTest, MetadataPaneAndPanelFollowTheFileType)

@@ -10,6 +10,7 @@
 #include "browse/modPreview.h"
 #include "controls/splitter.h"
 #include "frame/globals.h"
+#include "frame/modMainServices.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/listview.h"
@@ -128,6 +129,10 @@ TEST_F(MainWindowBrowse, TheSavedFolderIsListedOnceAtStartUpWithTheDetailsTexts)
         EXPECT_FALSE(item->icon(0).isNull()) << "the file icon of details mode";
     }
     EXPECT_EQ(w.lvFolder->iconSize(), QSize(16, 16));
+    QStringList captions;
+    for (int i = 0; i < w.lvFolder->columnCount(); ++i) captions << w.lvFolder->headerItem()->text(i);
+    EXPECT_EQ(captions, QStringList({"File Name", "Resolution", "Size", "Pages", "Type", "Date Created", "Date Modified",
+                                     "Date Accessed"}));
     EXPECT_EQ(panel("folder"), "Current Folder - " + shots.path());
     EXPECT_FALSE(w.pbQueue->isVisible());
     EXPECT_FALSE(w.ibMain->isVisible()) << "nothing is previewed before a row is chosen";
@@ -332,6 +337,44 @@ TEST_F(MainWindowBrowse, TheZoomMenuSwitchesBetweenBestFitAndActualSize)
     for (QAction* action : menu->actions()) entries << action->text();
     EXPECT_EQ(entries, QStringList({"Original", "Optimized"}));
     menu->close();
+}
+
+TEST_F(MainWindowBrowse, OptimizedReplaysTheEditListOnTheShownAndEveryNewlyShownFile)
+{
+    frmMain& w = startOnShots(/*details*/ true);
+    struct Call {
+        ListView* first;
+        ListView* batch;
+        ImageDocument* target;
+        ListView* preview;
+        bool all;
+    };
+    QList<Call> calls;
+    setProcessPagesHandler([&](ListView* first, ListView* batch, ImageDocument& target, ListView* preview, bool& all) {
+        calls.append({first, batch, &target, preview, all});
+        target.setPicture(solid(10, 10, Qt::black));
+    });
+    struct Uninstall {
+        ~Uninstall() { setProcessPagesHandler({}); }
+    } uninstall;
+
+    clickRow(w.lvFolder, "a.png");
+    EXPECT_TRUE(calls.isEmpty()) << "the original preview replays nothing";
+    chooseFromMenu(w.cmdPreviewType, "mnuPreviewTypeParent", "Optimized");
+    ASSERT_EQ(calls.size(), 1) << "the image already shown";
+    clickRow(w.lvFolder, "d.bmp");
+    ASSERT_EQ(calls.size(), 2);
+    EXPECT_EQ(calls[1].first, w.lvEdit);
+    EXPECT_EQ(calls[1].batch, w.lvEditBatch);
+    EXPECT_EQ(calls[1].target, static_cast<ImageDocument*>(w.ibMain));
+    EXPECT_EQ(calls[1].preview, w.lvEditPreview);
+    EXPECT_FALSE(calls[1].all);
+    EXPECT_EQ(w.ibMain->ImageWidth(), 10);
+
+    chooseFromMenu(w.cmdPreviewType, "mnuPreviewTypeParent", "Original");
+    EXPECT_EQ(w.ibMain->image().size(), QSize(20, 10)) << "the file as loaded";
+    clickRow(w.lvFolder, "a.png");
+    EXPECT_EQ(calls.size(), 2);
 }
 
 TEST_F(MainWindowBrowse, BasketPagesArePreviewedAndWalkedWhenTheBasketHadTheFocus)

@@ -24,6 +24,11 @@ public:
     // A viewport position in display pixels of the image, as the mouse events report it.
     QPoint displayPointAt(QPointF viewportPosition) const;
 
+    // Asks for a file and its type with the common save dialog and writes the image there, in
+    // the format the chosen type names. False without an image, on a cancel, or when the file
+    // could not be written (the user is told why; a file it replaces stays whole).
+    bool SaveAs();
+
 signals:
     // The control's mouse events. Button: 1 left, 2 right, 4 middle (for MouseMove the buttons
     // held, added up, 0 for none); Shift: 1 Shift, 2 Ctrl, 4 Alt, added up. x and y are display

@@ -110,7 +110,7 @@ TEST_F(BasketFixture, FilesAndPagesThatCannotBeReadAreNamedInOneMessage)
 {
     folder.write("broken.jpg", "not a picture at all");
     pagePicture(10, 10, Qt::red).save(folder.file("good.jpg"), "JPG");
-    ASSERT_TRUE(writeTiff(folder.file("two.tif"), {pagePicture(10, 10, Qt::red), pagePicture(11, 10, Qt::blue)}));
+    ASSERT_TRUE(tf::test::writeRgbTiff(folder.file("two.tif"), {pagePicture(10, 10, Qt::red), pagePicture(11, 10, Qt::blue)}));
     addFolderRow(folder.file("broken.jpg"), "", "1", false);
     addFolderRow(folder.file("good.jpg"), "10 X 10", "1");
     addFolderRow(folder.file("two.tif"), "10 X 10", "3"); // one page more than the file has

@@ -39,7 +39,7 @@ TEST_F(BasketFixture, SavingWritesEachSourceOnceAndOpeningRebuildsTheBasket)
 {
     const QString odd = folder.file(QString::fromUtf8("say \"cheese\", Zoë & Ågot.jpg"));
     ASSERT_TRUE(pagePicture(30, 20, Qt::red).save(odd, "JPG"));
-    ASSERT_TRUE(writeTiff(folder.file("scan.tif"), {pagePicture(40, 30, Qt::red), pagePicture(50, 30, Qt::green),
+    ASSERT_TRUE(tf::test::writeRgbTiff(folder.file("scan.tif"), {pagePicture(40, 30, Qt::red), pagePicture(50, 30, Qt::green),
                                                     pagePicture(60, 30, Qt::blue)}));
     addFolderRow(folder.file("scan.tif"), "40 X 30", "3");
     addFolderRow(odd, "30 X 20", "1");
@@ -176,7 +176,7 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
 
     // Scanned pages kept only in our Temp folder will not come back: said when saving.
     const QString scanned = tf::userTempDir() + "/1_77.tif";
-    ASSERT_TRUE(writeTiff(scanned, {pagePicture(10, 10, Qt::red)}));
+    ASSERT_TRUE(tf::test::writeRgbTiff(scanned, {pagePicture(10, 10, Qt::red)}));
     ListView::setSubItem(lvPages->AddItem("1"), 4, scanned);
     boxes.clear();
     dialogs.answerFile(folder.file("scans.ibf"));

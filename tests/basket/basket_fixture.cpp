@@ -21,26 +21,6 @@ QImage pagePicture(int w, int h, QColor colour)
     return image;
 }
 
-bool writeTiff(const QString& path, const QList<QImage>& pages)
-{
-    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    if (!tif) return false;
-    for (const QImage& source : pages) {
-        const QImage page = source.convertToFormat(QImage::Format_RGB888);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(page.width()));
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(page.height()));
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_RGB));
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(page.height()));
-        for (int y = 0; y < page.height(); ++y)
-            TIFFWriteScanline(tif, const_cast<uchar*>(page.constScanLine(y)), uint32_t(y), 0);
-        TIFFWriteDirectory(tif);
-    }
-    TIFFClose(tif);
-    return true;
-}
 
 QList<QSize> tiffPageSizes(const QString& path)
 {
@@ -135,7 +115,7 @@ void BasketFixture::makeStandardFolder()
     pagePicture(21, 11, Qt::green).save(folder.file("b.jpg"), "JPG");
     pagePicture(22, 12, Qt::blue).save(folder.file("c.jpg"), "JPG");
     pagePicture(23, 13, Qt::yellow).save(folder.file("d.png"), "PNG");
-    ASSERT_TRUE(writeTiff(folder.file("scan.tif"), {pagePicture(40, 30, Qt::red), pagePicture(50, 30, Qt::green),
+    ASSERT_TRUE(tf::test::writeRgbTiff(folder.file("scan.tif"), {pagePicture(40, 30, Qt::red), pagePicture(50, 30, Qt::green),
                                                     pagePicture(60, 30, Qt::blue)}));
     addFolderRow(folder.file("a.jpg"), "20 X 10", "1");
     addFolderRow(folder.file("b.jpg"), "21 X 11", "1");

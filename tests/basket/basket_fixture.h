@@ -21,8 +21,6 @@ namespace tf::test {
 
 // A flat colour with a black mark top left.
 QImage pagePicture(int w, int h, QColor colour);
-// A 24-bit multipage TIFF written with libtiff; the page sizes of one read back with libtiff.
-bool writeTiff(const QString& path, const QList<QImage>& pages);
 QList<QSize> tiffPageSizes(const QString& path);
 QStringList tempFolderFiles();
 void clearTempFolder();

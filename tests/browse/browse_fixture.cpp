@@ -88,25 +88,6 @@ void writeQt(const QString& path, const QImage& image, const char* format, bool 
     ASSERT_TRUE(writer.write(image)) << path.toStdString();
 }
 
-void writeTiffPages(const QString& path, const QList<QImage>& pages)
-{
-    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    ASSERT_NE(tif, nullptr);
-    for (const QImage& page : pages) {
-        const QImage rgb = page.convertToFormat(QImage::Format_RGB888);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(rgb.width()));
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(rgb.height()));
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(rgb.height()));
-        for (int y = 0; y < rgb.height(); ++y)
-            ASSERT_EQ(TIFFWriteScanline(tif, const_cast<uchar*>(rgb.constScanLine(y)), static_cast<uint32_t>(y), 0), 1);
-        ASSERT_EQ(TIFFWriteDirectory(tif), 1);
-    }
-    TIFFClose(tif);
-}
 
 void writeWithControl(const QString& path, const QImage& image)
 {

@@ -37,8 +37,6 @@ struct BrowseFixture {
 // One colour; the first column darker.
 QImage solid(int width, int height, QColor colour);
 void writeQt(const QString& path, const QImage& image, const char* format, bool progressive = false);
-// One 8-bit RGB page per picture, written with libtiff.
-void writeTiffPages(const QString& path, const QList<QImage>& pages);
 // gif and psd through the image control's writers.
 void writeWithControl(const QString& path, const QImage& image);
 void writeBytes(const QString& path, const QByteArray& bytes);

@@ -33,7 +33,7 @@ void makeMixedFolder(const tf::test::TempFolder& dir)
     writeQt(dir.file("c.jpeg"), solid(30, 20, Qt::blue), "jpg", /*progressive*/ true);
     writeQt(dir.file("d.bmp"), solid(20, 10, Qt::yellow), "bmp");
     writeWithControl(dir.file("e.gif"), solid(16, 16, Qt::cyan));
-    writeTiffPages(dir.file("f.tif"), {solid(40, 30, Qt::red), solid(40, 30, Qt::green), solid(40, 30, Qt::blue)});
+    ASSERT_TRUE(tf::test::writeRgbTiff(dir.file("f.tif"), {solid(40, 30, Qt::red), solid(40, 30, Qt::green), solid(40, 30, Qt::blue)}));
     writeQt(dir.file("g.ppm"), solid(12, 8, Qt::magenta), "ppm");
     writeQt(dir.file(".hidden.png"), solid(10, 10, Qt::black), "png");
     writeBytes(dir.file("notes.txt"), "not a picture");

@@ -103,7 +103,7 @@ TEST_F(PreviewTest, PanelsDescribeTheShownRow)
 {
     writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
     writeQt(dir.file("g.ppm"), solid(12, 8, Qt::magenta), "ppm");
-    writeTiffPages(dir.file("three.tif"), {solid(40, 30, Qt::red), solid(40, 30, Qt::green), solid(40, 30, Qt::blue)});
+    ASSERT_TRUE(tf::test::writeRgbTiff(dir.file("three.tif"), {solid(40, 30, Qt::red), solid(40, 30, Qt::green), solid(40, 30, Qt::blue)}));
     gudtSettings.FolderView = 3;
     QTreeWidgetItem* row = show("a.png");
     EXPECT_EQ(f.panel("filename"), "a.png");

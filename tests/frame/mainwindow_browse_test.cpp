@@ -53,7 +53,7 @@ protected:
         gif.SaveToFile(shots.file("c.gif"));
         writeQt(shots.file("d.bmp"), solid(20, 10, Qt::yellow), "bmp");
         writeQt(shots.file("large.png"), solid(1200, 900, Qt::blue), "png");
-        writeTiff(shots.file("three.tif"), {solid(40, 30, Qt::red), solid(40, 30, Qt::green), solid(40, 30, Qt::blue)});
+        ASSERT_TRUE(writeRgbTiff(shots.file("three.tif"), {solid(40, 30, Qt::red), solid(40, 30, Qt::green), solid(40, 30, Qt::blue)}));
         writeQt(shots.file(".hidden.png"), solid(8, 8, Qt::black), "png");
         shots.write("notes.txt", "not a picture");
     }

@@ -31,27 +31,6 @@ inline void writeQt(const QString& path, const QImage& image, const char* format
     ASSERT_TRUE(writer.write(image)) << path.toStdString();
 }
 
-// One 8-bit RGB page per picture, written with libtiff.
-inline void writeTiff(const QString& path, const QList<QImage>& pages)
-{
-    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
-    ASSERT_NE(tif, nullptr);
-    for (const QImage& source : pages) {
-        const QImage page = source.convertToFormat(QImage::Format_RGB888);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(page.width()));
-        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(page.height()));
-        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
-        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_RGB));
-        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(page.height()));
-        for (int y = 0; y < page.height(); ++y)
-            ASSERT_EQ(TIFFWriteScanline(tif, const_cast<uchar*>(page.constScanLine(y)), uint32_t(y), 0), 1);
-        ASSERT_EQ(TIFFWriteDirectory(tif), 1);
-    }
-    TIFFClose(tif);
-}
-
 class MainWindowGui : public MainWindowTest {
 protected:
     // The settings file of a user who last browsed `folder` in details (or thumbnail) mode.

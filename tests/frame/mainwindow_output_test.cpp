@@ -30,7 +30,7 @@ protected:
         writeQt(pics.file("b.jpg"), solid(102, 70, Qt::green), "jpg");
         writeQt(pics.file("c.jpg"), solid(103, 70, Qt::blue), "jpg");
         writeQt(pics.file("d.png"), solid(104, 70, Qt::magenta), "png");
-        writeTiff(pics.file("scan.tif"), {solid(105, 70, Qt::black), solid(106, 70, Qt::gray), solid(107, 70, Qt::yellow)});
+        ASSERT_TRUE(writeRgbTiff(pics.file("scan.tif"), {solid(105, 70, Qt::black), solid(106, 70, Qt::gray), solid(107, 70, Qt::yellow)}));
     }
 
     // Chooses every file of the folder list and adds them with the basket's Add button.

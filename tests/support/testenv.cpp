@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 namespace tf::test {
 
@@ -94,6 +95,28 @@ QByteArray readAll(const QString& path)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     return f.readAll();
+}
+
+bool writeRgbTiff(const QString& path, const QList<QImage>& pages)
+{
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tif) return false;
+    bool ok = true;
+    for (const QImage& source : pages) {
+        const QImage page = source.convertToFormat(QImage::Format_RGB888);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(page.width()));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(page.height()));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_RGB));
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(page.height()));
+        for (int y = 0; ok && y < page.height(); ++y)
+            ok = TIFFWriteScanline(tif, const_cast<uchar*>(page.constScanLine(y)), uint32_t(y), 0) == 1;
+        ok = ok && TIFFWriteDirectory(tif) == 1;
+    }
+    TIFFClose(tif);
+    return ok;
 }
 
 QImage loadPage(const QString& path, int page)

@@ -25,6 +25,9 @@ private:
 
 QByteArray readAll(const QString& path);
 
+// Writes one uncompressed 8-bit RGB TIFF page per picture; false when libtiff refused.
+bool writeRgbTiff(const QString& path, const QList<QImage>& pages);
+
 // One page (1 = first) of an image file as the image control reads it; null when unreadable.
 QImage loadPage(const QString& path, int page = 1);
 

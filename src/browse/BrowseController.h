@@ -200,6 +200,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Shows the row and makes it the list's one selected row, as previous and next do.
+    void subShowRowAndSelectIt(tf::ListView* list, QTreeWidgetItem* row);
     void attachFolderIcons(bool thumbnails);
     void showLoadFailure(const QString& path, bool missing);
     void showSelectedRowOf(tf::ListView* list);

@@ -312,25 +312,20 @@ void BrowseController::subCentrePicture(QWidget* container, QWidget* picture)
 
 void BrowseController::subShowNextFile(tf::ListView* list)
 {
-    if (!list) return;
-    QTreeWidgetItem* row = list->Item(fncNextRowIndex(list->Count(), list->Index(list->SelectedItem())));
-    if (!row) return;
-    subShowSelectedFile(row);
-    if (list->Index(row) == 0) return;
-    list->deselectAll();
-    list->setCurrentItem(row);
-    row->setSelected(true);
-    list->scrollToItem(row);
-    list->setFocus();
+    if (list) subShowRowAndSelectIt(list, list->Item(fncNextRowIndex(list->Count(), list->Index(list->SelectedItem()))));
 }
 
 void BrowseController::subShowPreviousFile(tf::ListView* list)
 {
-    if (!list) return;
-    QTreeWidgetItem* row = list->Item(fncPreviousRowIndex(list->Count(), list->Index(list->SelectedItem())));
+    if (list)
+        subShowRowAndSelectIt(list, list->Item(fncPreviousRowIndex(list->Count(), list->Index(list->SelectedItem()))));
+}
+
+void BrowseController::subShowRowAndSelectIt(tf::ListView* list, QTreeWidgetItem* row)
+{
     if (!row) return;
     subShowSelectedFile(row);
-    if (list->Index(row) == 0) return;
+    if (list->Index(row) == 0) return; // showing it went back to the event loop and the row went
     list->deselectAll();
     list->setCurrentItem(row);
     row->setSelected(true);

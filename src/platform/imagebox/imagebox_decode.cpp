@@ -140,13 +140,16 @@ BmpFacts bmpFacts(const QString& path)
     return facts;
 }
 
-// Whether GIF data ends inside a block. A file that ends after a whole block without the trailer
-// shows everything it holds, so it counts as whole.
-bool gifCutShort(const QByteArray& data)
+// Walks the blocks of GIF data, calling onFrame(index, position) at each image descriptor until
+// it answers true. Says how the walk ended.
+enum class GifWalkEnd { Trailer, BetweenBlocks, CutShort, Foreign, Stopped };
+
+template <typename OnFrame>
+GifWalkEnd walkGifBlocks(const QByteArray& data, OnFrame onFrame)
 {
     const auto* p = reinterpret_cast<const uchar*>(data.constData());
     const qint64 n = data.size();
-    if (n < 13) return true;
+    if (n < 13) return GifWalkEnd::CutShort;
     qint64 pos = 13;
     if (p[10] & 0x80) pos += 3 * (qint64(1) << ((p[10] & 7) + 1));
     auto skipSubBlocks = [&] {
@@ -157,24 +160,33 @@ bool gifCutShort(const QByteArray& data)
         }
         return false;
     };
-    while (pos < n) {
+    for (int index = 0; pos < n;) {
         const uchar kind = p[pos];
-        if (kind == 0x3B) return false;
+        if (kind == 0x3B) return GifWalkEnd::Trailer;
         if (kind == 0x21) {
             pos += 2;
-            if (!skipSubBlocks()) return true;
+            if (!skipSubBlocks()) return GifWalkEnd::CutShort;
         } else if (kind == 0x2C) {
-            if (pos + 10 > n) return true;
+            if (pos + 10 > n) return GifWalkEnd::CutShort;
+            if (onFrame(index, pos)) return GifWalkEnd::Stopped;
             const uchar flags = p[pos + 9];
             pos += 10;
             if (flags & 0x80) pos += 3 * (qint64(1) << ((flags & 7) + 1));
             pos += 1; // LZW minimum code size
-            if (!skipSubBlocks()) return true;
+            if (!skipSubBlocks()) return GifWalkEnd::CutShort;
+            ++index;
         } else {
-            return false; // not ours to judge: the decoder will refuse what it cannot read
+            return GifWalkEnd::Foreign;
         }
     }
-    return pos > n;
+    return pos > n ? GifWalkEnd::CutShort : GifWalkEnd::BetweenBlocks;
+}
+
+// Whether GIF data ends inside a block. A file that ends after a whole block without the trailer
+// shows everything it holds, so it counts as whole; anything foreign is the decoder's to refuse.
+bool gifCutShort(const QByteArray& data)
+{
+    return walkGifBlocks(data, [](int, qint64) { return false; }) == GifWalkEnd::CutShort;
 }
 
 QImage fail(QString* failure, const QString& why)
@@ -257,42 +269,16 @@ bool sizeAllowed(qint64 width, qint64 height, int bitsPerPixel)
 bool gifFrameSize(const QByteArray& data, int frame, QSize* logicalScreen, QSize* frameSize)
 {
     const auto* p = reinterpret_cast<const uchar*>(data.constData());
-    const qint64 n = data.size();
-    if (n < 13 || !data.startsWith("GIF")) return false;
+    if (data.size() < 13 || !data.startsWith("GIF")) return false;
     if (logicalScreen) *logicalScreen = QSize(qFromLittleEndian<quint16>(p + 6), qFromLittleEndian<quint16>(p + 8));
-    qint64 pos = 13;
-    if (p[10] & 0x80) pos += 3 * (qint64(1) << ((p[10] & 7) + 1));
-    auto skipSubBlocks = [&] {
-        while (pos < n) {
-            const int len = p[pos++];
-            if (len == 0) return true;
-            pos += len;
-        }
-        return false;
-    };
-    for (int index = 0; pos < n;) {
-        const uchar kind = p[pos];
-        if (kind == 0x21) {
-            pos += 2;
-            if (!skipSubBlocks()) return false;
-        } else if (kind == 0x2C) {
-            if (pos + 10 > n) return false;
-            const QSize size(qFromLittleEndian<quint16>(p + pos + 5), qFromLittleEndian<quint16>(p + pos + 7));
-            const uchar flags = p[pos + 9];
-            if (index == frame) {
-                if (frameSize) *frameSize = size;
-                return true;
-            }
-            pos += 10;
-            if (flags & 0x80) pos += 3 * (qint64(1) << ((flags & 7) + 1));
-            pos += 1; // LZW minimum code size
-            if (!skipSubBlocks()) return false;
-            ++index;
-        } else {
-            return false; // the trailer, or damage
-        }
-    }
-    return false;
+    bool found = false;
+    walkGifBlocks(data, [&](int index, qint64 pos) {
+        if (index != frame) return false;
+        if (frameSize) *frameSize = QSize(qFromLittleEndian<quint16>(p + pos + 5), qFromLittleEndian<quint16>(p + pos + 7));
+        found = true;
+        return true;
+    });
+    return found;
 }
 
 QImage decodeImageFile(const QString& path, int page, QString* failure)

@@ -54,16 +54,6 @@ constexpr const char* kSpoolPdf = "pages.pdf";
 
 [[noreturn]] void raise(int32_t number, const QString& description) { throw ImageBoxError(number, description); }
 
-// Resolutions travel as whole dots per metre; a value within a rounding step of a whole number of
-// dots per inch was that number (the page writers round the same way).
-double dpiOf(int dotsPerMeter)
-{
-    if (dotsPerMeter <= 0) return 72.0;
-    const double exact = dotsPerMeter * 0.0254;
-    const double whole = std::round(exact);
-    return std::abs(exact - whole) < 0.013 ? whole : exact;
-}
-
 bool isGreyPalette(const QImage& image)
 {
     const QVector<QRgb> table = image.colorTable();
@@ -312,8 +302,8 @@ PageRaster rasterAsItIs(const QImage& image, int colorFormat)
     } else {
         return {};
     }
-    r.dpiX = dpiOf(image.dotsPerMeterX());
-    r.dpiY = dpiOf(image.dotsPerMeterY());
+    r.dpiX = dpiFromDotsPerMeter(image.dotsPerMeterX());
+    r.dpiY = dpiFromDotsPerMeter(image.dotsPerMeterY());
     return r;
 }
 
@@ -337,7 +327,7 @@ PageRaster tiffRaster(const QImage& image, PageSettings s)
 PdfPageImage pdfPageFor(const QImage& image, int colorFormat, const QByteArray& jpeg, bool jpegCurrent)
 {
     if (jpegCurrent) {
-        PdfPageImage direct = pdfImageFromJpeg(jpeg, dpiOf(image.dotsPerMeterX()), dpiOf(image.dotsPerMeterY()));
+        PdfPageImage direct = pdfImageFromJpeg(jpeg, dpiFromDotsPerMeter(image.dotsPerMeterX()), dpiFromDotsPerMeter(image.dotsPerMeterY()));
         if (jpegKeepsFormat(direct, colorFormat) && direct.width == image.width() && direct.height == image.height())
             return direct;
     }
@@ -443,7 +433,7 @@ bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
     if (!imagebox::sizeAllowed(width, height, bpp)) return false;
 
     const PdfPageImage page =
-        pdfImageFromJpeg(bytes, dpiOf(resolution.dotsPerMeterX()), dpiOf(resolution.dotsPerMeterY()));
+        pdfImageFromJpeg(bytes, dpiFromDotsPerMeter(resolution.dotsPerMeterX()), dpiFromDotsPerMeter(resolution.dotsPerMeterY()));
     if (!jpegKeepsFormat(page, m_colorFormat) || page.width != width || page.height != height) return false;
 
     MultipageState& st = multipage();

@@ -14,15 +14,17 @@ namespace {
 
 using Bitmap = FreeImageBitmap;
 
-// Resolutions travel as whole dots per metre, which turns 150 dpi into 150.0124; a value that
-// close to a whole number of dots per inch was that number.
-double dpiOf(int dotsPerMeter)
+} // namespace
+
+double dpiFromDotsPerMeter(int dotsPerMeter)
 {
     if (dotsPerMeter <= 0) return 72.0;
     const double exact = dotsPerMeter * 0.0254;
     const double whole = std::round(exact);
     return std::abs(exact - whole) < 0.013 ? whole : exact;
 }
+
+namespace {
 
 QImage flattened(const QImage& image)
 {
@@ -157,8 +159,8 @@ PageRaster rasterForColorFormat(const QImage& image, int colorFormat)
         break;
     }
     }
-    r.dpiX = dpiOf(image.dotsPerMeterX());
-    r.dpiY = dpiOf(image.dotsPerMeterY());
+    r.dpiX = dpiFromDotsPerMeter(image.dotsPerMeterX());
+    r.dpiY = dpiFromDotsPerMeter(image.dotsPerMeterY());
     return r;
 }
 

@@ -43,6 +43,10 @@ struct PageRaster {
     bool isValid() const { return width > 0 && height > 0 && rows.size() == qsizetype(bytesPerRow()) * height; }
 };
 
+// Resolutions travel as whole dots per metre, which turns 150 dpi into 150.0124; a value that
+// close to a whole number of dots per inch was that number. No resolution counts as 72 dpi.
+double dpiFromDotsPerMeter(int dotsPerMeter);
+
 // Reduces an image to a colour format (an index above; unknown indexes count as 24 bit).
 // "Mono" is dithered (Floyd-Steinberg), "Mono BW" a threshold at the middle grey; the palette
 // formats use a Wu colour quantiser. Transparent pixels are flattened onto white.

@@ -10,12 +10,6 @@
 
 namespace tf {
 
-namespace {
-
-using Bitmap = FreeImageBitmap;
-
-} // namespace
-
 double dpiFromDotsPerMeter(int dotsPerMeter)
 {
     if (dotsPerMeter <= 0) return 72.0;
@@ -25,6 +19,8 @@ double dpiFromDotsPerMeter(int dotsPerMeter)
 }
 
 namespace {
+
+using Bitmap = FreeImageBitmap;
 
 QImage flattened(const QImage& image)
 {

@@ -106,3 +106,30 @@ TEST(StatusPanels, ExactTextsAreShownWholeAndOnlyTheSpringPanelGivesWay)
     QApplication::processEvents();
     EXPECT_EQ(bar.panel("resolution")->parentWidget()->width(), 60);
 }
+
+TEST(StatusPanels, GiveWayInProportionWhenTheBarIsTooNarrowAndNeverOverlap)
+{
+    QWidget window;
+    tf::StatusBar bar(&window);
+    bar.addPanel("filename", 140);
+    bar.addPanel("queue", 140);
+    bar.addPanel("folder", 160, 1);
+    bar.addPanel("status", 64);
+    bar.setPanelText("filename", "a rather long file name.jpg");
+    bar.setPanelText("queue", "12 file(s) in basket");
+    bar.setPanelText("folder", "Current Folder - /home/alice/Pictures/Holiday 2026");
+    bar.setPanelText("status", "43%");
+    window.show();
+    for (int width : {300, 533, 1280}) {
+        bar.setGeometry(0, 0, width, 24);
+        QApplication::processEvents();
+        QList<QRect> boxes;
+        for (const char* key : {"filename", "queue", "folder", "status"})
+            boxes << bar.findChild<QWidget*>(QStringLiteral("panel_") + key)->geometry();
+        for (int i = 0; i + 1 < boxes.size(); ++i)
+            EXPECT_LE(boxes[i].right(), boxes[i + 1].left()) << "panels " << i << " and " << i + 1 << " at width " << width;
+        EXPECT_LE(boxes.last().right(), width) << width;
+    }
+    // With room to spare the texts are whole again.
+    EXPECT_GE(bar.panel("queue")->width(), QFontMetrics(bar.panel("queue")->font()).horizontalAdvance("12 file(s) in basket"));
+}

@@ -28,6 +28,8 @@ void StatusBar::addPanel(const QString& key, int minimumWidth, int stretch)
     p.text = new QLabel(box);
     p.text->setObjectName(key);
     p.text->setTextFormat(Qt::PlainText);
+    // A bar too narrow for every text cuts texts rather than letting panels run into each other.
+    p.text->setMinimumWidth(1);
     layout->addWidget(p.picture);
     layout->addWidget(p.text, 1);
     box->setMinimumWidth(minimumWidth);
@@ -36,10 +38,31 @@ void StatusBar::addPanel(const QString& key, int minimumWidth, int stretch)
 }
 
 // The bar's layout takes a panel without stretch down to its minimum width whenever another
-// panel has stretch, so that minimum follows the text.
-void StatusBar::fitToContents(const Panel& panel)
+// panel has stretch, so that minimum follows the text. When the bar is narrower than what the
+// panels want (a small window), every panel gives way in proportion, so none overlaps another.
+void StatusBar::fitToContents(const Panel&)
 {
-    if (panel.wholeText) panel.box->setMinimumWidth(std::max(panel.minimumWidth, panel.box->sizeHint().width()));
+    applyPanelWidths();
+}
+
+void StatusBar::applyPanelWidths()
+{
+    auto wanted = [](const Panel& p) {
+        return p.wholeText ? std::max(p.minimumWidth, p.box->sizeHint().width()) : p.minimumWidth;
+    };
+    int total = 0;
+    for (const Panel& p : std::as_const(m_panels)) total += wanted(p);
+    const int spacing = layout() ? layout()->spacing() * static_cast<int>(m_panels.size() + 1) : 0;
+    const int grip = isSizeGripEnabled() ? 20 : 0;
+    const int room = std::max(0, contentsRect().width() - spacing - grip);
+    const double share = total > room && total > 0 ? double(room) / total : 1.0;
+    for (const Panel& p : std::as_const(m_panels)) p.box->setMinimumWidth(static_cast<int>(wanted(p) * share));
+}
+
+void StatusBar::resizeEvent(QResizeEvent* event)
+{
+    QStatusBar::resizeEvent(event);
+    applyPanelWidths();
 }
 
 void StatusBar::setPanelText(const QString& key, const QString& text)

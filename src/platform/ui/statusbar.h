@@ -25,6 +25,9 @@ public:
     void setPanelPicture(const QString& key, const QPixmap& picture);
     QLabel* panel(const QString& key) const { return m_panels.value(key).text; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     struct Panel {
         QWidget* box = nullptr;
@@ -34,6 +37,7 @@ private:
         bool wholeText = false;
     };
     void fitToContents(const Panel& panel);
+    void applyPanelWidths();
     QMap<QString, Panel> m_panels;
 };
 

@@ -3,6 +3,7 @@
 #include "basket/frmDialogExtension.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
+#include "services/modFileSystem.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -20,13 +21,6 @@ struct DialogState {
     QPointer<frmDialogExtension> panel;
 };
 DialogState g_dialog;
-
-QString extensionOf(const QString& fileName)
-{
-    const QString name = QFileInfo(fileName).fileName();
-    const qsizetype point = name.lastIndexOf(QLatin1Char('.'));
-    return point < 0 ? QString() : name.mid(point + 1);
-}
 
 // The dialog the panel sits in while it is open; null when the dialog is not a Qt one (tests).
 QFileDialog* openDialog()
@@ -90,7 +84,7 @@ QString fncSelectedFilterExtension() { return g_dialog.selectedPattern; }
 
 int32_t fncFilterIndexOfName(const QString& filter, const QString& fileName)
 {
-    const QString pattern = QStringLiteral("*.") + extensionOf(fileName);
+    const QString pattern = QStringLiteral("*.") + fncGetExtension(fileName);
     const QStringList parts = filter.split(QLatin1Char('|'));
     int32_t passed = 0;
     for (qsizetype i = 1; i < parts.size(); ++i) {
@@ -112,7 +106,7 @@ QString fncCompleteSaveName(const QString& chosen, const QString& selectedPatter
     QString name = chosen;
     while (name.endsWith(QLatin1Char('.'))) name.chop(1);
     if (name.isEmpty() || name.endsWith(QLatin1Char('/'))) return name;
-    const QString ext = extensionOf(name).toLower();
+    const QString ext = fncGetExtension(name).toLower();
     if (ext == QLatin1String("tif") || ext == QLatin1String("tiff") || ext == QLatin1String("pdf")) return name;
     if (selectedPattern.size() >= 3 && selectedPattern.startsWith(QLatin1Char('*'))) name += selectedPattern.mid(1);
     return name;

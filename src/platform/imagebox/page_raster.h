@@ -53,7 +53,7 @@ double dpiFromDotsPerMeter(int dotsPerMeter);
 // A null image gives an invalid raster.
 PageRaster rasterForColorFormat(const QImage& image, int colorFormat);
 
-// The raster as a QImage again (for checks and for single-page saving).
+// The raster as a QImage again, to see what a page will look like once written.
 QImage imageFromRaster(const PageRaster& raster);
 
 } // namespace tf

@@ -1,4 +1,4 @@
-#include "frame/frmMain.h"
+#include "app/frmMain.h"
 #include "frame/globals.h"
 #include "frame/modSingleInstance.h"
 #include "version_info.h"

@@ -1,4 +1,4 @@
-#include "frame/modMainLayout.h"
+#include "app/modMainLayout.h"
 
 #include "platform/sys/numbers.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // A main window started as the program starts it, in a per-test data folder.
-#include "frame/frmMain.h"
+#include "app/frmMain.h"
 #include "frame/modMainServices.h"
 #include "frame/modSettings.h"
 #include "frame/settingsCodec.h"

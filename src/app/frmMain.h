@@ -1,5 +1,5 @@
 #pragma once
-#include "frame/modMainLayout.h"
+#include "app/modMainLayout.h"
 
 #include <QMainWindow>
 #include <QPointer>

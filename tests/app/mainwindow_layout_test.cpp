@@ -1,5 +1,5 @@
 // The main window's geometry as plain functions of sizes and state.
-#include "frame/modMainLayout.h"
+#include "app/modMainLayout.h"
 
 #include <gtest/gtest.h>
 

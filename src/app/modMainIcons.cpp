@@ -1,4 +1,4 @@
-#include "frame/modMainIcons.h"
+#include "app/modMainIcons.h"
 
 #include <QGuiApplication>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "frame/frmMain.h"
+#include "app/frmMain.h"
 
 #include "basket/BasketController.h"
 #include "basket/modMultiPage.h"
@@ -12,7 +12,7 @@
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modINI.h"
-#include "frame/modMainIcons.h"
+#include "app/modMainIcons.h"
 #include "frame/modMainServices.h"
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox.h"

@@ -1,0 +1,40 @@
+#pragma once
+// The seam between the editing tasks and the places that replay them (the preview and the page
+// writers). The editing area owns the task list and hands a replayer to the others when they are
+// made, so neither side reaches into the other's lists and a missing replay is visible in the type.
+#include <QString>
+
+namespace tf {
+
+class ImageDocument;
+
+struct ReplayResult {
+    // False when a task could not be applied; the image then holds what the rows before it made.
+    bool ok = true;
+    // Which task failed and why, in words for the user; empty when ok.
+    QString message;
+};
+
+class TaskReplayer {
+public:
+    virtual ~TaskReplayer() = default;
+    // True while the task list holds at least one confirmed task.
+    virtual bool hasTasks() const = 0;
+    // The preview's replay: the rows up to the one chosen in the visible edit list (every row when
+    // none is chosen), applied to the shown image.
+    virtual ReplayResult replayOnPreview(ImageDocument& target) = 0;
+    // A page writer's replay: every row, in list order. Works on a copy of the rows, so the list
+    // may change while a long command yields.
+    virtual ReplayResult replayAll(ImageDocument& target) = 0;
+};
+
+// What the preview and the writers get while no editing tasks exist: there is nothing to replay,
+// and replaying leaves the image as it was.
+class NoTasks final : public TaskReplayer {
+public:
+    bool hasTasks() const override { return false; }
+    ReplayResult replayOnPreview(ImageDocument&) override { return {}; }
+    ReplayResult replayAll(ImageDocument&) override { return {}; }
+};
+
+} // namespace tf

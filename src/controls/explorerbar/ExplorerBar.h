@@ -2,19 +2,27 @@
 #include "platform/ui/imagelist.h"
 #include "controls/explorerbar/ExplorerBarLayout.h"
 #include "controls/explorerbar/ExplorerBarModel.h"
+#include "controls/explorerbar/ExplorerBarPaint.h"
 
+#include <QImage>
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 class QScrollBar;
 
 namespace tf {
 
+class VisualStyle;
+
 // The task pane of the editing mode: a column of collapsible groups whose bodies hold clickable
 // items or a hosted panel. Callers use the members below by their old names; the data lives in
-// ExplorerBarModel, the arrangement in ebLayout and the drawing in ebPaint.
+// ExplorerBarModel, the arrangement in layoutExplorerBar and the drawing in EbPainter.
+//
+// The bar draws into a picture of its own and shows that picture: while painting is switched
+// off the picture stays as it was, and a hover redraws only the header or item it changes.
 class ExplorerBar : public QWidget {
     Q_OBJECT
 public:
@@ -22,8 +30,14 @@ public:
     // Hosted panels go back, hidden, to the parents they had before they were hosted.
     ~ExplorerBar() override;
 
-    ExplorerBarModel& model() { return m_model; }
     const ExplorerBarModel& model() const { return m_model; }
+
+    // The style the bar follows (the desktop's, unless a test gives another); nullptr returns to
+    // the desktop's. The bar repaints when the style changes.
+    void setVisualStyle(VisualStyle* style);
+    // Text measures for the layout; nullptr measures with the bar's font.
+    void setTextMetrics(std::shared_ptr<const EbTextMetrics> metrics);
+    static OleColor SoftColor(OleColor lColor) { return tf::SoftColor(lColor); }
 
     void Refresh();
     void AddGroup(const QString& sKey, const QString& sCaption, int iType = 0, const QPixmap& imgIcon = {},
@@ -68,6 +82,8 @@ signals:
     void GroupHover(const QString& sGroup);
     void GroupOut(const QString& sGroup);
     void ItemClick(const QString& sGroup, const QString& sItemKey);
+    // Raised after the click has toggled the group; a handler that wants the other state calls
+    // ExpandGroup, which repaints at once.
     void GroupClick(int Group, bool bExpanded);
     void ItemHover(const QString& sGroup, const QString& sItemKey);
     void ItemOut(const QString& sGroup, const QString& sItemKey);
@@ -86,18 +102,23 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Lays the content out again (scroll bar and hosted panels included) and asks for a paint.
+    // Lays the content out again and draws the whole picture, the scroll bar and hosted panels
+    // placed; nothing while painting is off.
     void userControlPaint();
-    void placeContent();
+    EbPaintContext paintContext(const EbTextMetrics& metrics) const;
+    void applyScroll();
+    void placeChildren(const QVector<EbHostedPlacement>& placements);
+    // Draws one header (item 0) or item again in the picture, in the given item state.
+    void redrawElement(int group, int item, int state);
+    void hoverPass(QPoint point);
     void releaseChild(QWidget* child);
-    void setHover(const EbHit& hit);
-    bool isCurrent(const EbHit& hit) const;
-    QString itemKey(const EbHit& hit) const;
 
     struct Hosted {
         QPointer<QWidget> child;
         QPointer<QWidget> home;
         bool hadHome = false;
+        bool autoFill = false;
+        QVector<QPointer<QWidget>> wheelTakers;
     };
 
     void sendHome(const Hosted& hosted);
@@ -105,9 +126,13 @@ private:
     ExplorerBarModel m_model;
     QScrollBar* m_ScrollBar = nullptr;
     QVector<Hosted> m_hosted;
-    EbHit m_hover;
-    EbHit m_pressed;
-    bool m_placing = false;
+    QPointer<VisualStyle> m_style;
+    std::shared_ptr<const EbTextMetrics> m_metrics;
+    QImage m_surface;
+    EbScroll m_scroll;
+    bool m_painting = false;
+    bool m_bMouseInside = false;
+    int m_wheelRemainder = 0; // wheel units times 32 not yet turned into pixels
 };
 
 } // namespace tf

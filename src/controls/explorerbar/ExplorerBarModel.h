@@ -38,7 +38,7 @@ struct typExplorerBarItem {
     int iIndex = 0;         // 1-based position in its group
     QString sCaption;
     int iIcon = -1;         // number in the image list, -1 for none
-    QRect rcItem;           // set by the layout pass; empty while the item is not shown
+    QRect rcItem;           // set by the layout pass; kept from the last pass while not shown
     bool bHover = false;
 };
 
@@ -125,6 +125,7 @@ public:
     bool m_bPaintEnabled = false; // on when the bar is first shown
     int m_iScrollValue = 0;
     int32_t m_lClientWidth = 0;
+    QRect m_rcDetailsText;
     bool m_bUseUxThemeText = true;
 
 private:

@@ -251,7 +251,9 @@ TEST_F(PaintedBar, ItemsGoHotWhenHoveredAndHeadersShowTheirState)
     // The classic chevron frame: flat at rest, raised when hot, sunk while pressed.
     const QPoint frameBottom(168 + 6, 116 + 20);
     EXPECT_EQ(at(frameBottom.x(), frameBottom.y()), systemColor(15));
-    QTest::mouseMove(&bar, QPoint(100, 128));
+    QMouseEvent onHeader(QEvent::MouseMove, QPointF(100, 128), QPointF(100, 128), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+    QCoreApplication::sendEvent(&bar, &onHeader);
     EXPECT_EQ(at(frameBottom.x(), frameBottom.y()), systemColor(16));
     QTest::mousePress(&bar, Qt::LeftButton, {}, QPoint(100, 128));
     EXPECT_EQ(at(frameBottom.x(), frameBottom.y()), systemColor(20));

@@ -268,7 +268,12 @@ protected:
         bar.resize(200, 400);
         buildTaskPane(bar, &icons);
     }
-    void move(QPoint to) { QTest::mouseMove(&bar, to); }
+    // Sent straight to the bar: a synthesised move to where the pointer already is gets dropped.
+    void move(QPoint to)
+    {
+        QMouseEvent event(QEvent::MouseMove, to, bar.mapToGlobal(to), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&bar, &event);
+    }
 
     VisualStyle style;
     ImageList icons;
@@ -501,4 +506,20 @@ TEST_F(ExplorerBarWidget, PaintingIsOffUntilShownAndClearingKeepsItOff)
     bar.hide();
     bar.show();
     EXPECT_TRUE(bar.isPaintEnabled());
+}
+
+TEST_F(ExplorerBarWidget, GoingOntoAHostedPanelTakesTheHotLookOff)
+{
+    auto* panel = new QWidget;
+    panel->resize(100, 50);
+    bar.SetGroupChild("Dialog", panel);
+    bar.show();
+    QSignalSpy groupOuts(&bar, &ExplorerBar::GroupOut);
+    move({100, 28});
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(panel, &enter);
+    ASSERT_EQ(groupOuts.size(), 1);
+    EXPECT_EQ(bar.cursor().shape(), Qt::ArrowCursor);
+    bar.ClearStructure();
+    delete panel;
 }

@@ -255,6 +255,16 @@ private:
     bool m_retired = false;
 };
 
+namespace {
+bool isAncestor(const QObject* candidate, const QObject* target)
+{
+    if (!candidate->isWidgetType() || !target->isWidgetType()) return false;
+    for (auto* w = static_cast<const QWidget*>(target)->parentWidget(); w; w = w->parentWidget())
+        if (w == candidate) return true;
+    return false;
+}
+} // namespace
+
 bool HookFilter::eventFilter(QObject* watched, QEvent* event)
 {
     for (auto it = m_deliveries.rbegin(); it != m_deliveries.rend(); ++it) {
@@ -263,7 +273,9 @@ bool HookFilter::eventFilter(QObject* watched, QEvent* event)
             delivery.passed = event; // the window's own turn: on to its filters and itself
             return false;
         }
-        if (delivery.passed == event && watched != delivery.target) {
+        // The same event on its way up to a parent: the window left it unaccepted. (The window
+        // may hand the event it got to other objects; only its ancestors are held back.)
+        if (delivery.passed == event && watched != delivery.target && isAncestor(watched, delivery.target)) {
             delivery.propagated = true; // the parents' turn comes after the after phases
             return true;
         }

@@ -60,10 +60,13 @@ struct HookEntry;
 // stop (or a delete of the window) from inside a callback is safe: the stopped hook simply sees
 // no more phases.
 //
-// The hooks see an event before anything else does (they sit in one application-wide filter).
-// When an after phase wants it, the window gets it inside that filter through the application's
-// ordinary delivery, so every filter on the window and the window itself run as usual; an
-// unaccepted mouse or key event moves on to the parent once the after phases are done.
+// The hooks see an event before anything else does: they sit in one application-wide filter,
+// put in front of the others whenever a hook starts. When an after phase wants the event, the
+// window gets it inside that filter through the application's ordinary delivery, so every filter
+// on the window and the window itself run as usual, and an unaccepted mouse or key event moves on
+// to the parent once the after phases are done. (An application-wide filter installed after the
+// last hook started sees such an event twice.) A plain mouse move over a window that does not
+// track the mouse reaches no hook, as it reaches no window.
 //
 // GUI thread only. A window that is destroyed drops out of every hook on it. The hook stops its
 // windows when it is destroyed; an owner holding it as a member declares it after whatever its

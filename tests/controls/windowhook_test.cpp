@@ -289,3 +289,37 @@ TEST(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
         EXPECT_EQ(calls, (QStringList{"filter child " + t, "A after child " + t}));
     }
 }
+
+TEST(WindowHook, AWindowMayHandOnTheEventItGot)
+{
+    // A window that passes its key press to another widget (as composite controls do) is not cut
+    // off by the after phase's delivery.
+    struct Forwarder : QWidget {
+        QWidget* to = nullptr;
+        void keyPressEvent(QKeyEvent* e) override { QApplication::sendEvent(to, e); }
+    };
+    struct Editor : QWidget {
+        void keyPressEvent(QKeyEvent* e) override { e->accept(); }
+    };
+    QWidget top;
+    top.setObjectName("top");
+    auto* forwarder = new Forwarder;
+    forwarder->setParent(&top);
+    forwarder->setObjectName("forwarder");
+    auto* editor = new Editor;
+    editor->setParent(&top);
+    editor->setObjectName("editor");
+    forwarder->to = editor;
+    Recorder seen;
+    editor->installEventFilter(&seen);
+    top.installEventFilter(&seen);
+    Owner owner("A");
+    owner.hook.subHookStart(forwarder);
+    owner.hook.subHookAddMsg(forwarder, QEvent::KeyPress, MSG_AFTER);
+    calls.clear();
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");
+    QApplication::sendEvent(forwarder, &key);
+    const QString t = QString::number(QEvent::KeyPress);
+    EXPECT_EQ(calls, (QStringList{"filter editor " + t, "A after forwarder " + t}));
+    EXPECT_TRUE(key.isAccepted());
+}

@@ -1,6 +1,9 @@
 #include "controls/windowhook.h"
 
+#include <QCoreApplication>
 #include <QHash>
+#include <QMouseEvent>
+#include <QWidget>
 
 #include <memory>
 #include <vector>
@@ -39,17 +42,79 @@ struct HookEntry {
 
 using Snapshot = std::vector<std::shared_ptr<HookEntry>>;
 
-// The one filter on a hooked window. It outlives a stop made from inside one of its own callbacks
-// and deletes itself once the outermost event it is running has finished.
-class HookDispatcher : public QObject {
+// One delivery of an event to a hooked window from inside the filter. The application sees the
+// window's event once more; the filter lets that one through and keeps it from reaching the
+// parents, which get it afterwards from the delivery that is already under way.
+struct Delivery {
+    QObject* target;
+    int type;
+    QEvent* passed = nullptr; // the event object the window got (a wheel event arrives as a copy)
+    bool propagated = false;  // the window left it unaccepted, so Qt tried the parent
+};
+
+class HookDispatcher;
+
+// The application-wide filter in front of every hooked window.
+class HookFilter : public QObject {
 public:
-    static HookDispatcher* find(const QObject* target) { return registry().value(target, nullptr); }
+    static HookFilter& instance()
+    {
+        static auto* filter = new HookFilter; // never destroyed, like the registry below
+        return *filter;
+    }
+
+    static QHash<const QObject*, HookDispatcher*>& registry()
+    {
+        // Never destroyed, so a window that dies during static destruction still finds it.
+        static auto* dispatchers = new QHash<const QObject*, HookDispatcher*>;
+        return *dispatchers;
+    }
+
+    // A filter installed later runs first; a hook's start puts this one in front again.
+    void engage()
+    {
+        if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+    }
+    void disengage()
+    {
+        if (!m_deliveries.empty()) return; // still needed to hold back the parents' turn
+        if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
+    }
+
+    // Hands the event to the window through the application's delivery and returns whether it was
+    // accepted there.
+    bool deliver(QObject* target, QEvent* event)
+    {
+        Delivery delivery{target, event->type()};
+        m_deliveries.push_back(&delivery);
+        // Mouse-type events are copied for each parent; the attribute stops that copying here.
+        QPointer<QWidget> widget = qobject_cast<QWidget*>(target);
+        const bool hadNoPropagation = widget && widget->testAttribute(Qt::WA_NoMousePropagation);
+        if (widget) widget->setAttribute(Qt::WA_NoMousePropagation, true);
+        QCoreApplication::instance()->notify(target, event);
+        if (widget) widget->setAttribute(Qt::WA_NoMousePropagation, hadNoPropagation);
+        m_deliveries.pop_back();
+        if (registry().isEmpty()) disengage(); // the last hook stopped while the window had it
+        return !delivery.propagated && event->isAccepted();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::vector<Delivery*> m_deliveries;
+};
+
+// The hooks of one window.
+class HookDispatcher {
+public:
+    static HookDispatcher* find(const QObject* target) { return HookFilter::registry().value(target, nullptr); }
 
     static HookDispatcher* obtain(QObject* target)
     {
         if (HookDispatcher* existing = find(target)) return existing;
         auto* dispatcher = new HookDispatcher(target);
-        registry().insert(target, dispatcher);
+        HookFilter::registry().insert(target, dispatcher);
         return dispatcher;
     }
 
@@ -77,83 +142,80 @@ public:
         if (m_entries.empty()) retire();
     }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
+    // True when the event is finished here; false sends it on its ordinary way.
+    bool dispatch(QEvent* event)
     {
-        if (watched != m_target || m_retired || m_entries.empty()) return false;
+        if (m_retired || m_entries.empty()) return false;
         // Every mouse move and paint passes here, so the common case decides without copying.
         const int type = event->type();
-        bool wantsBefore = false;
-        bool wantsAfter = false;
-        for (const auto& entry : m_entries) {
-            wantsBefore = wantsBefore || entry->before.matches(type);
-            wantsAfter = wantsAfter || entry->after.matches(type);
-        }
-        if (!wantsBefore && !wantsAfter) return false; // untouched, on its ordinary way
+        bool wanted = false;
+        for (const auto& entry : m_entries)
+            wanted = wanted || entry->before.matches(type) || entry->after.matches(type);
+        if (!wanted) return false;
+        // Qt drops a plain move over a window that does not track the mouse; so do its hooks.
+        if (type == QEvent::MouseMove && m_target->isWidgetType()
+            && !static_cast<QWidget*>(m_target)->hasMouseTracking()
+            && static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton)
+            return false;
 
         // A hook started by a callback sees the next event; a stopped one sees nothing more.
         const Snapshot entries = m_entries;
         ++m_depth;
+        QEvent* const outer = m_original; // a callback may send this window another event
+        m_original = event;
         const QPointer<QObject> alive(m_target);
-        bool consumed = true;
-        if (wantsAfter) {
-            runFrom(entries, static_cast<int>(entries.size()) - 1, event, alive);
-        } else {
-            // Nobody waits for the window, so Qt can deliver the event itself afterwards.
-            consumed = false;
-            for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-                if (!alive) break;
-                if (!(*it)->hook || !(*it)->before.matches(type)) continue;
-                bool handled = false;
-                (*it)->owner->subclassProc(true, handled, m_target, event);
-                if (handled) {
-                    consumed = true;
-                    break;
-                }
-            }
-            if (!alive) consumed = true; // a deleted receiver must not be delivered to
-        }
+        QEvent* current = event;
+        bool lReturn = false;
+        bool leftToQt = false;
+        runFrom(entries, static_cast<int>(entries.size()) - 1, current, lReturn, leftToQt, alive);
+        m_original = outer;
         --m_depth;
+        const bool finished = !alive || !leftToQt;
+        if (alive && finished) event->setAccepted(lReturn);
         if (m_depth == 0 && m_retired) delete this;
-        return consumed;
+        return finished; // a deleted receiver must not be delivered to
     }
 
 private:
     explicit HookDispatcher(QObject* target)
         : m_target(target)
     {
-        target->installEventFilter(this);
-        connect(target, &QObject::destroyed, this, [this] { targetDestroyed(); });
-    }
-
-    static QHash<const QObject*, HookDispatcher*>& registry()
-    {
-        // Never destroyed, so a window that dies during static destruction still finds it.
-        static auto* dispatchers = new QHash<const QObject*, HookDispatcher*>;
-        return *dispatchers;
+        m_destroyed = QObject::connect(target, &QObject::destroyed, &HookFilter::instance(),
+                                       [this] { targetDestroyed(); });
     }
 
     // Runs the hooks from index down to the first one, nested as chained window procedures run:
     // each before phase, then everything installed earlier and the window, then the after phase.
-    void runFrom(const Snapshot& entries, int index, QEvent* event, const QPointer<QObject>& alive)
+    void runFrom(const Snapshot& entries, int index, QEvent*& event, bool& lReturn, bool& leftToQt,
+                 const QPointer<QObject>& alive)
     {
         if (!alive) return;
         if (index < 0) {
-            static_cast<QObject*>(m_target)->event(event); // the window handles it now
+            if (event == m_original && !afterPending(entries, event->type())) {
+                leftToQt = true; // nobody waits for the window: Qt delivers it itself, unchanged
+                return;
+            }
+            lReturn = HookFilter::instance().deliver(m_target, event);
             return;
         }
         const auto& entry = entries[static_cast<size_t>(index)];
-        const int type = event->type();
-        if (entry->hook && entry->before.matches(type)) {
+        if (entry->hook && entry->before.matches(event->type())) {
             bool handled = false;
-            entry->owner->subclassProc(true, handled, m_target, event);
-            if (handled) return;
+            entry->owner->subclassProc(true, handled, lReturn, m_target, event);
+            if (handled || !alive) return;
         }
-        runFrom(entries, index - 1, event, alive);
-        if (alive && entry->hook && entry->after.matches(type)) {
+        runFrom(entries, index - 1, event, lReturn, leftToQt, alive);
+        if (alive && !leftToQt && entry->hook && entry->after.matches(event->type())) {
             bool handled = false;
-            entry->owner->subclassProc(false, handled, m_target, event);
+            entry->owner->subclassProc(false, handled, lReturn, m_target, event);
         }
+    }
+
+    static bool afterPending(const Snapshot& entries, int type)
+    {
+        for (const auto& entry : entries)
+            if (entry->hook && entry->after.matches(type)) return true;
+        return false;
     }
 
     void targetDestroyed()
@@ -166,26 +228,62 @@ private:
                 hook->forget(m_target);
             }
         }
-        registry().remove(m_target);
-        m_retired = true;
+        unregister();
         if (m_depth == 0) delete this;
     }
 
     void retire()
     {
         if (m_retired) return;
-        m_retired = true;
-        registry().remove(m_target);
-        disconnect(m_target, nullptr, this, nullptr);
-        m_target->removeEventFilter(this);
+        QObject::disconnect(m_destroyed);
+        unregister();
         if (m_depth == 0) delete this;
     }
 
+    void unregister()
+    {
+        m_retired = true;
+        HookFilter::registry().remove(m_target);
+        if (HookFilter::registry().isEmpty()) HookFilter::instance().disengage();
+    }
+
     QObject* m_target;
-    Snapshot m_entries; // in the order the hooks were started
+    QMetaObject::Connection m_destroyed;
+    QEvent* m_original = nullptr; // the event the current outermost dispatch began with
+    Snapshot m_entries;           // in the order the hooks were started
     int m_depth = 0;
     bool m_retired = false;
 };
+
+namespace {
+bool isAncestor(const QObject* candidate, const QObject* target)
+{
+    if (!candidate->isWidgetType() || !target->isWidgetType()) return false;
+    for (auto* w = static_cast<const QWidget*>(target)->parentWidget(); w; w = w->parentWidget())
+        if (w == candidate) return true;
+    return false;
+}
+} // namespace
+
+bool HookFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    for (auto it = m_deliveries.rbegin(); it != m_deliveries.rend(); ++it) {
+        Delivery& delivery = **it;
+        if (!delivery.passed && watched == delivery.target && event->type() == delivery.type) {
+            delivery.passed = event; // the window's own turn: on to its filters and itself
+            return false;
+        }
+        // The same event on its way up to a parent: the window left it unaccepted. (The window
+        // may hand the event it got to other objects; only its ancestors are held back.)
+        if (delivery.passed == event && watched != delivery.target && isAncestor(watched, delivery.target)) {
+            delivery.propagated = true; // the parents' turn comes after the after phases
+            return true;
+        }
+    }
+    HookDispatcher* dispatcher = HookDispatcher::find(watched);
+    if (!dispatcher) return false;
+    return dispatcher->dispatch(event);
+}
 
 } // namespace detail
 
@@ -203,7 +301,8 @@ SelfSubclassHook::~SelfSubclassHook()
 
 bool SelfSubclassHook::subHookStart(QObject* target)
 {
-    if (!target || !m_owner) return false;
+    if (!target || !m_owner || !QCoreApplication::instance()) return false;
+    detail::HookFilter::instance().engage();
     if (isHooked(target)) return true;
     HookDispatcher::obtain(target)->add(this, m_owner);
     m_targets.append(target);

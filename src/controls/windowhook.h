@@ -22,20 +22,28 @@ namespace tf {
 //                                        StyleChange, ThemeChange
 //   WM_EXITSIZEMOVE, WM_PRINT, WM_MOUSEHOVER, WM_CTLCOLOR*   none (Move already reports the
 //                                                            end of a move; the rest need nothing)
-// A callback cannot rename an event as a window procedure could rename a message; it can only
-// handle it (which swallows it) and set its accepted flag, which stands for the return value.
+// A window procedure's return value becomes the event's accepted flag, which is what Qt's callers
+// and the passing of unaccepted input to the parent look at.
 
 inline constexpr int ALL_MESSAGES = -1;
 inline constexpr int MSG_AFTER = 1;
 inline constexpr int MSG_BEFORE = 2;
 inline constexpr int MSG_BEFORE_AND_AFTER = 3;
 
-// What a hooking control implements. bBefore tells the phase. Setting bHandled in the before
-// phase ends the event there: the window never sees it and no after phase runs for this hook or
-// for hooks installed on the window before it.
+// What a hooking control implements. bBefore tells the phase; the rest are the call's own values,
+// which the callback may change:
+//   lReturn   the answer: false when the before phase starts, then whether the window (with
+//             every filter on it) accepted the event; what it holds at the end becomes the event's
+//             accepted flag, so an unaccepted mouse or key event still goes on to the parent.
+//   bHandled  set in the before phase, it ends the event there with lReturn as the answer: the
+//             window never sees it and no after phase runs for this hook or for hooks installed on
+//             the window before it.
+//   event     may be pointed at another event (one the callback owns, alive until the event ends):
+//             the window and the later phases then see that one, and the after tables are searched
+//             for its type.
 class SubclassOwner {
 public:
-    virtual void subclassProc(bool bBefore, bool& bHandled, QObject* target, QEvent* event) = 0;
+    virtual void subclassProc(bool bBefore, bool& bHandled, bool& lReturn, QObject* target, QEvent*& event) = 0;
 
 protected:
     ~SubclassOwner() = default;
@@ -52,10 +60,13 @@ struct HookEntry;
 // stop (or a delete of the window) from inside a callback is safe: the stopped hook simply sees
 // no more phases.
 //
-// When an after phase wants an event, the window is made to handle it inside the filter (its own
-// event() is called) so the callback runs once the window is done. Event filters that others
-// installed on that window before the first hook do not see such an event; hook a window before
-// giving it foreign filters, or use only the before phase on it.
+// The hooks see an event before anything else does: they sit in one application-wide filter,
+// put in front of the others whenever a hook starts. When an after phase wants the event, the
+// window gets it inside that filter through the application's ordinary delivery, so every filter
+// on the window and the window itself run as usual, and an unaccepted mouse or key event moves on
+// to the parent once the after phases are done. (An application-wide filter installed after the
+// last hook started sees such an event twice.) A plain mouse move over a window that does not
+// track the mouse reaches no hook, as it reaches no window.
 //
 // GUI thread only. A window that is destroyed drops out of every hook on it. The hook stops its
 // windows when it is destroyed; an owner holding it as a member declares it after whatever its

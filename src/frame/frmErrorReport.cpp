@@ -1,8 +1,15 @@
 #include "frame/frmErrorReport.h"
 
 #include "frame/modWWW.h"
+#include "platform/sys/safefile.h"
+#include "platform/sys/userdirs.h"
+#include "platform/ui/msgbox.h"
 #include "version_info.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -63,6 +70,67 @@ QString errorReportThanks()
                           "If you had provided us with a valid email address,\n"
                           "one of our support staff will attend to this error report,\n"
                           "and you might get a responce from us");
+}
+
+QString errorReportText(const QString& applicationName, const QString& sender, const ErrorReportFacts& facts,
+                        const QString& userDescription)
+{
+    QString text;
+    const auto line = [&text](const char* key, const QString& value) {
+        text += QString::fromLatin1(key) + QStringLiteral(": ") + value + QLatin1Char('\n');
+    };
+    line("ApplicationName", applicationName);
+    line("EmailFrom", sender);
+    line("ApplicationVersion", facts.version);
+    line("RoutineName", facts.routine);
+    line("ErrorLineNumber", QString::number(facts.line));
+    line("StringMessage", facts.operation);
+    line("Error", facts.text);
+    text += QStringLiteral("UserDescription:\n") + userDescription;
+    if (!text.endsWith(QLatin1Char('\n'))) text += QLatin1Char('\n');
+    return text;
+}
+
+SavedErrorReport saveErrorReport(const QString& text)
+{
+    SavedErrorReport result;
+    const QString folder = userSubDir(QStringLiteral("reports"));
+    if (!QFileInfo(folder).isDir()) {
+        result.error = QStringLiteral("Cannot create the folder ") + QDir::toNativeSeparators(folder);
+        return result;
+    }
+    const QString stem = folder + QStringLiteral("/error-report-")
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    // The name is taken by creating the file empty (which fails if it exists), so two reports
+    // in one second, or two running programs, never end up in one file.
+    for (int n = 1; n <= 1000 && result.path.isEmpty(); ++n) {
+        const QString candidate = n == 1 ? stem + QStringLiteral(".txt") : stem + QStringLiteral("-%1.txt").arg(n);
+        QFile reserve(candidate);
+        if (reserve.open(QIODevice::WriteOnly | QIODevice::NewOnly)) result.path = candidate;
+        else if (!reserve.exists()) break; // not a name clash: the folder refuses new files
+    }
+    if (result.path.isEmpty()) {
+        result.error = QStringLiteral("Cannot create a file in ") + QDir::toNativeSeparators(folder);
+        return result;
+    }
+    if (!replaceFileAtomically(result.path, text.toUtf8(), &result.error)) {
+        QFile::remove(result.path); // only the empty file reserved above
+        result.path.clear();
+        return result;
+    }
+    result.saved = true;
+    return result;
+}
+
+QString errorReportSavedMessage(const QString& path)
+{
+    return QStringLiteral("The error report was saved in this file:\n\n") + QDir::toNativeSeparators(path)
+           + QStringLiteral("\n\nPlease attach it to your bug report.");
+}
+
+QString errorReportNotSavedMessage(const QString& reason)
+{
+    return QStringLiteral("The error report could not be saved.\n") + reason;
 }
 
 } // namespace tf
@@ -165,19 +233,28 @@ void frmErrorReport::subShowErrorDetails()
     lblRoutine->setText(m_facts.routine);
     lblSystemError->setText(m_facts.text);
     lblTrappingString->setText(m_facts.operation);
-    cmdSend->setEnabled(!tf::errorReportEndpoint().isEmpty());
 }
 
 void frmErrorReport::cmdSend_Click()
 {
     const QString endpoint = tf::errorReportEndpoint();
-    if (endpoint.isEmpty()) return;
-    // One click, one report: the buttons stay off while the request is on its way.
+    // One click, one report: the buttons stay off while the report is on its way.
     cmdSend->setEnabled(false);
     cmdCancel->setEnabled(false);
-    const QUrl url = tf::errorReportURL(endpoint, gstrApplicationName, tf::errorReportSender(txtEmail->text()),
-                                        m_facts, txtUserDescription->toPlainText());
-    fncSubmitURL(url, tf::errorReportThanks());
+    if (endpoint.isEmpty()) {
+        // Without the maker's form the report stays here, for the user to attach to a bug report;
+        // only an address the user typed goes into it.
+        const tf::SavedErrorReport saved = tf::saveErrorReport(tf::errorReportText(
+            gstrApplicationName, txtEmail->text().trimmed(), m_facts, txtUserDescription->toPlainText()));
+        if (saved.saved)
+            MsgBox(tf::errorReportSavedMessage(saved.path), vbInformation, gstrApplicationName);
+        else
+            MsgBox(tf::errorReportNotSavedMessage(saved.error), vbCritical, gstrApplicationName);
+    } else {
+        const QUrl url = tf::errorReportURL(endpoint, gstrApplicationName, tf::errorReportSender(txtEmail->text()),
+                                            m_facts, txtUserDescription->toPlainText());
+        fncSubmitURL(url, tf::errorReportThanks());
+    }
     accept();
 }
 

@@ -10,10 +10,11 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-// Where reports go and who they come from when the user gives no address. A packager may set
-// the endpoint (scheme and host) with -DTF_ERROR_REPORT_ENDPOINT="\"https://...\"".
+// Where reports go and who they come from when the user gives no address. A packager sets the
+// endpoint (scheme and host) with cmake -DTF_ERROR_REPORT_ENDPOINT=https://...; without one, Send
+// keeps the report in a file of the per-user folder for the user to pass on.
 #ifndef TF_ERROR_REPORT_ENDPOINT
-#define TF_ERROR_REPORT_ENDPOINT "https://support.tavrelfolio.example"
+#define TF_ERROR_REPORT_ENDPOINT ""
 #endif
 
 namespace tf {
@@ -22,8 +23,8 @@ inline constexpr const char* kErrorReportEndpoint = TF_ERROR_REPORT_ENDPOINT;
 inline constexpr const char* kErrorReportSender = "bugreport@tavrelfolio.example";
 inline constexpr const char* kErrorReportPath = "/cgi-bin/cgiemail/support/submitBug.txt";
 
-// The endpoint in use: the constant above unless a test pointed it elsewhere. An empty endpoint
-// leaves the Send button disabled.
+// The endpoint in use: the constant above unless a test pointed it elsewhere. Empty: reports are
+// kept in files.
 QString errorReportEndpoint();
 void setErrorReportEndpoint(const QString& endpoint);
 
@@ -38,6 +39,24 @@ QUrl errorReportURL(const QString& endpoint, const QString& applicationName, con
 
 // The message shown once the report has arrived.
 QString errorReportThanks();
+
+// The report as a text file a person reads: the same eight values as the web form, one per line,
+// the user's description last and as typed.
+QString errorReportText(const QString& applicationName, const QString& sender, const ErrorReportFacts& facts,
+                        const QString& userDescription);
+
+// Keeps the report in a new file of the per-user "reports" folder; an earlier report is never
+// replaced. The file's path, or why it could not be written, in the return value's fields.
+struct SavedErrorReport {
+    bool saved = false;
+    QString path;
+    QString error;
+};
+SavedErrorReport saveErrorReport(const QString& text);
+
+// What the user is told once the report is in a file, or could not be put there.
+QString errorReportSavedMessage(const QString& path);
+QString errorReportNotSavedMessage(const QString& reason);
 
 } // namespace tf
 

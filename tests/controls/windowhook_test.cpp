@@ -1,6 +1,7 @@
 #include "controls/windowhook.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStringList>
 #include <QWidget>
@@ -39,15 +40,15 @@ struct Window : QObject {
 
 struct Owner : SubclassOwner {
     explicit Owner(const QString& n) : id(n) {}
-    void subclassProc(bool bBefore, bool& bHandled, QObject* target, QEvent* e) override
+    void subclassProc(bool bBefore, bool& bHandled, bool& lReturn, QObject* target, QEvent*& e) override
     {
-        if (e->type() >= QEvent::User || e->type() == QEvent::MouseButtonPress)
+        if (e->type() >= QEvent::User || e->type() == QEvent::MouseButtonPress || e->type() == QEvent::KeyPress)
             calls << id + (bBefore ? " before " : " after ") + name(target, e);
-        if (onCall) onCall(bBefore, bHandled, target, e);
+        if (onCall) onCall(bBefore, bHandled, lReturn, target, e);
     }
     QString id;
     SelfSubclassHook hook{this};
-    std::function<void(bool, bool&, QObject*, QEvent*)> onCall;
+    std::function<void(bool, bool&, bool&, QObject*, QEvent*&)> onCall;
 };
 
 std::pair<bool, bool> send(QObject* target, QEvent::Type type)
@@ -75,9 +76,9 @@ TEST(WindowHook, PhasesRunAroundTheWindowAndHandledEndsTheChain)
     EXPECT_EQ(calls, (QStringList{"w other", "A before w ping", "w ping", "A after w ping", "w pong",
                                 "A after w pong"}));
 
-    owner.onCall = [](bool before, bool& handled, QObject*, QEvent* e) {
+    owner.onCall = [](bool before, bool& handled, bool& result, QObject*, QEvent*&) {
         handled = before;
-        e->setAccepted(true); // the answer given in the window's place
+        result = true; // the answer given in the window's place
     };
     calls.clear();
     EXPECT_EQ(send(&w, kPing), std::make_pair(true, true));
@@ -145,7 +146,7 @@ TEST(WindowHook, HooksOnOneWindowNestAndStopInAnyOrder)
     }
     send(&w, kPing);
     // The inner hook answering for the window still lets the outer one see the result.
-    first.onCall = [](bool before, bool& handled, QObject*, QEvent*) { handled = before; };
+    first.onCall = [](bool before, bool& handled, bool&, QObject*, QEvent*&) { handled = before; };
     send(&w, kPing);
     // Stopping the first-installed hook out of order leaves the later one whole.
     first.hook.subHookStop(&w);
@@ -165,7 +166,7 @@ TEST(WindowHook, StoppingOrDeletingTheHookInsideItsCallbackIsSafe)
     other.hook.subHookAddMsg(&w, kPing, MSG_AFTER);
     owner.hook.subHookStart(&w);
     owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
-    owner.onCall = [&owner](bool, bool&, QObject* target, QEvent*) { owner.hook.subHookStop(target); };
+    owner.onCall = [&owner](bool, bool&, bool&, QObject* target, QEvent*&) { owner.hook.subHookStop(target); };
     send(&w, kPing); // the stopped hook sees no after phase; the window and B still run
 
     // The last hook on the window going away inside its own callback, the hook object included.
@@ -173,7 +174,7 @@ TEST(WindowHook, StoppingOrDeletingTheHookInsideItsCallbackIsSafe)
     other.hook.subHookStop(&w);
     doomed->hook.subHookStart(&w);
     doomed->hook.subHookAddMsg(&w, ALL_MESSAGES, MSG_BEFORE_AND_AFTER);
-    doomed->onCall = [&doomed](bool, bool&, QObject*, QEvent*) { doomed.reset(); };
+    doomed->onCall = [&doomed](bool, bool&, bool&, QObject*, QEvent*&) { doomed.reset(); };
     send(&w, kPing);
     send(&w, kPing);
     EXPECT_EQ(doomed, nullptr);
@@ -203,7 +204,7 @@ TEST(WindowHook, DestroyedWindowDropsItsRecord)
     auto* victim = new Window("v");
     owner.hook.subHookStart(victim);
     owner.hook.subHookAddMsg(victim, kPing, MSG_BEFORE_AND_AFTER);
-    owner.onCall = [](bool before, bool&, QObject* target, QEvent*) {
+    owner.onCall = [](bool before, bool&, bool&, QObject* target, QEvent*&) {
         if (before) delete target;
     };
     QEvent e(kPing);
@@ -212,22 +213,113 @@ TEST(WindowHook, DestroyedWindowDropsItsRecord)
     EXPECT_TRUE(owner.hook.hookedWindows().isEmpty());
 }
 
-TEST(WindowHook, AfterPhaseKeepsInputPropagation)
+TEST(WindowHook, ACallbackMayReplaceTheEventAndChangeTheAnswer)
 {
-    // A press the child ignores still travels to its parent when the child's after phase is hooked.
     calls.clear();
-    QWidget parent;
-    parent.setObjectName("parent");
-    auto* child = new QWidget(&parent);
-    child->setObjectName("child");
-    parent.show();
+    Window w("w");
     Owner owner("A");
-    owner.hook.subHookStart(child);
-    owner.hook.subHookStart(&parent);
-    owner.hook.subHookAddMsg(child, QEvent::MouseButtonPress, MSG_AFTER);
-    owner.hook.subHookAddMsg(&parent, QEvent::MouseButtonPress, MSG_BEFORE);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), child->mapToGlobal(QPointF(5, 5)),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(child, &press);
-    EXPECT_EQ(calls, (QStringList{"A after child 2", "A before parent 2"}));
+    owner.hook.subHookStart(&w);
+    owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
+    owner.hook.subHookAddMsg(&w, kPong, MSG_AFTER);
+    QEvent pong(kPong);
+    bool windowAnswer = true;
+    owner.onCall = [&](bool before, bool&, bool& result, QObject*, QEvent*& e) {
+        if (before) {
+            e = &pong;
+        } else {
+            windowAnswer = result;
+            result = true;
+        }
+    };
+    // The window and the after table see the replacement; the sender sees the changed answer.
+    EXPECT_EQ(send(&w, kPing), std::make_pair(true, true));
+    EXPECT_FALSE(windowAnswer); // the window left the pong unaccepted
+    EXPECT_EQ(calls, (QStringList{"A before w ping", "w pong", "A after w pong"}));
+}
+
+namespace {
+
+struct Recorder : QObject {
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::KeyPress)
+            calls << "filter " + name(watched, e);
+        return false;
+    }
+};
+
+} // namespace
+
+TEST(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
+{
+    // An input event the child leaves unaccepted still reaches the child's earlier filters and
+    // then, once, the parent; an after phase that accepts it keeps it from the parent.
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::KeyPress}) {
+        SCOPED_TRACE(type);
+        QWidget parent;
+        parent.setObjectName("parent");
+        auto* child = new QWidget(&parent);
+        child->setObjectName("child");
+        parent.show();
+        Recorder earlier, onParent;
+        child->installEventFilter(&earlier);
+        parent.installEventFilter(&onParent);
+        Owner owner("A");
+        owner.hook.subHookStart(child);
+        owner.hook.subHookAddMsg(child, type, MSG_AFTER);
+        const auto sendInput = [&] {
+            std::unique_ptr<QInputEvent> e;
+            if (type == QEvent::KeyPress)
+                e = std::make_unique<QKeyEvent>(type, Qt::Key_A, Qt::NoModifier, "a");
+            else
+                e = std::make_unique<QMouseEvent>(type, QPointF(5, 5), child->mapToGlobal(QPointF(5, 5)),
+                                                  Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(child, e.get());
+            return e->isAccepted();
+        };
+        const QString t = QString::number(type);
+
+        calls.clear();
+        EXPECT_FALSE(sendInput());
+        EXPECT_EQ(calls, (QStringList{"filter child " + t, "A after child " + t, "filter parent " + t}));
+
+        owner.onCall = [](bool, bool&, bool& result, QObject*, QEvent*&) { result = true; };
+        calls.clear();
+        EXPECT_TRUE(sendInput());
+        EXPECT_EQ(calls, (QStringList{"filter child " + t, "A after child " + t}));
+    }
+}
+
+TEST(WindowHook, AWindowMayHandOnTheEventItGot)
+{
+    // A window that passes its key press to another widget (as composite controls do) is not cut
+    // off by the after phase's delivery.
+    struct Forwarder : QWidget {
+        QWidget* to = nullptr;
+        void keyPressEvent(QKeyEvent* e) override { QApplication::sendEvent(to, e); }
+    };
+    struct Editor : QWidget {
+        void keyPressEvent(QKeyEvent* e) override { e->accept(); }
+    };
+    QWidget top;
+    top.setObjectName("top");
+    auto* forwarder = new Forwarder;
+    forwarder->setParent(&top);
+    forwarder->setObjectName("forwarder");
+    auto* editor = new Editor;
+    editor->setParent(&top);
+    editor->setObjectName("editor");
+    forwarder->to = editor;
+    Recorder seen;
+    editor->installEventFilter(&seen);
+    top.installEventFilter(&seen);
+    Owner owner("A");
+    owner.hook.subHookStart(forwarder);
+    owner.hook.subHookAddMsg(forwarder, QEvent::KeyPress, MSG_AFTER);
+    calls.clear();
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");
+    QApplication::sendEvent(forwarder, &key);
+    const QString t = QString::number(QEvent::KeyPress);
+    EXPECT_EQ(calls, (QStringList{"filter editor " + t, "A after forwarder " + t}));
+    EXPECT_TRUE(key.isAccepted());
 }

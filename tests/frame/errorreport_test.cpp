@@ -2,10 +2,15 @@
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modWWW.h"
+#include "platform/sys/userdirs.h"
 #include "platform/ui/msgbox.h"
+#include "support/testenv.h"
 #include "version_info.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -322,10 +327,86 @@ TEST_F(ErrorReportTest, CancelSendsNothingAndADialogSendsTheReportItShowed)
     dialog.findChild<QPushButton*>("cmdSend")->click();
     ASSERT_EQ(server.targets.size(), 1u);
     EXPECT_EQ(parseTarget(server.targets[0]).value("RoutineName"), "first.routine");
+}
 
+// ---- without an endpoint: the report is kept in a file ---------------------------------------
+
+namespace {
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    f.write(bytes);
+}
+} // namespace
+
+TEST_F(ErrorReportTest, WithoutAnEndpointEachSendKeepsItsReportInANewFile)
+{
     setErrorReportEndpoint(QString());
-    frmErrorReport nowhere;
-    EXPECT_FALSE(nowhere.findChild<QPushButton*>("cmdSend")->isEnabled());
+    QDir reportsDir(userDataDir() + "/reports");
+    reportsDir.removeRecursively();
+    ASSERT_TRUE(reportsDir.mkpath("."));
+    // Earlier reports under the names this second and the next would give stay as they are.
+    const QDateTime now = QDateTime::currentDateTime();
+    QStringList earlier;
+    for (const QDateTime& t : {now, now.addSecs(1)}) {
+        earlier << reportsDir.filePath("error-report-" + t.toString("yyyyMMdd-HHmmss") + ".txt");
+        writeFile(earlier.back(), "earlier");
+    }
+
+    ScriptedMessageBoxes boxes;
+    ScriptedErrorReports reports;
+    reports.whileShown([&](frmErrorReport& dialog) {
+        dialog.findChild<QLineEdit*>("txtEmail")->setText("  me@example.org ");
+        dialog.findChild<QPlainTextEdit*>("txtUserDescription")->setPlainText("Saved a page & then = boom\nline 2");
+        auto* send = dialog.findChild<QPushButton*>("cmdSend");
+        ASSERT_TRUE(send->isEnabled());
+        send->click();
+    });
+    gstrCurrentOperation = "Writing page 2";
+    subGlobalErrorHandler("Disk full", 61, 12, "modBasket.first");
+    subGlobalErrorHandler("Disk full", 61, 12, "modBasket.second");
+
+    for (const QString& path : earlier) EXPECT_EQ(test::readAll(path), "earlier");
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    const QStringList files = reportsDir.entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 4);
+    for (size_t i = 0; i < 2; ++i) {
+        const auto& box = boxes.shown()[i];
+        EXPECT_EQ(box.icon(), vbInformation);
+        EXPECT_EQ(box.title, kAppName);
+        // The message names the file, and the file holds that report.
+        const QString path = box.prompt.section('\n', 2, 2);
+        EXPECT_EQ(box.prompt, errorReportSavedMessage(path));
+        EXPECT_FALSE(earlier.contains(path));
+        const QString text = QString::fromUtf8(test::readAll(path));
+        EXPECT_TRUE(text.contains(i == 0 ? "RoutineName: modBasket.first\n" : "RoutineName: modBasket.second\n"));
+        EXPECT_TRUE(text.contains("EmailFrom: me@example.org\n"));
+        EXPECT_TRUE(text.contains("StringMessage: Writing page 2\n"));
+        EXPECT_TRUE(text.contains("Error: 61 - Disk full\n"));
+        EXPECT_TRUE(text.endsWith("UserDescription:\nSaved a page & then = boom\nline 2\n"));
+    }
+}
+
+TEST_F(ErrorReportTest, AReportThatCannotBeSavedSaysSoAndTheDialogCloses)
+{
+    setErrorReportEndpoint(QString());
+    const QString reportsPath = userDataDir() + "/reports";
+    QDir(reportsPath).removeRecursively();
+    writeFile(reportsPath, "a file where the folder should be");
+    ScriptedMessageBoxes boxes;
+    ScriptedErrorReports reports;
+    bool closed = false;
+    reports.whileShown([&](frmErrorReport& dialog) {
+        dialog.findChild<QPushButton*>("cmdSend")->click();
+        closed = !dialog.isVisible() && dialog.result() == QDialog::Accepted;
+    });
+    subGlobalErrorHandler("boom", 5, 0, "x.y");
+    QFile::remove(reportsPath);
+    EXPECT_TRUE(closed);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
+    EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("The error report could not be saved.\n"));
 }
 
 TEST(WebRoutines, BackslashTrimAndTheRoutinesWithNothingToFind)

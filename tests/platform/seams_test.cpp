@@ -5,6 +5,7 @@
 #include "platform/ui/msgbox.h"
 
 #include <QDir>
+#include <QLabel>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -77,6 +78,33 @@ TEST(Dialogs, ScriptedAnswersRunWhileTheDialogIsOpen)
     EXPECT_FALSE(c.accepted);
     EXPECT_EQ(c.filterIndex, 2);
     EXPECT_EQ(dialogs.fileRequests().size(), 2u);
+}
+
+TEST(Dialogs, FolderDialogOpensWithTheStartFolderSelectedAndShown)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath("start/inner"));
+    const QString start = root.path() + "/start";
+    const auto statusOf = [](QFileDialog& d) { return d.findChild<QLabel*>("statusText")->text(); };
+
+    // A trailing separator is the same folder.
+    for (const QString& given : {start, start + "/"}) {
+        const auto dialog = makeFolderDialog(nullptr, "Pick", given);
+        EXPECT_EQ(dialog->windowTitle(), "Pick");
+        EXPECT_EQ(dialog->directory().absolutePath(), root.path());
+        EXPECT_EQ(dialog->selectedFiles(), QStringList{start});
+        EXPECT_EQ(statusOf(*dialog), start);
+        // Moving to another folder shows that one.
+        emit dialog->currentChanged(start + "/inner");
+        EXPECT_EQ(statusOf(*dialog), start + "/inner");
+    }
+
+    // No start folder, or one that is gone: nothing selected and an empty status line.
+    for (const QString& given : {QString(), root.path() + "/missing"}) {
+        const auto dialog = makeFolderDialog(nullptr, "Pick", given);
+        EXPECT_EQ(statusOf(*dialog), QString());
+        EXPECT_FALSE(dialog->selectedFiles().contains(given));
+    }
 }
 
 TEST(UserFolders, FollowXdgDataHomeAndAreCreated)

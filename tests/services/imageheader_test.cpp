@@ -175,7 +175,6 @@ TEST(ImageHeaderJpeg, EveryFrameTypeAndLongSegments)
     // Fill bytes before a marker, and a standalone marker.
     EXPECT_EQ(read("\xFF\xD8\xFF\xFF\xFF" + jfif(1, 72).mid(1) + "\xFF\x01" + frame(0xC0, 5, 6, 3)).width, 5);
 
-    EXPECT_EQ(read(jpeg(jfif(1, 300))), kFailed);                                  // scan before any frame
     EXPECT_EQ(read("\xFF\xD8\xFF\xE0" + QByteArray("\x00\x01", 2) + frame(0xC0, 5, 5, 3)), kFailed);
     EXPECT_EQ(read("\xFF\xD8\xFF\xE1\xFF\xFF" + QByteArray(100, 0)), kFailed);   // runs past the end
     QByteArray comments;
@@ -267,6 +266,20 @@ TEST(ImageHeaderTiff, OtherByteOrdersAndBrokenDirectoriesFail)
     EXPECT_EQ(read(claimsMore).width, 8);
     EXPECT_EQ(read(tiffFile({{256, 4, 1, 0xFFFFFFFF}, {257, 3, 1, 9}})), kFailed);
     EXPECT_EQ(read(tiffFile({{256, 3, 1, 8}})), kFailed);
+}
+
+TEST(ImageHeaderAnyFormat, AHeaderWithoutItsSizeIsAFailureWithNothingKept)
+{
+    // Readable density but no size: a made-up success would show "0 X 0 X 24" for the file.
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        {"JPEG, the scan before any frame", jpeg(jfif(1, 300))},
+        {"TIFF without width and height", tiffResolution(300, 1, 2).replace(8 + 2, 2 * 12, QByteArray(2 * 12, 0))},
+        {"PNG without IHDR", png(phys(2835, 1))},
+    };
+    for (const auto& c : cases) EXPECT_EQ(read(c.bytes), kFailed) << c.what;
 }
 
 TEST(ImageHeaderFiles, MissingEmptyAndForeignFiles)

@@ -1,9 +1,11 @@
 #include "platform/ui/dialogs.h"
 
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 
 namespace tf {
@@ -145,14 +147,44 @@ public:
 
     QString folderDialog(QWidget* owner, const QString& title, const QString& startFolder) override
     {
-        return QFileDialog::getExistingDirectory(owner, title, startFolder,
-                                                 QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+        const std::unique_ptr<QFileDialog> dialog = makeFolderDialog(owner, title, startFolder);
+        if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return QString();
+        return dialog->selectedFiles().constFirst();
     }
 };
 
 QtDialogs g_qtDialogs;
 
 } // namespace
+
+std::unique_ptr<QFileDialog> makeFolderDialog(QWidget* owner, const QString& title, const QString& startFolder)
+{
+    auto dialog = std::make_unique<QFileDialog>(owner, title);
+    dialog->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    dialog->setFileMode(QFileDialog::Directory);
+    auto* status = new QLabel(dialog.get());
+    status->setObjectName(QStringLiteral("statusText"));
+    status->setTextFormat(Qt::PlainText);
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog->layout()))
+        grid->addWidget(status, grid->rowCount(), 0, 1, grid->columnCount());
+    // Only a choice that names a path replaces the line; the list's own moves may name none.
+    QObject::connect(dialog.get(), &QFileDialog::currentChanged, status, [status](const QString& path) {
+        if (!path.isEmpty()) status->setText(QDir::toNativeSeparators(QDir::cleanPath(path)));
+    });
+
+    const QFileInfo start(startFolder);
+    if (startFolder.isEmpty() || !start.isDir()) return dialog;
+    const QString folder = QDir::cleanPath(start.absoluteFilePath());
+    QDir parent(folder);
+    if (parent.cdUp()) {
+        dialog->setDirectory(parent);
+        dialog->selectFile(folder);
+    } else {
+        dialog->setDirectory(folder); // the root has no parent to show it in
+    }
+    status->setText(QDir::toNativeSeparators(folder));
+    return dialog;
+}
 
 void setDialogProvider(DialogProvider* provider) { g_provider = provider; }
 DialogProvider& dialogProvider() { return g_provider ? *g_provider : g_qtDialogs; }

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QWidget;
@@ -63,6 +64,12 @@ QStringList qtNameFilters(const QString& filter);
 // case), the filters' letter classes hidden, and the question before replacing a file unless the
 // request turns it off.
 QFileDialog::Options fileDialogOptions(const FileDialogRequest& request);
+
+// The real folder dialog before it is shown: Qt's own dialog listing folders only, opened on the
+// start folder's parent with the start folder selected, and a status line under the list (object
+// name "statusText") that shows the path of the folder selected. A start folder that is empty or
+// not a folder opens the dialog as Qt would, with nothing selected.
+std::unique_ptr<QFileDialog> makeFolderDialog(QWidget* owner, const QString& title, const QString& startFolder);
 
 // nullptr restores the real Qt dialogs. The caller keeps ownership.
 void setDialogProvider(DialogProvider* provider);

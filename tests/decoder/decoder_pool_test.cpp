@@ -52,6 +52,19 @@ TEST(DecoderPool, EveryRequestOfABatchIsAnsweredOnceWhateverBecomesOfOthers)
     EXPECT_EQ(batch.pending(), 0);
 }
 
+TEST(DecoderPool, AnswersCanBeTakenInTheOrderOfTheRequests)
+{
+    DecoderPool pool(stubPool(4));
+    DecodeBatch batch(pool);
+    for (int ms : {120, 90, 60, 30, 1, 1}) batch.submit(request(stub::Sleep, ms));
+    for (int expected = 0; expected < 6; ++expected) {
+        const auto f = batch.nextInOrder(5s);
+        ASSERT_TRUE(f.has_value());
+        EXPECT_EQ(f->index, expected);
+    }
+    EXPECT_FALSE(batch.nextInOrder(0ms).has_value());
+}
+
 TEST(DecoderPool, ACancelledBatchHandsOutNothingMoreAndTheFreedPoolGoesOn)
 {
     DecoderPool pool(stubPool(2));

@@ -223,9 +223,11 @@ struct DecodeBatch::State {
         if (eventFd >= 0) ::close(eventFd);
     }
     std::mutex mutex;
+    std::condition_variable arrived;
     std::deque<Finished> done;
     int pending = 0;
     int submitted = 0;
+    int inOrder = 0;         // the index nextInOrder() hands out next
     uint64_t generation = 0; // a cancel starts a new one; answers of older ones are dropped
     const int eventFd;
 };
@@ -253,33 +255,33 @@ void deliver(const Job& job, DecodeResult result)
     s.done.push_back({job.index, std::move(result)});
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = ::write(s.eventFd, &one, sizeof one);
+    s.arrived.notify_all();
 }
 
-std::optional<DecodeBatch::Finished> waitNext(DecodeBatch::State& s, std::optional<std::chrono::milliseconds> timeout)
+// Waits for an answer: any (inOrder false) or that of the earliest request not yet handed out.
+std::optional<DecodeBatch::Finished> waitNext(DecodeBatch::State& s, std::optional<std::chrono::milliseconds> timeout,
+                                              bool inOrder = false)
 {
-    const auto deadline = timeout ? std::optional(std::chrono::steady_clock::now() + *timeout) : std::nullopt;
-    for (;;) {
-        {
-            std::lock_guard lock(s.mutex);
-            if (!s.done.empty()) {
-                DecodeBatch::Finished f = std::move(s.done.front());
-                s.done.pop_front();
-                --s.pending;
-                uint64_t value = 0;
-                [[maybe_unused]] const ssize_t n = ::read(s.eventFd, &value, sizeof value);
-                return f;
-            }
-            if (s.pending <= 0) return std::nullopt;
-        }
-        int wait = -1;
-        if (deadline) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now()).count();
-            if (left <= 0) return std::nullopt;
-            wait = static_cast<int>(std::min<long long>(left, 1 << 30));
-        }
-        pollfd p{s.eventFd, POLLIN, 0};
-        if (::poll(&p, 1, wait) < 0 && errno != EINTR) return std::nullopt;
+    std::unique_lock lock(s.mutex);
+    std::deque<DecodeBatch::Finished>::iterator found;
+    const auto ready = [&] {
+        found = inOrder ? std::find_if(s.done.begin(), s.done.end(), [&](const auto& f) { return f.index == s.inOrder; })
+                        : s.done.begin();
+        return found != s.done.end() || s.pending <= 0;
+    };
+    if (timeout) {
+        if (!s.arrived.wait_for(lock, *timeout, ready)) return std::nullopt;
+    } else {
+        s.arrived.wait(lock, ready);
     }
+    if (found == s.done.end()) return std::nullopt;
+    DecodeBatch::Finished f = std::move(*found);
+    s.done.erase(found);
+    --s.pending;
+    if (inOrder) ++s.inOrder;
+    uint64_t value = 0;
+    [[maybe_unused]] const ssize_t n = ::read(s.eventFd, &value, sizeof value);
+    return f;
 }
 
 } // namespace
@@ -355,10 +357,34 @@ DecoderPool::~DecoderPool()
     for (std::thread& t : m_impl->threads) t.join();
 }
 
+namespace {
+struct SharedPool {
+    std::mutex mutex;
+    DecoderSettings settings;
+    DecoderPool* pool = nullptr;
+};
+SharedPool& sharedPool()
+{
+    static SharedPool s;
+    return s;
+}
+} // namespace
+
 DecoderPool& DecoderPool::shared()
 {
-    static DecoderPool* pool = new DecoderPool();
-    return *pool;
+    SharedPool& s = sharedPool();
+    std::lock_guard lock(s.mutex);
+    if (!s.pool) s.pool = new DecoderPool(s.settings);
+    return *s.pool;
+}
+
+bool DecoderPool::configureShared(const DecoderSettings& settings)
+{
+    SharedPool& s = sharedPool();
+    std::lock_guard lock(s.mutex);
+    if (s.pool) return false;
+    s.settings = settings;
+    return true;
 }
 
 int DecoderPool::processCount() const { return m_impl->settings.processes; }
@@ -396,6 +422,11 @@ std::optional<DecodeBatch::Finished> DecodeBatch::next(std::chrono::milliseconds
     return waitNext(*m_state, timeout);
 }
 
+std::optional<DecodeBatch::Finished> DecodeBatch::nextInOrder(std::chrono::milliseconds timeout)
+{
+    return waitNext(*m_state, timeout, true);
+}
+
 int DecodeBatch::pending() const
 {
     std::lock_guard lock(m_state->mutex);
@@ -408,11 +439,13 @@ void DecodeBatch::cancel()
         std::lock_guard lock(m_state->mutex);
         ++m_state->generation;
         m_state->pending = 0;
+        m_state->inOrder = m_state->submitted;
         m_state->done.clear();
         uint64_t value = 0;
         while (::read(m_state->eventFd, &value, sizeof value) > 0) {
         }
     }
+    m_state->arrived.notify_all();
     m_pool.m_impl->dropQueued(m_state.get());
 }
 

@@ -82,10 +82,15 @@ public:
         int index = -1;
         DecodeResult result;
     };
-    // The next answer to arrive, waiting up to `timeout` for it (poll() on notifyFd()); nothing
-    // when none came in time or none is pending.
+    // The next answer to arrive, waiting up to `timeout` for it; nothing when none came in time
+    // or none is pending.
     std::optional<Finished> next(std::chrono::milliseconds timeout);
-    // Submitted and not yet handed out by next().
+    // The answer to the earliest request not yet handed out, waiting up to `timeout` for it while
+    // later ones may finish: for page writers, which read ahead but write in order. Submit a few
+    // pages ahead rather than all, since finished pictures wait here in memory. Use either next()
+    // or nextInOrder() on one batch, not both.
+    std::optional<Finished> nextInOrder(std::chrono::milliseconds timeout);
+    // Submitted and not yet handed out.
     int pending() const;
     // Drops the waiting requests and the answers of those running; pending() is 0 after it. The
     // batch can take new requests afterwards.
@@ -112,6 +117,9 @@ public:
     // The program's pool, made on first use with the default settings and never destroyed: the
     // decoders end when the program does (their socket closes).
     static DecoderPool& shared();
+    // Settings for the program's pool (shorter limits in tests, say); only before its first use,
+    // false after.
+    static bool configureShared(const DecoderSettings& settings);
 
     // One picture, waiting for it; it goes ahead of every queued batch request.
     DecodeResult decode(const DecodeRequest& request);

@@ -121,6 +121,10 @@ bool DecoderProcess::start(QString& why)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Descriptors other code opened without close-on-exec stay out of the decoder too.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     sigset_t none, all;

@@ -1,0 +1,69 @@
+// The decoder program: decodes one picture per request in a process of its own, so that a library
+// that crashes, loops or runs out of memory on a damaged file costs that file and nothing else.
+// Each request follows the routing of the caller that sent it, exactly as that caller decodes in
+// process.
+#include "platform/decode/decoder_server.h"
+#include "platform/imagebox/imagebox_codecs.h"
+#include "services/modLoadPic.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+using tf::decode::DecodeKind;
+using tf::decode::DecodeRequest;
+using tf::decode::DecodeResult;
+
+DecodeResult decodePage(const DecodeRequest& request)
+{
+    DecodeResult r;
+    r.image = tf::imagebox::decodeImageFile(request.path, request.page, &r.message);
+    r.sourceWidth = r.image.width();
+    r.sourceHeight = r.image.height();
+    return r;
+}
+
+DecodeResult decodePicture(const DecodeRequest& request)
+{
+    DecodeResult r;
+    tf::PicRoute route = tf::PicRoute::None;
+    tf::LoadPicOptions options;
+    options.route = &route;
+    // The program reports (or not) as its caller asked; here the report is only collected.
+    options.reporter = [&r](const QString& description, int32_t number, int16_t, const QString&) {
+        r.errorNumber = number;
+        r.message = description;
+    };
+    r.image = LoadPic(request.path, request.sizeMode, request.width, request.height, request.backColor, r.sourceWidth,
+                      r.sourceHeight, options);
+    r.route = static_cast<int32_t>(route);
+    return r;
+}
+
+DecodeResult countPages(const DecodeRequest& request)
+{
+    DecodeResult r;
+    r.pageCount = tf::imagebox::imageFilePageCount(request.path);
+    return r;
+}
+
+DecodeResult handle(const DecodeRequest& request)
+{
+    switch (static_cast<DecodeKind>(request.kind)) {
+    case DecodeKind::Page: return decodePage(request);
+    case DecodeKind::Picture: return decodePicture(request);
+    case DecodeKind::PageCount: return countPages(request);
+    }
+    DecodeResult r;
+    r.message = QStringLiteral("unknown request kind %1").arg(request.kind);
+    return r;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Image format plugins are found through the application's library paths.
+    QCoreApplication app(argc, argv);
+    return tf::decode::runDecoder(argc, argv, handle);
+}

@@ -1,0 +1,458 @@
+#include "platform/decode/decoder_client.h"
+
+#include "platform/decode/decode_wire.h"
+#include "platform/decode/decoder_server.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <csignal>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace tf::decode {
+
+namespace {
+
+std::mutex& programMutex()
+{
+    static std::mutex m;
+    return m;
+}
+QString& programOverride()
+{
+    static QString path;
+    return path;
+}
+
+DecodeResult failed(DecodeStatus status)
+{
+    DecodeResult r;
+    r.status = status;
+    r.message = QString::fromLatin1(kUnableToRead);
+    return r;
+}
+
+} // namespace
+
+void setDecoderProgram(const QString& path)
+{
+    std::lock_guard lock(programMutex());
+    programOverride() = path;
+}
+
+QString decoderProgram()
+{
+    std::lock_guard lock(programMutex());
+    if (!programOverride().isEmpty()) return programOverride();
+    // Worked out once, under the lock: the pool's threads ask for it concurrently.
+    static const QString beside = [] {
+        const QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                                         : QFileInfo(QFile::symLinkTarget("/proc/self/exe")).absolutePath();
+        return QDir(dir).filePath(QString::fromLatin1(kDecoderProgramName));
+    }();
+    return beside;
+}
+
+// ---------------------------------------------------------------- one decoder
+
+struct DecoderProcess::State {
+    std::mutex mutex; // between abort() on any thread and the owner starting and reaping
+    pid_t pid = 0;
+    int exitStatus = 0; // waitpid's status of the decoder last reaped
+    bool closed = false;
+};
+
+DecoderProcess::DecoderProcess(DecoderSettings settings) : m_settings(std::move(settings)), m_state(std::make_unique<State>()) {}
+
+DecoderProcess::~DecoderProcess() { stop(true); }
+
+pid_t DecoderProcess::pid() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->pid;
+}
+
+void DecoderProcess::abort()
+{
+    std::lock_guard lock(m_state->mutex);
+    if (m_state->pid > 0) ::kill(m_state->pid, SIGKILL);
+}
+
+void DecoderProcess::close()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->closed = true;
+    if (m_state->pid > 0) ::kill(m_state->pid, SIGKILL);
+}
+
+bool DecoderProcess::start(QString& why)
+{
+    if (isDecoderProcess()) {
+        // A routing that reached the guarded client from inside a decoder would start decoders
+        // without end.
+        why = QStringLiteral("a decoder starts no decoders");
+        return false;
+    }
+    const QString program = m_settings.program.isEmpty() ? decoderProgram() : m_settings.program;
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
+        why = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    // The decoder gets its end as standard input; every other descriptor of ours is close-on-exec,
+    // so a decoder never holds another decoder's socket open past that one's death.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Descriptors other code opened without close-on-exec stay out of the decoder too.
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attr, &none);
+    posix_spawnattr_setsigdefault(&attr, &all);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    const QByteArray path = QFile::encodeName(program);
+    const QByteArray limit = QByteArray(kMemoryLimitOption) + QByteArray::number(qint64(std::max<int64_t>(m_settings.memoryLimit, 0)));
+    char* argv[] = {const_cast<char*>(path.constData()), const_cast<char*>(limit.constData()), nullptr};
+    pid_t pid = 0;
+    int rc = 0;
+    {
+        std::lock_guard lock(m_state->mutex);
+        rc = m_state->closed ? ECANCELED : ::posix_spawn(&pid, path.constData(), &actions, &attr, argv, environ);
+        if (rc == 0) m_state->pid = pid;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    ::close(pair[1]);
+    if (rc != 0) {
+        ::close(pair[0]);
+        why = QStringLiteral("%1: %2").arg(program, QString::fromLocal8Bit(std::strerror(rc)));
+        return false;
+    }
+    m_socket = pair[0];
+    return true;
+}
+
+void DecoderProcess::stop(bool kill)
+{
+    if (m_socket >= 0) {
+        ::close(m_socket);
+        m_socket = -1;
+    }
+    std::lock_guard lock(m_state->mutex);
+    if (m_state->pid <= 0) return;
+    // A decoder that lost its socket ends by itself; one stuck in a library does not, and no reply
+    // is worth waiting for once we give up on it.
+    if (kill) ::kill(m_state->pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(m_state->pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    m_state->exitStatus = status;
+    m_state->pid = 0;
+}
+
+DecodeResult DecoderProcess::decode(const DecodeRequest& request)
+{
+    using namespace std::chrono;
+    if (m_socket >= 0) {
+        // An idle decoder has nothing to say; one that does, or hung up, died since its last answer
+        // and must not cost the next file.
+        pollfd p{m_socket, POLLIN, 0};
+        if (::poll(&p, 1, 0) != 0) stop(true);
+    }
+    QString why;
+    if (m_socket < 0 && !start(why)) {
+        DecodeResult r = failed(DecodeStatus::NoDecoder);
+        r.message += QStringLiteral(" (the decoder program did not start: %1)").arg(why);
+        return r;
+    }
+
+    const auto limitMs = std::max<milliseconds::rep>(m_settings.timeLimit.count(), 1);
+    const wire::Deadline deadline = wire::Clock::now() + milliseconds(limitMs);
+    DecodeResult result;
+    wire::Io io = wire::writeRequest(m_socket, request, static_cast<uint32_t>(std::min<milliseconds::rep>(limitMs, UINT32_MAX / 4)),
+                                     deadline);
+    if (io == wire::Io::Ok) io = wire::readReply(m_socket, result, deadline);
+
+    if (io == wire::Io::Ok) {
+        if (result.status == DecodeStatus::Done) return result;
+        // The decoder reported trouble of its own (memory ran out): what the libraries left
+        // behind is not to be trusted with the next file.
+        stop(true);
+        return failed(result.status);
+    }
+    const bool ourMemory = io == wire::Io::Failed && result.status == DecodeStatus::OutOfMemory;
+    stop(true);
+    switch (io) {
+    case wire::Io::TimedOut: return failed(DecodeStatus::TimedOut);
+    case wire::Io::Closed: {
+        const int status = m_state->exitStatus;
+        if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM) return failed(DecodeStatus::TimedOut);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 3) return failed(DecodeStatus::OutOfMemory);
+        return failed(DecodeStatus::Crashed);
+    }
+    default: return failed(ourMemory ? DecodeStatus::OutOfMemory : DecodeStatus::ProtocolError);
+    }
+}
+
+// ---------------------------------------------------------------- batches and the pool
+
+struct DecodeBatch::State {
+    State() : eventFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK | EFD_SEMAPHORE)) {}
+    ~State()
+    {
+        if (eventFd >= 0) ::close(eventFd);
+    }
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::deque<Finished> done;
+    int pending = 0;
+    int submitted = 0;
+    int inOrder = 0;         // the index nextInOrder() hands out next
+    uint64_t generation = 0; // a cancel starts a new one; answers of older ones are dropped
+    const int eventFd;
+};
+
+namespace {
+
+struct Job {
+    std::shared_ptr<DecodeBatch::State> batch;
+    uint64_t generation = 0;
+    int index = 0;
+    DecodeRequest request;
+};
+
+bool isCurrent(const Job& job)
+{
+    std::lock_guard lock(job.batch->mutex);
+    return job.generation == job.batch->generation;
+}
+
+void deliver(const Job& job, DecodeResult result)
+{
+    DecodeBatch::State& s = *job.batch;
+    std::lock_guard lock(s.mutex);
+    if (job.generation != s.generation) return;
+    s.done.push_back({job.index, std::move(result)});
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(s.eventFd, &one, sizeof one);
+    s.arrived.notify_all();
+}
+
+// Waits for an answer: any (inOrder false) or that of the earliest request not yet handed out.
+std::optional<DecodeBatch::Finished> waitNext(DecodeBatch::State& s, std::optional<std::chrono::milliseconds> timeout,
+                                              bool inOrder = false)
+{
+    std::unique_lock lock(s.mutex);
+    std::deque<DecodeBatch::Finished>::iterator found;
+    const auto ready = [&] {
+        found = inOrder ? std::find_if(s.done.begin(), s.done.end(), [&](const auto& f) { return f.index == s.inOrder; })
+                        : s.done.begin();
+        return found != s.done.end() || s.pending <= 0;
+    };
+    if (timeout) {
+        if (!s.arrived.wait_for(lock, *timeout, ready)) return std::nullopt;
+    } else {
+        s.arrived.wait(lock, ready);
+    }
+    if (found == s.done.end()) return std::nullopt;
+    DecodeBatch::Finished f = std::move(*found);
+    s.done.erase(found);
+    --s.pending;
+    if (inOrder) ++s.inOrder;
+    uint64_t value = 0;
+    [[maybe_unused]] const ssize_t n = ::read(s.eventFd, &value, sizeof value);
+    return f;
+}
+
+} // namespace
+
+struct DecoderPool::Impl {
+    DecoderSettings settings;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<Job> urgent;
+    std::deque<Job> queue;
+    bool stopping = false;
+    std::vector<std::unique_ptr<DecoderProcess>> processes;
+    std::vector<std::thread> threads;
+
+    void enqueue(Job job, bool first)
+    {
+        {
+            std::lock_guard lock(mutex);
+            (first ? urgent : queue).push_back(std::move(job));
+        }
+        wake.notify_one();
+    }
+
+    void dropQueued(const DecodeBatch::State* batch)
+    {
+        std::lock_guard lock(mutex);
+        std::erase_if(queue, [&](const Job& j) { return j.batch.get() == batch; });
+    }
+
+    void run(DecoderProcess& process)
+    {
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock lock(mutex);
+                wake.wait(lock, [&] { return stopping || !urgent.empty() || !queue.empty(); });
+                if (stopping) return;
+                std::deque<Job>& from = urgent.empty() ? queue : urgent;
+                job = std::move(from.front());
+                from.pop_front();
+            }
+            if (!isCurrent(job)) continue;
+            deliver(job, process.decode(job.request));
+        }
+    }
+};
+
+DecoderPool::DecoderPool(DecoderSettings settings) : m_impl(std::make_unique<Impl>())
+{
+    m_impl->settings = std::move(settings);
+    if (m_impl->settings.processes <= 0) m_impl->settings.processes = std::max(1, QThread::idealThreadCount());
+    for (int i = 0; i < m_impl->settings.processes; ++i) {
+        m_impl->processes.push_back(std::make_unique<DecoderProcess>(m_impl->settings));
+        m_impl->threads.emplace_back([impl = m_impl.get(), process = m_impl->processes.back().get()] { impl->run(*process); });
+    }
+}
+
+DecoderPool::~DecoderPool()
+{
+    std::deque<Job> dropped;
+    {
+        std::lock_guard lock(m_impl->mutex);
+        m_impl->stopping = true;
+        dropped = std::move(m_impl->urgent);
+        dropped.insert(dropped.end(), m_impl->queue.begin(), m_impl->queue.end());
+        m_impl->urgent.clear();
+        m_impl->queue.clear();
+    }
+    m_impl->wake.notify_all();
+    // Whoever still waits for one of these gets its answer.
+    for (const Job& job : dropped) deliver(job, failed(DecodeStatus::Cancelled));
+    for (auto& process : m_impl->processes) process->close();
+    for (std::thread& t : m_impl->threads) t.join();
+}
+
+namespace {
+struct SharedPool {
+    std::mutex mutex;
+    DecoderSettings settings;
+    DecoderPool* pool = nullptr;
+};
+SharedPool& sharedPool()
+{
+    static SharedPool s;
+    return s;
+}
+} // namespace
+
+DecoderPool& DecoderPool::shared()
+{
+    SharedPool& s = sharedPool();
+    std::lock_guard lock(s.mutex);
+    if (!s.pool) s.pool = new DecoderPool(s.settings);
+    return *s.pool;
+}
+
+bool DecoderPool::configureShared(const DecoderSettings& settings)
+{
+    SharedPool& s = sharedPool();
+    std::lock_guard lock(s.mutex);
+    if (s.pool) return false;
+    s.settings = settings;
+    return true;
+}
+
+int DecoderPool::processCount() const { return m_impl->settings.processes; }
+
+const DecoderSettings& DecoderPool::settings() const { return m_impl->settings; }
+
+DecodeResult DecoderPool::decode(const DecodeRequest& request)
+{
+    auto state = std::make_shared<DecodeBatch::State>();
+    state->pending = 1;
+    m_impl->enqueue(Job{state, 0, 0, request}, true);
+    std::optional<DecodeBatch::Finished> f = waitNext(*state, std::nullopt);
+    return f ? std::move(f->result) : failed(DecodeStatus::Cancelled);
+}
+
+DecodeBatch::DecodeBatch(DecoderPool& pool) : m_pool(pool), m_state(std::make_shared<State>()) {}
+DecodeBatch::DecodeBatch() : DecodeBatch(DecoderPool::shared()) {}
+DecodeBatch::~DecodeBatch() { cancel(); }
+
+int DecodeBatch::submit(const DecodeRequest& request)
+{
+    Job job;
+    {
+        std::lock_guard lock(m_state->mutex);
+        job = Job{m_state, m_state->generation, m_state->submitted++, request};
+        ++m_state->pending;
+    }
+    const int index = job.index;
+    m_pool.m_impl->enqueue(std::move(job), false);
+    return index;
+}
+
+std::optional<DecodeBatch::Finished> DecodeBatch::next(std::chrono::milliseconds timeout)
+{
+    return waitNext(*m_state, timeout);
+}
+
+std::optional<DecodeBatch::Finished> DecodeBatch::nextInOrder(std::chrono::milliseconds timeout)
+{
+    return waitNext(*m_state, timeout, true);
+}
+
+int DecodeBatch::pending() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->pending;
+}
+
+void DecodeBatch::cancel()
+{
+    {
+        std::lock_guard lock(m_state->mutex);
+        ++m_state->generation;
+        m_state->pending = 0;
+        m_state->inOrder = m_state->submitted;
+        m_state->done.clear();
+        uint64_t value = 0;
+        while (::read(m_state->eventFd, &value, sizeof value) > 0) {
+        }
+    }
+    m_state->arrived.notify_all();
+    m_pool.m_impl->dropQueued(m_state.get());
+}
+
+int DecodeBatch::notifyFd() const { return m_state->eventFd; }
+
+} // namespace tf::decode

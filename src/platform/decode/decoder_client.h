@@ -1,0 +1,136 @@
+#pragma once
+// Decoding pictures in guarded processes. FreeImage, DevIL and the image readers under Qt crash,
+// hang or ask for gigabytes on damaged files; every decode of a user's picture runs in a decoder
+// program of ours instead, with a time limit per file and a memory limit. A decoder that crashes,
+// hangs or runs out of memory costs that one file and is started again for the next.
+//
+//   DecoderPool::shared().decode(request)   one picture, waiting for it (the image control, the loader)
+//   DecodeBatch batch; batch.submit(...)     many, as they finish (thumbnails, pages read ahead)
+//
+// Everything here is thread-safe and needs no event loop.
+#include "platform/decode/decode_types.h"
+
+#include <QString>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <sys/types.h>
+
+namespace tf::decode {
+
+// The decoder program's file name, found beside the running executable.
+inline constexpr const char* kDecoderProgramName = "tavrel-folio-decoder";
+
+// Where decoders are started from when settings name no program: a program set here (tests, whose
+// executables live elsewhere), else kDecoderProgramName beside the running executable.
+void setDecoderProgram(const QString& path);
+QString decoderProgram();
+
+struct DecoderSettings {
+    QString program;                                 // empty: decoderProgram()
+    std::chrono::milliseconds timeLimit{10000};      // per file, from sending the request to the last pixel
+    int64_t memoryLimit = int64_t(2) << 30;          // address space of each decoder; 0 for none
+    int processes = 0;                               // pool size; 0: one per core
+};
+
+// One decoder process, started when first needed and again after it failed. Not thread-safe
+// except for abort(); a pool gives each of its threads one.
+class DecoderProcess {
+public:
+    explicit DecoderProcess(DecoderSettings settings = {});
+    ~DecoderProcess();
+    DecoderProcess(const DecoderProcess&) = delete;
+    DecoderProcess& operator=(const DecoderProcess&) = delete;
+
+    // Sends the request and waits for the answer within the time limit. Anything but
+    // DecodeStatus::Done leaves a null image, the message kUnableToRead, and no decoder running.
+    DecodeResult decode(const DecodeRequest& request);
+    // Kills the running decoder from any thread; the decode in progress ends as Crashed.
+    void abort();
+    // As abort(), and no decoder is started again: later requests end as NoDecoder.
+    void close();
+    // The running decoder's process id, 0 when none runs.
+    pid_t pid() const;
+
+private:
+    bool start(QString& why);
+    void stop(bool kill);
+
+    DecoderSettings m_settings;
+    int m_socket = -1;
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+class DecoderPool;
+
+// Requests whose answers come back as they finish. Destroying the batch cancels what is left.
+class DecodeBatch {
+public:
+    explicit DecodeBatch(DecoderPool& pool);
+    DecodeBatch(); // on DecoderPool::shared()
+    ~DecodeBatch();
+    DecodeBatch(const DecodeBatch&) = delete;
+    DecodeBatch& operator=(const DecodeBatch&) = delete;
+
+    // Queues a request behind those already waiting; gives its index, counting from 0 in the
+    // order of submission. Requests start in that order.
+    int submit(const DecodeRequest& request);
+
+    struct Finished {
+        int index = -1;
+        DecodeResult result;
+    };
+    // The next answer to arrive, waiting up to `timeout` for it; nothing when none came in time
+    // or none is pending.
+    std::optional<Finished> next(std::chrono::milliseconds timeout);
+    // The answer to the earliest request not yet handed out, waiting up to `timeout` for it while
+    // later ones may finish: for page writers, which read ahead but write in order. Submit a few
+    // pages ahead rather than all, since finished pictures wait here in memory. Use either next()
+    // or nextInOrder() on one batch, not both.
+    std::optional<Finished> nextInOrder(std::chrono::milliseconds timeout);
+    // Submitted and not yet handed out.
+    int pending() const;
+    // Drops the waiting requests and the answers of those running; pending() is 0 after it. The
+    // batch can take new requests afterwards.
+    void cancel();
+    // Readable while an answer waits for next(): for a QSocketNotifier in a window's event loop.
+    int notifyFd() const;
+
+    struct State;
+
+private:
+    DecoderPool& m_pool;
+    std::shared_ptr<State> m_state;
+};
+
+// One decoder per core, each driven by a thread of the pool.
+class DecoderPool {
+public:
+    explicit DecoderPool(DecoderSettings settings = {});
+    // Drops the waiting requests, kills the running decoders and waits for its threads.
+    ~DecoderPool();
+    DecoderPool(const DecoderPool&) = delete;
+    DecoderPool& operator=(const DecoderPool&) = delete;
+
+    // The program's pool, made on first use with the default settings and never destroyed: the
+    // decoders end when the program does (their socket closes).
+    static DecoderPool& shared();
+    // Settings for the program's pool (shorter limits in tests, say); only before its first use,
+    // false after.
+    static bool configureShared(const DecoderSettings& settings);
+
+    // One picture, waiting for it; it goes ahead of every queued batch request.
+    DecodeResult decode(const DecodeRequest& request);
+    int processCount() const;
+    const DecoderSettings& settings() const;
+
+    struct Impl;
+
+private:
+    friend class DecodeBatch;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace tf::decode

@@ -1,0 +1,28 @@
+#pragma once
+// The decoder program's side: the main() of a decoder program registers its handler and hands
+// over here.
+#include "platform/decode/decode_types.h"
+
+#include <cstdint>
+
+namespace tf::decode {
+
+// The address space a decoder may take unless told otherwise: enough for the largest picture the
+// program takes on (1 GiB of pixels) with its copy, far below what would push the machine into
+// swapping.
+inline constexpr int64_t kDefaultMemoryLimit = int64_t(2) << 30;
+
+// The option the client passes; a decoder started by hand takes it too.
+inline constexpr const char* kMemoryLimitOption = "--memory-limit=";
+
+// Serves requests from the socket on standard input until it closes: one handler call per request,
+// its result written back. Applies the memory limit named by --memory-limit=BYTES (0: none;
+// default kDefaultMemoryLimit) first. Returns the process's exit code: 0 when the program closed
+// the socket, 2 for a malformed request or a bad option.
+int runDecoder(int argc, char** argv, const DecodeHandler& handler);
+
+// True inside a decoder program once runDecoder has started. A caller routed through the guarded
+// client decodes in process when this is true, and the client starts no decoder from a decoder.
+bool isDecoderProcess();
+
+} // namespace tf::decode

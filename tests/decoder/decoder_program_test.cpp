@@ -1,0 +1,183 @@
+// The decoder program itself: each caller's routing gives in a decoder what it gives in process,
+// and the damaged files that once crashed or froze the program cost only themselves.
+#include "platform/decode/decoder_client.h"
+#include "platform/imagebox/imagebox_codecs.h"
+#include "services/modLoadPic.h"
+#include "support/testenv.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImageWriter>
+#include <QPainter>
+
+using namespace tf::decode;
+using namespace std::chrono_literals;
+
+namespace {
+
+QImage photo(int width, int height, int seed)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.fillRect(image.rect(), QColor(20 + seed, 90, 160));
+    p.setBrush(QColor(230, 200 - seed, 40));
+    p.drawEllipse(QRect(width / 5, height / 6, width / 2, height / 2));
+    p.end();
+    image.setDotsPerMeterX(11811);
+    image.setDotsPerMeterY(11811);
+    return image;
+}
+
+DecodeRequest pageRequest(const QString& path, int page = 1)
+{
+    DecodeRequest r;
+    r.kind = uint32_t(DecodeKind::Page);
+    r.path = path;
+    r.page = page;
+    return r;
+}
+
+DecodeRequest pictureRequest(const QString& path, int sizeMode, int width, int height)
+{
+    DecodeRequest r;
+    r.kind = uint32_t(DecodeKind::Picture);
+    r.path = path;
+    r.sizeMode = sizeMode;
+    r.width = width;
+    r.height = height;
+    r.backColor = 0x00C81E0A;
+    return r;
+}
+
+class DecoderProgram : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        jpeg = folder.file("photo.jpg");
+        png = folder.file("drawing.png");
+        tiff = folder.file("pages.tif");
+        ASSERT_TRUE(QImageWriter(jpeg, "jpg").write(photo(1240, 1754, 0)));
+        QImage indexed = photo(301, 207, 9).convertToFormat(QImage::Format_Indexed8);
+        ASSERT_TRUE(QImageWriter(png, "png").write(indexed));
+        ASSERT_TRUE(tf::test::writeRgbTiff(tiff, {photo(64, 48, 1), photo(80, 60, 2), photo(32, 32, 3)}));
+    }
+
+    tf::test::TempFolder folder;
+    QString jpeg, png, tiff;
+};
+
+TEST_F(DecoderProgram, EachRoutingGivesThePixelsItGivesInProcess)
+{
+    DecoderSettings settings;
+    settings.processes = 4;
+    DecoderPool pool(settings);
+    DecodeBatch batch(pool);
+    struct Case {
+        const char* what;
+        DecodeRequest request;
+    };
+    const std::vector<Case> cases = {
+        {"JPEG page", pageRequest(jpeg)},
+        {"PNG page", pageRequest(png)},
+        {"second TIFF page", pageRequest(tiff, 2)},
+        {"JPEG thumbnail", pictureRequest(jpeg, 1, 40, 40)},
+        {"PNG boxed", pictureRequest(png, 2, 50, 30)},
+        {"TIFF picture", pictureRequest(tiff, 0, 0, 0)},
+    };
+    for (const Case& c : cases) batch.submit(c.request);
+    int answered = 0;
+    while (auto f = batch.next(20s)) {
+        ++answered;
+        const Case& c = cases[size_t(f->index)];
+        SCOPED_TRACE(c.what);
+        const DecodeResult& r = f->result;
+        ASSERT_EQ(r.status, DecodeStatus::Done) << r.message.toStdString();
+        ASSERT_FALSE(r.image.isNull());
+        if (c.request.kind == uint32_t(DecodeKind::Page)) {
+            const QImage expected = tf::imagebox::decodeImageFile(c.request.path, c.request.page);
+            EXPECT_TRUE(r.image == expected);
+            EXPECT_EQ(r.image.format(), expected.format());
+            EXPECT_EQ(r.image.colorTable(), expected.colorTable());
+            EXPECT_EQ(r.image.dotsPerMeterX(), expected.dotsPerMeterX());
+        } else {
+            int32_t width = 0, height = 0;
+            tf::PicRoute route = tf::PicRoute::None;
+            tf::LoadPicOptions options;
+            options.route = &route;
+            const QImage expected = LoadPic(c.request.path, c.request.sizeMode, c.request.width, c.request.height,
+                                            c.request.backColor, width, height, options);
+            EXPECT_TRUE(r.image == expected);
+            EXPECT_EQ(r.sourceWidth, width);
+            EXPECT_EQ(r.sourceHeight, height);
+            EXPECT_EQ(r.route, int32_t(route));
+        }
+    }
+    EXPECT_EQ(answered, int(cases.size()));
+
+    DecodeRequest count;
+    count.kind = uint32_t(DecodeKind::PageCount);
+    count.path = tiff;
+    EXPECT_EQ(pool.decode(count).pageCount, 3);
+}
+
+TEST_F(DecoderProgram, TheLoadersReportOfABrokenFileComesBackForItsCallerToGive)
+{
+    QByteArray cut = tf::test::readAll(jpeg);
+    cut.truncate(cut.size() / 2);
+    const QString broken = folder.write("cut.jpg", cut);
+    const DecodeResult r = DecoderPool::shared().decode(pictureRequest(broken, 1, 40, 40));
+    EXPECT_EQ(r.status, DecodeStatus::Done);
+    EXPECT_TRUE(r.image.isNull());
+    EXPECT_EQ(r.errorNumber, tf::kErrInvalidPicture);
+    EXPECT_EQ(r.message, QStringLiteral("Invalid picture"));
+}
+
+// Every input that ever crashed, froze or flooded memory in a reader stays here, and each
+// decoder's way of reading it is replayed: an answer or a failure within the time limit, and the
+// pool serves the next file as before.
+TEST(DecoderRegression, DamagedFilesCostOnlyThemselves)
+{
+    const QDir dir(QStringLiteral(TF_LOADER_REGRESSION_DIR));
+    const QStringList files = dir.entryList(QDir::Files, QDir::Name);
+    ASSERT_FALSE(files.isEmpty());
+    DecoderSettings settings;
+    settings.timeLimit = 1500ms;
+    settings.processes = 8;
+    DecoderPool pool(settings);
+    DecodeBatch batch(pool);
+    QStringList requested;
+    for (const QString& name : files) {
+        batch.submit(pageRequest(dir.filePath(name)));
+        batch.submit(pictureRequest(dir.filePath(name), 1, 40, 40));
+        requested << name + " (page)" << name + " (thumbnail)";
+    }
+    QElapsedTimer timer;
+    timer.start();
+    int answered = 0;
+    while (auto f = batch.next(10s)) {
+        ++answered;
+        const DecodeResult& r = f->result;
+        SCOPED_TRACE(requested[f->index].toStdString());
+        // Nothing decoded always comes with a reason, except the loader's quiet "not a picture".
+        if (r.image.isNull() && f->index % 2 == 0) {
+            EXPECT_FALSE(r.message.isEmpty());
+        }
+        std::printf("  %-45s %s\n", qPrintable(requested[f->index]),
+                    r.answered() ? (r.image.isNull() ? qPrintable("no picture: " + r.message) : "picture")
+                                 : qPrintable(QStringLiteral("decoder failed (%1)").arg(int(r.status))));
+    }
+    EXPECT_EQ(answered, requested.size());
+    // All run at once, so the whole lot takes about one time limit, plus starting the decoders.
+    EXPECT_LT(timer.elapsed(), 6000);
+
+    tf::test::TempFolder folder;
+    const QString ok = folder.file("ok.png");
+    ASSERT_TRUE(QImageWriter(ok, "png").write(photo(20, 10, 3)));
+    const DecodeResult after = pool.decode(pageRequest(ok));
+    EXPECT_EQ(after.status, DecodeStatus::Done);
+    EXPECT_EQ(after.image.size(), QSize(20, 10));
+}
+
+} // namespace

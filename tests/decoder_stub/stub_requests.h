@@ -1,0 +1,40 @@
+#pragma once
+// The requests the stand-in decoder program answers, for tests of the guard around decoders:
+// pictures of every layout the wire carries, and each way a decoder can go wrong.
+#include <QImage>
+#include <cstdint>
+
+namespace tf::test::stub {
+
+enum Kind : uint32_t {
+    Picture = 100,  // a picture of QImage::Format `flags`, width x height; the path comes back as its message
+    Crash = 101,    // aborts
+    Hang = 102,     // waits for ever
+    Allocate = 103, // asks for `width` MiB
+    Garbage = 104,  // writes bytes that are no answer
+    Quit = 105,     // exits without answering
+    Sleep = 106,    // answers a 1 x 1 picture after `width` milliseconds
+};
+
+// Distinct values in every byte of every pixel, so that a row shifted, cut or padded shows.
+inline QImage picture(QImage::Format format, int width, int height)
+{
+    QImage image(width, height, format);
+    if (format == QImage::Format_Mono || format == QImage::Format_MonoLSB) {
+        image.setColorTable({qRgb(10, 20, 30), qRgb(200, 210, 220)});
+    } else if (format == QImage::Format_Indexed8) {
+        QList<QRgb> colors;
+        for (int i = 0; i < 256; ++i) colors << qRgb(i, 255 - i, (i * 7) & 255);
+        image.setColorTable(colors);
+    }
+    const qsizetype used = (qsizetype(width) * image.depth() + 7) / 8;
+    for (int y = 0; y < height; ++y) {
+        uchar* line = image.scanLine(y);
+        for (qsizetype x = 0; x < used; ++x) line[x] = static_cast<uchar>(x * 31 + y * 17 + 1);
+    }
+    image.setDotsPerMeterX(11811); // 300 dpi
+    image.setDotsPerMeterY(3937);  // 100 dpi
+    return image;
+}
+
+} // namespace tf::test::stub

@@ -5,7 +5,7 @@
 #include "mainwindow_gui.h"
 
 #include "basket/frmDialogExtension.h"
-#include "basket/modBasket.h"
+#include "basket/BasketController.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
@@ -97,7 +97,7 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
     ASSERT_FALSE(first.isEmpty()) << "the basket list shows its first row";
     ASSERT_EQ(w.lvPages->HitTest(QPoint(first.left() + 5, first.center().y())), w.lvPages->Item(1));
     ASSERT_EQ(w.lvPages->SelectedItem(), w.lvPages->Item(4));
-    basket::subMoveListItems(w.lvPages, first.left() + 5, first.center().y());
+    w.basket()->subMoveListItems(first.left() + 5, first.center().y());
     ASSERT_EQ(rowTexts(w.lvPages), QStringList({"d", "a", "b", "c", "scan1", "scan2", "scan3"}));
     const QList<int> basketOrder = {104, 101, 102, 103, 105, 106, 107};
 

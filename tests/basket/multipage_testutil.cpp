@@ -50,11 +50,16 @@ QString writePage(const QString& path, const QImage& picture)
     return path;
 }
 
-std::unique_ptr<tf::ListView> basketOf(const QStringList& files)
+std::unique_ptr<tf::basket::BasketModel> basketOf(const QStringList& files)
 {
-    auto list = std::make_unique<tf::ListView>();
-    for (const QString& f : files) tf::ListView::setTag(list->AddItem(QFileInfo(f).fileName()), f);
-    return list;
+    auto basket = std::make_unique<tf::basket::BasketModel>();
+    for (const QString& f : files) {
+        tf::basket::PageRecord page;
+        page.source = page.tag = f;
+        page.text = QFileInfo(f).fileName();
+        basket->append(page);
+    }
+    return basket;
 }
 
 std::vector<TiffDirectory> tiffDirectories(const QString& path)

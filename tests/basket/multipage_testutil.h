@@ -13,9 +13,7 @@
 // Readable failures for texts.
 static inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
-namespace tf {
-class ListView;
-}
+#include "basket/basketModel.h"
 
 namespace tf::test::multipage {
 
@@ -25,8 +23,8 @@ QImage pagePicture(int w, int h, QColor tint, int dpi = 150);
 // is written from the picture's grey version and a "mono" TIFF as 1 bit.
 QString writePage(const QString& path, const QImage& picture);
 
-// The basket: rows whose text is the file name and whose tag is the file.
-std::unique_ptr<tf::ListView> basketOf(const QStringList& files);
+// The basket: pages whose text is the file name and whose tag and source are the file.
+std::unique_ptr<tf::basket::BasketModel> basketOf(const QStringList& files);
 
 // One directory of a TIFF as tiffdump lists it: tag number -> values as printed ("1", "8 8 8").
 struct TiffDirectory {

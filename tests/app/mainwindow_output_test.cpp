@@ -9,8 +9,10 @@
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
+#include "platform/ui/statusbar.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QRegularExpression>
 
 using namespace tf;
@@ -157,4 +159,30 @@ TEST_F(MainWindowOutput, AnEmptyBasketMakesSaveAndAppendDoNothing)
     click(w.cmdsaveAppend);
     EXPECT_TRUE(dialogs.fileRequests().empty());
     EXPECT_TRUE(QDir(out.path()).isEmpty());
+}
+
+TEST_F(MainWindowOutput, ACaptionClickSortsTheBasketAndNewBasketLetsGoOfThePreviewedPage)
+{
+    frmMain& w = startOn(pics.path(), /*details*/ true);
+    addEverythingToTheBasket();
+    w.basket()->model().move({3}, 0);
+    ASSERT_EQ(rowTexts(w.lvPages), QStringList({"d", "a", "b", "c", "scan1", "scan2", "scan3"}));
+    QHeaderView* captions = w.lvPages->header();
+    QTest::mouseClick(captions->viewport(), Qt::LeftButton, {},
+                      QPoint(captions->sectionViewportPosition(0) + 5, captions->height() / 2));
+    EXPECT_EQ(rowTexts(w.lvPages), QStringList({"a", "b", "c", "d", "scan1", "scan2", "scan3"}));
+
+    // The previewed page is deleted, then the basket with it: its file is gone, and so is its name.
+    clickRow(w.lvPages, "scan2");
+    const QString page = w.ibMain->Tag();
+    auto fileNamePanel = [&] { return w.sbMain->panelText("filename"); };
+    ASSERT_EQ(fileNamePanel(), QFileInfo(page).fileName());
+    click(w.cmdPagesDelete);
+    click(w.cmdPagesNew);
+    EXPECT_FALSE(QFileInfo::exists(page));
+    EXPECT_EQ(fileNamePanel(), "");
+    // A folder file shown keeps its name.
+    clickRow(w.lvFolder, "a.jpg");
+    click(w.cmdPagesNew);
+    EXPECT_EQ(fileNamePanel(), "a.jpg");
 }

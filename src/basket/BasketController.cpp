@@ -17,15 +17,14 @@
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
 
-#include <QAbstractButton>
-#include <QFileInfo>
-#include <QHeaderView>
-#include <QLabel>
-#include <QPushButton>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QImageReader>
+#include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <exception>
 

@@ -478,6 +478,13 @@ void frmMain::buildControllers()
     cmdPagesOpen = m_basket->cmdPagesOpen();
     cmdPagesSave = m_basket->cmdPagesSave();
     cmdPagesDelete = m_basket->cmdPagesDelete();
+    // Tab reaches the basket right after the preview, as it did when the window made these widgets.
+    QWidget* previous = ibMain;
+    for (QWidget* next : std::initializer_list<QWidget*>{cmdPagesNew, cmdPagesOpen, cmdPagesSave, cmdPagesDelete,
+                                                         cmdAddToQueue, cmdSaveAs, cmdsaveAppend, cmdBatchPrint, lvPages}) {
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
 
     BrowseWidgets browseWidgets;
     browseWidgets.ftvBrowse = ftvBrowse;

@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "app/basketFolderFiles.h"
 #include "basket/BasketController.h"
 #include "basket/modMultiPage.h"
 #include "browse/BrowseController.h"
@@ -50,7 +51,6 @@ constexpr int kPreviewToolbarHeight = 32;
 constexpr int kExplorerBarWidth = 220;
 constexpr int kSmallButton = 22;       // the square buttons of the narrow tool bars
 constexpr int kMetadataButton = 20;    // the metadata bars stand in a 20-pixel strip
-constexpr int kLiveBarWidth = 108;
 constexpr int kOptionPanelWidth = 196;
 constexpr int kOptionPanelHeight = 150;
 
@@ -155,8 +155,6 @@ frmMain::~frmMain()
     // widget the window is taking down.
     delete m_browse;
     m_browse = nullptr;
-    delete m_multiPage;
-    m_multiPage = nullptr;
     delete m_basket;
     m_basket = nullptr;
 }
@@ -173,8 +171,6 @@ void frmMain::buildWidgets()
     ilEdit = new tf::ImageList(QSize(16, 16), this);
     ilEdit->setObjectName(QStringLiteral("ilEdit"));
     for (const QString& key : tf::taskIconKeys()) ilEdit->Add(key, tf::taskIcon(key));
-    ilPages = new tf::ImageList(QSize(), this);
-    ilPages->setObjectName(QStringLiteral("ilPages"));
     ilMetadata = new tf::ImageList(QSize(16, 16), this);
     ilMetadata->setObjectName(QStringLiteral("ilMetadata"));
 
@@ -199,7 +195,6 @@ void frmMain::buildWidgets()
     buildMetadataPane();
     buildFolderPane();
     buildPreviewPane();
-    buildQueuePane();
     buildEditingPanels();
     buildStatusBar();
 
@@ -370,46 +365,6 @@ void frmMain::buildPreviewPane()
     eb->hide();
 }
 
-void frmMain::buildQueuePane()
-{
-    lblQueue = makeCaption(PicQueue, QStringLiteral("lblQueue"), QStringLiteral("Basket"));
-    picLiveBar = new QWidget(PicQueue);
-    picLiveBar->setObjectName(QStringLiteral("picLiveBar"));
-    picLiveBar->setAttribute(Qt::WA_StyledBackground);
-    // Tall enough for any pane: it runs down the basket's left edge.
-    picLiveBar->setGeometry(0, kCaptionHeight, kLiveBarWidth, 4000);
-
-    const int inner = kLiveBarWidth - 8;
-    const int step = (inner - 4 * kSmallButton) / 3 + kSmallButton;
-    cmdPagesNew = makeButton(picLiveBar, QStringLiteral("cmdPagesNew"), QString(),
-                             QRect(4, 6, kSmallButton, kSmallButton), QStringLiteral("New basket"));
-    cmdPagesOpen = makeButton(picLiveBar, QStringLiteral("cmdPagesOpen"), QString(),
-                              QRect(4 + step, 6, kSmallButton, kSmallButton), QStringLiteral("Open an image basket"));
-    cmdPagesSave = makeButton(picLiveBar, QStringLiteral("cmdPagesSave"), QString(),
-                              QRect(4 + 2 * step, 6, kSmallButton, kSmallButton), QStringLiteral("Save the image basket"));
-    cmdPagesDelete = makeButton(picLiveBar, QStringLiteral("cmdPagesDelete"), QString(),
-                                QRect(4 + 3 * step, 6, kSmallButton, kSmallButton),
-                                QStringLiteral("Remove the selected pages"));
-    int y = 6 + kSmallButton + 10;
-    auto next = [&]() {
-        const QRect r(4, y, inner, 26);
-        y += 26 + 4;
-        return r;
-    };
-    cmdAddToQueue = makeButton(picLiveBar, QStringLiteral("cmdAddToQueue"), QStringLiteral("Add"), next(),
-                               QStringLiteral("Add the selected files to the basket"));
-    cmdSaveAs = makeButton(picLiveBar, QStringLiteral("cmdSaveAs"), QStringLiteral("Save As"), next(),
-                           QStringLiteral("Save the basket"));
-    cmdsaveAppend = makeButton(picLiveBar, QStringLiteral("cmdsaveAppend"), QStringLiteral("Append"), next(),
-                               QStringLiteral("Append the basket to a multipage file"));
-    cmdBatchPrint = makeButton(picLiveBar, QStringLiteral("cmdBatchPrint"), QStringLiteral("Print"), next(),
-                               QStringLiteral("Print the basket"));
-
-    lvPages = makeList(PicQueue, QStringLiteral("lvPages"),
-                       {QStringLiteral("File Name"), QStringLiteral("Resolution"), QStringLiteral("Size"),
-                        QStringLiteral("Type"), QStringLiteral("Source File")});
-}
-
 void frmMain::buildEditingPanels()
 {
     // Hosted by the explorer bar once it is set up; until then (and after it lets them go) they
@@ -503,6 +458,34 @@ void frmMain::buildControllers()
     // The browse area owns the folder tree's folder event, the folder list and its thumbnails,
     // the preview with its buttons, scroll bars and menus, and the state both lists share: which
     // of them had the focus last and whether their clicks show a file.
+    // The basket builds its pane in PicQueue; it reaches the folder list through BrowseFolderFiles,
+    // which asks the browse area only once it exists.
+    m_folderFiles = std::make_unique<BrowseFolderFiles>(*this);
+    BasketSetup basketSetup;
+    basketSetup.owner = this;
+    basketSetup.pane = PicQueue;
+    basketSetup.sbMain = sbMain;
+    basketSetup.pbQueue = pbQueue;
+    m_basket = new BasketController(basketSetup, *m_folderFiles, *ibTemp, m_noTasks, this);
+    lvPages = m_basket->lvPages();
+    lblQueue = m_basket->lblQueue();
+    picLiveBar = m_basket->picLiveBar();
+    cmdAddToQueue = m_basket->cmdAddToQueue();
+    cmdSaveAs = m_basket->cmdSaveAs();
+    cmdsaveAppend = m_basket->cmdsaveAppend();
+    cmdBatchPrint = m_basket->cmdBatchPrint();
+    cmdPagesNew = m_basket->cmdPagesNew();
+    cmdPagesOpen = m_basket->cmdPagesOpen();
+    cmdPagesSave = m_basket->cmdPagesSave();
+    cmdPagesDelete = m_basket->cmdPagesDelete();
+    // Tab reaches the basket right after the preview, as it did when the window made these widgets.
+    QWidget* previous = ibMain;
+    for (QWidget* next : std::initializer_list<QWidget*>{cmdPagesNew, cmdPagesOpen, cmdPagesSave, cmdPagesDelete,
+                                                         cmdAddToQueue, cmdSaveAs, cmdsaveAppend, cmdBatchPrint, lvPages}) {
+        QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
+
     BrowseWidgets browseWidgets;
     browseWidgets.ftvBrowse = ftvBrowse;
     browseWidgets.lvFolder = lvFolder;
@@ -531,41 +514,23 @@ void frmMain::buildControllers()
     m_browse = new BrowseController(browseWidgets, this);
     m_browse->hooks.subResize = [this] { subResize(); };
     m_browse->hooks.CmdPreviewEdit_Click = [this] { CmdPreviewEdit_Click(); };
-    m_browse->hooks.subProcessPages = [this] {
-        bool replayAll = false;
-        ::subProcessPages(lvEdit, lvEditBatch, *ibMain, lvEditPreview, replayAll);
-    };
+    m_browse->hooks.subProcessPages = [this] { m_noTasks.replayOnPreview(*ibMain); };
 
-    BasketWidgets basketWidgets;
-    basketWidgets.owner = this;
-    basketWidgets.lvFolder = lvFolder;
-    basketWidgets.ilFolder = &m_browse->ilFolder();
-    basketWidgets.folderShowsThumbnails = [] { return gudtSettings.FolderView == 0; };
-    basketWidgets.currentFolder = [this] { return m_browse->fileMainPath(); };
-    basketWidgets.dragSourceList = [this] { return m_browse->mstrDragSourceList; };
-    basketWidgets.lvPages = lvPages;
-    basketWidgets.ilPages = ilPages;
-    basketWidgets.sbMain = sbMain;
-    basketWidgets.pbQueue = pbQueue;
-    basketWidgets.cmdAddToQueue = cmdAddToQueue;
-    basketWidgets.cmdPagesDelete = cmdPagesDelete;
-    basketWidgets.cmdPagesNew = cmdPagesNew;
-    basketWidgets.cmdPagesSave = cmdPagesSave;
-    basketWidgets.cmdPagesOpen = cmdPagesOpen;
-    m_basket = new BasketController(basketWidgets, this);
     connect(m_basket, &BasketController::droppedOnBasket, this, [this] { m_browse->mblnSuppressItemShow = true; });
-
-    // Saving and appending the basket work on the hidden working copy ibTemp, page by page.
-    m_multiPage = new tf::MultiPageCommands(*lvPages, *ibTemp, this, this);
-    m_multiPage->setEditList(lvEditBatch);
-    m_multiPage->setSaveAsButton(cmdSaveAs);
-    connect(cmdSaveAs, &QPushButton::clicked, m_multiPage, &tf::MultiPageCommands::cmdSaveAs_Click);
-    connect(cmdsaveAppend, &QPushButton::clicked, m_multiPage, &tf::MultiPageCommands::cmdsaveAppend_Click);
+    // A page file New basket deleted is no longer the file the preview names.
+    connect(m_basket, &BasketController::pageFilesDeleted, this, [this](const QStringList& paths) {
+        if (ibMain->Tag().isEmpty() || !paths.contains(ibMain->Tag())) return;
+        m_browse->subForgetShownFile();
+        sbMain->setPanelPicture(QStringLiteral("filename"), QPixmap());
+        sbMain->setPanelText(QStringLiteral("filename"), QString());
+    });
 }
 
-bool frmMain::fncSaveToFileDialog(int32_t& Filter) { return m_multiPage->fncSaveToFileDialog(Filter); }
+tf::MultiPageCommands* frmMain::multiPage() const { return m_basket->multiPage(); }
 
-bool frmMain::fncAppendToFileDialog(int32_t& Filter) { return m_multiPage->fncAppendToFileDialog(Filter); }
+bool frmMain::fncSaveToFileDialog(int32_t& Filter) { return multiPage()->fncSaveToFileDialog(Filter); }
+
+bool frmMain::fncAppendToFileDialog(int32_t& Filter) { return multiPage()->fncAppendToFileDialog(Filter); }
 
 // ---- start-up ---------------------------------------------------------------------------------
 

@@ -1,13 +1,16 @@
 #pragma once
 #include "app/modMainLayout.h"
+#include "frame/TaskReplay.h"
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class BasketController;
+class BrowseFolderFiles;
 namespace tf {
 class MultiPageCommands;
 }
@@ -91,7 +94,7 @@ public:
     // The areas' controllers, made with the window and living as long as it.
     BasketController* basket() const { return m_basket; }
     BrowseController* browse() const { return m_browse; }
-    tf::MultiPageCommands* multiPage() const { return m_multiPage; }
+    tf::MultiPageCommands* multiPage() const;
 
     // Ask for a multipage file and write or append the basket to it (Filter: 0 TIFF, 1 PDF, 2 both).
     bool fncSaveToFileDialog(int32_t& Filter);
@@ -196,9 +199,8 @@ public:
     QComboBox* cboPosition = nullptr;
     QComboBox* comboFontSize = nullptr;
     QComboBox* ComboFontFamily = nullptr;
-    // image lists (the folder list's two are the browse controller's)
+    // image lists (the folder list's two are the browse controller's, ilPages the basket's)
     tf::ImageList* ilEdit = nullptr;
-    tf::ImageList* ilPages = nullptr;
     tf::ImageList* ilMetadata = nullptr;
 
     // ---- form-level state named by the start-up (the browsing state, mstrDragSourceList,
@@ -226,7 +228,6 @@ private:
     void buildMetadataPane();
     void buildFolderPane();
     void buildPreviewPane();
-    void buildQueuePane();
     void buildEditingPanels();
     void buildStatusBar();
     void buildControllers();
@@ -245,7 +246,9 @@ private:
     QWidget* m_client = nullptr;
     BasketController* m_basket = nullptr;
     BrowseController* m_browse = nullptr;
-    tf::MultiPageCommands* m_multiPage = nullptr;
+    // What the preview and the page writers replay until the editing tasks exist.
+    tf::NoTasks m_noTasks;
+    std::unique_ptr<BrowseFolderFiles> m_folderFiles;
     std::array<QPushButton*, kEditBarCount> m_cmdEditBar{};
     std::array<QPushButton*, kEditBarCount> m_cmdEditPreview{};
     std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};

@@ -1,6 +1,7 @@
 #include "basket/BasketController.h"
 
 #include "basket/modBasket.h"
+#include "basket/modMultiPage.h"
 #include "basket/modSaveOpenImageList.h"
 #include "frame/LongCommand.h"
 #include "frame/globals.h"
@@ -16,11 +17,14 @@
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
 
-#include <QAbstractButton>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QImageReader>
+#include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTimer>
 #include <exception>
 
@@ -32,39 +36,146 @@ const QString kFolderList = QStringLiteral("lvFolder");
 const QString kPagesList = QStringLiteral("lvPages");
 const QString kBasketFilter = QStringLiteral("Image basket file (*.ibf)|*.ibf");
 
+// Design sizes of the pane's fixed parts, in pixels (the caption strip is the same in every pane).
+constexpr int kCaptionHeight = 26;
+constexpr int kSmallButton = 22;
+constexpr int kLiveBarWidth = 108;
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry,
+                        const QString& toolTip)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setToolTip(toolTip);
+    return button;
+}
+
 } // namespace
 
-BasketController::BasketController(const BasketWidgets& widgets, QObject* parent) : QObject(parent), w(widgets)
+BasketController::BasketController(const BasketSetup& setup, FolderFiles& folder, tf::ImageDocument& ibTemp,
+                                   tf::TaskReplayer& replayer, QObject* parent)
+    : QObject(parent), w(setup), m_folder(folder)
 {
-    m_ilPages = w.ilPages ? w.ilPages : new tf::ImageList(QSize(), this);
+    m_ilPages = new tf::ImageList(QSize(), this);
+    m_ilPages->setObjectName(QStringLiteral("ilPages"));
+    buildPane(w.pane);
+    showModel();
 
     // Drags start in either list and end on the basket; what a drop does is decided here, so the
     // list's own drop (which would move rows itself) never runs.
-    if (w.lvFolder) w.lvFolder->setDragEnabled(true);
-    if (w.lvPages) {
-        w.lvPages->setDragEnabled(true);
-        w.lvPages->setAcceptDrops(true);
-        w.lvPages->viewport()->setAcceptDrops(true);
-        w.lvPages->setDropIndicatorShown(false);
-        w.lvPages->setDefaultDropAction(Qt::CopyAction);
-        m_pagesViewport = w.lvPages->viewport();
-        m_pagesViewport->installEventFilter(this);
-    }
+    m_lvPages->setDragEnabled(true);
+    m_lvPages->setAcceptDrops(true);
+    m_lvPages->viewport()->setAcceptDrops(true);
+    m_lvPages->setDropIndicatorShown(false);
+    m_lvPages->setDefaultDropAction(Qt::CopyAction);
+    m_pagesViewport = m_lvPages->viewport();
+    m_pagesViewport->installEventFilter(this);
+    // The list never sorts itself: a caption click sorts the pages, once, and the list follows.
+    m_lvPages->header()->setSectionsClickable(true);
+    connect(m_lvPages->header(), &QHeaderView::sectionClicked, this,
+            [this](int logicalIndex) { subSortListView(logicalIndex + 1); });
 
-    auto wire = [this](QAbstractButton* button, void (BasketController::*slot)()) {
-        if (button) connect(button, &QAbstractButton::clicked, this, slot);
-    };
-    wire(w.cmdAddToQueue, &BasketController::cmdAddToQueue_Click);
-    wire(w.cmdPagesDelete, &BasketController::cmdPagesDelete_Click);
-    wire(w.cmdPagesNew, &BasketController::cmdPagesNew_Click);
-    wire(w.cmdPagesSave, &BasketController::cmdPagesSave_Click);
-    wire(w.cmdPagesOpen, &BasketController::cmdPagesOpen_Click);
+    connect(m_cmdAddToQueue, &QPushButton::clicked, this, &BasketController::cmdAddToQueue_Click);
+    connect(m_cmdPagesDelete, &QPushButton::clicked, this, &BasketController::cmdPagesDelete_Click);
+    connect(m_cmdPagesNew, &QPushButton::clicked, this, &BasketController::cmdPagesNew_Click);
+    connect(m_cmdPagesSave, &QPushButton::clicked, this, &BasketController::cmdPagesSave_Click);
+    connect(m_cmdPagesOpen, &QPushButton::clicked, this, &BasketController::cmdPagesOpen_Click);
+
+    // Saving and appending write the pages through the working document, page by page.
+    m_multiPage = new tf::MultiPageCommands(m_model, ibTemp, replayer, w.owner, this);
+    m_multiPage->setSaveAsButton(m_cmdSaveAs);
+    connect(m_cmdSaveAs, &QPushButton::clicked, m_multiPage, &tf::MultiPageCommands::cmdSaveAs_Click);
+    connect(m_cmdsaveAppend, &QPushButton::clicked, m_multiPage, &tf::MultiPageCommands::cmdsaveAppend_Click);
 }
 
 // The list holds its image list weakly, so whichever of the two goes first, nothing dangles.
 BasketController::~BasketController() = default;
 
-QString BasketController::dragSourceList() const { return w.dragSourceList ? w.dragSourceList() : QString(); }
+void BasketController::buildPane(QWidget* pane)
+{
+    m_lblQueue = new QLabel(QStringLiteral("Basket"), pane);
+    m_lblQueue->setObjectName(QStringLiteral("lblQueue"));
+    m_lblQueue->setProperty("paneCaption", true);
+    m_lblQueue->setGeometry(0, 0, 200, kCaptionHeight);
+    m_picLiveBar = new QWidget(pane);
+    m_picLiveBar->setObjectName(QStringLiteral("picLiveBar"));
+    m_picLiveBar->setAttribute(Qt::WA_StyledBackground);
+    // Tall enough for any pane: it runs down the basket's left edge.
+    m_picLiveBar->setGeometry(0, kCaptionHeight, kLiveBarWidth, 4000);
+
+    const int inner = kLiveBarWidth - 8;
+    const int step = (inner - 4 * kSmallButton) / 3 + kSmallButton;
+    auto small = [&](int i) { return QRect(4 + i * step, 6, kSmallButton, kSmallButton); };
+    m_cmdPagesNew = makeButton(m_picLiveBar, QStringLiteral("cmdPagesNew"), QString(), small(0),
+                               QStringLiteral("New basket"));
+    m_cmdPagesOpen = makeButton(m_picLiveBar, QStringLiteral("cmdPagesOpen"), QString(), small(1),
+                                QStringLiteral("Open an image basket"));
+    m_cmdPagesSave = makeButton(m_picLiveBar, QStringLiteral("cmdPagesSave"), QString(), small(2),
+                                QStringLiteral("Save the image basket"));
+    m_cmdPagesDelete = makeButton(m_picLiveBar, QStringLiteral("cmdPagesDelete"), QString(), small(3),
+                                  QStringLiteral("Remove the selected pages"));
+    int y = 6 + kSmallButton + 10;
+    auto next = [&]() {
+        const QRect r(4, y, inner, 26);
+        y += 26 + 4;
+        return r;
+    };
+    m_cmdAddToQueue = makeButton(m_picLiveBar, QStringLiteral("cmdAddToQueue"), QStringLiteral("Add"), next(),
+                                 QStringLiteral("Add the selected files to the basket"));
+    m_cmdSaveAs = makeButton(m_picLiveBar, QStringLiteral("cmdSaveAs"), QStringLiteral("Save As"), next(),
+                             QStringLiteral("Save the basket"));
+    m_cmdsaveAppend = makeButton(m_picLiveBar, QStringLiteral("cmdsaveAppend"), QStringLiteral("Append"), next(),
+                                 QStringLiteral("Append the basket to a multipage file"));
+    m_cmdBatchPrint = makeButton(m_picLiveBar, QStringLiteral("cmdBatchPrint"), QStringLiteral("Print"), next(),
+                                 QStringLiteral("Print the basket"));
+
+    m_lvPages = new tf::ListView(pane);
+    m_lvPages->setObjectName(QStringLiteral("lvPages"));
+    m_lvPages->setColumnHeaders({QStringLiteral("File Name"), QStringLiteral("Resolution"), QStringLiteral("Size"),
+                                 QStringLiteral("Type"), QStringLiteral("Source File")});
+}
+
+// The list mirrors the model row for row. Rows are moved, not made again, so what the list keeps
+// of a row (its selection, the focus) goes with it.
+void BasketController::showModel()
+{
+    using tf::basket::PageRecord;
+    connect(&m_model, &tf::basket::BasketModel::appended, this, [this](int row) {
+        const PageRecord& page = m_model.at(row);
+        // Attached once; the new row then picks its picture up by number without redrawing the others.
+        if (m_lvPages->SmallIcons() != m_ilPages) m_lvPages->setSmallIcons(m_ilPages);
+        QTreeWidgetItem* item = m_lvPages->AddItem(page.text, page.icon);
+        tf::ListView::setTag(item, page.tag);
+        tf::ListView::setSubItem(item, kSubResolution, page.resolution);
+        tf::ListView::setSubItem(item, kSubSize, page.sizeText);
+        tf::ListView::setSubItem(item, kSubType, page.typeText);
+        tf::ListView::setSubItem(item, kSubSource, page.source);
+    });
+    connect(&m_model, &tf::basket::BasketModel::removed, this, [this](const std::vector<int>& rows) {
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it) m_lvPages->RemoveItem(*it + 1);
+    });
+    connect(&m_model, &tf::basket::BasketModel::reordered, this, [this](const std::vector<int>& order) {
+        QTreeWidgetItem* current = m_lvPages->currentItem();
+        const QList<QTreeWidgetItem*> selected = m_lvPages->selectedInOrder();
+        QList<QTreeWidgetItem*> rows;
+        for (int old : order) rows << m_lvPages->Item(old + 1);
+        while (m_lvPages->topLevelItemCount() > 0) m_lvPages->takeTopLevelItem(0);
+        m_lvPages->addTopLevelItems(rows);
+        for (QTreeWidgetItem* item : selected) item->setSelected(true);
+        if (current) m_lvPages->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    });
+    connect(&m_model, &tf::basket::BasketModel::cleared, this, [this] {
+        m_lvPages->setSmallIcons(nullptr);
+        m_lvPages->Clear();
+    });
+}
+
+bool BasketController::isDragSource(const QObject* source) const
+{
+    return source && (source == m_lvPages || m_folder.isFolderDrag(source));
+}
 
 bool BasketController::eventFilter(QObject* watched, QEvent* event)
 {
@@ -77,7 +188,7 @@ bool BasketController::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
         QObject* source = drag->source();
-        if (source != w.lvFolder && source != w.lvPages) {
+        if (!isDragSource(source)) {
             drag->ignore();
             return true;
         }
@@ -88,12 +199,12 @@ bool BasketController::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     case QEvent::DragLeave:
-        w.lvPages->setDropHighlight(nullptr);
+        m_lvPages->setDropHighlight(nullptr);
         return true;
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
         QObject* source = drop->source();
-        if (source != w.lvFolder && source != w.lvPages) {
+        if (!isDragSource(source)) {
             drop->ignore();
             return true;
         }
@@ -115,21 +226,21 @@ bool BasketController::eventFilter(QObject* watched, QEvent* event)
 
 void BasketController::lvPages_OLEDragOver(QObject* source, const QPoint& pos)
 {
-    if (source != w.lvFolder && source != w.lvPages) return;
-    if (m_ilPages->count() >= 1 && dragSourceList() == kPagesList)
-        w.lvPages->setDropHighlight(w.lvPages->HitTest(pos));
+    if (!isDragSource(source)) return;
+    if (m_ilPages->count() >= 1 && m_folder.dragSourceList() == kPagesList)
+        m_lvPages->setDropHighlight(m_lvPages->HitTest(pos));
 }
 
 void BasketController::lvPages_OLEDragDrop(QObject* source, const QPoint& pos)
 {
-    if (!source || (source != w.lvFolder && source != w.lvPages)) return;
+    if (!isDragSource(source)) return;
     emit droppedOnBasket();
-    const QString from = dragSourceList();
+    const QString from = m_folder.dragSourceList();
     if (from == kFolderList) {
-        subAddFilesToBasket(w.lvFolder, w.ilFolder);
+        subAddFilesToBasket();
         subUpdateQueuePanel();
     } else if (from == kPagesList) {
-        subMoveListItems(w.lvPages, pos.x(), pos.y());
+        subMoveListItems(pos.x(), pos.y());
     }
 }
 
@@ -138,94 +249,54 @@ void BasketController::setPanel(const QString& key, const QString& text)
     if (w.sbMain) w.sbMain->setPanelText(key, text);
 }
 
-void BasketController::subUpdateQueuePanel() { setPanel(QStringLiteral("queue"), fncQueueText(w.lvPages->Count())); }
+void BasketController::subUpdateQueuePanel() { setPanel(QStringLiteral("queue"), fncQueueText(m_model.count())); }
 
 bool BasketController::refuseWhileBusy() const
 {
-    // A long command (an add, a save) is yielding: the rows it works through must stay put.
+    // A long command (an add, a save) is yielding: the pages it works through must stay put.
     return tf::isLongCommandRunning();
 }
 
-bool BasketController::folderThumbnailsShown(tf::ListView* source, tf::ImageList* sourceImages) const
-{
-    if (!sourceImages || sourceImages->count() < 1) return false;
-    if (source == w.lvFolder && w.folderShowsThumbnails) return w.folderShowsThumbnails();
-    return true;
-}
-
-QList<BasketController::FolderRow> BasketController::snapshotSelected(tf::ListView* source,
-                                                                      tf::ImageList* sourceImages) const
-{
-    // Taken before the first yield: the folder list may be refilled while pages are split.
-    QList<FolderRow> rows;
-    const bool thumbnails = folderThumbnailsShown(source, sourceImages);
-    for (int i = 1; i <= source->Count(); ++i) {
-        QTreeWidgetItem* item = source->Item(i);
-        if (!item->isSelected()) continue;
-        FolderRow row;
-        row.index = i;
-        row.text = item->text(0);
-        row.tag = tf::ListView::Tag(item);
-        row.resolution = tf::ListView::SubItem(item, kFolderResolution);
-        row.sizeText = tf::ListView::SubItem(item, kFolderSize);
-        row.pages = tf::ListView::SubItem(item, kFolderPages);
-        row.typeText = tf::ListView::SubItem(item, kFolderType);
-        // The row's own picture; a row without one is loaded from its file instead.
-        if (thumbnails) row.folderThumbnail = sourceImages->image(tf::ListView::SmallIcon(item)).toImage();
-        rows << row;
-    }
-    return rows;
-}
-
-QTreeWidgetItem* BasketController::addFolderRow(tf::ListView* source, const FolderRow& row, AddWay way,
-                                                QStringList& failed)
+int BasketController::addFolderFile(const FolderFile& file, AddWay way, QStringList& failed)
 {
     const bool byButton = way == AddWay::Button;
-    const QString failName = byButton ? row.tag : row.text;
-    if (byButton) setPanel(QStringLiteral("folder"), QStringLiteral("Adding file to basket - '") + row.text + QLatin1Char('\''));
-    const int pageCount = fncPageCountOf(row.pages);
+    const QString failName = byButton ? file.tag : file.text;
+    if (byButton) setPanel(QStringLiteral("folder"), QStringLiteral("Adding file to basket - '") + file.text + QLatin1Char('\''));
+    const int pageCount = fncPageCountOf(file.pages);
 
     if (pageCount < 2) {
         QImage thumbnail;
-        QString resolution = row.resolution;
-        if (!row.folderThumbnail.isNull()) {
-            thumbnail = fncBasketThumbnail(row.folderThumbnail);
+        QString resolution = file.resolution;
+        if (!file.thumbnail.isNull()) {
+            thumbnail = fncBasketThumbnail(file.thumbnail);
             if (resolution.trimmed().isEmpty()) {
                 // The folder's picture says nothing of the file's size: ask the file's header.
-                const QSize size = QImageReader(row.tag).size();
+                const QSize size = QImageReader(file.tag).size();
                 if (size.isValid()) resolution = fncResolutionText(size.width(), size.height());
             }
         } else {
             int32_t width = 0, height = 0;
             tf::LoadPicOptions quiet;
             quiet.quiet = true;
-            thumbnail = LoadPic(row.tag, kSizeModeBox, glngPagesThumbWidth, glngPagesThumbHeight, kThumbBackColor,
+            thumbnail = LoadPic(file.tag, kSizeModeBox, glngPagesThumbWidth, glngPagesThumbHeight, kThumbBackColor,
                                 width, height, quiet);
             if (resolution.trimmed().isEmpty() && !thumbnail.isNull()) resolution = fncResolutionText(width, height);
         }
         if (thumbnail.isNull()) {
             failed << fncFailedEntry(failName);
-            return nullptr;
+            return -1;
         }
-        if (row.resolution.trimmed().isEmpty() && !resolution.trimmed().isEmpty()) {
-            // The folder row learns the size as well, when it is still there.
-            QTreeWidgetItem* folderItem = source->Item(row.index);
-            if (!folderItem || tf::ListView::Tag(folderItem) != row.tag) {
-                folderItem = nullptr;
-                for (int i = 1; i <= source->Count() && !folderItem; ++i)
-                    if (tf::ListView::Tag(source->Item(i)) == row.tag) folderItem = source->Item(i);
-            }
-            tf::ListView::setSubItem(folderItem, kFolderResolution, resolution);
-        }
-        BasketPage page;
-        page.text = fncRemoveExtension(row.text);
-        page.tag = row.tag;
-        page.thumbnail = thumbnail;
+        // The folder row learns the size as well, when it is still there.
+        if (file.resolution.trimmed().isEmpty() && !resolution.trimmed().isEmpty())
+            m_folder.learnResolution(file.tag, resolution);
+        tf::basket::PageRecord page;
+        page.text = fncRemoveExtension(file.text);
+        page.tag = file.tag;
         page.resolution = resolution;
-        page.sizeText = row.sizeText;
-        page.typeText = row.typeText;
-        page.source = row.tag;
-        return fncAddBasketPage(w.lvPages, m_ilPages, page);
+        page.sizeText = file.sizeText;
+        page.typeText = file.typeText;
+        page.source = file.tag;
+        return fncAddBasketPage(m_model, *m_ilPages, std::move(page), thumbnail);
     }
 
     if (w.pbQueue) {
@@ -233,20 +304,20 @@ QTreeWidgetItem* BasketController::addFolderRow(tf::ListView* source, const Fold
         w.pbQueue->setValue(0);
     }
     SplitNaming naming;
-    naming.pageName = fncRemoveExtension(row.text);
+    naming.pageName = fncRemoveExtension(file.text);
     naming.parenthesised = !byButton;
-    naming.tempBase = byButton ? row.text : fncRemoveExtension(row.text);
+    naming.tempBase = byButton ? file.text : fncRemoveExtension(file.text);
     naming.failName = failName;
     const QString extracting = byButton ? QStringLiteral("Please wait... extracting multipage file - '")
                                         : QStringLiteral("Please wait... extracting multipage document - '");
-    return fncAddSplitPages(w.lvPages, m_ilPages, m_ibWork, row.tag, pageCount, naming, failed,
+    return fncAddSplitPages(m_model, *m_ilPages, m_ibWork, file.tag, pageCount, naming, failed,
                             [&](int p, int n, bool done) {
                                 if (done) {
                                     if (w.pbQueue) w.pbQueue->setValue(p);
                                     return;
                                 }
                                 tf::DoEvents();
-                                setPanel(QStringLiteral("folder"), extracting + row.text + QStringLiteral("' Pages ") +
+                                setPanel(QStringLiteral("folder"), extracting + file.text + QStringLiteral("' Pages ") +
                                                                        QString::number(p) + QStringLiteral(" of ") +
                                                                        QString::number(n));
                             });
@@ -256,67 +327,68 @@ void BasketController::cmdAddToQueue_Click()
 {
     tf::LongCommand command(QStringLiteral("Adding selected files to basket!"));
     if (!command) return;
-    if (w.cmdAddToQueue) w.cmdAddToQueue->repaint();
+    m_cmdAddToQueue->repaint();
     QStringList failed;
     try {
-        const int count = w.lvFolder->Count();
+        const int count = m_folder.folderFileCount();
         if (count > 0) {
             if (w.pbQueue) {
                 w.pbQueue->setMaximum(count);
                 w.pbQueue->setValue(0);
                 w.pbQueue->setVisible(true);
             }
-            const QList<FolderRow> rows = snapshotSelected(w.lvFolder, w.ilFolder);
-            for (const FolderRow& row : rows) {
+            // Taken before the first yield: the folder list may be refilled while pages are split.
+            const std::vector<FolderFile> files = m_folder.chosenFolderFiles();
+            for (const FolderFile& file : files) {
                 command.yield();
-                if (!fncBasketHasSource(w.lvPages, row.tag)) addFolderRow(w.lvFolder, row, AddWay::Button, failed);
+                if (!m_model.hasSource(file.tag)) addFolderFile(file, AddWay::Button, failed);
                 if (w.pbQueue) {
                     w.pbQueue->setMaximum(count);
-                    w.pbQueue->setValue(row.index);
+                    w.pbQueue->setValue(file.index);
                 }
             }
-            setPanel(QStringLiteral("folder"), w.currentFolder ? w.currentFolder() : QString());
+            setPanel(QStringLiteral("folder"), m_folder.currentFolder());
             if (w.pbQueue) w.pbQueue->setVisible(false);
             subUpdateQueuePanel();
         }
-        w.lvPages->deselectAll();
+        m_lvPages->deselectAll();
     } catch (const std::exception& e) {
         if (w.pbQueue) w.pbQueue->setVisible(false);
-        subReportException(e, QStringLiteral("FrmMain.cmdAddToQueue_Click"));
+        subReportException(e, QStringLiteral("BasketController.cmdAddToQueue_Click"));
         subUpdateQueuePanel();
     }
     subShowFailedFiles(failed);
 }
 
-void BasketController::subAddFilesToBasket(tf::ListView* lvSource, tf::ImageList* ilSource)
+void BasketController::subAddFilesToBasket()
 {
-    if (!lvSource) return;
     // The current-activity text stays what it was.
     tf::LongCommand command(gstrCurrentOperation);
     if (!command) return;
-    lvSource->setDropHighlight(nullptr);
-    if (!lvSource->SelectedItem()) return;
+    const std::vector<FolderFile> files = m_folder.chosenFolderFiles();
+    if (files.empty()) return;
 
-    const QList<FolderRow> rows = snapshotSelected(lvSource, ilSource);
     QStringList failed;
+    const int total = static_cast<int>(files.size());
     if (w.pbQueue) {
-        w.pbQueue->setMaximum(static_cast<int>(rows.size()));
+        w.pbQueue->setMaximum(total);
         w.pbQueue->setValue(0);
         w.pbQueue->setVisible(true);
     }
     int position = 0;
-    for (const FolderRow& row : rows) {
+    for (const FolderFile& file : files) {
         ++position;
         command.yield();
-        if (!fncBasketHasSource(w.lvPages, row.tag)) {
+        if (!m_model.hasSource(file.tag)) {
             try {
-                if (QTreeWidgetItem* last = addFolderRow(lvSource, row, AddWay::Drop, failed)) last->setSelected(true);
+                const int last = addFolderFile(file, AddWay::Drop, failed);
+                if (last >= 0) m_lvPages->Item(last + 1)->setSelected(true);
             } catch (const std::exception&) {
-                failed << fncFailedEntry(row.text);
+                failed << fncFailedEntry(file.text);
             }
         }
         if (w.pbQueue) {
-            w.pbQueue->setMaximum(static_cast<int>(rows.size()));
+            w.pbQueue->setMaximum(total);
             w.pbQueue->setValue(position);
         }
     }
@@ -325,29 +397,38 @@ void BasketController::subAddFilesToBasket(tf::ListView* lvSource, tf::ImageList
     subShowFailedFiles(failed);
 }
 
-void BasketController::subMoveListItems(tf::ListView* lv, int x, int y)
+void BasketController::subMoveListItems(int x, int y)
 {
     if (refuseWhileBusy()) return;
-    tf::basket::subMoveListItems(lv, x, y);
+    tf::basket::subMoveListItems(*m_lvPages, m_model, x, y);
 }
 
-void BasketController::subDeleteSelectedItems(tf::ListView* lv)
+void BasketController::subDeleteSelectedItems()
 {
     if (refuseWhileBusy()) return;
-    tf::basket::subDeleteSelectedItems(lv);
+    tf::basket::subDeleteSelectedItems(*m_lvPages, m_model);
 }
 
-void BasketController::subSortListView(tf::ListView* lv, int columnIndex)
+void BasketController::subSortListView(int columnIndex)
 {
-    if (lv == w.lvPages && refuseWhileBusy()) return;
-    ::subSortListView(lv, columnIndex);
+    if (refuseWhileBusy() || columnIndex < 1 || columnIndex > m_lvPages->columnCount()) return;
+    // The first click on any column sorts it ascending, even on the column the list starts with.
+    tf::ListView& lv = *m_lvPages;
+    if (lv.Sorted && lv.SortKey == columnIndex - 1) {
+        lv.SortOrder = lv.SortOrder == 0 ? 1 : 0;
+    } else {
+        lv.SortOrder = 0;
+        lv.SortKey = columnIndex - 1;
+    }
+    lv.Sorted = true;
+    m_model.sort(lv.SortKey, lv.SortOrder == 1);
 }
 
 void BasketController::cmdPagesDelete_Click()
 {
     if (refuseWhileBusy()) return;
-    if (w.cmdPagesDelete) w.cmdPagesDelete->repaint();
-    subDeleteSelectedItems(w.lvPages);
+    m_cmdPagesDelete->repaint();
+    subDeleteSelectedItems();
     subUpdateQueuePanel();
 }
 
@@ -355,16 +436,16 @@ void BasketController::cmdPagesNew_Click()
 {
     // Never while a command still reads or writes page files.
     if (refuseWhileBusy()) return;
-    w.lvPages->Clear();
-    w.lvPages->setSmallIcons(nullptr);
+    m_model.clear();
     m_ilPages->Clear();
     setPanel(QStringLiteral("queue"), QStringLiteral("New Basket"));
-    subDeleteTempPages();
+    const QStringList deleted = subDeleteTempPages();
+    if (!deleted.isEmpty()) emit pageFilesDeleted(deleted);
 }
 
 void BasketController::cmdPagesSave_Click()
 {
-    if (w.lvPages->Count() < 1 || refuseWhileBusy()) return;
+    if (m_model.isEmpty() || refuseWhileBusy()) return;
     gudtCommonDialog.hwndOwner = w.owner;
     gudtCommonDialog.strDialogTitle = QStringLiteral("Save Basket");
     gudtCommonDialog.strFileName.clear();
@@ -375,10 +456,17 @@ void BasketController::cmdPagesSave_Click()
     gudtCommonDialog.strDefaultExt = QStringLiteral("ibf");
     fncShowSave();
     gudtCommonDialog.strDefaultExt.clear();
-    QString fileName = gudtCommonDialog.strFileName;
-    if (fileName.isEmpty()) return;
+    const QString chosen = gudtCommonDialog.strFileName;
+    if (chosen.isEmpty()) return;
+    // A name with another extension ("x.txt") is written as "x.txt.ibf", a name the dialog never
+    // asked about.
+    QString fileName = fncBasketFileName(chosen);
+    if (fileName != chosen && QFileInfo::exists(fileName) &&
+        MsgBox(QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(fileName).fileName()),
+               vbYesNo + vbExclamation + vbDefaultButton2, gudtCommonDialog.strDialogTitle) != vbYes)
+        return;
 
-    if (!fncSaveImageBasket(1, fileName, w.lvPages, m_lstUniqueFiles)) {
+    if (!fncSaveImageBasket(1, fileName, m_model, m_lstUniqueFiles)) {
         MsgBox(QStringLiteral("Error saving image basket!\nPlease try again!"), vbInformation);
         return;
     }
@@ -399,7 +487,7 @@ void BasketController::cmdPagesSave_Click()
 void BasketController::cmdPagesOpen_Click()
 {
     if (refuseWhileBusy()) return;
-    if (w.lvPages->Count() > 0) {
+    if (!m_model.isEmpty()) {
         const int answer =
             MsgBox(QStringLiteral("There are currently files in the Basket!.\nDo you want to continue?"),
                    vbOKCancel + vbInformation);
@@ -418,7 +506,7 @@ void BasketController::cmdPagesOpen_Click()
     tf::LongCommand command(QStringLiteral("Opening image list from file!"));
     if (!command) return;
     QStringList failed;
-    const bool opened = fncOpenImageBasket(fileName, w.lvPages, m_ilPages, m_ibWork, w.pbQueue, &failed);
+    const bool opened = fncOpenImageBasket(fileName, m_model, *m_ilPages, m_ibWork, w.pbQueue, &failed);
     subUpdateQueuePanel();
     if (!opened) {
         MsgBox(QStringLiteral("Error opening image basket!\nPlease select a valid image basket file."), vbInformation);

@@ -1,68 +1,107 @@
 #pragma once
-// The basket of the main window: adding folder files (by the add button and by dropping folder
-// rows), moving pages by drag, deleting, sorting, New basket, and saving and opening basket files.
-// The window builds the widgets and hands them over; the work is in modBasket and
-// modSaveOpenImageList.
+// The basket pane of the main window and its commands: adding folder files (by the add button and
+// by dropping folder rows), moving pages by drag, deleting, sorting by a column caption, New
+// basket, basket files, and the multipage save and append. The pages are a BasketModel; lvPages
+// shows it. The controller builds the pane's widgets itself; the window only places them.
+#include "basket/basketModel.h"
 #include "platform/imagebox/imagebox_document.h"
 
+#include <QImage>
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <functional>
+#include <vector>
 
-class QAbstractButton;
+class QLabel;
 class QProgressBar;
-class QTreeWidgetItem;
+class QPushButton;
+class QWidget;
 
 namespace tf {
 class ImageList;
 class ListView;
+class MultiPageCommands;
 class StatusBar;
+class TaskReplayer;
 } // namespace tf
 
-// The widgets the basket works with; all owned by the window. Buttons may be left out (their
-// slots can still be called); the rest must be there.
-struct BasketWidgets {
-    QWidget* owner = nullptr;           // owner of dialogs (frmMain)
-    tf::ListView* lvFolder = nullptr;    // the folder list
-    tf::ImageList* ilFolder = nullptr;   // its thumbnails, by each row's SmallIcon
-    // Whether the folder list shows thumbnails now; unset means "when ilFolder holds pictures".
-    std::function<bool()> folderShowsThumbnails;
-    // The folder the folder list shows, put back in the "folder" panel after adding.
-    std::function<QString()> currentFolder;
-    tf::ListView* lvPages = nullptr;     // the basket
-    tf::ImageList* ilPages = nullptr;    // its thumbnails; unset: the controller keeps its own
-    // The list that last had the focus, "lvFolder" or "lvPages" (the window's mstrDragSourceList,
-    // kept by the browse area): a drop on the basket adds folder files or moves pages by it.
-    std::function<QString()> dragSourceList;
-    tf::StatusBar* sbMain = nullptr;     // panels "folder" and "queue"
+// One file chosen in the folder list, as the folder list shows it.
+struct FolderFile {
+    int index = 0;      // its row in the folder list (from 1)
+    QString text;       // the name with its extension
+    QString tag;        // the path
+    QString resolution; // "W X H", blank when not known yet
+    QString sizeText;
+    QString pages;      // the page count as the list states it
+    QString typeText;
+    QImage thumbnail;   // the list's own picture of it; null when the list shows none
+};
+
+// What the basket needs of the folder list. The program implements it over the browse area.
+class FolderFiles {
+public:
+    virtual ~FolderFiles() = default;
+    // How many files the folder list shows.
+    virtual int folderFileCount() const = 0;
+    // The chosen (selected) files, in list order.
+    virtual std::vector<FolderFile> chosenFolderFiles() const = 0;
+    // The folder the list shows, put back in the "folder" panel after adding.
+    virtual QString currentFolder() const = 0;
+    // The folder list learns a file's size the basket read from the file.
+    virtual void learnResolution(const QString& tag, const QString& resolution) = 0;
+    // Whether a drag comes from the folder list.
+    virtual bool isFolderDrag(const QObject* source) const = 0;
+    // The list that last had the focus, "lvFolder" or "lvPages" (the window's mstrDragSourceList):
+    // a drop on the basket adds folder files or moves pages by it.
+    virtual QString dragSourceList() const = 0;
+};
+
+// What the window hands the basket when it is made.
+struct BasketSetup {
+    QWidget* owner = nullptr;          // owner of the dialogs
+    QWidget* pane = nullptr;           // PicQueue: the pane the basket's widgets are built in
+    tf::StatusBar* sbMain = nullptr;   // panels "folder" and "queue"
     QProgressBar* pbQueue = nullptr;
-    QAbstractButton* cmdAddToQueue = nullptr;
-    QAbstractButton* cmdPagesDelete = nullptr;
-    QAbstractButton* cmdPagesNew = nullptr;
-    QAbstractButton* cmdPagesSave = nullptr;
-    QAbstractButton* cmdPagesOpen = nullptr;
 };
 
 class BasketController : public QObject {
     Q_OBJECT
 public:
-    explicit BasketController(const BasketWidgets& widgets, QObject* parent = nullptr);
+    // ibTemp: the working document the pages are written through.
+    BasketController(const BasketSetup& setup, FolderFiles& folder, tf::ImageDocument& ibTemp,
+                     tf::TaskReplayer& replayer, QObject* parent = nullptr);
     ~BasketController() override;
 
+    tf::basket::BasketModel& model() { return m_model; }
     tf::ImageList* ilPages() const { return m_ilPages; }
     // The private image control that splits multipage files; the preview's never does.
     tf::ImageDocument& ibWork() { return m_ibWork; }
+    tf::MultiPageCommands* multiPage() const { return m_multiPage; }
+
+    // The pane's widgets, each with its old name as objectName.
+    tf::ListView* lvPages() const { return m_lvPages; }
+    QLabel* lblQueue() const { return m_lblQueue; }
+    QWidget* picLiveBar() const { return m_picLiveBar; }
+    QPushButton* cmdAddToQueue() const { return m_cmdAddToQueue; }
+    QPushButton* cmdSaveAs() const { return m_cmdSaveAs; }
+    QPushButton* cmdsaveAppend() const { return m_cmdsaveAppend; }
+    QPushButton* cmdBatchPrint() const { return m_cmdBatchPrint; }
+    QPushButton* cmdPagesNew() const { return m_cmdPagesNew; }
+    QPushButton* cmdPagesOpen() const { return m_cmdPagesOpen; }
+    QPushButton* cmdPagesSave() const { return m_cmdPagesSave; }
+    QPushButton* cmdPagesDelete() const { return m_cmdPagesDelete; }
 
 public slots:
     void cmdAddToQueue_Click();
-    // Adds the selected rows of a folder list (a drop of folder rows on the basket).
-    void subAddFilesToBasket(tf::ListView* lvSource, tf::ImageList* ilSource);
-    void subMoveListItems(tf::ListView* lv, int x, int y);
-    void subDeleteSelectedItems(tf::ListView* lv);
-    void subSortListView(tf::ListView* lv, int columnIndex);
+    // Adds the chosen folder files (a drop of folder rows on the basket).
+    void subAddFilesToBasket();
+    void subMoveListItems(int x, int y);
+    void subDeleteSelectedItems();
+    // A click on the caption of column columnIndex (1 = the name): the same column again turns
+    // the order round, another column sorts ascending.
+    void subSortListView(int columnIndex);
     void cmdPagesDelete_Click();
     void cmdPagesNew_Click();
     void cmdPagesSave_Click();
@@ -78,28 +117,40 @@ public slots:
 signals:
     // Something was dropped on the basket (the window stops showing rows on arrow keys).
     void droppedOnBasket();
+    // New basket deleted these page files (full paths); whatever shows one should let it go.
+    void pageFilesDeleted(const QStringList& paths);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     enum class AddWay { Button, Drop };
-    struct FolderRow {
-        int index = 0;
-        QString text, tag, resolution, sizeText, pages, typeText;
-        QImage folderThumbnail;
-    };
-    QList<FolderRow> snapshotSelected(tf::ListView* source, tf::ImageList* sourceImages) const;
-    bool folderThumbnailsShown(tf::ListView* source, tf::ImageList* sourceImages) const;
-    // Adds one folder file; gives its last row (nullptr when nothing was added).
-    QTreeWidgetItem* addFolderRow(tf::ListView* source, const FolderRow& row, AddWay way, QStringList& failed);
-    QString dragSourceList() const;
+    void buildPane(QWidget* pane);
+    void showModel();
+    bool isDragSource(const QObject* source) const;
+    // Adds one folder file; gives its last row (-1 when nothing was added).
+    int addFolderFile(const FolderFile& file, AddWay way, QStringList& failed);
     void setPanel(const QString& key, const QString& text);
     bool refuseWhileBusy() const;
 
-    BasketWidgets w;
+    BasketSetup w;
+    FolderFiles& m_folder;
+    tf::basket::BasketModel m_model;
     tf::ImageList* m_ilPages = nullptr;
     tf::ImageDocument m_ibWork;
+    tf::MultiPageCommands* m_multiPage = nullptr;
     QStringList m_lstUniqueFiles;
     QPointer<QWidget> m_pagesViewport;
+
+    tf::ListView* m_lvPages = nullptr;
+    QLabel* m_lblQueue = nullptr;
+    QWidget* m_picLiveBar = nullptr;
+    QPushButton* m_cmdAddToQueue = nullptr;
+    QPushButton* m_cmdSaveAs = nullptr;
+    QPushButton* m_cmdsaveAppend = nullptr;
+    QPushButton* m_cmdBatchPrint = nullptr;
+    QPushButton* m_cmdPagesNew = nullptr;
+    QPushButton* m_cmdPagesOpen = nullptr;
+    QPushButton* m_cmdPagesSave = nullptr;
+    QPushButton* m_cmdPagesDelete = nullptr;
 };

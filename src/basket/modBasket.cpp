@@ -33,26 +33,10 @@ int fncPageCountOf(const QString& text)
     return ok && count > 0 ? count : 1;
 }
 
-bool fncBasketHasSource(const ListView* basket, const QString& source)
+int fncAddBasketPage(BasketModel& basket, ImageList& images, PageRecord page, const QImage& thumbnail)
 {
-    if (!basket) return false;
-    for (int i = 1; i <= basket->Count(); ++i)
-        if (ListView::SubItem(basket->Item(i), kSubSource) == source) return true;
-    return false;
-}
-
-QTreeWidgetItem* fncAddBasketPage(ListView* basket, ImageList* images, const BasketPage& page)
-{
-    const int icon = images->Add(page.thumbnail);
-    // Attached once; the new row then picks its picture up by number without redrawing the others.
-    if (basket->SmallIcons() != images) basket->setSmallIcons(images);
-    QTreeWidgetItem* item = basket->AddItem(page.text, icon);
-    ListView::setTag(item, page.tag);
-    ListView::setSubItem(item, kSubResolution, page.resolution);
-    ListView::setSubItem(item, kSubSize, page.sizeText);
-    ListView::setSubItem(item, kSubType, page.typeText);
-    ListView::setSubItem(item, kSubSource, page.source);
-    return item;
+    page.icon = images.Add(thumbnail);
+    return basket.append(std::move(page));
 }
 
 QImage fncBasketThumbnail(const QImage& picture)
@@ -107,19 +91,21 @@ QString fncTempPageFileName(const QString& base, int page, QString* error)
     return {};
 }
 
-void subDeleteTempPages()
+QStringList subDeleteTempPages()
 {
     QDir temp(userTempDir());
     const QStringList pages =
         temp.entryList({QStringLiteral("*.tif")}, QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
-    for (const QString& name : pages) QFile::remove(temp.filePath(name));
+    QStringList deleted;
+    for (const QString& name : pages)
+        if (QFile::remove(temp.filePath(name))) deleted << temp.filePath(name);
+    return deleted;
 }
 
-QTreeWidgetItem* fncAddSplitPages(ListView* basket, ImageList* images, ImageDocument& doc, const QString& source,
-                                  int pageCount, const SplitNaming& naming, QStringList& failed,
-                                  const PageProgress& progress)
+int fncAddSplitPages(BasketModel& basket, ImageList& images, ImageDocument& doc, const QString& source,
+                     int pageCount, const SplitNaming& naming, QStringList& failed, const PageProgress& progress)
 {
-    QTreeWidgetItem* last = nullptr;
+    int last = -1;
     for (int p = 1; p <= pageCount; ++p) {
         if (progress) progress(p, pageCount, false);
         QString tempName;
@@ -137,17 +123,17 @@ QTreeWidgetItem* fncAddSplitPages(ListView* basket, ImageList* images, ImageDocu
                     doc.SaveToFile(tempName);
                     clsFileInfo info;
                     info.FilePath(tempName);
-                    BasketPage page;
+                    PageRecord page;
                     page.text = naming.parenthesised
                                     ? naming.pageName + QLatin1Char('(') + QString::number(p) + QLatin1Char(')')
                                     : naming.pageName + QString::number(p);
                     page.tag = tempName;
-                    page.thumbnail = thumbnail;
+                    page.page = p;
                     page.resolution = fncResolutionText(doc.ImageWidth(), doc.ImageHeight());
                     page.sizeText = info.fSizeFormated();
                     page.typeText = info.fType();
                     page.source = source;
-                    last = fncAddBasketPage(basket, images, page);
+                    last = fncAddBasketPage(basket, images, std::move(page), thumbnail);
                     tempName.clear();
                 }
             }
@@ -187,52 +173,25 @@ void subShowFailedFiles(const QStringList& entries)
     if (!entries.isEmpty()) MsgBox(fncFailedFilesMessage(entries), vbExclamation);
 }
 
-std::vector<int> fncMovedOrder(int count, const std::vector<int>& selected, int insertAt)
+std::vector<int> fncSelectedRows(const ListView& lv)
 {
-    const QSet<int> chosen(selected.begin(), selected.end());
-    std::vector<int> before, block, after;
-    for (int i = 1; i <= count; ++i) {
-        if (chosen.contains(i)) block.push_back(i);
-        else if (i < insertAt) before.push_back(i);
-        else after.push_back(i);
-    }
-    before.insert(before.end(), block.begin(), block.end());
-    before.insert(before.end(), after.begin(), after.end());
-    return before;
+    std::vector<int> rows;
+    for (int i = 1; i <= lv.Count(); ++i)
+        if (lv.Item(i)->isSelected()) rows.push_back(i - 1);
+    return rows;
 }
 
-void subMoveListItems(ListView* lv, int x, int y)
+void subMoveListItems(ListView& lv, BasketModel& basket, int x, int y)
 {
-    if (!lv) return;
-    QTreeWidgetItem* target = lv->HitTest(QPoint(x, y));
-    QTreeWidgetItem* reference = lv->SelectedItem();
-    lv->setDropHighlight(nullptr);
+    QTreeWidgetItem* target = lv.HitTest(QPoint(x, y));
+    QTreeWidgetItem* reference = lv.SelectedItem();
+    lv.setDropHighlight(nullptr);
     if (!target || !reference) return;
-    const int targetIndex = lv->Index(target);
-    const int insertAt = targetIndex >= lv->Index(reference) ? targetIndex + 1 : targetIndex;
-
-    const QList<QTreeWidgetItem*> moving = lv->selectedInOrder();
-    std::vector<int> selected;
-    for (QTreeWidgetItem* item : moving) selected.push_back(lv->Index(item));
-    const std::vector<int> order = fncMovedOrder(lv->Count(), selected, insertAt);
-
-    // The rows themselves move, so everything they carry (tag, columns, icon) goes with them.
-    QList<QTreeWidgetItem*> rows;
-    for (int index : order) rows << lv->Item(index);
-    while (lv->topLevelItemCount() > 0) lv->takeTopLevelItem(0);
-    lv->addTopLevelItems(rows);
-    for (QTreeWidgetItem* item : moving) item->setSelected(true);
-    lv->setCurrentItem(reference, 0, QItemSelectionModel::NoUpdate);
+    const int targetRow = lv.Index(target) - 1;
+    const int insertAt = targetRow >= lv.Index(reference) - 1 ? targetRow + 1 : targetRow;
+    basket.move(fncSelectedRows(lv), insertAt);
 }
 
-void subDeleteSelectedItems(ListView* lv)
-{
-    if (!lv) return;
-    QList<int> indexes;
-    for (int i = 1; i <= lv->Count(); ++i)
-        if (lv->Item(i)->isSelected()) indexes << i;
-    // Each removal moves the later rows up by one.
-    for (int k = 0; k < indexes.size(); ++k) lv->RemoveItem(indexes.at(k) - k);
-}
+void subDeleteSelectedItems(const ListView& lv, BasketModel& basket) { basket.remove(fncSelectedRows(lv)); }
 
 } // namespace tf::basket

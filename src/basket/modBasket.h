@@ -1,7 +1,8 @@
 #pragma once
-// The basket of pages: the rows of lvPages, their thumbnails in ilPages, the temp page files of
-// split multipage sources, and the list operations (move, delete, sort). Plain functions that
-// work on the list widgets without a window, so the controller stays thin.
+// The basket of pages: its model, the thumbnails in ilPages, the temp page files of split
+// multipage sources, and the list operations (move, delete) that start from what the user chose
+// in lvPages. Plain functions without a window, so the controller stays thin.
+#include "basket/basketModel.h"
 #include "platform/sys/colors.h"
 
 #include <QImage>
@@ -9,8 +10,6 @@
 #include <QStringList>
 #include <functional>
 #include <vector>
-
-class QTreeWidgetItem;
 
 namespace tf {
 class ImageDocument;
@@ -35,17 +34,6 @@ inline constexpr int kFolderSize = 2;
 inline constexpr int kFolderPages = 3;
 inline constexpr int kFolderType = 4;
 
-// One basket page before it becomes a row.
-struct BasketPage {
-    QString text;       // display name
-    QString tag;        // the file that holds the page
-    QImage thumbnail;
-    QString resolution; // "W X H"
-    QString sizeText;
-    QString typeText;
-    QString source;     // the source file; one source enters the basket once
-};
-
 // "<count> file(s) in basket", the text of the "queue" panel.
 QString fncQueueText(int count);
 // width, " X ", height
@@ -54,11 +42,9 @@ QString fncResolutionText(int32_t width, int32_t height);
 // The page count a folder row states; anything that is not a whole number counts as one page.
 int fncPageCountOf(const QString& text);
 
-// True when some row of the basket has this source file (exact comparison).
-bool fncBasketHasSource(const ListView* basket, const QString& source);
-
-// Appends the thumbnail to the image list and the page as the basket's last row, showing it.
-QTreeWidgetItem* fncAddBasketPage(ListView* basket, ImageList* images, const BasketPage& page);
+// Appends the thumbnail to the image list and the page, with that picture, as the basket's last
+// page. Gives its row (from 0).
+int fncAddBasketPage(BasketModel& basket, ImageList& images, PageRecord page, const QImage& thumbnail);
 
 // A picture as a basket thumbnail: glngPagesThumbWidth x glngPagesThumbHeight, the picture
 // centred on white keeping its aspect. Null when there is no picture or the size is unusable.
@@ -71,8 +57,8 @@ QImage fncBasketThumbnail(const QImage& picture);
 QString fncTempPageFileName(const QString& base, int page, QString* error = nullptr);
 
 // Deletes the temp page files: every *.tif directly in the per-user Temp folder, nothing else.
-// Used by New basket and at shutdown.
-void subDeleteTempPages();
+// Used by New basket and at shutdown. Gives the paths of the files deleted.
+QStringList subDeleteTempPages();
 
 // How the pages of a split source are named and where their files go.
 struct SplitNaming {
@@ -87,10 +73,9 @@ using PageProgress = std::function<void(int page, int pageCount, bool done)>;
 
 // Adds every page of a multipage source as its own temp page file, through the given (private)
 // image control. A page that cannot be read or written adds nothing and is named in `failed`;
-// the others go on. Gives the last row added, or nullptr.
-QTreeWidgetItem* fncAddSplitPages(ListView* basket, ImageList* images, ImageDocument& doc, const QString& source,
-                                  int pageCount, const SplitNaming& naming, QStringList& failed,
-                                  const PageProgress& progress = {});
+// the others go on. Gives the last row added, or -1.
+int fncAddSplitPages(BasketModel& basket, ImageList& images, ImageDocument& doc, const QString& source,
+                     int pageCount, const SplitNaming& naming, QStringList& failed, const PageProgress& progress = {});
 
 // The entry for one file in the list of files not added: the name between single quotes,
 // followed by the page for a single page of a split source.
@@ -100,17 +85,15 @@ QString fncFailedFilesMessage(const QStringList& entries);
 // Shows it, when there is anything to tell.
 void subShowFailedFiles(const QStringList& entries);
 
-// Where the selected rows end up when moved to `insertAt` (1..count+1): the old indexes
-// (1-based) in their new order. Unselected rows keep their order; the selected ones move as one
-// block, in their order, to just before the row that was at insertAt.
-std::vector<int> fncMovedOrder(int count, const std::vector<int>& selected, int insertAt);
+// The rows chosen in the list that shows the basket (from 0, in list order).
+std::vector<int> fncSelectedRows(const ListView& lv);
 
-// Moves the selected rows to the drop point (viewport pixels): after the row under the point when
+// Moves the selected pages to the drop point (viewport pixels): after the row under the point when
 // it lies at or below the reference row (the selected row with the focus), before it otherwise.
 // No row under the point, or none selected: only the drop highlight is cleared.
-void subMoveListItems(ListView* lv, int x, int y);
+void subMoveListItems(ListView& lv, BasketModel& basket, int x, int y);
 
-// Removes the selected rows.
-void subDeleteSelectedItems(ListView* lv);
+// Removes the selected pages.
+void subDeleteSelectedItems(const ListView& lv, BasketModel& basket);
 
 } // namespace tf::basket

@@ -6,13 +6,12 @@
 #include "frame/frmStatus.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
-#include "frame/modMainServices.h"
+#include "frame/TaskReplay.h"
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/safefile.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/msgbox.h"
 #include "services/modFileSystem.h"
 #include "services/modLoadPic.h"
@@ -112,12 +111,38 @@ bool loadPage(tf::ImageDocument& ibTemp, const QString& tag)
     return true;
 }
 
-void replayTasks(tf::ListView& lvPages, tf::ListView* lvEditBatch, tf::ImageDocument& ibTemp, uint8_t process)
-{
-    if (process != 1) return;
-    bool replayAll = true;
-    subProcessPages(&lvPages, lvEditBatch, ibTemp, nullptr, replayAll);
-}
+const QString kTasksFailed = QStringLiteral("The task list could not be applied to every page; those pages were "
+                                            "written with the tasks before the one that failed:");
+
+// The task list on one page. The first failure of a command is kept and told once at its end,
+// never one message per page.
+class TaskReplay {
+public:
+    explicit TaskReplay(const tf::PageWriteOptions& options)
+        : m_replayer(*options.replayer), m_on(options.processTaskList == 1 && options.replayer->hasTasks())
+    {
+    }
+    bool on() const { return m_on; }
+    void apply(tf::ImageDocument& page)
+    {
+        if (!m_on) return;
+        const tf::ReplayResult result = m_replayer.replayAll(page);
+        if (!result.ok && !m_failed) {
+            m_failed = true;
+            m_message = result.message;
+        }
+    }
+    void tell() const
+    {
+        if (m_failed) MsgBox(kTasksFailed + QLatin1Char('\n') + m_message, vbExclamation, gstrSoftware());
+    }
+
+private:
+    tf::TaskReplayer& m_replayer;
+    bool m_on;
+    bool m_failed = false;
+    QString m_message;
+};
 
 void tellLeftOut(const QStringList& names)
 {
@@ -168,17 +193,6 @@ bool renameNoReplace(const QString& from, const QString& to)
 
 namespace tf {
 
-std::vector<BasketPageRef> fncSnapshotBasket(const ListView& lvPages)
-{
-    std::vector<BasketPageRef> pages;
-    pages.reserve(static_cast<size_t>(lvPages.Count()));
-    for (int i = 1; i <= lvPages.Count(); ++i) {
-        const QTreeWidgetItem* item = lvPages.Item(i);
-        pages.push_back({ListView::Tag(item), item->text(0)});
-    }
-    return pages;
-}
-
 QString fncNewFileNameFor(const QString& chosen)
 {
     const QString base = fncRemoveExtension(chosen);
@@ -205,20 +219,21 @@ QString fncMultiPageFilter(int32_t Filter)
 
 } // namespace tf
 
-bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListView* lvEditBatch,
-                           tf::ImageDocument& ibTemp, const QString& strFileName, QProgressBar* pbQueue,
-                           int16_t& intTiffCompression, int16_t& intColorFormat, uint8_t& bytProcessEditList)
+bool fncSavePagesToNewFile(std::vector<tf::basket::PageRecord> pages, tf::ImageDocument& ibTemp,
+                           const QString& strFileName, const tf::PageWriteOptions& options, QProgressBar* pbQueue)
 {
     gstrCurrentOperation = QStringLiteral("Saving to multipage file '") + strFileName + QLatin1Char('\'');
-    const std::vector<tf::BasketPageRef> pages = tf::fncSnapshotBasket(lvPages);
     if (pages.empty()) return true;
+    const int16_t intTiffCompression = options.tiffCompression;
+    const int16_t intColorFormat = options.colorFormat;
 
     tf::LongCommand command(gstrCurrentOperation);
     if (!command) return false;
     ProgressBar progress(pbQueue, static_cast<int>(pages.size()));
-    const bool pdf = bytFormat != 0;
+    const bool pdf = options.format != 0;
+    TaskReplay tasks(options);
     // A JPEG page that goes into a PDF unchanged needs no decoding, unless tasks are to edit it.
-    const bool replays = bytProcessEditList == 1 && lvEditBatch && lvEditBatch->Count() > 0;
+    const bool replays = tasks.on();
     try {
         // Pages left from an earlier, abandoned save must not join this document.
         ibTemp.ResetMultipage();
@@ -229,7 +244,7 @@ bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListVie
         int written = 0;
         QStringList leftOut;
         for (size_t i = 0; i < pages.size(); ++i) {
-            const tf::BasketPageRef& page = pages[i];
+            const tf::basket::PageRecord& page = pages[i];
             if (!command.nextItem(QStringLiteral("File - '") + fncGetFileName(page.tag) + QLatin1Char('\''))) break;
             const QString ext = lowerExtension(page.tag);
             if (pdf && !replays && (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg")) &&
@@ -243,7 +258,7 @@ bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListVie
                 progress.setValue(static_cast<int>(i + 1));
                 continue;
             }
-            replayTasks(lvPages, lvEditBatch, ibTemp, bytProcessEditList);
+            tasks.apply(ibTemp);
             ibTemp.setColorFormat(intColorFormat);
             ibTemp.setTiffCompression(intTiffCompression);
             if (pdf)
@@ -263,6 +278,7 @@ bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListVie
             ibTemp.SavePdf(strFileName);
         else
             ibTemp.SaveTiff(strFileName);
+        tasks.tell();
         tellLeftOut(leftOut);
         return true;
     } catch (const std::exception&) {
@@ -272,14 +288,16 @@ bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListVie
     }
 }
 
-bool fncSavePagesToExistingFile(tf::ListView& lvPages, tf::ListView* lvEditBatch, tf::ImageDocument& ibTemp,
-                                QProgressBar* pbQueue, const QString& strFileName, uint8_t& bytOutputMode,
-                                uint8_t& bytAppendMode, int16_t& intTiffCompression, int16_t& intColorFormat,
-                                uint8_t& bytProcessEditList)
+bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::ImageDocument& ibTemp,
+                                const QString& strFileName, const tf::PageWriteOptions& options, QProgressBar* pbQueue)
 {
     gstrCurrentOperation = QStringLiteral("Saving to multipage file '") + strFileName + QLatin1Char('\'');
     const DocumentKind kind = kindOf(strFileName);
-    const std::vector<tf::BasketPageRef> pages = tf::fncSnapshotBasket(lvPages);
+    const uint8_t bytOutputMode = options.outputMode;
+    const uint8_t bytAppendMode = options.appendMode;
+    const int16_t intTiffCompression = options.tiffCompression;
+    const int16_t intColorFormat = options.colorFormat;
+    TaskReplay tasks(options);
     if (pages.empty()) {
         ibTemp.ResetMultipage();
         return true;
@@ -315,14 +333,14 @@ bool fncSavePagesToExistingFile(tf::ListView& lvPages, tf::ListView* lvEditBatch
         int appended = 0;
         QStringList leftOut;
         for (size_t i = 0; i < pages.size(); ++i) {
-            const tf::BasketPageRef& page = pages[i];
+            const tf::basket::PageRecord& page = pages[i];
             if (!command.nextItem(QStringLiteral("File - '") + fncGetFileName(page.tag) + QLatin1Char('\''))) break;
             if (!loadPage(ibTemp, page.tag)) {
                 leftOut << page.text;
                 progress.setValue(static_cast<int>(i + 1));
                 continue;
             }
-            replayTasks(lvPages, lvEditBatch, ibTemp, bytProcessEditList);
+            tasks.apply(ibTemp);
             ibTemp.setTiffCompression(intTiffCompression);
             ibTemp.setColorFormat(intColorFormat);
             // At the beginning, each page follows the ones appended before it, counted as written.
@@ -350,6 +368,7 @@ bool fncSavePagesToExistingFile(tf::ListView& lvPages, tf::ListView* lvEditBatch
         if (!published)
             throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot write ") + target);
         work->setAutoRemove(false);
+        tasks.tell();
         tellLeftOut(leftOut);
         return true;
     } catch (const std::exception&) {
@@ -361,8 +380,9 @@ bool fncSavePagesToExistingFile(tf::ListView& lvPages, tf::ListView* lvEditBatch
 
 namespace tf {
 
-MultiPageCommands::MultiPageCommands(ListView& lvPages, ImageDocument& ibTemp, QWidget* owner, QObject* parent)
-    : QObject(parent), m_lvPages(lvPages), m_ibTemp(ibTemp), m_owner(owner)
+MultiPageCommands::MultiPageCommands(const basket::BasketModel& pages, ImageDocument& ibTemp, TaskReplayer& replayer,
+                                     QWidget* owner, QObject* parent)
+    : QObject(parent), m_pages(pages), m_ibTemp(ibTemp), m_replayer(replayer), m_owner(owner)
 {
     m_mnuSaveAsParent = new QMenu(QStringLiteral("SaveAs"));
     m_mnuSaveAsParent->setObjectName(QStringLiteral("mnuSaveAsParent"));
@@ -379,7 +399,17 @@ MultiPageCommands::MultiPageCommands(ListView& lvPages, ImageDocument& ibTemp, Q
 
 MultiPageCommands::~MultiPageCommands() { delete m_mnuSaveAsParent; }
 
-void MultiPageCommands::setEditList(ListView* lvEditBatch) { m_lvEditBatch = lvEditBatch; }
+PageWriteOptions MultiPageCommands::savedOptions() const
+{
+    const auto& o = gudtSettings.SaveDialog;
+    PageWriteOptions options(m_replayer);
+    options.tiffCompression = o.TiffCompression;
+    options.colorFormat = o.ColorFormat;
+    options.appendMode = o.AppendMode;
+    options.outputMode = o.OutputMode;
+    options.processTaskList = o.ProcessTaskList;
+    return options;
+}
 void MultiPageCommands::setSaveAsButton(QAbstractButton* cmdSaveAs) { m_cmdSaveAs = cmdSaveAs; }
 
 QAction* MultiPageCommands::mnuSaveAs(int index) const
@@ -399,11 +429,11 @@ void MultiPageCommands::subSaveAsMultiPage()
 {
     try {
         gstrCurrentOperation = QStringLiteral("Saving a MultiPage file");
-        if (m_lvPages.Count() < 1) return;
+        if (m_pages.isEmpty()) return;
         int32_t Filter = 2;
         fncSaveToFileDialog(Filter);
     } catch (const std::exception& e) {
-        subReportException(e, QStringLiteral("FrmMain.subSaveAsMultiPage"));
+        subReportException(e, QStringLiteral("MultiPageCommands.subSaveAsMultiPage"));
     }
 }
 
@@ -411,11 +441,11 @@ void MultiPageCommands::cmdsaveAppend_Click()
 {
     try {
         gstrCurrentOperation = QStringLiteral("Saving a file in Append mode");
-        if (m_lvPages.Count() < 1) return;
+        if (m_pages.isEmpty()) return;
         int32_t Filter = 2;
         fncAppendToFileDialog(Filter);
     } catch (const std::exception& e) {
-        subReportException(e, QStringLiteral("FrmMain.cmdsaveAppend_Click"));
+        subReportException(e, QStringLiteral("MultiPageCommands.cmdsaveAppend_Click"));
     }
 }
 
@@ -461,12 +491,11 @@ bool MultiPageCommands::fncSaveToFileDialog(int32_t& Filter)
         LongCommand command(QStringLiteral("Saving a MultiPage file"));
         if (!command) return false;
         frmStatus* status = showModalStatus(command, m_owner);
-        auto& o = gudtSettings.SaveDialog;
-        return fncSavePagesToNewFile(static_cast<uint8_t>(Filter), m_lvPages, m_lvEditBatch, m_ibTemp, name,
-                                     status ? status->pbQueue : nullptr, o.TiffCompression, o.ColorFormat,
-                                     o.ProcessTaskList);
+        PageWriteOptions options = savedOptions();
+        options.format = static_cast<uint8_t>(Filter);
+        return fncSavePagesToNewFile(m_pages.pages(), m_ibTemp, name, options, status ? status->pbQueue : nullptr);
     } catch (const std::exception& e) {
-        subReportException(e, QStringLiteral("FrmMain.fncSaveToFileDialog"));
+        subReportException(e, QStringLiteral("MultiPageCommands.fncSaveToFileDialog"));
         return false;
     }
 }
@@ -488,12 +517,10 @@ bool MultiPageCommands::fncAppendToFileDialog(int32_t& Filter)
         if (!command) return false;
         frmStatus* status = showModalStatus(command, m_owner);
         m_lastOutputPath = name;
-        auto& o = gudtSettings.SaveDialog;
-        return fncSavePagesToExistingFile(m_lvPages, m_lvEditBatch, m_ibTemp, status ? status->pbQueue : nullptr, name,
-                                          o.OutputMode, o.AppendMode, o.TiffCompression, o.ColorFormat,
-                                          o.ProcessTaskList);
+        return fncSavePagesToExistingFile(m_pages.pages(), m_ibTemp, name, savedOptions(),
+                                          status ? status->pbQueue : nullptr);
     } catch (const std::exception& e) {
-        subReportException(e, QStringLiteral("FrmMain.fncAppendToFileDialog"));
+        subReportException(e, QStringLiteral("MultiPageCommands.fncAppendToFileDialog"));
         return false;
     }
 }

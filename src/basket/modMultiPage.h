@@ -1,4 +1,6 @@
 #pragma once
+#include "basket/basketModel.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -14,14 +16,20 @@ class QWidget;
 
 namespace tf {
 class ImageDocument;
-class ListView;
+class TaskReplayer;
 
-// One basket page as the writers take it at the start: the file actually read and the row text.
-struct BasketPageRef {
-    QString tag;
-    QString text;
+// How the writers write: one record instead of the settings' numbers passed one by one.
+struct PageWriteOptions {
+    // The replay of the task list; there is always one (tf::NoTasks while no tasks exist).
+    explicit PageWriteOptions(TaskReplayer& taskReplayer) : replayer(&taskReplayer) {}
+    uint8_t format = 0;          // a new document: 0 TIFF, any other value PDF
+    int16_t tiffCompression = 0;
+    int16_t colorFormat = 0;
+    uint8_t appendMode = 0;      // 0 before the first page, 1 after the last
+    uint8_t outputMode = 0;      // 0 into the file itself, 1 into a new file beside it
+    uint8_t processTaskList = 0; // 1: every page is edited by the task list before it is written
+    TaskReplayer* replayer;
 };
-std::vector<BasketPageRef> fncSnapshotBasket(const ListView& lvPages);
 
 // The name "New File" mode writes to: "<name>_new.<ext>" beside the chosen file, or while that
 // exists "<name>_<random below 9999>.<ext>", drawn again until the name is free. Empty when no
@@ -33,40 +41,38 @@ QString fncMultiPageFilter(int32_t Filter);
 
 } // namespace tf
 
-// The writers. Pages are read in basket order from the files their rows name (a snapshot taken at
-// the start, so the basket may not shift under the loop), optionally edited by the task list,
+// The writers. Pages are read in the order given from the files their records name (taken by
+// value, so the basket may change while the loop yields), optionally edited by the task
+// list (a failing replay is told once per command; the page keeps what the tasks before made),
 // and written by the image control. Cancel in the progress window stops before the next page;
 // the pages before it are kept. Either way the user's files are replaced only whole: a new
 // document appears once complete, an appended one is worked on as a hidden copy that replaces
 // the original at the end, and any failure leaves every existing file as it was.
 
-// A new document: format 0 TIFF, any other value PDF. True once the document was written
-// (also when Cancel cut it short), false when nothing was written (an error, or no page to write).
-bool fncSavePagesToNewFile(uint8_t bytFormat, tf::ListView& lvPages, tf::ListView* lvEditBatch,
-                           tf::ImageDocument& ibTemp, const QString& strFileName, QProgressBar* pbQueue,
-                           int16_t& intTiffCompression, int16_t& intColorFormat, uint8_t& bytProcessEditList);
+// A new document in options.format. True once the document was written (also when Cancel cut it
+// short, and for no pages at all), false when nothing was written (an error, or no page readable).
+bool fncSavePagesToNewFile(std::vector<tf::basket::PageRecord> pages, tf::ImageDocument& ibTemp,
+                           const QString& strFileName, const tf::PageWriteOptions& options,
+                           QProgressBar* pbQueue = nullptr);
 
-// Pages added to an existing TIFF or PDF (by its extension): bytAppendMode 0 before its first
-// page, 1 after its last; bytOutputMode 0 into the file itself, 1 into a new file beside it.
-// True once the pages were added, false when the file was left as it was.
-bool fncSavePagesToExistingFile(tf::ListView& lvPages, tf::ListView* lvEditBatch, tf::ImageDocument& ibTemp,
-                                QProgressBar* pbQueue, const QString& strFileName, uint8_t& bytOutputMode,
-                                uint8_t& bytAppendMode, int16_t& intTiffCompression, int16_t& intColorFormat,
-                                uint8_t& bytProcessEditList);
+// Pages added to an existing TIFF or PDF (by its extension), by options.appendMode and
+// options.outputMode. True once the pages were added, false when the file was left as it was.
+bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::ImageDocument& ibTemp,
+                                const QString& strFileName, const tf::PageWriteOptions& options,
+                                QProgressBar* pbQueue = nullptr);
 
 namespace tf {
 
-// The basket's output commands as the main window offers them: the Save As menu, the multipage
-// save and the append. The main window creates one with its basket list, its hidden image
-// control and itself as the owner of the dialogs, and connects its buttons to the slots.
+// The basket's output commands: the Save As menu, the multipage save and the append, with the
+// settings' save options. Made by the basket with its pages, the working document the pages are
+// written through, the task replay and the owner of the dialogs.
 class MultiPageCommands : public QObject {
     Q_OBJECT
 public:
-    MultiPageCommands(ListView& lvPages, ImageDocument& ibTemp, QWidget* owner, QObject* parent = nullptr);
+    MultiPageCommands(const basket::BasketModel& pages, ImageDocument& ibTemp, TaskReplayer& replayer, QWidget* owner,
+                      QObject* parent = nullptr);
     ~MultiPageCommands() override;
 
-    // The edit list the task replay reads (none until the editing tasks exist).
-    void setEditList(ListView* lvEditBatch);
     // The button the Save As menu opens under.
     void setSaveAsButton(QAbstractButton* cmdSaveAs);
 
@@ -91,10 +97,12 @@ signals:
     void slideShowRequested();       // "Screensaver/Slide"
 
 private:
-    ListView& m_lvPages;
+    PageWriteOptions savedOptions() const;
+
+    const basket::BasketModel& m_pages;
     ImageDocument& m_ibTemp;
+    TaskReplayer& m_replayer;
     QPointer<QWidget> m_owner;
-    QPointer<ListView> m_lvEditBatch;
     QPointer<QAbstractButton> m_cmdSaveAs;
     QMenu* m_mnuSaveAsParent = nullptr;
     QString m_lastOutputPath;

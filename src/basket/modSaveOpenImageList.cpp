@@ -7,7 +7,6 @@
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/ui/imagelist.h"
-#include "platform/ui/listview.h"
 #include "services/clsFile.h"
 #include "services/clsFileInfo.h"
 #include "services/modGDIPlus.h"
@@ -34,22 +33,21 @@ QString lowerEnding(const QString& name) { return name.right(4).toLower(); }
 
 } // namespace
 
-bool fncSaveImageBasket(int16_t intMode, QString& strFileName, tf::ListView* lvBasket, QStringList& lstUniqueFiles)
+QString fncBasketFileName(const QString& strFileName)
 {
-    if (!lvBasket || lvBasket->Count() < 1) return false;
+    return lowerEnding(strFileName) == QStringLiteral(".ibf") ? strFileName : strFileName + QStringLiteral(".ibf");
+}
+
+bool fncSaveImageBasket(int16_t intMode, QString& strFileName, const tf::basket::BasketModel& basket,
+                        QStringList& lstUniqueFiles)
+{
+    if (basket.isEmpty()) return false;
     // Only the ".ibf" form is written; no command ever asked for another.
     if (intMode != 1 && intMode != 2) return false;
     try {
-        lstUniqueFiles.clear();
-        QSet<QString> seen;
-        for (int i = 1; i <= lvBasket->Count(); ++i) {
-            const QString source = tf::ListView::SubItem(lvBasket->Item(i), tf::basket::kSubSource);
-            // A row without a source would come back as a blank line, which names nothing.
-            if (source.isEmpty() || seen.contains(source)) continue;
-            seen.insert(source);
-            lstUniqueFiles << source;
-        }
-        if (lowerEnding(strFileName) != QStringLiteral(".ibf")) strFileName += QStringLiteral(".ibf");
+        // A page without a source would come back as a blank line, which names nothing.
+        lstUniqueFiles = basket.distinctSources();
+        strFileName = fncBasketFileName(strFileName);
 
         clsFile file;
         if (!file.OpenForWrite(strFileName))
@@ -142,8 +140,8 @@ std::vector<typImageBasketEntry> fncReadImageBasket(const QString& strFileName)
     return entries;
 }
 
-void subAddEntryToListView(const QString& strPath, tf::ListView* lvBasket, tf::ImageDocument& ibWork,
-                           tf::ImageList* ilBasket, QStringList* failed)
+void subAddEntryToListView(const QString& strPath, tf::basket::BasketModel& basket, tf::ImageDocument& ibWork,
+                           tf::ImageList& ilBasket, QStringList* failed)
 {
     QStringList notAdded;
     try {
@@ -165,22 +163,21 @@ void subAddEntryToListView(const QString& strPath, tf::ListView* lvBasket, tf::I
             if (thumbnail.isNull()) {
                 notAdded << tf::basket::fncFailedEntry(strPath);
             } else {
-                tf::basket::BasketPage page;
+                tf::basket::PageRecord page;
                 page.text = displayName;
                 page.tag = strPath;
-                page.thumbnail = thumbnail;
                 page.resolution = tf::basket::fncResolutionText(width, height);
                 page.sizeText = info.fSizeFormated();
                 page.typeText = info.fType();
                 page.source = strPath;
-                tf::basket::fncAddBasketPage(lvBasket, ilBasket, page);
+                tf::basket::fncAddBasketPage(basket, ilBasket, std::move(page), thumbnail);
             }
         } else {
             tf::basket::SplitNaming naming;
             naming.pageName = displayName;
             naming.tempBase = displayName;
             naming.failName = strPath;
-            tf::basket::fncAddSplitPages(lvBasket, ilBasket, ibWork, strPath, pageCount, naming, notAdded,
+            tf::basket::fncAddSplitPages(basket, ilBasket, ibWork, strPath, pageCount, naming, notAdded,
                                          [](int, int, bool done) {
                                              if (!done) tf::DoEvents();
                                          });
@@ -191,10 +188,9 @@ void subAddEntryToListView(const QString& strPath, tf::ListView* lvBasket, tf::I
     if (failed) *failed << notAdded;
 }
 
-bool fncOpenImageBasket(const QString& strFileName, tf::ListView* lvBasket, tf::ImageList* ilBasket,
+bool fncOpenImageBasket(const QString& strFileName, tf::basket::BasketModel& basket, tf::ImageList& ilBasket,
                         tf::ImageDocument& ibWork, QProgressBar* pbProgress, QStringList* failed)
 {
-    if (!lvBasket || !ilBasket) return false;
     std::vector<typImageBasketEntry> entries;
     try {
         // Read whole before anything is replaced: a file that fails halfway leaves the basket be.
@@ -205,9 +201,8 @@ bool fncOpenImageBasket(const QString& strFileName, tf::ListView* lvBasket, tf::
         return false;
     }
 
-    lvBasket->setSmallIcons(nullptr);
-    lvBasket->Clear();
-    ilBasket->Clear();
+    basket.clear();
+    ilBasket.Clear();
 
     const int count = static_cast<int>(entries.size());
     if (count > 0 && pbProgress) {
@@ -217,7 +212,7 @@ bool fncOpenImageBasket(const QString& strFileName, tf::ListView* lvBasket, tf::
     }
     for (int i = 1; i <= count; ++i) {
         const QString& path = entries[static_cast<size_t>(i - 1)].path;
-        if (clsFileInfo::CheckIfFileExists(path)) subAddEntryToListView(path, lvBasket, ibWork, ilBasket, failed);
+        if (clsFileInfo::CheckIfFileExists(path)) subAddEntryToListView(path, basket, ibWork, ilBasket, failed);
         if (pbProgress) pbProgress->setValue(i);
     }
     if (pbProgress) pbProgress->setVisible(false);

@@ -11,7 +11,9 @@ class QProgressBar;
 namespace tf {
 class ImageDocument;
 class ImageList;
-class ListView;
+namespace basket {
+class BasketModel;
+}
 } // namespace tf
 
 // One entry of a basket file.
@@ -21,12 +23,15 @@ struct typImageBasketEntry {
     bool operator==(const typImageBasketEntry&) const = default;
 };
 
-// Writes the distinct sources of the basket (sub-item 4, in the order of their first page) to
-// strFileName, replacing it only once the new file is complete. Modes 1 and 2 write ".ibf" and
-// append ".ibf" to a name that does not end in it (any case). False for an empty basket, another
-// mode, or after an error (reported as "modSaveOpenImageList.fncSaveImageBasket").
-// lstUniqueFiles receives the paths written.
-bool fncSaveImageBasket(int16_t intMode, QString& strFileName, tf::ListView* lvBasket, QStringList& lstUniqueFiles);
+// The name a basket file is written under: ".ibf" appended to a name that does not end in it (any case).
+QString fncBasketFileName(const QString& strFileName);
+
+// Writes the distinct sources of the basket (in the order of their first page) to strFileName,
+// replacing it only once the new file is complete. Modes 1 and 2 write ".ibf" under
+// fncBasketFileName(strFileName). False for an empty basket, another mode, or after an error
+// (reported as "modSaveOpenImageList.fncSaveImageBasket"). lstUniqueFiles receives the paths written.
+bool fncSaveImageBasket(int16_t intMode, QString& strFileName, const tf::basket::BasketModel& basket,
+                        QStringList& lstUniqueFiles);
 
 // The path of one ".ibf" line: the surrounding double quotes taken off (and a doubled quote inside
 // made single again) when they are there; any other line stays as it is.
@@ -46,10 +51,10 @@ std::vector<typImageBasketEntry> fncReadImageBasket(const QString& strFileName);
 // the basket stays as it was, the error goes to the reporter
 // ("modSaveOpenImageList.fncOpenImageBasket") and the result is false. Files that are missing are
 // skipped silently; files and pages that cannot be loaded are named in `failed`.
-bool fncOpenImageBasket(const QString& strFileName, tf::ListView* lvBasket, tf::ImageList* ilBasket,
+bool fncOpenImageBasket(const QString& strFileName, tf::basket::BasketModel& basket, tf::ImageList& ilBasket,
                         tf::ImageDocument& ibWork, QProgressBar* pbProgress, QStringList* failed = nullptr);
 
 // Adds every page of one file to the basket: the name with its extension ("scan.tif"; split pages
 // "scan.tif1", "scan.tif2", ...). TIFF files with more than one page become temp page files.
-void subAddEntryToListView(const QString& strPath, tf::ListView* lvBasket, tf::ImageDocument& ibWork,
-                           tf::ImageList* ilBasket, QStringList* failed = nullptr);
+void subAddEntryToListView(const QString& strPath, tf::basket::BasketModel& basket, tf::ImageDocument& ibWork,
+                           tf::ImageList& ilBasket, QStringList* failed = nullptr);

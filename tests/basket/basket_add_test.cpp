@@ -38,7 +38,8 @@ TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
 {
     makeStandardFolder();
     selectFolderRows({1, 2, 3, 4, 5});
-    lvPages->AddItem("old")->setSelected(true);
+    addPage("old", "/old.jpg");
+    lvPages->Item(1)->setSelected(true);
     cmdAddToQueue->click();
 
     EXPECT_EQ(basketTexts(), QStringList({"old", "a", "b", "c", "d", "scan1", "scan2", "scan3"}));
@@ -71,12 +72,12 @@ TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
         EXPECT_EQ(ListView::SubItem(page, 3), info.fType());
         EXPECT_EQ(ListView::SubItem(page, 4), folder.file("scan.tif"));
     }
-    EXPECT_EQ(ListView::SmallIcon(lvPages->Item(8)), 7);
-    EXPECT_EQ(basket->ilPages()->image(7).size(), QSize(48, 36));
+    EXPECT_EQ(ListView::SmallIcon(lvPages->Item(8)), 8);
+    EXPECT_EQ(basket->ilPages()->image(8).size(), QSize(48, 36));
     EXPECT_FALSE(basket->ibWork().HasImage()) << "the private control lets go of the last page";
 
     // Again, with one new file: the sources already there are refused, the TIFF's pages come once.
-    lvPages->RemoveItem(3); // b
+    model->remove({2}); // b
     basket->cmdAddToQueue_Click();
     EXPECT_EQ(basketTexts(), QStringList({"old", "a", "c", "d", "scan1", "scan2", "scan3", "b"}));
     EXPECT_EQ(tempFolderFiles().size(), 3);

@@ -45,16 +45,16 @@ TEST_F(BasketFixture, SavingWritesEachSourceOnceAndOpeningRebuildsTheBasket)
     addFolderRow(odd, "30 X 20", "1");
     selectFolderRows({1, 2});
     basket->cmdAddToQueue_Click();
-    lvPages->AddItem("no source"); // names nothing, so writes nothing
+    addPage("no source", "/nowhere.jpg"); // names nothing, so writes nothing
     QStringList unique;
 
     QString name = folder.file("round");
-    ASSERT_TRUE(fncSaveImageBasket(1, name, lvPages, unique));
+    ASSERT_TRUE(fncSaveImageBasket(1, name, *model, unique));
     EXPECT_EQ(name, folder.file("round.ibf"));
     EXPECT_EQ(readAll(name), quotedLines({folder.file("scan.tif"), QString(odd).replace("\"", "\"\"")}))
         << "UTF-8, CR LF, the multipage source once, the quote doubled";
     QString upper = folder.file("Kept.IBF");
-    ASSERT_TRUE(fncSaveImageBasket(2, upper, lvPages, unique));
+    ASSERT_TRUE(fncSaveImageBasket(2, upper, *model, unique));
     EXPECT_EQ(upper, folder.file("Kept.IBF"));
 
     basket->cmdPagesNew_Click();
@@ -68,9 +68,9 @@ TEST_F(BasketFixture, SavingWritesEachSourceOnceAndOpeningRebuildsTheBasket)
     for (const QString& tag : basketColumn(0).mid(0, 3)) EXPECT_TRUE(temp.match(tag).hasMatch()) << tag.toStdString();
     EXPECT_EQ(basket->ilPages()->count(), 4) << "the old thumbnails went with the old basket";
 
-    tf::ListView empty;
+    tf::basket::BasketModel empty;
     QString none = folder.file("none.ibf");
-    EXPECT_FALSE(fncSaveImageBasket(1, none, &empty, unique));
+    EXPECT_FALSE(fncSaveImageBasket(1, none, empty, unique));
     EXPECT_FALSE(QFileInfo::exists(none));
 }
 
@@ -131,6 +131,21 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     EXPECT_EQ(reports.reports()[0].routine, "modSaveOpenImageList.fncSaveImageBasket");
     EXPECT_EQ(boxes.prompts(), QStringList({"Error saving image basket!\nPlease try again!"}));
 
+    // "x.txt" is written as "x.txt.ibf", a name the dialog never asked about: asked here.
+    const QByteArray older = "an older basket";
+    folder.write("x.txt.ibf", older);
+    boxes.clear();
+    boxes.answerNext(vbNo);
+    dialogs.answerFile(folder.file("x.txt"));
+    basket->cmdPagesSave_Click();
+    EXPECT_EQ(boxes.prompts(), QStringList({"x.txt.ibf already exists.\nDo you want to replace it?"}));
+    EXPECT_EQ(readAll(folder.file("x.txt.ibf")), older);
+    boxes.answerNext(vbYes);
+    dialogs.answerFile(folder.file("x.txt"));
+    basket->cmdPagesSave_Click();
+    EXPECT_EQ(readAll(folder.file("x.txt.ibf")), readAll(folder.file("mine.ibf")));
+    EXPECT_FALSE(QFileInfo::exists(folder.file("x.txt")));
+
     // Opening over pages asks first; Cancel leaves everything.
     basket->cmdPagesNew_Click();
     selectFolderRows({4});
@@ -140,7 +155,7 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     basket->cmdPagesOpen_Click();
     EXPECT_EQ(boxes.prompts(), QStringList({"There are currently files in the Basket!.\nDo you want to continue?"}));
     EXPECT_EQ(boxes.shown()[0].style, vbOKCancel + vbInformation);
-    EXPECT_EQ(dialogs.fileRequests().size(), 2u);
+    EXPECT_EQ(dialogs.fileRequests().size(), 4u);
 
     boxes.answerNext(vbOK);
     dialogs.answerFile(folder.file("mine.ibf"));
@@ -177,7 +192,7 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     // Scanned pages kept only in our Temp folder will not come back: said when saving.
     const QString scanned = tf::userTempDir() + "/1_77.tif";
     ASSERT_TRUE(tf::test::writeRgbTiff(scanned, {pagePicture(10, 10, Qt::red)}));
-    ListView::setSubItem(lvPages->AddItem("1"), 4, scanned);
+    addPage("1", scanned, scanned);
     boxes.clear();
     dialogs.answerFile(folder.file("scans.ibf"));
     basket->cmdPagesSave_Click();

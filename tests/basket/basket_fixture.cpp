@@ -1,5 +1,6 @@
 #include "basket_fixture.h"
 
+#include "basket/modBasket.h"
 #include "basket/modSaveOpenImageList.h"
 #include "frame/modSettings.h"
 #include "platform/sys/userdirs.h"
@@ -45,6 +46,32 @@ void clearTempFolder()
     userTempDir();
 }
 
+std::vector<FolderFile> ListFolderFiles::chosenFolderFiles() const
+{
+    std::vector<FolderFile> files;
+    for (int i = 1; i <= m_list->Count(); ++i) {
+        QTreeWidgetItem* item = m_list->Item(i);
+        if (!item->isSelected()) continue;
+        FolderFile file;
+        file.index = i;
+        file.text = item->text(0);
+        file.tag = ListView::Tag(item);
+        file.resolution = ListView::SubItem(item, 1);
+        file.sizeText = ListView::SubItem(item, 2);
+        file.pages = ListView::SubItem(item, 3);
+        file.typeText = ListView::SubItem(item, 4);
+        if (m_pictures->count() > 0) file.thumbnail = m_pictures->image(ListView::SmallIcon(item)).toImage();
+        files.push_back(file);
+    }
+    return files;
+}
+
+void ListFolderFiles::learnResolution(const QString& tag, const QString& resolution)
+{
+    for (int i = 1; i <= m_list->Count(); ++i)
+        if (ListView::Tag(m_list->Item(i)) == tag) ListView::setSubItem(m_list->Item(i), 1, resolution);
+}
+
 void BasketFixture::SetUp()
 {
     clearTempFolder();
@@ -56,34 +83,37 @@ void BasketFixture::SetUp()
     lvFolder->setColumnHeaders({"File Name", "Resolution", "Size", "Pages", "Type"});
     ilFolder = new ImageList(QSize(), window.get());
     lvFolder->setSmallIcons(ilFolder);
-    lvPages = new ListView;
-    lvPages->setColumnHeaders({"File Name", "Resolution", "Size", "Type", "Source"});
     sbMain = new StatusBar;
     sbMain->addPanel("folder");
     sbMain->addPanel("queue");
     pbQueue = new QProgressBar;
-    cmdAddToQueue = new QPushButton;
-    cmdPagesDelete = new QPushButton;
-    cmdPagesNew = new QPushButton;
-    for (QWidget* child : std::initializer_list<QWidget*>{lvFolder, lvPages, sbMain, pbQueue, cmdAddToQueue,
-                                                          cmdPagesDelete, cmdPagesNew})
-        layout->addWidget(child);
+    folderFiles = std::make_unique<ListFolderFiles>(lvFolder, ilFolder, folder.path(), &dragSource);
+
+    BasketSetup setup;
+    setup.owner = window.get();
+    setup.pane = window.get();
+    setup.sbMain = sbMain;
+    setup.pbQueue = pbQueue;
+    basket = std::make_unique<BasketController>(setup, *folderFiles, ibTemp, noTasks);
+    model = &basket->model();
+    lvPages = basket->lvPages();
+    cmdAddToQueue = basket->cmdAddToQueue();
+    cmdPagesDelete = basket->cmdPagesDelete();
+    cmdPagesNew = basket->cmdPagesNew();
+    for (QWidget* child : std::initializer_list<QWidget*>{lvFolder, lvPages, sbMain, pbQueue}) layout->addWidget(child);
     pbQueue->setVisible(false);
     window->resize(600, 900);
+}
 
-    BasketWidgets widgets;
-    widgets.owner = window.get();
-    widgets.lvFolder = lvFolder;
-    widgets.ilFolder = ilFolder;
-    widgets.currentFolder = [this] { return folder.path(); };
-    widgets.lvPages = lvPages;
-    widgets.dragSourceList = [this] { return dragSource; };
-    widgets.sbMain = sbMain;
-    widgets.pbQueue = pbQueue;
-    widgets.cmdAddToQueue = cmdAddToQueue;
-    widgets.cmdPagesDelete = cmdPagesDelete;
-    widgets.cmdPagesNew = cmdPagesNew;
-    basket = std::make_unique<BasketController>(widgets);
+void BasketFixture::addPage(const QString& text, const QString& tag, const QString& source)
+{
+    QImage picture(48, 36, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    basket::PageRecord page;
+    page.text = text;
+    page.tag = tag;
+    page.source = source;
+    basket::fncAddBasketPage(*model, *basket->ilPages(), page, picture);
 }
 
 void BasketFixture::TearDown()
@@ -147,7 +177,7 @@ QStringList BasketFixture::basketColumn(int subItem) const
 
 bool BasketFixture::open(const QString& file, QStringList* failed)
 {
-    return fncOpenImageBasket(file, lvPages, basket->ilPages(), basket->ibWork(), pbQueue, failed);
+    return fncOpenImageBasket(file, *model, *basket->ilPages(), basket->ibWork(), pbQueue, failed);
 }
 
 } // namespace tf::test

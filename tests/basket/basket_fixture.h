@@ -2,6 +2,7 @@
 // The basket's widgets as the main window holds them, and a folder list filled the way the
 // folder view fills it.
 #include "basket/BasketController.h"
+#include "frame/TaskReplay.h"
 #include "platform/ui/imagelist.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
@@ -25,6 +26,28 @@ QList<QSize> tiffPageSizes(const QString& path);
 QStringList tempFolderFiles();
 void clearTempFolder();
 
+// The folder list as the basket reaches it: the selected rows of a list filled as the folder view
+// fills it, with its pictures while it holds any.
+class ListFolderFiles final : public FolderFiles {
+public:
+    ListFolderFiles(ListView* list, ImageList* pictures, QString folder, const QString* dragSource)
+        : m_list(list), m_pictures(pictures), m_folder(std::move(folder)), m_dragSource(dragSource)
+    {
+    }
+    int folderFileCount() const override { return m_list->Count(); }
+    std::vector<FolderFile> chosenFolderFiles() const override;
+    QString currentFolder() const override { return m_folder; }
+    void learnResolution(const QString& tag, const QString& resolution) override;
+    bool isFolderDrag(const QObject* source) const override { return source == m_list; }
+    QString dragSourceList() const override { return *m_dragSource; }
+
+private:
+    ListView* m_list;
+    ImageList* m_pictures;
+    QString m_folder;
+    const QString* m_dragSource;
+};
+
 class BasketFixture : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -39,6 +62,8 @@ protected:
     void selectFolderRows(const QList<int>& rows);
     QStringList basketTexts() const;
     QStringList basketColumn(int subItem) const; // 0: the tags
+    // A page as the add commands make it, with a white thumbnail: text, tag and source.
+    void addPage(const QString& text, const QString& tag, const QString& source = QString());
     bool open(const QString& file, QStringList* failed = nullptr);
 
     TempFolder folder;
@@ -51,9 +76,13 @@ protected:
     QPushButton* cmdAddToQueue = nullptr;
     QPushButton* cmdPagesDelete = nullptr;
     QPushButton* cmdPagesNew = nullptr;
-    std::unique_ptr<BasketController> basket;
     // The window's mstrDragSourceList, which the browse area keeps as the lists take the focus.
     QString dragSource;
+    std::unique_ptr<ListFolderFiles> folderFiles;
+    ImageDocument ibTemp;
+    NoTasks noTasks;
+    std::unique_ptr<BasketController> basket;
+    basket::BasketModel* model = nullptr;
 };
 
 } // namespace tf::test

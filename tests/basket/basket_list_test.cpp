@@ -16,13 +16,8 @@ protected:
     void SetUp() override
     {
         BasketFixture::SetUp();
-        QImage picture(8, 8, QImage::Format_RGB32);
-        picture.fill(Qt::white);
-        for (const char* name : {"one", "two", "three", "four", "five"}) {
-            QTreeWidgetItem* item = lvPages->AddItem(name, basket->ilPages()->Add(picture));
-            ListView::setTag(item, QString("/pages/%1.tif").arg(name));
-        }
-        lvPages->setSmallIcons(basket->ilPages());
+        for (const char* name : {"one", "two", "three", "four", "five"})
+            addPage(name, QString("/pages/%1.tif").arg(name));
         window->show();
         dragSource = "lvPages";
     }
@@ -37,12 +32,39 @@ protected:
 
 } // namespace
 
-TEST(BasketMoveOrder, SelectedRowsMoveAsOneBlock)
+TEST(BasketModelOrder, MovesSortsAndRemovesKeepEveryPageWhole)
 {
-    using tf::basket::fncMovedOrder;
-    EXPECT_EQ(fncMovedOrder(5, {2, 3}, 6), (std::vector<int>{1, 4, 5, 2, 3}));
-    EXPECT_EQ(fncMovedOrder(5, {1, 4}, 3), (std::vector<int>{2, 1, 4, 3, 5}));
-    EXPECT_EQ(fncMovedOrder(5, {2, 3, 4}, 4), (std::vector<int>{1, 2, 3, 4, 5})) << "onto itself";
+    tf::basket::BasketModel model;
+    for (const char* name : {"b", "a", "C", "e", "d"}) {
+        tf::basket::PageRecord page;
+        page.text = name;
+        page.tag = QString("/t/%1").arg(name);
+        page.source = QString("/s/%1").arg(name == QString("d") ? "b" : name);
+        model.append(page);
+    }
+    auto texts = [&] {
+        QStringList out;
+        for (const auto& p : model.pages()) out << p.text + ":" + p.tag;
+        return out.join(' ');
+    };
+    const struct {
+        std::vector<int> rows;
+        int insertAt;
+        QString after;
+    } moves[] = {
+        {{1, 2}, 5, "b:/t/b e:/t/e d:/t/d a:/t/a C:/t/C"},
+        {{0, 3}, 2, "e:/t/e b:/t/b a:/t/a d:/t/d C:/t/C"},
+        {{1, 2, 3}, 3, "e:/t/e b:/t/b a:/t/a d:/t/d C:/t/C"}, // onto itself
+    };
+    for (const auto& m : moves) {
+        model.move(m.rows, m.insertAt);
+        EXPECT_EQ(texts(), m.after);
+    }
+    model.sort(0, false);
+    EXPECT_EQ(texts(), "a:/t/a b:/t/b C:/t/C d:/t/d e:/t/e") << "without regard to case";
+    EXPECT_EQ(model.distinctSources(), QStringList({"/s/a", "/s/b", "/s/C", "/s/e"})) << "each source once";
+    model.remove({4, 0, 9, 0});
+    EXPECT_EQ(texts(), "b:/t/b C:/t/C d:/t/d");
 }
 
 TEST_F(BasketRows, DraggingPagesMovesThemAfterOrBeforeTheTarget)
@@ -82,15 +104,24 @@ TEST_F(BasketRows, DeleteAndSort)
     EXPECT_EQ(basketTexts(), QStringList({"one", "three", "five"}));
     EXPECT_EQ(sbMain->panelText("queue"), "3 file(s) in basket");
 
-    ListView::setSubItem(lvPages->Item(1), 1, "9 X 9");
-    ListView::setSubItem(lvPages->Item(2), 1, "10 X 10");
-    basket->subSortListView(lvPages, 1);
+    model->clear();
+    for (const auto& [name, size] : {std::pair{"one", "9 X 9"}, {"three", "10 X 10"}, {"five", ""}}) {
+        tf::basket::PageRecord page;
+        page.text = name;
+        page.tag = QString("/pages/%1.tif").arg(name);
+        page.resolution = size;
+        model->append(page);
+    }
+    lvPages->Item(2)->setSelected(true);
+    basket->subSortListView(1);
     EXPECT_EQ(basketTexts(), QStringList({"five", "one", "three"}));
-    basket->subSortListView(lvPages, 1);
+    EXPECT_EQ(basketColumn(0), QStringList({"/pages/five.tif", "/pages/one.tif", "/pages/three.tif"}));
+    EXPECT_TRUE(lvPages->Item(3)->isSelected()) << "the selection goes with its page";
+    basket->subSortListView(1);
     EXPECT_EQ(basketTexts(), QStringList({"three", "one", "five"}));
-    basket->subSortListView(lvPages, 2);
+    basket->subSortListView(2);
     EXPECT_EQ(basketTexts(), QStringList({"five", "three", "one"})) << "ascending by text: 10 X 10 before 9 X 9";
-    lvPages->AddItem("aaa");
+    addPage("aaa", "/pages/aaa.tif");
     EXPECT_EQ(basketTexts().last(), "aaa") << "sorted once, not kept sorted";
 }
 
@@ -125,7 +156,7 @@ TEST_F(BasketRows, BasketCommandsWaitWhileALongCommandRuns)
         basket->cmdPagesNew_Click();
         basket->cmdPagesDelete_Click();
         dropOn(3);
-        basket->subSortListView(lvPages, 1);
+        basket->subSortListView(1);
     }
     EXPECT_EQ(basketTexts(), QStringList({"one", "two", "three", "four", "five"}));
 }

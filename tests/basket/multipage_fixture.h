@@ -5,6 +5,7 @@
 #include "basket/frmDialogExtension.h"
 #include "basket/modMultiPage.h"
 #include "frame/frmStatus.h"
+#include "frame/TaskReplay.h"
 #include "frame/globals.h"
 #include "frame/modSettings.h"
 #include "multipage_testutil.h"
@@ -41,8 +42,8 @@ protected:
     void setBasket(const QStringList& files)
     {
         commands.reset();
-        lvPages = basketOf(files);
-        commands = std::make_unique<MultiPageCommands>(*lvPages, ibTemp, &owner);
+        basket = basketOf(files);
+        commands = std::make_unique<MultiPageCommands>(*basket, ibTemp, noTasks, &owner);
     }
 
     // The multipage save as a user makes it: Save As, then the choices on the panel and the name.
@@ -105,7 +106,8 @@ protected:
     QWidget owner;
     ImageDocument ibTemp;
     QStringList pages;
-    std::unique_ptr<ListView> lvPages;
+    NoTasks noTasks;
+    std::unique_ptr<basket::BasketModel> basket;
     std::unique_ptr<MultiPageCommands> commands;
 };
 

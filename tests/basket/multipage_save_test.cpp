@@ -73,8 +73,7 @@ TEST_F(MultiPageSave, TiffWithEveryCompressionAndColourFormat)
 TEST_F(MultiPageSave, PdfPagesInBasketOrderWithTheEncodingThatSuitsEach)
 {
     // A page moved in the basket is written where it now stands.
-    QTreeWidgetItem* moved = lvPages->takeTopLevelItem(3); // p4.png
-    lvPages->insertTopLevelItem(0, moved);
+    basket->move({3}, 0); // p4.png
     const QString path = out.file(QStringLiteral("doc.pdf"));
     ASSERT_TRUE(save(path, 0, 0, 3));
     EXPECT_TRUE(qpdfCheckPasses(path));
@@ -275,4 +274,52 @@ TEST_F(MultiPageSave, CommandsAndTheProgressWindow)
     commands->subSaveAsMultiPage();
     commands->cmdsaveAppend_Click();
     EXPECT_EQ(dialogs.fileRequests().size(), 1u);
+}
+
+TEST_F(MultiPageSave, TheTaskListEditsEveryPageAndAFailingReplayIsToldOncePerCommand)
+{
+    // Every page comes out 50 pixels wide; the replay says it failed each time.
+    struct Failing : TaskReplayer {
+        int calls = 0;
+        bool hasTasks() const override { return true; }
+        ReplayResult replayOnPreview(ImageDocument&) override { return {}; }
+        ReplayResult replayAll(ImageDocument& page) override
+        {
+            ++calls;
+            page.setPicture(pagePicture(50, 40, Qt::red));
+            return {false, QStringLiteral("Crop: the area lies outside the picture")};
+        }
+    } tasks;
+    PageWriteOptions options(tasks);
+    options.processTaskList = 1;
+    auto expectToldOnce = [&] {
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_TRUE(boxes.shown()[0].prompt.endsWith("\nCrop: the area lies outside the picture"));
+        boxes.clear();
+    };
+
+    const QString tiff = out.file("edited.tif");
+    ASSERT_TRUE(fncSavePagesToNewFile(basket->pages(), ibTemp, tiff, options));
+    EXPECT_EQ(tasks.calls, 7);
+    EXPECT_EQ(widthsOf(tiffDirectories(tiff)), QList<int>(7, 50));
+    expectToldOnce();
+
+    // JPEG pages are decoded for the tasks instead of going into the PDF as they are.
+    options.format = 1;
+    ASSERT_TRUE(fncSavePagesToNewFile(basket->pages(), ibTemp, out.file("edited.pdf"), options));
+    EXPECT_EQ(widthsOf(pdfImages(out.file("edited.pdf"))), QList<int>(7, 50));
+    expectToldOnce();
+
+    options.appendMode = 1;
+    ASSERT_TRUE(fncSavePagesToExistingFile(basket->pages(), ibTemp, tiff, options));
+    EXPECT_EQ(widthsOf(tiffDirectories(tiff)), QList<int>(14, 50));
+    expectToldOnce();
+
+    // Not asked to process the task list: nothing is replayed.
+    options.processTaskList = 0;
+    options.format = 0;
+    ASSERT_TRUE(fncSavePagesToNewFile(basket->pages(), ibTemp, out.file("plain.tif"), options));
+    EXPECT_EQ(tasks.calls, 21);
+    EXPECT_EQ(widthsOf(tiffDirectories(out.file("plain.tif"))).first(), 101);
+    EXPECT_TRUE(boxes.shown().empty());
 }

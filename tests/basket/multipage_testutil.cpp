@@ -50,66 +50,16 @@ QString writePage(const QString& path, const QImage& picture)
     return path;
 }
 
-std::unique_ptr<tf::ListView> basketOf(const QStringList& files)
+std::unique_ptr<tf::basket::BasketModel> basketOf(const QStringList& files)
 {
-    auto list = std::make_unique<tf::ListView>();
-    for (const QString& f : files) tf::ListView::setTag(list->AddItem(QFileInfo(f).fileName()), f);
-    return list;
-}
-
-std::vector<TiffDirectory> tiffDirectories(const QString& path)
-{
-    std::vector<TiffDirectory> dirs;
-    static const QRegularExpression head(QStringLiteral("^Directory \\d+: offset (\\d+) .*next (\\d+)"));
-    static const QRegularExpression tag(QStringLiteral("^\\S+ \\((\\d+)\\) \\S+ \\(\\d+\\) \\d+<(.*)>$"));
-    for (const QString& line : runTool(QStringLiteral("tiffdump"), {path}).split(QLatin1Char('\n'))) {
-        if (const auto m = head.match(line); m.hasMatch()) {
-            dirs.push_back({m.captured(1).toLongLong(), m.captured(2).toLongLong(), {}});
-        } else if (const auto t = tag.match(line); t.hasMatch() && !dirs.empty()) {
-            dirs.back().tags.insert(t.captured(1).toInt(), t.captured(2));
-        }
+    auto basket = std::make_unique<tf::basket::BasketModel>();
+    for (const QString& f : files) {
+        tf::basket::PageRecord page;
+        page.source = page.tag = f;
+        page.text = QFileInfo(f).fileName();
+        basket->append(page);
     }
-    return dirs;
-}
-
-std::vector<PdfImage> pdfImages(const QString& path)
-{
-    std::vector<PdfImage> rows;
-    const QStringList lines =
-        runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), path}).split(QLatin1Char('\n'));
-    for (int i = 2; i < lines.size(); ++i) {
-        const QStringList f = lines[i].simplified().split(QLatin1Char(' '));
-        if (f.size() < 10) continue;
-        rows.push_back({f[0].toInt(), f[3].toInt(), f[4].toInt(), f[5], f[7].toInt(), f[8]});
-    }
-    return rows;
-}
-
-int pdfPages(const QString& path)
-{
-    static const QRegularExpression pages(QStringLiteral("Pages:\\s+(\\d+)"));
-    return pages.match(runTool(QStringLiteral("pdfinfo"), {path})).captured(1).toInt();
-}
-
-bool qpdfCheckPasses(const QString& path)
-{
-    int code = -1;
-    runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), path}, &code);
-    return code == 0;
-}
-
-QList<int> widthsOf(const std::vector<TiffDirectory>& dirs)
-{
-    QList<int> w;
-    for (const TiffDirectory& d : dirs) w << d.value(256);
-    return w;
-}
-
-QList<int> widthsOf(const std::vector<PdfImage>& images)
-{
-    QList<int> w;
-    for (const PdfImage& im : images) w << im.width;
-    return w;
+    return basket;
 }
 
 QStringList folderEntries(const QString& folder)

@@ -13,9 +13,8 @@
 // Readable failures for texts.
 static inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
-namespace tf {
-class ListView;
-}
+#include "basket/basketModel.h"
+#include "support/tooloutput.h"
 
 namespace tf::test::multipage {
 
@@ -25,34 +24,8 @@ QImage pagePicture(int w, int h, QColor tint, int dpi = 150);
 // is written from the picture's grey version and a "mono" TIFF as 1 bit.
 QString writePage(const QString& path, const QImage& picture);
 
-// The basket: rows whose text is the file name and whose tag is the file.
-std::unique_ptr<tf::ListView> basketOf(const QStringList& files);
-
-// One directory of a TIFF as tiffdump lists it: tag number -> values as printed ("1", "8 8 8").
-struct TiffDirectory {
-    qint64 offset = 0;
-    qint64 next = 0;
-    QMap<int, QString> tags;
-    int value(int tag) const { return tags.value(tag).section(QLatin1Char(' '), 0, 0).toInt(); }
-};
-std::vector<TiffDirectory> tiffDirectories(const QString& path);
-
-// pdfimages -list: one row per image, in page order.
-struct PdfImage {
-    int page = 0;
-    int width = 0;
-    int height = 0;
-    QString color; // rgb, gray, index
-    int bpc = 0;
-    QString enc; // jpeg, image, ccitt
-};
-std::vector<PdfImage> pdfImages(const QString& path);
-int pdfPages(const QString& path);
-bool qpdfCheckPasses(const QString& path);
-
-// The pages' widths in order: which basket page each one came from.
-QList<int> widthsOf(const std::vector<TiffDirectory>& dirs);
-QList<int> widthsOf(const std::vector<PdfImage>& images);
+// The basket: pages whose text is the file name and whose tag and source are the file.
+std::unique_ptr<tf::basket::BasketModel> basketOf(const QStringList& files);
 
 // Every entry of a folder, hidden ones included, sorted.
 QStringList folderEntries(const QString& folder);

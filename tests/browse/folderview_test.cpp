@@ -156,8 +156,8 @@ TEST(FolderViewModes, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
     BrowseFixture f;
     f.browse->ftvBrowse_FolderSelected(dir.path());
     ASSERT_EQ(f.w.lvFolder->Count(), 3);
-    f.w.lvFolder->SortOrder = 1;
-    f.w.lvFolder->sortNow();
+    f.browse->lvFolder_ColumnClick(1);
+    f.browse->lvFolder_ColumnClick(1); // names descending
     // With the files gone, any reading would lose the rows.
     for (const QString& name : QDir(dir.path()).entryList(QDir::Files)) QFile::remove(dir.file(name));
 
@@ -262,7 +262,7 @@ TEST(FolderTree, ChoosingAFolderInTheTreeListsIt)
     tf::test::TempFolder a, b;
     makeSeries(a, "a", 2);
     makeSeries(b, "b", 1);
-    BrowseFixture f(/*withTree*/ true);
+    BrowseFixture f;
     f.browse->subOpenFolder(a.path() + "   "); // the stored folder comes padded with blanks
     EXPECT_EQ(f.rowTexts(), QStringList({"a0.png", "a1.png"}));
     EXPECT_EQ(f.browse->SelectedFolder(), a.path());

@@ -130,12 +130,12 @@ TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
     writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
     writeQt(dir.file("b.png"), solid(64, 48, Qt::blue), "png");
     int replays = 0;
-    f.browse->hooks.subProcessPages = [&] {
+    f.services.replay = [&](tf::ImageDocument& target) {
         ++replays;
-        f.w.ibMain->setPicture(solid(10, 10, Qt::black));
+        target.setPicture(solid(10, 10, Qt::black));
     };
     int saves = 0;
-    f.browse->hooks.SaveAs = [&] { ++saves; };
+    f.services.saveAs = [&] { ++saves; };
     f.browse->mnuSavePreviewAs(0)->trigger(); // nothing shown: nothing to save
     f.browse->mnuPreviewType_Click(1);
     EXPECT_EQ(replays + saves, 0);
@@ -205,16 +205,17 @@ TEST_F(PreviewTest, MetadataPaneAndPanelFollowTheFileType)
     writeQt(dir.file("photo.jpg"), solid(32, 32, Qt::red), "jpg");
     writeQt(dir.file("plain.png"), solid(32, 32, Qt::red), "png");
     writeWithControl(dir.file("layers.psd"), solid(32, 32, Qt::red));
-    bool exif = false, iptc = false;
+    bool exif = false;
+    bool& iptc = f.services.hasIptc;
     QStringList reads;
-    f.browse->hooks.ReadFileEXIFInfo = [&](ImageBox&, tf::ListView& list, const QString& path) {
+    f.services.readExif = [&](ImageBox&, tf::ListView& list, const QString& path) {
         reads << "exif " + QFileInfo(path).fileName();
         if (exif) list.AddItem("Make");
     };
-    f.browse->hooks.ReadFileIPTCInfo = [&](ImageBox&, tf::ListView&, const QString& path) {
+    f.services.readIptc = [&](ImageBox&, tf::ListView&, const QString& path) {
         reads << "iptc " + QFileInfo(path).fileName();
     };
-    f.browse->hooks.HasIptc = [&](const ImageBox&) { return iptc; };
+
 
     show("plain.png");
     EXPECT_EQ(f.w.splView->LeftOrTopControl(), nullptr);
@@ -320,11 +321,11 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     EXPECT_EQ(f.browse->mstrDragSourceList, "lvFolder");
     QTest::keyClick(f.w.lvFolder, Qt::Key_Down);
     EXPECT_EQ(shown(), "3.png");
-    const int resizes = f.resizeCalls;
+    const int resizes = f.services.resizeCalls;
     QTest::keyClick(f.w.lvFolder, Qt::Key_A);
     QTest::mouseClick(f.w.lvFolder->viewport(), Qt::RightButton, {}, at(f.w.lvFolder, 1));
     EXPECT_EQ(shown(), "3.png");
-    EXPECT_EQ(f.resizeCalls, resizes);
+    EXPECT_EQ(f.services.resizeCalls, resizes);
 
     addBasketPage("1.png");
     addBasketPage("2.png");

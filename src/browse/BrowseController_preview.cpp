@@ -195,12 +195,14 @@ void BrowseController::subShowSelectedFile(QTreeWidgetItem* row)
     // The row is written to only while it still exists.
     const bool rowAlive = (!fromFolder || listing == m_listingGeneration) && list->Index(row) > 0;
     const QString resolution = rowAlive ? tf::ListView::SubItem(row, 1) : QString();
-    if (rowAlive && (resolution.isEmpty() || resolution == QLatin1String("0 X 0 X 0")))
-        tf::ListView::setSubItem(row, 1,
-                                 QStringLiteral("%1 X %2 X %3")
-                                     .arg(m_ibMain->ImageWidth())
-                                     .arg(m_ibMain->ImageHeight())
-                                     .arg(m_ibMain->BitsPerPixel()));
+    if (rowAlive && (resolution.isEmpty() || resolution == QLatin1String("0 X 0 X 0"))) {
+        const QString shown = QStringLiteral("%1 X %2 X %3")
+                                  .arg(m_ibMain->ImageWidth())
+                                  .arg(m_ibMain->ImageHeight())
+                                  .arg(m_ibMain->BitsPerPixel());
+        tf::ListView::setSubItem(row, 1, shown);
+        if (fromFolder) m_listing.setText(listingIndex(row), tf::kFolderResolution, shown);
+    }
 
     const MetadataPaneRule rule = fncMetadataPaneRule(fncFolderExtension(path));
     subShowMetadataPane(rule.showExif, rule.showIptc);

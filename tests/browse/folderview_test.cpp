@@ -200,10 +200,24 @@ TEST(FolderViewModes, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
     QStringList reversed(byResolution.rbegin(), byResolution.rend());
     EXPECT_EQ(f.rowTexts(), reversed);
     // Another column starts ascending again; every row keeps its own file.
+    BrowseFixture::selectRow(f.w.lvFolder, 2); // "a.png", second by resolution reversed
     clickCaption(1);
     EXPECT_EQ(f.rowTexts(), kImages);
     for (int i = 1; i <= f.w.lvFolder->Count(); ++i)
         EXPECT_EQ(tf::ListView::Tag(f.w.lvFolder->Item(i)), dir.file(f.w.lvFolder->Item(i)->text(0)));
+    ASSERT_EQ(f.w.lvFolder->selectedInOrder().size(), 1);
+    EXPECT_EQ(f.w.lvFolder->selectedInOrder()[0]->text(0), "a.png") << "the selected file stays selected";
+
+    // The sort outlives the listing: the folder listed again comes in the order chosen, and the
+    // same caption then turns it round.
+    clickCaption(1);
+    const QStringList descending(kImages.rbegin(), kImages.rend());
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+    EXPECT_EQ(f.rowTexts(), descending);
+    for (int i = 1; i <= f.w.lvFolder->Count(); ++i)
+        EXPECT_EQ(tf::ListView::Tag(f.w.lvFolder->Item(i)), f.browse->folderListing().file(i - 1)->path);
+    clickCaption(1);
+    EXPECT_EQ(f.rowTexts(), kImages);
 }
 
 TEST(FolderViewModes, ThumbnailsAfterDetailsRowsListTheFolderAgain)

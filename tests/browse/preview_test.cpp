@@ -69,6 +69,7 @@ TEST_F(PreviewTest, ActualSizeCentresOrScrollsAndBestFitShrinks)
 {
     writeQt(dir.file("small.png"), solid(200, 100, Qt::red), "png");
     writeQt(dir.file("large.png"), solid(800, 600, Qt::green), "png");
+    writeQt(dir.file("other.png"), solid(900, 700, Qt::blue), "png");
     show("large.png");
     EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 400, 300)); // best fit
     EXPECT_TRUE(f.w.hsbView->isHidden() && f.w.vsbView->isHidden());
@@ -85,6 +86,11 @@ TEST_F(PreviewTest, ActualSizeCentresOrScrollsAndBestFitShrinks)
     EXPECT_EQ(f.w.ibMain->pos(), QPoint(-70, -50));
     f.browse->subFitPreview(); // a new layout keeps the place scrolled to
     EXPECT_EQ(f.w.ibMain->pos(), QPoint(-70, -50));
+    // Another large file starts at its top-left corner, not where the last one was scrolled.
+    show("other.png");
+    EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 900, 700));
+    EXPECT_EQ(f.w.hsbView->value(), 0);
+    EXPECT_EQ(f.w.vsbView->value(), 0);
 
     show("small.png");
     EXPECT_EQ(f.w.ibMain->geometry(), QRect(100, 100, 200, 100));
@@ -122,6 +128,8 @@ TEST_F(PreviewTest, PanelsDescribeTheShownRow)
     // filled from the row as it stood.
     row = show("g.ppm");
     EXPECT_EQ(tf::ListView::SubItem(row, 1), "12 X 8 X 24");
+    // The listing, which the basket reads, says the same.
+    EXPECT_EQ(f.browse->folderListing().file(f.w.lvFolder->Index(row) - 1)->texts[tf::kFolderResolution], "12 X 8 X 24");
     EXPECT_EQ(f.panel("resolution"), "     " + tf::ListView::SubItem(row, 2));
 }
 

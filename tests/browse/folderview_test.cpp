@@ -113,6 +113,10 @@ TEST(FolderViewListing, DetailsModeListsEveryImageWithItsHeaderFacts)
         EXPECT_EQ(tf::ListView::SmallIcon(row), 1);
     }
     EXPECT_EQ(f.browse->ilFolder().count(), 0);
+    QStringList captions;
+    for (int i = 0; i < f.w.lvFolder->columnCount(); ++i) captions << f.w.lvFolder->headerItem()->text(i);
+    EXPECT_EQ(captions, QStringList({"File Name", "Resolution", "Size", "Pages", "Type", "Date Created", "Date Modified",
+                                     "Date Accessed"}));
     EXPECT_EQ(f.panel("folder"), "Current Folder - " + dir.path());
     EXPECT_TRUE(f.w.pbQueue->isHidden());
     EXPECT_FALSE(f.browse->mblnStopListing);

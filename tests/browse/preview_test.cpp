@@ -76,6 +76,8 @@ TEST_F(PreviewTest, ActualSizeCentresOrScrollsAndBestFitShrinks)
 
     f.browse->mnuPreviewFit_Click(1);
     EXPECT_EQ(f.w.cmdPreviewView->text(), "    Actual Size");
+    f.browse->mnuPreviewFit(1)->trigger(); // the checked entry again: it stays checked
+    EXPECT_TRUE(f.browse->mnuPreviewFit(1)->isChecked() && !f.browse->mnuPreviewFit(0)->isChecked());
     EXPECT_EQ(f.panel("status"), "100%");
     EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 800, 600));
     EXPECT_FALSE(f.w.hsbView->isHidden() || f.w.vsbView->isHidden());
@@ -145,6 +147,7 @@ TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
     int saves = 0;
     f.services.saveAs = [&] { ++saves; };
     f.browse->mnuSavePreviewAs(0)->trigger(); // nothing shown: nothing to save
+    EXPECT_EQ(f.browse->mnuPreviewType(0)->text() + "/" + f.browse->mnuPreviewType(1)->text(), "Original/Optimized");
     f.browse->mnuPreviewType_Click(1);
     EXPECT_EQ(replays + saves, 0);
     EXPECT_EQ(f.w.cmdPreviewType->text(), "     Optimized");
@@ -310,6 +313,15 @@ TEST_F(PreviewTest, PreviousAndNextStopAtTheEndsOfTheListLastFocused)
     EXPECT_EQ(f.panel("pages"), "1 page(s)");
     EXPECT_EQ(f.panel("resolution"), "30 X 30     2 KB");
     EXPECT_EQ(f.w.lvFolder->SelectedItem(), f.w.lvFolder->Item(1)); // the folder list stayed
+
+    // A file that cannot be read does not stop the walk.
+    writeBytes(dir.file("2.png"), "not a picture");
+    f.browse->lvFolder_GotFocus();
+    f.w.cmdPreviewNext->click();
+    EXPECT_EQ(f.panel("filename"), "Unable to read - 2.png");
+    EXPECT_EQ(shown(), "");
+    f.w.cmdPreviewNext->click();
+    EXPECT_EQ(shown(), "3.png");
 }
 
 TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
@@ -334,6 +346,10 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     QTest::mouseClick(f.w.lvFolder->viewport(), Qt::RightButton, {}, at(f.w.lvFolder, 1));
     EXPECT_EQ(shown(), "3.png");
     EXPECT_EQ(f.services.resizeCalls, resizes);
+    // Several folder rows chosen: the one clicked last is shown.
+    QTest::mouseClick(f.w.lvFolder->viewport(), Qt::LeftButton, Qt::ControlModifier, at(f.w.lvFolder, 2));
+    EXPECT_EQ(f.w.lvFolder->selectedInOrder().size(), 2);
+    EXPECT_EQ(shown(), "2.png");
 
     addBasketPage("1.png");
     addBasketPage("2.png");
@@ -346,6 +362,7 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     EXPECT_EQ(shown(), "2.png");
     // Leaving the basket: arrow keys show nothing until a row is clicked again.
     f.w.lvFolder->setFocus();
+    EXPECT_EQ(f.browse->mstrDragSourceList, "lvFolder");
     EXPECT_TRUE(f.browse->mblnSuppressItemShow);
     QTest::keyClick(f.w.lvFolder, Qt::Key_Up);
     EXPECT_EQ(shown(), "2.png");

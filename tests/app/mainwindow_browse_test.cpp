@@ -10,7 +10,6 @@
 #include "browse/modPreview.h"
 #include "controls/splitter.h"
 #include "frame/globals.h"
-#include "frame/modMainServices.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/listview.h"
@@ -233,6 +232,7 @@ TEST_F(MainWindowBrowse, BasketPagesArePreviewedAndWalkedWhenTheBasketHadTheFocu
     clickRow(w.browse()->lvFolder(), "three.tif");
     click(w.cmdAddToQueue);
     ASSERT_EQ(rowTexts(w.lvPages), QStringList({"three1", "three2", "three3"}));
+    EXPECT_EQ(panel("folder"), shots.path()) << "the basket asks the browse area for its folder";
 
     // The basket list the window handed over: its clicks show a page, and previous and next walk it.
     clickRow(w.lvPages, "three2");

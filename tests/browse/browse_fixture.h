@@ -27,6 +27,7 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     int editToggles = 0;
     int prints = 0;
     std::function<void(tf::ImageDocument&)> replay; // unset: no tasks
+    tf::ReplayResult replayResult;                  // what each replay answers
     std::function<void()> saveAs;                   // unset: the control's own Save As
     std::function<void(ImageBox&, tf::ListView&, const QString&)> readExif, readIptc;
     bool hasIptc = false;
@@ -38,7 +39,7 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     tf::ReplayResult replayOnPreview(tf::ImageDocument& target) override
     {
         if (replay) replay(target);
-        return {};
+        return replayResult;
     }
     tf::ReplayResult replayAll(tf::ImageDocument& target) override { return replayOnPreview(target); }
     void ReadFileEXIFInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readExif) readExif(c, l, p); }

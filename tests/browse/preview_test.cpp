@@ -5,6 +5,7 @@
 
 #include "browse/modPreview.h"
 #include "browse/previewSnapshots.h"
+#include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
@@ -171,6 +172,21 @@ TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
     f.browse->subForgetShownFile();
     show("b.png");
     EXPECT_EQ(f.w.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
+}
+
+TEST_F(PreviewTest, AFailedReplayIsReportedAndTheFileStillShown)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    f.services.replay = [&](tf::ImageDocument& target) { target.setPicture(solid(10, 10, Qt::black)); };
+    f.services.replayResult = {false, "Resize: the width must be at least 1 pixel"};
+    f.browse->mnuPreviewType_Click(1);
+    tf::ScriptedErrorReports reports;
+    show("a.png");
+    ASSERT_EQ(reports.reports().size(), 1u);
+    EXPECT_TRUE(reports.reports()[0].text.endsWith("Resize: the width must be at least 1 pixel"));
+    // What the tasks before the failed one made is shown, as the file it came from.
+    EXPECT_EQ(f.w.ibMain->ImageWidth(), 10);
+    EXPECT_EQ(f.browse->PicTiffTag(), dir.file("a.png"));
 }
 
 TEST_F(PreviewTest, SaveAsWritesTheShownImageInTheTypeChosen)

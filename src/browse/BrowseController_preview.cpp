@@ -174,16 +174,19 @@ void BrowseController::subShowSelectedFile(QTreeWidgetItem* row)
     if (!row) return;
     auto* list = qobject_cast<tf::ListView*>(row->treeWidget());
     if (!list) return;
-    const QString path = tf::ListView::Tag(row);
+    // A folder row's file and texts come from the listing; a basket page's from its row.
+    const bool fromFolder = list == m_lvFolder;
+    const tf::FolderFile* file = fromFolder ? m_listing.file(listingIndex(row)) : nullptr;
+    if (fromFolder && !file) return;
+    const QString path = file ? file->path : tf::ListView::Tag(row);
     // Already shown: the same path, and the control still holds it.
     if (!path.isEmpty() && path == m_picTiffTag && m_ibMain->Tag() == path && m_ibMain->HasImage()) return;
 
     // The panels describe the row being shown, whichever list it is in. Basket pages carry no
     // page count: each is one page.
-    const bool fromFolder = list == m_lvFolder;
-    m_rowPages = fromFolder ? tf::ListView::SubItem(row, 3) : QStringLiteral("1");
-    m_rowResolution = tf::ListView::SubItem(row, 1);
-    m_rowSize = tf::ListView::SubItem(row, 2);
+    m_rowPages = file ? file->texts[tf::kFolderPages] : QStringLiteral("1");
+    m_rowResolution = file ? file->texts[tf::kFolderResolution] : tf::ListView::SubItem(row, 1);
+    m_rowSize = file ? file->texts[tf::kFolderSize] : tf::ListView::SubItem(row, 2);
     const uint64_t listing = m_listingGeneration;
 
     m_ibMain->Clear();

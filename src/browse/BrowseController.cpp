@@ -155,7 +155,6 @@ void BrowseController::setBasketList(tf::ListView* lvPages)
         m_pagesList->removeEventFilter(this);
         if (m_pagesViewport) m_pagesViewport->removeEventFilter(this);
     }
-    m_lvPages = lvPages;
     m_pagesList = lvPages;
     m_pagesViewport = lvPages ? lvPages->viewport() : nullptr;
     if (lvPages) {
@@ -412,25 +411,25 @@ void BrowseController::lvPages_LostFocus() { mblnSuppressItemShow = true; }
 
 void BrowseController::lvPages_ItemClick()
 {
-    if (m_lvPages) selectionCount(m_lvPages);
+    if (m_pagesList) selectionCount(m_pagesList);
 }
 
 void BrowseController::lvPages_KeyUp(int key)
 {
-    if (!m_lvPages || m_lvPages->Count() == 0) return;
-    if (isArrowKey(key) && !mblnSuppressItemShow) showSelectedRowOf(m_lvPages);
+    if (!m_pagesList || m_pagesList->Count() == 0) return;
+    if (isArrowKey(key) && !mblnSuppressItemShow) showSelectedRowOf(m_pagesList);
 }
 
 void BrowseController::lvPages_MouseUp(int button)
 {
-    if (!m_lvPages || m_lvPages->Count() == 0) return;
+    if (!m_pagesList || m_pagesList->Count() == 0) return;
     if (button == 2) return;
     if (!mblnSuppressItemShow) {
         // Several pages chosen for a command: none of them is previewed, and the focus stays.
         if (mintSelectedCount > 1) return;
-        showSelectedRowOf(m_lvPages);
+        showSelectedRowOf(m_pagesList);
     }
-    m_lvPages->setFocus();
+    m_pagesList->setFocus();
 }
 
 bool BrowseController::handleListEvent(tf::ListView* list, QObject* watched, QEvent* event)

@@ -274,7 +274,6 @@ private:
     QPointer<QLabel> m_PicTiff;
     QPointer<QScrollBar> m_vsbView;
     QPointer<QScrollBar> m_hsbView;
-    QPointer<tf::ListView> m_lvPages;
 
     tf::FolderListing m_listing;
     tf::ImageList m_ilFolder{QSize()};

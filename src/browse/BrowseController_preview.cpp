@@ -351,8 +351,8 @@ void BrowseController::subShowRowAndSelectIt(tf::ListView* list, QTreeWidgetItem
 void BrowseController::cmdPreviewNext_Click()
 {
     if (m_cmdPreviewNext) m_cmdPreviewNext->update();
-    if (mstrDragSourceList == QLatin1String("lvPages") && m_lvPages)
-        subShowNextFile(m_lvPages);
+    if (mstrDragSourceList == QLatin1String("lvPages") && m_pagesList)
+        subShowNextFile(m_pagesList);
     else
         subShowNextFile(m_lvFolder);
 }
@@ -360,8 +360,8 @@ void BrowseController::cmdPreviewNext_Click()
 void BrowseController::cmdPreviewPrevious_Click()
 {
     if (m_cmdPreviewPrevious) m_cmdPreviewPrevious->update();
-    if (mstrDragSourceList == QLatin1String("lvPages") && m_lvPages)
-        subShowPreviousFile(m_lvPages);
+    if (mstrDragSourceList == QLatin1String("lvPages") && m_pagesList)
+        subShowPreviousFile(m_pagesList);
     else
         subShowPreviousFile(m_lvFolder);
 }

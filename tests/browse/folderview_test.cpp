@@ -138,6 +138,19 @@ TEST(FolderViewListing, ThumbnailModeLeavesOutWhatCannotBeRead)
     EXPECT_EQ(f.browse->ilFolder().count(), 7);
     EXPECT_EQ(f.w.lvFolder->iconSize(), QSize(40, 40));
     for (int i = 1; i <= f.w.lvFolder->Count(); ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.w.lvFolder->Item(i))) << i;
+
+    // What the basket takes of the selected rows, as plain data: each row's place, file, texts
+    // and its own picture.
+    f.w.lvFolder->Item(2)->setSelected(true);
+    f.w.lvFolder->Item(5)->setSelected(true);
+    const std::vector<SelectedFolderFile> chosen = f.browse->selectedFolderFiles();
+    ASSERT_EQ(chosen.size(), 2u);
+    EXPECT_EQ(chosen[0].index, 2);
+    EXPECT_EQ(chosen[0].file.path, dir.file("B.JPG"));
+    EXPECT_EQ(chosen[1].index, 5);
+    EXPECT_EQ(chosen[1].file.texts[tf::kFolderResolution], "16 x 16");
+    EXPECT_EQ(f.browse->fncFolderThumbnail(chosen[1].file.thumbnail).cacheKey(),
+              f.browse->fncFolderThumbnail(f.w.lvFolder->Item(5)).cacheKey());
 }
 
 TEST(FolderViewListing, AnEmptyFolderStillNamesTheFolder)

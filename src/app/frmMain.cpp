@@ -46,7 +46,6 @@ namespace {
 
 // Design sizes of the window's fixed parts, in pixels.
 constexpr int kCaptionHeight = 26;     // the caption strip of each pane
-constexpr int kPreviewToolbarHeight = 32;
 constexpr int kExplorerBarWidth = 220;
 constexpr int kSmallButton = 22;       // the square buttons of the narrow tool bars
 constexpr int kMetadataButton = 20;    // the metadata bars stand in a 20-pixel strip
@@ -213,8 +212,7 @@ void frmMain::buildWidgets()
 void frmMain::buildEditList()
 {
     // The edit list and its bar share the browse pane with the folder tree, behind its second tab.
-    QWidget* picBrowse = this->picBrowse;
-    tf::TabStrip* tbsBrowse = m_browse->tbsBrowse();
+    const tf::TabStrip* tbsBrowse = m_browse->tbsBrowse();
     lvEdit = makeList(picBrowse, QStringLiteral("lvEdit"), {QStringLiteral("Task")});
     lvEdit->setHeaderHidden(true);
     lvEdit->hide();

@@ -32,9 +32,11 @@ class TabStrip;
 } // namespace tf
 
 // The main window: it builds the panes and the widgets no area controller owns yet (each with its
-// old name as objectName), has the controllers build theirs into the panes, brings the program up (set-up, settings, explorer bar, picture buttons, fixed lists), lays the panes out,
-// and takes them down again at shutdown. The work of each area lives with that area's controller,
-// which is handed the widgets below; the window keeps only what other windows call on it.
+// old name as objectName), has the controllers build theirs into the panes, brings the program up
+// (set-up, settings, explorer bar, picture buttons, fixed lists), lays the panes out, and takes
+// them down again at shutdown. The work of each area lives with that area's controller; the
+// browse area's widgets are reached through browse(). The window is also the browse area's pane
+// layout and edit-mode switch.
 //
 // Control arrays: element i of cmdEditBar, cmdEditPreview, cmdEXIFBar and cmdIPTCBar has the
 // objectName "<array>_<i>" ("cmdEditBar_0" ... "cmdEditBar_3") and is reached by index through the

@@ -321,7 +321,7 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
         if (superseded()) return;
         mblnStopListing = false;
         w.pbQueue->hide();
-        subReportException(e, QStringLiteral("FrmMain.subShowFilesInFolder"));
+        subReportException(e, QStringLiteral("BrowseController.subShowFilesInFolder"));
     }
 }
 

@@ -165,7 +165,7 @@ void BrowseController::fncReadFile(const QString& path, ImageBox* control)
         control->setTag(path);
         gstrCurrentOperation = QStringLiteral("Resizing image to fit the container control");
     } catch (const std::exception& e) {
-        subReportException(e, QStringLiteral("FrmMain.fncReadFile"));
+        subReportException(e, QStringLiteral("BrowseController.fncReadFile"));
     }
 }
 
@@ -265,7 +265,7 @@ void BrowseController::subFixedSizeTiff()
         m_vsbView->setValue(0);
         subFitPreview(m_PicViewImage, m_ibMain, m_hsbView, m_vsbView);
     } catch (const std::exception& e) {
-        subReportException(e, QStringLiteral("FrmMain.subFixedSizeTiff"));
+        subReportException(e, QStringLiteral("BrowseController.subFixedSizeTiff"));
     }
 }
 

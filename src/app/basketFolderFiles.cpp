@@ -9,11 +9,11 @@
 
 using namespace tf::basket;
 
-int BrowseFolderFiles::folderFileCount() const { return m_window.lvFolder->Count(); }
+int BrowseFolderFiles::folderFileCount() const { return m_window.browse()->lvFolder()->Count(); }
 
 std::vector<FolderFile> BrowseFolderFiles::chosenFolderFiles() const
 {
-    const tf::ListView* list = m_window.lvFolder;
+    const tf::ListView* list = m_window.browse()->lvFolder();
     tf::ImageList& pictures = m_window.browse()->ilFolder();
     // The list's own pictures count only while it shows thumbnails.
     const bool thumbnails = pictures.count() >= 1 && gudtSettings.FolderView == 0;
@@ -39,7 +39,7 @@ QString BrowseFolderFiles::currentFolder() const { return m_window.browse()->fil
 
 void BrowseFolderFiles::learnResolution(const QString& tag, const QString& resolution)
 {
-    const tf::ListView* list = m_window.lvFolder;
+    const tf::ListView* list = m_window.browse()->lvFolder();
     for (int i = 1; i <= list->Count(); ++i)
         if (tf::ListView::Tag(list->Item(i)) == tag) {
             tf::ListView::setSubItem(list->Item(i), kFolderResolution, resolution);
@@ -47,6 +47,6 @@ void BrowseFolderFiles::learnResolution(const QString& tag, const QString& resol
         }
 }
 
-bool BrowseFolderFiles::isFolderDrag(const QObject* source) const { return source && source == m_window.lvFolder; }
+bool BrowseFolderFiles::isFolderDrag(const QObject* source) const { return source && source == m_window.browse()->lvFolder(); }
 
 QString BrowseFolderFiles::dragSourceList() const { return m_window.browse()->mstrDragSourceList; }

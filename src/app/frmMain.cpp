@@ -47,7 +47,6 @@ namespace {
 
 // Design sizes of the window's fixed parts, in pixels.
 constexpr int kCaptionHeight = 26;     // the caption strip of each pane
-constexpr int kPreviewToolbarHeight = 32;
 constexpr int kExplorerBarWidth = 220;
 constexpr int kSmallButton = 22;       // the square buttons of the narrow tool bars
 constexpr int kMetadataButton = 20;    // the metadata bars stand in a 20-pixel strip
@@ -191,35 +190,24 @@ void frmMain::buildWidgets()
     picFolder = makePanel(splLeft, QStringLiteral("picFolder"));
     PicQueue = makePanel(splLeft, QStringLiteral("PicQueue"));
 
-    buildBrowsePane();
     buildMetadataPane();
-    buildFolderPane();
-    buildPreviewPane();
-    buildEditingPanels();
     buildStatusBar();
+    buildBrowseController();
+    buildEditList();
+    buildEditingPanels();
 
     connect(splMain, &tf::Splitter::SplitComplete, this, &frmMain::splMain_SplitComplete);
     connect(splRight, &tf::Splitter::SplitComplete, this, &frmMain::splRight_SplitComplete);
     connect(splLeft, &tf::Splitter::SplitComplete, this, &frmMain::splLeft_SplitComplete);
     connect(splView, &tf::Splitter::SplitComplete, this, &frmMain::splView_SplitComplete);
-    connect(tbsBrowse, &tf::TabStrip::Click, this, &frmMain::tbsBrowse_Click);
+    connect(m_browse->tbsBrowse(), &tf::TabStrip::Click, this, &frmMain::tbsBrowse_Click);
     connect(tbsMetadata, &tf::TabStrip::Click, this, &frmMain::tbsMetadata_Click);
-    connect(CmdPreviewEdit, &QPushButton::clicked, this, &frmMain::CmdPreviewEdit_Click);
 }
 
-void frmMain::buildBrowsePane()
+void frmMain::buildEditList()
 {
-    lblBrowse = makeCaption(picBrowse, QStringLiteral("lblBrowse"), QStringLiteral("Browse File System"));
-    tbsBrowse = new tf::TabStrip(picBrowse);
-    tbsBrowse->setObjectName(QStringLiteral("tbsBrowse"));
-    tbsBrowse->addTab(QStringLiteral("File System"));
-    tbsBrowse->addTab(QStringLiteral("  Task Basket  "));
-
-    picFileSystem = new QWidget(picBrowse);
-    picFileSystem->setObjectName(QStringLiteral("picFileSystem"));
-    ftvBrowse = new tf::FolderTreeView(picFileSystem);
-    ftvBrowse->setObjectName(QStringLiteral("ftvBrowse"));
-
+    // The edit list and its bar share the browse pane with the folder tree, behind its second tab.
+    const tf::TabStrip* tbsBrowse = m_browse->tbsBrowse();
     lvEdit = makeList(picBrowse, QStringLiteral("lvEdit"), {QStringLiteral("Task")});
     lvEdit->setHeaderHidden(true);
     lvEdit->hide();
@@ -275,98 +263,14 @@ void frmMain::buildMetadataPane()
     picIPTCBar->hide();
 }
 
-void frmMain::buildFolderPane()
+void frmMain::buildEditingPanels()
 {
-    lblFolder = makeCaption(picFolder, QStringLiteral("lblFolder"), QStringLiteral("Folder"));
-    // The folder's tool bar stands in the caption strip, right of the caption.
-    PicToolbarFolder = new QWidget(picFolder);
-    PicToolbarFolder->setObjectName(QStringLiteral("PicToolbarFolder"));
-    const int h = kCaptionHeight - 4;
-    int x = 0;
-    auto next = [&](int width) {
-        const QRect r(x, 0, width, h);
-        x += width + 3;
-        return r;
-    };
-    cmdThumbnailFolder = makeButton(PicToolbarFolder, QStringLiteral("cmdThumbnailFolder"), QString(), next(28),
-                                    QStringLiteral("Show thumbnails"));
-    cmdDetailFolder = makeButton(PicToolbarFolder, QStringLiteral("cmdDetailFolder"), QString(), next(28),
-                                 QStringLiteral("Show details"));
-    x += 6;
-    cmdTwainAcquire = makeButton(PicToolbarFolder, QStringLiteral("cmdTwainAcquire"), QStringLiteral("Acquire"), next(84),
-                                 QStringLiteral("Acquire images from a scanner or camera"));
-    cmdCapture = makeButton(PicToolbarFolder, QStringLiteral("cmdCapture"), QStringLiteral("Capture"), next(84),
-                            QStringLiteral("Capture the screen"));
-    x += 6;
-    cmdBrowseSettings = makeButton(PicToolbarFolder, QStringLiteral("cmdBrowseSettings"), QStringLiteral("Settings"),
-                                   next(88), QStringLiteral("Settings"));
-    cmdBrowseAbout = makeButton(PicToolbarFolder, QStringLiteral("cmdBrowseAbout"), QStringLiteral("About"), next(80),
-                                QStringLiteral("Help and about"));
-    PicToolbarFolder->setGeometry(74, 2, x, h);
-
-    lvFolder = makeList(picFolder, QStringLiteral("lvFolder"),
-                        {QStringLiteral("File Name"), QStringLiteral("Resolution"), QStringLiteral("Size"),
-                         QStringLiteral("Pages"), QStringLiteral("Type"), QStringLiteral("Date Created"),
-                         QStringLiteral("Date Modified"), QStringLiteral("Date Accessed")});
-}
-
-void frmMain::buildPreviewPane()
-{
-    picToolbarPreview = new QWidget(picView);
-    picToolbarPreview->setObjectName(QStringLiteral("picToolbarPreview"));
-    picToolbarPreview->setAttribute(Qt::WA_StyledBackground);
-    // Wider than any screen, so that it spans the pane's top at every width.
-    picToolbarPreview->setGeometry(0, 0, 4000, kPreviewToolbarHeight);
-    const int h = kPreviewToolbarHeight - 8;
-    int x = 4;
-    auto next = [&](int width) {
-        const QRect r(x, 4, width, h);
-        x += width + 3;
-        return r;
-    };
-    cmdPreviewPrevious = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewPrevious"), QString(), next(28),
-                                    QStringLiteral("Previous file"));
-    cmdPreviewNext = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewNext"), QString(), next(28),
-                                QStringLiteral("Next file"));
-    x += 6;
-    cmdPreviewView = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewView"), QStringLiteral("  Best Fit"), next(94),
-                                QStringLiteral("Preview zoom"));
-    cmdPreviewType = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewType"), QStringLiteral("    Optimized"),
-                                next(106), QStringLiteral("Preview selection"));
-    x += 6;
-    CmdPreviewEdit = makeButton(picToolbarPreview, QStringLiteral("CmdPreviewEdit"), QStringLiteral("     Edit"), next(72),
-                                QStringLiteral("Edit/Enhance image"));
-    x += 6;
-    cmdPreviewSave = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewSave"), QString(), next(28),
-                                QStringLiteral("Save the preview"));
-    cmdPreviewPrint = makeButton(picToolbarPreview, QStringLiteral("cmdPreviewPrint"), QString(), next(28),
-                                 QStringLiteral("Print the preview"));
-
-    PicViewImage = new QWidget(picView);
-    PicViewImage->setObjectName(QStringLiteral("PicViewImage"));
-    PicViewImage->setAutoFillBackground(true);
-    ibMain = new ImageBox(PicViewImage);
-    ibMain->setObjectName(QStringLiteral("ibMain"));
-    ibMain->hide();
-    PicTiff = new QLabel(PicViewImage);
-    PicTiff->setObjectName(QStringLiteral("PicTiff"));
-    PicTiff->hide();
-
-    vsbView = new QScrollBar(Qt::Vertical, picView);
-    vsbView->setObjectName(QStringLiteral("vsbView"));
-    vsbView->resize(vsbView->sizeHint().width(), 100);
-    hsbView = new QScrollBar(Qt::Horizontal, picView);
-    hsbView->setObjectName(QStringLiteral("hsbView"));
-    hsbView->resize(100, hsbView->sizeHint().height());
-
+    // The explorer bar of the editing mode stands at the preview's right while editing.
     eb = new tf::ExplorerBar(picView);
     eb->setObjectName(QStringLiteral("eb"));
     eb->resize(kExplorerBarWidth, 400);
     eb->hide();
-}
 
-void frmMain::buildEditingPanels()
-{
     // Hosted by the explorer bar once it is set up; until then (and after it lets them go) they
     // live hidden on the window.
     picDialog = new QWidget(m_client);
@@ -453,13 +357,31 @@ void frmMain::buildStatusBar()
     sbMain->hide();
 }
 
+void frmMain::buildBrowseController()
+{
+    // The browse area builds the folder tree, the folder list and the preview into their panes and
+    // owns them with their thumbnails, menus and the state both lists share: which of them had the
+    // focus last and whether their clicks show a file.
+    BrowsePanes panes;
+    panes.picBrowse = picBrowse;
+    panes.picFolder = picFolder;
+    panes.picView = picView;
+    panes.sbMain = sbMain;
+    panes.pbQueue = pbQueue;
+    panes.splView = splView;
+    panes.PicMetadata = PicMetadata;
+    panes.tbsMetadata = tbsMetadata->tabBar(); // its Click stays with tbsMetadata_Click
+    panes.lvExif = lvExif;
+    panes.lvIPTC = lvIPTC;
+    panes.iDetailIcon = picture(QStringLiteral("iDetailIcon"));
+    const tf::BrowseServices services{*this,        *this,        m_noSelection,   m_noTasks,
+                                      m_noMetadata, m_noPrinting, m_controlSaveAs, m_noSlideShow};
+    m_browse = new BrowseController(panes, services, this);
+}
+
 void frmMain::buildControllers()
 {
-    // The browse area owns the folder tree's folder event, the folder list and its thumbnails,
-    // the preview with its buttons, scroll bars and menus, and the state both lists share: which
-    // of them had the focus last and whether their clicks show a file.
-    // The basket builds its pane in PicQueue; it reaches the folder list through BrowseFolderFiles,
-    // which asks the browse area only once it exists.
+    // The basket builds its pane in PicQueue; it reaches the folder list through BrowseFolderFiles.
     m_folderFiles = std::make_unique<BrowseFolderFiles>(*this);
     BasketSetup basketSetup;
     basketSetup.owner = this;
@@ -479,47 +401,18 @@ void frmMain::buildControllers()
     cmdPagesSave = m_basket->cmdPagesSave();
     cmdPagesDelete = m_basket->cmdPagesDelete();
     // Tab reaches the basket right after the preview, as it did when the window made these widgets.
-    QWidget* previous = ibMain;
+    QWidget* previous = m_browse->ibMain();
     for (QWidget* next : std::initializer_list<QWidget*>{cmdPagesNew, cmdPagesOpen, cmdPagesSave, cmdPagesDelete,
                                                          cmdAddToQueue, cmdSaveAs, cmdsaveAppend, cmdBatchPrint, lvPages}) {
         QWidget::setTabOrder(previous, next);
         previous = next;
     }
 
-    BrowseWidgets browseWidgets;
-    browseWidgets.ftvBrowse = ftvBrowse;
-    browseWidgets.lvFolder = lvFolder;
-    browseWidgets.sbMain = sbMain;
-    browseWidgets.pbQueue = pbQueue;
-    browseWidgets.cmdDetailFolder = cmdDetailFolder;
-    browseWidgets.cmdThumbnailFolder = cmdThumbnailFolder;
-    browseWidgets.ibMain = ibMain;
-    browseWidgets.PicViewImage = PicViewImage;
-    browseWidgets.hsbView = hsbView;
-    browseWidgets.vsbView = vsbView;
-    browseWidgets.splView = splView;
-    browseWidgets.picView = picView;
-    browseWidgets.PicMetadata = PicMetadata;
-    browseWidgets.tbsMetadata = tbsMetadata->tabBar(); // its Click stays with tbsMetadata_Click
-    browseWidgets.lvExif = lvExif;
-    browseWidgets.lvIPTC = lvIPTC;
-    browseWidgets.cmdPreviewView = cmdPreviewView;
-    browseWidgets.cmdPreviewType = cmdPreviewType;
-    browseWidgets.cmdPreviewSave = cmdPreviewSave;
-    browseWidgets.cmdPreviewPrint = cmdPreviewPrint;
-    browseWidgets.cmdPreviewPrevious = cmdPreviewPrevious;
-    browseWidgets.cmdPreviewNext = cmdPreviewNext;
-    browseWidgets.lvPages = lvPages;
-    browseWidgets.iDetailIcon = picture(QStringLiteral("iDetailIcon"));
-    m_browse = new BrowseController(browseWidgets, this);
-    m_browse->hooks.subResize = [this] { subResize(); };
-    m_browse->hooks.CmdPreviewEdit_Click = [this] { CmdPreviewEdit_Click(); };
-    m_browse->hooks.subProcessPages = [this] { m_noTasks.replayOnPreview(*ibMain); };
-
+    m_browse->setBasketList(lvPages);
     connect(m_basket, &BasketController::droppedOnBasket, this, [this] { m_browse->mblnSuppressItemShow = true; });
     // A page file New basket deleted is no longer the file the preview names.
     connect(m_basket, &BasketController::pageFilesDeleted, this, [this](const QStringList& paths) {
-        if (ibMain->Tag().isEmpty() || !paths.contains(ibMain->Tag())) return;
+        if (m_browse->ibMain()->Tag().isEmpty() || !paths.contains(m_browse->ibMain()->Tag())) return;
         m_browse->subForgetShownFile();
         sbMain->setPanelPicture(QStringLiteral("filename"), QPixmap());
         sbMain->setPanelText(QStringLiteral("filename"), QString());
@@ -550,7 +443,7 @@ void frmMain::subSetup()
         glngFolderThumbHeight = gudtSettings.FolderThumbHeight;
         subSetupExplorerBar();
         subSetHelpFile();
-        ibMain->setApplicationName(QString::fromUtf8(tf::version::kTitle));
+        m_browse->ibMain()->setApplicationName(QString::fromUtf8(tf::version::kTitle));
 
         sbMain->setPanelPicture(QStringLiteral("queue"), picture(QStringLiteral("imgQueue")));
         sbMain->setPanelPicture(QStringLiteral("metadata"), picture(QStringLiteral("imgMetadata")));
@@ -595,8 +488,8 @@ void frmMain::subApplySettings()
     // type the user has chosen from the menus since the start.
     m_browse->subUpdatePreviewSettings();
 
-    for (int i = 0; i < lvFolder->columnCount() && i < int(s.FolderColumnWidth.size()); ++i)
-        lvFolder->setColumnWidth(i, s.FolderColumnWidth[i]);
+    for (int i = 0; i < m_browse->lvFolder()->columnCount() && i < int(s.FolderColumnWidth.size()); ++i)
+        m_browse->lvFolder()->setColumnWidth(i, s.FolderColumnWidth[i]);
     for (int i = 0; i < lvPages->columnCount() && i < int(s.PagesColumnWidth.size()); ++i)
         lvPages->setColumnWidth(i, s.PagesColumnWidth[i]);
     gstrCurrentFolder = s.CurrentFolder;
@@ -617,9 +510,9 @@ void frmMain::subApplySettings()
 void frmMain::subInitImageBox()
 {
     mintToolMode = 0;
-    ibMain->setViewOption1(15);
-    ibMain->setViewOption2(1);
-    ibMain->setViewOption3(true);
+    m_browse->ibMain()->setViewOption1(15);
+    m_browse->ibMain()->setViewOption2(1);
+    m_browse->ibMain()->setViewOption3(true);
 }
 
 void frmMain::subSetupExplorerBar()
@@ -661,16 +554,16 @@ void frmMain::subSetButtonPictures()
         m_pictureButtons.push_back(button);
     };
     set(cmdSaveAs, QStringLiteral("picSaveMultiPage"));
-    set(cmdDetailFolder, QStringLiteral("picDetailFolder"));
-    set(cmdThumbnailFolder, QStringLiteral("picThumbnailFolder"));
+    set(m_browse->cmdDetailFolder(), QStringLiteral("picDetailFolder"));
+    set(m_browse->cmdThumbnailFolder(), QStringLiteral("picThumbnailFolder"));
     set(cmdAddToQueue, QStringLiteral("picAddToQueue"));
-    set(cmdBrowseSettings, QStringLiteral("picBrowseSettings"));
-    set(cmdBrowseAbout, QStringLiteral("picBrowseAbout"));
-    set(cmdPreviewView, QStringLiteral("picPreviewView"));
-    set(cmdPreviewPrevious, QStringLiteral("picPreviewPrevious"));
-    set(cmdPreviewNext, QStringLiteral("picPreviewNext"));
-    set(cmdPreviewType, QStringLiteral("picPreviewType"));
-    set(cmdPreviewSave, QStringLiteral("picPreviewSave"));
+    set(m_browse->cmdBrowseSettings(), QStringLiteral("picBrowseSettings"));
+    set(m_browse->cmdBrowseAbout(), QStringLiteral("picBrowseAbout"));
+    set(m_browse->cmdPreviewView(), QStringLiteral("picPreviewView"));
+    set(m_browse->cmdPreviewPrevious(), QStringLiteral("picPreviewPrevious"));
+    set(m_browse->cmdPreviewNext(), QStringLiteral("picPreviewNext"));
+    set(m_browse->cmdPreviewType(), QStringLiteral("picPreviewType"));
+    set(m_browse->cmdPreviewSave(), QStringLiteral("picPreviewSave"));
     set(cmdReset, QStringLiteral("IconReset"));
     set(cmdOriginalImage, QStringLiteral("IconOriginalImage"));
     set(cmdBatchPrint, QStringLiteral("picBatchPrint"));
@@ -693,10 +586,10 @@ void frmMain::subSetButtonPictures()
     set(cmdPagesOpen, editBarPicture(1));
     set(cmdPagesSave, editBarPicture(2));
     set(cmdPagesDelete, editBarPicture(3));
-    set(CmdPreviewEdit, QStringLiteral("picPreviewEdit"));
-    set(cmdPreviewPrint, QStringLiteral("picPreviewPrint"));
-    set(cmdTwainAcquire, QStringLiteral("picTwainAcquire"));
-    set(cmdCapture, QStringLiteral("picCapture"));
+    set(m_browse->CmdPreviewEdit(), QStringLiteral("picPreviewEdit"));
+    set(m_browse->cmdPreviewPrint(), QStringLiteral("picPreviewPrint"));
+    set(m_browse->cmdTwainAcquire(), QStringLiteral("picTwainAcquire"));
+    set(m_browse->cmdCapture(), QStringLiteral("picCapture"));
     set(cmdsaveAppend, QStringLiteral("picSaveAppend"));
 }
 
@@ -725,22 +618,22 @@ void frmMain::subUpdateForm()
     try {
         gstrCurrentOperation = QStringLiteral("Updating settings to controls");
         subUpdateThumbnailSizes();
-        fncListViewFullRowSelect(lvFolder, gudtSettings.FolderFullRowSelect != 0);
+        fncListViewFullRowSelect(m_browse->lvFolder(), gudtSettings.FolderFullRowSelect != 0);
         fncListViewFullRowSelect(lvPages, gudtSettings.PagesFullRowSelect != 0);
         const bool tips = gudtSettings.ShowToolTips == 1;
         auto tip = [tips](QWidget* widget, const char* text) {
             widget->setToolTip(tips ? QString::fromLatin1(text) : QString());
         };
-        tip(ftvBrowse, "Browse for a particular folder where image files are placed.");
-        tip(lvFolder, "List all supported image formats from the selected folder.");
+        tip(m_browse->ftvBrowse(), "Browse for a particular folder where image files are placed.");
+        tip(m_browse->lvFolder(), "List all supported image formats from the selected folder.");
         tip(lvExif, "List all available EXIF attributes from JPEG/TIFF files.");
         tip(lvIPTC, "List all available IPTC attributes from JPEG/TIFF/PSD files.");
         tip(lvPages, "List all added files or pages for creating/editing multipage TIFF and PDF.");
-        tip(PicViewImage, "Container for the preview file.");
+        tip(m_browse->PicViewImage(), "Container for the preview file.");
         // The preview's background is the one chosen in the settings dialog.
-        QPalette viewport = PicViewImage->palette();
+        QPalette viewport = m_browse->PicViewImage()->palette();
         viewport.setColor(QPalette::Window, tf::colorFromOle(gudtSettings.PreviewBackColor));
-        PicViewImage->setPalette(viewport);
+        m_browse->PicViewImage()->setPalette(viewport);
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("FrmMain.subUpdateForm"));
     }
@@ -773,11 +666,11 @@ void frmMain::subResize()
     sbMain->setGeometry(tf::fncPaneRect(0, client.height() - statusHeight, client.width(), statusHeight));
     for (tf::Splitter* splitter : {splMain, splRight, splLeft, splView}) placeSplitterPanes(splitter);
 
-    const auto browse = tf::fncBrowsePaneLayout(picBrowse->size(), lblBrowse->height(), tbsBrowse->tabRowHeight());
-    lblBrowse->setGeometry(browse.lblBrowse);
-    tbsBrowse->setGeometry(browse.tbsBrowse);
-    picFileSystem->setGeometry(browse.picFileSystem);
-    ftvBrowse->setGeometry(browse.ftvBrowse);
+    const auto browse = tf::fncBrowsePaneLayout(picBrowse->size(), m_browse->lblBrowse()->height(), m_browse->tbsBrowse()->tabRowHeight());
+    m_browse->lblBrowse()->setGeometry(browse.lblBrowse);
+    m_browse->tbsBrowse()->setGeometry(browse.tbsBrowse);
+    m_browse->picFileSystem()->setGeometry(browse.picFileSystem);
+    m_browse->ftvBrowse()->setGeometry(browse.ftvBrowse);
     lvEdit->setGeometry(browse.lvEdit);
 
     const auto metadata = tf::fncMetadataPaneLayout(PicMetadata->size(), lblMetadata->height(),
@@ -789,9 +682,9 @@ void frmMain::subResize()
     picEXIFBar->move(metadata.toolbarLeft, picEXIFBar->y());
     picIPTCBar->move(metadata.toolbarLeft, picEXIFBar->y());
 
-    const auto folder = tf::fncFolderPaneLayout(picFolder->size(), lblFolder->height());
-    lblFolder->resize(folder.lblFolderWidth, lblFolder->height());
-    lvFolder->setGeometry(folder.lvFolder);
+    const auto folder = tf::fncFolderPaneLayout(picFolder->size(), m_browse->lblFolder()->height());
+    m_browse->lblFolder()->resize(folder.lblFolderWidth, m_browse->lblFolder()->height());
+    m_browse->lvFolder()->setGeometry(folder.lvFolder);
 
     tf::PreviewPaneInput in;
     in.arrangement = arrangement();
@@ -800,9 +693,9 @@ void frmMain::subResize()
     in.splMain = splMain->size();
     in.splView = splView->size();
     in.picView = picView->size();
-    in.toolbarHeight = picToolbarPreview->height();
-    in.vsbWidth = vsbView->width();
-    in.hsbHeight = hsbView->height();
+    in.toolbarHeight = m_browse->picToolbarPreview()->height();
+    in.vsbWidth = m_browse->vsbView()->width();
+    in.hsbHeight = m_browse->hsbView()->height();
     in.ebWidth = eb->width();
     const auto preview = tf::fncPreviewPaneLayout(in);
     if (preview.splRight) {
@@ -820,14 +713,14 @@ void frmMain::subResize()
         picView->setGeometry(*preview.picView);
         picView->raise();
     }
-    PicViewImage->setGeometry(preview.PicViewImage);
-    vsbView->setGeometry(preview.vsbView);
-    hsbView->setGeometry(preview.hsbView);
+    m_browse->PicViewImage()->setGeometry(preview.PicViewImage);
+    m_browse->vsbView()->setGeometry(preview.vsbView);
+    m_browse->hsbView()->setGeometry(preview.hsbView);
     if (preview.eb) eb->setGeometry(*preview.eb);
     if (preview.ebVisibility == tf::Visibility::Show) eb->show();
     else if (preview.ebVisibility == tf::Visibility::Hide) eb->hide();
-    vsbView->show();
-    hsbView->show();
+    m_browse->vsbView()->show();
+    m_browse->hsbView()->show();
 
     const auto queue = tf::fncQueuePaneLayout(PicQueue->size(), lblQueue->height(), picLiveBar->geometry());
     lblQueue->setGeometry(queue.lblQueue);
@@ -835,13 +728,13 @@ void frmMain::subResize()
 
     m_browse->subFitPreview();
 
-    const bool hasImage = ibMain->HasImage();
-    ibMain->setVisible(hasImage);
-    cmdPreviewSave->setEnabled(hasImage);
-    CmdPreviewEdit->setEnabled(hasImage);
-    cmdPreviewPrint->setEnabled(hasImage);
-    PicViewImage->show();
-    sbMain->setPanelText(QStringLiteral("status"), tf::fncZoomText(ibMain->Zoom()));
+    const bool hasImage = m_browse->ibMain()->HasImage();
+    m_browse->ibMain()->setVisible(hasImage);
+    m_browse->cmdPreviewSave()->setEnabled(hasImage);
+    m_browse->CmdPreviewEdit()->setEnabled(hasImage);
+    m_browse->cmdPreviewPrint()->setEnabled(hasImage);
+    m_browse->PicViewImage()->show();
+    sbMain->setPanelText(QStringLiteral("status"), tf::fncZoomText(m_browse->ibMain()->Zoom()));
 
     for (QWidget* panel : optionPanels()) panel->move(0, 0);
 }
@@ -854,19 +747,19 @@ QList<QWidget*> frmMain::optionPanels() const
 
 void frmMain::tbsBrowse_Click()
 {
-    switch (tbsBrowse->SelectedIndex()) {
+    switch (m_browse->tbsBrowse()->SelectedIndex()) {
     case 1:
-        picFileSystem->show();
+        m_browse->picFileSystem()->show();
         lvEdit->hide();
         picEditBar->hide();
-        lblBrowse->setText(QStringLiteral("Browse File System"));
+        m_browse->lblBrowse()->setText(QStringLiteral("Browse File System"));
         break;
     case 2:
-        picFileSystem->hide();
+        m_browse->picFileSystem()->hide();
         lvEdit->show();
         picEditBar->show();
         picEditBar->raise();
-        lblBrowse->setText(QStringLiteral("Task Basket"));
+        m_browse->lblBrowse()->setText(QStringLiteral("Task Basket"));
         break;
     default:
         break;
@@ -902,23 +795,23 @@ void frmMain::splView_SplitComplete() { subResize(); }
 
 void frmMain::CmdPreviewEdit_Click()
 {
-    if (!ibMain->HasImage()) return;
+    if (!m_browse->ibMain()->HasImage()) return;
     if (arrangement() == tf::PaneArrangement::Editing) {
         splMain->setLeftOrTopControl(splRight);
         splRight->setRightOrBottomControl(splView);
         if (splView->RightOrBottomControl()) splView->setLeftOrTopControl(picView);
         glngEditMode = 0;
-        CmdPreviewEdit->setText(QStringLiteral("     Edit"));
+        m_browse->CmdPreviewEdit()->setText(QStringLiteral("     Edit"));
         emit EditModeLeaving();
-        cmdPreviewType->setEnabled(true);
+        m_browse->cmdPreviewType()->setEnabled(true);
     } else {
         splMain->setLeftOrTopControl(nullptr);
         splRight->setRightOrBottomControl(nullptr);
         splView->setLeftOrTopControl(nullptr);
         glngEditMode = 1;
-        cmdPreviewType->setEnabled(false);
+        m_browse->cmdPreviewType()->setEnabled(false);
         emit EditModeEntering();
-        CmdPreviewEdit->setText(QStringLiteral("     Finish"));
+        m_browse->CmdPreviewEdit()->setText(QStringLiteral("     Finish"));
     }
     subResize();
 }
@@ -969,7 +862,7 @@ void frmMain::subStoreSettings()
     const QString tree = m_browse->SelectedFolder();
     if (!tree.isEmpty()) s.TreeFolder = tree;
     for (int i = 0; i < int(s.FolderColumnWidth.size()); ++i)
-        s.FolderColumnWidth[i] = tf::roundToInteger(lvFolder->columnWidth(i));
+        s.FolderColumnWidth[i] = tf::roundToInteger(m_browse->lvFolder()->columnWidth(i));
     for (int i = 0; i < int(s.PagesColumnWidth.size()); ++i)
         s.PagesColumnWidth[i] = tf::roundToInteger(lvPages->columnWidth(i));
     subStoreSettingsGlobals();

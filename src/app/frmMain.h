@@ -1,5 +1,6 @@
 #pragma once
 #include "app/modMainLayout.h"
+#include "browse/BrowseServices.h"
 #include "frame/TaskReplay.h"
 
 #include <QMainWindow>
@@ -33,16 +34,18 @@ class StatusBar;
 class TabStrip;
 } // namespace tf
 
-// The main window: it builds every widget (each with its old name as objectName), brings the
-// program up (set-up, settings, explorer bar, picture buttons, fixed lists), lays the panes out,
-// and takes them down again at shutdown. The work of each area lives with that area's controller,
-// which is handed the widgets below; the window keeps only what other windows call on it.
+// The main window: it builds the panes and the widgets no area controller owns yet (each with its
+// old name as objectName), has the controllers build theirs into the panes, brings the program up
+// (set-up, settings, explorer bar, picture buttons, fixed lists), lays the panes out, and takes
+// them down again at shutdown. The work of each area lives with that area's controller; the
+// browse area's widgets are reached through browse(). The window is also the browse area's pane
+// layout and edit-mode switch.
 //
 // Control arrays: element i of cmdEditBar, cmdEditPreview, cmdEXIFBar and cmdIPTCBar has the
 // objectName "<array>_<i>" ("cmdEditBar_0" ... "cmdEditBar_3") and is reached by index through the
 // accessor of the array's name. Menu entries follow the same scheme ("mnuPreviewFit_1"); the preview
 // menus belong to the browse controller and are reached through the accessors below.
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow, public tf::PaneLayout, public tf::EditModeSwitch {
     Q_OBJECT
 public:
     // Loads the window: the set-up runs here; the single-instance check has run before.
@@ -53,7 +56,7 @@ public:
     // Puts the settings record's list, thumbnail and tool-tip settings on the window.
     void subUpdateForm();
     // Lays out every pane for the window's size and the splitters' current children.
-    void subResize();
+    void subResize() override;
     // The shutdown work (settings stored and written, pictures released, other windows closed,
     // page files removed); runs once, from the close of the window.
     void subEnd();
@@ -68,7 +71,7 @@ public:
     // Switches between the explorer view and the editing mode (only while ibMain holds an image).
     // The window moves its panes and buttons; the editing tasks do the rest in answer to
     // EditModeEntering and EditModeLeaving.
-    void CmdPreviewEdit_Click();
+    void CmdPreviewEdit_Click() override;
 
     // Which panes are on show, as the splitters' children say.
     tf::PaneArrangement arrangement() const;
@@ -114,11 +117,7 @@ public:
     QWidget* picFolder = nullptr;
     QWidget* picView = nullptr;
     QWidget* PicQueue = nullptr;
-    // browse pane
-    QLabel* lblBrowse = nullptr;
-    tf::TabStrip* tbsBrowse = nullptr;
-    QWidget* picFileSystem = nullptr;
-    tf::FolderTreeView* ftvBrowse = nullptr;
+    // browse pane: the folder tree and its tab strip are the browse controller's (browse())
     tf::ListView* lvEdit = nullptr;
     QWidget* picEditBar = nullptr;
     // metadata pane
@@ -128,29 +127,7 @@ public:
     tf::ListView* lvIPTC = nullptr;
     QWidget* picEXIFBar = nullptr;
     QWidget* picIPTCBar = nullptr;
-    // folder list pane
-    QLabel* lblFolder = nullptr;
-    QWidget* PicToolbarFolder = nullptr;
-    tf::ListView* lvFolder = nullptr;
-    QPushButton* cmdDetailFolder = nullptr;
-    QPushButton* cmdThumbnailFolder = nullptr;
-    QPushButton* cmdBrowseSettings = nullptr;
-    QPushButton* cmdBrowseAbout = nullptr;
-    QPushButton* cmdTwainAcquire = nullptr;
-    QPushButton* cmdCapture = nullptr;
-    // preview pane
-    QWidget* picToolbarPreview = nullptr;
-    QPushButton* cmdPreviewView = nullptr;
-    QPushButton* cmdPreviewType = nullptr;
-    QPushButton* cmdPreviewPrevious = nullptr;
-    QPushButton* cmdPreviewNext = nullptr;
-    QPushButton* cmdPreviewSave = nullptr;
-    QPushButton* cmdPreviewPrint = nullptr;
-    QPushButton* CmdPreviewEdit = nullptr;
-    QWidget* PicViewImage = nullptr;
-    ImageBox* ibMain = nullptr;
-    QScrollBar* vsbView = nullptr;
-    QScrollBar* hsbView = nullptr;
+    // the folder list pane and the preview pane are the browse controller's (browse())
     tf::ExplorerBar* eb = nullptr;
     // basket pane
     QLabel* lblQueue = nullptr;
@@ -177,7 +154,6 @@ public:
     QPushButton* cmdReset = nullptr;
     QPushButton* cmdOriginalImage = nullptr;
     ImageBox* ibTemp = nullptr;
-    QLabel* PicTiff = nullptr;
     QWidget* picContrast = nullptr;
     QWidget* picBrightness = nullptr;
     QWidget* picSharpen = nullptr;
@@ -224,12 +200,11 @@ protected:
 
 private:
     void buildWidgets();
-    void buildBrowsePane();
+    void buildEditList();
     void buildMetadataPane();
-    void buildFolderPane();
-    void buildPreviewPane();
     void buildEditingPanels();
     void buildStatusBar();
+    void buildBrowseController();
     void buildControllers();
 
     void subSetup();
@@ -246,8 +221,14 @@ private:
     QWidget* m_client = nullptr;
     BasketController* m_basket = nullptr;
     BrowseController* m_browse = nullptr;
-    // What the preview and the page writers replay until the editing tasks exist.
+    // What the preview and the page writers replay until the editing tasks exist, and the pieces
+    // the browse area needs that no area provides yet.
     tf::NoTasks m_noTasks;
+    tf::NoPreviewSelection m_noSelection;
+    tf::MetadataNotAvailable m_noMetadata;
+    tf::PrintingNotAvailable m_noPrinting;
+    tf::ControlSaveAs m_controlSaveAs;
+    tf::SlideShowNotAvailable m_noSlideShow;
     std::unique_ptr<BrowseFolderFiles> m_folderFiles;
     std::array<QPushButton*, kEditBarCount> m_cmdEditBar{};
     std::array<QPushButton*, kEditBarCount> m_cmdEditPreview{};

@@ -25,21 +25,12 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 
 namespace {
 
-// Where a folder row keeps the number of its own picture in ilFolder (0: listed without one).
-constexpr int kThumbnailRole = Qt::UserRole + 16;
-
 constexpr tf::OleColor kWhite = 0xFFFFFF;
-
-const QStringList& folderColumnCaptions()
-{
-    static const QStringList captions = {"File Name",    "Resolution",    "Size",         "Pages",
-                                         "Type",         "Date Created",  "Date Modified", "Date Accessed"};
-    return captions;
-}
 
 int vbButton(Qt::MouseButton button)
 {
@@ -62,52 +53,55 @@ bool isControlFocusChange(const QFocusEvent* event)
 
 } // namespace
 
-BrowseController::BrowseController(const BrowseWidgets& widgets, QObject* parent) : QObject(parent), w(widgets)
+BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseServices& services, QObject* parent)
+    : QObject(parent), m_services(services)
 {
-    Q_ASSERT(w.lvFolder && w.sbMain && w.pbQueue && w.ibMain && w.PicViewImage && w.hsbView && w.vsbView);
+    Q_ASSERT(panes.picBrowse && panes.picFolder && panes.picView && panes.sbMain && panes.pbQueue);
+    w.sbMain = panes.sbMain;
+    w.pbQueue = panes.pbQueue;
+    w.splView = panes.splView;
+    w.picView = panes.picView;
+    w.PicMetadata = panes.PicMetadata;
+    w.tbsMetadata = panes.tbsMetadata;
+    w.lvExif = panes.lvExif;
+    w.lvIPTC = panes.lvIPTC;
 
-    QPixmap icon = w.iDetailIcon;
+    QPixmap icon = panes.iDetailIcon;
     if (icon.isNull()) icon = QFileIconProvider().icon(QFileIconProvider::File).pixmap(16, 16);
     w.iDetailIcon = icon;
     m_illvFolder.Add(QString(), icon);
 
-    if (w.lvFolder->ColumnCount() < folderColumnCaptions().size()) w.lvFolder->setColumnHeaders(folderColumnCaptions());
-    // A click on a column caption sorts the rows by it, once; rows added later go to the end.
-    w.lvFolder->header()->setSectionsClickable(true);
-    connect(w.lvFolder->header(), &QHeaderView::sectionClicked, this, [this](int section) { lvFolder_ColumnClick(section + 1); });
-    m_folderList = w.lvFolder;
-    m_folderViewport = w.lvFolder->viewport();
+    buildBrowsePane(panes.picBrowse);
+    buildFolderPane(panes.picFolder);
+    buildPreviewPane(panes.picView);
+
+    // A click on a column caption sorts the rows by it; the order stays for later listings.
+    m_lvFolder->header()->setSectionsClickable(true);
+    connect(m_lvFolder->header(), &QHeaderView::sectionClicked, this, [this](int section) { lvFolder_ColumnClick(section + 1); });
+    m_folderList = m_lvFolder;
+    m_folderViewport = m_lvFolder->viewport();
     m_folderList->installEventFilter(this);
     m_folderViewport->installEventFilter(this);
-    if (w.lvPages) {
-        m_pagesList = w.lvPages;
-        m_pagesViewport = w.lvPages->viewport();
-        m_pagesList->installEventFilter(this);
-        m_pagesViewport->installEventFilter(this);
-    }
 
     // The tree keeps its own folder model; choosing a folder in it, by hand or by subOpenFolder,
     // lists that folder once.
-    if (w.ftvBrowse) connect(w.ftvBrowse, &tf::FolderTreeView::FolderClick, this, &BrowseController::ftvBrowse_FolderSelected);
-    if (w.cmdDetailFolder) connect(w.cmdDetailFolder, &QAbstractButton::clicked, this, &BrowseController::cmdDetailFolder_Click);
-    if (w.cmdThumbnailFolder)
-        connect(w.cmdThumbnailFolder, &QAbstractButton::clicked, this, &BrowseController::cmdThumbnailFolder_Click);
+    connect(m_ftvBrowse, &tf::FolderTreeView::FolderClick, this, &BrowseController::ftvBrowse_FolderSelected);
+    connect(m_cmdDetailFolder, &QAbstractButton::clicked, this, &BrowseController::cmdDetailFolder_Click);
+    connect(m_cmdThumbnailFolder, &QAbstractButton::clicked, this, &BrowseController::cmdThumbnailFolder_Click);
 
     // The preview scrolls with the pane's own bars: the control is sized to the image it shows.
-    w.ibMain->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    w.ibMain->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    connect(w.hsbView, &QScrollBar::valueChanged, this, [this] { subScrollPreviewHorizontal(w.ibMain, w.hsbView); });
-    connect(w.vsbView, &QScrollBar::valueChanged, this, [this] { subScrollPreviewVertical(w.ibMain, w.vsbView); });
+    m_ibMain->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_ibMain->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(m_hsbView, &QScrollBar::valueChanged, this, [this] { subScrollPreviewHorizontal(m_ibMain, m_hsbView); });
+    connect(m_vsbView, &QScrollBar::valueChanged, this, [this] { subScrollPreviewVertical(m_ibMain, m_vsbView); });
 
-    const auto connectButton = [this](QAbstractButton* button, void (BrowseController::*slot)()) {
-        if (button) connect(button, &QAbstractButton::clicked, this, slot);
-    };
-    connectButton(w.cmdPreviewView, &BrowseController::cmdPreviewView_Click);
-    connectButton(w.cmdPreviewType, &BrowseController::cmdPreviewType_Click);
-    connectButton(w.cmdPreviewSave, &BrowseController::cmdPreviewSave_Click);
-    connectButton(w.cmdPreviewPrint, &BrowseController::cmdPreviewPrint_Click);
-    connectButton(w.cmdPreviewPrevious, &BrowseController::cmdPreviewPrevious_Click);
-    connectButton(w.cmdPreviewNext, &BrowseController::cmdPreviewNext_Click);
+    connect(m_cmdPreviewView, &QAbstractButton::clicked, this, &BrowseController::cmdPreviewView_Click);
+    connect(m_cmdPreviewType, &QAbstractButton::clicked, this, &BrowseController::cmdPreviewType_Click);
+    connect(m_cmdPreviewSave, &QAbstractButton::clicked, this, &BrowseController::cmdPreviewSave_Click);
+    connect(m_cmdPreviewPrint, &QAbstractButton::clicked, this, &BrowseController::cmdPreviewPrint_Click);
+    connect(m_cmdPreviewPrevious, &QAbstractButton::clicked, this, &BrowseController::cmdPreviewPrevious_Click);
+    connect(m_cmdPreviewNext, &QAbstractButton::clicked, this, &BrowseController::cmdPreviewNext_Click);
+    connect(m_CmdPreviewEdit, &QAbstractButton::clicked, this, [this] { m_services.editMode.CmdPreviewEdit_Click(); });
 
     // The menus: each entry calls its array's handler with its index.
     const auto makeMenu = [](const char* name, const QString& title) {
@@ -155,13 +149,44 @@ BrowseController::~BrowseController()
     ++m_listingGeneration;
 }
 
-QPixmap BrowseController::fncFolderThumbnail(const QTreeWidgetItem* row) const
+void BrowseController::setBasketList(tf::ListView* lvPages)
 {
-    if (!row) return {};
-    return m_ilFolder.image(row->data(0, kThumbnailRole).toInt());
+    if (m_pagesList) {
+        m_pagesList->removeEventFilter(this);
+        if (m_pagesViewport) m_pagesViewport->removeEventFilter(this);
+    }
+    m_pagesList = lvPages;
+    m_pagesViewport = lvPages ? lvPages->viewport() : nullptr;
+    if (lvPages) {
+        m_pagesList->installEventFilter(this);
+        m_pagesViewport->installEventFilter(this);
+    }
 }
 
-QString BrowseController::SelectedFolder() const { return w.ftvBrowse ? w.ftvBrowse->SelectedFolder() : QString(); }
+int BrowseController::listingIndex(const QTreeWidgetItem* row) const
+{
+    if (!row || row->treeWidget() != m_lvFolder) return -1;
+    const int index = m_lvFolder->Index(row) - 1;
+    return index < m_listing.count() ? index : -1;
+}
+
+QPixmap BrowseController::fncFolderThumbnail(const QTreeWidgetItem* row) const
+{
+    const tf::FolderFile* file = m_listing.file(listingIndex(row));
+    return file ? m_ilFolder.image(file->thumbnail) : QPixmap();
+}
+
+std::vector<SelectedFolderFile> BrowseController::selectedFolderFiles() const
+{
+    std::vector<SelectedFolderFile> out;
+    for (int i = 1; i <= m_lvFolder->Count(); ++i) {
+        const tf::FolderFile* file = m_listing.file(i - 1);
+        if (file && m_lvFolder->Item(i)->isSelected()) out.push_back({i, *file});
+    }
+    return out;
+}
+
+QString BrowseController::SelectedFolder() const { return m_ftvBrowse->SelectedFolder(); }
 
 // ---------------------------------------------------------------- folder view
 
@@ -173,17 +198,13 @@ void BrowseController::subOpenFolder(const QString& folder)
         while (path.endsWith(QLatin1Char(' '))) path.chop(1);
     }
     if (path.isEmpty()) return;
-    if (!w.ftvBrowse) {
-        ftvBrowse_FolderSelected(path);
-        return;
-    }
     // The tree raises no folder event for the folder it already shows: that one is listed here.
-    const QString current = w.ftvBrowse->SelectedFolder();
+    const QString current = m_ftvBrowse->SelectedFolder();
     if (!current.isEmpty() && QFileInfo(path).absoluteFilePath() == QFileInfo(current).absoluteFilePath()) {
         ftvBrowse_FolderSelected(current);
         return;
     }
-    w.ftvBrowse->setSelectedFolder(path);
+    m_ftvBrowse->setSelectedFolder(path);
 }
 
 void BrowseController::ftvBrowse_FolderSelected(const QString& folder)
@@ -198,9 +219,9 @@ void BrowseController::attachFolderIcons(bool thumbnails)
 {
     tf::ImageList* images = thumbnails ? &m_ilFolder : &m_illvFolder;
     const QSize iconSize = thumbnails ? QSize(glngFolderThumbWidth, glngFolderThumbHeight) : QSize(16, 16);
-    if (w.lvFolder->iconSize() != iconSize) w.lvFolder->setIconSize(iconSize);
+    if (m_lvFolder->iconSize() != iconSize) m_lvFolder->setIconSize(iconSize);
     // Attaching shows every row's picture again; once per listing is enough.
-    if (w.lvFolder->SmallIcons() != images) w.lvFolder->setSmallIcons(images);
+    if (m_lvFolder->SmallIcons() != images) m_lvFolder->setSmallIcons(images);
 }
 
 void BrowseController::subShowFilesInFolder(const QString& folder)
@@ -216,8 +237,9 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
     try {
         gstrCurrentOperation = QStringLiteral("Showing files from selected folder");
         w.sbMain->setPanelText(QStringLiteral("folder"), fncFolderPanelText(folder));
-        w.lvFolder->Clear();
-        w.lvFolder->setSmallIcons(nullptr);
+        m_lvFolder->Clear();
+        m_listing.clear();
+        m_lvFolder->setSmallIcons(nullptr);
         m_ilFolder.Clear();
         tf::DoEvents();
         if (superseded()) return;
@@ -255,35 +277,40 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
             // A file that went away since the folder was read has no facts to show: left out.
             if (fncIsFolderImage(extension) && info.isValid()) {
                 int32_t pages = 1;
-                if (extension == QLatin1String("tif") || extension == QLatin1String("tiff")) pages = w.ibMain->PageCount(path);
+                if (extension == QLatin1String("tif") || extension == QLatin1String("tiff")) pages = m_ibMain->PageCount(path);
 
-                QString resolution;
-                QTreeWidgetItem* row = nullptr;
+                tf::FolderFile file;
+                file.path = path;
+                bool listed = true;
                 if (gudtSettings.FolderView != 0) {
-                    resolution = fncDetailsResolution(path, extension);
+                    file.texts[tf::kFolderResolution] = fncDetailsResolution(path, extension);
                     attachFolderIcons(false);
-                    row = w.lvFolder->AddItem(info.fName32bit(), 1);
                 } else {
                     int32_t imageWidth = 0, imageHeight = 0;
                     const QImage thumbnail = LoadPic(path, kSizeModeBox, glngFolderThumbWidth, glngFolderThumbHeight, kWhite,
                                                      imageWidth, imageHeight, quiet);
-                    if (!thumbnail.isNull()) {
-                        resolution = fncThumbnailResolution(imageWidth, imageHeight);
-                        const int number = m_ilFolder.Add(thumbnail);
+                    listed = !thumbnail.isNull();
+                    if (listed) {
+                        file.texts[tf::kFolderResolution] = fncThumbnailResolution(imageWidth, imageHeight);
+                        file.thumbnail = m_ilFolder.Add(thumbnail);
                         attachFolderIcons(true);
-                        row = w.lvFolder->AddItem(info.fName32bit(), number);
-                        row->setData(0, kThumbnailRole, number);
                     }
                 }
-                if (row) {
+                if (listed) {
+                    file.texts[tf::kFolderFileName] = info.fName32bit();
+                    file.texts[tf::kFolderSize] = info.fSizeFormated(gudtSettings.LongFileSize);
+                    file.texts[tf::kFolderPages] = QString::number(pages);
+                    file.texts[tf::kFolderType] = info.fType();
+                    file.texts[tf::kFolderDateCreated] = info.fDateCreated();
+                    file.texts[tf::kFolderDateModified] = info.fDateModified();
+                    file.texts[tf::kFolderDateAccessed] = info.fDateAccessed();
+                    // A sorted list takes the row at its place in the order the user chose.
+                    const int icon = gudtSettings.FolderView != 0 ? 1 : file.thumbnail;
+                    const int at = m_listing.add(file);
+                    QTreeWidgetItem* row = m_lvFolder->InsertItem(at + 1, file.texts[tf::kFolderFileName], icon);
                     tf::ListView::setTag(row, path);
-                    tf::ListView::setSubItem(row, 1, resolution);
-                    tf::ListView::setSubItem(row, 2, info.fSizeFormated(gudtSettings.LongFileSize));
-                    tf::ListView::setSubItem(row, 3, QString::number(pages));
-                    tf::ListView::setSubItem(row, 4, info.fType());
-                    tf::ListView::setSubItem(row, 5, info.fDateCreated());
-                    tf::ListView::setSubItem(row, 6, info.fDateModified());
-                    tf::ListView::setSubItem(row, 7, info.fDateAccessed());
+                    for (int column = 1; column < tf::kFolderColumnCount; ++column)
+                        tf::ListView::setSubItem(row, column, file.texts[static_cast<size_t>(column)]);
                 }
             }
             w.pbQueue->setValue(i + 1);
@@ -294,37 +321,34 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
         if (superseded()) return;
         mblnStopListing = false;
         w.pbQueue->hide();
-        subReportException(e, QStringLiteral("FrmMain.subShowFilesInFolder"));
+        subReportException(e, QStringLiteral("BrowseController.subShowFilesInFolder"));
     }
 }
 
 void BrowseController::cmdDetailFolder_Click()
 {
-    if (w.cmdDetailFolder) w.cmdDetailFolder->update();
+    m_cmdDetailFolder->update();
     gudtSettings.FolderView = 3;
     attachFolderIcons(false);
-    for (int i = 1; i <= w.lvFolder->Count(); ++i) w.lvFolder->setSmallIcon(w.lvFolder->Item(i), 1);
+    for (int i = 1; i <= m_lvFolder->Count(); ++i) m_lvFolder->setSmallIcon(m_lvFolder->Item(i), 1);
 }
 
 void BrowseController::cmdThumbnailFolder_Click()
 {
-    if (w.cmdThumbnailFolder) w.cmdThumbnailFolder->update();
+    m_cmdThumbnailFolder->update();
     gudtSettings.FolderView = 0;
     // The thumbnails are reused only when every row has its own; rows listed in details mode
     // (all of them, or the later ones of a listing switched half-way) have none.
     bool everyRowHasOne = m_ilFolder.count() > 0;
-    for (int i = 1; everyRowHasOne && i <= w.lvFolder->Count(); ++i) {
-        const int number = w.lvFolder->Item(i)->data(0, kThumbnailRole).toInt();
-        everyRowHasOne = number >= 1 && number <= m_ilFolder.count();
+    for (int i = 1; everyRowHasOne && i <= m_lvFolder->Count(); ++i) {
+        const tf::FolderFile* file = m_listing.file(i - 1);
+        everyRowHasOne = file && file->thumbnail >= 1 && file->thumbnail <= m_ilFolder.count();
     }
     if (!everyRowHasOne) {
         subShowFilesInFolder(m_fileMainPath);
         return;
     }
-    for (int i = 1; i <= w.lvFolder->Count(); ++i) {
-        QTreeWidgetItem* row = w.lvFolder->Item(i);
-        w.lvFolder->setSmallIcon(row, row->data(0, kThumbnailRole).toInt());
-    }
+    for (int i = 1; i <= m_lvFolder->Count(); ++i) m_lvFolder->setSmallIcon(m_lvFolder->Item(i), m_listing.file(i - 1)->thumbnail);
     attachFolderIcons(true);
 }
 
@@ -342,24 +366,43 @@ void BrowseController::selectionCount(tf::ListView* list)
     if (mintSelectedCount < 2) mblnSuppressItemShow = false;
 }
 
-void BrowseController::lvFolder_ColumnClick(int column) { subSortListView(w.lvFolder, column); }
+void BrowseController::lvFolder_ColumnClick(int column)
+{
+    // The listing sorts; the list's rows follow it, and the selected ones stay selected.
+    if (column < 1 || column > m_lvFolder->columnCount() || m_listing.count() != m_lvFolder->Count()) return;
+    const std::vector<int> order = m_listing.sortByColumn(column);
+    QList<QTreeWidgetItem*> rows;
+    for (int i = 1; i <= m_lvFolder->Count(); ++i) rows << m_lvFolder->Item(i);
+    QList<QTreeWidgetItem*> selected = m_lvFolder->selectedInOrder();
+    QTreeWidgetItem* current = m_lvFolder->currentItem();
+    while (m_lvFolder->topLevelItemCount() > 0) m_lvFolder->takeTopLevelItem(0);
+    QList<QTreeWidgetItem*> sorted;
+    for (int old : order) sorted << rows[old];
+    m_lvFolder->addTopLevelItems(sorted);
+    if (current) m_lvFolder->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    for (QTreeWidgetItem* item : selected) item->setSelected(true);
+    const tf::FolderSortState& state = m_listing.sortState();
+    m_lvFolder->SortKey = state.SortKey;
+    m_lvFolder->SortOrder = state.SortOrder;
+    m_lvFolder->Sorted = state.Sorted;
+}
 
 void BrowseController::lvFolder_GotFocus() { mstrDragSourceList = QStringLiteral("lvFolder"); }
 
-void BrowseController::lvFolder_ItemClick() { selectionCount(w.lvFolder); }
+void BrowseController::lvFolder_ItemClick() { selectionCount(m_lvFolder); }
 
 void BrowseController::lvFolder_KeyUp(int key)
 {
-    if (isArrowKey(key) && !mblnSuppressItemShow) showSelectedRowOf(w.lvFolder);
+    if (isArrowKey(key) && !mblnSuppressItemShow) showSelectedRowOf(m_lvFolder);
 }
 
 void BrowseController::lvFolder_MouseUp(int button)
 {
-    if (w.lvFolder->Count() == 0) return;
+    if (m_lvFolder->Count() == 0) return;
     // The right button's menu belongs to the basket commands.
     if (button == 2) return;
-    if (!mblnSuppressItemShow) showSelectedRowOf(w.lvFolder);
-    w.lvFolder->setFocus();
+    if (!mblnSuppressItemShow) showSelectedRowOf(m_lvFolder);
+    m_lvFolder->setFocus();
 }
 
 void BrowseController::lvPages_GotFocus() { mstrDragSourceList = QStringLiteral("lvPages"); }
@@ -368,30 +411,30 @@ void BrowseController::lvPages_LostFocus() { mblnSuppressItemShow = true; }
 
 void BrowseController::lvPages_ItemClick()
 {
-    if (w.lvPages) selectionCount(w.lvPages);
+    if (m_pagesList) selectionCount(m_pagesList);
 }
 
 void BrowseController::lvPages_KeyUp(int key)
 {
-    if (!w.lvPages || w.lvPages->Count() == 0) return;
-    if (isArrowKey(key) && !mblnSuppressItemShow) showSelectedRowOf(w.lvPages);
+    if (!m_pagesList || m_pagesList->Count() == 0) return;
+    if (isArrowKey(key) && !mblnSuppressItemShow) showSelectedRowOf(m_pagesList);
 }
 
 void BrowseController::lvPages_MouseUp(int button)
 {
-    if (!w.lvPages || w.lvPages->Count() == 0) return;
+    if (!m_pagesList || m_pagesList->Count() == 0) return;
     if (button == 2) return;
     if (!mblnSuppressItemShow) {
         // Several pages chosen for a command: none of them is previewed, and the focus stays.
         if (mintSelectedCount > 1) return;
-        showSelectedRowOf(w.lvPages);
+        showSelectedRowOf(m_pagesList);
     }
-    w.lvPages->setFocus();
+    m_pagesList->setFocus();
 }
 
 bool BrowseController::handleListEvent(tf::ListView* list, QObject* watched, QEvent* event)
 {
-    const bool isFolder = list == w.lvFolder;
+    const bool isFolder = list == m_lvFolder;
     switch (event->type()) {
     case QEvent::FocusIn:
         if (watched == list && isControlFocusChange(static_cast<QFocusEvent*>(event))) {
@@ -454,7 +497,4 @@ bool BrowseController::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void BrowseController::callResize()
-{
-    if (hooks.subResize) hooks.subResize();
-}
+void BrowseController::callResize() { m_services.layout.subResize(); }

@@ -1,25 +1,36 @@
 #pragma once
 // The browse pane and the preview pane of the main window: the folder tree and the folder list
 // with its thumbnails or details, the previewed file with fit, zoom and scrolling, its status
-// panels, and previous/next through the folder list or the basket. The main window builds the
-// widgets and hands them over; this object owns the state and the handlers.
+// panels, and previous/next through the folder list or the basket. The controller builds these
+// widgets into the panes the window gives it and owns them; the window only places them.
+#include "browse/BrowseServices.h"
+#include "browse/FolderListing.h"
+#include "platform/imagebox/imagebox.h"
+#include "platform/ui/foldertree.h"
 #include "platform/ui/imagelist.h"
+#include "platform/ui/listview.h"
+#include "platform/ui/tabstrip.h"
 
 #include <QImage>
+#include <QLabel>
 #include <QObject>
 #include <QPixmap>
 #include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QString>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <vector>
 
 class ImageBox;
 class QAbstractButton;
 class QAction;
+class QLabel;
 class QMenu;
 class QProgressBar;
+class QPushButton;
 class QScrollBar;
 class QTabBar;
 class QTreeWidgetItem;
@@ -29,77 +40,81 @@ class FolderTreeView;
 class ListView;
 class Splitter;
 class StatusBar;
+class TabStrip;
 } // namespace tf
 
-// The widgets of the main window the controller works on. The main window keeps them; those
-// marked optional may be null (their part then does nothing).
-struct BrowseWidgets {
-    // ---- browse pane
-    tf::FolderTreeView* ftvBrowse = nullptr; // optional; its FolderClick lists the folder
-    tf::ListView* lvFolder = nullptr;      // required
-    tf::StatusBar* sbMain = nullptr;       // required; panels "folder", "filename", "pages",
-                                           // "resolution", "metadata", "status"
-    QProgressBar* pbQueue = nullptr;       // required
-    QAbstractButton* cmdDetailFolder = nullptr;    // optional
-    QAbstractButton* cmdThumbnailFolder = nullptr; // optional
+// Where the controller builds its widgets, and the window's parts it works on besides them.
+struct BrowsePanes {
+    QWidget* picBrowse = nullptr;      // required: lblBrowse, tbsBrowse, picFileSystem with ftvBrowse
+    QWidget* picFolder = nullptr;      // required: lblFolder, PicToolbarFolder and its buttons, lvFolder
+    QWidget* picView = nullptr;        // required: picToolbarPreview and its buttons, PicViewImage
+                                       // with ibMain and PicTiff, vsbView, hsbView
+    tf::StatusBar* sbMain = nullptr;   // required; panels "folder", "filename", "pages",
+                                       // "resolution", "metadata", "status"
+    QProgressBar* pbQueue = nullptr;   // required
 
-    // ---- preview pane
-    ImageBox* ibMain = nullptr;            // required, a child of PicViewImage
-    QWidget* PicViewImage = nullptr;       // required: the viewport
-    QScrollBar* hsbView = nullptr;         // required
-    QScrollBar* vsbView = nullptr;         // required
-    tf::Splitter* splView = nullptr;       // optional, with picView and PicMetadata
-    QWidget* picView = nullptr;
+    // The metadata pane, which the preview shows and hides (optional)
+    tf::Splitter* splView = nullptr;   // with picView and PicMetadata
     QWidget* PicMetadata = nullptr;
-    QTabBar* tbsMetadata = nullptr;        // optional; tab 0 EXIF, tab 1 IPTC
-    tf::ListView* lvExif = nullptr;        // optional
-    tf::ListView* lvIPTC = nullptr;        // optional
-    QAbstractButton* cmdPreviewView = nullptr;     // the rest optional
-    QAbstractButton* cmdPreviewType = nullptr;
-    QAbstractButton* cmdPreviewSave = nullptr;
-    QAbstractButton* cmdPreviewPrint = nullptr;
-    QAbstractButton* cmdPreviewPrevious = nullptr;
-    QAbstractButton* cmdPreviewNext = nullptr;
-
-    // ---- the basket, whose pages are previewed too (optional)
-    tf::ListView* lvPages = nullptr;
+    QTabBar* tbsMetadata = nullptr;    // tab 0 EXIF, tab 1 IPTC
+    tf::ListView* lvExif = nullptr;
+    tf::ListView* lvIPTC = nullptr;
 
     // The file icon of details mode and of the "filename" panel; the desktop's file icon if null.
     QPixmap iDetailIcon;
 };
 
-// What the preview needs from the other areas of the main window. Each may stay empty; the
-// step it stands for is then skipped.
-struct BrowseHooks {
-    // frmMain.subResize: lays out all panes (and calls subFitPreview).
-    std::function<void()> subResize;
-    // Fill lvExif / lvIPTC with the shown file's EXIF / IPTC data.
-    std::function<void(ImageBox& control, tf::ListView& list, const QString& path)> ReadFileEXIFInfo;
-    std::function<void(ImageBox& control, tf::ListView& list, const QString& path)> ReadFileIPTCInfo;
-    // ImageBox.HasIptc of the shown image.
-    std::function<bool(const ImageBox& control)> HasIptc;
-    // subProcessPages(lvEdit, lvEditBatch, ibMain, lvEditPreview, false): the edit list replayed
-    // on the previewed image.
-    std::function<void()> subProcessPages;
-    // The editing-mode toggle.
-    std::function<void()> CmdPreviewEdit_Click;
-    // The mouse tools' selection state back to none, and ImageBox.ClearSelection.
-    std::function<void()> subClearSelection;
-    // ImageBox.ShowPrintDialog = true, then ImageBox.PrintImage.
-    std::function<void()> PrintImage;
-    // In place of the control's own Save As (which asks for the file and the format).
-    std::function<void()> SaveAs;
-    // The effect slide show options window, modal, owned by the main window.
-    std::function<void()> showExecutableOptions;
+// One selected row of the folder list, as plain data: its place (1-based) and its file.
+struct SelectedFolderFile {
+    int index = 0;
+    tf::FolderFile file;
 };
 
 class BrowseController : public QObject {
     Q_OBJECT
 public:
-    explicit BrowseController(const BrowseWidgets& widgets, QObject* parent = nullptr);
+    BrowseController(const BrowsePanes& panes, const tf::BrowseServices& services, QObject* parent = nullptr);
     ~BrowseController() override;
 
-    BrowseHooks hooks;
+    // The basket list, whose pages are previewed and walked too; it belongs to the basket area,
+    // which is made after this one. Null detaches it.
+    void setBasketList(tf::ListView* lvPages);
+
+    // ---- its widgets, by their old names (each one's objectName too)
+    // browse pane
+    QLabel* lblBrowse() const { return m_lblBrowse; }
+    tf::TabStrip* tbsBrowse() const { return m_tbsBrowse; }
+    QWidget* picFileSystem() const { return m_picFileSystem; }
+    tf::FolderTreeView* ftvBrowse() const { return m_ftvBrowse; }
+    // folder list pane
+    QLabel* lblFolder() const { return m_lblFolder; }
+    QWidget* PicToolbarFolder() const { return m_PicToolbarFolder; }
+    tf::ListView* lvFolder() const { return m_lvFolder; }
+    QPushButton* cmdThumbnailFolder() const { return m_cmdThumbnailFolder; }
+    QPushButton* cmdDetailFolder() const { return m_cmdDetailFolder; }
+    QPushButton* cmdTwainAcquire() const { return m_cmdTwainAcquire; }
+    QPushButton* cmdCapture() const { return m_cmdCapture; }
+    QPushButton* cmdBrowseSettings() const { return m_cmdBrowseSettings; }
+    QPushButton* cmdBrowseAbout() const { return m_cmdBrowseAbout; }
+    // preview pane
+    QWidget* picToolbarPreview() const { return m_picToolbarPreview; }
+    QPushButton* cmdPreviewPrevious() const { return m_cmdPreviewPrevious; }
+    QPushButton* cmdPreviewNext() const { return m_cmdPreviewNext; }
+    QPushButton* cmdPreviewView() const { return m_cmdPreviewView; }
+    QPushButton* cmdPreviewType() const { return m_cmdPreviewType; }
+    QPushButton* CmdPreviewEdit() const { return m_CmdPreviewEdit; }
+    QPushButton* cmdPreviewSave() const { return m_cmdPreviewSave; }
+    QPushButton* cmdPreviewPrint() const { return m_cmdPreviewPrint; }
+    QWidget* PicViewImage() const { return m_PicViewImage; }
+    ImageBox* ibMain() const { return m_ibMain; }
+    QLabel* PicTiff() const { return m_PicTiff; }
+    QScrollBar* vsbView() const { return m_vsbView; }
+    QScrollBar* hsbView() const { return m_hsbView; }
+
+    // ---- the folder's files as plain data
+    const tf::FolderListing& folderListing() const { return m_listing; }
+    // The selected rows of the folder list, in list order.
+    std::vector<SelectedFolderFile> selectedFolderFiles() const;
 
     // ---- form state, by its old names
     // A running listing is asked to stop at its next yield.
@@ -119,6 +134,7 @@ public:
     tf::ImageList& ilFolder() { return m_ilFolder; }
     // The row's own thumbnail, null when it was listed without one.
     QPixmap fncFolderThumbnail(const QTreeWidgetItem* row) const;
+    QPixmap fncFolderThumbnail(int number) const { return m_ilFolder.image(number); }
     // The folder the list shows (the path of the old hidden file list).
     QString fileMainPath() const { return m_fileMainPath; }
 
@@ -200,9 +216,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void buildBrowsePane(QWidget* picBrowse);
+    void buildFolderPane(QWidget* picFolder);
+    void buildPreviewPane(QWidget* picView);
+    // The listing's row behind a row of lvFolder (0-based), -1 for none.
+    int listingIndex(const QTreeWidgetItem* row) const;
     // Shows the row and makes it the list's one selected row, as previous and next do.
     void subShowRowAndSelectIt(tf::ListView* list, QTreeWidgetItem* row);
     void attachFolderIcons(bool thumbnails);
+    // The editing tasks on the shown image ("Optimized" preview).
+    void replayOnPreview(ImageBox& control);
     void showLoadFailure(const QString& path, bool missing);
     void showSelectedRowOf(tf::ListView* list);
     void selectionCount(tf::ListView* list);
@@ -211,7 +234,48 @@ private:
     void syncMenuChecks();
     bool handleListEvent(tf::ListView* list, QObject* watched, QEvent* event);
 
-    BrowseWidgets w;
+    struct WindowParts {
+        tf::StatusBar* sbMain = nullptr;
+        QProgressBar* pbQueue = nullptr;
+        tf::Splitter* splView = nullptr;
+        QWidget* picView = nullptr;
+        QWidget* PicMetadata = nullptr;
+        QTabBar* tbsMetadata = nullptr;
+        tf::ListView* lvExif = nullptr;
+        tf::ListView* lvIPTC = nullptr;
+        QPixmap iDetailIcon;
+    } w;
+    tf::BrowseServices m_services;
+
+    // Guarded: a widget the window takes down early is not touched through a stale pointer.
+    QPointer<QLabel> m_lblBrowse;
+    QPointer<tf::TabStrip> m_tbsBrowse;
+    QPointer<QWidget> m_picFileSystem;
+    QPointer<tf::FolderTreeView> m_ftvBrowse;
+    QPointer<QLabel> m_lblFolder;
+    QPointer<QWidget> m_PicToolbarFolder;
+    QPointer<tf::ListView> m_lvFolder;
+    QPointer<QPushButton> m_cmdThumbnailFolder;
+    QPointer<QPushButton> m_cmdDetailFolder;
+    QPointer<QPushButton> m_cmdTwainAcquire;
+    QPointer<QPushButton> m_cmdCapture;
+    QPointer<QPushButton> m_cmdBrowseSettings;
+    QPointer<QPushButton> m_cmdBrowseAbout;
+    QPointer<QWidget> m_picToolbarPreview;
+    QPointer<QPushButton> m_cmdPreviewPrevious;
+    QPointer<QPushButton> m_cmdPreviewNext;
+    QPointer<QPushButton> m_cmdPreviewView;
+    QPointer<QPushButton> m_cmdPreviewType;
+    QPointer<QPushButton> m_CmdPreviewEdit;
+    QPointer<QPushButton> m_cmdPreviewSave;
+    QPointer<QPushButton> m_cmdPreviewPrint;
+    QPointer<QWidget> m_PicViewImage;
+    QPointer<ImageBox> m_ibMain;
+    QPointer<QLabel> m_PicTiff;
+    QPointer<QScrollBar> m_vsbView;
+    QPointer<QScrollBar> m_hsbView;
+
+    tf::FolderListing m_listing;
     tf::ImageList m_ilFolder{QSize()};
     tf::ImageList m_illvFolder;
     QString m_fileMainPath;

@@ -72,17 +72,24 @@ void BrowseController::subForgetShownFile()
 {
     m_picTiffTag.clear();
     m_picTiffPicture = QImage();
-    w.ibMain->setTag(QString());
+    m_ibMain->setTag(QString());
 }
 
 // ---------------------------------------------------------------- loading
+
+void BrowseController::replayOnPreview(ImageBox& control)
+{
+    const tf::ReplayResult result = m_services.replayer.replayOnPreview(control);
+    // The image keeps what the tasks before the failed one made; the user is told which failed.
+    if (!result.ok) subGlobalErrorHandler(result.message, 0, 0, QStringLiteral("BrowseController.replayOnPreview"));
+}
 
 void BrowseController::showLoadFailure(const QString& path, bool missing)
 {
     // Nothing of the previous file may stay: not its picture, not its path (a metadata command
     // would write to it), not its panels.
     subForgetShownFile();
-    w.ibMain->Clear();
+    m_ibMain->Clear();
     w.sbMain->setPanelPicture(kPanelFileName, QPixmap());
     w.sbMain->setPanelText(kPanelFileName,
                            (missing ? QStringLiteral("File not found - ") : QStringLiteral("Unable to read - ")) +
@@ -90,8 +97,8 @@ void BrowseController::showLoadFailure(const QString& path, bool missing)
     w.sbMain->setPanelText(kPanelPages, QString());
     w.sbMain->setPanelText(kPanelResolution, QString());
     w.sbMain->setPanelText(kPanelMetadata, QString());
-    subFitPreview(w.PicViewImage, w.ibMain, w.hsbView, w.vsbView);
-    w.ibMain->hide();
+    subFitPreview(m_PicViewImage, m_ibMain, m_hsbView, m_vsbView);
+    m_ibMain->hide();
 }
 
 void BrowseController::fncReadFile(const QString& path, ImageBox* control)
@@ -138,12 +145,15 @@ void BrowseController::fncReadFile(const QString& path, ImageBox* control)
         }
 
         gvarOriginalImage = control->SaveToVariant(tf::ImageDocument::kSnapshotFormat);
-        if (mblnOptimizedPreview && hooks.subProcessPages) {
-            hooks.subProcessPages();
+        if (mblnOptimizedPreview) {
+            replayOnPreview(*control);
             // Another file chosen while the replay yielded has taken the pane over.
             if (!alive || load != m_loadGeneration) return;
         }
-        subFitPreview(w.PicViewImage, control, w.hsbView, w.vsbView);
+        // A new image starts at its top-left corner, whatever the last one was scrolled to.
+        m_hsbView->setValue(0);
+        m_vsbView->setValue(0);
+        subFitPreview(m_PicViewImage, control, m_hsbView, m_vsbView);
         m_picTiffTag = path;
 
         w.sbMain->setPanelPicture(kPanelFileName, w.iDetailIcon);
@@ -155,7 +165,7 @@ void BrowseController::fncReadFile(const QString& path, ImageBox* control)
         control->setTag(path);
         gstrCurrentOperation = QStringLiteral("Resizing image to fit the container control");
     } catch (const std::exception& e) {
-        subReportException(e, QStringLiteral("FrmMain.fncReadFile"));
+        subReportException(e, QStringLiteral("BrowseController.fncReadFile"));
     }
 }
 
@@ -164,43 +174,48 @@ void BrowseController::subShowSelectedFile(QTreeWidgetItem* row)
     if (!row) return;
     auto* list = qobject_cast<tf::ListView*>(row->treeWidget());
     if (!list) return;
-    const QString path = tf::ListView::Tag(row);
+    // A folder row's file and texts come from the listing; a basket page's from its row.
+    const bool fromFolder = list == m_lvFolder;
+    const tf::FolderFile* file = fromFolder ? m_listing.file(listingIndex(row)) : nullptr;
+    if (fromFolder && !file) return;
+    const QString path = file ? file->path : tf::ListView::Tag(row);
     // Already shown: the same path, and the control still holds it.
-    if (!path.isEmpty() && path == m_picTiffTag && w.ibMain->Tag() == path && w.ibMain->HasImage()) return;
+    if (!path.isEmpty() && path == m_picTiffTag && m_ibMain->Tag() == path && m_ibMain->HasImage()) return;
 
     // The panels describe the row being shown, whichever list it is in. Basket pages carry no
     // page count: each is one page.
-    const bool fromFolder = list == w.lvFolder;
-    m_rowPages = fromFolder ? tf::ListView::SubItem(row, 3) : QStringLiteral("1");
-    m_rowResolution = tf::ListView::SubItem(row, 1);
-    m_rowSize = tf::ListView::SubItem(row, 2);
+    m_rowPages = file ? file->texts[tf::kFolderPages] : QStringLiteral("1");
+    m_rowResolution = file ? file->texts[tf::kFolderResolution] : tf::ListView::SubItem(row, 1);
+    m_rowSize = file ? file->texts[tf::kFolderSize] : tf::ListView::SubItem(row, 2);
     const uint64_t listing = m_listingGeneration;
 
-    w.ibMain->Clear();
+    m_ibMain->Clear();
     if (w.lvExif) w.lvExif->Clear();
     if (w.lvIPTC) w.lvIPTC->Clear();
-    fncReadFile(path, w.ibMain);
+    fncReadFile(path, m_ibMain);
     if (path.isEmpty() || m_picTiffTag != path) return; // not shown: nothing more to describe
 
     // The row is written to only while it still exists.
     const bool rowAlive = (!fromFolder || listing == m_listingGeneration) && list->Index(row) > 0;
     const QString resolution = rowAlive ? tf::ListView::SubItem(row, 1) : QString();
-    if (rowAlive && (resolution.isEmpty() || resolution == QLatin1String("0 X 0 X 0")))
-        tf::ListView::setSubItem(row, 1,
-                                 QStringLiteral("%1 X %2 X %3")
-                                     .arg(w.ibMain->ImageWidth())
-                                     .arg(w.ibMain->ImageHeight())
-                                     .arg(w.ibMain->BitsPerPixel()));
+    if (rowAlive && (resolution.isEmpty() || resolution == QLatin1String("0 X 0 X 0"))) {
+        const QString shown = QStringLiteral("%1 X %2 X %3")
+                                  .arg(m_ibMain->ImageWidth())
+                                  .arg(m_ibMain->ImageHeight())
+                                  .arg(m_ibMain->BitsPerPixel());
+        tf::ListView::setSubItem(row, 1, shown);
+        if (fromFolder) m_listing.setText(listingIndex(row), tf::kFolderResolution, shown);
+    }
 
     const MetadataPaneRule rule = fncMetadataPaneRule(fncFolderExtension(path));
     subShowMetadataPane(rule.showExif, rule.showIptc);
     // A reader that fails leaves its list as it is; the next statement runs.
     try {
-        if (rule.readExif && w.lvExif && hooks.ReadFileEXIFInfo) hooks.ReadFileEXIFInfo(*w.ibMain, *w.lvExif, path);
+        if (rule.readExif && w.lvExif) m_services.metadata.ReadFileEXIFInfo(*m_ibMain, *w.lvExif, path);
     } catch (const std::exception&) {
     }
     try {
-        if (rule.readIptc && w.lvIPTC && hooks.ReadFileIPTCInfo) hooks.ReadFileIPTCInfo(*w.ibMain, *w.lvIPTC, path);
+        if (rule.readIptc && w.lvIPTC) m_services.metadata.ReadFileIPTCInfo(*m_ibMain, *w.lvIPTC, path);
     } catch (const std::exception&) {
     }
     if (w.tbsMetadata) {
@@ -210,7 +225,7 @@ void BrowseController::subShowSelectedFile(QTreeWidgetItem* row)
 
     bool hasIptc = false;
     try {
-        hasIptc = hooks.HasIptc && hooks.HasIptc(*w.ibMain);
+        hasIptc = m_services.metadata.HasIptc(*m_ibMain);
     } catch (const std::exception&) {
     }
     w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(w.lvExif && w.lvExif->Count() > 0, hasIptc));
@@ -240,21 +255,21 @@ void BrowseController::subFixedSizeTiff()
         gstrCurrentOperation = QStringLiteral("Resizing Image according to preview setting");
         if (!m_picTiffTag.isEmpty()) {
             if (m_previewFitChecked == 0) {
-                w.ibMain->setFitToWindow(true);
+                m_ibMain->setFitToWindow(true);
             } else {
-                w.ibMain->setFitToWindow(false);
-                w.ibMain->setZoom(100);
+                m_ibMain->setFitToWindow(false);
+                m_ibMain->setZoom(100);
             }
         }
-        w.hsbView->setValue(0);
-        w.vsbView->setValue(0);
-        subFitPreview(w.PicViewImage, w.ibMain, w.hsbView, w.vsbView);
+        m_hsbView->setValue(0);
+        m_vsbView->setValue(0);
+        subFitPreview(m_PicViewImage, m_ibMain, m_hsbView, m_vsbView);
     } catch (const std::exception& e) {
-        subReportException(e, QStringLiteral("FrmMain.subFixedSizeTiff"));
+        subReportException(e, QStringLiteral("BrowseController.subFixedSizeTiff"));
     }
 }
 
-void BrowseController::subFitPreview() { subFitPreview(w.PicViewImage, w.ibMain, w.hsbView, w.vsbView); }
+void BrowseController::subFitPreview() { subFitPreview(m_PicViewImage, m_ibMain, m_hsbView, m_vsbView); }
 
 void BrowseController::subFitPreview(QWidget* viewport, ImageBox* control, QScrollBar* hsb, QScrollBar* vsb)
 {
@@ -335,20 +350,20 @@ void BrowseController::subShowRowAndSelectIt(tf::ListView* list, QTreeWidgetItem
 
 void BrowseController::cmdPreviewNext_Click()
 {
-    if (w.cmdPreviewNext) w.cmdPreviewNext->update();
-    if (mstrDragSourceList == QLatin1String("lvPages") && w.lvPages)
-        subShowNextFile(w.lvPages);
+    if (m_cmdPreviewNext) m_cmdPreviewNext->update();
+    if (mstrDragSourceList == QLatin1String("lvPages") && m_pagesList)
+        subShowNextFile(m_pagesList);
     else
-        subShowNextFile(w.lvFolder);
+        subShowNextFile(m_lvFolder);
 }
 
 void BrowseController::cmdPreviewPrevious_Click()
 {
-    if (w.cmdPreviewPrevious) w.cmdPreviewPrevious->update();
-    if (mstrDragSourceList == QLatin1String("lvPages") && w.lvPages)
-        subShowPreviousFile(w.lvPages);
+    if (m_cmdPreviewPrevious) m_cmdPreviewPrevious->update();
+    if (mstrDragSourceList == QLatin1String("lvPages") && m_pagesList)
+        subShowPreviousFile(m_pagesList);
     else
-        subShowPreviousFile(w.lvFolder);
+        subShowPreviousFile(m_lvFolder);
 }
 
 // ---------------------------------------------------------------- menus and buttons
@@ -364,22 +379,17 @@ void BrowseController::popupBelow(QMenu* menu, QAbstractButton* button)
     }
 }
 
-void BrowseController::cmdPreviewView_Click() { popupBelow(m_mnuPreviewFitParent.get(), w.cmdPreviewView); }
-void BrowseController::cmdPreviewType_Click() { popupBelow(m_mnuPreviewTypeParent.get(), w.cmdPreviewType); }
-void BrowseController::cmdPreviewSave_Click() { popupBelow(m_mnuSavePreviewAsParent.get(), w.cmdPreviewSave); }
+void BrowseController::cmdPreviewView_Click() { popupBelow(m_mnuPreviewFitParent.get(), m_cmdPreviewView); }
+void BrowseController::cmdPreviewType_Click() { popupBelow(m_mnuPreviewTypeParent.get(), m_cmdPreviewType); }
+void BrowseController::cmdPreviewSave_Click() { popupBelow(m_mnuSavePreviewAsParent.get(), m_cmdPreviewSave); }
 
-void BrowseController::cmdPreviewPrint_Click()
-{
-    if (hooks.PrintImage) hooks.PrintImage();
-}
+void BrowseController::cmdPreviewPrint_Click() { m_services.printer.PrintImage(*m_ibMain); }
 
 void BrowseController::mnuPreview_Click(int index)
 {
-    if (hooks.subClearSelection) hooks.subClearSelection();
+    m_services.selection.subClearSelection();
     switch (index) {
-    case 0:
-        if (hooks.CmdPreviewEdit_Click) hooks.CmdPreviewEdit_Click();
-        break;
+    case 0: m_services.editMode.CmdPreviewEdit_Click(); break;
     case 2: cmdPreviewPrevious_Click(); break;
     case 3: cmdPreviewNext_Click(); break;
     case 4: cmdPreviewPrint_Click(); break;
@@ -395,13 +405,13 @@ void BrowseController::mnuPreviewFit_Click(int index)
     }
     m_previewFitChecked = index;
     syncMenuChecks();
-    if (w.cmdPreviewView) {
-        setCaption(w.cmdPreviewView, QStringLiteral("    ") + m_mnuPreviewFit[index]->text());
-        w.cmdPreviewView->update();
+    if (m_cmdPreviewView) {
+        setCaption(m_cmdPreviewView, QStringLiteral("    ") + m_mnuPreviewFit[index]->text());
+        m_cmdPreviewView->update();
     }
     subFixedSizeTiff();
-    subFitPreview(w.PicViewImage, w.ibMain, w.hsbView, w.vsbView);
-    w.sbMain->setPanelText(kPanelStatus, fncZoomPanelText(w.ibMain->Zoom()));
+    subFitPreview(m_PicViewImage, m_ibMain, m_hsbView, m_vsbView);
+    w.sbMain->setPanelText(kPanelStatus, fncZoomPanelText(m_ibMain->Zoom()));
 }
 
 void BrowseController::mnuPreviewType_Click(int index)
@@ -414,25 +424,20 @@ void BrowseController::mnuPreviewType_Click(int index)
     syncMenuChecks();
     if (index == 1) {
         mblnOptimizedPreview = true;
-        if (w.ibMain->HasImage() && hooks.subProcessPages) hooks.subProcessPages();
+        if (m_ibMain->HasImage()) replayOnPreview(*m_ibMain);
     } else {
         mblnOptimizedPreview = false;
-        if (w.ibMain->HasImage()) w.ibMain->LoadFromVariant(tf::ImageDocument::kSnapshotFormat, gvarOriginalImage);
+        if (m_ibMain->HasImage()) m_ibMain->LoadFromVariant(tf::ImageDocument::kSnapshotFormat, gvarOriginalImage);
     }
-    if (w.cmdPreviewType) setCaption(w.cmdPreviewType, QStringLiteral("     ") + m_mnuPreviewType[index]->text());
+    if (m_cmdPreviewType) setCaption(m_cmdPreviewType, QStringLiteral("     ") + m_mnuPreviewType[index]->text());
     callResize();
 }
 
 void BrowseController::mnuSavePreviewAs_Click(int index)
 {
-    if (!w.ibMain->HasImage()) return;
-    if (index == 0) {
-        if (hooks.SaveAs)
-            hooks.SaveAs();
-        else
-            w.ibMain->SaveAs();
-    }
-    if (index == 1 && hooks.showExecutableOptions) hooks.showExecutableOptions();
+    if (!m_ibMain->HasImage()) return;
+    if (index == 0) m_services.saver.SaveAs(*m_ibMain);
+    if (index == 1) m_services.slideShow.showExecutableOptions();
 }
 
 void BrowseController::subUpdatePreviewSettings()
@@ -441,8 +446,8 @@ void BrowseController::subUpdatePreviewSettings()
     m_previewFitChecked = gudtSettings.PreviewFit != 0 ? 1 : 0;
     mblnOptimizedPreview = gudtSettings.PreviewType != 0;
     syncMenuChecks();
-    if (w.cmdPreviewType) setCaption(w.cmdPreviewType, QStringLiteral("    ") + m_mnuPreviewType[m_previewTypeChecked]->text());
-    if (w.cmdPreviewView) setCaption(w.cmdPreviewView, QStringLiteral("  ") + m_mnuPreviewFit[m_previewFitChecked]->text());
+    if (m_cmdPreviewType) setCaption(m_cmdPreviewType, QStringLiteral("    ") + m_mnuPreviewType[m_previewTypeChecked]->text());
+    if (m_cmdPreviewView) setCaption(m_cmdPreviewView, QStringLiteral("  ") + m_mnuPreviewFit[m_previewFitChecked]->text());
 }
 
 void BrowseController::subStorePreviewSettings()

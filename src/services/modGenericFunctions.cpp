@@ -145,11 +145,10 @@ bool fncIsPanning() { return mblnPanning; }
 void subPanPreview(Qt::MouseButtons Button, float X, float Y, QScrollBar* hsb, QScrollBar* vsb)
 {
     Q_UNUSED(Button);
-    const double x = tf::roundHalfEven(double(X) / tf::kTwipsPerPixel);
-    const double y = tf::roundHalfEven(double(Y) / tf::kTwipsPerPixel);
     if (!mblnPanning) return;
-    if (hsb && hsb->isEnabled()) hsb->setValue(tf::roundToLong(hsb->value() + msngPanStartX - x));
-    if (vsb && vsb->isEnabled()) vsb->setValue(tf::roundToLong(vsb->value() + msngPanStartY - y));
+    // Pixels, like the start point: the bars' units. A fraction of a pixel rounds half to even.
+    if (hsb && hsb->isEnabled()) hsb->setValue(tf::roundToLong(double(hsb->value()) + msngPanStartX - X));
+    if (vsb && vsb->isEnabled()) vsb->setValue(tf::roundToLong(double(vsb->value()) + msngPanStartY - Y));
 }
 
 namespace tf {

@@ -45,7 +45,7 @@ void subResetBusy();
 void subStartPan(float sngX, float sngY);
 bool fncIsPanning();
 
-// The mouse moved over the previewed image (x and y in twips). While panning, each enabled scroll
+// The mouse moved over the previewed image (x and y in pixels, as the start point). While panning, each enabled scroll
 // bar moves by the distance from the start point, so the grabbed point stays under the pointer.
 void subPanPreview(Qt::MouseButtons Button, float X, float Y, QScrollBar* hsb, QScrollBar* vsb);
 

@@ -1,6 +1,7 @@
 #pragma once
 // A main window started as the program starts it, in a per-test data folder.
 #include "app/frmMain.h"
+#include "browse/BrowseController.h"
 #include "frame/modMainServices.h"
 #include "frame/modSettings.h"
 #include "frame/settingsCodec.h"

@@ -41,12 +41,12 @@ protected:
     void addEverythingToTheBasket()
     {
         frmMain& w = window();
-        clickRow(w.lvFolder, kSources.first());
-        clickRow(w.lvFolder, kSources.last(), Qt::ShiftModifier);
-        ASSERT_EQ(w.lvFolder->selectedInOrder().size(), kSources.size());
-        previewWidth = w.ibMain->ImageWidth();
-        previewPage = w.ibMain->PageIndex();
-        previewTag = w.ibMain->Tag();
+        clickRow(w.browse()->lvFolder(), kSources.first());
+        clickRow(w.browse()->lvFolder(), kSources.last(), Qt::ShiftModifier);
+        ASSERT_EQ(w.browse()->lvFolder()->selectedInOrder().size(), kSources.size());
+        previewWidth = w.browse()->ibMain()->ImageWidth();
+        previewPage = w.browse()->ibMain()->PageIndex();
+        previewTag = w.browse()->ibMain()->Tag();
         click(w.cmdAddToQueue);
     }
 
@@ -82,9 +82,9 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
     ASSERT_EQ(rowTexts(w.lvPages), QStringList({"a", "b", "c", "d", "scan1", "scan2", "scan3"}));
     // The split worked on a control of its own: the preview still shows the file clicked last.
     EXPECT_EQ(previewTag, pics.file("scan.tif"));
-    EXPECT_EQ(w.ibMain->Tag(), previewTag);
-    EXPECT_EQ(w.ibMain->ImageWidth(), previewWidth);
-    EXPECT_EQ(w.ibMain->PageIndex(), previewPage);
+    EXPECT_EQ(w.browse()->ibMain()->Tag(), previewTag);
+    EXPECT_EQ(w.browse()->ibMain()->ImageWidth(), previewWidth);
+    EXPECT_EQ(w.browse()->ibMain()->PageIndex(), previewPage);
 
     // "d" goes to the front, as a drop of it on the first page puts it.
     clickRow(w.lvPages, "d");
@@ -153,7 +153,7 @@ TEST_F(MainWindowOutput, ACaptionClickSortsTheBasketAndNewBasketLetsGoOfThePrevi
 
     // The previewed page is deleted, then the basket with it: its file is gone, and so is its name.
     clickRow(w.lvPages, "scan2");
-    const QString page = w.ibMain->Tag();
+    const QString page = w.browse()->ibMain()->Tag();
     auto fileNamePanel = [&] { return w.sbMain->panelText("filename"); };
     ASSERT_EQ(fileNamePanel(), QFileInfo(page).fileName());
     click(w.cmdPagesDelete);
@@ -161,7 +161,7 @@ TEST_F(MainWindowOutput, ACaptionClickSortsTheBasketAndNewBasketLetsGoOfThePrevi
     EXPECT_FALSE(QFileInfo::exists(page));
     EXPECT_EQ(fileNamePanel(), "");
     // A folder file shown keeps its name.
-    clickRow(w.lvFolder, "a.jpg");
+    clickRow(w.browse()->lvFolder(), "a.jpg");
     click(w.cmdPagesNew);
     EXPECT_EQ(fileNamePanel(), "a.jpg");
 }

@@ -81,7 +81,7 @@ protected:
         const QRect folder = firstSide(bottom, p[2], false);
         const QRect queue = secondSide(bottom, p[2], false);
         const int tabs = w.tbsMetadata->tabRowHeight();
-        const int vsb = w.vsbView->width(), hsb = w.hsbView->height();
+        const int vsb = w.browse()->vsbView()->width(), hsb = w.browse()->hsbView()->height();
 
         EXPECT_EQ(inWindow(w.splMain), area());
         EXPECT_EQ(inWindow(w.sbMain), QRect(0, area().height(), w.width(), w.sbMain->height()));
@@ -92,7 +92,7 @@ protected:
         EXPECT_EQ(inWindow(w.PicQueue), queue);
 
         EXPECT_EQ(inWindow(w.lvPages), clamped(queue.x() + 108, queue.y() + 28, queue.width() - 108 - 12, queue.height() - 28));
-        EXPECT_EQ(inWindow(w.lvFolder), clamped(folder.x() + 2, folder.y() + 26, folder.width() - 2, folder.height() - 28));
+        EXPECT_EQ(inWindow(w.browse()->lvFolder()), clamped(folder.x() + 2, folder.y() + 26, folder.width() - 2, folder.height() - 28));
         EXPECT_EQ(inWindow(w.lvExif), clamped(metadata.x() + 2, metadata.y() + 26 + tabs + 4, metadata.width() - 20 - 6,
                                               metadata.height() - 26 - tabs - 8));
         if (metadata.width() >= w.picEXIFBar->width()) {
@@ -100,9 +100,9 @@ protected:
         }
         const QRect viewport = clamped(preview.x() + 1, preview.y() + 33, preview.width() - vsb - 1,
                                        preview.height() - 32 - hsb - 2);
-        EXPECT_EQ(inWindow(w.PicViewImage), viewport);
-        EXPECT_EQ(inWindow(w.vsbView).topLeft(), QPoint(viewport.x() + viewport.width(), viewport.y()));
-        EXPECT_EQ(inWindow(w.hsbView).topLeft(), QPoint(viewport.x(), viewport.y() + viewport.height()));
+        EXPECT_EQ(inWindow(w.browse()->PicViewImage()), viewport);
+        EXPECT_EQ(inWindow(w.browse()->vsbView()).topLeft(), QPoint(viewport.x() + viewport.width(), viewport.y()));
+        EXPECT_EQ(inWindow(w.browse()->hsbView()).topLeft(), QPoint(viewport.x(), viewport.y() + viewport.height()));
         EXPECT_FALSE(w.eb->isVisible());
     }
 };
@@ -161,8 +161,8 @@ TEST_F(MainWindowPanes, WithoutMetadataThePreviewFillsItsSplitter)
         const QRect top = firstSide(area(), c.positions[0], true);
         const QRect view = secondSide(top, c.positions[1], false);
         EXPECT_EQ(inWindow(w.picView), view);
-        const int vsb = w.vsbView->width(), hsb = w.hsbView->height();
-        EXPECT_EQ(inWindow(w.PicViewImage),
+        const int vsb = w.browse()->vsbView()->width(), hsb = w.browse()->hsbView()->height();
+        EXPECT_EQ(inWindow(w.browse()->PicViewImage()),
                   clamped(view.x(), view.y() + 32, view.width() - vsb - 10, view.height() - 32 - hsb));
         // The metadata pane is out of sight under the preview.
         if (view.width() > 40 && view.height() > 40) {
@@ -179,29 +179,29 @@ TEST_F(MainWindowPanes, WithoutMetadataThePreviewFillsItsSplitter)
 TEST_F(MainWindowPanes, NoImageMeansNoPreviewButtonsAndNoImageControl)
 {
     frmMain& w = start();
-    EXPECT_FALSE(w.ibMain->isVisible());
-    EXPECT_FALSE(w.CmdPreviewEdit->isEnabled());
-    EXPECT_FALSE(w.cmdPreviewSave->isEnabled());
-    EXPECT_FALSE(w.cmdPreviewPrint->isEnabled());
+    EXPECT_FALSE(w.browse()->ibMain()->isVisible());
+    EXPECT_FALSE(w.browse()->CmdPreviewEdit()->isEnabled());
+    EXPECT_FALSE(w.browse()->cmdPreviewSave()->isEnabled());
+    EXPECT_FALSE(w.browse()->cmdPreviewPrint()->isEnabled());
     w.CmdPreviewEdit_Click();
     EXPECT_EQ(w.arrangement(), PaneArrangement::Browsing) << "the editing mode needs an image";
 
     QImage image(64, 48, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
-    w.ibMain->setPicture(image);
+    w.browse()->ibMain()->setPicture(image);
     w.subResize();
-    EXPECT_TRUE(w.ibMain->isVisible());
-    EXPECT_TRUE(w.CmdPreviewEdit->isEnabled());
-    EXPECT_TRUE(w.cmdPreviewSave->isEnabled());
-    EXPECT_TRUE(w.cmdPreviewPrint->isEnabled());
-    EXPECT_EQ(w.sbMain->panelText("status"), fncZoomText(w.ibMain->Zoom()));
-    const PreviewFit fit = fncComputePreviewFit(w.PicViewImage->contentsRect().size(), QSize(64, 48));
-    EXPECT_EQ(w.ibMain->geometry(), QRect(fit.position, fit.size)) << "the preview centres the image in the viewport";
+    EXPECT_TRUE(w.browse()->ibMain()->isVisible());
+    EXPECT_TRUE(w.browse()->CmdPreviewEdit()->isEnabled());
+    EXPECT_TRUE(w.browse()->cmdPreviewSave()->isEnabled());
+    EXPECT_TRUE(w.browse()->cmdPreviewPrint()->isEnabled());
+    EXPECT_EQ(w.sbMain->panelText("status"), fncZoomText(w.browse()->ibMain()->Zoom()));
+    const PreviewFit fit = fncComputePreviewFit(w.browse()->PicViewImage()->contentsRect().size(), QSize(64, 48));
+    EXPECT_EQ(w.browse()->ibMain()->geometry(), QRect(fit.position, fit.size)) << "the preview centres the image in the viewport";
 
-    w.ibMain->Clear();
+    w.browse()->ibMain()->Clear();
     w.subResize();
-    EXPECT_FALSE(w.ibMain->isVisible());
-    EXPECT_FALSE(w.CmdPreviewEdit->isEnabled());
+    EXPECT_FALSE(w.browse()->ibMain()->isVisible());
+    EXPECT_FALSE(w.browse()->CmdPreviewEdit()->isEnabled());
 }
 
 TEST_F(MainWindowPanes, EditingModeCoversBothBandsAndComesBackWhole)
@@ -209,7 +209,7 @@ TEST_F(MainWindowPanes, EditingModeCoversBothBandsAndComesBackWhole)
     frmMain& w = start();
     QImage image(64, 48, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
-    w.ibMain->setPicture(image);
+    w.browse()->ibMain()->setPicture(image);
     int entering = 0, leaving = 0;
     QObject::connect(&w, &frmMain::EditModeEntering, [&] { ++entering; });
     QObject::connect(&w, &frmMain::EditModeLeaving, [&] { ++leaving; });
@@ -222,13 +222,13 @@ TEST_F(MainWindowPanes, EditingModeCoversBothBandsAndComesBackWhole)
         w.CmdPreviewEdit_Click();
         ASSERT_EQ(w.arrangement(), PaneArrangement::Editing);
         EXPECT_EQ(glngEditMode, 1);
-        EXPECT_FALSE(w.cmdPreviewType->isEnabled());
-        EXPECT_EQ(w.CmdPreviewEdit->text(), "     Finish");
+        EXPECT_FALSE(w.browse()->cmdPreviewType()->isEnabled());
+        EXPECT_EQ(w.browse()->CmdPreviewEdit()->text(), "     Finish");
         EXPECT_EQ(inWindow(w.picView), area());
-        const int vsb = w.vsbView->width(), hsb = w.hsbView->height(), ebWidth = w.eb->width();
+        const int vsb = w.browse()->vsbView()->width(), hsb = w.browse()->hsbView()->height(), ebWidth = w.eb->width();
         const QRect viewport = clamped(0, 32, area().width() - vsb - ebWidth, area().height() - 32 - hsb);
-        EXPECT_EQ(inWindow(w.PicViewImage), viewport);
-        EXPECT_EQ(inWindow(w.vsbView).topLeft(), QPoint(viewport.right() + 1, 32));
+        EXPECT_EQ(inWindow(w.browse()->PicViewImage()), viewport);
+        EXPECT_EQ(inWindow(w.browse()->vsbView()).topLeft(), QPoint(viewport.right() + 1, 32));
         EXPECT_TRUE(w.eb->isVisible());
         EXPECT_EQ(inWindow(w.eb), QRect(viewport.width() + vsb, 32, ebWidth, viewport.height()));
         // Nothing of the basket shows through the preview.
@@ -240,8 +240,8 @@ TEST_F(MainWindowPanes, EditingModeCoversBothBandsAndComesBackWhole)
         w.CmdPreviewEdit_Click();
         ASSERT_EQ(w.arrangement(), PaneArrangement::Browsing);
         EXPECT_EQ(glngEditMode, 0);
-        EXPECT_TRUE(w.cmdPreviewType->isEnabled());
-        EXPECT_EQ(w.CmdPreviewEdit->text(), "     Edit");
+        EXPECT_TRUE(w.browse()->cmdPreviewType()->isEnabled());
+        EXPECT_EQ(w.browse()->CmdPreviewEdit()->text(), "     Edit");
         EXPECT_EQ(w.splMain->LeftOrTopControl(), w.splRight);
         EXPECT_EQ(w.splRight->RightOrBottomControl(), w.splView);
         EXPECT_EQ(w.splView->LeftOrTopControl(), w.picView);
@@ -258,7 +258,7 @@ TEST_F(MainWindowPanes, EditingRoundTripWithoutTheMetadataPaneKeepsItHidden)
     frmMain& w = start();
     QImage image(32, 32, QImage::Format_RGB32);
     image.fill(Qt::red);
-    w.ibMain->setPicture(image);
+    w.browse()->ibMain()->setPicture(image);
     w.splView->setLeftOrTopControl(nullptr);
     w.splView->setRightOrBottomControl(nullptr);
     w.subResize();

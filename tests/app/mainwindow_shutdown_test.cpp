@@ -44,12 +44,12 @@ TEST_F(MainWindowTest, TheLayoutIsStoredAtCloseAndComesBackAtTheNextStart)
     w.splRight->setSplitterPosition(27);
     w.splLeft->setSplitterPosition(44);
     w.splView->setSplitterPosition(71);
-    w.lvFolder->setColumnWidth(2, 133);
+    w.browse()->lvFolder()->setColumnWidth(2, 133);
     w.lvPages->setColumnWidth(0, 177);
     w.lvExif->setColumnWidth(1, 250);
     w.mnuPreviewFit(1)->trigger(); // chosen from the menus, as the user does
     w.mnuPreviewType(0)->trigger();
-    ASSERT_TRUE(w.ftvBrowse->setSelectedFolder(tree.path()));
+    ASSERT_TRUE(w.browse()->ftvBrowse()->setSelectedFolder(tree.path()));
     glngPagesThumbWidth = 64;
     gstrCurrentFolder = tree.path();
     ASSERT_TRUE(closeWindow());
@@ -74,11 +74,11 @@ TEST_F(MainWindowTest, TheLayoutIsStoredAtCloseAndComesBackAtTheNextStart)
     EXPECT_EQ(again.splLeft->SplitterPosition(), 44);
     EXPECT_EQ(again.splView->SplitterPosition(), 71);
     EXPECT_EQ(again.size(), QSize(760, 560));
-    EXPECT_EQ(again.lvFolder->columnWidth(2), 133);
+    EXPECT_EQ(again.browse()->lvFolder()->columnWidth(2), 133);
     EXPECT_TRUE(again.mnuPreviewFit(1)->isChecked());
     again.show();
     QApplication::processEvents();
-    EXPECT_EQ(again.ftvBrowse->SelectedFolder(), tree.path());
+    EXPECT_EQ(again.browse()->ftvBrowse()->SelectedFolder(), tree.path());
 }
 
 TEST_F(MainWindowTest, ShutdownRemovesOnlyThePageFilesOfTheTempFolder)
@@ -94,8 +94,7 @@ TEST_F(MainWindowTest, ShutdownRemovesOnlyThePageFilesOfTheTempFolder)
     // A picture button taken down before the shutdown is skipped there, not touched.
     const QList<QPushButton*> before = w.pictureButtons();
     ASSERT_EQ(before.size(), 42);
-    delete w.cmdCapture;
-    w.cmdCapture = nullptr;
+    delete w.browse()->cmdCapture();
 
     ASSERT_TRUE(closeWindow());
     EXPECT_EQ(entries(temp), (QStringList{"d.tiff", "e.txt", "f.tif.bak", "kept.tif", "tif"}));

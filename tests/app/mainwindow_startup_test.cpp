@@ -66,19 +66,16 @@ TEST_F(MainWindowTest, EveryNamedControlExistsWithItsPlaceInTheTree)
         EXPECT_EQ(panes.first->parentWidget(), splitter);
         EXPECT_EQ(panes.second->parentWidget(), splitter);
     }
-    EXPECT_EQ(w.ibMain->parentWidget(), w.PicViewImage);
+    EXPECT_EQ(w.browse()->ibMain()->parentWidget(), w.browse()->PicViewImage());
     EXPECT_EQ(w.eb->parentWidget(), w.picView);
     EXPECT_FALSE(w.ibTemp->isVisible());
     EXPECT_FALSE(w.lvEditBatch->isVisible());
 
-    EXPECT_EQ(w.lvFolder->ColumnCount(), 8);
-    EXPECT_EQ(w.lvFolder->headerItem()->text(0), "File Name");
-    EXPECT_EQ(w.lvFolder->headerItem()->text(7), "Date Accessed");
     EXPECT_EQ(w.lvPages->ColumnCount(), 5);
     EXPECT_EQ(w.lvExif->headerItem()->text(1), "Value");
     EXPECT_EQ(w.lvEditBatch->ColumnCount(), 18);
-    EXPECT_EQ(w.tbsBrowse->TabCaption(1), "File System");
-    EXPECT_EQ(w.tbsBrowse->TabCaption(2), "  Task Basket  ");
+    EXPECT_EQ(w.browse()->tbsBrowse()->TabCaption(1), "File System");
+    EXPECT_EQ(w.browse()->tbsBrowse()->TabCaption(2), "  Task Basket  ");
     EXPECT_EQ(w.tbsMetadata->TabCaption(1), "EXIF Tags");
     EXPECT_EQ(w.tbsMetadata->TabCaption(2), "IPTC File Info");
 
@@ -219,12 +216,12 @@ TEST_F(MainWindowTest, SettingsFromTheFileArePutOnTheWindow)
     EXPECT_FALSE(w.mnuPreviewType(1)->isChecked());
     EXPECT_TRUE(w.mnuPreviewFit(1)->isChecked());
     EXPECT_FALSE(w.browse()->mblnOptimizedPreview);
-    EXPECT_TRUE(w.cmdPreviewType->text().endsWith("    Original"));
-    EXPECT_TRUE(w.cmdPreviewView->text().endsWith("  Actual Size"));
-    EXPECT_EQ(w.lvFolder->columnWidth(3), 150);
+    EXPECT_TRUE(w.browse()->cmdPreviewType()->text().endsWith("    Original"));
+    EXPECT_TRUE(w.browse()->cmdPreviewView()->text().endsWith("  Actual Size"));
+    EXPECT_EQ(w.browse()->lvFolder()->columnWidth(3), 150);
     EXPECT_EQ(w.lvPages->columnWidth(4), 222);
     EXPECT_EQ(w.lvIPTC->columnWidth(1), 90);
-    EXPECT_EQ(w.lvFolder->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(w.browse()->lvFolder()->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(w.lvPages->selectionBehavior(), QAbstractItemView::SelectItems);
     EXPECT_TRUE(w.lvPages->toolTip().isEmpty());
     EXPECT_EQ(w.size(), QSize(700, 500));
@@ -232,8 +229,8 @@ TEST_F(MainWindowTest, SettingsFromTheFileArePutOnTheWindow)
     gudtSettings.ShowToolTips = 1;
     w.subUpdateForm();
     EXPECT_EQ(w.lvPages->toolTip(), "List all added files or pages for creating/editing multipage TIFF and PDF.");
-    EXPECT_EQ(w.ftvBrowse->toolTip(), "Browse for a particular folder where image files are placed.");
-    EXPECT_EQ(w.PicViewImage->toolTip(), "Container for the preview file.");
+    EXPECT_EQ(w.browse()->ftvBrowse()->toolTip(), "Browse for a particular folder where image files are placed.");
+    EXPECT_EQ(w.browse()->PicViewImage()->toolTip(), "Container for the preview file.");
 }
 
 TEST_F(MainWindowTest, TheFirstResizeAloneOpensTheTreeAndShowsTheStatusBar)
@@ -245,40 +242,40 @@ TEST_F(MainWindowTest, TheFirstResizeAloneOpensTheTreeAndShowsTheStatusBar)
 
     frmMain& w = start(QSize());
     EXPECT_TRUE(w.mblnFirstResize);
-    EXPECT_TRUE(w.ftvBrowse->SelectedFolder().isEmpty()) << "nothing is opened before the window shows";
+    EXPECT_TRUE(w.browse()->ftvBrowse()->SelectedFolder().isEmpty()) << "nothing is opened before the window shows";
     QStringList listed;
-    QObject::connect(w.ftvBrowse, &FolderTreeView::FolderClick, [&](const QString& path) { listed << path; });
+    QObject::connect(w.browse()->ftvBrowse(), &FolderTreeView::FolderClick, [&](const QString& path) { listed << path; });
 
     w.resize(900, 650);
     w.show();
     QApplication::processEvents();
     EXPECT_FALSE(w.mblnFirstResize);
-    EXPECT_EQ(w.ftvBrowse->SelectedFolder(), first.path());
+    EXPECT_EQ(w.browse()->ftvBrowse()->SelectedFolder(), first.path());
     EXPECT_EQ(listed, QStringList{first.path()}) << "the tree's folder event fills the folder view";
     EXPECT_TRUE(w.sbMain->isVisible());
 
-    ASSERT_TRUE(w.ftvBrowse->setSelectedFolder(second.path()));
+    ASSERT_TRUE(w.browse()->ftvBrowse()->setSelectedFolder(second.path()));
     w.resize(1000, 700);
     QApplication::processEvents();
     w.subResize();
-    EXPECT_EQ(w.ftvBrowse->SelectedFolder(), second.path()) << "later resizes only lay out the panes";
+    EXPECT_EQ(w.browse()->ftvBrowse()->SelectedFolder(), second.path()) << "later resizes only lay out the panes";
 }
 
 TEST_F(MainWindowTest, TabStripsSwitchTheirListsAndTheMetadataKind)
 {
     frmMain& w = start();
-    const QRect tree = w.picFileSystem->geometry();
-    w.tbsBrowse->setSelectedIndex(2);
-    EXPECT_FALSE(w.picFileSystem->isVisible());
+    const QRect tree = w.browse()->picFileSystem()->geometry();
+    w.browse()->tbsBrowse()->setSelectedIndex(2);
+    EXPECT_FALSE(w.browse()->picFileSystem()->isVisible());
     EXPECT_TRUE(w.lvEdit->isVisible());
     EXPECT_TRUE(w.picEditBar->isVisible());
-    EXPECT_EQ(w.lblBrowse->text(), "Task Basket");
+    EXPECT_EQ(w.browse()->lblBrowse()->text(), "Task Basket");
     EXPECT_EQ(w.lvEdit->geometry(), tree) << "the edit list takes exactly the folder tree's rectangle";
-    w.tbsBrowse->setSelectedIndex(1);
-    EXPECT_TRUE(w.picFileSystem->isVisible());
+    w.browse()->tbsBrowse()->setSelectedIndex(1);
+    EXPECT_TRUE(w.browse()->picFileSystem()->isVisible());
     EXPECT_FALSE(w.lvEdit->isVisible());
     EXPECT_FALSE(w.picEditBar->isVisible());
-    EXPECT_EQ(w.lblBrowse->text(), "Browse File System");
+    EXPECT_EQ(w.browse()->lblBrowse()->text(), "Browse File System");
 
     w.tbsMetadata->setSelectedIndex(2);
     EXPECT_EQ(gbytMetadataKind, 1);

@@ -9,7 +9,7 @@
 
 namespace browse_test {
 
-BrowseFixture::BrowseFixture(bool withTree)
+BrowseFixture::BrowseFixture()
 {
     gudtSettings = fncDefaultSettings();
     gudtSettings.FolderView = 0;
@@ -18,37 +18,50 @@ BrowseFixture::BrowseFixture(bool withTree)
     subUpdateThumbnailSizes();
 
     window.resize(1000, 700);
-    if (withTree) w.ftvBrowse = new tf::FolderTreeView(&window);
-    w.lvFolder = new tf::ListView(&window);
-    w.lvFolder->setGeometry(0, 0, 300, 400);
+    BrowsePanes panes;
+    panes.picBrowse = new QWidget(&window);
+    panes.picBrowse->setGeometry(0, 0, 300, 200);
+    panes.picFolder = new QWidget(&window);
+    panes.picFolder->setGeometry(0, 200, 300, 300);
     w.lvPages = new tf::ListView(&window);
     w.lvPages->setColumnHeaders({"Page", "Resolution", "Size", "Type", "Source"});
-    w.lvPages->setGeometry(0, 400, 300, 200);
-    w.sbMain = new tf::StatusBar(&window);
+    w.lvPages->setGeometry(0, 500, 300, 200);
+    w.sbMain = panes.sbMain = new tf::StatusBar(&window);
     for (const char* key : {"folder", "filename", "pages", "resolution", "metadata", "status"}) w.sbMain->addPanel(key);
-    w.pbQueue = new QProgressBar(&window);
+    w.pbQueue = panes.pbQueue = new QProgressBar(&window);
     w.pbQueue->hide();
-    w.splView = new tf::Splitter(&window);
+    w.splView = panes.splView = new tf::Splitter(&window);
     w.splView->setGeometry(300, 0, 700, 600);
-    w.picView = new QWidget(w.splView);
-    w.PicMetadata = new QWidget(w.splView);
+    w.picView = panes.picView = new QWidget(w.splView);
+    w.PicMetadata = panes.PicMetadata = new QWidget(w.splView);
     w.splView->setLeftOrTopControl(w.picView);
     w.splView->setRightOrBottomControl(w.PicMetadata);
-    w.tbsMetadata = new QTabBar(w.PicMetadata);
+    w.tbsMetadata = panes.tbsMetadata = new QTabBar(w.PicMetadata);
     w.tbsMetadata->addTab("EXIF Tags");
     w.tbsMetadata->addTab("IPTC File Info");
-    w.lvExif = new tf::ListView(w.PicMetadata);
-    w.lvIPTC = new tf::ListView(w.PicMetadata);
-    w.PicViewImage = new QWidget(&window);
-    w.PicViewImage->setGeometry(310, 30, 400, 300);
-    w.ibMain = new ImageBox(w.PicViewImage);
-    w.hsbView = new QScrollBar(Qt::Horizontal, &window);
-    w.vsbView = new QScrollBar(Qt::Vertical, &window);
-    for (QAbstractButton** button : {&w.cmdDetailFolder, &w.cmdThumbnailFolder, &w.cmdPreviewView, &w.cmdPreviewType,
-                                     &w.cmdPreviewSave, &w.cmdPreviewPrint, &w.cmdPreviewPrevious, &w.cmdPreviewNext})
-        *button = new QPushButton(&window);
-    browse = std::make_unique<BrowseController>(w);
-    browse->hooks.subResize = [this] { ++resizeCalls; };
+    w.lvExif = panes.lvExif = new tf::ListView(w.PicMetadata);
+    w.lvIPTC = panes.lvIPTC = new tf::ListView(w.PicMetadata);
+    const tf::BrowseServices fakes{services, services, services, services, services, services, services, services};
+    browse = std::make_unique<BrowseController>(panes, fakes);
+    browse->setBasketList(w.lvPages);
+
+    w.ftvBrowse = browse->ftvBrowse();
+    w.lvFolder = browse->lvFolder();
+    w.lvFolder->setGeometry(0, 30, 300, 270);
+    w.cmdDetailFolder = browse->cmdDetailFolder();
+    w.cmdThumbnailFolder = browse->cmdThumbnailFolder();
+    w.ibMain = browse->ibMain();
+    w.PicViewImage = browse->PicViewImage();
+    w.PicViewImage->setGeometry(10, 30, 400, 300);
+    w.hsbView = browse->hsbView();
+    w.vsbView = browse->vsbView();
+    w.cmdPreviewView = browse->cmdPreviewView();
+    w.cmdPreviewType = browse->cmdPreviewType();
+    w.cmdPreviewSave = browse->cmdPreviewSave();
+    w.cmdPreviewPrint = browse->cmdPreviewPrint();
+    w.cmdPreviewPrevious = browse->cmdPreviewPrevious();
+    w.cmdPreviewNext = browse->cmdPreviewNext();
+    w.CmdPreviewEdit = browse->CmdPreviewEdit();
     browse->subUpdatePreviewSettings();
 }
 

@@ -14,18 +14,81 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabBar>
+#include <functional>
 #include <memory>
 #include <ostream>
 
 namespace browse_test {
 
+// The other areas as the tests see them: each records its calls and does what the test sets.
+struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelection, tf::TaskReplayer,
+                            tf::MetadataReader, tf::PreviewPrinter, tf::PreviewSaver, tf::SlideShowOptions {
+    int resizeCalls = 0;
+    int editToggles = 0;
+    int prints = 0;
+    std::function<void(tf::ImageDocument&)> replay; // unset: no tasks
+    tf::ReplayResult replayResult;                  // what each replay answers
+    std::function<void()> saveAs;                   // unset: the control's own Save As
+    std::function<void(ImageBox&, tf::ListView&, const QString&)> readExif, readIptc;
+    bool hasIptc = false;
+
+    void subResize() override { ++resizeCalls; }
+    void CmdPreviewEdit_Click() override { ++editToggles; }
+    void subClearSelection() override {}
+    bool hasTasks() const override { return bool(replay); }
+    tf::ReplayResult replayOnPreview(tf::ImageDocument& target) override
+    {
+        if (replay) replay(target);
+        return replayResult;
+    }
+    tf::ReplayResult replayAll(tf::ImageDocument& target) override { return replayOnPreview(target); }
+    void ReadFileEXIFInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readExif) readExif(c, l, p); }
+    void ReadFileIPTCInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readIptc) readIptc(c, l, p); }
+    bool HasIptc(const ImageBox&) override { return hasIptc; }
+    void PrintImage(ImageBox&) override { ++prints; }
+    void SaveAs(ImageBox& control) override
+    {
+        if (saveAs) saveAs();
+        else control.SaveAs();
+    }
+    void showExecutableOptions() override {}
+};
+
+// The controller's widgets and the window's parts it was given, by their old names.
+struct BrowseParts {
+    tf::FolderTreeView* ftvBrowse = nullptr;
+    tf::ListView* lvFolder = nullptr;
+    tf::StatusBar* sbMain = nullptr;
+    QProgressBar* pbQueue = nullptr;
+    QPushButton* cmdDetailFolder = nullptr;
+    QPushButton* cmdThumbnailFolder = nullptr;
+    ImageBox* ibMain = nullptr;
+    QWidget* PicViewImage = nullptr;
+    QScrollBar* hsbView = nullptr;
+    QScrollBar* vsbView = nullptr;
+    tf::Splitter* splView = nullptr;
+    QWidget* picView = nullptr;
+    QWidget* PicMetadata = nullptr;
+    QTabBar* tbsMetadata = nullptr;
+    tf::ListView* lvExif = nullptr;
+    tf::ListView* lvIPTC = nullptr;
+    QPushButton* cmdPreviewView = nullptr;
+    QPushButton* cmdPreviewType = nullptr;
+    QPushButton* cmdPreviewSave = nullptr;
+    QPushButton* cmdPreviewPrint = nullptr;
+    QPushButton* cmdPreviewPrevious = nullptr;
+    QPushButton* cmdPreviewNext = nullptr;
+    QPushButton* CmdPreviewEdit = nullptr;
+    tf::ListView* lvPages = nullptr; // the basket's list, made by the fixture
+};
+
 struct BrowseFixture {
-    explicit BrowseFixture(bool withTree = false);
+    BrowseFixture();
 
     QWidget window;
-    BrowseWidgets w; // every widget, created by the fixture
+    FakeServices services;
+    BrowseParts w;
     std::unique_ptr<BrowseController> browse;
-    int resizeCalls = 0;
 
     QStringList rowTexts() const;
     QTreeWidgetItem* row(const QString& text) const;

@@ -113,6 +113,10 @@ TEST(FolderViewListing, DetailsModeListsEveryImageWithItsHeaderFacts)
         EXPECT_EQ(tf::ListView::SmallIcon(row), 1);
     }
     EXPECT_EQ(f.browse->ilFolder().count(), 0);
+    QStringList captions;
+    for (int i = 0; i < f.w.lvFolder->columnCount(); ++i) captions << f.w.lvFolder->headerItem()->text(i);
+    EXPECT_EQ(captions, QStringList({"File Name", "Resolution", "Size", "Pages", "Type", "Date Created", "Date Modified",
+                                     "Date Accessed"}));
     EXPECT_EQ(f.panel("folder"), "Current Folder - " + dir.path());
     EXPECT_TRUE(f.w.pbQueue->isHidden());
     EXPECT_FALSE(f.browse->mblnStopListing);
@@ -134,6 +138,19 @@ TEST(FolderViewListing, ThumbnailModeLeavesOutWhatCannotBeRead)
     EXPECT_EQ(f.browse->ilFolder().count(), 7);
     EXPECT_EQ(f.w.lvFolder->iconSize(), QSize(40, 40));
     for (int i = 1; i <= f.w.lvFolder->Count(); ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.w.lvFolder->Item(i))) << i;
+
+    // What the basket takes of the selected rows, as plain data: each row's place, file, texts
+    // and its own picture.
+    f.w.lvFolder->Item(2)->setSelected(true);
+    f.w.lvFolder->Item(5)->setSelected(true);
+    const std::vector<SelectedFolderFile> chosen = f.browse->selectedFolderFiles();
+    ASSERT_EQ(chosen.size(), 2u);
+    EXPECT_EQ(chosen[0].index, 2);
+    EXPECT_EQ(chosen[0].file.path, dir.file("B.JPG"));
+    EXPECT_EQ(chosen[1].index, 5);
+    EXPECT_EQ(chosen[1].file.texts[tf::kFolderResolution], "16 x 16");
+    EXPECT_EQ(f.browse->fncFolderThumbnail(chosen[1].file.thumbnail).cacheKey(),
+              f.browse->fncFolderThumbnail(f.w.lvFolder->Item(5)).cacheKey());
 }
 
 TEST(FolderViewListing, AnEmptyFolderStillNamesTheFolder)
@@ -156,8 +173,8 @@ TEST(FolderViewModes, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
     BrowseFixture f;
     f.browse->ftvBrowse_FolderSelected(dir.path());
     ASSERT_EQ(f.w.lvFolder->Count(), 3);
-    f.w.lvFolder->SortOrder = 1;
-    f.w.lvFolder->sortNow();
+    f.browse->lvFolder_ColumnClick(1);
+    f.browse->lvFolder_ColumnClick(1); // names descending
     // With the files gone, any reading would lose the rows.
     for (const QString& name : QDir(dir.path()).entryList(QDir::Files)) QFile::remove(dir.file(name));
 
@@ -200,10 +217,24 @@ TEST(FolderViewModes, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
     QStringList reversed(byResolution.rbegin(), byResolution.rend());
     EXPECT_EQ(f.rowTexts(), reversed);
     // Another column starts ascending again; every row keeps its own file.
+    BrowseFixture::selectRow(f.w.lvFolder, 2); // "a.png", second by resolution reversed
     clickCaption(1);
     EXPECT_EQ(f.rowTexts(), kImages);
     for (int i = 1; i <= f.w.lvFolder->Count(); ++i)
         EXPECT_EQ(tf::ListView::Tag(f.w.lvFolder->Item(i)), dir.file(f.w.lvFolder->Item(i)->text(0)));
+    ASSERT_EQ(f.w.lvFolder->selectedInOrder().size(), 1);
+    EXPECT_EQ(f.w.lvFolder->selectedInOrder()[0]->text(0), "a.png") << "the selected file stays selected";
+
+    // The sort outlives the listing: the folder listed again comes in the order chosen, and the
+    // same caption then turns it round.
+    clickCaption(1);
+    const QStringList descending(kImages.rbegin(), kImages.rend());
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+    EXPECT_EQ(f.rowTexts(), descending);
+    for (int i = 1; i <= f.w.lvFolder->Count(); ++i)
+        EXPECT_EQ(tf::ListView::Tag(f.w.lvFolder->Item(i)), f.browse->folderListing().file(i - 1)->path);
+    clickCaption(1);
+    EXPECT_EQ(f.rowTexts(), kImages);
 }
 
 TEST(FolderViewModes, ThumbnailsAfterDetailsRowsListTheFolderAgain)
@@ -262,7 +293,7 @@ TEST(FolderTree, ChoosingAFolderInTheTreeListsIt)
     tf::test::TempFolder a, b;
     makeSeries(a, "a", 2);
     makeSeries(b, "b", 1);
-    BrowseFixture f(/*withTree*/ true);
+    BrowseFixture f;
     f.browse->subOpenFolder(a.path() + "   "); // the stored folder comes padded with blanks
     EXPECT_EQ(f.rowTexts(), QStringList({"a0.png", "a1.png"}));
     EXPECT_EQ(f.browse->SelectedFolder(), a.path());

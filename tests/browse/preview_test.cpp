@@ -5,6 +5,7 @@
 
 #include "browse/modPreview.h"
 #include "browse/previewSnapshots.h"
+#include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
@@ -69,12 +70,15 @@ TEST_F(PreviewTest, ActualSizeCentresOrScrollsAndBestFitShrinks)
 {
     writeQt(dir.file("small.png"), solid(200, 100, Qt::red), "png");
     writeQt(dir.file("large.png"), solid(800, 600, Qt::green), "png");
+    writeQt(dir.file("other.png"), solid(900, 700, Qt::blue), "png");
     show("large.png");
     EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 400, 300)); // best fit
     EXPECT_TRUE(f.w.hsbView->isHidden() && f.w.vsbView->isHidden());
 
     f.browse->mnuPreviewFit_Click(1);
     EXPECT_EQ(f.w.cmdPreviewView->text(), "    Actual Size");
+    f.browse->mnuPreviewFit(1)->trigger(); // the checked entry again: it stays checked
+    EXPECT_TRUE(f.browse->mnuPreviewFit(1)->isChecked() && !f.browse->mnuPreviewFit(0)->isChecked());
     EXPECT_EQ(f.panel("status"), "100%");
     EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 800, 600));
     EXPECT_FALSE(f.w.hsbView->isHidden() || f.w.vsbView->isHidden());
@@ -85,6 +89,11 @@ TEST_F(PreviewTest, ActualSizeCentresOrScrollsAndBestFitShrinks)
     EXPECT_EQ(f.w.ibMain->pos(), QPoint(-70, -50));
     f.browse->subFitPreview(); // a new layout keeps the place scrolled to
     EXPECT_EQ(f.w.ibMain->pos(), QPoint(-70, -50));
+    // Another large file starts at its top-left corner, not where the last one was scrolled.
+    show("other.png");
+    EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 900, 700));
+    EXPECT_EQ(f.w.hsbView->value(), 0);
+    EXPECT_EQ(f.w.vsbView->value(), 0);
 
     show("small.png");
     EXPECT_EQ(f.w.ibMain->geometry(), QRect(100, 100, 200, 100));
@@ -122,6 +131,8 @@ TEST_F(PreviewTest, PanelsDescribeTheShownRow)
     // filled from the row as it stood.
     row = show("g.ppm");
     EXPECT_EQ(tf::ListView::SubItem(row, 1), "12 X 8 X 24");
+    // The listing, which the basket reads, says the same.
+    EXPECT_EQ(f.browse->folderListing().file(f.w.lvFolder->Index(row) - 1)->texts[tf::kFolderResolution], "12 X 8 X 24");
     EXPECT_EQ(f.panel("resolution"), "     " + tf::ListView::SubItem(row, 2));
 }
 
@@ -130,13 +141,14 @@ TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
     writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
     writeQt(dir.file("b.png"), solid(64, 48, Qt::blue), "png");
     int replays = 0;
-    f.browse->hooks.subProcessPages = [&] {
+    f.services.replay = [&](tf::ImageDocument& target) {
         ++replays;
-        f.w.ibMain->setPicture(solid(10, 10, Qt::black));
+        target.setPicture(solid(10, 10, Qt::black));
     };
     int saves = 0;
-    f.browse->hooks.SaveAs = [&] { ++saves; };
+    f.services.saveAs = [&] { ++saves; };
     f.browse->mnuSavePreviewAs(0)->trigger(); // nothing shown: nothing to save
+    EXPECT_EQ(f.browse->mnuPreviewType(0)->text() + "/" + f.browse->mnuPreviewType(1)->text(), "Original/Optimized");
     f.browse->mnuPreviewType_Click(1);
     EXPECT_EQ(replays + saves, 0);
     EXPECT_EQ(f.w.cmdPreviewType->text(), "     Optimized");
@@ -160,6 +172,21 @@ TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
     f.browse->subForgetShownFile();
     show("b.png");
     EXPECT_EQ(f.w.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
+}
+
+TEST_F(PreviewTest, AFailedReplayIsReportedAndTheFileStillShown)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    f.services.replay = [&](tf::ImageDocument& target) { target.setPicture(solid(10, 10, Qt::black)); };
+    f.services.replayResult = {false, "Resize: the width must be at least 1 pixel"};
+    f.browse->mnuPreviewType_Click(1);
+    tf::ScriptedErrorReports reports;
+    show("a.png");
+    ASSERT_EQ(reports.reports().size(), 1u);
+    EXPECT_TRUE(reports.reports()[0].text.endsWith("Resize: the width must be at least 1 pixel"));
+    // What the tasks before the failed one made is shown, as the file it came from.
+    EXPECT_EQ(f.w.ibMain->ImageWidth(), 10);
+    EXPECT_EQ(f.browse->PicTiffTag(), dir.file("a.png"));
 }
 
 TEST_F(PreviewTest, SaveAsWritesTheShownImageInTheTypeChosen)
@@ -205,16 +232,17 @@ TEST_F(PreviewTest, MetadataPaneAndPanelFollowTheFileType)
     writeQt(dir.file("photo.jpg"), solid(32, 32, Qt::red), "jpg");
     writeQt(dir.file("plain.png"), solid(32, 32, Qt::red), "png");
     writeWithControl(dir.file("layers.psd"), solid(32, 32, Qt::red));
-    bool exif = false, iptc = false;
+    bool exif = false;
+    bool& iptc = f.services.hasIptc;
     QStringList reads;
-    f.browse->hooks.ReadFileEXIFInfo = [&](ImageBox&, tf::ListView& list, const QString& path) {
+    f.services.readExif = [&](ImageBox&, tf::ListView& list, const QString& path) {
         reads << "exif " + QFileInfo(path).fileName();
         if (exif) list.AddItem("Make");
     };
-    f.browse->hooks.ReadFileIPTCInfo = [&](ImageBox&, tf::ListView&, const QString& path) {
+    f.services.readIptc = [&](ImageBox&, tf::ListView&, const QString& path) {
         reads << "iptc " + QFileInfo(path).fileName();
     };
-    f.browse->hooks.HasIptc = [&](const ImageBox&) { return iptc; };
+
 
     show("plain.png");
     EXPECT_EQ(f.w.splView->LeftOrTopControl(), nullptr);
@@ -301,6 +329,15 @@ TEST_F(PreviewTest, PreviousAndNextStopAtTheEndsOfTheListLastFocused)
     EXPECT_EQ(f.panel("pages"), "1 page(s)");
     EXPECT_EQ(f.panel("resolution"), "30 X 30     2 KB");
     EXPECT_EQ(f.w.lvFolder->SelectedItem(), f.w.lvFolder->Item(1)); // the folder list stayed
+
+    // A file that cannot be read does not stop the walk.
+    writeBytes(dir.file("2.png"), "not a picture");
+    f.browse->lvFolder_GotFocus();
+    f.w.cmdPreviewNext->click();
+    EXPECT_EQ(f.panel("filename"), "Unable to read - 2.png");
+    EXPECT_EQ(shown(), "");
+    f.w.cmdPreviewNext->click();
+    EXPECT_EQ(shown(), "3.png");
 }
 
 TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
@@ -320,11 +357,15 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     EXPECT_EQ(f.browse->mstrDragSourceList, "lvFolder");
     QTest::keyClick(f.w.lvFolder, Qt::Key_Down);
     EXPECT_EQ(shown(), "3.png");
-    const int resizes = f.resizeCalls;
+    const int resizes = f.services.resizeCalls;
     QTest::keyClick(f.w.lvFolder, Qt::Key_A);
     QTest::mouseClick(f.w.lvFolder->viewport(), Qt::RightButton, {}, at(f.w.lvFolder, 1));
     EXPECT_EQ(shown(), "3.png");
-    EXPECT_EQ(f.resizeCalls, resizes);
+    EXPECT_EQ(f.services.resizeCalls, resizes);
+    // Several folder rows chosen: the one clicked last is shown.
+    QTest::mouseClick(f.w.lvFolder->viewport(), Qt::LeftButton, Qt::ControlModifier, at(f.w.lvFolder, 2));
+    EXPECT_EQ(f.w.lvFolder->selectedInOrder().size(), 2);
+    EXPECT_EQ(shown(), "2.png");
 
     addBasketPage("1.png");
     addBasketPage("2.png");
@@ -337,6 +378,7 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     EXPECT_EQ(shown(), "2.png");
     // Leaving the basket: arrow keys show nothing until a row is clicked again.
     f.w.lvFolder->setFocus();
+    EXPECT_EQ(f.browse->mstrDragSourceList, "lvFolder");
     EXPECT_TRUE(f.browse->mblnSuppressItemShow);
     QTest::keyClick(f.w.lvFolder, Qt::Key_Up);
     EXPECT_EQ(shown(), "2.png");

@@ -229,11 +229,12 @@ TEST(ShellAndPan, PanMovesEnabledBarsOnlyWhilePanning)
 
     subStartPan(10, 30);
     v.setEnabled(false);
-    subPanPreview(Qt::LeftButton, 300, 0, &h, &v); // 300 twips = 20 pixels
+    // Pixels, not twips: 20 pixels right of the start moves the bar back by 10.
+    subPanPreview(Qt::LeftButton, 20, 0, &h, &v);
     EXPECT_EQ(h.value(), 40);
     EXPECT_EQ(v.value(), 50);
     v.setEnabled(true);
-    subPanPreview(Qt::LeftButton, 7.5f * 15, 0, &h, &v); // 7.5 pixels rounds to 8
+    subPanPreview(Qt::LeftButton, 8, 0, &h, &v);
     EXPECT_EQ(h.value(), 42);
     EXPECT_EQ(v.value(), 80);
 

@@ -1,0 +1,142 @@
+// The browse controller's widgets, built into the panes the window gives it, each with its old name
+// as objectName. The window places them (modMainLayout); the sizes here are their design sizes.
+#include "browse/BrowseController.h"
+
+#include "platform/imagebox/imagebox.h"
+#include "platform/ui/foldertree.h"
+#include "platform/ui/listview.h"
+#include "platform/ui/tabstrip.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+
+namespace {
+
+constexpr int kCaptionHeight = 26; // the caption strip of each pane
+constexpr int kPreviewToolbarHeight = 32;
+
+// The caption strip across the top of a pane (styled by the window's "paneCaption" rule).
+QLabel* makeCaption(QWidget* parent, const QString& name, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setProperty("paneCaption", true);
+    label->setGeometry(0, 0, 200, kCaptionHeight);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry,
+                        const QString& toolTip)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setToolTip(toolTip);
+    return button;
+}
+
+} // namespace
+
+void BrowseController::buildBrowsePane(QWidget* picBrowse)
+{
+    m_lblBrowse = makeCaption(picBrowse, QStringLiteral("lblBrowse"), QStringLiteral("Browse File System"));
+    m_tbsBrowse = new tf::TabStrip(picBrowse);
+    m_tbsBrowse->setObjectName(QStringLiteral("tbsBrowse"));
+    m_tbsBrowse->addTab(QStringLiteral("File System"));
+    m_tbsBrowse->addTab(QStringLiteral("  Task Basket  "));
+
+    m_picFileSystem = new QWidget(picBrowse);
+    m_picFileSystem->setObjectName(QStringLiteral("picFileSystem"));
+    m_ftvBrowse = new tf::FolderTreeView(m_picFileSystem);
+    m_ftvBrowse->setObjectName(QStringLiteral("ftvBrowse"));
+}
+
+void BrowseController::buildFolderPane(QWidget* picFolder)
+{
+    m_lblFolder = makeCaption(picFolder, QStringLiteral("lblFolder"), QStringLiteral("Folder"));
+    // The folder's tool bar stands in the caption strip, right of the caption.
+    m_PicToolbarFolder = new QWidget(picFolder);
+    m_PicToolbarFolder->setObjectName(QStringLiteral("PicToolbarFolder"));
+    const int h = kCaptionHeight - 4;
+    int x = 0;
+    auto next = [&](int width) {
+        const QRect r(x, 0, width, h);
+        x += width + 3;
+        return r;
+    };
+    m_cmdThumbnailFolder = makeButton(m_PicToolbarFolder, QStringLiteral("cmdThumbnailFolder"), QString(), next(28),
+                                      QStringLiteral("Show thumbnails"));
+    m_cmdDetailFolder = makeButton(m_PicToolbarFolder, QStringLiteral("cmdDetailFolder"), QString(), next(28),
+                                   QStringLiteral("Show details"));
+    x += 6;
+    m_cmdTwainAcquire = makeButton(m_PicToolbarFolder, QStringLiteral("cmdTwainAcquire"), QStringLiteral("Acquire"),
+                                   next(84), QStringLiteral("Acquire images from a scanner or camera"));
+    m_cmdCapture = makeButton(m_PicToolbarFolder, QStringLiteral("cmdCapture"), QStringLiteral("Capture"), next(84),
+                              QStringLiteral("Capture the screen"));
+    x += 6;
+    m_cmdBrowseSettings = makeButton(m_PicToolbarFolder, QStringLiteral("cmdBrowseSettings"), QStringLiteral("Settings"),
+                                     next(88), QStringLiteral("Settings"));
+    m_cmdBrowseAbout = makeButton(m_PicToolbarFolder, QStringLiteral("cmdBrowseAbout"), QStringLiteral("About"), next(80),
+                                  QStringLiteral("Help and about"));
+    m_PicToolbarFolder->setGeometry(74, 2, x, h);
+
+    m_lvFolder = new tf::ListView(picFolder);
+    m_lvFolder->setObjectName(QStringLiteral("lvFolder"));
+    m_lvFolder->setColumnHeaders({QStringLiteral("File Name"), QStringLiteral("Resolution"), QStringLiteral("Size"),
+                                  QStringLiteral("Pages"), QStringLiteral("Type"), QStringLiteral("Date Created"),
+                                  QStringLiteral("Date Modified"), QStringLiteral("Date Accessed")});
+}
+
+void BrowseController::buildPreviewPane(QWidget* picView)
+{
+    m_picToolbarPreview = new QWidget(picView);
+    m_picToolbarPreview->setObjectName(QStringLiteral("picToolbarPreview"));
+    m_picToolbarPreview->setAttribute(Qt::WA_StyledBackground);
+    // Wider than any screen, so that it spans the pane's top at every width.
+    m_picToolbarPreview->setGeometry(0, 0, 4000, kPreviewToolbarHeight);
+    const int h = kPreviewToolbarHeight - 8;
+    int x = 4;
+    auto next = [&](int width) {
+        const QRect r(x, 4, width, h);
+        x += width + 3;
+        return r;
+    };
+    QWidget* bar = m_picToolbarPreview;
+    m_cmdPreviewPrevious = makeButton(bar, QStringLiteral("cmdPreviewPrevious"), QString(), next(28),
+                                      QStringLiteral("Previous file"));
+    m_cmdPreviewNext = makeButton(bar, QStringLiteral("cmdPreviewNext"), QString(), next(28), QStringLiteral("Next file"));
+    x += 6;
+    m_cmdPreviewView = makeButton(bar, QStringLiteral("cmdPreviewView"), QStringLiteral("  Best Fit"), next(94),
+                                  QStringLiteral("Preview zoom"));
+    m_cmdPreviewType = makeButton(bar, QStringLiteral("cmdPreviewType"), QStringLiteral("    Optimized"), next(106),
+                                  QStringLiteral("Preview selection"));
+    x += 6;
+    m_CmdPreviewEdit = makeButton(bar, QStringLiteral("CmdPreviewEdit"), QStringLiteral("     Edit"), next(72),
+                                  QStringLiteral("Edit/Enhance image"));
+    x += 6;
+    m_cmdPreviewSave = makeButton(bar, QStringLiteral("cmdPreviewSave"), QString(), next(28),
+                                  QStringLiteral("Save the preview"));
+    m_cmdPreviewPrint = makeButton(bar, QStringLiteral("cmdPreviewPrint"), QString(), next(28),
+                                   QStringLiteral("Print the preview"));
+
+    m_PicViewImage = new QWidget(picView);
+    m_PicViewImage->setObjectName(QStringLiteral("PicViewImage"));
+    m_PicViewImage->setAutoFillBackground(true);
+    m_ibMain = new ImageBox(m_PicViewImage);
+    m_ibMain->setObjectName(QStringLiteral("ibMain"));
+    m_ibMain->hide();
+    m_PicTiff = new QLabel(m_PicViewImage);
+    m_PicTiff->setObjectName(QStringLiteral("PicTiff"));
+    m_PicTiff->hide();
+
+    m_vsbView = new QScrollBar(Qt::Vertical, picView);
+    m_vsbView->setObjectName(QStringLiteral("vsbView"));
+    m_vsbView->resize(m_vsbView->sizeHint().width(), 100);
+    m_hsbView = new QScrollBar(Qt::Horizontal, picView);
+    m_hsbView->setObjectName(QStringLiteral("hsbView"));
+    m_hsbView->resize(100, m_hsbView->sizeHint().height());
+}
+
+void tf::ControlSaveAs::SaveAs(ImageBox& control) { control.SaveAs(); }

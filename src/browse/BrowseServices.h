@@ -1,0 +1,107 @@
+#pragma once
+// What the browse area needs from the window and from the other areas, as small typed interfaces
+// handed to the controller when it is made. Every one must be given: a piece that no area
+// provides yet is an explicit "not available" object below, never a hook left empty.
+#include "frame/TaskReplay.h"
+
+class ImageBox;
+class QString;
+
+namespace tf {
+
+class ListView;
+
+// The window lays out every pane again (frmMain.subResize, which fits the preview too).
+class PaneLayout {
+public:
+    virtual ~PaneLayout() = default;
+    virtual void subResize() = 0;
+};
+
+// The editing-mode toggle of the preview's Edit button and its menu entry.
+class EditModeSwitch {
+public:
+    virtual ~EditModeSwitch() = default;
+    virtual void CmdPreviewEdit_Click() = 0;
+};
+
+// The mouse tools' selection on the previewed image, put back to none before a preview command.
+class PreviewSelection {
+public:
+    virtual ~PreviewSelection() = default;
+    virtual void subClearSelection() = 0;
+};
+
+// The EXIF and IPTC of the shown file into the metadata lists. A reader that throws leaves its
+// list as it is; the preview goes on.
+class MetadataReader {
+public:
+    virtual ~MetadataReader() = default;
+    virtual void ReadFileEXIFInfo(ImageBox& control, ListView& list, const QString& path) = 0;
+    virtual void ReadFileIPTCInfo(ImageBox& control, ListView& list, const QString& path) = 0;
+    virtual bool HasIptc(const ImageBox& control) = 0;
+};
+
+// Printing the previewed image (its print dialog, then the print).
+class PreviewPrinter {
+public:
+    virtual ~PreviewPrinter() = default;
+    virtual void PrintImage(ImageBox& control) = 0;
+};
+
+// "Image document" of the Save Preview As menu, and its "Save As greeting image" (the slide show
+// options window, modal).
+class PreviewSaver {
+public:
+    virtual ~PreviewSaver() = default;
+    virtual void SaveAs(ImageBox& control) = 0;
+};
+class SlideShowOptions {
+public:
+    virtual ~SlideShowOptions() = default;
+    virtual void showExecutableOptions() = 0;
+};
+
+// ---- what the program hands in while the piece is not built
+
+// No mouse tools yet: there is no selection to clear.
+class NoPreviewSelection final : public PreviewSelection {
+public:
+    void subClearSelection() override {}
+};
+// No metadata reading yet: the lists stay empty and no file has IPTC.
+class MetadataNotAvailable final : public MetadataReader {
+public:
+    void ReadFileEXIFInfo(ImageBox&, ListView&, const QString&) override {}
+    void ReadFileIPTCInfo(ImageBox&, ListView&, const QString&) override {}
+    bool HasIptc(const ImageBox&) override { return false; }
+};
+// No printing yet: the print command does nothing.
+class PrintingNotAvailable final : public PreviewPrinter {
+public:
+    void PrintImage(ImageBox&) override {}
+};
+// No slide show builder yet: the greeting-image entry does nothing.
+class SlideShowNotAvailable final : public SlideShowOptions {
+public:
+    void showExecutableOptions() override {}
+};
+// The image control's own Save As, which asks for the file and the format.
+class ControlSaveAs final : public PreviewSaver {
+public:
+    void SaveAs(ImageBox& control) override;
+};
+
+// Everything the controller is given; references, so that none can be left out.
+struct BrowseServices {
+    PaneLayout& layout;
+    EditModeSwitch& editMode;
+    PreviewSelection& selection;
+    TaskReplayer& replayer;
+    MetadataReader& metadata;
+    PreviewPrinter& printer;
+    PreviewSaver& saver;
+    SlideShowOptions& slideShow;
+};
+
+} // namespace tf

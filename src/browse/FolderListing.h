@@ -1,0 +1,69 @@
+#pragma once
+// The folder list's data, without a widget: the listed folder's files in the order the list shows
+// them, each with the texts of its columns and the number of its own thumbnail, and the list's
+// sort state. The sort state outlives a listing, so the next folder comes in the order the user
+// chose. Whatever needs the folder's files (the basket, previous and next) reads them here.
+#include <QString>
+#include <array>
+#include <vector>
+
+namespace tf {
+
+// The folder list's columns; the number is the column's index (0 is the row text).
+enum FolderColumn : int {
+    kFolderFileName = 0,
+    kFolderResolution,
+    kFolderSize,
+    kFolderPages,
+    kFolderType,
+    kFolderDateCreated,
+    kFolderDateModified,
+    kFolderDateAccessed,
+    kFolderColumnCount
+};
+
+struct FolderFile {
+    QString path;
+    std::array<QString, kFolderColumnCount> texts; // by FolderColumn
+    int thumbnail = 0;                             // its picture's number in ilFolder, 0 for none
+};
+
+// The list's sort state, by the old list's names: the column (0 = the row text) and the order
+// (0 ascending, 1 descending); sorted once the user has clicked a column caption.
+struct FolderSortState {
+    int SortKey = 0;
+    int SortOrder = 0;
+    bool Sorted = false;
+};
+
+class FolderListing {
+public:
+    int count() const { return static_cast<int>(m_files.size()); }
+    // 0-based; nullptr outside the listing.
+    const FolderFile* file(int index) const;
+    const std::vector<FolderFile>& files() const { return m_files; }
+    // The index of the file with this path, -1 when it is not listed.
+    int indexOf(const QString& path) const;
+
+    // Forgets the files; the sort state stays.
+    void clear() { m_files.clear(); }
+    // Adds a file and returns the index it took: its place in the sort order while the list is
+    // sorted (after files with equal texts), the end otherwise.
+    int add(FolderFile file);
+    void setText(int index, FolderColumn column, const QString& text);
+    void setThumbnail(int index, int number);
+
+    // A click on the caption of column `column` (1 = the row text): the same column again turns
+    // the order round, another column sorts ascending. Returns the new order as the files' old
+    // indices; an unknown column changes nothing and returns the order as it is.
+    std::vector<int> sortByColumn(int column);
+    const FolderSortState& sortState() const { return m_sort; }
+
+private:
+    bool before(const FolderFile& a, const FolderFile& b) const;
+
+    std::vector<FolderFile> m_files;
+    FolderSortState m_sort;
+};
+
+} // namespace tf

@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <QTransform>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -65,46 +66,47 @@ void keepResolution(QImage& out, const QImage& from)
 
 inline int clamp255(double v) { return static_cast<int>(std::clamp(roundHalfEven(v), 0.0, 255.0)); }
 
-// Applies f to each switched-on colour channel of every pixel.
+// Applies f to each switched-on colour channel of every pixel, through a table of its 256 values.
 template <typename F>
 QImage mapChannels(const QImage& image, ChannelSwitches ch, F f)
 {
+    std::array<uint8_t, 256> same{}, table{};
+    for (int v = 0; v < 256; ++v) same[size_t(v)] = uint8_t(v), table[size_t(v)] = uint8_t(f(v));
+    const auto& r = ch.red ? table : same;
+    const auto& g = ch.green ? table : same;
+    const auto& b = ch.blue ? table : same;
     QImage out = working(image);
     for (int y = 0; y < out.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
             const QRgb p = line[x];
-            line[x] = qRgba(ch.red ? f(qRed(p)) : qRed(p), ch.green ? f(qGreen(p)) : qGreen(p),
-                            ch.blue ? f(qBlue(p)) : qBlue(p), qAlpha(p));
+            line[x] = qRgba(r[size_t(qRed(p))], g[size_t(qGreen(p))], b[size_t(qBlue(p))], qAlpha(p));
         }
     }
     return out;
 }
 
-// One pass of a box blur along rows (horizontal) or columns, edges repeated.
-QImage boxPass(const QImage& in, int radius, bool horizontal)
+// The mean of a window of 2r + 1 values, rounded; the window is odd, so there are no halves.
+inline int mean(int sum, int window) { return (2 * sum + window) / (2 * window); }
+
+// A box blur along rows, edges repeated.
+QImage rowPass(const QImage& in, int radius)
 {
     QImage out(in.size(), in.format());
     keepResolution(out, in);
-    const int w = in.width(), h = in.height();
-    const int len = horizontal ? w : h, lines = horizontal ? h : w;
-    const int window = 2 * radius + 1;
-    std::vector<QRgb> src(static_cast<size_t>(len));
-    for (int l = 0; l < lines; ++l) {
-        for (int i = 0; i < len; ++i)
-            src[static_cast<size_t>(i)] = horizontal ? in.pixel(i, l) : in.pixel(l, i);
-        auto at = [&](int i) { return src[static_cast<size_t>(std::clamp(i, 0, len - 1))]; };
-        int64_t sr = 0, sg = 0, sb = 0, sa = 0;
+    const int w = in.width(), window = 2 * radius + 1;
+    for (int y = 0; y < in.height(); ++y) {
+        const auto* src = reinterpret_cast<const QRgb*>(in.constScanLine(y));
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        auto at = [&](int i) { return src[std::clamp(i, 0, w - 1)]; };
+        int sr = 0, sg = 0, sb = 0, sa = 0;
         for (int i = -radius; i <= radius; ++i) {
             const QRgb p = at(i);
             sr += qRed(p), sg += qGreen(p), sb += qBlue(p), sa += qAlpha(p);
         }
-        for (int i = 0; i < len; ++i) {
-            const QRgb v = qRgba(clamp255(double(sr) / window), clamp255(double(sg) / window), clamp255(double(sb) / window),
-                                 clamp255(double(sa) / window));
-            if (horizontal) reinterpret_cast<QRgb*>(out.scanLine(l))[i] = v;
-            else reinterpret_cast<QRgb*>(out.scanLine(i))[l] = v;
-            const QRgb gone = at(i - radius), come = at(i + radius + 1);
+        for (int x = 0; x < w; ++x) {
+            dst[x] = qRgba(mean(sr, window), mean(sg, window), mean(sb, window), mean(sa, window));
+            const QRgb gone = at(x - radius), come = at(x + radius + 1);
             sr += qRed(come) - qRed(gone), sg += qGreen(come) - qGreen(gone);
             sb += qBlue(come) - qBlue(gone), sa += qAlpha(come) - qAlpha(gone);
         }
@@ -112,7 +114,36 @@ QImage boxPass(const QImage& in, int radius, bool horizontal)
     return out;
 }
 
-QImage boxBlur(const QImage& image, int radius) { return boxPass(boxPass(image, radius, true), radius, false); }
+// A box blur along columns, edges repeated; a running sum per column, walked row by row.
+QImage columnPass(const QImage& in, int radius)
+{
+    QImage out(in.size(), in.format());
+    keepResolution(out, in);
+    const int w = in.width(), h = in.height(), window = 2 * radius + 1;
+    auto row = [&](int y) { return reinterpret_cast<const QRgb*>(in.constScanLine(std::clamp(y, 0, h - 1))); };
+    std::vector<int> sums(size_t(w) * 4, 0); // at most 255 x 2001 each
+    for (int i = -radius; i <= radius; ++i) {
+        const QRgb* r = row(i);
+        for (int x = 0; x < w; ++x) {
+            int* s = &sums[size_t(x) * 4];
+            s[0] += qRed(r[x]), s[1] += qGreen(r[x]), s[2] += qBlue(r[x]), s[3] += qAlpha(r[x]);
+        }
+    }
+    for (int y = 0; y < h; ++y) {
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        const QRgb* gone = row(y - radius);
+        const QRgb* come = row(y + radius + 1);
+        for (int x = 0; x < w; ++x) {
+            int* s = &sums[size_t(x) * 4];
+            dst[x] = qRgba(mean(s[0], window), mean(s[1], window), mean(s[2], window), mean(s[3], window));
+            s[0] += qRed(come[x]) - qRed(gone[x]), s[1] += qGreen(come[x]) - qGreen(gone[x]);
+            s[2] += qBlue(come[x]) - qBlue(gone[x]), s[3] += qAlpha(come[x]) - qAlpha(gone[x]);
+        }
+    }
+    return out;
+}
+
+QImage boxBlur(const QImage& image, int radius) { return columnPass(rowPass(image, radius), radius); }
 
 QFont fontFor(const TextParams& p)
 {
@@ -194,14 +225,17 @@ QImage Sharpen(const QImage& image, int32_t level)
 {
     QImage in = working(image);
     if (level <= 0) return in;
-    const QImage mean = boxBlur(in, 1);
+    const QImage blurred = boxBlur(in, 1);
+    // v moves away from its mean m by level / 5 times the difference, through a table of v - m.
     const double amount = std::min(level, 100) / 5.0;
+    std::array<int, 511> push{};
+    for (int d = -255; d <= 255; ++d) push[size_t(d + 255)] = static_cast<int>(roundHalfEven(d * amount));
+    auto sharp = [&](int v, int m) { return std::clamp(v + push[size_t(v - m + 255)], 0, 255); };
     for (int y = 0; y < in.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(in.scanLine(y));
-        const auto* m = reinterpret_cast<const QRgb*>(mean.constScanLine(y));
+        const auto* m = reinterpret_cast<const QRgb*>(blurred.constScanLine(y));
         for (int x = 0; x < in.width(); ++x) {
             const QRgb p = line[x];
-            auto sharp = [&](int v, int mv) { return clamp255(v + (v - mv) * amount); };
             line[x] = qRgba(sharp(qRed(p), qRed(m[x])), sharp(qGreen(p), qGreen(m[x])), sharp(qBlue(p), qBlue(m[x])), qAlpha(p));
         }
     }
@@ -262,6 +296,14 @@ QImage CropToSelection(const QImage& image, Bounds selection, SelectionShape sha
 QImage Merge(const QImage& image, const QImage& picture, const MergeParams& params)
 {
     QImage out = working(image);
+    MergeInto(out, picture, params);
+    return out;
+}
+
+void MergeInto(QImage& out, const QImage& picture, const MergeParams& params)
+{
+    requireImage(out);
+    if (out.format() != workFormat(out)) out = working(out);
     if (picture.isNull()) throw ImageBoxError(imagebox_error::kInvalidPicture, QStringLiteral("There is no picture to merge."));
     if (params.style < mergeCentre || params.style > mergeWrap) invalid(QStringLiteral("The merge style %1 is not known.").arg(params.style));
     QImage pic = picture.convertToFormat(QImage::Format_ARGB32);
@@ -279,6 +321,10 @@ QImage Merge(const QImage& image, const QImage& picture, const MergeParams& para
             for (int x = x0; x < x1; ++x) {
                 const QRgb s = src[x - ox];
                 if (params.transparent && (s & 0xFFFFFFu) == key) continue;
+                if (opacity == 1.0 && qAlpha(s) == 255) {
+                    dst[x] = s;
+                    continue;
+                }
                 const double a = opacity * qAlpha(s) / 255.0;
                 if (a <= 0) continue;
                 const QRgb d = dst[x];
@@ -300,7 +346,6 @@ QImage Merge(const QImage& image, const QImage& picture, const MergeParams& para
         break;
     default: place(0, 0); break;
     }
-    return out;
 }
 
 QSize TextExtent(const TextParams& params, const QString& text)

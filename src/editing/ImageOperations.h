@@ -96,6 +96,9 @@ QImage Invert(const QImage& image);
 QImage Crop(const QImage& image, Bounds bounds, OleColor background);
 QImage CropToSelection(const QImage& image, Bounds selection, SelectionShape shape, OleColor background);
 QImage Merge(const QImage& image, const QImage& picture, const MergeParams& params);
+// The same merge drawn straight into `image` (made 32-bit first if it is not), for callers that
+// lay many pieces on one picture.
+void MergeInto(QImage& image, const QImage& picture, const MergeParams& params);
 // The text's box: TextWidth and TextHeight.
 QSize TextExtent(const TextParams& params, const QString& text);
 QImage DrawText(const QImage& image, const TextParams& params, int32_t x, int32_t y, const QString& text);

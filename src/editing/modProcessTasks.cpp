@@ -36,18 +36,19 @@ void subCalcTextPosition(uint8_t orientation, int16_t position, int16_t alignmen
 QImage applyPictureFrame(const QImage& image, const FramePieces& k, const InnerCorners* inner, uint8_t resizeCanvas,
                          OleColor background, const MergeParams& merge, std::vector<PiecePlacement>* trace)
 {
-    QImage out = image;
-    if (resizeCanvas == 1)
-        out = editops::Crop(out, Bounds{-k.pleft.width(), -k.pTop_left.height(), k.pRight.width() + out.width() - 2,
-                                        k.pBottom_left.height() + out.height() - 2},
-                            background);
+    // One private 32-bit copy that every piece is drawn into.
+    const Bounds canvas = resizeCanvas == 1
+                              ? Bounds{-k.pleft.width(), -k.pTop_left.height(), k.pRight.width() + image.width() - 2,
+                                       k.pBottom_left.height() + image.height() - 2}
+                              : Bounds{0, 0, image.width(), image.height()};
+    QImage out = editops::Crop(image, canvas, background);
     MergeParams m = merge;
     m.style = editops::mergeAtPoint;
     auto put = [&](const QImage& piece, int32_t x, int32_t y) {
         if (piece.isNull() || piece.width() <= 0)
             throw ImageBoxError(imagebox_error::kInvalidPicture, QStringLiteral("A frame piece is missing."));
         m.x = x, m.y = y;
-        out = editops::Merge(out, piece, m);
+        editops::MergeInto(out, piece, m);
         if (trace) trace->push_back({&piece, x, y});
     };
     const int32_t iw = out.width(), ih = out.height();

@@ -149,7 +149,7 @@ QFont fontFor(const TextParams& p)
 {
     if (!(p.fontSize > 0) || p.fontSize > 4000) invalid(QStringLiteral("The font size %1 is not valid.").arg(p.fontSize));
     QFont f(p.fontName);
-    f.setPixelSize(std::max(1, static_cast<int>(roundHalfEven(p.fontSize * 96.0 / 72.0))));
+    f.setPixelSize(fontPixelSize(p.fontSize));
     f.setBold(p.bold);
     f.setItalic(p.italic);
     f.setUnderline(p.underline);
@@ -346,6 +346,11 @@ void MergeInto(QImage& out, const QImage& picture, const MergeParams& params)
         break;
     default: place(0, 0); break;
     }
+}
+
+int32_t fontPixelSize(double points)
+{
+    return std::max(1, roundToLong(points * 96.0 / 72.0));
 }
 
 QSize TextExtent(const TextParams& params, const QString& text)

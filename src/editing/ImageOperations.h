@@ -99,6 +99,8 @@ QImage Merge(const QImage& image, const QImage& picture, const MergeParams& para
 // The same merge drawn straight into `image` (made 32-bit first if it is not), for callers that
 // lay many pieces on one picture.
 void MergeInto(QImage& image, const QImage& picture, const MergeParams& params);
+// A font size in points as the pixel size text is drawn at (96 dpi, half to even, at least 1).
+int32_t fontPixelSize(double points);
 // The text's box: TextWidth and TextHeight.
 QSize TextExtent(const TextParams& params, const QString& text);
 QImage DrawText(const QImage& image, const TextParams& params, int32_t x, int32_t y, const QString& text);

@@ -95,7 +95,7 @@ InnerCorners makeInnerCorners()
 {
     const FrameLook& look = kLooks[4];
     auto ornament = [&](bool flipX, bool flipY) {
-        const int s = 12;
+        const int s = 8 + 2 * 4; // as wide as frame 4's sides, so they meet without a gap
         QImage img = blank(s, s, look.base);
         QPainter p(&img);
         p.setPen(Qt::NoPen);

@@ -14,6 +14,13 @@ QPoint displayToImage(QPoint display, QSize imageSize, QSize displaySize)
     return {roundToLong(sx * display.x()), roundToLong(sy * display.y())};
 }
 
+QPoint textOriginFromClick(QPoint display, QSize imageSize, QSize displaySize, double fontSizePoints)
+{
+    const double sx = displaySize.width() > 0 ? double(imageSize.width()) / displaySize.width() : 1.0;
+    const double sy = displaySize.height() > 0 ? double(imageSize.height()) / displaySize.height() : 1.0;
+    return {roundToLong(sx * display.x()), roundToLong(sy * display.y() - editops::fontPixelSize(fontSizePoints) / 2.0)};
+}
+
 QString SelectionTool::regionLabel(QPoint p)
 {
     return QStringLiteral("X : ") + QString::number(p.x()) + QStringLiteral(" ; ") + QStringLiteral("Y : ") + QString::number(p.y());

@@ -4,6 +4,7 @@
 #include "platform/imagebox/imagebox_document.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace tf;
 using namespace tf::editops;
@@ -193,4 +194,23 @@ TEST(EditListReplayer, PreviewStopsAtTheChosenRowAndWritersReplayAll)
     const ReplayResult r = replayer.replayAll(page);
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(page.image(), Flip(Invert(gradient(6, 4)), 0));
+}
+
+// A page writer may replay on worker threads: text, frames and masks give the same pixels there.
+TEST(TaskReplay, WorkerThreadsGetTheSamePixels)
+{
+    const QImage in = gradient(60, 40);
+    const std::vector<EditTask> rows = {
+        row(taskText, {"True", "True", "False", "0", "1", "DejaVu Sans", "9", "True", "False", "True", "255", "65535", "0", "4", "Tf"}),
+        row(taskFrame, {"0", "0", "4", "1"}), row(taskMask, {"True", "10", "2"}), row(taskShadow, {"1"})};
+    const QImage expected = replay(in, rows);
+    std::vector<QImage> results(4);
+    std::vector<std::thread> workers;
+    for (size_t i = 0; i < results.size(); ++i) workers.emplace_back([&, i] {
+        QImage img = in;
+        subProcessPages(img, rows);
+        results[i] = img;
+    });
+    for (std::thread& w : workers) w.join();
+    for (const QImage& r : results) EXPECT_EQ(r, expected);
 }

@@ -285,7 +285,8 @@ QImage CropToSelection(const QImage& image, Bounds selection, SelectionShape sha
     if (shape == SelectionShape::Ellipse) {
         // The ellipse is the one drawn in the whole selection; only its part on the image is kept.
         QPainterPath path;
-        path.addEllipse(QRectF(s.left - clipped.left, s.top - clipped.top, s.right - s.left, s.bottom - s.top));
+        path.addEllipse(QRectF(double(s.left) - clipped.left, double(s.top) - clipped.top, double(s.right) - s.left,
+                              double(s.bottom) - s.top));
         painter.setClipPath(path);
     }
     painter.drawImage(QPoint(-clipped.left, -clipped.top), in);
@@ -314,7 +315,8 @@ void MergeInto(QImage& out, const QImage& picture, const MergeParams& params)
 
     auto place = [&](int ox, int oy) {
         const int x0 = std::max(0, ox), y0 = std::max(0, oy);
-        const int x1 = std::min(out.width(), ox + pic.width()), y1 = std::min(out.height(), oy + pic.height());
+        const int x1 = int(std::min<int64_t>(out.width(), int64_t(ox) + pic.width()));
+        const int y1 = int(std::min<int64_t>(out.height(), int64_t(oy) + pic.height()));
         for (int y = y0; y < y1; ++y) {
             auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
             const auto* src = reinterpret_cast<const QRgb*>(pic.constScanLine(y - oy));
@@ -383,8 +385,8 @@ QImage RedEyeCorrection(const QImage& image, Bounds ellipse)
 {
     QImage out = working(image);
     const Bounds e = ellipse.normalized();
-    const double cx = (e.left + e.right) / 2.0, cy = (e.top + e.bottom) / 2.0;
-    const double rx = (e.right - e.left) / 2.0, ry = (e.bottom - e.top) / 2.0;
+    const double cx = (double(e.left) + e.right) / 2.0, cy = (double(e.top) + e.bottom) / 2.0;
+    const double rx = (double(e.right) - e.left) / 2.0, ry = (double(e.bottom) - e.top) / 2.0;
     if (rx <= 0 || ry <= 0) return out;
     for (int y = std::max(0, e.top); y < std::min(out.height(), e.bottom); ++y) {
         auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));

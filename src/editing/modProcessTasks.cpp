@@ -138,6 +138,17 @@ private:
     const EditTask& m_row;
 };
 
+// The image with margins added on each side (negative margins take away); margins from a file can
+// be any 32-bit value, so the sums are checked rather than allowed to wrap.
+Bounds grownBounds(const QImage& image, int64_t left, int64_t top, int64_t right, int64_t bottom)
+{
+    const int64_t v[4] = {-left, -top, image.width() + right, image.height() + bottom};
+    for (int64_t x : v)
+        if (x < INT32_MIN || x > INT32_MAX)
+            throw ImageBoxError(imagebox_error::kTooLarge, QStringLiteral("the margins make the picture too large"));
+    return Bounds{int32_t(v[0]), int32_t(v[1]), int32_t(v[2]), int32_t(v[3])};
+}
+
 editops::ChannelSwitches channels(const RowReader& r) { return {r.boolean(2), r.boolean(3), r.boolean(4)}; }
 
 } // namespace
@@ -229,10 +240,7 @@ void applyTaskRow(QImage& image, const EditTask& row, EditSettings& s, const Pic
     case taskInvert: out = editops::Invert(image); break;
     case taskCanvas:
         s.background = r.longValue(1);
-        out = editops::Crop(image,
-                            Bounds{-r.longValue(2), -r.longValue(3), int32_t(image.width() + int64_t(r.longValue(4))),
-                                   int32_t(image.height() + int64_t(r.longValue(5)))},
-                            s.background);
+        out = editops::Crop(image, grownBounds(image, r.longValue(2), r.longValue(3), r.longValue(4), r.longValue(5)), s.background);
         break;
     case taskFrame:
         s.merge.transparent = false;
@@ -240,7 +248,7 @@ void applyTaskRow(QImage& image, const EditTask& row, EditSettings& s, const Pic
         s.background = r.longValue(1);
         if (r.byte(2) != 0) {
             const int32_t w = r.longValue(3);
-            out = editops::Crop(image, Bounds{-w, -w, image.width() + w, image.height() + w}, s.background);
+            out = editops::Crop(image, grownBounds(image, w, w, w, w), s.background);
         } else {
             const int16_t index = r.integer(3);
             // The pieces above the frames are the shadows'; a frame row may not reach them.

@@ -214,3 +214,42 @@ TEST(TaskReplay, WorkerThreadsGetTheSamePixels)
     for (std::thread& w : workers) w.join();
     for (const QImage& r : results) EXPECT_EQ(r, expected);
 }
+
+// Numbers from a damaged or hostile task basket: each row either applies or fails with a message.
+TEST(TaskReplay, ExtremeNumbersFailCleanly)
+{
+    const QImage in = gradient(6, 4);
+    const char* kMin = "-2147483648";
+    const char* kMax = "2147483647";
+    const struct {
+        EditTask task;
+        bool ok;
+    } cases[] = {
+        {row(taskCanvas, {"0", kMin, "0", "0", "0"}), false},
+        {row(taskCanvas, {"0", "0", "0", kMax, "0"}), false},
+        {row(taskFrame, {"0", "1", kMax}), false},
+        {row(taskFrame, {"0", "1", kMin}), false},
+        {row(taskResize, {"True", kMax, kMax}), false},
+        {row(taskResize, {"False", "32767"}), true},
+        {row(taskBlur, {kMax}), true},
+        {row(taskSharpen, {kMax}), true},
+        {row(taskContrast, {kMin, "1", "1", "1"}), true},
+        {row(taskCrop, {"True", "1", kMin, kMin, kMax, kMax, "0"}), true},
+        {row(taskCrop, {"False", kMin, kMin, kMax, kMax}), false},
+        {row(taskCrop, {"False", kMin, "0", kMax, "1", "1", "1"}), false},
+        {row(taskWatermark, {"False", "0", "1", "stamp.png", "0", kMax, kMax}), true},
+        {row(taskWatermark, {"False", "0", "1", "stamp.png", "0", kMin, kMin}), true},
+        {row(taskText, {"False", "True", "True", "0", "0", "DejaVu Sans", "10", "False", "False", "False", "0", "0", "0", "9", "x", kMax, kMin}), true},
+        {row(taskText, {"False", "True", "True", "0", "0", "DejaVu Sans", "99999", "False", "False", "False", "0", "0", "0", "4", "x"}), false},
+        {row(taskRotate, {"True", "99999", "0"}), false},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        ReplayResult r;
+        const QImage out = replay(in, {cases[i].task}, &r);
+        EXPECT_EQ(r.ok, cases[i].ok) << i << " " << r.message.toStdString();
+        if (!r.ok) {
+            EXPECT_FALSE(r.message.isEmpty());
+            EXPECT_EQ(out, in) << i;
+        }
+    }
+}

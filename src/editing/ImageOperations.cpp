@@ -48,7 +48,7 @@ QImage working(const QImage& image)
 QImage canvasLike(const QImage& image, int64_t width, int64_t height, OleColor fill)
 {
     if (width <= 0 || height <= 0) invalid(QStringLiteral("The new size %1 x %2 is not valid.").arg(width).arg(height));
-    if (width * height > kMaxPixels || width > INT32_MAX || height > INT32_MAX)
+    if (width > kMaxPixels / height) // also refuses sides beyond 32 bits, without multiplying them
         throw ImageBoxError(imagebox_error::kTooLarge, QStringLiteral("An image of %1 x %2 pixels is too large.").arg(width).arg(height));
     QImage out(static_cast<int>(width), static_cast<int>(height), workFormat(image));
     if (out.isNull()) throw ImageBoxError(imagebox_error::kTooLarge, QStringLiteral("Not enough memory for the image."));

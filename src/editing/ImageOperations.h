@@ -1,7 +1,7 @@
 #pragma once
 // The sixteen editing tasks' pixel work, as pure functions over an image with explicit
-// parameters. The image control's editing members, the Preview button and the replay all call
-// these, so the preview and a written page get the same pixels. Every function returns a new
+// parameters. The Preview button and the replay both call these, so the preview and a written
+// page get the same pixels. Every function returns a new
 // image in 32-bit form (RGB32, or ARGB32 when the input has alpha) with the input's resolution;
 // invalid parameters raise ImageBoxError and leave the input untouched.
 //
@@ -13,19 +13,21 @@
 // - Resize and ResizeWidthHeight are the same operation (smooth resampling, aspect not kept).
 //   Scale(percent) gives each side round(side x percent / 100), at least 1.
 // - Blur(level): a box blur of radius `level` pixels, rows then columns, edges repeated.
-//   Level 0 or less changes nothing.
+//   Level 0 or less changes nothing; levels above 1000 blur as 1000.
 // - Sharpen(level): unsharp mask: each channel moves away from its 3 x 3 box mean by
-//   level / 5 times the difference. Level 0 or less changes nothing.
+//   level / 5 times the difference. Level 0 or less changes nothing; above 100 acts as 100.
 // - Contrast(level): level 50 is the identity; a channel becomes 128 + (v - 128) x level / 50.
 // - Brightness(level): level 50 is the identity; a channel becomes v + (level - 50) x 255 / 50.
-//   Both round half to even, clamp to 0..255 and change only the switched-on channels.
+//   Both take levels outside 0..100 as the nearest end, round half to even, clamp to 0..255
+//   and change only the switched-on channels.
 // - Crop: right and bottom are exclusive; parts outside the image grow the canvas in the
 //   background colour. CropToSelection keeps only image pixels: the selection is first clipped
 //   to the image; an ellipse leaves its outside in the background colour.
-// - Merge styles: 0 centre, 1 at (x, y), 2 tiled from the top-left corner, 3 "Wrap": the picture
-//   stretched over the whole image. Transparency 0..100 is how much of the image shows through;
-//   with the transparent colour on, pixels of exactly that colour are not merged; the picture's
-//   own alpha is honoured.
+// - Merge styles: 0 centre (half to even), 1 at (x, y), 2 tiled from the top-left corner,
+//   3 "Wrap": the picture stretched over the whole image, nearest pixel, so that its transparent
+//   colour stays exact. Transparency 0..100 is how much of the image shows through; with the
+//   transparent colour on, pixels of exactly that colour are not merged; the picture's own alpha
+//   is honoured.
 // - Text: font sizes are points turned into pixels at 96 dpi (size x 96 / 72, half to even), so
 //   a page gives the same text whatever its resolution or the screen's. The angle is counter-
 //   clockwise positive, as text angles always were (-90 reads top to bottom). The origin (x, y)

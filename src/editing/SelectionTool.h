@@ -62,8 +62,19 @@ public:
     void setCurrentTask(int32_t taskCode) { m_task = taskCode; }
     // subClearSelection.
     void clearSelection();
-    // After a crop by Apply.
-    void resetAfterCrop() { clearSelection(); m_tool = toolNone; }
+    // The selection cleared and no tool: after a crop by Apply, and on every click of chkRedEye.
+    void stopTools()
+    {
+        clearSelection();
+        m_tool = toolNone;
+    }
+    // A task chosen in the chart: every tool off, crop by mouse and the point pick included.
+    void chooseTask(int32_t taskCode)
+    {
+        stopTools();
+        m_cropByMouse = m_selectLocation = false;
+        m_task = taskCode;
+    }
 
     // ---- mouse events in display coordinates; imageSize and displaySize convert colour picks
     MouseOutcome press(Button button, QPoint pos, QSize imageSize, QSize displaySize);

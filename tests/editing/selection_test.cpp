@@ -240,3 +240,15 @@ TEST(SelectionTool, RightButtonOpensTheMenuAndChangesNothing)
     SelectionTool idle;
     EXPECT_TRUE(idle.release(Button::Left, {1, 1}).optionsChanged); // a release with no tool still marks options changed
 }
+
+TEST(SelectionTool, ChoosingATaskEndsEveryTool)
+{
+    SelectionTool t = drawn({10, 10}, {60, 40});
+    t.armCropRectangle();
+    t.setSelectLocation(true);
+    t.chooseTask(taskText);
+    EXPECT_FALSE(t.cropByMouse() || t.selectLocation());
+    EXPECT_EQ(t.tool(), toolNone);
+    EXPECT_TRUE(t.overlay().empty());
+    EXPECT_FALSE(t.release(Button::Left, {5, 5}).locationChanged);
+}

@@ -1,0 +1,156 @@
+// Times each editing operation on an A4 page at 300 dpi, the replay of a five-task list on many
+// pages written into a PDF, and ImageMagick's convert doing the same operations where it has them
+// (when it is on the PATH), on the same picture in the same run.
+#include "benchutil.h"
+
+#include "editing/ImageOperations.h"
+#include "editing/modProcessTasks.h"
+#include "platform/imagebox/imagebox_document.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace tf;
+using namespace tf::editops;
+
+namespace {
+
+void usage()
+{
+    std::printf(
+        "usage: editing_bench [PAGES]\n"
+        "  Times every editing operation once on a 2480 x 3508 page (A4 at 300 dpi), then replays a\n"
+        "  five-task list (rotate 90, resize to 80 %%, sharpen 3, contrast 60, crop) on PAGES pages\n"
+        "  (default 64) while adding them to a PDF in a private temporary folder. With ImageMagick's\n"
+        "  convert on the PATH it times the same operations there, less the time convert takes to\n"
+        "  read and write the picture without an operation.\n");
+}
+
+double timeMs(const std::function<void()>& f)
+{
+    QElapsedTimer t;
+    t.start();
+    f();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+EditTask task(TaskCode code, std::initializer_list<const char*> params)
+{
+    EditTask t = makeEditTask(code);
+    int n = 1;
+    for (const char* p : params) t.setP(n++, QString::fromLatin1(p));
+    return t;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    int pages = 64;
+    const QStringList args = app.arguments().mid(1);
+    if (args.contains("-h") || args.contains("--help") || args.size() > 1) {
+        usage();
+        return args.size() > 1 ? 2 : 0;
+    }
+    if (!args.isEmpty()) {
+        bool ok = false;
+        pages = args[0].toInt(&ok);
+        if (!ok || pages <= 0) {
+            usage();
+            return 2;
+        }
+    }
+
+    const QImage page = bench::makePhoto(2480, 3508, 7);
+    TextParams text;
+    text.fontSize = 48;
+    const QImage stamp = bench::makePhoto(600, 300, 9);
+
+    struct Op {
+        const char* name;
+        std::function<void()> ours;
+        const char* magick; // convert's arguments, or nullptr
+    };
+    const std::vector<Op> ops = {
+        {"flip", [&] { Flip(page, 0); }, "-flop"},
+        {"rotate 90", [&] { Rotate(page, {90, false, 0}); }, "-rotate 90"},
+        {"rotate 30", [&] { Rotate(page, {30, true, rgb(255, 255, 255)}); }, "-background white -rotate 30"},
+        {"resize 50 %", [&] { Scale(page, 50); }, "-resize 50%"},
+        {"blur 3", [&] { Blur(page, 3); }, "-blur 3x1.5"},
+        {"sharpen 3", [&] { Sharpen(page, 3); }, "-sharpen 0x1"},
+        {"contrast 70", [&] { Contrast(page, 70, {}); }, "-brightness-contrast 0x40"},
+        {"brightness 70", [&] { Brightness(page, 70, {}); }, "-brightness-contrast 40x0"},
+        {"crop", [&] { Crop(page, {100, 100, 2380, 3408}, 0); }, "-crop 2280x3308+100+100"},
+        {"invert", [&] { Invert(page); }, "-negate"},
+        {"canvas 40", [&] { Crop(page, {-40, -40, 2520, 3548}, rgb(255, 255, 255)); }, "-bordercolor white -border 40"},
+        {"watermark", [&] { Merge(page, stamp, {true, 0, 30, mergeCentre, 0, 0}); }, nullptr},
+        {"text", [&] { DrawText(page, text, 100, 100, "Tavrel Folio"); }, nullptr},
+        {"frame 4", [&] { subApplyPictureFrame(page, 4, 1, true, 0, {}); }, nullptr},
+        {"shadow 3", [&] { subApplyPictureFrame(page, PictureStore::kShadowBase + 3, 1, false, rgb(255, 255, 255), {}); }, nullptr},
+        {"mask 0", [&] {
+             QImage img = page;
+             subProcessPages(img, {task(taskMask, {"True", "0", "0"})});
+         }, nullptr},
+        {"red-eye", [&] { RedEyeCorrection(page, {0, 0, 2480, 3508}); }, nullptr},
+    };
+
+    // Only the real ImageMagick counts; a stand-in of the same name would time nothing.
+    QString convert = QStandardPaths::findExecutable("convert");
+    if (!convert.isEmpty()) {
+        QProcess version;
+        version.start(convert, {"-version"});
+        version.waitForFinished();
+        if (!version.readAllStandardOutput().contains("ImageMagick")) convert.clear();
+    }
+    if (convert.isEmpty()) std::printf("ImageMagick's convert is not on the PATH: our times only\n");
+    QTemporaryDir dir;
+    const QString in = dir.filePath("page.ppm"), out = dir.filePath("out.ppm");
+    double baseline = 0;
+    if (!convert.isEmpty()) {
+        page.save(in);
+        auto run = [&](const QString& op) {
+            QStringList a{in};
+            a += op.split(' ', Qt::SkipEmptyParts);
+            a << out;
+            QProcess::execute(convert, a);
+        };
+        run(QString());
+        baseline = timeMs([&] { run(QString()); });
+        std::printf("convert reads and writes the page in %.0f ms; that is taken off its times below\n", baseline);
+        for (const Op& op : ops) {
+            const double mine = timeMs(op.ours);
+            if (!op.magick) {
+                std::printf("%-14s %8.0f ms\n", op.name, mine);
+                continue;
+            }
+            const double theirs = std::max(1.0, timeMs([&] { run(QString::fromLatin1(op.magick)); }) - baseline);
+            std::printf("%-14s %8.0f ms   convert %8.0f ms   ratio %.2f\n", op.name, mine, theirs, mine / theirs);
+        }
+    } else {
+        for (const Op& op : ops) std::printf("%-14s %8.0f ms\n", op.name, timeMs(op.ours));
+    }
+
+    const std::vector<EditTask> list = {task(taskRotate, {"False", "90", "0"}), task(taskResize, {"False", "80"}),
+                                        task(taskSharpen, {"3"}), task(taskContrast, {"60", "1", "1", "1"}),
+                                        task(taskCrop, {"False", "50", "50", "2700", "1900"})};
+    ImageDocument writer;
+    const double replayed = timeMs([&] {
+        for (int i = 0; i < pages; ++i) {
+            QImage img = page;
+            subProcessPages(img, list);
+            writer.setPicture(img);
+            writer.AddPdfPage(i + 1);
+        }
+        writer.SavePdf(dir.filePath("out.pdf"));
+    });
+    std::printf("five tasks on %d pages into a PDF: %.0f ms (%.0f ms a page)\n", pages, replayed, replayed / pages);
+    return 0;
+}

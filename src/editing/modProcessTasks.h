@@ -1,0 +1,73 @@
+#pragma once
+// The task list replay and the two drawing routines it shares with the Preview button: text on a
+// 3 x 3 grid and picture frames. Everything here is a pure function of an image, the task records
+// and the settings passed in, so a page writer may replay on a worker thread.
+#include "editing/EditTask.h"
+#include "editing/ImageOperations.h"
+#include "editing/PictureStore.h"
+#include "frame/TaskReplay.h"
+
+#include <QImage>
+#include <QSize>
+#include <functional>
+#include <vector>
+
+namespace tf {
+
+// The image control's editing properties while a task list is replayed. Every replay (and every
+// Apply) starts from these defaults, so the long-lived preview and a fresh page control give the
+// same pixels; within one replay, a row's settings stay for the rows after it.
+struct EditSettings {
+    OleColor background = rgb(255, 255, 255);
+    bool resample = false;
+    editops::MergeParams merge;
+    editops::TextParams text;
+    int32_t textX = 0, textY = 0; // the last text origin; a text row with a position outside 0..9 reuses it
+};
+
+// Origin of a text of size `text` (TextWidth x TextHeight) at grid position 0..8 (row = position
+// div 3, column = position mod 3) on an image of size `image`. Orientation 0 is horizontal and
+// places by `alignment`; any other orientation is vertical and ignores it. A position outside
+// 0..8 leaves x and y as they are.
+void subCalcTextPosition(uint8_t orientation, int16_t position, int16_t alignment, QSize image, QSize text,
+                         int32_t& x, int32_t& y);
+
+// Where one piece went, for callers that want to see how a frame was laid.
+struct PiecePlacement {
+    const QImage* piece;
+    int32_t x, y;
+};
+
+// Draws a frame from `pieces` round the image, growing the canvas first (in `background`) when
+// resizeCanvas is 1. Edge pieces are tiled, never stretched; corners are merged after the tiles
+// and cover them. `merge` gives the transparency settings; style and position are the routine's.
+QImage applyPictureFrame(const QImage& image, const FramePieces& pieces, const InnerCorners* innerCorners,
+                         uint8_t resizeCanvas, OleColor background, const editops::MergeParams& merge,
+                         std::vector<PiecePlacement>* trace = nullptr);
+// The same with the pieces of the picture store (frames 0..7, shadows 8..15; frame 4 alone has
+// inner corners). An unknown index raises ImageBoxError.
+QImage subApplyPictureFrame(const QImage& image, int16_t pieceIndex, uint8_t resizeCanvas, bool innerCorners,
+                            OleColor background, const editops::MergeParams& merge);
+
+// Loads the picture a Watermark row merges; a null image when it cannot be read.
+using PictureLoader = std::function<QImage(const QString& path)>;
+// Through the image control's own loading (which decodes users' files safely).
+QImage loadMergePicture(const QString& path);
+
+// Carries out one recorded row on the image. Rows that need parameters but have none, and codes
+// outside 1..15, change nothing. Raises ImageBoxError when a parameter does not convert or the
+// operation fails; the image is then unchanged.
+void applyTaskRow(QImage& image, const EditTask& row, EditSettings& settings, const PictureLoader& loader = loadMergePicture);
+
+struct ReplayOptions {
+    // The last row to replay (0-based); -1 replays every row.
+    int stopRow = -1;
+    PictureLoader loader = loadMergePicture;
+};
+
+// subProcessPages: replays the rows in order on `image`, starting from default EditSettings.
+// A row that fails ends the replay: the image keeps the rows before it and the result names the
+// row and the reason.
+ReplayResult subProcessPages(QImage& image, const std::vector<EditTask>& rows, const ReplayOptions& options = {});
+
+} // namespace tf

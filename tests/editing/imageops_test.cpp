@@ -1,0 +1,292 @@
+#include "editing/ImageOperations.h"
+#include "editing_testutil.h"
+#include "platform/imagebox/imagebox_error.h"
+
+#include <QFontMetrics>
+#include <functional>
+#include <gtest/gtest.h>
+
+using namespace tf;
+using namespace tf::editops;
+using test::gradient;
+using test::solid;
+
+namespace {
+const OleColor kRed = rgb(255, 0, 0);
+
+int errorNumber(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const ImageBoxError& e) {
+        return e.number();
+    }
+    return 0;
+}
+} // namespace
+
+TEST(EditOperations, EveryOperationKeepsTheResolutionAndWorksIn32Bit)
+{
+    QImage grey(8, 6, QImage::Format_Grayscale8);
+    grey.fill(90);
+    grey.setDotsPerMeterX(11811);
+    grey.setDotsPerMeterY(7874);
+    const std::vector<std::pair<const char*, std::function<QImage(const QImage&)>>> ops = {
+        {"flip", [](const QImage& i) { return Flip(i, 0); }},
+        {"rotate", [](const QImage& i) { return Rotate(i, {30, true, kRed}); }},
+        {"rotate90", [](const QImage& i) { return Rotate(i, {90, false, kRed}); }},
+        {"resize", [](const QImage& i) { return Resize(i, 3, 9); }},
+        {"scale", [](const QImage& i) { return Scale(i, 150); }},
+        {"blur", [](const QImage& i) { return Blur(i, 2); }},
+        {"sharpen", [](const QImage& i) { return Sharpen(i, 2); }},
+        {"contrast", [](const QImage& i) { return Contrast(i, 70, {}); }},
+        {"brightness", [](const QImage& i) { return Brightness(i, 70, {}); }},
+        {"invert", [](const QImage& i) { return Invert(i); }},
+        {"crop", [](const QImage& i) { return Crop(i, {-1, -1, 4, 4}, kRed); }},
+        {"selection", [](const QImage& i) { return CropToSelection(i, {1, 1, 5, 5}, SelectionShape::Ellipse, kRed); }},
+        {"merge", [](const QImage& i) { return Merge(i, solid(2, 2, Qt::red), {}); }},
+        {"text", [](const QImage& i) { return DrawText(i, {}, 0, 0, "a"); }},
+        {"redeye", [](const QImage& i) { return RedEyeCorrection(i, {0, 0, 8, 6}); }},
+    };
+    for (const auto& [name, op] : ops) {
+        const QImage out = op(grey);
+        EXPECT_EQ(out.format(), QImage::Format_RGB32) << name;
+        EXPECT_EQ(out.dotsPerMeterX(), 11811) << name;
+        EXPECT_EQ(out.dotsPerMeterY(), 7874) << name;
+        EXPECT_EQ(errorNumber([&] { op(QImage()); }), imagebox_error::kInvalidPicture) << name;
+    }
+}
+
+TEST(EditOperations, FlipAndQuarterTurnsMovePixelsExactly)
+{
+    const QImage in = gradient(3, 2);
+    const struct {
+        QImage out;
+        QSize size;
+        QPoint where; // where the input's top-left pixel went
+    } cases[] = {
+        {Flip(in, 0), {3, 2}, {2, 0}},
+        {Flip(in, 1), {3, 2}, {0, 1}},
+        {Flip(in, 2), {3, 2}, {0, 1}},
+        {Rotate(in, {90, true, kRed}), {2, 3}, {1, 0}}, // positive is clockwise
+        {Rotate(in, {-90, true, kRed}), {2, 3}, {0, 2}},
+        {Rotate(in, {180, false, kRed}), {3, 2}, {2, 1}},
+        {Rotate(in, {450, false, kRed}), {2, 3}, {1, 0}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.out.size(), c.size);
+        EXPECT_EQ(c.out.pixel(c.where), in.pixel(0, 0)) << c.where.x() << "," << c.where.y();
+    }
+    // Flipping twice gives the picture back.
+    EXPECT_EQ(Flip(Flip(in, 0), 0), in.convertToFormat(QImage::Format_RGB32));
+}
+
+TEST(EditOperations, FreeRotationGrowsTheCanvasInTheBackgroundColour)
+{
+    const QImage out = Rotate(solid(10, 10, Qt::blue), {45, true, kRed});
+    EXPECT_EQ(out.size(), QSize(14, 14)); // 14.14 rounded
+    EXPECT_EQ(out.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(out.pixel(7, 7), qRgb(0, 0, 255));
+    EXPECT_EQ(errorNumber([] { Rotate(solid(2, 2, Qt::blue), {std::nan(""), false, 0}); }), imagebox_error::kInvalidArgument);
+}
+
+TEST(EditOperations, ResizeAndScaleSizes)
+{
+    const QImage in = solid(5, 3, Qt::green);
+    EXPECT_EQ(Resize(in, 8, 2).size(), QSize(8, 2));
+    EXPECT_EQ(ResizeWidthHeight(in, 8, 2), Resize(in, 8, 2));
+    EXPECT_EQ(Resize(in, 8, 2).pixel(4, 1), qRgb(0, 255, 0));
+    EXPECT_EQ(Scale(in, 50).size(), QSize(2, 2)); // 2.5 and 1.5, halves to even
+    EXPECT_EQ(Scale(in, 1).size(), QSize(1, 1));
+    EXPECT_EQ(Scale(in, 300).size(), QSize(15, 9));
+    for (auto bad : std::vector<std::function<void()>>{[&] { Scale(in, 0); }, [&] { Scale(in, -5); }, [&] { Resize(in, 0, 4); },
+                                                       [&] { Resize(in, 4, -1); }})
+        EXPECT_EQ(errorNumber(bad), imagebox_error::kInvalidArgument);
+    EXPECT_EQ(errorNumber([&] { Resize(in, 100000, 100000); }), imagebox_error::kTooLarge);
+}
+
+TEST(EditOperations, BlurSpreadsOverTheLevelsRadius)
+{
+    QImage dot = solid(9, 9, Qt::black);
+    dot.setPixel(4, 4, qRgb(255, 255, 255));
+    const QImage one = Blur(dot, 1);
+    EXPECT_EQ(qRed(one.pixel(3, 3)), 28); // 255 / 9
+    EXPECT_EQ(qRed(one.pixel(4, 5)), 28);
+    EXPECT_EQ(qRed(one.pixel(2, 4)), 0);
+    const QImage two = Blur(dot, 2);
+    EXPECT_EQ(qRed(two.pixel(2, 2)), 10); // 255 / 25
+    EXPECT_EQ(qRed(two.pixel(1, 4)), 0);
+    EXPECT_EQ(Blur(dot, 0), dot);
+    const QImage flat = solid(6, 4, QColor(10, 200, 30));
+    EXPECT_EQ(Blur(flat, 3), flat); // edges repeat, so a flat picture stays flat
+}
+
+TEST(EditOperations, SharpenSteepensEdgesAndLeavesFlatAreas)
+{
+    QImage step = solid(8, 3, QColor(100, 100, 100));
+    for (int y = 0; y < 3; ++y)
+        for (int x = 4; x < 8; ++x) step.setPixel(x, y, qRgb(160, 160, 160));
+    const QImage out = Sharpen(step, 5);
+    EXPECT_LT(qRed(out.pixel(3, 1)), 100);
+    EXPECT_GT(qRed(out.pixel(4, 1)), 160);
+    EXPECT_EQ(qRed(out.pixel(0, 1)), 100);
+    EXPECT_EQ(qRed(out.pixel(7, 1)), 160);
+    EXPECT_EQ(Sharpen(step, 0), step);
+}
+
+TEST(EditOperations, ContrastAndBrightnessLevels)
+{
+    const QImage in = solid(1, 1, QColor(64, 100, 192));
+    const struct {
+        QImage out;
+        QRgb expected;
+    } cases[] = {
+        {Contrast(in, 50, {}), qRgb(64, 100, 192)},
+        {Contrast(in, 0, {}), qRgb(128, 128, 128)},
+        {Contrast(in, 100, {}), qRgb(0, 72, 255)},
+        {Contrast(in, 100, {true, false, false}), qRgb(0, 100, 192)},
+        {Brightness(in, 50, {}), qRgb(64, 100, 192)},
+        {Brightness(in, 0, {}), qRgb(0, 0, 0)},
+        {Brightness(in, 100, {}), qRgb(255, 255, 255)},
+        {Brightness(in, 60, {false, true, true}), qRgb(64, 151, 243)},
+        {Invert(in), qRgb(191, 155, 63)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.out.pixel(0, 0), c.expected) << std::hex << c.out.pixel(0, 0);
+
+    QImage translucent(1, 1, QImage::Format_ARGB32);
+    translucent.fill(qRgba(0, 10, 255, 40));
+    EXPECT_EQ(Invert(translucent).pixel(0, 0), qRgba(255, 245, 0, 40));
+}
+
+TEST(EditOperations, CropGrowsTheCanvasOutsideTheImage)
+{
+    const QImage in = gradient(4, 4);
+    const QImage inside = Crop(in, {1, 1, 3, 3}, kRed);
+    EXPECT_EQ(inside.size(), QSize(2, 2)); // right and bottom exclusive
+    EXPECT_EQ(inside.pixel(0, 0), in.pixel(1, 1));
+    EXPECT_EQ(inside.pixel(1, 1), in.pixel(2, 2));
+
+    const QImage grown = Crop(in, {-2, -1, 5, 4}, kRed);
+    EXPECT_EQ(grown.size(), QSize(7, 5));
+    EXPECT_EQ(grown.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(grown.pixel(2, 1), in.pixel(0, 0));
+    EXPECT_EQ(grown.pixel(6, 4), qRgb(255, 0, 0));
+
+    const QImage away = Crop(in, {10, 10, 12, 13}, kRed);
+    EXPECT_EQ(away.size(), QSize(2, 3));
+    EXPECT_EQ(test::changedArea(away, qRgb(255, 0, 0)), QRect());
+    EXPECT_EQ(errorNumber([&] { Crop(in, {3, 1, 1, 3}, kRed); }), imagebox_error::kInvalidArgument);
+    EXPECT_EQ(errorNumber([&] { Crop(in, {0, 0, 0, 3}, kRed); }), imagebox_error::kInvalidArgument);
+}
+
+TEST(EditOperations, CropToSelectionKeepsOnlyImagePixels)
+{
+    const QImage in = gradient(10, 10);
+    const QImage clipped = CropToSelection(in, {-5, -5, 3, 2}, SelectionShape::Rectangle, kRed);
+    EXPECT_EQ(clipped.size(), QSize(3, 2));
+    EXPECT_EQ(clipped.pixel(0, 0), in.pixel(0, 0));
+    EXPECT_EQ(CropToSelection(in, {3, 2, -5, -5}, SelectionShape::Rectangle, kRed), clipped);
+
+    const QImage oval = CropToSelection(in, {0, 0, 10, 10}, SelectionShape::Ellipse, kRed);
+    EXPECT_EQ(oval.size(), QSize(10, 10));
+    EXPECT_EQ(oval.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(oval.pixel(9, 9), qRgb(255, 0, 0));
+    EXPECT_EQ(oval.pixel(5, 5), in.pixel(5, 5));
+    EXPECT_EQ(oval.pixel(5, 0), in.pixel(5, 0));
+
+    EXPECT_EQ(errorNumber([&] { CropToSelection(in, {20, 20, 30, 30}, SelectionShape::Rectangle, kRed); }),
+              imagebox_error::kInvalidArgument);
+}
+
+TEST(EditOperations, MergeStyles)
+{
+    const QImage blue = solid(6, 6, Qt::blue);
+    QImage pic(2, 2, QImage::Format_RGB32);
+    pic.setPixel(0, 0, qRgb(255, 0, 0));
+    pic.setPixel(1, 0, qRgb(0, 255, 0));
+    pic.setPixel(0, 1, qRgb(0, 0, 0));
+    pic.setPixel(1, 1, qRgb(255, 255, 255));
+
+    const QImage centre = Merge(blue, pic, {});
+    EXPECT_EQ(test::changedArea(centre, qRgb(0, 0, 255)), QRect(2, 2, 2, 2));
+    const QImage atPoint = Merge(blue, pic, {false, 0, 0, mergeAtPoint, 5, -1});
+    EXPECT_EQ(test::changedArea(atPoint, qRgb(0, 0, 255)), QRect(5, 0, 1, 1)); // clipped at the edges
+    EXPECT_EQ(atPoint.pixel(5, 0), pic.pixel(0, 1));
+    const QImage tiled = Merge(solid(5, 5, Qt::blue), pic, {false, 0, 0, mergeTile, 0, 0});
+    EXPECT_EQ(tiled.pixel(4, 4), pic.pixel(0, 0));
+    EXPECT_EQ(tiled.pixel(3, 1), pic.pixel(1, 1));
+    const QImage wrapped = Merge(blue, pic, {false, 0, 0, mergeWrap, 0, 0});
+    EXPECT_EQ(wrapped.pixel(0, 0), pic.pixel(0, 0));
+    EXPECT_EQ(wrapped.pixel(2, 2), pic.pixel(0, 0));
+    EXPECT_EQ(wrapped.pixel(5, 5), pic.pixel(1, 1));
+
+    const QImage keyed = Merge(blue, pic, {true, rgb(0, 0, 0), 0, mergeAtPoint, 0, 0});
+    EXPECT_EQ(keyed.pixel(0, 1), qRgb(0, 0, 255));
+    EXPECT_EQ(keyed.pixel(0, 0), qRgb(255, 0, 0));
+    const QImage half = Merge(blue, pic, {false, 0, 50, mergeAtPoint, 0, 0});
+    EXPECT_EQ(half.pixel(0, 0), qRgb(128, 0, 128));
+    EXPECT_EQ(Merge(blue, pic, {false, 0, 100, mergeAtPoint, 0, 0}), blue);
+
+    QImage clear(2, 2, QImage::Format_ARGB32);
+    clear.fill(qRgba(255, 0, 0, 0));
+    EXPECT_EQ(Merge(blue, clear, {}), blue);
+    EXPECT_EQ(errorNumber([&] { Merge(blue, pic, {false, 0, 0, 4, 0, 0}); }), imagebox_error::kInvalidArgument);
+    EXPECT_EQ(errorNumber([&] { Merge(blue, QImage(), {}); }), imagebox_error::kInvalidPicture);
+}
+
+TEST(EditOperations, TextIsDrawnFromItsOriginByAlignmentAndAngle)
+{
+    TextParams p;
+    p.fontName = "DejaVu Sans";
+    p.fontSize = 12;
+    p.antiAlias = false;
+    const QString text = "Hj";
+    const QSize box = TextExtent(p, text);
+    QFont px("DejaVu Sans");
+    px.setPixelSize(16); // 12 points at 96 dpi
+    EXPECT_EQ(box.height(), QFontMetrics(px).height());
+    ASSERT_GT(box.width(), 5);
+
+    const QImage white = solid(120, 60, Qt::white);
+    const QRgb w = qRgb(255, 255, 255);
+    const struct {
+        int16_t alignment;
+        float angle;
+        QPoint origin;
+        QRect within;
+    } cases[] = {
+        {0, 0, {10, 5}, QRect(10, 5, box.width(), box.height())},
+        {1, 0, {60, 5}, QRect(60 - box.width() / 2 - 1, 5, box.width() + 2, box.height())},
+        {2, 0, {120, 30}, QRect(120 - box.width(), 30, box.width(), box.height())},
+        {0, -90, {box.height(), 0}, QRect(0, 0, box.height(), box.width())}, // reads top to bottom
+    };
+    for (const auto& c : cases) {
+        p.alignment = c.alignment;
+        p.angle = c.angle;
+        const QRect drawn = test::changedArea(DrawText(white, p, c.origin.x(), c.origin.y(), text), w);
+        EXPECT_FALSE(drawn.isEmpty()) << c.alignment << " " << c.angle;
+        EXPECT_TRUE(c.within.contains(drawn)) << c.alignment << " " << c.angle;
+    }
+
+    p.alignment = 0;
+    p.angle = 0;
+    p.transparent = false;
+    p.backColor = rgb(0, 255, 0);
+    const QImage boxed = DrawText(white, p, 0, 0, text);
+    EXPECT_EQ(boxed.pixel(box.width() - 1, box.height() - 1), qRgb(0, 255, 0));
+    EXPECT_EQ(boxed.pixel(box.width(), 0), w);
+
+    p.fontSize = 0;
+    EXPECT_EQ(errorNumber([&] { DrawText(white, p, 0, 0, text); }), imagebox_error::kInvalidArgument);
+}
+
+TEST(EditOperations, RedEyeChangesOnlyRedPixelsInsideTheEllipse)
+{
+    QImage in = solid(10, 10, QColor(200, 40, 40));
+    in.setPixel(5, 5, qRgb(200, 150, 150));
+    const QImage out = RedEyeCorrection(in, {0, 0, 10, 10});
+    EXPECT_EQ(out.pixel(4, 4), qRgb(40, 40, 40));
+    EXPECT_EQ(out.pixel(5, 5), qRgb(200, 150, 150)); // skin, not an eye
+    EXPECT_EQ(out.pixel(0, 0), qRgb(200, 40, 40));   // outside the ellipse
+    EXPECT_EQ(RedEyeCorrection(in, {3, 3, 3, 8}), in);
+}

@@ -1,0 +1,255 @@
+#include "editing/EditListReplayer.h"
+#include "editing/modProcessTasks.h"
+#include "editing_testutil.h"
+#include "platform/imagebox/imagebox_document.h"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace tf;
+using namespace tf::editops;
+using test::gradient;
+using test::row;
+using test::solid;
+
+namespace {
+const QImage kStamp = solid(3, 2, Qt::red);
+
+QImage loadStamp(const QString& path) { return path == "stamp.png" ? kStamp : QImage(); }
+
+QImage replay(const QImage& in, std::vector<EditTask> rows, ReplayResult* result = nullptr, int stopRow = -1)
+{
+    QImage img = in;
+    const ReplayResult r = subProcessPages(img, rows, {stopRow, loadStamp});
+    EXPECT_TRUE(result || r.ok) << r.message.toStdString();
+    if (result) *result = r;
+    return img;
+}
+} // namespace
+
+// Each row kind does what its parameters say: the same pixels as the operation called with them.
+TEST(TaskReplay, EveryRowKind)
+{
+    const QImage in = gradient(20, 10);
+    const OleColor white = rgb(255, 255, 255);
+    TextParams text;
+    text.fontName = "DejaVu Sans";
+    text.fontSize = 10.5;
+    text.antiAlias = false;
+    text.color = rgb(0, 0, 255);
+    const QSize box = TextExtent(text, "Ab");
+
+    const struct {
+        const char* name;
+        EditTask task;
+        QImage expected;
+    } cases[] = {
+        {"flip 0", row(taskFlip, {"0"}), Flip(in, 0)},
+        {"flip 2", row(taskFlip, {"2"}), Flip(in, 1)},
+        {"rotate", row(taskRotate, {"True", "30", "255"}), Rotate(in, {30, true, rgb(255, 0, 0)})},
+        {"rotate half degrees", row(taskRotate, {"False", "89,5", "0"}), Rotate(in, {90, false, 0})},
+        {"resize", row(taskResize, {"True", "7", "4"}), Resize(in, 7, 4)},
+        {"scale", row(taskResize, {"False", "50"}), Scale(in, 50)},
+        {"blur", row(taskBlur, {"3"}), Blur(in, 3)},
+        {"contrast", row(taskContrast, {"80", "1", "0", "1"}), Contrast(in, 80, {true, false, true})},
+        {"brightness", row(taskBrightness, {"20", "0", "1", "0"}), Brightness(in, 20, {false, true, false})},
+        {"sharpen", row(taskSharpen, {"4"}), Sharpen(in, 4)},
+        {"crop values", row(taskCrop, {"True", "0", "2", "1", "12", "8"}), CropToSelection(in, {2, 1, 12, 8}, SelectionShape::Rectangle, white)},
+        {"crop ellipse", row(taskCrop, {"True", "1", "2", "1", "12", "8", "65280"}),
+         CropToSelection(in, {2, 1, 12, 8}, SelectionShape::Ellipse, rgb(0, 255, 0))},
+        {"crop mouse", row(taskCrop, {"False", "12", "8", "2", "1"}), Crop(in, {2, 1, 12, 8}, white)},
+        // Recorded on a preview box of 10 x 10: the 20 x 10 picture was shown at 10 x 5.
+        {"crop mouse scaled", row(taskCrop, {"False", "1", "1", "6", "4", "10", "10"}), Crop(in, {2, 2, 12, 8}, white)},
+        {"watermark", row(taskWatermark, {"False", "0", "1", "stamp.png", "", "6", "4"}), Merge(in, kStamp, {false, 0, 0, mergeAtPoint, 4, 6})},
+        {"watermark tile", row(taskWatermark, {"True", "30", "2", "stamp.png", "255", "6", "4"}),
+         Merge(in, kStamp, {true, rgb(255, 0, 0), 30, mergeTile, 0, 0})},
+        {"text grid", row(taskText, {"False", "True", "True", "0", "2", "DejaVu Sans", "10.5", "False", "False", "False", "16711680", "0", "0", "8", "Ab"}),
+         [&] {
+             TextParams t = text;
+             t.alignment = 2;
+             return DrawText(in, t, 20, 10 - box.height(), "Ab");
+         }()},
+        {"text at point", row(taskText, {"False", "True", "True", "0", "0", "DejaVu Sans", "10.5", "False", "False", "False", "16711680", "0", "0", "9", "Ab", "3", "4"}),
+         DrawText(in, text, 3, 4, "Ab")},
+        {"invert", row(taskInvert), Invert(in)},
+        {"canvas", row(taskCanvas, {"255", "1", "2", "3", "4"}), Crop(in, {-1, -2, 23, 14}, rgb(255, 0, 0))},
+        {"plain frame", row(taskFrame, {"65280", "1", "5"}), Crop(in, {-5, -5, 25, 15}, rgb(0, 255, 0))},
+        {"picture frame", row(taskFrame, {"65280", "0", "4", "1"}), subApplyPictureFrame(in, 4, 1, true, rgb(0, 255, 0), {})},
+        {"mask", row(taskMask, {"False", "20", "3"}),
+         Merge(in, PictureStore::instance().mask(3).scaled(20, 10), {false, 0, 20, mergeAtPoint, 0, 0})},
+        {"mask transparent", row(taskMask, {"True", "0", "0"}),
+         Blur(Merge(in, PictureStore::instance().mask(0).scaled(20, 10), {true, 0, 0, mergeAtPoint, 0, 0}), 2)},
+        {"shadow 2 uses pieces 10", row(taskShadow, {"2"}), subApplyPictureFrame(in, 10, 1, false, white, {})},
+    };
+    for (const auto& c : cases) EXPECT_EQ(replay(in, {c.task}), c.expected) << c.name;
+}
+
+TEST(TaskReplay, CanvasAndFrameGrowthFromTheParts)
+{
+    QImage in = solid(100, 50, Qt::white);
+    in.setPixel(0, 0, qRgb(9, 9, 9));
+    const QImage canvas = replay(in, {row(taskCanvas, {"255", "10", "20", "30", "40"})}); // crop (-10, -20, 130, 90)
+    EXPECT_EQ(canvas.size(), QSize(140, 110));
+    EXPECT_EQ(canvas.pixel(10, 20), qRgb(9, 9, 9));
+    EXPECT_EQ(canvas.pixel(139, 109), qRgb(255, 0, 0));
+    const QImage frame = replay(in, {row(taskFrame, {"16711680", "1", "5"})}); // crop (-5, -5, 105, 55)
+    EXPECT_EQ(frame.size(), QSize(110, 60));
+    EXPECT_EQ(frame.pixel(0, 0), qRgb(0, 0, 255));
+    EXPECT_EQ(frame.pixel(5, 5), qRgb(9, 9, 9));
+}
+
+TEST(TaskReplay, SettingsCarryBetweenRowsAndStartFromDefaults)
+{
+    const QImage in = solid(4, 4, Qt::black);
+    // A crop beyond the image fills with white at the start of a replay...
+    const QImage alone = replay(in, {row(taskCrop, {"False", "0", "0", "6", "4"})});
+    EXPECT_EQ(alone.pixel(5, 0), qRgb(255, 255, 255));
+    // ...and with the colour an earlier row of the same replay set.
+    const QImage after = replay(in, {row(taskRotate, {"False", "0", "255"}), row(taskCrop, {"False", "0", "0", "6", "4"})});
+    EXPECT_EQ(after.pixel(5, 0), qRgb(255, 0, 0));
+    // A text row with a position outside the grid reuses the last origin.
+    const EditTask first = row(taskText, {"False", "True", "True", "0", "0", "DejaVu Sans", "10", "False", "False", "False", "0", "0", "0", "9", "I", "30", "5"});
+    EditTask second = first;
+    second.setP(14, "12");
+    const QImage white = solid(60, 30, Qt::white);
+    EXPECT_EQ(replay(white, {first, second}), replay(white, {first, first}));
+}
+
+TEST(TaskReplay, SkippedRowsAndTheStopRow)
+{
+    const QImage in = gradient(6, 4);
+    EXPECT_EQ(replay(in, {row(taskBlur), row(taskNothing, {"1"}), row(taskRedEye, {"1"}), [] {
+                             EditTask t = row(taskFlip, {"0"});
+                             t.TaskCode = 17;
+                             return t;
+                         }()}),
+              in);
+    const std::vector<EditTask> rows = {row(taskInvert), row(taskFlip, {"0"}), row(taskInvert)};
+    EXPECT_EQ(replay(in, rows, nullptr, 0), Invert(in));
+    EXPECT_EQ(replay(in, rows, nullptr, 1), Flip(Invert(in), 0));
+    EXPECT_EQ(replay(in, rows, nullptr, 7), Flip(in, 0));
+    EXPECT_EQ(replay(in, rows), Flip(in, 0));
+    QImage empty;
+    EXPECT_TRUE(subProcessPages(empty, rows).ok);
+}
+
+TEST(TaskReplay, AFailingRowStopsTheReplayAndSaysWhich)
+{
+    const QImage in = gradient(6, 4);
+    const struct {
+        EditTask bad;
+        const char* says;
+    } cases[] = {
+        {row(taskWatermark, {"False", "0", "0", "missing.png"}), "Task 2 (Watermark)"},
+        {row(taskBlur, {"abc"}), "parameter 1 (\"abc\")"},
+        {row(taskResize, {"True", "0", "5"}), "Task 2 (Resize)"},
+        {row(taskShadow, {"8"}), "there is no shadow 8"},
+        {row(taskMask, {"False", "0", "9"}), "there is no mask 9"},
+        {row(taskFrame, {"0", "0", "12", "1"}), "There is no picture frame 12"},
+        {row(taskCrop, {"False", "5", "1", "5", "3"}), "Task 2 (Crop)"},
+        {row(taskCrop, {"False", "1", "1", "2", "2", "0", "10"}), "preview size"},
+    };
+    for (const auto& c : cases) {
+        ReplayResult r;
+        const QImage out = replay(in, {row(taskInvert), c.bad, row(taskFlip, {"0"})}, &r);
+        EXPECT_FALSE(r.ok) << c.says;
+        EXPECT_TRUE(r.message.contains(QString::fromUtf8(c.says))) << r.message.toStdString();
+        EXPECT_EQ(out, Invert(in)) << c.says; // the rows before it stay
+    }
+}
+
+TEST(EditListReplayer, PreviewStopsAtTheChosenRowAndWritersReplayAll)
+{
+    EditListModel list;
+    EditListReplayer replayer(list);
+    ImageDocument page;
+    page.setPicture(gradient(6, 4));
+    EXPECT_FALSE(replayer.hasTasks());
+    EXPECT_TRUE(replayer.replayAll(page).ok);
+    EXPECT_EQ(page.image(), gradient(6, 4));
+
+    list.appendTask(row(taskInvert));
+    list.appendTask(row(taskFlip, {"0"}));
+    int chosen = 0;
+    replayer.setStopRowSource([&] { return chosen; });
+    EXPECT_TRUE(replayer.hasTasks());
+
+    ImageDocument preview;
+    preview.setFitToWindow(true);
+    preview.setBoxSize({3, 3});
+    preview.setPicture(gradient(6, 4));
+    EXPECT_TRUE(replayer.replayOnPreview(preview).ok);
+    EXPECT_EQ(preview.image(), Invert(gradient(6, 4)));
+    chosen = -1;
+    preview.setPicture(gradient(6, 4));
+    replayer.replayOnPreview(preview);
+    // A fitted preview and a page control get the same pixels, and the page keeps its resolution.
+    EXPECT_TRUE(replayer.replayAll(page).ok);
+    EXPECT_EQ(page.image(), preview.image());
+    EXPECT_EQ(page.image(), Flip(Invert(gradient(6, 4)), 0));
+    EXPECT_EQ(page.image().dotsPerMeterX(), 11811);
+
+    list.appendTask(row(taskWatermark, {"False", "0", "0", "/nonexistent/stamp.png"}));
+    page.setPicture(gradient(6, 4));
+    const ReplayResult r = replayer.replayAll(page);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(page.image(), Flip(Invert(gradient(6, 4)), 0));
+}
+
+// A page writer may replay on worker threads: text, frames and masks give the same pixels there.
+TEST(TaskReplay, WorkerThreadsGetTheSamePixels)
+{
+    const QImage in = gradient(60, 40);
+    const std::vector<EditTask> rows = {
+        row(taskText, {"True", "True", "False", "0", "1", "DejaVu Sans", "9", "True", "False", "True", "255", "65535", "0", "4", "Tf"}),
+        row(taskFrame, {"0", "0", "4", "1"}), row(taskMask, {"True", "10", "2"}), row(taskShadow, {"1"})};
+    const QImage expected = replay(in, rows);
+    std::vector<QImage> results(4);
+    std::vector<std::thread> workers;
+    for (size_t i = 0; i < results.size(); ++i) workers.emplace_back([&, i] {
+        QImage img = in;
+        subProcessPages(img, rows);
+        results[i] = img;
+    });
+    for (std::thread& w : workers) w.join();
+    for (const QImage& r : results) EXPECT_EQ(r, expected);
+}
+
+// Numbers from a damaged or hostile task basket: each row either applies or fails with a message.
+TEST(TaskReplay, ExtremeNumbersFailCleanly)
+{
+    const QImage in = gradient(6, 4);
+    const char* kMin = "-2147483648";
+    const char* kMax = "2147483647";
+    const struct {
+        EditTask task;
+        bool ok;
+    } cases[] = {
+        {row(taskCanvas, {"0", kMin, "0", "0", "0"}), false},
+        {row(taskCanvas, {"0", "0", "0", kMax, "0"}), false},
+        {row(taskFrame, {"0", "1", kMax}), false},
+        {row(taskFrame, {"0", "1", kMin}), false},
+        {row(taskResize, {"True", kMax, kMax}), false},
+        {row(taskResize, {"False", "32767"}), true},
+        {row(taskBlur, {kMax}), true},
+        {row(taskSharpen, {kMax}), true},
+        {row(taskContrast, {kMin, "1", "1", "1"}), true},
+        {row(taskCrop, {"True", "1", kMin, kMin, kMax, kMax, "0"}), true},
+        {row(taskCrop, {"False", kMin, kMin, kMax, kMax}), false},
+        {row(taskCrop, {"False", kMin, "0", kMax, "1", "1", "1"}), false},
+        {row(taskWatermark, {"False", "0", "1", "stamp.png", "0", kMax, kMax}), true},
+        {row(taskWatermark, {"False", "0", "1", "stamp.png", "0", kMin, kMin}), true},
+        {row(taskText, {"False", "True", "True", "0", "0", "DejaVu Sans", "10", "False", "False", "False", "0", "0", "0", "9", "x", kMax, kMin}), true},
+        {row(taskText, {"False", "True", "True", "0", "0", "DejaVu Sans", "99999", "False", "False", "False", "0", "0", "0", "4", "x"}), false},
+        {row(taskRotate, {"True", "99999", "0"}), false},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        ReplayResult r;
+        const QImage out = replay(in, {cases[i].task}, &r);
+        EXPECT_EQ(r.ok, cases[i].ok) << i << " " << r.message.toStdString();
+        if (!r.ok) {
+            EXPECT_FALSE(r.message.isEmpty());
+            EXPECT_EQ(out, in) << i;
+        }
+    }
+}

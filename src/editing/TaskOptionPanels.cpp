@@ -15,7 +15,7 @@ std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QStrin
 {
     // No panel has controls yet: every task is taken with its empty parameters.
     if (message) message->clear();
-    return makeEditTask(taskCode);
+    return makeEditTask(static_cast<TaskCode>(taskCode));
 }
 
 } // namespace tf

@@ -77,18 +77,5 @@ private:
     bool m_usable = false;
 };
 
-// Limits the size any file of this process may grow to, for the life of the object; writes
-// beyond it fail (EFBIG) instead of stopping the process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(qint64 bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    qint64 m_oldSoft = 0;
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 } // namespace tf::test::multipage

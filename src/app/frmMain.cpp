@@ -470,9 +470,8 @@ void frmMain::buildEditingPanels()
     lvEditBatch = makeList(m_client, QStringLiteral("lvEditBatch"), batchColumns);
     lvEditBatch->hide();
 
-    ibTemp = new ImageBox(m_client);
+    ibTemp = new tf::ImageDocument(this);
     ibTemp->setObjectName(QStringLiteral("ibTemp"));
-    ibTemp->hide();
 }
 
 void frmMain::buildStatusBar()
@@ -533,7 +532,7 @@ void frmMain::buildControllers()
     m_browse->hooks.CmdPreviewEdit_Click = [this] { CmdPreviewEdit_Click(); };
     m_browse->hooks.subProcessPages = [this] {
         bool replayAll = false;
-        ::subProcessPages(lvEdit, lvEditBatch, *ibMain, lvEditPreview, replayAll);
+        ::subProcessPages(lvEdit, lvEditBatch, ibMain->document(), lvEditPreview, replayAll);
     };
 
     BasketWidgets basketWidgets;

@@ -23,6 +23,7 @@ class QScrollBar;
 namespace tf {
 class ExplorerBar;
 class FolderTreeView;
+class ImageDocument;
 class ImageList;
 class ListView;
 class Splitter;
@@ -173,7 +174,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdReset = nullptr;
     QPushButton* cmdOriginalImage = nullptr;
-    ImageBox* ibTemp = nullptr;
+    tf::ImageDocument* ibTemp = nullptr;
     QLabel* PicTiff = nullptr;
     QWidget* picContrast = nullptr;
     QWidget* picBrightness = nullptr;

@@ -263,7 +263,6 @@ void BrowseController::subFitPreview(QWidget* viewport, ImageBox* control, QScro
     // A hidden widget hears of its new size only when shown, so the control is told directly.
     control->hide();
     control->resize(viewport->size());
-    control->setBoxSize(viewport->size());
 
     // The image as shown: fitted, or at the zoom (its own size at actual size).
     const QRect inner = viewport->contentsRect();

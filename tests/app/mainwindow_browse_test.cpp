@@ -366,7 +366,7 @@ TEST_F(MainWindowBrowse, OptimizedReplaysTheEditListOnTheShownAndEveryNewlyShown
     ASSERT_EQ(calls.size(), 2);
     EXPECT_EQ(calls[1].first, w.lvEdit);
     EXPECT_EQ(calls[1].batch, w.lvEditBatch);
-    EXPECT_EQ(calls[1].target, static_cast<ImageDocument*>(w.ibMain));
+    EXPECT_EQ(calls[1].target, &w.ibMain->document());
     EXPECT_EQ(calls[1].preview, w.lvEditPreview);
     EXPECT_FALSE(calls[1].all);
     EXPECT_EQ(w.ibMain->ImageWidth(), 10);

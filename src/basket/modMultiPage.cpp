@@ -44,15 +44,6 @@ const QString kNothingSaved = QStringLiteral("No page was written, so no file wa
 const QString kNothingAppended = QStringLiteral("No page was appended, so the file was left as it was.");
 const QString kPagesLeftOut = QStringLiteral("These pages could not be read and were left out:");
 
-// Page types the image control reads itself; the rest go through the shared picture loader.
-bool controlReads(const QString& extension)
-{
-    static const QStringList types = {QStringLiteral("tiff"), QStringLiteral("tif"), QStringLiteral("jpeg"),
-                                      QStringLiteral("jpg"),  QStringLiteral("psd"), QStringLiteral("bmp"),
-                                      QStringLiteral("pcx"),  QStringLiteral("gif"), QStringLiteral("png")};
-    return types.contains(extension);
-}
-
 QString lowerExtension(const QString& path) { return fncGetExtension(path).toLower(); }
 
 enum class DocumentKind { Unknown, Tiff, Pdf };
@@ -93,18 +84,22 @@ private:
 // with the others left out in one message at the end, never one dialog per page.
 bool loadPage(tf::ImageDocument& ibTemp, const QString& tag)
 {
-    if (controlReads(lowerExtension(tag))) {
-        ibTemp.setPageIndex(1);
-        ibTemp.LoadFromFile(tag);
-        if (!ibTemp.LoadFailed()) return true;
+    for (const tf::DecodeStep step : tf::decodeSteps(tf::DecodeCaller::PageWriter, tag)) {
+        if (step == tf::DecodeStep::Control) {
+            ibTemp.setPageIndex(1);
+            ibTemp.LoadFromFile(tag);
+            if (!ibTemp.LoadFailed()) return true;
+            continue;
+        }
+        int32_t width = 0, height = 0;
+        tf::LoadPicOptions options;
+        options.quiet = true; // one message at the end names every page left out
+        const QImage picture = LoadPic(tag, 0, -1, -1, 16777215, width, height, options);
+        if (picture.isNull()) return false;
+        ibTemp.setBitmapHandle(picture);
+        return true;
     }
-    int32_t width = 0, height = 0;
-    tf::LoadPicOptions options;
-    options.quiet = true; // one message at the end names every page left out
-    const QImage picture = LoadPic(tag, 0, -1, -1, 16777215, width, height, options);
-    if (picture.isNull()) return false;
-    ibTemp.setBitmapHandle(picture);
-    return true;
+    return false;
 }
 
 void replayTasks(tf::ListView& lvPages, tf::ListView* lvEditBatch, tf::ImageDocument& ibTemp, uint8_t process)

@@ -9,6 +9,7 @@
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
+#include "support/doctools.h"
 
 #include <QComboBox>
 #include <QRegularExpression>
@@ -59,14 +60,7 @@ protected:
         chooseFromMenu(window().cmdSaveAs, "mnuSaveAsParent", "Multi-page file ");
     }
 
-    QList<int> tiffWidths(const QString& path) const
-    {
-        QList<int> widths;
-        const QString info = runTool("tiffinfo", {path});
-        static const QRegularExpression re("Image Width: (\\d+)");
-        for (auto it = re.globalMatch(info); it.hasNext();) widths << it.next().captured(1).toInt();
-        return widths;
-    }
+    QList<int> tiffWidths(const QString& path) const { return widthsOf(tiffDirectories(path)); }
 
     // What the preview showed before the basket split the multipage file.
     int previewWidth = 0;
@@ -105,27 +99,22 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
     const QString tiff = out.file("pages.tif");
     saveAs(tiff, /*PackBits*/ 1, /*256 Grayscale*/ 2);
     EXPECT_EQ(tiffWidths(tiff), basketOrder);
-    const QString info = runTool("tiffinfo", {tiff});
-    EXPECT_EQ(info.count("Compression Scheme: PackBits"), 7);
-    EXPECT_EQ(info.count("Bits/Sample: 8"), 7);
-    EXPECT_EQ(info.count("Photometric Interpretation: min-is-black"), 7);
+    EXPECT_EQ(tiffinfoValues(tiff, "Compression Scheme").count("PackBits"), 7);
+    EXPECT_EQ(tiffinfoValues(tiff, "Bits/Sample").count("8"), 7);
+    EXPECT_EQ(tiffinfoValues(tiff, "Photometric Interpretation").count("min-is-black"), 7);
     EXPECT_EQ(gudtSettings.SaveDialog.TiffCompression, 1) << "the panel's choice is kept for next time";
     EXPECT_TRUE(boxes.shown().empty()) << "a successful save ends without a message";
 
     // A PDF: the JPEG pages keep their bytes, the others are compressed pixels.
     const QString pdf = out.file("pages.pdf");
     saveAs(pdf, 0, /*24 bit*/ 0);
-    int code = -1;
-    runTool("qpdf", {"--check", pdf}, &code);
-    EXPECT_EQ(code, 0);
-    const QStringList rows = runTool("pdfimages", {"-list", pdf}).split('\n').mid(2, 7);
-    ASSERT_EQ(rows.size(), 7);
+    EXPECT_TRUE(qpdfCheckPasses(pdf));
+    const std::vector<PdfImage> rows = pdfImages(pdf);
+    ASSERT_EQ(rows.size(), 7u);
     const QStringList encodings = {"image", "jpeg", "jpeg", "jpeg", "image", "image", "image"};
     for (int i = 0; i < 7; ++i) {
-        const QStringList f = rows[i].simplified().split(' ');
-        ASSERT_GE(f.size(), 9);
-        EXPECT_EQ(f[3].toInt(), basketOrder[i]) << "page " << i + 1;
-        EXPECT_EQ(f[8], encodings[i]) << "page " << i + 1;
+        EXPECT_EQ(rows[i].width, basketOrder[i]) << "page " << i + 1;
+        EXPECT_EQ(rows[i].enc, encodings[i]) << "page " << i + 1;
     }
 
     // The basket appended to the front of the TIFF, in place: old pages follow, untouched.
@@ -140,7 +129,7 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
     });
     click(w.cmdsaveAppend);
     EXPECT_EQ(tiffWidths(tiff), basketOrder + basketOrder);
-    EXPECT_EQ(runTool("tiffinfo", {tiff}).count("Software: Tavrel Folio"), 7) << "only the appended pages";
+    EXPECT_EQ(tiffinfoValues(tiff, "Software").count("Tavrel Folio"), 7) << "only the appended pages";
     const QByteArray after = readAll(tiff);
     int differing = 0;
     for (qsizetype i = 0; i < before.size(); ++i) differing += before[i] != after[i];

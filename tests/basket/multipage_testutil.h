@@ -1,6 +1,8 @@
 #pragma once
-// Basket pages for the multipage tests, made with Qt's own writers, and readings of the written
-// documents by the command-line tools (tiffdump, qpdf, pdfimages), not by the code under test.
+// Basket pages for the multipage tests, made with Qt's own writers. The written documents are read
+// by the command-line tools through support/doctools.h.
+#include "support/doctools.h"
+
 #include <QColor>
 #include <QImage>
 #include <QMap>
@@ -27,32 +29,6 @@ QString writePage(const QString& path, const QImage& picture);
 
 // The basket: rows whose text is the file name and whose tag is the file.
 std::unique_ptr<tf::ListView> basketOf(const QStringList& files);
-
-// One directory of a TIFF as tiffdump lists it: tag number -> values as printed ("1", "8 8 8").
-struct TiffDirectory {
-    qint64 offset = 0;
-    qint64 next = 0;
-    QMap<int, QString> tags;
-    int value(int tag) const { return tags.value(tag).section(QLatin1Char(' '), 0, 0).toInt(); }
-};
-std::vector<TiffDirectory> tiffDirectories(const QString& path);
-
-// pdfimages -list: one row per image, in page order.
-struct PdfImage {
-    int page = 0;
-    int width = 0;
-    int height = 0;
-    QString color; // rgb, gray, index
-    int bpc = 0;
-    QString enc; // jpeg, image, ccitt
-};
-std::vector<PdfImage> pdfImages(const QString& path);
-int pdfPages(const QString& path);
-bool qpdfCheckPasses(const QString& path);
-
-// The pages' widths in order: which basket page each one came from.
-QList<int> widthsOf(const std::vector<TiffDirectory>& dirs);
-QList<int> widthsOf(const std::vector<PdfImage>& images);
 
 // Every entry of a folder, hidden ones included, sorted.
 QStringList folderEntries(const QString& folder);

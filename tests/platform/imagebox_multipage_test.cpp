@@ -3,6 +3,7 @@
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/sys/userdirs.h"
+#include "support/doctools.h"
 #include "support/testenv.h"
 
 #include <FreeImage.h>
@@ -41,32 +42,14 @@ QString writeJpeg(const QString& path, const QImage& img)
     return path;
 }
 
-// pdfimages -list: "enc color bpc" per image, and the page sizes pdfinfo reports.
+// pdfimages -list: "enc color bpc" per image; the page sizes pdfinfo reports.
 QStringList pdfEncodings(const QString& path)
 {
     QStringList rows;
-    const QStringList lines = runTool("pdfimages", {"-list", path}).split('\n');
-    for (int i = 2; i < lines.size(); ++i) {
-        const QStringList f = lines[i].simplified().split(' ');
-        if (f.size() >= 10) rows << f[8] + ' ' + f[5] + ' ' + f[7];
-    }
+    for (const test::PdfImage& im : test::pdfImages(path)) rows << im.enc + ' ' + im.color + ' ' + QString::number(im.bpc);
     return rows;
 }
-QString pageSizes(const QString& path)
-{
-    QStringList sizes;
-    const QString info = runTool("pdfinfo", {"-f", "1", "-l", "99", path});
-    for (auto it = QRegularExpression("Page\\s+\\d+ size:\\s+([^\\n]*)").globalMatch(info); it.hasNext();)
-        sizes << it.next().captured(1);
-    return sizes.join(" | ");
-}
-QStringList tiffValues(const QString& path, const QString& tag)
-{
-    QStringList out;
-    const QRegularExpression re(QRegularExpression::escape(tag) + " \\(\\d+\\) \\S+ \\(\\d+\\) \\d+<([^>]*)>");
-    for (auto it = re.globalMatch(runTool("tiffdump", {path})); it.hasNext();) out << it.next().captured(1);
-    return out;
-}
+QString pageSizes(const QString& path) { return test::pdfPageSizes(path).join(" | "); }
 
 // A page of a TIFF as FreeImage reads it, not through the code under test.
 QImage tiffPage(const QString& path, int page)
@@ -171,9 +154,9 @@ TEST(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
         EXPECT_EQ(tiffPage(tif, i).convertToFormat(QImage::Format_RGB32),
                   cases[i].image.convertToFormat(QImage::Format_RGB32))
             << "page " << i + 1;
-    EXPECT_EQ(tiffValues(tif, "BitsPerSample"), QStringList({"1", "1", "1", "8", "8", "8 8 8", "1"}));
-    EXPECT_EQ(tiffValues(tif, "Compression"), QStringList({"4", "4", "1", "32773", "32773", "1", "4"}));
-    EXPECT_EQ(tiffValues(tif, "XResolution").value(6), "300");
+    EXPECT_EQ(test::tiffTagValues(tif, 258 /*BitsPerSample*/), QStringList({"1", "1", "1", "8", "8", "8 8 8", "1"}));
+    EXPECT_EQ(test::tiffTagValues(tif, 259 /*Compression*/), QStringList({"4", "4", "1", "32773", "32773", "1", "4"}));
+    EXPECT_EQ(test::tiffTagValues(tif, 282 /*XResolution*/).value(6), "300");
     // The document was handed over and its work folder removed.
     EXPECT_EQ(errorNumberOf([&] { doc.SaveTiff(dir.file("again.tif")); }), 481);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"exact.tif"});
@@ -207,14 +190,14 @@ TEST(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)
     const QString b = dir.file("b.tif");
     doc.AppendToTiff(a, b, 1);
     EXPECT_EQ(readAll(a), original);
-    EXPECT_EQ(tiffValues(b, "ImageWidth"), QStringList({"41", "40"}));
-    EXPECT_EQ(tiffValues(b, "Software"), QStringList({"Tavrel Folio\\0"}));
+    EXPECT_EQ(test::tiffTagValues(b, 256 /*ImageWidth*/), QStringList({"41", "40"}));
+    EXPECT_EQ(test::tiffTagValues(b, 305 /*Software*/), QStringList({"Tavrel Folio\\0"}));
 
     // In place; the metadata went with the image it was set for.
     doc.setPicture(picture(42, 30));
     doc.AppendToTiff(b, "", 0);
-    EXPECT_EQ(tiffValues(b, "ImageWidth"), QStringList({"41", "40", "42"}));
-    EXPECT_EQ(tiffValues(b, "Software").size(), 1);
+    EXPECT_EQ(test::tiffTagValues(b, 256 /*ImageWidth*/), QStringList({"41", "40", "42"}));
+    EXPECT_EQ(test::tiffTagValues(b, 305 /*Software*/).size(), 1);
 
     // Files that are missing or of another kind are refused, and nothing is written.
     EXPECT_EQ(errorNumberOf([&] { doc.AppendToPdf(dir.file("missing.pdf"), "", 0); }), 53);

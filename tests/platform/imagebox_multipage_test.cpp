@@ -117,6 +117,11 @@ TEST(ImageBoxMultipage, AJpegGoesIntoAPdfAsItIsOnlyWhileItsPixelsAreUnchanged)
     EXPECT_FALSE(direct.AddPdfPageFromJpegFile(dir.write("fake.jpg", "\x89PNG\r\n")));
     direct.setColorFormat(1);
     EXPECT_FALSE(direct.AddPdfPageFromJpegFile(jpg));
+    direct.setColorFormat(2); // grey pages: a grey JPEG qualifies, a colour one does not
+    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(jpg));
+    ASSERT_TRUE(direct.AddPdfPageFromJpegFile(grey));
+    direct.SavePdf(dir.file("grey.pdf"));
+    EXPECT_EQ(pdfEncodings(dir.file("grey.pdf")), QStringList{"jpeg gray 8"});
     EXPECT_EQ(errorNumberOf([&] { direct.SavePdf(dir.file("none.pdf")); }), 481) << "no page was added";
     EXPECT_FALSE(QFile::exists(dir.file("none.pdf")));
 }
@@ -172,6 +177,41 @@ TEST(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
     EXPECT_EQ(errorNumberOf([&] { doc.EncodedSize(9); }), 5);
     doc.Clear();
     EXPECT_EQ(errorNumberOf([&] { doc.AddTiffPage(1); }), 481);
+}
+
+TEST(ImageBoxMultipage, EveryCompressionAndColourFormatWritesItsDepth)
+{
+    struct Depth {
+        int bits, samples, photometric;
+    };
+    // Colour formats 0 to 6: 24 bit, 256 colours, 256 greys, 16 colours, 16 greys, Mono, Mono BW.
+    const Depth depths[] = {{8, 3, 2}, {8, 1, 3}, {8, 1, 1}, {4, 1, 3}, {4, 1, 1}, {1, 1, 0}, {1, 1, 0}};
+    const int codes[] = {1, 32773, 4}; // none, PackBits, CCITT Group 4
+    TempFolder dir;
+    ImageDocument doc;
+    doc.setPicture(picture(101, 80));
+    for (int16_t compression = 0; compression < 3; ++compression) {
+        for (int16_t format = 0; format < 7; ++format) {
+            doc.setTiffCompression(compression);
+            doc.setColorFormat(format);
+            doc.AddTiffPage(1);
+        }
+    }
+    const QString tif = dir.file("all.tif");
+    doc.SaveTiff(tif);
+    const std::vector<test::TiffDirectory> dirs = test::tiffDirectories(tif);
+    ASSERT_EQ(dirs.size(), 21u);
+    for (int i = 0; i < 21; ++i) {
+        const int compression = i / 7, format = i % 7;
+        SCOPED_TRACE(testing::Message() << "compression " << compression << ", colour format " << format);
+        // Group 4 codes black and white only: every format but the dithered one becomes Mono BW.
+        const Depth d = depths[compression == 2 && format != 5 ? 6 : format];
+        EXPECT_EQ(dirs[i].value(259), codes[compression]);
+        EXPECT_EQ(dirs[i].value(258), d.bits);
+        EXPECT_EQ(dirs[i].value(277), d.samples);
+        EXPECT_EQ(dirs[i].value(262), d.photometric);
+        EXPECT_EQ(dirs[i].value(282), 300) << "the picture's resolution";
+    }
 }
 
 TEST(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)

@@ -41,16 +41,20 @@ TEST(SafeFile, ReplacesWholeAndKeepsTheTargetsPermissions)
     EXPECT_EQ(readAll(kept), "new");
     EXPECT_EQ(modeOf(kept), 0600u);
 
+    // A new file is made as the user's other new files are: a private umask keeps it private.
     const QString fresh = tmp.file("fresh.txt");
-    ASSERT_TRUE(tf::writeFileSafely(fresh, ""));
+    const mode_t oldMask = ::umask(027);
+    const bool made = tf::writeFileSafely(fresh, "");
+    ::umask(oldMask);
+    ASSERT_TRUE(made);
     EXPECT_EQ(readAll(fresh), "");
-    EXPECT_EQ(modeOf(fresh), 0644u);
+    EXPECT_EQ(modeOf(fresh), 0640u);
 
     // Chosen permissions win over the target's.
     SafeFile out(kept);
-    out.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    out.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
     ASSERT_TRUE(out.open() && out.write("third") && out.commit());
-    EXPECT_EQ(modeOf(kept), 0640u);
+    EXPECT_EQ(modeOf(kept), 0604u);
     EXPECT_EQ(entries(tmp.path()), QStringList({"fresh.txt", "private.txt"}));
 }
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <cstdio>
@@ -54,9 +55,35 @@ bool targetUsable(const QString& target, QString* error)
     return true;
 }
 
-QFileDevice::Permissions permissionsFor(const QString& target)
+// The permissions the finished file takes: an existing target's own. A new file keeps those it
+// was created with.
+std::optional<QFileDevice::Permissions> permissionsFor(const QString& target)
 {
-    return QFileInfo::exists(target) ? QFile::permissions(target) : kDocumentPermissions;
+    if (!QFileInfo::exists(target)) return std::nullopt;
+    return QFile::permissions(target);
+}
+
+// A new file with a free name "<folder>/.<name>.XXXXXX". Replacing a file, it is private until
+// it takes the target's permissions; a new file is created as any new file of the user's is.
+int createBeside(const QString& target, QString* created)
+{
+    const QFileInfo info(target);
+    const QByteArray stem =
+        QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.'));
+    const mode_t mode = info.exists() ? 0600 : 0666;
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = stem;
+        for (int i = 0; i < 6; ++i) name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0) {
+            *created = QFile::decodeName(name);
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 bool syncByName(const QString& path)
@@ -98,16 +125,11 @@ bool SafeFile::open(QString* error)
 {
     discard();
     if (!targetUsable(m_target, error)) return false;
-    const QFileInfo info(m_target);
-    QByteArray name = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                                        QStringLiteral(".XXXXXX"));
-    // Private until complete: the new content is nobody's business before it is the file's.
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    const int fd = createBeside(m_target, &m_temp);
     if (fd < 0) {
         fail(error, QStringLiteral("Cannot write in the folder of ") + m_target, errno);
         return false;
     }
-    m_temp = QFile::decodeName(name);
     if (!m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         discard();
@@ -160,7 +182,8 @@ bool SafeFile::commit(QString* error)
         fail(error, QStringLiteral("Cannot write ") + m_target, err);
         return false;
     }
-    QFile::setPermissions(m_temp, m_permissions.value_or(permissionsFor(m_target)));
+    if (const auto permissions = m_permissions ? m_permissions : permissionsFor(m_target))
+        QFile::setPermissions(m_temp, *permissions);
     if (!targetUsable(m_target, error)) {
         discard();
         return false;
@@ -197,7 +220,8 @@ bool moveFileSafely(const QString& finished, const QString& target, Placement pl
         fail(error, QStringLiteral("Cannot write ") + to, errno);
         return false;
     }
-    QFile::setPermissions(finished, permissionsFor(to));
+    // A new file keeps the permissions it was made with.
+    if (const auto permissions = permissionsFor(to)) QFile::setPermissions(finished, *permissions);
     if (place(finished, to, placement)) {
         syncFolderOf(to);
         return true;

@@ -14,16 +14,12 @@ namespace tf {
 // hidden file behind.
 //
 // The target is the file a symbolic link points to, not the link; an existing target keeps its
-// permissions; a new one gets the usual document permissions.
+// permissions; a new one gets those of any new file the user makes (0666 less the umask).
 
 enum class Placement {
     Replace,   // the finished file takes the target's place
     NoReplace, // the finished file takes a name that must still be free ("New File" names)
 };
-
-// The usual permissions of a new document.
-inline constexpr QFileDevice::Permissions kDocumentPermissions =
-    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
 
 class SafeFile {
 public:
@@ -42,7 +38,7 @@ public:
     QString fileName() const { return m_temp; }
     // The file that will be replaced (a link resolved).
     QString target() const { return m_target; }
-    // The finished file gets these permissions instead of the target's (or the usual ones).
+    // The finished file gets these permissions instead of the target's (or a new file's).
     void setPermissions(QFileDevice::Permissions permissions) { m_permissions = permissions; }
 
     bool write(const QByteArray& bytes, QString* error = nullptr);

@@ -329,9 +329,8 @@ void frmMain::buildEditingPanels()
     lvEditBatch = makeList(m_client, QStringLiteral("lvEditBatch"), batchColumns);
     lvEditBatch->hide();
 
-    ibTemp = new ImageBox(m_client);
+    ibTemp = new tf::ImageDocument(this);
     ibTemp->setObjectName(QStringLiteral("ibTemp"));
-    ibTemp->hide();
 }
 
 void frmMain::buildStatusBar()

@@ -27,6 +27,7 @@ class QScrollBar;
 namespace tf {
 class ExplorerBar;
 class FolderTreeView;
+class ImageDocument;
 class ImageList;
 class ListView;
 class Splitter;
@@ -153,7 +154,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdReset = nullptr;
     QPushButton* cmdOriginalImage = nullptr;
-    ImageBox* ibTemp = nullptr;
+    tf::ImageDocument* ibTemp = nullptr;
     QWidget* picContrast = nullptr;
     QWidget* picBrightness = nullptr;
     QWidget* picSharpen = nullptr;

@@ -23,13 +23,8 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QRandomGenerator>
-#include <QTemporaryFile>
 
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -47,15 +42,6 @@ const QString kAppendError =
 const QString kNothingSaved = QStringLiteral("No page was written, so no file was saved.");
 const QString kNothingAppended = QStringLiteral("No page was appended, so the file was left as it was.");
 const QString kPagesLeftOut = QStringLiteral("These pages could not be read and were left out:");
-
-// Page types the image control reads itself; the rest go through the shared picture loader.
-bool controlReads(const QString& extension)
-{
-    static const QStringList types = {QStringLiteral("tiff"), QStringLiteral("tif"), QStringLiteral("jpeg"),
-                                      QStringLiteral("jpg"),  QStringLiteral("psd"), QStringLiteral("bmp"),
-                                      QStringLiteral("pcx"),  QStringLiteral("gif"), QStringLiteral("png")};
-    return types.contains(extension);
-}
 
 QString lowerExtension(const QString& path) { return fncGetExtension(path).toLower(); }
 
@@ -97,18 +83,22 @@ private:
 // with the others left out in one message at the end, never one dialog per page.
 bool loadPage(tf::ImageDocument& ibTemp, const QString& tag)
 {
-    if (controlReads(lowerExtension(tag))) {
-        ibTemp.setPageIndex(1);
-        ibTemp.LoadFromFile(tag);
-        if (!ibTemp.LoadFailed()) return true;
+    for (const tf::DecodeStep step : tf::decodeSteps(tf::DecodeCaller::PageWriter, tag)) {
+        if (step == tf::DecodeStep::Control) {
+            ibTemp.setPageIndex(1);
+            ibTemp.LoadFromFile(tag);
+            if (!ibTemp.LoadFailed()) return true;
+            continue;
+        }
+        int32_t width = 0, height = 0;
+        tf::LoadPicOptions options;
+        options.quiet = true; // one message at the end names every page left out
+        const QImage picture = LoadPic(tag, 0, -1, -1, 16777215, width, height, options);
+        if (picture.isNull()) return false;
+        ibTemp.setBitmapHandle(picture);
+        return true;
     }
-    int32_t width = 0, height = 0;
-    tf::LoadPicOptions options;
-    options.quiet = true; // one message at the end names every page left out
-    const QImage picture = LoadPic(tag, 0, -1, -1, 16777215, width, height, options);
-    if (picture.isNull()) return false;
-    ibTemp.setBitmapHandle(picture);
-    return true;
+    return false;
 }
 
 const QString kTasksFailed = QStringLiteral("The task list could not be applied to every page; those pages were "
@@ -159,34 +149,16 @@ void tellNothingWritten(const QString& what, const QStringList& leftOut)
     MsgBox(text, vbExclamation, gstrSoftware());
 }
 
-// The hidden copy of the user's document that the pages are appended to.
-std::unique_ptr<QTemporaryFile> workingCopy(const QString& source, const QString& target)
+// The hidden copy of the user's document that the pages are appended to; it takes the
+// document's place, or the free name, once the pages are in.
+std::unique_ptr<tf::SafeFile> workingCopy(const QString& source, const QString& target, tf::Placement placement)
 {
-    auto copy = std::make_unique<QTemporaryFile>(tf::hiddenTempTemplate(target));
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly) || !copy->open())
+    auto copy = std::make_unique<tf::SafeFile>(target, placement);
+    // The document keeps its permissions; a new file takes them from the one it copies.
+    copy->setPermissions(QFile::permissions(source));
+    if (!copy->open() || !copy->copyFrom(source))
         throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot copy ") + source);
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (chunk.isEmpty() || copy->write(chunk) != chunk.size())
-            throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot copy ") + source);
-    }
-    if (!copy->flush())
-        throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot copy ") + source);
-    copy->close();
     return copy;
-}
-
-// Renames the finished copy to a name nobody has taken in the meantime.
-bool renameNoReplace(const QString& from, const QString& to)
-{
-    const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
-    if (renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS) return false;
-    // File systems without the flag: a hard link fails on an existing name just the same.
-    if (::link(f.constData(), t.constData()) != 0) return false;
-    ::unlink(f.constData());
-    return true;
 }
 
 } // namespace
@@ -323,7 +295,8 @@ bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::I
             throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("No free name for a new file"));
         // Everything happens on a hidden copy beside the target; the user's file is replaced
         // (or the new file appears) only once the pages are in.
-        std::unique_ptr<QTemporaryFile> work = workingCopy(strFileName, target);
+        std::unique_ptr<tf::SafeFile> work =
+            workingCopy(strFileName, target, bytOutputMode == 1 ? tf::Placement::NoReplace : tf::Placement::Replace);
         const QString workPath = work->fileName();
 
         ibTemp.Clear();
@@ -360,14 +333,8 @@ bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::I
             tellNothingWritten(kNothingAppended, leftOut);
             return false;
         }
-        // The document keeps its permissions; a new file takes them from the one it copies.
-        QFile::setPermissions(workPath, QFile::permissions(strFileName));
-        const bool published = bytOutputMode == 1 ? renameNoReplace(workPath, target)
-                                                  : std::rename(QFile::encodeName(workPath).constData(),
-                                                                QFile::encodeName(target).constData()) == 0;
-        if (!published)
+        if (!work->commit())
             throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot write ") + target);
-        work->setAutoRemove(false);
         tasks.tell();
         tellLeftOut(leftOut);
         return true;

@@ -79,7 +79,7 @@ void BrowseController::subForgetShownFile()
 
 void BrowseController::replayOnPreview(ImageBox& control)
 {
-    const tf::ReplayResult result = m_services.replayer.replayOnPreview(control);
+    const tf::ReplayResult result = m_services.replayer.replayOnPreview(control.document());
     // The image keeps what the tasks before the failed one made; the user is told which failed.
     if (!result.ok) subGlobalErrorHandler(result.message, 0, 0, QStringLiteral("BrowseController.replayOnPreview"));
 }
@@ -278,7 +278,6 @@ void BrowseController::subFitPreview(QWidget* viewport, ImageBox* control, QScro
     // A hidden widget hears of its new size only when shown, so the control is told directly.
     control->hide();
     control->resize(viewport->size());
-    control->setBoxSize(viewport->size());
 
     // The image as shown: fitted, or at the zoom (its own size at actual size).
     const QRect inner = viewport->contentsRect();

@@ -6,7 +6,7 @@
 // pixels of the image.
 #include "editing/EditTask.h"
 #include "editing/ImageOperations.h"
-#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/imagebox.h"
 
 #include <QPoint>
 #include <QSize>

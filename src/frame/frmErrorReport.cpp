@@ -113,7 +113,7 @@ SavedErrorReport saveErrorReport(const QString& text)
         result.error = QStringLiteral("Cannot create a file in ") + QDir::toNativeSeparators(folder);
         return result;
     }
-    if (!replaceFileAtomically(result.path, text.toUtf8(), &result.error)) {
+    if (!tf::writeFileSafely(result.path, text.toUtf8(), &result.error)) {
         QFile::remove(result.path); // only the empty file reserved above
         result.path.clear();
         return result;

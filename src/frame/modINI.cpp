@@ -3,13 +3,13 @@
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
 #include "frame/settingsCodec.h"
+#include "platform/sys/safefile.h"
 #include "platform/sys/userdirs.h"
 #include "platform/ui/msgbox.h"
 #include "version_info.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 QString fncSettingsFilePath()
 {
@@ -59,16 +59,13 @@ bool subWriteSettingsFile(QString* errorText)
 {
     if (gstrSettingsFile.isEmpty()) gstrSettingsFile = fncSettingsFilePath();
     const QByteArray bytes = tf::encodeSettings(gudtSettings);
-    QSaveFile file(gstrSettingsFile);
-    // Unbuffered, so that a short write (a full disk) shows in write()'s count: through Qt's buffer
-    // it is lost and commit() would still put the cut file in place.
-    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size() && file.commit())
-        return true;
+    QString why;
+    if (tf::writeFileSafely(gstrSettingsFile, bytes, &why)) return true;
     if (errorText)
-        *errorText = file.error() == QFileDevice::NoError || file.errorString().isEmpty()
+        *errorText = why.isEmpty()
                          ? QStringLiteral("The settings file could not be written completely: %1").arg(gstrSettingsFile)
-                         : file.errorString();
-    return false; // the unfinished copy is discarded with the QSaveFile; the old file stays
+                         : why;
+    return false; // the old file stays as it was
 }
 
 void subDeleteSettingsFile()

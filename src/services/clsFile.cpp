@@ -40,8 +40,7 @@ bool isLineEnd(int c) { return c == '\r' || c == '\n'; }
 
 clsFile::~clsFile()
 {
-    if (m_out) m_out->cancelWriting();
-    release();
+    release(); // an unfinished file is dropped; the old one stays
 }
 
 void clsFile::release()
@@ -98,14 +97,10 @@ bool clsFile::OpenForWrite(const QString& filename)
     }
     mstrFileName = filename;
     if (filename.isEmpty() || QFileInfo(filename).isDir()) return false;
-    auto file = std::make_unique<QSaveFile>(filename);
-    // Unbuffered, so that a short write (a full disk) shows at the record that did not fit: through
-    // Qt's buffer it would be lost, and the cut file would still be put in place at closefile.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
-    if (!takeFileNumber()) {
-        file->cancelWriting();
-        return false;
-    }
+    // A short write (a full disk) shows at the record that did not fit, and the old file stays.
+    auto file = std::make_unique<tf::SafeFile>(filename);
+    if (!file->open()) return false;
+    if (!takeFileNumber()) return false;
     m_out = std::move(file);
     mblnOpen = true;
     return true;
@@ -115,8 +110,8 @@ void clsFile::closefile()
 {
     if (!mblnOpen) return;
     if (m_out) {
-        const bool ok = m_out->commit();
-        const QString why = m_out->errorString();
+        QString why;
+        const bool ok = m_out->commit(&why);
         release();
         if (!ok) throw tf::FileError(57, QStringLiteral("Device I/O error (%1)").arg(why));
         return;
@@ -247,11 +242,10 @@ void clsFile::writeRecord(const QString* fields, int count)
         line.append(quoted(fields[i]));
     }
     line.append("\r\n");
-    if (m_out->write(line) != line.size()) {
+    if (m_out->device().write(line) != line.size()) {
         // The unfinished copy is dropped and the old file kept; the object is closed, so whatever
         // the caller's trap does next (more records, closefile) changes nothing.
-        const QString why = m_out->errorString();
-        m_out->cancelWriting();
+        const QString why = m_out->device().errorString();
         release();
         throw tf::FileError(61, QStringLiteral("Disk full (%1)").arg(why));
     }

@@ -1,7 +1,8 @@
 #pragma once
+#include "platform/sys/safefile.h"
+
 #include <QByteArray>
 #include <QFile>
-#include <QSaveFile>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -83,7 +84,7 @@ private:
     int16_t mintFileNumber = 0;
 
     std::unique_ptr<QFile> m_in;
-    std::unique_ptr<QSaveFile> m_out;
+    std::unique_ptr<tf::SafeFile> m_out;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
     bool m_afterComma = false;

@@ -1,12 +1,12 @@
 #include "services/modFileSystem.h"
 
+#include "platform/sys/safefile.h"
 #include "platform/sys/userdirs.h"
 #include "platform/ui/msgbox.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -68,29 +68,11 @@ bool subCopyFile(const QString& source, const QString& target)
 {
     if (source.trimmed().isEmpty() || target.isEmpty()) return false;
     if (!QFileInfo(source).isFile()) return false;
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) return false;
-    // Written beside the target and renamed over it, so a failed copy leaves the old target whole
-    // (and copying a file onto itself is harmless).
-    QSaveFile out(target);
-    // Unbuffered, so that a short write (a full disk) is seen here: through Qt's buffer it is lost
-    // and commit() would put the cut copy in place of the old target.
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
-    QByteArray chunk;
-    while (!in.atEnd()) {
-        chunk = in.read(1 << 20);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
-            out.cancelWriting();
-            return false;
-        }
-        if (out.write(chunk) != chunk.size()) {
-            out.cancelWriting();
-            return false;
-        }
-    }
-    if (!out.commit()) return false;
-    QFile::setPermissions(target, in.permissions());
-    return true;
+    // Replaced only whole, so a failed copy leaves the old target (and copying a file onto itself
+    // is harmless). The copy takes the source's permissions.
+    tf::SafeFile out(target);
+    out.setPermissions(QFile::permissions(source));
+    return out.open() && out.copyFrom(source) && out.commit();
 }
 
 bool subMakeFolder(const QString& path)

@@ -2,16 +2,12 @@
 // Picture scaling shared by the picture loader and by callers that already hold an image.
 // A "picture" is an opaque QImage (Format_RGB32) the size of its target box, with the image drawn
 // into it on a back colour; a null QImage means no picture.
+#include "platform/imagebox/picture_geometry.h"
 #include "platform/sys/colors.h"
 
 #include <QImage>
 #include <QString>
 #include <cstdint>
-
-// Size modes of every routine here.
-inline constexpr int32_t kSizeModeOwn = 0;   // the image's own size
-inline constexpr int32_t kSizeModeFit = 1;   // fitted into the box, never enlarged
-inline constexpr int32_t kSizeModeBox = 2;   // the box itself, the image centred in it
 
 // Handle kinds of fncResizePictureGDIPlus. Only images can be held here; the metafile kinds give
 // no picture because metafiles cannot be read on this platform.
@@ -23,12 +19,6 @@ inline constexpr int32_t kPicTypeEnhMetafile = 4;
 // Kept so that start-up and shutdown read as they always did; Qt needs no global start.
 int32_t fncStartGDIPlus();
 void subStopGDIPlus(int32_t token);
-
-// Fits width x height into the box keeping the aspect ratio. A size that already fits is returned
-// unchanged (never enlarged). Ratios are single precision, ties go to the height, and the other
-// side is rounded half to even. Non-positive sizes give 0 x 0.
-void subFitToBox(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight, int32_t& newWidth,
-                 int32_t& newHeight);
 
 // A new picture of that size filled with the back colour; null when the size is unusable.
 QImage fncCreateMemoryBitmap(int32_t width, int32_t height, tf::OleColor backColor);
@@ -51,28 +41,3 @@ QImage fncResizePictureGDIPlus(const QImage& source, int32_t sourceWidth, int32_
 // fncResizePictureGDIPlus for a bitmap at its own size, keeping the aspect ratio.
 QImage fncResizePicture(const QImage& picture, int32_t sizeMode, int32_t width, int32_t height,
                         tf::OleColor backColor);
-
-namespace tf {
-
-// Largest picture (in pixels) this program decodes or draws: 2^28 pixels, 1 GiB at 32 bits.
-// Anything bigger is refused instead of being allocated.
-inline constexpr int64_t kMaxPicturePixels = int64_t(1) << 28;
-bool pictureSizeAllowed(int64_t width, int64_t height);
-
-struct DrawRect {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-};
-
-// Where a keep-aspect draw puts an image of imageWidth x imageHeight in a target box: centred,
-// each value rounded half to even. A zero image or target gives an empty rectangle.
-DrawRect keepAspectRect(int32_t imageWidth, int32_t imageHeight, int32_t targetWidth, int32_t targetHeight);
-
-// The picture size for a size mode (0 own size, 1 fitted, 2 box). False when it is unusable:
-// a non-positive or oversized target.
-bool pictureTargetSize(int32_t sizeMode, int32_t imageWidth, int32_t imageHeight, int32_t boxWidth,
-                       int32_t boxHeight, int32_t& targetWidth, int32_t& targetHeight);
-
-} // namespace tf

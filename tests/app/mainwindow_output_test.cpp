@@ -11,7 +11,7 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
-#include "support/tooloutput.h"
+#include "support/doctools.h"
 
 #include <QComboBox>
 #include <QHeaderView>

@@ -68,7 +68,6 @@ TEST_F(MainWindowTest, EveryNamedControlExistsWithItsPlaceInTheTree)
     }
     EXPECT_EQ(w.browse()->ibMain()->parentWidget(), w.browse()->PicViewImage());
     EXPECT_EQ(w.eb->parentWidget(), w.picView);
-    EXPECT_FALSE(w.ibTemp->isVisible());
     EXPECT_FALSE(w.lvEditBatch->isVisible());
 
     EXPECT_EQ(w.lvPages->ColumnCount(), 5);

@@ -14,6 +14,7 @@
 #include "platform/ui/listview.h"
 #include "platform/ui/msgbox.h"
 #include "platform/sys/userdirs.h"
+#include "support/filesizelimit.h"
 #include "support/testenv.h"
 
 #include <QApplication>

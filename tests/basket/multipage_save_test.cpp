@@ -8,66 +8,30 @@ using namespace tf;
 using namespace tf::test;
 using namespace tf::test::multipage;
 
-namespace {
-
-struct Depth {
-    int bits;
-    int samples;
-    int photometric;
-};
-// What each colour format is written as: bits per sample, samples per pixel, photometric.
-Depth depthOf(int colorFormat)
-{
-    switch (colorFormat) {
-    case 0:
-        return {8, 3, 2};
-    case 1:
-        return {8, 1, 3};
-    case 2:
-        return {8, 1, 1};
-    case 3:
-        return {4, 1, 3};
-    case 4:
-        return {4, 1, 1};
-    default:
-        return {1, 1, 0};
-    }
-}
-
-} // namespace
-
 using MultiPageSave = MultiPageFixture;
 
-TEST_F(MultiPageSave, TiffWithEveryCompressionAndColourFormat)
+TEST_F(MultiPageSave, TiffPagesInBasketOrderWithTheChosenSettings)
 {
-    const int codes[] = {1, 32773, 4};
-    for (int compression = 0; compression < 3; ++compression) {
-        for (int format = 0; format < 7; ++format) {
-            SCOPED_TRACE(testing::Message() << "compression " << compression << ", colour format " << format);
-            const QString path = out.file(QStringLiteral("doc_%1_%2.tif").arg(compression).arg(format));
-            ASSERT_TRUE(save(path, compression, format));
-            EXPECT_EQ(gudtSettings.SaveDialog.TiffCompression, compression) << "the panel stores the choice";
-            EXPECT_EQ(gudtSettings.SaveDialog.ColorFormat, format);
-
-            const std::vector<TiffDirectory> dirs = tiffDirectories(path);
-            ASSERT_EQ(dirs.size(), 7u);
-            // Group 4 codes black and white only: every other format is reduced by threshold.
-            const Depth d = depthOf(compression == 2 ? (format == 5 ? 5 : 6) : format);
-            for (int i = 0; i < 7; ++i) {
-                EXPECT_EQ(dirs[i].value(256), 101 + i) << "basket order, page " << i + 1;
-                EXPECT_EQ(dirs[i].value(259), codes[compression]);
-                EXPECT_EQ(dirs[i].value(258), d.bits);
-                EXPECT_EQ(dirs[i].value(277), d.samples);
-                EXPECT_EQ(dirs[i].value(262), d.photometric);
-                EXPECT_EQ(dirs[i].value(282), 150) << "resolution from the page";
-                EXPECT_FALSE(dirs[i].tags.contains(305)) << "no Software on pages of a new file";
-            }
-        }
+    // What each compression and colour format writes is the writer's own test; here the basket's
+    // pages arrive in order with the panel's choices, and the choices are kept.
+    const QString path = out.file(QStringLiteral("doc.tif"));
+    ASSERT_TRUE(save(path, /*PackBits*/ 1, /*256 Grayscale*/ 2));
+    EXPECT_EQ(gudtSettings.SaveDialog.TiffCompression, 1) << "the panel stores the choice";
+    EXPECT_EQ(gudtSettings.SaveDialog.ColorFormat, 2);
+    const std::vector<TiffDirectory> dirs = tiffDirectories(path);
+    ASSERT_EQ(dirs.size(), 7u);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(dirs[i].value(256), 101 + i) << "basket order, page " << i + 1;
+        EXPECT_EQ(dirs[i].value(259), 32773);
+        EXPECT_EQ(dirs[i].value(258), 8);
+        EXPECT_EQ(dirs[i].value(262), 1);
+        EXPECT_EQ(dirs[i].value(282), 150) << "resolution from the page";
+        EXPECT_FALSE(dirs[i].tags.contains(305)) << "no Software on pages of a new file";
     }
-    EXPECT_EQ(folderEntries(out.path()).size(), 21) << "no temporary files beside the documents";
+    EXPECT_EQ(folderEntries(out.path()), QStringList{"doc.tif"}) << "no temporary files beside the document";
     EXPECT_TRUE(spoolLeft().isEmpty());
     EXPECT_TRUE(boxes.shown().empty());
-    EXPECT_EQ(commands->LastOutputPath(), out.file(QStringLiteral("doc_2_6.tif")));
+    EXPECT_EQ(commands->LastOutputPath(), path);
 }
 
 TEST_F(MultiPageSave, PdfPagesInBasketOrderWithTheEncodingThatSuitsEach)
@@ -93,26 +57,16 @@ TEST_F(MultiPageSave, PdfPagesInBasketOrderWithTheEncodingThatSuitsEach)
     EXPECT_EQ(images[0].enc, "image");
     EXPECT_EQ(images[4].color, "rgb");
     // 101 pixels at 150 dpi are 48.48 points.
-    EXPECT_TRUE(runTool("pdfinfo", {"-f", "2", "-l", "2", path}).contains("48.48 x 38.4 pts"))
-        << runTool("pdfinfo", {"-f", "2", "-l", "2", path}).toStdString();
+    EXPECT_EQ(pdfPageSizes(path).value(1), "48.48 x 38.4 pts");
 
-    // Mono: every page black and white in Group 4; grey: colour JPEGs are converted, grey ones kept.
-    const QString mono = out.file(QStringLiteral("mono.pdf"));
-    ASSERT_TRUE(save(mono, 0, 5, 3));
-    for (const PdfImage& im : pdfImages(mono)) {
-        EXPECT_EQ(im.enc, "ccitt");
-        EXPECT_EQ(im.bpc, 1);
-    }
+    // Grey pages: the basket's colour JPEG is decoded and converted, a grey one goes in as it is.
     setBasket({pages[0], writePage(src.file("q_grey.jpg"), pagePicture(110, 60, Qt::red))});
     const QString grey = out.file(QStringLiteral("grey.pdf"));
     ASSERT_TRUE(save(grey, 0, 2, 3));
     const std::vector<PdfImage> g = pdfImages(grey);
     ASSERT_EQ(g.size(), 2u);
-    EXPECT_EQ(g[0].enc, "image");
-    EXPECT_EQ(g[0].color, "gray");
-    EXPECT_EQ(g[1].enc, "jpeg");
-    EXPECT_EQ(g[1].color, "gray");
-    EXPECT_TRUE(qpdfCheckPasses(mono) && qpdfCheckPasses(grey));
+    EXPECT_EQ(g[0].enc + ' ' + g[0].color, "image gray");
+    EXPECT_EQ(g[1].enc + ' ' + g[1].color, "jpeg gray");
     EXPECT_TRUE(boxes.shown().empty());
 }
 

@@ -96,23 +96,5 @@ ReadOnlyFolder::~ReadOnlyFolder()
     QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-FileSizeLimit::FileSizeLimit(qint64 bytes)
-{
-    m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    m_oldSoft = static_cast<qint64>(limit.rlim_cur);
-    limit.rlim_cur = static_cast<rlim_t>(bytes);
-    setrlimit(RLIMIT_FSIZE, &limit);
-}
-
-FileSizeLimit::~FileSizeLimit()
-{
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = static_cast<rlim_t>(m_oldSoft);
-    setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, m_oldHandler);
-}
 
 } // namespace tf::test::multipage

@@ -1,6 +1,8 @@
 #pragma once
-// Basket pages for the multipage tests, made with Qt's own writers, and readings of the written
-// documents by the command-line tools (tiffdump, qpdf, pdfimages), not by the code under test.
+// Basket pages for the multipage tests, made with Qt's own writers. The written documents are read
+// by the command-line tools through support/doctools.h.
+#include "support/doctools.h"
+
 #include <QColor>
 #include <QImage>
 #include <QMap>
@@ -14,7 +16,7 @@
 static inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 #include "basket/basketModel.h"
-#include "support/tooloutput.h"
+#include "support/doctools.h"
 
 namespace tf::test::multipage {
 
@@ -50,18 +52,5 @@ private:
     bool m_usable = false;
 };
 
-// Limits the size any file of this process may grow to, for the life of the object; writes
-// beyond it fail (EFBIG) instead of stopping the process.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(qint64 bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    qint64 m_oldSoft = 0;
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 } // namespace tf::test::multipage

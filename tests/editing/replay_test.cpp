@@ -1,3 +1,4 @@
+#include "platform/imagebox/imagebox.h"
 #include "editing/EditListReplayer.h"
 #include "editing/modProcessTasks.h"
 #include "editing_testutil.h"
@@ -174,9 +175,10 @@ TEST(EditListReplayer, PreviewStopsAtTheChosenRowAndWritersReplayAll)
     replayer.setStopRowSource([&] { return chosen; });
     EXPECT_TRUE(replayer.hasTasks());
 
-    ImageDocument preview;
-    preview.setFitToWindow(true);
-    preview.setBoxSize({3, 3});
+    ImageBox shown;
+    shown.setFitToWindow(true);
+    shown.resize(3, 3);
+    ImageDocument& preview = shown.document();
     preview.setPicture(gradient(6, 4));
     EXPECT_TRUE(replayer.replayOnPreview(preview).ok);
     EXPECT_EQ(preview.image(), Invert(gradient(6, 4)));

@@ -8,10 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <csignal>
 #include <gtest/gtest.h>
 #include <stdexcept>
-#include <sys/resource.h>
 
 using namespace tf;
 
@@ -197,28 +195,3 @@ TEST_F(SettingsFile, VanishedStartFoldersBecomeHomeButOutputFoldersAreKept)
     EXPECT_EQ(fncExistingFolderOrHome(gone), QDir::homePath());
 }
 
-TEST_F(SettingsFile, AWriteThatFailsMidwayLeavesTheOldFileByteForByte)
-{
-    subReadSettingsFile();
-    ASSERT_TRUE(subWriteSettingsFile());
-    const QByteArray before = test::readAll(settingsPath());
-    gudtSettings.Tasks.Text = QString(3000, QLatin1Char('z'));
-
-    // The disk "fills up" after 600 bytes of the new file (works for root as well).
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 600;
-    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    QString error;
-    const bool written = subWriteSettingsFile(&error);
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, previousHandler);
-
-    EXPECT_FALSE(written);
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(test::readAll(settingsPath()), before);
-    EXPECT_EQ(QDir(dataDir()).entryList(QDir::Files), QStringList{QStringLiteral("tavrel-folio")})
-        << "no half-written copy is left behind";
-}

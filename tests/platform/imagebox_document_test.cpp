@@ -40,7 +40,7 @@ TEST(ImageBoxSnapshots, RestoreIsBitExactAndOnlyFormatSevenExists)
     EXPECT_FALSE(doc.HasImage());
 }
 
-TEST(ImageBoxDocument, PropertiesPixelColourAndZoom)
+TEST(ImageBoxDocument, PropertiesAndPixelColour)
 {
     ImageDocument doc;
     doc.setBackgroundColor(static_cast<OleColor>(0x80000005u)); // a system colour stays as given
@@ -60,16 +60,6 @@ TEST(ImageBoxDocument, PropertiesPixelColourAndZoom)
     doc.Clear();
     EXPECT_EQ(doc.ImageWidth(), 0);
     EXPECT_EQ(doc.Tag(), "/pictures/scan.tif"); // Clear drops the picture only
-
-    doc.setPicture(test::patterned(400, 100));
-    doc.setFitToWindow(true);
-    EXPECT_EQ(doc.displaySize(), QSize(400, 100)); // no window: every ratio is 1
-    doc.setBoxSize({100, 100});
-    EXPECT_EQ(doc.displaySize(), QSize(100, 25));
-    EXPECT_DOUBLE_EQ(doc.Zoom(), 25.0); // fitted, Zoom reads the scale shown
-    for (double bad : {0.0, -5.0, 1e6, std::nan("")}) EXPECT_THROW(doc.setZoom(bad), ImageBoxError) << bad;
-    doc.setFitToWindow(false);
-    EXPECT_DOUBLE_EQ(doc.Zoom(), 100.0);
 }
 
 TEST(ImageBoxGeometry, FitKeepsTheAspectNeverEnlargesAndIsStable)

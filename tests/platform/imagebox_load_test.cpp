@@ -10,6 +10,7 @@
 #include <QImageWriter>
 #include <QtEndian>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace tf;
 
@@ -147,7 +148,9 @@ TEST(ImageBoxLoad, BadFilesSetLoadFailedAndEmptyTheControl)
         dir.write("noext", QByteArray(100, '\x01')),
         dir.path(),
         QString(),
+        dir.file("pipe.jpg"), // a pipe nobody writes to: opening it would wait forever
     };
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.file("pipe.jpg")).constData(), 0600), 0);
     for (const QString& path : bad) {
         doc.setPageIndex(1);
         expectLoads(doc, good, QSize(8, 8));
@@ -397,4 +400,19 @@ TEST(ImageBoxLoad, RunLengthAndThirtyTwoBitBmps)
     doc.SaveToFile(dir.file("glass.bmp"));
     expectLoads(doc, dir.file("glass.bmp"), QSize(2, 1));
     EXPECT_EQ(doc.image().pixel(1, 0), qRgba(4, 5, 6, 128));
+}
+
+TEST(ImageBoxLoad, JpegPagesDecodeAccurately)
+{
+    // Colour with 4:2:0 chroma: the fast decode's integer transform and plain upsampling would
+    // differ from libjpeg's accurate decode, which Qt's reader uses.
+    test::TempFolder dir;
+    QImage picture(97, 61, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) picture.setPixel(x, y, qRgb(x * 5 % 256, y * 7 % 256, (x * y) % 256));
+    const QString path = dir.write("photo.jpg", encodeWithQt(picture, "JPG"));
+    ImageDocument doc;
+    expectLoads(doc, path, picture.size());
+    const QImage accurate = QImage(path).convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(doc.image().convertToFormat(QImage::Format_RGB32), accurate);
 }

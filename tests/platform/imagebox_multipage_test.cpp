@@ -3,6 +3,7 @@
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/sys/userdirs.h"
+#include "support/doctools.h"
 #include "support/testenv.h"
 
 #include <FreeImage.h>
@@ -41,32 +42,14 @@ QString writeJpeg(const QString& path, const QImage& img)
     return path;
 }
 
-// pdfimages -list: "enc color bpc" per image, and the page sizes pdfinfo reports.
+// pdfimages -list: "enc color bpc" per image; the page sizes pdfinfo reports.
 QStringList pdfEncodings(const QString& path)
 {
     QStringList rows;
-    const QStringList lines = runTool("pdfimages", {"-list", path}).split('\n');
-    for (int i = 2; i < lines.size(); ++i) {
-        const QStringList f = lines[i].simplified().split(' ');
-        if (f.size() >= 10) rows << f[8] + ' ' + f[5] + ' ' + f[7];
-    }
+    for (const test::PdfImage& im : test::pdfImages(path)) rows << im.enc + ' ' + im.color + ' ' + QString::number(im.bpc);
     return rows;
 }
-QString pageSizes(const QString& path)
-{
-    QStringList sizes;
-    const QString info = runTool("pdfinfo", {"-f", "1", "-l", "99", path});
-    for (auto it = QRegularExpression("Page\\s+\\d+ size:\\s+([^\\n]*)").globalMatch(info); it.hasNext();)
-        sizes << it.next().captured(1);
-    return sizes.join(" | ");
-}
-QStringList tiffValues(const QString& path, const QString& tag)
-{
-    QStringList out;
-    const QRegularExpression re(QRegularExpression::escape(tag) + " \\(\\d+\\) \\S+ \\(\\d+\\) \\d+<([^>]*)>");
-    for (auto it = re.globalMatch(runTool("tiffdump", {path})); it.hasNext();) out << it.next().captured(1);
-    return out;
-}
+QString pageSizes(const QString& path) { return test::pdfPageSizes(path).join(" | "); }
 
 // A page of a TIFF as FreeImage reads it, not through the code under test.
 QImage tiffPage(const QString& path, int page)
@@ -134,6 +117,11 @@ TEST(ImageBoxMultipage, AJpegGoesIntoAPdfAsItIsOnlyWhileItsPixelsAreUnchanged)
     EXPECT_FALSE(direct.AddPdfPageFromJpegFile(dir.write("fake.jpg", "\x89PNG\r\n")));
     direct.setColorFormat(1);
     EXPECT_FALSE(direct.AddPdfPageFromJpegFile(jpg));
+    direct.setColorFormat(2); // grey pages: a grey JPEG qualifies, a colour one does not
+    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(jpg));
+    ASSERT_TRUE(direct.AddPdfPageFromJpegFile(grey));
+    direct.SavePdf(dir.file("grey.pdf"));
+    EXPECT_EQ(pdfEncodings(dir.file("grey.pdf")), QStringList{"jpeg gray 8"});
     EXPECT_EQ(errorNumberOf([&] { direct.SavePdf(dir.file("none.pdf")); }), 481) << "no page was added";
     EXPECT_FALSE(QFile::exists(dir.file("none.pdf")));
 }
@@ -171,9 +159,9 @@ TEST(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
         EXPECT_EQ(tiffPage(tif, i).convertToFormat(QImage::Format_RGB32),
                   cases[i].image.convertToFormat(QImage::Format_RGB32))
             << "page " << i + 1;
-    EXPECT_EQ(tiffValues(tif, "BitsPerSample"), QStringList({"1", "1", "1", "8", "8", "8 8 8", "1"}));
-    EXPECT_EQ(tiffValues(tif, "Compression"), QStringList({"4", "4", "1", "32773", "32773", "1", "4"}));
-    EXPECT_EQ(tiffValues(tif, "XResolution").value(6), "300");
+    EXPECT_EQ(test::tiffTagValues(tif, 258 /*BitsPerSample*/), QStringList({"1", "1", "1", "8", "8", "8 8 8", "1"}));
+    EXPECT_EQ(test::tiffTagValues(tif, 259 /*Compression*/), QStringList({"4", "4", "1", "32773", "32773", "1", "4"}));
+    EXPECT_EQ(test::tiffTagValues(tif, 282 /*XResolution*/).value(6), "300");
     // The document was handed over and its work folder removed.
     EXPECT_EQ(errorNumberOf([&] { doc.SaveTiff(dir.file("again.tif")); }), 481);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"exact.tif"});
@@ -189,6 +177,41 @@ TEST(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
     EXPECT_EQ(errorNumberOf([&] { doc.EncodedSize(9); }), 5);
     doc.Clear();
     EXPECT_EQ(errorNumberOf([&] { doc.AddTiffPage(1); }), 481);
+}
+
+TEST(ImageBoxMultipage, EveryCompressionAndColourFormatWritesItsDepth)
+{
+    struct Depth {
+        int bits, samples, photometric;
+    };
+    // Colour formats 0 to 6: 24 bit, 256 colours, 256 greys, 16 colours, 16 greys, Mono, Mono BW.
+    const Depth depths[] = {{8, 3, 2}, {8, 1, 3}, {8, 1, 1}, {4, 1, 3}, {4, 1, 1}, {1, 1, 0}, {1, 1, 0}};
+    const int codes[] = {1, 32773, 4}; // none, PackBits, CCITT Group 4
+    TempFolder dir;
+    ImageDocument doc;
+    doc.setPicture(picture(101, 80));
+    for (int16_t compression = 0; compression < 3; ++compression) {
+        for (int16_t format = 0; format < 7; ++format) {
+            doc.setTiffCompression(compression);
+            doc.setColorFormat(format);
+            doc.AddTiffPage(1);
+        }
+    }
+    const QString tif = dir.file("all.tif");
+    doc.SaveTiff(tif);
+    const std::vector<test::TiffDirectory> dirs = test::tiffDirectories(tif);
+    ASSERT_EQ(dirs.size(), 21u);
+    for (int i = 0; i < 21; ++i) {
+        const int compression = i / 7, format = i % 7;
+        SCOPED_TRACE(testing::Message() << "compression " << compression << ", colour format " << format);
+        // Group 4 codes black and white only: every format but the dithered one becomes Mono BW.
+        const Depth d = depths[compression == 2 && format != 5 ? 6 : format];
+        EXPECT_EQ(dirs[i].value(259), codes[compression]);
+        EXPECT_EQ(dirs[i].value(258), d.bits);
+        EXPECT_EQ(dirs[i].value(277), d.samples);
+        EXPECT_EQ(dirs[i].value(262), d.photometric);
+        EXPECT_EQ(dirs[i].value(282), 300) << "the picture's resolution";
+    }
 }
 
 TEST(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)
@@ -207,14 +230,14 @@ TEST(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)
     const QString b = dir.file("b.tif");
     doc.AppendToTiff(a, b, 1);
     EXPECT_EQ(readAll(a), original);
-    EXPECT_EQ(tiffValues(b, "ImageWidth"), QStringList({"41", "40"}));
-    EXPECT_EQ(tiffValues(b, "Software"), QStringList({"Tavrel Folio\\0"}));
+    EXPECT_EQ(test::tiffTagValues(b, 256 /*ImageWidth*/), QStringList({"41", "40"}));
+    EXPECT_EQ(test::tiffTagValues(b, 305 /*Software*/), QStringList({"Tavrel Folio\\0"}));
 
     // In place; the metadata went with the image it was set for.
     doc.setPicture(picture(42, 30));
     doc.AppendToTiff(b, "", 0);
-    EXPECT_EQ(tiffValues(b, "ImageWidth"), QStringList({"41", "40", "42"}));
-    EXPECT_EQ(tiffValues(b, "Software").size(), 1);
+    EXPECT_EQ(test::tiffTagValues(b, 256 /*ImageWidth*/), QStringList({"41", "40", "42"}));
+    EXPECT_EQ(test::tiffTagValues(b, 305 /*Software*/).size(), 1);
 
     // Files that are missing or of another kind are refused, and nothing is written.
     EXPECT_EQ(errorNumberOf([&] { doc.AppendToPdf(dir.file("missing.pdf"), "", 0); }), 53);

@@ -61,7 +61,7 @@ TEST(ImageBoxWidget, FittedAndZoomedDisplaySizes)
     EXPECT_EQ(b.box.displaySize(), QSize(200, 50));
 
     // Hidden controls get no resize events, yet the preview hides ibMain, sizes it and reads its
-    // display size before showing it again, and the replay sizes ibTemp, which is never shown.
+    // display size before showing it again; a control may never have been shown.
     b.box.hide();
     b.box.resize(100, 100);
     EXPECT_EQ(b.box.displaySize(), QSize(100, 25));
@@ -70,6 +70,8 @@ TEST(ImageBoxWidget, FittedAndZoomedDisplaySizes)
     neverShown.setFitToWindow(true);
     neverShown.resize(40, 40);
     EXPECT_EQ(QSize(neverShown.DisplayWidth(), neverShown.DisplayHeight()), QSize(40, 10));
+    EXPECT_DOUBLE_EQ(neverShown.Zoom(), 10.0); // fitted, Zoom reads the scale shown
+    for (double bad : {0.0, -5.0, 1e6, std::nan("")}) EXPECT_THROW(neverShown.setZoom(bad), ImageBoxError) << bad;
     b.box.show();
 
     b.box.resize(200, 100);
@@ -145,4 +147,22 @@ TEST(ImageBoxWidget, MouseEventsReportDisplayPixelsThatMapToTheImage)
     QSignalSpy dbl(&b.box, &ImageBox::DblClick);
     b.send(QEvent::MouseButtonDblClick, {3, 4}, Qt::LeftButton, Qt::LeftButton);
     EXPECT_EQ(dbl.count(), 1);
+}
+
+TEST(ImageBoxWidget, ShowsTheDocumentItHoldsWhoeverChangesIt)
+{
+    auto shared = std::make_shared<ImageDocument>();
+    ImageBox first(shared), second(shared);
+    first.resize(100, 100);
+    first.setFitToWindow(true);
+    first.DrawRectangle(1, 1, 5, 5);
+    shared->setPicture(test::patterned(400, 100)); // a page writer's load, no widget involved
+    EXPECT_EQ(second.ImageWidth(), 400);
+    EXPECT_EQ(first.displaySize(), QSize(100, 25)) << "how it is shown stays each control's own";
+    EXPECT_EQ(second.displaySize(), QSize(400, 100));
+    EXPECT_TRUE(first.overlayRectangles().empty()) << "outlines go with the picture they were drawn on";
+
+    second.setDocument(nullptr); // an empty document of its own; the shared one is untouched
+    EXPECT_FALSE(second.HasImage());
+    EXPECT_TRUE(first.HasImage());
 }

@@ -2,6 +2,7 @@
 #include "platform/imagebox/page_raster.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/tiff_pages.h"
+#include "support/doctools.h"
 #include "support/testenv.h"
 
 #include <QBuffer>
@@ -16,6 +17,7 @@
 #include <string>
 
 using namespace tf;
+using namespace tf::test;
 using tf::test::readAll;
 using tf::test::runTool;
 using tf::test::TempFolder;
@@ -46,41 +48,6 @@ QByteArray jpegBytes(const QImage& img, int quality = 85)
     writer.setQuality(quality);
     writer.write(img);
     return bytes;
-}
-
-QStringList tiffinfoValues(const QString& path, const QString& key)
-{
-    QStringList out;
-    const QString text = runTool("tiffinfo", {path});
-    const QRegularExpression re(QStringLiteral("%1: ([^\\n]*)").arg(QRegularExpression::escape(key)));
-    for (auto it = re.globalMatch(text); it.hasNext();) out << it.next().captured(1).trimmed();
-    return out;
-}
-
-// pdfimages -list rows: page, width, height, colour, comp, bpc, enc.
-struct PdfImageRow {
-    int page, width, height;
-    QString color;
-    int bpc;
-    QString enc;
-};
-std::vector<PdfImageRow> pdfImages(const QString& path)
-{
-    std::vector<PdfImageRow> rows;
-    const QStringList lines = runTool("pdfimages", {"-list", path}).split('\n');
-    for (int i = 2; i < lines.size(); ++i) {
-        const QStringList f = lines[i].simplified().split(' ');
-        if (f.size() < 10) continue;
-        rows.push_back({f[0].toInt(), f[3].toInt(), f[4].toInt(), f[5], f[7].toInt(), f[8]});
-    }
-    return rows;
-}
-
-bool qpdfCheckPasses(const QString& path)
-{
-    int code = -1;
-    runTool("qpdf", {"--check", path}, &code);
-    return code == 0;
 }
 
 QStringList filesIn(const QString& dir)

@@ -1,4 +1,3 @@
-#include "filesizelimit.h"
 #include "platform/ui/msgbox.h"
 #include "services/modFileSystem.h"
 #include "services/modGenericFunctions.h"
@@ -91,25 +90,6 @@ TEST(CopyAndFolders, CopyReplacesTheTargetAndFailsQuietly)
     EXPECT_FALSE(subCopyFile(tmp.path(), target)); // a folder is no source
     EXPECT_FALSE(subCopyFile(source, tmp.file("no/such/folder/x.tif")));
     EXPECT_EQ(tf::test::readAll(target), "new content");
-}
-
-TEST(CopyAndFolders, ACopyCutShortByAFullDiskKeepsTheOldTarget)
-{
-    TempFolder tmp;
-    for (int size : {300, 5000, 3 << 20}) {
-        SCOPED_TRACE(size);
-        const QString source = tmp.write("big.tif", QByteArray(size, 'n'));
-        const QString target = tmp.write("dst.tif", "old");
-        bool copied = true;
-        {
-            tf::test::FileSizeLimit limit(200);
-            ASSERT_TRUE(limit.active());
-            copied = subCopyFile(source, target);
-        }
-        EXPECT_FALSE(copied);
-        EXPECT_EQ(tf::test::readAll(target), "old");
-        EXPECT_EQ(QDir(tmp.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
-    }
 }
 
 TEST(CopyAndFolders, MakeFolderReportsOnlyRealFailures)

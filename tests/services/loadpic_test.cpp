@@ -14,6 +14,7 @@
 
 #include <array>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <cstdlib>
 
 using namespace tf;
@@ -508,4 +509,43 @@ TEST(LoadPicReducedJpeg, LayoutScanFindsFrameSizeAndEveryCut)
     EXPECT_FALSE(scanJpegLayout(scan).complete);
     EXPECT_TRUE(scanJpegLayout(scan + QByteArray::fromHex("ffffd9")).complete);
     EXPECT_FALSE(scanJpegLayout(QByteArray::fromHex("ffd8ffe0ffff0000ffd9")).complete); // segment past the end
+}
+
+TEST(LoadPicFailures, APipeIsNeverOpened)
+{
+    test::TempFolder dir;
+    const QString pipe = dir.file("waiting.tga");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const Load r = load(pipe, kSizeModeOwn, -1, -1); // would block for ever in open()
+    EXPECT_TRUE(r.picture.isNull());
+    EXPECT_EQ(QSize(r.width, r.height), QSize(0, 0));
+    EXPECT_TRUE(r.reports.isEmpty());
+}
+
+TEST(LoadPicTransparency, FreeImagePicturesKeepTheirAlphaAtTheirOwnSizeOnly)
+{
+    test::TempFolder dir;
+    QImage argb(6, 4, QImage::Format_ARGB32);
+    argb.fill(qRgba(200, 100, 50, 255));
+    argb.setPixel(1, 1, qRgba(0, 0, 0, 0));
+    argb.setPixel(2, 1, qRgba(40, 80, 120, 128));
+    const QString path = dir.file("sprite.tga");
+    FIBITMAP* bmp = freeImageFromQImage(argb);
+    ASSERT_NE(bmp, nullptr);
+    ASSERT_TRUE(FreeImage_Save(FIF_TARGA, bmp, QFile::encodeName(path).constData(), 0));
+    FreeImage_Unload(bmp);
+
+    Load r = load(path, kSizeModeOwn, -1, -1);
+    EXPECT_EQ(r.route, PicRoute::FreeImage);
+    ASSERT_EQ(r.picture.size(), QSize(6, 4));
+    ASSERT_TRUE(r.picture.hasAlphaChannel());
+    EXPECT_EQ(r.picture.pixel(0, 0), qRgba(200, 100, 50, 255));
+    EXPECT_EQ(qAlpha(r.picture.pixel(1, 1)), 0);
+    EXPECT_EQ(r.picture.pixel(2, 1), qRgba(40, 80, 120, 128));
+
+    // Drawn into a box, the back colour shows through.
+    r = load(path, kSizeModeBox, 6, 4);
+    ASSERT_FALSE(r.picture.isNull());
+    EXPECT_FALSE(r.picture.hasAlphaChannel());
+    EXPECT_EQ(r.picture.pixel(1, 1), kBackRgb);
 }

@@ -4,8 +4,8 @@
 #include <QSize>
 #include <QString>
 
-// Reading and writing picture files for the image control. Not for other callers, except that
-// the shared picture loader reads with decodeImageFile the types whose FreeImage readers are unsafe.
+// Reading and writing picture files for the image control. Not for other callers: pictures are
+// read through decodePicture (picture_decode.h).
 namespace tf::imagebox {
 
 // The largest picture the control takes on: beyond this a file's header is not believed.
@@ -13,9 +13,10 @@ inline constexpr qint64 kMaxPixels = qint64(1) << 28;
 inline constexpr qint64 kMaxBytes = qint64(1) << 30;
 bool sizeAllowed(qint64 width, qint64 height, int bitsPerPixel);
 
-// Page `page` (1 = first) of a picture file, or a null image with the reason in *failure.
-// FreeImage decodes what it recognises, Qt's readers what it does not. Never throws.
-QImage decodeImageFile(const QString& path, int page, QString* failure = nullptr);
+// Page `page` (1 = first) of a picture file, or a null image with the reason in *failure; the
+// pages the file holds in *pageCount. FreeImage decodes what it recognises, Qt's readers what it
+// does not. Never throws. Everyone else goes through decodePicture (picture_decode.h).
+QImage decodeImageFile(const QString& path, int page, QString* failure = nullptr, int* pageCount = nullptr);
 int imageFilePageCount(const QString& path);
 // Whether a BMP or GIF file ends inside its pixel data: Qt's readers pad such files without a word.
 bool pictureFileCutShort(const QString& path);

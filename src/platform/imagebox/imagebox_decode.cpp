@@ -217,12 +217,13 @@ QImage decodeWithOwnReader(OwnReader reader, const QString& path, int page, QStr
     return reader(data, f.size(), failure);
 }
 
-QImage decodeWithQt(const QString& path, int page, QString* failure)
+QImage decodeWithQt(const QString& path, int page, QString* failure, int* pageCount)
 {
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead()) return fail(failure, QStringLiteral("unknown picture format"));
     const int count = reader.imageCount() > 0 ? reader.imageCount() : 1;
+    *pageCount = count;
     if (page > count) return fail(failure, QStringLiteral("no such page"));
     if (page > 1 && !reader.jumpToImage(page - 1)) return fail(failure, QStringLiteral("no such page"));
     const QSize size = reader.size();
@@ -233,10 +234,12 @@ QImage decodeWithQt(const QString& path, int page, QString* failure)
     return image;
 }
 
-QImage decodeMultiPage(FREE_IMAGE_FORMAT fif, const QString& path, const QByteArray& name, int page, QString* failure)
+QImage decodeMultiPage(FREE_IMAGE_FORMAT fif, const QString& path, const QByteArray& name, int page, QString* failure,
+                       int* pageCount)
 {
     MultiBitmap doc(fif, name, 0);
     const int count = doc.count();
+    *pageCount = count;
     if (count <= 0) return fail(failure, QStringLiteral("unreadable file"));
     if (page > count) return fail(failure, QStringLiteral("no such page"));
 
@@ -281,8 +284,11 @@ bool gifFrameSize(const QByteArray& data, int frame, QSize* logicalScreen, QSize
     return found;
 }
 
-QImage decodeImageFile(const QString& path, int page, QString* failure)
+QImage decodeImageFile(const QString& path, int page, QString* failure, int* pageCount)
 {
+    int pages = 1;
+    if (!pageCount) pageCount = &pages;
+    *pageCount = 1;
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isFile()) return fail(failure, QStringLiteral("no such file"));
     if (info.size() == 0) return fail(failure, QStringLiteral("empty file"));
@@ -291,20 +297,20 @@ QImage decodeImageFile(const QString& path, int page, QString* failure)
     ensureFreeImage();
     const QByteArray name = QFile::encodeName(path);
     const FREE_IMAGE_FORMAT fif = formatOf(name);
-    if (fif == FIF_UNKNOWN) return decodeWithQt(path, page, failure);
+    if (fif == FIF_UNKNOWN) return decodeWithQt(path, page, failure, pageCount);
     if (const OwnReader reader = ownReaderFor(fif)) return decodeWithOwnReader(reader, path, page, failure);
 
     FreeImageMessages messages;
     QImage image;
     if (isMultiPage(fif)) {
-        image = decodeMultiPage(fif, path, name, page, failure);
+        image = decodeMultiPage(fif, path, name, page, failure, pageCount);
         if (image.isNull()) return image;
     } else {
         if (page != 1) return fail(failure, QStringLiteral("no such page"));
         if (!FreeImage_FIFSupportsNoPixels(fif)) {
             // Without a header-only read we cannot vet the size before FreeImage allocates it;
             // Qt's readers carry an allocation limit of their own.
-            return decodeWithQt(path, page, failure);
+            return decodeWithQt(path, page, failure, pageCount);
         }
         {
             Bitmap header(FreeImage_Load(fif, name.constData(), FIF_LOAD_NOPIXELS));
@@ -312,11 +318,12 @@ QImage decodeImageFile(const QString& path, int page, QString* failure)
         }
         const BmpFacts bmp = fif == FIF_BMP ? bmpFacts(path) : BmpFacts{};
         if (bmp.cutShort) return fail(failure, QStringLiteral("truncated file"));
-        Bitmap bitmap(FreeImage_Load(fif, name.constData(), 0));
+        // Pages and previews are decoded accurately; only thumbnails take libjpeg's fast route.
+        Bitmap bitmap(FreeImage_Load(fif, name.constData(), fif == FIF_JPEG ? JPEG_ACCURATE : 0));
         image = qimageFromFreeImage(bitmap.get());
         if (fif == FIF_BMP) {
             // FreeImage here refuses run-length compressed BMPs, which Qt reads (and checks).
-            if (image.isNull()) return decodeWithQt(path, page, failure);
+            if (image.isNull()) return decodeWithQt(path, page, failure, pageCount);
             if (bmp.fourthByteIsPadding && image.format() == QImage::Format_ARGB32 && alphaAllZero(image))
                 image = image.convertToFormat(QImage::Format_RGB32);
         }

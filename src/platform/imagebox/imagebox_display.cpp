@@ -1,4 +1,4 @@
-#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/imagebox.h"
 #include "platform/imagebox/imagebox_geometry.h"
 
 #include <algorithm>
@@ -14,56 +14,42 @@ QRect OverlayRectangle::normalized() const
     return QRect(QPoint(l, t), QPoint(std::max(l, r - 1), std::max(t, b - 1)));
 }
 
-void ImageDocument::setFitToWindow(bool fit)
+} // namespace tf
+
+void ImageBox::setFitToWindow(bool fit)
 {
     m_fitToWindow = fit;
-    documentChanged(Change::Display);
+    displayChanged();
 }
 
-double ImageDocument::Zoom() const
+double ImageBox::Zoom() const
 {
-    if (m_fitToWindow && HasImage()) return 100.0 * displaySize().width() / m_image.width();
+    if (m_fitToWindow && HasImage()) return 100.0 * displaySize().width() / ImageWidth();
     return m_zoom;
 }
 
-void ImageDocument::setZoom(double percent)
+void ImageBox::setZoom(double percent)
 {
     if (!std::isfinite(percent) || percent <= 0.0 || percent > 10000.0)
-        throw ImageBoxError(imagebox_error::kInvalidProperty, QStringLiteral("Zoom must be above 0 and at most 10000 percent"));
+        throw tf::ImageBoxError(tf::imagebox_error::kInvalidProperty,
+                                QStringLiteral("Zoom must be above 0 and at most 10000 percent"));
     m_zoom = percent;
-    documentChanged(Change::Display);
+    displayChanged();
 }
 
-void ImageDocument::setBoxSize(QSize size)
-{
-    if (size == m_boxSize) return;
-    m_boxSize = size;
-    documentChanged(Change::Display);
-}
-
-QSize ImageDocument::displaySize() const
+QSize ImageBox::displaySize() const
 {
     if (!HasImage()) return {0, 0};
-    return m_fitToWindow ? fitSize(m_image.size(), boxSize()) : zoomedSize(m_image.size(), m_zoom);
+    return m_fitToWindow ? tf::fitSize(image().size(), boxSize()) : tf::zoomedSize(image().size(), m_zoom);
 }
 
-void ImageDocument::DrawRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom)
+void ImageBox::DrawRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
-    const OverlayRectangle r{left, top, right, bottom};
+    const tf::OverlayRectangle r{left, top, right, bottom};
     const auto it = std::find(m_overlays.begin(), m_overlays.end(), r);
     if (it != m_overlays.end())
         m_overlays.erase(it);
     else
         m_overlays.push_back(r);
-    documentChanged(Change::Overlay);
+    viewport()->update();
 }
-
-OleColor ImageDocument::PixelColor(int32_t x, int32_t y) const
-{
-    if (!HasImage()) return 0;
-    x = std::clamp(x, 0, m_image.width() - 1);
-    y = std::clamp(y, 0, m_image.height() - 1);
-    return oleFromColor(QColor(m_image.pixel(x, y)));
-}
-
-} // namespace tf

@@ -1,5 +1,8 @@
 #include "platform/imagebox/imagebox_document.h"
 
+#include <QColor>
+#include <algorithm>
+
 namespace tf {
 
 namespace {
@@ -21,21 +24,27 @@ QImage normalized(QImage image)
 }
 } // namespace
 
-ImageDocument::ImageDocument() = default;
+ImageDocument::ImageDocument(QObject* parent) : QObject(parent) {}
 ImageDocument::~ImageDocument() = default;
 
 void ImageDocument::replaceImage(QImage image)
 {
     m_image = normalized(std::move(image));
     forgetPixelSource();
-    // The outlines were drawn over the old picture; like the marks on a repainted window they go.
-    m_overlays.clear();
-    documentChanged(Change::Image);
+    emit imageChanged();
 }
 
 void ImageDocument::Clear() { replaceImage({}); }
 
 void ImageDocument::setPicture(const QImage& image) { replaceImage(image); }
+
+OleColor ImageDocument::PixelColor(int32_t x, int32_t y) const
+{
+    if (!HasImage()) return 0;
+    x = std::clamp(x, 0, m_image.width() - 1);
+    y = std::clamp(y, 0, m_image.height() - 1);
+    return oleFromColor(QColor(m_image.pixel(x, y)));
+}
 
 int32_t ImageDocument::BitsPerPixel() const
 {

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QMetaType>
+#include <QObject>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -20,27 +21,22 @@ struct ImageSnapshot {
     bool isEmpty() const { return image.isNull(); }
 };
 
-// One rectangle outline drawn over the shown image by DrawRectangle, in display pixels, kept as
-// the caller passed it (right and bottom exclusive, corners in any order).
-struct OverlayRectangle {
-    int32_t left = 0, top = 0, right = 0, bottom = 0;
-    bool operator==(const OverlayRectangle&) const = default;
-    QRect normalized() const; // the pixels the outline runs along
-};
-
-// The image control without a window: one image with its resolution, the properties callers set
-// and read back, loading, saving and snapshots. Page writers, the batch conversion and the
-// replay use it as it is; the ImageBox widget shows one. Members keep the control's names;
-// a property Xxx is read with Xxx() and set with setXxx(). Errors are ImageBoxError, except that
-// a file that cannot be read sets LoadFailed instead.
+// One image with its resolution, the properties callers set and read back, loading, saving,
+// snapshots and multipage output: what every image has, window or not. Page writers, the batch
+// conversion and the replay use it as it is; the ImageBox widget holds one and shows it (how it
+// is shown, fitted or zoomed, is the widget's). Members keep the image control's names; a
+// property Xxx is read with Xxx() and set with setXxx(). Errors are ImageBoxError, except that a
+// file that cannot be read sets LoadFailed instead.
 //
 // Each family of members lives in its own source file: imagebox_document.cpp (the image and
-// plain properties), imagebox_files.cpp, imagebox_snapshots.cpp, imagebox_display.cpp,
-// imagebox_multipage.cpp. Later families (metadata, editing, acquisition, printing) add their own.
-class ImageDocument {
+// plain properties), imagebox_files.cpp, imagebox_snapshots.cpp, imagebox_multipage.cpp. The
+// families that belong to an area (metadata, editing, acquisition, printing) live in that area,
+// as functions over a document.
+class ImageDocument : public QObject {
+    Q_OBJECT
 public:
-    ImageDocument();
-    virtual ~ImageDocument();
+    explicit ImageDocument(QObject* parent = nullptr);
+    ~ImageDocument() override;
     ImageDocument(const ImageDocument&) = delete;
     ImageDocument& operator=(const ImageDocument&) = delete;
 
@@ -97,23 +93,7 @@ public:
     ImageSnapshot SaveToVariant(int32_t format) const;
     void LoadFromVariant(int32_t format, const ImageSnapshot& snapshot);
 
-    // ---- display (imagebox_display.cpp)
-    bool FitToWindow() const { return m_fitToWindow; }
-    void setFitToWindow(bool fit);
-    // Percent. While the image is shown fitted this reads the scale it is shown at.
-    double Zoom() const;
-    void setZoom(double percent);
-    // The control's own size, which a fitted image is fitted into. Empty for a control without a
-    // window: a fitted image is then reported at its own size. A widget reads its size live.
-    virtual QSize boxSize() const { return m_boxSize; }
-    void setBoxSize(QSize size);
-    QSize displaySize() const;
-    int32_t DisplayWidth() const { return displaySize().width(); }
-    int32_t DisplayHeight() const { return displaySize().height(); }
-    // Draws an outline over the shown image (display pixels, right and bottom exclusive);
-    // drawing the same one again removes it. The pixels are never touched.
-    void DrawRectangle(int32_t left, int32_t top, int32_t right, int32_t bottom);
-    const std::vector<OverlayRectangle>& overlayRectangles() const { return m_overlays; }
+    // ---- pixels (imagebox_document.cpp)
     // The colour of an image pixel as 0x00BBGGRR; a point off the image reads its nearest edge
     // pixel (a pointer just past the edge picks the edge), an empty control reads 0.
     OleColor PixelColor(int32_t x, int32_t y) const;
@@ -159,10 +139,9 @@ public:
     // so far, on TIFF pages.
     void SetExifAttribute(const QString& name, const QString& value);
 
-protected:
-    enum class Change { Image, Display, Overlay };
-    // Called after anything that changes what a widget over this document shows.
-    virtual void documentChanged(Change) {}
+signals:
+    // The pixels were replaced (loaded, set, cleared, restored).
+    void imageChanged();
 
 private:
     void replaceImage(QImage image);
@@ -192,11 +171,6 @@ private:
     int32_t m_pageIndex = 1;
     bool m_loadFailed = false;
     int32_t m_jpegQuality = 90;
-
-    bool m_fitToWindow = false;
-    double m_zoom = 100.0;
-    QSize m_boxSize;
-    std::vector<OverlayRectangle> m_overlays;
 };
 
 } // namespace tf

@@ -93,15 +93,18 @@ QByteArray encodeWithFreeImage(const QImage& source, SaveFormat format, int jpeg
     if (format == SaveFormat::Jpeg) flags = qBound(1, jpegQuality, 100);
     if (format == SaveFormat::Tiff) flags = TIFF_NONE;
 
-    FIMEMORY* memory = FreeImage_OpenMemory();
+    struct MemoryCloser {
+        void operator()(FIMEMORY* memory) const { FreeImage_CloseMemory(memory); }
+    };
+    const std::unique_ptr<FIMEMORY, MemoryCloser> memory(FreeImage_OpenMemory());
     QByteArray out;
-    const bool saved = memory && FreeImage_SaveToMemory(freeImageFormat(format), bitmap.get(), memory, flags);
+    const bool saved = memory && FreeImage_SaveToMemory(freeImageFormat(format), bitmap.get(), memory.get(), flags);
     if (saved) {
         BYTE* data = nullptr;
         DWORD size = 0;
-        if (FreeImage_AcquireMemory(memory, &data, &size)) out = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+        if (FreeImage_AcquireMemory(memory.get(), &data, &size))
+            out = QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     }
-    if (memory) FreeImage_CloseMemory(memory);
     if (out.isEmpty()) throw ImageBoxError(imagebox_error::kInvalidPicture, QStringLiteral("The picture could not be encoded"));
     return out;
 }
@@ -244,7 +247,7 @@ QByteArray encodePcx(const QImage& source)
 void writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
     QString error;
-    if (!replaceFileAtomically(path, bytes, &error))
+    if (!writeFileSafely(path, bytes, &error))
         throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("Cannot write the file \"%1\": %2").arg(path, error));
 }
 

@@ -1,5 +1,6 @@
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/picture_decode.h"
 
 #include <QFileInfo>
 
@@ -7,7 +8,8 @@ namespace tf {
 
 void ImageDocument::LoadFromFile(const QString& path)
 {
-    QImage image = imagebox::decodeImageFile(path, m_pageIndex);
+    DecodeResult decoded = decodePicture({path, m_pageIndex, DecodeCaller::Control});
+    QImage image = decoded.ok() ? std::move(decoded.image) : QImage();
     m_loadFailed = image.isNull();
     // A failed load empties the control: a caller that goes on and saves must not write the
     // previous page again under the new name.

@@ -14,11 +14,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -92,80 +89,6 @@ bool sameFile(const QString& a, const QString& b)
     const QFileInfo fa(a), fb(b);
     if (fa.exists() && fb.exists()) return fa.canonicalFilePath() == fb.canonicalFilePath();
     return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
-}
-
-// Moves a finished file from `from` to `target` in one step. An existing target keeps its
-// permissions; a new one gets the usual document permissions. When the two lie on different
-// file systems the file is first copied beside the target, so the target is still only ever
-// replaced whole.
-bool publish(const QString& from, const QString& target, QString* error)
-{
-    const QFileInfo old(target);
-    if (old.isDir()) {
-        if (error) *error = QStringLiteral("A folder has that name: ") + target;
-        return false;
-    }
-    const QFileDevice::Permissions permissions = old.exists() ? QFile::permissions(target) : kDocumentPermissions;
-    QFile::setPermissions(from, permissions);
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(target).constData()) == 0) return true;
-    if (errno != EXDEV) {
-        if (error) *error = QStringLiteral("Cannot write ") + target;
-        return false;
-    }
-    QTemporaryFile beside(hiddenTempTemplate(target));
-    QFile in(from);
-    if (!beside.open() || !in.open(QIODevice::ReadOnly)) {
-        if (error) *error = QStringLiteral("Cannot write ") + target;
-        return false;
-    }
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (chunk.isEmpty() || beside.write(chunk) != chunk.size()) {
-            if (error) *error = QStringLiteral("Cannot write ") + target;
-            return false;
-        }
-    }
-    if (!beside.flush()) {
-        if (error) *error = QStringLiteral("Cannot write ") + target;
-        return false;
-    }
-    beside.close();
-    QFile::setPermissions(beside.fileName(), permissions);
-    if (std::rename(QFile::encodeName(beside.fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
-        if (error) *error = QStringLiteral("Cannot write ") + target;
-        return false;
-    }
-    beside.setAutoRemove(false);
-    QFile::remove(from);
-    return true;
-}
-
-// A hidden copy of `source` beside `target`, for changing it before it replaces the target.
-std::unique_ptr<QTemporaryFile> copyBeside(const QString& source, const QString& target, QString* error)
-{
-    auto copy = std::make_unique<QTemporaryFile>(hiddenTempTemplate(target));
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly)) {
-        if (error) *error = QStringLiteral("Cannot read ") + source;
-        return nullptr;
-    }
-    if (!copy->open()) {
-        if (error) *error = QStringLiteral("Cannot write in the folder of ") + target;
-        return nullptr;
-    }
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(1 << 20);
-        if (chunk.isEmpty() || copy->write(chunk) != chunk.size()) {
-            if (error) *error = QStringLiteral("Cannot write ") + target;
-            return nullptr;
-        }
-    }
-    if (!copy->flush()) {
-        if (error) *error = QStringLiteral("Cannot write ") + target;
-        return nullptr;
-    }
-    copy->close();
-    return copy;
 }
 
 // A JPEG data stream that runs to its end-of-image marker after the first scan. A file cut short
@@ -420,16 +343,15 @@ bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
     ensureFreeImage();
     const QByteArray name = QFile::encodeName(path);
     if (FreeImage_GetFileType(name.constData(), 0) != FIF_JPEG) return false;
-    FIBITMAP* header = FreeImage_Load(FIF_JPEG, name.constData(), FIF_LOAD_NOPIXELS);
+    const FreeImageBitmap header(FreeImage_Load(FIF_JPEG, name.constData(), FIF_LOAD_NOPIXELS));
     if (!header) return false;
-    const qint64 width = FreeImage_GetWidth(header), height = FreeImage_GetHeight(header);
-    const int bpp = static_cast<int>(FreeImage_GetBPP(header));
+    const qint64 width = FreeImage_GetWidth(header.get()), height = FreeImage_GetHeight(header.get());
+    const int bpp = static_cast<int>(FreeImage_GetBPP(header.get()));
     QImage resolution(1, 1, QImage::Format_Mono);
-    if (FreeImage_GetDotsPerMeterX(header) > 0)
-        resolution.setDotsPerMeterX(static_cast<int>(FreeImage_GetDotsPerMeterX(header)));
-    if (FreeImage_GetDotsPerMeterY(header) > 0)
-        resolution.setDotsPerMeterY(static_cast<int>(FreeImage_GetDotsPerMeterY(header)));
-    FreeImage_Unload(header);
+    if (FreeImage_GetDotsPerMeterX(header.get()) > 0)
+        resolution.setDotsPerMeterX(static_cast<int>(FreeImage_GetDotsPerMeterX(header.get())));
+    if (FreeImage_GetDotsPerMeterY(header.get()) > 0)
+        resolution.setDotsPerMeterY(static_cast<int>(FreeImage_GetDotsPerMeterY(header.get())));
     if (!imagebox::sizeAllowed(width, height, bpp)) return false;
 
     const PdfPageImage page =
@@ -454,7 +376,8 @@ void ImageDocument::SaveTiff(const QString& path)
         raise(imagebox_error::kInvalidPicture, QStringLiteral("There are no pages to save"));
     }
     QString error;
-    const bool ok = st.tiff->commit(&error) && publish(st.spool->filePath(QLatin1String(kSpoolTiff)), path, &error);
+    const bool ok =
+        st.tiff->commit(&error) && moveFileSafely(st.spool->filePath(QLatin1String(kSpoolTiff)), path, Placement::Replace, &error);
     ResetMultipage();
     if (!ok) raise(imagebox_error::kFileAccess, error);
 }
@@ -468,7 +391,7 @@ void ImageDocument::SavePdf(const QString& path)
     }
     QString error;
     const bool ok = st.pdf->commit(QString::fromUtf8(version::kTitle), &error) &&
-                    publish(st.spool->filePath(QLatin1String(kSpoolPdf)), path, &error);
+                    moveFileSafely(st.spool->filePath(QLatin1String(kSpoolPdf)), path, Placement::Replace, &error);
     ResetMultipage();
     if (!ok) raise(imagebox_error::kFileAccess, error);
 }
@@ -493,11 +416,9 @@ void appendVia(const QString& path, const QString& path2, Insert insert)
         if (!insert(path, &error)) raise(imagebox_error::kFileAccess, error);
         return;
     }
-    std::unique_ptr<QTemporaryFile> copy = copyBeside(path, path2, &error);
-    if (!copy) raise(imagebox_error::kFileAccess, error);
-    if (!insert(copy->fileName(), &error) || !publish(copy->fileName(), path2, &error))
+    SafeFile copy(path2);
+    if (!copy.open(&error) || !copy.copyFrom(path, &error) || !insert(copy.fileName(), &error) || !copy.commit(&error))
         raise(imagebox_error::kFileAccess, error);
-    copy->setAutoRemove(false);
 }
 
 } // namespace

@@ -62,7 +62,7 @@ bool ImageBox::SaveAs()
     if (!nameHasPatternOf(path, kSaveTypes[index])) path += QLatin1Char('.') + QString::fromLatin1(kSaveTypes[index].suffix);
 
     try {
-        SaveToFile(path);
+        m_document->SaveToFile(path);
     } catch (const std::exception& e) {
         MsgBox(QStringLiteral("The picture could not be saved as \"%1\".").arg(QFileInfo(path).fileName()) + QLatin1Char('\n') +
                    QString::fromUtf8(e.what()),

@@ -25,23 +25,39 @@ constexpr qint64 kMaxCachedPixels = qint64(16) << 20;
 
 } // namespace
 
-ImageBox::ImageBox(QWidget* parent) : QAbstractScrollArea(parent)
+ImageBox::ImageBox(QWidget* parent) : ImageBox(nullptr, parent) {}
+
+ImageBox::ImageBox(std::shared_ptr<tf::ImageDocument> document, QWidget* parent) : QAbstractScrollArea(parent)
 {
     setFrameShape(QFrame::NoFrame);
     viewport()->setMouseTracking(true);
     horizontalScrollBar()->setSingleStep(20);
     verticalScrollBar()->setSingleStep(20);
-    setBoxSize(maximumViewportSize());
+    setDocument(std::move(document));
 }
 
-ImageBox::~ImageBox() = default;
+ImageBox::~ImageBox() { disconnect(m_documentConnection); }
 
-void ImageBox::documentChanged(Change change)
+void ImageBox::setDocument(std::shared_ptr<tf::ImageDocument> document)
 {
-    if (change != Change::Overlay) {
-        m_scaled = QImage();
-        updateScrollBars();
-    }
+    disconnect(m_documentConnection);
+    m_document = document ? std::move(document) : std::make_shared<tf::ImageDocument>();
+    m_documentConnection =
+        connect(m_document.get(), &tf::ImageDocument::imageChanged, this, &ImageBox::imageReplaced);
+    imageReplaced();
+}
+
+void ImageBox::imageReplaced()
+{
+    // The outlines were drawn over the old picture; like the marks on a repainted window they go.
+    m_overlays.clear();
+    displayChanged();
+}
+
+void ImageBox::displayChanged()
+{
+    m_scaled = QImage();
+    updateScrollBars();
     viewport()->update();
 }
 
@@ -74,8 +90,7 @@ void ImageBox::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     // Fitting uses the whole control: a fitted image never needs the scroll bars.
-    setBoxSize(maximumViewportSize());
-    updateScrollBars();
+    displayChanged();
 }
 
 void ImageBox::scrollContentsBy(int, int) { viewport()->update(); }

@@ -148,12 +148,8 @@ private:
 // Writes the document beside `target` and renames it over it.
 bool writeBeside(QPDF& pdf, const QString& target, const QString& producer, QString* error)
 {
-    QTemporaryFile out(hiddenTempTemplate(target));
-    if (!out.open()) {
-        if (error) *error = QStringLiteral("Cannot write in the folder of ") + target;
-        return false;
-    }
-    out.close();
+    SafeFile out(target);
+    if (!out.open(error)) return false;
     try {
         if (!producer.isEmpty()) {
             QPDFObjectHandle trailer = pdf.getTrailer();
@@ -173,9 +169,7 @@ bool writeBeside(QPDF& pdf, const QString& target, const QString& producer, QStr
         if (error) *error = QString::fromLocal8Bit(e.what());
         return false;
     }
-    if (!renameOver(out.fileName(), target, error)) return false;
-    out.setAutoRemove(false);
-    return true;
+    return out.commit(error);
 }
 
 } // namespace
@@ -280,7 +274,9 @@ bool PdfDocumentWriter::addPage(const PdfPageImage& image, QString* error)
         return false;
     }
     if (!m_impl->spool) {
-        m_impl->spool = std::make_unique<QTemporaryFile>(hiddenTempTemplate(m_impl->target));
+        const QFileInfo target(m_impl->target);
+        m_impl->spool = std::make_unique<QTemporaryFile>(target.absolutePath() + QStringLiteral("/.") +
+                                                         target.fileName() + QStringLiteral(".pages-XXXXXX"));
         if (!m_impl->spool->open()) {
             m_impl->spool.reset();
             if (error) *error = QStringLiteral("Cannot write in the folder of ") + m_impl->target;

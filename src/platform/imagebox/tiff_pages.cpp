@@ -5,12 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <tiffio.h>
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace tf {
@@ -46,6 +46,17 @@ struct OpenOptions {
     OpenOptions(const OpenOptions&) = delete;
     OpenOptions& operator=(const OpenOptions&) = delete;
 };
+
+// An open libtiff handle, closed whichever way its scope is left.
+struct TiffCloser {
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+TiffHandle openTiff(const QString& path, const char* mode, const OpenOptions& options)
+{
+    return TiffHandle(TIFFOpenExt(QFile::encodeName(path).constData(), mode, options.opts));
+}
 
 uint16_t compressionTag(int compression, const PageRaster& page)
 {
@@ -231,7 +242,8 @@ struct MemoryFile {
 
 struct TiffDocumentWriter::Impl {
     TiffMessages messages;
-    TIFF* tif = nullptr;
+    TiffHandle tif;
+    std::unique_ptr<SafeFile> out;
 };
 
 TiffDocumentWriter::TiffDocumentWriter(const QString& target) : m_target(target), m_impl(std::make_unique<Impl>()) {}
@@ -241,24 +253,20 @@ TiffDocumentWriter::~TiffDocumentWriter() { discard(); }
 bool TiffDocumentWriter::addPage(const PageRaster& page, int compression, const QString& software, QString* error)
 {
     if (!m_impl->tif) {
-        QTemporaryFile temp(hiddenTempTemplate(m_target));
-        temp.setAutoRemove(false);
-        if (!temp.open()) {
-            if (error) *error = QStringLiteral("Cannot write in the folder of ") + m_target;
+        m_impl->out = std::make_unique<SafeFile>(m_target);
+        if (!m_impl->out->open(error)) {
+            m_impl->out.reset();
             return false;
         }
-        m_temp = temp.fileName();
-        temp.close();
         OpenOptions options(&m_impl->messages);
-        m_impl->tif = TIFFOpenExt(QFile::encodeName(m_temp).constData(), "w", options.opts);
+        m_impl->tif = openTiff(m_impl->out->fileName(), "w", options);
         if (!m_impl->tif) {
             if (error) *error = m_impl->messages.first.isEmpty() ? QStringLiteral("Cannot create the file") : m_impl->messages.first;
-            QFile::remove(m_temp);
-            m_temp.clear();
+            m_impl->out.reset();
             return false;
         }
     }
-    if (!writeDirectory(m_impl->tif, page, compression, software, m_impl->messages, error)) return false;
+    if (!writeDirectory(m_impl->tif.get(), page, compression, software, m_impl->messages, error)) return false;
     ++m_pages;
     return true;
 }
@@ -270,24 +278,16 @@ bool TiffDocumentWriter::commit(QString* error)
         discard();
         return false;
     }
-    TIFFClose(m_impl->tif);
-    m_impl->tif = nullptr;
-    if (!renameOver(m_temp, m_target, error)) {
-        discard();
-        return false;
-    }
-    m_temp.clear();
-    return true;
+    m_impl->tif.reset();
+    const bool ok = m_impl->out->commit(error);
+    discard();
+    return ok;
 }
 
 void TiffDocumentWriter::discard()
 {
-    if (m_impl && m_impl->tif) {
-        TIFFClose(m_impl->tif);
-        m_impl->tif = nullptr;
-    }
-    if (!m_temp.isEmpty()) QFile::remove(m_temp);
-    m_temp.clear();
+    if (m_impl) m_impl->tif.reset();
+    if (m_impl) m_impl->out.reset();
     m_pages = 0;
 }
 
@@ -295,13 +295,12 @@ int tiffPageCount(const QString& path)
 {
     TiffMessages messages;
     OpenOptions options(&messages);
-    TIFF* tif = TIFFOpenExt(QFile::encodeName(path).constData(), "r", options.opts);
+    const TiffHandle tif = openTiff(path, "r", options);
     if (!tif) return 0;
     int n = 0;
     do {
         ++n;
-    } while (n < 100000 && TIFFReadDirectory(tif));
-    TIFFClose(tif);
+    } while (n < 100000 && TIFFReadDirectory(tif.get()));
     return n;
 }
 
@@ -316,14 +315,12 @@ bool insertTiffPage(const QString& path, const PageRaster& page, int compression
     {
         TiffMessages messages;
         OpenOptions options(&messages);
-        TIFF* tif = TIFFOpenExt(QFile::encodeName(path).constData(), "a", options.opts);
+        const TiffHandle tif = openTiff(path, "a", options);
         if (!tif) {
             if (error) *error = messages.first.isEmpty() ? QStringLiteral("Cannot open ") + path : messages.first;
             return false;
         }
-        const bool ok = writeDirectory(tif, page, compression, software, messages, error);
-        TIFFClose(tif);
-        if (!ok) return false;
+        if (!writeDirectory(tif.get(), page, compression, software, messages, error)) return false;
     }
     if (position < 1 || position > before) return true;
     QFile file(path);
@@ -340,15 +337,17 @@ QByteArray encodeTiffInMemory(const PageRaster& page, int compression, QString* 
     MemoryFile memory;
     TiffMessages messages;
     OpenOptions options(&messages);
-    TIFF* tif = TIFFClientOpenExt("memory", "w", &memory, &MemoryFile::read, &MemoryFile::write, &MemoryFile::seek,
-                                  &MemoryFile::close, &MemoryFile::size, &MemoryFile::map, &MemoryFile::unmap,
-                                  options.opts);
-    if (!tif) {
-        if (error) *error = messages.first;
-        return {};
-    }
-    const bool ok = writeDirectory(tif, page, compression, QString(), messages, error);
-    TIFFClose(tif);
+    bool ok = false;
+    {
+        const TiffHandle tif(TIFFClientOpenExt("memory", "w", &memory, &MemoryFile::read, &MemoryFile::write,
+                                               &MemoryFile::seek, &MemoryFile::close, &MemoryFile::size,
+                                               &MemoryFile::map, &MemoryFile::unmap, options.opts));
+        if (!tif) {
+            if (error) *error = messages.first;
+            return {};
+        }
+        ok = writeDirectory(tif.get(), page, compression, QString(), messages, error);
+    } // closing writes the directory into memory
     return ok ? memory.data : QByteArray();
 }
 
@@ -363,20 +362,20 @@ QByteArray encodeGroup4(const PageRaster& page, QString* error)
     if (memory.data.isEmpty()) return {};
     TiffMessages messages;
     OpenOptions options(&messages);
-    TIFF* tif = TIFFClientOpenExt("memory", "r", &memory, &MemoryFile::read, &MemoryFile::write, &MemoryFile::seek,
-                                  &MemoryFile::close, &MemoryFile::size, &MemoryFile::map, &MemoryFile::unmap,
-                                  options.opts);
+    const TiffHandle tif(TIFFClientOpenExt("memory", "r", &memory, &MemoryFile::read, &MemoryFile::write,
+                                           &MemoryFile::seek, &MemoryFile::close, &MemoryFile::size, &MemoryFile::map,
+                                           &MemoryFile::unmap, options.opts));
     if (!tif) return {};
     QByteArray out;
-    if (TIFFNumberOfStrips(tif) == 1) {
+    if (TIFFNumberOfStrips(tif.get()) == 1) {
         uint64_t* counts = nullptr;
-        if (TIFFGetField(tif, TIFFTAG_STRIPBYTECOUNTS, &counts) && counts) {
+        if (TIFFGetField(tif.get(), TIFFTAG_STRIPBYTECOUNTS, &counts) && counts) {
             out.resize(static_cast<qsizetype>(counts[0]));
-            if (TIFFReadRawStrip(tif, 0, out.data(), static_cast<tmsize_t>(out.size())) != static_cast<tmsize_t>(out.size()))
+            if (TIFFReadRawStrip(tif.get(), 0, out.data(), static_cast<tmsize_t>(out.size())) !=
+                static_cast<tmsize_t>(out.size()))
                 out.clear();
         }
     }
-    TIFFClose(tif);
     return out;
 }
 

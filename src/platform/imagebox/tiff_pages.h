@@ -25,7 +25,6 @@ public:
 private:
     struct Impl;
     QString m_target;
-    QString m_temp;
     std::unique_ptr<Impl> m_impl;
     int m_pages = 0;
 };

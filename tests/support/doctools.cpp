@@ -1,9 +1,8 @@
-#include "support/tooloutput.h"
+#include "support/doctools.h"
 
 #include "support/testenv.h"
 
 #include <QRegularExpression>
-#include <QStringList>
 
 namespace tf::test {
 
@@ -22,6 +21,23 @@ std::vector<TiffDirectory> tiffDirectories(const QString& path)
     return dirs;
 }
 
+QStringList tiffTagValues(const QString& path, int tag)
+{
+    QStringList out;
+    for (const TiffDirectory& d : tiffDirectories(path))
+        if (d.tags.contains(tag)) out << d.tags.value(tag);
+    return out;
+}
+
+QStringList tiffinfoValues(const QString& path, const QString& key)
+{
+    QStringList out;
+    const QRegularExpression re(QStringLiteral("%1: ([^\\n]*)").arg(QRegularExpression::escape(key)));
+    for (auto it = re.globalMatch(runTool(QStringLiteral("tiffinfo"), {path})); it.hasNext();)
+        out << it.next().captured(1).trimmed();
+    return out;
+}
+
 std::vector<PdfImage> pdfImages(const QString& path)
 {
     std::vector<PdfImage> rows;
@@ -35,10 +51,22 @@ std::vector<PdfImage> pdfImages(const QString& path)
     return rows;
 }
 
+QString pdfInfo(const QString& path) { return runTool(QStringLiteral("pdfinfo"), {path}); }
+
 int pdfPages(const QString& path)
 {
     static const QRegularExpression pages(QStringLiteral("Pages:\\s+(\\d+)"));
-    return pages.match(runTool(QStringLiteral("pdfinfo"), {path})).captured(1).toInt();
+    return pages.match(pdfInfo(path)).captured(1).toInt();
+}
+
+QStringList pdfPageSizes(const QString& path)
+{
+    QStringList sizes;
+    const QString info = runTool(QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"),
+                                                            QStringLiteral("-l"), QStringLiteral("100000"), path});
+    static const QRegularExpression re(QStringLiteral("Page\\s+\\d+ size:\\s+([^\\n]*)"));
+    for (auto it = re.globalMatch(info); it.hasNext();) sizes << it.next().captured(1).trimmed();
+    return sizes;
 }
 
 bool qpdfCheckPasses(const QString& path)

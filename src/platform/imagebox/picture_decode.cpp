@@ -1,0 +1,446 @@
+#include "platform/imagebox/picture_decode.h"
+
+#include "platform/imagebox/freeimage_qt.h"
+#include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/picture_geometry.h"
+
+#include <FreeImage.h>
+#include <IL/il.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QStringList>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace tf {
+
+namespace {
+
+// Page types the image control reads itself when a page is written into a document; the rest
+// go through the shared loader.
+const QStringList kControlPageExtensions = {"tiff", "tif", "jpeg", "jpg", "psd", "bmp", "pcx", "gif", "png"};
+// Looked up in this order; a type FreeImage recognises never reaches the first three.
+const QStringList kDevilExtensions = {"psp", "pic", "pix", "pxr", "raw", "dcx", "lif", "wal", "mdl", "oil", "lmp",
+                                      "sgi", "bw",  "rgb", "rgba", "act", "pal", "pbm", "pgm", "ppm", "mng"};
+const QStringList kJpeg2000Extensions = {"jp2", "j2k", "jpc"};
+const QStringList kMetafileExtensions = {"emf", "wmf"};
+const QStringList kQtExtensions = {"tiff", "tif", "gif", "jpeg", "jpg", "jpe", "png", "bmp", "emf", "wmf"};
+
+using Bitmap = FreeImageBitmap;
+
+struct MemoryCloser {
+    void operator()(FIMEMORY* m) const { FreeImage_CloseMemory(m); }
+};
+using Memory = std::unique_ptr<FIMEMORY, MemoryCloser>;
+
+bool isBoxMode(int32_t sizeMode) { return sizeMode == kSizeModeFit || sizeMode == kSizeModeBox; }
+
+// A JPEG bigger than this is not read whole for the layout check; the decoders still guard it.
+constexpr qint64 kMaxJpegBytesInMemory = qint64(512) * 1024 * 1024;
+
+quint32 le16(const QByteArray& d, qsizetype at)
+{
+    return at + 2 <= d.size() ? quint32(uchar(d[at])) | quint32(uchar(d[at + 1])) << 8 : 0;
+}
+quint32 be16(const QByteArray& d, qsizetype at)
+{
+    return at + 2 <= d.size() ? quint32(uchar(d[at])) << 8 | quint32(uchar(d[at + 1])) : 0;
+}
+quint32 le32(const QByteArray& d, qsizetype at)
+{
+    return le16(d, at) | le16(d, at + 2) << 16;
+}
+quint32 be32(const QByteArray& d, qsizetype at)
+{
+    return be16(d, at) << 16 | be16(d, at + 2);
+}
+
+bool claimsTooMuch(quint32 width, quint32 height)
+{
+    return width > 0 && height > 0 && !pictureSizeAllowed(width, height);
+}
+
+// For the FreeImage types whose header cannot be read alone: the size the file claims, read from
+// its first bytes. FreeImage would allocate (and for GIF, paint) the whole claimed canvas, so a
+// file of a few bytes could take gigabytes.
+bool headerClaimsTooMuch(FREE_IMAGE_FORMAT fif, const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray d = file.read(64 * 1024);
+    switch (fif) {
+    case FIF_GIF: {
+        if (claimsTooMuch(le16(d, 6), le16(d, 8))) return true;
+        // The first frame's own size counts too: walk past the colour table and extensions.
+        const uchar flags = d.size() > 10 ? uchar(d[10]) : 0;
+        qsizetype at = 13 + ((flags & 0x80) ? 3 << ((flags & 7) + 1) : 0);
+        while (at < d.size()) {
+            const uchar block = uchar(d[at]);
+            if (block == 0x2C) return claimsTooMuch(le16(d, at + 5), le16(d, at + 7));
+            if (block != 0x21) return false;
+            at += 2;
+            while (at < d.size() && d[at] != 0) at += uchar(d[at]) + 1;
+            ++at;
+        }
+        return false;
+    }
+    case FIF_SGI: return claimsTooMuch(be16(d, 6), be16(d, 8));
+    case FIF_DDS: return claimsTooMuch(le32(d, 16), le32(d, 12));
+    case FIF_J2K:
+    case FIF_JP2: {
+        // The code stream's size marker: image size less the image offset.
+        const qsizetype siz = d.indexOf(QByteArray::fromHex("ff4fff51"));
+        if (siz < 0) return false;
+        return claimsTooMuch(be32(d, siz + 8) - std::min(be32(d, siz + 8), be32(d, siz + 16)),
+                             be32(d, siz + 12) - std::min(be32(d, siz + 12), be32(d, siz + 20)));
+    }
+    default: return false;
+    }
+}
+
+// Loads a file of a known FreeImage type at its own size. The claimed size is checked before any
+// pixel memory is taken, and again after the load.
+QImage loadFreeImageFile(FREE_IMAGE_FORMAT fif, const QString& fileName, int flags, bool& tooLarge)
+{
+    tooLarge = false;
+    const QByteArray name = QFile::encodeName(fileName);
+    if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return {};
+    // FreeImage's readers of these types write past their buffers on damaged files; the image
+    // control reads them with readers that check every length.
+    if (fif == FIF_PSD || fif == FIF_ICO || fif == FIF_PCX || fif == FIF_TARGA) return imagebox::decodeImageFile(fileName, 1);
+    if (!FreeImage_FIFSupportsNoPixels(fif) && headerClaimsTooMuch(fif, fileName)) {
+        tooLarge = true;
+        return {};
+    }
+    if (FreeImage_FIFSupportsNoPixels(fif)) {
+        Bitmap header(FreeImage_Load(fif, name.constData(), flags | FIF_LOAD_NOPIXELS));
+        if (!header) return {};
+        if (!pictureSizeAllowed(FreeImage_GetWidth(header.get()), FreeImage_GetHeight(header.get()))) {
+            tooLarge = true;
+            return {};
+        }
+    }
+    Bitmap bitmap(FreeImage_Load(fif, name.constData(), flags));
+    if (!bitmap) return {};
+    if (!pictureSizeAllowed(FreeImage_GetWidth(bitmap.get()), FreeImage_GetHeight(bitmap.get()))) {
+        tooLarge = true;
+        return {};
+    }
+    return qimageFromFreeImage(bitmap.get());
+}
+
+// One DevIL image name, given back whichever way the decode ends.
+class DevilImage {
+public:
+    DevilImage()
+    {
+        ilGenImages(1, &m_name);
+        ilBindImage(m_name);
+    }
+    ~DevilImage()
+    {
+        ilDeleteImages(1, &m_name);
+        // DevIL keeps a short stack of errors; empty it so that one bad file does not linger.
+        for (int i = 0; i < 64 && ilGetError() != IL_NO_ERROR; ++i) {
+        }
+    }
+    DevilImage(const DevilImage&) = delete;
+    DevilImage& operator=(const DevilImage&) = delete;
+
+private:
+    ILuint m_name = 0;
+};
+
+std::mutex& devilMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+// DevIL decodes into its own memory; nothing is written anywhere. DevIL keeps global state, so
+// one load at a time.
+QImage decodeWithDevil(const QString& fileName)
+{
+    std::lock_guard<std::mutex> lock(devilMutex());
+    static std::once_flag once;
+    std::call_once(once, [] { ilInit(); });
+
+    const DevilImage current;
+    const QByteArray name = QFile::encodeName(fileName);
+    if (ilLoadImage(name.constData()) != 1) return {};
+    const ILint w = ilGetInteger(IL_IMAGE_WIDTH);
+    const ILint h = ilGetInteger(IL_IMAGE_HEIGHT);
+    if (!pictureSizeAllowed(w, h) || ilConvertImage(IL_BGRA, IL_UNSIGNED_BYTE) != IL_TRUE) return {};
+    const ILubyte* data = ilGetData();
+    const bool bottomUp = ilGetInteger(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT;
+    QImage image(w, h, QImage::Format_ARGB32);
+    if (!data || image.isNull()) return {};
+    const qsizetype stride = qsizetype(w) * 4;
+    for (int y = 0; y < h; ++y) {
+        const ILubyte* in = data + stride * (bottomUp ? h - 1 - y : y);
+        QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < w; ++x, in += 4) line[x] = qRgba(in[2], in[1], in[0], in[3]);
+    }
+    return image;
+}
+
+// The largest libjpeg reduction (1/8, 1/4, 1/2) that still leaves at least drawWidth x drawHeight
+// pixels; 1 when none does.
+int reducedJpegScale(int32_t width, int32_t height, int32_t drawWidth, int32_t drawHeight)
+{
+    for (int scale : {8, 4, 2}) {
+        const int32_t w = (width + scale - 1) / scale;
+        const int32_t h = (height + scale - 1) / scale;
+        if (w >= drawWidth && h >= drawHeight) return scale;
+    }
+    return 1;
+}
+
+// A thumbnail of a large JPEG does not need every pixel: libjpeg can decode the DCT blocks at a
+// fraction of the size for a fraction of the work. Null when the picture is not small enough for
+// that to pay, or the reduced decode would come out smaller than it is drawn.
+QImage reducedJpeg(const QByteArray& bytes, const JpegLayout& layout, const DecodeRequest& request)
+{
+    // A frame too big to decode whole is refused on the full route, so that every mode agrees.
+    if (!pictureSizeAllowed(layout.width, layout.height)) return {};
+    int32_t targetWidth = 0;
+    int32_t targetHeight = 0;
+    if (!pictureTargetSize(request.sizeMode, layout.width, layout.height, request.boxWidth, request.boxHeight,
+                           targetWidth, targetHeight))
+        return {};
+    const DrawRect drawn = keepAspectRect(layout.width, layout.height, targetWidth, targetHeight);
+    const int scale = reducedJpegScale(layout.width, layout.height, drawn.width, drawn.height);
+    if (scale == 1) return {};
+
+    // FreeImage picks the largest reduction that keeps the long side at or above the requested size.
+    const int requested = std::max(layout.width, layout.height) / scale;
+    const Memory memory(FreeImage_OpenMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.constData())),
+                                             static_cast<DWORD>(bytes.size())));
+    if (!memory) return {};
+    const Bitmap bitmap(FreeImage_LoadFromMemory(FIF_JPEG, memory.get(), JPEG_FAST | (requested << 16)));
+    if (!bitmap) return {};
+    QImage image = qimageFromFreeImage(bitmap.get());
+    if (image.width() < drawn.width || image.height() < drawn.height) return {};
+    return image;
+}
+
+// Qt's readers as the loader uses them: no EXIF rotation, Qt's allocation limit raised to ours.
+QImage decodeWithQtReader(const QString& fileName)
+{
+    QImageReader reader(fileName);
+    reader.setAutoTransform(false);
+    reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)));
+    QImage image;
+    if (!reader.read(&image)) return {};
+    return image;
+}
+
+DecodeResult finished(DecodeResult r, QImage image)
+{
+    if (image.isNull()) {
+        r.status = DecodeStatus::NoReader;
+        return r;
+    }
+    r.status = DecodeStatus::Ok;
+    r.fullSize = image.size();
+    r.pageCount = qMax(r.pageCount, 1);
+    r.image = std::move(image);
+    return r;
+}
+
+DecodeResult failed(DecodeResult r, DecodeStatus status, const QString& why)
+{
+    r.status = status;
+    r.failure = why;
+    r.image = QImage();
+    return r;
+}
+
+DecodeResult decodeForControl(const DecodeRequest& request)
+{
+    DecodeResult r;
+    r.route = PicRoute::Control;
+    QString why;
+    QImage image = imagebox::decodeImageFile(request.path, request.page, &why, &r.pageCount);
+    if (image.isNull()) return failed(r, DecodeStatus::Invalid, why);
+    return finished(r, std::move(image));
+}
+
+// The loader's readers. A type FreeImage does not recognise goes by its extension to DevIL, the
+// JPEG 2000 reader or the metafile reader (and a failure there is not reported); a type it does
+// recognise goes to Qt's readers when they know it, and to FreeImage when they cannot.
+DecodeResult decodeForLoader(const DecodeRequest& request)
+{
+    DecodeResult r;
+    if (isBoxMode(request.sizeMode) && (request.boxWidth < 1 || request.boxHeight < 1)) return r;
+    const QString& fileName = request.path;
+    const QString extension = loadPicExtension(fileName);
+    ensureFreeImage();
+    const QByteArray name = QFile::encodeName(fileName);
+    const FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(name.constData(), 0);
+
+    if (fif == FIF_UNKNOWN) {
+        if (kDevilExtensions.contains(extension)) {
+            r.route = PicRoute::DevIL;
+            return finished(r, decodeWithDevil(fileName));
+        }
+        if (kJpeg2000Extensions.contains(extension)) {
+            r.route = PicRoute::Jpeg2000;
+            return finished(r, decodeJpeg2000(fileName, extension));
+        }
+        if (kMetafileExtensions.contains(extension)) {
+            // Qt reads no metafile; should a reader appear, it is used. Not a broken file, so no report.
+            r.route = PicRoute::Metafile;
+            return finished(r, decodeWithQtReader(fileName));
+        }
+        return r;
+    }
+
+    if (fif == FIF_JPEG) {
+        QFile file(fileName);
+        if (file.size() <= kMaxJpegBytesInMemory && file.open(QIODevice::ReadOnly)) {
+            const QByteArray bytes = file.readAll();
+            const JpegLayout layout = scanJpegLayout(bytes);
+            if (!layout.complete) {
+                // Both decoders would paint the missing part grey and call it a success.
+                r.route = PicRoute::FreeImage;
+                return failed(r, DecodeStatus::Invalid, QStringLiteral("truncated file"));
+            }
+            if (isBoxMode(request.sizeMode)) {
+                QImage image = reducedJpeg(bytes, layout, request);
+                if (!image.isNull()) {
+                    r.route = PicRoute::ReducedJpeg;
+                    r = finished(r, std::move(image));
+                    r.fullSize = QSize(layout.width, layout.height);
+                    return r;
+                }
+            }
+        }
+    }
+
+    if ((fif == FIF_BMP || fif == FIF_GIF) && imagebox::pictureFileCutShort(fileName)) {
+        // Qt's readers fill the missing rows and call it a success.
+        r.route = PicRoute::FreeImage;
+        return failed(r, DecodeStatus::Invalid, QStringLiteral("truncated file"));
+    }
+
+    if (kQtExtensions.contains(extension)) {
+        r.route = PicRoute::Qt;
+        QImage image = decodeWithQtReader(fileName);
+        if (!image.isNull()) return finished(r, std::move(image));
+    }
+
+    r.route = PicRoute::FreeImage;
+    bool tooLarge = false;
+    QImage image = loadFreeImageFile(fif, fileName, fif == FIF_JPEG ? JPEG_ACCURATE : 0, tooLarge);
+    if (image.isNull())
+        return tooLarge ? failed(r, DecodeStatus::TooLarge, QStringLiteral("picture too large"))
+                        : failed(r, DecodeStatus::Invalid, QStringLiteral("unreadable file"));
+    return finished(r, std::move(image));
+}
+
+} // namespace
+
+std::vector<DecodeStep> decodeSteps(DecodeCaller caller, const QString& path)
+{
+    switch (caller) {
+    case DecodeCaller::Control: return {DecodeStep::Control};
+    case DecodeCaller::Loader: return {DecodeStep::Loader};
+    case DecodeCaller::PageWriter:
+        // A page the control cannot read gets a second chance through the loader.
+        if (kControlPageExtensions.contains(loadPicExtension(path))) return {DecodeStep::Control, DecodeStep::Loader};
+        return {DecodeStep::Loader};
+    }
+    return {};
+}
+
+DecodeResult decodePicture(const DecodeRequest& request)
+{
+    DecodeResult r;
+    // Only plain files: opening a pipe could wait forever, a device could be read forever.
+    if (request.path.isEmpty() || !QFileInfo(request.path).isFile())
+        return failed(r, DecodeStatus::NotAFile, QStringLiteral("no such file"));
+    for (const DecodeStep step : decodeSteps(request.caller, request.path)) {
+        if (step == DecodeStep::Control) {
+            r = decodeForControl(request);
+        } else {
+            DecodeRequest own = request;
+            if (request.caller == DecodeCaller::PageWriter) own.sizeMode = kSizeModeOwn;
+            r = decodeForLoader(own);
+        }
+        if (r.ok()) return r;
+    }
+    return r;
+}
+
+QString loadPicExtension(const QString& fileName)
+{
+    const QString name = QFileInfo(fileName).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return (dot < 0 ? name : name.mid(dot + 1)).toLower();
+}
+
+JpegLayout scanJpegLayout(const QByteArray& bytes)
+{
+    JpegLayout out;
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    if (n < 4 || b[0] != 0xFF || b[1] != 0xD8) return out;
+    qsizetype i = 2;
+    for (;;) {
+        // Decoders skip stray bytes between segments, and any number of fill bytes before a marker.
+        while (i < n && b[i] != 0xFF) ++i;
+        while (i < n && b[i] == 0xFF) ++i;
+        if (i >= n) return out;
+        const unsigned char marker = b[i++];
+        if (marker == 0xD9) {
+            out.complete = true;
+            return out;
+        }
+        if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) continue;
+        if (i + 2 > n) return out;
+        const qsizetype length = (qsizetype(b[i]) << 8) | b[i + 1];
+        if (length < 2 || i + length > n) return out;
+        const bool startOfFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (startOfFrame && length >= 7) {
+            out.height = (int32_t(b[i + 3]) << 8) | b[i + 4];
+            out.width = (int32_t(b[i + 5]) << 8) | b[i + 6];
+        }
+        i += length;
+        if (marker != 0xDA) continue;
+        // Entropy-coded data runs to the first marker that is neither a stuffed zero nor a restart.
+        for (;;) {
+            const void* hit = i < n ? std::memchr(b + i, 0xFF, static_cast<size_t>(n - i)) : nullptr;
+            if (!hit) return out;
+            i = static_cast<const unsigned char*>(hit) - b;
+            if (i + 1 >= n) return out;
+            const unsigned char next = b[i + 1];
+            if (next == 0xFF) {
+                ++i;
+            } else if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
+                i += 2;
+            } else {
+                break;
+            }
+        }
+    }
+}
+
+QImage decodeJpeg2000(const QString& path, const QString& extension)
+{
+    if (extension.isEmpty() || !QFileInfo(path).isFile()) return {};
+    ensureFreeImage();
+    const bool boxed = extension.toLower() == QLatin1String("jp2");
+    for (FREE_IMAGE_FORMAT fif : {boxed ? FIF_JP2 : FIF_J2K, boxed ? FIF_J2K : FIF_JP2}) {
+        bool tooLarge = false;
+        QImage image = loadFreeImageFile(fif, path, 0, tooLarge);
+        if (!image.isNull() || tooLarge) return image;
+    }
+    return {};
+}
+
+} // namespace tf

@@ -14,6 +14,7 @@
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modINI.h"
 #include "app/modMainIcons.h"
+#include "app/modWindowPlacement.h"
 #include "frame/modMainServices.h"
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox.h"
@@ -498,11 +499,15 @@ void frmMain::subApplySettings()
     lvIPTC->setColumnWidth(0, s.MetadataColumnWidth[2]);
     lvIPTC->setColumnWidth(1, s.MetadataColumnWidth[3]);
 
-    // The window comes back at the size it was closed at, within the screen.
-    QSize size(tf::twipsToPixels(s.WindowWidth), tf::twipsToPixels(s.WindowHeight));
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableSize());
-    resize(size.expandedTo(tf::kMainWindowMinimumSize));
+    // The window comes back at the size it was closed at, within the screen; without one (a first
+    // start, or settings dropped) it opens large enough for every control, centred.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), tf::kFirstStartWindowSize);
+    if (gblnSettingsFromFile)
+        resize(tf::fncRestoredWindowSize(QSize(tf::twipsToPixels(s.WindowWidth), tf::twipsToPixels(s.WindowHeight)),
+                                         available.size()));
+    else
+        setGeometry(tf::fncFirstStartGeometry(available));
 
     subUpdateForm();
 }

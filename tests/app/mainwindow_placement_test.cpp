@@ -5,8 +5,10 @@
 #include "app/modWindowPlacement.h"
 #include "controls/splitter.h"
 #include "platform/ui/msgbox.h"
+#include "platform/ui/statusbar.h"
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 
@@ -82,6 +84,13 @@ TEST_F(MainWindowPlacement, TheFirstStartOpensLargeEnoughAndCentred)
     QApplication::processEvents();
     EXPECT_EQ(w.size(), QSize(1024, 768).boundedTo(free.size())) << "showing keeps it";
     expectEveryControlShows();
+    // At the full first-start size on a larger screen, the tool bar texts and the basket's panel
+    // show whole as well.
+    w.resize(kFirstStartWindowSize);
+    QApplication::processEvents();
+    expectEveryControlShows();
+    const QLabel* queue = w.sbMain->panel("queue");
+    EXPECT_GE(queue->width(), queue->sizeHint().width()) << queue->text().toStdString();
 
     // The size it is closed at is the one it comes back at.
     w.resize(700, 520);

@@ -24,8 +24,6 @@ TEST(WindowPlacement, TheFirstStartIsCentredInTheFreeArea)
     } cases[] = {
         {"a large screen", QRect(0, 0, 1920, 1080), QRect(448, 156, 1024, 768)},
         {"a panel above the free area", QRect(0, 40, 1280, 984), QRect(128, 148, 1024, 768)},
-        {"a second screen to the right", QRect(1920, 0, 1280, 1024), QRect(2048, 128, 1024, 768)},
-        {"a screen just as large", QRect(0, 0, 1024, 768), QRect(0, 0, 1024, 768)},
         {"a low screen", QRect(0, 0, 1366, 700), QRect(171, 0, 1024, 700)},
         {"a small screen", QRect(0, 0, 800, 600), QRect(0, 0, 800, 600)},
         {"below the window's minimum", QRect(10, 20, 500, 300), QRect(10, 20, 533, 400)},
@@ -34,20 +32,6 @@ TEST(WindowPlacement, TheFirstStartIsCentredInTheFreeArea)
         SCOPED_TRACE(c.what);
         EXPECT_EQ(fncFirstStartGeometry(c.available), c.expected);
     }
-}
-
-TEST(WindowPlacement, AStoredSizeIsKeptWithinTheScreenAndTheMinimum)
-{
-    const struct {
-        QSize stored, available, expected;
-    } cases[] = {
-        {{700, 500}, {1920, 1080}, {700, 500}},
-        {{3000, 900}, {1920, 1080}, {1920, 900}},
-        {{1, 1}, {1920, 1080}, {533, 400}},
-        {{32767, 32767}, {1280, 1024}, {1280, 1024}},
-        {{900, 700}, {500, 300}, {533, 400}},
-    };
-    for (const auto& c : cases) EXPECT_EQ(fncRestoredWindowSize(c.stored, c.available), c.expected) << c.stored.width();
 }
 
 namespace {

@@ -14,6 +14,7 @@
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modINI.h"
 #include "app/modMainIcons.h"
+#include "app/modWindowPlacement.h"
 #include "frame/modMainServices.h"
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox.h"
@@ -497,11 +498,15 @@ void frmMain::subApplySettings()
     lvIPTC->setColumnWidth(0, s.MetadataColumnWidth[2]);
     lvIPTC->setColumnWidth(1, s.MetadataColumnWidth[3]);
 
-    // The window comes back at the size it was closed at, within the screen.
-    QSize size(tf::twipsToPixels(s.WindowWidth), tf::twipsToPixels(s.WindowHeight));
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableSize());
-    resize(size.expandedTo(tf::kMainWindowMinimumSize));
+    // The window comes back at the size it was closed at, within the screen; without one (a first
+    // start, or settings dropped) it opens large enough for every control, centred.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), tf::kFirstStartWindowSize);
+    if (gblnSettingsFromFile)
+        resize(tf::fncRestoredWindowSize(QSize(tf::twipsToPixels(s.WindowWidth), tf::twipsToPixels(s.WindowHeight)),
+                                         available.size()));
+    else
+        setGeometry(tf::fncFirstStartGeometry(available));
 
     subUpdateForm();
 }
@@ -885,6 +890,26 @@ void frmMain::subDeletePageFiles()
         if (entry.fileName().endsWith(QStringLiteral(".tif"), Qt::CaseInsensitive)) QFile::remove(entry.filePath());
 }
 
+namespace {
+
+// The program's other windows, the one made last first. Qt keeps no order of its top-level widgets,
+// but its window list grows as windows are made (at their first show); windows never shown come
+// after them.
+QList<QPointer<QWidget>> fncOtherWindowsLatestFirst(const QWidget* main)
+{
+    QList<QPointer<QWidget>> made, neverShown;
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    const QWindowList order = QGuiApplication::topLevelWindows();
+    for (qsizetype i = order.size() - 1; i >= 0; --i)
+        for (QWidget* widget : widgets)
+            if (widget != main && widget->windowHandle() == order[i]) made.push_back(widget);
+    for (QWidget* widget : widgets)
+        if (widget != main && widget->isWindow() && !widget->windowHandle()) neverShown.push_back(widget);
+    return made + neverShown;
+}
+
+} // namespace
+
 void frmMain::subEnd()
 {
     if (m_ended) return;
@@ -913,11 +938,10 @@ void frmMain::subEnd()
         if (button) subRemoveButtonPicture(button);
 
     try {
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        for (qsizetype i = windows.size() - 1; i >= 0; --i) {
-            QWidget* window = windows[i];
-            if (window != this && window->isWindow() && window->isVisible()) window->close();
-        }
+        // Every other window, hidden ones too, the latest first; one that refuses to close ends the
+        // round, as it would have kept the windows before it.
+        for (const QPointer<QWidget>& window : fncOtherWindowsLatestFirst(this))
+            if (window && !window->close()) break;
     } catch (...) {
     }
     try {

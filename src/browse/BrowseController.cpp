@@ -8,6 +8,7 @@
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
@@ -233,6 +234,8 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
     const QPointer<BrowseController> alive(this);
     const auto superseded = [&] { return !alive || generation != m_listingGeneration; };
     m_fileMainPath = folder;
+    // File dialogs of a kind not used yet open where the user is browsing.
+    tf::setBrowsedFolder(folder);
 
     try {
         gstrCurrentOperation = QStringLiteral("Showing files from selected folder");

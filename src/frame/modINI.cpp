@@ -19,6 +19,7 @@ QString fncSettingsFilePath()
 void subReadSettingsFile()
 {
     gstrSettingsFile = fncSettingsFilePath();
+    gblnSettingsFromFile = false;
 
     const QFileInfo info(gstrSettingsFile);
     if (!info.exists()) {
@@ -53,6 +54,7 @@ void subReadSettingsFile()
     record.TreeFolder = fncExistingFolderOrHome(record.TreeFolder);
     record.CurrentFolder = fncExistingFolderOrHome(record.CurrentFolder);
     gudtSettings = record;
+    gblnSettingsFromFile = true;
 }
 
 bool subWriteSettingsFile(QString* errorText)

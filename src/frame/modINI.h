@@ -11,6 +11,7 @@ QString fncSettingsFilePath();
 // is not created. A corrupted file (too short, a text running past its end, or a value the window
 // cannot take, see fncSettingsFault) is reported to the user, deleted, and the defaults are used.
 // Folders of the folder tree and the current folder that no longer exist become the home folder.
+// gblnSettingsFromFile tells afterwards which of the two the record holds.
 void subReadSettingsFile();
 
 // Writes gudtSettings whole to gstrSettingsFile (the default path when that is still empty). The new

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <cmath>
 #include <initializer_list>
+#include <utility>
 
 typSettings gudtSettings;
 QString gstrSettingsFile;
@@ -16,6 +17,7 @@ int32_t glngFolderThumbWidth = 0;
 int32_t glngFolderThumbHeight = 0;
 int32_t glngPagesThumbWidth = 0;
 int32_t glngPagesThumbHeight = 0;
+bool gblnSettingsFromFile = false;
 
 namespace {
 
@@ -27,6 +29,9 @@ constexpr int32_t kColorCaptionText = static_cast<int32_t>(0x80000009u);
 // The largest thumbnail the settings dialog lets the user choose; anything bigger in the file would
 // size every thumbnail of a folder from a damaged number.
 constexpr int kMaxThumbSize = 300;
+
+// A window side in pixels no screen exceeds: window system coordinates are 16-bit.
+constexpr int32_t kMaxWindowPixels = 32767;
 
 struct Allowed {
     const char* name;
@@ -169,6 +174,14 @@ QString fncSettingsFault(const typSettings& s)
     for (const Allowed& a : indexes)
         if (a.value < a.lowest || a.value > a.highest) return QString::fromLatin1(a.name);
 
+    // Stored sizes are twips of the window as it was closed; a window of no size or one wider than
+    // any screen was never closed.
+    for (const auto& [name, twips] : {std::pair{"WindowWidth", s.WindowWidth}, std::pair{"WindowHeight", s.WindowHeight}})
+        if (twips <= 0 || twips > tf::pixelsToTwips(kMaxWindowPixels)) return QString::fromLatin1(name);
+    // Splitter positions are percents of the splitter's container.
+    for (int16_t position : s.SplitterPosition)
+        if (position < 0 || position > 100) return QStringLiteral("SplitterPosition");
+
     // A column cannot be narrower than nothing.
     for (int16_t w : s.FolderColumnWidth)
         if (w < 0) return QStringLiteral("FolderColumnWidth");
@@ -217,6 +230,7 @@ void subDropSettingsFile()
     // Deleted once; when the delete fails the defaults still hold in memory, so nothing loops.
     subDeleteSettingsFile();
     gudtSettings = fncDefaultSettings();
+    gblnSettingsFromFile = false;
 }
 
 void subTakeSettingsGlobals()

@@ -201,9 +201,18 @@ extern int32_t glngPagesThumbHeight;
 // in the per-user folder) are created when missing; a failure to create them is ignored.
 typSettings fncDefaultSettings();
 
+// True while gudtSettings holds a record read from the settings file; false while it holds the
+// defaults (no file yet, or one that could not be read, was corrupted or was dropped at start-up),
+// when the window has no stored size or layout to come back to.
+extern bool gblnSettingsFromFile;
+
 // Why a record read from the file cannot be applied: the name of the first member whose value lies
 // outside what its control or list accepts, or an empty text when the record is usable. A record
-// that fails here counts as a corrupted settings file.
+// that fails here counts as a corrupted settings file. Values a running program can have stored
+// pass, even where this screen or control cannot show them as they are (a splitter position beyond
+// the splitter's limits, a window larger than the screen): the window clamps those when it applies
+// them. Values no program wrote (a window side not above 0 or longer than a screen can be, a splitter
+// position that is no percentage) fail.
 QString fncSettingsFault(const typSettings& udtSettings);
 
 // True when both main splitters sit at the splitter's minimum, the state the program treats as a

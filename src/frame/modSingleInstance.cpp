@@ -4,9 +4,35 @@
 #include "platform/sys/userdirs.h"
 #include "platform/ui/msgbox.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QSysInfo>
+
 namespace tf {
 
-QString singleInstanceLockPath() { return userDataDir() + QStringLiteral("/tavrel-folio.lock"); }
+namespace {
+
+// The host's name as a file name: anything but letters, digits, '-', '_' and '.' becomes '_'.
+QString hostNameForFile()
+{
+    QString host = QSysInfo::machineHostName();
+    for (QChar& c : host)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('-') && c != QLatin1Char('_') &&
+            c != QLatin1Char('.'))
+            c = QLatin1Char('_');
+    return host.isEmpty() ? QStringLiteral("localhost") : host;
+}
+
+} // namespace
+
+QString singleInstanceLockPath()
+{
+    // Relative paths are to be ignored, as for every XDG variable.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
+        return QDir::cleanPath(runtime) + QStringLiteral("/tavrel-folio.lock");
+    return userDataDir() + QStringLiteral("/tavrel-folio.") + hostNameForFile() + QStringLiteral(".lock");
+}
 
 SingleInstanceLock::SingleInstanceLock(const QString& lockPath) : m_lock(lockPath)
 {

@@ -3,12 +3,16 @@
 #include <QString>
 #include <memory>
 
-// Only one copy of the program runs per user. The copy that starts first holds a lock file in the
-// per-user folder for as long as it runs; a lock left behind by a copy that crashed is taken over.
+// Only one copy of the program runs per user and host. The copy that starts first holds a lock file
+// for as long as it runs; a lock left behind by a copy that crashed is taken over.
 
 namespace tf {
 
-// userDataDir()/tavrel-folio.lock
+// $XDG_RUNTIME_DIR/tavrel-folio.lock: that folder belongs to one user on one host and is emptied at
+// logout, so no other machine's lock (a shared or restored home folder) can ever be found there.
+// Without it (unset, relative, or not a folder) the lock goes into the per-user data folder, named
+// after the host ("tavrel-folio.<host>.lock") so that a home folder shared between machines still
+// holds one lock per machine.
 QString singleInstanceLockPath();
 
 class SingleInstanceLock {

@@ -11,6 +11,8 @@
 #include "controls/splitter.h"
 #include "frame/globals.h"
 #include "platform/imagebox/imagebox.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/msgbox.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
@@ -282,6 +284,67 @@ TEST_F(MainWindowBrowse, TheFolderAndTheZoomComeBackAfterARestart)
     clickRow(again.browse()->lvFolder(), "z.png");
     EXPECT_EQ(panel("status"), "100%");
     EXPECT_EQ(panel("resolution"), "30 x 20     " + sizeText(other.file("z.png")));
+}
+
+TEST_F(MainWindowBrowse, AFolderClickedDuringALongListingIsTheOneTheTreeShows)
+{
+    TempFolder root;
+    QDir().mkpath(root.file("long"));
+    QDir().mkpath(root.file("short"));
+    for (int i = 0; i < 12; ++i) writeQt(root.file(QString("long/m%1.png").arg(i, 2, 10, QChar('0'))), solid(40, 30, Qt::gray), "png");
+    writeQt(root.file("short/s.png"), solid(30, 20, Qt::magenta), "png");
+    frmMain& w = startOn(root.path(), /*details*/ false);
+    FolderTreeView* tree = w.browse()->ftvBrowse();
+    QFileSystemModel* folders = tree->fileSystemModel();
+    tree->expand(folders->index(root.path()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return folders->index(root.file("short")).isValid() &&
+                                             folders->index(root.file("long")).isValid(); }, 5000));
+    QApplication::processEvents();
+    // A click on the folder's name, as the user makes it.
+    const auto clickFolder = [&](const QString& path) {
+        const QModelIndex index = folders->index(path);
+        tree->scrollTo(index);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(index).center());
+    };
+
+    // The second click comes while the first folder is still being listed, from inside its yields.
+    bool clickedAgain = false;
+    QObject::connect(w.browse()->lvFolder()->model(), &QAbstractItemModel::rowsInserted, &w, [&] {
+        if (clickedAgain || w.browse()->lvFolder()->Count() != 2 || w.browse()->fileMainPath() != root.file("long")) return;
+        clickedAgain = true;
+        QTimer::singleShot(0, &w, [&] { clickFolder(root.file("short")); });
+    });
+    clickFolder(root.file("long"));
+    QApplication::processEvents();
+
+    ASSERT_TRUE(clickedAgain);
+    EXPECT_EQ(rowTexts(w.browse()->lvFolder()), QStringList{"s.png"});
+    EXPECT_EQ(panel("folder"), "Current Folder - " + root.file("short"));
+    EXPECT_EQ(tree->SelectedFolder(), root.file("short"));
+    const QModelIndexList highlighted = tree->selectionModel()->selectedRows();
+    ASSERT_EQ(highlighted.size(), 1);
+    EXPECT_EQ(folders->filePath(highlighted[0]), root.file("short")) << "the tree highlights the folder listed";
+}
+
+TEST_F(MainWindowBrowse, FileDialogsOpenInTheBrowsedFolderUntilTheirKindWasUsed)
+{
+    forgetFileDialogFolders();
+    TempFolder other, baskets;
+    const QString chosen = baskets.write("week.ibf", "not a basket");
+    frmMain& w = startOnShots(/*details*/ true);
+    ScriptedDialogs dialogs;
+    ScriptedMessageBoxes boxes;
+    click(w.cmdPagesOpen);
+    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests().back().initialDir, shots.path());
+
+    ASSERT_TRUE(w.browse()->ftvBrowse()->setSelectedFolder(other.path()));
+    dialogs.answerFile(chosen);
+    click(w.cmdPagesOpen);
+    EXPECT_EQ(dialogs.fileRequests().back().initialDir, other.path()) << "the folder browsed now";
+    click(w.cmdPagesOpen);
+    EXPECT_EQ(dialogs.fileRequests().back().initialDir, baskets.path()) << "where a basket was opened last";
+    forgetFileDialogFolders();
 }
 
 TEST_F(MainWindowBrowse, ClosingDuringAListingStopsItAndTheWindowGoesCleanly)

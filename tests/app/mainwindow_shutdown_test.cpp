@@ -12,6 +12,7 @@
 #include "platform/ui/listview.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -33,6 +34,28 @@ QStringList entries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
+
+// A window that notes each close it is asked for, and may refuse it.
+class Noting : public QWidget {
+public:
+    Noting(const char* name, QStringList& closes, QWidget* owner = nullptr)
+        : QWidget(owner, owner ? Qt::Dialog : Qt::Window), m_closes(closes)
+    {
+        setObjectName(QString::fromLatin1(name));
+    }
+    bool refuse = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        m_closes << objectName();
+        if (refuse) event->ignore();
+        else event->accept();
+    }
+
+private:
+    QStringList& m_closes;
+};
 
 } // namespace
 
@@ -157,4 +180,42 @@ TEST_F(MainWindowTest, ShutdownRunsOnceAndClosesTheOtherWindows)
     w.splMain->setSplitterPosition(20);
     w.subEnd();
     EXPECT_EQ(test::readAll(settingsPath()), written) << "a second subEnd writes nothing";
+}
+
+TEST_F(MainWindowTest, ShutdownClosesEveryOtherWindowTheLatestFirstHiddenOnesToo)
+{
+    QStringList closes;
+    frmMain& w = start();
+    Noting neverShown("neverShown", closes);
+    Noting first("first", closes);
+    first.show();
+    Noting hidden("hidden", closes);
+    hidden.show();
+    hidden.hide();
+    Noting second("second", closes);
+    second.show();
+    auto* owned = new Noting("owned", closes, &w); // a dialog of the main window, made last
+    owned->show();
+    QApplication::processEvents();
+    ASSERT_TRUE(closeWindow());
+    EXPECT_EQ(closes, QStringList({"owned", "second", "hidden", "first", "neverShown"}));
+    EXPECT_FALSE(first.isVisible() || second.isVisible() || owned->isVisible());
+}
+
+TEST_F(MainWindowTest, AWindowThatRefusesToCloseEndsTheRoundAtShutdown)
+{
+    QStringList closes;
+    frmMain& w = start();
+    Noting first("first", closes);
+    first.show();
+    Noting refusing("refusing", closes);
+    refusing.refuse = true;
+    refusing.show();
+    Noting last("last", closes);
+    last.show();
+    QApplication::processEvents();
+    ASSERT_TRUE(closeWindow());
+    EXPECT_EQ(closes, QStringList({"last", "refusing"}));
+    EXPECT_TRUE(first.isVisible());
+    EXPECT_FALSE(w.isVisible()) << "the main window goes all the same";
 }

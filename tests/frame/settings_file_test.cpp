@@ -49,6 +49,7 @@ protected:
 
 TEST_F(SettingsFile, FirstStartUsesTheDefaultsAndCreatesNoFile)
 {
+    gblnSettingsFromFile = true; // left from an earlier read
     subReadSettingsFile();
     EXPECT_EQ(gstrSettingsFile, settingsPath());
     EXPECT_FALSE(QFileInfo::exists(settingsPath())) << "an empty file would be read as a record next time";
@@ -59,6 +60,7 @@ TEST_F(SettingsFile, FirstStartUsesTheDefaultsAndCreatesNoFile)
     EXPECT_TRUE(QFileInfo(gudtSettings.Twain.Folder).isDir());
     EXPECT_EQ(gudtSettings.TreeFolder, QDir::homePath());
     EXPECT_EQ(gudtSettings.BatchSave.DestinationFolder, dataDir());
+    EXPECT_FALSE(gblnSettingsFromFile) << "no size or layout is stored";
 }
 
 TEST_F(SettingsFile, AnOutputFolderThatCannotBeMadeLeavesTheOtherDefaultsFilled)
@@ -116,11 +118,21 @@ TEST_F(SettingsFile, CorruptFilesAreReportedOnceDeletedAndReplacedByDefaults)
         {"negative column", recordWith([](typSettings& s) { s.PagesColumnWidth[3] = -1; })},
         {"thumbnail too big", recordWith([](typSettings& s) { s.PagesThumbWidth = 301; })},
         {"all zero", encodeSettings(typSettings())},
+        {"window of no width", recordWith([](typSettings& s) { s.WindowWidth = 0; })},
+        {"window of negative height", recordWith([](typSettings& s) { s.WindowHeight = INT32_MIN; })},
+        {"window wider than any screen", recordWith([](typSettings& s) { s.WindowWidth = 32768 * 15; })},
+        {"window of 2^31 twips", recordWith([](typSettings& s) { s.WindowHeight = INT32_MAX; })},
+        {"splitter below a percent", recordWith([](typSettings& s) { s.SplitterPosition[3] = -1; })},
+        {"splitter at -32768", recordWith([](typSettings& s) { s.SplitterPosition[1] = INT16_MIN; })},
+        {"splitter above a percent", recordWith([](typSettings& s) { s.SplitterPosition[2] = 101; })},
+        {"the extreme record once accepted",
+         test::readAll(QStringLiteral(TF_SETTINGS_REGRESSION_DIR "/settings-extreme-accepted.bin"))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         putFile(c.bytes);
         gudtSettings = typSettings();
+        gblnSettingsFromFile = true; // left from an earlier read
         ScriptedMessageBoxes boxes;
         subLoadSettingsRecord({});
         ASSERT_EQ(boxes.shown().size(), 1u);
@@ -129,6 +141,31 @@ TEST_F(SettingsFile, CorruptFilesAreReportedOnceDeletedAndReplacedByDefaults)
         EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("Tavrel Folio Professional Edition"));
         EXPECT_FALSE(QFileInfo::exists(settingsPath()));
         EXPECT_EQ(gudtSettings, fncDefaultSettings());
+        EXPECT_FALSE(gblnSettingsFromFile);
+    }
+}
+
+TEST_F(SettingsFile, ValuesAtTheEndsOfWhatAProgramCanStoreAreKept)
+{
+    // The window and the splitters bring these within what they can show; the record keeps them.
+    const struct {
+        const char* what;
+        void (*change)(typSettings&);
+    } cases[] = {
+        {"smallest window", [](typSettings& s) { s.WindowWidth = s.WindowHeight = 1; }},
+        {"largest window", [](typSettings& s) { s.WindowWidth = s.WindowHeight = 32767 * 15; }},
+        {"splitters at 0 and 100", [](typSettings& s) { s.SplitterPosition = {0, 100, 0, 100}; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        typSettings expected = fncDefaultSettings();
+        c.change(expected);
+        putFile(encodeSettings(expected));
+        ScriptedMessageBoxes boxes;
+        subLoadSettingsRecord({});
+        EXPECT_TRUE(boxes.shown().empty());
+        EXPECT_EQ(gudtSettings, expected);
+        EXPECT_TRUE(gblnSettingsFromFile);
     }
 }
 
@@ -140,6 +177,7 @@ TEST_F(SettingsFile, CollapsedMainSplittersDropTheFileSilently)
     EXPECT_EQ(applied, 1);
     EXPECT_FALSE(QFileInfo::exists(settingsPath()));
     EXPECT_EQ(gudtSettings, fncDefaultSettings());
+    EXPECT_FALSE(gblnSettingsFromFile);
 
     // Only both at once count: one splitter at its minimum is a layout the user chose.
     putFile(recordWith([](typSettings& s) { s.SplitterPosition = {10, 30, 50, 50}; }));

@@ -80,6 +80,67 @@ TEST(Dialogs, ScriptedAnswersRunWhileTheDialogIsOpen)
     EXPECT_EQ(dialogs.fileRequests().size(), 2u);
 }
 
+TEST(Dialogs, FileDialogsWithoutAFolderOpenWhereTheirKindWasLastUsed)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath("browsed") && QDir(root.path()).mkpath("baskets") &&
+                QDir(root.path()).mkpath("pages") && QDir(root.path()).mkpath("given") && QDir(root.path()).mkpath("gone"));
+    const auto at = [&](const char* name) { return root.path() + "/" + name; };
+    forgetFileDialogFolders();
+    ScriptedDialogs dialogs;
+    const auto request = [](bool save, const char* title) {
+        FileDialogRequest r;
+        r.save = save;
+        r.title = title;
+        return r;
+    };
+    const auto startOf = [&](const FileDialogRequest& r) {
+        dialogProvider().fileDialog(r);
+        return dialogs.fileRequests().back().initialDir;
+    };
+
+    EXPECT_EQ(startOf(request(false, "Open Basket")), QString()) << "nothing browsed, nothing used: Qt's choice";
+    setBrowsedFolder(at("browsed"));
+    EXPECT_EQ(startOf(request(false, "Open Basket")), at("browsed"));
+
+    // A file chosen: that kind opens there from now on; a cancel changes nothing.
+    dialogs.answerFile(at("baskets/week.ibf"));
+    dialogProvider().fileDialog(request(false, "Open Basket"));
+    dialogs.answerFile(at("gone/old.ibf"));
+    dialogProvider().fileDialog(request(true, "Save Basket"));
+    EXPECT_EQ(startOf(request(false, "Open Basket")), at("baskets"));
+    EXPECT_EQ(startOf(request(false, "Open Basket")), at("baskets")) << "after a cancel";
+
+    const struct {
+        const char* what;
+        FileDialogRequest request;
+        QString start;
+    } cases[] = {
+        {"another title", request(false, "Select a multipage image or document"), at("browsed")},
+        {"saving under the same title", request(false, "Save Basket"), at("browsed")},
+        {"the kind's folder", request(true, "Save Basket"), at("gone")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(startOf(c.request), c.start);
+    }
+
+    // A folder removed since is passed over for the browsed one.
+    ASSERT_TRUE(QDir(at("gone")).removeRecursively());
+    EXPECT_EQ(startOf(request(true, "Save Basket")), at("browsed"));
+    ASSERT_TRUE(QDir(at("browsed")).removeRecursively());
+    EXPECT_EQ(startOf(request(true, "Save Basket")), QString());
+
+    // A caller's own folder, or a proposed name with its folder, is kept as given.
+    FileDialogRequest given = request(false, "Open Basket");
+    given.initialDir = at("given");
+    EXPECT_EQ(startOf(given), at("given"));
+    FileDialogRequest named = request(true, "Save As");
+    named.fileName = at("given/x.png");
+    EXPECT_EQ(startOf(named), QString());
+    forgetFileDialogFolders();
+}
+
 TEST(Dialogs, FolderDialogOpensWithTheStartFolderSelectedAndShown)
 {
     QTemporaryDir root;

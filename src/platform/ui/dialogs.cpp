@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -155,6 +156,55 @@ public:
 
 QtDialogs g_qtDialogs;
 
+DialogProvider& installedProvider() { return g_provider ? *g_provider : g_qtDialogs; }
+
+// In front of whichever provider is installed: it gives a request without a folder the folder its
+// kind was last used in, and notes the folder of each file chosen.
+class RememberedFolders : public DialogProvider {
+public:
+    FileDialogResult fileDialog(const FileDialogRequest& request) override
+    {
+        const QString kind = kindOf(request);
+        if (request.initialDir.isEmpty() && !QDir::isAbsolutePath(request.fileName)) {
+            FileDialogRequest started = request;
+            started.initialDir = startFolder(kind);
+            return remember(kind, installedProvider().fileDialog(started));
+        }
+        return remember(kind, installedProvider().fileDialog(request));
+    }
+    ColorDialogResult colorDialog(QWidget* owner, const QColor& initial, QList<QColor>& customColors) override
+    {
+        return installedProvider().colorDialog(owner, initial, customColors);
+    }
+    QString folderDialog(QWidget* owner, const QString& title, const QString& startFolder) override
+    {
+        return installedProvider().folderDialog(owner, title, startFolder);
+    }
+
+    QHash<QString, QString> lastFolders;
+    QString browsedFolder;
+
+private:
+    static QString kindOf(const FileDialogRequest& request)
+    {
+        return (request.save ? QStringLiteral("save:") : QStringLiteral("open:")) + request.title;
+    }
+    QString startFolder(const QString& kind) const
+    {
+        for (const QString& folder : {lastFolders.value(kind), browsedFolder})
+            if (!folder.isEmpty() && QFileInfo(folder).isDir()) return folder;
+        return QString();
+    }
+    FileDialogResult remember(const QString& kind, FileDialogResult result)
+    {
+        if (result.accepted && QDir::isAbsolutePath(result.filePath))
+            lastFolders.insert(kind, QFileInfo(result.filePath).absolutePath());
+        return result;
+    }
+};
+
+RememberedFolders g_remembered;
+
 } // namespace
 
 std::unique_ptr<QFileDialog> makeFolderDialog(QWidget* owner, const QString& title, const QString& startFolder)
@@ -187,7 +237,15 @@ std::unique_ptr<QFileDialog> makeFolderDialog(QWidget* owner, const QString& tit
 }
 
 void setDialogProvider(DialogProvider* provider) { g_provider = provider; }
-DialogProvider& dialogProvider() { return g_provider ? *g_provider : g_qtDialogs; }
+DialogProvider& dialogProvider() { return g_remembered; }
+
+void setBrowsedFolder(const QString& folder) { g_remembered.browsedFolder = folder; }
+
+void forgetFileDialogFolders()
+{
+    g_remembered.lastFolders.clear();
+    g_remembered.browsedFolder.clear();
+}
 
 ScriptedDialogs::ScriptedDialogs() : m_previous(g_provider) { g_provider = this; }
 ScriptedDialogs::~ScriptedDialogs()

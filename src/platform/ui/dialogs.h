@@ -73,7 +73,17 @@ std::unique_ptr<QFileDialog> makeFolderDialog(QWidget* owner, const QString& tit
 
 // nullptr restores the real Qt dialogs. The caller keeps ownership.
 void setDialogProvider(DialogProvider* provider);
+// The dialogs the program shows. A file dialog whose request names no folder (no initialDir, no
+// absolute fileName) opens in the folder of the file last chosen in a dialog of its kind during
+// this run, or else in the folder being browsed; a folder that has gone since is passed over. A
+// dialog's kind is what it is for: whether it opens or saves, and its title. The provider installed
+// above sees the request with that folder filled in.
 DialogProvider& dialogProvider();
+
+// The folder the browse area shows, where file dialogs of a kind not used yet open.
+void setBrowsedFolder(const QString& folder);
+// Forgets the folders of every kind and the browsed folder, as at the start of a run.
+void forgetFileDialogFolders();
 
 // A scripted provider for tests. Each dialog takes the next queued answer of its kind (a cancel
 // when none is queued) and records the request. A queued file answer may carry an action that

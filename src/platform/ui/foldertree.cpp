@@ -21,9 +21,14 @@ FolderTreeView::FolderTreeView(QWidget* parent) : QTreeView(parent), m_model(new
     setUniformRowHeights(true);
     setAnimated(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // A mouse press makes the row current first and selects it afterwards. The folder event
+    // waits until the row is both: a handler that yields (a long listing) then leaves the tree
+    // showing the chosen folder, and nothing of the press is left to run after the handler.
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
-        if (current.isValid()) emit FolderClick(m_model->filePath(current));
+        m_chosen = QPersistentModelIndex(current);
+        raiseFolderClick();
     });
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { raiseFolderClick(); });
     // Rows arrive and are sorted in steps after a folder was read; one centring after each batch.
     const auto centreAgain = [this] {
         if (!m_centred.isValid() || m_centreQueued) return;
@@ -37,6 +42,14 @@ FolderTreeView::FolderTreeView(QWidget* parent) : QTreeView(parent), m_model(new
     connect(m_model, &QAbstractItemModel::rowsInserted, this, centreAgain);
     connect(m_model, &QAbstractItemModel::layoutChanged, this, centreAgain);
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { m_centred = QPersistentModelIndex(); });
+}
+
+void FolderTreeView::raiseFolderClick()
+{
+    if (!m_chosen.isValid() || m_chosen != currentIndex() || !selectionModel()->isSelected(m_chosen)) return;
+    const QString path = m_model->filePath(m_chosen);
+    m_chosen = QPersistentModelIndex();
+    emit FolderClick(path);
 }
 
 bool FolderTreeView::viewportEvent(QEvent* event)

@@ -7,7 +7,8 @@ class QFileSystemModel;
 namespace tf {
 
 // The folder tree of the browse pane: the folders of the file system (no files), from the root.
-// Choosing a folder, by the user or by setSelectedFolder, raises FolderClick with its path.
+// Choosing a folder, by the user or by setSelectedFolder, raises FolderClick with its path once the
+// folder is both the current and the selected row.
 class FolderTreeView : public QTreeView {
     Q_OBJECT
 public:
@@ -29,7 +30,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Raises FolderClick for the row made current last, once it is selected too.
+    void raiseFolderClick();
+
     QFileSystemModel* m_model;
+    // The row made current whose folder event is still to come.
+    QPersistentModelIndex m_chosen;
     // The folder opened by setSelectedFolder, kept in the middle of the view while the model
     // reads the folders around it in the background (each read moves the rows below it), until
     // the user takes the tree over.

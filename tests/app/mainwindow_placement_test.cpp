@@ -1,0 +1,121 @@
+// Where and how large the main window opens: the first start, a stored size, and stored sizes and
+// splitter positions at the ends of what the window can take.
+#include "mainwindow_fixture.h"
+
+#include "app/modWindowPlacement.h"
+#include "controls/splitter.h"
+#include "platform/ui/msgbox.h"
+#include "platform/ui/statusbar.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+
+using namespace tf;
+using tf::test::MainWindowTest;
+
+TEST(WindowPlacement, TheFirstStartIsCentredInTheFreeArea)
+{
+    const struct {
+        const char* what;
+        QRect available;
+        QRect expected;
+    } cases[] = {
+        {"a large screen", QRect(0, 0, 1920, 1080), QRect(448, 156, 1024, 768)},
+        {"a panel above the free area", QRect(0, 40, 1280, 984), QRect(128, 148, 1024, 768)},
+        {"a low screen", QRect(0, 0, 1366, 700), QRect(171, 0, 1024, 700)},
+        {"a small screen", QRect(0, 0, 800, 600), QRect(0, 0, 800, 600)},
+        {"below the window's minimum", QRect(10, 20, 500, 300), QRect(10, 20, 533, 400)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(fncFirstStartGeometry(c.available), c.expected);
+    }
+}
+
+namespace {
+
+class MainWindowPlacement : public MainWindowTest {
+protected:
+    QRect available() const { return QGuiApplication::primaryScreen()->availableGeometry(); }
+
+    // Every control the issue names lies whole inside the window's client area.
+    void expectEveryControlShows()
+    {
+        const QRect client = window().rect();
+        for (const char* name : {"cmdPagesNew", "cmdPagesOpen", "cmdPagesSave", "cmdPagesDelete", "cmdAddToQueue",
+                                 "cmdSaveAs", "cmdsaveAppend", "cmdBatchPrint", "cmdPreviewPrevious", "cmdPreviewNext",
+                                 "cmdPreviewView", "cmdPreviewType", "CmdPreviewEdit", "cmdPreviewSave",
+                                 "cmdPreviewPrint"}) {
+            const QWidget* control = find<QWidget>(QString::fromLatin1(name));
+            if (!control) continue;
+            EXPECT_TRUE(control->isVisible()) << name;
+            EXPECT_TRUE(client.contains(inWindow(control))) << name;
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(MainWindowPlacement, TheFirstStartOpensLargeEnoughAndCentred)
+{
+    frmMain& w = start(QSize());
+    const QRect free = available();
+    EXPECT_EQ(w.size(), QSize(1024, 768).boundedTo(free.size()));
+    EXPECT_LE((w.geometry().center() - free.center()).manhattanLength(), 1);
+    w.show();
+    QApplication::processEvents();
+    EXPECT_EQ(w.size(), QSize(1024, 768).boundedTo(free.size())) << "showing keeps it";
+    expectEveryControlShows();
+    // At the full first-start size on a larger screen, the tool bar texts and the basket's panel
+    // show whole as well.
+    w.resize(kFirstStartWindowSize);
+    QApplication::processEvents();
+    expectEveryControlShows();
+    const QLabel* queue = w.sbMain->panel("queue");
+    EXPECT_GE(queue->width(), queue->sizeHint().width()) << queue->text().toStdString();
+
+    // The size it is closed at is the one it comes back at.
+    w.resize(700, 520);
+    ASSERT_TRUE(closeWindow());
+    gudtSettings = typSettings();
+    EXPECT_EQ(start(QSize()).size(), QSize(700, 520));
+}
+
+TEST_F(MainWindowPlacement, StoredValuesAtTheirEndsAreBroughtWithinWhatTheWindowCanShow)
+{
+    typSettings s = fncDefaultSettings();
+    s.WindowWidth = s.WindowHeight = 1;
+    s.SplitterPosition = {0, 100, 0, 100};
+    writeSettings(s);
+    frmMain& small = start(QSize());
+    EXPECT_EQ(small.size(), kMainWindowMinimumSize);
+    // The splitters hold their positions within their limits, and no band of panes is left
+    // without height.
+    EXPECT_EQ(small.splMain->SplitterPosition(), 10);
+    EXPECT_EQ(small.splRight->SplitterPosition(), 90);
+    small.show();
+    QApplication::processEvents();
+    for (const QWidget* pane : {small.picBrowse, small.picView, small.PicMetadata, small.picFolder, small.PicQueue})
+        EXPECT_GT(pane->height(), 0) << pane->objectName().toStdString();
+    m_window.reset();
+
+    s.WindowWidth = s.WindowHeight = 32767 * 15;
+    writeSettings(s);
+    EXPECT_EQ(start(QSize()).size(), available().size());
+}
+
+TEST_F(MainWindowPlacement, TheExtremeSettingsFileIsDroppedAndTheWindowOpensAsAtTheFirstStart)
+{
+    QDir().mkpath(dataDir());
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TF_SETTINGS_REGRESSION_DIR "/settings-extreme-accepted.bin"), settingsPath()));
+    ScriptedMessageBoxes boxes;
+    frmMain& w = start(QSize());
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("Configuration data file is corrupted"));
+    EXPECT_FALSE(QFileInfo::exists(settingsPath()));
+    EXPECT_EQ(w.size(), QSize(1024, 768).boundedTo(available().size()));
+    EXPECT_EQ(w.splMain->SplitterPosition(), 70);
+    EXPECT_EQ(w.splRight->SplitterPosition(), 30);
+}

@@ -17,6 +17,7 @@
 #include <QCursor>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
@@ -343,16 +344,19 @@ void EditingController::EditModeEntering()
     if (m_browse && m_browse->mnuPreview(0)) m_browse->mnuPreview(0)->setText(QStringLiteral("Back to Explorer view"));
     lngEditStartWidth = m_ibMain->ImageWidth();
     lngEditStartHeight = m_ibMain->ImageHeight();
+    if (auto* box = m_picDialog->findChild<QLineEdit*>(QStringLiteral("txtResizeWidth"))) box->setText(QString::number(lngEditStartWidth));
+    if (auto* box = m_picDialog->findChild<QLineEdit*>(QStringLiteral("txtResizeHeight"))) box->setText(QString::number(lngEditStartHeight));
     m_task.TaskCode = taskNothing;
     blnImageModified = false;
     eb_ItemClick(kSpecialGroup, kNothing);
     m_cmdOriginalImage->setEnabled(true);
     // Editing starts from the image with every recorded task: a row chosen in a list earlier
     // would otherwise leave later rows off the preview while they stay in the saved pages.
+    // The replay starts from the image as loaded: the preview may still show the list replayed up
+    // to a row clicked in the explorer view, which must not be edited twice.
     if (!(m_browse && m_browse->mblnOptimizedPreview)) {
         clearVisibleSelections();
-        const ReplayResult result = m_replayer->replayAll(*m_ibMain);
-        if (!result.ok) subGlobalErrorHandler(result.message, 0, 0, QStringLiteral("subProcessPages"));
+        replayFromOriginal(false);
         resize();
     }
     gvarWorkingImage = m_ibMain->SaveToVariant(ImageDocument::kSnapshotFormat);
@@ -529,14 +533,16 @@ std::optional<EditTask> EditingController::taskToApply()
 
 bool EditingController::cmdApply_Click()
 {
-    if (!blnOptionsChanged || !m_ibMain || !m_ibMain->HasImage()) return true;
+    if (!blnOptionsChanged || !m_ibMain || !m_ibMain->HasImage() || m_task.TaskCode == taskNothing) return true;
+    // Red-eye works inside the ellipse drawn on the preview; before one is drawn there is nothing to do.
+    if (m_task.TaskCode == taskRedEye && !m_redEyeEllipse) return true;
     // A repeated Preview replaces the task's earlier preview rather than adding to it.
     const QImage base = !blnFreshTask && !gvarWorkingImage.isEmpty() ? gvarWorkingImage.image : m_ibMain->Picture();
     QImage result = base;
     std::optional<EditTask> applied;
     try {
         if (m_task.TaskCode == taskRedEye) {
-            if (m_redEyeEllipse) result = editops::RedEyeCorrection(base, *m_redEyeEllipse);
+            result = editops::RedEyeCorrection(base, *m_redEyeEllipse);
             applied = m_task;
         } else {
             applied = taskToApply();

@@ -271,6 +271,48 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
     EXPECT_EQ(gvarWorkingImage.image, flipped);
     click(w.browse()->CmdPreviewEdit());
     EXPECT_EQ(ibMain().Picture(), original);
+
+    // A row clicked in the explorer view shows the list up to it; entering then starts from the
+    // picture as loaded, so no task is applied twice (two flips would give the original back).
+    w.lvEdit->setCurrentIndex(w.lvEdit->model()->index(0, 0));
+    emit w.lvEdit->clicked(w.lvEdit->currentIndex());
+    EXPECT_EQ(ibMain().Picture(), flipped);
+    click(w.browse()->CmdPreviewEdit());
+    EXPECT_EQ(ibMain().Picture(), flipped);
+}
+
+TEST_F(MainWindowEditing, RedEyeAndTheColourPickWorkOnThePreviewAndRedEyeRecordsNothing)
+{
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(qRgb(200, 20, 20));
+    picture.setPixel(5, 5, qRgb(1, 2, 3));
+    frmMain& w = startEditing(picture);
+    ibMain().setFitToWindow(false);
+    click(w.browse()->CmdPreviewEdit());
+
+    choose("Canvas");
+    editing().chkCropBackColor_Click(true);
+    emit ibMain().MouseDown(1, 0, 5, 5);
+    emit ibMain().MouseUp(1, 0, 5, 5);
+    EXPECT_EQ(ibMain().BackgroundColor(), tf::rgb(1, 2, 3)) << "a click picks the pixel under it";
+
+    choose("RedEye");
+    EXPECT_FALSE(w.cmdApply->isEnabled());
+    EXPECT_FALSE(w.cmdOK->isEnabled()) << "nothing to do before the eye is drawn round";
+    editing().chkRedEye_Click(true);
+    EXPECT_TRUE(w.cmdApply->isEnabled());
+    emit ibMain().MouseDown(1, 0, 10, 10);
+    emit ibMain().MouseMove(1, 0, 20, 20);
+    EXPECT_EQ(ibMain().overlayRectangles(), (std::vector<OverlayRectangle>{{10, 10, 21, 21}}));
+    emit ibMain().MouseUp(1, 0, 20, 20);
+    click(w.cmdApply);
+    EXPECT_NE(ibMain().Picture().pixel(15, 15), picture.pixel(15, 15));
+    EXPECT_EQ(ibMain().Picture().pixel(2, 2), picture.pixel(2, 2)) << "only inside the ellipse";
+    const QImage corrected = ibMain().Picture();
+    click(w.cmdOK);
+    EXPECT_TRUE(rows().empty()) << "a red-eye correction belongs to this picture alone";
+    EXPECT_EQ(gvarWorkingImage.image, corrected);
+    EXPECT_TRUE(ibMain().overlayRectangles().empty());
 }
 
 TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCursor>
+#include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -242,6 +243,7 @@ void EditingController::attachPreview(BrowseController& browse)
     connect(m_ibMain, &ImageBox::MouseDown, this, &EditingController::ibMain_MouseDown);
     connect(m_ibMain, &ImageBox::MouseMove, this, &EditingController::ibMain_MouseMove);
     connect(m_ibMain, &ImageBox::MouseUp, this, &EditingController::ibMain_MouseUp);
+    m_ibMain->installEventFilter(this);
     // The edit list's bar stands in the tab row, right of the tabs.
     const TabStrip* tabs = browse.tbsBrowse();
     const int row = tabs->tabRowHeight();
@@ -490,8 +492,8 @@ std::optional<EditTask> EditingController::taskToApply()
             task->setP(3, taskparam::fromLong(b.top));
             task->setP(4, taskparam::fromLong(b.right));
             task->setP(5, taskparam::fromLong(b.bottom));
-            task->setP(6, taskparam::fromLong(m_ibMain->boxSize().width()));
-            task->setP(7, taskparam::fromLong(m_ibMain->boxSize().height()));
+            task->setP(6, taskparam::fromLong(m_regionBox.width()));
+            task->setP(7, taskparam::fromLong(m_regionBox.height()));
         } else {
             if (m_selection.mode() != SelDragMode::Shown) return refuse(QStringLiteral("Please select the crop region on the image."));
             const editops::Bounds b = m_selection.cropRectangle();
@@ -738,6 +740,7 @@ void EditingController::ibMain_MouseDown(int16_t button, int16_t, int32_t x, int
         m_band = bandBetween(p, p);
     }
     if (button == 1 && m_selection.cropByMouse() && m_selection.tool() == toolNone) m_band = bandBetween(p, p);
+    m_selectionDisplay = m_ibMain->displaySize();
     applyOutcome(m_selection.press(toolButton(button), p, m_ibMain->image().size(), m_ibMain->displaySize()));
 }
 
@@ -776,8 +779,21 @@ void EditingController::ibMain_MouseUp(int16_t button, int16_t, int32_t x, int32
     }
     const bool band = m_selection.cropByMouse() && m_selection.tool() == toolNone;
     const MouseOutcome out = m_selection.release(toolButton(button), p);
-    if (band) m_band = bandBetween(m_selection.regionStart(), m_selection.regionEnd());
+    if (band) {
+        m_band = bandBetween(m_selection.regionStart(), m_selection.regionEnd());
+        m_regionBox = m_ibMain->boxSize();
+    }
     applyOutcome(out);
+}
+
+bool EditingController::eventFilter(QObject* watched, QEvent* event)
+{
+    // The program's rectangle is held in display pixels: once the picture is shown at another
+    // size it would mark (and crop) another part of it.
+    if (watched == m_ibMain && event->type() == QEvent::Resize && m_selection.mode() != SelDragMode::Idle &&
+        m_selection.mode() != SelDragMode::Armed && m_ibMain->displaySize() != m_selectionDisplay)
+        subClearSelection();
+    return QObject::eventFilter(watched, event);
 }
 
 void EditingController::chkCropMouse_Click(bool ticked)

@@ -128,6 +128,9 @@ public slots:
     void chkRedEye_Click(bool ticked);
     void chkSelectLocation_Click(bool ticked);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildPanels(QWidget* host);
     void buildEditLists(QWidget* picBrowse, QWidget* host);
@@ -158,6 +161,12 @@ private:
     TaskReader m_readTask;
     // The rubber band of the control's own selections (crop on a scaled preview, red-eye), display pixels.
     std::optional<OverlayRectangle> m_band;
+    // The box the preview fitted the picture into when the control's crop band was drawn: the
+    // band's points are display pixels of that box, whatever the window does afterwards.
+    QSize m_regionBox;
+    // The display size the program's rectangle was drawn at; a preview shown at another size
+    // takes it away.
+    QSize m_selectionDisplay;
     QPointer<BrowseController> m_browse;
     QPointer<ImageBox> m_ibMain;
 

@@ -395,6 +395,27 @@ TEST_F(MainWindowEditing, TheMouseDrawsTheCropRectangleAsAnOverlayAndPreviewCrop
     EXPECT_EQ(ibMain().Picture(), before);
 }
 
+TEST_F(MainWindowEditing, TheRectangleGoesWhenThePreviewShowsThePictureAtAnotherSize)
+{
+    frmMain& w = startEditing(pattern(600, 400));
+    ibMain().setFitToWindow(true);
+    click(w.browse()->CmdPreviewEdit());
+    ASSERT_EQ(ibMain().displaySize(), QSize(600, 400)) << "shown at its own size";
+    tasks[taskCrop] = task(taskCrop, {"False"});
+    choose("Crop");
+    editing().chkCropMouse_Click(true);
+    ASSERT_EQ(editing().selectionTool().tool(), toolCropRect);
+    emit ibMain().MouseDown(1, 0, 100, 100);
+    emit ibMain().MouseUp(1, 0, 300, 200);
+    ASSERT_FALSE(ibMain().overlayRectangles().empty());
+
+    w.resize(700, 500);
+    QApplication::processEvents();
+    ASSERT_NE(ibMain().displaySize(), QSize(600, 400));
+    EXPECT_TRUE(ibMain().overlayRectangles().empty());
+    EXPECT_EQ(editing().selectionTool().mode(), SelDragMode::Idle);
+}
+
 TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOnAPage)
 {
     TempFolder files;

@@ -40,8 +40,9 @@ class TabStrip;
 // old name as objectName), has the controllers build theirs into the panes, brings the program up
 // (set-up, settings, explorer bar, picture buttons, fixed lists), lays the panes out, and takes
 // them down again at shutdown. The work of each area lives with that area's controller; the
-// browse area's widgets are reached through browse(). The window is also the browse area's pane
-// layout and edit-mode switch.
+// browse area's widgets are reached through browse(), the editing mode's through editing(). The
+// window is also the browse and editing areas' pane layout and edit-mode switch: it moves the panes,
+// and the editing controller answers EditModeEntering and EditModeLeaving.
 //
 // Control arrays: element i of cmdEditBar, cmdEditPreview, cmdEXIFBar and cmdIPTCBar has the
 // objectName "<array>_<i>" ("cmdEditBar_0" ... "cmdEditBar_3") and is reached by index through the

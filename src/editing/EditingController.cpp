@@ -267,6 +267,9 @@ QWidget* EditingController::optionPanel(int code) const
 
 // ---- helpers --------------------------------------------------------------------------------------
 
+// The picture the preview shows, as the tasks see it: every use of the shown image goes through here.
+ImageDocument& EditingController::doc() const { return *m_ibMain; }
+
 void EditingController::resize()
 {
     if (m_panes.layout) m_panes.layout->subResize();
@@ -294,16 +297,16 @@ void EditingController::clearVisibleSelections()
 
 void EditingController::replayFromOriginal(bool upToSelection)
 {
-    if (!m_ibMain || !m_ibMain->HasImage()) return;
-    if (!gvarOriginalImage.isEmpty()) m_ibMain->LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
-    const ReplayResult result = upToSelection ? m_replayer->replayOnPreview(*m_ibMain) : m_replayer->replayAll(*m_ibMain);
+    if (!m_ibMain || !doc().HasImage()) return;
+    if (!gvarOriginalImage.isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
+    const ReplayResult result = upToSelection ? m_replayer->replayOnPreview(doc()) : m_replayer->replayAll(doc());
     // The image keeps what the rows before the failed one made; the user is told which failed.
     if (!result.ok) subGlobalErrorHandler(result.message, 0, 0, QStringLiteral("subProcessPages"));
 }
 
 bool EditingController::previewScaled() const
 {
-    return m_ibMain && m_ibMain->FitToWindow() && m_ibMain->displaySize() != m_ibMain->image().size();
+    return m_ibMain && doc().FitToWindow() && doc().displaySize() != doc().image().size();
 }
 
 void EditingController::showOverlay()
@@ -312,12 +315,12 @@ void EditingController::showOverlay()
     std::vector<OverlayRectangle> wanted = m_selection.overlay();
     if (m_band) wanted.push_back(*m_band);
     // Outlines toggle: each one shown that is no longer wanted is drawn again to take it away.
-    const std::vector<OverlayRectangle> shown = m_ibMain->overlayRectangles();
+    const std::vector<OverlayRectangle> shown = doc().overlayRectangles();
     for (const OverlayRectangle& r : shown)
-        if (std::find(wanted.begin(), wanted.end(), r) == wanted.end()) m_ibMain->DrawRectangle(r.left, r.top, r.right, r.bottom);
+        if (std::find(wanted.begin(), wanted.end(), r) == wanted.end()) doc().DrawRectangle(r.left, r.top, r.right, r.bottom);
     for (const OverlayRectangle& r : wanted) {
-        const auto& now = m_ibMain->overlayRectangles();
-        if (std::find(now.begin(), now.end(), r) == now.end()) m_ibMain->DrawRectangle(r.left, r.top, r.right, r.bottom);
+        const auto& now = doc().overlayRectangles();
+        if (std::find(now.begin(), now.end(), r) == now.end()) doc().DrawRectangle(r.left, r.top, r.right, r.bottom);
     }
 }
 
@@ -342,10 +345,10 @@ void EditingController::untick(const char* name)
 
 void EditingController::EditModeEntering()
 {
-    if (!m_ibMain || !m_ibMain->HasImage()) return;
+    if (!m_ibMain || !doc().HasImage()) return;
     if (m_browse && m_browse->mnuPreview(0)) m_browse->mnuPreview(0)->setText(QStringLiteral("Back to Explorer view"));
-    lngEditStartWidth = m_ibMain->ImageWidth();
-    lngEditStartHeight = m_ibMain->ImageHeight();
+    lngEditStartWidth = doc().ImageWidth();
+    lngEditStartHeight = doc().ImageHeight();
     if (auto* box = m_picDialog->findChild<QLineEdit*>(QStringLiteral("txtResizeWidth"))) box->setText(QString::number(lngEditStartWidth));
     if (auto* box = m_picDialog->findChild<QLineEdit*>(QStringLiteral("txtResizeHeight"))) box->setText(QString::number(lngEditStartHeight));
     m_task.TaskCode = taskNothing;
@@ -361,7 +364,7 @@ void EditingController::EditModeEntering()
         replayFromOriginal(false);
         resize();
     }
-    gvarWorkingImage = m_ibMain->SaveToVariant(ImageDocument::kSnapshotFormat);
+    gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
 }
 
 void EditingController::EditModeLeaving()
@@ -378,8 +381,8 @@ void EditingController::EditModeLeaving()
     showOverlay();
     gvarWorkingImage = ImageSnapshot{};
     m_cmdOriginalImage->setEnabled(false);
-    if (!(m_browse && m_browse->mblnOptimizedPreview) && m_ibMain && m_ibMain->HasImage() && !gvarOriginalImage.isEmpty())
-        m_ibMain->LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
+    if (!(m_browse && m_browse->mblnOptimizedPreview) && m_ibMain && doc().HasImage() && !gvarOriginalImage.isEmpty())
+        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
 }
 
 void EditingController::eb_ItemClick(const QString& group, const QString& itemKey)
@@ -473,7 +476,7 @@ std::optional<EditTask> EditingController::taskToApply()
     }
     task->TaskCode = code;
     task->TaskName = m_task.TaskName;
-    const QSize image = m_ibMain->image().size(), display = m_ibMain->displaySize();
+    const QSize image = doc().image().size(), display = doc().displaySize();
     auto refuse = [](const QString& text) {
         MsgBox(text, vbInformation);
         return std::optional<EditTask>();
@@ -535,11 +538,11 @@ std::optional<EditTask> EditingController::taskToApply()
 
 bool EditingController::cmdApply_Click()
 {
-    if (!blnOptionsChanged || !m_ibMain || !m_ibMain->HasImage() || m_task.TaskCode == taskNothing) return true;
+    if (!blnOptionsChanged || !m_ibMain || !doc().HasImage() || m_task.TaskCode == taskNothing) return true;
     // Red-eye works inside the ellipse drawn on the preview; before one is drawn there is nothing to do.
     if (m_task.TaskCode == taskRedEye && !m_redEyeEllipse) return true;
     // A repeated Preview replaces the task's earlier preview rather than adding to it.
-    const QImage base = !blnFreshTask && !gvarWorkingImage.isEmpty() ? gvarWorkingImage.image : m_ibMain->Picture();
+    const QImage base = !blnFreshTask && !gvarWorkingImage.isEmpty() ? gvarWorkingImage.image : doc().Picture();
     QImage result = base;
     std::optional<EditTask> applied;
     try {
@@ -558,7 +561,7 @@ bool EditingController::cmdApply_Click()
         MsgBox(e.description(), vbInformation);
         return false;
     }
-    m_ibMain->setPicture(result);
+    doc().setPicture(result);
     m_applied = applied;
     if (m_task.TaskCode == taskCrop) {
         m_selection.stopTools();
@@ -595,7 +598,7 @@ void EditingController::cmdOK_Click()
     eb_ItemClick(kSpecialGroup, kNothing);
     m_cmdOK->setText(QStringLiteral("Finish"));
     m_cmdOK->setEnabled(true);
-    if (m_ibMain && m_ibMain->HasImage()) gvarWorkingImage = m_ibMain->SaveToVariant(ImageDocument::kSnapshotFormat);
+    if (m_ibMain && doc().HasImage()) gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
     resize();
 }
 
@@ -608,8 +611,8 @@ void EditingController::cmdReset_Click()
 void EditingController::subRestoreWorkingImage()
 {
     if (blnFreshTask) return;
-    if (m_ibMain && m_ibMain->HasImage() && !gvarWorkingImage.isEmpty())
-        m_ibMain->LoadFromVariant(ImageDocument::kSnapshotFormat, gvarWorkingImage);
+    if (m_ibMain && doc().HasImage() && !gvarWorkingImage.isEmpty())
+        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarWorkingImage);
     subShowTaskOptions();
     resize();
 }
@@ -630,13 +633,13 @@ void EditingController::cmdOriginalImage_Click()
 
 void EditingController::cmdEditBar_Click(int index)
 {
-    const bool hasImage = m_ibMain && m_ibMain->HasImage();
+    const bool hasImage = m_ibMain && doc().HasImage();
     switch (index) {
     case 0: // clear
         if (m_list.rowCount() == 0) return;
         m_list.clear();
         if (hasImage) {
-            if (!gvarOriginalImage.isEmpty()) m_ibMain->LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
+            if (!gvarOriginalImage.isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
             gvarWorkingImage = gvarOriginalImage;
             resize();
             blnImageModified = false;
@@ -649,7 +652,7 @@ void EditingController::cmdEditBar_Click(int index)
             clearVisibleSelections();
             replayFromOriginal(false);
             resize();
-            gvarWorkingImage = m_ibMain->SaveToVariant(ImageDocument::kSnapshotFormat);
+            gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
         }
         break;
     case 2: // save
@@ -666,7 +669,7 @@ void EditingController::cmdEditBar_Click(int index)
             clearVisibleSelections();
             replayFromOriginal(false);
             resize();
-            gvarWorkingImage = m_ibMain->SaveToVariant(ImageDocument::kSnapshotFormat);
+            gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
         }
         break;
     }
@@ -699,8 +702,8 @@ void EditingController::applyOutcome(const MouseOutcome& out)
         return;
     }
     if (out.pickPixel && m_ibMain) {
-        const OleColor colour = m_ibMain->PixelColor(out.pickPixel->x(), out.pickPixel->y());
-        m_ibMain->setBackgroundColor(colour);
+        const OleColor colour = doc().PixelColor(out.pickPixel->x(), out.pickPixel->y());
+        doc().setBackgroundColor(colour);
         // The shared back-colour button keeps the colour as its BackColor.
         if (auto* button = m_picDialog->findChild<QWidget*>(QStringLiteral("picCropBackColor"))) {
             button->setProperty("BackColor", QVariant::fromValue(colour));
@@ -732,7 +735,7 @@ void EditingController::applyOutcome(const MouseOutcome& out)
 
 void EditingController::ibMain_MouseDown(int16_t button, int16_t, int32_t x, int32_t y)
 {
-    if (!m_ibMain || !m_ibMain->HasImage()) return;
+    if (!m_ibMain || !doc().HasImage()) return;
     const QPoint p(x, y);
     if (button == 1 && m_redEyeArmed) {
         m_redEyeDrawing = true;
@@ -740,34 +743,34 @@ void EditingController::ibMain_MouseDown(int16_t button, int16_t, int32_t x, int
         m_band = bandBetween(p, p);
     }
     if (button == 1 && m_selection.cropByMouse() && m_selection.tool() == toolNone) m_band = bandBetween(p, p);
-    m_selectionDisplay = m_ibMain->displaySize();
-    applyOutcome(m_selection.press(toolButton(button), p, m_ibMain->image().size(), m_ibMain->displaySize()));
+    m_selectionDisplay = doc().displaySize();
+    applyOutcome(m_selection.press(toolButton(button), p, doc().image().size(), doc().displaySize()));
 }
 
 void EditingController::ibMain_MouseMove(int16_t button, int16_t, int32_t x, int32_t y)
 {
-    if (!m_ibMain || !m_ibMain->HasImage()) return;
+    if (!m_ibMain || !doc().HasImage()) return;
     const QPoint p(x, y);
     if (m_redEyeDrawing) {
         m_redEyeEnd = p;
         m_band = bandBetween(m_redEyeStart, p);
     }
     const bool band = (button & 1) && m_selection.cropByMouse() && m_selection.tool() == toolNone;
-    const MouseOutcome out = m_selection.move(p, m_ibMain->image().size(), m_ibMain->displaySize());
+    const MouseOutcome out = m_selection.move(p, doc().image().size(), doc().displaySize());
     if (band) m_band = bandBetween(m_selection.regionStart(), m_selection.regionEnd());
     applyOutcome(out);
 }
 
 void EditingController::ibMain_MouseUp(int16_t button, int16_t, int32_t x, int32_t y)
 {
-    if (!m_ibMain || !m_ibMain->HasImage()) return;
+    if (!m_ibMain || !doc().HasImage()) return;
     const QPoint p(x, y);
     if (m_redEyeDrawing && button == 1) {
         m_redEyeDrawing = false;
         m_redEyeArmed = false;
         m_redEyeEnd = p;
         m_band = bandBetween(m_redEyeStart, p);
-        const QSize image = m_ibMain->image().size(), display = m_ibMain->displaySize();
+        const QSize image = doc().image().size(), display = doc().displaySize();
         const editops::Bounds d = editops::Bounds{m_redEyeStart.x(), m_redEyeStart.y(), p.x(), p.y()}.normalized();
         const QPoint a = displayToImage(QPoint(d.left, d.top), image, display);
         const QPoint b = displayToImage(QPoint(d.right, d.bottom), image, display);
@@ -781,7 +784,7 @@ void EditingController::ibMain_MouseUp(int16_t button, int16_t, int32_t x, int32
     const MouseOutcome out = m_selection.release(toolButton(button), p);
     if (band) {
         m_band = bandBetween(m_selection.regionStart(), m_selection.regionEnd());
-        m_regionBox = m_ibMain->boxSize();
+        m_regionBox = doc().boxSize();
     }
     applyOutcome(out);
 }
@@ -791,7 +794,7 @@ bool EditingController::eventFilter(QObject* watched, QEvent* event)
     // The program's rectangle is held in display pixels: once the picture is shown at another
     // size it would mark (and crop) another part of it.
     if (watched == m_ibMain && event->type() == QEvent::Resize && m_selection.mode() != SelDragMode::Idle &&
-        m_selection.mode() != SelDragMode::Armed && m_ibMain->displaySize() != m_selectionDisplay)
+        m_selection.mode() != SelDragMode::Armed && doc().displaySize() != m_selectionDisplay)
         subClearSelection();
     return QObject::eventFilter(watched, event);
 }

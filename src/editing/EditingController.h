@@ -146,6 +146,7 @@ private:
     // The task as the panel and the mouse tools describe it; empty (the user told) when it cannot be applied.
     std::optional<EditTask> taskToApply();
     bool previewScaled() const;
+    ImageDocument& doc() const;
     void showOverlay();
     void applyOutcome(const MouseOutcome& out);
     void setSelectionLabel(const char* name, const QString& text);

@@ -802,8 +802,15 @@ bool EditingController::eventFilter(QObject* watched, QEvent* event)
 void EditingController::chkCropMouse_Click(bool ticked)
 {
     if (!ticked) {
-        // The rectangle stays, and so does a change waiting for Preview.
+        // A drawn rectangle stays, and so does a change waiting for Preview; a tool still waiting
+        // for its first press is put away, or the next click on the preview would start one.
+        const bool waiting = m_selection.mode() == SelDragMode::Armed || (m_selection.cropByMouse() && m_selection.tool() == toolNone);
         m_selection.stopCropByMouse();
+        if (waiting) {
+            m_selection.stopTools();
+            m_band.reset();
+            showOverlay();
+        }
         return;
     }
     subRestoreWorkingImage();

@@ -387,6 +387,11 @@ TEST_F(MainWindowEditing, TheMouseDrawsTheCropRectangleAsAnOverlayAndPreviewCrop
     EXPECT_EQ(QApplication::activePopupWidget(), w.browse()->mnuPreviewParent());
     w.browse()->mnuPreviewParent()->close();
     EXPECT_EQ(editing().selectionTool().mode(), SelDragMode::Armed);
+    editing().chkCropMouse_Click(false);
+    emit ibMain().MouseDown(1, 0, 5, 5);
+    emit ibMain().MouseUp(1, 0, 9, 9);
+    EXPECT_EQ(editing().selectionTool().mode(), SelDragMode::Idle) << "unticked before drawing, the tool is put away";
+    editing().chkCropMouse_Click(true);
 
     // Without a rectangle there is nothing to crop to: the user is told, the picture stays.
     const QImage before = ibMain().Picture();

@@ -821,7 +821,12 @@ void EditingController::chkCropMouse_Click(bool ticked)
     showOverlay();
 }
 
-void EditingController::chkCropBackColor_Click(bool ticked) { m_selection.setPickColor(ticked); }
+void EditingController::chkCropBackColor_Click(bool ticked)
+{
+    // Picking a colour ends a drawn rectangle; its outline goes with it rather than staying behind.
+    m_selection.setPickColor(ticked);
+    showOverlay();
+}
 
 void EditingController::chkRedEye_Click(bool ticked)
 {

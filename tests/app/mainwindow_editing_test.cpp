@@ -372,6 +372,13 @@ TEST_F(MainWindowEditing, TheMouseDrawsTheCropRectangleAsAnOverlayAndPreviewCrop
     EXPECT_EQ(shown, editing().selectionTool().overlay()) << "the outline and the grips, drawn over the picture";
     EXPECT_NE(std::find(shown.begin(), shown.end(), OverlayRectangle{30, 20, 11, 6}), shown.end());
     EXPECT_EQ(ibMain().Picture(), pattern(60, 40)) << "never into its pixels";
+    editing().chkCropBackColor_Click(true);
+    EXPECT_TRUE(ibMain().overlayRectangles().empty()) << "picking a colour ends the rectangle, outline and all";
+    editing().chkCropBackColor_Click(false);
+    editing().chkCropMouse_Click(true);
+    emit ibMain().MouseDown(1, 0, 30, 20);
+    emit ibMain().MouseMove(1, 0, 10, 5);
+    emit ibMain().MouseUp(1, 0, 10, 5);
 
     click(w.cmdApply);
     EXPECT_EQ(ibMain().Picture(), pattern(60, 40).copy(10, 5, 20, 15));

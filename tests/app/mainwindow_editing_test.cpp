@@ -426,6 +426,15 @@ TEST_F(MainWindowEditing, TheRectangleGoesWhenThePreviewShowsThePictureAtAnother
     ASSERT_NE(ibMain().displaySize(), QSize(600, 400));
     EXPECT_TRUE(ibMain().overlayRectangles().empty());
     EXPECT_EQ(editing().selectionTool().mode(), SelDragMode::Idle);
+
+    // Every choice from the preview's menu clears the selection too.
+    editing().chkCropMouse_Click(true);
+    emit ibMain().MouseDown(1, 0, 10, 10);
+    emit ibMain().MouseMove(1, 0, 50, 40);
+    emit ibMain().MouseUp(1, 0, 50, 40);
+    ASSERT_FALSE(ibMain().overlayRectangles().empty());
+    w.browse()->mnuPreview_Click(1);
+    EXPECT_TRUE(ibMain().overlayRectangles().empty());
 }
 
 TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOnAPage)

@@ -9,6 +9,7 @@
 #include "controls/modButtonPicture.h"
 #include "controls/modFontsCombo.h"
 #include "controls/splitter.h"
+#include "editing/EditingController.h"
 #include "frame/LongCommand.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
@@ -36,6 +37,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -48,11 +50,7 @@ namespace {
 
 // Design sizes of the window's fixed parts, in pixels.
 constexpr int kCaptionHeight = 26;     // the caption strip of each pane
-constexpr int kExplorerBarWidth = 220;
-constexpr int kSmallButton = 22;       // the square buttons of the narrow tool bars
 constexpr int kMetadataButton = 20;    // the metadata bars stand in a 20-pixel strip
-constexpr int kOptionPanelWidth = 196;
-constexpr int kOptionPanelHeight = 150;
 
 // Built once: the pictures are shared by the buttons that show the same one.
 QPixmap picture(const QString& name)
@@ -102,14 +100,6 @@ tf::ListView* makeList(QWidget* parent, const QString& name, const QStringList& 
     return list;
 }
 
-QComboBox* makeCombo(QWidget* parent, const QString& name, const QRect& geometry)
-{
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(name);
-    combo->setGeometry(geometry);
-    return combo;
-}
-
 // The look of the pane captions and tool-bar strips: a quiet band in the palette's accent, so
 // that the five panes read as separate areas.
 const char* kWindowStyle = R"(
@@ -157,6 +147,9 @@ frmMain::~frmMain()
     m_browse = nullptr;
     delete m_basket;
     m_basket = nullptr;
+    // Last: the two above hold its replay and its selection.
+    delete m_editing;
+    m_editing = nullptr;
 }
 
 QString frmMain::arrayName(const QString& array, int index) { return array + QLatin1Char('_') + QString::number(index); }
@@ -193,9 +186,8 @@ void frmMain::buildWidgets()
 
     buildMetadataPane();
     buildStatusBar();
+    buildEditingController();
     buildBrowseController();
-    buildEditList();
-    buildEditingPanels();
 
     connect(splMain, &tf::Splitter::SplitComplete, this, &frmMain::splMain_SplitComplete);
     connect(splRight, &tf::Splitter::SplitComplete, this, &frmMain::splRight_SplitComplete);
@@ -203,29 +195,6 @@ void frmMain::buildWidgets()
     connect(splView, &tf::Splitter::SplitComplete, this, &frmMain::splView_SplitComplete);
     connect(m_browse->tbsBrowse(), &tf::TabStrip::Click, this, &frmMain::tbsBrowse_Click);
     connect(tbsMetadata, &tf::TabStrip::Click, this, &frmMain::tbsMetadata_Click);
-}
-
-void frmMain::buildEditList()
-{
-    // The edit list and its bar share the browse pane with the folder tree, behind its second tab.
-    const tf::TabStrip* tbsBrowse = m_browse->tbsBrowse();
-    lvEdit = makeList(picBrowse, QStringLiteral("lvEdit"), {QStringLiteral("Task")});
-    lvEdit->setHeaderHidden(true);
-    lvEdit->hide();
-
-    // The edit list's bar stands in the tab row, right of the tabs.
-    const int row = tbsBrowse->tabRowHeight();
-    const int left = 2 + tbsBrowse->tabBar()->sizeHint().width() + 6;
-    picEditBar = new QWidget(picBrowse);
-    picEditBar->setObjectName(QStringLiteral("picEditBar"));
-    picEditBar->setGeometry(left, kCaptionHeight + std::max(0, (row - kSmallButton) / 2),
-                            kEditBarCount * (kSmallButton + 2), kSmallButton);
-    const QStringList tips{QStringLiteral("Clear the task list"), QStringLiteral("Open a task basket"),
-                           QStringLiteral("Save the task basket"), QStringLiteral("Delete the selected task")};
-    for (int i = 0; i < kEditBarCount; ++i)
-        m_cmdEditBar[i] = makeButton(picEditBar, arrayName(QStringLiteral("cmdEditBar"), i), QString(),
-                                     QRect(i * (kSmallButton + 2), 0, kSmallButton, kSmallButton), tips[i]);
-    picEditBar->hide();
 }
 
 void frmMain::buildMetadataPane()
@@ -264,71 +233,42 @@ void frmMain::buildMetadataPane()
     picIPTCBar->hide();
 }
 
-void frmMain::buildEditingPanels()
+void frmMain::buildEditingController()
 {
-    // The explorer bar of the editing mode stands at the preview's right while editing.
-    eb = new tf::ExplorerBar(picView);
-    eb->setObjectName(QStringLiteral("eb"));
-    eb->resize(kExplorerBarWidth, 400);
-    eb->hide();
-
-    // Hosted by the explorer bar once it is set up; until then (and after it lets them go) they
-    // live hidden on the window.
-    picDialog = new QWidget(m_client);
-    picDialog->setObjectName(QStringLiteral("picDialog"));
-    picDialog->setGeometry(0, 0, kOptionPanelWidth, kOptionPanelHeight + 72);
-    picDialog->hide();
-    const QStringList panelNames{
-        QStringLiteral("picContrast"), QStringLiteral("picBrightness"), QStringLiteral("picSharpen"),
-        QStringLiteral("picBlur"),     QStringLiteral("picFlip"),       QStringLiteral("picResize"),
-        QStringLiteral("picRotate"),   QStringLiteral("picCrop"),       QStringLiteral("picWatermark"),
-        QStringLiteral("picText"),     QStringLiteral("picNothing"),    QStringLiteral("picCanvas"),
-        QStringLiteral("picFrame"),    QStringLiteral("picMask"),       QStringLiteral("picShadow"),
-        QStringLiteral("picRedEye")};
-    QWidget** panels[] = {&picContrast, &picBrightness, &picSharpen, &picBlur, &picFlip, &picResize,
-                          &picRotate,   &picCrop,       &picWatermark, &picText, &picNothing, &picCanvas,
-                          &picFrame,    &picMask,       &picShadow,  &picRedEye};
-    for (int i = 0; i < panelNames.size(); ++i) {
-        *panels[i] = new QWidget(picDialog);
-        (*panels[i])->setObjectName(panelNames[i]);
-        (*panels[i])->setGeometry(0, 0, kOptionPanelWidth, kOptionPanelHeight);
-        (*panels[i])->setVisible(panelNames[i] == QStringLiteral("picNothing"));
-    }
-    const int w = kOptionPanelWidth - 8;
-    cboMergeStyle = makeCombo(picWatermark, QStringLiteral("cboMergeStyle"), QRect(4, 8, w, 24));
-    ComboFilter = makeCombo(picResize, QStringLiteral("ComboFilter"), QRect(4, 8, w, 24));
-    ComboFontFamily = makeCombo(picText, QStringLiteral("ComboFontFamily"), QRect(4, 8, w, 24));
-    comboFontSize = makeCombo(picText, QStringLiteral("comboFontSize"), QRect(4, 38, 70, 24));
-    cboPosition = makeCombo(picText, QStringLiteral("cboPosition"), QRect(80, 38, w - 76, 24));
-
-    const int half = (kOptionPanelWidth - 12) / 2;
-    const int top = kOptionPanelHeight + 8;
-    cmdApply = makeButton(picDialog, QStringLiteral("cmdApply"), QStringLiteral("Preview"), QRect(4, top, half, 26));
-    cmdOK = makeButton(picDialog, QStringLiteral("cmdOK"), QStringLiteral("Finish"), QRect(8 + half, top, half, 26));
-    cmdReset = makeButton(picDialog, QStringLiteral("cmdReset"), QStringLiteral("Reset"), QRect(4, top + 32, half, 26));
-    cmdOriginalImage = makeButton(picDialog, QStringLiteral("cmdOriginalImage"), QStringLiteral("Original"),
-                                  QRect(8 + half, top + 32, half, 26), QStringLiteral("Back to the image as loaded"));
-    cmdApply->setEnabled(false);
-    cmdReset->setEnabled(false);
-    cmdOriginalImage->setEnabled(false);
-
-    picEditPreview = new QWidget(m_client);
-    picEditPreview->setObjectName(QStringLiteral("picEditPreview"));
-    picEditPreview->setGeometry(0, 0, kOptionPanelWidth, 170);
-    picEditPreview->hide();
-    lvEditPreview = makeList(picEditPreview, QStringLiteral("lvEditPreview"), {QStringLiteral("Task")});
-    lvEditPreview->setHeaderHidden(true);
-    lvEditPreview->setGeometry(0, 0, kOptionPanelWidth, 136);
-    for (int i = 0; i < kEditBarCount; ++i)
-        m_cmdEditPreview[i] = makeButton(picEditPreview, arrayName(QStringLiteral("cmdEditPreview"), i), QString(),
-                                         QRect(i * (kSmallButton + 4), 142, kSmallButton, kSmallButton),
-                                         m_cmdEditBar[i]->toolTip());
-
-    // The edit list's replay copy: the task code, its seventeen parameters, and the key as tag.
-    QStringList batchColumns{QStringLiteral("TaskCode")};
-    for (int p = 1; p <= 17; ++p) batchColumns << QStringLiteral("p%1").arg(p);
-    lvEditBatch = makeList(m_client, QStringLiteral("lvEditBatch"), batchColumns);
-    lvEditBatch->hide();
+    // The editing area builds the explorer bar into the preview pane, the edit list behind the
+    // browse pane's second tab, and the option panels and the edit list group, which wait hidden
+    // on the window until the explorer bar hosts them. It comes before the browse area, which is
+    // handed its replay and its selection.
+    tf::EditingPanes panes;
+    panes.picView = picView;
+    panes.picBrowse = picBrowse;
+    panes.host = m_client;
+    panes.ilEdit = ilEdit;
+    panes.layout = this;
+    panes.editMode = this;
+    m_editing = new tf::EditingController(panes, this);
+    eb = m_editing->eb();
+    lvEdit = m_editing->lvEdit();
+    picEditBar = m_editing->picEditBar();
+    picDialog = m_editing->picDialog();
+    picEditPreview = m_editing->picEditPreview();
+    lvEditPreview = m_editing->lvEditPreview();
+    cmdApply = m_editing->cmdApply();
+    cmdOK = m_editing->cmdOK();
+    cmdReset = m_editing->cmdReset();
+    cmdOriginalImage = m_editing->cmdOriginalImage();
+    QWidget** panels[] = {&picNothing, &picFlip, &picRotate, &picResize, &picBlur,   &picContrast,
+                          &picBrightness, &picSharpen, &picCrop, &picWatermark, &picText, nullptr,
+                          &picCanvas, &picFrame, &picMask, &picShadow, &picRedEye};
+    for (int code = 0; code < 17; ++code)
+        if (panels[code]) *panels[code] = m_editing->optionPanel(code);
+    cboMergeStyle = picDialog->findChild<QComboBox*>(QStringLiteral("cboMergeStyle"));
+    ComboFilter = picDialog->findChild<QComboBox*>(QStringLiteral("ComboFilter"));
+    ComboFontFamily = picDialog->findChild<QComboBox*>(QStringLiteral("ComboFontFamily"));
+    comboFontSize = picDialog->findChild<QComboBox*>(QStringLiteral("comboFontSize"));
+    cboPosition = picDialog->findChild<QComboBox*>(QStringLiteral("cboPosition"));
+    connect(this, &frmMain::EditModeEntering, m_editing, &tf::EditingController::EditModeEntering);
+    connect(this, &frmMain::EditModeLeaving, m_editing, &tf::EditingController::EditModeLeaving);
 
     ibTemp = new tf::ImageDocument(this);
     ibTemp->setObjectName(QStringLiteral("ibTemp"));
@@ -374,9 +314,10 @@ void frmMain::buildBrowseController()
     panes.lvExif = lvExif;
     panes.lvIPTC = lvIPTC;
     panes.iDetailIcon = picture(QStringLiteral("iDetailIcon"));
-    const tf::BrowseServices services{*this,        *this,        m_noSelection,   m_noTasks,
+    const tf::BrowseServices services{*this,        *this,        *m_editing,      m_editing->replayer(),
                                       m_noMetadata, m_noPrinting, m_controlSaveAs, m_noSlideShow};
     m_browse = new BrowseController(panes, services, this);
+    m_editing->attachPreview(*m_browse);
 }
 
 void frmMain::buildControllers()
@@ -388,7 +329,7 @@ void frmMain::buildControllers()
     basketSetup.pane = PicQueue;
     basketSetup.sbMain = sbMain;
     basketSetup.pbQueue = pbQueue;
-    m_basket = new BasketController(basketSetup, *m_folderFiles, *ibTemp, m_noTasks, this);
+    m_basket = new BasketController(basketSetup, *m_folderFiles, *ibTemp, m_editing->replayer(), this);
     lvPages = m_basket->lvPages();
     lblQueue = m_basket->lblQueue();
     picLiveBar = m_basket->picLiveBar();
@@ -434,7 +375,6 @@ void frmMain::subSetup()
         subLoadSettings();
         gbytMetadataKind = 0;
         mblnFirstResize = true;
-        blnFreshTask = true;
         blnPreviewPending = false;
         mblnFolderChosen = false;
         subInitErrorHandling();
@@ -572,8 +512,8 @@ void frmMain::subSetButtonPictures()
     set(cmdOriginalImage, QStringLiteral("IconOriginalImage"));
     set(cmdBatchPrint, QStringLiteral("picBatchPrint"));
     for (int i = 0; i < kEditBarCount; ++i) {
-        set(m_cmdEditBar[i], editBarPicture(i));
-        set(m_cmdEditPreview[i], editBarPicture(i));
+        set(cmdEditBar(i), editBarPicture(i));
+        set(cmdEditPreview(i), editBarPicture(i));
     }
     set(m_cmdEXIFBar[0], QStringLiteral("picMetadataEdit"));
     set(m_cmdEXIFBar[1], QStringLiteral("picMetadataAdd"));
@@ -960,8 +900,8 @@ T* element(const std::array<T*, N>& array, int index)
 }
 } // namespace
 
-QPushButton* frmMain::cmdEditBar(int index) const { return element(m_cmdEditBar, index); }
-QPushButton* frmMain::cmdEditPreview(int index) const { return element(m_cmdEditPreview, index); }
+QPushButton* frmMain::cmdEditBar(int index) const { return m_editing->cmdEditBar(index); }
+QPushButton* frmMain::cmdEditPreview(int index) const { return m_editing->cmdEditPreview(index); }
 QPushButton* frmMain::cmdEXIFBar(int index) const { return element(m_cmdEXIFBar, index); }
 QPushButton* frmMain::cmdIPTCBar(int index) const { return element(m_cmdIPTCBar, index); }
 QAction* frmMain::mnuPreviewFit(int index) const { return m_browse->mnuPreviewFit(index); }

@@ -3,6 +3,7 @@
 #include "browse/BrowseServices.h"
 #include "frame/TaskReplay.h"
 
+#include <QListView>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -25,6 +26,7 @@ class QPushButton;
 class QScrollBar;
 
 namespace tf {
+class EditingController;
 class ExplorerBar;
 class FolderTreeView;
 class ImageDocument;
@@ -39,8 +41,9 @@ class TabStrip;
 // old name as objectName), has the controllers build theirs into the panes, brings the program up
 // (set-up, settings, explorer bar, picture buttons, fixed lists), lays the panes out, and takes
 // them down again at shutdown. The work of each area lives with that area's controller; the
-// browse area's widgets are reached through browse(). The window is also the browse area's pane
-// layout and edit-mode switch.
+// browse area's widgets are reached through browse(), the editing mode's through editing(). The
+// window is also the browse and editing areas' pane layout and edit-mode switch: it moves the panes,
+// and the editing controller answers EditModeEntering and EditModeLeaving.
 //
 // Control arrays: element i of cmdEditBar, cmdEditPreview, cmdEXIFBar and cmdIPTCBar has the
 // objectName "<array>_<i>" ("cmdEditBar_0" ... "cmdEditBar_3") and is reached by index through the
@@ -98,6 +101,7 @@ public:
     // The areas' controllers, made with the window and living as long as it.
     BasketController* basket() const { return m_basket; }
     BrowseController* browse() const { return m_browse; }
+    tf::EditingController* editing() const { return m_editing; }
     tf::MultiPageCommands* multiPage() const;
 
     // Ask for a multipage file and write or append the basket to it (Filter: 0 TIFF, 1 PDF, 2 both).
@@ -119,7 +123,8 @@ public:
     QWidget* picView = nullptr;
     QWidget* PicQueue = nullptr;
     // browse pane: the folder tree and its tab strip are the browse controller's (browse())
-    tf::ListView* lvEdit = nullptr;
+    // the edit list and its bar are the editing controller's (editing())
+    QListView* lvEdit = nullptr;
     QWidget* picEditBar = nullptr;
     // metadata pane
     QLabel* lblMetadata = nullptr;
@@ -145,11 +150,11 @@ public:
     // status bar
     tf::StatusBar* sbMain = nullptr;
     QProgressBar* pbQueue = nullptr;
-    // the editing mode's panels (hosted by the explorer bar) and the hidden helpers
+    // the editing mode's panels (hosted by the explorer bar), the editing controller's, and the
+    // window's hidden scratch control
     QWidget* picDialog = nullptr;
     QWidget* picEditPreview = nullptr;
-    tf::ListView* lvEditPreview = nullptr;
-    tf::ListView* lvEditBatch = nullptr;
+    QListView* lvEditPreview = nullptr;
     QPushButton* cmdApply = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdReset = nullptr;
@@ -184,7 +189,6 @@ public:
     // mblnSuppressItemShow and mblnOptimizedPreview, is the browse controller's)
     bool mblnFirstResize = true;
     bool mblnFolderChosen = false;
-    bool blnFreshTask = true;
     bool blnPreviewPending = false;
     int16_t mintToolMode = 0;
 
@@ -201,9 +205,8 @@ protected:
 
 private:
     void buildWidgets();
-    void buildEditList();
     void buildMetadataPane();
-    void buildEditingPanels();
+    void buildEditingController();
     void buildStatusBar();
     void buildBrowseController();
     void buildControllers();
@@ -222,17 +225,13 @@ private:
     QWidget* m_client = nullptr;
     BasketController* m_basket = nullptr;
     BrowseController* m_browse = nullptr;
-    // What the preview and the page writers replay until the editing tasks exist, and the pieces
-    // the browse area needs that no area provides yet.
-    tf::NoTasks m_noTasks;
-    tf::NoPreviewSelection m_noSelection;
+    tf::EditingController* m_editing = nullptr;
+    // The pieces the browse area needs that no area provides yet.
     tf::MetadataNotAvailable m_noMetadata;
     tf::PrintingNotAvailable m_noPrinting;
     tf::ControlSaveAs m_controlSaveAs;
     tf::SlideShowNotAvailable m_noSlideShow;
     std::unique_ptr<BrowseFolderFiles> m_folderFiles;
-    std::array<QPushButton*, kEditBarCount> m_cmdEditBar{};
-    std::array<QPushButton*, kEditBarCount> m_cmdEditPreview{};
     std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};
     std::array<QPushButton*, kIPTCBarCount> m_cmdIPTCBar{};
     // Watched: a button another part of the program took down before the shutdown is skipped there.

@@ -47,7 +47,7 @@ TEST_F(MainWindowTest, EveryNamedControlExistsWithItsPlaceInTheTree)
         "lblBrowse", "tbsBrowse", "picFileSystem", "ftvBrowse", "lvEdit", "picEditBar", "lblMetadata", "tbsMetadata",
         "lvExif", "lvIPTC", "picEXIFBar", "picIPTCBar", "lblFolder", "lvFolder", "picToolbarPreview", "PicViewImage",
         "ibMain", "vsbView", "hsbView", "eb", "lblQueue", "picLiveBar", "lvPages", "sbMain", "ibTemp", "PicTiff",
-        "lvEditPreview", "lvEditBatch", "picDialog", "picEditPreview", "cboMergeStyle", "ComboFilter", "cboPosition",
+        "lvEditPreview", "picDialog", "picEditPreview", "cboMergeStyle", "ComboFilter", "cboPosition",
         "comboFontSize", "ComboFontFamily", "pbQueue"};
     for (const QString& name : names) EXPECT_NE(w.findChild<QObject*>(name), nullptr) << name.toStdString();
 
@@ -68,11 +68,9 @@ TEST_F(MainWindowTest, EveryNamedControlExistsWithItsPlaceInTheTree)
     }
     EXPECT_EQ(w.browse()->ibMain()->parentWidget(), w.browse()->PicViewImage());
     EXPECT_EQ(w.eb->parentWidget(), w.picView);
-    EXPECT_FALSE(w.lvEditBatch->isVisible());
 
     EXPECT_EQ(w.lvPages->ColumnCount(), 5);
     EXPECT_EQ(w.lvExif->headerItem()->text(1), "Value");
-    EXPECT_EQ(w.lvEditBatch->ColumnCount(), 18);
     EXPECT_EQ(w.browse()->tbsBrowse()->TabCaption(1), "File System");
     EXPECT_EQ(w.browse()->tbsBrowse()->TabCaption(2), "  Task Basket  ");
     EXPECT_EQ(w.tbsMetadata->TabCaption(1), "EXIF Tags");

@@ -1,0 +1,848 @@
+#include "editing/EditingController.h"
+
+#include "browse/BrowseController.h"
+#include "browse/previewSnapshots.h"
+#include "controls/explorerbar/ExplorerBar.h"
+#include "editing/TaskOptionPanels.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "frame/modMainServices.h"
+#include "platform/imagebox/imagebox.h"
+#include "platform/imagebox/imagebox_error.h"
+#include "platform/ui/imagelist.h"
+#include "platform/ui/msgbox.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QCursor>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabBar>
+
+namespace tf {
+
+namespace {
+
+constexpr int kExplorerBarWidth = 220;
+constexpr int kSmallButton = 22;
+constexpr int kCaptionHeight = 26;
+constexpr int kOptionPanelWidth = 196;
+constexpr int kOptionPanelHeight = 150;
+
+const QString kSpecialGroup = QStringLiteral("Special Group");
+const QString kNothing = QStringLiteral("Nothing");
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry,
+                        const QString& toolTip = QString())
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setFocusPolicy(Qt::TabFocus);
+    if (!toolTip.isEmpty()) button->setToolTip(toolTip);
+    return button;
+}
+
+QListView* makeListView(QWidget* parent, const QString& name, QAbstractItemModel* model)
+{
+    auto* view = new QListView(parent);
+    view->setObjectName(name);
+    view->setModel(model);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setUniformItemSizes(true);
+    return view;
+}
+
+QString arrayName(const char* array, int index) { return QStringLiteral("%1_%2").arg(QLatin1String(array)).arg(index); }
+
+SelectionTool::Button toolButton(int16_t button)
+{
+    return button == 2 ? SelectionTool::Button::Right : button == 4 ? SelectionTool::Button::Middle : SelectionTool::Button::Left;
+}
+
+Qt::CursorShape cursorShape(PointerShape shape)
+{
+    switch (shape) {
+    case PointerShape::Cross: return Qt::CrossCursor;
+    case PointerShape::IBeam: return Qt::IBeamCursor;
+    case PointerShape::SizeAll: return Qt::SizeAllCursor;
+    case PointerShape::SizeNESW: return Qt::SizeBDiagCursor;
+    case PointerShape::SizeNS: return Qt::SizeVerCursor;
+    case PointerShape::SizeNWSE: return Qt::SizeFDiagCursor;
+    case PointerShape::SizeWE: return Qt::SizeHorCursor;
+    default: return Qt::ArrowCursor;
+    }
+}
+
+// The outline of a rubber band from its press point to the pointer (either order), drawn like the
+// program's rectangle: right and bottom one past the corner.
+OverlayRectangle bandBetween(QPoint a, QPoint b)
+{
+    return {std::min(a.x(), b.x()), std::min(a.y(), b.y()), std::max(a.x(), b.x()) + 1, std::max(a.y(), b.y()) + 1};
+}
+
+} // namespace
+
+// ---- construction -------------------------------------------------------------------------------
+
+EditingController::EditingController(const EditingPanes& panes, QObject* parent) : QObject(parent), m_panes(panes)
+{
+    m_replayer = std::make_unique<EditListReplayer>(m_list);
+    m_replayer->setStopRowSource([this] { return visibleSelectedRow(); });
+    if (ImageList* icons = panes.ilEdit) {
+        m_list.setIconProvider([icons](const QString& key) {
+            for (int i = 1; i <= icons->count(); ++i)
+                if (icons->key(i).compare(key, Qt::CaseInsensitive) == 0) return QIcon(icons->image(i));
+            return QIcon();
+        });
+    }
+    m_task = makeEditTask(taskNothing);
+
+    // The explorer bar of the editing mode stands at the preview's right while editing.
+    m_eb = new ExplorerBar(panes.picView);
+    m_eb->setObjectName(QStringLiteral("eb"));
+    m_eb->resize(kExplorerBarWidth, 400);
+    m_eb->hide();
+    connect(m_eb, &ExplorerBar::ItemClick, this, &EditingController::eb_ItemClick);
+
+    buildPanels(panes.host);
+    buildEditLists(panes.picBrowse, panes.host);
+    m_readTask = [this](int32_t code, QString* message) { return m_panels->taskFromPanel(code, message); };
+    connect(m_panels.get(), &TaskOptionPanels::optionsChanged, this, [this](int32_t code) {
+        if (code != m_task.TaskCode || code == taskNothing) return;
+        blnOptionsChanged = true;
+        subEnableApply(true);
+    });
+    connectToolSwitches();
+}
+
+EditingController::~EditingController() = default;
+
+void EditingController::buildPanels(QWidget* host)
+{
+    // Hosted by the explorer bar once it is set up; until then (and after it lets them go) they
+    // live hidden on the window.
+    m_picDialog = new QWidget(host);
+    m_picDialog->setObjectName(QStringLiteral("picDialog"));
+    m_picDialog->setGeometry(0, 0, kOptionPanelWidth, kOptionPanelHeight + 72);
+    m_picDialog->hide();
+    auto panel = [this](const char* name) {
+        auto* w = new QWidget(m_picDialog);
+        w->setObjectName(QLatin1String(name));
+        w->setGeometry(0, 0, kOptionPanelWidth, kOptionPanelHeight);
+        w->hide();
+        return w;
+    };
+    // Made in the layout's order, so that they stack as before.
+    for (const char* name : {"picContrast", "picBrightness", "picSharpen", "picBlur", "picFlip", "picResize", "picRotate",
+                             "picCrop", "picWatermark", "picText", "picNothing", "picCanvas", "picFrame", "picMask",
+                             "picShadow", "picRedEye"}) {
+        QWidget* w = panel(name);
+        for (int code = taskNothing; code <= taskRedEye; ++code)
+            if (QLatin1String(taskInfo(code)->panel) == QLatin1String(name)) m_optionPanels[size_t(code)] = w;
+    }
+    m_optionPanels[taskNothing]->show();
+
+    const int w = kOptionPanelWidth - 8;
+    auto combo = [](QWidget* parent, const char* name, QRect geometry) {
+        auto* c = new QComboBox(parent);
+        c->setObjectName(QLatin1String(name));
+        c->setGeometry(geometry);
+    };
+    combo(optionPanel(taskWatermark), "cboMergeStyle", QRect(4, 8, w, 24));
+    combo(optionPanel(taskResize), "ComboFilter", QRect(4, 8, w, 24));
+    combo(optionPanel(taskText), "ComboFontFamily", QRect(4, 8, w, 24));
+    combo(optionPanel(taskText), "comboFontSize", QRect(4, 38, 70, 24));
+    combo(optionPanel(taskText), "cboPosition", QRect(80, 38, w - 76, 24));
+    m_panels = std::make_unique<TaskOptionPanels>(m_optionPanels);
+
+    // The text of the panel of the tasks without options.
+    QWidget* nothing = optionPanel(taskNothing);
+    m_lblNothing = nothing->findChild<QLabel*>(QStringLiteral("lblNothing"));
+    if (!m_lblNothing) {
+        m_lblNothing = new QLabel(nothing);
+        m_lblNothing->setObjectName(QStringLiteral("lblNothing"));
+        m_lblNothing->setWordWrap(true);
+        m_lblNothing->setGeometry(8, 8, kOptionPanelWidth - 16, kOptionPanelHeight - 16);
+        m_lblNothing->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    }
+
+    const int half = (kOptionPanelWidth - 12) / 2;
+    const int top = kOptionPanelHeight + 8;
+    m_cmdApply = makeButton(m_picDialog, QStringLiteral("cmdApply"), QStringLiteral("Preview"), QRect(4, top, half, 26));
+    m_cmdOK = makeButton(m_picDialog, QStringLiteral("cmdOK"), QStringLiteral("Finish"), QRect(8 + half, top, half, 26));
+    m_cmdReset = makeButton(m_picDialog, QStringLiteral("cmdReset"), QStringLiteral("Reset"), QRect(4, top + 32, half, 26));
+    m_cmdOriginalImage = makeButton(m_picDialog, QStringLiteral("cmdOriginalImage"), QStringLiteral("Original"),
+                                    QRect(8 + half, top + 32, half, 26), QStringLiteral("Back to the image as loaded"));
+    m_cmdApply->setEnabled(false);
+    m_cmdReset->setEnabled(false);
+    m_cmdOriginalImage->setEnabled(false);
+    connect(m_cmdApply, &QPushButton::clicked, this, [this] { cmdApply_Click(); });
+    connect(m_cmdOK, &QPushButton::clicked, this, &EditingController::cmdOK_Click);
+    connect(m_cmdReset, &QPushButton::clicked, this, &EditingController::cmdReset_Click);
+    connect(m_cmdOriginalImage, &QPushButton::clicked, this, &EditingController::cmdOriginalImage_Click);
+}
+
+void EditingController::buildEditLists(QWidget* picBrowse, QWidget* host)
+{
+    // The edit list and its bar share the browse pane with the folder tree, behind its second tab.
+    m_lvEdit = makeListView(picBrowse, QStringLiteral("lvEdit"), &m_list);
+    m_lvEdit->hide();
+    m_picEditBar = new QWidget(picBrowse);
+    m_picEditBar->setObjectName(QStringLiteral("picEditBar"));
+    m_picEditBar->resize(kEditBarCount * (kSmallButton + 2), kSmallButton);
+    const QStringList tips{QStringLiteral("Clear the task list"), QStringLiteral("Open a task basket"),
+                           QStringLiteral("Save the task basket"), QStringLiteral("Delete the selected task")};
+    for (int i = 0; i < kEditBarCount; ++i)
+        m_cmdEditBar[size_t(i)] = makeButton(m_picEditBar, arrayName("cmdEditBar", i), QString(),
+                                             QRect(i * (kSmallButton + 2), 0, kSmallButton, kSmallButton), tips[i]);
+    m_picEditBar->hide();
+
+    m_picEditPreview = new QWidget(host);
+    m_picEditPreview->setObjectName(QStringLiteral("picEditPreview"));
+    m_picEditPreview->setGeometry(0, 0, kOptionPanelWidth, 170);
+    m_picEditPreview->hide();
+    m_lvEditPreview = makeListView(m_picEditPreview, QStringLiteral("lvEditPreview"), &m_list);
+    m_lvEditPreview->setGeometry(0, 0, kOptionPanelWidth, 136);
+    for (int i = 0; i < kEditBarCount; ++i)
+        m_cmdEditPreview[size_t(i)] = makeButton(m_picEditPreview, arrayName("cmdEditPreview", i), QString(),
+                                                 QRect(i * (kSmallButton + 4), 142, kSmallButton, kSmallButton), tips[i]);
+
+    for (int i = 0; i < kEditBarCount; ++i) {
+        connect(m_cmdEditBar[size_t(i)], &QPushButton::clicked, this, [this, i] { cmdEditBar_Click(i); });
+        connect(m_cmdEditPreview[size_t(i)], &QPushButton::clicked, this, [this, i] { cmdEditBar_Click(i); });
+    }
+    connect(m_lvEdit, &QListView::clicked, this, &EditingController::lvEdit_ItemClick);
+    connect(m_lvEditPreview, &QListView::clicked, this, &EditingController::lvEditPreview_ItemClick);
+}
+
+void EditingController::connectToolSwitches()
+{
+    // The check buttons belong to the option panels; each one found is heard here.
+    const std::pair<const char*, void (EditingController::*)(bool)> switches[] = {
+        {"chkCropMouse", &EditingController::chkCropMouse_Click},
+        {"chkCropBackColor", &EditingController::chkCropBackColor_Click},
+        {"chkRedEye", &EditingController::chkRedEye_Click},
+        {"chkSelectLocation", &EditingController::chkSelectLocation_Click},
+    };
+    for (const auto& [name, handler] : switches)
+        if (auto* box = m_picDialog->findChild<QAbstractButton*>(QLatin1String(name)))
+            connect(box, &QAbstractButton::toggled, this, handler);
+}
+
+void EditingController::attachPreview(BrowseController& browse)
+{
+    m_browse = &browse;
+    m_ibMain = browse.ibMain();
+    connect(m_ibMain, &ImageBox::MouseDown, this, &EditingController::ibMain_MouseDown);
+    connect(m_ibMain, &ImageBox::MouseMove, this, &EditingController::ibMain_MouseMove);
+    connect(m_ibMain, &ImageBox::MouseUp, this, &EditingController::ibMain_MouseUp);
+    m_ibMain->installEventFilter(this);
+    // The edit list's bar stands in the tab row, right of the tabs.
+    const TabStrip* tabs = browse.tbsBrowse();
+    const int row = tabs->tabRowHeight();
+    m_picEditBar->move(2 + tabs->tabBar()->sizeHint().width() + 6, kCaptionHeight + std::max(0, (row - kSmallButton) / 2));
+}
+
+QPushButton* EditingController::cmdEditBar(int index) const
+{
+    return index >= 0 && index < kEditBarCount ? m_cmdEditBar[size_t(index)] : nullptr;
+}
+
+QPushButton* EditingController::cmdEditPreview(int index) const
+{
+    return index >= 0 && index < kEditBarCount ? m_cmdEditPreview[size_t(index)] : nullptr;
+}
+
+QWidget* EditingController::optionPanel(int code) const
+{
+    return code >= taskNothing && code <= taskRedEye ? m_optionPanels[size_t(code)] : nullptr;
+}
+
+// ---- helpers --------------------------------------------------------------------------------------
+
+// The picture the preview shows, as the tasks see it: every use of the shown image goes through here.
+ImageDocument& EditingController::doc() const { return m_ibMain->document(); }
+
+void EditingController::resize()
+{
+    if (m_panes.layout) m_panes.layout->subResize();
+}
+
+void EditingController::subEnableApply(bool enabled)
+{
+    m_cmdApply->setEnabled(enabled);
+    m_cmdOK->setEnabled(enabled);
+}
+
+int EditingController::visibleSelectedRow() const
+{
+    const QListView* list = glngEditMode == 1 ? m_lvEditPreview.data() : m_lvEdit.data();
+    if (!list || !list->selectionModel()) return -1;
+    const QModelIndexList rows = list->selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void EditingController::clearVisibleSelections()
+{
+    for (QListView* list : {m_lvEdit.data(), m_lvEditPreview.data()})
+        if (list && list->selectionModel()) list->selectionModel()->clear();
+}
+
+void EditingController::replayFromOriginal(bool upToSelection)
+{
+    if (!m_ibMain || !doc().HasImage()) return;
+    if (!gvarOriginalImage.isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
+    const ReplayResult result = upToSelection ? m_replayer->replayOnPreview(doc()) : m_replayer->replayAll(doc());
+    // The image keeps what the rows before the failed one made; the user is told which failed.
+    if (!result.ok) subGlobalErrorHandler(result.message, 0, 0, QStringLiteral("subProcessPages"));
+}
+
+bool EditingController::previewScaled() const
+{
+    return m_ibMain && m_ibMain->FitToWindow() && m_ibMain->displaySize() != doc().image().size();
+}
+
+void EditingController::showOverlay()
+{
+    if (!m_ibMain) return;
+    std::vector<OverlayRectangle> wanted = m_selection.overlay();
+    if (m_band) wanted.push_back(*m_band);
+    // Outlines toggle: each one shown that is no longer wanted is drawn again to take it away.
+    const std::vector<OverlayRectangle> shown = m_ibMain->overlayRectangles();
+    for (const OverlayRectangle& r : shown)
+        if (std::find(wanted.begin(), wanted.end(), r) == wanted.end()) m_ibMain->DrawRectangle(r.left, r.top, r.right, r.bottom);
+    for (const OverlayRectangle& r : wanted) {
+        const auto& now = m_ibMain->overlayRectangles();
+        if (std::find(now.begin(), now.end(), r) == now.end()) m_ibMain->DrawRectangle(r.left, r.top, r.right, r.bottom);
+    }
+}
+
+void EditingController::subClearSelection()
+{
+    m_selection.clearSelection();
+    m_band.reset();
+    showOverlay();
+}
+
+void EditingController::setSelectionLabel(const char* name, const QString& text)
+{
+    if (auto* label = m_picDialog->findChild<QLabel*>(QLatin1String(name))) label->setText(text);
+}
+
+void EditingController::untick(const char* name)
+{
+    if (auto* box = m_picDialog->findChild<QAbstractButton*>(QLatin1String(name))) box->setChecked(false);
+}
+
+// ---- the edit mode ----------------------------------------------------------------------------------
+
+void EditingController::EditModeEntering()
+{
+    if (!m_ibMain || !doc().HasImage()) return;
+    if (m_browse && m_browse->mnuPreview(0)) m_browse->mnuPreview(0)->setText(QStringLiteral("Back to Explorer view"));
+    lngEditStartWidth = doc().ImageWidth();
+    lngEditStartHeight = doc().ImageHeight();
+    if (auto* box = m_picDialog->findChild<QLineEdit*>(QStringLiteral("txtResizeWidth"))) box->setText(QString::number(lngEditStartWidth));
+    if (auto* box = m_picDialog->findChild<QLineEdit*>(QStringLiteral("txtResizeHeight"))) box->setText(QString::number(lngEditStartHeight));
+    m_task.TaskCode = taskNothing;
+    blnImageModified = false;
+    eb_ItemClick(kSpecialGroup, kNothing);
+    m_cmdOriginalImage->setEnabled(true);
+    // Editing starts from the image with every recorded task: a row chosen in a list earlier
+    // would otherwise leave later rows off the preview while they stay in the saved pages.
+    // The replay starts from the image as loaded: the preview may still show the list replayed up
+    // to a row clicked in the explorer view, which must not be edited twice.
+    if (!(m_browse && m_browse->mblnOptimizedPreview)) {
+        clearVisibleSelections();
+        replayFromOriginal(false);
+        resize();
+    }
+    gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+}
+
+void EditingController::EditModeLeaving()
+{
+    if (m_browse && m_browse->mnuPreview(0)) m_browse->mnuPreview(0)->setText(QStringLiteral("Edit/Enhance image"));
+    // An unconfirmed preview is taken back; leaving never confirms it.
+    cmdReset_Click();
+    m_task = makeEditTask(taskNothing);
+    blnImageModified = false;
+    m_selection.chooseTask(taskNothing);
+    m_redEyeArmed = m_redEyeDrawing = false;
+    m_redEyeEllipse.reset();
+    m_band.reset();
+    showOverlay();
+    gvarWorkingImage = ImageSnapshot{};
+    m_cmdOriginalImage->setEnabled(false);
+    if (!(m_browse && m_browse->mblnOptimizedPreview) && m_ibMain && doc().HasImage() && !gvarOriginalImage.isEmpty())
+        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
+}
+
+void EditingController::eb_ItemClick(const QString& group, const QString& itemKey)
+{
+    if (blnImageModified) {
+        const int answer = MsgBox(QStringLiteral("The image has been modified!\r\nDo you want to confirm the changes made to the image?"),
+                                  vbYesNoCancel + vbInformation);
+        if (answer == vbYes) {
+            cmdOK_Click();
+            // A task that could not be confirmed stays chosen, with its preview.
+            if (blnImageModified) return;
+        } else if (answer == vbNo) {
+            cmdReset_Click();
+        } else {
+            return;
+        }
+    }
+    const bool nothing = itemKey == kNothing;
+    m_cmdOK->setText(nothing ? QStringLiteral("Finish") : QStringLiteral("Confirm"));
+    subEnableApply(!nothing);
+    for (QWidget* panel : m_optionPanels)
+        if (panel) panel->hide();
+
+    const int32_t code = m_task.TaskCode;
+    m_task = EditTask{};
+    m_task.TaskCode = code;
+    m_task.TaskName = itemKey.toLower();
+    if (group.toLower() == kSpecialGroup.toLower()) {
+        if (nothing) {
+            m_eb->SetGroupCaption(EbRef("Dialog"), QStringLiteral("Options"));
+            m_lblNothing->setText(QStringLiteral("Select a task from above, or click finish button to exit edit mode."));
+            optionPanel(taskNothing)->show();
+        } else if (const std::optional<TaskCode> chosen = taskCodeFromKey(itemKey)) {
+            m_task.TaskCode = *chosen;
+            const TaskInfo* info = taskInfo(*chosen);
+            m_eb->SetGroupCaption(EbRef("Dialog"), QString::fromLatin1(info->groupCaption));
+            if (*chosen == taskInvert)
+                m_lblNothing->setText(QStringLiteral("No Options Available. Click 'Preview' or 'Confirm' below to continue."));
+            optionPanel(*chosen)->show();
+        }
+    }
+    // Every tool ends with the choice of a task.
+    untick("chkSelectLocation");
+    untick("chkCropMouse");
+    m_selection.chooseTask(m_task.TaskCode);
+    m_redEyeArmed = m_redEyeDrawing = false;
+    m_redEyeEllipse.reset();
+    m_band.reset();
+    showOverlay();
+    subShowTaskOptions();
+}
+
+void EditingController::subShowTaskOptions()
+{
+    m_panels->fillFromSettings();
+    blnFreshTask = true;
+    blnImageModified = false;
+    m_applied.reset();
+    m_cmdReset->setEnabled(false);
+    const int32_t code = m_task.TaskCode;
+    if (code == taskNothing) {
+        blnOptionsChanged = false;
+        m_cmdApply->setEnabled(false);
+        m_cmdOK->setEnabled(true);
+        return;
+    }
+    // Most tasks count as changed at once, so that Preview and Confirm run them; a turn by 0 degrees
+    // and a resize to the same size wait for a change.
+    bool changed = true;
+    if (code == taskRotate || code == taskResize) {
+        QString ignored;
+        if (const std::optional<EditTask> t = m_readTask(code, &ignored)) {
+            if (code == taskRotate) changed = t->p(2) != QLatin1String("0");
+            else changed = t->p(1) == QLatin1String("False") && t->p(2) != QLatin1String("100");
+        }
+    }
+    blnOptionsChanged = changed;
+    subEnableApply(code != taskRedEye);
+}
+
+// ---- Preview, Confirm, Reset, Original ----------------------------------------------------------------
+
+std::optional<EditTask> EditingController::taskToApply()
+{
+    const int32_t code = m_task.TaskCode;
+    QString message;
+    std::optional<EditTask> task = m_readTask(code, &message);
+    if (!task) {
+        MsgBox(message.isEmpty() ? QStringLiteral("The options of this task are not valid.") : message, vbInformation);
+        return std::nullopt;
+    }
+    task->TaskCode = code;
+    task->TaskName = m_task.TaskName;
+    const QSize image = doc().image().size(), display = m_ibMain->displaySize();
+    auto refuse = [](const QString& text) {
+        MsgBox(text, vbInformation);
+        return std::optional<EditTask>();
+    };
+    switch (code) {
+    case taskCrop:
+        if (task->p(1) != QLatin1String("False")) break; // by values
+        if (previewScaled()) {
+            // The points as shown, with the box they were shown in: the replay fits the image into
+            // the same box and scales them exactly as this preview does.
+            const editops::Bounds b = editops::Bounds{m_selection.regionStart().x(), m_selection.regionStart().y(),
+                                                      m_selection.regionEnd().x(), m_selection.regionEnd().y()}
+                                          .normalized();
+            if (b.left == b.right || b.top == b.bottom) return refuse(QStringLiteral("Please select the crop region on the image."));
+            task->setP(2, taskparam::fromLong(b.left));
+            task->setP(3, taskparam::fromLong(b.top));
+            task->setP(4, taskparam::fromLong(b.right));
+            task->setP(5, taskparam::fromLong(b.bottom));
+            task->setP(6, taskparam::fromLong(m_regionBox.width()));
+            task->setP(7, taskparam::fromLong(m_regionBox.height()));
+        } else {
+            if (m_selection.mode() != SelDragMode::Shown) return refuse(QStringLiteral("Please select the crop region on the image."));
+            const editops::Bounds b = m_selection.cropRectangle();
+            task->setP(2, taskparam::fromLong(b.left));
+            task->setP(3, taskparam::fromLong(b.top));
+            task->setP(4, taskparam::fromLong(b.right));
+            task->setP(5, taskparam::fromLong(b.bottom));
+            task->setP(6, QString());
+            task->setP(7, QString());
+        }
+        break;
+    case taskWatermark: {
+        const QString file = task->p(4);
+        if (file.isEmpty()) return refuse(QStringLiteral("Please select an image/logo for watermarking the image."));
+        const QFileInfo info(file);
+        if (!info.isFile() || !info.isReadable())
+            return refuse(QStringLiteral("The last watermark image/logo file has either moved, renamed or deleted.\r\n"
+                                         "Please select an image/logo from disk."));
+        if (task->p(3) == QLatin1String("1")) {
+            // Recorded in image pixels: the replay places the picture there on any page.
+            const QPoint at = displayToImage(m_selection.mergePoint(), image, display);
+            task->setP(6, taskparam::fromLong(at.y()));
+            task->setP(7, taskparam::fromLong(at.x()));
+        }
+        break;
+    }
+    case taskText:
+        if (task->p(14) == QLatin1String("9")) {
+            const double size = taskparam::toDouble(task->p(7)).value_or(0);
+            const QPoint at = textOriginFromClick(m_selection.textPoint(), image, display, size);
+            task->setP(16, taskparam::fromLong(at.x()));
+            task->setP(17, taskparam::fromLong(at.y()));
+        }
+        break;
+    default: break;
+    }
+    return task;
+}
+
+bool EditingController::cmdApply_Click()
+{
+    if (!blnOptionsChanged || !m_ibMain || !doc().HasImage() || m_task.TaskCode == taskNothing) return true;
+    // Red-eye works inside the ellipse drawn on the preview; before one is drawn there is nothing to do.
+    if (m_task.TaskCode == taskRedEye && !m_redEyeEllipse) return true;
+    // A repeated Preview replaces the task's earlier preview rather than adding to it.
+    const QImage base = !blnFreshTask && !gvarWorkingImage.isEmpty() ? gvarWorkingImage.image : doc().Picture();
+    QImage result = base;
+    std::optional<EditTask> applied;
+    try {
+        if (m_task.TaskCode == taskRedEye) {
+            result = editops::RedEyeCorrection(base, *m_redEyeEllipse);
+            applied = m_task;
+        } else {
+            applied = taskToApply();
+            if (!applied) return false;
+            // The same routine and the same fresh settings as every replay, so a written page
+            // shows exactly what this preview shows.
+            EditSettings settings;
+            applyTaskRow(result, *applied, settings);
+        }
+    } catch (const ImageBoxError& e) {
+        MsgBox(e.description(), vbInformation);
+        return false;
+    }
+    doc().setPicture(result);
+    m_applied = applied;
+    if (m_task.TaskCode == taskCrop) {
+        m_selection.stopTools();
+        m_band.reset();
+        showOverlay();
+    }
+    m_cmdReset->setEnabled(true);
+    m_cmdReset->update();
+    m_cmdApply->setEnabled(false);
+    resize();
+    blnFreshTask = false;
+    blnOptionsChanged = false;
+    blnImageModified = true;
+    return true;
+}
+
+void EditingController::cmdOK_Click()
+{
+    if (m_task.TaskCode == taskNothing) {
+        if (m_panes.editMode) m_panes.editMode->CmdPreviewEdit_Click();
+        return;
+    }
+    // A task that cannot be applied is not confirmed: it stays chosen, and nothing is recorded.
+    if (blnOptionsChanged && !cmdApply_Click()) return;
+    blnImageModified = false;
+    if (m_task.TaskCode != taskRedEye) {
+        // Only a task that was applied is recorded: a row with nothing in it would be a task the
+        // preview never showed.
+        if (!blnFreshTask && m_applied && (m_applied->TaskCode == taskInvert || !m_applied->paramsEmpty()))
+            m_list.appendTask(*m_applied);
+        m_panels->storeToSettings();
+    }
+    m_task.TaskCode = taskNothing;
+    eb_ItemClick(kSpecialGroup, kNothing);
+    m_cmdOK->setText(QStringLiteral("Finish"));
+    m_cmdOK->setEnabled(true);
+    if (m_ibMain && doc().HasImage()) gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+    resize();
+}
+
+void EditingController::cmdReset_Click()
+{
+    m_cmdReset->update();
+    subRestoreWorkingImage();
+}
+
+void EditingController::subRestoreWorkingImage()
+{
+    if (blnFreshTask) return;
+    if (m_ibMain && doc().HasImage() && !gvarWorkingImage.isEmpty())
+        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarWorkingImage);
+    subShowTaskOptions();
+    resize();
+}
+
+void EditingController::cmdOriginalImage_Click()
+{
+    m_cmdOriginalImage->update();
+    if (m_list.rowCount() < 1) return;
+    const int answer = MsgBox(QStringLiteral("Resetting to original image will erase all editing functions from the batch list!\r\n"
+                                             " Do you want to continue?"),
+                              vbYesNo + vbInformation);
+    if (answer != vbYes) return;
+    cmdEditBar_Click(0);
+    subShowTaskOptions();
+}
+
+// ---- the edit lists ------------------------------------------------------------------------------------
+
+void EditingController::cmdEditBar_Click(int index)
+{
+    const bool hasImage = m_ibMain && doc().HasImage();
+    switch (index) {
+    case 0: // clear
+        if (m_list.rowCount() == 0) return;
+        m_list.clear();
+        if (hasImage) {
+            if (!gvarOriginalImage.isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
+            gvarWorkingImage = gvarOriginalImage;
+            resize();
+            blnImageModified = false;
+        }
+        break;
+    case 1: // open
+        // TODO(task basket): the task basket file's reader fills this in through TaskBasketCommands.
+        if (!m_basketFile || !m_basketFile->openTaskBasket(m_list)) return;
+        if (hasImage) {
+            clearVisibleSelections();
+            replayFromOriginal(false);
+            resize();
+            gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+        }
+        break;
+    case 2: // save
+        // TODO(task basket): the task basket file's writer fills this in through TaskBasketCommands.
+        if (m_list.rowCount() == 0 || !m_basketFile) return;
+        m_basketFile->saveTaskBasket(m_list);
+        break;
+    case 3: { // delete
+        const int row = visibleSelectedRow();
+        if (m_list.rowCount() == 0 || row < 0) return;
+        m_list.removeTask(row);
+        if (hasImage) {
+            // The rest of the list is replayed whole: no row is left out of the working image.
+            clearVisibleSelections();
+            replayFromOriginal(false);
+            resize();
+            gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+        }
+        break;
+    }
+    default: break;
+    }
+}
+
+void EditingController::lvEdit_ItemClick()
+{
+    if (m_list.rowCount() == 0) return;
+    replayFromOriginal(true);
+    resize();
+}
+
+void EditingController::lvEditPreview_ItemClick()
+{
+    if (m_list.rowCount() == 0) return;
+    replayFromOriginal(true);
+    resize();
+    blnOptionsChanged = true;
+}
+
+// ---- the mouse tools -------------------------------------------------------------------------------------
+
+void EditingController::applyOutcome(const MouseOutcome& out)
+{
+    if (out.showContextMenu) {
+        if (m_ibMain) m_ibMain->viewport()->unsetCursor();
+        if (m_browse && m_browse->mnuPreviewParent()) m_browse->mnuPreviewParent()->popup(QCursor::pos());
+        return;
+    }
+    if (out.pickPixel && m_ibMain) {
+        const OleColor colour = doc().PixelColor(out.pickPixel->x(), out.pickPixel->y());
+        doc().setBackgroundColor(colour);
+        // The shared back-colour button keeps the colour as its BackColor.
+        if (auto* button = m_picDialog->findChild<QWidget*>(QStringLiteral("picCropBackColor"))) {
+            button->setProperty("BackColor", QVariant::fromValue(colour));
+            QPalette palette = button->palette();
+            palette.setColor(QPalette::Window, colorFromOle(colour));
+            palette.setColor(QPalette::Button, colorFromOle(colour));
+            button->setPalette(palette);
+        }
+    }
+    if (out.markChanged) {
+        blnOptionsChanged = true;
+        subEnableApply(true);
+    }
+    if (out.optionsChanged) blnOptionsChanged = true;
+    if (out.regionStartChanged) setSelectionLabel("lblSelectRegionStart", SelectionTool::regionLabel(m_selection.regionStart()));
+    if (out.regionEndChanged) setSelectionLabel("lblSelectRegionEnd", SelectionTool::regionLabel(m_selection.regionEnd()));
+    if (out.locationChanged)
+        setSelectionLabel("lblSelectLocation", SelectionTool::locationLabel(m_task.TaskCode == taskWatermark ? m_selection.mergePoint()
+                                                                                                             : m_selection.textPoint()));
+    if (out.pointerChanged && m_ibMain) m_ibMain->viewport()->setCursor(cursorShape(out.pointer));
+    if (out.untickCropMouse) untick("chkCropMouse");
+    if (out.untickSelectLocation) untick("chkSelectLocation");
+    if (out.untickCropBackColorAndRedEye) {
+        untick("chkCropBackColor");
+        untick("chkRedEye");
+    }
+    if (out.overlayChanged || m_band) showOverlay();
+}
+
+void EditingController::ibMain_MouseDown(int16_t button, int16_t, int32_t x, int32_t y)
+{
+    if (!m_ibMain || !doc().HasImage()) return;
+    const QPoint p(x, y);
+    if (button == 1 && m_redEyeArmed) {
+        m_redEyeDrawing = true;
+        m_redEyeStart = m_redEyeEnd = p;
+        m_band = bandBetween(p, p);
+    }
+    if (button == 1 && m_selection.cropByMouse() && m_selection.tool() == toolNone) m_band = bandBetween(p, p);
+    m_selectionDisplay = m_ibMain->displaySize();
+    applyOutcome(m_selection.press(toolButton(button), p, doc().image().size(), m_ibMain->displaySize()));
+}
+
+void EditingController::ibMain_MouseMove(int16_t button, int16_t, int32_t x, int32_t y)
+{
+    if (!m_ibMain || !doc().HasImage()) return;
+    const QPoint p(x, y);
+    if (m_redEyeDrawing) {
+        m_redEyeEnd = p;
+        m_band = bandBetween(m_redEyeStart, p);
+    }
+    const bool band = (button & 1) && m_selection.cropByMouse() && m_selection.tool() == toolNone;
+    const MouseOutcome out = m_selection.move(p, doc().image().size(), m_ibMain->displaySize());
+    if (band) m_band = bandBetween(m_selection.regionStart(), m_selection.regionEnd());
+    applyOutcome(out);
+}
+
+void EditingController::ibMain_MouseUp(int16_t button, int16_t, int32_t x, int32_t y)
+{
+    if (!m_ibMain || !doc().HasImage()) return;
+    const QPoint p(x, y);
+    if (m_redEyeDrawing && button == 1) {
+        m_redEyeDrawing = false;
+        m_redEyeArmed = false;
+        m_redEyeEnd = p;
+        m_band = bandBetween(m_redEyeStart, p);
+        const QSize image = doc().image().size(), display = m_ibMain->displaySize();
+        const editops::Bounds d = editops::Bounds{m_redEyeStart.x(), m_redEyeStart.y(), p.x(), p.y()}.normalized();
+        const QPoint a = displayToImage(QPoint(d.left, d.top), image, display);
+        const QPoint b = displayToImage(QPoint(d.right, d.bottom), image, display);
+        if (b.x() > a.x() && b.y() > a.y()) {
+            m_redEyeEllipse = editops::Bounds{a.x(), a.y(), b.x(), b.y()};
+            blnOptionsChanged = true;
+            subEnableApply(true);
+        }
+    }
+    const bool band = m_selection.cropByMouse() && m_selection.tool() == toolNone;
+    const MouseOutcome out = m_selection.release(toolButton(button), p);
+    if (band) {
+        m_band = bandBetween(m_selection.regionStart(), m_selection.regionEnd());
+        m_regionBox = m_ibMain->boxSize();
+    }
+    applyOutcome(out);
+}
+
+bool EditingController::eventFilter(QObject* watched, QEvent* event)
+{
+    // The program's rectangle is held in display pixels: once the picture is shown at another
+    // size it would mark (and crop) another part of it.
+    if (watched == m_ibMain && event->type() == QEvent::Resize && m_selection.mode() != SelDragMode::Idle &&
+        m_selection.mode() != SelDragMode::Armed && m_ibMain->displaySize() != m_selectionDisplay)
+        subClearSelection();
+    return QObject::eventFilter(watched, event);
+}
+
+void EditingController::chkCropMouse_Click(bool ticked)
+{
+    if (!ticked) {
+        // A drawn rectangle stays, and so does a change waiting for Preview; a tool still waiting
+        // for its first press is put away, or the next click on the preview would start one.
+        const bool waiting = m_selection.mode() == SelDragMode::Armed || (m_selection.cropByMouse() && m_selection.tool() == toolNone);
+        m_selection.stopCropByMouse();
+        if (waiting) {
+            m_selection.stopTools();
+            m_band.reset();
+            showOverlay();
+        }
+        return;
+    }
+    subRestoreWorkingImage();
+    m_band.reset();
+    if (previewScaled()) m_selection.startControlSelection();
+    else m_selection.armCropRectangle();
+    blnOptionsChanged = true;
+    showOverlay();
+}
+
+void EditingController::chkCropBackColor_Click(bool ticked)
+{
+    // Picking a colour ends a drawn rectangle; its outline goes with it rather than staying behind.
+    m_selection.setPickColor(ticked);
+    showOverlay();
+}
+
+void EditingController::chkRedEye_Click(bool ticked)
+{
+    m_selection.stopTools();
+    if (ticked) {
+        subRestoreWorkingImage();
+        m_redEyeEllipse.reset();
+        m_band.reset();
+        m_redEyeArmed = true;
+        subEnableApply(true);
+    } else {
+        m_redEyeArmed = false;
+    }
+    showOverlay();
+}
+
+void EditingController::chkSelectLocation_Click(bool ticked) { m_selection.setSelectLocation(ticked); }
+
+} // namespace tf

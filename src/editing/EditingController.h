@@ -1,0 +1,195 @@
+#pragma once
+// The editing mode of the main window: the explorer bar with the task chart, the option panels of
+// the sixteen tasks with Preview, Confirm, Reset and Original, the two visible edit lists over the
+// edit list model and their bars, the mouse tools on the preview, and the replay handed to the
+// preview and the page writers. The controller builds and owns these widgets (each named as
+// before); the window places them and switches the panes.
+#include "browse/BrowseServices.h"
+#include "controls/explorerbar/ExplorerBar.h"
+#include "editing/EditListModel.h"
+#include "editing/EditListReplayer.h"
+#include "editing/EditTask.h"
+#include "editing/SelectionTool.h"
+#include "platform/imagebox/imagebox.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QObject>
+#include <QPointer>
+#include <QPushButton>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class BrowseController;
+
+namespace tf {
+
+class ImageList;
+class TaskOptionPanels;
+
+// Opening and saving the edit list as a task basket file (the edit-list bars' buttons 1 and 2).
+// The window hands the implementation in; without one the two buttons do nothing.
+class TaskBasketCommands {
+public:
+    virtual ~TaskBasketCommands() = default;
+    // Asks for a task basket and replaces the list from it; true when the list was replaced.
+    virtual bool openTaskBasket(EditListModel& list) = 0;
+    // Asks for a file name and writes the list there.
+    virtual void saveTaskBasket(const EditListModel& list) = 0;
+};
+
+struct EditingPanes {
+    QWidget* picView = nullptr;   // the explorer bar eb stands here while editing
+    QWidget* picBrowse = nullptr; // lvEdit and picEditBar, behind the browse pane's second tab
+    QWidget* host = nullptr;      // picDialog and picEditPreview wait here until the bar hosts them
+    ImageList* ilEdit = nullptr;  // the task icons, by task key
+    PaneLayout* layout = nullptr; // subResize
+    EditModeSwitch* editMode = nullptr;
+};
+
+class EditingController : public QObject, public PreviewSelection {
+    Q_OBJECT
+public:
+    static constexpr int kEditBarCount = 4;
+
+    EditingController(const EditingPanes& panes, QObject* parent = nullptr);
+    ~EditingController() override;
+
+    // The preview the tasks work on, made by the browse area after this controller. Connects the
+    // preview's mouse to the tools and places the edit-list bar beside the browse tabs.
+    void attachPreview(BrowseController& browse);
+    // TODO(task basket): the window hands in the task basket file's open and save once they exist.
+    void setTaskBasketCommands(TaskBasketCommands* commands) { m_basketFile = commands; }
+    // Where Preview reads the chosen task's options from: the option panels unless replaced (the
+    // workflow's tests script the tasks here, apart from the panels' controls).
+    using TaskReader = std::function<std::optional<EditTask>(int32_t taskCode, QString* message)>;
+    void setTaskReader(TaskReader reader) { m_readTask = std::move(reader); }
+
+    // What the preview and the page writers replay.
+    TaskReplayer& replayer() { return *m_replayer; }
+    EditListModel& editList() { return m_list; }
+    SelectionTool& selectionTool() { return m_selection; }
+    TaskOptionPanels& optionPanels() { return *m_panels; }
+
+    // ---- its widgets, by their old names
+    ExplorerBar* eb() const { return m_eb; }
+    QListView* lvEdit() const { return m_lvEdit; }
+    QWidget* picEditBar() const { return m_picEditBar; }
+    QWidget* picDialog() const { return m_picDialog; }
+    QWidget* picEditPreview() const { return m_picEditPreview; }
+    QListView* lvEditPreview() const { return m_lvEditPreview; }
+    QPushButton* cmdApply() const { return m_cmdApply; }
+    QPushButton* cmdOK() const { return m_cmdOK; }
+    QPushButton* cmdReset() const { return m_cmdReset; }
+    QPushButton* cmdOriginalImage() const { return m_cmdOriginalImage; }
+    QPushButton* cmdEditBar(int index) const;
+    QPushButton* cmdEditPreview(int index) const;
+    // Panel of task code 0..16 (0: picNothing); nullptr outside.
+    QWidget* optionPanel(int code) const;
+    QLabel* lblNothing() const { return m_lblNothing; }
+
+    // ---- editing state, by its old names
+    const EditTask& gudtEditTask() const { return m_task; }
+    bool blnFreshTask = true;
+    bool blnOptionsChanged = false;
+    bool blnImageModified = false;
+    int32_t lngEditStartWidth = 0, lngEditStartHeight = 0;
+
+    // PreviewSelection: the program's selection and its overlay go.
+    void subClearSelection() override;
+
+public slots:
+    // The window's mode switch, answered.
+    void EditModeEntering();
+    void EditModeLeaving();
+    void eb_ItemClick(const QString& group, const QString& itemKey);
+    // Preview: false when the task could not be applied (the user was told; the image is as it was).
+    bool cmdApply_Click();
+    void cmdOK_Click();
+    void cmdReset_Click();
+    void subRestoreWorkingImage();
+    void cmdOriginalImage_Click();
+    // 0 clear, 1 open, 2 save, 3 delete; the same for both bars.
+    void cmdEditBar_Click(int index);
+    void lvEdit_ItemClick();
+    void lvEditPreview_ItemClick();
+    void subEnableApply(bool enabled);
+
+    // The preview's mouse (ImageBox events: button 1 left, 2 right, 4 middle).
+    void ibMain_MouseDown(int16_t button, int16_t shift, int32_t x, int32_t y);
+    void ibMain_MouseMove(int16_t button, int16_t shift, int32_t x, int32_t y);
+    void ibMain_MouseUp(int16_t button, int16_t shift, int32_t x, int32_t y);
+
+    // The tool switches of the option panels.
+    void chkCropMouse_Click(bool ticked);
+    void chkCropBackColor_Click(bool ticked);
+    void chkRedEye_Click(bool ticked);
+    void chkSelectLocation_Click(bool ticked);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildPanels(QWidget* host);
+    void buildEditLists(QWidget* picBrowse, QWidget* host);
+    void connectToolSwitches();
+    // subShowTaskOptions: the panel filled with the last-used values and the flags of a task just chosen.
+    void subShowTaskOptions();
+    // The row of the visible edit list's selected task, -1 for none.
+    int visibleSelectedRow() const;
+    void clearVisibleSelections();
+    // ibMain from the original snapshot with the edit list replayed on it (up to the visible
+    // selection when upToSelection).
+    void replayFromOriginal(bool upToSelection);
+    // The task as the panel and the mouse tools describe it; empty (the user told) when it cannot be applied.
+    std::optional<EditTask> taskToApply();
+    bool previewScaled() const;
+    ImageDocument& doc() const;
+    void showOverlay();
+    void applyOutcome(const MouseOutcome& out);
+    void setSelectionLabel(const char* name, const QString& text);
+    void untick(const char* name);
+    void resize();
+
+    EditingPanes m_panes;
+    EditListModel m_list;
+    std::unique_ptr<EditListReplayer> m_replayer;
+    SelectionTool m_selection;
+    std::unique_ptr<TaskOptionPanels> m_panels;
+    TaskBasketCommands* m_basketFile = nullptr;
+    TaskReader m_readTask;
+    // The rubber band of the control's own selections (crop on a scaled preview, red-eye), display pixels.
+    std::optional<OverlayRectangle> m_band;
+    // The box the preview fitted the picture into when the control's crop band was drawn: the
+    // band's points are display pixels of that box, whatever the window does afterwards.
+    QSize m_regionBox;
+    // The display size the program's rectangle was drawn at; a preview shown at another size
+    // takes it away.
+    QSize m_selectionDisplay;
+    QPointer<BrowseController> m_browse;
+    QPointer<ImageBox> m_ibMain;
+
+    EditTask m_task;
+    // The task the shown preview was made with, when the last Apply succeeded.
+    std::optional<EditTask> m_applied;
+    // The red-eye tool: the ellipse drawn on the preview, in display pixels.
+    bool m_redEyeArmed = false, m_redEyeDrawing = false;
+    QPoint m_redEyeStart, m_redEyeEnd;
+    std::optional<editops::Bounds> m_redEyeEllipse;
+
+    QPointer<ExplorerBar> m_eb;
+    QPointer<QListView> m_lvEdit;
+    QPointer<QWidget> m_picEditBar;
+    QPointer<QWidget> m_picDialog;
+    QPointer<QWidget> m_picEditPreview;
+    QPointer<QListView> m_lvEditPreview;
+    QPointer<QPushButton> m_cmdApply, m_cmdOK, m_cmdReset, m_cmdOriginalImage;
+    QPointer<QLabel> m_lblNothing;
+    std::array<QPushButton*, kEditBarCount> m_cmdEditBar{};
+    std::array<QPushButton*, kEditBarCount> m_cmdEditPreview{};
+    std::array<QWidget*, 17> m_optionPanels{};
+};
+
+} // namespace tf

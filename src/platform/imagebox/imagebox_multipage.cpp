@@ -483,19 +483,17 @@ void requireExisting(const QString& path)
         raise(imagebox_error::kFileNotFound, QStringLiteral("File not found: ") + path);
 }
 
-// Runs `insert` on the document that ends up at the output: in place when there is one file,
-// otherwise on a copy beside `path2` that replaces it once the page is in.
+// Runs `insert` on a copy beside the output, which replaces the output once the page is in. Even
+// with one file the insert never works on the document itself: a damaged document can make the
+// writer fail halfway, and the user's file must then stay as it was.
 template <typename Insert>
 void appendVia(const QString& path, const QString& path2, Insert insert)
 {
     QString error;
-    if (path2.isEmpty() || sameFile(path, path2)) {
-        if (!insert(path, &error)) raise(imagebox_error::kFileAccess, error);
-        return;
-    }
-    std::unique_ptr<QTemporaryFile> copy = copyBeside(path, path2, &error);
+    const QString& target = path2.isEmpty() || sameFile(path, path2) ? path : path2;
+    std::unique_ptr<QTemporaryFile> copy = copyBeside(path, target, &error);
     if (!copy) raise(imagebox_error::kFileAccess, error);
-    if (!insert(copy->fileName(), &error) || !publish(copy->fileName(), path2, &error))
+    if (!insert(copy->fileName(), &error) || !publish(copy->fileName(), target, &error))
         raise(imagebox_error::kFileAccess, error);
     copy->setAutoRemove(false);
 }

@@ -310,8 +310,9 @@ int tiffPageCount(const QString& path)
 namespace {
 
 // Pages in a TIFF whose directory chain ends properly; 0 for anything else. Appending makes libtiff
-// follow the chain to its last directory without watching for a loop, so a chain that points back
-// into itself would hold the program for ever.
+// follow the chain to its last directory without watching for a loop, and that walk reads the raw
+// directory counts and links, which can lead elsewhere than its directory reader went: so the raw
+// chain of a classic TIFF is walked here first, with the loop check libtiff lacks.
 int appendablePageCount(const QString& path)
 {
     TiffMessages messages;
@@ -323,8 +324,15 @@ int appendablePageCount(const QString& path)
         ++n;
     } while (n < 100000 && TIFFReadDirectory(tif));
     const bool ends = TIFFLastDirectory(tif) != 0;
+    const bool classic = !TIFFIsBigTIFF(tif);
     TIFFClose(tif);
-    return ends ? n : 0;
+    if (!ends) return 0;
+    if (classic) {
+        QFile file(path);
+        IfdChain chain(file);
+        if (!file.open(QIODevice::ReadOnly) || !chain.read(nullptr)) return 0;
+    }
+    return n;
 }
 
 } // namespace

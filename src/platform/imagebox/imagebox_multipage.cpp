@@ -406,17 +406,15 @@ void requireExisting(const QString& path)
         raise(imagebox_error::kFileNotFound, QStringLiteral("File not found: ") + path);
 }
 
-// Runs `insert` on the document that ends up at the output: in place when there is one file,
-// otherwise on a copy beside `path2` that replaces it once the page is in.
+// Runs `insert` on a copy beside the output, which replaces the output once the page is in. Even
+// with one file the insert never works on the document itself: a damaged document can make the
+// writer fail halfway, and the user's file must then stay as it was.
 template <typename Insert>
 void appendVia(const QString& path, const QString& path2, Insert insert)
 {
     QString error;
-    if (path2.isEmpty() || sameFile(path, path2)) {
-        if (!insert(path, &error)) raise(imagebox_error::kFileAccess, error);
-        return;
-    }
-    SafeFile copy(path2);
+    const QString& target = path2.isEmpty() || sameFile(path, path2) ? path : path2;
+    SafeFile copy(target);
     if (!copy.open(&error) || !copy.copyFrom(path, &error) || !insert(copy.fileName(), &error) || !copy.commit(&error))
         raise(imagebox_error::kFileAccess, error);
 }

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <QTemporaryFile>
 #include <tiffio.h>
 
 #include <cstdarg>
@@ -139,9 +141,9 @@ public:
         uint32_t offset = u32(head, 4);
         const qint64 size = m_file.size();
         while (offset != 0) {
-            if (m_offsets.size() > 100000 || offset + 2 > size) return fail(error);
-            for (uint32_t seen : m_offsets)
-                if (seen == offset) return fail(error); // a loop in the chain
+            if (m_offsets.size() > 100000 || qint64(offset) + 2 > size) return fail(error);
+            if (m_seen.contains(offset)) return fail(error); // a loop in the chain
+            m_seen.insert(offset);
             m_file.seek(offset);
             const QByteArray countBytes = m_file.read(2);
             if (countBytes.size() < 2) return fail(error);
@@ -201,6 +203,7 @@ private:
     QFile& m_file;
     bool m_little = true;
     std::vector<uint32_t> m_offsets;
+    QSet<uint32_t> m_seen; // a long chain would make a search of m_offsets quadratic
     std::vector<qint64> m_nextFieldAt;
 };
 
@@ -304,10 +307,40 @@ int tiffPageCount(const QString& path)
     return n;
 }
 
+namespace {
+
+// Pages in a TIFF whose directory chain ends properly; 0 for anything else. Appending makes libtiff
+// follow the chain to its last directory without watching for a loop, and that walk reads the raw
+// directory counts and links, which can lead elsewhere than its directory reader went: so the raw
+// chain of a classic TIFF is walked here first, with the loop check libtiff lacks.
+int appendablePageCount(const QString& path)
+{
+    TiffMessages messages;
+    OpenOptions options(&messages);
+    TIFF* tif = TIFFOpenExt(QFile::encodeName(path).constData(), "r", options.opts);
+    if (!tif) return 0;
+    int n = 0;
+    do {
+        ++n;
+    } while (n < 100000 && TIFFReadDirectory(tif));
+    const bool ends = TIFFLastDirectory(tif) != 0;
+    const bool classic = !TIFFIsBigTIFF(tif);
+    TIFFClose(tif);
+    if (!ends) return 0;
+    if (classic) {
+        QFile file(path);
+        IfdChain chain(file);
+        if (!file.open(QIODevice::ReadOnly) || !chain.read(nullptr)) return 0;
+    }
+    return n;
+}
+
+} // namespace
+
 bool insertTiffPage(const QString& path, const PageRaster& page, int compression, const QString& software,
                     int position, QString* error)
 {
-    const int before = tiffPageCount(path);
+    const int before = appendablePageCount(path);
     if (before == 0) {
         if (error) *error = QStringLiteral("Not a TIFF file that pages can be added to: ") + path;
         return false;

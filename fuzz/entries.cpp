@@ -1,0 +1,210 @@
+#include "fuzz/entries.h"
+
+#include "basket/modSaveOpenImageList.h"
+#include "frame/modSettings.h"
+#include "frame/settingsCodec.h"
+#include "platform/imagebox/imagebox_document.h"
+#include "services/clsFile.h"
+#include "services/clsImageHeaderInfo.h"
+#include "services/modLoadPic.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+namespace tf::fuzz {
+
+namespace {
+
+// One folder for the whole run: making a new one per input would cost more than most inputs.
+const QTemporaryDir& scratch()
+{
+    static const QTemporaryDir dir;
+    return dir;
+}
+
+QString scratchFile(const QString& name) { return scratch().filePath(name); }
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile::remove(path);
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The picture appended to the fuzzed documents: small, so that the reader's work dominates.
+QImage appendedPicture()
+{
+    QImage image(6, 4, QImage::Format_RGB888);
+    image.fill(QColor(200, 40, 90));
+    return image;
+}
+
+using Appender = void (ImageDocument::*)(const QString&, const QString&, int32_t);
+
+QString appendPage(const QByteArray& bytes, const QString& extension, Appender append)
+{
+    const quint8 control = bytes.isEmpty() ? 0 : quint8(bytes.at(0));
+    const QByteArray document = bytes.mid(1);
+    const QString path = scratchFile(QStringLiteral("document.") + extension);
+    const QString other = scratchFile(QStringLiteral("result.") + extension);
+    QFile::remove(other);
+    if (!writeFile(path, document)) return QStringLiteral("cannot write the scratch document");
+    const bool inPlace = control & 1;
+    const int32_t position = (control >> 1) % 4; // 0 (the end), first, second, third page
+
+    ImageDocument doc;
+    doc.setPicture(appendedPicture());
+    bool failed = false;
+    try {
+        (doc.*append)(path, inPlace ? QString() : other, position);
+    } catch (const ImageBoxError&) {
+        failed = true;
+    } catch (const std::exception& e) {
+        return QStringLiteral("raised something other than the control's error: ") + QString::fromUtf8(e.what());
+    }
+    if ((failed || !inPlace) && readFile(path) != document)
+        return failed ? QStringLiteral("a failed append changed the document")
+                      : QStringLiteral("appending to another file changed the source");
+    if (failed && !inPlace && QFile::exists(other)) return QStringLiteral("a failed append left a result file");
+    return {};
+}
+
+} // namespace
+
+QString headerInfo(const QByteArray& bytes)
+{
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+
+    clsImageHeaderInfo info;
+    if (!info.ReadGIF_BMP_Header(buffer) && (info.Width() || info.Height() || info.BitsPerPixel()))
+        return QStringLiteral("GIF/BMP: no header, yet a size");
+
+    buffer.seek(0);
+    clsImageHeaderInfo other;
+    if (!other.ReadJPEG_TIFF_PNG_Header(buffer)
+        && (other.Width() || other.Height() || other.BitsPerPixel() || other.dpi() || other.IsGray()))
+        return QStringLiteral("JPEG/TIFF/PNG: no header, yet values");
+    return {};
+}
+
+QString settingsRecord(const QByteArray& bytes)
+{
+    typSettings record;
+    if (decodeSettings(bytes, record) != SettingsDecodeResult::Ok) return {};
+    if (!fncSettingsFault(record).isEmpty()) return {};
+    // What the program takes it writes again at shutdown, and reads at the next start. The first
+    // write may change the record (a fixed text longer than its field in UTF-8 is cut, and blanks
+    // or NULs the cut leaves at its end drop away on reading); after that it must stay as it is.
+    const QByteArray written = encodeSettings(record);
+    typSettings again;
+    if (decodeSettings(written, again) != SettingsDecodeResult::Ok)
+        return QStringLiteral("an accepted record, written again, does not decode");
+    if (!fncSettingsFault(again).isEmpty()) return QStringLiteral("an accepted record, written again, is refused");
+    const QByteArray rewritten = encodeSettings(again);
+    typSettings third;
+    if (decodeSettings(rewritten, third) != SettingsDecodeResult::Ok || encodeSettings(third) != rewritten)
+        return QStringLiteral("an accepted record changes on each write");
+    return {};
+}
+
+QString basketFile(const QByteArray& bytes)
+{
+    for (const char* name : {"basket.ibf", "basket.ibd"}) {
+        const QString path = scratchFile(QString::fromLatin1(name));
+        if (!writeFile(path, bytes)) return QStringLiteral("cannot write the scratch basket");
+        try {
+            const std::vector<typImageBasketEntry> entries = fncReadImageBasket(path);
+            for (std::size_t i = 0; i < entries.size(); ++i)
+                if (entries[i].path.isEmpty()) return QStringLiteral("an entry without a path");
+        } catch (const FileError&) {
+        }
+    }
+    return {};
+}
+
+QString textRecords(const QByteArray& bytes)
+{
+    const quint8 mode = bytes.isEmpty() ? 0 : quint8(bytes.at(0)) % 3;
+    const QString path = scratchFile(QStringLiteral("records.txt"));
+    if (!writeFile(path, bytes.mid(1))) return QStringLiteral("cannot write the scratch text file");
+
+    clsFile file;
+    if (!file.OpenForRead(path)) return QStringLiteral("cannot open the scratch text file");
+    // Every read takes at least one byte, so a reader still going after more reads than bytes loops.
+    qsizetype reads = 0;
+    try {
+        while (!file.fEof()) {
+            if (++reads > bytes.size() + 1) return QStringLiteral("reading makes no progress");
+            if (mode == 0) {
+                file.readLine();
+            } else if (mode == 1) {
+                clsFile::EditingList fields;
+                file.read_EditingList(fields);
+            } else {
+                QString path2, description;
+                file.read_ImageBasket(path2, description);
+            }
+        }
+    } catch (const FileError&) {
+    }
+    file.closefile();
+    return {};
+}
+
+QString tiffAppend(const QByteArray& bytes)
+{
+    return appendPage(bytes, QStringLiteral("tif"), &ImageDocument::AppendToTiff);
+}
+
+QString pdfAppend(const QByteArray& bytes)
+{
+    return appendPage(bytes, QStringLiteral("pdf"), &ImageDocument::AppendToPdf);
+}
+
+const QStringList& loaderExtensions()
+{
+    static const QStringList extensions = {
+        "png", "jpg", "tif", "gif", "bmp", "pbm", "pgm", "ppm", "xbm", "lif", "jp2", "j2k", "psd", "pcx",
+        "tga", "ico", "psp", "pic", "sgi", "rgb", "dcx", "wal", "mdl", "mng", "pal", "act", "raw", "webp",
+        "dds", "hdr", "exr", "xpm",
+    };
+    return extensions;
+}
+
+QString loader(const QByteArray& bytes)
+{
+    const quint8 pick = bytes.isEmpty() ? 0 : quint8(bytes.at(0));
+    const QStringList& extensions = loaderExtensions();
+    return loadPicture(bytes.mid(1), extensions.at(pick % extensions.size()));
+}
+
+QString loadPicture(const QByteArray& bytes, const QString& extension)
+{
+    const QString path = scratchFile(QStringLiteral("picture.") + extension);
+    if (!writeFile(path, bytes)) return QStringLiteral("cannot write the scratch picture");
+    LoadPicOptions options;
+    options.quiet = true;
+    options.reporter = [](const QString&, int32_t, int16_t, const QString&) {};
+    int32_t width = -1, height = -1;
+    constexpr int32_t kBoxWidth = 64, kBoxHeight = 48;
+    const QImage picture = LoadPic(path, 1, kBoxWidth, kBoxHeight, 0xFFFFFF, width, height, options);
+    if (width < 0 || height < 0) return QStringLiteral("a negative picture size");
+    if (!picture.isNull()) {
+        if (picture.width() > kBoxWidth || picture.height() > kBoxHeight)
+            return QStringLiteral("the picture does not fit its box");
+        if (width == 0 || height == 0) return QStringLiteral("a picture with no size reported");
+    }
+    return {};
+}
+
+} // namespace tf::fuzz

@@ -1,0 +1,32 @@
+#pragma once
+// What each fuzz target does with one input. The fuzzers and the regression replay in the test
+// suite call the same functions, so an input that once broke a reader is replayed exactly as it
+// was found. Each returns an empty text when the reader behaved, or what went wrong (a broken
+// promise of the reader, not a crash: those end the process on their own).
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace tf::fuzz {
+
+// Pixel size, depth and resolution read from the bytes as a GIF/BMP and as a JPEG/TIFF/PNG header.
+QString headerInfo(const QByteArray& bytes);
+// The bytes as a settings file: decoded, checked, and when taken, written and read back the same.
+QString settingsRecord(const QByteArray& bytes);
+// The bytes as an ".ibf" and as an ".ibd" basket file.
+QString basketFile(const QByteArray& bytes);
+// The first byte picks which records to read (lines, editing lists, basket records); the rest is
+// the text file.
+QString textRecords(const QByteArray& bytes);
+// The first byte picks the page position and whether the document changes in place; the rest is
+// the TIFF or PDF document a small picture is appended to. A failed append leaves it whole.
+QString tiffAppend(const QByteArray& bytes);
+QString pdfAppend(const QByteArray& bytes);
+// The first byte picks the file name's extension; the rest is the picture file.
+QString loader(const QByteArray& bytes);
+// A picture file whose extension is known (the reproducers keep their own names).
+QString loadPicture(const QByteArray& bytes, const QString& extension);
+// The extensions loader() picks from.
+const QStringList& loaderExtensions();
+
+} // namespace tf::fuzz

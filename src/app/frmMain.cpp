@@ -882,11 +882,17 @@ void frmMain::subEnd()
         // round, as it would have kept the windows before it.
         for (const QPointer<QWidget>& window : fncOtherWindowsLatestFirst(this))
             if (window && !window->close()) break;
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.subEnd"));
     } catch (...) {
+        subReportUnknownException(QStringLiteral("FrmMain.subEnd"));
     }
     try {
         subDeletePageFiles();
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("FrmMain.subDeletePageFiles"));
     } catch (...) {
+        subReportUnknownException(QStringLiteral("FrmMain.subDeletePageFiles"));
     }
 }
 

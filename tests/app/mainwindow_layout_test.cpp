@@ -1,74 +1,13 @@
-// The main window's geometry as plain functions of sizes and state.
+// The main window's geometry as plain functions of sizes and state, checked against known rectangles.
 #include "app/modMainLayout.h"
 
 #include <gtest/gtest.h>
 
 using namespace tf;
 
-TEST(MainLayoutArrangement, IsToldApartByTheSplittersChildrenInOrder)
-{
-    // splView left/top, splView right/bottom, splMain left/top
-    EXPECT_EQ(fncPaneArrangement(true, true, true), PaneArrangement::Browsing);
-    EXPECT_EQ(fncPaneArrangement(false, false, true), PaneArrangement::PreviewWithoutMetadata);
-    // The editing test comes first: with splMain's pane gone it wins over "no metadata".
-    EXPECT_EQ(fncPaneArrangement(false, false, false), PaneArrangement::Editing);
-    EXPECT_EQ(fncPaneArrangement(false, true, false), PaneArrangement::Editing);
-    // Only one of splView's panes missing is still the browsing view.
-    EXPECT_EQ(fncPaneArrangement(false, true, true), PaneArrangement::Browsing);
-    EXPECT_EQ(fncPaneArrangement(true, false, true), PaneArrangement::Browsing);
-    EXPECT_EQ(fncPaneArrangement(true, true, false), PaneArrangement::Browsing);
-}
-
-TEST(MainLayoutPanes, BrowsePaneOffsetsAndTheSharedRectangle)
-{
-    const auto r = fncBrowsePaneLayout(QSize(300, 500), 26, 24);
-    EXPECT_EQ(r.lblBrowse, QRect(0, 0, 300, 26));
-    EXPECT_EQ(r.tbsBrowse, QRect(2, 26, 298, 474));
-    EXPECT_EQ(r.picFileSystem, QRect(4, 26 + 24 + 5, 298 - 6, 474 - 24 - 8));
-    EXPECT_EQ(r.ftvBrowse, QRect(0, 0, 292, 442));
-    EXPECT_EQ(r.lvEdit, r.picFileSystem) << "the edit list takes exactly the folder tree's place";
-}
-
-TEST(MainLayoutPanes, MetadataPaneKeepsTheToolbarStripAndUsesFourBelowTheTabs)
-{
-    const auto r = fncMetadataPaneLayout(QSize(400, 300), 26, 24, 20);
-    EXPECT_EQ(r.lblMetadata, QRect(0, 0, 400, 26));
-    EXPECT_EQ(r.tbsMetadata, QRect(0, 26, 380, 274));
-    EXPECT_EQ(r.lvExif, QRect(2, 26 + 24 + 4, 374, 274 - 24 - 8));
-    EXPECT_EQ(r.lvIPTC, r.lvExif);
-    EXPECT_EQ(r.toolbarLeft, 380) << "the bars fill the free strip at the right";
-}
-
-TEST(MainLayoutPanes, FolderAndBasketPanes)
-{
-    const auto folder = fncFolderPaneLayout(QSize(640, 280), 26);
-    EXPECT_EQ(folder.lblFolderWidth, 640);
-    EXPECT_EQ(folder.lvFolder, QRect(2, 26, 638, 280 - 26 - 2));
-
-    const QRect liveBar(0, 26, 108, 4000);
-    const auto queue = fncQueuePaneLayout(QSize(600, 280), 26, liveBar);
-    EXPECT_EQ(queue.lblQueue, QRect(0, 0, 600, 26));
-    EXPECT_EQ(queue.lvPages, QRect(108, 28, 600 - 108 - 12, 280 - 26 - 2));
-}
-
-TEST(MainLayoutPanes, NegativeSizesBecomeZeroAndPositionsStay)
-{
-    // A pane dragged smaller than its fixed parts: every rectangle keeps its place, none goes negative.
-    const auto browse = fncBrowsePaneLayout(QSize(3, 20), 26, 24);
-    EXPECT_EQ(browse.tbsBrowse, QRect(2, 26, 1, 0));
-    EXPECT_EQ(browse.picFileSystem.topLeft(), QPoint(4, 55));
-    EXPECT_EQ(browse.picFileSystem.size(), QSize(0, 0));
-    const auto metadata = fncMetadataPaneLayout(QSize(10, 10), 26, 24, 20);
-    EXPECT_EQ(metadata.tbsMetadata.size(), QSize(0, 0));
-    EXPECT_EQ(metadata.toolbarLeft, 0);
-    const auto queue = fncQueuePaneLayout(QSize(50, 10), 26, QRect(0, 26, 108, 100));
-    EXPECT_EQ(queue.lvPages, QRect(108, 28, 0, 0));
-    EXPECT_EQ(fncPaneRect(-5, -7, -1, 3), QRect(-5, -7, 0, 3));
-}
-
 namespace {
 
-PreviewPaneInput previewInput(PaneArrangement arrangement)
+PreviewPaneInput previewInput(PaneArrangement arrangement, QSize picView = QSize(300, 400))
 {
     PreviewPaneInput in;
     in.arrangement = arrangement;
@@ -76,7 +15,7 @@ PreviewPaneInput previewInput(PaneArrangement arrangement)
     in.statusBarHeight = 24;
     in.splMain = QSize(1000, 676);
     in.splView = QSize(600, 400);
-    in.picView = QSize(300, 400);
+    in.picView = picView;
     in.toolbarHeight = 32;
     in.vsbWidth = 15;
     in.hsbHeight = 14;
@@ -84,60 +23,89 @@ PreviewPaneInput previewInput(PaneArrangement arrangement)
     return in;
 }
 
+QRect orNull(const std::optional<QRect>& r) { return r.value_or(QRect(-1, -1, -1, -1)); }
+const QRect kUnset(-1, -1, -1, -1);
+
 } // namespace
 
-TEST(MainLayoutPreview, BrowsingViewInsetsTheViewportByOnePixel)
+TEST(MainLayout, EveryPaneFunctionAgainstKnownRectangles)
 {
-    const auto r = fncPreviewPaneLayout(previewInput(PaneArrangement::Browsing));
-    EXPECT_FALSE(r.picView) << "the splitters place the preview pane";
-    EXPECT_FALSE(r.splRight);
-    EXPECT_EQ(r.PicViewImage, QRect(1, 33, 300 - 15 - 1, 400 - 32 - 14 - 2));
-    EXPECT_EQ(r.vsbView, QRect(285, 33, 15, 352));
-    EXPECT_EQ(r.hsbView, QRect(1, 385, 284, 14));
-    EXPECT_EQ(r.ebVisibility, Visibility::Hide);
-}
+    // splView left/top, splView right/bottom, splMain left/top: the editing test comes first, and
+    // one missing pane of splView alone is still the browsing view.
+    const std::tuple<bool, bool, bool, PaneArrangement> arrangements[] = {
+        {true, true, true, PaneArrangement::Browsing},      {false, false, true, PaneArrangement::PreviewWithoutMetadata},
+        {false, false, false, PaneArrangement::Editing},    {false, true, false, PaneArrangement::Editing},
+        {false, true, true, PaneArrangement::Browsing},     {true, false, true, PaneArrangement::Browsing},
+        {true, true, false, PaneArrangement::Browsing},
+    };
+    for (const auto& [a, b, c, expected] : arrangements) EXPECT_EQ(fncPaneArrangement(a, b, c), expected) << a << b << c;
 
-TEST(MainLayoutPreview, WithoutMetadataTheViewportIsTenPixelsNarrower)
-{
-    const auto r = fncPreviewPaneLayout(previewInput(PaneArrangement::PreviewWithoutMetadata));
-    ASSERT_TRUE(r.picView);
-    EXPECT_EQ(*r.picView, QRect(0, 0, 600, 400)) << "the preview fills splView";
-    EXPECT_EQ(r.PicViewImage, QRect(0, 32, 600 - 15 - 10, 400 - 32 - 14));
-    EXPECT_EQ(r.vsbView.left() + r.vsbView.width(), 600 - 10);
-    EXPECT_EQ(r.ebVisibility, Visibility::Keep) << "the explorer bar keeps its visibility and place";
-    EXPECT_FALSE(r.eb);
-}
+    const auto browse = fncBrowsePaneLayout(QSize(300, 500), 26, 24);
+    const auto tinyBrowse = fncBrowsePaneLayout(QSize(3, 20), 26, 24);
+    const auto metadata = fncMetadataPaneLayout(QSize(400, 300), 26, 24, 20);
+    const auto tinyMetadata = fncMetadataPaneLayout(QSize(10, 10), 26, 24, 20);
+    const auto folder = fncFolderPaneLayout(QSize(640, 280), 26);
+    const auto queue = fncQueuePaneLayout(QSize(600, 280), 26, QRect(0, 26, 108, 4000));
+    const auto tinyQueue = fncQueuePaneLayout(QSize(50, 10), 26, QRect(0, 26, 108, 100));
+    const auto browsing = fncPreviewPaneLayout(previewInput(PaneArrangement::Browsing));
+    const auto tinyBrowsing = fncPreviewPaneLayout(previewInput(PaneArrangement::Browsing, QSize(10, 20)));
+    const auto noMetadata = fncPreviewPaneLayout(previewInput(PaneArrangement::PreviewWithoutMetadata));
+    const auto editing = fncPreviewPaneLayout(previewInput(PaneArrangement::Editing));
 
-TEST(MainLayoutPreview, EditingModeCoversTheWindowWithTheExplorerBarRightOfTheScrollBar)
-{
-    const auto r = fncPreviewPaneLayout(previewInput(PaneArrangement::Editing));
-    ASSERT_TRUE(r.splRight && r.splView && r.picView && r.eb);
-    EXPECT_EQ(*r.splRight, QRect(0, 0, 1000, 676));
-    EXPECT_EQ(*r.splView, QRect(0, 0, 1000, 676));
-    EXPECT_EQ(*r.picView, QRect(0, 0, 1000, 700 - 24));
-    EXPECT_EQ(r.PicViewImage, QRect(0, 32, 1000 - 15 - 220, 676 - 32 - 14));
-    EXPECT_EQ(r.vsbView, QRect(765, 32, 15, 630));
-    EXPECT_EQ(*r.eb, QRect(780, 32, 220, 630)) << "at the viewport's height, right of the scroll bar";
-    EXPECT_EQ(r.eb->right() + 1, 1000);
-    EXPECT_EQ(r.ebVisibility, Visibility::Show);
-}
+    const std::tuple<const char*, QRect, QRect> rects[] = {
+        {"browse caption", browse.lblBrowse, QRect(0, 0, 300, 26)},
+        {"browse tabs", browse.tbsBrowse, QRect(2, 26, 298, 474)},
+        {"folder tree holder", browse.picFileSystem, QRect(4, 55, 292, 442)},
+        {"folder tree", browse.ftvBrowse, QRect(0, 0, 292, 442)},
+        {"edit list takes the tree's place", browse.lvEdit, QRect(4, 55, 292, 442)},
+        {"tiny browse tabs", tinyBrowse.tbsBrowse, QRect(2, 26, 1, 0)},
+        {"tiny tree holder keeps its place", tinyBrowse.picFileSystem, QRect(4, 55, 0, 0)},
+        {"metadata caption", metadata.lblMetadata, QRect(0, 0, 400, 26)},
+        {"metadata tabs leave the bar strip", metadata.tbsMetadata, QRect(0, 26, 380, 274)},
+        {"EXIF list", metadata.lvExif, QRect(2, 54, 374, 242)},
+        {"IPTC list", metadata.lvIPTC, QRect(2, 54, 374, 242)},
+        {"tiny metadata tabs", tinyMetadata.tbsMetadata, QRect(0, 26, 0, 0)},
+        {"folder list", folder.lvFolder, QRect(2, 26, 638, 252)},
+        {"basket caption", queue.lblQueue, QRect(0, 0, 600, 26)},
+        {"basket list right of the bar", queue.lvPages, QRect(108, 28, 480, 252)},
+        {"tiny basket list", tinyQueue.lvPages, QRect(108, 28, 0, 0)},
+        {"negative sizes become zero", fncPaneRect(-5, -7, -1, 3), QRect(-5, -7, 0, 3)},
+        // Browsing: the splitters place the pane; the viewport is inset by one pixel.
+        {"browsing splRight", orNull(browsing.splRight), kUnset},
+        {"browsing picView", orNull(browsing.picView), kUnset},
+        {"browsing viewport", browsing.PicViewImage, QRect(1, 33, 284, 352)},
+        {"browsing vertical bar", browsing.vsbView, QRect(285, 33, 15, 352)},
+        {"browsing horizontal bar", browsing.hsbView, QRect(1, 385, 284, 14)},
+        {"tiny viewport", tinyBrowsing.PicViewImage, QRect(1, 33, 0, 0)},
+        {"tiny vertical bar", tinyBrowsing.vsbView, QRect(1, 33, 15, 0)},
+        {"tiny horizontal bar", tinyBrowsing.hsbView, QRect(1, 33, 0, 14)},
+        // Without metadata the preview fills splView and the viewport is ten pixels narrower.
+        {"no-metadata picView", orNull(noMetadata.picView), QRect(0, 0, 600, 400)},
+        {"no-metadata viewport", noMetadata.PicViewImage, QRect(0, 32, 575, 354)},
+        {"no-metadata vertical bar", noMetadata.vsbView, QRect(575, 32, 15, 354)},
+        {"no-metadata explorer bar stays", orNull(noMetadata.eb), kUnset},
+        // Editing covers the window, the explorer bar right of the scroll bar at the viewport's height.
+        {"editing splRight", orNull(editing.splRight), QRect(0, 0, 1000, 676)},
+        {"editing splView", orNull(editing.splView), QRect(0, 0, 1000, 676)},
+        {"editing picView", orNull(editing.picView), QRect(0, 0, 1000, 676)},
+        {"editing viewport", editing.PicViewImage, QRect(0, 32, 765, 630)},
+        {"editing vertical bar", editing.vsbView, QRect(765, 32, 15, 630)},
+        {"editing explorer bar", orNull(editing.eb), QRect(780, 32, 220, 630)},
+    };
+    for (const auto& [what, actual, expected] : rects) EXPECT_EQ(actual, expected) << what;
 
-TEST(MainLayoutPreview, TinyPanesClampTheViewportAndBars)
-{
-    auto in = previewInput(PaneArrangement::Browsing);
-    in.picView = QSize(10, 20);
-    const auto r = fncPreviewPaneLayout(in);
-    EXPECT_EQ(r.PicViewImage, QRect(1, 33, 0, 0));
-    EXPECT_EQ(r.vsbView, QRect(1, 33, 15, 0));
-    EXPECT_EQ(r.hsbView, QRect(1, 33, 0, 14));
-}
+    const std::tuple<const char*, int, int> numbers[] = {
+        {"folder caption width", folder.lblFolderWidth, 640},
+        {"metadata bars fill the free strip", metadata.toolbarLeft, 380},
+        {"tiny metadata bars", tinyMetadata.toolbarLeft, 0},
+        {"browsing hides the explorer bar", int(browsing.ebVisibility), int(Visibility::Hide)},
+        {"no-metadata keeps the explorer bar", int(noMetadata.ebVisibility), int(Visibility::Keep)},
+        {"editing shows the explorer bar", int(editing.ebVisibility), int(Visibility::Show)},
+    };
+    for (const auto& [what, actual, expected] : numbers) EXPECT_EQ(actual, expected) << what;
 
-TEST(MainLayoutZoom, RoundsHalvesToTheEvenNumber)
-{
-    EXPECT_EQ(fncZoomText(12.5), "12%");
-    EXPECT_EQ(fncZoomText(13.5), "14%");
-    EXPECT_EQ(fncZoomText(100.0), "100%");
-    EXPECT_EQ(fncZoomText(33.3333), "33%");
-    EXPECT_EQ(fncZoomText(66.7), "67%");
-    EXPECT_EQ(fncZoomText(0.5), "0%");
+    // The zoom panel rounds halves to the even number.
+    const std::pair<double, const char*> zooms[] = {{12.5, "12%"}, {13.5, "14%"}, {100.0, "100%"},
+                                                    {33.3333, "33%"}, {66.7, "67%"}, {0.5, "0%"}};
+    for (const auto& [zoom, text] : zooms) EXPECT_EQ(fncZoomText(zoom), text) << zoom;
 }

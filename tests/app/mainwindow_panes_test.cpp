@@ -1,8 +1,7 @@
-// Where the panes and their controls end up in the shown window, for several window sizes and
-// splitter positions, in the browsing view, without the metadata pane, and in the editing mode.
+// The window hands its panes to the layout functions (whose arithmetic is checked on its own) at
+// every resize, splitter drag and change of arrangement.
 #include "mainwindow_fixture.h"
 
-#include "browse/modPreview.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "controls/splitter.h"
 #include "platform/imagebox/imagebox.h"
@@ -13,120 +12,58 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
-#include <array>
 
 using namespace tf;
 using tf::test::MainWindowTest;
 
 namespace {
 
-constexpr int kBar = 5; // the splitters' bar
-
-QRect clamped(int x, int y, int w, int h) { return QRect(x, y, std::max(0, w), std::max(0, h)); }
-
-// The two sides of a splitter filling r, its bar at the percent's pixel.
-QRect firstSide(QRect r, int percent, bool topBottom)
-{
-    return topBottom ? clamped(r.x(), r.y(), r.width(), r.height() * percent / 100)
-                     : clamped(r.x(), r.y(), r.width() * percent / 100, r.height());
-}
-QRect secondSide(QRect r, int percent, bool topBottom)
-{
-    if (topBottom) {
-        const int t = r.height() * percent / 100;
-        return clamped(r.x(), r.y() + t + kBar, r.width(), r.height() - t - kBar);
-    }
-    const int l = r.width() * percent / 100;
-    return clamped(r.x() + l + kBar, r.y(), r.width() - l - kBar, r.height());
-}
-
-struct Case {
-    QSize size;
-    std::array<int, 4> positions; // splMain, splRight, splLeft, splView
-};
-
-const Case kCases[] = {
-    {{1280, 1024}, {70, 30, 50, 50}},
-    {{1280, 1024}, {40, 60, 25, 80}},
-    {{800, 600}, {55, 20, 70, 35}},
-    {{533, 400}, {90, 10, 90, 10}},
-    {{533, 400}, {10, 90, 10, 90}},
-};
-
 class MainWindowPanes : public MainWindowTest {
 protected:
-    void arrange(const Case& c)
+    // Every pane's widgets stand where the layout function puts them for the pane's present size.
+    void expectLaidOut()
     {
         frmMain& w = window();
-        w.splMain->setSplitterPosition(c.positions[0]);
-        w.splRight->setSplitterPosition(c.positions[1]);
-        w.splLeft->setSplitterPosition(c.positions[2]);
-        w.splView->setSplitterPosition(c.positions[3]);
-        w.resize(c.size);
-        QApplication::processEvents();
-        w.subResize();
+        BrowseController& b = *w.browse();
+        const QRect area(0, 0, w.width(), w.height() - w.sbMain->height());
+        EXPECT_EQ(inWindow(w.splMain), area);
+        EXPECT_EQ(inWindow(w.sbMain).top(), area.height());
+        EXPECT_EQ(b.picFileSystem()->geometry(),
+                  fncBrowsePaneLayout(w.picBrowse->size(), b.lblBrowse()->height(), b.tbsBrowse()->tabRowHeight()).picFileSystem);
+        EXPECT_EQ(w.lvExif->geometry(), fncMetadataPaneLayout(w.PicMetadata->size(), w.lblMetadata->height(),
+                                                              w.tbsMetadata->tabRowHeight(), w.picEXIFBar->width()).lvExif);
+        EXPECT_EQ(b.lvFolder()->geometry(), fncFolderPaneLayout(w.picFolder->size(), b.lblFolder()->height()).lvFolder);
+        EXPECT_EQ(w.lvPages->geometry(),
+                  fncQueuePaneLayout(w.PicQueue->size(), w.lblQueue->height(), w.picLiveBar->geometry()).lvPages);
+        EXPECT_EQ(inWindow(b.vsbView()).topLeft(), inWindow(b.PicViewImage()).topRight() + QPoint(1, 0));
     }
-    QRect area() const { return QRect(0, 0, m_window->width(), m_window->height() - m_window->sbMain->height()); }
-
-    void expectBrowsingView(const Case& c)
+    void showPicture()
     {
-        frmMain& w = window();
-        const auto& p = c.positions;
-        const QRect top = firstSide(area(), p[0], true);
-        const QRect bottom = secondSide(area(), p[0], true);
-        const QRect browse = firstSide(top, p[1], false);
-        const QRect view = secondSide(top, p[1], false);
-        const QRect preview = firstSide(view, p[3], false);
-        const QRect metadata = secondSide(view, p[3], false);
-        const QRect folder = firstSide(bottom, p[2], false);
-        const QRect queue = secondSide(bottom, p[2], false);
-        const int tabs = w.tbsMetadata->tabRowHeight();
-        const int vsb = w.browse()->vsbView()->width(), hsb = w.browse()->hsbView()->height();
-
-        EXPECT_EQ(inWindow(w.splMain), area());
-        EXPECT_EQ(inWindow(w.sbMain), QRect(0, area().height(), w.width(), w.sbMain->height()));
-        EXPECT_EQ(inWindow(w.picBrowse), browse);
-        EXPECT_EQ(inWindow(w.picView), preview);
-        EXPECT_EQ(inWindow(w.PicMetadata), metadata);
-        EXPECT_EQ(inWindow(w.picFolder), folder);
-        EXPECT_EQ(inWindow(w.PicQueue), queue);
-
-        EXPECT_EQ(inWindow(w.lvPages), clamped(queue.x() + 108, queue.y() + 28, queue.width() - 108 - 12, queue.height() - 28));
-        EXPECT_EQ(inWindow(w.browse()->lvFolder()), clamped(folder.x() + 2, folder.y() + 26, folder.width() - 2, folder.height() - 28));
-        EXPECT_EQ(inWindow(w.lvExif), clamped(metadata.x() + 2, metadata.y() + 26 + tabs + 4, metadata.width() - 20 - 6,
-                                              metadata.height() - 26 - tabs - 8));
-        if (metadata.width() >= w.picEXIFBar->width()) {
-            EXPECT_EQ(inWindow(w.picEXIFBar).right(), metadata.right()) << "the EXIF bar stands at the pane's right edge";
-        }
-        const QRect viewport = clamped(preview.x() + 1, preview.y() + 33, preview.width() - vsb - 1,
-                                       preview.height() - 32 - hsb - 2);
-        EXPECT_EQ(inWindow(w.browse()->PicViewImage()), viewport);
-        EXPECT_EQ(inWindow(w.browse()->vsbView()).topLeft(), QPoint(viewport.x() + viewport.width(), viewport.y()));
-        EXPECT_EQ(inWindow(w.browse()->hsbView()).topLeft(), QPoint(viewport.x(), viewport.y() + viewport.height()));
-        EXPECT_FALSE(w.eb->isVisible());
+        QImage image(64, 48, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        window().browse()->ibMain()->setPicture(image);
+        window().subResize();
     }
 };
 
 } // namespace
 
-TEST_F(MainWindowPanes, BrowsingViewFollowsWindowSizeAndSplitters)
-{
-    start();
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(testing::Message() << c.size.width() << "x" << c.size.height() << " " << c.positions[0] << "/"
-                                        << c.positions[1] << "/" << c.positions[2] << "/" << c.positions[3]);
-        arrange(c);
-        expectBrowsingView(c);
-    }
-}
-
-TEST_F(MainWindowPanes, TheWindowIsNeverSmallerThanItsMinimum)
+TEST_F(MainWindowPanes, ResizesAndSplitterPositionsLayThePanesOut)
 {
     frmMain& w = start();
+    expectLaidOut();
+    w.splMain->setSplitterPosition(40);
+    w.splView->setSplitterPosition(80);
+    w.resize(800, 600);
+    QApplication::processEvents();
+    EXPECT_EQ(w.splMain->SplitterPosition(), 40);
+    expectLaidOut();
+    EXPECT_FALSE(w.eb->isVisible());
+
     w.resize(300, 200);
     QApplication::processEvents();
-    EXPECT_GE(w.width(), 533);
-    EXPECT_GE(w.height(), 400);
+    EXPECT_GE(w.width(), kMainWindowMinimumSize.width());
+    EXPECT_GE(w.height(), kMainWindowMinimumSize.height());
 }
 
 TEST_F(MainWindowPanes, AMinimisedWindowLeavesThePanesAloneUntilItIsRestored)
@@ -149,144 +86,100 @@ TEST_F(MainWindowPanes, AMinimisedWindowLeavesThePanesAloneUntilItIsRestored)
     EXPECT_NE(w.lvPages->geometry(), pages);
 }
 
-TEST_F(MainWindowPanes, WithoutMetadataThePreviewFillsItsSplitter)
-{
-    frmMain& w = start();
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(testing::Message() << c.size.width() << "x" << c.size.height());
-        w.splView->setLeftOrTopControl(nullptr);
-        w.splView->setRightOrBottomControl(nullptr);
-        arrange(c);
-        ASSERT_EQ(w.arrangement(), PaneArrangement::PreviewWithoutMetadata);
-        const QRect top = firstSide(area(), c.positions[0], true);
-        const QRect view = secondSide(top, c.positions[1], false);
-        EXPECT_EQ(inWindow(w.picView), view);
-        const int vsb = w.browse()->vsbView()->width(), hsb = w.browse()->hsbView()->height();
-        EXPECT_EQ(inWindow(w.browse()->PicViewImage()),
-                  clamped(view.x(), view.y() + 32, view.width() - vsb - 10, view.height() - 32 - hsb));
-        // The metadata pane is out of sight under the preview.
-        if (view.width() > 40 && view.height() > 40) {
-            QWidget* hit = w.childAt(view.bottomRight() - QPoint(3, 3));
-            EXPECT_TRUE(hit == w.picView || w.picView->isAncestorOf(hit));
-        }
-        w.splView->setLeftOrTopControl(w.picView);
-        w.splView->setRightOrBottomControl(w.PicMetadata);
-        arrange(c);
-        expectBrowsingView(c);
-    }
-}
-
 TEST_F(MainWindowPanes, NoImageMeansNoPreviewButtonsAndNoImageControl)
 {
     frmMain& w = start();
-    EXPECT_FALSE(w.browse()->ibMain()->isVisible());
-    EXPECT_FALSE(w.browse()->CmdPreviewEdit()->isEnabled());
-    EXPECT_FALSE(w.browse()->cmdPreviewSave()->isEnabled());
-    EXPECT_FALSE(w.browse()->cmdPreviewPrint()->isEnabled());
+    BrowseController& b = *w.browse();
+    for (bool hasImage : {false, true}) {
+        SCOPED_TRACE(hasImage);
+        if (hasImage) showPicture();
+        EXPECT_EQ(b.ibMain()->isVisible(), hasImage);
+        EXPECT_EQ(b.CmdPreviewEdit()->isEnabled(), hasImage);
+        EXPECT_EQ(b.cmdPreviewSave()->isEnabled(), hasImage);
+        EXPECT_EQ(b.cmdPreviewPrint()->isEnabled(), hasImage);
+    }
+    EXPECT_EQ(w.sbMain->panelText("status"), fncZoomText(b.ibMain()->Zoom()));
+    b.ibMain()->Clear();
+    w.subResize();
+    EXPECT_FALSE(b.ibMain()->isVisible());
     w.CmdPreviewEdit_Click();
     EXPECT_EQ(w.arrangement(), PaneArrangement::Browsing) << "the editing mode needs an image";
-
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    w.browse()->ibMain()->setPicture(image);
-    w.subResize();
-    EXPECT_TRUE(w.browse()->ibMain()->isVisible());
-    EXPECT_TRUE(w.browse()->CmdPreviewEdit()->isEnabled());
-    EXPECT_TRUE(w.browse()->cmdPreviewSave()->isEnabled());
-    EXPECT_TRUE(w.browse()->cmdPreviewPrint()->isEnabled());
-    EXPECT_EQ(w.sbMain->panelText("status"), fncZoomText(w.browse()->ibMain()->Zoom()));
-    const PreviewFit fit = fncComputePreviewFit(w.browse()->PicViewImage()->contentsRect().size(), QSize(64, 48));
-    EXPECT_EQ(w.browse()->ibMain()->geometry(), QRect(fit.position, fit.size)) << "the preview centres the image in the viewport";
-
-    w.browse()->ibMain()->Clear();
-    w.subResize();
-    EXPECT_FALSE(w.browse()->ibMain()->isVisible());
-    EXPECT_FALSE(w.browse()->CmdPreviewEdit()->isEnabled());
 }
 
-TEST_F(MainWindowPanes, EditingModeCoversBothBandsAndComesBackWhole)
+TEST_F(MainWindowPanes, EditingModeCoversTheWindowAndComesBackWhole)
 {
     frmMain& w = start();
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    w.browse()->ibMain()->setPicture(image);
+    showPicture();
     int entering = 0, leaving = 0;
     QObject::connect(&w, &frmMain::EditModeEntering, [&] { ++entering; });
     QObject::connect(&w, &frmMain::EditModeLeaving, [&] { ++leaving; });
+    const QRect queueBefore = inWindow(w.lvPages);
 
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(testing::Message() << c.size.width() << "x" << c.size.height() << " " << c.positions[0]);
-        arrange(c);
-        const QRect queueBefore = inWindow(w.lvPages);
+    w.CmdPreviewEdit_Click();
+    ASSERT_EQ(w.arrangement(), PaneArrangement::Editing);
+    EXPECT_EQ(glngEditMode, 1);
+    EXPECT_FALSE(w.browse()->cmdPreviewType()->isEnabled());
+    EXPECT_EQ(w.browse()->CmdPreviewEdit()->text(), "     Finish");
+    EXPECT_EQ(inWindow(w.picView), QRect(0, 0, w.width(), w.height() - w.sbMain->height()));
+    EXPECT_TRUE(w.eb->isVisible());
+    EXPECT_EQ(w.eb->geometry().right() + 1, w.picView->width());
+    QWidget* hit = w.childAt(queueBefore.center());
+    EXPECT_TRUE(hit == w.picView || w.picView->isAncestorOf(hit)) << "nothing of the basket shows through";
 
-        w.CmdPreviewEdit_Click();
-        ASSERT_EQ(w.arrangement(), PaneArrangement::Editing);
-        EXPECT_EQ(glngEditMode, 1);
-        EXPECT_FALSE(w.browse()->cmdPreviewType()->isEnabled());
-        EXPECT_EQ(w.browse()->CmdPreviewEdit()->text(), "     Finish");
-        EXPECT_EQ(inWindow(w.picView), area());
-        const int vsb = w.browse()->vsbView()->width(), hsb = w.browse()->hsbView()->height(), ebWidth = w.eb->width();
-        const QRect viewport = clamped(0, 32, area().width() - vsb - ebWidth, area().height() - 32 - hsb);
-        EXPECT_EQ(inWindow(w.browse()->PicViewImage()), viewport);
-        EXPECT_EQ(inWindow(w.browse()->vsbView()).topLeft(), QPoint(viewport.right() + 1, 32));
-        EXPECT_TRUE(w.eb->isVisible());
-        EXPECT_EQ(inWindow(w.eb), QRect(viewport.width() + vsb, 32, ebWidth, viewport.height()));
-        // Nothing of the basket shows through the preview.
-        if (queueBefore.width() > 4 && queueBefore.height() > 4) {
-            QWidget* hit = w.childAt(queueBefore.center());
-            EXPECT_TRUE(hit == w.picView || w.picView->isAncestorOf(hit));
-        }
-
-        w.CmdPreviewEdit_Click();
-        ASSERT_EQ(w.arrangement(), PaneArrangement::Browsing);
-        EXPECT_EQ(glngEditMode, 0);
-        EXPECT_TRUE(w.browse()->cmdPreviewType()->isEnabled());
-        EXPECT_EQ(w.browse()->CmdPreviewEdit()->text(), "     Edit");
-        EXPECT_EQ(w.splMain->LeftOrTopControl(), w.splRight);
-        EXPECT_EQ(w.splRight->RightOrBottomControl(), w.splView);
-        EXPECT_EQ(w.splView->LeftOrTopControl(), w.picView);
-        EXPECT_EQ(w.splView->RightOrBottomControl(), w.PicMetadata);
-        expectBrowsingView(c);
-        EXPECT_EQ(inWindow(w.lvPages), queueBefore);
-    }
-    EXPECT_EQ(entering, int(std::size(kCases)));
-    EXPECT_EQ(leaving, int(std::size(kCases)));
+    w.CmdPreviewEdit_Click();
+    ASSERT_EQ(w.arrangement(), PaneArrangement::Browsing);
+    EXPECT_EQ(glngEditMode, 0);
+    EXPECT_TRUE(w.browse()->cmdPreviewType()->isEnabled());
+    EXPECT_EQ(w.browse()->CmdPreviewEdit()->text(), "     Edit");
+    EXPECT_EQ(w.splMain->LeftOrTopControl(), w.splRight);
+    EXPECT_EQ(w.splRight->RightOrBottomControl(), w.splView);
+    EXPECT_EQ(w.splView->LeftOrTopControl(), w.picView);
+    EXPECT_EQ(w.splView->RightOrBottomControl(), w.PicMetadata);
+    EXPECT_EQ(inWindow(w.lvPages), queueBefore);
+    expectLaidOut();
+    EXPECT_EQ(entering, 1);
+    EXPECT_EQ(leaving, 1);
 }
 
-TEST_F(MainWindowPanes, EditingRoundTripWithoutTheMetadataPaneKeepsItHidden)
+TEST_F(MainWindowPanes, WithoutTheMetadataPaneThePreviewFillsItsSplitterAndEditingKeepsItSo)
 {
     frmMain& w = start();
-    QImage image(32, 32, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    w.browse()->ibMain()->setPicture(image);
+    showPicture();
     w.splView->setLeftOrTopControl(nullptr);
     w.splView->setRightOrBottomControl(nullptr);
     w.subResize();
+    ASSERT_EQ(w.arrangement(), PaneArrangement::PreviewWithoutMetadata);
+    EXPECT_EQ(w.picView->geometry(), QRect(QPoint(0, 0), w.splView->size()));
+    const QPoint corner = inWindow(w.picView).bottomRight() - QPoint(3, 3);
+    EXPECT_TRUE(w.picView->isAncestorOf(w.childAt(corner))) << "the metadata pane is out of sight";
+
     w.CmdPreviewEdit_Click();
     EXPECT_EQ(w.arrangement(), PaneArrangement::Editing);
     w.CmdPreviewEdit_Click();
     EXPECT_EQ(w.arrangement(), PaneArrangement::PreviewWithoutMetadata);
-    EXPECT_EQ(w.splMain->LeftOrTopControl(), w.splRight);
-    EXPECT_EQ(w.splRight->RightOrBottomControl(), w.splView);
     EXPECT_EQ(w.splView->LeftOrTopControl(), nullptr);
     EXPECT_TRUE(w.eb->isVisible()) << "without the metadata pane the explorer bar keeps its visibility";
 }
 
-TEST_F(MainWindowPanes, DraggingASplitterLaysTheWindowOutAgain)
+TEST_F(MainWindowPanes, DraggingAnySplitterLaysTheWindowOutAgain)
 {
     frmMain& w = start(QSize(1000, 700));
-    arrange({{1000, 700}, {70, 30, 50, 50}});
-    QWidget* bar = w.splLeft->findChild<QWidget*>("picSplitter", Qt::FindDirectChildrenOnly);
-    ASSERT_NE(bar, nullptr);
-    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
-        QMouseEvent event(type, at, bar->mapToGlobal(at), button, held, Qt::NoModifier);
-        QApplication::sendEvent(bar, &event);
-    };
-    // The bar of splLeft sits at 500; dragged 200 pixels to the left it rests at 30 percent.
-    send(QEvent::MouseButtonPress, QPoint(2, 10), Qt::LeftButton, Qt::LeftButton);
-    send(QEvent::MouseMove, QPoint(-198, 10), Qt::NoButton, Qt::LeftButton);
-    send(QEvent::MouseButtonRelease, QPoint(-198, 10), Qt::LeftButton, Qt::NoButton);
-    EXPECT_EQ(w.splLeft->SplitterPosition(), 30);
-    expectBrowsingView({{1000, 700}, {70, 30, 30, 50}});
+    for (Splitter* splitter : {w.splMain, w.splRight, w.splLeft, w.splView}) {
+        SCOPED_TRACE(splitter->objectName().toStdString());
+        const int before = splitter->SplitterPosition();
+        QWidget* bar = splitter->findChild<QWidget*>("picSplitter", Qt::FindDirectChildrenOnly);
+        ASSERT_NE(bar, nullptr);
+        auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+            QMouseEvent event(type, at, bar->mapToGlobal(at), button, held, Qt::NoModifier);
+            QApplication::sendEvent(bar, &event);
+        };
+        // A tenth of the splitter towards its start, well inside the band.
+        const QPoint by = splitter->Orientation() == 1 ? QPoint(2, 2 - splitter->height() / 10)
+                                                       : QPoint(2 - splitter->width() / 10, 2);
+        send(QEvent::MouseButtonPress, QPoint(2, 2), Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, by, Qt::NoButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, by, Qt::LeftButton, Qt::NoButton);
+        EXPECT_LT(splitter->SplitterPosition(), before);
+        expectLaidOut();
+    }
 }
-

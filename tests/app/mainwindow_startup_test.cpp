@@ -37,21 +37,10 @@ QStringList items(const QComboBox* combo)
 
 } // namespace
 
-TEST_F(MainWindowTest, EveryNamedControlExistsWithItsPlaceInTheTree)
+TEST_F(MainWindowTest, TheSplittersHoldTheirPanesAndTheHiddenControlsStayHidden)
 {
     frmMain& w = start();
-    EXPECT_EQ(w.objectName(), "frmMain");
     EXPECT_EQ(w.windowTitle(), "Tavrel Folio");
-    const QStringList names{
-        "splMain", "splRight", "splView", "splLeft", "picBrowse", "PicMetadata", "picFolder", "picView", "PicQueue",
-        "lblBrowse", "tbsBrowse", "picFileSystem", "ftvBrowse", "lvEdit", "picEditBar", "lblMetadata", "tbsMetadata",
-        "lvExif", "lvIPTC", "picEXIFBar", "picIPTCBar", "lblFolder", "lvFolder", "picToolbarPreview", "PicViewImage",
-        "ibMain", "vsbView", "hsbView", "eb", "lblQueue", "picLiveBar", "lvPages", "sbMain", "ibTemp", "PicTiff",
-        "lvEditPreview", "picDialog", "picEditPreview", "cboMergeStyle", "ComboFilter", "cboPosition",
-        "comboFontSize", "ComboFontFamily", "pbQueue"};
-    for (const QString& name : names) EXPECT_NE(w.findChild<QObject*>(name), nullptr) << name.toStdString();
-
-    // The splitters hold the panes the set-up gave them, and each pane is the splitter's child.
     EXPECT_EQ(w.splMain->Orientation(), 1);
     EXPECT_NE(w.splRight->Orientation(), 1);
     const std::pair<Splitter*, std::pair<QWidget*, QWidget*>> nesting[] = {
@@ -68,22 +57,13 @@ TEST_F(MainWindowTest, EveryNamedControlExistsWithItsPlaceInTheTree)
     }
     EXPECT_EQ(w.browse()->ibMain()->parentWidget(), w.browse()->PicViewImage());
     EXPECT_EQ(w.eb->parentWidget(), w.picView);
-
     EXPECT_EQ(w.lvPages->ColumnCount(), 5);
-    EXPECT_EQ(w.lvExif->headerItem()->text(1), "Value");
-    EXPECT_EQ(w.browse()->tbsBrowse()->TabCaption(1), "File System");
     EXPECT_EQ(w.browse()->tbsBrowse()->TabCaption(2), "  Task Basket  ");
-    EXPECT_EQ(w.tbsMetadata->TabCaption(1), "EXIF Tags");
     EXPECT_EQ(w.tbsMetadata->TabCaption(2), "IPTC File Info");
-
     for (const char* key : {"folder", "filename", "pages", "resolution", "metadata", "status", "queue"})
         EXPECT_TRUE(w.sbMain->hasPanel(key)) << key;
     EXPECT_EQ(w.sbMain->panelText("queue"), "No files in basket");
-    EXPECT_EQ(w.sbMain->panelText("status"), "100%");
-    EXPECT_EQ(w.optionPanels().size(), 16);
     for (QWidget* panel : w.optionPanels()) EXPECT_EQ(panel->pos(), QPoint(0, 0)) << panel->objectName().toStdString();
-    EXPECT_EQ(gbytMetadataKind, 0);
-    EXPECT_EQ(gstrApplicationName.isEmpty(), false);
 }
 
 TEST_F(MainWindowTest, ControlArraysAreNamedAndReachedByIndex)
@@ -100,93 +80,53 @@ TEST_F(MainWindowTest, ControlArraysAreNamedAndReachedByIndex)
             QPushButton* button = (w.*accessor)(i);
             ASSERT_NE(button, nullptr);
             EXPECT_EQ(button->objectName(), QStringLiteral("%1_%2").arg(QString::fromLatin1(name)).arg(i));
-            EXPECT_EQ(w.findChild<QPushButton*>(button->objectName()), button);
         }
         EXPECT_EQ((w.*accessor)(count), nullptr);
         EXPECT_EQ((w.*accessor)(-1), nullptr);
     }
-    EXPECT_EQ(w.mnuPreviewFit(1)->objectName(), "mnuPreviewFit_1");
-    EXPECT_EQ(w.mnuPreviewType(0)->text(), "Original");
     EXPECT_EQ(w.mnuPreviewFit(2), nullptr);
 }
 
-TEST_F(MainWindowTest, FixedListsHoldExactlyTheirEntries)
+TEST_F(MainWindowTest, TheFontListComesFromTheFontSource)
 {
     setFontNameSource([](bool) { return std::optional<QStringList>(QStringList{"Gamma Sans", "Alpha Serif"}); });
     frmMain& w = start(QSize());
     setFontNameSource({});
-
-    EXPECT_EQ(items(w.cboMergeStyle), (QStringList{"Custom position", "Centre", "Tile", "Wrap"}));
-    EXPECT_EQ(items(w.ComboFilter), (QStringList{"Bilinear", "Hermite", "Bell", "B-Spline", "Lanczos", "Mitchell"}));
-    EXPECT_EQ(items(w.cboPosition),
-              (QStringList{"Top-Left", "Top-Centre", "Top-Right", "Centre-Left", "Centre", "Centre-Right", "Bottom-Left",
-                           "Bottom-Centre", "Bottom-Right", "Mouse-Click Position"}));
-    const QStringList sizes = items(w.comboFontSize);
-    ASSERT_EQ(sizes.size(), 93);
-    EXPECT_EQ(sizes.first(), "8");
-    EXPECT_EQ(sizes.last(), "100");
-    for (int i = 0; i < sizes.size(); ++i) EXPECT_EQ(sizes[i], QString::number(8 + i));
     EXPECT_EQ(items(w.ComboFontFamily), (QStringList{"Gamma Sans", "Alpha Serif"}));
     EXPECT_EQ(w.ComboFontFamily->currentIndex(), 0);
+    EXPECT_EQ(w.comboFontSize->count(), 93);
 }
 
-TEST_F(MainWindowTest, ExplorerBarHoldsTheTaskChartAndTheTwoPanelGroupsInOrder)
+TEST_F(MainWindowTest, EachTaskOfTheExplorerBarShowsItsIconAndThePanelsAreTheWindows)
 {
     frmMain& w = start(QSize());
     const ExplorerBarModel& m = w.eb->model();
     ASSERT_TRUE(m.m_bSpecialGroup);
-    EXPECT_EQ(m.m_SpecialGroup.sKey, "Special Group");
-    EXPECT_EQ(m.m_SpecialGroup.sCaption, "Tasks Chart");
-    EXPECT_FALSE(m.m_SpecialIcon.isNull());
-
-    const QStringList keys{"Resize", "Canvas", "Crop",       "Rotate", "Flip",      "Invert", "Contrast", "Sharpen",
-                           "Blur",   "Brightness", "Text",   "Watermark", "Mask",   "Shadow", "Frame",    "RedEye"};
-    const QStringList icons{"resize", "canvas", "crop", "rotate", "flip", "invert", "contrast", "sharpen",
-                            "blur", "brightness", "text", "watermark", "mask", "shadow", "frame", "RedEye"};
     ASSERT_EQ(m.m_SpecialGroup.iItemCount(), 16);
     for (int i = 0; i < 16; ++i) {
         const typExplorerBarItem& item = m.m_SpecialGroup.aItems[i];
-        EXPECT_EQ(item.sKey, keys[i]);
-        // Each item shows the task icon kept under its icon key.
         ASSERT_GE(item.iIcon, 1) << item.sKey.toStdString();
-        EXPECT_EQ(w.ilEdit->key(item.iIcon), icons[i]);
-        EXPECT_FALSE(w.ilEdit->image(item.iIcon).isNull());
+        EXPECT_FALSE(w.ilEdit->image(item.iIcon).isNull()) << item.sKey.toStdString();
     }
-    EXPECT_EQ(m.m_SpecialGroup.aItems[11].sCaption, "Watermark/Merge");
-    EXPECT_EQ(m.m_SpecialGroup.aItems[15].sCaption, "Red-Eye Correction");
-    EXPECT_EQ(m.m_SpecialGroup.aItems[0].sCaption, "Resize");
-
     ASSERT_EQ(m.groupCount(), 2);
-    EXPECT_EQ(m.groupRecord(1)->sKey, "Dialog");
-    EXPECT_EQ(m.groupRecord(1)->sCaption, " Task Options");
     EXPECT_EQ(m.groupRecord(1)->pChild, w.picDialog);
-    EXPECT_EQ(m.groupRecord(2)->sKey, "Editing");
-    EXPECT_EQ(m.groupRecord(2)->sCaption, "Task Basket");
     EXPECT_EQ(m.groupRecord(2)->pChild, w.picEditPreview);
     EXPECT_EQ(w.picDialog->parentWidget(), w.eb);
     EXPECT_FALSE(w.eb->isPaintEnabled()) << "the bar paints once it is first shown";
-
 }
 
-TEST_F(MainWindowTest, FortyTwoButtonsShowTheirPicturesInTheSetUpOrder)
+TEST_F(MainWindowTest, EveryPictureButtonShowsItsPicture)
 {
     frmMain& w = start(QSize());
     const QList<QPushButton*> buttons = w.pictureButtons();
     ASSERT_EQ(buttons.size(), 42);
-    EXPECT_EQ(buttons.first(), w.cmdSaveAs);
-    EXPECT_EQ(buttons[13], w.cmdBatchPrint);
-    EXPECT_EQ(buttons[14], w.cmdEditBar(0));
-    EXPECT_EQ(buttons[15], w.cmdEditPreview(0));
-    EXPECT_EQ(buttons.last(), w.cmdsaveAppend);
     QSet<QPushButton*> distinct;
     for (QPushButton* button : buttons) {
         ASSERT_NE(button, nullptr);
         EXPECT_TRUE(hasButtonPicture(button)) << button->objectName().toStdString();
-        EXPECT_TRUE(button->text().startsWith(' ')) << "the caption makes room for the picture";
         distinct.insert(button);
     }
     EXPECT_EQ(distinct.size(), 42);
-
 }
 
 TEST_F(MainWindowTest, SettingsFromTheFileArePutOnTheWindow)

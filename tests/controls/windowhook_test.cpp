@@ -58,13 +58,18 @@ std::pair<bool, bool> send(QObject* target, QEvent::Type type)
     return {result, e.isAccepted()};
 }
 
+// One window with one hook owner, and an empty call log, for each test.
+class WindowHook : public ::testing::Test {
+protected:
+    void SetUp() override { calls.clear(); }
+    Window w{"w"};
+    Owner owner{"A"};
+};
+
 } // namespace
 
-TEST(WindowHook, PhasesRunAroundTheWindowAndHandledEndsTheChain)
+TEST_F(WindowHook, PhasesRunAroundTheWindowAndHandledEndsTheChain)
 {
-    calls.clear();
-    Window w("w");
-    Owner owner("A");
     ASSERT_TRUE(owner.hook.subHookStart(&w));
     owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
     owner.hook.subHookAddMsg(&w, kPong, MSG_AFTER);
@@ -85,11 +90,8 @@ TEST(WindowHook, PhasesRunAroundTheWindowAndHandledEndsTheChain)
     EXPECT_EQ(calls, QStringList{"A before w ping"});
 }
 
-TEST(WindowHook, TablesKeepOneEntryPerEventAndAllMeansEvery)
+TEST_F(WindowHook, TablesKeepOneEntryPerEventAndAllMeansEvery)
 {
-    calls.clear();
-    Window w("w");
-    Owner owner("A");
     owner.hook.subHookStart(&w);
     owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
     owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
@@ -110,11 +112,9 @@ TEST(WindowHook, TablesKeepOneEntryPerEventAndAllMeansEvery)
     EXPECT_EQ(calls, (QStringList{"w ping", "A after w ping", "w ping"}));
 }
 
-TEST(WindowHook, ThreeWindowsWithOneStoppedAndARestart)
+TEST_F(WindowHook, ThreeWindowsWithOneStoppedAndARestart)
 {
-    calls.clear();
     Window a("a"), b("b"), c("c");
-    Owner owner("H");
     for (Window* w : {&a, &b, &c, &a}) { // a second start keeps one record
         owner.hook.subHookStart(w);
         owner.hook.subHookAddMsg(w, kPing, MSG_BEFORE);
@@ -123,7 +123,7 @@ TEST(WindowHook, ThreeWindowsWithOneStoppedAndARestart)
     owner.hook.subHookAddMsg(&b, kPing, MSG_BEFORE); // not hooked: ignored
     EXPECT_EQ(owner.hook.hookedWindows(), (QList<QObject*>{&a, &c}));
     for (Window* w : {&a, &b, &c}) send(w, kPing);
-    EXPECT_EQ(calls, (QStringList{"H before a ping", "a ping", "b ping", "H before c ping", "c ping"}));
+    EXPECT_EQ(calls, (QStringList{"A before a ping", "a ping", "b ping", "A before c ping", "c ping"}));
 
     owner.hook.subHookStart(&b); // starts again with empty tables
     owner.hook.subHookAddMsg(&b, kPong, MSG_AFTER);
@@ -135,11 +135,10 @@ TEST(WindowHook, ThreeWindowsWithOneStoppedAndARestart)
     EXPECT_FALSE(owner.hook.subHookStart(nullptr));
 }
 
-TEST(WindowHook, HooksOnOneWindowNestAndStopInAnyOrder)
+TEST_F(WindowHook, HooksOnOneWindowNestAndStopInAnyOrder)
 {
-    calls.clear();
-    Window w("w");
-    Owner first("A"), second("B");
+    Owner& first = owner;
+    Owner second("B");
     for (Owner* o : {&first, &second}) {
         o->hook.subHookStart(&w);
         o->hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
@@ -157,16 +156,14 @@ TEST(WindowHook, HooksOnOneWindowNestAndStopInAnyOrder)
                                   "B before w ping", "w ping", "B after w ping"}));
 }
 
-TEST(WindowHook, StoppingOrDeletingTheHookInsideItsCallbackIsSafe)
+TEST_F(WindowHook, StoppingOrDeletingTheHookInsideItsCallbackIsSafe)
 {
-    calls.clear();
-    Window w("w");
-    Owner owner("A"), other("B");
+    Owner other("B");
     other.hook.subHookStart(&w);
     other.hook.subHookAddMsg(&w, kPing, MSG_AFTER);
     owner.hook.subHookStart(&w);
     owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
-    owner.onCall = [&owner](bool, bool&, bool&, QObject* target, QEvent*&) { owner.hook.subHookStop(target); };
+    owner.onCall = [this](bool, bool&, bool&, QObject* target, QEvent*&) { owner.hook.subHookStop(target); };
     send(&w, kPing); // the stopped hook sees no after phase; the window and B still run
 
     // The last hook on the window going away inside its own callback, the hook object included.
@@ -182,16 +179,14 @@ TEST(WindowHook, StoppingOrDeletingTheHookInsideItsCallbackIsSafe)
                                 "w ping"}));
 }
 
-TEST(WindowHook, DestroyedWindowDropsItsRecord)
+TEST_F(WindowHook, DestroyedWindowDropsItsRecord)
 {
-    calls.clear();
-    Owner owner("A");
-    auto* w = new Window("w");
+    auto* gone = new Window("w");
     auto* kept = new Window("k");
-    owner.hook.subHookStart(w);
+    owner.hook.subHookStart(gone);
     owner.hook.subHookStart(kept);
-    owner.hook.subHookAddMsg(w, kPing, MSG_AFTER);
-    delete w;
+    owner.hook.subHookAddMsg(gone, kPing, MSG_AFTER);
+    delete gone;
     EXPECT_EQ(owner.hook.hookedWindows(), QList<QObject*>{kept});
 
     // Destroyed by its own handling inside an after-phase delivery.
@@ -213,11 +208,8 @@ TEST(WindowHook, DestroyedWindowDropsItsRecord)
     EXPECT_TRUE(owner.hook.hookedWindows().isEmpty());
 }
 
-TEST(WindowHook, ACallbackMayReplaceTheEventAndChangeTheAnswer)
+TEST_F(WindowHook, ACallbackMayReplaceTheEventAndChangeTheAnswer)
 {
-    calls.clear();
-    Window w("w");
-    Owner owner("A");
     owner.hook.subHookStart(&w);
     owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
     owner.hook.subHookAddMsg(&w, kPong, MSG_AFTER);
@@ -250,7 +242,7 @@ struct Recorder : QObject {
 
 } // namespace
 
-TEST(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
+TEST_F(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
 {
     // An input event the child leaves unaccepted still reaches the child's earlier filters and
     // then, once, the parent; an after phase that accepts it keeps it from the parent.
@@ -264,9 +256,9 @@ TEST(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
         Recorder earlier, onParent;
         child->installEventFilter(&earlier);
         parent.installEventFilter(&onParent);
-        Owner owner("A");
-        owner.hook.subHookStart(child);
-        owner.hook.subHookAddMsg(child, type, MSG_AFTER);
+        Owner hooked("A");
+        hooked.hook.subHookStart(child);
+        hooked.hook.subHookAddMsg(child, type, MSG_AFTER);
         const auto sendInput = [&] {
             std::unique_ptr<QInputEvent> e;
             if (type == QEvent::KeyPress)
@@ -283,14 +275,14 @@ TEST(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
         EXPECT_FALSE(sendInput());
         EXPECT_EQ(calls, (QStringList{"filter child " + t, "A after child " + t, "filter parent " + t}));
 
-        owner.onCall = [](bool, bool&, bool& result, QObject*, QEvent*&) { result = true; };
+        hooked.onCall = [](bool, bool&, bool& result, QObject*, QEvent*&) { result = true; };
         calls.clear();
         EXPECT_TRUE(sendInput());
         EXPECT_EQ(calls, (QStringList{"filter child " + t, "A after child " + t}));
     }
 }
 
-TEST(WindowHook, AWindowMayHandOnTheEventItGot)
+TEST_F(WindowHook, AWindowMayHandOnTheEventItGot)
 {
     // A window that passes its key press to another widget (as composite controls do) is not cut
     // off by the after phase's delivery.
@@ -313,10 +305,8 @@ TEST(WindowHook, AWindowMayHandOnTheEventItGot)
     Recorder seen;
     editor->installEventFilter(&seen);
     top.installEventFilter(&seen);
-    Owner owner("A");
     owner.hook.subHookStart(forwarder);
     owner.hook.subHookAddMsg(forwarder, QEvent::KeyPress, MSG_AFTER);
-    calls.clear();
     QKeyEvent key(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");
     QApplication::sendEvent(forwarder, &key);
     const QString t = QString::number(QEvent::KeyPress);

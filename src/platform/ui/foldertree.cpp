@@ -44,6 +44,17 @@ FolderTreeView::FolderTreeView(QWidget* parent) : QTreeView(parent), m_model(new
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { m_centred = QPersistentModelIndex(); });
 }
 
+FolderTreeView::~FolderTreeView()
+{
+    // The view's base classes still let go of their indexes into the model after this body; the
+    // model must outlive them, so it leaves the view's children (deleted in creation order, it
+    // went first and the closing tree crashed now and then) and goes once the view is gone.
+    m_chosen = QPersistentModelIndex();
+    m_centred = QPersistentModelIndex();
+    m_model->setParent(nullptr);
+    m_model->deleteLater();
+}
+
 void FolderTreeView::raiseFolderClick()
 {
     if (!m_chosen.isValid() || m_chosen != currentIndex() || !selectionModel()->isSelected(m_chosen)) return;

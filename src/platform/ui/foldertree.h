@@ -13,6 +13,7 @@ class FolderTreeView : public QTreeView {
     Q_OBJECT
 public:
     explicit FolderTreeView(QWidget* parent = nullptr);
+    ~FolderTreeView() override;
 
     // The chosen folder's path, or "" when none is chosen.
     QString SelectedFolder() const;

@@ -103,6 +103,9 @@ struct typTaskOptions {
     uint8_t MaskTransparent = 0;
     int16_t MaskLevel = 0;
     int16_t ShadowIndex = 0;
+    // The font the index chose, preferred over the index when it is installed (the font list
+    // differs between machines and changes when fonts are added).
+    QString TextFontName;
     bool operator==(const typTaskOptions&) const = default;
 };
 

@@ -74,7 +74,7 @@ const LayoutRow kLayout[] = {
     {"Print.PrintSetting1",1039,'L'}, {"Print.PrintSetting2",1043,'L'}, {"Print.PrintSetting3",1047,'B'},
     {"Print.PrintSetting4",1048,'D'}, {"Print.PrintSetting5",1056,'D'}, {"Print.PrintSetting6",1064,'L'},
     {"Print.PrintSetting7",1068,'D'}, {"Print.PrintSetting8",1076,'B'}, {"Print.PrintSetting9",1077,'I'},
-    {"Print.PrintSetting10",1079,'I'},
+    {"Print.PrintSetting10",1079,'I'}, {"Tasks.TextFontName",1081,'S'},
 };
 
 int widthOf(char type) { return type == 'B' ? 1 : type == 'I' || type == 'S' ? 2 : type == 'L' ? 4 : type == 'D' ? 8 : 256; }
@@ -171,7 +171,7 @@ TEST(SettingsLayout, GoldenBytesOfTheDefaults)
 {
     typSettings defaults = fncDefaultSettings();
     const QByteArray withTexts = encodeSettings(defaults);
-    EXPECT_EQ(withTexts.size(), 1136 + defaults.Twain.Folder.toUtf8().size() + defaults.Capture.Folder.toUtf8().size());
+    EXPECT_EQ(withTexts.size(), 1138 + defaults.Twain.Folder.toUtf8().size() + defaults.Capture.Folder.toUtf8().size());
     // Empty prefix and suffix, two "_" separators, RenameMode, then "Sample".
     EXPECT_EQ(hex(withTexts, 12, 20), "00 00 00 00 01 00 5f 01 00 5f 00 00 06 00 53 61 6d 70 6c 65");
     EXPECT_EQ(fncSettingsFault(defaults), QString()) << "the defaults must never count as corrupt";
@@ -179,7 +179,7 @@ TEST(SettingsLayout, GoldenBytesOfTheDefaults)
     TextEraser eraser;
     visitSettingsFields(defaults, eraser);
     const QByteArray b = encodeSettings(defaults);
-    ASSERT_EQ(b.size(), 1081);
+    ASSERT_EQ(b.size(), 1083);
     EXPECT_EQ(hex(b, 0, 7), "00 00 00 00 00 00 01");          // save panel; replay the task list
     EXPECT_EQ(hex(b, 283, 10), "01 00 00 00 00 00 00 00 00 01"); // Overwrite .. ProcessTaskList
     EXPECT_EQ(hex(b, 293, 1), "01");                           // ShowToolTips

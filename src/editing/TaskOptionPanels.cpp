@@ -280,10 +280,14 @@ ColorButton* TaskOptionPanels::colorButton(QWidget* parent, const char* objectNa
     connect(b, &QToolButton::clicked, this, [this, b] {
         const typColorResult r = fncShowColor(b->window(), false);
         if (r.blnCancelled || r.lngColor < 0) return;
-        b->setColor(r.lngColor);
         // The shared back colour belongs to whichever task is chosen.
-        const int32_t code = b == picCropBackColor ? m_task : b->property("taskCode").toInt();
-        markChanged(code);
+        if (b == picCropBackColor) {
+            setBackColor(m_task, r.lngColor);
+            markChanged(m_task);
+            return;
+        }
+        b->setColor(r.lngColor);
+        markChanged(b->property("taskCode").toInt());
     });
     return b;
 }
@@ -789,6 +793,12 @@ void TaskOptionPanels::setImageSize(QSize size)
     txtCropTop->setRange(0, std::max(0, size.height()));
 }
 
+void TaskOptionPanels::setBackColor(int32_t code, OleColor color)
+{
+    if (code >= 0 && code < int32_t(m_backColors.size())) m_backColors[size_t(code)] = color;
+    picCropBackColor->setColor(color);
+}
+
 void TaskOptionPanels::setTextClick(QPoint display, QSize imageSize, QSize displaySize)
 {
     m_textClick = display;
@@ -821,7 +831,7 @@ void TaskOptionPanels::fillTask(int32_t code)
         txtDegrees->setText(boxText(t.RotateDegrees, -180, 180));
         sbDegrees->setValue(txtDegrees->text().toInt());
         tick(chkRotateResample, t.RotateResample);
-        picCropBackColor->setColor(t.RotateBackColor);
+        setBackColor(taskRotate, t.RotateBackColor);
         break;
     case taskResize:
         m_ratioBase = m_imageSize;
@@ -891,7 +901,7 @@ void TaskOptionPanels::fillTask(int32_t code)
     }
     case taskCanvas:
         m_frameBackColor->show();
-        picCropBackColor->setColor(t.CanvasColor);
+        setBackColor(taskCanvas, t.CanvasColor);
         for (size_t i = 0; i < 4; ++i) txtCanvasCustom[i]->setText(boxText(t.CanvasMargin[i], 0, 800));
         break;
     case taskFrame:
@@ -901,7 +911,7 @@ void TaskOptionPanels::fillTask(int32_t code)
         txtFrameSize->setText(boxText(t.FrameSize, 0, 800));
         vsFrameSize->setValue(txtFrameSize->text().toInt());
         tick(chkFrameImageResizeCanvas, t.FrameResizeCanvas);
-        picCropBackColor->setColor(t.FrameColor);
+        setBackColor(taskFrame, t.FrameColor);
         onFrameStyle(chosen(OptFrameStyle));
         break;
     case taskMask:
@@ -946,7 +956,7 @@ void TaskOptionPanels::storeTask(int32_t code) const
     case taskRotate:
         keepNumber(t.RotateDegrees, txtDegrees->text());
         t.RotateResample = check(chkRotateResample);
-        t.RotateBackColor = picCropBackColor->color();
+        t.RotateBackColor = m_backColors[taskRotate];
         break;
     case taskResize:
         keepNumber(t.ResizeScale, txtScale->text());
@@ -1000,11 +1010,11 @@ void TaskOptionPanels::storeTask(int32_t code) const
     }
     case taskCanvas:
         for (size_t i = 0; i < 4; ++i) keepNumber(t.CanvasMargin[i], txtCanvasCustom[i]->text());
-        t.CanvasColor = picCropBackColor->color();
+        t.CanvasColor = m_backColors[taskCanvas];
         break;
     case taskFrame:
         t.FramePictureIndex = int16_t(chosen(OptFrameImage));
-        t.FrameColor = picCropBackColor->color();
+        t.FrameColor = m_backColors[taskFrame];
         keepNumber(t.FrameSize, txtFrameSize->text());
         t.FrameResizeCanvas = check(chkFrameImageResizeCanvas);
         t.FrameStyle = uint8_t(chosen(OptFrameStyle) == 0 ? 0 : 1);
@@ -1047,7 +1057,7 @@ std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QStrin
         if (!angle) return std::nullopt;
         task.setP(1, fromBool(check(chkRotateResample)));
         task.setP(2, QString::number(*angle));
-        task.setP(3, fromLong(picCropBackColor->color()));
+        task.setP(3, fromLong(m_backColors[taskRotate]));
         break;
     }
     case taskResize: {
@@ -1201,7 +1211,7 @@ std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QStrin
             if (!v) return std::nullopt;
             m[i] = *v;
         }
-        task.setP(1, fromLong(picCropBackColor->color()));
+        task.setP(1, fromLong(m_backColors[taskCanvas]));
         task.setP(2, QString::number(m[1]));
         task.setP(3, QString::number(m[0]));
         task.setP(4, QString::number(m[2]));
@@ -1209,7 +1219,7 @@ std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QStrin
         break;
     }
     case taskFrame:
-        task.setP(1, fromLong(picCropBackColor->color()));
+        task.setP(1, fromLong(m_backColors[taskFrame]));
         if (chosen(OptFrameStyle) == 0) {
             task.setP(2, QStringLiteral("0"));
             task.setP(3, QString::number(chosen(OptFrameImage)));

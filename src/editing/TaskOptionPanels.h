@@ -138,6 +138,9 @@ private:
     bool m_heightFromWidth = false, m_widthFromHeight = false;
     bool m_pickMergeColor = false;
     int16_t m_pictureIndex = 0;
+    // picCropBackColor serves Rotate, Crop, Canvas and Frame, and each keeps its own colour.
+    std::array<OleColor, 17> m_backColors{};
+    void setBackColor(int32_t code, OleColor color);
     QString m_mergeFile;
 
     // Controls that the fill, the store and Apply read.

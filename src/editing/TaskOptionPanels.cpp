@@ -171,7 +171,8 @@ QComboBox* TaskOptionPanels::fixedCombo(const char* objectName, int32_t ownerCod
     for (QWidget* p : m_panels)
         if (p)
             if (auto* c = p->findChild<QComboBox*>(name(objectName))) {
-                if (!p->layout() || p->layout()->indexOf(c) < 0) columnOf(c->parentWidget())->addWidget(c);
+                const QLayout* home = c->parentWidget()->layout();
+                if (!home || home->indexOf(c) < 0) columnOf(c->parentWidget())->addWidget(c);
                 return c;
             }
     // Standing alone (no main window filled it): made here, with the same entries.

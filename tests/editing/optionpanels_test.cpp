@@ -432,3 +432,24 @@ TEST_F(OptionPanels, InvalidInputIsRefusedWithAMessage)
         EXPECT_FALSE(why.isEmpty()) << c.what;
     }
 }
+
+TEST_F(OptionPanels, ChosenMergePictureIsKeptAtOnceAndShownWithItsSize)
+{
+    test::TempFolder dir;
+    const QString logo = writePicture(dir, "Logo Ä.PNG", Qt::yellow, {30, 20});
+    m_panels->fillTask(taskWatermark);
+    ScriptedDialogs dialogs;
+    dialogs.answerFile(logo);
+    find<QPushButton>("cmdSelectMerge")->click();
+    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
+    EXPECT_EQ(dialogs.fileRequests()[0].title, "Load Image for Merging");
+    EXPECT_TRUE(dialogs.fileRequests()[0].filter.startsWith("All Image Files|*.bmp;*.jpg;"));
+    EXPECT_EQ(gudtSettings.Tasks.WatermarkImage, logo) << "kept before any Confirm";
+    EXPECT_EQ(find<QLabel>("lblWatermarkResolution")->text(), "30 x 20");
+    EXPECT_EQ(m_panels->taskFromPanel(taskWatermark, nullptr)->p(4), logo);
+
+    QFile::remove(logo);
+    QString why;
+    EXPECT_FALSE(m_panels->taskFromPanel(taskWatermark, &why));
+    EXPECT_TRUE(why.startsWith("The last watermark image/logo file has either moved, renamed or deleted."));
+}

@@ -4,6 +4,7 @@
 #include "platform/ui/msgbox.h"
 #include "support/testenv.h"
 
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -194,4 +195,23 @@ TEST(EditListCommands, ClearAndDeleteChangeOnlyWhatIsThere)
     EXPECT_EQ(list.tasks(), (std::vector<EditTask>{row(taskFlip, {"0"}), row(taskInvert)}));
     EXPECT_TRUE(subClearEditList(list));
     EXPECT_EQ(list.rowCount(), 0);
+}
+
+// Inputs kept from fuzzing the reader: each is read without harm, and what it yields writes out
+// and reads back the same.
+TEST(TaskBasketFile, FuzzRegressionInputs)
+{
+    const QDir dir(QDir::cleanPath(QStringLiteral(TF_TEST_DATA_DIR "/../../fuzz/regression/taskbasket")));
+    const QStringList names = dir.entryList(QDir::Files);
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        QString why;
+        const auto tasks = parseTaskBasket(test::readAll(dir.filePath(name)), &why);
+        if (!tasks) {
+            EXPECT_FALSE(why.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(parseTaskBasket(formatTaskBasket(*tasks)), tasks);
+    }
 }

@@ -366,7 +366,7 @@ void TaskOptionPanels::buildRotate()
         b->setObjectName(QStringLiteral("cmdAngle_%1").arg(i));
         columnOf(p)->addWidget(b);
         const int angle = angles[i];
-        connect(b, &QPushButton::clicked, sbDegrees, [this, angle] { sbDegrees->setValue(angle); });
+        connect(b, &QPushButton::clicked, this, [this, angle] { sbDegrees->setValue(angle); });
     }
     chkRotateResample = checkBox(p, "chkRotateResample", QStringLiteral("Resample"), false, taskRotate);
     label(p, QStringLiteral("Note: Canvas will be resized"));

@@ -453,3 +453,62 @@ TEST_F(OptionPanels, ChosenMergePictureIsKeptAtOnceAndShownWithItsSize)
     EXPECT_FALSE(m_panels->taskFromPanel(taskWatermark, &why));
     EXPECT_TRUE(why.startsWith("The last watermark image/logo file has either moved, renamed or deleted."));
 }
+
+// The switches that show and hide parts of the panels.
+TEST_F(OptionPanels, SwitchesShowAndHideTheirParts)
+{
+    m_panels->fillFromSettings();
+    const struct {
+        const char* what;
+        int32_t task;
+        std::function<void()> act;
+        std::vector<std::pair<const char*, bool>> shown; // widget, visible afterwards
+    } cases[] = {
+        {"opaque text background", taskText, [&] { find<QCheckBox>("chkTransparent")->setChecked(false); },
+         {{"cmdTextBackground", true}}},
+        {"mouse-click position", taskText, [&] { find<QComboBox>("cboPosition")->setCurrentIndex(9); },
+         {{"picTextOrientationCustom", true}, {"picLocation", true}, {"picTextOrientation", false}, {"picTextAlignment", false}}},
+        {"grid position, vertical", taskText,
+         [&] { find<QAbstractButton>("OptTextOrientation_1")->click(); find<QComboBox>("cboPosition")->setCurrentIndex(4); },
+         {{"picTextOrientationCustom", false}, {"picLocation", false}, {"picTextOrientation", true}, {"picTextAlignment", false}}},
+        {"watermark without transparency", taskWatermark, [&] { find<QCheckBox>("chkWatermarkTransparent")->setChecked(false); },
+         {{"picTransparentOptions", false}}},
+        {"watermark centred", taskWatermark, [&] { find<QComboBox>("cboMergeStyle")->setCurrentIndex(1); }, {{"picLocation", false}}},
+        {"watermark custom position", taskWatermark, [&] { find<QComboBox>("cboMergeStyle")->setCurrentIndex(0); }, {{"picLocation", true}}},
+        {"colour frame", taskFrame, [&] { find<QRadioButton>("OptFrameStyle_1")->click(); },
+         {{"picFrameColor", true}, {"picFrameImage", false}, {"FrameBackColor", true}}},
+        {"picture frame", taskFrame, [&] { find<QRadioButton>("OptFrameStyle_0")->click(); },
+         {{"picFrameColor", false}, {"picFrameImage", true}, {"FrameBackColor", false}}},
+        {"crop by mouse", taskCrop, [&] { find<QRadioButton>("optCropSelect_0")->click(); },
+         {{"frameCropMouse", true}, {"frameCropFixed", false}}},
+        {"rotate shows the back colour", taskRotate, [] {}, {{"FrameBackColor", true}}},
+        {"blur hides it", taskBlur, [] {}, {{"FrameBackColor", false}, {"picLocation", false}}},
+    };
+    for (const auto& c : cases) {
+        m_panels->fillTask(c.task);
+        c.act();
+        for (const auto& [name, visible] : c.shown) EXPECT_EQ(find<QWidget>(name)->isHidden(), !visible) << c.what << ": " << name;
+    }
+}
+
+TEST_F(OptionPanels, FocusPutsTheCaretAtTheEndAndTheFontSizeBoxKeepsItsRules)
+{
+    NumericBox* b = box("txtDegrees");
+    b->setText("123");
+    b->selectAll();
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(b, &in);
+    EXPECT_TRUE(b->selectedText().isEmpty());
+    EXPECT_EQ(b->cursorPosition(), 3);
+
+    m_panels->fillTask(taskText);
+    QLineEdit* size = find<QComboBox>("comboFontSize")->lineEdit();
+    retype(size, "2x5");
+    EXPECT_EQ(size->text(), "25");
+    retype(size, "999");
+    leave(size);
+    EXPECT_EQ(size->text(), "200");
+    size->selectAll();
+    QTest::keyClick(size, Qt::Key_Backspace);
+    EXPECT_EQ(size->text(), "0");
+}

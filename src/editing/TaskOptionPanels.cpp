@@ -317,6 +317,11 @@ void TaskOptionPanels::build()
     checkButton(m_picLocation, "chkSelectLocation", QStringLiteral("Select location"));
     label(m_picLocation, QString(), "lblSelectLocation");
     m_picLocation->hide();
+    // Below the panels when the container stacks them; the controller may place them otherwise.
+    if (container && container->layout()) {
+        container->layout()->addWidget(m_frameBackColor);
+        container->layout()->addWidget(m_picLocation);
+    }
 
     buildNothing();
     buildFlip();

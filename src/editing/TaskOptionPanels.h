@@ -58,7 +58,8 @@ public:
     QSize imageSize() const { return m_imageSize; }
     // Whether the preview is fitted to the window (recorded with Watermark and Text).
     void setFitToWindow(bool fit) { m_fitToWindow = fit; }
-    // The crop by mouse, in image pixels; an empty rectangle is no selection.
+    // The crop by mouse, in image pixels (recorded as left, top, x + width, y + height); an empty
+    // rectangle is no selection. Cleared when a task is filled.
     void setCropRegion(const QRect& imagePixels) { m_cropRegion = imagePixels; }
     // The watermark's custom position, in image pixels.
     void setMergePoint(QPoint imagePixels) { m_mergePoint = imagePixels; }

@@ -2,6 +2,7 @@
 
 #include "controls/modFontsCombo.h"
 #include "editing/ImageOperations.h"
+#include "editing/PictureStore.h"
 #include "editing/SelectionTool.h"
 #include "editing/modProcessTasks.h"
 #include "frame/modSettings.h"
@@ -146,6 +147,38 @@ public:
         return false;
     }
 };
+
+// The picture a frame, shadow (index + 8) or mask button shows: the piece round a blank square,
+// or the mask itself. No icon when a picture cannot be made.
+QIcon pictureIcon(bool mask, int pieceIndex)
+{
+    try {
+        QImage picture;
+        if (mask) {
+            picture = PictureStore::instance().mask(pieceIndex);
+        } else {
+            QImage blank(40, 40, QImage::Format_RGB32);
+            blank.fill(Qt::white);
+            picture = subApplyPictureFrame(blank, int16_t(pieceIndex), 1, pieceIndex == 4, rgb(255, 255, 255), {});
+        }
+        if (picture.isNull()) return {};
+        return QIcon(QPixmap::fromImage(picture.scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void setPictureIcons(QButtonGroup* group, bool mask, int firstPiece)
+{
+    for (QAbstractButton* b : group->buttons()) {
+        const QIcon icon = pictureIcon(mask, firstPiece + group->id(b));
+        if (icon.isNull()) continue;
+        b->setIcon(icon);
+        b->setIconSize(QSize(32, 32));
+        b->setToolTip(b->text());
+        b->setText(QString());
+    }
+}
 
 } // namespace
 
@@ -342,6 +375,9 @@ void TaskOptionPanels::build()
     buildMask();
     buildShadow();
     buildRedEye();
+    // The controls sit at the top of a panel taller than they need.
+    for (int32_t code = taskNothing; code <= taskRedEye; ++code)
+        if (code != taskInvert) columnOf(panel(code))->addStretch(1);
 }
 
 void TaskOptionPanels::buildNothing()
@@ -716,6 +752,7 @@ void TaskOptionPanels::buildFrame()
     QStringList numbers;
     for (int i = 1; i <= kPictureCount; ++i) numbers << QString::number(i);
     OptFrameImage = options(picFrameImage, "OptFrameImage", numbers, true);
+    setPictureIcons(OptFrameImage, false, 0);
     chkFrameImageResizeCanvas = checkBox(picFrameImage, "chkFrameImageResizeCanvas", QStringLiteral("Use canvas space"), true, taskFrame);
     picFrameColor = group(p, "picFrameColor");
     label(picFrameColor, QStringLiteral("Frame Size"));
@@ -748,6 +785,7 @@ void TaskOptionPanels::buildMask()
     QStringList numbers;
     for (int i = 1; i <= kPictureCount; ++i) numbers << QString::number(i);
     OptMask = options(p, "OptMask", numbers, true);
+    setPictureIcons(OptMask, true, 0);
     chkMaskTransparent = checkBox(p, "chkMaskTransparent", QStringLiteral("Transparent"), true, taskMask);
     label(p, QStringLiteral("Level:"));
     sldMask = slider(p, "sldMask", 0, 100, 50, "lblMask", taskMask);
@@ -763,6 +801,7 @@ void TaskOptionPanels::buildShadow()
     QStringList numbers;
     for (int i = 1; i <= kPictureCount; ++i) numbers << QString::number(i);
     OptShadow = options(panel(taskShadow), "OptShadow", numbers, true);
+    setPictureIcons(OptShadow, false, kShadowBase);
     connect(OptShadow, &QButtonGroup::idToggled, this, [this](int id, bool on) {
         if (!on) return;
         m_pictureIndex = int16_t(id + kShadowBase);

@@ -1,6 +1,7 @@
 #include "fuzz/entries.h"
 
 #include "basket/modSaveOpenImageList.h"
+#include "editing/modTaskBasket.h"
 #include "frame/modSettings.h"
 #include "frame/settingsCodec.h"
 #include "platform/imagebox/imagebox_document.h"
@@ -115,6 +116,16 @@ QString settingsRecord(const QByteArray& bytes)
     if (decodeSettings(rewritten, third) != SettingsDecodeResult::Ok || encodeSettings(third) != rewritten)
         return QStringLiteral("an accepted record changes on each write");
     return {};
+}
+
+QString taskBasket(const QByteArray& bytes)
+{
+    QString why;
+    const auto tasks = parseTaskBasket(bytes, &why);
+    if (!tasks) return why.isEmpty() ? QStringLiteral("refused without a reason") : QString();
+    if (tasks->empty()) return QStringLiteral("an empty list was taken");
+    const auto again = parseTaskBasket(formatTaskBasket(*tasks));
+    return !again || *again != *tasks ? QStringLiteral("the tasks written out read back otherwise") : QString();
 }
 
 QString basketFile(const QByteArray& bytes)

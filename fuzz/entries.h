@@ -15,6 +15,8 @@ QString headerInfo(const QByteArray& bytes);
 QString settingsRecord(const QByteArray& bytes);
 // The bytes as an ".ibf" and as an ".ibd" basket file.
 QString basketFile(const QByteArray& bytes);
+// The task basket reader: a refused file says why; a taken one reads back the same once written.
+QString taskBasket(const QByteArray& bytes);
 // The first byte picks which records to read (lines, editing lists, basket records); the rest is
 // the text file.
 QString textRecords(const QByteArray& bytes);

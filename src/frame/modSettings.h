@@ -58,7 +58,7 @@ struct typTaskOptions {
     uint8_t ResizeResample = 0;
     int16_t ResizeScale = 0;
     int32_t CanvasColor = 0;
-    std::array<int16_t, 4> CanvasMargin{};
+    std::array<int16_t, 4> CanvasMargin{}; // top, left, right, bottom (txtCanvasCustom 0..3)
     int16_t RotateDegrees = 0;
     uint8_t RotateResample = 0;
     int32_t RotateBackColor = 0;
@@ -103,6 +103,9 @@ struct typTaskOptions {
     uint8_t MaskTransparent = 0;
     int16_t MaskLevel = 0;
     int16_t ShadowIndex = 0;
+    // The font the index chose, preferred over the index when it is installed (the font list
+    // differs between machines and changes when fonts are added).
+    QString TextFontName;
     bool operator==(const typTaskOptions&) const = default;
 };
 

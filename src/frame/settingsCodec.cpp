@@ -136,7 +136,8 @@ QByteArray encodeSettings(const typSettings& udtSettings)
     return writer.bytes;
 }
 
-SettingsDecodeResult decodeSettings(const QByteArray& bytes, typSettings& out)
+namespace {
+SettingsDecodeResult decodeWhole(const QByteArray& bytes, typSettings& out)
 {
     if (bytes.size() < kSettingsRecordBytes) return SettingsDecodeResult::TooShort;
     typSettings record;
@@ -144,6 +145,16 @@ SettingsDecodeResult decodeSettings(const QByteArray& bytes, typSettings& out)
     visitSettingsFields(record, reader);
     if (reader.result == SettingsDecodeResult::Ok) out = record;
     return reader.result;
+}
+} // namespace
+
+SettingsDecodeResult decodeSettings(const QByteArray& bytes, typSettings& out)
+{
+    const SettingsDecodeResult result = decodeWhole(bytes, out);
+    if (result != SettingsDecodeResult::TooShort) return result;
+    // A record written before the text font's name was kept ends where the name's count starts:
+    // it reads as naming no font, not as a damaged file that would cost the user every setting.
+    return decodeWhole(bytes + QByteArray(2, '\0'), out) == SettingsDecodeResult::Ok ? SettingsDecodeResult::Ok : result;
 }
 
 } // namespace tf

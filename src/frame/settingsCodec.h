@@ -10,9 +10,9 @@ namespace tf {
 // no padding: Byte 1, Integer 2, Long 4, Double 8 bytes; a variable text is a 2-byte byte count and
 // its bytes; a fixed text is 256 bytes padded with blanks. Texts are written as UTF-8.
 
-// Size of the record when every variable text is empty (fixed part plus the fifteen counts).
-inline constexpr qsizetype kSettingsRecordBytes = 1081;
-inline constexpr int kSettingsTextCount = 15;
+// Size of the record when every variable text is empty (fixed part plus the sixteen counts).
+inline constexpr qsizetype kSettingsRecordBytes = 1083;
+inline constexpr int kSettingsTextCount = 16;
 inline constexpr int kFixedTextBytes = 256;
 inline constexpr qsizetype kMaxStoredTextBytes = 0xFFFF;
 // No valid record is longer; a longer file holds an old image behind the record.

@@ -161,6 +161,9 @@ void visitSettingsFields(Rec& s, Visitor& v)
     v.field("Print.PrintSetting8", -1, p.PrintSetting8);
     v.field("Print.PrintSetting9", -1, p.PrintSetting9);
     v.field("Print.PrintSetting10", -1, p.PrintSetting10);
+
+    // Added after the original record, so that every earlier member keeps its offset.
+    v.field("Tasks.TextFontName", -1, t.TextFontName);
 }
 
 } // namespace tf

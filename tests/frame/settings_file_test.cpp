@@ -95,7 +95,7 @@ TEST_F(SettingsFile, WrittenSettingsReadBackAndReplaceLongerFiles)
     gudtSettings = fncDefaultSettings();
     ASSERT_TRUE(subWriteSettingsFile());
     EXPECT_EQ(QFileInfo(settingsPath()).size(),
-              1136 + gudtSettings.Twain.Folder.toUtf8().size() + gudtSettings.Capture.Folder.toUtf8().size());
+              1138 + gudtSettings.Twain.Folder.toUtf8().size() + gudtSettings.Capture.Folder.toUtf8().size());
 }
 
 TEST_F(SettingsFile, CorruptFilesAreReportedOnceDeletedAndReplacedByDefaults)

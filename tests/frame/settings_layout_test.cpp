@@ -47,15 +47,16 @@ TEST(SettingsLayout, TheNumberedRecordKeepsItsGoldenBytes)
     visitSettingsFields(s, numbering);
     const QByteArray bytes = encodeSettings(s);
     ASSERT_EQ(bytes.size(), kSettingsRecordBytes);
-    EXPECT_EQ(numbering.count, 152);
+    EXPECT_EQ(numbering.count, 153);
     // Spot checks that tell a layout fault apart when the digest below differs.
     EXPECT_EQ(hex(bytes, 0, 8), "01 00 02 00 03 04 05 06");       // two Integers, four Bytes
     EXPECT_EQ(bytes.mid(27, 4), "F17 ");                           // DestinationFolder, 256 bytes
     EXPECT_EQ(hex(bytes, 283, 4), "12 13 00 14");                  // Overwrite, Accepted
     EXPECT_EQ(hex(bytes, 1048, 8), "00 00 00 00 00 40 62 40");     // PrintSetting4 = 146.0, a Double
     EXPECT_EQ(hex(bytes, 1077, 4), "97 00 98 00");                 // the last two Integers
+    EXPECT_EQ(hex(bytes, 1081, 2), "00 00");                       // the font name, an empty text
     EXPECT_EQ(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex(),
-              "e5664547beb9e4c78c1ab36d63f2e4f0ad5f7b55075d80133e3c136a513bbf15")
+              "177213b9f923d86023d1dc821f84d34b39ad91474def1637031fe786c4aa21a8")
         << bytes.toHex(' ').toStdString();
 }
 
@@ -63,7 +64,7 @@ TEST(SettingsLayout, GoldenBytesOfTheDefaults)
 {
     typSettings defaults = fncDefaultSettings();
     const QByteArray withTexts = encodeSettings(defaults);
-    EXPECT_EQ(withTexts.size(), 1136 + defaults.Twain.Folder.toUtf8().size() + defaults.Capture.Folder.toUtf8().size());
+    EXPECT_EQ(withTexts.size(), 1138 + defaults.Twain.Folder.toUtf8().size() + defaults.Capture.Folder.toUtf8().size());
     // Empty prefix and suffix, two "_" separators, RenameMode, then "Sample".
     EXPECT_EQ(hex(withTexts, 12, 20), "00 00 00 00 01 00 5f 01 00 5f 00 00 06 00 53 61 6d 70 6c 65");
     EXPECT_EQ(fncSettingsFault(defaults), QString()) << "the defaults must never count as corrupt";
@@ -71,7 +72,7 @@ TEST(SettingsLayout, GoldenBytesOfTheDefaults)
     TextEraser eraser;
     visitSettingsFields(defaults, eraser);
     const QByteArray b = encodeSettings(defaults);
-    ASSERT_EQ(b.size(), 1081);
+    ASSERT_EQ(b.size(), 1083);
     EXPECT_EQ(hex(b, 0, 7), "00 00 00 00 00 00 01");          // save panel; replay the task list
     EXPECT_EQ(hex(b, 283, 10), "01 00 00 00 00 00 00 00 00 01"); // Overwrite .. ProcessTaskList
     EXPECT_EQ(hex(b, 293, 1), "01");                           // ShowToolTips
@@ -184,4 +185,19 @@ TEST(SettingsCodec, DamagedBytesAreRefusedAndLeaveTheRecordAlone)
     typSettings out = untouched;
     EXPECT_EQ(decodeSettings(pastEnd, out), SettingsDecodeResult::TextPastEnd);
     EXPECT_EQ(out, untouched);
+}
+
+TEST(SettingsLayout, ARecordFromBeforeTheFontNameReadsWithNoName)
+{
+    typSettings s;
+    s.Tasks.TextFontName = QStringLiteral("DejaVu Sans");
+    s.WindowWidth = 900;
+    QByteArray older = encodeSettings(s);
+    older.chop(2 + int(s.Tasks.TextFontName.toUtf8().size())); // no count, no name
+    typSettings read;
+    ASSERT_EQ(decodeSettings(older, read), SettingsDecodeResult::Ok);
+    EXPECT_EQ(read.WindowWidth, 900);
+    EXPECT_TRUE(read.Tasks.TextFontName.isEmpty());
+    older.chop(1);
+    EXPECT_EQ(decodeSettings(older, read), SettingsDecodeResult::TooShort);
 }

@@ -1,0 +1,217 @@
+#include "editing/modTaskBasket.h"
+#include "editing_testutil.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/msgbox.h"
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace tf;
+using test::row;
+
+namespace {
+
+std::vector<EditTask> sampleTasks()
+{
+    EditTask text = row(taskText, {"True", "False", "False", "0", "2", "DejaVu Sans", "10.5", "True", "False", "False",
+                                   "-2147483640", "-2147483634", "0", "4",
+                                   "Caf\xc3\xa9, \"quoted\"\nsecond line\r\nthird", "12", "-3"});
+    return {row(taskBlur, {"3"}), text, row(taskCanvas, {"-2147483634", "10", "0", "10", "5"}), row(taskInvert),
+            row(taskWatermark, {"True", "50", "1", "/home/ana/Bilder/logo, final.png", "-1", "7", "9", "False"})};
+}
+
+const char* kBlurLine = "\"4\",\"blur\",\"3\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"";
+
+} // namespace
+
+TEST(TaskBasketFile, RoundTripKeepsEveryFieldAndWritesOneLinePerPlainTask)
+{
+    const auto tasks = sampleTasks();
+    const QByteArray bytes = formatTaskBasket({tasks[0]});
+    EXPECT_EQ(bytes, QByteArray(kBlurLine) + "\r\n");
+
+    test::TempFolder dir;
+    QString name = dir.file("recipe");
+    QString why;
+    ASSERT_TRUE(fncSaveTaskBasket(name, tasks, &why)) << why.toStdString();
+    EXPECT_EQ(name, dir.file("recipe.tbf"));
+    const auto back = fncOpenTaskBasket(name, &why);
+    ASSERT_TRUE(back) << why.toStdString();
+    EXPECT_EQ(*back, tasks);
+}
+
+TEST(TaskBasketFile, NamesGetTheSuffixUnlessTheyHaveItInAnyCase)
+{
+    EXPECT_EQ(taskBasketFileName("a/b"), "a/b.tbf");
+    EXPECT_EQ(taskBasketFileName("a/b.TbF"), "a/b.TbF");
+    EXPECT_EQ(taskBasketFileName("a/b.tbf.bak"), "a/b.tbf.bak.tbf");
+}
+
+TEST(TaskBasketFile, ReadsFilesFromOtherPrograms)
+{
+    const QByteArray blur(kBlurLine);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        QString firstParam;
+    } cases[] = {
+        {"LF only, trailing blank lines", blur + "\n" + blur + "\n\n\n", "3"},
+        {"no line end after the last record", blur + "\r\n" + blur, "3"},
+        {"record broken over two lines",
+         "\"4\",\"blur\",\"3\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n" + blur + "\r\n", "3"},
+        {"Windows-1252 text",
+         "\"10\",\"text\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"caf\xe9 \x80\",\"\",\"\"\r\n" + blur + "\r\n",
+         ""},
+        {"key of another task, upper-case key",
+         "\"4\",\"MASK\",\"3\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"
+         "\"4\",\"BLUR\",\"3\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n", "3"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString why;
+        const auto tasks = parseTaskBasket(c.bytes, &why);
+        ASSERT_TRUE(tasks) << why.toStdString();
+        ASSERT_EQ(tasks->size(), 2u);
+        EXPECT_EQ(tasks->at(0).p(1), c.firstParam);
+        EXPECT_EQ(tasks->at(1), row(taskBlur, {"3"}));
+    }
+    const auto latin = parseTaskBasket(cases[3].bytes);
+    EXPECT_EQ(latin->at(0).p(15), QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
+    EXPECT_EQ(latin->at(0).TaskName, "text");
+    EXPECT_EQ(parseTaskBasket(cases[4].bytes)->at(0).TaskName, "blur");
+}
+
+TEST(TaskBasketFile, RefusesFilesThatAreNoTaskBasket)
+{
+    const QByteArray blur(kBlurLine);
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"empty", ""},
+        {"blank lines only", "\r\n\n"},
+        {"last record cut short", blur + "\r\n\"4\",\"blur\",\"3\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"},
+        {"quote never closed", blur + "\r\n\"4\",\"blur\",\"3"},
+        {"code not a number", QByteArray(kBlurLine).replace("\"4\"", "\"four\"")},
+        {"code of no recorded task", QByteArray(kBlurLine).replace("\"4\"", "\"16\"")},
+        {"code negative", QByteArray(kBlurLine).replace("\"4\"", "\"-1\"")},
+        {"an image basket", "\"/home/ana/a.jpg\",\"a.jpg\"\r\n"},
+        {"too large", QByteArray(kMaxTaskBasketBytes + 1, ' ')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString why;
+        EXPECT_FALSE(parseTaskBasket(c.bytes, &why));
+        EXPECT_FALSE(why.isEmpty());
+    }
+}
+
+TEST(TaskBasketFile, FailedSaveKeepsTheOldFileAndEmptyListWritesNothing)
+{
+    test::TempFolder dir;
+    QString name = dir.write("old.tbf", "old contents");
+    std::vector<EditTask> none;
+    EXPECT_FALSE(fncSaveTaskBasket(name, none));
+    EXPECT_EQ(test::readAll(name), "old contents");
+
+    QString inMissingFolder = dir.file("missing/x.tbf");
+    EXPECT_FALSE(fncSaveTaskBasket(inMissingFolder, sampleTasks()));
+    EXPECT_FALSE(QFile::exists(inMissingFolder));
+}
+
+// The bar's commands through the dialogs and message seams.
+TEST(EditListCommands, OpenReplacesTheListOnlyWithAValidFile)
+{
+    test::TempFolder dir;
+    const QString good = dir.write("good.TBF", formatTaskBasket({row(taskFlip, {"1"}), row(taskBlur, {"2"})}));
+    const QString truncated = dir.write("cut.tbf", formatTaskBasket(sampleTasks()).chopped(40));
+
+    EditListModel list;
+    list.setTasks({row(taskSharpen, {"4"})});
+    ScriptedDialogs dialogs;
+    ScriptedMessageBoxes boxes;
+
+    dialogs.cancelFile();
+    EXPECT_FALSE(subOpenTaskBasket(list));
+    EXPECT_EQ(list.rowCount(), 1);
+
+    dialogs.answerFile(truncated);
+    EXPECT_FALSE(subOpenTaskBasket(list));
+    EXPECT_EQ(list.tasks(), std::vector<EditTask>{row(taskSharpen, {"4"})});
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].prompt, "Error opening task basket!\r\nPlease select a valid task basket file.");
+    EXPECT_EQ(boxes.shown()[0].icon(), vbInformation);
+
+    dialogs.answerFile(good);
+    EXPECT_TRUE(subOpenTaskBasket(list));
+    ASSERT_EQ(list.rowCount(), 2);
+    EXPECT_EQ(list.data(list.index(0)).toString(), "Orientation");
+    const FileDialogRequest& r = dialogs.fileRequests().back();
+    EXPECT_FALSE(r.save);
+    EXPECT_EQ(r.title, "Open task basket");
+    EXPECT_EQ(r.filter, "Task basket file (*.tbf)|*.tbf");
+    EXPECT_EQ(boxes.shown().size(), 1u);
+}
+
+TEST(EditListCommands, SaveAsksForTheNameWithItsSuffixAndReportsFailure)
+{
+    test::TempFolder dir;
+    EditListModel list;
+    ScriptedDialogs dialogs;
+    ScriptedMessageBoxes boxes;
+
+    subSaveTaskBasket(list); // an empty list: no dialog at all
+    EXPECT_TRUE(dialogs.fileRequests().empty());
+
+    list.setTasks(sampleTasks());
+    dialogs.answerFile(dir.file("mine"));
+    subSaveTaskBasket(list);
+    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
+    EXPECT_TRUE(dialogs.fileRequests()[0].save);
+    EXPECT_EQ(dialogs.fileRequests()[0].title, "Save task basket");
+    EXPECT_EQ(dialogs.fileRequests()[0].defaultSuffix, "tbf");
+    EXPECT_TRUE(dialogs.fileRequests()[0].confirmOverwrite);
+    EXPECT_EQ(*fncOpenTaskBasket(dir.file("mine.tbf")), sampleTasks());
+    EXPECT_TRUE(boxes.shown().empty());
+
+    dialogs.answerFile(dir.file("no/such/folder/x.tbf"));
+    subSaveTaskBasket(list);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].prompt, "Error saving task basket!\r\nPlease try again!");
+}
+
+TEST(EditListCommands, ClearAndDeleteChangeOnlyWhatIsThere)
+{
+    EditListModel list;
+    EXPECT_FALSE(subClearEditList(list));
+    EXPECT_FALSE(subDeleteEditTask(list, 0));
+
+    list.setTasks({row(taskFlip, {"0"}), row(taskBlur, {"2"}), row(taskInvert)});
+    EXPECT_FALSE(subDeleteEditTask(list, -1)); // nothing selected
+    EXPECT_FALSE(subDeleteEditTask(list, 3));
+    EXPECT_TRUE(subDeleteEditTask(list, 1));
+    EXPECT_EQ(list.tasks(), (std::vector<EditTask>{row(taskFlip, {"0"}), row(taskInvert)}));
+    EXPECT_TRUE(subClearEditList(list));
+    EXPECT_EQ(list.rowCount(), 0);
+}
+
+// Inputs kept from fuzzing the reader: each is read without harm, and what it yields writes out
+// and reads back the same.
+TEST(TaskBasketFile, FuzzRegressionInputs)
+{
+    const QDir dir(QDir::cleanPath(QStringLiteral(TF_TEST_DATA_DIR "/../../fuzz/regression/taskbasket")));
+    const QStringList names = dir.entryList(QDir::Files);
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        QString why;
+        const auto tasks = parseTaskBasket(test::readAll(dir.filePath(name)), &why);
+        if (!tasks) {
+            EXPECT_FALSE(why.isEmpty());
+            continue;
+        }
+        EXPECT_EQ(parseTaskBasket(formatTaskBasket(*tasks)), tasks);
+    }
+}

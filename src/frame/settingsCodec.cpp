@@ -108,6 +108,9 @@ private:
 
     const QByteArray& m_data;
     qsizetype m_pos = 0;
+
+public:
+    qsizetype consumed() const { return m_pos; }
 };
 
 } // namespace
@@ -137,13 +140,14 @@ QByteArray encodeSettings(const typSettings& udtSettings)
 }
 
 namespace {
-SettingsDecodeResult decodeWhole(const QByteArray& bytes, typSettings& out)
+SettingsDecodeResult decodeWhole(const QByteArray& bytes, typSettings& out, qsizetype* consumed = nullptr)
 {
     if (bytes.size() < kSettingsRecordBytes) return SettingsDecodeResult::TooShort;
     typSettings record;
     Reader reader(bytes);
     visitSettingsFields(record, reader);
     if (reader.result == SettingsDecodeResult::Ok) out = record;
+    if (consumed) *consumed = reader.consumed();
     return reader.result;
 }
 } // namespace
@@ -154,7 +158,12 @@ SettingsDecodeResult decodeSettings(const QByteArray& bytes, typSettings& out)
     if (result != SettingsDecodeResult::TooShort) return result;
     // A record written before the text font's name was kept ends where the name's count starts:
     // it reads as naming no font, not as a damaged file that would cost the user every setting.
-    return decodeWhole(bytes + QByteArray(2, '\0'), out) == SettingsDecodeResult::Ok ? SettingsDecodeResult::Ok : result;
+    const QByteArray older = bytes + QByteArray(2, '\0');
+    typSettings record;
+    qsizetype consumed = 0;
+    if (decodeWhole(older, record, &consumed) != SettingsDecodeResult::Ok || consumed != older.size()) return result;
+    out = record;
+    return SettingsDecodeResult::Ok;
 }
 
 } // namespace tf

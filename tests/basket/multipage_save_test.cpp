@@ -104,16 +104,19 @@ TEST_F(MultiPageSave, CancelKeepsThePagesBeforeItAndZeroPagesWriteNothing)
     EXPECT_EQ(gblnCancelOperation, 0) << "the flag is cleared once seen";
     EXPECT_TRUE(boxes.shown().empty()) << "a cancel ends without a message";
 
-    // Cancel before the first page: an existing file stays, and the user hears why.
+    // Over an existing file a Cancel, before the first page or after some, leaves that file as
+    // it was and writes nothing.
     const QByteArray old = "an older document";
     out.write("early.pdf", old);
-    cancelAfter(0);
-    EXPECT_FALSE(save(out.file("early.pdf"), 0, 0, 3));
-    EXPECT_EQ(readAll(out.file("early.pdf")), old);
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].prompt, "No page was written, so no file was saved.");
-    EXPECT_EQ(folderEntries(out.path()), QStringList({"cut.tif", "early.pdf"}));
-    EXPECT_TRUE(spoolLeft().isEmpty());
+    for (int after : {0, 2}) {
+        SCOPED_TRACE(after);
+        cancelAfter(after);
+        EXPECT_FALSE(save(out.file("early.pdf"), 0, 0, 3));
+        EXPECT_EQ(readAll(out.file("early.pdf")), old);
+        EXPECT_TRUE(boxes.shown().empty());
+        EXPECT_EQ(folderEntries(out.path()), QStringList({"cut.tif", "early.pdf"}));
+        EXPECT_TRUE(spoolLeft().isEmpty());
+    }
 }
 
 TEST_F(MultiPageSave, UnreadablePagesAreLeftOutAndNamedInOneMessage)
@@ -145,11 +148,11 @@ TEST_F(MultiPageSave, FailuresLeaveTheExistingFileAsItWas)
     const QString critical = QStringLiteral(
         "Error while saving to the selected file format!\nEither the file structure/format is not supported, or "
         "some source file is corrupt.\nPlease try with another file");
-    auto expectUntouched = [&](const char* what) {
+    auto expectUntouched = [&](const char* what, const QString& reason = QString()) {
         SCOPED_TRACE(what);
         EXPECT_EQ(readAll(target), old);
         ASSERT_EQ(boxes.shown().size(), 1u);
-        EXPECT_EQ(boxes.shown()[0].prompt, critical);
+        EXPECT_EQ(boxes.shown()[0].prompt, reason.isEmpty() ? critical : critical + '\n' + reason);
         EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
         EXPECT_EQ(boxes.shown()[0].title, "Tavrel Folio");
         EXPECT_EQ(folderEntries(out.path()), QStringList{"doc.tif"});
@@ -172,7 +175,8 @@ TEST_F(MultiPageSave, FailuresLeaveTheExistingFileAsItWas)
         if (!locked.usable()) GTEST_SKIP() << "cannot make a folder read-only here";
         EXPECT_FALSE(save(target, 0, 0, 3));
     }
-    expectUntouched("read-only folder");
+    expectUntouched("read-only folder",
+                    QStringLiteral("You do not have permission to write in ") + QDir(out.path()).absolutePath() + '.');
 }
 
 TEST_F(MultiPageSave, NoPagesOfAnEarlierSaveJoinTheNext)

@@ -159,8 +159,9 @@ std::unique_ptr<tf::SafeFile> workingCopy(const QString& source, const QString& 
     auto copy = std::make_unique<tf::SafeFile>(target, placement);
     // The document keeps its permissions; a new file takes them from the one it copies.
     copy->setPermissions(QFile::permissions(source));
-    if (!copy->open() || !copy->copyFrom(source))
-        throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot copy ") + source);
+    QString error;
+    if (!copy->open(&error) || !copy->copyFrom(source, &error))
+        throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, error);
     return copy;
 }
 
@@ -422,8 +423,8 @@ bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::I
         }
         // The gathered PDF pages are written here, in one pass.
         ibTemp.ResetMultipage();
-        if (work && !work->commit())
-            throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot write ") + target);
+        QString error;
+        if (work && !work->commit(&error)) throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, error);
         tasks.tell();
         tellLeftOut(leftOut);
         return true;

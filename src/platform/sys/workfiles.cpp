@@ -21,6 +21,7 @@ QString journalFolder() { return userDataDir() + QStringLiteral("/WorkFiles"); }
 struct Journal {
     QMutex lock;
     QString folder; // the journal follows the data folder (tests move it)
+    pid_t pid = 0;  // a forked child is a run of its own
     int fd = -1;
 };
 
@@ -34,8 +35,8 @@ Journal& journal()
 int openJournal(Journal& j)
 {
     const QString folder = journalFolder();
-    if (j.fd >= 0 && j.folder == folder) return j.fd;
-    if (j.fd >= 0) ::close(j.fd);
+    if (j.fd >= 0 && j.folder == folder && j.pid == ::getpid()) return j.fd;
+    if (j.fd >= 0 && j.pid == ::getpid()) ::close(j.fd);
     j.fd = -1;
     if (!QDir().mkpath(folder)) return -1;
     const QString name = folder + QStringLiteral("/%1-%2.journal")
@@ -49,6 +50,7 @@ int openJournal(Journal& j)
     }
     j.fd = fd;
     j.folder = folder;
+    j.pid = ::getpid();
     return fd;
 }
 

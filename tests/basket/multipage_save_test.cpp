@@ -2,7 +2,10 @@
 // with its panel worked as a user would, the writers, and the files read back by other tools.
 #include "multipage_fixture.h"
 
+#include <QDir>
 #include <QFile>
+
+#include <memory>
 
 using namespace tf;
 using namespace tf::test;
@@ -280,4 +283,25 @@ TEST_F(MultiPageSave, TheTaskListEditsEveryPageAndAFailingReplayIsToldOncePerCom
     EXPECT_EQ(tasks.calls, 21);
     EXPECT_EQ(widthsOf(tiffDirectories(out.file("plain.tif"))).first(), 101);
     EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(MultiPageSave, AFullDiskIsNamedAsTheCause)
+{
+    // A small file system of its own, where the superuser may mount one.
+    const QString disk = out.file("disk");
+    QDir().mkpath(disk);
+    int code = -1;
+    runTool("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}, &code);
+    if (code != 0) GTEST_SKIP() << "cannot mount a small file system here";
+    const std::unique_ptr<const QString, void (*)(const QString*)> unmount(
+        &disk, [](const QString* d) { runTool("umount", {*d}); });
+    const QByteArray old = "the user's document";
+    const QString target = disk + QStringLiteral("/doc.tif");
+    out.write("disk/doc.tif", old);
+    EXPECT_FALSE(save(target, 0, 0));
+    EXPECT_EQ(readAll(target), old);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("Error while saving to the selected file format!\n"));
+    EXPECT_TRUE(boxes.shown()[0].prompt.endsWith("\nThe disk is full.")) << boxes.shown()[0].prompt.toStdString();
+    EXPECT_EQ(folderEntries(disk), QStringList{"doc.tif"});
 }

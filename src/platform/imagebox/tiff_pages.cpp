@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <tiffio.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -23,11 +24,15 @@ struct TiffMessages {
     QString first;
     static int onError(TIFF*, void* user, const char* module, const char* fmt, va_list ap)
     {
+        // libtiff's write errors do not say why; a full disk is what the user must hear of.
+        const int err = errno;
         auto* self = static_cast<TiffMessages*>(user);
         if (self->first.isEmpty()) {
             char buf[512];
             std::vsnprintf(buf, sizeof buf, fmt, ap);
             self->first = QString::fromLocal8Bit(module ? module : "") + QStringLiteral(": ") + QString::fromLocal8Bit(buf);
+            if (err == ENOSPC || err == EDQUOT || err == EFBIG)
+                self->first += QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')');
         }
         return 1;
     }

@@ -150,9 +150,12 @@ bool SafeFile::open(QString* error)
 
 bool SafeFile::write(const QByteArray& bytes, QString* error)
 {
+    errno = 0;
     if (!m_file.isOpen() || m_file.write(bytes) != bytes.size()) {
-        fail(error, QStringLiteral("Cannot write ") + m_target + QStringLiteral(" (") + m_file.errorString() +
-                        QLatin1Char(')'));
+        // The system's reason (a full disk above all), which QFile does not keep for unbuffered writes.
+        const int err = errno;
+        if (err) fail(error, QStringLiteral("Cannot write ") + m_target, err);
+        else fail(error, QStringLiteral("Cannot write ") + m_target + QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
         return false;
     }
     return true;

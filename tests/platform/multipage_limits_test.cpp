@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -210,8 +211,31 @@ TEST(PdfAppend, AJpegPageIsSizedByItsJfifOrElseItsExifResolution)
     ImageDocument doc;
     ASSERT_TRUE(doc.AddPdfPageFromJpegFile(a));
     ASSERT_TRUE(doc.AddPdfPageFromJpegFile(b));
+    // Decoded pages (256 colours) are sized the same way; a TIFF that states no resolution, to
+    // which the library gives 300 dpi, takes the one default too.
+    const QString tiff = dir.file("none.tif");
+    {
+        TIFF* tif = TIFFOpen(QFile::encodeName(tiff).constData(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 16);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 8);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 8);
+        unsigned char row[16] = {};
+        for (uint32_t y = 0; y < 8; ++y) TIFFWriteScanline(tif, row, y, 0);
+        TIFFClose(tif);
+    }
+    doc.setColorFormat(kColor256);
+    for (const QString& file : {a, tiff}) {
+        doc.LoadFromFile(file);
+        ASSERT_FALSE(doc.LoadFailed());
+        doc.AddPdfPage(1);
+    }
     doc.SavePdf(dir.file("out.pdf"));
-    EXPECT_EQ(test::pdfPageSizes(dir.file("out.pdf")), QStringList({"3.84 x 1.92 pts", "16 x 8 pts"}));
+    EXPECT_EQ(test::pdfPageSizes(dir.file("out.pdf")),
+              QStringList({"3.84 x 1.92 pts", "16 x 8 pts", "3.84 x 1.92 pts", "16 x 8 pts"}));
 }
 
 TEST(WorkFiles, ThoseOfADeadRunAreRemovedAndThoseOfALiveOneKept)

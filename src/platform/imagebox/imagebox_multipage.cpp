@@ -27,6 +27,19 @@ struct ImageDocument::MultipageState {
     // bytes, and the image's cache key at that moment (any write to the pixels changes the key).
     QByteArray jpeg;
     qint64 jpegKey = 0;
+    // The resolution the current pixels' file states, or kDefaultPageDpi when it states none, for
+    // as long as the pixels are that file's (same key). The libraries fill in what a file leaves
+    // out (FreeImage gives a TIFF without resolution 300 dpi) and know no EXIF resolution.
+    qint64 resolutionKey = 0;
+    double dpiX = 0;
+    double dpiY = 0;
+    template <typename Page>
+    void applyResolution(Page& page, qint64 key) const
+    {
+        if (resolutionKey == 0 || key != resolutionKey) return;
+        page.dpiX = dpiX;
+        page.dpiY = dpiY;
+    }
     // Metadata values set for the current image, by lower-cased name.
     std::map<QString, QString> exif;
 
@@ -156,11 +169,24 @@ void ImageDocument::rememberPixelSource(const QString& path)
 {
     MultipageState& st = multipage();
     st.jpeg.clear();
+    st.resolutionKey = 0;
     QFile f(path);
-    if (m_pageIndex != 1 || !f.open(QIODevice::ReadOnly) || f.size() > imagebox::kMaxBytes) return;
-    if (f.peek(3) != QByteArray("\xFF\xD8\xFF", 3)) return;
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly)) return;
+    const QByteArray magic = f.peek(4);
+    if (magic.startsWith("II") || magic.startsWith("MM")) {
+        double x = 0, y = 0;
+        if (!tiffPageResolution(path, m_pageIndex, &x, &y)) x = y = kDefaultPageDpi;
+        st.dpiX = x;
+        st.dpiY = y;
+        st.resolutionKey = m_image.cacheKey();
+        return;
+    }
+    if (m_pageIndex != 1 || f.size() > imagebox::kMaxBytes) return;
+    if (!magic.startsWith(QByteArray("\xFF\xD8\xFF", 3))) return;
     st.jpeg = f.readAll();
     st.jpegKey = m_image.cacheKey();
+    if (!jpegResolution(st.jpeg, &st.dpiX, &st.dpiY)) st.dpiX = st.dpiY = kDefaultPageDpi;
+    st.resolutionKey = st.jpegKey;
 }
 
 void ImageDocument::forgetPixelSource()
@@ -168,6 +194,7 @@ void ImageDocument::forgetPixelSource()
     if (!m_multipage) return;
     m_multipage->jpeg.clear();
     m_multipage->jpegKey = 0;
+    m_multipage->resolutionKey = 0;
     m_multipage->exif.clear();
 }
 
@@ -367,8 +394,9 @@ void ImageDocument::AddPdfPage(int32_t /*page*/)
 {
     requireImage(HasImage());
     MultipageState& st = multipage();
-    const PdfPageImage page =
+    PdfPageImage page =
         pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
+    st.applyResolution(page, m_image.cacheKey());
     if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolPdf)));
     QString error;
     if (!st.pdf->addPage(page, &error)) {
@@ -537,8 +565,9 @@ void ImageDocument::AppendToPdf(const QString& path, const QString& path2, int32
     requireImage(HasImage());
     PdfAppender& appender = pdfAppenderFor(path, path2);
     MultipageState& st = multipage();
-    const PdfPageImage page =
+    PdfPageImage page =
         pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
+    st.applyResolution(page, m_image.cacheKey());
     gatherPdfPage(appender, page, position);
 }
 
@@ -566,8 +595,9 @@ int32_t ImageDocument::EncodedSize(int32_t format)
         size = bytes.size();
     } else {
         MultipageState& st = multipage();
-        const PdfPageImage page =
+        PdfPageImage page =
             pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
+        st.applyResolution(page, m_image.cacheKey());
         QTemporaryDir folder(userTempDir() + QStringLiteral("/size-XXXXXX"));
         if (folder.isValid()) recordWorkFile(folder.path());
         const QString file = folder.filePath(QStringLiteral("page.pdf"));

@@ -343,6 +343,24 @@ int tiffPageCount(const QString& path)
     return n;
 }
 
+bool tiffPageResolution(const QString& path, int page, double* dpiX, double* dpiY)
+{
+    if (page < 1 || !chainSound(path)) return false;
+    TiffMessages messages;
+    OpenOptions options(&messages);
+    const TiffHandle tif = openTiff(path, "r", options);
+    if (!tif || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page - 1))) return false;
+    float x = 0, y = 0;
+    uint16_t unit = RESUNIT_INCH;
+    if (!TIFFGetField(tif.get(), TIFFTAG_XRESOLUTION, &x) || !TIFFGetField(tif.get(), TIFFTAG_YRESOLUTION, &y)) return false;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (unit == RESUNIT_NONE || !(x > 0) || !(y > 0)) return false;
+    const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+    *dpiX = x * perInch;
+    *dpiY = y * perInch;
+    return true;
+}
+
 bool insertTiffPage(const QString& path, const PageRaster& page, int compression, const QString& software,
                     int position, QString* error)
 {

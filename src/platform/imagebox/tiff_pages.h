@@ -48,6 +48,10 @@ bool isClassicTiff(const QString& path);
 // Why an append to a classic TIFF is refused when it would pass 4 GiB.
 QString tiffTooLargeMessage();
 
+// The resolution a TIFF's page (1-based) states in its tags, in dots per inch; false when it
+// states none (or no unit of length) or the file cannot be read.
+bool tiffPageResolution(const QString& path, int page, double* dpiX, double* dpiY);
+
 // Pages in a TIFF file; 0 when it is not a readable TIFF (a directory chain that loops included).
 int tiffPageCount(const QString& path);
 

@@ -2,9 +2,9 @@
 // command the Save As menu runs, and on the same files, the common command-line tools where they
 // are installed. Each run is its own process, so its peak memory can be told apart.
 #include "basket/modMultiPage.h"
+#include "frame/TaskReplay.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_document.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/msgbox.h"
 
 #include <FreeImage.h>
@@ -112,14 +112,22 @@ int runOurs(const QStringList& args)
     const int limit = args.size() > 5 ? args[5].toInt() : 0;
     PrintedMessages messages;
     tf::setMessageBoxHandler(&messages);
-    tf::ListView lvPages;
     QStringList files = QDir(pages).entryList(QDir::Files, QDir::Name);
     if (limit > 0) files = files.mid(0, limit);
-    for (const QString& f : files) tf::ListView::setTag(lvPages.AddItem(f), QDir(pages).filePath(f));
+    std::vector<tf::basket::PageRecord> records;
+    for (const QString& f : files) {
+        tf::basket::PageRecord r;
+        r.source = r.tag = QDir(pages).filePath(f);
+        r.text = f;
+        records.push_back(r);
+    }
     tf::ImageDocument ibTemp;
-    uint8_t process = 0;
-    const bool ok = fncSavePagesToNewFile(format == QLatin1String("pdf") ? 1 : 0, lvPages, nullptr, ibTemp, output,
-                                          nullptr, compression, colorFormat, process);
+    tf::NoTasks tasks;
+    tf::PageWriteOptions options(tasks);
+    options.format = format == QLatin1String("pdf") ? 1 : 0;
+    options.tiffCompression = compression;
+    options.colorFormat = colorFormat;
+    const bool ok = fncSavePagesToNewFile(records, ibTemp, output, options);
     tf::setMessageBoxHandler(nullptr);
     return ok ? 0 : 1;
 }

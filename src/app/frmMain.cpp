@@ -22,6 +22,7 @@
 #include "platform/sys/colors.h"
 #include "platform/sys/numbers.h"
 #include "platform/sys/userdirs.h"
+#include "platform/sys/workfiles.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/imagelist.h"
 #include "platform/ui/listview.h"
@@ -373,6 +374,7 @@ void frmMain::subSetup()
     try {
         gstrCurrentOperation = QStringLiteral("Setting up Main Application");
         subLoadSettings();
+        tf::removeWorkFilesOfDeadRuns(); // what an earlier run killed mid-save left behind
         gbytMetadataKind = 0;
         mblnFirstResize = true;
         blnPreviewPending = false;

@@ -13,6 +13,7 @@
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/safefile.h"
 #include "platform/ui/msgbox.h"
+#include "services/clsImageHeaderInfo.h"
 #include "services/modFileSystem.h"
 #include "services/modLoadPic.h"
 #include "version_info.h"
@@ -24,6 +25,8 @@
 #include <QProgressBar>
 #include <QRandomGenerator>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -156,14 +159,70 @@ std::unique_ptr<tf::SafeFile> workingCopy(const QString& source, const QString& 
     auto copy = std::make_unique<tf::SafeFile>(target, placement);
     // The document keeps its permissions; a new file takes them from the one it copies.
     copy->setPermissions(QFile::permissions(source));
-    if (!copy->open() || !copy->copyFrom(source))
-        throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot copy ") + source);
+    QString error;
+    if (!copy->open(&error) || !copy->copyFrom(source, &error))
+        throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, error);
     return copy;
+}
+
+// What a TIFF of these pages may take at most, from the pages' headers (a page whose header
+// cannot be read counts nothing: it is most likely left out as unreadable).
+qint64 tiffBytesAtMost(const std::vector<tf::basket::PageRecord>& pages, int colorFormat, int compression)
+{
+    qint64 total = 0;
+    for (const tf::basket::PageRecord& page : pages) {
+        clsImageHeaderInfo header;
+        if (!header.ReadJPEG_TIFF_PNG_Header(page.tag) && !header.ReadGIF_BMP_Header(page.tag)) continue;
+        total += tf::tiffPageBytesAtMost(header.Width(), header.Height(),
+                                         tf::tiffBitsPerPixel(colorFormat, compression, header.BitsPerPixel(),
+                                                              header.IsGray()),
+                                         qMax(0, compression));
+    }
+    return total;
+}
+
+// The failure message of the writers with its cause on a line of its own.
+void tellFailure(const QString& message, const QString& detail, const QString& document, const QString& written)
+{
+    const QString reason = tf::fncFailureReason(detail, document, written);
+    MsgBox(reason.isEmpty() ? message : message + QLatin1Char('\n') + reason, vbCritical, gstrSoftware());
+}
+
+QString detailOf(const std::exception& e)
+{
+    if (const auto* box = dynamic_cast<const tf::ImageBoxError*>(&e)) return box->description();
+    return QString::fromLocal8Bit(e.what());
 }
 
 } // namespace
 
 namespace tf {
+
+QString fncFailureReason(const QString& detail, const QString& document, const QString& written)
+{
+    auto mentions = [&](int err) { return detail.contains(QString::fromLocal8Bit(std::strerror(err))); };
+    if (mentions(ENOSPC) || mentions(EDQUOT)) return QStringLiteral("The disk is full.");
+    if (mentions(EACCES) || mentions(EPERM) || mentions(EROFS)) {
+        const QFileInfo target(written);
+        if (target.exists() && !(target.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)))
+            return QStringLiteral("You do not have permission to write to ") + target.absoluteFilePath() +
+                   QLatin1Char('.');
+        return QStringLiteral("You do not have permission to write in ") + target.absolutePath() + QLatin1Char('.');
+    }
+    if (detail == tiffTooLargeMessage()) return detail;
+    if (document.isEmpty() || !QFileInfo(document).isFile()) return {};
+    const DocumentKind kind = kindOf(document);
+    QFile file(document);
+    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(1024) : QByteArray();
+    if (kind == DocumentKind::Pdf) {
+        if (!head.contains("%PDF-")) return QStringLiteral("The file is not a PDF document.");
+        if (pdfNeedsPassword(document)) return QStringLiteral("The PDF is protected by a password.");
+    } else if (kind == DocumentKind::Tiff) {
+        if (!head.startsWith("II") && !head.startsWith("MM")) return QStringLiteral("The file is not a TIFF document.");
+        if (tiffPageCount(document) == 0) return QStringLiteral("The file's page directory is damaged.");
+    }
+    return {};
+}
 
 QString fncNewFileNameFor(const QString& chosen)
 {
@@ -206,18 +265,29 @@ bool fncSavePagesToNewFile(std::vector<tf::basket::PageRecord> pages, tf::ImageD
     TaskReplay tasks(options);
     // A JPEG page that goes into a PDF unchanged needs no decoding, unless tasks are to edit it.
     const bool replays = tasks.on();
+    // A Cancel keeps the pages before it only when they make a new file: an existing file is
+    // either replaced by the whole document or left as it was.
+    const QFileInfo chosen(strFileName);
+    const bool replacing = chosen.exists() || chosen.isSymLink();
     try {
         // Pages left from an earlier, abandoned save must not join this document.
-        ibTemp.ResetMultipage();
+        ibTemp.AbandonMultipage();
         ibTemp.setColorFormat(intColorFormat);
         ibTemp.setTiffCompression(intTiffCompression);
         ibTemp.setPageIndex(1);
+        if (!pdf) ibTemp.ExpectTiffBytes(tiffBytesAtMost(pages, intColorFormat, intTiffCompression));
 
         int written = 0;
         QStringList leftOut;
         for (size_t i = 0; i < pages.size(); ++i) {
             const tf::basket::PageRecord& page = pages[i];
-            if (!command.nextItem(QStringLiteral("File - '") + fncGetFileName(page.tag) + QLatin1Char('\''))) break;
+            if (!command.nextItem(QStringLiteral("File - '") + fncGetFileName(page.tag) + QLatin1Char('\''))) {
+                if (replacing) {
+                    ibTemp.AbandonMultipage();
+                    return false;
+                }
+                break;
+            }
             const QString ext = lowerExtension(page.tag);
             if (pdf && !replays && (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg")) &&
                 ibTemp.AddPdfPageFromJpegFile(page.tag)) {
@@ -242,7 +312,7 @@ bool fncSavePagesToNewFile(std::vector<tf::basket::PageRecord> pages, tf::ImageD
         }
 
         if (written == 0) {
-            ibTemp.ResetMultipage();
+            ibTemp.AbandonMultipage();
             tellNothingWritten(kNothingSaved, leftOut);
             return false;
         }
@@ -253,9 +323,9 @@ bool fncSavePagesToNewFile(std::vector<tf::basket::PageRecord> pages, tf::ImageD
         tasks.tell();
         tellLeftOut(leftOut);
         return true;
-    } catch (const std::exception&) {
-        ibTemp.ResetMultipage();
-        MsgBox(kSaveError, vbCritical, gstrSoftware());
+    } catch (const std::exception& e) {
+        ibTemp.AbandonMultipage();
+        tellFailure(kSaveError, detailOf(e), QString(), strFileName);
         return false;
     }
 }
@@ -278,6 +348,7 @@ bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::I
     tf::LongCommand command(gstrCurrentOperation);
     if (!command) return false;
     ProgressBar progress(pbQueue, static_cast<int>(pages.size()));
+    QString writtenTo = strFileName;
     try {
         // Only a document that can take pages is touched, and only after it proved readable.
         const int pagesThere = kind == DocumentKind::Tiff  ? tf::tiffPageCount(strFileName)
@@ -293,12 +364,21 @@ bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::I
         const QString target = bytOutputMode == 1 ? tf::fncNewFileNameFor(strFileName) : strFileName;
         if (target.isEmpty())
             throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("No free name for a new file"));
-        // Everything happens on a hidden copy beside the target; the user's file is replaced
-        // (or the new file appears) only once the pages are in.
-        std::unique_ptr<tf::SafeFile> work =
-            workingCopy(strFileName, target, bytOutputMode == 1 ? tf::Placement::NoReplace : tf::Placement::Replace);
-        const QString workPath = work->fileName();
+        writtenTo = target;
+        // A classic TIFF the pages could take past 4 GiB is refused before any work.
+        if (kind == DocumentKind::Tiff && tf::isClassicTiff(strFileName) &&
+            QFileInfo(strFileName).size() + tiffBytesAtMost(pages, intColorFormat, intTiffCompression) >
+                tf::kClassicTiffMaxBytes)
+            throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, tf::tiffTooLargeMessage());
 
+        // A TIFF is appended to on a hidden copy beside the target; the user's file is replaced
+        // (or the new file appears) only once the pages are in. A PDF is read once and written
+        // once, beside the target, when all its pages are gathered.
+        std::unique_ptr<tf::SafeFile> work;
+        if (kind == DocumentKind::Tiff)
+            work = workingCopy(strFileName, target, bytOutputMode == 1 ? tf::Placement::NoReplace : tf::Placement::Replace);
+
+        ibTemp.AbandonMultipage();
         ibTemp.Clear();
         ibTemp.setTiffCompression(intTiffCompression);
         ibTemp.setColorFormat(intColorFormat);
@@ -308,6 +388,16 @@ bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::I
         for (size_t i = 0; i < pages.size(); ++i) {
             const tf::basket::PageRecord& page = pages[i];
             if (!command.nextItem(QStringLiteral("File - '") + fncGetFileName(page.tag) + QLatin1Char('\''))) break;
+            // At the beginning, each page follows the ones appended before it, counted as written.
+            const int32_t position = bytAppendMode == 0 ? appended + 1 : 0;
+            const QString ext = lowerExtension(page.tag);
+            // A JPEG page goes into a PDF as it is, unless tasks are to edit it.
+            if (kind == DocumentKind::Pdf && !tasks.on() && (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg")) &&
+                ibTemp.AppendJpegFileToPdf(page.tag, strFileName, target, position)) {
+                ++appended;
+                progress.setValue(static_cast<int>(i + 1));
+                continue;
+            }
             if (!loadPage(ibTemp, page.tag)) {
                 leftOut << page.text;
                 progress.setValue(static_cast<int>(i + 1));
@@ -316,31 +406,31 @@ bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::I
             tasks.apply(ibTemp);
             ibTemp.setTiffCompression(intTiffCompression);
             ibTemp.setColorFormat(intColorFormat);
-            // At the beginning, each page follows the ones appended before it, counted as written.
-            const int32_t position = bytAppendMode == 0 ? appended + 1 : 0;
             if (kind == DocumentKind::Tiff) {
                 ibTemp.SetExifAttribute(QStringLiteral("Software"), gstrSoftware());
-                ibTemp.AppendToTiff(workPath, workPath, position);
+                ibTemp.AppendToTiff(work->fileName(), work->fileName(), position);
             } else {
-                ibTemp.AppendToPdf(workPath, workPath, position);
+                ibTemp.AppendToPdf(strFileName, target, position);
             }
             ++appended;
             progress.setValue(static_cast<int>(i + 1));
         }
 
-        ibTemp.ResetMultipage();
         if (appended == 0) {
+            ibTemp.AbandonMultipage();
             tellNothingWritten(kNothingAppended, leftOut);
             return false;
         }
-        if (!work->commit())
-            throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, QStringLiteral("Cannot write ") + target);
+        // The gathered PDF pages are written here, in one pass.
+        ibTemp.ResetMultipage();
+        QString error;
+        if (work && !work->commit(&error)) throw tf::ImageBoxError(tf::imagebox_error::kFileAccess, error);
         tasks.tell();
         tellLeftOut(leftOut);
         return true;
-    } catch (const std::exception&) {
-        ibTemp.ResetMultipage();
-        MsgBox(kAppendError, vbCritical, gstrSoftware());
+    } catch (const std::exception& e) {
+        ibTemp.AbandonMultipage();
+        tellFailure(kAppendError, detailOf(e), strFileName, writtenTo);
         return false;
     }
 }

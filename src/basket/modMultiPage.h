@@ -36,6 +36,11 @@ struct PageWriteOptions {
 // free name was found.
 QString fncNewFileNameFor(const QString& chosen);
 
+// The cause of a failed save or append, as one line for the user ("The disk is full.", ...), from
+// the writer's own description of the failure, the document appended to (empty for a new one)
+// and the file written; empty when the cause is not one of those told apart.
+QString fncFailureReason(const QString& detail, const QString& document, const QString& written);
+
 // The filter the dialogs offer for a Filter value: 0 TIFF, 1 PDF, anything else both.
 QString fncMultiPageFilter(int32_t Filter);
 
@@ -45,12 +50,14 @@ QString fncMultiPageFilter(int32_t Filter);
 // value, so the basket may change while the loop yields), optionally edited by the task
 // list (a failing replay is told once per command; the page keeps what the tasks before made),
 // and written by the image control. Cancel in the progress window stops before the next page;
-// the pages before it are kept. Either way the user's files are replaced only whole: a new
+// the pages before it are kept, except by a new document that was to replace an existing file:
+// that file is then left as it was and nothing is written. Either way the user's files are replaced only whole: a new
 // document appears once complete, an appended one is worked on as a hidden copy that replaces
 // the original at the end, and any failure leaves every existing file as it was.
 
 // A new document in options.format. True once the document was written (also when Cancel cut it
-// short, and for no pages at all), false when nothing was written (an error, or no page readable).
+// short, and for no pages at all), false when nothing was written (an error, no page readable, or
+// a Cancel while replacing an existing file).
 bool fncSavePagesToNewFile(std::vector<tf::basket::PageRecord> pages, tf::ImageDocument& ibTemp,
                            const QString& strFileName, const tf::PageWriteOptions& options,
                            QProgressBar* pbQueue = nullptr);

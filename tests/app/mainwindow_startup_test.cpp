@@ -9,6 +9,7 @@
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "platform/imagebox/imagebox.h"
+#include "platform/sys/workfiles.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/imagelist.h"
 #include "platform/ui/listview.h"
@@ -22,6 +23,9 @@
 #include <QPushButton>
 #include <QSet>
 #include <QTemporaryDir>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tf;
 using tf::test::MainWindowTest;
@@ -235,4 +239,24 @@ TEST_F(MainWindowTest, TheBasketControllerWorksTheWindowsOwnWidgets)
     EXPECT_EQ(w.sbMain->panelText("queue"), "New Basket");
     EXPECT_EQ(w.lvPages->SmallIcons(), nullptr);
     EXPECT_TRUE(w.lvPages->acceptDrops()) << "folder rows can be dropped on the basket";
+}
+
+TEST_F(MainWindowTest, TheStartRemovesTheWorkFilesOfAKilledRun)
+{
+    // A run killed in the middle of an append: its hidden copy beside the document and its work
+    // folder stay behind, written down in its journal.
+    QDir().mkpath(tempDir() + QStringLiteral("/multipage-killed"));
+    const QString copy = m_home.path() + QStringLiteral("/.doc.pdf.Ab12Cd");
+    QFile(copy).open(QIODevice::WriteOnly);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        tf::recordWorkFile(copy);
+        tf::recordWorkFile(tempDir() + QStringLiteral("/multipage-killed"));
+        ::_exit(0);
+    }
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    start(QSize());
+    EXPECT_FALSE(QFile::exists(copy));
+    EXPECT_FALSE(QFile::exists(tempDir() + QStringLiteral("/multipage-killed")));
 }

@@ -2,7 +2,9 @@
 // or into a new file beside it, and what is left when something goes wrong.
 #include "multipage_fixture.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPdfWriter>
 
@@ -150,12 +152,12 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
     const QString critical = QStringLiteral(
         "Error while appending to the selected file!\nEither the file structure/format is not supported, or the "
         "file itself is corrupt.\nPlease try with another file");
-    auto expectUntouched = [&](const char* what) {
+    auto expectUntouched = [&](const char* what, const QString& reason = QString()) {
         SCOPED_TRACE(what);
         EXPECT_EQ(readAll(tiff), tiffBytes);
         EXPECT_EQ(readAll(pdf), pdfBytes);
         ASSERT_EQ(boxes.shown().size(), 1u);
-        EXPECT_EQ(boxes.shown()[0].prompt, critical);
+        EXPECT_EQ(boxes.shown()[0].prompt, reason.isEmpty() ? critical : critical + '\n' + reason);
         EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
         EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif"}));
         boxes.clear();
@@ -201,5 +203,74 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
         if (!locked.usable()) GTEST_SKIP() << "cannot make a folder read-only here";
         EXPECT_FALSE(append(tiff, 0, 0));
     }
-    expectUntouched("read-only folder");
+    expectUntouched("read-only folder",
+                    QStringLiteral("You do not have permission to write in ") + QDir(out.path()).absolutePath() + '.');
+}
+
+TEST_F(MultiPageAppend, ALinkIsFollowedAndADocumentNobodyMayWriteIsRefused)
+{
+    for (const QString& doc : {tiff, pdf}) {
+        SCOPED_TRACE(doc.toStdString());
+        const QString link = doc + QStringLiteral(".link.") + QFileInfo(doc).suffix();
+        ASSERT_TRUE(QFile::link(doc, link));
+        ASSERT_TRUE(append(link, 1, 0));
+        EXPECT_TRUE(QFileInfo(link).isSymLink()) << "the link stays a link";
+        EXPECT_EQ(QFileInfo(link).symLinkTarget(), QFileInfo(doc).absoluteFilePath());
+        const QList<int> widths =
+            doc == tiff ? widthsOf(tiffDirectories(doc)) : widthsOf(pdfImages(doc));
+        EXPECT_EQ(widths, QList<int>({201, 202, 101, 104, 107})) << "the file the link names took the pages";
+        QFile::remove(link);
+    }
+    EXPECT_TRUE(boxes.shown().empty());
+
+    const QByteArray before = readAll(tiff);
+    QFile::setPermissions(tiff, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    EXPECT_FALSE(append(tiff, 1, 0));
+    EXPECT_EQ(readAll(tiff), before);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].prompt.endsWith(
+        QStringLiteral("\nYou do not have permission to write to ") + QFileInfo(tiff).absoluteFilePath() + '.'))
+        << boxes.shown()[0].prompt.toStdString();
+    EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif"}));
+}
+
+TEST_F(MultiPageAppend, DocumentsThatCannotTakePagesSayWhy)
+{
+    // A password-protected PDF, a JPEG named .pdf, a TIFF whose directories loop (libtiff would
+    // follow the loop for ever) and a classic TIFF the pages would take past 4 GiB: each refused
+    // before any work, untouched, the cause told on its own line.
+    const QString locked = out.file("locked.pdf");
+    runTool("qpdf", {"--encrypt", "user", "owner", "256", "--", pdf, locked});
+    const QString jpeg = out.write("photo.pdf", readAll(pages[0]));
+    const QString loop = out.write("loop.tif", readAll(TF_TEST_DATA_DIR "/libtiff-append-hang.tif"));
+    const QString huge = out.write("huge.tif", tiffBytes);
+    QFile::resize(huge, (qint64(1) << 32) - 1000); // sparse: the disk holds only the pages
+    const struct {
+        QString document;
+        QString reason;
+    } cases[] = {
+        {locked, "The PDF is protected by a password."},
+        {jpeg, "The file is not a PDF document."},
+        {loop, "The file's page directory is damaged."},
+        {huge, "The TIFF file would grow past 4 GiB, the most a classic TIFF file can hold."},
+    };
+    auto headOf = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.read(1 << 16) : QByteArray();
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.document.toStdString());
+        const QByteArray head = headOf(c.document);
+        const qint64 size = QFileInfo(c.document).size();
+        boxes.clear();
+        EXPECT_FALSE(append(c.document, 1, 0));
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("Error while appending to the selected file!\n"));
+        EXPECT_TRUE(boxes.shown()[0].prompt.endsWith('\n' + c.reason)) << boxes.shown()[0].prompt.toStdString();
+        EXPECT_EQ(QFileInfo(c.document).size(), size);
+        EXPECT_EQ(headOf(c.document), head);
+    }
+    EXPECT_EQ(folderEntries(out.path()),
+              QStringList({"a.pdf", "a.tif", "huge.tif", "locked.pdf", "loop.tif", "photo.pdf"}));
+    EXPECT_TRUE(spoolLeft().isEmpty());
 }

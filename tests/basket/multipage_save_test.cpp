@@ -2,7 +2,10 @@
 // with its panel worked as a user would, the writers, and the files read back by other tools.
 #include "multipage_fixture.h"
 
+#include <QDir>
 #include <QFile>
+
+#include <memory>
 
 using namespace tf;
 using namespace tf::test;
@@ -104,16 +107,19 @@ TEST_F(MultiPageSave, CancelKeepsThePagesBeforeItAndZeroPagesWriteNothing)
     EXPECT_EQ(gblnCancelOperation, 0) << "the flag is cleared once seen";
     EXPECT_TRUE(boxes.shown().empty()) << "a cancel ends without a message";
 
-    // Cancel before the first page: an existing file stays, and the user hears why.
+    // Over an existing file a Cancel, before the first page or after some, leaves that file as
+    // it was and writes nothing.
     const QByteArray old = "an older document";
     out.write("early.pdf", old);
-    cancelAfter(0);
-    EXPECT_FALSE(save(out.file("early.pdf"), 0, 0, 3));
-    EXPECT_EQ(readAll(out.file("early.pdf")), old);
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].prompt, "No page was written, so no file was saved.");
-    EXPECT_EQ(folderEntries(out.path()), QStringList({"cut.tif", "early.pdf"}));
-    EXPECT_TRUE(spoolLeft().isEmpty());
+    for (int after : {0, 2}) {
+        SCOPED_TRACE(after);
+        cancelAfter(after);
+        EXPECT_FALSE(save(out.file("early.pdf"), 0, 0, 3));
+        EXPECT_EQ(readAll(out.file("early.pdf")), old);
+        EXPECT_TRUE(boxes.shown().empty());
+        EXPECT_EQ(folderEntries(out.path()), QStringList({"cut.tif", "early.pdf"}));
+        EXPECT_TRUE(spoolLeft().isEmpty());
+    }
 }
 
 TEST_F(MultiPageSave, UnreadablePagesAreLeftOutAndNamedInOneMessage)
@@ -145,11 +151,11 @@ TEST_F(MultiPageSave, FailuresLeaveTheExistingFileAsItWas)
     const QString critical = QStringLiteral(
         "Error while saving to the selected file format!\nEither the file structure/format is not supported, or "
         "some source file is corrupt.\nPlease try with another file");
-    auto expectUntouched = [&](const char* what) {
+    auto expectUntouched = [&](const char* what, const QString& reason = QString()) {
         SCOPED_TRACE(what);
         EXPECT_EQ(readAll(target), old);
         ASSERT_EQ(boxes.shown().size(), 1u);
-        EXPECT_EQ(boxes.shown()[0].prompt, critical);
+        EXPECT_EQ(boxes.shown()[0].prompt, reason.isEmpty() ? critical : critical + '\n' + reason);
         EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
         EXPECT_EQ(boxes.shown()[0].title, "Tavrel Folio");
         EXPECT_EQ(folderEntries(out.path()), QStringList{"doc.tif"});
@@ -172,7 +178,8 @@ TEST_F(MultiPageSave, FailuresLeaveTheExistingFileAsItWas)
         if (!locked.usable()) GTEST_SKIP() << "cannot make a folder read-only here";
         EXPECT_FALSE(save(target, 0, 0, 3));
     }
-    expectUntouched("read-only folder");
+    expectUntouched("read-only folder",
+                    QStringLiteral("You do not have permission to write in ") + QDir(out.path()).absolutePath() + '.');
 }
 
 TEST_F(MultiPageSave, NoPagesOfAnEarlierSaveJoinTheNext)
@@ -276,4 +283,25 @@ TEST_F(MultiPageSave, TheTaskListEditsEveryPageAndAFailingReplayIsToldOncePerCom
     EXPECT_EQ(tasks.calls, 21);
     EXPECT_EQ(widthsOf(tiffDirectories(out.file("plain.tif"))).first(), 101);
     EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(MultiPageSave, AFullDiskIsNamedAsTheCause)
+{
+    // A small file system of its own, where the superuser may mount one.
+    const QString disk = out.file("disk");
+    QDir().mkpath(disk);
+    int code = -1;
+    runTool("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}, &code);
+    if (code != 0) GTEST_SKIP() << "cannot mount a small file system here";
+    const std::unique_ptr<const QString, void (*)(const QString*)> unmount(
+        &disk, [](const QString* d) { runTool("umount", {*d}); });
+    const QByteArray old = "the user's document";
+    const QString target = disk + QStringLiteral("/doc.tif");
+    out.write("disk/doc.tif", old);
+    EXPECT_FALSE(save(target, 0, 0));
+    EXPECT_EQ(readAll(target), old);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("Error while saving to the selected file format!\n"));
+    EXPECT_TRUE(boxes.shown()[0].prompt.endsWith("\nThe disk is full.")) << boxes.shown()[0].prompt.toStdString();
+    EXPECT_EQ(folderEntries(disk), QStringList{"doc.tif"});
 }

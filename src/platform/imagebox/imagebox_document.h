@@ -14,6 +14,9 @@
 
 namespace tf {
 
+class PdfAppender;
+struct PdfPageImage;
+
 // What SaveToVariant(7) hands out and LoadFromVariant(7, ...) takes back: the whole image,
 // pixels, depth, palette and resolution. A snapshot of an empty control is empty.
 struct ImageSnapshot {
@@ -107,13 +110,20 @@ public:
     void setColorFormat(int16_t format);
     int16_t TiffCompression() const { return m_tiffCompression; }
     void setTiffCompression(int16_t compression);
-    // Drops the pages added so far.
+    // Writes the pages gathered for an append (see AppendToPdf) and drops the pages added for a
+    // new document. Raises when the gathered pages could not be written (the document is then
+    // as it was).
     void ResetMultipage();
+    // Drops every page added or gathered so far, writing nothing.
+    void AbandonMultipage();
     // Encode the current image at once as the next page of a new TIFF or PDF document; pages are
     // spooled to disk, so memory holds one page whatever their number. The number is the
     // caller's page number; pages keep the order they were added in. A page that cannot be
     // added raises and drops the pages before it, so no half-written document can be saved.
     void AddTiffPage(int32_t page);
+    // Before the first AddTiffPage: the most bytes the new TIFF's pages may take together (see
+    // tiffPageBytesAtMost). A document that may pass 4 GiB is written as BigTIFF.
+    void ExpectTiffBytes(qint64 bytesAtMost);
     void AddPdfPage(int32_t page);
     // Write the pages added so far as a document at `path` and start afresh. The file appears
     // (or replaces an older one) only once complete; without pages nothing is written and an
@@ -124,8 +134,16 @@ public:
     // 0 or past the last = at the end). With `path2` empty or the same file the document is
     // changed in place; otherwise the result goes to `path2` and `path` stays as it was. The
     // pages already there keep their bytes (TIFF) or their content (PDF).
+    // A PDF is read and written once however many pages go in: the pages of consecutive calls
+    // with the same `path` and `path2` are gathered (each position counting the pages gathered
+    // before it) and written by ResetMultipage, by a call for another document, or when the
+    // control goes away. `path2`, when it is not there yet, must still be free when written.
+    // A TIFF append that would take a classic TIFF past 4 GiB is refused before any work.
     void AppendToTiff(const QString& path, const QString& path2, int32_t position);
     void AppendToPdf(const QString& path, const QString& path2, int32_t position);
+    // AppendToPdf for a JPEG file taken as it is, on the terms of AddPdfPageFromJpegFile: false,
+    // with nothing gathered, when the file does not qualify.
+    bool AppendJpegFileToPdf(const QString& jpeg, const QString& path, const QString& path2, int32_t position);
     // Bytes the current image takes as a one-page document with the current settings: 7 TIFF, 8 PDF.
     int32_t EncodedSize(int32_t format);
     // A JPEG file becomes the next PDF page as it is, without being decoded, when that is what
@@ -156,6 +174,8 @@ private:
         void operator()(MultipageState* state) const;
     };
     MultipageState& multipage();
+    PdfAppender& pdfAppenderFor(const QString& path, const QString& path2);
+    void gatherPdfPage(PdfAppender& appender, const PdfPageImage& page, int32_t position);
     std::unique_ptr<MultipageState, MultipageStateDeleter> m_multipage;
     int16_t m_colorFormat = -1;
     int16_t m_tiffCompression = 0;

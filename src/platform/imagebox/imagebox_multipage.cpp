@@ -6,6 +6,7 @@
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/safefile.h"
 #include "platform/sys/userdirs.h"
+#include "platform/sys/workfiles.h"
 #include "version_info.h"
 
 #include <FreeImage.h>
@@ -26,6 +27,19 @@ struct ImageDocument::MultipageState {
     // bytes, and the image's cache key at that moment (any write to the pixels changes the key).
     QByteArray jpeg;
     qint64 jpegKey = 0;
+    // The resolution the current pixels' file states, or kDefaultPageDpi when it states none, for
+    // as long as the pixels are that file's (same key). The libraries fill in what a file leaves
+    // out (FreeImage gives a TIFF without resolution 300 dpi) and know no EXIF resolution.
+    qint64 resolutionKey = 0;
+    double dpiX = 0;
+    double dpiY = 0;
+    template <typename Page>
+    void applyResolution(Page& page, qint64 key) const
+    {
+        if (resolutionKey == 0 || key != resolutionKey) return;
+        page.dpiX = dpiX;
+        page.dpiY = dpiY;
+    }
     // Metadata values set for the current image, by lower-cased name.
     std::map<QString, QString> exif;
 
@@ -33,10 +47,31 @@ struct ImageDocument::MultipageState {
     // knows where the document goes.
     std::unique_ptr<QTemporaryDir> spool;
     std::unique_ptr<TiffDocumentWriter> tiff;
+    bool bigTiff = false;
     std::unique_ptr<PdfDocumentWriter> pdf;
+
+    // Pages gathered for an append to a PDF, spooled in a work folder of their own.
+    std::unique_ptr<QTemporaryDir> appendSpool;
+    std::unique_ptr<PdfAppender> pdfAppend;
+
+    // Writes the gathered pages, if any; false and *error when they could not be.
+    bool flushAppend(QString* error)
+    {
+        std::unique_ptr<PdfAppender> pending = std::move(pdfAppend);
+        const bool ok = !pending || pending->pageCount() == 0 || pending->commit(error);
+        pending.reset();
+        appendSpool.reset();
+        return ok;
+    }
 };
 
-void ImageDocument::MultipageStateDeleter::operator()(MultipageState* state) const { delete state; }
+void ImageDocument::MultipageStateDeleter::operator()(MultipageState* state) const
+{
+    // Pages asked for are written even when nobody reset the state first; nobody is left to be
+    // told of a failure, and the document is then as it was.
+    if (state) state->flushAppend(nullptr);
+    delete state;
+}
 
 ImageDocument::MultipageState& ImageDocument::multipage()
 {
@@ -134,11 +169,24 @@ void ImageDocument::rememberPixelSource(const QString& path)
 {
     MultipageState& st = multipage();
     st.jpeg.clear();
+    st.resolutionKey = 0;
     QFile f(path);
-    if (m_pageIndex != 1 || !f.open(QIODevice::ReadOnly) || f.size() > imagebox::kMaxBytes) return;
-    if (f.peek(3) != QByteArray("\xFF\xD8\xFF", 3)) return;
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly)) return;
+    const QByteArray magic = f.peek(4);
+    if (magic.startsWith("II") || magic.startsWith("MM")) {
+        double x = 0, y = 0;
+        if (!tiffPageResolution(path, m_pageIndex, &x, &y)) x = y = kDefaultPageDpi;
+        st.dpiX = x;
+        st.dpiY = y;
+        st.resolutionKey = m_image.cacheKey();
+        return;
+    }
+    if (m_pageIndex != 1 || f.size() > imagebox::kMaxBytes) return;
+    if (!magic.startsWith(QByteArray("\xFF\xD8\xFF", 3))) return;
     st.jpeg = f.readAll();
     st.jpegKey = m_image.cacheKey();
+    if (!jpegResolution(st.jpeg, &st.dpiX, &st.dpiY)) st.dpiX = st.dpiY = kDefaultPageDpi;
+    st.resolutionKey = st.jpegKey;
 }
 
 void ImageDocument::forgetPixelSource()
@@ -146,6 +194,7 @@ void ImageDocument::forgetPixelSource()
     if (!m_multipage) return;
     m_multipage->jpeg.clear();
     m_multipage->jpegKey = 0;
+    m_multipage->resolutionKey = 0;
     m_multipage->exif.clear();
 }
 
@@ -279,7 +328,22 @@ void requireImage(bool has)
 void ImageDocument::ResetMultipage()
 {
     if (!m_multipage) return;
+    QString error;
+    const bool written = m_multipage->flushAppend(&error);
     m_multipage->tiff.reset();
+    m_multipage->bigTiff = false;
+    m_multipage->pdf.reset();
+    m_multipage->spool.reset();
+    if (!written) raise(imagebox_error::kFileAccess, error);
+}
+
+void ImageDocument::AbandonMultipage()
+{
+    if (!m_multipage) return;
+    m_multipage->pdfAppend.reset();
+    m_multipage->appendSpool.reset();
+    m_multipage->tiff.reset();
+    m_multipage->bigTiff = false;
     m_multipage->pdf.reset();
     m_multipage->spool.reset();
 }
@@ -295,6 +359,7 @@ QTemporaryDir& spoolFolder(std::unique_ptr<QTemporaryDir>& spool)
             spool.reset();
             raise(imagebox_error::kFileAccess, QStringLiteral("Cannot create a work folder in ") + userTempDir());
         }
+        recordWorkFile(spool->path());
     }
     return *spool;
 }
@@ -305,8 +370,10 @@ void ImageDocument::AddTiffPage(int32_t /*page*/)
     requireImage(HasImage());
     MultipageState& st = multipage();
     const PageRaster raster = tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
-    if (!st.tiff)
+    if (!st.tiff) {
         st.tiff = std::make_unique<TiffDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolTiff)));
+        st.tiff->setBigTiff(st.bigTiff);
+    }
     QString error;
     if (!st.tiff->addPage(raster, qMax<int>(0, m_tiffCompression), softwareOf(st.exif), &error)) {
         // A page that failed half-written leaves the document unusable: start afresh, so that
@@ -316,12 +383,20 @@ void ImageDocument::AddTiffPage(int32_t /*page*/)
     }
 }
 
+void ImageDocument::ExpectTiffBytes(qint64 bytesAtMost)
+{
+    MultipageState& st = multipage();
+    st.bigTiff = bytesAtMost > kClassicTiffMaxBytes;
+    if (st.tiff && st.tiff->pageCount() == 0) st.tiff->setBigTiff(st.bigTiff);
+}
+
 void ImageDocument::AddPdfPage(int32_t /*page*/)
 {
     requireImage(HasImage());
     MultipageState& st = multipage();
-    const PdfPageImage page =
+    PdfPageImage page =
         pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
+    st.applyResolution(page, m_image.cacheKey());
     if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolPdf)));
     QString error;
     if (!st.pdf->addPage(page, &error)) {
@@ -330,34 +405,41 @@ void ImageDocument::AddPdfPage(int32_t /*page*/)
     }
 }
 
-bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
-{
-    if (m_colorFormat != -1 && m_colorFormat != kColor24Bit && m_colorFormat != kGray256) return false;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > imagebox::kMaxBytes) return false;
-    if (f.peek(3) != QByteArray("\xFF\xD8\xFF", 3)) return false;
-    const QByteArray bytes = f.readAll();
-    if (!jpegComplete(bytes)) return false;
+namespace {
 
-    // The header as the control's own loading reads it, for the same size checks and resolution.
+// A JPEG file as a PDF page as it is, or an invalid page when it does not qualify (see
+// AddPdfPageFromJpegFile).
+PdfPageImage jpegFilePage(const QString& path, int colorFormat)
+{
+    if (colorFormat != -1 && colorFormat != kColor24Bit && colorFormat != kGray256) return {};
+    QFile f(path);
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly) || f.size() > imagebox::kMaxBytes) return {};
+    if (f.peek(3) != QByteArray("\xFF\xD8\xFF", 3)) return {};
+    const QByteArray bytes = f.readAll();
+    if (!jpegComplete(bytes)) return {};
+
+    // The header as the control's own loading reads it, for the same size checks.
     ensureFreeImage();
     const QByteArray name = QFile::encodeName(path);
-    if (FreeImage_GetFileType(name.constData(), 0) != FIF_JPEG) return false;
+    if (FreeImage_GetFileType(name.constData(), 0) != FIF_JPEG) return {};
     const FreeImageBitmap header(FreeImage_Load(FIF_JPEG, name.constData(), FIF_LOAD_NOPIXELS));
-    if (!header) return false;
+    if (!header) return {};
     const qint64 width = FreeImage_GetWidth(header.get()), height = FreeImage_GetHeight(header.get());
     const int bpp = static_cast<int>(FreeImage_GetBPP(header.get()));
-    QImage resolution(1, 1, QImage::Format_Mono);
-    if (FreeImage_GetDotsPerMeterX(header.get()) > 0)
-        resolution.setDotsPerMeterX(static_cast<int>(FreeImage_GetDotsPerMeterX(header.get())));
-    if (FreeImage_GetDotsPerMeterY(header.get()) > 0)
-        resolution.setDotsPerMeterY(static_cast<int>(FreeImage_GetDotsPerMeterY(header.get())));
-    if (!imagebox::sizeAllowed(width, height, bpp)) return false;
+    if (!imagebox::sizeAllowed(width, height, bpp)) return {};
 
-    const PdfPageImage page =
-        pdfImageFromJpeg(bytes, dpiFromDotsPerMeter(resolution.dotsPerMeterX()), dpiFromDotsPerMeter(resolution.dotsPerMeterY()));
-    if (!jpegKeepsFormat(page, m_colorFormat) || page.width != width || page.height != height) return false;
+    // The page's size comes from the resolution the file states (JFIF, else EXIF).
+    PdfPageImage page = pdfImageFromJpeg(bytes, kDefaultPageDpi, kDefaultPageDpi);
+    if (!jpegKeepsFormat(page, colorFormat) || page.width != width || page.height != height) return {};
+    return page;
+}
 
+} // namespace
+
+bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
+{
+    const PdfPageImage page = jpegFilePage(path, m_colorFormat);
+    if (!page.isValid()) return false;
     MultipageState& st = multipage();
     if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolPdf)));
     QString error;
@@ -429,21 +511,70 @@ void ImageDocument::AppendToTiff(const QString& path, const QString& path2, int3
     const int compression = qMax<int>(0, m_tiffCompression);
     const PageRaster raster = tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
     const QString software = softwareOf(multipage().exif);
+    // Refused before anything is copied or written.
+    if (isClassicTiff(path) &&
+        QFileInfo(path).size() + tiffPageBytesAtMost(raster.width, raster.height,
+                                                     raster.bitsPerSample * raster.samplesPerPixel(), compression) >
+            kClassicTiffMaxBytes)
+        raise(imagebox_error::kFileAccess, tiffTooLargeMessage());
     appendVia(path, path2, [&](const QString& file, QString* error) {
         return insertTiffPage(file, raster, compression, software, position, error);
     });
 }
 
+PdfAppender& ImageDocument::pdfAppenderFor(const QString& path, const QString& path2)
+{
+    MultipageState& st = multipage();
+    const QString target = path2.isEmpty() ? path : path2;
+    if (st.pdfAppend && sameFile(st.pdfAppend->source(), path) && sameFile(st.pdfAppend->target(), target))
+        return *st.pdfAppend;
+    // Another document: the pages gathered for the one before are written first.
+    QString error;
+    if (!st.flushAppend(&error)) raise(imagebox_error::kFileAccess, error);
+    requireExisting(path);
+    st.appendSpool = std::make_unique<QTemporaryDir>(userTempDir() + QStringLiteral("/multipage-XXXXXX"));
+    if (!st.appendSpool->isValid()) {
+        st.appendSpool.reset();
+        raise(imagebox_error::kFileAccess, QStringLiteral("Cannot create a work folder in ") + userTempDir());
+    }
+    recordWorkFile(st.appendSpool->path());
+    auto appender = std::make_unique<PdfAppender>(path, target, st.appendSpool->filePath(QStringLiteral("pages-XXXXXX")));
+    if (!appender->open(&error)) {
+        st.appendSpool.reset();
+        raise(imagebox_error::kInvalidFileFormat, QStringLiteral("Not a PDF file: ") + path + QLatin1Char('\n') + error);
+    }
+    st.pdfAppend = std::move(appender);
+    return *st.pdfAppend;
+}
+
+void ImageDocument::gatherPdfPage(PdfAppender& appender, const PdfPageImage& page, int32_t position)
+{
+    QString error;
+    if (!appender.addPage(page, position, &error)) {
+        // Nothing half-gathered is ever written.
+        multipage().pdfAppend.reset();
+        multipage().appendSpool.reset();
+        raise(imagebox_error::kFileAccess, error);
+    }
+}
+
 void ImageDocument::AppendToPdf(const QString& path, const QString& path2, int32_t position)
 {
     requireImage(HasImage());
-    requireExisting(path);
-    if (pdfPageCount(path) == 0) raise(imagebox_error::kInvalidFileFormat, QStringLiteral("Not a PDF file: ") + path);
+    PdfAppender& appender = pdfAppenderFor(path, path2);
     MultipageState& st = multipage();
-    const PdfPageImage page =
+    PdfPageImage page =
         pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
-    appendVia(path, path2,
-              [&](const QString& file, QString* error) { return insertPdfPage(file, page, position, error); });
+    st.applyResolution(page, m_image.cacheKey());
+    gatherPdfPage(appender, page, position);
+}
+
+bool ImageDocument::AppendJpegFileToPdf(const QString& jpeg, const QString& path, const QString& path2, int32_t position)
+{
+    const PdfPageImage page = jpegFilePage(jpeg, m_colorFormat);
+    if (!page.isValid()) return false;
+    gatherPdfPage(pdfAppenderFor(path, path2), page, position);
+    return true;
 }
 
 // ---- sizes
@@ -462,9 +593,11 @@ int32_t ImageDocument::EncodedSize(int32_t format)
         size = bytes.size();
     } else {
         MultipageState& st = multipage();
-        const PdfPageImage page =
+        PdfPageImage page =
             pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
+        st.applyResolution(page, m_image.cacheKey());
         QTemporaryDir folder(userTempDir() + QStringLiteral("/size-XXXXXX"));
+        if (folder.isValid()) recordWorkFile(folder.path());
         const QString file = folder.filePath(QStringLiteral("page.pdf"));
         PdfDocumentWriter writer(file);
         QString error;

@@ -12,7 +12,7 @@ namespace tf {
 
 double dpiFromDotsPerMeter(int dotsPerMeter)
 {
-    if (dotsPerMeter <= 0) return 72.0;
+    if (dotsPerMeter <= 0) return kDefaultPageDpi;
     const double exact = dotsPerMeter * 0.0254;
     const double whole = std::round(exact);
     return std::abs(exact - whole) < 0.013 ? whole : exact;

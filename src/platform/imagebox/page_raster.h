@@ -43,8 +43,14 @@ struct PageRaster {
     bool isValid() const { return width > 0 && height > 0 && rows.size() == qsizetype(bytesPerRow()) * height; }
 };
 
+// The resolution of a page whose picture states none, for the TIFF tags and for the size of a
+// PDF page: 72 dpi, the resolution both image libraries give such pictures, so that a page is as
+// large as the picture shows on the screen at 100 %.
+constexpr double kDefaultPageDpi = 72.0;
+
 // Resolutions travel as whole dots per metre, which turns 150 dpi into 150.0124; a value that
-// close to a whole number of dots per inch was that number. No resolution counts as 72 dpi.
+// close to a whole number of dots per inch was that number. No resolution counts as
+// kDefaultPageDpi.
 double dpiFromDotsPerMeter(int dotsPerMeter);
 
 // Reduces an image to a colour format (an index above; unknown indexes count as 24 bit).

@@ -2,6 +2,7 @@
 
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/safefile.h"
+#include "platform/sys/workfiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,11 +10,14 @@
 #include <qpdf/Buffer.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <optional>
+#include <cstring>
 #include <vector>
 
 namespace tf {
@@ -88,8 +92,8 @@ QPDFObjectHandle decodeParms(const PdfPageImage& image)
 // Builds a page showing `xobject` over the whole page, sized from the pixels and resolution.
 QPDFObjectHandle makePage(QPDF& pdf, const PdfPageImage& image, QPDFObjectHandle xobject)
 {
-    const double w = image.width * 72.0 / (image.dpiX > 0 ? image.dpiX : 72.0);
-    const double h = image.height * 72.0 / (image.dpiY > 0 ? image.dpiY : 72.0);
+    const double w = image.width * 72.0 / (image.dpiX > 0 ? image.dpiX : kDefaultPageDpi);
+    const double h = image.height * 72.0 / (image.dpiY > 0 ? image.dpiY : kDefaultPageDpi);
     const std::string content = "q " + pdfNumber(w) + " 0 0 " + pdfNumber(h) + " 0 0 cm /Im0 Do Q\n";
     QPDFObjectHandle contents = QPDFObjectHandle::newStream(&pdf, content);
 
@@ -110,15 +114,6 @@ QPDFObjectHandle makePage(QPDF& pdf, const PdfPageImage& image, QPDFObjectHandle
     page.replaceKey("/Contents", contents);
     page.replaceKey("/Resources", resources);
     return pdf.makeIndirectObject(page);
-}
-
-QPDFObjectHandle makeImageFromBytes(QPDF& pdf, const PdfPageImage& image)
-{
-    QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf);
-    stream.replaceDict(imageDictionary(image));
-    stream.replaceStreamData(std::string(image.data.constData(), static_cast<size_t>(image.data.size())),
-                             filterName(image), decodeParms(image));
-    return stream;
 }
 
 // Reads one spooled page's encoded bytes back when the document is written.
@@ -146,9 +141,12 @@ private:
 };
 
 // Writes the document beside `target` and renames it over it.
-bool writeBeside(QPDF& pdf, const QString& target, const QString& producer, QString* error)
+bool writeBeside(QPDF& pdf, const QString& target, const QString& producer, QString* error,
+                 Placement placement = Placement::Replace,
+                 std::optional<QFileDevice::Permissions> permissions = std::nullopt)
 {
-    SafeFile out(target);
+    SafeFile out(target, placement);
+    if (permissions) out.setPermissions(*permissions);
     if (!out.open(error)) return false;
     try {
         if (!producer.isEmpty()) {
@@ -205,8 +203,94 @@ PdfPageImage pdfImageFromRaster(const PageRaster& raster, QString* error)
     return image;
 }
 
+namespace {
+
+// EXIF's X/YResolution and ResolutionUnit from IFD0 of the TIFF structure in an APP1 segment.
+bool exifResolution(const uchar* p, qsizetype n, double* dpiX, double* dpiY)
+{
+    if (n < 14 || std::memcmp(p, "Exif\0\0", 6) != 0) return false;
+    p += 6;
+    n -= 6;
+    const bool little = p[0] == 'I' && p[1] == 'I';
+    if (!little && !(p[0] == 'M' && p[1] == 'M')) return false;
+    auto u16 = [&](qsizetype at) -> quint32 {
+        return at + 2 > n ? 0 : little ? quint32(p[at] | (p[at + 1] << 8)) : quint32((p[at] << 8) | p[at + 1]);
+    };
+    auto u32 = [&](qsizetype at) -> quint32 {
+        if (at + 4 > n) return 0;
+        return little ? quint32(p[at]) | (quint32(p[at + 1]) << 8) | (quint32(p[at + 2]) << 16) | (quint32(p[at + 3]) << 24)
+                      : (quint32(p[at]) << 24) | (quint32(p[at + 1]) << 16) | (quint32(p[at + 2]) << 8) | quint32(p[at + 3]);
+    };
+    if (u16(2) != 42) return false;
+    const qsizetype ifd = u32(4);
+    const quint32 entries = u16(ifd);
+    double x = 0, y = 0, unit = 1.0; // dots per inch unless told otherwise
+    for (quint32 i = 0; i < entries && i < 1000; ++i) {
+        const qsizetype e = ifd + 2 + 12 * qsizetype(i);
+        if (e + 12 > n) return false;
+        const quint32 tag = u16(e), type = u16(e + 2);
+        auto rational = [&]() -> double {
+            if (type != 5) return 0;
+            const qsizetype at = u32(e + 8);
+            const quint32 num = u32(at), den = u32(at + 4);
+            return at + 8 <= n && den ? double(num) / den : 0;
+        };
+        if (tag == 0x011A) x = rational();
+        else if (tag == 0x011B) y = rational();
+        else if (tag == 0x0128 && type == 3) {
+            const quint32 v = u16(e + 8);
+            if (v == 1) return false; // no absolute unit
+            unit = v == 3 ? 2.54 : 1.0;
+        }
+    }
+    if (!(x > 0) || !(y > 0)) return false;
+    *dpiX = x * unit;
+    *dpiY = y * unit;
+    return true;
+}
+
+} // namespace
+
+bool jpegResolution(const QByteArray& jpeg, double* dpiX, double* dpiY)
+{
+    const auto* p = reinterpret_cast<const uchar*>(jpeg.constData());
+    const qsizetype n = jpeg.size();
+    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8) return false;
+    double exifX = 0, exifY = 0;
+    bool exif = false;
+    qsizetype i = 2;
+    for (int guard = 0; guard < 10000 && i + 4 <= n; ++guard) {
+        if (p[i] != 0xFF) break;
+        const uchar marker = p[i + 1];
+        if (marker == 0xFF) { ++i; continue; }
+        if (marker == 0xD9 || marker == 0xDA) break; // resolutions come before the image data
+        if (marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) { i += 2; continue; }
+        const int len = (p[i + 2] << 8) | p[i + 3];
+        if (len < 2 || i + 2 + len > n) break;
+        const uchar* body = p + i + 4;
+        const int bodyLen = len - 2;
+        if (marker == 0xE0 && bodyLen >= 12 && std::memcmp(body, "JFIF\0", 5) == 0) {
+            const int units = body[7];
+            const int x = (body[8] << 8) | body[9], y = (body[10] << 8) | body[11];
+            if ((units == 1 || units == 2) && x > 0 && y > 0) {
+                *dpiX = units == 2 ? x * 2.54 : x;
+                *dpiY = units == 2 ? y * 2.54 : y;
+                return true;
+            }
+        } else if (marker == 0xE1 && !exif) {
+            exif = exifResolution(body, bodyLen, &exifX, &exifY);
+        }
+        i += 2 + len;
+    }
+    if (!exif) return false;
+    *dpiX = exifX;
+    *dpiY = exifY;
+    return true;
+}
+
 PdfPageImage pdfImageFromJpeg(const QByteArray& jpeg, double dpiX, double dpiY)
 {
+    jpegResolution(jpeg, &dpiX, &dpiY);
     PdfPageImage image;
     const auto* p = reinterpret_cast<const uchar*>(jpeg.constData());
     const qsizetype n = jpeg.size();
@@ -247,15 +331,77 @@ PdfPageImage pdfImageFromJpeg(const QByteArray& jpeg, double dpiX, double dpiY)
     return {};
 }
 
-struct PdfDocumentWriter::Impl {
-    QString target;
-    std::unique_ptr<QTemporaryFile> spool;
-    struct Spooled {
+namespace {
+
+// Page images waiting in a file for the document to be written; memory holds their descriptions only.
+class PageSpool {
+public:
+    struct Page {
         PdfPageImage meta; // data left empty
         qint64 offset = 0;
         qint64 length = 0;
+        int position = 0;
     };
-    std::vector<Spooled> pages;
+
+    bool add(const QString& spoolName, const PdfPageImage& image, int position, const QString& target, QString* error)
+    {
+        if (!image.isValid()) {
+            if (error && error->isEmpty()) *error = QStringLiteral("The page could not be encoded");
+            return false;
+        }
+        if (!m_file) {
+            m_file = std::make_unique<QTemporaryFile>(spoolName);
+            if (!m_file->open()) {
+                m_file.reset();
+                if (error) *error = QStringLiteral("Cannot write in the folder of ") + target;
+                return false;
+            }
+            recordWorkFile(m_file->fileName());
+        }
+        Page page;
+        page.meta = image;
+        page.meta.data.clear();
+        page.offset = m_file->size();
+        page.length = image.data.size();
+        page.position = position;
+        m_file->seek(page.offset);
+        if (m_file->write(image.data) != image.data.size() || !m_file->flush()) {
+            if (error) *error = QStringLiteral("Cannot write in the folder of ") + target + QStringLiteral(" (") +
+                                m_file->errorString() + QLatin1Char(')');
+            return false;
+        }
+        m_pages.push_back(std::move(page));
+        return true;
+    }
+
+    const std::vector<Page>& pages() const { return m_pages; }
+
+    // The page's image stream, its data read from the spool when the document is written.
+    QPDFObjectHandle imageStream(QPDF& pdf, const Page& page) const
+    {
+        QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf);
+        stream.replaceDict(imageDictionary(page.meta));
+        auto provider = std::make_shared<SpoolProvider>(m_file->fileName(), page.offset, page.length);
+        stream.replaceStreamData(provider, filterName(page.meta), decodeParms(page.meta));
+        return stream;
+    }
+
+    void clear()
+    {
+        m_file.reset();
+        m_pages.clear();
+    }
+
+private:
+    std::unique_ptr<QTemporaryFile> m_file;
+    std::vector<Page> m_pages;
+};
+
+} // namespace
+
+struct PdfDocumentWriter::Impl {
+    QString target;
+    PageSpool spool;
 };
 
 PdfDocumentWriter::PdfDocumentWriter(const QString& target) : m_impl(std::make_unique<Impl>())
@@ -265,41 +411,18 @@ PdfDocumentWriter::PdfDocumentWriter(const QString& target) : m_impl(std::make_u
 
 PdfDocumentWriter::~PdfDocumentWriter() { discard(); }
 
-int PdfDocumentWriter::pageCount() const { return static_cast<int>(m_impl->pages.size()); }
+int PdfDocumentWriter::pageCount() const { return static_cast<int>(m_impl->spool.pages().size()); }
 
 bool PdfDocumentWriter::addPage(const PdfPageImage& image, QString* error)
 {
-    if (!image.isValid()) {
-        if (error && error->isEmpty()) *error = QStringLiteral("The page could not be encoded");
-        return false;
-    }
-    if (!m_impl->spool) {
-        const QFileInfo target(m_impl->target);
-        m_impl->spool = std::make_unique<QTemporaryFile>(target.absolutePath() + QStringLiteral("/.") +
-                                                         target.fileName() + QStringLiteral(".pages-XXXXXX"));
-        if (!m_impl->spool->open()) {
-            m_impl->spool.reset();
-            if (error) *error = QStringLiteral("Cannot write in the folder of ") + m_impl->target;
-            return false;
-        }
-    }
-    Impl::Spooled s;
-    s.meta = image;
-    s.meta.data.clear();
-    s.offset = m_impl->spool->size();
-    s.length = image.data.size();
-    m_impl->spool->seek(s.offset);
-    if (m_impl->spool->write(image.data) != image.data.size() || !m_impl->spool->flush()) {
-        if (error) *error = QStringLiteral("Cannot write in the folder of ") + m_impl->target;
-        return false;
-    }
-    m_impl->pages.push_back(std::move(s));
-    return true;
+    const QFileInfo target(m_impl->target);
+    return m_impl->spool.add(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".pages-XXXXXX"),
+                             image, 0, m_impl->target, error);
 }
 
 bool PdfDocumentWriter::commit(const QString& producer, QString* error)
 {
-    if (m_impl->pages.empty()) {
+    if (m_impl->spool.pages().empty()) {
         if (error) *error = QStringLiteral("No page was written");
         discard();
         return false;
@@ -309,13 +432,8 @@ bool PdfDocumentWriter::commit(const QString& producer, QString* error)
         QPDF pdf;
         pdf.emptyPDF();
         QPDFPageDocumentHelper pages(pdf);
-        for (const Impl::Spooled& s : m_impl->pages) {
-            QPDFObjectHandle stream = QPDFObjectHandle::newStream(&pdf);
-            stream.replaceDict(imageDictionary(s.meta));
-            auto provider = std::make_shared<SpoolProvider>(m_impl->spool->fileName(), s.offset, s.length);
-            stream.replaceStreamData(provider, filterName(s.meta), decodeParms(s.meta));
-            pages.addPage(QPDFPageObjectHelper(makePage(pdf, s.meta, stream)), false);
-        }
+        for (const PageSpool::Page& s : m_impl->spool.pages())
+            pages.addPage(QPDFPageObjectHelper(makePage(pdf, s.meta, m_impl->spool.imageStream(pdf, s))), false);
         ok = writeBeside(pdf, m_impl->target, producer, error);
     } catch (const std::exception& e) {
         if (error) *error = QString::fromLocal8Bit(e.what());
@@ -325,11 +443,7 @@ bool PdfDocumentWriter::commit(const QString& producer, QString* error)
     return ok;
 }
 
-void PdfDocumentWriter::discard()
-{
-    m_impl->spool.reset();
-    m_impl->pages.clear();
-}
+void PdfDocumentWriter::discard() { m_impl->spool.clear(); }
 
 int pdfPageCount(const QString& path)
 {
@@ -343,28 +457,116 @@ int pdfPageCount(const QString& path)
     }
 }
 
-bool insertPdfPage(const QString& path, const PdfPageImage& image, int position, QString* error)
+bool pdfNeedsPassword(const QString& path)
 {
-    if (!image.isValid()) {
-        if (error && error->isEmpty()) *error = QStringLiteral("The page could not be encoded");
-        return false;
-    }
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
         pdf.processFile(QFile::encodeName(path).constData());
-        QPDFPageDocumentHelper pages(pdf);
-        const std::vector<QPDFPageObjectHelper> existing = pages.getAllPages();
-        QPDFPageObjectHelper page(makePage(pdf, image, makeImageFromBytes(pdf, image)));
-        if (position >= 1 && position <= static_cast<int>(existing.size()))
-            pages.addPageAt(page, true, existing[static_cast<size_t>(position - 1)]);
-        else
-            pages.addPage(page, false);
-        return writeBeside(pdf, path, QString(), error);
+        return false;
+    } catch (const QPDFExc& e) {
+        return e.getErrorCode() == qpdf_e_password;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+struct PdfAppender::Impl {
+    std::unique_ptr<QPDF> pdf;
+    QString source;
+    QString target;
+    QString spoolName;
+    bool newTarget = false;
+    PageSpool spool;
+};
+
+PdfAppender::PdfAppender(const QString& source, const QString& target, const QString& spool)
+    : m_impl(std::make_unique<Impl>())
+{
+    m_impl->source = source;
+    m_impl->target = target;
+    m_impl->spoolName = spool;
+    m_impl->newTarget = !QFileInfo(target).exists() && !QFileInfo(target).isSymLink();
+}
+
+PdfAppender::~PdfAppender() = default;
+
+QString PdfAppender::source() const { return m_impl->source; }
+QString PdfAppender::target() const { return m_impl->target; }
+int PdfAppender::pageCount() const { return static_cast<int>(m_impl->spool.pages().size()); }
+
+bool PdfAppender::open(QString* error)
+{
+    try {
+        auto pdf = std::make_unique<QPDF>();
+        pdf->setSuppressWarnings(true);
+        pdf->processFile(QFile::encodeName(m_impl->source).constData());
+        if (QPDFPageDocumentHelper(*pdf).getAllPages().empty()) {
+            if (error) *error = QStringLiteral("Not a PDF file that pages can be added to: ") + m_impl->source;
+            return false;
+        }
+        m_impl->pdf = std::move(pdf);
+        return true;
     } catch (const std::exception& e) {
         if (error) *error = QString::fromLocal8Bit(e.what());
         return false;
     }
+}
+
+bool PdfAppender::addPage(const PdfPageImage& image, int position, QString* error)
+{
+    if (!m_impl->pdf) {
+        if (error) *error = QStringLiteral("Cannot read ") + m_impl->source;
+        return false;
+    }
+    return m_impl->spool.add(m_impl->spoolName, image, position, m_impl->target, error);
+}
+
+bool PdfAppender::commit(QString* error)
+{
+    if (m_impl->spool.pages().empty()) {
+        if (error) *error = QStringLiteral("No page was written");
+        return false;
+    }
+    bool ok = false;
+    try {
+        QPDF& pdf = *m_impl->pdf;
+        QPDFPageDocumentHelper pages(pdf);
+        std::vector<QPDFPageObjectHelper> order = pages.getAllPages();
+        for (const PageSpool::Page& s : m_impl->spool.pages()) {
+            QPDFPageObjectHelper page(makePage(pdf, s.meta, m_impl->spool.imageStream(pdf, s)));
+            // Positions count the pages as they stand after the ones inserted before.
+            if (s.position >= 1 && s.position <= static_cast<int>(order.size())) {
+                pages.addPageAt(page, true, order[static_cast<size_t>(s.position - 1)]);
+                order.insert(order.begin() + (s.position - 1), page);
+            } else {
+                pages.addPage(page, false);
+                order.push_back(page);
+            }
+        }
+        const bool sameFile = QFileInfo(m_impl->source).canonicalFilePath() == QFileInfo(m_impl->target).canonicalFilePath();
+        ok = writeBeside(pdf, m_impl->target, QString(), error,
+                         m_impl->newTarget ? Placement::NoReplace : Placement::Replace,
+                         sameFile ? std::nullopt : std::optional(QFile::permissions(m_impl->source)));
+    } catch (const std::exception& e) {
+        if (error) *error = QString::fromLocal8Bit(e.what());
+        ok = false;
+    }
+    discard();
+    return ok;
+}
+
+void PdfAppender::discard()
+{
+    m_impl->spool.clear();
+    m_impl->pdf.reset();
+}
+
+bool insertPdfPage(const QString& path, const PdfPageImage& image, int position, QString* error)
+{
+    const QFileInfo info(path);
+    PdfAppender appender(path, path, info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".pages-XXXXXX"));
+    return appender.open(error) && appender.addPage(image, position, error) && appender.commit(error);
 }
 
 } // namespace tf

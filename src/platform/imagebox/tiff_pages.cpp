@@ -9,10 +9,12 @@
 #include <QTemporaryFile>
 #include <tiffio.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace tf {
@@ -24,11 +26,15 @@ struct TiffMessages {
     QString first;
     static int onError(TIFF*, void* user, const char* module, const char* fmt, va_list ap)
     {
+        // libtiff's write errors do not say why; a full disk is what the user must hear of.
+        const int err = errno;
         auto* self = static_cast<TiffMessages*>(user);
         if (self->first.isEmpty()) {
             char buf[512];
             std::vsnprintf(buf, sizeof buf, fmt, ap);
             self->first = QString::fromLocal8Bit(module ? module : "") + QStringLiteral(": ") + QString::fromLocal8Bit(buf);
+            if (err == ENOSPC || err == EDQUOT || err == EFBIG)
+                self->first += QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')');
         }
         return 1;
     }
@@ -124,7 +130,9 @@ bool writeDirectory(TIFF* tif, const PageRaster& page, int compression, const QS
     return true;
 }
 
-// Raw access to the directory chain, for relinking an appended page into place.
+// Raw access to the directory chain, classic or BigTIFF: to check it before libtiff walks it
+// (libtiff follows a chain that loops back for ever when it appends) and to relink an appended
+// page into place.
 class IfdChain {
 public:
     explicit IfdChain(QFile& file) : m_file(file) {}
@@ -132,45 +140,59 @@ public:
     bool read(QString* error)
     {
         m_file.seek(0);
-        const QByteArray head = m_file.read(8);
+        const QByteArray head = m_file.read(16);
         if (head.size() < 8) return fail(error);
         if (head.startsWith("II")) m_little = true;
         else if (head.startsWith("MM")) m_little = false;
         else return fail(error);
-        if (u16(head, 2) != 42) return fail(error); // BigTIFF and others are not relinked
-        uint32_t offset = u32(head, 4);
+        const uint16_t version = static_cast<uint16_t>(number(head, 2, 2));
+        if (version == 43) {
+            if (head.size() < 16 || number(head, 4, 2) != 8) return fail(error);
+            m_big = true;
+        } else if (version != 42) {
+            return fail(error);
+        }
+        const int offsetSize = m_big ? 8 : 4;
+        const int countSize = m_big ? 8 : 2;
+        const int entrySize = m_big ? 20 : 12;
+        m_firstLinkAt = m_big ? 8 : 4;
+        uint64_t offset = number(head, m_firstLinkAt, offsetSize);
         const qint64 size = m_file.size();
+        std::set<uint64_t> seen;
         while (offset != 0) {
-            if (m_offsets.size() > 100000 || qint64(offset) + 2 > size) return fail(error);
-            if (m_seen.contains(offset)) return fail(error); // a loop in the chain
-            m_seen.insert(offset);
-            m_file.seek(offset);
-            const QByteArray countBytes = m_file.read(2);
-            if (countBytes.size() < 2) return fail(error);
-            const qint64 nextAt = qint64(offset) + 2 + 12 * qint64(u16(countBytes, 0));
-            if (nextAt + 4 > size) return fail(error);
+            if (m_offsets.size() > 100000 || offset > uint64_t(size) || offset + countSize > uint64_t(size))
+                return fail(error);
+            if (!seen.insert(offset).second) return fail(error); // a loop in the chain
+            m_file.seek(static_cast<qint64>(offset));
+            const QByteArray countBytes = m_file.read(countSize);
+            if (countBytes.size() < countSize) return fail(error);
+            const uint64_t entries = number(countBytes, 0, countSize);
+            if (entries > 65535) return fail(error);
+            const qint64 nextAt = static_cast<qint64>(offset) + countSize + entrySize * static_cast<qint64>(entries);
+            if (nextAt + offsetSize > size) return fail(error);
             m_offsets.push_back(offset);
             m_nextFieldAt.push_back(nextAt);
             m_file.seek(nextAt);
-            offset = u32(m_file.read(4), 0);
+            offset = number(m_file.read(offsetSize), 0, offsetSize);
         }
-        return true;
+        return !m_offsets.empty() || fail(error);
     }
 
     int count() const { return static_cast<int>(m_offsets.size()); }
+    bool big() const { return m_big; }
 
     // Moves the last directory to `position` (1-based).
     bool moveLastTo(int position, QString* error)
     {
         const int n = count();
         if (n == 0 || position < 1 || position >= n) return true;
-        const uint32_t moved = m_offsets.back();
-        const uint32_t after = m_offsets[static_cast<size_t>(position - 1)];
+        const uint64_t moved = m_offsets.back();
+        const uint64_t after = m_offsets[static_cast<size_t>(position - 1)];
         // The new directory points at the page it now precedes; the old last page ends the chain.
-        if (!writeU32(m_nextFieldAt.back(), after)) return fail(error);
-        if (!writeU32(m_nextFieldAt[static_cast<size_t>(n - 2)], 0)) return fail(error);
-        const qint64 linkAt = position == 1 ? 4 : m_nextFieldAt[static_cast<size_t>(position - 2)];
-        if (!writeU32(linkAt, moved)) return fail(error);
+        if (!writeOffset(m_nextFieldAt.back(), after)) return fail(error);
+        if (!writeOffset(m_nextFieldAt[static_cast<size_t>(n - 2)], 0)) return fail(error);
+        const qint64 linkAt = position == 1 ? m_firstLinkAt : m_nextFieldAt[static_cast<size_t>(position - 2)];
+        if (!writeOffset(linkAt, moved)) return fail(error);
         return m_file.flush();
     }
 
@@ -180,32 +202,43 @@ private:
         if (error && error->isEmpty()) *error = QStringLiteral("The file's page directory is damaged");
         return false;
     }
-    uint16_t u16(const QByteArray& b, int at) const
+    uint64_t number(const QByteArray& b, int at, int width) const
     {
-        if (b.size() < at + 2) return 0;
+        if (b.size() < at + width) return 0;
         const auto* p = reinterpret_cast<const uchar*>(b.constData()) + at;
-        return m_little ? uint16_t(p[0] | (p[1] << 8)) : uint16_t((p[0] << 8) | p[1]);
+        uint64_t v = 0;
+        for (int i = 0; i < width; ++i) v |= uint64_t(p[m_little ? i : width - 1 - i]) << (8 * i);
+        return v;
     }
-    uint32_t u32(const QByteArray& b, int at) const
+    bool writeOffset(qint64 at, uint64_t v)
     {
-        if (b.size() < at + 4) return 0;
-        const auto* p = reinterpret_cast<const uchar*>(b.constData()) + at;
-        return m_little ? uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24)
-                        : (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-    }
-    bool writeU32(qint64 at, uint32_t v)
-    {
-        char b[4];
-        for (int i = 0; i < 4; ++i) b[m_little ? i : 3 - i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-        return m_file.seek(at) && m_file.write(b, 4) == 4;
+        const int width = m_big ? 8 : 4;
+        char b[8];
+        for (int i = 0; i < width; ++i) b[m_little ? i : width - 1 - i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        return m_file.seek(at) && m_file.write(b, width) == width;
     }
 
     QFile& m_file;
     bool m_little = true;
-    std::vector<uint32_t> m_offsets;
-    QSet<uint32_t> m_seen; // a long chain would make a search of m_offsets quadratic
+    bool m_big = false;
+    qint64 m_firstLinkAt = 4;
+    std::vector<uint64_t> m_offsets;
     std::vector<qint64> m_nextFieldAt;
 };
+
+// The chain checked on its own, before libtiff is let near the file.
+bool chainSound(const QString& path, bool* big = nullptr, QString* error = nullptr)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        if (error) *error = QStringLiteral("Cannot read ") + path;
+        return false;
+    }
+    IfdChain chain(file);
+    if (!chain.read(error)) return false;
+    if (big) *big = chain.big();
+    return true;
+}
 
 // A growable in-memory file for libtiff.
 struct MemoryFile {
@@ -244,6 +277,7 @@ struct MemoryFile {
 } // namespace
 
 struct TiffDocumentWriter::Impl {
+    bool big = false;
     TiffMessages messages;
     TiffHandle tif;
     std::unique_ptr<SafeFile> out;
@@ -252,6 +286,9 @@ struct TiffDocumentWriter::Impl {
 TiffDocumentWriter::TiffDocumentWriter(const QString& target) : m_target(target), m_impl(std::make_unique<Impl>()) {}
 
 TiffDocumentWriter::~TiffDocumentWriter() { discard(); }
+
+void TiffDocumentWriter::setBigTiff(bool big) { m_impl->big = big; }
+bool TiffDocumentWriter::bigTiff() const { return m_impl->big; }
 
 bool TiffDocumentWriter::addPage(const PageRaster& page, int compression, const QString& software, QString* error)
 {
@@ -262,7 +299,7 @@ bool TiffDocumentWriter::addPage(const PageRaster& page, int compression, const 
             return false;
         }
         OpenOptions options(&m_impl->messages);
-        m_impl->tif = openTiff(m_impl->out->fileName(), "w", options);
+        m_impl->tif = openTiff(m_impl->out->fileName(), m_impl->big ? "w8" : "w", options);
         if (!m_impl->tif) {
             if (error) *error = m_impl->messages.first.isEmpty() ? QStringLiteral("Cannot create the file") : m_impl->messages.first;
             m_impl->out.reset();
@@ -296,6 +333,7 @@ void TiffDocumentWriter::discard()
 
 int tiffPageCount(const QString& path)
 {
+    if (!chainSound(path)) return 0;
     TiffMessages messages;
     OpenOptions options(&messages);
     const TiffHandle tif = openTiff(path, "r", options);
@@ -307,40 +345,36 @@ int tiffPageCount(const QString& path)
     return n;
 }
 
-namespace {
-
-// Pages in a TIFF whose directory chain ends properly; 0 for anything else. Appending makes libtiff
-// follow the chain to its last directory without watching for a loop, and that walk reads the raw
-// directory counts and links, which can lead elsewhere than its directory reader went: so the raw
-// chain of a classic TIFF is walked here first, with the loop check libtiff lacks.
-int appendablePageCount(const QString& path)
+bool tiffPageResolution(const QString& path, int page, double* dpiX, double* dpiY)
 {
+    if (page < 1 || !chainSound(path)) return false;
     TiffMessages messages;
     OpenOptions options(&messages);
-    TIFF* tif = TIFFOpenExt(QFile::encodeName(path).constData(), "r", options.opts);
-    if (!tif) return 0;
-    int n = 0;
-    do {
-        ++n;
-    } while (n < 100000 && TIFFReadDirectory(tif));
-    const bool ends = TIFFLastDirectory(tif) != 0;
-    const bool classic = !TIFFIsBigTIFF(tif);
-    TIFFClose(tif);
-    if (!ends) return 0;
-    if (classic) {
-        QFile file(path);
-        IfdChain chain(file);
-        if (!file.open(QIODevice::ReadOnly) || !chain.read(nullptr)) return 0;
-    }
-    return n;
+    const TiffHandle tif = openTiff(path, "r", options);
+    if (!tif || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page - 1))) return false;
+    float x = 0, y = 0;
+    uint16_t unit = RESUNIT_INCH;
+    if (!TIFFGetField(tif.get(), TIFFTAG_XRESOLUTION, &x) || !TIFFGetField(tif.get(), TIFFTAG_YRESOLUTION, &y)) return false;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
+    if (unit == RESUNIT_NONE || !(x > 0) || !(y > 0)) return false;
+    const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+    *dpiX = x * perInch;
+    *dpiY = y * perInch;
+    return true;
 }
-
-} // namespace
 
 bool insertTiffPage(const QString& path, const PageRaster& page, int compression, const QString& software,
                     int position, QString* error)
 {
-    const int before = appendablePageCount(path);
+    bool big = false;
+    if (!chainSound(path, &big, error)) return false;
+    if (!big && QFileInfo(path).size() + tiffPageBytesAtMost(page.width, page.height,
+                                                             page.bitsPerSample * page.samplesPerPixel(), compression) >
+                    kClassicTiffMaxBytes) {
+        if (error) *error = tiffTooLargeMessage();
+        return false;
+    }
+    const int before = tiffPageCount(path);
     if (before == 0) {
         if (error) *error = QStringLiteral("Not a TIFF file that pages can be added to: ") + path;
         return false;
@@ -410,6 +444,46 @@ QByteArray encodeGroup4(const PageRaster& page, QString* error)
         }
     }
     return out;
+}
+
+bool isClassicTiff(const QString& path)
+{
+    bool big = true;
+    return chainSound(path, &big) && !big;
+}
+
+QString tiffTooLargeMessage()
+{
+    return QStringLiteral("The TIFF file would grow past 4 GiB, the most a classic TIFF file can hold.");
+}
+
+qint64 tiffPageBytesAtMost(qint64 width, qint64 height, int bitsPerPixel, int compression)
+{
+    if (width <= 0 || height <= 0 || bitsPerPixel <= 0) return 0;
+    qint64 row = (width * bitsPerPixel + 7) / 8;
+    if (compression == kTiffGroup4 && bitsPerPixel == 1)
+        row = (width * 6 + 7) / 8 + 4; // six bits a pixel, the longest codes for the shortest runs
+    else if (compression == kTiffPackBits || compression == kTiffGroup4)
+        row += (row + 127) / 128; // a count byte for every 128 literal bytes
+    // The directory with its values, and two strip table entries per row at most (BigTIFF's size).
+    return row * height + 4096 + 16 * height;
+}
+
+int tiffBitsPerPixel(int colorFormat, int compression, int sourceBits, bool sourceGray)
+{
+    switch (colorFormatForCompression(colorFormat, compression)) {
+    case kColor256:
+    case kGray256: return 8;
+    case kColor16:
+    case kGray16: return 4;
+    case kMonoDithered:
+    case kMonoThreshold: return 1;
+    case kColor24Bit: return 24;
+    default: break;
+    }
+    // A picture's own depth: black and white, grey or colour.
+    if (sourceBits == 1) return 1;
+    return sourceGray && sourceBits <= 8 ? 8 : 24;
 }
 
 int colorFormatForCompression(int colorFormat, int compression)

@@ -16,6 +16,9 @@ public:
     TiffDocumentWriter(const TiffDocumentWriter&) = delete;
     TiffDocumentWriter& operator=(const TiffDocumentWriter&) = delete;
 
+    // Before the first page: write a BigTIFF (64-bit offsets), for documents that may pass 4 GiB.
+    void setBigTiff(bool big);
+    bool bigTiff() const;
     bool addPage(const PageRaster& page, int compression, const QString& software, QString* error);
     int pageCount() const { return m_pages; }
     // With no page added nothing is written and false comes back.
@@ -29,10 +32,31 @@ private:
     int m_pages = 0;
 };
 
-// Pages in a TIFF file; 0 when it is not a readable TIFF.
+// Classic TIFF addresses its data with 32-bit offsets: no file of it can be larger.
+constexpr qint64 kClassicTiffMaxBytes = 0xFFFFFFFFLL;
+
+// The most bytes a page of these pixels can take in a TIFF file, known before it is encoded:
+// its rows at the depth written, grown by PackBits' (or Group 4's) worst case, with its
+// directory and strip tables. Documents whose pages together may pass kClassicTiffMaxBytes are
+// written as BigTIFF.
+qint64 tiffPageBytesAtMost(qint64 width, qint64 height, int bitsPerPixel, int compression);
+// The bits per pixel a page is written with, for a colour format and compression index and the
+// source picture's depth (-1 keeps the picture's own: 1 bit, grey or colour).
+int tiffBitsPerPixel(int colorFormat, int compression, int sourceBits, bool sourceGray);
+// A classic TIFF (not BigTIFF) whose directory chain is sound.
+bool isClassicTiff(const QString& path);
+// Why an append to a classic TIFF is refused when it would pass 4 GiB.
+QString tiffTooLargeMessage();
+
+// The resolution a TIFF's page (1-based) states in its tags, in dots per inch; false when it
+// states none (or no unit of length) or the file cannot be read.
+bool tiffPageResolution(const QString& path, int page, double* dpiX, double* dpiY);
+
+// Pages in a TIFF file; 0 when it is not a readable TIFF (a directory chain that loops included).
 int tiffPageCount(const QString& path);
 
-// Inserts one page into an existing TIFF in place. The new directory is written after the old
+// Inserts one page into an existing TIFF in place. The directory chain is checked before libtiff
+// opens the file, and a classic TIFF that the page could take past 4 GiB is refused untouched. The new directory is written after the old
 // data (whose bytes stay as they were but for one link), then linked in at `position`
 // (1 = first page; 0 or past the last page = at the end). On failure false and *error.
 bool insertTiffPage(const QString& path, const PageRaster& page, int compression, const QString& software,

@@ -1,5 +1,7 @@
 #include "platform/sys/safefile.h"
 
+#include "platform/sys/workfiles.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -52,6 +54,12 @@ bool targetUsable(const QString& target, QString* error)
         fail(error, QStringLiteral("Cannot write ") + target, errno);
         return false;
     }
+    // The superuser may write anything: a file that nobody may write was still made read-only
+    // on purpose.
+    if (info.exists() && !(info.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther))) {
+        fail(error, QStringLiteral("Cannot write ") + target, EACCES);
+        return false;
+    }
     return true;
 }
 
@@ -78,6 +86,7 @@ int createBeside(const QString& target, QString* created)
         const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             *created = QFile::decodeName(name);
+            recordWorkFile(*created);
             return fd;
         }
         if (errno != EEXIST) return -1;
@@ -141,9 +150,12 @@ bool SafeFile::open(QString* error)
 
 bool SafeFile::write(const QByteArray& bytes, QString* error)
 {
+    errno = 0;
     if (!m_file.isOpen() || m_file.write(bytes) != bytes.size()) {
-        fail(error, QStringLiteral("Cannot write ") + m_target + QStringLiteral(" (") + m_file.errorString() +
-                        QLatin1Char(')'));
+        // The system's reason (a full disk above all), which QFile does not keep for unbuffered writes.
+        const int err = errno;
+        if (err) fail(error, QStringLiteral("Cannot write ") + m_target, err);
+        else fail(error, QStringLiteral("Cannot write ") + m_target + QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
         return false;
     }
     return true;

@@ -7,6 +7,7 @@
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
+#include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/listview.h"
@@ -27,6 +28,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <chrono>
+#include <optional>
 
 namespace {
 
@@ -230,6 +233,9 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
     // this listing's yields (another folder chosen, the view switched) makes this one stale: it
     // then leaves at once and touches nothing, so the list holds the newer listing's rows only.
     const uint64_t generation = ++m_listingGeneration;
+    // The thumbnails a replaced listing still waits for are not made.
+    if (m_thumbnailBatch) m_thumbnailBatch->cancel();
+    m_thumbnailBatch.reset();
     const QPointer<BrowseController> alive(this);
     const auto superseded = [&] { return !alive || generation != m_listingGeneration; };
     m_fileMainPath = folder;
@@ -256,8 +262,22 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
         w.pbQueue->setValue(0);
         w.pbQueue->show();
 
-        tf::LoadPicOptions quiet;
-        quiet.quiet = true;
+        // Thumbnails are made by the decoder pool, on every core at once, and taken in list order;
+        // the listing waits for each in short steps, so no file ever holds up the window.
+        std::shared_ptr<tf::decode::DecodeBatch> thumbnails;
+        if (gudtSettings.FolderView == 0) {
+            thumbnails = std::make_shared<tf::decode::DecodeBatch>();
+            m_thumbnailBatch = thumbnails;
+            for (const QString& name : names) {
+                const QString path = fncFolderFilePath(folder, name);
+                const QString extension = fncFolderExtension(path);
+                if (!fncIsFolderImage(extension)) continue;
+                const bool multipage = extension == QLatin1String("tif") || extension == QLatin1String("tiff");
+                thumbnails->submit(tf::loadPicRequest(path, kSizeModeBox, glngFolderThumbWidth, glngFolderThumbHeight,
+                                                      kWhite, multipage));
+            }
+        }
+        using namespace std::chrono_literals;
         for (int i = 0; i < count; ++i) {
             gstrCurrentOperation = QStringLiteral("Looping through all available files");
             tf::DoEvents();
@@ -266,29 +286,46 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
 
             w.pbQueue->setMaximum(count);
             const QString path = fncFolderFilePath(folder, names[i]);
+            const QString extension = fncFolderExtension(path);
+            // The thumbnail of every picture asked for is taken, in order, listed or not.
+            std::optional<tf::decode::DecodeBatch::Finished> made;
+            if (thumbnails && fncIsFolderImage(extension)) {
+                if (gudtSettings.FolderView != 0) {
+                    // Switched to details half-way: the rest is listed without thumbnails.
+                    thumbnails->cancel();
+                    thumbnails.reset();
+                } else {
+                    while (!(made = thumbnails->nextInOrder(25ms)) && thumbnails->pending() > 0) {
+                        tf::DoEvents();
+                        if (superseded()) return;
+                        if (mblnStopListing) break;
+                    }
+                    if (mblnStopListing) break;
+                }
+            }
             // A file of its own: the shared description may be re-aimed by a handler that runs
             // during the yield below.
             clsFileInfo info;
             info.FilePath(path);
-            const QString extension = fncFolderExtension(path);
             tf::DoEvents();
             if (superseded()) return;
 
             // A file that went away since the folder was read has no facts to show: left out.
             if (fncIsFolderImage(extension) && info.isValid()) {
+                const bool multipage = extension == QLatin1String("tif") || extension == QLatin1String("tiff");
                 int32_t pages = 1;
-                if (extension == QLatin1String("tif") || extension == QLatin1String("tiff")) pages = m_ibMain->PageCount(path);
 
                 tf::FolderFile file;
                 file.path = path;
                 bool listed = true;
                 if (gudtSettings.FolderView != 0) {
+                    if (multipage) pages = m_ibMain->PageCount(path);
                     file.texts[tf::kFolderResolution] = fncDetailsResolution(path, extension);
                     attachFolderIcons(false);
                 } else {
                     int32_t imageWidth = 0, imageHeight = 0;
-                    const QImage thumbnail = LoadPic(path, kSizeModeBox, glngFolderThumbWidth, glngFolderThumbHeight, kWhite,
-                                                     imageWidth, imageHeight, quiet);
+                    const QImage thumbnail = made ? tf::loadPicAnswer(made->result, imageWidth, imageHeight) : QImage();
+                    if (multipage && made) pages = made->result.pageCount;
                     listed = !thumbnail.isNull();
                     if (listed) {
                         file.texts[tf::kFolderResolution] = fncThumbnailResolution(imageWidth, imageHeight);
@@ -315,6 +352,8 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
             }
             w.pbQueue->setValue(i + 1);
         }
+        if (thumbnails) thumbnails->cancel();
+        m_thumbnailBatch.reset();
         w.pbQueue->hide();
         mblnStopListing = false;
     } catch (const std::exception& e) {

@@ -18,6 +18,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -53,6 +54,41 @@ bool isControlFocusChange(const QFocusEvent* event)
 {
     return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
 }
+
+// Painting the list after every row costs far more than a row's facts (a header read): while a
+// listing yields after each file, the list paints at most every kPaintEveryMs, and once more at
+// the end.
+class ListingPaints {
+public:
+    static constexpr qint64 kPaintEveryMs = 40;
+    explicit ListingPaints(QWidget* list) : m_list(list)
+    {
+        m_list->setUpdatesEnabled(false);
+        m_since.start();
+    }
+    ~ListingPaints()
+    {
+        if (m_list) m_list->setUpdatesEnabled(true);
+    }
+    ListingPaints(const ListingPaints&) = delete;
+    ListingPaints& operator=(const ListingPaints&) = delete;
+
+    // Handles the events waiting, painting the list when its last paint is old enough.
+    void yield()
+    {
+        const bool paint = m_list && m_since.hasExpired(kPaintEveryMs);
+        if (paint) {
+            m_list->setUpdatesEnabled(true);
+            m_since.restart();
+        }
+        tf::DoEvents();
+        if (paint && m_list) m_list->setUpdatesEnabled(false);
+    }
+
+private:
+    QPointer<QWidget> m_list;
+    QElapsedTimer m_since;
+};
 
 } // namespace
 
@@ -278,9 +314,10 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
             }
         }
         using namespace std::chrono_literals;
+        ListingPaints paints(m_lvFolder);
         for (int i = 0; i < count; ++i) {
             gstrCurrentOperation = QStringLiteral("Looping through all available files");
-            tf::DoEvents();
+            paints.yield();
             if (superseded()) return;
             if (mblnStopListing) break;
 
@@ -296,7 +333,7 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
                     thumbnails.reset();
                 } else {
                     while (!(made = thumbnails->nextInOrder(25ms)) && thumbnails->pending() > 0) {
-                        tf::DoEvents();
+                        paints.yield();
                         if (superseded()) return;
                         if (mblnStopListing) break;
                     }
@@ -307,7 +344,7 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
             // during the yield below.
             clsFileInfo info;
             info.FilePath(path);
-            tf::DoEvents();
+            paints.yield();
             if (superseded()) return;
 
             // A file that went away since the folder was read has no facts to show: left out.

@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 namespace {
 
 // Short limits for this program's decoders: a file that hangs one costs a second, not ten.
-constexpr auto kTimeLimit = 1500ms;
+constexpr auto kTimeLimit = 1000ms;
 const bool g_shortLimits = [] {
     decode::DecoderSettings settings;
     settings.timeLimit = kTimeLimit;

@@ -362,8 +362,7 @@ std::vector<DecodeStep> decodeSteps(DecodeCaller caller, const QString& path)
 
 namespace {
 
-// The routing below, run where it is called: inside a decoder, or for a caller that asked for
-// the process it runs in.
+// The routing of each caller, run in this process: only ever inside a decoder.
 DecodeResult decodeHere(const DecodeRequest& request)
 {
     DecodeResult r;

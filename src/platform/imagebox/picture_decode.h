@@ -2,8 +2,8 @@
 // The one way into the picture decoders (FreeImage, DevIL, Qt's readers and our own): a request
 // names the file, the page, who asks and the size wanted; the answer is the image with its
 // resolution, or why there is none. Which reader reads what, and in which order, is said here
-// once for every caller; the callers only size and show the result. This is the seam where
-// decoding moves into a guarded process of its own.
+// once for every caller; the callers only size and show the result. The routing runs in a
+// guarded decoder process (platform/decode), never in the window's.
 #include "platform/decode/decode_types.h"
 
 #include <QByteArray>

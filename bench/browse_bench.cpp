@@ -1,13 +1,17 @@
-// Times filling the folder list with thumbnails for a folder of large JPEG photos, the way the
-// user sees it (rows, thumbnails, details texts, yields between files), and the same thumbnails
-// made by vipsthumbnail on one core when it is installed, on the same files in the same run.
+// Times the main window's folder listing, the way the user sees it (rows, thumbnails or details
+// texts, yields between files), against a peer tool on the same files in the same run:
+//   details     COUNT small JPEGs (default 1,000) listed in details mode, against `identify`
+//               reading the same headers (ImageMagick; optional);
+//   thumbnails  COUNT A4 JPEGs at 300 dpi (default 64) listed as 40 x 40 thumbnails, against
+//               `vipsthumbnail` making the same thumbnails on every core (libvips-tools; optional).
 #include "benchutil.h"
 
+#include "app/frmMain.h"
 #include "browse/BrowseController.h"
 #include "frame/modSettings.h"
-#include "platform/imagebox/imagebox.h"
+#include "platform/decode/decoder_client.h"
+#include "platform/ui/foldertree.h"
 #include "platform/ui/listview.h"
-#include "platform/ui/statusbar.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,27 +19,122 @@
 #include <QFile>
 #include <QImageWriter>
 #include <QProcess>
-#include <QProgressBar>
-#include <QRandomGenerator>
-#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <algorithm>
-#include <cmath>
+#include <memory>
+#include <optional>
 #include <cstdio>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
 void usage()
 {
-    std::printf(
-        "usage: browse_bench [COUNT] [WIDTHxHEIGHT]\n"
-        "  Puts COUNT JPEG photos of 4000 x 3000 pixels (12 megapixels, default 500) in a private\n"
-        "  temporary folder and times listing it in thumbnail mode (thumbnails of WIDTHxHEIGHT,\n"
-        "  default the settings' 40x40). A few distinct photos are encoded and copied to make up the\n"
-        "  count; every file is still read and decoded on its own. When vipsthumbnail is on the PATH\n"
-        "  (optional, Debian package libvips-tools) it makes the same thumbnails on one core\n"
-        "  (VIPS_CONCURRENCY=1), and the ratio of the two times is printed.\n");
+    std::printf("usage: browse_bench details|thumbnails [COUNT]\n"
+                "  details:    COUNT JPEGs of 120 x 90 (default 1000) in details mode, against identify\n"
+                "  thumbnails: COUNT JPEGs of 2480 x 3508 (default 64) as 40x40 thumbnails, against\n"
+                "              vipsthumbnail on every core (one process per core, the files shared out)\n");
+}
+
+// CPU seconds of this process and of its waited-for children (the decoders, the peer tools).
+double cpuSeconds()
+{
+    double total = 0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage u{};
+        getrusage(who, &u);
+        total += double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    }
+    return total;
+}
+
+// CPU seconds of the children still running (the pool's decoders), which getrusage does not
+// count until they are waited for.
+double runningChildrenCpuSeconds()
+{
+    double total = 0;
+    const QString self = QString::number(QCoreApplication::applicationPid());
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat("/proc/" + pid + "/stat");
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray text = stat.readAll();
+        // The fields after the command name, which is in parentheses and may hold blanks.
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 13 || fields[1] != self.toLatin1()) continue;
+        total += double(fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+    }
+    return total;
+}
+
+// A few distinct pictures, copied to make up the count: every file is still read on its own.
+QStringList makeJpegs(const QString& folder, int count, int width, int height)
+{
+    QStringList paths;
+    const int distinct = std::min(count, 8);
+    for (int i = 0; i < count; ++i) {
+        const QString path = QDir(folder).filePath(QString("photo%1.jpg").arg(i, 4, 10, QChar('0')));
+        if (i < distinct) {
+            QImageWriter writer(path, "jpg");
+            writer.setQuality(90);
+            if (!writer.write(tf::bench::makePhoto(width, height, static_cast<quint32>(i + 1)))) return {};
+        } else if (!QFile::copy(paths[i % distinct], path)) {
+            return {};
+        }
+        paths << path;
+    }
+    return paths;
+}
+
+struct Timing {
+    qint64 ms = 0;
+    double cpu = 0;
+};
+
+// Runs the processes at once and waits for all; nothing when one failed.
+std::optional<Timing> runAll(const QString& program, const std::vector<QStringList>& argLists,
+                             const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
+{
+    std::vector<std::unique_ptr<QProcess>> processes;
+    const double cpu = cpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    for (const QStringList& args : argLists) {
+        processes.push_back(std::make_unique<QProcess>());
+        processes.back()->setProcessEnvironment(environment);
+        processes.back()->setStandardOutputFile(QProcess::nullDevice());
+        processes.back()->start(program, args);
+    }
+    bool ok = true;
+    for (auto& p : processes) {
+        p->waitForFinished(-1);
+        if (p->exitStatus() != QProcess::NormalExit || p->exitCode() != 0) {
+            std::printf("%s failed: %s\n", qPrintable(program), p->readAllStandardError().constData());
+            ok = false;
+        }
+    }
+    if (!ok) return std::nullopt;
+    return Timing{timer.elapsed(), cpuSeconds() - cpu};
+}
+
+Timing listInWindow(frmMain& window, const QString& folder)
+{
+    const double cpu = cpuSeconds() + runningChildrenCpuSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    // Chosen in the folder tree, as the user chooses it: the tree reads the folder as well.
+    if (!window.browse()->ftvBrowse()->setSelectedFolder(folder)) std::printf("the tree did not take %s\n", qPrintable(folder));
+    const qint64 ms = timer.elapsed();
+    return Timing{ms, cpuSeconds() + runningChildrenCpuSeconds() - cpu};
+}
+
+void print(const char* who, const Timing& t, int count)
+{
+    std::printf("%-28s %8lld ms  %8.2f s CPU  %9.1f files/s\n", who, static_cast<long long>(t.ms), t.cpu,
+                t.ms > 0 ? count * 1000.0 / double(t.ms) : 0.0);
 }
 
 } // namespace
@@ -43,107 +142,88 @@ void usage()
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir dataHome; // the settings defaults make folders; keep them out of the user's
-    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    // Everything under the current folder rather than the shared /tmp: the window's folder tree
+    // watches the folders above its first one, and other programs' files coming and going there
+    // would land in the timing.
+    QTemporaryDir home(QDir::currentPath() + "/browse_bench-home-XXXXXX"); // settings, temp folders, first folder
+    qputenv("XDG_DATA_HOME", home.path().toUtf8());
+    qputenv("HOME", home.path().toUtf8());
     QApplication app(argc, argv);
+    tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));
 
     const QStringList args = app.arguments().mid(1);
-    if (args.contains("-h") || args.contains("--help")) {
-        usage();
-        return 0;
-    }
-    gudtSettings = fncDefaultSettings();
-    gudtSettings.FolderView = 0;
-    subUpdateThumbnailSizes();
-    int count = 500;
-    int thumbWidth = glngFolderThumbWidth;
-    int thumbHeight = glngFolderThumbHeight;
-    if (!tf::bench::parseCountAndSize(args, count, thumbWidth, thumbHeight)) {
+    const QString mode = args.value(0);
+    const bool details = mode == "details";
+    if ((!details && mode != "thumbnails") || args.size() > 2) {
         usage();
         return 2;
     }
-    glngFolderThumbWidth = thumbWidth;
-    glngFolderThumbHeight = thumbHeight;
-
-    QTemporaryDir dir;
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "cannot make a temporary folder\n");
-        return 1;
+    int count = details ? 1000 : 64;
+    if (args.size() == 2) {
+        bool ok = false;
+        count = args[1].toInt(&ok);
+        if (!ok || count < 1) {
+            usage();
+            return 2;
+        }
     }
+
+    QTemporaryDir dir(QDir::currentPath() + "/browse_bench-XXXXXX");
     const QString photos = dir.filePath("photos");
     QDir().mkpath(photos);
-    const int distinct = std::min(count, 8);
-    std::printf("making %d JPEG files of 4000 x 3000 (%d distinct) in %s\n", count, distinct, qPrintable(photos));
-    qint64 bytes = 0;
-    for (int i = 0; i < count; ++i) {
-        const QString path = QDir(photos).filePath(QString("photo%1.jpg").arg(i, 4, 10, QChar('0')));
-        if (i < distinct) {
-            QImageWriter writer(path, "jpg");
-            writer.setQuality(90);
-            if (!writer.write(tf::bench::makePhoto(4000, 3000, static_cast<quint32>(i + 1)))) {
-                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-                return 1;
-            }
-        } else if (!QFile::copy(QDir(photos).filePath(QString("photo%1.jpg").arg(i % distinct, 4, 10, QChar('0'))), path)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            return 1;
-        }
-        bytes += QFileInfo(path).size();
+    const QSize size = details ? QSize(120, 90) : QSize(2480, 3508);
+    std::printf("making %d JPEG files of %d x %d in %s\n", count, size.width(), size.height(), qPrintable(photos));
+    const QStringList files = makeJpegs(photos, count, size.width(), size.height());
+    if (files.size() != count) {
+        std::printf("cannot write the pictures\n");
+        return 1;
     }
-    std::printf("%d files, %.1f MB in all\n\n", count, static_cast<double>(bytes) / 1048576.0);
 
-    // The widgets the folder view works on, as the main window has them.
-    QWidget window;
+    frmMain window;
     window.resize(1000, 700);
-    BrowseWidgets widgets;
-    widgets.lvFolder = new tf::ListView(&window);
-    widgets.lvFolder->setGeometry(0, 0, 400, 600);
-    widgets.sbMain = new tf::StatusBar(&window);
-    widgets.sbMain->addPanel("folder");
-    widgets.pbQueue = new QProgressBar(&window);
-    widgets.PicViewImage = new QWidget(&window);
-    widgets.ibMain = new ImageBox(widgets.PicViewImage);
-    widgets.hsbView = new QScrollBar(Qt::Horizontal, &window);
-    widgets.vsbView = new QScrollBar(Qt::Vertical, &window);
-    BrowseController browse(widgets);
     window.show();
-    QCoreApplication::processEvents();
+    QApplication::processEvents();
+    gudtSettings.FolderView = details ? 3 : 0;
+    gudtSettings.FolderThumbWidth = 40;
+    gudtSettings.FolderThumbHeight = 40;
+    subUpdateThumbnailSizes();
 
-    QElapsedTimer timer;
-    timer.start();
-    browse.ftvBrowse_FolderSelected(photos);
-    const qint64 ours = timer.elapsed();
-    const int rows = widgets.lvFolder->Count();
-    std::printf("folder view %dx%d:    %8lld ms  %7.2f files/s  (%d rows, %d thumbnails)\n", thumbWidth, thumbHeight,
-                static_cast<long long>(ours), ours > 0 ? count * 1000.0 / static_cast<double>(ours) : 0.0, rows,
-                browse.ilFolder().count());
-    if (rows != count) std::printf("warning: %d of %d files were not listed\n", count - rows, count);
+    const Timing ours = listInWindow(window, photos);
+    const int rows = window.browse()->lvFolder()->Count();
+    print(details ? "folder view, details:" : "folder view, thumbnails:", ours, count);
+    if (rows != count) std::printf("warning: %d of %d files were listed\n", rows, count);
+
+    if (details) {
+        const QString identify = QStandardPaths::findExecutable("identify");
+        if (identify.isEmpty()) {
+            std::printf("identify: not on the PATH, no comparison (optional: imagemagick)\n");
+            return 0;
+        }
+        const auto theirs = runAll(identify, {files});
+        if (!theirs) return 1;
+        print("identify:", *theirs, count);
+        std::printf("details listing / identify: %.2f in time, %.2f in CPU (aim: 3.00 or less)\n",
+                    double(ours.ms) / double(std::max<qint64>(theirs->ms, 1)), ours.cpu / std::max(theirs->cpu, 1e-3));
+        return 0;
+    }
 
     const QString vips = QStandardPaths::findExecutable("vipsthumbnail");
     if (vips.isEmpty()) {
-        std::printf("vipsthumbnail:         not on the PATH, no comparison (optional: libvips-tools)\n");
+        std::printf("vipsthumbnail: not on the PATH, no comparison (optional: libvips-tools)\n");
         return 0;
     }
     const QString outDir = dir.filePath("vips");
     QDir().mkpath(outDir);
-    QStringList vipsArgs = {"--size", QString("%1x%2").arg(thumbWidth).arg(thumbHeight), "-o", outDir + "/%s.jpg"};
-    for (const QString& name : QDir(photos).entryList(QDir::Files, QDir::Name)) vipsArgs << QDir(photos).filePath(name);
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("VIPS_CONCURRENCY", "1");
-    process.setProcessEnvironment(environment);
-    timer.restart();
-    process.start(vips, vipsArgs);
-    process.waitForFinished(-1);
-    const qint64 theirs = timer.elapsed();
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        std::printf("vipsthumbnail failed: %s\n", process.readAllStandardError().constData());
-        return 1;
-    }
-    std::printf("vipsthumbnail, 1 core: %8lld ms  %7.2f files/s\n", static_cast<long long>(theirs),
-                theirs > 0 ? count * 1000.0 / static_cast<double>(theirs) : 0.0);
-    if (theirs > 0)
-        std::printf("folder view time / vipsthumbnail time: %.2f (aim: 2.00 or less)\n",
-                    static_cast<double>(ours) / static_cast<double>(theirs));
+    const int cores = std::max(1, QThread::idealThreadCount());
+    std::vector<QStringList> lists(static_cast<size_t>(std::min(cores, count)));
+    for (QStringList& l : lists) l = {"--size", QString("%1x%2").arg(glngFolderThumbWidth).arg(glngFolderThumbHeight), "-o", outDir + "/%s.jpg"};
+    for (int i = 0; i < count; ++i) lists[size_t(i) % lists.size()] << files[i];
+    const auto theirs = runAll(vips, lists);
+    if (!theirs) return 1;
+    char label[64];
+    std::snprintf(label, sizeof label, "vipsthumbnail, %zu processes:", lists.size());
+    print(label, *theirs, count);
+    std::printf("vipsthumbnail / folder view: %.2f in time (aim: 3.00 or more), %.2f in CPU\n",
+                double(theirs->ms) / double(std::max<qint64>(ours.ms, 1)), theirs->cpu / std::max(ours.cpu, 1e-3));
     return 0;
 }

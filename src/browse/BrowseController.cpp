@@ -7,6 +7,7 @@
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
+#include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/foldertree.h"
@@ -18,6 +19,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFocusEvent>
@@ -28,6 +30,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <chrono>
+#include <optional>
 
 namespace {
 
@@ -51,6 +55,41 @@ bool isControlFocusChange(const QFocusEvent* event)
 {
     return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
 }
+
+// Painting the list after every row costs far more than a row's facts (a header read): while a
+// listing yields after each file, the list paints at most every kPaintEveryMs, and once more at
+// the end.
+class ListingPaints {
+public:
+    static constexpr qint64 kPaintEveryMs = 40;
+    explicit ListingPaints(QWidget* list) : m_list(list)
+    {
+        m_list->setUpdatesEnabled(false);
+        m_since.start();
+    }
+    ~ListingPaints()
+    {
+        if (m_list) m_list->setUpdatesEnabled(true);
+    }
+    ListingPaints(const ListingPaints&) = delete;
+    ListingPaints& operator=(const ListingPaints&) = delete;
+
+    // Handles the events waiting, painting the list when its last paint is old enough.
+    void yield()
+    {
+        const bool paint = m_list && m_since.hasExpired(kPaintEveryMs);
+        if (paint) {
+            m_list->setUpdatesEnabled(true);
+            m_since.restart();
+        }
+        tf::DoEvents();
+        if (paint && m_list) m_list->setUpdatesEnabled(false);
+    }
+
+private:
+    QPointer<QWidget> m_list;
+    QElapsedTimer m_since;
+};
 
 } // namespace
 
@@ -231,6 +270,9 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
     // this listing's yields (another folder chosen, the view switched) makes this one stale: it
     // then leaves at once and touches nothing, so the list holds the newer listing's rows only.
     const uint64_t generation = ++m_listingGeneration;
+    // The thumbnails a replaced listing still waits for are not made.
+    if (m_thumbnailBatch) m_thumbnailBatch->cancel();
+    m_thumbnailBatch.reset();
     const QPointer<BrowseController> alive(this);
     const auto superseded = [&] { return !alive || generation != m_listingGeneration; };
     m_fileMainPath = folder;
@@ -259,39 +301,71 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
         w.pbQueue->setValue(0);
         w.pbQueue->show();
 
-        tf::LoadPicOptions quiet;
-        quiet.quiet = true;
+        // Thumbnails are made by the decoder pool, on every core at once, and taken in list order;
+        // the listing waits for each in short steps, so no file ever holds up the window.
+        std::shared_ptr<tf::decode::DecodeBatch> thumbnails;
+        if (gudtSettings.FolderView == 0) {
+            thumbnails = std::make_shared<tf::decode::DecodeBatch>();
+            m_thumbnailBatch = thumbnails;
+            for (const QString& name : names) {
+                const QString path = fncFolderFilePath(folder, name);
+                const QString extension = fncFolderExtension(path);
+                if (!fncIsFolderImage(extension)) continue;
+                const bool multipage = extension == QLatin1String("tif") || extension == QLatin1String("tiff");
+                thumbnails->submit(tf::loadPicRequest(path, kSizeModeBox, glngFolderThumbWidth, glngFolderThumbHeight,
+                                                      kWhite, multipage));
+            }
+        }
+        using namespace std::chrono_literals;
+        ListingPaints paints(m_lvFolder);
         for (int i = 0; i < count; ++i) {
             gstrCurrentOperation = QStringLiteral("Looping through all available files");
-            tf::DoEvents();
+            paints.yield();
             if (superseded()) return;
             if (mblnStopListing) break;
 
             w.pbQueue->setMaximum(count);
             const QString path = fncFolderFilePath(folder, names[i]);
+            const QString extension = fncFolderExtension(path);
+            // The thumbnail of every picture asked for is taken, in order, listed or not.
+            std::optional<tf::decode::DecodeBatch::Finished> made;
+            if (thumbnails && fncIsFolderImage(extension)) {
+                if (gudtSettings.FolderView != 0) {
+                    // Switched to details half-way: the rest is listed without thumbnails.
+                    thumbnails->cancel();
+                    thumbnails.reset();
+                } else {
+                    while (!(made = thumbnails->nextInOrder(25ms)) && thumbnails->pending() > 0) {
+                        paints.yield();
+                        if (superseded()) return;
+                        if (mblnStopListing) break;
+                    }
+                    if (mblnStopListing) break;
+                }
+            }
             // A file of its own: the shared description may be re-aimed by a handler that runs
             // during the yield below.
             clsFileInfo info;
             info.FilePath(path);
-            const QString extension = fncFolderExtension(path);
-            tf::DoEvents();
+            paints.yield();
             if (superseded()) return;
 
             // A file that went away since the folder was read has no facts to show: left out.
             if (fncIsFolderImage(extension) && info.isValid()) {
+                const bool multipage = extension == QLatin1String("tif") || extension == QLatin1String("tiff");
                 int32_t pages = 1;
-                if (extension == QLatin1String("tif") || extension == QLatin1String("tiff")) pages = m_ibMain->PageCount(path);
 
                 tf::FolderFile file;
                 file.path = path;
                 bool listed = true;
                 if (gudtSettings.FolderView != 0) {
+                    if (multipage) pages = m_ibMain->PageCount(path);
                     file.texts[tf::kFolderResolution] = fncDetailsResolution(path, extension);
                     attachFolderIcons(false);
                 } else {
                     int32_t imageWidth = 0, imageHeight = 0;
-                    const QImage thumbnail = LoadPic(path, kSizeModeBox, glngFolderThumbWidth, glngFolderThumbHeight, kWhite,
-                                                     imageWidth, imageHeight, quiet);
+                    const QImage thumbnail = made ? tf::loadPicAnswer(made->result, imageWidth, imageHeight) : QImage();
+                    if (multipage && made) pages = made->result.pageCount;
                     listed = !thumbnail.isNull();
                     if (listed) {
                         file.texts[tf::kFolderResolution] = fncThumbnailResolution(imageWidth, imageHeight);
@@ -318,6 +392,8 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
             }
             w.pbQueue->setValue(i + 1);
         }
+        if (thumbnails) thumbnails->cancel();
+        m_thumbnailBatch.reset();
         w.pbQueue->hide();
         mblnStopListing = false;
     } catch (const std::exception& e) {

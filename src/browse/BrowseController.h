@@ -24,6 +24,10 @@
 #include <memory>
 #include <vector>
 
+namespace tf::decode {
+class DecodeBatch;
+}
+
 class ImageBox;
 class QAbstractButton;
 class QAction;
@@ -280,6 +284,8 @@ private:
     tf::ImageList m_illvFolder;
     QString m_fileMainPath;
     uint64_t m_listingGeneration = 0;
+    // The running listing's thumbnails, made by the decoder pool; a newer listing cancels them.
+    std::shared_ptr<tf::decode::DecodeBatch> m_thumbnailBatch;
 
     QString m_picTiffTag;
     QImage m_picTiffPicture;

@@ -87,6 +87,9 @@ void BrowseController::buildFolderPane(QWidget* picFolder)
     m_lvFolder->setColumnHeaders({QStringLiteral("File Name"), QStringLiteral("Resolution"), QStringLiteral("Size"),
                                   QStringLiteral("Pages"), QStringLiteral("Type"), QStringLiteral("Date Created"),
                                   QStringLiteral("Date Modified"), QStringLiteral("Date Accessed")});
+    // Every row is one line with an icon of the list's size: the list then lays out a thousand
+    // rows without measuring each, which a listing would otherwise pay after every file.
+    m_lvFolder->setUniformRowHeights(true);
 }
 
 void BrowseController::buildPreviewPane(QWidget* picView)

@@ -4,6 +4,7 @@
 // process.
 #include "platform/decode/decoder_server.h"
 #include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/picture_decode.h"
 #include "services/modLoadPic.h"
 
 #include <QCoreApplication>
@@ -37,6 +38,7 @@ DecodeResult decodePicture(const DecodeRequest& request)
     r.image = LoadPic(request.path, request.sizeMode, request.width, request.height, request.backColor, r.sourceWidth,
                       r.sourceHeight, options);
     r.route = static_cast<int32_t>(route);
+    if ((request.flags & tf::kLoadPicCountPages) && !r.image.isNull()) r.pageCount = tf::imagebox::imageFilePageCount(request.path);
     return r;
 }
 
@@ -53,6 +55,7 @@ DecodeResult handle(const DecodeRequest& request)
     case DecodeKind::Page: return decodePage(request);
     case DecodeKind::Picture: return decodePicture(request);
     case DecodeKind::PageCount: return countPages(request);
+    case DecodeKind::Routed: return tf::serveRoutedRequest(request);
     }
     DecodeResult r;
     r.message = QStringLiteral("unknown request kind %1").arg(request.kind);

@@ -126,15 +126,6 @@ void clsFileInfo::RefreshInfo()
     mstrModified = fncFormatDateTime(modified);
     mstrAccessed = fncFormatDateTime(info.lastRead());
 
-    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        static bool releaseRegistered = false;
-        if (this == &gclsFileInfo && !releaseRegistered) {
-            qAddPostRoutine(releaseSharedIcon);
-            releaseRegistered = true;
-        }
-        m_icon = QFileIconProvider().icon(info);
-    }
-
     // The type by the name's extension, as the desktop names it; a name without one is looked at.
     const QMimeDatabase mimes;
     QMimeType mime = mimes.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
@@ -217,8 +208,26 @@ QString clsFileInfo::StripFileFromPath(const QString& path) { return fncGetFileN
 
 QString clsFileInfo::StripFileExtention(const QString& fileName) { return fncGetExtension(fileName); }
 
+QIcon clsFileInfo::fIconH() const
+{
+    // Looked up when first asked for: the desktop's icon costs more than every other fact
+    // together, and a folder listing gathers the facts of every file without showing an icon.
+    if (!m_iconRead && mblnValid && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        static bool releaseRegistered = false;
+        if (this == &gclsFileInfo && !releaseRegistered) {
+            qAddPostRoutine(releaseSharedIcon);
+            releaseRegistered = true;
+        }
+        m_icon = QFileIconProvider().icon(QFileInfo(mstrPath));
+        m_iconRead = true;
+    }
+    return m_icon;
+}
+
 void clsFileInfo::GetFileIcon(QPainter* hdc, int x, int y, bool icon) const
 {
-    if (!hdc || !icon || m_icon.isNull()) return;
-    m_icon.paint(hdc, QRect(x, y, 32, 32));
+    if (!hdc || !icon) return;
+    const QIcon shown = fIconH();
+    if (shown.isNull()) return;
+    shown.paint(hdc, QRect(x, y, 32, 32));
 }

@@ -73,7 +73,7 @@ public:
     QString fCompanyName() const { return mstrCompanyName; }
     qint64 fSizeCompressed() const { return mlngCompressedSize; }
     QString fSizeCompressedFormated() const { return mstrCompressedSizeText; }
-    QIcon fIconH() const { return m_icon; }
+    QIcon fIconH() const;
     QString fInternalName() const { return mstrInternalName; }
     QString fLanguage() const { return mstrLanguage; }
     QString fLegalTrademark() const { return mstrLegalTrademarks; }
@@ -119,7 +119,8 @@ private:
     QString mstrAccessed;
     QString mstrCreated;
     QString mstrModified;
-    QIcon m_icon;
+    mutable QIcon m_icon;
+    mutable bool m_iconRead = false;
     qint64 mlngSize = 0;
     QString mstrSizeText;
     qint64 mlngCompressedSize = 0;

@@ -1,8 +1,12 @@
 #include "services/modLoadPic.h"
 
 #include "frame/modGlobalErrorHandling.h"
+#include "platform/decode/decoder_client.h"
+#include "platform/decode/decoder_server.h"
 #include "services/modGDIPlus.h"
 
+#include <QFileInfo>
+#include <algorithm>
 #include <new>
 
 using namespace tf;
@@ -45,6 +49,19 @@ Outcome loadAndSize(const QString& fileName, int32_t sizeMode, int32_t width, in
     return o;
 }
 
+// The whole load, sizing included, in a decoder of the shared pool.
+Outcome loadGuarded(const QString& fileName, int32_t sizeMode, int32_t width, int32_t height, OleColor backColor)
+{
+    Outcome o;
+    // Nothing to read: no decoder is woken for it, and nothing is reported, as in the decoder.
+    if (fileName.isEmpty() || !QFileInfo(fileName).isFile()) return o;
+    const decode::DecodeResult answer =
+        decode::DecoderPool::shared().decode(loadPicRequest(fileName, sizeMode, width, height, backColor));
+    o.picture = loadPicAnswer(answer, o.width, o.height, &o.errorNumber);
+    o.route = static_cast<PicRoute>(std::clamp<int32_t>(answer.route, 0, int32_t(PicRoute::Metafile)));
+    return o;
+}
+
 QString errorText(int32_t number)
 {
     switch (number) {
@@ -54,6 +71,44 @@ QString errorText(int32_t number)
 }
 
 } // namespace
+
+namespace tf {
+
+decode::DecodeRequest loadPicRequest(const QString& fileName, int32_t sizeMode, int32_t width, int32_t height,
+                                     OleColor backColor, bool countPages)
+{
+    decode::DecodeRequest request;
+    request.kind = static_cast<uint32_t>(decode::DecodeKind::Picture);
+    request.path = fileName;
+    request.sizeMode = sizeMode;
+    request.width = width;
+    request.height = height;
+    request.backColor = backColor;
+    request.flags = countPages ? kLoadPicCountPages : 0;
+    return request;
+}
+
+QImage loadPicAnswer(const decode::DecodeResult& answer, int32_t& imageWidth, int32_t& imageHeight, int32_t* errorNumber)
+{
+    imageWidth = 0;
+    imageHeight = 0;
+    int32_t number = 0;
+    if (!answer.answered()) {
+        // A decoder that crashed or hung: the file counts as damaged; one whose memory ran out,
+        // as too large.
+        number = answer.status == decode::DecodeStatus::OutOfMemory ? kErrOutOfMemory : kErrInvalidPicture;
+    } else if (answer.image.isNull() && answer.errorNumber != 0) {
+        // The decoder's own loader reports only these two; anything else counts as damage.
+        number = answer.errorNumber == kErrOutOfMemory ? kErrOutOfMemory : kErrInvalidPicture;
+    }
+    if (errorNumber) *errorNumber = number;
+    if (!answer.answered() || answer.image.isNull()) return {};
+    imageWidth = answer.sourceWidth;
+    imageHeight = answer.sourceHeight;
+    return answer.image;
+}
+
+} // namespace tf
 
 QImage fncLoadJPEG2000Picture(const QString& fileName, const QString& extension)
 {
@@ -65,7 +120,8 @@ QImage LoadPic(const QString& strFile, int32_t intSizeMode, int32_t lngWidth, in
 {
     Outcome o;
     try {
-        o = loadAndSize(strFile, intSizeMode, lngWidth, lngHeight, lngBackColor);
+        o = decode::isDecoderProcess() ? loadAndSize(strFile, intSizeMode, lngWidth, lngHeight, lngBackColor)
+                                       : loadGuarded(strFile, intSizeMode, lngWidth, lngHeight, lngBackColor);
     } catch (const std::bad_alloc&) {
         o = Outcome{};
         o.errorNumber = kErrOutOfMemory;

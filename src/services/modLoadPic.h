@@ -1,6 +1,7 @@
 #pragma once
 // The shared picture loader: any image file the program can read, as a picture of a requested size
 // (thumbnails, previews of the rarer types, pages written into documents, player pages).
+#include "platform/decode/decode_types.h"
 #include "platform/imagebox/picture_decode.h"
 #include "platform/sys/colors.h"
 
@@ -29,6 +30,18 @@ struct LoadPicOptions {
 inline constexpr int32_t kErrInvalidPicture = 481;
 inline constexpr int32_t kErrOutOfMemory = 7;
 
+// The loader's request for a decoder, for callers that load many pictures at once through a
+// DecodeBatch (decoder_client.h); countPages asks the decoder for the file's page count as well
+// (kLoadPicCountPages in the request's flags).
+inline constexpr uint32_t kLoadPicCountPages = 1;
+decode::DecodeRequest loadPicRequest(const QString& fileName, int32_t sizeMode, int32_t width, int32_t height,
+                                     OleColor backColor, bool countPages = false);
+// LoadPic's picture and size outputs from a decoder's answer to that request; errorNumber, when
+// given, receives the number LoadPic would report (0 for none). A decoder that crashed, hung or
+// sent nonsense gives the damaged-file number, one that ran out of memory the out-of-memory one.
+QImage loadPicAnswer(const decode::DecodeResult& answer, int32_t& imageWidth, int32_t& imageHeight,
+                     int32_t* errorNumber = nullptr);
+
 } // namespace tf
 
 // Loads strFile as a picture: size mode 0 at the image's own size (width and height unused),
@@ -37,7 +50,8 @@ inline constexpr int32_t kErrOutOfMemory = 7;
 // decoded image's pixel size, or 0 x 0 when nothing could be decoded. At its own size a picture
 // FreeImage read keeps its transparency; every other picture is opaque. A null image means no
 // picture: a file of a type nobody reads, a failed read (reported as routine "LoadPic" unless
-// options.quiet), an empty image, or a box below 1 x 1 in modes 1 and 2.
+// options.quiet), an empty image, or a box below 1 x 1 in modes 1 and 2. The reading runs in a
+// decoder of the shared pool (decoder_client.h); a decoder that fails counts as a failed read.
 QImage LoadPic(const QString& strFile, int32_t intSizeMode, int32_t lngWidth, int32_t lngHeight,
                tf::OleColor lngBackColor, int32_t& lngImageWidth, int32_t& lngImageHeight,
                const tf::LoadPicOptions& options = {});

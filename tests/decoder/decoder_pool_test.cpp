@@ -88,6 +88,27 @@ TEST(DecoderPool, ACancelledBatchHandsOutNothingMoreAndTheFreedPoolGoesOn)
     EXPECT_FALSE(batch.next(300ms).has_value()) << "an answer of a cancelled request came through";
 }
 
+TEST(DecoderPool, CancellingEndsTheBatchsRunningDecodesAndNoOtherBatchs)
+{
+    DecoderPool pool(stubPool(3, 20s));
+    DecodeBatch hanging(pool);
+    DecodeBatch other(pool);
+    hanging.submit(request(stub::Hang));
+    hanging.submit(request(stub::Hang));
+    ::usleep(100000); // both hang a decoder
+    other.submit(request(stub::Sleep, 3000));
+    ::usleep(100000);
+    QElapsedTimer timer;
+    timer.start();
+    hanging.cancel();
+    // The two decoders are free long before the time limit: a waited decode is served at once.
+    EXPECT_EQ(pool.decode(request(stub::Sleep, 1)).status, DecodeStatus::Done);
+    EXPECT_LT(timer.elapsed(), 1500);
+    const auto f = other.next(5s);
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(f->result.status, DecodeStatus::Done) << "the other batch's decode ran on";
+}
+
 TEST(DecoderPool, AWaitedDecodeGoesAheadOfQueuedBatchWork)
 {
     DecoderPool pool(stubPool(1));

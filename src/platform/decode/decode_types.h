@@ -16,6 +16,11 @@ enum class DecodeKind : uint32_t {
     Page = 1,      // the image control: page `page` (1 = first) at the picture's own size
     Picture = 2,   // the picture loader: its routing, sized by sizeMode / width / height / backColor
     PageCount = 3, // the pages in a file, in pageCount
+    // The shared routing of picture_decode.h: the caller (a tf::DecodeCaller) in `flags`, the page,
+    // and sizeMode with width x height as the box. The answer's outcome is the routing's status
+    // (a tf::DecodeStatus), sourceWidth x sourceHeight the picture's own size, the message why
+    // there is none.
+    Routed = 4,
 };
 
 struct DecodeRequest {
@@ -48,6 +53,7 @@ struct DecodeResult {
     int32_t pageCount = 0;
     int32_t errorNumber = 0; // the handler's error number (the loader's 481, 7), 0 for none
     int32_t route = 0;       // handler-defined: which reader gave the picture
+    int32_t outcome = 0;     // handler-defined: how the handler's own routing ended
     QString message;         // why nothing was decoded
 
     // Whether the handler itself answered; every other status means the file could not be read.

@@ -121,6 +121,7 @@ Io writeReply(int fd, const DecodeResult& result)
     h.pageCount = result.pageCount;
     h.errorNumber = result.errorNumber;
     h.route = result.route;
+    h.outcome = result.outcome;
     h.messageUnits = static_cast<uint32_t>(message.size());
     h.format = image.isNull() ? uint32_t(QImage::Format_Invalid) : uint32_t(image.format());
     h.width = image.width();
@@ -184,6 +185,7 @@ Io readReply(int fd, DecodeResult& result, Deadline deadline)
     result.pageCount = h.pageCount;
     result.errorNumber = h.errorNumber;
     result.route = h.route;
+    result.outcome = h.outcome;
     if (h.messageUnits > 0) {
         std::vector<char16_t> text(h.messageUnits);
         io = readExact(fd, text.data(), text.size() * sizeof(char16_t), deadline);

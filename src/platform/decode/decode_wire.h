@@ -20,7 +20,7 @@ namespace tf::decode::wire {
 
 inline constexpr uint32_t kRequestMagic = 0x51444654; // "TFDQ"
 inline constexpr uint32_t kReplyMagic = 0x52444654;   // "TFDR"
-inline constexpr uint32_t kVersion = 1;
+inline constexpr uint32_t kVersion = 2;
 
 inline constexpr uint32_t kMaxPathUnits = 1 << 16;
 inline constexpr uint32_t kMaxMessageUnits = 1 << 16;
@@ -59,7 +59,7 @@ struct ReplyHeader {
     int32_t dotsPerMeterX;
     int32_t dotsPerMeterY;
     uint32_t colorCount;
-    uint32_t reserved;
+    int32_t outcome;
     uint64_t pixelBytes;
 };
 

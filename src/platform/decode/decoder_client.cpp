@@ -298,6 +298,7 @@ struct DecoderPool::Impl {
     std::deque<Job> queue;
     bool stopping = false;
     std::vector<std::unique_ptr<DecoderProcess>> processes;
+    std::vector<const DecodeBatch::State*> running; // per process, under mutex: whose request it decodes
     std::vector<std::thread> threads;
 
     void enqueue(Job job, bool first)
@@ -309,14 +310,20 @@ struct DecoderPool::Impl {
         wake.notify_one();
     }
 
+    // Drops the batch's waiting requests, and ends the decodes of its running ones: a folder of
+    // files that hang a decoder must not hold the decoders up for the listing that replaced it.
+    // A decoder ended here is started again for its next request.
     void dropQueued(const DecodeBatch::State* batch)
     {
         std::lock_guard lock(mutex);
         std::erase_if(queue, [&](const Job& j) { return j.batch.get() == batch; });
+        for (size_t i = 0; i < running.size(); ++i)
+            if (running[i] == batch) processes[i]->abort();
     }
 
-    void run(DecoderProcess& process)
+    void run(size_t index)
     {
+        DecoderProcess& process = *processes[index];
         for (;;) {
             Job job;
             {
@@ -326,9 +333,15 @@ struct DecoderPool::Impl {
                 std::deque<Job>& from = urgent.empty() ? queue : urgent;
                 job = std::move(from.front());
                 from.pop_front();
+                running[index] = job.batch.get();
             }
-            if (!isCurrent(job)) continue;
-            deliver(job, process.decode(job.request));
+            DecodeResult result;
+            if (isCurrent(job)) result = process.decode(job.request);
+            {
+                std::lock_guard lock(mutex);
+                running[index] = nullptr;
+            }
+            if (isCurrent(job)) deliver(job, std::move(result));
         }
     }
 };
@@ -337,10 +350,11 @@ DecoderPool::DecoderPool(DecoderSettings settings) : m_impl(std::make_unique<Imp
 {
     m_impl->settings = std::move(settings);
     if (m_impl->settings.processes <= 0) m_impl->settings.processes = std::max(1, QThread::idealThreadCount());
-    for (int i = 0; i < m_impl->settings.processes; ++i) {
+    for (int i = 0; i < m_impl->settings.processes; ++i)
         m_impl->processes.push_back(std::make_unique<DecoderProcess>(m_impl->settings));
-        m_impl->threads.emplace_back([impl = m_impl.get(), process = m_impl->processes.back().get()] { impl->run(*process); });
-    }
+    m_impl->running.assign(m_impl->processes.size(), nullptr);
+    for (size_t i = 0; i < m_impl->processes.size(); ++i)
+        m_impl->threads.emplace_back([impl = m_impl.get(), i] { impl->run(i); });
 }
 
 DecoderPool::~DecoderPool()

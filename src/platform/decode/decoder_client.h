@@ -92,8 +92,9 @@ public:
     std::optional<Finished> nextInOrder(std::chrono::milliseconds timeout);
     // Submitted and not yet handed out.
     int pending() const;
-    // Drops the waiting requests and the answers of those running; pending() is 0 after it. The
-    // batch can take new requests afterwards.
+    // Drops the waiting requests and the answers of those running, and stops the decoders running
+    // them (each starts again for its next request); pending() is 0 after it. The batch can take
+    // new requests afterwards.
     void cancel();
     // Readable while an answer waits for next(): for a QSocketNotifier in a window's event loop.
     int notifyFd() const;

@@ -1,8 +1,11 @@
+#include "platform/decode/decoder_client.h"
+#include "platform/decode/decoder_server.h"
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/picture_decode.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 namespace tf {
 
@@ -17,7 +20,18 @@ void ImageDocument::LoadFromFile(const QString& path)
     if (!m_loadFailed) rememberPixelSource(path);
 }
 
-int32_t ImageDocument::PageCount(const QString& path) const { return imagebox::imageFilePageCount(path); }
+int32_t ImageDocument::PageCount(const QString& path) const
+{
+    if (decode::isDecoderProcess()) return imagebox::imageFilePageCount(path);
+    // Counting opens the file with FreeImage's multipage readers: in a decoder like any decode.
+    // A file no decoder gets through has no pages to count.
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return 0;
+    decode::DecodeRequest request;
+    request.kind = static_cast<uint32_t>(decode::DecodeKind::PageCount);
+    request.path = path;
+    const decode::DecodeResult answer = decode::DecoderPool::shared().decode(request);
+    return answer.answered() ? std::max(answer.pageCount, 0) : 0;
+}
 
 void ImageDocument::SaveToFile(const QString& path) const
 {

@@ -1,5 +1,7 @@
 #include "platform/imagebox/picture_decode.h"
 
+#include "platform/decode/decoder_client.h"
+#include "platform/decode/decoder_server.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/picture_geometry.h"
@@ -358,12 +360,12 @@ std::vector<DecodeStep> decodeSteps(DecodeCaller caller, const QString& path)
     return {};
 }
 
-DecodeResult decodePicture(const DecodeRequest& request)
+namespace {
+
+// The routing of each caller, run in this process: only ever inside a decoder.
+DecodeResult decodeHere(const DecodeRequest& request)
 {
     DecodeResult r;
-    // Only plain files: opening a pipe could wait forever, a device could be read forever.
-    if (request.path.isEmpty() || !QFileInfo(request.path).isFile())
-        return failed(r, DecodeStatus::NotAFile, QStringLiteral("no such file"));
     for (const DecodeStep step : decodeSteps(request.caller, request.path)) {
         if (step == DecodeStep::Control) {
             r = decodeForControl(request);
@@ -375,6 +377,80 @@ DecodeResult decodePicture(const DecodeRequest& request)
         if (r.ok()) return r;
     }
     return r;
+}
+
+// The same routing in a decoder of the shared pool. Whatever ends a decoder (a crash, a hang, its
+// memory running out) ends this file as a damaged one would.
+DecodeResult decodeGuarded(const DecodeRequest& request)
+{
+    decode::DecodeRequest sent;
+    sent.kind = static_cast<uint32_t>(decode::DecodeKind::Routed);
+    sent.path = request.path;
+    sent.page = request.page;
+    sent.flags = static_cast<uint32_t>(request.caller);
+    sent.sizeMode = request.sizeMode;
+    sent.width = request.boxWidth;
+    sent.height = request.boxHeight;
+    decode::DecodeResult answer = decode::DecoderPool::shared().decode(sent);
+
+    DecodeResult r;
+    if (!answer.answered()) return failed(r, DecodeStatus::Invalid, QString::fromLatin1(decode::kUnableToRead));
+    const auto status = static_cast<DecodeStatus>(answer.outcome);
+    switch (status) {
+    case DecodeStatus::Ok:
+    case DecodeStatus::NotAFile:
+    case DecodeStatus::NoReader:
+    case DecodeStatus::Invalid:
+    case DecodeStatus::TooLarge: break;
+    default: return failed(r, DecodeStatus::Invalid, QString::fromLatin1(decode::kUnableToRead));
+    }
+    r.route = static_cast<PicRoute>(std::clamp<int32_t>(answer.route, 0, int32_t(PicRoute::Metafile)));
+    r.pageCount = answer.pageCount;
+    if (status != DecodeStatus::Ok) return failed(r, status, answer.message);
+    // A decoder that says it read the picture and sends none has not read it.
+    if (answer.image.isNull()) return failed(r, DecodeStatus::Invalid, QString::fromLatin1(decode::kUnableToRead));
+    r.status = status;
+    r.image = std::move(answer.image);
+    r.fullSize = QSize(answer.sourceWidth, answer.sourceHeight);
+    if (r.fullSize.isEmpty()) r.fullSize = r.image.size();
+    return r;
+}
+
+} // namespace
+
+decode::DecodeResult serveRoutedRequest(const decode::DecodeRequest& request)
+{
+    DecodeRequest own;
+    own.path = request.path;
+    own.page = request.page;
+    own.caller = static_cast<DecodeCaller>(request.flags);
+    own.sizeMode = request.sizeMode;
+    own.boxWidth = request.width;
+    own.boxHeight = request.height;
+    decode::DecodeResult answer;
+    if (request.flags > uint32_t(DecodeCaller::PageWriter)) {
+        answer.outcome = int32_t(DecodeStatus::NoReader);
+        answer.message = QStringLiteral("unknown caller %1").arg(request.flags);
+        return answer;
+    }
+    DecodeResult r = decodePicture(own);
+    answer.outcome = static_cast<int32_t>(r.status);
+    answer.route = static_cast<int32_t>(r.route);
+    answer.pageCount = r.pageCount;
+    answer.sourceWidth = r.fullSize.width();
+    answer.sourceHeight = r.fullSize.height();
+    answer.message = r.failure;
+    answer.image = std::move(r.image);
+    return answer;
+}
+
+DecodeResult decodePicture(const DecodeRequest& request)
+{
+    DecodeResult r;
+    // Only plain files: opening a pipe could wait forever, a device could be read forever.
+    if (request.path.isEmpty() || !QFileInfo(request.path).isFile())
+        return failed(r, DecodeStatus::NotAFile, QStringLiteral("no such file"));
+    return decode::isDecoderProcess() ? decodeHere(request) : decodeGuarded(request);
 }
 
 QString loadPicExtension(const QString& fileName)

@@ -2,8 +2,10 @@
 // The one way into the picture decoders (FreeImage, DevIL, Qt's readers and our own): a request
 // names the file, the page, who asks and the size wanted; the answer is the image with its
 // resolution, or why there is none. Which reader reads what, and in which order, is said here
-// once for every caller; the callers only size and show the result. This is the seam where
-// decoding moves into a guarded process of its own.
+// once for every caller; the callers only size and show the result. The routing runs in a
+// guarded decoder process (platform/decode), never in the window's.
+#include "platform/decode/decode_types.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
@@ -68,7 +70,13 @@ struct DecodeResult {
     bool ok() const { return status == DecodeStatus::Ok; }
 };
 
+// Runs in a decoder of the shared pool (decoder_client.h), or in process inside a decoder. A
+// decoder that crashes, hangs or runs out of memory gives Invalid with the failure "Unable to read".
 DecodeResult decodePicture(const DecodeRequest& request);
+
+// The decoder program's side of decodePicture: a DecodeKind::Routed request answered with the
+// routing run in process.
+decode::DecodeResult serveRoutedRequest(const decode::DecodeRequest& request);
 
 // The lower-cased text after the last point of the file name (not of the folder); a name without
 // a point is its own extension.

@@ -1,6 +1,10 @@
 #pragma once
-// What the benchmarks share: photo-like test pictures and the "[COUNT] [WIDTHxHEIGHT]" arguments.
+// What the benchmarks share: photo-like test pictures, the "[COUNT] [WIDTHxHEIGHT]" arguments and
+// running ImageMagick alongside.
+#include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QStringList>
 
@@ -48,6 +52,49 @@ inline bool parseCountAndSize(const QStringList& args, int& count, int& width, i
         if (!ok) return false;
     }
     return true;
+}
+
+// True when `convert` is ImageMagick's and not a stand-in of the same name.
+inline bool isImageMagick(const QString& convert)
+{
+    if (convert.isEmpty()) return false;
+    QProcess p;
+    p.start(convert, {QStringLiteral("-version")});
+    p.waitForFinished(10000);
+    return p.readAllStandardOutput().contains("ImageMagick") && !p.readAllStandardError().contains("not installed");
+}
+
+// The distribution's ImageMagick policy caps the pixel cache (256 MiB memory, 1 GiB disk), far
+// below the many full A4 pages convert holds before it writes a document, so such runs fail.
+// A policy of our own, found first through MAGICK_CONFIGURE_PATH, raises those caps for these
+// runs only; the system's file and its coder rules stay as they are.
+inline void allowImageMagickTheWholeDocument(const QString& folder)
+{
+    QDir(folder).mkpath(QStringLiteral("."));
+    QFile policy(QDir(folder).filePath(QStringLiteral("policy.xml")));
+    if (!policy.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+    policy.write("<policymap>\n"
+                 "  <policy domain=\"resource\" name=\"memory\" value=\"2GiB\"/>\n"
+                 "  <policy domain=\"resource\" name=\"map\" value=\"4GiB\"/>\n"
+                 "  <policy domain=\"resource\" name=\"area\" value=\"1GP\"/>\n"
+                 "  <policy domain=\"resource\" name=\"disk\" value=\"64GiB\"/>\n"
+                 "</policymap>\n");
+    policy.close();
+    qputenv("MAGICK_CONFIGURE_PATH", QFile::encodeName(folder));
+}
+
+// True when the system's ImageMagick policy forbids writing PDF (Debian's default does).
+inline bool imageMagickRefusesPdf(const QString& convert)
+{
+    QProcess p;
+    p.start(convert, {QStringLiteral("-list"), QStringLiteral("policy")});
+    p.waitForFinished(10000);
+    const QStringList lines = QString::fromLocal8Bit(p.readAllStandardOutput()).split(QLatin1Char('\n'));
+    for (int i = 0; i + 1 < lines.size(); ++i)
+        if (lines[i].trimmed().compare(QLatin1String("rights: None"), Qt::CaseInsensitive) == 0 &&
+            lines[i + 1].trimmed() == QLatin1String("pattern: PDF"))
+            return true;
+    return false;
 }
 
 } // namespace tf::bench

@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -29,7 +30,9 @@ void usage()
         "  five-task list (rotate 90, resize to 80 %%, sharpen 3, contrast 60, crop) on PAGES pages\n"
         "  (default 64) while adding them to a PDF in a private temporary folder. With ImageMagick's\n"
         "  convert on the PATH it times the same operations there, less the time convert takes to\n"
-        "  read and write the picture without an operation.\n");
+        "  read and write the picture without an operation, and the five tasks on as many pages\n"
+        "  written as one PDF (a TIFF when the system's ImageMagick policy refuses PDF). Each single\n"
+        "  operation is the fastest of three runs.\n");
 }
 
 double timeMs(const std::function<void()>& f)
@@ -38,6 +41,15 @@ double timeMs(const std::function<void()>& f)
     t.start();
     f();
     return double(t.nsecsElapsed()) / 1e6;
+}
+
+// The machine is shared: the fastest of a few runs is the one least disturbed.
+constexpr int kRuns = 3;
+double bestOf(int runs, const std::function<void()>& f)
+{
+    double best = timeMs(f);
+    for (int i = 1; i < runs; ++i) best = std::min(best, timeMs(f));
+    return best;
 }
 
 EditTask task(TaskCode code, std::initializer_list<const char*> params)
@@ -104,38 +116,45 @@ int main(int argc, char** argv)
 
     // Only the real ImageMagick counts; a stand-in of the same name would time nothing.
     QString convert = QStandardPaths::findExecutable("convert");
-    if (!convert.isEmpty()) {
-        QProcess version;
-        version.start(convert, {"-version"});
-        version.waitForFinished();
-        if (!version.readAllStandardOutput().contains("ImageMagick")) convert.clear();
-    }
+    if (!bench::isImageMagick(convert)) convert.clear();
     if (convert.isEmpty()) std::printf("ImageMagick's convert is not on the PATH: our times only\n");
     QTemporaryDir dir;
     const QString in = dir.filePath("page.ppm"), out = dir.filePath("out.ppm");
+    // convert holds every page of a document before writing it: more than the distribution's
+    // resource policy lets it have.
+    if (!convert.isEmpty()) bench::allowImageMagickTheWholeDocument(dir.filePath("magick"));
+    auto runConvert = [&](const QStringList& args) {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(convert, args);
+        p.waitForFinished(-1);
+        return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    };
     double baseline = 0;
+    std::vector<std::pair<const char*, double>> ratios;
     if (!convert.isEmpty()) {
         page.save(in);
         auto run = [&](const QString& op) {
             QStringList a{in};
             a += op.split(' ', Qt::SkipEmptyParts);
             a << out;
-            QProcess::execute(convert, a);
+            runConvert(a);
         };
-        run(QString());
-        baseline = timeMs([&] { run(QString()); });
+        baseline = bestOf(kRuns, [&] { run(QString()); });
         std::printf("convert reads and writes the page in %.0f ms; that is taken off its times below\n", baseline);
+        std::printf("%-14s %8s   %8s   %s\n", "operation", "ours", "convert", "ours / convert");
         for (const Op& op : ops) {
-            const double mine = timeMs(op.ours);
+            const double mine = bestOf(kRuns, op.ours);
             if (!op.magick) {
-                std::printf("%-14s %8.0f ms\n", op.name, mine);
+                std::printf("%-14s %5.0f ms\n", op.name, mine);
                 continue;
             }
-            const double theirs = std::max(1.0, timeMs([&] { run(QString::fromLatin1(op.magick)); }) - baseline);
-            std::printf("%-14s %8.0f ms   convert %8.0f ms   ratio %.2f\n", op.name, mine, theirs, mine / theirs);
+            const double theirs = std::max(1.0, bestOf(kRuns, [&] { run(QString::fromLatin1(op.magick)); }) - baseline);
+            std::printf("%-14s %5.0f ms   %5.0f ms   %.2f\n", op.name, mine, theirs, mine / theirs);
+            ratios.emplace_back(op.name, mine / theirs);
         }
     } else {
-        for (const Op& op : ops) std::printf("%-14s %8.0f ms\n", op.name, timeMs(op.ours));
+        for (const Op& op : ops) std::printf("%-14s %5.0f ms\n", op.name, bestOf(kRuns, op.ours));
     }
 
     const std::vector<EditTask> list = {task(taskRotate, {"False", "90", "0"}), task(taskResize, {"False", "80"}),
@@ -151,6 +170,34 @@ int main(int argc, char** argv)
         }
         writer.SavePdf(dir.filePath("out.pdf"));
     });
-    std::printf("five tasks on %d pages into a PDF: %.0f ms (%.0f ms a page)\n", pages, replayed, replayed / pages);
+    std::printf("\nfive tasks on %d pages into a PDF: %.0f ms (%.0f ms a page)\n", pages, replayed, replayed / pages);
+    if (!convert.isEmpty()) {
+        // The same five operations on every page (convert applies each to all the pages it has
+        // read), written as one document.
+        QStringList args;
+        for (int i = 0; i < pages; ++i) args << in;
+        args << QStringList{"-rotate", "90", "-resize", "80%", "-sharpen", "0x1", "-brightness-contrast", "0x12",
+                            "-crop", "2650x1850+50+50", "+repage"};
+        const bool refused = bench::imageMagickRefusesPdf(convert);
+        // Without PDF rights the pages go into a compressed TIFF instead, so that the
+        // operations and one multipage document are still timed.
+        const QString target = dir.filePath(refused ? "im.tif" : "im.pdf");
+        if (refused) args << "-compress" << "Zip";
+        args << target;
+        bool ok = false;
+        const double theirs = timeMs([&] { ok = runConvert(args); });
+        if (!ok) {
+            std::printf("convert, the same on %d pages: failed\n", pages);
+        } else {
+            std::printf("convert, the same on %d pages into a %s: %.0f ms (%.0f ms a page)%s\n", pages,
+                        refused ? "TIFF" : "PDF", theirs, theirs / pages,
+                        refused ? "; PDF writing is refused by the system's ImageMagick policy" : "");
+            ratios.emplace_back("five-task replay", replayed / theirs);
+        }
+    }
+    if (!ratios.empty()) {
+        std::printf("\nours / convert (below 1: ours is faster)\n");
+        for (const auto& [name, ratio] : ratios) std::printf("  %-18s %.2f\n", name, ratio);
+    }
     return 0;
 }

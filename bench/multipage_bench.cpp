@@ -1,6 +1,8 @@
 // Times saving a basket of A4 pages as one multipage PDF or TIFF: our writers, through the same
 // command the Save As menu runs, and on the same files, the common command-line tools where they
 // are installed. Each run is its own process, so its peak memory can be told apart.
+#include "benchutil.h"
+
 #include "basket/modMultiPage.h"
 #include "frame/TaskReplay.h"
 #include "platform/imagebox/freeimage_qt.h"
@@ -213,48 +215,6 @@ void report(const char* what, int pages, const Result& r)
 
 QString onPath(const QString& name) { return QStandardPaths::findExecutable(name); }
 
-bool isImageMagick(const QString& convert)
-{
-    if (convert.isEmpty()) return false;
-    QProcess p;
-    p.start(convert, {QStringLiteral("-version")});
-    p.waitForFinished(10000);
-    return p.readAllStandardOutput().contains("ImageMagick") && !p.readAllStandardError().contains("not installed");
-}
-
-// The distribution's ImageMagick policy caps the pixel cache (256 MiB memory, 1 GiB disk), far
-// below the 100 full A4 pages convert holds before it writes a document, so every run fails.
-// A policy of our own, found first through MAGICK_CONFIGURE_PATH, raises those caps for these
-// runs only; the system's file and its coder rules stay as they are.
-void allowImageMagickTheWholeDocument(const QString& folder)
-{
-    QDir(folder).mkpath(QStringLiteral("."));
-    QFile policy(QDir(folder).filePath(QStringLiteral("policy.xml")));
-    if (!policy.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
-    policy.write("<policymap>\n"
-                 "  <policy domain=\"resource\" name=\"memory\" value=\"2GiB\"/>\n"
-                 "  <policy domain=\"resource\" name=\"map\" value=\"4GiB\"/>\n"
-                 "  <policy domain=\"resource\" name=\"area\" value=\"1GP\"/>\n"
-                 "  <policy domain=\"resource\" name=\"disk\" value=\"64GiB\"/>\n"
-                 "</policymap>\n");
-    policy.close();
-    qputenv("MAGICK_CONFIGURE_PATH", QFile::encodeName(folder));
-}
-
-// True when the system's ImageMagick policy forbids writing PDF (Debian's default does).
-bool imageMagickRefusesPdf(const QString& convert)
-{
-    QProcess p;
-    p.start(convert, {QStringLiteral("-list"), QStringLiteral("policy")});
-    p.waitForFinished(10000);
-    const QStringList lines = QString::fromLocal8Bit(p.readAllStandardOutput()).split(QLatin1Char('\n'));
-    for (int i = 0; i + 1 < lines.size(); ++i)
-        if (lines[i].trimmed().compare(QLatin1String("rights: None"), Qt::CaseInsensitive) == 0 &&
-            lines[i + 1].trimmed() == QLatin1String("pattern: PDF"))
-            return true;
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -373,10 +333,10 @@ int main(int argc, char** argv)
         std::printf("  img2pdf: not on the PATH\n");
     }
     const QString convert = onPath(QStringLiteral("convert"));
-    const bool magick = isImageMagick(convert);
-    if (magick) allowImageMagickTheWholeDocument(root.filePath(QStringLiteral("magick")));
+    const bool magick = tf::bench::isImageMagick(convert);
+    if (magick) tf::bench::allowImageMagickTheWholeDocument(root.filePath(QStringLiteral("magick")));
     if (magick) {
-        if (imageMagickRefusesPdf(convert))
+        if (tf::bench::imageMagickRefusesPdf(convert))
             std::printf("  %-44s  refused by the system's ImageMagick policy\n", "ImageMagick convert: PDF");
         else
             report("ImageMagick convert: PDF", count,

@@ -10,6 +10,8 @@
 #include "controls/modFontsCombo.h"
 #include "controls/splitter.h"
 #include "frame/LongCommand.h"
+#include "metadata/MetadataController.h"
+#include "metadata/modMetadata.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modINI.h"
@@ -49,7 +51,6 @@ namespace {
 constexpr int kCaptionHeight = 26;     // the caption strip of each pane
 constexpr int kExplorerBarWidth = 220;
 constexpr int kSmallButton = 22;       // the square buttons of the narrow tool bars
-constexpr int kMetadataButton = 20;    // the metadata bars stand in a 20-pixel strip
 constexpr int kOptionPanelWidth = 196;
 constexpr int kOptionPanelHeight = 150;
 
@@ -235,32 +236,15 @@ void frmMain::buildMetadataPane()
     tbsMetadata->addTab(QStringLiteral("EXIF Tags"));
     tbsMetadata->addTab(QStringLiteral("IPTC File Info"));
 
-    const QStringList columns{QStringLiteral("Attribute"), QStringLiteral("Value")};
-    lvExif = makeList(PicMetadata, QStringLiteral("lvExif"), columns);
-    lvIPTC = makeList(PicMetadata, QStringLiteral("lvIPTC"), columns);
-    lvIPTC->hide();
-
+    // The lists, their bars and their commands are the metadata area's; the window places them.
+    m_metadata = new MetadataController(PicMetadata, ilMetadata, this);
+    lvExif = m_metadata->lvExif();
+    lvIPTC = m_metadata->lvIPTC();
+    picEXIFBar = m_metadata->picEXIFBar();
+    picIPTCBar = m_metadata->picIPTCBar();
     const int top = kCaptionHeight + tbsMetadata->tabRowHeight() + 4;
-    picEXIFBar = new QWidget(PicMetadata);
-    picEXIFBar->setObjectName(QStringLiteral("picEXIFBar"));
-    picEXIFBar->setGeometry(0, top, kMetadataButton, kEXIFBarCount * (kMetadataButton + 2));
-    const QStringList exifTips{QStringLiteral("Edit the attribute"),  QStringLiteral("Add an attribute"),
-                               QStringLiteral("Delete the attribute"), QStringLiteral("New EXIF template"),
-                               QStringLiteral("Open an EXIF template"), QStringLiteral("Save as EXIF template")};
-    for (int i = 0; i < kEXIFBarCount; ++i)
-        m_cmdEXIFBar[i] = makeButton(picEXIFBar, arrayName(QStringLiteral("cmdEXIFBar"), i), QString(),
-                                     QRect(0, i * (kMetadataButton + 2), kMetadataButton, kMetadataButton), exifTips[i]);
-
-    picIPTCBar = new QWidget(PicMetadata);
-    picIPTCBar->setObjectName(QStringLiteral("picIPTCBar"));
-    picIPTCBar->setGeometry(0, top, kMetadataButton, kIPTCBarCount * (kMetadataButton + 2));
-    const QStringList iptcTips{QStringLiteral("Edit the field"), QStringLiteral("Open an IPTC template"),
-                               QStringLiteral("Save as IPTC template"), QStringLiteral("Delete the field"),
-                               QStringLiteral("New IPTC template")};
-    for (int i = 0; i < kIPTCBarCount; ++i)
-        m_cmdIPTCBar[i] = makeButton(picIPTCBar, arrayName(QStringLiteral("cmdIPTCBar"), i), QString(),
-                                     QRect(0, i * (kMetadataButton + 2), kMetadataButton, kMetadataButton), iptcTips[i]);
-    picIPTCBar->hide();
+    picEXIFBar->move(0, top);
+    picIPTCBar->move(0, top);
 }
 
 void frmMain::buildEditingPanels()
@@ -375,7 +359,7 @@ void frmMain::buildBrowseController()
     panes.lvIPTC = lvIPTC;
     panes.iDetailIcon = picture(QStringLiteral("iDetailIcon"));
     const tf::BrowseServices services{*this,        *this,        m_noSelection,   m_noTasks,
-                                      m_noMetadata, m_noPrinting, m_controlSaveAs, m_noSlideShow};
+                                      *m_metadata, m_noPrinting, m_controlSaveAs, m_noSlideShow};
     m_browse = new BrowseController(panes, services, this);
 }
 
@@ -438,6 +422,7 @@ void frmMain::subSetup()
         blnPreviewPending = false;
         mblnFolderChosen = false;
         subInitErrorHandling();
+        subInitMetadata();
         subInitImageBox();
         glngFolderThumbWidth = gudtSettings.FolderThumbWidth;
         glngFolderThumbHeight = gudtSettings.FolderThumbHeight;
@@ -571,17 +556,17 @@ void frmMain::subSetButtonPictures()
         set(m_cmdEditBar[i], editBarPicture(i));
         set(m_cmdEditPreview[i], editBarPicture(i));
     }
-    set(m_cmdEXIFBar[0], QStringLiteral("picMetadataEdit"));
-    set(m_cmdEXIFBar[1], QStringLiteral("picMetadataAdd"));
-    set(m_cmdEXIFBar[2], editBarPicture(3));
-    set(m_cmdEXIFBar[3], editBarPicture(0));
-    set(m_cmdEXIFBar[4], editBarPicture(1));
-    set(m_cmdEXIFBar[5], editBarPicture(2));
-    set(m_cmdIPTCBar[0], QStringLiteral("picMetadataEdit"));
-    set(m_cmdIPTCBar[1], editBarPicture(1));
-    set(m_cmdIPTCBar[2], editBarPicture(2));
-    set(m_cmdIPTCBar[3], editBarPicture(3));
-    set(m_cmdIPTCBar[4], editBarPicture(0));
+    set(m_metadata->cmdEXIFBar(0), QStringLiteral("picMetadataEdit"));
+    set(m_metadata->cmdEXIFBar(1), QStringLiteral("picMetadataAdd"));
+    set(m_metadata->cmdEXIFBar(2), editBarPicture(3));
+    set(m_metadata->cmdEXIFBar(3), editBarPicture(0));
+    set(m_metadata->cmdEXIFBar(4), editBarPicture(1));
+    set(m_metadata->cmdEXIFBar(5), editBarPicture(2));
+    set(m_metadata->cmdIPTCBar(0), QStringLiteral("picMetadataEdit"));
+    set(m_metadata->cmdIPTCBar(1), editBarPicture(1));
+    set(m_metadata->cmdIPTCBar(2), editBarPicture(2));
+    set(m_metadata->cmdIPTCBar(3), editBarPicture(3));
+    set(m_metadata->cmdIPTCBar(4), editBarPicture(0));
     set(cmdPagesNew, editBarPicture(0));
     set(cmdPagesOpen, editBarPicture(1));
     set(cmdPagesSave, editBarPicture(2));
@@ -626,7 +611,7 @@ void frmMain::subUpdateForm()
         };
         tip(m_browse->ftvBrowse(), "Browse for a particular folder where image files are placed.");
         tip(m_browse->lvFolder(), "List all supported image formats from the selected folder.");
-        tip(lvExif, "List all available EXIF attributes from JPEG/TIFF files.");
+        tip(lvExif, "List all the available EXIF tags from the current image.");
         tip(lvIPTC, "List all available IPTC attributes from JPEG/TIFF/PSD files.");
         tip(lvPages, "List all added files or pages for creating/editing multipage TIFF and PDF.");
         tip(m_browse->PicViewImage(), "Container for the preview file.");
@@ -939,8 +924,8 @@ T* element(const std::array<T*, N>& array, int index)
 
 QPushButton* frmMain::cmdEditBar(int index) const { return element(m_cmdEditBar, index); }
 QPushButton* frmMain::cmdEditPreview(int index) const { return element(m_cmdEditPreview, index); }
-QPushButton* frmMain::cmdEXIFBar(int index) const { return element(m_cmdEXIFBar, index); }
-QPushButton* frmMain::cmdIPTCBar(int index) const { return element(m_cmdIPTCBar, index); }
+QPushButton* frmMain::cmdEXIFBar(int index) const { return m_metadata->cmdEXIFBar(index); }
+QPushButton* frmMain::cmdIPTCBar(int index) const { return m_metadata->cmdIPTCBar(index); }
 QAction* frmMain::mnuPreviewFit(int index) const { return m_browse->mnuPreviewFit(index); }
 QAction* frmMain::mnuPreviewType(int index) const { return m_browse->mnuPreviewType(index); }
 QList<QPushButton*> frmMain::pictureButtons() const

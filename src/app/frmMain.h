@@ -16,6 +16,7 @@ namespace tf {
 class MultiPageCommands;
 }
 class BrowseController;
+class MetadataController;
 class ImageBox;
 class QAction;
 class QComboBox;
@@ -225,15 +226,13 @@ private:
     // the browse area needs that no area provides yet.
     tf::NoTasks m_noTasks;
     tf::NoPreviewSelection m_noSelection;
-    tf::MetadataNotAvailable m_noMetadata;
+    MetadataController* m_metadata = nullptr;
     tf::PrintingNotAvailable m_noPrinting;
     tf::ControlSaveAs m_controlSaveAs;
     tf::SlideShowNotAvailable m_noSlideShow;
     std::unique_ptr<BrowseFolderFiles> m_folderFiles;
     std::array<QPushButton*, kEditBarCount> m_cmdEditBar{};
     std::array<QPushButton*, kEditBarCount> m_cmdEditPreview{};
-    std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};
-    std::array<QPushButton*, kIPTCBarCount> m_cmdIPTCBar{};
     // Watched: a button another part of the program took down before the shutdown is skipped there.
     QList<QPointer<QPushButton>> m_pictureButtons;
     QString m_strHelpFile;

@@ -111,12 +111,30 @@ bool isUtf8(const std::string& s)
     return !dec.hasError();
 }
 
+bool looksLikeTiff(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = f.read(4);
+    return head == QByteArray("II*\0", 4) || head == QByteArray("MM\0*", 4);
+}
+
+// libtiff's messages about odd tags are not the user's concern here; failures come back as results.
+struct QuietTiff {
+    TIFFErrorHandler warn = TIFFSetWarningHandler(nullptr);
+    TIFFErrorHandler err = TIFFSetErrorHandler(nullptr);
+    ~QuietTiff()
+    {
+        TIFFSetWarningHandler(warn);
+        TIFFSetErrorHandler(err);
+    }
+};
+
 int tiffPageCount(const QString& path)
 {
-    // libtiff's own warnings about private tags are not the user's concern here.
-    TIFFErrorHandler oldWarn = TIFFSetWarningHandler(nullptr);
+    if (!looksLikeTiff(path)) return -1;
+    QuietTiff quiet;
     TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "r");
-    TIFFSetWarningHandler(oldWarn);
     if (!tif) return -1;
     int n = 0;
     do {
@@ -124,6 +142,75 @@ int tiffPageCount(const QString& path)
     } while (TIFFReadDirectory(tif) && n < 100000);
     TIFFClose(tif);
     return n;
+}
+
+// Copies one directory's tags and its compressed strips or tiles unchanged.
+bool copyTiffPage(TIFF* in, TIFF* out)
+{
+    uint32_t u32 = 0;
+    uint16_t u16 = 0, u16b = 0;
+    float f = 0;
+    char* text = nullptr;
+    for (ttag_t tag : {TIFFTAG_IMAGEWIDTH, TIFFTAG_IMAGELENGTH, TIFFTAG_ROWSPERSTRIP, TIFFTAG_TILEWIDTH,
+                       TIFFTAG_TILELENGTH, TIFFTAG_SUBFILETYPE, TIFFTAG_GROUP3OPTIONS, TIFFTAG_GROUP4OPTIONS})
+        if (TIFFGetField(in, tag, &u32)) TIFFSetField(out, tag, u32);
+    for (ttag_t tag : {TIFFTAG_BITSPERSAMPLE, TIFFTAG_SAMPLESPERPIXEL, TIFFTAG_COMPRESSION, TIFFTAG_PHOTOMETRIC,
+                       TIFFTAG_PLANARCONFIG, TIFFTAG_FILLORDER, TIFFTAG_ORIENTATION, TIFFTAG_RESOLUTIONUNIT,
+                       TIFFTAG_PREDICTOR, TIFFTAG_SAMPLEFORMAT, TIFFTAG_INKSET, TIFFTAG_THRESHHOLDING})
+        if (TIFFGetField(in, tag, &u16)) TIFFSetField(out, tag, u16);
+    for (ttag_t tag : {TIFFTAG_XRESOLUTION, TIFFTAG_YRESOLUTION, TIFFTAG_XPOSITION, TIFFTAG_YPOSITION})
+        if (TIFFGetField(in, tag, &f)) TIFFSetField(out, tag, f);
+    for (ttag_t tag : {TIFFTAG_SOFTWARE, TIFFTAG_ARTIST, TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE, TIFFTAG_MODEL,
+                       TIFFTAG_DATETIME, TIFFTAG_DOCUMENTNAME, TIFFTAG_PAGENAME, TIFFTAG_HOSTCOMPUTER, TIFFTAG_COPYRIGHT})
+        if (TIFFGetField(in, tag, &text)) TIFFSetField(out, tag, text);
+    if (TIFFGetField(in, TIFFTAG_PAGENUMBER, &u16, &u16b)) TIFFSetField(out, TIFFTAG_PAGENUMBER, u16, u16b);
+    if (TIFFGetField(in, TIFFTAG_YCBCRSUBSAMPLING, &u16, &u16b)) TIFFSetField(out, TIFFTAG_YCBCRSUBSAMPLING, u16, u16b);
+    uint16_t* r = nullptr; uint16_t* g = nullptr; uint16_t* b = nullptr;
+    if (TIFFGetField(in, TIFFTAG_COLORMAP, &r, &g, &b)) TIFFSetField(out, TIFFTAG_COLORMAP, r, g, b);
+    uint16_t* extra = nullptr;
+    if (TIFFGetField(in, TIFFTAG_EXTRASAMPLES, &u16, &extra)) TIFFSetField(out, TIFFTAG_EXTRASAMPLES, u16, extra);
+    void* blob = nullptr;
+    if (TIFFGetField(in, TIFFTAG_JPEGTABLES, &u32, &blob)) TIFFSetField(out, TIFFTAG_JPEGTABLES, u32, blob);
+    if (TIFFGetField(in, TIFFTAG_ICCPROFILE, &u32, &blob)) TIFFSetField(out, TIFFTAG_ICCPROFILE, u32, blob);
+    uint16_t compression = 1;
+    TIFFGetField(in, TIFFTAG_COMPRESSION, &compression);
+    if (compression == COMPRESSION_OJPEG) return false; // its tables cannot be carried over raw
+
+    const bool tiled = TIFFIsTiled(in);
+    const uint32_t pieces = tiled ? TIFFNumberOfTiles(in) : TIFFNumberOfStrips(in);
+    uint64_t* counts = nullptr;
+    if (!TIFFGetField(in, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) || !counts) return false;
+    std::vector<unsigned char> buffer;
+    for (uint32_t i = 0; i < pieces; ++i) {
+        if (counts[i] > (uint64_t(1) << 31)) return false;
+        buffer.resize(static_cast<size_t>(counts[i]));
+        const tmsize_t got = tiled ? TIFFReadRawTile(in, i, buffer.data(), static_cast<tmsize_t>(buffer.size()))
+                                   : TIFFReadRawStrip(in, i, buffer.data(), static_cast<tmsize_t>(buffer.size()));
+        if (got < 0) return false;
+        const tmsize_t put = tiled ? TIFFWriteRawTile(out, i, buffer.data(), got) : TIFFWriteRawStrip(out, i, buffer.data(), got);
+        if (put != got) return false;
+    }
+    return TIFFWriteDirectory(out) != 0;
+}
+
+// exiv2 writes no more than a TIFF's first four pages; the pages after those it wrote are carried
+// over from the original unchanged, compressed data and all.
+bool appendLaterTiffPages(const QString& original, const QString& written, int from, int pages)
+{
+    QuietTiff quiet;
+    TIFF* in = TIFFOpen(QFile::encodeName(original).constData(), "r");
+    if (!in) return false;
+    TIFF* out = TIFFOpen(QFile::encodeName(written).constData(), "a");
+    if (!out) {
+        TIFFClose(in);
+        return false;
+    }
+    bool ok = true;
+    for (int page = from; page < pages && ok; ++page)
+        ok = TIFFSetDirectory(in, static_cast<tdir_t>(page)) && copyTiffPage(in, out);
+    TIFFClose(out);
+    TIFFClose(in);
+    return ok;
 }
 
 } // namespace
@@ -348,6 +435,10 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
             return fail(QStringLiteral("The written file is no longer the same picture."));
     }
     const int pagesBefore = tiffPageCount(path);
+    const int pagesWritten = tiffPageCount(tempPath);
+    if (pagesBefore > 1 && pagesWritten > 0 && pagesWritten < pagesBefore
+        && !appendLaterTiffPages(path, tempPath, pagesWritten, pagesBefore))
+        return fail(QStringLiteral("The pages after the first of %1 could not be kept.").arg(path));
     if (pagesBefore > 0 && tiffPageCount(tempPath) != pagesBefore)
         return fail(QStringLiteral("Writing the metadata would lose pages of %1.").arg(path));
 

@@ -156,8 +156,6 @@ bool MetadataController::writeBack(const QString& file)
         m_readSize = info.size();
         return true;
     }
-    // What is held must say what the file says, or the lists would show a change that is not there.
-    m_meta.readFrom(file);
     MsgBox(QStringLiteral("The metadata could not be written to %1.").arg(QFileInfo(file).fileName())
                + QStringLiteral("\n") + why,
            vbCritical, title());

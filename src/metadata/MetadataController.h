@@ -68,8 +68,9 @@ public:
 
 private:
     bool loadFrom(const ImageBox& control, const QString& path);
-    // Writes the held metadata into `file` when its type takes metadata. On failure the held
-    // metadata is read again from the file, the failure is shown, and false returned.
+    // Writes the held metadata into `file` when its type takes metadata. On failure the failure is
+    // shown and false returned; the caller puts back what was held before the change, so the
+    // lists and the held metadata never show a change the file does not have.
     bool writeBack(const QString& file);
     int runDialog(QDialog& dialog);
     void relistIptc();

@@ -17,6 +17,9 @@ bool readExifTemplate(const QString& path, std::vector<ExifTemplateRecord>& reco
             ExifTemplateRecord r;
             file.read_ImageBasket(r.attribute, r.value); // the same two-text record
             r.attribute = r.attribute.trimmed();
+            // Hand-written templates may spell an editable name in any case; the tag has one.
+            for (const QString& name : gstrEditableEXIF)
+                if (name.compare(r.attribute, Qt::CaseInsensitive) == 0) r.attribute = name;
             if (!r.attribute.isEmpty()) records.push_back(r);
         }
     } catch (const FileError&) {

@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QLocale>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -157,9 +159,65 @@ TEST_F(DatePicker, TheDropDownChoosesADay)
     EXPECT_EQ(picker.DateSelected().date(), QDate(2024, 1, 20));
     EXPECT_EQ(picker.findChild<QLineEdit*>("Text1")->text(), "20 Jan 2024");
 
+    // Held on the title, the month list opens; released on its sixth row, that month shows.
     picker.openCalendar();
+    auto* title = popup->findChild<QLabel*>("lblMonth");
+    auto* months = popup->findChild<QWidget*>("picMonthList");
+    const QPoint centre = title->rect().center();
+    QMouseEvent press(QEvent::MouseButtonPress, centre, title->mapToGlobal(centre), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(title, &press);
+    ASSERT_TRUE(months->isVisible());
+    const QPoint onRow5 = title->mapFrom(popup, months->geometry().topLeft() + QPoint(10, 5 * 16 + 4));
+    QMouseEvent move(QEvent::MouseMove, onRow5, title->mapToGlobal(onRow5), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(title, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, onRow5, title->mapToGlobal(onRow5), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(title, &release);
+    EXPECT_FALSE(months->isVisible());
+    EXPECT_EQ(title->text(), "March 2024");
+
     picker.setEnabled(false);
     EXPECT_FALSE(picker.isDropped()) << "disabling closes it";
     picker.openCalendar();
     EXPECT_FALSE(picker.isDropped());
+}
+
+TEST_F(DatePicker, TheMonthListTracksTicksAndChooses)
+{
+    model.showMonth(QDate(2024, 5, 1));
+    model.openMonthList();
+    EXPECT_EQ(model.monthListRow(0), QDate(2024, 2, 1));
+    EXPECT_EQ(model.monthListRow(3), QDate(2024, 5, 1));
+    EXPECT_FALSE(model.monthListRow(7).isValid());
+
+    const struct {
+        int y;
+        bool inColumn;
+        int row, ticker;
+    } moves[] = {{0, true, 0, 0}, {111, true, 6, 0}, {112, true, -1, 1}, {-1, true, -1, -1}, {40, false, -1, 0}};
+    for (const auto& m : moves) {
+        model.trackMonthList(m.y, 16, m.inColumn);
+        EXPECT_EQ(model.monthListHighlight(), m.row) << m.y;
+        EXPECT_EQ(model.monthTicker(), m.ticker) << m.y;
+    }
+
+    model.trackMonthList(-5, 16, true);
+    model.tickMonthList();
+    model.tickMonthList();
+    EXPECT_EQ(model.monthListRow(3), QDate(2024, 3, 1)) << "two ticks back";
+    model.releaseMonthList();
+    EXPECT_FALSE(model.isMonthListOpen());
+    EXPECT_EQ(model.viewMonth(), QDate(2024, 5, 1)) << "released while ticking: no row, no change";
+
+    model.openMonthList();
+    model.trackMonthList(16 * 5 + 3, 16, true);
+    model.releaseMonthList();
+    EXPECT_EQ(model.viewMonth(), QDate(2024, 7, 1));
+    EXPECT_TRUE(changes.empty()) << "browsing months selects nothing";
+
+    // The ticker stops at the first months there are.
+    model.showMonth(QDate(100, 3, 1));
+    model.openMonthList();
+    model.trackMonthList(-1, 16, true);
+    model.tickMonthList();
+    EXPECT_EQ(model.monthListRow(3), QDate(100, 3, 1));
 }

@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace tf {
 
 namespace {
@@ -140,5 +142,59 @@ bool DatePickerModel::key(int qtKey)
 }
 
 void DatePickerModel::acceptHighlight() { setDateSelected(QDateTime(m_highlight, m_selected.time())); }
+
+void DatePickerModel::openMonthList()
+{
+    m_monthListOpen = true;
+    m_monthFill = m_view;
+    m_monthRow = -1;
+    m_ticker = 0;
+}
+
+QDate DatePickerModel::monthListRow(int row) const
+{
+    if (!m_monthListOpen || row < 0 || row >= kMonthRows) return {};
+    const QDate d = m_monthFill.addMonths(row - kMonthRows / 2);
+    return d < kFirst || d > kLast ? QDate() : d;
+}
+
+void DatePickerModel::trackMonthList(int y, int rowHeight, bool inColumn)
+{
+    if (!m_monthListOpen || rowHeight <= 0) return;
+    if (!inColumn) {
+        m_ticker = 0;
+        m_monthRow = -1;
+        return;
+    }
+    const int height = rowHeight * kMonthRows;
+    if (y < 0 || y >= height) {
+        // Above the list runs it back, below runs it on; the highlight stays off while ticking.
+        m_ticker = y < 0 ? -1 : 1;
+        m_monthRow = -1;
+        return;
+    }
+    m_ticker = 0;
+    m_monthRow = std::clamp(y / rowHeight, 0, kMonthRows - 1);
+    if (!monthListRow(m_monthRow).isValid()) m_monthRow = -1;
+}
+
+void DatePickerModel::tickMonthList()
+{
+    if (!m_monthListOpen || m_ticker == 0) return;
+    const QDate next = m_monthFill.addMonths(m_ticker);
+    if (next.addMonths(-kMonthRows / 2) < kFirst || next.addMonths(kMonthRows / 2) > QDate(kLast.year(), kLast.month(), 1))
+        return;
+    m_monthFill = next;
+}
+
+void DatePickerModel::releaseMonthList()
+{
+    if (!m_monthListOpen) return;
+    const QDate chosen = monthListRow(m_monthRow);
+    m_monthListOpen = false;
+    m_ticker = 0;
+    m_monthRow = -1;
+    if (chosen.isValid()) showMonth(chosen);
+}
 
 } // namespace tf

@@ -63,6 +63,21 @@ public:
     // OK: the highlighted day becomes the selected one.
     void acceptHighlight();
 
+    // The month list beside the title: seven months around the one it was opened on. Holding the
+    // button above or below it runs a ticker that moves the list a month per tick.
+    static constexpr int kMonthRows = 7;
+    void openMonthList();
+    bool isMonthListOpen() const { return m_monthListOpen; }
+    QDate monthListRow(int row) const; // first day of the month in row 0..6
+    // The pointer at `y` (relative to the list's top, rows `rowHeight` high), `inColumn` when it
+    // is within the list's width. Sets the highlighted row and the ticker's direction.
+    void trackMonthList(int y, int rowHeight, bool inColumn);
+    int monthListHighlight() const { return m_monthRow; } // -1 for none
+    int monthTicker() const { return m_ticker; }           // -1 earlier, +1 later, 0 off
+    void tickMonthList();
+    // Releasing the button shows the highlighted month (if any) and closes the list.
+    void releaseMonthList();
+
 private:
     QDateTime m_selected;
     QDate m_highlight;
@@ -70,6 +85,10 @@ private:
     int m_firstDayOfWeek = 1;
     QString m_format;
     bool m_notifying = false;
+    bool m_monthListOpen = false;
+    QDate m_monthFill;
+    int m_monthRow = -1;
+    int m_ticker = 0;
     QDateTime m_pending;
 };
 

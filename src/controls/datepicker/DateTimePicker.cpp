@@ -9,12 +9,19 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
+#include <QMouseEvent>
+#include <QTimer>
 #include <QToolButton>
 
 namespace tf {
 
 namespace {
 constexpr int kHeight = 20;
+constexpr int kMonthRowHeight = 16;
+constexpr int kMonthListWidth = 100;
+
+// White on a dark band, black on a light one: the weekday names stay readable on any palette.
+QColor textOn(const QColor& background) { return qGray(background.rgb()) < 128 ? Qt::white : Qt::black; }
 const QColor kHighlight(251, 230, 148);
 } // namespace
 
@@ -102,6 +109,10 @@ void DateTimePicker::buildPopup()
         });
         grid->addWidget(cell, 2 + i / 7, i % 7);
     }
+    m_description = new QLabel(m_popup);
+    m_description->setObjectName(QStringLiteral("lblDescription"));
+    m_description->setAlignment(Qt::AlignCenter);
+    grid->addWidget(m_description, 9, 0, 1, 7);
     m_today = new QPushButton(QStringLiteral("Today"), m_popup);
     m_today->setObjectName(QStringLiteral("picToday"));
     m_ok = new QPushButton(QStringLiteral("OK"), m_popup);
@@ -117,6 +128,49 @@ void DateTimePicker::buildPopup()
         refreshText();
     });
     m_popup->installEventFilter(this);
+
+    // The month list opens over the title while the button is held on it.
+    m_monthList = new QWidget(m_popup);
+    m_monthList->setObjectName(QStringLiteral("picMonthList"));
+    m_monthList->setAutoFillBackground(true);
+    m_monthList->resize(kMonthListWidth, kMonthRowHeight * DatePickerModel::kMonthRows);
+    for (int r = 0; r < DatePickerModel::kMonthRows; ++r) {
+        auto* row = new QLabel(m_monthList);
+        row->setAlignment(Qt::AlignCenter);
+        row->setAutoFillBackground(true);
+        row->setGeometry(0, r * kMonthRowHeight, kMonthListWidth, kMonthRowHeight);
+        m_monthRows << row;
+    }
+    m_monthList->hide();
+    m_monthTicker = new QTimer(this);
+    m_monthTicker->setInterval(400);
+    connect(m_monthTicker, &QTimer::timeout, this, [this] {
+        m_model.tickMonthList();
+        refreshMonthList();
+    });
+    m_title->installEventFilter(this);
+}
+
+void DateTimePicker::refreshMonthList()
+{
+    if (!m_monthList) return;
+    m_monthList->setVisible(m_model.isMonthListOpen());
+    if (!m_model.isMonthListOpen()) {
+        m_monthTicker->stop();
+        return;
+    }
+    const QLocale locale;
+    for (int r = 0; r < DatePickerModel::kMonthRows; ++r) {
+        const QDate d = m_model.monthListRow(r);
+        m_monthRows[r]->setText(d.isValid() ? locale.toString(d, QStringLiteral("MMMM yyyy")) : QString());
+        QPalette pal = m_monthRows[r]->palette();
+        const bool lit = r == m_model.monthListHighlight();
+        pal.setColor(QPalette::Window, lit ? palette().color(QPalette::Highlight) : palette().color(QPalette::Base));
+        pal.setColor(QPalette::WindowText, lit ? palette().color(QPalette::HighlightedText) : palette().color(QPalette::Text));
+        m_monthRows[r]->setPalette(pal);
+    }
+    if (m_model.monthTicker() != 0 && !m_monthTicker->isActive()) m_monthTicker->start();
+    if (m_model.monthTicker() == 0) m_monthTicker->stop();
 }
 
 void DateTimePicker::openCalendar()
@@ -149,7 +203,12 @@ void DateTimePicker::refreshCalendar()
     const QLocale locale;
     m_title->setText(locale.toString(m_model.viewMonth(), QStringLiteral("MMMM yyyy")));
     const int first = static_cast<int>(m_model.qtFirstDayOfWeek());
-    for (int c = 0; c < 7; ++c) m_dayNames[c]->setText(locale.dayName((first - 1 + c) % 7 + 1, QLocale::ShortFormat));
+    const QColor band = palette().color(QPalette::Button);
+    for (int c = 0; c < 7; ++c) {
+        m_dayNames[c]->setText(locale.dayName((first - 1 + c) % 7 + 1, QLocale::ShortFormat));
+        m_dayNames[c]->setStyleSheet(QStringLiteral("background: %1; color: %2;").arg(band.name(), textOn(band).name()));
+    }
+    m_description->setText(m_model.formatted(m_model.highlight()));
     const auto cells = m_model.cells();
     for (int i = 0; i < DatePickerModel::kCells; ++i) {
         const QDate d = cells[static_cast<size_t>(i)];
@@ -192,6 +251,32 @@ void DateTimePicker::hideEvent(QHideEvent* e)
 
 bool DateTimePicker::eventFilter(QObject* watched, QEvent* e)
 {
+    if (watched == m_title && m_monthList) {
+        // The title keeps the mouse while the button is held, so its moves track the list.
+        auto* me = static_cast<QMouseEvent*>(e);
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+            if (me->button() != Qt::LeftButton) break;
+            m_model.openMonthList();
+            m_monthList->move(m_title->geometry().center().x() - kMonthListWidth / 2,
+                              m_title->geometry().center().y() - kMonthRowHeight * DatePickerModel::kMonthRows / 2);
+            m_monthList->raise();
+            refreshMonthList();
+            return true;
+        case QEvent::MouseMove: {
+            const QPoint p = m_monthList->mapFromGlobal(m_title->mapToGlobal(me->position().toPoint()));
+            m_model.trackMonthList(p.y(), kMonthRowHeight, p.x() >= 0 && p.x() < kMonthListWidth);
+            refreshMonthList();
+            return true;
+        }
+        case QEvent::MouseButtonRelease:
+            m_model.releaseMonthList();
+            refreshMonthList();
+            refreshCalendar();
+            return true;
+        default: break;
+        }
+    }
     if (e->type() == QEvent::KeyPress && isEnabled()) {
         const int key = static_cast<QKeyEvent*>(e)->key();
         if (watched == m_text && !isDropped() && key == Qt::Key_Down) {

@@ -10,6 +10,7 @@ class QLineEdit;
 class QToolButton;
 class QLabel;
 class QPushButton;
+class QTimer;
 
 namespace tf {
 
@@ -46,6 +47,7 @@ private:
     void refreshText();
     void refreshCalendar();
     void buildPopup();
+    void refreshMonthList();
 
     DatePickerModel m_model;
     QLineEdit* m_text = nullptr;
@@ -56,6 +58,10 @@ private:
     QList<QToolButton*> m_cells;
     QPushButton* m_ok = nullptr;
     QPushButton* m_today = nullptr;
+    QLabel* m_description = nullptr;
+    QWidget* m_monthList = nullptr;
+    QList<QLabel*> m_monthRows;
+    QTimer* m_monthTicker = nullptr;
 };
 
 } // namespace tf

@@ -706,7 +706,12 @@ bool ExifIptc::parseIptcTemplate(const QByteArray& bytes)
             if (offset > body.size() || sizeData > static_cast<uint32_t>(body.size() - offset)) return false;
             rc = Exiv2::IptcParser::decode(read, record + sizeHdr, sizeData);
         }
-        if (rc != 0 || read.empty()) return false;
+        if (rc != 0) return false;
+        // A template that holds no field (an envelope alone) would only wipe the image's fields.
+        bool anyField = false;
+        for (const auto& datum : read)
+            anyField = anyField || (datum.record() == Exiv2::IptcDataSets::application2 && datum.tag() != 0);
+        if (!anyField) return false;
     } catch (const std::exception&) {
         return false;
     }

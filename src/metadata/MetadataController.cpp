@@ -390,7 +390,13 @@ void MetadataController::subUpdateIPTC_Category(const QStringList& categories, c
 {
     const tf::ExifIptc before = m_meta;
     m_meta.setIptcList(20, categories);
-    m_meta.setIptcUrgency(urgency == QLatin1String("None") ? 0 : urgency.trimmed().left(1).toInt());
+    // The leading number of the text ("3", "3 - normal"); none gives 0.
+    QString digits;
+    for (QChar c : urgency.trimmed()) {
+        if (!c.isDigit() || digits.size() >= 9) break;
+        digits += c;
+    }
+    m_meta.setIptcUrgency(urgency == QLatin1String("None") ? 0 : digits.toInt());
     if (!writeBack(m_path)) {
         m_meta = before;
         return;

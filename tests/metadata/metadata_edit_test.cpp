@@ -241,3 +241,28 @@ TEST_F(MetadataEdit, IptcFieldsListsUrgencyAndDates)
     EXPECT_EQ(value(iptc(), "Date Created"), "");
     EXPECT_TRUE(messages.shown().empty());
 }
+
+TEST_F(MetadataEdit, APsdKeepsEverythingAfterItsResources)
+{
+    // A small RGB PSD, written by hand: header, no colour data, no resources, an empty layer
+    // section, then the raw planes.
+    QByteArray psd("8BPS\0\1\0\0\0\0\0\0\0\3", 14);
+    const auto be32 = [&](quint32 v) { for (int s = 24; s >= 0; s -= 8) psd.append(char((v >> s) & 0xff)); };
+    be32(6);  // height
+    be32(9);  // width
+    psd.append("\0\x08\0\x03", 4); // 8 bits, RGB
+    be32(0);  // colour mode data
+    be32(0);  // image resources
+    be32(0);  // layers and masks
+    psd.append("\0\0", 2); // raw image data follows
+    QByteArray planes;
+    for (int i = 0; i < 6 * 9 * 3; ++i) planes.append(char(i * 7));
+    psd.append(planes);
+    const QString path = dir.write("layers.psd", psd);
+    show(path);
+    ASSERT_TRUE(controller.fncUpdateAttribute(path, 1, "Caption", "On a PSD")) << messages.prompts().join("|").toStdString();
+    EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Caption"), "On a PSD");
+    const QByteArray written = readAll(path);
+    EXPECT_TRUE(written.endsWith(QByteArray(4, '\0') + QByteArray("\0\0", 2) + planes)) << "layers and planes as they were";
+    EXPECT_EQ(written.left(26), psd.left(26));
+}

@@ -175,6 +175,12 @@ TEST_F(DatePicker, TheDropDownChoosesADay)
     EXPECT_FALSE(months->isVisible());
     EXPECT_EQ(title->text(), "March 2024");
 
+    picker.setShortDayNames(true);
+    picker.setFirstDayOfWeek(2);
+    EXPECT_EQ(popup->findChild<QLabel*>("lblDay_0")->text(), "M") << "Monday first, one letter";
+    picker.setDescriptionFormat("yyyy-MM-dd");
+    EXPECT_EQ(picker.findChild<QLineEdit*>("Text1")->text(), "2024-01-20");
+
     picker.setEnabled(false);
     EXPECT_FALSE(picker.isDropped()) << "disabling closes it";
     picker.openCalendar();

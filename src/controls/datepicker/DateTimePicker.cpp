@@ -68,6 +68,25 @@ void DateTimePicker::setShowNonMonthDays(bool value)
     refreshCalendar();
 }
 
+void DateTimePicker::setShortDayNames(bool value)
+{
+    m_shortDayNames = value;
+    refreshCalendar();
+}
+
+void DateTimePicker::setUseHandCursor(bool value)
+{
+    m_useHandCursor = value;
+    refreshCalendar();
+}
+
+void DateTimePicker::setDescriptionFormat(const QString& qtFormat)
+{
+    m_model.setDescriptionFormat(qtFormat);
+    refreshText();
+    refreshCalendar();
+}
+
 bool DateTimePicker::isDropped() const { return m_popup && m_popup->isVisible(); }
 
 void DateTimePicker::buildPopup()
@@ -92,6 +111,7 @@ void DateTimePicker::buildPopup()
     grid->addWidget(next, 0, 6);
     for (int c = 0; c < 7; ++c) {
         auto* name = new QLabel(m_popup);
+        name->setObjectName(QStringLiteral("lblDay_%1").arg(c));
         name->setAlignment(Qt::AlignCenter);
         m_dayNames << name;
         grid->addWidget(name, 1, c);
@@ -205,10 +225,18 @@ void DateTimePicker::refreshCalendar()
     const int first = static_cast<int>(m_model.qtFirstDayOfWeek());
     const QColor band = palette().color(QPalette::Button);
     for (int c = 0; c < 7; ++c) {
-        m_dayNames[c]->setText(locale.dayName((first - 1 + c) % 7 + 1, QLocale::ShortFormat));
+        const QString name = locale.dayName((first - 1 + c) % 7 + 1, QLocale::ShortFormat);
+        m_dayNames[c]->setText(m_shortDayNames ? name.left(1) : name);
         m_dayNames[c]->setStyleSheet(QStringLiteral("background: %1; color: %2;").arg(band.name(), textOn(band).name()));
     }
     m_description->setText(m_model.formatted(m_model.highlight()));
+    // Qt keeps a widget's cursor until it is unset, so it is set or unset on every refresh.
+    for (QWidget* clickable : m_popup->findChildren<QToolButton*>()) {
+        if (m_useHandCursor)
+            clickable->setCursor(Qt::PointingHandCursor);
+        else
+            clickable->unsetCursor();
+    }
     const auto cells = m_model.cells();
     for (int i = 0; i < DatePickerModel::kCells; ++i) {
         const QDate d = cells[static_cast<size_t>(i)];

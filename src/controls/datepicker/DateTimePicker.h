@@ -27,6 +27,13 @@ public:
     bool ShowNonMonthDays() const { return m_model.showNonMonthDays; }
     void setShowNonMonthDays(bool value);
 
+    bool ShortDayNames() const { return m_shortDayNames; }
+    void setShortDayNames(bool value);
+    bool UseHandCursor() const { return m_useHandCursor; }
+    void setUseHandCursor(bool value);
+    QString DescriptionFormat() const { return m_model.descriptionFormat(); }
+    void setDescriptionFormat(const QString& qtFormat);
+
     DatePickerModel& model() { return m_model; }
     bool isDropped() const;
     void openCalendar();
@@ -62,6 +69,8 @@ private:
     QWidget* m_monthList = nullptr;
     QList<QLabel*> m_monthRows;
     QTimer* m_monthTicker = nullptr;
+    bool m_shortDayNames = false;
+    bool m_useHandCursor = false;
 };
 
 } // namespace tf

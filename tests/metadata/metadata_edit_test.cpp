@@ -106,6 +106,16 @@ TEST_F(MetadataEdit, AddingOffersOnlyFreeEditableNames)
     EXPECT_FALSE(dialog.findChild<QPushButton*>("cmdOK")->isEnabled());
 }
 
+TEST_F(MetadataEdit, AUserCommentKeepsItsCharacters)
+{
+    const QString path = taggedJpeg();
+    show(path);
+    ASSERT_TRUE(controller.fncUpdateAttribute(path, 0, "UserComment", "Grüße"));
+    EXPECT_EQ(runTool("exiv2", {"-q", "-Pt", "-K", "Exif.Photo.UserComment", path}).trimmed(), "charset=Unicode Grüße");
+    show(path);
+    EXPECT_EQ(value(exif(), "User Comment"), "Grüße");
+}
+
 TEST_F(MetadataEdit, RefusedValuesAndFailedWritesChangeNothing)
 {
     const QString path = taggedJpeg();

@@ -86,6 +86,25 @@ TEST_F(MetadataRead, ExifRowsCarryDisplayNamesKeysAndReadableValues)
     EXPECT_EQ(rowTexts(exif).count("X Resolution"), 0);
 }
 
+TEST_F(MetadataRead, ASecondAttributeOfAnEditableNameIsListedWithoutAKey)
+{
+    const QString path = writeJpeg(dir, "twice.jpg");
+    exiv2Modify(path, {"set Exif.Image.DateTimeOriginal 2024:01:02 15:04:05",
+                       "set Exif.Photo.DateTimeOriginal 2024:01:03 15:04:05", "set Exif.Photo.UserComment charset=Ascii hi"});
+    ExifIptc meta;
+    ASSERT_TRUE(meta.readFrom(path));
+    ReadFileEXIFInfo(meta, true, exif, path);
+    int keyed = 0, rows = 0;
+    for (int i = 1; i <= exif.Count(); ++i) {
+        if (exif.Item(i)->text(0) != "Date/Time Original") continue;
+        ++rows;
+        keyed += metadataRowKey(exif.Item(i)).isEmpty() ? 0 : 1;
+    }
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(keyed, 1);
+    EXPECT_EQ(row(exif, "User Comment").value, "hi") << "the listing went on past the second one";
+}
+
 TEST_F(MetadataRead, IptcListsAllFieldsWithJoinedListsDatesAndDecodedText)
 {
     const QString path = writeJpeg(dir, "shot.jpg");

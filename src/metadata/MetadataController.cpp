@@ -104,17 +104,20 @@ QPushButton* MetadataController::cmdIPTCBar(int index) const
 
 bool MetadataController::loadFrom(const ImageBox& control, const QString& path)
 {
-    m_hasImage = control.HasImage();
     const QFileInfo info(path);
     // The two lists and the IPTC test of one shown file read it once.
-    if (path == m_path && info.lastModified() == m_readStamp && info.size() == m_readSize) return true;
+    const bool same = m_loaded && path == m_path && info.lastModified() == m_readStamp && info.size() == m_readSize;
+    m_hasImage = control.HasImage();
+    if (same && m_hasImage) return true;
     m_path = path;
     m_readStamp = info.lastModified();
     m_readSize = info.size();
+    m_loaded = false;
     if (path.isEmpty() || !m_hasImage) {
         m_meta.clearAll();
         return false;
     }
+    m_loaded = true;
     return m_meta.readFrom(path);
 }
 
@@ -148,7 +151,11 @@ void MetadataController::relistIptc()
 
 bool MetadataController::writeBack(const QString& file)
 {
-    if (!takesMetadata(file)) return true;
+    if (!takesMetadata(file)) {
+        // A change that cannot be kept is not a success.
+        MsgBox(QStringLiteral("Metadata can be written only into JPEG, TIFF and PSD files."), vbCritical, title());
+        return false;
+    }
     QString why;
     if (m_meta.WriteMetadataTo(file, &why)) {
         const QFileInfo info(file);

@@ -88,4 +88,5 @@ private:
     QDateTime m_readStamp; // its modification time when read
     qint64 m_readSize = -1;
     bool m_hasImage = false;
+    bool m_loaded = false; // m_meta was read from m_path with an image shown
 };

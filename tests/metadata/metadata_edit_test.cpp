@@ -139,6 +139,13 @@ TEST_F(MetadataEdit, RefusedValuesAndFailedWritesChangeNothing)
     EXPECT_EQ(controller.metadata().ExifValueByName("Software"), "");
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"shot.jpg"}) << "no copy left behind";
 
+    // A type that takes no metadata keeps none: the change is refused, not reported as made.
+    const QString png = dir.file("flat.png");
+    ASSERT_TRUE(pattern(4, 4).save(png));
+    show(png);
+    EXPECT_FALSE(controller.fncUpdateAttribute(png, 0, "Artist", "Ann"));
+    EXPECT_EQ(controller.metadata().ExifValueByName("Artist"), "");
+
     if (::geteuid() != 0) { // the owner of everything may write a read-only file
         const QString other = taggedJpeg();
         show(other);

@@ -65,6 +65,71 @@ public:
     QStringList iptcList(int dataset) const;
     void setIptcList(int dataset, const QStringList& items);
 
+    // The named fields, as the image control's callers use them (IptcAuthor is IptcByline).
+#define TF_IPTC_TEXT(Name, dataset)                                                                    \
+    QString Iptc##Name() const { return iptcText(dataset); }                                           \
+    void setIptc##Name(const QString& v) { setIptcText(dataset, v); }
+    TF_IPTC_TEXT(Caption, 120)
+    TF_IPTC_TEXT(CaptionWriter, 122)
+    TF_IPTC_TEXT(Headline, 105)
+    TF_IPTC_TEXT(SpecialInstructions, 40)
+    TF_IPTC_TEXT(Category, 15)
+    TF_IPTC_TEXT(Byline, 80)
+    TF_IPTC_TEXT(BylineTitle, 85)
+    TF_IPTC_TEXT(Credit, 110)
+    TF_IPTC_TEXT(Source, 115)
+    TF_IPTC_TEXT(ObjectName, 5)
+    TF_IPTC_TEXT(City, 90)
+    TF_IPTC_TEXT(ProvinceState, 95)
+    TF_IPTC_TEXT(CountryName, 101)
+    TF_IPTC_TEXT(OriginalTransmissionReference, 103)
+    TF_IPTC_TEXT(CopyrightNotice, 116)
+    TF_IPTC_TEXT(ImageUrl, 160)
+    TF_IPTC_TEXT(EditStatus, 7)
+    TF_IPTC_TEXT(FixtureIdentifier, 22)
+    TF_IPTC_TEXT(ReferenceService, 45)
+    TF_IPTC_TEXT(ReferenceNumber, 50)
+    TF_IPTC_TEXT(OriginatingProgram, 65)
+    TF_IPTC_TEXT(ProgramVersion, 70)
+    TF_IPTC_TEXT(ObjectCycle, 75)
+    TF_IPTC_TEXT(Sublocation, 92)
+    TF_IPTC_TEXT(CountryCode, 100)
+    TF_IPTC_TEXT(LocalCaption, 121)
+    TF_IPTC_TEXT(ImageNotes, 230)
+    TF_IPTC_TEXT(CustomField1, 161)
+    TF_IPTC_TEXT(CustomField2, 162)
+    TF_IPTC_TEXT(CustomField3, 163)
+    TF_IPTC_TEXT(CustomField4, 164)
+    TF_IPTC_TEXT(CustomField5, 165)
+    TF_IPTC_TEXT(CustomField6, 166)
+    TF_IPTC_TEXT(CustomField7, 167)
+    TF_IPTC_TEXT(CustomField8, 168)
+    TF_IPTC_TEXT(CustomField9, 169)
+    TF_IPTC_TEXT(CustomField10, 170)
+    TF_IPTC_TEXT(CustomField11, 171)
+    TF_IPTC_TEXT(CustomField12, 172)
+    TF_IPTC_TEXT(CustomField13, 173)
+    TF_IPTC_TEXT(CustomField14, 174)
+    TF_IPTC_TEXT(CustomField15, 175)
+    TF_IPTC_TEXT(CustomField16, 176)
+    TF_IPTC_TEXT(CustomField17, 177)
+    TF_IPTC_TEXT(CustomField18, 178)
+    TF_IPTC_TEXT(CustomField19, 179)
+    TF_IPTC_TEXT(CustomField20, 180)
+    TF_IPTC_TEXT(Author, 80)
+#undef TF_IPTC_TEXT
+#define TF_IPTC_DATE(Name, dataset)                                                                    \
+    QDate Iptc##Name() const { return iptcDate(dataset); }                                             \
+    void setIptc##Name(const QDate& v) { setIptcDate(dataset, v); }
+    TF_IPTC_DATE(DateCreated, 55)
+    TF_IPTC_DATE(DateReleased, 30)
+    TF_IPTC_DATE(ReferenceDate, 47)
+#undef TF_IPTC_DATE
+    QTime IptcTimeReleased() const { return iptcTime(35); }
+    void setIptcTimeReleased(const QTime& v) { setIptcTime(35, v); }
+    QTime IptcTimeCreated() const { return iptcTime(60); }
+    void setIptcTimeCreated(const QTime& v) { setIptcTime(60, v); }
+
     int32_t IptcUrgency() const;
     void setIptcUrgency(int32_t v); // 0 erases
     int IptcKeywordCount() const { return iptcList(25).size(); }

@@ -115,6 +115,7 @@ TEST_F(MetadataRead, IptcListsAllFieldsWithJoinedListsDatesAndDecodedText)
     ExifIptc meta;
     ASSERT_TRUE(meta.readFrom(path));
     EXPECT_TRUE(meta.HasIptc());
+    EXPECT_EQ(meta.IptcAuthor(), "Ann") << "the batch's name for the by-line";
     ReadFileIPTCInfo(meta, true, iptc, path);
     ASSERT_EQ(iptc.Count(), 52);
     EXPECT_EQ(iptc.Item(1)->text(0), "Caption");

@@ -281,10 +281,10 @@ bool DateTimePicker::eventFilter(QObject* watched, QEvent* e)
 {
     if (watched == m_title && m_monthList) {
         // The title keeps the mouse while the button is held, so its moves track the list.
-        auto* me = static_cast<QMouseEvent*>(e);
+        const auto mouse = [e] { return static_cast<QMouseEvent*>(e); };
         switch (e->type()) {
         case QEvent::MouseButtonPress:
-            if (me->button() != Qt::LeftButton) break;
+            if (mouse()->button() != Qt::LeftButton) break;
             m_model.openMonthList();
             m_monthList->move(m_title->geometry().center().x() - kMonthListWidth / 2,
                               m_title->geometry().center().y() - kMonthRowHeight * DatePickerModel::kMonthRows / 2);
@@ -292,7 +292,7 @@ bool DateTimePicker::eventFilter(QObject* watched, QEvent* e)
             refreshMonthList();
             return true;
         case QEvent::MouseMove: {
-            const QPoint p = m_monthList->mapFromGlobal(m_title->mapToGlobal(me->position().toPoint()));
+            const QPoint p = m_monthList->mapFromGlobal(m_title->mapToGlobal(mouse()->position().toPoint()));
             m_model.trackMonthList(p.y(), kMonthRowHeight, p.x() >= 0 && p.x() < kMonthListWidth);
             refreshMonthList();
             return true;

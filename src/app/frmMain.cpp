@@ -11,6 +11,8 @@
 #include "controls/splitter.h"
 #include "editing/EditingController.h"
 #include "frame/LongCommand.h"
+#include "metadata/MetadataController.h"
+#include "metadata/modMetadata.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modINI.h"
@@ -51,7 +53,6 @@ namespace {
 
 // Design sizes of the window's fixed parts, in pixels.
 constexpr int kCaptionHeight = 26;     // the caption strip of each pane
-constexpr int kMetadataButton = 20;    // the metadata bars stand in a 20-pixel strip
 
 // Built once: the pictures are shared by the buttons that show the same one.
 QPixmap picture(const QString& name)
@@ -206,32 +207,15 @@ void frmMain::buildMetadataPane()
     tbsMetadata->addTab(QStringLiteral("EXIF Tags"));
     tbsMetadata->addTab(QStringLiteral("IPTC File Info"));
 
-    const QStringList columns{QStringLiteral("Attribute"), QStringLiteral("Value")};
-    lvExif = makeList(PicMetadata, QStringLiteral("lvExif"), columns);
-    lvIPTC = makeList(PicMetadata, QStringLiteral("lvIPTC"), columns);
-    lvIPTC->hide();
-
+    // The lists, their bars and their commands are the metadata area's; the window places them.
+    m_metadata = new MetadataController(PicMetadata, ilMetadata, this);
+    lvExif = m_metadata->lvExif();
+    lvIPTC = m_metadata->lvIPTC();
+    picEXIFBar = m_metadata->picEXIFBar();
+    picIPTCBar = m_metadata->picIPTCBar();
     const int top = kCaptionHeight + tbsMetadata->tabRowHeight() + 4;
-    picEXIFBar = new QWidget(PicMetadata);
-    picEXIFBar->setObjectName(QStringLiteral("picEXIFBar"));
-    picEXIFBar->setGeometry(0, top, kMetadataButton, kEXIFBarCount * (kMetadataButton + 2));
-    const QStringList exifTips{QStringLiteral("Edit the attribute"),  QStringLiteral("Add an attribute"),
-                               QStringLiteral("Delete the attribute"), QStringLiteral("New EXIF template"),
-                               QStringLiteral("Open an EXIF template"), QStringLiteral("Save as EXIF template")};
-    for (int i = 0; i < kEXIFBarCount; ++i)
-        m_cmdEXIFBar[i] = makeButton(picEXIFBar, arrayName(QStringLiteral("cmdEXIFBar"), i), QString(),
-                                     QRect(0, i * (kMetadataButton + 2), kMetadataButton, kMetadataButton), exifTips[i]);
-
-    picIPTCBar = new QWidget(PicMetadata);
-    picIPTCBar->setObjectName(QStringLiteral("picIPTCBar"));
-    picIPTCBar->setGeometry(0, top, kMetadataButton, kIPTCBarCount * (kMetadataButton + 2));
-    const QStringList iptcTips{QStringLiteral("Edit the field"), QStringLiteral("Open an IPTC template"),
-                               QStringLiteral("Save as IPTC template"), QStringLiteral("Delete the field"),
-                               QStringLiteral("New IPTC template")};
-    for (int i = 0; i < kIPTCBarCount; ++i)
-        m_cmdIPTCBar[i] = makeButton(picIPTCBar, arrayName(QStringLiteral("cmdIPTCBar"), i), QString(),
-                                     QRect(0, i * (kMetadataButton + 2), kMetadataButton, kMetadataButton), iptcTips[i]);
-    picIPTCBar->hide();
+    picEXIFBar->move(0, top);
+    picIPTCBar->move(0, top);
 }
 
 void frmMain::buildEditingController()
@@ -316,7 +300,7 @@ void frmMain::buildBrowseController()
     panes.lvIPTC = lvIPTC;
     panes.iDetailIcon = picture(QStringLiteral("iDetailIcon"));
     const tf::BrowseServices services{*this,        *this,        *m_editing,      m_editing->replayer(),
-                                      m_noMetadata, m_noPrinting, m_controlSaveAs, m_noSlideShow};
+                                      *m_metadata,  m_noPrinting, m_controlSaveAs, m_noSlideShow};
     m_browse = new BrowseController(panes, services, this);
     m_editing->attachPreview(*m_browse);
 }
@@ -380,6 +364,7 @@ void frmMain::subSetup()
         blnPreviewPending = false;
         mblnFolderChosen = false;
         subInitErrorHandling();
+        subInitMetadata();
         subInitImageBox();
         glngFolderThumbWidth = gudtSettings.FolderThumbWidth;
         glngFolderThumbHeight = gudtSettings.FolderThumbHeight;
@@ -517,17 +502,17 @@ void frmMain::subSetButtonPictures()
         set(cmdEditBar(i), editBarPicture(i));
         set(cmdEditPreview(i), editBarPicture(i));
     }
-    set(m_cmdEXIFBar[0], QStringLiteral("picMetadataEdit"));
-    set(m_cmdEXIFBar[1], QStringLiteral("picMetadataAdd"));
-    set(m_cmdEXIFBar[2], editBarPicture(3));
-    set(m_cmdEXIFBar[3], editBarPicture(0));
-    set(m_cmdEXIFBar[4], editBarPicture(1));
-    set(m_cmdEXIFBar[5], editBarPicture(2));
-    set(m_cmdIPTCBar[0], QStringLiteral("picMetadataEdit"));
-    set(m_cmdIPTCBar[1], editBarPicture(1));
-    set(m_cmdIPTCBar[2], editBarPicture(2));
-    set(m_cmdIPTCBar[3], editBarPicture(3));
-    set(m_cmdIPTCBar[4], editBarPicture(0));
+    set(m_metadata->cmdEXIFBar(0), QStringLiteral("picMetadataEdit"));
+    set(m_metadata->cmdEXIFBar(1), QStringLiteral("picMetadataAdd"));
+    set(m_metadata->cmdEXIFBar(2), editBarPicture(3));
+    set(m_metadata->cmdEXIFBar(3), editBarPicture(0));
+    set(m_metadata->cmdEXIFBar(4), editBarPicture(1));
+    set(m_metadata->cmdEXIFBar(5), editBarPicture(2));
+    set(m_metadata->cmdIPTCBar(0), QStringLiteral("picMetadataEdit"));
+    set(m_metadata->cmdIPTCBar(1), editBarPicture(1));
+    set(m_metadata->cmdIPTCBar(2), editBarPicture(2));
+    set(m_metadata->cmdIPTCBar(3), editBarPicture(3));
+    set(m_metadata->cmdIPTCBar(4), editBarPicture(0));
     set(cmdPagesNew, editBarPicture(0));
     set(cmdPagesOpen, editBarPicture(1));
     set(cmdPagesSave, editBarPicture(2));
@@ -572,7 +557,7 @@ void frmMain::subUpdateForm()
         };
         tip(m_browse->ftvBrowse(), "Browse for a particular folder where image files are placed.");
         tip(m_browse->lvFolder(), "List all supported image formats from the selected folder.");
-        tip(lvExif, "List all available EXIF attributes from JPEG/TIFF files.");
+        tip(lvExif, "List all the available EXIF tags from the current image.");
         tip(lvIPTC, "List all available IPTC attributes from JPEG/TIFF/PSD files.");
         tip(lvPages, "List all added files or pages for creating/editing multipage TIFF and PDF.");
         tip(m_browse->PicViewImage(), "Container for the preview file.");
@@ -910,8 +895,8 @@ T* element(const std::array<T*, N>& array, int index)
 
 QPushButton* frmMain::cmdEditBar(int index) const { return m_editing->cmdEditBar(index); }
 QPushButton* frmMain::cmdEditPreview(int index) const { return m_editing->cmdEditPreview(index); }
-QPushButton* frmMain::cmdEXIFBar(int index) const { return element(m_cmdEXIFBar, index); }
-QPushButton* frmMain::cmdIPTCBar(int index) const { return element(m_cmdIPTCBar, index); }
+QPushButton* frmMain::cmdEXIFBar(int index) const { return m_metadata->cmdEXIFBar(index); }
+QPushButton* frmMain::cmdIPTCBar(int index) const { return m_metadata->cmdIPTCBar(index); }
 QAction* frmMain::mnuPreviewFit(int index) const { return m_browse->mnuPreviewFit(index); }
 QAction* frmMain::mnuPreviewType(int index) const { return m_browse->mnuPreviewType(index); }
 QList<QPushButton*> frmMain::pictureButtons() const

@@ -17,6 +17,7 @@ namespace tf {
 class MultiPageCommands;
 }
 class BrowseController;
+class MetadataController;
 class ImageBox;
 class QAction;
 class QComboBox;
@@ -226,14 +227,12 @@ private:
     BasketController* m_basket = nullptr;
     BrowseController* m_browse = nullptr;
     tf::EditingController* m_editing = nullptr;
+    MetadataController* m_metadata = nullptr;
     // The pieces the browse area needs that no area provides yet.
-    tf::MetadataNotAvailable m_noMetadata;
     tf::PrintingNotAvailable m_noPrinting;
     tf::ControlSaveAs m_controlSaveAs;
     tf::SlideShowNotAvailable m_noSlideShow;
     std::unique_ptr<BrowseFolderFiles> m_folderFiles;
-    std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};
-    std::array<QPushButton*, kIPTCBarCount> m_cmdIPTCBar{};
     // Watched: a button another part of the program took down before the shutdown is skipped there.
     QList<QPointer<QPushButton>> m_pictureButtons;
     QString m_strHelpFile;

@@ -1,0 +1,725 @@
+#include "metadata/ExifIptc.h"
+
+#include "platform/sys/safefile.h"
+#include "services/textencoding.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QStringDecoder>
+#include <QTemporaryFile>
+#include <exiv2/exiv2.hpp>
+#include <tiffio.h>
+
+#include <cstdio>
+#include <mutex>
+
+namespace tf {
+
+namespace {
+
+// exiv2 prints warnings about odd files on the console; the program reports what matters itself.
+void muteExiv2()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute); });
+}
+
+// Tag names whose spelling the program's tables were written with differ from exiv2's.
+constexpr std::pair<const char*, const char*> kNameTranslations[] = {
+    {"ExifTag", "ExifOffset"},
+    {"GPSTag", "GPSInfo"},
+    {"InteroperabilityTag", "InteroperabilityOffset"},
+    {"FlashpixVersion", "FlashPixVersion"},
+    {"RelatedSoundFile", "RelatedAudioFile"},
+    {"Thresholding", "Threshholding"},
+};
+
+// Only these groups are the picture's own EXIF; thumbnails and maker notes would add hundreds
+// of rows no one can edit.
+bool isListedGroup(const std::string& group)
+{
+    return group == "Image" || group == "Photo" || group == "Iop" || group == "GPSInfo";
+}
+
+std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
+
+QString hexBytes(const Exiv2::Value& value)
+{
+    std::vector<Exiv2::byte> bytes(static_cast<size_t>(value.size()));
+    if (!bytes.empty()) value.copy(bytes.data(), Exiv2::invalidByteOrder);
+    QStringList parts;
+    parts.reserve(static_cast<qsizetype>(bytes.size()));
+    for (auto b : bytes) parts << QStringLiteral("%1").arg(unsigned(b), 2, 16, QLatin1Char('0')).toUpper();
+    return parts.join(QLatin1Char(','));
+}
+
+QString numberText(double v)
+{
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return QString::fromLatin1(buf);
+}
+
+QString valueText(const Exiv2::Exifdatum& datum)
+{
+    const Exiv2::Value& value = datum.value();
+    const QString tag = QString::fromStdString(datum.tagName());
+    if (tag == QLatin1String("UserComment")) {
+        if (auto* c = dynamic_cast<const Exiv2::CommentValue*>(&value))
+            return QString::fromStdString(c->comment()).trimmed();
+    }
+    if (tag == QLatin1String("MakerNote")) return QStringLiteral("(%1 bytes)").arg(value.size());
+    QStringList parts;
+    const long count = value.count();
+    switch (value.typeId()) {
+    case Exiv2::asciiString: {
+        const std::string s = value.toString();
+        return QString::fromUtf8(s.c_str()); // up to the first NUL
+    }
+    case Exiv2::undefined:
+        return hexBytes(value);
+    case Exiv2::unsignedRational:
+    case Exiv2::signedRational:
+        for (long i = 0; i < count; ++i) {
+            const auto r = value.toRational(i);
+            parts << QStringLiteral("%1/%2").arg(r.first).arg(r.second);
+        }
+        return parts.join(QLatin1Char(','));
+    case Exiv2::tiffFloat:
+    case Exiv2::tiffDouble:
+        for (long i = 0; i < count; ++i) parts << numberText(value.toFloat(i));
+        return parts.join(QLatin1Char(','));
+    case Exiv2::unsignedByte:
+    case Exiv2::unsignedShort:
+    case Exiv2::unsignedLong:
+    case Exiv2::signedByte:
+    case Exiv2::signedShort:
+    case Exiv2::signedLong:
+    case Exiv2::tiffIfd:
+        for (long i = 0; i < count; ++i) parts << QString::number(static_cast<qint64>(value.toLong(i)));
+        return parts.join(QLatin1Char(','));
+    default:
+        return QString::fromStdString(value.toString());
+    }
+}
+
+bool isUtf8(const std::string& s)
+{
+    QStringDecoder dec(QStringDecoder::Utf8);
+    (void)dec.decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
+    return !dec.hasError();
+}
+
+bool looksLikeTiff(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = f.read(4);
+    return head == QByteArray("II*\0", 4) || head == QByteArray("MM\0*", 4);
+}
+
+// libtiff's messages about odd tags are not the user's concern here; failures come back as results.
+struct QuietTiff {
+    TIFFErrorHandler warn = TIFFSetWarningHandler(nullptr);
+    TIFFErrorHandler err = TIFFSetErrorHandler(nullptr);
+    ~QuietTiff()
+    {
+        TIFFSetWarningHandler(warn);
+        TIFFSetErrorHandler(err);
+    }
+};
+
+int tiffPageCount(const QString& path)
+{
+    if (!looksLikeTiff(path)) return -1;
+    QuietTiff quiet;
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    if (!tif) return -1;
+    int n = 0;
+    do {
+        ++n;
+    } while (TIFFReadDirectory(tif) && n < 100000);
+    TIFFClose(tif);
+    return n;
+}
+
+// Copies one directory's tags and its compressed strips or tiles unchanged.
+bool copyTiffPage(TIFF* in, TIFF* out)
+{
+    uint32_t u32 = 0;
+    uint16_t u16 = 0, u16b = 0;
+    float f = 0;
+    char* text = nullptr;
+    for (ttag_t tag : {TIFFTAG_IMAGEWIDTH, TIFFTAG_IMAGELENGTH, TIFFTAG_ROWSPERSTRIP, TIFFTAG_TILEWIDTH,
+                       TIFFTAG_TILELENGTH, TIFFTAG_SUBFILETYPE, TIFFTAG_GROUP3OPTIONS, TIFFTAG_GROUP4OPTIONS})
+        if (TIFFGetField(in, tag, &u32)) TIFFSetField(out, tag, u32);
+    for (ttag_t tag : {TIFFTAG_BITSPERSAMPLE, TIFFTAG_SAMPLESPERPIXEL, TIFFTAG_COMPRESSION, TIFFTAG_PHOTOMETRIC,
+                       TIFFTAG_PLANARCONFIG, TIFFTAG_FILLORDER, TIFFTAG_ORIENTATION, TIFFTAG_RESOLUTIONUNIT,
+                       TIFFTAG_PREDICTOR, TIFFTAG_SAMPLEFORMAT, TIFFTAG_INKSET, TIFFTAG_THRESHHOLDING})
+        if (TIFFGetField(in, tag, &u16)) TIFFSetField(out, tag, u16);
+    for (ttag_t tag : {TIFFTAG_XRESOLUTION, TIFFTAG_YRESOLUTION, TIFFTAG_XPOSITION, TIFFTAG_YPOSITION})
+        if (TIFFGetField(in, tag, &f)) TIFFSetField(out, tag, f);
+    for (ttag_t tag : {TIFFTAG_SOFTWARE, TIFFTAG_ARTIST, TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE, TIFFTAG_MODEL,
+                       TIFFTAG_DATETIME, TIFFTAG_DOCUMENTNAME, TIFFTAG_PAGENAME, TIFFTAG_HOSTCOMPUTER, TIFFTAG_COPYRIGHT})
+        if (TIFFGetField(in, tag, &text)) TIFFSetField(out, tag, text);
+    if (TIFFGetField(in, TIFFTAG_PAGENUMBER, &u16, &u16b)) TIFFSetField(out, TIFFTAG_PAGENUMBER, u16, u16b);
+    if (TIFFGetField(in, TIFFTAG_YCBCRSUBSAMPLING, &u16, &u16b)) TIFFSetField(out, TIFFTAG_YCBCRSUBSAMPLING, u16, u16b);
+    uint16_t* r = nullptr; uint16_t* g = nullptr; uint16_t* b = nullptr;
+    if (TIFFGetField(in, TIFFTAG_COLORMAP, &r, &g, &b)) TIFFSetField(out, TIFFTAG_COLORMAP, r, g, b);
+    uint16_t* extra = nullptr;
+    if (TIFFGetField(in, TIFFTAG_EXTRASAMPLES, &u16, &extra)) TIFFSetField(out, TIFFTAG_EXTRASAMPLES, u16, extra);
+    void* blob = nullptr;
+    if (TIFFGetField(in, TIFFTAG_JPEGTABLES, &u32, &blob)) TIFFSetField(out, TIFFTAG_JPEGTABLES, u32, blob);
+    if (TIFFGetField(in, TIFFTAG_ICCPROFILE, &u32, &blob)) TIFFSetField(out, TIFFTAG_ICCPROFILE, u32, blob);
+    uint16_t compression = 1;
+    TIFFGetField(in, TIFFTAG_COMPRESSION, &compression);
+    if (compression == COMPRESSION_OJPEG) return false; // its tables cannot be carried over raw
+
+    const bool tiled = TIFFIsTiled(in);
+    const uint32_t pieces = tiled ? TIFFNumberOfTiles(in) : TIFFNumberOfStrips(in);
+    uint64_t* counts = nullptr;
+    if (!TIFFGetField(in, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) || !counts) return false;
+    std::vector<unsigned char> buffer;
+    for (uint32_t i = 0; i < pieces; ++i) {
+        if (counts[i] > (uint64_t(1) << 31)) return false;
+        buffer.resize(static_cast<size_t>(counts[i]));
+        const tmsize_t got = tiled ? TIFFReadRawTile(in, i, buffer.data(), static_cast<tmsize_t>(buffer.size()))
+                                   : TIFFReadRawStrip(in, i, buffer.data(), static_cast<tmsize_t>(buffer.size()));
+        if (got < 0) return false;
+        const tmsize_t put = tiled ? TIFFWriteRawTile(out, i, buffer.data(), got) : TIFFWriteRawStrip(out, i, buffer.data(), got);
+        if (put != got) return false;
+    }
+    return TIFFWriteDirectory(out) != 0;
+}
+
+// exiv2 writes no more than a TIFF's first four pages; the pages after those it wrote are carried
+// over from the original unchanged, compressed data and all.
+bool appendLaterTiffPages(const QString& original, const QString& written, int from, int pages)
+{
+    QuietTiff quiet;
+    TIFF* in = TIFFOpen(QFile::encodeName(original).constData(), "r");
+    if (!in) return false;
+    TIFF* out = TIFFOpen(QFile::encodeName(written).constData(), "a");
+    if (!out) {
+        TIFFClose(in);
+        return false;
+    }
+    bool ok = true;
+    for (int page = from; page < pages && ok; ++page)
+        ok = TIFFSetDirectory(in, static_cast<tdir_t>(page)) && copyTiffPage(in, out);
+    TIFFClose(out);
+    TIFFClose(in);
+    return ok;
+}
+
+} // namespace
+
+QString exifNameFromTag(const QString& tagName)
+{
+    for (const auto& [tag, name] : kNameTranslations)
+        if (tagName == QLatin1String(tag)) return QString::fromLatin1(name);
+    return tagName;
+}
+
+QString exifTagFromName(const QString& name)
+{
+    for (const auto& [tag, ours] : kNameTranslations)
+        if (name == QLatin1String(ours)) return QString::fromLatin1(tag);
+    return name;
+}
+
+const std::vector<IptcField>& iptcFields()
+{
+    // Image URL, the custom fields and the image notes are not IIM datasets; they take numbers no
+    // other program uses (2:160 to 2:180, and 2:230 for the notes, as other tools' "document notes").
+    static const std::vector<IptcField> fields = [] {
+        std::vector<IptcField> f = {
+            {"Caption", 120, IptcField::Text},
+            {"Caption Writer", 122, IptcField::Text},
+            {"Headline", 105, IptcField::Text},
+            {"Special Instructions", 40, IptcField::Text},
+            {"Keywords", 25, IptcField::List},
+            {"Category", 15, IptcField::Text},
+            {"Supplemental Categories", 20, IptcField::List},
+            {"By (Author)", 80, IptcField::Text},
+            {"By Title (Author's Position)", 85, IptcField::Text},
+            {"Credit", 110, IptcField::Text},
+            {"Source", 115, IptcField::Text},
+            {"Object Name (Title)", 5, IptcField::Text},
+            {"City", 90, IptcField::Text},
+            {"Province/State", 95, IptcField::Text},
+            {"Country Name", 101, IptcField::Text},
+            {"Original Transmission Reference (OTR)", 103, IptcField::Text},
+            {"Copyright Notice", 116, IptcField::Text},
+            {"Image URL", 160, IptcField::Text},
+            {"Date Created", 55, IptcField::Date},
+            {"Edit Status", 7, IptcField::Text},
+            {"Fixture Identifier", 22, IptcField::Text},
+            {"Date Released", 30, IptcField::Date},
+            {"Reference Service", 45, IptcField::Text},
+            {"Reference Date", 47, IptcField::Date},
+            {"Reference Number", 50, IptcField::Text},
+            {"Originating Program", 65, IptcField::Text},
+            {"Program Version", 70, IptcField::Text},
+            {"Object Cycle", 75, IptcField::Text},
+            {"Sublocation", 92, IptcField::Text},
+            {"Country Code", 100, IptcField::Text},
+            {"Local Caption", 121, IptcField::Text},
+        };
+        static const char* const custom[20] = {
+            "Custom Field 1", "Custom Field 2", "Custom Field 3", "Custom Field 4", "Custom Field 5",
+            "Custom Field 6", "Custom Field 7", "Custom Field 8", "Custom Field 9", "Custom Field 10",
+            "Custom Field 11", "Custom Field 12", "Custom Field 13", "Custom Field 14", "Custom Field 15",
+            "Custom Field 16", "Custom Field 17", "Custom Field 18", "Custom Field 19", "Custom Field 20"};
+        for (int i = 0; i < 20; ++i) f.push_back({custom[i], 161 + i, IptcField::Text});
+        f.push_back({"Image Notes", 230, IptcField::Text});
+        f.push_back({"Time Released", 35, IptcField::Time});
+        f.push_back({"Time Created", 60, IptcField::Time});
+        f.push_back({"Urgency", 10, IptcField::Number});
+        return f;
+    }();
+    return fields;
+}
+
+const IptcField* findIptcField(const QString& name)
+{
+    for (const auto& f : iptcFields())
+        if (name == QLatin1String(f.name)) return &f;
+    return nullptr;
+}
+
+struct ExifIptc::Data {
+    Exiv2::ExifData exif;
+    Exiv2::IptcData iptc;
+    // Indexes into exif of the listed data, rebuilt after every change.
+    std::vector<Exiv2::ExifData::const_iterator> listed;
+
+    void relist()
+    {
+        listed.clear();
+        for (auto it = exif.begin(); it != exif.end(); ++it)
+            if (isListedGroup(it->groupName())) listed.push_back(it);
+    }
+    Exiv2::ExifData::iterator findByName(const QString& name)
+    {
+        for (auto it = exif.begin(); it != exif.end(); ++it)
+            if (isListedGroup(it->groupName()) && exifNameFromTag(QString::fromStdString(it->tagName())) == name)
+                return it;
+        return exif.end();
+    }
+    bool iptcIsUtf8() const
+    {
+        auto it = iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"));
+        return it != iptc.end() && it->toString() == "\x1b%G";
+    }
+    void eraseDataset(int dataset)
+    {
+        for (auto it = iptc.begin(); it != iptc.end();) {
+            if (it->record() == Exiv2::IptcDataSets::application2 && it->tag() == dataset)
+                it = iptc.erase(it);
+            else
+                ++it;
+        }
+    }
+    void markUtf8()
+    {
+        Exiv2::StringValue v("\x1b%G");
+        auto it = iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"));
+        if (it != iptc.end())
+            it->setValue(&v);
+        else
+            iptc.add(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"), &v);
+    }
+    // Record 1 holds only the envelope; once no record-2 data is left it goes too.
+    void dropEnvelopeIfEmpty()
+    {
+        for (const auto& d : iptc)
+            if (d.record() == Exiv2::IptcDataSets::application2 && d.tag() != 0) return;
+        iptc.clear();
+    }
+};
+
+ExifIptc::ExifIptc() : d(std::make_unique<Data>()) { muteExiv2(); }
+ExifIptc::~ExifIptc() = default;
+ExifIptc::ExifIptc(const ExifIptc& other) : d(std::make_unique<Data>())
+{
+    d->exif = other.d->exif;
+    d->iptc = other.d->iptc;
+    d->relist();
+}
+ExifIptc& ExifIptc::operator=(const ExifIptc& other)
+{
+    if (this != &other) {
+        d->exif = other.d->exif;
+        d->iptc = other.d->iptc;
+        d->relist();
+    }
+    return *this;
+}
+
+void ExifIptc::clearAll()
+{
+    d->exif.clear();
+    d->iptc.clear();
+    d->relist();
+}
+
+bool ExifIptc::readFrom(const QString& path, QString* error)
+{
+    clearAll();
+    try {
+        auto image = Exiv2::ImageFactory::open(std::string(QFile::encodeName(path).constData()));
+        if (!image.get()) throw Exiv2::Error(Exiv2::kerFileOpenFailed, utf8(path));
+        image->readMetadata();
+        d->exif = image->exifData();
+        d->iptc = image->iptcData();
+        d->relist();
+        return true;
+    } catch (const std::exception& e) {
+        clearAll();
+        if (error) *error = QString::fromUtf8(e.what());
+        return false;
+    }
+}
+
+bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
+{
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
+    const QFileInfo info(path);
+    if (!info.isFile()) return fail(QStringLiteral("The file %1 does not exist.").arg(path));
+    // The folder may allow the rename even where the file itself is read-only; the user's
+    // protection of the file holds.
+    if (!info.isWritable()) return fail(QStringLiteral("The file %1 is read-only.").arg(path));
+
+    QString why;
+    tf::SafeFile copy(path);
+    if (!copy.open(&why) || !copy.copyFrom(path, &why)) return fail(why);
+    const QString tempPath = copy.fileName();
+
+    try {
+        auto image = Exiv2::ImageFactory::open(std::string(QFile::encodeName(tempPath).constData()));
+        image->readMetadata();
+        image->setExifData(d->exif);
+        image->setIptcData(d->iptc);
+        image->writeMetadata();
+    } catch (const std::exception& e) {
+        return fail(QString::fromUtf8(e.what()));
+    }
+
+    // The copy must still be the same picture: exiv2 opens it, a reader sees the same size,
+    // and a TIFF has as many pages as before.
+    try {
+        auto image = Exiv2::ImageFactory::open(std::string(QFile::encodeName(tempPath).constData()));
+        image->readMetadata();
+    } catch (const std::exception& e) {
+        return fail(QStringLiteral("The written file could not be read back: %1").arg(QString::fromUtf8(e.what())));
+    }
+    QImageReader before(path);
+    if (before.canRead()) {
+        QImageReader after(tempPath, before.format());
+        if (!after.canRead() || after.size() != before.size())
+            return fail(QStringLiteral("The written file is no longer the same picture."));
+    }
+    const int pagesBefore = tiffPageCount(path);
+    const int pagesWritten = tiffPageCount(tempPath);
+    if (pagesBefore > 1 && pagesWritten > 0 && pagesWritten < pagesBefore
+        && !appendLaterTiffPages(path, tempPath, pagesWritten, pagesBefore))
+        return fail(QStringLiteral("The pages after the first of %1 could not be kept.").arg(path));
+    if (pagesBefore > 0 && tiffPageCount(tempPath) != pagesBefore)
+        return fail(QStringLiteral("Writing the metadata would lose pages of %1.").arg(path));
+
+    if (!copy.commit(&why)) return fail(why);
+    return true;
+}
+
+// ---- EXIF
+
+int ExifIptc::ExifCount() const { return static_cast<int>(d->listed.size()); }
+
+QString ExifIptc::ExifName(int index) const
+{
+    if (index < 0 || index >= ExifCount()) return {};
+    return exifNameFromTag(QString::fromStdString(d->listed[static_cast<size_t>(index)]->tagName()));
+}
+
+QString ExifIptc::ExifValue(int index) const
+{
+    if (index < 0 || index >= ExifCount()) return {};
+    return valueText(*d->listed[static_cast<size_t>(index)]);
+}
+
+QString ExifIptc::ExifValueByName(const QString& name) const
+{
+    auto it = d->findByName(name);
+    return it == d->exif.end() ? QString() : valueText(*it);
+}
+
+bool ExifIptc::SetExifAttribute(const QString& name, const QString& value)
+{
+    static const QStringList photoNames = {QStringLiteral("DateTimeOriginal"), QStringLiteral("DateTimeDigitized"),
+                                           QStringLiteral("UserComment"), QStringLiteral("PixelXDimension"),
+                                           QStringLiteral("PixelYDimension")};
+    static const QStringList imageNames = {QStringLiteral("Make"),      QStringLiteral("Model"),
+                                           QStringLiteral("DateTime"),  QStringLiteral("ImageDescription"),
+                                           QStringLiteral("Artist"),    QStringLiteral("Copyright"),
+                                           QStringLiteral("Software")};
+    const QString tag = exifTagFromName(name.trimmed());
+    if (tag.isEmpty()) return false;
+    QStringList groups;
+    if (imageNames.contains(tag))
+        groups = {QStringLiteral("Image")};
+    else if (photoNames.contains(tag))
+        groups = {QStringLiteral("Photo")};
+    else
+        groups = {QStringLiteral("Image"), QStringLiteral("Photo"), QStringLiteral("GPSInfo"), QStringLiteral("Iop")};
+
+    for (const QString& group : groups) {
+        try {
+            Exiv2::ExifKey key(utf8(QStringLiteral("Exif.%1.%2").arg(group, tag)));
+            if (QString::fromStdString(key.tagName()) != tag) continue; // a hex fallback, not the tag
+            auto v = Exiv2::Value::create(key.defaultTypeId());
+            std::string text = utf8(value);
+            if (tag == QLatin1String("UserComment")) {
+                bool ascii = true;
+                for (QChar c : value) ascii = ascii && c.unicode() < 128;
+                text = (ascii ? "charset=Ascii " : "charset=Unicode ") + text;
+            }
+            if (v->read(text) != 0) return false;
+            if (v->count() == 0 && !value.isEmpty()) return false;
+            auto it = d->findByName(name.trimmed());
+            if (it != d->exif.end() && it->key() == key.key())
+                it->setValue(v.get());
+            else
+                d->exif.add(key, v.get());
+            d->relist();
+            return true;
+        } catch (const std::exception&) {
+            continue;
+        }
+    }
+    return false;
+}
+
+bool ExifIptc::DeleteExifAttribute(const QString& name)
+{
+    auto it = d->findByName(name);
+    if (it == d->exif.end()) return false;
+    d->exif.erase(it);
+    d->relist();
+    return true;
+}
+
+void ExifIptc::ClearExif()
+{
+    d->exif.clear();
+    d->relist();
+}
+
+QString ExifIptc::DateToExifText(const QDateTime& date)
+{
+    return date.toString(QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+}
+
+QDateTime ExifIptc::ExifTextToDate(const QString& text)
+{
+    QString t = text;
+    while (!t.isEmpty() && (t.back().isSpace() || t.back() == QChar(0))) t.chop(1);
+    t = t.trimmed();
+    if (t.size() < 19) return {};
+    QDateTime dt = QDateTime::fromString(t.left(19), QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+    return dt.isValid() ? dt : QDateTime();
+}
+
+// ---- IPTC
+
+QString ExifIptc::iptcText(int dataset) const
+{
+    for (const auto& datum : d->iptc) {
+        if (datum.record() != Exiv2::IptcDataSets::application2 || datum.tag() != dataset) continue;
+        const std::string raw = datum.toString();
+        if (d->iptcIsUtf8() || isUtf8(raw)) return QString::fromUtf8(raw.c_str(), static_cast<qsizetype>(raw.size()));
+        return decodeWindows1252(QByteArray::fromStdString(raw));
+    }
+    return {};
+}
+
+void ExifIptc::setIptcText(int dataset, const QString& v)
+{
+    d->eraseDataset(dataset);
+    if (v.isEmpty()) {
+        d->dropEnvelopeIfEmpty();
+        return;
+    }
+    d->markUtf8();
+    Exiv2::StringValue value(utf8(v));
+    d->iptc.add(Exiv2::IptcKey(static_cast<uint16_t>(dataset), Exiv2::IptcDataSets::application2), &value);
+}
+
+QDate ExifIptc::iptcDate(int dataset) const
+{
+    for (const auto& datum : d->iptc) {
+        if (datum.record() != Exiv2::IptcDataSets::application2 || datum.tag() != dataset) continue;
+        if (auto* dv = dynamic_cast<const Exiv2::DateValue*>(&datum.value())) {
+            const auto date = dv->getDate();
+            return QDate(date.year, date.month, date.day);
+        }
+        // A date another program stored as text: CCYYMMDD, with or without separators.
+        QString digits;
+        for (QChar c : QString::fromStdString(datum.toString()))
+            if (c.isDigit()) digits += c;
+        return digits.size() == 8 ? QDate::fromString(digits, QStringLiteral("yyyyMMdd")) : QDate();
+    }
+    return {};
+}
+
+void ExifIptc::setIptcDate(int dataset, const QDate& v)
+{
+    d->eraseDataset(dataset);
+    if (!v.isValid()) {
+        d->dropEnvelopeIfEmpty();
+        return;
+    }
+    d->markUtf8();
+    Exiv2::DateValue value(v.year(), v.month(), v.day());
+    d->iptc.add(Exiv2::IptcKey(static_cast<uint16_t>(dataset), Exiv2::IptcDataSets::application2), &value);
+}
+
+QTime ExifIptc::iptcTime(int dataset) const
+{
+    for (const auto& datum : d->iptc) {
+        if (datum.record() != Exiv2::IptcDataSets::application2 || datum.tag() != dataset) continue;
+        if (auto* tv = dynamic_cast<const Exiv2::TimeValue*>(&datum.value())) {
+            const auto t = tv->getTime();
+            return QTime(t.hour, t.minute, t.second);
+        }
+        return {};
+    }
+    return {};
+}
+
+void ExifIptc::setIptcTime(int dataset, const QTime& v)
+{
+    d->eraseDataset(dataset);
+    if (!v.isValid()) {
+        d->dropEnvelopeIfEmpty();
+        return;
+    }
+    d->markUtf8();
+    const int offset = QDateTime::currentDateTime().offsetFromUtc() / 60;
+    Exiv2::TimeValue value(v.hour(), v.minute(), v.second(), offset / 60, offset % 60);
+    d->iptc.add(Exiv2::IptcKey(static_cast<uint16_t>(dataset), Exiv2::IptcDataSets::application2), &value);
+}
+
+QStringList ExifIptc::iptcList(int dataset) const
+{
+    QStringList items;
+    const bool utf = d->iptcIsUtf8();
+    for (const auto& datum : d->iptc) {
+        if (datum.record() != Exiv2::IptcDataSets::application2 || datum.tag() != dataset) continue;
+        const std::string raw = datum.toString();
+        items << ((utf || isUtf8(raw)) ? QString::fromUtf8(raw.c_str(), static_cast<qsizetype>(raw.size()))
+                                       : decodeWindows1252(QByteArray::fromStdString(raw)));
+    }
+    return items;
+}
+
+void ExifIptc::setIptcList(int dataset, const QStringList& items)
+{
+    d->eraseDataset(dataset);
+    for (const QString& item : items) {
+        if (item.isEmpty()) continue;
+        d->markUtf8();
+        Exiv2::StringValue value(utf8(item));
+        d->iptc.add(Exiv2::IptcKey(static_cast<uint16_t>(dataset), Exiv2::IptcDataSets::application2), &value);
+    }
+    d->dropEnvelopeIfEmpty();
+}
+
+void ExifIptc::AddIptcKeyword(const QString& k) { setIptcList(25, iptcList(25) << k); }
+void ExifIptc::AddIptcSupplementalCategory(const QString& c) { setIptcList(20, iptcList(20) << c); }
+
+int32_t ExifIptc::IptcUrgency() const
+{
+    bool ok = false;
+    const int v = iptcText(10).trimmed().toInt(&ok);
+    return ok ? v : 0;
+}
+
+void ExifIptc::setIptcUrgency(int32_t v) { setIptcText(10, v == 0 ? QString() : QString::number(v)); }
+
+bool ExifIptc::HasIptc() const
+{
+    for (const auto& datum : d->iptc)
+        if (datum.record() == Exiv2::IptcDataSets::application2 && datum.tag() != 0) return true;
+    return false;
+}
+
+void ExifIptc::ClearIptc() { d->iptc.clear(); }
+
+QByteArray ExifIptc::iptcTemplateBytes() const
+{
+    if (!HasIptc()) return {};
+    try {
+        const Exiv2::DataBuf buf = Exiv2::Photoshop::setIptcIrb(nullptr, 0, d->iptc);
+        return QByteArray(reinterpret_cast<const char*>(buf.pData_), buf.size_);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+bool ExifIptc::parseIptcTemplate(const QByteArray& bytes)
+{
+    static const QByteArray header("Photoshop 3.0\0", 14);
+    QByteArray body = bytes.startsWith(header) ? bytes.mid(header.size()) : bytes;
+    if (body.isEmpty() || body.size() > (64 << 20)) return false;
+    const auto* data = reinterpret_cast<const Exiv2::byte*>(body.constData());
+    Exiv2::IptcData read;
+    try {
+        int rc = 1;
+        if (static_cast<unsigned char>(body[0]) == 0x1c) {
+            rc = Exiv2::IptcParser::decode(read, data, static_cast<uint32_t>(body.size()));
+        } else {
+            const Exiv2::byte* record = nullptr;
+            uint32_t sizeHdr = 0, sizeData = 0;
+            if (Exiv2::Photoshop::locateIptcIrb(data, static_cast<long>(body.size()), &record, &sizeHdr, &sizeData) != 0
+                || !record)
+                return false;
+            const auto offset = static_cast<qsizetype>(record - data) + sizeHdr;
+            if (offset > body.size() || sizeData > static_cast<uint32_t>(body.size() - offset)) return false;
+            rc = Exiv2::IptcParser::decode(read, record + sizeHdr, sizeData);
+        }
+        if (rc != 0) return false;
+        // A template that holds no field (an envelope alone) would only wipe the image's fields.
+        bool anyField = false;
+        for (const auto& datum : read)
+            anyField = anyField || (datum.record() == Exiv2::IptcDataSets::application2 && datum.tag() != 0);
+        if (!anyField) return false;
+    } catch (const std::exception&) {
+        return false;
+    }
+    d->iptc = read;
+    return true;
+}
+
+bool ExifIptc::SaveIptcToFile(const QString& path, QString* error) const
+{
+    const QByteArray bytes = iptcTemplateBytes();
+    if (bytes.isEmpty()) {
+        if (error) *error = QStringLiteral("The image has no IPTC data to save.");
+        return false;
+    }
+    return tf::writeFileSafely(path, bytes, error);
+}
+
+bool ExifIptc::LoadIptcFromFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > (64 << 20)) return false;
+    return parseIptcTemplate(file.readAll());
+}
+
+} // namespace tf

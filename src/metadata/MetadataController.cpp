@@ -1,0 +1,559 @@
+#include "metadata/MetadataController.h"
+
+#include "frame/globals.h"
+#include "frame/modMainServices.h"
+#include "metadata/metadataDialogs.h"
+#include "metadata/metadataTemplates.h"
+#include "metadata/modMetadata.h"
+#include "platform/imagebox/imagebox.h"
+#include "platform/ui/imagelist.h"
+#include "platform/ui/listview.h"
+#include "platform/ui/msgbox.h"
+#include "services/modCommonDialog.h"
+#include "version_info.h"
+
+#include <QDialog>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTreeWidgetItem>
+
+namespace {
+
+constexpr int kBarButton = 20; // the bars stand in a 20-pixel strip
+
+QString title() { return QString::fromUtf8(tf::version::kTitle); }
+
+// The types whose metadata the program writes back; any other file is left alone.
+bool takesMetadata(const QString& path)
+{
+    const QString ext = QFileInfo(path).suffix().toLower();
+    return ext == QLatin1String("jpeg") || ext == QLatin1String("jpg") || ext == QLatin1String("jpe")
+           || ext == QLatin1String("tif") || ext == QLatin1String("tiff") || ext == QLatin1String("psd");
+}
+
+QPushButton* barButton(QWidget* bar, const QString& name, int index, const char* tip)
+{
+    auto* b = new QPushButton(bar);
+    b->setObjectName(name + QLatin1Char('_') + QString::number(index));
+    b->setGeometry(0, index * (kBarButton + 2), kBarButton, kBarButton);
+    b->setFocusPolicy(Qt::TabFocus);
+    b->setToolTip(QString::fromLatin1(tip));
+    return b;
+}
+
+tf::ListView* makeList(QWidget* pane, const char* name, const char* tip)
+{
+    auto* list = new tf::ListView(pane);
+    list->setObjectName(QString::fromLatin1(name));
+    list->setColumnHeaders({QStringLiteral("Attribute"), QStringLiteral("Value")});
+    list->setToolTip(QString::fromLatin1(tip));
+    return list;
+}
+
+} // namespace
+
+MetadataController::MetadataController(QWidget* pane, tf::ImageList* icons, QObject* parent)
+    : QObject(parent), m_pane(pane)
+{
+    if (gstrEditableEXIF.isEmpty()) subInitMetadata();
+    execDialog = [](QDialog& d) { return d.exec(); };
+    m_lvExif = makeList(pane, "lvExif", "List all the available EXIF tags from the current image.");
+    m_lvIPTC = makeList(pane, "lvIPTC", "List all available IPTC attributes from JPEG/TIFF/PSD files.");
+    m_lvExif->setSmallIcons(icons);
+    m_lvIPTC->setSmallIcons(icons);
+    m_lvIPTC->hide();
+
+    static const char* const exifTips[kEXIFBarCount] = {
+        "Edit the selected EXIF tag", "Create a new editable EXIF tag", "Remove the selected EXIF tag from the image",
+        "Empty all EXIF tags from the image ( all EXIF tags will be discarded)",
+        "Open an existing EXIF file (.XIFF)", "Save the current EXIF tags from the image to file (.XIFF)"};
+    static const char* const iptcTips[kIPTCBarCount] = {
+        "Edit the selected IPTC tag", "Open an existing IPTC file (.FFO)",
+        "Save the current IPTC tags from the image to file (.FFO)", "Delete the selected IPTC tag from the image",
+        "Empty all IPTC tags from the image (all tags will be discarded)"};
+    m_picEXIFBar = new QWidget(pane);
+    m_picEXIFBar->setObjectName(QStringLiteral("picEXIFBar"));
+    m_picEXIFBar->resize(kBarButton, kEXIFBarCount * (kBarButton + 2));
+    for (int i = 0; i < kEXIFBarCount; ++i) {
+        m_cmdEXIFBar[i] = barButton(m_picEXIFBar, QStringLiteral("cmdEXIFBar"), i, exifTips[i]);
+        connect(m_cmdEXIFBar[i], &QPushButton::clicked, this, [this, i] { cmdEXIFBar_Click(i); });
+    }
+    m_picIPTCBar = new QWidget(pane);
+    m_picIPTCBar->setObjectName(QStringLiteral("picIPTCBar"));
+    m_picIPTCBar->resize(kBarButton, kIPTCBarCount * (kBarButton + 2));
+    for (int i = 0; i < kIPTCBarCount; ++i) {
+        m_cmdIPTCBar[i] = barButton(m_picIPTCBar, QStringLiteral("cmdIPTCBar"), i, iptcTips[i]);
+        connect(m_cmdIPTCBar[i], &QPushButton::clicked, this, [this, i] { cmdIPTCBar_Click(i); });
+    }
+    m_picIPTCBar->hide();
+
+    connect(m_lvExif, &QTreeWidget::itemDoubleClicked, this, [this] { subEditAttribute(); });
+    connect(m_lvIPTC, &QTreeWidget::itemDoubleClicked, this, [this] { subEditAttribute(); });
+}
+
+QPushButton* MetadataController::cmdEXIFBar(int index) const
+{
+    return index >= 0 && index < kEXIFBarCount ? m_cmdEXIFBar[index] : nullptr;
+}
+QPushButton* MetadataController::cmdIPTCBar(int index) const
+{
+    return index >= 0 && index < kIPTCBarCount ? m_cmdIPTCBar[index] : nullptr;
+}
+
+// ---- reading
+
+bool MetadataController::loadFrom(const ImageBox& control, const QString& path)
+{
+    const QFileInfo info(path);
+    // The two lists and the IPTC test of one shown file read it once.
+    const bool same = m_loaded && path == m_path && info.lastModified() == m_readStamp && info.size() == m_readSize;
+    m_hasImage = control.HasImage();
+    if (same && m_hasImage) return true;
+    m_path = path;
+    m_readStamp = info.lastModified();
+    m_readSize = info.size();
+    m_loaded = false;
+    if (path.isEmpty() || !m_hasImage) {
+        m_meta.clearAll();
+        return false;
+    }
+    m_loaded = true;
+    return m_meta.readFrom(path);
+}
+
+void MetadataController::ReadFileEXIFInfo(ImageBox& control, tf::ListView& list, const QString& path)
+{
+    if (!control.HasImage()) return;
+    loadFrom(control, path);
+    ::ReadFileEXIFInfo(m_meta, true, list, path);
+}
+
+void MetadataController::ReadFileIPTCInfo(ImageBox& control, tf::ListView& list, const QString& path)
+{
+    if (!control.HasImage()) return;
+    loadFrom(control, path);
+    ::ReadFileIPTCInfo(m_meta, true, list, path);
+}
+
+bool MetadataController::HasIptc(const ImageBox& control)
+{
+    loadFrom(control, control.Tag());
+    return m_hasImage && m_meta.HasIptc();
+}
+
+void MetadataController::relistIptc()
+{
+    m_lvIPTC->Clear();
+    ::ReadFileIPTCInfo(m_meta, m_hasImage, *m_lvIPTC, m_path);
+}
+
+// ---- writing
+
+bool MetadataController::writeBack(const QString& file)
+{
+    if (!takesMetadata(file)) {
+        // A change that cannot be kept is not a success.
+        MsgBox(QStringLiteral("Metadata can be written only into JPEG, TIFF and PSD files."), vbCritical, title());
+        return false;
+    }
+    QString why;
+    if (m_meta.WriteMetadataTo(file, &why)) {
+        const QFileInfo info(file);
+        m_readStamp = info.lastModified();
+        m_readSize = info.size();
+        return true;
+    }
+    MsgBox(QStringLiteral("The metadata could not be written to %1.").arg(QFileInfo(file).fileName())
+               + QStringLiteral("\n") + why,
+           vbCritical, title());
+    return false;
+}
+
+int MetadataController::runDialog(QDialog& dialog) { return execDialog(dialog); }
+
+bool MetadataController::fncUpdateAttribute(const QString& file, uint8_t kind, const QString& name,
+                                            const QString& value)
+{
+    gstrCurrentOperation = QStringLiteral("Updating metadata attribute");
+    if (!m_hasImage || file.isEmpty()) return false;
+    const tf::ExifIptc before = m_meta;
+    if (kind == 1) {
+        const tf::IptcField* field = tf::findIptcField(name);
+        if (!field || field->kind == tf::IptcField::List) return false;
+        switch (field->kind) {
+        case tf::IptcField::Date: {
+            // An empty value clears the field; any other text must read as a date.
+            const QDateTime d = tf::parseListDateTime(value);
+            if (!value.trimmed().isEmpty() && !d.isValid()) return false;
+            m_meta.setIptcDate(field->dataset, d.date());
+            break;
+        }
+        case tf::IptcField::Time: {
+            const QDateTime d = tf::parseListDateTime(value);
+            QTime t = d.isValid() ? d.time() : QTime::fromString(value.trimmed(), QStringLiteral("h:mm:ss AP"));
+            if (!value.trimmed().isEmpty() && !t.isValid()) return false;
+            m_meta.setIptcTime(field->dataset, t);
+            break;
+        }
+        case tf::IptcField::Number: m_meta.setIptcUrgency(value.trimmed().toInt()); break;
+        default: m_meta.setIptcText(field->dataset, value); break;
+        }
+    } else {
+        QString text = value;
+        if (fncIsEXIFDateAttribute(name)) {
+            const QDateTime d = tf::parseListDateTime(value);
+            if (!d.isValid()) return false;
+            text = tf::ExifIptc::DateToExifText(d);
+        }
+        if (!m_meta.SetExifAttribute(name, text)) return false;
+        m_meta.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
+    }
+    if (!writeBack(file)) {
+        m_meta = before;
+        return false;
+    }
+    return true;
+}
+
+bool MetadataController::fncDeleteAttribute(const QString& name)
+{
+    gstrCurrentOperation = QStringLiteral("Deleting exif attribute from the selected file");
+    const QString file = m_lvExif->property("Tag").toString();
+    if (!m_hasImage || file.isEmpty()) return false;
+    const tf::ExifIptc before = m_meta;
+    if (!m_meta.DeleteExifAttribute(name)) return false;
+    m_meta.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
+    if (!writeBack(file)) {
+        m_meta = before;
+        return false;
+    }
+    if (QTreeWidgetItem* row = m_lvExif->SelectedItem()) m_lvExif->RemoveItem(m_lvExif->Index(row));
+    return true;
+}
+
+bool MetadataController::fncDeleteIPTC_Keywords_suppCat(const QString& file, const QString& name)
+{
+    const tf::ExifIptc before = m_meta;
+    if (name == QLatin1String("Keywords"))
+        m_meta.ClearIptcKeywords();
+    else if (name == QLatin1String("Supplemental Categories"))
+        m_meta.ClearIptcSupplementalCategories();
+    else
+        return false;
+    if (!writeBack(file)) {
+        m_meta = before;
+        return false;
+    }
+    return true;
+}
+
+// ---- commands
+
+void MetadataController::cmdEXIFBar_Click(int index)
+{
+    switch (index) {
+    case 0: subEditAttribute(); break;
+    case 1: subAddExifAttribute(); break;
+    case 2: subDeleteAttribute(); break;
+    case 3: subClearAllAttributes(); break;
+    case 4: fncOpenEXIF(); break;
+    case 5: fncSaveEXIF(); break;
+    default: break;
+    }
+}
+
+void MetadataController::cmdIPTCBar_Click(int index)
+{
+    switch (index) {
+    case 0: subEditAttribute(); break;
+    case 1: fncOpenIPTC(); break;
+    case 2: fncSaveIPTC(); break;
+    case 3: subDeleteAttribute(); break;
+    case 4: subClearAllAttributes(); break;
+    default: break;
+    }
+}
+
+void MetadataController::subEditAttribute()
+{
+    gstrCurrentOperation = QStringLiteral("Editing EXIF/IPTC Metadata");
+    QTreeWidgetItem* row = nullptr;
+    if (gbytMetadataKind == 1) {
+        if (m_lvIPTC->Count() == 0 || !(row = m_lvIPTC->SelectedItem())) return;
+        gstrMetaAttribute = row->text(0);
+    } else {
+        if (m_lvExif->Count() == 0 || !(row = m_lvExif->SelectedItem()) || metadataRowKey(row).isEmpty()) return;
+        gstrMetaAttribute = tf::ListView::Tag(row);
+    }
+    gstrMetaValue = tf::ListView::SubItem(row, 1);
+
+    if (gbytMetadataKind == 1 && gstrMetaAttribute == QLatin1String("Supplemental Categories")) {
+        frmIPTCCategory dialog(m_pane);
+        dialog.subSetup(m_hasImage ? &m_meta : nullptr);
+        if (runDialog(dialog) == QDialog::Accepted) subUpdateIPTC_Category(dialog.categories(), dialog.urgency());
+        return;
+    }
+    if (gbytMetadataKind == 1 && gstrMetaAttribute == QLatin1String("Keywords")) {
+        frmIPTCKeywords dialog(m_pane);
+        dialog.subSetup(m_hasImage ? &m_meta : nullptr);
+        if (runDialog(dialog) == QDialog::Accepted) subUpdateIPTC_Keywords(dialog.keywords());
+        return;
+    }
+
+    gblnMetaChanged = false;
+    {
+        frmExifEditAttribute dialog(m_pane);
+        runDialog(dialog);
+    }
+    if (gblnMetaChanged) {
+        const bool ok = fncUpdateAttribute(m_path, gbytMetadataKind, gstrMetaAttribute, gstrMetaValue);
+        if (ok) {
+            QString shown = gstrMetaValue;
+            if (gbytMetadataKind == 1 && fncIsIPTCDateAttribute(gstrMetaAttribute))
+                shown = tf::listDateText(tf::parseListDateTime(gstrMetaValue).date());
+            tf::ListView::setSubItem(row, 1, shown);
+        }
+    }
+    gblnMetaChanged = false;
+}
+
+void MetadataController::subAddExifAttribute()
+{
+    gstrCurrentOperation = QStringLiteral("Adding new metadata attribute!");
+    if (m_path.isEmpty() || gbytMetadataKind == 1 || !m_hasImage) return;
+    const QString ext = QFileInfo(m_path).suffix().toLower();
+    if (ext != QLatin1String("jpeg") && ext != QLatin1String("jpg") && ext != QLatin1String("tif")
+        && ext != QLatin1String("tiff"))
+        return;
+    gblnMetaChanged = false;
+    {
+        frmExifNewAttribute dialog(*m_lvExif, m_pane);
+        runDialog(dialog);
+    }
+    if (gblnMetaChanged && fncUpdateAttribute(m_path, 0, gstrMetaAttribute, gstrMetaValue)) {
+        QTreeWidgetItem* row = m_lvExif->AddItem(gstrMetaAttribute, 1);
+        setMetadataRowKey(row, gstrMetaAttribute);
+        tf::ListView::setTag(row, gstrMetaAttribute);
+        tf::ListView::setSubItem(row, 1, gstrMetaValue);
+    }
+    gblnMetaChanged = false;
+}
+
+void MetadataController::subDeleteAttribute()
+{
+    gstrCurrentOperation = QStringLiteral("Deleting metadata EXIF/IPTC attribute");
+    if (gbytMetadataKind == 0) {
+        QTreeWidgetItem* row = m_lvExif->SelectedItem();
+        if (m_lvExif->Count() <= 1 || !row) return;
+        gstrMetaAttribute = tf::ListView::Tag(row);
+        if (!fncDeleteAttribute(gstrMetaAttribute)) MsgBox(QStringLiteral("Error deleting attribute"), vbCritical, title());
+        return;
+    }
+    QTreeWidgetItem* row = m_lvIPTC->SelectedItem();
+    if (m_lvIPTC->Count() == 0 || !row || tf::ListView::SubItem(row, 1).trimmed().isEmpty()) return;
+    gstrMetaAttribute = row->text(0);
+    const bool ok = gstrMetaAttribute == QLatin1String("Keywords")
+                            || gstrMetaAttribute == QLatin1String("Supplemental Categories")
+                        ? fncDeleteIPTC_Keywords_suppCat(m_path, gstrMetaAttribute)
+                        : fncUpdateAttribute(m_path, 1, gstrMetaAttribute, QString());
+    if (!ok) {
+        MsgBox(QStringLiteral("Error deleting the attribute!"), vbCritical, title());
+        return;
+    }
+    tf::ListView::setSubItem(row, 1, QString());
+}
+
+void MetadataController::subClearAllAttributes()
+{
+    gstrCurrentOperation = QStringLiteral("Clear all EXIF/IPTC Metadata");
+    const tf::ExifIptc before = m_meta;
+    if (gbytMetadataKind == 0) {
+        if (m_lvExif->Count() == 0) return;
+        if (MsgBox(QStringLiteral("All EXIF metadata available in the current image will be deleted!\nDo you want to continue?"),
+                   vbYesNo + vbInformation, title())
+            != vbYes)
+            return;
+        m_meta.ClearExif();
+    } else {
+        if (m_lvIPTC->Count() == 0) return;
+        if (MsgBox(QStringLiteral("All IPTC metadata available in the current image will be deleted!\nDo you want to continue?"),
+                   vbYesNo + vbInformation, title())
+            != vbYes)
+            return;
+        m_meta.ClearIptc();
+    }
+    if (m_hasImage && !writeBack(m_path)) {
+        m_meta = before;
+        return;
+    }
+    if (gbytMetadataKind == 0) {
+        m_lvExif->Clear();
+    } else {
+        for (int i = 1; i <= m_lvIPTC->Count(); ++i) tf::ListView::setSubItem(m_lvIPTC->Item(i), 1, QString());
+    }
+}
+
+void MetadataController::subUpdateIPTC_Category(const QStringList& categories, const QString& urgency)
+{
+    const tf::ExifIptc before = m_meta;
+    m_meta.setIptcList(20, categories);
+    // The leading number of the text ("3", "3 - normal"); none gives 0.
+    QString digits;
+    for (QChar c : urgency.trimmed()) {
+        if (!c.isDigit() || digits.size() >= 9) break;
+        digits += c;
+    }
+    m_meta.setIptcUrgency(urgency == QLatin1String("None") ? 0 : digits.toInt());
+    if (!writeBack(m_path)) {
+        m_meta = before;
+        return;
+    }
+    if (QTreeWidgetItem* row = m_lvIPTC->SelectedItem()) tf::ListView::setSubItem(row, 1, categories.join(QLatin1Char(',')));
+}
+
+void MetadataController::subUpdateIPTC_Keywords(const QStringList& keywords)
+{
+    const tf::ExifIptc before = m_meta;
+    m_meta.setIptcList(25, keywords);
+    if (!writeBack(m_path)) {
+        m_meta = before;
+        return;
+    }
+    if (QTreeWidgetItem* row = m_lvIPTC->SelectedItem()) tf::ListView::setSubItem(row, 1, keywords.join(QLatin1Char(',')));
+}
+
+// ---- template files
+
+bool MetadataController::fncSaveEXIF()
+{
+    gstrCurrentOperation = QStringLiteral("Saving EXIF template");
+    if (m_lvExif->Count() == 0 || !m_hasImage) return false;
+    std::vector<tf::ExifTemplateRecord> records;
+    for (int i = 1; i <= m_lvExif->Count(); ++i) {
+        const QString key = metadataRowKey(m_lvExif->Item(i));
+        if (!key.isEmpty()) records.push_back({key, tf::ListView::SubItem(m_lvExif->Item(i), 1)});
+    }
+    // Counted before any file is chosen, so an existing template is never touched for nothing.
+    if (records.empty()) {
+        MsgBox(QStringLiteral("There is no user editable EXIF attributes in this current image!\nEither create new attribute or select another image having editable attribute."),
+               vbInformation, title());
+        return false;
+    }
+    gudtCommonDialog = typCommonDialog{};
+    gudtCommonDialog.strDialogTitle = QStringLiteral("Save EXIF Information to file");
+    gudtCommonDialog.strFilter = QStringLiteral("EXIF File (*.xiff)|*.xiff");
+    gudtCommonDialog.strDefaultExt = QStringLiteral("xiff");
+    fncShowSave();
+    QString name = gudtCommonDialog.strFileName;
+    if (name.isEmpty()) return false;
+    if (!name.right(5).toLower().endsWith(QLatin1String(".xiff"))) name += QStringLiteral(".xiff");
+    QString why;
+    if (!tf::writeExifTemplate(name, records, &why)) {
+        MsgBox(why, vbCritical, title());
+        return false;
+    }
+    return true;
+}
+
+bool MetadataController::fncOpenEXIF()
+{
+    gstrCurrentOperation = QStringLiteral("Opening EXIF template");
+    // The template is applied to the shown file; with none there is nothing to apply it to.
+    if (!m_hasImage || m_path.isEmpty()) return false;
+    if (m_lvExif->Count() > 0
+        && MsgBox(QStringLiteral("Loading a .xiff will only overwrite user editable EXIF attributes!\nDo you want to continue?"),
+                  vbYesNo + vbInformation, title())
+               == vbNo)
+        return false;
+    gudtCommonDialog = typCommonDialog{};
+    gudtCommonDialog.strDialogTitle = QStringLiteral("Open EXIF .xiff file");
+    gudtCommonDialog.strFilter = QStringLiteral("EXIF file (*.xiff)|*.xiff");
+    fncShowOpen();
+    const QString name = gudtCommonDialog.strFileName;
+    if (name.isEmpty()) return false;
+    std::vector<tf::ExifTemplateRecord> records;
+    if (!tf::readExifTemplate(name, records)) {
+        MsgBox(QStringLiteral("The EXIF template %1 cannot be read.").arg(QFileInfo(name).fileName()), vbCritical, title());
+        return false;
+    }
+    // Every record is applied to the held metadata and the file is written once.
+    const tf::ExifIptc before = m_meta;
+    std::vector<std::pair<QString, QString>> applied;
+    for (const auto& r : records) {
+        QString value;
+        if (!tf::isTemplateAttribute(r.attribute) || !tf::exifValueForRecord(r, value)) continue;
+        if (!m_meta.SetExifAttribute(r.attribute, value)) continue;
+        applied.emplace_back(r.attribute, r.value);
+    }
+    if (applied.empty()) return true;
+    m_meta.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
+    if (!writeBack(m_path)) {
+        m_meta = before;
+        return false;
+    }
+    for (const auto& [attribute, value] : applied) {
+        QTreeWidgetItem* row = nullptr;
+        for (int i = 1; i <= m_lvExif->Count() && !row; ++i)
+            if (metadataRowKey(m_lvExif->Item(i)).compare(attribute, Qt::CaseInsensitive) == 0) row = m_lvExif->Item(i);
+        if (!row) {
+            const QString display = fncFormattedAttributed(attribute.trimmed());
+            row = m_lvExif->AddItem(display.isEmpty() ? attribute : display, 1);
+            setMetadataRowKey(row, attribute);
+            tf::ListView::setTag(row, attribute);
+        }
+        tf::ListView::setSubItem(row, 1, value);
+    }
+    return true;
+}
+
+bool MetadataController::fncSaveIPTC()
+{
+    gstrCurrentOperation = QStringLiteral("Saving IPTC template");
+    if (m_lvIPTC->Count() == 0 || !m_hasImage) return false;
+    if (!m_meta.HasIptc()) {
+        MsgBox(QStringLiteral("There is no IPTC data in this current image to save."), vbInformation, title());
+        return false;
+    }
+    gudtCommonDialog = typCommonDialog{};
+    gudtCommonDialog.strDialogTitle = QStringLiteral("Save IPTC Information");
+    gudtCommonDialog.strFilter = QStringLiteral("IPTC File Info (*.ffo)|*.ffo");
+    gudtCommonDialog.strDefaultExt = QStringLiteral("ffo");
+    fncShowSave();
+    QString name = gudtCommonDialog.strFileName;
+    if (name.isEmpty()) return false;
+    if (!name.right(4).toLower().endsWith(QLatin1String(".ffo"))) name += QStringLiteral(".ffo");
+    QString why;
+    if (!m_meta.SaveIptcToFile(name, &why)) {
+        MsgBox(why, vbCritical, title());
+        return false;
+    }
+    return true;
+}
+
+bool MetadataController::fncOpenIPTC()
+{
+    gstrCurrentOperation = QStringLiteral("Opening IPTC template");
+    if (m_lvIPTC->Count() == 0 || !m_hasImage) return false;
+    if (m_meta.HasIptc()
+        && MsgBox(QStringLiteral("Loading a .ffo file will replace all IPTC metadata of the current image.\nDo you want to continue?"),
+                  vbYesNo + vbInformation, title())
+               == vbNo)
+        return false;
+    gudtCommonDialog = typCommonDialog{};
+    gudtCommonDialog.strDialogTitle = QStringLiteral("Open IPTC .ffo file");
+    gudtCommonDialog.strFilter = QStringLiteral("IPTC File Info (*.ffo)|*.ffo");
+    fncShowOpen();
+    const QString name = gudtCommonDialog.strFileName;
+    if (name.isEmpty()) return false;
+    const tf::ExifIptc before = m_meta;
+    if (!m_meta.LoadIptcFromFile(name)) {
+        MsgBox(QStringLiteral("The IPTC template %1 cannot be read.").arg(QFileInfo(name).fileName()), vbCritical, title());
+        return false;
+    }
+    if (!writeBack(m_path)) {
+        m_meta = before;
+        return false;
+    }
+    relistIptc();
+    return true;
+}

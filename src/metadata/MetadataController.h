@@ -1,0 +1,92 @@
+#pragma once
+// The metadata pane's lists and bars, their commands and dialogs. The browse area hands it the
+// shown file through MetadataReader; every change is made to the file's metadata here and then
+// written into the file at once.
+#include "browse/BrowseServices.h"
+#include "metadata/ExifIptc.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QPointer>
+#include <array>
+#include <functional>
+
+class QDialog;
+class QPushButton;
+class QWidget;
+class QTreeWidgetItem;
+
+namespace tf {
+class ImageList;
+class ListView;
+} // namespace tf
+
+class MetadataController : public QObject, public tf::MetadataReader {
+    Q_OBJECT
+public:
+    static constexpr int kEXIFBarCount = 6;
+    static constexpr int kIPTCBarCount = 5;
+
+    // Builds the lists and bars into `pane` (the window places them); `icons` gives the rows' icon.
+    MetadataController(QWidget* pane, tf::ImageList* icons, QObject* parent = nullptr);
+
+    tf::ListView* lvExif() const { return m_lvExif; }
+    tf::ListView* lvIPTC() const { return m_lvIPTC; }
+    QWidget* picEXIFBar() const { return m_picEXIFBar; }
+    QWidget* picIPTCBar() const { return m_picIPTCBar; }
+    QPushButton* cmdEXIFBar(int index) const;
+    QPushButton* cmdIPTCBar(int index) const;
+
+    // MetadataReader
+    void ReadFileEXIFInfo(ImageBox& control, tf::ListView& list, const QString& path) override;
+    void ReadFileIPTCInfo(ImageBox& control, tf::ListView& list, const QString& path) override;
+    bool HasIptc(const ImageBox& control) override;
+
+    // The file the lists describe (empty when none) and its metadata as held.
+    QString shownFile() const { return m_path; }
+    const tf::ExifIptc& metadata() const { return m_meta; }
+
+    // Modal dialogs run through this; tests replace it to work the dialog and close it.
+    std::function<int(QDialog&)> execDialog;
+
+    // Commands of the two bars.
+    void cmdEXIFBar_Click(int index);
+    void cmdIPTCBar_Click(int index);
+    void subEditAttribute();
+    void subAddExifAttribute();
+    void subDeleteAttribute();
+    void subClearAllAttributes();
+    bool fncUpdateAttribute(const QString& file, uint8_t kind, const QString& name, const QString& value);
+    bool fncDeleteAttribute(const QString& name);
+    bool fncDeleteIPTC_Keywords_suppCat(const QString& file, const QString& name);
+    void subUpdateIPTC_Category(const QStringList& categories, const QString& urgency);
+    void subUpdateIPTC_Keywords(const QStringList& keywords);
+    bool fncSaveEXIF();
+    bool fncOpenEXIF();
+    bool fncSaveIPTC();
+    bool fncOpenIPTC();
+
+private:
+    bool loadFrom(const ImageBox& control, const QString& path);
+    // Writes the held metadata into `file` when its type takes metadata. On failure the failure is
+    // shown and false returned; the caller puts back what was held before the change, so the
+    // lists and the held metadata never show a change the file does not have.
+    bool writeBack(const QString& file);
+    int runDialog(QDialog& dialog);
+    void relistIptc();
+
+    QWidget* m_pane;
+    tf::ListView* m_lvExif = nullptr;
+    tf::ListView* m_lvIPTC = nullptr;
+    QWidget* m_picEXIFBar = nullptr;
+    QWidget* m_picIPTCBar = nullptr;
+    std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};
+    std::array<QPushButton*, kIPTCBarCount> m_cmdIPTCBar{};
+
+    tf::ExifIptc m_meta;
+    QString m_path;        // the shown file whose metadata m_meta holds
+    QDateTime m_readStamp; // its modification time when read
+    qint64 m_readSize = -1;
+    bool m_hasImage = false;
+    bool m_loaded = false; // m_meta was read from m_path with an image shown
+};

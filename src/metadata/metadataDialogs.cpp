@@ -1,0 +1,287 @@
+#include "metadata/metadataDialogs.h"
+
+#include "controls/datepicker/DateTimePicker.h"
+#include "metadata/ExifIptc.h"
+#include "metadata/modMetadata.h"
+#include "platform/ui/listview.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+QPushButton* button(QWidget* parent, const char* name, const char* caption)
+{
+    auto* b = new QPushButton(QString::fromLatin1(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAutoDefault(false);
+    return b;
+}
+
+QLabel* label(QWidget* parent, const char* name, const char* caption)
+{
+    auto* l = new QLabel(QString::fromLatin1(caption), parent);
+    l->setObjectName(QString::fromLatin1(name));
+    return l;
+}
+
+QString timeText(const QTime& t) { return t.toString(QStringLiteral("h:mm:ss AP")); }
+
+// An item list with a text box, Add and Delete: the two IPTC list dialogs.
+void buildListEditor(QDialog* dialog, QGridLayout* grid, int row, QListWidget*& list, QLineEdit*& box,
+                     const char* listName, const char* boxName, const char* addName, const char* delName)
+{
+    list = new QListWidget(dialog);
+    list->setObjectName(QString::fromLatin1(listName));
+    box = new QLineEdit(dialog);
+    box->setObjectName(QString::fromLatin1(boxName));
+    auto* add = button(dialog, addName, "Add");
+    auto* del = button(dialog, delName, "Delete");
+    grid->addWidget(list, row, 0, 3, 2);
+    grid->addWidget(box, row + 3, 0);
+    grid->addWidget(add, row + 3, 1);
+    grid->addWidget(del, row + 4, 1);
+    QObject::connect(add, &QPushButton::clicked, dialog, [list, box] {
+        if (box->text().isEmpty()) return;
+        list->addItem(box->text());
+        box->clear();
+    });
+    QObject::connect(del, &QPushButton::clicked, dialog, [list] {
+        if (QListWidgetItem* item = list->currentItem(); item && item->isSelected()) delete item;
+    });
+}
+
+void addOkCancel(QDialog* dialog, QGridLayout* grid, int row)
+{
+    auto* ok = button(dialog, "cmdOK", "OK");
+    auto* cancel = button(dialog, "cmdCancel", "Cancel");
+    grid->addWidget(ok, row, 0);
+    grid->addWidget(cancel, row, 1);
+    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+}
+
+} // namespace
+
+// ---- edit one value
+
+frmExifEditAttribute::frmExifEditAttribute(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmExifEditAttribute"));
+    setWindowTitle(QStringLiteral(" Edit Attribute"));
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(label(this, "lblAttribute", "Attribute"), 0, 0);
+    txtAttribute = new QLineEdit(this);
+    txtAttribute->setObjectName(QStringLiteral("txtAttribute"));
+    txtAttribute->setReadOnly(true);
+    grid->addWidget(txtAttribute, 0, 1);
+    grid->addWidget(label(this, "lblValue", "Value"), 1, 0);
+    txtValue = new QLineEdit(this);
+    txtValue->setObjectName(QStringLiteral("txtValue"));
+    grid->addWidget(txtValue, 1, 1);
+    ucDateTime = new tf::DateTimePicker(this);
+    ucDateTime->setObjectName(QStringLiteral("ucDateTime"));
+    grid->addWidget(ucDateTime, 2, 1);
+    Label1 = label(this, "Label1", "mm/dd/yyyy");
+    grid->addWidget(Label1, 3, 1);
+    auto* ok = button(this, "cmdOK", "OK");
+    auto* cancel = button(this, "cmdCancel", "Cancel");
+    grid->addWidget(ok, 4, 0);
+    grid->addWidget(cancel, 4, 1);
+    connect(ok, &QPushButton::clicked, this, &frmExifEditAttribute::cmdOK_Click);
+    connect(cancel, &QPushButton::clicked, this, &frmExifEditAttribute::cmdCancel_Click);
+    subSetup();
+}
+
+void frmExifEditAttribute::subSetup()
+{
+    txtAttribute->setText(gstrMetaAttribute);
+    txtValue->setText(gstrMetaValue);
+    m_isDate = fncIsEXIFDateAttribute(gstrMetaAttribute) || fncIsIPTCDateAttribute(gstrMetaAttribute);
+    if (!m_isDate) {
+        txtValue->setCursorPosition(static_cast<int>(txtValue->text().size()));
+    } else {
+        const QDateTime value = tf::parseListDateTime(gstrMetaValue);
+        if (!gstrMetaValue.isEmpty() && value.isValid()) {
+            ucDateTime->setDateSelected(value);
+            m_time = timeText(value.time());
+        } else {
+            ucDateTime->setDateSelected(QDateTime::currentDateTime());
+        }
+    }
+    txtValue->setVisible(!m_isDate);
+    ucDateTime->setVisible(m_isDate);
+    Label1->setVisible(m_isDate);
+}
+
+void frmExifEditAttribute::cmdOK_Click()
+{
+    if (!m_isDate) {
+        const QString typed = txtValue->text().trimmed();
+        gblnMetaChanged = typed != gstrMetaValue;
+        if (gblnMetaChanged) gstrMetaValue = typed;
+    } else {
+        const QString day = tf::listDateText(ucDateTime->DateSelected().date());
+        const QDateTime old = tf::parseListDateTime(gstrMetaValue);
+        gblnMetaChanged = !old.isValid() || tf::listDateText(old.date()) != day;
+        if (gblnMetaChanged) gstrMetaValue = m_time.isEmpty() ? day : day + QLatin1Char(' ') + m_time;
+    }
+    accept();
+}
+
+void frmExifEditAttribute::cmdCancel_Click()
+{
+    gblnMetaChanged = false;
+    reject();
+}
+
+// ---- add an attribute
+
+frmExifNewAttribute::frmExifNewAttribute(const tf::ListView& lvExif, QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmExifNewAttribute"));
+    setWindowTitle(QStringLiteral("Add New Attribute"));
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(label(this, "lblAttribute", "Select an Attribute"), 0, 0);
+    cmbAttribute = new QComboBox(this);
+    cmbAttribute->setObjectName(QStringLiteral("cmbAttribute"));
+    grid->addWidget(cmbAttribute, 0, 1);
+    grid->addWidget(label(this, "lblValue", "Value"), 1, 0);
+    txtValue = new QLineEdit(this);
+    txtValue->setObjectName(QStringLiteral("txtValue"));
+    grid->addWidget(txtValue, 1, 1);
+    ucDateTime = new tf::DateTimePicker(this);
+    ucDateTime->setObjectName(QStringLiteral("ucDateTime"));
+    grid->addWidget(ucDateTime, 2, 1);
+    grid->addWidget(label(this, "Label1", "mm/dd/yyyy"), 3, 1);
+    cmdOK = button(this, "cmdOK", "OK");
+    auto* cancel = button(this, "cmdCancel", "Cancel");
+    grid->addWidget(cmdOK, 4, 0);
+    grid->addWidget(cancel, 4, 1);
+    connect(cmdOK, &QPushButton::clicked, this, &frmExifNewAttribute::cmdOK_Click);
+    connect(cancel, &QPushButton::clicked, this, &frmExifNewAttribute::cmdCancel_Click);
+    connect(txtValue, &QLineEdit::textChanged, this,
+            [this](const QString& t) { cmdOK->setEnabled(!t.trimmed().isEmpty()); });
+    connect(ucDateTime, &tf::DateTimePicker::DateChanged, this,
+            [this] { m_time = timeText(QTime::currentTime()); });
+    subSetup(lvExif);
+    connect(cmbAttribute, &QComboBox::activated, this, &frmExifNewAttribute::cmbAttribute_Click);
+}
+
+void frmExifNewAttribute::subSetup(const tf::ListView& lvExif)
+{
+    for (const QString& name : gstrEditableEXIF)
+        if (fncIsKeyFree(lvExif, name)) cmbAttribute->addItem(name);
+    if (cmbAttribute->count() == 0) {
+        cmbAttribute->addItem(QStringLiteral("No editable attribute to add!"));
+        cmbAttribute->setEnabled(false);
+    }
+    cmbAttribute->setCurrentIndex(cmbAttribute->isEnabled() ? -1 : 0);
+    txtValue->setEnabled(false);
+    ucDateTime->setEnabled(false);
+    ucDateTime->hide();
+    cmdOK->setEnabled(false);
+}
+
+void frmExifNewAttribute::cmbAttribute_Click()
+{
+    if (fncIsEXIFDateAttribute(cmbAttribute->currentText())) {
+        ucDateTime->setDateSelected(QDateTime::currentDateTime());
+        ucDateTime->setEnabled(true);
+        ucDateTime->show();
+        txtValue->hide();
+        cmdOK->setEnabled(true);
+    } else {
+        ucDateTime->hide();
+        txtValue->setEnabled(true);
+        txtValue->show();
+        cmdOK->setEnabled(!txtValue->text().trimmed().isEmpty());
+    }
+}
+
+void frmExifNewAttribute::cmdOK_Click()
+{
+    if (!ucDateTime->isVisibleTo(this)) {
+        gstrMetaValue = txtValue->text().trimmed();
+    } else {
+        if (m_time.isEmpty()) m_time = timeText(QTime::currentTime());
+        gstrMetaValue = tf::listDateText(ucDateTime->DateSelected().date()) + QLatin1Char(' ') + m_time;
+    }
+    gstrMetaAttribute = cmbAttribute->currentText();
+    gblnMetaChanged = true;
+    accept();
+}
+
+void frmExifNewAttribute::cmdCancel_Click()
+{
+    gblnMetaChanged = false;
+    reject();
+}
+
+// ---- IPTC lists
+
+frmIPTCCategory::frmIPTCCategory(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmIPTCCategory"));
+    setWindowTitle(QStringLiteral("Add Supplementaty Categories"));
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(label(this, "lblSupCat", "Supplemental Categories:"), 0, 0);
+    buildListEditor(this, grid, 1, lstSupCats, txtSupCatAdd, "lstSupCats", "txtSupCatAdd", "cmdAddSupCat",
+                    "cmdDelSupCat");
+    grid->addWidget(label(this, "lblUrgency", "Urgency:"), 6, 0);
+    cboUrgency = new QComboBox(this);
+    cboUrgency->setObjectName(QStringLiteral("cboUrgency"));
+    grid->addWidget(cboUrgency, 6, 1);
+    addOkCancel(this, grid, 7);
+}
+
+void frmIPTCCategory::subSetup(const tf::ExifIptc* image)
+{
+    cboUrgency->clear();
+    lstSupCats->clear();
+    for (int i = 1; i <= 8; ++i) cboUrgency->addItem(QString::number(i));
+    cboUrgency->addItem(QStringLiteral("None"));
+    cboUrgency->setCurrentText(QStringLiteral("None"));
+    if (!image) return;
+    for (int i = 0; i < image->IptcSupplementalCategoryCount(); ++i)
+        lstSupCats->addItem(image->IptcSupplementalCategory(i));
+    const int urgency = image->IptcUrgency();
+    cboUrgency->setCurrentText(urgency == 0 ? QStringLiteral("None") : QString::number(urgency));
+}
+
+QStringList frmIPTCCategory::categories() const
+{
+    QStringList items;
+    for (int i = 0; i < lstSupCats->count(); ++i) items << lstSupCats->item(i)->text();
+    return items;
+}
+
+QString frmIPTCCategory::urgency() const { return cboUrgency->currentText(); }
+
+frmIPTCKeywords::frmIPTCKeywords(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmIPTCKeywords"));
+    setWindowTitle(QStringLiteral("Keywords"));
+    auto* grid = new QGridLayout(this);
+    buildListEditor(this, grid, 0, lstKeywords, txtKeywordAdd, "lstKeywords", "txtKeywordAdd", "cmdAddKeyword",
+                    "cmdDelKeyword");
+    addOkCancel(this, grid, 5);
+}
+
+void frmIPTCKeywords::subSetup(const tf::ExifIptc* image)
+{
+    if (!image) return;
+    lstKeywords->clear();
+    for (int i = 0; i < image->IptcKeywordCount(); ++i) lstKeywords->addItem(image->IptcKeyword(i));
+}
+
+QStringList frmIPTCKeywords::keywords() const
+{
+    QStringList items;
+    for (int i = 0; i < lstKeywords->count(); ++i) items << lstKeywords->item(i)->text();
+    return items;
+}

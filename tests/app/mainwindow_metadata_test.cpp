@@ -1,0 +1,39 @@
+// The metadata area's wiring in the main window: a shown file's metadata reaches the lists the
+// window places, and the bars' buttons reach the commands. What the lists and commands do is
+// tested in tests/metadata.
+#include "mainwindow_gui.h"
+
+#include "platform/ui/listview.h"
+#include "platform/ui/msgbox.h"
+#include "platform/ui/statusbar.h"
+#include "support/testenv.h"
+
+#include <QPushButton>
+
+using namespace tf;
+using namespace tf::test;
+
+TEST_F(MainWindowGui, AShownFilesMetadataFillsTheListsAndTheBarsReachTheCommands)
+{
+    TempFolder shots;
+    const QString path = shots.file("shot.jpg");
+    writeQt(path, solid(40, 30, Qt::red), "jpg");
+    int rc = -1;
+    runTool("exiv2", {"-Mset Exif.Image.Make Canon", "-Mset Iptc.Application2.Caption Hello", "mo", path}, &rc);
+    ASSERT_EQ(rc, 0);
+
+    frmMain& w = startOn(shots.path(), /*details*/ true);
+    clickRow(w.browse()->lvFolder(), "shot.jpg");
+    ASSERT_GT(w.lvExif->Count(), 0);
+    EXPECT_EQ(w.lvExif->Item(1)->text(0), "Make");
+    EXPECT_EQ(ListView::SubItem(w.lvExif->Item(1), 1), "Canon");
+    EXPECT_EQ(ListView::SubItem(w.lvIPTC->Item(1), 1), "Hello");
+    EXPECT_TRUE(w.sbMain->panelText("metadata").endsWith("IPTC")) << "the preview asked the metadata area";
+
+    // The clear button of the EXIF bar asks its question.
+    ScriptedMessageBoxes messages;
+    messages.answerNext(vbNo);
+    w.cmdEXIFBar(3)->click();
+    ASSERT_EQ(messages.shown().size(), 1u);
+    EXPECT_TRUE(messages.shown()[0].prompt.startsWith("All EXIF metadata"));
+}

@@ -1,0 +1,229 @@
+// The date picker's rules (the model), and the drop-down's wiring to it.
+#include "controls/datepicker/DatePickerModel.h"
+#include "controls/datepicker/DateTimePicker.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QLocale>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace tf;
+
+namespace {
+
+const QDate kToday(2024, 1, 5);
+
+class DatePicker : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        model.today = [] { return kToday; };
+        model.setDateSelected(QDateTime(QDate(2024, 1, 10), QTime(9, 0)));
+        model.onDateChanged = [this](const QDateTime& from, const QDateTime& to) {
+            changes.push_back({from, to});
+            seenInHandler = model.dateSelected();
+        };
+    }
+    void TearDown() override { QLocale::setDefault(QLocale::c()); }
+
+    DatePickerModel model;
+    std::vector<std::pair<QDateTime, QDateTime>> changes;
+    QDateTime seenInHandler;
+};
+
+} // namespace
+
+TEST_F(DatePicker, OnlyAnotherDayIsAChange)
+{
+    model.setDateSelected(QDateTime(QDate(2024, 1, 10), QTime(9, 0)));
+    model.setDateSelected(QDateTime(QDate(2024, 1, 10), QTime(14, 0)));
+    EXPECT_TRUE(changes.empty());
+    EXPECT_EQ(model.dateSelected().time(), QTime(9, 0)) << "another time on the same day is not taken";
+
+    model.setDateSelected(QDateTime(QDate(2024, 2, 1), QTime(8, 0)));
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].first.date(), QDate(2024, 1, 10));
+    EXPECT_EQ(seenInHandler.date(), QDate(2024, 1, 10)) << "the handler runs before the new day is stored";
+    EXPECT_EQ(model.dateSelected().date(), QDate(2024, 2, 1));
+    EXPECT_EQ(model.viewMonth(), QDate(2024, 2, 1));
+
+    model.setDateSelected(QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
+    EXPECT_EQ(model.dateSelected().date(), kToday) << "the zero date is today";
+}
+
+TEST_F(DatePicker, AHandlerThatSetsTheDateHasTheLastWord)
+{
+    model.onDateChanged = [this](const QDateTime&, const QDateTime& to) {
+        if (to.date() == QDate(2024, 6, 6)) model.setDateSelected(QDateTime(QDate(2024, 6, 7), QTime(0, 0)));
+    };
+    model.setDateSelected(QDateTime(QDate(2024, 6, 6), QTime(0, 0)));
+    EXPECT_EQ(model.dateSelected().date(), QDate(2024, 6, 7));
+}
+
+TEST_F(DatePicker, FirstDayOfWeekAndTheGrid)
+{
+    const struct {
+        int set, stored;
+    } days[] = {{8, 1}, {7, 7}, {0, 0}, {-1, 0}, {14, 0}};
+    for (const auto& d : days) {
+        model.setFirstDayOfWeek(d.set);
+        EXPECT_EQ(model.firstDayOfWeek(), d.stored) << d.set;
+    }
+
+    // September 2024 begins on a Sunday.
+    model.setFirstDayOfWeek(1);
+    model.showMonth(QDate(2024, 9, 15));
+    EXPECT_EQ(model.leadingCells(), 0);
+    model.setFirstDayOfWeek(2);
+    EXPECT_EQ(model.leadingCells(), 6);
+    EXPECT_EQ(model.cells()[0], QDate(2024, 8, 26)) << "Monday in column 0";
+
+    // A February of 28 days from a Sunday fills four rows; two rows of March follow.
+    model.setFirstDayOfWeek(1);
+    model.showMonth(QDate(2015, 2, 1));
+    EXPECT_EQ(model.cells()[0], QDate(2015, 2, 1));
+    EXPECT_EQ(model.cells()[27], QDate(2015, 2, 28));
+    EXPECT_EQ(model.cells()[28], QDate(2015, 3, 1));
+    EXPECT_EQ(model.cellDate(41), QDate(2015, 3, 14));
+    model.showNonMonthDays = false;
+    EXPECT_FALSE(model.cellDate(28).isValid()) << "a hidden day cannot be chosen";
+    EXPECT_EQ(model.cellDate(27), QDate(2015, 2, 28));
+}
+
+TEST_F(DatePicker, MonthPagingAndKeys)
+{
+    model.showMonth(QDate(2024, 1, 20));
+    model.showPreviousMonth();
+    EXPECT_EQ(model.viewMonth(), QDate(2023, 12, 1));
+    model.showMonth(QDate(9999, 12, 3));
+    model.showNextMonth();
+    EXPECT_EQ(model.viewMonth(), QDate(9999, 12, 1)) << "no month after 9999";
+    model.showMonth(QDate(100, 1, 3));
+    model.showPreviousMonth();
+    EXPECT_EQ(model.viewMonth(), QDate(100, 1, 1));
+
+    model.setHighlight(QDate(2024, 3, 1));
+    EXPECT_TRUE(model.key(Qt::Key_Left));
+    EXPECT_EQ(model.highlight(), QDate(2024, 2, 29));
+    EXPECT_EQ(model.viewMonth(), QDate(2024, 2, 1));
+    model.setHighlight(QDate(2023, 1, 31));
+    model.key(Qt::Key_PageDown);
+    EXPECT_EQ(model.highlight(), QDate(2023, 2, 28));
+    model.key(Qt::Key_Home);
+    EXPECT_EQ(model.highlight(), kToday);
+    EXPECT_FALSE(model.key(Qt::Key_A));
+    EXPECT_TRUE(changes.empty()) << "moving the highlight selects nothing";
+    model.key(Qt::Key_Down);
+    model.key(Qt::Key_Return);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(model.dateSelected(), QDateTime(QDate(2024, 1, 12), QTime(9, 0))) << "the day, with the time kept";
+}
+
+TEST_F(DatePicker, TypedDates)
+{
+    model.setHighlight(kToday);
+    EXPECT_EQ(model.commitText("not a date"), "5 Jan 2024") << "the highlighted day's text comes back";
+    EXPECT_TRUE(changes.empty());
+    EXPECT_EQ(model.commitText(" 2024-03-07 "), "7 Mar 2024");
+    EXPECT_EQ(model.dateSelected(), QDateTime(QDate(2024, 3, 7), QTime(9, 0)));
+    EXPECT_EQ(model.commitText("8 Mar 2024"), "8 Mar 2024");
+    EXPECT_EQ(changes.size(), 2u);
+}
+
+TEST_F(DatePicker, TheDropDownChoosesADay)
+{
+    QWidget host;
+    DateTimePicker picker(&host);
+    picker.model().today = [] { return kToday; };
+    picker.setDateSelected(QDateTime(QDate(2024, 1, 10), QTime(9, 0)));
+    host.show();
+    QSignalSpy changed(&picker, &DateTimePicker::DateChanged);
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(picker.findChild<QLineEdit*>("Text1"), &down);
+    ASSERT_TRUE(picker.isDropped());
+    QWidget* popup = host.findChild<QWidget*>("picCalendar");
+    ASSERT_NE(popup, nullptr);
+    // January 2024 starts on a Monday: with Sunday first, day 20 stands in cell 20.
+    popup->findChild<QToolButton*>("day_20")->click();
+    EXPECT_EQ(changed.count(), 0);
+    popup->findChild<QPushButton*>("picOK")->click();
+    EXPECT_FALSE(picker.isDropped());
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(picker.DateSelected().date(), QDate(2024, 1, 20));
+    EXPECT_EQ(picker.findChild<QLineEdit*>("Text1")->text(), "20 Jan 2024");
+
+    // Held on the title, the month list opens; released on its sixth row, that month shows.
+    picker.openCalendar();
+    auto* title = popup->findChild<QLabel*>("lblMonth");
+    auto* months = popup->findChild<QWidget*>("picMonthList");
+    const QPoint centre = title->rect().center();
+    QMouseEvent press(QEvent::MouseButtonPress, centre, title->mapToGlobal(centre), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(title, &press);
+    ASSERT_TRUE(months->isVisible());
+    const QPoint onRow5 = title->mapFrom(popup, months->geometry().topLeft() + QPoint(10, 5 * 16 + 4));
+    QMouseEvent move(QEvent::MouseMove, onRow5, title->mapToGlobal(onRow5), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(title, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, onRow5, title->mapToGlobal(onRow5), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(title, &release);
+    EXPECT_FALSE(months->isVisible());
+    EXPECT_EQ(title->text(), "March 2024");
+
+    picker.setShortDayNames(true);
+    picker.setFirstDayOfWeek(2);
+    EXPECT_EQ(popup->findChild<QLabel*>("lblDay_0")->text(), "M") << "Monday first, one letter";
+    picker.setDescriptionFormat("yyyy-MM-dd");
+    EXPECT_EQ(picker.findChild<QLineEdit*>("Text1")->text(), "2024-01-20");
+
+    picker.setEnabled(false);
+    EXPECT_FALSE(picker.isDropped()) << "disabling closes it";
+    picker.openCalendar();
+    EXPECT_FALSE(picker.isDropped());
+}
+
+TEST_F(DatePicker, TheMonthListTracksTicksAndChooses)
+{
+    model.showMonth(QDate(2024, 5, 1));
+    model.openMonthList();
+    EXPECT_EQ(model.monthListRow(0), QDate(2024, 2, 1));
+    EXPECT_EQ(model.monthListRow(3), QDate(2024, 5, 1));
+    EXPECT_FALSE(model.monthListRow(7).isValid());
+
+    const struct {
+        int y;
+        bool inColumn;
+        int row, ticker;
+    } moves[] = {{0, true, 0, 0}, {111, true, 6, 0}, {112, true, -1, 1}, {-1, true, -1, -1}, {40, false, -1, 0}};
+    for (const auto& m : moves) {
+        model.trackMonthList(m.y, 16, m.inColumn);
+        EXPECT_EQ(model.monthListHighlight(), m.row) << m.y;
+        EXPECT_EQ(model.monthTicker(), m.ticker) << m.y;
+    }
+
+    model.trackMonthList(-5, 16, true);
+    model.tickMonthList();
+    model.tickMonthList();
+    EXPECT_EQ(model.monthListRow(3), QDate(2024, 3, 1)) << "two ticks back";
+    model.releaseMonthList();
+    EXPECT_FALSE(model.isMonthListOpen());
+    EXPECT_EQ(model.viewMonth(), QDate(2024, 5, 1)) << "released while ticking: no row, no change";
+
+    model.openMonthList();
+    model.trackMonthList(16 * 5 + 3, 16, true);
+    model.releaseMonthList();
+    EXPECT_EQ(model.viewMonth(), QDate(2024, 7, 1));
+    EXPECT_TRUE(changes.empty()) << "browsing months selects nothing";
+
+    // The ticker stops at the first months there are.
+    model.showMonth(QDate(100, 3, 1));
+    model.openMonthList();
+    model.trackMonthList(-1, 16, true);
+    model.tickMonthList();
+    EXPECT_EQ(model.monthListRow(3), QDate(100, 3, 1));
+}

@@ -1,0 +1,299 @@
+// The metadata commands on real files, checked with the exiv2 command: only the metadata changes,
+// the picture's bytes and a TIFF's pages stay, and a write that fails leaves the file and the
+// lists as they were.
+#include "controls/datepicker/DateTimePicker.h"
+#include "metadata/metadataDialogs.h"
+#include "metadata_fixture.h"
+#include "support/doctools.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QDir>
+#include <unistd.h>
+
+using namespace tf;
+using namespace tf::test;
+
+namespace {
+
+class MetadataEdit : public MetadataControllerTest {
+protected:
+    QString taggedJpeg()
+    {
+        const QString path = writeJpeg(dir, "shot.jpg");
+        exiv2Modify(path, {"set Exif.Image.Make Canon", "set Exif.Image.Artist Bob", "set Exif.Image.Orientation 1",
+                           "set Exif.Image.DateTime 2024:01:02 15:04:05", "set Iptc.Application2.Caption Kept",
+                           "add Iptc.Application2.Keywords k"});
+        return path;
+    }
+};
+
+} // namespace
+
+TEST_F(MetadataEdit, EditingAnExifValueWritesOnlyTheMetadata)
+{
+    const QString path = taggedJpeg();
+    const QByteArray scan = jpegScan(path);
+    show(path);
+    select(exif(), "Make");
+    workDialog = [](QDialog& d) {
+        d.findChild<QLineEdit*>("txtValue")->setText("  Nikon ");
+        click(d, "cmdOK");
+    };
+    controller.cmdEXIFBar_Click(0);
+
+    EXPECT_EQ(dialogsShown, 1);
+    EXPECT_EQ(value(exif(), "Make"), "Nikon");
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.Make"), "Nikon");
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.Software"), "Tavrel Folio");
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.Artist"), "Bob");
+    EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Caption"), "Kept");
+    EXPECT_EQ(jpegScan(path), scan) << "the compressed picture is not touched";
+    EXPECT_FALSE(gblnMetaChanged);
+
+    // A row without a key is not editable: no dialog.
+    select(exif(), "Orientation");
+    controller.cmdEXIFBar_Click(0);
+    EXPECT_EQ(dialogsShown, 1);
+}
+
+TEST_F(MetadataEdit, EditingADateKeepsItsTimeOfDay)
+{
+    const QString path = taggedJpeg();
+    show(path);
+    select(exif(), "Date/Time");
+    workDialog = [](QDialog& d) {
+        auto* picker = d.findChild<DateTimePicker*>("ucDateTime");
+        EXPECT_TRUE(picker->isVisibleTo(&d));
+        EXPECT_EQ(picker->DateSelected().date(), QDate(2024, 1, 2));
+        picker->setDateSelected(QDateTime(QDate(2024, 3, 5), QTime(9, 0)));
+        click(d, "cmdOK");
+    };
+    controller.cmdEXIFBar_Click(0);
+    EXPECT_EQ(value(exif(), "Date/Time"), "3/5/2024 3:04:05 PM");
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.DateTime"), "2024:03:05 15:04:05");
+}
+
+TEST_F(MetadataEdit, AddingOffersOnlyFreeEditableNames)
+{
+    const QString path = taggedJpeg();
+    show(path);
+    QStringList offered;
+    workDialog = [&](QDialog& d) {
+        auto* names = d.findChild<QComboBox*>("cmbAttribute");
+        for (int i = 0; i < names->count(); ++i) offered << names->itemText(i);
+        names->setCurrentText("Model");
+        emit names->activated(names->currentIndex());
+        d.findChild<QLineEdit*>("txtValue")->setText("EOS");
+        click(d, "cmdOK");
+    };
+    controller.cmdEXIFBar_Click(1);
+    EXPECT_FALSE(offered.contains("Make") || offered.contains("Artist") || offered.contains("DateTime"));
+    EXPECT_TRUE(offered.contains("Model") && offered.contains("UserComment"));
+    EXPECT_EQ(value(exif(), "Model"), "EOS") << "a new row shows the raw name";
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.Model"), "EOS");
+
+    // With all eleven present the list says so and cannot be used.
+    ListView full;
+    for (const QString& name : gstrEditableEXIF) setMetadataRowKey(full.AddItem(name), name);
+    frmExifNewAttribute dialog(full);
+    auto* names = dialog.findChild<QComboBox*>("cmbAttribute");
+    EXPECT_EQ(names->count(), 1);
+    EXPECT_EQ(names->currentText(), "No editable attribute to add!");
+    EXPECT_FALSE(names->isEnabled());
+    EXPECT_FALSE(dialog.findChild<QPushButton*>("cmdOK")->isEnabled());
+}
+
+TEST_F(MetadataEdit, AUserCommentKeepsItsCharacters)
+{
+    const QString path = taggedJpeg();
+    show(path);
+    ASSERT_TRUE(controller.fncUpdateAttribute(path, 0, "UserComment", "Grüße"));
+    EXPECT_EQ(runTool("exiv2", {"-q", "-Pt", "-K", "Exif.Photo.UserComment", path}).trimmed(), "charset=Unicode Grüße");
+    show(path);
+    EXPECT_EQ(value(exif(), "User Comment"), "Grüße");
+}
+
+TEST_F(MetadataEdit, RefusedValuesAndFailedWritesChangeNothing)
+{
+    const QString path = taggedJpeg();
+    show(path);
+    const QByteArray before = readAll(path);
+    EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "PixelXDimension", "abc"));
+    EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "NoSuchTag", "1"));
+    EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "DateTime", "not a date"));
+    EXPECT_EQ(readAll(path), before);
+
+    // A file that can no longer take the metadata (here it was replaced behind the program's
+    // back) is left byte for byte, the failure is shown, and what is held is as before the change.
+    const QByteArray replaced = "not a picture any more";
+    QFile::remove(path);
+    dir.write("shot.jpg", replaced);
+    EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "Make", "Nikon"));
+    EXPECT_EQ(readAll(path), replaced);
+    ASSERT_EQ(messages.shown().size(), 1u);
+    EXPECT_EQ(messages.shown()[0].icon(), vbCritical);
+    EXPECT_EQ(controller.metadata().ExifValueByName("Make"), "Canon");
+    EXPECT_EQ(controller.metadata().ExifValueByName("Software"), "");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"shot.jpg"}) << "no copy left behind";
+
+    // A type that takes no metadata keeps none: the change is refused, not reported as made.
+    const QString png = dir.file("flat.png");
+    ASSERT_TRUE(pattern(4, 4).save(png));
+    show(png);
+    EXPECT_FALSE(controller.fncUpdateAttribute(png, 0, "Artist", "Ann"));
+    EXPECT_EQ(controller.metadata().ExifValueByName("Artist"), "");
+
+    if (::geteuid() != 0) { // the owner of everything may write a read-only file
+        const QString other = taggedJpeg();
+        show(other);
+        const QByteArray kept = readAll(other);
+        QFile::setPermissions(other, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        EXPECT_FALSE(controller.fncUpdateAttribute(other, 0, "Make", "Nikon"));
+        EXPECT_EQ(readAll(other), kept);
+        EXPECT_EQ(controller.metadata().ExifValueByName("Make"), "Canon");
+    }
+}
+
+TEST_F(MetadataEdit, AMultipageTiffKeepsEveryPage)
+{
+    QList<QImage> pages;
+    for (int i = 0; i < 6; ++i) pages << pattern(20 + i, 10);
+    const QString plain = dir.file("plain.tif");
+    ASSERT_TRUE(writeRgbTiff(plain, pages));
+    // Strips and tiles, raw and compressed: every page after the first four is carried over as is.
+    const QList<QStringList> layouts = {{}, {"-c", "lzw"}, {"-t", "-w", "16", "-l", "16", "-c", "zip"}};
+    for (const QStringList& layout : layouts) {
+        const QString path = dir.file(QStringLiteral("pages%1.tif").arg(layout.size()));
+        int rc = -1;
+        runTool("tiffcp", QStringList(layout) << plain << path, &rc);
+        ASSERT_EQ(rc, 0);
+        const auto before = tiffDirectories(path);
+        show(path);
+        ASSERT_TRUE(controller.fncUpdateAttribute(path, 0, "Artist", "Ann")) << messages.prompts().join("|").toStdString();
+        ASSERT_TRUE(controller.fncUpdateAttribute(path, 1, "Caption", "On a TIFF"));
+        EXPECT_EQ(exiv2Value(path, "Exif.Image.Artist"), "Ann");
+        EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Caption"), "On a TIFF");
+        const auto after = tiffDirectories(path);
+        ASSERT_EQ(after.size(), before.size()) << layout.join(" ").toStdString();
+        for (size_t i = 0; i < after.size(); ++i) {
+            EXPECT_EQ(after[i].value(259), before[i].value(259)) << "compression of page " << i;
+            EXPECT_EQ(after[i].value(256), 20 + int(i));
+            const QImage page = loadPage(path, int(i) + 1);
+            EXPECT_EQ(page, pages[int(i)].convertToFormat(page.format())) << layout.join(" ").toStdString() << " page " << i;
+        }
+    }
+}
+
+TEST_F(MetadataEdit, DeletingAndClearing)
+{
+    const QString path = taggedJpeg();
+    show(path);
+    select(exif(), "Artist");
+    controller.cmdEXIFBar_Click(2);
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.Artist"), "");
+    EXPECT_EQ(value(exif(), "Artist"), "<no row>");
+
+    // No to the question: nothing goes.
+    messages.answerNext(vbNo);
+    controller.cmdEXIFBar_Click(3);
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.Make"), "Canon");
+    messages.answerNext(vbYes);
+    controller.cmdEXIFBar_Click(3);
+    EXPECT_EQ(exif()->Count(), 0);
+    EXPECT_FALSE(exiv2Keys(path).join(" ").contains("Exif.")) << exiv2Keys(path).join(" ").toStdString();
+    EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Caption"), "Kept");
+
+    gbytMetadataKind = 1;
+    messages.answerNext(vbYes);
+    controller.cmdIPTCBar_Click(4);
+    ASSERT_EQ(iptc()->Count(), 52);
+    EXPECT_EQ(value(iptc(), "Caption"), "");
+    EXPECT_TRUE(exiv2Keys(path).isEmpty()) << exiv2Keys(path).join(" ").toStdString();
+    EXPECT_EQ(messages.prompts().last(),
+              "All IPTC metadata available in the current image will be deleted!\nDo you want to continue?");
+}
+
+TEST_F(MetadataEdit, IptcFieldsListsUrgencyAndDates)
+{
+    const QString path = taggedJpeg();
+    show(path);
+    gbytMetadataKind = 1;
+
+    select(iptc(), "Keywords");
+    workDialog = [](QDialog& d) {
+        auto* list = d.findChild<QListWidget*>("lstKeywords");
+        EXPECT_EQ(list->count(), 1);
+        list->setCurrentRow(0);
+        click(d, "cmdDelKeyword");
+        for (const char* k : {"x", "y", "z"}) {
+            d.findChild<QLineEdit*>("txtKeywordAdd")->setText(k);
+            click(d, "cmdAddKeyword");
+        }
+        click(d, "cmdOK");
+    };
+    controller.cmdIPTCBar_Click(0);
+    EXPECT_EQ(value(iptc(), "Keywords"), "x,y,z");
+    EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Keywords").split('\n'), (QStringList{"x", "y", "z"}));
+
+    select(iptc(), "Supplemental Categories");
+    workDialog = [](QDialog& d) {
+        d.findChild<QLineEdit*>("txtSupCatAdd")->setText("Sport");
+        click(d, "cmdAddSupCat");
+        d.findChild<QComboBox*>("cboUrgency")->setCurrentText("3");
+        click(d, "cmdOK");
+    };
+    controller.cmdIPTCBar_Click(0);
+    EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Urgency"), "3");
+    EXPECT_EQ(exiv2Value(path, "Iptc.Application2.SuppCategory"), "Sport");
+    workDialog = [](QDialog& d) {
+        EXPECT_EQ(d.findChild<QComboBox*>("cboUrgency")->currentText(), "3");
+        d.findChild<QComboBox*>("cboUrgency")->setCurrentText("None");
+        click(d, "cmdOK");
+    };
+    controller.cmdIPTCBar_Click(0);
+    EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Urgency"), "");
+
+    // A date set under one locale is the same day under another.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_TRUE(controller.fncUpdateAttribute(path, 1, "Date Created", "3/4/2024"));
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(exiv2Value(path, "Iptc.Application2.DateCreated"), "2024-03-04");
+    show(path);
+    gbytMetadataKind = 1;
+    EXPECT_EQ(value(iptc(), "Date Created"), "3/4/2024");
+
+    // Deleting a date field removes the dataset; a blank field is left alone.
+    select(iptc(), "Date Created");
+    controller.cmdIPTCBar_Click(3);
+    EXPECT_EQ(exiv2Value(path, "Iptc.Application2.DateCreated"), "");
+    EXPECT_EQ(value(iptc(), "Date Created"), "");
+    EXPECT_TRUE(messages.shown().empty());
+}
+
+TEST_F(MetadataEdit, APsdKeepsEverythingAfterItsResources)
+{
+    // A small RGB PSD, written by hand: header, no colour data, no resources, an empty layer
+    // section, then the raw planes.
+    QByteArray psd("8BPS\0\1\0\0\0\0\0\0\0\3", 14);
+    const auto be32 = [&](quint32 v) { for (int s = 24; s >= 0; s -= 8) psd.append(char((v >> s) & 0xff)); };
+    be32(6);  // height
+    be32(9);  // width
+    psd.append("\0\x08\0\x03", 4); // 8 bits, RGB
+    be32(0);  // colour mode data
+    be32(0);  // image resources
+    be32(0);  // layers and masks
+    psd.append("\0\0", 2); // raw image data follows
+    QByteArray planes;
+    for (int i = 0; i < 6 * 9 * 3; ++i) planes.append(char(i * 7));
+    psd.append(planes);
+    const QString path = dir.write("layers.psd", psd);
+    show(path);
+    ASSERT_TRUE(controller.fncUpdateAttribute(path, 1, "Caption", "On a PSD")) << messages.prompts().join("|").toStdString();
+    EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Caption"), "On a PSD");
+    const QByteArray written = readAll(path);
+    EXPECT_TRUE(written.endsWith(QByteArray(4, '\0') + QByteArray("\0\0", 2) + planes)) << "layers and planes as they were";
+    EXPECT_EQ(written.left(26), psd.left(26));
+}

@@ -1,0 +1,263 @@
+// What the metadata lists show of real files whose metadata the exiv2 command wrote, and the
+// interpretation rules that need no file.
+#include "metadata/ExifIptc.h"
+#include "metadata/modMetadata.h"
+#include "metadata_testutil.h"
+#include "platform/ui/listview.h"
+
+#include <QTreeWidgetItem>
+
+using namespace tf;
+using namespace tf::test;
+
+namespace {
+
+struct Row {
+    QString text, key, tag, value;
+    int icon = 0;
+};
+
+Row row(const ListView& list, const QString& text)
+{
+    for (int i = 1; i <= list.Count(); ++i) {
+        const QTreeWidgetItem* item = list.Item(i);
+        if (item->text(0) == text)
+            return {item->text(0), metadataRowKey(item), ListView::Tag(item), ListView::SubItem(item, 1),
+                    ListView::SmallIcon(item)};
+    }
+    ADD_FAILURE() << "no row " << text.toStdString();
+    return {};
+}
+
+QStringList rowTexts(const ListView& list)
+{
+    QStringList texts;
+    for (int i = 1; i <= list.Count(); ++i) texts << list.Item(i)->text(0);
+    return texts;
+}
+
+class MetadataRead : public ::testing::Test {
+protected:
+    void SetUp() override { subInitMetadata(); }
+    TempFolder dir;
+    ListView exif, iptc;
+};
+
+} // namespace
+
+TEST_F(MetadataRead, ExifRowsCarryDisplayNamesKeysAndReadableValues)
+{
+    const QString path = writeJpeg(dir, "shot.jpg");
+    exiv2Modify(path, {"set Exif.Image.Make Canon", "set Exif.Image.Orientation 9",
+                       "set Exif.Image.DateTime 2024:01:02 15:04:05", "set Exif.Photo.ExposureTime 10/1250",
+                       "set Exif.Photo.FNumber 28/10", "set Exif.Photo.ExifVersion 48 50 50 48",
+                       "set Exif.Photo.ComponentsConfiguration 1 2 3 0", "set Exif.Photo.FlashpixVersion 48 49 48 48",
+                       "set Exif.Photo.ISOSpeedRatings 100", "set Exif.Photo.PixelXDimension 64",
+                       "set Exif.Photo.DateTimeOriginal 0000:00:00 00:00:00",
+                       "set Exif.Thumbnail.XResolution 72/1"});
+    ExifIptc meta;
+    ASSERT_TRUE(meta.readFrom(path));
+    ReadFileEXIFInfo(meta, true, exif, path);
+
+    EXPECT_EQ(exif.property("Tag").toString(), path);
+    const Row make = row(exif, "Make");
+    EXPECT_EQ(make.key, "Make");
+    EXPECT_EQ(make.icon, 1);
+    EXPECT_EQ(make.value, "Canon");
+    const Row date = row(exif, "Date/Time");
+    EXPECT_EQ(date.key, "DateTime");
+    EXPECT_EQ(date.tag, "DateTime");
+    EXPECT_EQ(date.value, "1/2/2024 3:04:05 PM");
+    const Row orientation = row(exif, "Orientation");
+    EXPECT_TRUE(orientation.key.isEmpty());
+    EXPECT_EQ(orientation.icon, 0);
+    EXPECT_EQ(orientation.value, "9") << "not in the table: the raw value";
+    EXPECT_EQ(row(exif, "Exposure Time").value, "1/125 s");
+    EXPECT_EQ(row(exif, "F-Number").value, "f/2.8");
+    EXPECT_EQ(row(exif, "Exif Version").value, "2.2") << "undefined bytes reach the rules as 30,32,32,30";
+    EXPECT_EQ(row(exif, "Components Configuration").value, "YCrCb");
+    EXPECT_EQ(row(exif, "Flash Pix Version").value, "1.0") << "exiv2's FlashpixVersion under the program's name";
+    EXPECT_EQ(row(exif, "ISO Speed Ratings").value, "100");
+    EXPECT_EQ(row(exif, "Exif Offset").key, "") << "exiv2's ExifTag under the program's name";
+    EXPECT_EQ(row(exif, "Date/Time Original").value, "0000:00:00 00:00:00")
+        << "a zero date shows as it is and the listing goes on";
+    EXPECT_EQ(row(exif, "Pixel X Dimension").value, "64");
+    // The thumbnail's directory is not the picture's metadata.
+    EXPECT_EQ(rowTexts(exif).count("X Resolution"), 0);
+}
+
+TEST_F(MetadataRead, ASecondAttributeOfAnEditableNameIsListedWithoutAKey)
+{
+    const QString path = writeJpeg(dir, "twice.jpg");
+    exiv2Modify(path, {"set Exif.Image.DateTimeOriginal 2024:01:02 15:04:05",
+                       "set Exif.Photo.DateTimeOriginal 2024:01:03 15:04:05", "set Exif.Photo.UserComment charset=Ascii hi"});
+    ExifIptc meta;
+    ASSERT_TRUE(meta.readFrom(path));
+    ReadFileEXIFInfo(meta, true, exif, path);
+    int keyed = 0, rows = 0;
+    for (int i = 1; i <= exif.Count(); ++i) {
+        if (exif.Item(i)->text(0) != "Date/Time Original") continue;
+        ++rows;
+        keyed += metadataRowKey(exif.Item(i)).isEmpty() ? 0 : 1;
+    }
+    EXPECT_EQ(rows, 2);
+    EXPECT_EQ(keyed, 1);
+    EXPECT_EQ(row(exif, "User Comment").value, "hi") << "the listing went on past the second one";
+}
+
+TEST_F(MetadataRead, IptcListsAllFieldsWithJoinedListsDatesAndDecodedText)
+{
+    const QString path = writeJpeg(dir, "shot.jpg");
+    exiv2Modify(path, {"add Iptc.Application2.Keywords a", "add Iptc.Application2.Keywords b",
+                       "add Iptc.Application2.Keywords c", "set Iptc.Application2.DateCreated 2024-03-04",
+                       "set Iptc.Application2.Caption Grüße", "set Iptc.Application2.Byline Ann",
+                       "add Iptc.Application2.SuppCategory x"});
+    ExifIptc meta;
+    ASSERT_TRUE(meta.readFrom(path));
+    EXPECT_TRUE(meta.HasIptc());
+    EXPECT_EQ(meta.IptcAuthor(), "Ann") << "the batch's name for the by-line";
+    ReadFileIPTCInfo(meta, true, iptc, path);
+    ASSERT_EQ(iptc.Count(), 52);
+    EXPECT_EQ(iptc.Item(1)->text(0), "Caption");
+    EXPECT_EQ(iptc.Item(52)->text(0), "Image Notes");
+    EXPECT_EQ(row(iptc, "Caption").value, "Grüße");
+    EXPECT_EQ(row(iptc, "Keywords").value, "a,b,c");
+    EXPECT_EQ(row(iptc, "Supplemental Categories").value, "x");
+    EXPECT_EQ(row(iptc, "By (Author)").value, "Ann");
+    EXPECT_EQ(row(iptc, "Date Created").value, "3/4/2024");
+    EXPECT_EQ(row(iptc, "Date Released").value, "") << "an absent date is an empty cell";
+    EXPECT_EQ(row(iptc, "Caption").icon, 1);
+}
+
+TEST_F(MetadataRead, AFileWithoutMetadataAndAnEmptyControl)
+{
+    const QString path = writeJpeg(dir, "plain.jpg");
+    ExifIptc meta;
+    ASSERT_TRUE(meta.readFrom(path));
+    EXPECT_FALSE(meta.HasIptc());
+    ReadFileEXIFInfo(meta, true, exif, path);
+    ReadFileIPTCInfo(meta, true, iptc, path);
+    EXPECT_EQ(exif.Count(), 0);
+    ASSERT_EQ(iptc.Count(), 52);
+    for (int i = 1; i <= 52; ++i) EXPECT_TRUE(ListView::SubItem(iptc.Item(i), 1).isEmpty());
+
+    // No image in the control: no rows, and the lists keep the file they named.
+    ListView other;
+    other.setProperty("Tag", "before");
+    ReadFileEXIFInfo(meta, false, other, path);
+    ReadFileIPTCInfo(meta, false, other, path);
+    EXPECT_EQ(other.Count(), 0);
+    EXPECT_EQ(other.property("Tag").toString(), "before");
+
+    EXPECT_FALSE(meta.readFrom(dir.write("junk.jpg", "not a picture")));
+    EXPECT_EQ(meta.ExifCount(), 0);
+}
+
+TEST(MetadataInterpret, ComputedValuesAndCodes)
+{
+    const struct {
+        const char* name;
+        const char* raw;
+        const char* shown;
+    } cases[] = {
+        {"ExposureTime", "10/1250", "1/125 s"},
+        {"ExposureTime", "0/1", ""}, // no time: the raw value shows
+        {"FNumber", "28/10", "f/2.8"},
+        {"FNumber", "28/0", ""},
+        {"ApertureValue", "2/1", "f/2"},
+        {"ApertureValue", "297/100", "f/2.8"},
+        {"MaxApertureValue", "1/1", "f/1.4"},
+        {"ShutterSpeedValue", "7/1", "1/128 s"},
+        {"ExposureBiasValue", "-1/3", "-0.33 EV"},
+        {"ExposureBiasValue", "1/200", "0.01 EV"}, // a half goes away from zero
+        {"ExposureBiasValue", "0/1", "0.00 EV"},
+        {"FocalLength", "50/1", "50 mm"},
+        {"FocalLengthIn35mmFilm", "35", "35 mm"},
+        {"DigitalZoomRatio", "3/2", "3:2"},
+        {"CompressedBitsPerPixel", "4/1", "4"},
+        {"ExifVersion", "30,32,32,30", "2.2"},
+        {"ExifVersion", "30", ""},
+        {"FlashPixVersion", "30,31,30,30", "1.0"},
+        {"FlashPixVersion", "30,31,30,31", ""},
+        {"ComponentsConfiguration", " 04,05,06,00 ", "RGB"},
+        {"ComponentsConfiguration", "02", "Cr"},
+        {"Orientation", "1", "Upper Left"},
+        {"Orientation", "3", "Bottom Right"},
+        {"Orientation", "9", ""},
+        {"Orientation", "x", ""},
+        {"Flash", "2", ""},
+        {"Flash", "95", "Flash fired, auto mode, return light detected, red-eye reduction mode"},
+        {"ISOSpeedRatings", "17", "100"},
+        {"ExposureMode", "1", "Manual exposure"},
+        {"WhiteBalance", "1", "Manual white balance"},
+        {"SceneType", "01", "Directly photographed image"},
+        {"SceneType", "2", "Unknown"},
+        {"FileSource", "03", "DSC (Digital Still Camera)"},
+        {"FileSource", "0", "Other"},
+        {"Compression", "1", "Uncompressed"},
+        {"Make", "Canon", ""},
+        {"fnumber", "28/10", ""}, // names are compared exactly
+    };
+    for (const auto& c : cases) EXPECT_EQ(fncEXIFInterpret(c.name, c.raw), c.shown) << c.name << " " << c.raw;
+}
+
+TEST(MetadataInterpret, DisplayNames)
+{
+    const struct {
+        const char* name;
+        const char* shown;
+    } cases[] = {
+        {"ISOSpeedRatings", "ISO Speed Ratings"},
+        {"FocalPlaneXResolution", "Focal Plane X Resolution"},
+        {"ExifOffset", "Exif Offset"},
+        {"GPSInfo", "GPS Info"},
+        {"PixelXDimension", "Pixel X Dimension"},
+        {"ImageUniqueID", "Image Unique ID"},
+        {"JPEGInterchangeFormatLength", "JPEG Interchange Format Length"},
+        {"CFARepeatPatternDim", "CFA Repeat Pattern Dimension"},
+        {"FocalLengthIn35mmFilm", "FocalLength In 35mm Film"},
+        {"SubSecTimeOriginal", "Sub-Second Time Original"},
+        {"Make", ""},
+        {"Software", ""},
+        {"fnumber", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(fncFormattedAttributed(c.name), c.shown) << c.name;
+}
+
+TEST(MetadataInterpret, NameTestsKeysAndRationalParts)
+{
+    subInitMetadata();
+    EXPECT_TRUE(fncIsEXIFDateAttribute("  datetime "));
+    EXPECT_TRUE(fncIsEditableEXIFAttribute("USERCOMMENT"));
+    EXPECT_FALSE(fncIsEditableEXIFAttribute("Software"));
+    EXPECT_TRUE(fncIsIPTCDateAttribute("time created"));
+
+    ListView list;
+    EXPECT_TRUE(fncIsKeyFree(list, "Make"));
+    setMetadataRowKey(list.AddItem("Make"), "Make");
+    EXPECT_FALSE(fncIsKeyFree(list, "Make"));
+    EXPECT_TRUE(fncIsKeyFree(list, "make")) << "keys are case-sensitive";
+
+    EXPECT_EQ(fncRationalNumerator("28/10"), 28);
+    EXPECT_EQ(fncRationalDenominator("28/10"), 10);
+    EXPECT_EQ(fncRationalNumerator("5"), 0);
+    EXPECT_EQ(fncRationalDenominator("5"), 5);
+    EXPECT_EQ(fncRationalNumerator("a/b"), 0);
+    EXPECT_EQ(fncRationalDenominator("a/b"), 0);
+    EXPECT_EQ(fncRationalDenominator("1/99999999999"), 0) << "beyond a long: 0, no overflow";
+}
+
+TEST(MetadataInterpret, ExifDatesReadOneFixedForm)
+{
+    EXPECT_EQ(ExifIptc::DateToExifText(QDateTime(QDate(2024, 1, 2), QTime(15, 4, 5))), "2024:01:02 15:04:05");
+    EXPECT_EQ(ExifIptc::ExifTextToDate(QString("2024:01:02 15:04:05") + QChar(0) + "  "),
+              QDateTime(QDate(2024, 1, 2), QTime(15, 4, 5)));
+    EXPECT_FALSE(ExifIptc::ExifTextToDate("0000:00:00 00:00:00").isValid());
+    EXPECT_FALSE(ExifIptc::ExifTextToDate("    ").isValid());
+    // The list's form reads back the same whatever the locale says of day and month.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(parseListDateTime("1/2/2024 3:04:05 PM"), QDateTime(QDate(2024, 1, 2), QTime(15, 4, 5)));
+    EXPECT_EQ(parseListDateTime("1/2/2024").date(), QDate(2024, 1, 2));
+    EXPECT_FALSE(parseListDateTime("yesterday").isValid());
+    QLocale::setDefault(QLocale::c());
+}

@@ -369,7 +369,6 @@ void EditingController::EditModeEntering()
     m_task.TaskCode = taskNothing;
     blnImageModified = false;
     eb_ItemClick(kSpecialGroup, kNothing);
-    m_cmdOriginalImage->setEnabled(true);
     // Editing starts from the image with every recorded task: a row chosen in a list earlier
     // would otherwise leave later rows off the preview while they stay in the saved pages.
     // The replay starts from the image as loaded: the preview may still show the list replayed up
@@ -460,6 +459,8 @@ void EditingController::subShowTaskOptions()
     blnImageModified = false;
     m_applied.reset();
     m_cmdReset->setEnabled(false);
+    // Original has something to take back only when tasks were recorded.
+    m_cmdOriginalImage->setEnabled(glngEditMode == 1 && m_list.rowCount() > 0);
     const int32_t code = m_task.TaskCode;
     if (code == taskNothing) {
         blnOptionsChanged = false;
@@ -619,7 +620,10 @@ void EditingController::replayChangedList()
     replayFromOriginal(false);
     resize();
     blnImageModified = false;
-    if (glngEditMode == 1) gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+    if (glngEditMode == 1) {
+        gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+        m_cmdOriginalImage->setEnabled(m_list.rowCount() > 0);
+    }
 }
 
 void EditingController::cmdEditBar_Click(int index)

@@ -19,7 +19,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
+#include <QLayout>
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
@@ -34,7 +34,6 @@ constexpr int kSmallButton = 22;
 constexpr int kCaptionHeight = 26;
 constexpr int kOptionPanelWidth = 196;
 constexpr int kOptionPanelHeight = 150;
-constexpr int kSharedRowHeight = 34;
 
 const QString kSpecialGroup = QStringLiteral("Special Group");
 const QString kNothing = QStringLiteral("Nothing");
@@ -140,7 +139,7 @@ void EditingController::buildPanels(QWidget* host)
     // live hidden on the window.
     m_picDialog = new QWidget(host);
     m_picDialog->setObjectName(QStringLiteral("picDialog"));
-    m_picDialog->setGeometry(0, 0, kOptionPanelWidth, kOptionPanelHeight + kSharedRowHeight + 72);
+    m_picDialog->resize(kOptionPanelWidth, kOptionPanelHeight + 72);
     m_picDialog->hide();
     auto panel = [this](const char* name) {
         auto* w = new QWidget(m_picDialog);
@@ -183,15 +182,25 @@ void EditingController::buildPanels(QWidget* host)
         m_lblNothing->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
 
+    // Every panel gets the height the tallest one needs, so that the option group keeps one size
+    // whichever task is chosen.
+    int panelHeight = kOptionPanelHeight;
+    for (QWidget* panel : m_optionPanels)
+        if (panel->layout()) panelHeight = std::max(panelHeight, panel->layout()->minimumSize().height());
+    for (QWidget* panel : m_optionPanels) panel->resize(kOptionPanelWidth, panelHeight);
     // The back colour (Rotate, Crop, Canvas, Frame) and the location pick (Watermark, Text) are
     // never wanted together: they share one row below the panels.
-    for (QWidget* shared : {m_panels->frameBackColor(), m_panels->picLocation()}) {
-        shared->setParent(m_picDialog);
-        shared->setGeometry(0, kOptionPanelHeight, kOptionPanelWidth, kSharedRowHeight);
+    const QList<QWidget*> shared{m_panels->frameBackColor(), m_panels->picLocation()};
+    int sharedHeight = 0;
+    for (QWidget* row : shared) sharedHeight = std::max(sharedHeight, row->sizeHint().height());
+    for (QWidget* row : shared) {
+        row->setParent(m_picDialog);
+        row->setGeometry(0, panelHeight, kOptionPanelWidth, sharedHeight);
     }
 
     const int half = (kOptionPanelWidth - 12) / 2;
-    const int top = kOptionPanelHeight + kSharedRowHeight + 8;
+    const int top = panelHeight + sharedHeight + 8;
+    m_picDialog->resize(kOptionPanelWidth, top + 64);
     m_cmdApply = makeButton(m_picDialog, QStringLiteral("cmdApply"), QStringLiteral("Preview"), QRect(4, top, half, 26));
     m_cmdOK = makeButton(m_picDialog, QStringLiteral("cmdOK"), QStringLiteral("Finish"), QRect(8 + half, top, half, 26));
     m_cmdReset = makeButton(m_picDialog, QStringLiteral("cmdReset"), QStringLiteral("Reset"), QRect(4, top + 32, half, 26));

@@ -124,6 +124,9 @@ EditingController::EditingController(const EditingPanes& panes, QObject* parent)
     connect(m_panels.get(), &TaskOptionPanels::applyEnabled, this, [this](int32_t code) {
         if (code != m_task.TaskCode || code == taskNothing) return;
         subEnableApply(true);
+        // Switching between resizing by size and by percentage enables Preview; it must then do
+        // something when the other way changes the picture, not wait for a box to be edited.
+        if (code == taskResize && !blnOptionsChanged && resizeChangesImage()) blnOptionsChanged = true;
     });
     connect(m_panels.get(), &TaskOptionPanels::optionsFlagged, this, [this](int32_t code) {
         if (code == m_task.TaskCode && code != taskNothing) blnOptionsChanged = true;
@@ -373,8 +376,6 @@ void EditingController::EditModeEntering()
 {
     if (!m_ibMain || !doc().HasImage()) return;
     if (m_browse && m_browse->mnuPreview(0)) m_browse->mnuPreview(0)->setText(QStringLiteral("Back to Explorer view"));
-    lngEditStartWidth = doc().ImageWidth();
-    lngEditStartHeight = doc().ImageHeight();
     m_task.TaskCode = taskNothing;
     blnImageModified = false;
     eb_ItemClick(kSpecialGroup, kNothing);
@@ -456,6 +457,15 @@ void EditingController::eb_ItemClick(const QString& group, const QString& itemKe
     m_band.reset();
     showOverlay();
     subShowTaskOptions();
+}
+
+bool EditingController::resizeChangesImage() const
+{
+    if (!m_ibMain || !doc().HasImage()) return false;
+    const std::optional<EditTask> task = m_panels->taskFromPanel(taskResize, nullptr);
+    if (!task) return true; // Preview tells the user what is wrong with the boxes
+    if (task->p(1) == QLatin1String("False")) return task->p(2) != QLatin1String("100");
+    return task->p(2) != QString::number(doc().ImageWidth()) || task->p(3) != QString::number(doc().ImageHeight());
 }
 
 void EditingController::subShowTaskOptions()

@@ -78,7 +78,6 @@ public:
     bool blnFreshTask = true;
     bool blnOptionsChanged = false;
     bool blnImageModified = false;
-    int32_t lngEditStartWidth = 0, lngEditStartHeight = 0;
 
     // PreviewSelection: the program's selection and its overlay go.
     void subClearSelection() override;
@@ -120,6 +119,8 @@ private:
     void connectToolSwitches();
     // subShowTaskOptions: the panel filled with the last-used values and the flags of a task just chosen.
     void subShowTaskOptions();
+    // Whether Resize, as its panel stands, would change the picture.
+    bool resizeChangesImage() const;
     // After the list was replaced or shortened: the whole list replayed on the image as loaded,
     // and the result becomes the working snapshot.
     void replayChangedList();

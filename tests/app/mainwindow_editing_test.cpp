@@ -209,6 +209,15 @@ TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
     EXPECT_EQ(rows().size(), 1u);
     EXPECT_EQ(ibMain().Picture(), flipped);
 
+    // Switching Resize to the percentage last used (50) is a change Preview carries out.
+    choose("Resize");
+    EXPECT_FALSE(editing().blnOptionsChanged);
+    select("optResize_1");
+    click(w.cmdApply);
+    EXPECT_EQ(ibMain().ImageWidth(), 30);
+    click(w.cmdReset);
+    EXPECT_EQ(ibMain().Picture(), flipped);
+
     // Options the task cannot take (pasted into a box): the message, the image as it was, nothing
     // recorded, the task still chosen.
     choose("Canvas");

@@ -152,8 +152,10 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
     click(w.cmdApply);
     EXPECT_EQ(ibMain().Picture(), blurred);
 
+    control<QSlider>("sldBlur")->setValue(6);
     click(w.cmdReset);
     EXPECT_EQ(ibMain().Picture(), original);
+    EXPECT_EQ(control<QSlider>("sldBlur")->value(), 3) << "Reset shows the last-used options again";
     EXPECT_FALSE(w.cmdReset->isEnabled());
     EXPECT_FALSE(editing().blnImageModified);
 
@@ -428,6 +430,7 @@ TEST_F(MainWindowEditing, TheMouseDrawsTheCropRectangleAsAnOverlayAndPreviewCrop
     emit ibMain().MouseMove(1, 0, 10, 5);
     emit ibMain().MouseUp(1, 0, 10, 5);
     EXPECT_EQ(editing().selectionTool().mode(), SelDragMode::Shown);
+    EXPECT_FALSE(control<QLabel>("lblSelectRegionEnd")->text().isEmpty()) << "the panel shows the corners";
     const std::vector<OverlayRectangle> shown = ibMain().overlayRectangles();
     EXPECT_EQ(shown, editing().selectionTool().overlay()) << "the outline and the grips, drawn over the picture";
     EXPECT_NE(std::find(shown.begin(), shown.end(), OverlayRectangle{30, 20, 11, 6}), shown.end());

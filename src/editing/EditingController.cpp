@@ -4,6 +4,7 @@
 #include "browse/previewSnapshots.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "editing/TaskOptionPanels.h"
+#include "editing/modTaskBasket.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modMainServices.h"
 #include "platform/imagebox/imagebox.h"
@@ -18,7 +19,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLineEdit>
+#include <QLayout>
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
@@ -113,11 +114,22 @@ EditingController::EditingController(const EditingPanes& panes, QObject* parent)
 
     buildPanels(panes.host);
     buildEditLists(panes.picBrowse, panes.host);
-    m_readTask = [this](int32_t code, QString* message) { return m_panels->taskFromPanel(code, message); };
+    // The panels report for the task they were last filled for; a report for another task (a
+    // control of a hidden panel) changes nothing here.
     connect(m_panels.get(), &TaskOptionPanels::optionsChanged, this, [this](int32_t code) {
         if (code != m_task.TaskCode || code == taskNothing) return;
         blnOptionsChanged = true;
         subEnableApply(true);
+    });
+    connect(m_panels.get(), &TaskOptionPanels::applyEnabled, this, [this](int32_t code) {
+        if (code != m_task.TaskCode || code == taskNothing) return;
+        subEnableApply(true);
+        // Switching between resizing by size and by percentage enables Preview; it must then do
+        // something when the other way changes the picture, not wait for a box to be edited.
+        if (code == taskResize && !blnOptionsChanged && resizeChangesImage()) blnOptionsChanged = true;
+    });
+    connect(m_panels.get(), &TaskOptionPanels::optionsFlagged, this, [this](int32_t code) {
+        if (code == m_task.TaskCode && code != taskNothing) blnOptionsChanged = true;
     });
     connectToolSwitches();
 }
@@ -130,7 +142,7 @@ void EditingController::buildPanels(QWidget* host)
     // live hidden on the window.
     m_picDialog = new QWidget(host);
     m_picDialog->setObjectName(QStringLiteral("picDialog"));
-    m_picDialog->setGeometry(0, 0, kOptionPanelWidth, kOptionPanelHeight + 72);
+    m_picDialog->resize(kOptionPanelWidth, kOptionPanelHeight + 72);
     m_picDialog->hide();
     auto panel = [this](const char* name) {
         auto* w = new QWidget(m_picDialog);
@@ -173,8 +185,25 @@ void EditingController::buildPanels(QWidget* host)
         m_lblNothing->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     }
 
+    // Every panel gets the height the tallest one needs, so that the option group keeps one size
+    // whichever task is chosen.
+    int panelHeight = kOptionPanelHeight;
+    for (QWidget* panel : m_optionPanels)
+        if (panel->layout()) panelHeight = std::max(panelHeight, panel->layout()->minimumSize().height());
+    for (QWidget* panel : m_optionPanels) panel->resize(kOptionPanelWidth, panelHeight);
+    // The back colour (Rotate, Crop, Canvas, Frame) and the location pick (Watermark, Text) are
+    // never wanted together: they share one row below the panels.
+    const QList<QWidget*> shared{m_panels->frameBackColor(), m_panels->picLocation()};
+    int sharedHeight = 0;
+    for (QWidget* row : shared) sharedHeight = std::max(sharedHeight, row->sizeHint().height());
+    for (QWidget* row : shared) {
+        row->setParent(m_picDialog);
+        row->setGeometry(0, panelHeight, kOptionPanelWidth, sharedHeight);
+    }
+
     const int half = (kOptionPanelWidth - 12) / 2;
-    const int top = kOptionPanelHeight + 8;
+    const int top = panelHeight + sharedHeight + 8;
+    m_picDialog->resize(kOptionPanelWidth, top + 64);
     m_cmdApply = makeButton(m_picDialog, QStringLiteral("cmdApply"), QStringLiteral("Preview"), QRect(4, top, half, 26));
     m_cmdOK = makeButton(m_picDialog, QStringLiteral("cmdOK"), QStringLiteral("Finish"), QRect(8 + half, top, half, 26));
     m_cmdReset = makeButton(m_picDialog, QStringLiteral("cmdReset"), QStringLiteral("Reset"), QRect(4, top + 32, half, 26));
@@ -347,14 +376,9 @@ void EditingController::EditModeEntering()
 {
     if (!m_ibMain || !doc().HasImage()) return;
     if (m_browse && m_browse->mnuPreview(0)) m_browse->mnuPreview(0)->setText(QStringLiteral("Back to Explorer view"));
-    lngEditStartWidth = doc().ImageWidth();
-    lngEditStartHeight = doc().ImageHeight();
-    if (auto* box = m_picDialog->findChild<QLineEdit*>(QStringLiteral("txtResizeWidth"))) box->setText(QString::number(lngEditStartWidth));
-    if (auto* box = m_picDialog->findChild<QLineEdit*>(QStringLiteral("txtResizeHeight"))) box->setText(QString::number(lngEditStartHeight));
     m_task.TaskCode = taskNothing;
     blnImageModified = false;
     eb_ItemClick(kSpecialGroup, kNothing);
-    m_cmdOriginalImage->setEnabled(true);
     // Editing starts from the image with every recorded task: a row chosen in a list earlier
     // would otherwise leave later rows off the preview while they stay in the saved pages.
     // The replay starts from the image as loaded: the preview may still show the list replayed up
@@ -435,13 +459,27 @@ void EditingController::eb_ItemClick(const QString& group, const QString& itemKe
     subShowTaskOptions();
 }
 
+bool EditingController::resizeChangesImage() const
+{
+    if (!m_ibMain || !doc().HasImage()) return false;
+    const std::optional<EditTask> task = m_panels->taskFromPanel(taskResize, nullptr);
+    if (!task) return true; // Preview tells the user what is wrong with the boxes
+    if (task->p(1) == QLatin1String("False")) return task->p(2) != QLatin1String("100");
+    return task->p(2) != QString::number(doc().ImageWidth()) || task->p(3) != QString::number(doc().ImageHeight());
+}
+
 void EditingController::subShowTaskOptions()
 {
-    m_panels->fillFromSettings();
+    // The panel shows the last-used options with the picture's present size (Resize, Crop, the
+    // text grid); a panel filled earlier may be out of date, so the chosen one is filled again.
+    if (m_ibMain && doc().HasImage()) m_panels->setImageSize(doc().image().size());
+    m_panels->fillTask(m_task.TaskCode);
     blnFreshTask = true;
     blnImageModified = false;
     m_applied.reset();
     m_cmdReset->setEnabled(false);
+    // Original has something to take back only when tasks were recorded.
+    m_cmdOriginalImage->setEnabled(glngEditMode == 1 && m_list.rowCount() > 0);
     const int32_t code = m_task.TaskCode;
     if (code == taskNothing) {
         blnOptionsChanged = false;
@@ -449,17 +487,9 @@ void EditingController::subShowTaskOptions()
         m_cmdOK->setEnabled(true);
         return;
     }
-    // Most tasks count as changed at once, so that Preview and Confirm run them; a turn by 0 degrees
-    // and a resize to the same size wait for a change.
-    bool changed = true;
-    if (code == taskRotate || code == taskResize) {
-        QString ignored;
-        if (const std::optional<EditTask> t = m_readTask(code, &ignored)) {
-            if (code == taskRotate) changed = t->p(2) != QLatin1String("0");
-            else changed = t->p(1) == QLatin1String("False") && t->p(2) != QLatin1String("100");
-        }
-    }
-    blnOptionsChanged = changed;
+    // Most tasks count as changed at once, so that Preview and Confirm run them; a turn by 0 degrees,
+    // a resize to the same size or a watermark without its picture wait for a change.
+    blnOptionsChanged = m_panels->marksChangedAfterFill(code);
     subEnableApply(code != taskRedEye);
 }
 
@@ -468,70 +498,39 @@ void EditingController::subShowTaskOptions()
 std::optional<EditTask> EditingController::taskToApply()
 {
     const int32_t code = m_task.TaskCode;
+    const QSize image = doc().image().size(), display = m_ibMain->displaySize();
+    // What the mouse set on the preview, handed to the panels in the pixels they record.
+    m_panels->setFitToWindow(m_ibMain->FitToWindow());
+    const bool scaled = previewScaled();
+    if (code == taskCrop) {
+        editops::Bounds b{};
+        if (scaled) {
+            // The points as shown, with the box they were shown in (p6, p7 below): the replay fits
+            // the image into the same box and scales them exactly as this preview does.
+            b = editops::Bounds{m_selection.regionStart().x(), m_selection.regionStart().y(), m_selection.regionEnd().x(),
+                                m_selection.regionEnd().y()}
+                    .normalized();
+        } else if (m_selection.mode() == SelDragMode::Shown) {
+            b = m_selection.cropRectangle();
+        }
+        m_panels->setCropRegion(QRect(QPoint(b.left, b.top), QPoint(b.right - 1, b.bottom - 1)));
+    } else if (code == taskWatermark) {
+        // Recorded in image pixels: the replay places the picture there on any page.
+        m_panels->setMergePoint(displayToImage(m_selection.mergePoint(), image, display));
+    } else if (code == taskText) {
+        m_panels->setTextClick(m_selection.textPoint(), image, display);
+    }
     QString message;
-    std::optional<EditTask> task = m_readTask(code, &message);
+    std::optional<EditTask> task = m_panels->taskFromPanel(code, &message);
     if (!task) {
         MsgBox(message.isEmpty() ? QStringLiteral("The options of this task are not valid.") : message, vbInformation);
         return std::nullopt;
     }
     task->TaskCode = code;
     task->TaskName = m_task.TaskName;
-    const QSize image = doc().image().size(), display = m_ibMain->displaySize();
-    auto refuse = [](const QString& text) {
-        MsgBox(text, vbInformation);
-        return std::optional<EditTask>();
-    };
-    switch (code) {
-    case taskCrop:
-        if (task->p(1) != QLatin1String("False")) break; // by values
-        if (previewScaled()) {
-            // The points as shown, with the box they were shown in: the replay fits the image into
-            // the same box and scales them exactly as this preview does.
-            const editops::Bounds b = editops::Bounds{m_selection.regionStart().x(), m_selection.regionStart().y(),
-                                                      m_selection.regionEnd().x(), m_selection.regionEnd().y()}
-                                          .normalized();
-            if (b.left == b.right || b.top == b.bottom) return refuse(QStringLiteral("Please select the crop region on the image."));
-            task->setP(2, taskparam::fromLong(b.left));
-            task->setP(3, taskparam::fromLong(b.top));
-            task->setP(4, taskparam::fromLong(b.right));
-            task->setP(5, taskparam::fromLong(b.bottom));
-            task->setP(6, taskparam::fromLong(m_regionBox.width()));
-            task->setP(7, taskparam::fromLong(m_regionBox.height()));
-        } else {
-            if (m_selection.mode() != SelDragMode::Shown) return refuse(QStringLiteral("Please select the crop region on the image."));
-            const editops::Bounds b = m_selection.cropRectangle();
-            task->setP(2, taskparam::fromLong(b.left));
-            task->setP(3, taskparam::fromLong(b.top));
-            task->setP(4, taskparam::fromLong(b.right));
-            task->setP(5, taskparam::fromLong(b.bottom));
-            task->setP(6, QString());
-            task->setP(7, QString());
-        }
-        break;
-    case taskWatermark: {
-        const QString file = task->p(4);
-        if (file.isEmpty()) return refuse(QStringLiteral("Please select an image/logo for watermarking the image."));
-        const QFileInfo info(file);
-        if (!info.isFile() || !info.isReadable())
-            return refuse(QStringLiteral("The last watermark image/logo file has either moved, renamed or deleted.\r\n"
-                                         "Please select an image/logo from disk."));
-        if (task->p(3) == QLatin1String("1")) {
-            // Recorded in image pixels: the replay places the picture there on any page.
-            const QPoint at = displayToImage(m_selection.mergePoint(), image, display);
-            task->setP(6, taskparam::fromLong(at.y()));
-            task->setP(7, taskparam::fromLong(at.x()));
-        }
-        break;
-    }
-    case taskText:
-        if (task->p(14) == QLatin1String("9")) {
-            const double size = taskparam::toDouble(task->p(7)).value_or(0);
-            const QPoint at = textOriginFromClick(m_selection.textPoint(), image, display, size);
-            task->setP(16, taskparam::fromLong(at.x()));
-            task->setP(17, taskparam::fromLong(at.y()));
-        }
-        break;
-    default: break;
+    if (code == taskCrop && task->p(1) == QLatin1String("False") && scaled) {
+        task->setP(6, taskparam::fromLong(m_regionBox.width()));
+        task->setP(7, taskparam::fromLong(m_regionBox.height()));
     }
     return task;
 }
@@ -592,7 +591,7 @@ void EditingController::cmdOK_Click()
         // preview never showed.
         if (!blnFreshTask && m_applied && (m_applied->TaskCode == taskInvert || !m_applied->paramsEmpty()))
             m_list.appendTask(*m_applied);
-        m_panels->storeToSettings();
+        m_panels->storeTask(m_task.TaskCode);
     }
     m_task.TaskCode = taskNothing;
     eb_ItemClick(kSpecialGroup, kNothing);
@@ -631,48 +630,34 @@ void EditingController::cmdOriginalImage_Click()
 
 // ---- the edit lists ------------------------------------------------------------------------------------
 
+void EditingController::replayChangedList()
+{
+    if (!m_ibMain || !doc().HasImage()) return;
+    // The whole list, whatever row a list shows selected: the working image must hold every task
+    // that the saved pages will get.
+    clearVisibleSelections();
+    replayFromOriginal(false);
+    resize();
+    blnImageModified = false;
+    if (glngEditMode == 1) {
+        gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+        m_cmdOriginalImage->setEnabled(m_list.rowCount() > 0);
+    }
+}
+
 void EditingController::cmdEditBar_Click(int index)
 {
-    const bool hasImage = m_ibMain && doc().HasImage();
     switch (index) {
-    case 0: // clear
-        if (m_list.rowCount() == 0) return;
-        m_list.clear();
-        if (hasImage) {
-            if (!gvarOriginalImage.isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
-            gvarWorkingImage = gvarOriginalImage;
-            resize();
-            blnImageModified = false;
-        }
+    case 0:
+        if (subClearEditList(m_list)) replayChangedList();
         break;
-    case 1: // open
-        // TODO(task basket): the task basket file's reader fills this in through TaskBasketCommands.
-        if (!m_basketFile || !m_basketFile->openTaskBasket(m_list)) return;
-        if (hasImage) {
-            clearVisibleSelections();
-            replayFromOriginal(false);
-            resize();
-            gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
-        }
+    case 1:
+        if (subOpenTaskBasket(m_list, m_picDialog->window())) replayChangedList();
         break;
-    case 2: // save
-        // TODO(task basket): the task basket file's writer fills this in through TaskBasketCommands.
-        if (m_list.rowCount() == 0 || !m_basketFile) return;
-        m_basketFile->saveTaskBasket(m_list);
+    case 2: subSaveTaskBasket(m_list, m_picDialog->window()); break;
+    case 3:
+        if (subDeleteEditTask(m_list, visibleSelectedRow())) replayChangedList();
         break;
-    case 3: { // delete
-        const int row = visibleSelectedRow();
-        if (m_list.rowCount() == 0 || row < 0) return;
-        m_list.removeTask(row);
-        if (hasImage) {
-            // The rest of the list is replayed whole: no row is left out of the working image.
-            clearVisibleSelections();
-            replayFromOriginal(false);
-            resize();
-            gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
-        }
-        break;
-    }
     default: break;
     }
 }
@@ -704,14 +689,8 @@ void EditingController::applyOutcome(const MouseOutcome& out)
     if (out.pickPixel && m_ibMain) {
         const OleColor colour = doc().PixelColor(out.pickPixel->x(), out.pickPixel->y());
         doc().setBackgroundColor(colour);
-        // The shared back-colour button keeps the colour as its BackColor.
-        if (auto* button = m_picDialog->findChild<QWidget*>(QStringLiteral("picCropBackColor"))) {
-            button->setProperty("BackColor", QVariant::fromValue(colour));
-            QPalette palette = button->palette();
-            palette.setColor(QPalette::Window, colorFromOle(colour));
-            palette.setColor(QPalette::Button, colorFromOle(colour));
-            button->setPalette(palette);
-        }
+        // The shared back-colour button shows it, as the chosen task's own colour.
+        m_panels->pickBackColor(colour);
     }
     if (out.markChanged) {
         blnOptionsChanged = true;

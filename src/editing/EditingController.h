@@ -29,17 +29,6 @@ namespace tf {
 class ImageList;
 class TaskOptionPanels;
 
-// Opening and saving the edit list as a task basket file (the edit-list bars' buttons 1 and 2).
-// The window hands the implementation in; without one the two buttons do nothing.
-class TaskBasketCommands {
-public:
-    virtual ~TaskBasketCommands() = default;
-    // Asks for a task basket and replaces the list from it; true when the list was replaced.
-    virtual bool openTaskBasket(EditListModel& list) = 0;
-    // Asks for a file name and writes the list there.
-    virtual void saveTaskBasket(const EditListModel& list) = 0;
-};
-
 struct EditingPanes {
     QWidget* picView = nullptr;   // the explorer bar eb stands here while editing
     QWidget* picBrowse = nullptr; // lvEdit and picEditBar, behind the browse pane's second tab
@@ -60,12 +49,6 @@ public:
     // The preview the tasks work on, made by the browse area after this controller. Connects the
     // preview's mouse to the tools and places the edit-list bar beside the browse tabs.
     void attachPreview(BrowseController& browse);
-    // TODO(task basket): the window hands in the task basket file's open and save once they exist.
-    void setTaskBasketCommands(TaskBasketCommands* commands) { m_basketFile = commands; }
-    // Where Preview reads the chosen task's options from: the option panels unless replaced (the
-    // workflow's tests script the tasks here, apart from the panels' controls).
-    using TaskReader = std::function<std::optional<EditTask>(int32_t taskCode, QString* message)>;
-    void setTaskReader(TaskReader reader) { m_readTask = std::move(reader); }
 
     // What the preview and the page writers replay.
     TaskReplayer& replayer() { return *m_replayer; }
@@ -95,7 +78,6 @@ public:
     bool blnFreshTask = true;
     bool blnOptionsChanged = false;
     bool blnImageModified = false;
-    int32_t lngEditStartWidth = 0, lngEditStartHeight = 0;
 
     // PreviewSelection: the program's selection and its overlay go.
     void subClearSelection() override;
@@ -137,6 +119,11 @@ private:
     void connectToolSwitches();
     // subShowTaskOptions: the panel filled with the last-used values and the flags of a task just chosen.
     void subShowTaskOptions();
+    // Whether Resize, as its panel stands, would change the picture.
+    bool resizeChangesImage() const;
+    // After the list was replaced or shortened: the whole list replayed on the image as loaded,
+    // and the result becomes the working snapshot.
+    void replayChangedList();
     // The row of the visible edit list's selected task, -1 for none.
     int visibleSelectedRow() const;
     void clearVisibleSelections();
@@ -158,8 +145,6 @@ private:
     std::unique_ptr<EditListReplayer> m_replayer;
     SelectionTool m_selection;
     std::unique_ptr<TaskOptionPanels> m_panels;
-    TaskBasketCommands* m_basketFile = nullptr;
-    TaskReader m_readTask;
     // The rubber band of the control's own selections (crop on a scaled preview, red-eye), display pixels.
     std::optional<OverlayRectangle> m_band;
     // The box the preview fitted the picture into when the control's crop band was drawn: the

@@ -67,6 +67,9 @@ public:
     // font size in force at Apply.
     void setTextClick(QPoint display, QSize imageSize, QSize displaySize);
 
+    // A back colour picked from the preview: the chosen task's own (Rotate, Crop, Canvas, Frame).
+    void pickBackColor(OleColor color) { setBackColor(m_task, color); }
+
     // subLoadMergeImage: the picture shown on the Watermark panel with its size; marks changed.
     void subLoadMergeImage(const QString& path);
     QString mergeFile() const { return m_mergeFile; }

@@ -1,8 +1,8 @@
 // The editing mode as a user works it in the main window: the Edit button, a task chosen in the
 // task chart, Preview, Confirm, Reset and Original with their questions, the edit list's bars
 // and rows, the mouse tools on the preview, and the confirmed tasks reaching the written pages.
-// The option panels' own controls are tested with the panels; here the chosen task's options are
-// scripted, so that each case says exactly what the panel handed over.
+// The options are set on the panels' own controls, as the user sets them; their input rules are
+// tested with the panels, here only what reaches the image, the list and the settings record.
 #include "mainwindow_gui.h"
 
 #include "basket/BasketController.h"
@@ -14,14 +14,17 @@
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
+#include "editing/OptionControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSlider>
 #include <QPainter>
 #include <QProcess>
-#include <map>
 
 using namespace tf;
 using namespace tf::test;
@@ -38,11 +41,12 @@ QImage pattern(int width, int height)
     return image;
 }
 
-EditTask task(TaskCode code, const QStringList& params)
+QStringList params(const EditTask& task)
 {
-    EditTask t = makeEditTask(code);
-    for (int i = 0; i < params.size(); ++i) t.setP(i + 1, params[i]);
-    return t;
+    QStringList out;
+    for (int i = 1; i <= kTaskParamCount; ++i) out << task.p(i);
+    while (!out.isEmpty() && out.last().isEmpty()) out.removeLast();
+    return out;
 }
 
 QImage rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
@@ -60,16 +64,10 @@ protected:
         gvarWorkingImage = ImageSnapshot{};
     }
 
-    // Starts the window with the scripted panels and a picture in the preview, as a shown file is.
+    // Starts the window with a picture in the preview, as a shown file is.
     frmMain& startEditing(const QImage& picture, QSize size = QSize(1000, 700))
     {
         frmMain& w = start(size);
-        w.editing()->setTaskReader([this](int32_t code, QString* message) -> std::optional<EditTask> {
-            const auto found = tasks.find(code);
-            if (found == tasks.end()) return makeEditTask(static_cast<TaskCode>(code));
-            if (!found->second && message) *message = refusal;
-            return found->second;
-        });
         show(picture);
         return w;
     }
@@ -86,8 +84,24 @@ protected:
     QString dialogCaption() { return window().eb->model().groupRecord(1)->sCaption; }
     const std::vector<EditTask>& rows() { return editing().editList().tasks(); }
 
-    std::map<int32_t, std::optional<EditTask>> tasks;
-    QString refusal;
+    // The option controls, by their names.
+    template <typename T = QAbstractButton>
+    T* control(const char* name) { return find<T>(QLatin1String(name)); }
+    void type(const char* name, const QString& text) { control<QLineEdit>(name)->setText(text); }
+    void select(const char* name) { control(name)->click(); }
+    // The canvas margins: top, left, right, bottom.
+    void margins(const QStringList& texts)
+    {
+        for (int i = 0; i < 4; ++i) find<QLineEdit>(QStringLiteral("txtCanvasCustom_%1").arg(i))->setText(texts[i]);
+    }
+    // A tool switch pressed down, also when it was down already.
+    void press(const char* name)
+    {
+        QAbstractButton* b = control(name);
+        b->setChecked(false);
+        b->click();
+    }
+
     ScriptedMessageBoxes boxes;
 };
 
@@ -97,14 +111,14 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
 {
     const QImage original = pattern(60, 40);
     frmMain& w = startEditing(original);
-    tasks[taskBlur] = task(taskBlur, {"3"});
+    gudtSettings.Tasks.BlurLevel = 3; // the level last confirmed
 
     click(w.browse()->CmdPreviewEdit());
     ASSERT_EQ(glngEditMode, 1);
     EXPECT_EQ(w.cmdOK->text(), "Finish");
     EXPECT_TRUE(w.cmdOK->isEnabled());
     EXPECT_FALSE(w.cmdApply->isEnabled());
-    EXPECT_TRUE(w.cmdOriginalImage->isEnabled());
+    EXPECT_FALSE(w.cmdOriginalImage->isEnabled()) << "no task recorded to take back";
     EXPECT_EQ(w.browse()->mnuPreview(0)->text(), "Back to Explorer view");
     EXPECT_EQ(dialogCaption(), "Options");
     EXPECT_TRUE(shownInDialog(w.picNothing));
@@ -117,6 +131,7 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
     EXPECT_EQ(dialogCaption(), "Task Option - Blur");
     EXPECT_TRUE(shownInDialog(w.picBlur));
     EXPECT_FALSE(shownInDialog(w.picNothing));
+    EXPECT_EQ(control<QSlider>("sldBlur")->value(), 3) << "the panel shows the last-used options";
     editing().cmdReset_Click();
     EXPECT_EQ(ibMain().Picture(), original) << "Reset right after choosing changes nothing";
 
@@ -129,13 +144,18 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
     EXPECT_EQ(gvarWorkingImage.image, original) << "Preview leaves the working image alone";
 
     // A changed option enables Preview again, which starts from the working image: one blur, not two.
-    emit editing().optionPanels().optionsChanged(taskBlur);
+    control<QSlider>("sldBlur")->setValue(5);
     EXPECT_TRUE(w.cmdApply->isEnabled());
+    click(w.cmdApply);
+    EXPECT_NE(ibMain().Picture(), blurred);
+    control<QSlider>("sldBlur")->setValue(3);
     click(w.cmdApply);
     EXPECT_EQ(ibMain().Picture(), blurred);
 
+    control<QSlider>("sldBlur")->setValue(6);
     click(w.cmdReset);
     EXPECT_EQ(ibMain().Picture(), original);
+    EXPECT_EQ(control<QSlider>("sldBlur")->value(), 3) << "Reset shows the last-used options again";
     EXPECT_FALSE(w.cmdReset->isEnabled());
     EXPECT_FALSE(editing().blnImageModified);
 
@@ -153,6 +173,7 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
     EXPECT_EQ(ibMain().Picture(), original);
     EXPECT_TRUE(shownInDialog(w.picFlip));
     EXPECT_TRUE(rows().empty());
+    EXPECT_EQ(gudtSettings.Tasks.BlurLevel, 3) << "a task left without Confirm keeps the record as it was";
 
     // Finish is the way out once no task is chosen.
     click(w.cmdOK);
@@ -167,18 +188,14 @@ TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
 {
     const QImage original = pattern(60, 40);
     frmMain& w = startEditing(original);
-    tasks[taskFlip] = task(taskFlip, {"0"});
-    tasks[taskRotate] = task(taskRotate, {"False", "0", "16777215"});
-    tasks[taskBlur] = task(taskBlur, {"2"});
-    tasks[taskSharpen] = std::nullopt;
-    refusal = "Please type a number.";
     click(w.browse()->CmdPreviewEdit());
 
     // A freshly chosen task is applied by Confirm itself, and recorded.
     choose("Flip");
     click(w.cmdOK);
     ASSERT_EQ(rows().size(), 1u);
-    EXPECT_EQ(rows()[0], *tasks[taskFlip]);
+    EXPECT_EQ(rows()[0].TaskName, "flip");
+    EXPECT_EQ(params(rows()[0]), QStringList{"0"});
     const QImage flipped = ibMain().Picture();
     EXPECT_EQ(flipped.pixel(59, 0), original.pixel(0, 0));
     EXPECT_EQ(w.cmdOK->text(), "Finish");
@@ -194,10 +211,22 @@ TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
     EXPECT_EQ(rows().size(), 1u);
     EXPECT_EQ(ibMain().Picture(), flipped);
 
-    // Options the task cannot take: the message, the image as it was, nothing recorded, the task still chosen.
-    choose("Sharpen");
+    // Switching Resize to the percentage last used (50) is a change Preview carries out.
+    choose("Resize");
+    EXPECT_FALSE(editing().blnOptionsChanged);
+    select("optResize_1");
     click(w.cmdApply);
-    ASSERT_EQ(boxes.prompts(), QStringList{"Please type a number."});
+    EXPECT_EQ(ibMain().ImageWidth(), 30);
+    click(w.cmdReset);
+    EXPECT_EQ(ibMain().Picture(), flipped);
+
+    // Options the task cannot take (pasted into a box): the message, the image as it was, nothing
+    // recorded, the task still chosen.
+    choose("Canvas");
+    type("txtCanvasCustom_1", "5x");
+    click(w.cmdApply);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].prompt.contains("left margin")) << boxes.shown()[0].prompt.toStdString();
     EXPECT_EQ(boxes.shown()[0].icon(), int(vbInformation));
     EXPECT_EQ(ibMain().Picture(), flipped);
     EXPECT_FALSE(editing().blnImageModified);
@@ -226,15 +255,12 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
 {
     const QImage original = pattern(60, 40);
     frmMain& w = startEditing(original);
-    tasks[taskFlip] = task(taskFlip, {"1"});
-    tasks[taskBlur] = task(taskBlur, {"2"});
     click(w.browse()->CmdPreviewEdit());
 
-    click(w.cmdOriginalImage);
-    EXPECT_TRUE(boxes.shown().empty()) << "with an empty edit list there is nothing to ask";
-
     choose("Flip");
+    select("optFlip_1");
     click(w.cmdOK);
+    EXPECT_TRUE(w.cmdOriginalImage->isEnabled());
     const QImage flipped = ibMain().Picture();
     boxes.answerNext(vbNo);
     click(w.cmdOriginalImage);
@@ -247,10 +273,12 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
     EXPECT_TRUE(rows().empty());
     EXPECT_EQ(ibMain().Picture(), original);
     EXPECT_EQ(gvarWorkingImage.image, original);
+    EXPECT_FALSE(w.cmdOriginalImage->isEnabled());
 
     // "Optimized": leaving keeps the edited image, without the unconfirmed preview.
     w.browse()->mnuPreviewType_Click(1);
     choose("Flip");
+    EXPECT_TRUE(control("optFlip_1")->isChecked()) << "the flip confirmed last";
     click(w.cmdOK);
     choose("Blur");
     click(w.cmdApply);
@@ -291,26 +319,31 @@ TEST_F(MainWindowEditing, RedEyeAndTheColourPickWorkOnThePreviewAndRedEyeRecords
     click(w.browse()->CmdPreviewEdit());
 
     choose("Canvas");
-    editing().chkCropBackColor_Click(true);
+    press("chkCropBackColor");
     emit ibMain().MouseDown(1, 0, 5, 5);
     emit ibMain().MouseUp(1, 0, 5, 5);
     EXPECT_EQ(ibMain().document().BackgroundColor(), tf::rgb(1, 2, 3)) << "a click picks the pixel under it";
+    EXPECT_EQ(control<ColorButton>("picCropBackColor")->color(), tf::rgb(1, 2, 3));
+    click(w.cmdOK);
+    ASSERT_EQ(rows().size(), 1u);
+    EXPECT_EQ(rows()[0].p(1), QString::number(tf::rgb(1, 2, 3))) << "the canvas is filled with the picked colour";
+    const QImage canvas = ibMain().Picture();
 
     choose("RedEye");
     EXPECT_FALSE(w.cmdApply->isEnabled());
     EXPECT_FALSE(w.cmdOK->isEnabled()) << "nothing to do before the eye is drawn round";
-    editing().chkRedEye_Click(true);
+    press("chkRedEye");
     EXPECT_TRUE(w.cmdApply->isEnabled());
     emit ibMain().MouseDown(1, 0, 10, 10);
     emit ibMain().MouseMove(1, 0, 20, 20);
     EXPECT_EQ(ibMain().overlayRectangles(), (std::vector<OverlayRectangle>{{10, 10, 21, 21}}));
     emit ibMain().MouseUp(1, 0, 20, 20);
     click(w.cmdApply);
-    EXPECT_NE(ibMain().Picture().pixel(15, 15), picture.pixel(15, 15));
-    EXPECT_EQ(ibMain().Picture().pixel(2, 2), picture.pixel(2, 2)) << "only inside the ellipse";
+    EXPECT_NE(ibMain().Picture().pixel(18, 18), canvas.pixel(18, 18));
+    EXPECT_EQ(ibMain().Picture().pixel(2, 2), canvas.pixel(2, 2)) << "only inside the ellipse";
     const QImage corrected = ibMain().Picture();
     click(w.cmdOK);
-    EXPECT_TRUE(rows().empty()) << "a red-eye correction belongs to this picture alone";
+    EXPECT_EQ(rows().size(), 1u) << "a red-eye correction belongs to this picture alone";
     EXPECT_EQ(gvarWorkingImage.image, corrected);
     EXPECT_TRUE(ibMain().overlayRectangles().empty());
 }
@@ -319,11 +352,10 @@ TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
 {
     const QImage original = pattern(60, 40);
     frmMain& w = startEditing(original);
-    tasks[taskFlip] = task(taskFlip, {"0"});
-    tasks[taskCanvas] = task(taskCanvas, {"0", "5", "0", "0", "0"});
     click(w.browse()->CmdPreviewEdit());
     for (const char* key : {"Flip", "Canvas", "Flip"}) {
         choose(key);
+        if (QLatin1String(key) == QLatin1String("Canvas")) margins({"0", "5", "0", "0"});
         click(w.cmdOK);
     }
     ASSERT_EQ(rows().size(), 3u);
@@ -346,11 +378,41 @@ TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
     EXPECT_EQ(gvarWorkingImage.image, ibMain().Picture());
     click(w.cmdEditPreview(3));
     EXPECT_EQ(rows().size(), 2u) << "nothing chosen, nothing deleted";
+    const QImage two = ibMain().Picture();
 
+    // Saved to a task basket, cleared, and opened again: the whole list is back on the picture,
+    // as the next task's base, whatever row was chosen before.
+    TempFolder files;
+    ScriptedDialogs dialogs;
+    dialogs.answerFile(files.file("recipe.tbf"));
+    click(w.cmdEditPreview(2));
+    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
     click(w.cmdEditBar(0));
     EXPECT_TRUE(rows().empty());
     EXPECT_EQ(ibMain().Picture(), original);
     EXPECT_EQ(gvarWorkingImage.image, original);
+
+    choose("Flip");
+    click(w.cmdOK);
+    w.lvEditPreview->setCurrentIndex(w.lvEditPreview->model()->index(0, 0));
+    dialogs.answerFile(files.file("recipe.tbf"));
+    click(w.cmdEditPreview(1));
+    ASSERT_EQ(rows().size(), 2u);
+    EXPECT_EQ(rows()[0].TaskCode, taskCanvas);
+    EXPECT_EQ(ibMain().Picture(), two);
+    EXPECT_EQ(gvarWorkingImage.image, two);
+    EXPECT_FALSE(w.lvEditPreview->selectionModel()->hasSelection());
+
+    // A file that is no task basket: the message, and the list as it was.
+    QFile junk(files.file("junk.tbf"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("\"4\",\"blur\"\r\n");
+    junk.close();
+    dialogs.answerFile(files.file("junk.tbf"));
+    click(w.cmdEditBar(1));
+    EXPECT_EQ(boxes.prompts(), QStringList{"Error opening task basket!\r\nPlease select a valid task basket file."});
+    EXPECT_EQ(rows().size(), 2u);
+    EXPECT_EQ(ibMain().Picture(), two);
 }
 
 TEST_F(MainWindowEditing, TheMouseDrawsTheCropRectangleAsAnOverlayAndPreviewCropsToIt)
@@ -358,24 +420,25 @@ TEST_F(MainWindowEditing, TheMouseDrawsTheCropRectangleAsAnOverlayAndPreviewCrop
     // Shown at its own size, the program's rectangle is used.
     frmMain& w = startEditing(pattern(60, 40));
     ibMain().setFitToWindow(false);
-    tasks[taskCrop] = task(taskCrop, {"False"});
     click(w.browse()->CmdPreviewEdit());
     choose("Crop");
-    editing().chkCropMouse_Click(true);
+    select("optCropSelect_0");
+    press("chkCropMouse");
 
     emit ibMain().MouseDown(1, 0, 30, 20);
     emit ibMain().MouseMove(1, 0, 20, 25);
     emit ibMain().MouseMove(1, 0, 10, 5);
     emit ibMain().MouseUp(1, 0, 10, 5);
     EXPECT_EQ(editing().selectionTool().mode(), SelDragMode::Shown);
+    EXPECT_FALSE(control<QLabel>("lblSelectRegionEnd")->text().isEmpty()) << "the panel shows the corners";
     const std::vector<OverlayRectangle> shown = ibMain().overlayRectangles();
     EXPECT_EQ(shown, editing().selectionTool().overlay()) << "the outline and the grips, drawn over the picture";
     EXPECT_NE(std::find(shown.begin(), shown.end(), OverlayRectangle{30, 20, 11, 6}), shown.end());
     EXPECT_EQ(ibMain().Picture(), pattern(60, 40)) << "never into its pixels";
-    editing().chkCropBackColor_Click(true);
+    press("chkCropBackColor");
     EXPECT_TRUE(ibMain().overlayRectangles().empty()) << "picking a colour ends the rectangle, outline and all";
-    editing().chkCropBackColor_Click(false);
-    editing().chkCropMouse_Click(true);
+    control("chkCropBackColor")->click();
+    press("chkCropMouse");
     emit ibMain().MouseDown(1, 0, 30, 20);
     emit ibMain().MouseMove(1, 0, 10, 5);
     emit ibMain().MouseUp(1, 0, 10, 5);
@@ -385,25 +448,26 @@ TEST_F(MainWindowEditing, TheMouseDrawsTheCropRectangleAsAnOverlayAndPreviewCrop
     EXPECT_TRUE(ibMain().overlayRectangles().empty());
     click(w.cmdOK);
     ASSERT_EQ(rows().size(), 1u);
-    EXPECT_EQ(rows()[0].Params, (task(taskCrop, {"False", "10", "5", "30", "20"}).Params));
+    EXPECT_EQ(params(rows()[0]), (QStringList{"False", "10", "5", "30", "20"}));
 
     // A right click opens the preview's menu and leaves the tools as they were.
     choose("Crop");
-    editing().chkCropMouse_Click(true);
+    EXPECT_TRUE(control("optCropSelect_0")->isChecked()) << "crop by mouse, as confirmed last";
+    press("chkCropMouse");
     emit ibMain().MouseDown(2, 0, 5, 5);
     EXPECT_EQ(QApplication::activePopupWidget(), w.browse()->mnuPreviewParent());
     w.browse()->mnuPreviewParent()->close();
     EXPECT_EQ(editing().selectionTool().mode(), SelDragMode::Armed);
-    editing().chkCropMouse_Click(false);
+    control("chkCropMouse")->click();
     emit ibMain().MouseDown(1, 0, 5, 5);
     emit ibMain().MouseUp(1, 0, 9, 9);
     EXPECT_EQ(editing().selectionTool().mode(), SelDragMode::Idle) << "unticked before drawing, the tool is put away";
-    editing().chkCropMouse_Click(true);
+    press("chkCropMouse");
 
     // Without a rectangle there is nothing to crop to: the user is told, the picture stays.
     const QImage before = ibMain().Picture();
     click(w.cmdApply);
-    EXPECT_EQ(boxes.prompts(), QStringList{"Please select the crop region on the image."});
+    EXPECT_EQ(boxes.prompts(), QStringList{"Please select the area to crop on the preview first."});
     EXPECT_EQ(ibMain().Picture(), before);
 }
 
@@ -413,9 +477,9 @@ TEST_F(MainWindowEditing, TheRectangleGoesWhenThePreviewShowsThePictureAtAnother
     ibMain().setFitToWindow(true);
     click(w.browse()->CmdPreviewEdit());
     ASSERT_EQ(ibMain().displaySize(), QSize(600, 400)) << "shown at its own size";
-    tasks[taskCrop] = task(taskCrop, {"False"});
     choose("Crop");
-    editing().chkCropMouse_Click(true);
+    select("optCropSelect_0");
+    press("chkCropMouse");
     ASSERT_EQ(editing().selectionTool().tool(), toolCropRect);
     emit ibMain().MouseDown(1, 0, 100, 100);
     emit ibMain().MouseUp(1, 0, 300, 200);
@@ -428,7 +492,7 @@ TEST_F(MainWindowEditing, TheRectangleGoesWhenThePreviewShowsThePictureAtAnother
     EXPECT_EQ(editing().selectionTool().mode(), SelDragMode::Idle);
 
     // Every choice from the preview's menu clears the selection too.
-    editing().chkCropMouse_Click(true);
+    press("chkCropMouse");
     emit ibMain().MouseDown(1, 0, 10, 10);
     emit ibMain().MouseMove(1, 0, 50, 40);
     emit ibMain().MouseUp(1, 0, 50, 40);
@@ -450,14 +514,12 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
     ibMain().setFitToWindow(true); // "Best Fit", as a shown file gets it
     click(w.browse()->CmdPreviewEdit());
     ASSERT_LT(ibMain().DisplayWidth(), 1600) << "the preview shows the picture scaled down";
-    tasks[taskCrop] = task(taskCrop, {"False"});
-    tasks[taskWatermark] = task(taskWatermark, {"False", "30", "1", logo, "0", "", "", "True"});
-    tasks[taskText] = task(taskText, {"True", "True", "False", "0", "0", "DejaVu Sans", "40", "True", "False", "False",
-                                      "255", "16777215", "0", "9", "Folio", "", ""});
+    gudtSettings.Tasks.WatermarkImage = logo; // the logo used last
+    gudtSettings.Tasks.CropMode = 0;          // by mouse
 
     // Crop with the control's rubber band on the scaled preview, dragged up and left.
     choose("Crop");
-    editing().chkCropMouse_Click(true);
+    press("chkCropMouse");
     const QSize box = ibMain().boxSize();
     emit ibMain().MouseDown(1, 0, 300, 200);
     emit ibMain().MouseMove(1, 0, 200, 150);
@@ -471,7 +533,13 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
     // The watermark and the text where the user clicked.
     for (const char* key : {"Watermark", "Text"}) {
         choose(key);
-        editing().chkSelectLocation_Click(true);
+        if (QLatin1String(key) == QLatin1String("Text")) {
+            control<QPlainTextEdit>("txtDraw")->setPlainText(QStringLiteral("Folio"));
+            control<QComboBox>("cboPosition")->setCurrentIndex(9); // the mouse-click position
+            control<QComboBox>("comboFontSize")->setEditText(QStringLiteral("40"));
+            select("chkTextBold");
+        }
+        press("chkSelectLocation");
         emit ibMain().MouseMove(0, 0, 70, 60);
         emit ibMain().MouseUp(1, 0, 70, 60);
         click(w.cmdOK);
@@ -538,11 +606,6 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
     writeQt(pics.file("a.png"), pattern(81, 60), "png");
     writeQt(pics.file("b.png"), pattern(67, 52).mirrored(true, true), "png");
     frmMain& w = startOn(pics.path(), /*details*/ true);
-    w.editing()->setTaskReader([this](int32_t code, QString*) -> std::optional<EditTask> { return tasks.at(code); });
-    tasks[taskFlip] = task(taskFlip, {"1"});
-    tasks[taskInvert] = makeEditTask(taskInvert);
-    tasks[taskCrop] = task(taskCrop, {"True", "0", "2", "3", "50", "40"});
-    tasks[taskBlur] = task(taskBlur, {"2"});
 
     clickRow(w.browse()->lvFolder(), "a.png");
     clickRow(w.browse()->lvFolder(), "b.png", Qt::ShiftModifier);
@@ -552,10 +615,21 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
     ASSERT_EQ(ibMain().ImageWidth(), 81);
 
     click(w.browse()->CmdPreviewEdit());
-    for (const char* key : {"Flip", "Invert", "Crop", "Blur"}) {
-        choose(key);
-        click(w.cmdOK);
-    }
+    choose("Flip");
+    select("optFlip_1");
+    click(w.cmdOK);
+    choose("Invert");
+    click(w.cmdOK);
+    choose("Crop");
+    select("optCropSelect_1");
+    type("txtCropLeft", "2");
+    type("txtCropTop", "3");
+    type("txtCropRight", "50");
+    type("txtCropBot", "40");
+    click(w.cmdOK);
+    choose("Blur");
+    control<QSlider>("sldBlur")->setValue(2);
+    click(w.cmdOK);
     ASSERT_EQ(rows().size(), 4u);
     std::vector<QImage> previews{rgb(ibMain().Picture())};
     click(w.browse()->CmdPreviewEdit());
@@ -587,4 +661,35 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
         EXPECT_EQ(tiff[i], previews[i]) << "TIFF page " << i + 1;
         EXPECT_EQ(pdf[i], previews[i]) << "PDF page " << i + 1;
     }
+}
+
+TEST_F(MainWindowEditing, ConfirmedOptionsComeBackAfterARestartAndUnconfirmedOnesDoNot)
+{
+    startEditing(pattern(60, 40));
+    click(window().browse()->CmdPreviewEdit());
+    choose("Rotate");
+    type("txtDegrees", "30");
+    click(window().cmdOK);
+    choose("Text");
+    control<QPlainTextEdit>("txtDraw")->setPlainText(QStringLiteral("two\nlines"));
+    select("OptTextAlignment_2");
+    click(window().cmdOK);
+    choose("Blur");
+    control<QSlider>("sldBlur")->setValue(7);
+    click(window().browse()->CmdPreviewEdit());
+    ASSERT_EQ(glngEditMode, 0);
+    ASSERT_TRUE(closeWindow());
+
+    // A new run reads the settings file afresh.
+    gudtSettings = typSettings();
+    startEditing(pattern(60, 40));
+    click(window().browse()->CmdPreviewEdit());
+    choose("Rotate");
+    EXPECT_EQ(control<QLineEdit>("txtDegrees")->text(), "30");
+    EXPECT_TRUE(editing().blnOptionsChanged) << "a stored turn is applied by Confirm at once";
+    choose("Text");
+    EXPECT_EQ(control<QPlainTextEdit>("txtDraw")->toPlainText(), "two\nlines");
+    EXPECT_TRUE(control("OptTextAlignment_2")->isChecked()) << "right comes back as right";
+    choose("Blur");
+    EXPECT_EQ(control<QSlider>("sldBlur")->value(), 1) << "never confirmed, never stored";
 }

@@ -83,25 +83,6 @@ QLabel* makeCaption(QWidget* parent, const QString& name, const QString& text)
     return label;
 }
 
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry,
-                        const QString& toolTip = QString())
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    button->setFocusPolicy(Qt::TabFocus);
-    if (!toolTip.isEmpty()) button->setToolTip(toolTip);
-    return button;
-}
-
-tf::ListView* makeList(QWidget* parent, const QString& name, const QStringList& columns)
-{
-    auto* list = new tf::ListView(parent);
-    list->setObjectName(name);
-    list->setColumnHeaders(columns);
-    return list;
-}
-
 // The look of the pane captions and tool-bar strips: a quiet band in the palette's accent, so
 // that the five panes read as separate areas.
 const char* kWindowStyle = R"(

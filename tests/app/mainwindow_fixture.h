@@ -1,7 +1,10 @@
 #pragma once
 // A main window started as the program starts it, in a per-test data folder.
 #include "app/frmMain.h"
+#include "basket/BasketController.h"
 #include "browse/BrowseController.h"
+#include "editing/EditingController.h"
+#include "metadata/MetadataController.h"
 #include "frame/modMainServices.h"
 #include "frame/modSettings.h"
 #include "frame/settingsCodec.h"

@@ -7,9 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-uint8_t gbytMetadataKind = 0;
-int32_t glngEditMode = 0;
-
 bool fncOpenHelpFile(const QString& strHelpFile)
 {
     const QString shown = QDir::toNativeSeparators(strHelpFile);

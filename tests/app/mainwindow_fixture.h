@@ -3,6 +3,7 @@
 #include "app/frmMain.h"
 #include "basket/BasketController.h"
 #include "browse/BrowseController.h"
+#include "browse/previewSnapshots.h"
 #include "editing/EditingController.h"
 #include "editing/globals.h"
 #include "metadata/MetadataController.h"
@@ -10,6 +11,7 @@
 #include "frame/modMainServices.h"
 #include "frame/modSettings.h"
 #include "frame/settingsCodec.h"
+#include "support/programstate.h"
 #include "support/testenv.h"
 
 #include <QApplication>
@@ -19,6 +21,18 @@
 #include <memory>
 
 namespace tf::test {
+
+// The globals of the areas above the test support that the window sets, reset with the others
+// before every test.
+inline const bool kAreaStateReset = addStateReset([] {
+    gbytMetadataKind = 0;
+    gstrMetaAttribute.clear();
+    gstrMetaValue.clear();
+    gblnMetaChanged = false;
+    glngEditMode = 0;
+    gvarOriginalImage = ImageSnapshot{};
+    gvarWorkingImage = ImageSnapshot{};
+});
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -30,11 +44,6 @@ protected:
         // resize, so it is the test's own folder, never the user's.
         m_oldHome = qgetenv("HOME");
         qputenv("HOME", m_home.path().toUtf8());
-        gudtSettings = typSettings();
-        gstrSettingsFile.clear();
-        gstrCurrentFolder.clear();
-        gbytMetadataKind = 0;
-        glngEditMode = 0;
     }
     void TearDown() override
     {

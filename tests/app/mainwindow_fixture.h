@@ -8,9 +8,9 @@
 #include "editing/globals.h"
 #include "metadata/MetadataController.h"
 #include "metadata/modMetadata.h"
-#include "frame/modMainServices.h"
 #include "frame/modSettings.h"
 #include "frame/settingsCodec.h"
+#include "services/modMainServices.h"
 #include "support/programstate.h"
 #include "support/testenv.h"
 

@@ -1,4 +1,4 @@
-#include "frame/modMainServices.h"
+#include "services/modMainServices.h"
 
 #include "frame/modGlobalErrorHandling.h"
 #include "platform/ui/msgbox.h"

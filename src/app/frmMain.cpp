@@ -10,6 +10,7 @@
 #include "controls/modFontsCombo.h"
 #include "controls/splitter.h"
 #include "editing/EditingController.h"
+#include "editing/globals.h"
 #include "frame/LongCommand.h"
 #include "metadata/MetadataController.h"
 #include "metadata/modMetadata.h"
@@ -18,7 +19,6 @@
 #include "frame/modINI.h"
 #include "app/modMainIcons.h"
 #include "app/modWindowPlacement.h"
-#include "frame/modMainServices.h"
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/sys/colors.h"
@@ -93,10 +93,10 @@ QLabel[paneCaption="true"] {
     background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #4f79ad, stop:1 #3b5f8c);
     border-bottom: 1px solid #2c4a70;
 }
-QWidget#picToolbarPreview, QWidget#picLiveBar {
+QWidget#picToolbarPreview, QWidget#m_basket->picLiveBar() {
     background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 palette(light), stop:1 palette(window));
 }
-QStatusBar#sbMain::item { border: none; border-left: 1px solid palette(mid); }
+QStatusBar#m_sbMain::item { border: none; border-left: 1px solid palette(mid); }
 )";
 
 } // namespace
@@ -144,59 +144,55 @@ void frmMain::buildWidgets()
     m_client->setObjectName(QStringLiteral("client"));
     setCentralWidget(m_client);
 
-    ilEdit = new tf::ImageList(QSize(16, 16), this);
-    ilEdit->setObjectName(QStringLiteral("ilEdit"));
-    for (const QString& key : tf::taskIconKeys()) ilEdit->Add(key, tf::taskIcon(key));
-    ilMetadata = new tf::ImageList(QSize(16, 16), this);
-    ilMetadata->setObjectName(QStringLiteral("ilMetadata"));
+    m_ilEdit = new tf::ImageList(QSize(16, 16), this);
+    m_ilEdit->setObjectName(QStringLiteral("ilEdit"));
+    for (const QString& key : tf::taskIconKeys()) m_ilEdit->Add(key, tf::taskIcon(key));
+    m_ilMetadata = new tf::ImageList(QSize(16, 16), this);
+    m_ilMetadata->setObjectName(QStringLiteral("ilMetadata"));
 
     // The splitters are nested as containers: each pane is a child of the splitter that places it.
-    splMain = new tf::Splitter(m_client);
-    splMain->setObjectName(QStringLiteral("splMain"));
-    splMain->setOrientation(tf::SplitterModel::kHorizontalBar);
-    splRight = new tf::Splitter(splMain);
-    splRight->setObjectName(QStringLiteral("splRight"));
-    splLeft = new tf::Splitter(splMain);
-    splLeft->setObjectName(QStringLiteral("splLeft"));
-    splView = new tf::Splitter(splRight);
-    splView->setObjectName(QStringLiteral("splView"));
+    m_splMain = new tf::Splitter(m_client);
+    m_splMain->setObjectName(QStringLiteral("splMain"));
+    m_splMain->setOrientation(tf::SplitterModel::kHorizontalBar);
+    m_splRight = new tf::Splitter(m_splMain);
+    m_splRight->setObjectName(QStringLiteral("splRight"));
+    m_splLeft = new tf::Splitter(m_splMain);
+    m_splLeft->setObjectName(QStringLiteral("splLeft"));
+    m_splView = new tf::Splitter(m_splRight);
+    m_splView->setObjectName(QStringLiteral("splView"));
 
-    picBrowse = makePanel(splRight, QStringLiteral("picBrowse"));
-    picView = makePanel(splView, QStringLiteral("picView"));
-    PicMetadata = makePanel(splView, QStringLiteral("PicMetadata"));
-    picFolder = makePanel(splLeft, QStringLiteral("picFolder"));
-    PicQueue = makePanel(splLeft, QStringLiteral("PicQueue"));
+    m_picBrowse = makePanel(m_splRight, QStringLiteral("picBrowse"));
+    m_picView = makePanel(m_splView, QStringLiteral("picView"));
+    m_PicMetadata = makePanel(m_splView, QStringLiteral("PicMetadata"));
+    m_picFolder = makePanel(m_splLeft, QStringLiteral("picFolder"));
+    m_PicQueue = makePanel(m_splLeft, QStringLiteral("PicQueue"));
 
     buildMetadataPane();
     buildStatusBar();
     buildEditingController();
     buildBrowseController();
 
-    connect(splMain, &tf::Splitter::SplitComplete, this, &frmMain::splMain_SplitComplete);
-    connect(splRight, &tf::Splitter::SplitComplete, this, &frmMain::splRight_SplitComplete);
-    connect(splLeft, &tf::Splitter::SplitComplete, this, &frmMain::splLeft_SplitComplete);
-    connect(splView, &tf::Splitter::SplitComplete, this, &frmMain::splView_SplitComplete);
+    connect(m_splMain, &tf::Splitter::SplitComplete, this, &frmMain::splMain_SplitComplete);
+    connect(m_splRight, &tf::Splitter::SplitComplete, this, &frmMain::splRight_SplitComplete);
+    connect(m_splLeft, &tf::Splitter::SplitComplete, this, &frmMain::splLeft_SplitComplete);
+    connect(m_splView, &tf::Splitter::SplitComplete, this, &frmMain::splView_SplitComplete);
     connect(m_browse->tbsBrowse(), &tf::TabStrip::Click, this, &frmMain::tbsBrowse_Click);
-    connect(tbsMetadata, &tf::TabStrip::Click, this, &frmMain::tbsMetadata_Click);
+    connect(m_tbsMetadata, &tf::TabStrip::Click, this, &frmMain::tbsMetadata_Click);
 }
 
 void frmMain::buildMetadataPane()
 {
-    lblMetadata = makeCaption(PicMetadata, QStringLiteral("lblMetadata"), QStringLiteral("Metadata"));
-    tbsMetadata = new tf::TabStrip(PicMetadata);
-    tbsMetadata->setObjectName(QStringLiteral("tbsMetadata"));
-    tbsMetadata->addTab(QStringLiteral("EXIF Tags"));
-    tbsMetadata->addTab(QStringLiteral("IPTC File Info"));
+    m_lblMetadata = makeCaption(m_PicMetadata, QStringLiteral("lblMetadata"), QStringLiteral("Metadata"));
+    m_tbsMetadata = new tf::TabStrip(m_PicMetadata);
+    m_tbsMetadata->setObjectName(QStringLiteral("tbsMetadata"));
+    m_tbsMetadata->addTab(QStringLiteral("EXIF Tags"));
+    m_tbsMetadata->addTab(QStringLiteral("IPTC File Info"));
 
     // The lists, their bars and their commands are the metadata area's; the window places them.
-    m_metadata = new MetadataController(PicMetadata, ilMetadata, this);
-    lvExif = m_metadata->lvExif();
-    lvIPTC = m_metadata->lvIPTC();
-    picEXIFBar = m_metadata->picEXIFBar();
-    picIPTCBar = m_metadata->picIPTCBar();
-    const int top = kCaptionHeight + tbsMetadata->tabRowHeight() + 4;
-    picEXIFBar->move(0, top);
-    picIPTCBar->move(0, top);
+    m_metadata = new MetadataController(m_PicMetadata, m_ilMetadata, this);
+    const int top = kCaptionHeight + m_tbsMetadata->tabRowHeight() + 4;
+    m_metadata->picEXIFBar()->move(0, top);
+    m_metadata->picIPTCBar()->move(0, top);
 }
 
 void frmMain::buildEditingController()
@@ -206,61 +202,41 @@ void frmMain::buildEditingController()
     // on the window until the explorer bar hosts them. It comes before the browse area, which is
     // handed its replay and its selection.
     tf::EditingPanes panes;
-    panes.picView = picView;
-    panes.picBrowse = picBrowse;
+    panes.picView = m_picView;
+    panes.picBrowse = m_picBrowse;
     panes.host = m_client;
-    panes.ilEdit = ilEdit;
+    panes.ilEdit = m_ilEdit;
     panes.layout = this;
     panes.editMode = this;
     m_editing = new tf::EditingController(panes, this);
-    eb = m_editing->eb();
-    lvEdit = m_editing->lvEdit();
-    picEditBar = m_editing->picEditBar();
-    picDialog = m_editing->picDialog();
-    picEditPreview = m_editing->picEditPreview();
-    lvEditPreview = m_editing->lvEditPreview();
-    cmdApply = m_editing->cmdApply();
-    cmdOK = m_editing->cmdOK();
-    cmdReset = m_editing->cmdReset();
-    cmdOriginalImage = m_editing->cmdOriginalImage();
-    QWidget** panels[] = {&picNothing, &picFlip, &picRotate, &picResize, &picBlur,   &picContrast,
-                          &picBrightness, &picSharpen, &picCrop, &picWatermark, &picText, nullptr,
-                          &picCanvas, &picFrame, &picMask, &picShadow, &picRedEye};
-    for (int code = 0; code < 17; ++code)
-        if (panels[code]) *panels[code] = m_editing->optionPanel(code);
-    cboMergeStyle = picDialog->findChild<QComboBox*>(QStringLiteral("cboMergeStyle"));
-    ComboFilter = picDialog->findChild<QComboBox*>(QStringLiteral("ComboFilter"));
-    ComboFontFamily = picDialog->findChild<QComboBox*>(QStringLiteral("ComboFontFamily"));
-    comboFontSize = picDialog->findChild<QComboBox*>(QStringLiteral("comboFontSize"));
-    cboPosition = picDialog->findChild<QComboBox*>(QStringLiteral("cboPosition"));
     connect(this, &frmMain::EditModeEntering, m_editing, &tf::EditingController::EditModeEntering);
     connect(this, &frmMain::EditModeLeaving, m_editing, &tf::EditingController::EditModeLeaving);
 
-    ibTemp = new tf::ImageDocument(this);
-    ibTemp->setObjectName(QStringLiteral("ibTemp"));
+    m_ibTemp = new tf::ImageDocument(this);
+    m_ibTemp->setObjectName(QStringLiteral("ibTemp"));
 }
 
 void frmMain::buildStatusBar()
 {
     // Placed by the layout along the window's bottom; hidden until the window is first shown.
-    sbMain = new tf::StatusBar(m_client);
-    sbMain->setObjectName(QStringLiteral("sbMain"));
+    m_sbMain = new tf::StatusBar(m_client);
+    m_sbMain->setObjectName(QStringLiteral("sbMain"));
     // Each panel takes its text's width ("1600 X 1200 X 24     2.25MB" is read whole); the folder's
     // path, the one text that may be longer than there is room for, takes what is left.
-    sbMain->addPanel(QStringLiteral("filename"), 140, 0);
-    sbMain->addPanel(QStringLiteral("pages"), 70, 0);
-    sbMain->addPanel(QStringLiteral("resolution"), 130, 0);
-    sbMain->addPanel(QStringLiteral("queue"), 140, 0);
-    sbMain->addPanel(QStringLiteral("metadata"), 120, 0);
-    sbMain->addPanel(QStringLiteral("folder"), 160, 1);
-    sbMain->addPanel(QStringLiteral("status"), 64, 0);
-    pbQueue = new QProgressBar(sbMain);
-    pbQueue->setObjectName(QStringLiteral("pbQueue"));
-    pbQueue->setMaximumWidth(160);
-    pbQueue->setTextVisible(false);
-    sbMain->addPermanentWidget(pbQueue);
-    pbQueue->hide();
-    sbMain->hide();
+    m_sbMain->addPanel(QStringLiteral("filename"), 140, 0);
+    m_sbMain->addPanel(QStringLiteral("pages"), 70, 0);
+    m_sbMain->addPanel(QStringLiteral("resolution"), 130, 0);
+    m_sbMain->addPanel(QStringLiteral("queue"), 140, 0);
+    m_sbMain->addPanel(QStringLiteral("metadata"), 120, 0);
+    m_sbMain->addPanel(QStringLiteral("folder"), 160, 1);
+    m_sbMain->addPanel(QStringLiteral("status"), 64, 0);
+    m_pbQueue = new QProgressBar(m_sbMain);
+    m_pbQueue->setObjectName(QStringLiteral("pbQueue"));
+    m_pbQueue->setMaximumWidth(160);
+    m_pbQueue->setTextVisible(false);
+    m_sbMain->addPermanentWidget(m_pbQueue);
+    m_pbQueue->hide();
+    m_sbMain->hide();
 }
 
 void frmMain::buildBrowseController()
@@ -269,16 +245,16 @@ void frmMain::buildBrowseController()
     // owns them with their thumbnails, menus and the state both lists share: which of them had the
     // focus last and whether their clicks show a file.
     BrowsePanes panes;
-    panes.picBrowse = picBrowse;
-    panes.picFolder = picFolder;
-    panes.picView = picView;
-    panes.sbMain = sbMain;
-    panes.pbQueue = pbQueue;
-    panes.splView = splView;
-    panes.PicMetadata = PicMetadata;
-    panes.tbsMetadata = tbsMetadata->tabBar(); // its Click stays with tbsMetadata_Click
-    panes.lvExif = lvExif;
-    panes.lvIPTC = lvIPTC;
+    panes.picBrowse = m_picBrowse;
+    panes.picFolder = m_picFolder;
+    panes.picView = m_picView;
+    panes.sbMain = m_sbMain;
+    panes.pbQueue = m_pbQueue;
+    panes.splView = m_splView;
+    panes.PicMetadata = m_PicMetadata;
+    panes.tbsMetadata = m_tbsMetadata->tabBar(); // its Click stays with tbsMetadata_Click
+    panes.lvExif = m_metadata->lvExif();
+    panes.lvIPTC = m_metadata->lvIPTC();
     panes.iDetailIcon = picture(QStringLiteral("iDetailIcon"));
     const tf::BrowseServices services{*this,        *this,        *m_editing,      m_editing->replayer(),
                                       *m_metadata,  m_noPrinting, m_controlSaveAs, m_noSlideShow};
@@ -292,37 +268,28 @@ void frmMain::buildControllers()
     m_folderFiles = std::make_unique<BrowseFolderFiles>(*this);
     BasketSetup basketSetup;
     basketSetup.owner = this;
-    basketSetup.pane = PicQueue;
-    basketSetup.sbMain = sbMain;
-    basketSetup.pbQueue = pbQueue;
-    m_basket = new BasketController(basketSetup, *m_folderFiles, *ibTemp, m_editing->replayer(), this);
-    lvPages = m_basket->lvPages();
-    lblQueue = m_basket->lblQueue();
-    picLiveBar = m_basket->picLiveBar();
-    cmdAddToQueue = m_basket->cmdAddToQueue();
-    cmdSaveAs = m_basket->cmdSaveAs();
-    cmdsaveAppend = m_basket->cmdsaveAppend();
-    cmdBatchPrint = m_basket->cmdBatchPrint();
-    cmdPagesNew = m_basket->cmdPagesNew();
-    cmdPagesOpen = m_basket->cmdPagesOpen();
-    cmdPagesSave = m_basket->cmdPagesSave();
-    cmdPagesDelete = m_basket->cmdPagesDelete();
+    basketSetup.pane = m_PicQueue;
+    basketSetup.sbMain = m_sbMain;
+    basketSetup.pbQueue = m_pbQueue;
+    m_basket = new BasketController(basketSetup, *m_folderFiles, *m_ibTemp, m_editing->replayer(), this);
     // Tab reaches the basket right after the preview, as it did when the window made these widgets.
     QWidget* previous = m_browse->ibMain();
-    for (QWidget* next : std::initializer_list<QWidget*>{cmdPagesNew, cmdPagesOpen, cmdPagesSave, cmdPagesDelete,
-                                                         cmdAddToQueue, cmdSaveAs, cmdsaveAppend, cmdBatchPrint, lvPages}) {
+    const BasketController& b = *m_basket;
+    for (QWidget* next : std::initializer_list<QWidget*>{b.cmdPagesNew(), b.cmdPagesOpen(), b.cmdPagesSave(),
+                                                         b.cmdPagesDelete(), b.cmdAddToQueue(), b.cmdSaveAs(),
+                                                         b.cmdsaveAppend(), b.cmdBatchPrint(), b.lvPages()}) {
         QWidget::setTabOrder(previous, next);
         previous = next;
     }
 
-    m_browse->setBasketList(lvPages);
+    m_browse->setBasketList(m_basket->lvPages());
     connect(m_basket, &BasketController::droppedOnBasket, this, [this] { m_browse->mblnSuppressItemShow = true; });
     // A page file New basket deleted is no longer the file the preview names.
     connect(m_basket, &BasketController::pageFilesDeleted, this, [this](const QStringList& paths) {
         if (m_browse->ibMain()->Tag().isEmpty() || !paths.contains(m_browse->ibMain()->Tag())) return;
         m_browse->subForgetShownFile();
-        sbMain->setPanelPicture(QStringLiteral("filename"), QPixmap());
-        sbMain->setPanelText(QStringLiteral("filename"), QString());
+        m_sbMain->setPanelPicture(QStringLiteral("filename"), QPixmap());
+        m_sbMain->setPanelText(QStringLiteral("filename"), QString());
     });
 }
 
@@ -353,23 +320,23 @@ void frmMain::subSetup()
         subSetHelpFile();
         m_browse->ibMain()->setApplicationName(QString::fromUtf8(tf::version::kTitle));
 
-        sbMain->setPanelPicture(QStringLiteral("queue"), picture(QStringLiteral("imgQueue")));
-        sbMain->setPanelPicture(QStringLiteral("metadata"), picture(QStringLiteral("imgMetadata")));
-        sbMain->setPanelPicture(QStringLiteral("folder"), picture(QStringLiteral("imgFolder")));
-        sbMain->setPanelPicture(QStringLiteral("status"), picture(QStringLiteral("picPreviewView")));
+        m_sbMain->setPanelPicture(QStringLiteral("queue"), picture(QStringLiteral("imgQueue")));
+        m_sbMain->setPanelPicture(QStringLiteral("metadata"), picture(QStringLiteral("imgMetadata")));
+        m_sbMain->setPanelPicture(QStringLiteral("folder"), picture(QStringLiteral("imgFolder")));
+        m_sbMain->setPanelPicture(QStringLiteral("status"), picture(QStringLiteral("picPreviewView")));
 
-        splMain->setLeftOrTopControl(splRight);
-        splMain->setRightOrBottomControl(splLeft);
-        splRight->setLeftOrTopControl(picBrowse);
-        splRight->setRightOrBottomControl(splView);
-        splLeft->setLeftOrTopControl(picFolder);
-        splLeft->setRightOrBottomControl(PicQueue);
-        splView->setLeftOrTopControl(picView);
-        splView->setRightOrBottomControl(PicMetadata);
+        m_splMain->setLeftOrTopControl(m_splRight);
+        m_splMain->setRightOrBottomControl(m_splLeft);
+        m_splRight->setLeftOrTopControl(m_picBrowse);
+        m_splRight->setRightOrBottomControl(m_splView);
+        m_splLeft->setLeftOrTopControl(m_picFolder);
+        m_splLeft->setRightOrBottomControl(m_PicQueue);
+        m_splView->setLeftOrTopControl(m_picView);
+        m_splView->setRightOrBottomControl(m_PicMetadata);
 
         subSetButtonPictures();
         subFillFixedLists();
-        sbMain->setPanelText(QStringLiteral("queue"), QStringLiteral("No files in basket"));
+        m_sbMain->setPanelText(QStringLiteral("queue"), QStringLiteral("No files in basket"));
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("FrmMain.subSetup"));
     }
@@ -387,10 +354,10 @@ void frmMain::subApplySettings()
     const auto& s = gudtSettings;
     if (s.PreviewType > 1 || s.PreviewFit > 1) throw std::out_of_range("preview menu index");
 
-    splMain->setSplitterPosition(s.SplitterPosition[0]);
-    splRight->setSplitterPosition(s.SplitterPosition[1]);
-    splLeft->setSplitterPosition(s.SplitterPosition[2]);
-    splView->setSplitterPosition(s.SplitterPosition[3]);
+    m_splMain->setSplitterPosition(s.SplitterPosition[0]);
+    m_splRight->setSplitterPosition(s.SplitterPosition[1]);
+    m_splLeft->setSplitterPosition(s.SplitterPosition[2]);
+    m_splView->setSplitterPosition(s.SplitterPosition[3]);
 
     // Only here, not in subUpdateForm: the settings dialog's OK must not undo a preview fit or
     // type the user has chosen from the menus since the start.
@@ -398,13 +365,13 @@ void frmMain::subApplySettings()
 
     for (int i = 0; i < m_browse->lvFolder()->columnCount() && i < int(s.FolderColumnWidth.size()); ++i)
         m_browse->lvFolder()->setColumnWidth(i, s.FolderColumnWidth[i]);
-    for (int i = 0; i < lvPages->columnCount() && i < int(s.PagesColumnWidth.size()); ++i)
-        lvPages->setColumnWidth(i, s.PagesColumnWidth[i]);
+    for (int i = 0; i < m_basket->lvPages()->columnCount() && i < int(s.PagesColumnWidth.size()); ++i)
+        m_basket->lvPages()->setColumnWidth(i, s.PagesColumnWidth[i]);
     gstrCurrentFolder = s.CurrentFolder;
-    lvExif->setColumnWidth(0, s.MetadataColumnWidth[0]);
-    lvExif->setColumnWidth(1, s.MetadataColumnWidth[1]);
-    lvIPTC->setColumnWidth(0, s.MetadataColumnWidth[2]);
-    lvIPTC->setColumnWidth(1, s.MetadataColumnWidth[3]);
+    m_metadata->lvExif()->setColumnWidth(0, s.MetadataColumnWidth[0]);
+    m_metadata->lvExif()->setColumnWidth(1, s.MetadataColumnWidth[1]);
+    m_metadata->lvIPTC()->setColumnWidth(0, s.MetadataColumnWidth[2]);
+    m_metadata->lvIPTC()->setColumnWidth(1, s.MetadataColumnWidth[3]);
 
     // The window comes back at the size it was closed at, within the screen; without one (a first
     // start, or settings dropped) it opens large enough for every control, centred.
@@ -429,10 +396,10 @@ void frmMain::subInitImageBox()
 
 void frmMain::subSetupExplorerBar()
 {
-    eb->DisableUpdates(true);
-    eb->ClearStructure();
-    eb->SetImageList(ilEdit);
-    eb->AddSpecialGroup(QStringLiteral("Tasks Chart"), picture(QStringLiteral("picMultiPage")));
+    m_editing->eb()->DisableUpdates(true);
+    m_editing->eb()->ClearStructure();
+    m_editing->eb()->SetImageList(m_ilEdit);
+    m_editing->eb()->AddSpecialGroup(QStringLiteral("Tasks Chart"), picture(QStringLiteral("picMultiPage")));
     const struct {
         const char* key;
         const char* caption;
@@ -448,12 +415,12 @@ void frmMain::subSetupExplorerBar()
         {"Frame", "Frame", "frame"},            {"RedEye", "Red-Eye Correction", "RedEye"},
     };
     for (const auto& task : tasks)
-        eb->AddItem(tf::ExplorerBarModel::kSpecialGroupKey, QString::fromLatin1(task.key),
+        m_editing->eb()->AddItem(tf::ExplorerBarModel::kSpecialGroupKey, QString::fromLatin1(task.key),
                     QString::fromLatin1(task.caption), tf::EbRef(QString::fromLatin1(task.icon)));
-    eb->AddGroup(QStringLiteral("Dialog"), QStringLiteral(" Task Options"), 1);
-    eb->SetGroupChild(QStringLiteral("Dialog"), picDialog);
-    eb->AddGroup(QStringLiteral("Editing"), QStringLiteral("Task Basket"), 1);
-    eb->SetGroupChild(QStringLiteral("Editing"), picEditPreview);
+    m_editing->eb()->AddGroup(QStringLiteral("Dialog"), QStringLiteral(" Task Options"), 1);
+    m_editing->eb()->SetGroupChild(QStringLiteral("Dialog"), m_editing->picDialog());
+    m_editing->eb()->AddGroup(QStringLiteral("Editing"), QStringLiteral("Task Basket"), 1);
+    m_editing->eb()->SetGroupChild(QStringLiteral("Editing"), m_editing->picEditPreview());
 }
 
 void frmMain::subSetHelpFile() { m_strHelpFile = tf::programDir() + QStringLiteral("/Help.chm"); }
@@ -465,10 +432,10 @@ void frmMain::subSetButtonPictures()
         subSetButtonPicture(button, picture(pictureName));
         m_pictureButtons.push_back(button);
     };
-    set(cmdSaveAs, QStringLiteral("picSaveMultiPage"));
+    set(m_basket->cmdSaveAs(), QStringLiteral("picSaveMultiPage"));
     set(m_browse->cmdDetailFolder(), QStringLiteral("picDetailFolder"));
     set(m_browse->cmdThumbnailFolder(), QStringLiteral("picThumbnailFolder"));
-    set(cmdAddToQueue, QStringLiteral("picAddToQueue"));
+    set(m_basket->cmdAddToQueue(), QStringLiteral("picAddToQueue"));
     set(m_browse->cmdBrowseSettings(), QStringLiteral("picBrowseSettings"));
     set(m_browse->cmdBrowseAbout(), QStringLiteral("picBrowseAbout"));
     set(m_browse->cmdPreviewView(), QStringLiteral("picPreviewView"));
@@ -476,9 +443,9 @@ void frmMain::subSetButtonPictures()
     set(m_browse->cmdPreviewNext(), QStringLiteral("picPreviewNext"));
     set(m_browse->cmdPreviewType(), QStringLiteral("picPreviewType"));
     set(m_browse->cmdPreviewSave(), QStringLiteral("picPreviewSave"));
-    set(cmdReset, QStringLiteral("IconReset"));
-    set(cmdOriginalImage, QStringLiteral("IconOriginalImage"));
-    set(cmdBatchPrint, QStringLiteral("picBatchPrint"));
+    set(m_editing->cmdReset(), QStringLiteral("IconReset"));
+    set(m_editing->cmdOriginalImage(), QStringLiteral("IconOriginalImage"));
+    set(m_basket->cmdBatchPrint(), QStringLiteral("picBatchPrint"));
     for (int i = 0; i < kEditBarCount; ++i) {
         set(cmdEditBar(i), editBarPicture(i));
         set(cmdEditPreview(i), editBarPicture(i));
@@ -494,19 +461,26 @@ void frmMain::subSetButtonPictures()
     set(m_metadata->cmdIPTCBar(2), editBarPicture(2));
     set(m_metadata->cmdIPTCBar(3), editBarPicture(3));
     set(m_metadata->cmdIPTCBar(4), editBarPicture(0));
-    set(cmdPagesNew, editBarPicture(0));
-    set(cmdPagesOpen, editBarPicture(1));
-    set(cmdPagesSave, editBarPicture(2));
-    set(cmdPagesDelete, editBarPicture(3));
+    set(m_basket->cmdPagesNew(), editBarPicture(0));
+    set(m_basket->cmdPagesOpen(), editBarPicture(1));
+    set(m_basket->cmdPagesSave(), editBarPicture(2));
+    set(m_basket->cmdPagesDelete(), editBarPicture(3));
     set(m_browse->CmdPreviewEdit(), QStringLiteral("picPreviewEdit"));
     set(m_browse->cmdPreviewPrint(), QStringLiteral("picPreviewPrint"));
     set(m_browse->cmdTwainAcquire(), QStringLiteral("picTwainAcquire"));
     set(m_browse->cmdCapture(), QStringLiteral("picCapture"));
-    set(cmdsaveAppend, QStringLiteral("picSaveAppend"));
+    set(m_basket->cmdsaveAppend(), QStringLiteral("picSaveAppend"));
 }
 
 void frmMain::subFillFixedLists()
 {
+    // The editing area's option panels hold these lists; the window fills them at start-up.
+    QWidget* dialog = m_editing->picDialog();
+    auto* cboMergeStyle = dialog->findChild<QComboBox*>(QStringLiteral("cboMergeStyle"));
+    auto* ComboFilter = dialog->findChild<QComboBox*>(QStringLiteral("ComboFilter"));
+    auto* cboPosition = dialog->findChild<QComboBox*>(QStringLiteral("cboPosition"));
+    auto* comboFontSize = dialog->findChild<QComboBox*>(QStringLiteral("comboFontSize"));
+    auto* ComboFontFamily = dialog->findChild<QComboBox*>(QStringLiteral("ComboFontFamily"));
     cboMergeStyle->clear();
     cboMergeStyle->addItems({QStringLiteral("Custom position"), QStringLiteral("Centre"), QStringLiteral("Tile"),
                              QStringLiteral("Wrap")});
@@ -531,16 +505,16 @@ void frmMain::subUpdateForm()
         gstrCurrentOperation = QStringLiteral("Updating settings to controls");
         subUpdateThumbnailSizes();
         fncListViewFullRowSelect(m_browse->lvFolder(), gudtSettings.FolderFullRowSelect != 0);
-        fncListViewFullRowSelect(lvPages, gudtSettings.PagesFullRowSelect != 0);
+        fncListViewFullRowSelect(m_basket->lvPages(), gudtSettings.PagesFullRowSelect != 0);
         const bool tips = gudtSettings.ShowToolTips == 1;
         auto tip = [tips](QWidget* widget, const char* text) {
             widget->setToolTip(tips ? QString::fromLatin1(text) : QString());
         };
         tip(m_browse->ftvBrowse(), "Browse for a particular folder where image files are placed.");
         tip(m_browse->lvFolder(), "List all supported image formats from the selected folder.");
-        tip(lvExif, "List all the available EXIF tags from the current image.");
-        tip(lvIPTC, "List all available IPTC attributes from JPEG/TIFF/PSD files.");
-        tip(lvPages, "List all added files or pages for creating/editing multipage TIFF and PDF.");
+        tip(m_metadata->lvExif(), "List all the available EXIF tags from the current image.");
+        tip(m_metadata->lvIPTC(), "List all available IPTC attributes from JPEG/TIFF/PSD files.");
+        tip(m_basket->lvPages(), "List all added files or pages for creating/editing multipage TIFF and PDF.");
         tip(m_browse->PicViewImage(), "Container for the preview file.");
         // The preview's background is the one chosen in the settings dialog.
         QPalette viewport = m_browse->PicViewImage()->palette();
@@ -563,8 +537,8 @@ void placeSplitterPanes(tf::Splitter* splitter) { splitter->setSplitterPosition(
 
 tf::PaneArrangement frmMain::arrangement() const
 {
-    return tf::fncPaneArrangement(splView->LeftOrTopControl() != nullptr, splView->RightOrBottomControl() != nullptr,
-                                  splMain->LeftOrTopControl() != nullptr);
+    return tf::fncPaneArrangement(m_splView->LeftOrTopControl() != nullptr, m_splView->RightOrBottomControl() != nullptr,
+                                  m_splMain->LeftOrTopControl() != nullptr);
 }
 
 void frmMain::subResize()
@@ -573,28 +547,29 @@ void frmMain::subResize()
     // Every placement is a plain geometry change of a widget we own: none can fail, and negative
     // sizes are already clamped to 0 by the layout functions.
     const QSize client = m_client->size();
-    const int statusHeight = sbMain->sizeHint().height();
-    splMain->setGeometry(tf::fncPaneRect(0, 0, client.width(), client.height() - statusHeight));
-    sbMain->setGeometry(tf::fncPaneRect(0, client.height() - statusHeight, client.width(), statusHeight));
-    for (tf::Splitter* splitter : {splMain, splRight, splLeft, splView}) placeSplitterPanes(splitter);
+    const int statusHeight = m_sbMain->sizeHint().height();
+    m_splMain->setGeometry(tf::fncPaneRect(0, 0, client.width(), client.height() - statusHeight));
+    m_sbMain->setGeometry(tf::fncPaneRect(0, client.height() - statusHeight, client.width(), statusHeight));
+    for (tf::Splitter* splitter : {m_splMain, m_splRight, m_splLeft, m_splView}) placeSplitterPanes(splitter);
 
-    const auto browse = tf::fncBrowsePaneLayout(picBrowse->size(), m_browse->lblBrowse()->height(), m_browse->tbsBrowse()->tabRowHeight());
+    const auto browse = tf::fncBrowsePaneLayout(m_picBrowse->size(), m_browse->lblBrowse()->height(),
+                                                m_browse->tbsBrowse()->tabRowHeight());
     m_browse->lblBrowse()->setGeometry(browse.lblBrowse);
     m_browse->tbsBrowse()->setGeometry(browse.tbsBrowse);
     m_browse->picFileSystem()->setGeometry(browse.picFileSystem);
     m_browse->ftvBrowse()->setGeometry(browse.ftvBrowse);
-    lvEdit->setGeometry(browse.lvEdit);
+    m_editing->lvEdit()->setGeometry(browse.lvEdit);
 
-    const auto metadata = tf::fncMetadataPaneLayout(PicMetadata->size(), lblMetadata->height(),
-                                                    tbsMetadata->tabRowHeight(), picEXIFBar->width());
-    lblMetadata->setGeometry(metadata.lblMetadata);
-    tbsMetadata->setGeometry(metadata.tbsMetadata);
-    lvExif->setGeometry(metadata.lvExif);
-    lvIPTC->setGeometry(metadata.lvIPTC);
-    picEXIFBar->move(metadata.toolbarLeft, picEXIFBar->y());
-    picIPTCBar->move(metadata.toolbarLeft, picEXIFBar->y());
+    const auto metadata = tf::fncMetadataPaneLayout(m_PicMetadata->size(), m_lblMetadata->height(),
+                                                    m_tbsMetadata->tabRowHeight(), m_metadata->picEXIFBar()->width());
+    m_lblMetadata->setGeometry(metadata.lblMetadata);
+    m_tbsMetadata->setGeometry(metadata.tbsMetadata);
+    m_metadata->lvExif()->setGeometry(metadata.lvExif);
+    m_metadata->lvIPTC()->setGeometry(metadata.lvIPTC);
+    m_metadata->picEXIFBar()->move(metadata.toolbarLeft, m_metadata->picEXIFBar()->y());
+    m_metadata->picIPTCBar()->move(metadata.toolbarLeft, m_metadata->picEXIFBar()->y());
 
-    const auto folder = tf::fncFolderPaneLayout(picFolder->size(), m_browse->lblFolder()->height());
+    const auto folder = tf::fncFolderPaneLayout(m_picFolder->size(), m_browse->lblFolder()->height());
     m_browse->lblFolder()->resize(folder.lblFolderWidth, m_browse->lblFolder()->height());
     m_browse->lvFolder()->setGeometry(folder.lvFolder);
 
@@ -602,41 +577,42 @@ void frmMain::subResize()
     in.arrangement = arrangement();
     in.client = client;
     in.statusBarHeight = statusHeight;
-    in.splMain = splMain->size();
-    in.splView = splView->size();
-    in.picView = picView->size();
+    in.splMain = m_splMain->size();
+    in.splView = m_splView->size();
+    in.picView = m_picView->size();
     in.toolbarHeight = m_browse->picToolbarPreview()->height();
     in.vsbWidth = m_browse->vsbView()->width();
     in.hsbHeight = m_browse->hsbView()->height();
-    in.ebWidth = eb->width();
+    in.ebWidth = m_editing->eb()->width();
     const auto preview = tf::fncPreviewPaneLayout(in);
     if (preview.splRight) {
-        splRight->setGeometry(*preview.splRight);
-        splRight->raise();
-        placeSplitterPanes(splRight);
+        m_splRight->setGeometry(*preview.splRight);
+        m_splRight->raise();
+        placeSplitterPanes(m_splRight);
     }
     if (preview.splView) {
-        splView->setGeometry(*preview.splView);
-        splView->raise();
-        placeSplitterPanes(splView);
+        m_splView->setGeometry(*preview.splView);
+        m_splView->raise();
+        placeSplitterPanes(m_splView);
     }
     if (preview.picView) {
         // Over whatever the splitter left beneath it: the metadata pane and the bars.
-        picView->setGeometry(*preview.picView);
-        picView->raise();
+        m_picView->setGeometry(*preview.picView);
+        m_picView->raise();
     }
     m_browse->PicViewImage()->setGeometry(preview.PicViewImage);
     m_browse->vsbView()->setGeometry(preview.vsbView);
     m_browse->hsbView()->setGeometry(preview.hsbView);
-    if (preview.eb) eb->setGeometry(*preview.eb);
-    if (preview.ebVisibility == tf::Visibility::Show) eb->show();
-    else if (preview.ebVisibility == tf::Visibility::Hide) eb->hide();
+    if (preview.eb) m_editing->eb()->setGeometry(*preview.eb);
+    if (preview.ebVisibility == tf::Visibility::Show) m_editing->eb()->show();
+    else if (preview.ebVisibility == tf::Visibility::Hide) m_editing->eb()->hide();
     m_browse->vsbView()->show();
     m_browse->hsbView()->show();
 
-    const auto queue = tf::fncQueuePaneLayout(PicQueue->size(), lblQueue->height(), picLiveBar->geometry());
-    lblQueue->setGeometry(queue.lblQueue);
-    lvPages->setGeometry(queue.lvPages);
+    const auto queue =
+        tf::fncQueuePaneLayout(m_PicQueue->size(), m_basket->lblQueue()->height(), m_basket->picLiveBar()->geometry());
+    m_basket->lblQueue()->setGeometry(queue.lblQueue);
+    m_basket->lvPages()->setGeometry(queue.lvPages);
 
     m_browse->subFitPreview();
 
@@ -646,15 +622,18 @@ void frmMain::subResize()
     m_browse->CmdPreviewEdit()->setEnabled(hasImage);
     m_browse->cmdPreviewPrint()->setEnabled(hasImage);
     m_browse->PicViewImage()->show();
-    sbMain->setPanelText(QStringLiteral("status"), tf::fncZoomText(m_browse->ibMain()->Zoom()));
+    m_sbMain->setPanelText(QStringLiteral("status"), tf::fncZoomText(m_browse->ibMain()->Zoom()));
 
     for (QWidget* panel : optionPanels()) panel->move(0, 0);
 }
 
 QList<QWidget*> frmMain::optionPanels() const
 {
-    return {picContrast, picBrightness, picSharpen, picBlur, picFlip,  picResize, picRotate, picCrop,
-            picWatermark, picText,     picNothing, picCanvas, picFrame, picMask,   picShadow, picRedEye};
+    // By the editing tasks' panel codes, in the layout's order.
+    QList<QWidget*> panels;
+    for (int code : {5, 6, 7, 4, 1, 3, 2, 8, 9, 10, 0, 12, 13, 14, 15, 16})
+        panels.push_back(m_editing->optionPanel(code));
+    return panels;
 }
 
 void frmMain::tbsBrowse_Click()
@@ -662,15 +641,15 @@ void frmMain::tbsBrowse_Click()
     switch (m_browse->tbsBrowse()->SelectedIndex()) {
     case 1:
         m_browse->picFileSystem()->show();
-        lvEdit->hide();
-        picEditBar->hide();
+        m_editing->lvEdit()->hide();
+        m_editing->picEditBar()->hide();
         m_browse->lblBrowse()->setText(QStringLiteral("Browse File System"));
         break;
     case 2:
         m_browse->picFileSystem()->hide();
-        lvEdit->show();
-        picEditBar->show();
-        picEditBar->raise();
+        m_editing->lvEdit()->show();
+        m_editing->picEditBar()->show();
+        m_editing->picEditBar()->raise();
         m_browse->lblBrowse()->setText(QStringLiteral("Task Basket"));
         break;
     default:
@@ -680,19 +659,19 @@ void frmMain::tbsBrowse_Click()
 
 void frmMain::tbsMetadata_Click()
 {
-    switch (tbsMetadata->SelectedIndex()) {
+    switch (m_tbsMetadata->SelectedIndex()) {
     case 1:
-        lvExif->show();
-        picEXIFBar->show();
-        lvIPTC->hide();
-        picIPTCBar->hide();
+        m_metadata->lvExif()->show();
+        m_metadata->picEXIFBar()->show();
+        m_metadata->lvIPTC()->hide();
+        m_metadata->picIPTCBar()->hide();
         gbytMetadataKind = 0;
         break;
     case 2:
-        lvExif->hide();
-        picEXIFBar->hide();
-        lvIPTC->show();
-        picIPTCBar->show();
+        m_metadata->lvExif()->hide();
+        m_metadata->picEXIFBar()->hide();
+        m_metadata->lvIPTC()->show();
+        m_metadata->picIPTCBar()->show();
         gbytMetadataKind = 1;
         break;
     default:
@@ -709,17 +688,17 @@ void frmMain::CmdPreviewEdit_Click()
 {
     if (!m_browse->ibMain()->HasImage()) return;
     if (arrangement() == tf::PaneArrangement::Editing) {
-        splMain->setLeftOrTopControl(splRight);
-        splRight->setRightOrBottomControl(splView);
-        if (splView->RightOrBottomControl()) splView->setLeftOrTopControl(picView);
+        m_splMain->setLeftOrTopControl(m_splRight);
+        m_splRight->setRightOrBottomControl(m_splView);
+        if (m_splView->RightOrBottomControl()) m_splView->setLeftOrTopControl(m_picView);
         glngEditMode = 0;
         m_browse->CmdPreviewEdit()->setText(QStringLiteral("     Edit"));
         emit EditModeLeaving();
         m_browse->cmdPreviewType()->setEnabled(true);
     } else {
-        splMain->setLeftOrTopControl(nullptr);
-        splRight->setRightOrBottomControl(nullptr);
-        splView->setLeftOrTopControl(nullptr);
+        m_splMain->setLeftOrTopControl(nullptr);
+        m_splRight->setRightOrBottomControl(nullptr);
+        m_splView->setLeftOrTopControl(nullptr);
         glngEditMode = 1;
         m_browse->cmdPreviewType()->setEnabled(false);
         emit EditModeEntering();
@@ -737,7 +716,7 @@ void frmMain::resizeEvent(QResizeEvent* event)
     if (mblnFirstResize) {
         mblnFirstResize = false;
         m_browse->subOpenFolder(fncExistingFolderOrHome(gudtSettings.TreeFolder));
-        sbMain->show();
+        m_sbMain->show();
     }
 }
 
@@ -765,10 +744,10 @@ void frmMain::closeEvent(QCloseEvent* event)
 void frmMain::subStoreSettings()
 {
     auto& s = gudtSettings;
-    s.SplitterPosition[0] = tf::roundToInteger(splMain->SplitterPosition());
-    s.SplitterPosition[1] = tf::roundToInteger(splRight->SplitterPosition());
-    s.SplitterPosition[2] = tf::roundToInteger(splLeft->SplitterPosition());
-    s.SplitterPosition[3] = tf::roundToInteger(splView->SplitterPosition());
+    s.SplitterPosition[0] = tf::roundToInteger(m_splMain->SplitterPosition());
+    s.SplitterPosition[1] = tf::roundToInteger(m_splRight->SplitterPosition());
+    s.SplitterPosition[2] = tf::roundToInteger(m_splLeft->SplitterPosition());
+    s.SplitterPosition[3] = tf::roundToInteger(m_splView->SplitterPosition());
     m_browse->subStorePreviewSettings();
     // A tree with no folder chosen keeps the folder it was opened at.
     const QString tree = m_browse->SelectedFolder();
@@ -776,12 +755,12 @@ void frmMain::subStoreSettings()
     for (int i = 0; i < int(s.FolderColumnWidth.size()); ++i)
         s.FolderColumnWidth[i] = tf::roundToInteger(m_browse->lvFolder()->columnWidth(i));
     for (int i = 0; i < int(s.PagesColumnWidth.size()); ++i)
-        s.PagesColumnWidth[i] = tf::roundToInteger(lvPages->columnWidth(i));
+        s.PagesColumnWidth[i] = tf::roundToInteger(m_basket->lvPages()->columnWidth(i));
     subStoreSettingsGlobals();
-    s.MetadataColumnWidth[0] = tf::roundToInteger(lvExif->columnWidth(0));
-    s.MetadataColumnWidth[1] = tf::roundToInteger(lvExif->columnWidth(1));
-    s.MetadataColumnWidth[2] = tf::roundToInteger(lvIPTC->columnWidth(0));
-    s.MetadataColumnWidth[3] = tf::roundToInteger(lvIPTC->columnWidth(1));
+    s.MetadataColumnWidth[0] = tf::roundToInteger(m_metadata->lvExif()->columnWidth(0));
+    s.MetadataColumnWidth[1] = tf::roundToInteger(m_metadata->lvExif()->columnWidth(1));
+    s.MetadataColumnWidth[2] = tf::roundToInteger(m_metadata->lvIPTC()->columnWidth(0));
+    s.MetadataColumnWidth[3] = tf::roundToInteger(m_metadata->lvIPTC()->columnWidth(1));
     // The size the window has when it is neither maximised nor minimised.
     const QSize size = (isMaximized() || isMinimized() || isFullScreen()) ? normalGeometry().size() : this->size();
     if (size.isValid()) {

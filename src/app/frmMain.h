@@ -3,7 +3,6 @@
 #include "browse/BrowseServices.h"
 #include "frame/TaskReplay.h"
 
-#include <QListView>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -13,38 +12,30 @@
 
 class BasketController;
 class BrowseFolderFiles;
-namespace tf {
-class MultiPageCommands;
-}
 class BrowseController;
 class MetadataController;
-class ImageBox;
 class QAction;
-class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QScrollBar;
 
 namespace tf {
 class EditingController;
-class ExplorerBar;
-class FolderTreeView;
 class ImageDocument;
+class MultiPageCommands;
 class ImageList;
-class ListView;
 class Splitter;
 class StatusBar;
 class TabStrip;
 } // namespace tf
 
-// The main window: it builds the panes and the widgets no area controller owns yet (each with its
-// old name as objectName), has the controllers build theirs into the panes, brings the program up
-// (set-up, settings, explorer bar, picture buttons, fixed lists), lays the panes out, and takes
-// them down again at shutdown. The work of each area lives with that area's controller; the
-// browse area's widgets are reached through browse(), the editing mode's through editing(). The
-// window is also the browse and editing areas' pane layout and edit-mode switch: it moves the panes,
-// and the editing controller answers EditModeEntering and EditModeLeaving.
+// The main window, the program's composition root: it builds the splitters, the panes and the
+// status bar (each with its old name as objectName), has the areas' controllers build their widgets
+// into the panes, brings the program up (set-up, settings, explorer bar, picture buttons, fixed
+// lists), lays the panes out, and takes them down again at shutdown. Its widgets are private; each
+// area's widgets are reached through that area's controller (browse(), basket(), editing(),
+// metadata()). The window is also the browse and editing areas' pane layout and edit-mode switch:
+// it moves the panes, and the editing controller answers EditModeEntering and EditModeLeaving.
 //
 // Control arrays: element i of cmdEditBar, cmdEditPreview, cmdEXIFBar and cmdIPTCBar has the
 // objectName "<array>_<i>" ("cmdEditBar_0" ... "cmdEditBar_3") and is reached by index through the
@@ -103,6 +94,7 @@ public:
     BasketController* basket() const { return m_basket; }
     BrowseController* browse() const { return m_browse; }
     tf::EditingController* editing() const { return m_editing; }
+    MetadataController* metadata() const { return m_metadata; }
     tf::MultiPageCommands* multiPage() const;
 
     // Ask for a multipage file and write or append the basket to it (Filter: 0 TIFF, 1 PDF, 2 both).
@@ -112,86 +104,22 @@ public:
     // The help file's path (the program's folder and "Help.chm").
     QString HelpFile() const { return m_strHelpFile; }
 
-    // ---- widgets, by their old names; made once in the constructor and owned by the window.
-    // splitters and panes
-    tf::Splitter* splMain = nullptr;
-    tf::Splitter* splRight = nullptr;
-    tf::Splitter* splView = nullptr;
-    tf::Splitter* splLeft = nullptr;
-    QWidget* picBrowse = nullptr;
-    QWidget* PicMetadata = nullptr;
-    QWidget* picFolder = nullptr;
-    QWidget* picView = nullptr;
-    QWidget* PicQueue = nullptr;
-    // browse pane: the folder tree and its tab strip are the browse controller's (browse())
-    // the edit list and its bar are the editing controller's (editing())
-    QListView* lvEdit = nullptr;
-    QWidget* picEditBar = nullptr;
-    // metadata pane
-    QLabel* lblMetadata = nullptr;
-    tf::TabStrip* tbsMetadata = nullptr;
-    tf::ListView* lvExif = nullptr;
-    tf::ListView* lvIPTC = nullptr;
-    QWidget* picEXIFBar = nullptr;
-    QWidget* picIPTCBar = nullptr;
-    // the folder list pane and the preview pane are the browse controller's (browse())
-    tf::ExplorerBar* eb = nullptr;
-    // basket pane
-    QLabel* lblQueue = nullptr;
-    QWidget* picLiveBar = nullptr;
-    tf::ListView* lvPages = nullptr;
-    QPushButton* cmdAddToQueue = nullptr;
-    QPushButton* cmdSaveAs = nullptr;
-    QPushButton* cmdsaveAppend = nullptr;
-    QPushButton* cmdBatchPrint = nullptr;
-    QPushButton* cmdPagesNew = nullptr;
-    QPushButton* cmdPagesOpen = nullptr;
-    QPushButton* cmdPagesSave = nullptr;
-    QPushButton* cmdPagesDelete = nullptr;
-    // status bar
-    tf::StatusBar* sbMain = nullptr;
-    QProgressBar* pbQueue = nullptr;
-    // the editing mode's panels (hosted by the explorer bar), the editing controller's, and the
-    // window's hidden scratch control
-    QWidget* picDialog = nullptr;
-    QWidget* picEditPreview = nullptr;
-    QListView* lvEditPreview = nullptr;
-    QPushButton* cmdApply = nullptr;
-    QPushButton* cmdOK = nullptr;
-    QPushButton* cmdReset = nullptr;
-    QPushButton* cmdOriginalImage = nullptr;
-    tf::ImageDocument* ibTemp = nullptr;
-    QWidget* picContrast = nullptr;
-    QWidget* picBrightness = nullptr;
-    QWidget* picSharpen = nullptr;
-    QWidget* picBlur = nullptr;
-    QWidget* picFlip = nullptr;
-    QWidget* picResize = nullptr;
-    QWidget* picRotate = nullptr;
-    QWidget* picCrop = nullptr;
-    QWidget* picWatermark = nullptr;
-    QWidget* picText = nullptr;
-    QWidget* picNothing = nullptr;
-    QWidget* picCanvas = nullptr;
-    QWidget* picFrame = nullptr;
-    QWidget* picMask = nullptr;
-    QWidget* picShadow = nullptr;
-    QWidget* picRedEye = nullptr;
-    QComboBox* cboMergeStyle = nullptr;
-    QComboBox* ComboFilter = nullptr;
-    QComboBox* cboPosition = nullptr;
-    QComboBox* comboFontSize = nullptr;
-    QComboBox* ComboFontFamily = nullptr;
-    // image lists (the folder list's two are the browse controller's, ilPages the basket's)
-    tf::ImageList* ilEdit = nullptr;
-    tf::ImageList* ilMetadata = nullptr;
-
-    // ---- form-level state named by the start-up (the browsing state, mstrDragSourceList,
-    // mblnSuppressItemShow and mblnOptimizedPreview, is the browse controller's)
-    bool mblnFirstResize = true;
-    bool mblnFolderChosen = false;
-    bool blnPreviewPending = false;
-    int16_t mintToolMode = 0;
+    // ---- the window's own widgets, by their old names (the areas' widgets are reached through the
+    // areas' controllers above): the splitters, the five panes they place, the metadata pane's
+    // caption and tab strip, and the status bar with its progress bar.
+    tf::Splitter* splMain() const { return m_splMain; }
+    tf::Splitter* splRight() const { return m_splRight; }
+    tf::Splitter* splView() const { return m_splView; }
+    tf::Splitter* splLeft() const { return m_splLeft; }
+    QWidget* picBrowse() const { return m_picBrowse; }
+    QWidget* PicMetadata() const { return m_PicMetadata; }
+    QWidget* picFolder() const { return m_picFolder; }
+    QWidget* picView() const { return m_picView; }
+    QWidget* PicQueue() const { return m_PicQueue; }
+    QLabel* lblMetadata() const { return m_lblMetadata; }
+    tf::TabStrip* tbsMetadata() const { return m_tbsMetadata; }
+    tf::StatusBar* sbMain() const { return m_sbMain; }
+    QProgressBar* pbQueue() const { return m_pbQueue; }
 
 signals:
     // Raised by CmdPreviewEdit_Click after the panes were detached, before the layout.
@@ -224,6 +152,33 @@ private:
     void subDeletePageFiles();
 
     QWidget* m_client = nullptr;
+    // Made once in the constructor and owned by the window (objectName: the name without "m_").
+    tf::Splitter* m_splMain = nullptr;
+    tf::Splitter* m_splRight = nullptr;
+    tf::Splitter* m_splView = nullptr;
+    tf::Splitter* m_splLeft = nullptr;
+    QWidget* m_picBrowse = nullptr;
+    QWidget* m_PicMetadata = nullptr;
+    QWidget* m_picFolder = nullptr;
+    QWidget* m_picView = nullptr;
+    QWidget* m_PicQueue = nullptr;
+    QLabel* m_lblMetadata = nullptr;
+    tf::TabStrip* m_tbsMetadata = nullptr;
+    tf::StatusBar* m_sbMain = nullptr;
+    QProgressBar* m_pbQueue = nullptr;
+    // The edit list's and the metadata lists' pictures, handed to those areas.
+    tf::ImageList* m_ilEdit = nullptr;
+    tf::ImageList* m_ilMetadata = nullptr;
+    // The hidden document the basket writes its pages through.
+    tf::ImageDocument* m_ibTemp = nullptr;
+
+    // Form-level state named by the start-up (the browsing state, mstrDragSourceList,
+    // mblnSuppressItemShow and mblnOptimizedPreview, is the browse controller's).
+    bool mblnFirstResize = true;
+    bool mblnFolderChosen = false;
+    bool blnPreviewPending = false;
+    int16_t mintToolMode = 0;
+
     BasketController* m_basket = nullptr;
     BrowseController* m_browse = nullptr;
     tf::EditingController* m_editing = nullptr;

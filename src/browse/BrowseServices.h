@@ -2,6 +2,7 @@
 // What the browse area needs from the window and from the other areas, as small typed interfaces
 // handed to the controller when it is made. Every one must be given: a piece that no area
 // provides yet is an explicit "not available" object below, never a hook left empty.
+#include "frame/MetadataReader.h"
 #include "frame/TaskReplay.h"
 
 class ImageBox;
@@ -32,16 +33,6 @@ public:
     virtual void subClearSelection() = 0;
 };
 
-// The EXIF and IPTC of the shown file into the metadata lists. A reader that throws leaves its
-// list as it is; the preview goes on.
-class MetadataReader {
-public:
-    virtual ~MetadataReader() = default;
-    virtual void ReadFileEXIFInfo(ImageBox& control, ListView& list, const QString& path) = 0;
-    virtual void ReadFileIPTCInfo(ImageBox& control, ListView& list, const QString& path) = 0;
-    virtual bool HasIptc(const ImageBox& control) = 0;
-};
-
 // Printing the previewed image (its print dialog, then the print).
 class PreviewPrinter {
 public:
@@ -68,13 +59,6 @@ public:
 class NoPreviewSelection final : public PreviewSelection {
 public:
     void subClearSelection() override {}
-};
-// No metadata reading yet: the lists stay empty and no file has IPTC.
-class MetadataNotAvailable final : public MetadataReader {
-public:
-    void ReadFileEXIFInfo(ImageBox&, ListView&, const QString&) override {}
-    void ReadFileIPTCInfo(ImageBox&, ListView&, const QString&) override {}
-    bool HasIptc(const ImageBox&) override { return false; }
 };
 // No printing yet: the print command does nothing.
 class PrintingNotAvailable final : public PreviewPrinter {

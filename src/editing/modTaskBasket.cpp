@@ -1,9 +1,9 @@
 #include "editing/modTaskBasket.h"
 
 #include "platform/sys/safefile.h"
+#include "platform/sys/textencoding.h"
 #include "platform/ui/msgbox.h"
 #include "services/modCommonDialog.h"
-#include "services/textencoding.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,7 +1,7 @@
 #include "frame/settingsCodec.h"
 
 #include "frame/settingsLayout.h"
-#include "services/textencoding.h"
+#include "platform/sys/textencoding.h"
 
 #include <cstring>
 #include <type_traits>

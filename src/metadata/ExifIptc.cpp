@@ -1,7 +1,7 @@
 #include "metadata/ExifIptc.h"
 
 #include "platform/sys/safefile.h"
-#include "services/textencoding.h"
+#include "platform/sys/textencoding.h"
 
 #include <QFile>
 #include <QFileInfo>

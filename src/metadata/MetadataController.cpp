@@ -1,7 +1,6 @@
 #include "metadata/MetadataController.h"
 
 #include "frame/globals.h"
-#include "frame/modMainServices.h"
 #include "metadata/metadataDialogs.h"
 #include "metadata/metadataTemplates.h"
 #include "metadata/modMetadata.h"

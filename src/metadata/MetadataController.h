@@ -2,7 +2,7 @@
 // The metadata pane's lists and bars, their commands and dialogs. The browse area hands it the
 // shown file through MetadataReader; every change is made to the file's metadata here and then
 // written into the file at once.
-#include "browse/BrowseServices.h"
+#include "frame/MetadataReader.h"
 #include "metadata/ExifIptc.h"
 
 #include <QDateTime>

@@ -18,6 +18,7 @@ QStringList gstrIPTCDateFields;
 QString gstrMetaAttribute;
 QString gstrMetaValue;
 bool gblnMetaChanged = false;
+uint8_t gbytMetadataKind = 0;
 
 namespace {
 

@@ -18,6 +18,10 @@ extern QStringList gstrEditableEXIF;
 extern QStringList gstrEXIFDateAttributes;
 extern QStringList gstrIPTCDateFields;
 
+// 0 while the EXIF tab of the metadata pane is chosen, 1 while the IPTC tab is (the window's tab
+// strip sets it).
+extern uint8_t gbytMetadataKind;
+
 // What the metadata dialogs and the commands that open them hand each other.
 extern QString gstrMetaAttribute;
 extern QString gstrMetaValue;

@@ -1,6 +1,6 @@
 #include "services/clsFile.h"
 
-#include "services/textencoding.h"
+#include "platform/sys/textencoding.h"
 
 #include <QFileInfo>
 #include <bitset>

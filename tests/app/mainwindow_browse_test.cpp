@@ -61,7 +61,7 @@ protected:
 
     frmMain& startOnShots(bool details, QSize size = QSize(1000, 700)) { return startOn(shots.path(), details, size); }
 
-    QString panel(const char* key) const { return m_window->sbMain->panelText(QString::fromLatin1(key)); }
+    QString panel(const char* key) const { return m_window->sbMain()->panelText(QString::fromLatin1(key)); }
     QString shownFile() const { return QFileInfo(m_window->browse()->ibMain()->Tag()).fileName(); }
     int selectedRow(ListView* list) const { return list->Index(list->SelectedItem()); }
     QString sizeText(const QString& path) const
@@ -115,7 +115,7 @@ TEST_F(MainWindowBrowse, TheSavedFolderIsListedOnceAtStartUp)
     EXPECT_EQ(w.browse()->SelectedFolder(), shots.path());
     EXPECT_FALSE(w.browse()->lvFolder()->Item(1)->icon(0).isNull()) << "the window's file icon of details mode";
     EXPECT_EQ(panel("folder"), "Current Folder - " + shots.path());
-    EXPECT_FALSE(w.pbQueue->isVisible());
+    EXPECT_FALSE(w.pbQueue()->isVisible());
     EXPECT_FALSE(w.browse()->ibMain()->isVisible()) << "nothing is previewed before a row is chosen";
 }
 
@@ -145,9 +145,9 @@ TEST_F(MainWindowBrowse, AClickedRowIsPreviewedAndTheWindowFollows)
 
     // A TIFF has: the metadata pane comes back on its EXIF tab, and the window's tab handler ran.
     clickRow(w.browse()->lvFolder(), "three.tif");
-    EXPECT_EQ(w.splView->RightOrBottomControl(), w.PicMetadata);
-    EXPECT_EQ(w.tbsMetadata->SelectedIndex(), 1);
-    EXPECT_TRUE(w.lvExif->isVisibleTo(w.PicMetadata));
+    EXPECT_EQ(w.splView()->RightOrBottomControl(), w.PicMetadata());
+    EXPECT_EQ(w.tbsMetadata()->SelectedIndex(), 1);
+    EXPECT_TRUE(w.metadata()->lvExif()->isVisibleTo(w.PicMetadata()));
     EXPECT_EQ(gbytMetadataKind, 0);
 
     // In a window as wide as the screenshot's, the panels' texts are shown whole; only the
@@ -156,7 +156,7 @@ TEST_F(MainWindowBrowse, AClickedRowIsPreviewedAndTheWindowFollows)
     w.resize(1280, 1000);
     QApplication::processEvents();
     for (const char* key : {"filename", "pages", "resolution", "queue", "metadata"}) {
-        const QLabel* label = w.sbMain->panel(QString::fromLatin1(key));
+        const QLabel* label = w.sbMain()->panel(QString::fromLatin1(key));
         EXPECT_GE(label->width(), label->sizeHint().width()) << key;
     }
 
@@ -233,21 +233,21 @@ TEST_F(MainWindowBrowse, BasketPagesArePreviewedAndWalkedWhenTheBasketHadTheFocu
 {
     frmMain& w = startOnShots(/*details*/ true);
     clickRow(w.browse()->lvFolder(), "three.tif");
-    click(w.cmdAddToQueue);
-    ASSERT_EQ(rowTexts(w.lvPages), QStringList({"three1", "three2", "three3"}));
+    click(w.basket()->cmdAddToQueue());
+    ASSERT_EQ(rowTexts(w.basket()->lvPages()), QStringList({"three1", "three2", "three3"}));
     EXPECT_EQ(panel("folder"), shots.path()) << "the basket asks the browse area for its folder";
 
     // The basket list the window handed over: its clicks show a page, and previous and next walk it.
-    clickRow(w.lvPages, "three2");
+    clickRow(w.basket()->lvPages(), "three2");
     EXPECT_EQ(w.browse()->mstrDragSourceList, "lvPages");
-    EXPECT_EQ(w.browse()->ibMain()->Tag(), ListView::Tag(row(w.lvPages, "three2")));
+    EXPECT_EQ(w.browse()->ibMain()->Tag(), ListView::Tag(row(w.basket()->lvPages(), "three2")));
     click(w.browse()->cmdPreviewNext());
-    EXPECT_EQ(selectedRow(w.lvPages), 3);
+    EXPECT_EQ(selectedRow(w.basket()->lvPages()), 3);
     EXPECT_EQ(w.browse()->ibMain()->image().pixelColor(20, 15), QColor(Qt::blue));
 
     // A drop on the basket: the arrow keys show nothing until a row is clicked.
-    const QRect target = w.lvPages->visualItemRect(w.lvPages->Item(1));
-    w.basket()->lvPages_OLEDragDrop(w.lvPages, target.center());
+    const QRect target = w.basket()->lvPages()->visualItemRect(w.basket()->lvPages()->Item(1));
+    w.basket()->lvPages_OLEDragDrop(w.basket()->lvPages(), target.center());
     EXPECT_TRUE(w.browse()->mblnSuppressItemShow);
 }
 
@@ -334,15 +334,15 @@ TEST_F(MainWindowBrowse, FileDialogsOpenInTheBrowsedFolderUntilTheirKindWasUsed)
     frmMain& w = startOnShots(/*details*/ true);
     ScriptedDialogs dialogs;
     ScriptedMessageBoxes boxes;
-    click(w.cmdPagesOpen);
+    click(w.basket()->cmdPagesOpen());
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
     EXPECT_EQ(dialogs.fileRequests().back().initialDir, shots.path());
 
     ASSERT_TRUE(w.browse()->ftvBrowse()->setSelectedFolder(other.path()));
     dialogs.answerFile(chosen);
-    click(w.cmdPagesOpen);
+    click(w.basket()->cmdPagesOpen());
     EXPECT_EQ(dialogs.fileRequests().back().initialDir, other.path()) << "the folder browsed now";
-    click(w.cmdPagesOpen);
+    click(w.basket()->cmdPagesOpen());
     EXPECT_EQ(dialogs.fileRequests().back().initialDir, baskets.path()) << "where a basket was opened last";
     forgetFileDialogFolders();
 }
@@ -363,7 +363,7 @@ TEST_F(MainWindowBrowse, ClosingDuringAListingStopsItAndTheWindowGoesCleanly)
     EXPECT_TRUE(closed);
     EXPECT_FALSE(w.isVisible());
     EXPECT_LT(w.browse()->lvFolder()->Count(), 12) << "the listing stopped with the window";
-    EXPECT_FALSE(w.pbQueue->isVisible());
+    EXPECT_FALSE(w.pbQueue()->isVisible());
     EXPECT_EQ(readSettingsBack().TreeFolder, many.path());
 }
 
@@ -374,9 +374,9 @@ TEST_F(MainWindowBrowse, TheWindowGoesWithAMenuOpenAndTheBasketFocused)
     for (int round = 0; round < 3; ++round) {
         frmMain& w = startOnShots(/*details*/ round != 1);
         clickRow(w.browse()->lvFolder(), "a.png");
-        click(w.cmdAddToQueue);
-        clickRow(w.lvPages, "a");
-        EXPECT_TRUE(w.lvPages->hasFocus());
+        click(w.basket()->cmdAddToQueue());
+        clickRow(w.basket()->lvPages(), "a");
+        EXPECT_TRUE(w.basket()->lvPages()->hasFocus());
         if (round == 2) {
             ASSERT_TRUE(closeWindow()); // closed first, destroyed afterwards
         } else {

@@ -79,9 +79,9 @@ protected:
     }
     ImageBox& ibMain() { return *window().browse()->ibMain(); }
     EditingController& editing() { return *window().editing(); }
-    void choose(const char* key) { emit window().eb->ItemClick(QStringLiteral("Special Group"), QLatin1String(key)); }
-    bool shownInDialog(QWidget* panel) { return panel->isVisibleTo(window().picDialog); }
-    QString dialogCaption() { return window().eb->model().groupRecord(1)->sCaption; }
+    void choose(const char* key) { emit window().editing()->eb()->ItemClick(QStringLiteral("Special Group"), QLatin1String(key)); }
+    bool shownInDialog(QWidget* panel) { return panel->isVisibleTo(window().editing()->picDialog()); }
+    QString dialogCaption() { return window().editing()->eb()->model().groupRecord(1)->sCaption; }
     const std::vector<EditTask>& rows() { return editing().editList().tasks(); }
 
     // The option controls, by their names.
@@ -115,73 +115,73 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
 
     click(w.browse()->CmdPreviewEdit());
     ASSERT_EQ(glngEditMode, 1);
-    EXPECT_EQ(w.cmdOK->text(), "Finish");
-    EXPECT_TRUE(w.cmdOK->isEnabled());
-    EXPECT_FALSE(w.cmdApply->isEnabled());
-    EXPECT_FALSE(w.cmdOriginalImage->isEnabled()) << "no task recorded to take back";
+    EXPECT_EQ(w.editing()->cmdOK()->text(), "Finish");
+    EXPECT_TRUE(w.editing()->cmdOK()->isEnabled());
+    EXPECT_FALSE(w.editing()->cmdApply()->isEnabled());
+    EXPECT_FALSE(w.editing()->cmdOriginalImage()->isEnabled()) << "no task recorded to take back";
     EXPECT_EQ(w.browse()->mnuPreview(0)->text(), "Back to Explorer view");
     EXPECT_EQ(dialogCaption(), "Options");
-    EXPECT_TRUE(shownInDialog(w.picNothing));
+    EXPECT_TRUE(shownInDialog(w.editing()->optionPanel(0)));
     EXPECT_EQ(editing().lblNothing()->text(), "Select a task from above, or click finish button to exit edit mode.");
     EXPECT_EQ(gvarWorkingImage.image, original);
 
     choose("Blur");
-    EXPECT_EQ(w.cmdOK->text(), "Confirm");
-    EXPECT_TRUE(w.cmdApply->isEnabled());
+    EXPECT_EQ(w.editing()->cmdOK()->text(), "Confirm");
+    EXPECT_TRUE(w.editing()->cmdApply()->isEnabled());
     EXPECT_EQ(dialogCaption(), "Task Option - Blur");
-    EXPECT_TRUE(shownInDialog(w.picBlur));
-    EXPECT_FALSE(shownInDialog(w.picNothing));
+    EXPECT_TRUE(shownInDialog(w.editing()->optionPanel(4)));
+    EXPECT_FALSE(shownInDialog(w.editing()->optionPanel(0)));
     EXPECT_EQ(control<QSlider>("sldBlur")->value(), 3) << "the panel shows the last-used options";
     editing().cmdReset_Click();
     EXPECT_EQ(ibMain().Picture(), original) << "Reset right after choosing changes nothing";
 
-    click(w.cmdApply);
+    click(w.editing()->cmdApply());
     const QImage blurred = ibMain().Picture();
     EXPECT_NE(blurred, original);
-    EXPECT_FALSE(w.cmdApply->isEnabled());
-    EXPECT_TRUE(w.cmdReset->isEnabled());
+    EXPECT_FALSE(w.editing()->cmdApply()->isEnabled());
+    EXPECT_TRUE(w.editing()->cmdReset()->isEnabled());
     EXPECT_TRUE(editing().blnImageModified);
     EXPECT_EQ(gvarWorkingImage.image, original) << "Preview leaves the working image alone";
 
     // A changed option enables Preview again, which starts from the working image: one blur, not two.
     control<QSlider>("sldBlur")->setValue(5);
-    EXPECT_TRUE(w.cmdApply->isEnabled());
-    click(w.cmdApply);
+    EXPECT_TRUE(w.editing()->cmdApply()->isEnabled());
+    click(w.editing()->cmdApply());
     EXPECT_NE(ibMain().Picture(), blurred);
     control<QSlider>("sldBlur")->setValue(3);
-    click(w.cmdApply);
+    click(w.editing()->cmdApply());
     EXPECT_EQ(ibMain().Picture(), blurred);
 
     control<QSlider>("sldBlur")->setValue(6);
-    click(w.cmdReset);
+    click(w.editing()->cmdReset());
     EXPECT_EQ(ibMain().Picture(), original);
     EXPECT_EQ(control<QSlider>("sldBlur")->value(), 3) << "Reset shows the last-used options again";
-    EXPECT_FALSE(w.cmdReset->isEnabled());
+    EXPECT_FALSE(w.editing()->cmdReset()->isEnabled());
     EXPECT_FALSE(editing().blnImageModified);
 
     // Another task after a preview: Cancel keeps everything, No takes the preview back.
-    click(w.cmdApply);
+    click(w.editing()->cmdApply());
     boxes.answerNext(vbCancel);
     choose("Flip");
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].prompt, kModified);
     EXPECT_EQ(boxes.shown()[0].style, vbYesNoCancel + vbInformation);
     EXPECT_EQ(ibMain().Picture(), blurred);
-    EXPECT_TRUE(shownInDialog(w.picBlur));
+    EXPECT_TRUE(shownInDialog(w.editing()->optionPanel(4)));
     boxes.answerNext(vbNo);
     choose("Flip");
     EXPECT_EQ(ibMain().Picture(), original);
-    EXPECT_TRUE(shownInDialog(w.picFlip));
+    EXPECT_TRUE(shownInDialog(w.editing()->optionPanel(1)));
     EXPECT_TRUE(rows().empty());
     EXPECT_EQ(gudtSettings.Tasks.BlurLevel, 3) << "a task left without Confirm keeps the record as it was";
 
     // Finish is the way out once no task is chosen.
-    click(w.cmdOK);
-    ASSERT_EQ(w.cmdOK->text(), "Finish");
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
+    ASSERT_EQ(w.editing()->cmdOK()->text(), "Finish");
+    click(w.editing()->cmdOK());
     EXPECT_EQ(glngEditMode, 0);
     EXPECT_EQ(w.browse()->mnuPreview(0)->text(), "Edit/Enhance image");
-    EXPECT_FALSE(w.cmdOriginalImage->isEnabled());
+    EXPECT_FALSE(w.editing()->cmdOriginalImage()->isEnabled());
 }
 
 TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
@@ -192,22 +192,22 @@ TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
 
     // A freshly chosen task is applied by Confirm itself, and recorded.
     choose("Flip");
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     ASSERT_EQ(rows().size(), 1u);
     EXPECT_EQ(rows()[0].TaskName, "flip");
     EXPECT_EQ(params(rows()[0]), QStringList{"0"});
     const QImage flipped = ibMain().Picture();
     EXPECT_EQ(flipped.pixel(59, 0), original.pixel(0, 0));
-    EXPECT_EQ(w.cmdOK->text(), "Finish");
+    EXPECT_EQ(w.editing()->cmdOK()->text(), "Finish");
     EXPECT_EQ(gvarWorkingImage.image, flipped) << "the confirmed result is the next task's base";
-    EXPECT_EQ(w.lvEditPreview->model()->rowCount(), 1);
-    EXPECT_EQ(w.lvEditPreview->model()->index(0, 0).data().toString(), "Orientation");
-    EXPECT_EQ(w.lvEdit->model()->rowCount(), 1) << "both lists show the one edit list";
+    EXPECT_EQ(w.editing()->lvEditPreview()->model()->rowCount(), 1);
+    EXPECT_EQ(w.editing()->lvEditPreview()->model()->index(0, 0).data().toString(), "Orientation");
+    EXPECT_EQ(w.editing()->lvEdit()->model()->rowCount(), 1) << "both lists show the one edit list";
 
     // A turn by 0 degrees counts as unchanged: confirming it applies and records nothing.
     choose("Rotate");
     EXPECT_FALSE(editing().blnOptionsChanged);
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     EXPECT_EQ(rows().size(), 1u);
     EXPECT_EQ(ibMain().Picture(), flipped);
 
@@ -215,38 +215,38 @@ TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
     choose("Resize");
     EXPECT_FALSE(editing().blnOptionsChanged);
     select("optResize_1");
-    click(w.cmdApply);
+    click(w.editing()->cmdApply());
     EXPECT_EQ(ibMain().ImageWidth(), 30);
-    click(w.cmdReset);
+    click(w.editing()->cmdReset());
     EXPECT_EQ(ibMain().Picture(), flipped);
 
     // Options the task cannot take (pasted into a box): the message, the image as it was, nothing
     // recorded, the task still chosen.
     choose("Canvas");
     type("txtCanvasCustom_1", "5x");
-    click(w.cmdApply);
+    click(w.editing()->cmdApply());
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.shown()[0].prompt.contains("left margin")) << boxes.shown()[0].prompt.toStdString();
     EXPECT_EQ(boxes.shown()[0].icon(), int(vbInformation));
     EXPECT_EQ(ibMain().Picture(), flipped);
     EXPECT_FALSE(editing().blnImageModified);
-    EXPECT_TRUE(w.cmdApply->isEnabled()) << "the user may correct the options and try again";
-    click(w.cmdOK);
+    EXPECT_TRUE(w.editing()->cmdApply()->isEnabled()) << "the user may correct the options and try again";
+    click(w.editing()->cmdOK());
     EXPECT_EQ(rows().size(), 1u);
-    EXPECT_EQ(w.cmdOK->text(), "Confirm");
+    EXPECT_EQ(w.editing()->cmdOK()->text(), "Confirm");
 
     // Yes to the question confirms the preview before the next task is shown.
     choose("Blur");
-    click(w.cmdApply);
+    click(w.editing()->cmdApply());
     const QImage blurred = ibMain().Picture();
     boxes.answerNext(vbYes);
     choose("Invert");
     ASSERT_EQ(rows().size(), 2u);
     EXPECT_EQ(rows()[1].TaskName, "blur");
     EXPECT_EQ(gvarWorkingImage.image, blurred);
-    EXPECT_TRUE(shownInDialog(w.picNothing));
+    EXPECT_TRUE(shownInDialog(w.editing()->optionPanel(0)));
     EXPECT_EQ(editing().lblNothing()->text(), "No Options Available. Click 'Preview' or 'Confirm' below to continue.");
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     ASSERT_EQ(rows().size(), 3u);
     EXPECT_EQ(rows()[2].TaskCode, taskInvert) << "Invert has no options and is recorded all the same";
 }
@@ -259,29 +259,29 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
 
     choose("Flip");
     select("optFlip_1");
-    click(w.cmdOK);
-    EXPECT_TRUE(w.cmdOriginalImage->isEnabled());
+    click(w.editing()->cmdOK());
+    EXPECT_TRUE(w.editing()->cmdOriginalImage()->isEnabled());
     const QImage flipped = ibMain().Picture();
     boxes.answerNext(vbNo);
-    click(w.cmdOriginalImage);
+    click(w.editing()->cmdOriginalImage());
     ASSERT_EQ(boxes.prompts(), QStringList{kOriginal});
     EXPECT_EQ(boxes.shown()[0].style, vbYesNo + vbInformation);
     EXPECT_EQ(rows().size(), 1u);
     EXPECT_EQ(ibMain().Picture(), flipped);
     boxes.answerNext(vbYes);
-    click(w.cmdOriginalImage);
+    click(w.editing()->cmdOriginalImage());
     EXPECT_TRUE(rows().empty());
     EXPECT_EQ(ibMain().Picture(), original);
     EXPECT_EQ(gvarWorkingImage.image, original);
-    EXPECT_FALSE(w.cmdOriginalImage->isEnabled());
+    EXPECT_FALSE(w.editing()->cmdOriginalImage()->isEnabled());
 
     // "Optimized": leaving keeps the edited image, without the unconfirmed preview.
     w.browse()->mnuPreviewType_Click(1);
     choose("Flip");
     EXPECT_TRUE(control("optFlip_1")->isChecked()) << "the flip confirmed last";
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     choose("Blur");
-    click(w.cmdApply);
+    click(w.editing()->cmdApply());
     click(w.browse()->CmdPreviewEdit());
     EXPECT_EQ(glngEditMode, 0);
     EXPECT_EQ(ibMain().Picture(), flipped);
@@ -302,8 +302,8 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
 
     // A row clicked in the explorer view shows the list up to it; entering then starts from the
     // picture as loaded, so no task is applied twice (two flips would give the original back).
-    w.lvEdit->setCurrentIndex(w.lvEdit->model()->index(0, 0));
-    emit w.lvEdit->clicked(w.lvEdit->currentIndex());
+    w.editing()->lvEdit()->setCurrentIndex(w.editing()->lvEdit()->model()->index(0, 0));
+    emit w.editing()->lvEdit()->clicked(w.editing()->lvEdit()->currentIndex());
     EXPECT_EQ(ibMain().Picture(), flipped);
     click(w.browse()->CmdPreviewEdit());
     EXPECT_EQ(ibMain().Picture(), flipped);
@@ -324,25 +324,25 @@ TEST_F(MainWindowEditing, RedEyeAndTheColourPickWorkOnThePreviewAndRedEyeRecords
     emit ibMain().MouseUp(1, 0, 5, 5);
     EXPECT_EQ(ibMain().document().BackgroundColor(), tf::rgb(1, 2, 3)) << "a click picks the pixel under it";
     EXPECT_EQ(control<ColorButton>("picCropBackColor")->color(), tf::rgb(1, 2, 3));
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     ASSERT_EQ(rows().size(), 1u);
     EXPECT_EQ(rows()[0].p(1), QString::number(tf::rgb(1, 2, 3))) << "the canvas is filled with the picked colour";
     const QImage canvas = ibMain().Picture();
 
     choose("RedEye");
-    EXPECT_FALSE(w.cmdApply->isEnabled());
-    EXPECT_FALSE(w.cmdOK->isEnabled()) << "nothing to do before the eye is drawn round";
+    EXPECT_FALSE(w.editing()->cmdApply()->isEnabled());
+    EXPECT_FALSE(w.editing()->cmdOK()->isEnabled()) << "nothing to do before the eye is drawn round";
     press("chkRedEye");
-    EXPECT_TRUE(w.cmdApply->isEnabled());
+    EXPECT_TRUE(w.editing()->cmdApply()->isEnabled());
     emit ibMain().MouseDown(1, 0, 10, 10);
     emit ibMain().MouseMove(1, 0, 20, 20);
     EXPECT_EQ(ibMain().overlayRectangles(), (std::vector<OverlayRectangle>{{10, 10, 21, 21}}));
     emit ibMain().MouseUp(1, 0, 20, 20);
-    click(w.cmdApply);
+    click(w.editing()->cmdApply());
     EXPECT_NE(ibMain().Picture().pixel(18, 18), canvas.pixel(18, 18));
     EXPECT_EQ(ibMain().Picture().pixel(2, 2), canvas.pixel(2, 2)) << "only inside the ellipse";
     const QImage corrected = ibMain().Picture();
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     EXPECT_EQ(rows().size(), 1u) << "a red-eye correction belongs to this picture alone";
     EXPECT_EQ(gvarWorkingImage.image, corrected);
     EXPECT_TRUE(ibMain().overlayRectangles().empty());
@@ -356,15 +356,15 @@ TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
     for (const char* key : {"Flip", "Canvas", "Flip"}) {
         choose(key);
         if (QLatin1String(key) == QLatin1String("Canvas")) margins({"0", "5", "0", "0"});
-        click(w.cmdOK);
+        click(w.editing()->cmdOK());
     }
     ASSERT_EQ(rows().size(), 3u);
     EXPECT_EQ(ibMain().ImageWidth(), 65);
     const QImage all = ibMain().Picture();
 
     // A row chosen in the visible list shows the image as edited up to that row.
-    w.lvEditPreview->setCurrentIndex(w.lvEditPreview->model()->index(0, 0));
-    emit w.lvEditPreview->clicked(w.lvEditPreview->currentIndex());
+    w.editing()->lvEditPreview()->setCurrentIndex(w.editing()->lvEditPreview()->model()->index(0, 0));
+    emit w.editing()->lvEditPreview()->clicked(w.editing()->lvEditPreview()->currentIndex());
     EXPECT_EQ(ibMain().ImageWidth(), 60);
     EXPECT_EQ(ibMain().Picture().pixel(59, 0), original.pixel(0, 0));
     EXPECT_EQ(gvarWorkingImage.image, all) << "a row click leaves the working image alone";
@@ -393,15 +393,15 @@ TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
     EXPECT_EQ(gvarWorkingImage.image, original);
 
     choose("Flip");
-    click(w.cmdOK);
-    w.lvEditPreview->setCurrentIndex(w.lvEditPreview->model()->index(0, 0));
+    click(w.editing()->cmdOK());
+    w.editing()->lvEditPreview()->setCurrentIndex(w.editing()->lvEditPreview()->model()->index(0, 0));
     dialogs.answerFile(files.file("recipe.tbf"));
     click(w.cmdEditPreview(1));
     ASSERT_EQ(rows().size(), 2u);
     EXPECT_EQ(rows()[0].TaskCode, taskCanvas);
     EXPECT_EQ(ibMain().Picture(), two);
     EXPECT_EQ(gvarWorkingImage.image, two);
-    EXPECT_FALSE(w.lvEditPreview->selectionModel()->hasSelection());
+    EXPECT_FALSE(w.editing()->lvEditPreview()->selectionModel()->hasSelection());
 
     // A file that is no task basket: the message, and the list as it was.
     QFile junk(files.file("junk.tbf"));
@@ -443,10 +443,10 @@ TEST_F(MainWindowEditing, TheMouseDrawsTheCropRectangleAsAnOverlayAndPreviewCrop
     emit ibMain().MouseMove(1, 0, 10, 5);
     emit ibMain().MouseUp(1, 0, 10, 5);
 
-    click(w.cmdApply);
+    click(w.editing()->cmdApply());
     EXPECT_EQ(ibMain().Picture(), pattern(60, 40).copy(10, 5, 20, 15));
     EXPECT_TRUE(ibMain().overlayRectangles().empty());
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     ASSERT_EQ(rows().size(), 1u);
     EXPECT_EQ(params(rows()[0]), (QStringList{"False", "10", "5", "30", "20"}));
 
@@ -466,7 +466,7 @@ TEST_F(MainWindowEditing, TheMouseDrawsTheCropRectangleAsAnOverlayAndPreviewCrop
 
     // Without a rectangle there is nothing to crop to: the user is told, the picture stays.
     const QImage before = ibMain().Picture();
-    click(w.cmdApply);
+    click(w.editing()->cmdApply());
     EXPECT_EQ(boxes.prompts(), QStringList{"Please select the area to crop on the preview first."});
     EXPECT_EQ(ibMain().Picture(), before);
 }
@@ -524,7 +524,7 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
     emit ibMain().MouseDown(1, 0, 300, 200);
     emit ibMain().MouseMove(1, 0, 200, 150);
     emit ibMain().MouseUp(1, 0, 41, 33);
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     ASSERT_EQ(rows().size(), 1u);
     EXPECT_EQ(rows()[0].p(2), "41");
     EXPECT_EQ(rows()[0].p(6), QString::number(box.width())) << "with the box it was drawn in";
@@ -542,7 +542,7 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
         press("chkSelectLocation");
         emit ibMain().MouseMove(0, 0, 70, 60);
         emit ibMain().MouseUp(1, 0, 70, 60);
-        click(w.cmdOK);
+        click(w.editing()->cmdOK());
     }
     ASSERT_EQ(rows().size(), 3u);
     ASSERT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
@@ -550,7 +550,7 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
     EXPECT_NE(rgb(previewed), rgb(original.copy(previewed.rect())));
 
     // The replay on the fitted preview, and on a page that no window shows.
-    w.lvEditPreview->clearSelection();
+    w.editing()->lvEditPreview()->clearSelection();
     click(w.browse()->CmdPreviewEdit());
     click(w.browse()->CmdPreviewEdit());
     EXPECT_EQ(rgb(ibMain().Picture()), rgb(previewed));
@@ -609,33 +609,33 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
 
     clickRow(w.browse()->lvFolder(), "a.png");
     clickRow(w.browse()->lvFolder(), "b.png", Qt::ShiftModifier);
-    click(w.cmdAddToQueue);
-    ASSERT_EQ(w.lvPages->Count(), 2);
-    clickRow(w.lvPages, "a");
+    click(w.basket()->cmdAddToQueue());
+    ASSERT_EQ(w.basket()->lvPages()->Count(), 2);
+    clickRow(w.basket()->lvPages(), "a");
     ASSERT_EQ(ibMain().ImageWidth(), 81);
 
     click(w.browse()->CmdPreviewEdit());
     choose("Flip");
     select("optFlip_1");
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     choose("Invert");
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     choose("Crop");
     select("optCropSelect_1");
     type("txtCropLeft", "2");
     type("txtCropTop", "3");
     type("txtCropRight", "50");
     type("txtCropBot", "40");
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     choose("Blur");
     control<QSlider>("sldBlur")->setValue(2);
-    click(w.cmdOK);
+    click(w.editing()->cmdOK());
     ASSERT_EQ(rows().size(), 4u);
     std::vector<QImage> previews{rgb(ibMain().Picture())};
     click(w.browse()->CmdPreviewEdit());
     // The optimized preview shows the other page with the list replayed.
     w.browse()->mnuPreviewType_Click(1);
-    clickRow(w.lvPages, "b");
+    clickRow(w.basket()->lvPages(), "b");
     ASSERT_EQ(ibMain().Tag().section('/', -1), "b.png");
     previews.push_back(rgb(ibMain().Picture()));
     EXPECT_EQ(previews[1].size(), QSize(48, 37));
@@ -649,7 +649,7 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
             panel->cboColorFormat->setCurrentIndex(0); // 24 bit
             panel->chkProcessEditingList->setChecked(true);
         });
-        chooseFromMenu(w.cmdSaveAs, "mnuSaveAsParent", "Multi-page file ");
+        chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
     }
     EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
 
@@ -669,11 +669,11 @@ TEST_F(MainWindowEditing, ConfirmedOptionsComeBackAfterARestartAndUnconfirmedOne
     click(window().browse()->CmdPreviewEdit());
     choose("Rotate");
     type("txtDegrees", "30");
-    click(window().cmdOK);
+    click(window().editing()->cmdOK());
     choose("Text");
     control<QPlainTextEdit>("txtDraw")->setPlainText(QStringLiteral("two\nlines"));
     select("OptTextAlignment_2");
-    click(window().cmdOK);
+    click(window().editing()->cmdOK());
     choose("Blur");
     control<QSlider>("sldBlur")->setValue(7);
     click(window().browse()->CmdPreviewEdit());

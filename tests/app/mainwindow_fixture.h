@@ -1,10 +1,17 @@
 #pragma once
 // A main window started as the program starts it, in a per-test data folder.
 #include "app/frmMain.h"
+#include "basket/BasketController.h"
 #include "browse/BrowseController.h"
-#include "frame/modMainServices.h"
+#include "browse/previewSnapshots.h"
+#include "editing/EditingController.h"
+#include "editing/globals.h"
+#include "metadata/MetadataController.h"
+#include "metadata/modMetadata.h"
 #include "frame/modSettings.h"
 #include "frame/settingsCodec.h"
+#include "services/modMainServices.h"
+#include "support/programstate.h"
 #include "support/testenv.h"
 
 #include <QApplication>
@@ -14,6 +21,18 @@
 #include <memory>
 
 namespace tf::test {
+
+// The globals of the areas above the test support that the window sets, reset with the others
+// before every test.
+inline const bool kAreaStateReset = addStateReset([] {
+    gbytMetadataKind = 0;
+    gstrMetaAttribute.clear();
+    gstrMetaValue.clear();
+    gblnMetaChanged = false;
+    glngEditMode = 0;
+    gvarOriginalImage = ImageSnapshot{};
+    gvarWorkingImage = ImageSnapshot{};
+});
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -25,11 +44,6 @@ protected:
         // resize, so it is the test's own folder, never the user's.
         m_oldHome = qgetenv("HOME");
         qputenv("HOME", m_home.path().toUtf8());
-        gudtSettings = typSettings();
-        gstrSettingsFile.clear();
-        gstrCurrentFolder.clear();
-        gbytMetadataKind = 0;
-        glngEditMode = 0;
     }
     void TearDown() override
     {

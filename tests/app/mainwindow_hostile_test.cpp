@@ -49,7 +49,7 @@ protected:
         writeQt(files.file("good.png"), solid(30, 20, Qt::darkGreen), "png");
     }
 
-    QString panel(const char* key) const { return m_window->sbMain->panelText(QString::fromLatin1(key)); }
+    QString panel(const char* key) const { return m_window->sbMain()->panelText(QString::fromLatin1(key)); }
 
     TempFolder files;
     QStringList hostile;
@@ -107,8 +107,8 @@ TEST_F(MainWindowHostileFiles, TheListingThePreviewAndTheBasketOutliveEveryOne)
     clickRow(w.browse()->lvFolder(), w.browse()->lvFolder()->Item(w.browse()->lvFolder()->Count())->text(0),
              Qt::ShiftModifier);
     boxes.clear();
-    click(w.cmdAddToQueue);
-    ASSERT_EQ(w.lvPages->Count(), damaged.size() + 1) << boxes.prompts().join("\n").toStdString();
+    click(w.basket()->cmdAddToQueue());
+    ASSERT_EQ(w.basket()->lvPages()->Count(), damaged.size() + 1) << boxes.prompts().join("\n").toStdString();
     for (const QString& name : damaged) {
         QFile::remove(later.file(name));
         ASSERT_TRUE(QFile::copy(files.file(name), later.file(name)));
@@ -117,7 +117,7 @@ TEST_F(MainWindowHostileFiles, TheListingThePreviewAndTheBasketOutliveEveryOne)
     const QString tiff = out.file("pages.tif");
     dialogs.answerFile(tiff, 1, [](const FileDialogRequest&) {});
     timer.restart();
-    chooseFromMenu(w.cmdSaveAs, "mnuSaveAsParent", "Multi-page file ");
+    chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
     EXPECT_LT(timer.elapsed(), (damaged.size() + 2) * 2 * kTimeLimit.count());
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(widthsOf(tiffDirectories(tiff)), QList<int>{30});

@@ -47,7 +47,7 @@ protected:
         previewWidth = w.browse()->ibMain()->ImageWidth();
         previewPage = w.browse()->ibMain()->PageIndex();
         previewTag = w.browse()->ibMain()->Tag();
-        click(w.cmdAddToQueue);
+        click(w.basket()->cmdAddToQueue());
     }
 
     // Save As, then "Multi-page file ", answering the dialog as a user: the panel's choices, then the name.
@@ -60,7 +60,7 @@ protected:
             panel->cboTIFFCompression->setCurrentIndex(compression);
             panel->cboColorFormat->setCurrentIndex(colorFormat);
         });
-        chooseFromMenu(window().cmdSaveAs, "mnuSaveAsParent", "Multi-page file ");
+        chooseFromMenu(window().basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
     }
 
     // What the preview showed before the basket split the multipage file.
@@ -79,7 +79,7 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
 {
     frmMain& w = startOn(pics.path(), /*details*/ true);
     addEverythingToTheBasket();
-    ASSERT_EQ(rowTexts(w.lvPages), QStringList({"a", "b", "c", "d", "scan1", "scan2", "scan3"}));
+    ASSERT_EQ(rowTexts(w.basket()->lvPages()), QStringList({"a", "b", "c", "d", "scan1", "scan2", "scan3"}));
     // The split worked on a control of its own: the preview still shows the file clicked last.
     EXPECT_EQ(previewTag, pics.file("scan.tif"));
     EXPECT_EQ(w.browse()->ibMain()->Tag(), previewTag);
@@ -87,13 +87,13 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
     EXPECT_EQ(w.browse()->ibMain()->PageIndex(), previewPage);
 
     // "d" goes to the front, as a drop of it on the first page puts it.
-    clickRow(w.lvPages, "d");
-    const QRect first = w.lvPages->visualItemRect(w.lvPages->Item(1));
+    clickRow(w.basket()->lvPages(), "d");
+    const QRect first = w.basket()->lvPages()->visualItemRect(w.basket()->lvPages()->Item(1));
     ASSERT_FALSE(first.isEmpty()) << "the basket list shows its first row";
-    ASSERT_EQ(w.lvPages->HitTest(QPoint(first.left() + 5, first.center().y())), w.lvPages->Item(1));
-    ASSERT_EQ(w.lvPages->SelectedItem(), w.lvPages->Item(4));
+    ASSERT_EQ(w.basket()->lvPages()->HitTest(QPoint(first.left() + 5, first.center().y())), w.basket()->lvPages()->Item(1));
+    ASSERT_EQ(w.basket()->lvPages()->SelectedItem(), w.basket()->lvPages()->Item(4));
     w.basket()->subMoveListItems(first.left() + 5, first.center().y());
-    ASSERT_EQ(rowTexts(w.lvPages), QStringList({"d", "a", "b", "c", "scan1", "scan2", "scan3"}));
+    ASSERT_EQ(rowTexts(w.basket()->lvPages()), QStringList({"d", "a", "b", "c", "scan1", "scan2", "scan3"}));
     const QList<int> basketOrder = {104, 101, 102, 103, 105, 106, 107};
 
     // A TIFF of seven pages in basket order, PackBits, 256 grey levels.
@@ -124,7 +124,7 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
         panel->cboAppendMode->setCurrentIndex(0); // "Beginning of file"
         panel->cboOutputMode->setCurrentIndex(0); // "Overwrite"
     });
-    click(w.cmdsaveAppend);
+    click(w.basket()->cmdsaveAppend());
     EXPECT_EQ(widthsOf(tiffDirectories(tiff)), basketOrder + basketOrder);
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression("^\\.")).isEmpty())
         << "no temporary file is left beside the documents";
@@ -133,9 +133,9 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
 TEST_F(MainWindowOutput, AnEmptyBasketMakesSaveAndAppendDoNothing)
 {
     frmMain& w = startOn(pics.path(), /*details*/ true);
-    ASSERT_EQ(w.lvPages->Count(), 0);
-    chooseFromMenu(w.cmdSaveAs, "mnuSaveAsParent", "Multi-page file ");
-    click(w.cmdsaveAppend);
+    ASSERT_EQ(w.basket()->lvPages()->Count(), 0);
+    chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
+    click(w.basket()->cmdsaveAppend());
     EXPECT_TRUE(dialogs.fileRequests().empty());
     EXPECT_TRUE(QDir(out.path()).isEmpty());
 }
@@ -145,23 +145,23 @@ TEST_F(MainWindowOutput, ACaptionClickSortsTheBasketAndNewBasketLetsGoOfThePrevi
     frmMain& w = startOn(pics.path(), /*details*/ true);
     addEverythingToTheBasket();
     w.basket()->model().move({3}, 0);
-    ASSERT_EQ(rowTexts(w.lvPages), QStringList({"d", "a", "b", "c", "scan1", "scan2", "scan3"}));
-    QHeaderView* captions = w.lvPages->header();
+    ASSERT_EQ(rowTexts(w.basket()->lvPages()), QStringList({"d", "a", "b", "c", "scan1", "scan2", "scan3"}));
+    QHeaderView* captions = w.basket()->lvPages()->header();
     QTest::mouseClick(captions->viewport(), Qt::LeftButton, {},
                       QPoint(captions->sectionViewportPosition(0) + 5, captions->height() / 2));
-    EXPECT_EQ(rowTexts(w.lvPages), QStringList({"a", "b", "c", "d", "scan1", "scan2", "scan3"}));
+    EXPECT_EQ(rowTexts(w.basket()->lvPages()), QStringList({"a", "b", "c", "d", "scan1", "scan2", "scan3"}));
 
     // The previewed page is deleted, then the basket with it: its file is gone, and so is its name.
-    clickRow(w.lvPages, "scan2");
+    clickRow(w.basket()->lvPages(), "scan2");
     const QString page = w.browse()->ibMain()->Tag();
-    auto fileNamePanel = [&] { return w.sbMain->panelText("filename"); };
+    auto fileNamePanel = [&] { return w.sbMain()->panelText("filename"); };
     ASSERT_EQ(fileNamePanel(), QFileInfo(page).fileName());
-    click(w.cmdPagesDelete);
-    click(w.cmdPagesNew);
+    click(w.basket()->cmdPagesDelete());
+    click(w.basket()->cmdPagesNew());
     EXPECT_FALSE(QFileInfo::exists(page));
     EXPECT_EQ(fileNamePanel(), "");
     // A folder file shown keeps its name.
     clickRow(w.browse()->lvFolder(), "a.jpg");
-    click(w.cmdPagesNew);
+    click(w.basket()->cmdPagesNew());
     EXPECT_EQ(fileNamePanel(), "a.jpg");
 }

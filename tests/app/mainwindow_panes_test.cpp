@@ -25,16 +25,16 @@ protected:
     {
         frmMain& w = window();
         BrowseController& b = *w.browse();
-        const QRect area(0, 0, w.width(), w.height() - w.sbMain->height());
-        EXPECT_EQ(inWindow(w.splMain), area);
-        EXPECT_EQ(inWindow(w.sbMain).top(), area.height());
+        const QRect area(0, 0, w.width(), w.height() - w.sbMain()->height());
+        EXPECT_EQ(inWindow(w.splMain()), area);
+        EXPECT_EQ(inWindow(w.sbMain()).top(), area.height());
         EXPECT_EQ(b.picFileSystem()->geometry(),
-                  fncBrowsePaneLayout(w.picBrowse->size(), b.lblBrowse()->height(), b.tbsBrowse()->tabRowHeight()).picFileSystem);
-        EXPECT_EQ(w.lvExif->geometry(), fncMetadataPaneLayout(w.PicMetadata->size(), w.lblMetadata->height(),
-                                                              w.tbsMetadata->tabRowHeight(), w.picEXIFBar->width()).lvExif);
-        EXPECT_EQ(b.lvFolder()->geometry(), fncFolderPaneLayout(w.picFolder->size(), b.lblFolder()->height()).lvFolder);
-        EXPECT_EQ(w.lvPages->geometry(),
-                  fncQueuePaneLayout(w.PicQueue->size(), w.lblQueue->height(), w.picLiveBar->geometry()).lvPages);
+                  fncBrowsePaneLayout(w.picBrowse()->size(), b.lblBrowse()->height(), b.tbsBrowse()->tabRowHeight()).picFileSystem);
+        EXPECT_EQ(w.metadata()->lvExif()->geometry(), fncMetadataPaneLayout(w.PicMetadata()->size(), w.lblMetadata()->height(),
+                                                              w.tbsMetadata()->tabRowHeight(), w.metadata()->picEXIFBar()->width()).lvExif);
+        EXPECT_EQ(b.lvFolder()->geometry(), fncFolderPaneLayout(w.picFolder()->size(), b.lblFolder()->height()).lvFolder);
+        EXPECT_EQ(w.basket()->lvPages()->geometry(),
+                  fncQueuePaneLayout(w.PicQueue()->size(), w.basket()->lblQueue()->height(), w.basket()->picLiveBar()->geometry()).lvPages);
         EXPECT_EQ(inWindow(b.vsbView()).topLeft(), inWindow(b.PicViewImage()).topRight() + QPoint(1, 0));
     }
     void showPicture()
@@ -52,13 +52,13 @@ TEST_F(MainWindowPanes, ResizesAndSplitterPositionsLayThePanesOut)
 {
     frmMain& w = start();
     expectLaidOut();
-    w.splMain->setSplitterPosition(40);
-    w.splView->setSplitterPosition(80);
+    w.splMain()->setSplitterPosition(40);
+    w.splView()->setSplitterPosition(80);
     w.resize(800, 600);
     QApplication::processEvents();
-    EXPECT_EQ(w.splMain->SplitterPosition(), 40);
+    EXPECT_EQ(w.splMain()->SplitterPosition(), 40);
     expectLaidOut();
-    EXPECT_FALSE(w.eb->isVisible());
+    EXPECT_FALSE(w.editing()->eb()->isVisible());
 
     w.resize(300, 200);
     QApplication::processEvents();
@@ -69,21 +69,21 @@ TEST_F(MainWindowPanes, ResizesAndSplitterPositionsLayThePanesOut)
 TEST_F(MainWindowPanes, AMinimisedWindowLeavesThePanesAloneUntilItIsRestored)
 {
     frmMain& w = start(QSize(1000, 700));
-    const QRect pages = w.lvPages->geometry();
-    const QRect main = w.splMain->geometry();
+    const QRect pages = w.basket()->lvPages()->geometry();
+    const QRect main = w.splMain()->geometry();
     w.setWindowState(Qt::WindowMinimized);
     ASSERT_TRUE(w.isMinimized());
     w.resize(800, 600);
     QApplication::processEvents();
     w.subResize();
-    EXPECT_EQ(w.splMain->geometry(), main) << "nothing is laid out while minimised";
-    EXPECT_EQ(w.lvPages->geometry(), pages);
+    EXPECT_EQ(w.splMain()->geometry(), main) << "nothing is laid out while minimised";
+    EXPECT_EQ(w.basket()->lvPages()->geometry(), pages);
 
     w.setWindowState(Qt::WindowNoState);
     QApplication::processEvents();
     ASSERT_FALSE(w.isMinimized());
-    EXPECT_EQ(w.splMain->width(), w.centralWidget()->width()) << "restoring lays the window out again";
-    EXPECT_NE(w.lvPages->geometry(), pages);
+    EXPECT_EQ(w.splMain()->width(), w.centralWidget()->width()) << "restoring lays the window out again";
+    EXPECT_NE(w.basket()->lvPages()->geometry(), pages);
 }
 
 TEST_F(MainWindowPanes, NoImageMeansNoPreviewButtonsAndNoImageControl)
@@ -98,7 +98,7 @@ TEST_F(MainWindowPanes, NoImageMeansNoPreviewButtonsAndNoImageControl)
         EXPECT_EQ(b.cmdPreviewSave()->isEnabled(), hasImage);
         EXPECT_EQ(b.cmdPreviewPrint()->isEnabled(), hasImage);
     }
-    EXPECT_EQ(w.sbMain->panelText("status"), fncZoomText(b.ibMain()->Zoom()));
+    EXPECT_EQ(w.sbMain()->panelText("status"), fncZoomText(b.ibMain()->Zoom()));
     b.ibMain()->Clear();
     w.subResize();
     EXPECT_FALSE(b.ibMain()->isVisible());
@@ -113,29 +113,29 @@ TEST_F(MainWindowPanes, EditingModeCoversTheWindowAndComesBackWhole)
     int entering = 0, leaving = 0;
     QObject::connect(&w, &frmMain::EditModeEntering, [&] { ++entering; });
     QObject::connect(&w, &frmMain::EditModeLeaving, [&] { ++leaving; });
-    const QRect queueBefore = inWindow(w.lvPages);
+    const QRect queueBefore = inWindow(w.basket()->lvPages());
 
     w.CmdPreviewEdit_Click();
     ASSERT_EQ(w.arrangement(), PaneArrangement::Editing);
     EXPECT_EQ(glngEditMode, 1);
     EXPECT_FALSE(w.browse()->cmdPreviewType()->isEnabled());
     EXPECT_EQ(w.browse()->CmdPreviewEdit()->text(), "     Finish");
-    EXPECT_EQ(inWindow(w.picView), QRect(0, 0, w.width(), w.height() - w.sbMain->height()));
-    EXPECT_TRUE(w.eb->isVisible());
-    EXPECT_EQ(w.eb->geometry().right() + 1, w.picView->width());
+    EXPECT_EQ(inWindow(w.picView()), QRect(0, 0, w.width(), w.height() - w.sbMain()->height()));
+    EXPECT_TRUE(w.editing()->eb()->isVisible());
+    EXPECT_EQ(w.editing()->eb()->geometry().right() + 1, w.picView()->width());
     QWidget* hit = w.childAt(queueBefore.center());
-    EXPECT_TRUE(hit == w.picView || w.picView->isAncestorOf(hit)) << "nothing of the basket shows through";
+    EXPECT_TRUE(hit == w.picView() || w.picView()->isAncestorOf(hit)) << "nothing of the basket shows through";
 
     w.CmdPreviewEdit_Click();
     ASSERT_EQ(w.arrangement(), PaneArrangement::Browsing);
     EXPECT_EQ(glngEditMode, 0);
     EXPECT_TRUE(w.browse()->cmdPreviewType()->isEnabled());
     EXPECT_EQ(w.browse()->CmdPreviewEdit()->text(), "     Edit");
-    EXPECT_EQ(w.splMain->LeftOrTopControl(), w.splRight);
-    EXPECT_EQ(w.splRight->RightOrBottomControl(), w.splView);
-    EXPECT_EQ(w.splView->LeftOrTopControl(), w.picView);
-    EXPECT_EQ(w.splView->RightOrBottomControl(), w.PicMetadata);
-    EXPECT_EQ(inWindow(w.lvPages), queueBefore);
+    EXPECT_EQ(w.splMain()->LeftOrTopControl(), w.splRight());
+    EXPECT_EQ(w.splRight()->RightOrBottomControl(), w.splView());
+    EXPECT_EQ(w.splView()->LeftOrTopControl(), w.picView());
+    EXPECT_EQ(w.splView()->RightOrBottomControl(), w.PicMetadata());
+    EXPECT_EQ(inWindow(w.basket()->lvPages()), queueBefore);
     expectLaidOut();
     EXPECT_EQ(entering, 1);
     EXPECT_EQ(leaving, 1);
@@ -145,26 +145,26 @@ TEST_F(MainWindowPanes, WithoutTheMetadataPaneThePreviewFillsItsSplitterAndEditi
 {
     frmMain& w = start();
     showPicture();
-    w.splView->setLeftOrTopControl(nullptr);
-    w.splView->setRightOrBottomControl(nullptr);
+    w.splView()->setLeftOrTopControl(nullptr);
+    w.splView()->setRightOrBottomControl(nullptr);
     w.subResize();
     ASSERT_EQ(w.arrangement(), PaneArrangement::PreviewWithoutMetadata);
-    EXPECT_EQ(w.picView->geometry(), QRect(QPoint(0, 0), w.splView->size()));
-    const QPoint corner = inWindow(w.picView).bottomRight() - QPoint(3, 3);
-    EXPECT_TRUE(w.picView->isAncestorOf(w.childAt(corner))) << "the metadata pane is out of sight";
+    EXPECT_EQ(w.picView()->geometry(), QRect(QPoint(0, 0), w.splView()->size()));
+    const QPoint corner = inWindow(w.picView()).bottomRight() - QPoint(3, 3);
+    EXPECT_TRUE(w.picView()->isAncestorOf(w.childAt(corner))) << "the metadata pane is out of sight";
 
     w.CmdPreviewEdit_Click();
     EXPECT_EQ(w.arrangement(), PaneArrangement::Editing);
     w.CmdPreviewEdit_Click();
     EXPECT_EQ(w.arrangement(), PaneArrangement::PreviewWithoutMetadata);
-    EXPECT_EQ(w.splView->LeftOrTopControl(), nullptr);
-    EXPECT_TRUE(w.eb->isVisible()) << "without the metadata pane the explorer bar keeps its visibility";
+    EXPECT_EQ(w.splView()->LeftOrTopControl(), nullptr);
+    EXPECT_TRUE(w.editing()->eb()->isVisible()) << "without the metadata pane the explorer bar keeps its visibility";
 }
 
 TEST_F(MainWindowPanes, DraggingAnySplitterLaysTheWindowOutAgain)
 {
     frmMain& w = start(QSize(1000, 700));
-    for (Splitter* splitter : {w.splMain, w.splRight, w.splLeft, w.splView}) {
+    for (Splitter* splitter : {w.splMain(), w.splRight(), w.splLeft(), w.splView()}) {
         SCOPED_TRACE(splitter->objectName().toStdString());
         const int before = splitter->SplitterPosition();
         QWidget* bar = splitter->findChild<QWidget*>("picSplitter", Qt::FindDirectChildrenOnly);

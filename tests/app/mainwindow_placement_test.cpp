@@ -73,7 +73,7 @@ TEST_F(MainWindowPlacement, TheFirstStartOpensLargeEnoughAndCentred)
     w.resize(kFirstStartWindowSize);
     QApplication::processEvents();
     expectEveryControlShows();
-    const QLabel* queue = w.sbMain->panel("queue");
+    const QLabel* queue = w.sbMain()->panel("queue");
     EXPECT_GE(queue->width(), queue->sizeHint().width()) << queue->text().toStdString();
 
     // The size it is closed at is the one it comes back at.
@@ -93,11 +93,11 @@ TEST_F(MainWindowPlacement, StoredValuesAtTheirEndsAreBroughtWithinWhatTheWindow
     EXPECT_EQ(small.size(), kMainWindowMinimumSize);
     // The splitters hold their positions within their limits, and no band of panes is left
     // without height.
-    EXPECT_EQ(small.splMain->SplitterPosition(), 10);
-    EXPECT_EQ(small.splRight->SplitterPosition(), 90);
+    EXPECT_EQ(small.splMain()->SplitterPosition(), 10);
+    EXPECT_EQ(small.splRight()->SplitterPosition(), 90);
     small.show();
     QApplication::processEvents();
-    for (const QWidget* pane : {small.picBrowse, small.picView, small.PicMetadata, small.picFolder, small.PicQueue})
+    for (const QWidget* pane : {small.picBrowse(), small.picView(), small.PicMetadata(), small.picFolder(), small.PicQueue()})
         EXPECT_GT(pane->height(), 0) << pane->objectName().toStdString();
     m_window.reset();
 
@@ -116,6 +116,6 @@ TEST_F(MainWindowPlacement, TheExtremeSettingsFileIsDroppedAndTheWindowOpensAsAt
     EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("Configuration data file is corrupted"));
     EXPECT_FALSE(QFileInfo::exists(settingsPath()));
     EXPECT_EQ(w.size(), QSize(1024, 768).boundedTo(available().size()));
-    EXPECT_EQ(w.splMain->SplitterPosition(), 70);
-    EXPECT_EQ(w.splRight->SplitterPosition(), 30);
+    EXPECT_EQ(w.splMain()->SplitterPosition(), 70);
+    EXPECT_EQ(w.splRight()->SplitterPosition(), 30);
 }

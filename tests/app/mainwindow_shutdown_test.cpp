@@ -63,13 +63,13 @@ TEST_F(MainWindowTest, TheLayoutIsStoredAtCloseAndComesBackAtTheNextStart)
 {
     QTemporaryDir tree;
     frmMain& w = start(QSize(760, 560));
-    w.splMain->setSplitterPosition(62);
-    w.splRight->setSplitterPosition(27);
-    w.splLeft->setSplitterPosition(44);
-    w.splView->setSplitterPosition(71);
+    w.splMain()->setSplitterPosition(62);
+    w.splRight()->setSplitterPosition(27);
+    w.splLeft()->setSplitterPosition(44);
+    w.splView()->setSplitterPosition(71);
     w.browse()->lvFolder()->setColumnWidth(2, 133);
-    w.lvPages->setColumnWidth(0, 177);
-    w.lvExif->setColumnWidth(1, 250);
+    w.basket()->lvPages()->setColumnWidth(0, 177);
+    w.metadata()->lvExif()->setColumnWidth(1, 250);
     w.mnuPreviewFit(1)->trigger(); // chosen from the menus, as the user does
     w.mnuPreviewType(0)->trigger();
     ASSERT_TRUE(w.browse()->ftvBrowse()->setSelectedFolder(tree.path()));
@@ -92,10 +92,10 @@ TEST_F(MainWindowTest, TheLayoutIsStoredAtCloseAndComesBackAtTheNextStart)
 
     gudtSettings = typSettings();
     frmMain& again = start(QSize());
-    EXPECT_EQ(again.splMain->SplitterPosition(), 62);
-    EXPECT_EQ(again.splRight->SplitterPosition(), 27);
-    EXPECT_EQ(again.splLeft->SplitterPosition(), 44);
-    EXPECT_EQ(again.splView->SplitterPosition(), 71);
+    EXPECT_EQ(again.splMain()->SplitterPosition(), 62);
+    EXPECT_EQ(again.splRight()->SplitterPosition(), 27);
+    EXPECT_EQ(again.splLeft()->SplitterPosition(), 44);
+    EXPECT_EQ(again.splView()->SplitterPosition(), 71);
     EXPECT_EQ(again.size(), QSize(760, 560));
     EXPECT_EQ(again.browse()->lvFolder()->columnWidth(2), 133);
     EXPECT_TRUE(again.mnuPreviewFit(1)->isChecked());
@@ -177,7 +177,7 @@ TEST_F(MainWindowTest, ShutdownRunsOnceAndClosesTheOtherWindows)
     EXPECT_TRUE(gvarOriginalImage.isEmpty()) << "the image snapshots are let go at shutdown";
     EXPECT_TRUE(gvarWorkingImage.isEmpty());
     const QByteArray written = test::readAll(settingsPath());
-    w.splMain->setSplitterPosition(20);
+    w.splMain()->setSplitterPosition(20);
     w.subEnd();
     EXPECT_EQ(test::readAll(settingsPath()), written) << "a second subEnd writes nothing";
 }

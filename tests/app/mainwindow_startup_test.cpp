@@ -45,13 +45,13 @@ TEST_F(MainWindowTest, TheSplittersHoldTheirPanesAndTheHiddenControlsStayHidden)
 {
     frmMain& w = start();
     EXPECT_EQ(w.windowTitle(), "Tavrel Folio");
-    EXPECT_EQ(w.splMain->Orientation(), 1);
-    EXPECT_NE(w.splRight->Orientation(), 1);
+    EXPECT_EQ(w.splMain()->Orientation(), 1);
+    EXPECT_NE(w.splRight()->Orientation(), 1);
     const std::pair<Splitter*, std::pair<QWidget*, QWidget*>> nesting[] = {
-        {w.splMain, {w.splRight, w.splLeft}},
-        {w.splRight, {w.picBrowse, w.splView}},
-        {w.splLeft, {w.picFolder, w.PicQueue}},
-        {w.splView, {w.picView, w.PicMetadata}},
+        {w.splMain(), {w.splRight(), w.splLeft()}},
+        {w.splRight(), {w.picBrowse(), w.splView()}},
+        {w.splLeft(), {w.picFolder(), w.PicQueue()}},
+        {w.splView(), {w.picView(), w.PicMetadata()}},
     };
     for (const auto& [splitter, panes] : nesting) {
         EXPECT_EQ(splitter->LeftOrTopControl(), panes.first) << splitter->objectName().toStdString();
@@ -60,13 +60,13 @@ TEST_F(MainWindowTest, TheSplittersHoldTheirPanesAndTheHiddenControlsStayHidden)
         EXPECT_EQ(panes.second->parentWidget(), splitter);
     }
     EXPECT_EQ(w.browse()->ibMain()->parentWidget(), w.browse()->PicViewImage());
-    EXPECT_EQ(w.eb->parentWidget(), w.picView);
-    EXPECT_EQ(w.lvPages->ColumnCount(), 5);
+    EXPECT_EQ(w.editing()->eb()->parentWidget(), w.picView());
+    EXPECT_EQ(w.basket()->lvPages()->ColumnCount(), 5);
     EXPECT_EQ(w.browse()->tbsBrowse()->TabCaption(2), "  Task Basket  ");
-    EXPECT_EQ(w.tbsMetadata->TabCaption(2), "IPTC File Info");
+    EXPECT_EQ(w.tbsMetadata()->TabCaption(2), "IPTC File Info");
     for (const char* key : {"folder", "filename", "pages", "resolution", "metadata", "status", "queue"})
-        EXPECT_TRUE(w.sbMain->hasPanel(key)) << key;
-    EXPECT_EQ(w.sbMain->panelText("queue"), "No files in basket");
+        EXPECT_TRUE(w.sbMain()->hasPanel(key)) << key;
+    EXPECT_EQ(w.sbMain()->panelText("queue"), "No files in basket");
     for (QWidget* panel : w.optionPanels()) EXPECT_EQ(panel->pos(), QPoint(0, 0)) << panel->objectName().toStdString();
 }
 
@@ -94,29 +94,29 @@ TEST_F(MainWindowTest, ControlArraysAreNamedAndReachedByIndex)
 TEST_F(MainWindowTest, TheFontListComesFromTheFontSource)
 {
     setFontNameSource([](bool) { return std::optional<QStringList>(QStringList{"Gamma Sans", "Alpha Serif"}); });
-    frmMain& w = start(QSize());
+    start(QSize());
     setFontNameSource({});
-    EXPECT_EQ(items(w.ComboFontFamily), (QStringList{"Gamma Sans", "Alpha Serif"}));
-    EXPECT_EQ(w.ComboFontFamily->currentIndex(), 0);
-    EXPECT_EQ(w.comboFontSize->count(), 93);
+    EXPECT_EQ(items(find<QComboBox>("ComboFontFamily")), (QStringList{"Gamma Sans", "Alpha Serif"}));
+    EXPECT_EQ(find<QComboBox>("ComboFontFamily")->currentIndex(), 0);
+    EXPECT_EQ(find<QComboBox>("comboFontSize")->count(), 93);
 }
 
 TEST_F(MainWindowTest, EachTaskOfTheExplorerBarShowsItsIconAndThePanelsAreTheWindows)
 {
     frmMain& w = start(QSize());
-    const ExplorerBarModel& m = w.eb->model();
+    const ExplorerBarModel& m = w.editing()->eb()->model();
     ASSERT_TRUE(m.m_bSpecialGroup);
     ASSERT_EQ(m.m_SpecialGroup.iItemCount(), 16);
     for (int i = 0; i < 16; ++i) {
         const typExplorerBarItem& item = m.m_SpecialGroup.aItems[i];
         ASSERT_GE(item.iIcon, 1) << item.sKey.toStdString();
-        EXPECT_FALSE(w.ilEdit->image(item.iIcon).isNull()) << item.sKey.toStdString();
+        EXPECT_FALSE(find<ImageList>("ilEdit")->image(item.iIcon).isNull()) << item.sKey.toStdString();
     }
     ASSERT_EQ(m.groupCount(), 2);
-    EXPECT_EQ(m.groupRecord(1)->pChild, w.picDialog);
-    EXPECT_EQ(m.groupRecord(2)->pChild, w.picEditPreview);
-    EXPECT_EQ(w.picDialog->parentWidget(), w.eb);
-    EXPECT_FALSE(w.eb->isPaintEnabled()) << "the bar paints once it is first shown";
+    EXPECT_EQ(m.groupRecord(1)->pChild, w.editing()->picDialog());
+    EXPECT_EQ(m.groupRecord(2)->pChild, w.editing()->picEditPreview());
+    EXPECT_EQ(w.editing()->picDialog()->parentWidget(), w.editing()->eb());
+    EXPECT_FALSE(w.editing()->eb()->isPaintEnabled()) << "the bar paints once it is first shown";
 }
 
 TEST_F(MainWindowTest, EveryPictureButtonShowsItsPicture)
@@ -149,10 +149,10 @@ TEST_F(MainWindowTest, SettingsFromTheFileArePutOnTheWindow)
     writeSettings(s);
 
     frmMain& w = start(QSize());
-    EXPECT_EQ(w.splMain->SplitterPosition(), 40);
-    EXPECT_EQ(w.splRight->SplitterPosition(), 60);
-    EXPECT_EQ(w.splLeft->SplitterPosition(), 25);
-    EXPECT_EQ(w.splView->SplitterPosition(), 80);
+    EXPECT_EQ(w.splMain()->SplitterPosition(), 40);
+    EXPECT_EQ(w.splRight()->SplitterPosition(), 60);
+    EXPECT_EQ(w.splLeft()->SplitterPosition(), 25);
+    EXPECT_EQ(w.splView()->SplitterPosition(), 80);
     EXPECT_TRUE(w.mnuPreviewType(0)->isChecked());
     EXPECT_FALSE(w.mnuPreviewType(1)->isChecked());
     EXPECT_TRUE(w.mnuPreviewFit(1)->isChecked());
@@ -160,16 +160,16 @@ TEST_F(MainWindowTest, SettingsFromTheFileArePutOnTheWindow)
     EXPECT_TRUE(w.browse()->cmdPreviewType()->text().endsWith("    Original"));
     EXPECT_TRUE(w.browse()->cmdPreviewView()->text().endsWith("  Actual Size"));
     EXPECT_EQ(w.browse()->lvFolder()->columnWidth(3), 150);
-    EXPECT_EQ(w.lvPages->columnWidth(4), 222);
-    EXPECT_EQ(w.lvIPTC->columnWidth(1), 90);
+    EXPECT_EQ(w.basket()->lvPages()->columnWidth(4), 222);
+    EXPECT_EQ(w.metadata()->lvIPTC()->columnWidth(1), 90);
     EXPECT_EQ(w.browse()->lvFolder()->selectionBehavior(), QAbstractItemView::SelectRows);
-    EXPECT_EQ(w.lvPages->selectionBehavior(), QAbstractItemView::SelectItems);
-    EXPECT_TRUE(w.lvPages->toolTip().isEmpty());
+    EXPECT_EQ(w.basket()->lvPages()->selectionBehavior(), QAbstractItemView::SelectItems);
+    EXPECT_TRUE(w.basket()->lvPages()->toolTip().isEmpty());
     EXPECT_EQ(w.size(), QSize(700, 500));
 
     gudtSettings.ShowToolTips = 1;
     w.subUpdateForm();
-    EXPECT_EQ(w.lvPages->toolTip(), "List all added files or pages for creating/editing multipage TIFF and PDF.");
+    EXPECT_EQ(w.basket()->lvPages()->toolTip(), "List all added files or pages for creating/editing multipage TIFF and PDF.");
     EXPECT_EQ(w.browse()->ftvBrowse()->toolTip(), "Browse for a particular folder where image files are placed.");
     EXPECT_EQ(w.browse()->PicViewImage()->toolTip(), "Container for the preview file.");
 }
@@ -182,7 +182,6 @@ TEST_F(MainWindowTest, TheFirstResizeAloneOpensTheTreeAndShowsTheStatusBar)
     writeSettings(s);
 
     frmMain& w = start(QSize());
-    EXPECT_TRUE(w.mblnFirstResize);
     EXPECT_TRUE(w.browse()->ftvBrowse()->SelectedFolder().isEmpty()) << "nothing is opened before the window shows";
     QStringList listed;
     QObject::connect(w.browse()->ftvBrowse(), &FolderTreeView::FolderClick, [&](const QString& path) { listed << path; });
@@ -190,10 +189,9 @@ TEST_F(MainWindowTest, TheFirstResizeAloneOpensTheTreeAndShowsTheStatusBar)
     w.resize(900, 650);
     w.show();
     QApplication::processEvents();
-    EXPECT_FALSE(w.mblnFirstResize);
     EXPECT_EQ(w.browse()->ftvBrowse()->SelectedFolder(), first.path());
     EXPECT_EQ(listed, QStringList{first.path()}) << "the tree's folder event fills the folder view";
-    EXPECT_TRUE(w.sbMain->isVisible());
+    EXPECT_TRUE(w.sbMain()->isVisible());
 
     ASSERT_TRUE(w.browse()->ftvBrowse()->setSelectedFolder(second.path()));
     w.resize(1000, 700);
@@ -208,37 +206,37 @@ TEST_F(MainWindowTest, TabStripsSwitchTheirListsAndTheMetadataKind)
     const QRect tree = w.browse()->picFileSystem()->geometry();
     w.browse()->tbsBrowse()->setSelectedIndex(2);
     EXPECT_FALSE(w.browse()->picFileSystem()->isVisible());
-    EXPECT_TRUE(w.lvEdit->isVisible());
-    EXPECT_TRUE(w.picEditBar->isVisible());
+    EXPECT_TRUE(w.editing()->lvEdit()->isVisible());
+    EXPECT_TRUE(w.editing()->picEditBar()->isVisible());
     EXPECT_EQ(w.browse()->lblBrowse()->text(), "Task Basket");
-    EXPECT_EQ(w.lvEdit->geometry(), tree) << "the edit list takes exactly the folder tree's rectangle";
+    EXPECT_EQ(w.editing()->lvEdit()->geometry(), tree) << "the edit list takes exactly the folder tree's rectangle";
     w.browse()->tbsBrowse()->setSelectedIndex(1);
     EXPECT_TRUE(w.browse()->picFileSystem()->isVisible());
-    EXPECT_FALSE(w.lvEdit->isVisible());
-    EXPECT_FALSE(w.picEditBar->isVisible());
+    EXPECT_FALSE(w.editing()->lvEdit()->isVisible());
+    EXPECT_FALSE(w.editing()->picEditBar()->isVisible());
     EXPECT_EQ(w.browse()->lblBrowse()->text(), "Browse File System");
 
-    w.tbsMetadata->setSelectedIndex(2);
+    w.tbsMetadata()->setSelectedIndex(2);
     EXPECT_EQ(gbytMetadataKind, 1);
-    EXPECT_TRUE(w.lvIPTC->isVisible());
-    EXPECT_TRUE(w.picIPTCBar->isVisible());
-    EXPECT_FALSE(w.lvExif->isVisible());
-    EXPECT_FALSE(w.picEXIFBar->isVisible());
-    EXPECT_EQ(w.picIPTCBar->pos(), w.picEXIFBar->pos());
-    w.tbsMetadata->setSelectedIndex(1);
+    EXPECT_TRUE(w.metadata()->lvIPTC()->isVisible());
+    EXPECT_TRUE(w.metadata()->picIPTCBar()->isVisible());
+    EXPECT_FALSE(w.metadata()->lvExif()->isVisible());
+    EXPECT_FALSE(w.metadata()->picEXIFBar()->isVisible());
+    EXPECT_EQ(w.metadata()->picIPTCBar()->pos(), w.metadata()->picEXIFBar()->pos());
+    w.tbsMetadata()->setSelectedIndex(1);
     EXPECT_EQ(gbytMetadataKind, 0);
-    EXPECT_TRUE(w.lvExif->isVisible());
-    EXPECT_FALSE(w.lvIPTC->isVisible());
+    EXPECT_TRUE(w.metadata()->lvExif()->isVisible());
+    EXPECT_FALSE(w.metadata()->lvIPTC()->isVisible());
 }
 
 TEST_F(MainWindowTest, TheBasketControllerWorksTheWindowsOwnWidgets)
 {
     frmMain& w = start();
     ASSERT_NE(w.basket(), nullptr);
-    w.cmdPagesNew->click();
-    EXPECT_EQ(w.sbMain->panelText("queue"), "New Basket");
-    EXPECT_EQ(w.lvPages->SmallIcons(), nullptr);
-    EXPECT_TRUE(w.lvPages->acceptDrops()) << "folder rows can be dropped on the basket";
+    w.basket()->cmdPagesNew()->click();
+    EXPECT_EQ(w.sbMain()->panelText("queue"), "New Basket");
+    EXPECT_EQ(w.basket()->lvPages()->SmallIcons(), nullptr);
+    EXPECT_TRUE(w.basket()->lvPages()->acceptDrops()) << "folder rows can be dropped on the basket";
 }
 
 TEST_F(MainWindowTest, TheStartRemovesTheWorkFilesOfAKilledRun)

@@ -1,6 +1,5 @@
 #pragma once
 // A metadata controller on its own pane, showing files as the preview hands them over.
-#include "frame/modMainServices.h"
 #include "metadata/MetadataController.h"
 #include "metadata/modMetadata.h"
 #include "metadata_testutil.h"

@@ -1,11 +1,22 @@
-// The one main() of every test program: a QApplication on the offscreen platform, and a private
-// data folder so that no test touches a real user's settings or temp files.
+// The one main() of every test program: a QApplication on the offscreen platform, a private data
+// folder so that no test touches a real user's settings or temp files, and the program-wide
+// globals reset before every test.
 #include "platform/decode/decoder_client.h"
+#include "support/programstate.h"
 #include "support/testenv.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+namespace {
+
+// Before the test's own SetUp, which may then set what it needs.
+class ProgramStateReset : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { tf::test::resetProgramState(); }
+};
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -18,5 +29,6 @@ int main(int argc, char** argv)
     tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));
     ::testing::InitGoogleTest(&argc, argv);
     tf::test::installUnexpectedModalGuards();
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ProgramStateReset);
     return RUN_ALL_TESTS();
 }

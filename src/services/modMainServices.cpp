@@ -1,4 +1,4 @@
-#include "frame/modMainServices.h"
+#include "services/modMainServices.h"
 
 #include "frame/modGlobalErrorHandling.h"
 #include "platform/ui/msgbox.h"
@@ -6,9 +6,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-
-uint8_t gbytMetadataKind = 0;
-int32_t glngEditMode = 0;
 
 bool fncOpenHelpFile(const QString& strHelpFile)
 {

@@ -1,4 +1,4 @@
-#include "services/textencoding.h"
+#include "platform/sys/textencoding.h"
 
 #include <QStringDecoder>
 

@@ -1,0 +1,3 @@
+#include "editing/globals.h"
+
+int32_t glngEditMode = 0;

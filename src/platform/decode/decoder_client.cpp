@@ -427,6 +427,12 @@ bool DecoderPool::configureShared(const DecoderSettings& settings)
 
 int DecoderPool::processCount() const { return m_impl->settings.processes; }
 
+int DecoderPool::busy() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return int(std::count_if(m_impl->running.begin(), m_impl->running.end(), [](const auto* b) { return b != nullptr; }));
+}
+
 const DecoderSettings& DecoderPool::settings() const { return m_impl->settings; }
 
 DecodeResult DecoderPool::decode(const DecodeRequest& request)

@@ -126,6 +126,8 @@ public:
     // One picture, waiting for it; it goes ahead of every queued batch request.
     DecodeResult decode(const DecodeRequest& request);
     int processCount() const;
+    // Decoders working on a request at this moment.
+    int busy() const;
     const DecoderSettings& settings() const;
 
     struct Impl;

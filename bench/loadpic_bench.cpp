@@ -2,6 +2,7 @@
 // vipsthumbnail and by ImageMagick when they are installed, on the same files in the same run.
 #include "benchutil.h"
 
+#include "platform/decode/decoder_client.h"
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
 
@@ -46,6 +47,8 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    // The loader decodes in the decoder program, built beside the main executable, not this one.
+    tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));
 
     int count = 50;
     int thumbWidth = 160;

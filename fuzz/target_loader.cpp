@@ -1,3 +1,9 @@
 #include "fuzz/driver.h"
+#include "platform/decode/decoder_server.h"
+
+// The fuzzer drives the readers in its own process, as a decoder runs them: a crash or a hang of
+// a library is the finding, and libFuzzer needs it in process to keep the input. The regression
+// replay in the test suite goes through the decoder program, as the window does.
+static const bool g_inProcess = (tf::decode::decodeInThisProcess(), true);
 
 TF_FUZZ_TARGET(tf::fuzz::loader)

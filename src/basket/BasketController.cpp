@@ -12,6 +12,7 @@
 #include "platform/ui/listview.h"
 #include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
+#include "services/clsImageHeaderInfo.h"
 #include "services/modCommonDialog.h"
 #include "services/modFileSystem.h"
 #include "services/modGDIPlus.h"
@@ -21,7 +22,6 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <QImageReader>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -270,9 +270,21 @@ int BasketController::addFolderFile(const FolderFile& file, AddWay way, QStringL
         if (!file.thumbnail.isNull()) {
             thumbnail = fncBasketThumbnail(file.thumbnail);
             if (resolution.trimmed().isEmpty()) {
-                // The folder's picture says nothing of the file's size: ask the file's header.
-                const QSize size = QImageReader(file.tag).size();
-                if (size.isValid()) resolution = fncResolutionText(size.width(), size.height());
+                // The folder's picture says nothing of the file's size: ask the file's header, with
+                // our own bounded reader (an image library's header read may allocate whatever a
+                // damaged chunk claims), else a decoder.
+                clsImageHeaderInfo header;
+                int32_t width = 0, height = 0;
+                if (header.ReadJPEG_TIFF_PNG_Header(file.tag) || header.ReadGIF_BMP_Header(file.tag)) {
+                    width = header.Width();
+                    height = header.Height();
+                } else {
+                    tf::LoadPicOptions quiet;
+                    quiet.quiet = true;
+                    LoadPic(file.tag, kSizeModeBox, glngPagesThumbWidth, glngPagesThumbHeight, kThumbBackColor, width,
+                            height, quiet);
+                }
+                if (width > 0 && height > 0) resolution = fncResolutionText(width, height);
             }
         } else {
             int32_t width = 0, height = 0;

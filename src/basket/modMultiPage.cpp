@@ -9,7 +9,9 @@
 #include "frame/TaskReplay.h"
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/decode/decoder_client.h"
 #include "platform/imagebox/pdf_pages.h"
+#include "platform/imagebox/picture_decode.h"
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/safefile.h"
 #include "platform/ui/msgbox.h"
@@ -25,7 +27,11 @@
 #include <QProgressBar>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
+#include <functional>
+#include <map>
+#include <optional>
 #include <cstring>
 #include <memory>
 
@@ -81,22 +87,105 @@ private:
     QPointer<QProgressBar> m_bar;
 };
 
-// Loads one basket page into the control. A page the control cannot read gets a second chance
-// through the shared loader; false when neither could read it: the page is skipped and named
-// with the others left out in one message at the end, never one dialog per page.
-bool loadPage(tf::ImageDocument& ibTemp, const QString& tag)
+// The pages that need decoding, decoded by the pool a few ahead of the page being written, in
+// basket order. Each is the request the page's first step would make (the control's routing, or
+// the loader's for a type the control does not read), only made earlier; a page that is not a
+// plain file is left to loadPage, which does not open it.
+class PagesAhead {
+public:
+    PagesAhead(const std::vector<tf::basket::PageRecord>& pages, std::function<bool(size_t)> decoded)
+        : m_pages(pages), m_decoded(std::move(decoded)),
+          // Finished pages wait here in memory: a few per decoder, not the whole basket.
+          m_depth(std::clamp(tf::decode::DecoderPool::shared().processCount(), 2, 6))
+    {
+    }
+
+    // The decode made ahead for page i (taken once, in increasing i), nothing when it was not
+    // decoded ahead. Reads the following pages ahead meanwhile.
+    std::optional<tf::decode::DecodeResult> take(size_t i)
+    {
+        fill(i + 1);
+        const auto it = m_indexes.find(i);
+        if (it == m_indexes.end()) {
+            fill(i + 1 + size_t(m_depth));
+            return std::nullopt;
+        }
+        const int wanted = it->second;
+        m_indexes.erase(m_indexes.begin(), std::next(it));
+        std::optional<tf::decode::DecodeResult> result;
+        while (!result && m_batch.pending() > 0) {
+            // Every decode ends within the decoders' time limit, so this wait does too.
+            std::optional<tf::decode::DecodeBatch::Finished> f = m_batch.nextInOrder(std::chrono::milliseconds(200));
+            if (f && f->index == wanted) result = std::move(f->result);
+            if (f && f->index > wanted) break;
+        }
+        fill(i + 1 + size_t(m_depth));
+        return result;
+    }
+
+    // Drops what is queued and ends the running decodes: nothing of the command goes on after it.
+    void cancel()
+    {
+        m_batch.cancel();
+        m_next = m_pages.size();
+        m_indexes.clear();
+    }
+
+    // Whether a page's first step is the control's routing (else the loader's).
+    static bool controlFirst(const QString& tag)
+    {
+        const std::vector<tf::DecodeStep> steps = tf::decodeSteps(tf::DecodeCaller::PageWriter, tag);
+        return !steps.empty() && steps.front() == tf::DecodeStep::Control;
+    }
+
+private:
+    // Submits the pages before `end` not yet considered, keeping at most m_depth in the pool.
+    void fill(size_t end)
+    {
+        end = std::min(end, m_pages.size());
+        while (m_next < end && m_batch.pending() < m_depth) {
+            const size_t i = m_next++;
+            const QString& tag = m_pages[i].tag;
+            if (!m_decoded(i) || !QFileInfo(tag).isFile()) continue;
+            m_indexes[i] = m_batch.submit(controlFirst(tag) ? tf::routedRequest({tag, 1, tf::DecodeCaller::Control})
+                                                            : tf::loadPicRequest(tag, 0, -1, -1, 16777215));
+        }
+    }
+
+    const std::vector<tf::basket::PageRecord>& m_pages;
+    std::function<bool(size_t)> m_decoded;
+    const int m_depth;
+    tf::decode::DecodeBatch m_batch;
+    size_t m_next = 0;
+    std::map<size_t, int> m_indexes; // page -> the batch's index of its decode
+};
+
+// Loads one basket page into the control, from the decode made ahead for it when there is one. A
+// page the control cannot read gets a second chance through the shared loader; false when
+// neither could read it: the page is skipped and named with the others left out in one message
+// at the end, never one dialog per page.
+bool loadPage(tf::ImageDocument& ibTemp, const QString& tag, std::optional<tf::decode::DecodeResult> ahead = {})
 {
     for (const tf::DecodeStep step : tf::decodeSteps(tf::DecodeCaller::PageWriter, tag)) {
         if (step == tf::DecodeStep::Control) {
             ibTemp.setPageIndex(1);
-            ibTemp.LoadFromFile(tag);
+            if (ahead)
+                ibTemp.LoadDecoded(tag, tf::routedAnswer(std::move(*ahead)));
+            else
+                ibTemp.LoadFromFile(tag);
+            ahead.reset(); // the loader's step, if needed, is decoded now
             if (!ibTemp.LoadFailed()) return true;
             continue;
         }
         int32_t width = 0, height = 0;
-        tf::LoadPicOptions options;
-        options.quiet = true; // one message at the end names every page left out
-        const QImage picture = LoadPic(tag, 0, -1, -1, 16777215, width, height, options);
+        QImage picture;
+        if (ahead) {
+            picture = tf::loadPicAnswer(*ahead, width, height);
+        } else {
+            tf::LoadPicOptions options;
+            options.quiet = true; // one message at the end names every page left out
+            picture = LoadPic(tag, 0, -1, -1, 16777215, width, height, options);
+        }
         if (picture.isNull()) return false;
         ibTemp.setBitmapHandle(picture);
         return true;
@@ -279,23 +368,27 @@ bool fncSavePagesToNewFile(std::vector<tf::basket::PageRecord> pages, tf::ImageD
 
         int written = 0;
         QStringList leftOut;
+        const auto jpegAsItIs = [&](const QString& tag) {
+            const QString ext = lowerExtension(tag);
+            return pdf && !replays && (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"));
+        };
+        PagesAhead ahead(pages, [&](size_t i) { return !jpegAsItIs(pages[i].tag); });
         for (size_t i = 0; i < pages.size(); ++i) {
             const tf::basket::PageRecord& page = pages[i];
             if (!command.nextItem(QStringLiteral("File - '") + fncGetFileName(page.tag) + QLatin1Char('\''))) {
+                ahead.cancel();
                 if (replacing) {
                     ibTemp.AbandonMultipage();
                     return false;
                 }
                 break;
             }
-            const QString ext = lowerExtension(page.tag);
-            if (pdf && !replays && (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg")) &&
-                ibTemp.AddPdfPageFromJpegFile(page.tag)) {
+            if (jpegAsItIs(page.tag) && ibTemp.AddPdfPageFromJpegFile(page.tag)) {
                 ++written;
                 progress.setValue(static_cast<int>(i + 1));
                 continue;
             }
-            if (!loadPage(ibTemp, page.tag)) {
+            if (!loadPage(ibTemp, page.tag, ahead.take(i))) {
                 leftOut << page.text;
                 progress.setValue(static_cast<int>(i + 1));
                 continue;
@@ -385,20 +478,26 @@ bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::I
 
         int appended = 0;
         QStringList leftOut;
+        // A JPEG page goes into a PDF as it is, unless tasks are to edit it.
+        const auto jpegAsItIs = [&](const QString& tag) {
+            const QString ext = lowerExtension(tag);
+            return kind == DocumentKind::Pdf && !tasks.on() && (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg"));
+        };
+        PagesAhead ahead(pages, [&](size_t i) { return !jpegAsItIs(pages[i].tag); });
         for (size_t i = 0; i < pages.size(); ++i) {
             const tf::basket::PageRecord& page = pages[i];
-            if (!command.nextItem(QStringLiteral("File - '") + fncGetFileName(page.tag) + QLatin1Char('\''))) break;
+            if (!command.nextItem(QStringLiteral("File - '") + fncGetFileName(page.tag) + QLatin1Char('\''))) {
+                ahead.cancel();
+                break;
+            }
             // At the beginning, each page follows the ones appended before it, counted as written.
             const int32_t position = bytAppendMode == 0 ? appended + 1 : 0;
-            const QString ext = lowerExtension(page.tag);
-            // A JPEG page goes into a PDF as it is, unless tasks are to edit it.
-            if (kind == DocumentKind::Pdf && !tasks.on() && (ext == QLatin1String("jpg") || ext == QLatin1String("jpeg")) &&
-                ibTemp.AppendJpegFileToPdf(page.tag, strFileName, target, position)) {
+            if (jpegAsItIs(page.tag) && ibTemp.AppendJpegFileToPdf(page.tag, strFileName, target, position)) {
                 ++appended;
                 progress.setValue(static_cast<int>(i + 1));
                 continue;
             }
-            if (!loadPage(ibTemp, page.tag)) {
+            if (!loadPage(ibTemp, page.tag, ahead.take(i))) {
                 leftOut << page.text;
                 progress.setValue(static_cast<int>(i + 1));
                 continue;

@@ -6,6 +6,7 @@
 #include "platform/ui/msgbox.h"
 #include "services/clsFileInfo.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -105,6 +106,22 @@ TEST_F(BasketFixture, BlankSizesAndPageCountsAreFilledFromTheFile)
     EXPECT_EQ(basketTexts(), QStringList({"y", "x"})) << "a page count that is no number is one page";
     EXPECT_EQ(basketColumn(1), QStringList({"64 X 48", "31 X 17"}));
     EXPECT_EQ(ListView::SubItem(lvFolder->Item(1), 1), "31 X 17") << "the folder row learns it too";
+
+    // A chunk before the pixels that claims 1.6 GB: the size comes from the header alone, with
+    // nothing allocated for that chunk.
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        pagePicture(40, 30, Qt::blue).save(&buffer, "PNG");
+    }
+    const QByteArray huge("\x60\x00\x00\x00zTXt", 8);
+    folder.write("z.png", png);
+    addFolderRow(folder.file("z.png"), "", "1", /*thumbnail*/ true); // listed while it was sound
+    folder.write("z.png", png.left(33) + huge + png.mid(33, 64));
+    selectFolderRows({3});
+    basket->cmdAddToQueue_Click();
+    EXPECT_EQ(basketColumn(1).value(2), "40 X 30");
 }
 
 TEST_F(BasketFixture, FilesAndPagesThatCannotBeReadAreNamedInOneMessage)

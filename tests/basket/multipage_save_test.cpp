@@ -2,7 +2,11 @@
 // with its panel worked as a user would, the writers, and the files read back by other tools.
 #include "multipage_fixture.h"
 
+#include "platform/decode/decoder_client.h"
+
 #include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QFile>
 
 #include <memory>
@@ -120,6 +124,52 @@ TEST_F(MultiPageSave, CancelKeepsThePagesBeforeItAndZeroPagesWriteNothing)
         EXPECT_EQ(folderEntries(out.path()), QStringList({"cut.tif", "early.pdf"}));
         EXPECT_TRUE(spoolLeft().isEmpty());
     }
+}
+
+TEST_F(MultiPageSave, PagesDecodedAheadArriveInBasketOrderWithTheirOwnPixels)
+{
+    // Twice the basket, the second time backwards: more pages than are decoded ahead at once, and
+    // a neighbour of the same kind on every side.
+    QStringList files = pages;
+    for (auto it = pages.crbegin(); it != pages.crend(); ++it) files << *it;
+    setBasket(files);
+    const QString path = out.file(QStringLiteral("ahead.tif"));
+    ASSERT_TRUE(save(path, /*None*/ 0, /*24 bit*/ 0));
+    ASSERT_EQ(tiffDirectories(path).size(), size_t(files.size()));
+    for (int i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i].toStdString());
+        ImageDocument page, source;
+        page.setPageIndex(i + 1);
+        page.LoadFromFile(path);
+        source.LoadFromFile(files[i]);
+        ASSERT_FALSE(page.LoadFailed());
+        EXPECT_TRUE(page.BitmapHandle().convertToFormat(QImage::Format_RGB32) ==
+                    source.BitmapHandle().convertToFormat(QImage::Format_RGB32))
+            << "page " << i + 1;
+    }
+}
+
+TEST_F(MultiPageSave, ACancelLeavesNoDecodingAheadRunning)
+{
+    // Pages that hang a decoder until its time limit follow the first: a Cancel after that page
+    // must free the decoders reading them ahead at once.
+    QStringList files = {pages[0]};
+    for (int i = 0; i < decode::DecoderPool::shared().processCount(); ++i) {
+        const QString name = src.file(QStringLiteral("hang%1.pbm").arg(i));
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TF_LOADER_REGRESSION_DIR "/devil-pnm-hang.pbm"), name));
+        files << name;
+    }
+    setBasket(files);
+    cancelAfter(1);
+    ASSERT_TRUE(save(out.file(QStringLiteral("cut.tif")), 0, 0));
+    EXPECT_EQ(tiffDirectories(out.file(QStringLiteral("cut.tif"))).size(), 1u);
+
+    // The decoders reading the hanging pages ahead were stopped: none is still at work, long
+    // before the time limit would have ended them.
+    QElapsedTimer timer;
+    timer.start();
+    while (decode::DecoderPool::shared().busy() > 0 && timer.elapsed() < 3000) QThread::msleep(10);
+    EXPECT_EQ(decode::DecoderPool::shared().busy(), 0);
 }
 
 TEST_F(MultiPageSave, UnreadablePagesAreLeftOutAndNamedInOneMessage)

@@ -109,6 +109,27 @@ TEST(DecoderPool, CancellingEndsTheBatchsRunningDecodesAndNoOtherBatchs)
     EXPECT_EQ(f->result.status, DecodeStatus::Done) << "the other batch's decode ran on";
 }
 
+TEST(DecoderPool, CancellingABatchCostsAnotherBatchNoAnswer)
+{
+    // A folder listed again: the old batch is cancelled while its decodes end on decoders that the
+    // new batch's requests go to next.
+    DecoderPool pool(stubPool(4));
+    for (int round = 0; round < 40; ++round) {
+        DecodeBatch old(pool);
+        DecodeBatch current(pool);
+        for (int i = 0; i < 12; ++i) old.submit(request(stub::Sleep, 1 + i % 3));
+        for (int i = 0; i < 8; ++i) current.submit(request(stub::Sleep, 1));
+        ::usleep(1000 + 200 * (round % 10));
+        old.cancel();
+        int answered = 0;
+        while (auto f = current.next(5s)) {
+            ++answered;
+            EXPECT_EQ(f->result.status, DecodeStatus::Done) << "round " << round << ", request " << f->index;
+        }
+        EXPECT_EQ(answered, 8);
+    }
+}
+
 TEST(DecoderPool, AWaitedDecodeGoesAheadOfQueuedBatchWork)
 {
     DecoderPool pool(stubPool(1));

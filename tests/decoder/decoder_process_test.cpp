@@ -131,6 +131,17 @@ TEST(DecoderProcess, ADecoderThatDiedWhileIdleDoesNotCostTheNextFile)
     EXPECT_EQ(decoder.decode(pictureRequest(QImage::Format_RGB32, 2, 2)).status, DecodeStatus::Done);
 }
 
+TEST(DecoderProcess, ADecoderAbortedWhileIdleIsReplacedBeforeTheNextRequest)
+{
+    // A kill lands some time after abort() returns; the next request must not be written to the
+    // dying decoder (it came back as a crash, "Unable to read" for a sound file).
+    DecoderProcess decoder(stubSettings());
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_EQ(decoder.decode(pictureRequest(QImage::Format_RGB32, 2, 2)).status, DecodeStatus::Done) << "round " << i;
+        decoder.abort();
+    }
+}
+
 TEST(DecoderProcess, AMissingProgramIsReportedForEachRequest)
 {
     DecoderSettings settings;

@@ -77,6 +77,10 @@ struct DecoderProcess::State {
     pid_t pid = 0;
     int exitStatus = 0; // waitpid's status of the decoder last reaped
     bool closed = false;
+    // abort() killed the running decoder. SIGKILL takes effect some time after kill() returns, so
+    // until it is reaped its socket may still look idle and take the next request, which would then
+    // fail as a crash; decode() reaps it before writing anything.
+    bool killed = false;
 };
 
 DecoderProcess::DecoderProcess(DecoderSettings settings) : m_settings(std::move(settings)), m_state(std::make_unique<State>()) {}
@@ -92,7 +96,10 @@ pid_t DecoderProcess::pid() const
 void DecoderProcess::abort()
 {
     std::lock_guard lock(m_state->mutex);
-    if (m_state->pid > 0) ::kill(m_state->pid, SIGKILL);
+    if (m_state->pid > 0) {
+        ::kill(m_state->pid, SIGKILL);
+        m_state->killed = true;
+    }
 }
 
 void DecoderProcess::close()
@@ -142,7 +149,10 @@ bool DecoderProcess::start(QString& why)
     {
         std::lock_guard lock(m_state->mutex);
         rc = m_state->closed ? ECANCELED : ::posix_spawn(&pid, path.constData(), &actions, &attr, argv, environ);
-        if (rc == 0) m_state->pid = pid;
+        if (rc == 0) {
+            m_state->pid = pid;
+            m_state->killed = false;
+        }
     }
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
@@ -172,11 +182,18 @@ void DecoderProcess::stop(bool kill)
     }
     m_state->exitStatus = status;
     m_state->pid = 0;
+    m_state->killed = false;
 }
 
 DecodeResult DecoderProcess::decode(const DecodeRequest& request)
 {
     using namespace std::chrono;
+    bool killed = false;
+    {
+        std::lock_guard lock(m_state->mutex);
+        killed = m_state->killed;
+    }
+    if (killed) stop(true);
     if (m_socket >= 0) {
         // An idle decoder has nothing to say; one that does, or hung up, died since its last answer
         // and must not cost the next file.
@@ -333,10 +350,13 @@ struct DecoderPool::Impl {
                 std::deque<Job>& from = urgent.empty() ? queue : urgent;
                 job = std::move(from.front());
                 from.pop_front();
+                // Decided under the pool's lock: a cancel either came first and the job is skipped,
+                // or comes later and finds it running. A skipped job leaves no trace in `running`,
+                // so no cancel kills this decoder for it.
+                if (!isCurrent(job)) continue;
                 running[index] = job.batch.get();
             }
-            DecodeResult result;
-            if (isCurrent(job)) result = process.decode(job.request);
+            DecodeResult result = process.decode(job.request);
             {
                 std::lock_guard lock(mutex);
                 running[index] = nullptr;
@@ -406,6 +426,12 @@ bool DecoderPool::configureShared(const DecoderSettings& settings)
 }
 
 int DecoderPool::processCount() const { return m_impl->settings.processes; }
+
+int DecoderPool::busy() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return int(std::count_if(m_impl->running.begin(), m_impl->running.end(), [](const auto* b) { return b != nullptr; }));
+}
 
 const DecoderSettings& DecoderPool::settings() const { return m_impl->settings; }
 

@@ -46,7 +46,8 @@ public:
     // Sends the request and waits for the answer within the time limit. Anything but
     // DecodeStatus::Done leaves a null image, the message kUnableToRead, and no decoder running.
     DecodeResult decode(const DecodeRequest& request);
-    // Kills the running decoder from any thread; the decode in progress ends as Crashed.
+    // Kills the running decoder from any thread; the decode in progress ends as Crashed. The next
+    // decode reaps the killed decoder and starts another, whether or not it has died yet.
     void abort();
     // As abort(), and no decoder is started again: later requests end as NoDecoder.
     void close();
@@ -125,6 +126,8 @@ public:
     // One picture, waiting for it; it goes ahead of every queued batch request.
     DecodeResult decode(const DecodeRequest& request);
     int processCount() const;
+    // Decoders working on a request at this moment.
+    int busy() const;
     const DecoderSettings& settings() const;
 
     struct Impl;

@@ -25,4 +25,8 @@ int runDecoder(int argc, char** argv, const DecodeHandler& handler);
 // client decodes in process when this is true, and the client starts no decoder from a decoder.
 bool isDecoderProcess();
 
+// Makes this process decode as a decoder does, with no guard around the readers: for a fuzzer of
+// the readers, where a crash is the finding.
+void decodeInThisProcess();
+
 } // namespace tf::decode

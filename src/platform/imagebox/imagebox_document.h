@@ -16,6 +16,7 @@ namespace tf {
 
 class PdfAppender;
 struct PdfPageImage;
+struct DecodeResult;
 
 // What SaveToVariant(7) hands out and LoadFromVariant(7, ...) takes back: the whole image,
 // pixels, depth, palette and resolution. A snapshot of an empty control is empty.
@@ -79,6 +80,8 @@ public:
     // page outside 1..PageCount, or a picture too large to hold leaves the control empty with
     // LoadFailed true; nothing is raised.
     void LoadFromFile(const QString& path);
+    // As LoadFromFile, with the page already decoded (read ahead in the decoder pool).
+    void LoadDecoded(const QString& path, DecodeResult decoded);
     bool LoadFailed() const { return m_loadFailed; }
     // Pages in a file: TIFF pages, GIF frames, ICO images; 1 for other pictures; 0 when unreadable.
     int32_t PageCount(const QString& path) const;

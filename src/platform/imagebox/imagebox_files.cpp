@@ -11,7 +11,11 @@ namespace tf {
 
 void ImageDocument::LoadFromFile(const QString& path)
 {
-    DecodeResult decoded = decodePicture({path, m_pageIndex, DecodeCaller::Control});
+    LoadDecoded(path, decodePicture({path, m_pageIndex, DecodeCaller::Control}));
+}
+
+void ImageDocument::LoadDecoded(const QString& path, DecodeResult decoded)
+{
     QImage image = decoded.ok() ? std::move(decoded.image) : QImage();
     m_loadFailed = image.isNull();
     // A failed load empties the control: a caller that goes on and saves must not write the

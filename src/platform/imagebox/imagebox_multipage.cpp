@@ -9,7 +9,6 @@
 #include "platform/sys/workfiles.h"
 #include "version_info.h"
 
-#include <FreeImage.h>
 
 #include <QDir>
 #include <QFile>
@@ -418,19 +417,12 @@ PdfPageImage jpegFilePage(const QString& path, int colorFormat)
     const QByteArray bytes = f.readAll();
     if (!jpegComplete(bytes)) return {};
 
-    // The header as the control's own loading reads it, for the same size checks.
-    ensureFreeImage();
-    const QByteArray name = QFile::encodeName(path);
-    if (FreeImage_GetFileType(name.constData(), 0) != FIF_JPEG) return {};
-    const FreeImageBitmap header(FreeImage_Load(FIF_JPEG, name.constData(), FIF_LOAD_NOPIXELS));
-    if (!header) return {};
-    const qint64 width = FreeImage_GetWidth(header.get()), height = FreeImage_GetHeight(header.get());
-    const int bpp = static_cast<int>(FreeImage_GetBPP(header.get()));
-    if (!imagebox::sizeAllowed(width, height, bpp)) return {};
-
-    // The page's size comes from the resolution the file states (JFIF, else EXIF).
+    // The frame's size and components, and the resolution the file states (JFIF, else EXIF), from
+    // our own bounds-checked walk over the markers: no image library parses a user's file in the
+    // window's process. The control's size check holds as for a decoded page.
     PdfPageImage page = pdfImageFromJpeg(bytes, kDefaultPageDpi, kDefaultPageDpi);
-    if (!jpegKeepsFormat(page, colorFormat) || page.width != width || page.height != height) return {};
+    if (!page.isValid() || !jpegKeepsFormat(page, colorFormat)) return {};
+    if (!imagebox::sizeAllowed(page.width, page.height, page.space == PdfPageImage::Gray ? 8 : 24)) return {};
     return page;
 }
 

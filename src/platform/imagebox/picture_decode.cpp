@@ -383,6 +383,13 @@ DecodeResult decodeHere(const DecodeRequest& request)
 // memory running out) ends this file as a damaged one would.
 DecodeResult decodeGuarded(const DecodeRequest& request)
 {
+    return routedAnswer(decode::DecoderPool::shared().decode(routedRequest(request)));
+}
+
+} // namespace
+
+decode::DecodeRequest routedRequest(const DecodeRequest& request)
+{
     decode::DecodeRequest sent;
     sent.kind = static_cast<uint32_t>(decode::DecodeKind::Routed);
     sent.path = request.path;
@@ -391,8 +398,11 @@ DecodeResult decodeGuarded(const DecodeRequest& request)
     sent.sizeMode = request.sizeMode;
     sent.width = request.boxWidth;
     sent.height = request.boxHeight;
-    decode::DecodeResult answer = decode::DecoderPool::shared().decode(sent);
+    return sent;
+}
 
+DecodeResult routedAnswer(decode::DecodeResult answer)
+{
     DecodeResult r;
     if (!answer.answered()) return failed(r, DecodeStatus::Invalid, QString::fromLatin1(decode::kUnableToRead));
     const auto status = static_cast<DecodeStatus>(answer.outcome);
@@ -415,8 +425,6 @@ DecodeResult decodeGuarded(const DecodeRequest& request)
     if (r.fullSize.isEmpty()) r.fullSize = r.image.size();
     return r;
 }
-
-} // namespace
 
 decode::DecodeResult serveRoutedRequest(const decode::DecodeRequest& request)
 {

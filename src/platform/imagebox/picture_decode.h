@@ -74,6 +74,11 @@ struct DecodeResult {
 // decoder that crashes, hangs or runs out of memory gives Invalid with the failure "Unable to read".
 DecodeResult decodePicture(const DecodeRequest& request);
 
+// decodePicture in two halves, for callers that decode ahead in a batch of the pool: the request
+// a decoder answers, and its answer as decodePicture gives it.
+decode::DecodeRequest routedRequest(const DecodeRequest& request);
+DecodeResult routedAnswer(decode::DecodeResult answer);
+
 // The decoder program's side of decodePicture: a DecodeKind::Routed request answered with the
 // routing run in process.
 decode::DecodeResult serveRoutedRequest(const decode::DecodeRequest& request);

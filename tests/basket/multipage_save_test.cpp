@@ -144,27 +144,42 @@ TEST_F(MultiPageSave, UnreadablePagesAreLeftOutAndNamedInOneMessage)
     EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("No page was written"));
 }
 
-TEST_F(MultiPageSave, AFolderThatCannotBeWrittenLeavesTheExistingFileAsItWas)
+TEST_F(MultiPageSave, FailuresLeaveTheExistingFileAsItWas)
 {
-    // A write failure part-way is the full-disk test below; here everything is ready, but the
-    // file cannot be replaced.
     const QByteArray old = QByteArray("the user's document ").repeated(50);
     const QString target = out.write("doc.tif", old);
+    const QString critical = QStringLiteral(
+        "Error while saving to the selected file format!\nEither the file structure/format is not supported, or "
+        "some source file is corrupt.\nPlease try with another file");
+    auto expectUntouched = [&](const char* what, const QString& reason = QString()) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(readAll(target), old);
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_EQ(boxes.shown()[0].prompt, reason.isEmpty() ? critical : critical + '\n' + reason);
+        EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
+        EXPECT_EQ(boxes.shown()[0].title, "Tavrel Folio");
+        EXPECT_EQ(folderEntries(out.path()), QStringList{"doc.tif"});
+        EXPECT_TRUE(spoolLeft().isEmpty());
+        boxes.clear();
+    };
+
+    // The disk refuses the second page: files may not grow past one page.
+    setBasket(pages);
+    {
+        FileSizeLimit limit(101 * 80 * 3 + 4000);
+        EXPECT_FALSE(save(target, 0, 0));
+    }
+    EXPECT_EQ(gstrCurrentOperation, "File - 'p2.jpg'");
+    expectUntouched("write failure on page 2");
+
+    // The folder cannot be written: everything is ready, but the file cannot be replaced.
     {
         ReadOnlyFolder locked(out.path());
         if (!locked.usable()) GTEST_SKIP() << "cannot make a folder read-only here";
         EXPECT_FALSE(save(target, 0, 0, 3));
     }
-    EXPECT_EQ(readAll(target), old);
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].prompt,
-              "Error while saving to the selected file format!\nEither the file structure/format is not supported, or "
-              "some source file is corrupt.\nPlease try with another file\nYou do not have permission to write in " +
-                  QDir(out.path()).absolutePath() + '.');
-    EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
-    EXPECT_EQ(boxes.shown()[0].title, "Tavrel Folio");
-    EXPECT_EQ(folderEntries(out.path()), QStringList{"doc.tif"});
-    EXPECT_TRUE(spoolLeft().isEmpty());
+    expectUntouched("read-only folder",
+                    QStringLiteral("You do not have permission to write in ") + QDir(out.path()).absolutePath() + '.');
 }
 
 TEST_F(MultiPageSave, NoPagesOfAnEarlierSaveJoinTheNext)

@@ -88,6 +88,7 @@ TEST(ExplorerBarModel, GroupsAndItemsKeepTheirOrderKeysAndCaptions)
     EXPECT_EQ(m.shownGroups(), (QVector<int>{1, 2}));
     m.AddSpecialGroup("Again");
     EXPECT_EQ(m.groupRecord(Model::kSpecialGroup)->iItemCount(), 2);
+    EXPECT_EQ(Model::GetControlVersion(), "1.91");
 }
 
 TEST(ExplorerBarModel, GroupLookupByKeyAndNumber)

@@ -3,7 +3,6 @@
 #include "platform/theme/visualstyle.h"
 
 #include <QCheckBox>
-#include <QDir>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -319,58 +318,4 @@ TEST_F(PaintedBar, HostedPanelTakesTheBodyPlaceAndItsColour)
     // Given back, the panel fills its own background again.
     bar.ClearStructure();
     EXPECT_TRUE(panel.autoFillBackground());
-}
-
-// Writes the pictures kept under docs/ when TF_EXPLORERBAR_SHOTS names a folder.
-TEST(ExplorerBarScreenshots, WrittenOnRequest)
-{
-    const QString folder = qEnvironmentVariable("TF_EXPLORERBAR_SHOTS");
-    if (folder.isEmpty()) GTEST_SKIP() << "set TF_EXPLORERBAR_SHOTS to write them";
-    const struct {
-        Scheme scheme;
-        const char* name;
-    } styles[] = {{Scheme::Classic, "classic"},
-                  {Scheme::NormalColor, "blue"},
-                  {Scheme::Metallic, "metallic"},
-                  {Scheme::HomeStead, "homestead"}};
-    for (const auto& s : styles) {
-        VisualStyle style;
-        style.setScheme(s.scheme);
-        ImageList icons;
-        const QColor tints[] = {QColor(200, 60, 40), QColor(40, 140, 60), QColor(50, 90, 200), QColor(200, 150, 20)};
-        for (int i = 0; i < 4; ++i) {
-            QPixmap icon(16, 16);
-            icon.fill(Qt::transparent);
-            QPainter p(&icon);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setBrush(tints[i]);
-            p.setPen(tints[i].darker());
-            p.drawRoundedRect(QRectF(1.5, 1.5, 13, 13), 3, 3);
-            p.end();
-            icons.Add(QString::number(i), icon);
-        }
-        ExplorerBar bar;
-        bar.setVisualStyle(&style);
-        bar.resize(220, 420);
-        bar.SetImageList(&icons);
-        bar.AddSpecialGroup("Tasks Chart");
-        const char* tasks[] = {"Resize", "Canvas", "Crop", "Rotate", "Flip", "Red-Eye Correction"};
-        int i = 0;
-        for (const char* task : tasks) bar.AddItem("Special Group", task, task, EbRef(QString::number(i++ % 4)));
-        bar.AddGroup("Dialog", " Task Options");
-        QWidget panel;
-        panel.resize(10, 90);
-        auto* label = new QLabel("Angle:", &panel);
-        label->move(12, 12);
-        auto* check = new QCheckBox("Keep the canvas size", &panel);
-        check->move(12, 40);
-        bar.SetGroupChild("Dialog", &panel);
-        bar.AddGroup("Editing", "Task Basket");
-        bar.AddItem("Editing", "none", "No tasks yet");
-        bar.ExpandGroup("Editing", false);
-        bar.show();
-        QMouseEvent move(QEvent::MouseMove, QPointF(30, 80), QPointF(30, 80), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&bar, &move);
-        ASSERT_TRUE(bar.grab().save(QDir(folder).filePath(QString("explorerbar-%1.png").arg(s.name))));
-    }
 }

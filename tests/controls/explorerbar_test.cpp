@@ -71,7 +71,7 @@ TEST(ExplorerBarModel, GroupsAndItemsKeepTheirOrderKeysAndCaptions)
     EXPECT_TRUE(m.AddItem(2, "Undo", "Undo"));
 
     EXPECT_EQ(m.shownGroups(), (QVector<int>{-1, 1, 2}));
-    const typExplorerBarGroup& special = m.m_SpecialGroup;
+    const typExplorerBarGroup& special = *m.groupRecord(Model::kSpecialGroup);
     EXPECT_EQ(special.sKey, "Special Group");
     EXPECT_EQ(special.sCaption, "Tasks Chart");
     ASSERT_EQ(special.iItemCount(), 2);
@@ -79,15 +79,15 @@ TEST(ExplorerBarModel, GroupsAndItemsKeepTheirOrderKeysAndCaptions)
     EXPECT_EQ(special.aItems[0].sCaption, "Rotate page");
     EXPECT_EQ(special.aItems[1].iIndex, 2);
     EXPECT_EQ(special.aItems[1].iIcon, 2);
-    EXPECT_EQ(m.m_Groups[0].sCaption, " Task Options");
-    EXPECT_TRUE(m.m_Groups[0].bExpanded);
-    EXPECT_EQ(m.m_Groups[1].aItems[0].iIcon, -1);
+    EXPECT_EQ(m.groupRecord(1)->sCaption, " Task Options");
+    EXPECT_TRUE(m.groupRecord(1)->bExpanded);
+    EXPECT_EQ(m.groupRecord(2)->aItems[0].iIcon, -1);
 
     // Items added before the special group is shown again are still there afterwards.
     m.HideSpecialGroup();
     EXPECT_EQ(m.shownGroups(), (QVector<int>{1, 2}));
     m.AddSpecialGroup("Again");
-    EXPECT_EQ(m.m_SpecialGroup.iItemCount(), 2);
+    EXPECT_EQ(m.groupRecord(Model::kSpecialGroup)->iItemCount(), 2);
     EXPECT_EQ(Model::GetControlVersion(), "1.91");
 }
 
@@ -117,8 +117,8 @@ TEST(ExplorerBarModel, GroupLookupByKeyAndNumber)
     // A group added under an existing key takes an item only by its number.
     EXPECT_TRUE(m.AddItem("A", "x", "x"));
     EXPECT_TRUE(m.AddItem(3, "y", "y"));
-    EXPECT_EQ(m.m_Groups[0].iItemCount(), 1);
-    EXPECT_EQ(m.m_Groups[2].iItemCount(), 1);
+    EXPECT_EQ(m.groupRecord(1)->iItemCount(), 1);
+    EXPECT_EQ(m.groupRecord(3)->iItemCount(), 1);
 }
 
 TEST(ExplorerBarModel, ItemsForMissingGroupsAreRefusedWithoutChange)
@@ -140,9 +140,9 @@ TEST(ExplorerBarModel, ItemsForMissingGroupsAreRefusedWithoutChange)
                                         "Can't assign items to the Especified group",
                                         "The group '0' doesn't exist"}));
     EXPECT_TRUE(boxes.shown().empty());
-    EXPECT_EQ(m.m_Groups[0].iItemCount(), 0);
-    EXPECT_EQ(m.m_DetailsGroup.iItemCount(), 0);
-    EXPECT_EQ(m.m_SpecialGroup.iItemCount(), 0);
+    EXPECT_EQ(m.groupRecord(1)->iItemCount(), 0);
+    EXPECT_EQ(m.groupRecord(Model::kDetailsGroup)->iItemCount(), 0);
+    EXPECT_EQ(m.groupRecord(Model::kSpecialGroup)->iItemCount(), 0);
 
     // Members that take a group refuse numbers out of range and leave the state alone.
     EXPECT_FALSE(m.ClearGroup(2));
@@ -153,8 +153,8 @@ TEST(ExplorerBarModel, ItemsForMissingGroupsAreRefusedWithoutChange)
     QWidget panel;
     EXPECT_FALSE(m.SetGroupChild("Details", &panel));
     EXPECT_FALSE(m.SetGroupChild(2, &panel));
-    EXPECT_EQ(m.m_Groups[0].sCaption, "Options");
-    EXPECT_EQ(m.m_Groups[0].pChild, nullptr);
+    EXPECT_EQ(m.groupRecord(1)->sCaption, "Options");
+    EXPECT_EQ(m.groupRecord(1)->pChild, nullptr);
     EXPECT_TRUE(boxes.shown().empty());
 }
 
@@ -167,7 +167,7 @@ TEST(ExplorerBarModel, IconLookupMessagesGoToTheBoxOrTheQuietSink)
 
     // No list at all.
     EXPECT_TRUE(m.AddItem("G", "a", "a", EbRef("x")));
-    EXPECT_EQ(m.m_Groups[0].aItems[0].iIcon, -1);
+    EXPECT_EQ(m.groupRecord(1)->aItems[0].iIcon, -1);
     EXPECT_EQ(quiet.texts, QStringList{"No Defined Imagelist"});
 
     auto icons = std::make_unique<ImageList>();
@@ -189,7 +189,7 @@ TEST(ExplorerBarModel, IconLookupMessagesGoToTheBoxOrTheQuietSink)
     EXPECT_EQ(boxes.shown()[0].prompt, "An Error has ocurred!\nGetIconIndex: icon with key three doesn't exist!");
     EXPECT_EQ(boxes.shown()[0].title, "ExplorerBar");
     EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
-    EXPECT_EQ(m.m_Groups[0].aItems[1].iIcon, -1);
+    EXPECT_EQ(m.groupRecord(1)->aItems[1].iIcon, -1);
 
     // A list that goes away is a missing list, not a dangling one.
     icons.reset();
@@ -211,24 +211,24 @@ TEST(ExplorerBarModel, ExpandCaptionClearAndItemChanges)
     m.AddGroup("Empty", "Nothing here");
 
     EXPECT_TRUE(m.ExpandGroup("Special Group"));
-    EXPECT_FALSE(m.m_SpecialGroup.bExpanded);
+    EXPECT_FALSE(m.groupRecord(Model::kSpecialGroup)->bExpanded);
     EXPECT_TRUE(m.ExpandGroup("Special Group"));
-    EXPECT_TRUE(m.m_SpecialGroup.bExpanded);
+    EXPECT_TRUE(m.groupRecord(Model::kSpecialGroup)->bExpanded);
     EXPECT_TRUE(m.ExpandGroup(1, false));
     EXPECT_TRUE(m.ExpandGroup(1, false));
-    EXPECT_FALSE(m.m_Groups[0].bExpanded);
+    EXPECT_FALSE(m.groupRecord(1)->bExpanded);
 
     EXPECT_TRUE(m.SetGroupCaption("Dialog", "Rotate Options"));
-    EXPECT_EQ(m.m_Groups[0].sCaption, "Rotate Options");
+    EXPECT_EQ(m.groupRecord(1)->sCaption, "Rotate Options");
     EXPECT_FALSE(m.SetGroupCaption("dialog", "lower case"));
-    EXPECT_EQ(m.m_Groups[0].sCaption, "Rotate Options");
+    EXPECT_EQ(m.groupRecord(1)->sCaption, "Rotate Options");
     EXPECT_TRUE(m.SetGroupCaption("Special Group", "Chart"));
-    EXPECT_EQ(m.m_SpecialGroup.sCaption, "Chart");
+    EXPECT_EQ(m.groupRecord(Model::kSpecialGroup)->sCaption, "Chart");
 
     EXPECT_TRUE(m.SetItemText("Special Group", "Crop", "Crop page"));
     EXPECT_TRUE(m.SetItemIcon("Special Group", 1, "one"));
-    EXPECT_EQ(m.m_SpecialGroup.aItems[0].sCaption, "Crop page");
-    EXPECT_EQ(m.m_SpecialGroup.aItems[0].iIcon, 1);
+    EXPECT_EQ(m.groupRecord(Model::kSpecialGroup)->aItems[0].sCaption, "Crop page");
+    EXPECT_EQ(m.groupRecord(Model::kSpecialGroup)->aItems[0].iIcon, 1);
     EXPECT_TRUE(boxes.shown().empty());
 
     EXPECT_FALSE(m.SetItemText("Nowhere", "Crop", "x"));
@@ -244,11 +244,11 @@ TEST(ExplorerBarModel, ExpandCaptionClearAndItemChanges)
                                             pre + "GetItemIndex: There are no Items in this group!",
                                             pre + "GetItemIndex/String: Item specified not found!",
                                             pre + "GetItemIndex/Integer: Item specified not found!"}));
-    EXPECT_EQ(m.m_SpecialGroup.aItems[0].sCaption, "Crop page");
+    EXPECT_EQ(m.groupRecord(Model::kSpecialGroup)->aItems[0].sCaption, "Crop page");
 
     // Emptying the special group keeps it on show with an empty body.
     EXPECT_TRUE(m.ClearGroup("Special Group"));
-    EXPECT_EQ(m.m_SpecialGroup.iItemCount(), 0);
+    EXPECT_EQ(m.groupRecord(Model::kSpecialGroup)->iItemCount(), 0);
     EXPECT_EQ(m.shownGroups().first(), Model::kSpecialGroup);
 }
 

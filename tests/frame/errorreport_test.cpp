@@ -160,17 +160,8 @@ TEST_F(ErrorReportTest, EachReportIsStoredWithTheActivityShownInItsOwnDialogAndO
     EXPECT_EQ(gstrErrOperation, "<b>Updating</b> settings to controls");
     EXPECT_EQ(gstrErrText, "13 - Type <i>mismatch</i>");
 
-    frmErrorReport dialog;
-    EXPECT_EQ(dialog.windowTitle(), " Send Error Report");
-    EXPECT_EQ(dialog.findChild<QLabel*>("lblSystemError")->textFormat(), Qt::PlainText);
-    QStringList texts;
-    for (QLabel* l : dialog.findChildren<QLabel*>()) texts << l->text();
-    for (const char* fixed : {"Application:", "Routine:", "Line:", "System error:", "Trapping String:",
-                              "Your Email address [Optional, but if you want feedback, input one]",
-                              "Describe what you were doing when th error occured (Optional)"})
-        EXPECT_TRUE(texts.contains(QString::fromLatin1(fixed))) << fixed;
-    EXPECT_EQ(texts.filter("We are sorry for the incovenience.").size(), 1);
-    EXPECT_EQ(dialog.findChild<QPushButton*>("cmdSend")->text(), "&Send");
+    // Shown as text: a message holding markup must not be rendered as it.
+    EXPECT_EQ(frmErrorReport().findChild<QLabel*>("lblSystemError")->textFormat(), Qt::PlainText);
 }
 
 TEST_F(ErrorReportTest, WithoutARecorderTheRealDialogIsShownModally)
@@ -257,7 +248,6 @@ TEST_F(ErrorReportTest, ValuesWithDelimitersSurviveARealRoundTripInTheirOrder)
     EXPECT_EQ(parseTarget(server.targets[1]).value("EmailFrom"), "user+tag@example.org");
 
     ASSERT_EQ(boxes.shown().size(), 2u);
-    EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("Report send. Thank you very much for your time.\n\n"));
     EXPECT_EQ(boxes.shown()[0].prompt, errorReportThanks());
     EXPECT_EQ(boxes.shown()[0].icon(), vbInformation);
     EXPECT_EQ(boxes.shown()[0].title, kAppName);

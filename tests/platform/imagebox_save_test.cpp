@@ -1,4 +1,4 @@
-#include "imagebox_testutil.h"
+#include "support/imagebox_testutil.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "support/testenv.h"

@@ -1,4 +1,4 @@
-#include "imagebox_testutil.h"
+#include "support/imagebox_testutil.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/sys/numbers.h"
 

@@ -1,6 +1,7 @@
 #include "platform/imagebox/freeimage_qt.h"
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
+#include "support/imagebox_testutil.h"
 #include "support/testenv.h"
 
 #include <FreeImage.h>
@@ -53,10 +54,7 @@ QByteArray encode(const QImage& img, const char* format, bool progressive = fals
 
 void saveWithFreeImage(const QImage& img, FREE_IMAGE_FORMAT fif, const QString& path)
 {
-    FIBITMAP* bmp = freeImageFromQImage(img.convertToFormat(QImage::Format_RGB888));
-    ASSERT_NE(bmp, nullptr);
-    EXPECT_TRUE(FreeImage_Save(fif, bmp, path.toUtf8().constData(), 0)) << path.toStdString();
-    FreeImage_Unload(bmp);
+    EXPECT_TRUE(test::saveWithFreeImage(img.convertToFormat(QImage::Format_RGB888), fif, path)) << path.toStdString();
 }
 
 // Qt writes no GIF; FreeImage does, from a 256-colour picture.
@@ -216,14 +214,9 @@ TEST(LoadPicRouting, CommonTypesGoThroughQt)
     }
     // A multipage TIFF gives its first page (through Qt where its TIFF reader is installed, else
     // through FreeImage once Qt has refused it).
-    FIMULTIBITMAP* doc = FreeImage_OpenMultiBitmap(FIF_TIFF, QFile::encodeName(dir.file("pages.TIF")).constData(), TRUE, FALSE);
-    ASSERT_NE(doc, nullptr);
-    for (const QImage& page : {photo, solid(30, 20, Qt::red), solid(10, 50, Qt::blue)}) {
-        FIBITMAP* b = freeImageFromQImage(page.convertToFormat(QImage::Format_RGB888));
-        FreeImage_AppendPage(doc, b);
-        FreeImage_Unload(b);
-    }
-    ASSERT_TRUE(FreeImage_CloseMultiBitmap(doc, 0));
+    QList<QImage> pages{photo, solid(30, 20, Qt::red), solid(10, 50, Qt::blue)};
+    for (QImage& page : pages) page = page.convertToFormat(QImage::Format_RGB888);
+    ASSERT_TRUE(test::saveMultiPageWithFreeImage(pages, FIF_TIFF, dir.file("pages.TIF")));
     r = load(dir.file("pages.TIF"), kSizeModeOwn, -1, -1);
     EXPECT_EQ(QSize(r.width, r.height), QSize(64, 48));
     EXPECT_TRUE(near(r.picture.pixel(40, 30), photo.pixel(40, 30), 0));
@@ -530,10 +523,7 @@ TEST(LoadPicTransparency, FreeImagePicturesKeepTheirAlphaAtTheirOwnSizeOnly)
     argb.setPixel(1, 1, qRgba(0, 0, 0, 0));
     argb.setPixel(2, 1, qRgba(40, 80, 120, 128));
     const QString path = dir.file("sprite.tga");
-    FIBITMAP* bmp = freeImageFromQImage(argb);
-    ASSERT_NE(bmp, nullptr);
-    ASSERT_TRUE(FreeImage_Save(FIF_TARGA, bmp, QFile::encodeName(path).constData(), 0));
-    FreeImage_Unload(bmp);
+    ASSERT_TRUE(test::saveWithFreeImage(argb, FIF_TARGA, path));
 
     Load r = load(path, kSizeModeOwn, -1, -1);
     EXPECT_EQ(r.route, PicRoute::FreeImage);

@@ -3,6 +3,7 @@
 #include "browse/BrowseController.h"
 #include "browse/previewSnapshots.h"
 #include "controls/explorerbar/ExplorerBar.h"
+#include "controls/modButtonPicture.h"
 #include "editing/TaskOptionPanels.h"
 #include "editing/modTaskBasket.h"
 #include "editing/globals.h"
@@ -189,26 +190,30 @@ void EditingController::buildPanels(QWidget* host)
     // whichever task is chosen.
     int panelHeight = kOptionPanelHeight;
     for (QWidget* panel : m_optionPanels)
-        if (panel->layout()) panelHeight = std::max(panelHeight, panel->layout()->minimumSize().height());
-    for (QWidget* panel : m_optionPanels) panel->resize(kOptionPanelWidth, panelHeight);
+        if (QLayout* column = panel->layout()) {
+            // Wrapped texts need more lines when the group comes narrower than the panels are made.
+            const int wrapped = column->hasHeightForWidth() ? column->totalHeightForWidth(kOptionPanelWidth - 12) : 0;
+            panelHeight = std::max({panelHeight, column->minimumSize().height(), wrapped});
+        }
     // The back colour (Rotate, Crop, Canvas, Frame) and the location pick (Watermark, Text) are
     // never wanted together: they share one row below the panels.
     const QList<QWidget*> shared{m_panels->frameBackColor(), m_panels->picLocation()};
     int sharedHeight = 0;
     for (QWidget* row : shared) sharedHeight = std::max(sharedHeight, row->sizeHint().height());
-    for (QWidget* row : shared) {
-        row->setParent(m_picDialog);
-        row->setGeometry(0, panelHeight, kOptionPanelWidth, sharedHeight);
-    }
+    for (QWidget* row : shared) row->setParent(m_picDialog);
+    m_panelHeight = panelHeight;
+    m_sharedHeight = sharedHeight;
 
-    const int half = (kOptionPanelWidth - 12) / 2;
-    const int top = panelHeight + sharedHeight + 8;
-    m_picDialog->resize(kOptionPanelWidth, top + 64);
-    m_cmdApply = makeButton(m_picDialog, QStringLiteral("cmdApply"), QStringLiteral("Preview"), QRect(4, top, half, 26));
-    m_cmdOK = makeButton(m_picDialog, QStringLiteral("cmdOK"), QStringLiteral("Finish"), QRect(8 + half, top, half, 26));
-    m_cmdReset = makeButton(m_picDialog, QStringLiteral("cmdReset"), QStringLiteral("Reset"), QRect(4, top + 32, half, 26));
-    m_cmdOriginalImage = makeButton(m_picDialog, QStringLiteral("cmdOriginalImage"), QStringLiteral("Original"),
-                                    QRect(8 + half, top + 32, half, 26), QStringLiteral("Back to the image as loaded"));
+    m_cmdApply = makeButton(m_picDialog, QStringLiteral("cmdApply"), QStringLiteral("Preview"), QRect());
+    m_cmdOK = makeButton(m_picDialog, QStringLiteral("cmdOK"), QStringLiteral("Finish"), QRect());
+    m_cmdReset = makeButton(m_picDialog, QStringLiteral("cmdReset"), QStringLiteral("Reset"), QRect());
+    m_cmdOriginalImage = makeButton(m_picDialog, QStringLiteral("cmdOriginalImage"), QStringLiteral("Original"), QRect(),
+                                    QStringLiteral("Back to the image as loaded"));
+    m_picDialog->resize(kOptionPanelWidth, panelHeight + sharedHeight + 8 + 64);
+    fitDialogWidth();
+    // The explorer bar gives the group the width it has room for, which may be less than the
+    // panels were made for; the panels and buttons then follow it.
+    m_picDialog->installEventFilter(this);
     m_cmdApply->setEnabled(false);
     m_cmdReset->setEnabled(false);
     m_cmdOriginalImage->setEnabled(false);
@@ -768,8 +773,27 @@ void EditingController::ibMain_MouseUp(int16_t button, int16_t, int32_t x, int32
     applyOutcome(out);
 }
 
+void EditingController::fitDialogWidth()
+{
+    const int width = m_picDialog->width();
+    for (QWidget* panel : m_optionPanels) panel->setGeometry(0, 0, width, m_panelHeight);
+    for (QWidget* row : {m_panels->frameBackColor(), m_panels->picLocation()})
+        row->setGeometry(0, m_panelHeight, width, m_sharedHeight);
+    // Narrow gaps: at the explorer bar's width the buttons with icons need every pixel.
+    const int gap = 2;
+    const int half = (width - 3 * gap) / 2;
+    const int top = m_panelHeight + m_sharedHeight + 8;
+    m_cmdApply->setGeometry(gap, top, half, 26);
+    m_cmdOK->setGeometry(2 * gap + half, top, half, 26);
+    m_cmdReset->setGeometry(gap, top + 32, half, 26);
+    m_cmdOriginalImage->setGeometry(2 * gap + half, top + 32, half, 26);
+    // A caption padded to sit beside a button's picture was padded for the width it had then.
+    for (QPushButton* b : {m_cmdApply, m_cmdOK, m_cmdReset, m_cmdOriginalImage}) subSetButtonCaption(b, b->text().trimmed());
+}
+
 bool EditingController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_picDialog && event->type() == QEvent::Resize) fitDialogWidth();
     // The program's rectangle is held in display pixels: once the picture is shown at another
     // size it would mark (and crop) another part of it.
     if (watched == m_ibMain && event->type() == QEvent::Resize && m_selection.mode() != SelDragMode::Idle &&

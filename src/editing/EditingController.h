@@ -115,6 +115,8 @@ protected:
 
 private:
     void buildPanels(QWidget* host);
+    // The panels, the shared rows and the buttons laid out across the option group's width.
+    void fitDialogWidth();
     void buildEditLists(QWidget* picBrowse, QWidget* host);
     void connectToolSwitches();
     // subShowTaskOptions: the panel filled with the last-used values and the flags of a task just chosen.
@@ -168,6 +170,8 @@ private:
     QPointer<QListView> m_lvEdit;
     QPointer<QWidget> m_picEditBar;
     QPointer<QWidget> m_picDialog;
+    int m_panelHeight = 0;
+    int m_sharedHeight = 0;
     QPointer<QWidget> m_picEditPreview;
     QPointer<QListView> m_lvEditPreview;
     QPointer<QPushButton> m_cmdApply, m_cmdOK, m_cmdReset, m_cmdOriginalImage;

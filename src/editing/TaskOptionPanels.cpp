@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -59,6 +60,16 @@ QWidget* group(QWidget* parent, const char* objectName)
     auto* w = new QWidget(parent);
     w->setObjectName(name(objectName));
     if (parent) columnOf(parent)->addWidget(w);
+    return w;
+}
+
+// A row of controls inside a panel's column.
+QWidget* controlRow(QWidget* parent)
+{
+    auto* w = new QWidget(parent);
+    auto* h = new QHBoxLayout(w);
+    h->setContentsMargins(0, 0, 0, 0);
+    columnOf(parent)->addWidget(w);
     return w;
 }
 
@@ -124,6 +135,7 @@ QStringList fontSizes()
 constexpr int kMergeStyleCode[] = {1, 0, 2, 3};
 
 constexpr int kPictureCount = 8;
+constexpr int kButtonsPerRow = 4;
 constexpr int kShadowBase = 8;
 
 // Keys for comboFontSize's edit line, which is a plain line edit of the combo box.
@@ -199,6 +211,14 @@ TaskOptionPanels::~TaskOptionPanels()
 
 // ---- building ----------------------------------------------------------------------------------
 
+// A combo box sized by its longest entry (a font's name, say) would push past the panel's edge.
+static QComboBox* narrow(QComboBox* c)
+{
+    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    c->setMinimumContentsLength(6);
+    return c;
+}
+
 QComboBox* TaskOptionPanels::fixedCombo(const char* objectName, int32_t ownerCode, const QStringList& entries)
 {
     for (QWidget* p : m_panels)
@@ -206,14 +226,14 @@ QComboBox* TaskOptionPanels::fixedCombo(const char* objectName, int32_t ownerCod
             if (auto* c = p->findChild<QComboBox*>(name(objectName))) {
                 const QLayout* home = c->parentWidget()->layout();
                 if (!home || home->indexOf(c) < 0) columnOf(c->parentWidget())->addWidget(c);
-                return c;
+                return narrow(c);
             }
     // Standing alone (no main window filled it): made here, with the same entries.
     auto* c = new QComboBox(panel(ownerCode));
     c->setObjectName(name(objectName));
     c->addItems(entries);
     columnOf(panel(ownerCode))->addWidget(c);
-    return c;
+    return narrow(c);
 }
 
 NumericBox* TaskOptionPanels::numericBox(QWidget* parent, const char* objectName, const NumericBox::Rule& rule, int32_t code)
@@ -282,11 +302,13 @@ QButtonGroup* TaskOptionPanels::options(QWidget* parent, const char* objectName,
     auto* g = new QButtonGroup(parent);
     g->setObjectName(name(objectName));
     QWidget* row = parent;
+    QGridLayout* grid = nullptr;
     if (graphical) {
         row = new QWidget(parent);
         columnOf(parent)->addWidget(row);
-        new QHBoxLayout(row);
-        row->layout()->setContentsMargins(0, 0, 0, 0);
+        grid = new QGridLayout(row);
+        grid->setContentsMargins(0, 0, 0, 0);
+        grid->setSpacing(4);
     }
     for (int i = 0; i < captions.size(); ++i) {
         QAbstractButton* b;
@@ -300,7 +322,9 @@ QButtonGroup* TaskOptionPanels::options(QWidget* parent, const char* objectName,
         b->setText(captions[i]);
         b->setObjectName(QStringLiteral("%1_%2").arg(name(objectName)).arg(i));
         g->addButton(b, i);
-        if (graphical) row->layout()->addWidget(b);
+        // The eight pictures of a set stand in two rows of four: one row of eight is twice the
+        // width of the option group.
+        if (grid) grid->addWidget(b, i / kButtonsPerRow, i % kButtonsPerRow);
         else columnOf(row)->addWidget(b);
     }
     if (!captions.isEmpty()) g->button(0)->setChecked(true);
@@ -382,7 +406,7 @@ void TaskOptionPanels::build()
 
 void TaskOptionPanels::buildNothing()
 {
-    label(panel(taskNothing), QStringLiteral("No option selected."), "lblNothing");
+    label(panel(taskNothing), QStringLiteral("No option selected."), "lblNothing")->setWordWrap(true);
 }
 
 void TaskOptionPanels::buildFlip()
@@ -647,7 +671,8 @@ void TaskOptionPanels::buildText()
     picTextOrientation = group(p, "picTextOrientation");
     OptTextOrientation = options(picTextOrientation, "OptTextOrientation",
                                  {QStringLiteral("Horizontal"), QStringLiteral("Vertical")}, true);
-    picTextOrientationCustom = group(p, "picTextOrientationCustom");
+    picTextOrientationCustom = controlRow(p);
+    picTextOrientationCustom->setObjectName(QStringLiteral("picTextOrientationCustom"));
     label(picTextOrientationCustom, QStringLiteral("Aº"));
     txtTextAngle = numericBox(picTextOrientationCustom, "txtTextAngle", {4, true, QStringLiteral("0"), true, -180, 180}, taskText);
     vsbTextAngle = spinner(picTextOrientationCustom, "vsbTextAngle", -180, 180, 0, txtTextAngle);
@@ -659,15 +684,25 @@ void TaskOptionPanels::buildText()
     if (!fontsListed) fncLoadFontsCombo(ComboFontFamily, true);
     comboFontSize = fixedCombo("comboFontSize", taskText, fontSizes());
     comboFontSize->setEditable(true);
+    comboFontSize->setMinimumContentsLength(3); // sizes go up to 200
     comboFontSize->lineEdit()->installEventFilter(new FontSizeFilter(this));
-    chkTextBold = checkBox(p, "chkTextBold", QStringLiteral("B"), false, taskText);
-    chkTextItalic = checkBox(p, "chkTextItalic", QStringLiteral("I"), false, taskText);
-    chkTextUnderline = checkBox(p, "chkTextUnderline", QStringLiteral("U"), false, taskText);
-    label(p, QStringLiteral("Color"));
-    cmdTextColor = colorButton(p, "cmdTextColor");
+    // The size shares a row with the colours, and the styles share one: one control a row makes
+    // this the tallest panel by far, and every panel is as tall as it.
+    QWidget* sizeRow = controlRow(p);
+    columnOf(comboFontSize->parentWidget())->removeWidget(comboFontSize);
+    comboFontSize->setParent(sizeRow);
+    columnOf(sizeRow)->addWidget(comboFontSize, 1);
+    label(sizeRow, QStringLiteral("Color"));
+    cmdTextColor = colorButton(sizeRow, "cmdTextColor");
     cmdTextColor->setProperty("taskCode", taskText);
+    // The background's colour stands beside the text's: beside its check box it would not fit.
+    cmdTextBackground = colorButton(sizeRow, "cmdTextBackground");
+    QWidget* styleRow = controlRow(p);
+    chkTextBold = checkBox(styleRow, "chkTextBold", QStringLiteral("B"), false, taskText);
+    chkTextItalic = checkBox(styleRow, "chkTextItalic", QStringLiteral("I"), false, taskText);
+    chkTextUnderline = checkBox(styleRow, "chkTextUnderline", QStringLiteral("U"), false, taskText);
+    columnOf(styleRow)->addStretch(1);
     chkTransparent = checkBox(p, "chkTransparent", QStringLiteral("Transparent background"), true, -1);
-    cmdTextBackground = colorButton(p, "cmdTextBackground");
     cmdTextBackground->setProperty("taskCode", taskText);
     cmdTextBackground->hide();
     chkAntiAlias = checkBox(p, "chkAntiAlias", QStringLiteral("Anti-Alias"), false, -1);

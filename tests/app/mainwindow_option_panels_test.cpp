@@ -118,7 +118,7 @@ TEST_P(MainWindowOptionPanels, EveryControlStaysInsideTheOptionGroup)
     w.subResize();
     click(w.browse()->CmdPreviewEdit());
     ASSERT_EQ(glngEditMode, 1);
-    if (*state.task) emit w.eb->ItemClick(QStringLiteral("Special Group"), QLatin1String(state.task));
+    if (*state.task) emit w.editing()->eb()->ItemClick(QStringLiteral("Special Group"), QLatin1String(state.task));
     if (*state.control) {
         const QString name = QLatin1String(state.control);
         if (auto* combo = w.findChild<QComboBox*>(name)) combo->setCurrentIndex(state.value);
@@ -126,10 +126,10 @@ TEST_P(MainWindowOptionPanels, EveryControlStaysInsideTheOptionGroup)
     }
     QCoreApplication::processEvents();
 
-    ASSERT_TRUE(w.picDialog->isVisible());
-    ASSERT_LE(w.picDialog->geometry().right(), w.eb->width()) << "the explorer bar gives the group its width";
+    ASSERT_TRUE(w.editing()->picDialog()->isVisible());
+    ASSERT_LE(w.editing()->picDialog()->geometry().right(), w.editing()->eb()->width()) << "the explorer bar gives the group its width";
     QStringList faults;
-    collectFaults(w.picDialog, w.picDialog, faults);
+    collectFaults(w.editing()->picDialog(), w.editing()->picDialog(), faults);
     EXPECT_TRUE(faults.isEmpty()) << faults.join(QLatin1Char('\n')).toStdString();
 }
 

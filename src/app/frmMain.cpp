@@ -1,5 +1,6 @@
 #include "app/frmMain.h"
 
+#include "controls/panewidgets.h"
 #include "app/basketFolderFiles.h"
 #include "basket/BasketController.h"
 #include "basket/modMultiPage.h"
@@ -52,7 +53,6 @@
 namespace {
 
 // Design sizes of the window's fixed parts, in pixels.
-constexpr int kCaptionHeight = 26;     // the caption strip of each pane
 
 // Built once: the pictures are shared by the buttons that show the same one.
 QPixmap picture(const QString& name)
@@ -71,16 +71,6 @@ QWidget* makePanel(QWidget* parent, const QString& name)
     panel->setObjectName(name);
     panel->setAutoFillBackground(true);
     return panel;
-}
-
-// The caption strip across the top of a pane.
-QLabel* makeCaption(QWidget* parent, const QString& name, const QString& text)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setProperty("paneCaption", true);
-    label->setGeometry(0, 0, 200, kCaptionHeight);
-    return label;
 }
 
 // The look of the pane captions and tool-bar strips: a quiet band in the palette's accent, so
@@ -182,7 +172,7 @@ void frmMain::buildWidgets()
 
 void frmMain::buildMetadataPane()
 {
-    m_lblMetadata = makeCaption(m_PicMetadata, QStringLiteral("lblMetadata"), QStringLiteral("Metadata"));
+    m_lblMetadata = tf::makePaneCaption(m_PicMetadata, QStringLiteral("lblMetadata"), QStringLiteral("Metadata"));
     m_tbsMetadata = new tf::TabStrip(m_PicMetadata);
     m_tbsMetadata->setObjectName(QStringLiteral("tbsMetadata"));
     m_tbsMetadata->addTab(QStringLiteral("EXIF Tags"));
@@ -190,7 +180,7 @@ void frmMain::buildMetadataPane()
 
     // The lists, their bars and their commands are the metadata area's; the window places them.
     m_metadata = new MetadataController(m_PicMetadata, m_ilMetadata, this);
-    const int top = kCaptionHeight + m_tbsMetadata->tabRowHeight() + 4;
+    const int top = tf::kPaneCaptionHeight + m_tbsMetadata->tabRowHeight() + 4;
     m_metadata->picEXIFBar()->move(0, top);
     m_metadata->picIPTCBar()->move(0, top);
 }

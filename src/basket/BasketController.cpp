@@ -1,5 +1,6 @@
 #include "basket/BasketController.h"
 
+#include "controls/panewidgets.h"
 #include "basket/modBasket.h"
 #include "basket/modMultiPage.h"
 #include "basket/modSaveOpenImageList.h"
@@ -37,20 +38,8 @@ const QString kPagesList = QStringLiteral("lvPages");
 const QString kBasketFilter = QStringLiteral("Image basket file (*.ibf)|*.ibf");
 
 // Design sizes of the pane's fixed parts, in pixels (the caption strip is the same in every pane).
-constexpr int kCaptionHeight = 26;
 constexpr int kSmallButton = 22;
 constexpr int kLiveBarWidth = 108;
-
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry,
-                        const QString& toolTip)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    button->setFocusPolicy(Qt::TabFocus);
-    button->setToolTip(toolTip);
-    return button;
-}
 
 } // namespace
 
@@ -95,26 +84,23 @@ BasketController::~BasketController() = default;
 
 void BasketController::buildPane(QWidget* pane)
 {
-    m_lblQueue = new QLabel(QStringLiteral("Basket"), pane);
-    m_lblQueue->setObjectName(QStringLiteral("lblQueue"));
-    m_lblQueue->setProperty("paneCaption", true);
-    m_lblQueue->setGeometry(0, 0, 200, kCaptionHeight);
+    m_lblQueue = tf::makePaneCaption(pane, QStringLiteral("lblQueue"), QStringLiteral("Basket"));
     m_picLiveBar = new QWidget(pane);
     m_picLiveBar->setObjectName(QStringLiteral("picLiveBar"));
     m_picLiveBar->setAttribute(Qt::WA_StyledBackground);
     // Tall enough for any pane: it runs down the basket's left edge.
-    m_picLiveBar->setGeometry(0, kCaptionHeight, kLiveBarWidth, 4000);
+    m_picLiveBar->setGeometry(0, tf::kPaneCaptionHeight, kLiveBarWidth, 4000);
 
     const int inner = kLiveBarWidth - 8;
     const int step = (inner - 4 * kSmallButton) / 3 + kSmallButton;
     auto small = [&](int i) { return QRect(4 + i * step, 6, kSmallButton, kSmallButton); };
-    m_cmdPagesNew = makeButton(m_picLiveBar, QStringLiteral("cmdPagesNew"), QString(), small(0),
+    m_cmdPagesNew = tf::makePaneButton(m_picLiveBar, QStringLiteral("cmdPagesNew"), QString(), small(0),
                                QStringLiteral("New basket"));
-    m_cmdPagesOpen = makeButton(m_picLiveBar, QStringLiteral("cmdPagesOpen"), QString(), small(1),
+    m_cmdPagesOpen = tf::makePaneButton(m_picLiveBar, QStringLiteral("cmdPagesOpen"), QString(), small(1),
                                 QStringLiteral("Open an image basket"));
-    m_cmdPagesSave = makeButton(m_picLiveBar, QStringLiteral("cmdPagesSave"), QString(), small(2),
+    m_cmdPagesSave = tf::makePaneButton(m_picLiveBar, QStringLiteral("cmdPagesSave"), QString(), small(2),
                                 QStringLiteral("Save the image basket"));
-    m_cmdPagesDelete = makeButton(m_picLiveBar, QStringLiteral("cmdPagesDelete"), QString(), small(3),
+    m_cmdPagesDelete = tf::makePaneButton(m_picLiveBar, QStringLiteral("cmdPagesDelete"), QString(), small(3),
                                   QStringLiteral("Remove the selected pages"));
     int y = 6 + kSmallButton + 10;
     auto next = [&]() {
@@ -122,13 +108,13 @@ void BasketController::buildPane(QWidget* pane)
         y += 26 + 4;
         return r;
     };
-    m_cmdAddToQueue = makeButton(m_picLiveBar, QStringLiteral("cmdAddToQueue"), QStringLiteral("Add"), next(),
+    m_cmdAddToQueue = tf::makePaneButton(m_picLiveBar, QStringLiteral("cmdAddToQueue"), QStringLiteral("Add"), next(),
                                  QStringLiteral("Add the selected files to the basket"));
-    m_cmdSaveAs = makeButton(m_picLiveBar, QStringLiteral("cmdSaveAs"), QStringLiteral("Save As"), next(),
+    m_cmdSaveAs = tf::makePaneButton(m_picLiveBar, QStringLiteral("cmdSaveAs"), QStringLiteral("Save As"), next(),
                              QStringLiteral("Save the basket"));
-    m_cmdsaveAppend = makeButton(m_picLiveBar, QStringLiteral("cmdsaveAppend"), QStringLiteral("Append"), next(),
+    m_cmdsaveAppend = tf::makePaneButton(m_picLiveBar, QStringLiteral("cmdsaveAppend"), QStringLiteral("Append"), next(),
                                  QStringLiteral("Append the basket to a multipage file"));
-    m_cmdBatchPrint = makeButton(m_picLiveBar, QStringLiteral("cmdBatchPrint"), QStringLiteral("Print"), next(),
+    m_cmdBatchPrint = tf::makePaneButton(m_picLiveBar, QStringLiteral("cmdBatchPrint"), QStringLiteral("Print"), next(),
                                  QStringLiteral("Print the basket"));
 
     m_lvPages = new tf::ListView(pane);

@@ -2,6 +2,7 @@
 // as objectName. The window places them (modMainLayout); the sizes here are their design sizes.
 #include "browse/BrowseController.h"
 
+#include "controls/panewidgets.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/listview.h"
@@ -13,35 +14,13 @@
 
 namespace {
 
-constexpr int kCaptionHeight = 26; // the caption strip of each pane
 constexpr int kPreviewToolbarHeight = 32;
-
-// The caption strip across the top of a pane (styled by the window's "paneCaption" rule).
-QLabel* makeCaption(QWidget* parent, const QString& name, const QString& text)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setProperty("paneCaption", true);
-    label->setGeometry(0, 0, 200, kCaptionHeight);
-    return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry,
-                        const QString& toolTip)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    button->setFocusPolicy(Qt::TabFocus);
-    button->setToolTip(toolTip);
-    return button;
-}
 
 } // namespace
 
 void BrowseController::buildBrowsePane(QWidget* picBrowse)
 {
-    m_lblBrowse = makeCaption(picBrowse, QStringLiteral("lblBrowse"), QStringLiteral("Browse File System"));
+    m_lblBrowse = tf::makePaneCaption(picBrowse, QStringLiteral("lblBrowse"), QStringLiteral("Browse File System"));
     m_tbsBrowse = new tf::TabStrip(picBrowse);
     m_tbsBrowse->setObjectName(QStringLiteral("tbsBrowse"));
     m_tbsBrowse->addTab(QStringLiteral("File System"));
@@ -55,30 +34,30 @@ void BrowseController::buildBrowsePane(QWidget* picBrowse)
 
 void BrowseController::buildFolderPane(QWidget* picFolder)
 {
-    m_lblFolder = makeCaption(picFolder, QStringLiteral("lblFolder"), QStringLiteral("Folder"));
+    m_lblFolder = tf::makePaneCaption(picFolder, QStringLiteral("lblFolder"), QStringLiteral("Folder"));
     // The folder's tool bar stands in the caption strip, right of the caption.
     m_PicToolbarFolder = new QWidget(picFolder);
     m_PicToolbarFolder->setObjectName(QStringLiteral("PicToolbarFolder"));
-    const int h = kCaptionHeight - 4;
+    const int h = tf::kPaneCaptionHeight - 4;
     int x = 0;
     auto next = [&](int width) {
         const QRect r(x, 0, width, h);
         x += width + 3;
         return r;
     };
-    m_cmdThumbnailFolder = makeButton(m_PicToolbarFolder, QStringLiteral("cmdThumbnailFolder"), QString(), next(28),
+    m_cmdThumbnailFolder = tf::makePaneButton(m_PicToolbarFolder, QStringLiteral("cmdThumbnailFolder"), QString(), next(28),
                                       QStringLiteral("Show thumbnails"));
-    m_cmdDetailFolder = makeButton(m_PicToolbarFolder, QStringLiteral("cmdDetailFolder"), QString(), next(28),
+    m_cmdDetailFolder = tf::makePaneButton(m_PicToolbarFolder, QStringLiteral("cmdDetailFolder"), QString(), next(28),
                                    QStringLiteral("Show details"));
     x += 6;
-    m_cmdTwainAcquire = makeButton(m_PicToolbarFolder, QStringLiteral("cmdTwainAcquire"), QStringLiteral("Acquire"),
+    m_cmdTwainAcquire = tf::makePaneButton(m_PicToolbarFolder, QStringLiteral("cmdTwainAcquire"), QStringLiteral("Acquire"),
                                    next(84), QStringLiteral("Acquire images from a scanner or camera"));
-    m_cmdCapture = makeButton(m_PicToolbarFolder, QStringLiteral("cmdCapture"), QStringLiteral("Capture"), next(84),
+    m_cmdCapture = tf::makePaneButton(m_PicToolbarFolder, QStringLiteral("cmdCapture"), QStringLiteral("Capture"), next(84),
                               QStringLiteral("Capture the screen"));
     x += 6;
-    m_cmdBrowseSettings = makeButton(m_PicToolbarFolder, QStringLiteral("cmdBrowseSettings"), QStringLiteral("Settings"),
+    m_cmdBrowseSettings = tf::makePaneButton(m_PicToolbarFolder, QStringLiteral("cmdBrowseSettings"), QStringLiteral("Settings"),
                                      next(88), QStringLiteral("Settings"));
-    m_cmdBrowseAbout = makeButton(m_PicToolbarFolder, QStringLiteral("cmdBrowseAbout"), QStringLiteral("About"), next(80),
+    m_cmdBrowseAbout = tf::makePaneButton(m_PicToolbarFolder, QStringLiteral("cmdBrowseAbout"), QStringLiteral("About"), next(80),
                                   QStringLiteral("Help and about"));
     m_PicToolbarFolder->setGeometry(74, 2, x, h);
 
@@ -107,21 +86,21 @@ void BrowseController::buildPreviewPane(QWidget* picView)
         return r;
     };
     QWidget* bar = m_picToolbarPreview;
-    m_cmdPreviewPrevious = makeButton(bar, QStringLiteral("cmdPreviewPrevious"), QString(), next(28),
+    m_cmdPreviewPrevious = tf::makePaneButton(bar, QStringLiteral("cmdPreviewPrevious"), QString(), next(28),
                                       QStringLiteral("Previous file"));
-    m_cmdPreviewNext = makeButton(bar, QStringLiteral("cmdPreviewNext"), QString(), next(28), QStringLiteral("Next file"));
+    m_cmdPreviewNext = tf::makePaneButton(bar, QStringLiteral("cmdPreviewNext"), QString(), next(28), QStringLiteral("Next file"));
     x += 6;
-    m_cmdPreviewView = makeButton(bar, QStringLiteral("cmdPreviewView"), QStringLiteral("  Best Fit"), next(94),
+    m_cmdPreviewView = tf::makePaneButton(bar, QStringLiteral("cmdPreviewView"), QStringLiteral("  Best Fit"), next(94),
                                   QStringLiteral("Preview zoom"));
-    m_cmdPreviewType = makeButton(bar, QStringLiteral("cmdPreviewType"), QStringLiteral("    Optimized"), next(106),
+    m_cmdPreviewType = tf::makePaneButton(bar, QStringLiteral("cmdPreviewType"), QStringLiteral("    Optimized"), next(106),
                                   QStringLiteral("Preview selection"));
     x += 6;
-    m_CmdPreviewEdit = makeButton(bar, QStringLiteral("CmdPreviewEdit"), QStringLiteral("     Edit"), next(72),
+    m_CmdPreviewEdit = tf::makePaneButton(bar, QStringLiteral("CmdPreviewEdit"), QStringLiteral("     Edit"), next(72),
                                   QStringLiteral("Edit/Enhance image"));
     x += 6;
-    m_cmdPreviewSave = makeButton(bar, QStringLiteral("cmdPreviewSave"), QString(), next(28),
+    m_cmdPreviewSave = tf::makePaneButton(bar, QStringLiteral("cmdPreviewSave"), QString(), next(28),
                                   QStringLiteral("Save the preview"));
-    m_cmdPreviewPrint = makeButton(bar, QStringLiteral("cmdPreviewPrint"), QString(), next(28),
+    m_cmdPreviewPrint = tf::makePaneButton(bar, QStringLiteral("cmdPreviewPrint"), QString(), next(28),
                                    QStringLiteral("Print the preview"));
 
     m_PicViewImage = new QWidget(picView);

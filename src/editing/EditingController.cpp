@@ -1,5 +1,6 @@
 #include "editing/EditingController.h"
 
+#include "controls/panewidgets.h"
 #include "browse/BrowseController.h"
 #include "browse/previewSnapshots.h"
 #include "controls/explorerbar/ExplorerBar.h"
@@ -32,23 +33,11 @@ namespace {
 
 constexpr int kExplorerBarWidth = 220;
 constexpr int kSmallButton = 22;
-constexpr int kCaptionHeight = 26;
 constexpr int kOptionPanelWidth = 196;
 constexpr int kOptionPanelHeight = 150;
 
 const QString kSpecialGroup = QStringLiteral("Special Group");
 const QString kNothing = QStringLiteral("Nothing");
-
-QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption, const QRect& geometry,
-                        const QString& toolTip = QString())
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    button->setFocusPolicy(Qt::TabFocus);
-    if (!toolTip.isEmpty()) button->setToolTip(toolTip);
-    return button;
-}
 
 QListView* makeListView(QWidget* parent, const QString& name, QAbstractItemModel* model)
 {
@@ -204,10 +193,10 @@ void EditingController::buildPanels(QWidget* host)
     m_panelHeight = panelHeight;
     m_sharedHeight = sharedHeight;
 
-    m_cmdApply = makeButton(m_picDialog, QStringLiteral("cmdApply"), QStringLiteral("Preview"), QRect());
-    m_cmdOK = makeButton(m_picDialog, QStringLiteral("cmdOK"), QStringLiteral("Finish"), QRect());
-    m_cmdReset = makeButton(m_picDialog, QStringLiteral("cmdReset"), QStringLiteral("Reset"), QRect());
-    m_cmdOriginalImage = makeButton(m_picDialog, QStringLiteral("cmdOriginalImage"), QStringLiteral("Original"), QRect(),
+    m_cmdApply = tf::makePaneButton(m_picDialog, QStringLiteral("cmdApply"), QStringLiteral("Preview"), QRect());
+    m_cmdOK = tf::makePaneButton(m_picDialog, QStringLiteral("cmdOK"), QStringLiteral("Finish"), QRect());
+    m_cmdReset = tf::makePaneButton(m_picDialog, QStringLiteral("cmdReset"), QStringLiteral("Reset"), QRect());
+    m_cmdOriginalImage = tf::makePaneButton(m_picDialog, QStringLiteral("cmdOriginalImage"), QStringLiteral("Original"), QRect(),
                                     QStringLiteral("Back to the image as loaded"));
     m_picDialog->resize(kOptionPanelWidth, panelHeight + sharedHeight + 8 + 64);
     fitDialogWidth();
@@ -234,7 +223,7 @@ void EditingController::buildEditLists(QWidget* picBrowse, QWidget* host)
     const QStringList tips{QStringLiteral("Clear the task list"), QStringLiteral("Open a task basket"),
                            QStringLiteral("Save the task basket"), QStringLiteral("Delete the selected task")};
     for (int i = 0; i < kEditBarCount; ++i)
-        m_cmdEditBar[size_t(i)] = makeButton(m_picEditBar, arrayName("cmdEditBar", i), QString(),
+        m_cmdEditBar[size_t(i)] = tf::makePaneButton(m_picEditBar, arrayName("cmdEditBar", i), QString(),
                                              QRect(i * (kSmallButton + 2), 0, kSmallButton, kSmallButton), tips[i]);
     m_picEditBar->hide();
 
@@ -245,7 +234,7 @@ void EditingController::buildEditLists(QWidget* picBrowse, QWidget* host)
     m_lvEditPreview = makeListView(m_picEditPreview, QStringLiteral("lvEditPreview"), &m_list);
     m_lvEditPreview->setGeometry(0, 0, kOptionPanelWidth, 136);
     for (int i = 0; i < kEditBarCount; ++i)
-        m_cmdEditPreview[size_t(i)] = makeButton(m_picEditPreview, arrayName("cmdEditPreview", i), QString(),
+        m_cmdEditPreview[size_t(i)] = tf::makePaneButton(m_picEditPreview, arrayName("cmdEditPreview", i), QString(),
                                                  QRect(i * (kSmallButton + 4), 142, kSmallButton, kSmallButton), tips[i]);
 
     for (int i = 0; i < kEditBarCount; ++i) {
@@ -281,7 +270,7 @@ void EditingController::attachPreview(BrowseController& browse)
     // The edit list's bar stands in the tab row, right of the tabs.
     const TabStrip* tabs = browse.tbsBrowse();
     const int row = tabs->tabRowHeight();
-    m_picEditBar->move(2 + tabs->tabBar()->sizeHint().width() + 6, kCaptionHeight + std::max(0, (row - kSmallButton) / 2));
+    m_picEditBar->move(2 + tabs->tabBar()->sizeHint().width() + 6, tf::kPaneCaptionHeight + std::max(0, (row - kSmallButton) / 2));
 }
 
 QPushButton* EditingController::cmdEditBar(int index) const

@@ -1,3 +1,4 @@
+#include "support/imagebox_testutil.h"
 #include "editing/ImageBoxEditing.h"
 #include "editing_testutil.h"
 #include "platform/imagebox/imagebox_document.h"
@@ -15,12 +16,7 @@ using Call = std::function<void(ImageDocument&)>;
 
 int errorNumber(const Call& call, ImageDocument& box)
 {
-    try {
-        call(box);
-    } catch (const ImageBoxError& e) {
-        return e.number();
-    }
-    return 0;
+    return test::imageBoxErrorOf([&] { call(box); });
 }
 } // namespace
 

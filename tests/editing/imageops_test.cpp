@@ -1,3 +1,4 @@
+#include "support/imagebox_testutil.h"
 #include "editing/ImageOperations.h"
 #include "editing_testutil.h"
 #include "platform/imagebox/imagebox_error.h"
@@ -14,15 +15,6 @@ using test::solid;
 namespace {
 const OleColor kRed = rgb(255, 0, 0);
 
-int errorNumber(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ImageBoxError& e) {
-        return e.number();
-    }
-    return 0;
-}
 } // namespace
 
 TEST(EditOperations, EveryOperationKeepsTheResolutionAndWorksIn32Bit)
@@ -53,7 +45,7 @@ TEST(EditOperations, EveryOperationKeepsTheResolutionAndWorksIn32Bit)
         EXPECT_EQ(out.format(), QImage::Format_RGB32) << name;
         EXPECT_EQ(out.dotsPerMeterX(), 11811) << name;
         EXPECT_EQ(out.dotsPerMeterY(), 7874) << name;
-        EXPECT_EQ(errorNumber([&] { op(QImage()); }), imagebox_error::kInvalidPicture) << name;
+        EXPECT_EQ(test::imageBoxErrorOf([&] { op(QImage()); }), imagebox_error::kInvalidPicture) << name;
     }
 }
 
@@ -87,7 +79,7 @@ TEST(EditOperations, FreeRotationGrowsTheCanvasInTheBackgroundColour)
     EXPECT_EQ(out.size(), QSize(14, 14)); // 14.14 rounded
     EXPECT_EQ(out.pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(out.pixel(7, 7), qRgb(0, 0, 255));
-    EXPECT_EQ(errorNumber([] { Rotate(solid(2, 2, Qt::blue), {std::nan(""), false, 0}); }), imagebox_error::kInvalidArgument);
+    EXPECT_EQ(test::imageBoxErrorOf([] { Rotate(solid(2, 2, Qt::blue), {std::nan(""), false, 0}); }), imagebox_error::kInvalidArgument);
 }
 
 TEST(EditOperations, ResizeAndScaleSizes)
@@ -101,8 +93,8 @@ TEST(EditOperations, ResizeAndScaleSizes)
     EXPECT_EQ(Scale(in, 300).size(), QSize(15, 9));
     for (auto bad : std::vector<std::function<void()>>{[&] { Scale(in, 0); }, [&] { Scale(in, -5); }, [&] { Resize(in, 0, 4); },
                                                        [&] { Resize(in, 4, -1); }})
-        EXPECT_EQ(errorNumber(bad), imagebox_error::kInvalidArgument);
-    EXPECT_EQ(errorNumber([&] { Resize(in, 100000, 100000); }), imagebox_error::kTooLarge);
+        EXPECT_EQ(test::imageBoxErrorOf(bad), imagebox_error::kInvalidArgument);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { Resize(in, 100000, 100000); }), imagebox_error::kTooLarge);
 }
 
 TEST(EditOperations, BlurSpreadsOverTheLevelsRadius)
@@ -175,8 +167,8 @@ TEST(EditOperations, CropGrowsTheCanvasOutsideTheImage)
     const QImage away = Crop(in, {10, 10, 12, 13}, kRed);
     EXPECT_EQ(away.size(), QSize(2, 3));
     EXPECT_EQ(test::changedArea(away, qRgb(255, 0, 0)), QRect());
-    EXPECT_EQ(errorNumber([&] { Crop(in, {3, 1, 1, 3}, kRed); }), imagebox_error::kInvalidArgument);
-    EXPECT_EQ(errorNumber([&] { Crop(in, {0, 0, 0, 3}, kRed); }), imagebox_error::kInvalidArgument);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { Crop(in, {3, 1, 1, 3}, kRed); }), imagebox_error::kInvalidArgument);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { Crop(in, {0, 0, 0, 3}, kRed); }), imagebox_error::kInvalidArgument);
 }
 
 TEST(EditOperations, CropToSelectionKeepsOnlyImagePixels)
@@ -194,7 +186,7 @@ TEST(EditOperations, CropToSelectionKeepsOnlyImagePixels)
     EXPECT_EQ(oval.pixel(5, 5), in.pixel(5, 5));
     EXPECT_EQ(oval.pixel(5, 0), in.pixel(5, 0));
 
-    EXPECT_EQ(errorNumber([&] { CropToSelection(in, {20, 20, 30, 30}, SelectionShape::Rectangle, kRed); }),
+    EXPECT_EQ(test::imageBoxErrorOf([&] { CropToSelection(in, {20, 20, 30, 30}, SelectionShape::Rectangle, kRed); }),
               imagebox_error::kInvalidArgument);
 }
 
@@ -230,8 +222,8 @@ TEST(EditOperations, MergeStyles)
     QImage clear(2, 2, QImage::Format_ARGB32);
     clear.fill(qRgba(255, 0, 0, 0));
     EXPECT_EQ(Merge(blue, clear, {}), blue);
-    EXPECT_EQ(errorNumber([&] { Merge(blue, pic, {false, 0, 0, 4, 0, 0}); }), imagebox_error::kInvalidArgument);
-    EXPECT_EQ(errorNumber([&] { Merge(blue, QImage(), {}); }), imagebox_error::kInvalidPicture);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { Merge(blue, pic, {false, 0, 0, 4, 0, 0}); }), imagebox_error::kInvalidArgument);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { Merge(blue, QImage(), {}); }), imagebox_error::kInvalidPicture);
 }
 
 TEST(EditOperations, TextIsDrawnFromItsOriginByAlignmentAndAngle)
@@ -277,7 +269,7 @@ TEST(EditOperations, TextIsDrawnFromItsOriginByAlignmentAndAngle)
     EXPECT_EQ(boxed.pixel(box.width(), 0), w);
 
     p.fontSize = 0;
-    EXPECT_EQ(errorNumber([&] { DrawText(white, p, 0, 0, text); }), imagebox_error::kInvalidArgument);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { DrawText(white, p, 0, 0, text); }), imagebox_error::kInvalidArgument);
 }
 
 TEST(EditOperations, RedEyeChangesOnlyRedPixelsInsideTheEllipse)

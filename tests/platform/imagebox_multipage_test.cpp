@@ -1,5 +1,6 @@
 // The image control's multipage members: what each writes, when a JPEG goes into a PDF as it is,
 // and what is left behind by a failure.
+#include "support/imagebox_testutil.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/sys/userdirs.h"
@@ -64,15 +65,6 @@ QImage tiffPage(const QString& path, int page)
     return image;
 }
 
-int errorNumberOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ImageBoxError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 } // namespace
 
@@ -122,7 +114,7 @@ TEST(ImageBoxMultipage, AJpegGoesIntoAPdfAsItIsOnlyWhileItsPixelsAreUnchanged)
     ASSERT_TRUE(direct.AddPdfPageFromJpegFile(grey));
     direct.SavePdf(dir.file("grey.pdf"));
     EXPECT_EQ(pdfEncodings(dir.file("grey.pdf")), QStringList{"jpeg gray 8"});
-    EXPECT_EQ(errorNumberOf([&] { direct.SavePdf(dir.file("none.pdf")); }), 481) << "no page was added";
+    EXPECT_EQ(test::imageBoxErrorOf([&] { direct.SavePdf(dir.file("none.pdf")); }), 481) << "no page was added";
     EXPECT_FALSE(QFile::exists(dir.file("none.pdf")));
 }
 
@@ -163,7 +155,7 @@ TEST(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
     EXPECT_EQ(test::tiffTagValues(tif, 259 /*Compression*/), QStringList({"4", "4", "1", "32773", "32773", "1", "4"}));
     EXPECT_EQ(test::tiffTagValues(tif, 282 /*XResolution*/).value(6), "300");
     // The document was handed over and its work folder removed.
-    EXPECT_EQ(errorNumberOf([&] { doc.SaveTiff(dir.file("again.tif")); }), 481);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.SaveTiff(dir.file("again.tif")); }), 481);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"exact.tif"});
     EXPECT_TRUE(QDir(userTempDir()).entryList({"multipage-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
 
@@ -173,10 +165,10 @@ TEST(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
     doc.AddTiffPage(1);
     doc.SaveTiff(dir.file("one.tif"));
     EXPECT_EQ(doc.EncodedSize(7), QFileInfo(dir.file("one.tif")).size());
-    EXPECT_EQ(errorNumberOf([&] { doc.setColorFormat(7); }), 380);
-    EXPECT_EQ(errorNumberOf([&] { doc.EncodedSize(9); }), 5);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.setColorFormat(7); }), 380);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.EncodedSize(9); }), 5);
     doc.Clear();
-    EXPECT_EQ(errorNumberOf([&] { doc.AddTiffPage(1); }), 481);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AddTiffPage(1); }), 481);
 }
 
 TEST(ImageBoxMultipage, EveryCompressionAndColourFormatWritesItsDepth)
@@ -240,8 +232,8 @@ TEST(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)
     EXPECT_EQ(test::tiffTagValues(b, 305 /*Software*/).size(), 1);
 
     // Files that are missing or of another kind are refused, and nothing is written.
-    EXPECT_EQ(errorNumberOf([&] { doc.AppendToPdf(dir.file("missing.pdf"), "", 0); }), 53);
-    EXPECT_EQ(errorNumberOf([&] { doc.AppendToPdf(a, dir.file("c.pdf"), 0); }), 321);
-    EXPECT_EQ(errorNumberOf([&] { doc.AppendToTiff(dir.write("d.tif", "II*"), "", 0); }), 321);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AppendToPdf(dir.file("missing.pdf"), "", 0); }), 53);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AppendToPdf(a, dir.file("c.pdf"), 0); }), 321);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AppendToTiff(dir.write("d.tif", "II*"), "", 0); }), 321);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"a.tif", "b.tif", "d.tif"}));
 }

@@ -1,3 +1,4 @@
+#include "platform/imagebox/imagebox_error.h"
 #include "support/imagebox_testutil.h"
 
 #include "platform/imagebox/freeimage_qt.h"
@@ -101,6 +102,16 @@ std::string firstDifference(const QImage& a, const QImage& b, int tolerance)
                 return QStringLiteral("pixel %1,%2: %3 vs %4").arg(x).arg(y).arg(p, 8, 16).arg(q, 8, 16).toStdString();
         }
     return {};
+}
+
+int imageBoxErrorOf(const std::function<void()>& call)
+{
+    try {
+        call();
+    } catch (const ImageBoxError& e) {
+        return e.number();
+    }
+    return 0;
 }
 
 } // namespace tf::test

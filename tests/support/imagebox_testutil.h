@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <string>
 
 namespace tf::test {
@@ -24,5 +25,8 @@ bool saveWithDevil(const QImage& image, unsigned ilType, const QString& path);
 
 // The first pixel where two pictures differ as RGB, or an empty text when they are equal.
 std::string firstDifference(const QImage& a, const QImage& b, int tolerance = 0);
+
+// The number of the image control's error that `call` raises; 0 when it raises none.
+int imageBoxErrorOf(const std::function<void()>& call);
 
 } // namespace tf::test

@@ -12,6 +12,21 @@ namespace tf::decode {
 // swapping.
 inline constexpr int64_t kDefaultMemoryLimit = int64_t(2) << 30;
 
+// Under AddressSanitizer the shadow memory alone is terabytes of address space, so a limit on it
+// would stop the decoder before it starts: a sanitized decoder runs without one, and the sanitizer
+// reports oversized allocations itself.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSpaceLimitUsable = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSpaceLimitUsable = false;
+#else
+inline constexpr bool kAddressSpaceLimitUsable = true;
+#endif
+#else
+inline constexpr bool kAddressSpaceLimitUsable = true;
+#endif
+
 // The option the client passes; a decoder started by hand takes it too.
 inline constexpr const char* kMemoryLimitOption = "--memory-limit=";
 

@@ -52,6 +52,8 @@ void armBackstop(uint32_t timeLimitMs)
 
 bool isDecoderProcess() { return g_decoderProcess.load(); }
 
+void decodeInThisProcess() { g_decoderProcess = true; }
+
 int runDecoder(int argc, char** argv, const DecodeHandler& handler)
 {
     g_decoderProcess = true;

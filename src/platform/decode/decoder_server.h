@@ -39,5 +39,8 @@ int runDecoder(int argc, char** argv, const DecodeHandler& handler);
 // True inside a decoder program once runDecoder has started. A caller routed through the guarded
 // client decodes in process when this is true, and the client starts no decoder from a decoder.
 bool isDecoderProcess();
+// Makes this process decode as a decoder program does, without serving requests: for the loader's
+// fuzz target, whose faults must happen where the fuzzer sees them.
+void decodeInThisProcess();
 
 } // namespace tf::decode

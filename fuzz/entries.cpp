@@ -4,6 +4,9 @@
 #include "editing/modTaskBasket.h"
 #include "frame/modSettings.h"
 #include "frame/settingsCodec.h"
+#include "metadata/ExifIptc.h"
+#include "metadata/metadataTemplates.h"
+#include "metadata/modMetadata.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "services/clsFile.h"
 #include "services/clsImageHeaderInfo.h"
@@ -126,6 +129,55 @@ QString taskBasket(const QByteArray& bytes)
     if (tasks->empty()) return QStringLiteral("an empty list was taken");
     const auto again = parseTaskBasket(formatTaskBasket(*tasks));
     return !again || *again != *tasks ? QStringLiteral("the tasks written out read back otherwise") : QString();
+}
+
+QString iptcTemplate(const QByteArray& bytes)
+{
+    ExifIptc meta;
+    if (!meta.parseIptcTemplate(bytes))
+        return meta.HasIptc() ? QStringLiteral("a refused template left fields behind") : QString();
+    const QByteArray written = meta.iptcTemplateBytes();
+    if (written.isEmpty()) return QStringLiteral("a taken template writes out as nothing");
+    ExifIptc again;
+    if (!again.parseIptcTemplate(written)) return QStringLiteral("a taken template, written out, is refused");
+    for (const IptcField& field : iptcFields())
+        if (again.iptcText(field.dataset) != meta.iptcText(field.dataset))
+            return QStringLiteral("the field \"%1\" reads back otherwise").arg(QString::fromLatin1(field.name));
+    return {};
+}
+
+QString exifTemplate(const QByteArray& bytes)
+{
+    // The editable names and the date attributes the reader consults.
+    static const bool names = [] {
+        subInitMetadata();
+        return true;
+    }();
+    (void)names;
+    const QString path = scratchFile(QStringLiteral("template.xiff"));
+    if (!writeFile(path, bytes)) return QStringLiteral("cannot write the scratch template");
+    std::vector<ExifTemplateRecord> records;
+    const bool read = readExifTemplate(path, records);
+    if (read == records.empty()) return QStringLiteral("the reader's answer does not match its records");
+    ExifIptc meta;
+    if (subLoadEXIFFile(path, meta) != read) return QStringLiteral("a template reads once and not the other time");
+    // Records without quotes or line breaks (which the format cannot hold) read back as written.
+    std::vector<ExifTemplateRecord> plain;
+    for (const auto& r : records) {
+        const QString both = r.attribute + r.value;
+        if (!both.contains(QLatin1Char('"')) && !both.contains(QLatin1Char('\n')) && !both.contains(QLatin1Char('\r')))
+            plain.push_back(r);
+    }
+    if (plain.empty()) return {};
+    const QString copy = scratchFile(QStringLiteral("written.xiff"));
+    QString error;
+    if (!writeExifTemplate(copy, plain, &error)) return QStringLiteral("cannot write the records again: ") + error;
+    std::vector<ExifTemplateRecord> back;
+    readExifTemplate(copy, back);
+    bool same = back.size() == plain.size();
+    for (std::size_t i = 0; same && i < back.size(); ++i)
+        same = back[i].attribute == plain[i].attribute && back[i].value == plain[i].value;
+    return same ? QString() : QStringLiteral("records written out read back otherwise");
 }
 
 QString basketFile(const QByteArray& bytes)

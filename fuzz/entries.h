@@ -17,6 +17,12 @@ QString settingsRecord(const QByteArray& bytes);
 QString basketFile(const QByteArray& bytes);
 // The task basket reader: a refused file says why; a taken one reads back the same once written.
 QString taskBasket(const QByteArray& bytes);
+// The IPTC template reader (".ffo"): a refused file leaves nothing held; a taken one writes out
+// and reads back as the same fields.
+QString iptcTemplate(const QByteArray& bytes);
+// The EXIF template reader (".xiff"), which reads a file: the bytes go through a scratch file and
+// are applied to an empty picture's metadata as the batch conversion applies them.
+QString exifTemplate(const QByteArray& bytes);
 // The first byte picks which records to read (lines, editing lists, basket records); the rest is
 // the text file.
 QString textRecords(const QByteArray& bytes);

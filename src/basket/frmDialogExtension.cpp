@@ -43,7 +43,7 @@ void frmDialogExtension::build()
     setObjectName(QStringLiteral("frmDialogExtension"));
     setFont(QFont(QStringLiteral("Tahoma")));
 
-    auto named = [this](auto* widget, const char* name) {
+    auto named = [](auto* widget, const char* name) {
         widget->setObjectName(QLatin1String(name));
         return widget;
     };

@@ -693,10 +693,12 @@ bool ExifIptc::parseIptcTemplate(const QByteArray& bytes)
             rc = Exiv2::IptcParser::decode(read, record + sizeHdr, sizeData);
         }
         if (rc != 0) return false;
-        // A template that holds no field (an envelope alone) would only wipe the image's fields.
+        // A template that holds no field (an envelope alone) would only wipe the image's fields. An
+        // empty dataset is no field either: writing drops it, so it could not even be saved again.
         bool anyField = false;
         for (const auto& datum : read)
-            anyField = anyField || (datum.record() == Exiv2::IptcDataSets::application2 && datum.tag() != 0);
+            anyField = anyField
+                       || (datum.record() == Exiv2::IptcDataSets::application2 && datum.tag() != 0 && datum.size() > 0);
         if (!anyField) return false;
     } catch (const std::exception&) {
         return false;

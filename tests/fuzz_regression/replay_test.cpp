@@ -18,7 +18,9 @@ namespace {
 
 const std::map<std::string, QString (*)(const QByteArray&)> kTargets = {
     {"header", &tf::fuzz::headerInfo},     {"settings", &tf::fuzz::settingsRecord},
-    {"basket", &tf::fuzz::basketFile},      {"taskbasket", &tf::fuzz::taskBasket},      {"text_records", &tf::fuzz::textRecords},
+    {"basket", &tf::fuzz::basketFile},      {"taskbasket", &tf::fuzz::taskBasket},
+    {"iptc_template", &tf::fuzz::iptcTemplate}, {"exif_template", &tf::fuzz::exifTemplate},
+    {"text_records", &tf::fuzz::textRecords},
     {"tiff_append", &tf::fuzz::tiffAppend}, {"pdf_append", &tf::fuzz::pdfAppend},
     {"loader", &tf::fuzz::loader},
 };

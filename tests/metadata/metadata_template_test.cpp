@@ -135,7 +135,8 @@ TEST_F(MetadataTemplate, BadIptcTemplatesChangeNothing)
     held.setIptcText(120, "mine");
     for (const QByteArray& bad : {QByteArray(), QByteArray("garbage"), QByteArray("8BIM\x04\x04\0\0\xff\xff\xff\xf0", 12),
                                   QByteArray("\x1c\x02\x78\xff\xff", 5), QByteArray("Photoshop 3.0\0", 14),
-                                  QByteArray("\x1c\x01\x5a\x00\x03\x1b\x25\x47", 8)}) { // an envelope, no field
+                                  QByteArray("\x1c\x01\x5a\x00\x03\x1b\x25\x47", 8), // an envelope, no field
+                                  QByteArray("\x1c\x01\x5a\x00\x03\x1b\x25\x47\x1c\x02\x19\x00\x00", 13)}) { // an empty field
         EXPECT_FALSE(held.parseIptcTemplate(bad)) << bad.toHex().toStdString();
         EXPECT_EQ(held.iptcText(120), "mine");
     }

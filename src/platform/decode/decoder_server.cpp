@@ -19,20 +19,6 @@ namespace {
 
 std::atomic<bool> g_decoderProcess{false};
 
-// Under AddressSanitizer the shadow memory alone is terabytes of address space, so a limit on it
-// would stop the decoder before it starts; the sanitizer reports oversized allocations itself.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSpaceLimitUsable = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSpaceLimitUsable = false;
-#else
-constexpr bool kAddressSpaceLimitUsable = true;
-#endif
-#else
-constexpr bool kAddressSpaceLimitUsable = true;
-#endif
-
 bool parseMemoryLimit(int argc, char** argv, int64_t& limit)
 {
     limit = kDefaultMemoryLimit;

@@ -12,6 +12,21 @@ namespace tf::decode {
 // swapping.
 inline constexpr int64_t kDefaultMemoryLimit = int64_t(2) << 30;
 
+// Under AddressSanitizer the shadow memory alone is terabytes of address space, so a limit on it
+// would stop the decoder before it starts: a sanitized decoder runs without one, and the sanitizer
+// reports oversized allocations itself.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSpaceLimitUsable = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSpaceLimitUsable = false;
+#else
+inline constexpr bool kAddressSpaceLimitUsable = true;
+#endif
+#else
+inline constexpr bool kAddressSpaceLimitUsable = true;
+#endif
+
 // The option the client passes; a decoder started by hand takes it too.
 inline constexpr const char* kMemoryLimitOption = "--memory-limit=";
 
@@ -24,9 +39,8 @@ int runDecoder(int argc, char** argv, const DecodeHandler& handler);
 // True inside a decoder program once runDecoder has started. A caller routed through the guarded
 // client decodes in process when this is true, and the client starts no decoder from a decoder.
 bool isDecoderProcess();
-
-// Makes this process decode as a decoder does, with no guard around the readers: for a fuzzer of
-// the readers, where a crash is the finding.
+// Makes this process decode as a decoder program does, without serving requests: for the loader's
+// fuzz target, whose faults must happen where the fuzzer sees them.
 void decodeInThisProcess();
 
 } // namespace tf::decode

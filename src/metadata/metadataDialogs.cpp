@@ -65,6 +65,26 @@ void addOkCancel(QDialog* dialog, QGridLayout* grid, int row)
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
 }
 
+// The value rows both attribute dialogs share: the text box, the date picker that takes its place
+// for a date attribute, and the picker's format hint.
+struct ValueRows {
+    QLineEdit* txtValue;
+    tf::DateTimePicker* ucDateTime;
+    QLabel* Label1;
+};
+
+ValueRows addValueRows(QWidget* dialog, QGridLayout* grid)
+{
+    grid->addWidget(label(dialog, "lblValue", "Value"), 1, 0);
+    ValueRows rows{new QLineEdit(dialog), new tf::DateTimePicker(dialog), label(dialog, "Label1", "mm/dd/yyyy")};
+    rows.txtValue->setObjectName(QStringLiteral("txtValue"));
+    grid->addWidget(rows.txtValue, 1, 1);
+    rows.ucDateTime->setObjectName(QStringLiteral("ucDateTime"));
+    grid->addWidget(rows.ucDateTime, 2, 1);
+    grid->addWidget(rows.Label1, 3, 1);
+    return rows;
+}
+
 } // namespace
 
 // ---- edit one value
@@ -79,15 +99,10 @@ frmExifEditAttribute::frmExifEditAttribute(QWidget* parent) : QDialog(parent)
     txtAttribute->setObjectName(QStringLiteral("txtAttribute"));
     txtAttribute->setReadOnly(true);
     grid->addWidget(txtAttribute, 0, 1);
-    grid->addWidget(label(this, "lblValue", "Value"), 1, 0);
-    txtValue = new QLineEdit(this);
-    txtValue->setObjectName(QStringLiteral("txtValue"));
-    grid->addWidget(txtValue, 1, 1);
-    ucDateTime = new tf::DateTimePicker(this);
-    ucDateTime->setObjectName(QStringLiteral("ucDateTime"));
-    grid->addWidget(ucDateTime, 2, 1);
-    Label1 = label(this, "Label1", "mm/dd/yyyy");
-    grid->addWidget(Label1, 3, 1);
+    const ValueRows rows = addValueRows(this, grid);
+    txtValue = rows.txtValue;
+    ucDateTime = rows.ucDateTime;
+    Label1 = rows.Label1;
     auto* ok = button(this, "cmdOK", "OK");
     auto* cancel = button(this, "cmdCancel", "Cancel");
     grid->addWidget(ok, 4, 0);
@@ -150,14 +165,9 @@ frmExifNewAttribute::frmExifNewAttribute(const tf::ListView& lvExif, QWidget* pa
     cmbAttribute = new QComboBox(this);
     cmbAttribute->setObjectName(QStringLiteral("cmbAttribute"));
     grid->addWidget(cmbAttribute, 0, 1);
-    grid->addWidget(label(this, "lblValue", "Value"), 1, 0);
-    txtValue = new QLineEdit(this);
-    txtValue->setObjectName(QStringLiteral("txtValue"));
-    grid->addWidget(txtValue, 1, 1);
-    ucDateTime = new tf::DateTimePicker(this);
-    ucDateTime->setObjectName(QStringLiteral("ucDateTime"));
-    grid->addWidget(ucDateTime, 2, 1);
-    grid->addWidget(label(this, "Label1", "mm/dd/yyyy"), 3, 1);
+    const ValueRows rows = addValueRows(this, grid);
+    txtValue = rows.txtValue;
+    ucDateTime = rows.ucDateTime;
     cmdOK = button(this, "cmdOK", "OK");
     auto* cancel = button(this, "cmdCancel", "Cancel");
     grid->addWidget(cmdOK, 4, 0);

@@ -189,6 +189,14 @@ void EbPainter::drawBody(const QRect& body, bool special)
     p.drawRect(L, T, W, H);
 }
 
+void EbPainter::drawHeaderGradient(const QRect& r, const QColor& from, const QColor& to)
+{
+    const int L = r.x(), T = r.y(), W = r.width(), H = r.height();
+    DoGradient(p, from, to, 0, QRect(L + 2, T, W - 4, H));
+    DoGradient(p, from, to, 0, QRect(L + 1, T + 1, W - 2, H - 1));
+    DoGradient(p, from, to, 0, QRect(L, T + 2, W, H - 2));
+}
+
 void EbPainter::drawCaption(const QRect& rect, const QString& text, const QColor& color)
 {
     p.save();
@@ -230,15 +238,13 @@ void EbPainter::drawOwnChevronCell(const QRect& button, bool special, bool expan
 void EbPainter::drawHeader(const typExplorerBarGroup& group)
 {
     const QRect r = group.rcHeader;
-    const int L = r.x(), T = r.y(), W = r.width(), H = r.height(), R = rightEdge(r), B = bottomEdge(r);
+    const int L = r.x(), T = r.y(), R = rightEdge(r), B = bottomEdge(r);
     const QRect caption = edges(L + 12, T, R - 25, B);
     if (ownLook()) {
         const bool metallic = c.themeName == kMetallic;
         const QColor from = metallic ? QColor(Qt::white) : QColor(255, 252, 236);
         const QColor to = metallic ? QColor(214, 215, 224) : QColor(224, 231, 184);
-        DoGradient(p, from, to, 0, QRect(L + 2, T, W - 4, H));
-        DoGradient(p, from, to, 0, QRect(L + 1, T + 1, W - 2, H - 1));
-        DoGradient(p, from, to, 0, QRect(L, T + 2, W, H - 2));
+        drawHeaderGradient(r, from, to);
         const QColor text = metallic ? sys(group.bHover ? k3DDarkShadow : kButtonText)
                                      : sys(group.bHover ? kHighlight : k3DDarkShadow);
         drawCaption(caption, group.sCaption, text);
@@ -287,14 +293,12 @@ void EbPainter::subDrawSpecialGroupHeader()
 {
     const typExplorerBarGroup& s = m.m_SpecialGroup;
     const QRect r = s.rcHeader;
-    const int L = r.x(), T = r.y(), W = r.width(), H = r.height(), R = rightEdge(r), B = bottomEdge(r);
+    const int L = r.x(), T = r.y(), R = rightEdge(r), B = bottomEdge(r);
     const QRect caption = edges(L + 36, T, R - 25, B);
     const bool metallic = c.themeName == kMetallic;
     if (metallic) {
         const QColor from(119, 119, 146), to(180, 182, 199);
-        DoGradient(p, from, to, 0, QRect(L + 2, T, W - 4, H));
-        DoGradient(p, from, to, 0, QRect(L + 1, T + 1, W - 2, H - 1));
-        DoGradient(p, from, to, 0, QRect(L, T + 2, W, H - 2));
+        drawHeaderGradient(r, from, to);
         drawCaption(caption, s.sCaption, sys(s.bHover ? kButtonFace : kButtonHighlight));
     } else {
         // HomeStead's special header comes from the style, like the default blue one's.

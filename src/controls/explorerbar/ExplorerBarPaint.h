@@ -89,6 +89,8 @@ private:
     void drawBody(const QRect& body, bool special);
     void drawOwnChevronCell(const QRect& button, bool special, bool expanded);
     void drawCaption(const QRect& rect, const QString& text, const QColor& color);
+    // A header's own gradient, stacked three times with the corners cut, which rounds them.
+    void drawHeaderGradient(const QRect& r, const QColor& from, const QColor& to);
     void drawDetailsContent();
     bool ownLook() const;
 

@@ -22,19 +22,6 @@ TEST(CommonDialogs, CancelLeavesTheRecordAsItWas)
     EXPECT_EQ(dialogs.fileRequests()[0].filter, "EXIF file (*.xiff)|*.xiff");
 }
 
-TEST(CommonDialogs, AcceptedSaveFillsNameTitleAndIndex)
-{
-    gudtCommonDialog = typCommonDialog();
-    tf::ScriptedDialogs dialogs;
-    dialogs.answerFile("/home/u/pics/basket.ibf", 1);
-    gudtCommonDialog.strFilter = "Image basket file (*.ibf)|*.ibf";
-    fncShowSave();
-    EXPECT_EQ(gudtCommonDialog.strFileName, "/home/u/pics/basket.ibf");
-    EXPECT_EQ(gudtCommonDialog.strFileTitle, "basket.ibf");
-    EXPECT_EQ(gudtCommonDialog.lngFilterIndex, 1);
-    EXPECT_TRUE(dialogs.fileRequests()[0].save);
-}
-
 TEST(CommonDialogs, ColourDialogRemembersTheLastColourAndCustomColours)
 {
     subResetColorDialogState();
@@ -75,27 +62,30 @@ TEST(CommonDialogs, FolderBrowseBlankIsEmpty)
     EXPECT_EQ(gstrCurrentOperation, "Returning selected folder from the Browse dialog");
 }
 
-TEST(CommonDialogs, SaveAsksBeforeReplacingUnlessTheCallerAsksItself)
+TEST(CommonDialogs, AcceptedSaveFillsTheRecordAndAsksBeforeReplacingUnlessTheCallerAsksItself)
 {
     gudtCommonDialog = typCommonDialog();
     tf::ScriptedDialogs dialogs;
+    dialogs.answerFile("/home/u/pics/basket.ibf", 1);
     gudtCommonDialog.strFilter = "Image basket file (*.ibf)|*.ibf";
     fncShowSave();
+    EXPECT_EQ(gudtCommonDialog.strFileName, "/home/u/pics/basket.ibf");
+    EXPECT_EQ(gudtCommonDialog.strFileTitle, "basket.ibf");
+    EXPECT_EQ(gudtCommonDialog.lngFilterIndex, 1);
     gudtCommonDialog.blnConfirmOverwrite = false;
     fncShowSave();
     ASSERT_EQ(dialogs.fileRequests().size(), 2u);
     const tf::FileDialogRequest& asking = dialogs.fileRequests()[0];
     const tf::FileDialogRequest& silent = dialogs.fileRequests()[1];
+    EXPECT_TRUE(asking.save);
     EXPECT_TRUE(asking.confirmOverwrite);
     EXPECT_FALSE(silent.confirmOverwrite);
 
     // What the real dialog is given: Qt's own dialog always (its filters ignore case), the
     // question before replacing only where the caller did not turn it off.
-    const QFileDialog::Options askingOptions = tf::fileDialogOptions(asking);
-    const QFileDialog::Options silentOptions = tf::fileDialogOptions(silent);
-    EXPECT_TRUE(askingOptions.testFlag(QFileDialog::DontUseNativeDialog));
-    EXPECT_FALSE(askingOptions.testFlag(QFileDialog::DontConfirmOverwrite));
-    EXPECT_TRUE(silentOptions.testFlag(QFileDialog::DontConfirmOverwrite));
+    EXPECT_TRUE(tf::fileDialogOptions(asking).testFlag(QFileDialog::DontUseNativeDialog));
+    EXPECT_FALSE(tf::fileDialogOptions(asking).testFlag(QFileDialog::DontConfirmOverwrite));
+    EXPECT_TRUE(tf::fileDialogOptions(silent).testFlag(QFileDialog::DontConfirmOverwrite));
     tf::FileDialogRequest open;
     open.confirmOverwrite = false;
     EXPECT_FALSE(tf::fileDialogOptions(open).testFlag(QFileDialog::DontConfirmOverwrite))

@@ -15,15 +15,11 @@ namespace {
 // Point as decimal and comma as thousands separator, whatever the machine's locale.
 class FixedLocale : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_old = QLocale();
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    }
-    void TearDown() override { QLocale::setDefault(m_old); }
+    FixedLocale() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    ~FixedLocale() override { QLocale::setDefault(m_old); }
 
 private:
-    QLocale m_old;
+    const QLocale m_old; // the default before the test
 };
 
 using SizeText = FixedLocale;
@@ -97,17 +93,12 @@ TEST_F(FileFacts, NamesTypesAndSizesOfAFile)
     EXPECT_EQ(clsFileInfo::StripFileFromPath(""), "");
     EXPECT_EQ(clsFileInfo::StripFileExtention("name"), "");
     EXPECT_EQ(clsFileInfo::StripFileExtention("a.b.png"), "png");
-}
 
-TEST_F(FileFacts, SparseFileOverTwoGigabytes)
-{
-    TempFolder tmp;
-    const QString big = tmp.file("big.tif");
-    QFile f(big);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(f.resize(3221225472LL + 5));
+    // A sparse file over two gigabytes, through the program-wide instance.
+    QFile f(tmp.file("big.tif"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.resize(3221225472LL + 5));
     f.close();
-    gclsFileInfo.FilePath(big);
+    gclsFileInfo.FilePath(tmp.file("big.tif"));
     ASSERT_TRUE(gclsFileInfo.isValid());
     EXPECT_EQ(gclsFileInfo.fSize(), 3221225477LL);
     EXPECT_EQ(gclsFileInfo.fSizeFormated(1), "3.00GB (3,221,225,477 bytes)");

@@ -14,6 +14,8 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include <array>
+
 using tf::test::TempFolder;
 
 struct PathCase {
@@ -52,27 +54,23 @@ TEST(PathText, ExtensionsComeFromTheFileNameOnly)
 TEST(PathExistence, FilesAndFoldersAreToldApartAndNamesAreLiteral)
 {
     TempFolder tmp;
-    const QString file = tmp.write("a.tif", "x");
-    const QString hidden = tmp.write(".hidden", "x");
-    const QString folder = tmp.file("pics.2020");
-    ASSERT_TRUE(QDir().mkdir(folder));
-
-    EXPECT_TRUE(fncFileExists(file));
-    EXPECT_TRUE(fncFileExists(hidden));
-    EXPECT_FALSE(fncFileExists(folder));
-    EXPECT_FALSE(fncFileExists(tmp.file("missing.tif")));
-    EXPECT_FALSE(fncFileExists("  "));
-    EXPECT_FALSE(fncFileExists(tmp.file("*.tif"))); // no wildcard search
-
-    EXPECT_TRUE(fncPathExists(folder, true));
-    EXPECT_FALSE(fncPathExists(file, true));
-    EXPECT_TRUE(fncPathExists(file, false));
-    EXPECT_FALSE(fncPathExists(folder, false));
-    EXPECT_FALSE(fncPathExists(tmp.file("?.tif"), false));
-    EXPECT_FALSE(fncPathExists("", true));
-
-    const QString star = tmp.write("*.tif", "y");
-    EXPECT_TRUE(fncFileExists(star));
+    ASSERT_TRUE(QDir().mkdir(tmp.file("pics.2020")));
+    const struct {
+        QString path;
+        bool file, folder;
+    } cases[] = {
+        {tmp.write("a.tif", "x"), true, false},  {tmp.write(".hidden", "x"), true, false},
+        {tmp.file("pics.2020"), false, true},     {tmp.file("missing.tif"), false, false},
+        {"  ", false, false},                     {"", false, false},
+        {tmp.file("*.tif"), false, false},        {tmp.file("?.tif"), false, false}, // no wildcard search
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        EXPECT_EQ(fncFileExists(c.path), c.file);
+        EXPECT_EQ(fncPathExists(c.path, false), c.file);
+        EXPECT_EQ(fncPathExists(c.path, true), c.folder);
+    }
+    EXPECT_TRUE(fncFileExists(tmp.write("*.tif", "y")));
 }
 
 TEST(CopyAndFolders, CopyReplacesTheTargetAndFailsQuietly)
@@ -123,20 +121,15 @@ TEST(CopyAndFolders, TempFolderIsPrivateAndStable)
 
 TEST(NumericBoxes, OnlyDigitsBackspaceAndTheMarkerPass)
 {
-    for (int16_t key : {int16_t(48), int16_t(53), int16_t(57), int16_t(8)}) {
+    // key, the one extra character allowed (-1: none), the key that passes (0: swallowed)
+    const std::array<int16_t, 3> keys[] = {{'0', -1, '0'}, {'5', -1, '5'}, {'9', -1, '9'}, {8, -1, 8},
+                                           {'a', -1, 0},   {'.', -1, 0},   {'-', -1, 0},   {' ', -1, 0},
+                                           {'/', -1, 0},   {':', -1, 0},   {13, -1, 0},    {'-', 45, '-'}};
+    for (auto [key, marker, passes] : keys) {
         int16_t k = key;
-        subNumericKeyPress(k, -1);
-        EXPECT_EQ(k, key);
+        subNumericKeyPress(k, marker);
+        EXPECT_EQ(k, passes) << key;
     }
-    for (int16_t key : {int16_t('a'), int16_t('.'), int16_t('-'), int16_t(' '), int16_t('/'), int16_t(':'), int16_t(13)}) {
-        int16_t k = key;
-        subNumericKeyPress(k, -1);
-        EXPECT_EQ(k, 0) << key;
-    }
-    int16_t minus = '-';
-    subNumericKeyPress(minus, 45);
-    EXPECT_EQ(minus, '-');
-
     QLineEdit box;
     subAttachNumericKeyFilter(&box);
     QTest::keyClicks(&box, "1a2.-3x");

@@ -126,30 +126,7 @@ TEST(ImageHeaderGifBmp, SizesDepthsAndTopDownBitmaps)
     EXPECT_EQ(read(png(ihdr(5, 5, 8, 2)), true), kFailed);
 }
 
-TEST(ImageHeaderGifBmp, RealFilesAndWhatItLeavesAlone)
-{
-    test::TempFolder dir;
-    QImage rgb(333, 44, QImage::Format_RGB888);
-    rgb.fill(Qt::red);
-    ASSERT_TRUE(rgb.save(dir.file("rgb.bmp")) && rgb.convertToFormat(QImage::Format_Mono).save(dir.file("mono.bmp")));
-    EXPECT_EQ(read(dir.file("rgb.bmp"), true), (Header{true, 333, 44, 0, 24}));
-    EXPECT_EQ(read(dir.file("mono.bmp"), true), (Header{true, 333, 44, 0, 1}));
-    FIBITMAP* indexed = freeImageFromQImage(rgb.convertToFormat(QImage::Format_Indexed8));
-    EXPECT_TRUE(FreeImage_Save(FIF_GIF, indexed, dir.file("f.gif").toUtf8().constData(), 0));
-    FreeImage_Unload(indexed);
-    EXPECT_EQ(read(dir.file("f.gif"), true), (Header{true, 333, 44, 0, 8}));
-
-    // dpi and the grey flag of an earlier read stay; a missing file is a plain false.
-    clsImageHeaderInfo reader;
-    ASSERT_TRUE(reader.ReadJPEG_TIFF_PNG_Header(dir.write("g.jpg", jpeg(jfif(2, 100) + frame(0xC0, 9, 9, 1)))));
-    EXPECT_TRUE(reader.ReadGIF_BMP_Header(dir.file("f.gif")));
-    EXPECT_EQ(facts(reader, true), (Header{true, 333, 44, 254, 8, true}));
-    EXPECT_FALSE(reader.ReadGIF_BMP_Header(dir.file("missing.bmp")));
-    EXPECT_EQ(facts(reader, false), (Header{false, 0, 0, 254, 0, true}));
-    EXPECT_FALSE(reader.ReadGIF_BMP_Header(dir.path()));
-}
-
-TEST(ImageHeaderJpeg, DensityFromJfifOnly)
+TEST(ImageHeaderJpeg, DensityFromJfifOnlyFramesAndLongSegments)
 {
     const QByteArray sof = frame(0xC0, 640, 480, 3);
     EXPECT_EQ(read(jpeg(jfif(2, 100) + sof)), (Header{true, 640, 480, 254, 24}));   // dots per cm
@@ -159,10 +136,8 @@ TEST(ImageHeaderJpeg, DensityFromJfifOnly)
     EXPECT_EQ(read(jpeg(jfif(0, 1) + sof)).dpi, 1);                                   // aspect ratio only
     const QByteArray jfxx = segment(0xE0, Bytes().raw(QByteArray("JFXX\0", 5)).u8(0x10).u8(0).u8(1).be16(300).fill(20).d);
     EXPECT_EQ(read(jpeg(jfxx + sof)).dpi, 1);
-}
-
-TEST(ImageHeaderJpeg, EveryFrameTypeAndLongSegments)
-{
+    // Readable density but no size: a made-up success would show "0 X 0 X 24" for the file.
+    EXPECT_EQ(read(jpeg(jfif(1, 300))), kFailed);
     EXPECT_EQ(read(jpeg(frame(0xC0, 800, 600, 1))), (Header{true, 800, 600, 1, 24, true}));
     EXPECT_EQ(read(jpeg(frame(0xC2, 800, 600, 3))), (Header{true, 800, 600, 1, 24}));     // progressive
     EXPECT_EQ(read(jpeg(frame(0xC1, 65535, 40000, 3))), (Header{true, 65535, 40000, 1, 24}));
@@ -182,22 +157,7 @@ TEST(ImageHeaderJpeg, EveryFrameTypeAndLongSegments)
     EXPECT_EQ(read(jpeg(comments + frame(0xC0, 5, 5, 3))), kFailed);             // the walk is capped
 }
 
-TEST(ImageHeaderJpeg, FilesWrittenByQt)
-{
-    test::TempFolder dir;
-    QImage img(1500, 70, QImage::Format_Grayscale8);
-    img.fill(100);
-    img.setDotsPerMeterX(7874); // 200 dpi
-    img.setDotsPerMeterY(7874);
-    ASSERT_TRUE(img.convertToFormat(QImage::Format_RGB32).save(dir.file("base.jpg")));
-    EXPECT_EQ(read(dir.file("base.jpg")), (Header{true, 1500, 70, 200, 24}));
-    QImageWriter progressive(dir.file("prog.jpg"), "jpeg");
-    progressive.setProgressiveScanWrite(true);
-    ASSERT_TRUE(progressive.write(img));
-    EXPECT_EQ(read(dir.file("prog.jpg")), (Header{true, 1500, 70, 200, 24, true}));
-}
-
-TEST(ImageHeaderPng, DepthGreyAndDensity)
+TEST(ImageHeaderPng, DepthGreyDensityAndTheChunkWalk)
 {
     EXPECT_EQ(read(png(ihdr(640, 480, 8, 2) + phys(2835, 1))), (Header{true, 640, 480, 72, 24}));
     EXPECT_EQ(read(png(ihdr(640, 480, 8, 6))), (Header{true, 640, 480, 0, 24}));         // no pHYs
@@ -205,17 +165,7 @@ TEST(ImageHeaderPng, DepthGreyAndDensity)
     EXPECT_EQ(read(png(ihdr(7, 9, 8, 0))), (Header{true, 7, 9, 0, 8, true}));
     EXPECT_EQ(read(png(ihdr(7, 9, 8, 3))), (Header{true, 7, 9, 0, 8}));
     EXPECT_EQ(read(png(ihdr(100000, 70000, 1, 0))), (Header{true, 100000, 70000, 0, 1}));
-
-    test::TempFolder dir;
-    QImage img(40000, 2, QImage::Format_Grayscale8);
-    img.fill(128);
-    img.setDotsPerMeterX(11811);
-    ASSERT_TRUE(img.save(dir.file("grey.png")));
-    EXPECT_EQ(read(dir.file("grey.png")), (Header{true, 40000, 2, 300, 8, true}));
-}
-
-TEST(ImageHeaderPng, HugeOrEndlessChunksEndTheWalk)
-{
+    EXPECT_EQ(read(png(phys(2835, 1))), kFailed); // no IHDR
     const QByteArray sig("\x89PNG\r\n\x1a\n");
     const QByteArray huge = Bytes().be32(0x7FFFFFF0).raw("tEXt").fill(50).d;
     EXPECT_EQ(read(sig + huge + ihdr(5, 5, 8, 2)), kFailed);
@@ -228,7 +178,7 @@ TEST(ImageHeaderPng, HugeOrEndlessChunksEndTheWalk)
     EXPECT_EQ(read(png(ihdr(5, 5, 8, 2) + many + phys(2835, 1))).dpi, 0);   // the walk is capped
 }
 
-TEST(ImageHeaderTiff, ResolutionUnitsAndZeroDenominator)
+TEST(ImageHeaderTiff, ResolutionDepthAndBrokenDirectories)
 {
     EXPECT_EQ(read(tiffResolution(300, 1, 2)), (Header{true, 640, 480, 300, 1}));
     EXPECT_EQ(read(tiffResolution(300, 1, 3)).dpi, 762);
@@ -239,26 +189,11 @@ TEST(ImageHeaderTiff, ResolutionUnitsAndZeroDenominator)
     QByteArray farAway = tiffResolution(300, 1, 2);
     farAway[8 + 2 + 2 * 12 + 8] = '\x7F';                   // resolution offset past the end
     EXPECT_EQ(read(farAway), (Header{true, 640, 480, 0, 1}));
-}
-
-TEST(ImageHeaderTiff, DepthIsTheFilesOwn)
-{
+    EXPECT_EQ(read(tiffResolution(300, 1, 2).replace(8 + 2, 2 * 12, QByteArray(2 * 12, 0))), kFailed); // no size
     EXPECT_EQ(read(tiffFile({{256, 4, 1, 70000}, {257, 4, 1, 50000}, {258, 3, 1, 8}})), (Header{true, 70000, 50000, 0, 8}));
     const QList<Entry> rgb{{256, 3, 1, 0xABCD0000 | 10}, {257, 3, 1, 20}, {258, 3, 3, tailOffset(4)}, {277, 3, 1, 3}};
     EXPECT_EQ(read(tiffFile(rgb, Bytes().le16(8).le16(8).le16(8).d)), (Header{true, 10, 20, 0, 24}));  // padding ignored
     EXPECT_EQ(read(tiffFile({{256, 3, 1, 1}, {257, 3, 1, 1}, {258, 3, 1, 200}, {277, 3, 1, 200}})).bpp, 0);
-
-    test::TempFolder dir;
-    // 118.11 per cm is 299.99 dpi; the whole-number part is kept for centimetres.
-    EXPECT_EQ(read(writeTiff(dir.file("g4.tif"), 1, 1, COMPRESSION_CCITTFAX4)), (Header{true, 2480, 4, 299, 1}));
-    EXPECT_EQ(read(writeTiff(dir.file("grey.tif"), 8, 1, COMPRESSION_NONE)).bpp, 8);
-    EXPECT_EQ(read(writeTiff(dir.file("rgb.tif"), 8, 3, COMPRESSION_LZW)).bpp, 24);
-}
-
-TEST(ImageHeaderTiff, OtherByteOrdersAndBrokenDirectoriesFail)
-{
-    test::TempFolder dir;
-    EXPECT_EQ(read(writeTiff(dir.file("mm.tif"), 8, 3, COMPRESSION_NONE, true)), kFailed);
     EXPECT_EQ(read(Bytes().raw("II").le16(43).le16(8).le16(0).le32(16).d), kFailed);   // BigTIFF
     EXPECT_EQ(read(Bytes().raw("II").le16(42).le32(0x7FFFFFFF).d), kFailed);
     QByteArray claimsMore = tiffFile({{256, 3, 1, 8}, {257, 3, 1, 9}});
@@ -268,32 +203,57 @@ TEST(ImageHeaderTiff, OtherByteOrdersAndBrokenDirectoriesFail)
     EXPECT_EQ(read(tiffFile({{256, 3, 1, 8}})), kFailed);
 }
 
-TEST(ImageHeaderAnyFormat, AHeaderWithoutItsSizeIsAFailureWithNothingKept)
-{
-    // Readable density but no size: a made-up success would show "0 X 0 X 24" for the file.
-    const struct {
-        const char* what;
-        QByteArray bytes;
-    } cases[] = {
-        {"JPEG, the scan before any frame", jpeg(jfif(1, 300))},
-        {"TIFF without width and height", tiffResolution(300, 1, 2).replace(8 + 2, 2 * 12, QByteArray(2 * 12, 0))},
-        {"PNG without IHDR", png(phys(2835, 1))},
-    };
-    for (const auto& c : cases) EXPECT_EQ(read(c.bytes), kFailed) << c.what;
-}
-
-TEST(ImageHeaderFiles, MissingEmptyAndForeignFiles)
+TEST(ImageHeaderFiles, FilesWrittenByLibrariesAndWhatAFailedReadLeaves)
 {
     test::TempFolder dir;
+    QImage rgb(333, 44, QImage::Format_RGB888);
+    rgb.fill(Qt::red);
+    ASSERT_TRUE(rgb.save(dir.file("rgb.bmp")) && rgb.convertToFormat(QImage::Format_Mono).save(dir.file("mono.bmp")));
+    EXPECT_EQ(read(dir.file("rgb.bmp"), true), (Header{true, 333, 44, 0, 24}));
+    EXPECT_EQ(read(dir.file("mono.bmp"), true), (Header{true, 333, 44, 0, 1}));
+    FIBITMAP* indexed = freeImageFromQImage(rgb.convertToFormat(QImage::Format_Indexed8));
+    EXPECT_TRUE(FreeImage_Save(FIF_GIF, indexed, dir.file("f.gif").toUtf8().constData(), 0));
+    FreeImage_Unload(indexed);
+    EXPECT_EQ(read(dir.file("f.gif"), true), (Header{true, 333, 44, 0, 8}));
+
+    QImage grey(1500, 70, QImage::Format_Grayscale8);
+    grey.fill(100);
+    grey.setDotsPerMeterX(7874); // 200 dpi
+    grey.setDotsPerMeterY(7874);
+    ASSERT_TRUE(grey.convertToFormat(QImage::Format_RGB32).save(dir.file("base.jpg")));
+    EXPECT_EQ(read(dir.file("base.jpg")), (Header{true, 1500, 70, 200, 24}));
+    QImageWriter progressive(dir.file("prog.jpg"), "jpeg");
+    progressive.setProgressiveScanWrite(true);
+    ASSERT_TRUE(progressive.write(grey));
+    EXPECT_EQ(read(dir.file("prog.jpg")), (Header{true, 1500, 70, 200, 24, true}));
+    grey = QImage(40000, 2, QImage::Format_Grayscale8);
+    grey.fill(128);
+    grey.setDotsPerMeterX(11811);
+    ASSERT_TRUE(grey.save(dir.file("grey.png")));
+    EXPECT_EQ(read(dir.file("grey.png")), (Header{true, 40000, 2, 300, 8, true}));
+    // 118.11 per cm is 299.99 dpi; the whole-number part is kept for centimetres.
+    EXPECT_EQ(read(writeTiff(dir.file("g4.tif"), 1, 1, COMPRESSION_CCITTFAX4)), (Header{true, 2480, 4, 299, 1}));
+    EXPECT_EQ(read(writeTiff(dir.file("grey.tif"), 8, 1, COMPRESSION_NONE)).bpp, 8);
+    EXPECT_EQ(read(writeTiff(dir.file("rgb.tif"), 8, 3, COMPRESSION_LZW)).bpp, 24);
+    EXPECT_EQ(read(writeTiff(dir.file("mm.tif"), 8, 3, COMPRESSION_NONE, true)), kFailed);
+
+    // A failed read of a missing file or a folder changes nothing; an empty file clears the facts.
     clsImageHeaderInfo reader;
     ASSERT_TRUE(reader.ReadJPEG_TIFF_PNG_Header(dir.write("a.png", png(ihdr(3, 4, 8, 0) + phys(2835, 1)))));
     const Header before = facts(reader, false);
-    EXPECT_FALSE(reader.ReadJPEG_TIFF_PNG_Header(dir.file("gone.png")));   // nothing changes
+    EXPECT_FALSE(reader.ReadJPEG_TIFF_PNG_Header(dir.file("gone.png")));
     EXPECT_FALSE(reader.ReadJPEG_TIFF_PNG_Header(dir.path()));
     EXPECT_EQ(facts(reader, false), before);
     EXPECT_FALSE(reader.ReadJPEG_TIFF_PNG_Header(dir.write("empty.jpg", {})));
     EXPECT_EQ(facts(reader, false), kFailed);
     EXPECT_EQ(read(dir.write("a.gif", gif(5, 5, 0))), kFailed);
+    // dpi and the grey flag of an earlier read stay through a GIF or BMP read; a missing one is false.
+    ASSERT_TRUE(reader.ReadJPEG_TIFF_PNG_Header(dir.write("g.jpg", jpeg(jfif(2, 100) + frame(0xC0, 9, 9, 1)))));
+    EXPECT_TRUE(reader.ReadGIF_BMP_Header(dir.file("f.gif")));
+    EXPECT_EQ(facts(reader, true), (Header{true, 333, 44, 254, 8, true}));
+    EXPECT_FALSE(reader.ReadGIF_BMP_Header(dir.file("missing.bmp")));
+    EXPECT_EQ(facts(reader, false), (Header{false, 0, 0, 254, 0, true}));
+    EXPECT_FALSE(reader.ReadGIF_BMP_Header(dir.path()));
 }
 
 // Every prefix of a valid header, and every single-byte corruption of it, must end in either the

@@ -1,4 +1,6 @@
+#include "platform/decode/decoder_client.h"
 #include "platform/imagebox/freeimage_qt.h"
+#include "platform/imagebox/imagebox_document.h"
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
 #include "support/imagebox_testutil.h"
@@ -8,12 +10,16 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <array>
+#include <optional>
+#include <string>
+#include <vector>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <cstdlib>
@@ -52,9 +58,11 @@ QByteArray encode(const QImage& img, const char* format, bool progressive = fals
     return bytes;
 }
 
-void saveWithFreeImage(const QImage& img, FREE_IMAGE_FORMAT fif, const QString& path)
+// The path of `name` in `dir`, written by FreeImage.
+QString freeImageFile(const test::TempFolder& dir, const char* name, const QImage& img, FREE_IMAGE_FORMAT fif)
 {
-    EXPECT_TRUE(test::saveWithFreeImage(img.convertToFormat(QImage::Format_RGB888), fif, path)) << path.toStdString();
+    EXPECT_TRUE(test::saveWithFreeImage(img.convertToFormat(QImage::Format_RGB888), fif, dir.file(name))) << name;
+    return dir.file(name);
 }
 
 // Qt writes no GIF; FreeImage does, from a 256-colour picture.
@@ -137,6 +145,19 @@ void expectCornersAreBack(const QImage& p)
     for (QPoint pt : {QPoint(0, 0), QPoint(r, 0), QPoint(0, b), QPoint(r, b)}) EXPECT_EQ(p.pixel(pt), kBackRgb);
 }
 
+// One 2 x 2 icon of 32 bits.
+QByteArray icon32()
+{
+    QByteArray bmp = QByteArray::fromHex("28000000020000000400000001002000000000000000000000000000000000000000000000000000");
+    bmp += QByteArray::fromHex("0000ffff").repeated(4) + QByteArray(8, '\0');
+    QByteArray ico = QByteArray::fromHex("00000100010002020000010020000000000016000000");
+    qToLittleEndian<quint32>(quint32(bmp.size()), ico.data() + 14);
+    return ico + bmp;
+}
+
+// A file that makes DevIL free a buffer twice: the decoder reading it dies.
+QString crashingFile() { return QDir(QStringLiteral(TF_LOADER_REGRESSION_DIR)).filePath("devil-ppm-double-free.pgm"); }
+
 } // namespace
 
 TEST(LoadPicGeometry, FitToBoxAndKeepAspectRect)
@@ -196,127 +217,137 @@ TEST(LoadPicDrawing, ResizingHeldImages)
     EXPECT_TRUE(fncResizePictureGDIPlus(wide, 0, 10, kPicTypeBitmap, 40, 40, kSizeModeBox, kBack, true).isNull());
 }
 
-TEST(LoadPicRouting, CommonTypesGoThroughQt)
+TEST(LoadPicRouting, EachTypeTakesItsRouteAndIsDrawnInItsBox)
 {
     test::TempFolder dir;
-    Load r;
     const QImage photo = gradient(64, 48);
     for (const auto& [name, format] : {std::pair{"photo.JPG", "jpg"}, {"photo.Jpeg", "jpg"}, {"photo.JPE", "jpg"},
-                                       {"anim.GIF", "gif"},
-                                       {"paint.BMP", "bmp"}, {"shot.PNG", "png"}}) {
+                                       {"anim.GIF", "gif"}, {"paint.BMP", "bmp"}, {"shot.PNG", "png"}}) {
         const QByteArray bytes = QByteArray(format) == "gif" ? gifOf(photo) : encode(photo, format);
-        r = load(dir.write(name, bytes), kSizeModeOwn, -1, -1);
+        const Load r = load(dir.write(name, bytes), kSizeModeOwn, -1, -1);
         EXPECT_EQ(r.route, PicRoute::Qt) << name;
         EXPECT_EQ(r.picture.size(), QSize(64, 48)) << name;
         EXPECT_EQ(QSize(r.width, r.height), QSize(64, 48)) << name;
         const QImage shown = QByteArray(format) == "gif" ? photo.convertToFormat(QImage::Format_Indexed8) : photo;
         EXPECT_TRUE(near(r.picture.pixel(40, 30), shown.pixel(40, 30), 12)) << name;
     }
-    // A multipage TIFF gives its first page (through Qt where its TIFF reader is installed, else
-    // through FreeImage once Qt has refused it).
+    // A zero box gives no picture (and divides nothing); full-size loads pass -1 x -1.
+    for (auto [mode, w, h] : {std::array{kSizeModeBox, 0, 40}, {kSizeModeBox, 40, 0}, {kSizeModeFit, -1, -1}})
+        EXPECT_TRUE(load(dir.file("shot.PNG"), mode, w, h).picture.isNull()) << mode << " " << w << "x" << h;
+
+    // A ".png" that is really a PSD: Qt refuses it, FreeImage reads it, and it is still resized.
+    const QString odd = freeImageFile(dir, "odd.png", solid(120, 60, Qt::blue), FIF_PSD);
+    ASSERT_TRUE(QImageReader(odd).read().isNull()) << "this Qt reads PSD; pick a type it cannot read";
     QList<QImage> pages{photo, solid(30, 20, Qt::red), solid(10, 50, Qt::blue)};
     for (QImage& page : pages) page = page.convertToFormat(QImage::Format_RGB888);
     ASSERT_TRUE(test::saveMultiPageWithFreeImage(pages, FIF_TIFF, dir.file("pages.TIF")));
-    r = load(dir.file("pages.TIF"), kSizeModeOwn, -1, -1);
-    EXPECT_EQ(QSize(r.width, r.height), QSize(64, 48));
-    EXPECT_TRUE(near(r.picture.pixel(40, 30), photo.pixel(40, 30), 0));
-
-    // 400 x 100 in a 40 x 40 box is drawn 40 x 10 at top 15, the rest in the back colour.
-    r = load(dir.write("wide.png", encode(solid(400, 100, Qt::red), "png")), kSizeModeBox, 40, 40);
-    EXPECT_EQ(r.route, PicRoute::Qt);
-    EXPECT_EQ(QSize(r.width, r.height), QSize(400, 100));
-    ASSERT_EQ(r.picture.size(), QSize(40, 40));
-    expectCornersAreBack(r.picture);
-    EXPECT_EQ(r.picture.pixel(20, 14), kBackRgb);
-    EXPECT_EQ(r.picture.pixel(0, 15), qRgb(255, 0, 0));
-    EXPECT_EQ(r.picture.pixel(39, 24), qRgb(255, 0, 0));
-    EXPECT_EQ(r.picture.pixel(20, 25), kBackRgb);
-
-    EXPECT_EQ(load(dir.write("s.png", encode(solid(30, 20, Qt::red), "png")), kSizeModeFit, 40, 40).picture.size(), QSize(30, 20));
-    EXPECT_EQ(load(dir.write("w.png", encode(solid(80, 20, Qt::red), "png")), kSizeModeFit, 40, 40).picture.size(), QSize(40, 10));
-    // A zero box gives no picture (and divides nothing); full-size loads pass -1 x -1.
-    for (auto [mode, w, h] : {std::array{kSizeModeBox, 0, 40}, {kSizeModeBox, 40, 0}, {kSizeModeFit, -1, -1}})
-        EXPECT_TRUE(load(dir.file("s.png"), mode, w, h).picture.isNull()) << mode << " " << w << "x" << h;
-}
-
-TEST(LoadPicRouting, FreeImageTakesWhatQtRefusesAndTheTypesQtIsNotGiven)
-{
-    test::TempFolder dir;
-    // A ".png" that is really a PSD: Qt refuses it, FreeImage reads it, and it is still resized.
-    const QString odd = dir.file("odd.png");
-    saveWithFreeImage(solid(120, 60, Qt::blue), FIF_PSD, odd);
-    ASSERT_TRUE(QImageReader(odd).read().isNull()) << "this Qt reads PSD; pick a type it cannot read";
-    Load r = load(odd, kSizeModeBox, 40, 40);
-    EXPECT_EQ(r.route, PicRoute::FreeImage);
-    EXPECT_EQ(QSize(r.width, r.height), QSize(120, 60));
-    ASSERT_EQ(r.picture.size(), QSize(40, 40));
-    expectCornersAreBack(r.picture);
-    EXPECT_EQ(r.picture.pixel(20, 20), qRgb(0, 0, 255));
-
-    r = load(dir.write("scan.pcx", pcx24(6, 3, QColor(0x10, 0x80, 0x20), QColor(0x90, 0x10, 0x30))), kSizeModeOwn, -1, -1);
-    EXPECT_EQ(r.route, PicRoute::FreeImage);
-    EXPECT_EQ(QSize(r.width, r.height), QSize(6, 3));
-    EXPECT_EQ(r.picture.pixel(0, 0), qRgb(0x10, 0x80, 0x20));
-    EXPECT_EQ(r.picture.pixel(5, 2), qRgb(0x90, 0x10, 0x30));
-
-    // Targa has no list of its own: FreeImage's type test sends it down the FreeImage route.
-    const QString tga = dir.file("SHOT.TGA");
-    saveWithFreeImage(gradient(50, 30), FIF_TARGA, tga);
-    r = load(tga, kSizeModeFit, 25, 25);
-    EXPECT_EQ(r.route, PicRoute::FreeImage);
-    EXPECT_EQ(QSize(r.width, r.height), QSize(50, 30));
-    EXPECT_EQ(r.picture.size(), QSize(25, 15));
-    r = load(dir.write("cut.tga", test::readAll(tga).left(1000)), kSizeModeFit, 25, 25);
-    EXPECT_TRUE(r.picture.isNull());
-    EXPECT_EQ(r.reports, QStringList{"LoadPic 481 Invalid picture"});
-
-    // A PGM is on the DevIL list, but FreeImage knows it, so DevIL never sees it.
-    r = load(dir.write("grey.pgm", encode(solid(9, 7, QColor(77, 77, 77)), "pgm")), kSizeModeOwn, -1, -1);
-    EXPECT_EQ(r.route, PicRoute::FreeImage);
-    EXPECT_EQ(r.picture.pixel(3, 3), qRgb(77, 77, 77));
-
-    // No point in the name: no list matches, FreeImage reads what it recognises.
-    r = load(dir.write("photo", encode(gradient(32, 16), "jpg")), kSizeModeOwn, -1, -1);
-    EXPECT_EQ(r.route, PicRoute::FreeImage);
-    EXPECT_EQ(r.picture.size(), QSize(32, 16));
-
-    for (FREE_IMAGE_FORMAT fif : {FIF_JP2, FIF_J2K}) {
-        const QString path = dir.file(fif == FIF_JP2 ? "page.jp2" : "page.j2k");
-        saveWithFreeImage(gradient(66, 42), fif, path);
-        r = load(path, kSizeModeBox, 20, 20);
-        EXPECT_EQ(r.route, PicRoute::FreeImage);
-        EXPECT_EQ(QSize(r.width, r.height), QSize(66, 42));
-        EXPECT_EQ(r.picture.size(), QSize(20, 20));
-        // Forced JPEG 2000 reading, whichever of the two forms the extension suggests.
-        EXPECT_EQ(fncLoadJPEG2000Picture(path, "jp2").size(), QSize(66, 42));
-        EXPECT_EQ(fncLoadJPEG2000Picture(path, "jpc").size(), QSize(66, 42));
-    }
-}
-
-TEST(LoadPicRouting, DevilReadsRareTypesAndNothingReadsTheRest)
-{
-    test::TempFolder dir;
+    const QString pix = dir.write("render.pix", pix24(5, 4, QColor(200, 10, 20), QColor(30, 40, 250)));
+    const QRgb red = qRgb(255, 0, 0);
+    struct Case {
+        QString path;
+        int32_t mode, w, h;
+        std::optional<PicRoute> route; // none: either route may read it
+        QSize source, shown;
+        std::vector<std::pair<QPoint, QRgb>> pixels;
+    };
+    const PicRoute byQt = PicRoute::Qt, byFI = PicRoute::FreeImage;
+    const int32_t own = kSizeModeOwn, fit = kSizeModeFit, box = kSizeModeBox;
+    const Case cases[] = {
+        // 400 x 100 in a 40 x 40 box is drawn 40 x 10 at top 15, the rest in the back colour.
+        {dir.write("wide.png", encode(solid(400, 100, Qt::red), "png")), box, 40, 40, byQt, {400, 100}, {40, 40},
+         {{{20, 14}, kBackRgb}, {{0, 15}, red}, {{39, 24}, red}, {{20, 25}, kBackRgb}}},
+        {dir.write("s.png", encode(solid(30, 20, Qt::red), "png")), fit, 40, 40, byQt, {30, 20}, {30, 20}, {}},
+        {dir.write("w.png", encode(solid(80, 20, Qt::red), "png")), fit, 40, 40, byQt, {80, 20}, {40, 10}, {}},
+        // A multipage TIFF gives its first page (through Qt where its TIFF reader is installed).
+        {dir.file("pages.TIF"), own, -1, -1, {}, {64, 48}, {64, 48}, {{{40, 30}, pages[0].pixel(40, 30)}}},
+        {odd, box, 40, 40, byFI, {120, 60}, {40, 40}, {{{20, 20}, qRgb(0, 0, 255)}}},
+        {dir.write("scan.pcx", pcx24(6, 3, QColor(0x10, 0x80, 0x20), QColor(0x90, 0x10, 0x30))), own, -1, -1, byFI,
+         {6, 3}, {6, 3}, {{{0, 0}, qRgb(0x10, 0x80, 0x20)}, {{5, 2}, qRgb(0x90, 0x10, 0x30)}}},
+        // Targa has no list of its own: FreeImage's type test sends it down the FreeImage route.
+        {freeImageFile(dir, "SHOT.TGA", gradient(50, 30), FIF_TARGA), fit, 25, 25, byFI, {50, 30}, {25, 15}, {}},
+        // A PGM is on the DevIL list, but FreeImage knows it, so DevIL never sees it.
+        {dir.write("grey.pgm", encode(solid(9, 7, QColor(77, 77, 77)), "pgm")), own, -1, -1, byFI, {9, 7}, {9, 7},
+         {{{3, 3}, qRgb(77, 77, 77)}}},
+        // No point in the name: no list matches, FreeImage reads what it recognises.
+        {dir.write("photo", encode(gradient(32, 16), "jpg")), own, -1, -1, byFI, {32, 16}, {32, 16}, {}},
+        {freeImageFile(dir, "page.jp2", gradient(66, 42), FIF_JP2), box, 20, 20, byFI, {66, 42}, {20, 20}, {}},
+        {freeImageFile(dir, "page.j2k", gradient(66, 42), FIF_J2K), box, 20, 20, byFI, {66, 42}, {20, 20}, {}},
+        {freeImageFile(dir, "layers.psd", gradient(60, 40), FIF_PSD), box, 30, 30, byFI, {60, 40}, {30, 30}, {}},
+        {dir.write("app.ico", icon32()), own, -1, -1, byFI, {2, 2}, {2, 2}, {{{1, 1}, red}}},
+        {pix, own, -1, -1, PicRoute::DevIL, {5, 4}, {5, 4}, // first row on top
+         {{{0, 0}, qRgb(200, 10, 20)}, {{4, 3}, qRgb(30, 40, 250)}}},
+        {pix, box, 10, 20, PicRoute::DevIL, {5, 4}, {10, 20}, {}},
+    };
     // DevIL and the JPEG 2000 reader decode in memory: nothing goes through the temp folder.
     test::TempFolder temp;
     const QByteArray oldTemp = qgetenv("TMPDIR");
     qputenv("TMPDIR", temp.path().toUtf8());
-    const QString pix = dir.write("render.pix", pix24(5, 4, QColor(200, 10, 20), QColor(30, 40, 250)));
-    const QString jp2 = dir.file("page.jp2");
-    saveWithFreeImage(gradient(66, 42), FIF_JP2, jp2);
-    EXPECT_EQ(load(jp2, kSizeModeBox, 8, 8).picture.size(), QSize(8, 8));
-    EXPECT_EQ(fncLoadJPEG2000Picture(jp2, "jp2").size(), QSize(66, 42));
-    Load r = load(pix, kSizeModeOwn, -1, -1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QFileInfo(c.path).fileName().toStdString() + " in mode " + std::to_string(c.mode));
+        const Load r = load(c.path, c.mode, c.w, c.h);
+        EXPECT_EQ(r.route, c.route.value_or(r.route));
+        EXPECT_EQ(QSize(r.width, r.height), c.source);
+        EXPECT_EQ(r.picture.size(), c.shown); // pixel() outside a wrong size only warns
+        if (c.mode == kSizeModeBox) expectCornersAreBack(r.picture);
+        for (const auto& [at, colour] : c.pixels) EXPECT_EQ(r.picture.pixel(at), colour) << at.x() << "," << at.y();
+    }
+    // Forced JPEG 2000 reading, whichever of the two forms the extension suggests.
+    for (const char* name : {"page.jp2", "page.j2k"})
+        for (const char* form : {"jp2", "jpc"})
+            EXPECT_EQ(fncLoadJPEG2000Picture(dir.file(name), form).size(), QSize(66, 42)) << name << " as " << form;
     EXPECT_EQ(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
     qputenv("TMPDIR", oldTemp);
-    EXPECT_EQ(r.route, PicRoute::DevIL);
-    EXPECT_EQ(QSize(r.width, r.height), QSize(5, 4));
-    EXPECT_EQ(r.picture.pixel(0, 0), qRgb(200, 10, 20)); // first row on top
-    EXPECT_EQ(r.picture.pixel(4, 3), qRgb(30, 40, 250));
-    r = load(pix, kSizeModeBox, 10, 20);
-    EXPECT_EQ(r.picture.size(), QSize(10, 20));
-    EXPECT_EQ(r.width, 5);
+}
 
-    // No picture and no report for files nobody reads here.
+TEST(LoadPicFailures, DamagedFilesAreReportedOnceOrNotAtAllWhenQuiet)
+{
+    test::TempFolder dir;
+    const QByteArray jpg = encode(gradient(300, 200), "jpg");
+    const QImage img = gradient(40, 30);
+    const QByteArray bmp = encode(img, "bmp"), gif = gifOf(img);
+    ASSERT_TRUE(gif.endsWith(';'));
+    for (const auto& [name, whole] : {std::pair{"scan.bmp", bmp}, {"anim.gif", gif}})
+        EXPECT_EQ(load(dir.write(name, whole), kSizeModeBox, 20, 20).route, PicRoute::Qt) << name;
+    const QByteArray tga = test::readAll(freeImageFile(dir, "whole.tga", gradient(50, 30), FIF_TARGA));
+    const QByteArray psd = test::readAll(freeImageFile(dir, "whole.psd", gradient(60, 40), FIF_PSD));
+    // Qt would pad a cut BMP or GIF; FreeImage's PSD reader overruns on damage; DevIL frees a buffer
+    // twice on the crashing file, which kills the decoder reading it.
+    const QString cases[] = {
+        dir.write("half.jpg", jpg.left(jpg.size() / 2)), dir.write("head.jpg", jpg.left(300)),
+        dir.write("noend.jpg", jpg.chopped(2)), dir.write("a.bmp", bmp.chopped(3)),
+        dir.write("b.bmp", bmp.left(bmp.size() / 2)), dir.write("a.gif", gif.chopped(3)),
+        dir.write("b.gif", gif.left(gif.size() / 2)), dir.write("cut.tga", tga.left(1000)),
+        dir.write("a.psd", psd.left(psd.size() * 9 / 10)), dir.write("b.psd", psd.left(psd.size() / 2)),
+        dir.write("c.psd", psd.left(40)), crashingFile(),
+    };
+    for (const QString& path : cases) {
+        SCOPED_TRACE(path.toStdString());
+        Load r = load(path, kSizeModeBox, 20, 20);
+        EXPECT_TRUE(r.picture.isNull());
+        EXPECT_EQ(QSize(r.width, r.height), QSize(0, 0));
+        EXPECT_EQ(r.reports, QStringList{"LoadPic 481 Invalid picture"});
+        r = load(path, kSizeModeOwn, -1, -1, true);
+        EXPECT_TRUE(r.picture.isNull());
+        EXPECT_TRUE(r.reports.isEmpty());
+    }
+    // The next file is read by a decoder started again; bytes after the end-of-image marker are
+    // harmless, and a GIF that lacks only its trailer holds its whole picture.
+    EXPECT_EQ(load(dir.write("padded.jpg", jpg + QByteArray(100, '\0')), kSizeModeOwn, -1, -1).picture.size(),
+              QSize(300, 200));
+    EXPECT_EQ(load(dir.write("open.gif", gif.chopped(1)), kSizeModeOwn, -1, -1).picture.size(), QSize(40, 30));
+    // The 32-bit icon with its bit count spoiled.
+    for (char bits : {'\x55', '\xff'}) {
+        QByteArray bad = icon32();
+        bad[22 + 14] = bits;
+        EXPECT_TRUE(load(dir.write("bad.ico", bad), kSizeModeOwn, -1, -1, true).picture.isNull());
+    }
+}
+
+TEST(LoadPicFailures, FilesNobodyReadsGiveNoPictureAndNoReport)
+{
+    test::TempFolder dir;
+    const QString pipe = dir.file("waiting.tga"); // would block for ever in open()
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     const QByteArray wmf = QByteArray::fromHex("d7cdc69a0000000000006400640060000000000000000000");
     const std::pair<QString, PicRoute> cases[] = {
         {dir.write("broken.pix", "xyz"), PicRoute::DevIL},
@@ -328,53 +359,16 @@ TEST(LoadPicRouting, DevilReadsRareTypesAndNothingReadsTheRest)
         {dir.write("empty.jpg", ""), PicRoute::None},
         {dir.file("missing.png"), PicRoute::None},
         {dir.write("broken.jp2", QByteArray("\0\0\0\x0cjP  garbage", 15)), PicRoute::Jpeg2000},
+        {pipe, PicRoute::None},
     };
     for (const auto& [path, route] : cases) {
-        r = load(path, kSizeModeBox, 40, 40);
-        EXPECT_TRUE(r.picture.isNull()) << path.toStdString();
-        EXPECT_EQ(r.route, route) << path.toStdString();
-        EXPECT_EQ(QSize(r.width, r.height), QSize(0, 0)) << path.toStdString();
-        EXPECT_TRUE(r.reports.isEmpty()) << path.toStdString();
-    }
-}
-
-TEST(LoadPicFailures, TruncatedJpegIsReportedOnceOrNotAtAllWhenQuiet)
-{
-    test::TempFolder dir;
-    const QByteArray jpg = encode(gradient(300, 200), "jpg");
-    for (const QByteArray& cut : {jpg.left(jpg.size() / 2), jpg.left(300), jpg.left(jpg.size() - 2)}) {
-        const QString path = dir.write("cut.jpg", cut);
-        Load r = load(path, kSizeModeBox, 40, 40);
+        SCOPED_TRACE(path.toStdString());
+        const Load r = load(path, kSizeModeBox, 40, 40);
         EXPECT_TRUE(r.picture.isNull());
-        EXPECT_EQ(r.width, 0);
-        EXPECT_EQ(r.reports, QStringList{"LoadPic 481 Invalid picture"}) << cut.size();
-        r = load(path, kSizeModeOwn, -1, -1, true);
-        EXPECT_TRUE(r.picture.isNull());
+        EXPECT_EQ(r.route, route);
+        EXPECT_EQ(QSize(r.width, r.height), QSize(0, 0));
         EXPECT_TRUE(r.reports.isEmpty());
     }
-    // Bytes after the end-of-image marker are harmless.
-    EXPECT_EQ(load(dir.write("padded.jpg", jpg + QByteArray(100, '\0')), kSizeModeOwn, -1, -1).picture.size(), QSize(300, 200));
-}
-
-TEST(LoadPicFailures, CutShortBmpAndGifGiveNoPictureWhereQtWouldPadThem)
-{
-    test::TempFolder dir;
-    const QImage img = gradient(40, 30);
-    const QByteArray bmp = encode(img, "bmp");
-    const QByteArray gif = gifOf(img);
-    ASSERT_TRUE(gif.endsWith(';'));
-    for (const auto& [name, whole] : {std::pair{"scan.bmp", bmp}, {"anim.gif", gif}}) {
-        Load r = load(dir.write(name, whole), kSizeModeBox, 20, 20);
-        EXPECT_EQ(r.route, PicRoute::Qt) << name;
-        EXPECT_EQ(r.picture.size(), QSize(20, 20)) << name;
-        for (qsizetype n : {whole.size() - 3, whole.size() / 2}) {
-            r = load(dir.write(name, whole.left(n)), kSizeModeBox, 20, 20);
-            EXPECT_TRUE(r.picture.isNull()) << name << " cut at " << n;
-            EXPECT_EQ(r.reports, QStringList{"LoadPic 481 Invalid picture"}) << name << " cut at " << n;
-        }
-    }
-    // A GIF that lacks only its trailer holds its whole picture.
-    EXPECT_EQ(load(dir.write("open.gif", gif.chopped(1)), kSizeModeOwn, -1, -1).picture.size(), QSize(40, 30));
 }
 
 TEST(LoadPicFailures, HostileSizesAreRefusedBeforeTheAllocation)
@@ -402,11 +396,11 @@ TEST(LoadPicFailures, EveryPrefixOfAFileFailsCleanly)
 {
     test::TempFolder dir;
     const QImage img = gradient(64, 40);
-    saveWithFreeImage(img, FIF_JP2, dir.file("src.jp2"));
     const std::tuple<const char*, QByteArray, bool> files[] = {
         {"p.jpg", encode(img, "jpg"), true},          {"q.jpg", encode(img, "jpg", true), true},
         {"p.png", encode(img, "png"), false},         {"p.pcx", pcx24(24, 16, Qt::red, Qt::blue), false},
-        {"p.pix", pix24(24, 16, Qt::red, Qt::blue), false}, {"p.jp2", test::readAll(dir.file("src.jp2")), false},
+        {"p.pix", pix24(24, 16, Qt::red, Qt::blue), false},
+        {"p.jp2", test::readAll(freeImageFile(dir, "src.jp2", img, FIF_JP2)), false},
     };
     for (const auto& [name, bytes, alwaysFails] : files) {
         ASSERT_FALSE(bytes.isEmpty()) << name;
@@ -416,42 +410,6 @@ TEST(LoadPicFailures, EveryPrefixOfAFileFailsCleanly)
                 EXPECT_EQ(r.picture.size(), alwaysFails ? QSize(0, 0) : QSize(12, 12)) << name << " cut at " << n;
             }
         }
-    }
-}
-
-TEST(LoadPicFailures, DamagedPsdAndIconFilesFailWithoutTouchingMemoryTheyDoNotOwn)
-{
-    // Types that take the FreeImage route but whose FreeImage readers overrun on damage.
-    test::TempFolder dir;
-    const QString psd = dir.file("layers.psd");
-    saveWithFreeImage(gradient(60, 40), FIF_PSD, psd);
-    const QByteArray bytes = test::readAll(psd);
-    Load r = load(psd, kSizeModeBox, 30, 30);
-    EXPECT_EQ(r.route, PicRoute::FreeImage);
-    EXPECT_EQ(QSize(r.width, r.height), QSize(60, 40));
-    EXPECT_EQ(r.picture.size(), QSize(30, 30));
-    for (qsizetype n : {bytes.size() * 9 / 10, bytes.size() / 2, qsizetype(40)}) {
-        r = load(dir.write("cut.psd", bytes.left(n)), kSizeModeOwn, -1, -1);
-        EXPECT_TRUE(r.picture.isNull()) << n;
-        EXPECT_EQ(r.reports, QStringList{"LoadPic 481 Invalid picture"}) << n;
-    }
-
-    // One 2 x 2 icon of 32 bits, intact and with its bit count spoiled.
-    QByteArray bmp = QByteArray::fromHex("28000000020000000400000001002000000000000000000000000000000000000000000000000000");
-    bmp += QByteArray::fromHex("0000ffff").repeated(4) + QByteArray(8, '\0');
-    QByteArray ico = QByteArray::fromHex("000001000100") + QByteArray::fromHex("0202000001002000") ;
-    ico += QByteArray(4, '\0') + QByteArray::fromHex("16000000");
-    qToLittleEndian<quint32>(quint32(bmp.size()), ico.data() + 14);
-    ico += bmp;
-    r = load(dir.write("app.ico", ico), kSizeModeOwn, -1, -1);
-    EXPECT_EQ(r.route, PicRoute::FreeImage);
-    ASSERT_EQ(r.picture.size(), QSize(2, 2));
-    EXPECT_EQ(r.picture.pixel(1, 1), qRgb(255, 0, 0));
-    for (char bits : {'\x55', '\xff'}) {
-        QByteArray bad = ico;
-        bad[22 + 14] = bits;
-        r = load(dir.write("bad.ico", bad), kSizeModeOwn, -1, -1, true);
-        EXPECT_TRUE(r.picture.isNull());
     }
 }
 
@@ -504,17 +462,6 @@ TEST(LoadPicReducedJpeg, LayoutScanFindsFrameSizeAndEveryCut)
     EXPECT_FALSE(scanJpegLayout(QByteArray::fromHex("ffd8ffe0ffff0000ffd9")).complete); // segment past the end
 }
 
-TEST(LoadPicFailures, APipeIsNeverOpened)
-{
-    test::TempFolder dir;
-    const QString pipe = dir.file("waiting.tga");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    const Load r = load(pipe, kSizeModeOwn, -1, -1); // would block for ever in open()
-    EXPECT_TRUE(r.picture.isNull());
-    EXPECT_EQ(QSize(r.width, r.height), QSize(0, 0));
-    EXPECT_TRUE(r.reports.isEmpty());
-}
-
 TEST(LoadPicTransparency, FreeImagePicturesKeepTheirAlphaAtTheirOwnSizeOnly)
 {
     test::TempFolder dir;
@@ -538,4 +485,57 @@ TEST(LoadPicTransparency, FreeImagePicturesKeepTheirAlphaAtTheirOwnSizeOnly)
     ASSERT_FALSE(r.picture.isNull());
     EXPECT_FALSE(r.picture.hasAlphaChannel());
     EXPECT_EQ(r.picture.pixel(1, 1), kBackRgb);
+}
+
+// A decoder's failure becomes the loader's own failure report, or the control's failed load.
+TEST(LoadPicGuarded, EachWayADecoderEndsGivesTheLoadersOwnAnswer)
+{
+    const QImage picture = solid(4, 3, Qt::red);
+    const int32_t bad = kErrInvalidPicture, oom = kErrOutOfMemory;
+    using S = decode::DecodeStatus;
+    const struct {
+        const char* what;
+        S status;
+        QImage image;
+        int32_t errorNumber, expectedNumber;
+    } cases[] = {
+        {"picture", S::Done, picture, 0, 0},
+        {"nothing to read, nothing to say", S::Done, {}, 0, 0},
+        {"damaged", S::Done, {}, bad, bad},
+        {"too large", S::Done, {}, oom, oom},
+        {"a number the loader never gives", S::Done, {}, 12345, bad},
+        {"hung", S::TimedOut, {}, 0, bad},
+        {"crashed", S::Crashed, {}, 0, bad},
+        {"garbled answer", S::ProtocolError, {}, 0, bad},
+        {"no decoder program", S::NoDecoder, {}, 0, bad},
+        {"memory ran out", S::OutOfMemory, {}, 0, oom},
+        // A picture from a decoder that failed is not trusted.
+        {"crashed after a picture", S::Crashed, picture, 0, bad},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        decode::DecodeResult answer;
+        answer.status = c.status;
+        answer.image = c.image;
+        answer.errorNumber = c.errorNumber;
+        answer.sourceWidth = 400;
+        answer.sourceHeight = 300;
+        int32_t width = -1, height = -1, number = -1;
+        const QImage shown = loadPicAnswer(answer, width, height, &number);
+        EXPECT_EQ(number, c.expectedNumber);
+        const bool expectPicture = c.expectedNumber == 0 && !c.image.isNull();
+        EXPECT_EQ(!shown.isNull(), expectPicture);
+        EXPECT_EQ(QSize(width, height), expectPicture ? QSize(400, 300) : QSize(0, 0));
+    }
+}
+
+TEST(LoadPicGuarded, TheImageControlsLoadFailsWhenItsDecoderDies)
+{
+    test::TempFolder folder;
+    ImageDocument control;
+    control.LoadFromFile(folder.write("page.png", encode(solid(40, 30, Qt::green), "png")));
+    ASSERT_FALSE(control.LoadFailed());
+    control.LoadFromFile(crashingFile());
+    EXPECT_TRUE(control.LoadFailed());
+    EXPECT_FALSE(control.HasImage());
 }

@@ -36,8 +36,7 @@ TEST(TextFileClosed, EveryMemberDoesNothingWithoutAnOpenFile)
     EXPECT_EQ(f.fileNumber(), 0);
     QString path = "keep", description = "me";
     f.read_ImageBasket(path, description);
-    EXPECT_EQ(path, "keep");
-    EXPECT_EQ(description, "me");
+    EXPECT_EQ((QStringList{path, description}), (QStringList{"keep", "me"}));
     clsFile::EditingList list;
     list.fill("x");
     f.read_EditingList(list);
@@ -71,8 +70,7 @@ TEST(TextFileRecords, LinesAndBasketRecordsAreQuotedWithCrLf)
     EXPECT_EQ(r.readLine(), "\"C:\\a.tif\"");
     QString path, description;
     r.read_ImageBasket(path, description);
-    EXPECT_EQ(path, "/pics/a, b.tif");
-    EXPECT_EQ(description, "Page 1");
+    EXPECT_EQ((QStringList{path, description}), (QStringList{"/pics/a, b.tif", "Page 1"}));
     EXPECT_TRUE(r.fEof());
     EXPECT_THROW(r.readLine(), tf::FileError);
 }
@@ -114,8 +112,7 @@ TEST(TextFileRecords, WindowsFilesAndOldWriters)
     ASSERT_TRUE(r.OpenForRead(name));
     QString p, d;
     r.read_ImageBasket(p, d);
-    EXPECT_EQ(p, QString::fromUtf8("café.tif"));
-    EXPECT_EQ(d, QString::fromUtf8("€ 5"));
+    EXPECT_EQ((QStringList{p, d}), (QStringList{QString::fromUtf8("café.tif"), QString::fromUtf8("€ 5")}));
     r.read_ImageBasket(p, d);
     EXPECT_EQ(p, "b.tif");
     r.read_ImageBasket(p, d);
@@ -128,8 +125,7 @@ TEST(TextFileRecords, WindowsFilesAndOldWriters)
     clsFile u;
     ASSERT_TRUE(u.OpenForRead(utf));
     u.read_ImageBasket(p, d);
-    EXPECT_EQ(p, QString::fromUtf8("é"));
-    EXPECT_EQ(d, "");
+    EXPECT_EQ((QStringList{p, d}), (QStringList{QString::fromUtf8("é"), ""}));
 }
 
 TEST(TextFileRecords, TooFewFieldsAtTheEndIsAnErrorForTheCaller)

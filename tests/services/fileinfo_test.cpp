@@ -30,20 +30,11 @@ using FileFacts = FixedLocale;
 TEST_F(SizeText, BoundariesOfEachUnit)
 {
     const std::pair<qint64, const char*> cases[] = {
-        {-1, "0.0KB (0 bytes)"},
-        {0, "0 bytes"},
-        {1023, "1,023 bytes"},
-        {1024, "1.00KB"},
-        {1152, "1.13KB"},          // 1.125: a half goes up
-        {10239, "10.00KB"},
-        {10240, "10.0KB"},
-        {1023999, "1000.0KB"},
-        {1024000, "0.98MB"},
-        {10239999, "9.77MB"},
-        {10240000, "9.8MB"},
-        {1023999999, "976.6MB"},
-        {1024000000, "0.95GB"},
-        {3221225472LL, "3.00GB"},
+        {-1, "0.0KB (0 bytes)"},     {0, "0 bytes"},           {1023, "1,023 bytes"},
+        {1024, "1.00KB"},            {1152, "1.13KB"}, // 1.125: a half goes up
+        {10239, "10.00KB"},          {10240, "10.0KB"},        {1023999, "1000.0KB"},
+        {1024000, "0.98MB"},         {10239999, "9.77MB"},     {10240000, "9.8MB"},
+        {1023999999, "976.6MB"},     {1024000000, "0.95GB"},   {3221225472LL, "3.00GB"},
         {1099511627776LL * 2000, "2048000.00GB"},
     };
     for (const auto& [size, text] : cases) EXPECT_EQ(fncFormatSize(size), text) << size;
@@ -74,9 +65,8 @@ TEST_F(FileFacts, NamesTypesAndSizesOfAFile)
     EXPECT_NE(info.fType(), "JPE File"); // the desktop knows JPEG
     EXPECT_EQ(info.fSizeFormated(1), "1.50KB (1,536 bytes)");
     EXPECT_EQ(info.fSizeFormated(), "1.50KB");
-    EXPECT_FALSE(info.fDateModified().isEmpty());
-    EXPECT_FALSE(info.fDateCreated().isEmpty());
-    EXPECT_FALSE(info.fDateAccessed().isEmpty());
+    for (const QString& date : {info.fDateModified(), info.fDateCreated(), info.fDateAccessed()})
+        EXPECT_FALSE(date.isEmpty());
     EXPECT_EQ(info.fTargetOS(), "Undefined or Unknown");
     EXPECT_EQ(info.fVersion(), "");
     EXPECT_EQ(info.fCompanyName(), "");

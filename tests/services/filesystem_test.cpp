@@ -73,7 +73,7 @@ TEST(PathExistence, FilesAndFoldersAreToldApartAndNamesAreLiteral)
     EXPECT_TRUE(fncFileExists(tmp.write("*.tif", "y")));
 }
 
-TEST(CopyAndFolders, CopyReplacesTheTargetAndFailsQuietly)
+TEST(CopyAndFolders, CopyFailsQuietlyAndMakeFolderReportsOnlyRealFailures)
 {
     TempFolder tmp;
     const QString source = tmp.write("src, \"1\".tif", "new content");
@@ -88,11 +88,8 @@ TEST(CopyAndFolders, CopyReplacesTheTargetAndFailsQuietly)
     EXPECT_FALSE(subCopyFile(tmp.path(), target)); // a folder is no source
     EXPECT_FALSE(subCopyFile(source, tmp.file("no/such/folder/x.tif")));
     EXPECT_EQ(tf::test::readAll(target), "new content");
-}
 
-TEST(CopyAndFolders, MakeFolderReportsOnlyRealFailures)
-{
-    TempFolder tmp;
+    // Making a folder reports only real failures.
     tf::ScriptedMessageBoxes boxes;
     EXPECT_TRUE(subMakeFolder(tmp.file("Captured")));
     EXPECT_TRUE(QFileInfo(tmp.file("Captured")).isDir());

@@ -499,15 +499,11 @@ TEST(LoadPicGuarded, EachWayADecoderEndsGivesTheLoadersOwnAnswer)
         QImage image;
         int32_t errorNumber, expectedNumber;
     } cases[] = {
-        {"picture", S::Done, picture, 0, 0},
-        {"nothing to read, nothing to say", S::Done, {}, 0, 0},
-        {"damaged", S::Done, {}, bad, bad},
-        {"too large", S::Done, {}, oom, oom},
+        {"picture", S::Done, picture, 0, 0},          {"nothing to read, nothing to say", S::Done, {}, 0, 0},
+        {"damaged", S::Done, {}, bad, bad},           {"too large", S::Done, {}, oom, oom},
         {"a number the loader never gives", S::Done, {}, 12345, bad},
-        {"hung", S::TimedOut, {}, 0, bad},
-        {"crashed", S::Crashed, {}, 0, bad},
-        {"garbled answer", S::ProtocolError, {}, 0, bad},
-        {"no decoder program", S::NoDecoder, {}, 0, bad},
+        {"hung", S::TimedOut, {}, 0, bad},            {"crashed", S::Crashed, {}, 0, bad},
+        {"garbled answer", S::ProtocolError, {}, 0, bad}, {"no decoder program", S::NoDecoder, {}, 0, bad},
         {"memory ran out", S::OutOfMemory, {}, 0, oom},
         // A picture from a decoder that failed is not trusted.
         {"crashed after a picture", S::Crashed, picture, 0, bad},

@@ -9,12 +9,8 @@ using test::solid;
 
 TEST(TextPlacement, GridPositions)
 {
-    const struct {
-        uint8_t orientation;
-        int16_t position, alignment;
-        QSize image, text;
-        QPoint expected;
-    } cases[] = {
+    const std::tuple<uint8_t, int16_t, int16_t, QSize, QSize, QPoint> cases[] = {
+        // orientation, position, alignment, picture and text sizes, where the text goes
         {0, 1, 0, {101, 80}, {20, 12}, {40, 0}},  // round(40.5)
         {0, 2, 1, {101, 80}, {20, 12}, {91, 0}},
         {0, 8, 1, {101, 80}, {21, 12}, {90, 68}}, // round(90.5): the same pixel on preview and page
@@ -26,10 +22,10 @@ TEST(TextPlacement, GridPositions)
         {1, 0, 0, {100, 80}, {30, 10}, {10, 0}},
         {1, 8, 0, {100, 80}, {30, 10}, {100, 50}},
     };
-    for (const auto& c : cases) {
+    for (const auto& [orientation, position, alignment, image, text, expected] : cases) {
         int32_t x = -7, y = -7;
-        subCalcTextPosition(c.orientation, c.position, c.alignment, c.image, c.text, x, y);
-        EXPECT_EQ(QPoint(x, y), c.expected) << int(c.orientation) << " " << c.position << " " << c.alignment;
+        subCalcTextPosition(orientation, position, alignment, image, text, x, y);
+        EXPECT_EQ(QPoint(x, y), expected) << int(orientation) << " " << position << " " << alignment;
     }
     for (int16_t position : {int16_t(9), int16_t(10), int16_t(-1)}) {
         int32_t x = 3, y = 4;
@@ -38,23 +34,13 @@ TEST(TextPlacement, GridPositions)
     }
 }
 
-namespace {
-QImage piece(int w, int h, QColor c) { return solid(w, h, c); }
-
-FramePieces testPieces()
+// Pieces of different sizes, so that each placement tells which piece went where.
+static FramePieces testPieces()
 {
-    FramePieces f;
-    f.pTop_left = piece(10, 10, Qt::red);
-    f.pTop_middle = piece(30, 10, Qt::green);
-    f.pTop_right = piece(8, 10, Qt::blue);
-    f.pleft = piece(12, 20, Qt::cyan);
-    f.pRight = piece(14, 20, Qt::magenta);
-    f.pBottom_left = piece(10, 9, Qt::yellow);
-    f.pBottom_middle = piece(30, 9, Qt::gray);
-    f.pBottom_right = piece(8, 9, Qt::darkRed);
-    return f;
+    return {solid(10, 10, Qt::red), solid(30, 10, Qt::green), solid(8, 10, Qt::blue), // top: left, middle, right
+            solid(12, 20, Qt::cyan), solid(14, 20, Qt::magenta),                       // the sides
+            solid(10, 9, Qt::yellow), solid(30, 9, Qt::gray), solid(8, 9, Qt::darkRed)}; // bottom
 }
-} // namespace
 
 TEST(PictureFrames, TilesEdgesInOrderAndCornersLast)
 {
@@ -68,11 +54,9 @@ TEST(PictureFrames, TilesEdgesInOrderAndCornersLast)
         {&f.pRight, 86, 30},        {&f.pBottom_left, 0, 41},   {&f.pBottom_middle, 10, 41}, {&f.pBottom_middle, 40, 41},
         {&f.pBottom_middle, 70, 41}, {&f.pBottom_right, 92, 41},
     };
-    ASSERT_EQ(trace.size(), expected.size());
-    for (size_t i = 0; i < trace.size(); ++i)
-        EXPECT_TRUE(trace[i].piece == std::get<0>(expected[i]) && trace[i].x == std::get<1>(expected[i]) &&
-                    trace[i].y == std::get<2>(expected[i]))
-            << i << ": " << trace[i].x << "," << trace[i].y;
+    std::vector<std::tuple<const QImage*, int, int>> laid;
+    for (const PiecePlacement& p : trace) laid.emplace_back(p.piece, p.x, p.y);
+    EXPECT_EQ(laid, expected);
     // The top-right corner covers the end of the last middle tile.
     EXPECT_EQ(out.pixel(95, 2), qRgb(0, 0, 255));
     EXPECT_EQ(out.pixel(50, 25), qRgb(255, 255, 255));
@@ -95,7 +79,7 @@ TEST(PictureFrames, ResizeCanvasGrowsByTheSidePiecesInTheBackgroundColour)
 TEST(PictureFrames, InnerCornersOfFrameFour)
 {
     const FramePieces f = testPieces();
-    InnerCorners inner{piece(6, 5, Qt::black), piece(6, 5, Qt::black), piece(7, 5, Qt::black), piece(4, 5, Qt::black)};
+    InnerCorners inner{solid(6, 5, Qt::black), solid(6, 5, Qt::black), solid(7, 5, Qt::black), solid(4, 5, Qt::black)};
     std::vector<PiecePlacement> trace;
     applyPictureFrame(solid(100, 50, Qt::white), f, &inner, 0, 0, {}, &trace);
     auto at = [&](const QImage* p) {

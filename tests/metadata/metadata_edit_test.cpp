@@ -121,8 +121,7 @@ TEST_F(MetadataEdit, RefusedValuesAndFailedWritesChangeNothing)
     EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "DateTime", "not a date"));
     EXPECT_EQ(readAll(path), before);
 
-    // A file that can no longer take the metadata (here it was replaced behind the program's
-    // back) is left byte for byte, the failure is shown, and what is held is as before the change.
+    // A file replaced behind the program's back is left as it is, and what is held is as before.
     const QByteArray replaced = "not a picture any more";
     QFile::remove(path);
     dir.write("shot.jpg", replaced);

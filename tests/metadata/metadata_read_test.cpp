@@ -1,11 +1,6 @@
-// What the metadata lists show of real files whose metadata the exiv2 command wrote, and the
-// interpretation rules that need no file.
+// What the metadata lists show of files the exiv2 command tagged, and the rules that need no file.
 #include "metadata/ExifIptc.h"
-#include "metadata/modMetadata.h"
-#include "metadata_testutil.h"
-#include "platform/ui/listview.h"
-
-#include <QTreeWidgetItem>
+#include "metadata_fixture.h"
 
 using namespace tf;
 using namespace tf::test;

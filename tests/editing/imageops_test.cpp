@@ -1,9 +1,12 @@
 #include "support/imagebox_testutil.h"
+#include "editing/ImageBoxEditing.h"
 #include "editing/ImageOperations.h"
 #include "editing_testutil.h"
+#include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
 
 #include <QFontMetrics>
+#include <QSignalSpy>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -14,49 +17,13 @@ using test::solid;
 
 namespace {
 const OleColor kRed = rgb(255, 0, 0);
-
+using Call = std::function<void(ImageDocument&)>;
 } // namespace
 
-TEST(EditOperations, EveryOperationKeepsTheResolutionAndWorksIn32Bit)
-{
-    QImage grey(8, 6, QImage::Format_Grayscale8);
-    grey.fill(90);
-    grey.setDotsPerMeterX(11811);
-    grey.setDotsPerMeterY(7874);
-    const std::vector<std::pair<const char*, std::function<QImage(const QImage&)>>> ops = {
-        {"flip", [](const QImage& i) { return Flip(i, 0); }},
-        {"rotate", [](const QImage& i) { return Rotate(i, {30, true, kRed}); }},
-        {"rotate90", [](const QImage& i) { return Rotate(i, {90, false, kRed}); }},
-        {"resize", [](const QImage& i) { return Resize(i, 3, 9); }},
-        {"scale", [](const QImage& i) { return Scale(i, 150); }},
-        {"blur", [](const QImage& i) { return Blur(i, 2); }},
-        {"sharpen", [](const QImage& i) { return Sharpen(i, 2); }},
-        {"contrast", [](const QImage& i) { return Contrast(i, 70, {}); }},
-        {"brightness", [](const QImage& i) { return Brightness(i, 70, {}); }},
-        {"invert", [](const QImage& i) { return Invert(i); }},
-        {"crop", [](const QImage& i) { return Crop(i, {-1, -1, 4, 4}, kRed); }},
-        {"selection", [](const QImage& i) { return CropToSelection(i, {1, 1, 5, 5}, SelectionShape::Ellipse, kRed); }},
-        {"merge", [](const QImage& i) { return Merge(i, solid(2, 2, Qt::red), {}); }},
-        {"text", [](const QImage& i) { return DrawText(i, {}, 0, 0, "a"); }},
-        {"redeye", [](const QImage& i) { return RedEyeCorrection(i, {0, 0, 8, 6}); }},
-    };
-    for (const auto& [name, op] : ops) {
-        const QImage out = op(grey);
-        EXPECT_EQ(out.format(), QImage::Format_RGB32) << name;
-        EXPECT_EQ(out.dotsPerMeterX(), 11811) << name;
-        EXPECT_EQ(out.dotsPerMeterY(), 7874) << name;
-        EXPECT_EQ(test::imageBoxErrorOf([&] { op(QImage()); }), imagebox_error::kInvalidPicture) << name;
-    }
-}
-
-TEST(EditOperations, FlipAndQuarterTurnsMovePixelsExactly)
+TEST(EditOperations, FlipAndRotate)
 {
     const QImage in = gradient(3, 2);
-    const struct {
-        QImage out;
-        QSize size;
-        QPoint where; // where the input's top-left pixel went
-    } cases[] = {
+    const std::tuple<QImage, QSize, QPoint> cases[] = { // the result, its size, where the top-left pixel went
         {Flip(in, 0), {3, 2}, {2, 0}},
         {Flip(in, 1), {3, 2}, {0, 1}},
         {Flip(in, 2), {3, 2}, {0, 1}},
@@ -65,16 +32,14 @@ TEST(EditOperations, FlipAndQuarterTurnsMovePixelsExactly)
         {Rotate(in, {180, false, kRed}), {3, 2}, {2, 1}},
         {Rotate(in, {450, false, kRed}), {2, 3}, {1, 0}},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.out.size(), c.size);
-        EXPECT_EQ(c.out.pixel(c.where), in.pixel(0, 0)) << c.where.x() << "," << c.where.y();
+    for (const auto& [out, size, where] : cases) {
+        EXPECT_EQ(out.size(), size);
+        EXPECT_EQ(out.pixel(where), in.pixel(0, 0)) << where.x() << "," << where.y();
     }
     // Flipping twice gives the picture back.
     EXPECT_EQ(Flip(Flip(in, 0), 0), in.convertToFormat(QImage::Format_RGB32));
-}
 
-TEST(EditOperations, FreeRotationGrowsTheCanvasInTheBackgroundColour)
-{
+    // A free rotation grows the canvas in the background colour.
     const QImage out = Rotate(solid(10, 10, Qt::blue), {45, true, kRed});
     EXPECT_EQ(out.size(), QSize(14, 14)); // 14.14 rounded
     EXPECT_EQ(out.pixel(0, 0), qRgb(255, 0, 0));
@@ -86,7 +51,6 @@ TEST(EditOperations, ResizeAndScaleSizes)
 {
     const QImage in = solid(5, 3, Qt::green);
     EXPECT_EQ(Resize(in, 8, 2).size(), QSize(8, 2));
-    EXPECT_EQ(ResizeWidthHeight(in, 8, 2), Resize(in, 8, 2));
     EXPECT_EQ(Resize(in, 8, 2).pixel(4, 1), qRgb(0, 255, 0));
     EXPECT_EQ(Scale(in, 50).size(), QSize(2, 2)); // 2.5 and 1.5, halves to even
     EXPECT_EQ(Scale(in, 1).size(), QSize(1, 1));
@@ -129,10 +93,7 @@ TEST(EditOperations, SharpenSteepensEdgesAndLeavesFlatAreas)
 TEST(EditOperations, ContrastAndBrightnessLevels)
 {
     const QImage in = solid(1, 1, QColor(64, 100, 192));
-    const struct {
-        QImage out;
-        QRgb expected;
-    } cases[] = {
+    const std::pair<QImage, QRgb> cases[] = {
         {Contrast(in, 50, {}), qRgb(64, 100, 192)},
         {Contrast(in, 0, {}), qRgb(128, 128, 128)},
         {Contrast(in, 100, {}), qRgb(0, 72, 255)},
@@ -143,7 +104,7 @@ TEST(EditOperations, ContrastAndBrightnessLevels)
         {Brightness(in, 60, {false, true, true}), qRgb(64, 151, 243)},
         {Invert(in), qRgb(191, 155, 63)},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.out.pixel(0, 0), c.expected) << std::hex << c.out.pixel(0, 0);
+    for (const auto& [out, expected] : cases) EXPECT_EQ(out.pixel(0, 0), expected) << std::hex << out.pixel(0, 0);
 
     QImage translucent(1, 1, QImage::Format_ARGB32);
     translucent.fill(qRgba(0, 10, 255, 40));
@@ -193,11 +154,8 @@ TEST(EditOperations, CropToSelectionKeepsOnlyImagePixels)
 TEST(EditOperations, MergeStyles)
 {
     const QImage blue = solid(6, 6, Qt::blue);
-    QImage pic(2, 2, QImage::Format_RGB32);
-    pic.setPixel(0, 0, qRgb(255, 0, 0));
-    pic.setPixel(1, 0, qRgb(0, 255, 0));
-    pic.setPixel(0, 1, qRgb(0, 0, 0));
-    pic.setPixel(1, 1, qRgb(255, 255, 255));
+    const QRgb pixels[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 0), qRgb(255, 255, 255)}; // red, green; black, white
+    const QImage pic = QImage(reinterpret_cast<const uchar*>(pixels), 2, 2, QImage::Format_RGB32).copy();
 
     const QImage centre = Merge(blue, pic, {});
     EXPECT_EQ(test::changedArea(centre, qRgb(0, 0, 255)), QRect(2, 2, 2, 2));
@@ -228,10 +186,7 @@ TEST(EditOperations, MergeStyles)
 
 TEST(EditOperations, TextIsDrawnFromItsOriginByAlignmentAndAngle)
 {
-    TextParams p;
-    p.fontName = "DejaVu Sans";
-    p.fontSize = 12;
-    p.antiAlias = false;
+    TextParams p{.fontName = "DejaVu Sans", .fontSize = 12, .antiAlias = false};
     const QString text = "Hj";
     const QSize box = TextExtent(p, text);
     QFont px("DejaVu Sans");
@@ -241,23 +196,18 @@ TEST(EditOperations, TextIsDrawnFromItsOriginByAlignmentAndAngle)
 
     const QImage white = solid(120, 60, Qt::white);
     const QRgb w = qRgb(255, 255, 255);
-    const struct {
-        int16_t alignment;
-        float angle;
-        QPoint origin;
-        QRect within;
-    } cases[] = {
+    const std::tuple<int16_t, float, QPoint, QRect> cases[] = { // alignment, angle, origin, where the text falls
         {0, 0, {10, 5}, QRect(10, 5, box.width(), box.height())},
         {1, 0, {60, 5}, QRect(60 - box.width() / 2 - 1, 5, box.width() + 2, box.height())},
         {2, 0, {120, 30}, QRect(120 - box.width(), 30, box.width(), box.height())},
         {0, -90, {box.height(), 0}, QRect(0, 0, box.height(), box.width())}, // reads top to bottom
     };
-    for (const auto& c : cases) {
-        p.alignment = c.alignment;
-        p.angle = c.angle;
-        const QRect drawn = test::changedArea(DrawText(white, p, c.origin.x(), c.origin.y(), text), w);
-        EXPECT_FALSE(drawn.isEmpty()) << c.alignment << " " << c.angle;
-        EXPECT_TRUE(c.within.contains(drawn)) << c.alignment << " " << c.angle;
+    for (const auto& [alignment, angle, origin, within] : cases) {
+        p.alignment = alignment;
+        p.angle = angle;
+        const QRect drawn = test::changedArea(DrawText(white, p, origin.x(), origin.y(), text), w);
+        EXPECT_FALSE(drawn.isEmpty()) << alignment << " " << angle;
+        EXPECT_TRUE(within.contains(drawn)) << alignment << " " << angle;
     }
 
     p.alignment = 0;
@@ -281,4 +231,78 @@ TEST(EditOperations, RedEyeChangesOnlyRedPixelsInsideTheEllipse)
     EXPECT_EQ(out.pixel(5, 5), qRgb(200, 150, 150)); // skin, not an eye
     EXPECT_EQ(out.pixel(0, 0), qRgb(200, 40, 40));   // outside the ellipse
     EXPECT_EQ(RedEyeCorrection(in, {3, 3, 3, 8}), in);
+}
+
+// The document keeps a grey picture as it is, so every operation is seen to work in 32 bits.
+TEST(ImageBoxEditing, EveryMemberReplacesThePictureIn32BitKeepingItsResolution)
+{
+    const editops::TextParams font{.fontSize = 8};
+    const std::vector<std::pair<const char*, Call>> members = {
+        {"Flip", [](ImageDocument& b) { ibedit::Flip(b, 0); }},
+        {"Rotate", [](ImageDocument& b) { ibedit::Rotate(b, 30, true); }},
+        {"Rotate 90", [](ImageDocument& b) { ibedit::Rotate(b, 90, false); }},
+        {"Resize", [](ImageDocument& b) { ibedit::Resize(b, 5, 9); }},
+        {"ResizeWidthHeight", [](ImageDocument& b) { ibedit::ResizeWidthHeight(b, 9, 5); }},
+        {"Scale", [](ImageDocument& b) { ibedit::Scale(b, 150); }},
+        {"Blur", [](ImageDocument& b) { ibedit::Blur(b, 2); }},
+        {"Sharpen", [](ImageDocument& b) { ibedit::Sharpen(b, 50); }},
+        {"Contrast", [](ImageDocument& b) { ibedit::Contrast(b, 90, true, false, false); }},
+        {"Brightness", [](ImageDocument& b) { ibedit::Brightness(b, 20, false, true, false); }},
+        {"Invert", [](ImageDocument& b) { ibedit::Invert(b); }},
+        {"Crop", [](ImageDocument& b) { ibedit::Crop(b, -1, -1, 6, 5); }},
+        {"CropToSelection", [](ImageDocument& b) { ibedit::CropToSelection(b, {1, 1, 8, 6}, editops::SelectionShape::Ellipse); }},
+        {"RedEyeCorrection", [](ImageDocument& b) { ibedit::RedEyeCorrection(b, {0, 0, 12, 10}); }},
+        {"MergeBitmap", [](ImageDocument& b) { ibedit::MergeBitmap(b, test::solid(3, 3, Qt::blue), {}); }},
+        {"DrawText", [&](ImageDocument& b) { ibedit::DrawText(b, font, 0, 0, QStringLiteral("T")); }},
+    };
+    QImage grey(12, 10, QImage::Format_Grayscale8);
+    grey.fill(90);
+    grey.setDotsPerMeterX(11811);
+    grey.setDotsPerMeterY(7874);
+    for (const auto& [name, call] : members) {
+        SCOPED_TRACE(name);
+        ImageDocument box;
+        box.setPicture(grey);
+        QSignalSpy changed(&box, &ImageDocument::imageChanged);
+        call(box);
+        EXPECT_EQ(changed.count(), 1);
+        EXPECT_EQ(box.image().format(), QImage::Format_RGB32);
+        EXPECT_EQ(box.image().dotsPerMeterX(), 11811);
+        EXPECT_EQ(box.image().dotsPerMeterY(), 7874);
+
+        ImageDocument empty;
+        EXPECT_EQ(test::imageBoxErrorOf([&] { call(empty); }), imagebox_error::kInvalidPicture);
+        EXPECT_FALSE(empty.HasImage());
+    }
+}
+
+TEST(ImageBoxEditing, AFailedCallLeavesTheDocumentAsItWas)
+{
+    const std::vector<std::tuple<const char*, Call, int>> cases = {
+        {"size 0", [](ImageDocument& b) { ibedit::Resize(b, 0, 4); }, imagebox_error::kInvalidArgument},
+        {"missing picture", [](ImageDocument& b) { ibedit::MergeFile(b, QStringLiteral("/nonexistent/logo.png"), {}); },
+         imagebox_error::kFileNotFound},
+    };
+    for (const auto& [name, call, error] : cases) {
+        SCOPED_TRACE(name);
+        ImageDocument box;
+        box.setPicture(gradient(6, 4));
+        const QImage before = box.image();
+        QSignalSpy changed(&box, &ImageDocument::imageChanged);
+        EXPECT_EQ(test::imageBoxErrorOf([&] { call(box); }), error);
+        EXPECT_EQ(changed.count(), 0);
+        EXPECT_EQ(box.image(), before);
+    }
+}
+
+TEST(ImageBoxEditing, GrowingTheCanvasFillsWithTheDocumentsBackground)
+{
+    for (const Call& call : std::vector<Call>{[](ImageDocument& b) { ibedit::Crop(b, -2, 0, 6, 4); },
+                                              [](ImageDocument& b) { ibedit::Rotate(b, 45, false); }}) {
+        ImageDocument box;
+        box.setPicture(gradient(6, 4));
+        box.setBackgroundColor(rgb(0, 200, 0));
+        call(box);
+        EXPECT_EQ(box.image().pixel(0, 0) & 0xFFFFFFu, 0x00C800u);
+    }
 }

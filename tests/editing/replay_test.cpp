@@ -1,5 +1,6 @@
 #include "platform/imagebox/imagebox.h"
 #include "editing/EditListReplayer.h"
+#include "editing/PictureStore.h"
 #include "editing/modProcessTasks.h"
 #include "editing_testutil.h"
 #include "platform/imagebox/imagebox_document.h"
@@ -33,18 +34,10 @@ TEST(TaskReplay, EveryRowKind)
 {
     const QImage in = gradient(20, 10);
     const OleColor white = rgb(255, 255, 255);
-    TextParams text;
-    text.fontName = "DejaVu Sans";
-    text.fontSize = 10.5;
-    text.antiAlias = false;
-    text.color = rgb(0, 0, 255);
+    const TextParams text{.fontName = "DejaVu Sans", .fontSize = 10.5, .antiAlias = false, .color = rgb(0, 0, 255)};
     const QSize box = TextExtent(text, "Ab");
 
-    const struct {
-        const char* name;
-        EditTask task;
-        QImage expected;
-    } cases[] = {
+    const std::tuple<const char*, EditTask, QImage> cases[] = {
         {"flip 0", row(taskFlip, {"0"}), Flip(in, 0)},
         {"flip 2", row(taskFlip, {"2"}), Flip(in, 1)},
         {"rotate", row(taskRotate, {"True", "30", "255"}), Rotate(in, {30, true, rgb(255, 0, 0)})},
@@ -82,21 +75,7 @@ TEST(TaskReplay, EveryRowKind)
          Blur(Merge(in, PictureStore::instance().mask(0).scaled(20, 10), {true, 0, 0, mergeAtPoint, 0, 0}), 2)},
         {"shadow 2 uses pieces 10", row(taskShadow, {"2"}), subApplyPictureFrame(in, 10, 1, false, white, {})},
     };
-    for (const auto& c : cases) EXPECT_EQ(replay(in, {c.task}), c.expected) << c.name;
-}
-
-TEST(TaskReplay, CanvasAndFrameGrowthFromTheParts)
-{
-    QImage in = solid(100, 50, Qt::white);
-    in.setPixel(0, 0, qRgb(9, 9, 9));
-    const QImage canvas = replay(in, {row(taskCanvas, {"255", "10", "20", "30", "40"})}); // crop (-10, -20, 130, 90)
-    EXPECT_EQ(canvas.size(), QSize(140, 110));
-    EXPECT_EQ(canvas.pixel(10, 20), qRgb(9, 9, 9));
-    EXPECT_EQ(canvas.pixel(139, 109), qRgb(255, 0, 0));
-    const QImage frame = replay(in, {row(taskFrame, {"16711680", "1", "5"})}); // crop (-5, -5, 105, 55)
-    EXPECT_EQ(frame.size(), QSize(110, 60));
-    EXPECT_EQ(frame.pixel(0, 0), qRgb(0, 0, 255));
-    EXPECT_EQ(frame.pixel(5, 5), qRgb(9, 9, 9));
+    for (const auto& [name, task, expected] : cases) EXPECT_EQ(replay(in, {task}), expected) << name;
 }
 
 TEST(TaskReplay, SettingsCarryBetweenRowsAndStartFromDefaults)
@@ -119,12 +98,9 @@ TEST(TaskReplay, SettingsCarryBetweenRowsAndStartFromDefaults)
 TEST(TaskReplay, SkippedRowsAndTheStopRow)
 {
     const QImage in = gradient(6, 4);
-    EXPECT_EQ(replay(in, {row(taskBlur), row(taskNothing, {"1"}), row(taskRedEye, {"1"}), [] {
-                             EditTask t = row(taskFlip, {"0"});
-                             t.TaskCode = 17;
-                             return t;
-                         }()}),
-              in);
+    EditTask unknown = row(taskFlip, {"0"});
+    unknown.TaskCode = 17;
+    EXPECT_EQ(replay(in, {row(taskBlur), row(taskNothing, {"1"}), row(taskRedEye, {"1"}), unknown}), in);
     const std::vector<EditTask> rows = {row(taskInvert), row(taskFlip, {"0"}), row(taskInvert)};
     EXPECT_EQ(replay(in, rows, nullptr, 0), Invert(in));
     EXPECT_EQ(replay(in, rows, nullptr, 1), Flip(Invert(in), 0));
@@ -137,10 +113,7 @@ TEST(TaskReplay, SkippedRowsAndTheStopRow)
 TEST(TaskReplay, AFailingRowStopsTheReplayAndSaysWhich)
 {
     const QImage in = gradient(6, 4);
-    const struct {
-        EditTask bad;
-        const char* says;
-    } cases[] = {
+    const std::pair<EditTask, const char*> cases[] = { // the failing row, what the message says
         {row(taskWatermark, {"False", "0", "0", "missing.png"}), "Task 2 (Watermark)"},
         {row(taskBlur, {"abc"}), "parameter 1 (\"abc\")"},
         {row(taskResize, {"True", "0", "5"}), "Task 2 (Resize)"},
@@ -150,12 +123,12 @@ TEST(TaskReplay, AFailingRowStopsTheReplayAndSaysWhich)
         {row(taskCrop, {"False", "5", "1", "5", "3"}), "Task 2 (Crop)"},
         {row(taskCrop, {"False", "1", "1", "2", "2", "0", "10"}), "preview size"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [bad, says] : cases) {
         ReplayResult r;
-        const QImage out = replay(in, {row(taskInvert), c.bad, row(taskFlip, {"0"})}, &r);
-        EXPECT_FALSE(r.ok) << c.says;
-        EXPECT_TRUE(r.message.contains(QString::fromUtf8(c.says))) << r.message.toStdString();
-        EXPECT_EQ(out, Invert(in)) << c.says; // the rows before it stay
+        const QImage out = replay(in, {row(taskInvert), bad, row(taskFlip, {"0"})}, &r);
+        EXPECT_FALSE(r.ok) << says;
+        EXPECT_TRUE(r.message.contains(QString::fromUtf8(says))) << r.message.toStdString();
+        EXPECT_EQ(out, Invert(in)) << says; // the rows before it stay
     }
 }
 
@@ -206,13 +179,9 @@ TEST(TaskReplay, WorkerThreadsGetTheSamePixels)
         row(taskText, {"True", "True", "False", "0", "1", "DejaVu Sans", "9", "True", "False", "True", "255", "65535", "0", "4", "Tf"}),
         row(taskFrame, {"0", "0", "4", "1"}), row(taskMask, {"True", "10", "2"}), row(taskShadow, {"1"})};
     const QImage expected = replay(in, rows);
-    std::vector<QImage> results(4);
+    std::vector<QImage> results(4, in);
     std::vector<std::thread> workers;
-    for (size_t i = 0; i < results.size(); ++i) workers.emplace_back([&, i] {
-        QImage img = in;
-        subProcessPages(img, rows);
-        results[i] = img;
-    });
+    for (QImage& result : results) workers.emplace_back([&rows, &result] { subProcessPages(result, rows); });
     for (std::thread& w : workers) w.join();
     for (const QImage& r : results) EXPECT_EQ(r, expected);
 }
@@ -221,12 +190,8 @@ TEST(TaskReplay, WorkerThreadsGetTheSamePixels)
 TEST(TaskReplay, ExtremeNumbersFailCleanly)
 {
     const QImage in = gradient(6, 4);
-    const char* kMin = "-2147483648";
-    const char* kMax = "2147483647";
-    const struct {
-        EditTask task;
-        bool ok;
-    } cases[] = {
+    const char *kMin = "-2147483648", *kMax = "2147483647";
+    const std::pair<EditTask, bool> cases[] = { // the row, whether it applies
         {row(taskCanvas, {"0", kMin, "0", "0", "0"}), false},
         {row(taskCanvas, {"0", "0", "0", kMax, "0"}), false},
         {row(taskFrame, {"0", "1", kMax}), false},
@@ -247,11 +212,135 @@ TEST(TaskReplay, ExtremeNumbersFailCleanly)
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         ReplayResult r;
-        const QImage out = replay(in, {cases[i].task}, &r);
-        EXPECT_EQ(r.ok, cases[i].ok) << i << " " << r.message.toStdString();
+        const QImage out = replay(in, {cases[i].first}, &r);
+        EXPECT_EQ(r.ok, cases[i].second) << i << " " << r.message.toStdString();
         if (!r.ok) {
             EXPECT_FALSE(r.message.isEmpty());
             EXPECT_EQ(out, in) << i;
         }
     }
+}
+
+TEST(TextPlacement, GridPositions)
+{
+    const std::tuple<uint8_t, int16_t, int16_t, QSize, QSize, QPoint> cases[] = {
+        // orientation, position, alignment, picture and text sizes, where the text goes
+        {0, 1, 0, {101, 80}, {20, 12}, {40, 0}},  // round(40.5)
+        {0, 2, 1, {101, 80}, {20, 12}, {91, 0}},
+        {0, 8, 1, {101, 80}, {21, 12}, {90, 68}}, // round(90.5): the same pixel on preview and page
+        {0, 6, 0, {101, 80}, {20, 12}, {0, 68}},
+        {0, 3, 2, {101, 80}, {20, 12}, {20, 34}},
+        {0, 5, 2, {101, 80}, {20, 12}, {101, 34}},
+        {0, 4, 1, {101, 80}, {20, 12}, {50, 34}}, // round(50.5)
+        {1, 4, 2, {100, 80}, {30, 10}, {55, 25}}, // vertical ignores the alignment
+        {1, 0, 0, {100, 80}, {30, 10}, {10, 0}},
+        {1, 8, 0, {100, 80}, {30, 10}, {100, 50}},
+    };
+    for (const auto& [orientation, position, alignment, image, text, expected] : cases) {
+        int32_t x = -7, y = -7;
+        subCalcTextPosition(orientation, position, alignment, image, text, x, y);
+        EXPECT_EQ(QPoint(x, y), expected) << int(orientation) << " " << position << " " << alignment;
+    }
+    for (int16_t position : {int16_t(9), int16_t(10), int16_t(-1)}) {
+        int32_t x = 3, y = 4;
+        subCalcTextPosition(0, position, 0, {100, 80}, {30, 10}, x, y);
+        EXPECT_EQ(QPoint(x, y), QPoint(3, 4));
+    }
+}
+
+// Pieces of different sizes, so that each placement tells which piece went where.
+static FramePieces testPieces()
+{
+    return {solid(10, 10, Qt::red), solid(30, 10, Qt::green), solid(8, 10, Qt::blue), // top: left, middle, right
+            solid(12, 20, Qt::cyan), solid(14, 20, Qt::magenta),                       // the sides
+            solid(10, 9, Qt::yellow), solid(30, 9, Qt::gray), solid(8, 9, Qt::darkRed)}; // bottom
+}
+
+TEST(PictureFrames, TilesEdgesInOrderAndCornersLast)
+{
+    const FramePieces f = testPieces();
+    std::vector<PiecePlacement> trace;
+    const QImage out = applyPictureFrame(solid(100, 50, Qt::white), f, nullptr, 0, rgb(0, 0, 0), {}, &trace);
+    EXPECT_EQ(out.size(), QSize(100, 50));
+    const std::vector<std::tuple<const QImage*, int, int>> expected = {
+        {&f.pTop_left, 0, 0},       {&f.pTop_middle, 10, 0},    {&f.pTop_middle, 40, 0},    {&f.pTop_middle, 70, 0},
+        {&f.pTop_right, 92, 0},     {&f.pleft, 0, 10},          {&f.pRight, 86, 10},        {&f.pleft, 0, 30},
+        {&f.pRight, 86, 30},        {&f.pBottom_left, 0, 41},   {&f.pBottom_middle, 10, 41}, {&f.pBottom_middle, 40, 41},
+        {&f.pBottom_middle, 70, 41}, {&f.pBottom_right, 92, 41},
+    };
+    std::vector<std::tuple<const QImage*, int, int>> laid;
+    for (const PiecePlacement& p : trace) laid.emplace_back(p.piece, p.x, p.y);
+    EXPECT_EQ(laid, expected);
+    // The top-right corner covers the end of the last middle tile.
+    EXPECT_EQ(out.pixel(95, 2), qRgb(0, 0, 255));
+    EXPECT_EQ(out.pixel(50, 25), qRgb(255, 255, 255));
+}
+
+TEST(PictureFrames, ResizeCanvasGrowsByTheSidePiecesInTheBackgroundColour)
+{
+    QImage in = solid(100, 50, Qt::white);
+    in.setPixel(0, 0, qRgb(1, 2, 3));
+    FramePieces f = testPieces();
+    QImage clear(12, 20, QImage::Format_ARGB32);
+    clear.fill(Qt::transparent);
+    f.pleft = clear; // lets the grown border show
+    const QImage out = applyPictureFrame(in, f, nullptr, 1, rgb(0, 0, 200), {});
+    EXPECT_EQ(out.size(), QSize(124, 67)); // the crop (-12, -10, 112, 57)
+    EXPECT_EQ(out.pixel(12, 10), qRgb(1, 2, 3));
+    EXPECT_EQ(out.pixel(0, 20), qRgb(0, 0, 200));
+}
+
+TEST(PictureFrames, InnerCornersOfFrameFour)
+{
+    const FramePieces f = testPieces();
+    InnerCorners inner{solid(6, 5, Qt::black), solid(6, 5, Qt::black), solid(7, 5, Qt::black), solid(4, 5, Qt::black)};
+    std::vector<PiecePlacement> trace;
+    applyPictureFrame(solid(100, 50, Qt::white), f, &inner, 0, 0, {}, &trace);
+    auto at = [&](const QImage* p) {
+        for (const PiecePlacement& t : trace)
+            if (t.piece == p) return QPoint(t.x, t.y);
+        return QPoint(-1, -1);
+    };
+    EXPECT_EQ(at(&inner.left_top), QPoint(0, 10));
+    EXPECT_EQ(at(&inner.right_top), QPoint(94, 10));
+    EXPECT_EQ(at(&inner.left_bottom), QPoint(0, 35)); // 50 - (10 + 5)
+    EXPECT_EQ(at(&inner.right_bottom), QPoint(96, 35));
+    EXPECT_EQ(at(&f.pleft), QPoint(0, 15)); // the sides start below the inner corner
+}
+
+TEST(PictureStore, EveryFrameShadowAndMaskExists)
+{
+    const PictureStore& store = PictureStore::instance();
+    for (int i = 0; i < PictureStore::kFrameCount + PictureStore::kShadowCount; ++i) {
+        const FramePieces* f = store.pieces(i);
+        ASSERT_NE(f, nullptr) << i;
+        for (const QImage* p : {&f->pTop_left, &f->pTop_middle, &f->pTop_right, &f->pleft, &f->pRight, &f->pBottom_left,
+                                &f->pBottom_middle, &f->pBottom_right})
+            EXPECT_FALSE(p->isNull()) << i;
+        // Every frame and shadow draws on a picture without error.
+        EXPECT_FALSE(subApplyPictureFrame(solid(40, 30, Qt::white), int16_t(i), 1, i == 4, rgb(255, 255, 255), {}).isNull());
+    }
+    EXPECT_EQ(store.pieces(16), nullptr);
+    EXPECT_EQ(store.pieces(-1), nullptr);
+    EXPECT_FALSE(store.innerCorners().right_bottom.isNull());
+    for (int i = 0; i < PictureStore::kMaskCount; ++i) {
+        const QImage m = store.mask(i);
+        ASSERT_FALSE(m.isNull()) << i;
+        EXPECT_EQ(m.pixel(m.width() / 2, m.height() / 2) & 0xFFFFFFu, 0u) << i; // the picture shows in the middle
+        EXPECT_EQ(m.pixel(0, 0) & 0xFFFFFFu, 0xFFFFFFu) << i;
+    }
+    EXPECT_TRUE(store.mask(8).isNull());
+    // Frames differ from one another.
+    EXPECT_NE(store.pieces(0)->pTop_left.size(), store.pieces(7)->pTop_left.size());
+}
+
+TEST(PictureStore, ShadowsDarkenRightAndBelowOnly)
+{
+    const QImage out = subApplyPictureFrame(solid(40, 30, Qt::white), PictureStore::kShadowBase + 0, 1, false, rgb(255, 255, 255), {});
+    const FramePieces& s = *PictureStore::instance().pieces(PictureStore::kShadowBase);
+    EXPECT_EQ(out.width(), 40 + s.pleft.width() + s.pRight.width() - 2);
+    EXPECT_EQ(out.height(), 30 + s.pTop_left.height() + s.pBottom_left.height() - 2);
+    EXPECT_LT(qRed(out.pixel(out.width() - s.pRight.width() + 2, out.height() / 2)), 255); // shadow beside
+    EXPECT_EQ(out.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(out.pixel(20, 15), qRgb(255, 255, 255)); // the picture itself is untouched
 }

@@ -30,16 +30,13 @@ std::vector<int> visibleGrips(const SelectionTool& t)
 
 TEST(SelectionTool, MiddleGripsAppearOnlyBeyondFifteenPixels)
 {
-    const struct {
-        QPoint to;
-        std::vector<int> grips;
-    } cases[] = {
+    const std::pair<QPoint, std::vector<int>> cases[] = { // where the drag from (10, 10) ends, the grips shown
         {{25, 25}, {1, 2, 3, 4}},
         {{26, 25}, {1, 2, 3, 4, 5, 6}},
         {{25, 26}, {1, 2, 3, 4, 7, 8}},
         {{-6, -6}, {1, 2, 3, 4, 5, 6, 7, 8}},
     };
-    for (const auto& c : cases) EXPECT_EQ(visibleGrips(drawn({10, 10}, c.to)), c.grips) << c.to.x() << "," << c.to.y();
+    for (const auto& [to, grips] : cases) EXPECT_EQ(visibleGrips(drawn({10, 10}, to)), grips) << to.x() << "," << to.y();
     const SelectionTool t = drawn({10, 10}, {-7, 40});
     EXPECT_EQ(t.grips()[4].X, 1); // mid(10, -7) truncates toward zero
     EXPECT_EQ(t.grips()[6].Y, 25);
@@ -53,11 +50,7 @@ TEST(SelectionTool, ADragUpAndLeftStillWorks)
     EXPECT_EQ(t.corner2(), QPoint(10, 10));
     EXPECT_EQ(t.cropRectangle(), (editops::Bounds{10, 10, 50, 40}));
 
-    const struct {
-        QPoint at;
-        int hit;
-        PointerShape pointer;
-    } cases[] = {
+    const std::tuple<QPoint, int, PointerShape> cases[] = { // where the pointer is, the grip hit, its shape
         {{52, 42}, 1, PointerShape::SizeNESW}, // the corners' arrows swap for a reversed rectangle
         {{53, 40}, 0, PointerShape::Default},  // 3 pixels off misses
         {{48, 12}, 3, PointerShape::SizeNWSE}, // grip 3 is (x1, y2)
@@ -68,10 +61,9 @@ TEST(SelectionTool, ADragUpAndLeftStillWorks)
         {{11, 20}, 9, PointerShape::SizeAll},
         {{5, 20}, 0, PointerShape::Default},
     };
-    for (const auto& c : cases) {
-        const MouseOutcome out = t.move(c.at, kImage, kImage);
-        EXPECT_EQ(t.gripHit(), c.hit) << c.at.x() << "," << c.at.y();
-        EXPECT_EQ(out.pointer, c.pointer) << c.at.x() << "," << c.at.y();
+    for (const auto& [at, hit, pointer] : cases) {
+        EXPECT_EQ(t.move(at, kImage, kImage).pointer, pointer) << at.x() << "," << at.y();
+        EXPECT_EQ(t.gripHit(), hit) << at.x() << "," << at.y();
     }
     EXPECT_EQ(t.move({10, 20}, kImage, kImage).pointer, PointerShape::Default); // ...and x2 does not
     EXPECT_EQ(t.gripHit(), 0);
@@ -80,14 +72,10 @@ TEST(SelectionTool, ADragUpAndLeftStillWorks)
 TEST(SelectionTool, GripHitsAndTheHighestGripWins)
 {
     SelectionTool t = drawn({10, 10}, {60, 40});
-    t.move({62, 12}, kImage, kImage);
-    EXPECT_EQ(t.gripHit(), 2);
     EXPECT_EQ(t.move({62, 12}, kImage, kImage).pointer, PointerShape::SizeNESW);
-    t.move({8, 8}, kImage, kImage);
-    EXPECT_EQ(t.gripHit(), 1);
+    EXPECT_EQ(t.gripHit(), 2);
     EXPECT_EQ(t.move({8, 8}, kImage, kImage).pointer, PointerShape::SizeNWSE);
-    t.move({7, 10}, kImage, kImage);
-    EXPECT_EQ(t.gripHit(), 0);
+    EXPECT_EQ(t.gripHit(), 1);
 
     SelectionTool tiny = drawn({10, 10}, {12, 12});
     tiny.move({11, 11}, kImage, kImage);
@@ -226,7 +214,7 @@ TEST(SelectionTool, LocationPicksForWatermarkAndTextOnly)
     EXPECT_EQ(t.mergePoint(), QPoint(3, 4));
 }
 
-TEST(SelectionTool, RightButtonOpensTheMenuAndChangesNothing)
+TEST(SelectionTool, TheRightButtonChangesNothingAndChoosingATaskEndsEveryTool)
 {
     SelectionTool t = drawn({10, 10}, {60, 40});
     t.setSelectLocation(true);
@@ -237,18 +225,13 @@ TEST(SelectionTool, RightButtonOpensTheMenuAndChangesNothing)
     EXPECT_EQ(t.mode(), SelDragMode::Shown);
     EXPECT_TRUE(t.selectLocation());
 
-    SelectionTool idle;
-    EXPECT_TRUE(idle.release(Button::Left, {1, 1}).optionsChanged); // a release with no tool still marks options changed
-}
-
-TEST(SelectionTool, ChoosingATaskEndsEveryTool)
-{
-    SelectionTool t = drawn({10, 10}, {60, 40});
     t.armCropRectangle();
-    t.setSelectLocation(true);
     t.chooseTask(taskText);
     EXPECT_FALSE(t.cropByMouse() || t.selectLocation());
     EXPECT_EQ(t.tool(), toolNone);
     EXPECT_TRUE(t.overlay().empty());
     EXPECT_FALSE(t.release(Button::Left, {5, 5}).locationChanged);
+
+    SelectionTool idle;
+    EXPECT_TRUE(idle.release(Button::Left, {1, 1}).optionsChanged); // a release with no tool still marks options changed
 }

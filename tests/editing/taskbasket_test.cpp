@@ -1,10 +1,12 @@
+#include "editing/EditListModel.h"
+#include "editing/EditTask.h"
 #include "editing/modTaskBasket.h"
 #include "editing_testutil.h"
+#include "platform/sys/colors.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "support/testenv.h"
 
-#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -40,11 +42,7 @@ TEST(TaskBasketFile, RoundTripKeepsEveryFieldAndWritesOneLinePerPlainTask)
     const auto back = fncOpenTaskBasket(name, &why);
     ASSERT_TRUE(back) << why.toStdString();
     EXPECT_EQ(*back, tasks);
-}
-
-TEST(TaskBasketFile, NamesGetTheSuffixUnlessTheyHaveItInAnyCase)
-{
-    EXPECT_EQ(taskBasketFileName("a/b"), "a/b.tbf");
+    // The suffix is added unless the name has it, in any case.
     EXPECT_EQ(taskBasketFileName("a/b.TbF"), "a/b.TbF");
     EXPECT_EQ(taskBasketFileName("a/b.tbf.bak"), "a/b.tbf.bak.tbf");
 }
@@ -52,11 +50,7 @@ TEST(TaskBasketFile, NamesGetTheSuffixUnlessTheyHaveItInAnyCase)
 TEST(TaskBasketFile, ReadsFilesFromOtherPrograms)
 {
     const QByteArray blur(kBlurLine);
-    const struct {
-        const char* name;
-        QByteArray bytes;
-        QString firstParam;
-    } cases[] = {
+    const std::tuple<const char*, QByteArray, QString> cases[] = { // what is odd, the bytes, the first parameter
         {"LF only, trailing blank lines", blur + "\n" + blur + "\n\n\n", "3"},
         {"no line end after the last record", blur + "\r\n" + blur, "3"},
         {"record broken over two lines",
@@ -68,28 +62,25 @@ TEST(TaskBasketFile, ReadsFilesFromOtherPrograms)
          "\"4\",\"MASK\",\"3\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"
          "\"4\",\"BLUR\",\"3\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n", "3"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, bytes, firstParam] : cases) {
+        SCOPED_TRACE(name);
         QString why;
-        const auto tasks = parseTaskBasket(c.bytes, &why);
+        const auto tasks = parseTaskBasket(bytes, &why);
         ASSERT_TRUE(tasks) << why.toStdString();
         ASSERT_EQ(tasks->size(), 2u);
-        EXPECT_EQ(tasks->at(0).p(1), c.firstParam);
+        EXPECT_EQ(tasks->at(0).p(1), firstParam);
         EXPECT_EQ(tasks->at(1), row(taskBlur, {"3"}));
     }
-    const auto latin = parseTaskBasket(cases[3].bytes);
+    const auto latin = parseTaskBasket(std::get<1>(cases[3]));
     EXPECT_EQ(latin->at(0).p(15), QString::fromUtf8("caf\xc3\xa9 \xe2\x82\xac"));
     EXPECT_EQ(latin->at(0).TaskName, "text");
-    EXPECT_EQ(parseTaskBasket(cases[4].bytes)->at(0).TaskName, "blur");
+    EXPECT_EQ(parseTaskBasket(std::get<1>(cases[4]))->at(0).TaskName, "blur");
 }
 
 TEST(TaskBasketFile, RefusesFilesThatAreNoTaskBasket)
 {
     const QByteArray blur(kBlurLine);
-    const struct {
-        const char* name;
-        QByteArray bytes;
-    } cases[] = {
+    const std::pair<const char*, QByteArray> cases[] = {
         {"empty", ""},
         {"blank lines only", "\r\n\n"},
         {"last record cut short", blur + "\r\n\"4\",\"blur\",\"3\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"},
@@ -100,10 +91,10 @@ TEST(TaskBasketFile, RefusesFilesThatAreNoTaskBasket)
         {"an image basket", "\"/home/ana/a.jpg\",\"a.jpg\"\r\n"},
         {"too large", QByteArray(kMaxTaskBasketBytes + 1, ' ')},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
         QString why;
-        EXPECT_FALSE(parseTaskBasket(c.bytes, &why));
+        EXPECT_FALSE(parseTaskBasket(bytes, &why));
         EXPECT_FALSE(why.isEmpty());
     }
 }
@@ -112,8 +103,7 @@ TEST(TaskBasketFile, FailedSaveKeepsTheOldFileAndEmptyListWritesNothing)
 {
     test::TempFolder dir;
     QString name = dir.write("old.tbf", "old contents");
-    std::vector<EditTask> none;
-    EXPECT_FALSE(fncSaveTaskBasket(name, none));
+    EXPECT_FALSE(fncSaveTaskBasket(name, {}));
     EXPECT_EQ(test::readAll(name), "old contents");
 
     QString inMissingFolder = dir.file("missing/x.tbf");
@@ -147,7 +137,6 @@ TEST(EditListCommands, OpenReplacesTheListOnlyWithAValidFile)
     dialogs.answerFile(good);
     EXPECT_TRUE(subOpenTaskBasket(list));
     ASSERT_EQ(list.rowCount(), 2);
-    EXPECT_EQ(list.data(list.index(0)).toString(), "Orientation");
     const FileDialogRequest& r = dialogs.fileRequests().back();
     EXPECT_FALSE(r.save);
     EXPECT_EQ(r.title, "Open task basket");
@@ -197,21 +186,63 @@ TEST(EditListCommands, ClearAndDeleteChangeOnlyWhatIsThere)
     EXPECT_EQ(list.rowCount(), 0);
 }
 
-// Inputs kept from fuzzing the reader: each is read without harm, and what it yields writes out
-// and reads back the same.
-TEST(TaskBasketFile, FuzzRegressionInputs)
+TEST(EditTask, ListNamesAndKeys)
 {
-    const QDir dir(QDir::cleanPath(QStringLiteral(TF_TEST_DATA_DIR "/../../fuzz/regression/taskbasket")));
-    const QStringList names = dir.entryList(QDir::Files);
-    ASSERT_FALSE(names.isEmpty());
-    for (const QString& name : names) {
-        SCOPED_TRACE(name.toStdString());
-        QString why;
-        const auto tasks = parseTaskBasket(test::readAll(dir.filePath(name)), &why);
-        if (!tasks) {
-            EXPECT_FALSE(why.isEmpty());
-            continue;
-        }
-        EXPECT_EQ(parseTaskBasket(formatTaskBasket(*tasks)), tasks);
-    }
+    for (int32_t code : {0, 16, 17, -1}) EXPECT_EQ(fncGetTaskName(code), "") << code; // no recorded task
+
+    EXPECT_EQ(taskCodeFromKey("REDEYE"), taskRedEye);
+    EXPECT_EQ(taskCodeFromKey("Canvas"), taskCanvas);
+    EXPECT_FALSE(taskCodeFromKey("Paint"));
+    EXPECT_STREQ(taskInfo(taskInvert)->panel, "picNothing");
+    EXPECT_EQ(taskInfo(17), nullptr);
+
+    EditTask invert = makeEditTask(taskInvert);
+    EXPECT_TRUE(invert.paramsEmpty());
+    invert.setP(18, "x"); // nowhere
+    EXPECT_TRUE(invert.paramsEmpty());
+    EXPECT_EQ(invert.p(0), "");
+}
+
+TEST(EditTask, ParameterTextRoundTrips)
+{
+    EXPECT_EQ(taskparam::fromSingle(-90.0f), "-90");
+    EXPECT_EQ(taskparam::fromSingle(10.5f), "10.5");
+    EXPECT_EQ(taskparam::fromSingle(0.1f), "0.1");
+    EXPECT_EQ(taskparam::fromBool(true), "True");
+    EXPECT_EQ(taskparam::fromCheck(false), "0");
+    const OleColor highlight = static_cast<OleColor>(0x8000000Du);
+    EXPECT_EQ(taskparam::fromLong(highlight), "-2147483635");
+    EXPECT_EQ(taskparam::toLong(taskparam::fromLong(highlight)), highlight);
+
+    const std::pair<const char*, std::optional<bool>> bools[] = {{"True", true}, {"false", false},     {"0", false}, {"-1", true},
+                                                                 {"2", true},    {"", std::nullopt}, {"yes", std::nullopt}};
+    for (const auto& [text, value] : bools) EXPECT_EQ(taskparam::toBool(text), value) << text;
+
+    const std::pair<const char*, std::optional<int32_t>> longs[] = {
+        {"10,5", 10}, {"11,5", 12}, {" 7 ", 7}, {"+3", 3}, {"-2147483648", INT32_MIN}, {"2147483648", std::nullopt},
+        {"1,000,000", std::nullopt}, {"abc", std::nullopt}, {"-", std::nullopt}, {"", std::nullopt}, {"nan", std::nullopt}};
+    for (const auto& [text, value] : longs) EXPECT_EQ(taskparam::toLong(text), value) << text;
+
+    EXPECT_EQ(taskparam::toInteger("32767"), 32767);
+    EXPECT_FALSE(taskparam::toInteger("40000"));
+    EXPECT_EQ(taskparam::toByte("255"), 255);
+    EXPECT_FALSE(taskparam::toByte("-1"));
+}
+
+TEST(EditListModel, RowsShowListNamesWithLowerCaseKeys)
+{
+    EditListModel model;
+    QStringList asked;
+    model.setIconProvider([&](const QString& key) { asked << key; return QIcon(); });
+    EditTask t = makeEditTask(taskWatermark);
+    t.TaskName = "Watermark"; // a key as an old file wrote it
+    model.appendTask(t);
+    model.appendTask(makeEditTask(taskFlip));
+    ASSERT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.data(model.index(0)).toString(), "Watermark");
+    EXPECT_EQ(model.data(model.index(0), EditListModel::TaskKeyRole).toString(), "watermark");
+    EXPECT_EQ(model.data(model.index(1)).toString(), "Orientation");
+    model.data(model.index(1), Qt::DecorationRole);
+    EXPECT_EQ(asked, QStringList{"flip"});
+    EXPECT_EQ(model.task(0).TaskName, "watermark");
 }

@@ -1,21 +1,74 @@
 #pragma once
-// A metadata controller on its own pane, showing files as the preview hands them over.
+// Pictures whose metadata the exiv2 command writes and reads back, and a metadata controller on its
+// own pane, showing files as the preview hands them over.
 #include "metadata/MetadataController.h"
 #include "metadata/modMetadata.h"
-#include "metadata_testutil.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/imagelist.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/msgbox.h"
+#include "support/testenv.h"
 
 #include <QDialog>
+#include <QImage>
 #include <QPushButton>
 #include <QTreeWidgetItem>
 #include <QWidget>
 #include <functional>
+#include <gtest/gtest.h>
 
 namespace tf::test {
+
+inline QImage pattern(int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) img.setPixel(x, y, qRgb((x * 37) & 255, (y * 53) & 255, (x * y) & 255));
+    return img;
+}
+
+inline QString writeJpeg(const TempFolder& dir, const QString& name, int w = 64, int h = 48)
+{
+    const QString path = dir.file(name);
+    EXPECT_TRUE(pattern(w, h).save(path, "JPEG", 90));
+    return path;
+}
+
+// Runs `exiv2 -M cmd ... mo path`; each command as the exiv2 command takes it ("set Exif.Image.Make X").
+inline void exiv2Modify(const QString& path, const QStringList& commands)
+{
+    QStringList args;
+    for (const QString& c : commands) args << QStringLiteral("-M") + c;
+    args << QStringLiteral("mo") << path;
+    int rc = -1;
+    runTool(QStringLiteral("exiv2"), args, &rc);
+    ASSERT_EQ(rc, 0) << commands.join(QLatin1String(" | ")).toStdString();
+}
+
+// The raw value of one key as the exiv2 command prints it; empty when absent.
+inline QString exiv2Value(const QString& path, const QString& key)
+{
+    return runTool(QStringLiteral("exiv2"), {QStringLiteral("-q"), QStringLiteral("-Pv"), QStringLiteral("-K"), key, path})
+        .trimmed();
+}
+
+// Every key the exiv2 command lists, in its order (repeated keys repeated).
+inline QStringList exiv2Keys(const QString& path)
+{
+    QStringList keys;
+    const QString out = runTool(QStringLiteral("exiv2"), {QStringLiteral("-q"), QStringLiteral("-Pk"), path});
+    for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) keys << line.trimmed();
+    return keys;
+}
+
+// The compressed picture of a JPEG: everything from the start-of-scan marker on.
+inline QByteArray jpegScan(const QString& path)
+{
+    const QByteArray bytes = readAll(path);
+    const qsizetype sos = bytes.indexOf(QByteArray("\xFF\xDA", 2));
+    return sos < 0 ? QByteArray() : bytes.mid(sos);
+}
 
 class MetadataControllerTest : public ::testing::Test {
 protected:

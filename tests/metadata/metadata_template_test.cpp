@@ -1,5 +1,4 @@
-// The EXIF template (.xiff) and the IPTC template (.ffo): exact bytes, round trips, and what a
-// bad or empty template does (nothing).
+// The EXIF template (.xiff) and the IPTC template (.ffo).
 #include "metadata/metadataTemplates.h"
 #include "metadata_fixture.h"
 
@@ -13,11 +12,13 @@ namespace {
 
 class MetadataTemplate : public MetadataControllerTest {
 protected:
+    // A JPEG with some metadata, shown.
     QString shot()
     {
         const QString path = writeJpeg(dir, "shot.jpg");
         exiv2Modify(path, {"set Exif.Image.Make Canon", "set Exif.Image.Orientation 1",
                            "set Exif.Image.DateTime 2024:01:02 15:04:05", "set Iptc.Application2.Caption Old"});
+        show(path);
         return path;
     }
 };
@@ -26,7 +27,7 @@ protected:
 
 TEST_F(MetadataTemplate, AnExifTemplateHoldsTheKeyedRowsAsTheListShowsThem)
 {
-    show(shot());
+    shot();
     dialogs.answerFile(dir.file("meta"));
     ASSERT_TRUE(controller.fncSaveEXIF());
     EXPECT_EQ(dialogs.fileRequests().back().defaultSuffix, "xiff");
@@ -56,7 +57,6 @@ TEST_F(MetadataTemplate, NothingEditableToSaveLeavesAnExistingTemplateAlone)
 TEST_F(MetadataTemplate, LoadingAnExifTemplateUpdatesRowsAndWritesTheFileOnce)
 {
     const QString path = shot();
-    show(path);
     const QString xiff = dir.write("t.xiff", "\"make\",\"Nikon\"\n"
                                               "  \"DateTimeOriginal\" , \"3/4/2024 1:02:03 AM\"\n"
                                               "\"DateTimeDigitized\",\"no date\"\n"
@@ -153,7 +153,6 @@ TEST_F(MetadataTemplate, LoadingAnIptcTemplateReplacesTheImagesIptcAndRelists)
     ASSERT_TRUE(source.SaveIptcToFile(ffo));
 
     const QString path = shot();
-    show(path);
     gbytMetadataKind = 1;
     dialogs.answerFile(ffo);
     messages.answerNext(vbYes);

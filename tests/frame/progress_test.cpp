@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -83,21 +82,15 @@ protected:
 
 TEST_F(ProgressTest, StatusWindowIsModelessAndItsCancelOnlyRaisesTheFlag)
 {
-    QWidget owner;
-    owner.show();
-    frmStatus status(&owner);
+    frmStatus status;
     status.show();
     EXPECT_EQ(status.windowTitle(), "Processing...");
     EXPECT_FALSE(status.isModal());
-    EXPECT_TRUE(status.findChild<QProgressBar*>("pbQueue"));
-    EXPECT_TRUE(status.findChild<QLabel*>("lblMessage"));
-    auto* lblStatus = status.findChild<QLabel*>("lblStatus");
-    ASSERT_TRUE(lblStatus);
-    EXPECT_EQ(lblStatus->text(), "Please wait..... your request is being processed");
+    EXPECT_EQ(status.lblStatus->text(), "Please wait..... your request is being processed");
 
     status.findChild<QPushButton*>("cmdCancel")->click();
     EXPECT_EQ(gblnCancelOperation, -1);
-    EXPECT_EQ(lblStatus->text(), "Please wait...... cancelling operaration");
+    EXPECT_EQ(status.lblStatus->text(), "Please wait...... cancelling operaration");
     EXPECT_TRUE(status.isVisible()); // the command closes it, not the button
 
     gblnCancelOperation = 0;
@@ -111,46 +104,38 @@ TEST_F(ProgressTest, StatusWindowIsModelessAndItsCancelOnlyRaisesTheFlag)
 
 // ---- the cancel protocol ------------------------------------------------------------------------
 
-TEST_F(ProgressTest, CancelDuringAnItemStopsAfterItKeepsTheWorkAndClearsTheFlag)
+TEST_F(ProgressTest, CancelStopsAfterTheItemKeepsTheWorkAndDoesNotReachTheNextCommand)
 {
-    QPointer<frmStatus> window;
-    QStringList activity;
-    EXPECT_EQ(runLoop(5,
-                      [&](LongCommand& cmd, int i) {
-                          window = cmd.status();
-                          activity << gstrCurrentOperation;
-                          EXPECT_TRUE(isLongCommandRunning() && window->isVisible());
-                          if (i == 3) clickCancelDuringNextYield(cmd);
-                      }),
-              QStringList({"page1.tif", "page2.tif", "page3.tif"}));
-    EXPECT_EQ(activity, QStringList({"page1.tif", "page2.tif", "page3.tif"}));
-    EXPECT_EQ(gblnCancelOperation, 0);
-    EXPECT_TRUE(window.isNull()); // the command closed its progress window
-    EXPECT_FALSE(isLongCommandRunning());
-
-    // Clicked inside the item's own work: seen at the next item.
-    EXPECT_EQ(runLoop(5, [&](LongCommand& cmd, int i) { if (i == 2) cancelButton(cmd)->click(); }),
-              QStringList({"page1.tif", "page2.tif"}));
-    EXPECT_EQ(gblnCancelOperation, 0);
-}
-
-TEST_F(ProgressTest, DoubleCancelActsAsOneAndAStaleCancelDoesNotStopTheNextCommand)
-{
-    EXPECT_EQ(runLoop(5,
-                      [&](LongCommand& cmd, int i) {
-                          if (i == 2) {
-                              cancelButton(cmd)->click();
-                              clickCancelDuringNextYield(cmd);
-                          }
-                      }),
-              QStringList({"page1.tif", "page2.tif"}));
-    EXPECT_EQ(runLoop(5), kAllFive);
-
-    // Pressed after the last test of a command...
-    EXPECT_EQ(runLoop(3, [&](LongCommand& cmd, int i) { if (i == 3) cancelButton(cmd)->click(); }),
-              QStringList({"page1.tif", "page2.tif", "page3.tif"}));
-    EXPECT_EQ(runLoop(5), kAllFive);
-    // ...or left set by anything else before one starts.
+    enum Press { Now = 1, DuringTheYield = 2 };
+    const struct {
+        const char* what;
+        int count, at, presses, done;
+    } cases[] = {
+        {"while the loop yields", 5, 3, DuringTheYield, 3},
+        {"inside the item's own work: seen at the next item", 5, 2, Now, 2},
+        {"twice: acts as once", 5, 2, Now | DuringTheYield, 2},
+        {"after the last test of the command", 3, 3, Now, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QPointer<frmStatus> window;
+        QStringList activity;
+        const QStringList done = runLoop(c.count, [&](LongCommand& cmd, int i) {
+            window = cmd.status();
+            activity << gstrCurrentOperation;
+            EXPECT_TRUE(isLongCommandRunning() && window->isVisible());
+            if (i != c.at) return;
+            if (c.presses & Now) cancelButton(cmd)->click();
+            if (c.presses & DuringTheYield) clickCancelDuringNextYield(cmd);
+        });
+        EXPECT_EQ(done, kAllFive.first(c.done));
+        EXPECT_EQ(activity, done);
+        EXPECT_EQ(gblnCancelOperation, 0);
+        EXPECT_TRUE(window.isNull()); // the command closed its progress window
+        EXPECT_FALSE(isLongCommandRunning());
+        EXPECT_EQ(runLoop(5), kAllFive);
+    }
+    // A flag left set by anything else before a command starts does not stop it.
     gblnCancelOperation = -1;
     EXPECT_EQ(runLoop(5), kAllFive);
     EXPECT_EQ(gblnCancelOperation, 0);
@@ -181,23 +166,17 @@ TEST_F(ProgressTest, SecondCommandStartedDuringTheYieldsIsRefused)
 
 TEST_F(ProgressTest, HelperLoopInsideACommandJoinsItAndItsCancelStopsBoth)
 {
-    QStringList rows, pages;
-    {
-        LongCommand outer("Saving a MultiPage file");
-        outer.showStatus();
-        for (int page = 1; page <= 3; ++page) {
-            if (!outer.nextItem(QStringLiteral("page%1").arg(page))) break;
-            pages << QStringLiteral("page%1").arg(page);
-            LongCommand inner("replaying the task list");
-            ASSERT_TRUE(inner);
-            for (int row = 1; row <= 3; ++row) {
-                if (!inner.nextItem(QStringLiteral("row%1").arg(row))) break;
-                rows << QStringLiteral("%1.%2").arg(page).arg(row);
-                if (page == 2 && row == 1) cancelButton(outer)->click();
-            }
+    QStringList rows;
+    const QStringList pages = runLoop(3, [&](LongCommand& outer, int page) {
+        LongCommand inner("replaying the task list");
+        ASSERT_TRUE(inner);
+        for (int row = 1; row <= 3; ++row) {
+            if (!inner.nextItem(QStringLiteral("row%1").arg(row))) break;
+            rows << QStringLiteral("%1.%2").arg(page).arg(row);
+            if (page == 2 && row == 1) cancelButton(outer)->click();
         }
-    }
-    EXPECT_EQ(pages, QStringList({"page1", "page2"}));
+    });
+    EXPECT_EQ(pages, kAllFive.first(2));
     EXPECT_EQ(rows, QStringList({"1.1", "1.2", "1.3", "2.1"}));
     EXPECT_EQ(gblnCancelOperation, 0);
 }

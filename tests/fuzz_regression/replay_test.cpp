@@ -67,17 +67,14 @@ TEST_P(FuzzRegression, ReplaysWithoutFault)
     const Input& input = GetParam();
     const auto target = kTargets.find(input.target);
     ASSERT_NE(target, kTargets.end()) << "no fuzz target is called " << input.target;
-    const QFileInfo info(input.path);
-    const bool loader = input.target == "loader";
     ASSERT_TRUE(g_shortLimits) << "the limits are set before any decoder starts";
-
     QFile file(input.path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray bytes = file.readAll();
     // The reproducers keep their own names, so the loader reads them by their extension; inputs
     // the fuzzer saved pick the extension with their first byte.
-    const QString suffix = info.suffix().toLower();
-    const QString fault = loader && tf::fuzz::loaderExtensions().contains(suffix)
+    const QString suffix = QFileInfo(input.path).suffix().toLower();
+    const QString fault = input.target == "loader" && tf::fuzz::loaderExtensions().contains(suffix)
                               ? tf::fuzz::loadPicture(bytes, suffix)
                               : target->second(bytes);
     EXPECT_TRUE(fault.isEmpty()) << fault.toStdString();

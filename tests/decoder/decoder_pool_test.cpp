@@ -25,10 +25,7 @@ DecoderSettings stubPool(int processes, std::chrono::milliseconds timeLimit = 20
 
 DecodeRequest request(uint32_t kind, int width = 0)
 {
-    DecodeRequest r;
-    r.kind = kind;
-    r.width = width;
-    return r;
+    return {.kind = kind, .path = {}, .width = width};
 }
 
 TEST(DecoderPool, EveryRequestOfABatchIsAnsweredOnceWhateverBecomesOfOthers)

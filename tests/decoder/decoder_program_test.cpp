@@ -32,23 +32,13 @@ QImage photo(int width, int height, int seed)
 
 DecodeRequest pageRequest(const QString& path, int page = 1)
 {
-    DecodeRequest r;
-    r.kind = uint32_t(DecodeKind::Page);
-    r.path = path;
-    r.page = page;
-    return r;
+    return {.kind = uint32_t(DecodeKind::Page), .path = path, .page = page};
 }
 
 DecodeRequest pictureRequest(const QString& path, int sizeMode, int width, int height)
 {
-    DecodeRequest r;
-    r.kind = uint32_t(DecodeKind::Picture);
-    r.path = path;
-    r.sizeMode = sizeMode;
-    r.width = width;
-    r.height = height;
-    r.backColor = 0x00C81E0A;
-    return r;
+    return {.kind = uint32_t(DecodeKind::Picture), .path = path, .sizeMode = sizeMode, .width = width,
+            .height = height, .backColor = 0x00C81E0A};
 }
 
 class DecoderProgram : public testing::Test {
@@ -116,10 +106,7 @@ TEST_F(DecoderProgram, EachRoutingGivesThePixelsItGivesInProcess)
     }
     EXPECT_EQ(answered, int(cases.size()));
 
-    DecodeRequest count;
-    count.kind = uint32_t(DecodeKind::PageCount);
-    count.path = tiff;
-    EXPECT_EQ(pool.decode(count).pageCount, 3);
+    EXPECT_EQ(pool.decode({.kind = uint32_t(DecodeKind::PageCount), .path = tiff}).pageCount, 3);
 }
 
 TEST_F(DecoderProgram, TheLoadersReportOfABrokenFileComesBackForItsCallerToGive)
@@ -164,9 +151,6 @@ TEST(DecoderRegression, DamagedFilesCostOnlyThemselves)
         if (r.image.isNull() && f->index % 2 == 0) {
             EXPECT_FALSE(r.message.isEmpty());
         }
-        std::printf("  %-45s %s\n", qPrintable(requested[f->index]),
-                    r.answered() ? (r.image.isNull() ? qPrintable("no picture: " + r.message) : "picture")
-                                 : qPrintable(QStringLiteral("decoder failed (%1)").arg(int(r.status))));
     }
     EXPECT_EQ(answered, requested.size());
     // All run at once, so the whole lot takes about one time limit, plus starting the decoders.

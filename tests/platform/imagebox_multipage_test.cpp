@@ -25,7 +25,6 @@
 
 using namespace tf;
 using tf::test::readAll;
-using tf::test::runTool;
 using tf::test::TempFolder;
 
 namespace {
@@ -116,12 +115,16 @@ QByteArray exifWith(quint32 x, quint32 y, quint16 unit)
 
 } // namespace
 
-TEST(ImageBoxMultipage, AJpegGoesIntoAPdfAsItIsOnlyWhileItsPixelsAreUnchanged)
-{
+class ImageBoxMultipage : public testing::Test {
+protected:
     TempFolder dir;
+    ImageDocument doc;
+};
+
+TEST_F(ImageBoxMultipage, AJpegGoesIntoAPdfAsItIsOnlyWhileItsPixelsAreUnchanged)
+{
     const QString jpg = writeJpeg(dir.file("photo.jpg"), picture(90, 60));
     const QString grey = writeJpeg(dir.file("grey.jpg"), picture(50, 40, QImage::Format_Grayscale8));
-    ImageDocument doc;
     doc.setColorFormat(0);
     doc.LoadFromFile(jpg);
     doc.AddPdfPage(1);             // the file itself
@@ -166,9 +169,8 @@ TEST(ImageBoxMultipage, AJpegGoesIntoAPdfAsItIsOnlyWhileItsPixelsAreUnchanged)
     EXPECT_FALSE(QFile::exists(dir.file("none.pdf")));
 }
 
-TEST(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
+TEST_F(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
 {
-    TempFolder dir;
     // 1-bit pictures with either palette order and an odd width, grey ones stored two ways.
     const QImage mono = picture(37, 21).convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
     QImage flipped = mono;
@@ -183,7 +185,6 @@ TEST(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
     };
     const Case cases[] = {{mono, 6, 2}, {flipped, 5, 2},  {mono, -1, 0},
                           {grey, 2, 1}, {indexed, -1, 1}, {picture(37, 21), -1, 0}};
-    ImageDocument doc;
     EXPECT_EQ(doc.ColorFormat(), -1) << "until set, each image keeps its own depth";
     for (const Case& c : cases) {
         doc.setPicture(c.image);
@@ -219,7 +220,7 @@ TEST(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
     EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AddTiffPage(1); }), 481);
 }
 
-TEST(ImageBoxMultipage, EveryCompressionAndColourFormatWritesItsDepth)
+TEST_F(ImageBoxMultipage, EveryCompressionAndColourFormatWritesItsDepth)
 {
     struct Depth {
         int bits, samples, photometric;
@@ -227,8 +228,6 @@ TEST(ImageBoxMultipage, EveryCompressionAndColourFormatWritesItsDepth)
     // Colour formats 0 to 6: 24 bit, 256 colours, 256 greys, 16 colours, 16 greys, Mono, Mono BW.
     const Depth depths[] = {{8, 3, 2}, {8, 1, 3}, {8, 1, 1}, {4, 1, 3}, {4, 1, 1}, {1, 1, 0}, {1, 1, 0}};
     const int codes[] = {1, 32773, 4}; // none, PackBits, CCITT Group 4
-    TempFolder dir;
-    ImageDocument doc;
     doc.setPicture(picture(101, 80));
     for (int16_t compression = 0; compression < 3; ++compression) {
         for (int16_t format = 0; format < 7; ++format) {
@@ -254,10 +253,8 @@ TEST(ImageBoxMultipage, EveryCompressionAndColourFormatWritesItsDepth)
     }
 }
 
-TEST(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)
+TEST_F(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)
 {
-    TempFolder dir;
-    ImageDocument doc;
     doc.setPicture(picture(40, 30));
     doc.AddTiffPage(1);
     const QString a = dir.file("a.tif");
@@ -314,10 +311,8 @@ TEST(TiffSizeLimit, DocumentsThatMayPassFourGiBAreKnownBeforeWriting)
     EXPECT_EQ(tiffBitsPerPixel(kColor16, kTiffPackBits, 24, false), 4);
 }
 
-TEST(TiffSizeLimit, ALargeDocumentIsABigTiffThatTakesPagesAnywhere)
+TEST_F(ImageBoxMultipage, ALargeDocumentIsABigTiffThatTakesPagesAnywhere)
 {
-    TempFolder dir;
-    ImageDocument doc;
     const QString small = dir.file("small.tif"), big = dir.file("big.tif");
     for (const QString& path : {small, big}) {
         doc.ExpectTiffBytes(path == big ? kClassicTiffMaxBytes + 1 : kClassicTiffMaxBytes);
@@ -343,10 +338,8 @@ TEST(TiffSizeLimit, ALargeDocumentIsABigTiffThatTakesPagesAnywhere)
     EXPECT_TRUE(isClassicTiff(small));
 }
 
-TEST(PdfAppend, PagesOfOneDocumentAreGatheredAndWrittenOnce)
+TEST_F(ImageBoxMultipage, PdfPagesOfOneDocumentAreGatheredAndWrittenOnce)
 {
-    TempFolder dir;
-    ImageDocument doc;
     for (int w : {10, 11}) {
         doc.setPicture(picture(w, 10));
         doc.AddPdfPage(1);

@@ -37,11 +37,15 @@ QImage readWithDevil(const QString& path) { return test::readWithDevil(test::rea
 
 } // namespace
 
-TEST(ImageBoxSave, EveryFormatIsReadBackByAnotherReader)
-{
+class ImageBoxSave : public testing::Test {
+protected:
     test::TempFolder dir;
-    const QImage pic = test::patterned(37, 23);
     ImageDocument doc;
+};
+
+TEST_F(ImageBoxSave, EveryFormatIsReadBackByAnotherReader)
+{
+    const QImage pic = test::patterned(37, 23);
     doc.setPicture(pic);
 
     QByteArray format;
@@ -70,10 +74,8 @@ TEST(ImageBoxSave, EveryFormatIsReadBackByAnotherReader)
     EXPECT_EQ(readWithFreeImage(dir.file("out.psd")).dotsPerMeterY(), 7874); // the resolution resource
 }
 
-TEST(ImageBoxSave, DepthIsKeptWhereTheFormatAllowsIt)
+TEST_F(ImageBoxSave, DepthIsKeptWhereTheFormatAllowsIt)
 {
-    test::TempFolder dir;
-    ImageDocument doc;
     QImage mono = test::patterned(45, 13, QImage::Format_Mono);
     mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)}); // index 0 is white: the "wrong" way round
     doc.setPicture(mono);
@@ -98,10 +100,8 @@ TEST(ImageBoxSave, DepthIsKeptWhereTheFormatAllowsIt)
     }
 }
 
-TEST(ImageBoxSave, JpegQualityAndFlattening)
+TEST_F(ImageBoxSave, JpegQualityAndFlattening)
 {
-    test::TempFolder dir;
-    ImageDocument doc;
     doc.setPicture(test::patterned(64, 64));
     doc.SaveJpeg(dir.file("low.jpe"), 10);
     doc.SaveJpeg(dir.file("high.jpe"), 95);
@@ -123,10 +123,8 @@ TEST(ImageBoxSave, JpegQualityAndFlattening)
     }
 }
 
-TEST(ImageBoxSave, FailuresRaiseOneErrorTypeAndLeaveFilesAlone)
+TEST_F(ImageBoxSave, FailuresRaiseOneErrorTypeAndLeaveFilesAlone)
 {
-    test::TempFolder dir;
-    ImageDocument doc;
     const QString existing = dir.write("keep.png", "old contents");
     auto errorOf = [&](const QString& path) {
         try {

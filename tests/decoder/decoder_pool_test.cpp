@@ -108,8 +108,7 @@ TEST(DecoderPool, CancellingEndsTheBatchsRunningDecodesAndNoOtherBatchs)
 
 TEST(DecoderPool, CancellingABatchCostsAnotherBatchNoAnswer)
 {
-    // A folder listed again: the old batch is cancelled while its decodes end on decoders that the
-    // new batch's requests go to next.
+    // A folder listed again: the old batch's decodes end on decoders the new batch goes to next.
     DecoderPool pool(stubPool(4));
     for (int round = 0; round < 40; ++round) {
         DecodeBatch old(pool);

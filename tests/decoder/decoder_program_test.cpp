@@ -1,5 +1,4 @@
-// The decoder program itself: each caller's routing gives in a decoder what it gives in process,
-// and the damaged files that once crashed or froze the program cost only themselves.
+// The decoder program: each routing gives what it gives in process; damaged files cost only themselves.
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_codecs.h"
 #include "services/modLoadPic.h"
@@ -121,9 +120,7 @@ TEST_F(DecoderProgram, TheLoadersReportOfABrokenFileComesBackForItsCallerToGive)
     EXPECT_EQ(r.message, QStringLiteral("Invalid picture"));
 }
 
-// Every input that ever crashed, froze or flooded memory in a reader stays here, and each
-// decoder's way of reading it is replayed: an answer or a failure within the time limit, and the
-// pool serves the next file as before.
+// Every input that ever crashed, froze or flooded a reader, both ways: an answer or a failure in time.
 TEST(DecoderRegression, DamagedFilesCostOnlyThemselves)
 {
     const QDir dir(QStringLiteral(TF_LOADER_REGRESSION_DIR));

@@ -72,8 +72,7 @@ TEST(ImageBoxGeometry, FitKeepsTheAspectNeverEnlargesAndIsStable)
     EXPECT_EQ(fitSize({200, 100}, {0, 50}), QSize(1, 1));   // a collapsed control still draws
     EXPECT_EQ(zoomedSize({5, 3}, 50), QSize(2, 2));         // 2.5 and 1.5 round to even
 
-    // Fitting into the fitted size gives the same size back: a control resized to its display
-    // size must not shrink its picture by a pixel.
+    // A control resized to its display size must not shrink its picture by a pixel.
     for (int w = 7; w < 1500; w += 37)
         for (int h = 5; h < 900; h += 41)
             for (QSize box : {QSize(150, 150), QSize(97, 61), QSize(640, 480), QSize(33, 400)}) {

@@ -62,8 +62,9 @@ TEST_F(ImageBoxLoad, EveryFormatLoadsWhateverTheCaseOfItsExtension)
     ASSERT_TRUE(test::saveWithDevil(pic, IL_PCX, dir.file("PAINT.PCX")));
     for (const char* name : {"PHOTO.JPG", "PLAIN.BMP", "Shot.Png", "ANIM.GIF", "SCAN.TIF", "x.TGA", "layered.PSD", "PAINT.PCX"}) {
         expectLoads(doc, dir.file(name), pic.size());
-        if (!QByteArray(name).endsWith("JPG")) {
-            EXPECT_EQ(test::firstDifference(doc.image(), QByteArray(name).endsWith("GIF") ? palette : pic), "") << name;
+        const QByteArray n(name);
+        if (!n.endsWith("JPG")) {
+            EXPECT_EQ(test::firstDifference(doc.image(), n.endsWith("GIF") ? palette : pic), "") << name;
         }
     }
     doc.LoadFromFile(dir.file("SCAN.TIF"));
@@ -222,8 +223,7 @@ TEST_F(ImageBoxLoad, PsdColourModesAndDamage)
     EXPECT_EQ(doc.BitsPerPixel(), 8);
     EXPECT_EQ(doc.PixelColor(1, 0), rgb(128, 128, 128));
 
-    // Damage: run lengths that do not add up, data cut short, an unknown mode, a header that lies.
-    // (FreeImage's writer compresses with runs.)
+    // Damage: bad run lengths (FreeImage writes runs), data cut short, unknown mode, lying header.
     ASSERT_TRUE(test::saveWithFreeImage(test::patterned(30, 20), FIF_PSD, dir.file("rle.psd")));
     QByteArray rle = test::readAll(dir.file("rle.psd"));
     const int countsAt = rle.indexOf(QByteArray("\x00\x01", 2), 26 + 4 + 4 + 54 + 4) + 2; // after compression 1
@@ -286,8 +286,7 @@ TEST_F(ImageBoxLoad, TargaAndPcxVariantsAndDamage)
         }
     }
 
-    // Grey from the top down, 16-bit from right to left, and 32-bit without alpha bits, whose
-    // fourth byte is padding and must not make the picture transparent.
+    // Grey top down, 16-bit right to left, 32-bit whose padding byte must not mean transparent.
     doc.LoadFromFile(dir.write("grey.tga", rawTga(3, 8, 0x20, 3, 2, QByteArray("\x00\x40\x80\xc0\xe0\xff", 6))));
     EXPECT_EQ(doc.BitsPerPixel(), 8);
     EXPECT_EQ(doc.PixelColor(1, 0), rgb(0x40, 0x40, 0x40));
@@ -388,8 +387,7 @@ TEST_F(ImageBoxLoad, RunLengthAndThirtyTwoBitBmps)
 
 TEST_F(ImageBoxLoad, JpegPagesDecodeAccurately)
 {
-    // Colour with 4:2:0 chroma: the fast decode's integer transform and plain upsampling would
-    // differ from libjpeg's accurate decode, which Qt's reader uses.
+    // 4:2:0 chroma: a fast decode would differ from the accurate one Qt's reader uses.
     QImage picture(97, 61, QImage::Format_RGB32);
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x) picture.setPixel(x, y, qRgb(x * 5 % 256, y * 7 % 256, (x * y) % 256));

@@ -1,6 +1,4 @@
-// The image control's multipage members: what each writes, when a JPEG goes into a PDF as it is,
-// what is left behind by a failure, BigTIFF for documents that may pass 4 GiB, a PDF append
-// gathered into one pass, a JPEG page's resolution; and the work files a killed run left.
+// The image control's multipage members, the page writers' size limits, and a killed run's work files.
 #include "support/imagebox_testutil.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_document.h"
@@ -285,8 +283,7 @@ TEST_F(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)
 
 TEST(TiffSizeLimit, DocumentsThatMayPassFourGiBAreKnownBeforeWriting)
 {
-    // A4 at 300 dpi. 165 colour pages are 4.3 GB; 163 are 4.26 GB, but PackBits may grow each
-    // row by one byte in 128, which takes them past 4 GiB.
+    // A4 at 300 dpi; PackBits may grow each row by one byte in 128, taking 163 pages past 4 GiB.
     const struct {
         int pages;
         int bits;
@@ -359,8 +356,7 @@ TEST_F(ImageBoxMultipage, PdfPagesOfOneDocumentAreGatheredAndWrittenOnce)
     EXPECT_TRUE(test::qpdfCheckPasses(pdf));
     EXPECT_EQ(test::widthsOf(test::pdfImages(pdf)), QList<int>({21, 20, 10, 11, 22}));
 
-    // Another target writes what was gathered for the one before; a new file beside the
-    // document gets the document's pages and those gathered for it.
+    // Another target flushes what was gathered; a new file gets the document's and gathered pages.
     const QString copy = dir.file("copy.pdf");
     doc.setPicture(picture(30, 10));
     doc.AppendToPdf(pdf, copy, 0);
@@ -399,16 +395,14 @@ TEST(PdfAppend, AJpegPageIsSizedByItsJfifOrElseItsExifResolution)
         }
     }
 
-    // Through the writer: 16 x 8 pixels at 300 dpi (EXIF only) is 38.4 x 19.2 pt; with no
-    // resolution at all, the default makes a point of a pixel.
+    // 16 x 8 pixels at 300 dpi (EXIF only) is 3.84 x 1.92 pt; with none, a pixel is a point.
     TempFolder dir;
     const QByteArray exifOnly = jpegWith(0, 1, 1, exifWith(300, 300, 2));
     const QString a = dir.write("exif.jpg", exifOnly), b = dir.write("none.jpg", jpegWith(0, 1, 1, {}));
     ImageDocument doc;
     ASSERT_TRUE(doc.AddPdfPageFromJpegFile(a));
     ASSERT_TRUE(doc.AddPdfPageFromJpegFile(b));
-    // Decoded pages (256 colours) are sized the same way; a TIFF that states no resolution, to
-    // which the library gives 300 dpi, takes the one default too.
+    // Decoded pages too; a TIFF stating no resolution (the library says 300) takes the default.
     const QString tiff = dir.file("none.tif");
     ASSERT_TRUE(test::writeRgbTiff(tiff, {picture(16, 8)}));
     doc.setColorFormat(kColor256);

@@ -60,8 +60,7 @@ TEST(ImageBoxWidget, FittedAndZoomedDisplaySizes)
     b.box.resize(b.box.DisplayWidth(), b.box.DisplayHeight());
     EXPECT_EQ(b.box.displaySize(), QSize(200, 50));
 
-    // Hidden controls get no resize events, yet the preview hides ibMain, sizes it and reads its
-    // display size before showing it again; a control may never have been shown.
+    // The preview sizes a hidden (or never shown) control, which gets no resize events.
     b.box.hide();
     b.box.resize(100, 100);
     EXPECT_EQ(b.box.displaySize(), QSize(100, 25));

@@ -77,8 +77,7 @@ TEST(PageRaster, PixelsSurviveWhereTheDepthAllows)
     QImage clear(4, 4, QImage::Format_ARGB32);
     clear.fill(Qt::transparent);
     EXPECT_EQ(imageFromRaster(rasterForColorFormat(clear, kGray256)).pixel(1, 1), qRgb(255, 255, 255));
-    // A palette never holds more colours than its depth can index (each format's depth is the
-    // image control's test of the written tags).
+    // A palette never outgrows its depth (each format's depth is the image control's test).
     for (int format : {kColor256, kColor16}) {
         const PageRaster r = rasterForColorFormat(samplePage(), format);
         ASSERT_EQ(r.kind, PageRaster::Palette);
@@ -106,15 +105,13 @@ TEST(TiffWriting, TheTargetAppearsOnlyAtCommitAndADroppedWriterLeavesItAlone)
     // Each compression's depth and tags are the image control's test; here the writer's own work.
     const QString fresh = dir.file("out.tif");
     TiffDocumentWriter writer(fresh);
-    for (int compression : {kTiffNone, kTiffPackBits}) {
-        QString error;
-        ASSERT_TRUE(writer.addPage(rasterForColorFormat(samplePage(), kColor24Bit), compression, QString(), &error))
-            << error.toStdString();
-    }
-    EXPECT_FALSE(QFile::exists(fresh));
+    const PageRaster page = rasterForColorFormat(samplePage(), kColor24Bit);
     QString error;
+    for (int compression : {kTiffNone, kTiffPackBits})
+        ASSERT_TRUE(writer.addPage(page, compression, QString(), &error)) << error.toStdString();
+    EXPECT_FALSE(QFile::exists(fresh));
     ASSERT_TRUE(writer.commit(&error)) << error.toStdString();
-    EXPECT_EQ(filesIn(dir.path()), QStringList({"keep.tif", "out.tif"})) << "no temporary file is left behind";
+    EXPECT_EQ(filesIn(dir.path()), QStringList({"keep.tif", "out.tif"})) << "no temporary file left";
     EXPECT_EQ(tiffPageCount(fresh), 2);
     EXPECT_TRUE(tiffinfoValues(fresh, "Resolution").value(0).startsWith("150, 150 pixels/inch"));
     EXPECT_EQ(QColor(tf::test::loadPage(fresh, 1).pixel(2, 2)), QColor(200, 40, 40));
@@ -145,8 +142,7 @@ TEST(TiffWriting, InsertedPagesKeepTheOldPagesBytesAndLandWhereAsked)
     ASSERT_EQ(tiffPageCount(path), 5);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(QColor(tf::test::loadPage(path, i + 1).pixel(1, 1)), expected[i]) << "page " << i + 1;
 
-    // The old file's bytes are still there, but for the header's first-page link and the old last
-    // page's (now cleared) next link.
+    // The old bytes stay but for the first-page link and the old last page's next link.
     const QByteArray after = readAll(path);
     ASSERT_GT(after.size(), before.size());
     int differing = 0;
@@ -252,8 +248,7 @@ TEST(PdfWriting, InsertedPagesGoWhereAskedAndFailuresChangeNothing)
 
 TEST(PdfWriting, PageSizesAreWrittenTheSameWhateverTheUsersLocale)
 {
-    // The program runs in the user's locale, and in many of them a decimal point is a comma,
-    // which a PDF reader cannot parse. Build such a locale privately, as the system may have none.
+    // A decimal comma, which no PDF reader parses, from a locale built here: the system may lack one.
     TempFolder locales;
     int code = -1;
     runTool("localedef", {"-i", "de_DE", "-f", "UTF-8", locales.file("de_DE.UTF-8")}, &code);

@@ -1,12 +1,19 @@
+// The page writers and the image control's multipage members over them; a killed run's work files.
+#include "support/imagebox_testutil.h"
 #include "platform/imagebox/freeimage_qt.h"
+#include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/page_raster.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/tiff_pages.h"
+#include "platform/sys/userdirs.h"
+#include "platform/sys/workfiles.h"
 #include "support/doctools.h"
 #include "support/testenv.h"
 
+#include <FreeImage.h>
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QImageWriter>
 #include <QPainter>
 #include <QRegularExpression>
@@ -14,15 +21,28 @@
 
 #include <clocale>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tf;
 using namespace tf::test;
-using tf::test::readAll;
-using tf::test::runTool;
-using tf::test::TempFolder;
 
 namespace {
+
+QImage picture(int w, int h, QImage::Format format = QImage::Format_RGB32)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.fillRect(0, 0, w / 2, h, QColor(200, 60, 20));
+    p.fillRect(w / 2, h / 3, w / 4, h / 3, Qt::black);
+    p.end();
+    img.setDotsPerMeterX(11811); // 300 dpi
+    img.setDotsPerMeterY(11811);
+    return img.convertToFormat(format);
+}
 
 // A picture with colour, a grey ramp and black text-like bars, at a given resolution.
 QImage samplePage(int w = 120, int h = 80, int dpi = 150, QColor tint = QColor(200, 40, 40))
@@ -53,6 +73,67 @@ QByteArray jpegBytes(const QImage& img, int quality = 85)
 QStringList filesIn(const QString& dir)
 {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// pdfimages -list: "enc color bpc" per image; the page sizes pdfinfo reports.
+QStringList pdfEncodings(const QString& path)
+{
+    QStringList rows;
+    for (const test::PdfImage& im : test::pdfImages(path)) rows << im.enc + ' ' + im.color + ' ' + QString::number(im.bpc);
+    return rows;
+}
+QString pageSizes(const QString& path) { return test::pdfPageSizes(path).join(" | "); }
+
+// A page of a TIFF as FreeImage reads it, not through the code under test.
+QImage tiffPage(const QString& path, int page)
+{
+    ensureFreeImage();
+    FIMULTIBITMAP* doc = FreeImage_OpenMultiBitmap(FIF_TIFF, QFile::encodeName(path).constData(), FALSE, TRUE, TRUE, 0);
+    if (!doc) return {};
+    FIBITMAP* bitmap = FreeImage_LockPage(doc, page);
+    const QImage image = qimageFromFreeImage(bitmap);
+    if (bitmap) FreeImage_UnlockPage(doc, bitmap, FALSE);
+    FreeImage_CloseMultiBitmap(doc, 0);
+    return image;
+}
+
+// The TIFF version in a file's header: 42 classic, 43 BigTIFF.
+int tiffVersion(const QString& path)
+{
+    const QByteArray head = readAll(path).left(4);
+    return head.size() == 4 ? static_cast<uchar>(head[2]) | (static_cast<uchar>(head[3]) << 8) : 0;
+}
+
+// A JPEG of 16 x 8 pixels with the JFIF density and the EXIF segment given (empty: none).
+QByteArray jpegWith(int units, int x, int y, const QByteArray& exif)
+{
+    QByteArray bytes = jpegBytes(picture(16, 8));
+    // Qt writes SOI then the JFIF segment: its density fields sit at fixed places.
+    EXPECT_EQ(bytes.mid(6, 5), QByteArray("JFIF\0", 5));
+    bytes[13] = char(units);
+    bytes[14] = char(x >> 8), bytes[15] = char(x & 0xFF);
+    bytes[16] = char(y >> 8), bytes[17] = char(y & 0xFF);
+    if (!exif.isEmpty()) {
+        const int length = int(exif.size()) + 2;
+        bytes.insert(20, QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + exif);
+    }
+    return bytes;
+}
+
+// An EXIF segment (little-endian) stating X and Y resolutions as num/1 and a ResolutionUnit.
+QByteArray exifWith(quint32 x, quint32 y, quint16 unit)
+{
+    QByteArray b("Exif\0\0II*\0\x08\0\0\0", 14);
+    auto u16 = [&](quint16 v) { b += char(v & 0xFF), b += char(v >> 8); };
+    auto u32 = [&](quint32 v) { for (int i = 0; i < 4; ++i) b += char((v >> (8 * i)) & 0xFF); };
+    u16(3);
+    const quint32 values = 8 + 2 + 3 * 12 + 4; // after IFD0 and its next link
+    u16(0x011A), u16(5), u32(1), u32(values);
+    u16(0x011B), u16(5), u32(1), u32(values + 8);
+    u16(0x0128), u16(3), u32(1), u16(unit), u16(0);
+    u32(0);
+    u32(x), u32(1), u32(y), u32(1);
+    return b;
 }
 
 } // namespace
@@ -280,4 +361,339 @@ TEST(PdfWriting, PageSizesAreWrittenTheSameWhateverTheUsersLocale)
     EXPECT_FALSE(readAll(path).contains("48,48"));
     EXPECT_TRUE(runTool("pdfinfo", {path}).contains(QRegularExpression("Page size:\\s+48.48 x 38.4 pts")))
         << runTool("pdfinfo", {path}).toStdString();
+}
+
+class ImageBoxMultipage : public testing::Test {
+protected:
+    TempFolder dir;
+    ImageDocument doc;
+};
+
+TEST_F(ImageBoxMultipage, AJpegGoesIntoAPdfAsItIsOnlyWhileItsPixelsAreUnchanged)
+{
+    const QString jpg = dir.write("photo.jpg", jpegBytes(picture(90, 60)));
+    const QString grey = dir.write("grey.jpg", jpegBytes(picture(50, 40, QImage::Format_Grayscale8)));
+    doc.setColorFormat(0);
+    doc.LoadFromFile(jpg);
+    doc.AddPdfPage(1);             // the file itself
+    doc.setPicture(doc.Picture()); // the same pixels, but set anew
+    doc.AddPdfPage(2);
+    doc.LoadFromFile(jpg);
+    doc.LoadFromVariant(7, doc.SaveToVariant(7));
+    doc.AddPdfPage(3);
+    doc.LoadFromFile(jpg);
+    doc.setColorFormat(2); // grey: a colour JPEG must be converted...
+    doc.AddPdfPage(4);
+    doc.LoadFromFile(grey); // ... a grey one need not
+    doc.AddPdfPage(5);
+    doc.setColorFormat(5);
+    doc.AddPdfPage(6);
+    const QString pdf = dir.file("out.pdf");
+    doc.SavePdf(pdf);
+    EXPECT_EQ(pdfEncodings(pdf),
+              QStringList({"jpeg rgb 8", "image rgb 8", "image rgb 8", "image gray 8", "jpeg gray 8", "ccitt gray 1"}));
+    // 90 pixels at 300 dpi are 21.6 points, whichever way the page was coded.
+    EXPECT_TRUE(pageSizes(pdf).startsWith("21.6 x 14.4 pts | 21.6 x 14.4 pts")) << pageSizes(pdf).toStdString();
+
+    // Added undecoded, a JPEG file gives the same page; files that do not qualify are left to loading.
+    ImageDocument direct;
+    direct.setColorFormat(0);
+    ASSERT_TRUE(direct.AddPdfPageFromJpegFile(jpg));
+    EXPECT_FALSE(direct.HasImage());
+    direct.SavePdf(dir.file("direct.pdf"));
+    EXPECT_EQ(pdfEncodings(dir.file("direct.pdf")), QStringList{"jpeg rgb 8"});
+    EXPECT_EQ(pageSizes(dir.file("direct.pdf")), "21.6 x 14.4 pts");
+    const QByteArray whole = readAll(jpg);
+    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(dir.write("cut.jpg", whole.left(whole.size() - 40))));
+    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(dir.write("fake.jpg", "\x89PNG\r\n")));
+    direct.setColorFormat(1);
+    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(jpg));
+    direct.setColorFormat(2); // grey pages: a grey JPEG qualifies, a colour one does not
+    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(jpg));
+    ASSERT_TRUE(direct.AddPdfPageFromJpegFile(grey));
+    direct.SavePdf(dir.file("grey.pdf"));
+    EXPECT_EQ(pdfEncodings(dir.file("grey.pdf")), QStringList{"jpeg gray 8"});
+    EXPECT_EQ(test::imageBoxErrorOf([&] { direct.SavePdf(dir.file("none.pdf")); }), 481) << "no page was added";
+    EXPECT_FALSE(QFile::exists(dir.file("none.pdf")));
+}
+
+TEST_F(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
+{
+    // 1-bit pictures with either palette order and an odd width, grey ones stored two ways.
+    const QImage mono = picture(37, 21).convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    QImage flipped = mono;
+    flipped.invertPixels();
+    flipped.setColorTable({mono.colorTable()[1], mono.colorTable()[0]});
+    const QImage grey = picture(37, 21, QImage::Format_Grayscale8);
+    const QImage indexed = grey.convertToFormat(QImage::Format_Indexed8);
+    struct Case {
+        QImage image;
+        int16_t format;
+        int16_t compression;
+    };
+    const Case cases[] = {{mono, 6, 2}, {flipped, 5, 2},  {mono, -1, 0},
+                          {grey, 2, 1}, {indexed, -1, 1}, {picture(37, 21), -1, 0}};
+    EXPECT_EQ(doc.ColorFormat(), -1) << "until set, each image keeps its own depth";
+    for (const Case& c : cases) {
+        doc.setPicture(c.image);
+        doc.setColorFormat(c.format);
+        doc.setTiffCompression(c.compression);
+        doc.AddTiffPage(1);
+    }
+    doc.setTiffCompression(2); // Group 4 makes a colour page black and white
+    doc.AddTiffPage(7);
+    const QString tif = dir.file("exact.tif");
+    doc.SaveTiff(tif);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(tiffPage(tif, i).convertToFormat(QImage::Format_RGB32),
+                  cases[i].image.convertToFormat(QImage::Format_RGB32))
+            << "page " << i + 1;
+    EXPECT_EQ(test::tiffTagValues(tif, 258 /*BitsPerSample*/), QStringList({"1", "1", "1", "8", "8", "8 8 8", "1"}));
+    EXPECT_EQ(test::tiffTagValues(tif, 259 /*Compression*/), QStringList({"4", "4", "1", "32773", "32773", "1", "4"}));
+    EXPECT_EQ(test::tiffTagValues(tif, 282 /*XResolution*/).value(6), "300");
+    // The document was handed over and its work folder removed.
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.SaveTiff(dir.file("again.tif")); }), 481);
+    EXPECT_EQ(filesIn(dir.path()), QStringList{"exact.tif"});
+    EXPECT_TRUE(QDir(userTempDir()).entryList({"multipage-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
+
+    // A one-page size is what SaveTiff writes; out-of-range settings are refused.
+    doc.setColorFormat(3);
+    doc.setTiffCompression(1);
+    doc.AddTiffPage(1);
+    doc.SaveTiff(dir.file("one.tif"));
+    EXPECT_EQ(doc.EncodedSize(7), QFileInfo(dir.file("one.tif")).size());
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.setColorFormat(7); }), 380);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.EncodedSize(9); }), 5);
+    doc.Clear();
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AddTiffPage(1); }), 481);
+}
+
+TEST_F(ImageBoxMultipage, EveryCompressionAndColourFormatWritesItsDepth)
+{
+    struct Depth {
+        int bits, samples, photometric;
+    };
+    // Colour formats 0 to 6: 24 bit, 256 colours, 256 greys, 16 colours, 16 greys, Mono, Mono BW.
+    const Depth depths[] = {{8, 3, 2}, {8, 1, 3}, {8, 1, 1}, {4, 1, 3}, {4, 1, 1}, {1, 1, 0}, {1, 1, 0}};
+    const int codes[] = {1, 32773, 4}; // none, PackBits, CCITT Group 4
+    doc.setPicture(picture(101, 80));
+    for (int16_t compression = 0; compression < 3; ++compression) {
+        for (int16_t format = 0; format < 7; ++format) {
+            doc.setTiffCompression(compression);
+            doc.setColorFormat(format);
+            doc.AddTiffPage(1);
+        }
+    }
+    const QString tif = dir.file("all.tif");
+    doc.SaveTiff(tif);
+    const std::vector<test::TiffDirectory> dirs = test::tiffDirectories(tif);
+    ASSERT_EQ(dirs.size(), 21u);
+    for (int i = 0; i < 21; ++i) {
+        const int compression = i / 7, format = i % 7;
+        SCOPED_TRACE(testing::Message() << "compression " << compression << ", colour format " << format);
+        // Group 4 codes black and white only: every format but the dithered one becomes Mono BW.
+        const Depth d = depths[compression == 2 && format != 5 ? 6 : format];
+        EXPECT_EQ(dirs[i].value(259), codes[compression]);
+        EXPECT_EQ(dirs[i].value(258), d.bits);
+        EXPECT_EQ(dirs[i].value(277), d.samples);
+        EXPECT_EQ(dirs[i].value(262), d.photometric);
+        EXPECT_EQ(dirs[i].value(282), 300) << "the picture's resolution";
+    }
+}
+
+TEST_F(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)
+{
+    doc.setPicture(picture(40, 30));
+    doc.AddTiffPage(1);
+    const QString a = dir.file("a.tif");
+    doc.SaveTiff(a);
+    const QByteArray original = readAll(a);
+
+    // Into a second file: the first stays as it was.
+    doc.setPicture(picture(41, 30));
+    doc.SetExifAttribute("Software", "Tavrel Folio");
+    const QString b = dir.file("b.tif");
+    doc.AppendToTiff(a, b, 1);
+    EXPECT_EQ(readAll(a), original);
+    EXPECT_EQ(test::tiffTagValues(b, 256 /*ImageWidth*/), QStringList({"41", "40"}));
+    EXPECT_EQ(test::tiffTagValues(b, 305 /*Software*/), QStringList({"Tavrel Folio\\0"}));
+
+    // In place; the metadata went with the image it was set for.
+    doc.setPicture(picture(42, 30));
+    doc.AppendToTiff(b, "", 0);
+    EXPECT_EQ(test::tiffTagValues(b, 256 /*ImageWidth*/), QStringList({"41", "40", "42"}));
+    EXPECT_EQ(test::tiffTagValues(b, 305 /*Software*/).size(), 1);
+
+    // Files that are missing or of another kind are refused, and nothing is written.
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AppendToPdf(dir.file("missing.pdf"), "", 0); }), 53);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AppendToPdf(a, dir.file("c.pdf"), 0); }), 321);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AppendToTiff(dir.write("d.tif", "II*"), "", 0); }), 321);
+    EXPECT_EQ(filesIn(dir.path()), QStringList({"a.tif", "b.tif", "d.tif"}));
+}
+
+TEST(TiffSizeLimit, DocumentsThatMayPassFourGiBAreKnownBeforeWriting)
+{
+    // A4 at 300 dpi; PackBits may grow each row by one byte in 128, taking 163 pages past 4 GiB.
+    const struct {
+        int pages;
+        int bits;
+        int compression;
+        bool big;
+    } cases[] = {
+        {150, 24, kTiffNone, false}, {165, 24, kTiffNone, true},    {163, 24, kTiffNone, false},
+        {163, 24, kTiffPackBits, true}, {490, 8, kTiffNone, false},  {500, 8, kTiffNone, true},
+        {500, 1, kTiffGroup4, false}, {3000, 1, kTiffPackBits, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 pages, %2 bit, compression %3").arg(c.pages).arg(c.bits).arg(c.compression).toStdString());
+        EXPECT_EQ(c.pages * tiffPageBytesAtMost(2480, 3508, c.bits, c.compression) > kClassicTiffMaxBytes, c.big);
+    }
+    EXPECT_EQ(tiffPageBytesAtMost(0, 3508, 24, kTiffNone), 0);
+
+    // The depth a page is written in, from the settings and the picture.
+    EXPECT_EQ(tiffBitsPerPixel(-1, kTiffNone, 1, true), 1);
+    EXPECT_EQ(tiffBitsPerPixel(-1, kTiffNone, 8, true), 8);
+    EXPECT_EQ(tiffBitsPerPixel(-1, kTiffNone, 8, false), 24) << "a palette picture keeps its colours";
+    EXPECT_EQ(tiffBitsPerPixel(kGray256, kTiffGroup4, 24, false), 1) << "Group 4 is black and white";
+    EXPECT_EQ(tiffBitsPerPixel(kColor16, kTiffPackBits, 24, false), 4);
+}
+
+TEST_F(ImageBoxMultipage, ALargeDocumentIsABigTiffThatTakesPagesAnywhere)
+{
+    const QString small = dir.file("small.tif"), big = dir.file("big.tif");
+    for (const QString& path : {small, big}) {
+        doc.ExpectTiffBytes(path == big ? kClassicTiffMaxBytes + 1 : kClassicTiffMaxBytes);
+        for (int w : {40, 41}) {
+            doc.setPicture(picture(w, 30));
+            doc.AddTiffPage(1);
+        }
+        doc.SaveTiff(path);
+    }
+    EXPECT_EQ(tiffVersion(small), 42);
+    EXPECT_EQ(tiffVersion(big), 43);
+    EXPECT_EQ(tiffPageCount(big), 2);
+
+    // Pages go first and last in a BigTIFF as in a classic one.
+    doc.setPicture(picture(42, 30));
+    doc.AppendToTiff(big, "", 1);
+    doc.setPicture(picture(43, 30));
+    doc.AppendToTiff(big, "", 0);
+    EXPECT_EQ(test::tiffinfoValues(big, "Image Width").join(' ').remove(QRegularExpression(" Image Length: \\d+")),
+              "42 40 41 43");
+    EXPECT_EQ(tiffVersion(big), 43);
+    EXPECT_FALSE(isClassicTiff(big));
+    EXPECT_TRUE(isClassicTiff(small));
+}
+
+TEST_F(ImageBoxMultipage, PdfPagesOfOneDocumentAreGatheredAndWrittenOnce)
+{
+    for (int w : {10, 11}) {
+        doc.setPicture(picture(w, 10));
+        doc.AddPdfPage(1);
+    }
+    const QString pdf = dir.file("doc.pdf");
+    doc.SavePdf(pdf);
+    const QByteArray before = readAll(pdf);
+
+    // First, first again (ahead of the one before), last.
+    const std::pair<int, int> appends[] = {{20, 1}, {21, 1}, {22, 0}};
+    for (auto [w, position] : appends) {
+        doc.setPicture(picture(w, 10));
+        doc.AppendToPdf(pdf, "", position);
+    }
+    EXPECT_EQ(readAll(pdf), before) << "nothing is written while pages are gathered";
+    doc.ResetMultipage();
+    EXPECT_TRUE(test::qpdfCheckPasses(pdf));
+    EXPECT_EQ(test::widthsOf(test::pdfImages(pdf)), QList<int>({21, 20, 10, 11, 22}));
+
+    // Another target flushes what was gathered; a new file gets the document's and gathered pages.
+    const QString copy = dir.file("copy.pdf");
+    doc.setPicture(picture(30, 10));
+    doc.AppendToPdf(pdf, copy, 0);
+    doc.setPicture(picture(31, 10));
+    doc.AppendToPdf(pdf, "", 0);
+    EXPECT_EQ(test::pdfPages(copy), 6);
+    doc.AbandonMultipage();
+    EXPECT_EQ(test::pdfPages(pdf), 5) << "abandoned pages are never written";
+    EXPECT_EQ(filesIn(dir.path()), QStringList({"copy.pdf", "doc.pdf"}));
+}
+
+TEST(PdfAppend, AJpegPageIsSizedByItsJfifOrElseItsExifResolution)
+{
+    const struct {
+        const char* what;
+        int units, x, y;
+        QByteArray exif;
+        bool stated;
+        double dpiX, dpiY;
+    } cases[] = {
+        {"JFIF in dpi", 1, 300, 150, {}, true, 300, 150},
+        {"JFIF in dots per cm", 2, 100, 100, {}, true, 254, 254},
+        {"JFIF wins over EXIF", 1, 200, 200, exifWith(600, 600, 2), true, 200, 200},
+        {"EXIF when JFIF has an aspect ratio only", 0, 1, 1, exifWith(300, 300, 2), true, 300, 300},
+        {"EXIF in cm", 0, 1, 1, exifWith(40, 40, 3), true, 101.6, 101.6},
+        {"EXIF without a unit of length", 0, 1, 1, exifWith(300, 300, 1), false, 0, 0},
+        {"nothing", 0, 1, 1, {}, false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        double x = 0, y = 0;
+        EXPECT_EQ(jpegResolution(jpegWith(c.units, c.x, c.y, c.exif), &x, &y), c.stated);
+        if (c.stated) {
+            EXPECT_NEAR(x, c.dpiX, 0.01);
+            EXPECT_NEAR(y, c.dpiY, 0.01);
+        }
+    }
+
+    // 16 x 8 pixels at 300 dpi (EXIF only) is 3.84 x 1.92 pt; with none, a pixel is a point.
+    TempFolder dir;
+    const QByteArray exifOnly = jpegWith(0, 1, 1, exifWith(300, 300, 2));
+    const QString a = dir.write("exif.jpg", exifOnly), b = dir.write("none.jpg", jpegWith(0, 1, 1, {}));
+    ImageDocument doc;
+    ASSERT_TRUE(doc.AddPdfPageFromJpegFile(a));
+    ASSERT_TRUE(doc.AddPdfPageFromJpegFile(b));
+    // Decoded pages too; a TIFF stating no resolution (the library says 300) takes the default.
+    const QString tiff = dir.file("none.tif");
+    ASSERT_TRUE(test::writeRgbTiff(tiff, {picture(16, 8)}));
+    doc.setColorFormat(kColor256);
+    for (const QString& file : {a, tiff}) {
+        doc.LoadFromFile(file);
+        ASSERT_FALSE(doc.LoadFailed());
+        doc.AddPdfPage(1);
+    }
+    doc.SavePdf(dir.file("out.pdf"));
+    EXPECT_EQ(test::pdfPageSizes(dir.file("out.pdf")),
+              QStringList({"3.84 x 1.92 pts", "16 x 8 pts", "3.84 x 1.92 pts", "16 x 8 pts"}));
+}
+
+TEST(WorkFiles, ThoseOfADeadRunAreRemovedAndThoseOfALiveOneKept)
+{
+    TempFolder dir;
+    const QString mine = dir.write(".doc.pdf.mine01", "in use");
+    recordWorkFile(mine);
+    const QString folder = userTempDir() + QStringLiteral("/multipage-dead01");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString theirs = dir.write(".doc.pdf.dead01", "left by a killed run");
+    const QString document = dir.write("doc.pdf", "the user's document");
+
+    // A run that records its work files and is killed before it can remove them.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        recordWorkFile(theirs);
+        recordWorkFile(folder);
+        // Lines no run of ours writes never reach the user's files.
+        recordWorkFile(document);
+        recordWorkFile(dir.path());
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+    EXPECT_EQ(removeWorkFilesOfDeadRuns(), 2);
+    EXPECT_FALSE(QFile::exists(theirs));
+    EXPECT_FALSE(QFile::exists(folder));
+    EXPECT_TRUE(QFile::exists(mine)) << "this run is alive";
+    EXPECT_TRUE(QFile::exists(document));
+    EXPECT_EQ(removeWorkFilesOfDeadRuns(), 0) << "the dead run's journal went with its files";
 }

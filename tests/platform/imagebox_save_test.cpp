@@ -144,3 +144,24 @@ TEST_F(ImageBoxSave, FailuresRaiseOneErrorTypeAndLeaveFilesAlone)
     EXPECT_EQ(readWithQt(existing).size(), QSize(4, 4));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.png"}); // nothing left beside it
 }
+
+TEST(FreeImageBridge, RoundTripKeepsDepthPixelsAndResolution)
+{
+    for (QImage::Format f : {QImage::Format_Mono, QImage::Format_Indexed8, QImage::Format_RGB888, QImage::Format_ARGB32}) {
+        const QImage in = test::patterned(37, 11, f);
+        FIBITMAP* bmp = freeImageFromQImage(in);
+        ASSERT_NE(bmp, nullptr);
+        const QImage out = qimageFromFreeImage(bmp);
+        FreeImage_Unload(bmp);
+        EXPECT_EQ(out.format(), f) << int(f);
+        EXPECT_TRUE(out == in) << int(f);
+        EXPECT_EQ(out.dotsPerMeterX(), 11811);
+        EXPECT_EQ(out.dotsPerMeterY(), 7874);
+    }
+    // Grey becomes an 8-bit grey palette.
+    FIBITMAP* bmp = freeImageFromQImage(test::patterned(37, 11, QImage::Format_Grayscale8));
+    ASSERT_NE(bmp, nullptr);
+    EXPECT_EQ(FreeImage_GetBPP(bmp), 8u);
+    EXPECT_EQ(FreeImage_GetColorType(bmp), FIC_MINISBLACK);
+    FreeImage_Unload(bmp);
+}

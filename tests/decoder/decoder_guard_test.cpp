@@ -79,13 +79,7 @@ TEST(DecoderProcess, RequestAndAnswerFieldsTravelUnchanged)
 
 TEST(DecoderProcess, AFailingDecoderCostsOneRequestAndIsStartedAgain)
 {
-    struct Case {
-        const char* what;
-        uint32_t kind;
-        int width;
-        DecodeStatus expected;
-    };
-    const Case cases[] = {
+    const struct { const char* what; uint32_t kind; int width; DecodeStatus expected; } cases[] = {
         {"crash", stub::Crash, 0, DecodeStatus::Crashed},
         {"hang", stub::Hang, 0, DecodeStatus::TimedOut},
         {"slower than the limit", stub::Sleep, 5000, DecodeStatus::TimedOut},
@@ -96,7 +90,7 @@ TEST(DecoderProcess, AFailingDecoderCostsOneRequestAndIsStartedAgain)
     DecoderSettings settings = stubSettings(400ms);
     settings.memoryLimit = int64_t(1) << 30;
     DecoderProcess decoder(settings);
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         // A sanitized decoder (scripts/sanitize) has no address-space limit to run past.
         if (c.expected == DecodeStatus::OutOfMemory && !kAddressSpaceLimitUsable) continue;

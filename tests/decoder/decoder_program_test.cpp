@@ -63,10 +63,7 @@ TEST_F(DecoderProgram, EachRoutingGivesThePixelsItGivesInProcess)
     settings.processes = 4;
     DecoderPool pool(settings);
     DecodeBatch batch(pool);
-    struct Case {
-        const char* what;
-        DecodeRequest request;
-    };
+    struct Case { const char* what; DecodeRequest request; };
     const std::vector<Case> cases = {
         {"JPEG page", pageRequest(jpeg)},
         {"PNG page", pageRequest(png)},

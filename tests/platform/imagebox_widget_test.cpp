@@ -14,10 +14,7 @@ using namespace tf;
 namespace {
 
 struct Box {
-    struct Event {
-        int16_t button = -1, shift = -1;
-        int32_t x = 0, y = 0;
-    };
+    struct Event { int16_t button = -1, shift = -1; int32_t x = 0, y = 0; };
     explicit Box(QSize size)
     {
         box.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

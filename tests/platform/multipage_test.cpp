@@ -418,11 +418,7 @@ TEST_F(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
     flipped.setColorTable({mono.colorTable()[1], mono.colorTable()[0]});
     const QImage grey = picture(37, 21, QImage::Format_Grayscale8);
     const QImage indexed = grey.convertToFormat(QImage::Format_Indexed8);
-    struct Case {
-        QImage image;
-        int16_t format;
-        int16_t compression;
-    };
+    struct Case { QImage image; int16_t format; int16_t compression; };
     const Case cases[] = {{mono, 6, 2}, {flipped, 5, 2},  {mono, -1, 0},
                           {grey, 2, 1}, {indexed, -1, 1}, {picture(37, 21), -1, 0}};
     EXPECT_EQ(doc.ColorFormat(), -1) << "until set, each image keeps its own depth";
@@ -462,9 +458,7 @@ TEST_F(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
 
 TEST_F(ImageBoxMultipage, EveryCompressionAndColourFormatWritesItsDepth)
 {
-    struct Depth {
-        int bits, samples, photometric;
-    };
+    struct Depth { int bits, samples, photometric; };
     // Colour formats 0 to 6: 24 bit, 256 colours, 256 greys, 16 colours, 16 greys, Mono, Mono BW.
     const Depth depths[] = {{8, 3, 2}, {8, 1, 3}, {8, 1, 1}, {4, 1, 3}, {4, 1, 1}, {1, 1, 0}, {1, 1, 0}};
     const int codes[] = {1, 32773, 4}; // none, PackBits, CCITT Group 4
@@ -526,12 +520,7 @@ TEST_F(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)
 TEST(TiffSizeLimit, DocumentsThatMayPassFourGiBAreKnownBeforeWriting)
 {
     // A4 at 300 dpi; PackBits may grow each row by one byte in 128, taking 163 pages past 4 GiB.
-    const struct {
-        int pages;
-        int bits;
-        int compression;
-        bool big;
-    } cases[] = {
+    const struct { int pages, bits, compression; bool big; } cases[] = {
         {150, 24, kTiffNone, false}, {165, 24, kTiffNone, true},    {163, 24, kTiffNone, false},
         {163, 24, kTiffPackBits, true}, {490, 8, kTiffNone, false},  {500, 8, kTiffNone, true},
         {500, 1, kTiffGroup4, false}, {3000, 1, kTiffPackBits, false},

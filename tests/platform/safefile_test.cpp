@@ -87,12 +87,7 @@ TEST(SafeFile, RefusalsLeaveEverythingAsItWas)
     const QString taken = tmp.write("taken.txt", "first");
     const bool root = ::geteuid() == 0;
 
-    const struct {
-        const char* what;
-        QString target;
-        Placement placement;
-        bool expectRefused;
-    } cases[] = {
+    const struct { const char* what; QString target; Placement placement; bool expectRefused; } cases[] = {
         {"a folder of that name", tmp.file("sub"), Placement::Replace, true},
         {"a read-only file", readOnly, Placement::Replace, !root},
         {"a name taken for a new file", taken, Placement::NoReplace, true},

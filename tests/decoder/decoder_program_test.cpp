@@ -44,9 +44,6 @@ class DecoderProgram : public testing::Test {
 protected:
     void SetUp() override
     {
-        jpeg = folder.file("photo.jpg");
-        png = folder.file("drawing.png");
-        tiff = folder.file("pages.tif");
         ASSERT_TRUE(QImageWriter(jpeg, "jpg").write(photo(1240, 1754, 0)));
         QImage indexed = photo(301, 207, 9).convertToFormat(QImage::Format_Indexed8);
         ASSERT_TRUE(QImageWriter(png, "png").write(indexed));
@@ -54,7 +51,8 @@ protected:
     }
 
     tf::test::TempFolder folder;
-    QString jpeg, png, tiff;
+    const QString jpeg = folder.file("photo.jpg"), png = folder.file("drawing.png");
+    const QString tiff = folder.file("pages.tif");
 };
 
 TEST_F(DecoderProgram, EachRoutingGivesThePixelsItGivesInProcess)
@@ -107,9 +105,8 @@ TEST_F(DecoderProgram, EachRoutingGivesThePixelsItGivesInProcess)
 
 TEST_F(DecoderProgram, TheLoadersReportOfABrokenFileComesBackForItsCallerToGive)
 {
-    QByteArray cut = tf::test::readAll(jpeg);
-    cut.truncate(cut.size() / 2);
-    const QString broken = folder.write("cut.jpg", cut);
+    const QByteArray whole = tf::test::readAll(jpeg);
+    const QString broken = folder.write("cut.jpg", whole.left(whole.size() / 2));
     const DecodeResult r = DecoderPool::shared().decode(pictureRequest(broken, 1, 40, 40));
     EXPECT_EQ(r.status, DecodeStatus::Done);
     EXPECT_TRUE(r.image.isNull());

@@ -211,9 +211,7 @@ TEST_F(ImageBoxLoad, PsdColourModesAndDamage)
     EXPECT_EQ(doc.PixelColor(9, 0), rgb(0, 0, 0));
     // Indexed, with its palette in the colour mode data.
     QByteArray palette(768, '\0');
-    palette[5] = char(200);        // red of entry 5
-    palette[256 + 5] = char(100);  // green
-    palette[512 + 5] = char(50);   // blue
+    palette[5] = char(200), palette[256 + 5] = char(100), palette[512 + 5] = char(50); // entry 5: r, g, b
     doc.LoadFromFile(dir.write("pal.psd", rawPsd(2, 8, 1, 1, 1, QByteArray("\x05", 1), palette)));
     EXPECT_EQ(doc.BitsPerPixel(), 8);
     EXPECT_EQ(doc.PixelColor(0, 0), rgb(200, 100, 50));
@@ -366,8 +364,7 @@ TEST_F(ImageBoxLoad, RunLengthAndThirtyTwoBitBmps)
     EXPECT_EQ(doc.BitsPerPixel(), 8);
     EXPECT_EQ(doc.PixelColor(2, 0), rgb(50, 50, 50));
     EXPECT_EQ(doc.PixelColor(3, 1), rgb(100, 100, 100));
-    const QByteArray whole = test::readAll(rle);
-    expectFails(doc, dir.write("cut.bmp", whole.left(whole.size() - 5)));
+    expectFails(doc, dir.write("cut.bmp", test::readAll(rle).chopped(5)));
 
     // 32 bits without a colour mask, the fourth byte left 0: padding, not an invisible picture.
     const QByteArray bgrx("\x30\x20\x10\x00" "\x60\x50\x40\x00", 8);

@@ -126,13 +126,8 @@ TEST_F(ImageBoxSave, JpegQualityAndFlattening)
 TEST_F(ImageBoxSave, FailuresRaiseOneErrorTypeAndLeaveFilesAlone)
 {
     const QString existing = dir.write("keep.png", "old contents");
-    auto errorOf = [&](const QString& path) {
-        try {
-            doc.SaveToFile(path);
-        } catch (const ImageBoxError& e) {
-            return e.number();
-        }
-        return 0;
+    const auto errorOf = [&](const QString& path) {
+        return test::imageBoxErrorOf([&] { doc.SaveToFile(path); });
     };
     EXPECT_EQ(errorOf(existing), imagebox_error::kInvalidPicture); // nothing to save
     doc.setPicture(test::patterned(4, 4));

@@ -22,9 +22,9 @@ struct Box {
         box.resize(size);
         box.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&box));
-        QObject::connect(&box, &ImageBox::MouseDown, [this](int16_t b, int16_t s, int32_t x, int32_t y) { last = {b, s, x, y}; });
-        QObject::connect(&box, &ImageBox::MouseMove, [this](int16_t b, int16_t s, int32_t x, int32_t y) { last = {b, s, x, y}; });
-        QObject::connect(&box, &ImageBox::MouseUp, [this](int16_t b, int16_t s, int32_t x, int32_t y) { last = {b, s, x, y}; });
+        const auto keep = [this](int16_t b, int16_t s, int32_t x, int32_t y) { last = {b, s, x, y}; };
+        for (auto signal : {&ImageBox::MouseDown, &ImageBox::MouseMove, &ImageBox::MouseUp})
+            QObject::connect(&box, signal, keep);
     }
     Event send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held, Qt::KeyboardModifiers mods = {})
     {

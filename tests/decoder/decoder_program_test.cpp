@@ -1,5 +1,4 @@
-// The decoder program itself: each caller's routing gives in a decoder what it gives in process,
-// and the damaged files that once crashed or froze the program cost only themselves.
+// The decoder program: each routing gives what it gives in process; damaged files cost only themselves.
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_codecs.h"
 #include "services/modLoadPic.h"
@@ -32,32 +31,19 @@ QImage photo(int width, int height, int seed)
 
 DecodeRequest pageRequest(const QString& path, int page = 1)
 {
-    DecodeRequest r;
-    r.kind = uint32_t(DecodeKind::Page);
-    r.path = path;
-    r.page = page;
-    return r;
+    return {.kind = uint32_t(DecodeKind::Page), .path = path, .page = page};
 }
 
 DecodeRequest pictureRequest(const QString& path, int sizeMode, int width, int height)
 {
-    DecodeRequest r;
-    r.kind = uint32_t(DecodeKind::Picture);
-    r.path = path;
-    r.sizeMode = sizeMode;
-    r.width = width;
-    r.height = height;
-    r.backColor = 0x00C81E0A;
-    return r;
+    return {.kind = uint32_t(DecodeKind::Picture), .path = path, .sizeMode = sizeMode, .width = width,
+            .height = height, .backColor = 0x00C81E0A};
 }
 
 class DecoderProgram : public testing::Test {
 protected:
     void SetUp() override
     {
-        jpeg = folder.file("photo.jpg");
-        png = folder.file("drawing.png");
-        tiff = folder.file("pages.tif");
         ASSERT_TRUE(QImageWriter(jpeg, "jpg").write(photo(1240, 1754, 0)));
         QImage indexed = photo(301, 207, 9).convertToFormat(QImage::Format_Indexed8);
         ASSERT_TRUE(QImageWriter(png, "png").write(indexed));
@@ -65,7 +51,8 @@ protected:
     }
 
     tf::test::TempFolder folder;
-    QString jpeg, png, tiff;
+    const QString jpeg = folder.file("photo.jpg"), png = folder.file("drawing.png");
+    const QString tiff = folder.file("pages.tif");
 };
 
 TEST_F(DecoderProgram, EachRoutingGivesThePixelsItGivesInProcess)
@@ -74,10 +61,7 @@ TEST_F(DecoderProgram, EachRoutingGivesThePixelsItGivesInProcess)
     settings.processes = 4;
     DecoderPool pool(settings);
     DecodeBatch batch(pool);
-    struct Case {
-        const char* what;
-        DecodeRequest request;
-    };
+    struct Case { const char* what; DecodeRequest request; };
     const std::vector<Case> cases = {
         {"JPEG page", pageRequest(jpeg)},
         {"PNG page", pageRequest(png)},
@@ -116,17 +100,13 @@ TEST_F(DecoderProgram, EachRoutingGivesThePixelsItGivesInProcess)
     }
     EXPECT_EQ(answered, int(cases.size()));
 
-    DecodeRequest count;
-    count.kind = uint32_t(DecodeKind::PageCount);
-    count.path = tiff;
-    EXPECT_EQ(pool.decode(count).pageCount, 3);
+    EXPECT_EQ(pool.decode({.kind = uint32_t(DecodeKind::PageCount), .path = tiff}).pageCount, 3);
 }
 
 TEST_F(DecoderProgram, TheLoadersReportOfABrokenFileComesBackForItsCallerToGive)
 {
-    QByteArray cut = tf::test::readAll(jpeg);
-    cut.truncate(cut.size() / 2);
-    const QString broken = folder.write("cut.jpg", cut);
+    const QByteArray whole = tf::test::readAll(jpeg);
+    const QString broken = folder.write("cut.jpg", whole.left(whole.size() / 2));
     const DecodeResult r = DecoderPool::shared().decode(pictureRequest(broken, 1, 40, 40));
     EXPECT_EQ(r.status, DecodeStatus::Done);
     EXPECT_TRUE(r.image.isNull());
@@ -134,9 +114,7 @@ TEST_F(DecoderProgram, TheLoadersReportOfABrokenFileComesBackForItsCallerToGive)
     EXPECT_EQ(r.message, QStringLiteral("Invalid picture"));
 }
 
-// Every input that ever crashed, froze or flooded memory in a reader stays here, and each
-// decoder's way of reading it is replayed: an answer or a failure within the time limit, and the
-// pool serves the next file as before.
+// Every input that ever crashed, froze or flooded a reader, both ways: an answer or a failure in time.
 TEST(DecoderRegression, DamagedFilesCostOnlyThemselves)
 {
     const QDir dir(QStringLiteral(TF_LOADER_REGRESSION_DIR));
@@ -164,9 +142,6 @@ TEST(DecoderRegression, DamagedFilesCostOnlyThemselves)
         if (r.image.isNull() && f->index % 2 == 0) {
             EXPECT_FALSE(r.message.isEmpty());
         }
-        std::printf("  %-45s %s\n", qPrintable(requested[f->index]),
-                    r.answered() ? (r.image.isNull() ? qPrintable("no picture: " + r.message) : "picture")
-                                 : qPrintable(QStringLiteral("decoder failed (%1)").arg(int(r.status))));
     }
     EXPECT_EQ(answered, requested.size());
     // All run at once, so the whole lot takes about one time limit, plus starting the decoders.

@@ -7,7 +7,6 @@
 #include <IL/il.h>
 #include <QBuffer>
 #include <QDataStream>
-#include <QImageWriter>
 #include <QtEndian>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -42,11 +41,15 @@ void expectFails(ImageDocument& doc, const QString& path)
 
 } // namespace
 
-TEST(ImageBoxLoad, EveryFormatLoadsWhateverTheCaseOfItsExtension)
-{
+class ImageBoxLoad : public testing::Test {
+protected:
     test::TempFolder dir;
-    const QImage pic = test::patterned(31, 17);
     ImageDocument doc;
+};
+
+TEST_F(ImageBoxLoad, EveryFormatLoadsWhateverTheCaseOfItsExtension)
+{
+    const QImage pic = test::patterned(31, 17);
 
     const QImage palette = pic.convertToFormat(QImage::Format_Indexed8);
     dir.write("PHOTO.JPG", encodeWithQt(pic, "JPG"));
@@ -83,9 +86,8 @@ TEST(ImageBoxLoad, EveryFormatLoadsWhateverTheCaseOfItsExtension)
     EXPECT_EQ(doc.BitsPerPixel(), 8);
 }
 
-TEST(ImageBoxLoad, PagesOfMultipageFiles)
+TEST_F(ImageBoxLoad, PagesOfMultipageFiles)
 {
-    test::TempFolder dir;
     QList<QImage> pages;
     for (int i = 0; i < 3; ++i) {
         QImage p(20 + i, 10 + 2 * i, QImage::Format_RGB888);
@@ -93,7 +95,6 @@ TEST(ImageBoxLoad, PagesOfMultipageFiles)
         pages << p;
     }
     ASSERT_TRUE(test::saveMultiPageWithFreeImage(pages, FIF_TIFF, dir.file("three.tif")));
-    ImageDocument doc;
     EXPECT_EQ(doc.PageCount(dir.file("three.tif")), 3);
     for (int i = 0; i < 3; ++i) {
         doc.setPageIndex(i + 1);
@@ -129,10 +130,8 @@ TEST(ImageBoxLoad, PagesOfMultipageFiles)
     EXPECT_EQ(doc.PageCount(dir.write("notes.txt", "just text")), 0);
 }
 
-TEST(ImageBoxLoad, BadFilesSetLoadFailedAndEmptyTheControl)
+TEST_F(ImageBoxLoad, BadFilesSetLoadFailedAndEmptyTheControl)
 {
-    test::TempFolder dir;
-    ImageDocument doc;
     const QString good = dir.write("good.png", encodeWithQt(test::patterned(8, 8), "PNG"));
     const QByteArray jpeg = encodeWithQt(test::patterned(64, 64), "JPG");
     const QByteArray bmp = encodeWithQt(test::patterned(64, 64), "BMP");
@@ -146,24 +145,20 @@ TEST(ImageBoxLoad, BadFilesSetLoadFailedAndEmptyTheControl)
         dir.write("notes.xyz", "These are notes, not a picture."),
         dir.write("junk.tif", QByteArray("II*\0\x08\0\0\0garbage that is no directory", 36)),
         dir.write("noext", QByteArray(100, '\x01')),
+        dir.file("pipe.jpg"), // a pipe nobody writes to: opening it would wait forever
         dir.path(),
         QString(),
-        dir.file("pipe.jpg"), // a pipe nobody writes to: opening it would wait forever
     };
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.file("pipe.jpg")).constData(), 0600), 0);
     for (const QString& path : bad) {
         doc.setPageIndex(1);
-        expectLoads(doc, good, QSize(8, 8));
+        expectLoads(doc, good, QSize(8, 8)); // a good load clears the flag
         expectFails(doc, path); // and the previous picture is gone, not saved again by mistake
     }
-    expectLoads(doc, good, QSize(8, 8));
-    EXPECT_FALSE(doc.LoadFailed()); // a good load clears the flag
 }
 
-TEST(ImageBoxLoad, HostileSizesAreRefusedBeforeAllocating)
+TEST_F(ImageBoxLoad, HostileSizesAreRefusedBeforeAllocating)
 {
-    test::TempFolder dir;
-    ImageDocument doc;
     // A BMP header claiming 60000 x 60000 pixels of 24 bits over 54 bytes.
     QByteArray bmp;
     QDataStream s(&bmp, QIODevice::WriteOnly);
@@ -198,10 +193,8 @@ QByteArray rawPsd(quint16 mode, quint16 depth, quint16 channels, int w, int h, c
 }
 } // namespace
 
-TEST(ImageBoxLoad, PsdColourModesAndDamage)
+TEST_F(ImageBoxLoad, PsdColourModesAndDamage)
 {
-    test::TempFolder dir;
-    ImageDocument doc;
     // CMYK, stored inverted (255 = no ink): white, and full cyan at half black.
     doc.LoadFromFile(dir.write("cmyk.psd", rawPsd(4, 8, 4, 2, 1, QByteArray("\xff\x00" "\xff\xff" "\xff\xff" "\xff\x80", 8))));
     ASSERT_FALSE(doc.LoadFailed());
@@ -218,9 +211,7 @@ TEST(ImageBoxLoad, PsdColourModesAndDamage)
     EXPECT_EQ(doc.PixelColor(9, 0), rgb(0, 0, 0));
     // Indexed, with its palette in the colour mode data.
     QByteArray palette(768, '\0');
-    palette[5] = char(200);        // red of entry 5
-    palette[256 + 5] = char(100);  // green
-    palette[512 + 5] = char(50);   // blue
+    palette[5] = char(200), palette[256 + 5] = char(100), palette[512 + 5] = char(50); // entry 5: r, g, b
     doc.LoadFromFile(dir.write("pal.psd", rawPsd(2, 8, 1, 1, 1, QByteArray("\x05", 1), palette)));
     EXPECT_EQ(doc.BitsPerPixel(), 8);
     EXPECT_EQ(doc.PixelColor(0, 0), rgb(200, 100, 50));
@@ -230,8 +221,7 @@ TEST(ImageBoxLoad, PsdColourModesAndDamage)
     EXPECT_EQ(doc.BitsPerPixel(), 8);
     EXPECT_EQ(doc.PixelColor(1, 0), rgb(128, 128, 128));
 
-    // Damage: run lengths that do not add up, data cut short, an unknown mode, a header that lies.
-    // (FreeImage's writer compresses with runs.)
+    // Damage: bad run lengths (FreeImage writes runs), data cut short, unknown mode, lying header.
     ASSERT_TRUE(test::saveWithFreeImage(test::patterned(30, 20), FIF_PSD, dir.file("rle.psd")));
     QByteArray rle = test::readAll(dir.file("rle.psd"));
     const int countsAt = rle.indexOf(QByteArray("\x00\x01", 2), 26 + 4 + 4 + 54 + 4) + 2; // after compression 1
@@ -262,25 +252,19 @@ QByteArray rawTga(quint8 type, quint8 depth, quint8 descriptor, int w, int h, co
 }
 } // namespace
 
-TEST(ImageBoxLoad, TargaAndPcxVariantsAndDamage)
+TEST_F(ImageBoxLoad, TargaAndPcxVariantsAndDamage)
 {
-    test::TempFolder dir;
-    ImageDocument doc;
     const QImage pic = test::patterned(29, 13);
     QImage withAlpha = pic.convertToFormat(QImage::Format_ARGB32);
     withAlpha.setPixel(3, 4, qRgba(10, 20, 30, 40));
     const QImage palette = pic.convertToFormat(QImage::Format_Indexed8);
 
     // FreeImage writes them; the control must read the same pixels back.
-    struct Written {
-        const char* name;
-        QImage image;
-        int flags;
-    };
-    const Written written[] = {{"plain.tga", pic, 0},          {"runs.tga", pic, TARGA_SAVE_RLE},
-                               {"alpha.tga", withAlpha, 0},     {"alpharuns.tga", withAlpha, TARGA_SAVE_RLE},
-                               {"mapped.tga", palette, 0},      {"mappedruns.tga", palette, TARGA_SAVE_RLE}};
-    for (const Written& w : written) {
+    const struct { const char* name; QImage image; int flags; } written[] = {
+        {"plain.tga", pic, 0},       {"runs.tga", pic, TARGA_SAVE_RLE},
+        {"alpha.tga", withAlpha, 0}, {"alpharuns.tga", withAlpha, TARGA_SAVE_RLE},
+        {"mapped.tga", palette, 0},  {"mappedruns.tga", palette, TARGA_SAVE_RLE}};
+    for (const auto& w : written) {
         ASSERT_TRUE(test::saveWithFreeImage(w.image, FIF_TARGA, dir.file(w.name), w.flags)) << w.name;
         expectLoads(doc, dir.file(w.name), pic.size());
         EXPECT_EQ(test::firstDifference(doc.image(), w.image), "") << w.name;
@@ -300,8 +284,7 @@ TEST(ImageBoxLoad, TargaAndPcxVariantsAndDamage)
         }
     }
 
-    // Grey from the top down, 16-bit from right to left, and 32-bit without alpha bits, whose
-    // fourth byte is padding and must not make the picture transparent.
+    // Grey top down, 16-bit right to left, 32-bit whose padding byte must not mean transparent.
     doc.LoadFromFile(dir.write("grey.tga", rawTga(3, 8, 0x20, 3, 2, QByteArray("\x00\x40\x80\xc0\xe0\xff", 6))));
     EXPECT_EQ(doc.BitsPerPixel(), 8);
     EXPECT_EQ(doc.PixelColor(1, 0), rgb(0x40, 0x40, 0x40));
@@ -368,10 +351,8 @@ QByteArray bmpFile(int w, int h, int bits, quint32 compression, const QByteArray
 }
 } // namespace
 
-TEST(ImageBoxLoad, RunLengthAndThirtyTwoBitBmps)
+TEST_F(ImageBoxLoad, RunLengthAndThirtyTwoBitBmps)
 {
-    test::TempFolder dir;
-    ImageDocument doc;
     // 8-bit run-length: per row a run of 3 of colour 1 and 1 of colour 2, then the end marks.
     QByteArray grey;
     for (int i = 0; i < 256; ++i) grey += QByteArray(3, char(i * 50 % 256)) + QByteArray(1, '\0');
@@ -383,8 +364,7 @@ TEST(ImageBoxLoad, RunLengthAndThirtyTwoBitBmps)
     EXPECT_EQ(doc.BitsPerPixel(), 8);
     EXPECT_EQ(doc.PixelColor(2, 0), rgb(50, 50, 50));
     EXPECT_EQ(doc.PixelColor(3, 1), rgb(100, 100, 100));
-    const QByteArray whole = test::readAll(rle);
-    expectFails(doc, dir.write("cut.bmp", whole.left(whole.size() - 5)));
+    expectFails(doc, dir.write("cut.bmp", test::readAll(rle).chopped(5)));
 
     // 32 bits without a colour mask, the fourth byte left 0: padding, not an invisible picture.
     const QByteArray bgrx("\x30\x20\x10\x00" "\x60\x50\x40\x00", 8);
@@ -402,16 +382,13 @@ TEST(ImageBoxLoad, RunLengthAndThirtyTwoBitBmps)
     EXPECT_EQ(doc.image().pixel(1, 0), qRgba(4, 5, 6, 128));
 }
 
-TEST(ImageBoxLoad, JpegPagesDecodeAccurately)
+TEST_F(ImageBoxLoad, JpegPagesDecodeAccurately)
 {
-    // Colour with 4:2:0 chroma: the fast decode's integer transform and plain upsampling would
-    // differ from libjpeg's accurate decode, which Qt's reader uses.
-    test::TempFolder dir;
+    // 4:2:0 chroma: a fast decode would differ from the accurate one Qt's reader uses.
     QImage picture(97, 61, QImage::Format_RGB32);
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x) picture.setPixel(x, y, qRgb(x * 5 % 256, y * 7 % 256, (x * y) % 256));
     const QString path = dir.write("photo.jpg", encodeWithQt(picture, "JPG"));
-    ImageDocument doc;
     expectLoads(doc, path, picture.size());
     const QImage accurate = QImage(path).convertToFormat(QImage::Format_RGB32);
     EXPECT_EQ(doc.image().convertToFormat(QImage::Format_RGB32), accurate);

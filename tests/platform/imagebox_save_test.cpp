@@ -37,11 +37,15 @@ QImage readWithDevil(const QString& path) { return test::readWithDevil(test::rea
 
 } // namespace
 
-TEST(ImageBoxSave, EveryFormatIsReadBackByAnotherReader)
-{
+class ImageBoxSave : public testing::Test {
+protected:
     test::TempFolder dir;
-    const QImage pic = test::patterned(37, 23);
     ImageDocument doc;
+};
+
+TEST_F(ImageBoxSave, EveryFormatIsReadBackByAnotherReader)
+{
+    const QImage pic = test::patterned(37, 23);
     doc.setPicture(pic);
 
     QByteArray format;
@@ -70,10 +74,8 @@ TEST(ImageBoxSave, EveryFormatIsReadBackByAnotherReader)
     EXPECT_EQ(readWithFreeImage(dir.file("out.psd")).dotsPerMeterY(), 7874); // the resolution resource
 }
 
-TEST(ImageBoxSave, DepthIsKeptWhereTheFormatAllowsIt)
+TEST_F(ImageBoxSave, DepthIsKeptWhereTheFormatAllowsIt)
 {
-    test::TempFolder dir;
-    ImageDocument doc;
     QImage mono = test::patterned(45, 13, QImage::Format_Mono);
     mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)}); // index 0 is white: the "wrong" way round
     doc.setPicture(mono);
@@ -98,10 +100,8 @@ TEST(ImageBoxSave, DepthIsKeptWhereTheFormatAllowsIt)
     }
 }
 
-TEST(ImageBoxSave, JpegQualityAndFlattening)
+TEST_F(ImageBoxSave, JpegQualityAndFlattening)
 {
-    test::TempFolder dir;
-    ImageDocument doc;
     doc.setPicture(test::patterned(64, 64));
     doc.SaveJpeg(dir.file("low.jpe"), 10);
     doc.SaveJpeg(dir.file("high.jpe"), 95);
@@ -123,18 +123,11 @@ TEST(ImageBoxSave, JpegQualityAndFlattening)
     }
 }
 
-TEST(ImageBoxSave, FailuresRaiseOneErrorTypeAndLeaveFilesAlone)
+TEST_F(ImageBoxSave, FailuresRaiseOneErrorTypeAndLeaveFilesAlone)
 {
-    test::TempFolder dir;
-    ImageDocument doc;
     const QString existing = dir.write("keep.png", "old contents");
-    auto errorOf = [&](const QString& path) {
-        try {
-            doc.SaveToFile(path);
-        } catch (const ImageBoxError& e) {
-            return e.number();
-        }
-        return 0;
+    const auto errorOf = [&](const QString& path) {
+        return test::imageBoxErrorOf([&] { doc.SaveToFile(path); });
     };
     EXPECT_EQ(errorOf(existing), imagebox_error::kInvalidPicture); // nothing to save
     doc.setPicture(test::patterned(4, 4));
@@ -145,4 +138,25 @@ TEST(ImageBoxSave, FailuresRaiseOneErrorTypeAndLeaveFilesAlone)
     doc.SaveToFile(existing);
     EXPECT_EQ(readWithQt(existing).size(), QSize(4, 4));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"keep.png"}); // nothing left beside it
+}
+
+TEST(FreeImageBridge, RoundTripKeepsDepthPixelsAndResolution)
+{
+    for (QImage::Format f : {QImage::Format_Mono, QImage::Format_Indexed8, QImage::Format_RGB888, QImage::Format_ARGB32}) {
+        const QImage in = test::patterned(37, 11, f);
+        FIBITMAP* bmp = freeImageFromQImage(in);
+        ASSERT_NE(bmp, nullptr);
+        const QImage out = qimageFromFreeImage(bmp);
+        FreeImage_Unload(bmp);
+        EXPECT_EQ(out.format(), f) << int(f);
+        EXPECT_TRUE(out == in) << int(f);
+        EXPECT_EQ(out.dotsPerMeterX(), 11811);
+        EXPECT_EQ(out.dotsPerMeterY(), 7874);
+    }
+    // Grey becomes an 8-bit grey palette.
+    FIBITMAP* bmp = freeImageFromQImage(test::patterned(37, 11, QImage::Format_Grayscale8));
+    ASSERT_NE(bmp, nullptr);
+    EXPECT_EQ(FreeImage_GetBPP(bmp), 8u);
+    EXPECT_EQ(FreeImage_GetColorType(bmp), FIC_MINISBLACK);
+    FreeImage_Unload(bmp);
 }

@@ -14,10 +14,7 @@ using namespace tf;
 namespace {
 
 struct Box {
-    struct Event {
-        int16_t button = -1, shift = -1;
-        int32_t x = 0, y = 0;
-    };
+    struct Event { int16_t button = -1, shift = -1; int32_t x = 0, y = 0; };
     explicit Box(QSize size)
     {
         box.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -25,9 +22,9 @@ struct Box {
         box.resize(size);
         box.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&box));
-        QObject::connect(&box, &ImageBox::MouseDown, [this](int16_t b, int16_t s, int32_t x, int32_t y) { last = {b, s, x, y}; });
-        QObject::connect(&box, &ImageBox::MouseMove, [this](int16_t b, int16_t s, int32_t x, int32_t y) { last = {b, s, x, y}; });
-        QObject::connect(&box, &ImageBox::MouseUp, [this](int16_t b, int16_t s, int32_t x, int32_t y) { last = {b, s, x, y}; });
+        const auto keep = [this](int16_t b, int16_t s, int32_t x, int32_t y) { last = {b, s, x, y}; };
+        for (auto signal : {&ImageBox::MouseDown, &ImageBox::MouseMove, &ImageBox::MouseUp})
+            QObject::connect(&box, signal, keep);
     }
     Event send(QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held, Qt::KeyboardModifiers mods = {})
     {
@@ -60,8 +57,7 @@ TEST(ImageBoxWidget, FittedAndZoomedDisplaySizes)
     b.box.resize(b.box.DisplayWidth(), b.box.DisplayHeight());
     EXPECT_EQ(b.box.displaySize(), QSize(200, 50));
 
-    // Hidden controls get no resize events, yet the preview hides ibMain, sizes it and reads its
-    // display size before showing it again; a control may never have been shown.
+    // The preview sizes a hidden (or never shown) control, which gets no resize events.
     b.box.hide();
     b.box.resize(100, 100);
     EXPECT_EQ(b.box.displaySize(), QSize(100, 25));

@@ -1,12 +1,19 @@
+// The page writers and the image control's multipage members over them; a killed run's work files.
+#include "support/imagebox_testutil.h"
 #include "platform/imagebox/freeimage_qt.h"
+#include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/page_raster.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/tiff_pages.h"
+#include "platform/sys/userdirs.h"
+#include "platform/sys/workfiles.h"
 #include "support/doctools.h"
 #include "support/testenv.h"
 
+#include <FreeImage.h>
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QImageWriter>
 #include <QPainter>
 #include <QRegularExpression>
@@ -14,13 +21,13 @@
 
 #include <clocale>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace tf;
 using namespace tf::test;
-using tf::test::readAll;
-using tf::test::runTool;
-using tf::test::TempFolder;
 
 namespace {
 
@@ -39,42 +46,78 @@ QImage samplePage(int w = 120, int h = 80, int dpi = 150, QColor tint = QColor(2
     return img;
 }
 
-QByteArray jpegBytes(const QImage& img, int quality = 85)
+// The image control's pages, at 300 dpi.
+QImage picture(int w, int h, QImage::Format format = QImage::Format_RGB32)
+{
+    return samplePage(w, h, 300).convertToFormat(format);
+}
+
+QByteArray jpegBytes(const QImage& img)
 {
     QByteArray bytes;
     QBuffer buf(&bytes);
     buf.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buf, "jpg");
-    writer.setQuality(quality);
-    writer.write(img);
+    EXPECT_TRUE(QImageWriter(&buf, "jpg").write(img));
     return bytes;
 }
 
-QStringList filesIn(const QString& dir)
+QStringList filesIn(const QString& dir) { return QDir(dir).entryList(QDir::Files | QDir::Hidden); }
+
+// pdfimages -list: "enc color bpc" per image; the page sizes pdfinfo reports.
+QStringList pdfEncodings(const QString& path)
 {
-    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    QStringList rows;
+    for (const test::PdfImage& im : test::pdfImages(path)) rows << im.enc + ' ' + im.color + ' ' + QString::number(im.bpc);
+    return rows;
+}
+QString pageSizes(const QString& path) { return test::pdfPageSizes(path).join(" | "); }
+
+// A page of a TIFF as FreeImage reads it, not through the code under test.
+QImage tiffPage(const QString& path, int page)
+{
+    ensureFreeImage();
+    FIMULTIBITMAP* doc = FreeImage_OpenMultiBitmap(FIF_TIFF, QFile::encodeName(path).constData(), FALSE, TRUE, TRUE, 0);
+    if (!doc) return {};
+    FIBITMAP* bitmap = FreeImage_LockPage(doc, page);
+    const QImage image = qimageFromFreeImage(bitmap);
+    if (bitmap) FreeImage_UnlockPage(doc, bitmap, FALSE);
+    FreeImage_CloseMultiBitmap(doc, 0);
+    return image;
+}
+
+// A JPEG of 16 x 8 pixels with the JFIF density and the EXIF segment given (empty: none).
+QByteArray jpegWith(int units, int x, int y, const QByteArray& exif)
+{
+    QByteArray bytes = jpegBytes(picture(16, 8));
+    // Qt writes SOI then the JFIF segment: its density fields sit at fixed places.
+    EXPECT_EQ(bytes.mid(6, 5), QByteArray("JFIF\0", 5));
+    bytes[13] = char(units);
+    bytes[14] = char(x >> 8), bytes[15] = char(x & 0xFF);
+    bytes[16] = char(y >> 8), bytes[17] = char(y & 0xFF);
+    if (!exif.isEmpty()) {
+        const int length = int(exif.size()) + 2;
+        bytes.insert(20, QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + exif);
+    }
+    return bytes;
+}
+
+// An EXIF segment (little-endian) stating X and Y resolutions as num/1 and a ResolutionUnit.
+QByteArray exifWith(quint32 x, quint32 y, quint16 unit)
+{
+    QByteArray b("Exif\0\0II*\0\x08\0\0\0", 14);
+    auto u16 = [&](quint16 v) { b += char(v & 0xFF), b += char(v >> 8); };
+    auto u32 = [&](quint32 v) { for (int i = 0; i < 4; ++i) b += char((v >> (8 * i)) & 0xFF); };
+    u16(3);
+    const quint32 values = 8 + 2 + 3 * 12 + 4; // after IFD0 and its next link
+    u16(0x011A), u16(5), u32(1), u32(values);
+    u16(0x011B), u16(5), u32(1), u32(values + 8);
+    u16(0x0128), u16(3), u32(1), u16(unit), u16(0);
+    u32(0);
+    u32(x), u32(1), u32(y), u32(1);
+    return b;
 }
 
 } // namespace
-
-TEST(PageRaster, EachColourFormatHasItsDepthAndKeepsTheResolution)
-{
-    const QImage page = samplePage();
-    struct Case { int format; PageRaster::Kind kind; int bits; };
-    for (Case c : {Case{kColor24Bit, PageRaster::Rgb, 8}, Case{kColor256, PageRaster::Palette, 8}, Case{kGray256, PageRaster::Gray, 8},
-                   Case{kColor16, PageRaster::Palette, 4}, Case{kGray16, PageRaster::Gray, 4}, Case{kMonoDithered, PageRaster::Bilevel, 1},
-                   Case{kMonoThreshold, PageRaster::Bilevel, 1}}) {
-        const PageRaster r = rasterForColorFormat(page, c.format);
-        ASSERT_TRUE(r.isValid()) << c.format;
-        EXPECT_EQ(r.kind, c.kind) << c.format;
-        EXPECT_EQ(r.bitsPerSample, c.bits) << c.format;
-        EXPECT_EQ(r.dpiX, 150.0);
-        if (r.kind == PageRaster::Palette) {
-            EXPECT_LE(r.palette.size(), 1 << c.bits);
-        }
-    }
-    EXPECT_FALSE(rasterForColorFormat(QImage(), kColor24Bit).isValid());
-}
 
 TEST(PageRaster, PixelsSurviveWhereTheDepthAllows)
 {
@@ -96,49 +139,44 @@ TEST(PageRaster, PixelsSurviveWhereTheDepthAllows)
     QImage clear(4, 4, QImage::Format_ARGB32);
     clear.fill(Qt::transparent);
     EXPECT_EQ(imageFromRaster(rasterForColorFormat(clear, kGray256)).pixel(1, 1), qRgb(255, 255, 255));
-}
-
-TEST(TiffWriting, NewDocumentHasOnePageEachWithItsCompressionAndDepth)
-{
-    TempFolder dir;
-    const QString path = dir.file("out.tif");
-    const std::pair<int, int> cases[] = {
-        {kColor24Bit, kTiffNone}, {kColor256, kTiffPackBits}, {kGray16, kTiffNone}, {kMonoThreshold, kTiffGroup4}};
-    TiffDocumentWriter writer(path);
-    for (const auto& [format, compression] : cases) {
-        QString error;
-        ASSERT_TRUE(writer.addPage(rasterForColorFormat(samplePage(), format), compression, QString(), &error))
-            << error.toStdString();
+    // A palette never outgrows its depth (each format's depth is the image control's test).
+    for (int format : {kColor256, kColor16}) {
+        const PageRaster r = rasterForColorFormat(samplePage(), format);
+        ASSERT_EQ(r.kind, PageRaster::Palette);
+        EXPECT_LE(r.palette.size(), 1 << r.bitsPerSample) << format;
     }
-    EXPECT_FALSE(QFile::exists(path)) << "nothing appears under the target's name before commit";
-    QString error;
-    ASSERT_TRUE(writer.commit(&error)) << error.toStdString();
-    EXPECT_EQ(filesIn(dir.path()), QStringList{"out.tif"}) << "no temporary file is left behind";
-
-    // Each compression's depth and tags are the image control's test; here the writer's own work.
-    EXPECT_EQ(tiffPageCount(path), 4);
-    EXPECT_TRUE(tiffinfoValues(path, "Resolution").value(0).startsWith("150, 150 pixels/inch"));
-    const QImage page1 = tf::test::loadPage(path, 1);
-    EXPECT_EQ(page1.size(), QSize(120, 80));
-    EXPECT_EQ(QColor(page1.pixel(2, 2)), QColor(200, 40, 40));
+    EXPECT_FALSE(rasterForColorFormat(QImage(), kColor24Bit).isValid());
 }
 
-TEST(TiffWriting, NothingWrittenLeavesAnExistingFileAlone)
+TEST(TiffWriting, TheTargetAppearsOnlyAtCommitAndADroppedWriterLeavesItAlone)
 {
     TempFolder dir;
     const QString path = dir.write("keep.tif", "precious bytes");
     {
         TiffDocumentWriter writer(path);
         QString error;
-        EXPECT_FALSE(writer.commit(&error));
+        EXPECT_FALSE(writer.commit(&error)) << "no page";
         EXPECT_FALSE(error.isEmpty());
     }
     {
-        TiffDocumentWriter dropped(path);
+        TiffDocumentWriter dropped(path); // a cancelled or failed save drops the writer
         ASSERT_TRUE(dropped.addPage(rasterForColorFormat(samplePage(), kColor24Bit), kTiffNone, QString(), nullptr));
-    } // a cancelled or failed save drops the writer
+    }
     EXPECT_EQ(readAll(path), QByteArray("precious bytes"));
-    EXPECT_EQ(filesIn(dir.path()), QStringList{"keep.tif"});
+
+    // Each compression's depth and tags are the image control's test; here the writer's own work.
+    const QString fresh = dir.file("out.tif");
+    TiffDocumentWriter writer(fresh);
+    const PageRaster page = rasterForColorFormat(samplePage(), kColor24Bit);
+    QString error;
+    for (int compression : {kTiffNone, kTiffPackBits})
+        ASSERT_TRUE(writer.addPage(page, compression, QString(), &error)) << error.toStdString();
+    EXPECT_FALSE(QFile::exists(fresh));
+    ASSERT_TRUE(writer.commit(&error)) << error.toStdString();
+    EXPECT_EQ(filesIn(dir.path()), QStringList({"keep.tif", "out.tif"})) << "no temporary file left";
+    EXPECT_EQ(tiffPageCount(fresh), 2);
+    EXPECT_TRUE(tiffinfoValues(fresh, "Resolution").value(0).startsWith("150, 150 pixels/inch"));
+    EXPECT_EQ(QColor(loadPage(fresh, 1).pixel(2, 2)), QColor(200, 40, 40));
 }
 
 TEST(TiffWriting, InsertedPagesKeepTheOldPagesBytesAndLandWhereAsked)
@@ -164,10 +202,9 @@ TEST(TiffWriting, InsertedPagesKeepTheOldPagesBytesAndLandWhereAsked)
     // Order: blue, yellow (inserted at 1 and 2), the old red and green, then black at the end.
     const QColor expected[] = {QColor(0, 0, 255), QColor(255, 255, 0), QColor(255, 0, 0), QColor(0, 255, 0), QColor(0, 0, 0)};
     ASSERT_EQ(tiffPageCount(path), 5);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(QColor(tf::test::loadPage(path, i + 1).pixel(1, 1)), expected[i]) << "page " << i + 1;
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(QColor(loadPage(path, i + 1).pixel(1, 1)), expected[i]) << "page " << i + 1;
 
-    // The old file's bytes are still there, but for the header's first-page link and the old last
-    // page's (now cleared) next link.
+    // The old bytes stay but for the first-page link and the old last page's next link.
     const QByteArray after = readAll(path);
     ASSERT_GT(after.size(), before.size());
     int differing = 0;
@@ -206,27 +243,19 @@ TEST(PdfWriting, EachPageIsEncodedTheWayThatSuitsIt)
     EXPECT_EQ(filesIn(dir.path()), QStringList{"out.pdf"});
 
     EXPECT_TRUE(qpdfCheckPasses(path));
-    const auto rows = pdfImages(path);
-    ASSERT_EQ(rows.size(), 4u);
-    EXPECT_EQ(rows[0].enc, "jpeg");
-    EXPECT_EQ(rows[1].enc, "ccitt");
-    EXPECT_EQ(rows[1].bpc, 1);
-    EXPECT_EQ(rows[2].color, "index");
-    EXPECT_EQ(rows[2].enc, "image");
-    EXPECT_EQ(rows[3].color, "gray");
-    EXPECT_EQ(rows[3].bpc, 4);
-    for (const auto& r : rows) EXPECT_EQ(QSize(r.width, r.height), QSize(200, 100));
+    EXPECT_EQ(pdfEncodings(path), QStringList({"jpeg rgb 8", "ccitt gray 1", "image index 8", "image gray 4"}));
+    for (const PdfImage& r : pdfImages(path)) EXPECT_EQ(QSize(r.width, r.height), QSize(200, 100));
 
     // The JPEG went in byte for byte; 200 x 100 pixels at 200 dpi is a 72 x 36 point page.
     const QString extracted = dir.file("img");
     runTool("pdfimages", {"-f", "1", "-l", "1", "-all", path, extracted});
     EXPECT_EQ(readAll(extracted + "-000.jpg"), jpeg);
-    EXPECT_TRUE(runTool("pdfinfo", {path}).contains(QRegularExpression("Page size:\\s+72 x 36 pts")));
-    EXPECT_TRUE(runTool("pdfinfo", {path}).contains("Tavrel Folio"));
+    EXPECT_EQ(pdfPageSizes(path).value(0), "72 x 36 pts");
+    EXPECT_TRUE(pdfInfo(path).contains("Tavrel Folio"));
 
     // The Group 4 page decodes to the same black and white pixels as the threshold raster.
     runTool("pdfimages", {"-f", "2", "-l", "2", "-png", path, dir.file("p2")});
-    const QImage rendered = tf::test::loadPage(dir.file("p2-000.png"));
+    const QImage rendered = loadPage(dir.file("p2-000.png"));
     ASSERT_EQ(rendered.size(), QSize(200, 100));
     const QImage expected = imageFromRaster(rasterForColorFormat(photo, kMonoThreshold));
     int mismatches = 0;
@@ -262,10 +291,7 @@ TEST(PdfWriting, InsertedPagesGoWhereAskedAndFailuresChangeNothing)
     ASSERT_TRUE(insertPdfPage(path, pdfImageFromRaster(rasterForColorFormat(samplePage(50, 10), kColor24Bit)), 0, &error));
     EXPECT_TRUE(qpdfCheckPasses(path));
     EXPECT_EQ(pdfPageCount(path), 5);
-    const auto rows = pdfImages(path);
-    ASSERT_EQ(rows.size(), 5u);
-    const int widths[] = {30, 40, 10, 20, 50};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(rows[static_cast<size_t>(i)].width, widths[i]) << "page " << i + 1;
+    EXPECT_EQ(widthsOf(pdfImages(path)), QList<int>({30, 40, 10, 20, 50}));
 
     const QString broken = dir.write("broken.pdf", "%PDF-1.4\nnothing useful here");
     const QByteArray brokenBefore = readAll(broken);
@@ -277,8 +303,7 @@ TEST(PdfWriting, InsertedPagesGoWhereAskedAndFailuresChangeNothing)
 
 TEST(PdfWriting, PageSizesAreWrittenTheSameWhateverTheUsersLocale)
 {
-    // The program runs in the user's locale, and in many of them a decimal point is a comma,
-    // which a PDF reader cannot parse. Build such a locale privately, as the system may have none.
+    // A decimal comma, which no PDF reader parses, from a locale built here: the system may lack one.
     TempFolder locales;
     int code = -1;
     runTool("localedef", {"-i", "de_DE", "-f", "UTF-8", locales.file("de_DE.UTF-8")}, &code);
@@ -308,6 +333,329 @@ TEST(PdfWriting, PageSizesAreWrittenTheSameWhateverTheUsersLocale)
     ASSERT_TRUE(written) << error.toStdString();
     EXPECT_TRUE(qpdfCheckPasses(path));
     EXPECT_FALSE(readAll(path).contains("48,48"));
-    EXPECT_TRUE(runTool("pdfinfo", {path}).contains(QRegularExpression("Page size:\\s+48.48 x 38.4 pts")))
-        << runTool("pdfinfo", {path}).toStdString();
+    EXPECT_EQ(pdfPageSizes(path), QStringList{"48.48 x 38.4 pts"});
+}
+
+class ImageBoxMultipage : public testing::Test {
+protected:
+    TempFolder dir;
+    ImageDocument doc;
+};
+
+TEST_F(ImageBoxMultipage, AJpegGoesIntoAPdfAsItIsOnlyWhileItsPixelsAreUnchanged)
+{
+    const QString jpg = dir.write("photo.jpg", jpegBytes(picture(90, 60)));
+    const QString grey = dir.write("grey.jpg", jpegBytes(picture(50, 40, QImage::Format_Grayscale8)));
+    doc.setColorFormat(0);
+    doc.LoadFromFile(jpg);
+    doc.AddPdfPage(1);             // the file itself
+    doc.setPicture(doc.Picture()); // the same pixels, but set anew
+    doc.AddPdfPage(2);
+    doc.LoadFromFile(jpg);
+    doc.LoadFromVariant(7, doc.SaveToVariant(7));
+    doc.AddPdfPage(3);
+    doc.LoadFromFile(jpg);
+    doc.setColorFormat(2); // grey: a colour JPEG must be converted...
+    doc.AddPdfPage(4);
+    doc.LoadFromFile(grey); // ... a grey one need not
+    doc.AddPdfPage(5);
+    doc.setColorFormat(5);
+    doc.AddPdfPage(6);
+    const QString pdf = dir.file("out.pdf");
+    doc.SavePdf(pdf);
+    EXPECT_EQ(pdfEncodings(pdf),
+              QStringList({"jpeg rgb 8", "image rgb 8", "image rgb 8", "image gray 8", "jpeg gray 8", "ccitt gray 1"}));
+    // 90 pixels at 300 dpi are 21.6 points, whichever way the page was coded.
+    EXPECT_TRUE(pageSizes(pdf).startsWith("21.6 x 14.4 pts | 21.6 x 14.4 pts")) << pageSizes(pdf).toStdString();
+
+    // Added undecoded, a JPEG file gives the same page; files that do not qualify are left to loading.
+    ImageDocument direct;
+    direct.setColorFormat(0);
+    ASSERT_TRUE(direct.AddPdfPageFromJpegFile(jpg));
+    EXPECT_FALSE(direct.HasImage());
+    direct.SavePdf(dir.file("direct.pdf"));
+    EXPECT_EQ(pdfEncodings(dir.file("direct.pdf")), QStringList{"jpeg rgb 8"});
+    EXPECT_EQ(pageSizes(dir.file("direct.pdf")), "21.6 x 14.4 pts");
+    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(dir.write("cut.jpg", readAll(jpg).chopped(40))));
+    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(dir.write("fake.jpg", "\x89PNG\r\n")));
+    direct.setColorFormat(1);
+    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(jpg));
+    direct.setColorFormat(2); // grey pages: a grey JPEG qualifies, a colour one does not
+    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(jpg));
+    ASSERT_TRUE(direct.AddPdfPageFromJpegFile(grey));
+    direct.SavePdf(dir.file("grey.pdf"));
+    EXPECT_EQ(pdfEncodings(dir.file("grey.pdf")), QStringList{"jpeg gray 8"});
+    EXPECT_EQ(test::imageBoxErrorOf([&] { direct.SavePdf(dir.file("none.pdf")); }), 481) << "no page was added";
+    EXPECT_FALSE(QFile::exists(dir.file("none.pdf")));
+}
+
+TEST_F(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)
+{
+    // 1-bit pictures with either palette order and an odd width, grey ones stored two ways.
+    const QImage mono = picture(37, 21).convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    QImage flipped = mono;
+    flipped.invertPixels();
+    flipped.setColorTable({mono.colorTable()[1], mono.colorTable()[0]});
+    const QImage grey = picture(37, 21, QImage::Format_Grayscale8);
+    const QImage indexed = grey.convertToFormat(QImage::Format_Indexed8);
+    struct Case { QImage image; int16_t format; int16_t compression; };
+    const Case cases[] = {{mono, 6, 2}, {flipped, 5, 2},  {mono, -1, 0},
+                          {grey, 2, 1}, {indexed, -1, 1}, {picture(37, 21), -1, 0}};
+    EXPECT_EQ(doc.ColorFormat(), -1) << "until set, each image keeps its own depth";
+    for (const Case& c : cases) {
+        doc.setPicture(c.image);
+        doc.setColorFormat(c.format);
+        doc.setTiffCompression(c.compression);
+        doc.AddTiffPage(1);
+    }
+    doc.setTiffCompression(2); // Group 4 makes a colour page black and white
+    doc.AddTiffPage(7);
+    const QString tif = dir.file("exact.tif");
+    doc.SaveTiff(tif);
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(tiffPage(tif, i).convertToFormat(QImage::Format_RGB32),
+                  cases[i].image.convertToFormat(QImage::Format_RGB32))
+            << "page " << i + 1;
+    EXPECT_EQ(test::tiffTagValues(tif, 258 /*BitsPerSample*/), QStringList({"1", "1", "1", "8", "8", "8 8 8", "1"}));
+    EXPECT_EQ(test::tiffTagValues(tif, 259 /*Compression*/), QStringList({"4", "4", "1", "32773", "32773", "1", "4"}));
+    EXPECT_EQ(test::tiffTagValues(tif, 282 /*XResolution*/).value(6), "300");
+    // The document was handed over and its work folder removed.
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.SaveTiff(dir.file("again.tif")); }), 481);
+    EXPECT_EQ(filesIn(dir.path()), QStringList{"exact.tif"});
+    EXPECT_TRUE(QDir(userTempDir()).entryList({"multipage-*"}, QDir::Dirs | QDir::Hidden).isEmpty());
+
+    // A one-page size is what SaveTiff writes; out-of-range settings are refused.
+    doc.setColorFormat(3);
+    doc.setTiffCompression(1);
+    doc.AddTiffPage(1);
+    doc.SaveTiff(dir.file("one.tif"));
+    EXPECT_EQ(doc.EncodedSize(7), QFileInfo(dir.file("one.tif")).size());
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.setColorFormat(7); }), 380);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.EncodedSize(9); }), 5);
+    doc.Clear();
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AddTiffPage(1); }), 481);
+}
+
+TEST_F(ImageBoxMultipage, EveryCompressionAndColourFormatWritesItsDepth)
+{
+    struct Depth { int bits, samples, photometric; };
+    // Colour formats 0 to 6: 24 bit, 256 colours, 256 greys, 16 colours, 16 greys, Mono, Mono BW.
+    const Depth depths[] = {{8, 3, 2}, {8, 1, 3}, {8, 1, 1}, {4, 1, 3}, {4, 1, 1}, {1, 1, 0}, {1, 1, 0}};
+    const int codes[] = {1, 32773, 4}; // none, PackBits, CCITT Group 4
+    doc.setPicture(picture(101, 80));
+    for (int16_t compression = 0; compression < 3; ++compression) {
+        for (int16_t format = 0; format < 7; ++format) {
+            doc.setTiffCompression(compression);
+            doc.setColorFormat(format);
+            doc.AddTiffPage(1);
+        }
+    }
+    const QString tif = dir.file("all.tif");
+    doc.SaveTiff(tif);
+    const std::vector<test::TiffDirectory> dirs = test::tiffDirectories(tif);
+    ASSERT_EQ(dirs.size(), 21u);
+    for (int i = 0; i < 21; ++i) {
+        const int compression = i / 7, format = i % 7;
+        SCOPED_TRACE(testing::Message() << "compression " << compression << ", colour format " << format);
+        // Group 4 codes black and white only: every format but the dithered one becomes Mono BW.
+        const Depth d = depths[compression == 2 && format != 5 ? 6 : format];
+        EXPECT_EQ(dirs[i].value(259), codes[compression]);
+        EXPECT_EQ(dirs[i].value(258), d.bits);
+        EXPECT_EQ(dirs[i].value(277), d.samples);
+        EXPECT_EQ(dirs[i].value(262), d.photometric);
+        EXPECT_EQ(dirs[i].value(282), 300) << "the picture's resolution";
+    }
+}
+
+TEST_F(ImageBoxMultipage, AppendingInPlaceOrIntoASecondFile)
+{
+    doc.setPicture(picture(40, 30));
+    doc.AddTiffPage(1);
+    const QString a = dir.file("a.tif");
+    doc.SaveTiff(a);
+    const QByteArray original = readAll(a);
+
+    // Into a second file: the first stays as it was.
+    doc.setPicture(picture(41, 30));
+    doc.SetExifAttribute("Software", "Tavrel Folio");
+    const QString b = dir.file("b.tif");
+    doc.AppendToTiff(a, b, 1);
+    EXPECT_EQ(readAll(a), original);
+    EXPECT_EQ(test::tiffTagValues(b, 256 /*ImageWidth*/), QStringList({"41", "40"}));
+    EXPECT_EQ(test::tiffTagValues(b, 305 /*Software*/), QStringList({"Tavrel Folio\\0"}));
+
+    // In place; the metadata went with the image it was set for.
+    doc.setPicture(picture(42, 30));
+    doc.AppendToTiff(b, "", 0);
+    EXPECT_EQ(test::tiffTagValues(b, 256 /*ImageWidth*/), QStringList({"41", "40", "42"}));
+    EXPECT_EQ(test::tiffTagValues(b, 305 /*Software*/).size(), 1);
+
+    // Files that are missing or of another kind are refused, and nothing is written.
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AppendToPdf(dir.file("missing.pdf"), "", 0); }), 53);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AppendToPdf(a, dir.file("c.pdf"), 0); }), 321);
+    EXPECT_EQ(test::imageBoxErrorOf([&] { doc.AppendToTiff(dir.write("d.tif", "II*"), "", 0); }), 321);
+    EXPECT_EQ(filesIn(dir.path()), QStringList({"a.tif", "b.tif", "d.tif"}));
+}
+
+TEST(TiffSizeLimit, DocumentsThatMayPassFourGiBAreKnownBeforeWriting)
+{
+    // A4 at 300 dpi; PackBits may grow each row by one byte in 128, taking 163 pages past 4 GiB.
+    const struct { int pages, bits, compression; bool big; } cases[] = {
+        {150, 24, kTiffNone, false}, {165, 24, kTiffNone, true},    {163, 24, kTiffNone, false},
+        {163, 24, kTiffPackBits, true}, {490, 8, kTiffNone, false},  {500, 8, kTiffNone, true},
+        {500, 1, kTiffGroup4, false}, {3000, 1, kTiffPackBits, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 pages, %2 bit, compression %3").arg(c.pages).arg(c.bits).arg(c.compression).toStdString());
+        EXPECT_EQ(c.pages * tiffPageBytesAtMost(2480, 3508, c.bits, c.compression) > kClassicTiffMaxBytes, c.big);
+    }
+    EXPECT_EQ(tiffPageBytesAtMost(0, 3508, 24, kTiffNone), 0);
+
+    // The depth a page is written in, from the settings and the picture.
+    EXPECT_EQ(tiffBitsPerPixel(-1, kTiffNone, 1, true), 1);
+    EXPECT_EQ(tiffBitsPerPixel(-1, kTiffNone, 8, true), 8);
+    EXPECT_EQ(tiffBitsPerPixel(-1, kTiffNone, 8, false), 24) << "a palette picture keeps its colours";
+    EXPECT_EQ(tiffBitsPerPixel(kGray256, kTiffGroup4, 24, false), 1) << "Group 4 is black and white";
+    EXPECT_EQ(tiffBitsPerPixel(kColor16, kTiffPackBits, 24, false), 4);
+}
+
+TEST_F(ImageBoxMultipage, ALargeDocumentIsABigTiffThatTakesPagesAnywhere)
+{
+    const QString small = dir.file("small.tif"), big = dir.file("big.tif");
+    for (const QString& path : {small, big}) {
+        doc.ExpectTiffBytes(path == big ? kClassicTiffMaxBytes + 1 : kClassicTiffMaxBytes);
+        for (int w : {40, 41}) {
+            doc.setPicture(picture(w, 30));
+            doc.AddTiffPage(1);
+        }
+        doc.SaveTiff(path);
+    }
+    // The version in the header: 42 classic, 43 BigTIFF.
+    EXPECT_EQ(readAll(small).mid(2, 2), QByteArray("\x2a\0", 2));
+    EXPECT_EQ(readAll(big).mid(2, 2), QByteArray("\x2b\0", 2));
+    EXPECT_EQ(tiffPageCount(big), 2);
+
+    // Pages go first and last in a BigTIFF as in a classic one.
+    doc.setPicture(picture(42, 30));
+    doc.AppendToTiff(big, "", 1);
+    doc.setPicture(picture(43, 30));
+    doc.AppendToTiff(big, "", 0);
+    EXPECT_EQ(test::tiffinfoValues(big, "Image Width").join(' ').remove(QRegularExpression(" Image Length: \\d+")),
+              "42 40 41 43");
+    EXPECT_EQ(readAll(big).mid(2, 2), QByteArray("\x2b\0", 2));
+    EXPECT_FALSE(isClassicTiff(big));
+    EXPECT_TRUE(isClassicTiff(small));
+}
+
+TEST_F(ImageBoxMultipage, PdfPagesOfOneDocumentAreGatheredAndWrittenOnce)
+{
+    for (int w : {10, 11}) {
+        doc.setPicture(picture(w, 10));
+        doc.AddPdfPage(1);
+    }
+    const QString pdf = dir.file("doc.pdf");
+    doc.SavePdf(pdf);
+    const QByteArray before = readAll(pdf);
+
+    // First, first again (ahead of the one before), last.
+    const std::pair<int, int> appends[] = {{20, 1}, {21, 1}, {22, 0}};
+    for (auto [w, position] : appends) {
+        doc.setPicture(picture(w, 10));
+        doc.AppendToPdf(pdf, "", position);
+    }
+    EXPECT_EQ(readAll(pdf), before) << "nothing is written while pages are gathered";
+    doc.ResetMultipage();
+    EXPECT_TRUE(test::qpdfCheckPasses(pdf));
+    EXPECT_EQ(test::widthsOf(test::pdfImages(pdf)), QList<int>({21, 20, 10, 11, 22}));
+
+    // Another target flushes what was gathered; a new file gets the document's and gathered pages.
+    const QString copy = dir.file("copy.pdf");
+    doc.setPicture(picture(30, 10));
+    doc.AppendToPdf(pdf, copy, 0);
+    doc.setPicture(picture(31, 10));
+    doc.AppendToPdf(pdf, "", 0);
+    EXPECT_EQ(test::pdfPages(copy), 6);
+    doc.AbandonMultipage();
+    EXPECT_EQ(test::pdfPages(pdf), 5) << "abandoned pages are never written";
+    EXPECT_EQ(filesIn(dir.path()), QStringList({"copy.pdf", "doc.pdf"}));
+}
+
+TEST(PdfAppend, AJpegPageIsSizedByItsJfifOrElseItsExifResolution)
+{
+    const struct {
+        const char* what;
+        int units, x, y;
+        QByteArray exif;
+        bool stated;
+        double dpiX, dpiY;
+    } cases[] = {
+        {"JFIF in dpi", 1, 300, 150, {}, true, 300, 150},
+        {"JFIF in dots per cm", 2, 100, 100, {}, true, 254, 254},
+        {"JFIF wins over EXIF", 1, 200, 200, exifWith(600, 600, 2), true, 200, 200},
+        {"EXIF when JFIF has an aspect ratio only", 0, 1, 1, exifWith(300, 300, 2), true, 300, 300},
+        {"EXIF in cm", 0, 1, 1, exifWith(40, 40, 3), true, 101.6, 101.6},
+        {"EXIF without a unit of length", 0, 1, 1, exifWith(300, 300, 1), false, 0, 0},
+        {"nothing", 0, 1, 1, {}, false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        double x = 0, y = 0;
+        EXPECT_EQ(jpegResolution(jpegWith(c.units, c.x, c.y, c.exif), &x, &y), c.stated);
+        if (c.stated) {
+            EXPECT_NEAR(x, c.dpiX, 0.01);
+            EXPECT_NEAR(y, c.dpiY, 0.01);
+        }
+    }
+
+    // 16 x 8 pixels at 300 dpi (EXIF only) is 3.84 x 1.92 pt; with none, a pixel is a point.
+    TempFolder dir;
+    const QByteArray exifOnly = jpegWith(0, 1, 1, exifWith(300, 300, 2));
+    const QString a = dir.write("exif.jpg", exifOnly), b = dir.write("none.jpg", jpegWith(0, 1, 1, {}));
+    ImageDocument doc;
+    ASSERT_TRUE(doc.AddPdfPageFromJpegFile(a));
+    ASSERT_TRUE(doc.AddPdfPageFromJpegFile(b));
+    // Decoded pages too; a TIFF stating no resolution (the library says 300) takes the default.
+    const QString tiff = dir.file("none.tif");
+    ASSERT_TRUE(test::writeRgbTiff(tiff, {picture(16, 8)}));
+    doc.setColorFormat(kColor256);
+    for (const QString& file : {a, tiff}) {
+        doc.LoadFromFile(file);
+        ASSERT_FALSE(doc.LoadFailed());
+        doc.AddPdfPage(1);
+    }
+    doc.SavePdf(dir.file("out.pdf"));
+    EXPECT_EQ(test::pdfPageSizes(dir.file("out.pdf")),
+              QStringList({"3.84 x 1.92 pts", "16 x 8 pts", "3.84 x 1.92 pts", "16 x 8 pts"}));
+}
+
+TEST(WorkFiles, ThoseOfADeadRunAreRemovedAndThoseOfALiveOneKept)
+{
+    TempFolder dir;
+    const QString mine = dir.write(".doc.pdf.mine01", "in use");
+    recordWorkFile(mine);
+    const QString folder = userTempDir() + QStringLiteral("/multipage-dead01");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString theirs = dir.write(".doc.pdf.dead01", "left by a killed run");
+    const QString document = dir.write("doc.pdf", "the user's document");
+
+    // A run that records its work files and is killed before it can remove them.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        recordWorkFile(theirs);
+        recordWorkFile(folder);
+        // Lines no run of ours writes never reach the user's files.
+        recordWorkFile(document);
+        recordWorkFile(dir.path());
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+
+    EXPECT_EQ(removeWorkFilesOfDeadRuns(), 2);
+    EXPECT_FALSE(QFile::exists(theirs));
+    EXPECT_FALSE(QFile::exists(folder));
+    EXPECT_TRUE(QFile::exists(mine)) << "this run is alive";
+    EXPECT_TRUE(QFile::exists(document));
+    EXPECT_EQ(removeWorkFilesOfDeadRuns(), 0) << "the dead run's journal went with its files";
 }

@@ -81,26 +81,19 @@ TEST(SafeFile, ALinkStaysALinkAndItsFileIsReplaced)
 TEST(SafeFile, RefusalsLeaveEverythingAsItWas)
 {
     TempFolder tmp;
-    const QString folder = tmp.file("sub");
-    QDir(tmp.path()).mkdir("sub");
+    ASSERT_TRUE(QDir(tmp.path()).mkdir("sub"));
     const QString readOnly = tmp.write("ro.txt", "keep");
     ::chmod(QFile::encodeName(readOnly).constData(), 0444);
     const QString taken = tmp.write("taken.txt", "first");
     const bool root = ::geteuid() == 0;
 
-    struct Case {
-        const char* what;
-        QString target;
-        Placement placement;
-        bool expectRefused;
-    };
-    const Case cases[] = {
-        {"a folder of that name", folder, Placement::Replace, true},
+    const struct { const char* what; QString target; Placement placement; bool expectRefused; } cases[] = {
+        {"a folder of that name", tmp.file("sub"), Placement::Replace, true},
         {"a read-only file", readOnly, Placement::Replace, !root},
         {"a name taken for a new file", taken, Placement::NoReplace, true},
         {"a folder that is not there", tmp.file("gone/x.txt"), Placement::Replace, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         QString error;
         SafeFile out(c.target, c.placement);
@@ -133,8 +126,7 @@ TEST(SafeFile, AFullDiskIsAnErrorAndLeavesTheOldFileByteForByte)
     for (int size : {300, (1 << 20) + 1, 3 << 20}) {
         SCOPED_TRACE(size);
         const QString source = tmp.write("source.bin", QByteArray(size, 'n'));
-        bool copied = true;
-        bool written = true;
+        bool copied = true, written = true;
         QString copyError, writeError;
         {
             tf::test::FileSizeLimit limit(200);
@@ -170,11 +162,11 @@ TEST(SafeFile, MovingAFinishedFileWorksAcrossFileSystems)
         ::stat(QFile::encodeName(tmp.path()).constData(), &b) != 0 || a.st_dev == b.st_dev)
         GTEST_SKIP() << "no second file system here";
     const QString far = other.filePath("finished");
-    {
+    const auto spill = [&](const char* bytes) {
         QFile f(far);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("other disk");
-    }
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) > 0;
+    };
+    ASSERT_TRUE(spill("other disk"));
     ASSERT_TRUE(tf::moveFileSafely(far, target));
     EXPECT_EQ(readAll(target), "other disk");
     EXPECT_EQ(modeOf(target), 0640u);
@@ -182,11 +174,7 @@ TEST(SafeFile, MovingAFinishedFileWorksAcrossFileSystems)
     EXPECT_EQ(entries(tmp.path()), QStringList{"doc.pdf"});
 
     // A new file there must not replace one that appeared meanwhile.
-    {
-        QFile f(far);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("late");
-    }
+    ASSERT_TRUE(spill("late"));
     EXPECT_FALSE(tf::moveFileSafely(far, target, Placement::NoReplace));
     EXPECT_EQ(readAll(target), "other disk");
     EXPECT_EQ(entries(tmp.path()), QStringList{"doc.pdf"});

@@ -83,8 +83,7 @@ TEST(Dialogs, ScriptedAnswersRunWhileTheDialogIsOpen)
 TEST(Dialogs, FileDialogsWithoutAFolderOpenWhereTheirKindWasLastUsed)
 {
     QTemporaryDir root;
-    ASSERT_TRUE(QDir(root.path()).mkpath("browsed") && QDir(root.path()).mkpath("baskets") &&
-                QDir(root.path()).mkpath("pages") && QDir(root.path()).mkpath("given") && QDir(root.path()).mkpath("gone"));
+    for (const char* folder : {"browsed", "baskets", "given", "gone"}) ASSERT_TRUE(QDir(root.path()).mkpath(folder));
     const auto at = [&](const char* name) { return root.path() + "/" + name; };
     forgetFileDialogFolders();
     ScriptedDialogs dialogs;
@@ -111,11 +110,7 @@ TEST(Dialogs, FileDialogsWithoutAFolderOpenWhereTheirKindWasLastUsed)
     EXPECT_EQ(startOf(request(false, "Open Basket")), at("baskets"));
     EXPECT_EQ(startOf(request(false, "Open Basket")), at("baskets")) << "after a cancel";
 
-    const struct {
-        const char* what;
-        FileDialogRequest request;
-        QString start;
-    } cases[] = {
+    const struct { const char* what; FileDialogRequest request; QString start; } cases[] = {
         {"another title", request(false, "Select a multipage image or document"), at("browsed")},
         {"saving under the same title", request(false, "Save Basket"), at("browsed")},
         {"the kind's folder", request(true, "Save Basket"), at("gone")},

@@ -16,10 +16,8 @@ TEST(VisualStyle, ClassicUnlessSetAndNamesTheSchemesAsControlsCompareThem)
     EXPECT_TRUE(style.colorSchemeName().isEmpty());
     EXPECT_FALSE(style.hasClass(u"Explorerbar"));
 
-    const struct {
-        Scheme scheme;
-        const char* name;
-    } cases[] = {{Scheme::NormalColor, "NormalColor"}, {Scheme::Metallic, "Metallic"}, {Scheme::HomeStead, "HomeStead"}};
+    const struct { Scheme scheme; const char* name; } cases[] = {
+        {Scheme::NormalColor, "NormalColor"}, {Scheme::Metallic, "Metallic"}, {Scheme::HomeStead, "HomeStead"}};
     for (const auto& c : cases) {
         style.setScheme(c.scheme);
         EXPECT_EQ(style.colorSchemeName(), c.name);

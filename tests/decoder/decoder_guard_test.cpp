@@ -1,0 +1,283 @@
+// The guarded decoders: exact transfer, any failure costs one request and nothing after it; the
+// pool answers many requests as they finish, cancels, and serves urgent requests first.
+#include "decoder_stub/stub_requests.h"
+#include "platform/decode/decoder_client.h"
+#include "platform/decode/decoder_server.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <csignal>
+#include <poll.h>
+#include <set>
+#include <sys/wait.h>
+
+using namespace tf::decode;
+namespace stub = tf::test::stub;
+using namespace std::chrono_literals;
+
+namespace {
+
+DecoderSettings stubSettings(std::chrono::milliseconds timeLimit = 2000ms, int processes = 1)
+{
+    DecoderSettings s;
+    s.program = QStringLiteral(TF_STUB_DECODER);
+    s.timeLimit = timeLimit;
+    s.processes = processes;
+    return s;
+}
+
+DecodeRequest request(uint32_t kind, int width = 0) { return {.kind = kind, .path = {}, .width = width}; }
+
+DecodeRequest pictureRequest(QImage::Format format, int width, int height, const QString& path = QStringLiteral("x"))
+{
+    return {.kind = stub::Picture, .path = path, .width = width, .height = height, .flags = format};
+}
+
+TEST(DecoderProcess, PicturesOfEveryLayoutArriveExactly)
+{
+    struct Case { QImage::Format format; int width, height; };
+    // Odd widths leave padding at the end of the rows at every depth.
+    const Case cases[] = {{QImage::Format_Mono, 13, 5},          {QImage::Format_MonoLSB, 9, 3},
+                          {QImage::Format_Indexed8, 7, 4},       {QImage::Format_Grayscale8, 5, 6},
+                          {QImage::Format_Grayscale16, 3, 3},    {QImage::Format_RGB888, 3, 7},
+                          {QImage::Format_RGB32, 4, 4},          {QImage::Format_ARGB32, 2, 9},
+                          {QImage::Format_ARGB32_Premultiplied, 6, 1}, {QImage::Format_RGBA64, 5, 2},
+                          {QImage::Format_RGBA8888, 1, 1},       {QImage::Format_RGB888, 2480, 3508}};
+    DecoderProcess decoder(stubSettings());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "format " << c.format << ", " << c.width << " x " << c.height);
+        const DecodeResult r = decoder.decode(pictureRequest(c.format, c.width, c.height));
+        ASSERT_EQ(r.status, DecodeStatus::Done);
+        const QImage expected = stub::picture(c.format, c.width, c.height);
+        EXPECT_EQ(r.image.format(), c.format);
+        EXPECT_TRUE(r.image == expected);
+        EXPECT_EQ(r.image.colorTable(), expected.colorTable());
+        EXPECT_EQ(r.image.dotsPerMeterX(), 11811);
+        EXPECT_EQ(r.image.dotsPerMeterY(), 3937);
+    }
+}
+
+TEST(DecoderProcess, RequestAndAnswerFieldsTravelUnchanged)
+{
+    DecoderProcess decoder(stubSettings());
+    // Path text that UTF-8 or the locale could mangle: an unpaired surrogate, a character outside the BMP.
+    const QString path = QStringLiteral("/tmp/Bilder \u00e4\u00df/") + QChar(0xD800) + QString::fromUcs4(U"\U0001D11E.jpg");
+    DecodeRequest request = pictureRequest(QImage::Format_RGB32, 3, 2, path);
+    request.page = 7;
+    request.sizeMode = -481;
+    request.backColor = 0x00C0FFEE;
+    const DecodeResult r = decoder.decode(request);
+    ASSERT_EQ(r.status, DecodeStatus::Done);
+    EXPECT_EQ(r.message, path);
+    EXPECT_EQ(r.pageCount, 7);
+    EXPECT_EQ(r.errorNumber, -481);
+    EXPECT_EQ(r.route, 0x00C0FFEE);
+    EXPECT_EQ(r.sourceWidth, 6);
+    EXPECT_EQ(r.sourceHeight, 4);
+}
+
+TEST(DecoderProcess, AFailingDecoderCostsOneRequestAndIsStartedAgain)
+{
+    const struct { const char* what; uint32_t kind; int width; DecodeStatus expected; } cases[] = {
+        {"crash", stub::Crash, 0, DecodeStatus::Crashed},
+        {"hang", stub::Hang, 0, DecodeStatus::TimedOut},
+        {"slower than the limit", stub::Sleep, 5000, DecodeStatus::TimedOut},
+        {"past the memory limit", stub::Allocate, 3000, DecodeStatus::OutOfMemory},
+        {"garbled answer", stub::Garbage, 0, DecodeStatus::ProtocolError},
+        {"exit without answer", stub::Quit, 0, DecodeStatus::Crashed},
+    };
+    DecoderSettings settings = stubSettings(400ms);
+    settings.memoryLimit = int64_t(1) << 30;
+    DecoderProcess decoder(settings);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A sanitized decoder (scripts/sanitize) has no address-space limit to run past.
+        if (c.expected == DecodeStatus::OutOfMemory && !kAddressSpaceLimitUsable) continue;
+        ASSERT_EQ(decoder.decode(pictureRequest(QImage::Format_RGB32, 2, 2)).status, DecodeStatus::Done);
+        const pid_t before = decoder.pid();
+        QElapsedTimer timer;
+        timer.start();
+        const DecodeResult r = decoder.decode(request(c.kind, c.width));
+        EXPECT_LT(timer.elapsed(), 2000);
+        EXPECT_EQ(r.status, c.expected);
+        EXPECT_TRUE(r.image.isNull());
+        EXPECT_EQ(r.message, QString::fromLatin1(kUnableToRead));
+        EXPECT_EQ(decoder.pid(), 0);
+        EXPECT_EQ(::waitpid(before, nullptr, WNOHANG), -1) << "the failed decoder was reaped";
+
+        const DecodeResult after = decoder.decode(pictureRequest(QImage::Format_Indexed8, 3, 3));
+        EXPECT_EQ(after.status, DecodeStatus::Done);
+        EXPECT_TRUE(after.image == stub::picture(QImage::Format_Indexed8, 3, 3));
+    }
+}
+
+TEST(DecoderProcess, ADecoderThatDiedOrWasAbortedWhileIdleDoesNotCostTheNextFile)
+{
+    DecoderProcess decoder(stubSettings());
+    ASSERT_EQ(decoder.decode(pictureRequest(QImage::Format_RGB32, 2, 2)).status, DecodeStatus::Done);
+    ASSERT_EQ(::kill(decoder.pid(), SIGKILL), 0);
+    ::usleep(50000);
+    // The kill lands after abort() returns: the next request must not go to the dying decoder.
+    for (int i = 0; i < 30; ++i) {
+        ASSERT_EQ(decoder.decode(pictureRequest(QImage::Format_RGB32, 2, 2)).status, DecodeStatus::Done) << "round " << i;
+        decoder.abort();
+    }
+}
+
+TEST(DecoderProcess, AMissingProgramIsReportedForEachRequest)
+{
+    DecoderSettings settings;
+    settings.program = QStringLiteral("/nonexistent/tavrel-folio-decoder");
+    DecoderProcess decoder(settings);
+    for (int i = 0; i < 2; ++i) {
+        const DecodeResult r = decoder.decode(pictureRequest(QImage::Format_RGB32, 2, 2));
+        EXPECT_EQ(r.status, DecodeStatus::NoDecoder);
+        EXPECT_TRUE(r.message.startsWith(QString::fromLatin1(kUnableToRead)));
+        EXPECT_TRUE(r.message.contains(QStringLiteral("/nonexistent/tavrel-folio-decoder")));
+    }
+}
+
+TEST(DecoderPool, EveryRequestOfABatchIsAnsweredOnceWhateverBecomesOfOthers)
+{
+    DecoderPool pool(stubSettings(300ms, 3));
+    DecodeBatch batch(pool);
+    const std::vector<std::pair<uint32_t, DecodeStatus>> plan = {
+        {stub::Sleep, DecodeStatus::Done}, {stub::Crash, DecodeStatus::Crashed}, {stub::Hang, DecodeStatus::TimedOut},
+        {stub::Sleep, DecodeStatus::Done}, {stub::Quit, DecodeStatus::Crashed},  {stub::Sleep, DecodeStatus::Done},
+        {stub::Sleep, DecodeStatus::Done}, {stub::Hang, DecodeStatus::TimedOut}, {stub::Sleep, DecodeStatus::Done},
+    };
+    for (size_t i = 0; i < plan.size(); ++i) EXPECT_EQ(batch.submit(request(plan[i].first, 20)), int(i));
+    EXPECT_EQ(batch.pending(), int(plan.size()));
+
+    std::set<int> seen;
+    while (auto f = batch.next(5s)) {
+        ASSERT_TRUE(seen.insert(f->index).second) << "answered twice: " << f->index;
+        EXPECT_EQ(f->result.status, plan[size_t(f->index)].second) << "request " << f->index;
+    }
+    EXPECT_EQ(seen.size(), plan.size());
+    EXPECT_EQ(batch.pending(), 0);
+}
+
+TEST(DecoderPool, AnswersCanBeTakenInTheOrderOfTheRequests)
+{
+    DecoderPool pool(stubSettings(2000ms, 4));
+    DecodeBatch batch(pool);
+    for (int ms : {120, 90, 60, 30, 1, 1}) batch.submit(request(stub::Sleep, ms));
+    for (int expected = 0; expected < 6; ++expected) {
+        const auto f = batch.nextInOrder(5s);
+        ASSERT_TRUE(f.has_value());
+        EXPECT_EQ(f->index, expected);
+    }
+    EXPECT_FALSE(batch.nextInOrder(0ms).has_value());
+}
+
+TEST(DecoderPool, ACancelledBatchHandsOutNothingMoreAndTheFreedPoolGoesOn)
+{
+    DecoderPool pool(stubSettings(2000ms, 2));
+    DecodeBatch batch(pool);
+    for (int i = 0; i < 20; ++i) batch.submit(request(stub::Sleep, 150));
+    ::usleep(30000); // two of them are running
+    batch.cancel();
+    EXPECT_EQ(batch.pending(), 0);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(batch.next(1s).has_value());
+    EXPECT_LT(timer.elapsed(), 100) << "nothing is pending, so there is nothing to wait for";
+
+    // The queued requests are gone: a new one waits for the two running at most.
+    const int index = batch.submit(request(stub::Sleep, 1));
+    timer.restart();
+    const auto f = batch.next(5s);
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(f->index, index);
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_FALSE(batch.next(300ms).has_value()) << "an answer of a cancelled request came through";
+}
+
+TEST(DecoderPool, CancellingEndsTheBatchsRunningDecodesAndNoOtherBatchs)
+{
+    DecoderPool pool(stubSettings(20s, 3));
+    DecodeBatch hanging(pool);
+    DecodeBatch other(pool);
+    hanging.submit(request(stub::Hang));
+    hanging.submit(request(stub::Hang));
+    ::usleep(100000); // both hang a decoder
+    other.submit(request(stub::Sleep, 3000));
+    ::usleep(100000);
+    QElapsedTimer timer;
+    timer.start();
+    hanging.cancel();
+    // The two decoders are free long before the time limit: a waited decode is served at once.
+    EXPECT_EQ(pool.decode(request(stub::Sleep, 1)).status, DecodeStatus::Done);
+    EXPECT_LT(timer.elapsed(), 1500);
+    const auto f = other.next(5s);
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(f->result.status, DecodeStatus::Done) << "the other batch's decode ran on";
+}
+
+TEST(DecoderPool, CancellingABatchCostsAnotherBatchNoAnswer)
+{
+    // A folder listed again: the old batch's decodes end on decoders the new batch goes to next.
+    DecoderPool pool(stubSettings(2000ms, 4));
+    for (int round = 0; round < 40; ++round) {
+        DecodeBatch old(pool);
+        DecodeBatch current(pool);
+        for (int i = 0; i < 12; ++i) old.submit(request(stub::Sleep, 1 + i % 3));
+        for (int i = 0; i < 8; ++i) current.submit(request(stub::Sleep, 1));
+        ::usleep(1000 + 200 * (round % 10));
+        old.cancel();
+        int answered = 0;
+        while (auto f = current.next(5s)) {
+            ++answered;
+            EXPECT_EQ(f->result.status, DecodeStatus::Done) << "round " << round << ", request " << f->index;
+        }
+        EXPECT_EQ(answered, 8);
+    }
+}
+
+TEST(DecoderPool, AWaitedDecodeGoesAheadOfQueuedBatchWork)
+{
+    DecoderPool pool(stubSettings(2000ms, 1));
+    DecodeBatch batch(pool);
+    for (int i = 0; i < 10; ++i) batch.submit(request(stub::Sleep, 100));
+    ::usleep(20000);
+    QElapsedTimer timer;
+    timer.start();
+    const DecodeResult r = pool.decode(request(stub::Sleep, 1));
+    EXPECT_EQ(r.status, DecodeStatus::Done);
+    EXPECT_LT(timer.elapsed(), 600) << "waited behind the batch";
+}
+
+TEST(DecoderPool, TheNotifyDescriptorIsReadableExactlyWhileAnAnswerWaits)
+{
+    DecoderPool pool(stubSettings(2000ms, 1));
+    DecodeBatch batch(pool);
+    pollfd p{batch.notifyFd(), POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 0), 0);
+    batch.submit(request(stub::Sleep, 1));
+    batch.submit(request(stub::Sleep, 1));
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    ASSERT_TRUE(batch.next(0ms).has_value());
+    ASSERT_TRUE(batch.next(5s).has_value());
+    EXPECT_EQ(::poll(&p, 1, 0), 0);
+}
+
+TEST(DecoderPool, ClosingAPoolDoesNotWaitForAHungDecoder)
+{
+    QElapsedTimer timer;
+    {
+        auto pool = std::make_unique<DecoderPool>(stubSettings(60000ms, 2));
+        {
+            DecodeBatch batch(*pool);
+            batch.submit(request(stub::Hang));
+            batch.submit(request(stub::Hang));
+            ::usleep(100000);
+        }
+        timer.start();
+        pool.reset();
+    }
+    EXPECT_LT(timer.elapsed(), 2000);
+}
+
+} // namespace

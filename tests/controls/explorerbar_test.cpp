@@ -11,39 +11,11 @@
 #include <memory>
 
 using namespace tf;
+using tf::testing::filled;
 
 namespace {
 
 using Model = ExplorerBarModel;
-
-struct QuietMessages {
-    QStringList texts;
-    explicit QuietMessages(Model& model)
-    {
-        model.ignoredErrors = [this](const QString& text) { texts << text; };
-    }
-};
-
-QPixmap filled(QColor color)
-{
-    QPixmap pixmap(16, 16);
-    pixmap.fill(color);
-    return pixmap;
-}
-
-// The set-up the main window makes: a task chart and two groups that host panels.
-void buildTaskPane(ExplorerBar& bar, ImageList* icons)
-{
-    bar.DisableUpdates(true);
-    bar.ClearStructure();
-    bar.SetImageList(icons);
-    bar.AddSpecialGroup("Tasks Chart", filled(Qt::blue));
-    bar.AddItem("Special Group", "Rotate", "Rotate", EbRef("rotate"));
-    bar.AddItem("Special Group", "Crop", "Crop", "crop");
-    bar.AddItem("Special Group", "Resize", "Resize");
-    bar.AddGroup("Dialog", " Task Options", 1);
-    bar.AddGroup("Editing", "Task Basket", 1);
-}
 
 void wheel(QWidget* target, int delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
@@ -52,20 +24,31 @@ void wheel(QWidget* target, int delta, Qt::KeyboardModifiers modifiers = Qt::NoM
     QCoreApplication::sendEvent(target, &event);
 }
 
+// A model with two icons at hand (not yet given to it), its quiet messages kept and boxes scripted.
+class ExplorerBarModelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        icons.Add("one", filled(Qt::red));
+        icons.Add("two", filled(Qt::green));
+        m.ignoredErrors = [this](const QString& text) { quiet << text; };
+    }
+    Model m;
+    ImageList icons;
+    QStringList quiet;
+    ScriptedMessageBoxes boxes;
+};
+
 } // namespace
 
 // ---- the model without a window --------------------------------------------------------------
 
-TEST(ExplorerBarModel, GroupsAndItemsKeepTheirOrderKeysAndCaptions)
+TEST_F(ExplorerBarModelTest, GroupsAndItemsKeepTheirOrderKeysAndCaptions)
 {
-    Model m;
-    ImageList icons;
-    icons.Add("rotate", filled(Qt::red));
-    icons.Add("crop", filled(Qt::green));
     m.SetImageList(&icons);
     EXPECT_TRUE(m.AddSpecialGroup("Tasks Chart"));
-    EXPECT_TRUE(m.AddItem("Special Group", "Rotate", "Rotate page", EbRef("rotate")));
-    EXPECT_TRUE(m.AddItem("Special Group", "Crop", "Crop", EbRef("crop")));
+    EXPECT_TRUE(m.AddItem("Special Group", "Rotate", "Rotate page", EbRef("one")));
+    EXPECT_TRUE(m.AddItem("Special Group", "Crop", "Crop", EbRef("two")));
     EXPECT_TRUE(m.AddGroup("Dialog", " Task Options", 1));
     EXPECT_TRUE(m.AddGroup("Editing", "Task Basket", 1));
     EXPECT_TRUE(m.AddItem(2, "Undo", "Undo"));
@@ -91,9 +74,8 @@ TEST(ExplorerBarModel, GroupsAndItemsKeepTheirOrderKeysAndCaptions)
     EXPECT_EQ(Model::GetControlVersion(), "1.91");
 }
 
-TEST(ExplorerBarModel, GroupLookupByKeyAndNumber)
+TEST_F(ExplorerBarModelTest, GroupLookupByKeyAndNumber)
 {
-    Model m;
     m.AddGroup("A", "first");
     m.AddGroup("B", "second");
     m.AddGroup("A", "duplicate");
@@ -110,9 +92,7 @@ TEST(ExplorerBarModel, GroupLookupByKeyAndNumber)
     EXPECT_EQ(key, "A");
     EXPECT_TRUE(m.fncGroupExists(-2, &key));
     EXPECT_EQ(key, "Details Group");
-    EXPECT_FALSE(m.fncGroupExists(4));
-    EXPECT_FALSE(m.fncGroupExists(0));
-    EXPECT_FALSE(m.fncGroupExists(-3));
+    for (int missing : {4, 0, -3}) EXPECT_FALSE(m.fncGroupExists(missing)) << missing;
 
     // A group added under an existing key takes an item only by its number.
     EXPECT_TRUE(m.AddItem("A", "x", "x"));
@@ -121,28 +101,21 @@ TEST(ExplorerBarModel, GroupLookupByKeyAndNumber)
     EXPECT_EQ(m.groupRecord(3)->iItemCount(), 1);
 }
 
-TEST(ExplorerBarModel, ItemsForMissingGroupsAreRefusedWithoutChange)
+TEST_F(ExplorerBarModelTest, ItemsForMissingGroupsAreRefusedWithoutChange)
 {
-    Model m;
-    QuietMessages quiet(m);
-    ScriptedMessageBoxes boxes;
     m.AddGroup("Dialog", "Options");
     m.AddDetailsGroup("Details", "Title", "Text");
 
     EXPECT_FALSE(m.AddItem("Details", "k", "c"));        // the details group holds no items
     EXPECT_FALSE(m.AddItem(5, "k", "c"));                // beyond the last group
     EXPECT_FALSE(m.AddItem(-7, "k", "c"));
-    EXPECT_TRUE(quiet.texts.isEmpty());
+    EXPECT_TRUE(quiet.isEmpty());
     EXPECT_FALSE(m.AddItem("Details Group", "k", "c"));  // its stored key is not an address
     EXPECT_FALSE(m.AddItem("Nowhere", "k", "c"));
     EXPECT_FALSE(m.AddItem(0, "k", "c"));
-    EXPECT_EQ(quiet.texts, (QStringList{"Can't assign items to the Especified group",
-                                        "Can't assign items to the Especified group",
-                                        "The group '0' doesn't exist"}));
-    EXPECT_TRUE(boxes.shown().empty());
-    EXPECT_EQ(m.groupRecord(1)->iItemCount(), 0);
-    EXPECT_EQ(m.groupRecord(Model::kDetailsGroup)->iItemCount(), 0);
-    EXPECT_EQ(m.groupRecord(Model::kSpecialGroup)->iItemCount(), 0);
+    EXPECT_EQ(quiet, (QStringList{"Can't assign items to the Especified group",
+                                  "Can't assign items to the Especified group", "The group '0' doesn't exist"}));
+    for (int g : {1, Model::kDetailsGroup, Model::kSpecialGroup}) EXPECT_EQ(m.groupRecord(g)->iItemCount(), 0);
 
     // Members that take a group refuse numbers out of range and leave the state alone.
     EXPECT_FALSE(m.ClearGroup(2));
@@ -158,29 +131,21 @@ TEST(ExplorerBarModel, ItemsForMissingGroupsAreRefusedWithoutChange)
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST(ExplorerBarModel, IconLookupMessagesGoToTheBoxOrTheQuietSink)
+TEST_F(ExplorerBarModelTest, IconLookupMessagesGoToTheBoxOrTheQuietSink)
 {
-    Model m;
-    QuietMessages quiet(m);
-    ScriptedMessageBoxes boxes;
     m.AddGroup("G", "G");
-
     // No list at all.
     EXPECT_TRUE(m.AddItem("G", "a", "a", EbRef("x")));
     EXPECT_EQ(m.groupRecord(1)->aItems[0].iIcon, -1);
-    EXPECT_EQ(quiet.texts, QStringList{"No Defined Imagelist"});
+    EXPECT_EQ(quiet, QStringList{"No Defined Imagelist"});
 
-    auto icons = std::make_unique<ImageList>();
-    icons->Add("one", filled(Qt::red));
-    icons->Add("two", filled(Qt::green));
-    m.SetImageList(icons.get());
-    quiet.texts.clear();
-
+    m.SetImageList(&icons);
+    quiet.clear();
     EXPECT_EQ(m.GetIconIndex("two"), 2);
     EXPECT_EQ(m.GetIconIndex(1), 1);
     EXPECT_EQ(m.GetIconIndex(0), -1);
     EXPECT_EQ(m.GetIconIndex(3), -1);
-    EXPECT_EQ(quiet.texts, (QStringList{"GetIconIndex: invalid Image Index!", "GetIconIndex: invalid Image Index!"}));
+    EXPECT_EQ(quiet, (QStringList{"GetIconIndex: invalid Image Index!", "GetIconIndex: invalid Image Index!"}));
     EXPECT_TRUE(boxes.shown().empty());
 
     // A missing key is shown to the user, and the item still comes, without an icon.
@@ -192,18 +157,16 @@ TEST(ExplorerBarModel, IconLookupMessagesGoToTheBoxOrTheQuietSink)
     EXPECT_EQ(m.groupRecord(1)->aItems[1].iIcon, -1);
 
     // A list that goes away is a missing list, not a dangling one.
-    icons.reset();
-    quiet.texts.clear();
+    auto gone = std::make_unique<ImageList>();
+    m.SetImageList(gone.get());
+    gone.reset();
+    quiet.clear();
     EXPECT_EQ(m.GetIconIndex("one"), -1);
-    EXPECT_EQ(quiet.texts, QStringList{"No Defined Imagelist"});
+    EXPECT_EQ(quiet, QStringList{"No Defined Imagelist"});
 }
 
-TEST(ExplorerBarModel, ExpandCaptionClearAndItemChanges)
+TEST_F(ExplorerBarModelTest, ExpandCaptionClearAndItemChanges)
 {
-    Model m;
-    ScriptedMessageBoxes boxes;
-    ImageList icons;
-    icons.Add("one", filled(Qt::red));
     m.SetImageList(&icons);
     m.AddSpecialGroup("Tasks Chart");
     m.AddItem("Special Group", "Crop", "Crop");
@@ -258,6 +221,7 @@ TEST(ExplorerBarModel, ExpandCaptionClearAndItemChanges)
 // 50..64, Crop 72..86, Resize 94..108; "Dialog" header 138..162; "Editing" header 200..224.
 class ExplorerBarWidget : public ::testing::Test {
 protected:
+    // The set-up the main window makes: a task chart and two groups that host panels.
     void SetUp() override
     {
         icons.Add("rotate", filled(Qt::red));
@@ -266,7 +230,15 @@ protected:
         bar.setVisualStyle(&style);
         bar.setTextMetrics(std::make_shared<tf::testing::FakeMetrics>());
         bar.resize(200, 400);
-        buildTaskPane(bar, &icons);
+        bar.DisableUpdates(true);
+        bar.ClearStructure();
+        bar.SetImageList(&icons);
+        bar.AddSpecialGroup("Tasks Chart", filled(Qt::blue));
+        bar.AddItem("Special Group", "Rotate", "Rotate", EbRef("rotate"));
+        bar.AddItem("Special Group", "Crop", "Crop", "crop");
+        bar.AddItem("Special Group", "Resize", "Resize");
+        bar.AddGroup("Dialog", " Task Options", 1);
+        bar.AddGroup("Editing", "Task Basket", 1);
     }
     // Sent straight to the bar: a synthesised move to where the pointer already is gets dropped.
     void move(QPoint to)
@@ -274,9 +246,17 @@ protected:
         QMouseEvent event(QEvent::MouseMove, to, bar.mapToGlobal(to), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&bar, &event);
     }
+    // A panel owned by home, where the bar gives it back.
+    QWidget* panel(int height)
+    {
+        auto* widget = new QWidget(&home);
+        widget->resize(100, height);
+        return widget;
+    }
 
     VisualStyle style;
     ImageList icons;
+    QWidget home;
     ExplorerBar bar;
 };
 
@@ -345,10 +325,21 @@ TEST_F(ExplorerBarWidget, HoverEventsComeInScanOrderAndTheHandShowsOverElements)
     EXPECT_EQ(bar.cursor().shape(), Qt::ArrowCursor);
     move({9, 16});   // its top edge is
     EXPECT_EQ(log, (QStringList{"hover Resize", "hover Crop", "out Resize", "out Crop", "hover Special Group"}));
+
+    // An item hot when its group closes is left only once it shows again.
+    move({30, 79});
+    bar.ExpandGroup("Special Group", false);
+    move({100, 5});
+    EXPECT_EQ(log.mid(5), (QStringList{"out Special Group", "hover Crop"}));
+    bar.ExpandGroup("Special Group", true);
+    move({100, 6});
+    EXPECT_EQ(log.mid(7), QStringList{"out Crop"});
 }
 
 TEST_F(ExplorerBarWidget, EnteringAndLeavingAreReportedOnceAndLeavingClearsTheHotElement)
 {
+    QWidget* hosted = panel(50);
+    bar.SetGroupChild("Dialog", hosted);
     bar.show();
     QSignalSpy overs(&bar, &ExplorerBar::MouseOver);
     QSignalSpy outs(&bar, &ExplorerBar::MouseOut);
@@ -366,21 +357,13 @@ TEST_F(ExplorerBarWidget, EnteringAndLeavingAreReportedOnceAndLeavingClearsTheHo
     EXPECT_EQ(outs.size(), 1);
     ASSERT_EQ(groupOuts.size(), 1);
     EXPECT_EQ(groupOuts[0][0].toString(), "Special Group");
-}
 
-TEST_F(ExplorerBarWidget, AnItemHotWhenItsGroupClosesIsLeftOnlyOnceItShowsAgain)
-{
-    bar.show();
-    QSignalSpy outs(&bar, &ExplorerBar::ItemOut);
-    QSignalSpy hovers(&bar, &ExplorerBar::ItemHover);
-    move({30, 79});
-    bar.ExpandGroup("Special Group", false);
-    move({100, 5});
-    EXPECT_EQ(outs.size(), 0);
-    bar.ExpandGroup("Special Group", true);
-    move({100, 6});
-    EXPECT_EQ(outs.size(), 1);
-    EXPECT_EQ(hovers.size(), 1);
+    // Going from a header onto a hosted panel takes the hot look off as well.
+    move({100, 28});
+    QEvent enter(QEvent::Enter);
+    QCoreApplication::sendEvent(hosted, &enter);
+    EXPECT_EQ(groupOuts.size(), 2);
+    EXPECT_EQ(bar.cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(ExplorerBarWidget, WheelAndScrollBarScrollTheContent)
@@ -420,12 +403,8 @@ TEST_F(ExplorerBarWidget, WheelAndScrollBarScrollTheContent)
 
 TEST_F(ExplorerBarWidget, HostedPanelsAreReparentedPlacedAndGivenBack)
 {
-    QWidget home;
-    auto* picDialog = new QWidget(&home);
-    picDialog->resize(150, 120);
-    auto* picEditPreview = new QWidget(&home);
-    picEditPreview->resize(150, 60);
-
+    QWidget* picDialog = panel(120);
+    QWidget* picEditPreview = panel(60);
     EXPECT_TRUE(bar.SetGroupChild("Dialog", picDialog));
     EXPECT_TRUE(bar.SetGroupChild("Editing", picEditPreview, 2));
     EXPECT_EQ(picDialog->parentWidget(), &bar);
@@ -442,8 +421,7 @@ TEST_F(ExplorerBarWidget, HostedPanelsAreReparentedPlacedAndGivenBack)
     EXPECT_EQ(picEditPreview->y(), 162 + 160 + 12 + 24);
 
     // A second panel for the group replaces the first, which goes home hidden.
-    auto* replacement = new QWidget(&home);
-    replacement->resize(10, 30);
+    QWidget* replacement = panel(30);
     EXPECT_TRUE(bar.SetGroupChild("Dialog", replacement));
     EXPECT_EQ(picDialog->parentWidget(), &home);
     EXPECT_FALSE(picDialog->isVisibleTo(&home));
@@ -462,36 +440,28 @@ TEST_F(ExplorerBarWidget, HostedPanelsAreReparentedPlacedAndGivenBack)
 
 TEST_F(ExplorerBarWidget, APanelDeletedWhileHostedLeavesAWorkingBar)
 {
-    auto* panel = new QWidget;
-    panel->resize(100, 200);
-    auto* basket = new QWidget;
-    basket->resize(100, 50);
-    bar.SetGroupChild("Dialog", panel);
+    QWidget* doomed = panel(200);
+    QWidget* basket = panel(50);
+    bar.SetGroupChild("Dialog", doomed);
     bar.SetGroupChild("Editing", basket);
     bar.show();
-    delete panel;
+    delete doomed;
     QCoreApplication::processEvents();
     // "Dialog" is empty now: its body is 22 high, so "Editing" starts at 200 again.
     EXPECT_EQ(basket->geometry(), QRect(8, 224, 184, 50));
-    bar.ClearStructure();
-    delete basket;
 }
 
 TEST_F(ExplorerBarWidget, WheelOverAnUnfocusedSliderScrollsTheBar)
 {
-    auto* panel = new QWidget;
-    panel->resize(100, 600);
-    auto* slider = new QSlider(Qt::Horizontal, panel);
+    auto* slider = new QSlider(Qt::Horizontal, panel(600));
     slider->setRange(0, 100);
     slider->setValue(50);
-    bar.SetGroupChild("Dialog", panel);
+    bar.SetGroupChild("Dialog", slider->parentWidget());
     bar.show();
     ASSERT_TRUE(bar.scrollBar()->isVisible());
     wheel(slider, -120);
     EXPECT_EQ(slider->value(), 50);
     EXPECT_EQ(bar.scrollBar()->value(), 32);
-    bar.ClearStructure();
-    delete panel;
 }
 
 TEST_F(ExplorerBarWidget, PaintingIsOffUntilShownAndClearingKeepsItOff)
@@ -506,20 +476,4 @@ TEST_F(ExplorerBarWidget, PaintingIsOffUntilShownAndClearingKeepsItOff)
     bar.hide();
     bar.show();
     EXPECT_TRUE(bar.isPaintEnabled());
-}
-
-TEST_F(ExplorerBarWidget, GoingOntoAHostedPanelTakesTheHotLookOff)
-{
-    auto* panel = new QWidget;
-    panel->resize(100, 50);
-    bar.SetGroupChild("Dialog", panel);
-    bar.show();
-    QSignalSpy groupOuts(&bar, &ExplorerBar::GroupOut);
-    move({100, 28});
-    QEvent enter(QEvent::Enter);
-    QCoreApplication::sendEvent(panel, &enter);
-    ASSERT_EQ(groupOuts.size(), 1);
-    EXPECT_EQ(bar.cursor().shape(), Qt::ArrowCursor);
-    bar.ClearStructure();
-    delete panel;
 }

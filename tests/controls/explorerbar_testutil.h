@@ -1,6 +1,7 @@
 #pragma once
 #include "controls/explorerbar/ExplorerBarLayout.h"
 
+#include <QPixmap>
 #include <QStringList>
 
 namespace tf::testing {
@@ -21,6 +22,13 @@ public:
         return 14 * lines;
     }
 };
+
+inline QPixmap filled(QColor color)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(color);
+    return pixmap;
+}
 
 // A rectangle given by its edges, as the layout's rules state them.
 inline QRect edges(int left, int top, int right, int bottom) { return QRect(left, top, right - left, bottom - top); }

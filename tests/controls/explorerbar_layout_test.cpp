@@ -19,10 +19,12 @@ struct Laid {
 
 Laid lay(ExplorerBarModel& m, int W, int H, bool visible = true, EbScroll scroll = {})
 {
-    m.m_bPaintEnabled = true;
+    m.DisableUpdates();
     const EbGeometryOut out = layoutExplorerBar(m, {W, H, kBarWidth, visible}, scroll, FakeMetrics());
     return {out, scroll};
 }
+
+const typExplorerBarGroup& group(const ExplorerBarModel& m, int number) { return *m.groupRecord(number); }
 
 } // namespace
 
@@ -40,12 +42,12 @@ TEST(ExplorerBarLayout, SpecialGroupItemsAndHostedPanelGetExactRectangles)
 
     // A bar that is not on screen keeps its scroll bar hidden, so this is the first pass alone.
     Laid r = lay(m, 200, 300, false);
-    EXPECT_EQ(m.m_SpecialGroup.rcHeader, edges(8, 16, 192, 40));
-    EXPECT_EQ(m.m_SpecialGroup.aItems[0].rcItem, edges(20, 50, 69, 64));
-    EXPECT_EQ(m.m_SpecialGroup.aItems[1].rcItem, edges(20, 72, 83, 86));
-    EXPECT_EQ(m.m_SpecialGroup.lBodyHeight, 62);
-    EXPECT_EQ(m.m_Groups[0].rcHeader, edges(8, 116, 192, 140));
-    EXPECT_EQ(m.m_Groups[0].lBodyHeight, 200);
+    EXPECT_EQ(group(m, -1).rcHeader, edges(8, 16, 192, 40));
+    EXPECT_EQ(group(m, -1).aItems[0].rcItem, edges(20, 50, 69, 64));
+    EXPECT_EQ(group(m, -1).aItems[1].rcItem, edges(20, 72, 83, 86));
+    EXPECT_EQ(group(m, -1).lBodyHeight, 62);
+    EXPECT_EQ(group(m, 1).rcHeader, edges(8, 116, 192, 140));
+    EXPECT_EQ(group(m, 1).lBodyHeight, 200);
     EXPECT_EQ(r.out.overflow, 42);
     EXPECT_EQ(r.out.passes, 1);
     EXPECT_FALSE(r.scroll.visible);
@@ -58,29 +60,26 @@ TEST(ExplorerBarLayout, SpecialGroupItemsAndHostedPanelGetExactRectangles)
     EXPECT_TRUE(r.scroll.visible);
     EXPECT_EQ(r.out.passes, 2);
     EXPECT_EQ(r.out.clientWidth, 185);
-    EXPECT_EQ(m.m_SpecialGroup.rcHeader, edges(8, 16, 177, 40));
-    EXPECT_EQ(m.m_Groups[0].rcHeader, edges(8, 116, 177, 140));
+    EXPECT_EQ(group(m, -1).rcHeader, edges(8, 16, 177, 40));
+    EXPECT_EQ(group(m, 1).rcHeader, edges(8, 116, 177, 140));
     EXPECT_EQ(r.scroll.max, 42);
 
     // Scrolled, everything moves up, above the top too.
     m.m_iScrollValue = 30;
     r = lay(m, 200, 300, true, r.scroll);
-    EXPECT_EQ(m.m_SpecialGroup.rcHeader, edges(8, -14, 177, 10));
+    EXPECT_EQ(group(m, -1).rcHeader, edges(8, -14, 177, 10));
     EXPECT_EQ(r.out.passes, 1);
 }
 
 TEST(ExplorerBarLayout, SpacingBetweenGroupsFollowsTheirState)
 {
-    struct Case {
+    // The gap is the next header's top less the bottom of the first group's last element.
+    const struct {
         const char* what;
         bool firstExpanded;
-        int gapFromLastElement; // next header top less the bottom of the first group's last element
-    };
-    const Case cases[] = {
-        {"collapsed header", false, 22},
-        {"expanded, after its last item", true, 36},
-    };
-    for (const Case& c : cases) {
+        int gapFromLastElement;
+    } cases[] = {{"collapsed header", false, 22}, {"expanded, after its last item", true, 36}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ExplorerBarModel m;
         m.AddGroup("A", "A");
@@ -88,16 +87,16 @@ TEST(ExplorerBarLayout, SpacingBetweenGroupsFollowsTheirState)
         m.AddGroup("B", "B");
         m.ExpandGroup("A", c.firstExpanded);
         lay(m, 200, 1000);
-        const QRect last = c.firstExpanded ? m.m_Groups[0].aItems[0].rcItem : m.m_Groups[0].rcHeader;
-        EXPECT_EQ(m.m_Groups[1].rcHeader.top() - (last.y() + last.height()), c.gapFromLastElement);
-        EXPECT_EQ(m.m_Groups[0].rcHeader.top(), 10);
+        const QRect last = c.firstExpanded ? group(m, 1).aItems[0].rcItem : group(m, 1).rcHeader;
+        EXPECT_EQ(group(m, 2).rcHeader.top() - (last.y() + last.height()), c.gapFromLastElement);
+        EXPECT_EQ(group(m, 1).rcHeader.top(), 10);
     }
 
     // An expanded group without items still has a body.
     ExplorerBarModel empty;
     empty.AddGroup("A", "A");
     lay(empty, 200, 1000);
-    EXPECT_EQ(empty.m_Groups[0].lBodyHeight, 22);
+    EXPECT_EQ(group(empty, 1).lBodyHeight, 22);
 }
 
 TEST(ExplorerBarLayout, CaptionsAndSpecialHeaderAtTheEdges)
@@ -106,7 +105,7 @@ TEST(ExplorerBarLayout, CaptionsAndSpecialHeaderAtTheEdges)
     m.AddSpecialGroup("Chart");
     m.ExpandGroup("Special Group", false);
     Laid r = lay(m, 150, 400);
-    EXPECT_EQ(m.m_SpecialGroup.rcHeader, edges(8, 16, 142, 40));
+    EXPECT_EQ(group(m, -1).rcHeader, edges(8, 16, 142, 40));
     EXPECT_EQ(r.out.overflow, 46 - 400);
 
     // A caption wider than the text column stops 16 short of the client edge and wraps.
@@ -114,10 +113,10 @@ TEST(ExplorerBarLayout, CaptionsAndSpecialHeaderAtTheEdges)
     m.AddItem("Special Group", "long", "a caption that cannot fit on one line");
     m.AddItem("Special Group", "short", "Go");
     lay(m, 150, 400);
-    const QRect wide = m.m_SpecialGroup.aItems[0].rcItem;
+    const QRect wide = group(m, -1).aItems[0].rcItem;
     EXPECT_EQ(wide.x() + wide.width(), 150 - 16);
     EXPECT_EQ(wide.height(), 4 * 14);
-    EXPECT_EQ(m.m_SpecialGroup.aItems[1].rcItem, edges(20, wide.y() + wide.height() + 8, 41 + 14, wide.y() + wide.height() + 22));
+    EXPECT_EQ(group(m, -1).aItems[1].rcItem, edges(20, wide.y() + wide.height() + 8, 41 + 14, wide.y() + wide.height() + 22));
 
     ExplorerBarModel nothing;
     r = lay(nothing, 150, 400);
@@ -131,15 +130,13 @@ TEST(ExplorerBarLayout, ContentAsTallAsTheViewHidesTheBarAndDropsTheOldOffset)
     m.AddSpecialGroup("Chart");
     m.ExpandGroup("Special Group", false); // 16 + 24 + 6 = 46 pixels of content
     m.m_iScrollValue = 5;
-    EbScroll shown;
-    shown.visible = true;
-    const Laid r = lay(m, 200, 46, true, shown);
+    const Laid r = lay(m, 200, 46, true, EbScroll{true});
     EXPECT_EQ(r.out.overflow, 0);
     EXPECT_FALSE(r.scroll.visible);
     EXPECT_EQ(r.scroll.max, 1);
     EXPECT_EQ(m.m_iScrollValue, 0);
     // Laid out at the top and the full width, not at the old offset.
-    EXPECT_EQ(m.m_SpecialGroup.rcHeader, edges(8, 16, 192, 40));
+    EXPECT_EQ(group(m, -1).rcHeader, edges(8, 16, 192, 40));
 }
 
 TEST(ExplorerBarLayout, CollapsingWhileScrolledClampsThePosition)
@@ -160,8 +157,7 @@ TEST(ExplorerBarLayout, CollapsingWhileScrolledClampsThePosition)
     ASSERT_TRUE(r.scroll.visible);
     EXPECT_EQ(m.m_iScrollValue, r.scroll.max);
     // The collapsed group's header is now the last thing, ending where the view ends.
-    const QRect header = m.m_Groups[0].rcHeader;
-    EXPECT_EQ(header.y() + header.height() + 12, 300);
+    EXPECT_EQ(group(m, 1).rcHeader.bottom() + 1 + 12, 300);
 }
 
 TEST(ExplorerBarLayout, DetailsGroupMakesRoomForItsPicture)
@@ -169,13 +165,11 @@ TEST(ExplorerBarLayout, DetailsGroupMakesRoomForItsPicture)
     ExplorerBarModel m;
     m.AddDetailsGroup("Details", "Title", "Some text");
     lay(m, 200, 1000);
-    const QRect header = m.m_DetailsGroup.rcHeader;
-    EXPECT_EQ(header, edges(8, 8, 192, 32));
+    EXPECT_EQ(group(m, -2).rcHeader, edges(8, 8, 192, 32));
     EXPECT_EQ(m.m_rcDetailsText, edges(20, 32 + 14 + 12, 176, 32 + 20 + 14 + 14 + 24));
-    EXPECT_EQ(m.m_DetailsGroup.lBodyHeight, 52);
+    EXPECT_EQ(group(m, -2).lBodyHeight, 52);
 
-    QPixmap picture(10, 10);
-    m.SetDetailsImage(picture);
+    m.SetDetailsImage(QPixmap(10, 10));
     lay(m, 200, 1000);
     EXPECT_EQ(m.m_rcDetailsText.top(), 32 + 14 + 12 + 12 + 200 - 128);
 }

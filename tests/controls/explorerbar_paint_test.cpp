@@ -261,9 +261,7 @@ TEST_F(PaintedBar, ItemsGoHotWhenHoveredAndHeadersShowTheirState)
 TEST_F(PaintedBar, AnIconOutsideTheListDrawsTheCaptionAlone)
 {
     ImageList icons;
-    QPixmap red(16, 16);
-    red.fill(Qt::red);
-    icons.Add("red", red);
+    icons.Add("red", tf::testing::filled(Qt::red));
     bar.SetImageList(&icons);
     bar.AddItem("Dialog", "Good", "Good", EbRef("red"));
     bar.AddItem("Dialog", "Bad", "Bad", EbRef(7));

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QStringList>
 #include <QWidget>
@@ -46,6 +47,7 @@ struct Owner : SubclassOwner {
             calls << id + (bBefore ? " before " : " after ") + name(target, e);
         if (onCall) onCall(bBefore, bHandled, lReturn, target, e);
     }
+    void on(QObject* w, int type, int when) { hook.subHookStart(w); hook.subHookAddMsg(w, type, when); }
     QString id;
     SelfSubclassHook hook{this};
     std::function<void(bool, bool&, bool&, QObject*, QEvent*&)> onCall;
@@ -92,8 +94,7 @@ TEST_F(WindowHook, PhasesRunAroundTheWindowAndHandledEndsTheChain)
 
 TEST_F(WindowHook, TablesKeepOneEntryPerEventAndAllMeansEvery)
 {
-    owner.hook.subHookStart(&w);
-    owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
+    owner.on(&w, kPing, MSG_BEFORE);
     owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
     send(&w, kPing);
     owner.hook.subHookDelMsg(&w, kPing, MSG_BEFORE); // one delete removes it
@@ -115,10 +116,7 @@ TEST_F(WindowHook, TablesKeepOneEntryPerEventAndAllMeansEvery)
 TEST_F(WindowHook, ThreeWindowsWithOneStoppedAndARestart)
 {
     Window a("a"), b("b"), c("c");
-    for (Window* w : {&a, &b, &c, &a}) { // a second start keeps one record
-        owner.hook.subHookStart(w);
-        owner.hook.subHookAddMsg(w, kPing, MSG_BEFORE);
-    }
+    for (Window* w : {&a, &b, &c, &a}) owner.on(w, kPing, MSG_BEFORE); // a second start keeps one record
     owner.hook.subHookStop(&b);
     owner.hook.subHookAddMsg(&b, kPing, MSG_BEFORE); // not hooked: ignored
     EXPECT_EQ(owner.hook.hookedWindows(), (QList<QObject*>{&a, &c}));
@@ -139,10 +137,7 @@ TEST_F(WindowHook, HooksOnOneWindowNestAndStopInAnyOrder)
 {
     Owner& first = owner;
     Owner second("B");
-    for (Owner* o : {&first, &second}) {
-        o->hook.subHookStart(&w);
-        o->hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
-    }
+    for (Owner* o : {&first, &second}) o->on(&w, kPing, MSG_BEFORE_AND_AFTER);
     send(&w, kPing);
     // The inner hook answering for the window still lets the outer one see the result.
     first.onCall = [](bool before, bool& handled, bool&, QObject*, QEvent*&) { handled = before; };
@@ -159,18 +154,15 @@ TEST_F(WindowHook, HooksOnOneWindowNestAndStopInAnyOrder)
 TEST_F(WindowHook, StoppingOrDeletingTheHookInsideItsCallbackIsSafe)
 {
     Owner other("B");
-    other.hook.subHookStart(&w);
-    other.hook.subHookAddMsg(&w, kPing, MSG_AFTER);
-    owner.hook.subHookStart(&w);
-    owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
+    other.on(&w, kPing, MSG_AFTER);
+    owner.on(&w, kPing, MSG_BEFORE_AND_AFTER);
     owner.onCall = [this](bool, bool&, bool&, QObject* target, QEvent*&) { owner.hook.subHookStop(target); };
     send(&w, kPing); // the stopped hook sees no after phase; the window and B still run
 
     // The last hook on the window going away inside its own callback, the hook object included.
     auto doomed = std::make_unique<Owner>("C");
     other.hook.subHookStop(&w);
-    doomed->hook.subHookStart(&w);
-    doomed->hook.subHookAddMsg(&w, ALL_MESSAGES, MSG_BEFORE_AND_AFTER);
+    doomed->on(&w, ALL_MESSAGES, MSG_BEFORE_AND_AFTER);
     doomed->onCall = [&doomed](bool, bool&, bool&, QObject*, QEvent*&) { doomed.reset(); };
     send(&w, kPing);
     send(&w, kPing);
@@ -183,9 +175,8 @@ TEST_F(WindowHook, DestroyedWindowDropsItsRecord)
 {
     auto* gone = new Window("w");
     auto* kept = new Window("k");
-    owner.hook.subHookStart(gone);
+    owner.on(gone, kPing, MSG_AFTER);
     owner.hook.subHookStart(kept);
-    owner.hook.subHookAddMsg(gone, kPing, MSG_AFTER);
     delete gone;
     EXPECT_EQ(owner.hook.hookedWindows(), QList<QObject*>{kept});
 
@@ -197,8 +188,7 @@ TEST_F(WindowHook, DestroyedWindowDropsItsRecord)
 
     // Destroyed by a before-phase callback: nothing runs on it afterwards.
     auto* victim = new Window("v");
-    owner.hook.subHookStart(victim);
-    owner.hook.subHookAddMsg(victim, kPing, MSG_BEFORE_AND_AFTER);
+    owner.on(victim, kPing, MSG_BEFORE_AND_AFTER);
     owner.onCall = [](bool before, bool&, bool&, QObject* target, QEvent*&) {
         if (before) delete target;
     };
@@ -210,8 +200,7 @@ TEST_F(WindowHook, DestroyedWindowDropsItsRecord)
 
 TEST_F(WindowHook, ACallbackMayReplaceTheEventAndChangeTheAnswer)
 {
-    owner.hook.subHookStart(&w);
-    owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
+    owner.on(&w, kPing, MSG_BEFORE);
     owner.hook.subHookAddMsg(&w, kPong, MSG_AFTER);
     QEvent pong(kPong);
     bool windowAnswer = true;
@@ -257,8 +246,7 @@ TEST_F(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
         child->installEventFilter(&earlier);
         parent.installEventFilter(&onParent);
         Owner hooked("A");
-        hooked.hook.subHookStart(child);
-        hooked.hook.subHookAddMsg(child, type, MSG_AFTER);
+        hooked.on(child, type, MSG_AFTER);
         const auto sendInput = [&] {
             std::unique_ptr<QInputEvent> e;
             if (type == QEvent::KeyPress)
@@ -287,26 +275,19 @@ TEST_F(WindowHook, AWindowMayHandOnTheEventItGot)
     // A window that passes its key press to another widget (as composite controls do) is not cut
     // off by the after phase's delivery.
     struct Forwarder : QWidget {
+        using QWidget::QWidget;
         QWidget* to = nullptr;
         void keyPressEvent(QKeyEvent* e) override { QApplication::sendEvent(to, e); }
     };
-    struct Editor : QWidget {
-        void keyPressEvent(QKeyEvent* e) override { e->accept(); }
-    };
     QWidget top;
-    top.setObjectName("top");
-    auto* forwarder = new Forwarder;
-    forwarder->setParent(&top);
+    auto* forwarder = new Forwarder(&top);
     forwarder->setObjectName("forwarder");
-    auto* editor = new Editor;
-    editor->setParent(&top);
-    editor->setObjectName("editor");
-    forwarder->to = editor;
+    forwarder->to = new QLineEdit(&top);
+    forwarder->to->setObjectName("editor");
     Recorder seen;
-    editor->installEventFilter(&seen);
+    forwarder->to->installEventFilter(&seen);
     top.installEventFilter(&seen);
-    owner.hook.subHookStart(forwarder);
-    owner.hook.subHookAddMsg(forwarder, QEvent::KeyPress, MSG_AFTER);
+    owner.on(forwarder, QEvent::KeyPress, MSG_AFTER);
     QKeyEvent key(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");
     QApplication::sendEvent(forwarder, &key);
     const QString t = QString::number(QEvent::KeyPress);

@@ -47,9 +47,10 @@ TEST_F(FontList, NamesAreListedAsReportedAndTheFirstIsSelected)
     EXPECT_EQ(asked, (std::vector<bool>{true}));
 }
 
-TEST_F(FontList, ASecondCallReplacesTheList)
+TEST_F(FontList, ASecondCallReplacesTheListAndNoFontsLeaveAnEmptyBoxWithoutText)
 {
     QComboBox combo;
+    combo.setEditable(true);
     serve({"One", "Two", "Three"});
     ASSERT_TRUE(fncLoadFontsCombo(&combo, true));
     combo.setCurrentIndex(2);
@@ -58,23 +59,15 @@ TEST_F(FontList, ASecondCallReplacesTheList)
     EXPECT_EQ(entries(combo), (QStringList{"Four", "Five"}));
     EXPECT_EQ(combo.currentText(), "Four");
     EXPECT_EQ(asked, (std::vector<bool>{true, false}));
-}
 
-TEST_F(FontList, NoFontsLeaveAnEmptyBoxWithoutText)
-{
-    QComboBox combo;
-    combo.setEditable(true);
-    combo.addItems({"Stale"});
-    combo.setEditText("typed");
-    serve({});
-    EXPECT_TRUE(fncLoadFontsCombo(&combo, true));
-    EXPECT_EQ(combo.count(), 0);
-    EXPECT_EQ(combo.currentIndex(), -1);
-    EXPECT_TRUE(combo.currentText().isEmpty());
-
-    serve({"", ""}); // only empty names: the same
-    EXPECT_TRUE(fncLoadFontsCombo(&combo, true));
-    EXPECT_EQ(combo.count(), 0);
+    for (const QStringList& names : {QStringList{}, QStringList{"", ""}}) {
+        combo.setEditText("typed");
+        serve(names);
+        EXPECT_TRUE(fncLoadFontsCombo(&combo, true));
+        EXPECT_EQ(combo.count(), 0);
+        EXPECT_EQ(combo.currentIndex(), -1);
+        EXPECT_TRUE(combo.currentText().isEmpty());
+    }
 }
 
 TEST_F(FontList, AFailedListingIsReportedAndAnswersFalse)

@@ -89,13 +89,12 @@ TEST(PictureButton, SetUpPadsOnceAndRemovalKeepsThePadding)
     // A caption changed by code in between is padded once at the next set-up.
     button->setText("Flip");
     subSetButtonPicture(button.get(), halfBlack(10, 10));
-    EXPECT_TRUE(button->text().endsWith(" Flip"));
-    EXPECT_EQ(button->text(), padButtonCaption("Flip", 100, QFontMetrics(fixedFont())));
+    const QString flip = padButtonCaption("Flip", 100, QFontMetrics(fixedFont()));
+    EXPECT_EQ(button->text(), flip);
 
     subRemoveButtonPicture(button.get());
     EXPECT_FALSE(hasButtonPicture(button.get()));
-    EXPECT_TRUE(button->text().endsWith(" Flip"));
-    EXPECT_EQ(leadingBlanks(button->text()), leadingBlanks(padButtonCaption("Flip", 100, QFontMetrics(fixedFont()))));
+    EXPECT_EQ(button->text(), flip);
 
     // Removal is harmless twice, on a plain button, and on none.
     subRemoveButtonPicture(button.get());
@@ -110,7 +109,6 @@ TEST(PictureButton, ACaptionChangedWhileRunningKeepsClearOfThePicture)
     subSetButtonPicture(button.get(), halfBlack(10, 10));
     subSetButtonCaption(button.get(), "    Actual Size");
     EXPECT_EQ(button->text(), padButtonCaption("    Actual Size", 100, fm));
-    EXPECT_GE(fm.horizontalAdvance(button->text()), 100 - 11);
     // The next set-up sees the caption as padded already.
     subSetButtonPicture(button.get(), halfBlack(12, 12));
     EXPECT_EQ(button->text(), padButtonCaption("    Actual Size", 100, fm));
@@ -122,12 +120,16 @@ TEST(PictureButton, ACaptionChangedWhileRunningKeepsClearOfThePicture)
     subSetButtonCaption(nullptr, "none");
 }
 
-TEST(PictureButton, PictureIsAndedIntoTheFace)
+TEST(PictureButton, PictureIsAndedIntoTheFaceAndWashedOutWhenDisabled)
 {
     auto button = makeButton("Go");
     subSetButtonPicture(button.get(), halfBlack(10, 10));
     const QImage withPicture = button->grab().toImage();
+    button->setEnabled(false);
+    const QImage disabled = button->grab().toImage();
     subRemoveButtonPicture(button.get());
+    const QImage plainDisabled = button->grab().toImage();
+    button->setEnabled(true);
     const QImage plain = button->grab().toImage(); // same padded caption, no picture
 
     // top = 15 - 5 = 10; black columns 5..9, white columns 10..14 (over a face that is not
@@ -141,22 +143,11 @@ TEST(PictureButton, PictureIsAndedIntoTheFace)
     EXPECT_EQ(withPicture.pixel(7, 8), plain.pixel(7, 8));
     EXPECT_EQ(withPicture.pixel(7, 21), plain.pixel(7, 21));
     EXPECT_EQ(withPicture.pixel(4, 15), plain.pixel(4, 15));
-}
 
-TEST(PictureButton, ADisabledButtonShowsItsPictureWashedOut)
-{
-    auto button = makeButton("Go");
-    subSetButtonPicture(button.get(), halfBlack(10, 10));
-    button->setEnabled(false);
-    const QImage disabled = button->grab().toImage();
-    subRemoveButtonPicture(button.get());
-    const QImage plain = button->grab().toImage();
-
-    // The black half is drawn pale: darker than the face it lands on, far from black.
-    const int shown = qGray(disabled.pixel(7, 15));
-    EXPECT_GT(shown, 100);
-    EXPECT_LT(shown, qGray(plain.pixel(7, 15)));
-    EXPECT_EQ(disabled.pixel(12, 15), plain.pixel(12, 15)) << "white still leaves the face alone";
+    // Disabled, the black half is drawn pale: darker than the face it lands on, far from black.
+    EXPECT_GT(qGray(disabled.pixel(7, 15)), 100);
+    EXPECT_LT(qGray(disabled.pixel(7, 15)), qGray(plainDisabled.pixel(7, 15)));
+    EXPECT_EQ(disabled.pixel(12, 15), plainDisabled.pixel(12, 15)) << "white still leaves the face alone";
 }
 
 TEST(PictureButton, TallPictureIsCentredAndClipped)

@@ -1,8 +1,12 @@
 #include "controls/explorerbar/ExplorerBar.h"
-#include "explorerbar_testutil.h"
+#include "controls/explorerbar/ExplorerBarLayout.h"
 #include "platform/theme/visualstyle.h"
 #include "platform/ui/msgbox.h"
 
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
@@ -11,9 +15,36 @@
 #include <memory>
 
 using namespace tf;
-using tf::testing::filled;
+using Scheme = VisualStyle::Scheme;
 
 namespace {
+
+// Fixed text measures: 7 pixels a character, 14 a line, words wrapped greedily.
+class FakeMetrics final : public EbTextMetrics {
+public:
+    int width(const QString& text, bool) const override { return 7 * static_cast<int>(text.size()); }
+    int wrappedHeight(const QString& text, int width, bool) const override
+    {
+        int lines = 1, used = 0;
+        for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const int w = 7 * static_cast<int>(word.size());
+            if (used == 0) used = w;
+            else if (used + 7 + w <= width) used += 7 + w;
+            else { ++lines; used = w; }
+        }
+        return 14 * lines;
+    }
+};
+
+inline QPixmap filled(QColor color)
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(color);
+    return pixmap;
+}
+
+// A rectangle given by its edges, as the layout's rules state them.
+inline QRect edges(int left, int top, int right, int bottom) { return QRect(left, top, right - left, bottom - top); }
 
 using Model = ExplorerBarModel;
 
@@ -38,6 +69,76 @@ protected:
     QStringList quiet;
     ScriptedMessageBoxes boxes;
 };
+
+constexpr int kBarWidth = 15; // the scroll bar's width in these tests
+
+struct Laid {
+    EbGeometryOut out;
+    EbScroll scroll;
+};
+
+Laid lay(ExplorerBarModel& m, int W, int H, bool visible = true, EbScroll scroll = {})
+{
+    m.DisableUpdates();
+    const EbGeometryOut out = layoutExplorerBar(m, {W, H, kBarWidth, visible}, scroll, FakeMetrics());
+    return {out, scroll};
+}
+
+const typExplorerBarGroup& group(const ExplorerBarModel& m, int number) { return *m.groupRecord(number); }
+
+// A style that notes every part the bar asks it for.
+class RecordingStyle : public VisualStyle {
+public:
+    mutable QVector<int> parts;
+    bool drawBackground(QPainter& p, QStringView cls, int part, int state, const QRect& r) const override
+    {
+        parts.push_back(part);
+        return VisualStyle::drawBackground(p, cls, part, state, r);
+    }
+};
+
+bool near(QColor a, QColor b, int tolerance = 4)
+{
+    return std::abs(a.red() - b.red()) <= tolerance && std::abs(a.green() - b.green()) <= tolerance
+           && std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+#define EXPECT_NEAR_COLOR(actual, expected)                                                                  \
+    EXPECT_PRED2([](QColor a, QColor b) { return near(a, b); }, actual, expected)                            \
+        << qPrintable(QColor(actual).name()) << " vs " << qPrintable(QColor(expected).name())
+
+// A bar 200 wide with fixed text measures: special header 16..40, items at 50 and 72, its
+// body down to 102, the "Dialog" header 116..140 with its item at 150.
+class PaintedBar : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        bar.setVisualStyle(&style);
+        bar.setTextMetrics(std::make_shared<FakeMetrics>());
+        bar.resize(200, 400);
+        bar.DisableUpdates(true);
+        bar.AddSpecialGroup("Tasks");
+        bar.AddItem("Special Group", "Flip", "Flip");
+        bar.AddItem("Special Group", "Rotate", "Rotate");
+        bar.AddGroup("Dialog", "Options");
+        bar.AddItem("Dialog", "Undo", "Undo");
+        bar.show();
+    }
+    QImage picture() { return bar.grab().toImage(); }
+    QColor at(int x, int y) { return picture().pixelColor(x, y); }
+
+    RecordingStyle style;
+    ExplorerBar bar;
+};
+
+// Pixels of a colour inside a rectangle of the picture.
+int count(const QImage& image, const QRect& area, QColor color)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) n += image.pixelColor(x, y) == color;
+    return n;
+}
 
 } // namespace
 
@@ -215,6 +316,417 @@ TEST_F(ExplorerBarModelTest, ExpandCaptionClearAndItemChanges)
     EXPECT_EQ(m.shownGroups().first(), Model::kSpecialGroup);
 }
 
+// ---- the layout ----------------------------------------------------------------------------
+
+// The task pane's shape: a special group of two items over a group hosting a 200-pixel panel.
+TEST(ExplorerBarLayout, SpecialGroupItemsAndHostedPanelGetExactRectangles)
+{
+    ExplorerBarModel m;
+    m.AddSpecialGroup("Tasks Chart");
+    m.AddItem("Special Group", "flip", "Flip");
+    m.AddItem("Special Group", "rotate", "Rotate");
+    m.AddGroup("Dialog", " Task Options");
+    QWidget panel;
+    panel.resize(50, 200);
+    m.SetGroupChild("Dialog", &panel);
+
+    // A bar that is not on screen keeps its scroll bar hidden, so this is the first pass alone.
+    Laid r = lay(m, 200, 300, false);
+    EXPECT_EQ(group(m, -1).rcHeader, edges(8, 16, 192, 40));
+    EXPECT_EQ(group(m, -1).aItems[0].rcItem, edges(20, 50, 69, 64));
+    EXPECT_EQ(group(m, -1).aItems[1].rcItem, edges(20, 72, 83, 86));
+    EXPECT_EQ(group(m, -1).lBodyHeight, 62);
+    EXPECT_EQ(group(m, 1).rcHeader, edges(8, 116, 192, 140));
+    EXPECT_EQ(group(m, 1).lBodyHeight, 200);
+    EXPECT_EQ(r.out.overflow, 42);
+    EXPECT_EQ(r.out.passes, 1);
+    EXPECT_FALSE(r.scroll.visible);
+    EXPECT_EQ(r.scroll.max, 42);
+    EXPECT_EQ(r.scroll.large, 300);
+    EXPECT_EQ(r.scroll.small, 4);
+
+    // On screen, the overflow shows the bar and a second pass narrows every header by its width.
+    r = lay(m, 200, 300, true);
+    EXPECT_TRUE(r.scroll.visible);
+    EXPECT_EQ(r.out.passes, 2);
+    EXPECT_EQ(r.out.clientWidth, 185);
+    EXPECT_EQ(group(m, -1).rcHeader, edges(8, 16, 177, 40));
+    EXPECT_EQ(group(m, 1).rcHeader, edges(8, 116, 177, 140));
+    EXPECT_EQ(r.scroll.max, 42);
+
+    // Scrolled, everything moves up, above the top too.
+    m.m_iScrollValue = 30;
+    r = lay(m, 200, 300, true, r.scroll);
+    EXPECT_EQ(group(m, -1).rcHeader, edges(8, -14, 177, 10));
+    EXPECT_EQ(r.out.passes, 1);
+}
+
+TEST(ExplorerBarLayout, SpacingBetweenGroupsFollowsTheirState)
+{
+    // The gap is the next header's top less the bottom of the first group's last element.
+    const struct {
+        const char* what;
+        bool firstExpanded;
+        int gapFromLastElement;
+    } cases[] = {{"collapsed header", false, 22}, {"expanded, after its last item", true, 36}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ExplorerBarModel m;
+        m.AddGroup("A", "A");
+        m.AddItem("A", "x", "x");
+        m.AddGroup("B", "B");
+        m.ExpandGroup("A", c.firstExpanded);
+        lay(m, 200, 1000);
+        const QRect last = c.firstExpanded ? group(m, 1).aItems[0].rcItem : group(m, 1).rcHeader;
+        EXPECT_EQ(group(m, 2).rcHeader.top() - (last.y() + last.height()), c.gapFromLastElement);
+        EXPECT_EQ(group(m, 1).rcHeader.top(), 10);
+    }
+
+    // An expanded group without items still has a body.
+    ExplorerBarModel empty;
+    empty.AddGroup("A", "A");
+    lay(empty, 200, 1000);
+    EXPECT_EQ(group(empty, 1).lBodyHeight, 22);
+}
+
+TEST(ExplorerBarLayout, CaptionsAndSpecialHeaderAtTheEdges)
+{
+    ExplorerBarModel m;
+    m.AddSpecialGroup("Chart");
+    m.ExpandGroup("Special Group", false);
+    Laid r = lay(m, 150, 400);
+    EXPECT_EQ(group(m, -1).rcHeader, edges(8, 16, 142, 40));
+    EXPECT_EQ(r.out.overflow, 46 - 400);
+
+    // A caption wider than the text column stops 16 short of the client edge and wraps.
+    m.ExpandGroup("Special Group", true);
+    m.AddItem("Special Group", "long", "a caption that cannot fit on one line");
+    m.AddItem("Special Group", "short", "Go");
+    lay(m, 150, 400);
+    const QRect wide = group(m, -1).aItems[0].rcItem;
+    EXPECT_EQ(wide.x() + wide.width(), 150 - 16);
+    EXPECT_EQ(wide.height(), 4 * 14);
+    EXPECT_EQ(group(m, -1).aItems[1].rcItem, edges(20, wide.y() + wide.height() + 8, 41 + 14, wide.y() + wide.height() + 22));
+
+    ExplorerBarModel nothing;
+    r = lay(nothing, 150, 400);
+    EXPECT_EQ(r.out.overflow, -400);
+    EXPECT_FALSE(r.scroll.visible);
+}
+
+TEST(ExplorerBarLayout, ContentAsTallAsTheViewHidesTheBarAndDropsTheOldOffset)
+{
+    ExplorerBarModel m;
+    m.AddSpecialGroup("Chart");
+    m.ExpandGroup("Special Group", false); // 16 + 24 + 6 = 46 pixels of content
+    m.m_iScrollValue = 5;
+    const Laid r = lay(m, 200, 46, true, EbScroll{true});
+    EXPECT_EQ(r.out.overflow, 0);
+    EXPECT_FALSE(r.scroll.visible);
+    EXPECT_EQ(r.scroll.max, 1);
+    EXPECT_EQ(m.m_iScrollValue, 0);
+    // Laid out at the top and the full width, not at the old offset.
+    EXPECT_EQ(group(m, -1).rcHeader, edges(8, 16, 192, 40));
+}
+
+TEST(ExplorerBarLayout, CollapsingWhileScrolledClampsThePosition)
+{
+    ExplorerBarModel m;
+    m.AddSpecialGroup("Chart");
+    m.AddGroup("Long", "Long");
+    for (int i = 0; i < 30; ++i) {
+        m.AddItem("Special Group", QString("s%1").arg(i), "item");
+        m.AddItem("Long", QString("l%1").arg(i), "item");
+    }
+    Laid r = lay(m, 200, 300);
+    m.m_iScrollValue = r.scroll.max;
+    r = lay(m, 200, 300, true, r.scroll);
+
+    m.ExpandGroup("Long", false);
+    r = lay(m, 200, 300, true, r.scroll);
+    ASSERT_TRUE(r.scroll.visible);
+    EXPECT_EQ(m.m_iScrollValue, r.scroll.max);
+    // The collapsed group's header is now the last thing, ending where the view ends.
+    EXPECT_EQ(group(m, 1).rcHeader.bottom() + 1 + 12, 300);
+}
+
+TEST(ExplorerBarLayout, DetailsGroupMakesRoomForItsPicture)
+{
+    ExplorerBarModel m;
+    m.AddDetailsGroup("Details", "Title", "Some text");
+    lay(m, 200, 1000);
+    EXPECT_EQ(group(m, -2).rcHeader, edges(8, 8, 192, 32));
+    EXPECT_EQ(m.m_rcDetailsText, edges(20, 32 + 14 + 12, 176, 32 + 20 + 14 + 14 + 24));
+    EXPECT_EQ(group(m, -2).lBodyHeight, 52);
+
+    m.SetDetailsImage(QPixmap(10, 10));
+    lay(m, 200, 1000);
+    EXPECT_EQ(m.m_rcDetailsText.top(), 32 + 14 + 12 + 12 + 200 - 128);
+}
+
+TEST(ExplorerBarLayout, HitTestTakesTopAndBottomEdgesButNotTheSides)
+{
+    const QRect header = edges(8, 16, 192, 40);
+    const struct {
+        QPoint point;
+        bool hits;
+    } cases[] = {
+        {{8, 20}, false}, {{192, 20}, false}, {{9, 16}, true}, {{191, 40}, true}, {{9, 41}, false}, {{100, 15}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ebHits(header, c.point), c.hits) << c.point.x() << "," << c.point.y();
+}
+
+TEST(ExplorerBarLayout, ElementsComeInScanOrderWithoutCollapsedItems)
+{
+    ExplorerBarModel m;
+    m.AddSpecialGroup("Chart");
+    m.AddItem("Special Group", "a", "a");
+    m.AddGroup("G", "G");
+    m.AddItem("G", "b", "b");
+    m.AddGroup("H", "H");
+    m.AddItem("H", "c", "c");
+    m.ExpandGroup("H", false);
+    m.AddDetailsGroup("Details", "t", "x");
+    QVector<std::pair<int, int>> order;
+    for (const EbElement& e : ebElements(m)) order.push_back({e.group, e.item});
+    EXPECT_EQ(order, (QVector<std::pair<int, int>>{{-1, 0}, {-1, 1}, {1, 0}, {1, 1}, {2, 0}, {-2, 0}}));
+}
+
+// ---- painting --------------------------------------------------------------------------------
+
+TEST(ExplorerBarColours, SoftColorLightensEachChannelByItsRange)
+{
+    const struct {
+        OleColor in, out;
+    } cases[] = {
+        {rgb(0, 0, 0), rgb(76, 76, 76)},       {rgb(255, 255, 255), rgb(255, 255, 255)},
+        {rgb(32, 96, 160), rgb(89, 134, 179)}, {rgb(31, 95, 223), rgb(107, 152, 242)},
+        {rgb(224, 159, 96), rgb(224, 197, 134)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ExplorerBar::SoftColor(c.in), c.out) << std::hex << c.in;
+}
+
+TEST(ExplorerBarColours, ChevronsAreSymmetricAndPointTheWayTheGroupOpens)
+{
+    for (bool expanded : {true, false}) {
+        QImage image(24, 24, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        subDrawChevron(p, 0, 0, expanded, Qt::black);
+        p.end();
+        // Two chevrons of two strokes each; strokes share their tip pixels.
+        EXPECT_EQ(count(image, image.rect(), Qt::black), 24) << expanded;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 12; ++x)
+                EXPECT_EQ(image.pixelColor(12 - x, y), image.pixelColor(12 + x, y)) << x << "," << y;
+        // The topmost row holds the single tip of an upward chevron, or the two arms of a downward one.
+        EXPECT_EQ(count(image, QRect(0, 8, 24, 1), Qt::black), expanded ? 1 : 4);
+        EXPECT_EQ(count(image, QRect(0, 0, 24, 8), Qt::black), 0);
+        EXPECT_EQ(count(image, QRect(0, 16, 24, 8), Qt::black), 0);
+    }
+}
+
+TEST(ExplorerBarTheme, ClassicDrawsNothingThemedAndUnknownClassesGoToTheSink)
+{
+    VisualStyle style;
+    QImage image(40, 40, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    QStringList quiet;
+    EbPaintContext context;
+    context.style = &style;
+    context.sink = [&quiet](const QString& text) { quiet << text; };
+    EbThemeRequest request;
+    request.rect = QRect(0, 0, 40, 40);
+    EXPECT_EQ(fncCurrentThemeName(&style), "Classic");
+    EXPECT_FALSE(fncDrawThemePart(p, request, context));
+
+    style.setScheme(Scheme::Metallic);
+    context.themeName = fncCurrentThemeName(&style);
+    EXPECT_EQ(context.themeName, "Metallic");
+    request.sClass = "Button";
+    EXPECT_FALSE(fncDrawThemePart(p, request, context));
+    // A part this scheme does not draw falls back to the classic look too.
+    request.sClass = "Explorerbar";
+    request.part = 8;
+    EXPECT_FALSE(fncDrawThemePart(p, request, context));
+    p.end();
+    EXPECT_EQ(quiet, (QStringList{"No theme data for class 'Button'.  - 0",
+                                  "Failed to draw background for class 'Explorerbar', partId=8, stateId=1"}));
+    EXPECT_EQ(count(image, image.rect(), Qt::white), 40 * 40);
+}
+
+TEST(ExplorerBarTheme, CaptionsWithoutThemeTextUseTheHighlightColours)
+{
+    VisualStyle style;
+    style.setScheme(Scheme::NormalColor);
+    EbPaintContext context;
+    context.style = &style;
+    context.themeName = fncCurrentThemeName(&style);
+    context.useUxThemeText = false;
+    context.font.setPixelSize(30);
+    const struct {
+        int part, state;
+        QColor text;
+    } cases[] = {
+        {8, 1, systemColor(13)},
+        {8, 2, colorFromOle(SoftColor(oleFromColor(systemColor(13))))},
+        {12, 2, systemColor(14)},
+    };
+    for (const auto& c : cases) {
+        QImage image(200, 40, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        QPainter p(&image);
+        EbThemeRequest request;
+        request.part = c.part;
+        request.state = c.state;
+        request.rect = image.rect();
+        request.text = "IIII";
+        request.textOffset = 0;
+        ASSERT_TRUE(fncDrawThemePart(p, request, context));
+        p.end();
+        EXPECT_GT(count(image, image.rect(), c.text), 20) << c.part << "/" << c.state;
+    }
+}
+
+// ---- the painted bar in each style -----------------------------------------------------------
+
+TEST_F(PaintedBar, ClassicOutlinesBodiesAndFillsHeadersWithSystemColours)
+{
+    const QImage image = picture();
+    EXPECT_EQ(image.pixelColor(2, 2), systemColor(5));             // background
+    EXPECT_EQ(image.pixelColor(12, 20), systemColor(13));          // special header
+    EXPECT_EQ(image.pixelColor(8, 60), systemColor(13));           // special body outline
+    EXPECT_EQ(image.pixelColor(12, 60), systemColor(5));           // no fill inside it
+    EXPECT_EQ(image.pixelColor(12, 120), systemColor(15));         // normal header
+    EXPECT_EQ(image.pixelColor(8, 160), systemColor(15));          // normal body outline
+    // The expanded normal group's chevron points up, in button text on the header.
+    EXPECT_EQ(image.pixelColor(168 + 12, 116 + 8), systemColor(18));
+    EXPECT_EQ(style.parts, QVector<int>{});
+}
+
+TEST_F(PaintedBar, MetallicAndHomeSteadDrawTheirOwnHeaderGradients)
+{
+    const struct {
+        Scheme scheme;
+        QColor from, to, body;
+    } cases[] = {
+        {Scheme::Metallic, Qt::white, QColor(214, 215, 224), QColor(240, 241, 245)},
+        {Scheme::HomeStead, QColor(255, 252, 236), QColor(224, 231, 184), QColor(246, 246, 236)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.scheme));
+        style.parts.clear();
+        style.setScheme(c.scheme);
+        const QImage image = picture();
+        EXPECT_NEAR_COLOR(image.pixelColor(9, 128), c.from);
+        EXPECT_NEAR_COLOR(image.pixelColor(191, 128), c.to);
+        EXPECT_EQ(image.pixelColor(12, 160), c.body);
+        EXPECT_EQ(image.pixelColor(12, 45), c.body);
+        // Only the background comes from the style, and for HomeStead the special header too.
+        EXPECT_TRUE(style.parts.contains(1));
+        EXPECT_FALSE(style.parts.contains(8));
+        EXPECT_EQ(style.parts.contains(12), c.scheme == Scheme::HomeStead);
+    }
+    style.setScheme(Scheme::Metallic);
+    EXPECT_NEAR_COLOR(at(9, 28), QColor(119, 119, 146));
+    EXPECT_NEAR_COLOR(at(191, 28), QColor(180, 182, 199));
+}
+
+TEST_F(PaintedBar, TheBlueStyleDrawsEveryPartThroughTheStyle)
+{
+    style.setScheme(Scheme::NormalColor);
+    const QImage image = picture();
+    for (int part : {1, 5, 6, 8, 9, 10, 12}) EXPECT_TRUE(style.parts.contains(part)) << part;
+    // Its special header is dark on the left, its normal ones white; bodies are flat fills.
+    EXPECT_GT(image.pixelColor(12, 28).blue(), 150);
+    EXPECT_LT(image.pixelColor(12, 28).red(), 60);
+    EXPECT_NEAR_COLOR(image.pixelColor(9, 128), Qt::white);
+    EXPECT_EQ(image.pixelColor(12, 160), image.pixelColor(12, 170));
+    EXPECT_NE(image.pixelColor(12, 160), image.pixelColor(12, 60));
+}
+
+TEST_F(PaintedBar, ItemsGoHotWhenHoveredAndHeadersShowTheirState)
+{
+    // Underlined captions show their colour on the underline; the bar's items are black at rest.
+    const QRect flip(40, 50, 100, 16);
+    EXPECT_EQ(count(picture(), flip, systemColor(13)), 0);
+    EXPECT_GT(count(picture(), flip, systemColor(18)), 5);
+    QMouseEvent move(QEvent::MouseMove, QPointF(30, 55), QPointF(30, 55), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&bar, &move);
+    EXPECT_GT(count(picture(), flip, systemColor(13)), 5);
+    EXPECT_EQ(count(picture(), flip, systemColor(18)), 0);
+
+    // The classic chevron frame: flat at rest, raised when hot, sunk while pressed.
+    const QPoint frameBottom(168 + 6, 116 + 20);
+    EXPECT_EQ(at(frameBottom.x(), frameBottom.y()), systemColor(15));
+    QMouseEvent onHeader(QEvent::MouseMove, QPointF(100, 128), QPointF(100, 128), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+    QCoreApplication::sendEvent(&bar, &onHeader);
+    EXPECT_EQ(at(frameBottom.x(), frameBottom.y()), systemColor(16));
+    QTest::mousePress(&bar, Qt::LeftButton, {}, QPoint(100, 128));
+    EXPECT_EQ(at(frameBottom.x(), frameBottom.y()), systemColor(20));
+}
+
+TEST_F(PaintedBar, AnIconOutsideTheListDrawsTheCaptionAlone)
+{
+    ImageList icons;
+    icons.Add("red", filled(Qt::red));
+    bar.SetImageList(&icons);
+    bar.AddItem("Dialog", "Good", "Good", EbRef("red"));
+    bar.AddItem("Dialog", "Bad", "Bad", EbRef(7));
+    const QImage image = picture();
+    EXPECT_EQ(count(image, QRect(20, 172, 16, 16), Qt::red), 256);
+    EXPECT_EQ(count(image, QRect(20, 194, 16, 16), Qt::red), 0);
+    EXPECT_GT(count(image, QRect(40, 194, 60, 16), systemColor(18)), 5);
+}
+
+TEST_F(PaintedBar, HostedPanelTakesTheBodyPlaceAndItsColour)
+{
+    QWidget panel;
+    panel.setAutoFillBackground(true);
+    panel.resize(10, 120);
+    auto* label = new QLabel("on the panel", &panel);
+    label->move(20, 20);
+    auto* check = new QCheckBox("check", &panel);
+    check->move(20, 50);
+    auto* frame = new QFrame(&panel);
+    frame->move(20, 80);
+    auto* nested = new QLabel("in a frame", frame);
+    const QColor nestedColour = nested->palette().color(QPalette::Window);
+    bar.AddGroup("Editing", "Basket");
+    bar.SetGroupChild("Editing", &panel);
+
+    // Under the special group and "Dialog" with one item: its header is 200..224.
+    EXPECT_EQ(panel.geometry(), QRect(8, 224, 184, 120));
+    EXPECT_TRUE(panel.isVisible());
+    QImage image = picture();
+    EXPECT_EQ(image.pixelColor(8, 224), systemColor(15));   // border
+    EXPECT_EQ(image.pixelColor(100, 300), systemColor(5));  // face
+    EXPECT_EQ(label->palette().color(QPalette::Window), systemColor(5));
+    EXPECT_EQ(nested->palette().color(QPalette::Window), nestedColour);
+
+    // Under a themed style the controls take the colour drawn where they sit.
+    style.setScheme(Scheme::NormalColor);
+    image = picture();
+    EXPECT_EQ(check->palette().color(QPalette::Window), image.pixelColor(8 + 4, 224 + 4));
+    EXPECT_NE(check->palette().color(QPalette::Window), systemColor(5));
+    EXPECT_EQ(nested->palette().color(QPalette::Window), nestedColour);
+
+    // The panel follows its header's width and place; collapsing hides it.
+    bar.resize(260, 400);
+    EXPECT_EQ(panel.geometry(), QRect(8, 224, 244, 120));
+    bar.ExpandGroup("Dialog", false);
+    EXPECT_EQ(panel.geometry(), QRect(8, 224 - 38, 244, 120));
+    bar.ExpandGroup("Editing", false);
+    EXPECT_FALSE(panel.isVisible());
+
+    // Given back, the panel fills its own background again.
+    bar.ClearStructure();
+    EXPECT_TRUE(panel.autoFillBackground());
+}
+
 // ---- the widget ------------------------------------------------------------------------------
 
 // The task pane 200 x 400 with fixed text measures. Special header 16..40 with items Rotate
@@ -226,12 +738,10 @@ protected:
     {
         icons.Add("rotate", filled(Qt::red));
         icons.Add("crop", filled(Qt::green));
-        bar.setObjectName("eb");
         bar.setVisualStyle(&style);
-        bar.setTextMetrics(std::make_shared<tf::testing::FakeMetrics>());
+        bar.setTextMetrics(std::make_shared<FakeMetrics>());
         bar.resize(200, 400);
         bar.DisableUpdates(true);
-        bar.ClearStructure();
         bar.SetImageList(&icons);
         bar.AddSpecialGroup("Tasks Chart", filled(Qt::blue));
         bar.AddItem("Special Group", "Rotate", "Rotate", EbRef("rotate"));
@@ -464,11 +974,21 @@ TEST_F(ExplorerBarWidget, WheelOverAnUnfocusedSliderScrollsTheBar)
     EXPECT_EQ(bar.scrollBar()->value(), 32);
 }
 
-TEST_F(ExplorerBarWidget, PaintingIsOffUntilShownAndClearingKeepsItOff)
+TEST_F(ExplorerBarWidget, PaintingIsOffUntilShownAndWhileDisabledTheShownPictureStays)
 {
     EXPECT_FALSE(bar.isPaintEnabled());
     bar.show();
     EXPECT_TRUE(bar.isPaintEnabled());
+    const QImage before = bar.grab().toImage();
+    bar.DisableUpdates(true);
+    bar.AddItem("Dialog", "Redo", "Redo");
+    bar.ExpandGroup("Special Group", false);
+    EXPECT_EQ(bar.grab().toImage(), before);
+    bar.DisableUpdates();
+    EXPECT_NE(bar.grab().toImage(), before);
+    EXPECT_EQ(bar.grab().toImage().pixelColor(8, 45), systemColor(5)); // the special body's outline is gone
+
+    // Clearing keeps painting off; the next show turns it on.
     bar.DisableUpdates(true);
     bar.AddDetailsGroup("Details", "Title", "Some text");
     bar.ClearStructure();

@@ -40,7 +40,7 @@ protected:
 
 } // namespace
 
-TEST_F(DatePicker, OnlyAnotherDayIsAChange)
+TEST_F(DatePicker, OnlyAnotherDayIsAChangeAndAHandlerHasTheLastWord)
 {
     model.setDateSelected(QDateTime(QDate(2024, 1, 10), QTime(9, 0)));
     model.setDateSelected(QDateTime(QDate(2024, 1, 10), QTime(14, 0)));
@@ -56,10 +56,8 @@ TEST_F(DatePicker, OnlyAnotherDayIsAChange)
 
     model.setDateSelected(QDateTime(QDate(1899, 12, 30), QTime(0, 0)));
     EXPECT_EQ(model.dateSelected().date(), kToday) << "the zero date is today";
-}
 
-TEST_F(DatePicker, AHandlerThatSetsTheDateHasTheLastWord)
-{
+    // A handler that sets the date has the last word.
     model.onDateChanged = [this](const QDateTime&, const QDateTime& to) {
         if (to.date() == QDate(2024, 6, 6)) model.setDateSelected(QDateTime(QDate(2024, 6, 7), QTime(0, 0)));
     };

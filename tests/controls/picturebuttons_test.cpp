@@ -15,13 +15,6 @@ namespace {
 
 QFont fixedFont() { return QFont("DejaVu Sans", 9); }
 
-int leadingBlanks(const QString& text)
-{
-    int n = 0;
-    while (n < text.size() && text[n] == QLatin1Char(' ')) ++n;
-    return n;
-}
-
 // A picture whose left half is black and right half white, so one grab shows both effects.
 QPixmap halfBlack(int width, int height)
 {
@@ -59,7 +52,7 @@ TEST(PictureButtonCaption, PaddingReachesTheWidthLessTheMargin)
     const QString keyed = padButtonCaption("&Save", 100, fm);
     EXPECT_GE(fm.horizontalAdvance(keyed), 100 - 5);
     EXPECT_LT(fm.horizontalAdvance(keyed.mid(1)), 100 - 5);
-    EXPECT_GT(leadingBlanks(keyed), leadingBlanks(padButtonCaption("XSave", 100, fm)));
+    EXPECT_GT(keyed.size(), padButtonCaption("XSave", 100, fm).size()); // the same length unpadded
 
     EXPECT_EQ(padButtonCaption("Go", 0, fm), "Go"); // no width, nothing to fill
 }

@@ -60,6 +60,15 @@ std::pair<bool, bool> send(QObject* target, QEvent::Type type)
     return {result, e.isAccepted()};
 }
 
+struct Recorder : QObject {
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::KeyPress)
+            calls << "filter " + name(watched, e);
+        return false;
+    }
+};
+
 // One window with one hook owner, and an empty call log, for each test.
 class WindowHook : public ::testing::Test {
 protected:
@@ -217,19 +226,6 @@ TEST_F(WindowHook, ACallbackMayReplaceTheEventAndChangeTheAnswer)
     EXPECT_FALSE(windowAnswer); // the window left the pong unaccepted
     EXPECT_EQ(calls, (QStringList{"A before w ping", "w pong", "A after w pong"}));
 }
-
-namespace {
-
-struct Recorder : QObject {
-    bool eventFilter(QObject* watched, QEvent* e) override
-    {
-        if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::KeyPress)
-            calls << "filter " + name(watched, e);
-        return false;
-    }
-};
-
-} // namespace
 
 TEST_F(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
 {

@@ -105,30 +105,6 @@ bool near(QColor a, QColor b, int tolerance = 4)
     EXPECT_PRED2([](QColor a, QColor b) { return near(a, b); }, actual, expected)                            \
         << qPrintable(QColor(actual).name()) << " vs " << qPrintable(QColor(expected).name())
 
-// A bar 200 wide with fixed text measures: special header 16..40, items at 50 and 72, its
-// body down to 102, the "Dialog" header 116..140 with its item at 150.
-class PaintedBar : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        bar.setVisualStyle(&style);
-        bar.setTextMetrics(std::make_shared<FakeMetrics>());
-        bar.resize(200, 400);
-        bar.DisableUpdates(true);
-        bar.AddSpecialGroup("Tasks");
-        bar.AddItem("Special Group", "Flip", "Flip");
-        bar.AddItem("Special Group", "Rotate", "Rotate");
-        bar.AddGroup("Dialog", "Options");
-        bar.AddItem("Dialog", "Undo", "Undo");
-        bar.show();
-    }
-    QImage picture() { return bar.grab().toImage(); }
-    QColor at(int x, int y) { return picture().pixelColor(x, y); }
-
-    RecordingStyle style;
-    ExplorerBar bar;
-};
-
 // Pixels of a colour inside a rectangle of the picture.
 int count(const QImage& image, const QRect& area, QColor color)
 {
@@ -137,6 +113,47 @@ int count(const QImage& image, const QRect& area, QColor color)
         for (int x = area.left(); x <= area.right(); ++x) n += image.pixelColor(x, y) == color;
     return n;
 }
+
+// The task pane 200 x 400 with fixed text measures. Special header 16..40 with items Rotate
+// 50..64, Crop 72..86, Resize 94..108; "Dialog" header 138..162; "Editing" header 200..224.
+class ExplorerBarWidget : public ::testing::Test {
+protected:
+    // The set-up the main window makes: a task chart and two groups that host panels.
+    void SetUp() override
+    {
+        bar.setVisualStyle(&style);
+        bar.setTextMetrics(std::make_shared<FakeMetrics>());
+        bar.resize(200, 400);
+        bar.DisableUpdates(true);
+        bar.AddSpecialGroup("Tasks Chart", filled(Qt::blue));
+        bar.AddItem("Special Group", "Rotate", "Rotate");
+        bar.AddItem("Special Group", "Crop", "Crop");
+        bar.AddItem("Special Group", "Resize", "Resize");
+        bar.AddGroup("Dialog", " Task Options", 1);
+        bar.AddGroup("Editing", "Task Basket", 1);
+    }
+    // Sent straight to the bar: a synthesised move to where the pointer already is gets dropped.
+    void move(QPoint to)
+    {
+        QMouseEvent event(QEvent::MouseMove, to, bar.mapToGlobal(to), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&bar, &event);
+    }
+    // A panel owned by home, where the bar gives it back.
+    QWidget* panel(int height)
+    {
+        auto* widget = new QWidget(&home);
+        widget->resize(100, height);
+        return widget;
+    }
+
+    QImage picture() { return bar.grab().toImage(); }
+    QColor at(int x, int y) { return picture().pixelColor(x, y); }
+
+    RecordingStyle style;
+    QWidget home;
+    ExplorerBar bar;
+};
+using PaintedBar = ExplorerBarWidget;
 
 } // namespace
 
@@ -592,15 +609,16 @@ TEST(ExplorerBarTheme, CaptionsWithoutThemeTextUseTheHighlightColours)
 
 TEST_F(PaintedBar, ClassicOutlinesBodiesAndFillsHeadersWithSystemColours)
 {
+    bar.show();
     const QImage image = picture();
     EXPECT_EQ(image.pixelColor(2, 2), systemColor(5));             // background
-    EXPECT_EQ(image.pixelColor(12, 20), systemColor(13));          // special header
+    EXPECT_EQ(image.pixelColor(150, 20), systemColor(13));         // special header
     EXPECT_EQ(image.pixelColor(8, 60), systemColor(13));           // special body outline
     EXPECT_EQ(image.pixelColor(12, 60), systemColor(5));           // no fill inside it
-    EXPECT_EQ(image.pixelColor(12, 120), systemColor(15));         // normal header
-    EXPECT_EQ(image.pixelColor(8, 160), systemColor(15));          // normal body outline
+    EXPECT_EQ(image.pixelColor(12, 150), systemColor(15));         // normal header
+    EXPECT_EQ(image.pixelColor(8, 170), systemColor(15));          // normal body outline
     // The expanded normal group's chevron points up, in button text on the header.
-    EXPECT_EQ(image.pixelColor(168 + 12, 116 + 8), systemColor(18));
+    EXPECT_EQ(image.pixelColor(168 + 12, 138 + 8), systemColor(18));
     EXPECT_EQ(style.parts, QVector<int>{});
 }
 
@@ -613,14 +631,15 @@ TEST_F(PaintedBar, MetallicAndHomeSteadDrawTheirOwnHeaderGradients)
         {Scheme::Metallic, Qt::white, QColor(214, 215, 224), QColor(240, 241, 245)},
         {Scheme::HomeStead, QColor(255, 252, 236), QColor(224, 231, 184), QColor(246, 246, 236)},
     };
+    bar.show();
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.scheme));
         style.parts.clear();
         style.setScheme(c.scheme);
         const QImage image = picture();
-        EXPECT_NEAR_COLOR(image.pixelColor(9, 128), c.from);
-        EXPECT_NEAR_COLOR(image.pixelColor(191, 128), c.to);
-        EXPECT_EQ(image.pixelColor(12, 160), c.body);
+        EXPECT_NEAR_COLOR(image.pixelColor(9, 150), c.from);
+        EXPECT_NEAR_COLOR(image.pixelColor(191, 150), c.to);
+        EXPECT_EQ(image.pixelColor(12, 170), c.body);
         EXPECT_EQ(image.pixelColor(12, 45), c.body);
         // Only the background comes from the style, and for HomeStead the special header too.
         EXPECT_TRUE(style.parts.contains(1));
@@ -635,35 +654,34 @@ TEST_F(PaintedBar, MetallicAndHomeSteadDrawTheirOwnHeaderGradients)
 TEST_F(PaintedBar, TheBlueStyleDrawsEveryPartThroughTheStyle)
 {
     style.setScheme(Scheme::NormalColor);
+    bar.show();
     const QImage image = picture();
     for (int part : {1, 5, 6, 8, 9, 10, 12}) EXPECT_TRUE(style.parts.contains(part)) << part;
     // Its special header is dark on the left, its normal ones white; bodies are flat fills.
     EXPECT_GT(image.pixelColor(12, 28).blue(), 150);
     EXPECT_LT(image.pixelColor(12, 28).red(), 60);
-    EXPECT_NEAR_COLOR(image.pixelColor(9, 128), Qt::white);
-    EXPECT_EQ(image.pixelColor(12, 160), image.pixelColor(12, 170));
-    EXPECT_NE(image.pixelColor(12, 160), image.pixelColor(12, 60));
+    EXPECT_NEAR_COLOR(image.pixelColor(9, 150), Qt::white);
+    EXPECT_EQ(image.pixelColor(12, 168), image.pixelColor(12, 178));
+    EXPECT_NE(image.pixelColor(12, 168), image.pixelColor(12, 60));
 }
 
 TEST_F(PaintedBar, ItemsGoHotWhenHoveredAndHeadersShowTheirState)
 {
     // Underlined captions show their colour on the underline; the bar's items are black at rest.
-    const QRect flip(40, 50, 100, 16);
-    EXPECT_EQ(count(picture(), flip, systemColor(13)), 0);
-    EXPECT_GT(count(picture(), flip, systemColor(18)), 5);
-    QMouseEvent move(QEvent::MouseMove, QPointF(30, 55), QPointF(30, 55), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&bar, &move);
-    EXPECT_GT(count(picture(), flip, systemColor(13)), 5);
-    EXPECT_EQ(count(picture(), flip, systemColor(18)), 0);
+    bar.show();
+    const QRect rotate(40, 50, 100, 16);
+    EXPECT_EQ(count(picture(), rotate, systemColor(13)), 0);
+    EXPECT_GT(count(picture(), rotate, systemColor(18)), 5);
+    move({30, 55});
+    EXPECT_GT(count(picture(), rotate, systemColor(13)), 5);
+    EXPECT_EQ(count(picture(), rotate, systemColor(18)), 0);
 
     // The classic chevron frame: flat at rest, raised when hot, sunk while pressed.
-    const QPoint frameBottom(168 + 6, 116 + 20);
+    const QPoint frameBottom(168 + 6, 138 + 20);
     EXPECT_EQ(at(frameBottom.x(), frameBottom.y()), systemColor(15));
-    QMouseEvent onHeader(QEvent::MouseMove, QPointF(100, 128), QPointF(100, 128), Qt::NoButton, Qt::NoButton,
-                         Qt::NoModifier);
-    QCoreApplication::sendEvent(&bar, &onHeader);
+    move({100, 150});
     EXPECT_EQ(at(frameBottom.x(), frameBottom.y()), systemColor(16));
-    QTest::mousePress(&bar, Qt::LeftButton, {}, QPoint(100, 128));
+    QTest::mousePress(&bar, Qt::LeftButton, {}, QPoint(100, 150));
     EXPECT_EQ(at(frameBottom.x(), frameBottom.y()), systemColor(20));
 }
 
@@ -674,6 +692,7 @@ TEST_F(PaintedBar, AnIconOutsideTheListDrawsTheCaptionAlone)
     bar.SetImageList(&icons);
     bar.AddItem("Dialog", "Good", "Good", EbRef("red"));
     bar.AddItem("Dialog", "Bad", "Bad", EbRef(7));
+    bar.show();
     const QImage image = picture();
     EXPECT_EQ(count(image, QRect(20, 172, 16, 16), Qt::red), 256);
     EXPECT_EQ(count(image, QRect(20, 194, 16, 16), Qt::red), 0);
@@ -693,10 +712,8 @@ TEST_F(PaintedBar, HostedPanelTakesTheBodyPlaceAndItsColour)
     frame->move(20, 80);
     auto* nested = new QLabel("in a frame", frame);
     const QColor nestedColour = nested->palette().color(QPalette::Window);
-    bar.AddGroup("Editing", "Basket");
     bar.SetGroupChild("Editing", &panel);
-
-    // Under the special group and "Dialog" with one item: its header is 200..224.
+    bar.show();
     EXPECT_EQ(panel.geometry(), QRect(8, 224, 184, 120));
     EXPECT_TRUE(panel.isVisible());
     QImage image = picture();
@@ -716,7 +733,7 @@ TEST_F(PaintedBar, HostedPanelTakesTheBodyPlaceAndItsColour)
     bar.resize(260, 400);
     EXPECT_EQ(panel.geometry(), QRect(8, 224, 244, 120));
     bar.ExpandGroup("Dialog", false);
-    EXPECT_EQ(panel.geometry(), QRect(8, 224 - 38, 244, 120));
+    EXPECT_EQ(panel.geometry(), QRect(8, 224 - 16, 244, 120)); // an empty "Dialog" closed
     bar.ExpandGroup("Editing", false);
     EXPECT_FALSE(panel.isVisible());
 
@@ -726,43 +743,6 @@ TEST_F(PaintedBar, HostedPanelTakesTheBodyPlaceAndItsColour)
 }
 
 // ---- the widget ------------------------------------------------------------------------------
-
-// The task pane 200 x 400 with fixed text measures. Special header 16..40 with items Rotate
-// 50..64, Crop 72..86, Resize 94..108; "Dialog" header 138..162; "Editing" header 200..224.
-class ExplorerBarWidget : public ::testing::Test {
-protected:
-    // The set-up the main window makes: a task chart and two groups that host panels.
-    void SetUp() override
-    {
-        bar.setVisualStyle(&style);
-        bar.setTextMetrics(std::make_shared<FakeMetrics>());
-        bar.resize(200, 400);
-        bar.DisableUpdates(true);
-        bar.AddSpecialGroup("Tasks Chart", filled(Qt::blue));
-        bar.AddItem("Special Group", "Rotate", "Rotate");
-        bar.AddItem("Special Group", "Crop", "Crop");
-        bar.AddItem("Special Group", "Resize", "Resize");
-        bar.AddGroup("Dialog", " Task Options", 1);
-        bar.AddGroup("Editing", "Task Basket", 1);
-    }
-    // Sent straight to the bar: a synthesised move to where the pointer already is gets dropped.
-    void move(QPoint to)
-    {
-        QMouseEvent event(QEvent::MouseMove, to, bar.mapToGlobal(to), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(&bar, &event);
-    }
-    // A panel owned by home, where the bar gives it back.
-    QWidget* panel(int height)
-    {
-        auto* widget = new QWidget(&home);
-        widget->resize(100, height);
-        return widget;
-    }
-
-    VisualStyle style;
-    QWidget home;
-    ExplorerBar bar;
-};
 
 TEST_F(ExplorerBarWidget, ClicksReportItemsAndToggleGroupsAndAHandlerMayUndoIt)
 {

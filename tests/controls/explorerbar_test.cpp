@@ -155,6 +155,8 @@ protected:
 };
 using PaintedBar = ExplorerBarWidget;
 
+using ExplorerBarLayout = ExplorerBarModelTest;
+
 } // namespace
 
 // ---- the model without a window --------------------------------------------------------------
@@ -334,9 +336,8 @@ TEST_F(ExplorerBarModelTest, ExpandCaptionClearAndItemChanges)
 // ---- the layout ----------------------------------------------------------------------------
 
 // The task pane's shape: a special group of two items over a group hosting a 200-pixel panel.
-TEST(ExplorerBarLayout, SpecialGroupItemsAndHostedPanelGetExactRectangles)
+TEST_F(ExplorerBarLayout, SpecialGroupItemsAndHostedPanelGetExactRectangles)
 {
-    ExplorerBarModel m;
     m.AddSpecialGroup("Tasks Chart");
     m.AddItem("Special Group", "flip", "Flip");
     m.AddItem("Special Group", "rotate", "Rotate");
@@ -376,7 +377,7 @@ TEST(ExplorerBarLayout, SpecialGroupItemsAndHostedPanelGetExactRectangles)
     EXPECT_EQ(r.out.passes, 1);
 }
 
-TEST(ExplorerBarLayout, SpacingBetweenGroupsFollowsTheirState)
+TEST_F(ExplorerBarLayout, SpacingBetweenGroupsFollowsTheirState)
 {
     // The gap is the next header's top less the bottom of the first group's last element.
     const struct {
@@ -404,9 +405,8 @@ TEST(ExplorerBarLayout, SpacingBetweenGroupsFollowsTheirState)
     EXPECT_EQ(group(empty, 1).lBodyHeight, 22);
 }
 
-TEST(ExplorerBarLayout, CaptionsAndSpecialHeaderAtTheEdges)
+TEST_F(ExplorerBarLayout, CaptionsAndSpecialHeaderAtTheEdges)
 {
-    ExplorerBarModel m;
     m.AddSpecialGroup("Chart");
     m.ExpandGroup("Special Group", false);
     Laid r = lay(m, 150, 400);
@@ -429,9 +429,8 @@ TEST(ExplorerBarLayout, CaptionsAndSpecialHeaderAtTheEdges)
     EXPECT_FALSE(r.scroll.visible);
 }
 
-TEST(ExplorerBarLayout, ContentAsTallAsTheViewHidesTheBarAndDropsTheOldOffset)
+TEST_F(ExplorerBarLayout, ContentAsTallAsTheViewHidesTheBarAndDropsTheOldOffset)
 {
-    ExplorerBarModel m;
     m.AddSpecialGroup("Chart");
     m.ExpandGroup("Special Group", false); // 16 + 24 + 6 = 46 pixels of content
     m.m_iScrollValue = 5;
@@ -444,9 +443,8 @@ TEST(ExplorerBarLayout, ContentAsTallAsTheViewHidesTheBarAndDropsTheOldOffset)
     EXPECT_EQ(group(m, -1).rcHeader, edges(8, 16, 192, 40));
 }
 
-TEST(ExplorerBarLayout, CollapsingWhileScrolledClampsThePosition)
+TEST_F(ExplorerBarLayout, CollapsingWhileScrolledClampsThePosition)
 {
-    ExplorerBarModel m;
     m.AddSpecialGroup("Chart");
     m.AddGroup("Long", "Long");
     for (int i = 0; i < 30; ++i) {
@@ -465,9 +463,8 @@ TEST(ExplorerBarLayout, CollapsingWhileScrolledClampsThePosition)
     EXPECT_EQ(group(m, 1).rcHeader.bottom() + 1 + 12, 300);
 }
 
-TEST(ExplorerBarLayout, DetailsGroupMakesRoomForItsPicture)
+TEST_F(ExplorerBarLayout, DetailsGroupMakesRoomForItsPicture)
 {
-    ExplorerBarModel m;
     m.AddDetailsGroup("Details", "Title", "Some text");
     lay(m, 200, 1000);
     EXPECT_EQ(group(m, -2).rcHeader, edges(8, 8, 192, 32));
@@ -479,7 +476,7 @@ TEST(ExplorerBarLayout, DetailsGroupMakesRoomForItsPicture)
     EXPECT_EQ(m.m_rcDetailsText.top(), 32 + 14 + 12 + 12 + 200 - 128);
 }
 
-TEST(ExplorerBarLayout, HitTestTakesTopAndBottomEdgesButNotTheSides)
+TEST_F(ExplorerBarLayout, HitTestTakesTopAndBottomEdgesButNotTheSides)
 {
     const QRect header = edges(8, 16, 192, 40);
     const struct {
@@ -492,9 +489,8 @@ TEST(ExplorerBarLayout, HitTestTakesTopAndBottomEdgesButNotTheSides)
         EXPECT_EQ(ebHits(header, c.point), c.hits) << c.point.x() << "," << c.point.y();
 }
 
-TEST(ExplorerBarLayout, ElementsComeInScanOrderWithoutCollapsedItems)
+TEST_F(ExplorerBarLayout, ElementsComeInScanOrderWithoutCollapsedItems)
 {
-    ExplorerBarModel m;
     m.AddSpecialGroup("Chart");
     m.AddItem("Special Group", "a", "a");
     m.AddGroup("G", "G");

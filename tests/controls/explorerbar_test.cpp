@@ -538,7 +538,7 @@ TEST(ExplorerBarColours, ChevronsAreSymmetricAndPointTheWayTheGroupOpens)
     }
 }
 
-TEST(ExplorerBarTheme, ClassicDrawsNothingThemedAndUnknownClassesGoToTheSink)
+TEST(ExplorerBarTheme, ClassicDrawsNothingThemedUnknownClassesGoToTheSinkAndCaptionsTakeTheirColours)
 {
     VisualStyle style;
     QImage image(40, 40, QImage::Format_RGB32);
@@ -566,14 +566,9 @@ TEST(ExplorerBarTheme, ClassicDrawsNothingThemedAndUnknownClassesGoToTheSink)
     EXPECT_EQ(quiet, (QStringList{"No theme data for class 'Button'.  - 0",
                                   "Failed to draw background for class 'Explorerbar', partId=8, stateId=1"}));
     EXPECT_EQ(count(image, image.rect(), Qt::white), 40 * 40);
-}
 
-TEST(ExplorerBarTheme, CaptionsWithoutThemeTextUseTheHighlightColours)
-{
-    VisualStyle style;
+    // Captions drawn without the theme's text take the highlight colours.
     style.setScheme(Scheme::NormalColor);
-    EbPaintContext context;
-    context.style = &style;
     context.themeName = fncCurrentThemeName(&style);
     context.useUxThemeText = false;
     context.font.setPixelSize(30);
@@ -586,18 +581,17 @@ TEST(ExplorerBarTheme, CaptionsWithoutThemeTextUseTheHighlightColours)
         {12, 2, systemColor(14)},
     };
     for (const auto& c : cases) {
-        QImage image(200, 40, QImage::Format_RGB32);
-        image.fill(Qt::black);
-        QPainter p(&image);
-        EbThemeRequest request;
+        QImage caption(200, 40, QImage::Format_RGB32);
+        caption.fill(Qt::black);
+        QPainter painter(&caption);
         request.part = c.part;
         request.state = c.state;
-        request.rect = image.rect();
+        request.rect = caption.rect();
         request.text = "IIII";
         request.textOffset = 0;
-        ASSERT_TRUE(fncDrawThemePart(p, request, context));
-        p.end();
-        EXPECT_GT(count(image, image.rect(), c.text), 20) << c.part << "/" << c.state;
+        ASSERT_TRUE(fncDrawThemePart(painter, request, context));
+        painter.end();
+        EXPECT_GT(count(caption, caption.rect(), c.text), 20) << c.part << "/" << c.state;
     }
 }
 

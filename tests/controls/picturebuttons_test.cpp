@@ -149,11 +149,10 @@ TEST(PictureButton, TallPictureIsCentredAndClipped)
     // Black only on the rows that land on the face's first and last line when centred (top -10).
     QPixmap tall(10, 50);
     tall.fill(Qt::white);
-    {
-        QPainter p(&tall);
-        p.fillRect(0, 10, 10, 1, Qt::black);
-        p.fillRect(0, 39, 10, 1, Qt::black);
-    }
+    QPainter p(&tall);
+    p.fillRect(0, 10, 10, 1, Qt::black);
+    p.fillRect(0, 39, 10, 1, Qt::black);
+    p.end();
     subSetButtonPicture(button.get(), tall);
     const QImage image = button->grab().toImage();
     EXPECT_EQ(qGray(image.pixel(8, 0)), 0);

@@ -17,6 +17,35 @@ SplitterModel topBottom(int w, int h)
     m.resize(w, h);
     return m;
 }
+
+struct SplitterRig {
+    QWidget host;
+    Splitter* spl = new Splitter(&host);
+    QWidget* first = new QWidget(spl);
+    QWidget* second = new QWidget(spl);
+    QWidget* bar = spl->findChild<QWidget*>("picSplitter");
+    QWidget* shadow = spl->findChild<QWidget*>("picMover");
+    QStringList log;
+
+    explicit SplitterRig(int orientation)
+    {
+        spl->setOrientation(orientation);
+        spl->setLeftOrTopControl(first);
+        spl->setRightOrBottomControl(second);
+        spl->setGeometry(0, 0, 400, 300);
+        host.resize(400, 300);
+        host.show();
+        QObject::connect(spl, &Splitter::SplitBegin, [this] { log << "Begin"; });
+        QObject::connect(spl, &Splitter::SplitMove, [this] { log << "Move"; });
+        QObject::connect(spl, &Splitter::SplitComplete,
+                         [this] { log << QStringLiteral("Complete %1").arg(first->height()); });
+    }
+    void mouse(QEvent::Type type, QPointF atBar, Qt::MouseButton button, Qt::MouseButtons held)
+    {
+        QMouseEvent e(type, atBar, bar->mapToGlobal(atBar), button, held, Qt::NoModifier);
+        QApplication::sendEvent(bar, &e);
+    }
+};
 } // namespace
 
 TEST(SplitterModel, LimitsAndPositionClampAsStored)
@@ -128,37 +157,6 @@ TEST(SplitterModel, PanesTileTheAreaAndNeverGoNegative)
 }
 
 // ---- the widget -------------------------------------------------------------------------------
-
-namespace {
-struct SplitterRig {
-    QWidget host;
-    Splitter* spl = new Splitter(&host);
-    QWidget* first = new QWidget(spl);
-    QWidget* second = new QWidget(spl);
-    QWidget* bar = spl->findChild<QWidget*>("picSplitter");
-    QWidget* shadow = spl->findChild<QWidget*>("picMover");
-    QStringList log;
-
-    explicit SplitterRig(int orientation)
-    {
-        spl->setOrientation(orientation);
-        spl->setLeftOrTopControl(first);
-        spl->setRightOrBottomControl(second);
-        spl->setGeometry(0, 0, 400, 300);
-        host.resize(400, 300);
-        host.show();
-        QObject::connect(spl, &Splitter::SplitBegin, [this] { log << "Begin"; });
-        QObject::connect(spl, &Splitter::SplitMove, [this] { log << "Move"; });
-        QObject::connect(spl, &Splitter::SplitComplete,
-                         [this] { log << QStringLiteral("Complete %1").arg(first->height()); });
-    }
-    void mouse(QEvent::Type type, QPointF atBar, Qt::MouseButton button, Qt::MouseButtons held)
-    {
-        QMouseEvent e(type, atBar, bar->mapToGlobal(atBar), button, held, Qt::NoModifier);
-        QApplication::sendEvent(bar, &e);
-    }
-};
-} // namespace
 
 TEST(Splitter, PlacesPanesWhereItsModelSaysAndSkipsAbsentOnes)
 {

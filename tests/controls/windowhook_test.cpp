@@ -238,19 +238,17 @@ TEST_F(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
         auto* child = new QWidget(&parent);
         child->setObjectName("child");
         parent.show();
-        Recorder earlier, onParent;
-        child->installEventFilter(&earlier);
-        parent.installEventFilter(&onParent);
+        Recorder seen;
+        child->installEventFilter(&seen);
+        parent.installEventFilter(&seen);
         Owner hooked("A");
         hooked.on(child, type, MSG_AFTER);
         const auto sendInput = [&] {
-            std::unique_ptr<QInputEvent> e;
-            if (type == QEvent::KeyPress)
-                e = std::make_unique<QKeyEvent>(type, Qt::Key_A, Qt::NoModifier, "a");
-            else
-                e = std::make_unique<QMouseEvent>(type, QPointF(5, 5), child->mapToGlobal(QPointF(5, 5)),
-                                                  Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(child, e.get());
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+            QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), child->mapToGlobal(QPointF(5, 5)),
+                              Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QInputEvent* e = type == QEvent::KeyPress ? static_cast<QInputEvent*>(&key) : &press;
+            QApplication::sendEvent(child, e);
             return e->isAccepted();
         };
         const QString t = QString::number(type);

@@ -689,49 +689,6 @@ TEST_F(PaintedBar, AnIconOutsideTheListDrawsTheCaptionAlone)
     EXPECT_GT(count(image, QRect(40, 194, 60, 16), systemColor(18)), 5);
 }
 
-TEST_F(PaintedBar, HostedPanelTakesTheBodyPlaceAndItsColour)
-{
-    QWidget panel;
-    panel.setAutoFillBackground(true);
-    panel.resize(10, 120);
-    auto* label = new QLabel("on the panel", &panel);
-    label->move(20, 20);
-    auto* check = new QCheckBox("check", &panel);
-    check->move(20, 50);
-    auto* frame = new QFrame(&panel);
-    frame->move(20, 80);
-    auto* nested = new QLabel("in a frame", frame);
-    const QColor nestedColour = nested->palette().color(QPalette::Window);
-    bar.SetGroupChild("Editing", &panel);
-    bar.show();
-    EXPECT_EQ(panel.geometry(), QRect(8, 224, 184, 120));
-    EXPECT_TRUE(panel.isVisible());
-    QImage image = picture();
-    EXPECT_EQ(image.pixelColor(8, 224), systemColor(15));   // border
-    EXPECT_EQ(image.pixelColor(100, 300), systemColor(5));  // face
-    EXPECT_EQ(label->palette().color(QPalette::Window), systemColor(5));
-    EXPECT_EQ(nested->palette().color(QPalette::Window), nestedColour);
-
-    // Under a themed style the controls take the colour drawn where they sit.
-    style.setScheme(Scheme::NormalColor);
-    image = picture();
-    EXPECT_EQ(check->palette().color(QPalette::Window), image.pixelColor(8 + 4, 224 + 4));
-    EXPECT_NE(check->palette().color(QPalette::Window), systemColor(5));
-    EXPECT_EQ(nested->palette().color(QPalette::Window), nestedColour);
-
-    // The panel follows its header's width and place; collapsing hides it.
-    bar.resize(260, 400);
-    EXPECT_EQ(panel.geometry(), QRect(8, 224, 244, 120));
-    bar.ExpandGroup("Dialog", false);
-    EXPECT_EQ(panel.geometry(), QRect(8, 224 - 16, 244, 120)); // an empty "Dialog" closed
-    bar.ExpandGroup("Editing", false);
-    EXPECT_FALSE(panel.isVisible());
-
-    // Given back, the panel fills its own background again.
-    bar.ClearStructure();
-    EXPECT_TRUE(panel.autoFillBackground());
-}
-
 // ---- the widget ------------------------------------------------------------------------------
 
 TEST_F(ExplorerBarWidget, ClicksReportItemsAndToggleGroupsAndAHandlerMayUndoIt)
@@ -868,10 +825,20 @@ TEST_F(ExplorerBarWidget, WheelAndScrollBarScrollTheContent)
     EXPECT_EQ(clicks[1][1].toString(), "Rotate");
 }
 
-TEST_F(ExplorerBarWidget, HostedPanelsAreReparentedPlacedAndGivenBack)
+TEST_F(ExplorerBarWidget, HostedPanelsAreReparentedPlacedColouredAndGivenBack)
 {
+    bar.resize(200, 600); // tall enough for both panels without a scroll bar
     QWidget* picDialog = panel(120);
-    QWidget* picEditPreview = panel(60);
+    QWidget* picEditPreview = panel(120);
+    picEditPreview->setAutoFillBackground(true);
+    auto* label = new QLabel("on the panel", picEditPreview);
+    label->move(20, 20);
+    auto* check = new QCheckBox("check", picEditPreview);
+    check->move(20, 50);
+    auto* frame = new QFrame(picEditPreview);
+    frame->move(20, 80);
+    auto* nested = new QLabel("in a frame", frame);
+    const QColor nestedColour = nested->palette().color(QPalette::Window);
     EXPECT_TRUE(bar.SetGroupChild("Dialog", picDialog));
     EXPECT_TRUE(bar.SetGroupChild("Editing", picEditPreview, 2));
     EXPECT_EQ(picDialog->parentWidget(), &bar);
@@ -881,11 +848,30 @@ TEST_F(ExplorerBarWidget, HostedPanelsAreReparentedPlacedAndGivenBack)
     bar.show();
     EXPECT_EQ(picDialog->geometry(), QRect(8, 162, 184, 120));
     // 120 high, less the 10 the header gap gives back, then 12 and 10 to the next header.
-    EXPECT_EQ(picEditPreview->geometry(), QRect(8, 162 + 120 + 12 + 24, 184, 60));
+    const int top = 162 + 120 + 12 + 24;
+    EXPECT_EQ(picEditPreview->geometry(), QRect(8, top, 184, 120));
 
-    // The panel growing pushes the next group down.
+    QImage image = picture();
+    EXPECT_EQ(image.pixelColor(8, top), systemColor(15));      // border
+    EXPECT_EQ(image.pixelColor(100, top + 76), systemColor(5)); // face
+    EXPECT_EQ(label->palette().color(QPalette::Window), systemColor(5));
+    EXPECT_EQ(nested->palette().color(QPalette::Window), nestedColour);
+    // Under a themed style the controls take the colour drawn where they sit.
+    style.setScheme(Scheme::NormalColor);
+    image = picture();
+    EXPECT_EQ(check->palette().color(QPalette::Window), image.pixelColor(8 + 4, top + 4));
+    EXPECT_NE(check->palette().color(QPalette::Window), systemColor(5));
+    EXPECT_EQ(nested->palette().color(QPalette::Window), nestedColour);
+
+    // The panel growing pushes the next group down; a panel follows its header's width and place.
     picDialog->resize(picDialog->width(), 160);
     EXPECT_EQ(picEditPreview->y(), 162 + 160 + 12 + 24);
+    bar.resize(260, 600);
+    EXPECT_EQ(picEditPreview->geometry(), QRect(8, 162 + 160 + 12 + 24, 244, 120));
+    bar.ExpandGroup("Dialog", false);
+    EXPECT_EQ(picEditPreview->geometry(), QRect(8, 162 + 22 + 24, 244, 120));
+    bar.ExpandGroup("Editing", false);
+    EXPECT_FALSE(picEditPreview->isVisible());
 
     // A second panel for the group replaces the first, which goes home hidden.
     QWidget* replacement = panel(30);
@@ -894,10 +880,12 @@ TEST_F(ExplorerBarWidget, HostedPanelsAreReparentedPlacedAndGivenBack)
     EXPECT_FALSE(picDialog->isVisibleTo(&home));
     EXPECT_EQ(replacement->parentWidget(), &bar);
 
-    // Clearing gives every panel back; a bar going away gives back what it still holds.
+    // Clearing gives every panel back, filling its own background again; a bar going away gives
+    // back what it still holds.
     bar.ClearStructure();
     EXPECT_EQ(replacement->parentWidget(), &home);
     EXPECT_EQ(picEditPreview->parentWidget(), &home);
+    EXPECT_TRUE(picEditPreview->autoFillBackground());
     auto other = std::make_unique<ExplorerBar>();
     other->AddGroup("Dialog", "Options");
     other->SetGroupChild("Dialog", picDialog);

@@ -65,8 +65,9 @@ TEST(PictureButtonCaption, PictureIsCentredHalvesToEven)
     EXPECT_EQ(buttonPictureTop(30, 50), -10); // taller than the face: centred, clipped later
 }
 
-TEST(PictureButton, SetUpPadsOnceAndRemovalKeepsThePadding)
+TEST(PictureButton, SetUpPadsOnceCaptionsKeepClearOfThePictureAndRemovalKeepsThePadding)
 {
+    const QFontMetrics fm(fixedFont());
     auto button = makeButton("Rotate");
     subSetButtonPicture(button.get(), halfBlack(10, 10));
     EXPECT_TRUE(hasButtonPicture(button.get()));
@@ -79,37 +80,27 @@ TEST(PictureButton, SetUpPadsOnceAndRemovalKeepsThePadding)
     EXPECT_EQ(button->findChildren<QObject*>().size(), 1);
     EXPECT_FALSE(button->grab().isNull()); // paints without recursing
 
-    // A caption changed by code in between is padded once at the next set-up.
-    button->setText("Flip");
-    subSetButtonPicture(button.get(), halfBlack(10, 10));
-    const QString flip = padButtonCaption("Flip", 100, QFontMetrics(fixedFont()));
-    EXPECT_EQ(button->text(), flip);
-
-    subRemoveButtonPicture(button.get());
-    EXPECT_FALSE(hasButtonPicture(button.get()));
-    EXPECT_EQ(button->text(), flip);
-
-    // Removal is harmless twice, on a plain button, and on none.
-    subRemoveButtonPicture(button.get());
-    subRemoveButtonPicture(nullptr);
-    subSetButtonPicture(nullptr, QPixmap());
-}
-
-TEST(PictureButton, ACaptionChangedWhileRunningKeepsClearOfThePicture)
-{
-    const QFontMetrics fm(fixedFont());
-    auto button = makeButton("  Best Fit");
-    subSetButtonPicture(button.get(), halfBlack(10, 10));
+    // A caption changed while running keeps clear of the picture; the next set-up sees it padded.
     subSetButtonCaption(button.get(), "    Actual Size");
     EXPECT_EQ(button->text(), padButtonCaption("    Actual Size", 100, fm));
-    // The next set-up sees the caption as padded already.
     subSetButtonPicture(button.get(), halfBlack(12, 12));
     EXPECT_EQ(button->text(), padButtonCaption("    Actual Size", 100, fm));
 
-    // A button without a picture takes the caption as it is.
-    auto plain = makeButton("x");
-    subSetButtonCaption(plain.get(), "    Optimized");
-    EXPECT_EQ(plain->text(), "    Optimized");
+    // A caption changed by code in between is padded once at the next set-up.
+    button->setText("Flip");
+    subSetButtonPicture(button.get(), halfBlack(10, 10));
+    EXPECT_EQ(button->text(), padButtonCaption("Flip", 100, fm));
+
+    subRemoveButtonPicture(button.get());
+    EXPECT_FALSE(hasButtonPicture(button.get()));
+    EXPECT_EQ(button->text(), padButtonCaption("Flip", 100, fm));
+    subSetButtonCaption(button.get(), "    Optimized"); // without a picture: taken as it is
+    EXPECT_EQ(button->text(), "    Optimized");
+
+    // Removal is harmless twice, on a plain button, and on none; so are the others on none.
+    subRemoveButtonPicture(button.get());
+    subRemoveButtonPicture(nullptr);
+    subSetButtonPicture(nullptr, QPixmap());
     subSetButtonCaption(nullptr, "none");
 }
 

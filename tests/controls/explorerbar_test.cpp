@@ -399,10 +399,9 @@ TEST_F(ExplorerBarLayout, SpacingBetweenGroupsFollowsTheirState)
     }
 
     // An expanded group without items still has a body.
-    ExplorerBarModel empty;
-    empty.AddGroup("A", "A");
-    lay(empty, 200, 1000);
-    EXPECT_EQ(group(empty, 1).lBodyHeight, 22);
+    m.AddGroup("A", "A");
+    lay(m, 200, 1000);
+    EXPECT_EQ(group(m, 1).lBodyHeight, 22);
 }
 
 TEST_F(ExplorerBarLayout, CaptionsAndSpecialHeaderAtTheEdges)
@@ -476,7 +475,7 @@ TEST_F(ExplorerBarLayout, DetailsGroupMakesRoomForItsPicture)
     EXPECT_EQ(m.m_rcDetailsText.top(), 32 + 14 + 12 + 12 + 200 - 128);
 }
 
-TEST_F(ExplorerBarLayout, HitTestTakesTopAndBottomEdgesButNotTheSides)
+TEST_F(ExplorerBarLayout, HitTestTakesTopAndBottomEdgesAndElementsComeInScanOrder)
 {
     const QRect header = edges(8, 16, 192, 40);
     const struct {
@@ -487,10 +486,8 @@ TEST_F(ExplorerBarLayout, HitTestTakesTopAndBottomEdgesButNotTheSides)
     };
     for (const auto& c : cases)
         EXPECT_EQ(ebHits(header, c.point), c.hits) << c.point.x() << "," << c.point.y();
-}
 
-TEST_F(ExplorerBarLayout, ElementsComeInScanOrderWithoutCollapsedItems)
-{
+    // The elements the mouse code scans, in order, without collapsed items.
     m.AddSpecialGroup("Chart");
     m.AddItem("Special Group", "a", "a");
     m.AddGroup("G", "G");

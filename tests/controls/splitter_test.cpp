@@ -178,21 +178,15 @@ TEST(Splitter, PlacesPanesWhereItsModelSaysAndSkipsAbsentOnes)
 
 TEST(Splitter, NestedSplitterPaneLaysOutItsOwnPanes)
 {
-    QWidget host;
-    auto* outer = new Splitter(&host);
-    outer->setOrientation(1);
-    auto* inner = new Splitter(outer);
-    auto* lower = new QWidget(outer);
+    SplitterRig outer(1); // 400 x 300, top and bottom
+    auto* inner = new Splitter(outer.spl);
     auto* view = new QWidget(inner);
     inner->setRightOrBottomControl(view);
-    outer->setLeftOrTopControl(inner);
-    outer->setRightOrBottomControl(lower);
-    host.resize(600, 400);
-    outer->setGeometry(0, 0, 600, 400);
-    host.show();
-    EXPECT_EQ(view->geometry(), QRect(305, 0, 295, 200));
-    outer->setSplitterPosition(70);
-    EXPECT_EQ(view->geometry(), QRect(305, 0, 295, 280)) << "the inner splitter follows its new size";
+    inner->show();
+    outer.spl->setLeftOrTopControl(inner);
+    EXPECT_EQ(view->geometry(), QRect(205, 0, 195, 150));
+    outer.spl->setSplitterPosition(70);
+    EXPECT_EQ(view->geometry(), QRect(205, 0, 195, 210)) << "the inner splitter follows its new size";
 }
 
 TEST(Splitter, OnlyALeftDragMovesAndPanesFollowOnRelease)

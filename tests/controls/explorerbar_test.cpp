@@ -503,7 +503,7 @@ TEST_F(ExplorerBarLayout, HitTestTakesTopAndBottomEdgesAndElementsComeInScanOrde
 
 // ---- painting --------------------------------------------------------------------------------
 
-TEST(ExplorerBarColours, SoftColorLightensEachChannelByItsRange)
+TEST(ExplorerBarColours, SoftColorLightensEachChannelAndChevronsPointTheWayTheGroupOpens)
 {
     const struct {
         OleColor in, out;
@@ -513,10 +513,8 @@ TEST(ExplorerBarColours, SoftColorLightensEachChannelByItsRange)
         {rgb(224, 159, 96), rgb(224, 197, 134)},
     };
     for (const auto& c : cases) EXPECT_EQ(ExplorerBar::SoftColor(c.in), c.out) << std::hex << c.in;
-}
 
-TEST(ExplorerBarColours, ChevronsAreSymmetricAndPointTheWayTheGroupOpens)
-{
+    // Chevrons are symmetric and point the way the group opens.
     for (bool expanded : {true, false}) {
         QImage image(24, 24, QImage::Format_RGB32);
         image.fill(Qt::white);
@@ -594,8 +592,9 @@ TEST(ExplorerBarTheme, ClassicDrawsNothingThemedUnknownClassesGoToTheSinkAndCapt
 
 // ---- the painted bar in each style -----------------------------------------------------------
 
-TEST_F(PaintedBar, ClassicOutlinesBodiesAndFillsHeadersWithSystemColours)
+TEST_F(PaintedBar, EachStyleDrawsHeadersAndBodiesItsOwnWay)
 {
+    // Classic outlines bodies and fills headers with system colours, asking the style for nothing.
     bar.show();
     const QImage image = picture();
     EXPECT_EQ(image.pixelColor(2, 2), systemColor(5));             // background
@@ -607,10 +606,8 @@ TEST_F(PaintedBar, ClassicOutlinesBodiesAndFillsHeadersWithSystemColours)
     // The expanded normal group's chevron points up, in button text on the header.
     EXPECT_EQ(image.pixelColor(168 + 12, 138 + 8), systemColor(18));
     EXPECT_EQ(style.parts, QVector<int>{});
-}
 
-TEST_F(PaintedBar, MetallicAndHomeSteadDrawTheirOwnHeaderGradients)
-{
+    // Metallic and HomeStead draw their own header gradients.
     const struct {
         Scheme scheme;
         QColor from, to, body;
@@ -618,16 +615,15 @@ TEST_F(PaintedBar, MetallicAndHomeSteadDrawTheirOwnHeaderGradients)
         {Scheme::Metallic, Qt::white, QColor(214, 215, 224), QColor(240, 241, 245)},
         {Scheme::HomeStead, QColor(255, 252, 236), QColor(224, 231, 184), QColor(246, 246, 236)},
     };
-    bar.show();
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.scheme));
         style.parts.clear();
         style.setScheme(c.scheme);
-        const QImage image = picture();
-        EXPECT_NEAR_COLOR(image.pixelColor(9, 150), c.from);
-        EXPECT_NEAR_COLOR(image.pixelColor(191, 150), c.to);
-        EXPECT_EQ(image.pixelColor(12, 170), c.body);
-        EXPECT_EQ(image.pixelColor(12, 45), c.body);
+        const QImage themed = picture();
+        EXPECT_NEAR_COLOR(themed.pixelColor(9, 150), c.from);
+        EXPECT_NEAR_COLOR(themed.pixelColor(191, 150), c.to);
+        EXPECT_EQ(themed.pixelColor(12, 170), c.body);
+        EXPECT_EQ(themed.pixelColor(12, 45), c.body);
         // Only the background comes from the style, and for HomeStead the special header too.
         EXPECT_TRUE(style.parts.contains(1));
         EXPECT_FALSE(style.parts.contains(8));
@@ -636,20 +632,18 @@ TEST_F(PaintedBar, MetallicAndHomeSteadDrawTheirOwnHeaderGradients)
     style.setScheme(Scheme::Metallic);
     EXPECT_NEAR_COLOR(at(9, 28), QColor(119, 119, 146));
     EXPECT_NEAR_COLOR(at(191, 28), QColor(180, 182, 199));
-}
 
-TEST_F(PaintedBar, TheBlueStyleDrawsEveryPartThroughTheStyle)
-{
+    // The blue style draws every part through the style: its special header dark on the left, its
+    // normal ones white, its bodies flat fills.
+    style.parts.clear();
     style.setScheme(Scheme::NormalColor);
-    bar.show();
-    const QImage image = picture();
+    const QImage blue = picture();
     for (int part : {1, 5, 6, 8, 9, 10, 12}) EXPECT_TRUE(style.parts.contains(part)) << part;
-    // Its special header is dark on the left, its normal ones white; bodies are flat fills.
-    EXPECT_GT(image.pixelColor(12, 28).blue(), 150);
-    EXPECT_LT(image.pixelColor(12, 28).red(), 60);
-    EXPECT_NEAR_COLOR(image.pixelColor(9, 150), Qt::white);
-    EXPECT_EQ(image.pixelColor(12, 168), image.pixelColor(12, 178));
-    EXPECT_NE(image.pixelColor(12, 168), image.pixelColor(12, 60));
+    EXPECT_GT(blue.pixelColor(12, 28).blue(), 150);
+    EXPECT_LT(blue.pixelColor(12, 28).red(), 60);
+    EXPECT_NEAR_COLOR(blue.pixelColor(9, 150), Qt::white);
+    EXPECT_EQ(blue.pixelColor(12, 168), blue.pixelColor(12, 178));
+    EXPECT_NE(blue.pixelColor(12, 168), blue.pixelColor(12, 60));
 }
 
 TEST_F(PaintedBar, ItemsGoHotWhenHoveredAndHeadersShowTheirState)

@@ -35,7 +35,7 @@ std::unique_ptr<QPushButton> makeButton(const QString& caption, int width = 100,
 
 } // namespace
 
-TEST(PictureButtonCaption, PaddingReachesTheWidthLessTheMargin)
+TEST(PictureButtonCaption, PaddingReachesTheWidthLessTheMarginAndThePictureIsCentred)
 {
     const QFontMetrics fm(fixedFont());
     // A caption that already fills the button gets one blank and no more.
@@ -55,10 +55,8 @@ TEST(PictureButtonCaption, PaddingReachesTheWidthLessTheMargin)
     EXPECT_GT(keyed.size(), padButtonCaption("XSave", 100, fm).size()); // the same length unpadded
 
     EXPECT_EQ(padButtonCaption("Go", 0, fm), "Go"); // no width, nothing to fill
-}
 
-TEST(PictureButtonCaption, PictureIsCentredHalvesToEven)
-{
+    // The picture is centred, halves to even.
     EXPECT_EQ(buttonPictureTop(30, 10), 10);
     EXPECT_EQ(buttonPictureTop(25, 10), 8);   // 12.5 - 5 = 7.5 -> 8
     EXPECT_EQ(buttonPictureTop(23, 10), 6);   // 11.5 - 5 = 6.5 -> 6

@@ -79,7 +79,7 @@ protected:
 
 } // namespace
 
-TEST_F(WindowHook, PhasesRunAroundTheWindowAndHandledEndsTheChain)
+TEST_F(WindowHook, PhasesRunAroundTheWindowHandledEndsTheChainAndTheEventMayBeReplaced)
 {
     ASSERT_TRUE(owner.hook.subHookStart(&w));
     owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
@@ -99,6 +99,24 @@ TEST_F(WindowHook, PhasesRunAroundTheWindowAndHandledEndsTheChain)
     calls.clear();
     EXPECT_EQ(send(&w, kPing), std::make_pair(true, true));
     EXPECT_EQ(calls, QStringList{"A before w ping"});
+
+    // A callback may replace the event: the window and the after table (searched for the new
+    // type) see the replacement, and the sender sees the changed answer.
+    owner.hook.subHookDelMsg(&w, kPing, MSG_AFTER);
+    QEvent pong(kPong);
+    bool windowAnswer = true;
+    owner.onCall = [&](bool before, bool&, bool& result, QObject*, QEvent*& e) {
+        if (before) {
+            e = &pong;
+        } else {
+            windowAnswer = result;
+            result = true;
+        }
+    };
+    calls.clear();
+    EXPECT_EQ(send(&w, kPing), std::make_pair(true, true));
+    EXPECT_FALSE(windowAnswer); // the window left the pong unaccepted
+    EXPECT_EQ(calls, (QStringList{"A before w ping", "w pong", "A after w pong"}));
 }
 
 TEST_F(WindowHook, TablesKeepOneEntryPerEventAllMeansEveryAndEachWindowHasOneRecord)
@@ -204,26 +222,6 @@ TEST_F(WindowHook, DestroyedWindowDropsItsRecord)
     EXPECT_TRUE(QCoreApplication::sendEvent(victim, &e));
     EXPECT_EQ(calls, QStringList{"A before v ping"});
     EXPECT_TRUE(owner.hook.hookedWindows().isEmpty());
-}
-
-TEST_F(WindowHook, ACallbackMayReplaceTheEventAndChangeTheAnswer)
-{
-    owner.on(&w, kPing, MSG_BEFORE);
-    owner.hook.subHookAddMsg(&w, kPong, MSG_AFTER);
-    QEvent pong(kPong);
-    bool windowAnswer = true;
-    owner.onCall = [&](bool before, bool&, bool& result, QObject*, QEvent*& e) {
-        if (before) {
-            e = &pong;
-        } else {
-            windowAnswer = result;
-            result = true;
-        }
-    };
-    // The window and the after table see the replacement; the sender sees the changed answer.
-    EXPECT_EQ(send(&w, kPing), std::make_pair(true, true));
-    EXPECT_FALSE(windowAnswer); // the window left the pong unaccepted
-    EXPECT_EQ(calls, (QStringList{"A before w ping", "w pong", "A after w pong"}));
 }
 
 TEST_F(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)

@@ -102,7 +102,7 @@ TEST(PictureButton, SetUpPadsOnceCaptionsKeepClearOfThePictureAndRemovalKeepsThe
     subSetButtonCaption(nullptr, "none");
 }
 
-TEST(PictureButton, PictureIsAndedIntoTheFaceAndWashedOutWhenDisabled)
+TEST(PictureButton, PictureIsAndedIntoTheFaceWashedOutWhenDisabledAndClipped)
 {
     auto button = makeButton("Go");
     subSetButtonPicture(button.get(), halfBlack(10, 10));
@@ -130,12 +130,8 @@ TEST(PictureButton, PictureIsAndedIntoTheFaceAndWashedOutWhenDisabled)
     EXPECT_GT(qGray(disabled.pixel(7, 15)), 100);
     EXPECT_LT(qGray(disabled.pixel(7, 15)), qGray(plainDisabled.pixel(7, 15)));
     EXPECT_EQ(disabled.pixel(12, 15), plainDisabled.pixel(12, 15)) << "white still leaves the face alone";
-}
 
-TEST(PictureButton, TallPictureIsCentredAndClipped)
-{
-    auto button = makeButton("Go");
-    // Black only on the rows that land on the face's first and last line when centred (top -10).
+    // A tall picture is centred (top -10) and clipped: its black rows land on the face's first and last.
     QPixmap tall(10, 50);
     tall.fill(Qt::white);
     QPainter p(&tall);

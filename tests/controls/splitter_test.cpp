@@ -87,7 +87,7 @@ TEST(SplitterModel, HostileValuesNeverCrossTheLimits)
         }
 }
 
-TEST(SplitterModel, DragAcceptsOnlyStrictlyInsideTheBand)
+TEST(SplitterModel, DragAcceptsOnlyStrictlyInsideTheBandAndPanesTileTheArea)
 {
     // Exact percents stay exact (a binary quotient lands one low here).
     EXPECT_EQ(SplitterModel::percentOf(1320, 3000), 44);
@@ -119,11 +119,9 @@ TEST(SplitterModel, DragAcceptsOnlyStrictlyInsideTheBand)
     EXPECT_TRUE(lr.dragTo(250.0));
     EXPECT_EQ(lr.moverRect(), QRect(250, 0, 5, 300));
     EXPECT_EQ(lr.SplitterPosition(), 25);
-}
+    lr.endDrag();
 
-TEST(SplitterModel, PanesTileTheAreaAndNeverGoNegative)
-{
-    SplitterModel lr;
+    // The panes tile the area and never go negative.
     lr.setSplitterPosition(33);
     lr.resize(401, 300);
     EXPECT_EQ(lr.barRect(), QRect(132, 0, 5, 300)); // Int(401 * 33 / 100)
@@ -134,9 +132,9 @@ TEST(SplitterModel, PanesTileTheAreaAndNeverGoNegative)
 
     for (int size : {50, 333, 1024})
         for (int pos : {10, 37, 90}) {
-            SplitterModel m = topBottom(size, size);
-            m.setSplitterPosition(pos);
-            const QRect a = m.leftOrTopRect(), b = m.rightOrBottomRect();
+            SplitterModel square = topBottom(size, size);
+            square.setSplitterPosition(pos);
+            const QRect a = square.leftOrTopRect(), b = square.rightOrBottomRect();
             EXPECT_EQ(a.height() + 5 + b.height(), size);
             EXPECT_EQ(b.top(), a.height() + 5);
         }

@@ -65,7 +65,7 @@ TEST_F(DatePicker, OnlyAnotherDayIsAChangeAndAHandlerHasTheLastWord)
     EXPECT_EQ(model.dateSelected().date(), QDate(2024, 6, 7));
 }
 
-TEST_F(DatePicker, FirstDayOfWeekAndTheGrid)
+TEST_F(DatePicker, FirstDayOfWeekTheGridAndTheMonthList)
 {
     const struct {
         int set, stored;
@@ -93,6 +93,45 @@ TEST_F(DatePicker, FirstDayOfWeekAndTheGrid)
     model.showNonMonthDays = false;
     EXPECT_FALSE(model.cellDate(28).isValid()) << "a hidden day cannot be chosen";
     EXPECT_EQ(model.cellDate(27), QDate(2015, 2, 28));
+
+    // The month list over the title tracks the pointer, ticks while held outside and chooses.
+    model.showMonth(QDate(2024, 5, 1));
+    model.openMonthList();
+    EXPECT_EQ(model.monthListRow(0), QDate(2024, 2, 1));
+    EXPECT_EQ(model.monthListRow(3), QDate(2024, 5, 1));
+    EXPECT_FALSE(model.monthListRow(7).isValid());
+
+    const struct {
+        int y;
+        bool inColumn;
+        int row, ticker;
+    } moves[] = {{0, true, 0, 0}, {111, true, 6, 0}, {112, true, -1, 1}, {-1, true, -1, -1}, {40, false, -1, 0}};
+    for (const auto& m : moves) {
+        model.trackMonthList(m.y, 16, m.inColumn);
+        EXPECT_EQ(model.monthListHighlight(), m.row) << m.y;
+        EXPECT_EQ(model.monthTicker(), m.ticker) << m.y;
+    }
+
+    model.trackMonthList(-5, 16, true);
+    model.tickMonthList();
+    model.tickMonthList();
+    EXPECT_EQ(model.monthListRow(3), QDate(2024, 3, 1)) << "two ticks back";
+    model.releaseMonthList();
+    EXPECT_FALSE(model.isMonthListOpen());
+    EXPECT_EQ(model.viewMonth(), QDate(2024, 5, 1)) << "released while ticking: no row, no change";
+
+    model.openMonthList();
+    model.trackMonthList(16 * 5 + 3, 16, true);
+    model.releaseMonthList();
+    EXPECT_EQ(model.viewMonth(), QDate(2024, 7, 1));
+    EXPECT_TRUE(changes.empty()) << "browsing months selects nothing";
+
+    // The ticker stops at the first months there are.
+    model.showMonth(QDate(100, 3, 1));
+    model.openMonthList();
+    model.trackMonthList(-1, 16, true);
+    model.tickMonthList();
+    EXPECT_EQ(model.monthListRow(3), QDate(100, 3, 1));
 }
 
 TEST_F(DatePicker, MonthPagingKeysAndTypedDates)
@@ -183,43 +222,3 @@ TEST_F(DatePicker, TheDropDownChoosesADay)
     EXPECT_FALSE(picker.isDropped());
 }
 
-TEST_F(DatePicker, TheMonthListTracksTicksAndChooses)
-{
-    model.showMonth(QDate(2024, 5, 1));
-    model.openMonthList();
-    EXPECT_EQ(model.monthListRow(0), QDate(2024, 2, 1));
-    EXPECT_EQ(model.monthListRow(3), QDate(2024, 5, 1));
-    EXPECT_FALSE(model.monthListRow(7).isValid());
-
-    const struct {
-        int y;
-        bool inColumn;
-        int row, ticker;
-    } moves[] = {{0, true, 0, 0}, {111, true, 6, 0}, {112, true, -1, 1}, {-1, true, -1, -1}, {40, false, -1, 0}};
-    for (const auto& m : moves) {
-        model.trackMonthList(m.y, 16, m.inColumn);
-        EXPECT_EQ(model.monthListHighlight(), m.row) << m.y;
-        EXPECT_EQ(model.monthTicker(), m.ticker) << m.y;
-    }
-
-    model.trackMonthList(-5, 16, true);
-    model.tickMonthList();
-    model.tickMonthList();
-    EXPECT_EQ(model.monthListRow(3), QDate(2024, 3, 1)) << "two ticks back";
-    model.releaseMonthList();
-    EXPECT_FALSE(model.isMonthListOpen());
-    EXPECT_EQ(model.viewMonth(), QDate(2024, 5, 1)) << "released while ticking: no row, no change";
-
-    model.openMonthList();
-    model.trackMonthList(16 * 5 + 3, 16, true);
-    model.releaseMonthList();
-    EXPECT_EQ(model.viewMonth(), QDate(2024, 7, 1));
-    EXPECT_TRUE(changes.empty()) << "browsing months selects nothing";
-
-    // The ticker stops at the first months there are.
-    model.showMonth(QDate(100, 3, 1));
-    model.openMonthList();
-    model.trackMonthList(-1, 16, true);
-    model.tickMonthList();
-    EXPECT_EQ(model.monthListRow(3), QDate(100, 3, 1));
-}

@@ -759,15 +759,11 @@ TEST_F(ExplorerBarWidget, EnteringAndLeavingAreReportedOnceAndLeavingClearsTheHo
     QSignalSpy overs(&bar, &ExplorerBar::MouseOver);
     QSignalSpy outs(&bar, &ExplorerBar::MouseOut);
     QSignalSpy groupOuts(&bar, &ExplorerBar::GroupOut);
-    for (int i = 0; i < 2; ++i) {
-        QEnterEvent enter(QPointF(100, 28), QPointF(100, 28), QPointF(100, 28));
-        QCoreApplication::sendEvent(&bar, &enter);
-    }
+    QEnterEvent enter(QPointF(100, 28), QPointF(100, 28), QPointF(100, 28));
+    for (int i = 0; i < 2; ++i) QCoreApplication::sendEvent(&bar, &enter);
     move({100, 28});
-    for (int i = 0; i < 2; ++i) {
-        QEvent leave(QEvent::Leave);
-        QCoreApplication::sendEvent(&bar, &leave);
-    }
+    QEvent leave(QEvent::Leave);
+    for (int i = 0; i < 2; ++i) QCoreApplication::sendEvent(&bar, &leave);
     EXPECT_EQ(overs.size(), 1);
     EXPECT_EQ(outs.size(), 1);
     ASSERT_EQ(groupOuts.size(), 1);
@@ -775,8 +771,8 @@ TEST_F(ExplorerBarWidget, EnteringAndLeavingAreReportedOnceAndLeavingClearsTheHo
 
     // Going from a header onto a hosted panel takes the hot look off as well.
     move({100, 28});
-    QEvent enter(QEvent::Enter);
-    QCoreApplication::sendEvent(hosted, &enter);
+    QEvent onPanel(QEvent::Enter);
+    QCoreApplication::sendEvent(hosted, &onPanel);
     EXPECT_EQ(groupOuts.size(), 2);
     EXPECT_EQ(bar.cursor().shape(), Qt::ArrowCursor);
 }

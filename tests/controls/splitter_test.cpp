@@ -17,6 +17,35 @@ SplitterModel topBottom(int w, int h)
     m.resize(w, h);
     return m;
 }
+
+struct SplitterRig {
+    QWidget host;
+    Splitter* spl = new Splitter(&host);
+    QWidget* first = new QWidget(spl);
+    QWidget* second = new QWidget(spl);
+    QWidget* bar = spl->findChild<QWidget*>("picSplitter");
+    QWidget* shadow = spl->findChild<QWidget*>("picMover");
+    QStringList log;
+
+    explicit SplitterRig(int orientation)
+    {
+        spl->setOrientation(orientation);
+        spl->setLeftOrTopControl(first);
+        spl->setRightOrBottomControl(second);
+        spl->setGeometry(0, 0, 400, 300);
+        host.resize(400, 300);
+        host.show();
+        QObject::connect(spl, &Splitter::SplitBegin, [this] { log << "Begin"; });
+        QObject::connect(spl, &Splitter::SplitMove, [this] { log << "Move"; });
+        QObject::connect(spl, &Splitter::SplitComplete,
+                         [this] { log << QStringLiteral("Complete %1").arg(first->height()); });
+    }
+    void mouse(QEvent::Type type, QPointF atBar, Qt::MouseButton button, Qt::MouseButtons held)
+    {
+        QMouseEvent e(type, atBar, bar->mapToGlobal(atBar), button, held, Qt::NoModifier);
+        QApplication::sendEvent(bar, &e);
+    }
+};
 } // namespace
 
 TEST(SplitterModel, LimitsAndPositionClampAsStored)
@@ -58,7 +87,7 @@ TEST(SplitterModel, HostileValuesNeverCrossTheLimits)
         }
 }
 
-TEST(SplitterModel, DragAcceptsOnlyStrictlyInsideTheBand)
+TEST(SplitterModel, DragAcceptsOnlyStrictlyInsideTheBandAndPanesTileTheArea)
 {
     // Exact percents stay exact (a binary quotient lands one low here).
     EXPECT_EQ(SplitterModel::percentOf(1320, 3000), 44);
@@ -90,11 +119,9 @@ TEST(SplitterModel, DragAcceptsOnlyStrictlyInsideTheBand)
     EXPECT_TRUE(lr.dragTo(250.0));
     EXPECT_EQ(lr.moverRect(), QRect(250, 0, 5, 300));
     EXPECT_EQ(lr.SplitterPosition(), 25);
-}
+    lr.endDrag();
 
-TEST(SplitterModel, PanesTileTheAreaAndNeverGoNegative)
-{
-    SplitterModel lr;
+    // The panes tile the area and never go negative.
     lr.setSplitterPosition(33);
     lr.resize(401, 300);
     EXPECT_EQ(lr.barRect(), QRect(132, 0, 5, 300)); // Int(401 * 33 / 100)
@@ -105,9 +132,9 @@ TEST(SplitterModel, PanesTileTheAreaAndNeverGoNegative)
 
     for (int size : {50, 333, 1024})
         for (int pos : {10, 37, 90}) {
-            SplitterModel m = topBottom(size, size);
-            m.setSplitterPosition(pos);
-            const QRect a = m.leftOrTopRect(), b = m.rightOrBottomRect();
+            SplitterModel square = topBottom(size, size);
+            square.setSplitterPosition(pos);
+            const QRect a = square.leftOrTopRect(), b = square.rightOrBottomRect();
             EXPECT_EQ(a.height() + 5 + b.height(), size);
             EXPECT_EQ(b.top(), a.height() + 5);
         }
@@ -129,37 +156,6 @@ TEST(SplitterModel, PanesTileTheAreaAndNeverGoNegative)
 
 // ---- the widget -------------------------------------------------------------------------------
 
-namespace {
-struct SplitterRig {
-    QWidget host;
-    Splitter* spl = new Splitter(&host);
-    QWidget* first = new QWidget(spl);
-    QWidget* second = new QWidget(spl);
-    QWidget* bar = spl->findChild<QWidget*>("picSplitter");
-    QWidget* shadow = spl->findChild<QWidget*>("picMover");
-    QStringList log;
-
-    explicit SplitterRig(int orientation)
-    {
-        spl->setOrientation(orientation);
-        spl->setLeftOrTopControl(first);
-        spl->setRightOrBottomControl(second);
-        spl->setGeometry(0, 0, 400, 300);
-        host.resize(400, 300);
-        host.show();
-        QObject::connect(spl, &Splitter::SplitBegin, [this] { log << "Begin"; });
-        QObject::connect(spl, &Splitter::SplitMove, [this] { log << "Move"; });
-        QObject::connect(spl, &Splitter::SplitComplete,
-                         [this] { log << QStringLiteral("Complete %1").arg(first->height()); });
-    }
-    void mouse(QEvent::Type type, QPointF atBar, Qt::MouseButton button, Qt::MouseButtons held)
-    {
-        QMouseEvent e(type, atBar, bar->mapToGlobal(atBar), button, held, Qt::NoModifier);
-        QApplication::sendEvent(bar, &e);
-    }
-};
-} // namespace
-
 TEST(Splitter, PlacesPanesWhereItsModelSaysAndSkipsAbsentOnes)
 {
     SplitterRig lr(0);
@@ -180,21 +176,15 @@ TEST(Splitter, PlacesPanesWhereItsModelSaysAndSkipsAbsentOnes)
 
 TEST(Splitter, NestedSplitterPaneLaysOutItsOwnPanes)
 {
-    QWidget host;
-    auto* outer = new Splitter(&host);
-    outer->setOrientation(1);
-    auto* inner = new Splitter(outer);
-    auto* lower = new QWidget(outer);
+    SplitterRig outer(1); // 400 x 300, top and bottom
+    auto* inner = new Splitter(outer.spl);
     auto* view = new QWidget(inner);
     inner->setRightOrBottomControl(view);
-    outer->setLeftOrTopControl(inner);
-    outer->setRightOrBottomControl(lower);
-    host.resize(600, 400);
-    outer->setGeometry(0, 0, 600, 400);
-    host.show();
-    EXPECT_EQ(view->geometry(), QRect(305, 0, 295, 200));
-    outer->setSplitterPosition(70);
-    EXPECT_EQ(view->geometry(), QRect(305, 0, 295, 280)) << "the inner splitter follows its new size";
+    inner->show();
+    outer.spl->setLeftOrTopControl(inner);
+    EXPECT_EQ(view->geometry(), QRect(205, 0, 195, 150));
+    outer.spl->setSplitterPosition(70);
+    EXPECT_EQ(view->geometry(), QRect(205, 0, 195, 210)) << "the inner splitter follows its new size";
 }
 
 TEST(Splitter, OnlyALeftDragMovesAndPanesFollowOnRelease)

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QStringList>
 #include <QWidget>
@@ -46,6 +47,7 @@ struct Owner : SubclassOwner {
             calls << id + (bBefore ? " before " : " after ") + name(target, e);
         if (onCall) onCall(bBefore, bHandled, lReturn, target, e);
     }
+    void on(QObject* w, int type, int when) { hook.subHookStart(w); hook.subHookAddMsg(w, type, when); }
     QString id;
     SelfSubclassHook hook{this};
     std::function<void(bool, bool&, bool&, QObject*, QEvent*&)> onCall;
@@ -58,6 +60,15 @@ std::pair<bool, bool> send(QObject* target, QEvent::Type type)
     return {result, e.isAccepted()};
 }
 
+struct Recorder : QObject {
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::KeyPress)
+            calls << "filter " + name(watched, e);
+        return false;
+    }
+};
+
 // One window with one hook owner, and an empty call log, for each test.
 class WindowHook : public ::testing::Test {
 protected:
@@ -68,7 +79,7 @@ protected:
 
 } // namespace
 
-TEST_F(WindowHook, PhasesRunAroundTheWindowAndHandledEndsTheChain)
+TEST_F(WindowHook, PhasesRunAroundTheWindowHandledEndsTheChainAndTheEventMayBeReplaced)
 {
     ASSERT_TRUE(owner.hook.subHookStart(&w));
     owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
@@ -88,12 +99,29 @@ TEST_F(WindowHook, PhasesRunAroundTheWindowAndHandledEndsTheChain)
     calls.clear();
     EXPECT_EQ(send(&w, kPing), std::make_pair(true, true));
     EXPECT_EQ(calls, QStringList{"A before w ping"});
+
+    // A callback may replace the event: the window and the after table (searched for the new
+    // type) see the replacement, and the sender sees the changed answer.
+    owner.hook.subHookDelMsg(&w, kPing, MSG_AFTER);
+    QEvent pong(kPong);
+    bool windowAnswer = true;
+    owner.onCall = [&](bool before, bool&, bool& result, QObject*, QEvent*& e) {
+        if (before) {
+            e = &pong;
+        } else {
+            windowAnswer = result;
+            result = true;
+        }
+    };
+    calls.clear();
+    EXPECT_EQ(send(&w, kPing), std::make_pair(true, true));
+    EXPECT_FALSE(windowAnswer); // the window left the pong unaccepted
+    EXPECT_EQ(calls, (QStringList{"A before w ping", "w pong", "A after w pong"}));
 }
 
-TEST_F(WindowHook, TablesKeepOneEntryPerEventAndAllMeansEvery)
+TEST_F(WindowHook, TablesKeepOneEntryPerEventAllMeansEveryAndEachWindowHasOneRecord)
 {
-    owner.hook.subHookStart(&w);
-    owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
+    owner.on(&w, kPing, MSG_BEFORE);
     owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
     send(&w, kPing);
     owner.hook.subHookDelMsg(&w, kPing, MSG_BEFORE); // one delete removes it
@@ -110,18 +138,14 @@ TEST_F(WindowHook, TablesKeepOneEntryPerEventAndAllMeansEvery)
     owner.hook.subHookDelMsg(&w, ALL_MESSAGES, MSG_AFTER);
     send(&w, kPing);
     EXPECT_EQ(calls, (QStringList{"w ping", "A after w ping", "w ping"}));
-}
 
-TEST_F(WindowHook, ThreeWindowsWithOneStoppedAndARestart)
-{
+    // Three windows with one stopped and a restart.
+    calls.clear();
     Window a("a"), b("b"), c("c");
-    for (Window* w : {&a, &b, &c, &a}) { // a second start keeps one record
-        owner.hook.subHookStart(w);
-        owner.hook.subHookAddMsg(w, kPing, MSG_BEFORE);
-    }
+    for (Window* w : {&a, &b, &c, &a}) owner.on(w, kPing, MSG_BEFORE); // a second start keeps one record
     owner.hook.subHookStop(&b);
     owner.hook.subHookAddMsg(&b, kPing, MSG_BEFORE); // not hooked: ignored
-    EXPECT_EQ(owner.hook.hookedWindows(), (QList<QObject*>{&a, &c}));
+    EXPECT_EQ(owner.hook.hookedWindows(), (QList<QObject*>{&w, &a, &c}));
     for (Window* w : {&a, &b, &c}) send(w, kPing);
     EXPECT_EQ(calls, (QStringList{"A before a ping", "a ping", "b ping", "A before c ping", "c ping"}));
 
@@ -135,14 +159,11 @@ TEST_F(WindowHook, ThreeWindowsWithOneStoppedAndARestart)
     EXPECT_FALSE(owner.hook.subHookStart(nullptr));
 }
 
-TEST_F(WindowHook, HooksOnOneWindowNestAndStopInAnyOrder)
+TEST_F(WindowHook, HooksOnOneWindowNestAndStopInAnyOrderEvenFromTheirOwnCallback)
 {
     Owner& first = owner;
     Owner second("B");
-    for (Owner* o : {&first, &second}) {
-        o->hook.subHookStart(&w);
-        o->hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
-    }
+    for (Owner* o : {&first, &second}) o->on(&w, kPing, MSG_BEFORE_AND_AFTER);
     send(&w, kPing);
     // The inner hook answering for the window still lets the outer one see the result.
     first.onCall = [](bool before, bool& handled, bool&, QObject*, QEvent*&) { handled = before; };
@@ -154,38 +175,30 @@ TEST_F(WindowHook, HooksOnOneWindowNestAndStopInAnyOrder)
                                   "B after w ping",                                    //
                                   "B before w ping", "A before w ping", "B after w ping", //
                                   "B before w ping", "w ping", "B after w ping"}));
-}
 
-TEST_F(WindowHook, StoppingOrDeletingTheHookInsideItsCallbackIsSafe)
-{
-    Owner other("B");
-    other.hook.subHookStart(&w);
-    other.hook.subHookAddMsg(&w, kPing, MSG_AFTER);
-    owner.hook.subHookStart(&w);
-    owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE_AND_AFTER);
+    // A hook stopped inside its own callback sees no after phase; the window and B still run.
+    calls.clear();
+    owner.on(&w, kPing, MSG_BEFORE_AND_AFTER);
     owner.onCall = [this](bool, bool&, bool&, QObject* target, QEvent*&) { owner.hook.subHookStop(target); };
-    send(&w, kPing); // the stopped hook sees no after phase; the window and B still run
-
+    send(&w, kPing);
     // The last hook on the window going away inside its own callback, the hook object included.
     auto doomed = std::make_unique<Owner>("C");
-    other.hook.subHookStop(&w);
-    doomed->hook.subHookStart(&w);
-    doomed->hook.subHookAddMsg(&w, ALL_MESSAGES, MSG_BEFORE_AND_AFTER);
+    second.hook.subHookStop(&w);
+    doomed->on(&w, ALL_MESSAGES, MSG_BEFORE_AND_AFTER);
     doomed->onCall = [&doomed](bool, bool&, bool&, QObject*, QEvent*&) { doomed.reset(); };
     send(&w, kPing);
     send(&w, kPing);
     EXPECT_EQ(doomed, nullptr);
-    EXPECT_EQ(calls, (QStringList{"A before w ping", "w ping", "B after w ping", "C before w ping", "w ping",
-                                "w ping"}));
+    EXPECT_EQ(calls, (QStringList{"A before w ping", "B before w ping", "w ping", "B after w ping",
+                                  "C before w ping", "w ping", "w ping"}));
 }
 
 TEST_F(WindowHook, DestroyedWindowDropsItsRecord)
 {
     auto* gone = new Window("w");
     auto* kept = new Window("k");
-    owner.hook.subHookStart(gone);
+    owner.on(gone, kPing, MSG_AFTER);
     owner.hook.subHookStart(kept);
-    owner.hook.subHookAddMsg(gone, kPing, MSG_AFTER);
     delete gone;
     EXPECT_EQ(owner.hook.hookedWindows(), QList<QObject*>{kept});
 
@@ -197,52 +210,16 @@ TEST_F(WindowHook, DestroyedWindowDropsItsRecord)
 
     // Destroyed by a before-phase callback: nothing runs on it afterwards.
     auto* victim = new Window("v");
-    owner.hook.subHookStart(victim);
-    owner.hook.subHookAddMsg(victim, kPing, MSG_BEFORE_AND_AFTER);
+    owner.on(victim, kPing, MSG_BEFORE_AND_AFTER);
     owner.onCall = [](bool before, bool&, bool&, QObject* target, QEvent*&) {
         if (before) delete target;
     };
-    QEvent e(kPing);
-    EXPECT_TRUE(QCoreApplication::sendEvent(victim, &e));
+    EXPECT_TRUE(send(victim, kPing).first);
     EXPECT_EQ(calls, QStringList{"A before v ping"});
     EXPECT_TRUE(owner.hook.hookedWindows().isEmpty());
 }
 
-TEST_F(WindowHook, ACallbackMayReplaceTheEventAndChangeTheAnswer)
-{
-    owner.hook.subHookStart(&w);
-    owner.hook.subHookAddMsg(&w, kPing, MSG_BEFORE);
-    owner.hook.subHookAddMsg(&w, kPong, MSG_AFTER);
-    QEvent pong(kPong);
-    bool windowAnswer = true;
-    owner.onCall = [&](bool before, bool&, bool& result, QObject*, QEvent*& e) {
-        if (before) {
-            e = &pong;
-        } else {
-            windowAnswer = result;
-            result = true;
-        }
-    };
-    // The window and the after table see the replacement; the sender sees the changed answer.
-    EXPECT_EQ(send(&w, kPing), std::make_pair(true, true));
-    EXPECT_FALSE(windowAnswer); // the window left the pong unaccepted
-    EXPECT_EQ(calls, (QStringList{"A before w ping", "w pong", "A after w pong"}));
-}
-
-namespace {
-
-struct Recorder : QObject {
-    bool eventFilter(QObject* watched, QEvent* e) override
-    {
-        if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::KeyPress)
-            calls << "filter " + name(watched, e);
-        return false;
-    }
-};
-
-} // namespace
-
-TEST_F(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
+TEST_F(WindowHook, AfterPhaseKeepsEarlierFiltersTheParentsTurnAndAForwardedEvent)
 {
     // An input event the child leaves unaccepted still reaches the child's earlier filters and
     // then, once, the parent; an after phase that accepts it keeps it from the parent.
@@ -253,20 +230,17 @@ TEST_F(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
         auto* child = new QWidget(&parent);
         child->setObjectName("child");
         parent.show();
-        Recorder earlier, onParent;
-        child->installEventFilter(&earlier);
-        parent.installEventFilter(&onParent);
+        Recorder seen;
+        child->installEventFilter(&seen);
+        parent.installEventFilter(&seen);
         Owner hooked("A");
-        hooked.hook.subHookStart(child);
-        hooked.hook.subHookAddMsg(child, type, MSG_AFTER);
+        hooked.on(child, type, MSG_AFTER);
         const auto sendInput = [&] {
-            std::unique_ptr<QInputEvent> e;
-            if (type == QEvent::KeyPress)
-                e = std::make_unique<QKeyEvent>(type, Qt::Key_A, Qt::NoModifier, "a");
-            else
-                e = std::make_unique<QMouseEvent>(type, QPointF(5, 5), child->mapToGlobal(QPointF(5, 5)),
-                                                  Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-            QApplication::sendEvent(child, e.get());
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+            QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), child->mapToGlobal(QPointF(5, 5)),
+                              Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+            QInputEvent* e = type == QEvent::KeyPress ? static_cast<QInputEvent*>(&key) : &press;
+            QApplication::sendEvent(child, e);
             return e->isAccepted();
         };
         const QString t = QString::number(type);
@@ -280,33 +254,24 @@ TEST_F(WindowHook, AfterPhaseKeepsEarlierFiltersAndTheParentsTurn)
         EXPECT_TRUE(sendInput());
         EXPECT_EQ(calls, (QStringList{"filter child " + t, "A after child " + t}));
     }
-}
 
-TEST_F(WindowHook, AWindowMayHandOnTheEventItGot)
-{
     // A window that passes its key press to another widget (as composite controls do) is not cut
     // off by the after phase's delivery.
+    calls.clear();
     struct Forwarder : QWidget {
+        using QWidget::QWidget;
         QWidget* to = nullptr;
         void keyPressEvent(QKeyEvent* e) override { QApplication::sendEvent(to, e); }
     };
-    struct Editor : QWidget {
-        void keyPressEvent(QKeyEvent* e) override { e->accept(); }
-    };
     QWidget top;
-    top.setObjectName("top");
-    auto* forwarder = new Forwarder;
-    forwarder->setParent(&top);
+    auto* forwarder = new Forwarder(&top);
     forwarder->setObjectName("forwarder");
-    auto* editor = new Editor;
-    editor->setParent(&top);
-    editor->setObjectName("editor");
-    forwarder->to = editor;
+    forwarder->to = new QLineEdit(&top);
+    forwarder->to->setObjectName("editor");
     Recorder seen;
-    editor->installEventFilter(&seen);
+    forwarder->to->installEventFilter(&seen);
     top.installEventFilter(&seen);
-    owner.hook.subHookStart(forwarder);
-    owner.hook.subHookAddMsg(forwarder, QEvent::KeyPress, MSG_AFTER);
+    owner.on(forwarder, QEvent::KeyPress, MSG_AFTER);
     QKeyEvent key(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");
     QApplication::sendEvent(forwarder, &key);
     const QString t = QString::number(QEvent::KeyPress);

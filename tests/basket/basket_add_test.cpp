@@ -1,7 +1,6 @@
 #include "basket/modBasket.h"
 #include "basket_fixture.h"
 #include "frame/globals.h"
-#include "platform/imagebox/imagebox_document.h"
 #include "platform/sys/userdirs.h"
 #include "platform/ui/msgbox.h"
 #include "services/clsFileInfo.h"
@@ -11,29 +10,10 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QRegularExpression>
 #include <QSignalSpy>
 
 using namespace tf::test;
 using tf::ListView;
-
-namespace {
-
-QStringList fileNames(const QStringList& paths)
-{
-    QStringList out;
-    for (const QString& p : paths) out << QFileInfo(p).fileName();
-    return out;
-}
-
-void expectNames(const QStringList& names, const QString& pattern)
-{
-    for (int p = 0; p < names.size(); ++p)
-        EXPECT_TRUE(QRegularExpression(QRegularExpression::anchoredPattern(pattern.arg(p + 1))).match(names[p]).hasMatch())
-            << names[p].toStdString();
-}
-
-} // namespace
 
 TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
 {
@@ -60,11 +40,10 @@ TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
 
     // The TIFF: one temp page file per page in the per-user Temp folder, each holding its page.
     const QStringList tags = basketColumn(0).mid(5);
-    for (const QString& tag : tags) EXPECT_EQ(QFileInfo(tag).absolutePath(), tf::userTempDir());
-    expectNames(fileNames(tags), R"(scan\.tif%1_\d{1,4}\.tif)");
+    expectTempPages(tags, R"(scan\.tif%1_\d{1,4}\.tif)");
     EXPECT_EQ(tempFolderFiles().size(), 3);
     for (int p = 0; p < 3; ++p) {
-        EXPECT_EQ(tiffPageSizes(tags[p]), QList<QSize>{QSize(40 + 10 * p, 30)});
+        EXPECT_EQ(widthsOf(tiffDirectories(tags[p])), QList<int>{40 + 10 * p});
         QTreeWidgetItem* page = lvPages->Item(6 + p);
         clsFileInfo info;
         info.FilePath(tags[p]);
@@ -155,7 +134,7 @@ TEST_F(BasketFixture, DroppingFolderRowsAddsThemWithTheDropNames)
     basket->lvPages_OLEDragDrop(lvFolder, QPoint(5, 5));
     EXPECT_EQ(dropped.count(), 1);
     EXPECT_EQ(basketTexts(), QStringList({"b", "scan(1)", "scan(2)", "scan(3)"}));
-    expectNames(fileNames(basketColumn(0).mid(1)), R"(scan%1_\d{1,4}\.tif)");
+    expectTempPages(basketColumn(0).mid(1), R"(scan%1_\d{1,4}\.tif)");
     EXPECT_EQ(gstrCurrentOperation, "before the drop");
     EXPECT_EQ(sbMain->panelText("folder"), "");
     EXPECT_EQ(sbMain->panelText("queue"), "4 file(s) in basket");

@@ -63,9 +63,7 @@ TEST_F(BasketFixture, SavingWritesEachSourceOnceAndOpeningRebuildsTheBasket)
                                           QString::fromUtf8("say \"cheese\", Zoë & Ågot.jpg")}));
     EXPECT_EQ(basketColumn(4), QStringList({folder.file("scan.tif"), folder.file("scan.tif"), folder.file("scan.tif"), odd}));
     EXPECT_EQ(basketColumn(1), QStringList({"40 X 30", "50 X 30", "60 X 30", "30 X 20"}));
-    const QRegularExpression temp(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(tf::userTempDir() + "/") + R"(scan\.tif[123]_\d{1,4}\.tif)"));
-    for (const QString& tag : basketColumn(0).mid(0, 3)) EXPECT_TRUE(temp.match(tag).hasMatch()) << tag.toStdString();
+    expectTempPages(basketColumn(0).mid(0, 3), R"(scan\.tif%1_\d{1,4}\.tif)");
     EXPECT_EQ(basket->ilPages()->count(), 4) << "the old thumbnails went with the old basket";
 
     tf::basket::BasketModel empty;

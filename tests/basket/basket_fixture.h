@@ -6,6 +6,7 @@
 #include "platform/ui/imagelist.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
+#include "support/doctools.h"
 #include "support/testenv.h"
 
 #include <QImage>
@@ -22,7 +23,8 @@ namespace tf::test {
 
 // A flat colour with a black mark top left.
 QImage pagePicture(int w, int h, QColor colour);
-QList<QSize> tiffPageSizes(const QString& path);
+// Each path is a page file in our Temp folder named by `pattern`, with %1 the page's number from 1.
+void expectTempPages(const QStringList& paths, const QString& pattern);
 QStringList tempFolderFiles();
 void clearTempFolder();
 

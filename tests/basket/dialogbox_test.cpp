@@ -4,7 +4,7 @@
 #include "basket/modDialogBox.h"
 #include "basket/modMultiPage.h"
 #include "frame/modSettings.h"
-#include "multipage_testutil.h"
+#include "multipage_fixture.h"
 #include "platform/ui/dialogs.h"
 #include "support/testenv.h"
 

@@ -14,22 +14,6 @@ using namespace tf::test::multipage;
 
 namespace {
 
-// The bytes of `before` that `after` no longer has, as offsets; `after` may be longer.
-QList<qint64> changedBytes(const QByteArray& before, const QByteArray& after)
-{
-    QList<qint64> changed;
-    for (qint64 i = 0; i < before.size(); ++i)
-        if (i >= after.size() || before[i] != after[i]) changed << i;
-    return changed;
-}
-
-// Offsets of the next-page link of a TIFF's last directory (classic TIFF, 12-byte entries).
-qint64 lastLinkOffset(const QString& path)
-{
-    const std::vector<TiffDirectory> dirs = tiffDirectories(path);
-    return dirs.empty() ? -1 : dirs.back().offset + 2 + 12 * dirs.back().tags.size();
-}
-
 class MultiPageAppend : public MultiPageFixture {
 protected:
     void SetUp() override
@@ -63,10 +47,9 @@ protected:
 
 } // namespace
 
-TEST_F(MultiPageAppend, TiffAtTheBeginningAndTheEndKeepsTheOldPagesByteForByte)
+TEST_F(MultiPageAppend, TiffAtTheBeginningAndTheEnd)
 {
-    const qint64 oldLink = lastLinkOffset(tiff);
-
+    // What the old pages' bytes keep is the writer's test; here the pages' order and the panel's choices.
     // At the end, into a new file: a.tif stays, a_new.tif holds old pages then the basket.
     // Group 4 with 256 grey levels chosen: the new pages are black and white.
     ASSERT_TRUE(append(tiff, 1, 1, 2, 2));
@@ -76,19 +59,13 @@ TEST_F(MultiPageAppend, TiffAtTheBeginningAndTheEndKeepsTheOldPagesByteForByte)
     EXPECT_EQ(widthsOf(dirs), QList<int>({201, 202, 101, 104, 107}));
     EXPECT_EQ(dirs[4].value(259), 4);
     EXPECT_EQ(dirs[4].value(258), 1);
-    // Only the old last page's link to the next page changed in the old bytes.
-    for (qint64 at : changedBytes(tiffBytes, readAll(made))) EXPECT_TRUE(at >= oldLink && at < oldLink + 4) << at;
 
     // At the beginning, in place.
     ASSERT_TRUE(append(tiff, 0, 0, 0, 1));
     dirs = tiffDirectories(tiff);
     EXPECT_EQ(widthsOf(dirs), QList<int>({101, 104, 107, 201, 202}));
-    for (qint64 at : changedBytes(tiffBytes, readAll(tiff)))
-        EXPECT_TRUE(at >= 4 && at < 8) << "only the first-page link, not " << at;
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(dirs[i].tags.value(305), "Tavrel Folio\\0") << "new page " << i + 1;
-        EXPECT_EQ(dirs[i].value(259), 32773);
-    }
+    EXPECT_EQ(dirs[2].tags.value(305), "Tavrel Folio\\0") << "an added page names the program";
+    EXPECT_EQ(dirs[2].value(259), 32773);
 
     // New-file mode while a_new.tif exists: another free name, both files untouched.
     const QByteArray before = readAll(tiff), firstNew = readAll(made);

@@ -4,7 +4,6 @@
 #include "browse/BrowseController.h"
 #include "controls/splitter.h"
 #include "platform/imagebox/imagebox.h"
-#include "platform/ui/foldertree.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
 
@@ -54,41 +53,16 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     void showExecutableOptions() override {}
 };
 
-// The controller's widgets and the window's parts it was given, by their old names.
-struct BrowseParts {
-    tf::FolderTreeView* ftvBrowse = nullptr;
-    tf::ListView* lvFolder = nullptr;
-    tf::StatusBar* sbMain = nullptr;
-    QProgressBar* pbQueue = nullptr;
-    QPushButton* cmdDetailFolder = nullptr;
-    QPushButton* cmdThumbnailFolder = nullptr;
-    ImageBox* ibMain = nullptr;
-    QWidget* PicViewImage = nullptr;
-    QScrollBar* hsbView = nullptr;
-    QScrollBar* vsbView = nullptr;
-    tf::Splitter* splView = nullptr;
-    QWidget* picView = nullptr;
-    QWidget* PicMetadata = nullptr;
-    QTabBar* tbsMetadata = nullptr;
-    tf::ListView* lvExif = nullptr;
-    tf::ListView* lvIPTC = nullptr;
-    QPushButton* cmdPreviewView = nullptr;
-    QPushButton* cmdPreviewType = nullptr;
-    QPushButton* cmdPreviewSave = nullptr;
-    QPushButton* cmdPreviewPrint = nullptr;
-    QPushButton* cmdPreviewPrevious = nullptr;
-    QPushButton* cmdPreviewNext = nullptr;
-    QPushButton* CmdPreviewEdit = nullptr;
-    tf::ListView* lvPages = nullptr; // the basket's list, made by the fixture
-};
-
 struct BrowseFixture {
     BrowseFixture();
 
     QWidget window;
     FakeServices services;
-    BrowseParts w;
+    BrowsePanes w; // the window's parts the controller was given
     std::unique_ptr<BrowseController> browse;
+    tf::ListView* lvFolder = nullptr;
+    ImageBox* ibMain = nullptr;
+    tf::ListView* lvPages = nullptr; // the basket's list
 
     QStringList rowTexts() const;
     QTreeWidgetItem* row(const QString& text) const;

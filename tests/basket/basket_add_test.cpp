@@ -86,8 +86,7 @@ TEST_F(BasketFixture, BlankSizesAndPageCountsAreFilledFromTheFile)
     EXPECT_EQ(basketColumn(1), QStringList({"64 X 48", "31 X 17"}));
     EXPECT_EQ(ListView::SubItem(lvFolder->Item(1), 1), "31 X 17") << "the folder row learns it too";
 
-    // A chunk before the pixels that claims 1.6 GB: the size comes from the header alone, with
-    // nothing allocated for that chunk.
+    // A chunk before the pixels that claims 1.6 GB: the size comes from the header, nothing allocated.
     QByteArray png;
     {
         QBuffer buffer(&png);

@@ -1,5 +1,4 @@
-// The multipage dialogs: their small rules, the option panel, and the hook's work on a real
-// (non-native) file dialog driven as a user would.
+// The multipage dialogs: their rules, the option panel, and the hook on a real (non-native) file dialog.
 #include "basket/frmDialogExtension.h"
 #include "basket/modDialogBox.h"
 #include "basket/modMultiPage.h"

@@ -1,5 +1,4 @@
-// Appending the basket to an existing TIFF or PDF: at its beginning or end, into the file itself
-// or into a new file beside it, and what is left when something goes wrong.
+// Appending the basket to a TIFF or PDF: at either end, in place or into a new file, and failures.
 #include "multipage_fixture.h"
 
 #include <QDir>
@@ -49,9 +48,8 @@ protected:
 
 TEST_F(MultiPageAppend, TiffAtTheBeginningAndTheEnd)
 {
-    // What the old pages' bytes keep is the writer's test; here the pages' order and the panel's choices.
-    // At the end, into a new file: a.tif stays, a_new.tif holds old pages then the basket.
-    // Group 4 with 256 grey levels chosen: the new pages are black and white.
+    // The old pages' bytes are the writer's test. At the end, into a new file: a.tif stays, a_new.tif
+    // takes old pages then the basket; Group 4 with 256 greys chosen makes the new pages black and white.
     ASSERT_TRUE(append(tiff, 1, 1, 2, 2));
     EXPECT_EQ(readAll(tiff), tiffBytes);
     const QString made = out.file("a_new.tif");
@@ -213,9 +211,8 @@ TEST_F(MultiPageAppend, ALinkIsFollowedAndADocumentNobodyMayWriteIsRefused)
 
 TEST_F(MultiPageAppend, DocumentsThatCannotTakePagesSayWhy)
 {
-    // A password-protected PDF, a JPEG named .pdf, a TIFF whose directories loop (libtiff would
-    // follow the loop for ever) and a classic TIFF the pages would take past 4 GiB: each refused
-    // before any work, untouched, the cause told on its own line.
+    // Each refused before any work, untouched, the cause told on its own line (libtiff would follow a
+    // directory loop for ever).
     const QString locked = out.file("locked.pdf");
     runTool("qpdf", {"--encrypt", "user", "owner", "256", "--", pdf, locked});
     const QString jpeg = out.write("photo.pdf", readAll(pages[0]));

@@ -1,5 +1,4 @@
-// Saving the basket as a new multipage TIFF or PDF, end to end: the Save As command, the dialog
-// with its panel worked as a user would, the writers, and the files read back by other tools.
+// Saving the basket as a new multipage TIFF or PDF, end to end, the files read back by other tools.
 #include "multipage_fixture.h"
 
 #include "platform/decode/decoder_client.h"
@@ -17,8 +16,7 @@ using MultiPageSave = MultiPageFixture;
 
 TEST_F(MultiPageSave, TiffPagesInBasketOrderWithTheChosenSettings)
 {
-    // What each compression and colour format writes is the writer's own test; here the basket's
-    // pages arrive in order with the panel's choices, and the choices are kept.
+    // What each choice writes is the writer's test; here the pages' order and that the choices arrive.
     const QString path = out.file(QStringLiteral("doc.tif"));
     ASSERT_TRUE(save(path, /*PackBits*/ 1, /*256 Grayscale*/ 2));
     EXPECT_EQ(gudtSettings.SaveDialog.TiffCompression, 1) << "the panel stores the choice";
@@ -101,8 +99,7 @@ TEST_F(MultiPageSave, CancelKeepsThePagesBeforeItAndZeroPagesWriteNothing)
     EXPECT_EQ(gblnCancelOperation, 0) << "the flag is cleared once seen";
     EXPECT_TRUE(boxes.shown().empty()) << "a cancel ends without a message";
 
-    // Over an existing file a Cancel, before the first page or after some, leaves that file as
-    // it was and writes nothing.
+    // Over an existing file a Cancel, before the first page or after some, leaves it as it was.
     const QByteArray old = "an older document";
     out.write("early.pdf", old);
     for (int after : {0, 2}) {
@@ -118,8 +115,7 @@ TEST_F(MultiPageSave, CancelKeepsThePagesBeforeItAndZeroPagesWriteNothing)
 
 TEST_F(MultiPageSave, PagesDecodedAheadArriveInBasketOrderWithTheirOwnPixels)
 {
-    // Twice the basket, the second time backwards: more pages than are decoded ahead at once, and
-    // a neighbour of the same kind on every side.
+    // More pages than are decoded ahead at once, with a neighbour of the same kind on every side.
     QStringList files = pages;
     for (auto it = pages.crbegin(); it != pages.crend(); ++it) files << *it;
     setBasket(files);
@@ -141,8 +137,7 @@ TEST_F(MultiPageSave, PagesDecodedAheadArriveInBasketOrderWithTheirOwnPixels)
 
 TEST_F(MultiPageSave, ACancelLeavesNoDecodingAheadRunning)
 {
-    // Pages that hang a decoder until its time limit follow the first: a Cancel after that page
-    // must free the decoders reading them ahead at once.
+    // Pages that hang a decoder follow the first: a Cancel after it frees the decoders reading ahead.
     QStringList files = {pages[0]};
     for (int i = 0; i < decode::DecoderPool::shared().processCount(); ++i) {
         const QString name = src.file(QStringLiteral("hang%1.pbm").arg(i));
@@ -154,8 +149,7 @@ TEST_F(MultiPageSave, ACancelLeavesNoDecodingAheadRunning)
     ASSERT_TRUE(save(out.file(QStringLiteral("cut.tif")), 0, 0));
     EXPECT_EQ(tiffDirectories(out.file(QStringLiteral("cut.tif"))).size(), 1u);
 
-    // The decoders reading the hanging pages ahead were stopped: none is still at work, long
-    // before the time limit would have ended them.
+    // None is still at work, long before the time limit would have ended them.
     QElapsedTimer timer;
     timer.start();
     while (decode::DecoderPool::shared().busy() > 0 && timer.elapsed() < 3000) QThread::msleep(10);
@@ -246,8 +240,7 @@ TEST_F(MultiPageSave, CommandsAndTheProgressWindow)
     commands->mnuSaveAs(0)->trigger();
     EXPECT_EQ(batch, 1);
 
-    // The menu's multipage entry opens the save dialog with the panel; the progress window blocks
-    // the main window while pages are written.
+    // The menu's entry opens the save dialog; the progress window blocks the window while writing.
     bool modal = false;
     auto* probe = new QTimer(&owner);
     probe->setInterval(0);

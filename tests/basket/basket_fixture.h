@@ -1,6 +1,5 @@
 #pragma once
-// The basket's widgets as the main window holds them, and a folder list filled the way the
-// folder view fills it.
+// The basket's widgets as the main window holds them, and a folder list filled as the folder view does.
 #include "basket/BasketController.h"
 #include "frame/TaskReplay.h"
 #include "platform/ui/imagelist.h"
@@ -28,8 +27,7 @@ void expectTempPages(const QStringList& paths, const QString& pattern);
 QStringList tempFolderFiles();
 void clearTempFolder();
 
-// The folder list as the basket reaches it: the selected rows of a list filled as the folder view
-// fills it, with its pictures while it holds any.
+// The folder list as the basket reaches it: the selected rows, with their pictures while it holds any.
 class ListFolderFiles final : public FolderFiles {
 public:
     ListFolderFiles(ListView* list, ImageList* pictures, QString folder, const QString* dragSource)
@@ -55,8 +53,7 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Name with extension, path as tag, resolution, size text, page count, type; a thumbnail in
-    // ilFolder when asked.
+    // Name with extension, path as tag, resolution, size text, page count, type; a thumbnail when asked.
     QTreeWidgetItem* addFolderRow(const QString& path, const QString& resolution, const QString& pages,
                                   bool thumbnail = true);
     // a.jpg, b.jpg, c.jpg, d.png and the 3-page scan.tif (pages 40, 50 and 60 x 30), listed.

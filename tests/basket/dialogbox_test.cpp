@@ -1,24 +1,14 @@
 // The multipage dialogs: their rules, the option panel, and the hook on a real (non-native) file dialog.
-#include "basket/frmDialogExtension.h"
 #include "basket/modDialogBox.h"
-#include "basket/modMultiPage.h"
-#include "frame/modSettings.h"
 #include "multipage_fixture.h"
-#include "platform/ui/dialogs.h"
-#include "support/testenv.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QCheckBox>
-#include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest/QTest>
-#include <gtest/gtest.h>
 #include <functional>
 
 using namespace tf;
@@ -58,12 +48,7 @@ TEST(DialogRules, PatternsIndexesAndNames)
 
 TEST(DialogPanel, OpensOnTheStoredChoicesAndStoresEachAtOnce)
 {
-    typSaveDialogOptions options;
-    options.TiffCompression = 1;
-    options.ColorFormat = 4;
-    options.AppendMode = 1;
-    options.OutputMode = 1;
-    options.ProcessTaskList = 0;
+    typSaveDialogOptions options{.TiffCompression = 1, .ColorFormat = 4, .AppendMode = 1, .OutputMode = 1};
     frmDialogExtension panel(options);
     EXPECT_EQ(panel.cboTIFFCompression->currentText(), "PackBits (RLE)");
     EXPECT_EQ(panel.cboColorFormat->currentText(), "16 Grayscale");
@@ -87,8 +72,7 @@ TEST(DialogPanel, OpensOnTheStoredChoicesAndStoresEachAtOnce)
     EXPECT_EQ(options.ColorFormat, 4);
 
     // A record never set (nothing selected) shows nothing selected and is left so.
-    typSaveDialogOptions unset;
-    unset.ColorFormat = -1;
+    typSaveDialogOptions unset{.ColorFormat = -1};
     frmDialogExtension blank(unset);
     EXPECT_EQ(blank.cboColorFormat->currentIndex(), -1);
     EXPECT_EQ(unset.ColorFormat, -1);

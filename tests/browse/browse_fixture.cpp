@@ -2,10 +2,8 @@
 
 #include "frame/modSettings.h"
 
-#include <QFile>
 #include <QImageWriter>
 #include <gtest/gtest.h>
-#include <tiffio.h>
 
 namespace browse_test {
 
@@ -86,19 +84,11 @@ void writeQt(const QString& path, const QImage& image, const char* format, bool 
     ASSERT_TRUE(writer.write(image)) << path.toStdString();
 }
 
-
 void writeWithControl(const QString& path, const QImage& image)
 {
     tf::ImageDocument document;
     document.setPicture(image);
     document.SaveToFile(path);
-}
-
-void writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
 } // namespace browse_test

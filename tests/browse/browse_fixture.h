@@ -76,7 +76,6 @@ QImage solid(int width, int height, QColor colour);
 void writeQt(const QString& path, const QImage& image, const char* format, bool progressive = false);
 // gif and psd through the image control's writers.
 void writeWithControl(const QString& path, const QImage& image);
-void writeBytes(const QString& path, const QByteArray& bytes);
 
 } // namespace browse_test
 

@@ -278,7 +278,7 @@ TEST_F(PreviewTest, AVanishedOrUnreadableFileGivesAClearStatusAndIsTriedAgain)
     ASSERT_TRUE(f.ibMain->HasImage());
     QFile::remove(dir.file("gone.jpg"));
     QFile::remove(dir.file("gone.png"));
-    writeBytes(dir.file("bad.jpg"), QByteArray("\xFF\xD8\xFF\xE0 broken", 12));
+    dir.write("bad.jpg", QByteArray("\xFF\xD8\xFF\xE0 broken", 12));
 
     for (const QString name : {"gone.jpg", "gone.png", "bad.jpg"}) {
         show(name);
@@ -325,7 +325,7 @@ TEST_F(PreviewTest, PreviousAndNextWalkTheListLastFocused)
     EXPECT_EQ(f.lvFolder->SelectedItem(), f.lvFolder->Item(1)); // the folder list stayed
 
     // A file that cannot be read does not stop the walk.
-    writeBytes(dir.file("2.png"), "not a picture");
+    dir.write("2.png", "not a picture");
     f.browse->lvFolder_GotFocus();
     f.browse->cmdPreviewNext()->click();
     EXPECT_EQ(f.panel("filename"), "Unable to read - 2.png");

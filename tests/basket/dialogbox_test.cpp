@@ -46,7 +46,7 @@ TEST(DialogRules, PatternsIndexesAndNames)
     EXPECT_EQ(fncTrimAtNull(QStringLiteral("a.tif") + QChar(0) + "junk"), "a.tif");
 }
 
-TEST(DialogPanel, OpensOnTheStoredChoicesAndStoresEachAtOnce)
+TEST(DialogPanel, OpensOnTheStoredChoicesStoresEachAtOnceAndShowsTheBoxesForTheVariant)
 {
     typSaveDialogOptions options{.TiffCompression = 1, .ColorFormat = 4, .AppendMode = 1, .OutputMode = 1};
     frmDialogExtension panel(options);
@@ -57,12 +57,18 @@ TEST(DialogPanel, OpensOnTheStoredChoicesAndStoresEachAtOnce)
     EXPECT_FALSE(panel.chkProcessEditingList->isChecked());
     EXPECT_EQ(panel.lblMessage->text(), "Move mouse to the label or focus the drop down box to know more about it.");
 
-    // Choosing "CCITT Group 4" stores 2 before the dialog closes, even if it is then cancelled.
+    // Choosing "CCITT Group 4" stores 2 before the dialog closes, even if it is then cancelled. The save
+    // variant has no append box; the TIFF box goes with the TIFF type and comes back with it.
     ScriptedDialogs dialogs;
-    dialogs.cancelFile([](const FileDialogRequest& r) {
+    bool appendShown = true, tiffShown = false;
+    dialogs.cancelFile([&](const FileDialogRequest& r) {
         auto* p = qobject_cast<frmDialogExtension*>(r.panel);
         p->cboTIFFCompression->setCurrentIndex(2);
         p->chkProcessEditingList->click();
+        appendShown = p->picAppendMode->isVisibleTo(p);
+        tiffShown = p->PicTiff->isVisibleTo(p);
+        r.onTypeChanged(3);
+        r.onTypeChanged(2);
     });
     QString filter = fncMultiPageFilter(2);
     int32_t index = 0;
@@ -70,6 +76,12 @@ TEST(DialogPanel, OpensOnTheStoredChoicesAndStoresEachAtOnce)
     EXPECT_EQ(options.TiffCompression, 2);
     EXPECT_EQ(options.ProcessTaskList, 1);
     EXPECT_EQ(options.ColorFormat, 4);
+    EXPECT_FALSE(appendShown);
+    EXPECT_TRUE(tiffShown);
+    EXPECT_TRUE(panel.PicTiff->isVisibleTo(&panel)) << "switching back shows it again";
+    dialogs.cancelFile([&](const FileDialogRequest&) { appendShown = panel.picAppendMode->isVisibleTo(&panel); });
+    fncShowFileDialog(QString(), filter, index, "Open", -1, &panel, true);
+    EXPECT_TRUE(appendShown) << "the append variant has its box";
 
     // A record never set (nothing selected) shows nothing selected and is left so.
     typSaveDialogOptions unset{.ColorFormat = -1};
@@ -84,32 +96,6 @@ TEST(DialogPanel, OpensOnTheStoredChoicesAndStoresEachAtOnce)
     QEvent enter(QEvent::Enter);
     QApplication::sendEvent(panel.Label3, &enter);
     EXPECT_EQ(panel.lblMessage->text(), "Specify either to output the file to a new file or replace the existing one");
-}
-
-TEST(DialogPanel, BoxesShownForTheVariantAndTheType)
-{
-    ScriptedDialogs dialogs;
-    typSaveDialogOptions options;
-    frmDialogExtension panel(options);
-    bool appendShown = true, tiffShown = false, tiffShownForPdf = true;
-    dialogs.cancelFile([&](const FileDialogRequest& r) {
-        appendShown = panel.picAppendMode->isVisibleTo(&panel);
-        tiffShown = panel.PicTiff->isVisibleTo(&panel);
-        r.onTypeChanged(3);
-        tiffShownForPdf = panel.PicTiff->isVisibleTo(&panel);
-        r.onTypeChanged(2);
-    });
-    QString filter = fncMultiPageFilter(2);
-    int32_t index = 0;
-    fncShowFileDialog(QString(), filter, index, "Save", 0, &panel, false);
-    EXPECT_FALSE(appendShown) << "the save variant has no append box";
-    EXPECT_TRUE(tiffShown);
-    EXPECT_FALSE(tiffShownForPdf);
-    EXPECT_TRUE(panel.PicTiff->isVisibleTo(&panel)) << "switching back shows it again";
-
-    dialogs.cancelFile([&](const FileDialogRequest&) { appendShown = panel.picAppendMode->isVisibleTo(&panel); });
-    fncShowFileDialog(QString(), filter, index, "Open", -1, &panel, true);
-    EXPECT_TRUE(appendShown);
 }
 
 namespace {

@@ -23,8 +23,6 @@ namespace browse_test {
 struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelection, tf::TaskReplayer,
                             tf::MetadataReader, tf::PreviewPrinter, tf::PreviewSaver, tf::SlideShowOptions {
     int resizeCalls = 0;
-    int editToggles = 0;
-    int prints = 0;
     std::function<void(tf::ImageDocument&)> replay; // unset: no tasks
     tf::ReplayResult replayResult;                  // what each replay answers
     std::function<void()> saveAs;                   // unset: the control's own Save As
@@ -32,7 +30,7 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     bool hasIptc = false;
 
     void subResize() override { ++resizeCalls; }
-    void CmdPreviewEdit_Click() override { ++editToggles; }
+    void CmdPreviewEdit_Click() override {}
     void subClearSelection() override {}
     bool hasTasks() const override { return bool(replay); }
     tf::ReplayResult replayOnPreview(tf::ImageDocument& target) override
@@ -44,7 +42,7 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     void ReadFileEXIFInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readExif) readExif(c, l, p); }
     void ReadFileIPTCInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readIptc) readIptc(c, l, p); }
     bool HasIptc(const ImageBox&) override { return hasIptc; }
-    void PrintImage(ImageBox&) override { ++prints; }
+    void PrintImage(ImageBox&) override {}
     void SaveAs(ImageBox& control) override
     {
         if (saveAs) saveAs();

@@ -68,6 +68,12 @@ void duringListing(tf::ListView* list, int rows, std::function<void()> action)
     });
 }
 
+class FolderView : public ::testing::Test {
+protected:
+    tf::test::TempFolder dir;
+    BrowseFixture f;
+};
+
 } // namespace
 
 TEST(FolderViewRules, ExtensionsPathsAndZoomText)
@@ -87,11 +93,9 @@ TEST(FolderViewRules, ExtensionsPathsAndZoomText)
     EXPECT_EQ(fncZoomPanelText(51.5), "52%");
 }
 
-TEST(FolderViewListing, DetailsModeListsEveryImageWithItsHeaderFacts)
+TEST_F(FolderView, DetailsModeListsEveryImageWithItsHeaderFacts)
 {
-    tf::test::TempFolder dir;
     makeMixedFolder(dir);
-    BrowseFixture f;
     gudtSettings.FolderView = 3;
     f.browse->ftvBrowse_FolderSelected(dir.path());
 
@@ -120,11 +124,9 @@ TEST(FolderViewListing, DetailsModeListsEveryImageWithItsHeaderFacts)
     EXPECT_FALSE(f.browse->mblnStopListing);
 }
 
-TEST(FolderViewListing, ThumbnailModeLeavesOutWhatCannotBeRead)
+TEST_F(FolderView, ThumbnailModeLeavesOutWhatCannotBeRead)
 {
-    tf::test::TempFolder dir;
     makeMixedFolder(dir);
-    BrowseFixture f;
     f.browse->ftvBrowse_FolderSelected(dir.path());
 
     QStringList readable = kImages;
@@ -150,11 +152,9 @@ TEST(FolderViewListing, ThumbnailModeLeavesOutWhatCannotBeRead)
               f.browse->fncFolderThumbnail(f.lvFolder->Item(5)).cacheKey());
 }
 
-TEST(FolderViewModes, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
+TEST_F(FolderView, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
 {
-    tf::test::TempFolder dir;
     makeSeries(dir, "p", 3);
-    BrowseFixture f;
     f.browse->ftvBrowse_FolderSelected(dir.path());
     ASSERT_EQ(f.lvFolder->Count(), 3);
     f.browse->lvFolder_ColumnClick(1);
@@ -177,11 +177,9 @@ TEST(FolderViewModes, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
     }
 }
 
-TEST(FolderViewModes, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
+TEST_F(FolderView, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
 {
-    tf::test::TempFolder dir;
     makeMixedFolder(dir);
-    BrowseFixture f;
     gudtSettings.FolderView = 3;
     f.window.show();
     f.browse->ftvBrowse_FolderSelected(dir.path());
@@ -215,11 +213,9 @@ TEST(FolderViewModes, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
         EXPECT_EQ(tf::ListView::Tag(f.lvFolder->Item(i)), f.browse->folderListing().file(i - 1)->path);
 }
 
-TEST(FolderViewModes, ThumbnailsAfterDetailsRowsListTheFolderAgain)
+TEST_F(FolderView, ThumbnailsAfterDetailsRowsListTheFolderAgain)
 {
-    tf::test::TempFolder dir;
     makeSeries(dir, "m", 5);
-    BrowseFixture f;
     // Details from the third row on: those rows have no thumbnail.
     duringListing(f.lvFolder, 2, [&] { f.browse->cmdDetailFolder()->click(); });
     f.browse->ftvBrowse_FolderSelected(dir.path());
@@ -257,11 +253,9 @@ TEST(FolderViewInterrupted, AnotherFolderChosenMidListingEvenAnEmptyOneLeavesOnl
     }
 }
 
-TEST(FolderViewInterrupted, AFileRemovedDuringTheListingIsLeftOut)
+TEST_F(FolderView, AFileRemovedDuringTheListingIsLeftOut)
 {
-    tf::test::TempFolder dir;
     makeSeries(dir, "v", 4);
-    BrowseFixture f;
     gudtSettings.FolderView = 3;
     duringListing(f.lvFolder, 1, [&] { QFile::remove(dir.file("v2.png")); });
     f.browse->ftvBrowse_FolderSelected(dir.path());

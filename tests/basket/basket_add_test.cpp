@@ -21,7 +21,7 @@ TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
     selectFolderRows({1, 2, 3, 4, 5});
     addPage("old", "/old.jpg");
     lvPages->Item(1)->setSelected(true);
-    cmdAddToQueue->click();
+    basket->cmdAddToQueue()->click();
 
     EXPECT_EQ(basketTexts(), QStringList({"old", "a", "b", "c", "d", "scan1", "scan2", "scan3"}));
     EXPECT_EQ(gstrCurrentOperation, "Adding selected files to basket!");

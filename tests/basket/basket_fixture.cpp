@@ -82,17 +82,10 @@ void BasketFixture::SetUp()
     pbQueue = new QProgressBar;
     folderFiles = std::make_unique<ListFolderFiles>(lvFolder, ilFolder, folder.path(), &dragSource);
 
-    BasketSetup setup;
-    setup.owner = window.get();
-    setup.pane = window.get();
-    setup.sbMain = sbMain;
-    setup.pbQueue = pbQueue;
+    const BasketSetup setup{.owner = window.get(), .pane = window.get(), .sbMain = sbMain, .pbQueue = pbQueue};
     basket = std::make_unique<BasketController>(setup, *folderFiles, ibTemp, noTasks);
     model = &basket->model();
     lvPages = basket->lvPages();
-    cmdAddToQueue = basket->cmdAddToQueue();
-    cmdPagesDelete = basket->cmdPagesDelete();
-    cmdPagesNew = basket->cmdPagesNew();
     for (QWidget* child : std::initializer_list<QWidget*>{lvFolder, lvPages, sbMain, pbQueue}) layout->addWidget(child);
     pbQueue->setVisible(false);
     window->resize(600, 900);

@@ -72,9 +72,6 @@ protected:
     ListView* lvPages = nullptr;
     StatusBar* sbMain = nullptr;
     QProgressBar* pbQueue = nullptr;
-    QPushButton* cmdAddToQueue = nullptr;
-    QPushButton* cmdPagesDelete = nullptr;
-    QPushButton* cmdPagesNew = nullptr;
     // The window's mstrDragSourceList, which the browse area keeps as the lists take the focus.
     QString dragSource;
     std::unique_ptr<ListFolderFiles> folderFiles;

@@ -96,7 +96,7 @@ TEST_F(BasketRows, DraggingPagesMovesThemAfterOrBeforeTheTarget)
 TEST_F(BasketRows, DeleteAndSort)
 {
     select({2, 4}, 2);
-    cmdPagesDelete->click();
+    basket->cmdPagesDelete()->click();
     EXPECT_EQ(basketTexts(), QStringList({"one", "three", "five"}));
     EXPECT_EQ(sbMain->panelText("queue"), "3 file(s) in basket");
 
@@ -130,7 +130,7 @@ TEST_F(BasketRows, NewBasketEmptiesTheBasketAndDeletesOnlyTempPages)
     TempFolder elsewhere;
     elsewhere.write("outside.tif", "x");
 
-    cmdPagesNew->click();
+    basket->cmdPagesNew()->click();
     EXPECT_EQ(lvPages->Count(), 0);
     EXPECT_EQ(basket->ilPages()->count(), 0);
     EXPECT_EQ(sbMain->panelText("queue"), "New Basket");

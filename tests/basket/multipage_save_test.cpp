@@ -194,7 +194,6 @@ TEST_F(MultiPageSave, FailuresLeaveTheExistingFileAsItWas)
     };
 
     // The disk refuses the second page: files may not grow past one page.
-    setBasket(pages);
     {
         FileSizeLimit limit(101 * 80 * 3 + 4000);
         EXPECT_FALSE(save(target, 0, 0));

@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QToolButton>
 #include <QtTest/QTest>
-#include <functional>
 
 using namespace tf;
 
@@ -98,26 +97,6 @@ TEST(DialogPanel, OpensOnTheStoredChoicesStoresEachAtOnceAndShowsTheBoxesForTheV
     EXPECT_EQ(panel.lblMessage->text(), "Specify either to output the file to a new file or replace the existing one");
 }
 
-namespace {
-// Runs `work` on the real file dialog once it is open, then closes the dialog.
-void whileRealDialogOpen(std::function<void(QFileDialog*)> work)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, work] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<QFileDialog*>(w);
-            if (!dialog || !dialog->isVisible()) continue;
-            timer->stop();
-            timer->deleteLater();
-            work(dialog);
-            return;
-        }
-    });
-    timer->start();
-}
-} // namespace
-
 TEST(DialogHook, TheNameFollowsTheTypeOnARealDialog)
 {
     test::TempFolder dir;
@@ -127,7 +106,7 @@ TEST(DialogHook, TheNameFollowsTheTypeOnARealDialog)
     frmDialogExtension panel(options);
     QString afterPdf, afterFolder, suffix;
     bool tiffShown = true, embedded = false;
-    whileRealDialogOpen([&](QFileDialog* dialog) {
+    test::multipage::onceShown<QFileDialog>(&panel, [&](QFileDialog* dialog) {
         embedded = panel.window() == dialog;
         dialog->setDirectory(dir.file("sub"));
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));

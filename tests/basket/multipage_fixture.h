@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <functional>
 #include <memory>
 #include <ostream>
 
@@ -57,6 +58,23 @@ private:
     bool m_immutable = false;
     bool m_usable = false;
 };
+
+// Runs `work` once on the first visible top-level T, polled from the event loop while the code under
+// test waits in a modal loop; the polling ends with `owner`.
+template <class T>
+void onceShown(QObject* owner, std::function<void(T*)> work)
+{
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, work] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* shown = qobject_cast<T*>(w); shown && shown->isVisible()) {
+                timer->stop();
+                work(shown);
+                return;
+            }
+    });
+    timer->start(0);
+}
 
 class MultiPageFixture : public ::testing::Test {
 protected:
@@ -106,24 +124,12 @@ protected:
     // Presses Cancel in the progress window once `pages` pages are done (0: while the first loads).
     void cancelAfter(int pages)
     {
-        auto* timer = new QTimer(&owner);
-        timer->setInterval(0);
-        QObject::connect(timer, &QTimer::timeout, timer, [timer, pages] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* status = qobject_cast<frmStatus*>(w);
-                if (!status || !status->isVisible()) continue;
-                timer->stop();
-                if (pages == 0) {
-                    status->cmdCancel->click();
-                    return;
-                }
-                QObject::connect(status->pbQueue, &QProgressBar::valueChanged, status, [status, pages](int v) {
-                    if (v == pages) status->cmdCancel->click();
-                });
-                return;
-            }
+        onceShown<frmStatus>(&owner, [pages](frmStatus* status) {
+            if (pages == 0) return status->cmdCancel->click();
+            QObject::connect(status->pbQueue, &QProgressBar::valueChanged, status, [status, pages](int v) {
+                if (v == pages) status->cmdCancel->click();
+            });
         });
-        timer->start();
     }
 
     // Work folders the writers may leave behind in the program's own temp folder.

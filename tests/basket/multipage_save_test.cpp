@@ -237,17 +237,9 @@ TEST_F(MultiPageSave, CommandsAndTheProgressWindow)
 
     // The menu's entry opens the save dialog; the progress window blocks the window while writing.
     bool modal = false;
-    auto* probe = new QTimer(&owner);
-    probe->setInterval(0);
-    QObject::connect(probe, &QTimer::timeout, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* s = qobject_cast<frmStatus*>(w); s && s->isVisible())
-                modal = s->windowModality() == Qt::WindowModal;
-    });
-    probe->start();
+    onceShown<frmStatus>(&owner, [&](frmStatus* status) { modal = status->windowModality() == Qt::WindowModal; });
     dialogs.answerFile(out.file("menu.tif"));
     commands->mnuSaveAs(1)->trigger();
-    probe->stop();
     EXPECT_TRUE(modal);
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
     const FileDialogRequest& r = dialogs.fileRequests()[0];

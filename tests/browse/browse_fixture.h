@@ -25,7 +25,6 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     int resizeCalls = 0;
     std::function<void(tf::ImageDocument&)> replay; // unset: no tasks
     tf::ReplayResult replayResult;                  // what each replay answers
-    std::function<void()> saveAs;                   // unset: the control's own Save As
     std::function<void(ImageBox&, tf::ListView&, const QString&)> readExif, readIptc;
     bool hasIptc = false;
 
@@ -43,11 +42,7 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     void ReadFileIPTCInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readIptc) readIptc(c, l, p); }
     bool HasIptc(const ImageBox&) override { return hasIptc; }
     void PrintImage(ImageBox&) override {}
-    void SaveAs(ImageBox& control) override
-    {
-        if (saveAs) saveAs();
-        else control.SaveAs();
-    }
+    void SaveAs(ImageBox& control) override { control.SaveAs(); }
     void showExecutableOptions() override {}
 };
 

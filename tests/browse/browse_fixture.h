@@ -1,17 +1,12 @@
 #pragma once
-// The widgets the browse controller works on, placed as the main window has them, and writers
-// of image files to browse that do not go through the code under test.
+// The browse controller with the window's parts it is given, and writers of image files to browse
+// that do not go through the code under test.
 #include "browse/BrowseController.h"
 #include "controls/splitter.h"
-#include "platform/imagebox/imagebox.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
+#include "support/testenv.h"
 
-#include <QColor>
-#include <QImage>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QTabBar>
 #include <functional>
 #include <memory>

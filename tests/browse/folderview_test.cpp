@@ -6,7 +6,6 @@
 #include "services/clsFileInfo.h"
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
-#include "support/testenv.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -7,7 +7,6 @@
 #include "frame/modSettings.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
-#include "support/testenv.h"
 
 #include <QApplication>
 #include <QDir>

@@ -137,9 +137,8 @@ TEST_F(BasketFixture, DroppingFolderRowsAddsThemWithTheDropNames)
     EXPECT_EQ(gstrCurrentOperation, "before the drop");
     EXPECT_EQ(sbMain->panelText("folder"), "");
     EXPECT_EQ(sbMain->panelText("queue"), "4 file(s) in basket");
-    QStringList selected;
-    for (QTreeWidgetItem* item : lvPages->selectedInOrder()) selected << item->text(0);
-    EXPECT_EQ(selected, QStringList({"b", "scan(3)"})) << "each file's last page is selected";
+    EXPECT_EQ(lvPages->selectedInOrder(), QList<QTreeWidgetItem*>({lvPages->Item(1), lvPages->Item(4)}))
+        << "each file's last page is selected: b and scan(3)";
 
     selectFolderRows({});
     basket->lvPages_OLEDragDrop(lvFolder, QPoint(5, 5));

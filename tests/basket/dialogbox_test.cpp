@@ -15,10 +15,8 @@ using namespace tf;
 TEST(DialogRules, PatternsIndexesAndNames)
 {
     const QString all = fncMultiPageFilter(2);
-    EXPECT_EQ(fncSelectedFilterExtension(all, 1), "*.tif");
-    EXPECT_EQ(fncSelectedFilterExtension(all, 2), "*.tif");
-    EXPECT_EQ(fncSelectedFilterExtension(all, 3), "*.pdf");
-    EXPECT_EQ(fncSelectedFilterExtension(all, 4), "");
+    const char* perIndex[] = {"*.tif", "*.tif", "*.pdf", ""};
+    for (int i = 1; i <= 4; ++i) EXPECT_EQ(fncSelectedFilterExtension(all, i), perIndex[i - 1]) << i;
     EXPECT_EQ(fncSelectedFilterExtension(fncMultiPageFilter(1), 1), "*.pdf");
 
     EXPECT_EQ(fncFilterIndexOfName(all, "x.pdf"), 3);
@@ -26,22 +24,18 @@ TEST(DialogRules, PatternsIndexesAndNames)
     EXPECT_EQ(fncFilterIndexOfName(fncMultiPageFilter(0), "x.tiff"), 1);
 
     // The typed name on a change of type.
-    EXPECT_EQ(fncCutNameOnTypeChange("report.tif"), "report");
-    EXPECT_EQ(fncCutNameOnTypeChange("scan.jpeg"), "scan");
-    EXPECT_EQ(fncCutNameOnTypeChange("ab.c"), "ab.c");
-    EXPECT_EQ(fncCutNameOnTypeChange("my.report"), "my.report");
-    EXPECT_EQ(fncCutNameOnTypeChange("a.b.c"), "a");
-    EXPECT_EQ(fncCutNameOnTypeChange(""), "");
+    const std::pair<const char*, const char*> cuts[] = {{"report.tif", "report"}, {"scan.jpeg", "scan"},
+        {"ab.c", "ab.c"}, {"my.report", "my.report"}, {"a.b.c", "a"}, {"", ""}};
+    for (const auto& [typed, cut] : cuts) EXPECT_EQ(fncCutNameOnTypeChange(typed), cut) << typed;
 
-    // The chosen name made whole.
-    EXPECT_EQ(fncCompleteSaveName("/d/report", "*.pdf"), "/d/report.pdf");
-    EXPECT_EQ(fncCompleteSaveName("/d/report...", "*.tif"), "/d/report.tif");
-    EXPECT_EQ(fncCompleteSaveName("/d/scan.TIFF", "*.pdf"), "/d/scan.TIFF");
-    EXPECT_EQ(fncCompleteSaveName("/d/scan.pdf", "*.tif"), "/d/scan.pdf");
-    EXPECT_EQ(fncCompleteSaveName("/d/photo.jpg", "*.tif"), "/d/photo.jpg.tif");
-    EXPECT_EQ(fncCompleteSaveName("/d.pdf/report", "*.tif"), "/d.pdf/report.tif")
-        << "a point in a folder counts for nothing";
-    EXPECT_EQ(fncCompleteSaveName("/d/report", ""), "/d/report");
+    // The chosen name made whole; a point in a folder counts for nothing.
+    const struct {
+        const char *name, *pattern, *whole;
+    } names[] = {{"/d/report", "*.pdf", "/d/report.pdf"},      {"/d/report...", "*.tif", "/d/report.tif"},
+                 {"/d/scan.TIFF", "*.pdf", "/d/scan.TIFF"},     {"/d/scan.pdf", "*.tif", "/d/scan.pdf"},
+                 {"/d/photo.jpg", "*.tif", "/d/photo.jpg.tif"}, {"/d.pdf/report", "*.tif", "/d.pdf/report.tif"},
+                 {"/d/report", "", "/d/report"}};
+    for (const auto& n : names) EXPECT_EQ(fncCompleteSaveName(n.name, n.pattern), n.whole) << n.name;
     EXPECT_EQ(fncTrimAtNull(QStringLiteral("a.tif") + QChar(0) + "junk"), "a.tif");
 }
 

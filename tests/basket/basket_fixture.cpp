@@ -146,18 +146,13 @@ void BasketFixture::selectFolderRows(const QList<int>& rows)
     for (int r : rows) lvFolder->Item(r)->setSelected(true);
 }
 
-QStringList BasketFixture::basketTexts() const
-{
-    QStringList out;
-    for (int i = 1; i <= lvPages->Count(); ++i) out << lvPages->Item(i)->text(0);
-    return out;
-}
-
 QStringList BasketFixture::basketColumn(int subItem) const
 {
     QStringList out;
-    for (int i = 1; i <= lvPages->Count(); ++i)
-        out << (subItem == 0 ? ListView::Tag(lvPages->Item(i)) : ListView::SubItem(lvPages->Item(i), subItem));
+    for (int i = 1; i <= lvPages->Count(); ++i) {
+        QTreeWidgetItem* row = lvPages->Item(i);
+        out << (subItem < 0 ? row->text(0) : subItem == 0 ? ListView::Tag(row) : ListView::SubItem(row, subItem));
+    }
     return out;
 }
 

@@ -59,8 +59,8 @@ protected:
     // a.jpg, b.jpg, c.jpg, d.png and the 3-page scan.tif (pages 40, 50 and 60 x 30), listed.
     void makeStandardFolder();
     void selectFolderRows(const QList<int>& rows);
-    QStringList basketTexts() const;
-    QStringList basketColumn(int subItem) const; // 0: the tags
+    QStringList basketColumn(int subItem) const; // 0: the tags, -1: the texts
+    QStringList basketTexts() const { return basketColumn(-1); }
     // A page as the add commands make it, with a white thumbnail: text, tag and source.
     void addPage(const QString& text, const QString& tag, const QString& source = QString());
     bool open(const QString& file, QStringList* failed = nullptr);

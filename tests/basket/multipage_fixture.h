@@ -80,8 +80,7 @@ class MultiPageFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gudtSettings.SaveDialog = typSaveDialogOptions{};
-        gudtSettings.SaveDialog.ProcessTaskList = 1;
+        gudtSettings.SaveDialog = typSaveDialogOptions{.ProcessTaskList = 1};
         gblnCancelOperation = 0;
         const char* names[] = {"p1.jpg", "p2.jpg", "p3.jpg", "p4.png", "p5_mono.tif", "p6_grey.tif", "p7.tif"};
         const QColor tints[] = {Qt::red, Qt::darkGreen, Qt::blue, Qt::magenta, Qt::black, Qt::darkCyan, Qt::yellow};

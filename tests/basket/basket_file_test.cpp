@@ -1,4 +1,3 @@
-#include "basket/modBasket.h"
 #include "basket/modSaveOpenImageList.h"
 #include "basket_fixture.h"
 #include "frame/modGlobalErrorHandling.h"
@@ -8,7 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 using namespace tf::test;
 using tf::ListView;

@@ -1,4 +1,3 @@
-#include "basket/modBasket.h"
 #include "basket_fixture.h"
 #include "frame/LongCommand.h"
 #include "platform/sys/userdirs.h"

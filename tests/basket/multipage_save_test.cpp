@@ -116,9 +116,12 @@ TEST_F(MultiPageSave, PagesDecodedAheadArriveInBasketOrderWithTheirOwnPixels)
     ASSERT_EQ(tiffDirectories(path).size(), size_t(files.size()));
     for (int i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].toStdString() + ", page " + std::to_string(i + 1));
-        const QImage page = loadPage(path, i + 1);
-        ASSERT_FALSE(page.isNull());
-        EXPECT_TRUE(page.convertToFormat(QImage::Format_RGB32) == loadPage(files[i]).convertToFormat(QImage::Format_RGB32));
+        ImageDocument page;
+        page.setPageIndex(i + 1);
+        page.LoadFromFile(path);
+        ASSERT_FALSE(page.LoadFailed());
+        const QImage source = loadPage(files[i]);
+        EXPECT_TRUE(page.BitmapHandle().convertToFormat(QImage::Format_RGB32) == source.convertToFormat(QImage::Format_RGB32));
     }
 }
 

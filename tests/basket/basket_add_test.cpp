@@ -1,7 +1,6 @@
 #include "basket/modBasket.h"
 #include "basket_fixture.h"
 #include "frame/globals.h"
-#include "platform/imagebox/imagebox_document.h"
 #include "platform/sys/userdirs.h"
 #include "platform/ui/msgbox.h"
 #include "services/clsFileInfo.h"
@@ -11,29 +10,10 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
-#include <QRegularExpression>
 #include <QSignalSpy>
 
 using namespace tf::test;
 using tf::ListView;
-
-namespace {
-
-QStringList fileNames(const QStringList& paths)
-{
-    QStringList out;
-    for (const QString& p : paths) out << QFileInfo(p).fileName();
-    return out;
-}
-
-void expectNames(const QStringList& names, const QString& pattern)
-{
-    for (int p = 0; p < names.size(); ++p)
-        EXPECT_TRUE(QRegularExpression(QRegularExpression::anchoredPattern(pattern.arg(p + 1))).match(names[p]).hasMatch())
-            << names[p].toStdString();
-}
-
-} // namespace
 
 TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
 {
@@ -41,7 +21,7 @@ TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
     selectFolderRows({1, 2, 3, 4, 5});
     addPage("old", "/old.jpg");
     lvPages->Item(1)->setSelected(true);
-    cmdAddToQueue->click();
+    basket->cmdAddToQueue()->click();
 
     EXPECT_EQ(basketTexts(), QStringList({"old", "a", "b", "c", "d", "scan1", "scan2", "scan3"}));
     EXPECT_EQ(gstrCurrentOperation, "Adding selected files to basket!");
@@ -60,11 +40,10 @@ TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
 
     // The TIFF: one temp page file per page in the per-user Temp folder, each holding its page.
     const QStringList tags = basketColumn(0).mid(5);
-    for (const QString& tag : tags) EXPECT_EQ(QFileInfo(tag).absolutePath(), tf::userTempDir());
-    expectNames(fileNames(tags), R"(scan\.tif%1_\d{1,4}\.tif)");
+    expectTempPages(tags, R"(scan\.tif%1_\d{1,4}\.tif)");
     EXPECT_EQ(tempFolderFiles().size(), 3);
     for (int p = 0; p < 3; ++p) {
-        EXPECT_EQ(tiffPageSizes(tags[p]), QList<QSize>{QSize(40 + 10 * p, 30)});
+        EXPECT_EQ(widthsOf(tiffDirectories(tags[p])), QList<int>{40 + 10 * p});
         QTreeWidgetItem* page = lvPages->Item(6 + p);
         clsFileInfo info;
         info.FilePath(tags[p]);
@@ -107,8 +86,7 @@ TEST_F(BasketFixture, BlankSizesAndPageCountsAreFilledFromTheFile)
     EXPECT_EQ(basketColumn(1), QStringList({"64 X 48", "31 X 17"}));
     EXPECT_EQ(ListView::SubItem(lvFolder->Item(1), 1), "31 X 17") << "the folder row learns it too";
 
-    // A chunk before the pixels that claims 1.6 GB: the size comes from the header alone, with
-    // nothing allocated for that chunk.
+    // A chunk before the pixels that claims 1.6 GB: the size comes from the header, nothing allocated.
     QByteArray png;
     {
         QBuffer buffer(&png);
@@ -155,13 +133,12 @@ TEST_F(BasketFixture, DroppingFolderRowsAddsThemWithTheDropNames)
     basket->lvPages_OLEDragDrop(lvFolder, QPoint(5, 5));
     EXPECT_EQ(dropped.count(), 1);
     EXPECT_EQ(basketTexts(), QStringList({"b", "scan(1)", "scan(2)", "scan(3)"}));
-    expectNames(fileNames(basketColumn(0).mid(1)), R"(scan%1_\d{1,4}\.tif)");
+    expectTempPages(basketColumn(0).mid(1), R"(scan%1_\d{1,4}\.tif)");
     EXPECT_EQ(gstrCurrentOperation, "before the drop");
     EXPECT_EQ(sbMain->panelText("folder"), "");
     EXPECT_EQ(sbMain->panelText("queue"), "4 file(s) in basket");
-    QStringList selected;
-    for (QTreeWidgetItem* item : lvPages->selectedInOrder()) selected << item->text(0);
-    EXPECT_EQ(selected, QStringList({"b", "scan(3)"})) << "each file's last page is selected";
+    EXPECT_EQ(lvPages->selectedInOrder(), QList<QTreeWidgetItem*>({lvPages->Item(1), lvPages->Item(4)}))
+        << "each file's last page is selected: b and scan(3)";
 
     selectFolderRows({});
     basket->lvPages_OLEDragDrop(lvFolder, QPoint(5, 5));

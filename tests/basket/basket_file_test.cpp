@@ -1,4 +1,3 @@
-#include "basket/modBasket.h"
 #include "basket/modSaveOpenImageList.h"
 #include "basket_fixture.h"
 #include "frame/modGlobalErrorHandling.h"
@@ -8,7 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 using namespace tf::test;
 using tf::ListView;
@@ -63,9 +61,7 @@ TEST_F(BasketFixture, SavingWritesEachSourceOnceAndOpeningRebuildsTheBasket)
                                           QString::fromUtf8("say \"cheese\", Zoë & Ågot.jpg")}));
     EXPECT_EQ(basketColumn(4), QStringList({folder.file("scan.tif"), folder.file("scan.tif"), folder.file("scan.tif"), odd}));
     EXPECT_EQ(basketColumn(1), QStringList({"40 X 30", "50 X 30", "60 X 30", "30 X 20"}));
-    const QRegularExpression temp(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(tf::userTempDir() + "/") + R"(scan\.tif[123]_\d{1,4}\.tif)"));
-    for (const QString& tag : basketColumn(0).mid(0, 3)) EXPECT_TRUE(temp.match(tag).hasMatch()) << tag.toStdString();
+    expectTempPages(basketColumn(0).mid(0, 3), R"(scan\.tif%1_\d{1,4}\.tif)");
     EXPECT_EQ(basket->ilPages()->count(), 4) << "the old thumbnails went with the old basket";
 
     tf::basket::BasketModel empty;
@@ -110,13 +106,20 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     tf::ScriptedDialogs dialogs;
     tf::ScriptedMessageBoxes boxes;
     tf::ScriptedErrorReports reports;
+    const auto cmdSave = &BasketController::cmdPagesSave_Click, cmdOpen = &BasketController::cmdPagesOpen_Click;
+    // The command as a user answers it: the message boxes (seen afresh), then the file dialog.
+    const auto run = [&](void (BasketController::*command)(), const char* file, std::initializer_list<int> answers) {
+        boxes.clear();
+        for (int answer : answers) boxes.answerNext(answer);
+        dialogs.answerFile(folder.file(file));
+        (*basket.*command)();
+    };
     basket->cmdPagesSave_Click();
     EXPECT_TRUE(dialogs.fileRequests().empty()) << "an empty basket saves nothing";
 
     selectFolderRows({1, 2, 3});
     basket->cmdAddToQueue_Click();
-    dialogs.answerFile(folder.file("mine"));
-    basket->cmdPagesSave_Click();
+    run(cmdSave, "mine", {});
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
     const tf::FileDialogRequest save = dialogs.fileRequests()[0];
     EXPECT_TRUE(save.save);
@@ -125,8 +128,7 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     EXPECT_EQ(save.defaultSuffix, "ibf");
     EXPECT_EQ(readAll(folder.file("mine.ibf")), quotedLines({folder.file("a.jpg"), folder.file("b.jpg"), folder.file("c.jpg")}));
 
-    dialogs.answerFile(folder.file("no/such/folder/x.ibf"));
-    basket->cmdPagesSave_Click();
+    run(cmdSave, "no/such/folder/x.ibf", {});
     ASSERT_EQ(reports.reports().size(), 1u);
     EXPECT_EQ(reports.reports()[0].routine, "modSaveOpenImageList.fncSaveImageBasket");
     EXPECT_EQ(boxes.prompts(), QStringList({"Error saving image basket!\nPlease try again!"}));
@@ -134,15 +136,10 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     // "x.txt" is written as "x.txt.ibf", a name the dialog never asked about: asked here.
     const QByteArray older = "an older basket";
     folder.write("x.txt.ibf", older);
-    boxes.clear();
-    boxes.answerNext(vbNo);
-    dialogs.answerFile(folder.file("x.txt"));
-    basket->cmdPagesSave_Click();
+    run(cmdSave, "x.txt", {vbNo});
     EXPECT_EQ(boxes.prompts(), QStringList({"x.txt.ibf already exists.\nDo you want to replace it?"}));
     EXPECT_EQ(readAll(folder.file("x.txt.ibf")), older);
-    boxes.answerNext(vbYes);
-    dialogs.answerFile(folder.file("x.txt"));
-    basket->cmdPagesSave_Click();
+    run(cmdSave, "x.txt", {vbYes});
     EXPECT_EQ(readAll(folder.file("x.txt.ibf")), readAll(folder.file("mine.ibf")));
     EXPECT_FALSE(QFileInfo::exists(folder.file("x.txt")));
 
@@ -157,19 +154,14 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     EXPECT_EQ(boxes.shown()[0].style, vbOKCancel + vbInformation);
     EXPECT_EQ(dialogs.fileRequests().size(), 4u);
 
-    boxes.answerNext(vbOK);
-    dialogs.answerFile(folder.file("mine.ibf"));
-    basket->cmdPagesOpen_Click();
+    run(cmdOpen, "mine.ibf", {vbOK});
     EXPECT_EQ(dialogs.fileRequests().back().title, "Open Basket");
     EXPECT_FALSE(dialogs.fileRequests().back().save);
     EXPECT_EQ(basketTexts(), QStringList({"a.jpg", "b.jpg", "c.jpg"}));
     EXPECT_EQ(sbMain->panelText("queue"), "3 file(s) in basket");
 
     // A file that cannot be read: reported, the message shown, the basket as it was.
-    boxes.clear();
-    boxes.answerNext(vbOK);
-    dialogs.answerFile(folder.file("absent.ibf"));
-    basket->cmdPagesOpen_Click();
+    run(cmdOpen, "absent.ibf", {vbOK});
     ASSERT_EQ(reports.reports().size(), 2u);
     EXPECT_EQ(reports.reports()[1].routine, "modSaveOpenImageList.fncOpenImageBasket");
     EXPECT_EQ(reports.reports()[1].text, "53 - File not found");
@@ -182,10 +174,7 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
 
     // A file that no longer loads is named once, after the others were added.
     folder.write("b.jpg", "damaged");
-    boxes.clear();
-    boxes.answerNext(vbOK);
-    dialogs.answerFile(folder.file("mine.ibf"));
-    basket->cmdPagesOpen_Click();
+    run(cmdOpen, "mine.ibf", {vbOK});
     EXPECT_EQ(basketTexts(), QStringList({"a.jpg", "c.jpg"}));
     EXPECT_EQ(boxes.prompts().value(1), "The following files could not be added to the basket:\n\t'" + folder.file("b.jpg") + "'");
 
@@ -193,9 +182,7 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     const QString scanned = tf::userTempDir() + "/1_77.tif";
     ASSERT_TRUE(tf::test::writeRgbTiff(scanned, {pagePicture(10, 10, Qt::red)}));
     addPage("1", scanned, scanned);
-    boxes.clear();
-    dialogs.answerFile(folder.file("scans.ibf"));
-    basket->cmdPagesSave_Click();
+    run(cmdSave, "scans.ibf", {});
     ASSERT_EQ(boxes.prompts().size(), 1);
     EXPECT_TRUE(boxes.prompts()[0].contains("Temp folder"));
 }

@@ -9,8 +9,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QVBoxLayout>
-#include <tiffio.h>
 
 namespace tf::test {
 
@@ -22,20 +22,13 @@ QImage pagePicture(int w, int h, QColor colour)
     return image;
 }
 
-
-QList<QSize> tiffPageSizes(const QString& path)
+void expectTempPages(const QStringList& paths, const QString& pattern)
 {
-    QList<QSize> sizes;
-    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "r");
-    if (!tif) return sizes;
-    do {
-        uint32_t w = 0, h = 0;
-        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
-        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
-        sizes << QSize(int(w), int(h));
-    } while (TIFFReadDirectory(tif));
-    TIFFClose(tif);
-    return sizes;
+    const QString folder = QRegularExpression::escape(userTempDir() + '/');
+    for (int p = 0; p < paths.size(); ++p) {
+        const QRegularExpression name(QRegularExpression::anchoredPattern(folder + pattern.arg(p + 1)));
+        EXPECT_TRUE(name.match(paths[p]).hasMatch()) << paths[p].toStdString();
+    }
 }
 
 QStringList tempFolderFiles() { return QDir(userTempDir()).entryList(QDir::Files, QDir::Name); }
@@ -89,17 +82,10 @@ void BasketFixture::SetUp()
     pbQueue = new QProgressBar;
     folderFiles = std::make_unique<ListFolderFiles>(lvFolder, ilFolder, folder.path(), &dragSource);
 
-    BasketSetup setup;
-    setup.owner = window.get();
-    setup.pane = window.get();
-    setup.sbMain = sbMain;
-    setup.pbQueue = pbQueue;
+    const BasketSetup setup{.owner = window.get(), .pane = window.get(), .sbMain = sbMain, .pbQueue = pbQueue};
     basket = std::make_unique<BasketController>(setup, *folderFiles, ibTemp, noTasks);
     model = &basket->model();
     lvPages = basket->lvPages();
-    cmdAddToQueue = basket->cmdAddToQueue();
-    cmdPagesDelete = basket->cmdPagesDelete();
-    cmdPagesNew = basket->cmdPagesNew();
     for (QWidget* child : std::initializer_list<QWidget*>{lvFolder, lvPages, sbMain, pbQueue}) layout->addWidget(child);
     pbQueue->setVisible(false);
     window->resize(600, 900);
@@ -160,18 +146,13 @@ void BasketFixture::selectFolderRows(const QList<int>& rows)
     for (int r : rows) lvFolder->Item(r)->setSelected(true);
 }
 
-QStringList BasketFixture::basketTexts() const
-{
-    QStringList out;
-    for (int i = 1; i <= lvPages->Count(); ++i) out << lvPages->Item(i)->text(0);
-    return out;
-}
-
 QStringList BasketFixture::basketColumn(int subItem) const
 {
     QStringList out;
-    for (int i = 1; i <= lvPages->Count(); ++i)
-        out << (subItem == 0 ? ListView::Tag(lvPages->Item(i)) : ListView::SubItem(lvPages->Item(i), subItem));
+    for (int i = 1; i <= lvPages->Count(); ++i) {
+        QTreeWidgetItem* row = lvPages->Item(i);
+        out << (subItem < 0 ? row->text(0) : subItem == 0 ? ListView::Tag(row) : ListView::SubItem(row, subItem));
+    }
     return out;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
-// The basket's widgets as the main window holds them, and a folder list filled the way the
-// folder view fills it.
+// The basket's widgets as the main window holds them, and a folder list filled as the folder view does.
 #include "basket/BasketController.h"
 #include "frame/TaskReplay.h"
 #include "platform/ui/imagelist.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
+#include "support/doctools.h"
 #include "support/testenv.h"
 
 #include <QImage>
@@ -22,12 +22,12 @@ namespace tf::test {
 
 // A flat colour with a black mark top left.
 QImage pagePicture(int w, int h, QColor colour);
-QList<QSize> tiffPageSizes(const QString& path);
+// Each path is a page file in our Temp folder named by `pattern`, with %1 the page's number from 1.
+void expectTempPages(const QStringList& paths, const QString& pattern);
 QStringList tempFolderFiles();
 void clearTempFolder();
 
-// The folder list as the basket reaches it: the selected rows of a list filled as the folder view
-// fills it, with its pictures while it holds any.
+// The folder list as the basket reaches it: the selected rows, with their pictures while it holds any.
 class ListFolderFiles final : public FolderFiles {
 public:
     ListFolderFiles(ListView* list, ImageList* pictures, QString folder, const QString* dragSource)
@@ -53,15 +53,14 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Name with extension, path as tag, resolution, size text, page count, type; a thumbnail in
-    // ilFolder when asked.
+    // Name with extension, path as tag, resolution, size text, page count, type; a thumbnail when asked.
     QTreeWidgetItem* addFolderRow(const QString& path, const QString& resolution, const QString& pages,
                                   bool thumbnail = true);
     // a.jpg, b.jpg, c.jpg, d.png and the 3-page scan.tif (pages 40, 50 and 60 x 30), listed.
     void makeStandardFolder();
     void selectFolderRows(const QList<int>& rows);
-    QStringList basketTexts() const;
-    QStringList basketColumn(int subItem) const; // 0: the tags
+    QStringList basketColumn(int subItem) const; // 0: the tags, -1: the texts
+    QStringList basketTexts() const { return basketColumn(-1); }
     // A page as the add commands make it, with a white thumbnail: text, tag and source.
     void addPage(const QString& text, const QString& tag, const QString& source = QString());
     bool open(const QString& file, QStringList* failed = nullptr);
@@ -73,9 +72,6 @@ protected:
     ListView* lvPages = nullptr;
     StatusBar* sbMain = nullptr;
     QProgressBar* pbQueue = nullptr;
-    QPushButton* cmdAddToQueue = nullptr;
-    QPushButton* cmdPagesDelete = nullptr;
-    QPushButton* cmdPagesNew = nullptr;
     // The window's mstrDragSourceList, which the browse area keeps as the lists take the focus.
     QString dragSource;
     std::unique_ptr<ListFolderFiles> folderFiles;

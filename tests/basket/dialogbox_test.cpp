@@ -1,36 +1,22 @@
-// The multipage dialogs: their small rules, the option panel, and the hook's work on a real
-// (non-native) file dialog driven as a user would.
-#include "basket/frmDialogExtension.h"
+// The multipage dialogs: their rules, the option panel, and the hook on a real (non-native) file dialog.
 #include "basket/modDialogBox.h"
-#include "basket/modMultiPage.h"
-#include "frame/modSettings.h"
-#include "multipage_testutil.h"
-#include "platform/ui/dialogs.h"
-#include "support/testenv.h"
+#include "multipage_fixture.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QCheckBox>
-#include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTimer>
 #include <QToolButton>
 #include <QtTest/QTest>
-#include <gtest/gtest.h>
-#include <functional>
 
 using namespace tf;
 
 TEST(DialogRules, PatternsIndexesAndNames)
 {
     const QString all = fncMultiPageFilter(2);
-    EXPECT_EQ(fncSelectedFilterExtension(all, 1), "*.tif");
-    EXPECT_EQ(fncSelectedFilterExtension(all, 2), "*.tif");
-    EXPECT_EQ(fncSelectedFilterExtension(all, 3), "*.pdf");
-    EXPECT_EQ(fncSelectedFilterExtension(all, 4), "");
+    const char* perIndex[] = {"*.tif", "*.tif", "*.pdf", ""};
+    for (int i = 1; i <= 4; ++i) EXPECT_EQ(fncSelectedFilterExtension(all, i), perIndex[i - 1]) << i;
     EXPECT_EQ(fncSelectedFilterExtension(fncMultiPageFilter(1), 1), "*.pdf");
 
     EXPECT_EQ(fncFilterIndexOfName(all, "x.pdf"), 3);
@@ -38,33 +24,24 @@ TEST(DialogRules, PatternsIndexesAndNames)
     EXPECT_EQ(fncFilterIndexOfName(fncMultiPageFilter(0), "x.tiff"), 1);
 
     // The typed name on a change of type.
-    EXPECT_EQ(fncCutNameOnTypeChange("report.tif"), "report");
-    EXPECT_EQ(fncCutNameOnTypeChange("scan.jpeg"), "scan");
-    EXPECT_EQ(fncCutNameOnTypeChange("ab.c"), "ab.c");
-    EXPECT_EQ(fncCutNameOnTypeChange("my.report"), "my.report");
-    EXPECT_EQ(fncCutNameOnTypeChange("a.b.c"), "a");
-    EXPECT_EQ(fncCutNameOnTypeChange(""), "");
+    const std::pair<const char*, const char*> cuts[] = {{"report.tif", "report"}, {"scan.jpeg", "scan"},
+        {"ab.c", "ab.c"}, {"my.report", "my.report"}, {"a.b.c", "a"}, {"", ""}};
+    for (const auto& [typed, cut] : cuts) EXPECT_EQ(fncCutNameOnTypeChange(typed), cut) << typed;
 
-    // The chosen name made whole.
-    EXPECT_EQ(fncCompleteSaveName("/d/report", "*.pdf"), "/d/report.pdf");
-    EXPECT_EQ(fncCompleteSaveName("/d/report...", "*.tif"), "/d/report.tif");
-    EXPECT_EQ(fncCompleteSaveName("/d/scan.TIFF", "*.pdf"), "/d/scan.TIFF");
-    EXPECT_EQ(fncCompleteSaveName("/d/scan.pdf", "*.tif"), "/d/scan.pdf");
-    EXPECT_EQ(fncCompleteSaveName("/d/photo.jpg", "*.tif"), "/d/photo.jpg.tif");
-    EXPECT_EQ(fncCompleteSaveName("/d.pdf/report", "*.tif"), "/d.pdf/report.tif")
-        << "a point in a folder counts for nothing";
-    EXPECT_EQ(fncCompleteSaveName("/d/report", ""), "/d/report");
+    // The chosen name made whole; a point in a folder counts for nothing.
+    const struct {
+        const char *name, *pattern, *whole;
+    } names[] = {{"/d/report", "*.pdf", "/d/report.pdf"},      {"/d/report...", "*.tif", "/d/report.tif"},
+                 {"/d/scan.TIFF", "*.pdf", "/d/scan.TIFF"},     {"/d/scan.pdf", "*.tif", "/d/scan.pdf"},
+                 {"/d/photo.jpg", "*.tif", "/d/photo.jpg.tif"}, {"/d.pdf/report", "*.tif", "/d.pdf/report.tif"},
+                 {"/d/report", "", "/d/report"}};
+    for (const auto& n : names) EXPECT_EQ(fncCompleteSaveName(n.name, n.pattern), n.whole) << n.name;
     EXPECT_EQ(fncTrimAtNull(QStringLiteral("a.tif") + QChar(0) + "junk"), "a.tif");
 }
 
-TEST(DialogPanel, OpensOnTheStoredChoicesAndStoresEachAtOnce)
+TEST(DialogPanel, OpensOnTheStoredChoicesStoresEachAtOnceAndShowsTheBoxesForTheVariant)
 {
-    typSaveDialogOptions options;
-    options.TiffCompression = 1;
-    options.ColorFormat = 4;
-    options.AppendMode = 1;
-    options.OutputMode = 1;
-    options.ProcessTaskList = 0;
+    typSaveDialogOptions options{.TiffCompression = 1, .ColorFormat = 4, .AppendMode = 1, .OutputMode = 1};
     frmDialogExtension panel(options);
     EXPECT_EQ(panel.cboTIFFCompression->currentText(), "PackBits (RLE)");
     EXPECT_EQ(panel.cboColorFormat->currentText(), "16 Grayscale");
@@ -73,12 +50,18 @@ TEST(DialogPanel, OpensOnTheStoredChoicesAndStoresEachAtOnce)
     EXPECT_FALSE(panel.chkProcessEditingList->isChecked());
     EXPECT_EQ(panel.lblMessage->text(), "Move mouse to the label or focus the drop down box to know more about it.");
 
-    // Choosing "CCITT Group 4" stores 2 before the dialog closes, even if it is then cancelled.
+    // Choosing "CCITT Group 4" stores 2 before the dialog closes, even if it is then cancelled. The save
+    // variant has no append box; the TIFF box goes with the TIFF type and comes back with it.
     ScriptedDialogs dialogs;
-    dialogs.cancelFile([](const FileDialogRequest& r) {
+    bool appendShown = true, tiffShown = false;
+    dialogs.cancelFile([&](const FileDialogRequest& r) {
         auto* p = qobject_cast<frmDialogExtension*>(r.panel);
         p->cboTIFFCompression->setCurrentIndex(2);
         p->chkProcessEditingList->click();
+        appendShown = p->picAppendMode->isVisibleTo(p);
+        tiffShown = p->PicTiff->isVisibleTo(p);
+        r.onTypeChanged(3);
+        r.onTypeChanged(2);
     });
     QString filter = fncMultiPageFilter(2);
     int32_t index = 0;
@@ -86,10 +69,15 @@ TEST(DialogPanel, OpensOnTheStoredChoicesAndStoresEachAtOnce)
     EXPECT_EQ(options.TiffCompression, 2);
     EXPECT_EQ(options.ProcessTaskList, 1);
     EXPECT_EQ(options.ColorFormat, 4);
+    EXPECT_FALSE(appendShown);
+    EXPECT_TRUE(tiffShown);
+    EXPECT_TRUE(panel.PicTiff->isVisibleTo(&panel)) << "switching back shows it again";
+    dialogs.cancelFile([&](const FileDialogRequest&) { appendShown = panel.picAppendMode->isVisibleTo(&panel); });
+    fncShowFileDialog(QString(), filter, index, "Open", -1, &panel, true);
+    EXPECT_TRUE(appendShown) << "the append variant has its box";
 
     // A record never set (nothing selected) shows nothing selected and is left so.
-    typSaveDialogOptions unset;
-    unset.ColorFormat = -1;
+    typSaveDialogOptions unset{.ColorFormat = -1};
     frmDialogExtension blank(unset);
     EXPECT_EQ(blank.cboColorFormat->currentIndex(), -1);
     EXPECT_EQ(unset.ColorFormat, -1);
@@ -103,52 +91,6 @@ TEST(DialogPanel, OpensOnTheStoredChoicesAndStoresEachAtOnce)
     EXPECT_EQ(panel.lblMessage->text(), "Specify either to output the file to a new file or replace the existing one");
 }
 
-TEST(DialogPanel, BoxesShownForTheVariantAndTheType)
-{
-    ScriptedDialogs dialogs;
-    typSaveDialogOptions options;
-    frmDialogExtension panel(options);
-    bool appendShown = true, tiffShown = false, tiffShownForPdf = true;
-    dialogs.cancelFile([&](const FileDialogRequest& r) {
-        appendShown = panel.picAppendMode->isVisibleTo(&panel);
-        tiffShown = panel.PicTiff->isVisibleTo(&panel);
-        r.onTypeChanged(3);
-        tiffShownForPdf = panel.PicTiff->isVisibleTo(&panel);
-        r.onTypeChanged(2);
-    });
-    QString filter = fncMultiPageFilter(2);
-    int32_t index = 0;
-    fncShowFileDialog(QString(), filter, index, "Save", 0, &panel, false);
-    EXPECT_FALSE(appendShown) << "the save variant has no append box";
-    EXPECT_TRUE(tiffShown);
-    EXPECT_FALSE(tiffShownForPdf);
-    EXPECT_TRUE(panel.PicTiff->isVisibleTo(&panel)) << "switching back shows it again";
-
-    dialogs.cancelFile([&](const FileDialogRequest&) { appendShown = panel.picAppendMode->isVisibleTo(&panel); });
-    fncShowFileDialog(QString(), filter, index, "Open", -1, &panel, true);
-    EXPECT_TRUE(appendShown);
-}
-
-namespace {
-// Runs `work` on the real file dialog once it is open, then closes the dialog.
-void whileRealDialogOpen(std::function<void(QFileDialog*)> work)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, work] {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* dialog = qobject_cast<QFileDialog*>(w);
-            if (!dialog || !dialog->isVisible()) continue;
-            timer->stop();
-            timer->deleteLater();
-            work(dialog);
-            return;
-        }
-    });
-    timer->start();
-}
-} // namespace
-
 TEST(DialogHook, TheNameFollowsTheTypeOnARealDialog)
 {
     test::TempFolder dir;
@@ -158,7 +100,7 @@ TEST(DialogHook, TheNameFollowsTheTypeOnARealDialog)
     frmDialogExtension panel(options);
     QString afterPdf, afterFolder, suffix;
     bool tiffShown = true, embedded = false;
-    whileRealDialogOpen([&](QFileDialog* dialog) {
+    test::multipage::onceShown<QFileDialog>(&panel, [&](QFileDialog* dialog) {
         embedded = panel.window() == dialog;
         dialog->setDirectory(dir.file("sub"));
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));

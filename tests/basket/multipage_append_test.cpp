@@ -1,5 +1,4 @@
-// Appending the basket to an existing TIFF or PDF: at its beginning or end, into the file itself
-// or into a new file beside it, and what is left when something goes wrong.
+// Appending the basket to a TIFF or PDF: at either end, in place or into a new file, and failures.
 #include "multipage_fixture.h"
 
 #include <QDir>
@@ -13,22 +12,6 @@ using namespace tf::test;
 using namespace tf::test::multipage;
 
 namespace {
-
-// The bytes of `before` that `after` no longer has, as offsets; `after` may be longer.
-QList<qint64> changedBytes(const QByteArray& before, const QByteArray& after)
-{
-    QList<qint64> changed;
-    for (qint64 i = 0; i < before.size(); ++i)
-        if (i >= after.size() || before[i] != after[i]) changed << i;
-    return changed;
-}
-
-// Offsets of the next-page link of a TIFF's last directory (classic TIFF, 12-byte entries).
-qint64 lastLinkOffset(const QString& path)
-{
-    const std::vector<TiffDirectory> dirs = tiffDirectories(path);
-    return dirs.empty() ? -1 : dirs.back().offset + 2 + 12 * dirs.back().tags.size();
-}
 
 class MultiPageAppend : public MultiPageFixture {
 protected:
@@ -59,16 +42,17 @@ protected:
 
     QString tiff, pdf;
     QByteArray tiffBytes, pdfBytes;
+    const QString critical = QStringLiteral(
+        "Error while appending to the selected file!\nEither the file structure/format is not supported, or the "
+        "file itself is corrupt.\nPlease try with another file");
 };
 
 } // namespace
 
-TEST_F(MultiPageAppend, TiffAtTheBeginningAndTheEndKeepsTheOldPagesByteForByte)
+TEST_F(MultiPageAppend, TiffAtTheBeginningAndTheEnd)
 {
-    const qint64 oldLink = lastLinkOffset(tiff);
-
-    // At the end, into a new file: a.tif stays, a_new.tif holds old pages then the basket.
-    // Group 4 with 256 grey levels chosen: the new pages are black and white.
+    // The old pages' bytes are the writer's test. At the end, into a new file: a.tif stays, a_new.tif
+    // takes old pages then the basket; Group 4 with 256 greys chosen makes the new pages black and white.
     ASSERT_TRUE(append(tiff, 1, 1, 2, 2));
     EXPECT_EQ(readAll(tiff), tiffBytes);
     const QString made = out.file("a_new.tif");
@@ -76,19 +60,13 @@ TEST_F(MultiPageAppend, TiffAtTheBeginningAndTheEndKeepsTheOldPagesByteForByte)
     EXPECT_EQ(widthsOf(dirs), QList<int>({201, 202, 101, 104, 107}));
     EXPECT_EQ(dirs[4].value(259), 4);
     EXPECT_EQ(dirs[4].value(258), 1);
-    // Only the old last page's link to the next page changed in the old bytes.
-    for (qint64 at : changedBytes(tiffBytes, readAll(made))) EXPECT_TRUE(at >= oldLink && at < oldLink + 4) << at;
 
     // At the beginning, in place.
     ASSERT_TRUE(append(tiff, 0, 0, 0, 1));
     dirs = tiffDirectories(tiff);
     EXPECT_EQ(widthsOf(dirs), QList<int>({101, 104, 107, 201, 202}));
-    for (qint64 at : changedBytes(tiffBytes, readAll(tiff)))
-        EXPECT_TRUE(at >= 4 && at < 8) << "only the first-page link, not " << at;
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(dirs[i].tags.value(305), "Tavrel Folio\\0") << "new page " << i + 1;
-        EXPECT_EQ(dirs[i].value(259), 32773);
-    }
+    EXPECT_EQ(dirs[2].tags.value(305), "Tavrel Folio\\0") << "an added page names the program";
+    EXPECT_EQ(dirs[2].value(259), 32773);
 
     // New-file mode while a_new.tif exists: another free name, both files untouched.
     const QByteArray before = readAll(tiff), firstNew = readAll(made);
@@ -149,9 +127,6 @@ TEST_F(MultiPageAppend, SkippedPagesLeaveNoGapAndTheDocumentMayBeInTheBasket)
 
 TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
 {
-    const QString critical = QStringLiteral(
-        "Error while appending to the selected file!\nEither the file structure/format is not supported, or the "
-        "file itself is corrupt.\nPlease try with another file");
     auto expectUntouched = [&](const char* what, const QString& reason = QString()) {
         SCOPED_TRACE(what);
         EXPECT_EQ(readAll(tiff), tiffBytes);
@@ -163,22 +138,12 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
         boxes.clear();
     };
 
-    setBasket({pages[0], pages[3], pages[6]});
     {
         FileSizeLimit limit(tiffBytes.size() + 101 * 80 * 3 + 4000);
         EXPECT_FALSE(append(tiff, 1, 0));
     }
     EXPECT_EQ(gstrCurrentOperation, "File - 'p4.png'");
     expectUntouched("write failure on page 2");
-
-    // Not a TIFF or PDF, or a damaged one: refused before any copy is made.
-    const QString png = out.write("x.png", readAll(pages[3]));
-    const QString damaged = out.write("bad.tif", "II*\0 not really");
-    EXPECT_FALSE(append(png, 0, 1));
-    EXPECT_FALSE(append(damaged, 0, 1));
-    EXPECT_EQ(boxes.shown().size(), 2u);
-    EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif", "bad.tif", "x.png"}));
-    boxes.clear();
 
     // Cancel after two pages keeps them; Cancel before the first leaves the file and says so.
     cancelAfter(2);
@@ -191,12 +156,10 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
     EXPECT_EQ(readAll(pdf), pdfBytes);
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].prompt, "No page was appended, so the file was left as it was.");
-    EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif", "bad.tif", "x.png"}));
+    EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif"}));
 
     // A folder that cannot be written: not even the working copy can be made.
     boxes.clear();
-    QFile::remove(png);
-    QFile::remove(damaged);
     tiffBytes = readAll(tiff);
     {
         ReadOnlyFolder locked(out.path());
@@ -207,7 +170,7 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
                     QStringLiteral("You do not have permission to write in ") + QDir(out.path()).absolutePath() + '.');
 }
 
-TEST_F(MultiPageAppend, ALinkIsFollowedAndADocumentNobodyMayWriteIsRefused)
+TEST_F(MultiPageAppend, ALinkIsFollowedAndTheFileItNamesTakesThePages)
 {
     for (const QString& doc : {tiff, pdf}) {
         SCOPED_TRACE(doc.toStdString());
@@ -222,29 +185,22 @@ TEST_F(MultiPageAppend, ALinkIsFollowedAndADocumentNobodyMayWriteIsRefused)
         QFile::remove(link);
     }
     EXPECT_TRUE(boxes.shown().empty());
-
-    const QByteArray before = readAll(tiff);
-    QFile::setPermissions(tiff, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    EXPECT_FALSE(append(tiff, 1, 0));
-    EXPECT_EQ(readAll(tiff), before);
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_TRUE(boxes.shown()[0].prompt.endsWith(
-        QStringLiteral("\nYou do not have permission to write to ") + QFileInfo(tiff).absoluteFilePath() + '.'))
-        << boxes.shown()[0].prompt.toStdString();
-    EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif"}));
 }
 
 TEST_F(MultiPageAppend, DocumentsThatCannotTakePagesSayWhy)
 {
-    // A password-protected PDF, a JPEG named .pdf, a TIFF whose directories loop (libtiff would
-    // follow the loop for ever) and a classic TIFF the pages would take past 4 GiB: each refused
-    // before any work, untouched, the cause told on its own line.
+    // Each refused before any work, untouched, the cause told on its own line (libtiff would follow a
+    // directory loop for ever).
     const QString locked = out.file("locked.pdf");
     runTool("qpdf", {"--encrypt", "user", "owner", "256", "--", pdf, locked});
     const QString jpeg = out.write("photo.pdf", readAll(pages[0]));
     const QString loop = out.write("loop.tif", readAll(TF_TEST_DATA_DIR "/libtiff-append-hang.tif"));
     const QString huge = out.write("huge.tif", tiffBytes);
     QFile::resize(huge, (qint64(1) << 32) - 1000); // sparse: the disk holds only the pages
+    const QString png = out.write("x.png", readAll(pages[3]));
+    const QString damaged = out.write("bad.tif", "II*\0 not really");
+    const QString readOnly = out.write("readonly.tif", tiffBytes); // refused even to the superuser
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
     const struct {
         QString document;
         QString reason;
@@ -253,6 +209,9 @@ TEST_F(MultiPageAppend, DocumentsThatCannotTakePagesSayWhy)
         {jpeg, "The file is not a PDF document."},
         {loop, "The file's page directory is damaged."},
         {huge, "The TIFF file would grow past 4 GiB, the most a classic TIFF file can hold."},
+        {png, ""}, // neither a TIFF nor a PDF
+        {damaged, "The file's page directory is damaged."},
+        {readOnly, "You do not have permission to write to " + QFileInfo(readOnly).absoluteFilePath() + '.'},
     };
     auto headOf = [](const QString& path) {
         QFile f(path);
@@ -265,12 +224,12 @@ TEST_F(MultiPageAppend, DocumentsThatCannotTakePagesSayWhy)
         boxes.clear();
         EXPECT_FALSE(append(c.document, 1, 0));
         ASSERT_EQ(boxes.shown().size(), 1u);
-        EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("Error while appending to the selected file!\n"));
-        EXPECT_TRUE(boxes.shown()[0].prompt.endsWith('\n' + c.reason)) << boxes.shown()[0].prompt.toStdString();
+        EXPECT_EQ(boxes.shown()[0].prompt, c.reason.isEmpty() ? critical : critical + '\n' + c.reason);
         EXPECT_EQ(QFileInfo(c.document).size(), size);
         EXPECT_EQ(headOf(c.document), head);
     }
     EXPECT_EQ(folderEntries(out.path()),
-              QStringList({"a.pdf", "a.tif", "huge.tif", "locked.pdf", "loop.tif", "photo.pdf"}));
+              QStringList({"a.pdf", "a.tif", "bad.tif", "huge.tif", "locked.pdf", "loop.tif", "photo.pdf",
+                           "readonly.tif", "x.png"}));
     EXPECT_TRUE(spoolLeft().isEmpty());
 }

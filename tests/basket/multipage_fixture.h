@@ -1,19 +1,20 @@
 #pragma once
 // A basket of seven pages of distinct widths (101 to 107 pixels, so every written page tells
 // which basket page it came from), the main window's pieces the commands work with, and the
-// scripted dialogs and message boxes a user would answer.
+// scripted dialogs and message boxes a user would answer. The written documents are read by the
+// command-line tools through support/doctools.h.
+#include "basket/basketModel.h"
 #include "basket/frmDialogExtension.h"
 #include "basket/modMultiPage.h"
 #include "frame/frmStatus.h"
 #include "frame/TaskReplay.h"
 #include "frame/globals.h"
 #include "frame/modSettings.h"
-#include "multipage_testutil.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/ui/dialogs.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/msgbox.h"
 #include "platform/sys/userdirs.h"
+#include "support/doctools.h"
 #include "support/filesizelimit.h"
 #include "support/testenv.h"
 
@@ -23,15 +24,63 @@
 #include <QPushButton>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+#include <ostream>
+
+// Readable failures for texts.
+static inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace tf::test::multipage {
+
+// A w x h picture: a coloured band, a grey ramp and a black bar, at `dpi`.
+QImage pagePicture(int w, int h, QColor tint, int dpi = 150);
+// Writes the picture in the format the extension names (jpg, png, tif, ppm, ...); a "grey" JPEG
+// is written from the picture's grey version and a "mono" TIFF as 1 bit.
+QString writePage(const QString& path, const QImage& picture);
+// The basket: pages whose text is the file name and whose tag and source are the file.
+std::unique_ptr<tf::basket::BasketModel> basketOf(const QStringList& files);
+// Every entry of a folder, hidden ones included, sorted.
+QStringList folderEntries(const QString& folder);
+
+// Makes a folder unwritable for the life of the object, also for root (which ignores modes):
+// then through the immutable attribute. usable() is false when neither works here.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(const QString& folder);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    bool usable() const { return m_usable; }
+
+private:
+    QString m_folder;
+    bool m_immutable = false;
+    bool m_usable = false;
+};
+
+// Runs `work` once on the first visible top-level T, polled from the event loop while the code under
+// test waits in a modal loop; the polling ends with `owner`.
+template <class T>
+void onceShown(QObject* owner, std::function<void(T*)> work)
+{
+    auto* timer = new QTimer(owner);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, work] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* shown = qobject_cast<T*>(w); shown && shown->isVisible()) {
+                timer->stop();
+                work(shown);
+                return;
+            }
+    });
+    timer->start(0);
+}
 
 class MultiPageFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gudtSettings.SaveDialog = typSaveDialogOptions{};
-        gudtSettings.SaveDialog.ProcessTaskList = 1;
+        gudtSettings.SaveDialog = typSaveDialogOptions{.ProcessTaskList = 1};
         gblnCancelOperation = 0;
         const char* names[] = {"p1.jpg", "p2.jpg", "p3.jpg", "p4.png", "p5_mono.tif", "p6_grey.tif", "p7.tif"};
         const QColor tints[] = {Qt::red, Qt::darkGreen, Qt::blue, Qt::magenta, Qt::black, Qt::darkCyan, Qt::yellow};
@@ -47,54 +96,39 @@ protected:
         commands = std::make_unique<MultiPageCommands>(*basket, ibTemp, noTasks, &owner);
     }
 
-    // The multipage save as a user makes it: Save As, then the choices on the panel and the name.
+    // The multipage save or append as a user makes it: the command, the choices on the panel and the name.
     bool save(const QString& path, int compression, int colorFormat, int filterIndex = 1)
+    {
+        return run(path, filterIndex, compression, colorFormat, -1, 0);
+    }
+    bool append(const QString& path, int appendMode, int outputMode, int colorFormat = 0, int compression = 0)
+    {
+        return run(path, 1, compression, colorFormat, appendMode, outputMode);
+    }
+    bool run(const QString& path, int filterIndex, int compression, int colorFormat, int appendMode, int outputMode)
     {
         dialogs.answerFile(path, filterIndex, [=](const FileDialogRequest& r) {
             auto* panel = qobject_cast<frmDialogExtension*>(r.panel);
             ASSERT_NE(panel, nullptr);
             panel->cboTIFFCompression->setCurrentIndex(compression);
             panel->cboColorFormat->setCurrentIndex(colorFormat);
-        });
-        int32_t filter = 2;
-        return commands->fncSaveToFileDialog(filter);
-    }
-
-    bool append(const QString& path, int appendMode, int outputMode, int colorFormat = 0, int compression = 0)
-    {
-        dialogs.answerFile(path, 1, [=](const FileDialogRequest& r) {
-            auto* panel = qobject_cast<frmDialogExtension*>(r.panel);
-            ASSERT_NE(panel, nullptr);
+            if (appendMode < 0) return; // the save variant has no append choices
             panel->cboAppendMode->setCurrentIndex(appendMode);
             panel->cboOutputMode->setCurrentIndex(outputMode);
-            panel->cboColorFormat->setCurrentIndex(colorFormat);
-            panel->cboTIFFCompression->setCurrentIndex(compression);
         });
         int32_t filter = 2;
-        return commands->fncAppendToFileDialog(filter);
+        return appendMode < 0 ? commands->fncSaveToFileDialog(filter) : commands->fncAppendToFileDialog(filter);
     }
 
     // Presses Cancel in the progress window once `pages` pages are done (0: while the first loads).
     void cancelAfter(int pages)
     {
-        auto* timer = new QTimer(&owner);
-        timer->setInterval(0);
-        QObject::connect(timer, &QTimer::timeout, timer, [timer, pages] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* status = qobject_cast<frmStatus*>(w);
-                if (!status || !status->isVisible()) continue;
-                timer->stop();
-                if (pages == 0) {
-                    status->cmdCancel->click();
-                    return;
-                }
-                QObject::connect(status->pbQueue, &QProgressBar::valueChanged, status, [status, pages](int v) {
-                    if (v == pages) status->cmdCancel->click();
-                });
-                return;
-            }
+        onceShown<frmStatus>(&owner, [pages](frmStatus* status) {
+            if (pages == 0) return status->cmdCancel->click();
+            QObject::connect(status->pbQueue, &QProgressBar::valueChanged, status, [status, pages](int v) {
+                if (v == pages) status->cmdCancel->click();
+            });
         });
-        timer->start();
     }
 
     // Work folders the writers may leave behind in the program's own temp folder.

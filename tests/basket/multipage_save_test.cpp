@@ -1,15 +1,12 @@
-// Saving the basket as a new multipage TIFF or PDF, end to end: the Save As command, the dialog
-// with its panel worked as a user would, the writers, and the files read back by other tools.
+// Saving the basket as a new multipage TIFF or PDF, end to end, the files read back by other tools.
 #include "multipage_fixture.h"
 
 #include "platform/decode/decoder_client.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QThread>
 #include <QFile>
-
-#include <memory>
+#include <QThread>
 
 using namespace tf;
 using namespace tf::test;
@@ -19,8 +16,7 @@ using MultiPageSave = MultiPageFixture;
 
 TEST_F(MultiPageSave, TiffPagesInBasketOrderWithTheChosenSettings)
 {
-    // What each compression and colour format writes is the writer's own test; here the basket's
-    // pages arrive in order with the panel's choices, and the choices are kept.
+    // What each choice writes is the writer's test; here the pages' order and that the choices arrive.
     const QString path = out.file(QStringLiteral("doc.tif"));
     ASSERT_TRUE(save(path, /*PackBits*/ 1, /*256 Grayscale*/ 2));
     EXPECT_EQ(gudtSettings.SaveDialog.TiffCompression, 1) << "the panel stores the choice";
@@ -31,8 +27,6 @@ TEST_F(MultiPageSave, TiffPagesInBasketOrderWithTheChosenSettings)
         EXPECT_EQ(dirs[i].value(256), 101 + i) << "basket order, page " << i + 1;
         EXPECT_EQ(dirs[i].value(259), 32773);
         EXPECT_EQ(dirs[i].value(258), 8);
-        EXPECT_EQ(dirs[i].value(262), 1);
-        EXPECT_EQ(dirs[i].value(282), 150) << "resolution from the page";
         EXPECT_FALSE(dirs[i].tags.contains(305)) << "no Software on pages of a new file";
     }
     EXPECT_EQ(folderEntries(out.path()), QStringList{"doc.tif"}) << "no temporary files beside the document";
@@ -51,20 +45,12 @@ TEST_F(MultiPageSave, PdfPagesInBasketOrderWithTheEncodingThatSuitsEach)
     EXPECT_EQ(pdfPages(path), 7);
     const std::vector<PdfImage> images = pdfImages(path);
     ASSERT_EQ(images.size(), 7u);
-    const int widths[] = {104, 101, 102, 103, 105, 106, 107};
+    EXPECT_EQ(widthsOf(images), QList<int>({104, 101, 102, 103, 105, 106, 107}));
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(images[i].page, i + 1);
-        EXPECT_EQ(images[i].width, widths[i]);
-        EXPECT_EQ(images[i].height, 80);
+        // The JPEGs go in as they are, the others decoded; how each is coded is the writer's test.
+        EXPECT_EQ(images[i].enc, i >= 1 && i <= 3 ? "jpeg" : "image") << i;
     }
-    // The JPEGs go in as they are; the other pages as Flate-coded 24-bit pixels.
-    EXPECT_EQ(images[1].enc, "jpeg");
-    EXPECT_EQ(images[2].enc, "jpeg");
-    EXPECT_EQ(images[3].enc, "jpeg");
-    EXPECT_EQ(images[0].enc, "image");
-    EXPECT_EQ(images[4].color, "rgb");
-    // 101 pixels at 150 dpi are 48.48 points.
-    EXPECT_EQ(pdfPageSizes(path).value(1), "48.48 x 38.4 pts");
 
     // Grey pages: the basket's colour JPEG is decoded and converted, a grey one goes in as it is.
     setBasket({pages[0], writePage(src.file("q_grey.jpg"), pagePicture(110, 60, Qt::red))});
@@ -82,10 +68,6 @@ TEST_F(MultiPageSave, NamesAreCompletedAndTheFormatFollowsTheName)
     // Typed without an extension while the PDF type was selected.
     ASSERT_TRUE(save(out.file("report"), 0, 0, 3));
     EXPECT_EQ(pdfPages(out.file("report.pdf")), 7);
-    // Another extension keeps its text and gets the selected type's.
-    ASSERT_TRUE(save(out.file("scan.jpg"), 1, 0, 2));
-    EXPECT_EQ(tiffDirectories(out.file("scan.jpg.tif")).size(), 7u);
-    EXPECT_FALSE(QFile::exists(out.file("scan.jpg")));
     // The completed name exists: the dialog asked about another name, so ask again.
     const QByteArray old = "keep me";
     out.write("notes.tif", old);
@@ -105,14 +87,11 @@ TEST_F(MultiPageSave, CancelKeepsThePagesBeforeItAndZeroPagesWriteNothing)
     const QString path = out.file(QStringLiteral("cut.tif"));
     cancelAfter(2);
     ASSERT_TRUE(save(path, 1, 0));
-    const std::vector<TiffDirectory> dirs = tiffDirectories(path);
-    ASSERT_EQ(dirs.size(), 2u);
-    EXPECT_EQ(dirs[1].value(256), 102);
+    EXPECT_EQ(widthsOf(tiffDirectories(path)), QList<int>({101, 102}));
     EXPECT_EQ(gblnCancelOperation, 0) << "the flag is cleared once seen";
     EXPECT_TRUE(boxes.shown().empty()) << "a cancel ends without a message";
 
-    // Over an existing file a Cancel, before the first page or after some, leaves that file as
-    // it was and writes nothing.
+    // Over an existing file a Cancel, before the first page or after some, leaves it as it was.
     const QByteArray old = "an older document";
     out.write("early.pdf", old);
     for (int after : {0, 2}) {
@@ -128,8 +107,7 @@ TEST_F(MultiPageSave, CancelKeepsThePagesBeforeItAndZeroPagesWriteNothing)
 
 TEST_F(MultiPageSave, PagesDecodedAheadArriveInBasketOrderWithTheirOwnPixels)
 {
-    // Twice the basket, the second time backwards: more pages than are decoded ahead at once, and
-    // a neighbour of the same kind on every side.
+    // More pages than are decoded ahead at once, with a neighbour of the same kind on every side.
     QStringList files = pages;
     for (auto it = pages.crbegin(); it != pages.crend(); ++it) files << *it;
     setBasket(files);
@@ -137,22 +115,19 @@ TEST_F(MultiPageSave, PagesDecodedAheadArriveInBasketOrderWithTheirOwnPixels)
     ASSERT_TRUE(save(path, /*None*/ 0, /*24 bit*/ 0));
     ASSERT_EQ(tiffDirectories(path).size(), size_t(files.size()));
     for (int i = 0; i < files.size(); ++i) {
-        SCOPED_TRACE(files[i].toStdString());
-        ImageDocument page, source;
+        SCOPED_TRACE(files[i].toStdString() + ", page " + std::to_string(i + 1));
+        ImageDocument page;
         page.setPageIndex(i + 1);
         page.LoadFromFile(path);
-        source.LoadFromFile(files[i]);
         ASSERT_FALSE(page.LoadFailed());
-        EXPECT_TRUE(page.BitmapHandle().convertToFormat(QImage::Format_RGB32) ==
-                    source.BitmapHandle().convertToFormat(QImage::Format_RGB32))
-            << "page " << i + 1;
+        const QImage source = loadPage(files[i]);
+        EXPECT_TRUE(page.BitmapHandle().convertToFormat(QImage::Format_RGB32) == source.convertToFormat(QImage::Format_RGB32));
     }
 }
 
 TEST_F(MultiPageSave, ACancelLeavesNoDecodingAheadRunning)
 {
-    // Pages that hang a decoder until its time limit follow the first: a Cancel after that page
-    // must free the decoders reading them ahead at once.
+    // Pages that hang a decoder follow the first: a Cancel after it frees the decoders reading ahead.
     QStringList files = {pages[0]};
     for (int i = 0; i < decode::DecoderPool::shared().processCount(); ++i) {
         const QString name = src.file(QStringLiteral("hang%1.pbm").arg(i));
@@ -164,8 +139,7 @@ TEST_F(MultiPageSave, ACancelLeavesNoDecodingAheadRunning)
     ASSERT_TRUE(save(out.file(QStringLiteral("cut.tif")), 0, 0));
     EXPECT_EQ(tiffDirectories(out.file(QStringLiteral("cut.tif"))).size(), 1u);
 
-    // The decoders reading the hanging pages ahead were stopped: none is still at work, long
-    // before the time limit would have ended them.
+    // None is still at work, long before the time limit would have ended them.
     QElapsedTimer timer;
     timer.start();
     while (decode::DecoderPool::shared().busy() > 0 && timer.elapsed() < 3000) QThread::msleep(10);
@@ -214,7 +188,6 @@ TEST_F(MultiPageSave, FailuresLeaveTheExistingFileAsItWas)
     };
 
     // The disk refuses the second page: files may not grow past one page.
-    setBasket(pages);
     {
         FileSizeLimit limit(101 * 80 * 3 + 4000);
         EXPECT_FALSE(save(target, 0, 0));
@@ -256,20 +229,11 @@ TEST_F(MultiPageSave, CommandsAndTheProgressWindow)
     commands->mnuSaveAs(0)->trigger();
     EXPECT_EQ(batch, 1);
 
-    // The menu's multipage entry opens the save dialog with the panel; the progress window blocks
-    // the main window while pages are written.
+    // The menu's entry opens the save dialog; the progress window blocks the window while writing.
     bool modal = false;
-    auto* probe = new QTimer(&owner);
-    probe->setInterval(0);
-    QObject::connect(probe, &QTimer::timeout, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* s = qobject_cast<frmStatus*>(w); s && s->isVisible())
-                modal = s->windowModality() == Qt::WindowModal;
-    });
-    probe->start();
+    onceShown<frmStatus>(&owner, [&](frmStatus* status) { modal = status->windowModality() == Qt::WindowModal; });
     dialogs.answerFile(out.file("menu.tif"));
     commands->mnuSaveAs(1)->trigger();
-    probe->stop();
     EXPECT_TRUE(modal);
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
     const FileDialogRequest& r = dialogs.fileRequests()[0];

@@ -1,18 +1,12 @@
 #pragma once
-// The widgets the browse controller works on, placed as the main window has them, and writers
-// of image files to browse that do not go through the code under test.
+// The browse controller with the window's parts it is given, and writers of image files to browse
+// that do not go through the code under test.
 #include "browse/BrowseController.h"
 #include "controls/splitter.h"
-#include "platform/imagebox/imagebox.h"
-#include "platform/ui/foldertree.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
+#include "support/testenv.h"
 
-#include <QColor>
-#include <QImage>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QScrollBar>
 #include <QTabBar>
 #include <functional>
 #include <memory>
@@ -24,16 +18,13 @@ namespace browse_test {
 struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelection, tf::TaskReplayer,
                             tf::MetadataReader, tf::PreviewPrinter, tf::PreviewSaver, tf::SlideShowOptions {
     int resizeCalls = 0;
-    int editToggles = 0;
-    int prints = 0;
     std::function<void(tf::ImageDocument&)> replay; // unset: no tasks
     tf::ReplayResult replayResult;                  // what each replay answers
-    std::function<void()> saveAs;                   // unset: the control's own Save As
     std::function<void(ImageBox&, tf::ListView&, const QString&)> readExif, readIptc;
     bool hasIptc = false;
 
     void subResize() override { ++resizeCalls; }
-    void CmdPreviewEdit_Click() override { ++editToggles; }
+    void CmdPreviewEdit_Click() override {}
     void subClearSelection() override {}
     bool hasTasks() const override { return bool(replay); }
     tf::ReplayResult replayOnPreview(tf::ImageDocument& target) override
@@ -45,41 +36,9 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     void ReadFileEXIFInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readExif) readExif(c, l, p); }
     void ReadFileIPTCInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readIptc) readIptc(c, l, p); }
     bool HasIptc(const ImageBox&) override { return hasIptc; }
-    void PrintImage(ImageBox&) override { ++prints; }
-    void SaveAs(ImageBox& control) override
-    {
-        if (saveAs) saveAs();
-        else control.SaveAs();
-    }
+    void PrintImage(ImageBox&) override {}
+    void SaveAs(ImageBox& control) override { control.SaveAs(); }
     void showExecutableOptions() override {}
-};
-
-// The controller's widgets and the window's parts it was given, by their old names.
-struct BrowseParts {
-    tf::FolderTreeView* ftvBrowse = nullptr;
-    tf::ListView* lvFolder = nullptr;
-    tf::StatusBar* sbMain = nullptr;
-    QProgressBar* pbQueue = nullptr;
-    QPushButton* cmdDetailFolder = nullptr;
-    QPushButton* cmdThumbnailFolder = nullptr;
-    ImageBox* ibMain = nullptr;
-    QWidget* PicViewImage = nullptr;
-    QScrollBar* hsbView = nullptr;
-    QScrollBar* vsbView = nullptr;
-    tf::Splitter* splView = nullptr;
-    QWidget* picView = nullptr;
-    QWidget* PicMetadata = nullptr;
-    QTabBar* tbsMetadata = nullptr;
-    tf::ListView* lvExif = nullptr;
-    tf::ListView* lvIPTC = nullptr;
-    QPushButton* cmdPreviewView = nullptr;
-    QPushButton* cmdPreviewType = nullptr;
-    QPushButton* cmdPreviewSave = nullptr;
-    QPushButton* cmdPreviewPrint = nullptr;
-    QPushButton* cmdPreviewPrevious = nullptr;
-    QPushButton* cmdPreviewNext = nullptr;
-    QPushButton* CmdPreviewEdit = nullptr;
-    tf::ListView* lvPages = nullptr; // the basket's list, made by the fixture
 };
 
 struct BrowseFixture {
@@ -87,8 +46,11 @@ struct BrowseFixture {
 
     QWidget window;
     FakeServices services;
-    BrowseParts w;
+    BrowsePanes w; // the window's parts the controller was given
     std::unique_ptr<BrowseController> browse;
+    tf::ListView* lvFolder = nullptr;
+    ImageBox* ibMain = nullptr;
+    tf::ListView* lvPages = nullptr; // the basket's list
 
     QStringList rowTexts() const;
     QTreeWidgetItem* row(const QString& text) const;
@@ -102,7 +64,6 @@ QImage solid(int width, int height, QColor colour);
 void writeQt(const QString& path, const QImage& image, const char* format, bool progressive = false);
 // gif and psd through the image control's writers.
 void writeWithControl(const QString& path, const QImage& image);
-void writeBytes(const QString& path, const QByteArray& bytes);
 
 } // namespace browse_test
 

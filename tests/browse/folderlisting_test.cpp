@@ -1,5 +1,4 @@
-// The folder listing without a list widget: where files go while the list is sorted, and what a
-// click on a column caption does to the order and to the sort state.
+// The folder listing without a widget: where files go while sorted, and what a caption click does.
 #include "browse/FolderListing.h"
 
 #include <QStringList>

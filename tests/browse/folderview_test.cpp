@@ -1,5 +1,4 @@
-// The folder list: which files it lists, what each row says in details and thumbnail mode,
-// switching between the modes, and listings interrupted by another folder.
+// The folder list: which files it lists, each row in both modes, switching, interrupted listings.
 #include "browse_fixture.h"
 
 #include "browse/modFolderView.h"
@@ -7,7 +6,6 @@
 #include "services/clsFileInfo.h"
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
-#include "support/testenv.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,15 +27,15 @@ void makeMixedFolder(const tf::test::TempFolder& dir)
 {
     writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
     writeQt(dir.file("B.JPG"), solid(80, 60, Qt::green), "jpg");
-    writeBytes(dir.file("broken.png"), QByteArray("\x89PNG\r\n\x1a\n this is not an image at all"));
+    dir.write("broken.png", QByteArray("\x89PNG\r\n\x1a\n this is not an image at all"));
     writeQt(dir.file("c.jpeg"), solid(30, 20, Qt::blue), "jpg", /*progressive*/ true);
     writeQt(dir.file("d.bmp"), solid(20, 10, Qt::yellow), "bmp");
     writeWithControl(dir.file("e.gif"), solid(16, 16, Qt::cyan));
     ASSERT_TRUE(tf::test::writeRgbTiff(dir.file("f.tif"), {solid(40, 30, Qt::red), solid(40, 30, Qt::green), solid(40, 30, Qt::blue)}));
     writeQt(dir.file("g.ppm"), solid(12, 8, Qt::magenta), "ppm");
     writeQt(dir.file(".hidden.png"), solid(10, 10, Qt::black), "png");
-    writeBytes(dir.file("notes.txt"), "not a picture");
-    writeBytes(dir.file("png"), "a name without an extension");
+    dir.write("notes.txt", "not a picture");
+    dir.write("png", "a name without an extension");
     QDir(dir.path()).mkdir("sub.png");
 }
 
@@ -57,8 +55,7 @@ bool showsOwnThumbnail(const BrowseController& browse, const QTreeWidgetItem* ro
            browse.fncFolderThumbnail(row).cacheKey() != 0;
 }
 
-// Runs `action` once, from an event handled during a yield of the running listing, as soon as
-// the list holds `rows` rows.
+// Runs `action` once, from an event handled during the listing's yield, when the list holds `rows` rows.
 void duringListing(tf::ListView* list, int rows, std::function<void()> action)
 {
     auto fired = std::make_shared<bool>(false);
@@ -69,6 +66,12 @@ void duringListing(tf::ListView* list, int rows, std::function<void()> action)
         }
     });
 }
+
+class FolderView : public ::testing::Test {
+protected:
+    tf::test::TempFolder dir;
+    BrowseFixture f;
+};
 
 } // namespace
 
@@ -89,11 +92,9 @@ TEST(FolderViewRules, ExtensionsPathsAndZoomText)
     EXPECT_EQ(fncZoomPanelText(51.5), "52%");
 }
 
-TEST(FolderViewListing, DetailsModeListsEveryImageWithItsHeaderFacts)
+TEST_F(FolderView, DetailsModeListsEveryImageWithItsHeaderFacts)
 {
-    tf::test::TempFolder dir;
     makeMixedFolder(dir);
-    BrowseFixture f;
     gudtSettings.FolderView = 3;
     f.browse->ftvBrowse_FolderSelected(dir.path());
 
@@ -101,7 +102,7 @@ TEST(FolderViewListing, DetailsModeListsEveryImageWithItsHeaderFacts)
     const QStringList resolutions = {"64 X 48 X 24", "80 X 60 X 24", "0 X 0 X 0", "30 X 20 X 24",
                                      "20 X 10 X 24", "16 X 16 X 8",  "40 X 30 X 24", ""};
     for (int i = 0; i < kImages.size(); ++i) {
-        QTreeWidgetItem* row = f.w.lvFolder->Item(i + 1);
+        QTreeWidgetItem* row = f.lvFolder->Item(i + 1);
         const QFileInfo info(dir.file(kImages[i]));
         EXPECT_EQ(tf::ListView::Tag(row), dir.file(kImages[i]));
         EXPECT_EQ(tf::ListView::SubItem(row, 1), resolutions[i]);
@@ -114,7 +115,7 @@ TEST(FolderViewListing, DetailsModeListsEveryImageWithItsHeaderFacts)
     }
     EXPECT_EQ(f.browse->ilFolder().count(), 0);
     QStringList captions;
-    for (int i = 0; i < f.w.lvFolder->columnCount(); ++i) captions << f.w.lvFolder->headerItem()->text(i);
+    for (int i = 0; i < f.lvFolder->columnCount(); ++i) captions << f.lvFolder->headerItem()->text(i);
     EXPECT_EQ(captions, QStringList({"File Name", "Resolution", "Size", "Pages", "Type", "Date Created", "Date Modified",
                                      "Date Accessed"}));
     EXPECT_EQ(f.panel("folder"), "Current Folder - " + dir.path());
@@ -122,11 +123,9 @@ TEST(FolderViewListing, DetailsModeListsEveryImageWithItsHeaderFacts)
     EXPECT_FALSE(f.browse->mblnStopListing);
 }
 
-TEST(FolderViewListing, ThumbnailModeLeavesOutWhatCannotBeRead)
+TEST_F(FolderView, ThumbnailModeLeavesOutWhatCannotBeRead)
 {
-    tf::test::TempFolder dir;
     makeMixedFolder(dir);
-    BrowseFixture f;
     f.browse->ftvBrowse_FolderSelected(dir.path());
 
     QStringList readable = kImages;
@@ -136,13 +135,12 @@ TEST(FolderViewListing, ThumbnailModeLeavesOutWhatCannotBeRead)
     EXPECT_EQ(tf::ListView::SubItem(f.row("c.jpeg"), 1), "30 x 20");
     EXPECT_EQ(tf::ListView::SubItem(f.row("f.tif"), 3), "3");
     EXPECT_EQ(f.browse->ilFolder().count(), 7);
-    EXPECT_EQ(f.w.lvFolder->iconSize(), QSize(40, 40));
-    for (int i = 1; i <= f.w.lvFolder->Count(); ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.w.lvFolder->Item(i))) << i;
+    EXPECT_EQ(f.lvFolder->iconSize(), QSize(40, 40));
+    for (int i = 1; i <= f.lvFolder->Count(); ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.lvFolder->Item(i))) << i;
 
-    // What the basket takes of the selected rows, as plain data: each row's place, file, texts
-    // and its own picture.
-    f.w.lvFolder->Item(2)->setSelected(true);
-    f.w.lvFolder->Item(5)->setSelected(true);
+    // What the basket takes of the selected rows: each row's place, file, texts and own picture.
+    f.lvFolder->Item(2)->setSelected(true);
+    f.lvFolder->Item(5)->setSelected(true);
     const std::vector<SelectedFolderFile> chosen = f.browse->selectedFolderFiles();
     ASSERT_EQ(chosen.size(), 2u);
     EXPECT_EQ(chosen[0].index, 2);
@@ -150,59 +148,42 @@ TEST(FolderViewListing, ThumbnailModeLeavesOutWhatCannotBeRead)
     EXPECT_EQ(chosen[1].index, 5);
     EXPECT_EQ(chosen[1].file.texts[tf::kFolderResolution], "16 x 16");
     EXPECT_EQ(f.browse->fncFolderThumbnail(chosen[1].file.thumbnail).cacheKey(),
-              f.browse->fncFolderThumbnail(f.w.lvFolder->Item(5)).cacheKey());
+              f.browse->fncFolderThumbnail(f.lvFolder->Item(5)).cacheKey());
 }
 
-TEST(FolderViewListing, AnEmptyFolderStillNamesTheFolder)
+TEST_F(FolderView, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
 {
-    tf::test::TempFolder dir;
-    BrowseFixture f;
-    f.w.pbQueue->show();
-    f.browse->ftvBrowse_FolderSelected(dir.path());
-    EXPECT_EQ(f.w.lvFolder->Count(), 0);
-    EXPECT_EQ(f.panel("folder"), "Current Folder - " + dir.path());
-    EXPECT_TRUE(f.w.pbQueue->isHidden());
-    f.browse->ftvBrowse_FolderSelected(QString()); // no folder: nothing happens
-    EXPECT_EQ(f.panel("folder"), "Current Folder - " + dir.path());
-}
-
-TEST(FolderViewModes, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
-{
-    tf::test::TempFolder dir;
     makeSeries(dir, "p", 3);
-    BrowseFixture f;
     f.browse->ftvBrowse_FolderSelected(dir.path());
-    ASSERT_EQ(f.w.lvFolder->Count(), 3);
+    ASSERT_EQ(f.lvFolder->Count(), 3);
     f.browse->lvFolder_ColumnClick(1);
     f.browse->lvFolder_ColumnClick(1); // names descending
     // With the files gone, any reading would lose the rows.
     for (const QString& name : QDir(dir.path()).entryList(QDir::Files)) QFile::remove(dir.file(name));
 
-    f.w.cmdDetailFolder->click();
+    f.browse->cmdDetailFolder()->click();
     EXPECT_EQ(gudtSettings.FolderView, 3);
-    EXPECT_EQ(f.w.lvFolder->iconSize(), QSize(16, 16));
-    EXPECT_EQ(tf::ListView::SmallIcon(f.w.lvFolder->Item(3)), 1);
-    EXPECT_EQ(tf::ListView::SubItem(f.w.lvFolder->Item(3), 1), "20 x 10"); // not read again
+    EXPECT_EQ(f.lvFolder->iconSize(), QSize(16, 16));
+    EXPECT_EQ(tf::ListView::SmallIcon(f.lvFolder->Item(3)), 1);
+    EXPECT_EQ(tf::ListView::SubItem(f.lvFolder->Item(3), 1), "20 x 10"); // not read again
 
-    f.w.cmdThumbnailFolder->click();
+    f.browse->cmdThumbnailFolder()->click();
     EXPECT_EQ(gudtSettings.FolderView, 0);
     ASSERT_EQ(f.rowTexts(), QStringList({"p2.png", "p1.png", "p0.png"}));
     for (int i = 1; i <= 3; ++i) {
-        const QImage shown = f.w.lvFolder->Item(i)->icon(0).pixmap(40, 40).toImage();
+        const QImage shown = f.lvFolder->Item(i)->icon(0).pixmap(40, 40).toImage();
         EXPECT_EQ(shown.pixel(20, 20), QColor::fromHsv((3 - i) * 40, 200, 200).rgb()) << i;
     }
 }
 
-TEST(FolderViewModes, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
+TEST_F(FolderView, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
 {
-    tf::test::TempFolder dir;
     makeMixedFolder(dir);
-    BrowseFixture f;
     gudtSettings.FolderView = 3;
     f.window.show();
     f.browse->ftvBrowse_FolderSelected(dir.path());
     ASSERT_EQ(f.rowTexts(), kImages);
-    QHeaderView* header = f.w.lvFolder->header();
+    QHeaderView* header = f.lvFolder->header();
     const auto clickCaption = [&](int column) {
         const int section = column - 1;
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
@@ -213,77 +194,69 @@ TEST(FolderViewModes, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
     const QStringList byResolution = {"g.ppm", "broken.png", "e.gif", "d.bmp", "c.jpeg", "f.tif", "a.png", "B.JPG"};
     clickCaption(2);
     EXPECT_EQ(f.rowTexts(), byResolution);
-    clickCaption(2);
-    QStringList reversed(byResolution.rbegin(), byResolution.rend());
-    EXPECT_EQ(f.rowTexts(), reversed);
-    // Another column starts ascending again; every row keeps its own file.
-    BrowseFixture::selectRow(f.w.lvFolder, 2); // "a.png", second by resolution reversed
+    // Another column starts ascending; every row keeps its own file.
+    BrowseFixture::selectRow(f.lvFolder, 7); // "a.png"
     clickCaption(1);
     EXPECT_EQ(f.rowTexts(), kImages);
-    for (int i = 1; i <= f.w.lvFolder->Count(); ++i)
-        EXPECT_EQ(tf::ListView::Tag(f.w.lvFolder->Item(i)), dir.file(f.w.lvFolder->Item(i)->text(0)));
-    ASSERT_EQ(f.w.lvFolder->selectedInOrder().size(), 1);
-    EXPECT_EQ(f.w.lvFolder->selectedInOrder()[0]->text(0), "a.png") << "the selected file stays selected";
+    for (int i = 1; i <= f.lvFolder->Count(); ++i)
+        EXPECT_EQ(tf::ListView::Tag(f.lvFolder->Item(i)), dir.file(f.lvFolder->Item(i)->text(0)));
+    ASSERT_EQ(f.lvFolder->selectedInOrder().size(), 1);
+    EXPECT_EQ(f.lvFolder->selectedInOrder()[0]->text(0), "a.png") << "the selected file stays selected";
 
-    // The sort outlives the listing: the folder listed again comes in the order chosen, and the
-    // same caption then turns it round.
+    // The sort outlives the listing: the folder listed again comes in the order chosen.
     clickCaption(1);
     const QStringList descending(kImages.rbegin(), kImages.rend());
     f.browse->ftvBrowse_FolderSelected(dir.path());
     EXPECT_EQ(f.rowTexts(), descending);
-    for (int i = 1; i <= f.w.lvFolder->Count(); ++i)
-        EXPECT_EQ(tf::ListView::Tag(f.w.lvFolder->Item(i)), f.browse->folderListing().file(i - 1)->path);
-    clickCaption(1);
-    EXPECT_EQ(f.rowTexts(), kImages);
+    for (int i = 1; i <= f.lvFolder->Count(); ++i)
+        EXPECT_EQ(tf::ListView::Tag(f.lvFolder->Item(i)), f.browse->folderListing().file(i - 1)->path);
 }
 
-TEST(FolderViewModes, ThumbnailsAfterDetailsRowsListTheFolderAgain)
+TEST_F(FolderView, ThumbnailsAfterDetailsRowsListTheFolderAgain)
 {
-    tf::test::TempFolder dir;
     makeSeries(dir, "m", 5);
-    BrowseFixture f;
     // Details from the third row on: those rows have no thumbnail.
-    duringListing(f.w.lvFolder, 2, [&] { f.w.cmdDetailFolder->click(); });
+    duringListing(f.lvFolder, 2, [&] { f.browse->cmdDetailFolder()->click(); });
     f.browse->ftvBrowse_FolderSelected(dir.path());
-    ASSERT_EQ(f.w.lvFolder->Count(), 5);
+    ASSERT_EQ(f.lvFolder->Count(), 5);
     EXPECT_EQ(f.browse->ilFolder().count(), 2);
-    EXPECT_EQ(tf::ListView::SubItem(f.w.lvFolder->Item(5), 1), "24 X 14 X 24");
+    EXPECT_EQ(tf::ListView::SubItem(f.lvFolder->Item(5), 1), "24 X 14 X 24");
 
-    f.w.cmdThumbnailFolder->click();
-    ASSERT_EQ(f.w.lvFolder->Count(), 5);
+    f.browse->cmdThumbnailFolder()->click();
+    ASSERT_EQ(f.lvFolder->Count(), 5);
     EXPECT_EQ(f.browse->ilFolder().count(), 5);
-    for (int i = 1; i <= 5; ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.w.lvFolder->Item(i))) << i;
+    for (int i = 1; i <= 5; ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.lvFolder->Item(i))) << i;
 }
 
-TEST(FolderViewInterrupted, AnotherFolderChosenMidListingLeavesOnlyItsFilesOnce)
+TEST(FolderViewInterrupted, AnotherFolderChosenMidListingEvenAnEmptyOneLeavesOnlyItsFilesOnce)
 {
     for (const bool secondIsEmpty : {false, true}) {
         tf::test::TempFolder a, b;
         makeSeries(a, "a", 6);
         if (!secondIsEmpty) makeSeries(b, "b", 3);
         BrowseFixture f;
-        duringListing(f.w.lvFolder, 2, [&] { f.browse->ftvBrowse_FolderSelected(b.path()); });
+        duringListing(f.lvFolder, 2, [&] { f.browse->ftvBrowse_FolderSelected(b.path()); });
         f.browse->ftvBrowse_FolderSelected(a.path());
 
         EXPECT_EQ(f.rowTexts(), secondIsEmpty ? QStringList() : QStringList({"b0.png", "b1.png", "b2.png"}));
-        for (int i = 1; i <= f.w.lvFolder->Count(); ++i) {
-            EXPECT_EQ(tf::ListView::Tag(f.w.lvFolder->Item(i)), b.file(f.w.lvFolder->Item(i)->text(0)));
-            EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.w.lvFolder->Item(i)));
+        for (int i = 1; i <= f.lvFolder->Count(); ++i) {
+            EXPECT_EQ(tf::ListView::Tag(f.lvFolder->Item(i)), b.file(f.lvFolder->Item(i)->text(0)));
+            EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.lvFolder->Item(i)));
         }
-        EXPECT_EQ(f.browse->ilFolder().count(), f.w.lvFolder->Count());
+        EXPECT_EQ(f.browse->ilFolder().count(), f.lvFolder->Count());
         EXPECT_EQ(f.panel("folder"), "Current Folder - " + b.path());
         EXPECT_EQ(f.browse->fileMainPath(), b.path());
         EXPECT_TRUE(f.w.pbQueue->isHidden());
+        f.browse->ftvBrowse_FolderSelected(QString()); // no folder: nothing happens
+        EXPECT_EQ(f.panel("folder"), "Current Folder - " + b.path());
     }
 }
 
-TEST(FolderViewInterrupted, AFileRemovedDuringTheListingIsLeftOut)
+TEST_F(FolderView, AFileRemovedDuringTheListingIsLeftOut)
 {
-    tf::test::TempFolder dir;
     makeSeries(dir, "v", 4);
-    BrowseFixture f;
     gudtSettings.FolderView = 3;
-    duringListing(f.w.lvFolder, 1, [&] { QFile::remove(dir.file("v2.png")); });
+    duringListing(f.lvFolder, 1, [&] { QFile::remove(dir.file("v2.png")); });
     f.browse->ftvBrowse_FolderSelected(dir.path());
     EXPECT_EQ(f.rowTexts(), QStringList({"v0.png", "v1.png", "v3.png"}));
 }
@@ -298,8 +271,8 @@ TEST(FolderTree, ChoosingAFolderInTheTreeListsIt)
     EXPECT_EQ(f.rowTexts(), QStringList({"a0.png", "a1.png"}));
     EXPECT_EQ(f.browse->SelectedFolder(), a.path());
 
-    auto* model = qobject_cast<QFileSystemModel*>(f.w.ftvBrowse->model());
+    auto* model = qobject_cast<QFileSystemModel*>(f.browse->ftvBrowse()->model());
     ASSERT_NE(model, nullptr);
-    f.w.ftvBrowse->setCurrentIndex(model->index(b.path()));
+    f.browse->ftvBrowse()->setCurrentIndex(model->index(b.path()));
     EXPECT_EQ(f.rowTexts(), QStringList({"b0.png"}));
 }

@@ -1,6 +1,4 @@
-// The preview: the selected row in ibMain, fit and actual size, the status panels, the metadata
-// pane, the menus, previous/next and the list events that show a file, and files that cannot
-// be shown.
+// The preview: the selected row in ibMain, fit, panels, metadata pane, menus, previous/next, list events.
 #include "browse_fixture.h"
 
 #include "browse/modPreview.h"
@@ -9,7 +7,6 @@
 #include "frame/modSettings.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
-#include "support/testenv.h"
 
 #include <QApplication>
 #include <QDir>
@@ -50,7 +47,7 @@ protected:
     // Lists the folder (once) and shows the named row.
     QTreeWidgetItem* show(const QString& name)
     {
-        if (f.w.lvFolder->Count() == 0) f.browse->ftvBrowse_FolderSelected(dir.path());
+        if (f.lvFolder->Count() == 0) f.browse->ftvBrowse_FolderSelected(dir.path());
         QTreeWidgetItem* row = f.row(name);
         EXPECT_NE(row, nullptr) << name.toStdString();
         f.browse->subShowSelectedFile(row);
@@ -58,7 +55,7 @@ protected:
     }
     QTreeWidgetItem* addBasketPage(const QString& name)
     {
-        QTreeWidgetItem* row = f.w.lvPages->AddItem(name);
+        QTreeWidgetItem* row = f.lvPages->AddItem(name);
         tf::ListView::setTag(row, dir.file(name));
         tf::ListView::setSubItem(row, 1, "30 X 30");
         tf::ListView::setSubItem(row, 2, "2 KB");
@@ -72,40 +69,40 @@ TEST_F(PreviewTest, ActualSizeCentresOrScrollsAndBestFitShrinks)
     writeQt(dir.file("large.png"), solid(800, 600, Qt::green), "png");
     writeQt(dir.file("other.png"), solid(900, 700, Qt::blue), "png");
     show("large.png");
-    EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 400, 300)); // best fit
-    EXPECT_TRUE(f.w.hsbView->isHidden() && f.w.vsbView->isHidden());
+    EXPECT_EQ(f.ibMain->geometry(), QRect(0, 0, 400, 300)); // best fit
+    EXPECT_TRUE(f.browse->hsbView()->isHidden() && f.browse->vsbView()->isHidden());
 
     f.browse->mnuPreviewFit_Click(1);
-    EXPECT_EQ(f.w.cmdPreviewView->text(), "    Actual Size");
+    EXPECT_EQ(f.browse->cmdPreviewView()->text(), "    Actual Size");
     f.browse->mnuPreviewFit(1)->trigger(); // the checked entry again: it stays checked
     EXPECT_TRUE(f.browse->mnuPreviewFit(1)->isChecked() && !f.browse->mnuPreviewFit(0)->isChecked());
     EXPECT_EQ(f.panel("status"), "100%");
-    EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 800, 600));
-    EXPECT_FALSE(f.w.hsbView->isHidden() || f.w.vsbView->isHidden());
-    EXPECT_EQ(f.w.hsbView->maximum(), 400);
-    EXPECT_EQ(f.w.vsbView->maximum(), 300);
-    f.w.vsbView->setValue(50);
-    f.w.hsbView->setValue(70);
-    EXPECT_EQ(f.w.ibMain->pos(), QPoint(-70, -50));
+    EXPECT_EQ(f.ibMain->geometry(), QRect(0, 0, 800, 600));
+    EXPECT_FALSE(f.browse->hsbView()->isHidden() || f.browse->vsbView()->isHidden());
+    EXPECT_EQ(f.browse->hsbView()->maximum(), 400);
+    EXPECT_EQ(f.browse->vsbView()->maximum(), 300);
+    f.browse->vsbView()->setValue(50);
+    f.browse->hsbView()->setValue(70);
+    EXPECT_EQ(f.ibMain->pos(), QPoint(-70, -50));
     f.browse->subFitPreview(); // a new layout keeps the place scrolled to
-    EXPECT_EQ(f.w.ibMain->pos(), QPoint(-70, -50));
+    EXPECT_EQ(f.ibMain->pos(), QPoint(-70, -50));
     // Another large file starts at its top-left corner, not where the last one was scrolled.
     show("other.png");
-    EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 900, 700));
-    EXPECT_EQ(f.w.hsbView->value(), 0);
-    EXPECT_EQ(f.w.vsbView->value(), 0);
+    EXPECT_EQ(f.ibMain->geometry(), QRect(0, 0, 900, 700));
+    EXPECT_EQ(f.browse->hsbView()->value(), 0);
+    EXPECT_EQ(f.browse->vsbView()->value(), 0);
 
     show("small.png");
-    EXPECT_EQ(f.w.ibMain->geometry(), QRect(100, 100, 200, 100));
-    EXPECT_TRUE(f.w.hsbView->isHidden() && f.w.vsbView->isHidden());
+    EXPECT_EQ(f.ibMain->geometry(), QRect(100, 100, 200, 100));
+    EXPECT_TRUE(f.browse->hsbView()->isHidden() && f.browse->vsbView()->isHidden());
 
     // Best fit never enlarges.
     f.browse->mnuPreviewFit_Click(0);
-    EXPECT_EQ(f.w.ibMain->geometry(), QRect(100, 100, 200, 100));
+    EXPECT_EQ(f.ibMain->geometry(), QRect(100, 100, 200, 100));
     show("large.png");
-    EXPECT_EQ(f.w.ibMain->geometry(), QRect(0, 0, 400, 300));
-    EXPECT_EQ(f.w.ibMain->Zoom(), 50.0);
-    EXPECT_EQ(f.w.hsbView->value(), 0);
+    EXPECT_EQ(f.ibMain->geometry(), QRect(0, 0, 400, 300));
+    EXPECT_EQ(f.ibMain->Zoom(), 50.0);
+    EXPECT_EQ(f.browse->hsbView()->value(), 0);
 }
 
 TEST_F(PreviewTest, PanelsDescribeTheShownRow)
@@ -120,19 +117,18 @@ TEST_F(PreviewTest, PanelsDescribeTheShownRow)
     EXPECT_EQ(f.panel("resolution"), "64 X 48 X 24     " + tf::ListView::SubItem(row, 2));
     EXPECT_EQ(f.panel("metadata"), "No metadata");
     EXPECT_EQ(f.browse->PicTiffTag(), dir.file("a.png"));
-    EXPECT_EQ(f.w.ibMain->Tag(), dir.file("a.png"));
+    EXPECT_EQ(f.ibMain->Tag(), dir.file("a.png"));
 
     show("three.tif");
     EXPECT_EQ(f.panel("pages"), "3 page(s)");
-    EXPECT_EQ(f.w.ibMain->image().pixelColor(20, 15), QColor(Qt::red)); // page 1
+    EXPECT_EQ(f.ibMain->image().pixelColor(20, 15), QColor(Qt::red)); // page 1
     EXPECT_EQ(gvarOriginalImage.image.size(), QSize(40, 30));
 
-    // A type whose header is not read gets its resolution from the shown image; the panel was
-    // filled from the row as it stood.
+    // A type whose header is not read gets its resolution from the shown image (the panel: the row as it was).
     row = show("g.ppm");
     EXPECT_EQ(tf::ListView::SubItem(row, 1), "12 X 8 X 24");
     // The listing, which the basket reads, says the same.
-    EXPECT_EQ(f.browse->folderListing().file(f.w.lvFolder->Index(row) - 1)->texts[tf::kFolderResolution], "12 X 8 X 24");
+    EXPECT_EQ(f.browse->folderListing().file(f.lvFolder->Index(row) - 1)->texts[tf::kFolderResolution], "12 X 8 X 24");
     EXPECT_EQ(f.panel("resolution"), "     " + tf::ListView::SubItem(row, 2));
 }
 
@@ -145,33 +141,28 @@ TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
         ++replays;
         target.setPicture(solid(10, 10, Qt::black));
     };
-    int saves = 0;
-    f.services.saveAs = [&] { ++saves; };
-    f.browse->mnuSavePreviewAs(0)->trigger(); // nothing shown: nothing to save
     EXPECT_EQ(f.browse->mnuPreviewType(0)->text() + "/" + f.browse->mnuPreviewType(1)->text(), "Original/Optimized");
     f.browse->mnuPreviewType_Click(1);
-    EXPECT_EQ(replays + saves, 0);
-    EXPECT_EQ(f.w.cmdPreviewType->text(), "     Optimized");
+    EXPECT_EQ(replays, 0);
+    EXPECT_EQ(f.browse->cmdPreviewType()->text(), "     Optimized");
     show("a.png");
     show("a.png");
     EXPECT_EQ(replays, 1);
-    f.browse->mnuSavePreviewAs(0)->trigger();
-    EXPECT_EQ(saves, 1);
     show("b.png");
     EXPECT_EQ(replays, 2);
 
     f.browse->mnuPreviewType_Click(0); // Original: the image as loaded
-    EXPECT_EQ(f.w.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
-    f.w.ibMain->setPicture(solid(5, 5, Qt::white));
+    EXPECT_EQ(f.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
+    f.ibMain->setPicture(solid(5, 5, Qt::white));
     f.browse->mnuPreviewType(0)->trigger(); // the checked entry again: nothing
-    EXPECT_EQ(f.w.ibMain->ImageWidth(), 5);
+    EXPECT_EQ(f.ibMain->ImageWidth(), 5);
     EXPECT_TRUE(f.browse->mnuPreviewType(0)->isChecked());
     EXPECT_FALSE(f.browse->mnuPreviewType(1)->isChecked());
 
     // After another image was put into the control, the row is loaded again.
     f.browse->subForgetShownFile();
     show("b.png");
-    EXPECT_EQ(f.w.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
+    EXPECT_EQ(f.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
 }
 
 TEST_F(PreviewTest, AFailedReplayIsReportedAndTheFileStillShown)
@@ -185,7 +176,7 @@ TEST_F(PreviewTest, AFailedReplayIsReportedAndTheFileStillShown)
     ASSERT_EQ(reports.reports().size(), 1u);
     EXPECT_TRUE(reports.reports()[0].text.endsWith("Resize: the width must be at least 1 pixel"));
     // What the tasks before the failed one made is shown, as the file it came from.
-    EXPECT_EQ(f.w.ibMain->ImageWidth(), 10);
+    EXPECT_EQ(f.ibMain->ImageWidth(), 10);
     EXPECT_EQ(f.browse->PicTiffTag(), dir.file("a.png"));
 }
 
@@ -278,27 +269,27 @@ TEST_F(PreviewTest, AVanishedOrUnreadableFileGivesAClearStatusAndIsTriedAgain)
         writeQt(dir.file(name), solid(64, 48, Qt::blue), QFileInfo(name).suffix().toLatin1().constData());
     gudtSettings.FolderView = 3;
     show("a.png");
-    ASSERT_TRUE(f.w.ibMain->HasImage());
+    ASSERT_TRUE(f.ibMain->HasImage());
     QFile::remove(dir.file("gone.jpg"));
     QFile::remove(dir.file("gone.png"));
-    writeBytes(dir.file("bad.jpg"), QByteArray("\xFF\xD8\xFF\xE0 broken", 12));
+    dir.write("bad.jpg", QByteArray("\xFF\xD8\xFF\xE0 broken", 12));
 
     for (const QString name : {"gone.jpg", "gone.png", "bad.jpg"}) {
         show(name);
-        EXPECT_FALSE(f.w.ibMain->HasImage()) << name.toStdString();
-        EXPECT_TRUE(f.w.ibMain->isHidden());
+        EXPECT_FALSE(f.ibMain->HasImage()) << name.toStdString();
+        EXPECT_TRUE(f.ibMain->isHidden());
         EXPECT_EQ(f.panel("filename"), (name == "bad.jpg" ? "Unable to read - " : "File not found - ") + name);
         EXPECT_EQ(f.panel("pages") + f.panel("resolution") + f.panel("metadata"), "");
         EXPECT_EQ(f.browse->PicTiffTag(), ""); // no metadata command can reach the old file
-        EXPECT_EQ(f.w.ibMain->Tag(), "");
+        EXPECT_EQ(f.ibMain->Tag(), "");
     }
     writeQt(dir.file("gone.jpg"), solid(64, 48, Qt::blue), "jpg");
     show("gone.jpg");
-    EXPECT_TRUE(f.w.ibMain->HasImage());
+    EXPECT_TRUE(f.ibMain->HasImage());
     EXPECT_EQ(f.panel("filename"), "gone.jpg");
 }
 
-TEST_F(PreviewTest, PreviousAndNextStopAtTheEndsOfTheListLastFocused)
+TEST_F(PreviewTest, PreviousAndNextWalkTheListLastFocused)
 {
     for (const char* name : {"1.png", "2.png", "3.png", "p1.png", "p2.png"}) writeQt(dir.file(name), solid(30, 30, Qt::red), "png");
     f.browse->ftvBrowse_FolderSelected(dir.path());
@@ -306,37 +297,34 @@ TEST_F(PreviewTest, PreviousAndNextStopAtTheEndsOfTheListLastFocused)
     f.browse->cmdPreviewNext_Click(); // nothing selected: nothing moves
     EXPECT_EQ(shown(), "");
 
-    f.selectRow(f.w.lvFolder, 4);
-    f.w.cmdPreviewNext->click();
+    // Where each walk stops is the row rules' test; here the buttons, the menu and the list they walk.
+    f.selectRow(f.lvFolder, 4);
+    f.browse->cmdPreviewNext()->click();
     EXPECT_EQ(shown(), "p2.png");
-    EXPECT_EQ(f.w.lvFolder->selectedInOrder(), QList<QTreeWidgetItem*>({f.w.lvFolder->Item(5)}));
-    f.w.cmdPreviewNext->click();
-    EXPECT_EQ(f.w.lvFolder->SelectedItem(), f.w.lvFolder->Item(5));
+    EXPECT_EQ(f.lvFolder->selectedInOrder(), QList<QTreeWidgetItem*>({f.lvFolder->Item(5)}));
     f.browse->mnuPreview_Click(2);
     EXPECT_EQ(shown(), "p1.png");
-    f.selectRow(f.w.lvFolder, 1);
-    f.w.cmdPreviewPrevious->click();
-    EXPECT_EQ(shown(), "p1.png");
+    f.selectRow(f.lvFolder, 2);
+    f.browse->cmdPreviewPrevious()->click();
+    EXPECT_EQ(shown(), "1.png");
 
     addBasketPage("p1.png");
-    f.selectRow(f.w.lvPages, 1);
-    f.browse->lvPages_GotFocus();
-    f.w.cmdPreviewNext->click(); // one page: no move
-    EXPECT_EQ(shown(), "p1.png");
     addBasketPage("3.png");
-    f.w.cmdPreviewNext->click();
+    f.selectRow(f.lvPages, 1);
+    f.browse->lvPages_GotFocus();
+    f.browse->cmdPreviewNext()->click();
     EXPECT_EQ(shown(), "3.png");
     EXPECT_EQ(f.panel("pages"), "1 page(s)");
     EXPECT_EQ(f.panel("resolution"), "30 X 30     2 KB");
-    EXPECT_EQ(f.w.lvFolder->SelectedItem(), f.w.lvFolder->Item(1)); // the folder list stayed
+    EXPECT_EQ(f.lvFolder->SelectedItem(), f.lvFolder->Item(1)); // the folder list stayed
 
     // A file that cannot be read does not stop the walk.
-    writeBytes(dir.file("2.png"), "not a picture");
+    dir.write("2.png", "not a picture");
     f.browse->lvFolder_GotFocus();
-    f.w.cmdPreviewNext->click();
+    f.browse->cmdPreviewNext()->click();
     EXPECT_EQ(f.panel("filename"), "Unable to read - 2.png");
     EXPECT_EQ(shown(), "");
-    f.w.cmdPreviewNext->click();
+    f.browse->cmdPreviewNext()->click();
     EXPECT_EQ(shown(), "3.png");
 }
 
@@ -351,35 +339,35 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     const auto shown = [&] { return QFileInfo(f.browse->PicTiffTag()).fileName(); };
 
     EXPECT_TRUE(f.browse->mblnSuppressItemShow); // as at start-up, until a row is clicked
-    QTest::mouseClick(f.w.lvFolder->viewport(), Qt::LeftButton, {}, at(f.w.lvFolder, 2));
+    QTest::mouseClick(f.lvFolder->viewport(), Qt::LeftButton, {}, at(f.lvFolder, 2));
     EXPECT_EQ(shown(), "2.png");
-    EXPECT_TRUE(f.w.lvFolder->hasFocus());
+    EXPECT_TRUE(f.lvFolder->hasFocus());
     EXPECT_EQ(f.browse->mstrDragSourceList, "lvFolder");
-    QTest::keyClick(f.w.lvFolder, Qt::Key_Down);
+    QTest::keyClick(f.lvFolder, Qt::Key_Down);
     EXPECT_EQ(shown(), "3.png");
     const int resizes = f.services.resizeCalls;
-    QTest::keyClick(f.w.lvFolder, Qt::Key_A);
-    QTest::mouseClick(f.w.lvFolder->viewport(), Qt::RightButton, {}, at(f.w.lvFolder, 1));
+    QTest::keyClick(f.lvFolder, Qt::Key_A);
+    QTest::mouseClick(f.lvFolder->viewport(), Qt::RightButton, {}, at(f.lvFolder, 1));
     EXPECT_EQ(shown(), "3.png");
     EXPECT_EQ(f.services.resizeCalls, resizes);
     // Several folder rows chosen: the one clicked last is shown.
-    QTest::mouseClick(f.w.lvFolder->viewport(), Qt::LeftButton, Qt::ControlModifier, at(f.w.lvFolder, 2));
-    EXPECT_EQ(f.w.lvFolder->selectedInOrder().size(), 2);
+    QTest::mouseClick(f.lvFolder->viewport(), Qt::LeftButton, Qt::ControlModifier, at(f.lvFolder, 2));
+    EXPECT_EQ(f.lvFolder->selectedInOrder().size(), 2);
     EXPECT_EQ(shown(), "2.png");
 
     addBasketPage("1.png");
     addBasketPage("2.png");
-    QTest::mouseClick(f.w.lvPages->viewport(), Qt::LeftButton, {}, at(f.w.lvPages, 2));
+    QTest::mouseClick(f.lvPages->viewport(), Qt::LeftButton, {}, at(f.lvPages, 2));
     EXPECT_EQ(shown(), "2.png");
     EXPECT_EQ(f.browse->mstrDragSourceList, "lvPages");
     // Two pages selected: the click shows neither.
-    QTest::mouseClick(f.w.lvPages->viewport(), Qt::LeftButton, Qt::ControlModifier, at(f.w.lvPages, 1));
+    QTest::mouseClick(f.lvPages->viewport(), Qt::LeftButton, Qt::ControlModifier, at(f.lvPages, 1));
     EXPECT_EQ(f.browse->mintSelectedCount, 2);
     EXPECT_EQ(shown(), "2.png");
     // Leaving the basket: arrow keys show nothing until a row is clicked again.
-    f.w.lvFolder->setFocus();
+    f.lvFolder->setFocus();
     EXPECT_EQ(f.browse->mstrDragSourceList, "lvFolder");
     EXPECT_TRUE(f.browse->mblnSuppressItemShow);
-    QTest::keyClick(f.w.lvFolder, Qt::Key_Up);
+    QTest::keyClick(f.lvFolder, Qt::Key_Up);
     EXPECT_EQ(shown(), "2.png");
 }

@@ -1,17 +1,14 @@
-#include "multipage_testutil.h"
+#include "multipage_fixture.h"
 
-#include "platform/imagebox/freeimage_qt.h"
-#include "platform/ui/listview.h"
+#include "support/imagebox_testutil.h"
 
 #include <FreeImage.h>
-#include "support/testenv.h"
-
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <gtest/gtest.h>
 #include <QImageWriter>
 #include <QPainter>
-#include <QRegularExpression>
+#include <unistd.h>
 
 namespace tf::test::multipage {
 
@@ -38,10 +35,7 @@ QString writePage(const QString& path, const QImage& picture)
     if (name.contains(QLatin1String("mono"))) out = picture.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
     if (name.endsWith(QLatin1String(".tif"))) {
         // Qt has no TIFF writer here; FreeImage's own saver stands in.
-        FIBITMAP* bitmap = tf::freeImageFromQImage(out);
-        const bool ok = bitmap && FreeImage_Save(FIF_TIFF, bitmap, QFile::encodeName(path).constData(), TIFF_DEFLATE);
-        if (bitmap) FreeImage_Unload(bitmap);
-        EXPECT_TRUE(ok) << path.toStdString();
+        EXPECT_TRUE(saveWithFreeImage(out, FIF_TIFF, path, TIFF_DEFLATE)) << path.toStdString();
         return path;
     }
     QImageWriter writer(path);
@@ -67,15 +61,6 @@ QStringList folderEntries(const QString& folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-} // namespace tf::test::multipage
-
-#include <QFile>
-#include <csignal>
-#include <sys/resource.h>
-#include <unistd.h>
-
-namespace tf::test::multipage {
-
 ReadOnlyFolder::ReadOnlyFolder(const QString& folder) : m_folder(folder)
 {
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
@@ -95,6 +80,5 @@ ReadOnlyFolder::~ReadOnlyFolder()
     if (m_immutable) runTool(QStringLiteral("chattr"), {QStringLiteral("-i"), m_folder});
     QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
-
 
 } // namespace tf::test::multipage

@@ -130,16 +130,6 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
         << "no temporary file is left beside the documents";
 }
 
-TEST_F(MainWindowOutput, AnEmptyBasketMakesSaveAndAppendDoNothing)
-{
-    frmMain& w = startOn(pics.path(), /*details*/ true);
-    ASSERT_EQ(w.basket()->lvPages()->Count(), 0);
-    chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
-    click(w.basket()->cmdsaveAppend());
-    EXPECT_TRUE(dialogs.fileRequests().empty());
-    EXPECT_TRUE(QDir(out.path()).isEmpty());
-}
-
 TEST_F(MainWindowOutput, ACaptionClickSortsTheBasketAndNewBasketLetsGoOfThePreviewedPage)
 {
     frmMain& w = startOn(pics.path(), /*details*/ true);

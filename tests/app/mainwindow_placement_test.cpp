@@ -75,12 +75,6 @@ TEST_F(MainWindowPlacement, TheFirstStartOpensLargeEnoughAndCentred)
     expectEveryControlShows();
     const QLabel* queue = w.sbMain()->panel("queue");
     EXPECT_GE(queue->width(), queue->sizeHint().width()) << queue->text().toStdString();
-
-    // The size it is closed at is the one it comes back at.
-    w.resize(700, 520);
-    ASSERT_TRUE(closeWindow());
-    gudtSettings = typSettings();
-    EXPECT_EQ(start(QSize()).size(), QSize(700, 520));
 }
 
 TEST_F(MainWindowPlacement, StoredValuesAtTheirEndsAreBroughtWithinWhatTheWindowCanShow)

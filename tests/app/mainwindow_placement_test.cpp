@@ -4,10 +4,8 @@
 
 #include "app/modWindowPlacement.h"
 #include "controls/splitter.h"
-#include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
 
-#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
@@ -98,18 +96,4 @@ TEST_F(MainWindowPlacement, StoredValuesAtTheirEndsAreBroughtWithinWhatTheWindow
     s.WindowWidth = s.WindowHeight = 32767 * 15;
     writeSettings(s);
     EXPECT_EQ(start(QSize()).size(), available().size());
-}
-
-TEST_F(MainWindowPlacement, TheExtremeSettingsFileIsDroppedAndTheWindowOpensAsAtTheFirstStart)
-{
-    QDir().mkpath(dataDir());
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TF_SETTINGS_REGRESSION_DIR "/settings-extreme-accepted.bin"), settingsPath()));
-    ScriptedMessageBoxes boxes;
-    frmMain& w = start(QSize());
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("Configuration data file is corrupted"));
-    EXPECT_FALSE(QFileInfo::exists(settingsPath()));
-    EXPECT_EQ(w.size(), QSize(1024, 768).boundedTo(available().size()));
-    EXPECT_EQ(w.splMain()->SplitterPosition(), 70);
-    EXPECT_EQ(w.splRight()->SplitterPosition(), 30);
 }

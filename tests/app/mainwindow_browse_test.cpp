@@ -1,8 +1,5 @@
-// The browse area's wiring in the main window: the saved folder listed at start-up, each of the
-// controller's buttons and menus reached by one click, the window's own answers to a shown file
-// (buttons, panes, tabs, layout), the basket list handed over, the folder and the zoom back after
-// a restart, and the window taken down in the middle of all this. What the folder view and the
-// preview do is tested in tests/browse.
+// The browse area's wiring in the main window: one click per button, menu and list, the window's
+// own answers to a shown file, and the window taken down mid-way. The behaviour is in tests/browse.
 #include "mainwindow_gui.h"
 
 #include "basket/BasketController.h"
@@ -19,13 +16,9 @@
 #include "platform/ui/tabstrip.h"
 
 #include <QFileSystemModel>
-#include <QImageWriter>
 #include <QLabel>
-#include <QMenu>
-#include <QMimeDatabase>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -120,7 +113,7 @@ TEST_F(MainWindowBrowse, TheSavedFolderIsListedOnceAtStartUp)
     EXPECT_EQ(w.browse()->SelectedFolder(), other.path()) << "later resizes only lay out the panes";
 }
 
-TEST_F(MainWindowBrowse, TheFolderButtonsSwitchBetweenThumbnailsAndDetails)
+TEST_F(MainWindowBrowse, TheFolderButtonsSwitchModesAndPreviousAndNextStepOneRowPerClick)
 {
     frmMain& w = startOnShots(/*details*/ true);
     click(w.browse()->cmdThumbnailFolder());
@@ -129,6 +122,15 @@ TEST_F(MainWindowBrowse, TheFolderButtonsSwitchBetweenThumbnailsAndDetails)
     click(w.browse()->cmdDetailFolder());
     EXPECT_EQ(gudtSettings.FolderView, 3);
     EXPECT_EQ(w.browse()->lvFolder()->iconSize(), QSize(16, 16));
+
+    clickRow(w.browse()->lvFolder(), "B.JPG");
+    // One click, one row: a second handler on the button would skip one.
+    click(w.browse()->cmdPreviewNext());
+    EXPECT_EQ(selectedRow(w.browse()->lvFolder()), 3);
+    click(w.browse()->cmdPreviewPrevious());
+    click(w.browse()->cmdPreviewPrevious());
+    EXPECT_EQ(shownFile(), "a.png");
+    EXPECT_EQ(selectedRow(w.browse()->lvFolder()), 1);
 }
 
 TEST_F(MainWindowBrowse, AClickedRowIsPreviewedAndTheWindowFollows)
@@ -166,19 +168,6 @@ TEST_F(MainWindowBrowse, AClickedRowIsPreviewedAndTheWindowFollows)
     EXPECT_FALSE(w.browse()->ibMain()->isVisible());
     EXPECT_FALSE(w.browse()->cmdPreviewSave()->isEnabled() || w.browse()->cmdPreviewPrint()->isEnabled() ||
                  w.browse()->CmdPreviewEdit()->isEnabled());
-}
-
-TEST_F(MainWindowBrowse, PreviousAndNextStepOneRowPerClick)
-{
-    frmMain& w = startOnShots(/*details*/ true);
-    clickRow(w.browse()->lvFolder(), "B.JPG");
-    // One click, one row: a second handler on the button would skip one.
-    click(w.browse()->cmdPreviewNext());
-    EXPECT_EQ(selectedRow(w.browse()->lvFolder()), 3);
-    click(w.browse()->cmdPreviewPrevious());
-    click(w.browse()->cmdPreviewPrevious());
-    EXPECT_EQ(shownFile(), "a.png");
-    EXPECT_EQ(selectedRow(w.browse()->lvFolder()), 1);
 }
 
 TEST_F(MainWindowBrowse, TheZoomMenuFitsThePreviewToTheWindowsViewportAndTheTypeMenuSwitches)

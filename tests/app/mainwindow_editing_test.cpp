@@ -1,8 +1,6 @@
-// The editing mode as a user works it in the main window: the Edit button, a task chosen in the
-// task chart, Preview, Confirm, Reset and Original with their questions, the edit list's bars
-// and rows, the mouse tools on the preview, and the confirmed tasks reaching the written pages.
-// The options are set on the panels' own controls, as the user sets them; their input rules are
-// tested with the panels, here only what reaches the image, the list and the settings record.
+// The editing mode as a user works it in the main window: tasks, Preview, Confirm, Reset and
+// Original, the edit list, the mouse tools, and the list reaching the written pages. The panels'
+// input rules are tested with the panels; here only what reaches the image, list and record.
 #include "mainwindow_gui.h"
 
 #include "basket/BasketController.h"

@@ -8,7 +8,6 @@
 #include "platform/ui/statusbar.h"
 #include "support/testenv.h"
 
-#include <QPushButton>
 
 using namespace tf;
 using namespace tf::test;

@@ -10,8 +10,6 @@
 #include "platform/ui/tabstrip.h"
 
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QScrollBar>
 
 using namespace tf;
 using tf::test::MainWindowTest;
@@ -48,7 +46,7 @@ protected:
 
 } // namespace
 
-TEST_F(MainWindowPanes, ResizesAndSplitterPositionsLayThePanesOut)
+TEST_F(MainWindowPanes, ResizesSplitterPositionsAndDragsLayThePanesOut)
 {
     frmMain& w = start();
     expectLaidOut();
@@ -59,6 +57,26 @@ TEST_F(MainWindowPanes, ResizesAndSplitterPositionsLayThePanesOut)
     EXPECT_EQ(w.splMain()->SplitterPosition(), 40);
     expectLaidOut();
     EXPECT_FALSE(w.editing()->eb()->isVisible());
+
+    // Dragging any splitter lays the window out again.
+    for (Splitter* splitter : {w.splMain(), w.splRight(), w.splLeft(), w.splView()}) {
+        SCOPED_TRACE(splitter->objectName().toStdString());
+        const int before = splitter->SplitterPosition();
+        QWidget* bar = splitter->findChild<QWidget*>("picSplitter", Qt::FindDirectChildrenOnly);
+        ASSERT_NE(bar, nullptr);
+        auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+            QMouseEvent event(type, at, bar->mapToGlobal(at), button, held, Qt::NoModifier);
+            QApplication::sendEvent(bar, &event);
+        };
+        // A tenth of the splitter towards its start, well inside the band.
+        const QPoint by = splitter->Orientation() == 1 ? QPoint(2, 2 - splitter->height() / 10)
+                                                       : QPoint(2 - splitter->width() / 10, 2);
+        send(QEvent::MouseButtonPress, QPoint(2, 2), Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, by, Qt::NoButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, by, Qt::LeftButton, Qt::NoButton);
+        EXPECT_LT(splitter->SplitterPosition(), before);
+        expectLaidOut();
+    }
 
     w.resize(300, 200);
     QApplication::processEvents();
@@ -84,18 +102,6 @@ TEST_F(MainWindowPanes, AMinimisedWindowLeavesThePanesAloneUntilItIsRestored)
     ASSERT_FALSE(w.isMinimized());
     EXPECT_EQ(w.splMain()->width(), w.centralWidget()->width()) << "restoring lays the window out again";
     EXPECT_NE(w.basket()->lvPages()->geometry(), pages);
-}
-
-TEST_F(MainWindowPanes, TheEditingModeNeedsAnImage)
-{
-    frmMain& w = start();
-    showPicture();
-    EXPECT_EQ(w.sbMain()->panelText("status"), fncZoomText(w.browse()->ibMain()->Zoom()));
-    w.browse()->ibMain()->Clear();
-    w.subResize();
-    EXPECT_FALSE(w.browse()->ibMain()->isVisible());
-    w.CmdPreviewEdit_Click();
-    EXPECT_EQ(w.arrangement(), PaneArrangement::Browsing);
 }
 
 TEST_F(MainWindowPanes, EditingModeCoversTheWindowAndComesBackWhole)
@@ -131,6 +137,13 @@ TEST_F(MainWindowPanes, EditingModeCoversTheWindowAndComesBackWhole)
     expectLaidOut();
     EXPECT_EQ(entering, 1);
     EXPECT_EQ(leaving, 1);
+
+    EXPECT_EQ(w.sbMain()->panelText("status"), fncZoomText(w.browse()->ibMain()->Zoom()));
+    w.browse()->ibMain()->Clear();
+    w.subResize();
+    EXPECT_FALSE(w.browse()->ibMain()->isVisible());
+    w.CmdPreviewEdit_Click();
+    EXPECT_EQ(w.arrangement(), PaneArrangement::Browsing) << "the editing mode needs an image";
 }
 
 TEST_F(MainWindowPanes, WithoutTheMetadataPaneThePreviewFillsItsSplitterAndEditingKeepsItSo)
@@ -151,27 +164,4 @@ TEST_F(MainWindowPanes, WithoutTheMetadataPaneThePreviewFillsItsSplitterAndEditi
     EXPECT_EQ(w.arrangement(), PaneArrangement::PreviewWithoutMetadata);
     EXPECT_EQ(w.splView()->LeftOrTopControl(), nullptr);
     EXPECT_TRUE(w.editing()->eb()->isVisible()) << "without the metadata pane the explorer bar keeps its visibility";
-}
-
-TEST_F(MainWindowPanes, DraggingAnySplitterLaysTheWindowOutAgain)
-{
-    frmMain& w = start(QSize(1000, 700));
-    for (Splitter* splitter : {w.splMain(), w.splRight(), w.splLeft(), w.splView()}) {
-        SCOPED_TRACE(splitter->objectName().toStdString());
-        const int before = splitter->SplitterPosition();
-        QWidget* bar = splitter->findChild<QWidget*>("picSplitter", Qt::FindDirectChildrenOnly);
-        ASSERT_NE(bar, nullptr);
-        auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
-            QMouseEvent event(type, at, bar->mapToGlobal(at), button, held, Qt::NoModifier);
-            QApplication::sendEvent(bar, &event);
-        };
-        // A tenth of the splitter towards its start, well inside the band.
-        const QPoint by = splitter->Orientation() == 1 ? QPoint(2, 2 - splitter->height() / 10)
-                                                       : QPoint(2 - splitter->width() / 10, 2);
-        send(QEvent::MouseButtonPress, QPoint(2, 2), Qt::LeftButton, Qt::LeftButton);
-        send(QEvent::MouseMove, by, Qt::NoButton, Qt::LeftButton);
-        send(QEvent::MouseButtonRelease, by, Qt::LeftButton, Qt::NoButton);
-        EXPECT_LT(splitter->SplitterPosition(), before);
-        expectLaidOut();
-    }
 }

@@ -7,7 +7,6 @@
 #include "platform/ui/statusbar.h"
 
 #include <QLabel>
-#include <QPushButton>
 #include <QScreen>
 
 using namespace tf;

@@ -11,7 +11,6 @@
 #include "platform/ui/foldertree.h"
 #include "platform/ui/listview.h"
 
-#include <QAction>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QPushButton>

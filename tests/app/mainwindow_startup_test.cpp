@@ -15,10 +15,7 @@
 #include "platform/ui/statusbar.h"
 #include "platform/ui/tabstrip.h"
 
-#include <QAction>
 #include <QComboBox>
-#include <QHeaderView>
-#include <QLabel>
 #include <QPushButton>
 
 #include <sys/wait.h>
@@ -89,19 +86,14 @@ TEST_F(MainWindowTest, ControlArraysAreNamedAndReachedByIndex)
     EXPECT_EQ(w.mnuPreviewFit(2), nullptr);
 }
 
-TEST_F(MainWindowTest, TheFontListComesFromTheFontSource)
+TEST_F(MainWindowTest, TheFontListComesFromTheFontSourceAndEachTaskShowsItsIcon)
 {
     setFontNameSource([](bool) { return std::optional<QStringList>(QStringList{"Gamma Sans", "Alpha Serif"}); });
-    start(QSize());
+    frmMain& w = start(QSize());
     setFontNameSource({});
     EXPECT_EQ(items(find<QComboBox>("ComboFontFamily")), (QStringList{"Gamma Sans", "Alpha Serif"}));
     EXPECT_EQ(find<QComboBox>("ComboFontFamily")->currentIndex(), 0);
     EXPECT_EQ(find<QComboBox>("comboFontSize")->count(), 93);
-}
-
-TEST_F(MainWindowTest, EachTaskOfTheExplorerBarShowsItsIconAndThePanelsAreTheWindows)
-{
-    frmMain& w = start(QSize());
     const ExplorerBarModel& m = w.editing()->eb()->model();
     ASSERT_EQ(m.shownGroups(), (QVector<int>{ExplorerBarModel::kSpecialGroup, 1, 2}));
     const typExplorerBarGroup* tasks = m.groupRecord(ExplorerBarModel::kSpecialGroup);

@@ -2,18 +2,11 @@
 // own answers to a shown file, and the window taken down mid-way. The behaviour is in tests/browse.
 #include "mainwindow_gui.h"
 
-#include "basket/BasketController.h"
-#include "browse/BrowseController.h"
 #include "browse/modPreview.h"
 #include "controls/splitter.h"
-#include "frame/globals.h"
-#include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
-#include "platform/ui/foldertree.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
-#include "platform/ui/tabstrip.h"
 
 #include <QFileSystemModel>
 #include <QLabel>
@@ -25,8 +18,6 @@
 
 using namespace tf;
 using namespace tf::test;
-using tf::test::TempFolder;
-
 
 namespace {
 

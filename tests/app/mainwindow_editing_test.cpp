@@ -3,16 +3,10 @@
 // input rules are tested with the panels; here only what reaches the image, list and record.
 #include "mainwindow_gui.h"
 
-#include "basket/BasketController.h"
 #include "basket/frmDialogExtension.h"
-#include "browse/previewSnapshots.h"
-#include "controls/explorerbar/ExplorerBar.h"
-#include "editing/EditingController.h"
-#include "editing/TaskOptionPanels.h"
-#include "platform/imagebox/imagebox.h"
+#include "editing/OptionControls.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
-#include "editing/OptionControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>

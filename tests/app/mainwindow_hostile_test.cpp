@@ -4,8 +4,6 @@
 // decoders' time limit, and each says it could not be read.
 #include "mainwindow_gui.h"
 
-#include "basket/BasketController.h"
-#include "basket/frmDialogExtension.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"

@@ -2,10 +2,7 @@
 // stays inside the option group and clear of its neighbours, and its caption is not cut off.
 #include "mainwindow_gui.h"
 
-#include "browse/previewSnapshots.h"
-#include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modButtonPicture.h"
-#include "platform/imagebox/imagebox.h"
 #include "platform/ui/msgbox.h"
 
 #include <QComboBox>

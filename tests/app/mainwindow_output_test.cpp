@@ -6,8 +6,6 @@
 #include "mainwindow_gui.h"
 
 #include "basket/frmDialogExtension.h"
-#include "basket/BasketController.h"
-#include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"

@@ -2,12 +2,8 @@
 // every resize, splitter drag and change of arrangement.
 #include "mainwindow_fixture.h"
 
-#include "controls/explorerbar/ExplorerBar.h"
 #include "controls/splitter.h"
-#include "platform/imagebox/imagebox.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
-#include "platform/ui/tabstrip.h"
 
 #include <QMouseEvent>
 

@@ -2,14 +2,11 @@
 // and a close during a long command waits for it.
 #include "mainwindow_fixture.h"
 
-#include "browse/previewSnapshots.h"
 #include "controls/modButtonPicture.h"
 #include "controls/splitter.h"
 #include "frame/LongCommand.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
-#include "platform/ui/foldertree.h"
-#include "platform/ui/listview.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>

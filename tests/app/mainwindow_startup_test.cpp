@@ -1,19 +1,10 @@
 // Starting the main window: its widgets, fixed lists, explorer bar, pictures and the applied settings.
 #include "mainwindow_fixture.h"
 
-#include "browse/BrowseController.h"
-#include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modFontsCombo.h"
 #include "controls/splitter.h"
-#include "frame/globals.h"
-#include "frame/modGlobalErrorHandling.h"
-#include "platform/imagebox/imagebox.h"
 #include "platform/sys/workfiles.h"
-#include "platform/ui/foldertree.h"
-#include "platform/ui/imagelist.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
-#include "platform/ui/tabstrip.h"
 
 #include <QComboBox>
 #include <QPushButton>

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSysInfo>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -82,25 +83,15 @@ TEST(SingleInstance, ALockLeftByACrashedCopyOrOneThatCannotBeWrittenKeepsNoCopyF
 
 namespace {
 
-// Sets an environment variable (or removes it, for a null value) for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
-    {
-        if (value.isNull()) qunsetenv(name);
-        else qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had) qputenv(m_name, m_old);
-        else qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    QByteArray m_old;
-    bool m_had;
-};
+// Sets an environment variable (or removes it, for a null value) until the returned guard goes.
+auto scopedEnv(const char* name, const QByteArray& value)
+{
+    const bool had = qEnvironmentVariableIsSet(name);
+    const QByteArray old = qgetenv(name);
+    if (value.isNull()) qunsetenv(name);
+    else qputenv(name, value);
+    return qScopeGuard([=] { had ? qputenv(name, old) : qunsetenv(name); });
+}
 
 // A lock file as a copy of the program on another machine leaves it: a process id that may well
 // be running here, under another host's name.
@@ -120,7 +111,7 @@ void writeForeignLock(const QString& path)
 TEST(SingleInstance, TheLockLivesInTheRuntimeFolderOrPerHostInTheDataFolder)
 {
     test::TempFolder data, runtime, notAFolder;
-    ScopedEnv dataHome("XDG_DATA_HOME", data.path().toUtf8());
+    const auto dataHome = scopedEnv("XDG_DATA_HOME", data.path().toUtf8());
     const QString dataDir = data.file("tavrel-folio");
     QDir().mkpath(dataDir);
     const struct {
@@ -135,7 +126,7 @@ TEST(SingleInstance, TheLockLivesInTheRuntimeFolderOrPerHostInTheDataFolder)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ScopedEnv runtimeDir("XDG_RUNTIME_DIR", c.runtime);
+        const auto runtimeDir = scopedEnv("XDG_RUNTIME_DIR", c.runtime);
         EXPECT_EQ(QFileInfo(singleInstanceLockPath()).absolutePath(), c.lockFolder);
         writeForeignLock(dataDir + "/tavrel-folio.lock");
         writeForeignLock(dataDir + "/tavrel-folio.another-host.example.lock");

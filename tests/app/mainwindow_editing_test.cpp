@@ -114,13 +114,13 @@ protected:
     }
 
     ScriptedMessageBoxes boxes;
+    const QImage original = pattern(60, 40);
 };
 
 } // namespace
 
 TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons)
 {
-    const QImage original = pattern(60, 40);
     frmMain& w = enter(original);
     gudtSettings.Tasks.BlurLevel = 3; // the level last confirmed
     ASSERT_EQ(glngEditMode, 1);
@@ -195,7 +195,6 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
 
 TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
 {
-    const QImage original = pattern(60, 40);
     frmMain& w = enter(original);
 
     // A freshly chosen task is applied by Confirm itself, and recorded.
@@ -259,7 +258,6 @@ TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
 
 TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
 {
-    const QImage original = pattern(60, 40);
     frmMain& w = enter(original);
 
     choose("Flip");
@@ -316,8 +314,7 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
 
 TEST_F(MainWindowEditing, RedEyeAndTheColourPickWorkOnThePreviewAndRedEyeRecordsNothing)
 {
-    QImage picture(40, 30, QImage::Format_RGB32);
-    picture.fill(qRgb(200, 20, 20));
+    QImage picture = solid(40, 30, QColor(200, 20, 20));
     picture.setPixel(5, 5, qRgb(1, 2, 3));
     frmMain& w = enter(picture, false);
 
@@ -353,7 +350,6 @@ TEST_F(MainWindowEditing, RedEyeAndTheColourPickWorkOnThePreviewAndRedEyeRecords
 
 TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
 {
-    const QImage original = pattern(60, 40);
     frmMain& w = enter(original);
     for (const char* key : {"Flip", "Canvas", "Flip"}) {
         choose(key);
@@ -499,12 +495,10 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
 {
     TempFolder files;
     const QString logo = files.file("logo.png");
-    QImage picture(40, 30, QImage::Format_RGB32);
-    picture.fill(Qt::yellow);
-    ASSERT_TRUE(picture.save(logo));
+    writeQt(logo, solid(40, 30, Qt::yellow), "png");
 
-    const QImage original = pattern(1600, 1200);
-    frmMain& w = enter(original, true);
+    const QImage large = pattern(1600, 1200);
+    frmMain& w = enter(large, true);
     ASSERT_LT(ibMain().DisplayWidth(), 1600) << "the preview shows the picture scaled down";
     gudtSettings.Tasks.WatermarkImage = logo; // the logo used last
     gudtSettings.Tasks.CropMode = 0;          // by mouse
@@ -539,7 +533,7 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
     ASSERT_EQ(rows().size(), 3u);
     ASSERT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
     const QImage previewed = ibMain().Picture();
-    EXPECT_NE(rgb(previewed), rgb(original.copy(previewed.rect())));
+    EXPECT_NE(rgb(previewed), rgb(large.copy(previewed.rect())));
 
     // The replay on the fitted preview, and on a page that no window shows.
     w.editing()->lvEditPreview()->clearSelection();
@@ -547,7 +541,7 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
     click(w.browse()->CmdPreviewEdit());
     EXPECT_EQ(rgb(ibMain().Picture()), rgb(previewed));
     ImageDocument page;
-    page.setPicture(original);
+    page.setPicture(large);
     ASSERT_TRUE(editing().replayer().replayAll(page).ok);
     EXPECT_EQ(rgb(page.Picture()), rgb(previewed));
 }

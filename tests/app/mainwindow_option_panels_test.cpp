@@ -6,6 +6,7 @@
 #include "platform/ui/msgbox.h"
 
 #include <QComboBox>
+#include <QDebug>
 #include <QLabel>
 
 using namespace tf;
@@ -52,10 +53,9 @@ bool cutOff(const QWidget* w)
 
 QString describe(const QWidget* w, const QWidget* within)
 {
-    QRect r(w->mapTo(within, QPoint(0, 0)), w->size());
-    return QStringLiteral("%1 (%2) at %3,%4 %5x%6")
-        .arg(w->objectName(), QLatin1String(w->metaObject()->className()))
-        .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    QString out;
+    QDebug(&out) << w->objectName() << w->metaObject()->className() << QRect(w->mapTo(within, QPoint(0, 0)), w->size());
+    return out;
 }
 
 // Every visible control inside its container and the option group, and clear of its siblings.

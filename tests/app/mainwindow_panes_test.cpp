@@ -1,6 +1,6 @@
 // The window hands its panes to the layout functions (whose arithmetic is checked on its own) at
 // every resize, splitter drag and change of arrangement.
-#include "mainwindow_fixture.h"
+#include "mainwindow_gui.h"
 
 #include "controls/splitter.h"
 #include "platform/ui/statusbar.h"
@@ -33,9 +33,7 @@ protected:
     }
     void showPicture()
     {
-        QImage image(64, 48, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        window().browse()->ibMain()->setPicture(image);
+        window().browse()->ibMain()->setPicture(test::solid(64, 48, Qt::darkCyan));
         window().subResize();
     }
 };

@@ -1,6 +1,6 @@
 // Closing the main window: the layout goes into the settings file, page files leave the temp folder,
 // and a close during a long command waits for it.
-#include "mainwindow_fixture.h"
+#include "mainwindow_gui.h"
 
 #include "controls/modButtonPicture.h"
 #include "controls/splitter.h"
@@ -151,10 +151,8 @@ TEST_F(MainWindowTest, ACloseDuringALongCommandCancelsItAndClosesAfterwards)
 TEST_F(MainWindowTest, ShutdownRunsOnceAndLetsGoOfTheImageSnapshots)
 {
     frmMain& w = start();
-    QImage picture(4, 4, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    gvarOriginalImage = ImageSnapshot{picture};
-    gvarWorkingImage = ImageSnapshot{picture};
+    gvarOriginalImage = ImageSnapshot{test::solid(4, 4, Qt::red)};
+    gvarWorkingImage = gvarOriginalImage;
     ASSERT_TRUE(closeWindow());
     EXPECT_TRUE(gvarOriginalImage.isEmpty());
     EXPECT_TRUE(gvarWorkingImage.isEmpty());

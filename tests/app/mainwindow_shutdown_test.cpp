@@ -27,11 +27,6 @@ void touch(const QString& path)
     file.write("page");
 }
 
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
 // A window that notes each close it is asked for, and may refuse it.
 class Noting : public QWidget {
 public:
@@ -105,7 +100,8 @@ TEST_F(MainWindowTest, ShutdownRemovesOnlyThePageFilesOfTheTempFolder)
     delete w.browse()->cmdCapture();
 
     ASSERT_TRUE(closeWindow());
-    EXPECT_EQ(entries(temp), (QStringList{"d.tiff", "e.txt", "f.tif.bak", "kept.tif", "tif"}));
+    EXPECT_EQ(QDir(temp).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+              (QStringList{"d.tiff", "e.txt", "f.tif.bak", "kept.tif", "tif"}));
     EXPECT_TRUE(QFileInfo::exists(elsewhere.filePath("outside.tif")));
     EXPECT_EQ(w.pictureButtons().size(), 41);
     for (QPushButton* button : w.pictureButtons()) EXPECT_FALSE(hasButtonPicture(button));

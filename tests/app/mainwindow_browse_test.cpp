@@ -1,40 +1,23 @@
-// The browse area's wiring in the main window: the saved folder listed at start-up, each of the
-// controller's buttons and menus reached by one click, the window's own answers to a shown file
-// (buttons, panes, tabs, layout), the basket list handed over, the folder and the zoom back after
-// a restart, and the window taken down in the middle of all this. What the folder view and the
-// preview do is tested in tests/browse.
+// The browse area's wiring in the main window: one click per button, menu and list, the window's
+// own answers to a shown file, and the window taken down mid-way. The behaviour is in tests/browse.
 #include "mainwindow_gui.h"
 
-#include "basket/BasketController.h"
-#include "browse/BrowseController.h"
 #include "browse/modPreview.h"
 #include "controls/splitter.h"
-#include "frame/globals.h"
-#include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
-#include "platform/ui/foldertree.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
-#include "platform/ui/tabstrip.h"
-#include "services/clsFileInfo.h"
 
 #include <QFileSystemModel>
-#include <QImageWriter>
 #include <QLabel>
-#include <QMenu>
-#include <QMimeDatabase>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 using namespace tf;
 using namespace tf::test;
-using tf::test::TempFolder;
-
 
 namespace {
 
@@ -64,12 +47,6 @@ protected:
     QString panel(const char* key) const { return m_window->sbMain()->panelText(QString::fromLatin1(key)); }
     QString shownFile() const { return QFileInfo(m_window->browse()->ibMain()->Tag()).fileName(); }
     int selectedRow(ListView* list) const { return list->Index(list->SelectedItem()); }
-    QString sizeText(const QString& path) const
-    {
-        clsFileInfo info;
-        info.FilePath(path);
-        return info.fSizeFormated(gudtSettings.LongFileSize);
-    }
     // The image as the preview placed it: where the fit routine puts an image of this size.
     QRect fittedAt(QSize shown) const
     {
@@ -95,6 +72,7 @@ TEST_F(MainWindowBrowse, TheSavedFolderIsListedOnceAtStartUp)
 {
     savedSettings(shots.path(), /*details*/ true);
     frmMain& w = start(QSize());
+    EXPECT_TRUE(w.browse()->SelectedFolder().isEmpty()) << "nothing is opened before the window shows";
     int rowsAdded = 0;
     QObject::connect(w.browse()->lvFolder()->model(), &QAbstractItemModel::rowsInserted,
                      [&](const QModelIndex&, int first, int last) { rowsAdded += last - first + 1; });
@@ -117,9 +95,14 @@ TEST_F(MainWindowBrowse, TheSavedFolderIsListedOnceAtStartUp)
     EXPECT_EQ(panel("folder"), "Current Folder - " + shots.path());
     EXPECT_FALSE(w.pbQueue()->isVisible());
     EXPECT_FALSE(w.browse()->ibMain()->isVisible()) << "nothing is previewed before a row is chosen";
+    EXPECT_TRUE(w.sbMain()->isVisible());
+
+    w.resize(900, 650);
+    QApplication::processEvents();
+    EXPECT_EQ(rowsAdded, kListed.size()) << "later resizes only lay out the panes";
 }
 
-TEST_F(MainWindowBrowse, TheFolderButtonsSwitchBetweenThumbnailsAndDetails)
+TEST_F(MainWindowBrowse, TheFolderButtonsSwitchModesAndPreviousAndNextStepOneRowPerClick)
 {
     frmMain& w = startOnShots(/*details*/ true);
     click(w.browse()->cmdThumbnailFolder());
@@ -128,6 +111,15 @@ TEST_F(MainWindowBrowse, TheFolderButtonsSwitchBetweenThumbnailsAndDetails)
     click(w.browse()->cmdDetailFolder());
     EXPECT_EQ(gudtSettings.FolderView, 3);
     EXPECT_EQ(w.browse()->lvFolder()->iconSize(), QSize(16, 16));
+
+    clickRow(w.browse()->lvFolder(), "B.JPG");
+    // One click, one row: a second handler on the button would skip one.
+    click(w.browse()->cmdPreviewNext());
+    EXPECT_EQ(selectedRow(w.browse()->lvFolder()), 3);
+    click(w.browse()->cmdPreviewPrevious());
+    click(w.browse()->cmdPreviewPrevious());
+    EXPECT_EQ(shownFile(), "a.png");
+    EXPECT_EQ(selectedRow(w.browse()->lvFolder()), 1);
 }
 
 TEST_F(MainWindowBrowse, AClickedRowIsPreviewedAndTheWindowFollows)
@@ -167,20 +159,7 @@ TEST_F(MainWindowBrowse, AClickedRowIsPreviewedAndTheWindowFollows)
                  w.browse()->CmdPreviewEdit()->isEnabled());
 }
 
-TEST_F(MainWindowBrowse, PreviousAndNextStepOneRowPerClick)
-{
-    frmMain& w = startOnShots(/*details*/ true);
-    clickRow(w.browse()->lvFolder(), "B.JPG");
-    // One click, one row: a second handler on the button would skip one.
-    click(w.browse()->cmdPreviewNext());
-    EXPECT_EQ(selectedRow(w.browse()->lvFolder()), 3);
-    click(w.browse()->cmdPreviewPrevious());
-    click(w.browse()->cmdPreviewPrevious());
-    EXPECT_EQ(shownFile(), "a.png");
-    EXPECT_EQ(selectedRow(w.browse()->lvFolder()), 1);
-}
-
-TEST_F(MainWindowBrowse, TheZoomMenuFitsThePreviewToTheWindowsViewport)
+TEST_F(MainWindowBrowse, TheZoomMenuFitsThePreviewToTheWindowsViewportAndTheTypeMenuSwitches)
 {
     frmMain& w = startOnShots(/*details*/ true);
     clickRow(w.browse()->lvFolder(), "large.png");
@@ -204,29 +183,10 @@ TEST_F(MainWindowBrowse, TheZoomMenuFitsThePreviewToTheWindowsViewport)
     chooseFromMenu(w.browse()->cmdPreviewView(), "mnuPreviewFitParent", "Best Fit");
     expectCaption(w.browse()->cmdPreviewView(), "    Best Fit");
     EXPECT_FALSE(w.browse()->hsbView()->isVisible() || w.browse()->vsbView()->isVisible());
-}
 
-TEST_F(MainWindowBrowse, OptimizedWithoutEditingTasksShowsTheFileAsLoaded)
-{
-    // The window hands the preview an empty task list until editing exists: "Optimized" is chosen
-    // from its menu, and the file stays as it was read.
-    frmMain& w = startOnShots(/*details*/ true);
     chooseFromMenu(w.browse()->cmdPreviewType(), "mnuPreviewTypeParent", "Optimized");
     EXPECT_TRUE(w.browse()->mblnOptimizedPreview);
-    clickRow(w.browse()->lvFolder(), "d.bmp");
-    EXPECT_EQ(w.browse()->ibMain()->image().size(), QSize(20, 10));
-    EXPECT_EQ(w.browse()->ibMain()->image().pixelColor(10, 5), QColor(Qt::yellow));
-}
-
-TEST_F(MainWindowBrowse, TheEditButtonAndItsMenuEntrySwitchToEditing)
-{
-    // The replay itself is tested with the preview; the window hands it tf::NoTasks.
-    frmMain& w = startOnShots(/*details*/ true);
-    clickRow(w.browse()->lvFolder(), "a.png");
-    click(w.browse()->CmdPreviewEdit());
-    EXPECT_EQ(w.arrangement(), PaneArrangement::Editing);
-    w.browse()->mnuPreview(0)->trigger(); // "Edit/Enhance image"
-    EXPECT_NE(w.arrangement(), PaneArrangement::Editing);
+    expectCaption(w.browse()->cmdPreviewType(), "    Optimized");
 }
 
 TEST_F(MainWindowBrowse, BasketPagesArePreviewedAndWalkedWhenTheBasketHadTheFocus)
@@ -251,7 +211,7 @@ TEST_F(MainWindowBrowse, BasketPagesArePreviewedAndWalkedWhenTheBasketHadTheFocu
     EXPECT_TRUE(w.browse()->mblnSuppressItemShow);
 }
 
-TEST_F(MainWindowBrowse, TheFolderAndTheZoomComeBackAfterARestart)
+TEST_F(MainWindowBrowse, TheFolderAndTheZoomAreStoredAtClose)
 {
     TempFolder other;
     writeQt(other.file("z.png"), solid(30, 20, Qt::magenta), "png");
@@ -272,18 +232,6 @@ TEST_F(MainWindowBrowse, TheFolderAndTheZoomComeBackAfterARestart)
     EXPECT_EQ(stored.TreeFolder, other.path());
     EXPECT_EQ(stored.PreviewFit, 1);
     EXPECT_EQ(stored.FolderView, 0);
-
-    gudtSettings = typSettings();
-    frmMain& again = start();
-    activate();
-    EXPECT_EQ(again.browse()->ftvBrowse()->SelectedFolder(), other.path());
-    EXPECT_EQ(rowTexts(again.browse()->lvFolder()), QStringList{"z.png"});
-    EXPECT_EQ(again.browse()->lvFolder()->iconSize(), QSize(glngFolderThumbWidth, glngFolderThumbHeight));
-    EXPECT_TRUE(again.mnuPreviewFit(1)->isChecked());
-    expectCaption(again.browse()->cmdPreviewView(), "  Actual Size");
-    clickRow(again.browse()->lvFolder(), "z.png");
-    EXPECT_EQ(panel("status"), "100%");
-    EXPECT_EQ(panel("resolution"), "30 x 20     " + sizeText(other.file("z.png")));
 }
 
 TEST_F(MainWindowBrowse, AFolderClickedDuringALongListingIsTheOneTheTreeShows)

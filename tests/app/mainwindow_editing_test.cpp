@@ -1,30 +1,20 @@
-// The editing mode as a user works it in the main window: the Edit button, a task chosen in the
-// task chart, Preview, Confirm, Reset and Original with their questions, the edit list's bars
-// and rows, the mouse tools on the preview, and the confirmed tasks reaching the written pages.
-// The options are set on the panels' own controls, as the user sets them; their input rules are
-// tested with the panels, here only what reaches the image, the list and the settings record.
+// The editing mode as a user works it in the main window: tasks, Preview, Confirm, Reset and
+// Original, the edit list, the mouse tools, and the list reaching the written pages. The panels'
+// input rules are tested with the panels; here only what reaches the image, list and record.
 #include "mainwindow_gui.h"
 
-#include "basket/BasketController.h"
 #include "basket/frmDialogExtension.h"
-#include "browse/previewSnapshots.h"
-#include "controls/explorerbar/ExplorerBar.h"
-#include "editing/EditingController.h"
-#include "editing/TaskOptionPanels.h"
-#include "platform/imagebox/imagebox.h"
+#include "editing/OptionControls.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
-#include "editing/OptionControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSlider>
 #include <QPainter>
-#include <QProcess>
 
 using namespace tf;
 using namespace tf::test;
@@ -51,6 +41,25 @@ QStringList params(const EditTask& task)
 
 QImage rgb(const QImage& image) { return image.convertToFormat(QImage::Format_RGB32); }
 
+// Every page of a TIFF as libtiff reads it.
+std::vector<QImage> tiffPages(const QString& path)
+{
+    std::vector<QImage> pages;
+    TIFF* tif = TIFFOpen(path.toLocal8Bit().constData(), "r");
+    if (!tif) return pages;
+    do {
+        uint32_t width = 0, height = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+        QImage page(int(width), int(height), QImage::Format_RGBA8888); // libtiff's byte order
+        auto* raster = reinterpret_cast<uint32_t*>(page.bits());
+        if (!TIFFReadRGBAImageOriented(tif, width, height, raster, ORIENTATION_TOPLEFT, 0)) break;
+        pages.push_back(rgb(page));
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return pages;
+}
+
 const QString kModified = QStringLiteral("The image has been modified!\r\nDo you want to confirm the changes made to the image?");
 const QString kOriginal = QStringLiteral(
     "Resetting to original image will erase all editing functions from the batch list!\r\n Do you want to continue?");
@@ -64,11 +73,13 @@ protected:
         gvarWorkingImage = ImageSnapshot{};
     }
 
-    // Starts the window with a picture in the preview, as a shown file is.
-    frmMain& startEditing(const QImage& picture, QSize size = QSize(1000, 700))
+    // Starts the window with a picture in the preview, as a shown file is, and clicks Edit.
+    frmMain& enter(const QImage& picture, std::optional<bool> fit = std::nullopt)
     {
-        frmMain& w = start(size);
+        frmMain& w = start();
         show(picture);
+        if (fit) ibMain().setFitToWindow(*fit);
+        click(w.browse()->CmdPreviewEdit());
         return w;
     }
     void show(const QImage& picture)
@@ -103,17 +114,15 @@ protected:
     }
 
     ScriptedMessageBoxes boxes;
+    const QImage original = pattern(60, 40);
 };
 
 } // namespace
 
 TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons)
 {
-    const QImage original = pattern(60, 40);
-    frmMain& w = startEditing(original);
+    frmMain& w = enter(original);
     gudtSettings.Tasks.BlurLevel = 3; // the level last confirmed
-
-    click(w.browse()->CmdPreviewEdit());
     ASSERT_EQ(glngEditMode, 1);
     EXPECT_EQ(w.editing()->cmdOK()->text(), "Finish");
     EXPECT_TRUE(w.editing()->cmdOK()->isEnabled());
@@ -186,9 +195,7 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
 
 TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
 {
-    const QImage original = pattern(60, 40);
-    frmMain& w = startEditing(original);
-    click(w.browse()->CmdPreviewEdit());
+    frmMain& w = enter(original);
 
     // A freshly chosen task is applied by Confirm itself, and recorded.
     choose("Flip");
@@ -225,9 +232,7 @@ TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
     choose("Canvas");
     type("txtCanvasCustom_1", "5x");
     click(w.editing()->cmdApply());
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_TRUE(boxes.shown()[0].prompt.contains("left margin")) << boxes.shown()[0].prompt.toStdString();
-    EXPECT_EQ(boxes.shown()[0].icon(), int(vbInformation));
+    EXPECT_EQ(boxes.shown().size(), 1u) << "the panel's message";
     EXPECT_EQ(ibMain().Picture(), flipped);
     EXPECT_FALSE(editing().blnImageModified);
     EXPECT_TRUE(w.editing()->cmdApply()->isEnabled()) << "the user may correct the options and try again";
@@ -253,9 +258,7 @@ TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
 
 TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
 {
-    const QImage original = pattern(60, 40);
-    frmMain& w = startEditing(original);
-    click(w.browse()->CmdPreviewEdit());
+    frmMain& w = enter(original);
 
     choose("Flip");
     select("optFlip_1");
@@ -282,7 +285,7 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
     click(w.editing()->cmdOK());
     choose("Blur");
     click(w.editing()->cmdApply());
-    click(w.browse()->CmdPreviewEdit());
+    w.browse()->mnuPreview(0)->trigger(); // "Back to Explorer view"
     EXPECT_EQ(glngEditMode, 0);
     EXPECT_EQ(ibMain().Picture(), flipped);
     EXPECT_TRUE(gvarWorkingImage.isEmpty());
@@ -311,12 +314,9 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
 
 TEST_F(MainWindowEditing, RedEyeAndTheColourPickWorkOnThePreviewAndRedEyeRecordsNothing)
 {
-    QImage picture(40, 30, QImage::Format_RGB32);
-    picture.fill(qRgb(200, 20, 20));
+    QImage picture = solid(40, 30, QColor(200, 20, 20));
     picture.setPixel(5, 5, qRgb(1, 2, 3));
-    frmMain& w = startEditing(picture);
-    ibMain().setFitToWindow(false);
-    click(w.browse()->CmdPreviewEdit());
+    frmMain& w = enter(picture, false);
 
     choose("Canvas");
     press("chkCropBackColor");
@@ -350,9 +350,7 @@ TEST_F(MainWindowEditing, RedEyeAndTheColourPickWorkOnThePreviewAndRedEyeRecords
 
 TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
 {
-    const QImage original = pattern(60, 40);
-    frmMain& w = startEditing(original);
-    click(w.browse()->CmdPreviewEdit());
+    frmMain& w = enter(original);
     for (const char* key : {"Flip", "Canvas", "Flip"}) {
         choose(key);
         if (QLatin1String(key) == QLatin1String("Canvas")) margins({"0", "5", "0", "0"});
@@ -404,11 +402,7 @@ TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
     EXPECT_FALSE(w.editing()->lvEditPreview()->selectionModel()->hasSelection());
 
     // A file that is no task basket: the message, and the list as it was.
-    QFile junk(files.file("junk.tbf"));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("\"4\",\"blur\"\r\n");
-    junk.close();
-    dialogs.answerFile(files.file("junk.tbf"));
+    dialogs.answerFile(files.write("junk.tbf", "\"4\",\"blur\"\r\n"));
     click(w.cmdEditBar(1));
     EXPECT_EQ(boxes.prompts(), QStringList{"Error opening task basket!\r\nPlease select a valid task basket file."});
     EXPECT_EQ(rows().size(), 2u);
@@ -418,9 +412,7 @@ TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
 TEST_F(MainWindowEditing, TheMouseDrawsTheCropRectangleAsAnOverlayAndPreviewCropsToIt)
 {
     // Shown at its own size, the program's rectangle is used.
-    frmMain& w = startEditing(pattern(60, 40));
-    ibMain().setFitToWindow(false);
-    click(w.browse()->CmdPreviewEdit());
+    frmMain& w = enter(pattern(60, 40), false);
     choose("Crop");
     select("optCropSelect_0");
     press("chkCropMouse");
@@ -473,9 +465,7 @@ TEST_F(MainWindowEditing, TheMouseDrawsTheCropRectangleAsAnOverlayAndPreviewCrop
 
 TEST_F(MainWindowEditing, TheRectangleGoesWhenThePreviewShowsThePictureAtAnotherSize)
 {
-    frmMain& w = startEditing(pattern(600, 400));
-    ibMain().setFitToWindow(true);
-    click(w.browse()->CmdPreviewEdit());
+    frmMain& w = enter(pattern(600, 400), true);
     ASSERT_EQ(ibMain().displaySize(), QSize(600, 400)) << "shown at its own size";
     choose("Crop");
     select("optCropSelect_0");
@@ -505,14 +495,10 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
 {
     TempFolder files;
     const QString logo = files.file("logo.png");
-    QImage picture(40, 30, QImage::Format_RGB32);
-    picture.fill(Qt::yellow);
-    ASSERT_TRUE(picture.save(logo));
+    writeQt(logo, solid(40, 30, Qt::yellow), "png");
 
-    const QImage original = pattern(1600, 1200);
-    frmMain& w = startEditing(original);
-    ibMain().setFitToWindow(true); // "Best Fit", as a shown file gets it
-    click(w.browse()->CmdPreviewEdit());
+    const QImage large = pattern(1600, 1200);
+    frmMain& w = enter(large, true);
     ASSERT_LT(ibMain().DisplayWidth(), 1600) << "the preview shows the picture scaled down";
     gudtSettings.Tasks.WatermarkImage = logo; // the logo used last
     gudtSettings.Tasks.CropMode = 0;          // by mouse
@@ -547,7 +533,7 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
     ASSERT_EQ(rows().size(), 3u);
     ASSERT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
     const QImage previewed = ibMain().Picture();
-    EXPECT_NE(rgb(previewed), rgb(original.copy(previewed.rect())));
+    EXPECT_NE(rgb(previewed), rgb(large.copy(previewed.rect())));
 
     // The replay on the fitted preview, and on a page that no window shows.
     w.editing()->lvEditPreview()->clearSelection();
@@ -555,54 +541,14 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
     click(w.browse()->CmdPreviewEdit());
     EXPECT_EQ(rgb(ibMain().Picture()), rgb(previewed));
     ImageDocument page;
-    page.setPicture(original);
+    page.setPicture(large);
     ASSERT_TRUE(editing().replayer().replayAll(page).ok);
     EXPECT_EQ(rgb(page.Picture()), rgb(previewed));
 }
 
-namespace {
-
-// Every page of a TIFF as libtiff reads it.
-std::vector<QImage> tiffPages(const QString& path)
-{
-    std::vector<QImage> pages;
-    TIFF* tif = TIFFOpen(path.toLocal8Bit().constData(), "r");
-    if (!tif) return pages;
-    do {
-        uint32_t width = 0, height = 0;
-        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-        std::vector<uint32_t> raster(size_t(width) * height);
-        if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) break;
-        QImage page(int(width), int(height), QImage::Format_RGB32);
-        for (uint32_t y = 0; y < height; ++y)
-            for (uint32_t x = 0; x < width; ++x) {
-                const uint32_t p = raster[size_t(y) * width + x];
-                page.setPixel(int(x), int(y), qRgb(int(TIFFGetR(p)), int(TIFFGetG(p)), int(TIFFGetB(p))));
-            }
-        pages.push_back(page);
-    } while (TIFFReadDirectory(tif));
-    TIFFClose(tif);
-    return pages;
-}
-
-// Every image of a PDF, extracted by pdfimages.
-std::vector<QImage> pdfPictures(const QString& path, const QString& folder)
-{
-    QProcess tool;
-    tool.start(QStringLiteral("pdfimages"), {QStringLiteral("-png"), path, folder + QStringLiteral("/page")});
-    tool.waitForFinished(60000);
-    std::vector<QImage> pages;
-    for (const QString& name : QDir(folder).entryList({QStringLiteral("page-*.png")}, QDir::Files, QDir::Name))
-        pages.push_back(rgb(QImage(folder + QLatin1Char('/') + name)));
-    return pages;
-}
-
-} // namespace
-
 TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowedIt)
 {
-    TempFolder pics, out, extracted;
+    TempFolder pics, out;
     writeQt(pics.file("a.png"), pattern(81, 60), "png");
     writeQt(pics.file("b.png"), pattern(67, 52).mirrored(true, true), "png");
     frmMain& w = startOn(pics.path(), /*details*/ true);
@@ -618,8 +564,6 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
     choose("Flip");
     select("optFlip_1");
     click(w.editing()->cmdOK());
-    choose("Invert");
-    click(w.editing()->cmdOK());
     choose("Crop");
     select("optCropSelect_1");
     type("txtCropLeft", "2");
@@ -627,10 +571,7 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
     type("txtCropRight", "50");
     type("txtCropBot", "40");
     click(w.editing()->cmdOK());
-    choose("Blur");
-    control<QSlider>("sldBlur")->setValue(2);
-    click(w.editing()->cmdOK());
-    ASSERT_EQ(rows().size(), 4u);
+    ASSERT_EQ(rows().size(), 2u);
     std::vector<QImage> previews{rgb(ibMain().Picture())};
     click(w.browse()->CmdPreviewEdit());
     // The optimized preview shows the other page with the list replayed.
@@ -641,55 +582,14 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
     EXPECT_EQ(previews[1].size(), QSize(48, 37));
 
     ScriptedDialogs dialogs;
-    for (const char* name : {"pages.tif", "pages.pdf"}) {
-        dialogs.answerFile(out.file(name), 1, [](const FileDialogRequest& request) {
-            auto* panel = qobject_cast<frmDialogExtension*>(request.panel);
-            ASSERT_NE(panel, nullptr);
-            panel->cboTIFFCompression->setCurrentIndex(0);
-            panel->cboColorFormat->setCurrentIndex(0); // 24 bit
-            panel->chkProcessEditingList->setChecked(true);
-        });
-        chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
-    }
+    dialogs.answerFile(out.file("pages.tif"), 1, [](const FileDialogRequest& request) {
+        auto* panel = qobject_cast<frmDialogExtension*>(request.panel);
+        ASSERT_NE(panel, nullptr);
+        panel->cboTIFFCompression->setCurrentIndex(0);
+        panel->cboColorFormat->setCurrentIndex(0); // 24 bit
+        panel->chkProcessEditingList->setChecked(true);
+    });
+    chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
     EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
-
-    const std::vector<QImage> tiff = tiffPages(out.file("pages.tif"));
-    const std::vector<QImage> pdf = pdfPictures(out.file("pages.pdf"), extracted.path());
-    ASSERT_EQ(tiff.size(), 2u);
-    ASSERT_EQ(pdf.size(), 2u);
-    for (size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(tiff[i], previews[i]) << "TIFF page " << i + 1;
-        EXPECT_EQ(pdf[i], previews[i]) << "PDF page " << i + 1;
-    }
-}
-
-TEST_F(MainWindowEditing, ConfirmedOptionsComeBackAfterARestartAndUnconfirmedOnesDoNot)
-{
-    startEditing(pattern(60, 40));
-    click(window().browse()->CmdPreviewEdit());
-    choose("Rotate");
-    type("txtDegrees", "30");
-    click(window().editing()->cmdOK());
-    choose("Text");
-    control<QPlainTextEdit>("txtDraw")->setPlainText(QStringLiteral("two\nlines"));
-    select("OptTextAlignment_2");
-    click(window().editing()->cmdOK());
-    choose("Blur");
-    control<QSlider>("sldBlur")->setValue(7);
-    click(window().browse()->CmdPreviewEdit());
-    ASSERT_EQ(glngEditMode, 0);
-    ASSERT_TRUE(closeWindow());
-
-    // A new run reads the settings file afresh.
-    gudtSettings = typSettings();
-    startEditing(pattern(60, 40));
-    click(window().browse()->CmdPreviewEdit());
-    choose("Rotate");
-    EXPECT_EQ(control<QLineEdit>("txtDegrees")->text(), "30");
-    EXPECT_TRUE(editing().blnOptionsChanged) << "a stored turn is applied by Confirm at once";
-    choose("Text");
-    EXPECT_EQ(control<QPlainTextEdit>("txtDraw")->toPlainText(), "two\nlines");
-    EXPECT_TRUE(control("OptTextAlignment_2")->isChecked()) << "right comes back as right";
-    choose("Blur");
-    EXPECT_EQ(control<QSlider>("sldBlur")->value(), 1) << "never confirmed, never stored";
+    EXPECT_EQ(tiffPages(out.file("pages.tif")), previews);
 }

@@ -22,8 +22,7 @@
 
 namespace tf::test {
 
-// The globals of the areas above the test support that the window sets, reset with the others
-// before every test.
+// The globals of the areas above the test support that the window sets, reset before every test.
 inline const bool kAreaStateReset = addStateReset([] {
     gbytMetadataKind = 0;
     gstrMetaAttribute.clear();
@@ -40,8 +39,7 @@ protected:
     {
         m_oldDataHome = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
-        // The folder tree opens at the home folder by default; the window lists it at its first
-        // resize, so it is the test's own folder, never the user's.
+        // The folder tree opens at the home folder by default: the test's own, never the user's.
         m_oldHome = qgetenv("HOME");
         qputenv("HOME", m_home.path().toUtf8());
     }

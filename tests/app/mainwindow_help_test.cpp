@@ -6,7 +6,6 @@
 #include "platform/ui/msgbox.h"
 #include "services/modGenericFunctions.h"
 
-#include <QTemporaryDir>
 #include <QUrl>
 
 using namespace tf;
@@ -35,12 +34,8 @@ TEST_F(MainWindowTest, TheHelpFileGoesToTheDesktopOrGivesAPlainMessage)
     EXPECT_TRUE(w.HelpFile().endsWith("/Help.chm"));
     EXPECT_FALSE(w.HelpFile().contains("//"));
 
-    QTemporaryDir folder;
-    const QString help = folder.filePath("Help.chm");
-    QFile file(help);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("ITSF");
-    file.close();
+    test::TempFolder folder;
+    const QString help = folder.write("Help.chm", "ITSF");
 
     {
         RecordedShellOpens opens;
@@ -64,7 +59,7 @@ TEST_F(MainWindowTest, TheHelpFileGoesToTheDesktopOrGivesAPlainMessage)
     {
         RecordedShellOpens opens;
         ScriptedMessageBoxes boxes;
-        EXPECT_FALSE(fncOpenHelpFile(folder.filePath("missing.chm")));
+        EXPECT_FALSE(fncOpenHelpFile(folder.file("missing.chm")));
         EXPECT_TRUE(opens.opened().empty()) << "nothing is handed to the desktop for a missing file";
         ASSERT_EQ(boxes.shown().size(), 1u);
         EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("The help file could not be found:"));

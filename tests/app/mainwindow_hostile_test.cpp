@@ -1,11 +1,8 @@
-// Files that once crashed, froze or flooded the program through the image libraries, walked
-// through the main window as a user meets them: the folder holding them is listed, each is
-// previewed, and a basket holding them is saved. The window stays up, each file costs at most the
-// decoders' time limit, and each says it could not be read.
+// Files that once crashed, froze or flooded the image libraries, listed, previewed and saved
+// through the main window: the window stays up, each costs at most the decoders' time limit, and
+// each says it could not be read.
 #include "mainwindow_gui.h"
 
-#include "basket/BasketController.h"
-#include "basket/frmDialogExtension.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSysInfo>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -64,54 +65,33 @@ TEST(SingleInstance, ASecondCopyIsRefusedWithTheMessageWhileTheFirstRuns)
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST(SingleInstance, ALockLeftByACrashedCopyIsTakenOver)
+TEST(SingleInstance, ALockLeftByACrashedCopyOrOneThatCannotBeWrittenKeepsNoCopyFromStarting)
 {
     test::TempFolder folder;
-    const QString path = folder.file("tavrel-folio.lock");
-    QFile stale(path);
-    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    stale.write(QByteArray::number(endedProcessId()) + '\n' + QCoreApplication::applicationName().toUtf8() + '\n' +
-                QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId() + '\n' +
-                QSysInfo::bootUniqueId() + '\n');
-    stale.close();
-
-    SingleInstanceLock lock(path);
-    ScriptedMessageBoxes boxes;
-    EXPECT_TRUE(fncCheckSingleInstance(lock));
-    EXPECT_TRUE(boxes.shown().empty());
-    EXPECT_TRUE(lock.isHeld());
-}
-
-TEST(SingleInstance, ALockThatCannotBeWrittenDoesNotKeepTheProgramFromStarting)
-{
-    test::TempFolder folder;
-    SingleInstanceLock lock(folder.file("missing/folder/tavrel-folio.lock"));
-    ScriptedMessageBoxes boxes;
-    EXPECT_TRUE(fncCheckSingleInstance(lock));
-    EXPECT_TRUE(boxes.shown().empty());
+    const QString stale = folder.write("tavrel-folio.lock",
+        QByteArray::number(endedProcessId()) + '\n' + QCoreApplication::applicationName().toUtf8() + '\n' +
+        QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId() + '\n' + QSysInfo::bootUniqueId() + '\n');
+    for (const QString& path : {stale, folder.file("missing/folder/tavrel-folio.lock")}) {
+        SCOPED_TRACE(path.toStdString());
+        SingleInstanceLock lock(path);
+        ScriptedMessageBoxes boxes;
+        EXPECT_TRUE(fncCheckSingleInstance(lock));
+        EXPECT_TRUE(boxes.shown().empty());
+        EXPECT_EQ(lock.isHeld(), path == stale);
+    }
 }
 
 namespace {
 
-// Sets an environment variable (or removes it, for a null value) for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
-    {
-        if (value.isNull()) qunsetenv(name);
-        else qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had) qputenv(m_name, m_old);
-        else qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    QByteArray m_old;
-    bool m_had;
-};
+// Sets an environment variable (or removes it, for a null value) until the returned guard goes.
+auto scopedEnv(const char* name, const QByteArray& value)
+{
+    const bool had = qEnvironmentVariableIsSet(name);
+    const QByteArray old = qgetenv(name);
+    if (value.isNull()) qunsetenv(name);
+    else qputenv(name, value);
+    return qScopeGuard([=] { had ? qputenv(name, old) : qunsetenv(name); });
+}
 
 // A lock file as a copy of the program on another machine leaves it: a process id that may well
 // be running here, under another host's name.
@@ -125,46 +105,29 @@ void writeForeignLock(const QString& path)
 
 } // namespace
 
-TEST(SingleInstance, TheLockLivesInTheRuntimeFolderWhereThereIsOne)
+// With a usable runtime folder the lock lives there, and a lock in the data folder, where an
+// older version or another machine put it, is not looked at; without one, the lock is kept per
+// host in the data folder.
+TEST(SingleInstance, TheLockLivesInTheRuntimeFolderOrPerHostInTheDataFolder)
 {
-    test::TempFolder data, runtime;
-    ScopedEnv dataHome("XDG_DATA_HOME", data.path().toUtf8());
-    ScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-    ASSERT_EQ(QFileInfo(singleInstanceLockPath()).absolutePath(), runtime.path());
-
-    // A lock in the data folder, where an older version or another machine put it, is not looked at.
-    QDir().mkpath(data.file("tavrel-folio"));
-    writeForeignLock(data.file("tavrel-folio/tavrel-folio.lock"));
-    SingleInstanceLock first;
-    ScriptedMessageBoxes boxes;
-    ASSERT_TRUE(fncCheckSingleInstance(first));
-    EXPECT_TRUE(QFileInfo::exists(singleInstanceLockPath()));
-
-    SingleInstanceLock second;
-    EXPECT_FALSE(fncCheckSingleInstance(second)) << "a second copy on this host is still refused";
-    EXPECT_EQ(boxes.shown().size(), 1u);
-}
-
-TEST(SingleInstance, WithoutARuntimeFolderTheLockIsKeptPerHostInTheDataFolder)
-{
-    test::TempFolder data, notAFolder;
-    ScopedEnv dataHome("XDG_DATA_HOME", data.path().toUtf8());
+    test::TempFolder data, runtime, notAFolder;
+    const auto dataHome = scopedEnv("XDG_DATA_HOME", data.path().toUtf8());
     const QString dataDir = data.file("tavrel-folio");
+    QDir().mkpath(dataDir);
     const struct {
         const char* what;
         QByteArray runtime;
+        QString lockFolder;
     } cases[] = {
-        {"unset", QByteArray()},
-        {"relative", QByteArray("run/user")},
-        {"not a folder", notAFolder.write("file", "x").toUtf8()},
+        {"a runtime folder", runtime.path().toUtf8(), runtime.path()},
+        {"unset", QByteArray(), dataDir},
+        {"relative", QByteArray("run/user"), dataDir},
+        {"not a folder", notAFolder.write("file", "x").toUtf8(), dataDir},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ScopedEnv runtimeDir("XDG_RUNTIME_DIR", c.runtime);
-        const QString path = singleInstanceLockPath();
-        EXPECT_EQ(QFileInfo(path).absolutePath(), dataDir);
-
-        // The lock another machine left in a shared home folder keeps no copy here from starting.
+        const auto runtimeDir = scopedEnv("XDG_RUNTIME_DIR", c.runtime);
+        EXPECT_EQ(QFileInfo(singleInstanceLockPath()).absolutePath(), c.lockFolder);
         writeForeignLock(dataDir + "/tavrel-folio.lock");
         writeForeignLock(dataDir + "/tavrel-folio.another-host.example.lock");
         SingleInstanceLock first;
@@ -172,7 +135,7 @@ TEST(SingleInstance, WithoutARuntimeFolderTheLockIsKeptPerHostInTheDataFolder)
         ASSERT_TRUE(fncCheckSingleInstance(first));
         EXPECT_EQ(first.error(), QLockFile::NoError);
         SingleInstanceLock second;
-        EXPECT_FALSE(fncCheckSingleInstance(second));
+        EXPECT_FALSE(fncCheckSingleInstance(second)) << "a second copy on this host is still refused";
         EXPECT_EQ(boxes.shown().size(), 1u);
     }
 }

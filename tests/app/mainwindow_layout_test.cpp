@@ -9,18 +9,9 @@ namespace {
 
 PreviewPaneInput previewInput(PaneArrangement arrangement, QSize picView = QSize(300, 400))
 {
-    PreviewPaneInput in;
-    in.arrangement = arrangement;
-    in.client = QSize(1000, 700);
-    in.statusBarHeight = 24;
-    in.splMain = QSize(1000, 676);
-    in.splView = QSize(600, 400);
-    in.picView = picView;
-    in.toolbarHeight = 32;
-    in.vsbWidth = 15;
-    in.hsbHeight = 14;
-    in.ebWidth = 220;
-    return in;
+    return {.arrangement = arrangement, .client = QSize(1000, 700), .statusBarHeight = 24, .splMain = QSize(1000, 676),
+            .splView = QSize(600, 400), .picView = picView, .toolbarHeight = 32, .vsbWidth = 15, .hsbHeight = 14,
+            .ebWidth = 220};
 }
 
 QRect orNull(const std::optional<QRect>& r) { return r.value_or(QRect(-1, -1, -1, -1)); }

@@ -3,12 +3,8 @@
 // tested in tests/metadata.
 #include "mainwindow_gui.h"
 
-#include "platform/ui/listview.h"
 #include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
-#include "support/testenv.h"
-
-#include <QPushButton>
 
 using namespace tf;
 using namespace tf::test;

@@ -2,13 +2,11 @@
 // stays inside the option group and clear of its neighbours, and its caption is not cut off.
 #include "mainwindow_gui.h"
 
-#include "browse/previewSnapshots.h"
-#include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modButtonPicture.h"
-#include "platform/imagebox/imagebox.h"
 #include "platform/ui/msgbox.h"
 
 #include <QComboBox>
+#include <QDebug>
 #include <QLabel>
 
 using namespace tf;
@@ -23,31 +21,15 @@ struct PanelState {
 };
 
 const PanelState kStates[] = {
-    {"", "", 0},
-    {"Flip", "", 0},
-    {"Rotate", "", 0},
-    {"Resize", "", 0},
-    {"Resize", "optResize_1", 1},
-    {"Blur", "", 0},
-    {"Contrast", "", 0},
-    {"Brightness", "", 0},
-    {"Sharpen", "", 0},
-    {"Crop", "optCropSelect_0", 1},
-    {"Crop", "optCropSelect_1", 1},
-    {"Crop", "cmbCrop", 1},
-    {"Watermark", "cboMergeStyle", 0},
-    {"Watermark", "chkWatermarkTransparent", 0},
-    {"Text", "", 0},
-    {"Text", "OptTextOrientation_1", 1},
-    {"Text", "cboPosition", 9},
-    {"Text", "chkTransparent", 0},
-    {"Invert", "", 0},
-    {"Canvas", "", 0},
-    {"Frame", "OptFrameStyle_0", 1},
-    {"Frame", "OptFrameStyle_1", 1},
-    {"Mask", "", 0},
-    {"Shadow", "", 0},
-    {"RedEye", "", 0},
+    {"", "", 0},           {"Flip", "", 0},       {"Rotate", "", 0},
+    {"Resize", "", 0},     {"Resize", "optResize_1", 1},
+    {"Blur", "", 0},       {"Contrast", "", 0},   {"Brightness", "", 0},    {"Sharpen", "", 0},
+    {"Crop", "optCropSelect_0", 1},               {"Crop", "optCropSelect_1", 1},   {"Crop", "cmbCrop", 1},
+    {"Watermark", "cboMergeStyle", 0},            {"Watermark", "chkWatermarkTransparent", 0},
+    {"Text", "", 0},       {"Text", "OptTextOrientation_1", 1},
+    {"Text", "cboPosition", 9},                   {"Text", "chkTransparent", 0},
+    {"Invert", "", 0},     {"Canvas", "", 0},     {"Frame", "OptFrameStyle_0", 1},  {"Frame", "OptFrameStyle_1", 1},
+    {"Mask", "", 0},       {"Shadow", "", 0},     {"RedEye", "", 0},
 };
 
 // Plain widgets hold rows of controls; anything else is one control, whatever it is made of.
@@ -71,10 +53,9 @@ bool cutOff(const QWidget* w)
 
 QString describe(const QWidget* w, const QWidget* within)
 {
-    QRect r(w->mapTo(within, QPoint(0, 0)), w->size());
-    return QStringLiteral("%1 (%2) at %3,%4 %5x%6")
-        .arg(w->objectName(), QLatin1String(w->metaObject()->className()))
-        .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    QString out;
+    QDebug(&out) << w->objectName() << w->metaObject()->className() << QRect(w->mapTo(within, QPoint(0, 0)), w->size());
+    return out;
 }
 
 // Every visible control inside its container and the option group, and clear of its siblings.

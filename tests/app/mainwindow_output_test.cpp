@@ -1,13 +1,9 @@
-// The program's main road as a user walks it in the main window: pictures chosen in the folder
-// list enter the basket, a page is moved, the basket is saved as a multipage TIFF and as a PDF
-// from the Save As menu, and appended to the front of the TIFF; each result is checked with the
-// independent tools, not with our own reader. What the writers make of each page is tested with
-// the writers; here, that the window's commands and choices reach them.
+// The program's main road through the main window: files into the basket, a page moved, the
+// basket saved as a TIFF and a PDF and appended to the TIFF, each checked with independent tools.
+// What the writers make of each page is tested with the writers; here, that the choices reach them.
 #include "mainwindow_gui.h"
 
 #include "basket/frmDialogExtension.h"
-#include "basket/BasketController.h"
-#include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
@@ -128,16 +124,6 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
     EXPECT_EQ(widthsOf(tiffDirectories(tiff)), basketOrder + basketOrder);
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression("^\\.")).isEmpty())
         << "no temporary file is left beside the documents";
-}
-
-TEST_F(MainWindowOutput, AnEmptyBasketMakesSaveAndAppendDoNothing)
-{
-    frmMain& w = startOn(pics.path(), /*details*/ true);
-    ASSERT_EQ(w.basket()->lvPages()->Count(), 0);
-    chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
-    click(w.basket()->cmdsaveAppend());
-    EXPECT_TRUE(dialogs.fileRequests().empty());
-    EXPECT_TRUE(QDir(out.path()).isEmpty());
 }
 
 TEST_F(MainWindowOutput, ACaptionClickSortsTheBasketAndNewBasketLetsGoOfThePreviewedPage)

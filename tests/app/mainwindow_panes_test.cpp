@@ -1,17 +1,11 @@
 // The window hands its panes to the layout functions (whose arithmetic is checked on its own) at
 // every resize, splitter drag and change of arrangement.
-#include "mainwindow_fixture.h"
+#include "mainwindow_gui.h"
 
-#include "controls/explorerbar/ExplorerBar.h"
 #include "controls/splitter.h"
-#include "platform/imagebox/imagebox.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
-#include "platform/ui/tabstrip.h"
 
 #include <QMouseEvent>
-#include <QPushButton>
-#include <QScrollBar>
 
 using namespace tf;
 using tf::test::MainWindowTest;
@@ -39,16 +33,14 @@ protected:
     }
     void showPicture()
     {
-        QImage image(64, 48, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        window().browse()->ibMain()->setPicture(image);
+        window().browse()->ibMain()->setPicture(test::solid(64, 48, Qt::darkCyan));
         window().subResize();
     }
 };
 
 } // namespace
 
-TEST_F(MainWindowPanes, ResizesAndSplitterPositionsLayThePanesOut)
+TEST_F(MainWindowPanes, ResizesSplitterPositionsAndDragsLayThePanesOut)
 {
     frmMain& w = start();
     expectLaidOut();
@@ -59,6 +51,26 @@ TEST_F(MainWindowPanes, ResizesAndSplitterPositionsLayThePanesOut)
     EXPECT_EQ(w.splMain()->SplitterPosition(), 40);
     expectLaidOut();
     EXPECT_FALSE(w.editing()->eb()->isVisible());
+
+    // Dragging any splitter lays the window out again.
+    for (Splitter* splitter : {w.splMain(), w.splRight(), w.splLeft(), w.splView()}) {
+        SCOPED_TRACE(splitter->objectName().toStdString());
+        const int before = splitter->SplitterPosition();
+        QWidget* bar = splitter->findChild<QWidget*>("picSplitter", Qt::FindDirectChildrenOnly);
+        ASSERT_NE(bar, nullptr);
+        auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
+            QMouseEvent event(type, at, bar->mapToGlobal(at), button, held, Qt::NoModifier);
+            QApplication::sendEvent(bar, &event);
+        };
+        // A tenth of the splitter towards its start, well inside the band.
+        const QPoint by = splitter->Orientation() == 1 ? QPoint(2, 2 - splitter->height() / 10)
+                                                       : QPoint(2 - splitter->width() / 10, 2);
+        send(QEvent::MouseButtonPress, QPoint(2, 2), Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, by, Qt::NoButton, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, by, Qt::LeftButton, Qt::NoButton);
+        EXPECT_LT(splitter->SplitterPosition(), before);
+        expectLaidOut();
+    }
 
     w.resize(300, 200);
     QApplication::processEvents();
@@ -84,26 +96,6 @@ TEST_F(MainWindowPanes, AMinimisedWindowLeavesThePanesAloneUntilItIsRestored)
     ASSERT_FALSE(w.isMinimized());
     EXPECT_EQ(w.splMain()->width(), w.centralWidget()->width()) << "restoring lays the window out again";
     EXPECT_NE(w.basket()->lvPages()->geometry(), pages);
-}
-
-TEST_F(MainWindowPanes, NoImageMeansNoPreviewButtonsAndNoImageControl)
-{
-    frmMain& w = start();
-    BrowseController& b = *w.browse();
-    for (bool hasImage : {false, true}) {
-        SCOPED_TRACE(hasImage);
-        if (hasImage) showPicture();
-        EXPECT_EQ(b.ibMain()->isVisible(), hasImage);
-        EXPECT_EQ(b.CmdPreviewEdit()->isEnabled(), hasImage);
-        EXPECT_EQ(b.cmdPreviewSave()->isEnabled(), hasImage);
-        EXPECT_EQ(b.cmdPreviewPrint()->isEnabled(), hasImage);
-    }
-    EXPECT_EQ(w.sbMain()->panelText("status"), fncZoomText(b.ibMain()->Zoom()));
-    b.ibMain()->Clear();
-    w.subResize();
-    EXPECT_FALSE(b.ibMain()->isVisible());
-    w.CmdPreviewEdit_Click();
-    EXPECT_EQ(w.arrangement(), PaneArrangement::Browsing) << "the editing mode needs an image";
 }
 
 TEST_F(MainWindowPanes, EditingModeCoversTheWindowAndComesBackWhole)
@@ -139,6 +131,13 @@ TEST_F(MainWindowPanes, EditingModeCoversTheWindowAndComesBackWhole)
     expectLaidOut();
     EXPECT_EQ(entering, 1);
     EXPECT_EQ(leaving, 1);
+
+    EXPECT_EQ(w.sbMain()->panelText("status"), fncZoomText(w.browse()->ibMain()->Zoom()));
+    w.browse()->ibMain()->Clear();
+    w.subResize();
+    EXPECT_FALSE(w.browse()->ibMain()->isVisible());
+    w.CmdPreviewEdit_Click();
+    EXPECT_EQ(w.arrangement(), PaneArrangement::Browsing) << "the editing mode needs an image";
 }
 
 TEST_F(MainWindowPanes, WithoutTheMetadataPaneThePreviewFillsItsSplitterAndEditingKeepsItSo)
@@ -159,27 +158,4 @@ TEST_F(MainWindowPanes, WithoutTheMetadataPaneThePreviewFillsItsSplitterAndEditi
     EXPECT_EQ(w.arrangement(), PaneArrangement::PreviewWithoutMetadata);
     EXPECT_EQ(w.splView()->LeftOrTopControl(), nullptr);
     EXPECT_TRUE(w.editing()->eb()->isVisible()) << "without the metadata pane the explorer bar keeps its visibility";
-}
-
-TEST_F(MainWindowPanes, DraggingAnySplitterLaysTheWindowOutAgain)
-{
-    frmMain& w = start(QSize(1000, 700));
-    for (Splitter* splitter : {w.splMain(), w.splRight(), w.splLeft(), w.splView()}) {
-        SCOPED_TRACE(splitter->objectName().toStdString());
-        const int before = splitter->SplitterPosition();
-        QWidget* bar = splitter->findChild<QWidget*>("picSplitter", Qt::FindDirectChildrenOnly);
-        ASSERT_NE(bar, nullptr);
-        auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons held) {
-            QMouseEvent event(type, at, bar->mapToGlobal(at), button, held, Qt::NoModifier);
-            QApplication::sendEvent(bar, &event);
-        };
-        // A tenth of the splitter towards its start, well inside the band.
-        const QPoint by = splitter->Orientation() == 1 ? QPoint(2, 2 - splitter->height() / 10)
-                                                       : QPoint(2 - splitter->width() / 10, 2);
-        send(QEvent::MouseButtonPress, QPoint(2, 2), Qt::LeftButton, Qt::LeftButton);
-        send(QEvent::MouseMove, by, Qt::NoButton, Qt::LeftButton);
-        send(QEvent::MouseButtonRelease, by, Qt::LeftButton, Qt::NoButton);
-        EXPECT_LT(splitter->SplitterPosition(), before);
-        expectLaidOut();
-    }
 }

@@ -4,12 +4,9 @@
 
 #include "app/modWindowPlacement.h"
 #include "controls/splitter.h"
-#include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
 
-#include <QFileInfo>
 #include <QLabel>
-#include <QPushButton>
 #include <QScreen>
 
 using namespace tf;
@@ -75,12 +72,6 @@ TEST_F(MainWindowPlacement, TheFirstStartOpensLargeEnoughAndCentred)
     expectEveryControlShows();
     const QLabel* queue = w.sbMain()->panel("queue");
     EXPECT_GE(queue->width(), queue->sizeHint().width()) << queue->text().toStdString();
-
-    // The size it is closed at is the one it comes back at.
-    w.resize(700, 520);
-    ASSERT_TRUE(closeWindow());
-    gudtSettings = typSettings();
-    EXPECT_EQ(start(QSize()).size(), QSize(700, 520));
 }
 
 TEST_F(MainWindowPlacement, StoredValuesAtTheirEndsAreBroughtWithinWhatTheWindowCanShow)
@@ -104,18 +95,4 @@ TEST_F(MainWindowPlacement, StoredValuesAtTheirEndsAreBroughtWithinWhatTheWindow
     s.WindowWidth = s.WindowHeight = 32767 * 15;
     writeSettings(s);
     EXPECT_EQ(start(QSize()).size(), available().size());
-}
-
-TEST_F(MainWindowPlacement, TheExtremeSettingsFileIsDroppedAndTheWindowOpensAsAtTheFirstStart)
-{
-    QDir().mkpath(dataDir());
-    ASSERT_TRUE(QFile::copy(QStringLiteral(TF_SETTINGS_REGRESSION_DIR "/settings-extreme-accepted.bin"), settingsPath()));
-    ScriptedMessageBoxes boxes;
-    frmMain& w = start(QSize());
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("Configuration data file is corrupted"));
-    EXPECT_FALSE(QFileInfo::exists(settingsPath()));
-    EXPECT_EQ(w.size(), QSize(1024, 768).boundedTo(available().size()));
-    EXPECT_EQ(w.splMain()->SplitterPosition(), 70);
-    EXPECT_EQ(w.splRight()->SplitterPosition(), 30);
 }

@@ -1,45 +1,19 @@
 // Starting the main window: its widgets, fixed lists, explorer bar, pictures and the applied settings.
 #include "mainwindow_fixture.h"
 
-#include "browse/BrowseController.h"
-#include "controls/explorerbar/ExplorerBar.h"
-#include "controls/modButtonPicture.h"
 #include "controls/modFontsCombo.h"
 #include "controls/splitter.h"
-#include "frame/globals.h"
-#include "frame/modGlobalErrorHandling.h"
-#include "platform/imagebox/imagebox.h"
 #include "platform/sys/workfiles.h"
-#include "platform/ui/foldertree.h"
-#include "platform/ui/imagelist.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
-#include "platform/ui/tabstrip.h"
 
-#include <QAction>
 #include <QComboBox>
-#include <QHeaderView>
-#include <QLabel>
 #include <QPushButton>
-#include <QSet>
-#include <QTemporaryDir>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tf;
 using tf::test::MainWindowTest;
-
-namespace {
-
-QStringList items(const QComboBox* combo)
-{
-    QStringList list;
-    for (int i = 0; i < combo->count(); ++i) list << combo->itemText(i);
-    return list;
-}
-
-} // namespace
 
 TEST_F(MainWindowTest, TheSplittersHoldTheirPanesAndTheHiddenControlsStayHidden)
 {
@@ -62,6 +36,7 @@ TEST_F(MainWindowTest, TheSplittersHoldTheirPanesAndTheHiddenControlsStayHidden)
     EXPECT_EQ(w.browse()->ibMain()->parentWidget(), w.browse()->PicViewImage());
     EXPECT_EQ(w.editing()->eb()->parentWidget(), w.picView());
     EXPECT_EQ(w.basket()->lvPages()->ColumnCount(), 5);
+    EXPECT_TRUE(w.basket()->lvPages()->acceptDrops()) << "folder rows can be dropped on the basket";
     EXPECT_EQ(w.browse()->tbsBrowse()->TabCaption(2), "  Task Basket  ");
     EXPECT_EQ(w.tbsMetadata()->TabCaption(2), "IPTC File Info");
     for (const char* key : {"folder", "filename", "pages", "resolution", "metadata", "status", "queue"})
@@ -91,46 +66,27 @@ TEST_F(MainWindowTest, ControlArraysAreNamedAndReachedByIndex)
     EXPECT_EQ(w.mnuPreviewFit(2), nullptr);
 }
 
-TEST_F(MainWindowTest, TheFontListComesFromTheFontSource)
+TEST_F(MainWindowTest, TheFontListComesFromTheFontSourceAndEachTaskShowsItsIcon)
 {
     setFontNameSource([](bool) { return std::optional<QStringList>(QStringList{"Gamma Sans", "Alpha Serif"}); });
-    start(QSize());
-    setFontNameSource({});
-    EXPECT_EQ(items(find<QComboBox>("ComboFontFamily")), (QStringList{"Gamma Sans", "Alpha Serif"}));
-    EXPECT_EQ(find<QComboBox>("ComboFontFamily")->currentIndex(), 0);
-    EXPECT_EQ(find<QComboBox>("comboFontSize")->count(), 93);
-}
-
-TEST_F(MainWindowTest, EachTaskOfTheExplorerBarShowsItsIconAndThePanelsAreTheWindows)
-{
     frmMain& w = start(QSize());
+    setFontNameSource({});
+    const QComboBox* fonts = find<QComboBox>("ComboFontFamily");
+    ASSERT_EQ(fonts->count(), 2);
+    EXPECT_EQ(fonts->itemText(0), "Gamma Sans");
+    EXPECT_EQ(fonts->itemText(1), "Alpha Serif");
+    EXPECT_EQ(fonts->currentIndex(), 0);
+    EXPECT_EQ(find<QComboBox>("comboFontSize")->count(), 93);
     const ExplorerBarModel& m = w.editing()->eb()->model();
-    ASSERT_TRUE(m.m_bSpecialGroup);
-    ASSERT_EQ(m.m_SpecialGroup.iItemCount(), 16);
-    for (int i = 0; i < 16; ++i) {
-        const typExplorerBarItem& item = m.m_SpecialGroup.aItems[i];
-        ASSERT_GE(item.iIcon, 1) << item.sKey.toStdString();
-        EXPECT_FALSE(find<ImageList>("ilEdit")->image(item.iIcon).isNull()) << item.sKey.toStdString();
-    }
-    ASSERT_EQ(m.groupCount(), 2);
+    ASSERT_EQ(m.shownGroups(), (QVector<int>{ExplorerBarModel::kSpecialGroup, 1, 2}));
+    const typExplorerBarGroup* tasks = m.groupRecord(ExplorerBarModel::kSpecialGroup);
+    ASSERT_EQ(tasks->iItemCount(), 16);
+    for (const typExplorerBarItem& item : tasks->aItems)
+        EXPECT_FALSE(m.imageList()->image(item.iIcon).isNull()) << item.sKey.toStdString();
     EXPECT_EQ(m.groupRecord(1)->pChild, w.editing()->picDialog());
     EXPECT_EQ(m.groupRecord(2)->pChild, w.editing()->picEditPreview());
     EXPECT_EQ(w.editing()->picDialog()->parentWidget(), w.editing()->eb());
     EXPECT_FALSE(w.editing()->eb()->isPaintEnabled()) << "the bar paints once it is first shown";
-}
-
-TEST_F(MainWindowTest, EveryPictureButtonShowsItsPicture)
-{
-    frmMain& w = start(QSize());
-    const QList<QPushButton*> buttons = w.pictureButtons();
-    ASSERT_EQ(buttons.size(), 42);
-    QSet<QPushButton*> distinct;
-    for (QPushButton* button : buttons) {
-        ASSERT_NE(button, nullptr);
-        EXPECT_TRUE(hasButtonPicture(button)) << button->objectName().toStdString();
-        distinct.insert(button);
-    }
-    EXPECT_EQ(distinct.size(), 42);
 }
 
 TEST_F(MainWindowTest, SettingsFromTheFileArePutOnTheWindow)
@@ -174,32 +130,6 @@ TEST_F(MainWindowTest, SettingsFromTheFileArePutOnTheWindow)
     EXPECT_EQ(w.browse()->PicViewImage()->toolTip(), "Container for the preview file.");
 }
 
-TEST_F(MainWindowTest, TheFirstResizeAloneOpensTheTreeAndShowsTheStatusBar)
-{
-    QTemporaryDir first, second;
-    typSettings s = fncDefaultSettings();
-    s.TreeFolder = first.path();
-    writeSettings(s);
-
-    frmMain& w = start(QSize());
-    EXPECT_TRUE(w.browse()->ftvBrowse()->SelectedFolder().isEmpty()) << "nothing is opened before the window shows";
-    QStringList listed;
-    QObject::connect(w.browse()->ftvBrowse(), &FolderTreeView::FolderClick, [&](const QString& path) { listed << path; });
-
-    w.resize(900, 650);
-    w.show();
-    QApplication::processEvents();
-    EXPECT_EQ(w.browse()->ftvBrowse()->SelectedFolder(), first.path());
-    EXPECT_EQ(listed, QStringList{first.path()}) << "the tree's folder event fills the folder view";
-    EXPECT_TRUE(w.sbMain()->isVisible());
-
-    ASSERT_TRUE(w.browse()->ftvBrowse()->setSelectedFolder(second.path()));
-    w.resize(1000, 700);
-    QApplication::processEvents();
-    w.subResize();
-    EXPECT_EQ(w.browse()->ftvBrowse()->SelectedFolder(), second.path()) << "later resizes only lay out the panes";
-}
-
 TEST_F(MainWindowTest, TabStripsSwitchTheirListsAndTheMetadataKind)
 {
     frmMain& w = start();
@@ -227,16 +157,6 @@ TEST_F(MainWindowTest, TabStripsSwitchTheirListsAndTheMetadataKind)
     EXPECT_EQ(gbytMetadataKind, 0);
     EXPECT_TRUE(w.metadata()->lvExif()->isVisible());
     EXPECT_FALSE(w.metadata()->lvIPTC()->isVisible());
-}
-
-TEST_F(MainWindowTest, TheBasketControllerWorksTheWindowsOwnWidgets)
-{
-    frmMain& w = start();
-    ASSERT_NE(w.basket(), nullptr);
-    w.basket()->cmdPagesNew()->click();
-    EXPECT_EQ(w.sbMain()->panelText("queue"), "New Basket");
-    EXPECT_EQ(w.basket()->lvPages()->SmallIcons(), nullptr);
-    EXPECT_TRUE(w.basket()->lvPages()->acceptDrops()) << "folder rows can be dropped on the basket";
 }
 
 TEST_F(MainWindowTest, TheStartRemovesTheWorkFilesOfAKilledRun)

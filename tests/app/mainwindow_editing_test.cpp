@@ -232,7 +232,9 @@ TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
     choose("Canvas");
     type("txtCanvasCustom_1", "5x");
     click(w.editing()->cmdApply());
-    EXPECT_EQ(boxes.shown().size(), 1u) << "the panel's message";
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.shown()[0].prompt.contains("left margin")) << boxes.shown()[0].prompt.toStdString();
+    EXPECT_EQ(boxes.shown()[0].icon(), int(vbInformation));
     EXPECT_EQ(ibMain().Picture(), flipped);
     EXPECT_FALSE(editing().blnImageModified);
     EXPECT_TRUE(w.editing()->cmdApply()->isEnabled()) << "the user may correct the options and try again";

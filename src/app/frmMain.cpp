@@ -5,6 +5,7 @@
 #include "basket/BasketController.h"
 #include "basket/modMultiPage.h"
 #include "browse/BrowseController.h"
+#include "browse/modFolderView.h"
 #include "browse/previewSnapshots.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modButtonPicture.h"
@@ -612,7 +613,7 @@ void frmMain::subResize()
     m_browse->CmdPreviewEdit()->setEnabled(hasImage);
     m_browse->cmdPreviewPrint()->setEnabled(hasImage);
     m_browse->PicViewImage()->show();
-    m_sbMain->setPanelText(QStringLiteral("status"), tf::fncZoomText(m_browse->ibMain()->Zoom()));
+    m_sbMain->setPanelText(QStringLiteral("status"), fncZoomPanelText(m_browse->ibMain()->Zoom()));
 
     for (QWidget* panel : optionPanels()) panel->move(0, 0);
 }

@@ -1,6 +1,5 @@
 #include "app/modMainLayout.h"
 
-#include "platform/sys/numbers.h"
 
 #include <algorithm>
 
@@ -109,11 +108,6 @@ PreviewPaneLayout fncPreviewPaneLayout(const PreviewPaneInput& in)
     }
     }
     return r;
-}
-
-QString fncZoomText(double zoomPercent)
-{
-    return QString::number(roundToLong(zoomPercent)) + QLatin1Char('%');
 }
 
 } // namespace tf

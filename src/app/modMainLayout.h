@@ -78,7 +78,4 @@ struct PreviewPaneLayout {
 };
 PreviewPaneLayout fncPreviewPaneLayout(const PreviewPaneInput& in);
 
-// The zoom panel's text: the percent rounded to a whole number (halves to the even one) and "%".
-QString fncZoomText(double zoomPercent);
-
 } // namespace tf

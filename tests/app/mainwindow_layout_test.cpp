@@ -94,9 +94,4 @@ TEST(MainLayout, EveryPaneFunctionAgainstKnownRectangles)
         {"editing shows the explorer bar", int(editing.ebVisibility), int(Visibility::Show)},
     };
     for (const auto& [what, actual, expected] : numbers) EXPECT_EQ(actual, expected) << what;
-
-    // The zoom panel rounds halves to the even number.
-    const std::pair<double, const char*> zooms[] = {{12.5, "12%"}, {13.5, "14%"}, {100.0, "100%"},
-                                                    {33.3333, "33%"}, {66.7, "67%"}, {0.5, "0%"}};
-    for (const auto& [zoom, text] : zooms) EXPECT_EQ(fncZoomText(zoom), text) << zoom;
 }

@@ -2,6 +2,7 @@
 // every resize, splitter drag and change of arrangement.
 #include "mainwindow_gui.h"
 
+#include "browse/modFolderView.h"
 #include "controls/splitter.h"
 #include "platform/ui/statusbar.h"
 
@@ -132,7 +133,7 @@ TEST_F(MainWindowPanes, EditingModeCoversTheWindowAndComesBackWhole)
     EXPECT_EQ(entering, 1);
     EXPECT_EQ(leaving, 1);
 
-    EXPECT_EQ(w.sbMain()->panelText("status"), fncZoomText(w.browse()->ibMain()->Zoom()));
+    EXPECT_EQ(w.sbMain()->panelText("status"), fncZoomPanelText(w.browse()->ibMain()->Zoom()));
     w.browse()->ibMain()->Clear();
     w.subResize();
     EXPECT_FALSE(w.browse()->ibMain()->isVisible());

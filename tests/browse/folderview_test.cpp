@@ -88,8 +88,10 @@ TEST(FolderViewRules, ExtensionsPathsAndZoomText)
     EXPECT_EQ(fncFolderFilePath("/ab/", "a.png"), "/ab/a.png");
 
     EXPECT_TRUE(fncFolderFileNames("").isEmpty()); // no folder, not the working folder
-    EXPECT_EQ(fncZoomPanelText(50.5), "50%");
-    EXPECT_EQ(fncZoomPanelText(51.5), "52%");
+    // The zoom panel rounds halves to the even number.
+    const std::pair<double, const char*> zooms[] = {{50.5, "50%"}, {51.5, "52%"}, {100.0, "100%"},
+                                                    {33.3333, "33%"}, {66.7, "67%"}, {0.5, "0%"}};
+    for (const auto& [zoom, text] : zooms) EXPECT_EQ(fncZoomPanelText(zoom), text) << zoom;
 }
 
 TEST_F(FolderView, DetailsModeListsEveryImageWithItsHeaderFacts)

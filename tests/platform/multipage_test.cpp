@@ -286,16 +286,21 @@ TEST(PdfWriting, InsertedPagesGoWhereAskedAndFailuresChangeNothing)
         ASSERT_TRUE(writer.commit(QString(), nullptr));
     }
     QString error;
-    ASSERT_TRUE(insertPdfPage(path, pdfImageFromRaster(rasterForColorFormat(samplePage(30, 10), kColor24Bit)), 1, &error)) << error.toStdString();
-    ASSERT_TRUE(insertPdfPage(path, pdfImageFromRaster(rasterForColorFormat(samplePage(40, 10), kColor24Bit)), 2, &error));
-    ASSERT_TRUE(insertPdfPage(path, pdfImageFromRaster(rasterForColorFormat(samplePage(50, 10), kColor24Bit)), 0, &error));
+    {
+        PdfAppender appender(path, path, dir.file(".doc.pdf.pages-XXXXXX"));
+        ASSERT_TRUE(appender.open(&error)) << error.toStdString();
+        for (const auto& [width, at] : {std::pair{30, 1}, {40, 2}, {50, 0}})
+            ASSERT_TRUE(appender.addPage(pdfImageFromRaster(rasterForColorFormat(samplePage(width, 10), kColor24Bit)), at, &error));
+        ASSERT_TRUE(appender.commit(&error)) << error.toStdString();
+    }
     EXPECT_TRUE(qpdfCheckPasses(path));
     EXPECT_EQ(pdfPageCount(path), 5);
     EXPECT_EQ(widthsOf(pdfImages(path)), QList<int>({30, 40, 10, 20, 50}));
 
     const QString broken = dir.write("broken.pdf", "%PDF-1.4\nnothing useful here");
     const QByteArray brokenBefore = readAll(broken);
-    EXPECT_FALSE(insertPdfPage(broken, pdfImageFromRaster(rasterForColorFormat(samplePage(), kColor24Bit)), 0, &error));
+    PdfAppender refused(broken, broken, dir.file(".broken.pdf.pages-XXXXXX"));
+    EXPECT_FALSE(refused.open(&error));
     EXPECT_EQ(readAll(broken), brokenBefore);
     EXPECT_EQ(pdfPageCount(broken), 0);
     EXPECT_EQ(filesIn(dir.path()).size(), 2) << "no temporary file is left behind";

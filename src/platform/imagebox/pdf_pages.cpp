@@ -562,11 +562,4 @@ void PdfAppender::discard()
     m_impl->pdf.reset();
 }
 
-bool insertPdfPage(const QString& path, const PdfPageImage& image, int position, QString* error)
-{
-    const QFileInfo info(path);
-    PdfAppender appender(path, path, info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".pages-XXXXXX"));
-    return appender.open(error) && appender.addPage(image, position, error) && appender.commit(error);
-}
-
 } // namespace tf

@@ -92,7 +92,4 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-// Inserts one page into an existing PDF (a PdfAppender of one page on the file itself).
-bool insertPdfPage(const QString& path, const PdfPageImage& image, int position, QString* error);
-
 } // namespace tf

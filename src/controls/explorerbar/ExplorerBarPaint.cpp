@@ -235,6 +235,21 @@ void EbPainter::drawOwnChevronCell(const QRect& button, bool special, bool expan
     subDrawChevron(p, button.x(), button.y(), expanded, figure);
 }
 
+// A header the style draws; where it cannot, a plain fill and the caption stand in.
+void EbPainter::drawThemedHeader(int part, const typExplorerBarGroup& group, int textOffset, const QRect& caption,
+                                 const QColor& fill, const QColor& text)
+{
+    EbThemeRequest request;
+    request.part = part;
+    request.state = group.iHeaderState;
+    request.rect = group.rcHeader;
+    request.text = group.sCaption;
+    request.textOffset = textOffset;
+    if (fncDrawThemePart(p, request, c)) return;
+    p.fillRect(group.rcHeader, fill);
+    drawCaption(caption, group.sCaption, text);
+}
+
 void EbPainter::drawHeader(const typExplorerBarGroup& group)
 {
     const QRect r = group.rcHeader;
@@ -249,16 +264,7 @@ void EbPainter::drawHeader(const typExplorerBarGroup& group)
                                      : sys(group.bHover ? kHighlight : k3DDarkShadow);
         drawCaption(caption, group.sCaption, text);
     } else {
-        EbThemeRequest request;
-        request.part = 8;
-        request.state = group.iHeaderState;
-        request.rect = r;
-        request.text = group.sCaption;
-        request.textOffset = 0;
-        if (!fncDrawThemePart(p, request, c)) {
-            p.fillRect(r, sys(kButtonFace));
-            drawCaption(caption, group.sCaption, sys(kButtonText));
-        }
+        drawThemedHeader(8, group, 0, caption, sys(kButtonFace), sys(kButtonText));
     }
 
     const QRect button(m.m_lClientWidth - 32, T, 24, 24);
@@ -302,16 +308,7 @@ void EbPainter::subDrawSpecialGroupHeader()
         drawCaption(caption, s.sCaption, sys(s.bHover ? kButtonFace : kButtonHighlight));
     } else {
         // HomeStead's special header comes from the style, like the default blue one's.
-        EbThemeRequest request;
-        request.part = 12;
-        request.state = s.iHeaderState;
-        request.rect = r;
-        request.text = s.sCaption;
-        request.textOffset = 36;
-        if (!fncDrawThemePart(p, request, c)) {
-            p.fillRect(r, sys(kHighlight));
-            drawCaption(caption, s.sCaption, sys(kHighlightText));
-        }
+        drawThemedHeader(12, s, 36, caption, sys(kHighlight), sys(kHighlightText));
     }
 
     const QRect button(m.m_lClientWidth - 32, T, 24, 24);

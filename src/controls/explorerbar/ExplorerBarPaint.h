@@ -86,6 +86,8 @@ public:
 
 private:
     void drawHeader(const typExplorerBarGroup& group);
+    void drawThemedHeader(int part, const typExplorerBarGroup& group, int textOffset, const QRect& caption,
+                          const QColor& fill, const QColor& text);
     void drawBody(const QRect& body, bool special);
     void drawOwnChevronCell(const QRect& button, bool special, bool expanded);
     void drawCaption(const QRect& rect, const QString& text, const QColor& color);

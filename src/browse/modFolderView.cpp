@@ -1,10 +1,10 @@
 #include "browse/modFolderView.h"
 
+#include "platform/sys/filenames.h"
 #include "platform/sys/numbers.h"
 #include "services/clsImageHeaderInfo.h"
 #include "services/modFileSystem.h"
 
-#include <QDir>
 
 const QStringList& fncFolderImageExtensions()
 {
@@ -27,16 +27,16 @@ bool fncIsFolderImage(const QString& extension)
 QString fncFolderFilePath(const QString& folder, const QString& name)
 {
     if (folder.isEmpty()) return name;
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+    const QString path = folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+    // A name that is not UTF-8 is reached through a link whose name Qt and the libraries can use.
+    return tf::hasEscapedBytes(name) ? tf::reachablePath(path) : path;
 }
 
 QStringList fncFolderFileNames(const QString& folder)
 {
     if (folder.isEmpty()) return {};
-    const QDir dir(folder);
-    if (!dir.exists()) return {};
-    // Without QDir::Hidden, names with a leading point stay out.
-    return dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    // Every name, those that are not UTF-8 included (QDir leaves them out); no hidden ones.
+    return tf::folderFileEntries(folder);
 }
 
 QString fncDetailsResolution(const QString& path, const QString& extension)

@@ -6,6 +6,7 @@
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/workfiles.h"
 #include "support/doctools.h"
+#include "support/filesizelimit.h"
 #include "support/imagebox_testutil.h"
 #include "support/testenv.h"
 
@@ -147,6 +148,24 @@ TEST(TiffAppend, AnAppendNotCommittedLeavesTheFileAsItWas)
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"doc.tif", "taken.tif"}));
     EXPECT_EQ(readAll(taken), "mine");
+}
+
+TEST(TiffAppend, ADiskThatFillsUpIsNamedAndTheFileCutBack)
+{
+    TempFolder dir;
+    for (Where where : {Where::End, Where::Beginning}) {
+        const QString doc = document(dir.file("doc.tif"), false);
+        const QByteArray before = readAll(doc);
+        QString error;
+        {
+            TiffAppendSession session(doc, doc, where);
+            FileSizeLimit full(before.size() + 1000);
+            ASSERT_TRUE(full.active());
+            EXPECT_FALSE(session.addPage(page(400, kColor24Bit), kTiffNone, {}, &error) && session.commit(&error));
+        }
+        EXPECT_TRUE(error.contains(doc) && error.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << qPrintable(error);
+        EXPECT_EQ(readAll(doc), before);
+    }
 }
 
 TEST(TiffAppend, ClassicTiffNearFourGibRefusesThePageUntouched)

@@ -98,9 +98,6 @@ TEST(TiffAppend, PagesGoAfterTheOldEndAndOnePointerTakesThemIn)
         append(doc, out, c.where);
 
         EXPECT_EQ(widthsOf(tiffDirectories(out)), c.pages);
-        EXPECT_EQ(tiffinfoValues(out, QStringLiteral("Compression Scheme")),
-                  c.where == Where::End ? QStringList({"PackBits", "PackBits", "PackBits", "CCITT Group 4", "None"})
-                                        : QStringList({"CCITT Group 4", "None", "PackBits", "PackBits", "PackBits"}));
         if (c.newFile) {
             EXPECT_EQ(readAll(doc), before);
         }

@@ -1,10 +1,10 @@
 #pragma once
 #include "platform/imagebox/page_raster.h"
 
-#include <QFile>
 #include <QString>
 #include <memory>
 
+class QFile;
 typedef struct tiff TIFF;
 
 namespace tf {

@@ -180,6 +180,10 @@ public:
 
     int count() const { return static_cast<int>(m_offsets.size()); }
     bool big() const { return m_big; }
+    bool little() const { return m_little; }
+    qint64 firstLinkAt() const { return m_firstLinkAt; }
+    uint64_t first() const { return m_offsets.empty() ? 0 : m_offsets.front(); }
+    qint64 lastLinkAt() const { return m_nextFieldAt.empty() ? 0 : m_nextFieldAt.back(); }
 
     // Moves the last directory to `position` (1-based).
     bool moveLastTo(int position, QString* error)
@@ -329,6 +333,25 @@ void TiffDocumentWriter::discard()
     if (m_impl) m_impl->tif.reset();
     if (m_impl) m_impl->out.reset();
     m_pages = 0;
+}
+
+bool writeTiffPage(TIFF* tif, const PageRaster& page, int compression, const QString& software, QString* error)
+{
+    TiffMessages messages; // the handle's own handlers have libtiff's words
+    return writeDirectory(tif, page, compression, software, messages, error);
+}
+
+bool readTiffChain(QFile& file, TiffChain* chain, QString* error)
+{
+    IfdChain ifds(file);
+    if (!ifds.read(error)) return false;
+    chain->big = ifds.big();
+    chain->littleEndian = ifds.little();
+    chain->firstLinkAt = ifds.firstLinkAt();
+    chain->first = ifds.first();
+    chain->lastLinkAt = ifds.lastLinkAt();
+    chain->pages = ifds.count();
+    return true;
 }
 
 int tiffPageCount(const QString& path)

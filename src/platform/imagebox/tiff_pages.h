@@ -4,6 +4,9 @@
 #include <QString>
 #include <memory>
 
+class QFile;
+typedef struct tiff TIFF;
+
 namespace tf {
 
 // A new multipage TIFF written page by page. Pages go straight to a hidden temporary file beside
@@ -61,6 +64,22 @@ int tiffPageCount(const QString& path);
 // (1 = first page; 0 or past the last page = at the end). On failure false and *error.
 bool insertTiffPage(const QString& path, const PageRaster& page, int compression, const QString& software,
                     int position, QString* error);
+
+// Writes a page as the next directory of a handle open for writing, encoded as every TIFF page
+// the program writes, for callers that give libtiff their own I/O.
+bool writeTiffPage(TIFF* tif, const PageRaster& page, int compression, const QString& software, QString* error);
+
+// Where a TIFF's directory chain lies, read and checked without libtiff (which follows a chain
+// that loops for ever when it appends).
+struct TiffChain {
+    bool big = false;
+    bool littleEndian = true;
+    qint64 firstLinkAt = 4; // the header's pointer to the first directory
+    quint64 first = 0;
+    qint64 lastLinkAt = 0; // the last directory's pointer to the next one (0 in the file)
+    int pages = 0;
+};
+bool readTiffChain(QFile& file, TiffChain* chain, QString* error);
 
 // Encodes a page as a one-page TIFF in memory (for size estimates and for the Group 4 data of
 // PDF pages).

@@ -5,17 +5,29 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QMutex>
 #include <QRandomGenerator>
+#include <QSet>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tf {
 
 namespace {
 
+// A journal is lines of words; every name is percent-encoded, so any byte of a name (a newline
+// included) survives and no name can end a line or be taken for another field.
+//   file <path>
+//   append <id> <path> <device> <inode> <birth> <length> <link offset> <link bytes, hex>
+//   forget <id>
 QString journalFolder() { return userDataDir() + QStringLiteral("/WorkFiles"); }
 
 struct Journal {
@@ -23,6 +35,10 @@ struct Journal {
     QString folder; // the journal follows the data folder (tests move it)
     pid_t pid = 0;  // a forked child is a run of its own
     int fd = -1;
+    quint64 lastId = 0;
+    // A journal left for another data folder stays open and locked: an append recorded in it
+    // may still be running, and its end is written down where it began.
+    QHash<quint64, int> appendsIn;
 };
 
 Journal& journal()
@@ -36,7 +52,8 @@ int openJournal(Journal& j)
 {
     const QString folder = journalFolder();
     if (j.fd >= 0 && j.folder == folder && j.pid == ::getpid()) return j.fd;
-    if (j.fd >= 0 && j.pid == ::getpid()) ::close(j.fd);
+    if (j.pid != ::getpid()) j.appendsIn.clear(); // the parent's appends are not this run's
+    else if (j.fd >= 0 && !j.appendsIn.values().contains(j.fd)) ::close(j.fd);
     j.fd = -1;
     if (!QDir().mkpath(folder)) return -1;
     const QString name = folder + QStringLiteral("/%1-%2.journal")
@@ -54,13 +71,84 @@ int openJournal(Journal& j)
     return fd;
 }
 
-// Only what this program makes is ever removed: hidden names beside documents and the work
-// folders in its own temporary folder. A damaged journal cannot point the removal elsewhere.
-bool looksLikeWorkFile(const QFileInfo& info)
+// One write per line, appended: lines of two threads never mix.
+bool writeLine(int fd, const QByteArray& line)
 {
-    if (info.fileName().startsWith(QLatin1Char('.')) && !info.isDir()) return true;
-    const QString temp = QDir::cleanPath(userTempDir()) + QLatin1Char('/');
-    return info.isDir() && !info.isSymLink() && QDir::cleanPath(info.absoluteFilePath()).startsWith(temp);
+    return ::write(fd, line.constData(), static_cast<size_t>(line.size())) == line.size();
+}
+
+QByteArray encodedName(const QString& path) { return QFile::encodeName(path).toPercentEncoding(); }
+
+QByteArray canonical(const QByteArray& path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.constData(), resolved) ? QByteArray(resolved) : QByteArray();
+}
+
+// ".<name>.<6 letters or digits>", as the safe-write routine names the copy beside a document.
+bool isHiddenCopyName(const QByteArray& name)
+{
+    if (name.size() < 9 || name[0] != '.' || name[name.size() - 7] != '.') return false;
+    for (qsizetype i = name.size() - 6; i < name.size(); ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+    }
+    return true;
+}
+
+// Removes `path` if it is something this program makes; true when it removed it.
+bool removeIfOurs(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (!path.startsWith('/') || slash < 0) return false;
+    const QByteArray name = path.mid(slash + 1);
+    if (name.isEmpty() || name == "." || name == "..") return false;
+    const QByteArray folder = canonical(slash == 0 ? QByteArray("/") : path.left(slash));
+    if (folder.isEmpty()) return false;
+    const QByteArray entry = (folder == "/" ? QByteArray() : folder) + '/' + name;
+    struct stat st;
+    if (::lstat(entry.constData(), &st) != 0) return false;
+
+    const QByteArray temp = canonical(QFile::encodeName(userTempDir()));
+    const bool inTemp = !temp.isEmpty() && (folder == temp || folder.startsWith(temp + '/'));
+    if (inTemp) {
+        // Links are never ours; a folder's links are removed, not followed.
+        if (S_ISDIR(st.st_mode)) return QDir(QFile::decodeName(entry)).removeRecursively();
+        return S_ISREG(st.st_mode) && ::unlink(entry.constData()) == 0;
+    }
+    return S_ISREG(st.st_mode) && st.st_uid == ::getuid() && isHiddenCopyName(name) &&
+           ::unlink(entry.constData()) == 0;
+}
+
+// Cuts an append that never took effect back off the file; true when it did.
+bool undoAppend(const QList<QByteArray>& f)
+{
+    bool ok[6] = {};
+    const quint64 device = f[3].toULongLong(&ok[0]);
+    const quint64 inode = f[4].toULongLong(&ok[1]);
+    const qint64 birth = f[5].toLongLong(&ok[5]);
+    const qint64 length = f[6].toLongLong(&ok[2]);
+    const qint64 linkAt = f[7].toLongLong(&ok[3]);
+    const QByteArray link = QByteArray::fromHex(f[8]);
+    ok[4] = link.size() == 4 || link.size() == 8;
+    for (const bool b : ok)
+        if (!b) return false;
+    if (length <= 0 || linkAt < 0 || linkAt + link.size() > length) return false;
+
+    const QByteArray path = QByteArray::fromPercentEncoding(f[2]);
+    const int fd = ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool done = false;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && quint64(st.st_dev) == device && quint64(st.st_ino) == inode &&
+        fileBirthTime(fd) == birth && st.st_size > length) {
+        QByteArray now(link.size(), '\0');
+        // A pointer that moved on means the append was committed and the pages are the user's.
+        if (::pread(fd, now.data(), static_cast<size_t>(now.size()), linkAt) == now.size() && now == link)
+            done = ::ftruncate(fd, length) == 0 && ::fsync(fd) == 0;
+    }
+    ::close(fd);
+    return done;
 }
 
 } // namespace
@@ -71,18 +159,56 @@ void recordWorkFile(const QString& path)
     QMutexLocker locker(&j.lock);
     const int fd = openJournal(j);
     if (fd < 0) return; // without a journal the file is still removed by the code that made it
-    const QByteArray line = QFile::encodeName(QFileInfo(path).absoluteFilePath()) + '\n';
-    // One write per line, appended: lines of two threads never mix.
-    [[maybe_unused]] const ssize_t written = ::write(fd, line.constData(), static_cast<size_t>(line.size()));
+    writeLine(fd, "file " + encodedName(QFileInfo(path).absoluteFilePath()) + '\n');
+}
+
+qint64 fileBirthTime(int fd)
+{
+    struct statx stx;
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &stx) != 0 || !(stx.stx_mask & STATX_BTIME)) return 0;
+    return qint64(stx.stx_btime.tv_sec) * 1000000000 + stx.stx_btime.tv_nsec;
+}
+
+quint64 recordAppend(const AppendRecord& r, QString* error)
+{
+    Journal& j = journal();
+    QMutexLocker locker(&j.lock);
+    const int fd = openJournal(j);
+    const quint64 id = ++j.lastId;
+    const QByteArray line = "append " + QByteArray::number(id) + ' ' + encodedName(r.path) + ' ' +
+                            QByteArray::number(r.device) + ' ' + QByteArray::number(r.inode) + ' ' +
+                            QByteArray::number(r.birth) + ' ' +
+                            QByteArray::number(r.length) + ' ' + QByteArray::number(r.linkAt) + ' ' +
+                            r.linkBytes.toHex() + '\n';
+    errno = 0;
+    if (fd < 0 || !writeLine(fd, line) || ::fdatasync(fd) != 0) {
+        if (error) {
+            const int err = errno;
+            *error = QStringLiteral("Cannot write in the program's data folder ") + journalFolder();
+            if (err) *error += QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')');
+        }
+        return 0;
+    }
+    j.appendsIn.insert(id, fd);
+    return id;
+}
+
+void forgetAppend(quint64 id)
+{
+    Journal& j = journal();
+    QMutexLocker locker(&j.lock);
+    const int fd = j.appendsIn.take(id);
+    // Lost, the line costs nothing: the file is either relinked or already back to its length.
+    if (fd > 0) writeLine(fd, "forget " + QByteArray::number(id) + '\n');
 }
 
 int removeWorkFilesOfDeadRuns()
 {
     const QDir folder(journalFolder());
-    int removed = 0;
+    int dealt = 0;
     for (const QFileInfo& entry : folder.entryInfoList({QStringLiteral("*.journal")}, QDir::Files)) {
         const QByteArray name = QFile::encodeName(entry.filePath());
-        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        const int fd = ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
         if (fd < 0) continue;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) { // a live run's
             ::close(fd);
@@ -90,20 +216,25 @@ int removeWorkFilesOfDeadRuns()
         }
         QFile in;
         if (in.open(fd, QIODevice::ReadOnly)) {
-            for (const QByteArray& line : in.readAll().split('\n')) {
-                if (line.isEmpty()) continue;
-                const QFileInfo info(QFile::decodeName(line));
-                if (!info.exists() && !info.isSymLink()) continue;
-                if (!looksLikeWorkFile(info)) continue;
-                const bool ok = info.isDir() ? QDir(info.filePath()).removeRecursively() : QFile::remove(info.filePath());
-                if (ok) ++removed;
+            QList<QByteArray> lines = in.readAll().split('\n');
+            lines.removeLast(); // unfinished: the run died writing it
+            QSet<QByteArray> forgotten;
+            for (const QByteArray& line : lines)
+                if (line.startsWith("forget ")) forgotten.insert(line.mid(7));
+            for (const QByteArray& line : lines) {
+                const QList<QByteArray> f = line.split(' ');
+                if (f[0] == "file" && f.size() == 2) {
+                    dealt += removeIfOurs(QByteArray::fromPercentEncoding(f[1]));
+                } else if (f[0] == "append" && f.size() == 9 && !forgotten.contains(f[1])) {
+                    dealt += undoAppend(f);
+                }
             }
             in.close();
         }
         ::unlink(name.constData());
         ::close(fd);
     }
-    return removed;
+    return dealt;
 }
 
 } // namespace tf

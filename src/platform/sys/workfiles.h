@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 namespace tf {
@@ -10,11 +11,39 @@ namespace tf {
 //
 // A run's journal is held locked for as long as the run lives (the system lets go of the lock
 // when the process ends, however it ends), so a journal that can be locked belongs to a dead run.
+//
+// A journal is only a hint: whatever it says, the clean-up removes nothing but what this program
+// makes, namely entries inside its own temporary folder and regular files of the user's named as
+// the safe-write routine names its hidden copies (".<document>.<6 letters or digits>").
 
 // Notes a file or folder this run has just made; it may be gone by the time the run ends.
 void recordWorkFile(const QString& path);
 
-// Removes what dead runs left and their journals; the number of files and folders removed.
+// Pages appended in place to a user's file: the bytes after `length` are the run's, and the
+// append takes effect when the pointer at `linkAt` (below `length`) stops holding `linkBytes`.
+struct AppendRecord {
+    QString path;
+    quint64 device = 0; // the file's identity, so that another file of that name is left alone
+    quint64 inode = 0;
+    qint64 birth = 0; // nanoseconds; an inode number is reused by the next file made (0: unknown)
+    qint64 length = 0;
+    qint64 linkAt = 0;
+    QByteArray linkBytes;
+};
+
+// When the open file `fd` was made, in nanoseconds; 0 where the file system does not say.
+qint64 fileBirthTime(int fd);
+
+// Writes the record and flushes it to the disk before returning, so that a run killed while
+// appending leaves it behind: the next start then cuts the file back to `length`, provided it is
+// still the same file, longer than that, and the pointer was never relinked. 0 (and *error) when
+// the journal cannot take it.
+quint64 recordAppend(const AppendRecord& record, QString* error);
+// The append was committed or undone: the record no longer applies.
+void forgetAppend(quint64 id);
+
+// Removes what dead runs left and their journals, and cuts back the appends they did not finish;
+// the number of files, folders and appends dealt with.
 int removeWorkFilesOfDeadRuns();
 
 } // namespace tf

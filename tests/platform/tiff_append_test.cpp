@@ -1,0 +1,305 @@
+// Pages appended to a TIFF after its old end: what the document looks like to other readers during
+// and after the append, undoing it, refusals, and what a run killed mid-append leaves.
+#include "platform/imagebox/imagebox_error.h"
+#include "platform/imagebox/page_raster.h"
+#include "platform/imagebox/tiff_append.h"
+#include "platform/imagebox/tiff_pages.h"
+#include "platform/sys/workfiles.h"
+#include "support/doctools.h"
+#include "support/filesizelimit.h"
+#include "support/imagebox_testutil.h"
+#include "support/testenv.h"
+
+#include <QFile>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tf;
+using namespace tf::test;
+using Where = TiffAppendSession::Where;
+
+namespace {
+
+// A page `width` pixels wide: its width tells the pages apart in the written file.
+PageRaster page(int width, int colorFormat = kMonoThreshold)
+{
+    QImage img(width, 40, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.fillRect(2, 5, width / 2, 20, QColor(200, 30, 30));
+    p.end();
+    return rasterForColorFormat(img, colorFormat);
+}
+
+// A document of pages 10, 20 and 30 wide.
+QString document(const QString& path, bool big)
+{
+    TiffDocumentWriter writer(path);
+    writer.setBigTiff(big);
+    for (int w : {10, 20, 30}) EXPECT_TRUE(writer.addPage(page(w, kColor24Bit), kTiffPackBits, {}, nullptr));
+    EXPECT_TRUE(writer.commit(nullptr));
+    return path;
+}
+
+// The one run of bytes where two files' common part differs, as [first, last]; {-1, -1} if none.
+std::pair<qsizetype, qsizetype> changedSpan(const QByteArray& before, const QByteArray& after)
+{
+    qsizetype first = -1, last = -1;
+    for (qsizetype i = 0; i < before.size() && i < after.size(); ++i)
+        if (before[i] != after[i]) {
+            if (first < 0) first = i;
+            last = i;
+        }
+    return {first, last};
+}
+
+void append(const QString& doc, const QString& target, Where where)
+{
+    TiffAppendSession session(doc, target, where);
+    QString error;
+    ASSERT_TRUE(session.addPage(page(41), kTiffGroup4, QStringLiteral("tests"), &error)) << qPrintable(error);
+    // Another reader meanwhile finds the old document, every byte of it.
+    EXPECT_EQ(widthsOf(tiffDirectories(doc)), QList<int>({10, 20, 30}));
+    ASSERT_TRUE(session.addPage(page(42, kColor256), kTiffNone, {}, &error)) << qPrintable(error);
+    EXPECT_EQ(session.pageCount(), 2);
+    ASSERT_TRUE(session.commit(&error)) << qPrintable(error);
+}
+
+} // namespace
+
+TEST(TiffAppend, PagesGoAfterTheOldEndAndOnePointerTakesThemIn)
+{
+    const struct {
+        const char* what;
+        bool big;
+        Where where;
+        bool newFile;
+        QList<int> pages;
+    } cases[] = {
+        {"classic, end", false, Where::End, false, {10, 20, 30, 41, 42}},
+        {"BigTIFF, end", true, Where::End, false, {10, 20, 30, 41, 42}},
+        {"classic, beginning", false, Where::Beginning, false, {41, 42, 10, 20, 30}},
+        {"BigTIFF, beginning", true, Where::Beginning, false, {41, 42, 10, 20, 30}},
+        {"BigTIFF, beginning, new file", true, Where::Beginning, true, {41, 42, 10, 20, 30}},
+        {"classic, end, new file", false, Where::End, true, {10, 20, 30, 41, 42}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder dir;
+        const QString doc = document(dir.file("doc.tif"), c.big);
+        const QString out = c.newFile ? dir.file("out.tif") : doc;
+        const QByteArray before = readAll(doc);
+        append(doc, out, c.where);
+
+        EXPECT_EQ(widthsOf(tiffDirectories(out)), c.pages);
+        if (c.newFile) {
+            EXPECT_EQ(readAll(doc), before);
+        }
+        const QByteArray after = readAll(out);
+        const auto [first, last] = changedSpan(before, after);
+        ASSERT_GE(first, 0);
+        EXPECT_LT(last - first, c.big ? 8 : 4) << "one pointer of the old bytes changed, no more";
+        if (c.where == Where::Beginning) {
+            EXPECT_EQ(first, c.big ? 8 : 4) << "the header's";
+        }
+        EXPECT_EQ(QDir(dir.path()).entryList({QStringLiteral(".*")}, QDir::Hidden | QDir::Files), QStringList())
+            << "no work file stays";
+    }
+}
+
+TEST(TiffAppend, AnAppendNotCommittedLeavesTheFileAsItWas)
+{
+    TempFolder dir;
+    const QString doc = document(dir.file("doc.tif"), false);
+    const QByteArray before = readAll(doc);
+    QString error;
+    for (Where where : {Where::End, Where::Beginning}) {
+        TiffAppendSession session(doc, doc, where);
+        ASSERT_TRUE(session.addPage(page(41), kTiffGroup4, {}, &error));
+        EXPECT_FALSE(session.addPage(PageRaster(), kTiffGroup4, {}, &error));
+        session.rollback();
+        EXPECT_EQ(readAll(doc), before);
+        EXPECT_FALSE(session.commit(&error)) << "rolled back for good";
+    }
+    {
+        TiffAppendSession dropped(doc, doc, Where::End);
+        ASSERT_TRUE(dropped.addPage(page(41), kTiffGroup4, {}, &error));
+    }
+    EXPECT_EQ(readAll(doc), before);
+    TiffAppendSession empty(doc, doc, Where::End);
+    EXPECT_FALSE(empty.commit(&error)) << "no page";
+    EXPECT_EQ(readAll(doc), before);
+
+    // A new file is never made over an existing one, nor left half made.
+    const QString taken = dir.write("taken.tif", "mine");
+    EXPECT_EQ(imageBoxErrorOf([&] { TiffAppendSession s(doc, taken, Where::End); }), imagebox_error::kFileAccess);
+    {
+        TiffAppendSession cancelled(doc, dir.file("new.tif"), Where::End);
+        ASSERT_TRUE(cancelled.addPage(page(41), kTiffGroup4, {}, &error));
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"doc.tif", "taken.tif"}));
+    EXPECT_EQ(readAll(taken), "mine");
+}
+
+TEST(TiffAppend, ADiskThatFillsUpIsNamedAndTheFileCutBack)
+{
+    TempFolder dir;
+    for (Where where : {Where::End, Where::Beginning}) {
+        const QString doc = document(dir.file("doc.tif"), false);
+        const QByteArray before = readAll(doc);
+        QString error;
+        {
+            TiffAppendSession session(doc, doc, where);
+            FileSizeLimit full(before.size() + 1000);
+            ASSERT_TRUE(full.active());
+            EXPECT_FALSE(session.addPage(page(400, kColor24Bit), kTiffNone, {}, &error) && session.commit(&error));
+        }
+        EXPECT_TRUE(error.contains(doc) && error.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << qPrintable(error);
+        EXPECT_EQ(readAll(doc), before);
+    }
+}
+
+TEST(TiffAppend, ClassicTiffNearFourGibRefusesThePageUntouched)
+{
+    TempFolder dir;
+    const QString doc = document(dir.file("doc.tif"), false);
+    // Sparse: the old pages' directories stay sound, the length is what counts.
+    ASSERT_TRUE(QFile::resize(doc, kClassicTiffMaxBytes - 1000));
+    QFile f(doc);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray head = f.read(4096);
+    TiffAppendSession session(doc, doc, Where::End);
+    QString error;
+    EXPECT_FALSE(session.addPage(page(41), kTiffGroup4, {}, &error));
+    EXPECT_EQ(error, tiffTooLargeMessage());
+    session.rollback();
+    EXPECT_EQ(QFileInfo(doc).size(), kClassicTiffMaxBytes - 1000);
+    ASSERT_TRUE(f.seek(0));
+    EXPECT_EQ(f.read(4096), head);
+}
+
+TEST(TiffAppend, ADocumentThatIsNoSoundTiffIsRefusedUntouched)
+{
+    TempFolder dir;
+    QByteArray loop = readAll(document(dir.file("loop.tif"), false));
+    // The last directory's next pointer back to the first: a chain that never ends.
+    const auto dirs = tiffDirectories(dir.file("loop.tif"));
+    const qint64 nextAt = dirs.back().offset + 2 + 12 * dirs.back().tags.size();
+    std::memcpy(loop.data() + nextAt, loop.constData() + 4, 4);
+    const QString readOnly = document(dir.file("readonly.tif"), false);
+    QFile::setPermissions(readOnly, QFile::ReadOwner);
+    const struct {
+        const char* what;
+        QString path;
+        int error;
+    } cases[] = {
+        {"no TIFF", dir.write("text.tif", "just some text, long enough to have a header"), imagebox_error::kInvalidFileFormat},
+        {"a chain that loops", dir.write("looped.tif", loop), imagebox_error::kInvalidFileFormat},
+        {"missing", dir.file("missing.tif"), imagebox_error::kFileNotFound},
+        {"a folder", dir.path(), imagebox_error::kFileNotFound},
+        {"read-only", readOnly, imagebox_error::kFileAccess},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QByteArray before = readAll(c.path);
+        EXPECT_EQ(imageBoxErrorOf([&] { TiffAppendSession s(c.path, c.path, Where::End); }), c.error);
+        EXPECT_EQ(readAll(c.path), before);
+    }
+}
+
+// ---- a run killed while it appends
+
+namespace {
+
+enum class KillAt { BetweenPages, BeforeRelink, AfterRelink };
+
+[[noreturn]] void killSelf(TiffAppendSession::Step) { ::raise(SIGKILL); ::_exit(1); }
+void killAfterRelink(TiffAppendSession::Step step)
+{
+    if (step == TiffAppendSession::Step::AfterRelink) killSelf(step);
+}
+
+// Appends two pages in a child run that is killed at `at`; true when it died that way.
+bool appendAndDie(const QString& doc, Where where, KillAt at)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        TiffAppendSession::setStepHookForTests(at == KillAt::AfterRelink ? &killAfterRelink : &killSelf);
+        TiffAppendSession session(doc, doc, where);
+        session.addPage(page(41), kTiffGroup4, {}, nullptr);
+        session.addPage(page(42), kTiffGroup4, {}, nullptr);
+        if (at == KillAt::BetweenPages) ::raise(SIGKILL);
+        session.commit(nullptr);
+        ::_exit(0);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+} // namespace
+
+TEST(TiffAppend, TheNextStartUndoesWhatAKilledRunLeftHalfAppended)
+{
+    const struct {
+        const char* what;
+        const char* name;
+        bool big;
+        Where where;
+        KillAt at;
+    } cases[] = {
+        {"classic, end, between pages", "doc.tif", false, Where::End, KillAt::BetweenPages},
+        {"BigTIFF, end, before the relink", "doc.tif", true, Where::End, KillAt::BeforeRelink},
+        {"classic, beginning, before the relink", "doc.tif", false, Where::Beginning, KillAt::BeforeRelink},
+        {"BigTIFF, beginning, between pages", "doc.tif", true, Where::Beginning, KillAt::BetweenPages},
+        {"a newline in the name", ".keep\nscan.tif", false, Where::End, KillAt::BeforeRelink},
+        {"a byte that is no UTF-8 in the name", "scan\xff.tif", true, Where::Beginning, KillAt::BeforeRelink},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder dir;
+        const QString keep = dir.write(QStringLiteral(".keep"), "the user's"); // what a split name would name
+        const QString doc = document(dir.file(QFile::decodeName(c.name)), c.big);
+        const QByteArray before = readAll(doc);
+        ASSERT_TRUE(appendAndDie(doc, c.where, c.at));
+        EXPECT_GT(QFileInfo(doc).size(), before.size());
+        EXPECT_EQ(removeWorkFilesOfDeadRuns(), 1);
+        EXPECT_EQ(readAll(doc), before);
+        EXPECT_EQ(widthsOf(tiffDirectories(doc)), QList<int>({10, 20, 30}));
+        EXPECT_EQ(readAll(keep), "the user's");
+    }
+}
+
+TEST(TiffAppend, TheNextStartKeepsACommittedAppendAndAnyOtherFileOfThatName)
+{
+    TempFolder dir;
+    const QString doc = document(dir.file("doc.tif"), false);
+    ASSERT_TRUE(appendAndDie(doc, Where::Beginning, KillAt::AfterRelink));
+    removeWorkFilesOfDeadRuns();
+    EXPECT_EQ(widthsOf(tiffDirectories(doc)), QList<int>({41, 42, 10, 20, 30}));
+
+    // After the run died the document was saved over, or deleted and made anew (which may well
+    // reuse its inode number): another file, however alike, is not cut.
+    for (const bool deleted : {false, true}) {
+        SCOPED_TRACE(deleted ? "made anew" : "saved over");
+        const QString other = document(dir.file("other.tif"), false);
+        ASSERT_TRUE(appendAndDie(other, Where::End, KillAt::BeforeRelink));
+        const QString copy = dir.file("copy.tif");
+        ASSERT_TRUE(QFile::copy(doc, copy));
+        if (deleted) {
+            ASSERT_TRUE(QFile::remove(other));
+            ASSERT_TRUE(QFile::copy(copy, other));
+        } else {
+            ASSERT_EQ(std::rename(QFile::encodeName(copy).constData(), QFile::encodeName(other).constData()), 0);
+        }
+        removeWorkFilesOfDeadRuns();
+        EXPECT_EQ(readAll(other), readAll(doc));
+        QFile::remove(other);
+        QFile::remove(copy);
+    }
+}

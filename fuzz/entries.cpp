@@ -8,11 +8,13 @@
 #include "metadata/metadataTemplates.h"
 #include "metadata/modMetadata.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/sys/workfiles.h"
 #include "services/clsFile.h"
 #include "services/clsImageHeaderInfo.h"
 #include "services/modLoadPic.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -232,6 +234,36 @@ QString tiffAppend(const QByteArray& bytes)
 QString pdfAppend(const QByteArray& bytes)
 {
     return appendPage(bytes, QStringLiteral("pdf"), &ImageDocument::AppendToPdf);
+}
+
+QString workJournal(const QByteArray& bytes)
+{
+    const QString home = scratchFile(QStringLiteral("home"));
+    const QString data = home + QStringLiteral("/tavrel-folio");
+    const QString user = scratchFile(QStringLiteral("user"));
+    QDir().mkpath(data + QStringLiteral("/WorkFiles"));
+    QDir().mkpath(user);
+    // The user's document, a hidden file of theirs, and the program's own settings.
+    const QStringList kept = {user + QStringLiteral("/doc.tif"), user + QStringLiteral("/.doc.tif"),
+                              data + QStringLiteral("/tavrel-folio")};
+    for (const QString& path : kept)
+        if (!writeFile(path, "keep")) return QStringLiteral("cannot write a bystander file");
+    QByteArray journal = bytes;
+    journal.replace('@', QFile::encodeName(user));
+    if (!writeFile(data + QStringLiteral("/WorkFiles/1-dead.journal"), journal))
+        return QStringLiteral("cannot write the scratch journal");
+
+    const bool wasSet = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+    const QByteArray before = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home));
+    removeWorkFilesOfDeadRuns();
+    if (wasSet)
+        qputenv("XDG_DATA_HOME", before);
+    else
+        qunsetenv("XDG_DATA_HOME");
+    for (const QString& path : kept)
+        if (readFile(path) != "keep") return QStringLiteral("the clean-up touched ") + path;
+    return {};
 }
 
 const QStringList& loaderExtensions()

@@ -22,7 +22,7 @@ const std::map<std::string, QString (*)(const QByteArray&)> kTargets = {
     {"iptc_template", &tf::fuzz::iptcTemplate}, {"exif_template", &tf::fuzz::exifTemplate},
     {"text_records", &tf::fuzz::textRecords},
     {"tiff_append", &tf::fuzz::tiffAppend}, {"pdf_append", &tf::fuzz::pdfAppend},
-    {"loader", &tf::fuzz::loader},
+    {"loader", &tf::fuzz::loader},          {"work_journal", &tf::fuzz::workJournal},
 };
 
 // The loader's inputs are decoded in the decoder program, as the window decodes them: those that

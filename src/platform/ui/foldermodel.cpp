@@ -4,10 +4,13 @@
 
 #include <QCollator>
 #include <QDir>
+#include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
 
 #include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace tf {
 
@@ -53,11 +56,26 @@ bool nameLess(const QString& a, const QString& b)
     return a < b;
 }
 
-// The subfolders only: the folder's files are passed over by the type the directory entry
-// carries, without a look at any of them.
+// The subfolders only, hidden ones left out. A file is passed over by the type its directory
+// entry carries, without a look at it: a folder of thousands of files costs one pass over the
+// names. Only links and entries of a file system that does not tell the type are looked at.
 QStringList readSubfolders(const QString& path)
 {
-    QStringList names = QDir(path).entryList(QDir::AllDirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+    QStringList names;
+    const QByteArray encoded = QFile::encodeName(path);
+    DIR* dir = opendir(encoded.constData());
+    if (!dir) return names;
+    const int dirFd = dirfd(dir);
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.') continue;
+        bool folder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+            struct stat target {};
+            folder = fstatat(dirFd, entry->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
+        }
+        if (folder) names << QFile::decodeName(entry->d_name);
+    }
+    closedir(dir);
     std::sort(names.begin(), names.end(), nameLess);
     return names;
 }
@@ -264,6 +282,8 @@ void FolderModel::takeRead(const QString& path, const QStringList& sortedNames)
                 removeRows(node, int(row), int(end - row));
             }
         } else {
+            // A watched folder that went away and came back between two reads lost its watch.
+            if (node->children[row]->watched) m_watch->addFolder(childPath(path, node->children[row]->name));
             ++row;
             ++next;
         }

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QIcon>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -57,6 +58,10 @@ TEST(FolderModel, HoldsTheSubfoldersInNameOrderAndNoFiles)
     readFolder(model, top);
     EXPECT_EQ(rowNames(model, top), QStringList({"2", "10", "a", "B", "link", "x1y", "x02y"}));
     EXPECT_FALSE(model.canFetchMore(top));
+    // One icon for every folder, none looked up for a row of its own.
+    const qint64 icon = model.index(0, 0, top).data(Qt::DecorationRole).value<QIcon>().cacheKey();
+    for (int row = 1; row < model.rowCount(top); ++row)
+        EXPECT_EQ(model.index(row, 0, top).data(Qt::DecorationRole).value<QIcon>().cacheKey(), icon);
 
     const QModelIndex empty = model.index(tmp.file("a"));
     readFolder(model, empty);

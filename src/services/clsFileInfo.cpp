@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QMimeDatabase>
+#include <QMutex>
 #include <QPainter>
 
 clsFileInfo gclsFileInfo;
@@ -53,7 +55,62 @@ QString longTimeFormatWithoutZone(const QLocale& loc)
     return out.simplified();
 }
 
-void releaseSharedIcon() { gclsFileInfo.ClearFileInfo(); }
+// What the desktop calls a kind of file, and its icon, looked up once per kind for the whole run:
+// a folder of a thousand photos asks the type database twice, not a thousand times, and never
+// reads a file to tell its type. A name's kind is its extension as written (patterns may tell
+// case apart); a name without one can only be matched whole, so it is its own kind.
+struct FileKinds {
+    struct Kind {
+        QString mimeName; // empty when the desktop does not know the kind
+        QString comment;
+    };
+    QMutex lock;
+    QHash<QString, Kind> byExtension;
+    QHash<QString, QIcon> iconByKind;
+};
+
+FileKinds& fileKinds()
+{
+    static FileKinds kinds;
+    return kinds;
+}
+
+QString kindKey(const QString& fileName)
+{
+    const QString extension = fncGetExtension(fileName);
+    return extension.isEmpty() ? QLatin1Char('/') + fileName : QLatin1Char('.') + extension;
+}
+
+FileKinds::Kind kindOf(const QString& fileName)
+{
+    FileKinds& kinds = fileKinds();
+    const QString key = kindKey(fileName);
+    {
+        const QMutexLocker locked(&kinds.lock);
+        const auto known = kinds.byExtension.constFind(key);
+        if (known != kinds.byExtension.cend()) return *known;
+    }
+    // By the name alone: the patterns of the extension, no look at the file's bytes.
+    const QString sample = key.startsWith(QLatin1Char('.')) ? QStringLiteral("x") + key : fileName;
+    const QList<QMimeType> matches = QMimeDatabase().mimeTypesForFileName(sample);
+    FileKinds::Kind kind;
+    if (!matches.isEmpty() && !matches.first().isDefault()) {
+        kind.mimeName = matches.first().name();
+        kind.comment = matches.first().comment().trimmed();
+    }
+    const QMutexLocker locked(&kinds.lock);
+    // Names without an extension each take an entry; a run that meets very many starts over.
+    if (kinds.byExtension.size() >= 4096) kinds.byExtension.clear();
+    kinds.byExtension.insert(key, kind);
+    return kind;
+}
+
+void releaseSharedIcon()
+{
+    gclsFileInfo.ClearFileInfo();
+    const QMutexLocker locked(&fileKinds().lock);
+    fileKinds().iconByKind.clear();
+}
 
 } // namespace
 
@@ -126,11 +183,8 @@ void clsFileInfo::RefreshInfo()
     mstrModified = fncFormatDateTime(modified);
     mstrAccessed = fncFormatDateTime(info.lastRead());
 
-    // The type by the name's extension, as the desktop names it; a name without one is looked at.
-    const QMimeDatabase mimes;
-    QMimeType mime = mimes.mimeTypeForFile(info, QMimeDatabase::MatchExtension);
-    if (mime.isDefault() && mstrExtension.isEmpty()) mime = mimes.mimeTypeForFile(info, QMimeDatabase::MatchContent);
-    mstrType = mime.isDefault() ? QString() : mime.comment().trimmed();
+    // The type as the desktop names files of its extension.
+    mstrType = kindOf(mstrLongName).comment;
     if (mstrType.isEmpty()) mstrType = (mstrExtension + QStringLiteral(" File")).trimmed();
 
     readAttributes();
@@ -213,12 +267,20 @@ QIcon clsFileInfo::fIconH() const
     // Looked up when first asked for: the desktop's icon costs more than every other fact
     // together, and a folder listing gathers the facts of every file without showing an icon.
     if (!m_iconRead && mblnValid && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        // Icons are shared by every file of a kind; they go before the application does.
         static bool releaseRegistered = false;
-        if (this == &gclsFileInfo && !releaseRegistered) {
+        if (!releaseRegistered) {
             qAddPostRoutine(releaseSharedIcon);
             releaseRegistered = true;
         }
-        m_icon = QFileIconProvider().icon(QFileInfo(mstrPath));
+        const FileKinds::Kind kind = kindOf(mstrLongName);
+        const QString key = kind.mimeName.isEmpty() ? kindKey(mstrLongName) : kind.mimeName;
+        FileKinds& kinds = fileKinds();
+        const QMutexLocker locked(&kinds.lock);
+        auto known = kinds.iconByKind.find(key);
+        if (known == kinds.iconByKind.end())
+            known = kinds.iconByKind.insert(key, QFileIconProvider().icon(QFileInfo(mstrPath)));
+        m_icon = *known;
         m_iconRead = true;
     }
     return m_icon;

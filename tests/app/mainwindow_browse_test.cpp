@@ -5,10 +5,10 @@
 #include "browse/modPreview.h"
 #include "controls/splitter.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/foldermodel.h"
 #include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
 
-#include <QFileSystemModel>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -78,7 +78,7 @@ TEST_F(MainWindowBrowse, TheSavedFolderIsListedOnceAtStartUp)
                      [&](const QModelIndex&, int first, int last) { rowsAdded += last - first + 1; });
     QStringList folderEvents;
     QObject::connect(w.browse()->ftvBrowse(), &FolderTreeView::FolderClick, [&](const QString& path) { folderEvents << path; });
-    QSignalSpy treeLoaded(w.browse()->ftvBrowse()->fileSystemModel(), &QFileSystemModel::directoryLoaded);
+    QSignalSpy treeLoaded(w.browse()->ftvBrowse()->folderModel(), &FolderModel::directoryLoaded);
 
     w.resize(1000, 700);
     w.show();
@@ -243,7 +243,7 @@ TEST_F(MainWindowBrowse, AFolderClickedDuringALongListingIsTheOneTheTreeShows)
     writeQt(root.file("short/s.png"), solid(30, 20, Qt::magenta), "png");
     frmMain& w = startOn(root.path(), /*details*/ false);
     FolderTreeView* tree = w.browse()->ftvBrowse();
-    QFileSystemModel* folders = tree->fileSystemModel();
+    FolderModel* folders = tree->folderModel();
     tree->expand(folders->index(root.path()));
     ASSERT_TRUE(QTest::qWaitFor([&] { return folders->index(root.file("short")).isValid() &&
                                              folders->index(root.file("long")).isValid(); }, 5000));

@@ -3,13 +3,13 @@
 
 #include "browse/modFolderView.h"
 #include "frame/modSettings.h"
+#include "platform/ui/foldermodel.h"
 #include "services/clsFileInfo.h"
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QMimeDatabase>
 #include <QTest>
@@ -273,8 +273,7 @@ TEST(FolderTree, ChoosingAFolderInTheTreeListsIt)
     EXPECT_EQ(f.rowTexts(), QStringList({"a0.png", "a1.png"}));
     EXPECT_EQ(f.browse->SelectedFolder(), a.path());
 
-    auto* model = qobject_cast<QFileSystemModel*>(f.browse->ftvBrowse()->model());
-    ASSERT_NE(model, nullptr);
+    tf::FolderModel* model = f.browse->ftvBrowse()->folderModel();
     f.browse->ftvBrowse()->setCurrentIndex(model->index(b.path()));
     EXPECT_EQ(f.rowTexts(), QStringList({"b0.png"}));
 }

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QMimeDatabase>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -163,6 +164,32 @@ TEST_F(FileFacts, AttributesFollowTheDisk)
     EXPECT_FALSE(again.fATTR_ReadOnly());
     EXPECT_TRUE(again.fATTR_Normal());
     EXPECT_TRUE(QFile::permissions(file) & QFileDevice::WriteOwner);
+}
+
+TEST_F(FileFacts, TheTypeAndIconComeFromTheNameAndAreSharedByItsKind)
+{
+    TempFolder tmp;
+    const QByteArray png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    const QString jpeg = QMimeDatabase().mimeTypeForName("image/jpeg").comment();
+    ASSERT_FALSE(jpeg.isEmpty());
+    // The name decides, whatever the bytes say; a name without an extension is never read.
+    const std::pair<const char*, QString> cases[] = {
+        {"a.jpg", jpeg}, {"b.jpg", jpeg}, {"c.JPG", jpeg}, {"d.Jpeg", jpeg},
+        {"noext", "File"}, {"e.qqq", "QQQ File"}, {"f.qqqq", "QQQ File"},
+    };
+    for (const auto& [name, type] : cases) {
+        clsFileInfo info;
+        info.FilePath(tmp.write(name, png));
+        EXPECT_EQ(info.fType(), type) << name;
+    }
+
+    clsFileInfo first, second, other;
+    first.FilePath(tmp.file("a.jpg"));
+    second.FilePath(tmp.file("d.Jpeg"));
+    other.FilePath(tmp.file("e.qqq"));
+    ASSERT_FALSE(first.fIconH().isNull());
+    EXPECT_EQ(first.fIconH().cacheKey(), second.fIconH().cacheKey()) << "one icon for the kind";
+    EXPECT_FALSE(other.fIconH().isNull());
 }
 
 TEST_F(FileFacts, DateTextHasShortDateAndTimeWithoutZone)

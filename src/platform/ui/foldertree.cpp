@@ -1,22 +1,20 @@
 #include "platform/ui/foldertree.h"
 
+#include "platform/ui/foldermodel.h"
+#include "platform/ui/folderwatch.h"
+
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
-#include <QFileSystemModel>
-#include <QHeaderView>
 #include <QScrollBar>
 #include <QTimer>
 
 namespace tf {
 
-FolderTreeView::FolderTreeView(QWidget* parent) : QTreeView(parent), m_model(new QFileSystemModel(this))
+FolderTreeView::FolderTreeView(QWidget* parent)
+    : QTreeView(parent), m_model(new FolderModel(this)), m_shownWatch(new FolderWatch(this))
 {
-    m_model->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
-    m_model->setReadOnly(true);
-    m_model->setRootPath(QDir::rootPath());
     setModel(m_model);
-    for (int column = 1; column < m_model->columnCount(); ++column) hideColumn(column);
     setHeaderHidden(true);
     setUniformRowHeights(true);
     setAnimated(false);
@@ -38,10 +36,13 @@ FolderTreeView::FolderTreeView(QWidget* parent) : QTreeView(parent), m_model(new
             if (m_centred.isValid() && m_centred == currentIndex()) scrollTo(m_centred, QAbstractItemView::PositionAtCenter);
         });
     };
-    connect(m_model, &QFileSystemModel::directoryLoaded, this, centreAgain);
+    connect(m_model, &FolderModel::directoryLoaded, this, centreAgain);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, centreAgain);
     connect(m_model, &QAbstractItemModel::layoutChanged, this, centreAgain);
     connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { m_centred = QPersistentModelIndex(); });
+    connect(this, &QTreeView::expanded, m_model, [this](const QModelIndex& index) { m_model->setWatched(index, true); });
+    connect(this, &QTreeView::collapsed, m_model, [this](const QModelIndex& index) { m_model->setWatched(index, false); });
+    connect(m_shownWatch, &FolderWatch::changed, this, &FolderTreeView::shownFolderChanged);
 }
 
 FolderTreeView::~FolderTreeView()
@@ -60,6 +61,8 @@ void FolderTreeView::raiseFolderClick()
     if (!m_chosen.isValid() || m_chosen != currentIndex() || !selectionModel()->isSelected(m_chosen)) return;
     const QString path = m_model->filePath(m_chosen);
     m_chosen = QPersistentModelIndex();
+    // Watched before it is listed: what changes during the listing is told of afterwards.
+    m_shownWatch->setFolders({path});
     emit FolderClick(path);
 }
 

@@ -2,13 +2,15 @@
 #include <QPersistentModelIndex>
 #include <QTreeView>
 
-class QFileSystemModel;
-
 namespace tf {
+
+class FolderModel;
+class FolderWatch;
 
 // The folder tree of the browse pane: the folders of the file system (no files), from the root.
 // Choosing a folder, by the user or by setSelectedFolder, raises FolderClick with its path once the
-// folder is both the current and the selected row.
+// folder is both the current and the selected row; that folder is the shown one from then on.
+// The folders shown open are kept up to date.
 class FolderTreeView : public QTreeView {
     Q_OBJECT
 public:
@@ -21,10 +23,13 @@ public:
     // ignored; a path that is not an existing folder changes nothing and answers false.
     bool setSelectedFolder(const QString& path);
 
-    QFileSystemModel* fileSystemModel() const { return m_model; }
+    FolderModel* folderModel() const { return m_model; }
 
 signals:
     void FolderClick(const QString& path);
+    // Files or folders in the shown folder were made, removed, renamed or had their attributes
+    // changed; a burst of changes is told of once, and never more often than once a second.
+    void shownFolderChanged(const QString& path);
 
 protected:
     bool viewportEvent(QEvent* event) override;
@@ -34,7 +39,8 @@ private:
     // Raises FolderClick for the row made current last, once it is selected too.
     void raiseFolderClick();
 
-    QFileSystemModel* m_model;
+    FolderModel* m_model;
+    FolderWatch* m_shownWatch;
     // The row made current whose folder event is still to come.
     QPersistentModelIndex m_chosen;
     // The folder opened by setSelectedFolder, kept in the middle of the view while the model

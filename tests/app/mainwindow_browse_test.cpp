@@ -194,6 +194,7 @@ TEST_F(MainWindowBrowse, BasketPagesArePreviewedAndWalkedWhenTheBasketHadTheFocu
     frmMain& w = startOnShots(/*details*/ true);
     clickRow(w.browse()->lvFolder(), "three.tif");
     click(w.basket()->cmdAddToQueue());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
     ASSERT_EQ(rowTexts(w.basket()->lvPages()), QStringList({"three1", "three2", "three3"}));
     EXPECT_EQ(panel("folder"), shots.path()) << "the basket asks the browse area for its folder";
 
@@ -323,6 +324,7 @@ TEST_F(MainWindowBrowse, TheWindowGoesWithAMenuOpenAndTheBasketFocused)
         frmMain& w = startOnShots(/*details*/ round != 1);
         clickRow(w.browse()->lvFolder(), "a.png");
         click(w.basket()->cmdAddToQueue());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
         clickRow(w.basket()->lvPages(), "a");
         EXPECT_TRUE(w.basket()->lvPages()->hasFocus());
         if (round == 2) {

@@ -86,8 +86,8 @@ BasketController::BasketController(const BasketSetup& setup, FolderFiles& folder
 // The list holds its image list weakly, so whichever of the two goes first, nothing dangles.
 BasketController::~BasketController()
 {
-    // Before the model goes: the add works on it.
-    cancelAdding();
+    // Before the model goes: the add works on it. The window's widgets may be gone already.
+    cancelAdding(/*display*/ false);
 }
 
 void BasketController::buildPane(QWidget* pane)
@@ -376,19 +376,19 @@ void BasketController::onAddingFinished(const QStringList& failed)
         subUpdateQueuePanel();
     }
     if (m_addWay == AddWay::Button) m_lvPages->deselectAll();
-    // The command ends before the message, as it always did: the message does not hold it.
+    // The command ends with the work: the message box does not hold other commands back.
     m_addCommand.reset();
     subShowFailedFiles(failed);
     emit addingFinished();
 }
 
-void BasketController::cancelAdding()
+void BasketController::cancelAdding(bool display)
 {
     if (!m_adding) return;
     m_adding->cancel();
     m_adding->deleteLater();
     m_adding = nullptr;
-    endAddingDisplay();
+    if (display) endAddingDisplay();
     m_addCommand.reset();
 }
 

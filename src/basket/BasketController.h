@@ -88,7 +88,8 @@ public:
     // Files are being added (chosen, dropped or named by a basket file); addingFinished() follows.
     bool isAdding() const;
     // Replaces the basket with the files a basket file names, added as they are read. False, with
-    // the basket as it was and the error reported, when the file cannot be read.
+    // the basket as it was and the error reported, when the file cannot be read; refused (true,
+    // nothing changed) while another long command runs.
     bool openBasketFile(const QString& fileName);
 
     // The pane's widgets, each with its old name as objectName.
@@ -149,8 +150,9 @@ private:
     void onPageStarting(int index, int page, int pageCount);
     void onSourceDone(int index, int lastRow);
     void onAddingFinished(const QStringList& failed);
-    // Stops a running add: nothing more lands in the basket.
-    void cancelAdding();
+    // Stops a running add: nothing more lands in the basket. display: the panels and the progress
+    // bar are put back as an add leaves them.
+    void cancelAdding(bool display = true);
     // The panels and the progress bar as they are after an add.
     void endAddingDisplay();
     void setPanel(const QString& key, const QString& text);

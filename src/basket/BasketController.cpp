@@ -1,6 +1,7 @@
 #include "basket/BasketController.h"
 
 #include "controls/panewidgets.h"
+#include "basket/basketAdding.h"
 #include "basket/modBasket.h"
 #include "basket/modMultiPage.h"
 #include "basket/modSaveOpenImageList.h"
@@ -19,6 +20,7 @@
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
 
+#include <QApplication>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -61,6 +63,8 @@ BasketController::BasketController(const BasketSetup& setup, FolderFiles& folder
     m_lvPages->setDefaultDropAction(Qt::CopyAction);
     m_pagesViewport = m_lvPages->viewport();
     m_pagesViewport->installEventFilter(this);
+    // A window that closes takes the running add with it.
+    if (w.owner) w.owner->installEventFilter(this);
     // The list never sorts itself: a caption click sorts the pages, once, and the list follows.
     m_lvPages->header()->setSectionsClickable(true);
     connect(m_lvPages->header(), &QHeaderView::sectionClicked, this,
@@ -80,7 +84,11 @@ BasketController::BasketController(const BasketSetup& setup, FolderFiles& folder
 }
 
 // The list holds its image list weakly, so whichever of the two goes first, nothing dangles.
-BasketController::~BasketController() = default;
+BasketController::~BasketController()
+{
+    // Before the model goes: the add works on it. The window's widgets may be gone already.
+    cancelAdding(/*display*/ false);
+}
 
 void BasketController::buildPane(QWidget* pane)
 {
@@ -165,6 +173,11 @@ bool BasketController::isDragSource(const QObject* source) const
 
 bool BasketController::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == w.owner && event->type() == QEvent::Close) {
+        // Before the window's own handler, which would otherwise wait for the add to end.
+        cancelAdding();
+        return false;
+    }
     // Compared through a guarded pointer: the basket's viewport may already be gone while the
     // window takes its widgets down.
     if (!m_pagesViewport || watched != m_pagesViewport) return false;
@@ -196,8 +209,8 @@ bool BasketController::eventFilter(QObject* watched, QEvent* event)
         }
         drop->setDropAction(Qt::CopyAction);
         drop->accept();
-        // Handled once the drag has ended: adding yields to the event loop, which must not happen
-        // inside the drag's own loop.
+        // Handled once the drag has ended, so the drag's own loop is not kept waiting for the
+        // rows to be read and the add starts from the event loop every other command starts from.
         const QPoint pos = drop->position().toPoint();
         QPointer<QObject> from(source);
         QTimer::singleShot(0, this, [this, from, pos] {
@@ -224,7 +237,6 @@ void BasketController::lvPages_OLEDragDrop(QObject* source, const QPoint& pos)
     const QString from = m_folder.dragSourceList();
     if (from == kFolderList) {
         subAddFilesToBasket();
-        subUpdateQueuePanel();
     } else if (from == kPagesList) {
         subMoveListItems(pos.x(), pos.y());
     }
@@ -237,162 +249,199 @@ void BasketController::setPanel(const QString& key, const QString& text)
 
 void BasketController::subUpdateQueuePanel() { setPanel(QStringLiteral("queue"), fncQueueText(m_model.count())); }
 
+void BasketController::setProgress(int maximum, int value)
+{
+    if (!w.pbQueue) return;
+    w.pbQueue->setMaximum(maximum);
+    w.pbQueue->setValue(value);
+}
+
 bool BasketController::refuseWhileBusy() const
 {
-    // A long command (an add, a save) is yielding: the pages it works through must stay put.
+    // A long command (an add, a save) works through the pages: they must stay put.
     return tf::isLongCommandRunning();
 }
 
-int BasketController::addFolderFile(const FolderFile& file, AddWay way, QStringList& failed)
+bool BasketController::refuseSecondCommand() const
 {
-    const bool byButton = way == AddWay::Button;
-    const QString failName = byButton ? file.tag : file.text;
-    if (byButton) setPanel(QStringLiteral("folder"), QStringLiteral("Adding file to basket - '") + file.text + QLatin1Char('\''));
-    const int pageCount = fncPageCountOf(file.pages);
+    if (!tf::isLongCommandRunning()) return false;
+    if (qobject_cast<QApplication*>(QCoreApplication::instance())) QApplication::beep();
+    return true;
+}
 
-    if (pageCount < 2) {
-        QImage thumbnail;
-        QString resolution = file.resolution;
-        if (!file.thumbnail.isNull()) {
-            thumbnail = fncBasketThumbnail(file.thumbnail);
-            if (resolution.trimmed().isEmpty()) {
-                // The folder's picture says nothing of the file's size: ask the file's header, with
-                // our own bounded reader (an image library's header read may allocate whatever a
-                // damaged chunk claims), else a decoder.
-                clsImageHeaderInfo header;
-                int32_t width = 0, height = 0;
-                if (header.ReadJPEG_TIFF_PNG_Header(file.tag) || header.ReadGIF_BMP_Header(file.tag)) {
-                    width = header.Width();
-                    height = header.Height();
-                } else {
-                    tf::LoadPicOptions quiet;
-                    quiet.quiet = true;
-                    LoadPic(file.tag, kSizeModeBox, glngPagesThumbWidth, glngPagesThumbHeight, kThumbBackColor, width,
-                            height, quiet);
-                }
-                if (width > 0 && height > 0) resolution = fncResolutionText(width, height);
-            }
-        } else {
-            int32_t width = 0, height = 0;
-            tf::LoadPicOptions quiet;
-            quiet.quiet = true;
-            thumbnail = LoadPic(file.tag, kSizeModeBox, glngPagesThumbWidth, glngPagesThumbHeight, kThumbBackColor,
-                                width, height, quiet);
-            if (resolution.trimmed().isEmpty() && !thumbnail.isNull()) resolution = fncResolutionText(width, height);
-        }
-        if (thumbnail.isNull()) {
-            failed << fncFailedEntry(failName);
-            return -1;
-        }
-        // The folder row learns the size as well, when it is still there.
-        if (file.resolution.trimmed().isEmpty() && !resolution.trimmed().isEmpty())
-            m_folder.learnResolution(file.tag, resolution);
-        tf::basket::PageRecord page;
-        page.text = fncRemoveExtension(file.text);
-        page.tag = file.tag;
-        page.resolution = resolution;
-        page.sizeText = file.sizeText;
-        page.typeText = file.typeText;
-        page.source = file.tag;
-        return fncAddBasketPage(m_model, *m_ilPages, std::move(page), thumbnail);
-    }
+bool BasketController::isAdding() const { return m_adding && m_adding->isRunning(); }
 
-    if (w.pbQueue) {
-        w.pbQueue->setMaximum(pageCount);
-        w.pbQueue->setValue(0);
+tf::basket::AddSource BasketController::folderFileSource(const FolderFile& file, AddWay way) const
+{
+    tf::basket::AddSource source;
+    source.path = file.tag;
+    source.failName = way == AddWay::Button ? file.tag : file.text;
+    source.displayName = file.text;
+    source.pageCount = fncPageCountOf(file.pages);
+    if (source.pageCount >= 2) {
+        source.naming.pageName = fncRemoveExtension(file.text);
+        source.naming.parenthesised = way != AddWay::Button;
+        source.naming.tempBase = way == AddWay::Button ? file.text : fncRemoveExtension(file.text);
+        source.naming.failName = source.failName;
+        return source;
     }
-    SplitNaming naming;
-    naming.pageName = fncRemoveExtension(file.text);
-    naming.parenthesised = !byButton;
-    naming.tempBase = byButton ? file.text : fncRemoveExtension(file.text);
-    naming.failName = failName;
-    const QString extracting = byButton ? QStringLiteral("Please wait... extracting multipage file - '")
-                                        : QStringLiteral("Please wait... extracting multipage document - '");
-    return fncAddSplitPages(m_model, *m_ilPages, m_ibWork, file.tag, pageCount, naming, failed,
-                            [&](int p, int n, bool done) {
-                                if (done) {
-                                    if (w.pbQueue) w.pbQueue->setValue(p);
-                                    return;
-                                }
-                                tf::DoEvents();
-                                setPanel(QStringLiteral("folder"), extracting + file.text + QStringLiteral("' Pages ") +
-                                                                       QString::number(p) + QStringLiteral(" of ") +
-                                                                       QString::number(n));
-                            });
+    tf::basket::PageRecord& page = source.page;
+    page.text = fncRemoveExtension(file.text);
+    page.tag = file.tag;
+    page.resolution = file.resolution;
+    page.sizeText = file.sizeText;
+    page.typeText = file.typeText;
+    page.source = file.tag;
+    if (!file.thumbnail.isNull()) {
+        source.thumbnail = fncBasketThumbnail(file.thumbnail);
+        if (page.resolution.trimmed().isEmpty()) {
+            // The folder's picture says nothing of the file's size: ask the file's header, with our
+            // own bounded reader (an image library's header read may allocate whatever a damaged
+            // chunk claims), else a decoder.
+            clsImageHeaderInfo header;
+            if ((header.ReadJPEG_TIFF_PNG_Header(file.tag) || header.ReadGIF_BMP_Header(file.tag)) &&
+                header.Width() > 0 && header.Height() > 0)
+                page.resolution = fncResolutionText(header.Width(), header.Height());
+            else
+                source.askSize = true;
+        }
+    }
+    return source;
+}
+
+void BasketController::startAdding(std::vector<tf::basket::AddSource> sources, AddWay way,
+                                   std::unique_ptr<tf::LongCommand> command)
+{
+    m_addWay = way;
+    m_addCommand = std::move(command);
+    auto* adding = new tf::basket::BasketAdding(m_model, *m_ilPages, this);
+    m_adding = adding;
+    using tf::basket::BasketAdding;
+    connect(adding, &BasketAdding::sourceStarted, this, &BasketController::onSourceStarted);
+    connect(adding, &BasketAdding::pageStarting, this, &BasketController::onPageStarting);
+    connect(adding, &BasketAdding::pageDone, this, [this](int, int page, int) {
+        if (w.pbQueue) w.pbQueue->setValue(page);
+    });
+    connect(adding, &BasketAdding::sourceDone, this, &BasketController::onSourceDone);
+    connect(adding, &BasketAdding::finished, this, &BasketController::onAddingFinished);
+    adding->start(std::move(sources));
+}
+
+void BasketController::onSourceStarted(int index)
+{
+    const tf::basket::AddSource& source = m_adding->source(index);
+    if (m_addWay == AddWay::Button)
+        setPanel(QStringLiteral("folder"),
+                 QStringLiteral("Adding file to basket - '") + source.displayName + QLatin1Char('\''));
+    if (source.pageCount >= 2 && m_addWay != AddWay::BasketFile) setProgress(source.pageCount, 0);
+}
+
+void BasketController::onPageStarting(int index, int page, int pageCount)
+{
+    if (m_addWay == AddWay::BasketFile) return;
+    const QString extracting = m_addWay == AddWay::Button ? QStringLiteral("Please wait... extracting multipage file - '")
+                                                          : QStringLiteral("Please wait... extracting multipage document - '");
+    setPanel(QStringLiteral("folder"), extracting + m_adding->source(index).displayName +
+                                           QStringLiteral("' Pages ") + QString::number(page) + QStringLiteral(" of ") +
+                                           QString::number(pageCount));
+}
+
+void BasketController::onSourceDone(int index, int lastRow)
+{
+    const tf::basket::AddSource& source = m_adding->source(index);
+    // The folder row learns the size the basket read, when it is still there.
+    if (m_addWay != AddWay::BasketFile && source.pageCount < 2 && lastRow >= 0) {
+        const QString resolution = m_model.at(lastRow).resolution;
+        if (!resolution.trimmed().isEmpty() && m_rowsWithoutSize.contains(source.path))
+            m_folder.learnResolution(source.path, resolution);
+    }
+    if (m_addWay == AddWay::Drop && lastRow >= 0) m_lvPages->Item(lastRow + 1)->setSelected(true);
+    setProgress(m_addTotal, source.progress);
+}
+
+void BasketController::endAddingDisplay()
+{
+    if (m_addWay == AddWay::Button) setPanel(QStringLiteral("folder"), m_folder.currentFolder());
+    if (m_addWay == AddWay::Drop) setPanel(QStringLiteral("folder"), QString());
+    if (w.pbQueue) w.pbQueue->setVisible(false);
+}
+
+void BasketController::onAddingFinished(const QStringList& failed)
+{
+    if (m_adding) m_adding->deleteLater();
+    m_adding = nullptr;
+    // An add from an empty folder list leaves the panels as they were.
+    if (m_addWay != AddWay::Button || m_addTotal > 0) {
+        endAddingDisplay();
+        subUpdateQueuePanel();
+    }
+    if (m_addWay == AddWay::Button) m_lvPages->deselectAll();
+    // The command ends with the work: the message box does not hold other commands back.
+    m_addCommand.reset();
+    subShowFailedFiles(failed);
+    emit addingFinished();
+}
+
+void BasketController::cancelAdding(bool display)
+{
+    if (!m_adding) return;
+    m_adding->cancel();
+    m_adding->deleteLater();
+    m_adding = nullptr;
+    if (display) endAddingDisplay();
+    m_addCommand.reset();
 }
 
 void BasketController::cmdAddToQueue_Click()
 {
-    tf::LongCommand command(QStringLiteral("Adding selected files to basket!"));
-    if (!command) return;
-    m_cmdAddToQueue->repaint();
-    QStringList failed;
+    if (refuseSecondCommand()) return;
+    auto command = std::make_unique<tf::LongCommand>(QStringLiteral("Adding selected files to basket!"));
+    if (!*command) return;
+    std::vector<tf::basket::AddSource> sources;
+    m_rowsWithoutSize.clear();
     try {
-        const int count = m_folder.folderFileCount();
-        if (count > 0) {
-            if (w.pbQueue) {
-                w.pbQueue->setMaximum(count);
-                w.pbQueue->setValue(0);
-                w.pbQueue->setVisible(true);
+        m_addTotal = m_folder.folderFileCount();
+        if (m_addTotal > 0) {
+            setProgress(m_addTotal, 0);
+            if (w.pbQueue) w.pbQueue->setVisible(true);
+            for (const FolderFile& file : m_folder.chosenFolderFiles()) {
+                sources.push_back(folderFileSource(file, AddWay::Button));
+                sources.back().progress = file.index;
+                if (file.resolution.trimmed().isEmpty()) m_rowsWithoutSize.insert(file.tag);
             }
-            // Taken before the first yield: the folder list may be refilled while pages are split.
-            const std::vector<FolderFile> files = m_folder.chosenFolderFiles();
-            for (const FolderFile& file : files) {
-                command.yield();
-                if (!m_model.hasSource(file.tag)) addFolderFile(file, AddWay::Button, failed);
-                if (w.pbQueue) {
-                    w.pbQueue->setMaximum(count);
-                    w.pbQueue->setValue(file.index);
-                }
-            }
-            setPanel(QStringLiteral("folder"), m_folder.currentFolder());
-            if (w.pbQueue) w.pbQueue->setVisible(false);
-            subUpdateQueuePanel();
         }
-        m_lvPages->deselectAll();
     } catch (const std::exception& e) {
         if (w.pbQueue) w.pbQueue->setVisible(false);
         subReportException(e, QStringLiteral("BasketController.cmdAddToQueue_Click"));
         subUpdateQueuePanel();
+        return;
     }
-    subShowFailedFiles(failed);
+    startAdding(std::move(sources), AddWay::Button, std::move(command));
 }
 
 void BasketController::subAddFilesToBasket()
 {
+    if (refuseSecondCommand()) return;
     // The current-activity text stays what it was.
-    tf::LongCommand command(gstrCurrentOperation);
-    if (!command) return;
+    auto command = std::make_unique<tf::LongCommand>(gstrCurrentOperation);
+    if (!*command) return;
     const std::vector<FolderFile> files = m_folder.chosenFolderFiles();
-    if (files.empty()) return;
-
-    QStringList failed;
-    const int total = static_cast<int>(files.size());
-    if (w.pbQueue) {
-        w.pbQueue->setMaximum(total);
-        w.pbQueue->setValue(0);
-        w.pbQueue->setVisible(true);
+    if (files.empty()) {
+        subUpdateQueuePanel();
+        return;
     }
+    m_addTotal = static_cast<int>(files.size());
+    m_rowsWithoutSize.clear();
+    setProgress(m_addTotal, 0);
+    if (w.pbQueue) w.pbQueue->setVisible(true);
+    std::vector<tf::basket::AddSource> sources;
     int position = 0;
     for (const FolderFile& file : files) {
-        ++position;
-        command.yield();
-        if (!m_model.hasSource(file.tag)) {
-            try {
-                const int last = addFolderFile(file, AddWay::Drop, failed);
-                if (last >= 0) m_lvPages->Item(last + 1)->setSelected(true);
-            } catch (const std::exception&) {
-                failed << fncFailedEntry(file.text);
-            }
-        }
-        if (w.pbQueue) {
-            w.pbQueue->setMaximum(total);
-            w.pbQueue->setValue(position);
-        }
+        sources.push_back(folderFileSource(file, AddWay::Drop));
+        sources.back().progress = ++position;
+        if (file.resolution.trimmed().isEmpty()) m_rowsWithoutSize.insert(file.tag);
     }
-    setPanel(QStringLiteral("folder"), QString());
-    if (w.pbQueue) w.pbQueue->setVisible(false);
-    subShowFailedFiles(failed);
+    startAdding(std::move(sources), AddWay::Drop, std::move(command));
 }
 
 void BasketController::subMoveListItems(int x, int y)
@@ -432,7 +481,8 @@ void BasketController::cmdPagesDelete_Click()
 
 void BasketController::cmdPagesNew_Click()
 {
-    // Never while a command still reads or writes page files.
+    // An add stops; any other command still reads or writes page files.
+    cancelAdding();
     if (refuseWhileBusy()) return;
     m_model.clear();
     m_ilPages->Clear();
@@ -501,14 +551,30 @@ void BasketController::cmdPagesOpen_Click()
     const QString fileName = gudtCommonDialog.strFileName;
     if (fileName.isEmpty()) return;
 
-    tf::LongCommand command(QStringLiteral("Opening image list from file!"));
-    if (!command) return;
-    QStringList failed;
-    const bool opened = fncOpenImageBasket(fileName, m_model, *m_ilPages, m_ibWork, w.pbQueue, &failed);
-    subUpdateQueuePanel();
-    if (!opened) {
+    if (!openBasketFile(fileName))
         MsgBox(QStringLiteral("Error opening image basket!\nPlease select a valid image basket file."), vbInformation);
-        return;
+}
+
+bool BasketController::openBasketFile(const QString& fileName)
+{
+    if (refuseSecondCommand()) return true;
+    auto command = std::make_unique<tf::LongCommand>(QStringLiteral("Opening image list from file!"));
+    if (!*command) return true;
+    std::vector<tf::basket::AddSource> sources;
+    int entries = 0;
+    if (!fncOpenImageBasket(fileName, sources, &entries)) {
+        if (w.pbQueue) w.pbQueue->setVisible(false);
+        subUpdateQueuePanel();
+        return false;
     }
-    subShowFailedFiles(failed);
+    // Read whole before anything is replaced: a file that fails halfway leaves the basket be.
+    m_model.clear();
+    m_ilPages->Clear();
+    m_addTotal = entries;
+    if (entries > 0) {
+        setProgress(m_addTotal, 1);
+        if (w.pbQueue) w.pbQueue->setVisible(true);
+    }
+    startAdding(std::move(sources), AddWay::BasketFile, std::move(command));
+    return true;
 }

@@ -10,8 +10,10 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 class QLabel;
@@ -25,6 +27,11 @@ class ListView;
 class MultiPageCommands;
 class StatusBar;
 class TaskReplayer;
+class LongCommand;
+namespace basket {
+class BasketAdding;
+struct AddSource;
+} // namespace basket
 } // namespace tf
 
 // One file chosen in the folder list, as the folder list shows it.
@@ -76,9 +83,14 @@ public:
 
     tf::basket::BasketModel& model() { return m_model; }
     tf::ImageList* ilPages() const { return m_ilPages; }
-    // The private image control that splits multipage files; the preview's never does.
-    tf::ImageDocument& ibWork() { return m_ibWork; }
     tf::MultiPageCommands* multiPage() const { return m_multiPage; }
+
+    // Files are being added (chosen, dropped or named by a basket file); addingFinished() follows.
+    bool isAdding() const;
+    // Replaces the basket with the files a basket file names, added as they are read. False, with
+    // the basket as it was and the error reported, when the file cannot be read; refused (true,
+    // nothing changed) while another long command runs.
+    bool openBasketFile(const QString& fileName);
 
     // The pane's widgets, each with its old name as objectName.
     tf::ListView* lvPages() const { return m_lvPages; }
@@ -119,26 +131,46 @@ signals:
     void droppedOnBasket();
     // New basket deleted these page files (full paths); whatever shows one should let it go.
     void pageFilesDeleted(const QStringList& paths);
+    // An add ended, its pages in the basket and its message shown; not after a cancelled one.
+    void addingFinished();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    enum class AddWay { Button, Drop };
+    enum class AddWay { Button, Drop, BasketFile };
     void buildPane(QWidget* pane);
     void showModel();
     bool isDragSource(const QObject* source) const;
-    // Adds one folder file; gives its last row (-1 when nothing was added).
-    int addFolderFile(const FolderFile& file, AddWay way, QStringList& failed);
+    // What adding one folder file takes: its row as the basket shows it, and how it is split.
+    tf::basket::AddSource folderFileSource(const FolderFile& file, AddWay way) const;
+    // Adds the sources as one job that holds `command` until it ends.
+    void startAdding(std::vector<tf::basket::AddSource> sources, AddWay way, std::unique_ptr<tf::LongCommand> command);
+    void onSourceStarted(int index);
+    void onPageStarting(int index, int page, int pageCount);
+    void onSourceDone(int index, int lastRow);
+    void onAddingFinished(const QStringList& failed);
+    // Stops a running add: nothing more lands in the basket. display: the panels and the progress
+    // bar are put back as an add leaves them.
+    void cancelAdding(bool display = true);
+    // The panels and the progress bar as they are after an add.
+    void endAddingDisplay();
     void setPanel(const QString& key, const QString& text);
+    void setProgress(int maximum, int value);
     bool refuseWhileBusy() const;
+    // A second long command is refused while one runs (the user hears it).
+    bool refuseSecondCommand() const;
 
     BasketSetup w;
     FolderFiles& m_folder;
     tf::basket::BasketModel m_model;
     tf::ImageList* m_ilPages = nullptr;
-    tf::ImageDocument m_ibWork;
     tf::MultiPageCommands* m_multiPage = nullptr;
+    QPointer<tf::basket::BasketAdding> m_adding;
+    std::unique_ptr<tf::LongCommand> m_addCommand;
+    AddWay m_addWay = AddWay::Button;
+    int m_addTotal = 0;
+    QSet<QString> m_rowsWithoutSize; // folder rows that learn the size the add reads
     QStringList m_lstUniqueFiles;
     QPointer<QWidget> m_pagesViewport;
 

@@ -2,6 +2,7 @@
 
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/picture_decode.h"
 #include "platform/ui/imagelist.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/msgbox.h"
@@ -39,11 +40,12 @@ int fncAddBasketPage(BasketModel& basket, ImageList& images, PageRecord page, co
     return basket.append(std::move(page));
 }
 
-QImage fncBasketThumbnail(const QImage& picture)
+QImage fncBasketThumbnail(const QImage& picture, QSize box)
 {
     if (picture.isNull()) return {};
-    return fncResizePictureGDIPlus(picture, picture.width(), picture.height(), kPicTypeBitmap, glngPagesThumbWidth,
-                                   glngPagesThumbHeight, kSizeModeBox, kThumbBackColor, true);
+    if (box.isEmpty()) box = QSize(glngPagesThumbWidth, glngPagesThumbHeight);
+    return fncResizePictureGDIPlus(picture, picture.width(), picture.height(), kPicTypeBitmap, box.width(),
+                                   box.height(), kSizeModeBox, kThumbBackColor, true);
 }
 
 namespace {
@@ -102,52 +104,42 @@ QStringList subDeleteTempPages()
     return deleted;
 }
 
-int fncAddSplitPages(BasketModel& basket, ImageList& images, ImageDocument& doc, const QString& source,
-                     int pageCount, const SplitNaming& naming, QStringList& failed, const PageProgress& progress)
+QString fncSplitPageText(const SplitNaming& naming, int page)
 {
-    int last = -1;
-    for (int p = 1; p <= pageCount; ++p) {
-        if (progress) progress(p, pageCount, false);
-        QString tempName;
-        try {
-            doc.setPageIndex(p);
-            doc.LoadFromFile(source);
-            const QImage thumbnail = doc.LoadFailed() ? QImage() : fncBasketThumbnail(doc.Picture());
-            if (thumbnail.isNull()) {
-                failed << fncFailedEntry(naming.failName, p);
-            } else {
-                tempName = fncTempPageFileName(naming.tempBase, p);
-                if (tempName.isEmpty()) {
-                    failed << fncFailedEntry(naming.failName, p);
-                } else {
-                    doc.SaveToFile(tempName);
-                    clsFileInfo info;
-                    info.FilePath(tempName);
-                    PageRecord page;
-                    page.text = naming.parenthesised
-                                    ? naming.pageName + QLatin1Char('(') + QString::number(p) + QLatin1Char(')')
-                                    : naming.pageName + QString::number(p);
-                    page.tag = tempName;
-                    page.page = p;
-                    page.resolution = fncResolutionText(doc.ImageWidth(), doc.ImageHeight());
-                    page.sizeText = info.fSizeFormated();
-                    page.typeText = info.fType();
-                    page.source = source;
-                    last = fncAddBasketPage(basket, images, std::move(page), thumbnail);
-                    tempName.clear();
-                }
-            }
-        } catch (const std::exception&) {
-            // The page could not be written (disk full, no room for the picture): it is named
-            // with the others at the end, and its reserved name is given back.
-            if (!tempName.isEmpty()) QFile::remove(tempName);
-            failed << fncFailedEntry(naming.failName, p);
-        }
-        if (progress) progress(p, pageCount, true);
+    return naming.parenthesised ? naming.pageName + QLatin1Char('(') + QString::number(page) + QLatin1Char(')')
+                                : naming.pageName + QString::number(page);
+}
+
+SplitPage fncWriteSplitPage(ImageDocument& doc, const QString& source, int page, DecodeResult decoded,
+                            const QString& tempBase, QSize thumbBox)
+{
+    SplitPage out;
+    out.page = page;
+    QString tempName;
+    try {
+        doc.LoadDecoded(source, std::move(decoded));
+        const QImage thumbnail = doc.LoadFailed() ? QImage() : fncBasketThumbnail(doc.Picture(), thumbBox);
+        if (thumbnail.isNull()) return out;
+        tempName = fncTempPageFileName(tempBase, page);
+        if (tempName.isEmpty()) return out;
+        doc.SaveToFile(tempName);
+        clsFileInfo info;
+        info.FilePath(tempName);
+        out.file = tempName;
+        out.thumbnail = thumbnail;
+        out.resolution = fncResolutionText(doc.ImageWidth(), doc.ImageHeight());
+        out.sizeText = info.fSizeFormated();
+        out.typeText = info.fType();
+    } catch (const std::exception&) {
+        // The page could not be written (disk full, no room for the picture): it is named with
+        // the others at the end, and its reserved name is given back.
+        if (!tempName.isEmpty()) QFile::remove(tempName);
+        out = SplitPage{};
+        out.page = page;
     }
-    // The private control does not keep a page of another document once the split is done.
+    // The document does not keep a page of the source once it is written.
     doc.Clear();
-    return last;
+    return out;
 }
 
 QString fncFailedEntry(const QString& name, int page)

@@ -1,17 +1,18 @@
 #pragma once
 // The basket of pages: its model, the thumbnails in ilPages, the temp page files of split
-// multipage sources, and the list operations (move, delete) that start from what the user chose
+// multipage sources (basketAdding.h adds files), and the list operations (move, delete) that start from what the user chose
 // in lvPages. Plain functions without a window, so the controller stays thin.
 #include "basket/basketModel.h"
 #include "platform/sys/colors.h"
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <vector>
 
 namespace tf {
+struct DecodeResult;
 class ImageDocument;
 class ImageList;
 class ListView;
@@ -46,9 +47,10 @@ int fncPageCountOf(const QString& text);
 // page. Gives its row (from 0).
 int fncAddBasketPage(BasketModel& basket, ImageList& images, PageRecord page, const QImage& thumbnail);
 
-// A picture as a basket thumbnail: glngPagesThumbWidth x glngPagesThumbHeight, the picture
-// centred on white keeping its aspect. Null when there is no picture or the size is unusable.
-QImage fncBasketThumbnail(const QImage& picture);
+// A picture as a basket thumbnail: glngPagesThumbWidth x glngPagesThumbHeight (or the box given),
+// the picture centred on white keeping its aspect. Null when there is no picture or the size is
+// unusable.
+QImage fncBasketThumbnail(const QImage& picture, QSize box = {});
 
 // Reserves the name of a new temp page file in the per-user Temp folder:
 // <base><page>_<random below 9999>.tif. A name already taken is never reused: another number
@@ -68,14 +70,24 @@ struct SplitNaming {
     QString failName;         // how the source is named in the list of files not added
 };
 
-// Progress of a split: before (done = false) and after (done = true) page p of n.
-using PageProgress = std::function<void(int page, int pageCount, bool done)>;
+// The row text of page p of a split source.
+QString fncSplitPageText(const SplitNaming& naming, int page);
 
-// Adds every page of a multipage source as its own temp page file, through the given (private)
-// image control. A page that cannot be read or written adds nothing and is named in `failed`;
-// the others go on. Gives the last row added, or -1.
-int fncAddSplitPages(BasketModel& basket, ImageList& images, ImageDocument& doc, const QString& source,
-                     int pageCount, const SplitNaming& naming, QStringList& failed, const PageProgress& progress = {});
+// One page of a split source as its own temp page file.
+struct SplitPage {
+    int page = 0;
+    QString file;             // the temp page file; empty when the page could not be read or written
+    QImage thumbnail;
+    QString resolution;
+    QString sizeText;
+    QString typeText;
+};
+
+// Writes one decoded page of a split source to a new temp page file through `doc`, with its basket
+// thumbnail fitted into thumbBox. A page without a picture, or one that cannot be written, gives
+// no file (and leaves none behind). Safe on any thread, for a document of that thread.
+SplitPage fncWriteSplitPage(ImageDocument& doc, const QString& source, int page, DecodeResult decoded,
+                            const QString& tempBase, QSize thumbBox);
 
 // The entry for one file in the list of files not added: the name between single quotes,
 // followed by the page for a single page of a split source.

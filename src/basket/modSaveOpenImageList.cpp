@@ -1,19 +1,12 @@
 #include "basket/modSaveOpenImageList.h"
 
-#include "basket/modBasket.h"
-#include "frame/LongCommand.h"
-#include "frame/globals.h"
+#include "basket/basketAdding.h"
 #include "frame/modGlobalErrorHandling.h"
-#include "frame/modSettings.h"
-#include "platform/imagebox/imagebox_document.h"
-#include "platform/ui/imagelist.h"
+#include "platform/imagebox/imagebox_error.h"
 #include "services/clsFile.h"
 #include "services/clsFileInfo.h"
-#include "services/modGDIPlus.h"
-#include "services/modLoadPic.h"
 
 #include <QFileInfo>
-#include <QProgressBar>
 #include <QSet>
 #include <exception>
 
@@ -140,81 +133,45 @@ std::vector<typImageBasketEntry> fncReadImageBasket(const QString& strFileName)
     return entries;
 }
 
-void subAddEntryToListView(const QString& strPath, tf::basket::BasketModel& basket, tf::ImageDocument& ibWork,
-                           tf::ImageList& ilBasket, QStringList* failed)
+tf::basket::AddSource fncBasketEntrySource(const QString& strPath)
 {
-    QStringList notAdded;
-    try {
-        gstrCurrentOperation = QStringLiteral("Opening image list from file!");
-        clsFileInfo info;
-        info.FilePath(strPath);
-        const QString extension = QFileInfo(strPath).suffix().toLower();
-        const int32_t pageCount = extension == QStringLiteral("tif") || extension == QStringLiteral("tiff")
-                                      ? ibWork.PageCount(strPath)
-                                      : 1;
-        const QString displayName = clsFileInfo::StripFileFromPath(strPath);
-
-        if (pageCount < 2) {
-            int32_t width = 0, height = 0;
-            tf::LoadPicOptions quiet;
-            quiet.quiet = true;
-            const QImage thumbnail = LoadPic(strPath, kSizeModeBox, glngPagesThumbWidth, glngPagesThumbHeight,
-                                             tf::basket::kThumbBackColor, width, height, quiet);
-            if (thumbnail.isNull()) {
-                notAdded << tf::basket::fncFailedEntry(strPath);
-            } else {
-                tf::basket::PageRecord page;
-                page.text = displayName;
-                page.tag = strPath;
-                page.resolution = tf::basket::fncResolutionText(width, height);
-                page.sizeText = info.fSizeFormated();
-                page.typeText = info.fType();
-                page.source = strPath;
-                tf::basket::fncAddBasketPage(basket, ilBasket, std::move(page), thumbnail);
-            }
-        } else {
-            tf::basket::SplitNaming naming;
-            naming.pageName = displayName;
-            naming.tempBase = displayName;
-            naming.failName = strPath;
-            tf::basket::fncAddSplitPages(basket, ilBasket, ibWork, strPath, pageCount, naming, notAdded,
-                                         [](int, int, bool done) {
-                                             if (!done) tf::DoEvents();
-                                         });
-        }
-    } catch (const std::exception& e) {
-        report(e, QStringLiteral("modSaveOpenImageList.subAddEntryToListView"));
-    }
-    if (failed) *failed << notAdded;
+    tf::basket::AddSource source;
+    clsFileInfo info;
+    info.FilePath(strPath);
+    const QString extension = QFileInfo(strPath).suffix().toLower();
+    const QString displayName = clsFileInfo::StripFileFromPath(strPath);
+    source.path = strPath;
+    source.failName = strPath;
+    source.displayName = displayName;
+    // Only TIFF files are split again; their pages are counted by the decoders first.
+    source.countPages = extension == QStringLiteral("tif") || extension == QStringLiteral("tiff");
+    source.naming.pageName = displayName;
+    source.naming.tempBase = displayName;
+    source.naming.failName = strPath;
+    source.page.text = displayName;
+    source.page.tag = strPath;
+    source.page.sizeText = info.fSizeFormated();
+    source.page.typeText = info.fType();
+    source.page.source = strPath;
+    return source;
 }
 
-bool fncOpenImageBasket(const QString& strFileName, tf::basket::BasketModel& basket, tf::ImageList& ilBasket,
-                        tf::ImageDocument& ibWork, QProgressBar* pbProgress, QStringList* failed)
+bool fncOpenImageBasket(const QString& strFileName, std::vector<tf::basket::AddSource>& sources, int* entryCount)
 {
     std::vector<typImageBasketEntry> entries;
     try {
-        // Read whole before anything is replaced: a file that fails halfway leaves the basket be.
         entries = fncReadImageBasket(strFileName);
     } catch (const std::exception& e) {
-        if (pbProgress) pbProgress->setVisible(false);
         report(e, QStringLiteral("modSaveOpenImageList.fncOpenImageBasket"));
         return false;
     }
-
-    basket.clear();
-    ilBasket.Clear();
-
-    const int count = static_cast<int>(entries.size());
-    if (count > 0 && pbProgress) {
-        pbProgress->setMaximum(count);
-        pbProgress->setValue(1);
-        pbProgress->setVisible(true);
+    sources.clear();
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const QString& path = entries[i].path;
+        if (!clsFileInfo::CheckIfFileExists(path)) continue;
+        sources.push_back(fncBasketEntrySource(path));
+        sources.back().progress = int(i) + 1;
     }
-    for (int i = 1; i <= count; ++i) {
-        const QString& path = entries[static_cast<size_t>(i - 1)].path;
-        if (clsFileInfo::CheckIfFileExists(path)) subAddEntryToListView(path, basket, ibWork, ilBasket, failed);
-        if (pbProgress) pbProgress->setValue(i);
-    }
-    if (pbProgress) pbProgress->setVisible(false);
+    if (entryCount) *entryCount = int(entries.size());
     return true;
 }

@@ -6,15 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-class QProgressBar;
-
-namespace tf {
-class ImageDocument;
-class ImageList;
-namespace basket {
+namespace tf::basket {
 class BasketModel;
-}
-} // namespace tf
+struct AddSource;
+} // namespace tf::basket
 
 // One entry of a basket file.
 struct typImageBasketEntry {
@@ -46,15 +41,14 @@ QStringList fncSplitBasketRecord(const QString& strLine);
 // Raises tf::FileError when the file cannot be opened or read.
 std::vector<typImageBasketEntry> fncReadImageBasket(const QString& strFileName);
 
-// Replaces the basket with the files of a basket file, splitting multipage TIFF files again
-// through the given private image control. The file is read whole first: when it cannot be read,
-// the basket stays as it was, the error goes to the reporter
-// ("modSaveOpenImageList.fncOpenImageBasket") and the result is false. Files that are missing are
-// skipped silently; files and pages that cannot be loaded are named in `failed`.
-bool fncOpenImageBasket(const QString& strFileName, tf::basket::BasketModel& basket, tf::ImageList& ilBasket,
-                        tf::ImageDocument& ibWork, QProgressBar* pbProgress, QStringList* failed = nullptr);
+// Reads a basket file for opening: the files it names that are there, each as the basket adds
+// it (the name with its extension; a TIFF of more than one page becomes temp page files
+// "scan.tif1", "scan.tif2", ...), with its place among the entries as its progress. The file is
+// read whole: when it cannot be read, the error goes to the reporter
+// ("modSaveOpenImageList.fncOpenImageBasket") and the result is false. Missing files are skipped
+// silently. entryCount receives the number of entries, missing ones included.
+bool fncOpenImageBasket(const QString& strFileName, std::vector<tf::basket::AddSource>& sources,
+                        int* entryCount = nullptr);
 
-// Adds every page of one file to the basket: the name with its extension ("scan.tif"; split pages
-// "scan.tif1", "scan.tif2", ...). TIFF files with more than one page become temp page files.
-void subAddEntryToListView(const QString& strPath, tf::basket::BasketModel& basket, tf::ImageDocument& ibWork,
-                           tf::ImageList& ilBasket, QStringList* failed = nullptr);
+// How the basket adds one file named in a basket file.
+tf::basket::AddSource fncBasketEntrySource(const QString& strPath);

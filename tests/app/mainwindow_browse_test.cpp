@@ -194,6 +194,7 @@ TEST_F(MainWindowBrowse, BasketPagesArePreviewedAndWalkedWhenTheBasketHadTheFocu
     frmMain& w = startOnShots(/*details*/ true);
     clickRow(w.browse()->lvFolder(), "three.tif");
     click(w.basket()->cmdAddToQueue());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
     ASSERT_EQ(rowTexts(w.basket()->lvPages()), QStringList({"three1", "three2", "three3"}));
     EXPECT_EQ(panel("folder"), shots.path()) << "the basket asks the browse area for its folder";
 
@@ -315,6 +316,25 @@ TEST_F(MainWindowBrowse, ClosingDuringAListingStopsItAndTheWindowGoesCleanly)
     EXPECT_EQ(readSettingsBack().TreeFolder, many.path());
 }
 
+TEST_F(MainWindowBrowse, ClosingDuringAnAddStopsItAndTheWindowGoesAtOnce)
+{
+    QList<QImage> pages;
+    for (int p = 0; p < 30; ++p) pages << solid(800 + p, 600, QColor::fromHsv(p * 9, 200, 200));
+    ASSERT_TRUE(writeRgbTiff(shots.file("thirty.tif"), pages));
+    frmMain& w = startOnShots(/*details*/ true);
+    clickRow(w.browse()->lvFolder(), "thirty.tif");
+    QSignalSpy landed(&w.basket()->model(), &basket::BasketModel::appended);
+    click(w.basket()->cmdAddToQueue());
+    ASSERT_TRUE(landed.wait(10000)) << "the pages are being split";
+
+    ASSERT_TRUE(closeWindow()) << "the add does not hold the window";
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(w.basket()->isAdding());
+    EXPECT_TRUE(QFileInfo::exists(settingsPath())) << "the shutdown ran";
+    m_window.reset();
+    EXPECT_EQ(QDir(tempDir()).entryList({"*.tif"}, QDir::Files), QStringList()) << "no page file of the add is left";
+}
+
 TEST_F(MainWindowBrowse, TheWindowGoesWithAMenuOpenAndTheBasketFocused)
 {
     // Taken down in the state a user leaves it in: a page previewed, the basket focused, a
@@ -323,6 +343,7 @@ TEST_F(MainWindowBrowse, TheWindowGoesWithAMenuOpenAndTheBasketFocused)
         frmMain& w = startOnShots(/*details*/ round != 1);
         clickRow(w.browse()->lvFolder(), "a.png");
         click(w.basket()->cmdAddToQueue());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
         clickRow(w.basket()->lvPages(), "a");
         EXPECT_TRUE(w.basket()->lvPages()->hasFocus());
         if (round == 2) {

@@ -558,6 +558,7 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
     clickRow(w.browse()->lvFolder(), "a.png");
     clickRow(w.browse()->lvFolder(), "b.png", Qt::ShiftModifier);
     click(w.basket()->cmdAddToQueue());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
     ASSERT_EQ(w.basket()->lvPages()->Count(), 2);
     clickRow(w.basket()->lvPages(), "a");
     ASSERT_EQ(ibMain().ImageWidth(), 81);

@@ -105,6 +105,7 @@ TEST_F(MainWindowHostileFiles, TheListingThePreviewAndTheBasketOutliveEveryOne)
              Qt::ShiftModifier);
     boxes.clear();
     click(w.basket()->cmdAddToQueue());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
     ASSERT_EQ(w.basket()->lvPages()->Count(), damaged.size() + 1) << boxes.prompts().join("\n").toStdString();
     for (const QString& name : damaged) {
         QFile::remove(later.file(name));

@@ -44,6 +44,7 @@ protected:
         previewPage = w.browse()->ibMain()->PageIndex();
         previewTag = w.browse()->ibMain()->Tag();
         click(w.basket()->cmdAddToQueue());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
     }
 
     // Save As, then "Multi-page file ", answering the dialog as a user: the panel's choices, then the name.

@@ -43,6 +43,7 @@ TEST_F(BasketFixture, SavingWritesEachSourceOnceAndOpeningRebuildsTheBasket)
     addFolderRow(odd, "30 X 20", "1");
     selectFolderRows({1, 2});
     basket->cmdAddToQueue_Click();
+    waitForAdding();
     addPage("no source", "/nowhere.jpg"); // names nothing, so writes nothing
     QStringList unique;
 
@@ -113,12 +114,14 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
         for (int answer : answers) boxes.answerNext(answer);
         dialogs.answerFile(folder.file(file));
         (*basket.*command)();
+        waitForAdding();
     };
     basket->cmdPagesSave_Click();
     EXPECT_TRUE(dialogs.fileRequests().empty()) << "an empty basket saves nothing";
 
     selectFolderRows({1, 2, 3});
     basket->cmdAddToQueue_Click();
+    waitForAdding();
     run(cmdSave, "mine", {});
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
     const tf::FileDialogRequest save = dialogs.fileRequests()[0];
@@ -147,6 +150,7 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     basket->cmdPagesNew_Click();
     selectFolderRows({4});
     basket->cmdAddToQueue_Click();
+    waitForAdding();
     boxes.clear();
     boxes.answerNext(vbCancel);
     basket->cmdPagesOpen_Click();

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QVBoxLayout>
 
 namespace tf::test {
@@ -156,9 +157,18 @@ QStringList BasketFixture::basketColumn(int subItem) const
     return out;
 }
 
-bool BasketFixture::open(const QString& file, QStringList* failed)
+bool BasketFixture::open(const QString& file)
 {
-    return fncOpenImageBasket(file, *model, *basket->ilPages(), basket->ibWork(), pbQueue, failed);
+    const bool opened = basket->openBasketFile(file);
+    waitForAdding();
+    return opened;
+}
+
+void BasketFixture::waitForAdding()
+{
+    if (!basket->isAdding()) return;
+    QSignalSpy done(basket.get(), &BasketController::addingFinished);
+    EXPECT_TRUE(done.wait(30000)) << "the add ends";
 }
 
 } // namespace tf::test

@@ -63,7 +63,10 @@ protected:
     QStringList basketTexts() const { return basketColumn(-1); }
     // A page as the add commands make it, with a white thumbnail: text, tag and source.
     void addPage(const QString& text, const QString& tag, const QString& source = QString());
-    bool open(const QString& file, QStringList* failed = nullptr);
+    // Opens a basket file and waits until its files are added.
+    bool open(const QString& file);
+    // Returns once the running add (if any) has finished.
+    void waitForAdding();
 
     TempFolder folder;
     std::unique_ptr<QWidget> window;

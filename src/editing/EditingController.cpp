@@ -342,7 +342,11 @@ void EditingController::replayFromOriginal(bool upToSelection, std::function<voi
     m_work.start(
         [base, rows, stopRow](const LatestWork::Flag& cancelled) {
             ReplayOutcome out{base, {}};
-            out.result = subProcessPages(out.image, rows, {stopRow, loadMergePicture, &cancelled});
+            try {
+                out.result = subProcessPages(out.image, rows, {stopRow, loadMergePicture, &cancelled});
+            } catch (const std::bad_alloc&) {
+                out = {base, {false, QStringLiteral("The task list could not be applied: not enough memory for the image.")}};
+            }
             return out;
         },
         [this](ReplayOutcome out) { replayLanded(std::move(out)); });
@@ -705,12 +709,12 @@ void EditingController::previewLanded(PreviewOutcome outcome, const EditTask& ta
         return;
     }
     if (!outcome.ok) {
-        MsgBox(outcome.message, vbInformation);
         // As before the Preview: the task stays chosen with its options waiting, nothing is confirmed.
         m_confirmQueued = false;
         m_afterConfirm = {};
         blnOptionsChanged = true;
         subEnableApply(true);
+        MsgBox(outcome.message, vbInformation);
         emit previewReady();
         return;
     }

@@ -78,8 +78,10 @@ void LatestWork::start(Work work, Deliver deliver)
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, id, deliver = std::move(deliver)]() mutable {
         watcher->deleteLater();
         const bool wanted = takeIfLatest(id);
-        if (wanted) deliver(watcher->future().resultCount() > 0 ? watcher->future().takeResult() : Result{});
+        Result result = wanted && watcher->future().resultCount() > 0 ? watcher->future().takeResult() : Result{};
+        // The pointer is back before the answer is handled: that may ask the user something.
         workEnded();
+        if (wanted) deliver(std::move(result));
     });
     watcher->setFuture(promise->future());
     workStarted();

@@ -1,14 +1,22 @@
 // Times each editing operation on an A4 page at 300 dpi, the replay of a five-task list on many
 // pages written into a PDF, and ImageMagick's convert doing the same operations where it has them
-// (when it is on the PATH), on the same picture in the same run.
+// (when it is on the PATH), on the same picture in the same run. Then measures how long the window
+// goes without answering while the editing mode is entered with that list, Blur is previewed and
+// a task confirmed, against the same work done on the window's thread.
 #include "benchutil.h"
 
+#include "browse/previewSnapshots.h"
+#include "editing/EditingController.h"
 #include "editing/ImageOperations.h"
+#include "editing/globals.h"
 #include "editing/modProcessTasks.h"
 #include "platform/imagebox/imagebox_document.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
+#include <QEventLoop>
+#include <QSlider>
+#include <QTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -32,7 +40,10 @@ void usage()
         "  convert on the PATH it times the same operations there, less the time convert takes to\n"
         "  read and write the picture without an operation, and the five tasks on as many pages\n"
         "  written as one PDF (a TIFF when the system's ImageMagick policy refuses PDF). Each single\n"
-        "  operation is the fastest of three runs.\n");
+        "  operation is the fastest of three runs. Last, three times: the longest wait of the event loop\n"
+        "  (a 10 ms timer's latest tick) while the editing mode is entered with those five tasks on the\n"
+        "  page and Blur is previewed and confirmed, through the editing controller and with the same\n"
+        "  work done on the loop's own thread.\n");
 }
 
 double timeMs(const std::function<void()>& f)
@@ -60,12 +71,63 @@ EditTask task(TaskCode code, std::initializer_list<const char*> params)
     return t;
 }
 
+// The longest time the event loop went without running a 10 ms timer while work was under way:
+// how long the window would not have answered a click.
+class GapMeter {
+public:
+    GapMeter()
+    {
+        m_timer.setInterval(10);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+    }
+    void start()
+    {
+        m_clock.start();
+        m_last = m_longest = 0;
+        m_timer.start();
+    }
+    double stopMs()
+    {
+        tick();
+        m_timer.stop();
+        return double(m_longest) / 1e6;
+    }
+
+private:
+    void tick()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+    }
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0, m_longest = 0;
+};
+
+// Runs `step` from the event loop and returns once the controller (when there is one) has nothing
+// more waiting, the loop running all the while as the window's own loop would.
+void runInLoop(const std::function<void()>& step, tf::EditingController* controller = nullptr)
+{
+    QEventLoop loop;
+    const auto finished = [&] {
+        if (!controller || !controller->busy()) loop.quit();
+    };
+    if (controller) QObject::connect(controller, &tf::EditingController::previewReady, &loop, finished);
+    QTimer::singleShot(0, &loop, [&] {
+        step();
+        finished();
+    });
+    loop.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QApplication app(argc, argv);
     int pages = 64;
     const QStringList args = app.arguments().mid(1);
     if (args.contains("-h") || args.contains("--help") || args.size() > 1) {
@@ -198,6 +260,62 @@ int main(int argc, char** argv)
     if (!ratios.empty()) {
         std::printf("\nours / convert (below 1: ours is faster)\n");
         for (const auto& [name, ratio] : ratios) std::printf("  %-18s %.2f\n", name, ratio);
+    }
+
+    // The window while editing: the editing mode entered with the five-task list on the page,
+    // Blur 3 previewed, then confirmed at 5 (applied again). The longest stretch without a
+    // timer tick, through the editing controller and with the same work done on the loop's thread.
+    QWidget picView, picBrowse, host;
+    EditingController editing(EditingPanes{&picView, &picBrowse, &host});
+    ImageBox box;
+    editing.attachImageBox(box);
+    glngEditMode = 1;
+    GapMeter meter;
+    auto through = [&](const std::function<void()>& step) { runInLoop(step, &editing); };
+    auto onLoop = [&](const std::function<void()>& step) { runInLoop(step); };
+    // The user between two clicks: the loop runs freely for a while.
+    auto pause = [] {
+        QEventLoop loop;
+        QTimer::singleShot(50, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    auto blurLevel = [&](int level) { editing.picDialog()->findChild<QSlider*>(QStringLiteral("sldBlur"))->setValue(level); };
+    const QImage small = page.scaled(page.width() / 8, page.height() / 8);
+    std::printf("\nlongest wait of the window (10 ms timer), A4 page: controller on workers / same work on the window's thread\n");
+    for (int run = 0; run < kRuns; ++run) {
+        box.setPicture(page);
+        gvarOriginalImage = box.SaveToVariant(ImageDocument::kSnapshotFormat);
+        editing.editList().setTasks(list);
+        meter.start();
+        through([&] { editing.EditModeEntering(); });
+        const double entering = meter.stopMs();
+        const QImage replayedPage = box.Picture();
+        editing.eb_ItemClick(QStringLiteral("Special Group"), QStringLiteral("Blur"));
+        blurLevel(3);
+        meter.start();
+        through([&] { editing.cmdApply_Click(); });
+        pause();
+        blurLevel(5);
+        through([&] { editing.cmdOK_Click(); });
+        const double blurConfirm = meter.stopMs();
+        if (editing.editList().rowCount() != int(list.size()) + 1 || box.Picture() != Blur(replayedPage, 5))
+            std::printf("  the controller's result is not the expected picture\n");
+        editing.EditModeLeaving();
+        box.setPicture(small); // the next run starts from the page again
+
+        meter.start();
+        onLoop([&] {
+            QImage img = page;
+            subProcessPages(img, list);
+        });
+        const double enteringHere = meter.stopMs();
+        meter.start();
+        onLoop([&] { Blur(replayedPage, 3); });
+        pause();
+        onLoop([&] { Blur(replayedPage, 5); });
+        const double blurHere = meter.stopMs();
+        std::printf("  run %d: entering with five tasks %5.0f ms / %5.0f ms; Blur previewed and confirmed %5.0f ms / %5.0f ms\n",
+                    run + 1, entering, enteringHere, blurConfirm, blurHere);
     }
     return 0;
 }

@@ -262,15 +262,20 @@ void EditingController::connectToolSwitches()
 void EditingController::attachPreview(BrowseController& browse)
 {
     m_browse = &browse;
-    m_ibMain = browse.ibMain();
-    connect(m_ibMain, &ImageBox::MouseDown, this, &EditingController::ibMain_MouseDown);
-    connect(m_ibMain, &ImageBox::MouseMove, this, &EditingController::ibMain_MouseMove);
-    connect(m_ibMain, &ImageBox::MouseUp, this, &EditingController::ibMain_MouseUp);
-    m_ibMain->installEventFilter(this);
+    attachImageBox(*browse.ibMain());
     // The edit list's bar stands in the tab row, right of the tabs.
     const TabStrip* tabs = browse.tbsBrowse();
     const int row = tabs->tabRowHeight();
     m_picEditBar->move(2 + tabs->tabBar()->sizeHint().width() + 6, tf::kPaneCaptionHeight + std::max(0, (row - kSmallButton) / 2));
+}
+
+void EditingController::attachImageBox(ImageBox& box)
+{
+    m_ibMain = &box;
+    connect(m_ibMain, &ImageBox::MouseDown, this, &EditingController::ibMain_MouseDown);
+    connect(m_ibMain, &ImageBox::MouseMove, this, &EditingController::ibMain_MouseMove);
+    connect(m_ibMain, &ImageBox::MouseUp, this, &EditingController::ibMain_MouseUp);
+    m_ibMain->installEventFilter(this);
 }
 
 QPushButton* EditingController::cmdEditBar(int index) const
@@ -318,13 +323,96 @@ void EditingController::clearVisibleSelections()
         if (list && list->selectionModel()) list->selectionModel()->clear();
 }
 
-void EditingController::replayFromOriginal(bool upToSelection)
+void EditingController::replayFromOriginal(bool upToSelection, std::function<void()> then)
 {
     if (!m_ibMain || !doc().HasImage()) return;
-    if (!gvarOriginalImage.isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
-    const ReplayResult result = upToSelection ? m_replayer->replayOnPreview(doc()) : m_replayer->replayAll(doc());
+    // A replay starts over from the picture as loaded: whatever was pending is superseded.
+    dropAllWork();
+    const QImage base = gvarOriginalImage.isEmpty() ? doc().Picture() : gvarOriginalImage.image;
+    const std::vector<EditTask> rows = m_list.tasks();
+    if (rows.empty()) {
+        if (!gvarOriginalImage.isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
+        if (then) then();
+        return;
+    }
+    const int stopRow = upToSelection ? visibleSelectedRow() : -1;
+    m_workKind = Work::Replay;
+    m_workPicture = doc().image().cacheKey();
+    m_afterReplay = std::move(then);
+    m_work.start(
+        [base, rows, stopRow](const LatestWork::Flag& cancelled) {
+            ReplayOutcome out{base, {}};
+            try {
+                out.result = subProcessPages(out.image, rows, {stopRow, loadMergePicture, &cancelled});
+            } catch (const std::bad_alloc&) {
+                out = {base, {false, QStringLiteral("The task list could not be applied: not enough memory for the image.")}};
+            }
+            return out;
+        },
+        [this](ReplayOutcome out) { replayLanded(std::move(out)); });
+}
+
+void EditingController::replayLanded(ReplayOutcome outcome)
+{
+    m_workKind = Work::None;
+    std::function<void()> then = std::move(m_afterReplay);
+    m_afterReplay = {};
+    if (!stillShown()) {
+        dropAllWork();
+        emit previewReady();
+        return;
+    }
+    doc().setPicture(outcome.image);
     // The image keeps what the rows before the failed one made; the user is told which failed.
-    if (!result.ok) subGlobalErrorHandler(result.message, 0, 0, QStringLiteral("subProcessPages"));
+    if (!outcome.result.ok) subGlobalErrorHandler(outcome.result.message, 0, 0, QStringLiteral("subProcessPages"));
+    if (then) then();
+    continueAfterWork();
+}
+
+bool EditingController::busy() const { return m_work.pending() || m_deferredPreview || m_confirmQueued; }
+
+bool EditingController::stillShown() const { return m_ibMain && doc().HasImage() && doc().image().cacheKey() == m_workPicture; }
+
+void EditingController::continueAfterWork()
+{
+    if (m_deferredPreview) {
+        const PreviewRequest request = std::move(*m_deferredPreview);
+        m_deferredPreview.reset();
+        startPreview(request);
+        return;
+    }
+    if (m_confirmQueued) {
+        m_confirmQueued = false;
+        const std::function<void()> then = std::move(m_afterConfirm);
+        m_afterConfirm = {};
+        finishConfirm();
+        if (then) then();
+    }
+    if (!busy()) emit previewReady();
+}
+
+void EditingController::dropPreviewWork()
+{
+    const bool preview = (m_workKind == Work::Preview && m_work.pending()) || m_deferredPreview;
+    const bool dropped = preview || m_confirmQueued;
+    if (m_workKind == Work::Preview) {
+        m_work.cancel();
+        m_workKind = Work::None;
+    }
+    m_deferredPreview.reset();
+    m_confirmQueued = false;
+    m_afterConfirm = {};
+    // The options of a preview that never landed still wait to be applied.
+    if (preview) blnOptionsChanged = true;
+    if (dropped) subEnableApply(m_task.TaskCode != taskNothing);
+}
+
+void EditingController::dropAllWork()
+{
+    dropPreviewWork();
+    m_work.cancel();
+    m_workKind = Work::None;
+    m_afterReplay = {};
 }
 
 bool EditingController::previewScaled() const
@@ -377,17 +465,31 @@ void EditingController::EditModeEntering()
     // would otherwise leave later rows off the preview while they stay in the saved pages.
     // The replay starts from the image as loaded: the preview may still show the list replayed up
     // to a row clicked in the explorer view, which must not be edited twice.
+    const auto keepWorking = [this] {
+        if (m_ibMain && doc().HasImage()) gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+    };
     if (!(m_browse && m_browse->mblnOptimizedPreview)) {
         clearVisibleSelections();
-        replayFromOriginal(false);
-        resize();
+        replayFromOriginal(false, [this, keepWorking] {
+            resize();
+            keepWorking();
+        });
+    } else if (m_workKind == Work::Replay && m_work.pending()) {
+        // A row clicked in the explorer view is still being replayed: the working image is what it makes.
+        m_afterReplay = [then = std::move(m_afterReplay), keepWorking] {
+            if (then) then();
+            keepWorking();
+        };
+    } else {
+        keepWorking();
     }
-    gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
 }
 
 void EditingController::EditModeLeaving()
 {
     if (m_browse && m_browse->mnuPreview(0)) m_browse->mnuPreview(0)->setText(QStringLiteral("Edit/Enhance image"));
+    // Nothing still computing may land on the picture the explorer view shows.
+    dropAllWork();
     // An unconfirmed preview is taken back; leaving never confirms it.
     cmdReset_Click();
     m_task = makeEditTask(taskNothing);
@@ -405,11 +507,21 @@ void EditingController::EditModeLeaving()
 
 void EditingController::eb_ItemClick(const QString& group, const QString& itemKey)
 {
+    // A task chosen while a Confirm waits for its preview is shown once the Confirm is done.
+    const auto afterConfirm = [this, group, itemKey] { eb_ItemClick(group, itemKey); };
+    if (m_confirmQueued) {
+        m_afterConfirm = afterConfirm;
+        return;
+    }
     if (blnImageModified) {
         const int answer = MsgBox(QStringLiteral("The image has been modified!\r\nDo you want to confirm the changes made to the image?"),
                                   vbYesNoCancel + vbInformation);
         if (answer == vbYes) {
             cmdOK_Click();
+            if (m_confirmQueued) {
+                m_afterConfirm = afterConfirm;
+                return;
+            }
             // A task that could not be confirmed stays chosen, with its preview.
             if (blnImageModified) return;
         } else if (answer == vbNo) {
@@ -418,6 +530,8 @@ void EditingController::eb_ItemClick(const QString& group, const QString& itemKe
             return;
         }
     }
+    // A preview still computing belongs to the task being left.
+    dropPreviewWork();
     const bool nothing = itemKey == kNothing;
     m_cmdOK->setText(nothing ? QStringLiteral("Finish") : QStringLiteral("Confirm"));
     subEnableApply(!nothing);
@@ -531,31 +645,81 @@ std::optional<EditTask> EditingController::taskToApply()
 
 bool EditingController::cmdApply_Click()
 {
+    // The Confirm waiting for a preview decides what is applied.
+    if (m_confirmQueued) return true;
     if (!blnOptionsChanged || !m_ibMain || !doc().HasImage() || m_task.TaskCode == taskNothing) return true;
     // Red-eye works inside the ellipse drawn on the preview; before one is drawn there is nothing to do.
     if (m_task.TaskCode == taskRedEye && !m_redEyeEllipse) return true;
+    PreviewRequest request;
+    if (m_task.TaskCode == taskRedEye) {
+        request.task = m_task;
+        request.redEye = m_redEyeEllipse;
+    } else {
+        std::optional<EditTask> task = taskToApply();
+        if (!task) return false;
+        request.task = std::move(*task);
+    }
+    // Options changed while the preview computes enable Preview again; the result still lands.
+    blnOptionsChanged = false;
+    m_cmdApply->setEnabled(false);
+    if (m_workKind == Work::Replay && m_work.pending()) m_deferredPreview = request;
+    else startPreview(request);
+    return true;
+}
+
+void EditingController::startPreview(const PreviewRequest& request)
+{
     // A repeated Preview replaces the task's earlier preview rather than adding to it.
     const QImage base = !blnFreshTask && !gvarWorkingImage.isEmpty() ? gvarWorkingImage.image : doc().Picture();
-    QImage result = base;
-    std::optional<EditTask> applied;
-    try {
-        if (m_task.TaskCode == taskRedEye) {
-            result = editops::RedEyeCorrection(base, *m_redEyeEllipse);
-            applied = m_task;
-        } else {
-            applied = taskToApply();
-            if (!applied) return false;
-            // The same routine and the same fresh settings as every replay, so a written page
-            // shows exactly what this preview shows.
-            EditSettings settings;
-            applyTaskRow(result, *applied, settings);
-        }
-    } catch (const ImageBoxError& e) {
-        MsgBox(e.description(), vbInformation);
-        return false;
+    m_workKind = Work::Preview;
+    m_workPicture = doc().image().cacheKey();
+    m_work.start(
+        [base, request](const LatestWork::Flag&) {
+            PreviewOutcome out;
+            try {
+                if (request.redEye) {
+                    out.image = editops::RedEyeCorrection(base, *request.redEye);
+                } else {
+                    // The same routine and the same fresh settings as every replay, so a written
+                    // page shows exactly what this preview shows.
+                    out.image = base;
+                    EditSettings settings;
+                    applyTaskRow(out.image, request.task, settings);
+                }
+                out.ok = true;
+            } catch (const ImageBoxError& e) {
+                out.message = e.description();
+            } catch (const std::bad_alloc&) {
+                out.message = QStringLiteral("Not enough memory for the image.");
+            }
+            return out;
+        },
+        [this, task = request.task](PreviewOutcome out) { previewLanded(std::move(out), task); });
+}
+
+void EditingController::previewLanded(PreviewOutcome outcome, const EditTask& task)
+{
+    m_workKind = Work::None;
+    if (!stillShown()) {
+        // Another picture is shown now: the result belongs to none.
+        dropPreviewWork();
+        blnOptionsChanged = true;
+        subEnableApply(m_task.TaskCode != taskNothing);
+        emit previewReady();
+        return;
     }
-    doc().setPicture(result);
-    m_applied = applied;
+    if (!outcome.ok) {
+        // As before the Preview: the task stays chosen with its options waiting, nothing is confirmed.
+        m_confirmQueued = false;
+        m_afterConfirm = {};
+        blnOptionsChanged = true;
+        subEnableApply(true);
+        MsgBox(outcome.message, vbInformation);
+        emit previewReady();
+        return;
+    }
+    doc().setPicture(outcome.image);
+    m_applied = task;
     if (m_task.TaskCode == taskCrop) {
         m_selection.stopTools();
         m_band.reset();
@@ -563,22 +727,32 @@ bool EditingController::cmdApply_Click()
     }
     m_cmdReset->setEnabled(true);
     m_cmdReset->update();
-    m_cmdApply->setEnabled(false);
     resize();
     blnFreshTask = false;
-    blnOptionsChanged = false;
     blnImageModified = true;
-    return true;
+    continueAfterWork();
 }
 
 void EditingController::cmdOK_Click()
 {
+    if (m_confirmQueued) return;
     if (m_task.TaskCode == taskNothing) {
         if (m_panes.editMode) m_panes.editMode->CmdPreviewEdit_Click();
         return;
     }
     // A task that cannot be applied is not confirmed: it stays chosen, and nothing is recorded.
     if (blnOptionsChanged && !cmdApply_Click()) return;
+    if (busy()) {
+        // What is recorded is the preview still computing; the buttons wait with the user.
+        m_confirmQueued = true;
+        subEnableApply(false);
+        return;
+    }
+    finishConfirm();
+}
+
+void EditingController::finishConfirm()
+{
     blnImageModified = false;
     if (m_task.TaskCode != taskRedEye) {
         // Only a task that was applied is recorded: a row with nothing in it would be a task the
@@ -603,6 +777,7 @@ void EditingController::cmdReset_Click()
 
 void EditingController::subRestoreWorkingImage()
 {
+    dropPreviewWork();
     if (blnFreshTask) return;
     if (m_ibMain && doc().HasImage() && !gvarWorkingImage.isEmpty())
         doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarWorkingImage);
@@ -618,39 +793,46 @@ void EditingController::cmdOriginalImage_Click()
                                              " Do you want to continue?"),
                               vbYesNo + vbInformation);
     if (answer != vbYes) return;
-    cmdEditBar_Click(0);
-    subShowTaskOptions();
+    // The panel shows the size of the picture as loaded, once it is back.
+    changeList(0, [this] { subShowTaskOptions(); });
 }
 
 // ---- the edit lists ------------------------------------------------------------------------------------
 
-void EditingController::replayChangedList()
+void EditingController::replayChangedList(std::function<void()> then)
 {
-    if (!m_ibMain || !doc().HasImage()) return;
-    // The whole list, whatever row a list shows selected: the working image must hold every task
-    // that the saved pages will get.
-    clearVisibleSelections();
-    replayFromOriginal(false);
-    resize();
-    blnImageModified = false;
-    if (glngEditMode == 1) {
-        gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
-        m_cmdOriginalImage->setEnabled(m_list.rowCount() > 0);
+    if (!m_ibMain || !doc().HasImage()) {
+        if (then) then();
+        return;
     }
+    // The whole list, whatever row a list shows selected: the working image must hold every task
+    // that the saved pages will get. The replay takes the place of an unconfirmed preview at once.
+    clearVisibleSelections();
+    blnImageModified = false;
+    replayFromOriginal(false, [this, then = std::move(then)] {
+        resize();
+        if (glngEditMode == 1) {
+            gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+            m_cmdOriginalImage->setEnabled(m_list.rowCount() > 0);
+        }
+        if (then) then();
+    });
 }
 
-void EditingController::cmdEditBar_Click(int index)
+void EditingController::cmdEditBar_Click(int index) { changeList(index, {}); }
+
+void EditingController::changeList(int index, std::function<void()> then)
 {
     switch (index) {
     case 0:
-        if (subClearEditList(m_list)) replayChangedList();
+        if (subClearEditList(m_list)) replayChangedList(std::move(then));
         break;
     case 1:
-        if (subOpenTaskBasket(m_list, m_picDialog->window())) replayChangedList();
+        if (subOpenTaskBasket(m_list, m_picDialog->window())) replayChangedList(std::move(then));
         break;
     case 2: subSaveTaskBasket(m_list, m_picDialog->window()); break;
     case 3:
-        if (subDeleteEditTask(m_list, visibleSelectedRow())) replayChangedList();
+        if (subDeleteEditTask(m_list, visibleSelectedRow())) replayChangedList(std::move(then));
         break;
     default: break;
     }
@@ -659,15 +841,13 @@ void EditingController::cmdEditBar_Click(int index)
 void EditingController::lvEdit_ItemClick()
 {
     if (m_list.rowCount() == 0) return;
-    replayFromOriginal(true);
-    resize();
+    replayFromOriginal(true, [this] { resize(); });
 }
 
 void EditingController::lvEditPreview_ItemClick()
 {
     if (m_list.rowCount() == 0) return;
-    replayFromOriginal(true);
-    resize();
+    replayFromOriginal(true, [this] { resize(); });
     blnOptionsChanged = true;
 }
 

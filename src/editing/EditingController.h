@@ -9,6 +9,7 @@
 #include "editing/EditListModel.h"
 #include "editing/EditListReplayer.h"
 #include "editing/EditTask.h"
+#include "editing/LatestWork.h"
 #include "editing/SelectionTool.h"
 #include "platform/imagebox/imagebox.h"
 
@@ -49,6 +50,12 @@ public:
     // The preview the tasks work on, made by the browse area after this controller. Connects the
     // preview's mouse to the tools and places the edit-list bar beside the browse tabs.
     void attachPreview(BrowseController& browse);
+    // The picture box alone, with its mouse (attachPreview does this too).
+    void attachImageBox(ImageBox& box);
+
+    // A Preview, a replay or a Confirm asked for whose result has not reached the preview yet.
+    // The operations and replays run on worker threads; previewReady() tells when they are done.
+    bool busy() const;
 
     // What the preview and the page writers replay.
     TaskReplayer& replayer() { return *m_replayer; }
@@ -82,12 +89,19 @@ public:
     // PreviewSelection: the program's selection and its overlay go.
     void subClearSelection() override;
 
+signals:
+    // The work asked for last has reached the preview (or given its message, or was dropped
+    // because another picture is shown now), and nothing more is waiting.
+    void previewReady();
+
 public slots:
     // The window's mode switch, answered.
     void EditModeEntering();
     void EditModeLeaving();
     void eb_ItemClick(const QString& group, const QString& itemKey);
-    // Preview: false when the task could not be applied (the user was told; the image is as it was).
+    // Preview: false when the options cannot make a task (the user was told; the image is as it
+    // was). Otherwise the task runs on a worker and its result replaces the preview when ready;
+    // an operation that fails there is reported then, and leaves the image as it was.
     bool cmdApply_Click();
     void cmdOK_Click();
     void cmdReset_Click();
@@ -124,17 +138,58 @@ private:
     // Whether Resize, as its panel stands, would change the picture.
     bool resizeChangesImage() const;
     // After the list was replaced or shortened: the whole list replayed on the image as loaded,
-    // and the result becomes the working snapshot.
-    void replayChangedList();
+    // and the result becomes the working snapshot; then `then`.
+    void replayChangedList(std::function<void()> then = {});
+    void changeList(int index, std::function<void()> then);
     // The row of the visible edit list's selected task, -1 for none.
     int visibleSelectedRow() const;
     void clearVisibleSelections();
     // ibMain from the original snapshot with the edit list replayed on it (up to the visible
-    // selection when upToSelection).
-    void replayFromOriginal(bool upToSelection);
+    // selection when upToSelection), on a worker; `then` runs once the result is shown.
+    void replayFromOriginal(bool upToSelection, std::function<void()> then);
     // The task as the panel and the mouse tools describe it; empty (the user told) when it cannot be applied.
     std::optional<EditTask> taskToApply();
     bool previewScaled() const;
+
+    // ---- the work on workers
+    struct PreviewRequest {
+        EditTask task;
+        std::optional<editops::Bounds> redEye; // the ellipse of a red-eye correction
+    };
+    struct PreviewOutcome {
+        QImage image;
+        bool ok = false;
+        QString message;
+    };
+    struct ReplayOutcome {
+        QImage image;
+        ReplayResult result;
+    };
+    enum class Work { None, Preview, Replay };
+    void startPreview(const PreviewRequest& request);
+    void previewLanded(PreviewOutcome outcome, const EditTask& task);
+    void replayLanded(ReplayOutcome outcome);
+    // Whether the picture the pending work started from is still the one shown.
+    bool stillShown() const;
+    // What waits behind the work that just landed: a deferred Preview, then a Confirm.
+    void continueAfterWork();
+    // A pending Preview is taken back, with the Confirm that waited for it.
+    void dropPreviewWork();
+    // Everything pending is taken back, replays included.
+    void dropAllWork();
+    // The part of Confirm after its task was applied.
+    void finishConfirm();
+
+    LatestWork m_work;
+    Work m_workKind = Work::None;
+    qint64 m_workPicture = 0; // the shown picture's cache key when the pending work was asked for
+    std::function<void()> m_afterReplay;
+    // A Preview asked for while a replay was computing: its base is what the replay makes.
+    std::optional<PreviewRequest> m_deferredPreview;
+    // Confirm pressed while its Preview was computing: it finishes when the preview lands, then
+    // m_afterConfirm (another task chosen meanwhile) runs.
+    bool m_confirmQueued = false;
+    std::function<void()> m_afterConfirm;
     ImageDocument& doc() const;
     void showOverlay();
     void applyOutcome(const MouseOutcome& out);

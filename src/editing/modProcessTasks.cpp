@@ -291,6 +291,7 @@ ReplayResult subProcessPages(QImage& image, const std::vector<EditTask>& rows, c
     EditSettings settings;
     const int last = options.stopRow < 0 ? int(rows.size()) - 1 : std::min(options.stopRow, int(rows.size()) - 1);
     for (int i = 0; i <= last; ++i) {
+        if (options.cancelled && options.cancelled->load(std::memory_order_relaxed)) return {false, QString()};
         const EditTask& row = rows[static_cast<size_t>(i)];
         try {
             applyTaskRow(image, row, settings, options.loader ? options.loader : PictureLoader(loadMergePicture));

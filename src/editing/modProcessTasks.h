@@ -9,6 +9,7 @@
 
 #include <QImage>
 #include <QSize>
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -63,6 +64,9 @@ struct ReplayOptions {
     // The last row to replay (0-based); -1 replays every row.
     int stopRow = -1;
     PictureLoader loader = loadMergePicture;
+    // Raised by another thread when nobody wants the result any more: the replay stops before the
+    // next row, and the result is not ok and names no task.
+    const std::atomic_bool* cancelled = nullptr;
 };
 
 // subProcessPages: replays the rows in order on `image`, starting from default EditSettings.

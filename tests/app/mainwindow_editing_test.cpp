@@ -13,8 +13,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QSlider>
 #include <QPainter>
+#include <QSignalSpy>
+#include <QSlider>
 
 using namespace tf;
 using namespace tf::test;
@@ -90,7 +91,28 @@ protected:
     }
     ImageBox& ibMain() { return *window().browse()->ibMain(); }
     EditingController& editing() { return *window().editing(); }
-    void choose(const char* key) { emit window().editing()->eb()->ItemClick(QStringLiteral("Special Group"), QLatin1String(key)); }
+    // The operations and replays run on workers: a step is done when the controller says so.
+    void settle()
+    {
+        QSignalSpy ready(&editing(), &EditingController::previewReady);
+        while (editing().busy()) ASSERT_TRUE(ready.wait(20000));
+    }
+    void click(QPushButton* button)
+    {
+        MainWindowGui::click(button);
+        settle();
+    }
+    void clickTask(QListView* list, int row)
+    {
+        list->setCurrentIndex(list->model()->index(row, 0));
+        emit list->clicked(list->currentIndex());
+        settle();
+    }
+    void choose(const char* key)
+    {
+        emit window().editing()->eb()->ItemClick(QStringLiteral("Special Group"), QLatin1String(key));
+        settle();
+    }
     bool shownInDialog(QWidget* panel) { return panel->isVisibleTo(window().editing()->picDialog()); }
     QString dialogCaption() { return window().editing()->eb()->model().groupRecord(1)->sCaption; }
     const std::vector<EditTask>& rows() { return editing().editList().tasks(); }
@@ -307,8 +329,7 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
 
     // A row clicked in the explorer view shows the list up to it; entering then starts from the
     // picture as loaded, so no task is applied twice (two flips would give the original back).
-    w.editing()->lvEdit()->setCurrentIndex(w.editing()->lvEdit()->model()->index(0, 0));
-    emit w.editing()->lvEdit()->clicked(w.editing()->lvEdit()->currentIndex());
+    clickTask(w.editing()->lvEdit(), 0);
     EXPECT_EQ(ibMain().Picture(), flipped);
     click(w.browse()->CmdPreviewEdit());
     EXPECT_EQ(ibMain().Picture(), flipped);
@@ -363,8 +384,7 @@ TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
     const QImage all = ibMain().Picture();
 
     // A row chosen in the visible list shows the image as edited up to that row.
-    w.editing()->lvEditPreview()->setCurrentIndex(w.editing()->lvEditPreview()->model()->index(0, 0));
-    emit w.editing()->lvEditPreview()->clicked(w.editing()->lvEditPreview()->currentIndex());
+    clickTask(w.editing()->lvEditPreview(), 0);
     EXPECT_EQ(ibMain().ImageWidth(), 60);
     EXPECT_EQ(ibMain().Picture().pixel(59, 0), original.pixel(0, 0));
     EXPECT_EQ(gvarWorkingImage.image, all) << "a row click leaves the working image alone";

@@ -6,6 +6,7 @@
 #include "platform/imagebox/imagebox_document.h"
 
 #include <gtest/gtest.h>
+#include <atomic>
 #include <thread>
 
 using namespace tf;
@@ -184,6 +185,26 @@ TEST(TaskReplay, WorkerThreadsGetTheSamePixels)
     for (QImage& result : results) workers.emplace_back([&rows, &result] { subProcessPages(result, rows); });
     for (std::thread& w : workers) w.join();
     for (const QImage& r : results) EXPECT_EQ(r, expected);
+}
+
+// Raised from elsewhere, the flag ends the replay before its next row, never inside one.
+TEST(TaskReplay, ACancelledReplayStopsBetweenRows)
+{
+    const QImage in = gradient(6, 4);
+    std::atomic_bool cancelled = false;
+    // The watermark's picture is read while its row runs: the flag goes up in the middle of it.
+    const PictureLoader raiseFlag = [&cancelled](const QString&) {
+        cancelled = true;
+        return kStamp;
+    };
+    const std::vector<EditTask> rows = {row(taskInvert), row(taskWatermark, {"False", "0", "1", "stamp.png", "", "0", "0"}),
+                                        row(taskInvert)};
+    for (const QImage& expected : {Merge(Invert(in), kStamp, {false, 0, 0, mergeAtPoint, 0, 0}), in}) {
+        QImage image = in;
+        const ReplayResult r = subProcessPages(image, rows, {-1, raiseFlag, &cancelled});
+        EXPECT_TRUE(!r.ok && r.message.isEmpty()) << "no task failed";
+        EXPECT_EQ(image, expected); // the second time, raised before the first row
+    }
 }
 
 // Numbers from a damaged or hostile task basket: each row either applies or fails with a message.

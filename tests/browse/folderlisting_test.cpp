@@ -83,3 +83,40 @@ TEST(FolderListing, ASortOutlivesTheListingAndPlacesNewFiles)
     listing.sortByColumn(1);
     EXPECT_EQ(names(listing), QStringList({"a", "b", "c", "d", "D"}));
 }
+
+TEST(FolderListing, TextsThatCameLateAreSortedInWithoutTurningTheOrder)
+{
+    FolderListing listing;
+    // Unsorted, a resort keeps the order the files came in.
+    for (const char* name : {"x", "y", "z"}) listing.add(file(name));
+    EXPECT_EQ(listing.resort(), (std::vector<int>{0, 1, 2}));
+    EXPECT_FALSE(listing.sortState().Sorted);
+
+    listing.sortByColumn(tf::kFolderSize + 1);
+    listing.sortByColumn(tf::kFolderSize + 1); // sizes descending
+    listing.setText(listing.indexOf("/pictures/y"), tf::kFolderSize, "3 KB");
+    listing.setText(listing.indexOf("/pictures/z"), tf::kFolderSize, "1 KB");
+    EXPECT_EQ(listing.resort(), (std::vector<int>{1, 2, 0}));
+    EXPECT_EQ(names(listing), QStringList({"y", "z", "x"}));
+    EXPECT_EQ(listing.sortState().SortOrder, 1) << "a resort is no caption click";
+}
+
+TEST(FolderListing, FilesAreFoundByTheirIdAfterSortsAndRemovals)
+{
+    FolderListing listing;
+    int id = 0;
+    for (const char* name : {"b", "c", "a"}) {
+        FolderFile f = file(name);
+        f.id = ++id;
+        listing.add(f);
+    }
+    listing.sortByColumn(1);
+    EXPECT_EQ(listing.indexOfId(3), 0); // "a"
+    listing.remove(0);
+    listing.remove(5); // outside: nothing
+    EXPECT_EQ(names(listing), QStringList({"b", "c"}));
+    EXPECT_EQ(listing.indexOfId(3), -1);
+    EXPECT_EQ(listing.indexOfId(2), 1);
+    listing.setFailure(1, "damaged");
+    EXPECT_EQ(listing.file(1)->failure, "damaged");
+}

@@ -33,6 +33,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSet>
+#include <QThreadPool>
 #include <algorithm>
 
 namespace {
@@ -56,6 +57,19 @@ bool isArrowKey(int key) { return key == Qt::Key_Up || key == Qt::Key_Down || ke
 bool isControlFocusChange(const QFocusEvent* event)
 {
     return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
+}
+
+// The facts of the listed files are read on threads of their own, one file after another on each,
+// so a slow disk holds up no row but its own. Never destroyed: a job still running at exit holds
+// nothing that goes away before it.
+QThreadPool* factsPool()
+{
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool;
+        made->setMaxThreadCount(2);
+        return made;
+    }();
+    return pool;
 }
 
 // The pictures of rows that have none of their own yet: a thumbnail still being made, and one
@@ -106,8 +120,6 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
     if (icon.isNull()) icon = QFileIconProvider().icon(QFileIconProvider::File).pixmap(16, 16);
     w.iDetailIcon = icon;
     m_illvFolder.Add(QString(), icon);
-
-    m_factsPool.setMaxThreadCount(1);
 
     buildBrowsePane(panes.picBrowse);
     buildFolderPane(panes.picFolder);
@@ -183,9 +195,8 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
 
 BrowseController::~BrowseController()
 {
-    // The facts thread ends with its current file; nothing it read is delivered any more.
+    // The facts thread ends with its current file; it holds nothing of ours, so it is not waited for.
     if (m_facts) m_facts->cancel();
-    m_factsPool.waitForDone();
 }
 
 void BrowseController::setBasketList(tf::ListView* lvPages)
@@ -404,7 +415,7 @@ void BrowseController::requestFacts(const std::vector<int>& ids, bool refresh)
     const uint8_t sizeOption = static_cast<uint8_t>(gudtSettings.LongFileSize);
     const bool withResolution = !m_listingThumbnails;
     promise->start();
-    m_factsPool.start([promise, paths = std::move(paths), sizeOption, withResolution] {
+    factsPool()->start([promise, paths = std::move(paths), sizeOption, withResolution] {
         for (const QString& path : paths) {
             if (promise->isCanceled()) break;
             promise->addResult(fncReadFolderFileFacts(path, sizeOption, withResolution));

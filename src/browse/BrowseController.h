@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QString>
-#include <QThreadPool>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -338,9 +337,6 @@ private:
     int m_listingDone = 0;
     bool m_listingShowsProgress = false;
     bool m_relistWanted = false;
-    // The facts are read on a thread of their own, one file after another, so a slow disk holds
-    // up no row but its own.
-    QThreadPool m_factsPool;
     QFutureWatcher<FolderFileFacts>* m_facts = nullptr;
 
     QString m_picTiffTag;

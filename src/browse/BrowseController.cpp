@@ -344,10 +344,7 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
         w.pbQueue->setValue(0);
         w.pbQueue->show();
         requestFacts(ids, /*refresh*/ false);
-        for (int id : ids) {
-            int index = -1;
-            if (rowOfId(id, index)) requestPicture(id, m_listing.file(index)->path);
-        }
+        for (const tf::FolderFile& file : m_listing.files()) requestPicture(file.id, file.path);
     } catch (const std::exception& e) {
         cancelListing();
         subReportException(e, QStringLiteral("BrowseController.subShowFilesInFolder"));
@@ -451,12 +448,10 @@ void BrowseController::takeFacts(int id, const FolderFileFacts& facts, bool refr
     QTreeWidgetItem* row = rowOfId(id, index);
     if (!row) return partArrived(id, kFactsPart);
     if (!facts.found) {
-        // Gone since its name was read: nothing of it can be shown.
+        // Gone since its name was read: nothing of it can be shown, and its picture is not waited for.
         m_listing.remove(index);
         delete row;
-        m_waiting.erase(id);
-        ++m_listingDone;
-        return partArrived(0, 0);
+        return partArrived(id, kFactsPart | kPicturePart);
     }
     const tf::FolderFile& before = *m_listing.file(index);
     // A file written since its picture was made is read again.
@@ -518,16 +513,15 @@ void BrowseController::takePicture(int request, const tf::decode::DecodeResult& 
     partArrived(id, kPicturePart);
 }
 
-void BrowseController::partArrived(int id, unsigned part)
+void BrowseController::partArrived(int id, unsigned parts)
 {
+    // A file no longer waited for (dropped, or its row gone) changes nothing.
     const auto waiting = m_waiting.find(id);
-    if (waiting != m_waiting.end()) {
-        waiting->second &= ~part;
-        if (waiting->second == 0) {
-            m_waiting.erase(waiting);
-            ++m_listingDone;
-        }
-    }
+    if (waiting == m_waiting.end()) return;
+    waiting->second &= ~parts;
+    if (waiting->second != 0) return;
+    m_waiting.erase(waiting);
+    ++m_listingDone;
     if (m_listingShowsProgress) w.pbQueue->setValue(std::min(m_listingDone, w.pbQueue->maximum()));
     if (m_waiting.empty()) finishListing();
 }
@@ -573,8 +567,10 @@ void BrowseController::relistShownFolder()
             delete m_lvFolder->Item(i + 1);
         }
         std::vector<int> added;
-        for (const QString& path : present)
+        for (const QString& name : names) {
+            const QString path = fncFolderFilePath(folder, name);
             if (!listed.contains(path)) added.push_back(addListedFile(path));
+        }
         // Every file is looked at again: one written since gets its picture again.
         std::vector<int> ids;
         for (const tf::FolderFile& file : m_listing.files()) {

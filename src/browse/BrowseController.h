@@ -259,7 +259,7 @@ private:
     void requestPicture(int id, const QString& path);
     void takeFacts(int id, const FolderFileFacts& facts, bool refresh);
     void takePicture(int request, const tf::decode::DecodeResult& answer);
-    void partArrived(int id, unsigned part);
+    void partArrived(int id, unsigned parts);
     void finishListing();
     void reorderRows(const std::vector<int>& order);
     // The row's icon when it has no picture of its own: still coming, or broken.

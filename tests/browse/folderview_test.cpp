@@ -306,20 +306,21 @@ TEST_F(FolderView, RelistingTheShownFolderFollowsItsChangesAndKeepsTheSelection)
     QTreeWidgetItem* kept = f.lvFolder->Item(4);
     QFile::remove(dir.file("r0.png"));
     writeQt(dir.file("r1.png"), solid(70, 35, Qt::black), "png"); // rewritten: another size
-    writeQt(dir.file("new.png"), solid(10, 10, Qt::white), "png");
+    for (const char* name : {"new.png", "next.png", "nil.png"}) writeQt(dir.file(name), solid(10, 10, Qt::white), "png");
 
     f.browse->relistShownFolder();
     ASSERT_TRUE(f.settle());
-    EXPECT_EQ(f.rowTexts(), QStringList({"r1.png", "r2.png", "r3.png", "new.png"}));
+    // New files come after the rows there were, in the order of their names.
+    EXPECT_EQ(f.rowTexts(), QStringList({"r1.png", "r2.png", "r3.png", "new.png", "next.png", "nil.png"}));
     EXPECT_EQ(f.lvFolder->Item(3), kept) << "an unchanged row is not made again";
     ASSERT_EQ(f.lvFolder->selectedInOrder().size(), 1);
     EXPECT_EQ(f.lvFolder->selectedInOrder()[0]->text(0), "r2.png");
     EXPECT_EQ(tf::ListView::SubItem(f.row("r1.png"), 1), "70 x 35");
     for (int i = 1; i <= f.lvFolder->Count(); ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.lvFolder->Item(i))) << i;
-    EXPECT_EQ(f.browse->folderListing().count(), 4);
+    EXPECT_EQ(f.browse->folderListing().count(), 6);
 
     // A change seen while rows still come is looked at once they have.
-    QFile::remove(dir.file("r3.png"));
+    for (const char* name : {"r3.png", "next.png", "nil.png"}) QFile::remove(dir.file(name));
     f.browse->ftvBrowse_FolderSelected(dir.path());
     writeQt(dir.file("late.png"), solid(10, 10, Qt::white), "png");
     f.browse->relistShownFolder();

@@ -100,23 +100,3 @@ TEST(FolderListing, TextsThatCameLateAreSortedInWithoutTurningTheOrder)
     EXPECT_EQ(names(listing), QStringList({"y", "z", "x"}));
     EXPECT_EQ(listing.sortState().SortOrder, 1) << "a resort is no caption click";
 }
-
-TEST(FolderListing, FilesAreFoundByTheirIdAfterSortsAndRemovals)
-{
-    FolderListing listing;
-    int id = 0;
-    for (const char* name : {"b", "c", "a"}) {
-        FolderFile f = file(name);
-        f.id = ++id;
-        listing.add(f);
-    }
-    listing.sortByColumn(1);
-    EXPECT_EQ(listing.indexOfId(3), 0); // "a"
-    listing.remove(0);
-    listing.remove(5); // outside: nothing
-    EXPECT_EQ(names(listing), QStringList({"b", "c"}));
-    EXPECT_EQ(listing.indexOfId(3), -1);
-    EXPECT_EQ(listing.indexOfId(2), 1);
-    listing.setFailure(1, "damaged");
-    EXPECT_EQ(listing.file(1)->failure, "damaged");
-}

@@ -328,35 +328,6 @@ TEST_F(FolderView, RelistingTheShownFolderFollowsItsChangesAndKeepsTheSelection)
     EXPECT_EQ(f.rowTexts(), QStringList({"new.png", "r1.png", "r2.png", "late.png"}));
 }
 
-TEST(FolderViewTexts, WhyAPictureCouldNotBeMade)
-{
-    using tf::decode::DecodeStatus;
-    struct Case {
-        DecodeStatus status;
-        int32_t errorNumber;
-        const char* text;
-    };
-    const Case cases[] = {
-        {DecodeStatus::TimedOut, 0, "Unable to read: the picture took too long to decode"},
-        {DecodeStatus::Crashed, 0, "Unable to read: the picture is damaged"},
-        {DecodeStatus::ProtocolError, 0, "Unable to read: the picture is damaged"},
-        {DecodeStatus::OutOfMemory, 0, "Unable to read: the picture is too large"},
-        {DecodeStatus::NoDecoder, 0, "Unable to read: no decoder could be started"},
-        {DecodeStatus::Done, 481, "Unable to read: the picture is damaged"},
-        {DecodeStatus::Done, 7, "Unable to read: the picture is too large"},
-        {DecodeStatus::Done, 0, "Unable to read: no reader for this type of picture"},
-    };
-    for (const Case& c : cases) {
-        tf::decode::DecodeResult answer;
-        answer.status = c.status;
-        answer.errorNumber = c.errorNumber;
-        EXPECT_EQ(fncThumbnailFailureText(answer), c.text) << int(c.status) << " " << c.errorNumber;
-    }
-    tf::decode::DecodeResult made;
-    made.image = solid(2, 2, Qt::red);
-    EXPECT_EQ(fncThumbnailFailureText(made), "");
-}
-
 TEST(FolderTree, ChoosingAFolderInTheTreeListsIt)
 {
     tf::test::TempFolder a, b;

@@ -415,7 +415,15 @@ void BrowseController::requestFacts(const std::vector<int>& ids, bool refresh)
     factsPool()->start([promise, paths = std::move(paths), sizeOption, withResolution] {
         for (const QString& path : paths) {
             if (promise->isCanceled()) break;
-            promise->addResult(fncReadFolderFileFacts(path, sizeOption, withResolution));
+            FolderFileFacts facts;
+            try {
+                facts = fncReadFolderFileFacts(path, sizeOption, withResolution);
+            } catch (const std::exception&) {
+                // Every file gets its answer, or the listing would wait for ever: this one keeps
+                // its row without the texts.
+                facts.found = true;
+            }
+            promise->addResult(std::move(facts));
         }
         promise->finish();
     });
@@ -469,7 +477,9 @@ void BrowseController::takeFacts(int id, const FolderFileFacts& facts, bool refr
         m_listing.setText(index, tf::kFolderResolution, facts.resolution);
         tf::ListView::setSubItem(row, tf::kFolderResolution, facts.resolution);
     }
-    if (changed && !(m_waiting[id] & kPicturePart)) requestPicture(id, m_listing.file(index)->path);
+    const auto waiting = m_waiting.find(id);
+    if (changed && waiting != m_waiting.end() && !(waiting->second & kPicturePart))
+        requestPicture(id, m_listing.file(index)->path);
     partArrived(id, kFactsPart);
 }
 

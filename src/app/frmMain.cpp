@@ -792,9 +792,8 @@ void frmMain::subEnd()
 {
     if (m_ended) return;
     m_ended = true;
-    // A folder still being listed (the close came during one of its yields) is not finished for
-    // a window that is going away.
-    m_browse->mblnStopListing = true;
+    // A folder still being listed is not finished for a window that is going away.
+    m_browse->stopListing();
     // Each step runs whatever became of the one before: a settings file that cannot be written
     // must not leave the page files behind.
     try {

@@ -3,10 +3,10 @@
 #include "browse/BrowseController.h"
 
 #include "browse/modFolderView.h"
-#include "frame/LongCommand.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
+#include "platform/decode/decode_feed.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
@@ -19,19 +19,23 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QFutureWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QProgressBar>
+#include <QPromise>
 #include <QPushButton>
 #include <QScrollBar>
-#include <chrono>
-#include <optional>
+#include <QSet>
+#include <QThreadPool>
+#include <algorithm>
 
 namespace {
 
@@ -56,40 +60,47 @@ bool isControlFocusChange(const QFocusEvent* event)
     return event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
 }
 
-// Painting the list after every row costs far more than a row's facts (a header read): while a
-// listing yields after each file, the list paints at most every kPaintEveryMs, and once more at
-// the end.
-class ListingPaints {
-public:
-    static constexpr qint64 kPaintEveryMs = 40;
-    explicit ListingPaints(QWidget* list) : m_list(list)
-    {
-        m_list->setUpdatesEnabled(false);
-        m_since.start();
-    }
-    ~ListingPaints()
-    {
-        if (m_list) m_list->setUpdatesEnabled(true);
-    }
-    ListingPaints(const ListingPaints&) = delete;
-    ListingPaints& operator=(const ListingPaints&) = delete;
+// The facts of the listed files are read on threads of their own, one file after another on each,
+// so a slow disk holds up no row but its own. Never destroyed: a job still running at exit holds
+// nothing that goes away before it.
+QThreadPool* factsPool()
+{
+    static QThreadPool* pool = [] {
+        auto* made = new QThreadPool;
+        made->setMaxThreadCount(2);
+        return made;
+    }();
+    return pool;
+}
 
-    // Handles the events waiting, painting the list when its last paint is old enough.
-    void yield()
-    {
-        const bool paint = m_list && m_since.hasExpired(kPaintEveryMs);
-        if (paint) {
-            m_list->setUpdatesEnabled(true);
-            m_since.restart();
-        }
-        tf::DoEvents();
-        if (paint && m_list) m_list->setUpdatesEnabled(false);
+// The pictures of rows that have none of their own yet: a thumbnail still being made, and one
+// that could not be made. Drawn once per thumbnail size.
+QPixmap folderPlaceholder(bool broken)
+{
+    const QSize size(std::max(glngFolderThumbWidth, 8), std::max(glngFolderThumbHeight, 8));
+    static QPixmap cached[2];
+    QPixmap& picture = cached[broken ? 1 : 0];
+    if (picture.size() == size) return picture;
+    picture = QPixmap(size);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    const QRect page = QRect(QPoint(0, 0), size).adjusted(size.width() / 6, size.height() / 8, -size.width() / 6 - 1,
+                                                          -size.height() / 8 - 1);
+    painter.setPen(QPen(QColor(160, 160, 160), 1));
+    painter.setBrush(QColor(235, 235, 235));
+    painter.drawRect(page);
+    if (broken) {
+        // A sheet torn across, in the colour of a warning.
+        painter.setPen(QPen(QColor(200, 30, 30), std::max(1, size.width() / 16)));
+        const int y = page.center().y();
+        const int step = std::max(2, page.width() / 4);
+        QPolygon tear;
+        for (int x = page.left(), up = 0; x <= page.right() + step; x += step, up ^= 1)
+            tear << QPoint(std::min(x, page.right()), y + (up ? -step / 2 : step / 2));
+        painter.drawPolyline(tear);
     }
-
-private:
-    QPointer<QWidget> m_list;
-    QElapsedTimer m_since;
-};
+    return picture;
+}
 
 } // namespace
 
@@ -126,6 +137,11 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
     // The tree keeps its own folder model; choosing a folder in it, by hand or by subOpenFolder,
     // lists that folder once.
     connect(m_ftvBrowse, &tf::FolderTreeView::FolderClick, this, &BrowseController::ftvBrowse_FolderSelected);
+    // Another program writing into the shown folder: the tree gathers the changes into one notice
+    // a second at most, and only the rows that changed are read again.
+    connect(m_ftvBrowse, &tf::FolderTreeView::shownFolderChanged, this, [this](const QString& path) {
+        if (QDir(path) == QDir(m_fileMainPath)) relistShownFolder();
+    });
     connect(m_cmdDetailFolder, &QAbstractButton::clicked, this, &BrowseController::cmdDetailFolder_Click);
     connect(m_cmdThumbnailFolder, &QAbstractButton::clicked, this, &BrowseController::cmdThumbnailFolder_Click);
 
@@ -185,8 +201,8 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
 
 BrowseController::~BrowseController()
 {
-    // A listing still unwinding below us must not take up its loop again.
-    ++m_listingGeneration;
+    // The facts thread ends with its current file; it holds nothing of ours, so it is not waited for.
+    if (m_facts) m_facts->cancel();
 }
 
 void BrowseController::setBasketList(tf::ListView* lvPages)
@@ -250,7 +266,6 @@ void BrowseController::subOpenFolder(const QString& folder)
 void BrowseController::ftvBrowse_FolderSelected(const QString& folder)
 {
     if (folder.isEmpty()) return;
-    mblnStopListing = true;
     m_fileMainPath = folder;
     subShowFilesInFolder(folder);
 }
@@ -264,17 +279,42 @@ void BrowseController::attachFolderIcons(bool thumbnails)
     if (m_lvFolder->SmallIcons() != images) m_lvFolder->setSmallIcons(images);
 }
 
+bool BrowseController::showsThumbnails() const { return m_lvFolder->SmallIcons() == &m_ilFolder; }
+
+void BrowseController::cancelListing()
+{
+    ++m_listingGeneration;
+    if (m_listingFeed) {
+        m_listingFeed->cancel();
+        m_listingFeed->disconnect(this);
+        m_listingFeed->deleteLater();
+    }
+    m_listingFeed.clear();
+    if (m_facts) {
+        m_facts->disconnect(this);
+        m_facts->cancel();
+        m_facts->deleteLater();
+        m_facts = nullptr;
+    }
+    m_requestFile.clear();
+    m_waiting.clear();
+    m_listingTotal = m_listingDone = 0;
+    m_relistWanted = false;
+    if (m_listingShowsProgress) w.pbQueue->hide();
+    m_listingShowsProgress = false;
+}
+
+void BrowseController::stopListing()
+{
+    if (!listingBusy()) return;
+    cancelListing();
+    emit folderListed();
+}
+
 void BrowseController::subShowFilesInFolder(const QString& folder)
 {
-    // Each listing has its own number. A listing started from an event handled during one of
-    // this listing's yields (another folder chosen, the view switched) makes this one stale: it
-    // then leaves at once and touches nothing, so the list holds the newer listing's rows only.
-    const uint64_t generation = ++m_listingGeneration;
-    // The thumbnails a replaced listing still waits for are not made.
-    if (m_thumbnailBatch) m_thumbnailBatch->cancel();
-    m_thumbnailBatch.reset();
-    const QPointer<BrowseController> alive(this);
-    const auto superseded = [&] { return !alive || generation != m_listingGeneration; };
+    // The listing before is dropped whole: its answers still on their way never reach these rows.
+    cancelListing();
     m_fileMainPath = folder;
     // File dialogs of a kind not used yet open where the user is browsing.
     tf::setBrowsedFolder(folder);
@@ -286,150 +326,344 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
         m_listing.clear();
         m_lvFolder->setSmallIcons(nullptr);
         m_ilFolder.Clear();
-        tf::DoEvents();
-        if (superseded()) return;
+        m_nextFileId = 0;
+        m_listingThumbnails = gudtSettings.FolderView == 0;
 
-        const QStringList names = fncFolderFileNames(folder);
+        const QStringList names = fncFolderImageNames(folder);
         if (names.isEmpty()) {
-            // A listing this one replaced may have left the bar showing.
-            w.pbQueue->hide();
+            emit folderListed();
             return;
         }
-        mblnStopListing = false;
-        const int count = static_cast<int>(names.size());
-        w.pbQueue->setMaximum(count);
+        attachFolderIcons(m_listingThumbnails);
+
+        // Every file gets its row now, from its name; what needs the disk or a decoder fills in
+        // as it comes.
+        gstrCurrentOperation = QStringLiteral("Looping through all available files");
+        std::vector<int> ids;
+        ids.reserve(static_cast<size_t>(names.size()));
+        m_lvFolder->setUpdatesEnabled(false);
+        for (const QString& name : names) ids.push_back(addListedFile(fncFolderFilePath(folder, name)));
+        m_lvFolder->setUpdatesEnabled(true);
+
+        m_listingShowsProgress = true;
+        w.pbQueue->setMaximum(m_listingTotal);
         w.pbQueue->setValue(0);
         w.pbQueue->show();
-
-        // Thumbnails are made by the decoder pool, on every core at once, and taken in list order;
-        // the listing waits for each in short steps, so no file ever holds up the window.
-        std::shared_ptr<tf::decode::DecodeBatch> thumbnails;
-        if (gudtSettings.FolderView == 0) {
-            thumbnails = std::make_shared<tf::decode::DecodeBatch>();
-            m_thumbnailBatch = thumbnails;
-            for (const QString& name : names) {
-                const QString path = fncFolderFilePath(folder, name);
-                const QString extension = fncFolderExtension(path);
-                if (!fncIsFolderImage(extension)) continue;
-                const bool multipage = extension == QLatin1String("tif") || extension == QLatin1String("tiff");
-                thumbnails->submit(tf::loadPicRequest(path, kSizeModeBox, glngFolderThumbWidth, glngFolderThumbHeight,
-                                                      kWhite, multipage));
-            }
-        }
-        using namespace std::chrono_literals;
-        ListingPaints paints(m_lvFolder);
-        for (int i = 0; i < count; ++i) {
-            gstrCurrentOperation = QStringLiteral("Looping through all available files");
-            paints.yield();
-            if (superseded()) return;
-            if (mblnStopListing) break;
-
-            w.pbQueue->setMaximum(count);
-            const QString path = fncFolderFilePath(folder, names[i]);
-            const QString extension = fncFolderExtension(path);
-            // The thumbnail of every picture asked for is taken, in order, listed or not.
-            std::optional<tf::decode::DecodeBatch::Finished> made;
-            if (thumbnails && fncIsFolderImage(extension)) {
-                if (gudtSettings.FolderView != 0) {
-                    // Switched to details half-way: the rest is listed without thumbnails.
-                    thumbnails->cancel();
-                    thumbnails.reset();
-                } else {
-                    while (!(made = thumbnails->nextInOrder(25ms)) && thumbnails->pending() > 0) {
-                        paints.yield();
-                        if (superseded()) return;
-                        if (mblnStopListing) break;
-                    }
-                    if (mblnStopListing) break;
-                }
-            }
-            // A file of its own: the shared description may be re-aimed by a handler that runs
-            // during the yield below.
-            clsFileInfo info;
-            info.FilePath(path);
-            paints.yield();
-            if (superseded()) return;
-
-            // A file that went away since the folder was read has no facts to show: left out.
-            if (fncIsFolderImage(extension) && info.isValid()) {
-                const bool multipage = extension == QLatin1String("tif") || extension == QLatin1String("tiff");
-                int32_t pages = 1;
-
-                tf::FolderFile file;
-                file.path = path;
-                bool listed = true;
-                if (gudtSettings.FolderView != 0) {
-                    if (multipage) pages = m_ibMain->PageCount(path);
-                    file.texts[tf::kFolderResolution] = fncDetailsResolution(path, extension);
-                    attachFolderIcons(false);
-                } else {
-                    int32_t imageWidth = 0, imageHeight = 0;
-                    const QImage thumbnail = made ? tf::loadPicAnswer(made->result, imageWidth, imageHeight) : QImage();
-                    if (multipage && made) pages = made->result.pageCount;
-                    listed = !thumbnail.isNull();
-                    if (listed) {
-                        file.texts[tf::kFolderResolution] = fncThumbnailResolution(imageWidth, imageHeight);
-                        file.thumbnail = m_ilFolder.Add(thumbnail);
-                        attachFolderIcons(true);
-                    }
-                }
-                if (listed) {
-                    file.texts[tf::kFolderFileName] = info.fName32bit();
-                    file.texts[tf::kFolderSize] = info.fSizeFormated(gudtSettings.LongFileSize);
-                    file.texts[tf::kFolderPages] = QString::number(pages);
-                    file.texts[tf::kFolderType] = info.fType();
-                    file.texts[tf::kFolderDateCreated] = info.fDateCreated();
-                    file.texts[tf::kFolderDateModified] = info.fDateModified();
-                    file.texts[tf::kFolderDateAccessed] = info.fDateAccessed();
-                    // A sorted list takes the row at its place in the order the user chose.
-                    const int icon = gudtSettings.FolderView != 0 ? 1 : file.thumbnail;
-                    const int at = m_listing.add(file);
-                    QTreeWidgetItem* row = m_lvFolder->InsertItem(at + 1, file.texts[tf::kFolderFileName], icon);
-                    tf::ListView::setTag(row, path);
-                    for (int column = 1; column < tf::kFolderColumnCount; ++column)
-                        tf::ListView::setSubItem(row, column, file.texts[static_cast<size_t>(column)]);
-                }
-            }
-            w.pbQueue->setValue(i + 1);
-        }
-        if (thumbnails) thumbnails->cancel();
-        m_thumbnailBatch.reset();
-        w.pbQueue->hide();
-        mblnStopListing = false;
+        requestFacts(ids, /*refresh*/ false);
+        for (const tf::FolderFile& file : m_listing.files()) requestPicture(file.id, file.path);
     } catch (const std::exception& e) {
-        if (superseded()) return;
-        mblnStopListing = false;
-        w.pbQueue->hide();
+        cancelListing();
         subReportException(e, QStringLiteral("BrowseController.subShowFilesInFolder"));
     }
+}
+
+int BrowseController::addListedFile(const QString& path)
+{
+    tf::FolderFile file;
+    file.path = path;
+    file.id = ++m_nextFileId;
+    file.texts[tf::kFolderFileName] = QFileInfo(path).fileName();
+    const QString extension = fncFolderExtension(path);
+    const bool multipage = extension == QLatin1String("tif") || extension == QLatin1String("tiff");
+    // Only a multipage type has its pages counted; everything else is one page.
+    if (!multipage) file.texts[tf::kFolderPages] = QStringLiteral("1");
+    // A sorted list takes the row at its place in the order the user chose.
+    const int at = m_listing.add(file);
+    QTreeWidgetItem* row = m_lvFolder->InsertItem(at + 1, file.texts[tf::kFolderFileName], showsThumbnails() ? 0 : 1);
+    tf::ListView::setTag(row, path);
+    for (int column = 1; column < tf::kFolderColumnCount; ++column)
+        tf::ListView::setSubItem(row, column, file.texts[static_cast<size_t>(column)]);
+    decorateRow(row, file);
+    m_waiting[file.id] = kFactsPart;
+    ++m_listingTotal;
+    return file.id;
+}
+
+void BrowseController::decorateRow(QTreeWidgetItem* row, const tf::FolderFile& file)
+{
+    row->setToolTip(0, file.failure);
+    if (!showsThumbnails() || file.thumbnail > 0) return;
+    row->setIcon(0, QIcon(folderPlaceholder(!file.failure.isEmpty())));
+}
+
+QTreeWidgetItem* BrowseController::rowOfId(int id, int& index) const
+{
+    index = m_listing.indexOfId(id);
+    return index >= 0 ? m_lvFolder->Item(index + 1) : nullptr;
+}
+
+void BrowseController::requestFacts(const std::vector<int>& ids, bool refresh)
+{
+    std::vector<int> asked;
+    std::vector<QString> paths;
+    for (int id : ids) {
+        int index = -1;
+        if (!rowOfId(id, index)) continue;
+        asked.push_back(id);
+        paths.push_back(m_listing.file(index)->path);
+    }
+    auto promise = std::make_shared<QPromise<FolderFileFacts>>();
+    m_facts = new QFutureWatcher<FolderFileFacts>(this);
+    QFutureWatcher<FolderFileFacts>* watcher = m_facts;
+    connect(watcher, &QFutureWatcherBase::resultsReadyAt, this, [this, watcher, asked, refresh](int begin, int end) {
+        for (int i = begin; i < end && watcher == m_facts; ++i)
+            takeFacts(asked[static_cast<size_t>(i)], watcher->resultAt(i), refresh);
+    });
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        if (watcher != m_facts) return;
+        m_facts = nullptr;
+        watcher->deleteLater();
+    });
+    watcher->setFuture(promise->future());
+    const uint8_t sizeOption = static_cast<uint8_t>(gudtSettings.LongFileSize);
+    const bool withResolution = !m_listingThumbnails;
+    promise->start();
+    factsPool()->start([promise, paths = std::move(paths), sizeOption, withResolution] {
+        for (const QString& path : paths) {
+            if (promise->isCanceled()) break;
+            FolderFileFacts facts;
+            try {
+                facts = fncReadFolderFileFacts(path, sizeOption, withResolution);
+            } catch (const std::exception&) {
+                // Every file gets its answer, or the listing would wait for ever: this one keeps
+                // its row without the texts.
+                facts.found = true;
+            }
+            promise->addResult(std::move(facts));
+        }
+        promise->finish();
+    });
+}
+
+void BrowseController::requestPicture(int id, const QString& path)
+{
+    const QString extension = fncFolderExtension(path);
+    const bool multipage = extension == QLatin1String("tif") || extension == QLatin1String("tiff");
+    tf::decode::DecodeRequest request;
+    if (m_listingThumbnails) {
+        request = tf::loadPicRequest(path, kSizeModeBox, glngFolderThumbWidth, glngFolderThumbHeight, kWhite, multipage);
+    } else if (multipage) {
+        request.kind = static_cast<uint32_t>(tf::decode::DecodeKind::PageCount);
+        request.path = path;
+    } else {
+        return; // details of a one-page type need no decoder
+    }
+    if (!m_listingFeed) {
+        m_listingFeed = new tf::decode::DecodeFeed(this);
+        connect(m_listingFeed, &tf::decode::DecodeFeed::decoded, this, &BrowseController::takePicture);
+    }
+    m_requestFile[m_listingFeed->submit(request)] = id;
+    m_waiting[id] |= kPicturePart;
+}
+
+void BrowseController::takeFacts(int id, const FolderFileFacts& facts, bool refresh)
+{
+    int index = -1;
+    QTreeWidgetItem* row = rowOfId(id, index);
+    if (!row) return partArrived(id, kFactsPart);
+    if (!facts.found) {
+        // Gone since its name was read: nothing of it can be shown, and its picture is not waited for.
+        m_listing.remove(index);
+        delete row;
+        return partArrived(id, kFactsPart | kPicturePart);
+    }
+    const tf::FolderFile& before = *m_listing.file(index);
+    // A file written since its picture was made is read again.
+    const bool changed = refresh && (before.texts[tf::kFolderSize] != facts.size ||
+                                     before.texts[tf::kFolderDateModified] != facts.modified);
+    const std::pair<tf::FolderColumn, const QString*> texts[] = {
+        {tf::kFolderSize, &facts.size},         {tf::kFolderType, &facts.type},
+        {tf::kFolderDateCreated, &facts.created}, {tf::kFolderDateModified, &facts.modified},
+        {tf::kFolderDateAccessed, &facts.accessed}};
+    for (const auto& [column, text] : texts) {
+        m_listing.setText(index, column, *text);
+        tf::ListView::setSubItem(row, column, *text);
+    }
+    if (!m_listingThumbnails && (!refresh || changed)) {
+        m_listing.setText(index, tf::kFolderResolution, facts.resolution);
+        tf::ListView::setSubItem(row, tf::kFolderResolution, facts.resolution);
+    }
+    const auto waiting = m_waiting.find(id);
+    if (changed && waiting != m_waiting.end() && !(waiting->second & kPicturePart))
+        requestPicture(id, m_listing.file(index)->path);
+    partArrived(id, kFactsPart);
+}
+
+void BrowseController::takePicture(int request, const tf::decode::DecodeResult& answer)
+{
+    const auto found = m_requestFile.find(request);
+    if (found == m_requestFile.end()) return;
+    const int id = found->second;
+    m_requestFile.erase(found);
+    int index = -1;
+    QTreeWidgetItem* row = rowOfId(id, index);
+    if (!row) return partArrived(id, kPicturePart);
+
+    const QString extension = fncFolderExtension(m_listing.file(index)->path);
+    const bool multipage = extension == QLatin1String("tif") || extension == QLatin1String("tiff");
+    const auto setText = [&](tf::FolderColumn column, const QString& text) {
+        m_listing.setText(index, column, text);
+        tf::ListView::setSubItem(row, column, text);
+    };
+    if (!m_listingThumbnails) {
+        // A page count: a file no decoder gets through has no pages to count.
+        setText(tf::kFolderPages, QString::number(answer.answered() ? std::max(answer.pageCount, 0) : 0));
+        return partArrived(id, kPicturePart);
+    }
+    int32_t width = 0, height = 0;
+    const QImage thumbnail = tf::loadPicAnswer(answer, width, height);
+    if (multipage) setText(tf::kFolderPages, QString::number(std::max(answer.pageCount, 0)));
+    if (thumbnail.isNull()) {
+        m_listing.setFailure(index, fncThumbnailFailureText(answer));
+        m_listing.setThumbnail(index, 0);
+        setText(tf::kFolderResolution, QString());
+        if (showsThumbnails()) m_lvFolder->setSmallIcon(row, 0);
+    } else {
+        m_listing.setFailure(index, QString());
+        setText(tf::kFolderResolution, fncThumbnailResolution(width, height));
+        const int number = m_ilFolder.Add(thumbnail);
+        m_listing.setThumbnail(index, number);
+        if (showsThumbnails()) m_lvFolder->setSmallIcon(row, number);
+    }
+    decorateRow(row, *m_listing.file(index));
+    partArrived(id, kPicturePart);
+}
+
+void BrowseController::partArrived(int id, unsigned parts)
+{
+    // A file no longer waited for (dropped, or its row gone) changes nothing.
+    const auto waiting = m_waiting.find(id);
+    if (waiting == m_waiting.end()) return;
+    waiting->second &= ~parts;
+    if (waiting->second != 0) return;
+    m_waiting.erase(waiting);
+    ++m_listingDone;
+    if (m_listingShowsProgress) w.pbQueue->setValue(std::min(m_listingDone, w.pbQueue->maximum()));
+    if (m_waiting.empty()) finishListing();
+}
+
+void BrowseController::finishListing()
+{
+    // Texts that came late (sizes, resolutions, pages) may have moved a row in the chosen order.
+    if (m_listing.sortState().Sorted && m_listing.count() == m_lvFolder->Count()) reorderRows(m_listing.resort());
+    if (m_listingShowsProgress) w.pbQueue->hide();
+    m_listingShowsProgress = false;
+    m_listingTotal = m_listingDone = 0;
+    emit folderListed();
+    if (m_relistWanted) {
+        m_relistWanted = false;
+        relistShownFolder();
+    }
+}
+
+void BrowseController::relistShownFolder()
+{
+    if (m_fileMainPath.isEmpty()) return;
+    // One pass at a time: a change seen while rows are still coming is looked at once they have.
+    if (listingBusy()) {
+        m_relistWanted = true;
+        return;
+    }
+    try {
+        const QString folder = m_fileMainPath;
+        const QStringList names = fncFolderImageNames(folder);
+        QSet<QString> present;
+        for (const QString& name : names) present.insert(fncFolderFilePath(folder, name));
+
+        QScrollBar* bar = m_lvFolder->verticalScrollBar();
+        const int scrolled = bar->value();
+        QSet<QString> listed;
+        for (int i = m_listing.count() - 1; i >= 0; --i) {
+            const QString& path = m_listing.file(i)->path;
+            if (present.contains(path)) {
+                listed.insert(path);
+                continue;
+            }
+            m_listing.remove(i);
+            delete m_lvFolder->Item(i + 1);
+        }
+        std::vector<int> added;
+        for (const QString& name : names) {
+            const QString path = fncFolderFilePath(folder, name);
+            if (!listed.contains(path)) added.push_back(addListedFile(path));
+        }
+        // Every file is looked at again: one written since gets its picture again.
+        std::vector<int> ids;
+        for (const tf::FolderFile& file : m_listing.files()) {
+            ids.push_back(file.id);
+            m_waiting[file.id] |= kFactsPart;
+        }
+        for (int id : added) {
+            int index = -1;
+            if (rowOfId(id, index)) requestPicture(id, m_listing.file(index)->path);
+        }
+        bar->setValue(scrolled);
+        if (ids.empty()) {
+            m_waiting.clear();
+            emit folderListed();
+            return;
+        }
+        requestFacts(ids, /*refresh*/ true);
+    } catch (const std::exception& e) {
+        cancelListing();
+        subReportException(e, QStringLiteral("BrowseController.relistShownFolder"));
+    }
+}
+
+void BrowseController::reorderRows(const std::vector<int>& order)
+{
+    // The list's rows follow the listing, and the selected ones stay selected.
+    QList<QTreeWidgetItem*> rows;
+    for (int i = 1; i <= m_lvFolder->Count(); ++i) rows << m_lvFolder->Item(i);
+    QList<QTreeWidgetItem*> selected = m_lvFolder->selectedInOrder();
+    QTreeWidgetItem* current = m_lvFolder->currentItem();
+    while (m_lvFolder->topLevelItemCount() > 0) m_lvFolder->takeTopLevelItem(0);
+    QList<QTreeWidgetItem*> sorted;
+    for (int old : order) sorted << rows[old];
+    m_lvFolder->addTopLevelItems(sorted);
+    if (current) m_lvFolder->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
+    for (QTreeWidgetItem* item : selected) item->setSelected(true);
 }
 
 void BrowseController::cmdDetailFolder_Click()
 {
     m_cmdDetailFolder->update();
+    const bool wasThumbnails = gudtSettings.FolderView == 0;
     gudtSettings.FolderView = 3;
+    // Rows still waiting for pictures would never get their details: listed again instead.
+    if (wasThumbnails && listingBusy()) {
+        subShowFilesInFolder(m_fileMainPath);
+        return;
+    }
     attachFolderIcons(false);
-    for (int i = 1; i <= m_lvFolder->Count(); ++i) m_lvFolder->setSmallIcon(m_lvFolder->Item(i), 1);
+    for (int i = 1; i <= m_lvFolder->Count(); ++i) {
+        m_lvFolder->setSmallIcon(m_lvFolder->Item(i), 1);
+        decorateRow(m_lvFolder->Item(i), *m_listing.file(i - 1));
+    }
 }
 
 void BrowseController::cmdThumbnailFolder_Click()
 {
     m_cmdThumbnailFolder->update();
     gudtSettings.FolderView = 0;
-    // The thumbnails are reused only when every row has its own; rows listed in details mode
-    // (all of them, or the later ones of a listing switched half-way) have none.
-    bool everyRowHasOne = m_ilFolder.count() > 0;
-    for (int i = 1; everyRowHasOne && i <= m_lvFolder->Count(); ++i) {
+    // The thumbnails are reused only when every row has its own, or the reason it has none; rows
+    // listed in details mode have neither.
+    bool everyRowSettled = m_listingThumbnails && !listingBusy();
+    for (int i = 1; everyRowSettled && i <= m_lvFolder->Count(); ++i) {
         const tf::FolderFile* file = m_listing.file(i - 1);
-        everyRowHasOne = file && file->thumbnail >= 1 && file->thumbnail <= m_ilFolder.count();
+        everyRowSettled = file && (!file->failure.isEmpty() || (file->thumbnail >= 1 && file->thumbnail <= m_ilFolder.count()));
     }
-    if (!everyRowHasOne) {
+    if (!everyRowSettled || m_lvFolder->Count() == 0) {
         subShowFilesInFolder(m_fileMainPath);
         return;
     }
-    for (int i = 1; i <= m_lvFolder->Count(); ++i) m_lvFolder->setSmallIcon(m_lvFolder->Item(i), m_listing.file(i - 1)->thumbnail);
     attachFolderIcons(true);
+    for (int i = 1; i <= m_lvFolder->Count(); ++i) {
+        m_lvFolder->setSmallIcon(m_lvFolder->Item(i), m_listing.file(i - 1)->thumbnail);
+        decorateRow(m_lvFolder->Item(i), *m_listing.file(i - 1));
+    }
 }
+
 
 // ---------------------------------------------------------------- list events
 
@@ -447,19 +681,8 @@ void BrowseController::selectionCount(tf::ListView* list)
 
 void BrowseController::lvFolder_ColumnClick(int column)
 {
-    // The listing sorts; the list's rows follow it, and the selected ones stay selected.
     if (column < 1 || column > m_lvFolder->columnCount() || m_listing.count() != m_lvFolder->Count()) return;
-    const std::vector<int> order = m_listing.sortByColumn(column);
-    QList<QTreeWidgetItem*> rows;
-    for (int i = 1; i <= m_lvFolder->Count(); ++i) rows << m_lvFolder->Item(i);
-    QList<QTreeWidgetItem*> selected = m_lvFolder->selectedInOrder();
-    QTreeWidgetItem* current = m_lvFolder->currentItem();
-    while (m_lvFolder->topLevelItemCount() > 0) m_lvFolder->takeTopLevelItem(0);
-    QList<QTreeWidgetItem*> sorted;
-    for (int old : order) sorted << rows[old];
-    m_lvFolder->addTopLevelItems(sorted);
-    if (current) m_lvFolder->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
-    for (QTreeWidgetItem* item : selected) item->setSelected(true);
+    reorderRows(m_listing.sortByColumn(column));
     const tf::FolderSortState& state = m_listing.sortState();
     m_lvFolder->SortKey = state.SortKey;
     m_lvFolder->SortOrder = state.SortOrder;

@@ -5,6 +5,7 @@
 // widgets into the panes the window gives it and owns them; the window only places them.
 #include "browse/BrowseServices.h"
 #include "browse/FolderListing.h"
+#include "browse/modFolderView.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/imagelist.h"
@@ -22,11 +23,15 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace tf::decode {
-class DecodeBatch;
-}
+class DecodeFeed;
+struct DecodeResult;
+} // namespace tf::decode
+template <typename T>
+class QFutureWatcher;
 
 class ImageBox;
 class QAbstractButton;
@@ -120,9 +125,12 @@ public:
     // The selected rows of the folder list, in list order.
     std::vector<SelectedFolderFile> selectedFolderFiles() const;
 
+    // A listing is under way: rows whose facts or picture have not come yet.
+    bool listingBusy() const { return !m_waiting.empty(); }
+    // A preview load waits for its decoder.
+    bool previewPending() const { return m_preview.request >= 0; }
+
     // ---- form state, by its old names
-    // A running listing is asked to stop at its next yield.
-    bool mblnStopListing = false;
     // The list that last had the focus: "lvFolder" or "lvPages".
     QString mstrDragSourceList = QStringLiteral("lvFolder");
     // While true, mouse-up and arrow keys on the two lists do not show the selected file.
@@ -136,7 +144,8 @@ public:
     // sorting the rows or a listing that changed mode half-way never pairs a row with another
     // file's picture.
     tf::ImageList& ilFolder() { return m_ilFolder; }
-    // The row's own thumbnail, null when it was listed without one.
+    // The row's own thumbnail, null when it was listed without one (or its picture could not be
+    // made, or is still being made).
     QPixmap fncFolderThumbnail(const QTreeWidgetItem* row) const;
     QPixmap fncFolderThumbnail(int number) const { return m_ilFolder.image(number); }
     // The folder the list shows (the path of the old hidden file list).
@@ -164,6 +173,12 @@ public:
     // The folder the tree shows, for storing TreeFolder; empty without a tree.
     QString SelectedFolder() const;
 
+signals:
+    // Every row of the folder listed last has its facts and its picture (or the reason it has none).
+    void folderListed();
+    // The file asked for last is shown, or its failure is.
+    void previewSettled();
+
 public slots:
     // ---- folder view
     // Opens the tree at the folder, which lists it (start-up: the saved TreeFolder). Without a
@@ -173,6 +188,12 @@ public slots:
     void subShowFilesInFolder(const QString& folder);
     void cmdDetailFolder_Click();
     void cmdThumbnailFolder_Click();
+    // Stops the running listing: the rows stay, pictures not made yet are not made.
+    void stopListing();
+    // The shown folder changed on disk: rows of files that went away go, new files get rows, and
+    // files that changed get their facts and picture again. The selection and the scroll position
+    // stay; the rest of the rows are not read again.
+    void relistShownFolder();
 
     // ---- preview
     void fncReadFile(const QString& path, ImageBox* control);
@@ -228,6 +249,27 @@ private:
     // Shows the row and makes it the list's one selected row, as previous and next do.
     void subShowRowAndSelectIt(tf::ListView* list, QTreeWidgetItem* row);
     void attachFolderIcons(bool thumbnails);
+    bool showsThumbnails() const;
+
+    // ---- the listing: rows from the names at once, facts from a worker, pictures from decoders
+    enum ListingPart : unsigned { kFactsPart = 1, kPicturePart = 2 };
+    void cancelListing();
+    int addListedFile(const QString& path);
+    void requestFacts(const std::vector<int>& ids, bool refresh);
+    void requestPicture(int id, const QString& path);
+    void takeFacts(int id, const FolderFileFacts& facts, bool refresh);
+    void takePicture(int request, const tf::decode::DecodeResult& answer);
+    void partArrived(int id, unsigned parts);
+    void finishListing();
+    void reorderRows(const std::vector<int>& order);
+    // The row's icon when it has no picture of its own: still coming, or broken.
+    void decorateRow(QTreeWidgetItem* row, const tf::FolderFile& file);
+    QTreeWidgetItem* rowOfId(int id, int& index) const;
+
+    // ---- the preview
+    void takePreview(int request, const tf::decode::DecodeResult& answer);
+    void describeShownRow();
+    void settlePreview();
     // The editing tasks on the shown image ("Optimized" preview).
     void replayOnPreview(ImageBox& control);
     void showLoadFailure(const QString& path, bool missing);
@@ -283,9 +325,19 @@ private:
     tf::ImageList m_ilFolder{QSize()};
     tf::ImageList m_illvFolder;
     QString m_fileMainPath;
+    // Each listing has its own number; whatever arrives for an older one is dropped.
     uint64_t m_listingGeneration = 0;
-    // The running listing's thumbnails, made by the decoder pool; a newer listing cancels them.
-    std::shared_ptr<tf::decode::DecodeBatch> m_thumbnailBatch;
+    bool m_listingThumbnails = false;
+    // The running listing's pictures (or page counts); a newer listing drops it with its answers.
+    QPointer<tf::decode::DecodeFeed> m_listingFeed;
+    std::unordered_map<int, int> m_requestFile; // the feed's request → the file's id
+    std::unordered_map<int, unsigned> m_waiting; // file id → ListingParts still to come
+    int m_nextFileId = 0;
+    int m_listingTotal = 0;
+    int m_listingDone = 0;
+    bool m_listingShowsProgress = false;
+    bool m_relistWanted = false;
+    QFutureWatcher<FolderFileFacts>* m_facts = nullptr;
 
     QString m_picTiffTag;
     QImage m_picTiffPicture;
@@ -295,6 +347,20 @@ private:
     QString m_rowResolution;
     QString m_rowSize;
     uint64_t m_loadGeneration = 0;
+    // The load asked for last. A newer one supersedes it; its answer, if it still comes, is dropped.
+    struct PendingPreview {
+        int request = -1; // the preview feed's request, -1 when none is waited for
+        QString path;
+        QString name;
+        QPointer<ImageBox> control;
+        bool throughControl = false;
+        // The row being shown, described once the file is (null for a bare fncReadFile).
+        QPointer<tf::ListView> list;
+        QTreeWidgetItem* row = nullptr;
+        bool fromFolder = false;
+        uint64_t listing = 0;
+    } m_preview;
+    QPointer<tf::decode::DecodeFeed> m_previewFeed;
 
     int m_previewFitChecked = 0;  // 0 "Best Fit", 1 "Actual Size"
     int m_previewTypeChecked = 0; // 0 "Original", 1 "Optimized"

@@ -10,7 +10,9 @@
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
+#include "platform/decode/decode_feed.h"
 #include "platform/imagebox/imagebox.h"
+#include "platform/imagebox/picture_decode.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
 #include "services/clsFileInfo.h"
@@ -70,6 +72,9 @@ void BrowseController::syncMenuChecks()
 
 void BrowseController::subForgetShownFile()
 {
+    // A load still on its way would put its picture over whatever replaces the shown file.
+    if (m_previewFeed && m_preview.request >= 0) m_previewFeed->cancel();
+    m_preview.request = -1;
     m_picTiffTag.clear();
     m_picTiffPicture = QImage();
     m_ibMain->setTag(QString());
@@ -104,51 +109,78 @@ void BrowseController::showLoadFailure(const QString& path, bool missing)
 void BrowseController::fncReadFile(const QString& path, ImageBox* control)
 {
     if (!control) return;
-    const uint64_t load = ++m_loadGeneration;
-    const QPointer<BrowseController> alive(this);
+    ++m_loadGeneration;
+    // Whatever was asked before is superseded; its answer, should it still come, is dropped.
+    if (m_previewFeed && m_preview.request >= 0) m_previewFeed->cancel();
+    m_preview = PendingPreview{};
     try {
         gstrCurrentOperation = QStringLiteral("Trying to read/view selected image file");
         gclsFileInfo.FilePath(path);
-        // A copy: the replay below may yield, and a handler then may re-aim the shared one.
         const clsFileInfo info = gclsFileInfo;
 
+        // Nothing of the previous file stays while the new one is read: a command now must not
+        // reach the old file.
+        subForgetShownFile();
         control->Clear();
-        if (m_previewFitChecked == 0)
-            control->setFitToWindow(true);
-        else
-            control->setFitToWindow(false);
-        const QString extension = fncFolderExtension(path);
-
+        control->setFitToWindow(m_previewFitChecked == 0);
         if (!info.isValid()) {
             showLoadFailure(path, !QFileInfo::exists(path));
+            settlePreview();
             return;
         }
-        if (fncPreviewLoadsThroughControl(extension)) {
-            // Only the first page of a multipage file is previewed.
+        m_preview.path = path;
+        m_preview.name = info.fName32bit();
+        m_preview.control = control;
+        m_preview.throughControl = fncPreviewLoadsThroughControl(fncFolderExtension(path));
+        // Only the first page of a multipage file is previewed.
+        const tf::decode::DecodeRequest request =
+            m_preview.throughControl ? tf::routedRequest({path, 1, tf::DecodeCaller::Control})
+                                     : tf::loadPicRequest(path, kSizeModeOwn, -1, -1, kWhite);
+        if (!m_previewFeed) {
+            m_previewFeed = new tf::decode::DecodeFeed(this);
+            connect(m_previewFeed, &tf::decode::DecodeFeed::decoded, this, &BrowseController::takePreview);
+        }
+        m_preview.request = m_previewFeed->submit(request);
+    } catch (const std::exception& e) {
+        m_preview.request = -1;
+        subReportException(e, QStringLiteral("BrowseController.fncReadFile"));
+        settlePreview();
+    }
+}
+
+void BrowseController::takePreview(int request, const tf::decode::DecodeResult& answer)
+{
+    if (request != m_preview.request) return;
+    m_preview.request = -1;
+    ImageBox* control = m_preview.control;
+    const QString path = m_preview.path;
+    if (!control) return settlePreview();
+    try {
+        if (m_preview.throughControl) {
             control->setPageIndex(1);
-            control->LoadFromFile(path);
+            control->document().LoadDecoded(path, tf::routedAnswer(answer));
             if (control->LoadFailed()) {
                 showLoadFailure(path, !QFileInfo::exists(path));
-                return;
+                return settlePreview();
             }
         } else {
             int32_t imageWidth = 0, imageHeight = 0;
-            tf::LoadPicOptions quiet;
-            quiet.quiet = true;
-            const QImage picture = LoadPic(path, kSizeModeOwn, -1, -1, kWhite, imageWidth, imageHeight, quiet);
+            const QImage picture = tf::loadPicAnswer(answer, imageWidth, imageHeight);
             if (picture.isNull()) {
                 showLoadFailure(path, !QFileInfo::exists(path));
-                return;
+                return settlePreview();
             }
             m_picTiffPicture = picture;
             control->setBitmapHandle(picture);
         }
 
         gvarOriginalImage = control->SaveToVariant(tf::ImageDocument::kSnapshotFormat);
+        const uint64_t load = m_loadGeneration;
+        const QPointer<BrowseController> alive(this);
         if (mblnOptimizedPreview) {
             replayOnPreview(*control);
-            // Another file chosen while the replay yielded has taken the pane over.
-            if (!alive || load != m_loadGeneration) return;
+            // Another file chosen while the replay ran has taken the pane over.
+            if (!alive || load != m_loadGeneration || !control) return;
         }
         // A new image starts at its top-left corner, whatever the last one was scrolled to.
         m_hsbView->setValue(0);
@@ -157,16 +189,25 @@ void BrowseController::fncReadFile(const QString& path, ImageBox* control)
         m_picTiffTag = path;
 
         w.sbMain->setPanelPicture(kPanelFileName, w.iDetailIcon);
-        w.sbMain->setPanelText(kPanelFileName, info.fName32bit());
+        w.sbMain->setPanelText(kPanelFileName, m_preview.name);
         w.sbMain->setPanelText(kPanelPages, fncPagesPanelText(m_rowPages));
         w.sbMain->setPanelText(kPanelResolution, fncResolutionPanelText(m_rowResolution, m_rowSize));
 
         control->show();
         control->setTag(path);
         gstrCurrentOperation = QStringLiteral("Resizing image to fit the container control");
+        if (m_preview.row) describeShownRow();
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("BrowseController.fncReadFile"));
     }
+    settlePreview();
+}
+
+void BrowseController::settlePreview()
+{
+    m_preview.row = nullptr;
+    m_preview.list.clear();
+    emit previewSettled();
 }
 
 void BrowseController::subShowSelectedFile(QTreeWidgetItem* row)
@@ -179,24 +220,34 @@ void BrowseController::subShowSelectedFile(QTreeWidgetItem* row)
     const tf::FolderFile* file = fromFolder ? m_listing.file(listingIndex(row)) : nullptr;
     if (fromFolder && !file) return;
     const QString path = file ? file->path : tf::ListView::Tag(row);
-    // Already shown: the same path, and the control still holds it.
+    // Already shown (the same path, and the control still holds it), or on its way.
     if (!path.isEmpty() && path == m_picTiffTag && m_ibMain->Tag() == path && m_ibMain->HasImage()) return;
+    if (!path.isEmpty() && previewPending() && m_preview.path == path && m_preview.control == m_ibMain) return;
 
     // The panels describe the row being shown, whichever list it is in. Basket pages carry no
     // page count: each is one page.
     m_rowPages = file ? file->texts[tf::kFolderPages] : QStringLiteral("1");
     m_rowResolution = file ? file->texts[tf::kFolderResolution] : tf::ListView::SubItem(row, 1);
     m_rowSize = file ? file->texts[tf::kFolderSize] : tf::ListView::SubItem(row, 2);
-    const uint64_t listing = m_listingGeneration;
 
     m_ibMain->Clear();
     if (w.lvExif) w.lvExif->Clear();
     if (w.lvIPTC) w.lvIPTC->Clear();
     fncReadFile(path, m_ibMain);
-    if (path.isEmpty() || m_picTiffTag != path) return; // not shown: nothing more to describe
+    if (!previewPending()) return; // failed at once: nothing more to describe
+    m_preview.list = list;
+    m_preview.row = row;
+    m_preview.fromFolder = fromFolder;
+    m_preview.listing = m_listingGeneration;
+}
 
+void BrowseController::describeShownRow()
+{
+    const QString path = m_preview.path;
+    tf::ListView* list = m_preview.list;
+    QTreeWidgetItem* row = m_preview.row;
     // The row is written to only while it still exists.
-    const bool rowAlive = (!fromFolder || listing == m_listingGeneration) && list->Index(row) > 0;
+    const bool rowAlive = list && (!m_preview.fromFolder || m_preview.listing == m_listingGeneration) && list->Index(row) > 0;
     const QString resolution = rowAlive ? tf::ListView::SubItem(row, 1) : QString();
     if (rowAlive && (resolution.isEmpty() || resolution == QLatin1String("0 X 0 X 0"))) {
         const QString shown = QStringLiteral("%1 X %2 X %3")
@@ -204,7 +255,7 @@ void BrowseController::subShowSelectedFile(QTreeWidgetItem* row)
                                   .arg(m_ibMain->ImageHeight())
                                   .arg(m_ibMain->BitsPerPixel());
         tf::ListView::setSubItem(row, 1, shown);
-        if (fromFolder) m_listing.setText(listingIndex(row), tf::kFolderResolution, shown);
+        if (m_preview.fromFolder) m_listing.setText(listingIndex(row), tf::kFolderResolution, shown);
     }
 
     const MetadataPaneRule rule = fncMetadataPaneRule(fncFolderExtension(path));
@@ -339,7 +390,6 @@ void BrowseController::subShowRowAndSelectIt(tf::ListView* list, QTreeWidgetItem
 {
     if (!row) return;
     subShowSelectedFile(row);
-    if (list->Index(row) == 0) return; // showing it went back to the event loop and the row went
     list->deselectAll();
     list->setCurrentItem(row);
     row->setSelected(true);

@@ -5,6 +5,15 @@
 
 namespace tf {
 
+namespace {
+std::vector<int> unchangedOrder(size_t count)
+{
+    std::vector<int> order(count);
+    std::iota(order.begin(), order.end(), 0);
+    return order;
+}
+} // namespace
+
 const FolderFile* FolderListing::file(int index) const
 {
     return index >= 0 && index < count() ? &m_files[static_cast<size_t>(index)] : nullptr;
@@ -15,6 +24,23 @@ int FolderListing::indexOf(const QString& path) const
     for (int i = 0; i < count(); ++i)
         if (m_files[static_cast<size_t>(i)].path == path) return i;
     return -1;
+}
+
+int FolderListing::indexOfId(int id) const
+{
+    for (int i = 0; i < count(); ++i)
+        if (m_files[static_cast<size_t>(i)].id == id) return i;
+    return -1;
+}
+
+void FolderListing::remove(int index)
+{
+    if (index >= 0 && index < count()) m_files.erase(m_files.begin() + index);
+}
+
+void FolderListing::setFailure(int index, const QString& why)
+{
+    if (index >= 0 && index < count()) m_files[static_cast<size_t>(index)].failure = why;
 }
 
 // Text order without regard to case, as users read the list.
@@ -49,9 +75,7 @@ void FolderListing::setThumbnail(int index, int number)
 
 std::vector<int> FolderListing::sortByColumn(int column)
 {
-    std::vector<int> order(m_files.size());
-    std::iota(order.begin(), order.end(), 0);
-    if (column < 1 || column > kFolderColumnCount) return order;
+    if (column < 1 || column > kFolderColumnCount) return unchangedOrder(m_files.size());
     // The first click on any column sorts it ascending, even on the column the list starts with.
     if (m_sort.Sorted && m_sort.SortKey == column - 1) {
         m_sort.SortOrder = m_sort.SortOrder == 0 ? 1 : 0;
@@ -60,6 +84,17 @@ std::vector<int> FolderListing::sortByColumn(int column)
         m_sort.SortKey = column - 1;
     }
     m_sort.Sorted = true;
+    return applySort();
+}
+
+std::vector<int> FolderListing::resort()
+{
+    return m_sort.Sorted ? applySort() : unchangedOrder(m_files.size());
+}
+
+std::vector<int> FolderListing::applySort()
+{
+    std::vector<int> order = unchangedOrder(m_files.size());
     // Equal texts keep their order.
     std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
         return before(m_files[static_cast<size_t>(a)], m_files[static_cast<size_t>(b)]);

@@ -26,6 +26,8 @@ struct FolderFile {
     QString path;
     std::array<QString, kFolderColumnCount> texts; // by FolderColumn
     int thumbnail = 0;                             // its picture's number in ilFolder, 0 for none
+    int id = 0;                                    // the listing's own number for the file, kept through sorts
+    QString failure;                               // why it has no thumbnail; empty while none was asked or it has one
 };
 
 // The list's sort state, by the old list's names: the column (0 = the row text) and the order
@@ -42,25 +44,32 @@ public:
     // 0-based; nullptr outside the listing.
     const FolderFile* file(int index) const;
     const std::vector<FolderFile>& files() const { return m_files; }
-    // The index of the file with this path, -1 when it is not listed.
+    // The index of the file with this path (or id), -1 when it is not listed.
     int indexOf(const QString& path) const;
+    int indexOfId(int id) const;
 
     // Forgets the files; the sort state stays.
     void clear() { m_files.clear(); }
     // Adds a file and returns the index it took: its place in the sort order while the list is
     // sorted (after files with equal texts), the end otherwise.
     int add(FolderFile file);
+    void remove(int index);
     void setText(int index, FolderColumn column, const QString& text);
     void setThumbnail(int index, int number);
+    void setFailure(int index, const QString& why);
 
     // A click on the caption of column `column` (1 = the row text): the same column again turns
     // the order round, another column sorts ascending. Returns the new order as the files' old
     // indices; an unknown column changes nothing and returns the order as it is.
     std::vector<int> sortByColumn(int column);
     const FolderSortState& sortState() const { return m_sort; }
+    // Puts the files in the chosen order again after their texts changed (the old indices, as
+    // sortByColumn gives them); unsorted, the order stays.
+    std::vector<int> resort();
 
 private:
     bool before(const FolderFile& a, const FolderFile& b) const;
+    std::vector<int> applySort();
 
     std::vector<FolderFile> m_files;
     FolderSortState m_sort;

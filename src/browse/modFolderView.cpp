@@ -2,8 +2,10 @@
 
 #include "platform/sys/filenames.h"
 #include "platform/sys/numbers.h"
+#include "services/clsFileInfo.h"
 #include "services/clsImageHeaderInfo.h"
 #include "services/modFileSystem.h"
+#include "services/modLoadPic.h"
 
 
 const QStringList& fncFolderImageExtensions()
@@ -37,6 +39,48 @@ QStringList fncFolderFileNames(const QString& folder)
     if (folder.isEmpty()) return {};
     // Every name, those that are not UTF-8 included (QDir leaves them out); no hidden ones.
     return tf::folderFileEntries(folder);
+}
+
+QStringList fncFolderImageNames(const QString& folder)
+{
+    QStringList names = fncFolderFileNames(folder);
+    names.removeIf([](const QString& name) { return !fncIsFolderImage(fncFolderExtension(name)); });
+    return names;
+}
+
+FolderFileFacts fncReadFolderFileFacts(const QString& path, uint8_t sizeOption, bool withResolution)
+{
+    FolderFileFacts facts;
+    clsFileInfo info;
+    info.FilePath(path);
+    if (!info.isValid()) return facts;
+    facts.found = true;
+    facts.size = info.fSizeFormated(sizeOption);
+    facts.type = info.fType();
+    facts.created = info.fDateCreated();
+    facts.modified = info.fDateModified();
+    facts.accessed = info.fDateAccessed();
+    if (withResolution) facts.resolution = fncDetailsResolution(path, fncFolderExtension(path));
+    return facts;
+}
+
+QString fncThumbnailFailureText(const tf::decode::DecodeResult& answer)
+{
+    using tf::decode::DecodeStatus;
+    switch (answer.status) {
+    case DecodeStatus::TimedOut: return QStringLiteral("Unable to read: the picture took too long to decode");
+    case DecodeStatus::Crashed:
+    case DecodeStatus::ProtocolError: return QStringLiteral("Unable to read: the picture is damaged");
+    case DecodeStatus::OutOfMemory: return QStringLiteral("Unable to read: the picture is too large");
+    case DecodeStatus::NoDecoder: return QStringLiteral("Unable to read: no decoder could be started");
+    case DecodeStatus::Cancelled: return QStringLiteral("Not read");
+    case DecodeStatus::Done: break;
+    }
+    if (!answer.image.isNull()) return QString();
+    if (answer.errorNumber == tf::kErrOutOfMemory) return QStringLiteral("Unable to read: the picture is too large");
+    if (answer.errorNumber != 0) return QStringLiteral("Unable to read: the picture is damaged");
+    // No reader took the file and none complained: a type this program cannot draw.
+    return QStringLiteral("Unable to read: no reader for this type of picture");
 }
 
 QString fncDetailsResolution(const QString& path, const QString& extension)

@@ -1,6 +1,8 @@
 #pragma once
 // The folder view's rules, kept apart from the window so that they can be checked on plain files:
 // which files are listed, how a row's path is made and what its texts say.
+#include "platform/decode/decode_types.h"
+
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -27,6 +29,26 @@ QStringList fncFolderFileNames(const QString& folder);
 // header for tiff, tif, jpeg, jpg, png (and "0 X 0 X 0" when that header cannot be read), the
 // same from the GIF/BMP header for gif and bmp; empty for every other type.
 QString fncDetailsResolution(const QString& path, const QString& extension);
+
+// The names of the folder's files that the view lists (fncFolderFileNames of an image type).
+QStringList fncFolderImageNames(const QString& folder);
+
+// A row's facts that need the disk: what the file system says of the file and, when asked, the
+// "Resolution" text of details mode. Read away from the window, one file after another.
+struct FolderFileFacts {
+    bool found = false; // false: the file went away (or cannot be read) since its name was read
+    QString size;
+    QString type;
+    QString created;
+    QString modified;
+    QString accessed;
+    QString resolution; // fncDetailsResolution when asked for, else empty
+};
+FolderFileFacts fncReadFolderFileFacts(const QString& path, uint8_t sizeOption, bool withResolution);
+
+// Why a row has no thumbnail, from the decoder's answer to its request: said so that a user knows
+// whether the file is damaged, too large, or took too long. Empty when the answer has a picture.
+QString fncThumbnailFailureText(const tf::decode::DecodeResult& answer);
 
 // The "Resolution" text of a row listed in thumbnail mode: "W x H".
 QString fncThumbnailResolution(int32_t width, int32_t height);

@@ -9,6 +9,7 @@
 #include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -23,6 +24,25 @@ namespace {
 
 // The rows the folder view lists of the shots folder, in its order (by name, case ignored).
 const QStringList kListed = {"a.png", "B.JPG", "broken.png", "c.gif", "d.bmp", "large.png", "three.tif"};
+
+// The longest time the event loop went without running a 20 ms timer, from now on: how long the
+// window could not have answered the user.
+class EventLoopGaps {
+public:
+    EventLoopGaps()
+    {
+        m_timer.setInterval(20);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
+        m_since.start();
+        m_timer.start();
+    }
+    qint64 longestMs() { return std::max(m_longest, m_since.elapsed()); }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    qint64 m_longest = 0;
+};
 
 class MainWindowBrowse : public MainWindowGui {
 protected:
@@ -86,6 +106,7 @@ TEST_F(MainWindowBrowse, TheSavedFolderIsListedOnceAtStartUp)
     // Let the tree read the folders around the chosen one: that must not choose it again.
     (void)QTest::qWaitFor([&] { return treeLoaded.count() > 0; }, 2000);
     QApplication::processEvents();
+    settleBrowse();
 
     EXPECT_EQ(folderEvents, QStringList{shots.path()});
     ASSERT_EQ(rowTexts(w.browse()->lvFolder()), kListed);
@@ -217,7 +238,8 @@ TEST_F(MainWindowBrowse, TheFolderAndTheZoomAreStoredAtClose)
     TempFolder other;
     writeQt(other.file("z.png"), solid(30, 20, Qt::magenta), "png");
     frmMain& w = startOnShots(/*details*/ false);
-    ASSERT_EQ(w.browse()->lvFolder()->Count(), kListed.size() - 1) << "thumbnails, as the settings say";
+    ASSERT_EQ(w.browse()->lvFolder()->Count(), kListed.size());
+    EXPECT_EQ(w.browse()->ilFolder().count(), kListed.size() - 1) << "thumbnails, as the settings say";
 
     ASSERT_TRUE(w.browse()->ftvBrowse()->setSelectedFolder(other.path()));
     EXPECT_EQ(rowTexts(w.browse()->lvFolder()), QStringList{"z.png"});
@@ -301,17 +323,11 @@ TEST_F(MainWindowBrowse, ClosingDuringAListingStopsItAndTheWindowGoesCleanly)
     TempFolder many;
     for (int i = 0; i < 12; ++i) writeQt(many.file(QString("m%1.png").arg(i, 2, 10, QChar('0'))), solid(40, 30, Qt::gray), "png");
     frmMain& w = startOnShots(/*details*/ false);
-    bool closed = false;
-    QObject::connect(w.browse()->lvFolder()->model(), &QAbstractItemModel::rowsInserted, &w, [&] {
-        if (!closed && w.browse()->lvFolder()->Count() == 2) {
-            closed = true;
-            QTimer::singleShot(0, &w, [&] { w.close(); });
-        }
-    });
     ASSERT_TRUE(w.browse()->ftvBrowse()->setSelectedFolder(many.path()));
-    EXPECT_TRUE(closed);
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_LT(w.browse()->lvFolder()->Count(), 12) << "the listing stopped with the window";
+    ASSERT_TRUE(w.browse()->listingBusy());
+    EXPECT_TRUE(w.pbQueue()->isVisible());
+    ASSERT_TRUE(closeWindow());
+    EXPECT_FALSE(w.browse()->listingBusy()) << "the listing stopped with the window";
     EXPECT_FALSE(w.pbQueue()->isVisible());
     EXPECT_EQ(readSettingsBack().TreeFolder, many.path());
 }
@@ -356,4 +372,63 @@ TEST_F(MainWindowBrowse, TheWindowGoesWithAMenuOpenAndTheBasketFocused)
         QApplication::processEvents();
         EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     }
+}
+
+TEST_F(MainWindowBrowse, APictureThatHangsItsDecoderInTheStartFolderNeverHoldsTheWindow)
+{
+    TempFolder start;
+    const QString hang = QStringLiteral("devil-pnm-hang.pbm");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TF_LOADER_REGRESSION_DIR "/") + hang, start.file(hang)));
+    writeQt(start.file("good.png"), solid(30, 20, Qt::darkGreen), "png");
+    savedSettings(start.path(), /*details*/ false);
+
+    QElapsedTimer shown;
+    shown.start();
+    frmMain& w = this->start();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_LT(shown.elapsed(), 3000);
+    EventLoopGaps gaps;
+    ListView* list = w.browse()->lvFolder();
+    ASSERT_EQ(rowTexts(list), QStringList({hang, "good.png"})) << "every file has its row at once";
+    ASSERT_TRUE(w.browse()->listingBusy());
+    EXPECT_FALSE(row(list, hang)->icon(0).isNull()) << "a picture still being made has a stand-in";
+
+    // Chosen while its thumbnail is still being made: the preview waits for its own decoder.
+    activate();
+    clickRow(list, hang);
+    EXPECT_EQ(panel("filename"), "Unable to read - " + hang);
+    settleBrowse();
+    EXPECT_LT(gaps.longestMs(), 500);
+    EXPECT_EQ(row(list, hang)->toolTip(0), "Unable to read: the picture took too long to decode");
+    EXPECT_FALSE(row(list, hang)->icon(0).isNull());
+    EXPECT_FALSE(w.browse()->fncFolderThumbnail(row(list, "good.png")).isNull());
+    clickRow(list, "good.png");
+    EXPECT_EQ(panel("filename"), "good.png") << "the decoders serve the next file as before";
+}
+
+TEST_F(MainWindowBrowse, AFolderOfTwoThousandDamagedFilesListsEveryOneWithoutHoldingTheWindow)
+{
+    TempFolder damaged;
+    const QByteArray pngStart("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    const QByteArray jpegStart("\xFF\xD8\xFF\xE0\0\x10JFIF", 10);
+    const char* types[] = {"png", "jpg", "gif", "bmp", "tif"};
+    for (int i = 0; i < 2000; ++i) {
+        // Cut short after a sound start, or nothing of the type at all.
+        const QString type = QString::fromLatin1(types[i % 5]);
+        QByteArray bytes = type == "png" ? pngStart : type == "jpg" ? jpegStart : QByteArray("GIF89a\x10");
+        if (i % 3 == 0) bytes = QByteArray(64 + i % 50, char(i));
+        damaged.write(QString("d%1.%2").arg(i, 4, 10, QChar('0')).arg(type), bytes);
+    }
+    savedSettings(damaged.path(), /*details*/ false);
+    frmMain& w = this->start();
+    EventLoopGaps gaps;
+    ListView* list = w.browse()->lvFolder();
+    ASSERT_EQ(list->Count(), 2000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.browse()->listingBusy(); }, 120000));
+    EXPECT_LT(gaps.longestMs(), 500);
+    ASSERT_EQ(list->Count(), 2000);
+    int withReason = 0;
+    for (int i = 1; i <= list->Count(); ++i) withReason += list->Item(i)->toolTip(0).startsWith("Unable to read") ? 1 : 0;
+    EXPECT_EQ(withReason, 2000);
+    EXPECT_FALSE(w.pbQueue()->isVisible());
 }

@@ -51,7 +51,14 @@ protected:
         savedSettings(folder, details);
         frmMain& w = start(size);
         activate();
+        settleBrowse();
         return w;
+    }
+    // Waits until the browse area has nothing on its way: rows, their pictures, the previewed file.
+    void settleBrowse()
+    {
+        const BrowseController* browse = window().browse();
+        EXPECT_TRUE(QTest::qWaitFor([browse] { return !browse->listingBusy() && !browse->previewPending(); }, 30000));
     }
     void activate()
     {
@@ -80,8 +87,13 @@ protected:
         list->scrollToItem(item);
         const QRect rect = list->visualItemRect(item);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, QPoint(rect.left() + 12, rect.center().y()));
+        settleBrowse();
     }
-    void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+    void click(QPushButton* button)
+    {
+        QTest::mouseClick(button, Qt::LeftButton);
+        settleBrowse();
+    }
 
     // Clicks the button, checks it popped up the named menu below itself, and clicks the entry.
     void chooseFromMenu(QPushButton* button, const QString& menuName, const QString& entry)

@@ -3,6 +3,7 @@
 #include "frame/modSettings.h"
 
 #include <QImageWriter>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace browse_test {
@@ -46,6 +47,17 @@ BrowseFixture::BrowseFixture()
     ibMain = browse->ibMain();
     browse->PicViewImage()->setGeometry(10, 30, 400, 300);
     browse->subUpdatePreviewSettings();
+}
+
+void BrowseFixture::list(const QString& folder)
+{
+    browse->ftvBrowse_FolderSelected(folder);
+    EXPECT_TRUE(settle());
+}
+
+bool BrowseFixture::settle() const
+{
+    return QTest::qWaitFor([this] { return !browse->listingBusy() && !browse->previewPending(); }, 30000);
 }
 
 QStringList BrowseFixture::rowTexts() const

@@ -52,6 +52,10 @@ struct BrowseFixture {
     ImageBox* ibMain = nullptr;
     tf::ListView* lvPages = nullptr; // the basket's list
 
+    // Lists the folder and waits until every row has its facts and its picture.
+    void list(const QString& folder);
+    // Waits until the listing and the preview have nothing left on the way; false if they never did.
+    bool settle() const;
     QStringList rowTexts() const;
     QTreeWidgetItem* row(const QString& text) const;
     // Selects exactly this row (1-based), as a click would, without showing it.

@@ -83,3 +83,20 @@ TEST(FolderListing, ASortOutlivesTheListingAndPlacesNewFiles)
     listing.sortByColumn(1);
     EXPECT_EQ(names(listing), QStringList({"a", "b", "c", "d", "D"}));
 }
+
+TEST(FolderListing, TextsThatCameLateAreSortedInWithoutTurningTheOrder)
+{
+    FolderListing listing;
+    // Unsorted, a resort keeps the order the files came in.
+    for (const char* name : {"x", "y", "z"}) listing.add(file(name));
+    EXPECT_EQ(listing.resort(), (std::vector<int>{0, 1, 2}));
+    EXPECT_FALSE(listing.sortState().Sorted);
+
+    listing.sortByColumn(tf::kFolderSize + 1);
+    listing.sortByColumn(tf::kFolderSize + 1); // sizes descending
+    listing.setText(listing.indexOf("/pictures/y"), tf::kFolderSize, "3 KB");
+    listing.setText(listing.indexOf("/pictures/z"), tf::kFolderSize, "1 KB");
+    EXPECT_EQ(listing.resort(), (std::vector<int>{1, 2, 0}));
+    EXPECT_EQ(names(listing), QStringList({"y", "z", "x"}));
+    EXPECT_EQ(listing.sortState().SortOrder, 1) << "a resort is no caption click";
+}

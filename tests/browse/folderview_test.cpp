@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMimeDatabase>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -55,18 +56,6 @@ bool showsOwnThumbnail(const BrowseController& browse, const QTreeWidgetItem* ro
            browse.fncFolderThumbnail(row).cacheKey() != 0;
 }
 
-// Runs `action` once, from an event handled during the listing's yield, when the list holds `rows` rows.
-void duringListing(tf::ListView* list, int rows, std::function<void()> action)
-{
-    auto fired = std::make_shared<bool>(false);
-    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list, [=] {
-        if (!*fired && list->Count() == rows) {
-            *fired = true;
-            QTimer::singleShot(0, action);
-        }
-    });
-}
-
 class FolderView : public ::testing::Test {
 protected:
     tf::test::TempFolder dir;
@@ -98,7 +87,7 @@ TEST_F(FolderView, DetailsModeListsEveryImageWithItsHeaderFacts)
 {
     makeMixedFolder(dir);
     gudtSettings.FolderView = 3;
-    f.browse->ftvBrowse_FolderSelected(dir.path());
+    f.list(dir.path());
 
     ASSERT_EQ(f.rowTexts(), kImages);
     const QStringList resolutions = {"64 X 48 X 24", "80 X 60 X 24", "0 X 0 X 0", "30 X 20 X 24",
@@ -122,41 +111,53 @@ TEST_F(FolderView, DetailsModeListsEveryImageWithItsHeaderFacts)
                                      "Date Accessed"}));
     EXPECT_EQ(f.panel("folder"), "Current Folder - " + dir.path());
     EXPECT_TRUE(f.w.pbQueue->isHidden());
-    EXPECT_FALSE(f.browse->mblnStopListing);
 }
 
-TEST_F(FolderView, ThumbnailModeLeavesOutWhatCannotBeRead)
+TEST_F(FolderView, ThumbnailModeGivesEveryFileARowAndSaysWhyOneHasNoPicture)
 {
     makeMixedFolder(dir);
     f.browse->ftvBrowse_FolderSelected(dir.path());
+    // The rows are there before any picture is.
+    ASSERT_EQ(f.rowTexts(), kImages);
+    ASSERT_TRUE(f.settle());
 
-    QStringList readable = kImages;
-    readable.removeOne("broken.png");
-    ASSERT_EQ(f.rowTexts(), readable);
+    ASSERT_EQ(f.rowTexts(), kImages);
     EXPECT_EQ(tf::ListView::SubItem(f.row("a.png"), 1), "64 x 48");
     EXPECT_EQ(tf::ListView::SubItem(f.row("c.jpeg"), 1), "30 x 20");
     EXPECT_EQ(tf::ListView::SubItem(f.row("f.tif"), 3), "3");
     EXPECT_EQ(f.browse->ilFolder().count(), 7);
     EXPECT_EQ(f.lvFolder->iconSize(), QSize(40, 40));
-    for (int i = 1; i <= f.lvFolder->Count(); ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.lvFolder->Item(i))) << i;
+    for (int i = 1; i <= f.lvFolder->Count(); ++i) {
+        QTreeWidgetItem* row = f.lvFolder->Item(i);
+        if (row->text(0) == "broken.png") continue;
+        EXPECT_TRUE(showsOwnThumbnail(*f.browse, row)) << i;
+        EXPECT_TRUE(row->toolTip(0).isEmpty()) << i;
+    }
+    // The damaged file keeps its row: a picture of its own, no thumbnail to hand on, and the reason.
+    QTreeWidgetItem* broken = f.row("broken.png");
+    EXPECT_FALSE(broken->icon(0).isNull());
+    EXPECT_EQ(f.browse->fncFolderThumbnail(broken).cacheKey(), 0);
+    EXPECT_EQ(broken->toolTip(0), "Unable to read: the picture is damaged");
+    EXPECT_EQ(tf::ListView::SubItem(broken, 2), fncFormatSize(QFileInfo(dir.file("broken.png")).size(), 0));
+    EXPECT_EQ(f.browse->folderListing().file(2)->failure, broken->toolTip(0));
 
     // What the basket takes of the selected rows: each row's place, file, texts and own picture.
     f.lvFolder->Item(2)->setSelected(true);
-    f.lvFolder->Item(5)->setSelected(true);
+    f.lvFolder->Item(6)->setSelected(true);
     const std::vector<SelectedFolderFile> chosen = f.browse->selectedFolderFiles();
     ASSERT_EQ(chosen.size(), 2u);
     EXPECT_EQ(chosen[0].index, 2);
     EXPECT_EQ(chosen[0].file.path, dir.file("B.JPG"));
-    EXPECT_EQ(chosen[1].index, 5);
+    EXPECT_EQ(chosen[1].index, 6);
     EXPECT_EQ(chosen[1].file.texts[tf::kFolderResolution], "16 x 16");
     EXPECT_EQ(f.browse->fncFolderThumbnail(chosen[1].file.thumbnail).cacheKey(),
-              f.browse->fncFolderThumbnail(f.lvFolder->Item(5)).cacheKey());
+              f.browse->fncFolderThumbnail(f.lvFolder->Item(6)).cacheKey());
 }
 
 TEST_F(FolderView, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
 {
     makeSeries(dir, "p", 3);
-    f.browse->ftvBrowse_FolderSelected(dir.path());
+    f.list(dir.path());
     ASSERT_EQ(f.lvFolder->Count(), 3);
     f.browse->lvFolder_ColumnClick(1);
     f.browse->lvFolder_ColumnClick(1); // names descending
@@ -183,7 +184,7 @@ TEST_F(FolderView, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
     makeMixedFolder(dir);
     gudtSettings.FolderView = 3;
     f.window.show();
-    f.browse->ftvBrowse_FolderSelected(dir.path());
+    f.list(dir.path());
     ASSERT_EQ(f.rowTexts(), kImages);
     QHeaderView* header = f.lvFolder->header();
     const auto clickCaption = [&](int column) {
@@ -208,42 +209,69 @@ TEST_F(FolderView, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
     // The sort outlives the listing: the folder listed again comes in the order chosen.
     clickCaption(1);
     const QStringList descending(kImages.rbegin(), kImages.rend());
-    f.browse->ftvBrowse_FolderSelected(dir.path());
+    f.list(dir.path());
     EXPECT_EQ(f.rowTexts(), descending);
     for (int i = 1; i <= f.lvFolder->Count(); ++i)
         EXPECT_EQ(tf::ListView::Tag(f.lvFolder->Item(i)), f.browse->folderListing().file(i - 1)->path);
 }
 
-TEST_F(FolderView, ThumbnailsAfterDetailsRowsListTheFolderAgain)
+TEST_F(FolderView, ALaterTextMovesItsRowToItsPlaceInTheChosenOrder)
+{
+    // Sizes come after the rows: the order by size is the one the list ends in.
+    dir.write("a.png", QByteArray(300, 'x'));
+    dir.write("b.png", QByteArray(100, 'x'));
+    dir.write("c.png", QByteArray(200, 'x'));
+    gudtSettings.FolderView = 3;
+    f.list(dir.path());
+    f.browse->lvFolder_ColumnClick(3);
+    ASSERT_EQ(f.rowTexts(), QStringList({"b.png", "c.png", "a.png"}));
+    BrowseFixture::selectRow(f.lvFolder, 3);
+
+    f.list(dir.path());
+    EXPECT_EQ(f.rowTexts(), QStringList({"b.png", "c.png", "a.png"}));
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(f.browse->folderListing().file(i - 1)->path, tf::ListView::Tag(f.lvFolder->Item(i)));
+}
+
+TEST_F(FolderView, SwitchingModeWhileRowsStillWaitListsAgainInTheNewMode)
 {
     makeSeries(dir, "m", 5);
-    // Details from the third row on: those rows have no thumbnail.
-    duringListing(f.lvFolder, 2, [&] { f.browse->cmdDetailFolder()->click(); });
+    QSignalSpy listed(f.browse.get(), &BrowseController::folderListed);
     f.browse->ftvBrowse_FolderSelected(dir.path());
+    ASSERT_TRUE(f.browse->listingBusy());
+    f.browse->cmdDetailFolder()->click();
+    ASSERT_TRUE(f.settle());
     ASSERT_EQ(f.lvFolder->Count(), 5);
-    EXPECT_EQ(f.browse->ilFolder().count(), 2);
-    EXPECT_EQ(tf::ListView::SubItem(f.lvFolder->Item(5), 1), "24 X 14 X 24");
+    EXPECT_EQ(listed.count(), 1) << "the first listing never finishes";
+    for (int i = 1; i <= 5; ++i) {
+        EXPECT_EQ(tf::ListView::SubItem(f.lvFolder->Item(i), 1), QString("%1 X %2 X 24").arg(19 + i).arg(9 + i)) << i;
+        EXPECT_EQ(tf::ListView::SmallIcon(f.lvFolder->Item(i)), 1);
+    }
 
-    f.browse->cmdThumbnailFolder()->click();
+    f.browse->cmdThumbnailFolder()->click(); // the details rows have no pictures: listed again
+    ASSERT_TRUE(f.settle());
     ASSERT_EQ(f.lvFolder->Count(), 5);
     EXPECT_EQ(f.browse->ilFolder().count(), 5);
     for (int i = 1; i <= 5; ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.lvFolder->Item(i))) << i;
 }
 
-TEST(FolderViewInterrupted, AnotherFolderChosenMidListingEvenAnEmptyOneLeavesOnlyItsFilesOnce)
+TEST(FolderViewInterrupted, AnotherFolderChosenMidListingGetsNoneOfTheOldAnswers)
 {
     for (const bool secondIsEmpty : {false, true}) {
+        // The same names in both folders, other pictures: an old answer would land on a new row.
         tf::test::TempFolder a, b;
-        makeSeries(a, "a", 6);
-        if (!secondIsEmpty) makeSeries(b, "b", 3);
+        makeSeries(a, "x", 6);
+        if (!secondIsEmpty)
+            for (int i = 0; i < 3; ++i) writeQt(b.file(QString("x%1.png").arg(i)), solid(50, 25, Qt::darkGreen), "png");
         BrowseFixture f;
-        duringListing(f.lvFolder, 2, [&] { f.browse->ftvBrowse_FolderSelected(b.path()); });
         f.browse->ftvBrowse_FolderSelected(a.path());
+        ASSERT_TRUE(f.browse->listingBusy());
+        f.list(b.path());
 
-        EXPECT_EQ(f.rowTexts(), secondIsEmpty ? QStringList() : QStringList({"b0.png", "b1.png", "b2.png"}));
+        EXPECT_EQ(f.rowTexts(), secondIsEmpty ? QStringList() : QStringList({"x0.png", "x1.png", "x2.png"}));
         for (int i = 1; i <= f.lvFolder->Count(); ++i) {
             EXPECT_EQ(tf::ListView::Tag(f.lvFolder->Item(i)), b.file(f.lvFolder->Item(i)->text(0)));
             EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.lvFolder->Item(i)));
+            EXPECT_EQ(tf::ListView::SubItem(f.lvFolder->Item(i), 1), "50 x 25");
         }
         EXPECT_EQ(f.browse->ilFolder().count(), f.lvFolder->Count());
         EXPECT_EQ(f.panel("folder"), "Current Folder - " + b.path());
@@ -254,13 +282,50 @@ TEST(FolderViewInterrupted, AnotherFolderChosenMidListingEvenAnEmptyOneLeavesOnl
     }
 }
 
-TEST_F(FolderView, AFileRemovedDuringTheListingIsLeftOut)
+TEST_F(FolderView, StoppingAListingLeavesTheRowsAndMakesNoMorePictures)
 {
-    makeSeries(dir, "v", 4);
-    gudtSettings.FolderView = 3;
-    duringListing(f.lvFolder, 1, [&] { QFile::remove(dir.file("v2.png")); });
+    makeSeries(dir, "s", 8);
+    QSignalSpy listed(f.browse.get(), &BrowseController::folderListed);
     f.browse->ftvBrowse_FolderSelected(dir.path());
-    EXPECT_EQ(f.rowTexts(), QStringList({"v0.png", "v1.png", "v3.png"}));
+    EXPECT_FALSE(f.w.pbQueue->isHidden());
+    f.browse->stopListing();
+    EXPECT_FALSE(f.browse->listingBusy());
+    EXPECT_TRUE(f.w.pbQueue->isHidden());
+    EXPECT_EQ(listed.count(), 1);
+    const int made = f.browse->ilFolder().count();
+    QTest::qWait(200); // an answer that still came would add a picture
+    EXPECT_EQ(f.browse->ilFolder().count(), made);
+    EXPECT_EQ(f.lvFolder->Count(), 8);
+}
+
+TEST_F(FolderView, RelistingTheShownFolderFollowsItsChangesAndKeepsTheSelection)
+{
+    makeSeries(dir, "r", 4);
+    f.list(dir.path());
+    BrowseFixture::selectRow(f.lvFolder, 3); // r2.png
+    QTreeWidgetItem* kept = f.lvFolder->Item(4);
+    QFile::remove(dir.file("r0.png"));
+    writeQt(dir.file("r1.png"), solid(70, 35, Qt::black), "png"); // rewritten: another size
+    for (const char* name : {"new.png", "next.png", "nil.png"}) writeQt(dir.file(name), solid(10, 10, Qt::white), "png");
+
+    f.browse->relistShownFolder();
+    ASSERT_TRUE(f.settle());
+    // New files come after the rows there were, in the order of their names.
+    EXPECT_EQ(f.rowTexts(), QStringList({"r1.png", "r2.png", "r3.png", "new.png", "next.png", "nil.png"}));
+    EXPECT_EQ(f.lvFolder->Item(3), kept) << "an unchanged row is not made again";
+    ASSERT_EQ(f.lvFolder->selectedInOrder().size(), 1);
+    EXPECT_EQ(f.lvFolder->selectedInOrder()[0]->text(0), "r2.png");
+    EXPECT_EQ(tf::ListView::SubItem(f.row("r1.png"), 1), "70 x 35");
+    for (int i = 1; i <= f.lvFolder->Count(); ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.lvFolder->Item(i))) << i;
+    EXPECT_EQ(f.browse->folderListing().count(), 6);
+
+    // A change seen while rows still come is looked at once they have.
+    for (const char* name : {"r3.png", "next.png", "nil.png"}) QFile::remove(dir.file(name));
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+    writeQt(dir.file("late.png"), solid(10, 10, Qt::white), "png");
+    f.browse->relistShownFolder();
+    ASSERT_TRUE(f.settle());
+    EXPECT_EQ(f.rowTexts(), QStringList({"new.png", "r1.png", "r2.png", "late.png"}));
 }
 
 TEST(FolderTree, ChoosingAFolderInTheTreeListsIt)

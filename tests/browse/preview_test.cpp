@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -47,10 +48,11 @@ protected:
     // Lists the folder (once) and shows the named row.
     QTreeWidgetItem* show(const QString& name)
     {
-        if (f.lvFolder->Count() == 0) f.browse->ftvBrowse_FolderSelected(dir.path());
+        if (f.lvFolder->Count() == 0) f.list(dir.path());
         QTreeWidgetItem* row = f.row(name);
         EXPECT_NE(row, nullptr) << name.toStdString();
         f.browse->subShowSelectedFile(row);
+        EXPECT_TRUE(f.settle());
         return row;
     }
     QTreeWidgetItem* addBasketPage(const QString& name)
@@ -292,8 +294,11 @@ TEST_F(PreviewTest, AVanishedOrUnreadableFileGivesAClearStatusAndIsTriedAgain)
 TEST_F(PreviewTest, PreviousAndNextWalkTheListLastFocused)
 {
     for (const char* name : {"1.png", "2.png", "3.png", "p1.png", "p2.png"}) writeQt(dir.file(name), solid(30, 30, Qt::red), "png");
-    f.browse->ftvBrowse_FolderSelected(dir.path());
-    const auto shown = [&] { return QFileInfo(f.browse->PicTiffTag()).fileName(); };
+    f.list(dir.path());
+    const auto shown = [&] {
+        EXPECT_TRUE(f.settle());
+        return QFileInfo(f.browse->PicTiffTag()).fileName();
+    };
     f.browse->cmdPreviewNext_Click(); // nothing selected: nothing moves
     EXPECT_EQ(shown(), "");
 
@@ -322,6 +327,7 @@ TEST_F(PreviewTest, PreviousAndNextWalkTheListLastFocused)
     dir.write("2.png", "not a picture");
     f.browse->lvFolder_GotFocus();
     f.browse->cmdPreviewNext()->click();
+    ASSERT_TRUE(f.settle());
     EXPECT_EQ(f.panel("filename"), "Unable to read - 2.png");
     EXPECT_EQ(shown(), "");
     f.browse->cmdPreviewNext()->click();
@@ -334,9 +340,12 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     f.window.show();
     QApplication::setActiveWindow(&f.window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f.window));
-    f.browse->ftvBrowse_FolderSelected(dir.path());
+    f.list(dir.path());
     const auto at = [](tf::ListView* list, int row) { return QPoint(20, list->visualItemRect(list->Item(row)).center().y()); };
-    const auto shown = [&] { return QFileInfo(f.browse->PicTiffTag()).fileName(); };
+    const auto shown = [&] {
+        EXPECT_TRUE(f.settle());
+        return QFileInfo(f.browse->PicTiffTag()).fileName();
+    };
 
     EXPECT_TRUE(f.browse->mblnSuppressItemShow); // as at start-up, until a row is clicked
     QTest::mouseClick(f.lvFolder->viewport(), Qt::LeftButton, {}, at(f.lvFolder, 2));
@@ -370,4 +379,32 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     EXPECT_TRUE(f.browse->mblnSuppressItemShow);
     QTest::keyClick(f.lvFolder, Qt::Key_Up);
     EXPECT_EQ(shown(), "2.png");
+}
+
+TEST_F(PreviewTest, ANewerChoiceSupersedesTheLoadStillOnItsWay)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    writeQt(dir.file("b.jpg"), solid(60, 40, Qt::blue), "jpg");
+    writeQt(dir.file("c.png"), solid(30, 20, Qt::green), "png");
+    f.list(dir.path());
+    QSignalSpy settled(f.browse.get(), &BrowseController::previewSettled);
+    f.browse->subShowSelectedFile(f.row("a.png"));
+    f.browse->subShowSelectedFile(f.row("b.jpg"));
+    // Nothing is shown while the file is read, and no command reaches the file shown before.
+    EXPECT_TRUE(f.browse->previewPending());
+    EXPECT_FALSE(f.ibMain->HasImage());
+    EXPECT_EQ(f.browse->PicTiffTag(), "");
+    ASSERT_TRUE(f.settle());
+    EXPECT_EQ(f.browse->PicTiffTag(), dir.file("b.jpg"));
+    EXPECT_EQ(f.ibMain->image().size(), QSize(60, 40));
+    EXPECT_EQ(settled.count(), 1) << "the superseded load never settles";
+    EXPECT_EQ(f.panel("filename"), "b.jpg");
+
+    // Another image put into the control drops a load still coming.
+    f.browse->subShowSelectedFile(f.row("c.png"));
+    f.browse->subForgetShownFile();
+    f.ibMain->setPicture(solid(5, 5, Qt::white));
+    EXPECT_FALSE(f.browse->previewPending());
+    QTest::qWait(200); // an answer that still came would replace the picture
+    EXPECT_EQ(f.ibMain->ImageWidth(), 5);
 }

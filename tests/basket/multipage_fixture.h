@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <functional>
@@ -117,7 +118,19 @@ protected:
             panel->cboOutputMode->setCurrentIndex(outputMode);
         });
         int32_t filter = 2;
-        return appendMode < 0 ? commands->fncSaveToFileDialog(filter) : commands->fncAppendToFileDialog(filter);
+        return wait(appendMode < 0 ? commands->fncSaveToFileDialog(filter) : commands->fncAppendToFileDialog(filter));
+    }
+
+    // The end of an output the commands started, as the window gets it.
+    bool wait(bool started)
+    {
+        if (!started) return false;
+        QSignalSpy ended(commands.get(), &MultiPageCommands::outputFinished);
+        if (ended.isEmpty() && !ended.wait(60000)) {
+            ADD_FAILURE() << "the output never ended";
+            return false;
+        }
+        return ended.takeFirst().at(0).toBool();
     }
 
     // Presses Cancel in the progress window once `pages` pages are done (0: while the first loads).
@@ -129,6 +142,15 @@ protected:
                 if (v == pages) status->cmdCancel->click();
             });
         });
+    }
+
+    // A page whose decoding hangs until the decoder's time limit: a Cancel pressed when the pages
+    // before it are done finds the writer waiting on it, so the pages kept are known.
+    QString hangingPage(const QString& name = QStringLiteral("hang.pbm"))
+    {
+        const QString path = src.file(name);
+        QFile::copy(QStringLiteral(TF_LOADER_REGRESSION_DIR "/devil-pnm-hang.pbm"), path);
+        return path;
     }
 
     // Work folders the writers may leave behind in the program's own temp folder.

@@ -185,7 +185,10 @@ void PagePipeline::work()
         const auto asItIs = [&](const QString& path) { return !replays && sink.takesAsItIs(path); };
         PagesAhead ahead(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel);
         for (int i = 0; i < r.total; ++i) {
-            if (m_cancel.load()) break;
+            if (m_cancel.load()) {
+                r.cancelled = true;
+                break;
+            }
             const PageSource::Page page = m_source->page(i);
             emit progress(i, r.total, QStringLiteral("File - '") + fncGetFileName(page.path) + QLatin1Char('\''));
             if (asItIs(page.path) && sink.addFile(doc, page.path)) {
@@ -193,7 +196,10 @@ void PagePipeline::work()
                 continue;
             }
             std::optional<decode::DecodeResult> decoded = ahead.take(i);
-            if (m_cancel.load()) break;
+            if (m_cancel.load()) {
+                r.cancelled = true;
+                break;
+            }
             if (!loadPage(doc, page.path, std::move(decoded))) {
                 r.leftOut << page.name;
                 continue;
@@ -209,7 +215,7 @@ void PagePipeline::work()
             sink.addPage(doc);
             ++r.written;
         }
-        r.cancelled = m_cancel.load();
+        // A Cancel after the last page has nothing left to stop.
         r.dropped = r.cancelled && !sink.keepsPagesOnCancel();
         if (r.dropped || r.written == 0) {
             sink.rollback(doc);

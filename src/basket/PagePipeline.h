@@ -79,7 +79,7 @@ struct PipelineSettings {
 struct PipelineResult {
     int total = 0;         // pages in the source
     int written = 0;       // pages the sink took
-    bool cancelled = false;
+    bool cancelled = false; // stopped by a Cancel before the last page
     bool dropped = false;   // cancelled, and the sink dropped the pages taken (see keepsPagesOnCancel)
     bool committed = false; // the output is in its place
     QStringList leftOut;    // pages that could not be read, by name

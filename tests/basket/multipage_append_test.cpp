@@ -173,6 +173,18 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
                     QStringLiteral("You do not have permission to write in ") + QDir(out.path()).absolutePath() + '.');
 }
 
+TEST_F(MultiPageAppend, AFullDataFolderIsNamedFirst)
+{
+    // The pages for a PDF wait in the program's own folder until the document is written once.
+    if (!mountSmallDisk(userTempDir(), "8k")) GTEST_SKIP() << "cannot mount a small file system here";
+    setBasket({noisyPage("noise.png", 200, 200)});
+    EXPECT_FALSE(append(pdf, 1, 0));
+    EXPECT_EQ(readAll(pdf), pdfBytes);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].prompt, "The disk is full.\nError while appending to the selected file!");
+    EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif"}));
+}
+
 TEST_F(MultiPageAppend, ALinkIsFollowedAndTheFileItNamesTakesThePages)
 {
     for (const QString& doc : {tiff, pdf}) {

@@ -153,6 +153,31 @@ protected:
         return path;
     }
 
+    // A PNG of random pixels, which no coder makes small: w x h x 3 bytes in any document.
+    QString noisyPage(const QString& name, int w, int h)
+    {
+        QImage noise(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * y * 31) % 253, (x ^ y) * 13 % 255));
+        return writePage(src.file(name), noise);
+    }
+
+    // A small file system mounted on `folder` (emptied while mounted), where the superuser may
+    // mount one; false when none can be mounted here.
+    bool mountSmallDisk(const QString& folder, const char* size)
+    {
+        QDir().mkpath(folder);
+        int code = -1;
+        runTool("mount", {"-t", "tmpfs", "-o", QStringLiteral("size=") + size, "tmpfs", folder}, &code);
+        if (code == 0) mounted << folder;
+        return code == 0;
+    }
+    void TearDown() override
+    {
+        for (const QString& folder : mounted) runTool("umount", {folder});
+    }
+    QStringList mounted;
+
     // Work folders the writers may leave behind in the program's own temp folder.
     QStringList spoolLeft() const { return folderEntries(userTempDir()).filter(QStringLiteral("-")); }
 

@@ -302,22 +302,26 @@ TEST_F(MultiPageSave, TheTaskListEditsEveryPageAndAFailingReplayIsToldOncePerCom
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST_F(MultiPageSave, AFullDiskIsNamedAsTheCause)
+TEST_F(MultiPageSave, AFullDiskIsNamedFirst)
 {
-    // A small file system of its own, where the superuser may mount one.
     const QString disk = out.file("disk");
-    QDir().mkpath(disk);
-    int code = -1;
-    runTool("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}, &code);
-    if (code != 0) GTEST_SKIP() << "cannot mount a small file system here";
-    const std::unique_ptr<const QString, void (*)(const QString*)> unmount(
-        &disk, [](const QString* d) { runTool("umount", {*d}); });
-    const QByteArray old = "the user's document";
-    const QString target = disk + QStringLiteral("/doc.tif");
-    out.write("disk/doc.tif", old);
-    EXPECT_FALSE(save(target, 0, 0));
-    EXPECT_EQ(readAll(target), old);
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].prompt, "The disk is full.\nError while saving to the selected file format!");
-    EXPECT_EQ(folderEntries(disk), QStringList{"doc.tif"});
+    if (!mountSmallDisk(disk, "64k")) GTEST_SKIP() << "cannot mount a small file system here";
+    // Each document is larger than the disk: seven uncompressed pages, one page of noise.
+    const struct {
+        const char* name;
+        QStringList basket;
+    } cases[] = {{"doc.tif", pages}, {"doc.pdf", {noisyPage("noise.png", 200, 200)}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setBasket(c.basket);
+        boxes.clear();
+        const QByteArray old = "the user's document";
+        const QString target = out.write(QStringLiteral("disk/") + c.name, old);
+        EXPECT_FALSE(save(target, 0, 0, QString(c.name).endsWith(".pdf") ? 3 : 1));
+        EXPECT_EQ(readAll(target), old);
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_EQ(boxes.shown()[0].prompt, "The disk is full.\nError while saving to the selected file format!");
+        EXPECT_EQ(folderEntries(disk), QStringList{c.name});
+        QFile::remove(target);
+    }
 }

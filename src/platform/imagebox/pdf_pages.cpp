@@ -16,8 +16,9 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
-#include <optional>
+#include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace tf {
@@ -366,10 +367,14 @@ public:
         page.length = image.data.size();
         page.position = position;
         m_file->seek(page.offset);
+        errno = 0;
         if (m_file->write(image.data) != image.data.size() || !m_file->flush()) {
+            // The system's reason (a full disk above all), which QFile does not always keep.
+            const int err = errno;
+            const QString why = err ? QString::fromLocal8Bit(std::strerror(err)) : m_file->errorString();
             // The pages wait in the program's work folder, which may be on another disk than the target.
             if (error) *error = QStringLiteral("Cannot write the work file ") + m_file->fileName() + QStringLiteral(" for ") +
-                                target + QStringLiteral(" (") + m_file->errorString() + QLatin1Char(')');
+                                target + QStringLiteral(" (") + why + QLatin1Char(')');
             return false;
         }
         m_pages.push_back(std::move(page));

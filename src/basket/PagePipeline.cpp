@@ -230,7 +230,6 @@ void PagePipeline::work()
         r.committed = false;
     }
     m_result = r;
-    m_done.store(true);
     emit finished();
 }
 

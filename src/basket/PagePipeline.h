@@ -103,7 +103,6 @@ public:
     PipelineResult runHere();
     // From any thread: the job stops before its next page (a decode it waits for is dropped).
     void cancel() { m_cancel.store(true); }
-    bool running() const { return m_worker.joinable() && !m_done.load(); }
     // Valid once finished was emitted.
     const PipelineResult& result() const { return m_result; }
 
@@ -118,7 +117,6 @@ private:
     std::unique_ptr<PageSink> m_sink;
     PipelineSettings m_settings;
     std::atomic<bool> m_cancel{false};
-    std::atomic<bool> m_done{false};
     PipelineResult m_result;
     std::thread m_worker;
 };

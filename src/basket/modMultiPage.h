@@ -98,8 +98,6 @@ public:
     // commands pass); after the save dialog it tells the format written (0 TIFF, 1 PDF).
     bool fncSaveToFileDialog(int32_t& Filter);
     bool fncAppendToFileDialog(int32_t& Filter);
-    // While a save or an append runs.
-    bool outputRunning() const { return m_job != nullptr; }
 
 public slots:
     void cmdSaveAs_Click();

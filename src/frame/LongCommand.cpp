@@ -46,7 +46,6 @@ LongCommand::LongCommand(const QString& operation)
         return;
     }
     m_started = true;
-    m_outermost = true;
     ++g_running;
     g_commands.push_back(this);
     gstrCurrentOperation = operation;

@@ -62,7 +62,6 @@ public:
 
 private:
     bool m_started = false;
-    bool m_outermost = false;
     bool m_cancelled = false;
     QPointer<frmStatus> m_status;
     std::function<void()> m_onCancel;

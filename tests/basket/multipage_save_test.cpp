@@ -1,8 +1,10 @@
 // Saving the basket as a new multipage TIFF or PDF, end to end, the files read back by other tools.
 #include "multipage_fixture.h"
 
+#include "frame/LongCommand.h"
 #include "platform/decode/decoder_client.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -104,6 +106,35 @@ TEST_F(MultiPageSave, CancelKeepsThePagesBeforeItAndZeroPagesWriteNothing)
         EXPECT_EQ(folderEntries(out.path()), QStringList({"cut.tif", "early.pdf"}));
         EXPECT_TRUE(spoolLeft().isEmpty());
     }
+}
+
+TEST_F(MultiPageSave, ClosingTheMainWindowDuringASaveStopsItAndClosesOnceItHasEnded)
+{
+    struct MainWindow : QWidget {
+        int closes = 0;
+        void closeEvent(QCloseEvent* event) override
+        {
+            if (fncCloseWhenIdle(this)) return event->ignore();
+            ++closes;
+            event->accept();
+        }
+    } main;
+    main.show();
+    setBasket({pages[0], pages[1], hangingPage(), pages[3]});
+    onceShown<frmStatus>(&owner, [&main](frmStatus* status) {
+        QObject::connect(status->pbQueue, &QProgressBar::valueChanged, status, [&main](int v) {
+            if (v == 2) main.close(); // while the save waits on the third page
+        });
+    });
+    bool openWhenEnded = false;
+    QObject::connect(commands.get(), &MultiPageCommands::outputFinished, &owner, [&] { openWhenEnded = main.isVisible(); });
+    const QString path = out.file("closing.tif");
+    ASSERT_TRUE(save(path, 1, 0)) << "a new file keeps the pages before the stop";
+    EXPECT_EQ(widthsOf(tiffDirectories(path)), QList<int>({101, 102}));
+    EXPECT_TRUE(openWhenEnded);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(main.closes, 1);
+    EXPECT_FALSE(isLongCommandRunning());
 }
 
 TEST_F(MultiPageSave, PagesDecodedAheadArriveInBasketOrderWithTheirOwnPixels)

@@ -61,6 +61,11 @@ void frmStatus::whenPainted(std::function<void()> then)
         return;
     }
     m_afterPaint = std::move(then);
+    // A window that is never exposed (its owner minimised, say) gets no paint: the work must not
+    // wait for one for ever.
+    QTimer::singleShot(500, this, [this] {
+        if (auto pending = std::exchange(m_afterPaint, {})) pending();
+    });
 }
 
 void frmStatus::paintEvent(QPaintEvent* event)

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class QAbstractButton;
@@ -17,6 +18,7 @@ class QWidget;
 namespace tf {
 class ImageDocument;
 class TaskReplayer;
+struct OutputPlan;
 
 // How the writers write: one record instead of the settings' numbers passed one by one.
 struct PageWriteOptions {
@@ -40,16 +42,19 @@ QString fncNewFileNameFor(const QString& chosen);
 // the writer's own description of the failure, the document appended to (empty for a new one)
 // and the file written; empty when the cause is not one of those told apart.
 QString fncFailureReason(const QString& detail, const QString& document, const QString& written);
+// The part of those causes that lies outside the documents: a full disk, a folder or file that
+// cannot be written, the 4 GiB limit of a classic TIFF. Empty for any other failure.
+QString fncEnvironmentReason(const QString& detail, const QString& written);
 
 // The filter the dialogs offer for a Filter value: 0 TIFF, 1 PDF, anything else both.
 QString fncMultiPageFilter(int32_t Filter);
 
 } // namespace tf
 
-// The writers. Pages are read in the order given from the files their records name (taken by
-// value, so the basket may change while the loop yields), optionally edited by the task
-// list (a failing replay is told once per command; the page keeps what the tasks before made),
-// and written by the image control. Cancel in the progress window stops before the next page;
+// The writers, on the calling thread (the window's commands run the same page pipeline on a worker
+// thread). Pages are read in the order given from the files their records name, optionally edited
+// by the task list (a failing replay is told once per command; the page keeps what the tasks
+// before made), and written. Cancel stops before the next page;
 // the pages before it are kept, except by a new document that was to replace an existing file:
 // that file is then left as it was and nothing is written. Either way the user's files are replaced only whole: a new
 // document appears once complete, an appended one is worked on as a hidden copy that replaces
@@ -88,8 +93,9 @@ public:
     // The file last chosen for a save or an append.
     QString LastOutputPath() const { return m_lastOutputPath; }
 
-    // Ask for the file, then write. Filter: 0 TIFF, 1 PDF, 2 both (what the commands pass); after
-    // the save dialog it tells the format written (0 TIFF, 1 PDF).
+    // Ask for the file, then start writing: true once the pages are being written (the end comes
+    // with outputFinished), false when nothing was started. Filter: 0 TIFF, 1 PDF, 2 both (what the
+    // commands pass); after the save dialog it tells the format written (0 TIFF, 1 PDF).
     bool fncSaveToFileDialog(int32_t& Filter);
     bool fncAppendToFileDialog(int32_t& Filter);
 
@@ -102,9 +108,15 @@ signals:
     // The Save As menu's other entries, which belong to other parts of the program.
     void batchConversionRequested(); // "Single Page files (batch mode)"
     void slideShowRequested();       // "Screensaver/Slide"
+    // A save or append started by the dialogs has ended, its messages told; `written` as the
+    // synchronous writers answer.
+    void outputFinished(bool written);
 
 private:
+    struct Job;
     PageWriteOptions savedOptions() const;
+    bool startOutput(const QString& title, OutputPlan& plan, const PageWriteOptions& options);
+    void outputEnded();
 
     const basket::BasketModel& m_pages;
     ImageDocument& m_ibTemp;
@@ -113,6 +125,7 @@ private:
     QPointer<QAbstractButton> m_cmdSaveAs;
     QMenu* m_mnuSaveAsParent = nullptr;
     QString m_lastOutputPath;
+    std::unique_ptr<Job> m_job;
 };
 
 } // namespace tf

@@ -4,6 +4,36 @@
 
 namespace tf {
 
+namespace {
+
+// Runs the rows given on `target`, keeping what the rows before a failing one made.
+ReplayResult replayRows(ImageDocument& target, const std::vector<EditTask>& rows, int stopRow, const PictureLoader& loader)
+{
+    if (!target.HasImage() || rows.empty()) return {};
+    QImage image = target.Picture();
+    const ReplayResult result = subProcessPages(image, rows, {stopRow, loader});
+    if (image.constBits() != target.image().constBits() || image.size() != target.image().size()) target.setPicture(image);
+    return result;
+}
+
+// The rows of one moment, owned: the edit list belongs to the window, the copy to the writer.
+class FrozenRows final : public TaskReplayer {
+public:
+    FrozenRows(std::vector<EditTask> rows, PictureLoader loader) : m_rows(std::move(rows)), m_loader(std::move(loader)) {}
+    bool hasTasks() const override { return !m_rows.empty(); }
+    ReplayResult replayOnPreview(ImageDocument& target) override { return replayAll(target); }
+    ReplayResult replayAll(ImageDocument& target) override { return replayRows(target, m_rows, -1, m_loader); }
+    std::shared_ptr<TaskReplayer> frozen() override { return std::make_shared<FrozenRows>(m_rows, m_loader); }
+
+private:
+    const std::vector<EditTask> m_rows;
+    const PictureLoader m_loader;
+};
+
+} // namespace
+
+std::shared_ptr<TaskReplayer> EditListReplayer::frozen() { return std::make_shared<FrozenRows>(m_list.tasks(), m_loader); }
+
 ReplayResult EditListReplayer::replayOnPreview(ImageDocument& target)
 {
     return replay(target, m_stopRow ? m_stopRow() : -1);
@@ -13,14 +43,8 @@ ReplayResult EditListReplayer::replayAll(ImageDocument& target) { return replay(
 
 ReplayResult EditListReplayer::replay(ImageDocument& target, int stopRow)
 {
-    if (!target.HasImage() || m_list.tasks().empty()) return {};
-    // A copy of the rows: the list may change while a long command lets events run.
-    const std::vector<EditTask> rows = m_list.tasks();
-    QImage image = target.Picture();
-    const ReplayResult result = subProcessPages(image, rows, {stopRow, m_loader});
     // Rows before a failing one stay applied, as they were shown.
-    if (image.constBits() != target.image().constBits() || image.size() != target.image().size()) target.setPicture(image);
-    return result;
+    return replayRows(target, m_list.tasks(), stopRow, m_loader);
 }
 
 } // namespace tf

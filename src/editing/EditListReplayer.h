@@ -20,6 +20,7 @@ public:
     bool hasTasks() const override { return !m_list.tasks().empty(); }
     ReplayResult replayOnPreview(ImageDocument& target) override;
     ReplayResult replayAll(ImageDocument& target) override;
+    std::shared_ptr<TaskReplayer> frozen() override;
 
 private:
     ReplayResult replay(ImageDocument& target, int stopRow);

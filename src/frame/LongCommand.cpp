@@ -4,16 +4,20 @@
 #include "frame/globals.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <vector>
 
 namespace tf {
 
 namespace {
 
-int g_running = 0;       // long commands alive, the nested ones included
-int g_yielding = 0;      // > 0 while a running command hands control to pending events
+int g_running = 0;  // long commands alive
+int g_yielding = 0; // > 0 while a running command hands control to pending events
+std::vector<LongCommand*> g_commands;
 std::vector<std::function<void()>> g_afterCommand;
 
 void runAfterCommand()
@@ -36,16 +40,16 @@ void DoEvents()
 
 LongCommand::LongCommand(const QString& operation)
 {
-    if (g_running > 0 && g_yielding > 0) {
-        // Started from a click (or a timer) while another command yields: not now.
+    if (g_running > 0) {
+        // Started from a click (or a timer, or a helper) while another command runs: not now.
         if (qobject_cast<QApplication*>(QCoreApplication::instance())) QApplication::beep();
         return;
     }
     m_started = true;
-    m_outermost = g_running == 0;
     ++g_running;
+    g_commands.push_back(this);
     gstrCurrentOperation = operation;
-    if (m_outermost) gblnCancelOperation = 0;
+    gblnCancelOperation = 0;
 }
 
 LongCommand::~LongCommand()
@@ -53,19 +57,19 @@ LongCommand::~LongCommand()
     delete m_status.data();
     if (!m_started) return;
     --g_running;
-    if (m_outermost) {
-        // A Cancel pressed after the last test has nothing left to stop.
-        gblnCancelOperation = 0;
-        runAfterCommand();
-    }
+    std::erase(g_commands, this);
+    // A Cancel pressed after the last test has nothing left to stop.
+    gblnCancelOperation = 0;
+    runAfterCommand();
 }
 
-frmStatus* LongCommand::showStatus(QWidget* owner)
+frmStatus* LongCommand::showStatus(QWidget* owner, bool windowModal)
 {
     if (!m_started) return nullptr;
     if (!m_status) {
         m_status = new frmStatus(owner);
         m_status->setAttribute(Qt::WA_DeleteOnClose, false);
+        if (windowModal && owner) m_status->setWindowModality(Qt::WindowModal);
     }
     m_status->show();
     return m_status.data();
@@ -73,14 +77,32 @@ frmStatus* LongCommand::showStatus(QWidget* owner)
 
 frmStatus* LongCommand::status() const { return m_status.data(); }
 
+void LongCommand::whenShown(std::function<void()> start)
+{
+    if (!m_status || !m_status->isVisible()) {
+        start();
+        return;
+    }
+    m_status->whenPainted(std::move(start));
+}
+
+void LongCommand::setCancelHandler(std::function<void()> handler) { m_onCancel = std::move(handler); }
+
+void LongCommand::showProgress(int done, int total, const QString& item)
+{
+    gstrCurrentOperation = item;
+    if (!m_status) return;
+    m_status->pbQueue->setRange(0, std::max(1, total));
+    m_status->pbQueue->setValue(std::clamp(done, 0, std::max(1, total)));
+}
+
 bool LongCommand::nextItem(const QString& description)
 {
     if (!m_started || m_cancelled) return false;
     gstrCurrentOperation = description;
     DoEvents();
     if (gblnCancelOperation == -1) {
-        // An enclosing loop clears the flag itself when it sees it.
-        if (m_outermost) gblnCancelOperation = 0;
+        gblnCancelOperation = 0;
         m_cancelled = true;
         return false;
     }
@@ -94,14 +116,25 @@ void LongCommand::yield()
 
 bool isLongCommandRunning() { return g_running > 0; }
 
+void cancelRunningCommands()
+{
+    gblnCancelOperation = -1;
+    // A handler may end its command at once: work on a copy of the list.
+    const std::vector<LongCommand*> running = g_commands;
+    for (LongCommand* command : running) {
+        if (std::find(g_commands.begin(), g_commands.end(), command) == g_commands.end()) continue;
+        if (auto handler = std::exchange(command->m_onCancel, {})) handler();
+    }
+}
+
 void cancelLongCommandThen(std::function<void()> then)
 {
     if (g_running == 0) {
         if (then) then();
         return;
     }
-    gblnCancelOperation = -1;
     if (then) g_afterCommand.push_back(std::move(then));
+    cancelRunningCommands();
 }
 
 bool fncCloseWhenIdle(QWidget* window)

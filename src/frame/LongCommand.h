@@ -20,10 +20,13 @@ namespace tf {
 //   }
 //
 // Starting clears a Cancel left over from before, so it cannot stop this command's first item.
-// While a command runs, a second one started from an event handled during its yields (a click on
-// another command) is refused. A command started by the running command's own code (a helper
-// that is itself a long loop) joins it: it stops on Cancel too and leaves the flag for the
-// enclosing loop, which clears it when it stops.
+// While a command runs, any second one is refused (a click on another command, a helper's own
+// loop alike): one long command at a time.
+//
+// A command whose work runs on a worker thread is the same object held for the length of the job
+// (on the heap, by whatever owns the job); it never yields. Its window's Cancel and a close of the
+// main window reach the job through setCancelHandler, on the GUI thread; the job ends the command
+// by letting go of the object once its end has reached the GUI thread.
 class LongCommand {
 public:
     explicit LongCommand(const QString& operation);
@@ -35,9 +38,19 @@ public:
     bool started() const { return m_started; }
     bool cancelled() const { return m_cancelled; }
 
-    // Shows frmStatus modeless (owner: the main window), once; the command closes it when it ends.
-    frmStatus* showStatus(QWidget* owner = nullptr);
+    // Shows frmStatus (owner: the main window), once; the command closes it when it ends. Window
+    // modal, it keeps the owner from changing what the job works on; it still repaints.
+    frmStatus* showStatus(QWidget* owner = nullptr, bool windowModal = false);
     frmStatus* status() const;
+
+    // Runs `start` once the status window has been painted, so that its bar and Cancel show before
+    // the work takes the machine; at once when no window is shown.
+    void whenShown(std::function<void()> start);
+    // Called on the GUI thread when the command is asked to stop: Cancel in its window (or
+    // Escape, or closing it), or a close of the main window. Once only.
+    void setCancelHandler(std::function<void()> handler);
+    // The job's progress in the status window: `done` of `total` items, the current one named.
+    void showProgress(int done, int total, const QString& item);
 
     // Before each item: sets the current-activity text, yields to pending events, then tests the
     // cancel flag. False means stop now: Cancel was pressed (the flag is cleared again), or the
@@ -49,10 +62,14 @@ public:
 
 private:
     bool m_started = false;
-    bool m_outermost = false;
     bool m_cancelled = false;
     QPointer<frmStatus> m_status;
+    std::function<void()> m_onCancel;
+    friend void cancelRunningCommands();
 };
+
+// Sets the cancel flag and tells the running commands' jobs (their cancel handlers) to stop.
+void cancelRunningCommands();
 
 // True while a long command runs.
 bool isLongCommandRunning();

@@ -4,6 +4,8 @@
 // made, so neither side reaches into the other's lists and a missing replay is visible in the type.
 #include <QString>
 
+#include <memory>
+
 namespace tf {
 
 class ImageDocument;
@@ -26,6 +28,11 @@ public:
     // A page writer's replay: every row, in list order. Works on a copy of the rows, so the list
     // may change while a long command yields.
     virtual ReplayResult replayAll(ImageDocument& target) = 0;
+    // The rows as they are now, for a page writer on a worker thread: a replayer that owns its
+    // copy of them and keeps nothing else, so its replayAll may run on any thread while the list
+    // changes or goes away. The default hands out this replayer itself, which suits one that keeps
+    // no list (replays nothing, or only pure functions of the page).
+    virtual std::shared_ptr<TaskReplayer> frozen();
 };
 
 // What the preview and the writers get while no editing tasks exist: there is nothing to replay,
@@ -35,6 +42,12 @@ public:
     bool hasTasks() const override { return false; }
     ReplayResult replayOnPreview(ImageDocument&) override { return {}; }
     ReplayResult replayAll(ImageDocument&) override { return {}; }
+    std::shared_ptr<TaskReplayer> frozen() override { return std::make_shared<NoTasks>(); }
 };
+
+inline std::shared_ptr<TaskReplayer> TaskReplayer::frozen()
+{
+    return std::shared_ptr<TaskReplayer>(this, [](TaskReplayer*) {});
+}
 
 } // namespace tf

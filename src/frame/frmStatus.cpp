@@ -1,9 +1,10 @@
 #include "frame/frmStatus.h"
 
+#include "frame/LongCommand.h"
 #include "frame/globals.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
+#include <QTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -49,9 +50,31 @@ frmStatus::frmStatus(QWidget* owner) : QDialog(owner)
 
 void frmStatus::cmdCancel_Click()
 {
-    QCoreApplication::processEvents();
     lblStatus->setText(QStringLiteral("Please wait...... cancelling operaration"));
-    gblnCancelOperation = -1;
+    tf::cancelRunningCommands();
+}
+
+void frmStatus::whenPainted(std::function<void()> then)
+{
+    if (m_painted) {
+        then();
+        return;
+    }
+    m_afterPaint = std::move(then);
+    // A window that is never exposed (its owner minimised, say) gets no paint: the work must not
+    // wait for one for ever.
+    QTimer::singleShot(500, this, [this] {
+        if (auto pending = std::exchange(m_afterPaint, {})) pending();
+    });
+}
+
+void frmStatus::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (m_painted) return;
+    m_painted = true;
+    // After this paint has reached the screen, not from inside it.
+    if (auto then = std::exchange(m_afterPaint, {})) QTimer::singleShot(0, this, std::move(then));
 }
 
 void frmStatus::closeEvent(QCloseEvent* event)

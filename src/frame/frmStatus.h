@@ -1,13 +1,13 @@
 #pragma once
 #include <QDialog>
+#include <functional>
 
 class QLabel;
 class QProgressBar;
 class QPushButton;
 
-// The small progress window of a long command, shown modeless so that the main window stays
-// alive while the command yields. Its Cancel button only raises the program-wide cancel flag;
-// the command sees it at its next item and closes the window itself.
+// The small progress window of a long command. Its Cancel button raises the program-wide cancel
+// flag and tells the running command's job; the command closes the window itself when it ends.
 class frmStatus : public QDialog {
     Q_OBJECT
 public:
@@ -18,6 +18,9 @@ public:
     QLabel* lblMessage = nullptr;
     QPushButton* cmdCancel = nullptr;
 
+    // Runs `then` after the window's first paint (at once when it has been painted already).
+    void whenPainted(std::function<void()> then);
+
 public slots:
     void cmdCancel_Click();
     // Escape is a Cancel.
@@ -26,4 +29,9 @@ public slots:
 protected:
     // The user closing the window is a Cancel too: the window belongs to the command until it ends.
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_painted = false;
+    std::function<void()> m_afterPaint;
 };

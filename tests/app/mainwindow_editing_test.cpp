@@ -612,7 +612,7 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
         panel->cboColorFormat->setCurrentIndex(0); // 24 bit
         panel->chkProcessEditingList->setChecked(true);
     });
-    chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
+    untilOutputEnds(w, [&] { chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file "); });
     EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
     EXPECT_EQ(tiffPages(out.file("pages.tif")), previews);
 }

@@ -3,12 +3,15 @@
 // and buttons, and choices from the menus the buttons pop up.
 #include "mainwindow_fixture.h"
 
+#include "basket/BasketController.h"
+#include "basket/modMultiPage.h"
 #include "platform/ui/listview.h"
 
 #include <QFile>
 #include <QImageWriter>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <tiffio.h>
 
@@ -110,6 +113,17 @@ protected:
             return;
         }
         ADD_FAILURE() << "no entry " << entry.toStdString();
+    }
+
+    // Runs a command that starts a save or an append of the basket, and waits in the test's own
+    // event loop for the output to end (the window writes on a worker thread).
+    void untilOutputEnds(frmMain& w, const std::function<void()>& command)
+    {
+        QSignalSpy ended(w.basket()->multiPage(), &MultiPageCommands::outputFinished);
+        command();
+        if (ended.isEmpty()) {
+            ASSERT_TRUE(ended.wait(60000)) << "the output never ended";
+        }
     }
 };
 

@@ -117,7 +117,7 @@ TEST_F(MainWindowHostileFiles, TheListingThePreviewAndTheBasketOutliveEveryOne)
     const QString tiff = out.file("pages.tif");
     dialogs.answerFile(tiff, 1, [](const FileDialogRequest&) {});
     timer.restart();
-    chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
+    untilOutputEnds(w, [&] { chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file "); });
     EXPECT_LT(timer.elapsed(), (damaged.size() + 2) * 2 * kTimeLimit.count());
     EXPECT_TRUE(w.isVisible());
     EXPECT_EQ(widthsOf(tiffDirectories(tiff)), QList<int>{30});

@@ -57,7 +57,7 @@ protected:
             panel->cboTIFFCompression->setCurrentIndex(compression);
             panel->cboColorFormat->setCurrentIndex(colorFormat);
         });
-        chooseFromMenu(window().basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
+        untilOutputEnds(window(), [&] { chooseFromMenu(window().basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file "); });
     }
 
     // What the preview showed before the basket split the multipage file.
@@ -121,7 +121,7 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
         panel->cboAppendMode->setCurrentIndex(0); // "Beginning of file"
         panel->cboOutputMode->setCurrentIndex(0); // "Overwrite"
     });
-    click(w.basket()->cmdsaveAppend());
+    untilOutputEnds(w, [&] { click(w.basket()->cmdsaveAppend()); });
     EXPECT_EQ(widthsOf(tiffDirectories(tiff)), basketOrder + basketOrder);
     EXPECT_TRUE(QDir(out.path()).entryList(QDir::Hidden | QDir::Files).filter(QRegularExpression("^\\.")).isEmpty())
         << "no temporary file is left beside the documents";

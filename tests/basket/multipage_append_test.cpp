@@ -132,7 +132,8 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
         EXPECT_EQ(readAll(tiff), tiffBytes);
         EXPECT_EQ(readAll(pdf), pdfBytes);
         ASSERT_EQ(boxes.shown().size(), 1u);
-        EXPECT_EQ(boxes.shown()[0].prompt, reason.isEmpty() ? critical : critical + '\n' + reason);
+        // A cause outside the document comes first, without the guess that the file is corrupt.
+        EXPECT_EQ(boxes.shown()[0].prompt, reason.isEmpty() ? critical : reason + '\n' + critical.section('\n', 0, 0));
         EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
         EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif"}));
         boxes.clear();
@@ -146,11 +147,13 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
     expectUntouched("write failure on page 2");
 
     // Cancel after two pages keeps them; Cancel before the first leaves the file and says so.
+    setBasket({pages[0], pages[3], hangingPage(), pages[6]});
     cancelAfter(2);
     ASSERT_TRUE(append(tiff, 0, 0));
     EXPECT_EQ(widthsOf(tiffDirectories(tiff)), QList<int>({101, 104, 201, 202}));
     EXPECT_EQ(gblnCancelOperation, 0);
     EXPECT_TRUE(boxes.shown().empty());
+    setBasket({hangingPage(), pages[0]});
     cancelAfter(0);
     EXPECT_FALSE(append(pdf, 0, 0));
     EXPECT_EQ(readAll(pdf), pdfBytes);
@@ -168,6 +171,18 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
     }
     expectUntouched("read-only folder",
                     QStringLiteral("You do not have permission to write in ") + QDir(out.path()).absolutePath() + '.');
+}
+
+TEST_F(MultiPageAppend, AFullDataFolderIsNamedFirst)
+{
+    // The pages for a PDF wait in the program's own folder until the document is written once.
+    if (!mountSmallDisk(userTempDir(), "8k")) GTEST_SKIP() << "cannot mount a small file system here";
+    setBasket({noisyPage("noise.png", 200, 200)});
+    EXPECT_FALSE(append(pdf, 1, 0));
+    EXPECT_EQ(readAll(pdf), pdfBytes);
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].prompt, "The disk is full.\nError while appending to the selected file!");
+    EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif"}));
 }
 
 TEST_F(MultiPageAppend, ALinkIsFollowedAndTheFileItNamesTakesThePages)
@@ -201,17 +216,20 @@ TEST_F(MultiPageAppend, DocumentsThatCannotTakePagesSayWhy)
     const QString damaged = out.write("bad.tif", "II*\0 not really");
     const QString readOnly = out.write("readonly.tif", tiffBytes); // refused even to the superuser
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    // A cause in the document follows the message; one outside it comes first, alone with the headline.
+    enum { InTheFile, Outside };
     const struct {
         QString document;
         QString reason;
+        int where;
     } cases[] = {
-        {locked, "The PDF is protected by a password."},
-        {jpeg, "The file is not a PDF document."},
-        {loop, "The file's page directory is damaged."},
-        {huge, "The TIFF file would grow past 4 GiB, the most a classic TIFF file can hold."},
-        {png, ""}, // neither a TIFF nor a PDF
-        {damaged, "The file's page directory is damaged."},
-        {readOnly, "You do not have permission to write to " + QFileInfo(readOnly).absoluteFilePath() + '.'},
+        {locked, "The PDF is protected by a password.", InTheFile},
+        {jpeg, "The file is not a PDF document.", InTheFile},
+        {loop, "The file's page directory is damaged.", InTheFile},
+        {huge, "The TIFF file would grow past 4 GiB, the most a classic TIFF file can hold.", Outside},
+        {png, "", InTheFile}, // neither a TIFF nor a PDF
+        {damaged, "The file's page directory is damaged.", InTheFile},
+        {readOnly, "You do not have permission to write to " + QFileInfo(readOnly).absoluteFilePath() + '.', Outside},
     };
     auto headOf = [](const QString& path) {
         QFile f(path);
@@ -224,7 +242,9 @@ TEST_F(MultiPageAppend, DocumentsThatCannotTakePagesSayWhy)
         boxes.clear();
         EXPECT_FALSE(append(c.document, 1, 0));
         ASSERT_EQ(boxes.shown().size(), 1u);
-        EXPECT_EQ(boxes.shown()[0].prompt, c.reason.isEmpty() ? critical : critical + '\n' + c.reason);
+        EXPECT_EQ(boxes.shown()[0].prompt, c.reason.isEmpty()     ? critical
+                                           : c.where == Outside ? c.reason + '\n' + critical.section('\n', 0, 0)
+                                                                : critical + '\n' + c.reason);
         EXPECT_EQ(QFileInfo(c.document).size(), size);
         EXPECT_EQ(headOf(c.document), head);
     }

@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <functional>
@@ -117,7 +118,19 @@ protected:
             panel->cboOutputMode->setCurrentIndex(outputMode);
         });
         int32_t filter = 2;
-        return appendMode < 0 ? commands->fncSaveToFileDialog(filter) : commands->fncAppendToFileDialog(filter);
+        return wait(appendMode < 0 ? commands->fncSaveToFileDialog(filter) : commands->fncAppendToFileDialog(filter));
+    }
+
+    // The end of an output the commands started, as the window gets it.
+    bool wait(bool started)
+    {
+        if (!started) return false;
+        QSignalSpy ended(commands.get(), &MultiPageCommands::outputFinished);
+        if (ended.isEmpty() && !ended.wait(60000)) {
+            ADD_FAILURE() << "the output never ended";
+            return false;
+        }
+        return ended.takeFirst().at(0).toBool();
     }
 
     // Presses Cancel in the progress window once `pages` pages are done (0: while the first loads).
@@ -130,6 +143,40 @@ protected:
             });
         });
     }
+
+    // A page whose decoding hangs until the decoder's time limit: a Cancel pressed when the pages
+    // before it are done finds the writer waiting on it, so the pages kept are known.
+    QString hangingPage(const QString& name = QStringLiteral("hang.pbm"))
+    {
+        const QString path = src.file(name);
+        QFile::copy(QStringLiteral(TF_LOADER_REGRESSION_DIR "/devil-pnm-hang.pbm"), path);
+        return path;
+    }
+
+    // A PNG of random pixels, which no coder makes small: w x h x 3 bytes in any document.
+    QString noisyPage(const QString& name, int w, int h)
+    {
+        QImage noise(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * y * 31) % 253, (x ^ y) * 13 % 255));
+        return writePage(src.file(name), noise);
+    }
+
+    // A small file system mounted on `folder` (emptied while mounted), where the superuser may
+    // mount one; false when none can be mounted here.
+    bool mountSmallDisk(const QString& folder, const char* size)
+    {
+        QDir().mkpath(folder);
+        int code = -1;
+        runTool("mount", {"-t", "tmpfs", "-o", QStringLiteral("size=") + size, "tmpfs", folder}, &code);
+        if (code == 0) mounted << folder;
+        return code == 0;
+    }
+    void TearDown() override
+    {
+        for (const QString& folder : mounted) runTool("umount", {folder});
+    }
+    QStringList mounted;
 
     // Work folders the writers may leave behind in the program's own temp folder.
     QStringList spoolLeft() const { return folderEntries(userTempDir()).filter(QStringLiteral("-")); }

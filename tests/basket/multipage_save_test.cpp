@@ -1,8 +1,10 @@
 // Saving the basket as a new multipage TIFF or PDF, end to end, the files read back by other tools.
 #include "multipage_fixture.h"
 
+#include "frame/LongCommand.h"
 #include "platform/decode/decoder_client.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -84,6 +86,7 @@ TEST_F(MultiPageSave, NamesAreCompletedAndTheFormatFollowsTheName)
 
 TEST_F(MultiPageSave, CancelKeepsThePagesBeforeItAndZeroPagesWriteNothing)
 {
+    setBasket({pages[0], pages[1], hangingPage(), pages[3]});
     const QString path = out.file(QStringLiteral("cut.tif"));
     cancelAfter(2);
     ASSERT_TRUE(save(path, 1, 0));
@@ -103,6 +106,35 @@ TEST_F(MultiPageSave, CancelKeepsThePagesBeforeItAndZeroPagesWriteNothing)
         EXPECT_EQ(folderEntries(out.path()), QStringList({"cut.tif", "early.pdf"}));
         EXPECT_TRUE(spoolLeft().isEmpty());
     }
+}
+
+TEST_F(MultiPageSave, ClosingTheMainWindowDuringASaveStopsItAndClosesOnceItHasEnded)
+{
+    struct MainWindow : QWidget {
+        int closes = 0;
+        void closeEvent(QCloseEvent* event) override
+        {
+            if (fncCloseWhenIdle(this)) return event->ignore();
+            ++closes;
+            event->accept();
+        }
+    } main;
+    main.show();
+    setBasket({pages[0], pages[1], hangingPage(), pages[3]});
+    onceShown<frmStatus>(&owner, [&main](frmStatus* status) {
+        QObject::connect(status->pbQueue, &QProgressBar::valueChanged, status, [&main](int v) {
+            if (v == 2) main.close(); // while the save waits on the third page
+        });
+    });
+    bool openWhenEnded = false;
+    QObject::connect(commands.get(), &MultiPageCommands::outputFinished, &owner, [&] { openWhenEnded = main.isVisible(); });
+    const QString path = out.file("closing.tif");
+    ASSERT_TRUE(save(path, 1, 0)) << "a new file keeps the pages before the stop";
+    EXPECT_EQ(widthsOf(tiffDirectories(path)), QList<int>({101, 102}));
+    EXPECT_TRUE(openWhenEnded);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(main.closes, 1);
+    EXPECT_FALSE(isLongCommandRunning());
 }
 
 TEST_F(MultiPageSave, PagesDecodedAheadArriveInBasketOrderWithTheirOwnPixels)
@@ -179,7 +211,7 @@ TEST_F(MultiPageSave, FailuresLeaveTheExistingFileAsItWas)
         SCOPED_TRACE(what);
         EXPECT_EQ(readAll(target), old);
         ASSERT_EQ(boxes.shown().size(), 1u);
-        EXPECT_EQ(boxes.shown()[0].prompt, reason.isEmpty() ? critical : critical + '\n' + reason);
+        EXPECT_EQ(boxes.shown()[0].prompt, reason.isEmpty() ? critical : reason + '\n' + critical.section('\n', 0, 0));
         EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
         EXPECT_EQ(boxes.shown()[0].title, "Tavrel Folio");
         EXPECT_EQ(folderEntries(out.path()), QStringList{"doc.tif"});
@@ -233,7 +265,9 @@ TEST_F(MultiPageSave, CommandsAndTheProgressWindow)
     bool modal = false;
     onceShown<frmStatus>(&owner, [&](frmStatus* status) { modal = status->windowModality() == Qt::WindowModal; });
     dialogs.answerFile(out.file("menu.tif"));
+    QSignalSpy ended(commands.get(), &MultiPageCommands::outputFinished);
     commands->mnuSaveAs(1)->trigger();
+    ASSERT_TRUE(ended.wait(60000));
     EXPECT_TRUE(modal);
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
     const FileDialogRequest& r = dialogs.fileRequests()[0];
@@ -299,23 +333,26 @@ TEST_F(MultiPageSave, TheTaskListEditsEveryPageAndAFailingReplayIsToldOncePerCom
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST_F(MultiPageSave, AFullDiskIsNamedAsTheCause)
+TEST_F(MultiPageSave, AFullDiskIsNamedFirst)
 {
-    // A small file system of its own, where the superuser may mount one.
     const QString disk = out.file("disk");
-    QDir().mkpath(disk);
-    int code = -1;
-    runTool("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}, &code);
-    if (code != 0) GTEST_SKIP() << "cannot mount a small file system here";
-    const std::unique_ptr<const QString, void (*)(const QString*)> unmount(
-        &disk, [](const QString* d) { runTool("umount", {*d}); });
-    const QByteArray old = "the user's document";
-    const QString target = disk + QStringLiteral("/doc.tif");
-    out.write("disk/doc.tif", old);
-    EXPECT_FALSE(save(target, 0, 0));
-    EXPECT_EQ(readAll(target), old);
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("Error while saving to the selected file format!\n"));
-    EXPECT_TRUE(boxes.shown()[0].prompt.endsWith("\nThe disk is full.")) << boxes.shown()[0].prompt.toStdString();
-    EXPECT_EQ(folderEntries(disk), QStringList{"doc.tif"});
+    if (!mountSmallDisk(disk, "64k")) GTEST_SKIP() << "cannot mount a small file system here";
+    // Each document is larger than the disk: seven uncompressed pages, one page of noise.
+    const struct {
+        const char* name;
+        QStringList basket;
+    } cases[] = {{"doc.tif", pages}, {"doc.pdf", {noisyPage("noise.png", 200, 200)}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        setBasket(c.basket);
+        boxes.clear();
+        const QByteArray old = "the user's document";
+        const QString target = out.write(QStringLiteral("disk/") + c.name, old);
+        EXPECT_FALSE(save(target, 0, 0, QString(c.name).endsWith(".pdf") ? 3 : 1));
+        EXPECT_EQ(readAll(target), old);
+        ASSERT_EQ(boxes.shown().size(), 1u);
+        EXPECT_EQ(boxes.shown()[0].prompt, "The disk is full.\nError while saving to the selected file format!");
+        EXPECT_EQ(folderEntries(disk), QStringList{c.name});
+        QFile::remove(target);
+    }
 }

@@ -172,6 +172,30 @@ TEST(EditListReplayer, PreviewStopsAtTheChosenRowAndWritersReplayAll)
     EXPECT_EQ(page.image(), Flip(Invert(gradient(6, 4)), 0));
 }
 
+TEST(EditListReplayer, AFrozenCopyKeepsTheRowsOfItsMomentOnAnyThread)
+{
+    EditListModel list;
+    EditListReplayer replayer(list);
+    list.appendTask(row(taskInvert));
+    list.appendTask(row(taskFlip, {"0"}));
+    replayer.setStopRowSource([] { return 0; }); // the preview's choice does not reach a writer
+    const std::shared_ptr<TaskReplayer> frozen = replayer.frozen();
+    list.clear(); // the user goes on editing while the pages are written
+    list.appendTask(row(taskFlip, {"1"}));
+
+    ASSERT_TRUE(frozen->hasTasks());
+    ImageDocument page;
+    page.setPicture(gradient(6, 4));
+    ReplayResult result;
+    std::thread([&] { result = frozen->replayAll(page); }).join();
+    EXPECT_TRUE(result.ok);
+    EXPECT_EQ(page.image(), Flip(Invert(gradient(6, 4)), 0));
+
+    list.clear();
+    EXPECT_FALSE(replayer.frozen()->hasTasks());
+    EXPECT_FALSE(NoTasks().frozen()->hasTasks());
+}
+
 // A page writer may replay on worker threads: text, frames and masks give the same pixels there.
 TEST(TaskReplay, WorkerThreadsGetTheSamePixels)
 {

@@ -6,9 +6,12 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QProgressBar>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
+#include <memory>
 #include <ostream>
 
 // Failures print the text, not the bytes.
@@ -164,21 +167,70 @@ TEST_F(ProgressTest, SecondCommandStartedDuringTheYieldsIsRefused)
     EXPECT_FALSE(refused);
 }
 
-TEST_F(ProgressTest, HelperLoopInsideACommandJoinsItAndItsCancelStopsBoth)
+TEST_F(ProgressTest, AnyCommandStartedWhileOneRunsIsRefused)
 {
-    QStringList rows;
-    const QStringList pages = runLoop(3, [&](LongCommand& outer, int page) {
-        LongCommand inner("replaying the task list");
-        ASSERT_TRUE(inner);
-        for (int row = 1; row <= 3; ++row) {
-            if (!inner.nextItem(QStringLiteral("row%1").arg(row))) break;
-            rows << QStringLiteral("%1.%2").arg(page).arg(row);
-            if (page == 2 && row == 1) cancelButton(outer)->click();
-        }
-    });
-    EXPECT_EQ(pages, kAllFive.first(2));
-    EXPECT_EQ(rows, QStringList({"1.1", "1.2", "1.3", "2.1"}));
-    EXPECT_EQ(gblnCancelOperation, 0);
+    // A helper's own loop inside a command, or a click while a job runs on a worker: one at a time.
+    bool innerStarted = true;
+    runLoop(1, [&](LongCommand&, int) { innerStarted = bool(LongCommand("replaying the task list")); });
+    EXPECT_FALSE(innerStarted);
+
+    auto job = std::make_unique<LongCommand>("Saving a MultiPage file");
+    ASSERT_TRUE(*job);
+    bool refused = false;
+    EXPECT_TRUE(runLoop(2, {}, &refused).isEmpty());
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(gstrCurrentOperation, "Saving a MultiPage file") << "the running command's text stays";
+    job.reset();
+    EXPECT_FALSE(isLongCommandRunning());
+    EXPECT_EQ(runLoop(2), kAllFive.first(2));
+}
+
+// ---- commands whose work runs on a worker thread ---------------------------------------------
+
+TEST_F(ProgressTest, AJobStartsOnceItsWindowIsPaintedAndHearsEveryWayOfCancelling)
+{
+    CountingWindow owner;
+    owner.show();
+    const struct {
+        const char* what;
+        std::function<void(LongCommand&)> cancel;
+    } ways[] = {
+        {"the Cancel button", [](LongCommand& c) { c.status()->cmdCancel->click(); }},
+        {"Escape", [](LongCommand& c) { c.status()->reject(); }},
+        {"closing the main window", [&](LongCommand&) { owner.close(); }},
+    };
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.what);
+        auto job = std::make_unique<LongCommand>("Saving a MultiPage file");
+        ASSERT_TRUE(*job);
+        job->showStatus(&owner, true);
+        EXPECT_EQ(job->status()->windowModality(), Qt::WindowModal);
+        bool started = false;
+        int cancels = 0;
+        job->setCancelHandler([&] { ++cancels; });
+        job->whenShown([&] { started = true; });
+        EXPECT_FALSE(started) << "not before the window has painted";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
+
+        job->showProgress(2, 7, "File - 'p3.tif'");
+        EXPECT_EQ(job->status()->pbQueue->maximum(), 7);
+        EXPECT_EQ(job->status()->pbQueue->value(), 2);
+        EXPECT_EQ(gstrCurrentOperation, "File - 'p3.tif'");
+
+        way.cancel(*job);
+        way.cancel(*job); // a second press asks nothing more of the job
+        EXPECT_EQ(cancels, 1);
+        EXPECT_TRUE(owner.isVisible());
+        job.reset(); // the job has ended
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(owner.closes, 1) << "the main window closed once the job had ended";
+
+    // Without a window the work starts at once.
+    LongCommand quiet("Saving a MultiPage file");
+    bool started = false;
+    quiet.whenShown([&] { started = true; });
+    EXPECT_TRUE(started);
 }
 
 TEST_F(ProgressTest, ClosingTheMainWindowCancelsAndClosesOnceTheLoopHasEnded)

@@ -18,6 +18,7 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include <clocale>
 #include <cstdio>
@@ -177,6 +178,48 @@ TEST(TiffWriting, TheTargetAppearsOnlyAtCommitAndADroppedWriterLeavesItAlone)
     EXPECT_EQ(tiffPageCount(fresh), 2);
     EXPECT_TRUE(tiffinfoValues(fresh, "Resolution").value(0).startsWith("150, 150 pixels/inch"));
     EXPECT_EQ(QColor(loadPage(fresh, 1).pixel(2, 2)), QColor(200, 40, 40));
+}
+
+TEST(TiffWriting, GroupFourPagesCodedAlongsideEachOtherLandInTheirOrderWithTheirPixels)
+{
+    // More fax pages than cores code at once, with a PackBits page in between that must wait for
+    // the fax pages before it; each page has its own width and its own pixels.
+    TempFolder dir;
+    const QString path = dir.file("fax.tif");
+    const int pages = 2 * int(std::max(2u, std::thread::hardware_concurrency())) + 3;
+    std::vector<PageRaster> written;
+    {
+        TiffDocumentWriter writer(path);
+        for (int i = 0; i < pages; ++i) {
+            QImage picture = samplePage(61 + i, 40 + i % 3, 200, QColor::fromHsv(i * 23 % 360, 200, i % 2 ? 60 : 200));
+            const bool packBits = i == pages / 2;
+            written.push_back(rasterForColorFormat(picture, i % 4 == 0 ? kMonoDithered : kMonoThreshold));
+            QString error;
+            ASSERT_TRUE(writer.addPage(written.back(), packBits ? kTiffPackBits : kTiffGroup4, "Tavrel Folio", &error))
+                << error.toStdString();
+        }
+        EXPECT_FALSE(QFile::exists(path));
+        QString error;
+        ASSERT_TRUE(writer.commit(&error)) << error.toStdString();
+    }
+    const std::vector<TiffDirectory> dirs = tiffDirectories(path);
+    ASSERT_EQ(int(dirs.size()), pages);
+    for (int i = 0; i < pages; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(dirs[size_t(i)].value(256), 61 + i);
+        EXPECT_EQ(dirs[size_t(i)].value(259), i == pages / 2 ? 32773 : 4) << "PackBits, else Group 4";
+        EXPECT_EQ(loadPage(path, i + 1).convertToFormat(QImage::Format_RGB32),
+                  imageFromRaster(written[size_t(i)]).convertToFormat(QImage::Format_RGB32));
+    }
+    EXPECT_EQ(tiffinfoValues(path, "Software").size(), size_t(pages));
+    EXPECT_EQ(filesIn(dir.path()), QStringList{"fax.tif"});
+
+    // Dropped while pages are still coding: nothing appears.
+    {
+        TiffDocumentWriter dropped(dir.file("dropped.tif"));
+        for (int i = 0; i < 4; ++i) ASSERT_TRUE(dropped.addPage(written[1], kTiffGroup4, QString(), nullptr));
+    }
+    EXPECT_EQ(filesIn(dir.path()), QStringList{"fax.tif"});
 }
 
 TEST(TiffWriting, InsertedPagesKeepTheOldPagesBytesAndLandWhereAsked)
@@ -392,6 +435,39 @@ TEST_F(ImageBoxMultipage, AJpegGoesIntoAPdfAsItIsOnlyWhileItsPixelsAreUnchanged)
     EXPECT_EQ(pdfEncodings(dir.file("grey.pdf")), QStringList{"jpeg gray 8"});
     EXPECT_EQ(test::imageBoxErrorOf([&] { direct.SavePdf(dir.file("none.pdf")); }), 481) << "no page was added";
     EXPECT_FALSE(QFile::exists(dir.file("none.pdf")));
+}
+
+TEST_F(ImageBoxMultipage, ANamedNewDocumentIsWrittenOnceBesideItsTarget)
+{
+    const QString jpg = dir.write("photo.jpg", jpegBytes(picture(90, 60)));
+    const QString pdf = dir.file("out.pdf");
+    auto spools = [] { return QDir(userTempDir()).entryList({"multipage-*"}, QDir::Dirs); };
+    const QStringList spoolsBefore = spools();
+    doc.setColorFormat(-1);
+    doc.BeginPdf(pdf);
+    ASSERT_TRUE(doc.AddPdfPageFromJpegFile(jpg));
+    doc.setPicture(picture(70, 50));
+    doc.AddPdfPage(2);
+    // The pages are already in the hidden file beside the target; no work folder holds them.
+    EXPECT_EQ(spools(), spoolsBefore);
+    const QStringList hidden = QDir(dir.path()).entryList({".out.pdf.*"}, QDir::Files | QDir::Hidden);
+    ASSERT_EQ(hidden.size(), 1);
+    EXPECT_GT(QFileInfo(dir.file(hidden[0])).size(), QFileInfo(jpg).size());
+    doc.SavePdf(pdf);
+    EXPECT_EQ(filesIn(dir.path()), QStringList({"out.pdf", "photo.jpg"}));
+    EXPECT_TRUE(qpdfCheckPasses(pdf));
+    EXPECT_EQ(pdfEncodings(pdf), QStringList({"jpeg rgb 8", "image rgb 8"}));
+
+    // A TIFF that may pass 4 GiB starts as BigTIFF; abandoned, it leaves nothing.
+    const QString tif = dir.file("big.tif");
+    doc.BeginTiff(tif, kClassicTiffMaxBytes + 1);
+    doc.AddTiffPage(1);
+    doc.SaveTiff(tif);
+    EXPECT_EQ(readAll(tif).mid(0, 4), QByteArray("II+\0", 4));
+    doc.BeginTiff(dir.file("dropped.tif"), 0);
+    doc.AddTiffPage(1);
+    doc.AbandonMultipage();
+    EXPECT_EQ(filesIn(dir.path()), QStringList({"big.tif", "out.pdf", "photo.jpg"}));
 }
 
 TEST_F(ImageBoxMultipage, PagesKeepTheirDepthAndEveryPixelWhereTheFormatAllows)

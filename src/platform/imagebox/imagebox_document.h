@@ -128,6 +128,12 @@ public:
     // tiffPageBytesAtMost). A document that may pass 4 GiB is written as BigTIFF.
     void ExpectTiffBytes(qint64 bytesAtMost);
     void AddPdfPage(int32_t page);
+    // A new document written straight into its place: after these, the pages added go to a hidden
+    // file beside `path` as they come, and SaveTiff or SavePdf of that same path puts the file in
+    // its place without another copy (AbandonMultipage drops it). Without them pages are spooled in
+    // the program's work folder until the save names the file. Drops any pages added before.
+    void BeginTiff(const QString& path, qint64 bytesAtMost);
+    void BeginPdf(const QString& path);
     // Write the pages added so far as a document at `path` and start afresh. The file appears
     // (or replaces an older one) only once complete; without pages nothing is written and an
     // error raised.

@@ -42,8 +42,9 @@ struct ImageDocument::MultipageState {
     // Metadata values set for the current image, by lower-cased name.
     std::map<QString, QString> exif;
 
-    // A new document being built: pages spool in a private folder until SaveTiff or SavePdf
-    // knows where the document goes.
+    // A new document being built: written beside `direct` when Begin named the file, else spooled
+    // in a private folder until SaveTiff or SavePdf knows where the document goes.
+    QString direct;
     std::unique_ptr<QTemporaryDir> spool;
     std::unique_ptr<TiffDocumentWriter> tiff;
     bool bigTiff = false;
@@ -250,7 +251,11 @@ PageRaster rasterAsItIs(const QImage& image, int colorFormat)
         for (int y = 0; y < r.height; ++y) {
             const uchar* in = image.constScanLine(y);
             uchar* out = reinterpret_cast<uchar*>(r.rows.data()) + qsizetype(y) * rowBytes;
-            for (int i = 0; i < rowBytes; ++i) out[i] = zeroBlack ? static_cast<uchar>(~in[i]) : in[i];
+            // A plain loop each way, which the compiler turns into wide instructions.
+            if (zeroBlack)
+                for (int i = 0; i < rowBytes; ++i) out[i] = static_cast<uchar>(~in[i]);
+            else
+                std::memcpy(out, in, static_cast<size_t>(rowBytes));
             out[rowBytes - 1] &= tailMask;
         }
     } else if (colorFormat == kGray256 && (image.format() == QImage::Format_Grayscale8 ||
@@ -333,6 +338,7 @@ void ImageDocument::ResetMultipage()
     m_multipage->bigTiff = false;
     m_multipage->pdf.reset();
     m_multipage->spool.reset();
+    m_multipage->direct.clear();
     if (!written) raise(imagebox_error::kFileAccess, error);
 }
 
@@ -345,6 +351,7 @@ void ImageDocument::AbandonMultipage()
     m_multipage->bigTiff = false;
     m_multipage->pdf.reset();
     m_multipage->spool.reset();
+    m_multipage->direct.clear();
 }
 
 namespace {
@@ -362,7 +369,27 @@ QTemporaryDir& spoolFolder(std::unique_ptr<QTemporaryDir>& spool)
     }
     return *spool;
 }
+
+// Where the pages of a new document are written while it is built.
+QString pagesFile(const QString& direct, std::unique_ptr<QTemporaryDir>& spool, const char* spoolName)
+{
+    return direct.isEmpty() ? spoolFolder(spool).filePath(QLatin1String(spoolName)) : direct;
+}
 } // namespace
+
+void ImageDocument::BeginTiff(const QString& path, qint64 bytesAtMost)
+{
+    AbandonMultipage();
+    MultipageState& st = multipage();
+    st.direct = path;
+    st.bigTiff = bytesAtMost > kClassicTiffMaxBytes;
+}
+
+void ImageDocument::BeginPdf(const QString& path)
+{
+    AbandonMultipage();
+    multipage().direct = path;
+}
 
 void ImageDocument::AddTiffPage(int32_t /*page*/)
 {
@@ -370,7 +397,7 @@ void ImageDocument::AddTiffPage(int32_t /*page*/)
     MultipageState& st = multipage();
     const PageRaster raster = tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
     if (!st.tiff) {
-        st.tiff = std::make_unique<TiffDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolTiff)));
+        st.tiff = std::make_unique<TiffDocumentWriter>(pagesFile(st.direct, st.spool, kSpoolTiff));
         st.tiff->setBigTiff(st.bigTiff);
     }
     QString error;
@@ -396,7 +423,7 @@ void ImageDocument::AddPdfPage(int32_t /*page*/)
     PdfPageImage page =
         pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
     st.applyResolution(page, m_image.cacheKey());
-    if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolPdf)));
+    if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(pagesFile(st.direct, st.spool, kSpoolPdf));
     QString error;
     if (!st.pdf->addPage(page, &error)) {
         ResetMultipage();
@@ -433,7 +460,7 @@ bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
     const PdfPageImage page = jpegFilePage(path, m_colorFormat);
     if (!page.isValid()) return false;
     MultipageState& st = multipage();
-    if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(spoolFolder(st.spool).filePath(QLatin1String(kSpoolPdf)));
+    if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(pagesFile(st.direct, st.spool, kSpoolPdf));
     QString error;
     if (!st.pdf->addPage(page, &error)) {
         ResetMultipage();
@@ -441,6 +468,18 @@ bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
     }
     return true;
 }
+
+namespace {
+// The finished document in its place: there already when it was written beside it, else moved
+// from the spool (or from beside another name).
+bool placeDocument(const QString& direct, const QTemporaryDir* spool, const char* spoolName, const QString& path,
+                   QString* error)
+{
+    if (!direct.isEmpty() && sameFile(direct, path)) return true;
+    const QString written = direct.isEmpty() ? spool->filePath(QLatin1String(spoolName)) : direct;
+    return moveFileSafely(written, path, Placement::Replace, error);
+}
+} // namespace
 
 void ImageDocument::SaveTiff(const QString& path)
 {
@@ -450,8 +489,7 @@ void ImageDocument::SaveTiff(const QString& path)
         raise(imagebox_error::kInvalidPicture, QStringLiteral("There are no pages to save"));
     }
     QString error;
-    const bool ok =
-        st.tiff->commit(&error) && moveFileSafely(st.spool->filePath(QLatin1String(kSpoolTiff)), path, Placement::Replace, &error);
+    const bool ok = st.tiff->commit(&error) && placeDocument(st.direct, st.spool.get(), kSpoolTiff, path, &error);
     ResetMultipage();
     if (!ok) raise(imagebox_error::kFileAccess, error);
 }
@@ -464,8 +502,7 @@ void ImageDocument::SavePdf(const QString& path)
         raise(imagebox_error::kInvalidPicture, QStringLiteral("There are no pages to save"));
     }
     QString error;
-    const bool ok = st.pdf->commit(QString::fromUtf8(version::kTitle), &error) &&
-                    moveFileSafely(st.spool->filePath(QLatin1String(kSpoolPdf)), path, Placement::Replace, &error);
+    const bool ok = st.pdf->commit(QString::fromUtf8(version::kTitle), &error) && placeDocument(st.direct, st.spool.get(), kSpoolPdf, path, &error);
     ResetMultipage();
     if (!ok) raise(imagebox_error::kFileAccess, error);
 }

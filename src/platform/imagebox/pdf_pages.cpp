@@ -16,8 +16,9 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
-#include <optional>
+#include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace tf {
@@ -352,8 +353,9 @@ public:
         if (!m_file) {
             m_file = std::make_unique<QTemporaryFile>(spoolName);
             if (!m_file->open()) {
+                if (error) *error = QStringLiteral("Cannot make a work file in ") + QFileInfo(spoolName).absolutePath() + QStringLiteral(" (") +
+                                    m_file->errorString() + QLatin1Char(')');
                 m_file.reset();
-                if (error) *error = QStringLiteral("Cannot write in the folder of ") + target;
                 return false;
             }
             recordWorkFile(m_file->fileName());
@@ -365,9 +367,14 @@ public:
         page.length = image.data.size();
         page.position = position;
         m_file->seek(page.offset);
+        errno = 0;
         if (m_file->write(image.data) != image.data.size() || !m_file->flush()) {
-            if (error) *error = QStringLiteral("Cannot write in the folder of ") + target + QStringLiteral(" (") +
-                                m_file->errorString() + QLatin1Char(')');
+            // The system's reason (a full disk above all), which QFile does not always keep.
+            const int err = errno;
+            const QString why = err ? QString::fromLocal8Bit(std::strerror(err)) : m_file->errorString();
+            // The pages wait in the program's work folder, which may be on another disk than the target.
+            if (error) *error = QStringLiteral("Cannot write the work file ") + m_file->fileName() + QStringLiteral(" for ") +
+                                target + QStringLiteral(" (") + why + QLatin1Char(')');
             return false;
         }
         m_pages.push_back(std::move(page));
@@ -399,9 +406,86 @@ private:
 
 } // namespace
 
+namespace {
+
+// A PDF literal string: ASCII as it is, anything else as UTF-16 with its byte order mark.
+QByteArray pdfText(const QString& text)
+{
+    bool ascii = true;
+    for (QChar c : text) ascii = ascii && c.unicode() >= 0x20 && c.unicode() < 0x7F;
+    if (ascii) {
+        QByteArray out = "(";
+        for (QChar c : text) {
+            if (c == QLatin1Char('(') || c == QLatin1Char(')') || c == QLatin1Char('\\')) out += '\\';
+            out += static_cast<char>(c.unicode());
+        }
+        return out + ')';
+    }
+    QByteArray utf16 = "\xFE\xFF";
+    for (QChar c : text) {
+        utf16 += static_cast<char>(c.unicode() >> 8);
+        utf16 += static_cast<char>(c.unicode() & 0xFF);
+    }
+    return '<' + utf16.toHex() + '>';
+}
+
+QByteArray imageDictionaryText(const PdfPageImage& image)
+{
+    QByteArray d = "<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(image.width) + " /Height " +
+                   QByteArray::number(image.height) + " /BitsPerComponent " + QByteArray::number(image.bitsPerComponent);
+    switch (image.space) {
+    case PdfPageImage::Rgb: d += " /ColorSpace /DeviceRGB"; break;
+    case PdfPageImage::Gray: d += " /ColorSpace /DeviceGray"; break;
+    case PdfPageImage::Indexed: {
+        QByteArray lookup;
+        for (QRgb c : image.palette) {
+            lookup += static_cast<char>(qRed(c));
+            lookup += static_cast<char>(qGreen(c));
+            lookup += static_cast<char>(qBlue(c));
+        }
+        d += " /ColorSpace [/Indexed /DeviceRGB " + QByteArray::number(qMax(0, int(image.palette.size()) - 1)) + " <" +
+             lookup.toHex() + ">]";
+        break;
+    }
+    }
+    switch (image.filter) {
+    case PdfPageImage::Dct: d += " /Filter /DCTDecode"; break;
+    case PdfPageImage::Flate: d += " /Filter /FlateDecode"; break;
+    case PdfPageImage::Ccitt:
+        d += " /Filter /CCITTFaxDecode /DecodeParms << /K -1 /Columns " + QByteArray::number(image.width) + " /Rows " +
+             QByteArray::number(image.height) + " /BlackIs1 false >>";
+        break;
+    }
+    return d + " /Length " + QByteArray::number(image.data.size()) + " >>";
+}
+
+} // namespace
+
+// The document is written as its pages come: each page's image, content and page objects go to
+// the hidden file beside the target at once, and only the page tree, the catalogue and the
+// cross-reference table wait for commit(). Objects 1 to 3 (catalogue, page tree, information)
+// are numbered in advance and written last.
 struct PdfDocumentWriter::Impl {
     QString target;
-    PageSpool spool;
+    std::unique_ptr<SafeFile> out;
+    qint64 written = 0;
+    std::vector<qint64> offsets = std::vector<qint64>(3, 0); // by object number - 1
+    std::vector<int> pages;                                  // the page objects' numbers
+
+    bool put(const QByteArray& bytes, QString* error)
+    {
+        if (!out->write(bytes, error)) return false;
+        written += bytes.size();
+        return true;
+    }
+    // Starts object `number` (1-based) at the current offset.
+    QByteArray begin(int number)
+    {
+        if (static_cast<size_t>(number) > offsets.size()) offsets.resize(static_cast<size_t>(number), 0);
+        offsets[static_cast<size_t>(number) - 1] = written;
+        return QByteArray::number(number) + " 0 obj\n";
+    }
+    int next() const { return static_cast<int>(offsets.size()) + 1; }
 };
 
 PdfDocumentWriter::PdfDocumentWriter(const QString& target) : m_impl(std::make_unique<Impl>())
@@ -411,39 +495,90 @@ PdfDocumentWriter::PdfDocumentWriter(const QString& target) : m_impl(std::make_u
 
 PdfDocumentWriter::~PdfDocumentWriter() { discard(); }
 
-int PdfDocumentWriter::pageCount() const { return static_cast<int>(m_impl->spool.pages().size()); }
+int PdfDocumentWriter::pageCount() const { return static_cast<int>(m_impl->pages.size()); }
 
 bool PdfDocumentWriter::addPage(const PdfPageImage& image, QString* error)
 {
-    const QFileInfo target(m_impl->target);
-    return m_impl->spool.add(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".pages-XXXXXX"),
-                             image, 0, m_impl->target, error);
+    if (!image.isValid()) {
+        if (error && error->isEmpty()) *error = QStringLiteral("The page could not be encoded");
+        return false;
+    }
+    Impl& d = *m_impl;
+    if (!d.out) {
+        d.out = std::make_unique<SafeFile>(d.target);
+        if (!d.out->open(error)) {
+            d.out.reset();
+            return false;
+        }
+        d.written = 0;
+        // The second line's high bytes mark the file as binary for programs that guess.
+        if (!d.put(QByteArrayLiteral("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"), error)) return fail(error);
+    }
+    const int imageObject = d.next();
+    const double w = image.width * 72.0 / (image.dpiX > 0 ? image.dpiX : kDefaultPageDpi);
+    const double h = image.height * 72.0 / (image.dpiY > 0 ? image.dpiY : kDefaultPageDpi);
+    const QByteArray wText = QByteArray::fromStdString(pdfNumber(w)), hText = QByteArray::fromStdString(pdfNumber(h));
+    const QByteArray content = "q " + wText + " 0 0 " + hText + " 0 0 cm /Im0 Do Q\n";
+
+    QByteArray head = d.begin(imageObject) + imageDictionaryText(image) + "\nstream\n";
+    if (!d.put(head, error) || !d.put(image.data, error)) return fail(error);
+    if (!d.put(QByteArrayLiteral("\nendstream\nendobj\n"), error)) return fail(error);
+    const QByteArray contents = d.begin(imageObject + 1) + "<< /Length " + QByteArray::number(content.size()) +
+                                " >>\nstream\n" + content + "endstream\nendobj\n";
+    if (!d.put(contents, error)) return fail(error);
+    const QByteArray page = d.begin(imageObject + 2) + "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + wText + ' ' + hText +
+                            "] /Contents " + QByteArray::number(imageObject + 1) +
+                            " 0 R /Resources << /XObject << /Im0 " + QByteArray::number(imageObject) +
+                            " 0 R >> >> >>\nendobj\n";
+    if (!d.put(page, error)) return fail(error);
+    d.pages.push_back(imageObject + 2);
+    return true;
+}
+
+bool PdfDocumentWriter::fail(QString* error)
+{
+    // A page half-written leaves nothing that a later commit could finish.
+    if (error && error->isEmpty()) *error = QStringLiteral("Cannot write ") + m_impl->target;
+    discard();
+    return false;
 }
 
 bool PdfDocumentWriter::commit(const QString& producer, QString* error)
 {
-    if (m_impl->spool.pages().empty()) {
+    Impl& d = *m_impl;
+    if (!d.out || d.pages.empty()) {
         if (error) *error = QStringLiteral("No page was written");
         discard();
         return false;
     }
-    bool ok = false;
-    try {
-        QPDF pdf;
-        pdf.emptyPDF();
-        QPDFPageDocumentHelper pages(pdf);
-        for (const PageSpool::Page& s : m_impl->spool.pages())
-            pages.addPage(QPDFPageObjectHelper(makePage(pdf, s.meta, m_impl->spool.imageStream(pdf, s))), false);
-        ok = writeBeside(pdf, m_impl->target, producer, error);
-    } catch (const std::exception& e) {
-        if (error) *error = QString::fromLocal8Bit(e.what());
-        ok = false;
-    }
+    QByteArray kids;
+    for (int page : d.pages) kids += QByteArray::number(page) + " 0 R ";
+    QByteArray end = d.begin(2) + "<< /Type /Pages /Kids [" + kids + "] /Count " + QByteArray::number(qsizetype(d.pages.size())) +
+                     " >>\nendobj\n";
+    if (!d.put(end, error)) return fail(error);
+    end = d.begin(1) + "<< /Type /Catalog /Pages 2 0 R >>\nendobj\n";
+    if (!d.put(end, error)) return fail(error);
+    end = d.begin(3) + "<< /Producer " + pdfText(producer) + " >>\nendobj\n";
+    if (!d.put(end, error)) return fail(error);
+
+    const qint64 xref = d.written;
+    QByteArray table = "xref\n0 " + QByteArray::number(qsizetype(d.offsets.size()) + 1) + "\n0000000000 65535 f \n";
+    for (qint64 offset : d.offsets) table += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    table += "trailer\n<< /Size " + QByteArray::number(qsizetype(d.offsets.size()) + 1) +
+             " /Root 1 0 R /Info 3 0 R >>\nstartxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    if (!d.put(table, error)) return fail(error);
+    const bool ok = d.out->commit(error);
     discard();
     return ok;
 }
 
-void PdfDocumentWriter::discard() { m_impl->spool.clear(); }
+void PdfDocumentWriter::discard()
+{
+    m_impl->out.reset();
+    m_impl->pages.clear();
+    m_impl->offsets.assign(3, 0);
+    m_impl->written = 0;
+}
 
 int pdfPageCount(const QString& path)
 {

@@ -35,9 +35,10 @@ bool jpegResolution(const QByteArray& jpeg, double* dpiX, double* dpiY);
 // encodes the decoded pixels instead.
 PdfPageImage pdfImageFromJpeg(const QByteArray& jpeg, double dpiX, double dpiY);
 
-// A new PDF written page by page. Each page's encoded data is spooled to a hidden temporary file
-// beside the target, so memory holds one page at a time; commit() writes the document to another
-// temporary file and renames it over the target. Until then the target is untouched.
+// A new PDF written page by page, once: each page's encoded data goes straight into a hidden
+// temporary file beside the target (memory holds one page at a time) and commit() adds the page
+// tree and renames the file over the target. Until then the target is untouched; a page that
+// cannot be written drops the document. Errors name the system's reason (a full disk, say).
 class PdfDocumentWriter {
 public:
     explicit PdfDocumentWriter(const QString& target);
@@ -51,6 +52,7 @@ public:
     void discard();
 
 private:
+    bool fail(QString* error);
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

@@ -12,9 +12,14 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <deque>
+#include <future>
 #include <memory>
 #include <set>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace tf {
@@ -73,15 +78,10 @@ uint16_t compressionTag(int compression, const PageRaster& page)
     return COMPRESSION_NONE;
 }
 
-bool writeDirectory(TIFF* tif, const PageRaster& page, int compression, const QString& software,
-                    TiffMessages& messages, QString* error)
+// The tags of one page, its strips sized as the compression wants them. Fax pages are one
+// strip, as fax readers expect; others get strips of about 64 KiB. Gives the rows per strip.
+uint32_t setPageTags(TIFF* tif, const PageRaster& page, uint16_t comp, const QString& software)
 {
-    auto fail = [&](const QString& what) {
-        if (error) *error = messages.first.isEmpty() ? what : messages.first;
-        return false;
-    };
-    if (!page.isValid()) return fail(QStringLiteral("The page has no pixels"));
-
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(page.width));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(page.height));
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, static_cast<uint16_t>(page.bitsPerSample));
@@ -89,7 +89,6 @@ bool writeDirectory(TIFF* tif, const PageRaster& page, int compression, const QS
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-    const uint16_t comp = compressionTag(compression, page);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, comp);
     if (comp == COMPRESSION_CCITTFAX4) TIFFSetField(tif, TIFFTAG_GROUP4OPTIONS, 0);
     switch (page.kind) {
@@ -113,20 +112,46 @@ bool writeDirectory(TIFF* tif, const PageRaster& page, int compression, const QS
     TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(page.dpiX));
     TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(page.dpiY));
     if (!software.isEmpty()) TIFFSetField(tif, TIFFTAG_SOFTWARE, software.toUtf8().constData());
-    // Fax pages are one strip, as fax readers expect; others get strips of about 64 KiB.
     const uint32_t rowsPerStrip = comp == COMPRESSION_CCITTFAX4
                                       ? static_cast<uint32_t>(page.height)
                                       : TIFFDefaultStripSize(tif, static_cast<uint32_t>(qMax(1, 65536 / qMax(1, page.bytesPerRow()))));
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    return rowsPerStrip;
+}
 
-    const int rowBytes = page.bytesPerRow();
-    QByteArray row(rowBytes, '\0');
-    for (int y = 0; y < page.height; ++y) {
-        std::memcpy(row.data(), page.rows.constData() + qsizetype(y) * rowBytes, static_cast<size_t>(rowBytes));
-        if (TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0) < 0)
+bool writeDirectory(TIFF* tif, const PageRaster& page, int compression, const QString& software,
+                    TiffMessages& messages, QString* error)
+{
+    auto fail = [&](const QString& what) {
+        if (error) *error = messages.first.isEmpty() ? what : messages.first;
+        return false;
+    };
+    if (!page.isValid()) return fail(QStringLiteral("The page has no pixels"));
+    const uint32_t rowsPerStrip = setPageTags(tif, page, compressionTag(compression, page), software);
+
+    // Whole strips straight from the raster's rows: none of these codecs writes into its input.
+    const qsizetype rowBytes = page.bytesPerRow();
+    auto* rows = const_cast<char*>(page.rows.constData());
+    uint32_t strip = 0;
+    for (uint32_t y = 0; y < static_cast<uint32_t>(page.height); y += rowsPerStrip, ++strip) {
+        const uint32_t n = qMin<uint32_t>(rowsPerStrip, static_cast<uint32_t>(page.height) - y);
+        if (TIFFWriteEncodedStrip(tif, strip, rows + qsizetype(y) * rowBytes, static_cast<tmsize_t>(n * rowBytes)) < 0)
             return fail(QStringLiteral("Could not write the page's pixels"));
     }
     if (!TIFFWriteDirectory(tif)) return fail(QStringLiteral("Could not write the page's directory"));
+    return true;
+}
+
+// A page whose one strip was coded elsewhere (a Group 4 page coded on another thread).
+bool writeCodedPage(TIFF* tif, const PageRaster& page, const QByteArray& strip, const QString& software,
+                    TiffMessages& messages, QString* error)
+{
+    setPageTags(tif, page, COMPRESSION_CCITTFAX4, software);
+    if (TIFFWriteRawStrip(tif, 0, const_cast<char*>(strip.constData()), static_cast<tmsize_t>(strip.size())) < 0 ||
+        !TIFFWriteDirectory(tif)) {
+        if (error) *error = messages.first.isEmpty() ? QStringLiteral("Could not write the page") : messages.first;
+        return false;
+    }
     return true;
 }
 
@@ -280,11 +305,36 @@ struct MemoryFile {
 
 } // namespace
 
+// Group 4 coding is most of a black-and-white document's time, and each page codes on its own:
+// pages are coded on threads of their own, a few at a time, and written in their order as they
+// are done. Every other page is coded and written at once.
 struct TiffDocumentWriter::Impl {
+    struct Coding {
+        PageRaster page;
+        QString software;
+        std::future<std::pair<QByteArray, QString>> strip;
+    };
     bool big = false;
     TiffMessages messages;
     TiffHandle tif;
     std::unique_ptr<SafeFile> out;
+    std::deque<Coding> coding;
+
+    // Writes the coded pages in order until at most `keep` are left coding.
+    bool writeCoded(size_t keep, QString* error)
+    {
+        while (coding.size() > keep) {
+            Coding page = std::move(coding.front());
+            coding.pop_front();
+            auto [strip, why] = page.strip.get();
+            if (strip.isEmpty()) {
+                if (error) *error = why.isEmpty() ? QStringLiteral("The page could not be coded") : why;
+                return false;
+            }
+            if (!writeCodedPage(tif.get(), page.page, strip, page.software, messages, error)) return false;
+        }
+        return true;
+    }
 };
 
 TiffDocumentWriter::TiffDocumentWriter(const QString& target) : m_target(target), m_impl(std::make_unique<Impl>()) {}
@@ -310,6 +360,17 @@ bool TiffDocumentWriter::addPage(const PageRaster& page, int compression, const 
             return false;
         }
     }
+    if (page.isValid() && compressionTag(compression, page) == COMPRESSION_CCITTFAX4) {
+        m_impl->coding.push_back({page, software, std::async(std::launch::async, [page] {
+                                      QString why;
+                                      QByteArray strip = encodeGroup4(page, &why);
+                                      return std::pair{strip, why};
+                                  })});
+        ++m_pages;
+        const size_t cores = std::max(2u, std::thread::hardware_concurrency());
+        return m_impl->writeCoded(cores, error);
+    }
+    if (!m_impl->writeCoded(0, error)) return false;
     if (!writeDirectory(m_impl->tif.get(), page, compression, software, m_impl->messages, error)) return false;
     ++m_pages;
     return true;
@@ -322,6 +383,10 @@ bool TiffDocumentWriter::commit(QString* error)
         discard();
         return false;
     }
+    if (!m_impl->writeCoded(0, error)) {
+        discard();
+        return false;
+    }
     m_impl->tif.reset();
     const bool ok = m_impl->out->commit(error);
     discard();
@@ -330,8 +395,11 @@ bool TiffDocumentWriter::commit(QString* error)
 
 void TiffDocumentWriter::discard()
 {
-    if (m_impl) m_impl->tif.reset();
-    if (m_impl) m_impl->out.reset();
+    if (m_impl) {
+        m_impl->coding.clear(); // waits for the pages still coding
+        m_impl->tif.reset();
+        m_impl->out.reset();
+    }
     m_pages = 0;
 }
 

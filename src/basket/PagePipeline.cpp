@@ -1,0 +1,236 @@
+#include "basket/PagePipeline.h"
+
+#include "frame/TaskReplay.h"
+#include "platform/decode/decoder_client.h"
+#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/picture_decode.h"
+#include "services/modFileSystem.h"
+#include "services/modLoadPic.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+
+namespace tf {
+
+namespace {
+
+// The pages that need decoding, decoded by the pool a few ahead of the page being written, in
+// source order. Each is the request the page's first step would make (the control's routing, or
+// the loader's for a type the control does not read), only made earlier; a page that is not a
+// plain file is left to loadPage, which does not open it.
+class PagesAhead {
+public:
+    PagesAhead(const PageSource& pages, std::function<bool(int)> decoded, const std::atomic<bool>& cancel)
+        : m_pages(pages), m_decoded(std::move(decoded)), m_cancel(cancel),
+          // Finished pages wait here in memory: a few per decoder, not the whole source.
+          m_depth(std::clamp(decode::DecoderPool::shared().processCount(), 2, 6))
+    {
+    }
+    ~PagesAhead() { m_batch.cancel(); }
+    PagesAhead(const PagesAhead&) = delete;
+    PagesAhead& operator=(const PagesAhead&) = delete;
+
+    // The decode made ahead for page i (taken once, in increasing i), nothing when it was not
+    // decoded ahead or the job was cancelled while it waited. Reads the following pages ahead.
+    std::optional<decode::DecodeResult> take(int i)
+    {
+        fill(i + 1);
+        const auto it = m_indexes.find(i);
+        if (it == m_indexes.end()) {
+            fill(i + 1 + m_depth);
+            return std::nullopt;
+        }
+        const int wanted = it->second;
+        m_indexes.erase(m_indexes.begin(), std::next(it));
+        std::optional<decode::DecodeResult> result;
+        // This is the worker's own wait: every decode ends within the decoders' time limit, and a
+        // Cancel is seen within one step.
+        while (!result && m_batch.pending() > 0 && !m_cancel.load()) {
+            std::optional<decode::DecodeBatch::Finished> f = m_batch.nextInOrder(std::chrono::milliseconds(50));
+            if (f && f->index == wanted) result = std::move(f->result);
+            if (f && f->index > wanted) break;
+        }
+        if (m_cancel.load()) {
+            // Nothing of the job goes on after it: the decoders reading ahead are stopped now.
+            m_batch.cancel();
+            m_indexes.clear();
+            m_next = m_pages.count();
+            return std::nullopt;
+        }
+        fill(i + 1 + m_depth);
+        return result;
+    }
+
+    // Whether a page's first step is the control's routing (else the loader's).
+    static bool controlFirst(const QString& path)
+    {
+        const std::vector<DecodeStep> steps = decodeSteps(DecodeCaller::PageWriter, path);
+        return !steps.empty() && steps.front() == DecodeStep::Control;
+    }
+
+private:
+    // Submits the pages before `end` not yet considered, keeping at most m_depth in the pool.
+    void fill(int end)
+    {
+        end = std::min(end, m_pages.count());
+        while (m_next < end && m_batch.pending() < m_depth) {
+            const int i = m_next++;
+            const QString path = m_pages.page(i).path;
+            if (!m_decoded(i) || !QFileInfo(path).isFile()) continue;
+            m_indexes[i] = m_batch.submit(controlFirst(path) ? routedRequest({path, 1, DecodeCaller::Control})
+                                                             : loadPicRequest(path, 0, -1, -1, 16777215));
+        }
+    }
+
+    const PageSource& m_pages;
+    std::function<bool(int)> m_decoded;
+    const std::atomic<bool>& m_cancel;
+    const int m_depth;
+    decode::DecodeBatch m_batch;
+    int m_next = 0;
+    std::map<int, int> m_indexes; // page -> the batch's index of its decode
+};
+
+// Loads one page into the document, from the decode made ahead for it when there is one. A page
+// the control cannot read gets a second chance through the shared loader; false when neither
+// could read it: the page is left out and named with the others at the end.
+bool loadPage(ImageDocument& doc, const QString& path, std::optional<decode::DecodeResult> ahead)
+{
+    for (const DecodeStep step : decodeSteps(DecodeCaller::PageWriter, path)) {
+        if (step == DecodeStep::Control) {
+            doc.setPageIndex(1);
+            if (ahead)
+                doc.LoadDecoded(path, routedAnswer(std::move(*ahead)));
+            else
+                doc.LoadFromFile(path);
+            ahead.reset(); // the loader's step, if needed, is decoded now
+            if (!doc.LoadFailed()) return true;
+            continue;
+        }
+        int32_t width = 0, height = 0;
+        QImage picture;
+        if (ahead) {
+            picture = loadPicAnswer(*ahead, width, height);
+        } else {
+            LoadPicOptions options;
+            options.quiet = true; // one message at the end names every page left out
+            picture = LoadPic(path, 0, -1, -1, 16777215, width, height, options);
+        }
+        if (picture.isNull()) return false;
+        doc.setBitmapHandle(picture);
+        return true;
+    }
+    return false;
+}
+
+QString detailOf(const std::exception& e)
+{
+    if (const auto* box = dynamic_cast<const ImageBoxError*>(&e)) return box->description();
+    return QString::fromLocal8Bit(e.what());
+}
+
+} // namespace
+
+BasketPageSource::BasketPageSource(const std::vector<basket::PageRecord>& pages)
+{
+    m_pages.reserve(pages.size());
+    for (const basket::PageRecord& record : pages) m_pages.push_back({record.tag, record.text});
+}
+
+PagePipeline::PagePipeline(std::unique_ptr<PageSource> source, std::unique_ptr<PageSink> sink,
+                           PipelineSettings settings, QObject* parent)
+    : QObject(parent), m_source(std::move(source)), m_sink(std::move(sink)), m_settings(std::move(settings))
+{
+}
+
+PagePipeline::~PagePipeline()
+{
+    cancel();
+    if (m_worker.joinable()) m_worker.join();
+}
+
+void PagePipeline::start()
+{
+    if (m_worker.joinable()) return;
+    m_worker = std::thread([this] { work(); });
+}
+
+PipelineResult PagePipeline::runHere()
+{
+    work();
+    return m_result;
+}
+
+void PagePipeline::work()
+{
+    PipelineResult r;
+    r.total = m_source->count();
+    // The worker's own document: the window's documents are never touched off its thread.
+    ImageDocument doc;
+    PageSink& sink = *m_sink;
+    const bool replays = m_settings.tasks && m_settings.tasks->hasTasks();
+    // One order for every sink: colour format, then compression (which may narrow the format).
+    const auto applySettings = [&] {
+        doc.setColorFormat(m_settings.colorFormat);
+        doc.setTiffCompression(m_settings.tiffCompression);
+    };
+    try {
+        applySettings();
+        sink.open(doc, *m_source);
+        const auto asItIs = [&](const QString& path) { return !replays && sink.takesAsItIs(path); };
+        PagesAhead ahead(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel);
+        for (int i = 0; i < r.total; ++i) {
+            if (m_cancel.load()) {
+                r.cancelled = true;
+                break;
+            }
+            const PageSource::Page page = m_source->page(i);
+            emit progress(i, r.total, QStringLiteral("File - '") + fncGetFileName(page.path) + QLatin1Char('\''));
+            if (asItIs(page.path) && sink.addFile(doc, page.path)) {
+                ++r.written;
+                continue;
+            }
+            std::optional<decode::DecodeResult> decoded = ahead.take(i);
+            if (m_cancel.load()) {
+                r.cancelled = true;
+                break;
+            }
+            if (!loadPage(doc, page.path, std::move(decoded))) {
+                r.leftOut << page.name;
+                continue;
+            }
+            if (replays) {
+                const ReplayResult replay = m_settings.tasks->replayAll(doc);
+                if (!replay.ok && !r.tasksFailed) {
+                    r.tasksFailed = true;
+                    r.taskFailure = replay.message;
+                }
+            }
+            applySettings();
+            sink.addPage(doc);
+            ++r.written;
+        }
+        // A Cancel after the last page has nothing left to stop.
+        r.dropped = r.cancelled && !sink.keepsPagesOnCancel();
+        if (r.dropped || r.written == 0) {
+            sink.rollback(doc);
+        } else {
+            sink.commit(doc);
+            r.committed = true;
+        }
+    } catch (const std::exception& e) {
+        sink.rollback(doc);
+        r.failure = detailOf(e);
+        if (r.failure.isEmpty()) r.failure = QStringLiteral("The output could not be written");
+        r.committed = false;
+    }
+    m_result = r;
+    emit finished();
+}
+
+} // namespace tf

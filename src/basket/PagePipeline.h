@@ -1,0 +1,124 @@
+#pragma once
+// The one loop that turns pages into an output: a source hands out pages in order, the decoder
+// pool reads a few of them ahead, the task list edits each, and a sink takes them in source order.
+// Saving, appending and every later output (single files, printing, player packages) are sinks;
+// the basket, a scanner or a screen grab are sources.
+#include "basket/basketModel.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace tf {
+
+class ImageDocument;
+class TaskReplayer;
+
+// Where the pages come from, in order. Read on the pipeline's worker thread, so a source owns
+// what it hands out and looks at no list of the window's.
+class PageSource {
+public:
+    struct Page {
+        QString path; // the file the page is read from
+        QString name; // what the user calls it, in progress and messages
+    };
+    virtual ~PageSource() = default;
+    virtual int count() const = 0;
+    virtual Page page(int index) const = 0;
+};
+
+// The basket's pages as they were when the command started.
+class BasketPageSource final : public PageSource {
+public:
+    explicit BasketPageSource(const std::vector<basket::PageRecord>& pages);
+    int count() const override { return static_cast<int>(m_pages.size()); }
+    Page page(int index) const override { return m_pages[static_cast<size_t>(index)]; }
+
+private:
+    std::vector<Page> m_pages;
+};
+
+// Where the pages go. Every call comes from the pipeline's worker, in page order, with the one
+// document the pages are loaded into; failures raise (ImageBoxError or another std::exception
+// whose text says why, the system's reason included), and the pipeline then rolls back.
+class PageSink {
+public:
+    virtual ~PageSink() = default;
+    // Before the first page: checks the target and gets ready. Nothing of the user's changes here.
+    virtual void open(ImageDocument& doc, const PageSource& pages) = 0;
+    // Whether the sink may take this file's own bytes, undecoded (a JPEG into a PDF): such a page
+    // is not decoded ahead, and is handed to addFile before anything else is tried.
+    virtual bool takesAsItIs(const QString& /*path*/) const { return false; }
+    // The file as it is; false when it does not qualify after all (it is then decoded and added).
+    virtual bool addFile(ImageDocument& /*doc*/, const QString& /*path*/) { return false; }
+    // The page in `doc`, decoded, edited and with the colour format and compression set.
+    virtual void addPage(ImageDocument& doc) = 0;
+    // Puts the output in its place.
+    virtual void commit(ImageDocument& doc) = 0;
+    // Drops what was written: the user's files stay as they were.
+    virtual void rollback(ImageDocument& doc) noexcept = 0;
+    // Whether a Cancel keeps the pages taken before it (a new file, an append) or drops them
+    // (a new document that was to replace an existing file).
+    virtual bool keepsPagesOnCancel() const = 0;
+};
+
+struct PipelineSettings {
+    int16_t colorFormat = -1;
+    int16_t tiffCompression = 0;
+    // The task list replayed on every page; null for none. Must replay from any thread (see
+    // TaskReplayer::frozen).
+    std::shared_ptr<TaskReplayer> tasks;
+};
+
+struct PipelineResult {
+    int total = 0;         // pages in the source
+    int written = 0;       // pages the sink took
+    bool cancelled = false; // stopped by a Cancel before the last page
+    bool dropped = false;   // cancelled, and the sink dropped the pages taken (see keepsPagesOnCancel)
+    bool committed = false; // the output is in its place
+    QStringList leftOut;    // pages that could not be read, by name
+    bool tasksFailed = false;
+    QString taskFailure;    // the first failing replay's words
+    QString failure;        // why the output failed; empty when it did not
+};
+
+class PagePipeline : public QObject {
+    Q_OBJECT
+public:
+    PagePipeline(std::unique_ptr<PageSource> source, std::unique_ptr<PageSink> sink, PipelineSettings settings,
+                 QObject* parent = nullptr);
+    // Cancels a running job and waits for its worker to stop.
+    ~PagePipeline() override;
+
+    // Runs the job on a worker thread of its own; progress and finished arrive as queued signals.
+    // Once only.
+    void start();
+    // Runs the same job on the calling thread and gives its result (finished is emitted too).
+    PipelineResult runHere();
+    // From any thread: the job stops before its next page (a decode it waits for is dropped).
+    void cancel() { m_cancel.store(true); }
+    // Valid once finished was emitted.
+    const PipelineResult& result() const { return m_result; }
+
+signals:
+    // Before page `done` + 1 is worked on (`done` of `total` are through); `item` names it.
+    void progress(int done, int total, const QString& item);
+    void finished();
+
+private:
+    void work();
+    std::unique_ptr<PageSource> m_source;
+    std::unique_ptr<PageSink> m_sink;
+    PipelineSettings m_settings;
+    std::atomic<bool> m_cancel{false};
+    PipelineResult m_result;
+    std::thread m_worker;
+};
+
+} // namespace tf

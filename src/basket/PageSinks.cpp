@@ -1,0 +1,153 @@
+#include "basket/PageSinks.h"
+
+#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/imagebox_error.h"
+#include "platform/imagebox/pdf_pages.h"
+#include "platform/imagebox/tiff_pages.h"
+#include "platform/sys/safefile.h"
+#include "services/clsImageHeaderInfo.h"
+#include "services/modFileSystem.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace tf {
+
+namespace {
+
+bool existsOrLink(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+bool isJpegName(const QString& path)
+{
+    const QString ext = fncGetExtension(path).toLower();
+    return ext == QLatin1String("jpg") || ext == QLatin1String("jpeg");
+}
+
+[[noreturn]] void notADocument()
+{
+    throw ImageBoxError(imagebox_error::kInvalidFileFormat, QStringLiteral("Not a TIFF or PDF document"));
+}
+
+} // namespace
+
+qint64 tiffBytesAtMost(const PageSource& pages, int colorFormat, int compression)
+{
+    qint64 total = 0;
+    for (int i = 0; i < pages.count(); ++i) {
+        clsImageHeaderInfo header;
+        const QString path = pages.page(i).path;
+        if (!header.ReadJPEG_TIFF_PNG_Header(path) && !header.ReadGIF_BMP_Header(path)) continue;
+        total += tiffPageBytesAtMost(header.Width(), header.Height(),
+                                     tiffBitsPerPixel(colorFormat, compression, header.BitsPerPixel(), header.IsGray()),
+                                     qMax(0, compression));
+    }
+    return total;
+}
+
+// ---- new documents
+
+NewTiffSink::NewTiffSink(QString target) : m_target(std::move(target)), m_replacing(existsOrLink(m_target)) {}
+
+void NewTiffSink::open(ImageDocument& doc, const PageSource& pages)
+{
+    doc.BeginTiff(m_target, tiffBytesAtMost(pages, doc.ColorFormat(), doc.TiffCompression()));
+}
+
+void NewTiffSink::addPage(ImageDocument& doc) { doc.AddTiffPage(1); }
+void NewTiffSink::commit(ImageDocument& doc) { doc.SaveTiff(m_target); }
+void NewTiffSink::rollback(ImageDocument& doc) noexcept { doc.AbandonMultipage(); }
+
+NewPdfSink::NewPdfSink(QString target) : m_target(std::move(target)), m_replacing(existsOrLink(m_target)) {}
+
+void NewPdfSink::open(ImageDocument& doc, const PageSource&) { doc.BeginPdf(m_target); }
+bool NewPdfSink::takesAsItIs(const QString& path) const { return isJpegName(path); }
+bool NewPdfSink::addFile(ImageDocument& doc, const QString& path) { return doc.AddPdfPageFromJpegFile(path); }
+void NewPdfSink::addPage(ImageDocument& doc) { doc.AddPdfPage(1); }
+void NewPdfSink::commit(ImageDocument& doc) { doc.SavePdf(m_target); }
+void NewPdfSink::rollback(ImageDocument& doc) noexcept { doc.AbandonMultipage(); }
+
+// ---- appends
+
+TiffAppendSink::TiffAppendSink(QString document, QString target, AppendAt at, QString software)
+    : m_document(std::move(document)), m_target(std::move(target)), m_at(at), m_software(std::move(software))
+{
+}
+
+TiffAppendSink::~TiffAppendSink() = default;
+
+void TiffAppendSink::open(ImageDocument& doc, const PageSource& pages)
+{
+    // Only a document that can take pages is touched, and only after it proved readable.
+    if (tiffPageCount(m_document) == 0) notADocument();
+    // A classic TIFF the pages could take past 4 GiB is refused before any work.
+    if (isClassicTiff(m_document) &&
+        QFileInfo(m_document).size() + tiffBytesAtMost(pages, doc.ColorFormat(), doc.TiffCompression()) >
+            kClassicTiffMaxBytes)
+        throw ImageBoxError(imagebox_error::kFileAccess, tiffTooLargeMessage());
+    const bool intoItself = QFileInfo(m_target).absoluteFilePath() == QFileInfo(m_document).absoluteFilePath();
+    // The hidden copy of the user's document that the pages are appended to; it takes the
+    // document's place, or the free name, once the pages are in.
+    m_work = std::make_unique<SafeFile>(m_target, intoItself ? Placement::Replace : Placement::NoReplace);
+    // The document keeps its permissions; a new file takes them from the one it copies.
+    m_work->setPermissions(QFile::permissions(m_document));
+    QString error;
+    if (!m_work->open(&error) || !m_work->copyFrom(m_document, &error)) {
+        m_work.reset();
+        throw ImageBoxError(imagebox_error::kFileAccess, error);
+    }
+    doc.AbandonMultipage();
+}
+
+void TiffAppendSink::addPage(ImageDocument& doc)
+{
+    doc.SetExifAttribute(QStringLiteral("Software"), m_software);
+    // At the beginning, each page follows the ones appended before it.
+    doc.AppendToTiff(m_work->fileName(), m_work->fileName(), m_at == AppendAt::Beginning ? m_added + 1 : 0);
+    ++m_added;
+}
+
+void TiffAppendSink::commit(ImageDocument&)
+{
+    QString error;
+    const bool ok = m_work->commit(&error);
+    m_work.reset();
+    if (!ok) throw ImageBoxError(imagebox_error::kFileAccess, error);
+}
+
+void TiffAppendSink::rollback(ImageDocument&) noexcept { m_work.reset(); }
+
+PdfAppendSink::PdfAppendSink(QString document, QString target, AppendAt at)
+    : m_document(std::move(document)), m_target(std::move(target)), m_at(at)
+{
+}
+
+void PdfAppendSink::open(ImageDocument& doc, const PageSource&)
+{
+    if (pdfPageCount(m_document) == 0) notADocument();
+    doc.AbandonMultipage();
+}
+
+bool PdfAppendSink::takesAsItIs(const QString& path) const { return isJpegName(path); }
+
+bool PdfAppendSink::addFile(ImageDocument& doc, const QString& path)
+{
+    if (!doc.AppendJpegFileToPdf(path, m_document, m_target, position())) return false;
+    ++m_added;
+    return true;
+}
+
+void PdfAppendSink::addPage(ImageDocument& doc)
+{
+    doc.AppendToPdf(m_document, m_target, position());
+    ++m_added;
+}
+
+// The gathered pages are written here, in one pass.
+void PdfAppendSink::commit(ImageDocument& doc) { doc.ResetMultipage(); }
+void PdfAppendSink::rollback(ImageDocument& doc) noexcept { doc.AbandonMultipage(); }
+
+} // namespace tf

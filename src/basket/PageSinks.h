@@ -1,0 +1,95 @@
+#pragma once
+// The multipage documents as sinks of the page pipeline: a new TIFF or PDF, and pages added to an
+// existing one.
+#include "basket/PagePipeline.h"
+
+#include <QString>
+#include <memory>
+
+namespace tf {
+
+class SafeFile;
+
+// A new TIFF, written beside the target as the pages come and put in its place at the end. A
+// document that may pass 4 GiB is written as BigTIFF.
+class NewTiffSink final : public PageSink {
+public:
+    explicit NewTiffSink(QString target);
+    void open(ImageDocument& doc, const PageSource& pages) override;
+    void addPage(ImageDocument& doc) override;
+    void commit(ImageDocument& doc) override;
+    void rollback(ImageDocument& doc) noexcept override;
+    bool keepsPagesOnCancel() const override { return !m_replacing; }
+
+private:
+    QString m_target;
+    bool m_replacing;
+};
+
+// A new PDF, streamed beside the target; a JPEG file goes in as it is.
+class NewPdfSink final : public PageSink {
+public:
+    explicit NewPdfSink(QString target);
+    void open(ImageDocument& doc, const PageSource& pages) override;
+    bool takesAsItIs(const QString& path) const override;
+    bool addFile(ImageDocument& doc, const QString& path) override;
+    void addPage(ImageDocument& doc) override;
+    void commit(ImageDocument& doc) override;
+    void rollback(ImageDocument& doc) noexcept override;
+    bool keepsPagesOnCancel() const override { return !m_replacing; }
+
+private:
+    QString m_target;
+    bool m_replacing;
+};
+
+// Where appended pages go: before the first page or after the last.
+enum class AppendAt { Beginning, End };
+
+// Pages appended to an existing TIFF. The pages go into a hidden working copy beside `target`
+// (the document itself, or a new name beside it), which takes its place once they are all in.
+class TiffAppendSink final : public PageSink {
+public:
+    TiffAppendSink(QString document, QString target, AppendAt at, QString software);
+    ~TiffAppendSink() override;
+    void open(ImageDocument& doc, const PageSource& pages) override;
+    void addPage(ImageDocument& doc) override;
+    void commit(ImageDocument& doc) override;
+    void rollback(ImageDocument& doc) noexcept override;
+    bool keepsPagesOnCancel() const override { return true; }
+
+private:
+    QString m_document;
+    QString m_target;
+    AppendAt m_at;
+    QString m_software;
+    int m_added = 0;
+    std::unique_ptr<SafeFile> m_work;
+};
+
+// Pages appended to an existing PDF: gathered, then the document is read once and written once,
+// beside the target. A JPEG file goes in as it is.
+class PdfAppendSink final : public PageSink {
+public:
+    PdfAppendSink(QString document, QString target, AppendAt at);
+    void open(ImageDocument& doc, const PageSource& pages) override;
+    bool takesAsItIs(const QString& path) const override;
+    bool addFile(ImageDocument& doc, const QString& path) override;
+    void addPage(ImageDocument& doc) override;
+    void commit(ImageDocument& doc) override;
+    void rollback(ImageDocument& doc) noexcept override;
+    bool keepsPagesOnCancel() const override { return true; }
+
+private:
+    int position() const { return m_at == AppendAt::Beginning ? m_added + 1 : 0; }
+    QString m_document;
+    QString m_target;
+    AppendAt m_at;
+    int m_added = 0;
+};
+
+// What a TIFF of these pages may take at most, from the pages' headers (a page whose header
+// cannot be read counts nothing: it is most likely left out as unreadable).
+qint64 tiffBytesAtMost(const PageSource& pages, int colorFormat, int compression);
+
+} // namespace tf

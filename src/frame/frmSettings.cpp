@@ -51,6 +51,7 @@ public:
     explicit ThumbnailBox(QWidget* parent) : QLineEdit(parent)
     {
         setMaxLength(3);
+        setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 16);
         setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this));
         connect(this, &QLineEdit::textChanged, this, [this](const QString& text) {
             if (!text.isEmpty()) return;
@@ -108,6 +109,7 @@ frmSettings::frmSettings(SettingsPickers pickers, QWidget* parent) : QDialog(par
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
+    setMinimumWidth(420);
 
     tbsSettings = new QTabWidget(this);
     tbsSettings->setObjectName(QStringLiteral("tbsSettings"));
@@ -243,6 +245,7 @@ void frmSettings::subFillShortcutList()
     for (const auto& row : rows)
         tf::ListView::setSubItem(lvShortcuts->AddItem(QString::fromLatin1(row[0])), 1, QString::fromLatin1(row[1]));
     lvShortcuts->resizeColumnToContents(0);
+    lvShortcuts->resizeColumnToContents(1);
 }
 
 void frmSettings::showPreviewBackColor()

@@ -15,7 +15,6 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
-#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 using namespace tf;
@@ -118,17 +117,6 @@ TEST_F(SettingsDialog, OkStoresEveryControlAndSetsBothListsAlike)
     EXPECT_EQ(colorAsked, 1);
 }
 
-TEST_F(SettingsDialog, CancelledPickersChangeNothing)
-{
-    frmSettings d(pickers);
-    auto* folder = child<QLineEdit>(d, "txtTwainFolder");
-    const QString before = folder->text();
-    child<QPushButton>(d, "cmdTwainBrowse")->click();
-    EXPECT_EQ(folder->text(), before);
-    d.picPreviewBackground_Click();
-    EXPECT_EQ(d.PreviewBackColor(), gudtSettings.PreviewBackColor);
-}
-
 TEST_F(SettingsDialog, ThumbnailBoxesKeepDigitsDefaultWhenEmptiedAndClampWhenLeft)
 {
     frmSettings d(pickers);
@@ -205,19 +193,4 @@ TEST_F(SettingsDialog, GenericNamesThatCannotNameAFileAreRefusedOnOk)
         EXPECT_EQ(stored.count(), 0);
         EXPECT_EQ(encodeSettings(gudtSettings), before);
     }
-}
-
-TEST_F(SettingsDialog, FourTabsAndTheThreeShortcutRows)
-{
-    frmSettings d(pickers);
-    auto* tabs = child<QTabWidget>(d, "tbsSettings");
-    ASSERT_EQ(tabs->count(), 4);
-    EXPECT_EQ(QStringList({tabs->tabText(0), tabs->tabText(1), tabs->tabText(2), tabs->tabText(3)}),
-              QStringList({"General", "Capture", "Twain", "Shortcuts"}));
-    EXPECT_EQ(tabs->currentIndex(), 0);
-    auto* list = d.findChild<QTreeWidget*>("lvShortcuts");
-    ASSERT_NE(list, nullptr);
-    ASSERT_EQ(list->topLevelItemCount(), 3);
-    EXPECT_EQ(list->topLevelItem(0)->text(1), "Enter [Return]");
-    EXPECT_EQ(list->topLevelItem(2)->text(0), "Delete selected files from basket");
 }

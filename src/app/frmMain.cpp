@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "controls/panewidgets.h"
+#include "app/appDialogs.h"
 #include "app/basketFolderFiles.h"
 #include "basket/BasketController.h"
 #include "basket/modMultiPage.h"
@@ -169,6 +170,9 @@ void frmMain::buildWidgets()
     connect(m_splView, &tf::Splitter::SplitComplete, this, &frmMain::splView_SplitComplete);
     connect(m_browse->tbsBrowse(), &tf::TabStrip::Click, this, &frmMain::tbsBrowse_Click);
     connect(m_tbsMetadata, &tf::TabStrip::Click, this, &frmMain::tbsMetadata_Click);
+    connect(m_browse->cmdBrowseSettings(), &QPushButton::clicked, this,
+            [this] { tf::showSettingsDialog(this, [this] { subUpdateForm(); }); });
+    connect(m_browse->cmdBrowseAbout(), &QPushButton::clicked, this, [this] { tf::showAboutDialog(this); });
 }
 
 void frmMain::buildMetadataPane()

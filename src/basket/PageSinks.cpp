@@ -3,8 +3,8 @@
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/imagebox/pdf_pages.h"
+#include "platform/imagebox/tiff_append.h"
 #include "platform/imagebox/tiff_pages.h"
-#include "platform/sys/safefile.h"
 #include "services/clsImageHeaderInfo.h"
 #include "services/modFileSystem.h"
 
@@ -88,37 +88,30 @@ void TiffAppendSink::open(ImageDocument& doc, const PageSource& pages)
         QFileInfo(m_document).size() + tiffBytesAtMost(pages, doc.ColorFormat(), doc.TiffCompression()) >
             kClassicTiffMaxBytes)
         throw ImageBoxError(imagebox_error::kFileAccess, tiffTooLargeMessage());
-    const bool intoItself = QFileInfo(m_target).absoluteFilePath() == QFileInfo(m_document).absoluteFilePath();
-    // The hidden copy of the user's document that the pages are appended to; it takes the
-    // document's place, or the free name, once the pages are in.
-    m_work = std::make_unique<SafeFile>(m_target, intoItself ? Placement::Replace : Placement::NoReplace);
-    // The document keeps its permissions; a new file takes them from the one it copies.
-    m_work->setPermissions(QFile::permissions(m_document));
-    QString error;
-    if (!m_work->open(&error) || !m_work->copyFrom(m_document, &error)) {
-        m_work.reset();
-        throw ImageBoxError(imagebox_error::kFileAccess, error);
-    }
+    // The pages go after the document's old end and join it with one pointer rewritten last: no
+    // copy of the document, and a failure or Cancel cuts the file back to what it was.
+    m_session = std::make_unique<TiffAppendSession>(m_document, m_target,
+                                                    m_at == AppendAt::Beginning ? TiffAppendSession::Where::Beginning
+                                                                                : TiffAppendSession::Where::End);
     doc.AbandonMultipage();
 }
 
 void TiffAppendSink::addPage(ImageDocument& doc)
 {
-    doc.SetExifAttribute(QStringLiteral("Software"), m_software);
-    // At the beginning, each page follows the ones appended before it.
-    doc.AppendToTiff(m_work->fileName(), m_work->fileName(), m_at == AppendAt::Beginning ? m_added + 1 : 0);
-    ++m_added;
+    QString error;
+    if (!m_session->addPage(doc.TiffPageRaster(), qMax<int>(0, doc.TiffCompression()), m_software, &error))
+        throw ImageBoxError(imagebox_error::kFileAccess, error);
 }
 
 void TiffAppendSink::commit(ImageDocument&)
 {
     QString error;
-    const bool ok = m_work->commit(&error);
-    m_work.reset();
+    const bool ok = m_session->commit(&error);
+    m_session.reset();
     if (!ok) throw ImageBoxError(imagebox_error::kFileAccess, error);
 }
 
-void TiffAppendSink::rollback(ImageDocument&) noexcept { m_work.reset(); }
+void TiffAppendSink::rollback(ImageDocument&) noexcept { m_session.reset(); }
 
 PdfAppendSink::PdfAppendSink(QString document, QString target, AppendAt at)
     : m_document(std::move(document)), m_target(std::move(target)), m_at(at)

@@ -8,7 +8,7 @@
 
 namespace tf {
 
-class SafeFile;
+class TiffAppendSession;
 
 // A new TIFF, written beside the target as the pages come and put in its place at the end. A
 // document that may pass 4 GiB is written as BigTIFF.
@@ -46,8 +46,8 @@ private:
 // Where appended pages go: before the first page or after the last.
 enum class AppendAt { Beginning, End };
 
-// Pages appended to an existing TIFF. The pages go into a hidden working copy beside `target`
-// (the document itself, or a new name beside it), which takes its place once they are all in.
+// Pages appended to an existing TIFF, in place or into a new file beside it: written after the
+// old end and joined with one pointer rewritten at commit; a rollback cuts the file back.
 class TiffAppendSink final : public PageSink {
 public:
     TiffAppendSink(QString document, QString target, AppendAt at, QString software);
@@ -63,8 +63,7 @@ private:
     QString m_target;
     AppendAt m_at;
     QString m_software;
-    int m_added = 0;
-    std::unique_ptr<SafeFile> m_work;
+    std::unique_ptr<TiffAppendSession> m_session;
 };
 
 // Pages appended to an existing PDF: gathered, then the document is read once and written once,

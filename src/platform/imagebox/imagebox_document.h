@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/imagebox/page_raster.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/sys/colors.h"
 
@@ -149,6 +150,9 @@ public:
     // control goes away. `path2`, when it is not there yet, must still be free when written.
     // A TIFF append that would take a classic TIFF past 4 GiB is refused before any work.
     void AppendToTiff(const QString& path, const QString& path2, int32_t position);
+    // The picture as AddTiffPage and AppendToTiff would write it with the colour format and
+    // compression set now, for writers that take pages themselves.
+    PageRaster TiffPageRaster() const;
     void AppendToPdf(const QString& path, const QString& path2, int32_t position);
     // AppendToPdf for a JPEG file taken as it is, on the terms of AddPdfPageFromJpegFile: false,
     // with nothing gathered, when the file does not qualify.

@@ -391,6 +391,12 @@ void ImageDocument::BeginPdf(const QString& path)
     multipage().direct = path;
 }
 
+PageRaster ImageDocument::TiffPageRaster() const
+{
+    requireImage(HasImage());
+    return tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
+}
+
 void ImageDocument::AddTiffPage(int32_t /*page*/)
 {
     requireImage(HasImage());

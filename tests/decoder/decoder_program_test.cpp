@@ -131,13 +131,10 @@ TEST_F(DecoderProgram, ThumbnailsOfEveryKindOfJpegAreDecodedReduced)
         QImageWriter writer(path, "jpg");
         writer.setProgressiveScanWrite(c.progressive);
         ASSERT_TRUE(writer.write(c.image));
-        int32_t width = 0, height = 0;
-        tf::PicRoute route = tf::PicRoute::None;
-        tf::LoadPicOptions options;
-        options.route = &route;
-        const QImage thumbnail = LoadPic(path, kSizeModeBox, 40, 40, tf::rgb(255, 255, 255), width, height, options);
-        EXPECT_EQ(route, tf::PicRoute::ReducedJpeg);
-        EXPECT_EQ(QSize(width, height), QSize(1240, 1754));
+        const DecodeResult r = DecoderPool::shared().decode(tf::loadPicRequest(path, kSizeModeBox, 40, 40, 0x00FFFFFF));
+        EXPECT_EQ(r.route, int32_t(tf::PicRoute::ReducedJpeg));
+        EXPECT_EQ(QSize(r.sourceWidth, r.sourceHeight), QSize(1240, 1754));
+        const QImage& thumbnail = r.image;
         ASSERT_EQ(thumbnail.size(), QSize(40, 40));
         const QImage whole = fncResizePicture(tf::test::loadPage(path), kSizeModeBox, 40, 40, tf::rgb(255, 255, 255));
         int64_t difference = 0;

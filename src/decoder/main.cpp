@@ -3,11 +3,16 @@
 // Each request follows the routing of the caller that sent it, exactly as that caller decodes in
 // process.
 #include "platform/decode/decoder_server.h"
+#include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/picture_decode.h"
+#include "platform/imagebox/picture_limits.h"
 #include "services/modLoadPic.h"
 
-#include <QCoreApplication>
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QImageWriter>
 
 namespace {
 
@@ -62,11 +67,36 @@ DecodeResult handle(const DecodeRequest& request)
     return r;
 }
 
+// What the first thumbnail would otherwise pay for: FreeImage's plugins, and Qt's JPEG reader
+// with the library under it. Done while the decoder waits for its first request.
+void warmUp()
+{
+    tf::ensureFreeImage();
+    QImage tiny(16, 16, QImage::Format_RGB32);
+    tiny.fill(Qt::gray);
+    QBuffer buffer;
+    buffer.open(QIODevice::ReadWrite);
+    QImageWriter(&buffer, "jpeg").write(tiny);
+    buffer.seek(0);
+    QImageReader reader(&buffer, "jpeg");
+    reader.setScaledSize(QSize(2, 2));
+    reader.read();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // Qt's SVG reader draws text, and fonts need a GUI application; the decoder has no screen, so
+    // it never asks for the window's platform (an X server that went away would end it).
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     // Image format plugins are found through the application's library paths.
-    QCoreApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
+    int64_t memoryLimit = 0;
+    // A malformed option is runDecoder's to report.
+    if (tf::decode::memoryLimitOption(argc, argv, memoryLimit)) {
+        tf::setPictureMemoryLimit(memoryLimit);
+        warmUp();
+    }
     return tf::decode::runDecoder(argc, argv, handle);
 }

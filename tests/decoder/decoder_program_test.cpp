@@ -1,6 +1,7 @@
 // The decoder program: each routing gives what it gives in process; damaged files cost only themselves.
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_codecs.h"
+#include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
 #include "support/testenv.h"
 
@@ -112,6 +113,35 @@ TEST_F(DecoderProgram, TheLoadersReportOfABrokenFileComesBackForItsCallerToGive)
     EXPECT_TRUE(r.image.isNull());
     EXPECT_EQ(r.errorNumber, tf::kErrInvalidPicture);
     EXPECT_EQ(r.message, QStringLiteral("Invalid picture"));
+}
+
+// A thumbnail of a large JPEG is decoded reduced whatever kind of JPEG it is, and looks like the
+// whole picture made small.
+TEST_F(DecoderProgram, ThumbnailsOfEveryKindOfJpegAreDecodedReduced)
+{
+    const QImage colour = photo(1240, 1754, 40);
+    const struct { const char* what; QImage image; bool progressive; } cases[] = {
+        {"baseline", colour, false},
+        {"progressive", colour, true},
+        {"grey", colour.convertToFormat(QImage::Format_Grayscale8), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString path = folder.file(QString::fromLatin1(c.what) + ".jpg");
+        QImageWriter writer(path, "jpg");
+        writer.setProgressiveScanWrite(c.progressive);
+        ASSERT_TRUE(writer.write(c.image));
+        const DecodeResult r = DecoderPool::shared().decode(tf::loadPicRequest(path, kSizeModeBox, 40, 40, 0x00FFFFFF));
+        EXPECT_EQ(r.route, int32_t(tf::PicRoute::ReducedJpeg));
+        EXPECT_EQ(QSize(r.sourceWidth, r.sourceHeight), QSize(1240, 1754));
+        const QImage& thumbnail = r.image;
+        ASSERT_EQ(thumbnail.size(), QSize(40, 40));
+        const QImage whole = fncResizePicture(tf::test::loadPage(path), kSizeModeBox, 40, 40, tf::rgb(255, 255, 255));
+        int64_t difference = 0;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 40; ++x) difference += std::abs(qGray(thumbnail.pixel(x, y)) - qGray(whole.pixel(x, y)));
+        EXPECT_LT(difference / (40 * 40), 6);
+    }
 }
 
 // Every input that ever crashed, froze or flooded a reader, both ways: an answer or a failure in time.

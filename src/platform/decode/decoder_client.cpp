@@ -41,6 +41,14 @@ QString& programOverride()
     return path;
 }
 
+int coreCount() { return std::max(1, QThread::idealThreadCount()); }
+
+DecoderSettings withMachineLimits(DecoderSettings settings, int processes)
+{
+    if (settings.memoryLimit < 0) settings.memoryLimit = decoderMemoryLimit(processes, physicalMemory());
+    return settings;
+}
+
 DecodeResult failed(DecodeStatus status)
 {
     DecodeResult r;
@@ -50,6 +58,20 @@ DecodeResult failed(DecodeStatus status)
 }
 
 } // namespace
+
+int64_t decoderMemoryLimit(int processes, int64_t physicalMemory)
+{
+    if (physicalMemory <= 0) return kDefaultMemoryLimit;
+    const int64_t share = physicalMemory / 2 / std::max(processes, 1);
+    return std::clamp(share, kMinimumMemoryLimit, kDefaultMemoryLimit);
+}
+
+int64_t physicalMemory()
+{
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? int64_t(pages) * pageSize : 0;
+}
 
 void setDecoderProgram(const QString& path)
 {
@@ -83,7 +105,10 @@ struct DecoderProcess::State {
     bool killed = false;
 };
 
-DecoderProcess::DecoderProcess(DecoderSettings settings) : m_settings(std::move(settings)), m_state(std::make_unique<State>()) {}
+DecoderProcess::DecoderProcess(DecoderSettings settings)
+    : m_settings(withMachineLimits(std::move(settings), coreCount())), m_state(std::make_unique<State>())
+{
+}
 
 DecoderProcess::~DecoderProcess() { stop(true); }
 
@@ -185,9 +210,8 @@ void DecoderProcess::stop(bool kill)
     m_state->killed = false;
 }
 
-DecodeResult DecoderProcess::decode(const DecodeRequest& request)
+bool DecoderProcess::ensureRunning(QString& why)
 {
-    using namespace std::chrono;
     bool killed = false;
     {
         std::lock_guard lock(m_state->mutex);
@@ -200,8 +224,20 @@ DecodeResult DecoderProcess::decode(const DecodeRequest& request)
         pollfd p{m_socket, POLLIN, 0};
         if (::poll(&p, 1, 0) != 0) stop(true);
     }
+    return m_socket >= 0 || start(why);
+}
+
+bool DecoderProcess::prepare()
+{
     QString why;
-    if (m_socket < 0 && !start(why)) {
+    return ensureRunning(why);
+}
+
+DecodeResult DecoderProcess::decode(const DecodeRequest& request)
+{
+    using namespace std::chrono;
+    QString why;
+    if (!ensureRunning(why)) {
         DecodeResult r = failed(DecodeStatus::NoDecoder);
         r.message += QStringLiteral(" (the decoder program did not start: %1)").arg(why);
         return r;
@@ -342,6 +378,8 @@ struct DecoderPool::Impl {
     {
         DecoderProcess& process = *processes[index];
         for (;;) {
+            // Ahead of the request: at the pool's start, and again at once after a failure.
+            process.prepare();
             Job job;
             {
                 std::unique_lock lock(mutex);
@@ -368,8 +406,9 @@ struct DecoderPool::Impl {
 
 DecoderPool::DecoderPool(DecoderSettings settings) : m_impl(std::make_unique<Impl>())
 {
-    m_impl->settings = std::move(settings);
-    if (m_impl->settings.processes <= 0) m_impl->settings.processes = std::max(1, QThread::idealThreadCount());
+    if (settings.processes <= 0) settings.processes = coreCount();
+    const int processes = settings.processes;
+    m_impl->settings = withMachineLimits(std::move(settings), processes);
     for (int i = 0; i < m_impl->settings.processes; ++i)
         m_impl->processes.push_back(std::make_unique<DecoderProcess>(m_impl->settings));
     m_impl->running.assign(m_impl->processes.size(), nullptr);

@@ -27,10 +27,24 @@ inline constexpr const char* kDecoderProgramName = "tavrel-folio-decoder";
 void setDecoderProgram(const QString& path);
 QString decoderProgram();
 
+// A memory limit worked out from the machine: see decoderMemoryLimit().
+inline constexpr int64_t kMachineMemoryLimit = -1;
+// The least address space a decoder gets however small the machine: the program itself takes
+// about 100 MB, and below this it would refuse an ordinary page scanned at 600 dpi.
+inline constexpr int64_t kMinimumMemoryLimit = int64_t(512) << 20;
+
+// The address space each of `processes` decoders may take so that all of them together stay
+// within half of `physicalMemory`: at most 2 GiB, at least kMinimumMemoryLimit.
+int64_t decoderMemoryLimit(int processes, int64_t physicalMemory);
+// This machine's memory in bytes (0 when it cannot be told).
+int64_t physicalMemory();
+
 struct DecoderSettings {
     QString program;                                 // empty: decoderProgram()
     std::chrono::milliseconds timeLimit{10000};      // per file, from sending the request to the last pixel
-    int64_t memoryLimit = int64_t(2) << 30;          // address space of each decoder; 0 for none
+    // Address space of each decoder; 0 for none. kMachineMemoryLimit: decoderMemoryLimit() for
+    // the pool's size (a decoder on its own counts as a pool of one per core).
+    int64_t memoryLimit = kMachineMemoryLimit;
     int processes = 0;                               // pool size; 0: one per core
 };
 
@@ -51,11 +65,15 @@ public:
     void abort();
     // As abort(), and no decoder is started again: later requests end as NoDecoder.
     void close();
+    // Starts a decoder now unless one is running, so that the next decode does not wait for it
+    // to start; false when none could be started.
+    bool prepare();
     // The running decoder's process id, 0 when none runs.
     pid_t pid() const;
 
 private:
     bool start(QString& why);
+    bool ensureRunning(QString& why);
     void stop(bool kill);
 
     DecoderSettings m_settings;
@@ -107,7 +125,9 @@ private:
     std::shared_ptr<State> m_state;
 };
 
-// One decoder per core, each driven by a thread of the pool.
+// One decoder per core, each driven by a thread of the pool. The decoders start with the pool,
+// before its first request, and a decoder that failed is started again as soon as it is reaped,
+// so no request waits for a decoder to start.
 class DecoderPool {
 public:
     explicit DecoderPool(DecoderSettings settings = {});
@@ -128,6 +148,7 @@ public:
     int processCount() const;
     // Decoders working on a request at this moment.
     int busy() const;
+    // As given, with the pool's size and memory limit worked out.
     const DecoderSettings& settings() const;
 
     struct Impl;

@@ -19,7 +19,9 @@ namespace {
 
 std::atomic<bool> g_decoderProcess{false};
 
-bool parseMemoryLimit(int argc, char** argv, int64_t& limit)
+} // namespace
+
+bool memoryLimitOption(int argc, char** argv, int64_t& limit)
 {
     limit = kDefaultMemoryLimit;
     const std::string_view prefix = kMemoryLimitOption;
@@ -34,6 +36,8 @@ bool parseMemoryLimit(int argc, char** argv, int64_t& limit)
     }
     return true;
 }
+
+namespace {
 
 // A backstop should the program be gone while a library loops: the default action of SIGALRM
 // ends the process. The program kills a decoder at the time limit itself.
@@ -58,7 +62,7 @@ int runDecoder(int argc, char** argv, const DecodeHandler& handler)
 {
     g_decoderProcess = true;
     int64_t limit = 0;
-    if (!parseMemoryLimit(argc, argv, limit)) {
+    if (!memoryLimitOption(argc, argv, limit)) {
         std::fprintf(stderr, "usage: %s [%sBYTES]  (requests on standard input, a socket)\n", argv[0], kMemoryLimitOption);
         return 2;
     }

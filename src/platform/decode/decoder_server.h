@@ -30,6 +30,10 @@ inline constexpr bool kAddressSpaceLimitUsable = true;
 // The option the client passes; a decoder started by hand takes it too.
 inline constexpr const char* kMemoryLimitOption = "--memory-limit=";
 
+// The memory limit named by --memory-limit=BYTES in a decoder's arguments (0: none), else
+// kDefaultMemoryLimit; false for any other argument or a malformed value.
+bool memoryLimitOption(int argc, char** argv, int64_t& limit);
+
 // Serves requests from the socket on standard input until it closes: one handler call per request,
 // its result written back. Applies the memory limit named by --memory-limit=BYTES (0: none;
 // default kDefaultMemoryLimit) first. Returns the process's exit code: 0 when the program closed

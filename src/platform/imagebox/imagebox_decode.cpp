@@ -1,5 +1,6 @@
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/picture_limits.h"
 
 #include <FreeImage.h>
 
@@ -49,9 +50,13 @@ using Bitmap = FreeImageBitmap;
 
 bool isMultiPage(FREE_IMAGE_FORMAT fif) { return fif == FIF_TIFF || fif == FIF_GIF; }
 
-bool headerAllowed(FIBITMAP* header)
+// Why a picture whose header FreeImage read (or could not read) is not decoded; empty when it is.
+QString headerRefusal(FIBITMAP* header, const QString& unreadable)
 {
-    return header && sizeAllowed(FreeImage_GetWidth(header), FreeImage_GetHeight(header), static_cast<int>(FreeImage_GetBPP(header)));
+    if (!header) return unreadable;
+    const unsigned width = FreeImage_GetWidth(header), height = FreeImage_GetHeight(header);
+    if (sizeAllowed(width, height, static_cast<int>(FreeImage_GetBPP(header)))) return {};
+    return pictureTooLargeText(width, height);
 }
 
 FREE_IMAGE_FORMAT formatOf(const QByteArray& name)
@@ -227,8 +232,10 @@ QImage decodeWithQt(const QString& path, int page, QString* failure, int* pageCo
     if (page > count) return fail(failure, QStringLiteral("no such page"));
     if (page > 1 && !reader.jumpToImage(page - 1)) return fail(failure, QStringLiteral("no such page"));
     const QSize size = reader.size();
-    if (size.isValid() && !sizeAllowed(size.width(), size.height(), 32)) return fail(failure, QStringLiteral("picture too large"));
-    reader.setAllocationLimit(static_cast<int>(kMaxBytes >> 20)); // Qt's own default stops at 128 MB
+    if (size.isValid() && !sizeAllowed(size.width(), size.height(), 32))
+        return fail(failure, pictureTooLargeText(size.width(), size.height()));
+    // Qt's own default stops at 128 MB.
+    reader.setAllocationLimit(static_cast<int>(std::min<qint64>(kMaxBytes, maxPicturePixels() * 4) >> 20));
     QImage image = reader.read();
     if (image.isNull()) return fail(failure, reader.errorString());
     return image;
@@ -247,13 +254,15 @@ QImage decodeMultiPage(FREE_IMAGE_FORMAT fif, const QString& path, const QByteAr
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxBytes) return fail(failure, QStringLiteral("unreadable file"));
         QSize screen, frame;
-        if (!gifFrameSize(f.readAll(), page - 1, &screen, &frame) || !sizeAllowed(screen.width(), screen.height(), 32) ||
-            !sizeAllowed(frame.width(), frame.height(), 32))
-            return fail(failure, QStringLiteral("damaged or oversized frame"));
+        if (!gifFrameSize(f.readAll(), page - 1, &screen, &frame)) return fail(failure, QStringLiteral("damaged frame"));
+        for (const QSize& claimed : {screen, frame})
+            if (!sizeAllowed(claimed.width(), claimed.height(), 32))
+                return fail(failure, pictureTooLargeText(claimed.width(), claimed.height()));
     } else {
         MultiBitmap headers(fif, name, FIF_LOAD_NOPIXELS);
         LockedPage header(headers.handle(), page - 1);
-        if (!headerAllowed(header.page)) return fail(failure, QStringLiteral("damaged or oversized page"));
+        const QString refusal = headerRefusal(header.page, QStringLiteral("damaged page"));
+        if (!refusal.isEmpty()) return fail(failure, refusal);
     }
     LockedPage locked(doc.handle(), page - 1);
     if (!locked.page) return fail(failure, QStringLiteral("unreadable page"));
@@ -266,7 +275,7 @@ bool sizeAllowed(qint64 width, qint64 height, int bitsPerPixel)
 {
     if (width <= 0 || height <= 0 || width > kMaxPixels || height > kMaxPixels) return false;
     const qint64 pixels = width * height;
-    return pixels <= kMaxPixels && pixels * qMax(bitsPerPixel, 1) / 8 <= kMaxBytes;
+    return pixels <= std::min<qint64>(kMaxPixels, maxPicturePixels()) && pixels * qMax(bitsPerPixel, 1) / 8 <= kMaxBytes;
 }
 
 bool gifFrameSize(const QByteArray& data, int frame, QSize* logicalScreen, QSize* frameSize)
@@ -293,6 +302,8 @@ QImage decodeImageFile(const QString& path, int page, QString* failure, int* pag
     if (path.isEmpty() || !info.isFile()) return fail(failure, QStringLiteral("no such file"));
     if (info.size() == 0) return fail(failure, QStringLiteral("empty file"));
     if (page < 1) return fail(failure, QStringLiteral("no such page"));
+    const FileClaims claims = checkFileClaims(path);
+    if (claims.verdict != FileClaims::Believable) return fail(failure, claims.why);
 
     ensureFreeImage();
     const QByteArray name = QFile::encodeName(path);
@@ -314,7 +325,8 @@ QImage decodeImageFile(const QString& path, int page, QString* failure, int* pag
         }
         {
             Bitmap header(FreeImage_Load(fif, name.constData(), FIF_LOAD_NOPIXELS));
-            if (!headerAllowed(header.get())) return fail(failure, QStringLiteral("damaged or oversized picture"));
+            const QString refusal = headerRefusal(header.get(), QStringLiteral("damaged picture"));
+            if (!refusal.isEmpty()) return fail(failure, refusal);
         }
         const BmpFacts bmp = fif == FIF_BMP ? bmpFacts(path) : BmpFacts{};
         if (bmp.cutShort) return fail(failure, QStringLiteral("truncated file"));

@@ -5,10 +5,12 @@
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/picture_geometry.h"
+#include "platform/imagebox/picture_limits.h"
 
 #include <FreeImage.h>
 #include <IL/il.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -34,11 +36,6 @@ const QStringList kQtExtensions = {"tiff", "tif", "gif", "jpeg", "jpg", "jpe", "
 
 using Bitmap = FreeImageBitmap;
 
-struct MemoryCloser {
-    void operator()(FIMEMORY* m) const { FreeImage_CloseMemory(m); }
-};
-using Memory = std::unique_ptr<FIMEMORY, MemoryCloser>;
-
 bool isBoxMode(int32_t sizeMode) { return sizeMode == kSizeModeFit || sizeMode == kSizeModeBox; }
 
 // A JPEG bigger than this is not read whole for the layout check; the decoders still guard it.
@@ -61,77 +58,74 @@ quint32 be32(const QByteArray& d, qsizetype at)
     return be16(d, at) << 16 | be16(d, at + 2);
 }
 
-bool claimsTooMuch(quint32 width, quint32 height)
+// Why a picture of the claimed size is refused; empty when it is not.
+QString sizeRefusal(quint32 width, quint32 height)
 {
-    return width > 0 && height > 0 && !pictureSizeAllowed(width, height);
+    return width > 0 && height > 0 && !pictureSizeAllowed(width, height) ? pictureTooLargeText(width, height) : QString();
 }
 
 // For the FreeImage types whose header cannot be read alone: the size the file claims, read from
 // its first bytes. FreeImage would allocate (and for GIF, paint) the whole claimed canvas, so a
 // file of a few bytes could take gigabytes.
-bool headerClaimsTooMuch(FREE_IMAGE_FORMAT fif, const QString& fileName)
+QString headerRefusal(FREE_IMAGE_FORMAT fif, const QString& fileName)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!file.open(QIODevice::ReadOnly)) return {};
     const QByteArray d = file.read(64 * 1024);
     switch (fif) {
     case FIF_GIF: {
-        if (claimsTooMuch(le16(d, 6), le16(d, 8))) return true;
+        if (QString screen = sizeRefusal(le16(d, 6), le16(d, 8)); !screen.isEmpty()) return screen;
         // The first frame's own size counts too: walk past the colour table and extensions.
         const uchar flags = d.size() > 10 ? uchar(d[10]) : 0;
         qsizetype at = 13 + ((flags & 0x80) ? 3 << ((flags & 7) + 1) : 0);
         while (at < d.size()) {
             const uchar block = uchar(d[at]);
-            if (block == 0x2C) return claimsTooMuch(le16(d, at + 5), le16(d, at + 7));
-            if (block != 0x21) return false;
+            if (block == 0x2C) return sizeRefusal(le16(d, at + 5), le16(d, at + 7));
+            if (block != 0x21) return {};
             at += 2;
             while (at < d.size() && d[at] != 0) at += uchar(d[at]) + 1;
             ++at;
         }
-        return false;
+        return {};
     }
-    case FIF_SGI: return claimsTooMuch(be16(d, 6), be16(d, 8));
-    case FIF_DDS: return claimsTooMuch(le32(d, 16), le32(d, 12));
+    case FIF_SGI: return sizeRefusal(be16(d, 6), be16(d, 8));
+    case FIF_DDS: return sizeRefusal(le32(d, 16), le32(d, 12));
     case FIF_J2K:
     case FIF_JP2: {
         // The code stream's size marker: image size less the image offset.
         const qsizetype siz = d.indexOf(QByteArray::fromHex("ff4fff51"));
-        if (siz < 0) return false;
-        return claimsTooMuch(be32(d, siz + 8) - std::min(be32(d, siz + 8), be32(d, siz + 16)),
-                             be32(d, siz + 12) - std::min(be32(d, siz + 12), be32(d, siz + 20)));
+        if (siz < 0) return {};
+        return sizeRefusal(be32(d, siz + 8) - std::min(be32(d, siz + 8), be32(d, siz + 16)),
+                           be32(d, siz + 12) - std::min(be32(d, siz + 12), be32(d, siz + 20)));
     }
-    default: return false;
+    default: return {};
     }
 }
 
 // Loads a file of a known FreeImage type at its own size. The claimed size is checked before any
-// pixel memory is taken, and again after the load.
-QImage loadFreeImageFile(FREE_IMAGE_FORMAT fif, const QString& fileName, int flags, bool& tooLarge)
+// pixel memory is taken, and again after the load; *tooLarge says why a picture was refused for
+// its size, and stays empty otherwise.
+QImage loadFreeImageFile(FREE_IMAGE_FORMAT fif, const QString& fileName, int flags, QString& tooLarge)
 {
-    tooLarge = false;
+    tooLarge.clear();
     const QByteArray name = QFile::encodeName(fileName);
     if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return {};
     // FreeImage's readers of these types write past their buffers on damaged files; the image
     // control reads them with readers that check every length.
     if (fif == FIF_PSD || fif == FIF_ICO || fif == FIF_PCX || fif == FIF_TARGA) return imagebox::decodeImageFile(fileName, 1);
-    if (!FreeImage_FIFSupportsNoPixels(fif) && headerClaimsTooMuch(fif, fileName)) {
-        tooLarge = true;
-        return {};
-    }
-    if (FreeImage_FIFSupportsNoPixels(fif)) {
+    if (!FreeImage_FIFSupportsNoPixels(fif)) {
+        tooLarge = headerRefusal(fif, fileName);
+        if (!tooLarge.isEmpty()) return {};
+    } else {
         Bitmap header(FreeImage_Load(fif, name.constData(), flags | FIF_LOAD_NOPIXELS));
         if (!header) return {};
-        if (!pictureSizeAllowed(FreeImage_GetWidth(header.get()), FreeImage_GetHeight(header.get()))) {
-            tooLarge = true;
-            return {};
-        }
+        tooLarge = sizeRefusal(FreeImage_GetWidth(header.get()), FreeImage_GetHeight(header.get()));
+        if (!tooLarge.isEmpty()) return {};
     }
     Bitmap bitmap(FreeImage_Load(fif, name.constData(), flags));
     if (!bitmap) return {};
-    if (!pictureSizeAllowed(FreeImage_GetWidth(bitmap.get()), FreeImage_GetHeight(bitmap.get()))) {
-        tooLarge = true;
-        return {};
-    }
+    tooLarge = sizeRefusal(FreeImage_GetWidth(bitmap.get()), FreeImage_GetHeight(bitmap.get()));
+    if (!tooLarge.isEmpty()) return {};
     return qimageFromFreeImage(bitmap.get());
 }
 
@@ -218,24 +212,29 @@ QImage reducedJpeg(const QByteArray& bytes, const JpegLayout& layout, const Deco
     const int scale = reducedJpegScale(layout.width, layout.height, drawn.width, drawn.height);
     if (scale == 1) return {};
 
-    // FreeImage picks the largest reduction that keeps the long side at or above the requested size.
-    const int requested = std::max(layout.width, layout.height) / scale;
-    const Memory memory(FreeImage_OpenMemory(reinterpret_cast<BYTE*>(const_cast<char*>(bytes.constData())),
-                                             static_cast<DWORD>(bytes.size())));
-    if (!memory) return {};
-    const Bitmap bitmap(FreeImage_LoadFromMemory(FIF_JPEG, memory.get(), JPEG_FAST | (requested << 16)));
-    if (!bitmap) return {};
-    QImage image = qimageFromFreeImage(bitmap.get());
-    if (image.width() < drawn.width || image.height() < drawn.height) return {};
+    // Qt's JPEG reader asked for the drawn size decodes the DCT blocks reduced by `scale` and
+    // averages the rest of the way down, so the picture arrives at the size it is drawn.
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly)) return {};
+    QImageReader reader(&buffer, "jpeg");
+    reader.setAutoTransform(false);
+    reader.setScaledSize(QSize(drawn.width, drawn.height));
+    QImage image;
+    if (!reader.read(&image) || image.size() != QSize(drawn.width, drawn.height)) return {};
     return image;
 }
 
-// Qt's readers as the loader uses them: no EXIF rotation, Qt's allocation limit raised to ours.
-QImage decodeWithQtReader(const QString& fileName)
+// Qt's readers as the loader uses them: no EXIF rotation, the size the file claims checked before
+// Qt allocates for it (tooLarge says why it was refused), Qt's allocation limit raised to ours.
+QImage decodeWithQtReader(const QString& fileName, QString& tooLarge)
 {
     QImageReader reader(fileName);
     reader.setAutoTransform(false);
-    reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)));
+    const QSize claimed = reader.size();
+    tooLarge = claimed.isValid() ? sizeRefusal(claimed.width(), claimed.height()) : QString();
+    if (!tooLarge.isEmpty()) return {};
+    reader.setAllocationLimit(static_cast<int>(maxPicturePixels() * 4 / (1024 * 1024)));
     QImage image;
     if (!reader.read(&image)) return {};
     return image;
@@ -297,7 +296,9 @@ DecodeResult decodeForLoader(const DecodeRequest& request)
         if (kMetafileExtensions.contains(extension)) {
             // Qt reads no metafile; should a reader appear, it is used. Not a broken file, so no report.
             r.route = PicRoute::Metafile;
-            return finished(r, decodeWithQtReader(fileName));
+            QString tooLarge;
+            QImage image = decodeWithQtReader(fileName, tooLarge);
+            return tooLarge.isEmpty() ? finished(r, std::move(image)) : failed(r, DecodeStatus::TooLarge, tooLarge);
         }
         return r;
     }
@@ -330,18 +331,29 @@ DecodeResult decodeForLoader(const DecodeRequest& request)
         return failed(r, DecodeStatus::Invalid, QStringLiteral("truncated file"));
     }
 
+    if (fif == FIF_PNG) {
+        // Both readers go through libpng, which allocates whatever a chunk claims.
+        const FileClaims claims = checkFileClaims(fileName);
+        if (claims.verdict != FileClaims::Believable) {
+            r.route = PicRoute::FreeImage;
+            return failed(r, claims.verdict == FileClaims::TooLarge ? DecodeStatus::TooLarge : DecodeStatus::Invalid, claims.why);
+        }
+    }
+
     if (kQtExtensions.contains(extension)) {
         r.route = PicRoute::Qt;
-        QImage image = decodeWithQtReader(fileName);
+        QString tooLarge;
+        QImage image = decodeWithQtReader(fileName, tooLarge);
+        if (!tooLarge.isEmpty()) return failed(r, DecodeStatus::TooLarge, tooLarge);
         if (!image.isNull()) return finished(r, std::move(image));
     }
 
     r.route = PicRoute::FreeImage;
-    bool tooLarge = false;
+    QString tooLarge;
     QImage image = loadFreeImageFile(fif, fileName, fif == FIF_JPEG ? JPEG_ACCURATE : 0, tooLarge);
     if (image.isNull())
-        return tooLarge ? failed(r, DecodeStatus::TooLarge, QStringLiteral("picture too large"))
-                        : failed(r, DecodeStatus::Invalid, QStringLiteral("unreadable file"));
+        return !tooLarge.isEmpty() ? failed(r, DecodeStatus::TooLarge, tooLarge)
+                                   : failed(r, DecodeStatus::Invalid, QStringLiteral("unreadable file"));
     return finished(r, std::move(image));
 }
 
@@ -520,9 +532,9 @@ QImage decodeJpeg2000(const QString& path, const QString& extension)
     ensureFreeImage();
     const bool boxed = extension.toLower() == QLatin1String("jp2");
     for (FREE_IMAGE_FORMAT fif : {boxed ? FIF_JP2 : FIF_J2K, boxed ? FIF_J2K : FIF_JP2}) {
-        bool tooLarge = false;
+        QString tooLarge;
         QImage image = loadFreeImageFile(fif, path, 0, tooLarge);
-        if (!image.isNull() || tooLarge) return image;
+        if (!image.isNull() || !tooLarge.isEmpty()) return image;
     }
     return {};
 }

@@ -1,12 +1,13 @@
 #include "platform/imagebox/picture_geometry.h"
 
+#include "platform/imagebox/picture_limits.h"
 #include "platform/sys/numbers.h"
 
 namespace tf {
 
 bool pictureSizeAllowed(int64_t width, int64_t height)
 {
-    return width > 0 && height > 0 && width <= 65535 && height <= 65535 && width * height <= kMaxPicturePixels;
+    return width > 0 && height > 0 && width <= 65535 && height <= 65535 && width * height <= maxPicturePixels();
 }
 
 DrawRect keepAspectRect(int32_t imageWidth, int32_t imageHeight, int32_t targetWidth, int32_t targetHeight)

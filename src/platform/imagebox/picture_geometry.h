@@ -17,7 +17,8 @@ void subFitToBox(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHei
 namespace tf {
 
 // Largest picture (in pixels) this program decodes or draws: 2^28 pixels, 1 GiB at 32 bits.
-// Anything bigger is refused instead of being allocated.
+// Anything bigger is refused instead of being allocated; a decoder with less memory refuses
+// sooner (maxPicturePixels, picture_limits.h).
 inline constexpr int64_t kMaxPicturePixels = int64_t(1) << 28;
 bool pictureSizeAllowed(int64_t width, int64_t height);
 

@@ -150,36 +150,6 @@ TEST_F(MetadataEdit, RefusedValuesAndFailedWritesChangeNothing)
     }
 }
 
-TEST_F(MetadataEdit, AMultipageTiffKeepsEveryPage)
-{
-    QList<QImage> pages;
-    for (int i = 0; i < 6; ++i) pages << pattern(20 + i, 10);
-    const QString plain = dir.file("plain.tif");
-    ASSERT_TRUE(writeRgbTiff(plain, pages));
-    // Strips and tiles, raw and compressed: every page after the first four is carried over as is.
-    const QList<QStringList> layouts = {{}, {"-c", "lzw"}, {"-t", "-w", "16", "-l", "16", "-c", "zip"}};
-    for (const QStringList& layout : layouts) {
-        const QString path = dir.file(QStringLiteral("pages%1.tif").arg(layout.size()));
-        int rc = -1;
-        runTool("tiffcp", QStringList(layout) << plain << path, &rc);
-        ASSERT_EQ(rc, 0);
-        const auto before = tiffDirectories(path);
-        show(path);
-        ASSERT_TRUE(controller.fncUpdateAttribute(path, 0, "Artist", "Ann")) << messages.prompts().join("|").toStdString();
-        ASSERT_TRUE(controller.fncUpdateAttribute(path, 1, "Caption", "On a TIFF"));
-        EXPECT_EQ(exiv2Value(path, "Exif.Image.Artist"), "Ann");
-        EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Caption"), "On a TIFF");
-        const auto after = tiffDirectories(path);
-        ASSERT_EQ(after.size(), before.size()) << layout.join(" ").toStdString();
-        for (size_t i = 0; i < after.size(); ++i) {
-            EXPECT_EQ(after[i].value(259), before[i].value(259)) << "compression of page " << i;
-            EXPECT_EQ(after[i].value(256), 20 + int(i));
-            const QImage page = loadPage(path, int(i) + 1);
-            EXPECT_EQ(page, pages[int(i)].convertToFormat(page.format())) << layout.join(" ").toStdString() << " page " << i;
-        }
-    }
-}
-
 TEST_F(MetadataEdit, DeletingAndClearing)
 {
     const QString path = showTagged();

@@ -478,6 +478,10 @@ bool ExifIptc::SetExifAttribute(const QString& name, const QString& value)
             }
             if (v->read(text) != 0) return false;
             if (v->count() == 0 && !value.isEmpty()) return false;
+            // A rational over zero is no number; every reader would divide by it.
+            if (v->typeId() == Exiv2::unsignedRational || v->typeId() == Exiv2::signedRational)
+                for (long i = 0; i < v->count(); ++i)
+                    if (v->toRational(i).second == 0) return false;
             auto it = d->findByName(name.trimmed());
             if (it != d->exif.end() && it->key() == key.key())
                 it->setValue(v.get());

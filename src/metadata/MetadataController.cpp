@@ -198,13 +198,8 @@ bool MetadataController::fncUpdateAttribute(const QString& file, uint8_t kind, c
         default: m_meta.setIptcText(field->dataset, value); break;
         }
     } else {
-        QString text = value;
-        if (fncIsEXIFDateAttribute(name)) {
-            const QDateTime d = tf::parseListDateTime(value);
-            if (!d.isValid()) return false;
-            text = tf::ExifIptc::DateToExifText(d);
-        }
-        if (!m_meta.SetExifAttribute(name, text)) return false;
+        QString text;
+        if (!tf::exifValueRefusal(name, value, &text).isEmpty() || !m_meta.SetExifAttribute(name, text)) return false;
         m_meta.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
     }
     if (!writeBack(file)) {
@@ -475,14 +470,25 @@ bool MetadataController::fncOpenEXIF()
         MsgBox(QStringLiteral("The EXIF template %1 cannot be read.").arg(QFileInfo(name).fileName()), vbCritical, title());
         return false;
     }
-    // Every record is applied to the held metadata and the file is written once.
+    // Every record passes the checks a typed value passes before any is applied; then the file is
+    // written once, so a template is either all in the file or not at all.
+    const tf::CheckedTemplate checked = tf::checkExifTemplate(records);
+    if (!checked.refused.isEmpty()) {
+        MsgBox(QStringLiteral("The EXIF template %1 was not applied:\n").arg(QFileInfo(name).fileName())
+                   + checked.refused.join(QLatin1Char('\n')),
+               vbCritical, title());
+        return false;
+    }
     const tf::ExifIptc before = m_meta;
     std::vector<std::pair<QString, QString>> applied;
-    for (const auto& r : records) {
-        QString value;
-        if (!tf::isTemplateAttribute(r.attribute) || !tf::exifValueForRecord(r, value)) continue;
-        if (!m_meta.SetExifAttribute(r.attribute, value)) continue;
-        applied.emplace_back(r.attribute, r.value);
+    for (const auto& [attribute, stored] : checked.apply) {
+        if (!m_meta.SetExifAttribute(attribute, stored)) {
+            m_meta = before;
+            return false;
+        }
+        applied.emplace_back(attribute, fncIsEXIFDateAttribute(attribute)
+                                            ? tf::listDateTimeText(tf::ExifIptc::ExifTextToDate(stored))
+                                            : stored);
     }
     if (applied.empty()) return true;
     m_meta.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);

@@ -3,6 +3,7 @@
 // pictures, which the preview does anyway. Usage: metadata_bench [COUNT]
 #include "benchutil.h"
 #include "metadata/ExifIptc.h"
+#include "metadata/MetadataRows.h"
 #include "metadata/modMetadata.h"
 #include "platform/ui/listview.h"
 
@@ -61,17 +62,20 @@ int main(int argc, char** argv)
         return fastest / 1e6;
     };
 
-    tf::ListView exif, iptc;
+    tf::ListView exifList, iptcList;
+    tf::MetadataRows exif, iptc;
     int rows = 0;
     const double ours = best([&] {
         for (const QString& f : files) {
             tf::ExifIptc meta;
             meta.readFrom(f);
-            exif.Clear();
-            iptc.Clear();
+            exif.clear();
+            iptc.clear();
             ReadFileEXIFInfo(meta, true, exif, f);
             ReadFileIPTCInfo(meta, true, iptc, f);
-            rows = exif.Count() + iptc.Count();
+            exif.showIn(exifList);
+            iptc.showIn(iptcList);
+            rows = exifList.Count() + iptcList.Count();
         }
     });
     const double peer = best([&] {

@@ -36,9 +36,9 @@ void tagRaw(const QString& path, const char* caption, const char* artist)
 }
 
 // Pages with colour tags and an XMP packet each, as a scanner's TIFF has them.
-void writeTaggedPages(const QString& path, int pages)
+void writeTaggedPages(const QString& path, int pages, bool bigEndian)
 {
-    TIFF* tif = TIFFOpen(path.toLocal8Bit().constData(), "w");
+    TIFF* tif = TIFFOpen(path.toLocal8Bit().constData(), bigEndian ? "wb" : "wl");
     ASSERT_NE(tif, nullptr);
     float white[2] = {0.3127f, 0.329f};
     float primaries[6] = {0.64f, 0.33f, 0.3f, 0.6f, 0.15f, 0.06f};
@@ -74,7 +74,10 @@ QStringList xmpLines(const QString& path)
     return lines;
 }
 
-using MetadataFiles = MetadataControllerTest;
+class MetadataFiles : public MetadataControllerTest {
+protected:
+    void keepsEveryOtherTag(const QString& path);
+};
 
 } // namespace
 
@@ -120,8 +123,17 @@ TEST_F(MetadataFiles, Latin1TextReadsRightAndKeepsItsBytesWhenAnotherFieldChange
 
 TEST_F(MetadataFiles, AnExifWriteKeepsEveryOtherTagOfEveryTiffPage)
 {
-    const QString path = dir.file("scan.tif");
-    writeTaggedPages(path, 6);
+    for (const bool bigEndian : {false, true}) {
+        SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
+        const QString path = dir.file(bigEndian ? "scan-mm.tif" : "scan-ii.tif");
+        writeTaggedPages(path, 6, bigEndian);
+        messages.clear();
+        keepsEveryOtherTag(path);
+    }
+}
+
+void MetadataFiles::keepsEveryOtherTag(const QString& path)
+{
     const QByteArray bytesBefore = readAll(path);
     const auto before = tiffDirectories(path);
     ASSERT_EQ(before.size(), 6u);

@@ -74,14 +74,15 @@ public:
     bool readDirectory(uint32_t offset, Directory& dir) const
     {
         dir = {};
-        if (offset < 8 || offset + 2 > m_size) return false;
-        const uint16_t n = u16(offset);
-        if (offset + 2 + qint64(n) * 12 + 4 > m_size) return false;
+        const qint64 at0 = offset; // offsets near 4 GB must not wrap in the bounds tests
+        if (at0 < 8 || at0 + 2 > m_size) return false;
+        const uint16_t n = u16(at0);
+        if (at0 + 2 + qint64(n) * 12 + 4 > m_size) return false;
         for (uint16_t i = 0; i < n; ++i) {
-            const qint64 at = offset + 2 + qint64(i) * 12;
+            const qint64 at = at0 + 2 + qint64(i) * 12;
             dir.entries.push_back({u16(at), u16(at + 2), u32(at + 4), bytes(at, 12), {}});
         }
-        dir.next = u32(offset + 2 + qint64(n) * 12);
+        dir.next = u32(at0 + 2 + qint64(n) * 12);
         return true;
     }
 

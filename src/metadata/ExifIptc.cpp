@@ -165,12 +165,14 @@ QString lostInWriting(const Exiv2::ExifData& held, const Exiv2::IptcData& heldIp
         return b;
     };
     for (const auto& datum : held) {
-        if (!isListedGroup(datum.groupName()) || isTiffStructureTag(datum.tag())) continue;
+        // Empty values are not written by anyone; they cannot be lost.
+        if (!isListedGroup(datum.groupName()) || isTiffStructureTag(datum.tag()) || datum.size() == 0) continue;
         auto it = written.findKey(Exiv2::ExifKey(datum.key()));
         if (it == written.end() || it->typeId() != datum.typeId() || bytesOf(*it) != bytesOf(datum))
             return exifNameFromTag(QString::fromStdString(datum.tagName()));
     }
     for (const auto& datum : heldIptc) {
+        if (datum.size() == 0) continue;
         const auto same = [&](const Exiv2::Iptcdatum& w) {
             return w.record() == datum.record() && w.tag() == datum.tag() && bytesOf(w) == bytesOf(datum);
         };

@@ -171,3 +171,20 @@ void MetadataFiles::keepsEveryOtherTag(const QString& path)
     EXPECT_FALSE(tiffDirectories(path)[0].tags.contains(315));
     EXPECT_EQ(loadPage(path, 6).size(), QSize(21, 8));
 }
+
+TEST_F(MetadataFiles, AValueTheFileCannotHoldIsNotReportedAsWritten)
+{
+    // Each value passes on its own; together they overflow a JPEG's 64 KB EXIF block, and exiv2
+    // would drop tags to make them fit.
+    const QString path = writeJpeg(dir, "full.jpg");
+    show(path);
+    const QString big(30000, QLatin1Char('x'));
+    ASSERT_TRUE(controller.fncUpdateAttribute(path, 0, "ImageDescription", big));
+    ASSERT_TRUE(controller.fncUpdateAttribute(path, 0, "Artist", big));
+    const QByteArray before = readAll(path);
+    EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "Copyright", big));
+    EXPECT_EQ(readAll(path), before);
+    ASSERT_EQ(messages.shown().size(), 1u);
+    EXPECT_TRUE(messages.shown()[0].prompt.contains("does not fit")) << messages.prompts().join("|").toStdString();
+    EXPECT_EQ(controller.metadata().ExifValueByName("Copyright"), "") << "what is held is as before";
+}

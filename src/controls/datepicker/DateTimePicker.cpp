@@ -347,16 +347,16 @@ bool DateTimePicker::eventFilter(QObject* watched, QEvent* e)
         }
     }
     if (watched == m_header && m_title) {
-        const auto* mouse = static_cast<QMouseEvent*>(e);
-        if (e->type() == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton) {
-            const int x = mouse->position().toPoint().x();
+        const auto mouse = [e] { return static_cast<QMouseEvent*>(e); };
+        if (e->type() == QEvent::MouseButtonPress && mouse()->button() == Qt::LeftButton) {
+            const int x = mouse()->position().toPoint().x();
             if (x < m_title->x()) m_model.showPreviousMonth();
             if (x > m_title->geometry().right()) m_model.showNextMonth();
             refreshCalendar();
             return true;
         }
         if (e->type() == QEvent::MouseMove) {
-            const int x = mouse->position().toPoint().x();
+            const int x = mouse()->position().toPoint().x();
             const bool beside = x < m_title->x() || x > m_title->geometry().right();
             if (m_useHandCursor && beside)
                 m_header->setCursor(Qt::PointingHandCursor);

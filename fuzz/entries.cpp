@@ -162,7 +162,9 @@ QString exifTemplate(const QByteArray& bytes)
     const bool read = readExifTemplate(path, records);
     if (read == records.empty()) return QStringLiteral("the reader's answer does not match its records");
     ExifIptc meta;
-    if (subLoadEXIFFile(path, meta) != read) return QStringLiteral("a template reads once and not the other time");
+    QStringList refused;
+    if (subLoadEXIFFile(path, meta, &refused) != (read && refused.isEmpty()))
+        return QStringLiteral("a template reads once and not the other time");
     // Records without quotes or line breaks (which the format cannot hold) read back as written.
     std::vector<ExifTemplateRecord> plain;
     for (const auto& r : records) {

@@ -1,5 +1,7 @@
 #include "metadata/ExifIptc.h"
 
+#include "metadata/tiffMetadata.h"
+
 #include "platform/sys/safefile.h"
 #include "platform/sys/textencoding.h"
 
@@ -44,6 +46,22 @@ bool isListedGroup(const std::string& group)
 
 std::string utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
+bool isUtf8(const std::string& s)
+{
+    QStringDecoder dec(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // The decoder reports errors only once the text has actually been made.
+    const QString text = dec.decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
+    Q_UNUSED(text)
+    return !dec.hasError();
+}
+
+// Text from files of any origin: UTF-8 where it is valid, otherwise the Windows code page that
+// older programs wrote, so "Café" stored in Latin-1 still reads as "Café".
+QString decodeText(const std::string& raw)
+{
+    return decodeUtf8OrWindows1252(QByteArray(raw.data(), static_cast<qsizetype>(raw.size())));
+}
+
 QString hexBytes(const Exiv2::Value& value)
 {
     std::vector<Exiv2::byte> bytes(static_cast<size_t>(value.size()));
@@ -66,8 +84,7 @@ QString valueText(const Exiv2::Exifdatum& datum)
     const Exiv2::Value& value = datum.value();
     const QString tag = QString::fromStdString(datum.tagName());
     if (tag == QLatin1String("UserComment")) {
-        if (auto* c = dynamic_cast<const Exiv2::CommentValue*>(&value))
-            return QString::fromStdString(c->comment()).trimmed();
+        if (auto* c = dynamic_cast<const Exiv2::CommentValue*>(&value)) return decodeText(c->comment()).trimmed();
     }
     if (tag == QLatin1String("MakerNote")) return QStringLiteral("(%1 bytes)").arg(value.size());
     QStringList parts;
@@ -75,7 +92,7 @@ QString valueText(const Exiv2::Exifdatum& datum)
     switch (value.typeId()) {
     case Exiv2::asciiString: {
         const std::string s = value.toString();
-        return QString::fromUtf8(s.c_str()); // up to the first NUL
+        return decodeText(std::string(s.c_str())); // up to the first NUL
     }
     case Exiv2::undefined:
         return hexBytes(value);
@@ -102,13 +119,6 @@ QString valueText(const Exiv2::Exifdatum& datum)
     default:
         return QString::fromStdString(value.toString());
     }
-}
-
-bool isUtf8(const std::string& s)
-{
-    QStringDecoder dec(QStringDecoder::Utf8);
-    (void)dec.decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
-    return !dec.hasError();
 }
 
 bool looksLikeTiff(const QString& path)
@@ -144,73 +154,36 @@ int tiffPageCount(const QString& path)
     return n;
 }
 
-// Copies one directory's tags and its compressed strips or tiles unchanged.
-bool copyTiffPage(TIFF* in, TIFF* out)
+// What of the held metadata a written file does not have (a JPEG's EXIF block holds 64 KB, and
+// exiv2 drops tags to fit): the first attribute or field missing or different, empty when none.
+QString lostInWriting(const Exiv2::ExifData& held, const Exiv2::IptcData& heldIptc, const Exiv2::ExifData& written,
+                      const Exiv2::IptcData& writtenIptc)
 {
-    uint32_t u32 = 0;
-    uint16_t u16 = 0, u16b = 0;
-    float f = 0;
-    char* text = nullptr;
-    for (ttag_t tag : {TIFFTAG_IMAGEWIDTH, TIFFTAG_IMAGELENGTH, TIFFTAG_ROWSPERSTRIP, TIFFTAG_TILEWIDTH,
-                       TIFFTAG_TILELENGTH, TIFFTAG_SUBFILETYPE, TIFFTAG_GROUP3OPTIONS, TIFFTAG_GROUP4OPTIONS})
-        if (TIFFGetField(in, tag, &u32)) TIFFSetField(out, tag, u32);
-    for (ttag_t tag : {TIFFTAG_BITSPERSAMPLE, TIFFTAG_SAMPLESPERPIXEL, TIFFTAG_COMPRESSION, TIFFTAG_PHOTOMETRIC,
-                       TIFFTAG_PLANARCONFIG, TIFFTAG_FILLORDER, TIFFTAG_ORIENTATION, TIFFTAG_RESOLUTIONUNIT,
-                       TIFFTAG_PREDICTOR, TIFFTAG_SAMPLEFORMAT, TIFFTAG_INKSET, TIFFTAG_THRESHHOLDING})
-        if (TIFFGetField(in, tag, &u16)) TIFFSetField(out, tag, u16);
-    for (ttag_t tag : {TIFFTAG_XRESOLUTION, TIFFTAG_YRESOLUTION, TIFFTAG_XPOSITION, TIFFTAG_YPOSITION})
-        if (TIFFGetField(in, tag, &f)) TIFFSetField(out, tag, f);
-    for (ttag_t tag : {TIFFTAG_SOFTWARE, TIFFTAG_ARTIST, TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE, TIFFTAG_MODEL,
-                       TIFFTAG_DATETIME, TIFFTAG_DOCUMENTNAME, TIFFTAG_PAGENAME, TIFFTAG_HOSTCOMPUTER, TIFFTAG_COPYRIGHT})
-        if (TIFFGetField(in, tag, &text)) TIFFSetField(out, tag, text);
-    if (TIFFGetField(in, TIFFTAG_PAGENUMBER, &u16, &u16b)) TIFFSetField(out, TIFFTAG_PAGENUMBER, u16, u16b);
-    if (TIFFGetField(in, TIFFTAG_YCBCRSUBSAMPLING, &u16, &u16b)) TIFFSetField(out, TIFFTAG_YCBCRSUBSAMPLING, u16, u16b);
-    uint16_t* r = nullptr; uint16_t* g = nullptr; uint16_t* b = nullptr;
-    if (TIFFGetField(in, TIFFTAG_COLORMAP, &r, &g, &b)) TIFFSetField(out, TIFFTAG_COLORMAP, r, g, b);
-    uint16_t* extra = nullptr;
-    if (TIFFGetField(in, TIFFTAG_EXTRASAMPLES, &u16, &extra)) TIFFSetField(out, TIFFTAG_EXTRASAMPLES, u16, extra);
-    void* blob = nullptr;
-    if (TIFFGetField(in, TIFFTAG_JPEGTABLES, &u32, &blob)) TIFFSetField(out, TIFFTAG_JPEGTABLES, u32, blob);
-    if (TIFFGetField(in, TIFFTAG_ICCPROFILE, &u32, &blob)) TIFFSetField(out, TIFFTAG_ICCPROFILE, u32, blob);
-    uint16_t compression = 1;
-    TIFFGetField(in, TIFFTAG_COMPRESSION, &compression);
-    if (compression == COMPRESSION_OJPEG) return false; // its tables cannot be carried over raw
-
-    const bool tiled = TIFFIsTiled(in);
-    const uint32_t pieces = tiled ? TIFFNumberOfTiles(in) : TIFFNumberOfStrips(in);
-    uint64_t* counts = nullptr;
-    if (!TIFFGetField(in, tiled ? TIFFTAG_TILEBYTECOUNTS : TIFFTAG_STRIPBYTECOUNTS, &counts) || !counts) return false;
-    std::vector<unsigned char> buffer;
-    for (uint32_t i = 0; i < pieces; ++i) {
-        if (counts[i] > (uint64_t(1) << 31)) return false;
-        buffer.resize(static_cast<size_t>(counts[i]));
-        const tmsize_t got = tiled ? TIFFReadRawTile(in, i, buffer.data(), static_cast<tmsize_t>(buffer.size()))
-                                   : TIFFReadRawStrip(in, i, buffer.data(), static_cast<tmsize_t>(buffer.size()));
-        if (got < 0) return false;
-        const tmsize_t put = tiled ? TIFFWriteRawTile(out, i, buffer.data(), got) : TIFFWriteRawStrip(out, i, buffer.data(), got);
-        if (put != got) return false;
+    auto bytesOf = [](const auto& datum) {
+        std::vector<Exiv2::byte> b(static_cast<size_t>(std::max<long>(datum.size(), 0)));
+        if (!b.empty()) datum.copy(b.data(), Exiv2::littleEndian);
+        return b;
+    };
+    for (const auto& datum : held) {
+        // Empty values are not written by anyone; they cannot be lost.
+        if (!isListedGroup(datum.groupName()) || isTiffStructureTag(datum.tag()) || datum.size() == 0) continue;
+        auto it = written.findKey(Exiv2::ExifKey(datum.key()));
+        if (it == written.end() || it->typeId() != datum.typeId() || bytesOf(*it) != bytesOf(datum))
+            return exifNameFromTag(QString::fromStdString(datum.tagName()));
     }
-    return TIFFWriteDirectory(out) != 0;
-}
-
-// exiv2 writes no more than a TIFF's first four pages; the pages after those it wrote are carried
-// over from the original unchanged, compressed data and all.
-bool appendLaterTiffPages(const QString& original, const QString& written, int from, int pages)
-{
-    QuietTiff quiet;
-    TIFF* in = TIFFOpen(QFile::encodeName(original).constData(), "r");
-    if (!in) return false;
-    TIFF* out = TIFFOpen(QFile::encodeName(written).constData(), "a");
-    if (!out) {
-        TIFFClose(in);
-        return false;
+    for (const auto& datum : heldIptc) {
+        if (datum.size() == 0) continue;
+        const auto same = [&](const Exiv2::Iptcdatum& w) {
+            return w.record() == datum.record() && w.tag() == datum.tag() && bytesOf(w) == bytesOf(datum);
+        };
+        if (std::none_of(writtenIptc.begin(), writtenIptc.end(), same)) {
+            for (const auto& f : iptcFields())
+                if (datum.record() == Exiv2::IptcDataSets::application2 && f.dataset == datum.tag())
+                    return QString::fromLatin1(f.name);
+            return QString::fromStdString(datum.tagName());
+        }
     }
-    bool ok = true;
-    for (int page = from; page < pages && ok; ++page)
-        ok = TIFFSetDirectory(in, static_cast<tdir_t>(page)) && copyTiffPage(in, out);
-    TIFFClose(out);
-    TIFFClose(in);
-    return ok;
+    return {};
 }
 
 } // namespace
@@ -308,11 +281,6 @@ struct ExifIptc::Data {
                 return it;
         return exif.end();
     }
-    bool iptcIsUtf8() const
-    {
-        auto it = iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"));
-        return it != iptc.end() && it->toString() == "\x1b%G";
-    }
     void eraseDataset(int dataset)
     {
         for (auto it = iptc.begin(); it != iptc.end();) {
@@ -322,14 +290,30 @@ struct ExifIptc::Data {
                 ++it;
         }
     }
-    void markUtf8()
+    // The coded character set may say UTF-8 only while every text of the record is UTF-8: fields
+    // another program wrote in Latin-1 keep their bytes when other fields change, and a reader
+    // that trusts the mark must not take them for UTF-8.
+    void settleCharacterSet()
     {
-        Exiv2::StringValue v("\x1b%G");
-        auto it = iptc.findKey(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"));
-        if (it != iptc.end())
-            it->setValue(&v);
-        else
-            iptc.add(Exiv2::IptcKey("Iptc.Envelope.CharacterSet"), &v);
+        static const std::string kUtf8Mark = "\x1b%G";
+        bool anyText = false;
+        bool allUtf8 = true;
+        for (const auto& datum : iptc) {
+            if (datum.record() != Exiv2::IptcDataSets::application2 || datum.typeId() != Exiv2::string) continue;
+            anyText = true;
+            allUtf8 = allUtf8 && isUtf8(datum.toString());
+        }
+        const Exiv2::IptcKey key("Iptc.Envelope.CharacterSet");
+        auto it = iptc.findKey(key);
+        if (anyText && allUtf8) {
+            Exiv2::StringValue v(kUtf8Mark);
+            if (it == iptc.end())
+                iptc.add(key, &v);
+            else if (it->toString() != kUtf8Mark)
+                it->setValue(&v);
+        } else if (it != iptc.end() && it->toString() == kUtf8Mark) {
+            iptc.erase(it);
+        }
     }
     // Record 1 holds only the envelope; once no record-2 data is left it goes too.
     void dropEnvelopeIfEmpty()
@@ -397,24 +381,34 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
 
     QString why;
     tf::SafeFile copy(path);
-    if (!copy.open(&why) || !copy.copyFrom(path, &why)) return fail(why);
+    const bool tiff = looksLikeTiff(path);
+    if (!copy.open(&why)) return fail(why);
     const QString tempPath = copy.fileName();
-
-    try {
-        auto image = Exiv2::ImageFactory::open(std::string(QFile::encodeName(tempPath).constData()));
-        image->readMetadata();
-        image->setExifData(d->exif);
-        image->setIptcData(d->iptc);
-        image->writeMetadata();
-    } catch (const std::exception& e) {
-        return fail(QString::fromUtf8(e.what()));
+    if (tiff) {
+        // exiv2 would write a TIFF anew and keep no more than its first pages; only the first
+        // page's directories change here, and every other byte stays.
+        if (!writeTiffMetadata(path, d->exif, d->iptc, copy, &why)) return fail(why);
+    } else {
+        if (!copy.copyFrom(path, &why)) return fail(why);
+        try {
+            auto image = Exiv2::ImageFactory::open(std::string(QFile::encodeName(tempPath).constData()));
+            image->readMetadata();
+            image->setExifData(d->exif);
+            image->setIptcData(d->iptc);
+            image->writeMetadata();
+        } catch (const std::exception& e) {
+            return fail(QString::fromUtf8(e.what()));
+        }
     }
 
-    // The copy must still be the same picture: exiv2 opens it, a reader sees the same size,
-    // and a TIFF has as many pages as before.
+    // The copy must still be the same picture with the metadata as held: exiv2 opens it, a reader
+    // sees the same size, and a TIFF has as many pages as before.
     try {
         auto image = Exiv2::ImageFactory::open(std::string(QFile::encodeName(tempPath).constData()));
         image->readMetadata();
+        const QString lost = lostInWriting(d->exif, d->iptc, image->exifData(), image->iptcData());
+        if (!lost.isEmpty())
+            return fail(QStringLiteral("%1 does not fit into the metadata of this file.").arg(lost));
     } catch (const std::exception& e) {
         return fail(QStringLiteral("The written file could not be read back: %1").arg(QString::fromUtf8(e.what())));
     }
@@ -425,10 +419,6 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
             return fail(QStringLiteral("The written file is no longer the same picture."));
     }
     const int pagesBefore = tiffPageCount(path);
-    const int pagesWritten = tiffPageCount(tempPath);
-    if (pagesBefore > 1 && pagesWritten > 0 && pagesWritten < pagesBefore
-        && !appendLaterTiffPages(path, tempPath, pagesWritten, pagesBefore))
-        return fail(QStringLiteral("The pages after the first of %1 could not be kept.").arg(path));
     if (pagesBefore > 0 && tiffPageCount(tempPath) != pagesBefore)
         return fail(QStringLiteral("Writing the metadata would lose pages of %1.").arg(path));
 
@@ -490,6 +480,10 @@ bool ExifIptc::SetExifAttribute(const QString& name, const QString& value)
             }
             if (v->read(text) != 0) return false;
             if (v->count() == 0 && !value.isEmpty()) return false;
+            // A rational over zero is no number; every reader would divide by it.
+            if (v->typeId() == Exiv2::unsignedRational || v->typeId() == Exiv2::signedRational)
+                for (long i = 0; i < v->count(); ++i)
+                    if (v->toRational(i).second == 0) return false;
             auto it = d->findByName(name.trimmed());
             if (it != d->exif.end() && it->key() == key.key())
                 it->setValue(v.get());
@@ -540,9 +534,7 @@ QString ExifIptc::iptcText(int dataset) const
 {
     for (const auto& datum : d->iptc) {
         if (datum.record() != Exiv2::IptcDataSets::application2 || datum.tag() != dataset) continue;
-        const std::string raw = datum.toString();
-        if (d->iptcIsUtf8() || isUtf8(raw)) return QString::fromUtf8(raw.c_str(), static_cast<qsizetype>(raw.size()));
-        return decodeWindows1252(QByteArray::fromStdString(raw));
+        return decodeText(datum.toString());
     }
     return {};
 }
@@ -551,12 +543,13 @@ void ExifIptc::setIptcText(int dataset, const QString& v)
 {
     d->eraseDataset(dataset);
     if (v.isEmpty()) {
+        d->settleCharacterSet();
         d->dropEnvelopeIfEmpty();
         return;
     }
-    d->markUtf8();
     Exiv2::StringValue value(utf8(v));
     d->iptc.add(Exiv2::IptcKey(static_cast<uint16_t>(dataset), Exiv2::IptcDataSets::application2), &value);
+    d->settleCharacterSet();
 }
 
 QDate ExifIptc::iptcDate(int dataset) const
@@ -583,7 +576,6 @@ void ExifIptc::setIptcDate(int dataset, const QDate& v)
         d->dropEnvelopeIfEmpty();
         return;
     }
-    d->markUtf8();
     Exiv2::DateValue value(v.year(), v.month(), v.day());
     d->iptc.add(Exiv2::IptcKey(static_cast<uint16_t>(dataset), Exiv2::IptcDataSets::application2), &value);
 }
@@ -608,7 +600,6 @@ void ExifIptc::setIptcTime(int dataset, const QTime& v)
         d->dropEnvelopeIfEmpty();
         return;
     }
-    d->markUtf8();
     const int offset = QDateTime::currentDateTime().offsetFromUtc() / 60;
     Exiv2::TimeValue value(v.hour(), v.minute(), v.second(), offset / 60, offset % 60);
     d->iptc.add(Exiv2::IptcKey(static_cast<uint16_t>(dataset), Exiv2::IptcDataSets::application2), &value);
@@ -617,12 +608,9 @@ void ExifIptc::setIptcTime(int dataset, const QTime& v)
 QStringList ExifIptc::iptcList(int dataset) const
 {
     QStringList items;
-    const bool utf = d->iptcIsUtf8();
     for (const auto& datum : d->iptc) {
         if (datum.record() != Exiv2::IptcDataSets::application2 || datum.tag() != dataset) continue;
-        const std::string raw = datum.toString();
-        items << ((utf || isUtf8(raw)) ? QString::fromUtf8(raw.c_str(), static_cast<qsizetype>(raw.size()))
-                                       : decodeWindows1252(QByteArray::fromStdString(raw)));
+        items << decodeText(datum.toString());
     }
     return items;
 }
@@ -632,10 +620,10 @@ void ExifIptc::setIptcList(int dataset, const QStringList& items)
     d->eraseDataset(dataset);
     for (const QString& item : items) {
         if (item.isEmpty()) continue;
-        d->markUtf8();
         Exiv2::StringValue value(utf8(item));
         d->iptc.add(Exiv2::IptcKey(static_cast<uint16_t>(dataset), Exiv2::IptcDataSets::application2), &value);
     }
+    d->settleCharacterSet();
     d->dropEnvelopeIfEmpty();
 }
 

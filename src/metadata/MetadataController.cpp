@@ -88,6 +88,13 @@ MetadataController::MetadataController(QWidget* pane, tf::ImageList* icons, QObj
 
     connect(m_lvExif, &QTreeWidget::itemDoubleClicked, this, [this] { subEditAttribute(); });
     connect(m_lvIPTC, &QTreeWidget::itemDoubleClicked, this, [this] { subEditAttribute(); });
+    // The preview empties the lists before it shows another file; the rows go with what they show.
+    connect(m_lvExif->model(), &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_showing) m_exifRows.clear();
+    });
+    connect(m_lvIPTC->model(), &QAbstractItemModel::modelReset, this, [this] {
+        if (!m_showing) m_iptcRows.clear();
+    });
 }
 
 QPushButton* MetadataController::cmdEXIFBar(int index) const
@@ -124,15 +131,31 @@ void MetadataController::ReadFileEXIFInfo(ImageBox& control, tf::ListView& list,
 {
     if (!control.HasImage()) return;
     loadFrom(control, path);
-    ::ReadFileEXIFInfo(m_meta, true, list, path);
+    tf::MetadataRows& rows = &list == m_lvIPTC ? m_iptcRows : m_exifRows;
+    rows.clear();
+    ::ReadFileEXIFInfo(m_meta, true, rows, path);
+    show(rows, list);
 }
 
 void MetadataController::ReadFileIPTCInfo(ImageBox& control, tf::ListView& list, const QString& path)
 {
     if (!control.HasImage()) return;
     loadFrom(control, path);
-    ::ReadFileIPTCInfo(m_meta, true, list, path);
+    tf::MetadataRows& rows = &list == m_lvExif ? m_exifRows : m_iptcRows;
+    rows.clear();
+    ::ReadFileIPTCInfo(m_meta, true, rows, path);
+    show(rows, list);
 }
+
+void MetadataController::show(const tf::MetadataRows& rows, tf::ListView& list)
+{
+    m_showing = true;
+    rows.showIn(list);
+    m_showing = false;
+}
+
+void MetadataController::showExif() { show(m_exifRows, *m_lvExif); }
+void MetadataController::showIptc() { show(m_iptcRows, *m_lvIPTC); }
 
 bool MetadataController::HasIptc(const ImageBox& control)
 {
@@ -142,8 +165,9 @@ bool MetadataController::HasIptc(const ImageBox& control)
 
 void MetadataController::relistIptc()
 {
-    m_lvIPTC->Clear();
-    ::ReadFileIPTCInfo(m_meta, m_hasImage, *m_lvIPTC, m_path);
+    m_iptcRows.clear();
+    ::ReadFileIPTCInfo(m_meta, m_hasImage, m_iptcRows, m_path);
+    showIptc();
 }
 
 // ---- writing
@@ -198,13 +222,8 @@ bool MetadataController::fncUpdateAttribute(const QString& file, uint8_t kind, c
         default: m_meta.setIptcText(field->dataset, value); break;
         }
     } else {
-        QString text = value;
-        if (fncIsEXIFDateAttribute(name)) {
-            const QDateTime d = tf::parseListDateTime(value);
-            if (!d.isValid()) return false;
-            text = tf::ExifIptc::DateToExifText(d);
-        }
-        if (!m_meta.SetExifAttribute(name, text)) return false;
+        QString text;
+        if (!tf::exifValueRefusal(name, value, &text).isEmpty() || !m_meta.SetExifAttribute(name, text)) return false;
         m_meta.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
     }
     if (!writeBack(file)) {
@@ -217,7 +236,7 @@ bool MetadataController::fncUpdateAttribute(const QString& file, uint8_t kind, c
 bool MetadataController::fncDeleteAttribute(const QString& name)
 {
     gstrCurrentOperation = QStringLiteral("Deleting exif attribute from the selected file");
-    const QString file = m_lvExif->property("Tag").toString();
+    const QString file = m_exifRows.path;
     if (!m_hasImage || file.isEmpty()) return false;
     const tf::ExifIptc before = m_meta;
     if (!m_meta.DeleteExifAttribute(name)) return false;
@@ -226,7 +245,8 @@ bool MetadataController::fncDeleteAttribute(const QString& name)
         m_meta = before;
         return false;
     }
-    if (QTreeWidgetItem* row = m_lvExif->SelectedItem()) m_lvExif->RemoveItem(m_lvExif->Index(row));
+    m_exifRows.remove(tf::MetadataRows::selectedIn(*m_lvExif));
+    showExif();
     return true;
 }
 
@@ -276,44 +296,33 @@ void MetadataController::cmdIPTCBar_Click(int index)
 void MetadataController::subEditAttribute()
 {
     gstrCurrentOperation = QStringLiteral("Editing EXIF/IPTC Metadata");
-    QTreeWidgetItem* row = nullptr;
-    if (gbytMetadataKind == 1) {
-        if (m_lvIPTC->Count() == 0 || !(row = m_lvIPTC->SelectedItem())) return;
-        gstrMetaAttribute = row->text(0);
-    } else {
-        if (m_lvExif->Count() == 0 || !(row = m_lvExif->SelectedItem()) || metadataRowKey(row).isEmpty()) return;
-        gstrMetaAttribute = tf::ListView::Tag(row);
-    }
-    gstrMetaValue = tf::ListView::SubItem(row, 1);
+    const bool iptc = gbytMetadataKind == 1;
+    tf::MetadataRows& rows = iptc ? m_iptcRows : m_exifRows;
+    const int selected = tf::MetadataRows::selectedIn(iptc ? *m_lvIPTC : *m_lvExif);
+    if (rows.isEmpty() || selected < 0 || selected >= rows.count()) return;
+    if (!iptc && rows.row(selected).key.isEmpty()) return;
+    const QString attribute = iptc ? rows.row(selected).text : rows.row(selected).tag;
 
-    if (gbytMetadataKind == 1 && gstrMetaAttribute == QLatin1String("Supplemental Categories")) {
+    if (iptc && attribute == QLatin1String("Supplemental Categories")) {
         frmIPTCCategory dialog(m_pane);
         dialog.subSetup(m_hasImage ? &m_meta : nullptr);
         if (runDialog(dialog) == QDialog::Accepted) subUpdateIPTC_Category(dialog.categories(), dialog.urgency());
         return;
     }
-    if (gbytMetadataKind == 1 && gstrMetaAttribute == QLatin1String("Keywords")) {
+    if (iptc && attribute == QLatin1String("Keywords")) {
         frmIPTCKeywords dialog(m_pane);
         dialog.subSetup(m_hasImage ? &m_meta : nullptr);
         if (runDialog(dialog) == QDialog::Accepted) subUpdateIPTC_Keywords(dialog.keywords());
         return;
     }
 
-    gblnMetaChanged = false;
-    {
-        frmExifEditAttribute dialog(m_pane);
-        runDialog(dialog);
-    }
-    if (gblnMetaChanged) {
-        const bool ok = fncUpdateAttribute(m_path, gbytMetadataKind, gstrMetaAttribute, gstrMetaValue);
-        if (ok) {
-            QString shown = gstrMetaValue;
-            if (gbytMetadataKind == 1 && fncIsIPTCDateAttribute(gstrMetaAttribute))
-                shown = tf::listDateText(tf::parseListDateTime(gstrMetaValue).date());
-            tf::ListView::setSubItem(row, 1, shown);
-        }
-    }
-    gblnMetaChanged = false;
+    frmExifEditAttribute dialog(attribute, rows.row(selected).value, m_pane);
+    if (runDialog(dialog) != QDialog::Accepted || !dialog.changed()) return;
+    const QString value = dialog.value();
+    if (!fncUpdateAttribute(m_path, gbytMetadataKind, attribute, value)) return;
+    rows.row(selected).value =
+        iptc && fncIsIPTCDateAttribute(attribute) ? tf::listDateText(tf::parseListDateTime(value).date()) : value;
+    iptc ? showIptc() : showExif();
 }
 
 void MetadataController::subAddExifAttribute()
@@ -324,42 +333,36 @@ void MetadataController::subAddExifAttribute()
     if (ext != QLatin1String("jpeg") && ext != QLatin1String("jpg") && ext != QLatin1String("tif")
         && ext != QLatin1String("tiff"))
         return;
-    gblnMetaChanged = false;
-    {
-        frmExifNewAttribute dialog(*m_lvExif, m_pane);
-        runDialog(dialog);
-    }
-    if (gblnMetaChanged && fncUpdateAttribute(m_path, 0, gstrMetaAttribute, gstrMetaValue)) {
-        QTreeWidgetItem* row = m_lvExif->AddItem(gstrMetaAttribute, 1);
-        setMetadataRowKey(row, gstrMetaAttribute);
-        tf::ListView::setTag(row, gstrMetaAttribute);
-        tf::ListView::setSubItem(row, 1, gstrMetaValue);
-    }
-    gblnMetaChanged = false;
+    frmExifNewAttribute dialog(m_exifRows, m_pane);
+    if (runDialog(dialog) != QDialog::Accepted) return;
+    const QString attribute = dialog.attribute();
+    if (!fncUpdateAttribute(m_path, 0, attribute, dialog.value())) return;
+    m_exifRows.add({attribute, attribute, attribute, dialog.value(), 1});
+    showExif();
 }
 
 void MetadataController::subDeleteAttribute()
 {
     gstrCurrentOperation = QStringLiteral("Deleting metadata EXIF/IPTC attribute");
     if (gbytMetadataKind == 0) {
-        QTreeWidgetItem* row = m_lvExif->SelectedItem();
-        if (m_lvExif->Count() <= 1 || !row) return;
-        gstrMetaAttribute = tf::ListView::Tag(row);
-        if (!fncDeleteAttribute(gstrMetaAttribute)) MsgBox(QStringLiteral("Error deleting attribute"), vbCritical, title());
+        const int selected = tf::MetadataRows::selectedIn(*m_lvExif);
+        if (m_exifRows.count() <= 1 || selected < 0 || selected >= m_exifRows.count()) return;
+        if (!fncDeleteAttribute(m_exifRows.row(selected).tag))
+            MsgBox(QStringLiteral("Error deleting attribute"), vbCritical, title());
         return;
     }
-    QTreeWidgetItem* row = m_lvIPTC->SelectedItem();
-    if (m_lvIPTC->Count() == 0 || !row || tf::ListView::SubItem(row, 1).trimmed().isEmpty()) return;
-    gstrMetaAttribute = row->text(0);
-    const bool ok = gstrMetaAttribute == QLatin1String("Keywords")
-                            || gstrMetaAttribute == QLatin1String("Supplemental Categories")
-                        ? fncDeleteIPTC_Keywords_suppCat(m_path, gstrMetaAttribute)
-                        : fncUpdateAttribute(m_path, 1, gstrMetaAttribute, QString());
+    const int selected = tf::MetadataRows::selectedIn(*m_lvIPTC);
+    if (selected < 0 || selected >= m_iptcRows.count() || m_iptcRows.row(selected).value.trimmed().isEmpty()) return;
+    const QString field = m_iptcRows.row(selected).text;
+    const bool ok = field == QLatin1String("Keywords") || field == QLatin1String("Supplemental Categories")
+                        ? fncDeleteIPTC_Keywords_suppCat(m_path, field)
+                        : fncUpdateAttribute(m_path, 1, field, QString());
     if (!ok) {
         MsgBox(QStringLiteral("Error deleting the attribute!"), vbCritical, title());
         return;
     }
-    tf::ListView::setSubItem(row, 1, QString());
+    m_iptcRows.row(selected).value.clear();
+    showIptc();
 }
 
 void MetadataController::subClearAllAttributes()
@@ -367,14 +370,14 @@ void MetadataController::subClearAllAttributes()
     gstrCurrentOperation = QStringLiteral("Clear all EXIF/IPTC Metadata");
     const tf::ExifIptc before = m_meta;
     if (gbytMetadataKind == 0) {
-        if (m_lvExif->Count() == 0) return;
+        if (m_exifRows.isEmpty()) return;
         if (MsgBox(QStringLiteral("All EXIF metadata available in the current image will be deleted!\nDo you want to continue?"),
                    vbYesNo + vbInformation, title())
             != vbYes)
             return;
         m_meta.ClearExif();
     } else {
-        if (m_lvIPTC->Count() == 0) return;
+        if (m_iptcRows.isEmpty()) return;
         if (MsgBox(QStringLiteral("All IPTC metadata available in the current image will be deleted!\nDo you want to continue?"),
                    vbYesNo + vbInformation, title())
             != vbYes)
@@ -386,9 +389,11 @@ void MetadataController::subClearAllAttributes()
         return;
     }
     if (gbytMetadataKind == 0) {
-        m_lvExif->Clear();
+        m_exifRows.clear();
+        showExif();
     } else {
-        for (int i = 1; i <= m_lvIPTC->Count(); ++i) tf::ListView::setSubItem(m_lvIPTC->Item(i), 1, QString());
+        for (int i = 0; i < m_iptcRows.count(); ++i) m_iptcRows.row(i).value.clear();
+        showIptc();
     }
 }
 
@@ -407,7 +412,7 @@ void MetadataController::subUpdateIPTC_Category(const QStringList& categories, c
         m_meta = before;
         return;
     }
-    if (QTreeWidgetItem* row = m_lvIPTC->SelectedItem()) tf::ListView::setSubItem(row, 1, categories.join(QLatin1Char(',')));
+    setSelectedIptcValue(categories.join(QLatin1Char(',')));
 }
 
 void MetadataController::subUpdateIPTC_Keywords(const QStringList& keywords)
@@ -418,7 +423,15 @@ void MetadataController::subUpdateIPTC_Keywords(const QStringList& keywords)
         m_meta = before;
         return;
     }
-    if (QTreeWidgetItem* row = m_lvIPTC->SelectedItem()) tf::ListView::setSubItem(row, 1, keywords.join(QLatin1Char(',')));
+    setSelectedIptcValue(keywords.join(QLatin1Char(',')));
+}
+
+void MetadataController::setSelectedIptcValue(const QString& value)
+{
+    const int selected = tf::MetadataRows::selectedIn(*m_lvIPTC);
+    if (selected < 0 || selected >= m_iptcRows.count()) return;
+    m_iptcRows.row(selected).value = value;
+    showIptc();
 }
 
 // ---- template files
@@ -426,12 +439,10 @@ void MetadataController::subUpdateIPTC_Keywords(const QStringList& keywords)
 bool MetadataController::fncSaveEXIF()
 {
     gstrCurrentOperation = QStringLiteral("Saving EXIF template");
-    if (m_lvExif->Count() == 0 || !m_hasImage) return false;
+    if (m_exifRows.isEmpty() || !m_hasImage) return false;
     std::vector<tf::ExifTemplateRecord> records;
-    for (int i = 1; i <= m_lvExif->Count(); ++i) {
-        const QString key = metadataRowKey(m_lvExif->Item(i));
-        if (!key.isEmpty()) records.push_back({key, tf::ListView::SubItem(m_lvExif->Item(i), 1)});
-    }
+    for (int i = 0; i < m_exifRows.count(); ++i)
+        if (!m_exifRows.row(i).key.isEmpty()) records.push_back({m_exifRows.row(i).key, m_exifRows.row(i).value});
     // Counted before any file is chosen, so an existing template is never touched for nothing.
     if (records.empty()) {
         MsgBox(QStringLiteral("There is no user editable EXIF attributes in this current image!\nEither create new attribute or select another image having editable attribute."),
@@ -459,7 +470,7 @@ bool MetadataController::fncOpenEXIF()
     gstrCurrentOperation = QStringLiteral("Opening EXIF template");
     // The template is applied to the shown file; with none there is nothing to apply it to.
     if (!m_hasImage || m_path.isEmpty()) return false;
-    if (m_lvExif->Count() > 0
+    if (!m_exifRows.isEmpty()
         && MsgBox(QStringLiteral("Loading a .xiff will only overwrite user editable EXIF attributes!\nDo you want to continue?"),
                   vbYesNo + vbInformation, title())
                == vbNo)
@@ -475,14 +486,25 @@ bool MetadataController::fncOpenEXIF()
         MsgBox(QStringLiteral("The EXIF template %1 cannot be read.").arg(QFileInfo(name).fileName()), vbCritical, title());
         return false;
     }
-    // Every record is applied to the held metadata and the file is written once.
+    // Every record passes the checks a typed value passes before any is applied; then the file is
+    // written once, so a template is either all in the file or not at all.
+    const tf::CheckedTemplate checked = tf::checkExifTemplate(records);
+    if (!checked.refused.isEmpty()) {
+        MsgBox(QStringLiteral("The EXIF template %1 was not applied:\n").arg(QFileInfo(name).fileName())
+                   + checked.refused.join(QLatin1Char('\n')),
+               vbCritical, title());
+        return false;
+    }
     const tf::ExifIptc before = m_meta;
     std::vector<std::pair<QString, QString>> applied;
-    for (const auto& r : records) {
-        QString value;
-        if (!tf::isTemplateAttribute(r.attribute) || !tf::exifValueForRecord(r, value)) continue;
-        if (!m_meta.SetExifAttribute(r.attribute, value)) continue;
-        applied.emplace_back(r.attribute, r.value);
+    for (const auto& [attribute, stored] : checked.apply) {
+        if (!m_meta.SetExifAttribute(attribute, stored)) {
+            m_meta = before;
+            return false;
+        }
+        applied.emplace_back(attribute, fncIsEXIFDateAttribute(attribute)
+                                            ? tf::listDateTimeText(tf::ExifIptc::ExifTextToDate(stored))
+                                            : stored);
     }
     if (applied.empty()) return true;
     m_meta.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
@@ -491,24 +513,22 @@ bool MetadataController::fncOpenEXIF()
         return false;
     }
     for (const auto& [attribute, value] : applied) {
-        QTreeWidgetItem* row = nullptr;
-        for (int i = 1; i <= m_lvExif->Count() && !row; ++i)
-            if (metadataRowKey(m_lvExif->Item(i)).compare(attribute, Qt::CaseInsensitive) == 0) row = m_lvExif->Item(i);
-        if (!row) {
+        const int found = m_exifRows.findKey(attribute, Qt::CaseInsensitive);
+        if (found >= 0) {
+            m_exifRows.row(found).value = value;
+        } else {
             const QString display = fncFormattedAttributed(attribute.trimmed());
-            row = m_lvExif->AddItem(display.isEmpty() ? attribute : display, 1);
-            setMetadataRowKey(row, attribute);
-            tf::ListView::setTag(row, attribute);
+            m_exifRows.add({display.isEmpty() ? attribute : display, attribute, attribute, value, 1});
         }
-        tf::ListView::setSubItem(row, 1, value);
     }
+    showExif();
     return true;
 }
 
 bool MetadataController::fncSaveIPTC()
 {
     gstrCurrentOperation = QStringLiteral("Saving IPTC template");
-    if (m_lvIPTC->Count() == 0 || !m_hasImage) return false;
+    if (m_iptcRows.isEmpty() || !m_hasImage) return false;
     if (!m_meta.HasIptc()) {
         MsgBox(QStringLiteral("There is no IPTC data in this current image to save."), vbInformation, title());
         return false;
@@ -532,7 +552,7 @@ bool MetadataController::fncSaveIPTC()
 bool MetadataController::fncOpenIPTC()
 {
     gstrCurrentOperation = QStringLiteral("Opening IPTC template");
-    if (m_lvIPTC->Count() == 0 || !m_hasImage) return false;
+    if (m_iptcRows.isEmpty() || !m_hasImage) return false;
     if (m_meta.HasIptc()
         && MsgBox(QStringLiteral("Loading a .ffo file will replace all IPTC metadata of the current image.\nDo you want to continue?"),
                   vbYesNo + vbInformation, title())

@@ -4,6 +4,7 @@
 // written into the file at once.
 #include "frame/MetadataReader.h"
 #include "metadata/ExifIptc.h"
+#include "metadata/MetadataRows.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -45,6 +46,9 @@ public:
     // The file the lists describe (empty when none) and its metadata as held.
     QString shownFile() const { return m_path; }
     const tf::ExifIptc& metadata() const { return m_meta; }
+    // The rows the two lists show.
+    const tf::MetadataRows& exifRows() const { return m_exifRows; }
+    const tf::MetadataRows& iptcRows() const { return m_iptcRows; }
 
     // Modal dialogs run through this; tests replace it to work the dialog and close it.
     std::function<int(QDialog&)> execDialog;
@@ -74,6 +78,10 @@ private:
     bool writeBack(const QString& file);
     int runDialog(QDialog& dialog);
     void relistIptc();
+    void show(const tf::MetadataRows& rows, tf::ListView& list);
+    void showExif();
+    void showIptc();
+    void setSelectedIptcValue(const QString& value);
 
     QWidget* m_pane;
     tf::ListView* m_lvExif = nullptr;
@@ -83,6 +91,9 @@ private:
     std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};
     std::array<QPushButton*, kIPTCBarCount> m_cmdIPTCBar{};
 
+    tf::MetadataRows m_exifRows;
+    tf::MetadataRows m_iptcRows;
+    bool m_showing = false; // the lists are being filled from the rows
     tf::ExifIptc m_meta;
     QString m_path;        // the shown file whose metadata m_meta holds
     QDateTime m_readStamp; // its modification time when read

@@ -3,7 +3,7 @@
 #include "controls/datepicker/DateTimePicker.h"
 #include "metadata/ExifIptc.h"
 #include "metadata/modMetadata.h"
-#include "platform/ui/listview.h"
+#include "metadata/MetadataRows.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -89,7 +89,8 @@ ValueRows addValueRows(QWidget* dialog, QGridLayout* grid)
 
 // ---- edit one value
 
-frmExifEditAttribute::frmExifEditAttribute(QWidget* parent) : QDialog(parent)
+frmExifEditAttribute::frmExifEditAttribute(const QString& attribute, const QString& value, QWidget* parent)
+    : QDialog(parent), m_value(value)
 {
     setObjectName(QStringLiteral("frmExifEditAttribute"));
     setWindowTitle(QStringLiteral(" Edit Attribute"));
@@ -109,19 +110,19 @@ frmExifEditAttribute::frmExifEditAttribute(QWidget* parent) : QDialog(parent)
     grid->addWidget(cancel, 4, 1);
     connect(ok, &QPushButton::clicked, this, &frmExifEditAttribute::cmdOK_Click);
     connect(cancel, &QPushButton::clicked, this, &frmExifEditAttribute::cmdCancel_Click);
-    subSetup();
+    subSetup(attribute);
 }
 
-void frmExifEditAttribute::subSetup()
+void frmExifEditAttribute::subSetup(const QString& attribute)
 {
-    txtAttribute->setText(gstrMetaAttribute);
-    txtValue->setText(gstrMetaValue);
-    m_isDate = fncIsEXIFDateAttribute(gstrMetaAttribute) || fncIsIPTCDateAttribute(gstrMetaAttribute);
+    txtAttribute->setText(attribute);
+    txtValue->setText(m_value);
+    m_isDate = fncIsEXIFDateAttribute(attribute) || fncIsIPTCDateAttribute(attribute);
     if (!m_isDate) {
         txtValue->setCursorPosition(static_cast<int>(txtValue->text().size()));
     } else {
-        const QDateTime value = tf::parseListDateTime(gstrMetaValue);
-        if (!gstrMetaValue.isEmpty() && value.isValid()) {
+        const QDateTime value = tf::parseListDateTime(m_value);
+        if (!m_value.isEmpty() && value.isValid()) {
             ucDateTime->setDateSelected(value);
             m_time = timeText(value.time());
         } else {
@@ -137,26 +138,26 @@ void frmExifEditAttribute::cmdOK_Click()
 {
     if (!m_isDate) {
         const QString typed = txtValue->text().trimmed();
-        gblnMetaChanged = typed != gstrMetaValue;
-        if (gblnMetaChanged) gstrMetaValue = typed;
+        m_changed = typed != m_value;
+        if (m_changed) m_value = typed;
     } else {
         const QString day = tf::listDateText(ucDateTime->DateSelected().date());
-        const QDateTime old = tf::parseListDateTime(gstrMetaValue);
-        gblnMetaChanged = !old.isValid() || tf::listDateText(old.date()) != day;
-        if (gblnMetaChanged) gstrMetaValue = m_time.isEmpty() ? day : day + QLatin1Char(' ') + m_time;
+        const QDateTime old = tf::parseListDateTime(m_value);
+        m_changed = !old.isValid() || tf::listDateText(old.date()) != day;
+        if (m_changed) m_value = m_time.isEmpty() ? day : day + QLatin1Char(' ') + m_time;
     }
     accept();
 }
 
 void frmExifEditAttribute::cmdCancel_Click()
 {
-    gblnMetaChanged = false;
+    m_changed = false;
     reject();
 }
 
 // ---- add an attribute
 
-frmExifNewAttribute::frmExifNewAttribute(const tf::ListView& lvExif, QWidget* parent) : QDialog(parent)
+frmExifNewAttribute::frmExifNewAttribute(const tf::MetadataRows& exifRows, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmExifNewAttribute"));
     setWindowTitle(QStringLiteral("Add New Attribute"));
@@ -178,14 +179,14 @@ frmExifNewAttribute::frmExifNewAttribute(const tf::ListView& lvExif, QWidget* pa
             [this](const QString& t) { cmdOK->setEnabled(!t.trimmed().isEmpty()); });
     connect(ucDateTime, &tf::DateTimePicker::DateChanged, this,
             [this] { m_time = timeText(QTime::currentTime()); });
-    subSetup(lvExif);
+    subSetup(exifRows);
     connect(cmbAttribute, &QComboBox::activated, this, &frmExifNewAttribute::cmbAttribute_Click);
 }
 
-void frmExifNewAttribute::subSetup(const tf::ListView& lvExif)
+void frmExifNewAttribute::subSetup(const tf::MetadataRows& exifRows)
 {
     for (const QString& name : gstrEditableEXIF)
-        if (fncIsKeyFree(lvExif, name)) cmbAttribute->addItem(name);
+        if (fncIsKeyFree(exifRows, name)) cmbAttribute->addItem(name);
     if (cmbAttribute->count() == 0) {
         cmbAttribute->addItem(QStringLiteral("No editable attribute to add!"));
         cmbAttribute->setEnabled(false);
@@ -216,21 +217,16 @@ void frmExifNewAttribute::cmbAttribute_Click()
 void frmExifNewAttribute::cmdOK_Click()
 {
     if (!ucDateTime->isVisibleTo(this)) {
-        gstrMetaValue = txtValue->text().trimmed();
+        m_value = txtValue->text().trimmed();
     } else {
         if (m_time.isEmpty()) m_time = timeText(QTime::currentTime());
-        gstrMetaValue = tf::listDateText(ucDateTime->DateSelected().date()) + QLatin1Char(' ') + m_time;
+        m_value = tf::listDateText(ucDateTime->DateSelected().date()) + QLatin1Char(' ') + m_time;
     }
-    gstrMetaAttribute = cmbAttribute->currentText();
-    gblnMetaChanged = true;
+    m_attribute = cmbAttribute->currentText();
     accept();
 }
 
-void frmExifNewAttribute::cmdCancel_Click()
-{
-    gblnMetaChanged = false;
-    reject();
-}
+void frmExifNewAttribute::cmdCancel_Click() { reject(); }
 
 // ---- IPTC lists
 

@@ -1,6 +1,6 @@
 #pragma once
-// The four metadata dialogs. Each is made for one use; the command that opens it reads the
-// result from gstrMetaValue / gblnMetaChanged (the EXIF dialogs) or from the lists it holds.
+// The four metadata dialogs. Each is made for one use with what it shows handed to it, and the
+// command that opened it reads the result from it after OK.
 #include <QDialog>
 #include <QString>
 #include <QStringList>
@@ -14,15 +14,21 @@ class QPushButton;
 namespace tf {
 class DateTimePicker;
 class ExifIptc;
-class ListView;
+class MetadataRows;
 } // namespace tf
 
+// One value of an attribute or field; a date attribute is edited in the date picker, keeping the
+// time of day it had.
 class frmExifEditAttribute : public QDialog {
     Q_OBJECT
 public:
-    explicit frmExifEditAttribute(QWidget* parent = nullptr);
+    frmExifEditAttribute(const QString& attribute, const QString& value, QWidget* parent = nullptr);
     void cmdOK_Click();
     void cmdCancel_Click();
+
+    // After OK: whether the value changed, and the new value.
+    bool changed() const { return m_changed; }
+    QString value() const { return m_value; }
 
     QLineEdit* txtAttribute = nullptr;
     QLineEdit* txtValue = nullptr;
@@ -30,17 +36,24 @@ public:
     QLabel* Label1 = nullptr;
 
 private:
-    void subSetup();
+    void subSetup(const QString& attribute);
+    QString m_value;
     QString m_time;
     bool m_isDate = false;
+    bool m_changed = false;
 };
 
+// A new editable EXIF attribute: only the names not yet among `exifRows` are offered.
 class frmExifNewAttribute : public QDialog {
     Q_OBJECT
 public:
-    frmExifNewAttribute(const tf::ListView& lvExif, QWidget* parent = nullptr);
+    frmExifNewAttribute(const tf::MetadataRows& exifRows, QWidget* parent = nullptr);
     void cmdOK_Click();
     void cmdCancel_Click();
+
+    // After OK: the chosen attribute and its value.
+    QString attribute() const { return m_attribute; }
+    QString value() const { return m_value; }
 
     QComboBox* cmbAttribute = nullptr;
     QLineEdit* txtValue = nullptr;
@@ -48,9 +61,11 @@ public:
     QPushButton* cmdOK = nullptr;
 
 private:
-    void subSetup(const tf::ListView& lvExif);
+    void subSetup(const tf::MetadataRows& exifRows);
     void cmbAttribute_Click();
     QString m_time;
+    QString m_attribute;
+    QString m_value;
 };
 
 // Supplemental categories and urgency; keywords. OK leaves the result for the caller.

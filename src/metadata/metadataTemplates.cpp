@@ -7,6 +7,16 @@
 
 namespace tf {
 
+namespace {
+// A value named in a message: a 3 MB one would fill the screen.
+QString shortened(const QString& value)
+{
+    constexpr int kShown = 40;
+    return QLatin1Char('"') + (value.size() > kShown ? value.left(kShown) + QStringLiteral("...") : value)
+           + QLatin1Char('"');
+}
+} // namespace
+
 bool readExifTemplate(const QString& path, std::vector<ExifTemplateRecord>& records)
 {
     records.clear();
@@ -61,29 +71,48 @@ bool isTemplateAttribute(const QString& attribute)
     return !structural.contains(attribute.trimmed(), Qt::CaseInsensitive);
 }
 
-bool exifValueForRecord(const ExifTemplateRecord& record, QString& value)
+QString exifValueRefusal(const QString& name, const QString& value, QString* stored)
 {
-    if (!fncIsEXIFDateAttribute(record.attribute)) {
-        value = record.value;
-        return true;
+    QString text = value;
+    if (fncIsEXIFDateAttribute(name)) {
+        const QDateTime date = parseListDateTime(value);
+        if (!date.isValid()) return QStringLiteral("%1 is not a date").arg(shortened(value));
+        text = ExifIptc::DateToExifText(date);
     }
-    const QDateTime date = parseListDateTime(record.value);
-    if (!date.isValid()) return false;
-    value = ExifIptc::DateToExifText(date);
-    return true;
+    if (text.toUtf8().size() > kMaxExifValueBytes)
+        return QStringLiteral("the value is longer than %1 characters").arg(kMaxExifValueBytes);
+    ExifIptc probe;
+    if (!probe.SetExifAttribute(name, text)) return QStringLiteral("%1 is not a valid value").arg(shortened(value));
+    if (stored) *stored = text;
+    return {};
+}
+
+CheckedTemplate checkExifTemplate(const std::vector<ExifTemplateRecord>& records)
+{
+    CheckedTemplate checked;
+    for (const auto& r : records) {
+        QString stored;
+        const QString why = isTemplateAttribute(r.attribute) ? exifValueRefusal(r.attribute, r.value, &stored)
+                                                             : QStringLiteral("the attribute cannot be set from a template");
+        if (why.isEmpty())
+            checked.apply.emplace_back(r.attribute, stored);
+        else
+            checked.refused << r.attribute + QStringLiteral(": ") + why;
+    }
+    return checked;
 }
 
 } // namespace tf
 
-bool subLoadEXIFFile(const QString& path, tf::ExifIptc& image)
+bool subLoadEXIFFile(const QString& path, tf::ExifIptc& image, QStringList* refused)
 {
     gstrCurrentOperation = QStringLiteral("Loading EXIF template");
     std::vector<tf::ExifTemplateRecord> records;
     if (!tf::readExifTemplate(path, records)) return false;
-    for (const auto& r : records) {
-        QString value;
-        if (!tf::isTemplateAttribute(r.attribute) || !tf::exifValueForRecord(r, value)) continue;
-        if (image.SetExifAttribute(r.attribute, value)) image.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
-    }
+    const tf::CheckedTemplate checked = tf::checkExifTemplate(records);
+    if (refused) *refused = checked.refused;
+    if (!checked.refused.isEmpty()) return false;
+    for (const auto& [attribute, value] : checked.apply)
+        if (image.SetExifAttribute(attribute, value)) image.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
     return true;
 }

@@ -3,6 +3,7 @@
 // the list shows it, each quoted, written and read through clsFile. The IPTC template (.ffo) is
 // ExifIptc's own (SaveIptcToFile / LoadIptcFromFile).
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace tf {
@@ -22,11 +23,26 @@ bool writeExifTemplate(const QString& path, const std::vector<ExifTemplateRecord
 // structure of the file (offsets, strip tables, pointers to other directories).
 bool isTemplateAttribute(const QString& attribute);
 
-// The value to hand SetExifAttribute for a record: dates in the EXIF form. False for a date
-// that does not read.
-bool exifValueForRecord(const ExifTemplateRecord& record, QString& value);
+// The longest EXIF text the program stores (in UTF-8 bytes): a JPEG keeps all its EXIF in one
+// 64 KB block, so one value must leave room for the others.
+inline constexpr int kMaxExifValueBytes = 32767;
+
+// Why `value` may not be stored as the EXIF attribute `name`, the same for a typed value and a
+// template's: empty when it may, and then `stored` holds the text for SetExifAttribute (dates in
+// the EXIF form). A date that does not read, a value the attribute's type does not take (a
+// rational over zero among them) and an over-long value are refused.
+QString exifValueRefusal(const QString& name, const QString& value, QString* stored);
+
+// Checks every record of a template: the records to apply, with their stored values, or the
+// refusals (one line per refused record, naming it). Nothing is applied while any is refused.
+struct CheckedTemplate {
+    std::vector<std::pair<QString, QString>> apply; // attribute, stored value
+    QStringList refused;
+};
+CheckedTemplate checkExifTemplate(const std::vector<ExifTemplateRecord>& records);
 } // namespace tf
 
 // Applies an EXIF template to `image` without writing any file (the batch conversion writes the
-// page). Records that do not apply are skipped. False when the file could not be read.
-bool subLoadEXIFFile(const QString& path, tf::ExifIptc& image);
+// page). A template with any refused record is not applied at all; `refused` then names them.
+// False when the file could not be read or a record was refused.
+bool subLoadEXIFFile(const QString& path, tf::ExifIptc& image, QStringList* refused = nullptr);

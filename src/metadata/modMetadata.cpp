@@ -2,6 +2,7 @@
 
 #include "frame/globals.h"
 #include "metadata/ExifIptc.h"
+#include "metadata/MetadataRows.h"
 #include "platform/ui/listview.h"
 #include "version_info.h"
 
@@ -15,9 +16,6 @@ QString gstrSoftware;
 QStringList gstrEditableEXIF;
 QStringList gstrEXIFDateAttributes;
 QStringList gstrIPTCDateFields;
-QString gstrMetaAttribute;
-QString gstrMetaValue;
-bool gblnMetaChanged = false;
 uint8_t gbytMetadataKind = 0;
 
 namespace {
@@ -274,21 +272,18 @@ void setMetadataRowKey(QTreeWidgetItem* item, const QString& key)
     if (item) item->setData(0, kKeyRole, key);
 }
 
-void ReadFileEXIFInfo(const tf::ExifIptc& meta, bool hasImage, tf::ListView& list, const QString& path)
+void ReadFileEXIFInfo(const tf::ExifIptc& meta, bool hasImage, tf::MetadataRows& rows, const QString& path)
 {
     gstrCurrentOperation = QStringLiteral("Reading EXIF information from the selected file!");
     if (!hasImage) return;
-    list.setProperty("Tag", path);
+    rows.path = path;
     for (int i = 0; i < meta.ExifCount(); ++i) {
         const QString name = meta.ExifName(i);
         const QString value = meta.ExifValue(i);
         const bool editable = fncIsEditableEXIFAttribute(name);
         // A second attribute of an editable name (two IFDs carrying it) is listed without a key,
         // so the listing goes on and only one row edits the attribute.
-        const bool keyed = editable && fncIsKeyFree(list, name);
-        QTreeWidgetItem* row = list.AddItem(name, keyed ? 1 : 0);
-        if (keyed) setMetadataRowKey(row, name);
-        tf::ListView::setTag(row, name);
+        const bool keyed = editable && fncIsKeyFree(rows, name);
         QString shown;
         if (fncIsEXIFDateAttribute(name)) {
             const QDateTime dt = tf::ExifIptc::ExifTextToDate(value.trimmed());
@@ -297,28 +292,26 @@ void ReadFileEXIFInfo(const tf::ExifIptc& meta, bool hasImage, tf::ListView& lis
             shown = fncEXIFInterpret(name, value);
             if (shown.isEmpty()) shown = value;
         }
-        tf::ListView::setSubItem(row, 1, shown);
         const QString display = fncFormattedAttributed(name);
-        row->setText(0, display.isEmpty() ? name : display);
+        rows.add({display.isEmpty() ? name : display, name, keyed ? name : QString(), shown, keyed ? 1 : 0});
     }
 }
 
-void ReadFileIPTCInfo(const tf::ExifIptc& meta, bool hasImage, tf::ListView& list, const QString& path)
+void ReadFileIPTCInfo(const tf::ExifIptc& meta, bool hasImage, tf::MetadataRows& rows, const QString& path)
 {
     gstrCurrentOperation = QStringLiteral("Reading IPTC information from the selected file!");
     if (!hasImage) return;
-    list.setProperty("Tag", path);
+    rows.path = path;
     const auto& fields = tf::iptcFields();
     for (int i = 0; i < tf::kIptcListedFields; ++i) {
         const tf::IptcField& f = fields[static_cast<size_t>(i)];
-        QTreeWidgetItem* row = list.AddItem(QString::fromLatin1(f.name), 1);
         QString value;
         switch (f.kind) {
         case tf::IptcField::List: value = meta.iptcList(f.dataset).join(QLatin1Char(',')); break;
         case tf::IptcField::Date: value = tf::listDateText(meta.iptcDate(f.dataset)); break;
         default: value = meta.iptcText(f.dataset); break;
         }
-        tf::ListView::setSubItem(row, 1, value);
+        rows.add({QString::fromLatin1(f.name), {}, {}, value, 1});
     }
 }
 
@@ -361,12 +354,7 @@ bool fncIsEditableEXIFAttribute(const QString& name) { return inTable(gstrEditab
 bool fncIsEXIFDateAttribute(const QString& name) { return inTable(gstrEXIFDateAttributes, name); }
 bool fncIsIPTCDateAttribute(const QString& name) { return inTable(gstrIPTCDateFields, name); }
 
-bool fncIsKeyFree(const tf::ListView& list, const QString& key)
-{
-    for (int i = 1; i <= list.Count(); ++i)
-        if (metadataRowKey(list.Item(i)) == key) return false;
-    return true;
-}
+bool fncIsKeyFree(const tf::MetadataRows& rows, const QString& key) { return rows.findKey(key) < 0; }
 
 namespace {
 int32_t wholeNumber(const QString& text)

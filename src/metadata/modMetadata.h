@@ -10,7 +10,7 @@ class QTreeWidgetItem;
 
 namespace tf {
 class ExifIptc;
-class ListView;
+class MetadataRows;
 } // namespace tf
 
 extern QString gstrSoftware;
@@ -22,21 +22,16 @@ extern QStringList gstrIPTCDateFields;
 // strip sets it).
 extern uint8_t gbytMetadataKind;
 
-// What the metadata dialogs and the commands that open them hand each other.
-extern QString gstrMetaAttribute;
-extern QString gstrMetaValue;
-extern bool gblnMetaChanged;
-
 void subInitMetadata();
 
-// A row's key marks it editable; rows without one have an empty key.
+// A list item's key marks it editable; items without one have an empty key.
 QString metadataRowKey(const QTreeWidgetItem* item);
 void setMetadataRowKey(QTreeWidgetItem* item, const QString& key);
 
-// Adds the EXIF rows of `meta` to `list` and sets its tag; nothing without an image.
-void ReadFileEXIFInfo(const tf::ExifIptc& meta, bool hasImage, tf::ListView& list, const QString& path);
+// Adds the EXIF rows of `meta` to `rows` and sets their path; nothing without an image.
+void ReadFileEXIFInfo(const tf::ExifIptc& meta, bool hasImage, tf::MetadataRows& rows, const QString& path);
 // Adds the 52 IPTC rows.
-void ReadFileIPTCInfo(const tf::ExifIptc& meta, bool hasImage, tf::ListView& list, const QString& path);
+void ReadFileIPTCInfo(const tf::ExifIptc& meta, bool hasImage, tf::MetadataRows& rows, const QString& path);
 
 QString fncEXIFInterpret(const QString& attribute, const QString& value);
 QString fncFormattedAttributed(const QString& attribute);
@@ -44,7 +39,7 @@ QString fncFormattedAttributed(const QString& attribute);
 bool fncIsEditableEXIFAttribute(const QString& name);
 bool fncIsEXIFDateAttribute(const QString& name);
 bool fncIsIPTCDateAttribute(const QString& name);
-bool fncIsKeyFree(const tf::ListView& list, const QString& key);
+bool fncIsKeyFree(const tf::MetadataRows& rows, const QString& key);
 int32_t fncRationalNumerator(const QString& value);
 int32_t fncRationalDenominator(const QString& value);
 

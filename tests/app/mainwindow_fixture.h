@@ -25,9 +25,6 @@ namespace tf::test {
 // The globals of the areas above the test support that the window sets, reset before every test.
 inline const bool kAreaStateReset = addStateReset([] {
     gbytMetadataKind = 0;
-    gstrMetaAttribute.clear();
-    gstrMetaValue.clear();
-    gblnMetaChanged = false;
     glngEditMode = 0;
     gvarOriginalImage = ImageSnapshot{};
     gvarWorkingImage = ImageSnapshot{};

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QToolButton>
+#include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace tf;
@@ -222,3 +224,143 @@ TEST_F(DatePicker, TheDropDownChoosesADay)
     EXPECT_FALSE(picker.isDropped());
 }
 
+
+namespace {
+
+// A picker on a host with today pinned, its calendar open on January 2024 with the 10th chosen.
+struct OpenPicker {
+    QWidget host;
+    DateTimePicker picker{&host};
+    QWidget* popup = nullptr;
+
+    OpenPicker()
+    {
+        host.resize(200, 60);
+        picker.setGeometry(10, 10, 120, 20);
+        picker.model().today = [] { return kToday; };
+        picker.setDateSelected(QDateTime(QDate(2024, 1, 10), QTime(9, 0)));
+        host.show();
+        picker.openCalendar();
+        popup = host.findChild<QWidget*>("picCalendar");
+    }
+    template <class W = QWidget> W* part(const char* name) const { return popup->findChild<W*>(name); }
+    void key(int qtKey)
+    {
+        QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier, qtKey == Qt::Key_Space ? " " : "");
+        QApplication::sendEvent(popup, &press);
+    }
+    void mouse(QWidget* w, QEvent::Type type, QPoint at = {-1, -1})
+    {
+        if (at == QPoint(-1, -1)) at = w->rect().center();
+        QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w, &e);
+    }
+    void click(QWidget* w, QPoint at = {-1, -1})
+    {
+        mouse(w, QEvent::MouseButtonPress, at);
+        mouse(w, QEvent::MouseButtonRelease, at);
+    }
+    QString title() const { return part<QLabel>("lblMonth")->text(); }
+};
+
+// A look compared with its reference picture under tests/data/reference, with room for the
+// slight differences of text drawing; TF_WRITE_REFERENCES=1 writes the picture anew.
+void expectLooksLike(const QImage& shot, const QString& name)
+{
+    const QString file = QStringLiteral(TF_TEST_DATA_DIR "/reference/%1.png").arg(name);
+    if (qEnvironmentVariableIsSet("TF_WRITE_REFERENCES")) {
+        ASSERT_TRUE(shot.save(file));
+    }
+    const QImage reference = QImage(file).convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(reference.isNull()) << file.toStdString();
+    const QImage got = shot.convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(got.size(), reference.size());
+    int off = 0;
+    for (int y = 0; y < got.height(); ++y)
+        for (int x = 0; x < got.width(); ++x) {
+            const QRgb a = got.pixel(x, y), b = reference.pixel(x, y);
+            const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+            off += d > 8;
+        }
+    EXPECT_LE(off, got.width() * got.height() / 200) << name.toStdString() << ": " << off << " pixels differ";
+}
+
+} // namespace
+
+TEST(DatePickerDropDown, KeysAndClicksOnTheOpenCalendar)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    const struct {
+        const char* what;
+        std::function<void(OpenPicker&)> act;
+        QDate selected;
+        const char* title;
+        bool open;
+    } cases[] = {
+        {"Space accepts the highlighted day", [](OpenPicker& p) { p.key(Qt::Key_Right); p.key(Qt::Key_Space); },
+         QDate(2024, 1, 11), "January 2024", false},
+        {"Enter accepts it too", [](OpenPicker& p) { p.key(Qt::Key_Down); p.key(Qt::Key_Return); },
+         QDate(2024, 1, 17), "January 2024", false},
+        {"a double-click accepts a day", [](OpenPicker& p) { p.mouse(p.part("day_20"), QEvent::MouseButtonDblClick); },
+         QDate(2024, 1, 20), "January 2024", false},
+        {"a click only highlights", [](OpenPicker& p) { p.part<QToolButton>("day_20")->click(); },
+         QDate(2024, 1, 10), "January 2024", true},
+        {"the header left of the title pages back",
+         [](OpenPicker& p) { p.click(p.part("picMonthHeaderBackground"), QPoint(p.part("lblMonth")->x() - 2, 5)); },
+         QDate(2024, 1, 10), "December 2023", true},
+        {"the header right of the title pages on",
+         [](OpenPicker& p) {
+             QWidget* title = p.part("lblMonth");
+             p.click(p.part("picMonthHeaderBackground"), QPoint(title->geometry().right() + 2, 5));
+         },
+         QDate(2024, 1, 10), "February 2024", true},
+        {"the description line brings the highlighted day's month back",
+         [](OpenPicker& p) {
+             p.part<QToolButton>("cmdNextMonth")->click();
+             p.part<QToolButton>("cmdNextMonth")->click();
+             p.click(p.part("lblDescription"));
+         },
+         QDate(2024, 1, 10), "January 2024", true},
+        {"the same day at another time shows its month again",
+         [](OpenPicker& p) {
+             p.part<QToolButton>("cmdNextMonth")->click();
+             p.picker.setDateSelected(QDateTime(QDate(2024, 1, 10), QTime(14, 0)));
+         },
+         QDate(2024, 1, 10), "January 2024", true},
+        {"closed and reopened, a browsed month stays",
+         [](OpenPicker& p) {
+             p.part<QToolButton>("cmdNextMonth")->click();
+             p.key(Qt::Key_Escape);
+             p.picker.openCalendar();
+         },
+         QDate(2024, 1, 10), "February 2024", true},
+        {"Home highlights today and shows its month",
+         [](OpenPicker& p) {
+             p.part<QToolButton>("cmdNextMonth")->click();
+             p.key(Qt::Key_Home);
+             p.key(Qt::Key_Space);
+         },
+         kToday, "January 2024", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        OpenPicker p;
+        QSignalSpy changed(&p.picker, &DateTimePicker::DateChanged);
+        c.act(p);
+        EXPECT_EQ(p.picker.DateSelected().date(), c.selected);
+        EXPECT_EQ(p.picker.DateSelected().time(), QTime(9, 0));
+        EXPECT_EQ(changed.count(), c.selected == QDate(2024, 1, 10) ? 0 : 1);
+        EXPECT_EQ(p.title(), c.title);
+        EXPECT_EQ(p.picker.isDropped(), c.open);
+    }
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(DatePickerDropDown, TodayIsTintedAndTheChosenDayFramed)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    OpenPicker p;
+    expectLooksLike(p.popup->grab().toImage(), "datepicker_open");
+    QLocale::setDefault(QLocale::c());
+}

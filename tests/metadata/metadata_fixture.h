@@ -75,7 +75,6 @@ protected:
     void SetUp() override
     {
         gbytMetadataKind = 0;
-        gblnMetaChanged = false;
         controller.execDialog = [this](QDialog& d) {
             ++dialogsShown;
             if (!workDialog) return int(QDialog::Rejected);

@@ -1,5 +1,6 @@
 // What the metadata lists show of files the exiv2 command tagged, and the rules that need no file.
 #include "metadata/ExifIptc.h"
+#include "metadata/MetadataRows.h"
 #include "metadata_fixture.h"
 
 using namespace tf;
@@ -12,22 +13,20 @@ struct Row {
     int icon = 0;
 };
 
-Row row(const ListView& list, const QString& text)
+Row row(const MetadataRows& rows, const QString& text)
 {
-    for (int i = 1; i <= list.Count(); ++i) {
-        const QTreeWidgetItem* item = list.Item(i);
-        if (item->text(0) == text)
-            return {item->text(0), metadataRowKey(item), ListView::Tag(item), ListView::SubItem(item, 1),
-                    ListView::SmallIcon(item)};
+    for (int i = 0; i < rows.count(); ++i) {
+        const MetadataRow& r = rows.row(i);
+        if (r.text == text) return {r.text, r.key, r.tag, r.value, r.icon};
     }
     ADD_FAILURE() << "no row " << text.toStdString();
     return {};
 }
 
-QStringList rowTexts(const ListView& list)
+QStringList rowTexts(const MetadataRows& rows)
 {
     QStringList texts;
-    for (int i = 1; i <= list.Count(); ++i) texts << list.Item(i)->text(0);
+    for (int i = 0; i < rows.count(); ++i) texts << rows.row(i).text;
     return texts;
 }
 
@@ -46,7 +45,7 @@ protected:
     TempFolder dir;
     QString path;
     ExifIptc meta;
-    ListView exif, iptc;
+    MetadataRows exif, iptc;
 };
 
 } // namespace
@@ -61,7 +60,7 @@ TEST_F(MetadataRead, ExifRowsCarryDisplayNamesKeysAndReadableValues)
                        "set Exif.Photo.DateTimeOriginal 0000:00:00 00:00:00",
                        "set Exif.Thumbnail.XResolution 72/1"});
 
-    EXPECT_EQ(exif.property("Tag").toString(), path);
+    EXPECT_EQ(exif.path, path);
     const Row make = row(exif, "Make");
     EXPECT_EQ(make.key, "Make");
     EXPECT_EQ(make.icon, 1);
@@ -94,8 +93,8 @@ TEST_F(MetadataRead, ASecondAttributeOfAnEditableNameIsListedWithoutAKey)
           "set Exif.Photo.UserComment charset=Ascii hi"});
     EXPECT_EQ(rowTexts(exif).count("Date/Time Original"), 2);
     int keyed = 0;
-    for (int i = 1; i <= exif.Count(); ++i)
-        keyed += exif.Item(i)->text(0) == "Date/Time Original" && !metadataRowKey(exif.Item(i)).isEmpty();
+    for (int i = 0; i < exif.count(); ++i)
+        keyed += exif.row(i).text == "Date/Time Original" && !exif.row(i).key.isEmpty();
     EXPECT_EQ(keyed, 1);
     EXPECT_EQ(row(exif, "User Comment").value, "hi") << "the listing went on past the second one";
 }
@@ -108,9 +107,9 @@ TEST_F(MetadataRead, IptcListsAllFieldsWithJoinedListsDatesAndDecodedText)
                        "add Iptc.Application2.SuppCategory x"});
     EXPECT_TRUE(meta.HasIptc());
     EXPECT_EQ(meta.IptcAuthor(), "Ann") << "the batch's name for the by-line";
-    ASSERT_EQ(iptc.Count(), 52);
-    EXPECT_EQ(iptc.Item(1)->text(0), "Caption");
-    EXPECT_EQ(iptc.Item(52)->text(0), "Image Notes");
+    ASSERT_EQ(iptc.count(), 52);
+    EXPECT_EQ(iptc.row(0).text, "Caption");
+    EXPECT_EQ(iptc.row(51).text, "Image Notes");
     EXPECT_EQ(row(iptc, "Caption").value, "Grüße");
     EXPECT_EQ(row(iptc, "Keywords").value, "a,b,c");
     EXPECT_EQ(row(iptc, "Supplemental Categories").value, "x");
@@ -124,17 +123,17 @@ TEST_F(MetadataRead, AFileWithoutMetadataAndAnEmptyControl)
 {
     list({});
     EXPECT_FALSE(meta.HasIptc());
-    EXPECT_EQ(exif.Count(), 0);
-    ASSERT_EQ(iptc.Count(), 52);
-    for (int i = 1; i <= 52; ++i) EXPECT_TRUE(ListView::SubItem(iptc.Item(i), 1).isEmpty());
+    EXPECT_EQ(exif.count(), 0);
+    ASSERT_EQ(iptc.count(), 52);
+    for (int i = 0; i < 52; ++i) EXPECT_TRUE(iptc.row(i).value.isEmpty());
 
     // No image in the control: no rows, and the lists keep the file they named.
-    ListView other;
-    other.setProperty("Tag", "before");
+    MetadataRows other;
+    other.path = "before";
     ReadFileEXIFInfo(meta, false, other, path);
     ReadFileIPTCInfo(meta, false, other, path);
-    EXPECT_EQ(other.Count(), 0);
-    EXPECT_EQ(other.property("Tag").toString(), "before");
+    EXPECT_EQ(other.count(), 0);
+    EXPECT_EQ(other.path, "before");
 
     EXPECT_FALSE(meta.readFrom(dir.write("junk.jpg", "not a picture")));
     EXPECT_EQ(meta.ExifCount(), 0);
@@ -195,9 +194,9 @@ TEST(MetadataInterpret, NameTestsKeysAndRationalParts)
     EXPECT_FALSE(fncIsEditableEXIFAttribute("Software"));
     EXPECT_TRUE(fncIsIPTCDateAttribute("time created"));
 
-    ListView list;
+    MetadataRows list;
     EXPECT_TRUE(fncIsKeyFree(list, "Make"));
-    setMetadataRowKey(list.AddItem("Make"), "Make");
+    list.add({"Make", "Make", "Make", "Canon", 1});
     EXPECT_FALSE(fncIsKeyFree(list, "Make"));
     EXPECT_TRUE(fncIsKeyFree(list, "make")) << "keys are case-sensitive";
 

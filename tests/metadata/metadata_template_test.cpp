@@ -58,9 +58,7 @@ TEST_F(MetadataTemplate, LoadingAnExifTemplateUpdatesRowsAndWritesTheFileOnce)
 {
     const QString path = shot();
     const QString xiff = dir.write("t.xiff", "\"make\",\"Nikon\"\n"
-                                              "  \"DateTimeOriginal\" , \"3/4/2024 1:02:03 AM\"\n"
-                                              "\"DateTimeDigitized\",\"no date\"\n"
-                                              "\"StripOffsets\",\"5\"\n");
+                                              "  \"DateTimeOriginal\" , \"3/4/2024 1:02:03 AM\"\n");
     dialogs.answerFile(xiff);
     messages.answerNext(vbYes);
     ASSERT_TRUE(controller.fncOpenEXIF());
@@ -68,11 +66,9 @@ TEST_F(MetadataTemplate, LoadingAnExifTemplateUpdatesRowsAndWritesTheFileOnce)
                                               "Do you want to continue?"});
     EXPECT_EQ(value(exif(), "Make"), "Nikon") << "the row found by its key, case ignored";
     EXPECT_EQ(value(exif(), "Date/Time Original"), "3/4/2024 1:02:03 AM");
-    EXPECT_EQ(value(exif(), "Date/Time Digitized"), "<no row>") << "a bad date skips its record only";
     EXPECT_EQ(exiv2Value(path, "Exif.Image.Make"), "Nikon");
     EXPECT_EQ(exiv2Value(path, "Exif.Photo.DateTimeOriginal"), "2024:03:04 01:02:03");
     EXPECT_EQ(exiv2Value(path, "Exif.Image.Software"), "Tavrel Folio");
-    EXPECT_EQ(exiv2Value(path, "Exif.Image.StripOffsets"), "") << "a template never sets the file's structure";
 
     // A file that cannot be read is a failure, and said to be.
     messages.clear();
@@ -80,6 +76,43 @@ TEST_F(MetadataTemplate, LoadingAnExifTemplateUpdatesRowsAndWritesTheFileOnce)
     dialogs.answerFile(dir.file("missing.xiff"));
     EXPECT_FALSE(controller.fncOpenEXIF());
     EXPECT_EQ(messages.shown().back().icon(), vbCritical);
+}
+
+TEST_F(MetadataTemplate, ATemplateWithARefusedValueIsNotAppliedAtAll)
+{
+    const struct {
+        const char* attribute;
+        QByteArray value;
+    } refused[] = {
+        {"ExposureTime", "1/0"},
+        {"DateTimeDigitized", "no date"},
+        {"ImageDescription", QByteArray(3 << 20, 'x')},
+        {"PixelXDimension", "wide"},
+        {"StripOffsets", "5"},
+    };
+    const QString path = shot();
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.attribute);
+        const QByteArray fileBefore = readAll(path);
+        const QString xiff = dir.write("bad.xiff", "\"Artist\",\"Ann\"\r\n\"" + QByteArray(r.attribute) + "\",\"" + r.value
+                                                      + "\"\r\n");
+        messages.clear();
+        messages.answerNext(vbYes);
+        dialogs.answerFile(xiff);
+        EXPECT_FALSE(controller.fncOpenEXIF());
+        ASSERT_EQ(messages.shown().size(), 2u);
+        EXPECT_EQ(messages.shown()[1].icon(), vbCritical);
+        EXPECT_TRUE(messages.shown()[1].prompt.contains(QString::fromLatin1(r.attribute) + ": "));
+        EXPECT_LT(messages.shown()[1].prompt.size(), 300) << "a long value is cut in the message";
+        EXPECT_EQ(readAll(path), fileBefore) << "not even the good record is written";
+        EXPECT_EQ(value(exif(), "Artist"), "<no row>");
+
+        tf::ExifIptc page;
+        QStringList why;
+        EXPECT_FALSE(subLoadEXIFFile(xiff, page, &why)) << "the batch refuses it the same way";
+        EXPECT_EQ(why.size(), 1);
+        EXPECT_EQ(page.ExifValueByName("Artist"), "");
+    }
 }
 
 TEST_F(MetadataTemplate, TheBatchAppliesATemplateWithoutWritingAnyFile)

@@ -30,7 +30,14 @@ void DatePickerModel::setDateSelected(const QDateTime& value)
         m_pending = v;
         return;
     }
-    if (v == m_selected || v.date() == m_selected.date()) return;
+    if (v == m_selected) return;
+    if (v.date() == m_selected.date()) {
+        // The same day at another time: the value keeps its time, but the calendar comes back to
+        // the day's month from wherever it was browsed to.
+        setHighlight(v.date());
+        showMonth(v.date());
+        return;
+    }
     if (onDateChanged) {
         m_notifying = true;
         m_pending = QDateTime();
@@ -39,6 +46,7 @@ void DatePickerModel::setDateSelected(const QDateTime& value)
     }
     m_selected = v;
     setHighlight(v.date());
+    showMonth(v.date());
     if (m_pending.isValid()) {
         const QDateTime next = m_pending;
         m_pending = QDateTime();
@@ -68,7 +76,8 @@ QString DatePickerModel::formatted(const QDate& date) const { return QLocale().t
 
 void DatePickerModel::setHighlight(const QDate& date)
 {
-    if (!date.isValid()) return;
+    // Unchanged, the month on show stays: a calendar browsed away and reopened keeps its page.
+    if (!date.isValid() || clampDate(date) == m_highlight) return;
     m_highlight = clampDate(date);
     showMonth(m_highlight);
 }
@@ -134,9 +143,13 @@ bool DatePickerModel::key(int qtKey)
     case Qt::Key_Down: setHighlight(m_highlight.addDays(7)); return true;
     case Qt::Key_PageUp: setHighlight(m_highlight.addMonths(-1)); return true;
     case Qt::Key_PageDown: setHighlight(m_highlight.addMonths(1)); return true;
-    case Qt::Key_Home: setHighlight(today()); return true;
+    case Qt::Key_Home:
+        setHighlight(today());
+        showMonth(today());
+        return true;
     case Qt::Key_Return:
-    case Qt::Key_Enter: acceptHighlight(); return true;
+    case Qt::Key_Enter:
+    case Qt::Key_Space: acceptHighlight(); return true;
     default: return false;
     }
 }

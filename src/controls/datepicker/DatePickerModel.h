@@ -24,8 +24,8 @@ public:
 
     QDateTime dateSelected() const { return m_selected; }
     // An invalid value or the zero date (30 Dec 1899, midnight) selects today. Another time on the
-    // same day changes nothing: the picker deals in days. A handler that sets the date while
-    // being told of a change has the last word.
+    // same day keeps the value (the picker deals in days) but shows that day again. A handler that
+    // sets the date while being told of a change has the last word.
     void setDateSelected(const QDateTime& value);
 
     // 0 follows the locale, 1 Sunday ... 7 Saturday; above 7 wraps (8 is Sunday), below 0 is 0.
@@ -40,7 +40,8 @@ public:
     QString formatted(const QDate& date) const;
 
     QDate highlight() const { return m_highlight; }
-    // Moves the highlight (clamped to the years 100 to 9999); the month shown follows it.
+    // Moves the highlight (clamped to the years 100 to 9999); the month shown follows it. The same
+    // day again changes nothing, not even the month on show.
     void setHighlight(const QDate& date);
     // The first day of the month on show.
     QDate viewMonth() const { return m_view; }
@@ -58,7 +59,8 @@ public:
     // selected day keeping the time; anything else is dropped. Returns the text the box shows.
     QString commitText(const QString& text);
 
-    // Key navigation on the open calendar (Qt key codes); true when the key was used.
+    // Key navigation on the open calendar (Qt key codes; Enter and Space accept); true when the key
+    // was used.
     bool key(int qtKey);
     // OK: the highlighted day becomes the selected one.
     void acceptHighlight();

@@ -2,6 +2,7 @@
 
 #include <QEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -94,21 +95,40 @@ void DateTimePicker::buildPopup()
     // Parented to the dialog that holds the picker: a modal dialog blocks input to other windows.
     m_popup = new QWidget(window(), Qt::Popup);
     m_popup->setObjectName(QStringLiteral("picCalendar"));
+    // The days stand on the window colour of text fields, so today's tint in the band's colour shows.
+    m_popup->setAutoFillBackground(true);
+    QPalette body = m_popup->palette();
+    body.setColor(QPalette::Window, body.color(QPalette::Base));
+    m_popup->setPalette(body);
     auto* grid = new QGridLayout(m_popup);
     grid->setSpacing(2);
     grid->setContentsMargins(4, 4, 4, 4);
-    auto* previous = new QToolButton(m_popup);
+    // The month header: the arrows at its ends and the title in the middle; a press on the band
+    // beside the title pages as the arrow on that side does.
+    m_header = new QWidget(m_popup);
+    m_header->setObjectName(QStringLiteral("picMonthHeaderBackground"));
+    m_header->setMouseTracking(true);
+    auto* band = new QHBoxLayout(m_header);
+    band->setContentsMargins(0, 0, 0, 0);
+    auto* previous = new QToolButton(m_header);
     previous->setObjectName(QStringLiteral("cmdPreviousMonth"));
     previous->setArrowType(Qt::LeftArrow);
-    auto* next = new QToolButton(m_popup);
+    previous->setFocusPolicy(Qt::NoFocus);
+    auto* next = new QToolButton(m_header);
     next->setObjectName(QStringLiteral("cmdNextMonth"));
     next->setArrowType(Qt::RightArrow);
-    m_title = new QLabel(m_popup);
+    next->setFocusPolicy(Qt::NoFocus);
+    m_title = new QLabel(m_header);
     m_title->setObjectName(QStringLiteral("lblMonth"));
     m_title->setAlignment(Qt::AlignCenter);
-    grid->addWidget(previous, 0, 0);
-    grid->addWidget(m_title, 0, 1, 1, 5);
-    grid->addWidget(next, 0, 6);
+    m_title->setFixedWidth(kMonthListWidth);
+    band->addWidget(previous);
+    band->addStretch();
+    band->addWidget(m_title);
+    band->addStretch();
+    band->addWidget(next);
+    grid->addWidget(m_header, 0, 0, 1, 7);
+    m_header->installEventFilter(this);
     for (int c = 0; c < 7; ++c) {
         auto* name = new QLabel(m_popup);
         name->setObjectName(QStringLiteral("lblDay_%1").arg(c));
@@ -121,6 +141,9 @@ void DateTimePicker::buildPopup()
         cell->setObjectName(QStringLiteral("day_%1").arg(i));
         cell->setAutoRaise(true);
         cell->setFixedSize(24, 17);
+        cell->setFocusPolicy(Qt::NoFocus);
+        cell->setProperty("cell", i);
+        cell->installEventFilter(this);
         connect(cell, &QToolButton::clicked, this, [this, i] {
             const QDate d = m_model.cellDate(i);
             if (!d.isValid()) return;
@@ -132,6 +155,8 @@ void DateTimePicker::buildPopup()
     m_description = new QLabel(m_popup);
     m_description->setObjectName(QStringLiteral("lblDescription"));
     m_description->setAlignment(Qt::AlignCenter);
+    m_description->setToolTip(QStringLiteral("The currently highlighted date. Press OK to select this date."));
+    m_description->installEventFilter(this);
     grid->addWidget(m_description, 9, 0, 1, 7);
     m_today = new QPushButton(QStringLiteral("Today"), m_popup);
     m_today->setObjectName(QStringLiteral("picToday"));
@@ -142,11 +167,7 @@ void DateTimePicker::buildPopup()
     connect(previous, &QToolButton::clicked, this, [this] { m_model.showPreviousMonth(); refreshCalendar(); });
     connect(next, &QToolButton::clicked, this, [this] { m_model.showNextMonth(); refreshCalendar(); });
     connect(m_today, &QPushButton::clicked, this, [this] { m_model.showMonth(m_model.today()); refreshCalendar(); });
-    connect(m_ok, &QPushButton::clicked, this, [this] {
-        m_model.acceptHighlight();
-        closeCalendar();
-        refreshText();
-    });
+    connect(m_ok, &QPushButton::clicked, this, &DateTimePicker::acceptHighlight);
     m_popup->installEventFilter(this);
 
     // The month list opens over the title while the button is held on it.
@@ -169,6 +190,14 @@ void DateTimePicker::buildPopup()
         refreshMonthList();
     });
     m_title->installEventFilter(this);
+}
+
+void DateTimePicker::acceptHighlight()
+{
+    m_model.acceptHighlight();
+    closeCalendar();
+    refreshText();
+    m_text->setFocus();
 }
 
 void DateTimePicker::refreshMonthList()
@@ -223,7 +252,9 @@ void DateTimePicker::refreshCalendar()
     const QLocale locale;
     m_title->setText(locale.toString(m_model.viewMonth(), QStringLiteral("MMMM yyyy")));
     const int first = static_cast<int>(m_model.qtFirstDayOfWeek());
-    const QColor band = palette().color(QPalette::Button);
+    // The band colour (button face) of the window the picker sits in; the box's own style sheet
+    // paints it in the field colour.
+    const QColor band = window()->palette().color(QPalette::Button);
     for (int c = 0; c < 7; ++c) {
         const QString name = locale.dayName((first - 1 + c) % 7 + 1, QLocale::ShortFormat);
         m_dayNames[c]->setText(m_shortDayNames ? name.left(1) : name);
@@ -231,7 +262,10 @@ void DateTimePicker::refreshCalendar()
     }
     m_description->setText(m_model.formatted(m_model.highlight()));
     // Qt keeps a widget's cursor until it is unset, so it is set or unset on every refresh.
-    for (QWidget* clickable : m_popup->findChildren<QToolButton*>()) {
+    QList<QWidget*> clickables;
+    for (QWidget* w : m_popup->findChildren<QToolButton*>()) clickables << w;
+    clickables << m_description;
+    for (QWidget* clickable : clickables) {
         if (m_useHandCursor)
             clickable->setCursor(Qt::PointingHandCursor);
         else
@@ -251,9 +285,14 @@ void DateTimePicker::refreshCalendar()
         pal.setColor(QPalette::ButtonText, inMonth ? palette().color(QPalette::Text)
                                                    : palette().color(QPalette::Disabled, QPalette::Text));
         cell->setPalette(pal);
-        cell->setStyleSheet(d == m_model.highlight()
-                                ? QStringLiteral("background: %1; border: 1px solid rgb(187,85,3);").arg(kHighlight.name())
-                                : QString());
+        // The highlighted day in its own colour and frame; today in the weekday band's colour.
+        const bool shown = !cell->text().isEmpty();
+        if (shown && d == m_model.highlight())
+            cell->setStyleSheet(QStringLiteral("background: %1; border: 1px solid rgb(187,85,3);").arg(kHighlight.name()));
+        else if (shown && d == m_model.today())
+            cell->setStyleSheet(QStringLiteral("background: %1;").arg(band.name()));
+        else
+            cell->setStyleSheet(QString());
     }
 }
 
@@ -283,14 +322,16 @@ bool DateTimePicker::eventFilter(QObject* watched, QEvent* e)
         // The title keeps the mouse while the button is held, so its moves track the list.
         const auto mouse = [e] { return static_cast<QMouseEvent*>(e); };
         switch (e->type()) {
-        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonPress: {
             if (mouse()->button() != Qt::LeftButton) break;
             m_model.openMonthList();
-            m_monthList->move(m_title->geometry().center().x() - kMonthListWidth / 2,
-                              m_title->geometry().center().y() - kMonthRowHeight * DatePickerModel::kMonthRows / 2);
+            const QPoint centre = m_title->mapTo(m_popup, m_title->rect().center());
+            m_monthList->move(centre.x() - kMonthListWidth / 2,
+                              centre.y() - kMonthRowHeight * DatePickerModel::kMonthRows / 2);
             m_monthList->raise();
             refreshMonthList();
             return true;
+        }
         case QEvent::MouseMove: {
             const QPoint p = m_monthList->mapFromGlobal(m_title->mapToGlobal(mouse()->position().toPoint()));
             m_model.trackMonthList(p.y(), kMonthRowHeight, p.x() >= 0 && p.x() < kMonthListWidth);
@@ -305,6 +346,37 @@ bool DateTimePicker::eventFilter(QObject* watched, QEvent* e)
         default: break;
         }
     }
+    if (watched == m_header && m_title) {
+        const auto mouse = [e] { return static_cast<QMouseEvent*>(e); };
+        if (e->type() == QEvent::MouseButtonPress && mouse()->button() == Qt::LeftButton) {
+            const int x = mouse()->position().toPoint().x();
+            if (x < m_title->x()) m_model.showPreviousMonth();
+            if (x > m_title->geometry().right()) m_model.showNextMonth();
+            refreshCalendar();
+            return true;
+        }
+        if (e->type() == QEvent::MouseMove) {
+            const int x = mouse()->position().toPoint().x();
+            const bool beside = x < m_title->x() || x > m_title->geometry().right();
+            if (m_useHandCursor && beside)
+                m_header->setCursor(Qt::PointingHandCursor);
+            else
+                m_header->unsetCursor();
+        }
+    }
+    if (watched == m_description && e->type() == QEvent::MouseButtonRelease) {
+        // Back to the highlighted day's month, wherever the arrows led.
+        m_model.showMonth(m_model.highlight());
+        refreshCalendar();
+        return true;
+    }
+    if (e->type() == QEvent::MouseButtonDblClick && watched->property("cell").isValid()) {
+        const QDate d = m_model.cellDate(watched->property("cell").toInt());
+        if (!d.isValid()) return true;
+        m_model.setHighlight(d);
+        acceptHighlight();
+        return true;
+    }
     if (e->type() == QEvent::KeyPress && isEnabled()) {
         const int key = static_cast<QKeyEvent*>(e)->key();
         if (watched == m_text && !isDropped() && key == Qt::Key_Down) {
@@ -316,12 +388,12 @@ bool DateTimePicker::eventFilter(QObject* watched, QEvent* e)
                 closeCalendar();
                 return true;
             }
-            const bool accept = key == Qt::Key_Return || key == Qt::Key_Enter;
+            const bool accept = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+            if (accept) {
+                acceptHighlight();
+                return true;
+            }
             if (m_model.key(key)) {
-                if (accept) {
-                    closeCalendar();
-                    refreshText();
-                }
                 refreshCalendar();
                 return true;
             }

@@ -55,11 +55,14 @@ private:
     void refreshCalendar();
     void buildPopup();
     void refreshMonthList();
+    // OK, Enter, Space and a double-click on a day: the highlighted day becomes the value.
+    void acceptHighlight();
 
     DatePickerModel m_model;
     QLineEdit* m_text = nullptr;
     QToolButton* m_drop = nullptr;
     QWidget* m_popup = nullptr;
+    QWidget* m_header = nullptr;
     QLabel* m_title = nullptr;
     QList<QLabel*> m_dayNames;
     QList<QToolButton*> m_cells;

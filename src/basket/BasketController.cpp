@@ -494,6 +494,16 @@ void BasketController::cmdPagesNew_Click()
 void BasketController::cmdPagesSave_Click()
 {
     if (m_model.isEmpty() || refuseWhileBusy()) return;
+    // Said before the user picks a name: the file could not bring these pages back.
+    const QStringList unnamable = fncBasketFileUnnamable(m_model.distinctSources());
+    if (!unnamable.isEmpty()) {
+        MsgBox(QStringLiteral("This basket cannot be saved as a basket file: a basket file names one file a line, "
+                              "and the name of\n\"%1\"\nholds a line break.\nRemove its pages from the basket, or "
+                              "rename the file, and save the basket again.")
+                   .arg(unnamable.first()),
+               vbExclamation, QStringLiteral("Save Basket"));
+        return;
+    }
     gudtCommonDialog.hwndOwner = w.owner;
     gudtCommonDialog.strDialogTitle = QStringLiteral("Save Basket");
     gudtCommonDialog.strFileName.clear();

@@ -54,6 +54,14 @@ bool fncSaveImageBasket(int16_t intMode, QString& strFileName, const tf::basket:
     }
 }
 
+QStringList fncBasketFileUnnamable(const QStringList& paths)
+{
+    QStringList unnamable;
+    for (const QString& path : paths)
+        if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r'))) unnamable << path;
+    return unnamable;
+}
+
 QString fncStripQuotes(const QString& strLine)
 {
     if (strLine.size() >= 2 && strLine.startsWith(QLatin1Char('"')) && strLine.endsWith(QLatin1Char('"'))) {

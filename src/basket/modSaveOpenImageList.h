@@ -28,6 +28,10 @@ QString fncBasketFileName(const QString& strFileName);
 bool fncSaveImageBasket(int16_t intMode, QString& strFileName, const tf::basket::BasketModel& basket,
                         QStringList& lstUniqueFiles);
 
+// The paths a basket file cannot name: it holds one name a line, so a name with a line break in it
+// would come back as pieces that name nothing.
+QStringList fncBasketFileUnnamable(const QStringList& paths);
+
 // The path of one ".ibf" line: the surrounding double quotes taken off (and a doubled quote inside
 // made single again) when they are there; any other line stays as it is.
 QString fncStripQuotes(const QString& strLine);

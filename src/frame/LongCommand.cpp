@@ -16,7 +16,6 @@ namespace tf {
 namespace {
 
 int g_running = 0;  // long commands alive
-int g_yielding = 0; // > 0 while a running command hands control to pending events
 std::vector<LongCommand*> g_commands;
 std::vector<std::function<void()>> g_afterCommand;
 
@@ -30,13 +29,6 @@ void runAfterCommand()
 }
 
 } // namespace
-
-void DoEvents()
-{
-    ++g_yielding;
-    QCoreApplication::processEvents();
-    --g_yielding;
-}
 
 LongCommand::LongCommand(const QString& operation)
 {
@@ -94,24 +86,6 @@ void LongCommand::showProgress(int done, int total, const QString& item)
     if (!m_status) return;
     m_status->pbQueue->setRange(0, std::max(1, total));
     m_status->pbQueue->setValue(std::clamp(done, 0, std::max(1, total)));
-}
-
-bool LongCommand::nextItem(const QString& description)
-{
-    if (!m_started || m_cancelled) return false;
-    gstrCurrentOperation = description;
-    DoEvents();
-    if (gblnCancelOperation == -1) {
-        gblnCancelOperation = 0;
-        m_cancelled = true;
-        return false;
-    }
-    return true;
-}
-
-void LongCommand::yield()
-{
-    if (m_started) DoEvents();
 }
 
 bool isLongCommandRunning() { return g_running > 0; }

@@ -9,24 +9,20 @@ class frmStatus;
 namespace tf {
 
 // One long command (save, append, conversion, printing, building a player): the cancel protocol
-// and the busy guard in one object that lives for the length of the command.
+// and the busy guard in one object that lives for the length of the command. Its work runs on a
+// worker thread (or the decoder pool); the object is held on the heap by whatever owns the job:
 //
-//   LongCommand cmd("Saving a MultiPage file");
-//   if (!cmd) return;                       // another long command is running
-//   cmd.showStatus(this);                   // frmStatus, modeless, closed when cmd ends
-//   for (page : pages) {
-//       if (!cmd.nextItem(page.file)) break; // names the item, yields, stops on Cancel
-//       ...work on the page...
-//   }
+//   auto cmd = std::make_unique<LongCommand>("Saving a MultiPage file");
+//   if (!*cmd) return;                      // another long command is running
+//   cmd->showStatus(this);                  // frmStatus, modeless, closed when cmd ends
+//   cmd->setCancelHandler([job] { job->cancel(); });
+//   cmd->whenShown([job] { job->start(); });
+//   ...the job's end, queued to the GUI thread, lets go of cmd...
 //
-// Starting clears a Cancel left over from before, so it cannot stop this command's first item.
-// While a command runs, any second one is refused (a click on another command, a helper's own
-// loop alike): one long command at a time.
-//
-// A command whose work runs on a worker thread is the same object held for the length of the job
-// (on the heap, by whatever owns the job); it never yields. Its window's Cancel and a close of the
-// main window reach the job through setCancelHandler, on the GUI thread; the job ends the command
-// by letting go of the object once its end has reached the GUI thread.
+// Starting clears a Cancel left over from before, so it cannot stop this command's work. While a
+// command runs, any second one is refused (a click on another command, a helper's own command
+// alike): one long command at a time. Its window's Cancel and a close of the main window reach the
+// job through setCancelHandler, on the GUI thread.
 class LongCommand {
 public:
     explicit LongCommand(const QString& operation);
@@ -36,7 +32,6 @@ public:
 
     explicit operator bool() const { return m_started; }
     bool started() const { return m_started; }
-    bool cancelled() const { return m_cancelled; }
 
     // Shows frmStatus (owner: the main window), once; the command closes it when it ends. Window
     // modal, it keeps the owner from changing what the job works on; it still repaints.
@@ -52,17 +47,8 @@ public:
     // The job's progress in the status window: `done` of `total` items, the current one named.
     void showProgress(int done, int total, const QString& item);
 
-    // Before each item: sets the current-activity text, yields to pending events, then tests the
-    // cancel flag. False means stop now: Cancel was pressed (the flag is cleared again), or the
-    // command was refused or already stopped. The items done before stay done.
-    bool nextItem(const QString& description);
-
-    // Yields to pending events without an item boundary (Cancel is seen at the next item).
-    void yield();
-
 private:
     bool m_started = false;
-    bool m_cancelled = false;
     QPointer<frmStatus> m_status;
     std::function<void()> m_onCancel;
     friend void cancelRunningCommands();
@@ -75,14 +61,11 @@ void cancelRunningCommands();
 bool isLongCommandRunning();
 
 // Sets the cancel flag and runs `then` once the running long command has ended and unwound (at
-// once when none runs). For a window that must not close under a running loop.
+// once when none runs). For a window that must not close under a running job.
 void cancelLongCommandThen(std::function<void()> then);
 
 // For the main window's close: when a long command runs, cancels it, closes the window again
 // once it has ended, and answers true (the caller then ignores this close). False when idle.
 bool fncCloseWhenIdle(QWidget* window);
-
-// Yields to pending events, as the old loops did between items.
-void DoEvents();
 
 } // namespace tf

@@ -124,22 +124,24 @@ TEST_F(MainWindowTest, AFailedSettingsWriteIsReportedAndTheRestOfTheShutdownStil
     EXPECT_TRUE(QFileInfo(settingsPath()).isDir()) << "nothing was written over it";
 }
 
-TEST_F(MainWindowTest, ACloseDuringALongCommandCancelsItAndClosesAfterwards)
+TEST_F(MainWindowTest, ACloseDuringALongCommandCancelsItsJobAndClosesOnceTheJobHasEnded)
 {
     frmMain& w = start();
     touch(tempDir() + "/split3_17.tif");
-    {
-        LongCommand command("Saving a MultiPage file");
-        ASSERT_TRUE(command);
-        EXPECT_FALSE(w.close()) << "the window stays while the command runs";
-        EXPECT_TRUE(w.isVisible());
-        EXPECT_EQ(gblnCancelOperation, -1) << "the command is asked to stop";
-        EXPECT_FALSE(QFileInfo::exists(settingsPath())) << "no shutdown work under a running command";
-        EXPECT_TRUE(QFileInfo::exists(tempDir() + "/split3_17.tif"));
-        EXPECT_FALSE(command.nextItem("page 2"));
-    }
-    QApplication::processEvents();
-    EXPECT_FALSE(w.isVisible());
+    // A job holding its command; it ends (lets go of the command) when the test says.
+    auto command = std::make_unique<LongCommand>("Saving a MultiPage file");
+    ASSERT_TRUE(*command);
+    int cancels = 0;
+    command->setCancelHandler([&] { ++cancels; });
+
+    EXPECT_FALSE(w.close()) << "the window stays while the command runs";
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(cancels, 1) << "the job is asked to stop";
+    EXPECT_FALSE(QFileInfo::exists(settingsPath())) << "no shutdown work under a running command";
+    EXPECT_TRUE(QFileInfo::exists(tempDir() + "/split3_17.tif"));
+
+    command.reset();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 10000)) << "the close goes on after the job's end";
     EXPECT_TRUE(QFileInfo::exists(settingsPath()));
     EXPECT_FALSE(QFileInfo::exists(tempDir() + "/split3_17.tif"));
 }

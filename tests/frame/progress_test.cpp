@@ -7,9 +7,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QProgressBar>
+#include <QSemaphore>
 #include <QTest>
-#include <QTimer>
+#include <QThread>
 #include <QWidget>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <memory>
 #include <ostream>
@@ -26,32 +28,94 @@ QPushButton* cancelButton(LongCommand& cmd)
     return cmd.status() ? cmd.status()->findChild<QPushButton*>("cmdCancel") : nullptr;
 }
 
-// Presses Cancel the way the user does: the click arrives while the loop yields.
-void clickCancelDuringNextYield(LongCommand& cmd)
-{
-    QPointer<QPushButton> button = cancelButton(cmd);
-    ASSERT_TRUE(button);
-    QTimer::singleShot(0, button, [button] { button->click(); });
-}
-
-// Runs a page loop over `count` items; `during(i)` runs as item i's work. Gives the items done.
-QStringList runLoop(int count, const std::function<void(LongCommand&, int)>& during = {},
-                    bool* wasRefused = nullptr)
-{
-    QStringList done;
-    LongCommand cmd("Saving a MultiPage file");
-    if (wasRefused) *wasRefused = !cmd;
-    if (!cmd) return done;
-    cmd.showStatus();
-    for (int i = 1; i <= count; ++i) {
-        if (!cmd.nextItem(QStringLiteral("page%1.tif").arg(i))) break;
-        done << QStringLiteral("page%1.tif").arg(i);
-        if (during) during(cmd, i);
+// A page job as the program runs one: a long command held for the length of the job, the work on
+// a worker thread, progress and the end queued to the GUI thread, where the end lets go of the
+// command. The test lets the worker take each step (an item, then its end), so a Cancel lands
+// exactly where the test puts it.
+class PageJob {
+public:
+    explicit PageJob(int count, const QString& operation = QStringLiteral("Saving a MultiPage file"),
+                     QWidget* owner = nullptr)
+        : m_count(count)
+    {
+        command = std::make_unique<LongCommand>(operation);
+        if (!*command) {
+            command.reset();
+            return;
+        }
+        command->showStatus(owner);
+        command->setCancelHandler([this] {
+            ++cancels;
+            m_stop = true;
+            m_steps.release(m_count + 1);
+        });
+        m_thread.reset(QThread::create([this] { work(); }));
+        command->whenShown([this] { m_thread->start(); });
     }
-    return done;
-}
+    ~PageJob()
+    {
+        m_stop = true;
+        m_steps.release(m_count + 1);
+        if (m_thread) m_thread->wait();
+    }
+
+    bool refused() const { return !m_thread; }
+    // Lets the worker do its next item, and waits until the item has reached the GUI thread.
+    void step()
+    {
+        const qsizetype before = done.size();
+        m_steps.release();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return done.size() > before; }, 10000));
+    }
+    // Lets the worker go to its end and waits until the end has reached the GUI thread.
+    void finish()
+    {
+        m_steps.release(m_count + 1);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, 10000));
+    }
+
+    std::unique_ptr<LongCommand> command;
+    QStringList done;
+    int cancels = 0;
+    bool ended = false;
+    std::function<void()> onEnd;
+
+private:
+    void work()
+    {
+        for (int i = 1; i <= m_count; ++i) {
+            m_steps.acquire();
+            if (m_stop) break;
+            const QString item = QStringLiteral("page%1.tif").arg(i);
+            QMetaObject::invokeMethod(&m_gui, [this, i, item] {
+                done << item;
+                command->showProgress(i, m_count, item);
+            }, Qt::QueuedConnection);
+        }
+        if (!m_stop) m_steps.acquire(); // the last step is the end
+        QMetaObject::invokeMethod(&m_gui, [this] {
+            ended = true;
+            command.reset();
+            if (onEnd) onEnd();
+        }, Qt::QueuedConnection);
+    }
+
+    const int m_count;
+    QObject m_gui; // queued calls die with the job
+    QSemaphore m_steps;
+    std::atomic<bool> m_stop{false};
+    std::unique_ptr<QThread> m_thread;
+};
 
 const QStringList kAllFive = {"page1.tif", "page2.tif", "page3.tif", "page4.tif", "page5.tif"};
+
+QStringList runWhole(int count)
+{
+    PageJob job(count);
+    if (job.refused()) return {};
+    job.finish();
+    return job.done;
+}
 
 class CountingWindow : public QWidget {
 public:
@@ -107,82 +171,57 @@ TEST_F(ProgressTest, StatusWindowIsModelessAndItsCancelOnlyRaisesTheFlag)
 
 // ---- the cancel protocol ------------------------------------------------------------------------
 
-TEST_F(ProgressTest, CancelStopsAfterTheItemKeepsTheWorkAndDoesNotReachTheNextCommand)
+TEST_F(ProgressTest, CancelStopsTheJobKeepsItsWorkAndDoesNotReachTheNextCommand)
 {
-    enum Press { Now = 1, DuringTheYield = 2 };
     const struct {
         const char* what;
-        int count, at, presses, done;
+        int at, presses;
     } cases[] = {
-        {"while the loop yields", 5, 3, DuringTheYield, 3},
-        {"inside the item's own work: seen at the next item", 5, 2, Now, 2},
-        {"twice: acts as once", 5, 2, Now | DuringTheYield, 2},
-        {"after the last test of the command", 3, 3, Now, 3},
+        {"after the third of five items", 3, 1},
+        {"twice: acts as once", 2, 2},
+        {"after the last item, before the job's end", 5, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        QPointer<frmStatus> window;
-        QStringList activity;
-        const QStringList done = runLoop(c.count, [&](LongCommand& cmd, int i) {
-            window = cmd.status();
-            activity << gstrCurrentOperation;
-            EXPECT_TRUE(isLongCommandRunning() && window->isVisible());
-            if (i != c.at) return;
-            if (c.presses & Now) cancelButton(cmd)->click();
-            if (c.presses & DuringTheYield) clickCancelDuringNextYield(cmd);
-        });
-        EXPECT_EQ(done, kAllFive.first(c.done));
-        EXPECT_EQ(activity, done);
+        PageJob job(5);
+        ASSERT_FALSE(job.refused());
+        QPointer<frmStatus> window = job.command->status();
+        for (int i = 1; i <= c.at; ++i) job.step();
+        EXPECT_EQ(gstrCurrentOperation, kAllFive[c.at - 1]) << "the job names its item";
+        EXPECT_EQ(window->pbQueue->value(), c.at);
+        for (int press = 0; press < c.presses; ++press) cancelButton(*job.command)->click();
+        EXPECT_EQ(job.cancels, 1);
+        EXPECT_TRUE(isLongCommandRunning()) << "the command lasts until the job's end";
+        job.finish();
+        EXPECT_EQ(job.done, kAllFive.first(c.at));
         EXPECT_EQ(gblnCancelOperation, 0);
         EXPECT_TRUE(window.isNull()); // the command closed its progress window
         EXPECT_FALSE(isLongCommandRunning());
-        EXPECT_EQ(runLoop(5), kAllFive);
+        EXPECT_EQ(runWhole(5), kAllFive);
     }
     // A flag left set by anything else before a command starts does not stop it.
     gblnCancelOperation = -1;
-    EXPECT_EQ(runLoop(5), kAllFive);
+    EXPECT_EQ(runWhole(5), kAllFive);
     EXPECT_EQ(gblnCancelOperation, 0);
 }
 
 // ---- the busy guard -----------------------------------------------------------------------------
 
-TEST_F(ProgressTest, SecondCommandStartedDuringTheYieldsIsRefused)
+TEST_F(ProgressTest, AnyCommandStartedWhileAJobRunsIsRefused)
 {
-    bool refused = false;
-    QStringList secondDone;
-    QString activityAfterRefusal;
-    const QStringList done = runLoop(4, [&](LongCommand&, int i) {
-        if (i == 2)
-            QTimer::singleShot(0, [&] {
-                // What a click on another command's button does while the save yields.
-                secondDone = runLoop(3, {}, &refused);
-                activityAfterRefusal = gstrCurrentOperation;
-            });
-    });
-    EXPECT_TRUE(refused);
-    EXPECT_TRUE(secondDone.isEmpty());
-    EXPECT_EQ(activityAfterRefusal, "page3.tif"); // the running command's text stays
-    EXPECT_EQ(done, QStringList({"page1.tif", "page2.tif", "page3.tif", "page4.tif"}));
-    EXPECT_EQ(runLoop(1, {}, &refused), QStringList({"page1.tif"}));
-    EXPECT_FALSE(refused);
-}
-
-TEST_F(ProgressTest, AnyCommandStartedWhileOneRunsIsRefused)
-{
-    // A helper's own loop inside a command, or a click while a job runs on a worker: one at a time.
-    bool innerStarted = true;
-    runLoop(1, [&](LongCommand&, int) { innerStarted = bool(LongCommand("replaying the task list")); });
-    EXPECT_FALSE(innerStarted);
-
-    auto job = std::make_unique<LongCommand>("Saving a MultiPage file");
-    ASSERT_TRUE(*job);
-    bool refused = false;
-    EXPECT_TRUE(runLoop(2, {}, &refused).isEmpty());
-    EXPECT_TRUE(refused);
+    PageJob job(2);
+    ASSERT_FALSE(job.refused());
+    // A click on another command's button, or a helper's own command, while the job works.
+    PageJob second(3, QStringLiteral("Converting files"));
+    EXPECT_TRUE(second.refused());
+    EXPECT_FALSE(LongCommand("replaying the task list"));
     EXPECT_EQ(gstrCurrentOperation, "Saving a MultiPage file") << "the running command's text stays";
-    job.reset();
+    job.step();
+    EXPECT_EQ(job.cancels, 0) << "a refused command stops nothing";
+    job.finish();
+    EXPECT_EQ(job.done, kAllFive.first(2));
     EXPECT_FALSE(isLongCommandRunning());
-    EXPECT_EQ(runLoop(2), kAllFive.first(2));
+    EXPECT_EQ(runWhole(3), kAllFive.first(3));
 }
 
 // ---- commands whose work runs on a worker thread ---------------------------------------------
@@ -233,22 +272,24 @@ TEST_F(ProgressTest, AJobStartsOnceItsWindowIsPaintedAndHearsEveryWayOfCancellin
     EXPECT_TRUE(started);
 }
 
-TEST_F(ProgressTest, ClosingTheMainWindowCancelsAndClosesOnceTheLoopHasEnded)
+TEST_F(ProgressTest, ClosingTheMainWindowCancelsTheJobAndClosesOnceItHasEnded)
 {
     CountingWindow window;
     window.show();
-    bool visibleWhenLoopEnded = false;
-    const QStringList done = runLoop(5, [&](LongCommand&, int i) {
-        if (i == 2) {
-            window.close(); // the user closes the main window, then once more
-            window.close();
-        }
-        visibleWhenLoopEnded = window.isVisible();
-    });
-    EXPECT_EQ(done, QStringList({"page1.tif", "page2.tif"}));
-    EXPECT_TRUE(visibleWhenLoopEnded);
-    EXPECT_EQ(window.closes, 0);
-    QCoreApplication::processEvents();
+    PageJob job(5, QStringLiteral("Saving a MultiPage file"), &window);
+    ASSERT_FALSE(job.refused());
+    bool visibleAtTheEnd = false;
+    job.onEnd = [&] { visibleAtTheEnd = window.isVisible(); };
+    job.step();
+    job.step();
+    window.close(); // the user closes the main window, then once more
+    window.close();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(job.cancels, 1);
+    job.finish();
+    EXPECT_EQ(job.done, kAllFive.first(2));
+    EXPECT_TRUE(visibleAtTheEnd) << "the window waited for the job's end";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.closes > 0; }, 10000));
     EXPECT_EQ(window.closes, 1);
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(gblnCancelOperation, 0);

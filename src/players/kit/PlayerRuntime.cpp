@@ -111,17 +111,25 @@ void dump(OwnShow& show, PlayerKind kind)
     }
 }
 
-// One running copy of a show per user: a second start of the same file ends at once.
-std::unique_ptr<QLockFile> firstCopy()
+// One running copy of a show per user: a second start of the same file ends at once. The lock
+// lives in the user's private runtime folder; without one no lock is taken (a fixed name in the
+// shared temp folder is no place for it), and every start shows.
+struct FirstCopy {
+    std::unique_ptr<QLockFile> lock;
+    bool first = true;
+};
+
+FirstCopy firstCopy()
 {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty()) return {};
     const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) dir = QDir::tempPath();
     const QByteArray key = QCryptographicHash::hash(exe.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    auto lock = std::make_unique<QLockFile>(QDir(dir).filePath(QStringLiteral("tavrel-folio-show-") +
+    FirstCopy copy;
+    copy.lock = std::make_unique<QLockFile>(QDir(dir).filePath(QStringLiteral("tavrel-folio-show-") +
                                                                QString::fromLatin1(key) + QStringLiteral(".lock")));
-    if (!lock->tryLock(0)) return nullptr;
-    return lock;
+    copy.first = copy.lock->tryLock(0);
+    return copy;
 }
 
 } // namespace
@@ -130,8 +138,8 @@ int runPlayer(int argc, char** argv, PlayerKind kind)
 {
     QApplication app(argc, argv);
     const bool dumping = qEnvironmentVariableIntValue("FOLIO_PLAYER_DUMP") == 1;
-    const std::unique_ptr<QLockFile> lock = dumping ? nullptr : firstCopy();
-    if (!dumping && !lock) return 0;
+    const FirstCopy copy = dumping ? FirstCopy{} : firstCopy();
+    if (!copy.first) return 0;
     switch (startMode(app.arguments().mid(1), kind)) {
     case StartMode::End: return 0;
     case StartMode::Configure:

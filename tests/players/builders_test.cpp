@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
+
+#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace tf;
@@ -103,6 +105,34 @@ TEST_F(Builders, SlideShowOfTheBasketInBasketOrderWithAMissingPageLeftOut)
     EXPECT_EQ(p->items[1].name, QStringLiteral("a.png"));
     EXPECT_EQ(players::unpackSaverOptions(p->options), (players::SaverOptions{0x123456, 7}));
     EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(Builders, TheProcessFlagDecidesWhetherTheTasksEditThePages)
+{
+    // Counts the pages it is asked to edit, from whichever thread asks.
+    struct CountingTasks : TaskReplayer {
+        bool hasTasks() const override { return true; }
+        ReplayResult replayOnPreview(ImageDocument&) override { return {}; }
+        ReplayResult replayAll(ImageDocument&) override
+        {
+            ++edited;
+            return {};
+        }
+        std::atomic<int> edited{0};
+    } counting;
+    PlayerCommands edited{[this] { return basket; }, counting, [] { return QString(); }, nullptr};
+    basket::PageRecord record;
+    record.tag = record.source = page(QStringLiteral("p.png"));
+    basket = {record, record};
+    for (const uint8_t flag : {uint8_t(0), uint8_t(1)}) {
+        gudtSettings.Saver.ProcessTaskList = flag;
+        counting.edited = 0;
+        dialogs.answerFile(dir.file(QStringLiteral("s%1").arg(flag)));
+        QSignalSpy spy(&edited, &PlayerCommands::buildFinished);
+        ASSERT_TRUE(edited.MkSaver(0));
+        ASSERT_TRUE(spy.wait(60000));
+        EXPECT_EQ(counting.edited, flag == 1 ? 2 : 0);
+    }
 }
 
 TEST_F(Builders, NoToOverwriteAsksAgainAndCancelWritesNothing)

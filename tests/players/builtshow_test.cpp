@@ -135,3 +135,21 @@ TEST(BuiltShow, NoPageReadableMeansNoShow)
     EXPECT_EQ(readAll(show), QByteArray("the user's file"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
+
+TEST(BuiltShow, CancelKeepsAWholeShowOfThePagesBefore)
+{
+    TempFolder dir;
+    const QString show = dir.file(QStringLiteral("cut.scr"));
+    setPlayerProgramFolder(QStringLiteral(TF_PLAYER_DIR));
+    PagePipeline pipeline(std::make_unique<BasketPageSource>(threePages(dir)),
+                          std::make_unique<PlayerPackageSink>(show, fncPlayerProgram(QStringLiteral("SAVER")),
+                                                              players::packSaverOptions({}), 80),
+                          {});
+    QObject::connect(&pipeline, &PagePipeline::progress, [&](int done, int, const QString&) {
+        if (done == 1) pipeline.cancel();
+    });
+    const PipelineResult r = pipeline.runHere();
+    EXPECT_TRUE(r.cancelled);
+    ASSERT_TRUE(r.committed);
+    EXPECT_TRUE(runDumping(show).out.contains(QStringLiteral("items 1\nitem 0 page 1_x.png")));
+}

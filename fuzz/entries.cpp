@@ -11,6 +11,7 @@
 #include "platform/sys/workfiles.h"
 #include "services/clsFile.h"
 #include "services/clsImageHeaderInfo.h"
+#include "players/kit/PlayerPackage.h"
 #include "services/modLoadPic.h"
 
 #include <QBuffer>
@@ -196,6 +197,37 @@ QString basketFile(const QByteArray& bytes)
         } catch (const FileError&) {
         }
     }
+    return {};
+}
+
+QString playerPackage(const QByteArray& bytes)
+{
+    using namespace tf::players;
+    QBuffer file;
+    file.setData(bytes);
+    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("cannot open the buffer");
+    const std::optional<Package> package = readPackage(file, bytes.size());
+    if (!package) return {};
+    if (package->optionsOffset + package->options.size() >= bytes.size())
+        return QStringLiteral("options reach past the list");
+    QBuffer again;
+    again.open(QIODevice::WriteOnly);
+    PackageWriter writer(again);
+    writer.writePlayer(QByteArrayLiteral("player"));
+    for (const PlayerItem& item : package->items) {
+        if (item.offset < 0 || qint64(item.offset) + item.size >= package->optionsOffset)
+            return QStringLiteral("a page reaches past the options");
+        writer.addPage(item.name, readItem(file, item));
+    }
+    if (!writer.finish(package->options)) return QStringLiteral("the writer refused: ") + writer.error();
+    again.close();
+    again.open(QIODevice::ReadOnly);
+    const std::optional<Package> back = readPackage(again, again.size());
+    if (!back || back->items.size() != package->items.size() || back->options != package->options)
+        return QStringLiteral("the package does not read back as written");
+    for (qsizetype i = 0; i < back->items.size(); ++i)
+        if (readItem(again, back->items[i]) != readItem(file, package->items[i]))
+            return QStringLiteral("a page does not read back as written");
     return {};
 }
 

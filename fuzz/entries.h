@@ -33,6 +33,9 @@ QString pdfAppend(const QByteArray& bytes);
 // The bytes as a dead run's work-file journal ("@" stands for a scratch folder holding files of
 // the user's); the start-up clean-up may remove only the program's own work files.
 QString workJournal(const QByteArray& bytes);
+// The bytes as a built show: a package taken by the players' reader names only bytes inside the
+// file, and its pages and options, written again by the builders' writer, read back the same.
+QString playerPackage(const QByteArray& bytes);
 // The first byte picks the file name's extension; the rest is the picture file.
 QString loader(const QByteArray& bytes);
 // A picture file whose extension is known (the reproducers keep their own names).

@@ -30,6 +30,7 @@
 #include "platform/sys/workfiles.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/imagelist.h"
+#include "players/PlayerCommands.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
 #include "platform/ui/tabstrip.h"
@@ -251,8 +252,11 @@ void frmMain::buildBrowseController()
     panes.lvExif = m_metadata->lvExif();
     panes.lvIPTC = m_metadata->lvIPTC();
     panes.iDetailIcon = picture(QStringLiteral("iDetailIcon"));
+    m_players = new tf::PlayerCommands(
+        [this] { return m_basket ? m_basket->model().pages() : std::vector<tf::basket::PageRecord>{}; },
+        m_editing->replayer(), [this] { return m_browse ? m_browse->ibMain()->Tag() : QString(); }, this, this);
     const tf::BrowseServices services{*this,        *this,        *m_editing,      m_editing->replayer(),
-                                      *m_metadata,  m_noPrinting, m_controlSaveAs, m_noSlideShow};
+                                      *m_metadata,  m_noPrinting, m_controlSaveAs, *m_players};
     m_browse = new BrowseController(panes, services, this);
     m_editing->attachPreview(*m_browse);
 }
@@ -278,6 +282,7 @@ void frmMain::buildControllers()
     }
 
     m_browse->setBasketList(m_basket->lvPages());
+    connect(multiPage(), &tf::MultiPageCommands::slideShowRequested, m_players, &tf::PlayerCommands::mnuScreenSaver);
     connect(m_basket, &BasketController::droppedOnBasket, this, [this] { m_browse->mblnSuppressItemShow = true; });
     // A page file New basket deleted is no longer the file the preview names.
     connect(m_basket, &BasketController::pageFilesDeleted, this, [this](const QStringList& paths) {

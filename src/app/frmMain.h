@@ -23,6 +23,7 @@ namespace tf {
 class EditingController;
 class ImageDocument;
 class MultiPageCommands;
+class PlayerCommands;
 class ImageList;
 class Splitter;
 class StatusBar;
@@ -186,7 +187,8 @@ private:
     // The pieces the browse area needs that no area provides yet.
     tf::PrintingNotAvailable m_noPrinting;
     tf::ControlSaveAs m_controlSaveAs;
-    tf::SlideShowNotAvailable m_noSlideShow;
+    // The show builders: the preview's effect show and the basket's slide show or screen saver.
+    tf::PlayerCommands* m_players = nullptr;
     std::unique_ptr<BrowseFolderFiles> m_folderFiles;
     // Watched: a button another part of the program took down before the shutdown is skipped there.
     QList<QPointer<QPushButton>> m_pictureButtons;

@@ -191,6 +191,7 @@ void PagePipeline::work()
             }
             const PageSource::Page page = m_source->page(i);
             emit progress(i, r.total, QStringLiteral("File - '") + fncGetFileName(page.path) + QLatin1Char('\''));
+            sink.pageStarting(i, page);
             if (asItIs(page.path) && sink.addFile(doc, page.path)) {
                 ++r.written;
                 continue;

@@ -52,6 +52,9 @@ public:
     virtual ~PageSink() = default;
     // Before the first page: checks the target and gets ready. Nothing of the user's changes here.
     virtual void open(ImageDocument& doc, const PageSource& pages) = 0;
+    // Before page `index` is read: which page of the source the next addFile or addPage is (a page
+    // that cannot be read is followed by the next one's call).
+    virtual void pageStarting(int /*index*/, const PageSource::Page& /*page*/) {}
     // Whether the sink may take this file's own bytes, undecoded (a JPEG into a PDF): such a page
     // is not decoded ahead, and is handed to addFile before anything else is tried.
     virtual bool takesAsItIs(const QString& /*path*/) const { return false; }

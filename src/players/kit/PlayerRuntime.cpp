@@ -1,0 +1,166 @@
+#include "players/kit/PlayerRuntime.h"
+
+#include "platform/ui/msgbox.h"
+#include "players/kit/PlayerWindows.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QTextStream>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace tf::players {
+
+StartMode startMode(const QStringList& arguments, PlayerKind kind)
+{
+    const QString first = arguments.isEmpty() ? QStringLiteral("/S") : arguments.first().left(2).toUpper();
+    if (first == QLatin1String("/S")) return StartMode::Show;
+    if (first == QLatin1String("/C")) return StartMode::Configure;
+    if (first == QLatin1String("/P") && kind == PlayerKind::Saver) return StartMode::Show;
+    return StartMode::End;
+}
+
+bool OwnShow::openOwnProgram()
+{
+    // The link names the running file itself: a renamed copy, or one started through a link,
+    // still reads its own bytes.
+    const int fd = ::open("/proc/self/exe", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (!m_file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return load();
+}
+
+bool OwnShow::openFile(const QString& path)
+{
+    m_file.setFileName(path);
+    return m_file.open(QIODevice::ReadOnly) && load();
+}
+
+bool OwnShow::load()
+{
+    struct stat st {};
+    if (::fstat(m_file.handle(), &st) != 0) return false;
+    std::optional<Package> package = readPackage(m_file, st.st_size);
+    if (!package) return false;
+    m_package = std::move(*package);
+    return true;
+}
+
+QImage OwnShow::page(int index)
+{
+    if (index < 0 || index >= pageCount()) return {};
+    return QImage::fromData(readItem(m_file, m_package.items[index]), "JPEG");
+}
+
+EffectExeOptions OwnShow::effectOptions() const
+{
+    return unpackEffectOptions(m_package.options).value_or(EffectExeOptions{});
+}
+
+SaverOptions OwnShow::saverOptions() const
+{
+    return unpackSaverOptions(m_package.options).value_or(SaverOptions{});
+}
+
+namespace {
+
+const char* kindName(PlayerKind kind)
+{
+    switch (kind) {
+    case PlayerKind::Simple: return "simple";
+    case PlayerKind::Watery: return "watery";
+    case PlayerKind::RainingText: return "rainingtext";
+    case PlayerKind::Clock: return "clock";
+    case PlayerKind::Saver: return "saver";
+    case PlayerKind::Slide: return "slide";
+    }
+    return "";
+}
+
+bool isEffect(PlayerKind kind) { return kind != PlayerKind::Saver && kind != PlayerKind::Slide; }
+
+// For the tests of built shows: what the player found, instead of its window.
+void dump(OwnShow& show, PlayerKind kind)
+{
+    QTextStream out(stdout);
+    out << "player " << kindName(kind) << "\nitems " << show.pageCount() << '\n';
+    for (int i = 0; i < show.pageCount(); ++i) {
+        const PlayerItem& item = show.package().items[i];
+        const QImage page = show.page(i);
+        out << "item " << i << ' ' << item.name << ' ' << item.offset << ' ' << item.size << ' ' << page.width() << 'x'
+            << page.height() << '\n';
+    }
+    if (isEffect(kind)) {
+        const EffectExeOptions o = show.effectOptions();
+        out << "text " << QString::fromUtf8(o.RollingText) << "\nclock " << o.ClockType << " date " << o.ShowDate
+            << " colours " << o.RollingTextColor << ' ' << o.DateColor << ' ' << o.DigitalClockColor << ' '
+            << o.HourHandColor << ' ' << o.MinuteHandColor << ' ' << o.SecondHandColor << '\n';
+    } else {
+        const SaverOptions o = show.saverOptions();
+        out << "background " << o.BackColor << " interval " << o.Interval << '\n';
+    }
+}
+
+// One running copy of a show per user: a second start of the same file ends at once. The lock
+// lives in the user's private runtime folder; without one no lock is taken (a fixed name in the
+// shared temp folder is no place for it), and every start shows.
+struct FirstCopy {
+    std::unique_ptr<QLockFile> lock;
+    bool first = true;
+};
+
+FirstCopy firstCopy()
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty()) return {};
+    const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/self/exe"));
+    const QByteArray key = QCryptographicHash::hash(exe.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    FirstCopy copy;
+    copy.lock = std::make_unique<QLockFile>(QDir(dir).filePath(QStringLiteral("tavrel-folio-show-") +
+                                                               QString::fromLatin1(key) + QStringLiteral(".lock")));
+    copy.first = copy.lock->tryLock(0);
+    return copy;
+}
+
+} // namespace
+
+int runPlayer(int argc, char** argv, PlayerKind kind)
+{
+    QApplication app(argc, argv);
+    const bool dumping = qEnvironmentVariableIntValue("FOLIO_PLAYER_DUMP") == 1;
+    const FirstCopy copy = dumping ? FirstCopy{} : firstCopy();
+    if (!copy.first) return 0;
+    switch (startMode(app.arguments().mid(1), kind)) {
+    case StartMode::End: return 0;
+    case StartMode::Configure:
+        MsgBox(QStringLiteral("No Configurations Can Be Made."), vbExclamation, QStringLiteral("Config"));
+        return 0;
+    case StartMode::Show: break;
+    }
+    auto show = std::make_shared<OwnShow>();
+    if (!show->openOwnProgram()) {
+        if (dumping) QTextStream(stdout) << "no package\n";
+        return 0;
+    }
+    if (dumping) {
+        dump(*show, kind);
+        return 0;
+    }
+    // An effect show without its page has nothing to draw on.
+    if (isEffect(kind) && show->page(0).isNull()) return 0;
+    std::unique_ptr<QWidget> window = makePlayerWindow(kind, show);
+    window->show();
+    return app.exec();
+}
+
+} // namespace tf::players

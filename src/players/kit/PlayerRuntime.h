@@ -1,0 +1,43 @@
+#pragma once
+// What every player program does before its window: reads the show it carries at the end of its
+// own file, and decides from its command line whether to show it.
+#include "players/kit/PlayerPackage.h"
+
+#include <QFile>
+#include <QImage>
+#include <QStringList>
+
+namespace tf::players {
+
+enum class PlayerKind { Simple, Watery, RainingText, Clock, Saver, Slide };
+
+enum class StartMode { Show, Configure, End };
+
+// Only the first two characters of the first argument count, in any case; none means "/S".
+// "/P" (a preview) shows the screen saver full screen and ends the others.
+StartMode startMode(const QStringList& arguments, PlayerKind kind);
+
+// A show's package and the file it is in, kept open so that pages are read as they are shown.
+class OwnShow {
+public:
+    // The running program's own file, whatever it is called now (through /proc/self/exe).
+    bool openOwnProgram();
+    bool openFile(const QString& path);
+    const Package& package() const { return m_package; }
+    int pageCount() const { return static_cast<int>(m_package.items.size()); }
+    // Page i decoded from its bytes; a null picture when it cannot be read.
+    QImage page(int index);
+    // The options the package carries for effect shows (whole or empty) and for the others.
+    EffectExeOptions effectOptions() const;
+    SaverOptions saverOptions() const;
+
+private:
+    bool load();
+    QFile m_file;
+    Package m_package;
+};
+
+// The whole of a player program's main.
+int runPlayer(int argc, char** argv, PlayerKind kind);
+
+} // namespace tf::players

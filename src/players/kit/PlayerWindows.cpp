@@ -1,0 +1,363 @@
+#include "players/kit/PlayerWindows.h"
+
+#include "players/kit/ClockFace.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tf::players {
+
+// ---------------------------------------------------------------- the picture
+
+PictureView::PictureView(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
+
+void PictureView::setPicture(const QImage& picture)
+{
+    m_picture = picture;
+    resize(picture.size());
+    update();
+}
+
+void PictureView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.drawImage(0, 0, m_picture);
+}
+
+void PictureView::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton) emit pressed(e->position().toPoint());
+    e->ignore(); // the window sees it too
+}
+
+void PictureView::mouseMoveEvent(QMouseEvent* e)
+{
+    if (e->buttons() & Qt::LeftButton) emit dragged(e->position().toPoint());
+    e->ignore();
+}
+
+void PictureView::mouseDoubleClickEvent(QMouseEvent*) { emit doubleClicked(); }
+
+// ---------------------------------------------------------------- effect shows
+
+EffectWindow::EffectWindow(const QImage& page, bool endsOnKey)
+    : m_page(page.convertToFormat(QImage::Format_RGB32)), m_picBlank(new PictureView(this)), m_endsOnKey(endsOnKey)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    m_picBlank->setObjectName(QStringLiteral("picBlank"));
+    m_picBlank->setPicture(m_page);
+    setFixedSize(m_page.size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+    connect(m_picBlank, &PictureView::doubleClicked, this, &QWidget::close);
+}
+
+void EffectWindow::keyPressEvent(QKeyEvent* e)
+{
+    if (m_endsOnKey)
+        close();
+    else
+        QWidget::keyPressEvent(e);
+}
+
+WateryWindow::WateryWindow(const QImage& page) : EffectWindow(page, true)
+{
+    // As fast as the eye follows; each tick is one step of every ring.
+    m_timer.setInterval(15);
+    connect(&m_timer, &QTimer::timeout, this, &WateryWindow::tick);
+    connect(m_picBlank, &PictureView::pressed, this, &WateryWindow::addDrop);
+    connect(m_picBlank, &PictureView::dragged, this, &WateryWindow::addDrop);
+}
+
+void WateryWindow::addDrop(QPoint at)
+{
+    if (static_cast<int>(m_drops.size()) >= kMaxDrops) m_drops.erase(m_drops.begin());
+    m_drops.push_back({at.x(), at.y()});
+    if (!m_timer.isActive()) m_timer.start();
+}
+
+void WateryWindow::tick()
+{
+    QImage work = m_page;
+    {
+        QPainter p(&work);
+        std::uniform_real_distribution<double> extra(0.0, 2.0);
+        for (Drop& d : m_drops) {
+            // Halves round to even, as the step always has.
+            const int step = d.strength + static_cast<int>(std::nearbyint(extra(m_random)));
+            for (int a = 0; a <= 360; a += step) {
+                const double rad = a * M_PI / 180.0;
+                const int px = static_cast<int>(std::nearbyint(d.radius * std::cos(rad) + d.x));
+                const int py = static_cast<int>(std::nearbyint(d.radius * std::sin(rad) + d.y));
+                p.drawImage(QPoint(px, py), m_page, QRect(px + 2, py + 2, step, step));
+            }
+            d.radius += 3;
+            if (d.strength > 1) --d.strength;
+        }
+    }
+    const int reach = std::max(m_page.width(), m_page.height());
+    std::erase_if(m_drops, [reach](const Drop& d) { return d.radius >= reach; });
+    if (m_drops.empty()) {
+        m_timer.stop();
+        work = m_page;
+    }
+    m_picBlank->setPicture(work);
+}
+
+RainingTextWindow::RainingTextWindow(const QImage& page, const EffectExeOptions& options)
+    : EffectWindow(page, true), m_color(colorFromOle(options.RollingTextColor))
+{
+    std::mt19937 random{std::random_device{}()};
+    std::uniform_real_distribution<double> r(0.0, 1.0);
+    const QString text = QString::fromUtf8(options.RollingText);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype n = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        Letter letter;
+        letter.text = text.mid(i, n);
+        letter.bounce = r(random) * 25 / 100 + 0.2;
+        m_letters.push_back(letter);
+        i += n - 1;
+    }
+    m_timer.setInterval(30);
+    connect(&m_timer, &QTimer::timeout, this, &RainingTextWindow::tick);
+    connect(m_picBlank, &PictureView::pressed, this, &RainingTextWindow::start);
+}
+
+void RainingTextWindow::start()
+{
+    if (m_clock.isValid() || m_letters.empty()) return;
+    m_clock.start();
+    // One letter after another, a third of a second apart.
+    for (size_t i = 0; i < m_letters.size(); ++i) m_letters[i].arcStart = 0.33 * static_cast<double>(i);
+    m_timer.start();
+}
+
+void RainingTextWindow::tick()
+{
+    const double now = m_clock.elapsed() / 1000.0;
+    const double ground = m_page.height() - 2;
+    bool moving = false;
+    for (Letter& l : m_letters) {
+        if (l.resting) continue;
+        moving = true;
+        const double t = now - l.arcStart;
+        l.y = l.apex + 4.905 * t * t;
+        if (t > 0 && l.y >= ground) {
+            l.y = ground;
+            l.apex += (m_page.height() - l.apex) * l.bounce;
+            // Rises from the ground and falls again from the new apex: the arc's top lies ahead.
+            l.arcStart = now + std::sqrt(std::max(0.0, ground - l.apex) / 4.905);
+            if (ground - l.apex < 1) l.resting = true;
+        }
+    }
+    QImage frame = m_page;
+    {
+        QPainter p(&frame);
+        QFont font(QStringLiteral("Tahoma"));
+        font.setPointSize(12);
+        p.setFont(font);
+        p.setPen(m_color);
+        const QFontMetrics metrics(font);
+        int total = 0;
+        for (const Letter& l : m_letters) total += metrics.horizontalAdvance(l.text);
+        int x = (m_page.width() - total) / 2;
+        for (const Letter& l : m_letters) {
+            // A letter waiting for its first fall is not shown yet.
+            if (l.resting || l.apex > 0 || now >= l.arcStart) p.drawText(QPointF(x, l.y), l.text);
+            x += metrics.horizontalAdvance(l.text);
+        }
+    }
+    m_picBlank->setPicture(frame);
+    if (!moving) m_timer.stop();
+}
+
+ClockWindow::ClockWindow(const QImage& page, const EffectExeOptions& options) : EffectWindow(page, true), m_options(options)
+{
+    m_timer1.setInterval(100);
+    connect(&m_timer1, &QTimer::timeout, this, &ClockWindow::tick);
+    connect(m_picBlank, &PictureView::pressed, this, [this] { m_chkStop = !m_chkStop; });
+    m_timer1.start();
+    tick();
+}
+
+void ClockWindow::tick()
+{
+    if (m_chkStop) return;
+    m_picBlank->setPicture(drawClock(m_page, QDateTime::currentDateTime(), m_options, QLocale::system()));
+}
+
+// ---------------------------------------------------------------- slide show and screen saver
+
+SaverWindow::SaverWindow(std::shared_ptr<OwnShow> show, bool slide)
+    : m_show(std::move(show)), m_slide(slide), m_picLoader(new PictureView(this))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    m_picLoader->setObjectName(QStringLiteral("PicLoader"));
+    m_picLoader->installEventFilter(this);
+    const SaverOptions options = m_show->saverOptions();
+    setAutoFillBackground(true);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, colorFromOle(options.BackColor));
+    setPalette(palette);
+    // A package can say 0 or less; a page then stays a second rather than flooding the timer.
+    m_tmrShow.setInterval(std::max<int>(1, options.Interval) * 1000);
+    connect(&m_tmrShow, &QTimer::timeout, this, &SaverWindow::next);
+    if (m_slide) {
+        m_picControls = new QWidget(this);
+        m_picControls->setObjectName(QStringLiteral("picControls"));
+        auto* bar = new QHBoxLayout(m_picControls);
+        const auto button = [&](const char* name, QStyle::StandardPixmap icon, void (SaverWindow::*slot)()) {
+            auto* b = new QToolButton(m_picControls);
+            b->setObjectName(QString::fromLatin1(name));
+            b->setIcon(style()->standardIcon(icon));
+            b->setIconSize(QSize(32, 32));
+            b->setAutoRaise(true);
+            connect(b, &QToolButton::clicked, this, slot);
+            bar->addWidget(b);
+            return b;
+        };
+        button("cmdPrevious", QStyle::SP_MediaSkipBackward, &SaverWindow::cmdPrevious_Click);
+        m_cmdPlay = button("cmdPlay", QStyle::SP_MediaPlay, &SaverWindow::cmdPlay_Click);
+        m_cmdPause = button("cmdPause", QStyle::SP_MediaPause, &SaverWindow::cmdPause_Click);
+        button("cmdNext", QStyle::SP_MediaSkipForward, &SaverWindow::cmdNext_Click);
+        button("cmdExit", QStyle::SP_DialogCloseButton, &SaverWindow::cmdExit_Click);
+        m_cmdPlay->hide();
+        m_picControls->adjustSize();
+    } else {
+        setCursor(Qt::BlankCursor);
+        setMouseTracking(true);
+        m_tmrMMove.setInterval(600);
+        connect(&m_tmrMMove, &QTimer::timeout, this, [this] { m_moves = 0; });
+        m_tmrMMove.start();
+    }
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
+    setWindowState(Qt::WindowFullScreen);
+    subShowImage(0);
+    m_tmrShow.start();
+}
+
+void SaverWindow::subShowImage(int index)
+{
+    m_tag = index;
+    m_picLoader->setPicture(m_show->page(index));
+    layoutPicture();
+}
+
+void SaverWindow::layoutPicture()
+{
+    const QSize picture = m_picLoader->size();
+    m_picLoader->move(std::max(0, (width() - picture.width()) / 2), std::max(0, (height() - picture.height()) / 2));
+    if (m_picControls) {
+        m_picControls->move((width() - m_picControls->width()) / 2, height() - m_picControls->height());
+        m_picControls->raise();
+    }
+}
+
+void SaverWindow::resizeEvent(QResizeEvent*) { layoutPicture(); }
+
+void SaverWindow::next()
+{
+    const int n = m_show->pageCount();
+    subShowImage(n == 0 || m_tag + 1 >= n ? 0 : m_tag + 1);
+}
+
+void SaverWindow::cmdNext_Click()
+{
+    m_tmrShow.stop();
+    next();
+}
+
+void SaverWindow::cmdPrevious_Click()
+{
+    m_tmrShow.stop();
+    const int n = m_show->pageCount();
+    subShowImage(m_tag - 1 < 0 ? std::max(0, n - 1) : m_tag - 1);
+}
+
+void SaverWindow::cmdPause_Click()
+{
+    m_tmrShow.stop();
+    if (m_cmdPause) m_cmdPause->hide();
+    if (m_cmdPlay) m_cmdPlay->show();
+}
+
+void SaverWindow::cmdPlay_Click()
+{
+    if (m_cmdPlay) m_cmdPlay->hide();
+    if (m_cmdPause) m_cmdPause->show();
+    m_tmrShow.start();
+}
+
+void SaverWindow::cmdExit_Click()
+{
+    m_tmrShow.stop();
+    close();
+}
+
+bool SaverWindow::handleInput(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonDblClick:
+        close();
+        return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::KeyPress:
+        if (!m_slide) close();
+        return !m_slide;
+    case QEvent::MouseMove:
+        // Only a quick run of moves ends the screen saver: the count starts again every 600 ms.
+        if (!m_slide && ++m_moves > 15) close();
+        return false;
+    default: return false;
+    }
+}
+
+bool SaverWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_picLoader && handleInput(event)) return true;
+    return QWidget::eventFilter(watched, event);
+}
+
+void SaverWindow::keyPressEvent(QKeyEvent* e)
+{
+    if (!handleInput(e)) QWidget::keyPressEvent(e);
+}
+void SaverWindow::mousePressEvent(QMouseEvent* e) { handleInput(e); }
+void SaverWindow::mouseDoubleClickEvent(QMouseEvent* e) { handleInput(e); }
+void SaverWindow::mouseMoveEvent(QMouseEvent* e) { handleInput(e); }
+
+void SaverWindow::closeEvent(QCloseEvent* e)
+{
+    m_tmrShow.stop();
+    m_tmrMMove.stop();
+    unsetCursor();
+    QWidget::closeEvent(e);
+}
+
+std::unique_ptr<QWidget> makePlayerWindow(PlayerKind kind, std::shared_ptr<OwnShow> show)
+{
+    switch (kind) {
+    case PlayerKind::Simple: return std::make_unique<EffectWindow>(show->page(0), false);
+    case PlayerKind::Watery: return std::make_unique<WateryWindow>(show->page(0));
+    case PlayerKind::RainingText: return std::make_unique<RainingTextWindow>(show->page(0), show->effectOptions());
+    case PlayerKind::Clock: return std::make_unique<ClockWindow>(show->page(0), show->effectOptions());
+    case PlayerKind::Saver: return std::make_unique<SaverWindow>(show, false);
+    case PlayerKind::Slide: return std::make_unique<SaverWindow>(show, true);
+    }
+    return nullptr;
+}
+
+} // namespace tf::players

@@ -1,0 +1,155 @@
+// Shows built by the page pipeline and run as the programs they are.
+#include "players/PlayerBuild.h"
+#include "players/kit/PlayerPackage.h"
+
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+using namespace tf;
+using tf::test::TempFolder;
+using tf::test::readAll;
+
+namespace {
+
+struct PlayerRun {
+    int exitCode = -1;
+    QString out;
+};
+
+// The program under the offscreen platform, printing what it loaded instead of showing it.
+PlayerRun runDumping(const QString& program, const QStringList& args = {})
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("FOLIO_PLAYER_DUMP"), QStringLiteral("1"));
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    if (!p.waitForFinished(60000)) return {};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput())};
+}
+
+std::vector<basket::PageRecord> threePages(const TempFolder& dir)
+{
+    std::vector<basket::PageRecord> pages;
+    const QSize sizes[] = {{64, 48}, {30, 90}, {120, 20}};
+    for (int i = 0; i < 3; ++i) {
+        QImage page(sizes[i], i == 1 ? QImage::Format_Mono : QImage::Format_RGB32);
+        page.fill(i == 1 ? 1 : 0xFF336699u);
+        const QString path = dir.file(QStringLiteral("page%1.png").arg(i + 1));
+        EXPECT_TRUE(page.save(path));
+        basket::PageRecord record;
+        record.source = record.tag = path;
+        record.text = QStringLiteral("page %1;x.png").arg(i + 1);
+        pages.push_back(record);
+    }
+    return pages;
+}
+
+PipelineResult build(const std::vector<basket::PageRecord>& pages, const QString& target, const QString& player,
+                     const QByteArray& options, QString name = {})
+{
+    setPlayerProgramFolder(QStringLiteral(TF_PLAYER_DIR));
+    PagePipeline pipeline(std::make_unique<BasketPageSource>(pages),
+                          std::make_unique<PlayerPackageSink>(target, fncPlayerProgram(player), options, 80, name), {});
+    return pipeline.runHere();
+}
+
+} // namespace
+
+TEST(BuiltShow, SlideShowFromThreePagesRunsAsItselfUnderAnyName)
+{
+    TempFolder dir;
+    const QString show = dir.file(QStringLiteral("holiday.exe"));
+    const PipelineResult r = build(threePages(dir), show, QStringLiteral("SLIDE"),
+                                   players::packSaverOptions({0x00FF8000, 4}));
+    ASSERT_TRUE(r.committed) << r.failure.toStdString();
+    EXPECT_EQ(r.written, 3);
+    EXPECT_TRUE(QFileInfo(show).isExecutable());
+
+    const PlayerRun run = runDumping(show);
+    EXPECT_EQ(run.exitCode, 0);
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6) << run.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("player slide"));
+    EXPECT_EQ(lines[1], QStringLiteral("items 3"));
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("item 0 page 1_x.png "))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(" 64x48")));
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral(" 30x90")));
+    EXPECT_TRUE(lines[4].endsWith(QStringLiteral(" 120x20")));
+    EXPECT_EQ(lines[5], QStringLiteral("background 16744448 interval 4"));
+
+    // Renamed, without its extension, and started through a link: it still finds itself.
+    const QString renamed = dir.file(QStringLiteral("renamed"));
+    ASSERT_TRUE(QFile::copy(show, renamed));
+    const QString link = dir.file(QStringLiteral("link.scr"));
+    ASSERT_TRUE(QFile::link(renamed, link));
+    EXPECT_EQ(runDumping(renamed).out, run.out);
+    EXPECT_EQ(runDumping(link).out, run.out);
+}
+
+TEST(BuiltShow, EffectShowCarriesOnePageAndItsOptions)
+{
+    TempFolder dir;
+    const QString show = dir.file(QStringLiteral("greeting.exe"));
+    players::EffectExeOptions options;
+    options.RollingText = "Happy Greetings!";
+    options.ClockType = 1;
+    options.HourHandColor = 255;
+    std::vector<basket::PageRecord> pages = threePages(dir);
+    pages.resize(1);
+    ASSERT_TRUE(build(pages, show, QStringLiteral("CLOCK"), players::packEffectOptions(options),
+                      QStringLiteral("Single")).committed);
+    const PlayerRun run = runDumping(show);
+    EXPECT_TRUE(run.out.contains(QStringLiteral("player clock\nitems 1\nitem 0 Single ")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("text Happy Greetings!\nclock 1 date 0 colours 0 0 0 255 0 0\n")))
+        << run.out.toStdString();
+}
+
+TEST(BuiltShow, PlayersWithoutAShowOrAskedOtherThingsEndQuietly)
+{
+    const QString player = QStringLiteral(TF_PLAYER_DIR "/tavrel-folio-player-saver");
+    EXPECT_EQ(runDumping(player).out, QStringLiteral("no package\n"));
+    // Only "/S" (or nothing) shows; "/P" shows the screen saver too, anything else ends.
+    EXPECT_EQ(runDumping(player, {QStringLiteral("/p"), QStringLiteral("123")}).out, QStringLiteral("no package\n"));
+    EXPECT_EQ(runDumping(player, {QStringLiteral("/x")}).out, QString());
+    EXPECT_EQ(runDumping(QStringLiteral(TF_PLAYER_DIR "/tavrel-folio-player-slide"), {QStringLiteral("/p")}).out,
+              QString());
+}
+
+TEST(BuiltShow, NoPageReadableMeansNoShow)
+{
+    TempFolder dir;
+    const QString show = dir.file(QStringLiteral("old.exe"));
+    dir.write(QStringLiteral("old.exe"), "the user's file");
+    basket::PageRecord gone;
+    gone.source = gone.tag = dir.file(QStringLiteral("missing.png"));
+    const PipelineResult r = build({gone}, show,
+                                   QStringLiteral("SAVER"), players::packSaverOptions({}));
+    EXPECT_FALSE(r.committed);
+    EXPECT_EQ(readAll(show), QByteArray("the user's file"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST(BuiltShow, CancelKeepsAWholeShowOfThePagesBefore)
+{
+    TempFolder dir;
+    const QString show = dir.file(QStringLiteral("cut.scr"));
+    setPlayerProgramFolder(QStringLiteral(TF_PLAYER_DIR));
+    PagePipeline pipeline(std::make_unique<BasketPageSource>(threePages(dir)),
+                          std::make_unique<PlayerPackageSink>(show, fncPlayerProgram(QStringLiteral("SAVER")),
+                                                              players::packSaverOptions({}), 80),
+                          {});
+    QObject::connect(&pipeline, &PagePipeline::progress, [&](int done, int, const QString&) {
+        if (done == 1) pipeline.cancel();
+    });
+    const PipelineResult r = pipeline.runHere();
+    EXPECT_TRUE(r.cancelled);
+    ASSERT_TRUE(r.committed);
+    EXPECT_TRUE(runDumping(show).out.contains(QStringLiteral("items 1\nitem 0 page 1_x.png")));
+}

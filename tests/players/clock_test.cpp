@@ -1,0 +1,135 @@
+#include "players/kit/ClockFace.h"
+#include "players/kit/clsDemoClock.h"
+
+#include "platform/ui/msgbox.h"
+
+#include <QDir>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace tf::players;
+
+namespace {
+
+// Pictures are compared with a reference kept beside the tests, channel by channel, allowing the
+// small differences another compiler's rounding may make. TF_WRITE_REFERENCES=1 writes them anew.
+::testing::AssertionResult matchesReference(const QImage& picture, const QString& name)
+{
+    const QString path = QDir(QStringLiteral(TF_PLAYERS_REFERENCE_DIR)).filePath(name + QStringLiteral(".png"));
+    if (qEnvironmentVariableIntValue("TF_WRITE_REFERENCES") == 1) picture.save(path);
+    const QImage reference = QImage(path).convertToFormat(QImage::Format_RGB32);
+    const QImage drawn = picture.convertToFormat(QImage::Format_RGB32);
+    if (reference.isNull()) return ::testing::AssertionFailure() << "no reference " << path.toStdString();
+    if (reference.size() != drawn.size()) return ::testing::AssertionFailure() << "size differs";
+    int off = 0;
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = 0; x < drawn.width(); ++x) {
+            const QRgb a = drawn.pixel(x, y), b = reference.pixel(x, y);
+            if (std::abs(qRed(a) - qRed(b)) > 3 || std::abs(qGreen(a) - qGreen(b)) > 3 || std::abs(qBlue(a) - qBlue(b)) > 3)
+                ++off;
+        }
+    if (off > drawn.width() * drawn.height() / 200) return ::testing::AssertionFailure() << off << " pixels differ";
+    return ::testing::AssertionSuccess();
+}
+
+QImage white(int w = 40, int h = 40)
+{
+    QImage picture(w, h, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    return picture;
+}
+
+} // namespace
+
+TEST(ClockDrawing, ShapesMatchTheirReferences)
+{
+    struct Case {
+        const char* name;
+        std::function<void(clsDemoClock&)> draw;
+    };
+    const Case cases[] = {
+        {"ellipse", [](clsDemoClock& c) { c.CircleDIB(20, 20, 15, 9, 0x0000FF, true); }},
+        {"ellipse-coarse", [](clsDemoClock& c) { c.CircleDIB(20, 20, 15, 9, 0x0000FF, false); }},
+        {"point-on-pixel-centre", [](clsDemoClock& c) { c.CircleDIB(20, 20, 0, 0, 0x000000, true); }},
+        {"arc-through-zero", [](clsDemoClock& c) { c.ArcDIB(20, 20, 14, 14, 300, 60, 0xFF0000, true); }},
+        {"line-steep", [](clsDemoClock& c) { c.LineDIB(12, 4, 19, 35, 0x008000); }},
+        {"line-shallow-backwards", [](clsDemoClock& c) { c.LineDIB(36, 30, 4, 21, 0x008000); }},
+        {"line-ends-coincide", [](clsDemoClock& c) { c.LineDIB(20, 20, 20, 20, 0x000000); }},
+        {"system-colour", [](clsDemoClock& c) { c.LineDIB(5, 5, 35, 35, static_cast<tf::OleColor>(0x80000008u)); }},
+    };
+    for (const Case& c : cases) {
+        QImage picture = white();
+        clsDemoClock clock;
+        clock.DIB(&picture);
+        c.draw(clock);
+        clock.Array2Pic();
+        EXPECT_TRUE(matchesReference(picture, QString::fromLatin1(c.name))) << c.name;
+    }
+}
+
+TEST(ClockDrawing, StraightOntoAPictureAsIntoTheArray)
+{
+    QImage direct = white();
+    clsDemoClock clock;
+    clock.ArcGP(direct, 20, 20, 14, 14, 300, 60, 0xFF0000, true);
+    clock.LineGP(direct, 12, 4, 19, 35, 0x008000);
+    QImage viaArray = white();
+    clock.DIB(&viaArray);
+    clock.ArcDIB(20, 20, 14, 14, 300, 60, 0xFF0000, true);
+    clock.LineDIB(12, 4, 19, 35, 0x008000);
+    clock.Array2Pic();
+    EXPECT_EQ(direct, viaArray);
+}
+
+TEST(ClockDrawing, ArrayOnlyBetweenDIBAndArray2Pic)
+{
+    tf::ScriptedMessageBoxes boxes;
+    QImage picture = white();
+    const QImage blank = picture;
+    clsDemoClock clock;
+    clock.Array2Pic();
+    clock.CircleDIB(20, 20, 5, 5, 0, true);
+    clock.LineDIB(1, 1, 30, 30, 0);
+    clock.ArcDIB(20, 20, 5, 5, 0, 90, 0, true);
+    EXPECT_EQ(boxes.prompts(), QStringList({QStringLiteral("You must create a DIB array\r\nbefore calling CircleDIB."),
+                                            QStringLiteral("You must create a DIB array\r\nbefore calling LineDIB.")}));
+    clock.DIB(&picture);
+    clock.LineDIB(1, 1, 30, 30, 0);
+    clock.Array2Pic();
+    EXPECT_NE(picture, blank);
+    // Written back once: what the picture got since is not overwritten by a second call.
+    picture = blank;
+    clock.Array2Pic();
+    EXPECT_EQ(picture, blank);
+}
+
+TEST(ClockFace, HandAnglesAndDateText)
+{
+    struct Case {
+        QTime time;
+        int hour, minute, second;
+    };
+    for (const Case& c : {Case{QTime(0, 0, 0), 0, 0, 0}, Case{QTime(12, 59, 59), 29, 354, 354},
+                          Case{QTime(23, 30, 15), 345, 180, 90}, Case{QTime(3, 11, 0), 95, 66, 0}}) {
+        const ClockAngles a = clockAngles(c.time);
+        EXPECT_EQ(a.hour, c.hour) << c.time.toString().toStdString();
+        EXPECT_EQ(a.minute, c.minute);
+        EXPECT_EQ(a.second, c.second);
+    }
+    const QDate day(2026, 12, 7);
+    EXPECT_EQ(clockDateText(day, QLocale(QLocale::English, QLocale::UnitedKingdom)), QStringLiteral("Mon , 07 Dec"));
+    EXPECT_EQ(clockDateText(day, QLocale(QLocale::English, QLocale::UnitedStates)), QStringLiteral("Mon , Dec 07"));
+}
+
+TEST(ClockFace, AnalogClockOverThePage)
+{
+    QImage page(160, 120, QImage::Format_RGB32);
+    page.fill(QColor(0x30, 0x60, 0x90));
+    EffectExeOptions options;
+    options.HourHandColor = 255;
+    options.MinuteHandColor = 32768;
+    options.SecondHandColor = 0xE0E0E0;
+    const QImage drawn = drawClock(page, QDateTime(QDate(2026, 12, 7), QTime(10, 8, 30)), options, QLocale::c());
+    EXPECT_TRUE(matchesReference(drawn, QStringLiteral("clock-analog")));
+}

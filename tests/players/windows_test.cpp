@@ -1,0 +1,145 @@
+// The players' windows, worked through their buttons, timers' slots and input events.
+#include "players/PlayerBuild.h"
+#include "players/kit/PlayerWindows.h"
+
+#include "support/testenv.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMouseEvent>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace tf::players;
+using tf::test::TempFolder;
+
+namespace {
+
+// A show of `pages` plain pages in a file, opened as a player opens its own.
+std::shared_ptr<OwnShow> showOf(const TempFolder& dir, int pages, int16_t interval)
+{
+    QFile file(dir.file(QStringLiteral("show")));
+    file.open(QIODevice::WriteOnly);
+    PackageWriter writer(file);
+    writer.writePlayer("player");
+    for (int i = 0; i < pages; ++i) {
+        QImage page(20 + i, 10, QImage::Format_RGB32);
+        page.fill(Qt::red);
+        writer.addPage(QStringLiteral("p%1").arg(i), tf::fncPageJpeg(page, 80));
+    }
+    writer.finish(packSaverOptions({0, interval}));
+    file.close();
+    auto show = std::make_shared<OwnShow>();
+    EXPECT_TRUE(show->openFile(file.fileName()));
+    return show;
+}
+
+void moveMouse(QWidget& window, int times)
+{
+    for (int i = 0; i < times; ++i) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(i, i), QPointF(i, i), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &move);
+    }
+}
+
+} // namespace
+
+TEST(PlayerStart, OnlyTheFirstTwoCharactersOfTheFirstArgumentCount)
+{
+    const struct {
+        QStringList args;
+        PlayerKind kind;
+        StartMode mode;
+    } cases[] = {
+        {{}, PlayerKind::Slide, StartMode::Show},
+        {{"/s"}, PlayerKind::Clock, StartMode::Show},
+        {{"/Show", "x"}, PlayerKind::Saver, StartMode::Show},
+        {{"/c"}, PlayerKind::Simple, StartMode::Configure},
+        {{"/C:1234"}, PlayerKind::Saver, StartMode::Configure},
+        {{"/p", "77"}, PlayerKind::Saver, StartMode::Show},
+        {{"/P", "77"}, PlayerKind::Watery, StartMode::End},
+        {{"/x"}, PlayerKind::Saver, StartMode::End},
+        {{"S"}, PlayerKind::Saver, StartMode::End},
+    };
+    for (const auto& c : cases) EXPECT_EQ(startMode(c.args, c.kind), c.mode) << c.args.join(' ').toStdString();
+}
+
+TEST(SlidePlayer, ButtonsStepWrapPauseAndPlay)
+{
+    TempFolder dir;
+    SaverWindow slide(showOf(dir, 3, 3), true);
+    EXPECT_EQ(slide.tmrShowInterval(), 3000);
+    EXPECT_TRUE(slide.playing());
+    const auto button = [&](const char* name) { return slide.findChild<QToolButton*>(QString::fromLatin1(name)); };
+    button("cmdPrevious")->click();
+    EXPECT_EQ(slide.shownPage(), 2);
+    EXPECT_FALSE(slide.playing());
+    button("cmdNext")->click();
+    EXPECT_EQ(slide.shownPage(), 0);
+    button("cmdPlay")->click();
+    EXPECT_TRUE(slide.playing());
+    EXPECT_FALSE(button("cmdPlay")->isVisibleTo(&slide));
+    button("cmdPause")->click();
+    EXPECT_FALSE(slide.playing());
+    EXPECT_TRUE(button("cmdPlay")->isVisibleTo(&slide));
+    // The slide show keeps going whatever the mouse does.
+    slide.show();
+    moveMouse(slide, 40);
+    EXPECT_TRUE(slide.isVisible());
+}
+
+TEST(SaverPlayer, AQuickRunOfMovesEndsItAndPagesWrap)
+{
+    TempFolder dir;
+    SaverWindow saver(showOf(dir, 1, 0), false);
+    // A package that says 0 seconds still changes pages once a second.
+    EXPECT_EQ(saver.tmrShowInterval(), 1000);
+    saver.cmdNext_Click();
+    EXPECT_EQ(saver.shownPage(), 0);
+    saver.show();
+    moveMouse(saver, 15);
+    EXPECT_TRUE(saver.isVisible());
+    moveMouse(saver, 1);
+    EXPECT_FALSE(saver.isVisible());
+}
+
+TEST(SaverPlayer, NoPagesShowsTheBackground)
+{
+    TempFolder dir;
+    SaverWindow saver(showOf(dir, 0, 2), false);
+    saver.cmdNext_Click();
+    saver.cmdPrevious_Click();
+    EXPECT_EQ(saver.shownPage(), 0);
+}
+
+TEST(WateryPlayer, DropsAreCappedAndTheTimerStopsWhenTheyAreGone)
+{
+    QImage page(30, 20, QImage::Format_RGB32);
+    page.fill(Qt::blue);
+    for (int x = 0; x < 30; x += 3) page.setPixel(x, x % 20, qRgb(255, 255, 0));
+    WateryWindow watery(page);
+    for (int i = 0; i < WateryWindow::kMaxDrops + 10; ++i) watery.addDrop(QPoint(i % 30, i % 20));
+    EXPECT_EQ(watery.liveDrops(), WateryWindow::kMaxDrops);
+    EXPECT_TRUE(watery.animating());
+    watery.tick();
+    EXPECT_NE(watery.picBlank()->picture(), page);
+    // Rings grow 3 pixels a tick: every drop is past the picture's larger side within 11 ticks.
+    for (int i = 0; i < 11; ++i) watery.tick();
+    EXPECT_EQ(watery.liveDrops(), 0);
+    EXPECT_FALSE(watery.animating());
+    EXPECT_EQ(watery.picBlank()->picture(), page);
+}
+
+TEST(ClockPlayer, AClickFreezesAndRunsTheClockAgain)
+{
+    QImage page(80, 80, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    ClockWindow clock(page, {});
+    EXPECT_NE(clock.picBlank()->picture(), page);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(clock.picBlank(), &press);
+    EXPECT_TRUE(clock.stopped());
+    QApplication::sendEvent(clock.picBlank(), &press);
+    EXPECT_FALSE(clock.stopped());
+}

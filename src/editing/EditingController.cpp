@@ -332,6 +332,7 @@ void EditingController::replayFromOriginal(bool upToSelection, std::function<voi
     const std::vector<EditTask> rows = m_list.tasks();
     if (rows.empty()) {
         if (!gvarOriginalImage.isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
+        m_replaySettings = EditSettings{};
         if (then) then();
         return;
     }
@@ -341,11 +342,11 @@ void EditingController::replayFromOriginal(bool upToSelection, std::function<voi
     m_afterReplay = std::move(then);
     m_work.start(
         [base, rows, stopRow](const LatestWork::Flag& cancelled) {
-            ReplayOutcome out{base, {}};
+            ReplayOutcome out{base, {}, {}};
             try {
-                out.result = subProcessPages(out.image, rows, {stopRow, loadMergePicture, &cancelled});
+                out.result = subProcessPages(out.image, rows, {stopRow, loadMergePicture, &cancelled, &out.settings});
             } catch (const std::bad_alloc&) {
-                out = {base, {false, QStringLiteral("The task list could not be applied: not enough memory for the image.")}};
+                out = {base, {false, QStringLiteral("The task list could not be applied: not enough memory for the image.")}, {}};
             }
             return out;
         },
@@ -363,6 +364,7 @@ void EditingController::replayLanded(ReplayOutcome outcome)
         return;
     }
     doc().setPicture(outcome.image);
+    m_replaySettings = outcome.settings;
     // The image keeps what the rows before the failed one made; the user is told which failed.
     if (!outcome.result.ok) subGlobalErrorHandler(outcome.result.message, 0, 0, QStringLiteral("subProcessPages"));
     if (then) then();
@@ -461,28 +463,17 @@ void EditingController::EditModeEntering()
     m_task.TaskCode = taskNothing;
     blnImageModified = false;
     eb_ItemClick(kSpecialGroup, kNothing);
-    // Editing starts from the image with every recorded task: a row chosen in a list earlier
-    // would otherwise leave later rows off the preview while they stay in the saved pages.
-    // The replay starts from the image as loaded: the preview may still show the list replayed up
-    // to a row clicked in the explorer view, which must not be edited twice.
-    const auto keepWorking = [this] {
+    // Editing starts from the image with every recorded task, in either preview type: a row
+    // chosen in a list earlier would otherwise leave later rows off the preview while they stay
+    // in the saved pages, and the tasks previewed next would be drawn on another picture than
+    // the one they are saved on. The replay starts from the image as loaded, so a preview that
+    // shows the list already is not edited twice.
+    clearVisibleSelections();
+    replayFromOriginal(false, [this] {
+        resize();
         if (m_ibMain && doc().HasImage()) gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
-    };
-    if (!(m_browse && m_browse->mblnOptimizedPreview)) {
-        clearVisibleSelections();
-        replayFromOriginal(false, [this, keepWorking] {
-            resize();
-            keepWorking();
-        });
-    } else if (m_workKind == Work::Replay && m_work.pending()) {
-        // A row clicked in the explorer view is still being replayed: the working image is what it makes.
-        m_afterReplay = [then = std::move(m_afterReplay), keepWorking] {
-            if (then) then();
-            keepWorking();
-        };
-    } else {
-        keepWorking();
-    }
+        m_workingSettings = m_replaySettings;
+    });
 }
 
 void EditingController::EditModeLeaving()
@@ -669,22 +660,25 @@ bool EditingController::cmdApply_Click()
 
 void EditingController::startPreview(const PreviewRequest& request)
 {
-    // A repeated Preview replaces the task's earlier preview rather than adding to it.
-    const QImage base = !blnFreshTask && !gvarWorkingImage.isEmpty() ? gvarWorkingImage.image : doc().Picture();
+    // The task is drawn on the picture the saved pages get before it: the working image, also
+    // when a row chosen in the list shows less of it (a repeated Preview replaces the task's
+    // earlier preview rather than adding to it).
+    const QImage base = !gvarWorkingImage.isEmpty() ? gvarWorkingImage.image : doc().Picture();
     m_workKind = Work::Preview;
     m_workPicture = doc().image().cacheKey();
     m_work.start(
-        [base, request](const LatestWork::Flag&) {
+        [base, request, settings = m_workingSettings](const LatestWork::Flag&) {
             PreviewOutcome out;
             try {
                 if (request.redEye) {
                     out.image = editops::RedEyeCorrection(base, *request.redEye);
+                    out.settings = settings;
                 } else {
-                    // The same routine and the same fresh settings as every replay, so a written
-                    // page shows exactly what this preview shows.
+                    // The replay's own step, from the state the replay reaches at this row, so a
+                    // written page shows exactly what this preview shows.
                     out.image = base;
-                    EditSettings settings;
-                    applyTaskRow(out.image, request.task, settings);
+                    out.settings = settings;
+                    applyTaskRow(out.image, request.task, out.settings);
                 }
                 out.ok = true;
             } catch (const ImageBoxError& e) {
@@ -720,6 +714,7 @@ void EditingController::previewLanded(PreviewOutcome outcome, const EditTask& ta
     }
     doc().setPicture(outcome.image);
     m_applied = task;
+    m_appliedSettings = outcome.settings;
     if (m_task.TaskCode == taskCrop) {
         m_selection.stopTools();
         m_band.reset();
@@ -757,8 +752,10 @@ void EditingController::finishConfirm()
     if (m_task.TaskCode != taskRedEye) {
         // Only a task that was applied is recorded: a row with nothing in it would be a task the
         // preview never showed.
-        if (!blnFreshTask && m_applied && (m_applied->TaskCode == taskInvert || !m_applied->paramsEmpty()))
+        if (!blnFreshTask && m_applied && (m_applied->TaskCode == taskInvert || !m_applied->paramsEmpty())) {
             m_list.appendTask(*m_applied);
+            m_workingSettings = m_appliedSettings;
+        }
         m_panels->storeTask(m_task.TaskCode);
     }
     m_task.TaskCode = taskNothing;
@@ -813,6 +810,7 @@ void EditingController::replayChangedList(std::function<void()> then)
         resize();
         if (glngEditMode == 1) {
             gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+            m_workingSettings = m_replaySettings;
             m_cmdOriginalImage->setEnabled(m_list.rowCount() > 0);
         }
         if (then) then();

@@ -288,7 +288,8 @@ void applyTaskRow(QImage& image, const EditTask& row, EditSettings& s, const Pic
 ReplayResult subProcessPages(QImage& image, const std::vector<EditTask>& rows, const ReplayOptions& options)
 {
     if (rows.empty() || image.isNull()) return {};
-    EditSettings settings;
+    EditSettings defaults;
+    EditSettings& settings = options.settings ? *options.settings : defaults;
     const int last = options.stopRow < 0 ? int(rows.size()) - 1 : std::min(options.stopRow, int(rows.size()) - 1);
     for (int i = 0; i <= last; ++i) {
         if (options.cancelled && options.cancelled->load(std::memory_order_relaxed)) return {false, QString()};

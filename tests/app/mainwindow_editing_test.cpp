@@ -616,3 +616,46 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
     EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
     EXPECT_EQ(tiffPages(out.file("pages.tif")), previews);
 }
+
+TEST_F(MainWindowEditing, AShadowAfterABlueCanvasIsSavedInTiffAndPdfAsPreviewed)
+{
+    TempFolder pics, out;
+    writeQt(pics.file("a.png"), pattern(81, 60), "png");
+    frmMain& w = startOn(pics.path(), /*details*/ true);
+    clickRow(w.browse()->lvFolder(), "a.png");
+    click(w.basket()->cmdAddToQueue());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
+    clickRow(w.basket()->lvPages(), "a");
+
+    gudtSettings.Tasks.CanvasColor = tf::rgb(0, 0, 255);
+    gudtSettings.Tasks.CanvasMargin = {4, 4, 4, 4};
+    gudtSettings.Tasks.ShadowIndex = 0;
+    click(w.browse()->CmdPreviewEdit());
+    choose("Canvas");
+    click(w.editing()->cmdOK());
+    choose("Shadow");
+    click(w.editing()->cmdApply());
+    const QImage previewed = rgb(ibMain().Picture());
+    click(w.editing()->cmdOK());
+    ASSERT_EQ(rows().size(), 2u);
+    click(w.browse()->CmdPreviewEdit());
+    // The shadow's border takes the canvas colour, as the replay gives it.
+    EXPECT_EQ(previewed.pixel(previewed.width() - 1, 0), qRgb(0, 0, 255));
+
+    for (const char* name : {"page.tif", "page.pdf"}) {
+        SCOPED_TRACE(name);
+        ScriptedDialogs dialogs;
+        dialogs.answerFile(out.file(name), 1, [](const FileDialogRequest& request) {
+            auto* panel = qobject_cast<frmDialogExtension*>(request.panel);
+            ASSERT_NE(panel, nullptr);
+            panel->cboTIFFCompression->setCurrentIndex(0);
+            panel->cboColorFormat->setCurrentIndex(0); // 24 bit
+            panel->chkProcessEditingList->setChecked(true);
+        });
+        chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file ");
+        EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
+    }
+    EXPECT_EQ(tiffPages(out.file("page.tif")), std::vector<QImage>{previewed});
+    runTool("pdfimages", {"-png", out.file("page.pdf"), out.file("p")});
+    EXPECT_EQ(rgb(QImage(out.file("p-000.png"))), previewed);
+}

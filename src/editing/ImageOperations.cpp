@@ -355,10 +355,24 @@ int32_t fontPixelSize(double points)
     return std::max(1, roundToLong(points * 96.0 / 72.0));
 }
 
+namespace {
+// The lines of a text as typed: the text box breaks with LF, files written elsewhere with CR LF.
+QStringList textLines(const QString& text)
+{
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return t.split(QLatin1Char('\n'));
+}
+} // namespace
+
 QSize TextExtent(const TextParams& params, const QString& text)
 {
     const QFontMetrics fm(fontFor(params));
-    return {fm.horizontalAdvance(text), fm.height()};
+    const QStringList lines = textLines(text);
+    int width = 0;
+    for (const QString& line : lines) width = std::max(width, fm.horizontalAdvance(line));
+    return {width, fm.height() * int(lines.size())};
 }
 
 QImage DrawText(const QImage& image, const TextParams& params, int32_t x, int32_t y, const QString& text)
@@ -366,17 +380,23 @@ QImage DrawText(const QImage& image, const TextParams& params, int32_t x, int32_
     QImage out = working(image);
     const QFont font = fontFor(params);
     const QFontMetrics fm(font);
-    const int tw = fm.horizontalAdvance(text), th = fm.height();
-    const double dx = params.alignment == 1 ? -tw / 2.0 : params.alignment == 2 ? -double(tw) : 0.0;
+    const int th = fm.height();
     QPainter painter(&out);
     painter.setRenderHint(QPainter::TextAntialiasing, params.antiAlias);
     painter.setRenderHint(QPainter::Antialiasing, params.antiAlias);
     painter.translate(x, y);
     painter.rotate(-double(params.angle));
-    if (!params.transparent) painter.fillRect(QRectF(dx, 0, tw, th), colorFromOle(params.backColor));
     painter.setFont(font);
     painter.setPen(colorFromOle(params.color));
-    painter.drawText(QPointF(dx, fm.ascent()), text);
+    // Line below line, each placed by the alignment on its own width.
+    const QStringList lines = textLines(text);
+    for (int i = 0; i < lines.size(); ++i) {
+        const int tw = fm.horizontalAdvance(lines[i]);
+        const double dx = params.alignment == 1 ? -tw / 2.0 : params.alignment == 2 ? -double(tw) : 0.0;
+        const double top = double(i) * th;
+        if (!params.transparent) painter.fillRect(QRectF(dx, top, tw, th), colorFromOle(params.backColor));
+        painter.drawText(QPointF(dx, top + fm.ascent()), lines[i]);
+    }
     painter.end();
     return out;
 }

@@ -222,6 +222,35 @@ TEST(EditOperations, TextIsDrawnFromItsOriginByAlignmentAndAngle)
     EXPECT_EQ(test::imageBoxErrorOf([&] { DrawText(white, p, 0, 0, text); }), imagebox_error::kInvalidArgument);
 }
 
+TEST(EditOperations, TextOfSeveralLinesIsMeasuredAndDrawnLineByLineWithTheAlignmentPerLine)
+{
+    TextParams p{.fontName = "DejaVu Sans", .fontSize = 12, .antiAlias = false};
+    const QSize one = TextExtent(p, "WWWWWW"), narrow = TextExtent(p, "ii");
+    for (const char* text : {"WWWWWW\nii", "ii\r\nWWWWWW", "ii\rWWWWWW"})
+        EXPECT_EQ(TextExtent(p, text), QSize(one.width(), 2 * one.height())) << text;
+
+    // Each line lies in its own band below the one before, placed by its own width.
+    const QImage white = solid(200, 60, Qt::white);
+    const QRgb w = qRgb(255, 255, 255);
+    const int h = one.height();
+    const std::tuple<int16_t, int, int> cases[] = { // alignment, origin x, where the short line's box starts
+        {0, 20, 20},
+        {1, 100, 100 - narrow.width() / 2},
+        {2, 180, 180 - narrow.width()},
+    };
+    for (const auto& [alignment, x, shortLeft] : cases) {
+        SCOPED_TRACE(alignment);
+        p.alignment = alignment;
+        const QImage drawn = DrawText(white, p, x, 5, "WWWWWW\nii");
+        const QRect first = test::changedArea(drawn.copy(0, 5, 200, h), w);
+        const QRect second = test::changedArea(drawn.copy(0, 5 + h, 200, h), w);
+        ASSERT_FALSE(first.isEmpty());
+        ASSERT_FALSE(second.isEmpty()) << "the second line is drawn below the first";
+        EXPECT_TRUE(QRect(shortLeft - 1, 0, narrow.width() + 2, h).contains(second)) << "the short line placed on its own";
+        EXPECT_GT(first.width(), 2 * second.width());
+    }
+}
+
 TEST(EditOperations, RedEyeChangesOnlyRedPixelsInsideTheEllipse)
 {
     QImage in = solid(10, 10, QColor(200, 40, 40));

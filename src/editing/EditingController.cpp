@@ -770,6 +770,15 @@ void EditingController::cmdReset_Click()
 {
     m_cmdReset->update();
     subRestoreWorkingImage();
+    // Reset takes back what the tools drew for the task too: a crop rectangle left standing
+    // would be cropped by the next Preview.
+    if (m_selection.mode() != SelDragMode::Idle || m_band) {
+        m_selection.stopTools();
+        m_selection.clearSelection();
+        m_band.reset();
+        untick("chkCropMouse");
+        showOverlay();
+    }
 }
 
 void EditingController::subRestoreWorkingImage()

@@ -274,23 +274,21 @@ QImage Crop(const QImage& image, Bounds b, OleColor background)
 
 QImage CropToSelection(const QImage& image, Bounds selection, SelectionShape shape, OleColor background)
 {
-    QImage in = working(image);
     const Bounds s = selection.normalized();
-    const Bounds clipped{std::max(s.left, 0), std::max(s.top, 0), std::min(s.right, in.width()), std::min(s.bottom, in.height())};
-    if (clipped.right <= clipped.left || clipped.bottom <= clipped.top)
-        invalid(QStringLiteral("The selection (%1, %2, %3, %4) holds no part of the image.").arg(s.left).arg(s.top).arg(s.right).arg(s.bottom));
-    QImage out = canvasLike(in, clipped.right - clipped.left, clipped.bottom - clipped.top, background);
-    QPainter painter(&out);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    // The picture becomes the whole selection, as a crop by mouse or a canvas does: what lies
+    // outside the picture is filled with the background colour.
+    QImage out = Crop(image, s, background);
     if (shape == SelectionShape::Ellipse) {
-        // The ellipse is the one drawn in the whole selection; only its part on the image is kept.
+        QImage filled = canvasLike(out, out.width(), out.height(), background);
+        QPainter painter(&filled);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
         QPainterPath path;
-        path.addEllipse(QRectF(double(s.left) - clipped.left, double(s.top) - clipped.top, double(s.right) - s.left,
-                              double(s.bottom) - s.top));
+        path.addEllipse(QRectF(0, 0, out.width(), out.height()));
         painter.setClipPath(path);
+        painter.drawImage(QPoint(0, 0), out);
+        painter.end();
+        out = filled;
     }
-    painter.drawImage(QPoint(-clipped.left, -clipped.top), in);
-    painter.end();
     return out;
 }
 

@@ -21,8 +21,8 @@
 //   Both take levels outside 0..100 as the nearest end, round half to even, clamp to 0..255
 //   and change only the switched-on channels.
 // - Crop: right and bottom are exclusive; parts outside the image grow the canvas in the
-//   background colour. CropToSelection keeps only image pixels: the selection is first clipped
-//   to the image; an ellipse leaves its outside in the background colour.
+//   background colour. CropToSelection does the same with the whole selection; an ellipse
+//   leaves its outside in the background colour.
 // - Merge styles: 0 centre (half to even), 1 at (x, y), 2 tiled from the top-left corner,
 //   3 "Wrap": the picture stretched over the whole image, nearest pixel, so that its transparent
 //   colour stays exact. Transparency 0..100 is how much of the image shows through; with the

@@ -132,13 +132,15 @@ TEST(EditOperations, CropGrowsTheCanvasOutsideTheImage)
     EXPECT_EQ(test::imageBoxErrorOf([&] { Crop(in, {0, 0, 0, 3}, kRed); }), imagebox_error::kInvalidArgument);
 }
 
-TEST(EditOperations, CropToSelectionKeepsOnlyImagePixels)
+TEST(EditOperations, CropToSelectionGrowsTheCanvasWhereTheSelectionReachesOutside)
 {
     const QImage in = gradient(10, 10);
-    const QImage clipped = CropToSelection(in, {-5, -5, 3, 2}, SelectionShape::Rectangle, kRed);
-    EXPECT_EQ(clipped.size(), QSize(3, 2));
-    EXPECT_EQ(clipped.pixel(0, 0), in.pixel(0, 0));
-    EXPECT_EQ(CropToSelection(in, {3, 2, -5, -5}, SelectionShape::Rectangle, kRed), clipped);
+    const QImage grown = CropToSelection(in, {-5, -5, 3, 2}, SelectionShape::Rectangle, kRed);
+    EXPECT_EQ(grown.size(), QSize(8, 7));
+    EXPECT_EQ(grown.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(grown.pixel(5, 5), in.pixel(0, 0));
+    EXPECT_EQ(CropToSelection(in, {3, 2, -5, -5}, SelectionShape::Rectangle, kRed), grown);
+    EXPECT_EQ(CropToSelection(in, {8, 0, 14, 10}, SelectionShape::Rectangle, kRed), Crop(in, {8, 0, 14, 10}, kRed));
 
     const QImage oval = CropToSelection(in, {0, 0, 10, 10}, SelectionShape::Ellipse, kRed);
     EXPECT_EQ(oval.size(), QSize(10, 10));
@@ -147,7 +149,7 @@ TEST(EditOperations, CropToSelectionKeepsOnlyImagePixels)
     EXPECT_EQ(oval.pixel(5, 5), in.pixel(5, 5));
     EXPECT_EQ(oval.pixel(5, 0), in.pixel(5, 0));
 
-    EXPECT_EQ(test::imageBoxErrorOf([&] { CropToSelection(in, {20, 20, 30, 30}, SelectionShape::Rectangle, kRed); }),
+    EXPECT_EQ(test::imageBoxErrorOf([&] { CropToSelection(in, {4, 4, 4, 9}, SelectionShape::Rectangle, kRed); }),
               imagebox_error::kInvalidArgument);
 }
 

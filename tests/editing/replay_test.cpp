@@ -222,7 +222,7 @@ TEST(TaskReplay, ExtremeNumbersFailCleanly)
         {row(taskBlur, {kMax}), true},
         {row(taskSharpen, {kMax}), true},
         {row(taskContrast, {kMin, "1", "1", "1"}), true},
-        {row(taskCrop, {"True", "1", kMin, kMin, kMax, kMax, "0"}), true},
+        {row(taskCrop, {"True", "1", kMin, kMin, kMax, kMax, "0"}), false},
         {row(taskCrop, {"False", kMin, kMin, kMax, kMax}), false},
         {row(taskCrop, {"False", kMin, "0", kMax, "1", "1", "1"}), false},
         {row(taskWatermark, {"False", "0", "1", "stamp.png", "0", kMax, kMax}), true},

@@ -348,6 +348,36 @@ void MergeInto(QImage& out, const QImage& picture, const MergeParams& params)
     }
 }
 
+QImage MergeMask(const QImage& image, const QImage& mask, const MergeParams& params)
+{
+    QImage out = working(image);
+    if (mask.isNull()) throw ImageBoxError(imagebox_error::kInvalidPicture, QStringLiteral("There is no mask to merge."));
+    const QImage stretched = mask.convertToFormat(QImage::Format_RGB32).scaled(out.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (!params.transparent) {
+        MergeParams at = params;
+        at.style = mergeAtPoint;
+        at.x = at.y = 0;
+        MergeInto(out, stretched, at);
+        return out;
+    }
+    const double opacity = 1.0 - std::clamp(params.transparency, 0.0, 100.0) / 100.0;
+    for (int y = 0; y < out.height(); ++y) {
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        const auto* src = reinterpret_cast<const QRgb*>(stretched.constScanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            // How much of the pixel the mask covers: its grey level, 0 in the black the picture shows through.
+            const QRgb m = src[x];
+            const double a = opacity * std::max({qRed(m), qGreen(m), qBlue(m)}) / 255.0;
+            if (a <= 0) continue;
+            const QRgb d = dst[x];
+            auto mix = [a](int sv, int dv) { return clamp255(sv * a + dv * (1 - a)); };
+            dst[x] = qRgba(mix(qRed(m), qRed(d)), mix(qGreen(m), qGreen(d)), mix(qBlue(m), qBlue(d)),
+                           clamp255(qAlpha(d) + (255 - qAlpha(d)) * a));
+        }
+    }
+    return out;
+}
+
 int32_t fontPixelSize(double points)
 {
     return std::max(1, roundToLong(points * 96.0 / 72.0));

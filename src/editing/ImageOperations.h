@@ -101,6 +101,11 @@ QImage Merge(const QImage& image, const QImage& picture, const MergeParams& para
 // The same merge drawn straight into `image` (made 32-bit first if it is not), for callers that
 // lay many pieces on one picture.
 void MergeInto(QImage& image, const QImage& picture, const MergeParams& params);
+// A mask (black where the picture shows, white where the mask covers it, grey along its edges)
+// stretched smoothly over the whole image and merged at (0, 0). With params.transparent (black
+// the transparent colour) every pixel is covered in proportion to its mask's whiteness, so the
+// edge is antialiased; otherwise the mask is merged whole like any picture.
+QImage MergeMask(const QImage& image, const QImage& mask, const MergeParams& params);
 // A font size in points as the pixel size text is drawn at (96 dpi, half to even, at least 1).
 int32_t fontPixelSize(double points);
 // The text's box: TextWidth and TextHeight.

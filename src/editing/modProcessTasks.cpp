@@ -266,9 +266,9 @@ void applyTaskRow(QImage& image, const EditTask& row, EditSettings& s, const Pic
         const int16_t index = r.integer(3);
         const QImage mask = PictureStore::instance().mask(index);
         if (mask.isNull()) throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("there is no mask %1").arg(index));
-        // Always stretched over the whole picture (the Preview button does the same), and without
-        // smoothing, so that only the mask's own black lets the picture through.
-        out = editops::Merge(image, mask.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation), s.merge);
+        // Always stretched over the whole picture (the Preview button does the same), smoothly, so
+        // its edge stays antialiased at any size.
+        out = editops::MergeMask(image, mask, s.merge);
         if (s.merge.transparent) out = editops::Blur(out, 2);
         break;
     }

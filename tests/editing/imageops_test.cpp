@@ -1,6 +1,7 @@
 #include "support/imagebox_testutil.h"
 #include "editing/ImageBoxEditing.h"
 #include "editing/ImageOperations.h"
+#include "editing/PictureStore.h"
 #include "editing_testutil.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
@@ -251,6 +252,30 @@ TEST(EditOperations, TextOfSeveralLinesIsMeasuredAndDrawnLineByLineWithTheAlignm
         EXPECT_TRUE(QRect(shortLeft - 1, 0, narrow.width() + 2, h).contains(second)) << "the short line placed on its own";
         EXPECT_GT(first.width(), 2 * second.width());
     }
+}
+
+TEST(EditOperations, AMaskCoversThePictureWithAnAntialiasedEdge)
+{
+    // The round mask over a black picture, large enough that a stretched 64-pixel mask would step.
+    const QImage black = solid(640, 640, Qt::black);
+    const QImage masked = MergeMask(black, PictureStore::instance().mask(0), {true, 0, 0, mergeAtPoint, 0, 0});
+    EXPECT_EQ(masked.pixel(320, 320), qRgb(0, 0, 0)) << "the picture shows in the middle";
+    EXPECT_EQ(masked.pixel(2, 2), qRgb(255, 255, 255)) << "the mask covers the corners";
+    // Along the circle, each row's edge moves by little from row to row and passes through grey.
+    int greys = 0, lastEdge = -1, largestStep = 0;
+    for (int y = 160; y < 480; ++y) {
+        int edge = 0;
+        while (edge < 320 && qRed(masked.pixel(edge, y)) > 127) ++edge;
+        if (lastEdge >= 0) largestStep = std::max(largestStep, std::abs(edge - lastEdge));
+        lastEdge = edge;
+        for (int x = 0; x < 320; ++x) greys += qRed(masked.pixel(x, y)) > 20 && qRed(masked.pixel(x, y)) < 235;
+    }
+    EXPECT_LE(largestStep, 4);
+    EXPECT_GT(greys, 320) << "the edge is antialiased";
+
+    // Without the transparent colour the mask is laid over the picture whole, black included.
+    const QImage opaque = MergeMask(solid(40, 40, Qt::red), PictureStore::instance().mask(0), {false, 0, 0, mergeAtPoint, 0, 0});
+    EXPECT_EQ(opaque.pixel(20, 20), qRgb(0, 0, 0));
 }
 
 TEST(EditOperations, RedEyeChangesOnlyRedPixelsInsideTheEllipse)

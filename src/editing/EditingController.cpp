@@ -267,6 +267,10 @@ void EditingController::attachPreview(BrowseController& browse)
     const TabStrip* tabs = browse.tbsBrowse();
     const int row = tabs->tabRowHeight();
     m_picEditBar->move(2 + tabs->tabBar()->sizeHint().width() + 6, tf::kPaneCaptionHeight + std::max(0, (row - kSmallButton) / 2));
+    // The list was made before the tab strip, which covers the tab's whole body: above it, the
+    // "Task Basket" tab shows the list rather than an empty page.
+    m_lvEdit->raise();
+    m_picEditBar->raise();
 }
 
 void EditingController::attachImageBox(ImageBox& box)

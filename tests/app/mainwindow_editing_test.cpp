@@ -659,3 +659,23 @@ TEST_F(MainWindowEditing, AShadowAfterABlueCanvasIsSavedInTiffAndPdfAsPreviewed)
     runTool("pdfimages", {"-png", out.file("page.pdf"), out.file("p")});
     EXPECT_EQ(rgb(QImage(out.file("p-000.png"))), previewed);
 }
+
+TEST_F(MainWindowEditing, TheBrowsePanesTaskBasketTabShowsTheTasksOfTheEditingMode)
+{
+    frmMain& w = enter(original);
+    choose("Invert");
+    click(w.editing()->cmdOK());
+    click(w.browse()->CmdPreviewEdit());
+    ASSERT_EQ(rows().size(), 1u);
+
+    w.browse()->tbsBrowse()->setSelectedIndex(2);
+    QListView* lvEdit = w.editing()->lvEdit();
+    EXPECT_EQ(lvEdit->model(), w.editing()->lvEditPreview()->model()) << "one model behind both lists";
+    ASSERT_EQ(lvEdit->model()->rowCount(), 1);
+    EXPECT_EQ(lvEdit->model()->index(0, 0).data().toString(), "Negative");
+    // Shown in the tab, not behind another of the pane's widgets.
+    ASSERT_TRUE(lvEdit->isVisibleTo(&w));
+    const QRect row = lvEdit->visualRect(lvEdit->model()->index(0, 0));
+    QWidget* top = lvEdit->window()->childAt(lvEdit->viewport()->mapTo(lvEdit->window(), row.center()));
+    EXPECT_TRUE(top == lvEdit->viewport() || lvEdit->isAncestorOf(top)) << (top ? top->objectName().toStdString() : "nothing");
+}

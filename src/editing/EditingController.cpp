@@ -11,6 +11,7 @@
 #include "frame/modGlobalErrorHandling.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/imagebox/imagebox_error.h"
+#include "platform/sys/colors.h"
 #include "platform/ui/imagelist.h"
 #include "platform/ui/msgbox.h"
 
@@ -24,12 +25,47 @@
 #include <QLayout>
 #include <QListView>
 #include <QMenu>
+#include <QPalette>
 #include <QPushButton>
 #include <QTabBar>
 
 namespace tf {
 
 namespace {
+
+// The explorer bar paints the body behind the hosted panels in its theme's fixed colours, whatever
+// the desktop's palette. The panels' own texts, boxes and buttons take their colours from the same
+// fixed system colours, so that a dark desktop palette does not put light text on that body.
+QPalette hostedPanelPalette()
+{
+    QPalette p;
+    const auto set = [&p](QPalette::ColorRole role, int systemIndex, int disabledIndex = -1) {
+        p.setColor(QPalette::Active, role, systemColor(systemIndex));
+        p.setColor(QPalette::Inactive, role, systemColor(systemIndex));
+        p.setColor(QPalette::Disabled, role, systemColor(disabledIndex < 0 ? systemIndex : disabledIndex));
+    };
+    enum { kWindowColor = 5, kWindowText = 8, kHighlight = 13, kHighlightText = 14, kButtonFace = 15, kButtonShadow = 16,
+           kGrayText = 17, kButtonText = 18, kButtonHighlight = 20, kDarkShadow = 21, kLight = 22, kInfoText = 23, kInfoBack = 24 };
+    set(QPalette::Window, kButtonFace);
+    set(QPalette::WindowText, kWindowText, kGrayText);
+    set(QPalette::Base, kWindowColor, kButtonFace);
+    set(QPalette::AlternateBase, kWindowColor);
+    set(QPalette::Text, kWindowText, kGrayText);
+    set(QPalette::PlaceholderText, kGrayText);
+    set(QPalette::Button, kButtonFace);
+    set(QPalette::ButtonText, kButtonText, kGrayText);
+    set(QPalette::BrightText, kButtonHighlight);
+    set(QPalette::Light, kButtonHighlight);
+    set(QPalette::Midlight, kLight);
+    set(QPalette::Mid, kButtonShadow);
+    set(QPalette::Dark, kButtonShadow);
+    set(QPalette::Shadow, kDarkShadow);
+    set(QPalette::Highlight, kHighlight, kButtonShadow);
+    set(QPalette::HighlightedText, kHighlightText);
+    set(QPalette::ToolTipBase, kInfoBack);
+    set(QPalette::ToolTipText, kInfoText);
+    return p;
+}
 
 constexpr int kExplorerBarWidth = 220;
 constexpr int kSmallButton = 22;
@@ -104,6 +140,7 @@ EditingController::EditingController(const EditingPanes& panes, QObject* parent)
 
     buildPanels(panes.host);
     buildEditLists(panes.picBrowse, panes.host);
+    applyHostedColours();
     // The panels report for the task they were last filled for; a report for another task (a
     // control of a hidden panel) changes nothing here.
     connect(m_panels.get(), &TaskOptionPanels::optionsChanged, this, [this](int32_t code) {
@@ -302,6 +339,23 @@ QWidget* EditingController::optionPanel(int code) const
 // The picture the preview shows, as the tasks see it: every use of the shown image goes through here.
 ImageDocument& EditingController::doc() const { return m_ibMain->document(); }
 
+void EditingController::applyHostedColours()
+{
+    // Given to every control, not only inherited, and again once the bar has taken the panels in:
+    // under the window's style sheet a control polished anew takes the desktop's palette back
+    // rather than its panel's.
+    const QPalette fixed = hostedPanelPalette();
+    for (QWidget* hosted : {m_picDialog.data(), m_picEditPreview.data()}) {
+        if (!hosted) continue;
+        hosted->ensurePolished();
+        hosted->setPalette(fixed);
+        for (QWidget* child : hosted->findChildren<QWidget*>()) {
+            child->ensurePolished();
+            child->setPalette(fixed);
+        }
+    }
+}
+
 void EditingController::resize()
 {
     if (m_panes.layout) m_panes.layout->subResize();
@@ -466,6 +520,7 @@ void EditingController::EditModeEntering()
     if (m_browse && m_browse->mnuPreview(0)) m_browse->mnuPreview(0)->setText(QStringLiteral("Back to Explorer view"));
     m_task.TaskCode = taskNothing;
     blnImageModified = false;
+    applyHostedColours();
     eb_ItemClick(kSpecialGroup, kNothing);
     // Editing starts from the image with every recorded task, in either preview type: a row
     // chosen in a list earlier would otherwise leave later rows off the preview while they stay

@@ -198,6 +198,8 @@ private:
     void setSelectionLabel(const char* name, const QString& text);
     void untick(const char* name);
     void resize();
+    // The hosted panels' fixed colours onto every control on them.
+    void applyHostedColours();
 
     EditingPanes m_panes;
     EditListModel m_list;

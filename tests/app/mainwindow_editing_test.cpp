@@ -679,3 +679,44 @@ TEST_F(MainWindowEditing, TheBrowsePanesTaskBasketTabShowsTheTasksOfTheEditingMo
     QWidget* top = lvEdit->window()->childAt(lvEdit->viewport()->mapTo(lvEdit->window(), row.center()));
     EXPECT_TRUE(top == lvEdit->viewport() || lvEdit->isAncestorOf(top)) << (top ? top->objectName().toStdString() : "nothing");
 }
+
+namespace {
+int luminance(QRgb c) { return (qRed(c) * 299 + qGreen(c) * 587 + qBlue(c) * 114) / 1000; }
+} // namespace
+
+TEST_F(MainWindowEditing, WithADarkPaletteEveryOptionTextStandsOutFromWhatIsBehindIt)
+{
+    const QPalette before = QApplication::palette();
+    QPalette dark;
+    for (const auto& [role, colour] : {std::pair{QPalette::Window, QColor(32, 32, 32)}, {QPalette::WindowText, QColor(Qt::white)},
+                                       {QPalette::Base, QColor(20, 20, 20)}, {QPalette::Text, QColor(Qt::white)},
+                                       {QPalette::Button, QColor(48, 48, 48)}, {QPalette::ButtonText, QColor(Qt::white)}})
+        dark.setColor(role, colour);
+    QApplication::setPalette(dark);
+    frmMain& w = enter(pattern(400, 300));
+    w.resize(1100, 760);
+    for (const char* task : {"Text", "Crop", "Watermark", "Frame"}) {
+        SCOPED_TRACE(task);
+        choose(task);
+        const QImage shot = w.grab().toImage();
+        if (!qEnvironmentVariableIsEmpty("TF_DARK_SCREENSHOT") && QLatin1String(task) == QLatin1String("Text"))
+            shot.save(qEnvironmentVariable("TF_DARK_SCREENSHOT"));
+        // Each text shown on a panel: some of its pixels differ clearly from the colour at its corner.
+        for (QWidget* c : w.editing()->picDialog()->findChildren<QWidget*>()) {
+            const auto* label = qobject_cast<QLabel*>(c);
+            const auto* button = qobject_cast<QAbstractButton*>(c);
+            const QString text = label ? label->text() : button ? button->text() : QString();
+            if (text.trimmed().isEmpty() || !c->isVisibleTo(&w) || (label && !label->pixmap().isNull())) continue;
+            const QWidget* bar = w.editing()->eb();
+            const QRect area = QRect(c->mapTo(&w, QPoint(0, 0)), c->size()) & QRect(bar->mapTo(&w, QPoint(0, 0)), bar->size());
+            if (area.height() < c->height()) continue; // scrolled out of the bar's view
+            const QRgb corner = shot.pixel(area.topLeft() + QPoint(1, 1));
+            int standsOut = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    standsOut += std::abs(luminance(shot.pixel(x, y)) - luminance(corner)) > 90;
+            EXPECT_GT(standsOut, 3) << c->objectName().toStdString() << " \"" << text.toStdString() << "\"";
+        }
+    }
+    QApplication::setPalette(before);
+}

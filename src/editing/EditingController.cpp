@@ -672,6 +672,7 @@ std::optional<EditTask> EditingController::taskToApply()
             b = m_selection.cropRectangle();
         }
         m_panels->setCropRegion(QRect(QPoint(b.left, b.top), QPoint(b.right - 1, b.bottom - 1)));
+        m_panels->setCropBox(scaled ? std::optional<QSize>(m_regionBox) : std::nullopt);
     } else if (code == taskWatermark) {
         // Recorded in image pixels: the replay places the picture there on any page.
         m_panels->setMergePoint(displayToImage(m_selection.mergePoint(), image, display));
@@ -686,10 +687,6 @@ std::optional<EditTask> EditingController::taskToApply()
     }
     task->TaskCode = code;
     task->TaskName = m_task.TaskName;
-    if (code == taskCrop && task->p(1) == QLatin1String("False") && scaled) {
-        task->setP(6, taskparam::fromLong(m_regionBox.width()));
-        task->setP(7, taskparam::fromLong(m_regionBox.height()));
-    }
     return task;
 }
 

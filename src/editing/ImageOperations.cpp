@@ -360,19 +360,19 @@ QImage MergeMask(const QImage& image, const QImage& mask, const MergeParams& par
         MergeInto(out, stretched, at);
         return out;
     }
-    const double opacity = 1.0 - std::clamp(params.transparency, 0.0, 100.0) / 100.0;
+    // Whole numbers per pixel: a page has millions of them.
+    const int opacity = int(std::lround(256.0 * (1.0 - std::clamp(params.transparency, 0.0, 100.0) / 100.0)));
     for (int y = 0; y < out.height(); ++y) {
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
         const auto* src = reinterpret_cast<const QRgb*>(stretched.constScanLine(y));
         for (int x = 0; x < out.width(); ++x) {
             // How much of the pixel the mask covers: its grey level, 0 in the black the picture shows through.
             const QRgb m = src[x];
-            const double a = opacity * std::max({qRed(m), qGreen(m), qBlue(m)}) / 255.0;
+            const int a = (std::max({qRed(m), qGreen(m), qBlue(m)}) * opacity) >> 8;
             if (a <= 0) continue;
             const QRgb d = dst[x];
-            auto mix = [a](int sv, int dv) { return clamp255(sv * a + dv * (1 - a)); };
-            dst[x] = qRgba(mix(qRed(m), qRed(d)), mix(qGreen(m), qGreen(d)), mix(qBlue(m), qBlue(d)),
-                           clamp255(qAlpha(d) + (255 - qAlpha(d)) * a));
+            const auto mix = [a](int sv, int dv) { return (sv * a + dv * (255 - a) + 127) / 255; };
+            dst[x] = qRgba(mix(qRed(m), qRed(d)), mix(qGreen(m), qGreen(d)), mix(qBlue(m), qBlue(d)), qAlpha(d) + (255 - qAlpha(d)) * a / 255);
         }
     }
     return out;

@@ -5,6 +5,8 @@
 
 #include "basket/frmDialogExtension.h"
 #include "editing/OptionControls.h"
+#include "editing/ImageOperations.h"
+#include "editing/modProcessTasks.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 
@@ -719,4 +721,23 @@ TEST_F(MainWindowEditing, WithADarkPaletteEveryOptionTextStandsOutFromWhatIsBehi
         }
     }
     QApplication::setPalette(before);
+}
+
+TEST_F(MainWindowEditing, EditingStartsFromEveryRecordedTaskAfterARowWasChosenInTheOptimizedPreview)
+{
+    frmMain& w = start();
+    w.browse()->mnuPreviewType_Click(1); // "Optimized"
+    EditTask flip = makeEditTask(taskFlip);
+    flip.setP(1, QStringLiteral("0"));
+    editing().editList().setTasks({flip, makeEditTask(taskInvert)});
+    show(original);
+    QImage all = original;
+    ASSERT_TRUE(subProcessPages(all, rows()).ok);
+
+    w.browse()->tbsBrowse()->setSelectedIndex(2);
+    clickTask(w.editing()->lvEdit(), 0);
+    ASSERT_EQ(rgb(ibMain().Picture()), rgb(editops::Flip(original, 0))) << "the list shown up to its first row";
+    click(w.browse()->CmdPreviewEdit());
+    EXPECT_EQ(rgb(ibMain().Picture()), rgb(all));
+    EXPECT_EQ(rgb(gvarWorkingImage.image), rgb(all));
 }

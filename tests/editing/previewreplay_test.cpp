@@ -146,35 +146,24 @@ TEST_F(PreviewIsTheReplay, EveryTaskPreviewedAfterEveryOtherGivesTheReplaysPixel
     }
 }
 
-TEST_F(PreviewIsTheReplay, EditingStartsFromTheWholeListWhateverRowTheListShowsChosen)
+TEST_F(PreviewIsTheReplay, ANewTaskIsDrawnOnTheWholeListsPictureWhateverRowTheListShows)
 {
-    // A row chosen in the explorer view's list shows the list replayed up to it; editing then
-    // starts from every row, as the saved pages do.
     editing.editList().setTasks({test::row(taskFlip, {"0"}), test::row(taskInvert)});
     QImage all = original;
     ASSERT_TRUE(subProcessPages(all, rows()).ok);
-    {
-        glngEditMode = 0;
-        load(original);
-        QListView* list = editing.lvEdit();
-        list->setCurrentIndex(list->model()->index(0, 0));
-        editing.lvEdit_ItemClick();
-        settle();
-        ASSERT_NE(box.Picture(), all);
-        glngEditMode = 1;
-        editing.EditModeEntering();
-        settle();
-        EXPECT_EQ(box.Picture(), all);
-        EXPECT_EQ(gvarWorkingImage.image, all);
+    load(original);
+    editing.EditModeEntering();
+    settle();
+    ASSERT_EQ(gvarWorkingImage.image, all);
 
-        // A row chosen in edit mode shows less, but a new task is drawn on the whole list's picture.
-        QListView* preview = editing.lvEditPreview();
-        preview->setCurrentIndex(preview->model()->index(0, 0));
-        editing.lvEditPreview_ItemClick();
-        settle();
-        choose(QStringLiteral("Blur"));
-        editing.cmdApply_Click();
-        settle();
-        EXPECT_EQ(box.Picture(), editops::Blur(all, gudtSettings.Tasks.BlurLevel));
-    }
+    // A row chosen in the list shows less; the next task is still drawn where the pages get it.
+    QListView* preview = editing.lvEditPreview();
+    preview->setCurrentIndex(preview->model()->index(0, 0));
+    editing.lvEditPreview_ItemClick();
+    settle();
+    ASSERT_NE(box.Picture(), all);
+    choose(QStringLiteral("Blur"));
+    editing.cmdApply_Click();
+    settle();
+    EXPECT_EQ(box.Picture(), editops::Blur(all, gudtSettings.Tasks.BlurLevel));
 }

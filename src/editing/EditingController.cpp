@@ -583,6 +583,18 @@ void EditingController::eb_ItemClick(const QString& group, const QString& itemKe
     // A preview still computing belongs to the task being left.
     dropPreviewWork();
     const bool nothing = itemKey == kNothing;
+    // A row chosen in the list shows the tasks up to it; a task is set up and drawn on the
+    // picture the pages get it on, so the list's whole picture comes back first.
+    if (!nothing && glngEditMode == 1 && visibleSelectedRow() >= 0 && !gvarWorkingImage.isEmpty() && m_ibMain && doc().HasImage()) {
+        if (m_workKind == Work::Replay) {
+            m_work.cancel();
+            m_workKind = Work::None;
+            m_afterReplay = {};
+        }
+        clearVisibleSelections();
+        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarWorkingImage);
+        resize();
+    }
     m_cmdOK->setText(nothing ? QStringLiteral("Finish") : QStringLiteral("Confirm"));
     subEnableApply(!nothing);
     for (QWidget* panel : m_optionPanels)

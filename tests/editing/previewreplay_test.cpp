@@ -156,13 +156,14 @@ TEST_F(PreviewIsTheReplay, ANewTaskIsDrawnOnTheWholeListsPictureWhateverRowTheLi
     settle();
     ASSERT_EQ(gvarWorkingImage.image, all);
 
-    // A row chosen in the list shows less; the next task is still drawn where the pages get it.
+    // A row chosen in the list shows less; the next task is set up and drawn where the pages get it.
     QListView* preview = editing.lvEditPreview();
     preview->setCurrentIndex(preview->model()->index(0, 0));
     editing.lvEditPreview_ItemClick();
     settle();
     ASSERT_NE(box.Picture(), all);
     choose(QStringLiteral("Blur"));
+    EXPECT_EQ(box.Picture(), all) << "the task is set up on the picture it is drawn on";
     editing.cmdApply_Click();
     settle();
     EXPECT_EQ(box.Picture(), editops::Blur(all, gudtSettings.Tasks.BlurLevel));

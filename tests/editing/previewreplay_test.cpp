@@ -26,36 +26,18 @@ void distinctiveOptions(const QString& logo)
     typTaskOptions& t = gudtSettings.Tasks;
     t = typTaskOptions{};
     t.FlipMode = 1;
-    t.RotateDegrees = 30;
-    t.RotateBackColor = rgb(0, 200, 0);
-    t.ResizeMode = 1;
-    t.ResizeScale = 75;
-    t.BlurLevel = 2;
-    t.ContrastLevel = 80;
-    t.ContrastRed = t.ContrastGreen = t.ContrastBlue = 1;
-    t.BrightnessLevel = 30;
-    t.BrightnessRed = 1;
-    t.SharpenLevel = 20;
-    t.CropMode = 1;   // by values
-    t.CropChoice = 1; // ellipse
-    t.WatermarkImage = logo;
-    t.WatermarkMergeStyle = 1; // centre
-    t.WatermarkTransparent = 1;
-    t.WatermarkTransparentColor = rgb(255, 255, 0);
-    t.WatermarkTransparency = 40;
-    t.Text = QStringLiteral("Folio");
-    t.TextPosition = 4;
-    t.TextFontSize = 12;
-    t.TextColor = rgb(255, 0, 255);
-    t.CanvasColor = rgb(0, 0, 255);
-    t.CanvasMargin = {3, 4, 5, 6};
-    t.FrameStyle = 0;
-    t.FramePictureIndex = 1;
-    t.FrameResizeCanvas = 1;
-    t.FrameColor = rgb(255, 0, 0);
-    t.MaskIndex = 1;
-    t.MaskTransparent = 1;
-    t.MaskLevel = 30;
+    t.RotateDegrees = 30, t.RotateBackColor = rgb(0, 200, 0);
+    t.ResizeMode = 1, t.ResizeScale = 75;
+    t.BlurLevel = 2, t.SharpenLevel = 20;
+    t.ContrastLevel = 80, t.ContrastRed = t.ContrastGreen = t.ContrastBlue = 1;
+    t.BrightnessLevel = 30, t.BrightnessRed = 1;
+    t.CropMode = 1, t.CropChoice = 1; // an ellipse by values
+    t.WatermarkImage = logo, t.WatermarkMergeStyle = 1, t.WatermarkTransparency = 40;
+    t.WatermarkTransparent = 1, t.WatermarkTransparentColor = rgb(255, 255, 0);
+    t.Text = QStringLiteral("Folio"), t.TextPosition = 4, t.TextFontSize = 12, t.TextColor = rgb(255, 0, 255);
+    t.CanvasColor = rgb(0, 0, 255), t.CanvasMargin = {3, 4, 5, 6};
+    t.FrameStyle = 0, t.FramePictureIndex = 1, t.FrameResizeCanvas = 1, t.FrameColor = rgb(255, 0, 0);
+    t.MaskIndex = 1, t.MaskTransparent = 1, t.MaskLevel = 30;
     t.ShadowIndex = 1;
 }
 

@@ -11,6 +11,7 @@
 #include "frame/modGlobalErrorHandling.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/imagebox/imagebox_error.h"
+#include "platform/sys/colors.h"
 #include "platform/ui/imagelist.h"
 #include "platform/ui/msgbox.h"
 
@@ -24,12 +25,47 @@
 #include <QLayout>
 #include <QListView>
 #include <QMenu>
+#include <QPalette>
 #include <QPushButton>
 #include <QTabBar>
 
 namespace tf {
 
 namespace {
+
+// The explorer bar paints the body behind the hosted panels in its theme's fixed colours, whatever
+// the desktop's palette. The panels' own texts, boxes and buttons take their colours from the same
+// fixed system colours, so that a dark desktop palette does not put light text on that body.
+QPalette hostedPanelPalette()
+{
+    QPalette p;
+    const auto set = [&p](QPalette::ColorRole role, int systemIndex, int disabledIndex = -1) {
+        p.setColor(QPalette::Active, role, systemColor(systemIndex));
+        p.setColor(QPalette::Inactive, role, systemColor(systemIndex));
+        p.setColor(QPalette::Disabled, role, systemColor(disabledIndex < 0 ? systemIndex : disabledIndex));
+    };
+    enum { kWindowColor = 5, kWindowText = 8, kHighlight = 13, kHighlightText = 14, kButtonFace = 15, kButtonShadow = 16,
+           kGrayText = 17, kButtonText = 18, kButtonHighlight = 20, kDarkShadow = 21, kLight = 22, kInfoText = 23, kInfoBack = 24 };
+    set(QPalette::Window, kButtonFace);
+    set(QPalette::WindowText, kWindowText, kGrayText);
+    set(QPalette::Base, kWindowColor, kButtonFace);
+    set(QPalette::AlternateBase, kWindowColor);
+    set(QPalette::Text, kWindowText, kGrayText);
+    set(QPalette::PlaceholderText, kGrayText);
+    set(QPalette::Button, kButtonFace);
+    set(QPalette::ButtonText, kButtonText, kGrayText);
+    set(QPalette::BrightText, kButtonHighlight);
+    set(QPalette::Light, kButtonHighlight);
+    set(QPalette::Midlight, kLight);
+    set(QPalette::Mid, kButtonShadow);
+    set(QPalette::Dark, kButtonShadow);
+    set(QPalette::Shadow, kDarkShadow);
+    set(QPalette::Highlight, kHighlight, kButtonShadow);
+    set(QPalette::HighlightedText, kHighlightText);
+    set(QPalette::ToolTipBase, kInfoBack);
+    set(QPalette::ToolTipText, kInfoText);
+    return p;
+}
 
 constexpr int kExplorerBarWidth = 220;
 constexpr int kSmallButton = 22;
@@ -104,6 +140,7 @@ EditingController::EditingController(const EditingPanes& panes, QObject* parent)
 
     buildPanels(panes.host);
     buildEditLists(panes.picBrowse, panes.host);
+    applyHostedColours();
     // The panels report for the task they were last filled for; a report for another task (a
     // control of a hidden panel) changes nothing here.
     connect(m_panels.get(), &TaskOptionPanels::optionsChanged, this, [this](int32_t code) {
@@ -267,6 +304,10 @@ void EditingController::attachPreview(BrowseController& browse)
     const TabStrip* tabs = browse.tbsBrowse();
     const int row = tabs->tabRowHeight();
     m_picEditBar->move(2 + tabs->tabBar()->sizeHint().width() + 6, tf::kPaneCaptionHeight + std::max(0, (row - kSmallButton) / 2));
+    // The list was made before the tab strip, which covers the tab's whole body: above it, the
+    // "Task Basket" tab shows the list rather than an empty page.
+    m_lvEdit->raise();
+    m_picEditBar->raise();
 }
 
 void EditingController::attachImageBox(ImageBox& box)
@@ -297,6 +338,23 @@ QWidget* EditingController::optionPanel(int code) const
 
 // The picture the preview shows, as the tasks see it: every use of the shown image goes through here.
 ImageDocument& EditingController::doc() const { return m_ibMain->document(); }
+
+void EditingController::applyHostedColours()
+{
+    // Given to every control, not only inherited, and again once the bar has taken the panels in:
+    // under the window's style sheet a control polished anew takes the desktop's palette back
+    // rather than its panel's.
+    const QPalette fixed = hostedPanelPalette();
+    for (QWidget* hosted : {m_picDialog.data(), m_picEditPreview.data()}) {
+        if (!hosted) continue;
+        hosted->ensurePolished();
+        hosted->setPalette(fixed);
+        for (QWidget* child : hosted->findChildren<QWidget*>()) {
+            child->ensurePolished();
+            child->setPalette(fixed);
+        }
+    }
+}
 
 void EditingController::resize()
 {
@@ -332,6 +390,7 @@ void EditingController::replayFromOriginal(bool upToSelection, std::function<voi
     const std::vector<EditTask> rows = m_list.tasks();
     if (rows.empty()) {
         if (!gvarOriginalImage.isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
+        m_replaySettings = EditSettings{};
         if (then) then();
         return;
     }
@@ -341,11 +400,11 @@ void EditingController::replayFromOriginal(bool upToSelection, std::function<voi
     m_afterReplay = std::move(then);
     m_work.start(
         [base, rows, stopRow](const LatestWork::Flag& cancelled) {
-            ReplayOutcome out{base, {}};
+            ReplayOutcome out{base, {}, {}};
             try {
-                out.result = subProcessPages(out.image, rows, {stopRow, loadMergePicture, &cancelled});
+                out.result = subProcessPages(out.image, rows, {stopRow, loadMergePicture, &cancelled, &out.settings});
             } catch (const std::bad_alloc&) {
-                out = {base, {false, QStringLiteral("The task list could not be applied: not enough memory for the image.")}};
+                out = {base, {false, QStringLiteral("The task list could not be applied: not enough memory for the image.")}, {}};
             }
             return out;
         },
@@ -363,6 +422,7 @@ void EditingController::replayLanded(ReplayOutcome outcome)
         return;
     }
     doc().setPicture(outcome.image);
+    m_replaySettings = outcome.settings;
     // The image keeps what the rows before the failed one made; the user is told which failed.
     if (!outcome.result.ok) subGlobalErrorHandler(outcome.result.message, 0, 0, QStringLiteral("subProcessPages"));
     if (then) then();
@@ -460,29 +520,19 @@ void EditingController::EditModeEntering()
     if (m_browse && m_browse->mnuPreview(0)) m_browse->mnuPreview(0)->setText(QStringLiteral("Back to Explorer view"));
     m_task.TaskCode = taskNothing;
     blnImageModified = false;
+    applyHostedColours();
     eb_ItemClick(kSpecialGroup, kNothing);
-    // Editing starts from the image with every recorded task: a row chosen in a list earlier
-    // would otherwise leave later rows off the preview while they stay in the saved pages.
-    // The replay starts from the image as loaded: the preview may still show the list replayed up
-    // to a row clicked in the explorer view, which must not be edited twice.
-    const auto keepWorking = [this] {
+    // Editing starts from the image with every recorded task, in either preview type: a row
+    // chosen in a list earlier would otherwise leave later rows off the preview while they stay
+    // in the saved pages, and the tasks previewed next would be drawn on another picture than
+    // the one they are saved on. The replay starts from the image as loaded, so a preview that
+    // shows the list already is not edited twice.
+    clearVisibleSelections();
+    replayFromOriginal(false, [this] {
+        resize();
         if (m_ibMain && doc().HasImage()) gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
-    };
-    if (!(m_browse && m_browse->mblnOptimizedPreview)) {
-        clearVisibleSelections();
-        replayFromOriginal(false, [this, keepWorking] {
-            resize();
-            keepWorking();
-        });
-    } else if (m_workKind == Work::Replay && m_work.pending()) {
-        // A row clicked in the explorer view is still being replayed: the working image is what it makes.
-        m_afterReplay = [then = std::move(m_afterReplay), keepWorking] {
-            if (then) then();
-            keepWorking();
-        };
-    } else {
-        keepWorking();
-    }
+        m_workingSettings = m_replaySettings;
+    });
 }
 
 void EditingController::EditModeLeaving()
@@ -533,6 +583,18 @@ void EditingController::eb_ItemClick(const QString& group, const QString& itemKe
     // A preview still computing belongs to the task being left.
     dropPreviewWork();
     const bool nothing = itemKey == kNothing;
+    // A row chosen in the list shows the tasks up to it; a task is set up and drawn on the
+    // picture the pages get it on, so the list's whole picture comes back first.
+    if (!nothing && glngEditMode == 1 && visibleSelectedRow() >= 0 && !gvarWorkingImage.isEmpty() && m_ibMain && doc().HasImage()) {
+        if (m_workKind == Work::Replay) {
+            m_work.cancel();
+            m_workKind = Work::None;
+            m_afterReplay = {};
+        }
+        clearVisibleSelections();
+        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarWorkingImage);
+        resize();
+    }
     m_cmdOK->setText(nothing ? QStringLiteral("Finish") : QStringLiteral("Confirm"));
     subEnableApply(!nothing);
     for (QWidget* panel : m_optionPanels)
@@ -622,6 +684,7 @@ std::optional<EditTask> EditingController::taskToApply()
             b = m_selection.cropRectangle();
         }
         m_panels->setCropRegion(QRect(QPoint(b.left, b.top), QPoint(b.right - 1, b.bottom - 1)));
+        m_panels->setCropBox(scaled ? std::optional<QSize>(m_regionBox) : std::nullopt);
     } else if (code == taskWatermark) {
         // Recorded in image pixels: the replay places the picture there on any page.
         m_panels->setMergePoint(displayToImage(m_selection.mergePoint(), image, display));
@@ -636,10 +699,6 @@ std::optional<EditTask> EditingController::taskToApply()
     }
     task->TaskCode = code;
     task->TaskName = m_task.TaskName;
-    if (code == taskCrop && task->p(1) == QLatin1String("False") && scaled) {
-        task->setP(6, taskparam::fromLong(m_regionBox.width()));
-        task->setP(7, taskparam::fromLong(m_regionBox.height()));
-    }
     return task;
 }
 
@@ -669,22 +728,25 @@ bool EditingController::cmdApply_Click()
 
 void EditingController::startPreview(const PreviewRequest& request)
 {
-    // A repeated Preview replaces the task's earlier preview rather than adding to it.
-    const QImage base = !blnFreshTask && !gvarWorkingImage.isEmpty() ? gvarWorkingImage.image : doc().Picture();
+    // The task is drawn on the picture the saved pages get before it: the working image, also
+    // when a row chosen in the list shows less of it (a repeated Preview replaces the task's
+    // earlier preview rather than adding to it).
+    const QImage base = !gvarWorkingImage.isEmpty() ? gvarWorkingImage.image : doc().Picture();
     m_workKind = Work::Preview;
     m_workPicture = doc().image().cacheKey();
     m_work.start(
-        [base, request](const LatestWork::Flag&) {
+        [base, request, settings = m_workingSettings](const LatestWork::Flag&) {
             PreviewOutcome out;
             try {
                 if (request.redEye) {
                     out.image = editops::RedEyeCorrection(base, *request.redEye);
+                    out.settings = settings;
                 } else {
-                    // The same routine and the same fresh settings as every replay, so a written
-                    // page shows exactly what this preview shows.
+                    // The replay's own step, from the state the replay reaches at this row, so a
+                    // written page shows exactly what this preview shows.
                     out.image = base;
-                    EditSettings settings;
-                    applyTaskRow(out.image, request.task, settings);
+                    out.settings = settings;
+                    applyTaskRow(out.image, request.task, out.settings);
                 }
                 out.ok = true;
             } catch (const ImageBoxError& e) {
@@ -720,6 +782,7 @@ void EditingController::previewLanded(PreviewOutcome outcome, const EditTask& ta
     }
     doc().setPicture(outcome.image);
     m_applied = task;
+    m_appliedSettings = outcome.settings;
     if (m_task.TaskCode == taskCrop) {
         m_selection.stopTools();
         m_band.reset();
@@ -757,8 +820,10 @@ void EditingController::finishConfirm()
     if (m_task.TaskCode != taskRedEye) {
         // Only a task that was applied is recorded: a row with nothing in it would be a task the
         // preview never showed.
-        if (!blnFreshTask && m_applied && (m_applied->TaskCode == taskInvert || !m_applied->paramsEmpty()))
+        if (!blnFreshTask && m_applied && (m_applied->TaskCode == taskInvert || !m_applied->paramsEmpty())) {
             m_list.appendTask(*m_applied);
+            m_workingSettings = m_appliedSettings;
+        }
         m_panels->storeTask(m_task.TaskCode);
     }
     m_task.TaskCode = taskNothing;
@@ -773,6 +838,15 @@ void EditingController::cmdReset_Click()
 {
     m_cmdReset->update();
     subRestoreWorkingImage();
+    // Reset takes back what the tools drew for the task too: a crop rectangle left standing
+    // would be cropped by the next Preview.
+    if (m_selection.mode() != SelDragMode::Idle || m_band) {
+        m_selection.stopTools();
+        m_selection.clearSelection();
+        m_band.reset();
+        untick("chkCropMouse");
+        showOverlay();
+    }
 }
 
 void EditingController::subRestoreWorkingImage()
@@ -813,6 +887,7 @@ void EditingController::replayChangedList(std::function<void()> then)
         resize();
         if (glngEditMode == 1) {
             gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+            m_workingSettings = m_replaySettings;
             m_cmdOriginalImage->setEnabled(m_list.rowCount() > 0);
         }
         if (then) then();

@@ -160,10 +160,12 @@ private:
         QImage image;
         bool ok = false;
         QString message;
+        EditSettings settings; // the state after the task, which its row leaves for the next
     };
     struct ReplayOutcome {
         QImage image;
         ReplayResult result;
+        EditSettings settings;
     };
     enum class Work { None, Preview, Replay };
     void startPreview(const PreviewRequest& request);
@@ -196,6 +198,8 @@ private:
     void setSelectionLabel(const char* name, const QString& text);
     void untick(const char* name);
     void resize();
+    // The hosted panels' fixed colours onto every control on them.
+    void applyHostedColours();
 
     EditingPanes m_panes;
     EditListModel m_list;
@@ -214,8 +218,15 @@ private:
     QPointer<ImageBox> m_ibMain;
 
     EditTask m_task;
-    // The task the shown preview was made with, when the last Apply succeeded.
+    // The task the shown preview was made with, when the last Apply succeeded, and the state its
+    // row leaves behind.
     std::optional<EditTask> m_applied;
+    EditSettings m_appliedSettings;
+    // The state the replay of the whole list reaches: the working image's companion. A Preview
+    // starts from it, as the task's row will when the list is replayed on a page.
+    EditSettings m_workingSettings;
+    // What the last replay that landed reached.
+    EditSettings m_replaySettings;
     // The red-eye tool: the ellipse drawn on the preview, in display pixels.
     bool m_redEyeArmed = false, m_redEyeDrawing = false;
     QPoint m_redEyeStart, m_redEyeEnd;

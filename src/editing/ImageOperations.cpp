@@ -274,23 +274,21 @@ QImage Crop(const QImage& image, Bounds b, OleColor background)
 
 QImage CropToSelection(const QImage& image, Bounds selection, SelectionShape shape, OleColor background)
 {
-    QImage in = working(image);
     const Bounds s = selection.normalized();
-    const Bounds clipped{std::max(s.left, 0), std::max(s.top, 0), std::min(s.right, in.width()), std::min(s.bottom, in.height())};
-    if (clipped.right <= clipped.left || clipped.bottom <= clipped.top)
-        invalid(QStringLiteral("The selection (%1, %2, %3, %4) holds no part of the image.").arg(s.left).arg(s.top).arg(s.right).arg(s.bottom));
-    QImage out = canvasLike(in, clipped.right - clipped.left, clipped.bottom - clipped.top, background);
-    QPainter painter(&out);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    // The picture becomes the whole selection, as a crop by mouse or a canvas does: what lies
+    // outside the picture is filled with the background colour.
+    QImage out = Crop(image, s, background);
     if (shape == SelectionShape::Ellipse) {
-        // The ellipse is the one drawn in the whole selection; only its part on the image is kept.
+        QImage filled = canvasLike(out, out.width(), out.height(), background);
+        QPainter painter(&filled);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
         QPainterPath path;
-        path.addEllipse(QRectF(double(s.left) - clipped.left, double(s.top) - clipped.top, double(s.right) - s.left,
-                              double(s.bottom) - s.top));
+        path.addEllipse(QRectF(0, 0, out.width(), out.height()));
         painter.setClipPath(path);
+        painter.drawImage(QPoint(0, 0), out);
+        painter.end();
+        out = filled;
     }
-    painter.drawImage(QPoint(-clipped.left, -clipped.top), in);
-    painter.end();
     return out;
 }
 
@@ -350,15 +348,59 @@ void MergeInto(QImage& out, const QImage& picture, const MergeParams& params)
     }
 }
 
+QImage MergeMask(const QImage& image, const QImage& mask, const MergeParams& params)
+{
+    QImage out = working(image);
+    if (mask.isNull()) throw ImageBoxError(imagebox_error::kInvalidPicture, QStringLiteral("There is no mask to merge."));
+    const QImage stretched = mask.convertToFormat(QImage::Format_RGB32).scaled(out.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (!params.transparent) {
+        MergeParams at = params;
+        at.style = mergeAtPoint;
+        at.x = at.y = 0;
+        MergeInto(out, stretched, at);
+        return out;
+    }
+    // Whole numbers per pixel: a page has millions of them.
+    const int opacity = int(std::lround(256.0 * (1.0 - std::clamp(params.transparency, 0.0, 100.0) / 100.0)));
+    for (int y = 0; y < out.height(); ++y) {
+        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
+        const auto* src = reinterpret_cast<const QRgb*>(stretched.constScanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            // How much of the pixel the mask covers: its grey level, 0 in the black the picture shows through.
+            const QRgb m = src[x];
+            const int a = (std::max({qRed(m), qGreen(m), qBlue(m)}) * opacity) >> 8;
+            if (a <= 0) continue;
+            const QRgb d = dst[x];
+            const auto mix = [a](int sv, int dv) { return (sv * a + dv * (255 - a) + 127) / 255; };
+            dst[x] = qRgba(mix(qRed(m), qRed(d)), mix(qGreen(m), qGreen(d)), mix(qBlue(m), qBlue(d)), qAlpha(d) + (255 - qAlpha(d)) * a / 255);
+        }
+    }
+    return out;
+}
+
 int32_t fontPixelSize(double points)
 {
     return std::max(1, roundToLong(points * 96.0 / 72.0));
 }
 
+namespace {
+// The lines of a text as typed: the text box breaks with LF, files written elsewhere with CR LF.
+QStringList textLines(const QString& text)
+{
+    QString t = text;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return t.split(QLatin1Char('\n'));
+}
+} // namespace
+
 QSize TextExtent(const TextParams& params, const QString& text)
 {
     const QFontMetrics fm(fontFor(params));
-    return {fm.horizontalAdvance(text), fm.height()};
+    const QStringList lines = textLines(text);
+    int width = 0;
+    for (const QString& line : lines) width = std::max(width, fm.horizontalAdvance(line));
+    return {width, fm.height() * int(lines.size())};
 }
 
 QImage DrawText(const QImage& image, const TextParams& params, int32_t x, int32_t y, const QString& text)
@@ -366,17 +408,23 @@ QImage DrawText(const QImage& image, const TextParams& params, int32_t x, int32_
     QImage out = working(image);
     const QFont font = fontFor(params);
     const QFontMetrics fm(font);
-    const int tw = fm.horizontalAdvance(text), th = fm.height();
-    const double dx = params.alignment == 1 ? -tw / 2.0 : params.alignment == 2 ? -double(tw) : 0.0;
+    const int th = fm.height();
     QPainter painter(&out);
     painter.setRenderHint(QPainter::TextAntialiasing, params.antiAlias);
     painter.setRenderHint(QPainter::Antialiasing, params.antiAlias);
     painter.translate(x, y);
     painter.rotate(-double(params.angle));
-    if (!params.transparent) painter.fillRect(QRectF(dx, 0, tw, th), colorFromOle(params.backColor));
     painter.setFont(font);
     painter.setPen(colorFromOle(params.color));
-    painter.drawText(QPointF(dx, fm.ascent()), text);
+    // Line below line, each placed by the alignment on its own width.
+    const QStringList lines = textLines(text);
+    for (int i = 0; i < lines.size(); ++i) {
+        const int tw = fm.horizontalAdvance(lines[i]);
+        const double dx = params.alignment == 1 ? -tw / 2.0 : params.alignment == 2 ? -double(tw) : 0.0;
+        const double top = double(i) * th;
+        if (!params.transparent) painter.fillRect(QRectF(dx, top, tw, th), colorFromOle(params.backColor));
+        painter.drawText(QPointF(dx, top + fm.ascent()), lines[i]);
+    }
     painter.end();
     return out;
 }

@@ -21,8 +21,8 @@
 //   Both take levels outside 0..100 as the nearest end, round half to even, clamp to 0..255
 //   and change only the switched-on channels.
 // - Crop: right and bottom are exclusive; parts outside the image grow the canvas in the
-//   background colour. CropToSelection keeps only image pixels: the selection is first clipped
-//   to the image; an ellipse leaves its outside in the background colour.
+//   background colour. CropToSelection does the same with the whole selection; an ellipse
+//   leaves its outside in the background colour.
 // - Merge styles: 0 centre (half to even), 1 at (x, y), 2 tiled from the top-left corner,
 //   3 "Wrap": the picture stretched over the whole image, nearest pixel, so that its transparent
 //   colour stays exact. Transparency 0..100 is how much of the image shows through; with the
@@ -101,6 +101,11 @@ QImage Merge(const QImage& image, const QImage& picture, const MergeParams& para
 // The same merge drawn straight into `image` (made 32-bit first if it is not), for callers that
 // lay many pieces on one picture.
 void MergeInto(QImage& image, const QImage& picture, const MergeParams& params);
+// A mask (black where the picture shows, white where the mask covers it, grey along its edges)
+// stretched smoothly over the whole image and merged at (0, 0). With params.transparent (black
+// the transparent colour) every pixel is covered in proportion to its mask's whiteness, so the
+// edge is antialiased; otherwise the mask is merged whole like any picture.
+QImage MergeMask(const QImage& image, const QImage& mask, const MergeParams& params);
 // A font size in points as the pixel size text is drawn at (96 dpi, half to even, at least 1).
 int32_t fontPixelSize(double points);
 // The text's box: TextWidth and TextHeight.

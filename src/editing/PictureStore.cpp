@@ -143,14 +143,16 @@ FramePieces makeShadow(int index)
     return f;
 }
 
-// Masks are black where the picture shows through and white elsewhere; they are merged with black
-// as the transparent colour after being stretched over the picture.
+// Masks are black where the picture shows through and white elsewhere, with grey along the edge
+// where a pixel is partly inside: drawn antialiased, and large enough that stretching one over a
+// page keeps the edge smooth. They are merged over the picture by editops::MergeMask.
 QImage makeMask(int index)
 {
-    const int s = 64;
-    QImage img = blank(s, s, Qt::white);
+    const int s = 64, scale = 4; // drawn in 64 units on 256 pixels
+    QImage img = blank(s * scale, s * scale, Qt::white);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing, false); // only pure black may show the picture
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.scale(scale, scale);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::black);
     const QRect inner(6, 6, s - 12, s - 12);

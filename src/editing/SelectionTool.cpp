@@ -18,7 +18,7 @@ QPoint textOriginFromClick(QPoint display, QSize imageSize, QSize displaySize, d
 {
     const double sx = displaySize.width() > 0 ? double(imageSize.width()) / displaySize.width() : 1.0;
     const double sy = displaySize.height() > 0 ? double(imageSize.height()) / displaySize.height() : 1.0;
-    return {roundToLong(sx * display.x()), roundToLong(sy * display.y() - editops::fontPixelSize(fontSizePoints) / 2.0)};
+    return {roundToLong(sx * display.x()), roundToLong(sy * display.y() - fontSizePoints / 2.0)};
 }
 
 QString SelectionTool::regionLabel(QPoint p)

@@ -136,7 +136,7 @@ private:
 // A display point in image pixels: x by imageWidth / displayWidth, y by the heights, half to even.
 QPoint displayToImage(QPoint display, QSize imageSize, QSize displaySize);
 // The text origin a click on the preview gives (position 9): the point in image pixels, raised by
-// half the font's pixel size so that the text sits on the click. The Preview button records it in
+// half the font size in points (not in pixels), as files recorded elsewhere were placed. The Preview button records it in
 // p16/p17; the replay uses the recorded origin as it is.
 QPoint textOriginFromClick(QPoint display, QSize imageSize, QSize displaySize, double fontSizePoints);
 

@@ -4,6 +4,7 @@
 #include "editing/ImageOperations.h"
 #include "editing/PictureStore.h"
 #include "editing/SelectionTool.h"
+#include "editing/TaskRecords.h"
 #include "editing/modProcessTasks.h"
 #include "frame/modSettings.h"
 #include "platform/sys/numbers.h"
@@ -901,6 +902,7 @@ void TaskOptionPanels::fillTask(int32_t code)
     m_filling = true;
     m_task = code;
     m_cropRegion = QRect();
+    m_cropBox.reset();
     m_frameBackColor->hide();
     m_picLocation->hide();
     auto tick = [](QAbstractButton* b, int value) { b->setChecked(value != 0); };
@@ -1120,8 +1122,6 @@ std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QStrin
         why = QStringLiteral("There is no task %1.").arg(taskCode);
         return std::nullopt;
     }
-    EditTask task = makeEditTask(static_cast<TaskCode>(taskCode));
-    using namespace taskparam;
     // The number in a box, or a refusal naming what the box holds.
     auto number = [&why](const QString& text, int lo, int hi, const QString& what) -> std::optional<int> {
         const auto v = boxNumber(text, lo, hi);
@@ -1130,72 +1130,64 @@ std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QStrin
     };
     auto check = [](const QAbstractButton* b) { return b->isChecked(); };
 
+    std::optional<task::Record> record;
     switch (taskCode) {
-    case taskFlip: task.setP(1, chosen(optFlip) == 0 ? QStringLiteral("0") : QStringLiteral("1")); break;
+    case taskFlip: record = task::Flip{chosen(optFlip) == 0 ? 0 : 1}; break;
     case taskRotate: {
         const auto angle = number(txtDegrees->text(), -180, 180, QStringLiteral("the angle"));
         if (!angle) return std::nullopt;
-        task.setP(1, fromBool(check(chkRotateResample)));
-        task.setP(2, QString::number(*angle));
-        task.setP(3, fromLong(m_backColors[taskRotate]));
+        record = task::Rotate{check(chkRotateResample), int16_t(*angle), m_backColors[taskRotate]};
         break;
     }
     case taskResize: {
-        const bool bySize = chosen(optResize) == 0;
-        task.setP(1, fromBool(bySize));
-        if (bySize) {
+        task::Resize t;
+        t.bySize = chosen(optResize) == 0;
+        if (t.bySize) {
             const auto w = number(txtResizeWidth->text(), 1, 32767, QStringLiteral("the width"));
             const auto h = number(txtResizeHeight->text(), 1, 32767, QStringLiteral("the height"));
             if (!w || !h) return std::nullopt;
-            task.setP(2, QString::number(*w));
-            task.setP(3, QString::number(*h));
+            t.width = *w;
+            t.height = *h;
         } else {
             const auto scale = number(txtScale->text(), 1, 32767, QStringLiteral("the percentage"));
             if (!scale) return std::nullopt;
-            task.setP(2, QString::number(*scale));
+            t.percent = int16_t(*scale);
         }
+        record = t;
         break;
     }
-    case taskBlur: task.setP(1, fromLong(sldBlur->value())); break;
-    case taskSharpen: task.setP(1, fromLong(sldSharpen->value())); break;
-    case taskContrast:
-    case taskBrightness: {
-        const bool contrast = taskCode == taskContrast;
-        task.setP(1, fromLong((contrast ? sldContrast : sldBrightness)->value()));
-        for (int i = 0; i < 3; ++i) task.setP(2 + i, fromCheck(check((contrast ? chkCon : chkBr)[size_t(i)])));
-        break;
-    }
-    case taskCrop:
-        if (chosen(optCropSelect) == 1) {
+    case taskBlur: record = task::Blur{sldBlur->value()}; break;
+    case taskSharpen: record = task::Sharpen{sldSharpen->value()}; break;
+    case taskContrast: record = task::Contrast{sldContrast->value(), {check(chkCon[0]), check(chkCon[1]), check(chkCon[2])}}; break;
+    case taskBrightness: record = task::Brightness{sldBrightness->value(), {check(chkBr[0]), check(chkBr[1]), check(chkBr[2])}}; break;
+    case taskCrop: {
+        task::Crop t;
+        t.byValues = chosen(optCropSelect) == 1;
+        if (t.byValues) {
             const auto l = number(txtCropLeft->text(), 0, 32767, QStringLiteral("the left edge"));
-            const auto t = number(txtCropTop->text(), 0, 32767, QStringLiteral("the top edge"));
+            const auto top = number(txtCropTop->text(), 0, 32767, QStringLiteral("the top edge"));
             const auto r = number(txtCropRight->text(), 0, 32767, QStringLiteral("the right edge"));
             const auto b = number(txtCropBot->text(), 0, 32767, QStringLiteral("the bottom edge"));
-            if (!l || !t || !r || !b) return std::nullopt;
-            if (*r <= *l || *b <= *t) {
+            if (!l || !top || !r || !b) return std::nullopt;
+            if (*r <= *l || *b <= *top) {
                 why = QStringLiteral("The right edge must lie right of the left edge, and the bottom below the top.");
                 return std::nullopt;
             }
-            task.setP(1, fromBool(true));
-            task.setP(2, QString::number(std::max(0, cmbCrop->currentIndex())));
-            task.setP(3, QString::number(*l));
-            task.setP(4, QString::number(*t));
-            task.setP(5, QString::number(*r));
-            task.setP(6, QString::number(*b));
-            if (cmbCrop->currentIndex() == 1) task.setP(7, fromLong(picCropBackColor->color()));
+            t.shape = int16_t(std::max(0, cmbCrop->currentIndex()));
+            t.bounds = {*l, *top, *r, *b};
+            t.background = picCropBackColor->color();
         } else {
             if (m_cropRegion.isEmpty()) {
                 why = QStringLiteral("Please select the area to crop on the preview first.");
                 return std::nullopt;
             }
-            // Image pixels, so p6 and p7 stay empty.
-            task.setP(1, fromBool(false));
-            task.setP(2, fromLong(m_cropRegion.left()));
-            task.setP(3, fromLong(m_cropRegion.top()));
-            task.setP(4, fromLong(m_cropRegion.left() + m_cropRegion.width()));
-            task.setP(5, fromLong(m_cropRegion.top() + m_cropRegion.height()));
+            t.box = m_cropBox;
+            t.bounds = {m_cropRegion.left(), m_cropRegion.top(), m_cropRegion.left() + m_cropRegion.width(),
+                        m_cropRegion.top() + m_cropRegion.height()};
         }
+        record = t;
         break;
+    }
     case taskWatermark: {
         if (m_mergeFile.isEmpty()) {
             why = QStringLiteral("Please select an image/logo for watermarking the image.");
@@ -1207,14 +1199,16 @@ std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QStrin
             return std::nullopt;
         }
         const int style = cboMergeStyle->currentIndex();
-        task.setP(1, fromBool(check(chkWatermarkTransparent)));
-        task.setP(2, fromLong(sldWatermarkTransparency->value()));
-        task.setP(3, fromLong(style >= 0 && style < 4 ? kMergeStyleCode[style] : 0));
-        task.setP(4, m_mergeFile);
-        task.setP(5, fromLong(picWatermarkTransparentColor->color()));
-        task.setP(6, fromLong(m_mergePoint.y()));
-        task.setP(7, fromLong(m_mergePoint.x()));
-        task.setP(8, fromBool(m_fitToWindow));
+        task::Watermark t;
+        t.transparent = check(chkWatermarkTransparent);
+        t.transparency = int16_t(sldWatermarkTransparency->value());
+        t.style = int16_t(style >= 0 && style < 4 ? kMergeStyleCode[style] : 0);
+        t.file = m_mergeFile;
+        t.transparentColor = picWatermarkTransparentColor->color();
+        t.y = m_mergePoint.y();
+        t.x = m_mergePoint.x();
+        t.fitToWindow = m_fitToWindow;
+        record = t;
         break;
     }
     case taskText: {
@@ -1225,7 +1219,8 @@ std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QStrin
             why = QStringLiteral("Please choose where the text goes.");
             return std::nullopt;
         }
-        editops::TextParams p;
+        task::Text t;
+        editops::TextParams& p = t.params;
         p.antiAlias = check(chkAntiAlias);
         p.transparent = check(chkTransparent);
         p.fontName = ComboFontFamily->currentText();
@@ -1235,9 +1230,9 @@ std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QStrin
         p.underline = check(chkTextUnderline);
         p.color = cmdTextColor->color();
         p.backColor = cmdTextBackground->color();
-        const QString text = txtDraw->toPlainText();
-        uint8_t orientation = 0;
-        int32_t x = 0, y = 0;
+        t.text = txtDraw->toPlainText();
+        t.fitToWindow = m_fitToWindow;
+        t.position = int16_t(position);
         if (position == 9) {
             const auto angle = number(txtTextAngle->text(), -180, 180, QStringLiteral("the text angle"));
             if (!angle) return std::nullopt;
@@ -1245,43 +1240,28 @@ std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QStrin
             p.alignment = 0;
             if (!m_textClickImage.isEmpty() && !m_textClickDisplay.isEmpty()) {
                 const QPoint origin = textOriginFromClick(m_textClick, m_textClickImage, m_textClickDisplay, p.fontSize);
-                x = origin.x();
-                y = origin.y();
+                t.x = origin.x();
+                t.y = origin.y();
             }
         } else if (chosen(OptTextOrientation) == 0) {
             p.angle = 0;
             p.alignment = int16_t(chosen(OptTextAlignment));
         } else {
-            orientation = 1;
+            t.orientation = 1;
             p.angle = -90;
             p.alignment = 0;
         }
         if (position != 9 && !m_imageSize.isEmpty() && !p.fontName.isEmpty()) {
             try {
-                subCalcTextPosition(orientation, int16_t(position), p.alignment, m_imageSize, editops::TextExtent(p, text), x, y);
+                subCalcTextPosition(t.orientation, t.position, p.alignment, m_imageSize, editops::TextExtent(p, t.text), t.x, t.y);
             } catch (const std::exception&) {
                 // The replay places grid positions itself; the recorded origin is for reading only.
             }
         }
-        task.setP(1, fromBool(p.antiAlias));
-        task.setP(2, fromBool(m_fitToWindow));
-        task.setP(3, fromBool(p.transparent));
-        task.setP(4, fromSingle(p.angle));
-        task.setP(5, fromLong(p.alignment));
-        task.setP(6, p.fontName);
-        task.setP(7, QString::number(*size));
-        task.setP(8, fromBool(p.bold));
-        task.setP(9, fromBool(p.italic));
-        task.setP(10, fromBool(p.underline));
-        task.setP(11, fromLong(p.color));
-        task.setP(12, fromLong(p.backColor));
-        task.setP(13, QString::number(orientation));
-        task.setP(14, QString::number(position));
-        task.setP(15, text);
-        task.setP(16, fromLong(x));
-        task.setP(17, fromLong(y));
+        record = t;
         break;
     }
+    case taskInvert: record = task::Invert{}; break;
     case taskCanvas: {
         std::array<int, 4> m{};
         static const QString what[] = {QStringLiteral("the top margin"), QStringLiteral("the left margin"),
@@ -1291,34 +1271,29 @@ std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QStrin
             if (!v) return std::nullopt;
             m[i] = *v;
         }
-        task.setP(1, fromLong(m_backColors[taskCanvas]));
-        task.setP(2, QString::number(m[1]));
-        task.setP(3, QString::number(m[0]));
-        task.setP(4, QString::number(m[2]));
-        task.setP(5, QString::number(m[3]));
+        record = task::Canvas{m_backColors[taskCanvas], m[1], m[0], m[2], m[3]};
         break;
     }
-    case taskFrame:
-        task.setP(1, fromLong(m_backColors[taskFrame]));
-        if (chosen(OptFrameStyle) == 0) {
-            task.setP(2, QStringLiteral("0"));
-            task.setP(3, QString::number(chosen(OptFrameImage)));
-            task.setP(4, fromCheck(check(chkFrameImageResizeCanvas)));
-        } else {
+    case taskFrame: {
+        task::Frame t;
+        t.color = m_backColors[taskFrame];
+        t.plain = chosen(OptFrameStyle) != 0;
+        if (t.plain) {
             const auto width = number(txtFrameSize->text(), 0, 800, QStringLiteral("the frame size"));
             if (!width) return std::nullopt;
-            task.setP(2, QStringLiteral("1"));
-            task.setP(3, QString::number(*width));
+            t.width = *width;
+        } else {
+            t.picture = int16_t(chosen(OptFrameImage));
+            t.resizeCanvas = check(chkFrameImageResizeCanvas) ? 1 : 0;
         }
+        record = t;
         break;
-    case taskMask:
-        task.setP(1, fromBool(check(chkMaskTransparent)));
-        task.setP(2, fromLong(sldMask->value()));
-        task.setP(3, QString::number(chosen(OptMask)));
-        break;
-    case taskShadow: task.setP(1, QString::number(chosen(OptShadow))); break;
-    default: break; // Nothing, Invert and Red-eye record no parameters
     }
+    case taskMask: record = task::Mask{check(chkMaskTransparent), int16_t(sldMask->value()), int16_t(chosen(OptMask))}; break;
+    case taskShadow: record = task::Shadow{int16_t(chosen(OptShadow))}; break;
+    default: break; // Nothing and Red-eye record no parameters
+    }
+    EditTask task = record ? task::toTask(*record) : makeEditTask(static_cast<TaskCode>(taskCode));
     return task;
 }
 

@@ -61,6 +61,9 @@ public:
     // The crop by mouse, in image pixels (recorded as left, top, x + width, y + height); an empty
     // rectangle is no selection. Cleared when a task is filled.
     void setCropRegion(const QRect& imagePixels) { m_cropRegion = imagePixels; }
+    // A crop region drawn on a fitted preview is in display pixels of this box (recorded with it);
+    // nullopt for image pixels.
+    void setCropBox(std::optional<QSize> box) { m_cropBox = box; }
     // The watermark's custom position, in image pixels.
     void setMergePoint(QPoint imagePixels) { m_mergePoint = imagePixels; }
     // The text's mouse-click position as clicked on the preview; the origin is worked out with the
@@ -136,6 +139,7 @@ private:
     QSize m_ratioBase;
     bool m_fitToWindow = false;
     QRect m_cropRegion;
+    std::optional<QSize> m_cropBox;
     QPoint m_mergePoint;
     QPoint m_textClick;
     QSize m_textClickImage, m_textClickDisplay;

@@ -1,5 +1,7 @@
 #include "editing/modProcessTasks.h"
 
+#include "editing/TaskRecords.h"
+
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/imagebox/imagebox_geometry.h"
@@ -115,27 +117,9 @@ QImage loadMergePicture(const QString& path)
 
 namespace {
 
-// Reads the parameters of one row, naming the parameter that does not convert.
-class RowReader {
-public:
-    explicit RowReader(const EditTask& row) : m_row(row) {}
-    bool boolean(int n) const { return need(n, taskparam::toBool(m_row.p(n))); }
-    int32_t longValue(int n) const { return need(n, taskparam::toLong(m_row.p(n))); }
-    int16_t integer(int n) const { return need(n, taskparam::toInteger(m_row.p(n))); }
-    uint8_t byte(int n) const { return need(n, taskparam::toByte(m_row.p(n))); }
-    double number(int n) const { return need(n, taskparam::toDouble(m_row.p(n))); }
-    const QString& text(int n) const { return m_row.p(n); }
-
-private:
-    template <typename T>
-    T need(int n, std::optional<T> v) const
-    {
-        if (!v)
-            throw ImageBoxError(imagebox_error::kInvalidArgument,
-                                QStringLiteral("parameter %1 (\"%2\") is not a valid value").arg(n).arg(m_row.p(n)));
-        return *v;
-    }
-    const EditTask& m_row;
+template <class... Ts>
+struct overloaded : Ts... {
+    using Ts::operator()...;
 };
 
 // The image with margins added on each side (negative margins take away); margins from a file can
@@ -149,146 +133,119 @@ Bounds grownBounds(const QImage& image, int64_t left, int64_t top, int64_t right
     return Bounds{int32_t(v[0]), int32_t(v[1]), int32_t(v[2]), int32_t(v[3])};
 }
 
-editops::ChannelSwitches channels(const RowReader& r) { return {r.boolean(2), r.boolean(3), r.boolean(4)}; }
-
 } // namespace
 
 void applyTaskRow(QImage& image, const EditTask& row, EditSettings& s, const PictureLoader& loader)
 {
-    if (row.TaskCode < taskFlip || row.TaskCode > taskShadow) return;
-    // A row that lost its parameters (a damaged task basket) is passed over; Invert has none.
-    if (row.TaskCode != taskInvert && row.paramsEmpty()) return;
-    const RowReader r(row);
-    QImage out;
-    switch (row.TaskCode) {
-    case taskFlip: out = editops::Flip(image, row.p(1) == QLatin1String("0") ? 0 : 1); break;
-    case taskRotate:
-        s.background = r.longValue(3);
-        s.resample = r.boolean(1);
-        out = editops::Rotate(image, {double(r.integer(2)), s.resample, s.background});
-        break;
-    case taskResize:
-        out = r.boolean(1) ? editops::ResizeWidthHeight(image, r.longValue(2), r.longValue(3)) : editops::Scale(image, r.integer(2));
-        break;
-    case taskBlur: out = editops::Blur(image, r.longValue(1)); break;
-    case taskContrast: out = editops::Contrast(image, r.longValue(1), channels(r)); break;
-    case taskBrightness: out = editops::Brightness(image, r.longValue(1), channels(r)); break;
-    case taskSharpen: out = editops::Sharpen(image, r.longValue(1)); break;
-    case taskCrop:
-        if (r.boolean(1)) {
-            const bool ellipse = r.integer(2) != 0;
-            if (ellipse) s.background = r.longValue(7);
-            out = editops::CropToSelection(image, Bounds{r.longValue(3), r.longValue(4), r.longValue(5), r.longValue(6)},
-                                           ellipse ? editops::SelectionShape::Ellipse : editops::SelectionShape::Rectangle,
-                                           s.background);
-        } else if (row.p(6).isEmpty() || row.p(7).isEmpty()) {
-            out = editops::Crop(image, Bounds{r.longValue(2), r.longValue(3), r.longValue(4), r.longValue(5)}.normalized(),
-                                s.background);
-        } else {
-            // Recorded on a fitted preview: p2..p5 are display points in a box of p6 x p7.
-            const QSize box(r.longValue(6), r.longValue(7));
-            if (box.width() <= 0 || box.height() <= 0)
-                throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("the recorded preview size is not valid"));
-            const QSize shown = fitSize(image.size(), box);
-            const double sx = double(image.width()) / shown.width(), sy = double(image.height()) / shown.height();
-            const Bounds b = Bounds{r.longValue(2), r.longValue(3), r.longValue(4), r.longValue(5)}.normalized();
-            out = editops::Crop(image, Bounds{half(sx * b.left), half(sy * b.top), half(sx * b.right), half(sy * b.bottom)},
-                                s.background);
-        }
-        break;
-    case taskWatermark: {
-        s.merge.transparent = r.boolean(1);
-        s.merge.transparency = r.integer(2);
-        s.merge.style = r.integer(3);
-        if (s.merge.style == editops::mergeAtPoint) {
-            s.merge.y = r.longValue(6);
-            s.merge.x = r.longValue(7);
-        }
-        if (s.merge.transparent) s.merge.transparentColor = r.longValue(5);
-        const QImage picture = loader(r.text(4));
-        if (picture.isNull())
-            throw ImageBoxError(imagebox_error::kFileNotFound, QStringLiteral("the picture \"%1\" could not be read").arg(r.text(4)));
-        out = editops::Merge(image, picture, s.merge);
-        break;
-    }
-    case taskText: {
-        editops::TextParams& t = s.text;
-        t.antiAlias = r.boolean(1);
-        t.transparent = r.boolean(3);
-        t.angle = float(r.integer(4));
-        t.alignment = r.integer(5);
-        t.fontName = r.text(6);
-        // The size keeps its fraction: the preview drew a 10.5-point text at 10.5 points.
-        t.fontSize = r.number(7);
-        t.bold = r.boolean(8);
-        t.italic = r.boolean(9);
-        t.underline = r.boolean(10);
-        t.color = r.longValue(11);
-        t.backColor = r.longValue(12);
-        const uint8_t orientation = r.byte(13);
-        const int16_t position = r.integer(14);
-        const QString& text = r.text(15);
-        if (position == 9) {
-            s.textX = r.longValue(16);
-            s.textY = r.longValue(17);
-        } else {
-            subCalcTextPosition(orientation, position, t.alignment, image.size(), editops::TextExtent(t, text), s.textX, s.textY);
-        }
-        out = editops::DrawText(image, t, s.textX, s.textY, text);
-        break;
-    }
-    case taskInvert: out = editops::Invert(image); break;
-    case taskCanvas:
-        s.background = r.longValue(1);
-        out = editops::Crop(image, grownBounds(image, r.longValue(2), r.longValue(3), r.longValue(4), r.longValue(5)), s.background);
-        break;
-    case taskFrame:
-        s.merge.transparent = false;
-        s.merge.transparency = 0;
-        s.background = r.longValue(1);
-        if (r.byte(2) != 0) {
-            const int32_t w = r.longValue(3);
-            out = editops::Crop(image, grownBounds(image, w, w, w, w), s.background);
-        } else {
-            const int16_t index = r.integer(3);
-            // The pieces above the frames are the shadows'; a frame row may not reach them.
-            if (index < 0 || index >= PictureStore::kFrameCount)
-                throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("There is no picture frame %1").arg(index));
-            out = subApplyPictureFrame(image, index, r.byte(4), index == 4, s.background, s.merge);
-        }
-        break;
-    case taskMask: {
-        s.merge.transparentColor = 0;
-        s.merge.transparent = r.boolean(1);
-        s.merge.transparency = r.integer(2);
-        s.merge.style = editops::mergeAtPoint;
-        s.merge.x = s.merge.y = 0;
-        const int16_t index = r.integer(3);
-        const QImage mask = PictureStore::instance().mask(index);
-        if (mask.isNull()) throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("there is no mask %1").arg(index));
-        // Always stretched over the whole picture (the Preview button does the same), and without
-        // smoothing, so that only the mask's own black lets the picture through.
-        out = editops::Merge(image, mask.scaled(image.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation), s.merge);
-        if (s.merge.transparent) out = editops::Blur(out, 2);
-        break;
-    }
-    case taskShadow: {
-        s.merge.transparency = 0;
-        const int32_t index = int32_t(r.integer(1)) + PictureStore::kShadowBase;
-        if (index < PictureStore::kShadowBase || index >= PictureStore::kShadowBase + PictureStore::kShadowCount)
-            throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("there is no shadow %1").arg(r.integer(1)));
-        out = subApplyPictureFrame(image, int16_t(index), 1, false, s.background, s.merge);
-        break;
-    }
-    default: return;
-    }
+    const std::optional<task::Record> record = task::fromTask(row);
+    if (!record) return;
+    // The settings change only once the row's operation has succeeded.
+    EditSettings after = s;
+    const QImage out = std::visit(
+        overloaded{
+            [&](const task::Flip& t) { return editops::Flip(image, t.direction); },
+            [&](const task::Rotate& t) {
+                after.background = t.background;
+                after.resample = t.resample;
+                return editops::Rotate(image, {double(t.degrees), t.resample, t.background});
+            },
+            [&](const task::Resize& t) {
+                return t.bySize ? editops::ResizeWidthHeight(image, t.width, t.height) : editops::Scale(image, t.percent);
+            },
+            [&](const task::Blur& t) { return editops::Blur(image, t.level); },
+            [&](const task::Sharpen& t) { return editops::Sharpen(image, t.level); },
+            [&](const task::Contrast& t) { return editops::Contrast(image, t.level, t.channels); },
+            [&](const task::Brightness& t) { return editops::Brightness(image, t.level, t.channels); },
+            [&](const task::Crop& t) {
+                if (t.byValues) {
+                    if (t.ellipse()) after.background = t.background;
+                    return editops::CropToSelection(image, t.bounds,
+                                                    t.ellipse() ? editops::SelectionShape::Ellipse : editops::SelectionShape::Rectangle,
+                                                    after.background);
+                }
+                if (!t.box) return editops::Crop(image, t.bounds.normalized(), after.background);
+                // Recorded on a fitted preview: the points are display pixels in a box of that size.
+                if (t.box->width() <= 0 || t.box->height() <= 0)
+                    throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("the recorded preview size is not valid"));
+                const QSize shown = fitSize(image.size(), *t.box);
+                const double sx = double(image.width()) / shown.width(), sy = double(image.height()) / shown.height();
+                const Bounds b = t.bounds.normalized();
+                return editops::Crop(image, Bounds{half(sx * b.left), half(sy * b.top), half(sx * b.right), half(sy * b.bottom)},
+                                     after.background);
+            },
+            [&](const task::Watermark& t) {
+                editops::MergeParams& m = after.merge;
+                m.transparent = t.transparent;
+                m.transparency = t.transparency;
+                m.style = t.style;
+                if (t.style == editops::mergeAtPoint) {
+                    m.y = t.y;
+                    m.x = t.x;
+                }
+                if (t.transparent) m.transparentColor = t.transparentColor;
+                const QImage picture = loader(t.file);
+                if (picture.isNull())
+                    throw ImageBoxError(imagebox_error::kFileNotFound, QStringLiteral("the picture \"%1\" could not be read").arg(t.file));
+                return editops::Merge(image, picture, m);
+            },
+            [&](const task::Text& t) {
+                after.text = t.params;
+                if (t.position == 9) {
+                    after.textX = t.x;
+                    after.textY = t.y;
+                } else {
+                    subCalcTextPosition(t.orientation, t.position, t.params.alignment, image.size(),
+                                        editops::TextExtent(t.params, t.text), after.textX, after.textY);
+                }
+                return editops::DrawText(image, t.params, after.textX, after.textY, t.text);
+            },
+            [&](const task::Invert&) { return editops::Invert(image); },
+            [&](const task::Canvas& t) {
+                after.background = t.color;
+                return editops::Crop(image, grownBounds(image, t.left, t.top, t.right, t.bottom), t.color);
+            },
+            [&](const task::Frame& t) {
+                after.merge.transparent = false;
+                after.merge.transparency = 0;
+                after.background = t.color;
+                if (t.plain) return editops::Crop(image, grownBounds(image, t.width, t.width, t.width, t.width), t.color);
+                // The pieces above the frames are the shadows'; a frame row may not reach them.
+                if (t.picture < 0 || t.picture >= PictureStore::kFrameCount)
+                    throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("There is no picture frame %1").arg(t.picture));
+                return subApplyPictureFrame(image, t.picture, t.resizeCanvas, t.picture == 4, t.color, after.merge);
+            },
+            [&](const task::Mask& t) {
+                editops::MergeParams& m = after.merge;
+                m.transparentColor = 0;
+                m.transparent = t.transparent;
+                m.transparency = t.level;
+                m.style = editops::mergeAtPoint;
+                m.x = m.y = 0;
+                const QImage mask = PictureStore::instance().mask(t.index);
+                if (mask.isNull()) throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("there is no mask %1").arg(t.index));
+                // Always stretched over the whole picture (the Preview button does the same), smoothly, so
+                // its edge stays antialiased at any size.
+                const QImage merged = editops::MergeMask(image, mask, m);
+                return m.transparent ? editops::Blur(merged, 2) : merged;
+            },
+            [&](const task::Shadow& t) {
+                after.merge.transparency = 0;
+                const int32_t index = int32_t(t.index) + PictureStore::kShadowBase;
+                if (index < PictureStore::kShadowBase || index >= PictureStore::kShadowBase + PictureStore::kShadowCount)
+                    throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("there is no shadow %1").arg(t.index));
+                return subApplyPictureFrame(image, int16_t(index), 1, false, after.background, after.merge);
+            },
+        },
+        *record);
     image = out;
+    s = after;
 }
 
 ReplayResult subProcessPages(QImage& image, const std::vector<EditTask>& rows, const ReplayOptions& options)
 {
     if (rows.empty() || image.isNull()) return {};
-    EditSettings settings;
+    EditSettings defaults;
+    EditSettings& settings = options.settings ? *options.settings : defaults;
     const int last = options.stopRow < 0 ? int(rows.size()) - 1 : std::min(options.stopRow, int(rows.size()) - 1);
     for (int i = 0; i <= last; ++i) {
         if (options.cancelled && options.cancelled->load(std::memory_order_relaxed)) return {false, QString()};

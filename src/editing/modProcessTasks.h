@@ -15,9 +15,11 @@
 
 namespace tf {
 
-// The image control's editing properties while a task list is replayed. Every replay (and every
-// Apply) starts from these defaults, so the long-lived preview and a fresh page control give the
-// same pixels; within one replay, a row's settings stay for the rows after it.
+// The image control's editing properties while a task list is replayed. Every replay starts from
+// these defaults, so the long-lived preview and a fresh page control give the same pixels; within
+// one replay, a row's settings stay for the rows after it (a Shadow row fills its border with the
+// colour an earlier Canvas left). The Preview of a new task starts from the state the replay of
+// the rows before it reached, so what it shows is what a written page gets.
 struct EditSettings {
     OleColor background = rgb(255, 255, 255);
     bool resample = false;
@@ -67,6 +69,9 @@ struct ReplayOptions {
     // Raised by another thread when nobody wants the result any more: the replay stops before the
     // next row, and the result is not ok and names no task.
     const std::atomic_bool* cancelled = nullptr;
+    // When given, the replay starts from this state instead of the defaults and leaves in it the
+    // state the last replayed row reached.
+    EditSettings* settings = nullptr;
 };
 
 // subProcessPages: replays the rows in order on `image`, starting from default EditSettings.

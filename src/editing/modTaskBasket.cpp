@@ -1,11 +1,14 @@
 #include "editing/modTaskBasket.h"
 
+#include <algorithm>
+
 #include "platform/sys/safefile.h"
 #include "platform/sys/textencoding.h"
 #include "platform/ui/msgbox.h"
 #include "services/modCommonDialog.h"
 
 #include <QFile>
+#include <QHash>
 #include <QStringDecoder>
 
 namespace tf {
@@ -17,11 +20,30 @@ const QString kFilter = QStringLiteral("Task basket file (*.tbf)|*.tbf");
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-QByteArray quoted(const QString& field)
+QString quoted(const QString& field)
 {
-    QByteArray bytes = field.toUtf8();
-    bytes.replace("\"", "\"\"");
-    return '"' + bytes + '"';
+    QString text = field;
+    text.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// The text in Windows-1252, the code page the program's files were always read in elsewhere;
+// nullopt when a character has no place in it.
+std::optional<QByteArray> encodeWindows1252(const QString& text)
+{
+    static const QHash<char16_t, char> codes = [] {
+        QHash<char16_t, char> map;
+        for (int b = 0; b < 256; ++b) map.insert(decodeWindows1252(QByteArray(1, char(b))).at(0).unicode(), char(b));
+        return map;
+    }();
+    QByteArray out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const auto it = codes.constFind(c.unicode());
+        if (it == codes.constEnd()) return std::nullopt;
+        out.append(*it);
+    }
+    return out;
 }
 
 // Splits the bytes into fields: a comma or a line end ends a field, so a record may go on over
@@ -97,18 +119,24 @@ bool validUtf8(const QByteArray& bytes)
 
 QByteArray formatTaskBasket(const std::vector<EditTask>& tasks)
 {
-    QByteArray out;
+    QString text;
     for (const EditTask& t : tasks) {
-        out.append(quoted(QString::number(t.TaskCode)));
-        out.append(',');
-        out.append(quoted(t.TaskName));
+        text.append(quoted(QString::number(t.TaskCode)));
+        text.append(QLatin1Char(','));
+        text.append(quoted(t.TaskName));
         for (const QString& p : t.Params) {
-            out.append(',');
-            out.append(quoted(p));
+            text.append(QLatin1Char(','));
+            text.append(quoted(p));
         }
-        out.append("\r\n");
+        text.append(QLatin1String("\r\n"));
     }
-    return out;
+    // Windows-1252 wherever every character fits, as programs reading the system's code page
+    // expect; UTF-8 otherwise. Windows-1252 bytes that happen to read as UTF-8 ("Ã©") would come
+    // back as other text, so such a file is written in UTF-8 too.
+    const std::optional<QByteArray> ansi = encodeWindows1252(text);
+    if (ansi && (!validUtf8(*ansi) || std::all_of(ansi->begin(), ansi->end(), [](char c) { return uchar(c) < 0x80; })))
+        return *ansi;
+    return text.toUtf8();
 }
 
 std::optional<std::vector<EditTask>> parseTaskBasket(const QByteArray& bytes, QString* why)

@@ -3,7 +3,8 @@
 // can be applied to other images. One line per task: nineteen fields in double quotes (the task
 // code, the task key, p1 to p17), separated by commas, CR LF after every line. A quote inside a
 // field is doubled, and a field may run over line ends (a multi-line text). Files are written in
-// UTF-8; reading takes valid UTF-8 as such and anything else as Windows-1252, and accepts LF alone.
+// Windows-1252 when every character fits it, else in UTF-8; reading takes valid UTF-8 as such and
+// anything else as Windows-1252, and accepts LF alone.
 //
 // The edit-list commands work on the model only: they tell the caller whether the list changed,
 // and the caller puts the image right (restore, replay, snapshot).

@@ -5,6 +5,8 @@
 
 #include "basket/frmDialogExtension.h"
 #include "editing/OptionControls.h"
+#include "editing/ImageOperations.h"
+#include "editing/modProcessTasks.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 
@@ -583,36 +585,114 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
     clickRow(w.basket()->lvPages(), "a");
     ASSERT_EQ(ibMain().ImageWidth(), 81);
 
+    // A shadow fills its grown border with the colour the canvas before it left: blue.
+    gudtSettings.Tasks.CanvasColor = tf::rgb(0, 0, 255);
+    gudtSettings.Tasks.CanvasMargin = {4, 4, 4, 4};
     click(w.browse()->CmdPreviewEdit());
-    choose("Flip");
-    select("optFlip_1");
+    choose("Canvas");
     click(w.editing()->cmdOK());
-    choose("Crop");
-    select("optCropSelect_1");
-    type("txtCropLeft", "2");
-    type("txtCropTop", "3");
-    type("txtCropRight", "50");
-    type("txtCropBot", "40");
+    choose("Shadow");
     click(w.editing()->cmdOK());
     ASSERT_EQ(rows().size(), 2u);
     std::vector<QImage> previews{rgb(ibMain().Picture())};
+    EXPECT_EQ(previews[0].pixel(previews[0].width() - 1, 0), qRgb(0, 0, 255));
     click(w.browse()->CmdPreviewEdit());
     // The optimized preview shows the other page with the list replayed.
     w.browse()->mnuPreviewType_Click(1);
     clickRow(w.basket()->lvPages(), "b");
     ASSERT_EQ(ibMain().Tag().section('/', -1), "b.png");
     previews.push_back(rgb(ibMain().Picture()));
-    EXPECT_EQ(previews[1].size(), QSize(48, 37));
+    EXPECT_GT(previews[1].width(), 67 + 8);
 
-    ScriptedDialogs dialogs;
-    dialogs.answerFile(out.file("pages.tif"), 1, [](const FileDialogRequest& request) {
-        auto* panel = qobject_cast<frmDialogExtension*>(request.panel);
-        ASSERT_NE(panel, nullptr);
-        panel->cboTIFFCompression->setCurrentIndex(0);
-        panel->cboColorFormat->setCurrentIndex(0); // 24 bit
-        panel->chkProcessEditingList->setChecked(true);
-    });
-    untilOutputEnds(w, [&] { chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file "); });
-    EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
+    for (const char* name : {"pages.tif", "pages.pdf"}) {
+        ScriptedDialogs dialogs;
+        dialogs.answerFile(out.file(name), 1, [](const FileDialogRequest& request) {
+            auto* panel = qobject_cast<frmDialogExtension*>(request.panel);
+            ASSERT_NE(panel, nullptr);
+            panel->cboTIFFCompression->setCurrentIndex(0);
+            panel->cboColorFormat->setCurrentIndex(0); // 24 bit
+            panel->chkProcessEditingList->setChecked(true);
+        });
+        untilOutputEnds(w, [&] { chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file "); });
+        EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join("|").toStdString();
+    }
     EXPECT_EQ(tiffPages(out.file("pages.tif")), previews);
+    runTool("pdfimages", {"-png", out.file("pages.pdf"), out.file("p")});
+    EXPECT_EQ((std::vector<QImage>{rgb(QImage(out.file("p-000.png"))), rgb(QImage(out.file("p-001.png")))}), previews);
+}
+
+TEST_F(MainWindowEditing, TheBrowsePanesTaskBasketTabShowsTheTasksOfTheEditingMode)
+{
+    frmMain& w = enter(original);
+    choose("Invert");
+    click(w.editing()->cmdOK());
+    click(w.browse()->CmdPreviewEdit());
+    ASSERT_EQ(rows().size(), 1u);
+
+    w.browse()->tbsBrowse()->setSelectedIndex(2);
+    QListView* lvEdit = w.editing()->lvEdit();
+    EXPECT_EQ(lvEdit->model(), w.editing()->lvEditPreview()->model()) << "one model behind both lists";
+    ASSERT_EQ(lvEdit->model()->rowCount(), 1);
+    EXPECT_EQ(lvEdit->model()->index(0, 0).data().toString(), "Negative");
+    // Shown in the tab, not behind another of the pane's widgets.
+    ASSERT_TRUE(lvEdit->isVisibleTo(&w));
+    const QRect row = lvEdit->visualRect(lvEdit->model()->index(0, 0));
+    QWidget* top = lvEdit->window()->childAt(lvEdit->viewport()->mapTo(lvEdit->window(), row.center()));
+    EXPECT_TRUE(top == lvEdit->viewport() || lvEdit->isAncestorOf(top)) << (top ? top->objectName().toStdString() : "nothing");
+}
+
+namespace {
+int luminance(QRgb c) { return (qRed(c) * 299 + qGreen(c) * 587 + qBlue(c) * 114) / 1000; }
+} // namespace
+
+TEST_F(MainWindowEditing, WithADarkPaletteEveryOptionTextStandsOutFromWhatIsBehindIt)
+{
+    const QPalette before = QApplication::palette();
+    QPalette dark(QColor(48, 48, 48), QColor(32, 32, 32)); // light text on dark buttons and windows
+    QApplication::setPalette(dark);
+    frmMain& w = enter(pattern(400, 300));
+    w.resize(1100, 760);
+    for (const char* task : {"Text", "Crop", "Watermark", "Frame"}) {
+        SCOPED_TRACE(task);
+        choose(task);
+        const QImage shot = w.grab().toImage();
+        if (!qEnvironmentVariableIsEmpty("TF_DARK_SCREENSHOT") && QLatin1String(task) == QLatin1String("Text"))
+            shot.save(qEnvironmentVariable("TF_DARK_SCREENSHOT"));
+        // Each text shown on a panel: some of its pixels differ clearly from the colour at its corner.
+        for (QWidget* c : w.editing()->picDialog()->findChildren<QWidget*>()) {
+            const auto* label = qobject_cast<QLabel*>(c);
+            const auto* button = qobject_cast<QAbstractButton*>(c);
+            const QString text = label ? label->text() : button ? button->text() : QString();
+            if (text.trimmed().isEmpty() || !c->isVisibleTo(&w) || (label && !label->pixmap().isNull())) continue;
+            const QWidget* bar = w.editing()->eb();
+            const QRect area = QRect(c->mapTo(&w, QPoint(0, 0)), c->size()) & QRect(bar->mapTo(&w, QPoint(0, 0)), bar->size());
+            if (area.height() < c->height()) continue; // scrolled out of the bar's view
+            const QRgb corner = shot.pixel(area.topLeft() + QPoint(1, 1));
+            int standsOut = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y)
+                for (int x = area.left(); x <= area.right(); ++x)
+                    standsOut += std::abs(luminance(shot.pixel(x, y)) - luminance(corner)) > 90;
+            EXPECT_GT(standsOut, 3) << c->objectName().toStdString() << " \"" << text.toStdString() << "\"";
+        }
+    }
+    QApplication::setPalette(before);
+}
+
+TEST_F(MainWindowEditing, EditingStartsFromEveryRecordedTaskAfterARowWasChosenInTheOptimizedPreview)
+{
+    frmMain& w = start();
+    w.browse()->mnuPreviewType_Click(1); // "Optimized"
+    EditTask flip = makeEditTask(taskFlip);
+    flip.setP(1, QStringLiteral("0"));
+    editing().editList().setTasks({flip, makeEditTask(taskInvert)});
+    show(original);
+    QImage all = original;
+    ASSERT_TRUE(subProcessPages(all, rows()).ok);
+
+    w.browse()->tbsBrowse()->setSelectedIndex(2);
+    clickTask(w.editing()->lvEdit(), 0);
+    ASSERT_EQ(rgb(ibMain().Picture()), rgb(editops::Flip(original, 0))) << "the list shown up to its first row";
+    click(w.browse()->CmdPreviewEdit());
+    EXPECT_EQ(rgb(ibMain().Picture()), rgb(all));
+    EXPECT_EQ(rgb(gvarWorkingImage.image), rgb(all));
 }

@@ -8,6 +8,7 @@
 #include "frame/modSettings.h"
 #include "platform/ui/msgbox.h"
 
+#include <QAbstractButton>
 #include <QFile>
 #include <QSignalSpy>
 #include <QSlider>
@@ -162,4 +163,28 @@ TEST_F(EditingWork, ReplaysLandLaterTheNewestWinsAndAPreviewWaitsForTheReplay)
     settle();
     drain();
     EXPECT_EQ(shown(), Flip(original, 0));
+}
+
+TEST_F(EditingWork, ResetTakesAwayADrawnCropRectangle)
+{
+    gudtSettings.Tasks.CropMode = 0; // by mouse
+    box.setFitToWindow(false);
+    editing.EditModeEntering();
+    choose("Crop");
+    auto* mouse = editing.picDialog()->findChild<QAbstractButton*>(QStringLiteral("chkCropMouse"));
+    ASSERT_NE(mouse, nullptr);
+    mouse->click();
+    editing.ibMain_MouseDown(1, 0, 30, 20);
+    editing.ibMain_MouseMove(1, 0, 10, 5);
+    editing.ibMain_MouseUp(1, 0, 10, 5);
+    ASSERT_EQ(editing.selectionTool().mode(), SelDragMode::Shown);
+    ASSERT_FALSE(box.overlayRectangles().empty());
+
+    editing.cmdReset_Click();
+    EXPECT_EQ(editing.selectionTool().mode(), SelDragMode::Idle);
+    EXPECT_TRUE(box.overlayRectangles().empty());
+    editing.subEnableApply(true);
+    editing.blnOptionsChanged = true;
+    EXPECT_FALSE(editing.cmdApply_Click()) << "nothing left to crop to";
+    EXPECT_EQ(boxes.prompts(), QStringList{"Please select the area to crop on the preview first."});
 }

@@ -1,6 +1,7 @@
 #include "support/imagebox_testutil.h"
 #include "editing/ImageBoxEditing.h"
 #include "editing/ImageOperations.h"
+#include "editing/PictureStore.h"
 #include "editing_testutil.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
@@ -132,13 +133,15 @@ TEST(EditOperations, CropGrowsTheCanvasOutsideTheImage)
     EXPECT_EQ(test::imageBoxErrorOf([&] { Crop(in, {0, 0, 0, 3}, kRed); }), imagebox_error::kInvalidArgument);
 }
 
-TEST(EditOperations, CropToSelectionKeepsOnlyImagePixels)
+TEST(EditOperations, CropToSelectionGrowsTheCanvasWhereTheSelectionReachesOutside)
 {
     const QImage in = gradient(10, 10);
-    const QImage clipped = CropToSelection(in, {-5, -5, 3, 2}, SelectionShape::Rectangle, kRed);
-    EXPECT_EQ(clipped.size(), QSize(3, 2));
-    EXPECT_EQ(clipped.pixel(0, 0), in.pixel(0, 0));
-    EXPECT_EQ(CropToSelection(in, {3, 2, -5, -5}, SelectionShape::Rectangle, kRed), clipped);
+    const QImage grown = CropToSelection(in, {-5, -5, 3, 2}, SelectionShape::Rectangle, kRed);
+    EXPECT_EQ(grown.size(), QSize(8, 7));
+    EXPECT_EQ(grown.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(grown.pixel(5, 5), in.pixel(0, 0));
+    EXPECT_EQ(CropToSelection(in, {3, 2, -5, -5}, SelectionShape::Rectangle, kRed), grown);
+    EXPECT_EQ(CropToSelection(in, {8, 0, 14, 10}, SelectionShape::Rectangle, kRed), Crop(in, {8, 0, 14, 10}, kRed));
 
     const QImage oval = CropToSelection(in, {0, 0, 10, 10}, SelectionShape::Ellipse, kRed);
     EXPECT_EQ(oval.size(), QSize(10, 10));
@@ -147,7 +150,7 @@ TEST(EditOperations, CropToSelectionKeepsOnlyImagePixels)
     EXPECT_EQ(oval.pixel(5, 5), in.pixel(5, 5));
     EXPECT_EQ(oval.pixel(5, 0), in.pixel(5, 0));
 
-    EXPECT_EQ(test::imageBoxErrorOf([&] { CropToSelection(in, {20, 20, 30, 30}, SelectionShape::Rectangle, kRed); }),
+    EXPECT_EQ(test::imageBoxErrorOf([&] { CropToSelection(in, {4, 4, 4, 9}, SelectionShape::Rectangle, kRed); }),
               imagebox_error::kInvalidArgument);
 }
 
@@ -220,6 +223,59 @@ TEST(EditOperations, TextIsDrawnFromItsOriginByAlignmentAndAngle)
 
     p.fontSize = 0;
     EXPECT_EQ(test::imageBoxErrorOf([&] { DrawText(white, p, 0, 0, text); }), imagebox_error::kInvalidArgument);
+}
+
+TEST(EditOperations, TextOfSeveralLinesIsMeasuredAndDrawnLineByLineWithTheAlignmentPerLine)
+{
+    TextParams p{.fontName = "DejaVu Sans", .fontSize = 12, .antiAlias = false};
+    const QSize one = TextExtent(p, "WWWWWW"), narrow = TextExtent(p, "ii");
+    for (const char* text : {"WWWWWW\nii", "ii\r\nWWWWWW", "ii\rWWWWWW"})
+        EXPECT_EQ(TextExtent(p, text), QSize(one.width(), 2 * one.height())) << text;
+
+    // Each line lies in its own band below the one before, placed by its own width.
+    const QImage white = solid(200, 60, Qt::white);
+    const QRgb w = qRgb(255, 255, 255);
+    const int h = one.height();
+    const std::tuple<int16_t, int, int> cases[] = { // alignment, origin x, where the short line's box starts
+        {0, 20, 20},
+        {1, 100, 100 - narrow.width() / 2},
+        {2, 180, 180 - narrow.width()},
+    };
+    for (const auto& [alignment, x, shortLeft] : cases) {
+        SCOPED_TRACE(alignment);
+        p.alignment = alignment;
+        const QImage drawn = DrawText(white, p, x, 5, "WWWWWW\nii");
+        const QRect first = test::changedArea(drawn.copy(0, 5, 200, h), w);
+        const QRect second = test::changedArea(drawn.copy(0, 5 + h, 200, h), w);
+        ASSERT_FALSE(first.isEmpty());
+        ASSERT_FALSE(second.isEmpty()) << "the second line is drawn below the first";
+        EXPECT_TRUE(QRect(shortLeft - 1, 0, narrow.width() + 2, h).contains(second)) << "the short line placed on its own";
+        EXPECT_GT(first.width(), 2 * second.width());
+    }
+}
+
+TEST(EditOperations, AMaskCoversThePictureWithAnAntialiasedEdge)
+{
+    // The round mask over a black picture, large enough that a stretched 64-pixel mask would step.
+    const QImage black = solid(640, 640, Qt::black);
+    const QImage masked = MergeMask(black, PictureStore::instance().mask(0), {true, 0, 0, mergeAtPoint, 0, 0});
+    EXPECT_EQ(masked.pixel(320, 320), qRgb(0, 0, 0)) << "the picture shows in the middle";
+    EXPECT_EQ(masked.pixel(2, 2), qRgb(255, 255, 255)) << "the mask covers the corners";
+    // Along the circle, each row's edge moves by little from row to row and passes through grey.
+    int greys = 0, lastEdge = -1, largestStep = 0;
+    for (int y = 160; y < 480; ++y) {
+        int edge = 0;
+        while (edge < 320 && qRed(masked.pixel(edge, y)) > 127) ++edge;
+        if (lastEdge >= 0) largestStep = std::max(largestStep, std::abs(edge - lastEdge));
+        lastEdge = edge;
+        for (int x = 0; x < 320; ++x) greys += qRed(masked.pixel(x, y)) > 20 && qRed(masked.pixel(x, y)) < 235;
+    }
+    EXPECT_LE(largestStep, 4);
+    EXPECT_GT(greys, 320) << "the edge is antialiased";
+
+    // Without the transparent colour the mask is laid over the picture whole, black included.
+    const QImage opaque = MergeMask(solid(40, 40, Qt::red), PictureStore::instance().mask(0), {false, 0, 0, mergeAtPoint, 0, 0});
+    EXPECT_EQ(opaque.pixel(20, 20), qRgb(0, 0, 0));
 }
 
 TEST(EditOperations, RedEyeChangesOnlyRedPixelsInsideTheEllipse)

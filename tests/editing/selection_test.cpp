@@ -147,9 +147,9 @@ TEST(SelectionTool, ColourPickScalesHalfToEvenAndStaysOnTheImage)
     EXPECT_EQ(displayToImage({1, 3}, {1, 3}, {2, 2}), QPoint(0, 4)); // 0.5 -> 0, 4.5 -> 4
     EXPECT_EQ(displayToImage({3, 1}, {1, 3}, {2, 2}), QPoint(2, 2)); // 1.5 -> 2
 
-    // A click for text: 12 points are 16 pixels, so the origin is raised by 8.
-    EXPECT_EQ(textOriginFromClick({10, 20}, {200, 100}, {100, 50}, 12), QPoint(20, 32));
-    EXPECT_EQ(textOriginFromClick({3, 3}, {10, 10}, {10, 10}, 9), QPoint(3, -3)); // 9 points: 12 pixels
+    // A click for text is raised by half the point size (12 points, 16 pixels: by 6), half to even.
+    EXPECT_EQ(textOriginFromClick({10, 20}, {200, 100}, {100, 50}, 12), QPoint(20, 34));
+    EXPECT_EQ(textOriginFromClick({3, 3}, {10, 10}, {10, 10}, 9), QPoint(3, -2)); // 3 - 4.5 = -1.5
 
     SelectionTool t = drawn({10, 10}, {60, 40});
     t.setPickColor(true);

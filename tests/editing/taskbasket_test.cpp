@@ -47,6 +47,25 @@ TEST(TaskBasketFile, RoundTripKeepsEveryFieldAndWritesOneLinePerPlainTask)
     EXPECT_EQ(taskBasketFileName("a/b.tbf.bak"), "a/b.tbf.bak.tbf");
 }
 
+TEST(TaskBasketFile, WritesWindows1252WhereEveryCharacterFitsAndUtf8Otherwise)
+{
+    const std::pair<const char*, QByteArray> cases[] = { // the text (UTF-8 here), the field as written
+        {"plain", "plain"},
+        {"caf\xc3\xa9 \xe2\x82\xac", "caf\xe9 \x80"},                    // both in Windows-1252
+        {"caf\xc3\xa9 \xce\xa9", "caf\xc3\xa9 \xce\xa9"},               // an omega: the whole file in UTF-8
+        {"\xc3\x83\xc2\xa9", "\xc3\x83\xc2\xa9"},                       // Windows-1252 bytes would read as "é"
+    };
+    for (const auto& [text, field] : cases) {
+        SCOPED_TRACE(text);
+        const std::vector<EditTask> tasks{row(taskText, {"True", "False", "True", "0", "0", "Sans", "10", "False", "False",
+                                                         "False", "0", "0", "0", "4", text, "0", "0"}),
+                                          row(taskBlur, {"3"})};
+        const QByteArray bytes = formatTaskBasket(tasks);
+        EXPECT_TRUE(bytes.contains("\"" + field + "\"")) << bytes.toStdString();
+        EXPECT_EQ(parseTaskBasket(bytes), tasks);
+    }
+}
+
 TEST(TaskBasketFile, ReadsFilesFromOtherPrograms)
 {
     const QByteArray blur(kBlurLine);

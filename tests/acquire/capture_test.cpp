@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>

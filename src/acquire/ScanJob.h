@@ -64,3 +64,5 @@ private:
 };
 
 } // namespace tf
+
+Q_DECLARE_METATYPE(tf::ScanResult)

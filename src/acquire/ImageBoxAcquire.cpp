@@ -2,9 +2,26 @@
 
 #include "platform/imagebox/imagebox_document.h"
 
+#include <QCoreApplication>
+
 namespace tf {
 
 ImageBoxAcquisition::ImageBoxAcquisition(ImageDocument& box, QObject* parent) : QObject(parent), m_box(box) {}
+
+ImageBoxAcquisition::~ImageBoxAcquisition()
+{
+    ScanJob* const job = m_job.data();
+    if (!job) return;
+    disconnect(job, nullptr, this, nullptr);
+    if (!job->isRunning()) {
+        delete job;
+        return;
+    }
+    // The application outlives it, and waits for the worker only when it ends.
+    job->setParent(QCoreApplication::instance());
+    connect(job, &ScanJob::finished, job, &QObject::deleteLater);
+    job->cancel();
+}
 
 bool ImageBoxAcquisition::TwainAcquire(const ScanRequest& request)
 {

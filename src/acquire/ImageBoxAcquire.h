@@ -16,6 +16,8 @@ class ImageBoxAcquisition : public QObject {
     Q_OBJECT
 public:
     explicit ImageBoxAcquisition(ImageDocument& box, QObject* parent = nullptr);
+    // A scan still running is cancelled and left to end on its own: the window does not wait.
+    ~ImageBoxAcquisition() override;
 
     // False once an acquisition found no scanner at all; whether one is there is learnt on the
     // worker, never by making the window wait for the device list.

@@ -47,7 +47,8 @@ void ScanJob::start()
 void ScanJob::cancel()
 {
     m_cancel.store(true);
-    if (SaneDevice* device = m_device.load()) device->cancel();
+    const std::lock_guard<std::mutex> lock(m_deviceLock);
+    if (m_device) m_device->cancel();
 }
 
 void ScanJob::work()
@@ -63,7 +64,10 @@ void ScanJob::work()
     try {
         QString error;
         if (!device.open(q.device, &error)) throw std::runtime_error(error.toStdString());
-        m_device.store(&device);
+        {
+            const std::lock_guard<std::mutex> lock(m_deviceLock);
+            m_device = &device;
+        }
         if (m_cancel.load()) device.cancel();
         for (const auto& [name, value] : q.options)
             if (!device.setOption(name, value, &error)) throw std::runtime_error(error.toStdString());
@@ -124,7 +128,10 @@ void ScanJob::work()
     } catch (const std::exception& e) {
         stop(describe(e));
     }
-    m_device.store(nullptr);
+    {
+        const std::lock_guard<std::mutex> lock(m_deviceLock);
+        m_device = nullptr;
+    }
     device.close();
     // The pages taken before a failure or a Cancel are kept.
     if (sink) {

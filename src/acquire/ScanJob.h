@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -59,7 +60,9 @@ private:
     ScanResult m_result;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_cancel{false};
-    std::atomic<SaneDevice*> m_device{nullptr};
+    // The device being read, for a Cancel from the window; it is not closed while one is given.
+    std::mutex m_deviceLock;
+    SaneDevice* m_device = nullptr;
     std::thread m_worker;
 };
 

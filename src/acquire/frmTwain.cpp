@@ -12,8 +12,11 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tf {
@@ -76,10 +79,25 @@ frmTwain::frmTwain(QWidget* owner) : QDialog(owner), m_image(std::make_unique<Im
     chkOverwrite = named(new QCheckBox(QStringLiteral("Overwrite if file exists"), picSave), "chkOverwrite");
     save->addRow(chkOverwrite);
     layout->addWidget(picSave);
-    ImageBox1 = named(new QLabel(this), "ImageBox1");
-    ImageBox1->setMinimumSize(160, 160);
-    ImageBox1->setAlignment(Qt::AlignCenter);
-    layout->addWidget(ImageBox1);
+    cmdfit = named(new QToolButton(this), "cmdfit");
+    cmdfit->setText(QStringLiteral("       Best Fit"));
+    cmdfit->setPopupMode(QToolButton::InstantPopup);
+    auto* mnuFitParent = named(new QMenu(QStringLiteral("Fit"), cmdfit), "mnuFitParent");
+    const char* fitTexts[] = {"Best Fit", "Actual Size"};
+    for (int i = 0; i < 2; ++i) {
+        mnuFit[size_t(i)] = mnuFitParent->addAction(QString::fromLatin1(fitTexts[i]), this, [this, i] { mnuFit_Click(i); });
+        mnuFit[size_t(i)]->setObjectName(QStringLiteral("mnuFit%1").arg(i));
+        mnuFit[size_t(i)]->setCheckable(true);
+    }
+    mnuFit[0]->setChecked(true);
+    cmdfit->setMenu(mnuFitParent);
+    layout->addWidget(cmdfit);
+    FrameTwain = named(new QScrollArea(this), "FrameTwain");
+    FrameTwain->setMinimumSize(200, 200);
+    FrameTwain->setAlignment(Qt::AlignCenter);
+    ImageBox1 = named(new QLabel(FrameTwain), "ImageBox1");
+    FrameTwain->setWidget(ImageBox1);
+    layout->addWidget(FrameTwain);
     lblSize = named(new QLabel(this), "lblSize");
     layout->addWidget(lblSize);
     auto* buttons = new QHBoxLayout;
@@ -167,8 +185,30 @@ void frmTwain::ImageBox1_ImageAcquired()
 {
     const QImage image = m_image->BitmapHandle();
     if (m_acquireOption == 0) emit pageForBasket(m_acquisition->AcquiredPath(), image);
-    ImageBox1->setPixmap(QPixmap::fromImage(image.scaled(ImageBox1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    showImage();
     lblSize->setText(QString::number(image.width()) + QStringLiteral(" X ") + QString::number(image.height()));
+}
+
+void frmTwain::mnuFit_Click(int index)
+{
+    mnuFit[size_t(1 - index)]->setChecked(false);
+    mnuFit[size_t(index)]->setChecked(true);
+    if (m_bestFit == (index == 0)) return;
+    m_bestFit = index == 0;
+    cmdfit->setText(QStringLiteral("    ") + mnuFit[size_t(index)]->text());
+    showImage();
+}
+
+void frmTwain::showImage()
+{
+    const QImage image = m_image->BitmapHandle();
+    if (image.isNull()) return;
+    const QSize room = FrameTwain->viewport()->size();
+    const QImage shown = m_bestFit && (image.width() > room.width() || image.height() > room.height())
+                             ? image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                             : image;
+    ImageBox1->setPixmap(QPixmap::fromImage(shown));
+    ImageBox1->resize(shown.size());
 }
 
 void frmTwain::cmdExit_Click()

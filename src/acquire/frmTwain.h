@@ -15,6 +15,9 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
+class QToolButton;
+class QAction;
 class QWidget;
 
 namespace tf {
@@ -45,10 +48,13 @@ private:
     void ImageBox1_ImageAcquired();
     void optAcquire_Click(int index);
     void optFile_Click(int index);
+    void mnuFit_Click(int index);
+    void showImage();
 
     std::unique_ptr<ImageDocument> m_image;
     ImageBoxAcquisition* m_acquisition = nullptr;
     uint8_t m_acquireOption = 0, m_fileOption = 0;
+    bool m_bestFit = true;
     std::array<QRadioButton*, 2> optAcquire{}, optFile{};
     QWidget* picSave = nullptr;
     QComboBox* cboSinglepage = nullptr;
@@ -59,6 +65,9 @@ private:
     QPushButton* cmdAcquire = nullptr;
     QLabel* lblSize = nullptr;
     QLabel* ImageBox1 = nullptr;
+    QScrollArea* FrameTwain = nullptr;
+    QToolButton* cmdfit = nullptr;
+    std::array<QAction*, 2> mnuFit{};
 };
 
 } // namespace tf

@@ -70,5 +70,19 @@ TEST(AcquireDialog, AFailedAcquisitionIsReportedOnce)
     EXPECT_TRUE(dialog.findChild<QPushButton*>("cmdAcquire")->isEnabled());
 }
 
+TEST(AcquireDialog, ClosingItMidScanCancelsAndLetsTheScanEndOnItsOwn)
+{
+    gudtSettings.Twain.AcquireOption = 0;
+    auto* dialog = new frmTwain(nullptr);
+    dialog->findChild<QPushButton*>("cmdAcquire")->click();
+    auto* job = dialog->findChild<ScanJob*>();
+    ASSERT_NE(job, nullptr);
+    QSignalSpy gone(job, &QObject::destroyed);
+    QSignalSpy pages(dialog, &frmTwain::pageForBasket);
+    delete dialog;
+    EXPECT_TRUE(!gone.isEmpty() || gone.wait(60000));
+    EXPECT_TRUE(pages.isEmpty()); // nothing reaches a basket after the dialog is gone
+}
+
 } // namespace
 } // namespace tf

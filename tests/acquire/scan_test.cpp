@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QEventLoop>
 #include <QSignalSpy>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -106,9 +108,12 @@ protected:
     {
         ScanJob job(q);
         QSignalSpy images(&job, &ScanJob::imageAcquired);
-        QSignalSpy done(&job, &ScanJob::finished);
+        // Queued, so that an end that comes before the loop runs still ends it.
+        QEventLoop loop;
+        QObject::connect(&job, &ScanJob::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        QTimer::singleShot(60000, &loop, [&] { loop.exit(1); });
         job.start();
-        EXPECT_TRUE(done.wait(60000));
+        EXPECT_EQ(loop.exec(), 0);
         acquired.clear();
         for (const QList<QVariant>& args : images) acquired.push_back({args[1].value<QImage>(), args[2].toString()});
         return job.result();

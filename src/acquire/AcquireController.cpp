@@ -65,9 +65,8 @@ void AcquireController::clearDesktop() { showDesktop(m_main); }
 
 void AcquireController::hideMain()
 {
-    if (!m_main) return;
-    m_main->hide();
-    m_main->showMinimized();
+    // Hidden, not minimised: without a window manager a minimised window stays on the screen.
+    if (m_main) m_main->hide();
 }
 
 void AcquireController::showMainMaximized()

@@ -19,7 +19,6 @@ CaptureController::CaptureController(CaptureHost& host, ScreenGrabber& grabber, 
     : QObject(parent), m_host(host), m_grabber(grabber)
 {
     m_timer.setSingleShot(true);
-    m_timer.setInterval(kDelayMs);
     connect(&m_timer, &QTimer::timeout, this, &CaptureController::timerCapture_Timer);
 }
 
@@ -39,12 +38,10 @@ fCaptureRectangle* CaptureController::picker()
 
 void CaptureController::startDelayed(int16_t mode, bool region)
 {
-    if (mode == 0)
-        m_host.clearDesktop();
-    else
-        m_host.hideMain();
+    if (mode == 0) m_host.clearDesktop();
+    if (mode == 2) m_host.hideMain();
     m_regionPending = region;
-    m_timer.start();
+    m_timer.start(mode == 1 ? kSettleMs : kDelayMs);
 }
 
 void CaptureController::subCapture(int16_t mode)
@@ -58,11 +55,7 @@ void CaptureController::subCapture(int16_t mode)
 
 void CaptureController::selectRegion(int16_t mode)
 {
-    if (mode == 1) {
-        showRegion(m_grabber.grabScreen());
-        return;
-    }
-    startDelayed(mode == 2 ? 2 : 0, true);
+    startDelayed(mode == 1 || mode == 2 ? mode : 0, true);
 }
 
 void CaptureController::timerCapture_Timer()

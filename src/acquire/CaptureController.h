@@ -38,6 +38,8 @@ class CaptureController : public QObject {
 public:
     enum Kind : int16_t { kindDesktop = 0, kindScreen = 1, kindPicked = 2 };
     static constexpr int kDelayMs = 500;
+    // Before a region grab of the screen as it is: the dialog just hidden has to leave the screen.
+    static constexpr int kSettleMs = 100;
 
     CaptureController(CaptureHost& host, ScreenGrabber& grabber, QObject* parent = nullptr);
     ~CaptureController() override;

@@ -21,6 +21,24 @@ public:
     Page page(int) const override { return {}; }
 };
 
+// A single page in a file of its own; a PDF is a document of one page.
+void saveSinglePage(ImageDocument& doc, const QString& path, const QString& extension)
+{
+    if (extension != QLatin1String("pdf")) {
+        doc.SaveToFile(path);
+        return;
+    }
+    NewPdfSink pdf(path);
+    try {
+        pdf.open(doc, NoPagesYet());
+        pdf.addPage(doc);
+        pdf.commit(doc);
+    } catch (...) {
+        pdf.rollback(doc);
+        throw;
+    }
+}
+
 QString describe(const std::exception& e)
 {
     if (const auto* box = dynamic_cast<const ImageBoxError*>(&e)) return box->description();
@@ -105,7 +123,7 @@ void ScanJob::work()
             case ScanRequest::Route::SingleFiles:
                 path = folderFile(folder, q.genericName + QString::number(n) + QLatin1Char('.') + q.extension);
                 if (!q.overwrite) path = freeNumberedName(path);
-                doc.SaveToFile(path);
+                saveSinglePage(doc, path, q.extension);
                 break;
             case ScanRequest::Route::MultiPage:
                 if (!sink) {

@@ -175,6 +175,15 @@ TEST_F(Scan, LineArtAloneIsWrittenAsGroupFour)
     EXPECT_EQ(test::tiffTagValues(tif, 259), QStringList{"4"}); // CCITT Group 4
     EXPECT_EQ(test::loadPage(tif).pixel(10, 10), qRgb(0, 0, 0));
 
+    // Every single-page format takes a black-and-white page, whatever depths it can hold.
+    for (const char* ext : {"bmp", "jpg", "tif", "pdf", "psd", "gif"}) {
+        const ScanResult r = run(request(ScanRequest::Route::SingleFiles, ext, {lineart, black}));
+        EXPECT_TRUE(r.error.isEmpty()) << ext << ": " << r.error.toStdString();
+    }
+    EXPECT_EQ(files().size(), 7);
+    EXPECT_EQ(test::pdfPages(folder.file("Acquired/Twain1.pdf")), 1);
+    EXPECT_TRUE(test::qpdfCheckPasses(folder.file("Acquired/Twain1.pdf")));
+
     auto colour = request(ScanRequest::Route::MultiPage, "tif", {{"mode", "Color"}});
     colour.overwrite = true;
     run(colour);

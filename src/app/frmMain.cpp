@@ -3,6 +3,7 @@
 #include "controls/panewidgets.h"
 #include "app/appDialogs.h"
 #include "app/basketFolderFiles.h"
+#include "acquire/AcquireController.h"
 #include "basket/BasketController.h"
 #include "basket/modMultiPage.h"
 #include "browse/BrowseController.h"
@@ -283,6 +284,18 @@ void frmMain::buildControllers()
 
     m_browse->setBasketList(m_basket->lvPages());
     connect(multiPage(), &tf::MultiPageCommands::slideShowRequested, m_players, &tf::PlayerCommands::mnuScreenSaver);
+    // Captured and scanned pages join the basket like any other page.
+    auto* acquire = new tf::AcquireController(this, m_basket->model(), *m_basket->ilPages(),
+                                              [this](const QImage& picture, const QString& path) {
+                                                  ImageBox* shown = m_browse->ibMain();
+                                                  shown->document().setBitmapHandle(picture);
+                                                  shown->setTag(path);
+                                                  gvarOriginalImage = shown->document().SaveToVariant(
+                                                      tf::ImageDocument::kSnapshotFormat);
+                                              },
+                                              this);
+    connect(m_browse->cmdCapture(), &QPushButton::clicked, acquire, &tf::AcquireController::cmdCapture_Click);
+    connect(m_browse->cmdTwainAcquire(), &QPushButton::clicked, acquire, &tf::AcquireController::cmdTwainAcquire_Click);
     connect(m_basket, &BasketController::droppedOnBasket, this, [this] { m_browse->mblnSuppressItemShow = true; });
     // A page file New basket deleted is no longer the file the preview names.
     connect(m_basket, &BasketController::pageFilesDeleted, this, [this](const QStringList& paths) {

@@ -1,0 +1,127 @@
+#include "acquire/CaptureController.h"
+
+#include "acquire/ScreenGrabber.h"
+#include "acquire/acquireNames.h"
+#include "acquire/fCaptureRectangle.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "frame/modSettings.h"
+#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/imagebox_error.h"
+#include "platform/ui/msgbox.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QThreadPool>
+
+namespace tf {
+
+CaptureController::CaptureController(CaptureHost& host, ScreenGrabber& grabber, QObject* parent)
+    : QObject(parent), m_host(host), m_grabber(grabber)
+{
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, &CaptureController::timerCapture_Timer);
+}
+
+CaptureController::~CaptureController() { delete m_picker; }
+
+fCaptureRectangle* CaptureController::picker()
+{
+    if (!m_picker) {
+        m_picker = new fCaptureRectangle();
+        connect(m_picker, &fCaptureRectangle::accepted, this, [this](const QImage& part) {
+            capturePicture(kindPicked, part);
+        });
+        connect(m_picker, &fCaptureRectangle::cancelled, this, [this] { m_host.showMainMaximized(); });
+    }
+    return m_picker;
+}
+
+void CaptureController::startDelayed(int16_t mode, bool region)
+{
+    if (mode == 0) m_host.clearDesktop();
+    if (mode == 2) m_host.hideMain();
+    m_regionPending = region;
+    m_timer.start(mode == 1 ? kSettleMs : kDelayMs);
+}
+
+void CaptureController::subCapture(int16_t mode)
+{
+    if (mode == 1) {
+        capturePicture(kindScreen);
+        return;
+    }
+    startDelayed(mode == 2 ? 2 : 0, false);
+}
+
+void CaptureController::selectRegion(int16_t mode)
+{
+    startDelayed(mode == 1 || mode == 2 ? mode : 0, true);
+}
+
+void CaptureController::timerCapture_Timer()
+{
+    if (m_regionPending)
+        showRegion(m_grabber.grabScreen());
+    else
+        capturePicture(kindDesktop);
+}
+
+void CaptureController::showRegion(const QImage& screen)
+{
+    if (screen.isNull()) {
+        finish({}, {}, {});
+        return;
+    }
+    picker()->ShowPicture(screen);
+}
+
+void CaptureController::capturePicture(int16_t kind, const QImage& picked)
+{
+    QImage picture;
+    if (kind == kindDesktop || kind == kindScreen) picture = m_grabber.grabScreen();
+    if (kind == kindPicked) picture = picked;
+    // A failed grab is no capture: nothing is written, and the previous picture stays where it is.
+    if (picture.isNull()) {
+        finish({}, {}, {});
+        return;
+    }
+    const QString folder = gudtSettings.Capture.Folder;
+    const QString name = gudtSettings.Capture.GenericName;
+    // The file is written off the window's thread; the page joins the basket once it is there.
+    QPointer<CaptureController> self(this);
+    QThreadPool::globalInstance()->start([self, picture, folder, name] {
+        QString path, error;
+        try {
+            if (!QDir().mkpath(folder))
+                throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("Cannot create the folder ") + folder);
+            path = freeRandomName(folder, name, QStringLiteral(".tif"));
+            if (path.isEmpty())
+                throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("No free file name in ") + folder);
+            ImageDocument doc;
+            doc.setBitmapHandle(picture);
+            doc.SaveToFile(path);
+        } catch (const ImageBoxError& e) {
+            error = e.description();
+        } catch (const std::exception& e) {
+            error = QString::fromLocal8Bit(e.what());
+        }
+        QMetaObject::invokeMethod(qApp, [self, picture, path, error] {
+            if (self) self->finish(picture, error.isEmpty() ? path : QString(), error);
+        }, Qt::QueuedConnection);
+    });
+}
+
+void CaptureController::finish(const QImage& picture, const QString& path, const QString& error)
+{
+    m_host.showMainMaximized();
+    if (picture.isNull()) {
+        MsgBox(screenCaptureUnavailableText(), vbInformation);
+    } else if (!error.isEmpty()) {
+        subGlobalErrorHandler(error, imagebox_error::kFileAccess, 0, QStringLiteral("FrmMain.subAddItem"));
+    } else {
+        m_host.pictureCaptured(picture, path);
+    }
+    emit captureFinished(path);
+}
+
+} // namespace tf

@@ -1,0 +1,76 @@
+#pragma once
+// Screen capture: the three screens (Desktop, Foreground, Background), the delayed grab, the region
+// picker, and the captured picture written into the capture folder and handed to the window as a
+// new page. The window is reached through CaptureHost, the screen through a ScreenGrabber, so the
+// flow runs in tests without a display.
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <cstdint>
+
+class QWidget;
+
+namespace tf {
+
+class ScreenGrabber;
+class fCaptureRectangle;
+
+// What capture needs of the main window.
+class CaptureHost {
+public:
+    virtual ~CaptureHost() = default;
+    // Desktop: our windows out of the way (see showDesktop).
+    virtual void clearDesktop() = 0;
+    // Background: the main window hidden and minimised.
+    virtual void hideMain() = 0;
+    // After a capture, taken or not: the main window maximised and laid out again.
+    virtual void showMainMaximized() = 0;
+    // The picture was written to `path`: it becomes the shown image and the image as loaded, and
+    // the last page of the basket.
+    virtual void pictureCaptured(const QImage& picture, const QString& path) = 0;
+};
+
+class CaptureController : public QObject {
+    Q_OBJECT
+public:
+    enum Kind : int16_t { kindDesktop = 0, kindScreen = 1, kindPicked = 2 };
+    static constexpr int kDelayMs = 500;
+    // Before a region grab of the screen as it is: the dialog just hidden has to leave the screen.
+    static constexpr int kSettleMs = 100;
+
+    CaptureController(CaptureHost& host, ScreenGrabber& grabber, QObject* parent = nullptr);
+    ~CaptureController() override;
+
+    // "Whole Screen" in a mode: 1 at once, 0 and 2 after the delay. Modes outside 0..2 count as 0.
+    void subCapture(int16_t mode);
+    // "Select Region" in a mode: the screen, grabbed as for subCapture, goes to the picker.
+    void selectRegion(int16_t mode);
+    // Takes a picture (kind 0 or 1 from the screen, 2 the picker's result) and adds it as a page.
+    // A screen that cannot be grabbed adds nothing and says so.
+    void capturePicture(int16_t kind, const QImage& picked = {});
+
+    // The picker, made on first use.
+    fCaptureRectangle* picker();
+    bool waiting() const { return m_timer.isActive(); }
+
+signals:
+    // A capture ended: `path` is the file written, empty when nothing was added.
+    void captureFinished(const QString& path);
+
+private:
+    void timerCapture_Timer();
+    void startDelayed(int16_t mode, bool region);
+    void showRegion(const QImage& screen);
+    void finish(const QImage& picture, const QString& path, const QString& error);
+
+    CaptureHost& m_host;
+    ScreenGrabber& m_grabber;
+    QTimer m_timer;
+    bool m_regionPending = false;
+    QPointer<fCaptureRectangle> m_picker;
+};
+
+} // namespace tf

@@ -1,0 +1,162 @@
+#include "acquire/CaptureController.h"
+#include "acquire/ScreenGrabber.h"
+#include "acquire/acquireNames.h"
+#include "acquire/fCaptureRectangle.h"
+#include "acquire/frmCapture.h"
+#include "frame/modSettings.h"
+#include "platform/ui/msgbox.h"
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace tf {
+namespace {
+
+class FakeGrabber : public ScreenGrabber {
+public:
+    QImage picture;
+    int grabs = 0;
+    QImage grabScreen() override
+    {
+        ++grabs;
+        return picture;
+    }
+};
+
+class FakeHost : public CaptureHost {
+public:
+    QStringList calls;
+    QImage captured;
+    QString path;
+    void clearDesktop() override { calls << "clearDesktop"; }
+    void hideMain() override { calls << "hideMain"; }
+    void showMainMaximized() override { calls << "showMainMaximized"; }
+    void pictureCaptured(const QImage& picture, const QString& p) override
+    {
+        calls << "pictureCaptured";
+        captured = picture;
+        path = p;
+    }
+};
+
+class Capture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        grabber.picture = QImage(64, 48, QImage::Format_RGB32);
+        grabber.picture.fill(QColor(200, 30, 60));
+        // A folder that is not there yet: the first capture makes it.
+        gudtSettings.Capture.Folder = folder.file(QStringLiteral("shots/Captured"));
+        gudtSettings.Capture.GenericName = QStringLiteral("Captured");
+    }
+    QString finish()
+    {
+        if (done.size() <= m_taken) {
+            EXPECT_TRUE(done.wait(10000));
+        }
+        return done.size() > m_taken ? done.at(m_taken++).first().toString() : QString();
+    }
+    QStringList files() const { return QDir(gudtSettings.Capture.Folder).entryList(QDir::Files); }
+
+    test::TempFolder folder;
+    FakeGrabber grabber;
+    FakeHost host;
+    CaptureController capture{host, grabber};
+    QSignalSpy done{&capture, &CaptureController::captureFinished};
+    qsizetype m_taken = 0;
+};
+
+TEST_F(Capture, ForegroundGrabsAtOnceAndAddsTheWrittenFile)
+{
+    capture.subCapture(1);
+    EXPECT_EQ(grabber.grabs, 1);
+    EXPECT_FALSE(capture.waiting());
+    const QString path = finish();
+    ASSERT_FALSE(path.isEmpty());
+    EXPECT_EQ(host.calls, QStringList({"showMainMaximized", "pictureCaptured"}));
+    EXPECT_EQ(host.path, path);
+    EXPECT_TRUE(QFileInfo(path).fileName().contains(QRegularExpression("^Captured\\d{1,4}\\.tif$"))) << path.toStdString();
+    EXPECT_EQ(test::loadPage(path).convertToFormat(QImage::Format_RGB32), grabber.picture);
+}
+
+TEST_F(Capture, DelayedModesGrabOnceWhenTheTimerFires)
+{
+    struct Case {
+        int16_t mode;
+        const char* before;
+    } cases[] = {{0, "clearDesktop"}, {2, "hideMain"}, {9, "clearDesktop"}};
+    for (const Case& c : cases) {
+        host.calls.clear();
+        grabber.grabs = 0;
+        capture.subCapture(c.mode);
+        EXPECT_EQ(host.calls, QStringList{c.before});
+        EXPECT_EQ(grabber.grabs, 0);
+        EXPECT_TRUE(capture.waiting());
+        EXPECT_FALSE(finish().isEmpty());
+        EXPECT_EQ(grabber.grabs, 1) << c.mode;
+    }
+    EXPECT_EQ(files().size(), 3); // three captures, three files
+}
+
+TEST_F(Capture, AFailedGrabAddsNothingAndSaysWhy)
+{
+    ScriptedMessageBoxes boxes;
+    grabber.picture = QImage();
+    capture.subCapture(1);
+    EXPECT_TRUE(finish().isEmpty());
+    EXPECT_EQ(boxes.prompts(), QStringList{screenCaptureUnavailableText()});
+    EXPECT_FALSE(host.calls.contains("pictureCaptured"));
+    EXPECT_TRUE(files().isEmpty());
+}
+
+TEST_F(Capture, TheRegionPickedIsWhatIsAdded)
+{
+    capture.selectRegion(1);
+    fCaptureRectangle* picker = capture.picker();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return picker->isVisible(); }));
+    EXPECT_TRUE(host.calls.isEmpty()); // the screen as it is: no window moved away
+    picker->cmdBar_Click(1); // accept with no rectangle yet: ignored
+    EXPECT_TRUE(picker->isVisible());
+    QTest::mousePress(picker, Qt::LeftButton, {}, QPoint(40, 30));
+    QTest::mouseMove(picker, QPoint(10, 20));
+    QTest::mouseRelease(picker, Qt::LeftButton, {}, QPoint(10, 20));
+    picker->cmdBar_Click(1);
+    EXPECT_FALSE(picker->isVisible());
+    ASSERT_FALSE(finish().isEmpty());
+    EXPECT_EQ(host.captured.size(), QSize(31, 11));
+}
+
+TEST_F(Capture, AModeChosenInTheDialogIsNotStored)
+{
+    gudtSettings.Capture.CaptureMode = 2;
+    frmCapture dialog(capture, nullptr);
+    EXPECT_EQ(dialog.mode(), 2);
+    dialog.findChild<QRadioButton*>(QStringLiteral("optCapture1"))->click();
+    EXPECT_EQ(dialog.mode(), 1);
+    EXPECT_EQ(gudtSettings.Capture.CaptureMode, 2);
+}
+
+TEST(AcquireNames, RandomNamesNeverReplaceAFileAndIgnoreTheFinalSeparator)
+{
+    test::TempFolder folder;
+    EXPECT_EQ(freeRandomName(folder.path(), "Cap", ".tif", [] { return 7; }),
+              freeRandomName(folder.path() + "/", "Cap", ".tif", [] { return 7; }));
+    folder.write("Cap7.tif", "x");
+    int draws[] = {7, 7, 42};
+    int i = 0;
+    EXPECT_EQ(freeRandomName(folder.path(), "Cap", ".tif", [&] { return draws[i++]; }), folder.file("Cap42.tif"));
+
+    folder.write("Twain.tif", "x");
+    folder.write("Twain_2.tif", "x");
+    EXPECT_EQ(freeNumberedName(folder.file("Twain.tif")), folder.file("Twain_3.tif"));
+    EXPECT_EQ(freeNumberedName(folder.file("Twain.pdf")), folder.file("Twain.pdf"));
+}
+
+} // namespace
+} // namespace tf

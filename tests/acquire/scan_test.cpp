@@ -1,0 +1,245 @@
+#include "acquire/SaneDevice.h"
+#include "acquire/ScanJob.h"
+#include "support/doctools.h"
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QEventLoop>
+#include <QSignalSpy>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace tf {
+namespace {
+
+// SANE reads its configuration once per process, so the private one naming only the test backend
+// is in place before any test runs.
+const bool kSaneConfigured = [] {
+    static QTemporaryDir dir;
+    QFile conf(dir.filePath(QStringLiteral("dll.conf")));
+    if (!conf.open(QIODevice::WriteOnly) || conf.write("test\n") < 0) return false;
+    conf.close();
+    // The backend's own settings as the system ships them (without them it scans colour as 1x1).
+    QFile::copy(QStringLiteral("/etc/sane.d/test.conf"), dir.filePath(QStringLiteral("test.conf")));
+    return setenv("SANE_CONFIG_DIR", dir.path().toLocal8Bit().constData(), 1) == 0;
+}();
+
+SaneFrame frame(SANE_Frame format, int depth, int ppl, int bpl, int lines, const QByteArray& data, bool last = true)
+{
+    SaneFrame f;
+    f.params = {format, last ? SANE_TRUE : SANE_FALSE, bpl, ppl, lines, depth};
+    f.data = data;
+    return f;
+}
+
+QByteArray words(std::initializer_list<quint16> values)
+{
+    QByteArray b;
+    for (quint16 v : values) b.append(reinterpret_cast<const char*>(&v), 2); // host order, as SANE sends
+    return b;
+}
+
+TEST(SaneFrames, PicturesFromEveryFrameKind)
+{
+    const QRgb black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
+    struct Case {
+        const char* what;
+        std::vector<SaneFrame> frames;
+        QSize size;
+        QPoint at;
+        QRgb pixel;
+    } cases[] = {
+        // 1 is black; a padding byte per row is skipped
+        {"line art", {frame(SANE_FRAME_GRAY, 1, 3, 2, 2, QByteArray("\xA0\xFF\x40\xFF", 4))}, {3, 2}, {1, 0}, white},
+        {"line art set bit", {frame(SANE_FRAME_GRAY, 1, 3, 2, 2, QByteArray("\xA0\xFF\x40\xFF", 4))}, {3, 2}, {1, 1}, black},
+        {"grey padded", {frame(SANE_FRAME_GRAY, 8, 2, 3, 2, QByteArray("\x10\x20\x99\x30\x40\x99", 6))}, {2, 2}, {1, 1}, qRgb(0x40, 0x40, 0x40)},
+        {"grey 16", {frame(SANE_FRAME_GRAY, 16, 2, 4, 1, words({0x0000, 0x8080}))}, {2, 1}, {1, 0}, qRgb(0x80, 0x80, 0x80)},
+        {"colour", {frame(SANE_FRAME_RGB, 8, 2, 6, 1, QByteArray("\x01\x02\x03\xC8\x64\x32", 6))}, {2, 1}, {1, 0}, qRgb(200, 100, 50)},
+        {"colour 16", {frame(SANE_FRAME_RGB, 16, 1, 6, 1, words({0xFFFF, 0x0000, 0x8080}))}, {1, 1}, {0, 0}, qRgb(255, 0, 0x80)},
+        {"colour 1 bit is full intensity", {frame(SANE_FRAME_RGB, 1, 2, 1, 1, QByteArray("\x98", 1))}, {2, 1}, {1, 0}, qRgb(255, 255, 0)},
+        {"three passes",
+         {frame(SANE_FRAME_RED, 8, 1, 1, 1, "\x0A", false), frame(SANE_FRAME_GREEN, 8, 1, 1, 1, "\x14", false),
+          frame(SANE_FRAME_BLUE, 8, 1, 1, 1, "\x1E")},
+         {1, 1}, {0, 0}, qRgb(10, 20, 30)},
+        // a hand scanner knows its height at the end: whole rows only
+        {"height unknown", {frame(SANE_FRAME_GRAY, 8, 2, 2, -1, QByteArray("\x01\x02\x03\x04\x05", 5))}, {2, 2}, {0, 1}, qRgb(3, 3, 3)},
+    };
+    for (const Case& c : cases) {
+        const QImage image = assembleSaneImage(c.frames);
+        EXPECT_EQ(image.size(), c.size) << c.what;
+        if (!image.isNull()) {
+            EXPECT_EQ(image.pixel(c.at), c.pixel) << c.what;
+        }
+    }
+    // Nothing SANE defines: no picture, never a crash.
+    EXPECT_TRUE(assembleSaneImage({frame(SANE_FRAME_GRAY, 4, 2, 1, 1, "\x11")}).isNull());
+    EXPECT_TRUE(assembleSaneImage({frame(SANE_FRAME_GRAY, 8, 4, 2, 1, "\x11\x11")}).isNull());
+    EXPECT_TRUE(assembleSaneImage({frame(SANE_FRAME_RED, 8, 1, 1, 1, "\x01")}).isNull());
+}
+
+class Scan : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(kSaneConfigured); }
+    ScanRequest request(ScanRequest::Route route, const QString& ext, QList<std::pair<QString, QString>> options = {})
+    {
+        ScanRequest q;
+        q.device = QStringLiteral("test");
+        q.route = route;
+        q.extension = ext;
+        q.genericName = QStringLiteral("Twain");
+        q.folder = folder.file(QStringLiteral("Acquired")); // not there yet
+        q.tempFolder = folder.file(QStringLiteral("Temp"));
+        // The test backend keeps option values from one opening to the next: each scan starts from
+        // the same settings.
+        q.options = {{"mode", "Color"}, {"three-pass", "false"}, {"mode", "Gray"}, {"depth", "8"},
+                     {"source", "Flatbed"}, {"hand-scanner", "false"}, {"ppl-loss", "0"},
+                     {"read-return-value", "Default"}, {"test-picture", "Solid black"}};
+        for (const auto& o : options) q.options.push_back(o);
+        return q;
+    }
+    static std::pair<QString, QString> feeder() { return {"source", "Automatic Document Feeder"}; }
+    // Runs one acquisition to its end; the images and paths announced come back in `acquired`.
+    ScanResult run(const ScanRequest& q)
+    {
+        ScanJob job(q);
+        QSignalSpy images(&job, &ScanJob::imageAcquired);
+        // Queued, so that an end that comes before the loop runs still ends it.
+        QEventLoop loop;
+        QObject::connect(&job, &ScanJob::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        QTimer::singleShot(60000, &loop, [&] { loop.exit(1); });
+        job.start();
+        EXPECT_EQ(loop.exec(), 0);
+        acquired.clear();
+        for (const QList<QVariant>& args : images) acquired.push_back({args[1].value<QImage>(), args[2].toString()});
+        return job.result();
+    }
+    QStringList files(const QString& sub = "Acquired") const
+    {
+        return QDir(folder.file(sub)).entryList(QDir::Files, QDir::Name);
+    }
+    test::TempFolder folder;
+    std::vector<std::pair<QImage, QString>> acquired;
+};
+
+TEST_F(Scan, TheTestBackendIsTheOnlyDeviceListed)
+{
+    const QStringList devices = SaneDevice::devices();
+    ASSERT_FALSE(devices.isEmpty());
+    for (const QString& d : devices) EXPECT_TRUE(d.startsWith("test:")) << d.toStdString();
+}
+
+TEST_F(Scan, TenFeederPagesMakeOneMultipageDocument)
+{
+    const ScanResult tif = run(request(ScanRequest::Route::MultiPage, "tif", {feeder()}));
+    EXPECT_TRUE(tif.error.isEmpty()) << tif.error.toStdString();
+    EXPECT_EQ(tif.images, 10);
+    EXPECT_EQ(test::tiffDirectories(folder.file("Acquired/Twain.tif")).size(), 10u);
+    const ScanResult pdf = run(request(ScanRequest::Route::MultiPage, "pdf", {feeder()}));
+    EXPECT_EQ(test::pdfPages(folder.file("Acquired/Twain.pdf")), 10);
+    EXPECT_TRUE(test::qpdfCheckPasses(pdf.output));
+
+    // The same name again: a new file beside it, unless overwriting was asked for.
+    auto again = request(ScanRequest::Route::MultiPage, "tif");
+    EXPECT_EQ(run(again).output, folder.file("Acquired/Twain_2.tif"));
+    again.overwrite = true;
+    EXPECT_EQ(run(again).output, folder.file("Acquired/Twain.tif"));
+    EXPECT_EQ(test::tiffDirectories(folder.file("Acquired/Twain.tif")).size(), 1u);
+}
+
+TEST_F(Scan, SinglePageFilesAreNumberedAndAFlatbedGivesOneImage)
+{
+    auto q = request(ScanRequest::Route::SingleFiles, "jpg", {feeder()});
+    q.folder += "/"; // a final separator changes nothing
+    EXPECT_EQ(run(q).images, 10);
+    QStringList expected;
+    for (int n = 1; n <= 10; ++n) expected << QStringLiteral("Twain%1.jpg").arg(n);
+    expected.sort();
+    EXPECT_EQ(files(), expected);
+    EXPECT_EQ(test::loadPage(folder.file("Acquired/Twain10.jpg")).size(), QSize(157, 196));
+
+    EXPECT_EQ(run(request(ScanRequest::Route::SingleFiles, "psd")).images, 1);
+    EXPECT_EQ(test::loadPage(folder.file("Acquired/Twain1.psd")).size(), QSize(157, 196));
+}
+
+TEST_F(Scan, LineArtAloneIsWrittenAsGroupFour)
+{
+    const auto lineart = std::pair<QString, QString>("depth", "1");
+    const auto black = std::pair<QString, QString>("test-picture", "Solid black");
+    run(request(ScanRequest::Route::MultiPage, "tif", {lineart, black}));
+    const QString tif = folder.file("Acquired/Twain.tif");
+    EXPECT_EQ(test::tiffTagValues(tif, 259), QStringList{"4"}); // CCITT Group 4
+    EXPECT_EQ(test::loadPage(tif).pixel(10, 10), qRgb(0, 0, 0));
+
+    // Every single-page format takes a black-and-white page, whatever depths it can hold.
+    for (const char* ext : {"bmp", "jpg", "tif", "pdf", "psd", "gif"}) {
+        const ScanResult r = run(request(ScanRequest::Route::SingleFiles, ext, {lineart, black}));
+        EXPECT_TRUE(r.error.isEmpty()) << ext << ": " << r.error.toStdString();
+    }
+    EXPECT_EQ(files().size(), 7);
+    EXPECT_EQ(test::pdfPages(folder.file("Acquired/Twain1.pdf")), 1);
+    EXPECT_TRUE(test::qpdfCheckPasses(folder.file("Acquired/Twain1.pdf")));
+
+    auto colour = request(ScanRequest::Route::MultiPage, "tif", {{"mode", "Color"}});
+    colour.overwrite = true;
+    run(colour);
+    EXPECT_NE(test::tiffTagValues(tif, 259), QStringList{"4"});
+}
+
+TEST_F(Scan, ScannerFrameShapesArriveWhole)
+{
+    struct Case {
+        std::pair<QString, QString> a, b;
+        QSize size;
+    } cases[] = {
+        {{"ppl-loss", "7"}, {"mode", "Gray"}, {150, 196}},
+        {{"depth", "16"}, {"mode", "Color"}, {157, 196}},
+        {{"three-pass", "true"}, {"mode", "Color"}, {157, 196}},
+        {{"hand-scanner", "true"}, {"mode", "Gray"}, {216, 334}}, // the whole bed, height learnt at the end
+    };
+    for (const Case& c : cases) {
+        const ScanResult r = run(request(ScanRequest::Route::Basket, "tif", {c.b, c.a}));
+        EXPECT_TRUE(r.error.isEmpty()) << c.a.first.toStdString() << ": " << r.error.toStdString();
+        ASSERT_EQ(acquired.size(), 1u) << c.a.first.toStdString();
+        EXPECT_EQ(acquired[0].first.size(), c.size) << c.a.first.toStdString();
+        EXPECT_EQ(test::loadPage(acquired[0].second).size(), c.size) << c.a.first.toStdString();
+    }
+}
+
+TEST_F(Scan, BasketPagesGetFreeNumberedTempNames)
+{
+    EXPECT_EQ(run(request(ScanRequest::Route::Basket, "tif", {feeder()})).images, 10);
+    ASSERT_EQ(acquired.size(), 10u);
+    for (size_t i = 0; i < acquired.size(); ++i)
+        EXPECT_TRUE(QFileInfo(acquired[i].second).fileName().contains(QRegularExpression(QStringLiteral("^%1_\\d{1,4}\\.tif$").arg(i + 1))))
+            << acquired[i].second.toStdString();
+    EXPECT_EQ(files("Temp").size(), 10);
+}
+
+TEST_F(Scan, FailuresAreReportedAndKeepWhatWasWritten)
+{
+    const ScanResult io = run(request(ScanRequest::Route::MultiPage, "tif", {{"read-return-value", "SANE_STATUS_IO_ERROR"}}));
+    EXPECT_TRUE(io.error.contains("Error during device I/O")) << io.error.toStdString();
+    EXPECT_EQ(io.images, 0);
+    EXPECT_TRUE(files().isEmpty());
+
+    EXPECT_FALSE(run(request(ScanRequest::Route::Basket, "tif", {{"no-such-option", "1"}})).error.isEmpty());
+    auto missing = request(ScanRequest::Route::Basket, "tif");
+    missing.device = "test:99";
+    EXPECT_FALSE(run(missing).error.isEmpty());
+
+    // A folder that cannot be made: reported, nothing scanned into nowhere.
+    folder.write("file", "x");
+    auto blocked = request(ScanRequest::Route::SingleFiles, "tif");
+    blocked.folder = folder.file("file/Acquired");
+    const ScanResult r = run(blocked);
+    EXPECT_FALSE(r.error.isEmpty());
+    EXPECT_EQ(r.images, 0);
+}
+
+} // namespace
+} // namespace tf

@@ -27,6 +27,7 @@ public:
     struct Page {
         QString path; // the file the page is read from
         QString name; // what the user calls it, in progress and messages
+        QString source = {}; // the file the page came from, when `path` is a page split from it
     };
     virtual ~PageSource() = default;
     virtual int count() const = 0;
@@ -52,6 +53,10 @@ public:
     virtual ~PageSink() = default;
     // Before the first page: checks the target and gets ready. Nothing of the user's changes here.
     virtual void open(ImageDocument& doc, const PageSource& pages) = 0;
+    // Before page `index` (from 0) is read: for sinks that name what they write after the page.
+    virtual void beginPage(int /*index*/, const PageSource::Page& /*page*/) {}
+    // The page as read, before the task list edits it.
+    virtual void pageLoaded(ImageDocument& /*doc*/) {}
     // Whether the sink may take this file's own bytes, undecoded (a JPEG into a PDF): such a page
     // is not decoded ahead, and is handed to addFile before anything else is tried.
     virtual bool takesAsItIs(const QString& /*path*/) const { return false; }

@@ -40,7 +40,7 @@ void ImagePrinter::setDialogStep(DialogStep step) { g_dialogStep = std::move(ste
 QPrinter& ImagePrinter::printer()
 {
     if (!m_printer) m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    applySettings();
+    if (m_changed) applySettings();
     return *m_printer;
 }
 
@@ -54,6 +54,7 @@ void ImagePrinter::applySettings()
     p.setFullPage(true);
     p.setCopyCount(std::clamp(PrintSetting6(), 1, 999));
     p.setColorMode(PrintSetting8() == 1 ? QPrinter::GrayScale : QPrinter::Color);
+    m_changed = false;
 }
 
 void ImagePrinter::readSettings()
@@ -65,6 +66,7 @@ void ImagePrinter::readSettings()
     setPrintSetting2(p.pageLayout().orientation() == QPageLayout::Landscape ? 1 : 0);
     setPrintSetting6(std::max(1, p.copyCount()));
     setPrintSetting8(p.colorMode() == QPrinter::GrayScale ? 1 : 0);
+    m_changed = false;
 }
 
 bool ImagePrinter::showDialog(QWidget* owner)

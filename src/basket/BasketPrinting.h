@@ -45,16 +45,16 @@ public:
     int32_t PrintSetting8() const { return m_s[7]; }
     bool PrintSetting9() const { return m_b9; }
     bool PrintSetting10() const { return m_b10; }
-    void setPrintSetting1(int32_t v) { m_s[0] = v; }
-    void setPrintSetting2(int32_t v) { m_s[1] = v; }
-    void setPrintSetting3(int32_t v) { m_s[2] = v; }
-    void setPrintSetting4(double v) { m_d4 = v; }
-    void setPrintSetting5(double v) { m_d5 = v; }
-    void setPrintSetting6(int32_t v) { m_s[5] = v; }
-    void setPrintSetting7(double v) { m_d7 = v; }
-    void setPrintSetting8(int32_t v) { m_s[7] = v; }
-    void setPrintSetting9(bool v) { m_b9 = v; }
-    void setPrintSetting10(bool v) { m_b10 = v; }
+    void setPrintSetting1(int32_t v) { m_s[0] = v; m_changed = true; }
+    void setPrintSetting2(int32_t v) { m_s[1] = v; m_changed = true; }
+    void setPrintSetting3(int32_t v) { m_s[2] = v; m_changed = true; }
+    void setPrintSetting4(double v) { m_d4 = v; m_changed = true; }
+    void setPrintSetting5(double v) { m_d5 = v; m_changed = true; }
+    void setPrintSetting6(int32_t v) { m_s[5] = v; m_changed = true; }
+    void setPrintSetting7(double v) { m_d7 = v; m_changed = true; }
+    void setPrintSetting8(int32_t v) { m_s[7] = v; m_changed = true; }
+    void setPrintSetting9(bool v) { m_b9 = v; m_changed = true; }
+    void setPrintSetting10(bool v) { m_b10 = v; m_changed = true; }
     bool ShowPrintDialog() const { return m_showDialog; }
     void setShowPrintDialog(bool v) { m_showDialog = v; }
 
@@ -81,6 +81,9 @@ private:
     double m_d4 = 0, m_d5 = 0, m_d7 = 100.0;
     bool m_b9 = false, m_b10 = false;
     bool m_showDialog = false;
+    // Set by every setter; the printer takes the settings only then, so that what the dialog chose
+    // beyond them (a paper outside the list, say) stays.
+    bool m_changed = true;
     std::unique_ptr<QPrinter> m_printer;
 };
 

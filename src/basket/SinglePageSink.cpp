@@ -204,7 +204,9 @@ void SinglePageSink::addPage(ImageDocument& doc)
 {
     const QString who = m_page.name;
     try {
-        const QString path = distinctPath(folderFor(m_page), nameFor(doc));
+        QString base = nameFor(doc);
+        if (base.trimmed().isEmpty()) base = QStringLiteral("_"); // never a hidden or nameless file
+        const QString path = distinctPath(folderFor(m_page), base);
         if (isBasketFile(path)) {
             m_tally.skippedSource << who;
             return;

@@ -53,10 +53,12 @@ TEST_F(BasketPrint, EveryPageFromTheFirstInBasketOrder)
                             writePage(src.file("a.jpg"), pagePicture(101, 80, Qt::blue)),
                             writePage(src.file("b.png"), pagePicture(102, 80, Qt::green))};
     const QString pdf = out.file("basket.pdf");
-    printInto(pdf);
+    // A paper the settings have no number for stays chosen.
+    printInto(pdf, true, [](QPrinter& p) { p.setPageSize(QPageSize(QPageSize::A6)); });
     ASSERT_TRUE(print(files));
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(pdfPages(pdf), 3);
+    EXPECT_EQ(pdfPageSizes(pdf).value(2), "297 x 420 pts") << "A6";
     EXPECT_EQ(widthsOf(pdfImages(pdf)), QList<int>({103, 101, 102}));
     EXPECT_TRUE(boxes.shown().empty());
 }

@@ -93,8 +93,6 @@ TEST_F(BatchConvert, NamesFollowTheRule)
          {"Sample1001.pdf", "Sample1002.pdf", "Sample1003.pdf"}},
         {"typed counter", [](auto& o) { o.RenameMode = 2, o.CounterText = " 25 "; },
          {"Sample25.tif", "Sample26.tif", "Sample27.tif"}},
-        {"generic name with a slash", [](auto& o) { o.RenameMode = 2, o.GenericName = "a/b"; },
-         {"a_b1.tif", "a_b2.tif", "a_b3.tif"}},
     };
     for (const char* name : {"sample.png", "second.jpg", "third.png"})
         add(writePage(src.file(name), pagePicture(40, 30, Qt::red)));

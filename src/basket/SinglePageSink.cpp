@@ -70,8 +70,8 @@ void SinglePageSink::open(ImageDocument&, const PageSource& pages)
     }
     if (m_options.DestinationMode == 1) {
         const QString folder = m_options.DestinationFolder.trimmed();
-        if (folder.isEmpty() || !QFileInfo(folder).isDir())
-            refuse(QStringLiteral("The destination folder does not exist: ") + folder);
+        if (folder.isEmpty()) refuse(QStringLiteral("No destination folder is set."));
+        if (!QFileInfo(folder).isDir()) refuse(QStringLiteral("The destination folder does not exist: ") + folder);
         if (isInside(folder, m_workFolder))
             refuse(QStringLiteral("Files cannot be written into the program's work folder: ") + folder);
     }

@@ -5,6 +5,8 @@
 #include "app/basketFolderFiles.h"
 #include "acquire/AcquireController.h"
 #include "basket/BasketController.h"
+#include "basket/BasketPrinting.h"
+#include "basket/SinglePageSink.h"
 #include "basket/modMultiPage.h"
 #include "browse/BrowseController.h"
 #include "browse/modFolderView.h"
@@ -272,6 +274,12 @@ void frmMain::buildControllers()
     basketSetup.sbMain = m_sbMain;
     basketSetup.pbQueue = m_pbQueue;
     m_basket = new BasketController(basketSetup, *m_folderFiles, *m_ibTemp, m_editing->replayer(), this);
+    // The basket's other outputs: single-page files from the Save As menu, and printing.
+    auto* singlePage = new tf::SinglePageCommands(m_basket->model(), m_editing->replayer(), this, this);
+    connect(m_basket->multiPage(), &tf::MultiPageCommands::batchConversionRequested, singlePage,
+            &tf::SinglePageCommands::subSaveAsSinglePage);
+    auto* printing = new tf::BatchPrintCommands(m_basket->model(), this, this);
+    connect(m_basket->cmdBatchPrint(), &QPushButton::clicked, printing, &tf::BatchPrintCommands::cmdBatchPrint_Click);
     // Tab reaches the basket right after the preview, as it did when the window made these widgets.
     QWidget* previous = m_browse->ibMain();
     const BasketController& b = *m_basket;

@@ -139,7 +139,7 @@ QString detailOf(const std::exception& e)
 BasketPageSource::BasketPageSource(const std::vector<basket::PageRecord>& pages)
 {
     m_pages.reserve(pages.size());
-    for (const basket::PageRecord& record : pages) m_pages.push_back({record.tag, record.text});
+    for (const basket::PageRecord& record : pages) m_pages.push_back({record.tag, record.text, record.source});
 }
 
 PagePipeline::PagePipeline(std::unique_ptr<PageSource> source, std::unique_ptr<PageSink> sink,
@@ -205,6 +205,7 @@ void PagePipeline::work()
                 r.leftOut << page.name;
                 continue;
             }
+            sink.pageLoaded(doc);
             if (replays) {
                 const ReplayResult replay = m_settings.tasks->replayAll(doc);
                 if (!replay.ok && !r.tasksFailed) {

@@ -27,6 +27,7 @@ public:
     struct Page {
         QString path; // the file the page is read from
         QString name; // what the user calls it, in progress and messages
+        QString source = {}; // the file the page came from, when `path` is a page split from it
     };
     virtual ~PageSource() = default;
     virtual int count() const = 0;
@@ -55,6 +56,8 @@ public:
     // Before page `index` is read: which page of the source the next addFile or addPage is (a page
     // that cannot be read is followed by the next one's call).
     virtual void pageStarting(int /*index*/, const PageSource::Page& /*page*/) {}
+    // The page as read, before the task list edits it.
+    virtual void pageLoaded(ImageDocument& /*doc*/) {}
     // Whether the sink may take this file's own bytes, undecoded (a JPEG into a PDF): such a page
     // is not decoded ahead, and is handed to addFile before anything else is tried.
     virtual bool takesAsItIs(const QString& /*path*/) const { return false; }

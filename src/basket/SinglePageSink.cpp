@@ -1,0 +1,310 @@
+#include "basket/SinglePageSink.h"
+
+#include "basket/frmSaveSinglePage.h"
+#include "basket/modSaveBatch.h"
+#include "frame/LongCommand.h"
+#include "frame/TaskReplay.h"
+#include "frame/frmStatus.h"
+#include "frame/globals.h"
+#include "frame/modGlobalErrorHandling.h"
+#include "metadata/ExifIptc.h"
+#include "metadata/metadataTemplates.h"
+#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/imagebox_error.h"
+#include "platform/sys/filenames.h"
+#include "platform/sys/safefile.h"
+#include "platform/sys/userdirs.h"
+#include "platform/ui/msgbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QRandomGenerator>
+
+#include <sys/stat.h>
+
+namespace tf {
+
+namespace {
+
+// A name that the file system holds at most, with room left for a "_N" that tells repeats apart.
+constexpr int kMaxBaseBytes = 240;
+
+std::optional<std::pair<quint64, quint64>> fileIdentity(const QString& path)
+{
+    struct stat st {};
+    if (path.isEmpty() || ::stat(fileNameToBytes(path).constData(), &st) != 0) return std::nullopt;
+    return std::make_pair(quint64(st.st_dev), quint64(st.st_ino));
+}
+
+bool isInside(const QString& folder, const QString& root)
+{
+    const QString f = QDir(folder).canonicalPath();
+    const QString r = QDir(root).canonicalPath();
+    return !f.isEmpty() && !r.isEmpty() && (f == r || f.startsWith(r + QLatin1Char('/')));
+}
+
+[[noreturn]] void refuse(const QString& why) { throw ImageBoxError(imagebox_error::kFileAccess, why); }
+
+// A page that is not written for a reason of its own; the run goes on with the next page.
+struct PageFailure {
+    QString why;
+};
+
+} // namespace
+
+SinglePageSink::SinglePageSink(typBatchSaveOptions options, QDateTime now)
+    : m_options(std::move(options)), m_now(std::move(now)),
+      m_extension(m_options.OutputFormat == 1 ? QStringLiteral("pdf") : QStringLiteral("tif"))
+{
+}
+
+void SinglePageSink::open(ImageDocument&, const PageSource& pages)
+{
+    m_workFolder = userTempDir();
+    if (m_options.RenameMode == 2) {
+        const std::optional<int64_t> start = batchCounterStart(m_options.CounterText);
+        if (!start) refuse(QStringLiteral("Count should be numeric!"));
+        m_counterStart = *start;
+    }
+    if (m_options.DestinationMode == 1) {
+        const QString folder = m_options.DestinationFolder.trimmed();
+        if (folder.isEmpty()) refuse(QStringLiteral("No destination folder is set."));
+        if (!QFileInfo(folder).isDir()) refuse(QStringLiteral("The destination folder does not exist: ") + folder);
+        if (isInside(folder, m_workFolder))
+            refuse(QStringLiteral("Files cannot be written into the program's work folder: ") + folder);
+    }
+    // Every file a page is read from, so that no output takes the place of one, whatever its name.
+    for (int i = 0; i < pages.count(); ++i) {
+        const PageSource::Page page = pages.page(i);
+        for (const QString& file : {page.path, page.source})
+            if (const auto id = fileIdentity(file)) m_basketFiles.insert(*id);
+    }
+}
+
+void SinglePageSink::pageStarting(int index, const PageSource::Page& page)
+{
+    m_index = index;
+    m_page = page;
+    m_sourceResolution.clear();
+}
+
+void SinglePageSink::pageLoaded(ImageDocument& doc)
+{
+    m_sourceResolution = QString::number(doc.ImageWidth()) + QLatin1Char('x') + QString::number(doc.ImageHeight());
+    doc.setTag(m_sourceResolution);
+}
+
+QString SinglePageSink::folderFor(const PageSource::Page& page) const
+{
+    if (m_options.DestinationMode == 1) return QDir::cleanPath(m_options.DestinationFolder.trimmed());
+    // A page split from a document lives in the work folder, which is emptied: its file goes
+    // beside the document it came from instead.
+    for (const QString& file : {page.path, page.source}) {
+        if (file.isEmpty()) continue;
+        const QString folder = QFileInfo(file).absolutePath();
+        if (!isInside(folder, m_workFolder)) return folder;
+    }
+    const QString chosen = m_options.DestinationFolder.trimmed();
+    if (!chosen.isEmpty() && QFileInfo(chosen).isDir() && !isInside(chosen, m_workFolder))
+        return QDir::cleanPath(chosen);
+    throw PageFailure{QStringLiteral("its source is in the program's work folder and no destination folder is set")};
+}
+
+QString SinglePageSink::nameFor(ImageDocument& doc) const
+{
+    // The page's own name keeps its characters; only what would split or end it is replaced.
+    QString text = readableFileName(m_page.name);
+    text.replace(QLatin1Char('/'), QLatin1Char('_')).replace(QChar(0), QLatin1Char('_'));
+    switch (m_options.RenameMode) {
+    case 1: {
+        std::unique_ptr<ExifIptc> meta;
+        bool metaRead = false;
+        NamingFacts facts{m_page.path, m_sourceResolution, m_extension, m_now, [&]() -> const ExifIptc* {
+                              if (!metaRead) {
+                                  metaRead = true;
+                                  meta = std::make_unique<ExifIptc>();
+                                  if (!meta->readFrom(m_page.path)) meta.reset();
+                              }
+                              return meta.get();
+                          }};
+        const QString prefix = safeNamePart(fncRetrieveNamingString(doc, m_options.RenamePrefix, facts));
+        const QString suffix = safeNamePart(fncRetrieveNamingString(doc, m_options.RenameSuffix, facts));
+        // A separator may be a blank on its own, so it is cleaned but not trimmed.
+        const QString s1 = safeNamePart(fncSeparator(m_options.Separator1), 20, false);
+        const QString s2 = safeNamePart(fncSeparator(m_options.Separator2), 20, false);
+        return prefix + s1 + text + s2 + suffix;
+    }
+    case 2:
+        return safeNamePart(m_options.GenericName) + QString::number(m_counterStart + m_index);
+    default:
+        return text;
+    }
+}
+
+QString SinglePageSink::distinctPath(const QString& folder, const QString& base)
+{
+    const QString capped = capUtf8Bytes(base, kMaxBaseBytes);
+    QString path = QDir(folder).filePath(capped + QLatin1Char('.') + m_extension);
+    for (int n = 2; m_taken.contains(path); ++n)
+        path = QDir(folder).filePath(capped + QLatin1Char('_') + QString::number(n) + QLatin1Char('.') + m_extension);
+    m_taken.insert(path);
+    return path;
+}
+
+bool SinglePageSink::isBasketFile(const QString& path) const
+{
+    const auto id = fileIdentity(path);
+    return id && m_basketFiles.count(*id) > 0;
+}
+
+void SinglePageSink::write(ImageDocument& doc, const QString& path) const
+{
+    // Written whole under a hidden name beside the target, then put in its place in one step.
+    const QString folder = QFileInfo(path).absolutePath();
+    QString hidden;
+    do {
+        hidden = QDir(folder).filePath(QStringLiteral(".tf-page-%1.").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                                                             QLatin1Char('0')) +
+                                       m_extension);
+    } while (QFileInfo(hidden).exists() || QFileInfo(hidden).isSymLink());
+    try {
+        if (m_extension == QLatin1String("pdf")) {
+            doc.BeginPdf(hidden);
+            doc.AddPdfPage(1);
+            doc.SavePdf(hidden);
+        } else {
+            doc.BeginTiff(hidden, 0);
+            doc.AddTiffPage(1);
+            doc.SaveTiff(hidden);
+            const QString iptc = m_options.IptcTemplateFile.trimmed();
+            const QString exif = m_options.ExifTemplateFile.trimmed();
+            const bool withIptc = m_options.ImportIPTC == 1 && !iptc.isEmpty() && QFileInfo(iptc).isFile();
+            const bool withExif = m_options.ImportEXIF == 1 && !exif.isEmpty() && QFileInfo(exif).isFile();
+            if (withIptc || withExif) {
+                ExifIptc meta;
+                if (withIptc) meta.LoadIptcFromFile(iptc);
+                if (withExif) subLoadEXIFFile(exif, meta);
+                QString error;
+                if (!meta.WriteMetadataTo(hidden, &error)) throw PageFailure{error};
+            }
+        }
+        QString error;
+        if (!moveFileSafely(hidden, path, m_options.Overwrite == 1 ? Placement::Replace : Placement::NoReplace, &error))
+            throw PageFailure{error};
+    } catch (...) {
+        doc.AbandonMultipage();
+        QFile::remove(hidden);
+        throw;
+    }
+}
+
+void SinglePageSink::addPage(ImageDocument& doc)
+{
+    const QString who = m_page.name;
+    try {
+        QString base = nameFor(doc);
+        if (base.trimmed().isEmpty()) base = QStringLiteral("_"); // never a hidden or nameless file
+        const QString path = distinctPath(folderFor(m_page), base);
+        if (isBasketFile(path)) {
+            m_tally.skippedSource << who;
+            return;
+        }
+        if ((QFileInfo(path).exists() || QFileInfo(path).isSymLink()) && m_options.Overwrite != 1) {
+            m_tally.skippedExisting << who;
+            return;
+        }
+        write(doc, path);
+        ++m_tally.written;
+    } catch (const PageFailure& f) {
+        m_tally.failed << who + QStringLiteral(": ") + f.why;
+    } catch (const ImageBoxError& e) {
+        m_tally.failed << who + QStringLiteral(": ") + e.description();
+    } catch (const std::exception& e) {
+        m_tally.failed << who + QStringLiteral(": ") + QString::fromLocal8Bit(e.what());
+    }
+}
+
+QString batchOutcomeText(const PipelineResult& r, const BatchTally& t)
+{
+    const int skipped = int(t.skippedExisting.size() + t.skippedSource.size());
+    const int failed = int(t.failed.size() + r.leftOut.size());
+    QString text = r.cancelled ? QStringLiteral("The conversion was cancelled.\n") : QString();
+    if (!r.failure.isEmpty()) text += r.failure + QLatin1Char('\n');
+    text += QStringLiteral("Files written: %1\nPages skipped: %2\nPages failed: %3").arg(t.written).arg(skipped).arg(failed);
+    const auto list = [&](const QString& head, const QStringList& names) {
+        if (!names.isEmpty()) text += QStringLiteral("\n\n") + head + QLatin1Char('\n') + names.join(QLatin1Char('\n'));
+    };
+    list(QStringLiteral("A file of that name exists and was not overwritten:"), t.skippedExisting);
+    list(QStringLiteral("The file would have replaced a page of the basket:"), t.skippedSource);
+    list(QStringLiteral("These pages could not be read:"), r.leftOut);
+    list(QStringLiteral("These pages could not be written:"), t.failed);
+    return text;
+}
+
+// ---- the command
+
+struct SinglePageCommands::Job {
+    std::unique_ptr<LongCommand> command;
+    SinglePageSink* sink = nullptr; // owned by the pipeline
+    std::unique_ptr<PagePipeline> pipeline;
+};
+
+SinglePageCommands::SinglePageCommands(const basket::BasketModel& pages, TaskReplayer& replayer, QWidget* owner,
+                                       QObject* parent)
+    : QObject(parent), m_pages(pages), m_replayer(replayer), m_owner(owner)
+{
+}
+
+SinglePageCommands::~SinglePageCommands() { m_job.reset(); }
+
+void SinglePageCommands::subSaveAsSinglePage()
+{
+    try {
+        gstrCurrentOperation = QStringLiteral("Saving a new Single file");
+        if (m_pages.isEmpty() || m_job) return;
+        if (!frmSaveSinglePage::ask(m_owner)) return;
+        typBatchSaveOptions& o = gudtSettings.BatchSave;
+        o.Accepted = 0;
+        auto job = std::make_unique<Job>();
+        job->command = std::make_unique<LongCommand>(QStringLiteral("Saving a new Single file"));
+        if (!*job->command) return;
+        job->command->showStatus(m_owner, true);
+        PipelineSettings settings;
+        settings.colorFormat = o.ColorFormat;
+        settings.tiffCompression = o.TiffCompression;
+        if (o.ProcessTaskList == 1 && m_replayer.hasTasks()) settings.tasks = m_replayer.frozen();
+        auto sink = std::make_unique<SinglePageSink>(o);
+        job->sink = sink.get();
+        job->pipeline = std::make_unique<PagePipeline>(std::make_unique<BasketPageSource>(m_pages.pages()),
+                                                       std::move(sink), std::move(settings));
+        PagePipeline* pipeline = job->pipeline.get();
+        connect(pipeline, &PagePipeline::progress, this, [this](int done, int total, const QString& item) {
+            if (m_job) m_job->command->showProgress(done, total, item);
+        });
+        connect(pipeline, &PagePipeline::finished, this, &SinglePageCommands::runEnded, Qt::QueuedConnection);
+        job->command->setCancelHandler([pipeline] { pipeline->cancel(); });
+        LongCommand& command = *job->command;
+        m_job = std::move(job);
+        command.whenShown([pipeline] { pipeline->start(); });
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("SinglePageCommands.subSaveAsSinglePage"));
+    }
+}
+
+void SinglePageCommands::runEnded()
+{
+    std::unique_ptr<Job> job = std::move(m_job);
+    if (!job) return;
+    if (frmStatus* status = job->command->status()) status->hide();
+    const PipelineResult& r = job->pipeline->result();
+    const BatchTally& t = job->sink->tally();
+    const bool clean = r.failure.isEmpty() && r.leftOut.isEmpty() && t.failed.isEmpty() && t.skippedExisting.isEmpty() &&
+                       t.skippedSource.isEmpty();
+    MsgBox(batchOutcomeText(r, t), clean ? vbInformation : vbExclamation);
+    job.reset();
+    emit conversionFinished();
+}
+
+} // namespace tf

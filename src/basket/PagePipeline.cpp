@@ -169,8 +169,9 @@ PipelineResult PagePipeline::runHere()
 void PagePipeline::work()
 {
     PipelineResult r;
-    r.total = m_source->count();
-    if (r.total < 0) r.total = PageSource::kUnknownCount;
+    // Pages pulled one by one are counted as they come.
+    const bool pulled = m_source->count() < 0;
+    r.total = pulled ? 0 : m_source->count();
     // The worker's own document: the window's documents are never touched off its thread.
     ImageDocument doc;
     PageSink& sink = *m_sink;
@@ -185,7 +186,6 @@ void PagePipeline::work()
         sink.open(doc, *m_source);
         const auto asItIs = [&](const QString& path) { return !replays && sink.takesAsItIs(path); };
         // Pages pulled one by one cannot be read ahead: they are pictures already, or come too late.
-        const bool pulled = r.total == PageSource::kUnknownCount;
         std::optional<PagesAhead> ahead;
         if (!pulled)
             ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel);

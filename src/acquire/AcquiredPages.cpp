@@ -19,11 +19,17 @@ QString describe(const std::exception& e)
     return QString::fromLocal8Bit(e.what());
 }
 
+// A document begun before its pages are known (they arrive one by one).
+class PagesNotKnown final : public PageSource {
+public:
+    int count() const override { return kUnknownCount; }
+};
+
 // Runs a sink over the one page in `doc`, dropping what it wrote when it fails.
-void writeOnePage(PageSink& sink, ImageDocument& doc, const PageSource& page)
+void writeOnePage(PageSink& sink, ImageDocument& doc)
 {
     try {
-        sink.open(doc, page);
+        sink.open(doc, PagesNotKnown());
         sink.addPage(doc);
         sink.commit(doc);
     } catch (...) {
@@ -31,12 +37,6 @@ void writeOnePage(PageSink& sink, ImageDocument& doc, const PageSource& page)
         throw;
     }
 }
-
-// A multipage document's pages arrive one by one: it is begun knowing none of them.
-class PagesNotKnown final : public PageSource {
-public:
-    int count() const override { return kUnknownCount; }
-};
 
 } // namespace
 
@@ -173,7 +173,7 @@ QString NumberedFilesSink::write(ImageDocument& doc, int number)
     if (!m_overwrite) path = freeNumberedName(path);
     if (m_extension == QLatin1String("pdf")) {
         NewPdfSink pdf(path);
-        writeOnePage(pdf, doc, PicturePageSource(doc.BitmapHandle(), path));
+        writeOnePage(pdf, doc);
     } else {
         doc.SaveToFile(path);
     }

@@ -207,23 +207,20 @@ void PagePipeline::work()
                           page.path.isEmpty() ? page.name
                                               : QStringLiteral("File - '") + fncGetFileName(page.path) + QLatin1Char('\''));
             sink.pageStarting(i, page);
+            if (page.picture.isNull() && asItIs(page.path) && sink.addFile(doc, page.path)) {
+                ++r.written;
+                continue;
+            }
+            std::optional<decode::DecodeResult> decoded = ahead ? ahead->take(i) : std::nullopt;
+            if (m_cancel.load()) {
+                r.cancelled = true;
+                break;
+            }
             if (!page.picture.isNull()) {
                 doc.setBitmapHandle(page.picture);
-            } else {
-                if (asItIs(page.path) && sink.addFile(doc, page.path)) {
-                    ++r.written;
-                    continue;
-                }
-                std::optional<decode::DecodeResult> decoded;
-                if (ahead) decoded = ahead->take(i);
-                if (m_cancel.load()) {
-                    r.cancelled = true;
-                    break;
-                }
-                if (!loadPage(doc, page.path, std::move(decoded))) {
-                    r.leftOut << page.name;
-                    continue;
-                }
+            } else if (!loadPage(doc, page.path, std::move(decoded))) {
+                r.leftOut << page.name;
+                continue;
             }
             if (replays) {
                 const ReplayResult replay = m_settings.tasks->replayAll(doc);

@@ -1,17 +1,15 @@
 #include "acquire/CaptureController.h"
 
+#include "acquire/AcquiredPages.h"
+
 #include "acquire/ScreenGrabber.h"
-#include "acquire/acquireNames.h"
 #include "acquire/fCaptureRectangle.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
-#include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/ui/msgbox.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QThreadPool>
+#include <memory>
 
 namespace tf {
 
@@ -87,28 +85,19 @@ void CaptureController::capturePicture(int16_t kind, const QImage& picked)
     }
     const QString folder = gudtSettings.Capture.Folder;
     const QString name = gudtSettings.Capture.GenericName;
-    // The file is written off the window's thread; the page joins the basket once it is there.
-    QPointer<CaptureController> self(this);
-    QThreadPool::globalInstance()->start([self, picture, folder, name] {
-        QString path, error;
-        try {
-            if (!QDir().mkpath(folder))
-                throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("Cannot create the folder ") + folder);
-            path = freeRandomName(folder, name, QStringLiteral(".tif"));
-            if (path.isEmpty())
-                throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("No free file name in ") + folder);
-            ImageDocument doc;
-            doc.setBitmapHandle(picture);
-            doc.SaveToFile(path);
-        } catch (const ImageBoxError& e) {
-            error = e.description();
-        } catch (const std::exception& e) {
-            error = QString::fromLocal8Bit(e.what());
-        }
-        QMetaObject::invokeMethod(qApp, [self, picture, path, error] {
-            if (self) self->finish(picture, error.isEmpty() ? path : QString(), error);
-        }, Qt::QueuedConnection);
-    });
+    // The grab is a one-page source, written off the window's thread; the page joins the basket
+    // once it is there.
+    auto path = std::make_shared<QString>();
+    AcquiredPageSink::Hooks hooks;
+    hooks.written = [path](int, const QImage&, const QString& written) { *path = written; };
+    auto sink = std::make_unique<FreshFileSink>(folder, [name](int) { return name; }, std::move(hooks));
+    auto* pipeline = new PagePipeline(std::make_unique<PicturePageSource>(picture, name), std::move(sink), {}, this);
+    connect(pipeline, &PagePipeline::finished, this, [this, pipeline, picture, path] {
+        const QString error = pipeline->result().failure;
+        pipeline->deleteLater();
+        finish(picture, error.isEmpty() ? *path : QString(), error);
+    }, Qt::QueuedConnection);
+    pipeline->start();
 }
 
 void CaptureController::finish(const QImage& picture, const QString& path, const QString& error)

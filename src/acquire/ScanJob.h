@@ -1,21 +1,23 @@
 #pragma once
-// One acquisition: a scanner read on a worker thread, each image written where the user chose
-// (a basket page file, a single-page file, or the next page of one multipage file) before it is
-// announced to the window. Every write is checked; the first failure ends the acquisition, is
-// reported once, and keeps what was written before it.
+// One acquisition: the scanner is the source of a page pipeline whose sink writes each image where
+// the user chose (a basket page file, a single-page file, or the next page of one multipage file)
+// before it is announced to the window. Every write is checked; the first failure ends the
+// acquisition, is reported once, and keeps what was written before it.
 #include <QImage>
 #include <QObject>
 #include <QString>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
 namespace tf {
 
-class SaneDevice;
+class OneDocumentSink;
+class PagePipeline;
+class ScannerPageSource;
 
 struct ScanRequest {
     enum class Route { Basket, SingleFiles, MultiPage };
@@ -55,15 +57,18 @@ signals:
     void finished();
 
 private:
-    void work();
+    void pipelineFinished();
     ScanRequest m_request;
     ScanResult m_result;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_cancel{false};
-    // The device being read, for a Cancel from the window; it is not closed while one is given.
-    std::mutex m_deviceLock;
-    SaneDevice* m_device = nullptr;
-    std::thread m_worker;
+    std::atomic<int> m_images{0};
+    std::mutex m_errorLock;
+    QString m_writeError; // the first write that failed; guarded by m_errorLock
+    // Owned by the pipeline, which outlives every use of them.
+    ScannerPageSource* m_source = nullptr;
+    OneDocumentSink* m_document = nullptr;
+    std::unique_ptr<PagePipeline> m_pipeline;
 };
 
 } // namespace tf

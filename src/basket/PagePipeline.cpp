@@ -169,7 +169,9 @@ PipelineResult PagePipeline::runHere()
 void PagePipeline::work()
 {
     PipelineResult r;
-    r.total = m_source->count();
+    // Pages pulled one by one are counted as they come.
+    const bool pulled = m_source->count() < 0;
+    r.total = pulled ? 0 : m_source->count();
     // The worker's own document: the window's documents are never touched off its thread.
     ImageDocument doc;
     PageSink& sink = *m_sink;
@@ -183,25 +185,40 @@ void PagePipeline::work()
         applySettings();
         sink.open(doc, *m_source);
         const auto asItIs = [&](const QString& path) { return !replays && sink.takesAsItIs(path); };
-        PagesAhead ahead(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel);
-        for (int i = 0; i < r.total; ++i) {
+        // Pages pulled one by one cannot be read ahead: they are pictures already, or come too late.
+        std::optional<PagesAhead> ahead;
+        if (!pulled)
+            ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel);
+        for (int i = 0; pulled || i < r.total; ++i) {
             if (m_cancel.load()) {
                 r.cancelled = true;
                 break;
             }
-            const PageSource::Page page = m_source->page(i);
-            emit progress(i, r.total, QStringLiteral("File - '") + fncGetFileName(page.path) + QLatin1Char('\''));
+            PageSource::Page page;
+            if (!pulled) {
+                page = m_source->page(i);
+            } else if (!m_source->next(page)) {
+                // A Cancel that stopped the source's wait stops the job.
+                r.cancelled = m_cancel.load();
+                break;
+            }
+            if (pulled) r.total = i + 1;
+            emit progress(i, pulled ? PageSource::kUnknownCount : r.total,
+                          page.path.isEmpty() ? page.name
+                                              : QStringLiteral("File - '") + fncGetFileName(page.path) + QLatin1Char('\''));
             sink.pageStarting(i, page);
-            if (asItIs(page.path) && sink.addFile(doc, page.path)) {
+            if (page.picture.isNull() && asItIs(page.path) && sink.addFile(doc, page.path)) {
                 ++r.written;
                 continue;
             }
-            std::optional<decode::DecodeResult> decoded = ahead.take(i);
+            std::optional<decode::DecodeResult> decoded = ahead ? ahead->take(i) : std::nullopt;
             if (m_cancel.load()) {
                 r.cancelled = true;
                 break;
             }
-            if (!loadPage(doc, page.path, std::move(decoded))) {
+            if (!page.picture.isNull()) {
+                doc.setBitmapHandle(page.picture);
+            } else if (!loadPage(doc, page.path, std::move(decoded))) {
                 r.leftOut << page.name;
                 continue;
             }

@@ -5,6 +5,7 @@
 // the basket, a scanner or a screen grab are sources.
 #include "basket/basketModel.h"
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -21,17 +22,26 @@ class ImageDocument;
 class TaskReplayer;
 
 // Where the pages come from, in order. Read on the pipeline's worker thread, so a source owns
-// what it hands out and looks at no list of the window's.
+// what it hands out and looks at no list of the window's. Most sources know their pages up front
+// and are read by index; a device that learns its pages as they come (a scanner's feeder) says
+// kUnknownCount and is asked for one page after another with next().
 class PageSource {
 public:
     struct Page {
-        QString path; // the file the page is read from
-        QString name; // what the user calls it, in progress and messages
+        QString path;        // the file the page is read from
+        QString name;        // what the user calls it, in progress and messages
         QString source = {}; // the file the page came from, when `path` is a page split from it
+        QImage picture{};    // a page that is already a picture, read from no file (path is then empty)
     };
+    static constexpr int kUnknownCount = -1;
     virtual ~PageSource() = default;
     virtual int count() const = 0;
-    virtual Page page(int index) const = 0;
+    virtual Page page(int /*index*/) const { return {}; }
+    // With kUnknownCount: blocks until the next page is there; false once there is none (the
+    // source ran out, failed, or was cancelled: the source keeps why).
+    virtual bool next(Page& /*page*/) { return false; }
+    // From any thread, while the pipeline runs: a next() that waits on a device stops waiting.
+    virtual void cancel() noexcept {}
 };
 
 // The basket's pages as they were when the command started.
@@ -83,7 +93,7 @@ struct PipelineSettings {
 };
 
 struct PipelineResult {
-    int total = 0;         // pages in the source
+    int total = 0;         // pages in the source (for a source of unknown count, the pages it gave)
     int written = 0;       // pages the sink took
     bool cancelled = false; // stopped by a Cancel before the last page
     bool dropped = false;   // cancelled, and the sink dropped the pages taken (see keepsPagesOnCancel)
@@ -108,12 +118,17 @@ public:
     // Runs the same job on the calling thread and gives its result (finished is emitted too).
     PipelineResult runHere();
     // From any thread: the job stops before its next page (a decode it waits for is dropped).
-    void cancel() { m_cancel.store(true); }
+    void cancel()
+    {
+        m_cancel.store(true);
+        m_source->cancel();
+    }
     // Valid once finished was emitted.
     const PipelineResult& result() const { return m_result; }
 
 signals:
-    // Before page `done` + 1 is worked on (`done` of `total` are through); `item` names it.
+    // Before page `done` + 1 is worked on (`done` of `total` are through); `item` names it. `total`
+    // is PageSource::kUnknownCount while the source does not know how many pages it has.
     void progress(int done, int total, const QString& item);
     void finished();
 

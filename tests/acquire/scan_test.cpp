@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <cstring>
 
 namespace tf {
@@ -98,15 +99,17 @@ protected:
         // the same settings.
         q.options = {{"mode", "Color"}, {"three-pass", "false"}, {"mode", "Gray"}, {"depth", "8"},
                      {"source", "Flatbed"}, {"hand-scanner", "false"}, {"ppl-loss", "0"},
-                     {"read-return-value", "Default"}, {"test-picture", "Solid black"}};
+                     {"read-return-value", "Default"}, {"read-delay", "false"}, {"read-limit", "false"},
+                     {"test-picture", "Solid black"}};
         for (const auto& o : options) q.options.push_back(o);
         return q;
     }
     static std::pair<QString, QString> feeder() { return {"source", "Automatic Document Feeder"}; }
     // Runs one acquisition to its end; the images and paths announced come back in `acquired`.
-    ScanResult run(const ScanRequest& q)
+    ScanResult run(const ScanRequest& q, const std::function<void(ScanJob&)>& setUp = {})
     {
         ScanJob job(q);
+        if (setUp) setUp(job);
         QSignalSpy images(&job, &ScanJob::imageAcquired);
         // Queued, so that an end that comes before the loop runs still ends it.
         QEventLoop loop;
@@ -239,6 +242,46 @@ TEST_F(Scan, FailuresAreReportedAndKeepWhatWasWritten)
     const ScanResult r = run(blocked);
     EXPECT_FALSE(r.error.isEmpty());
     EXPECT_EQ(r.images, 0);
+}
+
+TEST_F(Scan, ACancelStopsTheScanAndKeepsThePagesWritten)
+{
+    // From the worker as page 3 is announced: the feeder's other pages are never read.
+    const ScanResult third = run(request(ScanRequest::Route::MultiPage, "tif", {feeder()}), [](ScanJob& job) {
+        QObject::connect(&job, &ScanJob::imageAcquired, &job, [&job](int n) {
+            if (n == 3) job.cancel();
+        }, Qt::DirectConnection);
+    });
+    EXPECT_TRUE(third.cancelled);
+    EXPECT_TRUE(third.error.isEmpty()) << third.error.toStdString();
+    EXPECT_EQ(third.images, 3);
+    EXPECT_EQ(third.output, folder.file("Acquired/Twain.tif"));
+    EXPECT_EQ(test::tiffDirectories(third.output).size(), 3u);
+
+    // From the window while the scanner is slow to send the first page: nothing is left behind.
+    const ScanResult early = run(request(ScanRequest::Route::MultiPage, "pdf",
+                                         {feeder(), {"read-limit", "true"}, {"read-limit-size", "64"},
+                                          {"read-delay", "true"}, {"read-delay-duration", "200000"}}),
+                                 [](ScanJob& job) { QTimer::singleShot(0, &job, [&job] { job.cancel(); }); });
+    EXPECT_TRUE(early.cancelled);
+    EXPECT_TRUE(early.error.isEmpty()) << early.error.toStdString();
+    EXPECT_EQ(early.images, 0);
+    EXPECT_TRUE(early.output.isEmpty());
+    EXPECT_EQ(files(), QStringList{"Twain.tif"});
+}
+
+TEST_F(Scan, AWriteThatFailsEndsTheScanWithOneReport)
+{
+    // The third page's name is a folder: it cannot be replaced by a file.
+    ASSERT_TRUE(QDir().mkpath(folder.file("Acquired/Twain3.jpg")));
+    auto q = request(ScanRequest::Route::SingleFiles, "jpg", {feeder()});
+    q.overwrite = true;
+    const ScanResult r = run(q);
+    EXPECT_FALSE(r.error.isEmpty());
+    EXPECT_FALSE(r.cancelled);
+    EXPECT_EQ(r.images, 2);
+    ASSERT_EQ(acquired.size(), 2u);
+    EXPECT_EQ(files(), QStringList({"Twain1.jpg", "Twain2.jpg"}));
 }
 
 } // namespace

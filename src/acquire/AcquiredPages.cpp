@@ -1,0 +1,222 @@
+#include "acquire/AcquiredPages.h"
+
+#include "acquire/acquireNames.h"
+#include "basket/PageSinks.h"
+#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/imagebox_error.h"
+
+#include <QDir>
+
+namespace tf {
+
+namespace {
+
+[[noreturn]] void fileAccess(const QString& why) { throw ImageBoxError(imagebox_error::kFileAccess, why); }
+
+QString describe(const std::exception& e)
+{
+    if (const auto* box = dynamic_cast<const ImageBoxError*>(&e)) return box->description();
+    return QString::fromLocal8Bit(e.what());
+}
+
+// A document begun before its pages are known (they arrive one by one).
+class PagesNotKnown final : public PageSource {
+public:
+    int count() const override { return kUnknownCount; }
+};
+
+// Runs a sink over the one page in `doc`, dropping what it wrote when it fails.
+void writeOnePage(PageSink& sink, ImageDocument& doc)
+{
+    try {
+        sink.open(doc, PagesNotKnown());
+        sink.addPage(doc);
+        sink.commit(doc);
+    } catch (...) {
+        sink.rollback(doc);
+        throw;
+    }
+}
+
+} // namespace
+
+// ---- the scanner
+
+ScannerPageSource::ScannerPageSource(QString device, std::vector<std::pair<QString, QString>> options)
+    : m_name(std::move(device)), m_options(std::move(options))
+{
+}
+
+bool ScannerPageSource::begin()
+{
+    QString error;
+    if (!m_device.open(m_name, &error)) {
+        m_failure = error;
+        return false;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        m_live = true;
+        // A Cancel that came while the device was being opened.
+        if (m_stopped) return false;
+    }
+    for (const auto& [name, value] : m_options)
+        if (!m_device.setOption(name, value, &error)) {
+            m_failure = error;
+            return false;
+        }
+    m_feeder = m_device.isFeeder();
+    return true;
+}
+
+bool ScannerPageSource::end()
+{
+    m_done = true;
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        m_live = false;
+    }
+    m_device.close();
+    return false;
+}
+
+bool ScannerPageSource::next(Page& page)
+{
+    if (m_done) return false;
+    if (!m_device.isOpen() && !begin()) return end();
+    // Anything but a feeder gives one image per acquisition.
+    if (m_images > 0 && !m_feeder) return end();
+    QImage image;
+    QString error;
+    switch (m_device.readImage(image, &error)) {
+    case SaneDevice::Read::Image: break;
+    case SaneDevice::Read::Cancelled: return end();
+    case SaneDevice::Read::NoDocuments:
+        // An empty feeder ends a feeder's acquisition; before the first page it is news.
+        if (m_images == 0) m_failure = QStringLiteral("Document feeder out of documents");
+        return end();
+    case SaneDevice::Read::Failed:
+        m_failure = QStringLiteral("Scanning stopped: ") + error;
+        return end();
+    }
+    ++m_images;
+    page = {QString(), QStringLiteral("Page %1").arg(m_images), QString(), image};
+    return true;
+}
+
+void ScannerPageSource::cancel() noexcept
+{
+    const std::lock_guard<std::mutex> lock(m_lock);
+    m_stopped = true;
+    if (m_live) m_device.cancel();
+}
+
+// ---- where acquired pages go
+
+AcquiredPageSink::AcquiredPageSink(QString folder, Hooks hooks) : m_folder(std::move(folder)), m_hooks(std::move(hooks))
+{
+}
+
+void AcquiredPageSink::open(ImageDocument& doc, const PageSource&)
+{
+    if (!QDir().mkpath(m_folder)) fileAccess(QStringLiteral("Cannot create the folder ") + m_folder);
+    openTarget(doc);
+}
+
+void AcquiredPageSink::pageStarting(int index, const PageSource::Page& page)
+{
+    m_number = index + 1;
+    m_picture = page.picture;
+}
+
+void AcquiredPageSink::addPage(ImageDocument& doc)
+{
+    // After a failure the acquisition is stopping: a page read meanwhile is not written.
+    if (m_failed) return;
+    const QImage picture = m_picture.isNull() ? doc.BitmapHandle() : m_picture;
+    // Group 4 codes black and white only: it is chosen for each line-art page alone.
+    doc.setTiffCompression(picture.depth() == 1 ? 2 : 0);
+    QString path;
+    try {
+        path = write(doc, m_number);
+    } catch (const std::exception& e) {
+        if (!m_hooks.failed) throw;
+        m_failed = true;
+        m_hooks.failed(describe(e));
+        return;
+    }
+    if (m_hooks.written) m_hooks.written(m_number, picture, path);
+}
+
+FreshFileSink::FreshFileSink(QString folder, std::function<QString(int)> prefix, Hooks hooks)
+    : AcquiredPageSink(std::move(folder), std::move(hooks)), m_prefix(std::move(prefix))
+{
+}
+
+QString FreshFileSink::write(ImageDocument& doc, int number)
+{
+    const QString path = freeRandomName(folder(), m_prefix(number), QStringLiteral(".tif"));
+    if (path.isEmpty()) fileAccess(QStringLiteral("No free file name in ") + folder());
+    doc.SaveToFile(path);
+    return path;
+}
+
+NumberedFilesSink::NumberedFilesSink(QString folder, QString name, QString extension, bool overwrite, Hooks hooks)
+    : AcquiredPageSink(std::move(folder), std::move(hooks)), m_name(std::move(name)), m_extension(std::move(extension)),
+      m_overwrite(overwrite)
+{
+}
+
+QString NumberedFilesSink::write(ImageDocument& doc, int number)
+{
+    QString path = folderFile(folder(), m_name + QString::number(number) + QLatin1Char('.') + m_extension);
+    if (!m_overwrite) path = freeNumberedName(path);
+    if (m_extension == QLatin1String("pdf")) {
+        NewPdfSink pdf(path);
+        writeOnePage(pdf, doc);
+    } else {
+        doc.SaveToFile(path);
+    }
+    return path;
+}
+
+OneDocumentSink::OneDocumentSink(QString folder, QString name, QString extension, bool overwrite, Hooks hooks)
+    : AcquiredPageSink(std::move(folder), std::move(hooks)), m_name(std::move(name)), m_extension(std::move(extension)),
+      m_overwrite(overwrite)
+{
+}
+
+void OneDocumentSink::openTarget(ImageDocument& doc)
+{
+    m_output = folderFile(folder(), m_name + QLatin1Char('.') + m_extension);
+    if (!m_overwrite) m_output = freeNumberedName(m_output);
+    if (m_extension == QLatin1String("pdf"))
+        m_document = std::make_unique<NewPdfSink>(m_output);
+    else
+        m_document = std::make_unique<NewTiffSink>(m_output);
+    m_document->open(doc, PagesNotKnown());
+}
+
+QString OneDocumentSink::write(ImageDocument& doc, int)
+{
+    m_document->addPage(doc);
+    ++m_pages;
+    return m_output;
+}
+
+void OneDocumentSink::commit(ImageDocument& doc)
+{
+    // A first page that could not be written leaves nothing to keep.
+    if (m_pages == 0) {
+        rollback(doc);
+        return;
+    }
+    m_document->commit(doc);
+}
+
+void OneDocumentSink::rollback(ImageDocument& doc) noexcept
+{
+    if (m_document) m_document->rollback(doc);
+}
+
+} // namespace tf

@@ -1,0 +1,134 @@
+#pragma once
+// Scanned and captured pictures as pages of the page pipeline: the scanner and a screen grab as
+// sources, and the places an acquired page is written to as sinks.
+#include "acquire/SaneDevice.h"
+#include "basket/PagePipeline.h"
+
+#include <QImage>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+namespace tf {
+
+// A scanner's images, read when the pipeline asks for them: a document feeder until it is empty,
+// any other source once. The device is opened and set up on the first request, on the pipeline's
+// worker, and closed when the source runs out.
+class ScannerPageSource final : public PageSource {
+public:
+    ScannerPageSource(QString device, std::vector<std::pair<QString, QString>> options);
+    int count() const override { return kUnknownCount; }
+    bool next(Page& page) override;
+    // Also how a sink that cannot write stops the scan: the images not yet read are not read.
+    void cancel() noexcept override;
+    // Why the scan ended before the feeder was empty; empty when it did not (or was cancelled).
+    // Read once the pipeline is finished.
+    QString failure() const { return m_failure; }
+
+private:
+    bool begin();
+    bool end();
+    QString m_name;
+    std::vector<std::pair<QString, QString>> m_options;
+    SaneDevice m_device;
+    std::mutex m_lock;
+    bool m_stopped = false; // guarded by m_lock
+    bool m_live = false;    // the device is open and may be cancelled; guarded by m_lock
+    bool m_done = false;
+    bool m_feeder = false;
+    int m_images = 0;
+    QString m_failure;
+};
+
+// One picture, already taken (a screen grab).
+class PicturePageSource final : public PageSource {
+public:
+    PicturePageSource(QImage picture, QString name) : m_page{{}, std::move(name), {}, std::move(picture)} {}
+    int count() const override { return 1; }
+    Page page(int) const override { return m_page; }
+
+private:
+    Page m_page;
+};
+
+// What every acquired page's sink does: the folder is made when missing, Group 4 is chosen for a
+// black-and-white page alone, and each page is announced once it is written. A write that fails
+// goes to `failed` when there is one (the acquisition stops and keeps what was written before);
+// without one it fails the job.
+class AcquiredPageSink : public PageSink {
+public:
+    struct Hooks {
+        // Page `number` (from 1) is in `path`. Called on the pipeline's worker.
+        std::function<void(int number, const QImage& picture, const QString& path)> written;
+        std::function<void(const QString& why)> failed;
+    };
+    AcquiredPageSink(QString folder, Hooks hooks);
+    void open(ImageDocument& doc, const PageSource& pages) final;
+    void pageStarting(int index, const PageSource::Page& page) final;
+    void addPage(ImageDocument& doc) final;
+    void commit(ImageDocument&) override {}
+    void rollback(ImageDocument&) noexcept override {}
+    // Pages are the user's once announced.
+    bool keepsPagesOnCancel() const override { return true; }
+
+protected:
+    virtual void openTarget(ImageDocument&) {}
+    // Writes the page, numbered from 1; gives the file it went to.
+    virtual QString write(ImageDocument& doc, int number) = 0;
+    const QString& folder() const { return m_folder; }
+
+private:
+    QString m_folder;
+    Hooks m_hooks;
+    int m_number = 0;
+    QImage m_picture;
+    bool m_failed = false;
+};
+
+// Each page in a new TIFF of a random free name: folder/<prefix(number)><0..9998>.tif.
+class FreshFileSink final : public AcquiredPageSink {
+public:
+    FreshFileSink(QString folder, std::function<QString(int number)> prefix, Hooks hooks);
+
+private:
+    QString write(ImageDocument& doc, int number) override;
+    std::function<QString(int)> m_prefix;
+};
+
+// Each page in a file of its own, folder/<name><number>.<extension>; unless overwriting, a name
+// that is taken gets the first free _2, _3 ... after it. A PDF is a document of one page.
+class NumberedFilesSink final : public AcquiredPageSink {
+public:
+    NumberedFilesSink(QString folder, QString name, QString extension, bool overwrite, Hooks hooks);
+
+private:
+    QString write(ImageDocument& doc, int number) override;
+    QString m_name, m_extension;
+    bool m_overwrite;
+};
+
+// All pages in one new TIFF or PDF, folder/<name>.<extension> (named as NumberedFilesSink does),
+// put in its place at the end with the pages written before a failure or a Cancel.
+class OneDocumentSink final : public AcquiredPageSink {
+public:
+    OneDocumentSink(QString folder, QString name, QString extension, bool overwrite, Hooks hooks);
+    void commit(ImageDocument& doc) override;
+    void rollback(ImageDocument& doc) noexcept override;
+    // The document's name, once opened.
+    QString output() const { return m_output; }
+
+private:
+    void openTarget(ImageDocument& doc) override;
+    QString write(ImageDocument& doc, int number) override;
+    QString m_name, m_extension;
+    bool m_overwrite;
+    QString m_output;
+    std::unique_ptr<PageSink> m_document;
+    int m_pages = 0;
+};
+
+} // namespace tf

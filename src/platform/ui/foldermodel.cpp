@@ -259,6 +259,7 @@ void FolderModel::takeRead(const QString& path, const QStringList& sortedNames)
     Node* node = find(path);
     if (!node) return;
     // Both sides are in the same order: one walk, the rows added and removed in runs.
+    bool changed = !node->read;
     size_t row = 0;
     qsizetype next = 0;
     while (row < node->children.size() || next < sortedNames.size()) {
@@ -270,6 +271,7 @@ void FolderModel::takeRead(const QString& path, const QStringList& sortedNames)
                 added << sortedNames[next++];
             insertRows(node, int(row), added);
             row += size_t(added.size());
+            changed = true;
         } else if (next == sortedNames.size() || nameLess(node->children[row]->name, sortedNames[next])) {
             size_t end = row;
             const auto gone = [&](const Node& n) { return !n.asked || !QFileInfo(childPath(path, n.name)).isDir(); };
@@ -280,6 +282,7 @@ void FolderModel::takeRead(const QString& path, const QStringList& sortedNames)
                 ++row; // asked for by path and still there
             } else {
                 removeRows(node, int(row), int(end - row));
+                changed = true;
             }
         } else {
             // A watched folder that went away and came back between two reads lost its watch.
@@ -290,7 +293,8 @@ void FolderModel::takeRead(const QString& path, const QStringList& sortedNames)
     }
     node->read = true;
     node->reading = false;
-    emit directoryLoaded(path);
+    // A read again that found the same subfolders (only files came and went) is no news.
+    if (changed) emit directoryLoaded(path);
     if (node->readAgain) {
         node->readAgain = false;
         startRead(node);

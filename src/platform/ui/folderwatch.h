@@ -1,5 +1,6 @@
 #pragma once
 #include <QHash>
+#include <QMultiHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -7,7 +8,7 @@
 
 #include <chrono>
 
-class QFileSystemWatcher;
+class QSocketNotifier;
 class QTimer;
 
 namespace tf {
@@ -15,8 +16,12 @@ namespace tf {
 // Tells of changes in a few folders (entries made, removed, renamed, their attributes changed),
 // gathered: the first change in a folder starts a wait of one interval, and its end brings one
 // notice for everything that happened in between. Two notices of a folder are at least an interval
-// apart. While a folder waits it is not watched at all, so a program writing hundreds of files into
-// it wakes this one once per interval, not once per file; with no change nothing runs.
+// apart. While a folder waits nothing is read from the kernel at all: it keeps what happens
+// meanwhile, and the end of the wait takes it in one read, so a program writing hundreds of files
+// into a folder wakes this one once per interval, not once per file. The watches stay in place
+// throughout (putting one on a folder of thousands of files costs the kernel a walk over them).
+// A change in another folder during a wait is seen at the wait's end, so its notice may come up
+// to two intervals late. With no change nothing runs.
 class FolderWatch : public QObject {
     Q_OBJECT
 public:
@@ -35,12 +40,20 @@ signals:
     void changed(const QString& folder);
 
 private:
-    void onChange(const QString& folder);
+    void readEvents();
+    void startWait(const QString& folder);
     void endWait(const QString& folder);
+    int watch(const QString& folder);
+    void unwatch(const QString& folder);
 
-    QFileSystemWatcher* m_watcher;
+    int m_fd = -1;
+    QSocketNotifier* m_notifier = nullptr;
     std::chrono::milliseconds m_interval;
     QSet<QString> m_folders;
+    // The kernel's watch of each folder (-1 once the folder went away), and the folders of each
+    // watch (two names of one folder share it).
+    QHash<QString, int> m_watchOf;
+    QMultiHash<int, QString> m_foldersOf;
     // The folders in their wait, each with the one-shot timer that ends it.
     QHash<QString, QTimer*> m_waiting;
 };

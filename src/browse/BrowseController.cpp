@@ -151,6 +151,10 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
     connect(m_ftvBrowse, &tf::FolderTreeView::FolderClick, this, &BrowseController::ftvBrowse_FolderSelected);
     // Another program writing into the shown folder: the tree gathers the changes into one notice
     // a second at most, and only the rows that changed are read again.
+    // Only the files it lists are worth a look: another program's other files change nothing here.
+    m_ftvBrowse->setShownEntryFilter([](const QString&, const char* name, bool isFolder) {
+        return !isFolder && fncIsFolderImageName(name);
+    });
     connect(m_ftvBrowse, &tf::FolderTreeView::shownFolderChanged, this, [this](const QString& path) {
         if (QDir(path) == QDir(m_fileMainPath)) relistShownFolder();
     });

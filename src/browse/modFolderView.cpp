@@ -43,19 +43,21 @@ QStringList fncFolderFileNames(const QString& folder)
     return tf::folderFileEntries(folder);
 }
 
+bool fncIsFolderImageName(const char* name)
+{
+    // The extensions are ASCII: judged on the name's bytes, without making it text. Leading points
+    // belong to the name.
+    const char* start = name;
+    while (*start == '.') ++start;
+    const char* point = std::strrchr(start, '.');
+    if (!point || point[1] == '\0') return false;
+    return fncFolderImageExtensions().contains(QLatin1StringView(point + 1), Qt::CaseInsensitive);
+}
+
 std::vector<tf::FolderFileEntry> fncFolderImageEntries(const QString& folder)
 {
     if (folder.isEmpty()) return {};
-    return tf::folderFileEntries(folder, [](const char* name) {
-        // The extensions are ASCII: judged on the name's bytes, without making it text. Leading
-        // points belong to the name.
-        const char* start = name;
-        while (*start == '.') ++start;
-        const char* point = std::strrchr(start, '.');
-        if (!point || point[1] == '\0') return false;
-        const QLatin1StringView extension(point + 1);
-        return fncFolderImageExtensions().contains(extension, Qt::CaseInsensitive);
-    });
+    return tf::folderFileEntries(folder, &fncIsFolderImageName);
 }
 
 QStringList fncFolderImageNames(const QString& folder)

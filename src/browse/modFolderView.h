@@ -33,6 +33,8 @@ QString fncDetailsResolution(const QString& path, const QString& extension);
 
 // The names of the folder's files that the view lists (fncFolderFileNames of an image type).
 QStringList fncFolderImageNames(const QString& folder);
+// Whether a name (the bytes a folder holds) has one of those extensions.
+bool fncIsFolderImageName(const char* name);
 // The same files with their sizes and modification times. Only the names of other files are read.
 std::vector<tf::FolderFileEntry> fncFolderImageEntries(const QString& folder);
 

@@ -95,6 +95,17 @@ FolderModel::FolderModel(QObject* parent) : QAbstractItemModel(parent), m_watch(
     for (const QFileInfo& drive : QDir::drives()) drives << drive.absoluteFilePath();
     std::sort(drives.begin(), drives.end(), nameLess);
     insertRows(&m_root, 0, drives);
+    // Files coming and going change no row: only folders, and links that lead to one (made now,
+    // or gone and holding a row), are worth a read.
+    m_watch->setEntryFilter([this](const QString& folder, const char* name, bool isFolder) {
+        if (isFolder) return true;
+        const QString child = childPath(folder, QFile::decodeName(name));
+        struct stat st {};
+        if (::lstat(QFile::encodeName(child).constData(), &st) == 0) return S_ISLNK(st.st_mode) && QFileInfo(child).isDir();
+        const Node* node = find(folder);
+        const QString leaf = QFile::decodeName(name);
+        return node && std::any_of(node->children.begin(), node->children.end(), [&](const auto& n) { return n->name == leaf; });
+    });
     connect(m_watch, &FolderWatch::changed, this, [this](const QString& path) {
         Node* node = find(path);
         if (node && node->watched) startRead(node);

@@ -55,6 +55,7 @@ void FolderWatch::removeFolder(const QString& folder)
 {
     if (!m_folders.remove(folder)) return;
     delete m_waiting.take(folder);
+    m_counted.remove(folder);
     unwatch(folder);
     if (m_notifier) m_notifier->setEnabled(m_waiting.isEmpty());
 }
@@ -76,7 +77,7 @@ void FolderWatch::unwatch(const QString& folder)
 
 void FolderWatch::readEvents()
 {
-    QSet<QString> touched;
+    QSet<QString> touched; // any event: the folder waits, and nothing is read meanwhile
     alignas(inotify_event) char buffer[16384];
     for (;;) {
         const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
@@ -87,14 +88,21 @@ void FolderWatch::readEvents()
             if (event->mask & IN_Q_OVERFLOW) {
                 // The kernel dropped events: any folder may have changed.
                 touched.unite(m_folders);
+                m_counted.unite(m_folders);
                 continue;
             }
             const QList<QString> folders = m_foldersOf.values(event->wd);
-            touched.unite(QSet<QString>(folders.begin(), folders.end()));
             if (event->mask & IN_IGNORED) {
                 // The folder went away and its watch with it.
                 for (const QString& folder : folders) m_watchOf.insert(folder, -1);
                 m_foldersOf.remove(event->wd);
+            }
+            const bool entry = event->len > 0 && event->name[0] != '\0';
+            for (const QString& folder : folders) {
+                touched.insert(folder);
+                if (!m_counted.contains(folder) &&
+                    (!entry || !m_filter || m_filter(folder, event->name, event->mask & IN_ISDIR)))
+                    m_counted.insert(folder);
             }
         }
     }
@@ -134,7 +142,8 @@ void FolderWatch::endWait(const QString& folder)
     }
     // Read again before the notice: a change made while its receiver works is not lost.
     m_notifier->setEnabled(m_waiting.isEmpty());
-    emit changed(folder);
+    // A wait that saw only changes the filter passes over ends without a word.
+    if (m_counted.remove(folder)) emit changed(folder);
 }
 
 } // namespace tf

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 
 class QSocketNotifier;
 class QTimer;
@@ -34,6 +35,12 @@ public:
     void addFolder(const QString& folder);
     void removeFolder(const QString& folder);
     QStringList folders() const;
+    // Which entries' changes count: asked with the folder, the entry's name as the folder holds
+    // it, and whether the entry is a folder. The folder itself going away always counts. Changes
+    // that do not count still start a wait (reading nothing meanwhile costs nothing), whose end
+    // then brings no notice.
+    using EntryFilter = std::function<bool(const QString& folder, const char* name, bool isFolder)>;
+    void setEntryFilter(EntryFilter filter) { m_filter = std::move(filter); }
 
 signals:
     // Something changed in the folder (or the folder itself went away) since the last notice.
@@ -56,6 +63,9 @@ private:
     QMultiHash<int, QString> m_foldersOf;
     // The folders in their wait, each with the one-shot timer that ends it.
     QHash<QString, QTimer*> m_waiting;
+    // The folders with a change the filter counts since their last notice.
+    QSet<QString> m_counted;
+    EntryFilter m_filter;
 };
 
 } // namespace tf

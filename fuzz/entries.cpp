@@ -8,6 +8,7 @@
 #include "metadata/metadataTemplates.h"
 #include "metadata/modMetadata.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/workfiles.h"
 #include "services/clsFile.h"
 #include "services/clsImageHeaderInfo.h"
@@ -146,6 +147,30 @@ QString iptcTemplate(const QByteArray& bytes)
     for (const IptcField& field : iptcFields())
         if (again.iptcText(field.dataset) != meta.iptcText(field.dataset))
             return QStringLiteral("the field \"%1\" reads back otherwise").arg(QString::fromLatin1(field.name));
+    return {};
+}
+
+QString tiffMetadata(const QByteArray& bytes)
+{
+    static const bool names = [] {
+        subInitMetadata();
+        return true;
+    }();
+    (void)names;
+    const QString path = scratchFile(QStringLiteral("metadata.tif"));
+    if (!writeFile(path, bytes)) return QStringLiteral("cannot write the scratch TIFF");
+    const int pages = tiffPageCount(path);
+    ExifIptc meta;
+    meta.readFrom(path); // a file whose metadata does not read gets the field alone
+    if (!meta.SetExifAttribute(QStringLiteral("Artist"), QStringLiteral("A. Fuzzer")))
+        return QStringLiteral("the field was not taken");
+    QString error;
+    if (!meta.WriteMetadataTo(path, &error)) {
+        if (error.isEmpty()) return QStringLiteral("refused without a reason");
+        return readFile(path) == bytes ? QString() : QStringLiteral("a refused write changed the file: ") + error;
+    }
+    const int after = tiffPageCount(path);
+    if (after != pages) return QStringLiteral("%1 page(s) before the write, %2 after").arg(pages).arg(after);
     return {};
 }
 

@@ -30,6 +30,9 @@ QString textRecords(const QByteArray& bytes);
 // the TIFF or PDF document a small picture is appended to. A failed append leaves it whole.
 QString tiffAppend(const QByteArray& bytes);
 QString pdfAppend(const QByteArray& bytes);
+// The bytes are a TIFF whose first page takes an EXIF field, written as the metadata window writes
+// it: refused with a reason and the file as it was, or written with every page still there.
+QString tiffMetadata(const QByteArray& bytes);
 // The bytes as a dead run's work-file journal ("@" stands for a scratch folder holding files of
 // the user's); the start-up clean-up may remove only the program's own work files.
 QString workJournal(const QByteArray& bytes);

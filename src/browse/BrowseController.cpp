@@ -41,6 +41,18 @@ namespace {
 
 constexpr tf::OleColor kWhite = 0xFFFFFF;
 
+// The listed files in one value that changes when any of them comes, goes or is written.
+QByteArray filesState(const std::vector<tf::FolderFileEntry>& entries)
+{
+    QByteArray state;
+    for (const tf::FolderFileEntry& entry : entries) {
+        const qint64 numbers[] = {entry.name.size(), entry.size, entry.modified};
+        state.append(reinterpret_cast<const char*>(numbers), sizeof numbers);
+        state.append(reinterpret_cast<const char*>(entry.name.utf16()), entry.name.size() * qsizetype(sizeof(char16_t)));
+    }
+    return state;
+}
+
 int vbButton(Qt::MouseButton button)
 {
     switch (button) {
@@ -139,6 +151,10 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
     connect(m_ftvBrowse, &tf::FolderTreeView::FolderClick, this, &BrowseController::ftvBrowse_FolderSelected);
     // Another program writing into the shown folder: the tree gathers the changes into one notice
     // a second at most, and only the rows that changed are read again.
+    // Only the files it lists are worth a look: another program's other files change nothing here.
+    m_ftvBrowse->setShownEntryFilter([](const QString&, const char* name, bool isFolder) {
+        return !isFolder && fncIsFolderImageName(name);
+    });
     connect(m_ftvBrowse, &tf::FolderTreeView::shownFolderChanged, this, [this](const QString& path) {
         if (QDir(path) == QDir(m_fileMainPath)) relistShownFolder();
     });
@@ -300,6 +316,7 @@ void BrowseController::cancelListing()
     m_waiting.clear();
     m_listingTotal = m_listingDone = 0;
     m_relistWanted = false;
+    m_shownFiles.clear();
     if (m_listingShowsProgress) w.pbQueue->hide();
     m_listingShowsProgress = false;
 }
@@ -329,8 +346,9 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
         m_nextFileId = 0;
         m_listingThumbnails = gudtSettings.FolderView == 0;
 
-        const QStringList names = fncFolderImageNames(folder);
-        if (names.isEmpty()) {
+        const std::vector<tf::FolderFileEntry> entries = fncFolderImageEntries(folder);
+        m_shownFiles = filesState(entries);
+        if (entries.empty()) {
             emit folderListed();
             return;
         }
@@ -340,9 +358,9 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
         // as it comes.
         gstrCurrentOperation = QStringLiteral("Looping through all available files");
         std::vector<int> ids;
-        ids.reserve(static_cast<size_t>(names.size()));
+        ids.reserve(entries.size());
         m_lvFolder->setUpdatesEnabled(false);
-        for (const QString& name : names) ids.push_back(addListedFile(fncFolderFilePath(folder, name)));
+        for (const tf::FolderFileEntry& entry : entries) ids.push_back(addListedFile(fncFolderFilePath(folder, entry.name)));
         m_lvFolder->setUpdatesEnabled(true);
 
         m_listingShowsProgress = true;
@@ -566,9 +584,12 @@ void BrowseController::relistShownFolder()
     }
     try {
         const QString folder = m_fileMainPath;
-        const QStringList names = fncFolderImageNames(folder);
+        const std::vector<tf::FolderFileEntry> entries = fncFolderImageEntries(folder);
+        // Only files of other types came or went: the rows stand as they are.
+        QByteArray state = filesState(entries);
+        if (state == m_shownFiles) return;
         QSet<QString> present;
-        for (const QString& name : names) present.insert(fncFolderFilePath(folder, name));
+        for (const tf::FolderFileEntry& entry : entries) present.insert(fncFolderFilePath(folder, entry.name));
 
         QScrollBar* bar = m_lvFolder->verticalScrollBar();
         const int scrolled = bar->value();
@@ -583,10 +604,11 @@ void BrowseController::relistShownFolder()
             delete m_lvFolder->Item(i + 1);
         }
         std::vector<int> added;
-        for (const QString& name : names) {
-            const QString path = fncFolderFilePath(folder, name);
+        for (const tf::FolderFileEntry& entry : entries) {
+            const QString path = fncFolderFilePath(folder, entry.name);
             if (!listed.contains(path)) added.push_back(addListedFile(path));
         }
+        m_shownFiles = std::move(state);
         // Every file is looked at again: one written since gets its picture again.
         std::vector<int> ids;
         for (const tf::FolderFile& file : m_listing.files()) {

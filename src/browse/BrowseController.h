@@ -337,6 +337,8 @@ private:
     int m_listingDone = 0;
     bool m_listingShowsProgress = false;
     bool m_relistWanted = false;
+    // The listed files (names, sizes, times) as the rows show them; empty when not known.
+    QByteArray m_shownFiles;
     QFutureWatcher<FolderFileFacts>* m_facts = nullptr;
 
     QString m_picTiffTag;

@@ -7,6 +7,8 @@
 #include "services/modFileSystem.h"
 #include "services/modLoadPic.h"
 
+#include <cstring>
+
 
 const QStringList& fncFolderImageExtensions()
 {
@@ -41,10 +43,27 @@ QStringList fncFolderFileNames(const QString& folder)
     return tf::folderFileEntries(folder);
 }
 
+bool fncIsFolderImageName(const char* name)
+{
+    // The extensions are ASCII: judged on the name's bytes, without making it text. Leading points
+    // belong to the name.
+    const char* start = name;
+    while (*start == '.') ++start;
+    const char* point = std::strrchr(start, '.');
+    if (!point || point[1] == '\0') return false;
+    return fncFolderImageExtensions().contains(QLatin1StringView(point + 1), Qt::CaseInsensitive);
+}
+
+std::vector<tf::FolderFileEntry> fncFolderImageEntries(const QString& folder)
+{
+    if (folder.isEmpty()) return {};
+    return tf::folderFileEntries(folder, &fncIsFolderImageName);
+}
+
 QStringList fncFolderImageNames(const QString& folder)
 {
-    QStringList names = fncFolderFileNames(folder);
-    names.removeIf([](const QString& name) { return !fncIsFolderImage(fncFolderExtension(name)); });
+    QStringList names;
+    for (tf::FolderFileEntry& entry : fncFolderImageEntries(folder)) names << std::move(entry.name);
     return names;
 }
 

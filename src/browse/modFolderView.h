@@ -2,6 +2,7 @@
 // The folder view's rules, kept apart from the window so that they can be checked on plain files:
 // which files are listed, how a row's path is made and what its texts say.
 #include "platform/decode/decode_types.h"
+#include "platform/sys/filenames.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,6 +33,10 @@ QString fncDetailsResolution(const QString& path, const QString& extension);
 
 // The names of the folder's files that the view lists (fncFolderFileNames of an image type).
 QStringList fncFolderImageNames(const QString& folder);
+// Whether a name (the bytes a folder holds) has one of those extensions.
+bool fncIsFolderImageName(const char* name);
+// The same files with their sizes and modification times. Only the names of other files are read.
+std::vector<tf::FolderFileEntry> fncFolderImageEntries(const QString& folder);
 
 // A row's facts that need the disk: what the file system says of the file and, when asked, the
 // "Resolution" text of details mode. Read away from the window, one file after another.

@@ -14,6 +14,10 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <cstdio>
+#include <poll.h>
+#include <unistd.h>
+
 namespace {
 
 using tf::decode::DecodeKind;
@@ -68,9 +72,13 @@ DecodeResult handle(const DecodeRequest& request)
 }
 
 // What the first thumbnail would otherwise pay for: FreeImage's plugins, and Qt's JPEG reader
-// with the library under it. Done while the decoder waits for its first request.
+// with the library under it. Only while the decoder would wait for its first request anyway: a
+// request already there (a save that started the decoders) is served at once, and each library
+// sets itself up when first used.
 void warmUp()
 {
+    pollfd in{0, POLLIN, 0};
+    if (::poll(&in, 1, 0) != 0) return;
     tf::ensureFreeImage();
     QImage tiny(16, 16, QImage::Format_RGB32);
     tiny.fill(Qt::gray);
@@ -98,5 +106,10 @@ int main(int argc, char** argv)
         tf::setPictureMemoryLimit(memoryLimit);
         warmUp();
     }
-    return tf::decode::runDecoder(argc, argv, handle);
+    const int status = tf::decode::runDecoder(argc, argv, handle);
+    // Nothing of the decoder outlives it: taking the application and the libraries down (which
+    // loads the font configuration only to drop it) would cost each ending decoder a core for a
+    // while.
+    std::fflush(nullptr);
+    ::_exit(status);
 }

@@ -1,5 +1,7 @@
 #include "metadata/tiffMetadata.h"
 
+#include "platform/imagebox/tiff_pages.h"
+
 #include "platform/sys/safefile.h"
 
 #include <QFile>
@@ -328,6 +330,12 @@ bool writeTiffMetadata(const QString& path, const Exiv2::ExifData& exif, const E
     if (!little && !(data[0] == 'M' && data[1] == 'M')) return fail(QStringLiteral("%1 is not a TIFF file.").arg(path));
     const TiffBytes tiff(data, size, little);
     if (tiff.u16(2) != 42) return fail(QStringLiteral("Metadata can be written only into classic TIFF files."));
+    // A page chain that loops or leads out of the file would, once the new directories lie past
+    // the old end, make pages of them: only a sound chain is written to.
+    TiffChain chain;
+    QString chainError;
+    if (!readTiffChain(in, &chain, &chainError))
+        return fail(QStringLiteral("The pages of %1 cannot be read: %2").arg(path, chainError));
 
     Exiv2::ExifData fileExif;
     Exiv2::IptcData fileIptc;

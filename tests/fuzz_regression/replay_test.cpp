@@ -24,6 +24,7 @@ const std::map<std::string, QString (*)(const QByteArray&)> kTargets = {
     {"tiff_append", &tf::fuzz::tiffAppend}, {"pdf_append", &tf::fuzz::pdfAppend},
     {"loader", &tf::fuzz::loader},          {"work_journal", &tf::fuzz::workJournal},
     {"player_package", &tf::fuzz::playerPackage},
+    {"tiff_metadata", &tf::fuzz::tiffMetadata},
 };
 
 // The loader's inputs are decoded in the decoder program, as the window decodes them: those that

@@ -195,3 +195,32 @@ TEST(FolderWatch, AFolderThatGoesAwayIsToldOfOnceAndLeavesTheSet)
     watch.setFolders({});
     EXPECT_FALSE(notices.wait(300));
 }
+
+TEST(FolderWatch, ChangesItsFilterPassesOverBringNoNoticeButTheFolderGoingAwayDoes)
+{
+    TempFolder parent;
+    const QString shown = parent.file("shown");
+    ASSERT_TRUE(QDir().mkpath(shown));
+    FolderWatch watch(nullptr, std::chrono::milliseconds(100));
+    watch.setEntryFilter([](const QString&, const char* name, bool isFolder) {
+        return isFolder || QByteArray(name).endsWith(".png");
+    });
+    watch.addFolder(shown);
+    QSignalSpy notices(&watch, &FolderWatch::changed);
+    for (int i = 0; i < 20; ++i) QFile(shown + QString("/note%1.txt").arg(i)).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(notices.wait(600)) << "files the filter passes over";
+
+    QFile(shown + "/shot.png").open(QIODevice::WriteOnly);
+    ASSERT_TRUE(notices.wait(3000));
+    QDir().mkpath(shown + "/sub");
+    ASSERT_TRUE(notices.wait(3000));
+    // A change that counts, among many that do not, is not lost in their wait.
+    for (int i = 20; i < 40; ++i) QFile(shown + QString("/note%1.txt").arg(i)).open(QIODevice::WriteOnly);
+    QFile::remove(shown + "/shot.png");
+    ASSERT_TRUE(notices.wait(3000));
+
+    ASSERT_TRUE(QDir(shown).removeRecursively());
+    ASSERT_TRUE(notices.wait(3000));
+    EXPECT_EQ(notices.last().value(0).toString(), shown);
+    EXPECT_TRUE(watch.folders().isEmpty()) << "a folder gone leaves the watch";
+}

@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -159,6 +160,45 @@ TEST(TiffAppend, ADiskThatFillsUpIsNamedAndTheFileCutBack)
             FileSizeLimit full(before.size() + 1000);
             ASSERT_TRUE(full.active());
             EXPECT_FALSE(session.addPage(page(400, kColor24Bit), kTiffNone, {}, &error) && session.commit(&error));
+        }
+        EXPECT_TRUE(error.contains(doc) && error.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << qPrintable(error);
+        EXPECT_EQ(readAll(doc), before);
+    }
+}
+
+TEST(TiffAppend, AGroup4PageThatFailsWhileLaterOnesAreTakenStopsTheAppend)
+{
+    // Noise: Group 4 codes it to more bytes than it has pixels, so the first page fills the disk.
+    auto noise = [](quint32 seed) {
+        PageRaster p;
+        p.kind = PageRaster::Bilevel;
+        p.width = 800;
+        p.height = 200;
+        p.bitsPerSample = 1;
+        p.rows.resize(qsizetype(p.bytesPerRow()) * p.height);
+        QRandomGenerator rng(seed);
+        for (char& c : p.rows) c = char(rng.generate());
+        return p;
+    };
+    TempFolder dir;
+    for (Where where : {Where::End, Where::Beginning}) {
+        SCOPED_TRACE(where == Where::End ? "end" : "beginning");
+        const QString doc = document(dir.file("doc.tif"), false);
+        const QByteArray before = readAll(doc);
+        QString error, again;
+        {
+            TiffAppendSession session(doc, doc, where);
+            FileSizeLimit full(before.size() + 1000);
+            ASSERT_TRUE(full.active());
+            // The pages code while the next are taken; the first one's failure is told when the
+            // queue is full and it has to be written.
+            const int room = int(Group4PageQueue::room());
+            for (int i = 0; i < room; ++i) ASSERT_TRUE(session.addPage(noise(i), kTiffGroup4, {}, &error)) << i;
+            EXPECT_FALSE(session.addPage(noise(99), kTiffGroup4, {}, &error));
+            EXPECT_FALSE(session.addPage(page(41), kTiffNone, {}, &again)) << "nothing more is taken";
+            EXPECT_EQ(again, error);
+            EXPECT_FALSE(session.commit(&again));
+            EXPECT_EQ(again, error);
         }
         EXPECT_TRUE(error.contains(doc) && error.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << qPrintable(error);
         EXPECT_EQ(readAll(doc), before);

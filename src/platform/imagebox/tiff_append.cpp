@@ -160,6 +160,10 @@ struct TiffAppendSession::Impl {
     TIFFOpenOptions* options = nullptr;
     TIFF* tif = nullptr;
     QString libraryMessage;
+    // Group 4 pages code on other threads while the session takes the next ones.
+    Group4PageQueue coding;
+    qint64 codingAtMost = 0; // what the pages queued since the queue was last empty may take
+    qint64 syncedTo = 0;
     int pages = 0;
     bool relinked = false;
     bool finished = false;
@@ -207,6 +211,19 @@ struct TiffAppendSession::Impl {
     {
         if (error) *error = text;
         return false;
+    }
+
+    // Writes the coded pages until at most `keep` still code; a page that failed fails every
+    // later call, so the session can only be rolled back.
+    bool writeCoded(size_t keep, QString* error)
+    {
+        QString own;
+        if (!coding.write(tif, keep, &own)) return fail(error, failure(own));
+        if (coding.size() == 0) codingAtMost = 0;
+        // The disk starts on the pages now, so that the sync before the relink has little left to wait for.
+        if (io.end > syncedTo) ::sync_file_range(io.fd, syncedTo, io.end - syncedTo, SYNC_FILE_RANGE_WRITE);
+        syncedTo = io.end;
+        return true;
     }
 
     // Where the directories libtiff wrote lie. The first is what it linked to the old last
@@ -296,7 +313,7 @@ TiffAppendSession::TiffAppendSession(const QString& document, const QString& tar
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))
         m->raise(imagebox_error::kFileAccess, withReason(QStringLiteral("Cannot write ") + document, EACCES));
     checkChain(fd);
-    m->io.oldEnd = m->io.end = st.st_size;
+    m->io.oldEnd = m->io.end = m->syncedTo = st.st_size;
     m->linkWidth = m->chain.big ? 8 : 4;
     m->linkAt = where == Where::End ? m->chain.lastLinkAt : m->chain.firstLinkAt;
     m->linkBefore = QByteArray(m->linkWidth, '\0');
@@ -338,19 +355,26 @@ void TiffAppendSession::setStepHookForTests(void (*hook)(Step)) { g_stepHook = h
 bool TiffAppendSession::addPage(const PageRaster& page, int compression, const QString& software, QString* error)
 {
     if (m->finished || !m->tif) return m->fail(error, QStringLiteral("The pages were already written"));
-    if (!m->chain.big &&
-        m->io.end + tiffPageBytesAtMost(page.width, page.height, page.bitsPerSample * page.samplesPerPixel(),
-                                        compression) >
-            kClassicTiffMaxBytes)
-        return m->fail(error, tiffTooLargeMessage());
+    const qint64 atMost =
+        tiffPageBytesAtMost(page.width, page.height, page.bitsPerSample * page.samplesPerPixel(), compression);
+    // The pages still coding count at their most until they are written and their size is known.
+    auto tooLarge = [&] { return !m->chain.big && m->io.end + m->codingAtMost + atMost > kClassicTiffMaxBytes; };
+    if (tooLarge() && (!m->writeCoded(0, error) || tooLarge())) {
+        if (!m->coding.failed()) m->fail(error, tiffTooLargeMessage());
+        return false;
+    }
     m->libraryMessage.clear();
+    if (Group4PageQueue::codes(page, compression)) {
+        m->coding.add(page, software);
+        m->codingAtMost += atMost;
+        ++m->pages;
+        return m->writeCoded(Group4PageQueue::room(), error);
+    }
+    if (!m->writeCoded(0, error)) return false;
     QString own;
-    const qint64 pageStart = m->io.end;
     if (!writeTiffPage(m->tif, page, compression, software, &own)) return m->fail(error, m->failure(own));
-    // The disk starts on the page now, so that the sync before the relink has little left to wait for.
-    ::sync_file_range(m->io.fd, pageStart, m->io.end - pageStart, SYNC_FILE_RANGE_WRITE);
     ++m->pages;
-    return true;
+    return m->writeCoded(0, error);
 }
 
 bool TiffAppendSession::commit(QString* error)
@@ -359,6 +383,10 @@ bool TiffAppendSession::commit(QString* error)
     if (m->pages == 0) {
         rollback();
         return m->fail(error, QStringLiteral("No page was written"));
+    }
+    if (!m->writeCoded(0, error)) {
+        rollback();
+        return false;
     }
     TIFFClose(m->tif); // what libtiff still holds goes to the file
     m->tif = nullptr;
@@ -388,6 +416,7 @@ void TiffAppendSession::rollback() noexcept
 {
     if (!m || m->finished) return;
     m->finished = true;
+    m->coding.clear();
     if (m->tif) {
         m->io.dropWrites = true;
         TIFFClose(m->tif);

@@ -305,37 +305,67 @@ struct MemoryFile {
 
 } // namespace
 
-// Group 4 coding is most of a black-and-white document's time, and each page codes on its own:
-// pages are coded on threads of their own, a few at a time, and written in their order as they
-// are done. Every other page is coded and written at once.
+// A document's pages are written at once but for Group 4 pages, which code in the queue.
 struct TiffDocumentWriter::Impl {
-    struct Coding {
-        PageRaster page;
-        QString software;
-        std::future<std::pair<QByteArray, QString>> strip;
-    };
     bool big = false;
     TiffMessages messages;
     TiffHandle tif;
     std::unique_ptr<SafeFile> out;
-    std::deque<Coding> coding;
+    Group4PageQueue coding;
 
-    // Writes the coded pages in order until at most `keep` are left coding.
     bool writeCoded(size_t keep, QString* error)
     {
-        while (coding.size() > keep) {
-            Coding page = std::move(coding.front());
-            coding.pop_front();
-            auto [strip, why] = page.strip.get();
-            if (strip.isEmpty()) {
-                if (error) *error = why.isEmpty() ? QStringLiteral("The page could not be coded") : why;
-                return false;
-            }
-            if (!writeCodedPage(tif.get(), page.page, strip, page.software, messages, error)) return false;
-        }
-        return true;
+        if (coding.write(tif.get(), keep, error)) return true;
+        // What libtiff said of the handle says more than that the page was not written.
+        if (error && !messages.first.isEmpty()) *error = messages.first;
+        return false;
     }
 };
+
+Group4PageQueue::~Group4PageQueue() { clear(); }
+
+bool Group4PageQueue::codes(const PageRaster& page, int compression)
+{
+    // A page the size of an icon codes in less time than a thread takes to start.
+    constexpr qint64 kSmallPagePixels = 256 * 256;
+    return page.isValid() && compressionTag(compression, page) == COMPRESSION_CCITTFAX4 &&
+           qint64(page.width) * page.height > kSmallPagePixels;
+}
+
+size_t Group4PageQueue::room() { return std::max(2u, std::thread::hardware_concurrency()); }
+
+void Group4PageQueue::add(const PageRaster& page, const QString& software)
+{
+    m_coding.push_back({page, software, std::async(std::launch::async, [page] {
+                            QString why;
+                            QByteArray strip = encodeGroup4(page, &why);
+                            return std::pair{strip, why};
+                        })});
+}
+
+bool Group4PageQueue::write(TIFF* tif, size_t keep, QString* error)
+{
+    while (m_failure.isEmpty() && m_coding.size() > keep) {
+        Coding page = std::move(m_coding.front());
+        m_coding.pop_front();
+        auto [strip, why] = page.strip.get();
+        if (strip.isEmpty()) {
+            m_failure = why.isEmpty() ? QStringLiteral("The page could not be coded") : why;
+            break;
+        }
+        TiffMessages messages; // the handle's own handlers have libtiff's words
+        if (!writeCodedPage(tif, page.page, strip, page.software, messages, &m_failure)) break;
+    }
+    if (m_failure.isEmpty()) return true;
+    if (error) *error = m_failure;
+    return false;
+}
+
+void Group4PageQueue::clear()
+{
+    m_coding.clear();
+    m_failure.clear();
+}
 
 TiffDocumentWriter::TiffDocumentWriter(const QString& target) : m_target(target), m_impl(std::make_unique<Impl>()) {}
 
@@ -360,15 +390,10 @@ bool TiffDocumentWriter::addPage(const PageRaster& page, int compression, const 
             return false;
         }
     }
-    if (page.isValid() && compressionTag(compression, page) == COMPRESSION_CCITTFAX4) {
-        m_impl->coding.push_back({page, software, std::async(std::launch::async, [page] {
-                                      QString why;
-                                      QByteArray strip = encodeGroup4(page, &why);
-                                      return std::pair{strip, why};
-                                  })});
+    if (Group4PageQueue::codes(page, compression)) {
+        m_impl->coding.add(page, software);
         ++m_pages;
-        const size_t cores = std::max(2u, std::thread::hardware_concurrency());
-        return m_impl->writeCoded(cores, error);
+        return m_impl->writeCoded(Group4PageQueue::room(), error);
     }
     if (!m_impl->writeCoded(0, error)) return false;
     if (!writeDirectory(m_impl->tif.get(), page, compression, software, m_impl->messages, error)) return false;

@@ -2,7 +2,10 @@
 #include "platform/imagebox/page_raster.h"
 
 #include <QString>
+#include <deque>
+#include <future>
 #include <memory>
+#include <utility>
 
 class QFile;
 typedef struct tiff TIFF;
@@ -33,6 +36,42 @@ private:
     QString m_target;
     std::unique_ptr<Impl> m_impl;
     int m_pages = 0;
+};
+
+// Group 4 coding is most of a black-and-white document's time, and each page codes on its own:
+// pages are coded on threads of their own, a few at a time, and written to the document in the
+// order they came, each as one raw strip. The first page that cannot be coded or written stops
+// the queue: every later write gives its reason, so no document is finished with a page missing.
+class Group4PageQueue {
+public:
+    Group4PageQueue() = default;
+    ~Group4PageQueue(); // waits for the pages still coding
+    Group4PageQueue(const Group4PageQueue&) = delete;
+    Group4PageQueue& operator=(const Group4PageQueue&) = delete;
+
+    // Whether a page at this compression index is coded here rather than written at once (a
+    // bilevel page at Group 4, larger than an icon).
+    static bool codes(const PageRaster& page, int compression);
+    // How many pages may code at once before the oldest is waited for.
+    static size_t room();
+    // Starts coding a page (one that codes() takes).
+    void add(const PageRaster& page, const QString& software);
+    // Writes the oldest pages, as they are coded, as the next directories of `tif` until at most
+    // `keep` are left. False with the reason when a page could not be coded or written.
+    bool write(TIFF* tif, size_t keep, QString* error);
+    size_t size() const { return m_coding.size(); }
+    bool failed() const { return !m_failure.isEmpty(); }
+    // Drops the pages not written yet, once their coding is over.
+    void clear();
+
+private:
+    struct Coding {
+        PageRaster page;
+        QString software;
+        std::future<std::pair<QByteArray, QString>> strip;
+    };
+    std::deque<Coding> m_coding;
+    QString m_failure;
 };
 
 // Classic TIFF addresses its data with 32-bit offsets: no file of it can be larger.

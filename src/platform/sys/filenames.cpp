@@ -111,24 +111,39 @@ QString readableFileName(const QString& name)
 QStringList folderFileEntries(const QString& folder)
 {
     QStringList names;
-    if (folder.isEmpty()) return names;
+    for (FolderFileEntry& entry : folderFileEntries(folder, {})) names << std::move(entry.name);
+    return names;
+}
+
+std::vector<FolderFileEntry> folderFileEntries(const QString& folder, const std::function<bool(const char*)>& wanted)
+{
+    std::vector<FolderFileEntry> entries;
+    if (folder.isEmpty()) return entries;
     const QByteArray native = fileNameToBytes(folder);
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(native.constData()), ::closedir);
-    if (!dir) return names;
+    if (!dir) return entries;
     const int fd = ::dirfd(dir.get());
     while (const dirent* entry = ::readdir(dir.get())) {
         if (entry->d_name[0] == '.') continue; // hidden, and the folder's own entries
+        if (wanted && !wanted(entry->d_name)) continue;
         struct stat st {};
         // A link counts by what it points to, as QDir::Files does.
         if (::fstatat(fd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
-        names << fileNameFromBytes(QByteArray(entry->d_name));
+        entries.push_back({fileNameFromBytes(QByteArray(entry->d_name)), qint64(st.st_size),
+                           qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec});
     }
-    // As QDir sorts Name | IgnoreCase: by the lower-cased names.
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int c = a.toLower().compare(b.toLower());
-        return c != 0 ? c < 0 : a < b;
+    // As QDir sorts Name | IgnoreCase: by the lower-cased names, each lowered once.
+    std::vector<std::pair<QString, size_t>> keys;
+    keys.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) keys.emplace_back(entries[i].name.toLower(), i);
+    std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        const int c = a.first.compare(b.first);
+        return c != 0 ? c < 0 : entries[a.second].name < entries[b.second].name;
     });
-    return names;
+    std::vector<FolderFileEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const auto& key : keys) sorted.push_back(std::move(entries[key.second]));
+    return sorted;
 }
 
 QString reachablePath(const QString& path)

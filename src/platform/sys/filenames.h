@@ -8,6 +8,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <vector>
+
 namespace tf {
 
 // The bytes of a name as text: UTF-8 where valid, each other byte escaped.
@@ -22,6 +25,16 @@ QString readableFileName(const QString& name);
 // The plain files of a folder (no hidden ones), every name included, sorted as QDir sorts
 // QDir::Name | QDir::IgnoreCase.
 QStringList folderFileEntries(const QString& folder);
+
+// A plain file of a folder with what tells that it was written (size, modification time in ns).
+struct FolderFileEntry {
+    QString name;
+    qint64 size = 0;
+    qint64 modified = 0;
+};
+// The same files in the same order, only those whose name (the bytes the folder holds) `wanted`
+// takes: asked before the file is looked at, so that the others cost nothing but their names.
+std::vector<FolderFileEntry> folderFileEntries(const QString& folder, const std::function<bool(const char*)>& wanted);
 
 // A path that Qt and the image libraries can open for `path`: the path itself, or for a name
 // with escaped bytes a link in the data folder ("Names/<digest>/<readable name>") to the file.

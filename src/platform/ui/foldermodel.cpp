@@ -95,6 +95,17 @@ FolderModel::FolderModel(QObject* parent) : QAbstractItemModel(parent), m_watch(
     for (const QFileInfo& drive : QDir::drives()) drives << drive.absoluteFilePath();
     std::sort(drives.begin(), drives.end(), nameLess);
     insertRows(&m_root, 0, drives);
+    // Files coming and going change no row: only folders, and links that lead to one (made now,
+    // or gone and holding a row), are worth a read.
+    m_watch->setEntryFilter([this](const QString& folder, const char* name, bool isFolder) {
+        if (isFolder) return true;
+        const QString child = childPath(folder, QFile::decodeName(name));
+        struct stat st {};
+        if (::lstat(QFile::encodeName(child).constData(), &st) == 0) return S_ISLNK(st.st_mode) && QFileInfo(child).isDir();
+        const Node* node = find(folder);
+        const QString leaf = QFile::decodeName(name);
+        return node && std::any_of(node->children.begin(), node->children.end(), [&](const auto& n) { return n->name == leaf; });
+    });
     connect(m_watch, &FolderWatch::changed, this, [this](const QString& path) {
         Node* node = find(path);
         if (node && node->watched) startRead(node);
@@ -259,6 +270,7 @@ void FolderModel::takeRead(const QString& path, const QStringList& sortedNames)
     Node* node = find(path);
     if (!node) return;
     // Both sides are in the same order: one walk, the rows added and removed in runs.
+    bool changed = !node->read;
     size_t row = 0;
     qsizetype next = 0;
     while (row < node->children.size() || next < sortedNames.size()) {
@@ -270,6 +282,7 @@ void FolderModel::takeRead(const QString& path, const QStringList& sortedNames)
                 added << sortedNames[next++];
             insertRows(node, int(row), added);
             row += size_t(added.size());
+            changed = true;
         } else if (next == sortedNames.size() || nameLess(node->children[row]->name, sortedNames[next])) {
             size_t end = row;
             const auto gone = [&](const Node& n) { return !n.asked || !QFileInfo(childPath(path, n.name)).isDir(); };
@@ -280,6 +293,7 @@ void FolderModel::takeRead(const QString& path, const QStringList& sortedNames)
                 ++row; // asked for by path and still there
             } else {
                 removeRows(node, int(row), int(end - row));
+                changed = true;
             }
         } else {
             // A watched folder that went away and came back between two reads lost its watch.
@@ -290,7 +304,8 @@ void FolderModel::takeRead(const QString& path, const QStringList& sortedNames)
     }
     node->read = true;
     node->reading = false;
-    emit directoryLoaded(path);
+    // A read again that found the same subfolders (only files came and went) is no news.
+    if (changed) emit directoryLoaded(path);
     if (node->readAgain) {
         node->readAgain = false;
         startRead(node);

@@ -41,7 +41,8 @@ public:
     void fetchMore(const QModelIndex& parent) override;
 
 signals:
-    // The subfolders of the folder have been read (first or again) and are in the model.
+    // The subfolders of the folder have been read for the first time, or read again and found
+    // changed, and are in the model.
     void directoryLoaded(const QString& path);
 
 private:

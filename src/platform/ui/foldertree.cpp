@@ -56,6 +56,11 @@ FolderTreeView::~FolderTreeView()
     m_model->deleteLater();
 }
 
+void FolderTreeView::setShownEntryFilter(std::function<bool(const QString&, const char*, bool)> filter)
+{
+    m_shownWatch->setEntryFilter(std::move(filter));
+}
+
 void FolderTreeView::raiseFolderClick()
 {
     if (!m_chosen.isValid() || m_chosen != currentIndex() || !selectionModel()->isSelected(m_chosen)) return;

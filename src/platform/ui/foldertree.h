@@ -2,6 +2,8 @@
 #include <QPersistentModelIndex>
 #include <QTreeView>
 
+#include <functional>
+
 namespace tf {
 
 class FolderModel;
@@ -24,6 +26,8 @@ public:
     bool setSelectedFolder(const QString& path);
 
     FolderModel* folderModel() const { return m_model; }
+    // Which changes in the shown folder are told of (see FolderWatch::setEntryFilter).
+    void setShownEntryFilter(std::function<bool(const QString&, const char*, bool)> filter);
 
 signals:
     void FolderClick(const QString& path);

@@ -120,6 +120,40 @@ TEST(ClockFace, HandAnglesAndDateText)
     const QDate day(2026, 12, 7);
     EXPECT_EQ(clockDateText(day, QLocale(QLocale::English, QLocale::UnitedKingdom)), QStringLiteral("Mon , 07 Dec"));
     EXPECT_EQ(clockDateText(day, QLocale(QLocale::English, QLocale::UnitedStates)), QStringLiteral("Mon , Dec 07"));
+    // The long time format of these locales ends in the zone; the clock leaves it out.
+    const QTime time(15, 4, 5);
+    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedKingdom),
+                                  QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German)}) {
+        const QString text = clockTimeText(time, locale);
+        EXPECT_TRUE(text.contains(QStringLiteral("04:05")) || text.contains(QStringLiteral("4:05"))) << text.toStdString();
+        EXPECT_EQ(text, text.trimmed());
+        EXPECT_FALSE(text.contains(QStringLiteral("UTC")) || text.contains(QStringLiteral("GMT")) ||
+                     text.contains(QStringLiteral("CET"))) << text.toStdString();
+        EXPECT_EQ(locale.toString(time, QLocale::ShortFormat).left(4), text.left(4)) << text.toStdString();
+    }
+}
+
+TEST(ClockDrawing, PointsPastTheLeftAndTopEdgesFloorThenSkip)
+{
+    // A point on an edge pixel's corner (moved 0.001 off it) covers a quarter of pixel 0 and
+    // three quarters of pixels past the edge: pixel 0 gets its quarter only.
+    struct Case {
+        int cx, cy;
+        QPoint pixel;
+    };
+    for (const Case& c : {Case{0, 5, QPoint(0, 5)}, Case{5, 0, QPoint(5, 0)}, Case{0, 0, QPoint(0, 0)}}) {
+        QImage picture = white(10, 10);
+        clsDemoClock clock;
+        clock.ArcGP(picture, c.cx, c.cy, 0, 0, 0, 0, 0x000000, true);
+        const int shade = qRed(picture.pixel(c.pixel));
+        EXPECT_GT(shade, 255 * 65 / 100) << c.cx << ',' << c.cy;
+        EXPECT_LT(shade, 255 * 85 / 100) << c.cx << ',' << c.cy;
+    }
+    QImage picture = white(10, 10);
+    clsDemoClock clock;
+    clock.CircleGP(picture, -40, -40, 30, 30, 0x000000, true);
+    clock.LineGP(picture, -20, -3, 30, -2, 0x000000);
+    EXPECT_EQ(picture, white(10, 10));
 }
 
 TEST(ClockFace, AnalogClockOverThePage)

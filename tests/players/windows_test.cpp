@@ -34,6 +34,28 @@ std::shared_ptr<OwnShow> showOf(const TempFolder& dir, int pages, int16_t interv
     return show;
 }
 
+// A show whose pages are the given JPEGs (or anything else), with saver options.
+std::shared_ptr<OwnShow> showOfBytes(const TempFolder& dir, const QList<QByteArray>& pages, const QByteArray& options)
+{
+    QFile file(dir.file(QStringLiteral("bytes")));
+    file.open(QIODevice::WriteOnly);
+    PackageWriter writer(file);
+    writer.writePlayer("player");
+    for (const QByteArray& page : pages) writer.addPage(QStringLiteral("p"), page);
+    writer.finish(options);
+    file.close();
+    auto show = std::make_shared<OwnShow>();
+    EXPECT_TRUE(show->openFile(file.fileName()));
+    return show;
+}
+
+QByteArray jpegOf(QColor color, int width)
+{
+    QImage page(width, 8, QImage::Format_RGB32);
+    page.fill(color);
+    return tf::fncPageJpeg(page, 90);
+}
+
 void moveMouse(QWidget& window, int times)
 {
     for (int i = 0; i < times; ++i) {
@@ -58,6 +80,8 @@ TEST(PlayerStart, OnlyTheFirstTwoCharactersOfTheFirstArgumentCount)
         {{"/C:1234"}, PlayerKind::Saver, StartMode::Configure},
         {{"/p", "77"}, PlayerKind::Saver, StartMode::Show},
         {{"/P", "77"}, PlayerKind::Watery, StartMode::End},
+        {{"/P"}, PlayerKind::Saver, StartMode::Show},
+        {{"/p"}, PlayerKind::Slide, StartMode::End},
         {{"/x"}, PlayerKind::Saver, StartMode::End},
         {{"S"}, PlayerKind::Saver, StartMode::End},
     };
@@ -103,13 +127,17 @@ TEST(SaverPlayer, AQuickRunOfMovesEndsItAndPagesWrap)
     EXPECT_FALSE(saver.isVisible());
 }
 
-TEST(SaverPlayer, NoPagesShowsTheBackground)
+TEST(SaverPlayer, NoPagesShowsTheBackgroundAndTheButtonsDoNothing)
 {
     TempFolder dir;
-    SaverWindow saver(showOf(dir, 0, 2), false);
-    saver.cmdNext_Click();
-    saver.cmdPrevious_Click();
-    EXPECT_EQ(saver.shownPage(), 0);
+    for (const bool slide : {false, true}) {
+        SaverWindow window(showOf(dir, 0, 2), slide);
+        EXPECT_FALSE(window.playing());
+        window.cmdNext_Click();
+        window.cmdPrevious_Click();
+        EXPECT_EQ(window.shownPage(), 0);
+        EXPECT_TRUE(window.shownPicture().isNull());
+    }
 }
 
 TEST(WateryPlayer, DropsAreCappedAndTheTimerStopsWhenTheyAreGone)
@@ -142,4 +170,47 @@ TEST(ClockPlayer, AClickFreezesAndRunsTheClockAgain)
     EXPECT_TRUE(clock.stopped());
     QApplication::sendEvent(clock.picBlank(), &press);
     EXPECT_FALSE(clock.stopped());
+}
+
+TEST(PlayerOptions, IntervalAndBorderFromWhateverThePackageSays)
+{
+    const struct {
+        int seconds, ms;
+    } intervals[] = {{0, 1000}, {-5, 1000}, {1, 1000}, {3, 3000}, {9, 9000}, {12, 9000}, {66, 9000}, {32767, 9000}};
+    for (const auto& c : intervals) EXPECT_EQ(showIntervalMs(c.seconds), c.ms) << c.seconds;
+
+    const struct {
+        QByteArray record;
+        bool border;
+    } borders[] = {{{}, false}, {QByteArray(1, 0), false}, {QByteArray(1, 1), true}, {QByteArray(1, 2), false},
+                   {packEffectOptions({}), false}, {packEffectOptions({"x"}), true}, {packEffectOptions({"xy"}), false},
+                   {QByteArray("\x01\x01", 2), true}};
+    for (const auto& c : borders) EXPECT_EQ(hasSingleBorder(c.record), c.border) << c.record.toHex().toStdString();
+
+    // Wiring: the built window carries the line round its page.
+    TempFolder dir;
+    const auto show = showOfBytes(dir, {jpegOf(Qt::red, 20)}, packEffectOptions({"x"}));
+    const auto simple = makePlayerWindow(PlayerKind::Simple, show);
+    EXPECT_EQ(simple->size(), QSize(22, 10));
+    const auto saver = makePlayerWindow(PlayerKind::Saver, showOfBytes(dir, {jpegOf(Qt::red, 20)}, packSaverOptions({0, 99})));
+    EXPECT_EQ(static_cast<SaverWindow*>(saver.get())->tmrShowInterval(), 9000);
+}
+
+TEST(SaverPlayer, APageThatCannotBeReadLeavesThePreviousOneAndTheShowGoesOn)
+{
+    TempFolder dir;
+    for (const bool slide : {false, true}) {
+        SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), "not a picture", jpegOf(Qt::blue, 30)},
+                                       packSaverOptions({0, 3})),
+                           slide);
+        window.cmdNext_Click();
+        EXPECT_EQ(window.shownPage(), 1);
+        EXPECT_EQ(window.shownPicture().width(), 20);
+        window.cmdNext_Click();
+        EXPECT_EQ(window.shownPage(), 2);
+        EXPECT_EQ(window.shownPicture().width(), 30);
+        window.cmdPrevious_Click();
+        EXPECT_EQ(window.shownPage(), 1);
+        EXPECT_EQ(window.shownPicture().width(), 30);
+    }
 }

@@ -18,6 +18,10 @@
 
 namespace tf::players {
 
+int showIntervalMs(int seconds) { return std::clamp(seconds, 1, 9) * 1000; }
+
+bool hasSingleBorder(const QByteArray& optionsRecord) { return !optionsRecord.isEmpty() && optionsRecord.at(0) == 1; }
+
 // ---------------------------------------------------------------- the picture
 
 PictureView::PictureView(QWidget* parent) : QWidget(parent) { setMouseTracking(true); }
@@ -51,13 +55,22 @@ void PictureView::mouseDoubleClickEvent(QMouseEvent*) { emit doubleClicked(); }
 
 // ---------------------------------------------------------------- effect shows
 
-EffectWindow::EffectWindow(const QImage& page, bool endsOnKey)
+EffectWindow::EffectWindow(const QImage& page, bool endsOnKey, bool border)
     : m_page(page.convertToFormat(QImage::Format_RGB32)), m_picBlank(new PictureView(this)), m_endsOnKey(endsOnKey)
 {
     setObjectName(QStringLiteral("frmMain"));
     m_picBlank->setObjectName(QStringLiteral("picBlank"));
     m_picBlank->setPicture(m_page);
-    setFixedSize(m_page.size());
+    // The border is a line round the picture, and the window grows by it.
+    const int frame = border ? 1 : 0;
+    if (border) {
+        m_picBlank->move(frame, frame);
+        setAutoFillBackground(true);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, Qt::black);
+        setPalette(palette);
+    }
+    setFixedSize(m_page.size() + QSize(2 * frame, 2 * frame));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
@@ -73,7 +86,7 @@ void EffectWindow::keyPressEvent(QKeyEvent* e)
         QWidget::keyPressEvent(e);
 }
 
-WateryWindow::WateryWindow(const QImage& page) : EffectWindow(page, true)
+WateryWindow::WateryWindow(const QImage& page, bool border) : EffectWindow(page, true, border)
 {
     // As fast as the eye follows; each tick is one step of every ring.
     m_timer.setInterval(15);
@@ -212,8 +225,7 @@ SaverWindow::SaverWindow(std::shared_ptr<OwnShow> show, bool slide)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, colorFromOle(options.BackColor));
     setPalette(palette);
-    // A package can say 0 or less; a page then stays a second rather than flooding the timer.
-    m_tmrShow.setInterval(std::max<int>(1, options.Interval) * 1000);
+    m_tmrShow.setInterval(showIntervalMs(options.Interval));
     connect(&m_tmrShow, &QTimer::timeout, this, &SaverWindow::next);
     if (m_slide) {
         m_picControls = new QWidget(this);
@@ -246,13 +258,17 @@ SaverWindow::SaverWindow(std::shared_ptr<OwnShow> show, bool slide)
     if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
     setWindowState(Qt::WindowFullScreen);
     subShowImage(0);
-    m_tmrShow.start();
+    // Without pages there is only the background to show.
+    if (m_show->pageCount() > 0) m_tmrShow.start();
 }
 
 void SaverWindow::subShowImage(int index)
 {
     m_tag = index;
-    m_picLoader->setPicture(m_show->page(index));
+    // A page that cannot be decoded leaves the one before it on screen; the show goes on.
+    const QImage picture = m_show->page(index);
+    if (picture.isNull()) return;
+    m_picLoader->setPicture(picture);
     layoutPicture();
 }
 
@@ -276,12 +292,14 @@ void SaverWindow::next()
 
 void SaverWindow::cmdNext_Click()
 {
+    if (m_show->pageCount() == 0) return;
     m_tmrShow.stop();
     next();
 }
 
 void SaverWindow::cmdPrevious_Click()
 {
+    if (m_show->pageCount() == 0) return;
     m_tmrShow.stop();
     const int n = m_show->pageCount();
     subShowImage(m_tag - 1 < 0 ? std::max(0, n - 1) : m_tag - 1);
@@ -350,8 +368,9 @@ void SaverWindow::closeEvent(QCloseEvent* e)
 std::unique_ptr<QWidget> makePlayerWindow(PlayerKind kind, std::shared_ptr<OwnShow> show)
 {
     switch (kind) {
-    case PlayerKind::Simple: return std::make_unique<EffectWindow>(show->page(0), false);
-    case PlayerKind::Watery: return std::make_unique<WateryWindow>(show->page(0));
+    case PlayerKind::Simple:
+        return std::make_unique<EffectWindow>(show->page(0), false, hasSingleBorder(show->package().options));
+    case PlayerKind::Watery: return std::make_unique<WateryWindow>(show->page(0), hasSingleBorder(show->package().options));
     case PlayerKind::RainingText: return std::make_unique<RainingTextWindow>(show->page(0), show->effectOptions());
     case PlayerKind::Clock: return std::make_unique<ClockWindow>(show->page(0), show->effectOptions());
     case PlayerKind::Saver: return std::make_unique<SaverWindow>(show, false);

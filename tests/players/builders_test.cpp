@@ -6,6 +6,8 @@
 #include "players/frmScreenSaverOptions.h"
 
 #include "frame/TaskReplay.h"
+#include "frame/frmStatus.h"
+#include "frame/globals.h"
 #include "frame/modSettings.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
@@ -17,6 +19,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QApplication>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -133,6 +137,45 @@ TEST_F(Builders, TheProcessFlagDecidesWhetherTheTasksEditThePages)
         ASSERT_TRUE(spy.wait(60000));
         EXPECT_EQ(counting.edited, flag == 1 ? 2 : 0);
     }
+}
+
+TEST_F(Builders, TheProgressWindowNamesTheFileAndTheLastStep)
+{
+    for (const char* name : {"one.png", "two.png"}) {
+        basket::PageRecord record;
+        record.tag = record.source = page(QString::fromLatin1(name));
+        record.text = QStringLiteral("page ") + QString::fromLatin1(name);
+        basket.push_back(record);
+    }
+    dialogs.answerFile(dir.file(QStringLiteral("shown")));
+    ASSERT_TRUE(commands.MkSaver(1));
+    frmStatus* status = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<frmStatus*>(w); s && s->isVisible()) status = s;
+    ASSERT_NE(status, nullptr);
+    // What the window says when the build is over and it goes away.
+    struct AtHide : QObject {
+        frmStatus* status;
+        QString text, message, operation;
+        bool barShown = true;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Hide && text.isNull()) {
+                text = status->lblStatus->text();
+                message = status->lblMessage->text();
+                barShown = status->pbQueue->isVisibleTo(status);
+                operation = gstrCurrentOperation;
+            }
+            return false;
+        }
+    } atHide;
+    atHide.status = status;
+    status->installEventFilter(&atHide);
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(atHide.text, QStringLiteral("Saving Options..."));
+    EXPECT_FALSE(atHide.barShown);
+    EXPECT_EQ(atHide.message, QStringLiteral("page two.png"));
+    EXPECT_EQ(atHide.operation, QStringLiteral("Current file - '") + basket[1].tag + QLatin1Char('\''));
 }
 
 TEST_F(Builders, NoToOverwriteAsksAgainAndCancelWritesNothing)

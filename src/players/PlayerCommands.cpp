@@ -129,8 +129,9 @@ bool PlayerCommands::startBuild(std::unique_ptr<PageSource> source, std::unique_
             Qt::QueuedConnection);
     });
     PipelineSettings settings;
-    // The worker replays its own copy of the task list: the window's list may change meanwhile.
-    if (replay && m_replayer.hasTasks()) settings.tasks = m_replayer.frozen();
+    // The worker replays its own copy of the task list (the window's list may change meanwhile),
+    // up to the row the preview stops at, so that a show's pages look as the preview does.
+    if (replay && m_replayer.hasTasks()) settings.tasks = m_replayer.frozenAsPreviewed();
     job->pipeline = std::make_unique<PagePipeline>(std::move(source), std::move(sink), std::move(settings));
     PagePipeline* pipeline = job->pipeline.get();
     connect(pipeline, &PagePipeline::progress, this, [this](int done, int total, const QString& item) {

@@ -111,9 +111,10 @@ TEST_F(Builders, SlideShowOfTheBasketInBasketOrderWithAMissingPageLeftOut)
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST_F(Builders, TheProcessFlagDecidesWhetherTheTasksEditThePages)
+TEST_F(Builders, TheProcessFlagDecidesWhetherTheTasksEditThePagesAsPreviewed)
 {
-    // Counts the pages it is asked to edit, from whichever thread asks.
+    // Counts the pages it is asked to edit, from whichever thread asks, and which copy of the
+    // rows the builds take.
     struct CountingTasks : TaskReplayer {
         bool hasTasks() const override { return true; }
         ReplayResult replayOnPreview(ImageDocument&) override { return {}; }
@@ -122,7 +123,13 @@ TEST_F(Builders, TheProcessFlagDecidesWhetherTheTasksEditThePages)
             ++edited;
             return {};
         }
+        std::shared_ptr<TaskReplayer> frozenAsPreviewed() override
+        {
+            ++asPreviewed;
+            return TaskReplayer::frozen();
+        }
         std::atomic<int> edited{0};
+        int asPreviewed = 0;
     } counting;
     PlayerCommands edited{[this] { return basket; }, counting, [] { return QString(); }, nullptr};
     basket::PageRecord record;
@@ -131,12 +138,21 @@ TEST_F(Builders, TheProcessFlagDecidesWhetherTheTasksEditThePages)
     for (const uint8_t flag : {uint8_t(0), uint8_t(1)}) {
         gudtSettings.Saver.ProcessTaskList = flag;
         counting.edited = 0;
+        counting.asPreviewed = 0;
         dialogs.answerFile(dir.file(QStringLiteral("s%1").arg(flag)));
         QSignalSpy spy(&edited, &PlayerCommands::buildFinished);
         ASSERT_TRUE(edited.MkSaver(0));
         ASSERT_TRUE(spy.wait(60000));
         EXPECT_EQ(counting.edited, flag == 1 ? 2 : 0);
+        EXPECT_EQ(counting.asPreviewed, flag);
     }
+    counting.edited = 0;
+    counting.asPreviewed = 0;
+    QSignalSpy spy(&edited, &PlayerCommands::buildFinished);
+    ASSERT_TRUE(edited.subMakeEffectExe(0, dir.file(QStringLiteral("e.exe")), record.tag, false));
+    ASSERT_TRUE(spy.wait(60000));
+    EXPECT_EQ(counting.edited, 1);
+    EXPECT_EQ(counting.asPreviewed, 1);
 }
 
 TEST_F(Builders, TheProgressWindowNamesTheFileAndTheLastStep)

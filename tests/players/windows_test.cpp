@@ -2,12 +2,13 @@
 #include "players/PlayerBuild.h"
 #include "players/kit/PlayerWindows.h"
 
+#include "reference.h"
 #include "support/testenv.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QMouseEvent>
-#include <QToolButton>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 using namespace tf::players;
@@ -94,7 +95,7 @@ TEST(SlidePlayer, ButtonsStepWrapPauseAndPlay)
     SaverWindow slide(showOf(dir, 3, 3), true);
     EXPECT_EQ(slide.tmrShowInterval(), 3000);
     EXPECT_TRUE(slide.playing());
-    const auto button = [&](const char* name) { return slide.findChild<QToolButton*>(QString::fromLatin1(name)); };
+    const auto button = [&](const char* name) { return slide.findChild<QPushButton*>(QString::fromLatin1(name)); };
     button("cmdPrevious")->click();
     EXPECT_EQ(slide.shownPage(), 2);
     EXPECT_FALSE(slide.playing());
@@ -212,5 +213,30 @@ TEST(SaverPlayer, APageThatCannotBeReadLeavesThePreviousOneAndTheShowGoesOn)
         window.cmdPrevious_Click();
         EXPECT_EQ(window.shownPage(), 1);
         EXPECT_EQ(window.shownPicture().width(), 30);
+    }
+}
+
+TEST(SlidePlayer, EachButtonShowsItsPressedPictureWhileHeldDown)
+{
+    TempFolder dir;
+    for (const char* name : {"cmdPrevious", "cmdPlay", "cmdPause", "cmdNext", "cmdExit"}) {
+        SaverWindow slide(showOf(dir, 2, 3), true);
+        auto* button = slide.findChild<QPushButton*>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        button->show();
+        EXPECT_TRUE(matchesReference(button->grab().toImage(), QStringLiteral("slide-%1").arg(QString::fromLatin1(name))))
+            << name;
+        const QPointF middle(button->width() / 2.0, button->height() / 2.0);
+        QMouseEvent press(QEvent::MouseButtonPress, middle, button->mapToGlobal(middle), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(button, &press);
+        EXPECT_TRUE(matchesReference(button->grab().toImage(),
+                                     QStringLiteral("slide-%1-pressed").arg(QString::fromLatin1(name))))
+            << name;
+        QMouseEvent release(QEvent::MouseButtonRelease, middle, button->mapToGlobal(middle), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(button, &release);
+        EXPECT_TRUE(matchesReference(button->grab().toImage(), QStringLiteral("slide-%1").arg(QString::fromLatin1(name))))
+            << name << " released";
     }
 }

@@ -1,5 +1,6 @@
 #include "players/kit/PlayerWindows.h"
 
+#include "controls/modButtonPicture.h"
 #include "players/kit/ClockFace.h"
 
 #include <QApplication>
@@ -9,9 +10,10 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
 #include <QStyle>
-#include <QToolButton>
+#include <QPushButton>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +23,59 @@ namespace tf::players {
 int showIntervalMs(int seconds) { return std::clamp(seconds, 1, 9) * 1000; }
 
 bool hasSingleBorder(const QByteArray& optionsRecord) { return !optionsRecord.isEmpty() && optionsRecord.at(0) == 1; }
+
+// ---------------------------------------------------------------- the slide show's buttons
+
+namespace {
+
+enum class SlideButton { Previous, Play, Pause, Next, Exit };
+
+constexpr int kGlyph = 24;
+
+// A button's picture: a dark glyph on white, which the button lays over its face. The pressed
+// picture is the glyph in blue, one pixel down and to the right, as if pushed in.
+QPixmap slideButtonPicture(SlideButton which, bool pressed)
+{
+    QImage picture(kGlyph, kGlyph, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter p(&picture);
+    p.setPen(Qt::NoPen);
+    p.setBrush(pressed ? QColor(0x10, 0x30, 0x90) : QColor(0x40, 0x40, 0x40));
+    if (pressed) p.translate(1, 1);
+    const auto triangle = [&](int tipX, int baseX) {
+        QPainterPath path;
+        path.moveTo(baseX, 4);
+        path.lineTo(tipX, 12);
+        path.lineTo(baseX, 20);
+        path.closeSubpath();
+        p.drawPath(path);
+    };
+    switch (which) {
+    case SlideButton::Previous:
+        p.drawRect(4, 4, 3, 16);
+        triangle(7, 19);
+        break;
+    case SlideButton::Play: triangle(19, 6); break;
+    case SlideButton::Pause:
+        p.drawRect(6, 4, 4, 16);
+        p.drawRect(14, 4, 4, 16);
+        break;
+    case SlideButton::Next:
+        triangle(17, 5);
+        p.drawRect(17, 4, 3, 16);
+        break;
+    case SlideButton::Exit: {
+        p.setPen(QPen(p.brush().color(), 3, Qt::SolidLine, Qt::SquareCap));
+        p.drawLine(6, 6, 17, 17);
+        p.drawLine(17, 6, 6, 17);
+        break;
+    }
+    }
+    p.end();
+    return QPixmap::fromImage(picture);
+}
+
+} // namespace
 
 // ---------------------------------------------------------------- the picture
 
@@ -231,21 +286,25 @@ SaverWindow::SaverWindow(std::shared_ptr<OwnShow> show, bool slide)
         m_picControls = new QWidget(this);
         m_picControls->setObjectName(QStringLiteral("picControls"));
         auto* bar = new QHBoxLayout(m_picControls);
-        const auto button = [&](const char* name, QStyle::StandardPixmap icon, void (SaverWindow::*slot)()) {
-            auto* b = new QToolButton(m_picControls);
+        const auto button = [&](const char* name, SlideButton which, void (SaverWindow::*slot)()) {
+            auto* b = new QPushButton(m_picControls);
             b->setObjectName(QString::fromLatin1(name));
-            b->setIcon(style()->standardIcon(icon));
-            b->setIconSize(QSize(32, 32));
-            b->setAutoRaise(true);
-            connect(b, &QToolButton::clicked, this, slot);
+            b->setFocusPolicy(Qt::NoFocus);
+            // The picture sits 5 pixels in from the left; as wide again on the right.
+            b->setFixedSize(kGlyph + 10, kGlyph + 10);
+            const QPixmap normal = slideButtonPicture(which, false), down = slideButtonPicture(which, true);
+            subSetButtonPicture(b, normal);
+            connect(b, &QPushButton::pressed, b, [b, down] { subSetButtonPicture(b, down); });
+            connect(b, &QPushButton::released, b, [b, normal] { subSetButtonPicture(b, normal); });
+            connect(b, &QPushButton::clicked, this, slot);
             bar->addWidget(b);
             return b;
         };
-        button("cmdPrevious", QStyle::SP_MediaSkipBackward, &SaverWindow::cmdPrevious_Click);
-        m_cmdPlay = button("cmdPlay", QStyle::SP_MediaPlay, &SaverWindow::cmdPlay_Click);
-        m_cmdPause = button("cmdPause", QStyle::SP_MediaPause, &SaverWindow::cmdPause_Click);
-        button("cmdNext", QStyle::SP_MediaSkipForward, &SaverWindow::cmdNext_Click);
-        button("cmdExit", QStyle::SP_DialogCloseButton, &SaverWindow::cmdExit_Click);
+        button("cmdPrevious", SlideButton::Previous, &SaverWindow::cmdPrevious_Click);
+        m_cmdPlay = button("cmdPlay", SlideButton::Play, &SaverWindow::cmdPlay_Click);
+        m_cmdPause = button("cmdPause", SlideButton::Pause, &SaverWindow::cmdPause_Click);
+        button("cmdNext", SlideButton::Next, &SaverWindow::cmdNext_Click);
+        button("cmdExit", SlideButton::Exit, &SaverWindow::cmdExit_Click);
         m_cmdPlay->hide();
         m_picControls->adjustSize();
     } else {

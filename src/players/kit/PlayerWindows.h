@@ -13,7 +13,7 @@
 #include <random>
 #include <vector>
 
-class QToolButton;
+class QPushButton;
 
 namespace tf::players {
 
@@ -157,8 +157,8 @@ private:
     const bool m_slide;
     PictureView* m_picLoader;
     QWidget* m_picControls = nullptr;
-    QToolButton* m_cmdPlay = nullptr;
-    QToolButton* m_cmdPause = nullptr;
+    QPushButton* m_cmdPlay = nullptr;
+    QPushButton* m_cmdPause = nullptr;
     QTimer m_tmrShow;
     QTimer m_tmrMMove;
     int m_tag = 0;

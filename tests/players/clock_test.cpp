@@ -112,6 +112,21 @@ TEST(ClockFace, HandAnglesAndDateText)
     }
 }
 
+TEST(ClockDrawing, CoveragesAreCutNotRounded)
+{
+    // A point on pixel corner (5, 5), moved 0.001 off it: shares 0.499^2, 0.499 x 0.501 (twice)
+    // and 0.501^2 of 255, i.e. 63.49, 63.75 and 64.01, cut to 63, 63 and 64; black over white
+    // then leaves 255 x 192 / 256 = 191 or 255 x 191 / 256 = 190.
+    QImage picture = white(10, 10);
+    clsDemoClock clock;
+    clock.ArcGP(picture, 5, 5, 0, 0, 0, 0, 0x000000, true);
+    const struct {
+        QPoint pixel;
+        int shade;
+    } cases[] = {{{4, 4}, 191}, {{5, 4}, 191}, {{4, 5}, 191}, {{5, 5}, 190}, {{6, 6}, 255}};
+    for (const auto& c : cases) EXPECT_EQ(qRed(picture.pixel(c.pixel)), c.shade) << c.pixel.x() << ',' << c.pixel.y();
+}
+
 TEST(ClockDrawing, PointsPastTheLeftAndTopEdgesFloorThenSkip)
 {
     // A point on an edge pixel's corner (moved 0.001 off it) covers a quarter of pixel 0 and

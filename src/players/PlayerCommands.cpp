@@ -115,8 +115,11 @@ bool PlayerCommands::startBuild(std::unique_ptr<PageSource> source, std::unique_
     if (!*job->command) return false;
     job->nothingWritten = std::move(nothingWritten);
     for (int i = 0; i < source->count(); ++i) job->pages.push_back(source->page(i));
-    if (frmStatus* status = job->command->showStatus(m_owner, true))
+    // The bar shows once the pages are under way.
+    if (frmStatus* status = job->command->showStatus(m_owner, true)) {
         status->lblStatus->setText(QStringLiteral("Loading Template..."));
+        status->pbQueue->hide();
+    }
     sink->setWhenFinishing([this] {
         QMetaObject::invokeMethod(
             this,
@@ -140,7 +143,10 @@ bool PlayerCommands::startBuild(std::unique_ptr<PageSource> source, std::unique_
         if (done < 0 || done >= static_cast<int>(m_job->pages.size())) return;
         const PageSource::Page& page = m_job->pages[static_cast<size_t>(done)];
         gstrCurrentOperation = QStringLiteral("Current file - '") + page.path + QLatin1Char('\'');
-        if (frmStatus* status = m_job->command->status()) status->lblMessage->setText(page.name);
+        if (frmStatus* status = m_job->command->status()) {
+            status->pbQueue->show();
+            status->lblMessage->setText(page.name);
+        }
     });
     connect(pipeline, &PagePipeline::finished, this, &PlayerCommands::buildEnded, Qt::QueuedConnection);
     job->command->setCancelHandler([pipeline] { pipeline->cancel(); });

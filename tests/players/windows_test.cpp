@@ -122,10 +122,12 @@ TEST(SaverPlayer, AQuickRunOfMovesEndsItAndPagesWrap)
     saver.cmdNext_Click();
     EXPECT_EQ(saver.shownPage(), 0);
     saver.show();
+    EXPECT_EQ(saver.cursor().shape(), Qt::BlankCursor);
     moveMouse(saver, 15);
     EXPECT_TRUE(saver.isVisible());
     moveMouse(saver, 1);
     EXPECT_FALSE(saver.isVisible());
+    EXPECT_NE(saver.cursor().shape(), Qt::BlankCursor);
 }
 
 TEST(SaverPlayer, NoPagesShowsTheBackgroundAndTheButtonsDoNothing)

@@ -34,6 +34,14 @@ private:
 
 std::shared_ptr<TaskReplayer> EditListReplayer::frozen() { return std::make_shared<FrozenRows>(m_list.tasks(), m_loader); }
 
+std::shared_ptr<TaskReplayer> EditListReplayer::frozenAsPreviewed()
+{
+    std::vector<EditTask> rows = m_list.tasks();
+    const int stopRow = m_stopRow ? m_stopRow() : -1;
+    if (stopRow >= 0 && static_cast<size_t>(stopRow) + 1 < rows.size()) rows.resize(static_cast<size_t>(stopRow) + 1);
+    return std::make_shared<FrozenRows>(std::move(rows), m_loader);
+}
+
 ReplayResult EditListReplayer::replayOnPreview(ImageDocument& target)
 {
     return replay(target, m_stopRow ? m_stopRow() : -1);

@@ -21,6 +21,7 @@ public:
     ReplayResult replayOnPreview(ImageDocument& target) override;
     ReplayResult replayAll(ImageDocument& target) override;
     std::shared_ptr<TaskReplayer> frozen() override;
+    std::shared_ptr<TaskReplayer> frozenAsPreviewed() override;
 
 private:
     ReplayResult replay(ImageDocument& target, int stopRow);

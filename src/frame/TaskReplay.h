@@ -33,6 +33,10 @@ public:
     // changes or goes away. The default hands out this replayer itself, which suits one that keeps
     // no list (replays nothing, or only pure functions of the page).
     virtual std::shared_ptr<TaskReplayer> frozen();
+    // As frozen, but only the rows the preview's replay applies now (up to the chosen row): for a
+    // writer whose pages are to look as the preview does. A replayer that keeps no list of rows
+    // hands out the same as frozen.
+    virtual std::shared_ptr<TaskReplayer> frozenAsPreviewed() { return frozen(); }
 };
 
 // What the preview and the writers get while no editing tasks exist: there is nothing to replay,

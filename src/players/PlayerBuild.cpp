@@ -107,6 +107,7 @@ void PlayerPackageSink::addPage(ImageDocument& doc)
 
 void PlayerPackageSink::commit(ImageDocument&)
 {
+    if (m_finishing) m_finishing();
     if (!m_writer.finish(m_options)) fail(m_writer.error());
     // A show is a program: whoever may read it may run it.
     QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |

@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QString>
 
+#include <functional>
+
 namespace tf {
 
 // The player programs by the names the builders know them by: "SIMPLE", "WATERY", "FALLINGTEXT",
@@ -40,6 +42,8 @@ class PlayerPackageSink final : public PageSink {
 public:
     PlayerPackageSink(QString target, QString playerProgram, QByteArray optionsRecord, int quality,
                       QString pageName = {});
+    // Called on the worker once the pages are in, before the options, list and trailer go out.
+    void setWhenFinishing(std::function<void()> finishing) { m_finishing = std::move(finishing); }
     void open(ImageDocument& doc, const PageSource& pages) override;
     void pageStarting(int index, const PageSource::Page& page) override;
     void addPage(ImageDocument& doc) override;
@@ -54,6 +58,7 @@ private:
     int m_quality;
     QString m_pageName;
     QString m_name;
+    std::function<void()> m_finishing;
     SafeFile m_file;
     players::PackageWriter m_writer{m_file.device()};
 };

@@ -3,6 +3,7 @@
 #include "frame/LongCommand.h"
 #include "frame/TaskReplay.h"
 #include "frame/frmStatus.h"
+#include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
 #include "platform/ui/msgbox.h"
@@ -12,6 +13,8 @@
 #include "services/modCommonDialog.h"
 
 #include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
 
 #include <algorithm>
 
@@ -21,6 +24,7 @@ struct PlayerCommands::Job {
     std::unique_ptr<LongCommand> command;
     std::unique_ptr<PagePipeline> pipeline;
     QString nothingWritten;
+    std::vector<PageSource::Page> pages; // as the source hands them out, for the status texts
 };
 
 PlayerCommands::PlayerCommands(std::function<std::vector<basket::PageRecord>()> basketPages, TaskReplayer& replayer,
@@ -102,22 +106,47 @@ bool PlayerCommands::subMakeEffectExe(int16_t style, const QString& path, const 
     }
 }
 
-bool PlayerCommands::startBuild(std::unique_ptr<PageSource> source, std::unique_ptr<PageSink> sink, bool replay,
-                                QString nothingWritten)
+bool PlayerCommands::startBuild(std::unique_ptr<PageSource> source, std::unique_ptr<PlayerPackageSink> sink,
+                                bool replay, QString nothingWritten)
 {
     if (m_job) return false;
     auto job = std::make_unique<Job>();
     job->command = std::make_unique<LongCommand>(QStringLiteral("Loading Template..."));
     if (!*job->command) return false;
     job->nothingWritten = std::move(nothingWritten);
-    job->command->showStatus(m_owner, true);
+    for (int i = 0; i < source->count(); ++i) job->pages.push_back(source->page(i));
+    // The bar shows once the pages are under way.
+    if (frmStatus* status = job->command->showStatus(m_owner, true)) {
+        status->lblStatus->setText(QStringLiteral("Loading Template..."));
+        status->pbQueue->hide();
+    }
+    sink->setWhenFinishing([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                frmStatus* status = m_job ? m_job->command->status() : nullptr;
+                if (!status) return;
+                status->lblStatus->setText(QStringLiteral("Saving Options..."));
+                status->pbQueue->hide();
+            },
+            Qt::QueuedConnection);
+    });
     PipelineSettings settings;
-    // The worker replays its own copy of the task list: the window's list may change meanwhile.
-    if (replay && m_replayer.hasTasks()) settings.tasks = m_replayer.frozen();
+    // The worker replays its own copy of the task list (the window's list may change meanwhile),
+    // up to the row the preview stops at, so that a show's pages look as the preview does.
+    if (replay && m_replayer.hasTasks()) settings.tasks = m_replayer.frozenAsPreviewed();
     job->pipeline = std::make_unique<PagePipeline>(std::move(source), std::move(sink), std::move(settings));
     PagePipeline* pipeline = job->pipeline.get();
     connect(pipeline, &PagePipeline::progress, this, [this](int done, int total, const QString& item) {
-        if (m_job) m_job->command->showProgress(done, total, item);
+        if (!m_job) return;
+        m_job->command->showProgress(done, total, item);
+        if (done < 0 || done >= static_cast<int>(m_job->pages.size())) return;
+        const PageSource::Page& page = m_job->pages[static_cast<size_t>(done)];
+        gstrCurrentOperation = QStringLiteral("Current file - '") + page.path + QLatin1Char('\'');
+        if (frmStatus* status = m_job->command->status()) {
+            status->pbQueue->show();
+            status->lblMessage->setText(page.name);
+        }
     });
     connect(pipeline, &PagePipeline::finished, this, &PlayerCommands::buildEnded, Qt::QueuedConnection);
     job->command->setCancelHandler([pipeline] { pipeline->cancel(); });

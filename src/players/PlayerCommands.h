@@ -20,6 +20,7 @@ namespace tf {
 
 class PageSource;
 class PageSink;
+class PlayerPackageSink;
 class TaskReplayer;
 
 // The effect styles by list index: what the list shows and which player carries the style.
@@ -61,7 +62,7 @@ signals:
 
 private:
     struct Job;
-    bool startBuild(std::unique_ptr<PageSource> source, std::unique_ptr<PageSink> sink, bool replay,
+    bool startBuild(std::unique_ptr<PageSource> source, std::unique_ptr<PlayerPackageSink> sink, bool replay,
                     QString nothingWritten);
     void buildEnded();
 

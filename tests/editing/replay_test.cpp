@@ -195,6 +195,32 @@ TEST(EditListReplayer, AFrozenCopyKeepsTheRowsOfItsMomentOnAnyThread)
     EXPECT_FALSE(NoTasks().frozen()->hasTasks());
 }
 
+TEST(EditListReplayer, AFrozenCopyAsPreviewedStopsAtTheChosenRow)
+{
+    EditListModel list;
+    EditListReplayer replayer(list);
+    list.appendTask(row(taskInvert));
+    list.appendTask(row(taskFlip, {"0"}));
+    int chosen = 0;
+    replayer.setStopRowSource([&] { return chosen; });
+    const struct {
+        int chosen;
+        QImage expected;
+    } cases[] = {{0, Invert(gradient(6, 4))}, {1, Flip(Invert(gradient(6, 4)), 0)}, {-1, Flip(Invert(gradient(6, 4)), 0)},
+                 {7, Flip(Invert(gradient(6, 4)), 0)}};
+    for (const auto& c : cases) {
+        chosen = c.chosen;
+        const std::shared_ptr<TaskReplayer> frozen = replayer.frozenAsPreviewed();
+        chosen = -1; // a later choice does not reach the copy
+        ImageDocument page;
+        page.setPicture(gradient(6, 4));
+        EXPECT_TRUE(frozen->replayAll(page).ok);
+        EXPECT_EQ(page.image(), c.expected) << c.chosen;
+    }
+    list.clear();
+    EXPECT_FALSE(replayer.frozenAsPreviewed()->hasTasks());
+}
+
 // A page writer may replay on worker threads: text, frames and masks give the same pixels there.
 TEST(TaskReplay, WorkerThreadsGetTheSamePixels)
 {

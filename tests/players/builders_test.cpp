@@ -6,6 +6,8 @@
 #include "players/frmScreenSaverOptions.h"
 
 #include "frame/TaskReplay.h"
+#include "frame/frmStatus.h"
+#include "frame/globals.h"
 #include "frame/modSettings.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
@@ -17,6 +19,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QApplication>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -107,9 +111,10 @@ TEST_F(Builders, SlideShowOfTheBasketInBasketOrderWithAMissingPageLeftOut)
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST_F(Builders, TheProcessFlagDecidesWhetherTheTasksEditThePages)
+TEST_F(Builders, TheProcessFlagDecidesWhetherTheTasksEditThePagesAsPreviewed)
 {
-    // Counts the pages it is asked to edit, from whichever thread asks.
+    // Counts the pages it is asked to edit, from whichever thread asks, and which copy of the
+    // rows the builds take.
     struct CountingTasks : TaskReplayer {
         bool hasTasks() const override { return true; }
         ReplayResult replayOnPreview(ImageDocument&) override { return {}; }
@@ -118,7 +123,13 @@ TEST_F(Builders, TheProcessFlagDecidesWhetherTheTasksEditThePages)
             ++edited;
             return {};
         }
+        std::shared_ptr<TaskReplayer> frozenAsPreviewed() override
+        {
+            ++asPreviewed;
+            return TaskReplayer::frozen();
+        }
         std::atomic<int> edited{0};
+        int asPreviewed = 0;
     } counting;
     PlayerCommands edited{[this] { return basket; }, counting, [] { return QString(); }, nullptr};
     basket::PageRecord record;
@@ -127,12 +138,60 @@ TEST_F(Builders, TheProcessFlagDecidesWhetherTheTasksEditThePages)
     for (const uint8_t flag : {uint8_t(0), uint8_t(1)}) {
         gudtSettings.Saver.ProcessTaskList = flag;
         counting.edited = 0;
+        counting.asPreviewed = 0;
         dialogs.answerFile(dir.file(QStringLiteral("s%1").arg(flag)));
         QSignalSpy spy(&edited, &PlayerCommands::buildFinished);
         ASSERT_TRUE(edited.MkSaver(0));
         ASSERT_TRUE(spy.wait(60000));
         EXPECT_EQ(counting.edited, flag == 1 ? 2 : 0);
+        EXPECT_EQ(counting.asPreviewed, flag);
     }
+    counting.edited = 0;
+    counting.asPreviewed = 0;
+    QSignalSpy spy(&edited, &PlayerCommands::buildFinished);
+    ASSERT_TRUE(edited.subMakeEffectExe(0, dir.file(QStringLiteral("e.exe")), record.tag, false));
+    ASSERT_TRUE(spy.wait(60000));
+    EXPECT_EQ(counting.edited, 1);
+    EXPECT_EQ(counting.asPreviewed, 1);
+}
+
+TEST_F(Builders, TheProgressWindowNamesTheFileAndTheLastStep)
+{
+    for (const char* name : {"one.png", "two.png"}) {
+        basket::PageRecord record;
+        record.tag = record.source = page(QString::fromLatin1(name));
+        record.text = QStringLiteral("page ") + QString::fromLatin1(name);
+        basket.push_back(record);
+    }
+    dialogs.answerFile(dir.file(QStringLiteral("shown")));
+    ASSERT_TRUE(commands.MkSaver(1));
+    frmStatus* status = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<frmStatus*>(w); s && s->isVisible()) status = s;
+    ASSERT_NE(status, nullptr);
+    // What the window says when the build is over and it goes away.
+    struct AtHide : QObject {
+        frmStatus* status;
+        QString text, message, operation;
+        bool barShown = true;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Hide && text.isNull()) {
+                text = status->lblStatus->text();
+                message = status->lblMessage->text();
+                barShown = status->pbQueue->isVisibleTo(status);
+                operation = gstrCurrentOperation;
+            }
+            return false;
+        }
+    } atHide;
+    atHide.status = status;
+    status->installEventFilter(&atHide);
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(atHide.text, QStringLiteral("Saving Options..."));
+    EXPECT_FALSE(atHide.barShown);
+    EXPECT_EQ(atHide.message, QStringLiteral("page two.png"));
+    EXPECT_EQ(atHide.operation, QStringLiteral("Current file - '") + basket[1].tag + QLatin1Char('\''));
 }
 
 TEST_F(Builders, NoToOverwriteAsksAgainAndCancelWritesNothing)

@@ -22,12 +22,12 @@ struct PlayerRun {
 };
 
 // The program under the offscreen platform, printing what it loaded instead of showing it.
-PlayerRun runDumping(const QString& program, const QStringList& args = {})
+PlayerRun runDumping(const QString& program, const QStringList& args = {}, bool dump = true)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("FOLIO_PLAYER_DUMP"), QStringLiteral("1"));
+    if (dump) env.insert(QStringLiteral("FOLIO_PLAYER_DUMP"), QStringLiteral("1"));
     p.setProcessEnvironment(env);
     p.start(program, args);
     if (!p.waitForFinished(60000)) return {};
@@ -117,6 +117,7 @@ TEST(BuiltShow, PlayersWithoutAShowOrAskedOtherThingsEndQuietly)
     EXPECT_EQ(runDumping(player).out, QStringLiteral("no package\n"));
     // Only "/S" (or nothing) shows; "/P" shows the screen saver too, anything else ends.
     EXPECT_EQ(runDumping(player, {QStringLiteral("/p"), QStringLiteral("123")}).out, QStringLiteral("no package\n"));
+    EXPECT_EQ(runDumping(player, {QStringLiteral("/P")}).out, QStringLiteral("no package\n"));
     EXPECT_EQ(runDumping(player, {QStringLiteral("/x")}).out, QString());
     EXPECT_EQ(runDumping(QStringLiteral(TF_PLAYER_DIR "/tavrel-folio-player-slide"), {QStringLiteral("/p")}).out,
               QString());
@@ -152,4 +153,26 @@ TEST(BuiltShow, CancelKeepsAWholeShowOfThePagesBefore)
     EXPECT_TRUE(r.cancelled);
     ASSERT_TRUE(r.committed);
     EXPECT_TRUE(runDumping(show).out.contains(QStringLiteral("items 1\nitem 0 page 1_x.png")));
+}
+
+TEST(BuiltShow, EffectShowsWithoutAReadablePageEndWithoutAWindow)
+{
+    TempFolder dir;
+    const QByteArray notAPicture = "no JPEG at all";
+    for (const char* player : {"simple", "watery", "rainingtext", "clock"}) {
+        for (const bool withPage : {false, true}) {
+            const QString show = dir.file(QStringLiteral("%1-%2").arg(QString::fromLatin1(player)).arg(withPage));
+            QFile out(show);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            players::PackageWriter writer(out);
+            writer.writePlayer(readAll(QStringLiteral(TF_PLAYER_DIR "/tavrel-folio-player-") + QString::fromLatin1(player)));
+            if (withPage) writer.addPage(QStringLiteral("Single"), notAPicture);
+            ASSERT_TRUE(writer.finish(players::packEffectOptions({})));
+            out.close();
+            QFile::setPermissions(show, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            // Shown for real: a window would keep the program running.
+            const PlayerRun run = runDumping(show, {}, false);
+            EXPECT_EQ(run.exitCode, 0) << player << ' ' << withPage;
+        }
+    }
 }

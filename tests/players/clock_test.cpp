@@ -2,8 +2,8 @@
 #include "players/kit/clsDemoClock.h"
 
 #include "platform/ui/msgbox.h"
+#include "reference.h"
 
-#include <QDir>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,27 +11,6 @@
 using namespace tf::players;
 
 namespace {
-
-// Pictures are compared with a reference kept beside the tests, channel by channel, allowing the
-// small differences another compiler's rounding may make. TF_WRITE_REFERENCES=1 writes them anew.
-::testing::AssertionResult matchesReference(const QImage& picture, const QString& name)
-{
-    const QString path = QDir(QStringLiteral(TF_PLAYERS_REFERENCE_DIR)).filePath(name + QStringLiteral(".png"));
-    if (qEnvironmentVariableIntValue("TF_WRITE_REFERENCES") == 1) picture.save(path);
-    const QImage reference = QImage(path).convertToFormat(QImage::Format_RGB32);
-    const QImage drawn = picture.convertToFormat(QImage::Format_RGB32);
-    if (reference.isNull()) return ::testing::AssertionFailure() << "no reference " << path.toStdString();
-    if (reference.size() != drawn.size()) return ::testing::AssertionFailure() << "size differs";
-    int off = 0;
-    for (int y = 0; y < drawn.height(); ++y)
-        for (int x = 0; x < drawn.width(); ++x) {
-            const QRgb a = drawn.pixel(x, y), b = reference.pixel(x, y);
-            if (std::abs(qRed(a) - qRed(b)) > 3 || std::abs(qGreen(a) - qGreen(b)) > 3 || std::abs(qBlue(a) - qBlue(b)) > 3)
-                ++off;
-        }
-    if (off > drawn.width() * drawn.height() / 200) return ::testing::AssertionFailure() << off << " pixels differ";
-    return ::testing::AssertionSuccess();
-}
 
 QImage white(int w = 40, int h = 40)
 {
@@ -120,6 +99,55 @@ TEST(ClockFace, HandAnglesAndDateText)
     const QDate day(2026, 12, 7);
     EXPECT_EQ(clockDateText(day, QLocale(QLocale::English, QLocale::UnitedKingdom)), QStringLiteral("Mon , 07 Dec"));
     EXPECT_EQ(clockDateText(day, QLocale(QLocale::English, QLocale::UnitedStates)), QStringLiteral("Mon , Dec 07"));
+    // The long time format of these locales ends in the zone; the clock leaves it out.
+    const QTime time(15, 4, 5);
+    for (const QLocale& locale : {QLocale(QLocale::English, QLocale::UnitedKingdom),
+                                  QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::German)}) {
+        const QString text = clockTimeText(time, locale);
+        EXPECT_TRUE(text.contains(QStringLiteral("04:05")) || text.contains(QStringLiteral("4:05"))) << text.toStdString();
+        EXPECT_EQ(text, text.trimmed());
+        EXPECT_FALSE(text.contains(QStringLiteral("UTC")) || text.contains(QStringLiteral("GMT")) ||
+                     text.contains(QStringLiteral("CET"))) << text.toStdString();
+        EXPECT_EQ(locale.toString(time, QLocale::ShortFormat).left(4), text.left(4)) << text.toStdString();
+    }
+}
+
+TEST(ClockDrawing, CoveragesAreCutNotRounded)
+{
+    // A point on pixel corner (5, 5), moved 0.001 off it: shares 0.499^2, 0.499 x 0.501 (twice)
+    // and 0.501^2 of 255, i.e. 63.49, 63.75 and 64.01, cut to 63, 63 and 64; black over white
+    // then leaves 255 x 192 / 256 = 191 or 255 x 191 / 256 = 190.
+    QImage picture = white(10, 10);
+    clsDemoClock clock;
+    clock.ArcGP(picture, 5, 5, 0, 0, 0, 0, 0x000000, true);
+    const struct {
+        QPoint pixel;
+        int shade;
+    } cases[] = {{{4, 4}, 191}, {{5, 4}, 191}, {{4, 5}, 191}, {{5, 5}, 190}, {{6, 6}, 255}};
+    for (const auto& c : cases) EXPECT_EQ(qRed(picture.pixel(c.pixel)), c.shade) << c.pixel.x() << ',' << c.pixel.y();
+}
+
+TEST(ClockDrawing, PointsPastTheLeftAndTopEdgesFloorThenSkip)
+{
+    // A point on an edge pixel's corner (moved 0.001 off it) covers a quarter of pixel 0 and
+    // three quarters of pixels past the edge: pixel 0 gets its quarter only.
+    struct Case {
+        int cx, cy;
+        QPoint pixel;
+    };
+    for (const Case& c : {Case{0, 5, QPoint(0, 5)}, Case{5, 0, QPoint(5, 0)}, Case{0, 0, QPoint(0, 0)}}) {
+        QImage picture = white(10, 10);
+        clsDemoClock clock;
+        clock.ArcGP(picture, c.cx, c.cy, 0, 0, 0, 0, 0x000000, true);
+        const int shade = qRed(picture.pixel(c.pixel));
+        EXPECT_GT(shade, 255 * 65 / 100) << c.cx << ',' << c.cy;
+        EXPECT_LT(shade, 255 * 85 / 100) << c.cx << ',' << c.cy;
+    }
+    QImage picture = white(10, 10);
+    clsDemoClock clock;
+    clock.CircleGP(picture, -40, -40, 30, 30, 0x000000, true);
+    clock.LineGP(picture, -20, -3, 30, -2, 0x000000);
+    EXPECT_EQ(picture, white(10, 10));
 }
 
 TEST(ClockFace, AnalogClockOverThePage)

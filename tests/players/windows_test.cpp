@@ -2,12 +2,13 @@
 #include "players/PlayerBuild.h"
 #include "players/kit/PlayerWindows.h"
 
+#include "reference.h"
 #include "support/testenv.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QMouseEvent>
-#include <QToolButton>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 using namespace tf::players;
@@ -34,6 +35,28 @@ std::shared_ptr<OwnShow> showOf(const TempFolder& dir, int pages, int16_t interv
     return show;
 }
 
+// A show whose pages are the given JPEGs (or anything else), with saver options.
+std::shared_ptr<OwnShow> showOfBytes(const TempFolder& dir, const QList<QByteArray>& pages, const QByteArray& options)
+{
+    QFile file(dir.file(QStringLiteral("bytes")));
+    file.open(QIODevice::WriteOnly);
+    PackageWriter writer(file);
+    writer.writePlayer("player");
+    for (const QByteArray& page : pages) writer.addPage(QStringLiteral("p"), page);
+    writer.finish(options);
+    file.close();
+    auto show = std::make_shared<OwnShow>();
+    EXPECT_TRUE(show->openFile(file.fileName()));
+    return show;
+}
+
+QByteArray jpegOf(QColor color, int width)
+{
+    QImage page(width, 8, QImage::Format_RGB32);
+    page.fill(color);
+    return tf::fncPageJpeg(page, 90);
+}
+
 void moveMouse(QWidget& window, int times)
 {
     for (int i = 0; i < times; ++i) {
@@ -58,6 +81,8 @@ TEST(PlayerStart, OnlyTheFirstTwoCharactersOfTheFirstArgumentCount)
         {{"/C:1234"}, PlayerKind::Saver, StartMode::Configure},
         {{"/p", "77"}, PlayerKind::Saver, StartMode::Show},
         {{"/P", "77"}, PlayerKind::Watery, StartMode::End},
+        {{"/P"}, PlayerKind::Saver, StartMode::Show},
+        {{"/p"}, PlayerKind::Slide, StartMode::End},
         {{"/x"}, PlayerKind::Saver, StartMode::End},
         {{"S"}, PlayerKind::Saver, StartMode::End},
     };
@@ -70,7 +95,7 @@ TEST(SlidePlayer, ButtonsStepWrapPauseAndPlay)
     SaverWindow slide(showOf(dir, 3, 3), true);
     EXPECT_EQ(slide.tmrShowInterval(), 3000);
     EXPECT_TRUE(slide.playing());
-    const auto button = [&](const char* name) { return slide.findChild<QToolButton*>(QString::fromLatin1(name)); };
+    const auto button = [&](const char* name) { return slide.findChild<QPushButton*>(QString::fromLatin1(name)); };
     button("cmdPrevious")->click();
     EXPECT_EQ(slide.shownPage(), 2);
     EXPECT_FALSE(slide.playing());
@@ -97,19 +122,25 @@ TEST(SaverPlayer, AQuickRunOfMovesEndsItAndPagesWrap)
     saver.cmdNext_Click();
     EXPECT_EQ(saver.shownPage(), 0);
     saver.show();
+    EXPECT_EQ(saver.cursor().shape(), Qt::BlankCursor);
     moveMouse(saver, 15);
     EXPECT_TRUE(saver.isVisible());
     moveMouse(saver, 1);
     EXPECT_FALSE(saver.isVisible());
+    EXPECT_NE(saver.cursor().shape(), Qt::BlankCursor);
 }
 
-TEST(SaverPlayer, NoPagesShowsTheBackground)
+TEST(SaverPlayer, NoPagesShowsTheBackgroundAndTheButtonsDoNothing)
 {
     TempFolder dir;
-    SaverWindow saver(showOf(dir, 0, 2), false);
-    saver.cmdNext_Click();
-    saver.cmdPrevious_Click();
-    EXPECT_EQ(saver.shownPage(), 0);
+    for (const bool slide : {false, true}) {
+        SaverWindow window(showOf(dir, 0, 2), slide);
+        EXPECT_FALSE(window.playing());
+        window.cmdNext_Click();
+        window.cmdPrevious_Click();
+        EXPECT_EQ(window.shownPage(), 0);
+        EXPECT_TRUE(window.shownPicture().isNull());
+    }
 }
 
 TEST(WateryPlayer, DropsAreCappedAndTheTimerStopsWhenTheyAreGone)
@@ -142,4 +173,72 @@ TEST(ClockPlayer, AClickFreezesAndRunsTheClockAgain)
     EXPECT_TRUE(clock.stopped());
     QApplication::sendEvent(clock.picBlank(), &press);
     EXPECT_FALSE(clock.stopped());
+}
+
+TEST(PlayerOptions, IntervalAndBorderFromWhateverThePackageSays)
+{
+    const struct {
+        int seconds, ms;
+    } intervals[] = {{0, 1000}, {-5, 1000}, {1, 1000}, {3, 3000}, {9, 9000}, {12, 9000}, {66, 9000}, {32767, 9000}};
+    for (const auto& c : intervals) EXPECT_EQ(showIntervalMs(c.seconds), c.ms) << c.seconds;
+
+    const struct {
+        QByteArray record;
+        bool border;
+    } borders[] = {{{}, false}, {QByteArray(1, 0), false}, {QByteArray(1, 1), true}, {QByteArray(1, 2), false},
+                   {packEffectOptions({}), false}, {packEffectOptions({"x"}), true}, {packEffectOptions({"xy"}), false},
+                   {QByteArray("\x01\x01", 2), true}};
+    for (const auto& c : borders) EXPECT_EQ(hasSingleBorder(c.record), c.border) << c.record.toHex().toStdString();
+
+    // Wiring: the built window carries the line round its page.
+    TempFolder dir;
+    const auto show = showOfBytes(dir, {jpegOf(Qt::red, 20)}, packEffectOptions({"x"}));
+    const auto simple = makePlayerWindow(PlayerKind::Simple, show);
+    EXPECT_EQ(simple->size(), QSize(22, 10));
+    const auto saver = makePlayerWindow(PlayerKind::Saver, showOfBytes(dir, {jpegOf(Qt::red, 20)}, packSaverOptions({0, 99})));
+    EXPECT_EQ(static_cast<SaverWindow*>(saver.get())->tmrShowInterval(), 9000);
+}
+
+TEST(SaverPlayer, APageThatCannotBeReadLeavesThePreviousOneAndTheShowGoesOn)
+{
+    TempFolder dir;
+    for (const bool slide : {false, true}) {
+        SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), "not a picture", jpegOf(Qt::blue, 30)},
+                                       packSaverOptions({0, 3})),
+                           slide);
+        window.cmdNext_Click();
+        EXPECT_EQ(window.shownPage(), 1);
+        EXPECT_EQ(window.shownPicture().width(), 20);
+        window.cmdNext_Click();
+        EXPECT_EQ(window.shownPage(), 2);
+        EXPECT_EQ(window.shownPicture().width(), 30);
+        window.cmdPrevious_Click();
+        EXPECT_EQ(window.shownPage(), 1);
+        EXPECT_EQ(window.shownPicture().width(), 30);
+    }
+}
+
+TEST(SlidePlayer, EachButtonShowsItsPressedPictureWhileHeldDown)
+{
+    TempFolder dir;
+    for (const char* name : {"cmdPrevious", "cmdPlay", "cmdPause", "cmdNext", "cmdExit"}) {
+        SaverWindow slide(showOf(dir, 2, 3), true);
+        auto* button = slide.findChild<QPushButton*>(QString::fromLatin1(name));
+        ASSERT_NE(button, nullptr) << name;
+        button->show();
+        EXPECT_TRUE(matchesReference(button->grab().toImage(), QStringLiteral("slide-%1").arg(QString::fromLatin1(name))))
+            << name;
+        const QPointF middle(button->width() / 2.0, button->height() / 2.0);
+        QMouseEvent press(QEvent::MouseButtonPress, middle, button->mapToGlobal(middle), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(button, &press);
+        EXPECT_TRUE(matchesReference(button->grab().toImage(),
+                                     QStringLiteral("slide-%1-pressed").arg(QString::fromLatin1(name))))
+            << name;
+        QMouseEvent release(QEvent::MouseButtonRelease, middle, button->mapToGlobal(middle), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(button, &release);
+        EXPECT_TRUE(matchesReference(button->grab().toImage(), QStringLiteral("slide-%1").arg(QString::fromLatin1(name))))
+            << name << " released";
+    }
 }

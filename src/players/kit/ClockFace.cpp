@@ -66,6 +66,19 @@ QString clockDateText(const QDate& date, const QLocale& locale)
            locale.toString(date, dayFirst ? QStringLiteral("dd MMM") : QStringLiteral("MMM dd"));
 }
 
+QString clockTimeText(const QTime& time, const QLocale& locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString plain;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\'')) quoted = !quoted;
+        if (!quoted && c == QLatin1Char('t')) continue;
+        plain += c;
+    }
+    return locale.toString(time, plain.simplified());
+}
+
 QImage drawClock(const QImage& page, const QDateTime& now, const EffectExeOptions& options, const QLocale& locale)
 {
     QImage picture = page.convertToFormat(QImage::Format_RGB32);
@@ -91,7 +104,7 @@ QImage drawClock(const QImage& page, const QDateTime& now, const EffectExeOption
         drawHand(clock, centre, radius, angles.second, 0.9, 1.5, options.SecondHandColor);
         clock.Array2Pic();
     } else {
-        drawText(picture, locale.toString(now.time(), QLocale::LongFormat), QPoint(25, h - 90), 24,
+        drawText(picture, clockTimeText(now.time(), locale), QPoint(25, h - 90), 24,
                  options.DigitalClockColor, true);
     }
     if (options.ShowDate == 1) {

@@ -18,6 +18,8 @@ struct ClockAngles {
 ClockAngles clockAngles(const QTime& time);
 // "ddd , dd MMM" where the locale writes the day before the month, else "ddd , MMM dd".
 QString clockDateText(const QDate& date, const QLocale& locale);
+// The time as the locale writes it in full, without the time zone its long format adds.
+QString clockTimeText(const QTime& time, const QLocale& locale);
 // The page with the clock of `options` at `now` drawn over it.
 QImage drawClock(const QImage& page, const QDateTime& now, const EffectExeOptions& options, const QLocale& locale);
 

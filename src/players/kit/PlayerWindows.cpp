@@ -1,5 +1,6 @@
 #include "players/kit/PlayerWindows.h"
 
+#include "controls/modButtonPicture.h"
 #include "players/kit/ClockFace.h"
 
 #include <QApplication>
@@ -9,14 +10,72 @@
 #include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QScreen>
 #include <QStyle>
-#include <QToolButton>
+#include <QPushButton>
 
 #include <algorithm>
 #include <cmath>
 
 namespace tf::players {
+
+int showIntervalMs(int seconds) { return std::clamp(seconds, 1, 9) * 1000; }
+
+bool hasSingleBorder(const QByteArray& optionsRecord) { return !optionsRecord.isEmpty() && optionsRecord.at(0) == 1; }
+
+// ---------------------------------------------------------------- the slide show's buttons
+
+namespace {
+
+enum class SlideButton { Previous, Play, Pause, Next, Exit };
+
+constexpr int kGlyph = 24;
+
+// A button's picture: a dark glyph on white, which the button lays over its face. The pressed
+// picture is the glyph in blue, one pixel down and to the right, as if pushed in.
+QPixmap slideButtonPicture(SlideButton which, bool pressed)
+{
+    QImage picture(kGlyph, kGlyph, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter p(&picture);
+    p.setPen(Qt::NoPen);
+    p.setBrush(pressed ? QColor(0x10, 0x30, 0x90) : QColor(0x40, 0x40, 0x40));
+    if (pressed) p.translate(1, 1);
+    const auto triangle = [&](int tipX, int baseX) {
+        QPainterPath path;
+        path.moveTo(baseX, 4);
+        path.lineTo(tipX, 12);
+        path.lineTo(baseX, 20);
+        path.closeSubpath();
+        p.drawPath(path);
+    };
+    switch (which) {
+    case SlideButton::Previous:
+        p.drawRect(4, 4, 3, 16);
+        triangle(7, 19);
+        break;
+    case SlideButton::Play: triangle(19, 6); break;
+    case SlideButton::Pause:
+        p.drawRect(6, 4, 4, 16);
+        p.drawRect(14, 4, 4, 16);
+        break;
+    case SlideButton::Next:
+        triangle(17, 5);
+        p.drawRect(17, 4, 3, 16);
+        break;
+    case SlideButton::Exit: {
+        p.setPen(QPen(p.brush().color(), 3, Qt::SolidLine, Qt::SquareCap));
+        p.drawLine(6, 6, 17, 17);
+        p.drawLine(17, 6, 6, 17);
+        break;
+    }
+    }
+    p.end();
+    return QPixmap::fromImage(picture);
+}
+
+} // namespace
 
 // ---------------------------------------------------------------- the picture
 
@@ -51,13 +110,22 @@ void PictureView::mouseDoubleClickEvent(QMouseEvent*) { emit doubleClicked(); }
 
 // ---------------------------------------------------------------- effect shows
 
-EffectWindow::EffectWindow(const QImage& page, bool endsOnKey)
+EffectWindow::EffectWindow(const QImage& page, bool endsOnKey, bool border)
     : m_page(page.convertToFormat(QImage::Format_RGB32)), m_picBlank(new PictureView(this)), m_endsOnKey(endsOnKey)
 {
     setObjectName(QStringLiteral("frmMain"));
     m_picBlank->setObjectName(QStringLiteral("picBlank"));
     m_picBlank->setPicture(m_page);
-    setFixedSize(m_page.size());
+    // The border is a line round the picture, and the window grows by it.
+    const int frame = border ? 1 : 0;
+    if (border) {
+        m_picBlank->move(frame, frame);
+        setAutoFillBackground(true);
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::Window, Qt::black);
+        setPalette(palette);
+    }
+    setFixedSize(m_page.size() + QSize(2 * frame, 2 * frame));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
@@ -73,7 +141,7 @@ void EffectWindow::keyPressEvent(QKeyEvent* e)
         QWidget::keyPressEvent(e);
 }
 
-WateryWindow::WateryWindow(const QImage& page) : EffectWindow(page, true)
+WateryWindow::WateryWindow(const QImage& page, bool border) : EffectWindow(page, true, border)
 {
     // As fast as the eye follows; each tick is one step of every ring.
     m_timer.setInterval(15);
@@ -212,28 +280,31 @@ SaverWindow::SaverWindow(std::shared_ptr<OwnShow> show, bool slide)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, colorFromOle(options.BackColor));
     setPalette(palette);
-    // A package can say 0 or less; a page then stays a second rather than flooding the timer.
-    m_tmrShow.setInterval(std::max<int>(1, options.Interval) * 1000);
+    m_tmrShow.setInterval(showIntervalMs(options.Interval));
     connect(&m_tmrShow, &QTimer::timeout, this, &SaverWindow::next);
     if (m_slide) {
         m_picControls = new QWidget(this);
         m_picControls->setObjectName(QStringLiteral("picControls"));
         auto* bar = new QHBoxLayout(m_picControls);
-        const auto button = [&](const char* name, QStyle::StandardPixmap icon, void (SaverWindow::*slot)()) {
-            auto* b = new QToolButton(m_picControls);
+        const auto button = [&](const char* name, SlideButton which, void (SaverWindow::*slot)()) {
+            auto* b = new QPushButton(m_picControls);
             b->setObjectName(QString::fromLatin1(name));
-            b->setIcon(style()->standardIcon(icon));
-            b->setIconSize(QSize(32, 32));
-            b->setAutoRaise(true);
-            connect(b, &QToolButton::clicked, this, slot);
+            b->setFocusPolicy(Qt::NoFocus);
+            // The picture sits 5 pixels in from the left; as wide again on the right.
+            b->setFixedSize(kGlyph + 10, kGlyph + 10);
+            const QPixmap normal = slideButtonPicture(which, false), down = slideButtonPicture(which, true);
+            subSetButtonPicture(b, normal);
+            connect(b, &QPushButton::pressed, b, [b, down] { subSetButtonPicture(b, down); });
+            connect(b, &QPushButton::released, b, [b, normal] { subSetButtonPicture(b, normal); });
+            connect(b, &QPushButton::clicked, this, slot);
             bar->addWidget(b);
             return b;
         };
-        button("cmdPrevious", QStyle::SP_MediaSkipBackward, &SaverWindow::cmdPrevious_Click);
-        m_cmdPlay = button("cmdPlay", QStyle::SP_MediaPlay, &SaverWindow::cmdPlay_Click);
-        m_cmdPause = button("cmdPause", QStyle::SP_MediaPause, &SaverWindow::cmdPause_Click);
-        button("cmdNext", QStyle::SP_MediaSkipForward, &SaverWindow::cmdNext_Click);
-        button("cmdExit", QStyle::SP_DialogCloseButton, &SaverWindow::cmdExit_Click);
+        button("cmdPrevious", SlideButton::Previous, &SaverWindow::cmdPrevious_Click);
+        m_cmdPlay = button("cmdPlay", SlideButton::Play, &SaverWindow::cmdPlay_Click);
+        m_cmdPause = button("cmdPause", SlideButton::Pause, &SaverWindow::cmdPause_Click);
+        button("cmdNext", SlideButton::Next, &SaverWindow::cmdNext_Click);
+        button("cmdExit", SlideButton::Exit, &SaverWindow::cmdExit_Click);
         m_cmdPlay->hide();
         m_picControls->adjustSize();
     } else {
@@ -246,13 +317,17 @@ SaverWindow::SaverWindow(std::shared_ptr<OwnShow> show, bool slide)
     if (const QScreen* screen = QGuiApplication::primaryScreen()) setGeometry(screen->geometry());
     setWindowState(Qt::WindowFullScreen);
     subShowImage(0);
-    m_tmrShow.start();
+    // Without pages there is only the background to show.
+    if (m_show->pageCount() > 0) m_tmrShow.start();
 }
 
 void SaverWindow::subShowImage(int index)
 {
     m_tag = index;
-    m_picLoader->setPicture(m_show->page(index));
+    // A page that cannot be decoded leaves the one before it on screen; the show goes on.
+    const QImage picture = m_show->page(index);
+    if (picture.isNull()) return;
+    m_picLoader->setPicture(picture);
     layoutPicture();
 }
 
@@ -276,12 +351,14 @@ void SaverWindow::next()
 
 void SaverWindow::cmdNext_Click()
 {
+    if (m_show->pageCount() == 0) return;
     m_tmrShow.stop();
     next();
 }
 
 void SaverWindow::cmdPrevious_Click()
 {
+    if (m_show->pageCount() == 0) return;
     m_tmrShow.stop();
     const int n = m_show->pageCount();
     subShowImage(m_tag - 1 < 0 ? std::max(0, n - 1) : m_tag - 1);
@@ -350,8 +427,9 @@ void SaverWindow::closeEvent(QCloseEvent* e)
 std::unique_ptr<QWidget> makePlayerWindow(PlayerKind kind, std::shared_ptr<OwnShow> show)
 {
     switch (kind) {
-    case PlayerKind::Simple: return std::make_unique<EffectWindow>(show->page(0), false);
-    case PlayerKind::Watery: return std::make_unique<WateryWindow>(show->page(0));
+    case PlayerKind::Simple:
+        return std::make_unique<EffectWindow>(show->page(0), false, hasSingleBorder(show->package().options));
+    case PlayerKind::Watery: return std::make_unique<WateryWindow>(show->page(0), hasSingleBorder(show->package().options));
     case PlayerKind::RainingText: return std::make_unique<RainingTextWindow>(show->page(0), show->effectOptions());
     case PlayerKind::Clock: return std::make_unique<ClockWindow>(show->page(0), show->effectOptions());
     case PlayerKind::Saver: return std::make_unique<SaverWindow>(show, false);

@@ -13,9 +13,17 @@
 #include <random>
 #include <vector>
 
-class QToolButton;
+class QPushButton;
 
 namespace tf::players {
+
+// How long a page of the slide show or screen saver stays, in milliseconds: 1 to 9 seconds, so
+// that a package saying 0, less, or more than a 16-bit timer held can neither spin nor stall.
+int showIntervalMs(int seconds);
+
+// The options record's first byte decides the Simple and Watery shows' border: 1 is a single line,
+// anything else (it is the low byte of the rolling text's length) none.
+bool hasSingleBorder(const QByteArray& optionsRecord);
 
 // Shows one picture at a position; a plain widget so that its clicks reach the window.
 class PictureView : public QWidget {
@@ -44,7 +52,7 @@ private:
 class EffectWindow : public QWidget {
     Q_OBJECT
 public:
-    EffectWindow(const QImage& page, bool endsOnKey);
+    EffectWindow(const QImage& page, bool endsOnKey, bool border = false);
     PictureView* picBlank() const { return m_picBlank; }
 
 protected:
@@ -60,7 +68,7 @@ private:
 class WateryWindow : public EffectWindow {
     Q_OBJECT
 public:
-    explicit WateryWindow(const QImage& page);
+    explicit WateryWindow(const QImage& page, bool border = false);
     // More drops than this at once add nothing the eye can tell apart; the oldest make room.
     static constexpr int kMaxDrops = 48;
     int liveDrops() const { return static_cast<int>(m_drops.size()); }
@@ -122,6 +130,7 @@ class SaverWindow : public QWidget {
 public:
     SaverWindow(std::shared_ptr<OwnShow> show, bool slide);
     int shownPage() const { return m_tag; }
+    const QImage& shownPicture() const { return m_picLoader->picture(); }
     bool playing() const { return m_tmrShow.isActive(); }
     int tmrShowInterval() const { return m_tmrShow.interval(); }
     void cmdNext_Click();
@@ -148,8 +157,8 @@ private:
     const bool m_slide;
     PictureView* m_picLoader;
     QWidget* m_picControls = nullptr;
-    QToolButton* m_cmdPlay = nullptr;
-    QToolButton* m_cmdPause = nullptr;
+    QPushButton* m_cmdPlay = nullptr;
+    QPushButton* m_cmdPause = nullptr;
     QTimer m_tmrShow;
     QTimer m_tmrMMove;
     int m_tag = 0;

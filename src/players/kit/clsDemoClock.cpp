@@ -62,7 +62,8 @@ void clsDemoClock::splat(QImage& target, double x, double y)
     const double px = x - 0.5, py = y - 0.5;
     const int ix = static_cast<int>(std::floor(px)), iy = static_cast<int>(std::floor(py));
     const double fx = px - ix, fy = py - iy;
-    const auto w = [](double v) { return static_cast<int>(std::lround(v * 255)); };
+    // Coverages are cut to whole steps, never rounded up: four shares never add up past 255.
+    const auto w = [](double v) { return static_cast<int>(v * 255); };
     blend(target, ix, iy, w((1 - fx) * (1 - fy)));
     blend(target, ix + 1, iy, w(fx * (1 - fy)));
     blend(target, ix, iy + 1, w((1 - fx) * fy));

@@ -1037,10 +1037,13 @@ void EditingController::fitDialogWidth()
 
 bool EditingController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_picDialog && event->type() == QEvent::Resize) fitDialogWidth();
+    // Only a resize is looked at: the watched widgets are compared after that test, since a widget
+    // being destroyed still sends events and is no longer of its own type then.
+    if (event->type() != QEvent::Resize) return QObject::eventFilter(watched, event);
+    if (watched == m_picDialog) fitDialogWidth();
     // The program's rectangle is held in display pixels: once the picture is shown at another
     // size it would mark (and crop) another part of it.
-    if (watched == m_ibMain && event->type() == QEvent::Resize && m_selection.mode() != SelDragMode::Idle &&
+    if (watched == m_ibMain && m_selection.mode() != SelDragMode::Idle &&
         m_selection.mode() != SelDragMode::Armed && m_ibMain->displaySize() != m_selectionDisplay)
         subClearSelection();
     return QObject::eventFilter(watched, event);

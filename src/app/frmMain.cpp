@@ -295,11 +295,7 @@ void frmMain::buildControllers()
     // Captured and scanned pages join the basket like any other page.
     auto* acquire = new tf::AcquireController(this, m_basket->model(), *m_basket->ilPages(),
                                               [this](const QImage& picture, const QString& path) {
-                                                  ImageBox* shown = m_browse->ibMain();
-                                                  shown->document().setBitmapHandle(picture);
-                                                  shown->setTag(path);
-                                                  gvarOriginalImage = shown->document().SaveToVariant(
-                                                      tf::ImageDocument::kSnapshotFormat);
+                                                  m_browse->showCapturedPicture(picture, path);
                                               },
                                               this);
     connect(m_browse->cmdCapture(), &QPushButton::clicked, acquire, &tf::AcquireController::cmdCapture_Click);

@@ -80,6 +80,22 @@ void BrowseController::subForgetShownFile()
     m_ibMain->setTag(QString());
 }
 
+void BrowseController::showCapturedPicture(const QImage& picture, const QString& path)
+{
+    // A load still on its way must not put its picture over the capture.
+    subForgetShownFile();
+    m_ibMain->document().setBitmapHandle(picture);
+    m_ibMain->setTag(path);
+    m_picTiffTag = path;
+    m_picTiffPicture = picture;
+    gvarOriginalImage = m_ibMain->document().SaveToVariant(tf::ImageDocument::kSnapshotFormat);
+    if (w.lvExif) w.lvExif->Clear();
+    if (w.lvIPTC) {
+        w.lvIPTC->Clear();
+        m_services.metadata.ReadFileIPTCInfo(*m_ibMain, *w.lvIPTC, path);
+    }
+}
+
 // ---------------------------------------------------------------- loading
 
 void BrowseController::replayOnPreview(ImageBox& control)

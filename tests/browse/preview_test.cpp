@@ -408,3 +408,28 @@ TEST_F(PreviewTest, ANewerChoiceSupersedesTheLoadStillOnItsWay)
     QTest::qWait(200); // an answer that still came would replace the picture
     EXPECT_EQ(f.ibMain->ImageWidth(), 5);
 }
+
+TEST_F(PreviewTest, ACaptureBecomesTheShownFileWithOnlyItsIptcRead)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    const QString capture = dir.file("capture.tif");
+    writeQt(capture, solid(20, 10, Qt::blue), "png"); // the lists are read by the fakes below
+    QStringList reads;
+    f.services.readExif = [&](ImageBox&, tf::ListView&, const QString& path) { reads << "exif " + path; };
+    f.services.readIptc = [&](ImageBox&, tf::ListView&, const QString& path) { reads << "iptc " + path; };
+    f.list(dir.path());
+    // A load still on its way when the capture arrives must not replace it.
+    f.browse->subShowSelectedFile(f.row("a.png"));
+    f.w.lvExif->AddItem("left over");
+    f.w.lvIPTC->AddItem("left over");
+    f.browse->showCapturedPicture(solid(20, 10, Qt::blue), capture);
+    EXPECT_EQ(f.browse->PicTiffTag(), capture);
+    EXPECT_EQ(f.ibMain->Tag(), capture);
+    EXPECT_EQ(f.w.lvExif->Count(), 0);
+    EXPECT_EQ(f.w.lvIPTC->Count(), 0);
+    EXPECT_EQ(reads, QStringList({"iptc " + capture}));
+    EXPECT_FALSE(f.browse->previewPending());
+    EXPECT_EQ(gvarOriginalImage.image.size(), QSize(20, 10));
+    QTest::qWait(200); // an answer that still came would replace the picture
+    EXPECT_EQ(f.ibMain->ImageWidth(), 20);
+}

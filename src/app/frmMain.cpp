@@ -218,9 +218,10 @@ void frmMain::buildStatusBar()
     // Placed by the layout along the window's bottom; hidden until the window is first shown.
     m_sbMain = new tf::StatusBar(m_client);
     m_sbMain->setObjectName(QStringLiteral("sbMain"));
-    // Each panel takes its text's width ("1600 X 1200 X 24     2.25MB" is read whole); the folder's
-    // path, the one text that may be longer than there is room for, takes what is left.
-    m_sbMain->addPanel(QStringLiteral("filename"), 140, 0);
+    // Each panel takes its text's width ("1600 X 1200 X 24     2.25MB" is read whole); a file name
+    // longer than its cap is shortened rather than pushing the other panels aside; the folder's
+    // path, the other text that may be longer than there is room for, takes what is left.
+    m_sbMain->addPanel(QStringLiteral("filename"), 140, 0, 280);
     m_sbMain->addPanel(QStringLiteral("pages"), 70, 0);
     m_sbMain->addPanel(QStringLiteral("resolution"), 130, 0);
     m_sbMain->addPanel(QStringLiteral("queue"), 140, 0);

@@ -284,6 +284,17 @@ DecodeResult decodeForLoader(const DecodeRequest& request)
     const QByteArray name = QFile::encodeName(fileName);
     const FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(name.constData(), 0);
 
+    if (fif == FIF_UNKNOWN || fif == FIF_XBM || fif == FIF_XPM) {
+        // The same readers as the image control's, so that a thumbnail shows what the preview does.
+        if (const auto kind = imagebox::textPictureKind(fileName); kind != imagebox::TextPictureKind::None) {
+            r.route = kind == imagebox::TextPictureKind::Xbm ? PicRoute::Control : PicRoute::Qt;
+            QString why;
+            QImage image = imagebox::decodeTextPicture(kind, fileName, &why);
+            if (!image.isNull()) return finished(r, std::move(image));
+            if (kind == imagebox::TextPictureKind::Xbm) return failed(r, DecodeStatus::Invalid, why);
+        }
+    }
+
     if (fif == FIF_UNKNOWN) {
         if (kDevilExtensions.contains(extension)) {
             r.route = PicRoute::DevIL;

@@ -3,6 +3,7 @@
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/sys/userdirs.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "services/modCommonDialog.h"
 
@@ -108,6 +109,8 @@ frmTwain::frmTwain(QWidget* owner) : QDialog(owner), m_image(std::make_unique<Im
     layout->addLayout(buttons);
     connect(cmdAcquire, &QPushButton::clicked, this, &frmTwain::cmdAcquire_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmTwain::cmdExit_Click);
+    // Escape leaves as Exit does: the scan is stopped and the options kept.
+    tf::setDialogKeys(this, cmdAcquire, cmdExit);
     subSetup();
 }
 

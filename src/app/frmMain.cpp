@@ -220,9 +220,10 @@ void frmMain::buildStatusBar()
     // Placed by the layout along the window's bottom; hidden until the window is first shown.
     m_sbMain = new tf::StatusBar(m_client);
     m_sbMain->setObjectName(QStringLiteral("sbMain"));
-    // Each panel takes its text's width ("1600 X 1200 X 24     2.25MB" is read whole); the folder's
-    // path, the one text that may be longer than there is room for, takes what is left.
-    m_sbMain->addPanel(QStringLiteral("filename"), 140, 0);
+    // Each panel takes its text's width ("1600 X 1200 X 24     2.25MB" is read whole); a file name
+    // longer than its cap is shortened rather than pushing the other panels aside; the folder's
+    // path, the other text that may be longer than there is room for, takes what is left.
+    m_sbMain->addPanel(QStringLiteral("filename"), 140, 0, 280);
     m_sbMain->addPanel(QStringLiteral("pages"), 70, 0);
     m_sbMain->addPanel(QStringLiteral("resolution"), 130, 0);
     m_sbMain->addPanel(QStringLiteral("queue"), 140, 0);
@@ -390,15 +391,19 @@ void frmMain::subApplySettings()
     m_metadata->lvIPTC()->setColumnWidth(0, s.MetadataColumnWidth[2]);
     m_metadata->lvIPTC()->setColumnWidth(1, s.MetadataColumnWidth[3]);
 
-    // The window comes back at the size it was closed at, within the screen; without one (a first
-    // start, or settings dropped) it opens large enough for every control, centred.
+    // The window comes back at the size and place it was closed at, within the screen; without one
+    // (a first start, or settings dropped) it opens large enough for every control, centred.
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect available = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), tf::kFirstStartWindowSize);
-    if (gblnSettingsFromFile)
-        resize(tf::fncRestoredWindowSize(QSize(tf::twipsToPixels(s.WindowWidth), tf::twipsToPixels(s.WindowHeight)),
-                                         available.size()));
-    else
+    if (gblnSettingsFromFile) {
+        const QSize size = tf::fncRestoredWindowSize(
+            QSize(tf::twipsToPixels(s.WindowWidth), tf::twipsToPixels(s.WindowHeight)), available.size());
+        resize(size);
+        // Before the first show, a move places the frame's top left, as it was stored.
+        if (s.WindowPlaced) move(tf::fncRestoredWindowPosition(QPoint(s.WindowLeft, s.WindowTop), size, available));
+    } else {
         setGeometry(tf::fncFirstStartGeometry(available));
+    }
 
     subUpdateForm();
 }
@@ -778,11 +783,15 @@ void frmMain::subStoreSettings()
     s.MetadataColumnWidth[1] = tf::roundToInteger(m_metadata->lvExif()->columnWidth(1));
     s.MetadataColumnWidth[2] = tf::roundToInteger(m_metadata->lvIPTC()->columnWidth(0));
     s.MetadataColumnWidth[3] = tf::roundToInteger(m_metadata->lvIPTC()->columnWidth(1));
-    // The size the window has when it is neither maximised nor minimised.
-    const QSize size = (isMaximized() || isMinimized() || isFullScreen()) ? normalGeometry().size() : this->size();
-    if (size.isValid()) {
-        s.WindowWidth = tf::pixelsToTwips(size.width());
-        s.WindowHeight = tf::pixelsToTwips(size.height());
+    // The size and place the window has when it is neither maximised nor minimised.
+    const QRect normal = (isMaximized() || isMinimized() || isFullScreen()) ? normalGeometry() : geometry();
+    if (normal.isValid()) {
+        s.WindowWidth = tf::pixelsToTwips(normal.width());
+        s.WindowHeight = tf::pixelsToTwips(normal.height());
+        const QPoint place = tf::fncFramePositionToStore(normal, geometry(), frameGeometry());
+        s.WindowPlaced = true;
+        s.WindowLeft = place.x();
+        s.WindowTop = place.y();
     }
 }
 

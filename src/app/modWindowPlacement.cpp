@@ -19,4 +19,16 @@ QSize fncRestoredWindowSize(const QSize& stored, const QSize& available)
     return stored.boundedTo(available).expandedTo(kMainWindowMinimumSize);
 }
 
+QPoint fncRestoredWindowPosition(const QPoint& stored, const QSize& size, const QRect& available)
+{
+    const int x = std::max(available.left(), std::min(stored.x(), available.left() + available.width() - size.width()));
+    const int y = std::max(available.top(), std::min(stored.y(), available.top() + available.height() - size.height()));
+    return {x, y};
+}
+
+QPoint fncFramePositionToStore(const QRect& normalGeometry, const QRect& geometry, const QRect& frameGeometry)
+{
+    return normalGeometry.topLeft() + (frameGeometry.topLeft() - geometry.topLeft());
+}
+
 } // namespace tf

@@ -17,4 +17,14 @@ QRect fncFirstStartGeometry(const QRect& available);
 // window's minimum (which wins on a screen smaller still).
 QSize fncRestoredWindowSize(const QSize& stored, const QSize& available);
 
+// A stored frame position (top left), moved as little as it takes for a window of `size` to lie
+// whole within the free area; a window larger than the area keeps its top left inside it. A screen
+// that has gone or shrunk since never leaves the window out of reach.
+QPoint fncRestoredWindowPosition(const QPoint& stored, const QSize& size, const QRect& available);
+
+// The frame position to store: that of the window's normal (not maximised) rectangle. Qt gives the
+// normal rectangle without the frame, and a position stored without it would come back lower by
+// the title bar's height at every start.
+QPoint fncFramePositionToStore(const QRect& normalGeometry, const QRect& geometry, const QRect& frameGeometry);
+
 } // namespace tf

@@ -185,6 +185,11 @@ struct typSettings {
     typCaptureOptions Capture;
     typEffectExeSettings EffectExe;
     typPrintOptions Print;
+    // Where the window's frame was (its top left, in pixels), which the record has no member for:
+    // kept behind it in the file (settingsCodec.h). WindowPlaced false when not known.
+    bool WindowPlaced = false;
+    int32_t WindowLeft = 0;
+    int32_t WindowTop = 0;
     bool operator==(const typSettings&) const = default;
 };
 

@@ -136,6 +136,11 @@ QByteArray encodeSettings(const typSettings& udtSettings)
     Writer writer;
     writer.bytes.reserve(kSettingsRecordBytes + 2 * kFixedTextBytes);
     visitSettingsFields(udtSettings, writer);
+    if (udtSettings.WindowPlaced) {
+        writer.bytes.append(kWindowPlaceTag, 4);
+        writer.field("WindowLeft", -1, udtSettings.WindowLeft);
+        writer.field("WindowTop", -1, udtSettings.WindowTop);
+    }
     return writer.bytes;
 }
 
@@ -146,8 +151,18 @@ SettingsDecodeResult decodeWhole(const QByteArray& bytes, typSettings& out, qsiz
     typSettings record;
     Reader reader(bytes);
     visitSettingsFields(record, reader);
-    if (reader.result == SettingsDecodeResult::Ok) out = record;
     if (consumed) *consumed = reader.consumed();
+    if (reader.result != SettingsDecodeResult::Ok) return reader.result;
+    // Anything else behind the record (an old image) leaves the place unknown.
+    const qsizetype end = reader.consumed();
+    if (bytes.size() - end >= 12 && bytes.mid(end, 4) == QByteArray(kWindowPlaceTag, 4)) {
+        const QByteArray tail = bytes.mid(end + 4, 8);
+        Reader place(tail);
+        place.field("WindowLeft", -1, record.WindowLeft);
+        place.field("WindowTop", -1, record.WindowTop);
+        record.WindowPlaced = true;
+    }
+    out = record;
     return reader.result;
 }
 } // namespace

@@ -8,7 +8,9 @@ namespace tf {
 
 // The settings file is the record's members packed in order, little-endian, with no header and
 // no padding: Byte 1, Integer 2, Long 4, Double 8 bytes; a variable text is a 2-byte byte count and
-// its bytes; a fixed text is 256 bytes padded with blanks. Texts are written as UTF-8.
+// its bytes; a fixed text is 256 bytes padded with blanks. Texts are written as UTF-8. Behind the
+// record, when the window's place is known: kWindowPlaceTag and its left and top as two Longs, a
+// tail that a reader of the record alone passes over as it passes over any bytes behind it.
 
 // Size of the record when every variable text is empty (fixed part plus the sixteen counts).
 inline constexpr qsizetype kSettingsRecordBytes = 1083;
@@ -17,6 +19,8 @@ inline constexpr int kFixedTextBytes = 256;
 inline constexpr qsizetype kMaxStoredTextBytes = 0xFFFF;
 // No valid record is longer; a longer file holds an old image behind the record.
 inline constexpr qsizetype kSettingsMaxBytes = kSettingsRecordBytes + kSettingsTextCount * kMaxStoredTextBytes;
+
+inline constexpr char kWindowPlaceTag[] = "WPOS";
 
 QByteArray encodeSettings(const typSettings& udtSettings);
 

@@ -4,6 +4,7 @@
 #include "metadata/ExifIptc.h"
 #include "metadata/modMetadata.h"
 #include "metadata/MetadataRows.h"
+#include "platform/ui/dialogs.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -63,6 +64,7 @@ void addOkCancel(QDialog* dialog, QGridLayout* grid, int row)
     grid->addWidget(cancel, row, 1);
     QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    tf::setDialogKeys(dialog, ok, cancel);
 }
 
 // The value rows both attribute dialogs share: the text box, the date picker that takes its place
@@ -110,6 +112,7 @@ frmExifEditAttribute::frmExifEditAttribute(const QString& attribute, const QStri
     grid->addWidget(cancel, 4, 1);
     connect(ok, &QPushButton::clicked, this, &frmExifEditAttribute::cmdOK_Click);
     connect(cancel, &QPushButton::clicked, this, &frmExifEditAttribute::cmdCancel_Click);
+    tf::setDialogKeys(this, ok, cancel);
     subSetup(attribute);
 }
 
@@ -175,6 +178,7 @@ frmExifNewAttribute::frmExifNewAttribute(const tf::MetadataRows& exifRows, QWidg
     grid->addWidget(cancel, 4, 1);
     connect(cmdOK, &QPushButton::clicked, this, &frmExifNewAttribute::cmdOK_Click);
     connect(cancel, &QPushButton::clicked, this, &frmExifNewAttribute::cmdCancel_Click);
+    tf::setDialogKeys(this, cmdOK, cancel);
     connect(txtValue, &QLineEdit::textChanged, this,
             [this](const QString& t) { cmdOK->setEnabled(!t.trimmed().isEmpty()); });
     connect(ucDateTime, &tf::DateTimePicker::DateChanged, this,

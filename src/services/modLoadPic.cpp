@@ -42,6 +42,11 @@ Outcome loadAndSize(const QString& fileName, int32_t sizeMode, int32_t width, in
     }
     o.picture = fncResizePictureGDIPlus(decoded.image, o.width, o.height, kPicTypeBitmap, width, height, sizeMode,
                                         backColor, true);
+    if (sizeMode == kSizeModeOwn && !o.picture.isNull()) {
+        // A page read here is sized on paper like one the control reads.
+        o.picture.setDotsPerMeterX(decoded.image.dotsPerMeterX());
+        o.picture.setDotsPerMeterY(decoded.image.dotsPerMeterY());
+    }
     if (o.picture.isNull() && !pictureSizeAllowed(o.width, o.height)) {
         // Read, but bigger than any picture the program draws.
         o = Outcome{{}, 0, 0, decoded.route, kErrOutOfMemory};

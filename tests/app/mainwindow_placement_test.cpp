@@ -4,6 +4,7 @@
 
 #include "app/modWindowPlacement.h"
 #include "controls/splitter.h"
+#include "platform/sys/numbers.h"
 #include "platform/ui/statusbar.h"
 
 #include <QLabel>
@@ -29,6 +30,32 @@ TEST(WindowPlacement, TheFirstStartIsCentredInTheFreeArea)
         SCOPED_TRACE(c.what);
         EXPECT_EQ(fncFirstStartGeometry(c.available), c.expected);
     }
+}
+
+TEST(WindowPlacement, AStoredPlaceIsKeptOrBroughtBackOntoTheFreeArea)
+{
+    const QRect free(0, 40, 1280, 984);
+    const struct {
+        const char* what;
+        QPoint stored;
+        QSize size;
+        QPoint expected;
+    } cases[] = {
+        {"inside", QPoint(100, 200), QSize(800, 600), QPoint(100, 200)},
+        {"over the right and bottom edges", QPoint(900, 700), QSize(800, 600), QPoint(480, 424)},
+        {"on a screen that has gone, left", QPoint(-1500, 100), QSize(800, 600), QPoint(0, 100)},
+        {"under the panel", QPoint(10, 0), QSize(800, 600), QPoint(10, 40)},
+        {"larger than the area", QPoint(50, 60), QSize(1400, 1100), QPoint(0, 40)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(fncRestoredWindowPosition(c.stored, c.size, free), c.expected);
+    }
+    // The frame's place is stored, also for a maximised window: its normal rectangle is the client's.
+    const QRect client(300, 225, 800, 600), frame(296, 200, 808, 629);
+    EXPECT_EQ(fncFramePositionToStore(client, client, frame), QPoint(296, 200));
+    EXPECT_EQ(fncFramePositionToStore(QRect(100, 125, 800, 600), QRect(0, 25, 1280, 999), QRect(0, 0, 1280, 1024)),
+              QPoint(100, 100));
 }
 
 namespace {
@@ -95,4 +122,27 @@ TEST_F(MainWindowPlacement, StoredValuesAtTheirEndsAreBroughtWithinWhatTheWindow
     s.WindowWidth = s.WindowHeight = 32767 * 15;
     writeSettings(s);
     EXPECT_EQ(start(QSize()).size(), available().size());
+}
+
+TEST_F(MainWindowPlacement, TheWindowComesBackWhereItWasClosed)
+{
+    typSettings s = fncDefaultSettings();
+    s.WindowWidth = tf::pixelsToTwips(600);
+    s.WindowHeight = tf::pixelsToTwips(450);
+    s.WindowPlaced = true;
+    s.WindowLeft = 37;
+    s.WindowTop = 52;
+    writeSettings(s);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        frmMain& w = start(QSize());
+        w.show();
+        QApplication::processEvents();
+        EXPECT_EQ(w.frameGeometry().topLeft(), QPoint(37, 52));
+        ASSERT_TRUE(closeWindow());
+        const typSettings back = readSettingsBack();
+        EXPECT_TRUE(back.WindowPlaced);
+        EXPECT_EQ(QPoint(back.WindowLeft, back.WindowTop), QPoint(37, 52));
+        m_window.reset();
+    }
 }

@@ -81,6 +81,37 @@ TEST(SettingsCodec, RecordsComeBackAsWritten)
     EXPECT_EQ(back, s);
 }
 
+TEST(SettingsCodec, TheWindowsPlaceRidesBehindTheRecord)
+{
+    const QByteArray bare = encodeSettings(fncDefaultSettings());
+    typSettings placed = fncDefaultSettings();
+    placed.WindowPlaced = true;
+    placed.WindowLeft = -1200; // a screen left of the primary one
+    placed.WindowTop = 40;
+    const QByteArray withPlace = encodeSettings(placed);
+    EXPECT_EQ(withPlace.left(bare.size()), bare) << "the record itself is unchanged";
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        bool placed;
+    } cases[] = {
+        {"placed", withPlace, true},
+        {"placed, an old image behind", withPlace + QByteArray(300, '\x7f'), true},
+        {"no place", bare, false},
+        {"an old image behind, no place", bare + QByteArray(300, '\x7f'), false},
+        {"the tag cut short", withPlace.left(withPlace.size() - 1), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        typSettings back;
+        ASSERT_EQ(decodeSettings(c.bytes, back), SettingsDecodeResult::Ok);
+        EXPECT_EQ(back.WindowPlaced, c.placed);
+        if (c.placed) {
+            EXPECT_EQ(back, placed);
+        }
+    }
+}
+
 TEST(SettingsCodec, FixedTextsArePaddedCutOnCharactersAndTrimmed)
 {
     typSettings s;

@@ -133,3 +133,40 @@ TEST(StatusPanels, GiveWayInProportionWhenTheBarIsTooNarrowAndNeverOverlap)
     // With room to spare the texts are whole again.
     EXPECT_GE(bar.panel("queue")->width(), QFontMetrics(bar.panel("queue")->font()).horizontalAdvance("12 file(s) in basket"));
 }
+
+TEST(StatusPanels, ACappedPanelShortensALongTextAndLeavesTheOthersTheirRoom)
+{
+    QWidget window;
+    tf::StatusBar bar(&window);
+    bar.addPanel("filename", 140, 0, 280);
+    bar.addPanel("resolution", 130);
+    bar.addPanel("folder", 160, 1);
+    bar.setPanelText("resolution", "1600 X 1200 X 24     2.25MB");
+    bar.setPanelText("folder", "Current Folder - /home/alice");
+    bar.setGeometry(0, 0, 1000, 24);
+    window.show();
+    const struct {
+        const char* what;
+        QString name;
+        bool shortened;
+    } cases[] = {
+        {"a short name", "a.png", false},
+        {"a name of 300 characters", QString(296, QLatin1Char('n')) + ".jpg", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        bar.setPanelText("filename", c.name);
+        QApplication::processEvents();
+        auto* name = static_cast<tf::ElidingLabel*>(bar.panel("filename"));
+        EXPECT_EQ(name->text(), c.name) << "the panel keeps the whole name";
+        EXPECT_LE(name->parentWidget()->width(), 280);
+        EXPECT_EQ(name->shownText() != c.name, c.shortened);
+        if (c.shortened) {
+            EXPECT_TRUE(name->shownText().endsWith(".jpg")) << "the extension stays readable";
+            EXPECT_EQ(name->toolTip(), c.name);
+        }
+        const QLabel* resolution = bar.panel("resolution");
+        EXPECT_GE(resolution->width(), resolution->sizeHint().width());
+        EXPECT_GE(bar.panel("folder")->parentWidget()->width(), 160);
+    }
+}

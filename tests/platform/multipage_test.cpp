@@ -12,6 +12,7 @@
 
 #include <FreeImage.h>
 #include <QBuffer>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
@@ -739,4 +740,56 @@ TEST(WorkFiles, ThoseOfADeadRunAreRemovedAndThoseOfALiveOneKept)
     EXPECT_TRUE(QFile::exists(mine)) << "this run is alive";
     EXPECT_TRUE(QFile::exists(document));
     EXPECT_EQ(removeWorkFilesOfDeadRuns(), 0) << "the dead run's journal went with its files";
+}
+
+TEST(PdfPages, AFileStatingNoResolutionMakesAPointAPixelWhateverItsType)
+{
+    const auto encoded = [](const char* format, int dpi) {
+        QImage image = picture(16, 8);
+        image.setDotsPerMeterX(qRound(dpi / 0.0254));
+        image.setDotsPerMeterY(qRound(dpi / 0.0254));
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter(&buffer, format).write(image);
+        return bytes;
+    };
+    QByteArray pngBare = encoded("png", 150);
+    pngBare.remove(pngBare.indexOf("pHYs") - 4, 21);
+    QByteArray bmpBare = encoded("bmp", 150);
+    bmpBare.replace(38, 8, QByteArray(8, '\0'));
+    // A flat 8-bit grey PSD with no resources at all.
+    QByteArray greyPsd;
+    {
+        QDataStream s(&greyPsd, QIODevice::WriteOnly);
+        s.writeRawData("8BPS", 4);
+        s << quint16(1) << quint32(0) << quint16(0) << quint16(1) << quint32(8) << quint32(16) << quint16(8) << quint16(1);
+        s << quint32(0) << quint32(0) << quint32(0) << quint16(0);
+        s.writeRawData(QByteArray(16 * 8, '\x80').constData(), 16 * 8);
+    }
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        const char* size;
+    } cases[] = {
+        {"stated.png", encoded("png", 150), "7.68 x 3.84 pts"},
+        {"bare.png", pngBare, "16 x 8 pts"},
+        {"stated.bmp", encoded("bmp", 150), "7.68 x 3.84 pts"},
+        {"bare.bmp", bmpBare, "16 x 8 pts"},
+        {"bare.ppm", encoded("ppm", 150), "16 x 8 pts"},
+        {"bare.xbm", encoded("xbm", 150), "16 x 8 pts"},
+        {"bare.psd", greyPsd, "16 x 8 pts"},
+    };
+    TempFolder dir;
+    ImageDocument doc;
+    doc.setColorFormat(kColor24Bit);
+    QStringList expected;
+    for (const auto& c : cases) {
+        doc.LoadFromFile(dir.write(c.name, c.bytes));
+        ASSERT_FALSE(doc.LoadFailed()) << c.name;
+        doc.AddPdfPage(1);
+        expected << c.size;
+    }
+    doc.SavePdf(dir.file("out.pdf"));
+    EXPECT_EQ(test::pdfPageSizes(dir.file("out.pdf")), expected);
 }

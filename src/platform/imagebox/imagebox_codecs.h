@@ -42,6 +42,17 @@ QImage decodePcx(const uchar* data, qint64 size, QString* failure = nullptr);
 // Targa: colour-mapped, grey, 15/16, 24 and 32-bit, plain or run-length, in any corner order.
 QImage decodeTga(const uchar* data, qint64 size, QString* failure = nullptr);
 
+// X11 bitmap: what any writer of them writes (comments anywhere, any define names, char or short
+// arrays), as a 1-bit picture with 1 black.
+QImage decodeXbm(const uchar* data, qint64 size, QString* failure = nullptr);
+
+// Pictures written as C source. Both routes read them alike: bitmaps with decodeXbm, pixmaps with
+// Qt's reader first.
+enum class TextPictureKind { None, Xbm, Xpm };
+// By the extension, else by the first bytes.
+TextPictureKind textPictureKind(const QString& path);
+QImage decodeTextPicture(TextPictureKind kind, const QString& path, QString* failure = nullptr);
+
 int dotsPerInch(int dotsPerMeter); // 72 when unknown
 
 // Replaces `path` with `bytes` only once they are completely written; throws ImageBoxError.

@@ -308,6 +308,16 @@ QImage decodeImageFile(const QString& path, int page, QString* failure, int* pag
     ensureFreeImage();
     const QByteArray name = QFile::encodeName(path);
     const FREE_IMAGE_FORMAT fif = formatOf(name);
+    if (fif == FIF_UNKNOWN || fif == FIF_XBM || fif == FIF_XPM) {
+        // FreeImage's readers of these refuse much that other programs read. Our bitmap reader
+        // has the last word (the others pad a damaged bitmap white); a pixmap Qt cannot read
+        // still gets FreeImage's attempt below.
+        if (const TextPictureKind kind = textPictureKind(path); kind != TextPictureKind::None) {
+            if (page != 1) return fail(failure, QStringLiteral("no such page"));
+            QImage image = decodeTextPicture(kind, path, failure);
+            if (!image.isNull() || kind == TextPictureKind::Xbm) return image;
+        }
+    }
     if (fif == FIF_UNKNOWN) return decodeWithQt(path, page, failure, pageCount);
     if (const OwnReader reader = ownReaderFor(fif)) return decodeWithOwnReader(reader, path, page, failure);
 

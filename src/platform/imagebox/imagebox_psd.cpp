@@ -1,5 +1,6 @@
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/imagebox_error.h"
+#include "platform/imagebox/page_raster.h"
 
 #include <QByteArray>
 #include <QDataStream>
@@ -201,8 +202,9 @@ QImage decodePsd(const uchar* data, qint64 size, QString* failure)
         }
     }
     if (out.isNull()) return fail(failure, "not enough memory");
-    if (dpmX > 0) out.setDotsPerMeterX(dpmX);
-    if (dpmY > 0) out.setDotsPerMeterY(dpmY);
+    // No resolution stated: the one every page without one gets.
+    out.setDotsPerMeterX(dpmX > 0 ? dpmX : qRound(kDefaultPageDpi / 0.0254));
+    out.setDotsPerMeterY(dpmY > 0 ? dpmY : qRound(kDefaultPageDpi / 0.0254));
     return out;
 }
 

@@ -43,9 +43,10 @@ struct PageRaster {
     bool isValid() const { return width > 0 && height > 0 && rows.size() == qsizetype(bytesPerRow()) * height; }
 };
 
-// The resolution of a page whose picture states none, for the TIFF tags and for the size of a
-// PDF page: 72 dpi, the resolution both image libraries give such pictures, so that a page is as
-// large as the picture shows on the screen at 100 %.
+// The resolution of a page whose file states none, for the TIFF tags and for the size of a PDF
+// page, whatever the file's type and whichever reader decoded it (the decoders give every such
+// picture this one): 72 dpi, a point a pixel, so that a page is as large as the picture shows on
+// the screen at 100 %.
 constexpr double kDefaultPageDpi = 72.0;
 
 // Resolutions travel as whole dots per metre, which turns 150 dpi into 150.0124; a value that

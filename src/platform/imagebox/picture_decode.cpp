@@ -4,8 +4,11 @@
 #include "platform/decode/decoder_server.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/page_raster.h"
+#include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/picture_geometry.h"
 #include "platform/imagebox/picture_limits.h"
+#include "platform/imagebox/tiff_pages.h"
 
 #include <FreeImage.h>
 #include <IL/il.h>
@@ -284,6 +287,17 @@ DecodeResult decodeForLoader(const DecodeRequest& request)
     const QByteArray name = QFile::encodeName(fileName);
     const FREE_IMAGE_FORMAT fif = FreeImage_GetFileType(name.constData(), 0);
 
+    if (fif == FIF_UNKNOWN || fif == FIF_XBM || fif == FIF_XPM) {
+        // The same readers as the image control's, so that a thumbnail shows what the preview does.
+        if (const auto kind = imagebox::textPictureKind(fileName); kind != imagebox::TextPictureKind::None) {
+            r.route = kind == imagebox::TextPictureKind::Xbm ? PicRoute::Control : PicRoute::Qt;
+            QString why;
+            QImage image = imagebox::decodeTextPicture(kind, fileName, &why);
+            if (!image.isNull()) return finished(r, std::move(image));
+            if (kind == imagebox::TextPictureKind::Xbm) return failed(r, DecodeStatus::Invalid, why);
+        }
+    }
+
     if (fif == FIF_UNKNOWN) {
         if (kDevilExtensions.contains(extension)) {
             r.route = PicRoute::DevIL;
@@ -374,6 +388,63 @@ std::vector<DecodeStep> decodeSteps(DecodeCaller caller, const QString& path)
 
 namespace {
 
+enum class Stated { None, Yes, ByReader };
+
+// The resolution the file itself states, read from its header, for the types that can state one.
+// PSD states it in a resource our own reader reads.
+Stated statedResolution(const QString& path, int page, double* dpiX, double* dpiY)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return Stated::None;
+    const QByteArray head = f.read(256 * 1024);
+    if (head.startsWith("II") || head.startsWith("MM"))
+        return tiffPageResolution(path, page, dpiX, dpiY) ? Stated::Yes : Stated::None;
+    if (head.startsWith(QByteArray("\xFF\xD8\xFF", 3))) return jpegResolution(head, dpiX, dpiY) ? Stated::Yes : Stated::None;
+    if (head.startsWith("8BPS")) return Stated::ByReader;
+    if (head.startsWith("\x89PNG\r\n\x1a\n")) {
+        for (qsizetype at = 8; at + 8 <= head.size();) {
+            const quint32 length = be32(head, at);
+            const QByteArray type = head.mid(at + 4, 4);
+            if (type == "IDAT" || type == "IEND") break;
+            // Unit 1 is the metre; unit 0 gives the pixels' aspect only.
+            if (type == "pHYs" && length == 9 && at + 17 <= head.size() && head[at + 16] == 1 && be32(head, at + 8) > 0 &&
+                be32(head, at + 12) > 0) {
+                *dpiX = dpiFromDotsPerMeter(int(std::min<quint32>(be32(head, at + 8), INT32_MAX)));
+                *dpiY = dpiFromDotsPerMeter(int(std::min<quint32>(be32(head, at + 12), INT32_MAX)));
+                return Stated::Yes;
+            }
+            at += 12 + qsizetype(length);
+        }
+        return Stated::None;
+    }
+    if (head.startsWith("BM") && le32(head, 14) >= 40) {
+        const qint32 x = qint32(le32(head, 38)), y = qint32(le32(head, 42));
+        if (x <= 0 || y <= 0) return Stated::None;
+        *dpiX = dpiFromDotsPerMeter(x);
+        *dpiY = dpiFromDotsPerMeter(y);
+        return Stated::Yes;
+    }
+    if (head.size() >= 128 && head[0] == 0x0A && uchar(head[1]) <= 5 && head[2] == 1) {
+        const quint32 x = le16(head, 12), y = le16(head, 14);
+        if (x == 0 || y == 0) return Stated::None;
+        *dpiX = x;
+        *dpiY = y;
+        return Stated::Yes;
+    }
+    return Stated::None;
+}
+
+// A decoded picture carries the resolution its file states, or kDefaultPageDpi when it states
+// none. The libraries make one up otherwise (FreeImage 300 dpi for a PNG or BMP without one, Qt
+// 96 for a Targa), and the same pixels would make pages of other sizes by their file's type.
+void takeStatedResolution(QImage& image, const QString& path, int page)
+{
+    double x = kDefaultPageDpi, y = kDefaultPageDpi;
+    if (statedResolution(path, page, &x, &y) == Stated::ByReader) return;
+    image.setDotsPerMeterX(std::max(1, qRound(x / 0.0254)));
+    image.setDotsPerMeterY(std::max(1, qRound(y / 0.0254)));
+}
+
 // The routing of each caller, run in this process: only ever inside a decoder.
 DecodeResult decodeHere(const DecodeRequest& request)
 {
@@ -386,7 +457,11 @@ DecodeResult decodeHere(const DecodeRequest& request)
             if (request.caller == DecodeCaller::PageWriter) own.sizeMode = kSizeModeOwn;
             r = decodeForLoader(own);
         }
-        if (r.ok()) return r;
+        if (!r.ok()) continue;
+        // Thumbnails have no use for it.
+        if (request.caller != DecodeCaller::Loader || request.sizeMode == kSizeModeOwn)
+            takeStatedResolution(r.image, request.path, request.page);
+        return r;
     }
     return r;
 }

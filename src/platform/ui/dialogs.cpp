@@ -1,6 +1,10 @@
 #include "platform/ui/dialogs.h"
 
+#include <QAbstractButton>
 #include <QColorDialog>
+#include <QDialog>
+#include <QPushButton>
+#include <QShortcut>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -307,6 +311,18 @@ QString ScriptedDialogs::folderDialog(QWidget*, const QString& title, const QStr
     QString f = m_folders.front();
     m_folders.pop_front();
     return f;
+}
+
+void setDialogKeys(QDialog* dialog, QPushButton* ok, QAbstractButton* cancel)
+{
+    if (ok) ok->setDefault(true);
+    if (!cancel) return;
+    // A shortcut is offered the key before the focused control and the dialog's own handling,
+    // which would reject without the button's handler.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), dialog);
+    QObject::connect(escape, &QShortcut::activated, cancel, [cancel] {
+        if (cancel->isEnabled() && cancel->isVisible()) cancel->click();
+    });
 }
 
 } // namespace tf

@@ -1,17 +1,35 @@
 #include "platform/ui/statusbar.h"
 
 #include <QHBoxLayout>
+#include <QPainter>
+#include <QStyle>
 
 #include <algorithm>
 
 namespace tf {
+
+QString ElidingLabel::shownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, contentsRect().width());
+}
+
+void ElidingLabel::paintEvent(QPaintEvent* event)
+{
+    if (fontMetrics().horizontalAdvance(text()) <= contentsRect().width()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    style()->drawItemText(&painter, contentsRect(), int(alignment()), palette(), isEnabled(), shownText(),
+                          foregroundRole());
+}
 
 StatusBar::StatusBar(QWidget* parent) : QStatusBar(parent)
 {
     setSizeGripEnabled(true);
 }
 
-void StatusBar::addPanel(const QString& key, int minimumWidth, int stretch)
+void StatusBar::addPanel(const QString& key, int minimumWidth, int stretch, int maximumWidth)
 {
     if (m_panels.contains(key)) return;
     auto* box = new QWidget(this);
@@ -22,10 +40,11 @@ void StatusBar::addPanel(const QString& key, int minimumWidth, int stretch)
     Panel p;
     p.box = box;
     p.minimumWidth = minimumWidth;
+    p.maximumWidth = maximumWidth > 0 ? std::max(maximumWidth, minimumWidth) : 0;
     p.wholeText = stretch == 0;
     p.picture = new QLabel(box);
     p.picture->hide();
-    p.text = new QLabel(box);
+    p.text = new ElidingLabel(box);
     p.text->setObjectName(key);
     p.text->setTextFormat(Qt::PlainText);
     // A bar too narrow for every text cuts texts rather than letting panels run into each other.
@@ -48,7 +67,9 @@ void StatusBar::fitToContents(const Panel&)
 void StatusBar::applyPanelWidths()
 {
     auto wanted = [](const Panel& p) {
-        return p.wholeText ? std::max(p.minimumWidth, p.box->sizeHint().width()) : p.minimumWidth;
+        if (!p.wholeText) return p.minimumWidth;
+        const int whole = std::max(p.minimumWidth, p.box->sizeHint().width());
+        return p.maximumWidth > 0 ? std::min(whole, p.maximumWidth) : whole;
     };
     int total = 0;
     for (const Panel& p : std::as_const(m_panels)) total += wanted(p);
@@ -56,7 +77,11 @@ void StatusBar::applyPanelWidths()
     const int grip = isSizeGripEnabled() ? 20 : 0;
     const int room = std::max(0, contentsRect().width() - spacing - grip);
     const double share = total > room && total > 0 ? double(room) / total : 1.0;
-    for (const Panel& p : std::as_const(m_panels)) p.box->setMinimumWidth(static_cast<int>(wanted(p) * share));
+    for (const Panel& p : std::as_const(m_panels)) {
+        p.box->setMinimumWidth(static_cast<int>(wanted(p) * share));
+        // A capped panel must not grow past its cap either when the bar has room to spare.
+        if (p.maximumWidth > 0) p.box->setMaximumWidth(p.box->minimumWidth());
+    }
 }
 
 void StatusBar::resizeEvent(QResizeEvent* event)
@@ -70,6 +95,8 @@ void StatusBar::setPanelText(const QString& key, const QString& text)
     const auto it = m_panels.constFind(key);
     if (it == m_panels.constEnd()) return;
     it->text->setText(text);
+    const bool cut = it->maximumWidth > 0 && it->text->fontMetrics().horizontalAdvance(text) > it->maximumWidth;
+    it->text->setToolTip(cut ? text : QString());
     fitToContents(*it);
 }
 

@@ -7,6 +7,19 @@
 
 namespace tf {
 
+// A label that keeps its whole text but, when narrower than the text, paints it shortened in the
+// middle with an ellipsis, so both ends of a path or file name stay readable.
+class ElidingLabel : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+    // The text as painted at the label's current width.
+    QString shownText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
 // A status bar of panels addressed by key ("folder", "filename", "queue", ...), each a label
 // with an optional picture, as the program's status panels always were.
 class StatusBar : public QStatusBar {
@@ -16,8 +29,10 @@ public:
 
     // Appends a panel; stretch > 0 lets it take spare width and give way down to minimumWidth
     // when there is too little. A panel without stretch is as wide as its text and picture (at
-    // least minimumWidth), so its text is never cut. A key already present is kept.
-    void addPanel(const QString& key, int minimumWidth = 0, int stretch = 0);
+    // least minimumWidth), so its text is never cut, unless maximumWidth (> 0) caps it: a longer
+    // text (a file name of any length) is then shown shortened in the middle, with the whole text
+    // as its tool tip. A key already present is kept.
+    void addPanel(const QString& key, int minimumWidth = 0, int stretch = 0, int maximumWidth = 0);
     bool hasPanel(const QString& key) const { return m_panels.contains(key); }
     // An unknown key is ignored (reads give an empty text).
     void setPanelText(const QString& key, const QString& text);
@@ -34,6 +49,7 @@ private:
         QLabel* picture = nullptr;
         QLabel* text = nullptr;
         int minimumWidth = 0;
+        int maximumWidth = 0;
         bool wholeText = false;
     };
     void fitToContents(const Panel& panel);

@@ -319,7 +319,7 @@ void BasketController::mnuContext_Click(int index)
 void BasketController::lvPages_KeyPress(int key, Qt::KeyboardModifiers modifiers)
 {
     if (m_lvPages->Count() == 0) return;
-    if (key == Qt::Key_A && (modifiers & Qt::ControlModifier)) tf::selectEveryRow(*m_lvPages);
+    if (key == Qt::Key_A && (modifiers & Qt::ControlModifier)) m_lvPages->selectAll();
 }
 
 void BasketController::lvPages_KeyUp(int key)

@@ -752,7 +752,7 @@ void BrowseController::lvFolder_KeyPress(int key, Qt::KeyboardModifiers modifier
     if (key == Qt::Key_Return || key == Qt::Key_Enter)
         emit addToBasketRequested();
     else if (key == Qt::Key_A && (modifiers & Qt::ControlModifier))
-        tf::selectEveryRow(*m_lvFolder);
+        m_lvFolder->selectAll();
 }
 
 void BrowseController::lvFolder_DblClick() { emit addToBasketRequested(); }

@@ -143,11 +143,6 @@ void ListView::sortNow()
     addTopLevelItems(rows);
 }
 
-void selectEveryRow(ListView& list)
-{
-    for (int i = 1; i <= list.Count(); ++i) list.Item(i)->setSelected(true);
-}
-
 } // namespace tf
 
 void subSortListView(tf::ListView* lv, int columnIndex)

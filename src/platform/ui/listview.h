@@ -63,10 +63,6 @@ private:
     QTreeWidgetItem* m_dropHighlight = nullptr;
 };
 
-// Chooses every row, row by row: a whole-view selection leaves the rows' own selected flags (what
-// the commands read) out of step once a click later narrows it.
-void selectEveryRow(ListView& list);
-
 } // namespace tf
 
 // A click on the header of column `columnIndex` (1 = the row text): the same column again toggles

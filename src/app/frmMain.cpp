@@ -38,6 +38,7 @@
 #include "platform/ui/statusbar.h"
 #include "platform/ui/tabstrip.h"
 #include "services/modListViewFunctions.h"
+#include "services/modMainServices.h"
 #include "version_info.h"
 
 #include <QApplication>
@@ -176,7 +177,9 @@ void frmMain::buildWidgets()
     connect(m_tbsMetadata, &tf::TabStrip::Click, this, &frmMain::tbsMetadata_Click);
     connect(m_browse->cmdBrowseSettings(), &QPushButton::clicked, this,
             [this] { tf::showSettingsDialog(this, [this] { subUpdateForm(); }); });
-    connect(m_browse->cmdBrowseAbout(), &QPushButton::clicked, this, [this] { tf::showAboutDialog(this); });
+    // The about button opens its menu; the menu's last entries reach the help file and the box.
+    connect(m_browse, &BrowseController::aboutBoxRequested, this, [this] { tf::showAboutDialog(this); });
+    connect(m_browse, &BrowseController::helpManualRequested, this, [this] { fncOpenHelpFile(m_strHelpFile); });
 }
 
 void frmMain::buildMetadataPane()
@@ -302,6 +305,12 @@ void frmMain::buildControllers()
     connect(m_browse->cmdCapture(), &QPushButton::clicked, acquire, &tf::AcquireController::cmdCapture_Click);
     connect(m_browse->cmdTwainAcquire(), &QPushButton::clicked, acquire, &tf::AcquireController::cmdTwainAcquire_Click);
     connect(m_basket, &BasketController::droppedOnBasket, this, [this] { m_browse->mblnSuppressItemShow = true; });
+    // The folder list's Enter, double click and menu add to the basket; the basket's right click
+    // opens its menu with what the browse area counted at the click.
+    connect(m_browse, &BrowseController::addToBasketRequested, m_basket, &BasketController::cmdAddToQueue_Click);
+    connect(m_browse, &BrowseController::basketMenuRequested, m_basket, &BasketController::lvPages_ContextMenu);
+    connect(m_basket, &BasketController::savePageRequested, this,
+            [this] { m_browse->subSaveSelectedPage(m_basket->lvPages()); });
     // A page file New basket deleted is no longer the file the preview names.
     connect(m_basket, &BasketController::pageFilesDeleted, this, [this](const QStringList& paths) {
         if (m_browse->ibMain()->Tag().isEmpty() || !paths.contains(m_browse->ibMain()->Tag())) return;

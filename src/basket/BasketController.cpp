@@ -25,6 +25,9 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QMenu>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -69,6 +72,30 @@ BasketController::BasketController(const BasketSetup& setup, FolderFiles& folder
     m_lvPages->header()->setSectionsClickable(true);
     connect(m_lvPages->header(), &QHeaderView::sectionClicked, this,
             [this](int logicalIndex) { subSortListView(logicalIndex + 1); });
+
+    // Keys reach the list itself, not its viewport.
+    m_lvPages->installEventFilter(this);
+    // A title is edited only through the menu's "Rename title", never by a stray double click.
+    m_lvPages->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(m_lvPages, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+        const int row = m_lvPages->Index(item) - 1;
+        if (column != 0 || row < 0 || row >= m_model.count()) return;
+        const QString before = m_model.at(row).text;
+        if (item->text(0) == before) return;
+        // A blank title would leave a page nobody can tell apart: the old one stays.
+        if (item->text(0).trimmed().isEmpty())
+            item->setText(0, before);
+        else
+            m_model.setText(row, item->text(0));
+    });
+    m_mnuContextBasket = new QMenu(QStringLiteral("Context Basket"), w.pane);
+    m_mnuContextBasket->setObjectName(QStringLiteral("mnuContextBasket"));
+    const char* const captions[] = {"Save As", "Rename title", "Remove from basket"};
+    for (int i = 0; i < 3; ++i) {
+        m_mnuContext[size_t(i)] = m_mnuContextBasket->addAction(QString::fromLatin1(captions[i]));
+        m_mnuContext[size_t(i)]->setObjectName(QStringLiteral("mnuContext_%1").arg(i));
+        connect(m_mnuContext[size_t(i)], &QAction::triggered, this, [this, i] { mnuContext_Click(i); });
+    }
 
     connect(m_cmdAddToQueue, &QPushButton::clicked, this, &BasketController::cmdAddToQueue_Click);
     connect(m_cmdPagesDelete, &QPushButton::clicked, this, &BasketController::cmdPagesDelete_Click);
@@ -178,6 +205,16 @@ bool BasketController::eventFilter(QObject* watched, QEvent* event)
         cancelAdding();
         return false;
     }
+    if (watched == m_lvPages && (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (event->type() == QEvent::KeyRelease) {
+            if (!key->isAutoRepeat()) lvPages_KeyUp(key->key());
+            return false;
+        }
+        if (!key->matches(QKeySequence::SelectAll)) return false;
+        lvPages_KeyPress(Qt::Key_A, Qt::ControlModifier);
+        return true;
+    }
     // Compared through a guarded pointer: the basket's viewport may already be gone while the
     // window takes its widgets down.
     if (!m_pagesViewport || watched != m_pagesViewport) return false;
@@ -240,6 +277,55 @@ void BasketController::lvPages_OLEDragDrop(QObject* source, const QPoint& pos)
     } else if (from == kPagesList) {
         subMoveListItems(pos.x(), pos.y());
     }
+}
+
+QAction* BasketController::mnuContext(int index) const
+{
+    return index >= 0 && index < int(m_mnuContext.size()) ? m_mnuContext[size_t(index)] : nullptr;
+}
+
+void BasketController::lvPages_ContextMenu(const QPoint& globalPos, int selectedCount)
+{
+    if (m_lvPages->Count() == 0) return;
+    m_mnuContext[0]->setEnabled(selectedCount < 2);
+    m_mnuContext[1]->setEnabled(selectedCount < 2);
+    m_mnuContextBasket->popup(globalPos);
+}
+
+void BasketController::mnuContext_Click(int index)
+{
+    QTreeWidgetItem* row = m_lvPages->SelectedItem();
+    switch (index) {
+    case 0:
+        if (row) emit savePageRequested();
+        break;
+    case 1:
+        // Once the menu has gone: the focus it hands back would close an editor opened under it.
+        if (row)
+            QTimer::singleShot(0, this, [this] {
+                QTreeWidgetItem* chosen = m_lvPages->SelectedItem();
+                // Not while a long command works through the pages: the row may move under the editor.
+                if (!chosen || refuseWhileBusy()) return;
+                chosen->setFlags(chosen->flags() | Qt::ItemIsEditable);
+                m_lvPages->setCurrentItem(chosen, 0, QItemSelectionModel::NoUpdate);
+                m_lvPages->editItem(chosen, 0);
+            });
+        break;
+    case 2: cmdPagesDelete_Click(); break;
+    default: break;
+    }
+}
+
+void BasketController::lvPages_KeyPress(int key, Qt::KeyboardModifiers modifiers)
+{
+    if (m_lvPages->Count() == 0) return;
+    if (key == Qt::Key_A && (modifiers & Qt::ControlModifier)) m_lvPages->selectAll();
+}
+
+void BasketController::lvPages_KeyUp(int key)
+{
+    if (m_lvPages->Count() == 0) return;
+    if (key == Qt::Key_Delete) cmdPagesDelete_Click();
 }
 
 void BasketController::setPanel(const QString& key, const QString& text)

@@ -13,11 +13,15 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <array>
 #include <memory>
 #include <vector>
 
+class QAction;
 class QLabel;
+class QMenu;
 class QProgressBar;
+class QTreeWidgetItem;
 class QPushButton;
 class QWidget;
 
@@ -104,6 +108,9 @@ public:
     QPushButton* cmdPagesOpen() const { return m_cmdPagesOpen; }
     QPushButton* cmdPagesSave() const { return m_cmdPagesSave; }
     QPushButton* cmdPagesDelete() const { return m_cmdPagesDelete; }
+    // The basket's own menu: 0 "Save As", 1 "Rename title", 2 "Remove from basket".
+    QMenu* mnuContextBasket() const { return m_mnuContextBasket; }
+    QAction* mnuContext(int index) const;
 
 public slots:
     void cmdAddToQueue_Click();
@@ -126,6 +133,14 @@ public slots:
 
     void subUpdateQueuePanel();
 
+    // Right click on the basket: its menu at the pointer; with several pages chosen at the click
+    // only "Remove from basket" applies.
+    void lvPages_ContextMenu(const QPoint& globalPos, int selectedCount);
+    void mnuContext_Click(int index);
+    // Keys on the basket while it has pages: Ctrl+A chooses every page, Delete removes the chosen.
+    void lvPages_KeyPress(int key, Qt::KeyboardModifiers modifiers);
+    void lvPages_KeyUp(int key);
+
 signals:
     // Something was dropped on the basket (the window stops showing rows on arrow keys).
     void droppedOnBasket();
@@ -133,6 +148,8 @@ signals:
     void pageFilesDeleted(const QStringList& paths);
     // An add ended, its pages in the basket and its message shown; not after a cancelled one.
     void addingFinished();
+    // The basket menu's "Save As": the chosen page is to be saved as the preview saves.
+    void savePageRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -185,4 +202,6 @@ private:
     QPushButton* m_cmdPagesOpen = nullptr;
     QPushButton* m_cmdPagesSave = nullptr;
     QPushButton* m_cmdPagesDelete = nullptr;
+    QMenu* m_mnuContextBasket = nullptr;
+    std::array<QAction*, 3> m_mnuContext{};
 };

@@ -97,3 +97,8 @@ void BasketModel::clear()
 }
 
 } // namespace tf::basket
+
+void tf::basket::BasketModel::setText(int row, const QString& text)
+{
+    if (row >= 0 && row < count()) m_pages[static_cast<size_t>(row)].text = text;
+}

@@ -46,6 +46,8 @@ public:
     void move(const std::vector<int>& rows, int insertAt);
     // Text order of one column without regard to case; equal texts keep their order.
     void sort(int column, bool descending);
+    // The page's title (its row's name) as the user renamed it.
+    void setText(int row, const QString& text);
     void clear();
 
 signals:

@@ -15,10 +15,17 @@
 #include "platform/ui/statusbar.h"
 #include "services/clsFileInfo.h"
 #include "services/modGDIPlus.h"
+#include "services/modGenericFunctions.h"
 #include "services/modLoadPic.h"
+#include "version_info.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QCursor>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QUrl>
+#include <QUrlQuery>
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -35,7 +42,9 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QThreadPool>
+#include <QKeySequence>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -64,6 +73,10 @@ int vbButton(Qt::MouseButton button)
 }
 
 bool isArrowKey(int key) { return key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_Left || key == Qt::Key_Right; }
+bool isPagingKey(int key)
+{
+    return key == Qt::Key_Home || key == Qt::Key_End || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+}
 
 // Focus that moves between the window's own controls; a window or a menu taking the focus for a
 // moment is not the user going to another list.
@@ -145,6 +158,12 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
     m_folderViewport = m_lvFolder->viewport();
     m_folderList->installEventFilter(this);
     m_folderViewport->installEventFilter(this);
+    // Folder rows are dragged to the basket; a drop here (of either list's rows) adds nothing.
+    m_lvFolder->setDragEnabled(true);
+    m_lvFolder->setAcceptDrops(true);
+    m_lvFolder->viewport()->setAcceptDrops(true);
+    m_lvFolder->setDropIndicatorShown(false);
+    m_lvFolder->setDefaultDropAction(Qt::CopyAction);
 
     // The tree keeps its own folder model; choosing a folder in it, by hand or by subOpenFolder,
     // lists that folder once.
@@ -213,6 +232,26 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
     m_mnuSavePreviewAs[1] = addEntry(m_mnuSavePreviewAsParent.get(), "mnuSavePreviewAs", 1, "Save As greeting image", false,
                                      &BrowseController::mnuSavePreviewAs_Click);
     syncMenuChecks();
+
+    m_mnuContextFolderParent = makeMenu("mnuContextFolderParent", "Context Folder");
+    addEntry(m_mnuContextFolderParent.get(), "mnuContextFolder", 0, "Add to basket", false, &BrowseController::mnuContextFolder_Click);
+    m_mnuAboutParent = makeMenu("mnuAboutParent", "About");
+    m_mnuAbout[0] = addEntry(m_mnuAboutParent.get(), "mnuAbout", 0, "Online tutorials", false, &BrowseController::mnuAbout_Click);
+    m_mnuAbout[1] = addEntry(m_mnuAboutParent.get(), "mnuAbout", 1, "Visit homepage", false, &BrowseController::mnuAbout_Click);
+    m_mnuAbout[2] = m_mnuAboutParent->addSeparator();
+    m_mnuAbout[2]->setObjectName("mnuAbout_2");
+    m_mnuAbout[2]->setData(2);
+    m_mnuAbout[3] = addEntry(m_mnuAboutParent.get(), "mnuAbout", 3, "Help Manual", false, &BrowseController::mnuAbout_Click);
+    m_mnuAbout[4] = addEntry(m_mnuAboutParent.get(), "mnuAbout", 4, "About Tavrel Folio", false, &BrowseController::mnuAbout_Click);
+    connect(m_cmdBrowseAbout, &QAbstractButton::clicked, this, &BrowseController::cmdBrowseAbout_Click);
+    connect(m_cmdBrowseSettings, &QAbstractButton::clicked, this, [this] { m_cmdBrowseSettings->update(); });
+
+    // The basket menu's "Save As" of a page not shown yet saves once the page is shown.
+    connect(this, &BrowseController::previewSettled, this, [this] {
+        if (m_saveWhenShown.isEmpty()) return;
+        const QString wanted = std::exchange(m_saveWhenShown, QString());
+        if (m_ibMain->Tag() == wanted) mnuSavePreviewAs_Click(0);
+    });
 }
 
 BrowseController::~BrowseController()
@@ -697,6 +736,14 @@ void BrowseController::showSelectedRowOf(tf::ListView* list)
 
 void BrowseController::selectionCount(tf::ListView* list)
 {
+    // A click that narrows a wide selection can leave the rows' own flags (what the commands read)
+    // behind the view's selection: they are brought in step at every click.
+    QSet<const QTreeWidgetItem*> chosen;
+    for (const QTreeWidgetItem* item : list->selectedItems()) chosen.insert(item);
+    for (int i = 1; i <= list->Count(); ++i) {
+        QTreeWidgetItem* row = list->Item(i);
+        if (row->isSelected() != chosen.contains(row)) row->setSelected(chosen.contains(row));
+    }
     mintSelectedCount = static_cast<int>(list->selectedItems().size());
     if (mintSelectedCount < 2) mblnSuppressItemShow = false;
 }
@@ -717,17 +764,37 @@ void BrowseController::lvFolder_ItemClick() { selectionCount(m_lvFolder); }
 
 void BrowseController::lvFolder_KeyUp(int key)
 {
-    if (isArrowKey(key) && !mblnSuppressItemShow) showSelectedRowOf(m_lvFolder);
+    // In the folder list the keys that move a page or to an end show the new row too.
+    if ((isArrowKey(key) || isPagingKey(key)) && !mblnSuppressItemShow) showSelectedRowOf(m_lvFolder);
 }
 
-void BrowseController::lvFolder_MouseUp(int button)
+void BrowseController::lvFolder_KeyPress(int key, Qt::KeyboardModifiers modifiers)
 {
     if (m_lvFolder->Count() == 0) return;
-    // The right button's menu belongs to the basket commands.
-    if (button == 2) return;
+    if (key == Qt::Key_Return || key == Qt::Key_Enter)
+        emit addToBasketRequested();
+    else if (key == Qt::Key_A && (modifiers & Qt::ControlModifier))
+        m_lvFolder->selectAll();
+}
+
+void BrowseController::lvFolder_DblClick() { emit addToBasketRequested(); }
+
+void BrowseController::lvFolder_MouseUp(int button) { lvFolder_MouseUp(button, QCursor::pos()); }
+
+void BrowseController::lvFolder_MouseUp(int button, const QPoint& globalPos)
+{
+    if (m_lvFolder->Count() == 0) return;
+    if (button == 2) {
+        m_mnuContextFolderParent->popup(globalPos);
+        return;
+    }
     if (!mblnSuppressItemShow) showSelectedRowOf(m_lvFolder);
     m_lvFolder->setFocus();
 }
+
+void BrowseController::lvFolder_OLEDragDrop() { mblnSuppressItemShow = true; }
+
+void BrowseController::mnuContextFolder_Click(int) { emit addToBasketRequested(); }
 
 void BrowseController::lvPages_GotFocus() { mstrDragSourceList = QStringLiteral("lvPages"); }
 
@@ -744,16 +811,66 @@ void BrowseController::lvPages_KeyUp(int key)
     if (isArrowKey(key) && !mblnSuppressItemShow) showSelectedRowOf(m_pagesList);
 }
 
-void BrowseController::lvPages_MouseUp(int button)
+void BrowseController::lvPages_MouseUp(int button) { lvPages_MouseUp(button, QCursor::pos()); }
+
+void BrowseController::lvPages_MouseUp(int button, const QPoint& globalPos)
 {
     if (!m_pagesList || m_pagesList->Count() == 0) return;
-    if (button == 2) return;
+    if (button == 2) {
+        emit basketMenuRequested(globalPos, mintSelectedCount);
+        return;
+    }
     if (!mblnSuppressItemShow) {
         // Several pages chosen for a command: none of them is previewed, and the focus stays.
         if (mintSelectedCount > 1) return;
         showSelectedRowOf(m_pagesList);
     }
     m_pagesList->setFocus();
+}
+
+void BrowseController::subSaveSelectedPage(tf::ListView* list)
+{
+    QTreeWidgetItem* row = list ? list->SelectedItem() : nullptr;
+    if (!row) return;
+    const QString tag = tf::ListView::Tag(row);
+    if (m_ibMain->Tag() == tag && !previewPending()) {
+        mnuSavePreviewAs_Click(0);
+        return;
+    }
+    // The page is read by a decoder: the save runs once it is shown, not over the file before it.
+    m_saveWhenShown = tag;
+    subShowSelectedFile(row);
+    callResize();
+}
+
+QAction* BrowseController::mnuAbout(int index) const
+{
+    return index >= 0 && index < static_cast<int>(m_mnuAbout.size()) ? m_mnuAbout[index] : nullptr;
+}
+
+QString BrowseController::homePageAddress() { return QString::fromUtf8(tf::version::kHomePage); }
+
+QString BrowseController::tutorialAddress()
+{
+    QUrl url(homePageAddress());
+    QUrlQuery query(url);
+    query.removeAllQueryItems(QStringLiteral("action"));
+    query.addQueryItem(QStringLiteral("action"), QStringLiteral("tutorial"));
+    url.setQuery(query);
+    return url.toString();
+}
+
+void BrowseController::cmdBrowseAbout_Click() { popupBelow(m_mnuAboutParent.get(), m_cmdBrowseAbout); }
+
+void BrowseController::mnuAbout_Click(int index)
+{
+    switch (index) {
+    case 0: subShellOpen(tutorialAddress()); break;
+    case 1: subShellOpen(homePageAddress()); break;
+    case 3: emit helpManualRequested(); break;
+    case 4: emit aboutBoxRequested(); break;
+    default: break;
+    }
 }
 
 bool BrowseController::handleListEvent(tf::ListView* list, QObject* watched, QEvent* event)
@@ -771,6 +888,42 @@ bool BrowseController::handleListEvent(tf::ListView* list, QObject* watched, QEv
     case QEvent::FocusOut:
         if (watched == list && !isFolder && isControlFocusChange(static_cast<QFocusEvent*>(event))) lvPages_LostFocus();
         break;
+    case QEvent::KeyPress: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (watched != list || !isFolder || m_lvFolder->Count() == 0) break;
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (!enter && !key->matches(QKeySequence::SelectAll)) break;
+        if (!key->isAutoRepeat()) lvFolder_KeyPress(enter ? Qt::Key_Return : Qt::Key_A, enter ? Qt::NoModifier : Qt::ControlModifier);
+        return true;
+    }
+    case QEvent::MouseButtonDblClick:
+        if (watched != list && isFolder && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) lvFolder_DblClick();
+        break;
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        if (watched == list || !isFolder) break;
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        // Only rows of the two lists are taken, and as copies: the dragging list keeps its rows.
+        if (drag->source() != m_folderList && drag->source() != m_pagesList) {
+            drag->ignore();
+            return true;
+        }
+        drag->setDropAction(Qt::CopyAction);
+        drag->accept();
+        return true;
+    }
+    case QEvent::Drop: {
+        if (watched == list || !isFolder) break;
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (drop->source() != m_folderList && drop->source() != m_pagesList) {
+            drop->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        lvFolder_OLEDragDrop();
+        return true;
+    }
     case QEvent::KeyRelease: {
         auto* key = static_cast<QKeyEvent*>(event);
         // One show when the key is let go, not one per repeat while it is held.
@@ -789,6 +942,7 @@ bool BrowseController::handleListEvent(tf::ListView* list, QObject* watched, QEv
         auto* mouse = static_cast<QMouseEvent*>(event);
         const int button = vbButton(mouse->button());
         const QPoint at = mouse->position().toPoint();
+        const QPoint globalAt = mouse->globalPosition().toPoint();
         const QPointer<tf::ListView> guard(list);
         m_redeliveringRelease = true;
         QCoreApplication::sendEvent(list->viewport(), event);
@@ -801,9 +955,9 @@ bool BrowseController::handleListEvent(tf::ListView* list, QObject* watched, QEv
                 lvPages_ItemClick();
         }
         if (isFolder)
-            lvFolder_MouseUp(button);
+            lvFolder_MouseUp(button, globalAt);
         else
-            lvPages_MouseUp(button);
+            lvPages_MouseUp(button, globalAt);
         return true;
     }
     default: break;

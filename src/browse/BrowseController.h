@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QObject>
 #include <QPixmap>
+#include <QPoint>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
@@ -172,6 +173,14 @@ public:
     QAction* mnuPreviewFit(int index) const;
     QAction* mnuPreviewType(int index) const;
     QAction* mnuSavePreviewAs(int index) const;
+    // The folder list's menu ("Add to basket") and the browse bar's About menu (its separator is
+    // entry 2, as in the window's menu arrays).
+    QMenu* mnuContextFolderParent() const { return m_mnuContextFolderParent.get(); }
+    QMenu* mnuAboutParent() const { return m_mnuAboutParent.get(); }
+    QAction* mnuAbout(int index) const;
+    // The maker's pages the About menu opens.
+    static QString homePageAddress();
+    static QString tutorialAddress();
 
     // The folder the tree shows, for storing TreeFolder; empty without a tree.
     QString SelectedFolder() const;
@@ -181,6 +190,13 @@ signals:
     void folderListed();
     // The file asked for last is shown, or its failure is.
     void previewSettled();
+    // The folder list's chosen files go to the basket (Enter, a double click, its menu).
+    void addToBasketRequested();
+    // The basket was right-clicked: its menu, at the pointer, with the rows chosen at the click.
+    void basketMenuRequested(const QPoint& globalPos, int selectedCount);
+    // The About menu's "Help Manual" and "About Tavrel Folio".
+    void helpManualRequested();
+    void aboutBoxRequested();
 
 public slots:
     // ---- folder view
@@ -239,6 +255,18 @@ public slots:
     void lvPages_ItemClick();
     void lvPages_KeyUp(int key);
     void lvPages_MouseUp(int button);
+    void lvFolder_KeyPress(int key, Qt::KeyboardModifiers modifiers);
+    void lvFolder_DblClick();
+    // A right button's mouse-up at a point of the screen (the menu opens there).
+    void lvFolder_MouseUp(int button, const QPoint& globalPos);
+    void lvPages_MouseUp(int button, const QPoint& globalPos);
+    void lvFolder_OLEDragDrop();
+    void mnuContextFolder_Click(int index);
+    void cmdBrowseAbout_Click();
+    void mnuAbout_Click(int index);
+    // The basket menu's "Save As": the basket's chosen page is saved, shown first when another
+    // file is (the save waits for it to be shown).
+    void subSaveSelectedPage(tf::ListView* list);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -383,4 +411,10 @@ private:
     QPointer<tf::ListView> m_pagesList;
     QPointer<QWidget> m_pagesViewport;
     bool m_redeliveringRelease = false;
+
+    std::unique_ptr<QMenu> m_mnuContextFolderParent;
+    std::unique_ptr<QMenu> m_mnuAboutParent;
+    std::array<QAction*, 5> m_mnuAbout{};
+    // The page the basket menu's "Save As" waits to see shown.
+    QString m_saveWhenShown;
 };

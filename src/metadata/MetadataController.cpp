@@ -13,6 +13,8 @@
 
 #include <QDialog>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <algorithm>
 #include <QPushButton>
 #include <QTreeWidgetItem>
 
@@ -88,6 +90,10 @@ MetadataController::MetadataController(QWidget* pane, tf::ImageList* icons, QObj
 
     connect(m_lvExif, &QTreeWidget::itemDoubleClicked, this, [this] { subEditAttribute(); });
     connect(m_lvIPTC, &QTreeWidget::itemDoubleClicked, this, [this] { subEditAttribute(); });
+    m_lvExif->header()->setSectionsClickable(true);
+    m_lvIPTC->header()->setSectionsClickable(true);
+    connect(m_lvExif->header(), &QHeaderView::sectionClicked, this, [this](int section) { lvExif_ColumnClick(section + 1); });
+    connect(m_lvIPTC->header(), &QHeaderView::sectionClicked, this, [this](int section) { lvIPTC_ColumnClick(section + 1); });
     // The preview empties the lists before it shows another file; the rows go with what they show.
     connect(m_lvExif->model(), &QAbstractItemModel::modelReset, this, [this] {
         if (!m_showing) m_exifRows.clear();
@@ -147,8 +153,41 @@ void MetadataController::ReadFileIPTCInfo(ImageBox& control, tf::ListView& list,
     show(rows, list);
 }
 
-void MetadataController::show(const tf::MetadataRows& rows, tf::ListView& list)
+namespace {
+
+// The rows in the order the list's caption click asked for, as the list sorts its own rows: each
+// command finds its row by its place in the list.
+void sortRowsLikeList(tf::MetadataRows& rows, const tf::ListView& list)
 {
+    std::vector<tf::MetadataRow> all;
+    for (int i = 0; i < rows.count(); ++i) all.push_back(rows.row(i));
+    const bool byValue = list.SortKey == 1;
+    const bool descending = list.SortOrder == 1;
+    std::stable_sort(all.begin(), all.end(), [&](const tf::MetadataRow& a, const tf::MetadataRow& b) {
+        const int c = QString::compare(byValue ? a.value : a.text, byValue ? b.value : b.text, Qt::CaseInsensitive);
+        return descending ? c > 0 : c < 0;
+    });
+    rows.clear();
+    for (tf::MetadataRow& row : all) rows.add(std::move(row));
+}
+
+} // namespace
+
+void MetadataController::lvExif_ColumnClick(int column)
+{
+    ::subSortListView(m_lvExif, column);
+    showExif();
+}
+
+void MetadataController::lvIPTC_ColumnClick(int column)
+{
+    ::subSortListView(m_lvIPTC, column);
+    showIptc();
+}
+
+void MetadataController::show(tf::MetadataRows& rows, tf::ListView& list)
+{
+    if (list.Sorted) sortRowsLikeList(rows, list);
     m_showing = true;
     rows.showIn(list);
     m_showing = false;

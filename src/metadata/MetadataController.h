@@ -57,6 +57,10 @@ public:
     void cmdEXIFBar_Click(int index);
     void cmdIPTCBar_Click(int index);
     void subEditAttribute();
+    // A click on a column caption of either list (1 = the attribute, 2 = the value): the rows are
+    // sorted by it, and later listings keep that order.
+    void lvExif_ColumnClick(int column);
+    void lvIPTC_ColumnClick(int column);
     void subAddExifAttribute();
     void subDeleteAttribute();
     void subClearAllAttributes();
@@ -78,7 +82,7 @@ private:
     bool writeBack(const QString& file);
     int runDialog(QDialog& dialog);
     void relistIptc();
-    void show(const tf::MetadataRows& rows, tf::ListView& list);
+    void show(tf::MetadataRows& rows, tf::ListView& list);
     void showExif();
     void showIptc();
     void setSelectedIptcValue(const QString& value);

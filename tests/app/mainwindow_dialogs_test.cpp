@@ -8,6 +8,7 @@
 #include "services/modGenericFunctions.h"
 
 #include <QCheckBox>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
@@ -41,6 +42,8 @@ TEST_F(MainWindowTest, AboutButtonOpensTheAboutBoxWhoseLinkOpensTheWebSite)
     frmMain& w = start();
     RecordedShellOpens opens;
     w.browse()->cmdBrowseAbout()->click();
+    w.browse()->mnuAboutParent()->close();
+    w.browse()->mnuAbout(4)->trigger();
     auto* d = w.findChild<frmAbout*>();
     ASSERT_NE(d, nullptr);
     EXPECT_TRUE(d->isVisible());

@@ -200,20 +200,16 @@ void BatchPrintCommands::cmdBatchPrint_Click()
         // Always from the basket's first page, whatever the preview shows.
         job->pipeline = std::make_unique<PagePipeline>(std::make_unique<BasketPageSource>(m_pages.pages()),
                                                        std::make_unique<PrintSink>(p), PipelineSettings{});
-        PagePipeline* pipeline = job->pipeline.get();
         QStringList names;
         for (const basket::PageRecord& page : m_pages.pages()) names << page.text;
-        connect(pipeline, &PagePipeline::progress, this, [this, names](int done, int total, const QString& item) {
-            if (!m_job) return;
-            m_job->command->showProgress(done, total, item);
-            if (frmStatus* status = m_job->command->status())
-                status->lblMessage->setText(QStringLiteral("Printing.. ") + names.value(done));
-        });
-        connect(pipeline, &PagePipeline::finished, this, &BatchPrintCommands::printEnded, Qt::QueuedConnection);
-        job->command->setCancelHandler([pipeline] { pipeline->cancel(); });
-        LongCommand& command = *job->command;
+        Job& running = *job;
         m_job = std::move(job);
-        command.whenShown([pipeline] { pipeline->start(); });
+        LongCommand* command = running.command.get();
+        runForWindow(*command, *running.pipeline, this, [this] { printEnded(); },
+                     [command, names](int done, int, const QString&) {
+                         if (frmStatus* status = command->status())
+                             status->lblMessage->setText(QStringLiteral("Printing.. ") + names.value(done));
+                     });
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("FrmMain.cmdBatchPrint_Click"));
     }

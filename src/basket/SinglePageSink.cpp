@@ -279,15 +279,9 @@ void SinglePageCommands::subSaveAsSinglePage()
         job->sink = sink.get();
         job->pipeline = std::make_unique<PagePipeline>(std::make_unique<BasketPageSource>(m_pages.pages()),
                                                        std::move(sink), std::move(settings));
-        PagePipeline* pipeline = job->pipeline.get();
-        connect(pipeline, &PagePipeline::progress, this, [this](int done, int total, const QString& item) {
-            if (m_job) m_job->command->showProgress(done, total, item);
-        });
-        connect(pipeline, &PagePipeline::finished, this, &SinglePageCommands::runEnded, Qt::QueuedConnection);
-        job->command->setCancelHandler([pipeline] { pipeline->cancel(); });
-        LongCommand& command = *job->command;
+        Job& running = *job;
         m_job = std::move(job);
-        command.whenShown([pipeline] { pipeline->start(); });
+        runForWindow(*running.command, *running.pipeline, this, [this] { runEnded(); });
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("SinglePageCommands.subSaveAsSinglePage"));
     }

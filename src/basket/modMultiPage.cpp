@@ -368,16 +368,9 @@ bool MultiPageCommands::startOutput(const QString& title, OutputPlan& plan, cons
     job->pipeline = std::make_unique<PagePipeline>(std::make_unique<BasketPageSource>(m_pages.pages()),
                                                    std::move(plan.sink), settingsOf(options));
     job->plan = std::move(plan);
-    PagePipeline* pipeline = job->pipeline.get();
-    connect(pipeline, &PagePipeline::progress, this, [this](int done, int total, const QString& item) {
-        if (m_job) m_job->command->showProgress(done, total, item);
-    });
-    connect(pipeline, &PagePipeline::finished, this, &MultiPageCommands::outputEnded, Qt::QueuedConnection);
-    job->command->setCancelHandler([pipeline] { pipeline->cancel(); });
-    LongCommand& command = *job->command;
+    Job& running = *job;
     m_job = std::move(job);
-    // The work starts once the progress window shows its bar and Cancel.
-    command.whenShown([pipeline] { pipeline->start(); });
+    runForWindow(*running.command, *running.pipeline, this, [this] { outputEnded(); });
     return true;
 }
 

@@ -136,10 +136,10 @@ bool PlayerCommands::startBuild(std::unique_ptr<PageSource> source, std::unique_
     // up to the row the preview stops at, so that a show's pages look as the preview does.
     if (replay && m_replayer.hasTasks()) settings.tasks = m_replayer.frozenAsPreviewed();
     job->pipeline = std::make_unique<PagePipeline>(std::move(source), std::move(sink), std::move(settings));
-    PagePipeline* pipeline = job->pipeline.get();
-    connect(pipeline, &PagePipeline::progress, this, [this](int done, int total, const QString& item) {
+    Job& running = *job;
+    m_job = std::move(job);
+    runForWindow(*running.command, *running.pipeline, this, [this] { buildEnded(); }, [this](int done, int, const QString&) {
         if (!m_job) return;
-        m_job->command->showProgress(done, total, item);
         if (done < 0 || done >= static_cast<int>(m_job->pages.size())) return;
         const PageSource::Page& page = m_job->pages[static_cast<size_t>(done)];
         gstrCurrentOperation = QStringLiteral("Current file - '") + page.path + QLatin1Char('\'');
@@ -148,11 +148,6 @@ bool PlayerCommands::startBuild(std::unique_ptr<PageSource> source, std::unique_
             status->lblMessage->setText(page.name);
         }
     });
-    connect(pipeline, &PagePipeline::finished, this, &PlayerCommands::buildEnded, Qt::QueuedConnection);
-    job->command->setCancelHandler([pipeline] { pipeline->cancel(); });
-    LongCommand& command = *job->command;
-    m_job = std::move(job);
-    command.whenShown([pipeline] { pipeline->start(); });
     return true;
 }
 

@@ -124,8 +124,12 @@ TEST_F(MainWindowLists, KeysInTheFolderListAndTheBasketReachTheirCommands)
         untilAdded();
         EXPECT_EQ(shownFile(), c.shown);
         EXPECT_EQ(rowTexts(basket()), c.basketRows);
-        if (c.chosen >= 0) EXPECT_EQ(list->selectedItems().size(), c.chosen);
-        if (c.inBasket) EXPECT_EQ(panel("queue"), QString::number(c.basketRows.size()) + " file(s) in basket");
+        if (c.chosen >= 0) {
+            EXPECT_EQ(list->selectedItems().size(), c.chosen);
+        }
+        if (c.inBasket) {
+            EXPECT_EQ(panel("queue"), QString::number(c.basketRows.size()) + " file(s) in basket");
+        }
     }
 
     // After a drop the keys show nothing until a row is clicked again.

@@ -31,8 +31,6 @@
 #include <sys/wait.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 constexpr int kWidth = 2480; // A4 at 300 dpi
@@ -46,30 +44,6 @@ void usage()
                 "  PNG, by us, by mogrify and by vips (one vips process per page, as a shell loop runs it).\n"
                 "  Prints seconds, pages per second, the peers' time over ours, each run's peak memory (the\n"
                 "  largest process of the run, the page decoders included) and how far the outputs differ.\n");
-}
-
-// ---- measuring a run from a small process of our own: the peak memory the system reports for a
-// child counts what its parent held when it started, so the parent must be small.
-
-int measure(int argc, char** argv)
-{
-    if (argc < 4) return 2;
-    std::vector<char*> args(argv + 3, argv + argc);
-    args.push_back(nullptr);
-    timespec start{}, end{};
-    clock_gettime(CLOCK_MONOTONIC, &start);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return 1;
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return 1;
-    clock_gettime(CLOCK_MONOTONIC, &end);
-    const long long ms = (end.tv_sec - start.tv_sec) * 1000LL + (end.tv_nsec - start.tv_nsec) / 1000000;
-    FILE* out = std::fopen(argv[2], "w");
-    if (!out) return 1;
-    std::fprintf(out, "%d %lld %ld\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1, ms, usage.ru_maxrss);
-    std::fclose(out);
-    return 0;
 }
 
 struct Result {
@@ -275,7 +249,7 @@ void reportDiff(const char* what, const Diff& d)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 2 && std::strcmp(argv[1], "--measure") == 0) return measure(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--measure") == 0) return tf::bench::measure(argc, argv);
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QStringList args = app.arguments().mid(1);

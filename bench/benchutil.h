@@ -10,6 +10,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
 
 namespace tf::bench {
 
@@ -95,6 +103,31 @@ inline bool imageMagickRefusesPdf(const QString& convert)
             lines[i + 1].trimmed() == QLatin1String("pattern: PDF"))
             return true;
     return false;
+}
+
+// `prog --measure OUT CMD ARGS...`: runs CMD from this small process and writes its exit code,
+// wall time in ms and peak memory in KB to OUT. The peak the system reports for a child counts
+// what its parent held when it started, so a benchmark measures its peers through a fresh copy of
+// itself rather than from its own, large, process.
+inline int measure(int argc, char** argv)
+{
+    if (argc < 4) return 2;
+    std::vector<char*> args(argv + 3, argv + argc);
+    args.push_back(nullptr);
+    timespec start{}, end{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return 1;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return 1;
+    clock_gettime(CLOCK_MONOTONIC, &end);
+    const long long ms = (end.tv_sec - start.tv_sec) * 1000LL + (end.tv_nsec - start.tv_nsec) / 1000000;
+    FILE* out = std::fopen(argv[2], "w");
+    if (!out) return 1;
+    std::fprintf(out, "%d %lld %ld\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1, ms, usage.ru_maxrss);
+    std::fclose(out);
+    return 0;
 }
 
 } // namespace tf::bench

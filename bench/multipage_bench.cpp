@@ -39,8 +39,6 @@
 #include <tiffio.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 constexpr int kWidth = 2480; // A4 at 300 dpi
@@ -171,29 +169,6 @@ struct Result {
     long peakKb = 0;
     qint64 bytes = 0;
 };
-
-// Runs a program and measures it from a small process of our own: the peak memory the system
-// reports for a child counts what its parent held when it started, so the parent must be small.
-int measure(int argc, char** argv)
-{
-    if (argc < 4) return 2;
-    std::vector<char*> args(argv + 3, argv + argc);
-    args.push_back(nullptr);
-    timespec start{}, end{};
-    clock_gettime(CLOCK_MONOTONIC, &start);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return 1;
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return 1;
-    clock_gettime(CLOCK_MONOTONIC, &end);
-    const long long ms = (end.tv_sec - start.tv_sec) * 1000LL + (end.tv_nsec - start.tv_nsec) / 1000000;
-    FILE* out = std::fopen(argv[2], "w");
-    if (!out) return 1;
-    std::fprintf(out, "%d %lld %ld\n", WIFEXITED(status) ? WEXITSTATUS(status) : -1, ms, usage.ru_maxrss);
-    std::fclose(out);
-    return 0;
-}
 
 Result runProcess(const QString& program, const QStringList& args, const QString& output)
 {
@@ -475,7 +450,7 @@ int runRatios(const QString& cache)
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::strcmp(argv[1], "--measure") == 0) return measure(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--measure") == 0) return tf::bench::measure(argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir runtime; // created private, as Qt wants its runtime folder
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));

@@ -42,6 +42,15 @@ int utf8Sequence(const unsigned char* p, qsizetype left)
     return n;
 }
 
+// An unpaired low surrogate U+DC80..U+DCFF stands for one byte that is no UTF-8; one that
+// follows a high surrogate is half of a real character.
+bool isEscapedByte(const QString& name, qsizetype i)
+{
+    const char16_t c = name.at(i).unicode();
+    return c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF &&
+           !(i > 0 && QChar::isHighSurrogate(name.at(i - 1).unicode()));
+}
+
 } // namespace
 
 QString fileNameFromBytes(const QByteArray& bytes)
@@ -72,13 +81,10 @@ QByteArray fileNameToBytes(const QString& name)
         if (end > start) bytes += QStringView(name).mid(start, end - start).toUtf8();
     };
     for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t c = name.at(i).unicode();
-        const bool paired = QChar::isLowSurrogate(c) && i > 0 && QChar::isHighSurrogate(name.at(i - 1).unicode());
-        if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF && !paired) {
-            flush(i);
-            bytes += char(c - kEscapeBase);
-            start = i + 1;
-        }
+        if (!isEscapedByte(name, i)) continue;
+        flush(i);
+        bytes += char(name.at(i).unicode() - kEscapeBase);
+        start = i + 1;
     }
     flush(name.size());
     return bytes;
@@ -86,12 +92,8 @@ QByteArray fileNameToBytes(const QString& name)
 
 bool hasEscapedBytes(const QString& name)
 {
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const char16_t c = name.at(i).unicode();
-        if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF &&
-            !(i > 0 && QChar::isHighSurrogate(name.at(i - 1).unicode())))
-            return true;
-    }
+    for (qsizetype i = 0; i < name.size(); ++i)
+        if (isEscapedByte(name, i)) return true;
     return false;
 }
 
@@ -99,12 +101,8 @@ QString readableFileName(const QString& name)
 {
     if (!hasEscapedBytes(name)) return name;
     QString readable = name;
-    for (qsizetype i = 0; i < readable.size(); ++i) {
-        const char16_t c = readable.at(i).unicode();
-        if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF &&
-            !(i > 0 && QChar::isHighSurrogate(readable.at(i - 1).unicode())))
-            readable[i] = QChar(QChar::ReplacementCharacter);
-    }
+    for (qsizetype i = 0; i < readable.size(); ++i)
+        if (isEscapedByte(name, i)) readable[i] = QChar(QChar::ReplacementCharacter);
     return readable;
 }
 

@@ -54,13 +54,13 @@ protected:
         return spy.wait(60000) && spy.first().first().toBool();
     }
 
-    std::optional<players::Package> package(const QString& path)
+    std::optional<players::Package> package(const QString& path, players::OptionsKind kind = players::OptionsKind::Saver)
     {
         const QByteArray bytes = readAll(path);
         QBuffer file;
         file.setData(bytes);
         file.open(QIODevice::ReadOnly);
-        return players::readPackage(file, bytes.size());
+        return players::readPackage(file, bytes.size(), kind);
     }
 
     TempFolder dir;
@@ -218,7 +218,7 @@ TEST_F(Builders, EffectOptionsCarryOverWithinARun)
     // A fresh run: the record is empty whatever the style.
     ASSERT_TRUE(commands.subMakeEffectExe(0, dir.file(QStringLiteral("plain.exe")), previewed, true));
     ASSERT_TRUE(finished());
-    auto p = package(dir.file(QStringLiteral("plain.exe")));
+    auto p = package(dir.file(QStringLiteral("plain.exe")), players::OptionsKind::Effect);
     ASSERT_TRUE(p);
     ASSERT_EQ(p->items.size(), 1);
     EXPECT_EQ(p->items[0].name, QStringLiteral("Single"));
@@ -236,10 +236,10 @@ TEST_F(Builders, EffectOptionsCarryOverWithinARun)
     EXPECT_EQ(gudtSettings.EffectExe.Style, 2);
     ASSERT_TRUE(commands.subMakeEffectExe(0, dir.file(QStringLiteral("plain.exe")), previewed, false));
     ASSERT_TRUE(finished());
-    p = package(dir.file(QStringLiteral("plain.exe")));
+    p = package(dir.file(QStringLiteral("plain.exe")), players::OptionsKind::Effect);
     ASSERT_TRUE(p);
     EXPECT_EQ(players::unpackEffectOptions(p->options)->RollingText, QByteArray("Hello"));
-    EXPECT_TRUE(package(dir.file(QStringLiteral("rain.exe"))));
+    EXPECT_TRUE(package(dir.file(QStringLiteral("rain.exe")), players::OptionsKind::Effect));
 }
 
 TEST_F(Builders, EffectShowAsksBeforeReplacingAndNeedsAPicture)

@@ -259,12 +259,19 @@ TEST_F(Builders, EffectShowAsksBeforeReplacingAndNeedsAPicture)
 
 TEST_F(Builders, EffectDialogShowsTheChosenStylesOptions)
 {
+    gudtSettings.EffectExe.Style = 3;
+    gudtSettings.EffectExe.ClockKind = 0;
     frmExecutable dialog(commands);
     auto* styles = dialog.findChild<QListWidget*>(QStringLiteral("lstStyles"));
     const auto shown = [&](const char* name) {
         return dialog.findChild<QWidget*>(QString::fromLatin1(name))->isVisibleTo(&dialog);
     };
+    // Opened on the analog clock: its options, but not its picture until a choice is made.
+    EXPECT_TRUE(shown("frameClock"));
+    EXPECT_FALSE(shown("picClock"));
+    styles->setCurrentRow(0);
     styles->setCurrentRow(3);
+    EXPECT_TRUE(shown("picClock"));
     dialog.findChild<QRadioButton*>(QStringLiteral("optClock_1"))->click();
     EXPECT_TRUE(shown("cmdDigitalClockColor"));
     EXPECT_TRUE(shown("lblDigitalClockColor"));

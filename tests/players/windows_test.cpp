@@ -219,6 +219,21 @@ TEST(SaverPlayer, APageThatCannotBeReadLeavesThePreviousOneAndTheShowGoesOn)
     }
 }
 
+TEST(SaverPlayer, APageSmallerThanTheScreenSitsInItsMiddleOnTheChosenColour)
+{
+    TempFolder dir;
+    // A red page smaller than the screen, then a yellow one wider than it; on teal.
+    QImage wide(90, 10, QImage::Format_RGB32);
+    wide.fill(Qt::yellow);
+    SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), tf::fncPageJpeg(wide, 90)}, packSaverOptions({0x00808000, 3})),
+                       false);
+    window.resize(60, 40);
+    for (const char* reference : {"saver-page-centred", "saver-page-wider-than-the-screen"}) {
+        EXPECT_TRUE(matchesReference(window.grab().toImage(), QString::fromLatin1(reference))) << reference;
+        window.cmdNext_Click();
+    }
+}
+
 TEST(SlidePlayer, EachButtonShowsItsPressedPictureWhileHeldDown)
 {
     TempFolder dir;

@@ -15,6 +15,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -192,6 +193,26 @@ TEST_F(Builders, TheProgressWindowNamesTheFileAndTheLastStep)
     EXPECT_FALSE(atHide.barShown);
     EXPECT_EQ(atHide.message, QStringLiteral("page two.png"));
     EXPECT_EQ(atHide.operation, QStringLiteral("Current file - '") + basket[1].tag + QLatin1Char('\''));
+}
+
+TEST_F(Builders, CancelBeforeAnyPageWritesNothingAndSaysNothing)
+{
+    for (const char* name : {"one.png", "two.png", "three.png"}) {
+        basket::PageRecord record;
+        record.tag = record.source = page(QString::fromLatin1(name));
+        basket.push_back(record);
+    }
+    dialogs.answerFile(dir.file(QStringLiteral("cancelled")));
+    ASSERT_TRUE(commands.MkSaver(1));
+    frmStatus* status = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<frmStatus*>(w); s && s->isVisible()) status = s;
+    ASSERT_NE(status, nullptr);
+    // Pressed before the work begins, which waits for the window to be painted.
+    status->cmdCancel->click();
+    EXPECT_FALSE(finished());
+    EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join(' ').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("cancelled.exe"))));
 }
 
 TEST_F(Builders, NoToOverwriteAsksAgainAndCancelWritesNothing)

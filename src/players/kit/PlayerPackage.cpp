@@ -277,7 +277,6 @@ struct Reading {
             if (!offset || !size) return fail(Damage::List);
             package.items.push_back({QString::fromUtf8(fields[0]), *offset, *size});
         }
-        if (!lines.last().isEmpty()) return fail(Damage::List);
 
         // The blobs one after another: the player's 0, each page and its 0, the record, the list.
         qint64 next = package.items.isEmpty() ? package.optionsOffset : package.items.first().offset;

@@ -36,8 +36,8 @@ QString tiffMetadata(const QByteArray& bytes);
 // The bytes as a dead run's work-file journal ("@" stands for a scratch folder holding files of
 // the user's); the start-up clean-up may remove only the program's own work files.
 QString workJournal(const QByteArray& bytes);
-// The bytes as a built show: a package taken by the players' reader names only bytes inside the
-// file, and its pages and options, written again by the builders' writer, read back the same.
+// The bytes as a built show: a package the players' reader takes (with either options record) is
+// exactly what the builders' writer writes from what was read, byte for byte.
 QString playerPackage(const QByteArray& bytes);
 // The first byte picks the file name's extension; the rest is the picture file.
 QString loader(const QByteArray& bytes);

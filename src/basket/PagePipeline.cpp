@@ -37,13 +37,14 @@ public:
     PagesAhead& operator=(const PagesAhead&) = delete;
 
     // The decode made ahead for page i (taken once, in increasing i), nothing when it was not
-    // decoded ahead or the job was cancelled while it waited. Reads the following pages ahead.
-    std::optional<decode::DecodeResult> take(int i)
+    // decoded ahead or the job was cancelled while it waited (unless `finishing`: then a Cancel
+    // still waits for page i). Reads the following pages ahead.
+    std::optional<decode::DecodeResult> take(int i, bool finishing)
     {
-        fill(i + 1);
+        if (!m_cancel.load()) fill(i + 1);
         const auto it = m_indexes.find(i);
         if (it == m_indexes.end()) {
-            fill(i + 1 + m_depth);
+            if (!m_cancel.load()) fill(i + 1 + m_depth);
             return std::nullopt;
         }
         const int wanted = it->second;
@@ -51,7 +52,7 @@ public:
         std::optional<decode::DecodeResult> result;
         // This is the worker's own wait: every decode ends within the decoders' time limit, and a
         // Cancel is seen within one step.
-        while (!result && m_batch.pending() > 0 && !m_cancel.load()) {
+        while (!result && m_batch.pending() > 0 && (finishing || !m_cancel.load())) {
             std::optional<decode::DecodeBatch::Finished> f = m_batch.nextInOrder(std::chrono::milliseconds(50));
             if (f && f->index == wanted) result = std::move(f->result);
             if (f && f->index > wanted) break;
@@ -61,7 +62,8 @@ public:
             m_batch.cancel();
             m_indexes.clear();
             m_next = m_pages.count();
-            return std::nullopt;
+            if (!finishing) result.reset();
+            return result;
         }
         fill(i + 1 + m_depth);
         return result;
@@ -186,6 +188,7 @@ void PagePipeline::work()
         applySettings();
         sink.open(doc, *m_source);
         const auto asItIs = [&](const QString& path) { return !replays && sink.takesAsItIs(path); };
+        const bool finishesPage = sink.finishesPageOnCancel();
         // Pages pulled one by one cannot be read ahead: they are pictures already, or come too late.
         std::optional<PagesAhead> ahead;
         if (!pulled)
@@ -212,8 +215,8 @@ void PagePipeline::work()
                 ++r.written;
                 continue;
             }
-            std::optional<decode::DecodeResult> decoded = ahead ? ahead->take(i) : std::nullopt;
-            if (m_cancel.load()) {
+            std::optional<decode::DecodeResult> decoded = ahead ? ahead->take(i, finishesPage) : std::nullopt;
+            if (m_cancel.load() && !finishesPage) {
                 r.cancelled = true;
                 break;
             }

@@ -84,6 +84,9 @@ public:
     // Whether a Cancel keeps the pages taken before it (a new file, an append) or drops them
     // (a new document that was to replace an existing file).
     virtual bool keepsPagesOnCancel() const = 0;
+    // Whether a Cancel first lets the page under way be read and taken (a show keeps every page
+    // the user saw go by), or stops before it.
+    virtual bool finishesPageOnCancel() const { return false; }
 };
 
 struct PipelineSettings {

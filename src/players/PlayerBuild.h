@@ -49,8 +49,9 @@ public:
     void addPage(ImageDocument& doc) override;
     void commit(ImageDocument& doc) override;
     void rollback(ImageDocument& doc) noexcept override;
-    // A Cancel still makes a whole show of the pages taken before it.
+    // A Cancel still makes a whole show of the pages taken before it, the one under way included.
     bool keepsPagesOnCancel() const override { return true; }
+    bool finishesPageOnCancel() const override { return true; }
 
 private:
     QString m_player;

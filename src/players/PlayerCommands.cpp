@@ -159,7 +159,7 @@ void PlayerCommands::buildEnded()
     const PipelineResult& r = job->pipeline->result();
     if (!r.failure.isEmpty())
         MsgBox(QStringLiteral("The show could not be written.\n") + r.failure, vbCritical);
-    else if (!r.committed)
+    else if (!r.committed && !r.cancelled) // a Cancel before any page was taken leaves nothing to say
         MsgBox(job->nothingWritten, vbExclamation);
     const bool written = r.committed;
     job.reset();

@@ -137,8 +137,6 @@ void frmExecutable::subSetup()
     players::setButtonColor(m_cmdHour, saved.HourHandColor);
     players::setButtonColor(m_cmdMinute, saved.MinuteHandColor);
     players::setButtonColor(m_cmdSecond, saved.SecondHandColor);
-    // The clock picture shows once the clock's style is chosen and analog.
-    if (m_lstStyles->currentRow() == 3 && m_optClock[0]->isChecked()) m_picClock->show();
 }
 
 void frmExecutable::lstStyles_Click()

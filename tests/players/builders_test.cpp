@@ -15,6 +15,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,13 +55,13 @@ protected:
         return spy.wait(60000) && spy.first().first().toBool();
     }
 
-    std::optional<players::Package> package(const QString& path)
+    std::optional<players::Package> package(const QString& path, players::OptionsKind kind = players::OptionsKind::Saver)
     {
         const QByteArray bytes = readAll(path);
         QBuffer file;
         file.setData(bytes);
         file.open(QIODevice::ReadOnly);
-        return players::readPackage(file, bytes.size());
+        return players::readPackage(file, bytes.size(), kind);
     }
 
     TempFolder dir;
@@ -194,6 +195,26 @@ TEST_F(Builders, TheProgressWindowNamesTheFileAndTheLastStep)
     EXPECT_EQ(atHide.operation, QStringLiteral("Current file - '") + basket[1].tag + QLatin1Char('\''));
 }
 
+TEST_F(Builders, CancelBeforeAnyPageWritesNothingAndSaysNothing)
+{
+    for (const char* name : {"one.png", "two.png", "three.png"}) {
+        basket::PageRecord record;
+        record.tag = record.source = page(QString::fromLatin1(name));
+        basket.push_back(record);
+    }
+    dialogs.answerFile(dir.file(QStringLiteral("cancelled")));
+    ASSERT_TRUE(commands.MkSaver(1));
+    frmStatus* status = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<frmStatus*>(w); s && s->isVisible()) status = s;
+    ASSERT_NE(status, nullptr);
+    // Pressed before the work begins, which waits for the window to be painted.
+    status->cmdCancel->click();
+    EXPECT_FALSE(finished());
+    EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join(' ').toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("cancelled.exe"))));
+}
+
 TEST_F(Builders, NoToOverwriteAsksAgainAndCancelWritesNothing)
 {
     basket::PageRecord record;
@@ -218,7 +239,7 @@ TEST_F(Builders, EffectOptionsCarryOverWithinARun)
     // A fresh run: the record is empty whatever the style.
     ASSERT_TRUE(commands.subMakeEffectExe(0, dir.file(QStringLiteral("plain.exe")), previewed, true));
     ASSERT_TRUE(finished());
-    auto p = package(dir.file(QStringLiteral("plain.exe")));
+    auto p = package(dir.file(QStringLiteral("plain.exe")), players::OptionsKind::Effect);
     ASSERT_TRUE(p);
     ASSERT_EQ(p->items.size(), 1);
     EXPECT_EQ(p->items[0].name, QStringLiteral("Single"));
@@ -236,10 +257,10 @@ TEST_F(Builders, EffectOptionsCarryOverWithinARun)
     EXPECT_EQ(gudtSettings.EffectExe.Style, 2);
     ASSERT_TRUE(commands.subMakeEffectExe(0, dir.file(QStringLiteral("plain.exe")), previewed, false));
     ASSERT_TRUE(finished());
-    p = package(dir.file(QStringLiteral("plain.exe")));
+    p = package(dir.file(QStringLiteral("plain.exe")), players::OptionsKind::Effect);
     ASSERT_TRUE(p);
     EXPECT_EQ(players::unpackEffectOptions(p->options)->RollingText, QByteArray("Hello"));
-    EXPECT_TRUE(package(dir.file(QStringLiteral("rain.exe"))));
+    EXPECT_TRUE(package(dir.file(QStringLiteral("rain.exe")), players::OptionsKind::Effect));
 }
 
 TEST_F(Builders, EffectShowAsksBeforeReplacingAndNeedsAPicture)
@@ -259,12 +280,19 @@ TEST_F(Builders, EffectShowAsksBeforeReplacingAndNeedsAPicture)
 
 TEST_F(Builders, EffectDialogShowsTheChosenStylesOptions)
 {
+    gudtSettings.EffectExe.Style = 3;
+    gudtSettings.EffectExe.ClockKind = 0;
     frmExecutable dialog(commands);
     auto* styles = dialog.findChild<QListWidget*>(QStringLiteral("lstStyles"));
     const auto shown = [&](const char* name) {
         return dialog.findChild<QWidget*>(QString::fromLatin1(name))->isVisibleTo(&dialog);
     };
+    // Opened on the analog clock: its options, but not its picture until a choice is made.
+    EXPECT_TRUE(shown("frameClock"));
+    EXPECT_FALSE(shown("picClock"));
+    styles->setCurrentRow(0);
     styles->setCurrentRow(3);
+    EXPECT_TRUE(shown("picClock"));
     dialog.findChild<QRadioButton*>(QStringLiteral("optClock_1"))->click();
     EXPECT_TRUE(shown("cmdDigitalClockColor"));
     EXPECT_TRUE(shown("lblDigitalClockColor"));

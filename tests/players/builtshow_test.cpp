@@ -137,28 +137,70 @@ TEST(BuiltShow, NoPageReadableMeansNoShow)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
-TEST(BuiltShow, CancelKeepsAWholeShowOfThePagesBefore)
+TEST(BuiltShow, CancelFinishesThePageUnderWayAndKeepsAWholeShow)
 {
     TempFolder dir;
-    const QString show = dir.file(QStringLiteral("cut.scr"));
     setPlayerProgramFolder(QStringLiteral(TF_PLAYER_DIR));
-    PagePipeline pipeline(std::make_unique<BasketPageSource>(threePages(dir)),
-                          std::make_unique<PlayerPackageSink>(show, fncPlayerProgram(QStringLiteral("SAVER")),
-                                                              players::packSaverOptions({}), 80),
-                          {});
-    QObject::connect(&pipeline, &PagePipeline::progress, [&](int done, int, const QString&) {
-        if (done == 1) pipeline.cancel();
-    });
-    const PipelineResult r = pipeline.runHere();
-    EXPECT_TRUE(r.cancelled);
-    ASSERT_TRUE(r.committed);
-    EXPECT_TRUE(runDumping(show).out.contains(QStringLiteral("items 1\nitem 0 page 1_x.png")));
+    const std::vector<basket::PageRecord> pages = threePages(dir);
+    // Cancelled while page 1, then page 2 of 3 is read.
+    for (const int during : {1, 2}) {
+        const QString show = dir.file(QStringLiteral("cut%1.scr").arg(during));
+        PagePipeline pipeline(std::make_unique<BasketPageSource>(pages),
+                              std::make_unique<PlayerPackageSink>(show, fncPlayerProgram(QStringLiteral("SAVER")),
+                                                                  players::packSaverOptions({}), 80),
+                              {});
+        QObject::connect(&pipeline, &PagePipeline::progress, [&](int done, int, const QString&) {
+            if (done == during - 1) pipeline.cancel();
+        });
+        const PipelineResult r = pipeline.runHere();
+        EXPECT_TRUE(r.cancelled);
+        ASSERT_TRUE(r.committed) << during;
+        EXPECT_EQ(r.written, during);
+        const QString out = runDumping(show).out;
+        EXPECT_TRUE(out.contains(QStringLiteral("items %1\nitem 0 page 1_x.png").arg(during))) << out.toStdString();
+    }
+}
+
+TEST(BuiltShow, ADamagedSlideShowSaysSoAndTheScreenSaverEndsQuietly)
+{
+    TempFolder dir;
+    std::vector<basket::PageRecord> pages = threePages(dir);
+    pages.resize(2);
+    for (const char* player : {"SLIDE", "SAVER"}) {
+        const QString built = dir.file(QStringLiteral("whole-%1").arg(QString::fromLatin1(player)));
+        ASSERT_TRUE(build(pages, built, QString::fromLatin1(player), players::packSaverOptions({})).committed);
+        const QByteArray bytes = readAll(built);
+        const qsizetype listOffset = bytes.right(11).trimmed().toLongLong();
+        QByteArray early = bytes, notJpeg = bytes, longer = bytes;
+        // The trailer names the list a byte early; the first page's first byte is gone; the
+        // options record has a byte more.
+        early.replace(early.size() - 11, 10, QByteArray::number(listOffset - 1).leftJustified(10, ' '));
+        notJpeg[bytes.mid(listOffset).split(';').at(1).toLongLong()] = 'J';
+        longer.insert(listOffset, 'x');
+        longer.replace(longer.size() - 11, 10, QByteArray::number(listOffset + 1).leftJustified(10, ' '));
+        for (const QByteArray& damaged : {early, notJpeg, longer}) {
+            const QString show = dir.file(QStringLiteral("damaged"));
+            QFile::remove(show);
+            dir.write(QStringLiteral("damaged"), damaged);
+            QFile::setPermissions(show, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            const PlayerRun run = runDumping(show);
+            EXPECT_EQ(run.exitCode, 0);
+            if (QLatin1String(player) == QLatin1String("SLIDE"))
+                EXPECT_TRUE(run.out.startsWith(QStringLiteral("damaged package\nmessage This slide show cannot be shown: ")))
+                    << run.out.toStdString();
+            else
+                EXPECT_EQ(run.out, QStringLiteral("damaged package\n"));
+        }
+    }
 }
 
 TEST(BuiltShow, EffectShowsWithoutAReadablePageEndWithoutAWindow)
 {
     TempFolder dir;
-    const QByteArray notAPicture = "no JPEG at all";
+    // Framed as a JPEG, so the package is whole; its picture data is cut short.
+    QImage picture(16, 16, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    const QByteArray notAPicture = fncPageJpeg(picture, 80).first(40) + "\xff\xd9";
     for (const char* player : {"simple", "watery", "rainingtext", "clock"}) {
         for (const bool withPage : {false, true}) {
             const QString show = dir.file(QStringLiteral("%1-%2").arg(QString::fromLatin1(player)).arg(withPage));

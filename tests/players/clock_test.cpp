@@ -61,6 +61,25 @@ TEST(ClockDrawing, StraightOntoAPictureAsIntoTheArray)
     EXPECT_EQ(direct, viaArray);
 }
 
+TEST(ClockDrawing, AColourThatDoesNotTranslateDrawsBlack)
+{
+    const struct {
+        uint32_t color;
+        QRgb drawn;
+    } cases[] = {
+        {0x00FF0000u, qRgb(0, 0, 255)},  {0x02FF0000u, qRgb(0, 0, 255)}, // plain, palette-relative
+        {0x80000008u, qRgb(0, 0, 0)},    {0x8000000Fu, qRgb(212, 208, 200)}, // window text, button face
+        {0x05FF0000u, qRgb(0, 0, 0)},    {0x7F00FF00u, qRgb(0, 0, 0)}, // no such kind of colour
+        {0x8000001Fu, qRgb(0, 0, 0)},    {0x80120005u, qRgb(0, 0, 0)}, // no such system colour
+    };
+    for (const auto& c : cases) {
+        QImage picture = white();
+        clsDemoClock().LineGP(picture, 2, 10, 30, 10, static_cast<tf::OleColor>(c.color));
+        // The line's own pixels take the colour whole.
+        EXPECT_EQ(picture.pixel(16, 10), c.drawn) << std::hex << c.color;
+    }
+}
+
 TEST(ClockDrawing, ArrayOnlyBetweenDIBAndArray2Pic)
 {
     tf::ScriptedMessageBoxes boxes;

@@ -1,20 +1,33 @@
 #include "players/kit/PlayerPackage.h"
 
+#include "players/PlayerBuild.h"
+#include "support/testenv.h"
+
 #include <QBuffer>
+#include <QFileInfo>
+#include <QImage>
 #include <gtest/gtest.h>
 
 #include <functional>
 
 using namespace tf::players;
+using tf::test::TempFolder;
+using tf::test::readAll;
 
 namespace {
 
-std::optional<Package> read(const QByteArray& bytes)
+std::optional<Package> read(const QByteArray& bytes, OptionsKind kind = OptionsKind::Saver, QString* damage = nullptr)
 {
     QBuffer file;
     file.setData(bytes);
     file.open(QIODevice::ReadOnly);
-    return readPackage(file, bytes.size());
+    return readPackage(file, bytes.size(), kind, damage);
+}
+
+// Bytes that frame a JPEG as every JPEG file is framed; the reader decodes no page.
+QByteArray jpegLike(int size)
+{
+    return QByteArray("\xff\xd8\xff", 3) + QByteArray(size - 5, 'j') + QByteArray("\xff\xd9", 2);
 }
 
 // A file of `body` followed by `list` (the list text, ";\r\n" included) and a trailer naming where
@@ -29,7 +42,7 @@ QByteArray forge(const QByteArray& body, const QByteArray& list)
 TEST(PlayerPackage, WritesWhatTheReaderFindsAgain)
 {
     const QByteArray player("\x7f" "ELF player", 11);
-    const QList<QByteArray> jpegs = {QByteArray(100, 'a'), QByteArray(1, 'b'), QByteArray(37, 'c')};
+    const QList<QByteArray> jpegs = {jpegLike(100), jpegLike(5), jpegLike(37)};
     QBuffer out;
     out.open(QIODevice::WriteOnly);
     PackageWriter writer(out);
@@ -63,6 +76,10 @@ TEST(PlayerPackage, WritesWhatTheReaderFindsAgain)
     // The list ends the file: its length, the 0 and the trailer make up the rest.
     const QByteArray list = bytes.mid(expected + kSaverOptionsSize);
     EXPECT_TRUE(list.startsWith("one.tif;12;100;\r\n"));
+    // The same bytes as the effect shows' record they are not.
+    QString damage;
+    EXPECT_FALSE(read(bytes, OptionsKind::Effect, &damage));
+    EXPECT_EQ(damage, QStringLiteral("its options are damaged."));
     EXPECT_TRUE(list.contains(QByteArray("OPTIONS;") + QByteArray::number(expected) + ";\r\n"));
 }
 
@@ -106,57 +123,82 @@ TEST(PlayerPackage, OptionRecordsThatDoNotFitAreRefused)
     EXPECT_FALSE(unpackSaverOptions(QByteArray(5, '\0')));
 }
 
-TEST(PlayerPackage, CorruptPackagesAreRefused)
+TEST(PlayerPackage, PackagesTheWriterCannotHaveWrittenAreRefused)
 {
-    const QByteArray body(64, 'P'); // player 0..9, page 10..29 (+0), options at 31
+    // player 0..8 and its 0, a page at 10..29 and its 0, the record at 31..36, the list at 37.
+    const QByteArray body = QByteArray(9, 'P') + '\0' + jpegLike(20) + '\0' + packSaverOptions({});
     const QByteArray good = forge(body, "a;10;20;\r\nOPTIONS;31;\r\n");
     ASSERT_TRUE(read(good));
 
     struct Case {
         const char* what;
         QByteArray bytes;
+        OptionsKind kind = OptionsKind::Saver;
     };
     const auto withTrailerChars = [&](const QByteArray& chars) {
         QByteArray b = good;
         b.replace(b.size() - 11, 10, chars);
         return b;
     };
-    const auto withTrailerByte = [&](int at, char c) {
+    const auto withByte = [&](qsizetype at, char c) {
         QByteArray b = good;
-        b[b.size() - 15 + at] = c;
+        b[at < 0 ? b.size() + at : at] = c;
         return b;
     };
     const Case cases[] = {
-        {"no trailer at all", body},
-        {"shorter than a trailer", good.right(14)},
-        {"a letter among the digits", withTrailerChars("6x        ")},
-        {"a sign", withTrailerChars("+64       ")},
-        {"a digit after the padding", withTrailerChars("64       1")},
-        {"only spaces", withTrailerChars("          ")},
-        {"more than 31 bits", withTrailerChars("4294967360")},
-        {"bad magic", withTrailerByte(0, 9)},
-        {"no closing zero", withTrailerByte(14, 'x')},
+        {"bad magic", withByte(-15, 9)},
+        {"no closing zero", withByte(-1, 'x')},
         {"list offset zero", withTrailerChars("0         ")},
+        {"list offset with a leading zero", withTrailerChars("037       ")},
         {"list offset past the end", withTrailerChars("9999      ")},
+        {"list offset a byte early", withTrailerChars("36        ")},
+        {"list offset three bytes early", withTrailerChars("34        ")},
+        {"list offset a byte late", withTrailerChars("38        ")},
         {"list not ended by ;CR LF", forge(body, "a;10;20;\r\nOPTIONS;31\r\n")},
         {"no OPTIONS line", forge(body, "a;10;20;\r\n")},
         {"OPTIONS not last", forge(body, "OPTIONS;31;\r\na;10;20;\r\n")},
-        {"options past the list", forge(body, "OPTIONS;65;\r\n")},
-        {"options too short for any record", forge(body, "OPTIONS;60;\r\n")},
+        {"OPTIONS with a field more", forge(body, "a;10;20;\r\nOPTIONS;31;;\r\n")},
+        {"options past the list", forge(body, "a;10;20;\r\nOPTIONS;38;\r\n")},
+        {"options record a byte long", forge(body + 'x', "a;10;20;\r\nOPTIONS;31;\r\n")},
+        {"options record a byte short", forge(body.chopped(1), "a;10;20;\r\nOPTIONS;31;\r\n")},
+        {"options record of the other kind", good, OptionsKind::Effect},
+        {"options not right after the page", forge(body, "a;10;20;\r\nOPTIONS;32;\r\n")},
         {"page past the options", forge(body, "a;10;21;\r\nOPTIONS;31;\r\n")},
+        {"page not right after the player", forge(body, "a;11;19;\r\nOPTIONS;31;\r\n")},
+        {"no 0 after the player", withByte(9, 'P')},
+        {"no 0 after the page", withByte(30, 'x')},
+        {"page not a JPEG", withByte(10, 'J')},
+        {"page without its end marker", withByte(29, 'x')},
         {"page offset negative", forge(body, "a;-1;20;\r\nOPTIONS;31;\r\n")},
         {"page size with exponent", forge(body, "a;10;2e1;\r\nOPTIONS;31;\r\n")},
-        {"page number too long", forge(body, "a;10;00000000020;\r\nOPTIONS;31;\r\n")},
+        {"page size with a leading zero", forge(body, "a;10;020;\r\nOPTIONS;31;\r\n")},
         {"a name with ';'", forge(body, "a;b;10;20;\r\nOPTIONS;31;\r\n")},
+        {"a name with a 0 byte", forge(body, QByteArray("a") + '\0' + "b;10;20;\r\nOPTIONS;31;\r\n")},
+        {"a name that is not UTF-8", forge(body, "a\xe4;10;20;\r\nOPTIONS;31;\r\n")},
         {"a line with LF only", forge(body, "a;10;20;\nOPTIONS;31;\r\n")},
         {"an empty line", forge(body, "\r\nOPTIONS;31;\r\n")},
     };
-    for (const Case& c : cases) EXPECT_FALSE(read(c.bytes)) << c.what;
+    for (const Case& c : cases) {
+        QString damage;
+        EXPECT_FALSE(read(c.bytes, c.kind, &damage)) << c.what;
+        // A file that ends in a trailer's number is a damaged show, and says so.
+        EXPECT_FALSE(damage.isEmpty()) << c.what;
+    }
+
+    // No package at all: nothing to say.
+    const QByteArray none[] = {body, good.right(14), withTrailerChars("6x        "), withTrailerChars("+37       "),
+                               withTrailerChars("37       1"), withTrailerChars("          "),
+                               withTrailerChars("4294967360")};
+    for (const QByteArray& bytes : none) {
+        QString damage = QStringLiteral("unset");
+        EXPECT_FALSE(read(bytes, OptionsKind::Saver, &damage)) << bytes.right(15).toHex().toStdString();
+        EXPECT_TRUE(damage.isEmpty()) << bytes.right(15).toHex().toStdString();
+    }
 }
 
 TEST(PlayerPackage, ZeroPagesIsAPackageWithNothingToShow)
 {
-    const std::optional<Package> p = read(forge(QByteArray(40, 'P'), "OPTIONS;34;\r\n"));
+    const std::optional<Package> p = read(forge(QByteArray(33, 'P') + '\0' + packSaverOptions({}), "OPTIONS;34;\r\n"));
     ASSERT_TRUE(p);
     EXPECT_TRUE(p->items.isEmpty());
     EXPECT_EQ(p->options.size(), 6);
@@ -179,4 +221,97 @@ TEST(PlayerPackage, WriterRefusesAShowPastTwoGigabytes)
     EXPECT_EQ(taken, 7);
     EXPECT_FALSE(writer.error().isEmpty());
     EXPECT_FALSE(writer.finish(packSaverOptions({})));
+}
+
+namespace {
+
+// A show built as the builders build it, with a small stand-in for the player program.
+QByteArray builtShow(const TempFolder& dir, const QString& resource, int pages, const QByteArray& options)
+{
+    const QString program = tf::fncPlayerProgram(resource);
+    const QString fake = dir.write(QFileInfo(program).fileName(), QByteArray("\x7f" "ELF stand-in player"));
+    std::vector<tf::basket::PageRecord> basket;
+    for (int i = 0; i < pages; ++i) {
+        QImage page(24 + 5 * i, 16, QImage::Format_RGB32);
+        page.fill(qRgb(40 * i, 120, 200));
+        const QString path = dir.file(QStringLiteral("page%1.png").arg(i));
+        page.save(path);
+        basket.push_back({});
+        basket.back().tag = basket.back().source = path;
+        basket.back().text = QStringLiteral("page %1").arg(i);
+    }
+    const QString target = dir.file(resource);
+    tf::PagePipeline pipeline(std::make_unique<tf::BasketPageSource>(basket),
+                              std::make_unique<tf::PlayerPackageSink>(target, fake, options, 80), {});
+    EXPECT_TRUE(pipeline.runHere().committed);
+    return readAll(target);
+}
+
+// The package as the writer writes it from what the reader found: the player being all before
+// the first blob's 0, the pages' bytes where the list says.
+QByteArray rewritten(const QByteArray& bytes, const Package& package)
+{
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    PackageWriter writer(out);
+    const qsizetype first = package.items.isEmpty() ? package.optionsOffset : package.items.first().offset;
+    writer.writePlayer(bytes.first(first - 1));
+    for (const PlayerItem& item : package.items) writer.addPage(item.name, bytes.mid(item.offset, item.size));
+    writer.finish(package.options);
+    return out.data();
+}
+
+} // namespace
+
+TEST(PlayerPackage, EveryMutationOfABuiltShowsTailIsRefusedOrStillAsWritten)
+{
+    TempFolder dir;
+    tf::setPlayerProgramFolder(dir.path());
+    EffectExeOptions clock;
+    clock.RollingText = "Happy Greetings!";
+    const struct {
+        const char* resource;
+        int pages;
+        QByteArray options;
+        OptionsKind kind;
+    } shows[] = {{"SLIDE", 3, packSaverOptions({0x00FF8000, 4}), OptionsKind::Saver},
+                 {"CLOCK", 1, packEffectOptions(clock), OptionsKind::Effect}};
+    for (const auto& show : shows) {
+        const QByteArray built = builtShow(dir, QString::fromLatin1(show.resource), show.pages, show.options);
+        const std::optional<Package> original = read(built, show.kind);
+        ASSERT_TRUE(original) << show.resource;
+        ASSERT_EQ(rewritten(built, *original), built);
+
+        // Every byte of the tail (the last page's end, the options, the list, the trailer) changed,
+        // removed, or with a byte put before it, and the file cut there.
+        struct Mutant {
+            QByteArray bytes;
+            bool mustFail; // a cut file, or a changed trailer
+        };
+        std::vector<Mutant> mutants;
+        const qsizetype trailer = built.size() - kTrailerSize;
+        for (qsizetype at = built.size() - 600; at < built.size(); ++at) {
+            const char was = built.at(at);
+            for (const char c : {'\0', '\xff', '\xd9', '0', '1', '9', ';', '\r', '\n', ' ', 'O', char(was + 1),
+                                 char(was - 1), char(was ^ 0x40)}) {
+                if (c == was) continue;
+                QByteArray m = built;
+                m[at] = c;
+                mutants.push_back({m, at >= trailer});
+            }
+            mutants.push_back({QByteArray(built).remove(at, 1), at >= trailer});
+            for (const char c : {'\0', '0', ';', ' '}) mutants.push_back({QByteArray(built).insert(at, c), at >= trailer});
+            mutants.push_back({built.first(at), true});
+        }
+        for (const Mutant& m : mutants) {
+            for (const OptionsKind kind : {OptionsKind::Saver, OptionsKind::Effect}) {
+                const std::optional<Package> p = read(m.bytes, kind);
+                if (!p) continue;
+                EXPECT_FALSE(m.mustFail) << show.resource << ' ' << m.bytes.right(20).toHex().toStdString();
+                // What is left are changes the layout allows: in the picture data, a name, the text.
+                EXPECT_EQ(rewritten(m.bytes, *p), m.bytes) << show.resource << " took a package the writer cannot write";
+            }
+        }
+    }
+    tf::setPlayerProgramFolder(QStringLiteral(TF_PLAYER_DIR));
 }

@@ -31,12 +31,13 @@ std::shared_ptr<OwnShow> showOf(const TempFolder& dir, int pages, int16_t interv
     writer.finish(packSaverOptions({0, interval}));
     file.close();
     auto show = std::make_shared<OwnShow>();
-    EXPECT_TRUE(show->openFile(file.fileName()));
+    EXPECT_TRUE(show->openFile(file.fileName(), OptionsKind::Saver));
     return show;
 }
 
 // A show whose pages are the given JPEGs (or anything else), with saver options.
-std::shared_ptr<OwnShow> showOfBytes(const TempFolder& dir, const QList<QByteArray>& pages, const QByteArray& options)
+std::shared_ptr<OwnShow> showOfBytes(const TempFolder& dir, const QList<QByteArray>& pages, const QByteArray& options,
+                                     OptionsKind kind = OptionsKind::Saver)
 {
     QFile file(dir.file(QStringLiteral("bytes")));
     file.open(QIODevice::WriteOnly);
@@ -46,7 +47,7 @@ std::shared_ptr<OwnShow> showOfBytes(const TempFolder& dir, const QList<QByteArr
     writer.finish(options);
     file.close();
     auto show = std::make_shared<OwnShow>();
-    EXPECT_TRUE(show->openFile(file.fileName()));
+    EXPECT_TRUE(show->openFile(file.fileName(), kind));
     return show;
 }
 
@@ -192,7 +193,7 @@ TEST(PlayerOptions, IntervalAndBorderFromWhateverThePackageSays)
 
     // Wiring: the built window carries the line round its page.
     TempFolder dir;
-    const auto show = showOfBytes(dir, {jpegOf(Qt::red, 20)}, packEffectOptions({"x"}));
+    const auto show = showOfBytes(dir, {jpegOf(Qt::red, 20)}, packEffectOptions({"x"}), OptionsKind::Effect);
     const auto simple = makePlayerWindow(PlayerKind::Simple, show);
     EXPECT_EQ(simple->size(), QSize(22, 10));
     const auto saver = makePlayerWindow(PlayerKind::Saver, showOfBytes(dir, {jpegOf(Qt::red, 20)}, packSaverOptions({0, 99})));
@@ -203,7 +204,7 @@ TEST(SaverPlayer, APageThatCannotBeReadLeavesThePreviousOneAndTheShowGoesOn)
 {
     TempFolder dir;
     for (const bool slide : {false, true}) {
-        SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), "not a picture", jpegOf(Qt::blue, 30)},
+        SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), jpegOf(Qt::green, 25).first(40) + "\xff\xd9", jpegOf(Qt::blue, 30)},
                                        packSaverOptions({0, 3})),
                            slide);
         window.cmdNext_Click();
@@ -215,6 +216,21 @@ TEST(SaverPlayer, APageThatCannotBeReadLeavesThePreviousOneAndTheShowGoesOn)
         window.cmdPrevious_Click();
         EXPECT_EQ(window.shownPage(), 1);
         EXPECT_EQ(window.shownPicture().width(), 30);
+    }
+}
+
+TEST(SaverPlayer, APageSmallerThanTheScreenSitsInItsMiddleOnTheChosenColour)
+{
+    TempFolder dir;
+    // A red page smaller than the screen, then a yellow one wider than it; on teal.
+    QImage wide(90, 10, QImage::Format_RGB32);
+    wide.fill(Qt::yellow);
+    SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), tf::fncPageJpeg(wide, 90)}, packSaverOptions({0x00808000, 3})),
+                       false);
+    window.resize(60, 40);
+    for (const char* reference : {"saver-page-centred", "saver-page-wider-than-the-screen"}) {
+        EXPECT_TRUE(matchesReference(window.grab().toImage(), QString::fromLatin1(reference))) << reference;
+        window.cmdNext_Click();
     }
 }
 

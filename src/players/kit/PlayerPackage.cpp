@@ -48,7 +48,7 @@ QByteArray cleanName(const QString& name)
 {
     QByteArray bytes = name.toUtf8();
     for (char& c : bytes)
-        if (c == ';' || c == '\r' || c == '\n') c = '_';
+        if (c == ';' || c == '\r' || c == '\n' || c == '\0') c = '_';
     return bytes;
 }
 
@@ -102,7 +102,7 @@ std::optional<EffectExeOptions> unpackEffectOptions(const QByteArray& bytes)
 {
     if (bytes.size() < kEffectOptionsFixedSize) return std::nullopt;
     const int16_t n = le16(bytes.constData());
-    if (n < 0 || kEffectOptionsFixedSize + n > bytes.size()) return std::nullopt;
+    if (n < 0 || kEffectOptionsFixedSize + n != bytes.size()) return std::nullopt;
     const char* p = bytes.constData() + 2;
     EffectExeOptions o;
     o.RollingText = QByteArray(p, n);
@@ -120,7 +120,7 @@ std::optional<EffectExeOptions> unpackEffectOptions(const QByteArray& bytes)
 
 std::optional<SaverOptions> unpackSaverOptions(const QByteArray& bytes)
 {
-    if (bytes.size() < kSaverOptionsSize) return std::nullopt;
+    if (bytes.size() != kSaverOptionsSize) return std::nullopt;
     return SaverOptions{le32(bytes.constData()), le16(bytes.constData() + 4)};
 }
 
@@ -177,53 +177,150 @@ bool PackageWriter::finish(const QByteArray& optionsRecord)
     return put(m_list, true) && put(packageTrailer(listOffset), false);
 }
 
-std::optional<Package> readPackage(QIODevice& file, qint64 length)
-{
-    if (length < kTrailerSize + 4) return std::nullopt;
-    const QByteArray trailer = readAt(file, length - kTrailerSize, kTrailerSize);
-    if (trailer.size() != kTrailerSize || !trailer.startsWith(QByteArrayView(kTrailerHead, 4)) || trailer.at(14) != 0)
-        return std::nullopt;
-    // The digits, then nothing but the padding.
-    const QByteArrayView chars = QByteArrayView(trailer).sliced(4, 10);
-    const qsizetype digits = chars.indexOf(' ') < 0 ? 10 : chars.indexOf(' ');
-    for (const char c : chars.sliced(digits))
-        if (c != ' ') return std::nullopt;
-    const std::optional<int32_t> listOffset = decimal(chars.first(digits));
-    // The list ends ";\r\n", then its 0 byte, then the trailer.
-    const qint64 listSize = listOffset ? length - *listOffset - kTrailerSize - 1 : -1;
-    if (!listOffset || *listOffset <= 0 || listSize < 3 || listSize > kMaxListBytes) return std::nullopt;
-    const QByteArray blob = readAt(file, *listOffset, listSize + 1);
-    if (blob.isEmpty() || !blob.endsWith(QByteArrayView(";\r\n\0", 4))) return std::nullopt;
+namespace {
 
-    const QList<QByteArray> lines = blob.first(listSize - 3).split('\n');
-    Package package;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QByteArray line = lines[i];
-        const bool last = i + 1 == lines.size();
-        if (!last) {
-            if (!line.endsWith('\r')) return std::nullopt;
-            line.chop(1);
-        }
-        if (line.contains('\r')) return std::nullopt;
-        const QList<QByteArray> fields = line.split(';');
-        if (last) {
-            const std::optional<int32_t> at = fields.size() == 2 && fields[0] == "OPTIONS" ? decimal(fields[1]) : std::nullopt;
-            if (!at || *at > *listOffset) return std::nullopt;
-            package.optionsOffset = *at;
-            break;
-        }
-        if (fields.size() != 4 || !fields[3].isEmpty()) return std::nullopt;
-        const std::optional<int32_t> offset = decimal(fields[1]);
-        const std::optional<int32_t> size = decimal(fields[2]);
-        if (!offset || !size) return std::nullopt;
-        package.items.push_back({QString::fromUtf8(fields[0]), *offset, *size});
+// Why a package that ends in a trailer is not whole; the slide show says it to the user.
+enum class Damage { None, Trailer, List, Pages, NotJpeg, Options, Unreadable };
+
+QString describe(Damage damage)
+{
+    switch (damage) {
+    case Damage::None: return {};
+    case Damage::Trailer: return QStringLiteral("its last bytes do not say where its list of pages is.");
+    case Damage::List: return QStringLiteral("its list of pages is damaged.");
+    case Damage::Pages: return QStringLiteral("its pages are not where its list says.");
+    case Damage::NotJpeg: return QStringLiteral("a page it carries is not a JPEG picture.");
+    case Damage::Options: return QStringLiteral("its options are damaged.");
+    case Damage::Unreadable: return QStringLiteral("it cannot be read.");
     }
-    for (const PlayerItem& item : package.items)
-        if (qint64(item.offset) + item.size + 1 > package.optionsOffset) return std::nullopt;
-    const qint64 optionsSize = *listOffset - package.optionsOffset;
-    if (optionsSize < kSaverOptionsSize || optionsSize > kMaxEffectOptionsSize) return std::nullopt;
-    package.options = readAt(file, package.optionsOffset, optionsSize);
-    if (package.options.isEmpty()) return std::nullopt;
+    return {};
+}
+
+// A number as the writer writes it: its digits, no leading zero.
+std::optional<int32_t> writtenNumber(QByteArrayView text)
+{
+    if (text.size() > 1 && text.front() == '0') return std::nullopt;
+    return decimal(text);
+}
+
+// A page name as the writer writes it: UTF-8 that reads back to the same bytes, none of the bytes
+// the writer replaces.
+bool writtenName(const QByteArray& name)
+{
+    for (const char c : name)
+        if (c == '\0' || c == ';' || c == '\r' || c == '\n') return false;
+    return QString::fromUtf8(name).toUtf8() == name;
+}
+
+// The size of the record `kind` that starts with `head` (at least 2 bytes); -1 when it cannot be one.
+qint64 recordSize(OptionsKind kind, const QByteArray& head)
+{
+    if (kind == OptionsKind::Saver) return kSaverOptionsSize;
+    const int16_t n = le16(head.constData());
+    return n < 0 ? -1 : kEffectOptionsFixedSize + n;
+}
+
+struct Reading {
+    QIODevice& file;
+    qint64 length;
+    OptionsKind kind;
+    Damage damage = Damage::None;
+
+    std::optional<Package> fail(Damage why)
+    {
+        damage = why;
+        return std::nullopt;
+    }
+
+    std::optional<Package> read()
+    {
+        if (length < kTrailerSize) return std::nullopt;
+        const QByteArray trailer = readAt(file, length - kTrailerSize, kTrailerSize);
+        if (trailer.size() != kTrailerSize) return std::nullopt;
+        // The digits, then nothing but the padding. Anything else is no package at all.
+        const QByteArrayView chars = QByteArrayView(trailer).sliced(4, 10);
+        const qsizetype digits = chars.indexOf(' ') < 0 ? 10 : chars.indexOf(' ');
+        for (const char c : chars.sliced(digits))
+            if (c != ' ') return std::nullopt;
+        const std::optional<int32_t> number = decimal(chars.first(digits));
+        if (!number) return std::nullopt;
+
+        if (!trailer.startsWith(QByteArrayView(kTrailerHead, 4)) || trailer.at(14) != 0 ||
+            !writtenNumber(chars.first(digits)))
+            return fail(Damage::Trailer);
+        const qint64 listOffset = *number;
+        // The list text, its 0 byte, the trailer; the list is at least an options line.
+        const qint64 listSize = length - listOffset - kTrailerSize - 1;
+        if (listOffset <= 0 || listSize < qsizetype(sizeof("OPTIONS;0;\r\n") - 1) || listSize > kMaxListBytes)
+            return fail(Damage::Trailer);
+        const QByteArray blob = readAt(file, listOffset, listSize + 1);
+        if (blob.isEmpty()) return fail(Damage::Unreadable);
+        if (!blob.endsWith(QByteArrayView(";\r\n\0", 4))) return fail(Damage::List);
+
+        Package package;
+        const QList<QByteArray> lines = blob.first(listSize).split('\n');
+        // Every line ended "\r\n", so the split leaves one empty piece after the last.
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+            const QByteArray& line = lines[i];
+            if (!line.endsWith('\r')) return fail(Damage::List);
+            const QList<QByteArray> fields = line.first(line.size() - 1).split(';');
+            if (i + 2 == lines.size()) {
+                const std::optional<int32_t> at =
+                    fields.size() == 3 && fields[0] == "OPTIONS" && fields[2].isEmpty() ? writtenNumber(fields[1]) : std::nullopt;
+                if (!at) return fail(Damage::List);
+                package.optionsOffset = *at;
+                break;
+            }
+            if (fields.size() != 4 || !fields[3].isEmpty() || !writtenName(fields[0])) return fail(Damage::List);
+            const std::optional<int32_t> offset = writtenNumber(fields[1]);
+            const std::optional<int32_t> size = writtenNumber(fields[2]);
+            if (!offset || !size) return fail(Damage::List);
+            package.items.push_back({QString::fromUtf8(fields[0]), *offset, *size});
+        }
+
+        // The blobs one after another: the player's 0, each page and its 0, the record, the list.
+        qint64 next = package.items.isEmpty() ? package.optionsOffset : package.items.first().offset;
+        if (next < 1 || next > listOffset) return fail(Damage::Pages);
+        const QByteArray playerEnd = readAt(file, next - 1, 1);
+        if (playerEnd.isEmpty()) return fail(Damage::Unreadable);
+        if (playerEnd.at(0) != 0) return fail(Damage::Pages);
+        for (const PlayerItem& item : package.items) {
+            if (item.offset != next || qint64(item.offset) + item.size + 1 > listOffset) return fail(Damage::Pages);
+            const Damage page = checkPage(item);
+            if (page != Damage::None) return fail(page);
+            next = qint64(item.offset) + item.size + 1;
+        }
+        if (package.optionsOffset != next) return fail(Damage::Pages);
+
+        const qint64 optionsSize = listOffset - package.optionsOffset;
+        if (optionsSize < 2) return fail(Damage::Options);
+        package.options = readAt(file, package.optionsOffset, optionsSize);
+        if (package.options.isEmpty()) return fail(Damage::Unreadable);
+        if (recordSize(kind, package.options) != optionsSize) return fail(Damage::Options);
+        return package;
+    }
+
+    // A page starts as every JPEG does (SOI and the next marker's FF), ends with EOI, and is
+    // followed by its 0 byte.
+    Damage checkPage(const PlayerItem& item)
+    {
+        if (item.size < 4) return Damage::NotJpeg;
+        const QByteArray head = readAt(file, item.offset, 3);
+        const QByteArray tail = readAt(file, qint64(item.offset) + item.size - 2, 3);
+        if (head.isEmpty() || tail.isEmpty()) return Damage::Unreadable;
+        if (head != QByteArrayView("\xff\xd8\xff", 3) || !tail.startsWith(QByteArrayView("\xff\xd9", 2)))
+            return Damage::NotJpeg;
+        return tail.at(2) == 0 ? Damage::None : Damage::Pages;
+    }
+};
+
+} // namespace
+
+std::optional<Package> readPackage(QIODevice& file, qint64 length, OptionsKind kind, QString* damage)
+{
+    Reading reading{file, length, kind};
+    std::optional<Package> package = reading.read();
+    if (damage) *damage = describe(reading.damage);
     return package;
 }
 

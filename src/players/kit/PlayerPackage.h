@@ -1,12 +1,13 @@
 #pragma once
 // The package a built show carries after its player program: the pages as JPEG blobs, an options
 // record, a list of what is where, and a 15-byte trailer that locates the list. One writer (the
-// builders) and one reader (the players); the reader trusts no number it finds.
+// builders) and one reader (the players); the reader takes only what the writer can have written.
 //
 // Layout, every blob followed by one 0 byte: player bytes, page JPEGs, options record (no 0),
 // list text, trailer "08 00 0B 00" + list offset as 10 left-aligned space-padded digits + 00.
 // List lines end CR LF: "name;offset;length;" per page, then "OPTIONS;offset;". Integers are
-// little-endian, offsets absolute and below 2^31, text UTF-8.
+// little-endian, offsets absolute and below 2^31, numbers without sign or leading zeros, text
+// UTF-8. The blobs follow one another with nothing between them.
 #include "platform/sys/colors.h"
 
 #include <QByteArray>
@@ -52,7 +53,7 @@ inline constexpr qint64 kMaxPackageOffset = 0x7FFFFFFF;
 
 QByteArray packEffectOptions(const EffectExeOptions& options);
 QByteArray packSaverOptions(const SaverOptions& options);
-// Empty when the bytes do not hold a whole record (a text length below 0 or past the bytes).
+// Empty unless the bytes are one whole record (a text length of 0 or more, and that many bytes).
 std::optional<EffectExeOptions> unpackEffectOptions(const QByteArray& bytes);
 std::optional<SaverOptions> unpackSaverOptions(const QByteArray& bytes);
 QByteArray packageTrailer(int32_t listOffset);
@@ -65,7 +66,7 @@ class PackageWriter {
 public:
     explicit PackageWriter(QIODevice& out) : m_out(out) {}
     bool writePlayer(const QByteArray& player);
-    // A name's ';', CR and LF become '_': the list has no escapes, and no player reads the name.
+    // A name's ';', CR, LF and 0 become '_': the list has no escapes, and no player reads the name.
     bool addPage(const QString& name, const QByteArray& jpeg);
     // The options record, the list and the trailer; the package is complete once this is true.
     bool finish(const QByteArray& optionsRecord);
@@ -85,12 +86,18 @@ private:
 struct Package {
     QList<PlayerItem> items;
     int32_t optionsOffset = 0;
-    QByteArray options; // the bytes from the options offset up to the list
+    QByteArray options; // the options record, whole
 };
 
-// The package at the end of `file` (random access, `length` bytes). Empty when any number, field
-// or fixed byte is off: a player then ends quietly.
-std::optional<Package> readPackage(QIODevice& file, qint64 length);
+// Which options record a show carries: the effect shows' EffectExeOptions, the others' SaverOptions.
+enum class OptionsKind { Effect, Saver };
+
+// The package at the end of `file` (random access, `length` bytes), with an options record of
+// `kind`. Empty unless every piece is where and as the writer puts it: the blobs one after the
+// other, each page a JPEG followed by its 0 byte, the record as long as its kind, the list and
+// trailer as written. When the file ends in a trailer's number but the package is not whole,
+// `damage` (when given) says what is wrong; it stays empty for a file that carries no package.
+std::optional<Package> readPackage(QIODevice& file, qint64 length, OptionsKind kind, QString* damage = nullptr);
 // The JPEG bytes of one item of a package read from `file`; empty when they cannot be read.
 QByteArray readItem(QIODevice& file, const PlayerItem& item);
 

@@ -27,7 +27,12 @@ StartMode startMode(const QStringList& arguments, PlayerKind kind)
     return StartMode::End;
 }
 
-bool OwnShow::openOwnProgram()
+OptionsKind optionsKind(PlayerKind kind)
+{
+    return kind == PlayerKind::Saver || kind == PlayerKind::Slide ? OptionsKind::Saver : OptionsKind::Effect;
+}
+
+bool OwnShow::openOwnProgram(OptionsKind kind)
 {
     // The link names the running file itself: a renamed copy, or one started through a link,
     // still reads its own bytes.
@@ -37,20 +42,20 @@ bool OwnShow::openOwnProgram()
         ::close(fd);
         return false;
     }
-    return load();
+    return load(kind);
 }
 
-bool OwnShow::openFile(const QString& path)
+bool OwnShow::openFile(const QString& path, OptionsKind kind)
 {
     m_file.setFileName(path);
-    return m_file.open(QIODevice::ReadOnly) && load();
+    return m_file.open(QIODevice::ReadOnly) && load(kind);
 }
 
-bool OwnShow::load()
+bool OwnShow::load(OptionsKind kind)
 {
     struct stat st {};
     if (::fstat(m_file.handle(), &st) != 0) return false;
-    std::optional<Package> package = readPackage(m_file, st.st_size);
+    std::optional<Package> package = readPackage(m_file, st.st_size, kind, &m_damage);
     if (!package) return false;
     m_package = std::move(*package);
     return true;
@@ -132,12 +137,32 @@ FirstCopy firstCopy()
     return copy;
 }
 
+// While a show is dumped, its messages are printed instead of shown.
+class PrintedMessages : public MessageBoxHandler {
+public:
+    int show(const QString& prompt, int style, const QString&) override
+    {
+        QTextStream(stdout) << "message " << prompt << '\n';
+        return msgBoxDefaultAnswer(style);
+    }
+};
+
+// What a player whose show could not be opened says before it ends: the slide show names what is
+// wrong with a damaged package; a file without one, and every other player, end quietly.
+void reportUnopenedShow(PlayerKind kind, const OwnShow& show)
+{
+    if (kind != PlayerKind::Slide || show.damage().isEmpty()) return;
+    MsgBox(QStringLiteral("This slide show cannot be shown: ") + show.damage(), vbCritical);
+}
+
 } // namespace
 
 int runPlayer(int argc, char** argv, PlayerKind kind)
 {
     QApplication app(argc, argv);
     const bool dumping = qEnvironmentVariableIntValue("FOLIO_PLAYER_DUMP") == 1;
+    PrintedMessages printed;
+    if (dumping) setMessageBoxHandler(&printed);
     const FirstCopy copy = dumping ? FirstCopy{} : firstCopy();
     if (!copy.first) return 0;
     switch (startMode(app.arguments().mid(1), kind)) {
@@ -148,8 +173,9 @@ int runPlayer(int argc, char** argv, PlayerKind kind)
     case StartMode::Show: break;
     }
     auto show = std::make_shared<OwnShow>();
-    if (!show->openOwnProgram()) {
-        if (dumping) QTextStream(stdout) << "no package\n";
+    if (!show->openOwnProgram(optionsKind(kind))) {
+        if (dumping) QTextStream(stdout) << (show->damage().isEmpty() ? "no package\n" : "damaged package\n");
+        reportUnopenedShow(kind, *show);
         return 0;
     }
     if (dumping) {

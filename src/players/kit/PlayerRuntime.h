@@ -17,12 +17,17 @@ enum class StartMode { Show, Configure, End };
 // "/P" (a preview) shows the screen saver full screen and ends the others.
 StartMode startMode(const QStringList& arguments, PlayerKind kind);
 
+// The options record a player of `kind` reads.
+OptionsKind optionsKind(PlayerKind kind);
+
 // A show's package and the file it is in, kept open so that pages are read as they are shown.
 class OwnShow {
 public:
     // The running program's own file, whatever it is called now (through /proc/self/exe).
-    bool openOwnProgram();
-    bool openFile(const QString& path);
+    bool openOwnProgram(OptionsKind kind);
+    bool openFile(const QString& path, OptionsKind kind);
+    // After an open that failed: what is wrong with the package; empty when there is none.
+    const QString& damage() const { return m_damage; }
     const Package& package() const { return m_package; }
     int pageCount() const { return static_cast<int>(m_package.items.size()); }
     // Page i decoded from its bytes; a null picture when it cannot be read.
@@ -32,9 +37,10 @@ public:
     SaverOptions saverOptions() const;
 
 private:
-    bool load();
+    bool load(OptionsKind kind);
     QFile m_file;
     Package m_package;
+    QString m_damage;
 };
 
 // The whole of a player program's main.

@@ -3,6 +3,7 @@
 #include "platform/ui/msgbox.h"
 
 #include <algorithm>
+#include <optional>
 #include <cmath>
 #include <cstdlib>
 
@@ -19,6 +20,27 @@ double angleStep(double radiusX, double radiusY, bool fineStep)
 
 // A point on a whole pixel is moved off it, so that it always shares its colour between pixels.
 double offWhole(double v) { return v == std::floor(v) ? v + 0.001 : v; }
+
+// A colour value as the system translates it: plain and palette-relative colours by their low 24
+// bits, a palette index (no palette given) as itself, a system colour through the fixed table.
+// Any other high byte, or a system colour index past the table, does not translate.
+std::optional<QColor> translatedColor(OleColor color)
+{
+    const auto value = static_cast<uint32_t>(color);
+    const uint32_t bgr = value & 0xFFFFFFu;
+    switch (value >> 24) {
+    case 0x00:
+    case 0x02: return colorFromOle(static_cast<OleColor>(bgr));
+    case 0x01:
+        if (bgr > 0xFFFF) return std::nullopt;
+        return colorFromOle(static_cast<OleColor>(bgr));
+    case 0x80:
+        // The system's colour indexes run from 0 (scroll bar) to 30 (menu bar).
+        if (bgr > 30) return std::nullopt;
+        return colorFromOle(color);
+    default: return std::nullopt;
+    }
+}
 
 } // namespace
 
@@ -38,7 +60,7 @@ void clsDemoClock::Array2Pic()
 
 void clsDemoClock::SetRGBComponents(OleColor color)
 {
-    const QColor c = colorFromOle(color);
+    const QColor c = translatedColor(color).value_or(QColor(0, 0, 0));
     m_red = c.red();
     m_green = c.green();
     m_blue = c.blue();

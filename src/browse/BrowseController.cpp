@@ -138,6 +138,7 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
     w.splView = panes.splView;
     w.picView = panes.picView;
     w.PicMetadata = panes.PicMetadata;
+    w.client = panes.client ? panes.client : panes.picView->window();
     w.tbsMetadata = panes.tbsMetadata;
     w.lvExif = panes.lvExif;
     w.lvIPTC = panes.lvIPTC;
@@ -972,6 +973,10 @@ bool BrowseController::eventFilter(QObject* watched, QEvent* event)
         return handleListEvent(m_folderList, watched, event);
     if (m_pagesList && (watched == m_pagesList || watched == m_pagesViewport))
         return handleListEvent(m_pagesList, watched, event);
+    if (m_Label4 && watched == m_Label4 && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && m_Label4->rect().contains(mouse->position().toPoint())) Label4_Click();
+    }
     return QObject::eventFilter(watched, event);
 }
 

@@ -573,6 +573,7 @@ void frmMain::subUpdateForm()
         subUpdateThumbnailSizes();
         fncListViewFullRowSelect(m_browse->lvFolder(), gudtSettings.FolderFullRowSelect != 0);
         fncListViewFullRowSelect(m_basket->lvPages(), gudtSettings.PagesFullRowSelect != 0);
+        m_browse->subUpdateSizeTexts();
         const bool tips = gudtSettings.ShowToolTips == 1;
         auto tip = [tips](QWidget* widget, const char* text) {
             widget->setToolTip(tips ? QString::fromLatin1(text) : QString());

@@ -473,15 +473,14 @@ void BrowseController::requestFacts(const std::vector<int>& ids, bool refresh)
         watcher->deleteLater();
     });
     watcher->setFuture(promise->future());
-    const uint8_t sizeOption = static_cast<uint8_t>(gudtSettings.LongFileSize);
     const bool withResolution = !m_listingThumbnails;
     promise->start();
-    factsPool()->start([promise, paths = std::move(paths), sizeOption, withResolution] {
+    factsPool()->start([promise, paths = std::move(paths), withResolution] {
         for (const QString& path : paths) {
             if (promise->isCanceled()) break;
             FolderFileFacts facts;
             try {
-                facts = fncReadFolderFileFacts(path, sizeOption, withResolution);
+                facts = fncReadFolderFileFacts(path, withResolution);
             } catch (const std::exception&) {
                 // Every file gets its answer, or the listing would wait for ever: this one keeps
                 // its row without the texts.
@@ -527,10 +526,14 @@ void BrowseController::takeFacts(int id, const FolderFileFacts& facts, bool refr
     }
     const tf::FolderFile& before = *m_listing.file(index);
     // A file written since its picture was made is read again.
-    const bool changed = refresh && (before.texts[tf::kFolderSize] != facts.size ||
+    const bool changed = refresh && (before.bytes != facts.bytes ||
                                      before.texts[tf::kFolderDateModified] != facts.modified);
+    const QString size =
+        facts.bytes >= 0 ? fncFormatSize(facts.bytes, static_cast<uint8_t>(gudtSettings.LongFileSize)) : QString();
+    m_listing.setSize(index, facts.bytes, size);
+    tf::ListView::setSubItem(row, tf::kFolderSize, size);
     const std::pair<tf::FolderColumn, const QString*> texts[] = {
-        {tf::kFolderSize, &facts.size},         {tf::kFolderType, &facts.type},
+        {tf::kFolderType, &facts.type},
         {tf::kFolderDateCreated, &facts.created}, {tf::kFolderDateModified, &facts.modified},
         {tf::kFolderDateAccessed, &facts.accessed}};
     for (const auto& [column, text] : texts) {
@@ -669,6 +672,20 @@ void BrowseController::relistShownFolder()
     } catch (const std::exception& e) {
         cancelListing();
         subReportException(e, QStringLiteral("BrowseController.relistShownFolder"));
+    }
+}
+
+void BrowseController::subUpdateSizeTexts()
+{
+    const auto style = static_cast<uint8_t>(gudtSettings.LongFileSize);
+    for (int i = 0; i < m_listing.count() && i < m_lvFolder->Count(); ++i) {
+        const tf::FolderFile& file = *m_listing.file(i);
+        // A row whose facts are still coming gets its text in the new style when they come.
+        if (file.bytes < 0) continue;
+        const QString size = fncFormatSize(file.bytes, style);
+        if (size == file.texts[tf::kFolderSize]) continue;
+        m_listing.setSize(i, file.bytes, size);
+        tf::ListView::setSubItem(m_lvFolder->Item(i + 1), tf::kFolderSize, size);
     }
 }
 

@@ -218,6 +218,8 @@ public slots:
     // files that changed get their facts and picture again. The selection and the scroll position
     // stay; the rest of the rows are not read again.
     void relistShownFolder();
+    // The rows' Size texts in the style the settings now say (short or long).
+    void subUpdateSizeTexts();
 
     // ---- preview
     void fncReadFile(const QString& path, ImageBox* control);

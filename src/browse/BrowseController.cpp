@@ -385,6 +385,7 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
         m_ilFolder.Clear();
         m_nextFileId = 0;
         m_listingThumbnails = gudtSettings.FolderView == 0;
+        m_listingThumbSize = QSize(glngFolderThumbWidth, glngFolderThumbHeight);
 
         const std::vector<tf::FolderFileEntry> entries = fncFolderImageEntries(folder);
         m_shownFiles = filesState(entries);
@@ -727,7 +728,9 @@ void BrowseController::cmdThumbnailFolder_Click()
     gudtSettings.FolderView = 0;
     // The thumbnails are reused only when every row has its own, or the reason it has none; rows
     // listed in details mode have neither.
-    bool everyRowSettled = m_listingThumbnails && !listingBusy();
+    // Thumbnails made before the settings asked for another size are made again at that size.
+    bool everyRowSettled = m_listingThumbnails && !listingBusy() &&
+                           m_listingThumbSize == QSize(glngFolderThumbWidth, glngFolderThumbHeight);
     for (int i = 1; everyRowSettled && i <= m_lvFolder->Count(); ++i) {
         const tf::FolderFile* file = m_listing.file(i - 1);
         everyRowSettled = file && (!file->failure.isEmpty() || (file->thumbnail >= 1 && file->thumbnail <= m_ilFolder.count()));

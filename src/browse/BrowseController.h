@@ -381,6 +381,7 @@ private:
     // Each listing has its own number; whatever arrives for an older one is dropped.
     uint64_t m_listingGeneration = 0;
     bool m_listingThumbnails = false;
+    QSize m_listingThumbSize; // the size the listing's thumbnails were asked at
     // The running listing's pictures (or page counts); a newer listing drops it with its answers.
     QPointer<tf::decode::DecodeFeed> m_listingFeed;
     std::unordered_map<int, int> m_requestFile; // the feed's request → the file's id

@@ -167,11 +167,13 @@ TEST_F(MainWindowSizes, SettingsOkShowsTheSizeStyleAndFullRowsAtOnceAndKeepsTheT
     EXPECT_NE(folder()->selectionModel()->isSelected(rows->index(row, 4)), fullRows);
     EXPECT_TRUE(folder()->selectionModel()->isSelected(rows->index(row, 0)));
     EXPECT_EQ(basket()->selectionBehavior(), folder()->selectionBehavior());
-    // The thumbnails made keep their size until the list is filled again.
+    // The thumbnails made keep their size until the list is filled again; back from details,
+    // thumbnails of the old size are not shown at the new one but made again.
     EXPECT_EQ(folder()->iconSize(), thumbnails);
-    w.browse()->subShowFilesInFolder(shots.path());
-    settleBrowse();
+    click(w.browse()->cmdDetailFolder());
+    click(w.browse()->cmdThumbnailFolder());
     EXPECT_EQ(folder()->iconSize().width(), thumbnails.width() + 30);
+    EXPECT_EQ(w.browse()->fncFolderThumbnail(folder()->Item(1)).width(), thumbnails.width() + 30);
     EXPECT_TRUE(sizeTexts(folder())[1].startsWith("89.6KB (")) << "listed again in the style chosen";
 }
 

@@ -48,11 +48,15 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <stdexcept>
@@ -180,6 +184,37 @@ void frmMain::buildWidgets()
     // The about button opens its menu; the menu's last entries reach the help file and the box.
     connect(m_browse, &BrowseController::aboutBoxRequested, this, [this] { tf::showAboutDialog(this); });
     connect(m_browse, &BrowseController::helpManualRequested, this, [this] { fncOpenHelpFile(m_strHelpFile); });
+    buildMenuBar();
+}
+
+void frmMain::buildMenuBar()
+{
+    // The window's own bar, also where a desktop offers a global one: it takes its room in the
+    // window, and the panes are laid out below it. The preview's menus wait in it, hidden, until
+    // the preview's title is clicked; without a menu on show the bar takes no room.
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("mnuBar"));
+    bar->setNativeMenuBar(false);
+    for (QMenu* menu : {m_browse->mnuPreviewFitParent(), m_browse->mnuPreviewTypeParent(),
+                        m_browse->mnuSavePreviewAsParent()}) {
+        menu->menuAction()->setVisible(false);
+        bar->addMenu(menu);
+        connect(menu->menuAction(), &QAction::visibleChanged, this, &frmMain::subShowMenuBar);
+    }
+    bar->hide();
+}
+
+void frmMain::subShowMenuBar()
+{
+    QMenuBar* bar = menuBar();
+    const QList<QAction*> menus = bar->actions();
+    const bool wanted = std::any_of(menus.begin(), menus.end(), [](const QAction* menu) { return menu->isVisible(); });
+    if (bar->isVisibleTo(this) == wanted) return;
+    bar->setVisible(wanted);
+    // The client area gives the bar its height now, and the panes follow at once: a pop-up placed
+    // right after this is placed in the client area as it now lies.
+    layout()->activate();
+    subResize();
 }
 
 void frmMain::buildMetadataPane()
@@ -255,6 +290,7 @@ void frmMain::buildBrowseController()
     panes.pbQueue = m_pbQueue;
     panes.splView = m_splView;
     panes.PicMetadata = m_PicMetadata;
+    panes.client = m_client;
     panes.tbsMetadata = m_tbsMetadata->tabBar(); // its Click stays with tbsMetadata_Click
     panes.lvExif = m_metadata->lvExif();
     panes.lvIPTC = m_metadata->lvIPTC();
@@ -537,6 +573,7 @@ void frmMain::subUpdateForm()
         subUpdateThumbnailSizes();
         fncListViewFullRowSelect(m_browse->lvFolder(), gudtSettings.FolderFullRowSelect != 0);
         fncListViewFullRowSelect(m_basket->lvPages(), gudtSettings.PagesFullRowSelect != 0);
+        m_browse->subUpdateSizeTexts();
         const bool tips = gudtSettings.ShowToolTips == 1;
         auto tip = [tips](QWidget* widget, const char* text) {
             widget->setToolTip(tips ? QString::fromLatin1(text) : QString());
@@ -615,7 +652,14 @@ void frmMain::subResize()
     in.vsbWidth = m_browse->vsbView()->width();
     in.hsbHeight = m_browse->hsbView()->height();
     in.ebWidth = m_editing->eb()->width();
-    const auto preview = tf::fncPreviewPaneLayout(in);
+    auto preview = tf::fncPreviewPaneLayout(in);
+    // The preview's bar takes as many rows as the pane's width needs; the pane's width does not
+    // depend on the bar, its viewport's height does.
+    const int toolbarHeight = m_browse->subArrangePreviewToolbar(preview.picView ? preview.picView->width() : in.picView.width());
+    if (toolbarHeight != in.toolbarHeight) {
+        in.toolbarHeight = toolbarHeight;
+        preview = tf::fncPreviewPaneLayout(in);
+    }
     if (preview.splRight) {
         m_splRight->setGeometry(*preview.splRight);
         m_splRight->raise();

@@ -140,6 +140,9 @@ private:
     void buildStatusBar();
     void buildBrowseController();
     void buildControllers();
+    void buildMenuBar();
+    // The menu bar shows while one of its menus is on show.
+    void subShowMenuBar();
 
     void subSetup();
     void subLoadSettings();

@@ -75,7 +75,9 @@ void BasketModel::sort(int column, bool descending)
     std::vector<int> order(m_pages.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const int c = QString::compare(columnText(a, column), columnText(b, column), Qt::CaseInsensitive);
+        const qint64 x = at(a).bytes, y = at(b).bytes;
+        const int c = column == 2 ? (x > y) - (x < y)
+                                  : QString::compare(columnText(a, column), columnText(b, column), Qt::CaseInsensitive);
         return descending ? c > 0 : c < 0;
     });
     applyOrder(order);

@@ -16,6 +16,7 @@ struct PageRecord {
     QString text;       // the row's texts: name, "W X H", size, type
     QString resolution;
     QString sizeText;
+    qint64 bytes = -1;  // the size sizeText tells; -1 when not known
     QString typeText;
     int icon = 0;       // the thumbnail's key in the basket's image list
 };
@@ -44,7 +45,8 @@ public:
     // The chosen rows move as one block, in their order, to just before the row now at insertAt
     // (0..count; count means the end). Unchosen rows keep their order.
     void move(const std::vector<int>& rows, int insertAt);
-    // Text order of one column without regard to case; equal texts keep their order.
+    // Text order of one column without regard to case, the size column by the pages' bytes
+    // (unknown ones first); equal values keep their order.
     void sort(int column, bool descending);
     // The page's title (its row's name) as the user renamed it.
     void setText(int row, const QString& text);

@@ -37,6 +37,12 @@ int fncPageCountOf(const QString& text)
 int fncAddBasketPage(BasketModel& basket, ImageList& images, PageRecord page, const QImage& thumbnail)
 {
     page.icon = images.Add(thumbnail);
+    // Every page's size text was made from its file (the source, or the page file written for
+    // it) moments ago: its bytes, which the size column sorts by, come from the same file.
+    if (page.bytes < 0 && !page.tag.isEmpty()) {
+        const QFileInfo file(page.tag);
+        if (file.exists()) page.bytes = file.size();
+    }
     return basket.append(std::move(page));
 }
 

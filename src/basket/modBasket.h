@@ -44,7 +44,7 @@ QString fncResolutionText(int32_t width, int32_t height);
 int fncPageCountOf(const QString& text);
 
 // Appends the thumbnail to the image list and the page, with that picture, as the basket's last
-// page. Gives its row (from 0).
+// page; a page that does not state its bytes takes its file's. Gives its row (from 0).
 int fncAddBasketPage(BasketModel& basket, ImageList& images, PageRecord page, const QImage& thumbnail);
 
 // A picture as a basket thumbnail: glngPagesThumbWidth x glngPagesThumbHeight (or the box given),

@@ -138,6 +138,7 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
     w.splView = panes.splView;
     w.picView = panes.picView;
     w.PicMetadata = panes.PicMetadata;
+    w.client = panes.client ? panes.client : panes.picView->window();
     w.tbsMetadata = panes.tbsMetadata;
     w.lvExif = panes.lvExif;
     w.lvIPTC = panes.lvIPTC;
@@ -384,6 +385,7 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
         m_ilFolder.Clear();
         m_nextFileId = 0;
         m_listingThumbnails = gudtSettings.FolderView == 0;
+        m_listingThumbSize = QSize(glngFolderThumbWidth, glngFolderThumbHeight);
 
         const std::vector<tf::FolderFileEntry> entries = fncFolderImageEntries(folder);
         m_shownFiles = filesState(entries);
@@ -472,15 +474,14 @@ void BrowseController::requestFacts(const std::vector<int>& ids, bool refresh)
         watcher->deleteLater();
     });
     watcher->setFuture(promise->future());
-    const uint8_t sizeOption = static_cast<uint8_t>(gudtSettings.LongFileSize);
     const bool withResolution = !m_listingThumbnails;
     promise->start();
-    factsPool()->start([promise, paths = std::move(paths), sizeOption, withResolution] {
+    factsPool()->start([promise, paths = std::move(paths), withResolution] {
         for (const QString& path : paths) {
             if (promise->isCanceled()) break;
             FolderFileFacts facts;
             try {
-                facts = fncReadFolderFileFacts(path, sizeOption, withResolution);
+                facts = fncReadFolderFileFacts(path, withResolution);
             } catch (const std::exception&) {
                 // Every file gets its answer, or the listing would wait for ever: this one keeps
                 // its row without the texts.
@@ -526,10 +527,14 @@ void BrowseController::takeFacts(int id, const FolderFileFacts& facts, bool refr
     }
     const tf::FolderFile& before = *m_listing.file(index);
     // A file written since its picture was made is read again.
-    const bool changed = refresh && (before.texts[tf::kFolderSize] != facts.size ||
+    const bool changed = refresh && (before.bytes != facts.bytes ||
                                      before.texts[tf::kFolderDateModified] != facts.modified);
+    const QString size =
+        facts.bytes >= 0 ? fncFormatSize(facts.bytes, static_cast<uint8_t>(gudtSettings.LongFileSize)) : QString();
+    m_listing.setSize(index, facts.bytes, size);
+    tf::ListView::setSubItem(row, tf::kFolderSize, size);
     const std::pair<tf::FolderColumn, const QString*> texts[] = {
-        {tf::kFolderSize, &facts.size},         {tf::kFolderType, &facts.type},
+        {tf::kFolderType, &facts.type},
         {tf::kFolderDateCreated, &facts.created}, {tf::kFolderDateModified, &facts.modified},
         {tf::kFolderDateAccessed, &facts.accessed}};
     for (const auto& [column, text] : texts) {
@@ -671,6 +676,20 @@ void BrowseController::relistShownFolder()
     }
 }
 
+void BrowseController::subUpdateSizeTexts()
+{
+    const auto style = static_cast<uint8_t>(gudtSettings.LongFileSize);
+    for (int i = 0; i < m_listing.count() && i < m_lvFolder->Count(); ++i) {
+        const tf::FolderFile& file = *m_listing.file(i);
+        // A row whose facts are still coming gets its text in the new style when they come.
+        if (file.bytes < 0) continue;
+        const QString size = fncFormatSize(file.bytes, style);
+        if (size == file.texts[tf::kFolderSize]) continue;
+        m_listing.setSize(i, file.bytes, size);
+        tf::ListView::setSubItem(m_lvFolder->Item(i + 1), tf::kFolderSize, size);
+    }
+}
+
 void BrowseController::reorderRows(const std::vector<int>& order)
 {
     // The list's rows follow the listing, and the selected ones stay selected.
@@ -709,7 +728,9 @@ void BrowseController::cmdThumbnailFolder_Click()
     gudtSettings.FolderView = 0;
     // The thumbnails are reused only when every row has its own, or the reason it has none; rows
     // listed in details mode have neither.
-    bool everyRowSettled = m_listingThumbnails && !listingBusy();
+    // Thumbnails made before the settings asked for another size are made again at that size.
+    bool everyRowSettled = m_listingThumbnails && !listingBusy() &&
+                           m_listingThumbSize == QSize(glngFolderThumbWidth, glngFolderThumbHeight);
     for (int i = 1; everyRowSettled && i <= m_lvFolder->Count(); ++i) {
         const tf::FolderFile* file = m_listing.file(i - 1);
         everyRowSettled = file && (!file->failure.isEmpty() || (file->thumbnail >= 1 && file->thumbnail <= m_ilFolder.count()));
@@ -972,6 +993,10 @@ bool BrowseController::eventFilter(QObject* watched, QEvent* event)
         return handleListEvent(m_folderList, watched, event);
     if (m_pagesList && (watched == m_pagesList || watched == m_pagesViewport))
         return handleListEvent(m_pagesList, watched, event);
+    if (m_Label4 && watched == m_Label4 && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton && m_Label4->rect().contains(mouse->position().toPoint())) Label4_Click();
+    }
     return QObject::eventFilter(watched, event);
 }
 

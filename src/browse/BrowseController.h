@@ -70,6 +70,10 @@ struct BrowsePanes {
     tf::ListView* lvExif = nullptr;
     tf::ListView* lvIPTC = nullptr;
 
+    // The window's client area, whose coordinates place the menu of the preview's title
+    // (optional: the window itself without it).
+    QWidget* client = nullptr;
+
     // The file icon of details mode and of the "filename" panel; the desktop's file icon if null.
     QPixmap iDetailIcon;
 };
@@ -108,6 +112,7 @@ public:
     QPushButton* cmdBrowseAbout() const { return m_cmdBrowseAbout; }
     // preview pane
     QWidget* picToolbarPreview() const { return m_picToolbarPreview; }
+    QLabel* Label4() const { return m_Label4; }
     QPushButton* cmdPreviewPrevious() const { return m_cmdPreviewPrevious; }
     QPushButton* cmdPreviewNext() const { return m_cmdPreviewNext; }
     QPushButton* cmdPreviewView() const { return m_cmdPreviewView; }
@@ -213,6 +218,8 @@ public slots:
     // files that changed get their facts and picture again. The selection and the scroll position
     // stay; the rest of the rows are not read again.
     void relistShownFolder();
+    // The rows' Size texts in the style the settings now say (short or long).
+    void subUpdateSizeTexts();
 
     // ---- preview
     void fncReadFile(const QString& path, ImageBox* control);
@@ -220,6 +227,9 @@ public slots:
     void subShowMetadataPane(bool showExif, bool showIptc);
     void subFixedSizeTiff();
     void subFitPreview();
+    // Places the preview bar's items for a pane of this width, in as many rows as they need so
+    // that none is cut at the pane's edge; gives the bar's height.
+    int subArrangePreviewToolbar(int width);
     void subFitPreview(QWidget* viewport, ImageBox* control, QScrollBar* hsb, QScrollBar* vsb);
     void subScrollPreviewVertical(ImageBox* control, QScrollBar* vsb);
     void subScrollPreviewHorizontal(ImageBox* control, QScrollBar* hsb);
@@ -237,6 +247,9 @@ public slots:
     void mnuPreviewFit_Click(int index);
     void mnuPreviewType_Click(int index);
     void mnuSavePreviewAs_Click(int index);
+    // The pane's title: the zoom, type and save menus join the window's menu bar, and the preview
+    // menu pops up under the title.
+    void Label4_Click();
 
     // The record's PreviewFit and PreviewType onto the menus and buttons (settings applied), and
     // back into the record (shutdown).
@@ -317,6 +330,7 @@ private:
         tf::Splitter* splView = nullptr;
         QWidget* picView = nullptr;
         QWidget* PicMetadata = nullptr;
+        QWidget* client = nullptr;
         QTabBar* tbsMetadata = nullptr;
         tf::ListView* lvExif = nullptr;
         tf::ListView* lvIPTC = nullptr;
@@ -339,6 +353,14 @@ private:
     QPointer<QPushButton> m_cmdBrowseSettings;
     QPointer<QPushButton> m_cmdBrowseAbout;
     QPointer<QWidget> m_picToolbarPreview;
+    QPointer<QLabel> m_Label4;
+    // The preview bar's items in their order, each with its design width and the room before it.
+    struct PreviewToolbarItem {
+        QPointer<QWidget> widget;
+        int width = 0;
+        int gapBefore = 0;
+    };
+    std::vector<PreviewToolbarItem> m_previewToolbarItems;
     QPointer<QPushButton> m_cmdPreviewPrevious;
     QPointer<QPushButton> m_cmdPreviewNext;
     QPointer<QPushButton> m_cmdPreviewView;
@@ -359,6 +381,7 @@ private:
     // Each listing has its own number; whatever arrives for an older one is dropped.
     uint64_t m_listingGeneration = 0;
     bool m_listingThumbnails = false;
+    QSize m_listingThumbSize; // the size the listing's thumbnails were asked at
     // The running listing's pictures (or page counts); a newer listing drops it with its answers.
     QPointer<tf::decode::DecodeFeed> m_listingFeed;
     std::unordered_map<int, int> m_requestFile; // the feed's request → the file's id

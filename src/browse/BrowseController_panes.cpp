@@ -2,6 +2,7 @@
 // as objectName. The window places them (modMainLayout); the sizes here are their design sizes.
 #include "browse/BrowseController.h"
 
+#include "browse/modPreview.h"
 #include "controls/panewidgets.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/foldertree.h"
@@ -14,7 +15,7 @@
 
 namespace {
 
-constexpr int kPreviewToolbarHeight = 32;
+constexpr int kPreviewToolbarRowHeight = 32;
 
 } // namespace
 
@@ -77,31 +78,44 @@ void BrowseController::buildPreviewPane(QWidget* picView)
     m_picToolbarPreview->setObjectName(QStringLiteral("picToolbarPreview"));
     m_picToolbarPreview->setAttribute(Qt::WA_StyledBackground);
     // Wider than any screen, so that it spans the pane's top at every width.
-    m_picToolbarPreview->setGeometry(0, 0, 4000, kPreviewToolbarHeight);
-    const int h = kPreviewToolbarHeight - 8;
-    int x = 4;
-    auto next = [&](int width) {
-        const QRect r(x, 4, width, h);
-        x += width + 3;
-        return r;
-    };
+    m_picToolbarPreview->setGeometry(0, 0, 4000, kPreviewToolbarRowHeight);
     QWidget* bar = m_picToolbarPreview;
-    m_cmdPreviewPrevious = tf::makePaneButton(bar, QStringLiteral("cmdPreviewPrevious"), QString(), next(28),
+    const QRect design(0, 0, 28, kPreviewToolbarRowHeight - 8);
+    auto add = [&](QWidget* item, int width, int gapBefore = 0) {
+        item->resize(width, design.height());
+        m_previewToolbarItems.push_back({item, width, gapBefore});
+    };
+    // The pane's title; a click on it brings up the preview's menus.
+    m_Label4 = new QLabel(QStringLiteral("Preview"), bar);
+    m_Label4->setObjectName(QStringLiteral("Label4"));
+    QFont title = m_Label4->font();
+    title.setBold(true);
+    m_Label4->setFont(title);
+    m_Label4->setAlignment(Qt::AlignCenter);
+    m_Label4->setToolTip(QStringLiteral("Preview menu"));
+    m_Label4->installEventFilter(this);
+    add(m_Label4, m_Label4->sizeHint().width() + 8);
+    m_cmdPreviewPrevious = tf::makePaneButton(bar, QStringLiteral("cmdPreviewPrevious"), QString(), design,
                                       QStringLiteral("Previous file"));
-    m_cmdPreviewNext = tf::makePaneButton(bar, QStringLiteral("cmdPreviewNext"), QString(), next(28), QStringLiteral("Next file"));
-    x += 6;
-    m_cmdPreviewView = tf::makePaneButton(bar, QStringLiteral("cmdPreviewView"), QStringLiteral("  Best Fit"), next(94),
+    add(m_cmdPreviewPrevious, 28, 3);
+    m_cmdPreviewNext = tf::makePaneButton(bar, QStringLiteral("cmdPreviewNext"), QString(), design, QStringLiteral("Next file"));
+    add(m_cmdPreviewNext, 28);
+    m_cmdPreviewView = tf::makePaneButton(bar, QStringLiteral("cmdPreviewView"), QStringLiteral("  Best Fit"), design,
                                   QStringLiteral("Preview zoom"));
-    m_cmdPreviewType = tf::makePaneButton(bar, QStringLiteral("cmdPreviewType"), QStringLiteral("    Optimized"), next(106),
+    add(m_cmdPreviewView, 94, 6);
+    m_cmdPreviewType = tf::makePaneButton(bar, QStringLiteral("cmdPreviewType"), QStringLiteral("    Optimized"), design,
                                   QStringLiteral("Preview selection"));
-    x += 6;
-    m_CmdPreviewEdit = tf::makePaneButton(bar, QStringLiteral("CmdPreviewEdit"), QStringLiteral("     Edit"), next(72),
+    add(m_cmdPreviewType, 106);
+    m_CmdPreviewEdit = tf::makePaneButton(bar, QStringLiteral("CmdPreviewEdit"), QStringLiteral("     Edit"), design,
                                   QStringLiteral("Edit/Enhance image"));
-    x += 6;
-    m_cmdPreviewSave = tf::makePaneButton(bar, QStringLiteral("cmdPreviewSave"), QString(), next(28),
+    add(m_CmdPreviewEdit, 72, 6);
+    m_cmdPreviewSave = tf::makePaneButton(bar, QStringLiteral("cmdPreviewSave"), QString(), design,
                                   QStringLiteral("Save the preview"));
-    m_cmdPreviewPrint = tf::makePaneButton(bar, QStringLiteral("cmdPreviewPrint"), QString(), next(28),
+    add(m_cmdPreviewSave, 28, 6);
+    m_cmdPreviewPrint = tf::makePaneButton(bar, QStringLiteral("cmdPreviewPrint"), QString(), design,
                                    QStringLiteral("Print the preview"));
+    add(m_cmdPreviewPrint, 28);
+    subArrangePreviewToolbar(4000);
 
     m_PicViewImage = new QWidget(picView);
     m_PicViewImage->setObjectName(QStringLiteral("PicViewImage"));
@@ -119,6 +133,18 @@ void BrowseController::buildPreviewPane(QWidget* picView)
     m_hsbView = new QScrollBar(Qt::Horizontal, picView);
     m_hsbView->setObjectName(QStringLiteral("hsbView"));
     m_hsbView->resize(100, m_hsbView->sizeHint().height());
+}
+
+int BrowseController::subArrangePreviewToolbar(int width)
+{
+    std::vector<ToolbarItem> items;
+    for (const PreviewToolbarItem& item : m_previewToolbarItems) items.push_back({item.width, item.gapBefore});
+    const ToolbarRows rows = fncToolbarRows(items, width, 4, 3, kPreviewToolbarRowHeight, kPreviewToolbarRowHeight - 8);
+    for (size_t i = 0; i < rows.items.size(); ++i)
+        if (m_previewToolbarItems[i].widget) m_previewToolbarItems[i].widget->setGeometry(rows.items[i]);
+    if (m_picToolbarPreview && m_picToolbarPreview->height() != rows.height)
+        m_picToolbarPreview->resize(m_picToolbarPreview->width(), rows.height);
+    return rows.height;
 }
 
 void tf::ControlSaveAs::SaveAs(ImageBox& control) { control.SaveAs(); }

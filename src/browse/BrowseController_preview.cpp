@@ -448,6 +448,16 @@ void BrowseController::cmdPreviewView_Click() { popupBelow(m_mnuPreviewFitParent
 void BrowseController::cmdPreviewType_Click() { popupBelow(m_mnuPreviewTypeParent.get(), m_cmdPreviewType); }
 void BrowseController::cmdPreviewSave_Click() { popupBelow(m_mnuSavePreviewAsParent.get(), m_cmdPreviewSave); }
 
+void BrowseController::Label4_Click()
+{
+    for (QMenu* menu : {m_mnuPreviewFitParent.get(), m_mnuPreviewTypeParent.get(), m_mnuSavePreviewAsParent.get()})
+        menu->menuAction()->setVisible(true);
+    // In the client area's pixels, which the menu bar that just came up has moved down.
+    const int splViewLeft = w.splView ? w.splView->x() : 0;
+    const QPoint at(splViewLeft + m_Label4->x(), m_Label4->height());
+    m_mnuPreviewParent->popup(w.client->mapToGlobal(at));
+}
+
 void BrowseController::cmdPreviewPrint_Click() { m_services.printer.PrintImage(*m_ibMain); }
 
 void BrowseController::mnuPreview_Click(int index)

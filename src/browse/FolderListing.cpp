@@ -43,11 +43,13 @@ void FolderListing::setFailure(int index, const QString& why)
     if (index >= 0 && index < count()) m_files[static_cast<size_t>(index)].failure = why;
 }
 
-// Text order without regard to case, as users read the list.
+// Text order without regard to case, as users read the list; sizes by their bytes, as "89.6KB"
+// is smaller than "4.69MB" whatever the texts' order.
 bool FolderListing::before(const FolderFile& a, const FolderFile& b) const
 {
     const auto key = static_cast<size_t>(m_sort.SortKey);
-    const int c = QString::compare(a.texts[key], b.texts[key], Qt::CaseInsensitive);
+    const int c = key == kFolderSize ? (a.bytes > b.bytes) - (a.bytes < b.bytes)
+                                     : QString::compare(a.texts[key], b.texts[key], Qt::CaseInsensitive);
     return m_sort.SortOrder == 1 ? c > 0 : c < 0;
 }
 
@@ -66,6 +68,13 @@ void FolderListing::setText(int index, FolderColumn column, const QString& text)
 {
     if (index >= 0 && index < count() && column >= 0 && column < kFolderColumnCount)
         m_files[static_cast<size_t>(index)].texts[static_cast<size_t>(column)] = text;
+}
+
+void FolderListing::setSize(int index, qint64 bytes, const QString& text)
+{
+    if (index < 0 || index >= count()) return;
+    m_files[static_cast<size_t>(index)].bytes = bytes;
+    m_files[static_cast<size_t>(index)].texts[kFolderSize] = text;
 }
 
 void FolderListing::setThumbnail(int index, int number)

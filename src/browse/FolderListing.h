@@ -4,6 +4,7 @@
 // sort state. The sort state outlives a listing, so the next folder comes in the order the user
 // chose. Whatever needs the folder's files (the basket, previous and next) reads them here.
 #include <QString>
+#include <QtGlobal>
 #include <array>
 #include <vector>
 
@@ -25,6 +26,7 @@ enum FolderColumn : int {
 struct FolderFile {
     QString path;
     std::array<QString, kFolderColumnCount> texts; // by FolderColumn
+    qint64 bytes = -1;                             // the file's size; -1 until it is known
     int thumbnail = 0;                             // its picture's number in ilFolder, 0 for none
     int id = 0;                                    // the listing's own number for the file, kept through sorts
     QString failure;                               // why it has no thumbnail; empty while none was asked or it has one
@@ -55,11 +57,14 @@ public:
     int add(FolderFile file);
     void remove(int index);
     void setText(int index, FolderColumn column, const QString& text);
+    // The file's size and the Size column's text for it.
+    void setSize(int index, qint64 bytes, const QString& text);
     void setThumbnail(int index, int number);
     void setFailure(int index, const QString& why);
 
     // A click on the caption of column `column` (1 = the row text): the same column again turns
-    // the order round, another column sorts ascending. Returns the new order as the files' old
+    // the order round, another column sorts ascending. Texts sort without regard to case; the Size
+    // column sorts by the files' sizes (unknown ones first), not by its text. Returns the new order as the files' old
     // indices; an unknown column changes nothing and returns the order as it is.
     std::vector<int> sortByColumn(int column);
     const FolderSortState& sortState() const { return m_sort; }

@@ -67,14 +67,14 @@ QStringList fncFolderImageNames(const QString& folder)
     return names;
 }
 
-FolderFileFacts fncReadFolderFileFacts(const QString& path, uint8_t sizeOption, bool withResolution)
+FolderFileFacts fncReadFolderFileFacts(const QString& path, bool withResolution)
 {
     FolderFileFacts facts;
     clsFileInfo info;
     info.FilePath(path);
     if (!info.isValid()) return facts;
     facts.found = true;
-    facts.size = info.fSizeFormated(sizeOption);
+    facts.bytes = info.fSize();
     facts.type = info.fType();
     facts.created = info.fDateCreated();
     facts.modified = info.fDateModified();

@@ -42,14 +42,14 @@ std::vector<tf::FolderFileEntry> fncFolderImageEntries(const QString& folder);
 // "Resolution" text of details mode. Read away from the window, one file after another.
 struct FolderFileFacts {
     bool found = false; // false: the file went away (or cannot be read) since its name was read
-    QString size;
+    qint64 bytes = -1;  // its size; the Size text is made from it in the style the settings say
     QString type;
     QString created;
     QString modified;
     QString accessed;
     QString resolution; // fncDetailsResolution when asked for, else empty
 };
-FolderFileFacts fncReadFolderFileFacts(const QString& path, uint8_t sizeOption, bool withResolution);
+FolderFileFacts fncReadFolderFileFacts(const QString& path, bool withResolution);
 
 // Why a row has no thumbnail, from the decoder's answer to its request: said so that a user knows
 // whether the file is damaged, too large, or took too long. Empty when the answer has a picture.

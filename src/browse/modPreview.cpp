@@ -74,3 +74,27 @@ MetadataPaneRule fncMetadataPaneRule(const QString& extension)
     }
     return rule;
 }
+
+ToolbarRows fncToolbarRows(const std::vector<ToolbarItem>& items, int width, int margin, int spacing, int rowHeight,
+                           int itemHeight)
+{
+    ToolbarRows rows;
+    const int top = (rowHeight - itemHeight) / 2;
+    int row = 0;
+    int x = margin; // where the next item goes when it opens a row
+    bool rowEmpty = true;
+    for (const ToolbarItem& item : items) {
+        const int left = rowEmpty ? x : x + spacing + item.gapBefore;
+        if (!rowEmpty && left + item.width > width - margin) {
+            ++row;
+            x = margin;
+            rowEmpty = true;
+        }
+        const int at = rowEmpty ? margin : left;
+        rows.items.emplace_back(at, row * rowHeight + top, item.width, itemHeight);
+        x = at + item.width;
+        rowEmpty = false;
+    }
+    rows.height = (row + 1) * rowHeight;
+    return rows;
+}

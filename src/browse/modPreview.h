@@ -3,8 +3,10 @@
 // viewport, which scroll bars it needs, which row previous and next go to, and what the metadata
 // pane shows for a type of file.
 #include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
+#include <vector>
 
 // Where the image control goes inside the viewport and what the scroll bars must be.
 struct PreviewFit {
@@ -45,3 +47,20 @@ struct MetadataPaneRule {
     bool tabsEnabled = true;
 };
 MetadataPaneRule fncMetadataPaneRule(const QString& extension);
+
+// One item of a tool bar: its width and the room left free before it when it follows another on
+// its row.
+struct ToolbarItem {
+    int width = 0;
+    int gapBefore = 0;
+};
+// The items placed left to right in rows of rowHeight: each `spacing` after the one before (and its
+// own gap), from `margin`; an item that would pass the bar's width less the margin starts the next
+// row, so that no item is cut at the bar's edge. A row's first item always stays on it. The
+// items are itemHeight high, centred in their row.
+struct ToolbarRows {
+    std::vector<QRect> items;
+    int height = 0; // rows times rowHeight; one row for an empty bar
+};
+ToolbarRows fncToolbarRows(const std::vector<ToolbarItem>& items, int width, int margin, int spacing, int rowHeight,
+                           int itemHeight);

@@ -7,10 +7,12 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/foldermodel.h"
 #include "platform/ui/msgbox.h"
+#include "platform/sys/numbers.h"
 #include "platform/ui/statusbar.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -208,6 +210,46 @@ TEST_F(MainWindowBrowse, TheZoomMenuFitsThePreviewToTheWindowsViewportAndTheType
     chooseFromMenu(w.browse()->cmdPreviewType(), "mnuPreviewTypeParent", "Optimized");
     EXPECT_TRUE(w.browse()->mblnOptimizedPreview);
     expectCaption(w.browse()->cmdPreviewType(), "    Optimized");
+}
+
+TEST_F(MainWindowBrowse, ThePreviewTitlePutsItsMenusInTheMenuBarAndPopsThePreviewMenuUpUnderIt)
+{
+    frmMain& w = startOnShots(/*details*/ true);
+    QMenuBar* bar = w.menuBar();
+    QWidget* client = w.centralWidget();
+    EXPECT_FALSE(bar->isVisible()) << "no menu on show, no bar";
+    EXPECT_EQ(client->y(), 0);
+    const QSize size = w.size();
+    const QRect status = inWindow(w.sbMain());
+
+    QLabel* title = find<QLabel>("Label4");
+    ASSERT_TRUE(inWindow(w.browse()->picToolbarPreview()).contains(inWindow(title)));
+    QTest::mouseClick(title, Qt::LeftButton);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu, w.browse()->mnuPreviewParent());
+    // Placed in the client area as it lies below the bar that just came up.
+    EXPECT_EQ(menu->pos(), client->mapToGlobal(QPoint(w.splView()->x() + title->x(), title->height())));
+    menu->close();
+
+    ASSERT_TRUE(bar->isVisible());
+    QList<QMenu*> shown;
+    for (QAction* action : bar->actions())
+        if (action->isVisible()) shown << action->menu();
+    EXPECT_EQ(shown, QList<QMenu*>({w.browse()->mnuPreviewFitParent(), w.browse()->mnuPreviewTypeParent(),
+                                    w.browse()->mnuSavePreviewAsParent()}));
+    // The window keeps its size: the panes give the bar its room, the status bar stays at the bottom.
+    ASSERT_GT(bar->height(), 0);
+    EXPECT_EQ(w.size(), size);
+    EXPECT_EQ(client->y(), bar->height());
+    EXPECT_EQ(inWindow(w.picView()).top(), bar->height());
+    EXPECT_EQ(inWindow(w.sbMain()), status);
+    EXPECT_EQ(inWindow(w.splMain()).bottom() + 1, status.top());
+
+    ASSERT_TRUE(closeWindow());
+    const typSettings stored = readSettingsBack();
+    EXPECT_EQ(QSize(stored.WindowWidth, stored.WindowHeight), QSize(pixelsToTwips(size.width()), pixelsToTwips(size.height())))
+        << "the window's size, bar included";
 }
 
 TEST_F(MainWindowBrowse, BasketPagesArePreviewedAndWalkedWhenTheBasketHadTheFocus)

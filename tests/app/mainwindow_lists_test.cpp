@@ -2,15 +2,18 @@
 #include "mainwindow_gui.h"
 
 #include "basket/modMultiPage.h"
+#include "frame/frmSettings.h"
 #include "metadata/MetadataController.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
 
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QTest>
 #include <QUrl>
 
@@ -87,7 +90,90 @@ protected:
     TempFolder shots;
 };
 
+// Three pictures whose sizes' texts sort the other way round from their bytes: "1xx bytes",
+// "89.6KB", "4.69MB" (a picture's reader stops at its end; the zeros after it are only bytes).
+class MainWindowSizes : public MainWindowLists {
+protected:
+    void SetUp() override
+    {
+        MainWindowGui::SetUp();
+        const qint64 sizes[] = {0, 91750, 4918000};
+        const char* names[] = {"a.png", "b.png", "c.png"};
+        for (int i = 0; i < 3; ++i) {
+            writeQt(shots.file(names[i]), solid(30, 20, QColor(60 * i, 90, 200)), "png");
+            QFile file(shots.file(names[i]));
+            ASSERT_TRUE(file.open(QIODevice::Append));
+            if (sizes[i] > file.size()) file.write(QByteArray(int(sizes[i] - file.size()), '\0'));
+        }
+    }
+    void clickCaption(ListView* list, int column)
+    {
+        QHeaderView* header = list->header();
+        const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+    }
+    QStringList sizeTexts(ListView* list) const
+    {
+        QStringList out;
+        for (int i = 1; i <= list->Count(); ++i) out << ListView::SubItem(list->Item(i), 2);
+        return out;
+    }
+};
+
 } // namespace
+
+TEST_F(MainWindowSizes, TheSizeCaptionSortsBothListsByBytes)
+{
+    startOnShots();
+    ASSERT_EQ(sizeTexts(folder()).mid(1), QStringList({"89.6KB", "4.69MB"}));
+    clickCaption(folder(), 2);
+    EXPECT_EQ(rowTexts(folder()), QStringList({"a.png", "b.png", "c.png"}));
+
+    fillBasket();
+    ASSERT_EQ(basket()->Count(), 3);
+    // Added in the folder's order by size: sorted by name first, so that the size click moves them.
+    clickNameCaptionTwice(basket());
+    clickCaption(basket(), 2);
+    EXPECT_EQ(rowTexts(basket()), QStringList({"a", "b", "c"}));
+}
+
+TEST_F(MainWindowSizes, SettingsOkShowsTheSizeStyleAndFullRowsAtOnceAndKeepsTheThumbnailsMade)
+{
+    frmMain& w = startOn(shots.path(), /*details*/ false);
+    ASSERT_EQ(w.browse()->ilFolder().count(), 3);
+    const QSize thumbnails = folder()->iconSize();
+    clickRow(folder(), "b.png");
+    const int row = 1;
+    const QAbstractItemModel* rows = folder()->model();
+    const bool fullRows = folder()->selectionModel()->isSelected(rows->index(row, 4));
+
+    w.browse()->cmdBrowseSettings()->click();
+    auto* d = w.findChild<frmSettings*>();
+    ASSERT_NE(d, nullptr);
+    d->findChild<QRadioButton*>("optFileSize_1")->setChecked(true);
+    auto* fullRow = d->findChild<QCheckBox*>("chkFolderFullRowSelect");
+    fullRow->setChecked(!fullRow->isChecked());
+    auto* width = d->findChild<QLineEdit*>("txtFolderThumbnailWidth");
+    width->setText(QString::number(thumbnails.width() + 30));
+    d->findChild<QPushButton*>("cmdOK")->click();
+
+    // The rows on screen say their sizes the long way at once.
+    const QStringList texts = sizeTexts(folder());
+    EXPECT_TRUE(texts[1].startsWith("89.6KB (") && texts[1].endsWith(" bytes)")) << texts[1].toStdString();
+    EXPECT_TRUE(texts[2].startsWith("4.69MB (") && texts[2].endsWith(" bytes)")) << texts[2].toStdString();
+    // The chosen row shows whole, or by its name alone, at once; the basket switched with it.
+    EXPECT_NE(folder()->selectionModel()->isSelected(rows->index(row, 4)), fullRows);
+    EXPECT_TRUE(folder()->selectionModel()->isSelected(rows->index(row, 0)));
+    EXPECT_EQ(basket()->selectionBehavior(), folder()->selectionBehavior());
+    // The thumbnails made keep their size until the list is filled again; back from details,
+    // thumbnails of the old size are not shown at the new one but made again.
+    EXPECT_EQ(folder()->iconSize(), thumbnails);
+    click(w.browse()->cmdDetailFolder());
+    click(w.browse()->cmdThumbnailFolder());
+    EXPECT_EQ(folder()->iconSize().width(), thumbnails.width() + 30);
+    EXPECT_EQ(w.browse()->fncFolderThumbnail(folder()->Item(1)).width(), thumbnails.width() + 30);
+    EXPECT_TRUE(sizeTexts(folder())[1].startsWith("89.6KB (")) << "listed again in the style chosen";
+}
 
 TEST_F(MainWindowLists, KeysInTheFolderListAndTheBasketReachTheirCommands)
 {

@@ -77,6 +77,12 @@ protected:
             EXPECT_TRUE(control->isVisible()) << name;
             EXPECT_TRUE(client.contains(inWindow(control))) << name;
         }
+        // The preview's bar is no wider than its pane: each of its items shows whole there.
+        const QRect pane = inWindow(window().picView());
+        for (const QWidget* item : window().browse()->picToolbarPreview()->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (!item->isVisibleTo(window().browse()->picToolbarPreview())) continue;
+            EXPECT_TRUE(pane.contains(inWindow(item))) << item->objectName().toStdString();
+        }
     }
 };
 

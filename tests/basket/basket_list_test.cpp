@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <tuple>
 
 using namespace tf::test;
 using tf::ListView;
@@ -64,6 +65,28 @@ TEST(BasketModelOrder, MovesSortsAndRemovesKeepEveryPageWhole)
     EXPECT_EQ(model.distinctSources(), QStringList({"/s/a", "/s/b", "/s/C", "/s/e"})) << "each source once";
     model.remove({4, 0, 9, 0});
     EXPECT_EQ(texts(), "b:/t/b C:/t/C d:/t/d");
+}
+
+TEST(BasketModelOrder, TheSizeColumnSortsByBytesNotByItsText)
+{
+    tf::basket::BasketModel model;
+    for (const auto& [name, text, bytes] : {std::tuple{"big", "4.69MB", qint64(4918000)}, {"small", "900 bytes", qint64(900)},
+                                            {"unknown", "", qint64(-1)}, {"mid", "89.6KB", qint64(91750)}}) {
+        tf::basket::PageRecord page;
+        page.text = name;
+        page.sizeText = text;
+        page.bytes = bytes;
+        model.append(page);
+    }
+    auto names = [&] {
+        QStringList out;
+        for (const auto& p : model.pages()) out << p.text;
+        return out;
+    };
+    model.sort(2, false);
+    EXPECT_EQ(names(), QStringList({"unknown", "small", "mid", "big"}));
+    model.sort(2, true);
+    EXPECT_EQ(names(), QStringList({"big", "mid", "small", "unknown"}));
 }
 
 TEST_F(BasketRows, DraggingPagesMovesThemAfterOrBeforeTheTarget)

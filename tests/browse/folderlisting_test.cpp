@@ -10,12 +10,12 @@ using tf::FolderListing;
 
 namespace {
 
-FolderFile file(const QString& name, const QString& size = QString())
+FolderFile file(const QString& name, qint64 bytes = -1)
 {
     FolderFile f;
     f.path = "/pictures/" + name;
     f.texts[tf::kFolderFileName] = name;
-    f.texts[tf::kFolderSize] = size;
+    f.bytes = bytes;
     return f;
 }
 
@@ -43,7 +43,7 @@ TEST(FolderListing, UnsortedFilesKeepTheOrderTheyCameIn)
 TEST(FolderListing, CaptionClicksToggleOrderAndReturnTheOldPlaces)
 {
     FolderListing listing;
-    for (const auto& [name, size] : {std::pair{"c", "2 KB"}, {"a", "10 KB"}, {"B", "2 KB"}}) listing.add(file(name, size));
+    for (const auto& [name, size] : {std::pair{"c", 2048}, {"a", 10240}, {"B", 2048}}) listing.add(file(name, size));
 
     // column 1 is the row text; case does not count
     EXPECT_EQ(listing.sortByColumn(1), (std::vector<int>{1, 2, 0}));
@@ -52,9 +52,9 @@ TEST(FolderListing, CaptionClicksToggleOrderAndReturnTheOldPlaces)
     EXPECT_EQ(names(listing), QStringList({"c", "B", "a"}));
     EXPECT_EQ(listing.sortState().SortOrder, 1);
 
-    // Another column starts ascending, by text; equal texts keep their order.
+    // Another column starts ascending; equal values keep their order. Sizes go by their bytes.
     listing.sortByColumn(tf::kFolderSize + 1);
-    EXPECT_EQ(names(listing), QStringList({"a", "c", "B"}));
+    EXPECT_EQ(names(listing), QStringList({"c", "B", "a"}));
     EXPECT_EQ(listing.sortState().SortKey, tf::kFolderSize);
     EXPECT_EQ(listing.sortState().SortOrder, 0);
 
@@ -63,7 +63,7 @@ TEST(FolderListing, CaptionClicksToggleOrderAndReturnTheOldPlaces)
     EXPECT_EQ(listing.sortByColumn(0), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(listing.sortByColumn(tf::kFolderColumnCount + 1), (std::vector<int>{0, 1, 2}));
     EXPECT_EQ(listing.sortState().SortKey, before.SortKey);
-    EXPECT_EQ(names(listing), QStringList({"a", "c", "B"}));
+    EXPECT_EQ(names(listing), QStringList({"c", "B", "a"}));
 }
 
 TEST(FolderListing, ASortOutlivesTheListingAndPlacesNewFiles)
@@ -94,9 +94,9 @@ TEST(FolderListing, TextsThatCameLateAreSortedInWithoutTurningTheOrder)
 
     listing.sortByColumn(tf::kFolderSize + 1);
     listing.sortByColumn(tf::kFolderSize + 1); // sizes descending
-    listing.setText(listing.indexOf("/pictures/y"), tf::kFolderSize, "3 KB");
-    listing.setText(listing.indexOf("/pictures/z"), tf::kFolderSize, "1 KB");
-    EXPECT_EQ(listing.resort(), (std::vector<int>{1, 2, 0}));
-    EXPECT_EQ(names(listing), QStringList({"y", "z", "x"}));
+    listing.setSize(listing.indexOf("/pictures/y"), 3 * 1024, "3.00KB");
+    listing.setSize(listing.indexOf("/pictures/z"), 89 * 1024, "89.0KB");
+    EXPECT_EQ(listing.resort(), (std::vector<int>{2, 1, 0}));
+    EXPECT_EQ(names(listing), QStringList({"z", "y", "x"})) << "89.0KB is more than 3.00KB";
     EXPECT_EQ(listing.sortState().SortOrder, 1) << "a resort is no caption click";
 }

@@ -40,6 +40,25 @@ TEST(PreviewRules, FitCentringBarsAndRowSteps)
     EXPECT_EQ(fncPreviousRowIndex(3, 1), 0);
 }
 
+TEST(PreviewRules, ToolbarItemsWrapRatherThanPassTheEdge)
+{
+    // Margin 4, spacing 3, rows of 32 with items 24 high.
+    const std::vector<ToolbarItem> items = {{50, 0}, {28, 3}, {28, 0}, {90, 6}};
+    const ToolbarRows wide = fncToolbarRows(items, 300, 4, 3, 32, 24);
+    EXPECT_EQ(wide.items, (std::vector<QRect>{{4, 4, 50, 24}, {60, 4, 28, 24}, {91, 4, 28, 24}, {128, 4, 90, 24}}));
+    EXPECT_EQ(wide.height, 32);
+    // 218 + the margin is the whole row: one pixel less and the last item opens a row, its gap dropped.
+    EXPECT_EQ(fncToolbarRows(items, 222, 4, 3, 32, 24).height, 32);
+    const ToolbarRows narrow = fncToolbarRows(items, 221, 4, 3, 32, 24);
+    EXPECT_EQ(narrow.items.back(), QRect(4, 36, 90, 24));
+    EXPECT_EQ(narrow.height, 64);
+    // An item wider than the bar still keeps a row of its own; the next opens another.
+    const ToolbarRows tiny = fncToolbarRows(items, 40, 4, 3, 32, 24);
+    EXPECT_EQ(tiny.items.front(), QRect(4, 4, 50, 24));
+    EXPECT_EQ(tiny.height, 4 * 32);
+    EXPECT_EQ(fncToolbarRows({}, 100, 4, 3, 32, 24).height, 32);
+}
+
 class PreviewTest : public ::testing::Test {
 protected:
     tf::test::TempFolder dir;

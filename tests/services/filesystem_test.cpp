@@ -219,10 +219,30 @@ TEST(ShellAndPan, PanMovesEnabledBarsOnlyWhilePanning)
 TEST(ListViews, FullRowSelectSwitchesAndReportsAMissingList)
 {
     QTreeWidget lv;
+    lv.setColumnCount(3);
+    for (const char* text : {"a", "b", "c"}) lv.addTopLevelItem(new QTreeWidgetItem(QStringList{text, "1", "2"}));
+    lv.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lv.setSelectionBehavior(QAbstractItemView::SelectItems);
+    // Chosen by a cell each, as a click chooses them without full rows.
+    const QAbstractItemModel* model = lv.model();
+    lv.selectionModel()->select(model->index(0, 0), QItemSelectionModel::Select);
+    lv.selectionModel()->select(model->index(2, 1), QItemSelectionModel::Select);
+    lv.selectionModel()->setCurrentIndex(model->index(2, 1), QItemSelectionModel::NoUpdate);
+    const auto selectedCells = [&] {
+        QList<QPoint> cells;
+        for (int row = 0; row < 3; ++row)
+            for (int column = 0; column < 3; ++column)
+                if (lv.selectionModel()->isSelected(model->index(row, column))) cells << QPoint(column, row);
+        return cells;
+    };
+
     EXPECT_TRUE(fncListViewFullRowSelect(&lv, true));
     EXPECT_EQ(lv.selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(selectedCells(), QList<QPoint>({{0, 0}, {1, 0}, {2, 0}, {0, 2}, {1, 2}, {2, 2}}));
     EXPECT_TRUE(fncListViewFullRowSelect(&lv, false));
     EXPECT_EQ(lv.selectionBehavior(), QAbstractItemView::SelectItems);
+    EXPECT_EQ(selectedCells(), QList<QPoint>({{0, 0}, {0, 2}}));
+    EXPECT_EQ(lv.currentIndex(), model->index(2, 1)) << "the focus stays where it was";
 
     tf::ScriptedMessageBoxes boxes;
     EXPECT_FALSE(fncListViewFullRowSelect(nullptr, true));

@@ -129,11 +129,12 @@ QString SinglePageSink::nameFor(ImageDocument& doc) const
                               }
                               return meta.get();
                           }};
+        // Values, typed text and separators go in as they stand, blanks included; only what a
+        // name cannot hold is replaced, and the whole name is capped where it is made distinct.
         const QString prefix = safeNamePart(fncRetrieveNamingString(doc, m_options.RenamePrefix, facts));
         const QString suffix = safeNamePart(fncRetrieveNamingString(doc, m_options.RenameSuffix, facts));
-        // A separator may be a blank on its own, so it is cleaned but not trimmed.
-        const QString s1 = safeNamePart(fncSeparator(m_options.Separator1), 20, false);
-        const QString s2 = safeNamePart(fncSeparator(m_options.Separator2), 20, false);
+        const QString s1 = safeNamePart(fncSeparator(m_options.Separator1), kMaxBaseBytes);
+        const QString s2 = safeNamePart(fncSeparator(m_options.Separator2), kMaxBaseBytes);
         return prefix + s1 + text + s2 + suffix;
     }
     case 2:
@@ -204,9 +205,7 @@ void SinglePageSink::addPage(ImageDocument& doc)
 {
     const QString who = m_page.name;
     try {
-        QString base = nameFor(doc);
-        if (base.trimmed().isEmpty()) base = QStringLiteral("_"); // never a hidden or nameless file
-        const QString path = distinctPath(folderFor(m_page), base);
+        const QString path = distinctPath(folderFor(m_page), visibleFileBase(nameFor(doc)));
         if (isBasketFile(path)) {
             m_tally.skippedSource << who;
             return;

@@ -86,9 +86,20 @@ TEST_F(BatchConvert, NamesFollowTheRule)
         {"blank and word separators",
          [](auto& o) { o.RenameMode = 1, o.Separator1 = "[WhiteSpace]", o.Separator2 = "AND", o.RenameSuffix = "x"; },
          {" sampleANDx.tif", " secondANDx.tif", " thirdANDx.tif"}},
-        {"unsafe literal text",
+        {"unsafe literal text, never hidden",
          [](auto& o) { o.RenameMode = 1, o.RenamePrefix = "../a:b", o.RenameSuffix = QString("c") + QChar(1) + "d"; },
-         {".._a_b_sample_c_d.tif", ".._a_b_second_c_d.tif", ".._a_b_third_c_d.tif"}},
+         {"_._a_b_sample_c_d.tif", "_._a_b_second_c_d.tif", "_._a_b_third_c_d.tif"}},
+        {"blanks and a long separator as they stand",
+         [](auto& o) { o.RenameMode = 1, o.RenamePrefix = "  Scan ", o.RenameSuffix = " x",
+                       o.Separator1 = QString(30, '~'), o.Separator2 = "[WhiteSpace]"; },
+         {"  Scan " + QString(30, '~') + "sample  x.tif", "  Scan " + QString(30, '~') + "second  x.tif",
+          "  Scan " + QString(30, '~') + "third  x.tif"}},
+        {"a prefix of one point", [](auto& o) { o.RenameMode = 1, o.RenamePrefix = ".", o.Separator1 = "[No Separator]"; },
+         {"_sample_.tif", "_second_.tif", "_third_.tif"}},
+        {"a generic name of two points", [](auto& o) { o.RenameMode = 2, o.GenericName = ".."; },
+         {"_.1.tif", "_.2.tif", "_.3.tif"}},
+        {"a generic name with blanks", [](auto& o) { o.RenameMode = 2, o.GenericName = " Sample "; },
+         {" Sample 1.tif", " Sample 2.tif", " Sample 3.tif"}},
         {"counter from 1001, PDF", [](auto& o) { o.RenameMode = 2, o.CounterText = kCounterStart1001, o.OutputFormat = 1; },
          {"Sample1001.pdf", "Sample1002.pdf", "Sample1003.pdf"}},
         {"typed counter", [](auto& o) { o.RenameMode = 2, o.CounterText = " 25 "; },
@@ -266,8 +277,11 @@ TEST(BatchNaming, UnsafeTextAndCounters)
 {
     const QString longText(300, QChar(u'a'));
     EXPECT_EQ(safeNamePart("a/b\\c:d*e?f\"g<h>i|j"), "a_b_c_d_e_f_g_h_i_j");
-    EXPECT_EQ(safeNamePart(QString("  x") + QChar(0) + QChar(0x1f) + "y  "), "x__y");
+    EXPECT_EQ(safeNamePart(QString("  x") + QChar(0) + QChar(0x1f) + "y  "), "  x__y  ");
     EXPECT_EQ(safeNamePart(longText).size(), 100);
+    for (const auto& [base, shown] : std::initializer_list<std::pair<QString, QString>>{
+             {"", "_"}, {".", "_"}, {"..", "_."}, {" .x", " .x"}, {"a.", "a."}})
+        EXPECT_EQ(visibleFileBase(base), shown) << base.toStdString();
     EXPECT_EQ(capUtf8Bytes(QString(200, QChar(u'é')), 255).toUtf8().size(), 254) << "never half a character";
 
     const std::pair<QString, std::optional<int64_t>> counters[] = {

@@ -1,6 +1,7 @@
 #include "basket/SinglePageSink.h"
 
 #include "basket/frmSaveSinglePage.h"
+#include "basket/modMultiPage.h"
 #include "basket/modSaveBatch.h"
 #include "frame/LongCommand.h"
 #include "frame/TaskReplay.h"
@@ -51,6 +52,8 @@ bool isInside(const QString& folder, const QString& root)
 struct PageFailure {
     QString why;
 };
+
+const QString kDiskFull = QStringLiteral("The disk is full.");
 
 } // namespace
 
@@ -201,11 +204,22 @@ void SinglePageSink::write(ImageDocument& doc, const QString& path) const
     }
 }
 
+void SinglePageSink::pageFailed(const QString& why, const QString& path)
+{
+    const QString cause = fncEnvironmentReason(why, path);
+    // Every later page would meet the same full disk: the run ends here, told once.
+    if (cause == kDiskFull || why.contains(kDiskFull))
+        refuse(kDiskFull + QStringLiteral("\nThe conversion stopped at \"%1\": it and the pages after it were not written.")
+                               .arg(m_page.name));
+    m_tally.failed << m_page.name + QStringLiteral(": ") + (cause.isEmpty() ? why : cause);
+}
+
 void SinglePageSink::addPage(ImageDocument& doc)
 {
     const QString who = m_page.name;
+    QString path;
     try {
-        const QString path = distinctPath(folderFor(m_page), visibleFileBase(nameFor(doc)));
+        path = distinctPath(folderFor(m_page), visibleFileBase(nameFor(doc)));
         if (isBasketFile(path)) {
             m_tally.skippedSource << who;
             return;
@@ -217,11 +231,11 @@ void SinglePageSink::addPage(ImageDocument& doc)
         write(doc, path);
         ++m_tally.written;
     } catch (const PageFailure& f) {
-        m_tally.failed << who + QStringLiteral(": ") + f.why;
+        pageFailed(f.why, path);
     } catch (const ImageBoxError& e) {
-        m_tally.failed << who + QStringLiteral(": ") + e.description();
+        pageFailed(e.description(), path);
     } catch (const std::exception& e) {
-        m_tally.failed << who + QStringLiteral(": ") + QString::fromLocal8Bit(e.what());
+        pageFailed(QString::fromLocal8Bit(e.what()), path);
     }
 }
 

@@ -207,6 +207,40 @@ TEST_F(BatchConvert, OverwriteDecidesAboutExistingFiles)
     }
 }
 
+TEST_F(BatchConvert, AFullDiskEndsTheRunWithOneMessageAndKeepsTheWholeFiles)
+{
+    const QString disk = out.file("disk");
+    QDir().mkpath(disk);
+    int code = -1;
+    runTool("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}, &code);
+    if (code != 0) GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        QString folder;
+        ~Unmount() { runTool("umount", {folder}); }
+    } unmount{disk};
+    // Random pixels: each page is about 11 KB in any TIFF, so the disk fills after a few.
+    QImage noise(60, 60, QImage::Format_RGB32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * y * 31) % 253, (x ^ y) * 13 % 255));
+    for (int i = 0; i < 10; ++i) add(writePage(src.file(QStringLiteral("p%1.png").arg(i)), noise));
+    o.DestinationFolder = disk;
+
+    const PipelineResult r = run();
+    const QString text = batchOutcomeText(r, sink->tally());
+    EXPECT_TRUE(text.startsWith("The disk is full.\nThe conversion stopped at \"p")) << text.toStdString();
+    EXPECT_FALSE(text.contains("TIFF")) << text.toStdString();
+    EXPECT_TRUE(sink->tally().failed.isEmpty());
+    const QStringList files = folderEntries(disk);
+    EXPECT_GT(sink->tally().written, 0);
+    EXPECT_LT(sink->tally().written, 10);
+    ASSERT_EQ(files.size(), sink->tally().written) << files.join(' ').toStdString() << " (no hidden page left)";
+    for (const QString& f : files) {
+        int exit = -1;
+        runTool("tiffinfo", {QDir(disk).filePath(f)}, &exit);
+        EXPECT_EQ(exit, 0) << f.toStdString();
+    }
+}
+
 TEST_F(BatchConvert, OutputsAndTemplatesAsTheToolsReadThem)
 {
     add(writePage(src.file("p.jpg"), pagePicture(40, 30, Qt::red)));

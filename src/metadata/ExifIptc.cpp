@@ -389,8 +389,11 @@ bool ExifIptc::readFrom(const QString& path, QString* error)
 
 bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
 {
+    // Set when the file's kind has no place for IPTC: the EXIF of the change is written alone,
+    // and whatever else is said, this is said first.
+    QString iptcRefused;
     auto fail = [&](const QString& why) {
-        if (error) *error = why;
+        if (error) *error = iptcRefused.isEmpty() || why == iptcRefused ? why : iptcRefused + QLatin1Char('\n') + why;
         return false;
     };
     const QFileInfo info(path);
@@ -408,8 +411,6 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
     const auto aboutTheFile = [&](const char* said) {
         return QString::fromUtf8(said).replace(tempPath, path).replace(QFileInfo(tempPath).fileName(), info.fileName());
     };
-    // Set when the file's kind has no place for IPTC: the EXIF of the change is written alone.
-    QString iptcRefused;
     if (tiff) {
         // exiv2 would write a TIFF anew and keep no more than its first pages; only the first
         // page's directories change here, and every other byte stays.
@@ -458,7 +459,7 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
         return fail(QStringLiteral("Writing the metadata would lose pages of %1.").arg(path));
 
     if (!copy.commit(&why)) return fail(why);
-    if (!iptcRefused.isEmpty()) return fail(iptcRefused + QStringLiteral("\nThe EXIF attributes were written."));
+    if (!iptcRefused.isEmpty()) return fail(QStringLiteral("The EXIF attributes were written."));
     return true;
 }
 

@@ -225,19 +225,25 @@ TEST_F(BatchConvert, AFullDiskEndsTheRunWithOneMessageAndKeepsTheWholeFiles)
     for (int i = 0; i < 10; ++i) add(writePage(src.file(QStringLiteral("p%1.png").arg(i)), noise));
     o.DestinationFolder = disk;
 
-    const PipelineResult r = run();
-    const QString text = batchOutcomeText(r, sink->tally());
-    EXPECT_TRUE(text.startsWith("The disk is full.\nThe conversion stopped at \"p")) << text.toStdString();
-    EXPECT_FALSE(text.contains("TIFF")) << text.toStdString();
-    EXPECT_TRUE(sink->tally().failed.isEmpty());
-    const QStringList files = folderEntries(disk);
-    EXPECT_GT(sink->tally().written, 0);
-    EXPECT_LT(sink->tally().written, 10);
-    ASSERT_EQ(files.size(), sink->tally().written) << files.join(' ').toStdString() << " (no hidden page left)";
-    for (const QString& f : files) {
-        int exit = -1;
-        runTool("tiffinfo", {QDir(disk).filePath(f)}, &exit);
-        EXPECT_EQ(exit, 0) << f.toStdString();
+    for (const uint8_t format : {uint8_t(0), uint8_t(1)}) {
+        SCOPED_TRACE(format ? "PDF" : "TIFF");
+        for (const QString& f : folderEntries(disk)) QFile::remove(QDir(disk).filePath(f));
+        o.OutputFormat = format;
+        const PipelineResult r = run();
+        const QString text = batchOutcomeText(r, sink->tally());
+        EXPECT_TRUE(text.startsWith("The disk is full.\nThe conversion stopped at \"p")) << text.toStdString();
+        EXPECT_FALSE(text.contains(format ? "qpdf" : "TIFF")) << text.toStdString();
+        EXPECT_TRUE(sink->tally().failed.isEmpty());
+        const QStringList files = folderEntries(disk);
+        EXPECT_GT(sink->tally().written, 0);
+        EXPECT_LT(sink->tally().written, 10);
+        ASSERT_EQ(files.size(), sink->tally().written) << files.join(' ').toStdString() << " (no hidden page left)";
+        for (const QString& f : files) {
+            const QString file = QDir(disk).filePath(f);
+            int exit = -1;
+            if (format == 0) runTool("tiffinfo", {file}, &exit);
+            EXPECT_TRUE(format == 0 ? exit == 0 : qpdfCheckPasses(file)) << f.toStdString();
+        }
     }
 }
 

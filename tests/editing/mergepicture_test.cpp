@@ -27,11 +27,16 @@ QByteArray chunk(const char* type, const QByteArray& data)
            be32(uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
 }
 
-// A PNG of `rows` (each row its filter byte 0 and the samples), of the colour type and extra
-// chunks given, 8 bits per sample.
-QByteArray png(int w, int h, uint8_t colourType, const QByteArray& rows, const QByteArray& extra = {})
+// A 4 x 4 PNG, 8 bits per sample, of the colour type given: a 2 x 2 block of `opaque` samples at
+// the top left and `clear` samples elsewhere, with the extra chunks before the pixels.
+QByteArray png(uint8_t colourType, const QByteArray& opaque, const QByteArray& clear, const QByteArray& extra = {})
 {
-    QByteArray header = be32(uint32_t(w)) + be32(uint32_t(h));
+    QByteArray rows;
+    for (int y = 0; y < 4; ++y) {
+        rows += char(0); // no filter
+        for (int x = 0; x < 4; ++x) rows += x < 2 && y < 2 ? opaque : clear;
+    }
+    QByteArray header = be32(4) + be32(4);
     header += char(8);
     header += char(colourType);
     header += QByteArray(3, '\0');
@@ -39,48 +44,17 @@ QByteArray png(int w, int h, uint8_t colourType, const QByteArray& rows, const Q
            chunk("IDAT", qCompress(rows).mid(4)) + chunk("IEND", {});
 }
 
-// 4 x 4: a 2 x 2 opaque red block at the top left, the rest fully transparent.
-bool opaqueAt(int x, int y) { return x < 2 && y < 2; }
-
-QByteArray paletteWithTrns()
-{
-    QByteArray rows;
-    for (int y = 0; y < 4; ++y) {
-        rows += char(0);
-        for (int x = 0; x < 4; ++x) rows += char(opaqueAt(x, y) ? 1 : 0);
-    }
-    // Entry 0 is black and transparent, entry 1 red and opaque.
-    const QByteArray palette("\0\0\0\xff\0\0", 6);
-    return png(4, 4, 3, rows, chunk("PLTE", palette) + chunk("tRNS", QByteArray(1, '\0')));
-}
-
-QByteArray greyAlpha()
-{
-    QByteArray rows;
-    for (int y = 0; y < 4; ++y) {
-        rows += char(0);
-        for (int x = 0; x < 4; ++x) rows += opaqueAt(x, y) ? QByteArray("\x40\xff", 2) : QByteArray(2, '\0');
-    }
-    return png(4, 4, 4, rows);
-}
-
-QByteArray rgba()
-{
-    QByteArray rows;
-    for (int y = 0; y < 4; ++y) {
-        rows += char(0);
-        for (int x = 0; x < 4; ++x) rows += opaqueAt(x, y) ? QByteArray("\xff\0\0\xff", 4) : QByteArray(4, '\0');
-    }
-    return png(4, 4, 6, rows);
-}
-
 TEST(MergePicture, TransparentPixelsOfEveryPngKindStayTransparent)
 {
     TempFolder dir;
+    // The palette's entry 0 is black and transparent, entry 1 red and opaque.
+    const QByteArray palette = chunk("PLTE", QByteArray("\0\0\0\xff\0\0", 6)) + chunk("tRNS", QByteArray(1, '\0'));
     const struct {
         const char* kind;
         QByteArray bytes;
-    } kinds[] = {{"palette with tRNS", paletteWithTrns()}, {"grey and alpha", greyAlpha()}, {"RGBA", rgba()}};
+    } kinds[] = {{"palette with tRNS", png(3, QByteArray(1, '\1'), QByteArray(1, '\0'), palette)},
+                 {"grey and alpha", png(4, QByteArray("\x40\xff", 2), QByteArray(2, '\0'))},
+                 {"RGBA", png(6, QByteArray("\xff\0\0\xff", 4), QByteArray(4, '\0'))}};
     QImage page(8, 8, QImage::Format_RGB32);
     page.fill(qRgb(200, 220, 240));
     for (const auto& k : kinds) {

@@ -1,6 +1,7 @@
 #include "basket/SinglePageSink.h"
 
 #include "basket/frmSaveSinglePage.h"
+#include "basket/modMultiPage.h"
 #include "basket/modSaveBatch.h"
 #include "frame/LongCommand.h"
 #include "frame/TaskReplay.h"
@@ -51,6 +52,8 @@ bool isInside(const QString& folder, const QString& root)
 struct PageFailure {
     QString why;
 };
+
+const QString kDiskFull = QStringLiteral("The disk is full.");
 
 } // namespace
 
@@ -129,11 +132,12 @@ QString SinglePageSink::nameFor(ImageDocument& doc) const
                               }
                               return meta.get();
                           }};
+        // Values, typed text and separators go in as they stand, blanks included; only what a
+        // name cannot hold is replaced, and the whole name is capped where it is made distinct.
         const QString prefix = safeNamePart(fncRetrieveNamingString(doc, m_options.RenamePrefix, facts));
         const QString suffix = safeNamePart(fncRetrieveNamingString(doc, m_options.RenameSuffix, facts));
-        // A separator may be a blank on its own, so it is cleaned but not trimmed.
-        const QString s1 = safeNamePart(fncSeparator(m_options.Separator1), 20, false);
-        const QString s2 = safeNamePart(fncSeparator(m_options.Separator2), 20, false);
+        const QString s1 = safeNamePart(fncSeparator(m_options.Separator1), kMaxBaseBytes);
+        const QString s2 = safeNamePart(fncSeparator(m_options.Separator2), kMaxBaseBytes);
         return prefix + s1 + text + s2 + suffix;
     }
     case 2:
@@ -200,13 +204,22 @@ void SinglePageSink::write(ImageDocument& doc, const QString& path) const
     }
 }
 
+void SinglePageSink::pageFailed(const QString& why, const QString& path)
+{
+    const QString cause = fncEnvironmentReason(why, path);
+    // Every later page would meet the same full disk: the run ends here, told once.
+    if (cause == kDiskFull || why.contains(kDiskFull))
+        refuse(kDiskFull + QStringLiteral("\nThe conversion stopped at \"%1\": it and the pages after it were not written.")
+                               .arg(m_page.name));
+    m_tally.failed << m_page.name + QStringLiteral(": ") + (cause.isEmpty() ? why : cause);
+}
+
 void SinglePageSink::addPage(ImageDocument& doc)
 {
     const QString who = m_page.name;
+    QString path;
     try {
-        QString base = nameFor(doc);
-        if (base.trimmed().isEmpty()) base = QStringLiteral("_"); // never a hidden or nameless file
-        const QString path = distinctPath(folderFor(m_page), base);
+        path = distinctPath(folderFor(m_page), visibleFileBase(nameFor(doc)));
         if (isBasketFile(path)) {
             m_tally.skippedSource << who;
             return;
@@ -218,11 +231,11 @@ void SinglePageSink::addPage(ImageDocument& doc)
         write(doc, path);
         ++m_tally.written;
     } catch (const PageFailure& f) {
-        m_tally.failed << who + QStringLiteral(": ") + f.why;
+        pageFailed(f.why, path);
     } catch (const ImageBoxError& e) {
-        m_tally.failed << who + QStringLiteral(": ") + e.description();
+        pageFailed(e.description(), path);
     } catch (const std::exception& e) {
-        m_tally.failed << who + QStringLiteral(": ") + QString::fromLocal8Bit(e.what());
+        pageFailed(QString::fromLocal8Bit(e.what()), path);
     }
 }
 

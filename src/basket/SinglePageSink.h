@@ -55,6 +55,9 @@ private:
     QString distinctPath(const QString& folder, const QString& base);
     bool isBasketFile(const QString& path) const;
     void write(ImageDocument& doc, const QString& path) const;
+    // A page that could not be written, with why: counted with its cause, or the run's end when
+    // the cause will stop every later page too.
+    void pageFailed(const QString& why, const QString& path);
 
     typBatchSaveOptions m_options;
     QDateTime m_now;

@@ -137,7 +137,7 @@ QString fncSeparator(const QString& separator)
     return separator;
 }
 
-QString safeNamePart(const QString& text, int maxChars, bool trim)
+QString safeNamePart(const QString& text, int maxChars)
 {
     QString out;
     out.reserve(text.size());
@@ -146,12 +146,18 @@ QString safeNamePart(const QString& text, int maxChars, bool trim)
                              (c.unicode() >= 0xdc80 && c.unicode() <= 0xdcff); // a byte that was no UTF-8
         out += refused ? QChar(u'_') : c;
     }
-    if (trim) out = out.trimmed();
     if (out.size() > maxChars) {
         out.truncate(maxChars);
         if (out.back().isHighSurrogate()) out.chop(1);
-        if (trim) out = out.trimmed();
     }
+    return out;
+}
+
+QString visibleFileBase(const QString& base)
+{
+    if (base.isEmpty()) return QStringLiteral("_");
+    QString out = base;
+    if (out.front() == QLatin1Char('.')) out.front() = QLatin1Char('_');
     return out;
 }
 

@@ -40,9 +40,11 @@ QString fncSeparator(const QString& separator);
 
 // A text that came from outside the file system (metadata, typed text) made fit to be part of a
 // file name: path separators, the characters other systems refuse and control characters become
-// "_", blanks at the ends go (unless `trim` is false), and the result is at most `maxChars`
-// characters.
-QString safeNamePart(const QString& text, int maxChars = 100, bool trim = true);
+// "_", and the result is at most `maxChars` characters. Blanks stay where they are.
+QString safeNamePart(const QString& text, int maxChars = 100);
+// The name an output file gets before its extension: never empty, and never hidden (a leading
+// "." becomes "_", as a character a file name cannot hold does).
+QString visibleFileBase(const QString& base);
 // Cuts a name to at most `maxBytes` bytes of UTF-8 without splitting a character.
 QString capUtf8Bytes(const QString& name, int maxBytes);
 

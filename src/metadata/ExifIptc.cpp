@@ -8,11 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QMimeDatabase>
 #include <QStringDecoder>
 #include <QTemporaryFile>
 #include <exiv2/exiv2.hpp>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -126,7 +128,9 @@ bool looksLikeTiff(const QString& path)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
     const QByteArray head = f.read(4);
-    return head == QByteArray("II*\0", 4) || head == QByteArray("MM\0*", 4);
+    // BigTIFF too: the TIFF writer refuses it in words of the file, where exiv2 would not know it.
+    return head == QByteArray("II*\0", 4) || head == QByteArray("MM\0*", 4) || head == QByteArray("II+\0", 4) ||
+           head == QByteArray("MM\0+", 4);
 }
 
 // libtiff's messages about odd tags are not the user's concern here; failures come back as results.
@@ -184,6 +188,22 @@ QString lostInWriting(const Exiv2::ExifData& held, const Exiv2::IptcData& heldIp
         }
     }
     return {};
+}
+
+// Whether there is IPTC to write: record 2 datasets with a value (the envelope alone is none).
+bool holdsIptc(const Exiv2::IptcData& iptc)
+{
+    return std::any_of(iptc.begin(), iptc.end(), [](const Exiv2::Iptcdatum& d) {
+        return d.record() == Exiv2::IptcDataSets::application2 && d.tag() != 0 && d.size() > 0;
+    });
+}
+
+// "WebP image" for "image/webp", as the desktop names the type.
+QString kindOfImage(const std::string& mime)
+{
+    const QString name = QString::fromStdString(mime);
+    const QMimeType type = QMimeDatabase().mimeTypeForName(name);
+    return type.isValid() && !type.comment().isEmpty() ? type.comment() : name;
 }
 
 } // namespace
@@ -369,8 +389,11 @@ bool ExifIptc::readFrom(const QString& path, QString* error)
 
 bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
 {
+    // Set when the file's kind has no place for IPTC: the EXIF of the change is written alone,
+    // and whatever else is said, this is said first.
+    QString iptcRefused;
     auto fail = [&](const QString& why) {
-        if (error) *error = why;
+        if (error) *error = iptcRefused.isEmpty() || why == iptcRefused ? why : iptcRefused + QLatin1Char('\n') + why;
         return false;
     };
     const QFileInfo info(path);
@@ -384,6 +407,10 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
     const bool tiff = looksLikeTiff(path);
     if (!copy.open(&why)) return fail(why);
     const QString tempPath = copy.fileName();
+    // The copy is ours; what the libraries say of it is said of the user's file.
+    const auto aboutTheFile = [&](const char* said) {
+        return QString::fromUtf8(said).replace(tempPath, path).replace(QFileInfo(tempPath).fileName(), info.fileName());
+    };
     if (tiff) {
         // exiv2 would write a TIFF anew and keep no more than its first pages; only the first
         // page's directories change here, and every other byte stays.
@@ -393,11 +420,19 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
         try {
             auto image = Exiv2::ImageFactory::open(std::string(QFile::encodeName(tempPath).constData()));
             image->readMetadata();
+            if (holdsIptc(d->iptc) && !image->supportsMetadata(Exiv2::mdIptc)) {
+                iptcRefused = QStringLiteral("%1 is a %2, which has no place for IPTC data.")
+                                  .arg(info.fileName(), kindOfImage(image->mimeType()));
+                const Exiv2::ExifData asFound = image->exifData();
+                const bool exifChanged = !lostInWriting(d->exif, {}, asFound, {}).isEmpty() ||
+                                         !lostInWriting(asFound, {}, d->exif, {}).isEmpty();
+                if (!exifChanged) return fail(iptcRefused);
+            }
             image->setExifData(d->exif);
-            image->setIptcData(d->iptc);
+            image->setIptcData(iptcRefused.isEmpty() ? d->iptc : Exiv2::IptcData());
             image->writeMetadata();
         } catch (const std::exception& e) {
-            return fail(QString::fromUtf8(e.what()));
+            return fail(aboutTheFile(e.what()));
         }
     }
 
@@ -406,11 +441,12 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
     try {
         auto image = Exiv2::ImageFactory::open(std::string(QFile::encodeName(tempPath).constData()));
         image->readMetadata();
-        const QString lost = lostInWriting(d->exif, d->iptc, image->exifData(), image->iptcData());
+        const QString lost = lostInWriting(d->exif, iptcRefused.isEmpty() ? d->iptc : Exiv2::IptcData(),
+                                           image->exifData(), image->iptcData());
         if (!lost.isEmpty())
             return fail(QStringLiteral("%1 does not fit into the metadata of this file.").arg(lost));
     } catch (const std::exception& e) {
-        return fail(QStringLiteral("The written file could not be read back: %1").arg(QString::fromUtf8(e.what())));
+        return fail(QStringLiteral("The written file could not be read back: %1").arg(aboutTheFile(e.what())));
     }
     QImageReader before(path);
     if (before.canRead()) {
@@ -423,6 +459,7 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
         return fail(QStringLiteral("Writing the metadata would lose pages of %1.").arg(path));
 
     if (!copy.commit(&why)) return fail(why);
+    if (!iptcRefused.isEmpty()) return fail(QStringLiteral("The EXIF attributes were written."));
     return true;
 }
 

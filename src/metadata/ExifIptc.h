@@ -41,7 +41,9 @@ public:
 
     // Writes the held EXIF and IPTC into `path` (other metadata untouched): exiv2 writes a copy
     // beside the file, the copy is checked (it opens, a TIFF keeps its page count) and then
-    // renamed over the file. A failure leaves the file byte for byte.
+    // renamed over the file. A failure leaves the file byte for byte, with one exception: a file
+    // whose kind has no place for IPTC (a WebP) still gets a changed EXIF, and the answer is
+    // false with `error` saying the IPTC was not written and the EXIF was.
     bool WriteMetadataTo(const QString& path, QString* error = nullptr) const;
 
     // ---- EXIF, in the file's order, without thumbnail and maker-note groups

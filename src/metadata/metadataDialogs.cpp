@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -32,9 +33,28 @@ QLabel* label(QWidget* parent, const char* name, const char* caption)
 
 QString timeText(const QTime& t) { return t.toString(QStringLiteral("h:mm:ss AP")); }
 
-// An item list with a text box, Add and Delete: the two IPTC list dialogs.
-void buildListEditor(QDialog* dialog, QGridLayout* grid, int row, QListWidget*& list, QLineEdit*& box,
-                     const char* listName, const char* boxName, const char* addName, const char* delName)
+// Enter in the text box with text in it adds that text, as Add does: the dialog's OK would take
+// Enter otherwise and close with what was typed lost.
+class EnterAdds : public QObject {
+public:
+    EnterAdds(QLineEdit* box, QPushButton* add) : QObject(box), m_box(box), m_add(add) {}
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || m_box->text().isEmpty()) return false;
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
+        m_add->click();
+        return true;
+    }
+
+private:
+    QLineEdit* m_box;
+    QPushButton* m_add;
+};
+
+// An item list with a text box, Add and Delete: the two IPTC list dialogs. Returns Add.
+QPushButton* buildListEditor(QDialog* dialog, QGridLayout* grid, int row, QListWidget*& list, QLineEdit*& box,
+                             const char* listName, const char* boxName, const char* addName, const char* delName)
 {
     list = new QListWidget(dialog);
     list->setObjectName(QString::fromLatin1(listName));
@@ -54,15 +74,21 @@ void buildListEditor(QDialog* dialog, QGridLayout* grid, int row, QListWidget*& 
     QObject::connect(del, &QPushButton::clicked, dialog, [list] {
         if (QListWidgetItem* item = list->currentItem(); item && item->isSelected()) delete item;
     });
+    box->installEventFilter(new EnterAdds(box, add));
+    return add;
 }
 
-void addOkCancel(QDialog* dialog, QGridLayout* grid, int row)
+// OK and Cancel of the list dialogs; an item typed but not yet added is added by OK first.
+void addOkCancel(QDialog* dialog, QGridLayout* grid, int row, QLineEdit* box, QPushButton* add)
 {
     auto* ok = button(dialog, "cmdOK", "OK");
     auto* cancel = button(dialog, "cmdCancel", "Cancel");
     grid->addWidget(ok, row, 0);
     grid->addWidget(cancel, row, 1);
-    QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::accept);
+    QObject::connect(ok, &QPushButton::clicked, dialog, [dialog, box, add] {
+        if (!box->text().isEmpty()) add->click();
+        dialog->accept();
+    });
     QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
     tf::setDialogKeys(dialog, ok, cancel);
 }
@@ -135,6 +161,22 @@ void frmExifEditAttribute::subSetup(const QString& attribute)
     txtValue->setVisible(!m_isDate);
     ucDateTime->setVisible(m_isDate);
     Label1->setVisible(m_isDate);
+}
+
+void frmExifEditAttribute::setVisible(bool visible)
+{
+    QDialog::setVisible(visible);
+    if (!visible) return;
+    // Typing goes into the value, not into the name beside it, which cannot be changed. Given
+    // once the rows are shown: a child never shown yet cannot take the focus for its window.
+    if (m_isDate) {
+        ucDateTime->setFocus();
+    } else {
+        txtValue->setFocus();
+        // A dialog selects the whole text of the box it focuses first; the caret belongs at the
+        // end of the value.
+        txtValue->setCursorPosition(static_cast<int>(txtValue->text().size()));
+    }
 }
 
 void frmExifEditAttribute::cmdOK_Click()
@@ -240,13 +282,13 @@ frmIPTCCategory::frmIPTCCategory(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Add Supplementaty Categories"));
     auto* grid = new QGridLayout(this);
     grid->addWidget(label(this, "lblSupCat", "Supplemental Categories:"), 0, 0);
-    buildListEditor(this, grid, 1, lstSupCats, txtSupCatAdd, "lstSupCats", "txtSupCatAdd", "cmdAddSupCat",
-                    "cmdDelSupCat");
+    QPushButton* add = buildListEditor(this, grid, 1, lstSupCats, txtSupCatAdd, "lstSupCats", "txtSupCatAdd",
+                                       "cmdAddSupCat", "cmdDelSupCat");
     grid->addWidget(label(this, "lblUrgency", "Urgency:"), 6, 0);
     cboUrgency = new QComboBox(this);
     cboUrgency->setObjectName(QStringLiteral("cboUrgency"));
     grid->addWidget(cboUrgency, 6, 1);
-    addOkCancel(this, grid, 7);
+    addOkCancel(this, grid, 7, txtSupCatAdd, add);
 }
 
 void frmIPTCCategory::subSetup(const tf::ExifIptc* image)
@@ -277,9 +319,9 @@ frmIPTCKeywords::frmIPTCKeywords(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmIPTCKeywords"));
     setWindowTitle(QStringLiteral("Keywords"));
     auto* grid = new QGridLayout(this);
-    buildListEditor(this, grid, 0, lstKeywords, txtKeywordAdd, "lstKeywords", "txtKeywordAdd", "cmdAddKeyword",
-                    "cmdDelKeyword");
-    addOkCancel(this, grid, 5);
+    QPushButton* add = buildListEditor(this, grid, 0, lstKeywords, txtKeywordAdd, "lstKeywords", "txtKeywordAdd",
+                                       "cmdAddKeyword", "cmdDelKeyword");
+    addOkCancel(this, grid, 5, txtKeywordAdd, add);
 }
 
 void frmIPTCKeywords::subSetup(const tf::ExifIptc* image)

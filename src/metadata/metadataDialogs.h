@@ -23,6 +23,7 @@ class frmExifEditAttribute : public QDialog {
     Q_OBJECT
 public:
     frmExifEditAttribute(const QString& attribute, const QString& value, QWidget* parent = nullptr);
+    void setVisible(bool visible) override;
     void cmdOK_Click();
     void cmdCancel_Click();
 

@@ -5,6 +5,7 @@
 #include "platform/sys/safefile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <exiv2/exiv2.hpp>
 
 #include <algorithm>
@@ -329,7 +330,9 @@ bool writeTiffMetadata(const QString& path, const Exiv2::ExifData& exif, const E
     const bool little = data[0] == 'I' && data[1] == 'I';
     if (!little && !(data[0] == 'M' && data[1] == 'M')) return fail(QStringLiteral("%1 is not a TIFF file.").arg(path));
     const TiffBytes tiff(data, size, little);
-    if (tiff.u16(2) != 42) return fail(QStringLiteral("Metadata can be written only into classic TIFF files."));
+    if (tiff.u16(2) != 42)
+        return fail(QStringLiteral("%1 is a BigTIFF file; metadata can be written only into classic TIFF files.")
+                        .arg(QFileInfo(path).fileName()));
     // A page chain that loops or leads out of the file would, once the new directories lie past
     // the old end, make pages of them: only a sound chain is written to.
     TiffChain chain;

@@ -86,9 +86,20 @@ TEST_F(BatchConvert, NamesFollowTheRule)
         {"blank and word separators",
          [](auto& o) { o.RenameMode = 1, o.Separator1 = "[WhiteSpace]", o.Separator2 = "AND", o.RenameSuffix = "x"; },
          {" sampleANDx.tif", " secondANDx.tif", " thirdANDx.tif"}},
-        {"unsafe literal text",
+        {"unsafe literal text, never hidden",
          [](auto& o) { o.RenameMode = 1, o.RenamePrefix = "../a:b", o.RenameSuffix = QString("c") + QChar(1) + "d"; },
-         {".._a_b_sample_c_d.tif", ".._a_b_second_c_d.tif", ".._a_b_third_c_d.tif"}},
+         {"_._a_b_sample_c_d.tif", "_._a_b_second_c_d.tif", "_._a_b_third_c_d.tif"}},
+        {"blanks and a long separator as they stand",
+         [](auto& o) { o.RenameMode = 1, o.RenamePrefix = "  Scan ", o.RenameSuffix = " x",
+                       o.Separator1 = QString(30, '~'), o.Separator2 = "[WhiteSpace]"; },
+         {"  Scan " + QString(30, '~') + "sample  x.tif", "  Scan " + QString(30, '~') + "second  x.tif",
+          "  Scan " + QString(30, '~') + "third  x.tif"}},
+        {"a prefix of one point", [](auto& o) { o.RenameMode = 1, o.RenamePrefix = ".", o.Separator1 = "[No Separator]"; },
+         {"_sample_.tif", "_second_.tif", "_third_.tif"}},
+        {"a generic name of two points", [](auto& o) { o.RenameMode = 2, o.GenericName = ".."; },
+         {"_.1.tif", "_.2.tif", "_.3.tif"}},
+        {"a generic name with blanks", [](auto& o) { o.RenameMode = 2, o.GenericName = " Sample "; },
+         {" Sample 1.tif", " Sample 2.tif", " Sample 3.tif"}},
         {"counter from 1001, PDF", [](auto& o) { o.RenameMode = 2, o.CounterText = kCounterStart1001, o.OutputFormat = 1; },
          {"Sample1001.pdf", "Sample1002.pdf", "Sample1003.pdf"}},
         {"typed counter", [](auto& o) { o.RenameMode = 2, o.CounterText = " 25 "; },
@@ -196,6 +207,46 @@ TEST_F(BatchConvert, OverwriteDecidesAboutExistingFiles)
     }
 }
 
+TEST_F(BatchConvert, AFullDiskEndsTheRunWithOneMessageAndKeepsTheWholeFiles)
+{
+    const QString disk = out.file("disk");
+    QDir().mkpath(disk);
+    int code = -1;
+    runTool("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}, &code);
+    if (code != 0) GTEST_SKIP() << "cannot mount a small file system here";
+    struct Unmount {
+        QString folder;
+        ~Unmount() { runTool("umount", {folder}); }
+    } unmount{disk};
+    // Random pixels: each page is about 11 KB in any TIFF, so the disk fills after a few.
+    QImage noise(60, 60, QImage::Format_RGB32);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 60; ++x) noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * y * 31) % 253, (x ^ y) * 13 % 255));
+    for (int i = 0; i < 10; ++i) add(writePage(src.file(QStringLiteral("p%1.png").arg(i)), noise));
+    o.DestinationFolder = disk;
+
+    for (const uint8_t format : {uint8_t(0), uint8_t(1)}) {
+        SCOPED_TRACE(format ? "PDF" : "TIFF");
+        for (const QString& f : folderEntries(disk)) QFile::remove(QDir(disk).filePath(f));
+        o.OutputFormat = format;
+        const PipelineResult r = run();
+        const QString text = batchOutcomeText(r, sink->tally());
+        EXPECT_TRUE(text.startsWith("The disk is full.\nThe conversion stopped at \"p")) << text.toStdString();
+        EXPECT_FALSE(text.contains(format ? "qpdf" : "TIFF")) << text.toStdString();
+        EXPECT_TRUE(sink->tally().failed.isEmpty());
+        const QStringList files = folderEntries(disk);
+        EXPECT_GT(sink->tally().written, 0);
+        EXPECT_LT(sink->tally().written, 10);
+        ASSERT_EQ(files.size(), sink->tally().written) << files.join(' ').toStdString() << " (no hidden page left)";
+        for (const QString& f : files) {
+            const QString file = QDir(disk).filePath(f);
+            int exit = -1;
+            if (format == 0) runTool("tiffinfo", {file}, &exit);
+            EXPECT_TRUE(format == 0 ? exit == 0 : qpdfCheckPasses(file)) << f.toStdString();
+        }
+    }
+}
+
 TEST_F(BatchConvert, OutputsAndTemplatesAsTheToolsReadThem)
 {
     add(writePage(src.file("p.jpg"), pagePicture(40, 30, Qt::red)));
@@ -266,8 +317,11 @@ TEST(BatchNaming, UnsafeTextAndCounters)
 {
     const QString longText(300, QChar(u'a'));
     EXPECT_EQ(safeNamePart("a/b\\c:d*e?f\"g<h>i|j"), "a_b_c_d_e_f_g_h_i_j");
-    EXPECT_EQ(safeNamePart(QString("  x") + QChar(0) + QChar(0x1f) + "y  "), "x__y");
+    EXPECT_EQ(safeNamePart(QString("  x") + QChar(0) + QChar(0x1f) + "y  "), "  x__y  ");
     EXPECT_EQ(safeNamePart(longText).size(), 100);
+    for (const auto& [base, shown] : std::initializer_list<std::pair<QString, QString>>{
+             {"", "_"}, {".", "_"}, {"..", "_."}, {" .x", " .x"}, {"a.", "a."}})
+        EXPECT_EQ(visibleFileBase(base), shown) << base.toStdString();
     EXPECT_EQ(capUtf8Bytes(QString(200, QChar(u'é')), 255).toUtf8().size(), 254) << "never half a character";
 
     const std::pair<QString, std::optional<int64_t>> counters[] = {

@@ -1,12 +1,16 @@
 // Enter presses OK from a text box; Escape presses Cancel and runs its handler.
 #include "frame/frmSettings.h"
 #include "metadata/MetadataRows.h"
+#include "controls/datepicker/DateTimePicker.h"
 #include "metadata/metadataDialogs.h"
+#include "metadata/modMetadata.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 
 namespace {
@@ -48,4 +52,48 @@ TEST(DialogKeys, EnterPressesOkAndEscapePressesCancel)
     frmExifNewAttribute empty(noRows);
     empty.txtValue->clear();
     EXPECT_EQ(press(empty, empty.txtValue, Qt::Key_Return), -1);
+}
+
+TEST(DialogKeys, EnterWithTextInTheBoxAddsItAndOkKeepsWhatWasTyped)
+{
+    frmIPTCKeywords keywords;
+    frmIPTCCategory categories;
+    const struct {
+        QDialog* dialog;
+        QLineEdit* box;
+        QListWidget* list;
+    } dialogs[] = {{&keywords, keywords.txtKeywordAdd, keywords.lstKeywords},
+                   {&categories, categories.txtSupCatAdd, categories.lstSupCats}};
+    for (const auto& d : dialogs) {
+        SCOPED_TRACE(d.dialog->objectName().toStdString());
+        d.box->setText("sea");
+        EXPECT_EQ(press(*d.dialog, d.box, Qt::Key_Return), -1) << "still open";
+        ASSERT_EQ(d.list->count(), 1);
+        EXPECT_EQ(d.list->item(0)->text(), "sea");
+        EXPECT_TRUE(d.box->text().isEmpty());
+        // Typed, not added, and OK clicked: kept all the same.
+        d.box->setText("sky");
+        d.dialog->findChild<QPushButton*>("cmdOK")->click();
+        EXPECT_EQ(d.dialog->result(), QDialog::Accepted);
+        EXPECT_EQ(d.list->count(), 2);
+    }
+    EXPECT_EQ(keywords.keywords(), QStringList({"sea", "sky"}));
+}
+
+TEST(DialogKeys, EditAttributeOpensWithTheFocusOnTheValue)
+{
+    subInitMetadata(); // the date attributes' names
+    frmExifEditAttribute edit("Artist", "Ann");
+    edit.show();
+    QApplication::setActiveWindow(&edit);
+    EXPECT_EQ(QApplication::focusWidget(), edit.txtValue);
+    QTest::keyClicks(QApplication::focusWidget(), " Example");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_TRUE(edit.changed());
+    EXPECT_EQ(edit.value(), "Ann Example");
+
+    frmExifEditAttribute date("DateTime", "3/4/2024 1:02:03 PM");
+    date.show();
+    QApplication::setActiveWindow(&date);
+    EXPECT_TRUE(date.ucDateTime->isAncestorOf(QApplication::focusWidget()));
 }

@@ -3,6 +3,8 @@
 #include "metadata_fixture.h"
 #include "support/doctools.h"
 
+#include <FreeImage.h>
+#include <QDir>
 #include <QProcess>
 #include <exiv2/exiv2.hpp>
 #include <tiffio.h>
@@ -72,6 +74,12 @@ QStringList xmpLines(const QString& path)
     for (const QString& line : runTool("tiffdump", {path}).split('\n'))
         if (line.startsWith("700 (")) lines << line;
     return lines;
+}
+
+// Every entry of a folder, hidden ones included, sorted.
+QStringList folderEntries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 class MetadataFiles : public MetadataControllerTest {
@@ -187,4 +195,64 @@ TEST_F(MetadataFiles, AValueTheFileCannotHoldIsNotReportedAsWritten)
     ASSERT_EQ(messages.shown().size(), 1u);
     EXPECT_TRUE(messages.shown()[0].prompt.contains("does not fit")) << messages.prompts().join("|").toStdString();
     EXPECT_EQ(controller.metadata().ExifValueByName("Copyright"), "") << "what is held is as before";
+}
+
+TEST_F(MetadataFiles, AWebPHoldsNoIptcAndSaysSoWhileItsExifIsWritten)
+{
+    // A WebP under a JPEG's name, as pictures saved from the web often are.
+    const QString path = dir.file("photo.jpg");
+    {
+        FIBITMAP* bitmap = FreeImage_Allocate(8, 8, 24);
+        ASSERT_TRUE(FreeImage_Save(FIF_WEBP, bitmap, QFile::encodeName(path).constData(), WEBP_LOSSLESS));
+        FreeImage_Unload(bitmap);
+    }
+    const QByteArray before = readAll(path);
+
+    // Through the window: an IPTC field alone is refused, in words of the file's kind.
+    show(path);
+    EXPECT_FALSE(controller.fncUpdateAttribute(path, 1, "Caption", "Harbour"));
+    ASSERT_EQ(messages.shown().size(), 1u);
+    EXPECT_TRUE(messages.shown()[0].prompt.contains("photo.jpg is a WebP image, which has no place for IPTC data."))
+        << messages.prompts().join("|").toStdString();
+    EXPECT_EQ(readAll(path), before);
+
+    // A change with both: the EXIF goes in, the IPTC is refused, and the answer says which.
+    ExifIptc meta;
+    ASSERT_TRUE(meta.readFrom(path));
+    ASSERT_TRUE(meta.SetExifAttribute("Artist", "Ann Example"));
+    meta.setIptcCaption("Harbour");
+    QString why;
+    EXPECT_FALSE(meta.WriteMetadataTo(path, &why));
+    EXPECT_TRUE(why.startsWith("photo.jpg is a WebP image")) << why.toStdString();
+    EXPECT_TRUE(why.contains("The EXIF attributes were written.")) << why.toStdString();
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.Artist"), "Ann Example");
+    EXPECT_EQ(folderEntries(dir.path()), QStringList{"photo.jpg"}) << "no copy left beside it";
+}
+
+TEST_F(MetadataFiles, ARefusalOnABigTiffNamesTheUsersFile)
+{
+    const QString path = dir.file("scan.tif");
+    {
+        TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w8");
+        ASSERT_NE(tif, nullptr);
+        const QImage img = pattern(8, 4).convertToFormat(QImage::Format_RGB888);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(img.width()));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(img.height()));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        for (int y = 0; y < img.height(); ++y)
+            ASSERT_EQ(TIFFWriteScanline(tif, const_cast<uchar*>(img.constScanLine(y)), uint32_t(y)), 1);
+        TIFFClose(tif);
+    }
+    const QByteArray before = readAll(path);
+    ExifIptc meta;
+    meta.readFrom(path);
+    ASSERT_TRUE(meta.SetExifAttribute("Artist", "Ann Example"));
+    QString why;
+    EXPECT_FALSE(meta.WriteMetadataTo(path, &why));
+    EXPECT_TRUE(why.startsWith("scan.tif is a BigTIFF file")) << why.toStdString();
+    EXPECT_EQ(readAll(path), before);
+    EXPECT_EQ(folderEntries(dir.path()), QStringList{"scan.tif"});
 }

@@ -5,7 +5,10 @@
 #include "platform/ui/msgbox.h"
 
 #include <QDir>
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -48,6 +51,24 @@ TEST(MessageBoxes, ScriptedAnswersAreRecordedWithTheProgramTitle)
     EXPECT_EQ(boxes.shown()[0].title, "Tavrel Folio");
     EXPECT_EQ(boxes.shown()[0].icon(), vbQuestion);
     EXPECT_EQ(boxes.shown()[1].title, "Custom");
+}
+
+TEST(MessageBoxes, TheRealBoxHasRoomForItsTitleBesideATitleBarsButtons)
+{
+    // A short text under the program's title: Qt alone makes the box about as wide as the text.
+    const std::unique_ptr<QMessageBox> box = makeMessageBox("Files written: 2", vbInformation, "Tavrel Folio");
+    box->show();
+    QFont bold = QApplication::font("QMdiSubWindowTitleBar");
+    bold.setBold(true);
+    // An icon and three buttons of 24 pixels at least, besides the title.
+    EXPECT_GE(box->width(), QFontMetrics(bold).horizontalAdvance("Tavrel Folio") + 4 * 24);
+    QStringList answers;
+    for (QAbstractButton* b : box->buttons()) answers << b->text() + "=" + b->property("answer").toString();
+    EXPECT_EQ(answers, QStringList{"OK=1"});
+
+    const std::unique_ptr<QMessageBox> question = makeMessageBox("Sure?", vbYesNo + vbDefaultButton2, "T");
+    EXPECT_EQ(question->defaultButton()->property("answer").toInt(), vbNo);
+    EXPECT_EQ(question->escapeButton()->property("answer").toInt(), vbNo);
 }
 
 TEST(MessageBoxes, EscapeAnswerFollowsTheButtons)

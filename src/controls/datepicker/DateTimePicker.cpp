@@ -34,6 +34,8 @@ DateTimePicker::DateTimePicker(QWidget* parent) : QWidget(parent)
     m_text = new QLineEdit(this);
     m_text->setObjectName(QStringLiteral("Text1"));
     m_text->setFrame(false);
+    // Whoever gives the picker the focus means its date text.
+    setFocusProxy(m_text);
     m_drop = new QToolButton(this);
     m_drop->setObjectName(QStringLiteral("picDrop"));
     m_drop->setArrowType(Qt::DownArrow);

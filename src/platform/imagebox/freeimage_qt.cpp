@@ -27,7 +27,12 @@ QVector<QRgb> paletteOf(FIBITMAP* bitmap)
     const RGBQUAD* pal = FreeImage_GetPalette(bitmap);
     const unsigned n = FreeImage_GetColorsUsed(bitmap);
     if (!pal) return table;
-    for (unsigned i = 0; i < n; ++i) table << qRgb(pal[i].rgbRed, pal[i].rgbGreen, pal[i].rgbBlue);
+    // A palette PNG or GIF marks its transparent entries in a table of its own; without it a
+    // transparent area would come out in whatever colour its entry happens to hold.
+    const BYTE* alpha = FreeImage_IsTransparent(bitmap) ? FreeImage_GetTransparencyTable(bitmap) : nullptr;
+    const unsigned alphas = alpha ? FreeImage_GetTransparencyCount(bitmap) : 0;
+    for (unsigned i = 0; i < n; ++i)
+        table << qRgba(pal[i].rgbRed, pal[i].rgbGreen, pal[i].rgbBlue, i < alphas ? alpha[i] : 255);
     return table;
 }
 

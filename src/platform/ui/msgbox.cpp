@@ -3,8 +3,13 @@
 #include "version_info.h"
 
 #include <QApplication>
+#include <QGridLayout>
+#include <QScreen>
+#include <QSpacerItem>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace tf {
 
@@ -26,32 +31,34 @@ QString buttonText(int answer)
     return QString();
 }
 
+constexpr char kAnswer[] = "answer";
+
+// Qt sizes a box for its text and allows only a little beside the title, while a window manager
+// puts its icon and three buttons in the same bar and cuts the title short in the middle. The
+// room the bar takes besides the title text, for a window manager of ordinary size.
+constexpr int kTitleBarFurniture = 160;
+
+void leaveRoomForTitle(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid || box.windowTitle().isEmpty()) return;
+    // Title bars are drawn in bold more often than not.
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    int width = QFontMetrics(font).horizontalAdvance(box.windowTitle()) + kTitleBarFurniture;
+    if (const QScreen* screen = box.screen()) width = std::min(width, screen->availableGeometry().width() * 3 / 4);
+    // Beside the buttons, so that no row of its own adds height.
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount() - 1, 0, 1,
+                  std::max(1, grid->columnCount()));
+}
+
 class QtMessageBoxes : public MessageBoxHandler {
 public:
     int show(const QString& prompt, int style, const QString& title) override
     {
-        QMessageBox box(QApplication::activeWindow());
-        box.setWindowTitle(title);
-        box.setText(prompt);
-        switch (style & 0x70) {
-        case vbCritical: box.setIcon(QMessageBox::Critical); break;
-        case vbQuestion: box.setIcon(QMessageBox::Question); break;
-        case vbExclamation: box.setIcon(QMessageBox::Warning); break;
-        case vbInformation: box.setIcon(QMessageBox::Information); break;
-        default: box.setIcon(QMessageBox::NoIcon); break;
-        }
-        const std::vector<int> answers = msgBoxButtons(style);
-        std::vector<std::pair<QAbstractButton*, int>> buttons;
-        const int def = msgBoxDefaultAnswer(style);
-        for (int answer : answers) {
-            QPushButton* b = box.addButton(buttonText(answer), QMessageBox::ActionRole);
-            buttons.emplace_back(b, answer);
-            if (answer == def) box.setDefaultButton(b);
-            if (answer == msgBoxEscapeAnswer(style)) box.setEscapeButton(b);
-        }
-        box.exec();
-        for (const auto& [button, answer] : buttons)
-            if (box.clickedButton() == button) return answer;
+        const std::unique_ptr<QMessageBox> box = makeMessageBox(prompt, style, title, QApplication::activeWindow());
+        box->exec();
+        if (QAbstractButton* clicked = box->clickedButton()) return clicked->property(kAnswer).toInt();
         return msgBoxEscapeAnswer(style);
     }
 };
@@ -89,6 +96,30 @@ int msgBoxEscapeAnswer(int style)
     if (buttons.size() == 1) return buttons.front();
     if ((style & 0x0F) == vbYesNo) return vbNo;
     return buttons.back();
+}
+
+std::unique_ptr<QMessageBox> makeMessageBox(const QString& prompt, int style, const QString& title, QWidget* parent)
+{
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setWindowTitle(title);
+    box->setText(prompt);
+    switch (style & 0x70) {
+    case vbCritical: box->setIcon(QMessageBox::Critical); break;
+    case vbQuestion: box->setIcon(QMessageBox::Question); break;
+    case vbExclamation: box->setIcon(QMessageBox::Warning); break;
+    case vbInformation: box->setIcon(QMessageBox::Information); break;
+    default: box->setIcon(QMessageBox::NoIcon); break;
+    }
+    const int def = msgBoxDefaultAnswer(style);
+    for (int answer : msgBoxButtons(style)) {
+        QPushButton* b = box->addButton(buttonText(answer), QMessageBox::ActionRole);
+        b->setProperty(kAnswer, answer);
+        if (answer == def) box->setDefaultButton(b);
+        if (answer == msgBoxEscapeAnswer(style)) box->setEscapeButton(b);
+    }
+    // Last: setting the icon lays the box out anew.
+    leaveRoomForTitle(*box);
+    return box;
 }
 
 void setMessageBoxHandler(MessageBoxHandler* handler) { g_handler = handler; }

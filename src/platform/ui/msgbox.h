@@ -2,6 +2,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <memory>
 #include <vector>
 
 // Every message the program shows goes through MsgBox. The style value keeps the meaning the
@@ -32,6 +33,9 @@ enum MsgBoxResult : int {
     vbNo = 7,
 };
 
+class QMessageBox;
+class QWidget;
+
 namespace tf {
 
 // The buttons a style offers, in the order shown, and the answer its default button gives.
@@ -50,6 +54,11 @@ public:
 // The caller keeps ownership.
 void setMessageBoxHandler(MessageBoxHandler* handler);
 MessageBoxHandler* messageBoxHandler();
+
+// The box the real handler shows, built but not shown: each button carries its answer in the
+// property "answer". Once shown it is wide enough for its whole title beside a title bar's buttons.
+std::unique_ptr<QMessageBox> makeMessageBox(const QString& prompt, int style, const QString& title,
+                                            QWidget* parent = nullptr);
 
 // A handler for tests: records every message and answers from a queue of scripted answers,
 // or with the style's default button when the queue is empty. Installs itself while it lives.

@@ -120,6 +120,13 @@ void ScannerPageSource::cancel() noexcept
     if (m_started) m_process.cancel();
 }
 
+void ScannerPageSource::abandon() noexcept
+{
+    const std::lock_guard<std::mutex> lock(m_lock);
+    m_stopped = true;
+    if (m_started) m_process.kill();
+}
+
 // ---- where acquired pages go
 
 AcquiredPageSink::AcquiredPageSink(QString folder, Hooks hooks) : m_folder(std::move(folder)), m_hooks(std::move(hooks))

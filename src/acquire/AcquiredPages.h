@@ -26,6 +26,9 @@ public:
     bool next(Page& page) override;
     // Also how a sink that cannot write stops the scan: the images not yet read are not read.
     void cancel() noexcept override;
+    // From any thread: the scanner program is ended at once, without waiting for the device to
+    // stop (the program is closing).
+    void abandon() noexcept;
     // Why the scan ended before the feeder was empty; empty when it did not (or was cancelled).
     // Read once the pipeline is finished.
     QString failure() const { return m_failure; }

@@ -469,12 +469,20 @@ int describe(const QString& device)
 
 int scan(const QString& device, const std::vector<std::pair<QString, QString>>& options)
 {
-    SaneDevice sane;
-    std::mutex lock;
-    bool live = false, stopped = false;
+    // Never destroyed: the thread below may wake while the program ends.
+    struct Shared {
+        SaneDevice sane;
+        std::mutex lock;
+        bool live = false, stopped = false;
+    };
+    auto* shared = new Shared;
+    SaneDevice& sane = shared->sane;
+    std::mutex& lock = shared->lock;
+    bool& live = shared->live;
+    bool& stopped = shared->stopped;
     // The program's cancel byte, or its going away, stops the scan from this thread while the main
     // one may be inside a read.
-    std::thread([&] {
+    std::thread([&sane, &lock, &live, &stopped] {
         char c = 0;
         while (::read(kSocket, &c, 1) < 0 && errno == EINTR) {
         }

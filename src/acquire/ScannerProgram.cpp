@@ -159,6 +159,7 @@ struct ScannerProcess::Child {
     int socket = -1;
     QString device;
     bool registered = false;
+    bool reaping = false; // a reaper thread owns the socket and the process now
 
     void unregister()
     {
@@ -193,14 +194,26 @@ struct ScannerProcess::Child {
     }
 };
 
+namespace {
+
+// Gives the process until `deadline` to end, then kills it, on a thread of its own: a process
+// stuck in the kernel may take its time to die, and the window never waits for it. Its device
+// stays busy until it is gone.
+void reapAside(const std::shared_ptr<ScannerProcess::Child>& child, wire::Deadline deadline)
+{
+    child->reaping = true;
+    std::thread([child, deadline] { child->reap(deadline); }).detach();
+}
+
+} // namespace
+
 ScannerProcess::ScannerProcess() = default;
 
 ScannerProcess::~ScannerProcess()
 {
-    if (!m_child || m_child->pid <= 0) return;
-    // The window never waits for a scanner: a process that still has to close its device gets the
-    // time limit to do so on a thread of its own.
-    std::thread([child = m_child] { child->reap(deadlineFromNow()); }).detach();
+    if (!m_child || m_child->pid <= 0 || m_child->reaping) return;
+    // A process that still has to close its device gets the time limit to do so.
+    reapAside(m_child, deadlineFromNow());
 }
 
 bool ScannerProcess::start(const QString& device, const QStringList& arguments, QString* why)
@@ -262,14 +275,15 @@ bool ScannerProcess::start(const QString& device, const QStringList& arguments, 
 
 ScannerProcess::Got ScannerProcess::next(char& kind, QByteArray& payload)
 {
-    if (!m_child || m_child->socket < 0) return Got::Ended;
+    if (!m_child || m_child->socket < 0 || m_child->reaping) return Got::Ended;
     Child& c = *m_child;
     const auto ended = [&](wire::Io io) {
         if (io == wire::Io::TimedOut) {
             kill();
-            c.reap(std::nullopt);
+            reapAside(m_child, std::nullopt);
             return Got::TimedOut;
         }
+        // The process closed its end: it is ending.
         c.reap(deadlineFromNow());
         return Got::Ended;
     };
@@ -280,7 +294,8 @@ ScannerProcess::Got ScannerProcess::next(char& kind, QByteArray& payload)
     std::memcpy(&length, header + 1, sizeof length);
     if (length > kMaxPayload) {
         kill();
-        return ended(wire::Io::Failed);
+        reapAside(m_child, std::nullopt);
+        return Got::Ended;
     }
     kind = header[0];
     payload.resize(qsizetype(length));

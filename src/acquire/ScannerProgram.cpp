@@ -499,8 +499,12 @@ int scan(const QString& device, const std::vector<std::pair<QString, QString>>& 
     // one may be inside a read.
     std::thread([&sane, &lock, &live, &stopped] {
         char c = 0;
-        while (::read(kSocket, &c, 1) < 0 && errno == EINTR) {
+        ssize_t n = 0;
+        while ((n = ::read(kSocket, &c, 1)) < 0 && errno == EINTR) {
         }
+        // The program is gone: a few seconds for the device to stop, and no more, should its driver
+        // not come back.
+        if (n != 1) ::alarm(5);
         const std::lock_guard guard(lock);
         stopped = true;
         if (live) sane.cancel();

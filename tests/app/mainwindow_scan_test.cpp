@@ -105,6 +105,8 @@ TEST_F(MainWindowScan, ScannedAndCapturedPagesBecomeTheShownFileAndTheStatusBarF
     ASSERT_NE(dialog, nullptr);
 
     scan(*dialog, [](frmScanDevice& device) {
+        // The device's default resolution is not one it lists: the closest listed one stands for it.
+        EXPECT_EQ(device.findChild<QComboBox*>("cboResolution")->currentText(), "50");
         choose(device, "cboMode", "Color");
         choose(device, "cboResolution", "100");
     });
@@ -120,7 +122,6 @@ TEST_F(MainWindowScan, ScannedAndCapturedPagesBecomeTheShownFileAndTheStatusBarF
     EXPECT_EQ(panel("queue"), "1 file(s) in basket");
     EXPECT_EQ(panel("filename"), QFileInfo(first).fileName());
 
-    // The device's own first listed resolution stands for its default outside the list.
     scan(*dialog, [](frmScanDevice& device) {
         EXPECT_EQ(device.findChild<QComboBox*>("cboMode")->currentText(), "Color"); // kept from the last scan
         choose(device, "cboMode", "Gray");

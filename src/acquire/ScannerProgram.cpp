@@ -276,7 +276,7 @@ bool ScannerProcess::start(const QString& device, const QStringList& arguments, 
 ScannerProcess::Got ScannerProcess::next(char& kind, QByteArray& payload)
 {
     if (!m_child || m_child->socket < 0 || m_child->reaping) return Got::Ended;
-    Child& c = *m_child;
+    const Child& c = *m_child;
     const auto ended = [&](wire::Io io) {
         if (io == wire::Io::TimedOut) {
             kill();
@@ -284,7 +284,7 @@ ScannerProcess::Got ScannerProcess::next(char& kind, QByteArray& payload)
             return Got::TimedOut;
         }
         // The process closed its end: it is ending.
-        c.reap(deadlineFromNow());
+        reapAside(m_child, deadlineFromNow());
         return Got::Ended;
     };
     char header[5];
@@ -479,6 +479,7 @@ int describe(const QString& device)
     send(scanmsg::kChoices, encodeChoices(choices));
     sendEnd(ScanEnd::Done);
     sane.close();
+    send(scanmsg::kAlive, {}); // the device is closed
     return 0;
 }
 

@@ -92,7 +92,11 @@ void BrowseController::showCapturedPicture(const QImage& picture, const QString&
     if (w.lvExif) w.lvExif->Clear();
     if (w.lvIPTC) {
         w.lvIPTC->Clear();
-        m_services.metadata.ReadFileIPTCInfo(*m_ibMain, *w.lvIPTC, path);
+        // As for a file chosen in a list, a reader that fails leaves its list as it is.
+        try {
+            m_services.metadata.ReadFileIPTCInfo(*m_ibMain, *w.lvIPTC, path);
+        } catch (const std::exception&) {
+        }
     }
     // Shown as a file chosen in a list is: from its top-left corner, fitted as the menu says, and
     // named by the panels (which still described the file shown before).

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -86,7 +87,7 @@ frmScanDevice::frmScanDevice(QWidget* owner) : QDialog(owner)
     connect(cmdScan, &QPushButton::clicked, this, &frmScanDevice::cmdScan_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     tf::setDialogKeys(this, cmdScan, cmdCancel);
-    connect(cboDevice, &QComboBox::activated, this, [this] { describe(); });
+    connect(cboDevice, &QComboBox::currentIndexChanged, this, [this] { describe(); });
 
     struct Listing {
         QStringList names, labels;
@@ -106,12 +107,16 @@ void frmScanDevice::listed(const QStringList& names, const QStringList& labels, 
         reject();
         return;
     }
-    for (int i = 0; i < names.size(); ++i) {
-        const QString label = labels.value(i);
-        cboDevice->addItem(label.isEmpty() || label == names[i] ? names[i] : label + QStringLiteral(" (") + names[i] + QLatin1Char(')'),
-                           names[i]);
+    {
+        const QSignalBlocker filling(cboDevice);
+        for (int i = 0; i < names.size(); ++i) {
+            const QString label = labels.value(i);
+            cboDevice->addItem(label.isEmpty() || label == names[i] ? names[i]
+                                                                    : label + QStringLiteral(" (") + names[i] + QLatin1Char(')'),
+                               names[i]);
+        }
+        cboDevice->setCurrentIndex(std::max(0, cboDevice->findData(kept().device)));
     }
-    cboDevice->setCurrentIndex(std::max(0, cboDevice->findData(kept().device)));
     cboDevice->setEnabled(names.size() > 1);
     describe();
 }

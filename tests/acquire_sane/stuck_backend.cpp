@@ -1,6 +1,7 @@
 // A SANE backend that stops answering, as a scanner's driver may: "stuck:read" never comes back
-// from a read, "stuck:cancel" fails its read and then never comes back from cancel. The SANE
-// loader finds it through LD_LIBRARY_PATH as libsane-stuck.so.1 when dll.conf names "stuck".
+// from a read, "stuck:cancel" fails its read and then never comes back from cancel (before a scan,
+// cancel has nothing to stop and comes back). The SANE loader finds it through LD_LIBRARY_PATH as
+// libsane-stuck.so.1 when dll.conf names "stuck".
 #include <sane/sane.h>
 
 #include <cstring>
@@ -10,6 +11,7 @@ namespace {
 
 enum class Kind { Read, Cancel };
 Kind g_kind = Kind::Read;
+bool g_reading = false; // a scan has begun to read
 int g_handle = 1;
 
 const SANE_Device kRead{"read", "Stuck", "reader", "virtual device"};
@@ -71,12 +73,13 @@ SANE_Status sane_stuck_start(SANE_Handle) { return SANE_STATUS_GOOD; }
 SANE_Status sane_stuck_read(SANE_Handle, SANE_Byte*, SANE_Int, SANE_Int* length)
 {
     *length = 0;
+    g_reading = true;
     if (g_kind == Kind::Cancel) return SANE_STATUS_IO_ERROR;
     hang();
 }
 void sane_stuck_cancel(SANE_Handle)
 {
-    if (g_kind == Kind::Cancel) hang();
+    if (g_kind == Kind::Cancel && g_reading) hang();
 }
 SANE_Status sane_stuck_set_io_mode(SANE_Handle, SANE_Bool) { return SANE_STATUS_UNSUPPORTED; }
 SANE_Status sane_stuck_get_select_fd(SANE_Handle, SANE_Int*) { return SANE_STATUS_UNSUPPORTED; }

@@ -161,8 +161,14 @@ TEST_F(MainWindowScan, AScannerThatStopsAnsweringEndsTheScanAndASaveStartsRightA
     ASSERT_NE(dialog, nullptr);
 
     scan(*dialog, [](frmScanDevice& device) {
+        // Another device is asked for its own choices before Scan can start it.
         auto* devices = device.findChild<QComboBox*>("cboDevice");
+        auto* cmdScan = device.findChild<QPushButton*>("cmdScan");
+        devices->setCurrentIndex(devices->findData(QStringLiteral("stuck:cancel")));
+        EXPECT_FALSE(cmdScan->isEnabled());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return cmdScan->isEnabled(); }, 30000));
         devices->setCurrentIndex(devices->findData(QStringLiteral("stuck:read")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return cmdScan->isEnabled(); }, 30000));
     });
     ASSERT_EQ(boxes.prompts().size(), 1);
     EXPECT_TRUE(boxes.prompts()[0].contains("stuck:read")) << boxes.prompts()[0].toStdString();

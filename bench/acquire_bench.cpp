@@ -5,6 +5,7 @@
 //
 //   acquire_bench [RESOLUTION] [RUNS]     (300 dpi and 3 runs by default)
 #include "acquire/ScanJob.h"
+#include "acquire/ScannerProgram.h"
 
 #include <QApplication>
 #include <QDir>
@@ -101,7 +102,7 @@ Run peer(const QString& folder, int dpi)
 
 int main(int argc, char** argv)
 {
-    // SANE reads its configuration once: a private one that names only the test backend.
+    // A private SANE configuration that names only the test backend.
     QTemporaryDir config;
     {
         QFile conf(config.filePath("dll.conf"));
@@ -109,6 +110,7 @@ int main(int argc, char** argv)
         QFile::copy("/etc/sane.d/test.conf", config.filePath("test.conf"));
     }
     setenv("SANE_CONFIG_DIR", config.path().toLocal8Bit().constData(), 1);
+    tf::setScannerProgram(QStringLiteral(TF_SCANNER_PROGRAM));
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);

@@ -13,7 +13,7 @@
 namespace tf {
 
 void addAcquiredPage(basket::BasketModel& basket, ImageList& images, const QString& path, const QImage& picture,
-                     QObject* owner)
+                     QObject* owner, std::function<void()> added)
 {
     const QImage thumbnail = basket::fncBasketThumbnail(picture);
     // No thumbnail, no page: the file stays where it was written.
@@ -31,6 +31,10 @@ void addAcquiredPage(basket::BasketModel& basket, ImageList& images, const QStri
     source.thumbnail = thumbnail;
     auto* adding = new basket::BasketAdding(basket, images, owner);
     QObject::connect(adding, &basket::BasketAdding::finished, adding, &QObject::deleteLater);
+    if (added)
+        QObject::connect(adding, &basket::BasketAdding::sourceDone, adding, [added = std::move(added)](int, int row) {
+            if (row >= 0) added();
+        });
     adding->start({source});
 }
 
@@ -55,9 +59,8 @@ void AcquireController::cmdTwainAcquire_Click()
 {
     auto* dialog = new frmTwain(m_main);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &frmTwain::pageForBasket, this, [this](const QString& path, const QImage& image) {
-        addAcquiredPage(m_basket, m_images, path, image, this);
-    });
+    connect(dialog, &frmTwain::pageForBasket, this,
+            [this](const QString& path, const QImage& image) { pageAcquired(image, path); });
     dialog->open();
 }
 
@@ -74,10 +77,13 @@ void AcquireController::showMainMaximized()
     if (m_main) m_main->showMaximized();
 }
 
-void AcquireController::pictureCaptured(const QImage& picture, const QString& path)
+void AcquireController::pictureCaptured(const QImage& picture, const QString& path) { pageAcquired(picture, path); }
+
+void AcquireController::pageAcquired(const QImage& picture, const QString& path)
 {
-    addAcquiredPage(m_basket, m_images, path, picture, this);
-    if (m_shown) m_shown(picture, path);
+    addAcquiredPage(m_basket, m_images, path, picture, this, [this, picture, path] {
+        if (m_shown) m_shown(picture, path);
+    });
 }
 
 } // namespace tf

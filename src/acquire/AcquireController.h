@@ -19,14 +19,16 @@ namespace basket {
 class BasketModel;
 }
 
-// Adds a captured or scanned picture, already written to `path`, as the basket's last page.
+// Adds a captured or scanned picture, already written to `path`, as the basket's last page;
+// `added` runs once it is there (not when there is no thumbnail, and so no page).
 void addAcquiredPage(basket::BasketModel& basket, ImageList& images, const QString& path, const QImage& picture,
-                     QObject* owner);
+                     QObject* owner, std::function<void()> added = {});
 
 class AcquireController : public QObject, public CaptureHost {
     Q_OBJECT
 public:
-    // shown: the captured picture becomes the one the window shows (may be empty).
+    // shown: a captured or scanned page, once in the basket, becomes the one the window shows
+    // (may be empty).
     AcquireController(QWidget* mainWindow, basket::BasketModel& basket, ImageList& images,
                       std::function<void(const QImage&, const QString&)> shown = {}, QObject* parent = nullptr);
     ~AcquireController() override;
@@ -40,6 +42,7 @@ private:
     void hideMain() override;
     void showMainMaximized() override;
     void pictureCaptured(const QImage& picture, const QString& path) override;
+    void pageAcquired(const QImage& picture, const QString& path);
 
     QPointer<QWidget> m_main;
     basket::BasketModel& m_basket;

@@ -5,6 +5,7 @@
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
 
+#include <QDataStream>
 #include <QDir>
 
 namespace tf {
@@ -47,68 +48,83 @@ ScannerPageSource::ScannerPageSource(QString device, std::vector<std::pair<QStri
 {
 }
 
-bool ScannerPageSource::begin()
+QString ScannerPageSource::noAnswer() const
 {
-    QString error;
-    if (!m_device.open(m_name, &error)) {
-        m_failure = error;
-        return false;
-    }
-    {
-        const std::lock_guard<std::mutex> lock(m_lock);
-        m_live = true;
-        // A Cancel that came while the device was being opened.
-        if (m_stopped) return false;
-    }
-    for (const auto& [name, value] : m_options)
-        if (!m_device.setOption(name, value, &error)) {
-            m_failure = error;
-            return false;
-        }
-    m_feeder = m_device.isFeeder();
-    return true;
+    return QStringLiteral("The scanner %1 did not answer within %2 seconds; the scan was stopped.")
+        .arg(scannerDisplayName(m_name.isEmpty() ? QStringLiteral("(the first found)") : m_name))
+        .arg(scannerTimeLimit().count() / 1000.0);
 }
 
-bool ScannerPageSource::end()
+bool ScannerPageSource::end(const QString& failure)
 {
+    if (m_failure.isEmpty()) m_failure = failure;
     m_done = true;
-    {
-        const std::lock_guard<std::mutex> lock(m_lock);
-        m_live = false;
-    }
-    m_device.close();
     return false;
 }
 
 bool ScannerPageSource::next(Page& page)
 {
     if (m_done) return false;
-    if (!m_device.isOpen() && !begin()) return end();
-    // Anything but a feeder gives one image per acquisition.
-    if (m_images > 0 && !m_feeder) return end();
-    QImage image;
-    QString error;
-    switch (m_device.readImage(image, &error)) {
-    case SaneDevice::Read::Image: break;
-    case SaneDevice::Read::Cancelled: return end();
-    case SaneDevice::Read::NoDocuments:
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        if (m_stopped) return end();
+        if (!m_started) {
+            QStringList arguments{QStringLiteral("scan"), m_name};
+            for (const auto& [name, value] : m_options) arguments << name << value;
+            QString why;
+            if (!m_process.start(m_name, arguments, &why)) return end(why);
+            m_started = true;
+        }
+    }
+    for (;;) {
+        char kind = 0;
+        QByteArray payload;
+        switch (m_process.next(kind, payload)) {
+        case ScannerProcess::Got::Message: break;
+        case ScannerProcess::Got::TimedOut: return end(noAnswer());
+        case ScannerProcess::Got::Ended:
+            return end(QStringLiteral("The scanner program for %1 ended unexpectedly.").arg(scannerDisplayName(m_name)));
+        }
+        if (kind == scanmsg::kImage) {
+            const QImage image = decodeImage(payload);
+            if (image.isNull()) {
+                m_process.kill();
+                return end(QStringLiteral("The scanner sent an image of a kind that cannot be read"));
+            }
+            ++m_images;
+            page = {QString(), QStringLiteral("Page %1").arg(m_images), QString(), image};
+            return true;
+        }
+        if (kind != scanmsg::kEnd) continue;
+        QDataStream s(payload);
+        qint32 how = 0;
+        QString text;
+        s >> how >> text;
+        switch (ScanEnd(how)) {
+        case ScanEnd::Done:
+        case ScanEnd::Cancelled: break;
         // An empty feeder ends a feeder's acquisition; before the first page it is news.
-        if (m_images == 0) m_failure = QStringLiteral("Document feeder out of documents");
-        return end();
-    case SaneDevice::Read::Failed:
-        m_failure = QStringLiteral("Scanning stopped: ") + error;
+        case ScanEnd::NoDocuments: m_failure = QStringLiteral("Document feeder out of documents"); break;
+        case ScanEnd::Failed: m_failure = text; break;
+        }
+        // The scan is over once the device is closed: a backend stuck in its cancel is ended too.
+        if (!m_process.waitClosed()) m_failure = m_failure.isEmpty() ? noAnswer() : m_failure + QStringLiteral(". ") + noAnswer();
         return end();
     }
-    ++m_images;
-    page = {QString(), QStringLiteral("Page %1").arg(m_images), QString(), image};
-    return true;
 }
 
 void ScannerPageSource::cancel() noexcept
 {
     const std::lock_guard<std::mutex> lock(m_lock);
     m_stopped = true;
-    if (m_live) m_device.cancel();
+    if (m_started) m_process.cancel();
+}
+
+void ScannerPageSource::abandon() noexcept
+{
+    const std::lock_guard<std::mutex> lock(m_lock);
+    m_stopped = true;
+    if (m_started) m_process.kill();
 }
 
 // ---- where acquired pages go

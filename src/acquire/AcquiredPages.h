@@ -1,7 +1,7 @@
 #pragma once
 // Scanned and captured pictures as pages of the page pipeline: the scanner and a screen grab as
 // sources, and the places an acquired page is written to as sinks.
-#include "acquire/SaneDevice.h"
+#include "acquire/ScannerProgram.h"
 #include "basket/PagePipeline.h"
 
 #include <QImage>
@@ -16,8 +16,9 @@
 namespace tf {
 
 // A scanner's images, read when the pipeline asks for them: a document feeder until it is empty,
-// any other source once. The device is opened and set up on the first request, on the pipeline's
-// worker, and closed when the source runs out.
+// any other source once. The device is opened, set up and read by a scanner program of its own,
+// started on the first request; a backend that does not come back from a call within the time
+// limit (scannerTimeLimit) ends the scan with a message naming the scanner.
 class ScannerPageSource final : public PageSource {
 public:
     ScannerPageSource(QString device, std::vector<std::pair<QString, QString>> options);
@@ -25,21 +26,23 @@ public:
     bool next(Page& page) override;
     // Also how a sink that cannot write stops the scan: the images not yet read are not read.
     void cancel() noexcept override;
+    // From any thread: the scanner program is ended at once, without waiting for the device to
+    // stop (the program is closing).
+    void abandon() noexcept;
     // Why the scan ended before the feeder was empty; empty when it did not (or was cancelled).
     // Read once the pipeline is finished.
     QString failure() const { return m_failure; }
 
 private:
-    bool begin();
-    bool end();
+    bool end(const QString& failure = {});
+    QString noAnswer() const;
     QString m_name;
     std::vector<std::pair<QString, QString>> m_options;
-    SaneDevice m_device;
+    ScannerProcess m_process;
     std::mutex m_lock;
     bool m_stopped = false; // guarded by m_lock
-    bool m_live = false;    // the device is open and may be cancelled; guarded by m_lock
+    bool m_started = false; // the process runs and may be told to stop; guarded by m_lock
     bool m_done = false;
-    bool m_feeder = false;
     int m_images = 0;
     QString m_failure;
 };

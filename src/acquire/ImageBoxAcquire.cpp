@@ -1,8 +1,10 @@
 #include "acquire/ImageBoxAcquire.h"
 
+#include "acquire/frmScanDevice.h"
 #include "platform/imagebox/imagebox_document.h"
 
 #include <QCoreApplication>
+#include <QWidget>
 
 namespace tf {
 
@@ -25,7 +27,37 @@ ImageBoxAcquisition::~ImageBoxAcquisition()
 
 bool ImageBoxAcquisition::TwainAcquire(const ScanRequest& request)
 {
-    if (m_job) return false;
+    if (busy()) return false;
+    m_choosing = true;
+    auto* dialog = new frmScanDevice(qobject_cast<QWidget*>(parent()));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &frmScanDevice::noScanner, this, [this](const QString& why) {
+        m_available = why != QLatin1String("No scanner found");
+        ScanResult result;
+        result.error = why;
+        m_choosing = false;
+        emit acquisitionFinished(result);
+    });
+    connect(dialog, &QDialog::finished, this, [this, dialog, request](int answer) {
+        if (!m_choosing) return; // already ended: no scanner
+        m_choosing = false;
+        if (answer != QDialog::Accepted) {
+            ScanResult result;
+            result.cancelled = true;
+            emit acquisitionFinished(result);
+            return;
+        }
+        ScanRequest chosen = request;
+        chosen.device = dialog->device();
+        for (const auto& option : dialog->options()) chosen.options.push_back(option);
+        startScan(chosen);
+    });
+    dialog->open();
+    return true;
+}
+
+void ImageBoxAcquisition::startScan(const ScanRequest& request)
+{
     m_number = 0;
     auto* job = new ScanJob(request, this);
     m_job = job;
@@ -43,7 +75,6 @@ bool ImageBoxAcquisition::TwainAcquire(const ScanRequest& request)
         emit acquisitionFinished(result);
     });
     job->start();
-    return true;
 }
 
 void ImageBoxAcquisition::cancel()

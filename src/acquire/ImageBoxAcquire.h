@@ -24,13 +24,15 @@ public:
     bool TwainAvailable() const { return m_available; }
     // TWAIN's own switches; SANE has nothing they map to. Kept so callers set them as before.
     bool TwainOption1 = false, TwainOption2 = false, TwainOption3 = false;
-    // Starts an acquisition; false while one is running.
+    // Starts an acquisition: the device's own dialog (frmScanDevice) chooses the scanner, its
+    // source, mode and resolution, then the scan runs. False while one is running. An acquisition
+    // the dialog cancels ends at once, with nothing acquired.
     bool TwainAcquire(const ScanRequest& request);
     // The image being announced, from 1 in each acquisition.
     int32_t AcquireImageNumber() const { return m_number; }
     // Where that image was written.
     QString AcquiredPath() const { return m_path; }
-    bool busy() const { return m_job != nullptr; }
+    bool busy() const { return m_job != nullptr || m_choosing; }
     void cancel();
 
 signals:
@@ -38,7 +40,9 @@ signals:
     void acquisitionFinished(const tf::ScanResult& result);
 
 private:
+    void startScan(const ScanRequest& request);
     ImageDocument& m_box;
+    bool m_choosing = false;
     QPointer<ScanJob> m_job;
     bool m_available = true;
     int32_t m_number = 0;

@@ -2,6 +2,7 @@
 
 #include <QColor>
 
+#include <cmath>
 #include <cstring>
 #include <mutex>
 
@@ -125,13 +126,18 @@ QImage assembleSaneImage(const std::vector<SaneFrame>& frames)
 
 SaneDevice::~SaneDevice() { close(); }
 
-QStringList SaneDevice::devices()
+QStringList SaneDevice::devices(QStringList* labels)
 {
     initSane();
     const SANE_Device** list = nullptr;
     QStringList names;
     if (sane_get_devices(&list, SANE_TRUE) != SANE_STATUS_GOOD || !list) return names;
-    for (int i = 0; list[i]; ++i) names << QString::fromLocal8Bit(list[i]->name);
+    for (int i = 0; list[i]; ++i) {
+        names << QString::fromLocal8Bit(list[i]->name);
+        if (labels)
+            *labels << (QString::fromLocal8Bit(list[i]->vendor) + QLatin1Char(' ') + QString::fromLocal8Bit(list[i]->model))
+                           .trimmed();
+    }
     return names;
 }
 
@@ -238,6 +244,43 @@ QString SaneDevice::optionText(const QString& name) const
     }
 }
 
+QStringList SaneDevice::optionValues(const QString& name) const
+{
+    const int index = optionIndex(name);
+    const SANE_Option_Descriptor* d = index > 0 ? sane_get_option_descriptor(m_handle, index) : nullptr;
+    if (!d || !SANE_OPTION_IS_ACTIVE(d->cap)) return {};
+    const auto word = [d](SANE_Word w) {
+        return d->type == SANE_TYPE_FIXED ? QString::number(SANE_UNFIX(w)) : QString::number(w);
+    };
+    QStringList values;
+    switch (d->constraint_type) {
+    case SANE_CONSTRAINT_STRING_LIST:
+        for (int i = 0; d->constraint.string_list[i]; ++i) values << QString::fromLocal8Bit(d->constraint.string_list[i]);
+        break;
+    case SANE_CONSTRAINT_WORD_LIST:
+        for (int i = 1; i <= d->constraint.word_list[0]; ++i) values << word(d->constraint.word_list[i]);
+        break;
+    case SANE_CONSTRAINT_RANGE: {
+        const SANE_Range& r = *d->constraint.range;
+        const bool fixed = d->type == SANE_TYPE_FIXED;
+        const double low = fixed ? SANE_UNFIX(r.min) : r.min, high = fixed ? SANE_UNFIX(r.max) : r.max;
+        const double step = fixed ? SANE_UNFIX(r.quant) : r.quant;
+        for (const double v : {50.0, 75.0, 100.0, 150.0, 200.0, 300.0, 400.0, 600.0, 1200.0, 2400.0, 4800.0}) {
+            if (v < low || v > high) continue;
+            if (step > 0 && std::fmod(v - low, step) > 1e-6) continue;
+            values << QString::number(v);
+        }
+        if (values.isEmpty()) values << QString::number(low) << QString::number(high);
+        break;
+    }
+    case SANE_CONSTRAINT_NONE:
+        if (const QString v = optionText(name); !v.isEmpty()) values << v;
+        break;
+    }
+    values.removeDuplicates();
+    return values;
+}
+
 bool SaneDevice::isFeeder() const
 {
     const QString source = optionText(QStringLiteral("source"));
@@ -267,6 +310,7 @@ SaneDevice::Read SaneDevice::readImage(QImage& image, QString* error)
     for (;;) {
         if (m_cancel.load()) return Read::Cancelled;
         SANE_Status status = sane_start(m_handle);
+        if (m_progress) m_progress();
         if (status == SANE_STATUS_NO_DOCS && frames.empty()) return Read::NoDocuments;
         if (status != SANE_STATUS_GOOD) return failed(status);
         SaneFrame frame;
@@ -277,6 +321,7 @@ SaneDevice::Read SaneDevice::readImage(QImage& image, QString* error)
         for (;;) {
             SANE_Int length = 0;
             status = sane_read(m_handle, reinterpret_cast<SANE_Byte*>(chunk.data()), SANE_Int(chunk.size()), &length);
+            if (m_progress) m_progress();
             if (status == SANE_STATUS_EOF) break;
             if (status != SANE_STATUS_GOOD) return failed(status);
             frame.data.append(chunk.constData(), length);

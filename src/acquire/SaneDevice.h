@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <functional>
 #include <vector>
 
 #include <sane/sane.h>
@@ -35,7 +36,8 @@ public:
     SaneDevice& operator=(const SaneDevice&) = delete;
 
     // The devices SANE finds, by name. Slow with network backends: never on the window's thread.
-    static QStringList devices();
+    // `labels`, when given, gets each device's vendor and model.
+    static QStringList devices(QStringList* labels = nullptr);
 
     // Opens the named device, or the first there is when the name is empty.
     bool open(const QString& name, QString* error);
@@ -45,6 +47,9 @@ public:
     // has no such option or refuses the value.
     bool setOption(const QString& name, const QString& value, QString* error);
     QString optionText(const QString& name) const;
+    // The values an option may take, as texts: its list, or for a range the usual steps within it
+    // (its ends when none fits). Empty when the device has no such option or it is inactive.
+    QStringList optionValues(const QString& name) const;
     // Whether the source chosen is a document feeder, read until it is empty; any other source
     // gives one image per acquisition.
     bool isFeeder() const;
@@ -56,11 +61,14 @@ public:
     // Ends the scan; a read in progress stops.
     void cancel();
     bool cancelled() const { return m_cancel.load(); }
+    // Called each time the backend comes back from a call while an image is read.
+    void setProgress(std::function<void()> progress) { m_progress = std::move(progress); }
 
 private:
     int optionIndex(const QString& name) const;
     SANE_Handle m_handle = nullptr;
     std::atomic<bool> m_cancel{false};
+    std::function<void()> m_progress;
 };
 
 } // namespace tf

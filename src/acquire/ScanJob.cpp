@@ -7,8 +7,12 @@ namespace tf {
 
 ScanJob::ScanJob(ScanRequest request, QObject* parent) : QObject(parent), m_request(std::move(request)) {}
 
-// The pipeline's own destructor cancels the scan and waits for its worker.
-ScanJob::~ScanJob() = default;
+// Only at the program's end is a job destroyed while it runs: its scanner program is ended rather
+// than waited for, and the pipeline's own destructor then waits for its worker.
+ScanJob::~ScanJob()
+{
+    if (m_source && m_running.load()) m_source->abandon();
+}
 
 void ScanJob::start()
 {

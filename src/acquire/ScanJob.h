@@ -42,7 +42,7 @@ class ScanJob : public QObject {
     Q_OBJECT
 public:
     explicit ScanJob(ScanRequest request, QObject* parent = nullptr);
-    // Cancels and waits for the worker.
+    // Ends a scan still running at once (its scanner program is killed) and waits for the worker.
     ~ScanJob() override;
 
     void start();

@@ -1,5 +1,6 @@
 #include "acquire/frmTwain.h"
 
+#include "controls/modButtonPicture.h"
 #include "frame/modSettings.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/sys/userdirs.h"
@@ -14,10 +15,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tf {
@@ -26,6 +27,23 @@ namespace {
 
 const QStringList kSinglePage = {"BMP", "JPG", "TIF", "PDF", "PSD", "GIF"};
 const QStringList kMultiPage = {"TIF", "PDF"};
+
+// The fit button's picture: a page inside a frame, with the corners that it is fitted to.
+QPixmap fitPicture()
+{
+    QPixmap picture(16, 16);
+    picture.fill(Qt::white);
+    QPainter p(&picture);
+    p.setPen(QPen(Qt::black, 1));
+    p.drawRect(4, 4, 7, 7);
+    for (const QPoint corner : {QPoint(0, 0), QPoint(15, 0), QPoint(0, 15), QPoint(15, 15)}) {
+        const int dx = corner.x() ? -1 : 1, dy = corner.y() ? -1 : 1;
+        p.drawLine(corner, corner + QPoint(3 * dx, 3 * dy));
+        p.drawLine(corner, corner + QPoint(2 * dx, 0));
+        p.drawLine(corner, corner + QPoint(0, 2 * dy));
+    }
+    return picture;
+}
 
 } // namespace
 
@@ -68,6 +86,9 @@ frmTwain::frmTwain(QWidget* owner) : QDialog(owner), m_image(std::make_unique<Im
     txtFileName = named(new QLineEdit(picSave), "txtFileName");
     save->addRow(named(new QLabel(QStringLiteral("File name:"), picSave), "lblFileName"), txtFileName);
     txtFolder = named(new QLineEdit(picSave), "txtFolder");
+    // Room for a folder's path: the form would otherwise leave the box the width of its margin.
+    txtFolder->setMinimumWidth(txtFolder->fontMetrics().averageCharWidth() * 36);
+    txtFolder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(txtFolder);
     auto* cmdBrowse = named(new QPushButton(QStringLiteral("Browse"), picSave), "cmdBrowse");
@@ -80,10 +101,9 @@ frmTwain::frmTwain(QWidget* owner) : QDialog(owner), m_image(std::make_unique<Im
     chkOverwrite = named(new QCheckBox(QStringLiteral("Overwrite if file exists"), picSave), "chkOverwrite");
     save->addRow(chkOverwrite);
     layout->addWidget(picSave);
-    cmdfit = named(new QToolButton(this), "cmdfit");
-    cmdfit->setText(QStringLiteral("       Best Fit"));
-    cmdfit->setPopupMode(QToolButton::InstantPopup);
-    auto* mnuFitParent = named(new QMenu(QStringLiteral("Fit"), cmdfit), "mnuFitParent");
+    cmdfit = named(new QPushButton(QStringLiteral("       Best Fit"), this), "cmdfit");
+    cmdfit->setMinimumWidth(cmdfit->fontMetrics().horizontalAdvance(QStringLiteral("       Actual Size")) + 24);
+    mnuFitParent = named(new QMenu(QStringLiteral("Fit"), cmdfit), "mnuFitParent");
     const char* fitTexts[] = {"Best Fit", "Actual Size"};
     for (int i = 0; i < 2; ++i) {
         mnuFit[size_t(i)] = mnuFitParent->addAction(QString::fromLatin1(fitTexts[i]), this, [this, i] { mnuFit_Click(i); });
@@ -91,8 +111,11 @@ frmTwain::frmTwain(QWidget* owner) : QDialog(owner), m_image(std::make_unique<Im
         mnuFit[size_t(i)]->setCheckable(true);
     }
     mnuFit[0]->setChecked(true);
-    cmdfit->setMenu(mnuFitParent);
-    layout->addWidget(cmdfit);
+    connect(cmdfit, &QPushButton::clicked, this, &frmTwain::cmdfit_Click);
+    auto* fitRow = new QHBoxLayout;
+    fitRow->addWidget(cmdfit);
+    fitRow->addStretch(1);
+    layout->addLayout(fitRow);
     FrameTwain = named(new QScrollArea(this), "FrameTwain");
     FrameTwain->setMinimumSize(200, 200);
     FrameTwain->setAlignment(Qt::AlignCenter);
@@ -114,11 +137,11 @@ frmTwain::frmTwain(QWidget* owner) : QDialog(owner), m_image(std::make_unique<Im
     subSetup();
 }
 
-frmTwain::~frmTwain() = default;
 
 void frmTwain::subSetup()
 {
     const typTwainOptions& o = gudtSettings.Twain;
+    subSetButtonPicture(cmdfit, fitPicture());
     cboSinglepage->addItems(kSinglePage);
     cboMultipage->addItems(kMultiPage);
     // Indexes read from the settings file are held to the lists.
@@ -192,13 +215,20 @@ void frmTwain::ImageBox1_ImageAcquired()
     lblSize->setText(QString::number(image.width()) + QStringLiteral(" X ") + QString::number(image.height()));
 }
 
+void frmTwain::cmdfit_Click()
+{
+    cmdfit->update();
+    mnuFitParent->popup(cmdfit->mapToGlobal(QPoint(0, cmdfit->height())));
+}
+
 void frmTwain::mnuFit_Click(int index)
 {
     mnuFit[size_t(1 - index)]->setChecked(false);
     mnuFit[size_t(index)]->setChecked(true);
     if (m_bestFit == (index == 0)) return;
     m_bestFit = index == 0;
-    cmdfit->setText(QStringLiteral("    ") + mnuFit[size_t(index)]->text());
+    subSetButtonCaption(cmdfit, QStringLiteral("    ") + mnuFit[size_t(index)]->text());
+    cmdfit->update();
     showImage();
 }
 
@@ -213,6 +243,8 @@ void frmTwain::showImage()
     ImageBox1->setPixmap(QPixmap::fromImage(shown));
     ImageBox1->resize(shown.size());
 }
+
+frmTwain::~frmTwain() { subRemoveButtonPicture(cmdfit); }
 
 void frmTwain::cmdExit_Click()
 {

@@ -16,7 +16,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
-class QToolButton;
+class QMenu;
 class QAction;
 class QWidget;
 
@@ -48,6 +48,7 @@ private:
     void ImageBox1_ImageAcquired();
     void optAcquire_Click(int index);
     void optFile_Click(int index);
+    void cmdfit_Click();
     void mnuFit_Click(int index);
     void showImage();
 
@@ -66,7 +67,8 @@ private:
     QLabel* lblSize = nullptr;
     QLabel* ImageBox1 = nullptr;
     QScrollArea* FrameTwain = nullptr;
-    QToolButton* cmdfit = nullptr;
+    QPushButton* cmdfit = nullptr;
+    QMenu* mnuFitParent = nullptr;
     std::array<QAction*, 2> mnuFit{};
 };
 

@@ -335,6 +335,7 @@ void frmMain::buildControllers()
     // Captured and scanned pages join the basket like any other page.
     auto* acquire = new tf::AcquireController(this, m_basket->model(), *m_basket->ilPages(),
                                               [this](const QImage& picture, const QString& path) {
+                                                  m_basket->subUpdateQueuePanel();
                                                   m_browse->showCapturedPicture(picture, path);
                                               },
                                               this);

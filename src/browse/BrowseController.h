@@ -164,8 +164,9 @@ public:
     // For code that puts another image into ibMain: the shown file is no longer shown, so
     // choosing its row again loads it again.
     void subForgetShownFile();
-    // A captured picture, saved as `path`, becomes the shown file: in the preview, as the image as
-    // loaded, and with the metadata lists emptied and the IPTC list read from that file.
+    // A captured or scanned picture, saved as `path`, becomes the shown file: in the preview, as
+    // the image as loaded, with the metadata lists emptied and the IPTC list read from that file,
+    // the status panels naming it, and the window laid out again (subResize).
     void showCapturedPicture(const QImage& picture, const QString& path);
 
     // The preview menus, by their old names; entries by index, each named "<array>_<index>"

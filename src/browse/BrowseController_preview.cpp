@@ -92,8 +92,28 @@ void BrowseController::showCapturedPicture(const QImage& picture, const QString&
     if (w.lvExif) w.lvExif->Clear();
     if (w.lvIPTC) {
         w.lvIPTC->Clear();
-        m_services.metadata.ReadFileIPTCInfo(*m_ibMain, *w.lvIPTC, path);
+        // As for a file chosen in a list, a reader that fails leaves its list as it is.
+        try {
+            m_services.metadata.ReadFileIPTCInfo(*m_ibMain, *w.lvIPTC, path);
+        } catch (const std::exception&) {
+        }
     }
+    // Shown as a file chosen in a list is: from its top-left corner, fitted as the menu says, and
+    // named by the panels (which still described the file shown before).
+    m_ibMain->setFitToWindow(m_previewFitChecked == 0);
+    m_hsbView->setValue(0);
+    m_vsbView->setValue(0);
+    m_ibMain->show();
+    clsFileInfo info;
+    info.FilePath(path);
+    w.sbMain->setPanelPicture(kPanelFileName, w.iDetailIcon);
+    w.sbMain->setPanelText(kPanelFileName, info.fName32bit());
+    w.sbMain->setPanelText(kPanelPages, fncPagesPanelText(QStringLiteral("1")));
+    w.sbMain->setPanelText(kPanelResolution,
+                           fncResolutionPanelText(QStringLiteral("%1 X %2").arg(picture.width()).arg(picture.height()),
+                                                  info.fSizeFormated()));
+    w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(false, w.lvIPTC && w.lvIPTC->Count() > 0));
+    callResize();
 }
 
 // ---------------------------------------------------------------- loading

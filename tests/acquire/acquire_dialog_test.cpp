@@ -1,18 +1,61 @@
 #include "acquire/AcquireController.h"
+#include "acquire/frmScanDevice.h"
 #include "acquire/frmTwain.h"
 #include "basket/basketModel.h"
+#include "controls/modButtonPicture.h"
 #include "frame/modSettings.h"
 #include "platform/ui/imagelist.h"
 #include "platform/ui/msgbox.h"
 #include "support/testenv.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace tf {
 namespace {
+
+// The device's own dialog over `owner`, once it has the device's settings; null when it did not
+// come.
+frmScanDevice* deviceDialog(QWidget* owner)
+{
+    frmScanDevice* dialog = nullptr;
+    (void)QTest::qWaitFor([&] {
+        dialog = owner->findChild<frmScanDevice*>();
+        return dialog && dialog->findChild<QPushButton*>("cmdScan")->isEnabled();
+    }, 30000);
+    return dialog && dialog->findChild<QPushButton*>("cmdScan")->isEnabled() ? dialog : nullptr;
+}
+
+void choose(frmScanDevice& dialog, const char* combo, const QString& text)
+{
+    auto* box = dialog.findChild<QComboBox*>(combo);
+    const int index = box->findText(text);
+    ASSERT_GE(index, 0) << combo << " " << text.toStdString();
+    box->setCurrentIndex(index);
+}
+
+class AcquireDialog : public ::testing::Test {
+protected:
+    void SetUp() override { frmScanDevice::forgetChoices(); }
+    void TearDown() override { frmScanDevice::forgetChoices(); }
+    // Acquire, Scan in the device's dialog (after `setUp`), and the end of the acquisition.
+    ScanResult acquire(frmTwain& dialog, const std::function<void(frmScanDevice&)>& setUp = {})
+    {
+        QSignalSpy ended(&dialog, &frmTwain::acquisitionEnded);
+        dialog.findChild<QPushButton*>("cmdAcquire")->click();
+        frmScanDevice* device = deviceDialog(&dialog);
+        EXPECT_NE(device, nullptr);
+        if (!device) return {};
+        if (setUp) setUp(*device);
+        device->findChild<QPushButton*>("cmdScan")->click();
+        EXPECT_TRUE(ended.wait(60000));
+        return ended.isEmpty() ? ScanResult{} : ended.first().first().value<ScanResult>();
+    }
+};
 
 TEST(AcquiredPages, EnterTheBasketNamedAfterTheirFile)
 {
@@ -25,15 +68,17 @@ TEST(AcquiredPages, EnterTheBasketNamedAfterTheirFile)
     const QString path = folder.file("1_4821.tif");
     ASSERT_TRUE(test::writeRgbTiff(path, {picture}));
     QObject owner;
-    addAcquiredPage(basket, images, path, picture, &owner);
-    addAcquiredPage(basket, images, folder.file("2_17.tif"), QImage(), &owner); // nothing to show: no page
+    int added = 0;
+    addAcquiredPage(basket, images, path, picture, &owner, [&] { ++added; });
+    addAcquiredPage(basket, images, folder.file("2_17.tif"), QImage(), &owner, [&] { ++added; }); // no page
     ASSERT_EQ(basket.count(), 1);
+    EXPECT_EQ(added, 1);
     EXPECT_EQ(basket.at(0).text, "1_4821");
     EXPECT_EQ(basket.at(0).tag, path);
     EXPECT_EQ(basket.at(0).resolution, "157 X 196");
 }
 
-TEST(AcquireDialog, StoredChoicesAreHeldToTheListsAndScansReachTheBasket)
+TEST_F(AcquireDialog, StoredChoicesAreHeldToTheListsAndScansReachTheBasket)
 {
     gudtSettings.Twain.SinglePageFormat = 40; // from a damaged settings file
     gudtSettings.Twain.MultiPageFormat = -3;
@@ -41,12 +86,10 @@ TEST(AcquireDialog, StoredChoicesAreHeldToTheListsAndScansReachTheBasket)
     frmTwain dialog(nullptr);
     EXPECT_EQ(dialog.findChild<QComboBox*>("cboSinglepage")->currentText(), "GIF");
     EXPECT_EQ(dialog.findChild<QComboBox*>("cboMultipage")->currentText(), "TIF");
+    EXPECT_TRUE(hasButtonPicture(dialog.findChild<QPushButton*>("cmdfit")));
 
     QSignalSpy pages(&dialog, &frmTwain::pageForBasket);
-    QSignalSpy ended(&dialog, &frmTwain::acquisitionEnded);
-    dialog.findChild<QPushButton*>("cmdAcquire")->click();
-    ASSERT_TRUE(ended.wait(60000));
-    const auto result = ended.first().first().value<ScanResult>();
+    const ScanResult result = acquire(dialog);
     EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
     EXPECT_GE(pages.size(), 1);
     EXPECT_EQ(pages.size(), result.images);
@@ -54,7 +97,65 @@ TEST(AcquireDialog, StoredChoicesAreHeldToTheListsAndScansReachTheBasket)
     EXPECT_EQ(gudtSettings.Twain.SinglePageFormat, 5); // stored as shown
 }
 
-TEST(AcquireDialog, AFailedAcquisitionIsReportedOnce)
+TEST_F(AcquireDialog, TheDevicesDialogSetsTheScanAndKeepsItsChoicesForTheNextOne)
+{
+    gudtSettings.Twain.AcquireOption = 0;
+    frmTwain dialog(nullptr);
+    QSignalSpy pages(&dialog, &frmTwain::pageForBasket);
+    acquire(dialog, [](frmScanDevice& device) {
+        auto* devices = device.findChild<QComboBox*>("cboDevice");
+        EXPECT_EQ(devices->count(), 2); // test:0 and test:1
+        EXPECT_EQ(devices->currentData().toString(), "test:0");
+        // The device's own settings, as its configuration file gives them.
+        EXPECT_EQ(device.findChild<QComboBox*>("cboMode")->currentText(), "Gray");
+        EXPECT_EQ(device.findChild<QComboBox*>("cboResolution")->currentText(), "50");
+        EXPECT_EQ(device.findChild<QComboBox*>("cboSource")->currentText(), "Flatbed");
+        choose(device, "cboMode", "Color");
+        choose(device, "cboResolution", "100");
+    });
+    ASSERT_EQ(pages.size(), 1);
+    const QImage page = pages[0][1].value<QImage>();
+    EXPECT_EQ(page.size(), QSize(314, 393)); // 80 by 100 mm at 100 dpi
+    EXPECT_EQ(page.format(), QImage::Format_RGB888);
+
+    // Kept for the next acquisition, as the device's own dialog keeps them.
+    acquire(dialog, [](frmScanDevice& device) {
+        EXPECT_EQ(device.findChild<QComboBox*>("cboMode")->currentText(), "Color");
+        EXPECT_EQ(device.findChild<QComboBox*>("cboResolution")->currentText(), "100");
+        choose(device, "cboMode", "Gray");
+    });
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_EQ(pages[1][1].value<QImage>().format(), QImage::Format_Grayscale8);
+
+    // Cancel in the device's dialog: nothing is scanned, Acquire is free again.
+    QSignalSpy ended(&dialog, &frmTwain::acquisitionEnded);
+    dialog.findChild<QPushButton*>("cmdAcquire")->click();
+    frmScanDevice* device = deviceDialog(&dialog);
+    ASSERT_NE(device, nullptr);
+    device->findChild<QPushButton*>("cmdCancel")->click();
+    ASSERT_EQ(ended.size(), 1);
+    EXPECT_TRUE(ended[0][0].value<ScanResult>().cancelled);
+    EXPECT_EQ(pages.size(), 2);
+    EXPECT_TRUE(dialog.findChild<QPushButton*>("cmdAcquire")->isEnabled());
+}
+
+TEST_F(AcquireDialog, NoScannerIsSaid)
+{
+    QTemporaryDir empty; // a configuration naming no backend
+    const QByteArray saved = qgetenv("SANE_CONFIG_DIR");
+    qputenv("SANE_CONFIG_DIR", empty.path().toLocal8Bit());
+    ScriptedMessageBoxes boxes;
+    frmTwain dialog(nullptr);
+    QSignalSpy ended(&dialog, &frmTwain::acquisitionEnded);
+    dialog.findChild<QPushButton*>("cmdAcquire")->click();
+    EXPECT_TRUE(ended.wait(30000));
+    qputenv("SANE_CONFIG_DIR", saved);
+    EXPECT_EQ(boxes.prompts(), QStringList{"No scanner found"});
+    EXPECT_FALSE(dialog.acquisition().TwainAvailable());
+    EXPECT_TRUE(dialog.findChild<QPushButton*>("cmdAcquire")->isEnabled());
+}
+
+TEST_F(AcquireDialog, AFailedAcquisitionIsReportedOnce)
 {
     test::TempFolder folder;
     folder.write("file", "x");
@@ -63,18 +164,19 @@ TEST(AcquireDialog, AFailedAcquisitionIsReportedOnce)
     gudtSettings.Twain.Folder = folder.file("file/Acquired"); // cannot be made
     ScriptedMessageBoxes boxes;
     frmTwain dialog(nullptr);
-    QSignalSpy ended(&dialog, &frmTwain::acquisitionEnded);
-    dialog.findChild<QPushButton*>("cmdAcquire")->click();
-    ASSERT_TRUE(ended.wait(60000));
+    acquire(dialog);
     EXPECT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(dialog.findChild<QPushButton*>("cmdAcquire")->isEnabled());
 }
 
-TEST(AcquireDialog, ClosingItMidScanCancelsAndLetsTheScanEndOnItsOwn)
+TEST_F(AcquireDialog, ClosingItMidScanCancelsAndLetsTheScanEndOnItsOwn)
 {
     gudtSettings.Twain.AcquireOption = 0;
     auto* dialog = new frmTwain(nullptr);
     dialog->findChild<QPushButton*>("cmdAcquire")->click();
+    frmScanDevice* device = deviceDialog(dialog);
+    ASSERT_NE(device, nullptr);
+    device->findChild<QPushButton*>("cmdScan")->click();
     auto* job = dialog->findChild<ScanJob*>();
     ASSERT_NE(job, nullptr);
     QSignalSpy gone(job, &QObject::destroyed);
@@ -82,6 +184,17 @@ TEST(AcquireDialog, ClosingItMidScanCancelsAndLetsTheScanEndOnItsOwn)
     delete dialog;
     EXPECT_TRUE(!gone.isEmpty() || gone.wait(60000));
     EXPECT_TRUE(pages.isEmpty()); // nothing reaches a basket after the dialog is gone
+}
+
+TEST(AcquireDialogLayout, TheFolderBoxHasRoomForAPath)
+{
+    gudtSettings.Twain.AcquireOption = 1;
+    frmTwain dialog(nullptr);
+    dialog.show();
+    auto* folder = dialog.findChild<QLineEdit*>("txtFolder");
+    ASSERT_TRUE(folder->isVisible());
+    // Thirty characters of a path show whole.
+    EXPECT_GE(folder->width(), folder->fontMetrics().horizontalAdvance(QString(30, QLatin1Char('x'))));
 }
 
 } // namespace

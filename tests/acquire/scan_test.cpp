@@ -1,5 +1,6 @@
 #include "acquire/SaneDevice.h"
 #include "acquire/ScanJob.h"
+#include "acquire/ScannerProgram.h"
 #include "support/doctools.h"
 #include "support/testenv.h"
 
@@ -8,6 +9,7 @@
 #include <QRegularExpression>
 #include <QEventLoop>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -27,6 +29,7 @@ const bool kSaneConfigured = [] {
     conf.close();
     // The backend's own settings as the system ships them (without them it scans colour as 1x1).
     QFile::copy(QStringLiteral("/etc/sane.d/test.conf"), dir.filePath(QStringLiteral("test.conf")));
+    setScannerProgram(QStringLiteral(TF_SCANNER_PROGRAM));
     return setenv("SANE_CONFIG_DIR", dir.path().toLocal8Bit().constData(), 1) == 0;
 }();
 
@@ -129,11 +132,95 @@ protected:
     std::vector<std::pair<QImage, QString>> acquired;
 };
 
-TEST_F(Scan, TheTestBackendIsTheOnlyDeviceListed)
+TEST_F(Scan, TheScannerProgramListsTheDevicesAndTheirChoices)
 {
-    const QStringList devices = SaneDevice::devices();
-    ASSERT_FALSE(devices.isEmpty());
-    for (const QString& d : devices) EXPECT_TRUE(d.startsWith("test:")) << d.toStdString();
+    QStringList names, labels;
+    QString why;
+    ASSERT_TRUE(listScanners(names, labels, &why)) << why.toStdString();
+    EXPECT_EQ(names, QStringList({"test:0", "test:1"}));
+    EXPECT_EQ(scannerDisplayName("test:1"), "Noname frontend-tester (test:1)");
+    std::vector<ScannerChoice> choices;
+    ASSERT_TRUE(readScannerChoices("test:0", choices, &why)) << why.toStdString();
+    ASSERT_EQ(choices.size(), 3u);
+    EXPECT_EQ(choices[0].values, QStringList({"Flatbed", "Automatic Document Feeder"}));
+    EXPECT_EQ(choices[1].values, QStringList({"Gray", "Color"}));
+    // A range offers the usual steps within it.
+    EXPECT_EQ(choices[2].values, QStringList({"50", "75", "100", "150", "200", "300", "400", "600", "1200"}));
+    EXPECT_FALSE(readScannerChoices("test:99", choices, &why));
+    EXPECT_FALSE(why.isEmpty());
+}
+
+// A SANE configuration of the tests' own backend that stops answering, for the scanner programs
+// started while it is in place.
+class StuckScanner : public Scan {
+protected:
+    void SetUp() override
+    {
+        Scan::SetUp();
+        QFile conf(config.filePath("dll.conf"));
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+        conf.write("stuck\n");
+        conf.close();
+        savedConfig = qgetenv("SANE_CONFIG_DIR");
+        savedPath = qgetenv("LD_LIBRARY_PATH");
+        qputenv("SANE_CONFIG_DIR", config.path().toLocal8Bit());
+        qputenv("LD_LIBRARY_PATH", QByteArray(TF_STUCK_BACKEND_DIR) + (savedPath.isEmpty() ? "" : ":" + savedPath));
+        setScannerTimeLimit(std::chrono::milliseconds(1500));
+    }
+    void TearDown() override
+    {
+        setScannerTimeLimit(kDefaultScannerTimeLimit);
+        qputenv("SANE_CONFIG_DIR", savedConfig);
+        if (savedPath.isEmpty())
+            qunsetenv("LD_LIBRARY_PATH");
+        else
+            qputenv("LD_LIBRARY_PATH", savedPath);
+    }
+    ScanRequest stuck(const char* device)
+    {
+        ScanRequest q;
+        q.device = QString::fromLatin1(device);
+        q.tempFolder = folder.file(QStringLiteral("Temp"));
+        return q;
+    }
+    QTemporaryDir config;
+    QByteArray savedConfig, savedPath;
+};
+
+TEST_F(StuckScanner, ABackendThatNeverComesBackEndsTheScanWithAMessageNamingIt)
+{
+    // Never back from a read.
+    const ScanResult read = run(stuck("stuck:read"));
+    EXPECT_TRUE(read.error.contains("stuck:read") && read.error.contains("did not answer")) << read.error.toStdString();
+    EXPECT_EQ(read.images, 0);
+    // Its process is ended: the device is free again.
+    EXPECT_TRUE(QTest::qWaitFor([] { return !scannerBusy("stuck:read"); }, 10000));
+
+    // A read that fails, then never back from cancel: both are said.
+    const ScanResult cancel = run(stuck("stuck:cancel"));
+    EXPECT_TRUE(cancel.error.contains("Error during device I/O")) << cancel.error.toStdString();
+    EXPECT_TRUE(cancel.error.contains("stuck:cancel") && cancel.error.contains("did not answer")) << cancel.error.toStdString();
+
+    // The user's Cancel while the backend will not come back: the scan still ends, with the message.
+    ASSERT_TRUE(QTest::qWaitFor([] { return !scannerBusy("stuck:cancel"); }, 10000));
+    const ScanResult cancelled = run(stuck("stuck:read"), [](ScanJob& job) {
+        QTimer::singleShot(100, &job, [&job] { job.cancel(); });
+    });
+    EXPECT_TRUE(cancelled.error.contains("did not answer")) << cancelled.error.toStdString();
+}
+
+TEST_F(StuckScanner, AScannerStillEndingIsBusyAndTheNextScanSaysSo)
+{
+    ScanJob first(stuck("stuck:read"));
+    QSignalSpy firstEnded(&first, &ScanJob::finished);
+    first.start();
+    ASSERT_TRUE(QTest::qWaitFor([] { return scannerBusy("stuck:read"); }, 10000));
+    const ScanResult second = run(stuck("stuck:read"));
+    EXPECT_EQ(second.error, "The scanner stuck:read is still busy.");
+    EXPECT_TRUE(!firstEnded.isEmpty() || firstEnded.wait(30000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !scannerBusy("stuck:read"); }, 10000));
+    // Once its process has ended, the device can be asked again.
+    EXPECT_TRUE(run(stuck("stuck:read")).error.contains("did not answer"));
 }
 
 TEST_F(Scan, TenFeederPagesMakeOneMultipageDocument)

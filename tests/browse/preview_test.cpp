@@ -452,3 +452,13 @@ TEST_F(PreviewTest, ACaptureBecomesTheShownFileWithOnlyItsIptcRead)
     QTest::qWait(200); // an answer that still came would replace the picture
     EXPECT_EQ(f.ibMain->ImageWidth(), 20);
 }
+
+TEST_F(PreviewTest, ACaptureWhoseIptcCannotBeReadIsStillShown)
+{
+    const QString capture = dir.file("capture.tif");
+    writeQt(capture, solid(20, 10, Qt::blue), "png");
+    f.services.readIptc = [](ImageBox&, tf::ListView&, const QString&) { throw std::runtime_error("unreadable"); };
+    f.browse->showCapturedPicture(solid(20, 10, Qt::blue), capture);
+    EXPECT_EQ(f.ibMain->Tag(), capture);
+    EXPECT_EQ(f.panel("filename"), "capture.tif");
+}

@@ -19,7 +19,6 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
-#include <stdexcept>
 #include <vector>
 
 namespace tf {
@@ -142,13 +141,15 @@ private:
     qint64 m_length;
 };
 
-// qpdf's output, gathered into large writes to the hidden file: a write the disk does not take
-// throws, so the writer stops there, and the hidden file refuses to be committed.
+// qpdf's output, gathered into large writes to the hidden file. qpdf calls a pipeline from
+// places that must not throw, so a write the disk does not take is only kept: the hidden file
+// then takes no more bytes and refuses to be committed, and the writer is asked after writing.
 class SafeFilePipeline final : public Pipeline {
 public:
     explicit SafeFilePipeline(SafeFile& out) : Pipeline("hidden copy", nullptr), m_out(out) {}
     void write(unsigned char const* data, size_t len) override
     {
+        if (!m_out.failure().isEmpty()) return;
         m_buffer.append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(len));
         if (m_buffer.size() >= kFlushAt) flush();
     }
@@ -158,8 +159,7 @@ private:
     static constexpr qsizetype kFlushAt = 1 << 20;
     void flush()
     {
-        QString error;
-        if (!m_buffer.isEmpty() && !m_out.write(m_buffer, &error)) throw std::runtime_error(error.toLocal8Bit().toStdString());
+        if (!m_buffer.isEmpty()) m_out.write(m_buffer);
         m_buffer.clear();
     }
     SafeFile& m_out;
@@ -190,6 +190,10 @@ bool writeBeside(QPDF& pdf, const QString& target, const QString& producer, QStr
         writer.setStreamDataMode(qpdf_s_preserve);
         writer.write();
         pipeline.finish(); // whatever the writer still holds back
+        if (!out.failure().isEmpty()) {
+            if (error) *error = out.failure();
+            return false;
+        }
     } catch (const std::exception& e) {
         // The disk's refusal, when there was one, is the cause; anything qpdf says after it is not.
         if (error) *error = out.failure().isEmpty() ? QString::fromLocal8Bit(e.what()) : out.failure();

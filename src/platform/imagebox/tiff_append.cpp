@@ -5,6 +5,7 @@
 #include "platform/sys/safefile.h"
 #include "platform/sys/workfiles.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <tiffio.h>
@@ -256,6 +257,20 @@ struct TiffAppendSession::Impl {
         return at == 0;
     }
 
+    // A digest of the bytes past the old end, as they are on the disk.
+    bool appendedDigest(QByteArray* digest) const
+    {
+        QCryptographicHash hash(kAppendDigest);
+        QByteArray chunk;
+        for (qint64 at = io.oldEnd; at < io.end; at += chunk.size()) {
+            chunk.resize(qMin<qint64>(1 << 20, io.end - at));
+            if (!preadAll(io.fd, chunk.data(), chunk.size(), at)) return false;
+            hash.addData(chunk);
+        }
+        *digest = hash.result();
+        return true;
+    }
+
     bool relink(QString* error)
     {
         quint64 first = 0;
@@ -267,10 +282,18 @@ struct TiffAppendSession::Impl {
         if (where == Where::Beginning && !io.put(linkBefore.constData(), linkWidth, lastLinkAt))
             return fail(error, withReason(cannot, errno));
         if (::fdatasync(io.fd) != 0) return fail(error, withReason(cannot, errno));
-        if (g_stepHook) g_stepHook(Step::BeforeRelink);
         QByteArray value(linkWidth, '\0');
         for (int i = 0; i < linkWidth; ++i)
             value[chain.littleEndian ? i : linkWidth - 1 - i] = char((first >> (8 * i)) & 0xFF);
+        // The tail is on the disk: the record now says what it holds, so that the next start cuts
+        // back only these bytes, never a file put in the document's place since.
+        if (recordId) {
+            QByteArray digest;
+            if (!appendedDigest(&digest)) return fail(error, withReason(QStringLiteral("Cannot read ") + document, errno));
+            QString why;
+            if (!recordAppendTail(recordId, io.end, value, digest, &why)) return fail(error, why);
+        }
+        if (g_stepHook) g_stepHook(Step::BeforeRelink);
         relinked = true;
         if (!io.put(value.constData(), linkWidth, linkAt) || ::fdatasync(io.fd) != 0)
             return fail(error, withReason(cannot, errno));

@@ -5,7 +5,6 @@
 #include "platform/sys/safefile.h"
 #include "platform/sys/workfiles.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <tiffio.h>
@@ -257,17 +256,16 @@ struct TiffAppendSession::Impl {
         return at == 0;
     }
 
-    // A digest of the bytes past the old end, as they are on the disk.
-    bool appendedDigest(QByteArray* digest) const
+    // The checksum of the bytes past the old end, as they are on the disk.
+    bool appendedChecksum(quint32* sum) const
     {
-        QCryptographicHash hash(kAppendDigest);
+        *sum = 0;
         QByteArray chunk;
         for (qint64 at = io.oldEnd; at < io.end; at += chunk.size()) {
             chunk.resize(qMin<qint64>(1 << 20, io.end - at));
             if (!preadAll(io.fd, chunk.data(), chunk.size(), at)) return false;
-            hash.addData(chunk);
+            *sum = appendChecksum(*sum, chunk);
         }
-        *digest = hash.result();
         return true;
     }
 
@@ -288,10 +286,10 @@ struct TiffAppendSession::Impl {
         // The tail is on the disk: the record now says what it holds, so that the next start cuts
         // back only these bytes, never a file put in the document's place since.
         if (recordId) {
-            QByteArray digest;
-            if (!appendedDigest(&digest)) return fail(error, withReason(QStringLiteral("Cannot read ") + document, errno));
+            quint32 sum = 0;
+            if (!appendedChecksum(&sum)) return fail(error, withReason(QStringLiteral("Cannot read ") + document, errno));
             QString why;
-            if (!recordAppendTail(recordId, io.end, value, digest, &why)) return fail(error, why);
+            if (!recordAppendTail(recordId, io.end, value, sum, &why)) return fail(error, why);
         }
         if (g_stepHook) g_stepHook(Step::BeforeRelink);
         relinked = true;

@@ -1,6 +1,5 @@
 #pragma once
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QString>
 
 namespace tf {
@@ -39,16 +38,16 @@ qint64 fileBirthTime(int fd);
 // appending leaves it behind. 0 (and *error) when the journal cannot take it.
 quint64 recordAppend(const AppendRecord& record, QString* error);
 
-// How the appended bytes are told apart from any others.
-inline constexpr QCryptographicHash::Algorithm kAppendDigest = QCryptographicHash::Sha256;
+// The checksum of appended bytes, taken piece by piece in order from 0.
+quint32 appendChecksum(quint32 sum, const QByteArray& piece);
 
 // The appended bytes are on the disk, the file `end` bytes long, and the pointer is about to take
 // `newLink`: what the next start needs to prove that the bytes past the old length are still the
-// ones appended (`digest`, of kAppendDigest). Flushed before returning. It then cuts the file back
-// to its old length only when it is still the same TIFF, exactly that long, the pointer was never
-// relinked and the digest matches; an append recorded without this, or a file changed since, is
-// left as it is (a tail no page points at is harmless) and said so on standard error.
-bool recordAppendTail(quint64 id, qint64 end, const QByteArray& newLink, const QByteArray& digest, QString* error);
+// ones appended (their appendChecksum). Flushed before returning. The next start then cuts the
+// file back to its old length only when it is still the same TIFF, exactly that long, the pointer
+// was never relinked and the checksum matches; an append recorded without this, or a file changed
+// since, is left as it is (a tail no page points at is harmless) and said so on standard error.
+bool recordAppendTail(quint64 id, qint64 end, const QByteArray& newLink, quint32 checksum, QString* error);
 // The append was committed or undone: the record no longer applies.
 void forgetAppend(quint64 id);
 

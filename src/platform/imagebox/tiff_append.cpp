@@ -256,19 +256,6 @@ struct TiffAppendSession::Impl {
         return at == 0;
     }
 
-    // The checksum of the bytes past the old end, as they are on the disk.
-    bool appendedChecksum(quint32* sum) const
-    {
-        *sum = 0;
-        QByteArray chunk;
-        for (qint64 at = io.oldEnd; at < io.end; at += chunk.size()) {
-            chunk.resize(qMin<qint64>(1 << 20, io.end - at));
-            if (!preadAll(io.fd, chunk.data(), chunk.size(), at)) return false;
-            *sum = appendChecksum(*sum, chunk);
-        }
-        return true;
-    }
-
     bool relink(QString* error)
     {
         quint64 first = 0;
@@ -286,8 +273,9 @@ struct TiffAppendSession::Impl {
         // The tail is on the disk: the record now says what it holds, so that the next start cuts
         // back only these bytes, never a file put in the document's place since.
         if (recordId) {
-            quint32 sum = 0;
-            if (!appendedChecksum(&sum)) return fail(error, withReason(QStringLiteral("Cannot read ") + document, errno));
+            quint64 sum = 0;
+            if (!appendChecksum(io.fd, io.oldEnd, io.end, &sum))
+                return fail(error, withReason(QStringLiteral("Cannot read ") + document, errno));
             QString why;
             if (!recordAppendTail(recordId, io.end, value, sum, &why)) return fail(error, why);
         }

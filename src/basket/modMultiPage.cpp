@@ -13,6 +13,7 @@
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/tiff_pages.h"
+#include "platform/sys/safefile.h"
 #include "platform/ui/msgbox.h"
 #include "services/modFileSystem.h"
 #include "version_info.h"
@@ -201,7 +202,7 @@ namespace tf {
 QString fncEnvironmentReason(const QString& detail, const QString& written)
 {
     auto mentions = [&](int err) { return detail.contains(QString::fromLocal8Bit(std::strerror(err))); };
-    if (mentions(ENOSPC) || mentions(EDQUOT)) return QStringLiteral("The disk is full.");
+    if (QString cause = writeFailureCause(detail); !cause.isEmpty()) return cause;
     if (mentions(EACCES) || mentions(EPERM) || mentions(EROFS)) {
         const QFileInfo target(written);
         if (target.exists() && !(target.permissions() & (QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)))

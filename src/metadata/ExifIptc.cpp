@@ -21,6 +21,11 @@
 namespace tf {
 
 namespace {
+// A picture whose metadata is rewritten is held in memory while it is.
+constexpr qint64 kMaxPictureBytes = qint64(1) << 30;
+} // namespace
+
+namespace {
 
 // exiv2 prints warnings about odd files on the console; the program reports what matters itself.
 void muteExiv2()
@@ -416,9 +421,17 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
         // page's directories change here, and every other byte stays.
         if (!writeTiffMetadata(path, d->exif, d->iptc, copy, &why)) return fail(why);
     } else {
-        if (!copy.copyFrom(path, &why)) return fail(why);
+        // exiv2 writes files through a stream of its own whose failures it does not all see: it
+        // writes in memory here, and the bytes go to the disk through the checked writes.
+        QFile in(path);
+        if (!in.open(QIODevice::ReadOnly) || in.size() > kMaxPictureBytes)
+            return fail(QStringLiteral("Cannot read ") + path);
+        const QByteArray original = in.readAll();
+        if (original.size() != in.size()) return fail(QStringLiteral("Cannot read ") + path);
+        QByteArray written;
         try {
-            auto image = Exiv2::ImageFactory::open(std::string(QFile::encodeName(tempPath).constData()));
+            auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(original.constData()),
+                                                   static_cast<long>(original.size()));
             image->readMetadata();
             if (holdsIptc(d->iptc) && !image->supportsMetadata(Exiv2::mdIptc)) {
                 iptcRefused = QStringLiteral("%1 is a %2, which has no place for IPTC data.")
@@ -431,9 +444,16 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
             image->setExifData(d->exif);
             image->setIptcData(iptcRefused.isEmpty() ? d->iptc : Exiv2::IptcData());
             image->writeMetadata();
+            Exiv2::BasicIo& io = image->io();
+            if (io.open() != 0) return fail(QStringLiteral("The metadata could not be written."));
+            const Exiv2::DataBuf bytes = io.read(static_cast<long>(io.size()));
+            io.close();
+            written = QByteArray(reinterpret_cast<const char*>(bytes.pData_), static_cast<qsizetype>(bytes.size_));
         } catch (const std::exception& e) {
             return fail(aboutTheFile(e.what()));
         }
+        if (written.isEmpty()) return fail(QStringLiteral("The metadata could not be written."));
+        if (!copy.write(written, &why)) return fail(why);
     }
 
     // The copy must still be the same picture with the metadata as held: exiv2 opens it, a reader

@@ -5,6 +5,7 @@
 #include "metadata/metadataTemplates.h"
 #include "metadata/modMetadata.h"
 #include "platform/imagebox/imagebox.h"
+#include "platform/sys/safefile.h"
 #include "platform/ui/imagelist.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/msgbox.h"
@@ -225,9 +226,12 @@ bool MetadataController::writeBack(const QString& file)
         m_readSize = info.size();
         return true;
     }
-    MsgBox(QStringLiteral("The metadata could not be written to %1.").arg(QFileInfo(file).fileName())
-               + QStringLiteral("\n") + why,
-           vbCritical, title());
+    const QString failed = QStringLiteral("The metadata could not be written to %1.").arg(QFileInfo(file).fileName());
+    // A cause outside the picture (a full disk) comes first, and stands for the details.
+    if (const QString cause = tf::writeFailureCause(why); !cause.isEmpty())
+        MsgBox(cause + QLatin1Char('\n') + failed, vbCritical, title());
+    else
+        MsgBox(failed + QStringLiteral("\n") + why, vbCritical, title());
     return false;
 }
 

@@ -6,6 +6,7 @@
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
+#include "platform/sys/safefile.h"
 #include "platform/ui/msgbox.h"
 #include "players/PlayerBuild.h"
 #include "players/frmExecutable.h"
@@ -157,7 +158,9 @@ void PlayerCommands::buildEnded()
     if (!job) return;
     if (frmStatus* status = job->command->status()) status->hide();
     const PipelineResult& r = job->pipeline->result();
-    if (!r.failure.isEmpty())
+    if (const QString cause = writeFailureCause(r.failure); !cause.isEmpty())
+        MsgBox(cause + QStringLiteral("\nThe show could not be written."), vbCritical);
+    else if (!r.failure.isEmpty())
         MsgBox(QStringLiteral("The show could not be written.\n") + r.failure, vbCritical);
     else if (!r.committed && !r.cancelled) // a Cancel before any page was taken leaves nothing to say
         MsgBox(job->nothingWritten, vbExclamation);

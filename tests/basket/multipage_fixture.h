@@ -16,6 +16,7 @@
 #include "platform/sys/userdirs.h"
 #include "support/doctools.h"
 #include "support/filesizelimit.h"
+#include "support/fulldisk.h"
 #include "support/testenv.h"
 
 #include <QApplication>
@@ -162,21 +163,15 @@ protected:
         return writePage(src.file(name), noise);
     }
 
-    // A small file system mounted on `folder` (emptied while mounted), where the superuser may
-    // mount one; false when none can be mounted here.
+    // A small file system mounted on `folder` (emptied while mounted) for the rest of the test,
+    // where the superuser may mount one; false when none can be mounted here.
     bool mountSmallDisk(const QString& folder, const char* size)
     {
-        QDir().mkpath(folder);
-        int code = -1;
-        runTool("mount", {"-t", "tmpfs", "-o", QStringLiteral("size=") + size, "tmpfs", folder}, &code);
-        if (code == 0) mounted << folder;
-        return code == 0;
+        mounted.push_back(std::make_unique<SmallDisk>(folder, size));
+        return mounted.back()->mounted();
     }
-    void TearDown() override
-    {
-        for (const QString& folder : mounted) runTool("umount", {folder});
-    }
-    QStringList mounted;
+    std::vector<std::unique_ptr<SmallDisk>> mounted;
+    void TearDown() override { mounted.clear(); }
 
     // Work folders the writers may leave behind in the program's own temp folder.
     QStringList spoolLeft() const { return folderEntries(userTempDir()).filter(QStringLiteral("-")); }

@@ -3,6 +3,7 @@
 #include "metadata/metadataDialogs.h"
 #include "metadata_fixture.h"
 #include "support/doctools.h"
+#include "support/fulldisk.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -273,4 +274,48 @@ TEST_F(MetadataEdit, TheRowsAreHeldApartFromTheListsThatShowThem)
     EXPECT_EQ(controller.iptcRows().count(), 0);
     controller.subClearAllAttributes();
     EXPECT_TRUE(messages.shown().empty());
+}
+
+TEST_F(MetadataEdit, AFullDiskKeepsThePictureAndIsNamedFirst)
+{
+    // A JPEG (rewritten by exiv2 in memory) and a TIFF (whose directories are rewritten here).
+    const QString jpeg = writeJpeg(dir, "shot.jpg", 400, 300);
+    exiv2Modify(jpeg, {"set Exif.Image.Make Canon"});
+    ASSERT_TRUE(writeRgbTiff(dir.file("scan.tif"), {pattern(200, 150)}));
+    auto expectFailsCleanly = [&](const QString& path) {
+        const QString folder = QFileInfo(path).absolutePath();
+        const QByteArray before = readAll(path);
+        const QStringList entries = entriesOf(folder);
+        show(path);
+        messages.clear();
+        EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "Artist", "Ann"));
+        EXPECT_EQ(readAll(path), before);
+        EXPECT_EQ(entriesOf(folder), entries) << "no copy left behind";
+        ASSERT_EQ(messages.shown().size(), 1u);
+        EXPECT_EQ(messages.shown()[0].prompt,
+                  "The disk is full.\nThe metadata could not be written to " + QFileInfo(path).fileName() + '.');
+    };
+
+    for (const QString& path : {jpeg, dir.file("scan.tif")}) {
+        SCOPED_TRACE(path.toStdString());
+        const qint64 size = QFileInfo(path).size();
+        for (qint64 bytes : {qint64(0), qint64(1), size / 2, size - 1}) {
+            SCOPED_TRACE(bytes);
+            WriteBudget budget(bytes);
+            expectFailsCleanly(path);
+        }
+    }
+
+    SmallDisk disk(dir.file("disk"), "1m");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs the superuser)";
+    for (const QString& name : {QStringLiteral("shot.jpg"), QStringLiteral("scan.tif")}) {
+        const QString path = dir.file("disk/" + name);
+        disk.empty();
+        ASSERT_TRUE(QFile::copy(dir.file(name), path));
+        for (qint64 free : {0, 8192}) {
+            SCOPED_TRACE(free);
+            ASSERT_TRUE(disk.leaveFree(free));
+            expectFailsCleanly(path);
+        }
+    }
 }

@@ -18,6 +18,8 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QRegularExpression>
+#include "platform/sys/safefile.h"
+
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -223,6 +225,17 @@ TEST(TiffWriting, GroupFourPagesCodedAlongsideEachOtherLandInTheirOrderWithTheir
     EXPECT_EQ(filesIn(dir.path()), QStringList{"fax.tif"});
 }
 
+namespace {
+// A page inserted as the image control inserts one: into a hidden copy that replaces the file.
+bool insertInto(const QString& path, const tf::PageRaster& page, int compression, const QString& software, int position,
+                QString* error)
+{
+    tf::SafeFile copy(path);
+    return copy.open(error) && copy.copyFrom(path, error) &&
+           tf::insertTiffPage(copy, page, compression, software, position, error) && copy.commit(error);
+}
+} // namespace
+
 TEST(TiffWriting, InsertedPagesKeepTheOldPagesBytesAndLandWhereAsked)
 {
     TempFolder dir;
@@ -236,11 +249,11 @@ TEST(TiffWriting, InsertedPagesKeepTheOldPagesBytesAndLandWhereAsked)
     const QByteArray before = readAll(path);
 
     QString error;
-    ASSERT_TRUE(insertTiffPage(path, rasterForColorFormat(samplePage(40, 30, 100, QColor(0, 0, 255)), kColor24Bit), kTiffPackBits,
+    ASSERT_TRUE(insertInto(path, rasterForColorFormat(samplePage(40, 30, 100, QColor(0, 0, 255)), kColor24Bit), kTiffPackBits,
                                "Tavrel Folio", 1, &error)) << error.toStdString();
-    ASSERT_TRUE(insertTiffPage(path, rasterForColorFormat(samplePage(40, 30, 100, QColor(255, 255, 0)), kColor24Bit), kTiffNone,
+    ASSERT_TRUE(insertInto(path, rasterForColorFormat(samplePage(40, 30, 100, QColor(255, 255, 0)), kColor24Bit), kTiffNone,
                                "Tavrel Folio", 2, &error)) << error.toStdString();
-    ASSERT_TRUE(insertTiffPage(path, rasterForColorFormat(samplePage(40, 30, 100, QColor(0, 0, 0)), kMonoThreshold), kTiffGroup4,
+    ASSERT_TRUE(insertInto(path, rasterForColorFormat(samplePage(40, 30, 100, QColor(0, 0, 0)), kMonoThreshold), kTiffGroup4,
                                "Tavrel Folio", 0, &error)) << error.toStdString();
 
     // Order: blue, yellow (inserted at 1 and 2), the old red and green, then black at the end.
@@ -262,10 +275,10 @@ TEST(TiffWriting, InsertIntoSomethingElseFailsAndChangesNothing)
     TempFolder dir;
     const QString notTiff = dir.write("fake.tif", "this is not a tiff");
     QString error;
-    EXPECT_FALSE(insertTiffPage(notTiff, rasterForColorFormat(samplePage(), kColor24Bit), kTiffNone, QString(), 1, &error));
+    EXPECT_FALSE(insertInto(notTiff, rasterForColorFormat(samplePage(), kColor24Bit), kTiffNone, QString(), 1, &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(readAll(notTiff), QByteArray("this is not a tiff"));
-    EXPECT_FALSE(insertTiffPage(dir.file("missing.tif"), rasterForColorFormat(samplePage(), kColor24Bit), kTiffNone, QString(), 0, &error));
+    EXPECT_FALSE(insertInto(dir.file("missing.tif"), rasterForColorFormat(samplePage(), kColor24Bit), kTiffNone, QString(), 0, &error));
     EXPECT_FALSE(QFile::exists(dir.file("missing.tif")));
 }
 

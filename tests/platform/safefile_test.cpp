@@ -1,5 +1,6 @@
 #include "platform/sys/safefile.h"
 #include "support/filesizelimit.h"
+#include "support/fulldisk.h"
 #include "support/testenv.h"
 
 #include <QDir>
@@ -8,6 +9,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <cerrno>
+#include <cstring>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -177,5 +181,54 @@ TEST(SafeFile, MovingAFinishedFileWorksAcrossFileSystems)
     ASSERT_TRUE(spill("late"));
     EXPECT_FALSE(tf::moveFileSafely(far, target, Placement::NoReplace));
     EXPECT_EQ(readAll(target), "other disk");
+    EXPECT_EQ(entries(tmp.path()), QStringList{"doc.pdf"});
+}
+
+TEST(SafeFile, AWriteThatFailedOnceRefusesTheRename)
+{
+    TempFolder tmp;
+    const QString target = tmp.write("doc.pdf", "old");
+    const QString noSpace = QString::fromLocal8Bit(std::strerror(ENOSPC));
+    const struct {
+        const char* what;
+        std::function<void(SafeFile&)> write;
+    } writers[] = {
+        // A library that writes on after a failed write, or never looks at the result.
+        {"writes on regardless", [](SafeFile& out) {
+             out.write(QByteArray(100, 'a'));
+             tf::setWriteBudgetForTests(-1);
+             out.write(QByteArray(100, 'b'));
+         }},
+        {"through the device", [&](SafeFile& out) {
+             EXPECT_EQ(out.device().write(QByteArray(100, 'a')), -1);
+             EXPECT_TRUE(out.device().errorString().contains(noSpace));
+         }},
+        {"at an offset", [](SafeFile& out) { out.writeAt(QByteArray(100, 'c').constData(), 100, 50); }},
+    };
+    for (const auto& w : writers) {
+        SCOPED_TRACE(w.what);
+        for (qint64 budget : {0, 1, 60}) {
+            SafeFile out(target);
+            ASSERT_TRUE(out.open());
+            {
+                tf::test::WriteBudget limit(budget);
+                w.write(out);
+            }
+            QString error;
+            EXPECT_FALSE(out.commit(&error));
+            EXPECT_EQ(tf::writeFailureCause(error), "The disk is full.") << error.toStdString();
+            EXPECT_EQ(readAll(target), "old");
+            EXPECT_EQ(entries(tmp.path()), QStringList{"doc.pdf"});
+        }
+    }
+
+    // Bytes that reached the hidden file some other way than its writes are not what was meant.
+    SafeFile out(target);
+    ASSERT_TRUE(out.open() && out.write("new"));
+    QFile behind(out.fileName());
+    ASSERT_TRUE(behind.open(QIODevice::Append) && behind.write("more") == 4);
+    behind.close();
+    EXPECT_FALSE(out.commit());
+    EXPECT_EQ(readAll(target), "old");
     EXPECT_EQ(entries(tmp.path()), QStringList{"doc.pdf"});
 }

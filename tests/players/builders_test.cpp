@@ -11,6 +11,7 @@
 #include "frame/modSettings.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
+#include "support/fulldisk.h"
 #include "support/testenv.h"
 
 #include <QBuffer>
@@ -330,4 +331,45 @@ TEST_F(Builders, SaverDialogIntervalAndCreate)
     EXPECT_EQ(gudtSettings.Saver.ProcessTaskList, 0);
     EXPECT_EQ(commands.saverOptions().Interval, 5);
     EXPECT_EQ(dialogs.fileRequests().at(0).title, QStringLiteral("Save Slide As..."));
+}
+
+TEST_F(Builders, AFullDiskKeepsTheOldShowAndIsNamedFirst)
+{
+    basket::PageRecord record;
+    record.tag = record.source = page(QStringLiteral("p.png"));
+    basket.push_back(record);
+    const qint64 player = QFileInfo(fncPlayerProgram(QStringLiteral("SAVER"))).size();
+    ASSERT_GT(player, 0);
+    auto expectFailsCleanly = [&](const QString& folder) {
+        const QString old = QDir(folder).filePath(QStringLiteral("old.scr"));
+        const QStringList before = test::entriesOf(folder);
+        boxes.clear();
+        dialogs.answerFile(old);
+        boxes.answerNext(vbYes);
+        ASSERT_TRUE(commands.MkSaver(0));
+        EXPECT_FALSE(finished());
+        EXPECT_EQ(readAll(old), QByteArray("the user's show"));
+        EXPECT_EQ(test::entriesOf(folder), before) << "nothing half-written is left";
+        ASSERT_EQ(boxes.shown().size(), 2u);
+        EXPECT_EQ(boxes.shown()[1].prompt, QStringLiteral("The disk is full.\nThe show could not be written."));
+    };
+
+    // Through the write seam: before the player program, inside it, and at the first page.
+    dir.write(QStringLiteral("old.scr"), "the user's show");
+    for (qint64 bytes : {qint64(0), qint64(1), player / 2, player + 10}) {
+        SCOPED_TRACE(bytes);
+        test::WriteBudget budget(bytes);
+        expectFailsCleanly(dir.path());
+    }
+
+    // On a small file system with little room left.
+    const QString folder = dir.file(QStringLiteral("disk"));
+    test::SmallDisk disk(folder, "8m");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs the superuser)";
+    dir.write(QStringLiteral("disk/old.scr"), "the user's show");
+    for (qint64 free : {qint64(0), qint64(65536), player - 65536}) {
+        SCOPED_TRACE(free);
+        ASSERT_TRUE(disk.leaveFree(free));
+        expectFailsCleanly(folder);
+    }
 }

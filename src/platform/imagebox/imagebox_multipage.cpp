@@ -532,7 +532,7 @@ void appendVia(const QString& path, const QString& path2, Insert insert)
     QString error;
     const QString& target = path2.isEmpty() || sameFile(path, path2) ? path : path2;
     SafeFile copy(target);
-    if (!copy.open(&error) || !copy.copyFrom(path, &error) || !insert(copy.fileName(), &error) || !copy.commit(&error))
+    if (!copy.open(&error) || !copy.copyFrom(path, &error) || !insert(copy, &error) || !copy.commit(&error))
         raise(imagebox_error::kFileAccess, error);
 }
 
@@ -552,7 +552,7 @@ void ImageDocument::AppendToTiff(const QString& path, const QString& path2, int3
                                                      raster.bitsPerSample * raster.samplesPerPixel(), compression) >
             kClassicTiffMaxBytes)
         raise(imagebox_error::kFileAccess, tiffTooLargeMessage());
-    appendVia(path, path2, [&](const QString& file, QString* error) {
+    appendVia(path, path2, [&](SafeFile& file, QString* error) {
         return insertTiffPage(file, raster, compression, software, position, error);
     });
 }

@@ -141,6 +141,31 @@ private:
     qint64 m_length;
 };
 
+// qpdf's output, gathered into large writes to the hidden file. qpdf calls a pipeline from
+// places that must not throw, so a write the disk does not take is only kept: the hidden file
+// then takes no more bytes and refuses to be committed, and the writer is asked after writing.
+class SafeFilePipeline final : public Pipeline {
+public:
+    explicit SafeFilePipeline(SafeFile& out) : Pipeline("hidden copy", nullptr), m_out(out) {}
+    void write(unsigned char const* data, size_t len) override
+    {
+        if (!m_out.failure().isEmpty()) return;
+        m_buffer.append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(len));
+        if (m_buffer.size() >= kFlushAt) flush();
+    }
+    void finish() override { flush(); }
+
+private:
+    static constexpr qsizetype kFlushAt = 1 << 20;
+    void flush()
+    {
+        if (!m_buffer.isEmpty()) m_out.write(m_buffer);
+        m_buffer.clear();
+    }
+    SafeFile& m_out;
+    QByteArray m_buffer;
+};
+
 // Writes the document beside `target` and renames it over it.
 bool writeBeside(QPDF& pdf, const QString& target, const QString& producer, QString* error,
                  Placement placement = Placement::Replace,
@@ -159,13 +184,19 @@ bool writeBeside(QPDF& pdf, const QString& target, const QString& producer, QStr
             }
             info.replaceKey("/Producer", QPDFObjectHandle::newUnicodeString(producer.toStdString()));
         }
-        // The writer keeps the name's pointer until it has written: the bytes must outlive it.
-        const QByteArray outName = QFile::encodeName(out.fileName());
-        QPDFWriter writer(pdf, outName.constData());
+        SafeFilePipeline pipeline(out);
+        QPDFWriter writer(pdf);
+        writer.setOutputPipeline(&pipeline);
         writer.setStreamDataMode(qpdf_s_preserve);
         writer.write();
+        pipeline.finish(); // whatever the writer still holds back
+        if (!out.failure().isEmpty()) {
+            if (error) *error = out.failure();
+            return false;
+        }
     } catch (const std::exception& e) {
-        if (error) *error = QString::fromLocal8Bit(e.what());
+        // The disk's refusal, when there was one, is the cause; anything qpdf says after it is not.
+        if (error) *error = out.failure().isEmpty() ? QString::fromLocal8Bit(e.what()) : out.failure();
         return false;
     }
     return out.commit(error);

@@ -60,6 +60,7 @@ bool pwriteAll(int fd, const char* from, qint64 n, qint64 at)
 // and reads see it, so the old bytes on the disk stay untouched until the session relinks.
 struct AppendFile {
     int fd = -1;
+    SafeFile* copy = nullptr; // writing a new file: its bytes go through it
     qint64 oldEnd = 0;
     qint64 end = 0;
     qint64 pos = 0;
@@ -88,6 +89,13 @@ struct AppendFile {
         return true;
     }
 
+    // Every byte of the append goes to the disk through the checked writes.
+    bool put(const char* p, qint64 n, qint64 at)
+    {
+        if (copy) return copy->writeAt(p, n, at);
+        return writeFully(fd, p, n, at);
+    }
+
     static tmsize_t read(thandle_t h, void* buf, tmsize_t n)
     {
         auto* f = static_cast<AppendFile*>(h);
@@ -109,7 +117,7 @@ struct AppendFile {
             at += below;
             left -= below;
         }
-        if (left > 0 && !pwriteAll(f->fd, p, left, at)) {
+        if (left > 0 && !f->put(p, left, at)) {
             f->writeErrno = errno ? errno : EIO;
             return -1;
         }
@@ -256,15 +264,24 @@ struct TiffAppendSession::Impl {
         const QString cannot = QStringLiteral("Cannot add pages to ") + document;
         // At the beginning the new chain ends in the old first page, and the old last page keeps
         // ending the document.
-        if (where == Where::Beginning && !pwriteAll(io.fd, linkBefore.constData(), linkWidth, lastLinkAt))
+        if (where == Where::Beginning && !io.put(linkBefore.constData(), linkWidth, lastLinkAt))
             return fail(error, withReason(cannot, errno));
         if (::fdatasync(io.fd) != 0) return fail(error, withReason(cannot, errno));
-        if (g_stepHook) g_stepHook(Step::BeforeRelink);
         QByteArray value(linkWidth, '\0');
         for (int i = 0; i < linkWidth; ++i)
             value[chain.littleEndian ? i : linkWidth - 1 - i] = char((first >> (8 * i)) & 0xFF);
+        // The tail is on the disk: the record now says what it holds, so that the next start cuts
+        // back only these bytes, never a file put in the document's place since.
+        if (recordId) {
+            quint64 sum = 0;
+            if (!appendChecksum(io.fd, io.oldEnd, io.end, &sum))
+                return fail(error, withReason(QStringLiteral("Cannot read ") + document, errno));
+            QString why;
+            if (!recordAppendTail(recordId, io.end, value, sum, &why)) return fail(error, why);
+        }
+        if (g_stepHook) g_stepHook(Step::BeforeRelink);
         relinked = true;
-        if (!pwriteAll(io.fd, value.constData(), linkWidth, linkAt) || ::fdatasync(io.fd) != 0)
+        if (!io.put(value.constData(), linkWidth, linkAt) || ::fdatasync(io.fd) != 0)
             return fail(error, withReason(cannot, errno));
         if (g_stepHook) g_stepHook(Step::AfterRelink);
         return true;
@@ -308,6 +325,7 @@ TiffAppendSession::TiffAppendSession(const QString& document, const QString& tar
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
     if (fd < 0) m->raise(imagebox_error::kFileAccess, withReason(QStringLiteral("Cannot write ") + document, errno));
     m->io.fd = fd;
+    m->io.copy = m->copy.get();
     struct stat st;
     // A file that nobody may write was made read-only on purpose, even for the superuser.
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)))

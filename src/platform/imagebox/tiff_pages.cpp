@@ -160,7 +160,7 @@ bool writeCodedPage(TIFF* tif, const PageRaster& page, const QByteArray& strip, 
 // page into place.
 class IfdChain {
 public:
-    explicit IfdChain(QFile& file) : m_file(file) {}
+    explicit IfdChain(QIODevice& file) : m_file(file) {}
 
     bool read(QString* error)
     {
@@ -221,8 +221,7 @@ public:
         if (!writeOffset(m_nextFieldAt.back(), after)) return fail(error);
         if (!writeOffset(m_nextFieldAt[static_cast<size_t>(n - 2)], 0)) return fail(error);
         const qint64 linkAt = position == 1 ? m_firstLinkAt : m_nextFieldAt[static_cast<size_t>(position - 2)];
-        if (!writeOffset(linkAt, moved)) return fail(error);
-        return m_file.flush();
+        return writeOffset(linkAt, moved) || fail(error);
     }
 
 private:
@@ -247,7 +246,7 @@ private:
         return m_file.seek(at) && m_file.write(b, width) == width;
     }
 
-    QFile& m_file;
+    QIODevice& m_file;
     bool m_little = true;
     bool m_big = false;
     qint64 m_firstLinkAt = 4;
@@ -303,22 +302,70 @@ struct MemoryFile {
     static void unmap(thandle_t, void*, toff_t) {}
 };
 
+// libtiff's file while it writes one of ours: the hidden file, through its checked writes.
+struct SafeTiffFile {
+    SafeFile* out = nullptr;
+    qint64 pos = 0;
+
+    static tmsize_t read(thandle_t h, void* buf, tmsize_t n)
+    {
+        auto* f = static_cast<SafeTiffFile*>(h);
+        const qint64 take = qBound<qint64>(0, f->out->size() - f->pos, qint64(n));
+        if (take > 0 && !f->out->readAt(static_cast<char*>(buf), take, f->pos)) return -1;
+        f->pos += take;
+        return static_cast<tmsize_t>(take);
+    }
+    static tmsize_t write(thandle_t h, void* buf, tmsize_t n)
+    {
+        auto* f = static_cast<SafeTiffFile*>(h);
+        if (!f->out->writeAt(static_cast<const char*>(buf), qint64(n), f->pos)) return -1;
+        f->pos += n;
+        return n;
+    }
+    static toff_t seek(thandle_t h, toff_t off, int whence)
+    {
+        auto* f = static_cast<SafeTiffFile*>(h);
+        const qint64 base = whence == SEEK_CUR ? f->pos : whence == SEEK_END ? f->out->size() : 0;
+        f->pos = base + static_cast<qint64>(off);
+        return static_cast<toff_t>(f->pos);
+    }
+    static int close(thandle_t) { return 0; }
+    static toff_t size(thandle_t h) { return static_cast<toff_t>(static_cast<SafeTiffFile*>(h)->out->size()); }
+    static int map(thandle_t, void**, toff_t*) { return 0; }
+    static void unmap(thandle_t, void*, toff_t) {}
+};
+
+TiffHandle openTiff(SafeTiffFile& io, const char* mode, const OpenOptions& options)
+{
+    return TiffHandle(TIFFClientOpenExt(QFile::encodeName(io.out->target()).constData(), mode, &io, &SafeTiffFile::read,
+                                        &SafeTiffFile::write, &SafeTiffFile::seek, &SafeTiffFile::close,
+                                        &SafeTiffFile::size, &SafeTiffFile::map, &SafeTiffFile::unmap, options.opts));
+}
+
 } // namespace
 
 // A document's pages are written at once but for Group 4 pages, which code in the queue.
 struct TiffDocumentWriter::Impl {
     bool big = false;
     TiffMessages messages;
-    TiffHandle tif;
+    // Declared before the handle: closing it still writes.
     std::unique_ptr<SafeFile> out;
+    SafeTiffFile io;
+    TiffHandle tif;
     Group4PageQueue coding;
 
+    // The disk's refusal is the cause; what libtiff says after it only follows from it.
+    bool failed(QString* error) const
+    {
+        if (error && out && !out->failure().isEmpty()) *error = out->failure();
+        return false;
+    }
     bool writeCoded(size_t keep, QString* error)
     {
         if (coding.write(tif.get(), keep, error)) return true;
         // What libtiff said of the handle says more than that the page was not written.
         if (error && !messages.first.isEmpty()) *error = messages.first;
-        return false;
+        return failed(error);
     }
 };
 
@@ -383,9 +430,11 @@ bool TiffDocumentWriter::addPage(const PageRaster& page, int compression, const 
             return false;
         }
         OpenOptions options(&m_impl->messages);
-        m_impl->tif = openTiff(m_impl->out->fileName(), m_impl->big ? "w8" : "w", options);
+        m_impl->io = SafeTiffFile{m_impl->out.get(), 0};
+        m_impl->tif = openTiff(m_impl->io, m_impl->big ? "w8" : "w", options);
         if (!m_impl->tif) {
             if (error) *error = m_impl->messages.first.isEmpty() ? QStringLiteral("Cannot create the file") : m_impl->messages.first;
+            m_impl->failed(error);
             m_impl->out.reset();
             return false;
         }
@@ -396,7 +445,8 @@ bool TiffDocumentWriter::addPage(const PageRaster& page, int compression, const 
         return m_impl->writeCoded(Group4PageQueue::room(), error);
     }
     if (!m_impl->writeCoded(0, error)) return false;
-    if (!writeDirectory(m_impl->tif.get(), page, compression, software, m_impl->messages, error)) return false;
+    if (!writeDirectory(m_impl->tif.get(), page, compression, software, m_impl->messages, error))
+        return m_impl->failed(error);
     ++m_pages;
     return true;
 }
@@ -479,39 +529,42 @@ bool tiffPageResolution(const QString& path, int page, double* dpiX, double* dpi
     return true;
 }
 
-bool insertTiffPage(const QString& path, const PageRaster& page, int compression, const QString& software,
-                    int position, QString* error)
+bool insertTiffPage(SafeFile& file, const PageRaster& page, int compression, const QString& software, int position,
+                    QString* error)
 {
-    bool big = false;
-    if (!chainSound(path, &big, error)) return false;
-    if (!big && QFileInfo(path).size() + tiffPageBytesAtMost(page.width, page.height,
-                                                             page.bitsPerSample * page.samplesPerPixel(), compression) >
-                    kClassicTiffMaxBytes) {
-        if (error) *error = tiffTooLargeMessage();
-        return false;
-    }
-    const int before = tiffPageCount(path);
-    if (before == 0) {
-        if (error) *error = QStringLiteral("Not a TIFF file that pages can be added to: ") + path;
-        return false;
+    const QString path = file.target();
+    int before = 0;
+    {
+        IfdChain chain(file.device());
+        if (!chain.read(error)) return false;
+        before = chain.count();
+        if (!chain.big() && file.size() + tiffPageBytesAtMost(page.width, page.height,
+                                                              page.bitsPerSample * page.samplesPerPixel(), compression) >
+                                 kClassicTiffMaxBytes) {
+            if (error) *error = tiffTooLargeMessage();
+            return false;
+        }
     }
     {
         TiffMessages messages;
         OpenOptions options(&messages);
-        const TiffHandle tif = openTiff(path, "a", options);
+        SafeTiffFile io{&file, 0};
+        const TiffHandle tif = openTiff(io, "a", options);
         if (!tif) {
             if (error) *error = messages.first.isEmpty() ? QStringLiteral("Cannot open ") + path : messages.first;
             return false;
         }
-        if (!writeDirectory(tif.get(), page, compression, software, messages, error)) return false;
+        if (!writeDirectory(tif.get(), page, compression, software, messages, error)) {
+            if (error && !file.failure().isEmpty()) *error = file.failure();
+            return false;
+        }
     }
-    if (position < 1 || position > before) return true;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite)) {
-        if (error) *error = QStringLiteral("Cannot open ") + path;
+    if (!file.failure().isEmpty()) {
+        if (error) *error = file.failure();
         return false;
     }
-    IfdChain chain(file);
+    if (position < 1 || position > before) return true;
+    IfdChain chain(file.device());
     return chain.read(error) && chain.moveLastTo(position, error);
 }
 

@@ -12,6 +12,8 @@ typedef struct tiff TIFF;
 
 namespace tf {
 
+class SafeFile;
+
 // A new multipage TIFF written page by page. Pages go straight to a hidden temporary file beside
 // the target, so memory holds one page at a time; commit() renames it over the target, and
 // until then (or after a failure, or when the writer is dropped) the target is untouched.
@@ -97,12 +99,13 @@ bool tiffPageResolution(const QString& path, int page, double* dpiX, double* dpi
 // Pages in a TIFF file; 0 when it is not a readable TIFF (a directory chain that loops included).
 int tiffPageCount(const QString& path);
 
-// Inserts one page into an existing TIFF in place. The directory chain is checked before libtiff
-// opens the file, and a classic TIFF that the page could take past 4 GiB is refused untouched. The new directory is written after the old
-// data (whose bytes stay as they were but for one link), then linked in at `position`
-// (1 = first page; 0 or past the last page = at the end). On failure false and *error.
-bool insertTiffPage(const QString& path, const PageRaster& page, int compression, const QString& software,
-                    int position, QString* error);
+// Inserts one page into a TIFF being written as a hidden copy (holding the document's bytes). The
+// directory chain is checked before libtiff reads it, and a classic TIFF that the page could take
+// past 4 GiB is refused. The new directory is written after the old data (whose bytes stay as
+// they were but for one link), then linked in at `position` (1 = first page; 0 or past the last
+// page = at the end). On failure false and *error.
+bool insertTiffPage(SafeFile& file, const PageRaster& page, int compression, const QString& software, int position,
+                    QString* error);
 
 // Writes a page as the next directory of a handle open for writing, encoded as every TIFF page
 // the program writes, for callers that give libtiff their own I/O.

@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QRandomGenerator>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +20,20 @@ namespace tf {
 namespace {
 
 constexpr qint64 kChunk = 1 << 20;
+
+// Bytes left before the test seam fails every write; negative: no limit.
+std::atomic<qint64> g_writeBudget{-1};
+
+// How much of `n` the seam lets through (0: the disk is "full").
+qint64 budgeted(qint64 n)
+{
+    qint64 left = g_writeBudget.load();
+    while (left >= 0) {
+        const qint64 take = qMin(left, n);
+        if (g_writeBudget.compare_exchange_weak(left, left - take)) return take;
+    }
+    return n;
+}
 
 QString withReason(const QString& text, int err)
 {
@@ -83,7 +99,7 @@ int createBeside(const QString& target, QString* created)
     for (int attempt = 0; attempt < 100; ++attempt) {
         QByteArray name = stem;
         for (int i = 0; i < 6; ++i) name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0) {
             *created = QFile::decodeName(name);
             recordWorkFile(*created);
@@ -123,6 +139,32 @@ void syncFolderOf(const QString& path) { syncByName(QFileInfo(path).absolutePath
 
 } // namespace
 
+// The hidden file as Qt's writers see it: every read and write goes to the descriptor at the
+// device's position.
+class SafeFile::Device final : public QIODevice {
+public:
+    explicit Device(SafeFile& file) : m_file(file) { open(QIODevice::ReadWrite | QIODevice::Unbuffered); }
+    bool isSequential() const override { return false; }
+    qint64 size() const override { return m_file.size(); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 n = qBound<qint64>(0, m_file.size() - pos(), maxSize);
+        return n == 0 || m_file.readAt(data, n, pos()) ? n : -1;
+    }
+    qint64 writeData(const char* data, qint64 n) override
+    {
+        QString why;
+        if (m_file.writeAt(data, n, pos(), &why)) return n;
+        setErrorString(why);
+        return -1;
+    }
+
+private:
+    SafeFile& m_file;
+};
+
 SafeFile::SafeFile(const QString& target, Placement placement)
     : m_target(resolvedTarget(target, placement)), m_placement(placement)
 {
@@ -133,30 +175,59 @@ SafeFile::~SafeFile() { discard(); }
 bool SafeFile::open(QString* error)
 {
     discard();
+    m_failure.clear();
     if (!targetUsable(m_target, error)) return false;
-    const int fd = createBeside(m_target, &m_temp);
-    if (fd < 0) {
+    m_fd = createBeside(m_target, &m_temp);
+    if (m_fd < 0) {
         fail(error, QStringLiteral("Cannot write in the folder of ") + m_target, errno);
-        return false;
-    }
-    if (!m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        discard();
-        fail(error, QStringLiteral("Cannot write in the folder of ") + m_target);
         return false;
     }
     return true;
 }
 
+QIODevice& SafeFile::device()
+{
+    if (!m_device) m_device = std::make_unique<Device>(*this);
+    return *m_device;
+}
+
+bool SafeFile::failWith(int err, QString* error)
+{
+    // The first failure is the cause: what a library does after it does not change it.
+    if (m_failure.isEmpty()) m_failure = withReason(QStringLiteral("Cannot write ") + m_target, err ? err : EIO);
+    if (error) *error = m_failure;
+    return false;
+}
+
 bool SafeFile::write(const QByteArray& bytes, QString* error)
 {
-    errno = 0;
-    if (!m_file.isOpen() || m_file.write(bytes) != bytes.size()) {
-        // The system's reason (a full disk above all), which QFile does not keep for unbuffered writes.
-        const int err = errno;
-        if (err) fail(error, QStringLiteral("Cannot write ") + m_target, err);
-        else fail(error, QStringLiteral("Cannot write ") + m_target + QStringLiteral(" (") + m_file.errorString() + QLatin1Char(')'));
-        return false;
+    return writeAt(bytes.constData(), bytes.size(), m_end, error);
+}
+
+bool SafeFile::writeAt(const char* data, qint64 n, qint64 at, QString* error)
+{
+    if (!m_failure.isEmpty()) return failWith(0, error);
+    if (m_fd < 0 || at < 0) return failWith(EBADF, error);
+    if (!writeFully(m_fd, data, n, at)) return failWith(errno, error);
+    m_end = qMax(m_end, at + n);
+    return true;
+}
+
+bool SafeFile::readAt(char* out, qint64 n, qint64 at) const
+{
+    if (m_fd < 0 || at < 0 || at + n > m_end) return false;
+    while (n > 0) {
+        const ssize_t got = ::pread(m_fd, out, static_cast<size_t>(n), at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        // Past what reached the disk (a gap left by a seek) the file reads as zeros.
+        if (got == 0) {
+            std::memset(out, 0, static_cast<size_t>(n));
+            return true;
+        }
+        out += got;
+        at += got;
+        n -= got;
     }
     return true;
 }
@@ -182,18 +253,26 @@ bool SafeFile::copyFrom(const QString& source, QString* error)
 
 bool SafeFile::commit(QString* error)
 {
-    if (m_temp.isEmpty()) {
+    if (m_temp.isEmpty() || m_fd < 0) {
         fail(error, QStringLiteral("Cannot write ") + m_target);
         return false;
     }
-    m_file.close();
-    // By name: a writer that works by name may have put a new file there.
-    if (!syncByName(m_temp)) {
-        const int err = errno;
+    auto refuse = [&](int err) {
+        failWith(err, error);
         discard();
-        fail(error, QStringLiteral("Cannot write ") + m_target, err);
         return false;
-    }
+    };
+    // A write that failed earlier, even one the writer did not notice, ends it here.
+    if (!m_failure.isEmpty()) return refuse(0);
+    if (::fsync(m_fd) != 0) return refuse(errno);
+    // What the file holds must be all that was written: nothing lost, nothing extra.
+    struct stat st;
+    if (::fstat(m_fd, &st) != 0) return refuse(errno);
+    if (st.st_size != m_end) return refuse(EIO);
+    // Network file systems may report a failed write only when the file is closed.
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0) return refuse(errno);
     if (const auto permissions = m_permissions ? m_permissions : permissionsFor(m_target))
         QFile::setPermissions(m_temp, *permissions);
     if (!targetUsable(m_target, error)) {
@@ -213,9 +292,46 @@ bool SafeFile::commit(QString* error)
 
 void SafeFile::discard()
 {
-    m_file.close();
+    // The device stays (writers hold it): it writes nothing until the next open.
+    if (m_device) m_device->seek(0);
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
     if (!m_temp.isEmpty()) ::unlink(QFile::encodeName(m_temp).constData());
     m_temp.clear();
+    m_end = 0;
+}
+
+bool writeFully(int fd, const char* data, qint64 n, qint64 at)
+{
+    while (n > 0) {
+        const qint64 allowed = budgeted(n);
+        if (allowed == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        const ssize_t put = at < 0 ? ::write(fd, data, static_cast<size_t>(allowed))
+                                   : ::pwrite(fd, data, static_cast<size_t>(allowed), at);
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0) return false;
+        if (put == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        data += put;
+        n -= put;
+        if (at >= 0) at += put;
+    }
+    return true;
+}
+
+void setWriteBudgetForTests(qint64 bytes) { g_writeBudget.store(bytes < 0 ? -1 : bytes); }
+
+QString writeFailureCause(const QString& detail)
+{
+    auto mentions = [&](int err) { return detail.contains(QString::fromLocal8Bit(std::strerror(err))); };
+    if (mentions(ENOSPC) || mentions(EDQUOT)) return QStringLiteral("The disk is full.");
+    if (mentions(EIO)) return QStringLiteral("The disk reported an error while writing.");
+    return {};
 }
 
 bool writeFileSafely(const QString& target, const QByteArray& bytes, QString* error)

@@ -4,6 +4,7 @@
 #include <QFileDevice>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace tf {
@@ -15,6 +16,12 @@ namespace tf {
 //
 // The target is the file a symbolic link points to, not the link; an existing target keeps its
 // permissions; a new one gets those of any new file the user makes (0666 less the umask).
+//
+// Every byte goes through the hidden file's own descriptor, and every write is checked: the
+// first that fails (a full disk, a quota, an I/O error) is kept, and commit() then refuses, so a
+// library that ignores a write's result cannot have a short file renamed over the user's. Before
+// the rename the file is synced, its length compared with what was written, and it is closed,
+// each checked. Libraries write through device(), writeAt() or a stream of theirs over these.
 
 enum class Placement {
     Replace,   // the finished file takes the target's place
@@ -32,29 +39,59 @@ public:
     // Creates the hidden file beside the target. False (and *error) when the target is a folder,
     // a file the user may not write, or the folder takes no new file.
     bool open(QString* error = nullptr);
-    // Unbuffered, so that a write the disk cannot take shows in that write's count.
-    QFile& device() { return m_file; }
-    // For writers that open files by name (libtiff, qpdf): they write this file.
+    // The hidden file as a random-access device (reads included), unbuffered, so that a write
+    // the disk cannot take fails in that write; its errorString() names the system's reason.
+    QIODevice& device();
+    // The hidden file's name, to read it back; nothing may write it but this object.
     QString fileName() const { return m_temp; }
     // The file that will be replaced (a link resolved).
     QString target() const { return m_target; }
     // The finished file gets these permissions instead of the target's (or a new file's).
     void setPermissions(QFileDevice::Permissions permissions) { m_permissions = permissions; }
 
+    // Appends at the end of what was written.
     bool write(const QByteArray& bytes, QString* error = nullptr);
+    // Writes at any offset (a gap reads as zeros), for writers that seek.
+    bool writeAt(const char* data, qint64 n, qint64 at, QString* error = nullptr);
+    // Reads back what was written; false past the end.
+    bool readAt(char* out, qint64 n, qint64 at) const;
+    // The file's length as written so far.
+    qint64 size() const { return m_end; }
     // Appends the content of `source`.
     bool copyFrom(const QString& source, QString* error = nullptr);
-    // Flushes the file to the disk and puts it in the target's place.
+    // The first write that failed, as "Cannot write <target> (<the system's reason>)"; empty
+    // while none did.
+    QString failure() const { return m_failure; }
+    // Syncs the file, checks its length and closes it, then puts it in the target's place.
     bool commit(QString* error = nullptr);
     void discard();
 
 private:
+    class Device;
+    bool failWith(int err, QString* error);
+
     QString m_target;
     Placement m_placement;
     QString m_temp;
-    QFile m_file;
+    int m_fd = -1;
+    qint64 m_end = 0;
+    QString m_failure;
+    std::unique_ptr<Device> m_device;
     std::optional<QFileDevice::Permissions> m_permissions;
 };
+
+// Writes all `n` bytes to `fd` at `at` (or at its position when `at` is negative), again after
+// an interruption and on after a short write. False with errno set when the disk does not take
+// them. Every write to a file of the user's goes through here.
+bool writeFully(int fd, const char* data, qint64 n, qint64 at = -1);
+
+// For tests: once `bytes` more bytes were written through writeFully, every write fails as on a
+// full disk (ENOSPC), the last one short; a negative number lifts the limit.
+void setWriteBudgetForTests(qint64 bytes);
+
+// What the user is told first when a write failed for a reason outside the documents ("The disk
+// is full."), from the writer's description of the failure; empty when it names none.
+QString writeFailureCause(const QString& detail);
 
 // Writes `bytes` as the new content of `target`.
 bool writeFileSafely(const QString& target, const QByteArray& bytes, QString* error = nullptr);

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -27,6 +28,7 @@ namespace {
 // included) survives and no name can end a line or be taken for another field.
 //   file <path>
 //   append <id> <path> <device> <inode> <birth> <length> <link offset> <link bytes, hex>
+//   tail <id> <end> <new link bytes, hex> <checksum of the bytes past the length>
 //   forget <id>
 QString journalFolder() { return userDataDir() + QStringLiteral("/WorkFiles"); }
 
@@ -120,8 +122,21 @@ bool removeIfOurs(const QByteArray& path)
            ::unlink(entry.constData()) == 0;
 }
 
-// Cuts an append that never took effect back off the file; true when it did.
-bool undoAppend(const QList<QByteArray>& f)
+// Says why a file named by an unfinished append was left as it is.
+void leftAsItIs(const QByteArray& path, const char* why)
+{
+    std::fprintf(stderr, "tavrel-folio: %s was left as it is: %s\n", path.constData(), why);
+}
+
+bool isTiffHeader(const QByteArray& head)
+{
+    return head == QByteArray("II*\0", 4) || head == QByteArray("MM\0*", 4) || head == QByteArray("II+\0", 4) ||
+           head == QByteArray("MM\0+", 4);
+}
+
+// Cuts an append that never took effect back off the file, when the file proves to hold it;
+// true when it did.
+bool undoAppend(const QList<QByteArray>& f, const QList<QByteArray>& tail)
 {
     bool ok[6] = {};
     const quint64 device = f[3].toULongLong(&ok[0]);
@@ -136,16 +151,40 @@ bool undoAppend(const QList<QByteArray>& f)
     if (length <= 0 || linkAt < 0 || linkAt + link.size() > length) return false;
 
     const QByteArray path = QByteArray::fromPercentEncoding(f[2]);
+    // Written before the pages were all on the disk, the record cannot tell them from others.
+    if (tail.size() != 5) {
+        leftAsItIs(path, "its unfinished append was recorded without a checksum");
+        return false;
+    }
+    bool endOk = false;
+    const qint64 end = tail[2].toLongLong(&endOk);
+    const QByteArray newLink = QByteArray::fromHex(tail[3]);
+    bool sumOk = false;
+    const quint64 checksum = tail[4].toULongLong(&sumOk);
+    if (!endOk || !sumOk || end <= length || newLink.size() != link.size()) return false;
+
     const int fd = ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     bool done = false;
     struct stat st;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && quint64(st.st_dev) == device && quint64(st.st_ino) == inode &&
-        fileBirthTime(fd) == birth && st.st_size > length) {
-        QByteArray now(link.size(), '\0');
-        // A pointer that moved on means the append was committed and the pages are the user's.
-        if (::pread(fd, now.data(), static_cast<size_t>(now.size()), linkAt) == now.size() && now == link)
-            done = ::ftruncate(fd, length) == 0 && ::fsync(fd) == 0;
+        fileBirthTime(fd) == birth) {
+        auto readAt = [fd](qint64 at, qint64 n) {
+            QByteArray bytes(n, '\0');
+            return ::pread(fd, bytes.data(), static_cast<size_t>(n), at) == n ? bytes : QByteArray();
+        };
+        const QByteArray now = readAt(linkAt, link.size());
+        if (now == newLink) {
+            // The append took effect: the pages are the user's now.
+        } else if (st.st_size != end || now != link || !isTiffHeader(readAt(0, 4))) {
+            leftAsItIs(path, "it changed after its append was cut short");
+        } else {
+            quint64 sum = 0;
+            if (appendChecksum(fd, length, end, &sum) && sum == checksum)
+                done = ::ftruncate(fd, length) == 0 && ::fsync(fd) == 0;
+            else
+                leftAsItIs(path, "the bytes after its old end are not those its cut-short append wrote");
+        }
     }
     ::close(fd);
     return done;
@@ -193,6 +232,56 @@ quint64 recordAppend(const AppendRecord& r, QString* error)
     return id;
 }
 
+bool appendChecksum(int fd, qint64 from, qint64 to, quint64* sum)
+{
+    // A multiply-xor hash over 8-byte words: it reads a tail of gigabytes back at the speed of
+    // memory, and a copied file's bytes agree with it only by a 64-bit chance, on top of the same
+    // identity, length and pointer.
+    constexpr quint64 kPrime = 0x100000001b3ULL;
+    constexpr qint64 kChunk = 1 << 20; // a multiple of the word: only the last piece has a rest
+    quint64 h = 0xcbf29ce484222325ULL ^ quint64(to - from);
+    QByteArray chunk(kChunk, Qt::Uninitialized);
+    for (qint64 at = from; at < to;) {
+        const qint64 n = qMin(kChunk, to - at);
+        for (qint64 got = 0; got < n;) {
+            const ssize_t r = ::pread(fd, chunk.data() + got, static_cast<size_t>(n - got), at + got);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) return false;
+            got += r;
+        }
+        const char* p = chunk.constData();
+        qint64 i = 0;
+        for (; i + 8 <= n; i += 8) {
+            quint64 word;
+            std::memcpy(&word, p + i, 8);
+            h = (h ^ word) * kPrime;
+        }
+        for (; i < n; ++i) h = (h ^ uchar(p[i])) * kPrime;
+        at += n;
+    }
+    *sum = h;
+    return true;
+}
+
+bool recordAppendTail(quint64 id, qint64 end, const QByteArray& newLink, quint64 checksum, QString* error)
+{
+    Journal& j = journal();
+    QMutexLocker locker(&j.lock);
+    const int fd = j.appendsIn.value(id, -1);
+    const QByteArray line = "tail " + QByteArray::number(id) + ' ' + QByteArray::number(end) + ' ' + newLink.toHex() +
+                            ' ' + QByteArray::number(checksum) + '\n';
+    errno = 0;
+    if (fd < 0 || !writeLine(fd, line) || ::fdatasync(fd) != 0) {
+        if (error) {
+            const int err = errno;
+            *error = QStringLiteral("Cannot write in the program's data folder ") + journalFolder();
+            if (err) *error += QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')');
+        }
+        return false;
+    }
+    return true;
+}
+
 void forgetAppend(quint64 id)
 {
     Journal& j = journal();
@@ -219,14 +308,20 @@ int removeWorkFilesOfDeadRuns()
             QList<QByteArray> lines = in.readAll().split('\n');
             lines.removeLast(); // unfinished: the run died writing it
             QSet<QByteArray> forgotten;
-            for (const QByteArray& line : lines)
+            QHash<QByteArray, QList<QByteArray>> tails;
+            for (const QByteArray& line : lines) {
                 if (line.startsWith("forget ")) forgotten.insert(line.mid(7));
+                if (line.startsWith("tail ")) {
+                    const QList<QByteArray> t = line.split(' ');
+                    if (t.size() == 5) tails.insert(t[1], t);
+                }
+            }
             for (const QByteArray& line : lines) {
                 const QList<QByteArray> f = line.split(' ');
                 if (f[0] == "file" && f.size() == 2) {
                     dealt += removeIfOurs(QByteArray::fromPercentEncoding(f[1]));
                 } else if (f[0] == "append" && f.size() == 9 && !forgotten.contains(f[1])) {
-                    dealt += undoAppend(f);
+                    dealt += undoAppend(f, tails.value(f[1]));
                 }
             }
             in.close();

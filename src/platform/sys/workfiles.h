@@ -35,10 +35,20 @@ struct AppendRecord {
 qint64 fileBirthTime(int fd);
 
 // Writes the record and flushes it to the disk before returning, so that a run killed while
-// appending leaves it behind: the next start then cuts the file back to `length`, provided it is
-// still the same file, longer than that, and the pointer was never relinked. 0 (and *error) when
-// the journal cannot take it.
+// appending leaves it behind. 0 (and *error) when the journal cannot take it.
 quint64 recordAppend(const AppendRecord& record, QString* error);
+
+// The checksum of the bytes of the open file `fd` from `from` up to `to`; false when they cannot
+// be read.
+bool appendChecksum(int fd, qint64 from, qint64 to, quint64* sum);
+
+// The appended bytes are on the disk, the file `end` bytes long, and the pointer is about to take
+// `newLink`: what the next start needs to prove that the bytes past the old length are still the
+// ones appended (their appendChecksum). Flushed before returning. The next start then cuts the
+// file back to its old length only when it is still the same TIFF, exactly that long, the pointer
+// was never relinked and the checksum matches; an append recorded without this, or a file changed
+// since, is left as it is (a tail no page points at is harmless) and said so on standard error.
+bool recordAppendTail(quint64 id, qint64 end, const QByteArray& newLink, quint64 checksum, QString* error);
 // The append was committed or undone: the record no longer applies.
 void forgetAppend(quint64 id);
 

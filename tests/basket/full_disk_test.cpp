@@ -1,0 +1,191 @@
+// The documents' writers when the disk fills: on a small real file system, and through the write
+// seam after any number of bytes. The user's file stays byte for byte, nothing half-written is
+// left, and the one message names the full disk first.
+#include "basket/SinglePageSink.h"
+#include "platform/sys/safefile.h"
+#include "support/fulldisk.h"
+
+#include "multipage_fixture.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <functional>
+#include <optional>
+
+using namespace tf;
+using namespace tf::test;
+using namespace tf::test::multipage;
+
+namespace {
+
+const QString kSaveFailed = QStringLiteral("The disk is full.\nError while saving to the selected file format!");
+const QString kAppendFailed = QStringLiteral("The disk is full.\nError while appending to the selected file!");
+
+class FullDisk : public MultiPageFixture {
+protected:
+    void SetUp() override
+    {
+        MultiPageFixture::SetUp();
+        // The user's documents, one small page each; the basket's page of noise is larger than
+        // any room left.
+        setBasket({pages[0]});
+        ASSERT_TRUE(save(src.file("doc.tif"), 0, 0));
+        ASSERT_TRUE(save(src.file("doc.pdf"), 0, 0, 3));
+        setBasket({noisyPage("noise.png", 200, 200)});
+        boxes.clear();
+    }
+
+    struct Writer {
+        const char* what;
+        const char* file; // the document written or appended to
+        std::function<bool(FullDisk&, const QString&)> run;
+        QString message;
+    };
+    static std::vector<Writer> writers()
+    {
+        return {
+            {"new TIFF over a file", "doc.tif", [](FullDisk& t, const QString& f) { return t.save(f, 0, 0); }, kSaveFailed},
+            {"new PDF over a file", "doc.pdf", [](FullDisk& t, const QString& f) { return t.save(f, 0, 0, 3); }, kSaveFailed},
+            {"TIFF append in place, at the end", "doc.tif", [](FullDisk& t, const QString& f) { return t.append(f, 1, 0); },
+             kAppendFailed},
+            {"TIFF append in place, at the beginning", "doc.tif",
+             [](FullDisk& t, const QString& f) { return t.append(f, 0, 0); }, kAppendFailed},
+            {"TIFF append as a new file", "doc.tif", [](FullDisk& t, const QString& f) { return t.append(f, 1, 1); },
+             kAppendFailed},
+            {"PDF append in place", "doc.pdf", [](FullDisk& t, const QString& f) { return t.append(f, 1, 0); }, kAppendFailed},
+            {"PDF append as a new file", "doc.pdf", [](FullDisk& t, const QString& f) { return t.append(f, 0, 1); },
+             kAppendFailed},
+        };
+    }
+
+    // Runs each writer on a fresh copy of its document in `folder` under `fill`, and checks what
+    // is left.
+    void expectEachFailsCleanly(const QString& folder, const std::function<void()>& fill,
+                                const std::function<std::optional<WriteBudget>()>& budget)
+    {
+        for (const Writer& w : writers()) {
+            SCOPED_TRACE(w.what);
+            for (const char* doc : {"doc.tif", "doc.pdf"}) {
+                QFile::remove(QDir(folder).filePath(doc));
+                ASSERT_TRUE(QFile::copy(src.file(doc), QDir(folder).filePath(doc)));
+            }
+            fill();
+            const QStringList before = entriesOf(folder);
+            const QString document = QDir(folder).filePath(w.file);
+            const QByteArray bytes = readAll(document);
+            boxes.clear();
+            bool ok = true;
+            {
+                const std::optional<WriteBudget> limit = budget();
+                ok = w.run(*this, document);
+            }
+            EXPECT_FALSE(ok);
+            EXPECT_EQ(readAll(document), bytes);
+            EXPECT_EQ(entriesOf(folder), before) << "nothing half-written is left";
+            EXPECT_TRUE(spoolLeft().isEmpty());
+            ASSERT_EQ(boxes.shown().size(), 1u);
+            EXPECT_EQ(boxes.shown()[0].prompt, w.message);
+        }
+    }
+};
+
+TEST_F(FullDisk, EveryDocumentWriterOnASmallFileSystem)
+{
+    SmallDisk disk(out.file("disk"), "512k");
+    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs the superuser)";
+    for (qint64 free : {0, 4096, 40000}) {
+        SCOPED_TRACE(free);
+        expectEachFailsCleanly(out.file("disk"), [&] { ASSERT_TRUE(disk.leaveFree(free)); }, [] { return std::nullopt; });
+    }
+}
+
+TEST_F(FullDisk, EveryDocumentWriterThroughTheWriteSeam)
+{
+    QDir().mkpath(out.file("plain"));
+    for (qint64 bytes : {0, 1, 5000, 60000}) {
+        SCOPED_TRACE(bytes);
+        expectEachFailsCleanly(out.file("plain"), [] {}, [bytes] { return std::optional<WriteBudget>(std::in_place, bytes); });
+    }
+}
+
+// The batch conversion: the pages written whole before the disk filled stay, the page it filled
+// on leaves nothing, and its failure carries the cause to the run's message.
+class BatchFullDisk : public MultiPageFixture {
+protected:
+    PipelineResult convert(const QString& folder, int format)
+    {
+        typBatchSaveOptions o{};
+        o.OutputFormat = static_cast<uint8_t>(format);
+        o.Overwrite = 1;
+        o.DestinationMode = 1;
+        o.DestinationFolder = folder;
+        auto owned = std::make_unique<SinglePageSink>(o);
+        sink = owned.get();
+        std::vector<basket::PageRecord> records;
+        for (const QString& file : {pages[0], noisy, noisy2}) {
+            basket::PageRecord r;
+            r.tag = r.source = file;
+            r.text = QFileInfo(file).completeBaseName();
+            records.push_back(r);
+        }
+        pipeline = std::make_unique<PagePipeline>(std::make_unique<BasketPageSource>(records), std::move(owned),
+                                                  PipelineSettings{});
+        return pipeline->runHere();
+    }
+    void expectFirstPageOnly(const QString& folder, const QStringList& others, int format)
+    {
+        const QString ext = format == 1 ? ".pdf" : ".tif";
+        QStringList expected = others;
+        expected << QStringLiteral("p1") + ext;
+        expected.sort();
+        EXPECT_EQ(entriesOf(folder), expected);
+        EXPECT_EQ(readAll(QDir(folder).filePath("p1" + ext)), firstPage[format]) << "a page written before stays whole";
+        EXPECT_EQ(sink->tally().written, 1);
+        ASSERT_EQ(sink->tally().failed.size(), 2);
+        for (const QString& failure : sink->tally().failed) EXPECT_EQ(writeFailureCause(failure), "The disk is full.");
+    }
+    void SetUp() override
+    {
+        MultiPageFixture::SetUp();
+        noisy = noisyPage("noise.png", 200, 200);
+        noisy2 = noisyPage("noise2.png", 180, 180);
+        // What the first page's file holds when there is room.
+        for (int format : {0, 1}) {
+            const QString folder = out.file(QStringLiteral("room%1").arg(format));
+            QDir().mkpath(folder);
+            convert(folder, format);
+            firstPage[format] = readAll(QDir(folder).filePath(format == 1 ? "p1.pdf" : "p1.tif"));
+            ASSERT_FALSE(firstPage[format].isEmpty());
+        }
+    }
+    QString noisy, noisy2;
+    QByteArray firstPage[2];
+    SinglePageSink* sink = nullptr;
+    std::unique_ptr<PagePipeline> pipeline;
+};
+
+TEST_F(BatchFullDisk, PagesBeforeTheFullDiskStayWholeAndTheRestLeaveNothing)
+{
+    for (int format : {0, 1}) {
+        SCOPED_TRACE(format);
+        // Room for the first page only: the write seam.
+        const QString plain = out.file(QStringLiteral("plain%1").arg(format));
+        QDir().mkpath(plain);
+        {
+            WriteBudget budget(firstPage[format].size() + 4000);
+            convert(plain, format);
+        }
+        expectFirstPageOnly(plain, {}, format);
+
+        // And a small real file system.
+        const QString folder = out.file(QStringLiteral("disk%1").arg(format));
+        SmallDisk disk(folder, "256k");
+        if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs the superuser)";
+        ASSERT_TRUE(disk.leaveFree(firstPage[format].size() + 8192));
+        convert(folder, format);
+        expectFirstPageOnly(folder, {"filler"}, format);
+    }
+}
+
+} // namespace

@@ -5,6 +5,7 @@
 #include "metadata/ExifIptc.h"
 #include "metadata/metadataTemplates.h"
 
+#include "support/fulldisk.h"
 #include "multipage_fixture.h"
 
 #include <QDir>
@@ -211,13 +212,8 @@ TEST_F(BatchConvert, AFullDiskEndsTheRunWithOneMessageAndKeepsTheWholeFiles)
 {
     const QString disk = out.file("disk");
     QDir().mkpath(disk);
-    int code = -1;
-    runTool("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}, &code);
-    if (code != 0) GTEST_SKIP() << "cannot mount a small file system here";
-    struct Unmount {
-        QString folder;
-        ~Unmount() { runTool("umount", {folder}); }
-    } unmount{disk};
+    tf::test::SmallDisk small(disk, "64k");
+    if (!small.mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs the superuser)";
     // Random pixels: each page is about 11 KB in any TIFF, so the disk fills after a few.
     QImage noise(60, 60, QImage::Format_RGB32);
     for (int y = 0; y < 60; ++y)

@@ -133,17 +133,15 @@ protected:
                                                   PipelineSettings{});
         return pipeline->runHere();
     }
-    void expectFirstPageOnly(const QString& folder, const QStringList& others, int format)
+    void expectFirstPageOnly(const QString& folder, int format, const PipelineResult& run)
     {
         const QString ext = format == 1 ? ".pdf" : ".tif";
-        QStringList expected = others;
-        expected << QStringLiteral("p1") + ext;
-        expected.sort();
-        EXPECT_EQ(entriesOf(folder), expected);
+        EXPECT_EQ(entriesOf(folder), QStringList{QStringLiteral("p1") + ext});
         EXPECT_EQ(readAll(QDir(folder).filePath("p1" + ext)), firstPage[format]) << "a page written before stays whole";
         EXPECT_EQ(sink->tally().written, 1);
-        ASSERT_EQ(sink->tally().failed.size(), 2);
-        for (const QString& failure : sink->tally().failed) EXPECT_EQ(writeFailureCause(failure), "The disk is full.");
+        // The page the disk filled on ends the run: one failure, the cause first, no page after it tried.
+        EXPECT_TRUE(sink->tally().failed.isEmpty());
+        EXPECT_TRUE(run.failure.startsWith("The disk is full.\n")) << run.failure.toStdString();
     }
     void SetUp() override
     {
@@ -169,22 +167,15 @@ TEST_F(BatchFullDisk, PagesBeforeTheFullDiskStayWholeAndTheRestLeaveNothing)
 {
     for (int format : {0, 1}) {
         SCOPED_TRACE(format);
-        // Room for the first page only: the write seam.
+        // Room for the first page only (the real small disk is the batch tests' own case).
         const QString plain = out.file(QStringLiteral("plain%1").arg(format));
         QDir().mkpath(plain);
+        PipelineResult run;
         {
             WriteBudget budget(firstPage[format].size() + 4000);
-            convert(plain, format);
+            run = convert(plain, format);
         }
-        expectFirstPageOnly(plain, {}, format);
-
-        // And a small real file system.
-        const QString folder = out.file(QStringLiteral("disk%1").arg(format));
-        SmallDisk disk(folder, "256k");
-        if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs the superuser)";
-        ASSERT_TRUE(disk.leaveFree(firstPage[format].size() + 8192));
-        convert(folder, format);
-        expectFirstPageOnly(folder, {"filler"}, format);
+        expectFirstPageOnly(plain, format, run);
     }
 }
 

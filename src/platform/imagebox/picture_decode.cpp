@@ -113,9 +113,15 @@ QImage loadFreeImageFile(FREE_IMAGE_FORMAT fif, const QString& fileName, int fla
     tooLarge.clear();
     const QByteArray name = QFile::encodeName(fileName);
     if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return {};
-    // FreeImage's readers of these types write past their buffers on damaged files; the image
-    // control reads them with readers that check every length.
-    if (fif == FIF_PSD || fif == FIF_ICO || fif == FIF_PCX || fif == FIF_TARGA) return imagebox::decodeImageFile(fileName, 1);
+    // FreeImage's readers of these types write past their buffers on damaged files, and its TIFF
+    // reader loses what some pages hold: the image control's readers read them, so that a
+    // thumbnail shows what the preview does.
+    if (fif == FIF_PSD || fif == FIF_ICO || fif == FIF_PCX || fif == FIF_TARGA || fif == FIF_JPEG || fif == FIF_TIFF) {
+        QString why;
+        QImage image = imagebox::decodeImageFile(fileName, 1, &why);
+        if (image.isNull() && isTooLargeText(why)) tooLarge = why;
+        return image;
+    }
     if (!FreeImage_FIFSupportsNoPixels(fif)) {
         tooLarge = headerRefusal(fif, fileName);
         if (!tooLarge.isEmpty()) return {};
@@ -270,7 +276,7 @@ DecodeResult decodeForControl(const DecodeRequest& request)
     r.route = PicRoute::Control;
     QString why;
     QImage image = imagebox::decodeImageFile(request.path, request.page, &why, &r.pageCount);
-    if (image.isNull()) return failed(r, DecodeStatus::Invalid, why);
+    if (image.isNull()) return failed(r, isTooLargeText(why) ? DecodeStatus::TooLarge : DecodeStatus::Invalid, why);
     return finished(r, std::move(image));
 }
 

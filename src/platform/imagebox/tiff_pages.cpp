@@ -1,4 +1,5 @@
 #include "platform/imagebox/tiff_pages.h"
+#include "platform/imagebox/picture_limits.h"
 
 #include "platform/sys/safefile.h"
 
@@ -477,6 +478,74 @@ bool tiffPageResolution(const QString& path, int page, double* dpiX, double* dpi
     *dpiX = x * perInch;
     *dpiY = y * perInch;
     return true;
+}
+
+TiffPageLayout tiffPageLayout(const QString& path, int page)
+{
+    TiffPageLayout out;
+    if (page < 1 || !chainSound(path)) return out;
+    TiffMessages messages;
+    OpenOptions options(&messages);
+    const TiffHandle tif = openTiff(path, "r", options);
+    if (!tif || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page - 1))) return out;
+    TIFF* t = tif.get();
+    if (!TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &out.width) || !TIFFGetField(t, TIFFTAG_IMAGELENGTH, &out.height)) return out;
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &out.bitsPerSample);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &out.samplesPerPixel);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLEFORMAT, &out.sampleFormat);
+    if (!TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &out.photometric)) return out;
+    uint16_t extraCount = 0;
+    uint16_t* extra = nullptr;
+    if (TIFFGetField(t, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extra)
+        for (uint16_t i = 0; i < extraCount; ++i)
+            out.alpha = out.alpha || extra[i] == EXTRASAMPLE_ASSOCALPHA || extra[i] == EXTRASAMPLE_UNASSALPHA;
+    out.valid = true;
+    return out;
+}
+
+QImage readTiffPageRgba(const QString& path, int page, bool (*allowed)(qint64 width, qint64 height), QString* failure,
+                        bool* refused)
+{
+    const auto fail = [failure](const QString& why) {
+        if (failure) *failure = why;
+        return QImage();
+    };
+    if (refused) *refused = false;
+    if (page < 1 || !chainSound(path)) return fail(QStringLiteral("damaged page directory"));
+    TiffMessages messages;
+    OpenOptions options(&messages);
+    const TiffHandle tif = openTiff(path, "r", options);
+    if (!tif || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page - 1))) return fail(QStringLiteral("no such page"));
+    char why[1024] = {};
+    if (!TIFFRGBAImageOK(tif.get(), why)) return fail(QString::fromLocal8Bit(why));
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+    if (width == 0 || height == 0 || width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX) || !allowed(width, height)) {
+        if (refused) *refused = true;
+        return fail(pictureTooLargeText(width, height));
+    }
+    uint16_t extraCount = 0;
+    uint16_t* extra = nullptr;
+    const bool alpha = TIFFGetField(tif.get(), TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount > 0 && extra;
+    uint16_t photometric = 0;
+    TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+    // libtiff premultiplies a colour page's unassociated alpha, but hands a grey page's samples on
+    // as they are stored.
+    const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+    const bool premultiplied = alpha && !(grey && extra[0] == EXTRASAMPLE_UNASSALPHA);
+    QImage image(int(width), int(height), premultiplied ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32);
+    if (image.isNull()) return fail(QStringLiteral("not enough memory"));
+    auto* raster = reinterpret_cast<uint32_t*>(image.bits());
+    if (!TIFFReadRGBAImageOriented(tif.get(), width, height, raster, ORIENTATION_TOPLEFT, 1))
+        return fail(messages.first.isEmpty() ? QStringLiteral("unreadable page") : messages.first);
+    // ABGR in a word to Qt's ARGB.
+    for (qint64 i = 0, n = qint64(width) * height; i < n; ++i) {
+        const uint32_t p = raster[i];
+        raster[i] = qRgba(int(TIFFGetR(p)), int(TIFFGetG(p)), int(TIFFGetB(p)), alpha ? int(TIFFGetA(p)) : 255);
+    }
+    if (!alpha) return image.convertToFormat(QImage::Format_RGB32);
+    return premultiplied ? image.convertToFormat(QImage::Format_ARGB32) : image;
 }
 
 bool insertTiffPage(const QString& path, const PageRaster& page, int compression, const QString& software,

@@ -1,7 +1,9 @@
 #pragma once
 #include "platform/imagebox/page_raster.h"
 
+#include <QImage>
 #include <QString>
+#include <cstdint>
 #include <deque>
 #include <future>
 #include <memory>
@@ -96,6 +98,22 @@ bool tiffPageResolution(const QString& path, int page, double* dpiX, double* dpi
 
 // Pages in a TIFF file; 0 when it is not a readable TIFF (a directory chain that loops included).
 int tiffPageCount(const QString& path);
+
+// What a TIFF page (1-based) holds, from its tags; valid is false when the page cannot be read.
+struct TiffPageLayout {
+    bool valid = false;
+    uint32_t width = 0, height = 0;
+    uint16_t bitsPerSample = 1, samplesPerPixel = 1, photometric = 0, sampleFormat = 1;
+    bool alpha = false; // an extra sample that is alpha (associated or not)
+};
+TiffPageLayout tiffPageLayout(const QString& path, int page);
+
+// A TIFF page (1-based) through libtiff's own RGBA reader, which reads every photometric,
+// depth and compression libtiff knows except floating point: ARGB32 with its alpha when the page
+// has one, else RGB32. Null with the reason in *failure when libtiff cannot; `allowed` vets the
+// size before any pixel memory is taken, and *refused says it refused.
+QImage readTiffPageRgba(const QString& path, int page, bool (*allowed)(qint64 width, qint64 height),
+                        QString* failure, bool* refused);
 
 // Inserts one page into an existing TIFF in place. The directory chain is checked before libtiff
 // opens the file, and a classic TIFF that the page could take past 4 GiB is refused untouched. The new directory is written after the old

@@ -15,6 +15,7 @@
 #include <QtEndian>
 
 #include <cstdio>
+#include <tuple>
 #include <jpeglib.h>
 #include <tiffio.h>
 #include <vector>
@@ -28,7 +29,7 @@ struct TiffPage {
     int bitsPerSample = 8, samples = 1;
     int photometric = PHOTOMETRIC_MINISBLACK;
     int sampleFormat = SAMPLEFORMAT_UINT;
-    bool alpha = false; // the last sample is unassociated alpha
+    uint16_t alpha = 0; // the last sample's kind of alpha (EXTRASAMPLE_...), 0 for none
     QByteArray pixels;  // rows packed as libtiff takes them, top row first
 };
 
@@ -57,8 +58,7 @@ bool writeTiff(const QString& path, const std::vector<TiffPage>& pages, const ch
         TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
         TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, p.height);
         if (p.alpha) {
-            const uint16_t extra = EXTRASAMPLE_UNASSALPHA;
-            TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &extra);
+            TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &p.alpha);
         }
         const tmsize_t row = TIFFScanlineSize(t);
         ok = ok && row * p.height == p.pixels.size();
@@ -165,19 +165,19 @@ TEST(PicturesAsTheyAre, TiffsKeepTheirAlphaTheirLevelsAndTheirPages)
         std::vector<QRgb> expected;
     } cases[] = {
         {"grey and unassociated alpha",
-         {4, 1, 8, 2, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, true, QByteArray::fromHex("0000 40ff 8080 ff00")}, "l",
+         {4, 1, 8, 2, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, EXTRASAMPLE_UNASSALPHA, QByteArray::fromHex("0000 40ff 8080 ff00")}, "l",
          {0x00000000, 0xff404040, 0x80808080, 0x00ffffff}},
         {"16-bit grey holding 0..255 of 65535, and the full range",
-         {4, 1, 16, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, false, samples<uint16_t>({0, 255, 32896, 65535})}, "l",
+         {4, 1, 16, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, 0, samples<uint16_t>({0, 255, 32896, 65535})}, "l",
          {0xff000000, 0xff010101, 0xff808080, 0xffffffff}},
         {"64-bit float grey: 0 black, 1 white, beyond clamped",
-         {4, 1, 64, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_IEEEFP, false, samples<double>({-1.0, 0.25, 0.5, 7.0})}, "l",
+         {4, 1, 64, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_IEEEFP, 0, samples<double>({-1.0, 0.25, 0.5, 7.0})}, "l",
          {0xff000000, 0xff404040, 0xff808080, 0xffffffff}},
         {"32-bit float colour",
-         {2, 1, 32, 3, PHOTOMETRIC_RGB, SAMPLEFORMAT_IEEEFP, false, samples<float>({1.f, 0.5f, 0.f, 0.f, 0.25f, 1.f})}, "l",
+         {2, 1, 32, 3, PHOTOMETRIC_RGB, SAMPLEFORMAT_IEEEFP, 0, samples<float>({1.f, 0.5f, 0.f, 0.f, 0.25f, 1.f})}, "l",
          {0xffff8000, 0xff0040ff}},
         {"big-endian 16-bit grey",
-         {3, 1, 16, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, false, QByteArray::fromHex("0000 8080 ffff")}, "b",
+         {3, 1, 16, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, 0, QByteArray::fromHex("0000 8080 ffff")}, "b",
          {0xff000000, 0xff808080, 0xffffffff}},
     };
     int n = 0;
@@ -193,11 +193,10 @@ TEST(PicturesAsTheyAre, TiffsKeepTheirAlphaTheirLevelsAndTheirPages)
         }
     }
 
-    // Pages of other kinds after a colour page with alpha.
-    const TiffPage rgba{2, 1, 8, 4, PHOTOMETRIC_RGB, SAMPLEFORMAT_UINT, true, QByteArray::fromHex("ff000080 00ff00ff")};
-    const TiffPage greyAlpha{2, 1, 8, 2, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, true, QByteArray::fromHex("20ff 6000")};
-    const TiffPage grey16{3, 2, 16, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, false,
-                          samples<uint16_t>({0, 255, 65535, 65535, 255, 0})};
+    // Pages of other kinds after a colour page with premultiplied (associated) alpha.
+    const TiffPage rgba{2, 1, 8, 4, PHOTOMETRIC_RGB, SAMPLEFORMAT_UINT, EXTRASAMPLE_ASSOCALPHA, QByteArray::fromHex("80000080 00ff00ff")};
+    const TiffPage greyAlpha{2, 1, 8, 2, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, EXTRASAMPLE_UNASSALPHA, QByteArray::fromHex("20ff 6000")};
+    const TiffPage grey16{3, 2, 16, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, 0, samples<uint16_t>({0, 255, 65535, 65535, 255, 0})};
     const QString pages = folder.file("pages.tif");
     ASSERT_TRUE(writeTiff(pages, {rgba, greyAlpha, grey16}));
     const std::vector<QRgb> expected[] = {{0x80ff0000, 0xff00ff00}, {0xff202020, 0x00606060}, {0xff000000, 0xff010101, 0xffffffff}};
@@ -209,10 +208,19 @@ TEST(PicturesAsTheyAre, TiffsKeepTheirAlphaTheirLevelsAndTheirPages)
     }
     EXPECT_EQ(decoder.decode({.kind = uint32_t(decode::DecodeKind::PageCount), .path = pages}).pageCount, 3);
 
-    // A file that only starts like a TIFF has no pages to count, and nothing to show.
-    const QString unreadable = folder.write("broken.tif", QByteArray("II*\0\x08\0\0\0", 8) + QByteArray(40, '\xEE'));
-    EXPECT_EQ(decoder.decode({.kind = uint32_t(decode::DecodeKind::PageCount), .path = unreadable}).pageCount, 0);
-    for (const DecodeCaller caller : kBothRoutes) EXPECT_EQ(decodeBy(decoder, unreadable, caller).status, DecodeStatus::Invalid);
+    // A file that only starts like a TIFF, and one whose only page has its pixels past the end of
+    // the file, have no pages to count and nothing to show.
+    QByteArray stripGone = QByteArray("II*\0\x08\0\0\0\x03\0", 10);
+    for (const auto& [tag, type, value] : {std::tuple{256, 3, 4}, {257, 3, 4}, {273, 4, 100000}}) {
+        stripGone.append(char(tag & 0xFF)).append(char(tag >> 8)).append(char(type)).append('\0');
+        stripGone += QByteArray::fromHex("01000000") + samples<uint32_t>({uint32_t(value)});
+    }
+    stripGone += QByteArray(4, '\0');
+    for (const QString& unreadable : {folder.write("broken.tif", QByteArray("II*\0\x08\0\0\0", 8) + QByteArray(40, '\xEE')),
+                                      folder.write("strip.tif", stripGone)}) {
+        EXPECT_EQ(decoder.decode({.kind = uint32_t(decode::DecodeKind::PageCount), .path = unreadable}).pageCount, 0);
+        for (const DecodeCaller caller : kBothRoutes) EXPECT_EQ(decodeBy(decoder, unreadable, caller).status, DecodeStatus::Invalid);
+    }
 }
 
 TEST(PicturesAsTheyAre, BitMaskBmpsGreyTargasAndPalettePngsReadAlikeOnBothRoutes)

@@ -305,12 +305,16 @@ QImage decodeMultiPage(FREE_IMAGE_FORMAT fif, const QString& path, const QByteAr
         return onGifScreen(qimageFromFreeImage(locked.page), screen, at);
     }
 
-    // FreeImage reads a grey page's alpha as nothing (transparent areas would turn black) and
-    // gives up on page layouts it does not know; libtiff's own reader knows both.
+    // FreeImage reads a grey page's alpha as nothing (transparent areas would turn black), takes
+    // premultiplied colours for plain ones (half-transparent edges would darken), and gives up on
+    // page layouts it does not know; libtiff's own reader knows all three.
     const TiffPageLayout layout = tiffPageLayout(path, page);
-    const bool greyWithAlpha = layout.valid && layout.alpha && layout.samplesPerPixel == 2 &&
-                               (layout.photometric == PHOTOMETRIC_MINISBLACK || layout.photometric == PHOTOMETRIC_MINISWHITE);
-    if (greyWithAlpha) {
+    // FreeImage would show a page whose pixels are missing as black and call it read.
+    if (layout.valid && !layout.dataPresent) return fail(failure, QStringLiteral("damaged page"));
+    const bool grey = layout.photometric == PHOTOMETRIC_MINISBLACK || layout.photometric == PHOTOMETRIC_MINISWHITE;
+    const bool alphaFreeImageMisreads = layout.valid && layout.alpha && layout.sampleFormat != SAMPLEFORMAT_IEEEFP &&
+                                        ((grey && layout.samplesPerPixel == 2) || layout.associatedAlpha);
+    if (alphaFreeImageMisreads) {
         bool refused = false;
         QImage image = readTiffPageRgba(path, page, sizeAllowedForRgba, failure, &refused);
         if (!image.isNull() || refused) return image;
@@ -439,8 +443,8 @@ int imageFilePageCount(const QString& path)
         if (!reader.canRead()) return 0;
         return reader.imageCount() > 0 ? reader.imageCount() : 1;
     }
-    // libtiff counts the directories it can read; FreeImage counts one for a file it cannot read.
-    if (fif == FIF_TIFF) return tiffPageCount(path);
+    // A TIFF whose first page cannot be read shows no pages rather than one.
+    if (fif == FIF_TIFF) return tiffPageLayout(path, 1).dataPresent ? tiffPageCount(path) : 0;
     if (isMultiPage(fif)) {
         MultiBitmap doc(fif, name, 0);
         return doc.count();

@@ -370,7 +370,7 @@ DecodeResult decodeForLoader(const DecodeRequest& request)
 
     r.route = PicRoute::FreeImage;
     QString tooLarge;
-    QImage image = loadFreeImageFile(fif, fileName, fif == FIF_JPEG ? JPEG_ACCURATE : 0, tooLarge);
+    QImage image = loadFreeImageFile(fif, fileName, 0, tooLarge);
     if (image.isNull())
         return !tooLarge.isEmpty() ? failed(r, DecodeStatus::TooLarge, tooLarge)
                                    : failed(r, DecodeStatus::Invalid, QStringLiteral("unreadable file"));

@@ -493,12 +493,24 @@ TiffPageLayout tiffPageLayout(const QString& path, int page)
     TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &out.bitsPerSample);
     TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &out.samplesPerPixel);
     TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLEFORMAT, &out.sampleFormat);
-    if (!TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &out.photometric)) return out;
+    if (!TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &out.photometric)) out.photometric = TiffPageLayout::kNoPhotometric;
     uint16_t extraCount = 0;
     uint16_t* extra = nullptr;
     if (TIFFGetField(t, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extra)
-        for (uint16_t i = 0; i < extraCount; ++i)
+        for (uint16_t i = 0; i < extraCount; ++i) {
+            out.associatedAlpha = out.associatedAlpha || extra[i] == EXTRASAMPLE_ASSOCALPHA;
             out.alpha = out.alpha || extra[i] == EXTRASAMPLE_ASSOCALPHA || extra[i] == EXTRASAMPLE_UNASSALPHA;
+        }
+    const uint64_t fileSize = uint64_t(QFileInfo(path).size());
+    const uint32_t pieces = TIFFNumberOfStrips(t);
+    out.dataPresent = pieces > 0;
+    for (uint32_t i = 0; out.dataPresent && i < pieces; ++i) {
+        int err = 0;
+        const uint64_t offset = TIFFGetStrileOffsetWithErr(t, i, &err);
+        const uint64_t bytes = err ? 0 : TIFFGetStrileByteCountWithErr(t, i, &err);
+        const bool sparse = offset == 0 && bytes == 0;
+        out.dataPresent = !err && (sparse || (offset > 0 && bytes > 0 && offset <= fileSize && bytes <= fileSize - offset));
+    }
     out.valid = true;
     return out;
 }

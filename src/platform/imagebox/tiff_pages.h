@@ -103,8 +103,13 @@ int tiffPageCount(const QString& path);
 struct TiffPageLayout {
     bool valid = false;
     uint32_t width = 0, height = 0;
-    uint16_t bitsPerSample = 1, samplesPerPixel = 1, photometric = 0, sampleFormat = 1;
-    bool alpha = false; // an extra sample that is alpha (associated or not)
+    static constexpr uint16_t kNoPhotometric = 0xFFFF;
+    uint16_t bitsPerSample = 1, samplesPerPixel = 1, photometric = kNoPhotometric, sampleFormat = 1;
+    bool alpha = false;           // an extra sample that is alpha
+    bool associatedAlpha = false; // ... and the colour samples are premultiplied by it
+    // Every strip or tile lies within the file (or is left out, as sparse files do): a page
+    // whose data is missing cannot be read, though its directory can.
+    bool dataPresent = false;
 };
 TiffPageLayout tiffPageLayout(const QString& path, int page);
 

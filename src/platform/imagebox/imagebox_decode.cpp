@@ -305,12 +305,12 @@ QImage decodeMultiPage(FREE_IMAGE_FORMAT fif, const QString& path, const QByteAr
         return onGifScreen(qimageFromFreeImage(locked.page), screen, at);
     }
 
+    // FreeImage would show a page whose pixels are missing as black and call it read.
+    const TiffPageLayout layout = tiffPageLayout(path, page);
+    if (layout.valid && !layout.dataPresent) return fail(failure, QStringLiteral("damaged page"));
     // FreeImage reads a grey page's alpha as nothing (transparent areas would turn black), takes
     // premultiplied colours for plain ones (half-transparent edges would darken), and gives up on
     // page layouts it does not know; libtiff's own reader knows all three.
-    const TiffPageLayout layout = tiffPageLayout(path, page);
-    // FreeImage would show a page whose pixels are missing as black and call it read.
-    if (layout.valid && !layout.dataPresent) return fail(failure, QStringLiteral("damaged page"));
     const bool grey = layout.photometric == PHOTOMETRIC_MINISBLACK || layout.photometric == PHOTOMETRIC_MINISWHITE;
     const bool alphaFreeImageMisreads = layout.valid && layout.alpha && layout.sampleFormat != SAMPLEFORMAT_IEEEFP &&
                                         ((grey && layout.samplesPerPixel == 2) || layout.associatedAlpha);
@@ -322,8 +322,8 @@ QImage decodeMultiPage(FREE_IMAGE_FORMAT fif, const QString& path, const QByteAr
     {
         MultiBitmap headers(fif, name, FIF_LOAD_NOPIXELS);
         LockedPage header(headers.handle(), page - 1);
-        const QString refusal = headerRefusal(header.page, QString());
         if (!header.page) return readTiffPageRgba(path, page, sizeAllowedForRgba, failure, nullptr);
+        const QString refusal = headerRefusal(header.page, QString());
         if (!refusal.isEmpty()) return fail(failure, refusal);
     }
     LockedPage locked(doc.handle(), page - 1);

@@ -108,7 +108,7 @@ QString headerRefusal(FREE_IMAGE_FORMAT fif, const QString& fileName)
 // Loads a file of a known FreeImage type at its own size. The claimed size is checked before any
 // pixel memory is taken, and again after the load; *tooLarge says why a picture was refused for
 // its size, and stays empty otherwise.
-QImage loadFreeImageFile(FREE_IMAGE_FORMAT fif, const QString& fileName, int flags, QString& tooLarge)
+QImage loadFreeImageFile(FREE_IMAGE_FORMAT fif, const QString& fileName, QString& tooLarge)
 {
     tooLarge.clear();
     const QByteArray name = QFile::encodeName(fileName);
@@ -126,12 +126,12 @@ QImage loadFreeImageFile(FREE_IMAGE_FORMAT fif, const QString& fileName, int fla
         tooLarge = headerRefusal(fif, fileName);
         if (!tooLarge.isEmpty()) return {};
     } else {
-        Bitmap header(FreeImage_Load(fif, name.constData(), flags | FIF_LOAD_NOPIXELS));
+        Bitmap header(FreeImage_Load(fif, name.constData(), FIF_LOAD_NOPIXELS));
         if (!header) return {};
         tooLarge = sizeRefusal(FreeImage_GetWidth(header.get()), FreeImage_GetHeight(header.get()));
         if (!tooLarge.isEmpty()) return {};
     }
-    Bitmap bitmap(FreeImage_Load(fif, name.constData(), flags));
+    Bitmap bitmap(FreeImage_Load(fif, name.constData(), 0));
     if (!bitmap) return {};
     tooLarge = sizeRefusal(FreeImage_GetWidth(bitmap.get()), FreeImage_GetHeight(bitmap.get()));
     if (!tooLarge.isEmpty()) return {};
@@ -370,7 +370,7 @@ DecodeResult decodeForLoader(const DecodeRequest& request)
 
     r.route = PicRoute::FreeImage;
     QString tooLarge;
-    QImage image = loadFreeImageFile(fif, fileName, 0, tooLarge);
+    QImage image = loadFreeImageFile(fif, fileName, tooLarge);
     if (image.isNull())
         return !tooLarge.isEmpty() ? failed(r, DecodeStatus::TooLarge, tooLarge)
                                    : failed(r, DecodeStatus::Invalid, QStringLiteral("unreadable file"));
@@ -614,7 +614,7 @@ QImage decodeJpeg2000(const QString& path, const QString& extension)
     const bool boxed = extension.toLower() == QLatin1String("jp2");
     for (FREE_IMAGE_FORMAT fif : {boxed ? FIF_JP2 : FIF_J2K, boxed ? FIF_J2K : FIF_JP2}) {
         QString tooLarge;
-        QImage image = loadFreeImageFile(fif, path, 0, tooLarge);
+        QImage image = loadFreeImageFile(fif, path, tooLarge);
         if (!image.isNull() || !tooLarge.isEmpty()) return image;
     }
     return {};

@@ -537,20 +537,20 @@ QImage readTiffPageRgba(const QString& path, int page, bool (*allowed)(qint64 wi
         if (refused) *refused = true;
         return fail(pictureTooLargeText(width, height));
     }
-    uint16_t extraCount = 0;
-    uint16_t* extra = nullptr;
-    const bool alpha = TIFFGetField(tif.get(), TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount > 0 && extra;
-    uint16_t photometric = 0;
-    TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFRGBAImage reader{};
+    if (!TIFFRGBAImageBegin(&reader, tif.get(), 1, why)) return fail(QString::fromLocal8Bit(why));
+    reader.req_orientation = ORIENTATION_TOPLEFT;
+    const bool alpha = reader.alpha == EXTRASAMPLE_ASSOCALPHA || reader.alpha == EXTRASAMPLE_UNASSALPHA;
     // libtiff premultiplies a colour page's unassociated alpha, but hands a grey page's samples on
     // as they are stored.
-    const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
-    const bool premultiplied = alpha && !(grey && extra[0] == EXTRASAMPLE_UNASSALPHA);
+    const bool grey = reader.photometric == PHOTOMETRIC_MINISBLACK || reader.photometric == PHOTOMETRIC_MINISWHITE;
+    const bool premultiplied = alpha && !(grey && reader.alpha == EXTRASAMPLE_UNASSALPHA);
     QImage image(int(width), int(height), premultiplied ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32);
-    if (image.isNull()) return fail(QStringLiteral("not enough memory"));
     auto* raster = reinterpret_cast<uint32_t*>(image.bits());
-    if (!TIFFReadRGBAImageOriented(tif.get(), width, height, raster, ORIENTATION_TOPLEFT, 1))
-        return fail(messages.first.isEmpty() ? QStringLiteral("unreadable page") : messages.first);
+    const bool read = !image.isNull() && TIFFRGBAImageGet(&reader, raster, width, height);
+    TIFFRGBAImageEnd(&reader);
+    if (image.isNull()) return fail(QStringLiteral("not enough memory"));
+    if (!read) return fail(messages.first.isEmpty() ? QStringLiteral("unreadable page") : messages.first);
     // ABGR in a word to Qt's ARGB.
     for (qint64 i = 0, n = qint64(width) * height; i < n; ++i) {
         const uint32_t p = raster[i];

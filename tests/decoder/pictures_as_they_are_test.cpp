@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QImageWriter>
+#include <QFloat16>
 #include <QtEndian>
 
 #include <cstdio>
@@ -173,12 +174,19 @@ TEST(PicturesAsTheyAre, TiffsKeepTheirAlphaTheirLevelsAndTheirPages)
         {"64-bit float grey: 0 black, 1 white, beyond clamped",
          {4, 1, 64, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_IEEEFP, 0, samples<double>({-1.0, 0.25, 0.5, 7.0})}, "l",
          {0xff000000, 0xff404040, 0xff808080, 0xffffffff}},
+        {"64-bit float colour",
+         {2, 1, 64, 3, PHOTOMETRIC_RGB, SAMPLEFORMAT_IEEEFP, 0, samples<double>({1.0, 0.5, 0.0, 0.0, 0.25, 1.0})}, "l",
+         {0xffff8000, 0xff0040ff}},
+        {"16-bit float grey with alpha",
+         {2, 1, 16, 2, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_IEEEFP, EXTRASAMPLE_UNASSALPHA,
+          samples<qfloat16>({qfloat16(0.25f), qfloat16(1.f), qfloat16(1.f), qfloat16(0.5f)})}, "b",
+         {0xff404040, 0x80ffffff}},
         {"32-bit float colour",
          {2, 1, 32, 3, PHOTOMETRIC_RGB, SAMPLEFORMAT_IEEEFP, 0, samples<float>({1.f, 0.5f, 0.f, 0.f, 0.25f, 1.f})}, "l",
          {0xffff8000, 0xff0040ff}},
         {"big-endian 16-bit grey",
-         {3, 1, 16, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, 0, QByteArray::fromHex("0000 8080 ffff")}, "b",
-         {0xff000000, 0xff808080, 0xffffffff}},
+         {3, 1, 16, 1, PHOTOMETRIC_MINISBLACK, SAMPLEFORMAT_UINT, 0, samples<uint16_t>({257, 32768, 65535})}, "b",
+         {0xff010101, 0xff808080, 0xffffffff}},
     };
     int n = 0;
     for (const auto& c : cases) {

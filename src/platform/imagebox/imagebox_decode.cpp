@@ -314,6 +314,12 @@ QImage decodeMultiPage(FREE_IMAGE_FORMAT fif, const QString& path, const QByteAr
     const bool grey = layout.photometric == PHOTOMETRIC_MINISBLACK || layout.photometric == PHOTOMETRIC_MINISWHITE;
     const bool alphaFreeImageMisreads = layout.valid && layout.alpha && layout.sampleFormat != SAMPLEFORMAT_IEEEFP &&
                                         ((grey && layout.samplesPerPixel == 2) || layout.associatedAlpha);
+    // FreeImage reads only a few float layouts (not 16-bit samples, nor three 64-bit ones).
+    if (layout.valid && layout.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+        bool refused = false;
+        QImage image = readTiffFloatPage(path, page, sizeAllowedForRgba, failure, &refused);
+        if (!image.isNull() || refused) return image;
+    }
     if (alphaFreeImageMisreads) {
         bool refused = false;
         QImage image = readTiffPageRgba(path, page, sizeAllowedForRgba, failure, &refused);

@@ -120,6 +120,13 @@ TiffPageLayout tiffPageLayout(const QString& path, int page);
 QImage readTiffPageRgba(const QString& path, int page, bool (*allowed)(qint64 width, qint64 height),
                         QString* failure, bool* refused);
 
+// A floating-point TIFF page (1-based) of 16, 32 or 64-bit samples, grey or RGB with or without
+// alpha, in strips or tiles, as other programs show it: 0 black, 1 white, values beyond clamped.
+// ARGB32 with the page's alpha, else RGB32; null with the reason in *failure for any other page,
+// `allowed` and *refused as for readTiffPageRgba.
+QImage readTiffFloatPage(const QString& path, int page, bool (*allowed)(qint64 width, qint64 height), QString* failure,
+                         bool* refused);
+
 // Inserts one page into an existing TIFF in place. The directory chain is checked before libtiff
 // opens the file, and a classic TIFF that the page could take past 4 GiB is refused untouched. The new directory is written after the old
 // data (whose bytes stay as they were but for one link), then linked in at `position`

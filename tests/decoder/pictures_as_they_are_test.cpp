@@ -193,10 +193,16 @@ TEST(PicturesAsTheyAre, TiffsKeepTheirAlphaTheirLevelsAndTheirPages)
         SCOPED_TRACE(c.what);
         const QString path = folder.file(QStringLiteral("p%1.tif").arg(++n));
         ASSERT_TRUE(writeTiff(path, {c.page}, c.order));
+        // The folder's details give the size libtiff's own tool reads, in either byte order.
+        const QSize size(c.page.width, c.page.height);
+        EXPECT_TRUE(test::runTool("tiffinfo", {path}).contains(QStringLiteral("Image Width: %1 Image Length: %2").arg(size.width()).arg(size.height())));
+        clsImageHeaderInfo header;
+        EXPECT_TRUE(header.ReadJPEG_TIFF_PNG_Header(path));
+        EXPECT_EQ(QSize(header.Width(), header.Height()), size);
         for (const DecodeCaller caller : kBothRoutes) {
             const DecodeResult r = decodeBy(decoder, path, caller);
             ASSERT_TRUE(r.ok()) << int(caller) << " " << r.failure.toStdString();
-            EXPECT_EQ(r.image.size(), QSize(c.page.width, c.page.height)) << int(caller);
+            EXPECT_EQ(r.image.size(), size) << int(caller);
             EXPECT_EQ(firstRow(r.image), c.expected) << int(caller);
         }
     }

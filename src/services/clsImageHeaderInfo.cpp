@@ -66,15 +66,16 @@ private:
     qint64 m_size;
 };
 
-// ---- TIFF (little-endian; the two "II" bytes are already read) ----
+// ---- TIFF (either byte order; the two "II" or "MM" bytes are already read) ----
 
-bool readTiff(BoundedReader& in, HeaderFacts& facts)
+bool readTiff(BoundedReader& in, HeaderFacts& facts, bool bigEndian)
 {
+    const bool be = bigEndian;
     uint16_t magic = 0;
     uint32_t ifdOffset = 0;
-    if (!in.u16(magic, false) || magic != 42 || !in.u32(ifdOffset, false) || !in.seek(ifdOffset)) return false;
+    if (!in.u16(magic, be) || magic != 42 || !in.u32(ifdOffset, be) || !in.seek(ifdOffset)) return false;
     uint16_t entryCount = 0;
-    if (!in.u16(entryCount, false)) return false;
+    if (!in.u16(entryCount, be)) return false;
 
     bool haveWidth = false, haveHeight = false;
     uint32_t width = 0, height = 0;
@@ -84,25 +85,27 @@ bool readTiff(BoundedReader& in, HeaderFacts& facts)
     uint32_t bitsPerSample = 1, samplesPerPixel = 1; // the TIFF defaults when the tags are missing
     uint32_t bitsPerSampleOffset = 0;                // set when the values lie outside the entry
 
+    const auto u16at = [be](const uchar* p) { return be ? be16(p) : le16(p); };
+    const auto u32at = [be](const uchar* p) { return be ? be32(p) : le32(p); };
     const int entries = std::min<int>(entryCount, kMaxSteps);
     for (int i = 0; i < entries; ++i) {
         uchar e[12];
         if (!in.bytes(e, 12)) break;
-        const uint16_t tag = le16(e);
-        const uint16_t type = le16(e + 2);
-        const uint32_t count = le32(e + 4);
-        // A SHORT value sits in the first two bytes of the field; the other two are padding
-        // that writers do not always zero.
-        const uint32_t value = type == 3 ? le16(e + 8) : le32(e + 8);
+        const uint16_t tag = u16at(e);
+        const uint16_t type = u16at(e + 2);
+        const uint32_t count = u32at(e + 4);
+        // A SHORT value sits in the first two bytes of the field, in the file's byte order; the
+        // other two are padding that writers do not always zero.
+        const uint32_t value = type == 3 ? u16at(e + 8) : u32at(e + 8);
         switch (tag) {
         case 256: width = value; haveWidth = true; break;
         case 257: height = value; haveHeight = true; break;
         case 258:
-            if (count <= 2) bitsPerSample = le16(e + 8);
-            else bitsPerSampleOffset = le32(e + 8);
+            if (count <= 2) bitsPerSample = u16at(e + 8);
+            else bitsPerSampleOffset = u32at(e + 8);
             break;
         case 277: samplesPerPixel = value; break;
-        case 282: resolutionOffset = le32(e + 8); haveResolution = true; break;
+        case 282: resolutionOffset = u32at(e + 8); haveResolution = true; break;
         case 296: unit = value & 0xFF; break;
         default: break;
         }
@@ -111,12 +114,12 @@ bool readTiff(BoundedReader& in, HeaderFacts& facts)
 
     if (bitsPerSampleOffset != 0) {
         uint16_t first = 0;
-        bitsPerSample = in.seek(bitsPerSampleOffset) && in.u16(first, false) ? first : 0;
+        bitsPerSample = in.seek(bitsPerSampleOffset) && in.u16(first, be) ? first : 0;
     }
 
     double resolution = 0.0;
     uint32_t numerator = 0, denominator = 0;
-    if (haveResolution && in.seek(resolutionOffset) && in.u32(numerator, false) && in.u32(denominator, false)
+    if (haveResolution && in.seek(resolutionOffset) && in.u32(numerator, be) && in.u32(denominator, be)
         && denominator != 0)
         resolution = double(numerator) / double(denominator);
 
@@ -298,10 +301,13 @@ bool clsImageHeaderInfo::ReadJPEG_TIFF_PNG_Header(QIODevice& device)
 
     HeaderFacts facts;
     bool ok = false;
-    if (start[0] == 'I' && start[1] == 'I') ok = readTiff(in, facts);
+    // Both byte orders: Macs, scanners and many libraries write big-endian ("MM") TIFFs, and a
+    // valid picture listed as 0 by 0 would be plainly wrong.
+    if (start[0] == 'I' && start[1] == 'I') ok = readTiff(in, facts, false);
+    else if (start[0] == 'M' && start[1] == 'M') ok = readTiff(in, facts, true);
     else if (start[0] == 0xFF && start[1] == 0xD8) ok = readJpeg(in, facts);
     else if (start[0] == 0x89 && start[1] == 'P') ok = readPng(in, facts);
-    // Anything else, a big-endian "MM" TIFF included, is not ours to read.
+    // Anything else is not ours to read.
     if (!ok) return false;
 
     m_width = facts.width;

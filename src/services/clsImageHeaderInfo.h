@@ -17,7 +17,7 @@ public:
     bool ReadGIF_BMP_Header(const QString& fileName);
     bool ReadGIF_BMP_Header(QIODevice& device);
 
-    // Little-endian TIFF ("II"), JPEG and PNG. When no such file exists: false, nothing changed.
+    // TIFF (either byte order), JPEG and PNG. When no such file exists: false, nothing changed.
     // Otherwise all five values are reset, and they are filled only when the result is true,
     // that is when the header yielded the image size; a file that breaks off or contradicts
     // itself before that gives false with every value 0.

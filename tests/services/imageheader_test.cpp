@@ -43,15 +43,25 @@ QByteArray ihdr(uint32_t w, uint32_t h, uint32_t depth, uint32_t colour) { retur
 QByteArray phys(uint32_t perUnit, uint32_t unit) { return chunk("pHYs", Bytes().be32(perUnit).be32(perUnit).u8(unit).d); }
 QByteArray png(const QByteArray& chunks) { return "\x89PNG\r\n\x1a\n" + chunks + chunk("IDAT", QByteArray(20, 7)) + chunk("IEND", {}); }
 
-// A little-endian TIFF with one IFD at 8; `tail` lands right after it, at tailOffset(entries).
+// A TIFF with one IFD at 8; `tail` lands right after it, at tailOffset(entries). In a big-endian
+// file a single SHORT value fills the first two bytes of its field.
 struct Entry { uint32_t tag, type, count, value; };
 uint32_t tailOffset(int entries) { return 8 + 2 + 12 * uint32_t(entries) + 4; }
-QByteArray tiffFile(const QList<Entry>& entries, const QByteArray& tail = {})
+QByteArray tiffFile(const QList<Entry>& entries, const QByteArray& tail = {}, bool big = false)
 {
     Bytes b;
-    b.raw("II").le16(42).le32(8).le16(uint32_t(entries.size()));
-    for (const Entry& e : entries) b.le16(e.tag).le16(e.type).le32(e.count).le32(e.value);
-    return b.le32(0).raw(tail).d;
+    if (!big) {
+        b.raw("II").le16(42).le32(8).le16(uint32_t(entries.size()));
+        for (const Entry& e : entries) b.le16(e.tag).le16(e.type).le32(e.count).le32(e.value);
+        return b.le32(0).raw(tail).d;
+    }
+    b.raw("MM").be16(42).be32(8).be16(uint32_t(entries.size()));
+    for (const Entry& e : entries) {
+        b.be16(e.tag).be16(e.type).be32(e.count);
+        if (e.type == 3 && e.count == 1) b.be16(e.value).be16(0xABCD);
+        else b.be32(e.value);
+    }
+    return b.be32(0).raw(tail).d;
 }
 // 640 x 480 with the resolution num/den; unit < 0 leaves the ResolutionUnit tag out.
 QByteArray tiffResolution(uint32_t num, uint32_t den, int unit)
@@ -201,6 +211,15 @@ TEST(ImageHeaderTiff, ResolutionDepthAndBrokenDirectories)
     EXPECT_EQ(read(claimsMore).width, 8);
     EXPECT_EQ(read(tiffFile({{256, 4, 1, 0xFFFFFFFF}, {257, 3, 1, 9}})), kFailed);
     EXPECT_EQ(read(tiffFile({{256, 3, 1, 8}})), kFailed);
+
+    // Big-endian: the same facts from the other byte order, values outside the entries included.
+    const QList<Entry> bigRgb{{256, 3, 1, 640}, {257, 4, 1, 70000}, {258, 3, 3, tailOffset(6)}, {277, 3, 1, 3},
+                              {282, 5, 1, tailOffset(6) + 6}, {296, 3, 1, 3}};
+    EXPECT_EQ(read(tiffFile(bigRgb, Bytes().be16(16).be16(16).be16(16).be32(300).be32(1).d, true)),
+              (Header{true, 640, 70000, 762, 48}));
+    EXPECT_EQ(read(tiffFile({{256, 3, 1, 8}}, {}, true)), kFailed);
+    EXPECT_EQ(read(Bytes().raw("MM").be16(43).be16(8).be16(0).be32(16).d), kFailed);   // BigTIFF
+    EXPECT_EQ(read(Bytes().raw("MI").be16(42).be32(8).d), kFailed);
 }
 
 TEST(ImageHeaderFiles, FilesWrittenByLibrariesAndWhatAFailedReadLeaves)
@@ -235,7 +254,7 @@ TEST(ImageHeaderFiles, FilesWrittenByLibrariesAndWhatAFailedReadLeaves)
     EXPECT_EQ(read(writeTiff(dir.file("g4.tif"), 1, 1, COMPRESSION_CCITTFAX4)), (Header{true, 2480, 4, 299, 1}));
     EXPECT_EQ(read(writeTiff(dir.file("grey.tif"), 8, 1, COMPRESSION_NONE)).bpp, 8);
     EXPECT_EQ(read(writeTiff(dir.file("rgb.tif"), 8, 3, COMPRESSION_LZW)).bpp, 24);
-    EXPECT_EQ(read(writeTiff(dir.file("mm.tif"), 8, 3, COMPRESSION_NONE, true)), kFailed);
+    EXPECT_EQ(read(writeTiff(dir.file("mm.tif"), 8, 3, COMPRESSION_NONE, true)), (Header{true, 2480, 4, 299, 24}));
 
     // A failed read of a missing file or a folder changes nothing; an empty file clears the facts.
     clsImageHeaderInfo reader;
@@ -262,7 +281,8 @@ TEST(ImageHeaderDamage, EveryTruncationAndCorruptionEndsCleanly)
 {
     const QList<QByteArray> samples{jpeg(jfif(1, 300) + segment(0xE1, QByteArray(300, 'x')) + frame(0xC2, 70, 50, 3)),
                                     png(ihdr(70, 50, 8, 0) + chunk("tEXt", "a=b") + phys(2835, 1)),
-                                    tiffResolution(300, 1, 2), gif(70, 50, 0x80), bmp(70, -50, 24)};
+                                    tiffResolution(300, 1, 2), tiffFile({{256, 3, 1, 70}, {257, 3, 1, 50}}, {}, true),
+                                    gif(70, 50, 0x80), bmp(70, -50, 24)};
     for (const QByteArray& full : samples) {
         const bool gifBmp = full.startsWith("GIF") || full.startsWith("BM");
         const Header whole = read(full, gifBmp);

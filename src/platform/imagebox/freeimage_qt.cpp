@@ -5,6 +5,8 @@
 
 #include <QFile>
 #include <QVector>
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <cstring>
 #include <mutex>
@@ -21,6 +23,7 @@ void copyResolution(FIBITMAP* from, QImage& to)
     if (y > 0) to.setDotsPerMeterY(static_cast<int>(y));
 }
 
+// The palette with the file's transparent entries (a PNG's tRNS, a GIF's transparent index).
 QVector<QRgb> paletteOf(FIBITMAP* bitmap)
 {
     QVector<QRgb> table;
@@ -30,10 +33,65 @@ QVector<QRgb> paletteOf(FIBITMAP* bitmap)
     // A palette PNG or GIF marks its transparent entries in a table of its own; without it a
     // transparent area would come out in whatever colour its entry happens to hold.
     const BYTE* alpha = FreeImage_IsTransparent(bitmap) ? FreeImage_GetTransparencyTable(bitmap) : nullptr;
-    const unsigned alphas = alpha ? FreeImage_GetTransparencyCount(bitmap) : 0;
+    const unsigned alphas = alpha ? std::min(n, unsigned(FreeImage_GetTransparencyCount(bitmap))) : 0;
     for (unsigned i = 0; i < n; ++i)
         table << qRgba(pal[i].rgbRed, pal[i].rgbGreen, pal[i].rgbBlue, i < alphas ? alpha[i] : 255);
     return table;
+}
+
+QVector<QRgb> greyTable()
+{
+    QVector<QRgb> table;
+    for (int i = 0; i < 256; ++i) table << qRgb(i, i, i);
+    return table;
+}
+
+// A float sample as other readers show it: 0 black, 1 white, clamped between.
+uchar floatLevel(double v) { return v > 0 ? (v < 1 ? uchar(std::lround(v * 255)) : 255) : 0; }
+
+// The types whose levels FreeImage's conversions would stretch from the darkest to the lightest
+// pixel (a 16-bit grey picture holding 0..255 of 65535 would come out at full contrast): to 8
+// bits as other programs show them. Null for any other type.
+QImage levelsAsTheyAre(FIBITMAP* src)
+{
+    const int w = static_cast<int>(FreeImage_GetWidth(src));
+    const int h = static_cast<int>(FreeImage_GetHeight(src));
+    const FREE_IMAGE_TYPE type = FreeImage_GetImageType(src);
+    QImage out;
+    switch (type) {
+    case FIT_UINT16:
+    case FIT_FLOAT:
+    case FIT_DOUBLE: out = QImage(w, h, QImage::Format_Indexed8); break;
+    case FIT_RGBF: out = QImage(w, h, QImage::Format_RGB888); break;
+    case FIT_RGBAF: out = QImage(w, h, QImage::Format_ARGB32); break;
+    default: return {};
+    }
+    if (out.isNull()) return {};
+    if (out.format() == QImage::Format_Indexed8) out.setColorTable(greyTable());
+    for (int y = 0; y < h; ++y) {
+        const BYTE* in = FreeImage_GetScanLine(src, h - 1 - y);
+        uchar* line = out.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            switch (type) {
+            case FIT_UINT16: line[x] = uchar((reinterpret_cast<const uint16_t*>(in)[x] * 255u + 32767u) / 65535u); break;
+            case FIT_FLOAT: line[x] = floatLevel(reinterpret_cast<const float*>(in)[x]); break;
+            case FIT_DOUBLE: line[x] = floatLevel(reinterpret_cast<const double*>(in)[x]); break;
+            case FIT_RGBF: {
+                const FIRGBF& p = reinterpret_cast<const FIRGBF*>(in)[x];
+                line[3 * x] = floatLevel(p.red);
+                line[3 * x + 1] = floatLevel(p.green);
+                line[3 * x + 2] = floatLevel(p.blue);
+                break;
+            }
+            default: {
+                const FIRGBAF& p = reinterpret_cast<const FIRGBAF*>(in)[x];
+                reinterpret_cast<QRgb*>(line)[x] = qRgba(floatLevel(p.red), floatLevel(p.green), floatLevel(p.blue), floatLevel(p.alpha));
+                break;
+            }
+            }
+        }
+    }
+    return out;
 }
 
 thread_local FreeImageMessages* t_messages = nullptr;
@@ -85,8 +143,12 @@ QImage qimageFromFreeImage(FIBITMAP* bitmap)
     FIBITMAP* src = bitmap;
     const FREE_IMAGE_TYPE type = FreeImage_GetImageType(bitmap);
     unsigned bpp = FreeImage_GetBPP(bitmap);
+    if (QImage levels = levelsAsTheyAre(bitmap); !levels.isNull()) {
+        copyResolution(bitmap, levels);
+        return levels;
+    }
     if (type != FIT_BITMAP) {
-        // High-precision and float images: tone them down to ordinary 8-bit channels.
+        // Other high-precision images: tone them down to ordinary 8-bit channels.
         converted.reset(type == FIT_RGBA16 || type == FIT_RGBAF ? FreeImage_ConvertTo32Bits(bitmap)
                                                                 : FreeImage_ConvertTo24Bits(bitmap));
         if (!converted) converted.reset(FreeImage_ConvertToStandardType(bitmap, TRUE));
@@ -132,10 +194,8 @@ QImage qimageFromFreeImage(FIBITMAP* bitmap)
     case 8: {
         out = QImage(w, h, QImage::Format_Indexed8);
         if (out.isNull()) return {};
-        QVector<QRgb> table = paletteOf(src);
-        if (table.isEmpty())
-            for (int i = 0; i < 256; ++i) table << qRgb(i, i, i);
-        out.setColorTable(table);
+        const QVector<QRgb> table = paletteOf(src);
+        out.setColorTable(table.isEmpty() ? greyTable() : table);
         for (int y = 0; y < h; ++y)
             std::memcpy(out.scanLine(y), FreeImage_GetScanLine(src, h - 1 - y), static_cast<size_t>(w));
         break;

@@ -19,8 +19,10 @@ struct FreeImageUnloader {
 using FreeImageBitmap = std::unique_ptr<FIBITMAP, FreeImageUnloader>;
 
 // FreeImage bitmap to QImage, keeping the depth where Qt has a matching format: 1 bit stays
-// Format_Mono, 4 and 8 bit stay Format_Indexed8 with their palette, 24 bit becomes Format_RGB888,
-// 32 bit Format_ARGB32; other types (16 bit, 48 bit, float) are converted to 24 or 32 bit first.
+// Format_Mono, 4 and 8 bit stay Format_Indexed8 with their palette and its transparent entries,
+// 24 bit becomes Format_RGB888, 32 bit Format_ARGB32; 16-bit grey and float grey become 8-bit grey
+// at the same levels (floats 0..1 black to white), float colour 24 or 32 bit; other types (48 bit,
+// 64 bit) are converted to 24 or 32 bit first.
 // The resolution travels with the pixels. A null bitmap gives a null image.
 QImage qimageFromFreeImage(FIBITMAP* bitmap);
 

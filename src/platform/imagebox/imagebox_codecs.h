@@ -1,6 +1,7 @@
 #pragma once
 #include <QByteArray>
 #include <QImage>
+#include <QPoint>
 #include <QSize>
 #include <QString>
 
@@ -21,9 +22,9 @@ int imageFilePageCount(const QString& path);
 // Whether a BMP or GIF file ends inside its pixel data: Qt's readers pad such files without a word.
 bool pictureFileCutShort(const QString& path);
 
-// Width and height of frame `frame` (0-based) of GIF data, and of its logical screen; false when
-// the data ends before that frame or is no GIF.
-bool gifFrameSize(const QByteArray& data, int frame, QSize* logicalScreen, QSize* frameSize);
+// Width and height of frame `frame` (0-based) of GIF data, and of its logical screen, and where the
+// frame lies on the screen; false when the data ends before that frame or is no GIF.
+bool gifFrameSize(const QByteArray& data, int frame, QSize* logicalScreen, QSize* frameSize, QPoint* frameAt = nullptr);
 
 enum class SaveFormat { Unknown, Bmp, Jpeg, Tiff, Png, Gif, Psd, Pcx, Targa };
 SaveFormat saveFormatForPath(const QString& path);
@@ -39,7 +40,8 @@ QByteArray encodePcx(const QImage& image); // 1-bit, 8-bit palette or 24-bit, RL
 QImage decodePsd(const uchar* data, qint64 size, QString* failure = nullptr);
 // PCX: 1-bit, 16 colours (planar or packed), 256 colours, 24-bit and 32-bit, with its resolution.
 QImage decodePcx(const uchar* data, qint64 size, QString* failure = nullptr);
-// Targa: colour-mapped, grey, 15/16, 24 and 32-bit, plain or run-length, in any corner order.
+// Targa: colour-mapped, grey (8 bits, or 16 with alpha), 15/16, 24 and 32-bit, plain or run-length,
+// in any corner order.
 QImage decodeTga(const uchar* data, qint64 size, QString* failure = nullptr);
 
 // X11 bitmap: what any writer of them writes (comments anywhere, any define names, char or short

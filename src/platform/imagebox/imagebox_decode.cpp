@@ -1,12 +1,16 @@
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/picture_decode.h"
 #include "platform/imagebox/picture_limits.h"
+#include "platform/imagebox/tiff_pages.h"
 
 #include <FreeImage.h>
+#include <tiffio.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QPainter>
 #include <QtEndian>
 #include <algorithm>
 
@@ -226,6 +230,7 @@ QImage decodeWithQt(const QString& path, int page, QString* failure, int* pageCo
 {
     QImageReader reader(path);
     reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false);
     if (!reader.canRead()) return fail(failure, QStringLiteral("unknown picture format"));
     const int count = reader.imageCount() > 0 ? reader.imageCount() : 1;
     *pageCount = count;
@@ -241,6 +246,42 @@ QImage decodeWithQt(const QString& path, int page, QString* failure, int* pageCo
     return image;
 }
 
+// A GIF frame where it lies on the GIF's logical screen, the size the picture has in thumbnails and
+// in the folder's details; the rest of the screen is transparent. A screen of 0 x 0 is the frame's.
+QImage onGifScreen(QImage frame, QSize screen, QPoint at)
+{
+    if (frame.isNull() || screen.isEmpty() || (screen == frame.size() && at.isNull())) return frame;
+    QImage canvas(screen, QImage::Format_ARGB32);
+    if (canvas.isNull()) return {};
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(at, frame);
+    painter.end();
+    canvas.setDotsPerMeterX(frame.dotsPerMeterX());
+    canvas.setDotsPerMeterY(frame.dotsPerMeterY());
+    return canvas;
+}
+
+bool sizeAllowedForRgba(qint64 width, qint64 height) { return sizeAllowed(width, height, 32); }
+
+// JPEGs are read by Qt's reader, the thumbnails' one: FreeImage's writes past its buffer on some
+// damaged files. A file cut short would come out padded grey, so it is refused first, and a
+// frame too large for the program before any pixel memory is taken.
+QImage decodeJpeg(const QString& path, int page, QString* failure, int* pageCount)
+{
+    if (page != 1) return fail(failure, QStringLiteral("no such page"));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return fail(failure, QStringLiteral("unreadable file"));
+    const uchar* data = f.size() <= kMaxBytes ? f.map(0, f.size()) : nullptr;
+    if (!data) return fail(failure, QStringLiteral("unreadable file"));
+    const JpegLayout layout =
+        scanJpegLayout(QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(f.size())));
+    if (!layout.complete) return fail(failure, QStringLiteral("truncated file"));
+    if (!sizeAllowed(layout.width, layout.height, 32)) return fail(failure, pictureTooLargeText(layout.width, layout.height));
+    return decodeWithQt(path, page, failure, pageCount);
+}
+
 QImage decodeMultiPage(FREE_IMAGE_FORMAT fif, const QString& path, const QByteArray& name, int page, QString* failure,
                        int* pageCount)
 {
@@ -254,19 +295,47 @@ QImage decodeMultiPage(FREE_IMAGE_FORMAT fif, const QString& path, const QByteAr
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxBytes) return fail(failure, QStringLiteral("unreadable file"));
         QSize screen, frame;
-        if (!gifFrameSize(f.readAll(), page - 1, &screen, &frame)) return fail(failure, QStringLiteral("damaged frame"));
+        QPoint at;
+        if (!gifFrameSize(f.readAll(), page - 1, &screen, &frame, &at)) return fail(failure, QStringLiteral("damaged frame"));
         for (const QSize& claimed : {screen, frame})
             if (!sizeAllowed(claimed.width(), claimed.height(), 32))
                 return fail(failure, pictureTooLargeText(claimed.width(), claimed.height()));
-    } else {
+        LockedPage locked(doc.handle(), page - 1);
+        if (!locked.page) return fail(failure, QStringLiteral("unreadable page"));
+        return onGifScreen(qimageFromFreeImage(locked.page), screen, at);
+    }
+
+    // FreeImage would show a page whose pixels are missing as black and call it read.
+    const TiffPageLayout layout = tiffPageLayout(path, page);
+    if (layout.valid && !layout.dataPresent) return fail(failure, QStringLiteral("damaged page"));
+    // FreeImage reads a grey page's alpha as nothing (transparent areas would turn black), takes
+    // premultiplied colours for plain ones (half-transparent edges would darken), and gives up on
+    // page layouts it does not know; libtiff's own reader knows all three.
+    const bool grey = layout.photometric == PHOTOMETRIC_MINISBLACK || layout.photometric == PHOTOMETRIC_MINISWHITE;
+    const bool alphaFreeImageMisreads = layout.valid && layout.alpha && layout.sampleFormat != SAMPLEFORMAT_IEEEFP &&
+                                        ((grey && layout.samplesPerPixel == 2) || layout.associatedAlpha);
+    // FreeImage reads only a few float layouts (not 16-bit samples, nor three 64-bit ones).
+    if (layout.valid && layout.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+        bool refused = false;
+        QImage image = readTiffFloatPage(path, page, sizeAllowedForRgba, failure, &refused);
+        if (!image.isNull() || refused) return image;
+    }
+    if (alphaFreeImageMisreads) {
+        bool refused = false;
+        QImage image = readTiffPageRgba(path, page, sizeAllowedForRgba, failure, &refused);
+        if (!image.isNull() || refused) return image;
+    }
+    {
         MultiBitmap headers(fif, name, FIF_LOAD_NOPIXELS);
         LockedPage header(headers.handle(), page - 1);
-        const QString refusal = headerRefusal(header.page, QStringLiteral("damaged page"));
+        if (!header.page) return readTiffPageRgba(path, page, sizeAllowedForRgba, failure, nullptr);
+        const QString refusal = headerRefusal(header.page, QString());
         if (!refusal.isEmpty()) return fail(failure, refusal);
     }
     LockedPage locked(doc.handle(), page - 1);
-    if (!locked.page) return fail(failure, QStringLiteral("unreadable page"));
-    return qimageFromFreeImage(locked.page);
+    QImage image = locked.page ? qimageFromFreeImage(locked.page) : QImage();
+    if (image.isNull()) image = readTiffPageRgba(path, page, sizeAllowedForRgba, failure, nullptr);
+    return image;
 }
 
 } // namespace
@@ -278,7 +347,7 @@ bool sizeAllowed(qint64 width, qint64 height, int bitsPerPixel)
     return pixels <= std::min<qint64>(kMaxPixels, maxPicturePixels()) && pixels * qMax(bitsPerPixel, 1) / 8 <= kMaxBytes;
 }
 
-bool gifFrameSize(const QByteArray& data, int frame, QSize* logicalScreen, QSize* frameSize)
+bool gifFrameSize(const QByteArray& data, int frame, QSize* logicalScreen, QSize* frameSize, QPoint* frameAt)
 {
     const auto* p = reinterpret_cast<const uchar*>(data.constData());
     if (data.size() < 13 || !data.startsWith("GIF")) return false;
@@ -287,6 +356,7 @@ bool gifFrameSize(const QByteArray& data, int frame, QSize* logicalScreen, QSize
     walkGifBlocks(data, [&](int index, qint64 pos) {
         if (index != frame) return false;
         if (frameSize) *frameSize = QSize(qFromLittleEndian<quint16>(p + pos + 5), qFromLittleEndian<quint16>(p + pos + 7));
+        if (frameAt) *frameAt = QPoint(qFromLittleEndian<quint16>(p + pos + 1), qFromLittleEndian<quint16>(p + pos + 3));
         found = true;
         return true;
     });
@@ -319,9 +389,9 @@ QImage decodeImageFile(const QString& path, int page, QString* failure, int* pag
         }
     }
     if (fif == FIF_UNKNOWN) return decodeWithQt(path, page, failure, pageCount);
+    if (fif == FIF_JPEG) return decodeJpeg(path, page, failure, pageCount);
     if (const OwnReader reader = ownReaderFor(fif)) return decodeWithOwnReader(reader, path, page, failure);
 
-    FreeImageMessages messages;
     QImage image;
     if (isMultiPage(fif)) {
         image = decodeMultiPage(fif, path, name, page, failure, pageCount);
@@ -333,15 +403,17 @@ QImage decodeImageFile(const QString& path, int page, QString* failure, int* pag
             // Qt's readers carry an allocation limit of their own.
             return decodeWithQt(path, page, failure, pageCount);
         }
+        const BmpFacts bmp = fif == FIF_BMP ? bmpFacts(path) : BmpFacts{};
         {
             Bitmap header(FreeImage_Load(fif, name.constData(), FIF_LOAD_NOPIXELS));
             const QString refusal = headerRefusal(header.get(), QStringLiteral("damaged picture"));
+            // FreeImage knows none of the later BMP headers (version 4 and 5, with their bit
+            // masks); Qt's reader, the thumbnails' one, does.
+            if (!header && fif == FIF_BMP && !bmp.cutShort) return decodeWithQt(path, page, failure, pageCount);
             if (!refusal.isEmpty()) return fail(failure, refusal);
         }
-        const BmpFacts bmp = fif == FIF_BMP ? bmpFacts(path) : BmpFacts{};
         if (bmp.cutShort) return fail(failure, QStringLiteral("truncated file"));
-        // Pages and previews are decoded accurately; only thumbnails take libjpeg's fast route.
-        Bitmap bitmap(FreeImage_Load(fif, name.constData(), fif == FIF_JPEG ? JPEG_ACCURATE : 0));
+        Bitmap bitmap(FreeImage_Load(fif, name.constData(), 0));
         image = qimageFromFreeImage(bitmap.get());
         if (fif == FIF_BMP) {
             // FreeImage here refuses run-length compressed BMPs, which Qt reads (and checks).
@@ -350,8 +422,6 @@ QImage decodeImageFile(const QString& path, int page, QString* failure, int* pag
                 image = image.convertToFormat(QImage::Format_RGB32);
         }
     }
-    // libjpeg pads a file that ends early with grey and only says so in a warning.
-    if (fif == FIF_JPEG && messages.contains(QStringLiteral("Premature end"))) return fail(failure, QStringLiteral("truncated file"));
     if (image.isNull()) return fail(failure, QStringLiteral("unreadable file"));
     return image;
 }
@@ -379,6 +449,8 @@ int imageFilePageCount(const QString& path)
         if (!reader.canRead()) return 0;
         return reader.imageCount() > 0 ? reader.imageCount() : 1;
     }
+    // A TIFF whose first page cannot be read shows no pages rather than one.
+    if (fif == FIF_TIFF) return tiffPageLayout(path, 1).dataPresent ? tiffPageCount(path) : 0;
     if (isMultiPage(fif)) {
         MultiBitmap doc(fif, name, 0);
         return doc.count();

@@ -1,4 +1,5 @@
 #include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/picture_limits.h"
 
 #include <QtEndian>
 #include <cstring>
@@ -40,7 +41,10 @@ QImage decodePcx(const uchar* data, qint64 size, QString* failure)
     else if (bits == 8 && planes == 4) kind = Kind::Rgba;
     else return fail(failure, "unsupported PCX depth");
     if (bytesPerLine < (width * bits + 7) / 8) return fail(failure, "damaged PCX header");
-    if (!sizeAllowed(width, height, bits * planes)) return fail(failure, "picture too large");
+    if (!sizeAllowed(width, height, bits * planes)) {
+        if (failure) *failure = pictureTooLargeText(width, height);
+        return {};
+    }
 
     // Each line holds every plane in turn. Runs may run on from one line into the next.
     const qint64 lineBytes = bytesPerLine * planes;

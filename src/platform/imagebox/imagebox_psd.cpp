@@ -1,4 +1,5 @@
 #include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/picture_limits.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/imagebox/page_raster.h"
 
@@ -111,7 +112,10 @@ QImage decodePsd(const uchar* data, qint64 size, QString* failure)
     }
     if (mode != kBitmap && depth != 8 && (depth != 16 || mode == kIndexed)) return fail(failure, "unsupported PSD depth");
     if (channels < needed) return fail(failure, "damaged PSD header");
-    if (!sizeAllowed(width, height, needed * depth)) return fail(failure, "picture too large");
+    if (!sizeAllowed(width, height, needed * depth)) {
+        if (failure) *failure = pictureTooLargeText(width, height);
+        return {};
+    }
 
     QVector<QRgb> palette;
     const quint32 colorDataLength = r.u32();

@@ -1,4 +1,5 @@
 #include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/picture_limits.h"
 
 #include <QtEndian>
 #include <cstring>
@@ -50,9 +51,12 @@ QImage decodeTga(const uchar* data, qint64 size, QString* failure)
     if (mapType > 1 || (base != 1 && base != 2 && base != 3) || width < 1 || height < 1)
         return fail(failure, "damaged or unsupported Targa header");
     if ((base == 1 && (depth != 8 || mapType != 1)) || (base == 2 && depth != 15 && depth != 16 && depth != 24 && depth != 32) ||
-        (base == 3 && depth != 8))
+        (base == 3 && depth != 8 && depth != 16))
         return fail(failure, "unsupported Targa depth");
-    if (!sizeAllowed(width, height, depth)) return fail(failure, "picture too large");
+    if (!sizeAllowed(width, height, depth)) {
+        if (failure) *failure = pictureTooLargeText(width, height);
+        return {};
+    }
 
     qint64 pos = 18 + idLength;
     QVector<QRgb> palette;
@@ -100,10 +104,12 @@ QImage decodeTga(const uchar* data, qint64 size, QString* failure)
     }
 
     const int w = static_cast<int>(width), h = static_cast<int>(height);
-    const bool alpha = depth == 32 && (descriptor & 0x0F) != 0; // no alpha bits: the fourth byte is padding
+    // No alpha bits: the fourth byte (the second of 16-bit grey) is padding.
+    const bool alpha = (depth == 32 || (base == 3 && depth == 16)) && (descriptor & 0x0F) != 0;
+    const bool grey16 = base == 3 && depth == 16;
     QImage::Format format = QImage::Format_RGB32;
     if (base == 1) format = QImage::Format_Indexed8;
-    else if (base == 3) format = QImage::Format_Grayscale8;
+    else if (base == 3) format = grey16 ? (alpha ? QImage::Format_ARGB32 : QImage::Format_Grayscale8) : QImage::Format_Grayscale8;
     else if (depth == 24) format = QImage::Format_RGB888;
     else if (alpha) format = QImage::Format_ARGB32;
     QImage image(w, h, format);
@@ -118,7 +124,9 @@ QImage decodeTga(const uchar* data, qint64 size, QString* failure)
         for (int col = 0; col < w; ++col) {
             const int x = rightToLeft ? w - 1 - col : col;
             const uchar* p = from + qint64(col) * pixelBytes;
-            if (format == QImage::Format_Indexed8 || format == QImage::Format_Grayscale8) {
+            if (grey16 && alpha) {
+                reinterpret_cast<QRgb*>(to)[x] = qRgba(p[0], p[0], p[0], p[1]);
+            } else if (format == QImage::Format_Indexed8 || format == QImage::Format_Grayscale8) {
                 to[x] = p[0];
             } else if (format == QImage::Format_RGB888) {
                 to[3 * x] = p[2];

@@ -108,24 +108,30 @@ QString headerRefusal(FREE_IMAGE_FORMAT fif, const QString& fileName)
 // Loads a file of a known FreeImage type at its own size. The claimed size is checked before any
 // pixel memory is taken, and again after the load; *tooLarge says why a picture was refused for
 // its size, and stays empty otherwise.
-QImage loadFreeImageFile(FREE_IMAGE_FORMAT fif, const QString& fileName, int flags, QString& tooLarge)
+QImage loadFreeImageFile(FREE_IMAGE_FORMAT fif, const QString& fileName, QString& tooLarge)
 {
     tooLarge.clear();
     const QByteArray name = QFile::encodeName(fileName);
     if (fif == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(fif)) return {};
-    // FreeImage's readers of these types write past their buffers on damaged files; the image
-    // control reads them with readers that check every length.
-    if (fif == FIF_PSD || fif == FIF_ICO || fif == FIF_PCX || fif == FIF_TARGA) return imagebox::decodeImageFile(fileName, 1);
+    // FreeImage's readers of these types write past their buffers on damaged files, and its TIFF
+    // reader loses what some pages hold: the image control's readers read them, so that a
+    // thumbnail shows what the preview does.
+    if (fif == FIF_PSD || fif == FIF_ICO || fif == FIF_PCX || fif == FIF_TARGA || fif == FIF_JPEG || fif == FIF_TIFF) {
+        QString why;
+        QImage image = imagebox::decodeImageFile(fileName, 1, &why);
+        if (image.isNull() && isTooLargeText(why)) tooLarge = why;
+        return image;
+    }
     if (!FreeImage_FIFSupportsNoPixels(fif)) {
         tooLarge = headerRefusal(fif, fileName);
         if (!tooLarge.isEmpty()) return {};
     } else {
-        Bitmap header(FreeImage_Load(fif, name.constData(), flags | FIF_LOAD_NOPIXELS));
+        Bitmap header(FreeImage_Load(fif, name.constData(), FIF_LOAD_NOPIXELS));
         if (!header) return {};
         tooLarge = sizeRefusal(FreeImage_GetWidth(header.get()), FreeImage_GetHeight(header.get()));
         if (!tooLarge.isEmpty()) return {};
     }
-    Bitmap bitmap(FreeImage_Load(fif, name.constData(), flags));
+    Bitmap bitmap(FreeImage_Load(fif, name.constData(), 0));
     if (!bitmap) return {};
     tooLarge = sizeRefusal(FreeImage_GetWidth(bitmap.get()), FreeImage_GetHeight(bitmap.get()));
     if (!tooLarge.isEmpty()) return {};
@@ -270,7 +276,7 @@ DecodeResult decodeForControl(const DecodeRequest& request)
     r.route = PicRoute::Control;
     QString why;
     QImage image = imagebox::decodeImageFile(request.path, request.page, &why, &r.pageCount);
-    if (image.isNull()) return failed(r, DecodeStatus::Invalid, why);
+    if (image.isNull()) return failed(r, isTooLargeText(why) ? DecodeStatus::TooLarge : DecodeStatus::Invalid, why);
     return finished(r, std::move(image));
 }
 
@@ -364,7 +370,7 @@ DecodeResult decodeForLoader(const DecodeRequest& request)
 
     r.route = PicRoute::FreeImage;
     QString tooLarge;
-    QImage image = loadFreeImageFile(fif, fileName, fif == FIF_JPEG ? JPEG_ACCURATE : 0, tooLarge);
+    QImage image = loadFreeImageFile(fif, fileName, tooLarge);
     if (image.isNull())
         return !tooLarge.isEmpty() ? failed(r, DecodeStatus::TooLarge, tooLarge)
                                    : failed(r, DecodeStatus::Invalid, QStringLiteral("unreadable file"));
@@ -608,7 +614,7 @@ QImage decodeJpeg2000(const QString& path, const QString& extension)
     const bool boxed = extension.toLower() == QLatin1String("jp2");
     for (FREE_IMAGE_FORMAT fif : {boxed ? FIF_JP2 : FIF_J2K, boxed ? FIF_J2K : FIF_JP2}) {
         QString tooLarge;
-        QImage image = loadFreeImageFile(fif, path, 0, tooLarge);
+        QImage image = loadFreeImageFile(fif, path, tooLarge);
         if (!image.isNull() || !tooLarge.isEmpty()) return image;
     }
     return {};

@@ -3,6 +3,8 @@
 #include "platform/imagebox/picture_limits.h"
 #include "platform/sys/numbers.h"
 
+#include <algorithm>
+
 namespace tf {
 
 bool pictureSizeAllowed(int64_t width, int64_t height)
@@ -24,6 +26,10 @@ DrawRect keepAspectRect(int32_t imageWidth, int32_t imageHeight, int32_t targetW
         drawnWidth = targetHeight * imageAspect;
         drawnHeight = targetHeight;
     }
+    // A long thin picture (99 x 1 in a 48-pixel box) keeps a line of one pixel rather than
+    // rounding away to nothing: its thumbnail would be blank.
+    drawnWidth = std::max(drawnWidth, 1.0);
+    drawnHeight = std::max(drawnHeight, 1.0);
     DrawRect r;
     r.left = roundToLong((targetWidth - drawnWidth) / 2);
     r.top = roundToLong((targetHeight - drawnHeight) / 2);
@@ -75,11 +81,12 @@ void subFitToBox(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHei
     const float widthRatio = static_cast<float>(boxWidth) / static_cast<float>(width);
     const float heightRatio = static_cast<float>(boxHeight) / static_cast<float>(height);
     // A whole number times a single-precision ratio is worked out in double precision, then rounded.
+    // The short side never rounds away to nothing: a 99 x 1 picture stays one pixel high.
     if (widthRatio < heightRatio) {
         newWidth = boxWidth;
-        newHeight = roundToLong(static_cast<double>(height) * static_cast<double>(widthRatio));
+        newHeight = std::max(1, roundToLong(static_cast<double>(height) * static_cast<double>(widthRatio)));
     } else {
         newHeight = boxHeight;
-        newWidth = roundToLong(static_cast<double>(width) * static_cast<double>(heightRatio));
+        newWidth = std::max(1, roundToLong(static_cast<double>(width) * static_cast<double>(heightRatio)));
     }
 }

@@ -10,7 +10,7 @@ inline constexpr int32_t kSizeModeBox = 2;   // the box itself, the image centre
 
 // Fits width x height into the box keeping the aspect ratio. A size that already fits is returned
 // unchanged (never enlarged). Ratios are single precision, ties go to the height, and the other
-// side is rounded half to even. Non-positive sizes give 0 x 0.
+// side is rounded half to even, but never below 1. Non-positive sizes give 0 x 0.
 void subFitToBox(int32_t width, int32_t height, int32_t boxWidth, int32_t boxHeight, int32_t& newWidth,
                  int32_t& newHeight);
 
@@ -30,7 +30,8 @@ struct DrawRect {
 };
 
 // Where a keep-aspect draw puts an image of imageWidth x imageHeight in a target box: centred,
-// each value rounded half to even. A zero image or target gives an empty rectangle.
+// each value rounded half to even, the drawn sides at least 1. A zero image or target gives an
+// empty rectangle.
 DrawRect keepAspectRect(int32_t imageWidth, int32_t imageHeight, int32_t targetWidth, int32_t targetHeight);
 
 // The picture size for a size mode (0 own size, 1 fitted, 2 box). False when it is unusable:

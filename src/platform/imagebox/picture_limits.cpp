@@ -85,6 +85,15 @@ QString pictureTooLargeText(int64_t width, int64_t height)
     return QStringLiteral("The picture is too large (%1 x %2).").arg(width).arg(height);
 }
 
+namespace {
+const QString kMetadataTooLarge = QStringLiteral("The picture's metadata is too large.");
+}
+
+bool isTooLargeText(const QString& why)
+{
+    return why == kMetadataTooLarge || why.startsWith(QLatin1String("The picture is too large ("));
+}
+
 FileClaims checkPngClaims(const uchar* data, int64_t size)
 {
     static const uchar signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -122,7 +131,7 @@ FileClaims checkPngClaims(const uchar* data, int64_t size)
             }
         }
         metadata += bytes;
-        if (metadata > kMaxPngMetadataBytes) return {FileClaims::TooLarge, QStringLiteral("The picture's metadata is too large.")};
+        if (metadata > kMaxPngMetadataBytes) return {FileClaims::TooLarge, kMetadataTooLarge};
         at += 12 + length;
     }
     return {};

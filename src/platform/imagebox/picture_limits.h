@@ -21,6 +21,8 @@ void setPictureMemoryLimit(int64_t memoryLimit);
 
 // The reason given for a picture refused for its size.
 QString pictureTooLargeText(int64_t width, int64_t height);
+// Whether a reason a picture was refused for is its size (or its metadata's), not damage.
+bool isTooLargeText(const QString& why);
 
 // Text, colour profiles and other chunks besides the pixels, in all, once inflated. Far more
 // than any real file holds, far less than a decoder may take.

@@ -1,9 +1,11 @@
 #include "platform/imagebox/tiff_pages.h"
+#include "platform/imagebox/picture_limits.h"
 
 #include "platform/sys/safefile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFloat16>
 #include <QFileInfo>
 #include <QSet>
 #include <QTemporaryFile>
@@ -13,6 +15,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <future>
@@ -527,6 +530,210 @@ bool tiffPageResolution(const QString& path, int page, double* dpiX, double* dpi
     *dpiX = x * perInch;
     *dpiY = y * perInch;
     return true;
+}
+
+TiffPageLayout tiffPageLayout(const QString& path, int page)
+{
+    TiffPageLayout out;
+    if (page < 1 || !chainSound(path)) return out;
+    TiffMessages messages;
+    OpenOptions options(&messages);
+    const TiffHandle tif = openTiff(path, "r", options);
+    if (!tif || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page - 1))) return out;
+    TIFF* t = tif.get();
+    if (!TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &out.width) || !TIFFGetField(t, TIFFTAG_IMAGELENGTH, &out.height)) return out;
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &out.bitsPerSample);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &out.samplesPerPixel);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLEFORMAT, &out.sampleFormat);
+    if (!TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &out.photometric)) out.photometric = TiffPageLayout::kNoPhotometric;
+    uint16_t extraCount = 0;
+    uint16_t* extra = nullptr;
+    if (TIFFGetField(t, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extra)
+        for (uint16_t i = 0; i < extraCount; ++i) {
+            out.associatedAlpha = out.associatedAlpha || extra[i] == EXTRASAMPLE_ASSOCALPHA;
+            out.alpha = out.alpha || extra[i] == EXTRASAMPLE_ASSOCALPHA || extra[i] == EXTRASAMPLE_UNASSALPHA;
+        }
+    const uint64_t fileSize = uint64_t(QFileInfo(path).size());
+    const uint32_t pieces = TIFFNumberOfStrips(t);
+    out.dataPresent = pieces > 0;
+    for (uint32_t i = 0; out.dataPresent && i < pieces; ++i) {
+        int err = 0;
+        const uint64_t offset = TIFFGetStrileOffsetWithErr(t, i, &err);
+        const uint64_t bytes = err ? 0 : TIFFGetStrileByteCountWithErr(t, i, &err);
+        const bool sparse = offset == 0 && bytes == 0;
+        out.dataPresent = !err && (sparse || (offset > 0 && bytes > 0 && offset <= fileSize && bytes <= fileSize - offset));
+    }
+    out.valid = true;
+    return out;
+}
+
+QImage readTiffPageRgba(const QString& path, int page, bool (*allowed)(qint64 width, qint64 height), QString* failure,
+                        bool* refused)
+{
+    const auto fail = [failure](const QString& why) {
+        if (failure) *failure = why;
+        return QImage();
+    };
+    if (refused) *refused = false;
+    if (page < 1 || !chainSound(path)) return fail(QStringLiteral("damaged page directory"));
+    TiffMessages messages;
+    OpenOptions options(&messages);
+    const TiffHandle tif = openTiff(path, "r", options);
+    if (!tif || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page - 1))) return fail(QStringLiteral("no such page"));
+    char why[1024] = {};
+    if (!TIFFRGBAImageOK(tif.get(), why)) return fail(QString::fromLocal8Bit(why));
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+    if (width == 0 || height == 0 || width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX) || !allowed(width, height)) {
+        if (refused) *refused = true;
+        return fail(pictureTooLargeText(width, height));
+    }
+    TIFFRGBAImage reader{};
+    if (!TIFFRGBAImageBegin(&reader, tif.get(), 1, why)) return fail(QString::fromLocal8Bit(why));
+    reader.req_orientation = ORIENTATION_TOPLEFT;
+    const bool alpha = reader.alpha == EXTRASAMPLE_ASSOCALPHA || reader.alpha == EXTRASAMPLE_UNASSALPHA;
+    // libtiff premultiplies a colour page's unassociated alpha, but hands a grey page's samples on
+    // as they are stored.
+    const bool grey = reader.photometric == PHOTOMETRIC_MINISBLACK || reader.photometric == PHOTOMETRIC_MINISWHITE;
+    const bool premultiplied = alpha && !(grey && reader.alpha == EXTRASAMPLE_UNASSALPHA);
+    QImage image(int(width), int(height), premultiplied ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32);
+    auto* raster = reinterpret_cast<uint32_t*>(image.bits());
+    const bool read = !image.isNull() && TIFFRGBAImageGet(&reader, raster, width, height);
+    TIFFRGBAImageEnd(&reader);
+    if (image.isNull()) return fail(QStringLiteral("not enough memory"));
+    if (!read) return fail(messages.first.isEmpty() ? QStringLiteral("unreadable page") : messages.first);
+    // ABGR in a word to Qt's ARGB.
+    for (qint64 i = 0, n = qint64(width) * height; i < n; ++i) {
+        const uint32_t p = raster[i];
+        raster[i] = qRgba(int(TIFFGetR(p)), int(TIFFGetG(p)), int(TIFFGetB(p)), alpha ? int(TIFFGetA(p)) : 255);
+    }
+    if (!alpha) return image.convertToFormat(QImage::Format_RGB32);
+    return premultiplied ? image.convertToFormat(QImage::Format_ARGB32) : image;
+}
+
+namespace {
+
+// One float sample of `bits` bits (in the machine's order: libtiff swaps them) as 0..255.
+int floatSampleLevel(const uchar* at, int bits)
+{
+    double v = 0;
+    if (bits == 16) {
+        qfloat16 half(Qt::Uninitialized);
+        std::memcpy(&half, at, 2);
+        v = double(float(half));
+    } else if (bits == 32) {
+        float f;
+        std::memcpy(&f, at, 4);
+        v = f;
+    } else {
+        std::memcpy(&v, at, 8);
+    }
+    return v > 0 ? (v < 1 ? int(std::lround(v * 255)) : 255) : 0; // NaN is black
+}
+
+} // namespace
+
+QImage readTiffFloatPage(const QString& path, int page, bool (*allowed)(qint64 width, qint64 height), QString* failure,
+                         bool* refused)
+{
+    const auto fail = [failure](const QString& why) {
+        if (failure) *failure = why;
+        return QImage();
+    };
+    if (refused) *refused = false;
+    if (page < 1 || !chainSound(path)) return fail(QStringLiteral("damaged page directory"));
+    TiffMessages messages;
+    OpenOptions options(&messages);
+    const TiffHandle handle = openTiff(path, "r", options);
+    TIFF* tif = handle.get();
+    if (!tif || !TIFFSetDirectory(tif, static_cast<tdir_t>(page - 1))) return fail(QStringLiteral("no such page"));
+    uint32_t width = 0, height = 0;
+    uint16_t bits = 0, samples = 1, format = SAMPLEFORMAT_UINT, planar = PLANARCONFIG_CONTIG, photometric = 0;
+    uint16_t extraCount = 0;
+    uint16_t* extra = nullptr;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+    const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+    const int colours = grey ? 1 : 3;
+    if (format != SAMPLEFORMAT_IEEEFP || (bits != 16 && bits != 32 && bits != 64) ||
+        (!grey && photometric != PHOTOMETRIC_RGB) || samples < colours)
+        return fail(QStringLiteral("not a floating-point grey or RGB page"));
+    if (width == 0 || height == 0 || width > uint32_t(INT32_MAX) || height > uint32_t(INT32_MAX) || !allowed(width, height)) {
+        if (refused) *refused = true;
+        return fail(pictureTooLargeText(width, height));
+    }
+    // The first extra sample is the alpha when the file says so (premultiplied or not).
+    const bool alpha = samples > colours && extraCount > 0 && extra &&
+                       (extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA);
+    const bool premultiplied = alpha && extra[0] == EXTRASAMPLE_ASSOCALPHA;
+    QImage image(int(width), int(height), premultiplied ? QImage::Format_ARGB32_Premultiplied : QImage::Format_ARGB32);
+    if (image.isNull()) return fail(QStringLiteral("not enough memory"));
+    image.fill(alpha ? 0u : 0xFF000000u);
+
+    // Pieces are strips or tiles; with separate planes, each plane has its own run of pieces.
+    const bool tiled = TIFFIsTiled(tif);
+    uint32_t pieceWidth = width, pieceHeight = 0;
+    if (tiled) {
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &pieceWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &pieceHeight);
+    } else {
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &pieceHeight);
+        pieceHeight = std::min(pieceHeight, height);
+    }
+    if (pieceWidth == 0 || pieceHeight == 0) return fail(QStringLiteral("damaged page layout"));
+    const tmsize_t pieceBytes = tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
+    const int planes = planar == PLANARCONFIG_SEPARATE ? samples : 1;
+    const int stride = planes == 1 ? samples : 1; // samples between two pixels of one piece
+    const uint32_t across = (width + pieceWidth - 1) / pieceWidth, down = (height + pieceHeight - 1) / pieceHeight;
+    const int bytesPerSample = bits / 8;
+    // A piece larger than this is a hostile claim, or a picture far over the size cap in one strip.
+    constexpr tmsize_t kMaxPieceBytes = tmsize_t(512) << 20;
+    if (pieceBytes <= 0 || pieceBytes > kMaxPieceBytes || qint64(pieceWidth) * pieceHeight * stride * bytesPerSample > pieceBytes)
+        return fail(QStringLiteral("damaged page layout"));
+    std::vector<uchar> piece;
+    try {
+        piece.resize(static_cast<size_t>(pieceBytes));
+    } catch (const std::bad_alloc&) {
+        return fail(QStringLiteral("not enough memory"));
+    }
+    for (int plane = 0; plane < planes; ++plane)
+        for (uint32_t py = 0; py < down; ++py)
+            for (uint32_t px = 0; px < across; ++px) {
+                const uint32_t index = (uint32_t(plane) * down + py) * across + px;
+                const tmsize_t got = tiled ? TIFFReadEncodedTile(tif, index, piece.data(), pieceBytes)
+                                           : TIFFReadEncodedStrip(tif, index, piece.data(), pieceBytes);
+                if (got < 0) return fail(messages.first.isEmpty() ? QStringLiteral("unreadable page") : messages.first);
+                const uint32_t top = py * pieceHeight, left = px * pieceWidth;
+                for (uint32_t y = 0; y < pieceHeight && top + y < height; ++y) {
+                    auto* line = reinterpret_cast<QRgb*>(image.scanLine(int(top + y)));
+                    for (uint32_t x = 0; x < pieceWidth && left + x < width; ++x) {
+                        const uchar* at = piece.data() + (qint64(y) * pieceWidth + x) * stride * bytesPerSample;
+                        QRgb& out = line[left + x];
+                        // Contiguous pieces hold every sample; a separate plane holds sample `plane`.
+                        for (int s = planes == 1 ? 0 : plane; s < (planes == 1 ? samples : plane + 1); ++s) {
+                            const int level = floatSampleLevel(planes == 1 ? at + s * bytesPerSample : at, bits);
+                            if (s < colours) {
+                                const int v = photometric == PHOTOMETRIC_MINISWHITE ? 255 - level : level;
+                                if (grey) out = qRgba(v, v, v, qAlpha(out));
+                                else if (s == 0) out = qRgba(v, qGreen(out), qBlue(out), qAlpha(out));
+                                else if (s == 1) out = qRgba(qRed(out), v, qBlue(out), qAlpha(out));
+                                else out = qRgba(qRed(out), qGreen(out), v, qAlpha(out));
+                            } else if (s == colours && alpha) {
+                                out = qRgba(qRed(out), qGreen(out), qBlue(out), level);
+                            }
+                        }
+                    }
+                }
+            }
+    if (!alpha) return image.convertToFormat(QImage::Format_RGB32);
+    return premultiplied ? image.convertToFormat(QImage::Format_ARGB32) : image;
 }
 
 bool insertTiffPage(SafeFile& file, const PageRaster& page, int compression, const QString& software, int position,

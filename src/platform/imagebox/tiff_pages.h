@@ -1,7 +1,9 @@
 #pragma once
 #include "platform/imagebox/page_raster.h"
 
+#include <QImage>
 #include <QString>
+#include <cstdint>
 #include <deque>
 #include <future>
 #include <memory>
@@ -98,6 +100,34 @@ bool tiffPageResolution(const QString& path, int page, double* dpiX, double* dpi
 
 // Pages in a TIFF file; 0 when it is not a readable TIFF (a directory chain that loops included).
 int tiffPageCount(const QString& path);
+
+// What a TIFF page (1-based) holds, from its tags; valid is false when the page cannot be read.
+struct TiffPageLayout {
+    bool valid = false;
+    uint32_t width = 0, height = 0;
+    static constexpr uint16_t kNoPhotometric = 0xFFFF;
+    uint16_t bitsPerSample = 1, samplesPerPixel = 1, photometric = kNoPhotometric, sampleFormat = 1;
+    bool alpha = false;           // an extra sample that is alpha
+    bool associatedAlpha = false; // ... and the colour samples are premultiplied by it
+    // Every strip or tile lies within the file (or is left out, as sparse files do): a page
+    // whose data is missing cannot be read, though its directory can.
+    bool dataPresent = false;
+};
+TiffPageLayout tiffPageLayout(const QString& path, int page);
+
+// A TIFF page (1-based) through libtiff's own RGBA reader, which reads every photometric,
+// depth and compression libtiff knows except floating point: ARGB32 with its alpha when the page
+// has one, else RGB32. Null with the reason in *failure when libtiff cannot; `allowed` vets the
+// size before any pixel memory is taken, and *refused says it refused.
+QImage readTiffPageRgba(const QString& path, int page, bool (*allowed)(qint64 width, qint64 height),
+                        QString* failure, bool* refused);
+
+// A floating-point TIFF page (1-based) of 16, 32 or 64-bit samples, grey or RGB with or without
+// alpha, in strips or tiles, as other programs show it: 0 black, 1 white, values beyond clamped.
+// ARGB32 with the page's alpha, else RGB32; null with the reason in *failure for any other page,
+// `allowed` and *refused as for readTiffPageRgba.
+QImage readTiffFloatPage(const QString& path, int page, bool (*allowed)(qint64 width, qint64 height), QString* failure,
+                         bool* refused);
 
 // Inserts one page into a TIFF being written as a hidden copy (holding the document's bytes). The
 // directory chain is checked before libtiff reads it, and a classic TIFF that the page could take

@@ -284,7 +284,7 @@ bool appendAndDie(const QString& doc, Where where, KillAt at)
 
 } // namespace
 
-TEST(TiffAppend, TheNextStartUndoesWhatAKilledRunLeftHalfAppended)
+TEST(TiffAppend, TheNextStartUndoesAKilledAppendItCanProveAndSaysWhyWhenItCannot)
 {
     const struct {
         const char* what;
@@ -307,9 +307,21 @@ TEST(TiffAppend, TheNextStartUndoesWhatAKilledRunLeftHalfAppended)
         const QString doc = document(dir.file(QFile::decodeName(c.name)), c.big);
         const QByteArray before = readAll(doc);
         ASSERT_TRUE(appendAndDie(doc, c.where, c.at));
-        EXPECT_GT(QFileInfo(doc).size(), before.size());
-        EXPECT_EQ(removeWorkFilesOfDeadRuns(), 1);
-        EXPECT_EQ(readAll(doc), before);
+        const QByteArray killed = readAll(doc);
+        EXPECT_GT(killed.size(), before.size());
+        testing::internal::CaptureStderr();
+        const int dealt = removeWorkFilesOfDeadRuns();
+        const std::string said = testing::internal::GetCapturedStderr();
+        if (c.at == KillAt::BeforeRelink) {
+            EXPECT_EQ(dealt, 1);
+            EXPECT_EQ(readAll(doc), before);
+            EXPECT_EQ(said, "");
+        } else {
+            // Pages still being written are not proved yet: they stay, linked to nothing.
+            EXPECT_EQ(dealt, 0);
+            EXPECT_EQ(readAll(doc), killed);
+            EXPECT_NE(said.find("nothing proves"), std::string::npos) << said;
+        }
         EXPECT_EQ(widthsOf(tiffDirectories(doc)), QList<int>({10, 20, 30}));
         EXPECT_EQ(readAll(keep), "the user's");
     }
@@ -341,5 +353,26 @@ TEST(TiffAppend, TheNextStartKeepsACommittedAppendAndAnyOtherFileOfThatName)
         EXPECT_EQ(readAll(other), readAll(doc));
         QFile::remove(other);
         QFile::remove(copy);
+    }
+
+    // Written over in place ("cp" keeps the inode and its birth time): a longer TIFF, and the
+    // killed file itself with one byte of its tail changed.
+    const QString longer = dir.file("longer.tif");
+    ASSERT_TRUE(appendAndDie(document(longer, true), Where::End, KillAt::AfterRelink));
+    for (const bool sameLength : {false, true}) {
+        SCOPED_TRACE(sameLength ? "a tail byte changed" : "a longer TIFF copied over");
+        const QString other = document(dir.file("other.tif"), false);
+        ASSERT_TRUE(appendAndDie(other, Where::End, KillAt::BeforeRelink));
+        QByteArray replacement = readAll(sameLength ? other : longer);
+        if (sameLength) replacement[replacement.size() - 3] = char(replacement[replacement.size() - 3] ^ 0x40);
+        QFile over(other);
+        ASSERT_TRUE(over.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(over.write(replacement), replacement.size());
+        over.close();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(removeWorkFilesOfDeadRuns(), 0);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("changed since"), std::string::npos);
+        EXPECT_EQ(readAll(other), replacement);
+        QFile::remove(other);
     }
 }

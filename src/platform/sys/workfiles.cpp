@@ -199,6 +199,10 @@ bool removeTempEntry(const QByteArray& path)
     const QByteArray temp = canonical(QFile::encodeName(userTempDir()));
     const qsizetype slash = path.lastIndexOf('/');
     const QByteArray name = path.mid(slash + 1);
+    if (path.contains('\0')) {
+        report("a name no file can have", path);
+        return false;
+    }
     if (temp.isEmpty() || !path.startsWith(temp + '/') || name.isEmpty() || name == "." || name == "..") {
         report("not in the program's temporary folder", path);
         return false;
@@ -232,7 +236,7 @@ struct WorkEntry {
 bool removeWorkFile(const WorkEntry& w)
 {
     const QByteArray shown = w.folder + '/' + w.name;
-    if (!w.readable || !w.folder.startsWith('/') || !isWorkName(w.name)) {
+    if (!w.readable || !w.folder.startsWith('/') || w.folder.contains('\0') || !isWorkName(w.name)) {
         report("not named as the program names its work files", shown);
         return false;
     }
@@ -303,10 +307,10 @@ bool undoAppend(const Append& a)
     const qint64 length = f[6].toLongLong(&ok[2]);
     const qint64 linkAt = f[7].toLongLong(&ok[3]);
     const QByteArray link = QByteArray::fromHex(f[8]);
-    ok[4] = link.size() == 4 || link.size() == 8;
+    ok[4] = link.size() <= 8; // a format that takes an append without rewriting a pointer records none
     for (const bool b : ok)
         if (!b) return report("an append record that cannot be read", path), false;
-    if (length <= 0 || linkAt < 0 || linkAt > length - link.size())
+    if (length <= 0 || linkAt < 0 || linkAt > length - link.size() || path.contains('\0'))
         return report("an append record that cannot be read", path), false;
 
     const int fd = ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -336,7 +340,7 @@ bool undoAppend(const Append& a)
     const QByteArray linkAfter = QByteArray::fromHex(a.proof[5]);
     // The pointer moved on: the append took effect and the pages are the user's.
     if (now == linkAfter && now != link) return finish(false);
-    if (!tailOk || now != link || tail != st.st_size - length || !beginsAs(fd, format) ||
+    if (!tailOk || now != link || linkAfter.size() != link.size() || tail != st.st_size - length || !beginsAs(fd, format) ||
         appendTailChecksum(fd, length, tail) != QByteArray::fromPercentEncoding(a.proof[4]))
         return report("changed since an append was cut short", path), finish(false);
     return finish(::ftruncate(fd, length) == 0 && ::fsync(fd) == 0);

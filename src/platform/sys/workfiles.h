@@ -42,7 +42,8 @@ void recordWorkFileReplacement(const QString& finished, const QString& workFile)
 void recordWorkFile(const QString& path);
 
 // Pages appended in place to a user's file: the bytes after `length` are the run's, and the
-// append takes effect when the pointer at `linkAt` (below `length`) stops holding `linkBytes`.
+// append takes effect when the pointer at `linkAt` (below `length`) stops holding `linkBytes`
+// (up to 8 bytes; none where the append's last byte is what makes it take effect).
 struct AppendRecord {
     QString path;
     quint64 device = 0; // the file's identity, so that another file of that name is left alone

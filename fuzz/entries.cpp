@@ -301,9 +301,11 @@ QString workJournal(const QByteArray& bytes)
     const QString user = scratchFile(QStringLiteral("user"));
     QDir().mkpath(data + QStringLiteral("/WorkFiles"));
     QDir().mkpath(user);
-    // The user's document, a hidden file of theirs, and the program's own settings.
+    // The user's document, hidden files of theirs (one named as the program names its work files,
+    // one as its copies were once named), and the program's own settings.
     const QStringList kept = {user + QStringLiteral("/doc.tif"), user + QStringLiteral("/.doc.tif"),
-                              data + QStringLiteral("/tavrel-folio")};
+                              user + QStringLiteral("/.tavrel-folio-aaaaaaaaaaaaaaaaaaaaaaaaaa"),
+                              user + QStringLiteral("/.doc.tif.Ab12Cd"), data + QStringLiteral("/tavrel-folio")};
     for (const QString& path : kept)
         if (!writeFile(path, "keep")) return QStringLiteral("cannot write a bystander file");
     QByteArray journal = bytes;

@@ -15,15 +15,18 @@
 #include "platform/sys/filenames.h"
 #include "platform/sys/safefile.h"
 #include "platform/sys/userdirs.h"
+#include "platform/sys/workfiles.h"
 #include "platform/ui/msgbox.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QRandomGenerator>
 
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tf {
 
@@ -44,6 +47,11 @@ bool isInside(const QString& folder, const QString& root)
     const QString f = QDir(folder).canonicalPath();
     const QString r = QDir(root).canonicalPath();
     return !f.isEmpty() && !r.isEmpty() && (f == r || f.startsWith(r + QLatin1Char('/')));
+}
+
+QString withSystemReason(const QString& text, int err)
+{
+    return text + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')');
 }
 
 [[noreturn]] void refuse(const QString& why) { throw ImageBoxError(imagebox_error::kFileAccess, why); }
@@ -165,14 +173,13 @@ bool SinglePageSink::isBasketFile(const QString& path) const
 
 void SinglePageSink::write(ImageDocument& doc, const QString& path) const
 {
-    // Written whole under a hidden name beside the target, then put in its place in one step.
-    const QString folder = QFileInfo(path).absolutePath();
+    // Written whole under a work file's name beside the target, then put in its place in one step.
+    // The name is taken and written down before the writers fill it, so that a run killed on any
+    // page leaves nothing the next start does not remove.
     QString hidden;
-    do {
-        hidden = QDir(folder).filePath(QStringLiteral(".tf-page-%1.").arg(QRandomGenerator::global()->generate(), 8, 16,
-                                                                             QLatin1Char('0')) +
-                                       m_extension);
-    } while (QFileInfo(hidden).exists() || QFileInfo(hidden).isSymLink());
+    const int fd = createWorkFile(QFileInfo(path).absolutePath(), m_extension, 0666, &hidden);
+    if (fd < 0) throw PageFailure{withSystemReason(QStringLiteral("Cannot write in the folder of ") + path, errno)};
+    ::close(fd);
     try {
         if (m_extension == QLatin1String("pdf")) {
             doc.BeginPdf(hidden);

@@ -12,6 +12,9 @@ template <class... Ts>
 struct overloaded : Ts... {
     using Ts::operator()...;
 };
+// Clang before 17 does not deduce an aggregate's template arguments from its initialisers.
+template <class... Ts>
+overloaded(Ts...) -> overloaded<Ts...>;
 
 // Reads a row's parameters, naming the one that does not convert.
 class Reader {

@@ -121,6 +121,9 @@ template <class... Ts>
 struct overloaded : Ts... {
     using Ts::operator()...;
 };
+// Clang before 17 does not deduce an aggregate's template arguments from its initialisers.
+template <class... Ts>
+overloaded(Ts...) -> overloaded<Ts...>;
 
 // The image with margins added on each side (negative margins take away); margins from a file can
 // be any 32-bit value, so the sums are checked rather than allowed to wrap.

@@ -474,7 +474,11 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
         if (!after.canRead() || after.size() != before.size())
             return fail(QStringLiteral("The written file is no longer the same picture."));
     }
+    // A TIFF whose pages libtiff cannot read cannot be shown to keep them: it is not written to
+    // (rewriting its first directory may even turn what no reader took for a page into one).
     const int pagesBefore = tiffPageCount(path);
+    if (pagesBefore < 1 && looksLikeTiff(path))
+        return fail(QStringLiteral("The pages of %1 cannot be read.").arg(path));
     if (pagesBefore > 0 && tiffPageCount(tempPath) != pagesBefore)
         return fail(QStringLiteral("Writing the metadata would lose pages of %1.").arg(path));
 

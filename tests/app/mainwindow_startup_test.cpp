@@ -163,18 +163,22 @@ TEST_F(MainWindowTest, TheStartRemovesTheWorkFilesOfAKilledRun)
 {
     // A run killed in the middle of an append: its hidden copy beside the document and its work
     // folder stay behind, written down in its journal.
+    // A file of the user's named as such copies once were stays.
     QDir().mkpath(tempDir() + QStringLiteral("/multipage-killed"));
-    const QString copy = m_home.path() + QStringLiteral("/.doc.pdf.Ab12Cd");
-    QFile(copy).open(QIODevice::WriteOnly);
+    const QString users = m_home.path() + QStringLiteral("/.doc.pdf.Ab12Cd");
+    QFile(users).open(QIODevice::WriteOnly);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        tf::recordWorkFile(copy);
+        QString copy;
+        ::close(tf::createWorkFile(m_home.path(), QString(), 0600, &copy));
+        tf::recordWorkFile(users);
         tf::recordWorkFile(tempDir() + QStringLiteral("/multipage-killed"));
         ::_exit(0);
     }
     ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    ASSERT_EQ(QDir(m_home.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     start(QSize());
-    EXPECT_FALSE(QFile::exists(copy));
+    EXPECT_EQ(QDir(m_home.path()).entryList(QDir::Files | QDir::Hidden), QStringList({".doc.pdf.Ab12Cd"}));
     EXPECT_FALSE(QFile::exists(tempDir() + QStringLiteral("/multipage-killed")));
 }

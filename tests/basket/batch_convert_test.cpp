@@ -8,7 +8,16 @@
 #include "support/fulldisk.h"
 #include "multipage_fixture.h"
 
+#include "platform/sys/workfiles.h"
+
 #include <QDir>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace tf::test::multipage {
 namespace {
@@ -268,6 +277,84 @@ TEST_F(BatchConvert, OutputsAndTemplatesAsTheToolsReadThem)
     EXPECT_EQ(pdfPages(out.file("p.pdf")), 1);
     EXPECT_TRUE(qpdfCheckPasses(out.file("p.pdf")));
     EXPECT_FALSE(readAll(out.file("p.pdf")).contains("Ann Example"));
+}
+
+// A run that dies while it writes a page (the file size limit kills it the way the system does,
+// with no clean-up of its own) leaves work files that the next start removes; a page that fails
+// leaves none even before that.
+TEST_F(BatchConvert, AKilledRunLeavesNothingOfOursAfterTheNextStart)
+{
+    // Noise, so that every page file is far larger than the few lines the run's journal takes
+    // (the limit holds for the journal too).
+    QImage picture(300, 200, QImage::Format_RGB32);
+    QRandomGenerator noise(7);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) picture.setPixel(x, y, noise.generate() | 0xff000000u);
+    const QString xiff = src.file("t.xiff");
+    QString error;
+    ASSERT_TRUE(writeExifTemplate(xiff, {{"Artist", "Ann Example"}}, &error)) << error.toStdString();
+    o.ImportEXIF = 1;
+    o.ExifTemplateFile = xiff;
+    // Writes pages "a" and "b" as the pipeline hands them over.
+    const auto writePages = [&] {
+        SinglePageSink sink(o, kNow);
+        ImageDocument doc;
+        std::vector<PageSource::Page> pages = {{{}, "a", {}, picture}, {{}, "b", {}, picture}};
+        struct Pages final : PageSource {
+            std::vector<Page> list;
+            int count() const override { return int(list.size()); }
+            Page page(int i) const override { return list[size_t(i)]; }
+        } source;
+        source.list = pages;
+        sink.open(doc, source);
+        for (int i = 0; i < 2; ++i) {
+            sink.pageStarting(i, pages[size_t(i)]);
+            doc.setBitmapHandle(picture);
+            sink.pageLoaded(doc);
+            sink.addPage(doc);
+        }
+        return sink.tally();
+    };
+    const auto emptyOut = [&] {
+        for (const QString& name : folderEntries(out.path())) QFile::remove(out.file(name));
+    };
+    for (const uint8_t format : {uint8_t(0), uint8_t(1)}) {
+        o.OutputFormat = format;
+        const QString ext = format == 1 ? QStringLiteral("pdf") : QStringLiteral("tif");
+        o.ImportEXIF = 0;
+        EXPECT_EQ(writePages().written, 2);
+        const qint64 size = QFileInfo(out.file("a." + ext)).size();
+        emptyOut();
+        o.ImportEXIF = 1;
+        // Killed writing the page and, for a TIFF, writing the metadata into it.
+        for (const qint64 limit : {qint64(16384), size / 2, size + 1}) {
+            SCOPED_TRACE(ext.toStdString() + " limited to " + std::to_string(limit));
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                const rlimit small{rlim_t(limit), RLIM_INFINITY};
+                ::setrlimit(RLIMIT_FSIZE, &small);
+                writePages();
+                ::_exit(0);
+            }
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            if (!WIFSIGNALED(status)) {
+                EXPECT_TRUE(format == 1 && limit > size) << "a PDF takes no metadata";
+                emptyOut();
+                continue;
+            }
+            EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+            EXPECT_FALSE(folderEntries(out.path()).filter(QRegularExpression("^\\.")).isEmpty());
+            removeWorkFilesOfDeadRuns();
+            EXPECT_EQ(folderEntries(out.path()), QStringList()) << "the run died on its first page";
+        }
+        {
+            FileSizeLimit full(size / 2);
+            EXPECT_EQ(writePages().failed.size(), 2);
+        }
+        EXPECT_EQ(folderEntries(out.path()), QStringList());
+    }
 }
 
 TEST(BatchNaming, TokensReadTheImageAndItsMetadata)

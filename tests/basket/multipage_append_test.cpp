@@ -2,6 +2,8 @@
 #include "multipage_fixture.h"
 
 #include <QDir>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPainter>
@@ -140,6 +142,12 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
     };
 
     {
+        // The limit holds for every file of the process, the run's work journal too: a fresh data
+        // folder keeps the journal that earlier tests filled below it.
+        const QTemporaryDir data;
+        const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", oldData); });
         FileSizeLimit limit(tiffBytes.size() + 101 * 80 * 3 + 4000);
         EXPECT_FALSE(append(tiff, 1, 0));
     }

@@ -464,7 +464,7 @@ TEST_F(ImageBoxMultipage, ANamedNewDocumentIsWrittenOnceBesideItsTarget)
     doc.AddPdfPage(2);
     // The pages are already in the hidden file beside the target; no work folder holds them.
     EXPECT_EQ(spools(), spoolsBefore);
-    const QStringList hidden = QDir(dir.path()).entryList({".out.pdf.*"}, QDir::Files | QDir::Hidden);
+    const QStringList hidden = QDir(dir.path()).entryList({".tavrel-folio-*"}, QDir::Files | QDir::Hidden);
     ASSERT_EQ(hidden.size(), 1);
     EXPECT_GT(QFileInfo(dir.file(hidden[0])).size(), QFileInfo(jpg).size());
     doc.SavePdf(pdf);
@@ -726,33 +726,32 @@ TEST(PdfAppend, AJpegPageIsSizedByItsJfifOrElseItsExifResolution)
 TEST(WorkFiles, ThoseOfADeadRunAreRemovedAndThoseOfALiveOneKept)
 {
     TempFolder dir;
-    const QString mine = dir.write(".doc.pdf.mine01", "in use");
-    recordWorkFile(mine);
+    QString mine, theirs;
+    ::close(createWorkFile(dir.path(), QString(), 0600, &mine));
     const QString folder = userTempDir() + QStringLiteral("/multipage-dead01");
     ASSERT_TRUE(QDir().mkpath(folder));
-    const QString theirs = dir.write(".doc.pdf.dead01", "left by a killed run");
     const QString document = dir.write("doc.pdf", "the user's document");
 
     // A run that records its work files and is killed before it can remove them.
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        recordWorkFile(theirs);
+        QString made;
+        ::close(createWorkFile(dir.path(), QStringLiteral("pdf"), 0600, &made));
         recordWorkFile(folder);
-        // Lines no run of ours writes never reach the user's files.
-        recordWorkFile(document);
-        recordWorkFile(dir.path());
         ::_exit(0);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
 
     EXPECT_EQ(removeWorkFilesOfDeadRuns(), 2);
-    EXPECT_FALSE(QFile::exists(theirs));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({QFileInfo(mine).fileName(), "doc.pdf"}))
+        << "this run is alive";
     EXPECT_FALSE(QFile::exists(folder));
-    EXPECT_TRUE(QFile::exists(mine)) << "this run is alive";
-    EXPECT_TRUE(QFile::exists(document));
     EXPECT_EQ(removeWorkFilesOfDeadRuns(), 0) << "the dead run's journal went with its files";
+    QFile::remove(mine);
 }
 
 TEST(PdfPages, AFileStatingNoResolutionMakesAPointAPixelWhateverItsType)

@@ -256,6 +256,22 @@ struct TiffAppendSession::Impl {
         return at == 0;
     }
 
+    // Written down before the relink, so that a run killed after it can be undone by the next
+    // start only while the file still holds exactly these pages.
+    bool proveTail(const QByteArray& linkAfter, QString* error)
+    {
+        struct stat st;
+        if (::fstat(io.fd, &st) != 0) return fail(error, withReason(QStringLiteral("Cannot add pages to ") + document, errno));
+        AppendProof proof;
+        proof.format = "tiff";
+        proof.tailLength = st.st_size - io.oldEnd;
+        proof.tailChecksum = appendTailChecksum(io.fd, io.oldEnd, proof.tailLength);
+        proof.linkAfter = linkAfter;
+        if (proof.tailChecksum.isEmpty())
+            return fail(error, withReason(QStringLiteral("Cannot read ") + document, errno ? errno : EIO));
+        return recordAppendProof(recordId, proof, error);
+    }
+
     bool relink(QString* error)
     {
         quint64 first = 0;
@@ -270,15 +286,7 @@ struct TiffAppendSession::Impl {
         QByteArray value(linkWidth, '\0');
         for (int i = 0; i < linkWidth; ++i)
             value[chain.littleEndian ? i : linkWidth - 1 - i] = char((first >> (8 * i)) & 0xFF);
-        // The tail is on the disk: the record now says what it holds, so that the next start cuts
-        // back only these bytes, never a file put in the document's place since.
-        if (recordId) {
-            quint64 sum = 0;
-            if (!appendChecksum(io.fd, io.oldEnd, io.end, &sum))
-                return fail(error, withReason(QStringLiteral("Cannot read ") + document, errno));
-            QString why;
-            if (!recordAppendTail(recordId, io.end, value, sum, &why)) return fail(error, why);
-        }
+        if (recordId && !proveTail(value, error)) return false;
         if (g_stepHook) g_stepHook(Step::BeforeRelink);
         relinked = true;
         if (!io.put(value.constData(), linkWidth, linkAt) || ::fdatasync(io.fd) != 0)

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIODevice>
-#include <QRandomGenerator>
 
 #include <atomic>
 #include <cerrno>
@@ -87,28 +86,13 @@ std::optional<QFileDevice::Permissions> permissionsFor(const QString& target)
     return QFile::permissions(target);
 }
 
-// A new file with a free name "<folder>/.<name>.XXXXXX". Replacing a file, it is private until
-// it takes the target's permissions; a new file is created as any new file of the user's is.
+// A new work file beside the target, written down before its first byte. Replacing a file, it is
+// private until it takes the target's permissions; a new file is created as any new file of the
+// user's is.
 int createBeside(const QString& target, QString* created)
 {
     const QFileInfo info(target);
-    const QByteArray stem =
-        QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.'));
-    const mode_t mode = info.exists() ? 0600 : 0666;
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        QByteArray name = stem;
-        for (int i = 0; i < 6; ++i) name += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
-        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0) {
-            *created = QFile::decodeName(name);
-            recordWorkFile(*created);
-            return fd;
-        }
-        if (errno != EEXIST) return -1;
-    }
-    errno = EEXIST;
-    return -1;
+    return createWorkFile(info.absolutePath(), QString(), info.exists() ? 0600 : 0666, created);
 }
 
 bool syncByName(const QString& path)
@@ -279,6 +263,8 @@ bool SafeFile::commit(QString* error)
         discard();
         return false;
     }
+    // A work file replaced by this one (a batch page written by name) is still the clean-up's to remove.
+    recordWorkFileReplacement(m_temp, m_target);
     if (!place(m_temp, m_target, m_placement)) {
         const int err = errno;
         discard();

@@ -1,6 +1,7 @@
 #include "platform/sys/workfiles.h"
 
 #include "platform/sys/userdirs.h"
+#include "version_info.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,17 +9,21 @@
 #include <QHash>
 #include <QMutex>
 #include <QRandomGenerator>
-#include <QSet>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace tf {
 
@@ -26,11 +31,16 @@ namespace {
 
 // A journal is lines of words; every name is percent-encoded, so any byte of a name (a newline
 // included) survives and no name can end a line or be taken for another field.
-//   file <path>
+//   file <path>                                          (inside the program's temporary folder)
+//   work <folder> <name> <device> <inode> <birth>       (a work file in a user's folder)
 //   append <id> <path> <device> <inode> <birth> <length> <link offset> <link bytes, hex>
-//   tail <id> <end> <new link bytes, hex> <checksum of the bytes past the length>
+//   proof <id> <format> <tail length> <tail checksum> <link bytes after, hex>
 //   forget <id>
 QString journalFolder() { return userDataDir() + QStringLiteral("/WorkFiles"); }
+
+constexpr int kRandomLetters = 26; // about 134 bits: no name a user or another run could have chosen
+
+QByteArray workNameMarker() { return QByteArray(".") + version::kProgramName + '-'; }
 
 struct Journal {
     QMutex lock;
@@ -79,7 +89,16 @@ bool writeLine(int fd, const QByteArray& line)
     return ::write(fd, line.constData(), static_cast<size_t>(line.size())) == line.size();
 }
 
-QByteArray encodedName(const QString& path) { return QFile::encodeName(path).toPercentEncoding(); }
+void writeLocked(const QByteArray& line)
+{
+    Journal& j = journal();
+    QMutexLocker locker(&j.lock);
+    const int fd = openJournal(j);
+    // Without a journal the file is still removed by the code that made it.
+    if (fd >= 0) writeLine(fd, line);
+}
+
+QByteArray encoded(const QByteArray& bytes) { return bytes.toPercentEncoding(); }
 
 QByteArray canonical(const QByteArray& path)
 {
@@ -87,57 +106,200 @@ QByteArray canonical(const QByteArray& path)
     return ::realpath(path.constData(), resolved) ? QByteArray(resolved) : QByteArray();
 }
 
-// ".<name>.<6 letters or digits>", as the safe-write routine names the copy beside a document.
-bool isHiddenCopyName(const QByteArray& name)
+bool isWorkName(const QByteArray& name)
 {
-    if (name.size() < 9 || name[0] != '.' || name[name.size() - 7] != '.') return false;
-    for (qsizetype i = name.size() - 6; i < name.size(); ++i) {
-        const char c = name[i];
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
-    }
+    const QByteArray marker = workNameMarker();
+    if (!name.startsWith(marker) || name.size() < marker.size() + kRandomLetters) return false;
+    for (qsizetype i = marker.size(); i < marker.size() + kRandomLetters; ++i)
+        if (!std::isalnum(uchar(name[i]))) return false;
+    const QByteArray rest = name.mid(marker.size() + kRandomLetters);
+    if (rest.isEmpty()) return true;
+    if (rest[0] != '.' || rest.size() < 2 || rest.size() > 5) return false;
+    for (qsizetype i = 1; i < rest.size(); ++i)
+        if (!std::isalpha(uchar(rest[i]))) return false;
     return true;
 }
 
-// Removes `path` if it is something this program makes; true when it removed it.
-bool removeIfOurs(const QByteArray& path)
+// The identity of the file `name` in the folder `dir`, the name itself not followed.
+struct Identity {
+    mode_t mode = 0;
+    uid_t owner = 0;
+    quint64 device = 0, inode = 0;
+    qint64 birth = 0;
+};
+bool identityOf(int dir, const char* name, int flags, Identity* id)
 {
-    const qsizetype slash = path.lastIndexOf('/');
-    if (!path.startsWith('/') || slash < 0) return false;
-    const QByteArray name = path.mid(slash + 1);
-    if (name.isEmpty() || name == "." || name == "..") return false;
-    const QByteArray folder = canonical(slash == 0 ? QByteArray("/") : path.left(slash));
-    if (folder.isEmpty()) return false;
-    const QByteArray entry = (folder == "/" ? QByteArray() : folder) + '/' + name;
-    struct stat st;
-    if (::lstat(entry.constData(), &st) != 0) return false;
+    struct statx stx;
+    if (::statx(dir, name, flags | AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) return false;
+    id->mode = stx.stx_mode;
+    id->owner = stx.stx_uid;
+    id->device = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+    id->inode = stx.stx_ino;
+    id->birth = (stx.stx_mask & STATX_BTIME) ? qint64(stx.stx_btime.tv_sec) * 1000000000 + stx.stx_btime.tv_nsec : 0;
+    return true;
+}
 
-    const QByteArray temp = canonical(QFile::encodeName(userTempDir()));
-    const bool inTemp = !temp.isEmpty() && (folder == temp || folder.startsWith(temp + '/'));
-    if (inTemp) {
-        // Links are never ours; a folder's links are removed, not followed.
-        if (S_ISDIR(st.st_mode)) return QDir(QFile::decodeName(entry)).removeRecursively();
-        return S_ISREG(st.st_mode) && ::unlink(entry.constData()) == 0;
+QByteArray workLine(const QByteArray& folder, const QByteArray& name, const Identity& id)
+{
+    return "work " + encoded(folder) + ' ' + encoded(name) + ' ' + QByteArray::number(id.device) + ' ' +
+           QByteArray::number(id.inode) + ' ' + QByteArray::number(id.birth) + '\n';
+}
+
+// ---- the clean-up
+
+// What the clean-up leaves alone goes to standard error, one line each, control bytes shown.
+void report(const QByteArray& what, const QByteArray& path)
+{
+    QByteArray shown;
+    for (const char c : path) {
+        if (uchar(c) < 0x20 || c == 0x7f) shown += '%' + QByteArray::number(uchar(c), 16).rightJustified(2, '0');
+        else shown += c;
     }
-    return S_ISREG(st.st_mode) && st.st_uid == ::getuid() && isHiddenCopyName(name) &&
-           ::unlink(entry.constData()) == 0;
+    std::fprintf(stderr, "%s: left as it is: %s (%s)\n", version::kProgramName, shown.constData(), what.constData());
 }
 
-// Says why a file named by an unfinished append was left as it is.
-void leftAsItIs(const QByteArray& path, const char* why)
+// The folder at the absolute `path`, opened one name at a time from `from` (or the root) without
+// following a link: -1 when a part of it is a link, missing, no folder, or "." or "..".
+int openFolderNoLinks(const QByteArray& path, int from = -1)
 {
-    std::fprintf(stderr, "tavrel-folio: %s was left as it is: %s\n", path.constData(), why);
+    int fd = from >= 0 ? ::dup(from) : ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (const QByteArray& part : path.split('/')) {
+        if (fd < 0) return -1;
+        if (part.isEmpty()) continue;
+        const int next = part == "." || part == ".."
+                             ? -1
+                             : ::openat(fd, part.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+    }
+    return fd;
 }
 
-bool isTiffHeader(const QByteArray& head)
+// Removes `name` in `dir` and, for a folder, all it holds; links inside are removed, not followed.
+bool removeTree(int dir, const char* name)
 {
-    return head == QByteArray("II*\0", 4) || head == QByteArray("MM\0*", 4) || head == QByteArray("II+\0", 4) ||
-           head == QByteArray("MM\0+", 4);
+    struct stat st;
+    if (::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (!S_ISDIR(st.st_mode)) return ::unlinkat(dir, name, 0) == 0;
+    const int fd = ::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    if (DIR* d = ::fdopendir(fd)) {
+        while (const dirent* e = ::readdir(d))
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) removeTree(::dirfd(d), e->d_name);
+        ::closedir(d);
+    } else {
+        ::close(fd);
+    }
+    return ::unlinkat(dir, name, AT_REMOVEDIR) == 0;
 }
 
-// Cuts an append that never took effect back off the file, when the file proves to hold it;
-// true when it did.
-bool undoAppend(const QList<QByteArray>& f, const QList<QByteArray>& tail)
+// A "file" line: an entry inside the program's temporary folder, which is the program's own.
+bool removeTempEntry(const QByteArray& path)
 {
+    const QByteArray temp = canonical(QFile::encodeName(userTempDir()));
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray name = path.mid(slash + 1);
+    if (path.contains('\0')) {
+        report("a name no file can have", path);
+        return false;
+    }
+    if (temp.isEmpty() || !path.startsWith(temp + '/') || name.isEmpty() || name == "." || name == "..") {
+        report("not in the program's temporary folder", path);
+        return false;
+    }
+    const int top = openFolderNoLinks(temp);
+    const QByteArray between = slash > temp.size() ? path.mid(temp.size() + 1, slash - temp.size() - 1) : QByteArray();
+    const int dir = top < 0 ? -1 : openFolderNoLinks(between, top);
+    if (top >= 0) ::close(top);
+    bool removed = false;
+    struct stat st;
+    if (dir >= 0 && ::fstatat(dir, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        // A link is never made there by the program.
+        if (S_ISDIR(st.st_mode) || S_ISREG(st.st_mode)) removed = removeTree(dir, name.constData());
+        else report("not a file or folder the program made", path);
+    } else if (dir < 0) {
+        report("reached through a link or no folder", path);
+    }
+    if (dir >= 0) ::close(dir);
+    return removed;
+}
+
+// The "work" lines of one name: a work file in a user's folder, removed only if it is still a
+// file the program made there (a writer may have put a finished copy in its place, which was
+// written down too).
+struct WorkEntry {
+    QByteArray folder, name;
+    QList<Identity> made;
+    bool readable = true;
+};
+
+bool removeWorkFile(const WorkEntry& w)
+{
+    const QByteArray shown = w.folder + '/' + w.name;
+    if (!w.readable || !w.folder.startsWith('/') || w.folder.contains('\0') || !isWorkName(w.name)) {
+        report("not named as the program names its work files", shown);
+        return false;
+    }
+    const int dir = openFolderNoLinks(w.folder);
+    if (dir < 0) {
+        if (QFileInfo::exists(QFile::decodeName(w.folder))) report("its folder is reached through a link", shown);
+        return false;
+    }
+    Identity now;
+    bool removed = false;
+    if (identityOf(dir, w.name.constData(), 0, &now)) {
+        const bool ours = S_ISREG(now.mode) && now.owner == ::getuid() &&
+                          std::any_of(w.made.begin(), w.made.end(), [&](const Identity& m) {
+                              return now.device == m.device && now.inode == m.inode && now.birth == m.birth;
+                          });
+        if (ours) removed = ::unlinkat(dir, w.name.constData(), 0) == 0;
+        else report("not the file the program made", shown);
+    }
+    ::close(dir);
+    return removed;
+}
+
+void addWorkLine(QHash<QByteArray, WorkEntry>& entries, QList<QByteArray>& order, const QList<QByteArray>& f)
+{
+    WorkEntry& w = entries[f[1] + ' ' + f[2]];
+    if (w.name.isEmpty()) {
+        order << f[1] + ' ' + f[2];
+        w.folder = QByteArray::fromPercentEncoding(f[1]);
+        w.name = QByteArray::fromPercentEncoding(f[2]);
+    }
+    bool ok[3] = {};
+    Identity id;
+    id.device = f[3].toULongLong(&ok[0]);
+    id.inode = f[4].toULongLong(&ok[1]);
+    id.birth = f[5].toLongLong(&ok[2]);
+    if (ok[0] && ok[1] && ok[2]) w.made << id;
+    else w.readable = false;
+}
+
+struct Append {
+    QList<QByteArray> begin;
+    QList<QByteArray> proof;
+};
+
+// What a file of `format` begins with.
+bool beginsAs(int fd, const QByteArray& format)
+{
+    char head[5] = {};
+    if (::pread(fd, head, sizeof head, 0) != qint64(sizeof head)) return false;
+    const QByteArray h(head, sizeof head);
+    if (format == "tiff")
+        return h.startsWith(QByteArray("II*\0", 4)) || h.startsWith(QByteArray("MM\0*", 4)) ||
+               h.startsWith(QByteArray("II+\0", 4)) || h.startsWith(QByteArray("MM\0+", 4));
+    if (format == "pdf") return h == "%PDF-";
+    return false;
+}
+
+// Cuts an append that never took effect back off the file, when the file can be shown to hold
+// that append and nothing else changed; true when it did.
+bool undoAppend(const Append& a)
+{
+    const QList<QByteArray>& f = a.begin;
+    const QByteArray path = QByteArray::fromPercentEncoding(f[2]);
     bool ok[6] = {};
     const quint64 device = f[3].toULongLong(&ok[0]);
     const quint64 inode = f[4].toULongLong(&ok[1]);
@@ -145,60 +307,91 @@ bool undoAppend(const QList<QByteArray>& f, const QList<QByteArray>& tail)
     const qint64 length = f[6].toLongLong(&ok[2]);
     const qint64 linkAt = f[7].toLongLong(&ok[3]);
     const QByteArray link = QByteArray::fromHex(f[8]);
-    ok[4] = link.size() == 4 || link.size() == 8;
+    ok[4] = link.size() <= 8; // a format that takes an append without rewriting a pointer records none
     for (const bool b : ok)
-        if (!b) return false;
-    if (length <= 0 || linkAt < 0 || linkAt + link.size() > length) return false;
-
-    const QByteArray path = QByteArray::fromPercentEncoding(f[2]);
-    // Written before the pages were all on the disk, the record cannot tell them from others.
-    if (tail.size() != 5) {
-        leftAsItIs(path, "its unfinished append was recorded without a checksum");
-        return false;
-    }
-    bool endOk = false;
-    const qint64 end = tail[2].toLongLong(&endOk);
-    const QByteArray newLink = QByteArray::fromHex(tail[3]);
-    bool sumOk = false;
-    const quint64 checksum = tail[4].toULongLong(&sumOk);
-    if (!endOk || !sumOk || end <= length || newLink.size() != link.size()) return false;
+        if (!b) return report("an append record that cannot be read", path), false;
+    if (length <= 0 || linkAt < 0 || linkAt > length - link.size() || path.contains('\0'))
+        return report("an append record that cannot be read", path), false;
 
     const int fd = ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool done = false;
+    if (fd < 0) return false; // gone since: nothing to undo
     struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && quint64(st.st_dev) == device && quint64(st.st_ino) == inode &&
-        fileBirthTime(fd) == birth) {
-        auto readAt = [fd](qint64 at, qint64 n) {
-            QByteArray bytes(n, '\0');
-            return ::pread(fd, bytes.data(), static_cast<size_t>(n), at) == n ? bytes : QByteArray();
-        };
-        const QByteArray now = readAt(linkAt, link.size());
-        if (now == newLink) {
-            // The append took effect: the pages are the user's now.
-        } else if (st.st_size != end || now != link || !isTiffHeader(readAt(0, 4))) {
-            leftAsItIs(path, "it changed after its append was cut short");
-        } else {
-            quint64 sum = 0;
-            if (appendChecksum(fd, length, end, &sum) && sum == checksum)
-                done = ::ftruncate(fd, length) == 0 && ::fsync(fd) == 0;
-            else
-                leftAsItIs(path, "the bytes after its old end are not those its cut-short append wrote");
-        }
+    QByteArray now(link.size(), '\0');
+    const auto finish = [fd](bool done) {
+        ::close(fd);
+        return done;
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || quint64(st.st_dev) != device ||
+        quint64(st.st_ino) != inode || fileBirthTime(fd) != birth)
+        return report("another file than the one appended to", path), finish(false);
+    if (st.st_size <= length) return finish(false); // already back to its length
+    if (::pread(fd, now.data(), static_cast<size_t>(now.size()), linkAt) != now.size())
+        return report("cannot be read", path), finish(false);
+
+    if (a.proof.isEmpty()) {
+        report("an append was cut short; the bytes past its old length " + QByteArray::number(length) +
+                   " are linked to nothing, but nothing proves they are the program's own",
+               path);
+        return finish(false);
     }
-    ::close(fd);
-    return done;
+    const QByteArray format = QByteArray::fromPercentEncoding(a.proof[2]);
+    bool tailOk = false;
+    const qint64 tail = a.proof[3].toLongLong(&tailOk);
+    const QByteArray linkAfter = QByteArray::fromHex(a.proof[5]);
+    // The pointer moved on: the append took effect and the pages are the user's.
+    if (now == linkAfter && now != link) return finish(false);
+    if (!tailOk || now != link || linkAfter.size() != link.size() || tail != st.st_size - length || !beginsAs(fd, format) ||
+        appendTailChecksum(fd, length, tail) != QByteArray::fromPercentEncoding(a.proof[4]))
+        return report("changed since an append was cut short", path), finish(false);
+    return finish(::ftruncate(fd, length) == 0 && ::fsync(fd) == 0);
 }
 
 } // namespace
 
+bool isWorkFileName(const QString& fileName) { return isWorkName(QFile::encodeName(fileName)); }
+
+int createWorkFile(const QString& folder, const QString& extension, mode_t mode, QString* created)
+{
+    const QByteArray dir = canonical(QFile::encodeName(folder));
+    if (dir.isEmpty()) return -1;
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = workNameMarker();
+        for (int i = 0; i < kRandomLetters; ++i)
+            name += letters[QRandomGenerator::system()->bounded(int(sizeof letters - 1))];
+        if (!extension.isEmpty()) name += '.' + extension.toLatin1();
+        const QByteArray path = (dir == "/" ? QByteArray() : dir) + '/' + name;
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return -1;
+        }
+        Identity id;
+        if (identityOf(fd, "", AT_EMPTY_PATH, &id)) writeLocked(workLine(dir, name, id));
+        *created = QFile::decodeName(path);
+        return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void recordWorkFileReplacement(const QString& finished, const QString& workFile)
+{
+    const QFileInfo info(workFile);
+    if (!isWorkFileName(info.fileName())) return;
+    Identity id;
+    const QByteArray dir = canonical(QFile::encodeName(info.absolutePath()));
+    if (!dir.isEmpty() && identityOf(AT_FDCWD, QFile::encodeName(finished).constData(), 0, &id))
+        writeLocked(workLine(dir, QFile::encodeName(info.fileName()), id));
+}
+
 void recordWorkFile(const QString& path)
 {
-    Journal& j = journal();
-    QMutexLocker locker(&j.lock);
-    const int fd = openJournal(j);
-    if (fd < 0) return; // without a journal the file is still removed by the code that made it
-    writeLine(fd, "file " + encodedName(QFileInfo(path).absoluteFilePath()) + '\n');
+    // Written as the clean-up will look for it: in the folder's real place.
+    const QFileInfo info(path);
+    const QByteArray folder = canonical(QFile::encodeName(info.absolutePath()));
+    if (folder.isEmpty()) return;
+    writeLocked("file " + encoded(folder + '/' + QFile::encodeName(info.fileName())) + '\n');
 }
 
 qint64 fileBirthTime(int fd)
@@ -208,78 +401,66 @@ qint64 fileBirthTime(int fd)
     return qint64(stx.stx_btime.tv_sec) * 1000000000 + stx.stx_btime.tv_nsec;
 }
 
+namespace {
+QString journalError(int err)
+{
+    QString text = QStringLiteral("Cannot write in the program's data folder ") + journalFolder();
+    if (err) text += QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')');
+    return text;
+}
+} // namespace
+
 quint64 recordAppend(const AppendRecord& r, QString* error)
 {
     Journal& j = journal();
     QMutexLocker locker(&j.lock);
     const int fd = openJournal(j);
     const quint64 id = ++j.lastId;
-    const QByteArray line = "append " + QByteArray::number(id) + ' ' + encodedName(r.path) + ' ' +
+    const QByteArray line = "append " + QByteArray::number(id) + ' ' + encoded(QFile::encodeName(r.path)) + ' ' +
                             QByteArray::number(r.device) + ' ' + QByteArray::number(r.inode) + ' ' +
                             QByteArray::number(r.birth) + ' ' +
                             QByteArray::number(r.length) + ' ' + QByteArray::number(r.linkAt) + ' ' +
                             r.linkBytes.toHex() + '\n';
     errno = 0;
     if (fd < 0 || !writeLine(fd, line) || ::fdatasync(fd) != 0) {
-        if (error) {
-            const int err = errno;
-            *error = QStringLiteral("Cannot write in the program's data folder ") + journalFolder();
-            if (err) *error += QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')');
-        }
+        if (error) *error = journalError(errno);
         return 0;
     }
     j.appendsIn.insert(id, fd);
     return id;
 }
 
-bool appendChecksum(int fd, qint64 from, qint64 to, quint64* sum)
-{
-    // A multiply-xor hash over 8-byte words: it reads a tail of gigabytes back at the speed of
-    // memory, and a copied file's bytes agree with it only by a 64-bit chance, on top of the same
-    // identity, length and pointer.
-    constexpr quint64 kPrime = 0x100000001b3ULL;
-    constexpr qint64 kChunk = 1 << 20; // a multiple of the word: only the last piece has a rest
-    quint64 h = 0xcbf29ce484222325ULL ^ quint64(to - from);
-    QByteArray chunk(kChunk, Qt::Uninitialized);
-    for (qint64 at = from; at < to;) {
-        const qint64 n = qMin(kChunk, to - at);
-        for (qint64 got = 0; got < n;) {
-            const ssize_t r = ::pread(fd, chunk.data() + got, static_cast<size_t>(n - got), at + got);
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) return false;
-            got += r;
-        }
-        const char* p = chunk.constData();
-        qint64 i = 0;
-        for (; i + 8 <= n; i += 8) {
-            quint64 word;
-            std::memcpy(&word, p + i, 8);
-            h = (h ^ word) * kPrime;
-        }
-        for (; i < n; ++i) h = (h ^ uchar(p[i])) * kPrime;
-        at += n;
-    }
-    *sum = h;
-    return true;
-}
-
-bool recordAppendTail(quint64 id, qint64 end, const QByteArray& newLink, quint64 checksum, QString* error)
+bool recordAppendProof(quint64 id, const AppendProof& p, QString* error)
 {
     Journal& j = journal();
     QMutexLocker locker(&j.lock);
     const int fd = j.appendsIn.value(id, -1);
-    const QByteArray line = "tail " + QByteArray::number(id) + ' ' + QByteArray::number(end) + ' ' + newLink.toHex() +
-                            ' ' + QByteArray::number(checksum) + '\n';
+    const QByteArray line = "proof " + QByteArray::number(id) + ' ' + encoded(p.format) + ' ' +
+                            QByteArray::number(p.tailLength) + ' ' + encoded(p.tailChecksum) + ' ' +
+                            p.linkAfter.toHex() + '\n';
     errno = 0;
-    if (fd < 0 || !writeLine(fd, line) || ::fdatasync(fd) != 0) {
-        if (error) {
-            const int err = errno;
-            *error = QStringLiteral("Cannot write in the program's data folder ") + journalFolder();
-            if (err) *error += QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')');
-        }
+    if (fd < 0 || p.tailChecksum.isEmpty() || !writeLine(fd, line) || ::fdatasync(fd) != 0) {
+        if (error) *error = journalError(errno);
         return false;
     }
     return true;
+}
+
+QByteArray appendTailChecksum(int fd, qint64 at, qint64 length)
+{
+    // CRC-32 reads at the speed of the disk's cache; with the tail's exact length, both pointer
+    // values and the file's identity beside it, no other content passes by chance.
+    uLong crc = ::crc32(0, nullptr, 0);
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    while (length > 0) {
+        const ssize_t got = ::pread(fd, buffer.data(), static_cast<size_t>(qMin<qint64>(length, buffer.size())), at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return {};
+        crc = ::crc32(crc, reinterpret_cast<const Bytef*>(buffer.constData()), uInt(got));
+        at += got;
+        length -= got;
+    }
+    return "crc32:" + QByteArray::number(quint64(crc), 16).rightJustified(8, '0');
 }
 
 void forgetAppend(quint64 id)
@@ -307,23 +488,30 @@ int removeWorkFilesOfDeadRuns()
         if (in.open(fd, QIODevice::ReadOnly)) {
             QList<QByteArray> lines = in.readAll().split('\n');
             lines.removeLast(); // unfinished: the run died writing it
-            QSet<QByteArray> forgotten;
-            QHash<QByteArray, QList<QByteArray>> tails;
-            for (const QByteArray& line : lines) {
-                if (line.startsWith("forget ")) forgotten.insert(line.mid(7));
-                if (line.startsWith("tail ")) {
-                    const QList<QByteArray> t = line.split(' ');
-                    if (t.size() == 5) tails.insert(t[1], t);
-                }
-            }
+            QHash<QByteArray, Append> appends;
+            QList<QByteArray> order;
+            QHash<QByteArray, WorkEntry> work;
+            QList<QByteArray> workOrder;
             for (const QByteArray& line : lines) {
                 const QList<QByteArray> f = line.split(' ');
                 if (f[0] == "file" && f.size() == 2) {
-                    dealt += removeIfOurs(QByteArray::fromPercentEncoding(f[1]));
-                } else if (f[0] == "append" && f.size() == 9 && !forgotten.contains(f[1])) {
-                    dealt += undoAppend(f, tails.value(f[1]));
+                    dealt += removeTempEntry(QByteArray::fromPercentEncoding(f[1]));
+                } else if (f[0] == "work" && f.size() == 6) {
+                    addWorkLine(work, workOrder, f);
+                } else if (f[0] == "append" && f.size() == 9 && !appends.contains(f[1])) {
+                    appends[f[1]].begin = f;
+                    order << f[1];
+                } else if (f[0] == "proof" && f.size() == 6 && appends.contains(f[1])) {
+                    appends[f[1]].proof = f;
+                } else if (f[0] == "forget" && f.size() == 2) {
+                    appends.remove(f[1]);
+                } else {
+                    report("a work record of an unknown kind", line.left(200));
                 }
             }
+            for (const QByteArray& key : workOrder) dealt += removeWorkFile(work[key]);
+            for (const QByteArray& id : order)
+                if (appends.contains(id)) dealt += undoAppend(appends[id]);
             in.close();
         }
         ::unlink(name.constData());

@@ -2,6 +2,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/types.h>
+
 namespace tf {
 
 // Work files (hidden copies beside a user's document, page spools, private work folders) are
@@ -13,14 +15,35 @@ namespace tf {
 // when the process ends, however it ends), so a journal that can be locked belongs to a dead run.
 //
 // A journal is only a hint: whatever it says, the clean-up removes nothing but what this program
-// makes, namely entries inside its own temporary folder and regular files of the user's named as
-// the safe-write routine names its hidden copies (".<document>.<6 letters or digits>").
+// made. In a user's folder that is a regular file with a work file's name (below) and the device,
+// inode and birth time written down when it was made, found in the folder written down for it
+// without following a link; in the program's own temporary folder it is whatever lies inside it,
+// again reached without following a link. A line naming anything else is left alone and reported
+// on standard error.
 
-// Notes a file or folder this run has just made; it may be gone by the time the run ends.
+// Whether `fileName` (no folder) has the shape of a work file's name: one the program makes for
+// the files it writes into users' folders and no file of a user's has, namely ".tavrel-folio-",
+// 26 random letters or digits, and an optional extension of up to four letters.
+bool isWorkFileName(const QString& fileName);
+
+// Makes a new, empty file with a work file's name in `folder` that no other file can have taken
+// (created exclusively), with `mode` (less the umask), and writes it down before returning, so
+// that it is recorded before its first byte is written. The file's descriptor (*created: its
+// path), or -1 with errno set.
+int createWorkFile(const QString& folder, const QString& extension, mode_t mode, QString* created);
+
+// A writer is about to rename `finished` over the work file `workFile` (a copy written beside a
+// work file and put in its place): the file that name will hold is written down too. Does nothing
+// when `workFile` is not named as a work file.
+void recordWorkFileReplacement(const QString& finished, const QString& workFile);
+
+// Notes a file or folder this run has just made in its temporary folder; it may be gone by the
+// time the run ends.
 void recordWorkFile(const QString& path);
 
 // Pages appended in place to a user's file: the bytes after `length` are the run's, and the
-// append takes effect when the pointer at `linkAt` (below `length`) stops holding `linkBytes`.
+// append takes effect when the pointer at `linkAt` (below `length`) stops holding `linkBytes`
+// (up to 8 bytes; none where the append's last byte is what makes it take effect).
 struct AppendRecord {
     QString path;
     quint64 device = 0; // the file's identity, so that another file of that name is left alone
@@ -31,24 +54,30 @@ struct AppendRecord {
     QByteArray linkBytes;
 };
 
+// What lets the next start prove that a file still holds the append's bytes and nothing else
+// changed: written once the appended tail is on the disk and before the pointer is rewritten.
+struct AppendProof {
+    QByteArray format;       // "tiff" or "pdf": what the file must still begin as
+    qint64 tailLength = 0;   // the bytes past the record's length
+    QByteArray tailChecksum; // appendTailChecksum() of them
+    QByteArray linkAfter;    // what the pointer holds once the append has taken effect
+};
+
 // When the open file `fd` was made, in nanoseconds; 0 where the file system does not say.
 qint64 fileBirthTime(int fd);
 
-// Writes the record and flushes it to the disk before returning, so that a run killed while
-// appending leaves it behind. 0 (and *error) when the journal cannot take it.
+// Writes the record and flushes it to the disk before returning; its id, or 0 (and *error) when
+// the journal cannot take it. A run killed before it proves the append leaves its pages in the
+// file, past the old end and linked to nothing (harmless to every reader): the next start cannot
+// tell them from bytes written there since, so it only says so.
 quint64 recordAppend(const AppendRecord& record, QString* error);
-
-// The checksum of the bytes of the open file `fd` from `from` up to `to`; false when they cannot
-// be read.
-bool appendChecksum(int fd, qint64 from, qint64 to, quint64* sum);
-
-// The appended bytes are on the disk, the file `end` bytes long, and the pointer is about to take
-// `newLink`: what the next start needs to prove that the bytes past the old length are still the
-// ones appended (their appendChecksum). Flushed before returning. The next start then cuts the
-// file back to its old length only when it is still the same TIFF, exactly that long, the pointer
-// was never relinked and the checksum matches; an append recorded without this, or a file changed
-// since, is left as it is (a tail no page points at is harmless) and said so on standard error.
-bool recordAppendTail(quint64 id, qint64 end, const QByteArray& newLink, quint64 checksum, QString* error);
+// Flushed to the disk like the record. With it the next start cuts the file back to the record's
+// length, provided it is still the same file, begins as `format` does, holds exactly the tail
+// proved and its pointer was never rewritten.
+bool recordAppendProof(quint64 id, const AppendProof& proof, QString* error);
+// The checksum of `length` bytes of `fd` from `at`, as the journal writes it; empty when they
+// cannot all be read.
+QByteArray appendTailChecksum(int fd, qint64 at, qint64 length);
 // The append was committed or undone: the record no longer applies.
 void forgetAppend(quint64 id);
 

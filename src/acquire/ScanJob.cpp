@@ -1,7 +1,7 @@
 #include "acquire/ScanJob.h"
 
 #include "acquire/AcquiredPages.h"
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 
 namespace tf {
 

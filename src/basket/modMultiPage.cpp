@@ -2,7 +2,7 @@
 
 #include "basket/frmDialogExtension.h"
 #include "basket/modDialogBox.h"
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 #include "basket/PageSinks.h"
 #include "frame/LongCommand.h"
 #include "frame/frmStatus.h"

@@ -1,4 +1,4 @@
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 
 #include "frame/LongCommand.h"
 #include "frame/TaskReplay.h"

@@ -1,5 +1,6 @@
 #include "basket/BasketPrinting.h"
 
+#include "basket/BasketPageSource.h"
 #include "frame/LongCommand.h"
 #include "frame/frmStatus.h"
 #include "frame/globals.h"

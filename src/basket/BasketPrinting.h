@@ -1,6 +1,7 @@
 #pragma once
 // Printing: the image control's printing members over Qt PrintSupport, the printer as a sink of
 // the page pipeline, and the basket's print command.
+#include "basket/basketModel.h"
 #include "pages/PagePipeline.h"
 
 #include <QObject>

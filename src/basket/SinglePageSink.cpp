@@ -1,5 +1,6 @@
 #include "basket/SinglePageSink.h"
 
+#include "basket/BasketPageSource.h"
 #include "basket/frmSaveSinglePage.h"
 #include "basket/modMultiPage.h"
 #include "basket/modSaveBatch.h"

@@ -2,6 +2,7 @@
 // The basket converted into single-page files: a sink of the page pipeline that writes each page
 // as a TIFF or PDF of its own, named by the rule the user chose, and the command that asks for
 // the options and runs it.
+#include "basket/basketModel.h"
 #include "pages/PagePipeline.h"
 #include "frame/modSettings.h"
 

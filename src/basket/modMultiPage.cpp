@@ -1,5 +1,6 @@
 #include "basket/modMultiPage.h"
 
+#include "basket/BasketPageSource.h"
 #include "basket/frmDialogExtension.h"
 #include "basket/modDialogBox.h"
 #include "pages/PagePipeline.h"

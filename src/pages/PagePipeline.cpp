@@ -139,12 +139,6 @@ QString detailOf(const std::exception& e)
 
 } // namespace
 
-BasketPageSource::BasketPageSource(const std::vector<basket::PageRecord>& pages)
-{
-    m_pages.reserve(pages.size());
-    for (const basket::PageRecord& record : pages) m_pages.push_back({record.tag, record.text, record.source});
-}
-
 PagePipeline::PagePipeline(std::unique_ptr<PageSource> source, std::unique_ptr<PageSink> sink,
                            PipelineSettings settings, QObject* parent)
     : QObject(parent), m_source(std::move(source)), m_sink(std::move(sink)), m_settings(std::move(settings))

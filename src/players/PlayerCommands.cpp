@@ -1,5 +1,6 @@
 #include "players/PlayerCommands.h"
 
+#include "basket/BasketPageSource.h"
 #include "frame/LongCommand.h"
 #include "frame/TaskReplay.h"
 #include "frame/frmStatus.h"

@@ -17,6 +17,8 @@ class QWidget;
 
 namespace tf {
 
+class WindowJob;
+
 // The ten print settings are ours to define; each maps to one fixed property of the printer:
 //   1  fit to page: -1 the picture fills the printable area (keeping its shape), 0 it is printed
 //      at PrintSetting7 percent of its own size (its resolution, 96 dpi when it has none)
@@ -123,13 +125,12 @@ signals:
     void printFinished();
 
 private:
-    struct Job;
-    void printEnded();
+    void printEnded(const PipelineResult& result);
 
     const basket::BasketModel& m_pages;
     QPointer<QWidget> m_owner;
     std::unique_ptr<ImagePrinter> m_printer;
-    std::unique_ptr<Job> m_job;
+    std::unique_ptr<WindowJob> m_job;
 };
 
 } // namespace tf

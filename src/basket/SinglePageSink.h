@@ -23,7 +23,7 @@ class QWidget;
 namespace tf {
 
 class TaskReplayer;
-class LongCommand;
+class WindowJob;
 
 // What a run did, page by page.
 struct BatchTally {
@@ -93,13 +93,12 @@ signals:
     void conversionFinished();
 
 private:
-    struct Job;
-    void runEnded();
+    void runEnded(const PipelineResult& result, const BatchTally& tally);
 
     const basket::BasketModel& m_pages;
     TaskReplayer& m_replayer;
     QPointer<QWidget> m_owner;
-    std::unique_ptr<Job> m_job;
+    std::unique_ptr<WindowJob> m_job;
 };
 
 } // namespace tf

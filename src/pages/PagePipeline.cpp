@@ -1,6 +1,5 @@
 #include "pages/PagePipeline.h"
 
-#include "frame/LongCommand.h"
 #include "frame/TaskReplay.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_document.h"
@@ -248,21 +247,6 @@ void PagePipeline::work()
     }
     m_result = r;
     emit finished();
-}
-
-void runForWindow(LongCommand& command, PagePipeline& pipeline, QObject* context, std::function<void()> ended,
-                  std::function<void(int done, int total, const QString& item)> progress)
-{
-    // Delivered to the pipeline itself: nothing of a job that is gone can be reached.
-    QObject::connect(&pipeline, &PagePipeline::progress, &pipeline,
-                     [&command, progress = std::move(progress)](int done, int total, const QString& item) {
-                         command.showProgress(done, total, item);
-                         if (progress) progress(done, total, item);
-                     });
-    QObject::connect(&pipeline, &PagePipeline::finished, context, std::move(ended), Qt::QueuedConnection);
-    PagePipeline* running = &pipeline;
-    command.setCancelHandler([running] { running->cancel(); });
-    command.whenShown([running] { running->start(); });
 }
 
 } // namespace tf

@@ -18,7 +18,6 @@
 namespace tf {
 
 class ImageDocument;
-class LongCommand;
 class TaskReplayer;
 
 // Where the pages come from, in order. Read on the pipeline's worker thread, so a source owns
@@ -133,12 +132,5 @@ private:
     PipelineResult m_result;
     std::thread m_worker;
 };
-
-// Runs a pipeline for the window under its long command: the progress reaches the command's
-// progress window (then `progress`, when given), its Cancel reaches the pipeline, the work starts
-// once that window shows its bar and Cancel, and `ended` runs on `context`'s thread after the
-// pipeline finished. The command must outlive the pipeline.
-void runForWindow(LongCommand& command, PagePipeline& pipeline, QObject* context, std::function<void()> ended,
-                  std::function<void(int done, int total, const QString& item)> progress = {});
 
 } // namespace tf

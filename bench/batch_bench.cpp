@@ -5,7 +5,7 @@
 // run is its own process, so its peak memory can be told apart.
 #include "benchutil.h"
 
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 #include "basket/SinglePageSink.h"
 #include "frame/modSettings.h"
 #include "platform/decode/decoder_client.h"

@@ -2,7 +2,7 @@
 // Scanned and captured pictures as pages of the page pipeline: the scanner and a screen grab as
 // sources, and the places an acquired page is written to as sinks.
 #include "acquire/ScannerProgram.h"
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 
 #include <QImage>
 #include <QString>

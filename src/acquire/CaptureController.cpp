@@ -5,7 +5,9 @@
 #include "acquire/ScreenGrabber.h"
 #include "acquire/fCaptureRectangle.h"
 #include "frame/modGlobalErrorHandling.h"
+#include "frame/globals.h"
 #include "frame/modSettings.h"
+#include "pages/WindowJob.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/ui/msgbox.h"
 
@@ -20,7 +22,11 @@ CaptureController::CaptureController(CaptureHost& host, ScreenGrabber& grabber, 
     connect(&m_timer, &QTimer::timeout, this, &CaptureController::timerCapture_Timer);
 }
 
-CaptureController::~CaptureController() { delete m_picker; }
+CaptureController::~CaptureController()
+{
+    m_job.reset();
+    delete m_picker;
+}
 
 fCaptureRectangle* CaptureController::picker()
 {
@@ -91,16 +97,30 @@ void CaptureController::capturePicture(int16_t kind, const QImage& picked)
     AcquiredPageSink::Hooks hooks;
     hooks.written = [path](int, const QImage&, const QString& written) { *path = written; };
     auto sink = std::make_unique<FreshFileSink>(folder, [name](int) { return name; }, std::move(hooks));
-    auto* pipeline = new PagePipeline(std::make_unique<PicturePageSource>(picture, name), std::move(sink), {}, this);
-    connect(pipeline, &PagePipeline::finished, this, [this, pipeline, picture, path] {
-        const QString error = pipeline->result().failure;
-        pipeline->deleteLater();
-        finish(picture, error.isEmpty() ? *path : QString(), error);
-    }, Qt::QueuedConnection);
-    pipeline->start();
+    auto job = std::make_unique<WindowJob>(gstrCurrentOperation);
+    if (!*job) {
+        // Another long command runs (it was told with a beep): nothing is written.
+        m_host.showMainMaximized();
+        emit captureFinished({});
+        return;
+    }
+    m_job = std::move(job);
+    m_job->start(std::make_unique<PicturePageSource>(picture, name), std::move(sink), {},
+                 [this, picture, path](const PipelineResult& result) {
+                     const QString written = result.failure.isEmpty() ? *path : QString();
+                     tell(picture, written, result.failure);
+                     m_job.reset();
+                     emit captureFinished(written);
+                 });
 }
 
 void CaptureController::finish(const QImage& picture, const QString& path, const QString& error)
+{
+    tell(picture, path, error);
+    emit captureFinished(path);
+}
+
+void CaptureController::tell(const QImage& picture, const QString& path, const QString& error)
 {
     m_host.showMainMaximized();
     if (picture.isNull()) {
@@ -110,7 +130,6 @@ void CaptureController::finish(const QImage& picture, const QString& path, const
     } else {
         m_host.pictureCaptured(picture, path);
     }
-    emit captureFinished(path);
 }
 
 } // namespace tf

@@ -10,12 +10,14 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 
 class QWidget;
 
 namespace tf {
 
 class ScreenGrabber;
+class WindowJob;
 class fCaptureRectangle;
 
 // What capture needs of the main window.
@@ -64,13 +66,16 @@ private:
     void timerCapture_Timer();
     void startDelayed(int16_t mode, bool region);
     void showRegion(const QImage& screen);
+    // The end of a capture: the window back, and the page added or why not.
     void finish(const QImage& picture, const QString& path, const QString& error);
+    void tell(const QImage& picture, const QString& path, const QString& error);
 
     CaptureHost& m_host;
     ScreenGrabber& m_grabber;
     QTimer m_timer;
     bool m_regionPending = false;
     QPointer<fCaptureRectangle> m_picker;
+    std::unique_ptr<WindowJob> m_job; // the picture being written
 };
 
 } // namespace tf

@@ -1,7 +1,7 @@
 #pragma once
 // The multipage documents as sinks of the page pipeline: a new TIFF or PDF, and pages added to an
 // existing one.
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 
 #include <QString>
 #include <memory>

@@ -1,15 +1,15 @@
 #include "basket/SinglePageSink.h"
 
+#include "basket/BasketPageSource.h"
 #include "basket/frmSaveSinglePage.h"
 #include "basket/modMultiPage.h"
 #include "basket/modSaveBatch.h"
-#include "frame/LongCommand.h"
 #include "frame/TaskReplay.h"
-#include "frame/frmStatus.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "metadata/ExifIptc.h"
 #include "metadata/metadataTemplates.h"
+#include "pages/WindowJob.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/sys/filenames.h"
@@ -21,7 +21,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 
 #include <cerrno>
 #include <cstring>
@@ -265,12 +264,6 @@ QString batchOutcomeText(const PipelineResult& r, const BatchTally& t)
 
 // ---- the command
 
-struct SinglePageCommands::Job {
-    std::unique_ptr<LongCommand> command;
-    SinglePageSink* sink = nullptr; // owned by the pipeline
-    std::unique_ptr<PagePipeline> pipeline;
-};
-
 SinglePageCommands::SinglePageCommands(const basket::BasketModel& pages, TaskReplayer& replayer, QWidget* owner,
                                        QObject* parent)
     : QObject(parent), m_pages(pages), m_replayer(replayer), m_owner(owner)
@@ -287,37 +280,30 @@ void SinglePageCommands::subSaveAsSinglePage()
         if (!frmSaveSinglePage::ask(m_owner)) return;
         typBatchSaveOptions& o = gudtSettings.BatchSave;
         o.Accepted = 0;
-        auto job = std::make_unique<Job>();
-        job->command = std::make_unique<LongCommand>(QStringLiteral("Saving a new Single file"));
-        if (!*job->command) return;
-        job->command->showStatus(m_owner, true);
+        auto job = std::make_unique<WindowJob>(QStringLiteral("Saving a new Single file"));
+        if (!*job) return;
+        job->showStatus(m_owner);
         PipelineSettings settings;
         settings.colorFormat = o.ColorFormat;
         settings.tiffCompression = o.TiffCompression;
         if (o.ProcessTaskList == 1 && m_replayer.hasTasks()) settings.tasks = m_replayer.frozen();
         auto sink = std::make_unique<SinglePageSink>(o);
-        job->sink = sink.get();
-        job->pipeline = std::make_unique<PagePipeline>(std::make_unique<BasketPageSource>(m_pages.pages()),
-                                                       std::move(sink), std::move(settings));
-        Job& running = *job;
+        // Owned by the pipeline, which lasts until the job is let go of.
+        const SinglePageSink* tally = sink.get();
         m_job = std::move(job);
-        runForWindow(*running.command, *running.pipeline, this, [this] { runEnded(); });
+        m_job->start(std::make_unique<BasketPageSource>(m_pages.pages()), std::move(sink), std::move(settings),
+                     [this, tally](const PipelineResult& r) { runEnded(r, tally->tally()); });
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("SinglePageCommands.subSaveAsSinglePage"));
     }
 }
 
-void SinglePageCommands::runEnded()
+void SinglePageCommands::runEnded(const PipelineResult& r, const BatchTally& t)
 {
-    std::unique_ptr<Job> job = std::move(m_job);
-    if (!job) return;
-    if (frmStatus* status = job->command->status()) status->hide();
-    const PipelineResult& r = job->pipeline->result();
-    const BatchTally& t = job->sink->tally();
     const bool clean = r.failure.isEmpty() && r.leftOut.isEmpty() && t.failed.isEmpty() && t.skippedExisting.isEmpty() &&
                        t.skippedSource.isEmpty();
     MsgBox(batchOutcomeText(r, t), clean ? vbInformation : vbExclamation);
-    job.reset();
+    m_job.reset();
     emit conversionFinished();
 }
 

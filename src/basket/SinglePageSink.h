@@ -2,7 +2,8 @@
 // The basket converted into single-page files: a sink of the page pipeline that writes each page
 // as a TIFF or PDF of its own, named by the rule the user chose, and the command that asks for
 // the options and runs it.
-#include "basket/PagePipeline.h"
+#include "basket/basketModel.h"
+#include "pages/PagePipeline.h"
 #include "frame/modSettings.h"
 
 #include <QDateTime>
@@ -22,7 +23,7 @@ class QWidget;
 namespace tf {
 
 class TaskReplayer;
-class LongCommand;
+class WindowJob;
 
 // What a run did, page by page.
 struct BatchTally {
@@ -92,13 +93,12 @@ signals:
     void conversionFinished();
 
 private:
-    struct Job;
-    void runEnded();
+    void runEnded(const PipelineResult& result, const BatchTally& tally);
 
     const basket::BasketModel& m_pages;
     TaskReplayer& m_replayer;
     QPointer<QWidget> m_owner;
-    std::unique_ptr<Job> m_job;
+    std::unique_ptr<WindowJob> m_job;
 };
 
 } // namespace tf

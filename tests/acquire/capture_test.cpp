@@ -3,6 +3,7 @@
 #include "acquire/acquireNames.h"
 #include "acquire/fCaptureRectangle.h"
 #include "acquire/frmCapture.h"
+#include "frame/LongCommand.h"
 #include "frame/modSettings.h"
 #include "platform/ui/msgbox.h"
 #include "support/testenv.h"
@@ -83,6 +84,28 @@ TEST_F(Capture, ForegroundGrabsAtOnceAndAddsTheWrittenFile)
     EXPECT_EQ(host.path, path);
     EXPECT_TRUE(QFileInfo(path).fileName().contains(QRegularExpression("^Captured\\d{1,4}\\.tif$"))) << path.toStdString();
     EXPECT_EQ(test::loadPage(path).convertToFormat(QImage::Format_RGB32), grabber.picture);
+}
+
+TEST_F(Capture, WritingThePictureIsALongCommandOfItsOwn)
+{
+    ScriptedMessageBoxes boxes;
+    {
+        // Another command is running: the capture writes nothing, and says nothing beyond its beep.
+        LongCommand running(QStringLiteral("Saving a MultiPage file"));
+        capture.subCapture(1);
+        EXPECT_TRUE(finish().isEmpty());
+        EXPECT_EQ(host.calls, QStringList({"showMainMaximized"}));
+        EXPECT_TRUE(files().isEmpty());
+    }
+    EXPECT_TRUE(boxes.shown().empty());
+    // While the picture is written, the window's other commands wait; once it is added they may run.
+    bool freeAtTheEnd = false;
+    QObject::connect(&capture, &CaptureController::captureFinished, &capture,
+                     [&] { freeAtTheEnd = !isLongCommandRunning(); });
+    capture.subCapture(1);
+    EXPECT_TRUE(isLongCommandRunning());
+    EXPECT_FALSE(finish().isEmpty());
+    EXPECT_TRUE(freeAtTheEnd);
 }
 
 TEST_F(Capture, DelayedModesGrabOnceWhenTheTimerFires)

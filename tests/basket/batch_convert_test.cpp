@@ -1,5 +1,6 @@
 // The single-page conversion: the names the rule gives, what it refuses to write over, and the
 // files it writes as tiffinfo, pdfinfo and exiv2 read them.
+#include "basket/BasketPageSource.h"
 #include "basket/SinglePageSink.h"
 #include "basket/modSaveBatch.h"
 #include "metadata/ExifIptc.h"

@@ -138,10 +138,12 @@ protected:
     void cancelAfter(int pages)
     {
         onceShown<frmStatus>(&owner, [pages](frmStatus* status) {
-            if (pages == 0) return status->cmdCancel->click();
-            QObject::connect(status->pbQueue, &QProgressBar::valueChanged, status, [status, pages](int v) {
-                if (v == pages) status->cmdCancel->click();
-            });
+            auto* cmdCancel = status->findChild<QPushButton*>("cmdCancel");
+            if (pages == 0) return cmdCancel->click();
+            QObject::connect(status->findChild<QProgressBar*>("pbQueue"), &QProgressBar::valueChanged, status,
+                             [cmdCancel, pages](int v) {
+                                 if (v == pages) cmdCancel->click();
+                             });
         });
     }
 

@@ -1,7 +1,7 @@
 // The page pipeline on its own, with a sink that records what reaches it: order, the end a Cancel
 // or a failure makes, the settings each page arrives with, and that the work runs off the calling
 // thread with its signals arriving on it.
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 #include "frame/TaskReplay.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"

@@ -1,4 +1,5 @@
 // Shows built by the page pipeline and run as the programs they are.
+#include "basket/BasketPageSource.h"
 #include "players/PlayerBuild.h"
 #include "players/kit/PlayerPackage.h"
 

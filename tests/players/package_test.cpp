@@ -1,5 +1,6 @@
 #include "players/kit/PlayerPackage.h"
 
+#include "basket/BasketPageSource.h"
 #include "players/PlayerBuild.h"
 #include "support/testenv.h"
 

@@ -1,6 +1,5 @@
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 
-#include "frame/LongCommand.h"
 #include "frame/TaskReplay.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_document.h"
@@ -139,12 +138,6 @@ QString detailOf(const std::exception& e)
 
 } // namespace
 
-BasketPageSource::BasketPageSource(const std::vector<basket::PageRecord>& pages)
-{
-    m_pages.reserve(pages.size());
-    for (const basket::PageRecord& record : pages) m_pages.push_back({record.tag, record.text, record.source});
-}
-
 PagePipeline::PagePipeline(std::unique_ptr<PageSource> source, std::unique_ptr<PageSink> sink,
                            PipelineSettings settings, QObject* parent)
     : QObject(parent), m_source(std::move(source)), m_sink(std::move(sink)), m_settings(std::move(settings))
@@ -254,21 +247,6 @@ void PagePipeline::work()
     }
     m_result = r;
     emit finished();
-}
-
-void runForWindow(LongCommand& command, PagePipeline& pipeline, QObject* context, std::function<void()> ended,
-                  std::function<void(int done, int total, const QString& item)> progress)
-{
-    // Delivered to the pipeline itself: nothing of a job that is gone can be reached.
-    QObject::connect(&pipeline, &PagePipeline::progress, &pipeline,
-                     [&command, progress = std::move(progress)](int done, int total, const QString& item) {
-                         command.showProgress(done, total, item);
-                         if (progress) progress(done, total, item);
-                     });
-    QObject::connect(&pipeline, &PagePipeline::finished, context, std::move(ended), Qt::QueuedConnection);
-    PagePipeline* running = &pipeline;
-    command.setCancelHandler([running] { running->cancel(); });
-    command.whenShown([running] { running->start(); });
 }
 
 } // namespace tf

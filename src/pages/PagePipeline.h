@@ -3,8 +3,6 @@
 // pool reads a few of them ahead, the task list edits each, and a sink takes them in source order.
 // Saving, appending and every later output (single files, printing, player packages) are sinks;
 // the basket, a scanner or a screen grab are sources.
-#include "basket/basketModel.h"
-
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -20,7 +18,6 @@
 namespace tf {
 
 class ImageDocument;
-class LongCommand;
 class TaskReplayer;
 
 // Where the pages come from, in order. Read on the pipeline's worker thread, so a source owns
@@ -44,17 +41,6 @@ public:
     virtual bool next(Page& /*page*/) { return false; }
     // From any thread, while the pipeline runs: a next() that waits on a device stops waiting.
     virtual void cancel() noexcept {}
-};
-
-// The basket's pages as they were when the command started.
-class BasketPageSource final : public PageSource {
-public:
-    explicit BasketPageSource(const std::vector<basket::PageRecord>& pages);
-    int count() const override { return static_cast<int>(m_pages.size()); }
-    Page page(int index) const override { return m_pages[static_cast<size_t>(index)]; }
-
-private:
-    std::vector<Page> m_pages;
 };
 
 // Where the pages go. Every call comes from the pipeline's worker, in page order, with the one
@@ -146,12 +132,5 @@ private:
     PipelineResult m_result;
     std::thread m_worker;
 };
-
-// Runs a pipeline for the window under its long command: the progress reaches the command's
-// progress window (then `progress`, when given), its Cancel reaches the pipeline, the work starts
-// once that window shows its bar and Cancel, and `ended` runs on `context`'s thread after the
-// pipeline finished. The command must outlive the pipeline.
-void runForWindow(LongCommand& command, PagePipeline& pipeline, QObject* context, std::function<void()> ended,
-                  std::function<void(int done, int total, const QString& item)> progress = {});
 
 } // namespace tf

@@ -142,6 +142,13 @@ void WindowsAway::finish()
     m_limit.stop();
     if (m_filtering) QCoreApplication::instance()->removeNativeEventFilter(this);
     m_filtering = false;
+    // The frames' news is of no more use.
+    if (xcb_connection_t* c = x11Connection()) {
+        const uint32_t none = 0;
+        for (const Noted& n : m_noted)
+            if (n.frame != n.client)
+                xcb_discard_reply(c, xcb_change_window_attributes_checked(c, n.frame, XCB_CW_EVENT_MASK, &none).sequence);
+    }
     // The server keeps no copy of what a window it uncovers showed: our windows that were under
     // the ones taken away are drawn again now, so that the grab, asked for after this on the same
     // connection, finds them whole.

@@ -37,7 +37,6 @@
 #include <string>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -273,6 +272,7 @@ private:
                     wrong += c != root;
             }
         if (root == kMain) fail("the main window covers the corner");
+        if (!m_main.isVisible() || !m_main.isMaximized()) fail("the main window is not back maximised");
         if (wrong) {
             std::printf("%d pixels hold a window of ours that should not be there\n", wrong);
             fail("a window of ours is in the capture");

@@ -3,6 +3,7 @@
 #include "acquire/AcquiredPages.h"
 
 #include "acquire/ScreenGrabber.h"
+#include "acquire/WindowsAway.h"
 #include "acquire/fCaptureRectangle.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/globals.h"
@@ -40,34 +41,46 @@ fCaptureRectangle* CaptureController::picker()
     return m_picker;
 }
 
-void CaptureController::startDelayed(int16_t mode, bool region)
+void CaptureController::start(int16_t mode, bool region, QWidget* leaving)
 {
+    delete m_away;
+    // Noted while still shown: which of them the mode takes away is seen once it has.
+    m_away = new WindowsAway(WindowsAway::shownWindows(), this);
+    if (leaving) leaving->hide();
     if (mode == 0) m_host.clearDesktop();
     if (mode == 2) m_host.hideMain();
     m_regionPending = region;
-    m_timer.start(mode == 1 ? kSettleMs : kDelayMs);
-}
-
-void CaptureController::subCapture(int16_t mode)
-{
-    if (mode == 1) {
-        capturePicture(kindScreen);
-        return;
-    }
-    startDelayed(mode == 2 ? 2 : 0, false);
-}
-
-void CaptureController::selectRegion(int16_t mode)
-{
-    startDelayed(mode == 1 || mode == 2 ? mode : 0, true);
-}
-
-void CaptureController::timerCapture_Timer()
-{
-    if (m_regionPending)
-        showRegion(m_grabber.grabScreen());
+    m_kind = mode == 1 ? kindScreen : kindDesktop;
+    if (mode == 1)
+        grabWhenAway();
     else
-        capturePicture(kindDesktop);
+        m_timer.start(kDelayMs);
+}
+
+void CaptureController::subCapture(int16_t mode, QWidget* leaving)
+{
+    start(mode == 1 || mode == 2 ? mode : 0, false, leaving);
+}
+
+void CaptureController::selectRegion(int16_t mode, QWidget* leaving)
+{
+    start(mode == 1 || mode == 2 ? mode : 0, true, leaving);
+}
+
+void CaptureController::timerCapture_Timer() { grabWhenAway(); }
+
+void CaptureController::grabWhenAway()
+{
+    WindowsAway* away = m_away;
+    m_away = nullptr;
+    if (!away) away = new WindowsAway({}, this);
+    // Hiding only asks for a window to go; the screen is read once the display says it has gone.
+    away->whenAway([this, region = m_regionPending, kind = m_kind] {
+        if (region)
+            showRegion(m_grabber.grabScreen());
+        else
+            capturePicture(kind);
+    });
 }
 
 void CaptureController::showRegion(const QImage& screen)

@@ -364,6 +364,7 @@ struct DecoderPool::Impl {
     std::vector<const DecodeBatch::State*> running; // per process, under mutex: whose request it decodes
     std::vector<std::thread> threads;
     int free = 0; // under mutex: threads that take the next job without waiting for a decode to end
+    int64_t taken = 0; // under mutex
 
     // Under mutex, after a job was queued: a decoder more for each job no free thread will take,
     // up to the pool's size. A program that never needs a decoder (a PDF of JPEG files) starts none.
@@ -420,6 +421,7 @@ struct DecoderPool::Impl {
                 if (!isCurrent(job)) continue;
                 running[index] = job.batch.get();
                 --free;
+                ++taken;
             }
             DecodeResult result = process.decode(job.request);
             {
@@ -496,6 +498,12 @@ int DecoderPool::decoderCount() const
 {
     std::lock_guard lock(m_impl->mutex);
     return int(m_impl->processes.size());
+}
+
+int64_t DecoderPool::requestsTaken() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->taken;
 }
 
 int DecoderPool::decodersStarted() const

@@ -155,6 +155,8 @@ public:
     int decoderCount() const;
     // Decoder processes started in all, those started again after a failure included.
     int decodersStarted() const;
+    // Requests handed to a decoder so far, whatever became of them.
+    int64_t requestsTaken() const;
     // Decoders working on a request at this moment.
     int busy() const;
     // As given, with the pool's size and memory limit worked out.

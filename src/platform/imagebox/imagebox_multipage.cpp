@@ -494,7 +494,8 @@ bool ImageDocument::AddTiffPageFromGroup4File(const QString& path)
         st.tiff->setBigTiff(st.bigTiff);
     }
     QString error;
-    if (!st.tiff->addCodedPage(page, softwareOf(st.exif), &error)) {
+    // Metadata set belongs to the current image, which this page is not.
+    if (!st.tiff->addCodedPage(page, QString(), &error)) {
         ResetMultipage();
         raise(imagebox_error::kFileAccess, error);
     }

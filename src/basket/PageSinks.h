@@ -16,6 +16,9 @@ class NewTiffSink final : public PageSink {
 public:
     explicit NewTiffSink(QString target);
     void open(ImageDocument& doc, const PageSource& pages) override;
+    // A Group 4 page of a TIFF goes into a Group 4 document as it is.
+    bool takesAsItIs(const QString& path) const override;
+    bool addFile(ImageDocument& doc, const QString& path) override;
     void addPage(ImageDocument& doc) override;
     void commit(ImageDocument& doc) override;
     void rollback(ImageDocument& doc) noexcept override;
@@ -24,9 +27,11 @@ public:
 private:
     QString m_target;
     bool m_replacing;
+    bool m_group4 = false;
 };
 
-// A new PDF, streamed beside the target; a JPEG file goes in as it is.
+// A new PDF, streamed beside the target; a JPEG file, and the Group 4 page of a TIFF, go in as
+// they are.
 class NewPdfSink final : public PageSink {
 public:
     explicit NewPdfSink(QString target);
@@ -41,6 +46,7 @@ public:
 private:
     QString m_target;
     bool m_replacing;
+    bool m_group4 = false;
 };
 
 // Where appended pages go: before the first page or after the last.
@@ -53,6 +59,9 @@ public:
     TiffAppendSink(QString document, QString target, AppendAt at, QString software);
     ~TiffAppendSink() override;
     void open(ImageDocument& doc, const PageSource& pages) override;
+    // A Group 4 page of a TIFF goes into a Group 4 append as it is.
+    bool takesAsItIs(const QString& path) const override;
+    bool addFile(ImageDocument& doc, const QString& path) override;
     void addPage(ImageDocument& doc) override;
     void commit(ImageDocument& doc) override;
     void rollback(ImageDocument& doc) noexcept override;
@@ -64,6 +73,7 @@ private:
     AppendAt m_at;
     QString m_software;
     std::unique_ptr<TiffAppendSession> m_session;
+    bool m_group4 = false;
 };
 
 // Pages appended to an existing PDF: gathered, then the document is read once and written once,

@@ -159,6 +159,34 @@ TEST(DecoderPool, EveryRequestOfABatchIsAnsweredOnceWhateverBecomesOfOthers)
     EXPECT_EQ(batch.pending(), 0);
 }
 
+TEST(DecoderPool, DecodersStartAsWorkComesGrowToThePoolsSizeAndStay)
+{
+    DecoderPool pool(stubSettings(2000ms, 3));
+    EXPECT_EQ(pool.processCount(), 3);
+    EXPECT_EQ(pool.decoderCount(), 0) << "a pool nobody asked anything of starts no decoder";
+    EXPECT_EQ(pool.decodersStarted(), 0);
+
+    // One request after another needs one decoder, and it serves them all.
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(pool.decode(request(stub::Sleep, 1)).status, DecodeStatus::Done);
+    EXPECT_EQ(pool.decoderCount(), 1);
+    EXPECT_EQ(pool.decodersStarted(), 1);
+
+    // Many at once: the pool grows to its size and no further.
+    DecodeBatch batch(pool);
+    for (int i = 0; i < 9; ++i) batch.submit(request(stub::Sleep, 60));
+    int answered = 0;
+    while (auto f = batch.next(5s)) answered += f->result.status == DecodeStatus::Done;
+    EXPECT_EQ(answered, 9);
+    EXPECT_EQ(pool.decoderCount(), 3);
+    EXPECT_EQ(pool.decodersStarted(), 3) << "every decoder stayed warm for the next request";
+
+    // A decoder that dies is started again; the others are not touched.
+    EXPECT_EQ(pool.decode(request(stub::Crash)).status, DecodeStatus::Crashed);
+    EXPECT_EQ(pool.decode(request(stub::Sleep, 1)).status, DecodeStatus::Done);
+    EXPECT_EQ(pool.decoderCount(), 3);
+    EXPECT_EQ(pool.decodersStarted(), 4);
+}
+
 TEST(DecoderPool, AnswersCanBeTakenInTheOrderOfTheRequests)
 {
     DecoderPool pool(stubSettings(2000ms, 4));

@@ -211,15 +211,17 @@ bool stubDecodersBecome(int count)
     return false;
 }
 
-TEST(DecoderPool, DecodersStartBeforeTheFirstRequestAndAgainRightAfterAFailure)
+TEST(DecoderPool, NoDecoderRunsBeforeTheFirstRequestAndAFailedOneIsReplacedAtOnce)
 {
     DecoderSettings settings;
     settings.program = QStringLiteral(TF_STUB_DECODER);
     settings.processes = 3;
     DecoderPool pool(settings);
-    EXPECT_TRUE(stubDecodersBecome(3));
+    EXPECT_TRUE(stubDecodersBecome(0));
+    EXPECT_EQ(pool.decode({.kind = tf::test::stub::Sleep, .path = {}, .width = 1}).status, DecodeStatus::Done);
+    EXPECT_TRUE(stubDecodersBecome(1)) << "the decoder that answered stays for the next request";
     EXPECT_EQ(pool.decode({.kind = tf::test::stub::Crash, .path = {}}).status, DecodeStatus::Crashed);
-    EXPECT_TRUE(stubDecodersBecome(3)) << "the crashed decoder was not replaced ahead of the next request";
+    EXPECT_TRUE(stubDecodersBecome(1)) << "the crashed decoder was not replaced ahead of the next request";
 }
 
 } // namespace

@@ -99,6 +99,7 @@ struct DecoderProcess::State {
     pid_t pid = 0;
     int exitStatus = 0; // waitpid's status of the decoder last reaped
     bool closed = false;
+    int starts = 0; // decoders started, restarts included
     // abort() killed the running decoder. SIGKILL takes effect some time after kill() returns, so
     // until it is reaped its socket may still look idle and take the next request, which would then
     // fail as a crash; decode() reaps it before writing anything.
@@ -116,6 +117,12 @@ pid_t DecoderProcess::pid() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->pid;
+}
+
+int DecoderProcess::starts() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->starts;
 }
 
 void DecoderProcess::abort()
@@ -177,6 +184,7 @@ bool DecoderProcess::start(QString& why)
         if (rc == 0) {
             m_state->pid = pid;
             m_state->killed = false;
+            ++m_state->starts;
         }
     }
     posix_spawn_file_actions_destroy(&actions);
@@ -345,20 +353,39 @@ std::optional<DecodeBatch::Finished> waitNext(DecodeBatch::State& s, std::option
 
 struct DecoderPool::Impl {
     DecoderSettings settings;
-    std::mutex mutex;
+    mutable std::mutex mutex;
     std::condition_variable wake;
     std::deque<Job> urgent;
     std::deque<Job> queue;
     bool stopping = false;
+    // Grown under mutex as work comes, never shrunk: a decoder once started stays for the next
+    // request, so the pool stays warm.
     std::vector<std::unique_ptr<DecoderProcess>> processes;
     std::vector<const DecodeBatch::State*> running; // per process, under mutex: whose request it decodes
     std::vector<std::thread> threads;
+    int free = 0; // under mutex: threads that take the next job without waiting for a decode to end
+    int64_t taken = 0; // under mutex
+
+    // Under mutex, after a job was queued: a decoder more for each job no free thread will take,
+    // up to the pool's size. A program that never needs a decoder (a PDF of JPEG files) starts none.
+    void growForWork()
+    {
+        const size_t waiting = urgent.size() + queue.size();
+        while (!stopping && waiting > size_t(free) && processes.size() < size_t(settings.processes)) {
+            processes.push_back(std::make_unique<DecoderProcess>(settings));
+            running.push_back(nullptr);
+            ++free;
+            const size_t index = processes.size() - 1;
+            threads.emplace_back([this, process = processes.back().get(), index] { run(*process, index); });
+        }
+    }
 
     void enqueue(Job job, bool first)
     {
         {
             std::lock_guard lock(mutex);
             (first ? urgent : queue).push_back(std::move(job));
+            growForWork();
         }
         wake.notify_one();
     }
@@ -374,11 +401,11 @@ struct DecoderPool::Impl {
             if (running[i] == batch) processes[i]->abort();
     }
 
-    void run(size_t index)
+    void run(DecoderProcess& process, size_t index)
     {
-        DecoderProcess& process = *processes[index];
         for (;;) {
-            // Ahead of the request: at the pool's start, and again at once after a failure.
+            // Started for a job that waits, and started again at once after a failure: the next
+            // request finds its decoder running.
             process.prepare();
             Job job;
             {
@@ -393,11 +420,14 @@ struct DecoderPool::Impl {
                 // so no cancel kills this decoder for it.
                 if (!isCurrent(job)) continue;
                 running[index] = job.batch.get();
+                --free;
+                ++taken;
             }
             DecodeResult result = process.decode(job.request);
             {
                 std::lock_guard lock(mutex);
                 running[index] = nullptr;
+                ++free;
             }
             if (isCurrent(job)) deliver(job, std::move(result));
         }
@@ -409,16 +439,12 @@ DecoderPool::DecoderPool(DecoderSettings settings) : m_impl(std::make_unique<Imp
     if (settings.processes <= 0) settings.processes = coreCount();
     const int processes = settings.processes;
     m_impl->settings = withMachineLimits(std::move(settings), processes);
-    for (int i = 0; i < m_impl->settings.processes; ++i)
-        m_impl->processes.push_back(std::make_unique<DecoderProcess>(m_impl->settings));
-    m_impl->running.assign(m_impl->processes.size(), nullptr);
-    for (size_t i = 0; i < m_impl->processes.size(); ++i)
-        m_impl->threads.emplace_back([impl = m_impl.get(), i] { impl->run(i); });
 }
 
 DecoderPool::~DecoderPool()
 {
     std::deque<Job> dropped;
+    std::vector<std::thread> threads;
     {
         std::lock_guard lock(m_impl->mutex);
         m_impl->stopping = true;
@@ -426,12 +452,14 @@ DecoderPool::~DecoderPool()
         dropped.insert(dropped.end(), m_impl->queue.begin(), m_impl->queue.end());
         m_impl->urgent.clear();
         m_impl->queue.clear();
+        threads = std::move(m_impl->threads);
     }
     m_impl->wake.notify_all();
     // Whoever still waits for one of these gets its answer.
     for (const Job& job : dropped) deliver(job, failed(DecodeStatus::Cancelled));
+    // No thread is added once stopping is set, so these are all of them.
     for (auto& process : m_impl->processes) process->close();
-    for (std::thread& t : m_impl->threads) t.join();
+    for (std::thread& t : threads) t.join();
 }
 
 namespace {
@@ -465,6 +493,26 @@ bool DecoderPool::configureShared(const DecoderSettings& settings)
 }
 
 int DecoderPool::processCount() const { return m_impl->settings.processes; }
+
+int DecoderPool::decoderCount() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return int(m_impl->processes.size());
+}
+
+int64_t DecoderPool::requestsTaken() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->taken;
+}
+
+int DecoderPool::decodersStarted() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    int started = 0;
+    for (const auto& process : m_impl->processes) started += process->starts();
+    return started;
+}
 
 int DecoderPool::busy() const
 {

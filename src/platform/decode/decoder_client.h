@@ -70,6 +70,8 @@ public:
     bool prepare();
     // The running decoder's process id, 0 when none runs.
     pid_t pid() const;
+    // Decoders this one has started, restarts included. Thread-safe.
+    int starts() const;
 
 private:
     bool start(QString& why);
@@ -125,9 +127,11 @@ private:
     std::shared_ptr<State> m_state;
 };
 
-// One decoder per core, each driven by a thread of the pool. The decoders start with the pool,
-// before its first request, and a decoder that failed is started again as soon as it is reaped,
-// so no request waits for a decoder to start.
+// Up to one decoder per core, each driven by a thread of the pool. None starts with the pool: a
+// decoder starts when a request finds no free one, so a program whose work passes without decoding
+// starts none, and the pool grows to its size as work comes. A decoder once started stays for
+// later requests, and one that failed is started again as soon as it is reaped, so after the first
+// requests none waits for a decoder to start.
 class DecoderPool {
 public:
     explicit DecoderPool(DecoderSettings settings = {});
@@ -145,7 +149,14 @@ public:
 
     // One picture, waiting for it; it goes ahead of every queued batch request.
     DecodeResult decode(const DecodeRequest& request);
+    // The most decoders the pool runs at once (its size).
     int processCount() const;
+    // Decoders the pool has started so far and keeps; grows up to processCount().
+    int decoderCount() const;
+    // Decoder processes started in all, those started again after a failure included.
+    int decodersStarted() const;
+    // Requests handed to a decoder so far, whatever became of them.
+    int64_t requestsTaken() const;
     // Decoders working on a request at this moment.
     int busy() const;
     // As given, with the pool's size and memory limit worked out.

@@ -164,6 +164,15 @@ public:
     // for a grey JPEG). False, with nothing added and the control unchanged, when the file does
     // not qualify: the caller then loads it and adds it the usual way.
     bool AddPdfPageFromJpegFile(const QString& path);
+    // The same for a TIFF whose first page is one Group 4 strip of black and white (see
+    // readGroup4Strip): its strip becomes the next page as it is when the page would be written
+    // in Group 4 anyway (TIFF: Group 4 compression; PDF: a black-and-white or the native colour
+    // format). Decoding and coding it again would give the same page.
+    bool AddTiffPageFromGroup4File(const QString& path);
+    bool AddPdfPageFromGroup4File(const QString& path);
+    // Whether the settings now write a one-bit page as Group 4 (TIFF or PDF).
+    bool WritesGroup4Tiff() const;
+    bool WritesGroup4Pdf() const;
 
     // ---- metadata written with pages (imagebox_multipage.cpp)
     // Values belong to the current image and go when it is replaced. Only "Software" is written

@@ -874,6 +874,7 @@ struct PdfUpdateSession::Impl {
     QByteArray pageRefs;
     int pages = 0;
     quint64 recordId = 0;
+    AppendTailChecksum tailSum; // of the bytes past the old end
     bool finished = false;
 
     QString cannot() const { return QStringLiteral("Cannot add pages to ") + document; }
@@ -886,8 +887,22 @@ struct PdfUpdateSession::Impl {
             if (error && !copy) *error = withReason(cannot(), errno ? errno : EIO);
             return false;
         }
+        if (recordId) tailSum.add(bytes.constData(), bytes.size());
         end += bytes.size();
         return true;
+    }
+
+    // Written down as the tail grows, so that a run killed between two pages is undone too: the
+    // next start cuts the file back while it holds exactly a tail proved. Only the proof before
+    // the last line waits for the disk; a lost earlier one only leaves the pages where they are.
+    bool prove(bool durable, QString* error)
+    {
+        if (!recordId) return true;
+        AppendProof proof;
+        proof.format = "pdf";
+        proof.tailLength = end - base.length;
+        proof.tailChecksum = tailSum.value();
+        return recordAppendProof(recordId, proof, error, durable);
     }
 
     int nextNumber() const { return base.nextObject + static_cast<int>(objects.size()); }
@@ -1017,7 +1032,7 @@ std::unique_ptr<PdfUpdateSession> PdfUpdateSession::start(const QString& documen
         }
     }
     // Readers find a cross-reference section's first line at the start of a line.
-    if (!d.base.endsInLine && !d.put(QByteArrayLiteral("\n"), error)) {
+    if (!d.base.endsInLine && (!d.put(QByteArrayLiteral("\n"), error) || !d.prove(false, error))) {
         session->rollback();
         if (error && error->isEmpty()) *error = session->m->cannot();
         return nullptr;
@@ -1045,6 +1060,7 @@ bool PdfUpdateSession::addPage(const PdfPageImage& image, QString* error)
     d.objects.emplace_back(first + 2, at + o.pageAt);
     d.pageRefs += QByteArray::number(first + 2) + " 0 R ";
     ++d.pages;
+    if (!d.prove(false, error)) return false;
     // The disk starts on the page now, so that the sync before the last line has little to wait for.
     if (d.fd >= 0) ::sync_file_range(d.fd, at, d.end - at, SYNC_FILE_RANGE_WRITE);
     return true;
@@ -1082,12 +1098,7 @@ bool PdfUpdateSession::commit(QString* error)
     if (::fdatasync(d.fd) != 0) return fail(withReason(d.cannot(), errno));
     // Written down before the last line, so that a run killed after it can be undone by the next
     // start only while the file still holds exactly these bytes.
-    AppendProof proof;
-    proof.format = "pdf";
-    proof.tailLength = d.end - d.base.length;
-    proof.tailChecksum = appendTailChecksum(d.fd, d.base.length, proof.tailLength);
-    if (proof.tailChecksum.isEmpty()) return fail(withReason(QStringLiteral("Cannot read ") + d.document, errno ? errno : EIO));
-    if (!recordAppendProof(d.recordId, proof, &why)) return fail(why);
+    if (!d.prove(true, &why)) return fail(why);
     if (g_updateHook) g_updateHook(Step::BeforeCommit);
     if (!d.put(last, &why) || ::fdatasync(d.fd) != 0) return fail(why.isEmpty() ? withReason(d.cannot(), errno) : why);
     if (g_updateHook) g_updateHook(Step::AfterCommit);

@@ -30,6 +30,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -362,6 +363,8 @@ int runPdf(int pages, QList<int> documentSizes, int runs, const QDir& root, cons
         const QString made = root.filePath(QStringLiteral("added.pdf"));
         qint64 bestOurs = -1, bestPeer = -1;
         for (int run = 0; run < runs; ++run) {
+            // Each side starts with nothing of the other's still going to the disk.
+            ::sync();
             const qint64 ours = runTool(self, QStringList{QStringLiteral("--child"), document} + added);
             if (ours < 0 || pdfPages(document) != documentPages + pages) {
                 std::fprintf(stderr, "our append failed or qpdf counts other pages\n");
@@ -391,6 +394,7 @@ int runPdf(int pages, QList<int> documentSizes, int runs, const QDir& root, cons
             // Back to the document as it was: the update only ever added bytes after its end.
             if (!QFile::resize(document, length)) return 1;
             if (!img2pdf.isEmpty() && !qpdf.isEmpty()) {
+                ::sync();
                 const qint64 a = runTool(img2pdf, QStringList(added) << QStringLiteral("-o") << made);
                 const qint64 b = a < 0 ? -1
                                        : runTool(qpdf, {QStringLiteral("--empty"), QStringLiteral("--pages"), document,

@@ -850,7 +850,11 @@ bool readUpdateBase(const QString& path, UpdateBase* base)
         for (const char* key : {"/Root", "/Info", "/ID"})
             if (trailer.hasKey(key))
                 base->trailerKeys += QByteArray(key) + ' ' + QByteArray::fromStdString(trailer.getKey(key).unparse()) + ' ';
-        const long long objects = qMax<long long>(size.getIntValue(), static_cast<long long>(pdf.getObjectCount()) + 1);
+        // The highest number in use, from the cross-reference as read (getObjectCount would
+        // visit every object of the document).
+        const std::map<QPDFObjGen, QPDFXRefEntry> xref = pdf.getXRefTable();
+        const long long highest = xref.empty() ? 0 : xref.rbegin()->first.getObj();
+        const long long objects = qMax<long long>(size.getIntValue(), highest + 1);
         if (objects <= 0 || objects > 8000000 || base->count < 0) return false;
         base->nextObject = static_cast<int>(objects);
         // A cross-reference qpdf had to rebuild, or anything else it had to make good, is not a

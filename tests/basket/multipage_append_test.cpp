@@ -109,6 +109,24 @@ TEST_F(MultiPageAppend, PdfAtTheBeginningAndTheEnd)
     EXPECT_TRUE(boxes.shown().empty());
 }
 
+TEST_F(MultiPageAppend, APdfAnUpdateCannotRestOnIsRewrittenWhole)
+{
+    // Encrypted (readable without a password), and with a last startxref that points nowhere.
+    const QString locked = out.file("locked.pdf");
+    runTool("qpdf", {"--encrypt", "", "owner", "256", "--", pdf, locked});
+    QByteArray bytes = pdfBytes;
+    const qsizetype at = bytes.lastIndexOf("startxref") + 10;
+    bytes.replace(at, bytes.indexOf('\n', at) - at, "99");
+    const QString damaged = out.write("damaged.pdf", bytes);
+    for (const QString& doc : {locked, damaged}) {
+        SCOPED_TRACE(doc.toStdString());
+        ASSERT_TRUE(append(doc, 1, 0));
+        EXPECT_TRUE(qpdfCheckPasses(doc)) << "written whole, the cross-reference made anew";
+        EXPECT_EQ(widthsOf(pdfImages(doc)), QList<int>({201, 202, 101, 104, 107}));
+    }
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
 TEST_F(MultiPageAppend, SkippedPagesLeaveNoGapAndTheDocumentMayBeInTheBasket)
 {
     // The pages after a skipped one still come before the old pages.

@@ -294,6 +294,7 @@ TEST(PdfUpdate, TheNextStartUndoesAKilledUpdateUntilItsLastLineAndKeepsOneAfter)
         case KillAt::AfterCommit:
             // The last line was written: the update is the user's.
             EXPECT_EQ(dealt, 0);
+            EXPECT_EQ(said, "");
             EXPECT_EQ(readAll(doc), killed);
             EXPECT_TRUE(qpdfCheckPasses(doc));
             EXPECT_EQ(widthsOf(pdfImages(doc)), c.where == Where::End ? QList<int>({10, 20, 30, 41, 42})

@@ -899,13 +899,14 @@ struct PdfUpdateSession::Impl {
     // Written down as the tail grows, so that a run killed between two pages is undone too: the
     // next start cuts the file back while it holds exactly a tail proved. Only the proof before
     // the last line waits for the disk; a lost earlier one only leaves the pages where they are.
-    bool prove(bool durable, QString* error)
+    bool prove(bool durable, QString* error, const QByteArray& last = {})
     {
         if (!recordId) return true;
         AppendProof proof;
         proof.format = "pdf";
         proof.tailLength = end - base.length;
         proof.tailChecksum = tailSum.value();
+        proof.linkAfter = last;
         return recordAppendProof(recordId, proof, error, durable);
     }
 
@@ -1101,8 +1102,9 @@ bool PdfUpdateSession::commit(QString* error)
     }
     if (::fdatasync(d.fd) != 0) return fail(withReason(d.cannot(), errno));
     // Written down before the last line, so that a run killed after it can be undone by the next
-    // start only while the file still holds exactly these bytes.
-    if (!d.prove(true, &why)) return fail(why);
+    // start only while the file still holds exactly these bytes, and one killed after the last
+    // line is known to have finished.
+    if (!d.prove(true, &why, last)) return fail(why);
     if (g_updateHook) g_updateHook(Step::BeforeCommit);
     if (!d.put(last, &why) || ::fdatasync(d.fd) != 0) return fail(why.isEmpty() ? withReason(d.cannot(), errno) : why);
     if (g_updateHook) g_updateHook(Step::AfterCommit);

@@ -340,7 +340,15 @@ bool undoAppend(const Append& a)
     const QByteArray linkAfter = QByteArray::fromHex(a.proof[5]);
     // The pointer moved on: the append took effect and the pages are the user's.
     if (now == linkAfter && now != link) return finish(false);
-    if (!tailOk || now != link || linkAfter.size() != link.size() || tail != st.st_size - length || !beginsAs(fd, format) ||
+    // An append with no pointer takes effect with its last bytes (a PDF's startxref line), which
+    // the proof names: written after the tail proved, they make the pages the user's too.
+    if (link.isEmpty() && !linkAfter.isEmpty() && tailOk && st.st_size == length + tail + linkAfter.size()) {
+        QByteArray last(linkAfter.size(), '\0');
+        if (::pread(fd, last.data(), size_t(last.size()), length + tail) == last.size() && last == linkAfter)
+            return finish(false);
+    }
+    if (!tailOk || now != link || (!link.isEmpty() && linkAfter.size() != link.size()) || tail != st.st_size - length ||
+        !beginsAs(fd, format) ||
         appendTailChecksum(fd, length, tail) != QByteArray::fromPercentEncoding(a.proof[4]))
         return report("changed since an append was cut short", path), finish(false);
     return finish(::ftruncate(fd, length) == 0 && ::fsync(fd) == 0);

@@ -60,7 +60,8 @@ struct AppendProof {
     QByteArray format;       // "tiff" or "pdf": what the file must still begin as
     qint64 tailLength = 0;   // the bytes past the record's length
     QByteArray tailChecksum; // appendTailChecksum() of them
-    QByteArray linkAfter;    // what the pointer holds once the append has taken effect
+    QByteArray linkAfter;    // what the pointer holds once the append has taken effect; with no
+                             // pointer, the bytes written last, after the tail, that make it take effect
 };
 
 // When the open file `fd` was made, in nanoseconds; 0 where the file system does not say.

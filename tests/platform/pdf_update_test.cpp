@@ -9,7 +9,6 @@
 #include "support/fulldisk.h"
 #include "support/testenv.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -35,18 +34,6 @@ PdfPageImage page(int width)
     p.fillRect(2, 5, width / 2, 20, QColor(200, 30, 30));
     p.end();
     return pdfImageFromRaster(rasterForColorFormat(img, kColor24Bit));
-}
-
-// A JPEG page, embedded as it is.
-PdfPageImage jpegPage(int width)
-{
-    QImage img(width, 30, QImage::Format_RGB32);
-    img.fill(QColor(20, 120, 200));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    img.save(&buffer, "JPEG", 85);
-    return pdfImageFromJpeg(bytes, 72, 72);
 }
 
 // A document of pages 10, 20 and 30 wide, as the program writes one (a cross-reference table),
@@ -97,7 +84,7 @@ TEST(PdfUpdate, PagesGoAfterTheOldEndInTheDocumentsOwnKindOfCrossReference)
         std::unique_ptr<PdfUpdateSession> session = PdfUpdateSession::start(doc, doc, Where::End, &error);
         ASSERT_TRUE(session) << qPrintable(error);
         ASSERT_TRUE(session->addPage(page(41), &error)) << qPrintable(error);
-        ASSERT_TRUE(session->addPage(jpegPage(42), &error)) << qPrintable(error);
+        ASSERT_TRUE(session->addPage(page(42), &error)) << qPrintable(error);
         // Another reader meanwhile finds the old document.
         EXPECT_EQ(widthsOf(pdfImages(doc)), QList<int>({10, 20, 30}));
         ASSERT_TRUE(session->commit(&error)) << qPrintable(error);
@@ -112,10 +99,7 @@ TEST(PdfUpdate, PagesGoAfterTheOldEndInTheDocumentsOwnKindOfCrossReference)
         EXPECT_EQ(after.left(once.size()), once);
         EXPECT_TRUE(qpdfCheckPasses(doc));
         EXPECT_EQ(pdfPages(doc), 7);
-        const std::vector<PdfImage> images = pdfImages(doc);
-        EXPECT_EQ(widthsOf(images), QList<int>({51, 52, 10, 20, 30, 41, 42}));
-        ASSERT_EQ(images.size(), 7u);
-        EXPECT_EQ(images[6].enc, "jpeg");
+        EXPECT_EQ(widthsOf(pdfImages(doc)), QList<int>({51, 52, 10, 20, 30, 41, 42}));
         const QByteArray tail = after.mid(before.size());
         EXPECT_EQ(tail.count("/Prev "), 2);
         EXPECT_EQ(tail.contains("/Type /XRef"), xrefStream);
@@ -125,20 +109,12 @@ TEST(PdfUpdate, PagesGoAfterTheOldEndInTheDocumentsOwnKindOfCrossReference)
     }
 }
 
-TEST(PdfUpdate, ANewFileTakesACopyAndTheDocumentStaysAsItWas)
+TEST(PdfUpdate, ANewFileIsNeverMadeOverAnotherNorLeftHalfMade)
 {
     TempFolder dir;
     const QString doc = document(dir, QStringLiteral("doc.pdf"), true);
-    const QByteArray before = readAll(doc);
-    const QString copy = dir.file("doc_new.pdf");
-    QString error;
-    ASSERT_TRUE(update(doc, copy, Where::Beginning, {page(41)}, &error)) << qPrintable(error);
-    EXPECT_EQ(readAll(doc), before);
-    EXPECT_EQ(widthsOf(pdfImages(copy)), QList<int>({41, 10, 20, 30}));
-    EXPECT_TRUE(qpdfCheckPasses(copy));
-
-    // Never over another file, nor left half made.
     const QString taken = dir.write("taken.pdf", "mine");
+    QString error;
     EXPECT_EQ(PdfUpdateSession::start(doc, taken, Where::End, &error), nullptr);
     EXPECT_FALSE(error.isEmpty());
     {
@@ -146,8 +122,7 @@ TEST(PdfUpdate, ANewFileTakesACopyAndTheDocumentStaysAsItWas)
         ASSERT_TRUE(cancelled);
         ASSERT_TRUE(cancelled->addPage(page(41), &error));
     }
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-              QStringList({"doc.pdf", "doc_new.pdf", "taken.pdf"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"doc.pdf", "taken.pdf"}));
     EXPECT_EQ(readAll(taken), "mine");
 }
 

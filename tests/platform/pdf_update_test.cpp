@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <gtest/gtest.h>
@@ -74,11 +75,14 @@ bool update(const QString& doc, const QString& target, Where where, const QList<
 
 TEST(PdfUpdate, PagesGoAfterTheOldEndInTheDocumentsOwnKindOfCrossReference)
 {
-    for (const bool xrefStream : {false, true}) {
-        SCOPED_TRACE(xrefStream ? "cross-reference stream" : "cross-reference table");
+    for (const int kind : {0, 1, 2}) {
+        const bool xrefStream = kind == 1;
+        SCOPED_TRACE(kind == 0 ? "cross-reference table" : kind == 1 ? "cross-reference stream" : "no line end after %%EOF");
         TempFolder dir;
         const QString doc = document(dir, QStringLiteral("doc.pdf"), xrefStream);
+        if (kind == 2) QFile::resize(doc, QFileInfo(doc).size() - 1);
         const QByteArray before = readAll(doc);
+        ASSERT_TRUE(before.endsWith(kind == 2 ? "%%EOF" : "%%EOF\n"));
 
         QString error;
         std::unique_ptr<PdfUpdateSession> session = PdfUpdateSession::start(doc, doc, Where::End, &error);

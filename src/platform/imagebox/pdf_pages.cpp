@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <qpdf/Buffer.hh>
+#include <qpdf/InputSource.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
@@ -802,6 +803,86 @@ qint64 lastStartXref(QFile& file, qint64 length)
     return ok && offset > 0 && offset < length ? offset : -1;
 }
 
+// The document as qpdf reads it for an update: through blocks read whole and kept, where qpdf's
+// own file source asks the system for every few bytes of the cross-reference (hundreds of
+// thousands of calls for a long document). Reads, never a mapping: a file cut short meanwhile
+// reads as its end, not as a crash.
+class BlockFileSource final : public InputSource {
+public:
+    BlockFileSource(const QString& path, std::string name) : m_file(path), m_name(std::move(name))
+    {
+        if (m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) m_size = m_file.size();
+    }
+    bool isOpen() const { return m_file.isOpen(); }
+
+    qpdf_offset_t findAndSkipNextEOL() override
+    {
+        while (m_pos < m_size && !isEol(at(m_pos))) ++m_pos;
+        if (m_pos >= m_size) return last_offset = m_pos = m_size;
+        const qpdf_offset_t eol = m_pos++;
+        while (m_pos < m_size && isEol(at(m_pos))) ++m_pos;
+        return eol;
+    }
+    std::string const& getName() const override { return m_name; }
+    qpdf_offset_t tell() override { return m_pos; }
+    void seek(qpdf_offset_t offset, int whence) override
+    {
+        const qpdf_offset_t to = whence == SEEK_END ? m_size + offset : whence == SEEK_CUR ? m_pos + offset : offset;
+        if (to < 0) throw std::runtime_error(m_name + ": seek before the beginning of the file");
+        m_pos = to;
+    }
+    void rewind() override { m_pos = 0; }
+    size_t read(char* buffer, size_t length) override
+    {
+        if (m_pos >= m_size) {
+            last_offset = m_size;
+            return 0;
+        }
+        last_offset = m_pos;
+        size_t done = 0;
+        while (done < length && m_pos < m_size) {
+            if (!load(m_pos)) break;
+            const qint64 inBlock = m_blockAt + m_block.size() - m_pos;
+            const size_t take = static_cast<size_t>(qMin<qint64>(inBlock, qint64(length - done)));
+            std::memcpy(buffer + done, m_block.constData() + (m_pos - m_blockAt), take);
+            done += take;
+            m_pos += static_cast<qpdf_offset_t>(take);
+        }
+        return done;
+    }
+    void unreadCh(char) override
+    {
+        if (m_pos > 0) --m_pos;
+    }
+
+private:
+    static constexpr qint64 kBlock = 64 * 1024;
+    static bool isEol(char c) { return c == '\r' || c == '\n'; }
+    bool load(qint64 pos)
+    {
+        if (pos >= m_blockAt && pos < m_blockAt + m_block.size()) return true;
+        m_blockAt = pos - pos % kBlock;
+        if (!m_file.seek(m_blockAt)) return false;
+        m_block = m_file.read(kBlock);
+        if (m_block.isEmpty()) m_size = qMin<qint64>(m_size, m_blockAt); // cut short meanwhile
+        return !m_block.isEmpty();
+    }
+    char at(qint64 pos)
+    {
+        if (!load(pos)) {
+            m_size = qMin<qint64>(m_size, pos);
+            return '\n';
+        }
+        return m_block[pos - m_blockAt];
+    }
+    QFile m_file;
+    std::string m_name;
+    qint64 m_size = 0;
+    qint64 m_pos = 0;
+    qint64 m_blockAt = 0;
+    QByteArray m_block;
+};
+
 // False when the document cannot take a plain update (see PdfUpdateSession::start).
 bool readUpdateBase(const QString& path, UpdateBase* base)
 {
@@ -823,9 +904,11 @@ bool readUpdateBase(const QString& path, UpdateBase* base)
         return false;
     }
     try {
+        auto source = std::make_shared<BlockFileSource>(path, QFile::encodeName(path).toStdString());
+        if (!source->isOpen()) return false;
         QPDF pdf;
         pdf.setSuppressWarnings(true);
-        pdf.processFile(QFile::encodeName(path).constData());
+        pdf.processInputSource(source);
         if (pdf.isEncrypted()) return false;
         QPDFObjectHandle trailer = pdf.getTrailer();
         QPDFObjectHandle root = trailer.getKey("/Root");

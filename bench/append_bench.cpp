@@ -37,13 +37,15 @@ namespace {
 
 void usage()
 {
-    std::printf("usage: append_bench [--tiff] [PAGES] [DOCUMENT_PAGES...] [--runs N]\n"
+    std::printf("usage: append_bench [--tiff | --xref-stream] [PAGES] [DOCUMENT_PAGES...] [--runs N]\n"
                 "  Makes PAGES (default 64) A4 300-dpi photo JPEGs (Qt, quality 85) and a PDF of\n"
                 "  DOCUMENT_PAGES such pages for each size given (default 1024 and 4096), then appends the\n"
                 "  pages to each document: by our append command in a child process (in place, at the\n"
                 "  end; the document is cut back to its old length after each run) and by\n"
                 "  img2pdf + qpdf --empty --pages. Prints each run's time, the ratio of the best times\n"
                 "  per size, and how our time for the pages compares between the sizes.\n"
+                "  --xref-stream: each document rewritten by qpdf --object-streams=generate first, so that\n"
+                "  it ends in a cross-reference stream (and our update writes one too).\n"
                 "  --tiff: a Group 4 TIFF of DOCUMENT_PAGES A4 300-dpi scans of text, and PAGES more such scans\n"
                 "  (then PAGES / 8 A4 300-dpi colour pages) in a TIFF file, appended in place at the end: by\n"
                 "  our append session (reading the pages from that file) and by tiffcp -a. Each result is\n"
@@ -315,7 +317,7 @@ int appendChild(const QString& document, const QStringList& files)
     return ok ? 0 : 1;
 }
 
-int runPdf(int pages, QList<int> documentSizes, int runs, const QDir& root, const QString& self)
+int runPdf(int pages, QList<int> documentSizes, int runs, const QDir& root, const QString& self, bool xrefStream)
 {
     const QString img2pdf = QStandardPaths::findExecutable(QStringLiteral("img2pdf"));
     const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
@@ -362,6 +364,12 @@ int runPdf(int pages, QList<int> documentSizes, int runs, const QDir& root, cons
                     return 1;
                 }
             if (!writer.commit(QStringLiteral("append_bench"), &error)) return 1;
+        }
+        if (xrefStream) { // the same document with its objects in streams, as qpdf writes it
+            const QString streams = root.filePath(QStringLiteral("streams.pdf"));
+            if (runTool(qpdf, {QStringLiteral("--object-streams=generate"), document, streams}) < 0 ||
+                !QFile::remove(document) || !QFile::rename(streams, document))
+                return 1;
         }
         const qint64 length = QFileInfo(document).size();
         std::printf("\ndocument: %d pages, %.1f MB\n", documentPages, length / 1048576.0);
@@ -452,6 +460,7 @@ int main(int argc, char** argv)
     int pages = 64, runs = 3;
     QList<int> documentSizes;
     const bool tiff = args.removeAll(QStringLiteral("--tiff")) > 0;
+    const bool xrefStream = args.removeAll(QStringLiteral("--xref-stream")) > 0;
     bool first = true;
     for (int i = 0; i < args.size(); ++i) {
         bool ok = false;
@@ -476,5 +485,5 @@ int main(int argc, char** argv)
     // The child runs take this data folder too: their work records are this run's.
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("data"))));
     if (tiff) return runTiff(pages, documentSizes.first(), runs, root);
-    return runPdf(pages, documentSizes, runs, root, QCoreApplication::applicationFilePath());
+    return runPdf(pages, documentSizes, runs, root, QCoreApplication::applicationFilePath(), xrefStream);
 }

@@ -150,29 +150,70 @@ PdfAppendSink::PdfAppendSink(QString document, QString target, AppendAt at)
 {
 }
 
+PdfAppendSink::~PdfAppendSink() = default;
+
 void PdfAppendSink::open(ImageDocument& doc, const PageSource&)
 {
-    if (pdfPageCount(m_document) == 0) notADocument();
     doc.AbandonMultipage();
+    // The pages go after the document's old end, without reading or writing its pages: the work
+    // follows the pages added, and a failure or Cancel cuts the file back to what it was.
+    QString error;
+    m_update = PdfUpdateSession::start(m_document, m_target,
+                                       m_at == AppendAt::Beginning ? PdfUpdateSession::Where::Beginning
+                                                                   : PdfUpdateSession::Where::End,
+                                       &error);
+    if (m_update) return;
+    if (!error.isEmpty()) throw ImageBoxError(imagebox_error::kFileAccess, error);
+    // A document an update cannot rest on is rewritten whole, or refused, as before.
+    if (pdfPageCount(m_document) == 0) notADocument();
 }
 
 bool PdfAppendSink::takesAsItIs(const QString& path) const { return isJpegName(path); }
 
+void PdfAppendSink::update(const PdfPageImage& page)
+{
+    QString error;
+    if (!m_update->addPage(page, &error)) throw ImageBoxError(imagebox_error::kFileAccess, error);
+}
+
 bool PdfAppendSink::addFile(ImageDocument& doc, const QString& path)
 {
-    if (!doc.AppendJpegFileToPdf(path, m_document, m_target, position())) return false;
+    if (m_update) {
+        const PdfPageImage page = doc.PdfPageFromJpegFile(path);
+        if (!page.isValid()) return false;
+        update(page);
+    } else if (!doc.AppendJpegFileToPdf(path, m_document, m_target, position())) {
+        return false;
+    }
     ++m_added;
     return true;
 }
 
 void PdfAppendSink::addPage(ImageDocument& doc)
 {
-    doc.AppendToPdf(m_document, m_target, position());
+    if (m_update)
+        update(doc.PdfPage());
+    else
+        doc.AppendToPdf(m_document, m_target, position());
     ++m_added;
 }
 
-// The gathered pages are written here, in one pass.
-void PdfAppendSink::commit(ImageDocument& doc) { doc.ResetMultipage(); }
-void PdfAppendSink::rollback(ImageDocument& doc) noexcept { doc.AbandonMultipage(); }
+void PdfAppendSink::commit(ImageDocument& doc)
+{
+    if (!m_update) {
+        doc.ResetMultipage(); // the gathered pages are written here, in one pass
+        return;
+    }
+    QString error;
+    const bool ok = m_update->commit(&error);
+    m_update.reset();
+    if (!ok) throw ImageBoxError(imagebox_error::kFileAccess, error);
+}
+
+void PdfAppendSink::rollback(ImageDocument& doc) noexcept
+{
+    m_update.reset();
+    doc.AbandonMultipage();
+}
 
 } // namespace tf

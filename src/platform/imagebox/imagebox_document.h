@@ -157,6 +157,11 @@ public:
     // AppendToPdf for a JPEG file taken as it is, on the terms of AddPdfPageFromJpegFile: false,
     // with nothing gathered, when the file does not qualify.
     bool AppendJpegFileToPdf(const QString& jpeg, const QString& path, const QString& path2, int32_t position);
+    // The picture as AppendToPdf would write it, and a JPEG file as AppendJpegFileToPdf would
+    // take it (an invalid image when the file does not qualify), for writers that take pages
+    // themselves.
+    PdfPageImage PdfPage() const;
+    PdfPageImage PdfPageFromJpegFile(const QString& jpeg) const;
     // Bytes the current image takes as a one-page document with the current settings: 7 TIFF, 8 PDF.
     int32_t EncodedSize(int32_t format);
     // A JPEG file becomes the next PDF page as it is, without being decoded, when that is what

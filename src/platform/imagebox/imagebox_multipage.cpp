@@ -655,6 +655,18 @@ void ImageDocument::AppendToPdf(const QString& path, const QString& path2, int32
     gatherPdfPage(appender, page, position);
 }
 
+PdfPageImage ImageDocument::PdfPage() const
+{
+    requireImage(HasImage());
+    const MultipageState* st = m_multipage.get();
+    const bool jpegCurrent = st && !st->jpeg.isEmpty() && st->jpegKey == m_image.cacheKey();
+    PdfPageImage page = pdfPageFor(m_image, m_colorFormat, jpegCurrent ? st->jpeg : QByteArray(), jpegCurrent);
+    if (st) st->applyResolution(page, m_image.cacheKey());
+    return page;
+}
+
+PdfPageImage ImageDocument::PdfPageFromJpegFile(const QString& jpeg) const { return jpegFilePage(jpeg, m_colorFormat); }
+
 bool ImageDocument::AppendJpegFileToPdf(const QString& jpeg, const QString& path, const QString& path2, int32_t position)
 {
     const PdfPageImage page = jpegFilePage(jpeg, m_colorFormat);

@@ -235,6 +235,13 @@ bool SafeFile::copyFrom(const QString& source, QString* error)
     return true;
 }
 
+void SafeFile::startWriteback()
+{
+    if (m_fd < 0 || m_end <= m_writebackFrom) return;
+    ::sync_file_range(m_fd, m_writebackFrom, m_end - m_writebackFrom, SYNC_FILE_RANGE_WRITE);
+    m_writebackFrom = m_end;
+}
+
 bool SafeFile::commit(QString* error)
 {
     if (m_temp.isEmpty() || m_fd < 0) {
@@ -285,6 +292,7 @@ void SafeFile::discard()
     if (!m_temp.isEmpty()) ::unlink(QFile::encodeName(m_temp).constData());
     m_temp.clear();
     m_end = 0;
+    m_writebackFrom = 0;
 }
 
 bool writeFully(int fd, const char* data, qint64 n, qint64 at)

@@ -62,6 +62,10 @@ public:
     // The first write that failed, as "Cannot write <target> (<the system's reason>)"; empty
     // while none did.
     QString failure() const { return m_failure; }
+    // Has the disk start on the bytes written since the last call, without waiting for it: a
+    // writer of a long document calls it after each page, so that the document does not pile up
+    // in memory unwritten and commit's sync has only the last page left to wait for.
+    void startWriteback();
     // Syncs the file, checks its length and closes it, then puts it in the target's place.
     bool commit(QString* error = nullptr);
     void discard();
@@ -75,6 +79,7 @@ private:
     QString m_temp;
     int m_fd = -1;
     qint64 m_end = 0;
+    qint64 m_writebackFrom = 0;
     QString m_failure;
     std::unique_ptr<Device> m_device;
     std::optional<QFileDevice::Permissions> m_permissions;

@@ -320,6 +320,7 @@ int main(int argc, char** argv)
     runFor(1000);
     const Span before = pinger.nextSpan();
     std::printf("before any save: %d pings, slowest answer %.1f ms\n", before.pings, before.longestMs);
+    std::fflush(stdout);
     if (before.pings == 0) {
         std::printf("the window does not answer pings\n");
         return 1;

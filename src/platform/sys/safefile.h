@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDevice>
 #include <QString>
+#include <functional>
 
 #include <memory>
 #include <optional>
@@ -93,6 +94,8 @@ bool writeFully(int fd, const char* data, qint64 n, qint64 at = -1);
 // For tests: once `bytes` more bytes were written through writeFully, every write fails as on a
 // full disk (ENOSPC), the last one short; a negative number lifts the limit.
 void setWriteBudgetForTests(qint64 bytes);
+// For tests: runs right after each rename that replaced a file, before the replaced file is let go.
+void setAfterReplaceForTests(std::function<void()> check);
 
 // What the user is told first when a write failed for a reason outside the documents ("The disk
 // is full."), from the writer's description of the failure; empty when it names none.

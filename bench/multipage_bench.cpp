@@ -586,6 +586,14 @@ int main(int argc, char** argv)
                               << QStringLiteral("-compress") << QStringLiteral("Group4") << out("im_g4.tif"),
                           out("im_g4.tif")));
 
+    // Our documents as the independent tools read them: every page there, at A4 size.
+    std::printf("\npages of our documents as pdfinfo and tiffinfo count them (of %d; a quarter: %d):\n", count, quarter);
+    for (const char* name : {"ours.pdf", "ours_q.pdf", "mono.pdf"})
+        std::printf("  %-14s %d pages\n", name, pagesOf(QStringLiteral("pdfinfo"), {out(name)}, QStringLiteral("Pages:")));
+    for (const char* name : {"ours_pb.tif", "ours_g4.tif", "mono_pb.tif", "mono_g4.tif", "mono_g4_q.tif"})
+        std::printf("  %-14s %d pages, %d of them 2480 x 3508\n", name,
+                    pagesOf(QStringLiteral("tiffinfo"), {out(name)}, QStringLiteral("TIFF Directory")),
+                    pagesOf(QStringLiteral("tiffinfo"), {out(name)}, QStringLiteral("Image Width: 2480 Image Length: 3508")));
     if (oursPdf.ok)
         std::printf("\nPDF from JPEG pages: ours is %+.2f%% the size of the JPEG files together\n",
                     100.0 * (double(oursPdf.bytes) - double(jpegBytes)) / double(jpegBytes));

@@ -5,6 +5,7 @@
 // process (no start-up), for the record only.
 #include "basket/modMultiPage.h"
 #include "frame/TaskReplay.h"
+#include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/ui/msgbox.h"
 
@@ -37,6 +38,8 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The pages are decoded by the decoder program built beside the main one, not by this one.
+    tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));
     const QStringList args = app.arguments().mid(1);
     int pages = 165;
     QString folder;

@@ -168,8 +168,11 @@ void PagePipeline::work()
     // Pages pulled one by one are counted as they come.
     const bool pulled = m_source->count() < 0;
     r.total = pulled ? 0 : m_source->count();
-    // The worker's own document: the window's documents are never touched off its thread.
-    ImageDocument doc;
+    // The worker's own document: the window's documents are never touched off its thread. It
+    // goes before the end is reported, so the thread that hears of it (the window's) never waits
+    // for its pixels to be freed.
+    auto owned = std::make_unique<ImageDocument>();
+    ImageDocument& doc = *owned;
     PageSink& sink = *m_sink;
     const bool replays = m_settings.tasks && m_settings.tasks->hasTasks();
     // One order for every sink: colour format, then compression (which may narrow the format).
@@ -245,6 +248,7 @@ void PagePipeline::work()
         if (r.failure.isEmpty()) r.failure = QStringLiteral("The output could not be written");
         r.committed = false;
     }
+    owned.reset();
     m_result = r;
     emit finished();
 }

@@ -32,6 +32,7 @@ struct Recorder final : PageSink {
         QList<QPair<int, int>> settings; // colour format and compression each page came with
         int commits = 0, rollbacks = 0;
         QThread* thread = nullptr;
+        QImage lastPage; // shares the last page's pixels with the worker's document
     };
     Recorder(Log& log, bool keeps) : log(log), keeps(keeps) {}
     Log& log;
@@ -53,6 +54,7 @@ struct Recorder final : PageSink {
         if (int(log.pages.size()) + 1 == failAt)
             throw ImageBoxError(imagebox_error::kFileAccess, "Cannot write out.tif (No space left on device)");
         log.settings << qMakePair(int(doc.ColorFormat()), int(doc.TiffCompression()));
+        log.lastPage = doc.image();
         taken(QString::number(doc.ImageWidth()));
     }
     void taken(const QString& what)
@@ -174,8 +176,14 @@ TEST_F(PagePipelineTest, StartedJobsWorkOffTheCallingThreadAndReportToIt)
     });
     bool finished = false;
     QObject::connect(&pipeline, &PagePipeline::finished, &owner, [&] { finished = true; });
+    // Heard where it is sent: by then the worker holds no page, so the window, which drops the
+    // job when it hears of its end, never waits on the worker's clean-up of a big page.
+    bool pagesHeld = true;
+    QObject::connect(&pipeline, &PagePipeline::finished, &pipeline,
+                     [&] { pagesHeld = log.lastPage.isNull() || !log.lastPage.isDetached(); }, Qt::DirectConnection);
     pipeline.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 60000));
+    EXPECT_FALSE(pagesHeld);
     EXPECT_NE(log.thread, QThread::currentThread());
     EXPECT_EQ(done, QList<int>({0, 1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(threads, QList<QThread*>(7, QThread::currentThread()));

@@ -458,12 +458,16 @@ bool TiffDocumentWriter::addPage(const PageRaster& page, int compression, const 
     if (Group4PageQueue::codes(page, compression)) {
         m_impl->coding.add(page, software);
         ++m_pages;
-        return m_impl->writeCoded(Group4PageQueue::room(), error);
+        if (!m_impl->writeCoded(Group4PageQueue::room(), error)) return false;
+    } else {
+        if (!m_impl->writeCoded(0, error)) return false;
+        if (!writeDirectory(m_impl->tif.get(), page, compression, software, m_impl->messages, error))
+            return m_impl->failed(error);
+        ++m_pages;
     }
-    if (!m_impl->writeCoded(0, error)) return false;
-    if (!writeDirectory(m_impl->tif.get(), page, compression, software, m_impl->messages, error))
-        return m_impl->failed(error);
-    ++m_pages;
+    // A document of uncompressed pages runs to gigabytes: left all to the sync at the end, it
+    // fills the memory and then holds the disk (and every program waiting on it) for seconds.
+    m_impl->out->startWriteback();
     return true;
 }
 

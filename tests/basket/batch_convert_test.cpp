@@ -229,6 +229,7 @@ TEST_F(BatchConvert, AFullDiskEndsTheRunWithOneMessageAndKeepsTheWholeFiles)
         for (int x = 0; x < 60; ++x) noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * y * 31) % 253, (x ^ y) * 13 % 255));
     for (int i = 0; i < 10; ++i) add(writePage(src.file(QStringLiteral("p%1.png").arg(i)), noise));
     o.DestinationFolder = disk;
+    const OnePageAtATime inOrder;
 
     for (const uint8_t format : {uint8_t(0), uint8_t(1)}) {
         SCOPED_TRACE(format ? "PDF" : "TIFF");

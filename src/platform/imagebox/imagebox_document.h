@@ -164,6 +164,9 @@ public:
     // for a grey JPEG). False, with nothing added and the control unchanged, when the file does
     // not qualify: the caller then loads it and adds it the usual way.
     bool AddPdfPageFromJpegFile(const QString& path);
+    // Whether AddPdfPageFromJpegFile would take the file with that colour format (it is read, not
+    // decoded): for writers that decide before they write.
+    static bool JpegFileFitsPdf(const QString& path, int16_t colorFormat);
 
     // ---- metadata written with pages (imagebox_multipage.cpp)
     // Values belong to the current image and go when it is replaced. Only "Software" is written

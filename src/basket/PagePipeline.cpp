@@ -259,6 +259,8 @@ void PagePipeline::work()
         } else {
             sink.commit(doc);
             r.committed = true;
+            // Pages still being written when the last was read are stopped by a Cancel too.
+            if (sink.stoppedEarly()) r.cancelled = true;
         }
     } catch (const std::exception& e) {
         sink.rollback(doc);

@@ -84,6 +84,10 @@ public:
     virtual void takePage(std::unique_ptr<ImageDocument> doc) { addPage(*doc); }
     // A Cancel stopped the job before its last page; commit or rollback follows.
     virtual void cancelled() {}
+    // From any thread, as the job is cancelled: a sink still writing pages it took stops (its
+    // commit then keeps those in place by then, and says so with stoppedEarly).
+    virtual void cancelRequested() noexcept {}
+    virtual bool stoppedEarly() const { return false; }
     // Puts the output in its place.
     virtual void commit(ImageDocument& doc) = 0;
     // Drops what was written: the user's files stay as they were.
@@ -134,6 +138,7 @@ public:
     {
         m_cancel.store(true);
         m_source->cancel();
+        m_sink->cancelRequested();
     }
     // Valid once finished was emitted.
     const PipelineResult& result() const { return m_result; }

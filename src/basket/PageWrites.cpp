@@ -11,10 +11,10 @@ namespace tf {
 namespace {
 
 std::mutex g_hookLock;
-std::function<void(int)> g_writeHook;
+std::function<void(int, bool)> g_writeHook;
 std::atomic<int> g_threads{0};
 
-std::function<void(int)> writeHook()
+std::function<void(int, bool)> writeHook()
 {
     const std::lock_guard<std::mutex> lock(g_hookLock);
     return g_writeHook;
@@ -31,7 +31,7 @@ struct OrderedPageWrites::Slot {
 
 void OrderedPageWrites::setThreadsForTests(int threads) { g_threads.store(threads); }
 
-void OrderedPageWrites::setWriteHookForTests(std::function<void(int)> hook)
+void OrderedPageWrites::setWriteHookForTests(std::function<void(int, bool)> hook)
 {
     const std::lock_guard<std::mutex> lock(g_hookLock);
     g_writeHook = std::move(hook);
@@ -77,8 +77,10 @@ void OrderedPageWrites::add(Page page)
     }
     m_pool.start([this, slot, bytes] {
         std::exception_ptr failure;
-        if (!slot->abandoned.load()) {
-            if (const auto hook = writeHook()) hook(slot->page.index);
+        const auto hook = writeHook();
+        const bool writes = !slot->abandoned.load();
+        if (writes) {
+            if (hook) hook(slot->page.index, false);
             try {
                 slot->page.write();
             } catch (...) {
@@ -89,11 +91,14 @@ void OrderedPageWrites::add(Page page)
         // thread's heap, where a page's worth of memory per thread would stay for good.
         slot->page.write = nullptr;
         ::malloc_trim(0);
-        const std::lock_guard<std::mutex> lock(m_lock);
-        slot->failure = failure;
-        slot->done = true;
-        m_writingBytes -= bytes;
-        m_changed.notify_all();
+        {
+            const std::lock_guard<std::mutex> lock(m_lock);
+            slot->failure = failure;
+            slot->done = true;
+            m_writingBytes -= bytes;
+            m_changed.notify_all();
+        }
+        if (writes && hook) hook(slot->page.index, true);
     });
 }
 
@@ -113,19 +118,29 @@ void OrderedPageWrites::placeFinished()
 
 void OrderedPageWrites::waitForHead(std::unique_lock<std::mutex>& lock)
 {
-    m_changed.wait(lock, [&] { return m_pages.empty() || m_pages.front()->done; });
+    m_changed.wait(lock, [&] { return m_pages.empty() || m_pages.front()->done || m_stopRequested; });
 }
 
-void OrderedPageWrites::finish()
+bool OrderedPageWrites::finish()
 {
     for (;;) {
         {
             std::unique_lock<std::mutex> lock(m_lock);
             waitForHead(lock);
-            if (m_pages.empty()) return;
+            if (m_pages.empty()) return true;
+            if (m_stopRequested) break;
         }
         placeFinished();
     }
+    stop();
+    return false;
+}
+
+void OrderedPageWrites::requestStop() noexcept
+{
+    const std::lock_guard<std::mutex> lock(m_lock);
+    m_stopRequested = true;
+    m_changed.notify_all();
 }
 
 void OrderedPageWrites::stop()
@@ -136,17 +151,21 @@ void OrderedPageWrites::stop()
 
 void OrderedPageWrites::drop() noexcept
 {
-    std::deque<std::shared_ptr<Slot>> dropped;
-    {
-        std::unique_lock<std::mutex> lock(m_lock);
-        for (const auto& slot : m_pages) slot->abandoned.store(true);
-        m_changed.wait(lock, [&] {
-            return std::all_of(m_pages.begin(), m_pages.end(), [](const auto& slot) { return slot->done; });
-        });
-        dropped.swap(m_pages);
-    }
-    for (const auto& slot : dropped)
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (const auto& slot : m_pages) slot->abandoned.store(true);
+    // Each page goes as soon as its write ended, in page order.
+    while (!m_pages.empty()) {
+        const auto done = std::find_if(m_pages.begin(), m_pages.end(), [](const auto& slot) { return slot->done; });
+        if (done == m_pages.end()) {
+            m_changed.wait(lock);
+            continue;
+        }
+        const std::shared_ptr<Slot> slot = *done;
+        m_pages.erase(done);
+        lock.unlock();
         if (slot->page.drop) slot->page.drop();
+        lock.lock();
+    }
 }
 
 } // namespace tf

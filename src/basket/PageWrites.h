@@ -38,10 +38,14 @@ public:
 
     // Places the pages finished in order, waits while the window is full, and starts this page.
     void add(Page page);
-    // Places every page, in order, waiting for each.
-    void finish();
+    // Places every page, in order, waiting for each; when a stop is asked for meanwhile, as
+    // stop() instead. False when it stopped so.
+    bool finish();
+    // From any thread: finish() stops as stop() does.
+    void requestStop() noexcept;
     // A Cancel: the pages finished in order are placed; from the first one still writing on,
-    // every page is dropped (a page after it is never placed, even when written).
+    // every page is dropped (a page after it is never placed, even when written). Pages already
+    // written are dropped before the wait for those still writing.
     void stop();
     // Drops every page not yet placed.
     void drop() noexcept;
@@ -51,9 +55,10 @@ public:
     // would only add to the peak.
     static constexpr qint64 kDefaultBytes = qint64(96) << 20;
 
-    // For tests: runs on the pool thread before each page's write, with the page's index (a test
-    // holds writes there to make them finish in an order of its choosing). Empty for none.
-    static void setWriteHookForTests(std::function<void(int index)> hook);
+    // For tests: runs on the pool thread before each page's write and once it counts as finished
+    // (`written`), with the page's index; a test holds writes there to have them written, and
+    // finished, in an order of its choosing. Empty for none.
+    static void setWriteHookForTests(std::function<void(int index, bool written)> hook);
     // For tests that give the disk a fixed number of bytes: how many pages write at once in the
     // writers made from now on (0: one per core). One writes the pages in page order.
     static void setThreadsForTests(int threads);
@@ -70,6 +75,7 @@ private:
     std::condition_variable m_changed;
     std::deque<std::shared_ptr<Slot>> m_pages; // not yet placed, in page order; guarded by m_lock
     qint64 m_writingBytes = 0;                 // held by pages whose write has not ended; guarded
+    bool m_stopRequested = false;              // guarded
 };
 
 } // namespace tf

@@ -69,7 +69,8 @@ const QString kDiskFull = QStringLiteral("The disk is full.");
 
 SinglePageSink::SinglePageSink(typBatchSaveOptions options, QDateTime now)
     : m_options(std::move(options)), m_now(std::move(now)),
-      m_extension(m_options.OutputFormat == 1 ? QStringLiteral("pdf") : QStringLiteral("tif"))
+      m_extension(m_options.OutputFormat == 1 ? QStringLiteral("pdf") : QStringLiteral("tif")),
+      m_writes(std::make_unique<OrderedPageWrites>())
 {
 }
 
@@ -296,7 +297,6 @@ void SinglePageSink::addPage(ImageDocument& doc)
 
 void SinglePageSink::writeLater(Output out, std::unique_ptr<ImageDocument> doc, const QString& jpeg)
 {
-    if (!m_writes) m_writes = std::make_unique<OrderedPageWrites>();
     // Filled by the write, read by the placing or dropping after it ended.
     auto written = std::make_shared<QString>();
     OrderedPageWrites::Page page;
@@ -341,20 +341,11 @@ bool SinglePageSink::addFile(ImageDocument& doc, const QString& path)
     return true;
 }
 
-void SinglePageSink::cancelled()
-{
-    if (m_writes) m_writes->stop();
-}
+void SinglePageSink::cancelled() { m_writes->stop(); }
 
-void SinglePageSink::commit(ImageDocument&)
-{
-    if (m_writes) m_writes->finish();
-}
+void SinglePageSink::commit(ImageDocument&) { m_stoppedEarly = !m_writes->finish(); }
 
-void SinglePageSink::rollback(ImageDocument&) noexcept
-{
-    if (m_writes) m_writes->drop();
-}
+void SinglePageSink::rollback(ImageDocument&) noexcept { m_writes->drop(); }
 
 SinglePageSink::~SinglePageSink() = default;
 

@@ -55,7 +55,9 @@ public:
     void takePage(std::unique_ptr<ImageDocument> doc) override;
     // The pages written by then are put in place; from the first one still being written on, none.
     void cancelled() override;
-    // Waits for the pages still being written and puts them in place.
+    void cancelRequested() noexcept override { m_writes->requestStop(); }
+    bool stoppedEarly() const override { return m_stoppedEarly; }
+    // Waits for the pages still being written and puts them in place (unless a Cancel comes).
     void commit(ImageDocument&) override;
     // The pages not yet in place are dropped; those in place stay.
     void rollback(ImageDocument&) noexcept override;
@@ -93,6 +95,7 @@ private:
     PageSource::Page m_page;
     QString m_sourceResolution;
     BatchTally m_tally;
+    bool m_stoppedEarly = false;
     std::unique_ptr<OrderedPageWrites> m_writes;
 };
 

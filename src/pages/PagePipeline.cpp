@@ -25,10 +25,11 @@ namespace {
 // plain file is left to loadPage, which does not open it.
 class PagesAhead {
 public:
-    PagesAhead(const PageSource& pages, std::function<bool(int)> decoded, const std::atomic<bool>& cancel)
+    // Finished pages wait here in memory: a few, not the whole source. A sink that writes several
+    // pages at once is their queue itself; `few` then keeps two decoding, which outrun its writes.
+    PagesAhead(const PageSource& pages, std::function<bool(int)> decoded, const std::atomic<bool>& cancel, bool few)
         : m_pages(pages), m_decoded(std::move(decoded)), m_cancel(cancel),
-          // Finished pages wait here in memory: a few per decoder, not the whole source.
-          m_depth(std::clamp(decode::DecoderPool::shared().processCount(), 2, 6))
+          m_depth(few ? 2 : std::clamp(decode::DecoderPool::shared().processCount(), 2, 6))
     {
     }
     ~PagesAhead() { m_batch.cancel(); }
@@ -176,19 +177,22 @@ void PagePipeline::work()
     PageSink& sink = *m_sink;
     const bool replays = m_settings.tasks && m_settings.tasks->hasTasks();
     // One order for every sink: colour format, then compression (which may narrow the format).
-    const auto applySettings = [&] {
-        doc.setColorFormat(m_settings.colorFormat);
-        doc.setTiffCompression(m_settings.tiffCompression);
+    const auto applySettings = [&](ImageDocument& to) {
+        to.setColorFormat(m_settings.colorFormat);
+        to.setTiffCompression(m_settings.tiffCompression);
     };
+    // A sink that takes its pages gets each in a document of its own, made for it.
+    const bool handsOver = sink.takesPages();
+    std::unique_ptr<ImageDocument> own;
     try {
-        applySettings();
+        applySettings(doc);
         sink.open(doc, *m_source);
         const auto asItIs = [&](const QString& path) { return !replays && sink.takesAsItIs(path); };
         const bool finishesPage = sink.finishesPageOnCancel();
         // Pages pulled one by one cannot be read ahead: they are pictures already, or come too late.
         std::optional<PagesAhead> ahead;
         if (!pulled)
-            ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel);
+            ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel, handsOver);
         for (int i = 0; pulled || i < r.total; ++i) {
             if (m_cancel.load()) {
                 r.cancelled = true;
@@ -216,24 +220,34 @@ void PagePipeline::work()
                 r.cancelled = true;
                 break;
             }
+            if (handsOver && !own) {
+                own = std::make_unique<ImageDocument>();
+                // It goes to another thread with the page; it takes no events.
+                own->moveToThread(nullptr);
+            }
+            ImageDocument& pageDoc = handsOver ? *own : doc;
             if (!page.picture.isNull()) {
-                doc.setBitmapHandle(page.picture);
-            } else if (!loadPage(doc, page.path, std::move(decoded))) {
+                pageDoc.setBitmapHandle(page.picture);
+            } else if (!loadPage(pageDoc, page.path, std::move(decoded))) {
                 r.leftOut << page.name;
                 continue;
             }
-            sink.pageLoaded(doc);
+            sink.pageLoaded(pageDoc);
             if (replays) {
-                const ReplayResult replay = m_settings.tasks->replayAll(doc);
+                const ReplayResult replay = m_settings.tasks->replayAll(pageDoc);
                 if (!replay.ok && !r.tasksFailed) {
                     r.tasksFailed = true;
                     r.taskFailure = replay.message;
                 }
             }
-            applySettings();
-            sink.addPage(doc);
+            applySettings(pageDoc);
+            if (handsOver)
+                sink.takePage(std::move(own));
+            else
+                sink.addPage(doc);
             ++r.written;
         }
+        if (r.cancelled) sink.cancelled();
         // A Cancel after the last page has nothing left to stop.
         r.dropped = r.cancelled && !sink.keepsPagesOnCancel();
         if (r.dropped || r.written == 0) {
@@ -241,6 +255,8 @@ void PagePipeline::work()
         } else {
             sink.commit(doc);
             r.committed = true;
+            // Pages still being written when the last was read are stopped by a Cancel too.
+            if (sink.stoppedEarly()) r.cancelled = true;
         }
     } catch (const std::exception& e) {
         sink.rollback(doc);

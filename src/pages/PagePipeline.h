@@ -63,6 +63,17 @@ public:
     virtual bool addFile(ImageDocument& /*doc*/, const QString& /*path*/) { return false; }
     // The page in `doc`, decoded, edited and with the colour format and compression set.
     virtual void addPage(ImageDocument& doc) = 0;
+    // Whether the sink writes its pages on other threads while the next ones are read: the
+    // pipeline then reads every page into a document of its own and hands it over with takePage
+    // instead of addPage (so a document never holds two pages' state).
+    virtual bool takesPages() const { return false; }
+    virtual void takePage(std::unique_ptr<ImageDocument> doc) { addPage(*doc); }
+    // A Cancel stopped the job before its last page; commit or rollback follows.
+    virtual void cancelled() {}
+    // From any thread, as the job is cancelled: a sink still writing pages it took stops (its
+    // commit then keeps those in place by then, and says so with stoppedEarly).
+    virtual void cancelRequested() noexcept {}
+    virtual bool stoppedEarly() const { return false; }
     // Puts the output in its place.
     virtual void commit(ImageDocument& doc) = 0;
     // Drops what was written: the user's files stay as they were.
@@ -113,6 +124,7 @@ public:
     {
         m_cancel.store(true);
         m_source->cancel();
+        m_sink->cancelRequested();
     }
     // Valid once finished was emitted.
     const PipelineResult& result() const { return m_result; }

@@ -173,6 +173,7 @@ TEST_F(BatchFullDisk, PagesBeforeTheFullDiskStayWholeAndTheRestLeaveNothing)
         QDir().mkpath(plain);
         PipelineResult run;
         {
+            const OnePageAtATime inOrder;
             WriteBudget budget(firstPage[format].size() + 4000);
             run = convert(plain, format);
         }

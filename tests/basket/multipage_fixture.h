@@ -3,6 +3,7 @@
 // which basket page it came from), the main window's pieces the commands work with, and the
 // scripted dialogs and message boxes a user would answer. The written documents are read by the
 // command-line tools through support/doctools.h.
+#include "basket/PageWrites.h"
 #include "basket/basketModel.h"
 #include "basket/frmDialogExtension.h"
 #include "basket/modMultiPage.h"
@@ -188,6 +189,16 @@ protected:
     NoTasks noTasks;
     std::unique_ptr<basket::BasketModel> basket;
     std::unique_ptr<MultiPageCommands> commands;
+};
+
+// While it lives, the page writers that write one file per page write one page at a time, in
+// page order: a disk given a fixed number of bytes then fills in page order (pages written at
+// once would race for the last bytes).
+struct OnePageAtATime {
+    OnePageAtATime() { OrderedPageWrites::setThreadsForTests(1); }
+    ~OnePageAtATime() { OrderedPageWrites::setThreadsForTests(0); }
+    OnePageAtATime(const OnePageAtATime&) = delete;
+    OnePageAtATime& operator=(const OnePageAtATime&) = delete;
 };
 
 } // namespace tf::test::multipage

@@ -178,6 +178,9 @@ public:
     // Whether the settings now write a one-bit page as Group 4 (TIFF or PDF).
     bool WritesGroup4Tiff() const;
     bool WritesGroup4Pdf() const;
+    // Whether AddPdfPageFromJpegFile would take the file with that colour format (it is read, not
+    // decoded): for writers that decide before they write.
+    static bool JpegFileFitsPdf(const QString& path, int16_t colorFormat);
 
     // ---- metadata written with pages (imagebox_multipage.cpp)
     // Values belong to the current image and go when it is replaced. Only "Software" is written

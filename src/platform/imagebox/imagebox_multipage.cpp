@@ -526,6 +526,11 @@ bool ImageDocument::AddPdfPageFromGroup4File(const QString& path)
     return true;
 }
 
+bool ImageDocument::JpegFileFitsPdf(const QString& path, int16_t colorFormat)
+{
+    return jpegFilePage(path, colorFormat).isValid();
+}
+
 namespace {
 // The finished document in its place: there already when it was written beside it, else moved
 // from the spool (or from beside another name).

@@ -9,6 +9,7 @@
 #include "editing/modProcessTasks.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -566,6 +567,7 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
     EXPECT_EQ(rgb(ibMain().Picture()), rgb(previewed));
     ImageDocument page;
     page.setPicture(large);
+    BlockingCallsAllowed replaysHere; // the page's replay, on the test's thread on purpose
     ASSERT_TRUE(editing().replayer().replayAll(page).ok);
     EXPECT_EQ(rgb(page.Picture()), rgb(previewed));
 }

@@ -17,6 +17,7 @@
 #include "support/doctools.h"
 #include "support/filesizelimit.h"
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -78,6 +79,8 @@ void onceShown(QObject* owner, std::function<void(T*)> work)
 }
 
 class MultiPageFixture : public ::testing::Test {
+    // Runs page jobs on the test's own thread on purpose: their results are what is tested.
+    tf::BlockingCallsAllowed m_blockingHere;
 protected:
     void SetUp() override
     {

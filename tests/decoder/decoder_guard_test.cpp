@@ -3,6 +3,7 @@
 #include "decoder_stub/stub_requests.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/decode/decoder_server.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <gtest/gtest.h>
 
@@ -140,6 +141,7 @@ TEST(DecoderProcess, AMissingProgramIsReportedForEachRequest)
 
 TEST(DecoderPool, EveryRequestOfABatchIsAnsweredOnceWhateverBecomesOfOthers)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(300ms, 3));
     DecodeBatch batch(pool);
     const std::vector<std::pair<uint32_t, DecodeStatus>> plan = {
@@ -161,6 +163,7 @@ TEST(DecoderPool, EveryRequestOfABatchIsAnsweredOnceWhateverBecomesOfOthers)
 
 TEST(DecoderPool, AnswersCanBeTakenInTheOrderOfTheRequests)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(2000ms, 4));
     DecodeBatch batch(pool);
     for (int ms : {120, 90, 60, 30, 1, 1}) batch.submit(request(stub::Sleep, ms));
@@ -174,6 +177,7 @@ TEST(DecoderPool, AnswersCanBeTakenInTheOrderOfTheRequests)
 
 TEST(DecoderPool, ACancelledBatchHandsOutNothingMoreAndTheFreedPoolGoesOn)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(2000ms, 2));
     DecodeBatch batch(pool);
     for (int i = 0; i < 20; ++i) batch.submit(request(stub::Sleep, 150));
@@ -197,6 +201,7 @@ TEST(DecoderPool, ACancelledBatchHandsOutNothingMoreAndTheFreedPoolGoesOn)
 
 TEST(DecoderPool, CancellingEndsTheBatchsRunningDecodesAndNoOtherBatchs)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(20s, 3));
     DecodeBatch hanging(pool);
     DecodeBatch other(pool);
@@ -218,6 +223,7 @@ TEST(DecoderPool, CancellingEndsTheBatchsRunningDecodesAndNoOtherBatchs)
 
 TEST(DecoderPool, CancellingABatchCostsAnotherBatchNoAnswer)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     // A folder listed again: the old batch's decodes end on decoders the new batch goes to next.
     DecoderPool pool(stubSettings(2000ms, 4));
     for (int round = 0; round < 40; ++round) {
@@ -238,6 +244,7 @@ TEST(DecoderPool, CancellingABatchCostsAnotherBatchNoAnswer)
 
 TEST(DecoderPool, AWaitedDecodeGoesAheadOfQueuedBatchWork)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(2000ms, 1));
     DecodeBatch batch(pool);
     for (int i = 0; i < 10; ++i) batch.submit(request(stub::Sleep, 100));
@@ -251,6 +258,7 @@ TEST(DecoderPool, AWaitedDecodeGoesAheadOfQueuedBatchWork)
 
 TEST(DecoderPool, TheNotifyDescriptorIsReadableExactlyWhileAnAnswerWaits)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(2000ms, 1));
     DecodeBatch batch(pool);
     pollfd p{batch.notifyFd(), POLLIN, 0};

@@ -6,6 +6,7 @@
 #include "platform/imagebox/picture_geometry.h"
 #include "platform/imagebox/picture_limits.h"
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <gtest/gtest.h>
 
@@ -183,6 +184,7 @@ TEST(DecoderSvg, TextAndAGradientAreDrawn)
 
 TEST(DecoderSvg, InstalledDrawingsCostNoDecoder)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     QStringList found;
     for (QDirIterator it(QStringLiteral("/usr/share"), {QStringLiteral("*.svg")}, QDir::Files, QDirIterator::Subdirectories);
          it.hasNext() && found.size() < 24;)
@@ -213,6 +215,7 @@ bool stubDecodersBecome(int count)
 
 TEST(DecoderPool, DecodersStartBeforeTheFirstRequestAndAgainRightAfterAFailure)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderSettings settings;
     settings.program = QStringLiteral(TF_STUB_DECODER);
     settings.processes = 3;

@@ -52,6 +52,11 @@ protected:
         return w;
     }
     NumericBox* box(const char* name) const { return find<NumericBox>(name); }
+    // The merge picture comes from a decoder as an event.
+    bool mergePictureShown() const
+    {
+        return QTest::qWaitFor([this] { return !m_panels->mergePicturePending(); });
+    }
 
     static void leave(QWidget* w)
     {
@@ -296,6 +301,7 @@ TEST_F(OptionPanels, WhichChangesMarkTheOptionsChanged)
     EXPECT_TRUE(find<QWidget>("frameResize")->isHidden());
     EXPECT_EQ(m_panels->frameBackColor()->isHidden(), false);
     EXPECT_EQ(find<ColorButton>("picCropBackColor")->color(), rgb(1, 2, 3));
+    ASSERT_TRUE(mergePictureShown());
     EXPECT_EQ(find<QLabel>("lblWatermarkResolution")->text(), "10 x 8");
     EXPECT_EQ(m_panels->pictureIndex(), 10);
 }
@@ -305,6 +311,7 @@ TEST_F(OptionPanels, TransparentColourIsPickedFromTheMergePicture)
     test::TempFolder dir;
     gudtSettings.Tasks.WatermarkImage = writePicture(dir, "red.png", Qt::red, {120, 90});
     m_panels->fillTask(taskWatermark);
+    ASSERT_TRUE(mergePictureShown());
     auto* picture = find<QLabel>("picWatermarkImage");
     auto* colour = find<ColorButton>("picWatermarkTransparentColor");
     auto* pick = find<QAbstractButton>("chkWatermarkTransparentColor");
@@ -389,6 +396,8 @@ TEST_F(OptionPanels, ChosenMergePictureIsKeptAtOnceAndShownWithItsSize)
     EXPECT_EQ(dialogs.fileRequests()[0].title, "Load Image for Merging");
     EXPECT_TRUE(dialogs.fileRequests()[0].filter.startsWith("All Image Files|*.bmp;*.jpg;"));
     EXPECT_EQ(gudtSettings.Tasks.WatermarkImage, logo) << "kept before any Confirm";
+    EXPECT_TRUE(m_panels->mergePicturePending()) << "the picture is decoded off the window's thread";
+    ASSERT_TRUE(mergePictureShown());
     EXPECT_EQ(find<QLabel>("lblWatermarkResolution")->text(), "30 x 20");
     EXPECT_EQ(m_panels->taskFromPanel(taskWatermark, nullptr)->p(4), logo);
 

@@ -5,6 +5,7 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "services/modGenericFunctions.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QDir>
 #include <QFile>
@@ -121,6 +122,8 @@ bool writeRgbTiff(const QString& path, const QList<QImage>& pages)
 
 QImage loadPage(const QString& path, int page)
 {
+    // A test reads an output back to check it, on its own thread on purpose.
+    BlockingCallsAllowed readBack;
     ImageDocument document;
     document.setPageIndex(page);
     document.LoadFromFile(path);

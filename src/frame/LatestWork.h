@@ -1,7 +1,7 @@
 #pragma once
-// Editing work that must not hold up the window: a picture operation or a task-list replay runs on
-// a worker thread and its result comes back on the thread that owns this object, as a queued
-// event. Only the newest request counts: starting another one (or cancel()) drops the result of
+// Work that must not hold up the window (a picture operation, a task-list replay, a metadata read)
+// runs on a worker thread and its result comes back on the thread that owns this object, as a
+// queued event. Only the newest request counts: starting another one (or cancel()) drops the result of
 // the one before when it arrives, and raises that one's flag so a replay can stop between rows.
 // While any work is still running the pointer shows busy.
 //

@@ -5,6 +5,7 @@
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/picture_geometry.h"
 #include "services/modLoadPic.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -154,6 +155,7 @@ void line(const char* what, qint64 ms, int count)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    tf::BlockingCallsAllowed measuredHere; // the benchmark times these calls on its own thread
     const QStringList args = app.arguments().mid(1);
     if (args.contains("-h") || args.contains("--help")) {
         usage();

@@ -5,6 +5,7 @@
 #include "platform/decode/decoder_server.h"
 #include "platform/sys/blockingcalls.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -12,6 +13,7 @@
 #include <poll.h>
 #include <set>
 #include <sys/wait.h>
+#include <thread>
 
 using namespace tf::decode;
 namespace stub = tf::test::stub;
@@ -269,6 +271,50 @@ TEST(DecoderPool, TheNotifyDescriptorIsReadableExactlyWhileAnAnswerWaits)
     ASSERT_TRUE(batch.next(0ms).has_value());
     ASSERT_TRUE(batch.next(5s).has_value());
     EXPECT_EQ(::poll(&p, 1, 0), 0);
+}
+
+TEST(DecoderPool, AnInterruptEndsTheWaitsThatAskedForItAndNoOthers)
+{
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
+    DecoderPool pool(stubSettings(60s, 2));
+    DecodeBatch batch(pool);
+    batch.submit(request(stub::Hang));
+    std::thread cancel([&] {
+        ::usleep(50000);
+        batch.interrupt();
+    });
+    // Woken by the interrupt, not by an answer: the hung decode is still pending.
+    EXPECT_FALSE(batch.waitInOrder(/*interruptible*/ true).has_value());
+    cancel.join();
+    EXPECT_EQ(batch.pending(), 1);
+    EXPECT_FALSE(batch.waitInOrder(true).has_value()) << "an interrupt holds for every later wait";
+
+    // A wait that did not ask for it still gets its answer.
+    DecodeBatch finishing(pool);
+    finishing.submit(request(stub::Sleep, 100));
+    finishing.interrupt();
+    const auto f = finishing.waitInOrder(/*interruptible*/ false);
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(f->result.status, DecodeStatus::Done);
+}
+
+// A decode waited for on the application's thread, which is the window's, fails the test that
+// made it; on a worker, or inside an allowance, it is not reported.
+TEST(DecoderPool, AWaitOnTheApplicationsThreadIsReported)
+{
+    DecoderPool pool(stubSettings(2000ms, 1));
+    EXPECT_NONFATAL_FAILURE(pool.decode(request(stub::Sleep, 1)), "DecoderPool::decode ran on the application's thread");
+    DecodeBatch batch(pool);
+    batch.submit(request(stub::Sleep, 1));
+    EXPECT_NONFATAL_FAILURE(batch.next(5s), "DecodeBatch::next ran on the application's thread");
+    EXPECT_FALSE(batch.next(0ms).has_value()) << "looking without waiting is no wait";
+    DecodeBatch inOrder(pool);
+    inOrder.submit(request(stub::Sleep, 1));
+    EXPECT_NONFATAL_FAILURE(inOrder.waitInOrder(false), "DecodeBatch::waitInOrder ran on the application's thread");
+
+    std::thread([&] { EXPECT_EQ(pool.decode(request(stub::Sleep, 1)).status, DecodeStatus::Done); }).join();
+    tf::BlockingCallsAllowed allowed;
+    EXPECT_EQ(pool.decode(request(stub::Sleep, 1)).status, DecodeStatus::Done);
 }
 
 TEST(DecoderPool, ClosingAPoolDoesNotWaitForAHungDecoder)

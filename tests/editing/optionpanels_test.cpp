@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -382,6 +383,32 @@ TEST_F(OptionPanels, InvalidInputIsRefusedWithAMessage)
         EXPECT_FALSE(m_panels->taskFromPanel(code, &why)) << what;
         EXPECT_FALSE(why.isEmpty()) << what;
     }
+}
+
+TEST_F(OptionPanels, AMergePictureThatHangsItsDecoderHoldsNothingAndTheNewerChoiceIsShown)
+{
+    test::TempFolder dir;
+    const QString hang = dir.file("devil-pnm-hang.pbm");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TF_LOADER_REGRESSION_DIR "/devil-pnm-hang.pbm"), hang));
+    const QString logo = writePicture(dir, "logo.png", Qt::yellow, {30, 20});
+    m_panels->fillTask(taskWatermark);
+    ScriptedDialogs dialogs;
+    test::EventLoopGaps gaps;
+    dialogs.answerFile(hang);
+    find<QPushButton>("cmdSelectMerge")->click();
+    EXPECT_TRUE(m_panels->mergePicturePending());
+    EXPECT_EQ(m_panels->taskFromPanel(taskWatermark, nullptr)->p(4), hang) << "chosen at once, shown when decoded";
+    QTest::qWait(500); // the decoder hangs on it meanwhile
+    EXPECT_TRUE(m_panels->mergePicturePending());
+
+    dialogs.answerFile(logo);
+    find<QPushButton>("cmdSelectMerge")->click();
+    ASSERT_TRUE(mergePictureShown());
+    EXPECT_LT(gaps.longestMs(), 200);
+    EXPECT_EQ(find<QLabel>("lblWatermarkResolution")->text(), "30 x 20");
+    const QImage shown = find<QLabel>("picWatermarkImage")->pixmap().toImage();
+    EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::yellow));
+    EXPECT_EQ(m_panels->taskFromPanel(taskWatermark, nullptr)->p(4), logo);
 }
 
 TEST_F(OptionPanels, ChosenMergePictureIsKeptAtOnceAndShownWithItsSize)

@@ -136,6 +136,7 @@ void BrowseController::replayOnPreview(ImageBox& control, std::function<void()> 
     // The rows as the preview applies them now, owned by the replay: the list may change meanwhile.
     const std::shared_ptr<tf::TaskReplayer> replayer = m_services.replayer.frozenAsPreviewed();
     const QImage base = control.document().Picture();
+    const qint64 shown = control.document().image().cacheKey();
     const QPointer<ImageBox> target(&control);
     m_previewReplay.start(
         [replayer, base](const tf::LatestWork::Flag&) {
@@ -152,7 +153,7 @@ void BrowseController::replayOnPreview(ImageBox& control, std::function<void()> 
             }
             return out;
         },
-        [this, target, then = std::move(then)](PreviewReplay out) {
+        [this, target, shown, then = std::move(then)](PreviewReplay out) {
             if (out.failure) {
                 try {
                     std::rethrow_exception(out.failure);
@@ -160,7 +161,9 @@ void BrowseController::replayOnPreview(ImageBox& control, std::function<void()> 
                     subReportException(e, QStringLiteral("BrowseController.fncReadFile"));
                 }
             } else {
-                if (target && out.changed) target->document().setPicture(out.image);
+                // A picture put into the control meanwhile (the editing mode's) is not replaced.
+                const bool stillShown = target && target->document().image().cacheKey() == shown;
+                if (stillShown && out.changed) target->document().setPicture(out.image);
                 // The image keeps what the tasks before the failed one made; the user is told which failed.
                 if (!out.result.ok)
                     subGlobalErrorHandler(out.result.message, 0, 0, QStringLiteral("BrowseController.replayOnPreview"));

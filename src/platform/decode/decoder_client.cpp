@@ -328,10 +328,12 @@ std::optional<DecodeBatch::Finished> waitNext(DecodeBatch::State& s, std::option
                         : s.done.begin();
         return found != s.done.end() || s.pending <= 0 || (interruptible && s.interrupted);
     };
-    if (timeout) {
-        if (!s.arrived.wait_for(lock, *timeout, ready)) return std::nullopt;
-    } else {
+    if (!timeout) {
         s.arrived.wait(lock, ready);
+    } else if (timeout->count() <= 0) {
+        if (!ready()) return std::nullopt; // a look, no wait
+    } else if (!s.arrived.wait_for(lock, *timeout, ready)) {
+        return std::nullopt;
     }
     if (found == s.done.end()) return std::nullopt;
     DecodeBatch::Finished f = std::move(*found);

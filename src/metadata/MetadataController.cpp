@@ -135,11 +135,8 @@ void MetadataController::readShownFile(const QString& path, tf::ListView* exif, 
         },
         [this, exif = QPointer<tf::ListView>(exif), iptc = QPointer<tf::ListView>(iptc),
          done = std::move(done)](Read read) {
-            const QFileInfo info(read.path);
             m_meta = std::move(read.meta);
             m_path = read.path;
-            m_readStamp = info.lastModified();
-            m_readSize = info.size();
             m_hasImage = true;
             for (tf::ListView* list : {exif.data(), iptc.data()}) {
                 if (!list) continue;
@@ -164,8 +161,6 @@ void MetadataController::forgetShownFile()
     m_reads.cancel();
     m_meta.clearAll();
     m_path.clear();
-    m_readStamp = {};
-    m_readSize = -1;
     m_hasImage = false;
 }
 
@@ -229,12 +224,7 @@ bool MetadataController::writeBack(const QString& file)
         return false;
     }
     QString why;
-    if (m_meta.WriteMetadataTo(file, &why)) {
-        const QFileInfo info(file);
-        m_readStamp = info.lastModified();
-        m_readSize = info.size();
-        return true;
-    }
+    if (m_meta.WriteMetadataTo(file, &why)) return true;
     MsgBox(QStringLiteral("The metadata could not be written to %1.").arg(QFileInfo(file).fileName())
                + QStringLiteral("\n") + why,
            vbCritical, title());

@@ -110,8 +110,6 @@ private:
     bool m_showing = false; // the lists are being filled from the rows
     tf::ExifIptc m_meta;
     QString m_path;        // the shown file whose metadata m_meta holds
-    QDateTime m_readStamp; // its modification time when read
-    qint64 m_readSize = -1;
     bool m_hasImage = false; // m_meta was read from m_path, the shown file
     tf::LatestWork m_reads;
 };

@@ -13,8 +13,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
+#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace browse_test;
@@ -165,6 +168,40 @@ TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
     // After another image was put into the control, the row is loaded again.
     f.browse->subForgetShownFile();
     show("b.png");
+    EXPECT_EQ(f.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
+}
+
+TEST_F(PreviewTest, TheOptimizedReplayRunsBesideTheWindowAndOnlyTheNewestLands)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    writeQt(dir.file("b.png"), solid(64, 48, Qt::blue), "png");
+    QSemaphore gate;
+    std::atomic<int> started = 0;
+    f.services.replay = [&](tf::ImageDocument& target) {
+        const int mine = ++started;
+        gate.acquire(); // the test decides when a replay ends
+        target.setPicture(solid(10, 10, QColor(mine * 10, 0, 0)));
+    };
+    f.browse->mnuPreviewType_Click(1);
+    f.list(dir.path());
+    f.browse->subShowSelectedFile(f.row("a.png"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started == 1; }));
+    EXPECT_TRUE(f.browse->previewPending()) << "the pane waits for its replay, the window does not";
+    f.browse->subShowSelectedFile(f.row("b.png"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started == 2; }));
+    gate.release(2);
+    ASSERT_TRUE(f.settle());
+    EXPECT_EQ(f.browse->PicTiffTag(), dir.file("b.png"));
+    EXPECT_EQ(f.ibMain->image().pixelColor(5, 5), QColor(20, 0, 0)) << "b's replay, not a's";
+
+    // "Original" chosen while a replay of the shown picture runs: that replay never lands.
+    f.browse->mnuPreviewType_Click(0);
+    f.browse->mnuPreviewType_Click(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started == 3; }));
+    f.browse->mnuPreviewType_Click(0);
+    gate.release();
+    QThreadPool::globalInstance()->waitForDone();
+    QTest::qWait(50); // its answer, had it been kept, would land now
     EXPECT_EQ(f.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
 }
 

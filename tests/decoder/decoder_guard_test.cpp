@@ -39,6 +39,7 @@ DecodeRequest pictureRequest(QImage::Format format, int width, int height, const
 
 TEST(DecoderProcess, PicturesOfEveryLayoutArriveExactly)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     struct Case { QImage::Format format; int width, height; };
     // Odd widths leave padding at the end of the rows at every depth.
     const Case cases[] = {{QImage::Format_Mono, 13, 5},          {QImage::Format_MonoLSB, 9, 3},
@@ -63,6 +64,7 @@ TEST(DecoderProcess, PicturesOfEveryLayoutArriveExactly)
 
 TEST(DecoderProcess, RequestAndAnswerFieldsTravelUnchanged)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderProcess decoder(stubSettings());
     // Path text that UTF-8 or the locale could mangle: an unpaired surrogate, a character outside the BMP.
     const QString path = QStringLiteral("/tmp/Bilder \u00e4\u00df/") + QChar(0xD800) + QString::fromUcs4(U"\U0001D11E.jpg");
@@ -82,6 +84,7 @@ TEST(DecoderProcess, RequestAndAnswerFieldsTravelUnchanged)
 
 TEST(DecoderProcess, AFailingDecoderCostsOneRequestAndIsStartedAgain)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     const struct { const char* what; uint32_t kind; int width; DecodeStatus expected; } cases[] = {
         {"crash", stub::Crash, 0, DecodeStatus::Crashed},
         {"hang", stub::Hang, 0, DecodeStatus::TimedOut},
@@ -117,6 +120,7 @@ TEST(DecoderProcess, AFailingDecoderCostsOneRequestAndIsStartedAgain)
 
 TEST(DecoderProcess, ADecoderThatDiedOrWasAbortedWhileIdleDoesNotCostTheNextFile)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderProcess decoder(stubSettings());
     ASSERT_EQ(decoder.decode(pictureRequest(QImage::Format_RGB32, 2, 2)).status, DecodeStatus::Done);
     ASSERT_EQ(::kill(decoder.pid(), SIGKILL), 0);
@@ -130,6 +134,7 @@ TEST(DecoderProcess, ADecoderThatDiedOrWasAbortedWhileIdleDoesNotCostTheNextFile
 
 TEST(DecoderProcess, AMissingProgramIsReportedForEachRequest)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderSettings settings;
     settings.program = QStringLiteral("/nonexistent/tavrel-folio-decoder");
     DecoderProcess decoder(settings);

@@ -236,6 +236,7 @@ bool DecoderProcess::prepare()
 
 DecodeResult DecoderProcess::decode(const DecodeRequest& request)
 {
+    checkBlockingCall("DecoderProcess::decode");
     using namespace std::chrono;
     QString why;
     if (!ensureRunning(why)) {

@@ -150,7 +150,8 @@ BasketPageSource::BasketPageSource(const std::vector<basket::PageRecord>& pages)
 PagePipeline::PagePipeline(std::unique_ptr<PageSource> source, std::unique_ptr<PageSink> sink,
                            PipelineSettings settings, QObject* parent)
     : QObject(parent), m_source(std::move(source)), m_sink(std::move(sink)), m_settings(std::move(settings)),
-      m_ahead(std::make_unique<decode::DecodeBatch>())
+      // Pages pulled one by one are not read ahead, and need no decoders waiting for them.
+      m_ahead(m_source->count() < 0 ? nullptr : std::make_unique<decode::DecodeBatch>())
 {
 }
 
@@ -158,7 +159,7 @@ void PagePipeline::cancel()
 {
     m_cancel.store(true);
     m_source->cancel();
-    m_ahead->interrupt();
+    if (m_ahead) m_ahead->interrupt();
 }
 
 PagePipeline::~PagePipeline()
@@ -201,7 +202,7 @@ void PagePipeline::work()
         const bool finishesPage = sink.finishesPageOnCancel();
         // Pages pulled one by one cannot be read ahead: they are pictures already, or come too late.
         std::optional<PagesAhead> ahead;
-        if (!pulled)
+        if (!pulled && m_ahead)
             ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel, *m_ahead);
         for (int i = 0; pulled || i < r.total; ++i) {
             if (m_cancel.load()) {

@@ -24,7 +24,7 @@ void showSending(bool on)
         QApplication::restoreOverrideCursor();
 }
 
-// Why a finished request did not arrive; empty when it did.
+// Whether a finished request arrived; when not, `reason` says why.
 bool arrivedWell(QNetworkReply& reply, QString& reason)
 {
     const QVariant statusAttr = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);

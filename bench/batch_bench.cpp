@@ -14,6 +14,7 @@
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/ui/msgbox.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <FreeImage.h>
 
@@ -295,6 +296,7 @@ int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "--measure") == 0) return tf::bench::measure(argc, argv);
     QCoreApplication app(argc, argv);
+    tf::BlockingCallsAllowed measuredHere; // the benchmark times these calls on its own thread
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QStringList args = app.arguments().mid(1);
     if (args.value(0) == QLatin1String("--ours")) return ours(args.value(1), args.value(2), args.value(3));

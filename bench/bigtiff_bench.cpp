@@ -10,6 +10,7 @@
 #include "platform/ui/msgbox.h"
 
 #include "benchutil.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QApplication>
 #include <QDir>
@@ -40,6 +41,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // The pages are decoded by the decoder program built beside the main one, not by this one.
     tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));
+    tf::BlockingCallsAllowed measuredHere; // the benchmark times these calls on its own thread
     const QStringList args = app.arguments().mid(1);
     int pages = 165;
     QString folder;

@@ -17,6 +17,7 @@
 #include "platform/imagebox/picture_geometry.h"
 #include "platform/ui/msgbox.h"
 #include "services/modLoadPic.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QApplication>
 #include <QDir>
@@ -352,6 +353,7 @@ int main(int argc, char** argv)
     QTemporaryDir runtime; // created private, as Qt wants its runtime folder; the children share it
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     QApplication app(argc, argv);
+    tf::BlockingCallsAllowed measuredHere; // the benchmark times these calls on its own thread
     const QStringList args = app.arguments().mid(1);
     // The benchmark lives apart from the program; its decoder is the one built beside the program.
     tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));

@@ -10,6 +10,7 @@
 #include "services/modLoadPic.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/ui/msgbox.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <FreeImage.h>
 
@@ -431,10 +432,12 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
     if (argc > 1 && std::strcmp(argv[1], "--run") == 0) {
         QApplication app(argc, argv);
+        tf::BlockingCallsAllowed measuredHere; // the benchmark times these calls on its own thread
         tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));
         return runOurs(app.arguments().mid(2));
     }
     QApplication app(argc, argv);
+    tf::BlockingCallsAllowed measuredHere; // the benchmark times these calls on its own thread
     if (argc > 1 && std::strcmp(argv[1], "--ratios") == 0) {
         const QStringList rest = app.arguments().mid(2);
         const int at = rest.indexOf(QStringLiteral("--cache"));

@@ -2,30 +2,37 @@
 // The seam between the preview and the metadata pane: the browse area hands the shown file to a
 // reader it is given when it is made; the metadata area provides one, and until one is given the
 // program hands in the explicit "not available" reader below.
+#include <functional>
 
-class ImageBox;
 class QString;
 
 namespace tf {
 
 class ListView;
 
-// The EXIF and IPTC of the shown file into the metadata lists. A reader that throws leaves its
-// list as it is; the preview goes on.
+// Reads the EXIF and IPTC of the shown file into the metadata lists. The file is parsed on a
+// worker; the lists fill when the read is done, on the thread that asked.
 class MetadataReader {
 public:
     virtual ~MetadataReader() = default;
-    virtual void ReadFileEXIFInfo(ImageBox& control, ListView& list, const QString& path) = 0;
-    virtual void ReadFileIPTCInfo(ImageBox& control, ListView& list, const QString& path) = 0;
-    virtual bool HasIptc(const ImageBox& control) = 0;
+    // Starts reading `path`. When the read is done, the lists given (either may be null: that
+    // kind is not listed) show what was read and `done` is called with whether the file holds
+    // IPTC. A file that cannot be read leaves the lists as they are and answers false. Another
+    // read, or cancelRead(), drops the answer of one still under way: neither its lists nor its
+    // `done` are touched.
+    virtual void readShownFile(const QString& path, ListView* exif, ListView* iptc,
+                               std::function<void(bool hasIptc)> done) = 0;
+    virtual void cancelRead() = 0;
 };
 
 // No metadata reading: the lists stay empty and no file has IPTC.
 class MetadataNotAvailable final : public MetadataReader {
 public:
-    void ReadFileEXIFInfo(ImageBox&, ListView&, const QString&) override {}
-    void ReadFileIPTCInfo(ImageBox&, ListView&, const QString&) override {}
-    bool HasIptc(const ImageBox&) override { return false; }
+    void readShownFile(const QString&, ListView*, ListView*, std::function<void(bool)> done) override
+    {
+        if (done) done(false);
+    }
+    void cancelRead() override {}
 };
 
 } // namespace tf

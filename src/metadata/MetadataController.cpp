@@ -59,6 +59,7 @@ MetadataController::MetadataController(QWidget* pane, tf::ImageList* icons, QObj
 {
     if (gstrEditableEXIF.isEmpty()) subInitMetadata();
     execDialog = [](QDialog& d) { return d.exec(); };
+    readFile = [](tf::ExifIptc& meta, const QString& path) { return meta.readFrom(path); };
     m_lvExif = makeList(pane, "lvExif", "List all the available EXIF tags from the current image.");
     m_lvIPTC = makeList(pane, "lvIPTC", "List all available IPTC attributes from JPEG/TIFF/PSD files.");
     m_lvExif->setSmallIcons(icons);
@@ -115,43 +116,53 @@ QPushButton* MetadataController::cmdIPTCBar(int index) const
 
 // ---- reading
 
-bool MetadataController::loadFrom(const ImageBox& control, const QString& path)
+void MetadataController::readShownFile(const QString& path, tf::ListView* exif, tf::ListView* iptc,
+                                       std::function<void(bool hasIptc)> done)
 {
-    const QFileInfo info(path);
-    // The two lists and the IPTC test of one shown file read it once.
-    const bool same = m_loaded && path == m_path && info.lastModified() == m_readStamp && info.size() == m_readSize;
-    m_hasImage = control.HasImage();
-    if (same && m_hasImage) return true;
-    m_path = path;
-    m_readStamp = info.lastModified();
-    m_readSize = info.size();
-    m_loaded = false;
-    if (path.isEmpty() || !m_hasImage) {
-        m_meta.clearAll();
-        return false;
-    }
-    m_loaded = true;
-    return m_meta.readFrom(path);
+    // Nothing of the file shown before stays while this one is read: a command now must not write
+    // the old file's metadata, or any, into the new file.
+    forgetShownFile();
+    const std::function<bool(tf::ExifIptc&, const QString&)> read = readFile;
+    m_reads.start(
+        [path, read](const tf::LatestWork::Flag&) {
+            Read out;
+            out.path = path;
+            try {
+                read(out.meta, path);
+            } catch (const std::exception&) {
+                out.meta.clearAll(); // an unreadable file is listed as one without metadata
+            }
+            return out;
+        },
+        [this, exif = QPointer<tf::ListView>(exif), iptc = QPointer<tf::ListView>(iptc),
+         done = std::move(done)](Read read) {
+            m_meta = std::move(read.meta);
+            m_path = read.path;
+            m_hasImage = true;
+            for (tf::ListView* list : {exif.data(), iptc.data()}) {
+                if (!list) continue;
+                tf::MetadataRows& rows = list == m_lvIPTC ? m_iptcRows : m_exifRows;
+                rows.clear();
+                if (list == m_lvIPTC)
+                    ::ReadFileIPTCInfo(m_meta, true, rows, m_path);
+                else
+                    ::ReadFileEXIFInfo(m_meta, true, rows, m_path);
+                show(rows, *list);
+            }
+            if (done) done(m_meta.HasIptc());
+        });
 }
 
-void MetadataController::ReadFileEXIFInfo(ImageBox& control, tf::ListView& list, const QString& path)
-{
-    if (!control.HasImage()) return;
-    loadFrom(control, path);
-    tf::MetadataRows& rows = &list == m_lvIPTC ? m_iptcRows : m_exifRows;
-    rows.clear();
-    ::ReadFileEXIFInfo(m_meta, true, rows, path);
-    show(rows, list);
-}
+void MetadataController::cancelRead() { m_reads.cancel(); }
 
-void MetadataController::ReadFileIPTCInfo(ImageBox& control, tf::ListView& list, const QString& path)
+bool MetadataController::readPending() const { return m_reads.pending(); }
+
+void MetadataController::forgetShownFile()
 {
-    if (!control.HasImage()) return;
-    loadFrom(control, path);
-    tf::MetadataRows& rows = &list == m_lvExif ? m_exifRows : m_iptcRows;
-    rows.clear();
-    ::ReadFileIPTCInfo(m_meta, true, rows, path);
-    show(rows, list);
+    m_reads.cancel();
+    m_meta.clearAll();
+    m_path.clear();
+    m_hasImage = false;
 }
 
 namespace {
@@ -197,12 +208,6 @@ void MetadataController::show(tf::MetadataRows& rows, tf::ListView& list)
 void MetadataController::showExif() { show(m_exifRows, *m_lvExif); }
 void MetadataController::showIptc() { show(m_iptcRows, *m_lvIPTC); }
 
-bool MetadataController::HasIptc(const ImageBox& control)
-{
-    loadFrom(control, control.Tag());
-    return m_hasImage && m_meta.HasIptc();
-}
-
 void MetadataController::relistIptc()
 {
     m_iptcRows.clear();
@@ -220,12 +225,7 @@ bool MetadataController::writeBack(const QString& file)
         return false;
     }
     QString why;
-    if (m_meta.WriteMetadataTo(file, &why)) {
-        const QFileInfo info(file);
-        m_readStamp = info.lastModified();
-        m_readSize = info.size();
-        return true;
-    }
+    if (m_meta.WriteMetadataTo(file, &why)) return true;
     const QString failed = QStringLiteral("The metadata could not be written to %1.").arg(QFileInfo(file).fileName());
     // A cause outside the picture (a full disk) comes first, and stands for the details.
     if (const QString cause = tf::writeFailureCause(why); !cause.isEmpty())

@@ -27,8 +27,10 @@ class PagesAhead {
 public:
     // Finished pages wait here in memory: a few, not the whole source. A sink that writes several
     // pages at once is their queue itself; `few` then keeps two decoding, which outrun its writes.
-    PagesAhead(const PageSource& pages, std::function<bool(int)> decoded, const std::atomic<bool>& cancel, bool few)
-        : m_pages(pages), m_decoded(std::move(decoded)), m_cancel(cancel),
+    // The pipeline's Cancel interrupts `batch`'s waits.
+    PagesAhead(const PageSource& pages, std::function<bool(int)> decoded, const std::atomic<bool>& cancel, bool few,
+               decode::DecodeBatch& batch)
+        : m_pages(pages), m_decoded(std::move(decoded)), m_cancel(cancel), m_batch(batch),
           m_depth(few ? 2 : std::clamp(decode::DecoderPool::shared().processCount(), 2, 6))
     {
     }
@@ -51,9 +53,9 @@ public:
         m_indexes.erase(m_indexes.begin(), std::next(it));
         std::optional<decode::DecodeResult> result;
         // This is the worker's own wait: every decode ends within the decoders' time limit, and a
-        // Cancel is seen within one step.
+        // Cancel ends the wait at once unless the page under way is to be finished.
         while (!result && m_batch.pending() > 0 && (finishing || !m_cancel.load())) {
-            std::optional<decode::DecodeBatch::Finished> f = m_batch.nextInOrder(std::chrono::milliseconds(50));
+            std::optional<decode::DecodeBatch::Finished> f = m_batch.waitInOrder(/*interruptible*/ !finishing);
             if (f && f->index == wanted) result = std::move(f->result);
             if (f && f->index > wanted) break;
         }
@@ -93,8 +95,8 @@ private:
     const PageSource& m_pages;
     std::function<bool(int)> m_decoded;
     const std::atomic<bool>& m_cancel;
+    decode::DecodeBatch& m_batch;
     const int m_depth;
-    decode::DecodeBatch m_batch;
     int m_next = 0;
     std::map<int, int> m_indexes; // page -> the batch's index of its decode
 };
@@ -141,8 +143,18 @@ QString detailOf(const std::exception& e)
 
 PagePipeline::PagePipeline(std::unique_ptr<PageSource> source, std::unique_ptr<PageSink> sink,
                            PipelineSettings settings, QObject* parent)
-    : QObject(parent), m_source(std::move(source)), m_sink(std::move(sink)), m_settings(std::move(settings))
+    : QObject(parent), m_source(std::move(source)), m_sink(std::move(sink)), m_settings(std::move(settings)),
+      // Pages pulled one by one are not read ahead, and need no decoders waiting for them.
+      m_ahead(m_source->count() < 0 ? nullptr : std::make_unique<decode::DecodeBatch>())
 {
+}
+
+void PagePipeline::cancel()
+{
+    m_cancel.store(true);
+    m_source->cancel();
+    m_sink->cancelRequested();
+    if (m_ahead) m_ahead->interrupt();
 }
 
 PagePipeline::~PagePipeline()
@@ -191,8 +203,9 @@ void PagePipeline::work()
         const bool finishesPage = sink.finishesPageOnCancel();
         // Pages pulled one by one cannot be read ahead: they are pictures already, or come too late.
         std::optional<PagesAhead> ahead;
-        if (!pulled)
-            ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel, handsOver);
+        if (!pulled && m_ahead)
+            ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel, handsOver,
+                          *m_ahead);
         for (int i = 0; pulled || i < r.total; ++i) {
             if (m_cancel.load()) {
                 r.cancelled = true;

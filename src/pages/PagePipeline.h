@@ -19,6 +19,9 @@ namespace tf {
 
 class ImageDocument;
 class TaskReplayer;
+namespace decode {
+class DecodeBatch;
+}
 
 // Where the pages come from, in order. Read on the pipeline's worker thread, so a source owns
 // what it hands out and looks at no list of the window's. Most sources know their pages up front
@@ -117,15 +120,11 @@ public:
     // Runs the job on a worker thread of its own; progress and finished arrive as queued signals.
     // Once only.
     void start();
-    // Runs the same job on the calling thread and gives its result (finished is emitted too).
+    // Runs the same job on the calling thread and gives its result (finished is emitted too). It
+    // waits for decoders: never on the application's thread (see platform/sys/blockingcalls.h).
     PipelineResult runHere();
     // From any thread: the job stops before its next page (a decode it waits for is dropped).
-    void cancel()
-    {
-        m_cancel.store(true);
-        m_source->cancel();
-        m_sink->cancelRequested();
-    }
+    void cancel();
     // Valid once finished was emitted.
     const PipelineResult& result() const { return m_result; }
 
@@ -141,6 +140,8 @@ private:
     std::unique_ptr<PageSink> m_sink;
     PipelineSettings m_settings;
     std::atomic<bool> m_cancel{false};
+    // The pages decoded ahead of the one being written; a Cancel wakes the worker waiting on it.
+    std::unique_ptr<decode::DecodeBatch> m_ahead;
     PipelineResult m_result;
     std::thread m_worker;
 };

@@ -8,6 +8,7 @@
 
 #include "support/fulldisk.h"
 #include "multipage_fixture.h"
+#include "platform/sys/blockingcalls.h"
 
 #include "platform/sys/safefile.h"
 #include "platform/sys/workfiles.h"
@@ -45,6 +46,8 @@ public:
 };
 
 class BatchConvert : public ::testing::Test {
+    // Decodes on the test's own thread on purpose: the job runs here.
+    tf::BlockingCallsAllowed m_blockingHere;
 protected:
     void SetUp() override
     {
@@ -508,6 +511,7 @@ TEST(BatchNaming, TokensReadTheImageAndItsMetadata)
     ImageDocument doc;
     doc.setPicture(pagePicture(40, 30, Qt::red));
     const auto resolve = [&](const QString& file, const QString& token) {
+        BlockingCallsAllowed readsHere; // the test reads the file's metadata as the job would
         ExifIptc meta;
         const bool read = meta.readFrom(file);
         NamingFacts facts{file, "40x30", "tif", kNow, [&]() -> const ExifIptc* { return read ? &meta : nullptr; }};

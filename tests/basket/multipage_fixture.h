@@ -19,6 +19,7 @@
 #include "support/filesizelimit.h"
 #include "support/fulldisk.h"
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -80,6 +81,8 @@ void onceShown(QObject* owner, std::function<void(T*)> work)
 }
 
 class MultiPageFixture : public ::testing::Test {
+    // Runs page jobs on the test's own thread on purpose: their results are what is tested.
+    tf::BlockingCallsAllowed m_blockingHere;
 protected:
     void SetUp() override
     {

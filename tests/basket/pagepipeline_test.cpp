@@ -9,6 +9,7 @@
 
 #include "multipage_fixture.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
 
@@ -201,6 +202,27 @@ TEST_F(PagePipelineTest, StartedJobsWorkOffTheCallingThreadAndReportToIt)
     EXPECT_TRUE(early.pages.isEmpty());
     EXPECT_EQ(early.rollbacks, 1);
     EXPECT_TRUE(cancelled.result().cancelled);
+}
+
+TEST_F(PagePipelineTest, ACancelWakesAJobWaitingForAPageDecodedAhead)
+{
+    // Any JPEG reader takes seconds on it: the job waits for it in the read-ahead.
+    const QString slow = out.write("slow.jpg", readAll(TF_TEST_DATA_DIR "/jpeg-progressive-700-scans.jpg"));
+    Recorder::Log log;
+    PagePipeline pipeline(std::make_unique<FileList>(QStringList{slow, pages[0]}), std::make_unique<Recorder>(log, true), {});
+    QElapsedTimer sinceCancel;
+    QObject::connect(&pipeline, &PagePipeline::progress, &owner, [&](int done) {
+        if (done != 0) return;
+        pipeline.cancel();
+        sinceCancel.start();
+    });
+    bool finished = false;
+    QObject::connect(&pipeline, &PagePipeline::finished, &owner, [&] { finished = true; });
+    pipeline.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 60000));
+    EXPECT_LT(sinceCancel.elapsed(), 500) << "the decode would have gone on for the decoders' whole limit";
+    EXPECT_TRUE(pipeline.result().cancelled);
+    EXPECT_TRUE(log.pages.isEmpty());
 }
 
 TEST_F(PagePipelineTest, DroppingARunningJobStopsItsWorker)

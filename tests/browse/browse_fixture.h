@@ -8,6 +8,7 @@
 
 #include <QProgressBar>
 #include <QTabBar>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -20,7 +21,7 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     int resizeCalls = 0;
     std::function<void(tf::ImageDocument&)> replay; // unset: no tasks
     tf::ReplayResult replayResult;                  // what each replay answers
-    std::function<void(ImageBox&, tf::ListView&, const QString&)> readExif, readIptc;
+    std::function<void(tf::ListView&, const QString&)> readExif, readIptc;
     bool hasIptc = false;
 
     void subResize() override { ++resizeCalls; }
@@ -33,9 +34,19 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
         return replayResult;
     }
     tf::ReplayResult replayAll(tf::ImageDocument& target) override { return replayOnPreview(target); }
-    void ReadFileEXIFInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readExif) readExif(c, l, p); }
-    void ReadFileIPTCInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readIptc) readIptc(c, l, p); }
-    bool HasIptc(const ImageBox&) override { return hasIptc; }
+    // Reads at once and answers as the event loop next turns, as a reader on a worker would.
+    void readShownFile(const QString& p, tf::ListView* exif, tf::ListView* iptc, std::function<void(bool)> done) override
+    {
+        if (exif && readExif) readExif(*exif, p);
+        if (iptc && readIptc) readIptc(*iptc, p);
+        ++readGeneration;
+        QTimer::singleShot(0, &answers, [this, generation = readGeneration, done = std::move(done)] {
+            if (generation == readGeneration && done) done(hasIptc);
+        });
+    }
+    void cancelRead() override { ++readGeneration; }
+    int readGeneration = 0;
+    QObject answers;
     void PrintImage(ImageBox&) override {}
     void SaveAs(ImageBox& control) override { control.SaveAs(); }
     void showExecutableOptions() override {}

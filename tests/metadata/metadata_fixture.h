@@ -16,6 +16,7 @@
 #include <QTreeWidgetItem>
 #include <QWidget>
 #include <functional>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace tf::test {
@@ -90,9 +91,9 @@ protected:
         box.setTag(path);
         exif()->Clear();
         iptc()->Clear();
-        controller.ReadFileEXIFInfo(box, *exif(), path);
-        controller.ReadFileIPTCInfo(box, *iptc(), path);
-        controller.HasIptc(box);
+        bool landed = false;
+        controller.readShownFile(path, exif(), iptc(), [&](bool) { landed = true; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return landed; }));
     }
     ListView* exif() const { return controller.lvExif(); }
     ListView* iptc() const { return controller.lvIPTC(); }

@@ -1,4 +1,5 @@
 #include "platform/decode/decoder_client.h"
+#include "platform/sys/blockingcalls.h"
 
 #include "platform/decode/decode_wire.h"
 #include "platform/decode/decoder_server.h"
@@ -243,6 +244,7 @@ bool DecoderProcess::prepare()
 
 DecodeResult DecoderProcess::decode(const DecodeRequest& request)
 {
+    checkBlockingCall("DecoderProcess::decode");
     using namespace std::chrono;
     QString why;
     if (!ensureRunning(why)) {
@@ -294,6 +296,7 @@ struct DecodeBatch::State {
     int submitted = 0;
     int inOrder = 0;         // the index nextInOrder() hands out next
     uint64_t generation = 0; // a cancel starts a new one; answers of older ones are dropped
+    bool interrupted = false; // interrupt() was called: interruptible waits end at once
     const int eventFd;
 };
 
@@ -325,19 +328,21 @@ void deliver(const Job& job, DecodeResult result)
 
 // Waits for an answer: any (inOrder false) or that of the earliest request not yet handed out.
 std::optional<DecodeBatch::Finished> waitNext(DecodeBatch::State& s, std::optional<std::chrono::milliseconds> timeout,
-                                              bool inOrder = false)
+                                              bool inOrder = false, bool interruptible = false)
 {
     std::unique_lock lock(s.mutex);
     std::deque<DecodeBatch::Finished>::iterator found;
     const auto ready = [&] {
         found = inOrder ? std::find_if(s.done.begin(), s.done.end(), [&](const auto& f) { return f.index == s.inOrder; })
                         : s.done.begin();
-        return found != s.done.end() || s.pending <= 0;
+        return found != s.done.end() || s.pending <= 0 || (interruptible && s.interrupted);
     };
-    if (timeout) {
-        if (!s.arrived.wait_for(lock, *timeout, ready)) return std::nullopt;
-    } else {
+    if (!timeout) {
         s.arrived.wait(lock, ready);
+    } else if (timeout->count() <= 0) {
+        if (!ready()) return std::nullopt; // a look, no wait
+    } else if (!s.arrived.wait_for(lock, *timeout, ready)) {
+        return std::nullopt;
     }
     if (found == s.done.end()) return std::nullopt;
     DecodeBatch::Finished f = std::move(*found);
@@ -524,6 +529,7 @@ const DecoderSettings& DecoderPool::settings() const { return m_impl->settings; 
 
 DecodeResult DecoderPool::decode(const DecodeRequest& request)
 {
+    checkBlockingCall("DecoderPool::decode");
     auto state = std::make_shared<DecodeBatch::State>();
     state->pending = 1;
     m_impl->enqueue(Job{state, 0, 0, request}, true);
@@ -550,12 +556,29 @@ int DecodeBatch::submit(const DecodeRequest& request)
 
 std::optional<DecodeBatch::Finished> DecodeBatch::next(std::chrono::milliseconds timeout)
 {
+    if (timeout.count() > 0) checkBlockingCall("DecodeBatch::next");
     return waitNext(*m_state, timeout);
 }
 
 std::optional<DecodeBatch::Finished> DecodeBatch::nextInOrder(std::chrono::milliseconds timeout)
 {
+    if (timeout.count() > 0) checkBlockingCall("DecodeBatch::nextInOrder");
     return waitNext(*m_state, timeout, true);
+}
+
+std::optional<DecodeBatch::Finished> DecodeBatch::waitInOrder(bool interruptible)
+{
+    checkBlockingCall("DecodeBatch::waitInOrder");
+    return waitNext(*m_state, std::nullopt, true, interruptible);
+}
+
+void DecodeBatch::interrupt()
+{
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->interrupted = true;
+    }
+    m_state->arrived.notify_all();
 }
 
 int DecodeBatch::pending() const

@@ -2,6 +2,7 @@
 
 #include "acquire/SaneDevice.h"
 #include "platform/decode/decode_wire.h"
+#include "platform/sys/spawnchild.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
@@ -232,25 +233,6 @@ bool ScannerProcess::start(const QString& device, const QStringList& arguments, 
         ++count;
         child->registered = true;
     }
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
-        child->unregister();
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-#endif
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     const QString program = scannerProgram();
     std::vector<QByteArray> args{QFile::encodeName(program)};
     for (const QString& a : arguments) args.push_back(a.toLocal8Bit());
@@ -258,17 +240,13 @@ bool ScannerProcess::start(const QString& device, const QStringList& arguments, 
     for (QByteArray& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    ::close(pair[1]);
-    if (rc != 0) {
-        ::close(pair[0]);
+    int socket = -1;
+    if (const int rc = spawnOnSocket(argv.data(), &socket, &pid); rc != 0) {
         child->unregister();
         return fail(QStringLiteral("%1: %2").arg(program, QString::fromLocal8Bit(std::strerror(rc))));
     }
     child->pid = pid;
-    child->socket = pair[0];
+    child->socket = socket;
     m_child = std::move(child);
     return true;
 }

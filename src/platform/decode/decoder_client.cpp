@@ -3,6 +3,7 @@
 
 #include "platform/decode/decode_wire.h"
 #include "platform/decode/decoder_server.h"
+#include "platform/sys/spawnchild.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -151,52 +152,24 @@ bool DecoderProcess::start(QString& why)
         return false;
     }
     const QString program = m_settings.program.isEmpty() ? decoderProgram() : m_settings.program;
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
-        why = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    // The decoder gets its end as standard input; every other descriptor of ours is close-on-exec,
-    // so a decoder never holds another decoder's socket open past that one's death.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pair[1], 0);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    // Descriptors other code opened without close-on-exec stay out of the decoder too.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-#endif
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
     const QByteArray path = QFile::encodeName(program);
     const QByteArray limit = QByteArray(kMemoryLimitOption) + QByteArray::number(qint64(std::max<int64_t>(m_settings.memoryLimit, 0)));
     char* argv[] = {const_cast<char*>(path.constData()), const_cast<char*>(limit.constData()), nullptr};
     pid_t pid = 0;
-    int rc = 0;
-    {
+    const int rc = spawnOnSocket(argv, &m_socket, &pid, [&](const std::function<int()>& start) {
         std::lock_guard lock(m_state->mutex);
-        rc = m_state->closed ? ECANCELED : ::posix_spawn(&pid, path.constData(), &actions, &attr, argv, environ);
-        if (rc == 0) {
+        const int started = m_state->closed ? ECANCELED : start();
+        if (started == 0) {
             m_state->pid = pid;
             m_state->killed = false;
             ++m_state->starts;
         }
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    ::close(pair[1]);
+        return started;
+    });
     if (rc != 0) {
-        ::close(pair[0]);
         why = QStringLiteral("%1: %2").arg(program, QString::fromLocal8Bit(std::strerror(rc)));
         return false;
     }
-    m_socket = pair[0];
     return true;
 }
 

@@ -27,6 +27,9 @@ struct OrderedPageWrites::Slot {
     bool done = false; // the write ended (or will never run); guarded by the owner's m_lock
     std::exception_ptr failure;
     std::atomic<bool> abandoned{false}; // a write not yet begun is not begun
+    // Still being written when a stop was asked for: never placed, whenever its write ends, so the
+    // pages in place are those finished by then with no gap.
+    bool afterStop = false; // guarded
 };
 
 void OrderedPageWrites::setThreadsForTests(int threads) { g_threads.store(threads); }
@@ -55,11 +58,19 @@ void OrderedPageWrites::add(Page page)
 {
     placeFinished();
     const qint64 bytes = page.bytes;
+    auto slot = std::make_shared<Slot>();
     {
         std::unique_lock<std::mutex> lock(m_lock);
         // The oldest pages are placed as they finish, so the window moves on in page order.
-        while (int(m_pages.size()) >= m_maxPages || (m_writingBytes > 0 && m_writingBytes + bytes > m_maxBytes)) {
-            if (!m_pages.empty() && m_pages.front()->done) {
+        for (;;) {
+            // A page that comes after a stop was asked for would never be placed: it is not written.
+            if (m_stopRequested) {
+                lock.unlock();
+                if (page.drop) page.drop();
+                return;
+            }
+            if (int(m_pages.size()) < m_maxPages && (m_writingBytes == 0 || m_writingBytes + bytes <= m_maxBytes)) break;
+            if (!m_pages.empty() && m_pages.front()->done && !m_pages.front()->afterStop) {
                 lock.unlock();
                 placeFinished();
                 lock.lock();
@@ -67,11 +78,8 @@ void OrderedPageWrites::add(Page page)
             }
             m_changed.wait(lock);
         }
-    }
-    auto slot = std::make_shared<Slot>();
-    slot->page = std::move(page);
-    {
-        const std::lock_guard<std::mutex> lock(m_lock);
+        // Queued under the same lock as the check, so a stop asked for now still finds it.
+        slot->page = std::move(page);
         m_pages.push_back(slot);
         m_writingBytes += bytes;
     }
@@ -108,7 +116,7 @@ void OrderedPageWrites::placeFinished()
         std::shared_ptr<Slot> head;
         {
             const std::lock_guard<std::mutex> lock(m_lock);
-            if (m_pages.empty() || !m_pages.front()->done) return;
+            if (m_pages.empty() || !m_pages.front()->done || m_pages.front()->afterStop) return;
             head = m_pages.front();
             m_pages.pop_front();
         }
@@ -140,6 +148,8 @@ void OrderedPageWrites::requestStop() noexcept
 {
     const std::lock_guard<std::mutex> lock(m_lock);
     m_stopRequested = true;
+    for (const auto& slot : m_pages)
+        if (!slot->done) slot->afterStop = true;
     m_changed.notify_all();
 }
 

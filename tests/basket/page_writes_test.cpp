@@ -53,6 +53,7 @@ OrderedPageWrites::Page page(Record& r, int index, std::function<void()> before 
         {
             const std::lock_guard<std::mutex> l(r.lock);
             r.mostWriting = std::max(r.mostWriting, ++r.writing);
+            r.changed.notify_all();
         }
         if (before) before();
         const std::lock_guard<std::mutex> l(r.lock);
@@ -125,7 +126,8 @@ TEST_F(PageWrites, ACancelPlacesTheFirstPagesAndDropsFromTheFirstUnfinished)
         writes.add(page(r, i, i == 2 ? std::function<void()>([this] { r.waitDropped(3); }) : std::function<void()>()));
     {
         std::unique_lock<std::mutex> l(r.lock);
-        r.changed.wait(l, [&] { return finished == std::set<int>({0, 1, 3, 4}); });
+        // ... and page 2's write has begun (one not begun by the Cancel is never begun).
+        r.changed.wait(l, [&] { return finished == std::set<int>({0, 1, 3, 4}) && r.writing == 1; });
     }
     writes.stop();
     OrderedPageWrites::setWriteHookForTests({});
@@ -139,8 +141,9 @@ TEST_F(PageWrites, AFailureThatEndsTheRunDropsThePagesAfterIt)
     std::string ended;
     {
         OrderedPageWrites writes(8);
-        for (int i = 0; i < 5; ++i) writes.add(page(r, i, {}, i == 1 || i == 2));
         try {
+            // A place that ends the run may raise from an add as well as from the finish.
+            for (int i = 0; i < 5; ++i) writes.add(page(r, i, {}, i == 1 || i == 2));
             writes.finish();
         } catch (const std::exception& e) {
             ended = e.what();

@@ -35,6 +35,7 @@
 #include "platform/ui/imagelist.h"
 #include "players/PlayerCommands.h"
 #include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/statusbar.h"
 #include "platform/ui/tabstrip.h"
 #include "services/modListViewFunctions.h"
@@ -292,8 +293,6 @@ void frmMain::buildBrowseController()
     panes.PicMetadata = m_PicMetadata;
     panes.client = m_client;
     panes.tbsMetadata = m_tbsMetadata->tabBar(); // its Click stays with tbsMetadata_Click
-    panes.lvExif = m_metadata->lvExif();
-    panes.lvIPTC = m_metadata->lvIPTC();
     panes.iDetailIcon = picture(QStringLiteral("iDetailIcon"));
     m_players = new tf::PlayerCommands(
         [this] { return m_basket ? m_basket->model().pages() : std::vector<tf::basket::PageRecord>{}; },

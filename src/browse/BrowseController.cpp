@@ -140,8 +140,6 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
     w.PicMetadata = panes.PicMetadata;
     w.client = panes.client ? panes.client : panes.picView->window();
     w.tbsMetadata = panes.tbsMetadata;
-    w.lvExif = panes.lvExif;
-    w.lvIPTC = panes.lvIPTC;
 
     QPixmap icon = panes.iDetailIcon;
     if (icon.isNull()) icon = QFileIconProvider().icon(QFileIconProvider::File).pixmap(16, 16);

@@ -67,8 +67,6 @@ struct BrowsePanes {
     tf::Splitter* splView = nullptr;   // with picView and PicMetadata
     QWidget* PicMetadata = nullptr;
     QTabBar* tbsMetadata = nullptr;    // tab 0 EXIF, tab 1 IPTC
-    tf::ListView* lvExif = nullptr;
-    tf::ListView* lvIPTC = nullptr;
 
     // The window's client area, whose coordinates place the menu of the preview's title
     // (optional: the window itself without it).
@@ -333,8 +331,6 @@ private:
         QWidget* PicMetadata = nullptr;
         QWidget* client = nullptr;
         QTabBar* tbsMetadata = nullptr;
-        tf::ListView* lvExif = nullptr;
-        tf::ListView* lvIPTC = nullptr;
         QPixmap iDetailIcon;
     } w;
     tf::BrowseServices m_services;

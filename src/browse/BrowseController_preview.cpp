@@ -89,14 +89,11 @@ void BrowseController::showCapturedPicture(const QImage& picture, const QString&
     m_picTiffTag = path;
     m_picTiffPicture = picture;
     gvarOriginalImage = m_ibMain->document().SaveToVariant(tf::ImageDocument::kSnapshotFormat);
-    if (w.lvExif) w.lvExif->Clear();
-    if (w.lvIPTC) {
-        w.lvIPTC->Clear();
-        // As for a file chosen in a list, a reader that fails leaves its list as it is.
-        try {
-            m_services.metadata.ReadFileIPTCInfo(*m_ibMain, *w.lvIPTC, path);
-        } catch (const std::exception&) {
-        }
+    m_services.metadata.ClearLists();
+    // As for a file chosen in a list, a reader that fails leaves its list as it is.
+    try {
+        m_services.metadata.ReadFileIPTCInfo(*m_ibMain, path);
+    } catch (const std::exception&) {
     }
     // Shown as a file chosen in a list is: from its top-left corner, fitted as the menu says, and
     // named by the panels (which still described the file shown before).
@@ -112,7 +109,7 @@ void BrowseController::showCapturedPicture(const QImage& picture, const QString&
     w.sbMain->setPanelText(kPanelResolution,
                            fncResolutionPanelText(QStringLiteral("%1 X %2").arg(picture.width()).arg(picture.height()),
                                                   info.fSizeFormated()));
-    w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(false, w.lvIPTC && w.lvIPTC->Count() > 0));
+    w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(false, m_services.metadata.IptcRowCount() > 0));
     callResize();
 }
 
@@ -267,8 +264,7 @@ void BrowseController::subShowSelectedFile(QTreeWidgetItem* row)
     m_rowSize = file ? file->texts[tf::kFolderSize] : tf::ListView::SubItem(row, 2);
 
     m_ibMain->Clear();
-    if (w.lvExif) w.lvExif->Clear();
-    if (w.lvIPTC) w.lvIPTC->Clear();
+    m_services.metadata.ClearLists();
     fncReadFile(path, m_ibMain);
     if (!previewPending()) return; // failed at once: nothing more to describe
     m_preview.list = list;
@@ -298,11 +294,11 @@ void BrowseController::describeShownRow()
     subShowMetadataPane(rule.showExif, rule.showIptc);
     // A reader that fails leaves its list as it is; the next statement runs.
     try {
-        if (rule.readExif && w.lvExif) m_services.metadata.ReadFileEXIFInfo(*m_ibMain, *w.lvExif, path);
+        if (rule.readExif) m_services.metadata.ReadFileEXIFInfo(*m_ibMain, path);
     } catch (const std::exception&) {
     }
     try {
-        if (rule.readIptc && w.lvIPTC) m_services.metadata.ReadFileIPTCInfo(*m_ibMain, *w.lvIPTC, path);
+        if (rule.readIptc) m_services.metadata.ReadFileIPTCInfo(*m_ibMain, path);
     } catch (const std::exception&) {
     }
     if (w.tbsMetadata) {
@@ -315,7 +311,7 @@ void BrowseController::describeShownRow()
         hasIptc = m_services.metadata.HasIptc(*m_ibMain);
     } catch (const std::exception&) {
     }
-    w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(w.lvExif && w.lvExif->Count() > 0, hasIptc));
+    w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(m_services.metadata.ExifRowCount() > 0, hasIptc));
 }
 
 void BrowseController::subShowMetadataPane(bool showExif, bool showIptc)

@@ -6,6 +6,7 @@
 #include "basket/BasketController.h"
 #include "basket/modMultiPage.h"
 #include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 
 #include <QFile>
 #include <QImageWriter>
@@ -73,6 +74,13 @@ protected:
     {
         QStringList out;
         for (int i = 1; i <= list->Count(); ++i) out << list->Item(i)->text(0);
+        return out;
+    }
+    // The first column's texts in the order the view shows its rows.
+    static QStringList rowTexts(const QAbstractItemView* view)
+    {
+        QStringList out;
+        for (int i = 0; i < view->model()->rowCount(); ++i) out << view->model()->index(i, 0).data().toString();
         return out;
     }
     QTreeWidgetItem* row(ListView* list, const QString& text) const

@@ -37,8 +37,6 @@ BrowseFixture::BrowseFixture()
     w.tbsMetadata = new QTabBar(w.PicMetadata);
     w.tbsMetadata->addTab("EXIF Tags");
     w.tbsMetadata->addTab("IPTC File Info");
-    w.lvExif = new tf::ListView(w.PicMetadata);
-    w.lvIPTC = new tf::ListView(w.PicMetadata);
     const tf::BrowseServices fakes{services, services, services, services, services, services, services, services};
     browse = std::make_unique<BrowseController>(w, fakes);
     browse->setBasketList(lvPages);

@@ -20,8 +20,9 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     int resizeCalls = 0;
     std::function<void(tf::ImageDocument&)> replay; // unset: no tasks
     tf::ReplayResult replayResult;                  // what each replay answers
-    std::function<void(ImageBox&, tf::ListView&, const QString&)> readExif, readIptc;
+    std::function<void(ImageBox&, const QString&)> readExif, readIptc;
     bool hasIptc = false;
+    int exifRows = 0, iptcRows = 0; // what the lists hold; emptied with them
 
     void subResize() override { ++resizeCalls; }
     void CmdPreviewEdit_Click() override {}
@@ -33,9 +34,12 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
         return replayResult;
     }
     tf::ReplayResult replayAll(tf::ImageDocument& target) override { return replayOnPreview(target); }
-    void ReadFileEXIFInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readExif) readExif(c, l, p); }
-    void ReadFileIPTCInfo(ImageBox& c, tf::ListView& l, const QString& p) override { if (readIptc) readIptc(c, l, p); }
+    void ClearLists() override { exifRows = iptcRows = 0; }
+    void ReadFileEXIFInfo(ImageBox& c, const QString& p) override { if (readExif) readExif(c, p); }
+    void ReadFileIPTCInfo(ImageBox& c, const QString& p) override { if (readIptc) readIptc(c, p); }
     bool HasIptc(const ImageBox&) override { return hasIptc; }
+    int ExifRowCount() const override { return exifRows; }
+    int IptcRowCount() const override { return iptcRows; }
     void PrintImage(ImageBox&) override {}
     void SaveAs(ImageBox& control) override { control.SaveAs(); }
     void showExecutableOptions() override {}

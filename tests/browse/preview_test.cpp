@@ -247,11 +247,11 @@ TEST_F(PreviewTest, MetadataPaneAndPanelFollowTheFileType)
     bool exif = false;
     bool& iptc = f.services.hasIptc;
     QStringList reads;
-    f.services.readExif = [&](ImageBox&, tf::ListView& list, const QString& path) {
+    f.services.readExif = [&](ImageBox&, const QString& path) {
         reads << "exif " + QFileInfo(path).fileName();
-        if (exif) list.AddItem("Make");
+        if (exif) ++f.services.exifRows;
     };
-    f.services.readIptc = [&](ImageBox&, tf::ListView&, const QString& path) {
+    f.services.readIptc = [&](ImageBox&, const QString& path) {
         reads << "iptc " + QFileInfo(path).fileName();
     };
 
@@ -277,9 +277,9 @@ TEST_F(PreviewTest, MetadataPaneAndPanelFollowTheFileType)
     EXPECT_EQ(f.panel("metadata"), "Metadata -  IPTC");
 
     exif = true;
-    f.w.lvExif->AddItem("left over");
+    f.services.exifRows = 1; // left over
     show("photo.jpg");
-    EXPECT_EQ(f.w.lvExif->Count(), 1); // emptied before reading
+    EXPECT_EQ(f.services.exifRows, 1); // emptied before reading
     EXPECT_TRUE(f.w.tbsMetadata->isEnabled());
     EXPECT_EQ(f.panel("metadata"), "Metadata - EXIF IPTC");
 }
@@ -434,18 +434,17 @@ TEST_F(PreviewTest, ACaptureBecomesTheShownFileWithOnlyItsIptcRead)
     const QString capture = dir.file("capture.tif");
     writeQt(capture, solid(20, 10, Qt::blue), "png"); // the lists are read by the fakes below
     QStringList reads;
-    f.services.readExif = [&](ImageBox&, tf::ListView&, const QString& path) { reads << "exif " + path; };
-    f.services.readIptc = [&](ImageBox&, tf::ListView&, const QString& path) { reads << "iptc " + path; };
+    f.services.readExif = [&](ImageBox&, const QString& path) { reads << "exif " + path; };
+    f.services.readIptc = [&](ImageBox&, const QString& path) { reads << "iptc " + path; };
     f.list(dir.path());
     // A load still on its way when the capture arrives must not replace it.
     f.browse->subShowSelectedFile(f.row("a.png"));
-    f.w.lvExif->AddItem("left over");
-    f.w.lvIPTC->AddItem("left over");
+    f.services.exifRows = f.services.iptcRows = 1; // left over
     f.browse->showCapturedPicture(solid(20, 10, Qt::blue), capture);
     EXPECT_EQ(f.browse->PicTiffTag(), capture);
     EXPECT_EQ(f.ibMain->Tag(), capture);
-    EXPECT_EQ(f.w.lvExif->Count(), 0);
-    EXPECT_EQ(f.w.lvIPTC->Count(), 0);
+    EXPECT_EQ(f.services.exifRows, 0);
+    EXPECT_EQ(f.services.iptcRows, 0);
     EXPECT_EQ(reads, QStringList({"iptc " + capture}));
     EXPECT_FALSE(f.browse->previewPending());
     EXPECT_EQ(gvarOriginalImage.image.size(), QSize(20, 10));
@@ -457,7 +456,7 @@ TEST_F(PreviewTest, ACaptureWhoseIptcCannotBeReadIsStillShown)
 {
     const QString capture = dir.file("capture.tif");
     writeQt(capture, solid(20, 10, Qt::blue), "png");
-    f.services.readIptc = [](ImageBox&, tf::ListView&, const QString&) { throw std::runtime_error("unreadable"); };
+    f.services.readIptc = [](ImageBox&, const QString&) { throw std::runtime_error("unreadable"); };
     f.browse->showCapturedPicture(solid(20, 10, Qt::blue), capture);
     EXPECT_EQ(f.ibMain->Tag(), capture);
     EXPECT_EQ(f.panel("filename"), "capture.tif");

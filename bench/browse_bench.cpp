@@ -12,7 +12,7 @@
 #include "frame/modSettings.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/ui/foldertree.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 
 #include <QApplication>
 #include <QDir>
@@ -211,19 +211,19 @@ int main(int argc, char** argv)
 
     const Listing listing = listInWindow(window, photos);
     const Timing ours = listing.done;
-    const tf::ListView* list = window.browse()->lvFolder();
+    const QAbstractItemModel* list = window.browse()->lvFolder()->model();
     print(details ? "folder view, details:" : "folder view, thumbnails:", ours, count);
     std::printf("  rows shown after %lld ms; the event loop was held at most %lld ms\n",
                 static_cast<long long>(listing.rowsMs), static_cast<long long>(listing.longestGapMs));
     // Every row as the user sees it at the end: a thumbnail of its own, or the header's size.
     int complete = 0;
-    for (int i = 1; i <= list->Count(); ++i) {
-        const QString resolution = tf::ListView::SubItem(list->Item(i), 1);
+    for (int i = 0; i < list->rowCount(); ++i) {
+        const QString resolution = list->index(i, 1).data().toString();
         complete += details ? (resolution == QString("%1 X %2 X 24").arg(size.width()).arg(size.height()) ? 1 : 0)
-                            : (!window.browse()->fncFolderThumbnail(list->Item(i)).isNull() ? 1 : 0);
+                            : (!window.browse()->fncFolderThumbnail(list->index(i, 0)).isNull() ? 1 : 0);
     }
-    if (list->Count() != count || complete != count)
-        std::printf("warning: %d of %d files were listed, %d of them complete\n", int(list->Count()), count, complete);
+    if (list->rowCount() != count || complete != count)
+        std::printf("warning: %d of %d files were listed, %d of them complete\n", int(list->rowCount()), count, complete);
 
     if (details) {
         const QString identify = QStandardPaths::findExecutable("identify");

@@ -426,7 +426,7 @@ void frmMain::subApplySettings()
     // type the user has chosen from the menus since the start.
     m_browse->subUpdatePreviewSettings();
 
-    for (int i = 0; i < m_browse->lvFolder()->columnCount() && i < int(s.FolderColumnWidth.size()); ++i)
+    for (int i = 0; i < m_browse->lvFolder()->header()->count() && i < int(s.FolderColumnWidth.size()); ++i)
         m_browse->lvFolder()->setColumnWidth(i, s.FolderColumnWidth[i]);
     for (int i = 0; i < m_basket->lvPages()->columnCount() && i < int(s.PagesColumnWidth.size()); ++i)
         m_basket->lvPages()->setColumnWidth(i, s.PagesColumnWidth[i]);

@@ -72,7 +72,7 @@ protected:
 TEST_F(MainWindowNames, NamesWithALineBreakOrAStrayByteAreListedPreviewedAddedAndSaved)
 {
     frmMain& w = startOn(pics.path(), /*details*/ true);
-    ListView* folder = w.browse()->lvFolder();
+    ReportView* folder = w.browse()->lvFolder();
     ASSERT_EQ(rowTexts(folder), QStringList({kStrayByteRow, kLineBreakRow})) << "both files have their rows";
 
     const struct {

@@ -39,7 +39,7 @@ protected:
         frmMain& w = window();
         clickRow(w.browse()->lvFolder(), kSources.first());
         clickRow(w.browse()->lvFolder(), kSources.last(), Qt::ShiftModifier);
-        ASSERT_EQ(w.browse()->lvFolder()->selectedInOrder().size(), kSources.size());
+        ASSERT_EQ(chosenRowCount(w.browse()->lvFolder()), kSources.size());
         previewWidth = w.browse()->ibMain()->ImageWidth();
         previewPage = w.browse()->ibMain()->PageIndex();
         previewTag = w.browse()->ibMain()->Tag();

@@ -4,6 +4,7 @@
 #include "controls/modFontsCombo.h"
 #include "controls/splitter.h"
 #include "platform/sys/workfiles.h"
+#include "platform/ui/listview.h"
 #include "platform/ui/statusbar.h"
 
 #include <QComboBox>

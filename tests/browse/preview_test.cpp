@@ -65,11 +65,11 @@ protected:
     BrowseFixture f;
 
     // Lists the folder (once) and shows the named row.
-    QTreeWidgetItem* show(const QString& name)
+    QModelIndex show(const QString& name)
     {
-        if (f.lvFolder->Count() == 0) f.list(dir.path());
-        QTreeWidgetItem* row = f.row(name);
-        EXPECT_NE(row, nullptr) << name.toStdString();
+        if (f.count() == 0) f.list(dir.path());
+        const QModelIndex row = f.row(name);
+        EXPECT_TRUE(row.isValid()) << name.toStdString();
         f.browse->subShowSelectedFile(row);
         EXPECT_TRUE(f.settle());
         return row;
@@ -132,10 +132,10 @@ TEST_F(PreviewTest, PanelsDescribeTheShownRow)
     writeQt(dir.file("g.ppm"), solid(12, 8, Qt::magenta), "ppm");
     ASSERT_TRUE(tf::test::writeRgbTiff(dir.file("three.tif"), {solid(40, 30, Qt::red), solid(40, 30, Qt::green), solid(40, 30, Qt::blue)}));
     gudtSettings.FolderView = 3;
-    QTreeWidgetItem* row = show("a.png");
+    QModelIndex row = show("a.png");
     EXPECT_EQ(f.panel("filename"), "a.png");
     EXPECT_EQ(f.panel("pages"), "1 page(s)");
-    EXPECT_EQ(f.panel("resolution"), "64 X 48 X 24     " + tf::ListView::SubItem(row, 2));
+    EXPECT_EQ(f.panel("resolution"), "64 X 48 X 24     " + cell(row, 2));
     EXPECT_EQ(f.panel("metadata"), "No metadata");
     EXPECT_EQ(f.browse->PicTiffTag(), dir.file("a.png"));
     EXPECT_EQ(f.ibMain->Tag(), dir.file("a.png"));
@@ -147,10 +147,11 @@ TEST_F(PreviewTest, PanelsDescribeTheShownRow)
 
     // A type whose header is not read gets its resolution from the shown image (the panel: the row as it was).
     row = show("g.ppm");
-    EXPECT_EQ(tf::ListView::SubItem(row, 1), "12 X 8 X 24");
-    // The listing, which the basket reads, says the same.
-    EXPECT_EQ(f.browse->folderListing().file(f.lvFolder->Index(row) - 1)->texts[tf::kFolderResolution], "12 X 8 X 24");
-    EXPECT_EQ(f.panel("resolution"), "     " + tf::ListView::SubItem(row, 2));
+    EXPECT_EQ(cell(row, 1), "12 X 8 X 24");
+    // The listing, which the basket reads, says so: the row shows it.
+    EXPECT_EQ(f.browse->folderListing().file(f.browse->folderListing().indexOf(dir.file("g.ppm")))->texts[tf::kFolderResolution],
+              "12 X 8 X 24");
+    EXPECT_EQ(f.panel("resolution"), "     " + cell(row, 2));
 }
 
 TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
@@ -325,7 +326,7 @@ TEST_F(PreviewTest, PreviousAndNextWalkTheListLastFocused)
     f.selectRow(f.lvFolder, 4);
     f.browse->cmdPreviewNext()->click();
     EXPECT_EQ(shown(), "p2.png");
-    EXPECT_EQ(f.lvFolder->selectedInOrder(), QList<QTreeWidgetItem*>({f.lvFolder->Item(5)}));
+    EXPECT_EQ(f.selectedTexts(), QStringList({cell(f.item(5), 0)}));
     f.browse->mnuPreview_Click(2);
     EXPECT_EQ(shown(), "p1.png");
     f.selectRow(f.lvFolder, 2);
@@ -340,7 +341,7 @@ TEST_F(PreviewTest, PreviousAndNextWalkTheListLastFocused)
     EXPECT_EQ(shown(), "3.png");
     EXPECT_EQ(f.panel("pages"), "1 page(s)");
     EXPECT_EQ(f.panel("resolution"), "30 X 30     2 KB");
-    EXPECT_EQ(f.lvFolder->SelectedItem(), f.lvFolder->Item(1)); // the folder list stayed
+    EXPECT_EQ(f.lvFolder->currentIndex(), f.item(1)); // the folder list stayed
 
     // A file that cannot be read does not stop the walk.
     dir.write("2.png", "not a picture");
@@ -360,7 +361,7 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     QApplication::setActiveWindow(&f.window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f.window));
     f.list(dir.path());
-    const auto at = [](tf::ListView* list, int row) { return QPoint(20, list->visualItemRect(list->Item(row)).center().y()); };
+    const auto at = [](QTreeView* list, int row) { return QPoint(20, list->visualRect(list->model()->index(row - 1, 0)).center().y()); };
     const auto shown = [&] {
         EXPECT_TRUE(f.settle());
         return QFileInfo(f.browse->PicTiffTag()).fileName();
@@ -370,7 +371,7 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     QTest::mouseClick(f.lvFolder->viewport(), Qt::LeftButton, {}, at(f.lvFolder, 2));
     EXPECT_EQ(shown(), "2.png");
     EXPECT_TRUE(f.lvFolder->hasFocus());
-    EXPECT_EQ(f.browse->mstrDragSourceList, "lvFolder");
+    EXPECT_EQ(f.browse->dragSourceList(), "lvFolder");
     QTest::keyClick(f.lvFolder, Qt::Key_Down);
     EXPECT_EQ(shown(), "3.png");
     const int resizes = f.services.resizeCalls;
@@ -380,21 +381,21 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     EXPECT_EQ(f.services.resizeCalls, resizes);
     // Several folder rows chosen: the one clicked last is shown.
     QTest::mouseClick(f.lvFolder->viewport(), Qt::LeftButton, Qt::ControlModifier, at(f.lvFolder, 2));
-    EXPECT_EQ(f.lvFolder->selectedInOrder().size(), 2);
+    EXPECT_EQ(f.selectedTexts().size(), 2);
     EXPECT_EQ(shown(), "2.png");
 
     addBasketPage("1.png");
     addBasketPage("2.png");
     QTest::mouseClick(f.lvPages->viewport(), Qt::LeftButton, {}, at(f.lvPages, 2));
     EXPECT_EQ(shown(), "2.png");
-    EXPECT_EQ(f.browse->mstrDragSourceList, "lvPages");
+    EXPECT_EQ(f.browse->dragSourceList(), "lvPages");
     // Two pages selected: the click shows neither.
     QTest::mouseClick(f.lvPages->viewport(), Qt::LeftButton, Qt::ControlModifier, at(f.lvPages, 1));
     EXPECT_EQ(f.browse->mintSelectedCount, 2);
     EXPECT_EQ(shown(), "2.png");
     // Leaving the basket: arrow keys show nothing until a row is clicked again.
     f.lvFolder->setFocus();
-    EXPECT_EQ(f.browse->mstrDragSourceList, "lvFolder");
+    EXPECT_EQ(f.browse->dragSourceList(), "lvFolder");
     EXPECT_TRUE(f.browse->mblnSuppressItemShow);
     QTest::keyClick(f.lvFolder, Qt::Key_Up);
     EXPECT_EQ(shown(), "2.png");

@@ -1,12 +1,14 @@
 #include "platform/ui/listview.h"
 
+#include "platform/ui/reportview.h"
+
 #include <QHeaderView>
 #include <algorithm>
 
 namespace tf {
 
 namespace {
-constexpr int kTagRole = Qt::UserRole + 1;
+constexpr int kTagRole = kPathRole;
 constexpr int kIconRole = Qt::UserRole + 2;
 } // namespace
 

@@ -3,9 +3,30 @@
 #include <QAbstractProxyModel>
 #include <QHeaderView>
 #include <QPainter>
+#include <QSet>
 #include <algorithm>
 
 namespace tf {
+
+int chosenViewRow(const QAbstractItemView* view)
+{
+    const QItemSelectionModel* selection = view ? view->selectionModel() : nullptr;
+    if (!selection) return -1;
+    const QModelIndex current = view->currentIndex();
+    if (current.isValid() && selection->rowIntersectsSelection(current.row(), current.parent())) return current.row();
+    int first = -1;
+    for (const QModelIndex& index : selection->selectedIndexes())
+        if (first < 0 || index.row() < first) first = index.row();
+    return first;
+}
+
+int chosenRowCount(const QAbstractItemView* view)
+{
+    QSet<int> rows;
+    if (view && view->selectionModel())
+        for (const QModelIndex& index : view->selectionModel()->selectedIndexes()) rows.insert(index.row());
+    return static_cast<int>(rows.size());
+}
 
 ColumnSortProxy::ColumnSortProxy(QObject* parent) : QSortFilterProxyModel(parent)
 {
@@ -43,9 +64,11 @@ ReportView::ReportView(QWidget* parent) : QTreeView(parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAllColumnsShowFocus(true);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The view never sorts itself (that would also make the captions unclickable again): a
+    // caption click is the list's owner's to handle.
+    setSortingEnabled(false);
     header()->setSectionsMovable(false);
     header()->setSectionsClickable(true);
-    setSortingEnabled(false);
 }
 
 QAbstractItemModel* ReportView::sourceModel() const

@@ -9,6 +9,16 @@
 
 namespace tf {
 
+// The file a row stands for, in its first column.
+inline constexpr int kPathRole = Qt::UserRole + 1;
+
+// The row (as the view shows it, 0-based) the user chose: the current row when it is selected,
+// else the first selected row; -1 for none. Without full-row selection one chosen cell chooses
+// its row.
+int chosenViewRow(const QAbstractItemView* view);
+// How many rows have anything chosen.
+int chosenRowCount(const QAbstractItemView* view);
+
 // A model that sorts a column by something other than its text (a size in bytes) gives it in
 // this role, as a number; the other columns sort by their text.
 inline constexpr int kSortValueRole = Qt::UserRole + 40;

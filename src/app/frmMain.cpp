@@ -34,7 +34,6 @@
 #include "platform/ui/foldertree.h"
 #include "platform/ui/imagelist.h"
 #include "players/PlayerCommands.h"
-#include "platform/ui/listview.h"
 #include "platform/ui/reportview.h"
 #include "platform/ui/statusbar.h"
 #include "platform/ui/tabstrip.h"
@@ -428,7 +427,7 @@ void frmMain::subApplySettings()
 
     for (int i = 0; i < m_browse->lvFolder()->header()->count() && i < int(s.FolderColumnWidth.size()); ++i)
         m_browse->lvFolder()->setColumnWidth(i, s.FolderColumnWidth[i]);
-    for (int i = 0; i < m_basket->lvPages()->columnCount() && i < int(s.PagesColumnWidth.size()); ++i)
+    for (int i = 0; i < m_basket->lvPages()->header()->count() && i < int(s.PagesColumnWidth.size()); ++i)
         m_basket->lvPages()->setColumnWidth(i, s.PagesColumnWidth[i]);
     gstrCurrentFolder = s.CurrentFolder;
     m_metadata->lvExif()->setColumnWidth(0, s.MetadataColumnWidth[0]);

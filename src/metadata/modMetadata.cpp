@@ -3,7 +3,6 @@
 #include "frame/globals.h"
 #include "metadata/ExifIptc.h"
 #include "metadata/MetadataRows.h"
-#include "platform/ui/listview.h"
 #include "version_info.h"
 
 #include <cmath>

@@ -581,7 +581,7 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
     clickRow(w.browse()->lvFolder(), "b.png", Qt::ShiftModifier);
     click(w.basket()->cmdAddToQueue());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
-    ASSERT_EQ(w.basket()->lvPages()->Count(), 2);
+    ASSERT_EQ(rowCount(w.basket()->lvPages()), 2);
     clickRow(w.basket()->lvPages(), "a");
     ASSERT_EQ(ibMain().ImageWidth(), 81);
 

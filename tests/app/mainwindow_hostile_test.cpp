@@ -108,7 +108,7 @@ TEST_F(MainWindowHostileFiles, TheListingThePreviewAndTheBasketOutliveEveryOne)
     boxes.clear();
     click(w.basket()->cmdAddToQueue());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
-    ASSERT_EQ(w.basket()->lvPages()->Count(), damaged.size() + 1) << boxes.prompts().join("\n").toStdString();
+    ASSERT_EQ(rowCount(w.basket()->lvPages()), damaged.size() + 1) << boxes.prompts().join("\n").toStdString();
     for (const QString& name : damaged) {
         QFile::remove(later.file(name));
         ASSERT_TRUE(QFile::copy(files.file(name), later.file(name)));

@@ -34,7 +34,7 @@ protected:
 
     frmMain& startOnShots() { return startOn(shots.path(), /*details*/ true); }
     ReportView* folder() { return window().browse()->lvFolder(); }
-    ListView* basket() { return window().basket()->lvPages(); }
+    ReportView* basket() { return window().basket()->lvPages(); }
     QString shownFile() const { return QFileInfo(m_window->browse()->ibMain()->Tag()).fileName(); }
     QString panel(const char* key) const { return m_window->sbMain()->panelText(QString::fromLatin1(key)); }
 
@@ -131,7 +131,7 @@ TEST_F(MainWindowSizes, TheSizeCaptionSortsBothListsByBytes)
     EXPECT_EQ(rowTexts(folder()), QStringList({"a.png", "b.png", "c.png"}));
 
     fillBasket();
-    ASSERT_EQ(basket()->Count(), 3);
+    ASSERT_EQ(rowCount(basket()), 3);
     // Added in the folder's order by size: sorted by name first, so that the size click moves them.
     clickNameCaptionTwice(basket());
     clickCaption(basket(), 2);
@@ -203,7 +203,7 @@ TEST_F(MainWindowLists, KeysInTheFolderListAndTheBasketReachTheirCommands)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        QTreeView* list = c.inBasket ? static_cast<QTreeView*>(basket()) : folder();
+        QTreeView* list = c.inBasket ? basket() : folder();
         c.inBasket ? fillBasket() : emptyBasket();
         clickRow(list, c.inBasket ? "c" : "c.png");
         ASSERT_EQ(shownFile(), "c.png");
@@ -265,7 +265,7 @@ TEST_F(MainWindowLists, FolderListMouseMenuDropsAndCaptionsReachTheirCommands)
     QTest::keyClick(folder(), Qt::Key_Return);
     QTest::mouseClick(folder()->viewport(), Qt::RightButton, {}, QPoint(10, 10));
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
-    EXPECT_EQ(basket()->Count(), 1);
+    EXPECT_EQ(rowCount(basket()), 1);
 }
 
 TEST_F(MainWindowLists, BasketMenuAndCaptionsReachTheirCommands)
@@ -302,7 +302,7 @@ TEST_F(MainWindowLists, BasketMenuAndCaptionsReachTheirCommands)
     // "Save As" shows the chosen page first, then asks.
     clickRow(folder(), "e.png");
     basket()->setFocus();
-    basket()->setCurrentItem(basket()->Item(1));
+    basket()->setCurrentIndex(rowAt(basket(), 1));
     ScriptedDialogs dialogs;
     QString shownWhileAsked;
     dialogs.cancelFile([&](const FileDialogRequest&) { shownWhileAsked = shownFile(); });

@@ -8,7 +8,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QDir>
 #include <unistd.h>
 
@@ -185,9 +185,9 @@ TEST_F(MetadataEdit, IptcFieldsListsUrgencyAndDates)
 
     select(iptc(), "Keywords");
     workDialog = [](QDialog& d) {
-        auto* list = d.findChild<QListWidget*>("lstKeywords");
-        EXPECT_EQ(list->count(), 1);
-        list->setCurrentRow(0);
+        auto* list = d.findChild<QListView*>("lstKeywords");
+        EXPECT_EQ(list->model()->rowCount(), 1);
+        list->setCurrentIndex(list->model()->index(0, 0));
         click(d, "cmdDelKeyword");
         for (const char* k : {"x", "y", "z"}) {
             d.findChild<QLineEdit*>("txtKeywordAdd")->setText(k);

@@ -1,15 +1,22 @@
-// Times appending basket pages to a long PDF, through the same command the Append button runs,
-// against the command-line way: img2pdf makes a PDF of the pages and one qpdf run merges it
-// after the document. Both start from the same files; the document is copied afresh each run.
-// With --tiff: pages appended to a long Group 4 TIFF in place against tiffcp -a.
+// Times appending basket pages to a long PDF, as whole processes on both sides: our side is this
+// program run again as a child that does what the Append button does (in place, at the end),
+// from its start to its exit; the other side is img2pdf making a PDF of the pages and one qpdf
+// run merging it after the document. Both start from the same files, in the same run, onto a
+// document of 1,024 and one of 4,096 pages; each result is counted with qpdf, and the last one
+// of ours read with pdfinfo and pdfimages.
+// With --tiff: pages appended to a long Group 4 TIFF in place against tiffcp -a (our side in this
+// process, timing the append session alone).
 #include "basket/modMultiPage.h"
 #include "frame/TaskReplay.h"
+#include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/tiff_append.h"
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/ui/msgbox.h"
 
 #include "benchutil.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,18 +29,24 @@
 #include <QTemporaryDir>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
 void usage()
 {
-    std::printf("usage: append_bench [--tiff] [PAGES] [DOCUMENT_PAGES] [--runs N]\n"
-                "  Makes a PDF of DOCUMENT_PAGES (default 1024) A4 JPEG pages at 150 dpi and PAGES (default 64)\n"
-                "  more JPEG pages, then appends the pages to the document: by our append command (in place,\n"
-                "  at the end) and by img2pdf + qpdf --empty --pages. Prints each run's time and the ratio of\n"
-                "  the best times.\n"
+    std::printf("usage: append_bench [--tiff | --xref-stream] [PAGES] [DOCUMENT_PAGES...] [--runs N]\n"
+                "  Makes PAGES (default 64) A4 300-dpi photo JPEGs (Qt, quality 85) and a PDF of\n"
+                "  DOCUMENT_PAGES such pages for each size given (default 1024 and 4096), then appends the\n"
+                "  pages to each document: by our append command in a child process (in place, at the\n"
+                "  end; the document is cut back to its old length after each run) and by\n"
+                "  img2pdf + qpdf --empty --pages. Prints each run's time, the ratio of the best times\n"
+                "  per size, and how our time for the pages compares between the sizes.\n"
+                "  --xref-stream: each document rewritten by qpdf --object-streams=generate first, so that\n"
+                "  it ends in a cross-reference stream (and our update writes one too).\n"
                 "  --tiff: a Group 4 TIFF of DOCUMENT_PAGES A4 300-dpi scans of text, and PAGES more such scans\n"
                 "  (then PAGES / 8 A4 300-dpi colour pages) in a TIFF file, appended in place at the end: by\n"
                 "  our append session (reading the pages from that file) and by tiffcp -a. Each result is\n"
@@ -259,109 +272,220 @@ int runTiff(int pages, int documentPages, int runs, const QDir& root)
     return 0;
 }
 
+// ---- PDF
+
+// An A4 page photographed at 300 dpi, about 1 MB as a JPEG of quality 85: the shared photo's
+// shapes, its pixel noise softened to the grain of a camera's picture.
+QImage a4Photo(quint32 seed)
+{
+    const QImage half = tf::bench::makePhoto(1240, 1754, seed);
+    QImage page = half.scaled(2480, 3508, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QRandomGenerator rng(seed * 7919u);
+    for (int y = 0; y < page.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(page.scanLine(y));
+        for (int x = 0; x < page.width(); ++x) {
+            const int n = static_cast<int>(rng.bounded(7)) - 3;
+            const QRgb c = line[x];
+            line[x] = qRgb(std::clamp(qRed(c) + n, 0, 255), std::clamp(qGreen(c) + n, 0, 255), std::clamp(qBlue(c) + n, 0, 255));
+        }
+    }
+    page.setDotsPerMeterX(11811);
+    page.setDotsPerMeterY(11811);
+    return page;
+}
+
+// The child: the Append command's work on `document` with the pages listed, as the program does
+// it; exit status 0 when the pages were added.
+int appendChild(const QString& document, const QStringList& files)
+{
+    if (!QStringLiteral(TF_DECODER_PROGRAM).isEmpty()) tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));
+    std::vector<tf::basket::PageRecord> records;
+    for (const QString& file : files) {
+        tf::basket::PageRecord r;
+        r.source = r.tag = file;
+        r.text = QFileInfo(file).completeBaseName();
+        records.push_back(r);
+    }
+    PrintedMessages messages;
+    tf::setMessageBoxHandler(&messages);
+    tf::NoTasks tasks;
+    tf::PageWriteOptions options(tasks);
+    options.appendMode = 1; // after the last page
+    options.outputMode = 0; // into the document itself
+    tf::ImageDocument ibTemp;
+    const bool ok = fncSavePagesToExistingFile(records, ibTemp, document, options);
+    tf::setMessageBoxHandler(nullptr);
+    return ok ? 0 : 1;
+}
+
+int runPdf(int pages, QList<int> documentSizes, int runs, const QDir& root, const QString& self, bool xrefStream)
+{
+    const QString img2pdf = QStandardPaths::findExecutable(QStringLiteral("img2pdf"));
+    const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
+    const QString pdfimages = QStandardPaths::findExecutable(QStringLiteral("pdfimages"));
+    const QString pdfinfo = QStandardPaths::findExecutable(QStringLiteral("pdfinfo"));
+    constexpr int kDistinct = 8;
+    QStringList distinct;
+    qint64 jpegBytes = 0;
+    for (int i = 0; i < kDistinct; ++i) {
+        distinct << root.filePath(QStringLiteral("distinct%1.jpg").arg(i));
+        QImageWriter writer(distinct.last(), "jpg");
+        writer.setQuality(85);
+        if (!writer.write(a4Photo(static_cast<quint32>(i + 1)))) return 1;
+        jpegBytes += QFileInfo(distinct.last()).size();
+    }
+    std::printf("pages: %d A4 300-dpi photo JPEGs of %.2f MB on average\n", pages, jpegBytes / 1048576.0 / kDistinct);
+    QStringList added;
+    for (int i = 0; i < pages; ++i) {
+        added << root.filePath(QStringLiteral("page%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+        QFile::copy(distinct[i % kDistinct], added.last());
+    }
+
+    // Best and median of each side: on a busy machine the median says more.
+    auto median = [](QList<qint64> t) {
+        std::sort(t.begin(), t.end());
+        return t.isEmpty() ? qint64(-1) : t[t.size() / 2];
+    };
+    QList<qint64> ourBest, ourMedian;
+    for (const int documentPages : documentSizes) {
+        // The document as the program writes one, of the same kind of pages.
+        const QString document = root.filePath(QStringLiteral("document%1.pdf").arg(documentPages));
+        {
+            tf::PdfDocumentWriter writer(document);
+            QString error;
+            QList<tf::PdfPageImage> images;
+            for (const QString& file : distinct) {
+                QFile f(file);
+                f.open(QIODevice::ReadOnly);
+                images << tf::pdfImageFromJpeg(f.readAll(), 300, 300);
+            }
+            for (int i = 0; i < documentPages; ++i)
+                if (!writer.addPage(images[i % kDistinct], &error)) {
+                    std::fprintf(stderr, "cannot make the document: %s\n", qPrintable(error));
+                    return 1;
+                }
+            if (!writer.commit(QStringLiteral("append_bench"), &error)) return 1;
+        }
+        if (xrefStream) { // the same document with its objects in streams, as qpdf writes it
+            const QString streams = root.filePath(QStringLiteral("streams.pdf"));
+            if (runTool(qpdf, {QStringLiteral("--object-streams=generate"), document, streams}) < 0 ||
+                !QFile::remove(document) || !QFile::rename(streams, document))
+                return 1;
+        }
+        const qint64 length = QFileInfo(document).size();
+        std::printf("\ndocument: %d pages, %.1f MB\n", documentPages, length / 1048576.0);
+        const QString merged = root.filePath(QStringLiteral("merged.pdf"));
+        const QString made = root.filePath(QStringLiteral("added.pdf"));
+        QList<qint64> oursTimes, peerTimes;
+        for (int run = 0; run < runs; ++run) {
+            // Each side starts with nothing of the other's still going to the disk.
+            ::sync();
+            const qint64 ours = runTool(self, QStringList{QStringLiteral("--child"), document} + added);
+            if (ours < 0 || pdfPages(document) != documentPages + pages) {
+                std::fprintf(stderr, "our append failed or qpdf counts other pages\n");
+                return 1;
+            }
+            oursTimes << ours;
+            std::printf("run %d: ours %lld ms (%.1f MB written)", run + 1, static_cast<long long>(ours),
+                        (QFileInfo(document).size() - length) / 1048576.0);
+            if (run == runs - 1) {
+                // Poppler reads the result without a complaint and finds every page's image, in
+                // order. (qpdf --check decodes every JPEG: an hour for the long document.)
+                QProcess info;
+                info.start(pdfinfo, {document});
+                info.waitForFinished(-1);
+                const bool clean = info.exitCode() == 0 && info.readAllStandardError().trimmed().isEmpty();
+                QProcess list;
+                list.start(pdfimages, {QStringLiteral("-list"), document});
+                list.waitForFinished(-1);
+                int inOrder = 0;
+                for (const QByteArray& line : list.readAllStandardOutput().split('\n').mid(2)) {
+                    const QList<QByteArray> f = line.simplified().split(' ');
+                    if (f.size() > 8 && f[0].toInt() == inOrder + 1 && f[8] == "jpeg") ++inOrder;
+                }
+                std::printf(" [pdfinfo %s, pdfimages: %d JPEG pages in order]", clean ? "reads it cleanly" : "COMPLAINS", inOrder);
+                if (!clean || inOrder != documentPages + pages) return 1;
+            }
+            // Back to the document as it was: the update only ever added bytes after its end.
+            if (!QFile::resize(document, length)) return 1;
+            if (!img2pdf.isEmpty() && !qpdf.isEmpty()) {
+                ::sync();
+                const qint64 a = runTool(img2pdf, QStringList(added) << QStringLiteral("-o") << made);
+                const qint64 b = a < 0 ? -1
+                                       : runTool(qpdf, {QStringLiteral("--empty"), QStringLiteral("--pages"), document,
+                                                        made, QStringLiteral("--"), merged});
+                if (b >= 0 && pdfPages(merged) == documentPages + pages) {
+                    peerTimes << a + b;
+                    std::printf(", img2pdf %lld ms + qpdf %lld ms = %lld ms (%.1f MB written)", static_cast<long long>(a),
+                                static_cast<long long>(b), static_cast<long long>(a + b),
+                                (QFileInfo(made).size() + QFileInfo(merged).size()) / 1048576.0);
+                }
+                QFile::remove(merged);
+                QFile::remove(made);
+            }
+            std::printf("\n");
+        }
+        QFile::remove(document);
+        const qint64 bestOurs = *std::min_element(oursTimes.begin(), oursTimes.end());
+        ourBest << bestOurs;
+        ourMedian << median(oursTimes);
+        if (!peerTimes.isEmpty()) {
+            const qint64 bestPeer = *std::min_element(peerTimes.begin(), peerTimes.end());
+            std::printf("onto %d pages: best ours %lld ms, img2pdf + qpdf %lld ms: %.2fx; median ours %lld ms, theirs "
+                        "%lld ms: %.2fx (their time / ours)\n",
+                        documentPages, static_cast<long long>(bestOurs), static_cast<long long>(bestPeer),
+                        double(bestPeer) / qMax<qint64>(1, bestOurs), static_cast<long long>(ourMedian.last()),
+                        static_cast<long long>(median(peerTimes)),
+                        double(median(peerTimes)) / qMax<qint64>(1, ourMedian.last()));
+        } else {
+            std::printf("onto %d pages: best ours %lld ms (img2pdf or qpdf not on the PATH)\n", documentPages,
+                        static_cast<long long>(bestOurs));
+        }
+    }
+    if (ourBest.size() > 1)
+        std::printf("\nours onto %d pages takes %.2fx (best) and %.2fx (median) the time onto %d pages\n",
+                    documentSizes.last(), double(ourBest.last()) / qMax<qint64>(1, ourBest.first()),
+                    double(ourMedian.last()) / qMax<qint64>(1, ourMedian.first()), documentSizes.first());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    int pages = 64, documentPages = 1024, runs = 3;
+    tf::BlockingCallsAllowed measuredHere; // the benchmark times these calls on its own thread
     QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("--child") && args.size() > 2) return appendChild(args[1], args.mid(2));
+
+    int pages = 64, runs = 3;
+    QList<int> documentSizes;
     const bool tiff = args.removeAll(QStringLiteral("--tiff")) > 0;
-    QList<int*> counts{&pages, &documentPages};
+    const bool xrefStream = args.removeAll(QStringLiteral("--xref-stream")) > 0;
+    bool first = true;
     for (int i = 0; i < args.size(); ++i) {
         bool ok = false;
         if (args[i] == QLatin1String("--runs") && i + 1 < args.size()) {
             runs = args[++i].toInt(&ok);
-        } else if (!counts.isEmpty() && args[i].toInt(&ok) > 0) {
-            *counts.takeFirst() = args[i].toInt();
+        } else if (args[i].toInt(&ok) > 0) {
+            (first ? pages : documentSizes.emplace_back()) = args[i].toInt();
+            first = false;
+        } else {
+            ok = false;
         }
         if (!ok || runs < 1) {
             usage();
             return 2;
         }
     }
-    const QString img2pdf = QStandardPaths::findExecutable(QStringLiteral("img2pdf"));
-    const QString qpdf = QStandardPaths::findExecutable(QStringLiteral("qpdf"));
+    if (documentSizes.isEmpty()) documentSizes = tiff ? QList<int>{1024} : QList<int>{1024, 4096};
 
     QTemporaryDir temp;
     QDir root(temp.path());
     root.mkpath(QStringLiteral("data"));
+    // The child runs take this data folder too: their work records are this run's.
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("data"))));
-    if (tiff) return runTiff(pages, documentPages, runs, root);
-
-    // A handful of distinct A4 pages at 150 dpi, repeated.
-    constexpr int kDistinct = 8;
-    QStringList distinct;
-    for (int i = 0; i < kDistinct; ++i) {
-        QImage page = tf::bench::makePhoto(1240, 1754, static_cast<quint32>(i + 1));
-        page.setDotsPerMeterX(5906);
-        page.setDotsPerMeterY(5906);
-        distinct << root.filePath(QStringLiteral("distinct%1.jpg").arg(i));
-        QImageWriter writer(distinct.last(), "jpg");
-        writer.setQuality(80);
-        if (!writer.write(page)) return 1;
-    }
-    QStringList added;
-    std::vector<tf::basket::PageRecord> records;
-    for (int i = 0; i < pages; ++i) {
-        added << root.filePath(QStringLiteral("page%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
-        QFile::copy(distinct[i % kDistinct], added.last());
-        tf::basket::PageRecord r;
-        r.source = r.tag = added.last();
-        r.text = QFileInfo(added.last()).fileName();
-        records.push_back(r);
-    }
-
-    PrintedMessages messages;
-    tf::setMessageBoxHandler(&messages);
-    tf::ImageDocument ibTemp;
-    const QString document = root.filePath(QStringLiteral("document.pdf"));
-    for (int i = 0; i < documentPages; ++i)
-        if (!ibTemp.AddPdfPageFromJpegFile(distinct[i % kDistinct])) return 1;
-    ibTemp.SavePdf(document);
-    std::printf("document: %d pages, %.1f MB; appending %d JPEG pages of %.1f MB\n", documentPages,
-                QFileInfo(document).size() / 1048576.0, pages, QFileInfo(distinct[0]).size() * pages / 1048576.0);
-
-    tf::NoTasks tasks;
-    tf::PageWriteOptions options(tasks);
-    options.appendMode = 1; // after the last page
-    options.outputMode = 0; // into the document itself
-    const QString target = root.filePath(QStringLiteral("ours.pdf"));
-    const QString merged = root.filePath(QStringLiteral("merged.pdf"));
-    const QString made = root.filePath(QStringLiteral("added.pdf"));
-    qint64 bestOurs = -1, bestPeer = -1;
-    for (int run = 0; run < runs; ++run) {
-        QFile::remove(target);
-        QFile::copy(document, target);
-        QElapsedTimer timer;
-        timer.start();
-        const bool ok = fncSavePagesToExistingFile(records, ibTemp, target, options);
-        const qint64 ours = timer.elapsed();
-        if (!ok || pdfPages(target) != documentPages + pages) {
-            std::fprintf(stderr, "our append failed\n");
-            return 1;
-        }
-        if (bestOurs < 0 || ours < bestOurs) bestOurs = ours;
-        std::printf("run %d: ours %lld ms", run + 1, static_cast<long long>(ours));
-        if (!img2pdf.isEmpty() && !qpdf.isEmpty()) {
-            const qint64 a = runTool(img2pdf, QStringList(added) << QStringLiteral("-o") << made);
-            const qint64 b = a < 0 ? -1
-                                   : runTool(qpdf, {QStringLiteral("--empty"), QStringLiteral("--pages"), document,
-                                                    made, QStringLiteral("--"), merged});
-            if (b >= 0) {
-                if (bestPeer < 0 || a + b < bestPeer) bestPeer = a + b;
-                std::printf(", img2pdf %lld ms + qpdf %lld ms = %lld ms", static_cast<long long>(a),
-                            static_cast<long long>(b), static_cast<long long>(a + b));
-            }
-        }
-        std::printf("\n");
-    }
-    tf::setMessageBoxHandler(nullptr);
-    if (bestPeer > 0)
-        std::printf("best: ours %lld ms, img2pdf + qpdf %lld ms: ours takes %.2fx their time\n",
-                    static_cast<long long>(bestOurs), static_cast<long long>(bestPeer), double(bestOurs) / bestPeer);
-    else
-        std::printf("best: ours %lld ms (img2pdf or qpdf not on the PATH)\n", static_cast<long long>(bestOurs));
-    return 0;
+    if (tiff) return runTiff(pages, documentSizes.first(), runs, root);
+    return runPdf(pages, documentSizes, runs, root, QCoreApplication::applicationFilePath(), xrefStream);
 }

@@ -1,17 +1,20 @@
-// Times converting a basket of A4 JPEG pages into single-page files: our conversion (the page
-// pipeline with the single-page sink, PackBits TIFF; and PNG through the same pipeline with the
-// control's own PNG writer) against ImageMagick's mogrify and vips on the same files, in the same
-// run. Every output is decoded again and compared pixel for pixel with the peers' outputs. Each
-// run is its own process, so its peak memory can be told apart.
+// Times the batch conversion of a basket of A4 300-dpi photo JPEGs into one file per page, as
+// whole processes on both sides: our conversion (the page pipeline with the single-page sink, run
+// in a child process of this program, so its start and its decoders count) against the tools a
+// user would run on all cores: `xargs -P8 vips copy` into PackBits TIFF (and ImageMagick's mogrify,
+// when there), and eight `img2pdf` at once into one PDF per page. Every TIFF is decoded again and
+// compared pixel for pixel with vips's; every PDF's image is taken out with pdfimages and compared
+// byte for byte with its JPEG. A peer that is not installed is left out.
 #include "benchutil.h"
 
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 #include "basket/SinglePageSink.h"
 #include "frame/modSettings.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/ui/msgbox.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <FreeImage.h>
 
@@ -40,8 +43,9 @@ void usage()
 {
     std::printf("usage: batch_bench [PAGES] [--cache FOLDER]\n"
                 "  Makes PAGES (default 64) A4 300-dpi photo JPEG pages once in FOLDER (default\n"
-                "  /tmp/tf-batch-bench/pages), then converts them into one file per page: PackBits TIFF and\n"
-                "  PNG, by us, by mogrify and by vips (one vips process per page, as a shell loop runs it).\n"
+                "  /tmp/tf-batch-bench/pages), then converts them into one file per page, each side a whole\n"
+                "  process: PackBits TIFF by us, by `xargs -P8 vips copy` and by mogrify; PDF by us and by\n"
+                "  eight img2pdf at once. A tool not installed is left out.\n"
                 "  Prints seconds, pages per second, the peers' time over ours, each run's peak memory (the\n"
                 "  largest process of the run, the page decoders included) and how far the outputs differ.\n");
 }
@@ -89,23 +93,6 @@ Result runMeasured(const QString& program, const QStringList& args, const QStrin
 
 // ---- our side, in a process of its own
 
-// The same pipeline with the control's single-file writer, for the PNG leg (the conversion itself
-// writes TIFF and PDF).
-class PngFiles final : public tf::PageSink {
-public:
-    explicit PngFiles(QString folder) : m_folder(std::move(folder)) {}
-    void open(tf::ImageDocument&, const tf::PageSource&) override {}
-    void pageStarting(int, const tf::PageSource::Page& page) override { m_name = page.name; }
-    void addPage(tf::ImageDocument& doc) override { doc.SaveToFile(QDir(m_folder).filePath(m_name + ".png")); }
-    void commit(tf::ImageDocument&) override {}
-    void rollback(tf::ImageDocument&) noexcept override {}
-    bool keepsPagesOnCancel() const override { return true; }
-
-private:
-    QString m_folder;
-    QString m_name;
-};
-
 class Pages final : public tf::PageSource {
 public:
     explicit Pages(QStringList files) : m_files(std::move(files)) {}
@@ -116,34 +103,64 @@ private:
     QStringList m_files;
 };
 
+// Counts the pages that reached the sink decoded: a JPEG that goes into a PDF as it is must not.
+class Counting final : public tf::PageSink {
+public:
+    explicit Counting(std::unique_ptr<tf::PageSink> sink) : m_sink(std::move(sink)) {}
+    void open(tf::ImageDocument& doc, const tf::PageSource& pages) override { m_sink->open(doc, pages); }
+    void pageStarting(int i, const tf::PageSource::Page& page) override { m_sink->pageStarting(i, page); }
+    void pageLoaded(tf::ImageDocument& doc) override
+    {
+        ++decoded;
+        m_sink->pageLoaded(doc);
+    }
+    bool takesAsItIs(const QString& path) const override { return m_sink->takesAsItIs(path); }
+    bool addFile(tf::ImageDocument& doc, const QString& path) override { return m_sink->addFile(doc, path); }
+    void addPage(tf::ImageDocument& doc) override { m_sink->addPage(doc); }
+    bool takesPages() const override { return m_sink->takesPages(); }
+    void takePage(std::unique_ptr<tf::ImageDocument> doc) override { m_sink->takePage(std::move(doc)); }
+    void cancelled() override { m_sink->cancelled(); }
+    void commit(tf::ImageDocument& doc) override { m_sink->commit(doc); }
+    void rollback(tf::ImageDocument& doc) noexcept override { m_sink->rollback(doc); }
+    bool keepsPagesOnCancel() const override { return m_sink->keepsPagesOnCancel(); }
+    int decoded = 0;
+
+private:
+    std::unique_ptr<tf::PageSink> m_sink;
+};
+
+// The batch conversion as the window runs it, minus the window: every page of the folder into a
+// file of its own (PackBits TIFF or PDF), named after the page, into `outDir`.
 int ours(const QString& format, const QString& pagesDir, const QString& outDir)
 {
     tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));
     QStringList files;
     for (const QFileInfo& info : QDir(pagesDir).entryInfoList({"*.jpg"}, QDir::Files, QDir::Name))
         files << info.absoluteFilePath();
-    std::unique_ptr<tf::PageSink> sink;
+    typBatchSaveOptions o;
+    o.OutputFormat = format == QLatin1String("pdf") ? 1 : 0;
+    o.TiffCompression = 1;
+    o.ColorFormat = 0;
+    o.RenameMode = 0;
+    o.DestinationMode = 1;
+    o.DestinationFolder = outDir;
+    o.Overwrite = 1;
+    auto sink = std::make_unique<tf::SinglePageSink>(o);
+    tf::SinglePageSink& single = *sink;
+    auto counting = std::make_unique<Counting>(std::move(sink));
+    Counting& counted = *counting;
     tf::PipelineSettings settings;
-    if (format == QLatin1String("tif")) {
-        typBatchSaveOptions o;
-        o.TiffCompression = 1;
-        o.ColorFormat = 0;
-        o.RenameMode = 0;
-        o.DestinationMode = 1;
-        o.DestinationFolder = outDir;
-        o.Overwrite = 1;
-        sink = std::make_unique<tf::SinglePageSink>(o);
-        settings.tiffCompression = 1;
-        settings.colorFormat = 0;
-    } else {
-        sink = std::make_unique<PngFiles>(outDir);
-    }
-    tf::PagePipeline pipeline(std::make_unique<Pages>(files), std::move(sink), settings);
+    settings.tiffCompression = o.TiffCompression;
+    settings.colorFormat = o.ColorFormat;
+    tf::PagePipeline pipeline(std::make_unique<Pages>(files), std::move(counting), settings);
     const tf::PipelineResult r = pipeline.runHere();
-    if (!r.failure.isEmpty() || !r.leftOut.isEmpty()) {
+    if (!r.failure.isEmpty() || !r.leftOut.isEmpty() || single.tally().written != files.size()) {
         std::fprintf(stderr, "our run failed: %s\n", qPrintable(r.failure + r.leftOut.join(' ')));
         return 1;
     }
+    // Read by the parent: how many pages were decoded.
+    QFile note(outDir + QStringLiteral(".decoded"));
+    if (note.open(QIODevice::WriteOnly)) note.write(QByteArray::number(counted.decoded));
     return 0;
 }
 
@@ -245,12 +262,41 @@ void reportDiff(const char* what, const Diff& d)
                 d.compared, d.sizeMismatches, d.meanAbs, d.maxAbs);
 }
 
+// Each PDF holds one image, and it is the JPEG's own bytes: (pages checked, pages that differ).
+std::pair<int, int> pdfKeepsTheJpegs(const QString& pdfDir, const QString& pagesDir)
+{
+    int checked = 0, differ = 0;
+    const QString work = pdfDir + QStringLiteral(".images");
+    for (const QFileInfo& pdf : QDir(pdfDir).entryInfoList({"*.pdf"}, QDir::Files, QDir::Name)) {
+        QDir(work).removeRecursively();
+        QDir().mkpath(work);
+        QProcess p;
+        p.start(QStringLiteral("pdfimages"), {QStringLiteral("-j"), pdf.absoluteFilePath(), work + QStringLiteral("/i")});
+        p.waitForFinished(60000);
+        const QFileInfoList images = QDir(work).entryInfoList(QDir::Files);
+        QFile a(QDir(pagesDir).filePath(pdf.completeBaseName() + QStringLiteral(".jpg")));
+        QFile b(images.value(0).absoluteFilePath());
+        ++checked;
+        if (images.size() != 1 || !a.open(QIODevice::ReadOnly) || !b.open(QIODevice::ReadOnly) || a.readAll() != b.readAll())
+            ++differ;
+    }
+    QDir(work).removeRecursively();
+    return {checked, differ};
+}
+
+int decodedBy(const QString& outDir)
+{
+    QFile f(outDir + QStringLiteral(".decoded"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toInt() : -1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "--measure") == 0) return tf::bench::measure(argc, argv);
     QCoreApplication app(argc, argv);
+    tf::BlockingCallsAllowed measuredHere; // the benchmark times these calls on its own thread
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QStringList args = app.arguments().mid(1);
     if (args.value(0) == QLatin1String("--ours")) return ours(args.value(1), args.value(2), args.value(3));
@@ -268,59 +314,82 @@ int main(int argc, char** argv)
     }
     const QString mogrify = QStandardPaths::findExecutable(QStringLiteral("mogrify"));
     const QString vips = QStandardPaths::findExecutable(QStringLiteral("vips"));
-    if (mogrify.isEmpty() || vips.isEmpty()) {
-        std::printf("mogrify and vips are needed (apt-get install imagemagick libvips-tools)\n");
-        return 2;
-    }
-    tf::bench::allowImageMagickTheWholeDocument(cache + QStringLiteral("/magick"));
+    const QString img2pdf = QStandardPaths::findExecutable(QStringLiteral("img2pdf"));
+    const bool pdfimages = !QStandardPaths::findExecutable(QStringLiteral("pdfimages")).isEmpty();
+    if (!mogrify.isEmpty()) tf::bench::allowImageMagickTheWholeDocument(cache + QStringLiteral("/magick"));
     const QString pagesDir = cache + QStringLiteral("/pages");
     std::printf("making %d A4 300-dpi JPEG pages in %s ...\n", pages, qPrintable(pagesDir));
     const QStringList files = makePages(pagesDir, pages);
     g_baselineKb = runMeasured(QStringLiteral("true"), {}, cache + QStringLiteral("/none")).peakKb;
-    std::printf("peak memory below is above the %.1f MB a run of true(1) reports\n\n", g_baselineKb / 1024.0);
+    std::printf("peak memory below is above the %.1f MB a run of true(1) reports; it is the largest process of\n"
+                "the run (our decoders and each peer process included)\n\n",
+                g_baselineKb / 1024.0);
 
-    // vips converts one file per process, as a shell loop over the pages runs it.
-    const auto vipsLoop = [&](const QString& out, const QString& suffix) {
-        QStringList a{QStringLiteral("-c"),
-                      QStringLiteral("out=\"$1\"; shift; for f in \"$@\"; do b=$(basename \"$f\" .jpg); "
-                                     "vips copy \"$f\" \"$out/$b.") +
-                          suffix + QStringLiteral("\" || exit 1; done"),
-                      QStringLiteral("sh"), out};
-        return a + files;
+    // One peer process per page, eight at a time, as `xargs -P8` runs them, in the output folder;
+    // the command is given the page as $0 and its name without .jpg as $b.
+    const auto eightAtOnce = [&](const QString& out, const QString& command) {
+        return QStringList{QStringLiteral("-c"),
+                           QStringLiteral("cd \"$1\" && shift && printf '%s\\n' \"$@\" | "
+                                          "xargs -d '\\n' -P8 -I{} sh -c 'b=$(basename \"$0\" .jpg); ") + command +
+                               QStringLiteral("' {}"),
+                           QStringLiteral("sh"), out} +
+               files;
     };
+    const auto row = [&](const char* what, const Result& r, const Result& base) { report(what, pages, r, base); };
+    const auto head = [] { std::printf("  %-30s %9s %14s  %6s  %15s %15s\n", "", "time", "speed", "/ours", "", ""); };
 
-    struct Leg {
-        const char* title;
-        QString ext;
-        QStringList mogrifyArgs;
-        QString vipsSuffix;
-    } legs[] = {
-        {"single-page TIFF, PackBits", "tif", {"-format", "tif", "-compress", "RLE"}, "tif[compression=packbits]"},
-        {"PNG", "png", {"-format", "png"}, "png"},
-    };
-    for (const Leg& leg : legs) {
-        std::printf("%d pages to %s:\n", pages, leg.title);
-        const QString outOurs = cache + "/ours-" + leg.ext, outMagick = cache + "/mogrify-" + leg.ext,
-                      outVips = cache + "/vips-" + leg.ext;
-        const Result r0 = runMeasured(QCoreApplication::applicationFilePath(), {"--ours", leg.ext, pagesDir, outOurs},
+    {
+        std::printf("%d pages to single-page TIFF, PackBits:\n", pages);
+        const QString outOurs = cache + "/ours-tif", outVips = cache + "/vips-tif", outMagick = cache + "/mogrify-tif";
+        const Result r0 = runMeasured(QCoreApplication::applicationFilePath(), {"--ours", "tif", pagesDir, outOurs},
                                       outOurs);
-        const Result r1 = runMeasured(mogrify, QStringList{"-path", outMagick} + leg.mogrifyArgs + files, outMagick);
-        const Result r2 = runMeasured(QStringLiteral("/bin/sh"), vipsLoop(outVips, leg.vipsSuffix), outVips);
-        std::printf("  %-30s %9s %14s  %6s  %15s %15s\n", "", "time", "speed", "/ours", "", "");
-        report("ours", pages, r0, r0);
-        report("mogrify", pages, r1, r0);
-        report("vips (one process per page)", pages, r2, r0);
-        if (leg.ext == QLatin1String("tif")) {
-            std::printf("  compression (tiffinfo): ours %s, mogrify %s, vips %s\n",
+        head();
+        row("ours", r0, r0);
+        if (!vips.isEmpty()) {
+            const Result r1 = runMeasured(QStringLiteral("/bin/sh"),
+                                          eightAtOnce(outVips, "vips copy \"$0\" \"$b.tif[compression=packbits]\""), outVips);
+            row("xargs -P8 vips copy", r1, r0);
+            std::printf("  compression (tiffinfo): ours %s, vips %s\n",
                         qPrintable(tiffCompressionOf(outOurs + "/page001.tif")),
-                        qPrintable(tiffCompressionOf(outMagick + "/page001.tif")),
                         qPrintable(tiffCompressionOf(outVips + "/page001.tif")));
+            reportDiff("ours vs vips", compare(outOurs, outVips, "tif"));
+        } else {
+            std::printf("  vips not installed (apt-get install libvips-tools): no comparison\n");
         }
-        reportDiff("ours vs mogrify", compare(outOurs, outMagick, leg.ext));
-        reportDiff("ours vs vips", compare(outOurs, outVips, leg.ext));
-        reportDiff("mogrify vs vips", compare(outMagick, outVips, leg.ext));
+        if (!mogrify.isEmpty()) {
+            const Result r2 = runMeasured(mogrify, QStringList{"-path", outMagick, "-format", "tif", "-compress", "RLE"} + files,
+                                          outMagick);
+            row("mogrify", r2, r0);
+            reportDiff("ours vs mogrify", compare(outOurs, outMagick, "tif"));
+        }
         std::printf("\n");
         for (const QString& d : {outOurs, outMagick, outVips}) QDir(d).removeRecursively();
+    }
+    {
+        std::printf("%d pages to single-page PDF:\n", pages);
+        const QString outOurs = cache + "/ours-pdf", outPeer = cache + "/img2pdf-pdf";
+        const Result r0 = runMeasured(QCoreApplication::applicationFilePath(), {"--ours", "pdf", pagesDir, outOurs},
+                                      outOurs);
+        head();
+        row("ours", r0, r0);
+        std::printf("  pages decoded by ours: %d (a JPEG goes in as it is)\n", decodedBy(outOurs));
+        if (!img2pdf.isEmpty()) {
+            const Result r1 = runMeasured(QStringLiteral("/bin/sh"), eightAtOnce(outPeer, "img2pdf -o \"$b.pdf\" \"$0\""),
+                                          outPeer);
+            row("eight img2pdf at once", r1, r0);
+        } else {
+            std::printf("  img2pdf not installed: no comparison\n");
+        }
+        if (pdfimages) {
+            for (const auto& [who, dir] : {std::pair{"ours", outOurs}, std::pair{"img2pdf", outPeer}}) {
+                if (!QFileInfo(dir).isDir()) continue;
+                const auto [checked, differ] = pdfKeepsTheJpegs(dir, pagesDir);
+                std::printf("  %-8s %d PDFs checked with pdfimages, %d whose image is not the JPEG's bytes\n", who,
+                            checked, differ);
+            }
+        }
+        std::printf("\n");
+        for (const QString& d : {outOurs, outPeer}) QDir(d).removeRecursively();
     }
     return 0;
 }

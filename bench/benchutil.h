@@ -3,7 +3,9 @@
 // running ImageMagick alongside.
 #include <QDir>
 #include <QFile>
+#include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStringList>
@@ -38,6 +40,87 @@ inline QImage makePhoto(int width, int height, quint32 seed)
         }
     }
     return img;
+}
+
+// A4 at 300 dpi, as scanners and the program's users make their pages.
+constexpr int kA4Width = 2480;
+constexpr int kA4Height = 3508;
+constexpr int kA4DotsPerMeter = 11811;
+
+// A photo as a camera or a scanner gives it: sky and ground in smooth gradients, soft shapes of
+// colour, a textured ground and mild sensor noise. At JPEG quality 85 an A4 page of it is about
+// 1.2 MB, as real A4 300-dpi photo JPEGs are (noisier synthetic pages come out several times
+// larger and give every writer more bytes to move than a user's pages do).
+inline QImage makeA4Photo(quint32 seed, int width = kA4Width, int height = kA4Height)
+{
+    QImage img(width, height, QImage::Format_RGB32);
+    QRandomGenerator rng(seed * 2654435761u + 17u);
+    struct Blob {
+        double x, y, r;
+        int c[3];
+    };
+    Blob blobs[7];
+    for (Blob& b : blobs) {
+        b.x = rng.bounded(double(width));
+        b.y = rng.bounded(double(height));
+        b.r = (0.08 + rng.bounded(0.25)) * height;
+        for (int& c : b.c) c = static_cast<int>(rng.bounded(256));
+    }
+    int sky[3], ground[3];
+    for (int& c : sky) c = 120 + static_cast<int>(rng.bounded(136));
+    for (int& c : ground) c = static_cast<int>(rng.bounded(140));
+    const double horizon = (0.35 + rng.bounded(0.3)) * height;
+    quint32 state = seed * 747796405u + 2891336453u;
+    for (int y = 0; y < height; ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        const double t = std::clamp((y - horizon) / (0.05 * height), -1.0, 1.0) * 0.5 + 0.5;
+        for (int x = 0; x < width; ++x) {
+            double v[3];
+            const double texture =
+                40.0 * t * std::sin(x * 0.031 + std::sin(y * 0.017) * 3) * std::cos(y * 0.023 + x * 0.004);
+            for (int k = 0; k < 3; ++k) v[k] = sky[k] * (1 - t) + ground[k] * t + texture;
+            for (const Blob& b : blobs) {
+                const double dx = x - b.x, dy = y - b.y, d2 = (dx * dx + dy * dy) / (b.r * b.r);
+                if (d2 > 4) continue;
+                const double w = std::exp(-d2 * 1.5);
+                for (int k = 0; k < 3; ++k) v[k] = v[k] * (1 - w) + b.c[k] * w;
+            }
+            state = state * 1664525u + 1013904223u;
+            const int noise = static_cast<int>((state >> 24) % 15) - 7;
+            line[x] = qRgb(std::clamp(static_cast<int>(v[0]) + noise, 0, 255),
+                           std::clamp(static_cast<int>(v[1]) + noise, 0, 255),
+                           std::clamp(static_cast<int>(v[2]) + noise, 0, 255));
+        }
+    }
+    img.setDotsPerMeterX(kA4DotsPerMeter);
+    img.setDotsPerMeterY(kA4DotsPerMeter);
+    return img;
+}
+
+// A scanned A4 page of typed text at 300 dpi, black on white, one bit a pixel: lines of words
+// drawn in a serif face at about 10 points, as a manual or a letter is scanned for fax.
+inline QImage makeA4TextPage(quint32 seed)
+{
+    QImage page(kA4Width, kA4Height, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    QRandomGenerator rng(seed * 104729u + 3u);
+    static const char* words[] = {"the", "pipeline", "writes", "pages", "in", "order", "while", "window",
+                                  "never", "waits", "document", "scanner", "letter", "invoice", "of", "and"};
+    QPainter p(&page);
+    QFont font(QStringLiteral("DejaVu Serif"));
+    font.setPixelSize(42);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    for (int y = 300; y < kA4Height - 250; y += 62) {
+        QString line;
+        while (line.size() < 75) line += QLatin1String(words[rng.bounded(16)]) + QLatin1Char(' ');
+        p.drawText(240, y, line);
+    }
+    p.end();
+    QImage mono = page.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+    mono.setDotsPerMeterX(kA4DotsPerMeter);
+    mono.setDotsPerMeterY(kA4DotsPerMeter);
+    return mono;
 }
 
 // Reads "[COUNT] [WIDTHxHEIGHT]" (either may be left out, in any order); false on anything else.

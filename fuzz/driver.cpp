@@ -1,6 +1,7 @@
 #include "fuzz/driver.h"
 
 #include "frame/modGlobalErrorHandling.h"
+#include "platform/sys/blockingcalls.h"
 #include "platform/ui/msgbox.h"
 
 #include <QApplication>
@@ -37,6 +38,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     static char name[] = "tavrel-folio-fuzz";
     static char* argv[] = {name, nullptr};
     static QApplication app(argc, argv);
+    // The entries call the readers on this thread on purpose: each input is read as a worker would.
+    static BlockingCallsAllowed readersHere;
     static DefaultAnswers answers;
     static NoReports reports;
     tf::setMessageBoxHandler(&answers);

@@ -4,6 +4,15 @@
 #include "basket/PageSinks.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
+#include "platform/sys/safefile.h"
+#include "platform/sys/workfiles.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 
 #include <QDataStream>
 #include <QDir>
@@ -145,23 +154,42 @@ void AcquiredPageSink::pageStarting(int index, const PageSource::Page& page)
     m_picture = page.picture;
 }
 
-void AcquiredPageSink::addPage(ImageDocument& doc)
+bool AcquiredPageSink::prepare(ImageDocument& doc, int& number, QImage& picture)
 {
     // After a failure the acquisition is stopping: a page read meanwhile is not written.
-    if (m_failed) return;
-    const QImage picture = m_picture.isNull() ? doc.BitmapHandle() : m_picture;
+    if (m_failed) return false;
+    number = m_number;
+    picture = m_picture.isNull() ? doc.BitmapHandle() : m_picture;
     // Group 4 codes black and white only: it is chosen for each line-art page alone.
     doc.setTiffCompression(picture.depth() == 1 ? 2 : 0);
+    return true;
+}
+
+void AcquiredPageSink::written(int number, const QImage& picture, const QString& path)
+{
+    if (m_hooks.written) m_hooks.written(number, picture, path);
+}
+
+void AcquiredPageSink::failed(const std::exception& e)
+{
+    if (!m_hooks.failed) throw;
+    m_failed = true;
+    m_hooks.failed(describe(e));
+}
+
+void AcquiredPageSink::addPage(ImageDocument& doc)
+{
+    int number = 0;
+    QImage picture;
+    if (!prepare(doc, number, picture)) return;
     QString path;
     try {
-        path = write(doc, m_number);
+        path = write(doc, number);
     } catch (const std::exception& e) {
-        if (!m_hooks.failed) throw;
-        m_failed = true;
-        m_hooks.failed(describe(e));
+        failed(e);
         return;
     }
-    if (m_hooks.written) m_hooks.written(m_number, picture, path);
+    written(number, picture, path);
 }
 
 FreshFileSink::FreshFileSink(QString folder, std::function<QString(int)> prefix, Hooks hooks)
@@ -179,14 +207,21 @@ QString FreshFileSink::write(ImageDocument& doc, int number)
 
 NumberedFilesSink::NumberedFilesSink(QString folder, QString name, QString extension, bool overwrite, Hooks hooks)
     : AcquiredPageSink(std::move(folder), std::move(hooks)), m_name(std::move(name)), m_extension(std::move(extension)),
-      m_overwrite(overwrite)
+      m_overwrite(overwrite), m_writes(std::make_unique<OrderedPageWrites>())
 {
+}
+
+NumberedFilesSink::~NumberedFilesSink() = default;
+
+QString NumberedFilesSink::pathFor(int number) const
+{
+    const QString path = folderFile(folder(), m_name + QString::number(number) + QLatin1Char('.') + m_extension);
+    return m_overwrite ? path : freeNumberedName(path);
 }
 
 QString NumberedFilesSink::write(ImageDocument& doc, int number)
 {
-    QString path = folderFile(folder(), m_name + QString::number(number) + QLatin1Char('.') + m_extension);
-    if (!m_overwrite) path = freeNumberedName(path);
+    const QString path = pathFor(number);
     if (m_extension == QLatin1String("pdf")) {
         NewPdfSink pdf(path);
         writeOnePage(pdf, doc);
@@ -195,6 +230,72 @@ QString NumberedFilesSink::write(ImageDocument& doc, int number)
     }
     return path;
 }
+
+QString NumberedFilesSink::writeAside(ImageDocument& doc, const QString& path) const
+{
+    // Under a work file's name beside the target, written down before it is filled, so that a
+    // run killed on any page leaves nothing the next start does not remove.
+    QString hidden;
+    const int fd = createWorkFile(QFileInfo(path).absolutePath(), m_extension, 0666, &hidden);
+    if (fd < 0)
+        fileAccess(QStringLiteral("Cannot write in the folder of %1 (%2)").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    ::close(fd);
+    try {
+        if (m_extension == QLatin1String("pdf")) {
+            NewPdfSink pdf(hidden);
+            writeOnePage(pdf, doc);
+        } else {
+            doc.SaveToFile(hidden);
+        }
+    } catch (...) {
+        QFile::remove(hidden);
+        throw;
+    }
+    return hidden;
+}
+
+void NumberedFilesSink::takePage(std::unique_ptr<ImageDocument> doc)
+{
+    int number = 0;
+    QImage picture;
+    if (!prepare(*doc, number, picture)) return;
+    // The name is taken in page order, before the page is written.
+    const QString path = pathFor(number);
+    auto work = std::make_shared<QString>();
+    std::shared_ptr<ImageDocument> held(std::move(doc));
+    OrderedPageWrites::Page page;
+    page.index = number - 1;
+    page.bytes = picture.sizeInBytes();
+    page.write = [this, held, work, path] { *work = writeAside(*held, path); };
+    page.place = [this, work, path, number, picture](std::exception_ptr failure) {
+        // After a failure the acquisition is stopping: a page written meanwhile is not kept.
+        if (stopping()) {
+            if (!work->isEmpty()) QFile::remove(*work);
+            return;
+        }
+        try {
+            if (failure) std::rethrow_exception(failure);
+            QString error;
+            if (!moveFileSafely(*work, path, m_overwrite ? Placement::Replace : Placement::NoReplace, &error)) {
+                QFile::remove(*work);
+                fileAccess(error);
+            }
+        } catch (const std::exception& e) {
+            failed(e);
+            return;
+        }
+        written(number, picture, path);
+    };
+    page.drop = [work] {
+        if (!work->isEmpty()) QFile::remove(*work);
+    };
+    m_writes->add(std::move(page));
+}
+
+void NumberedFilesSink::cancelled() { m_writes->stop(); }
+void NumberedFilesSink::cancelRequested() noexcept { m_writes->requestStop(); }
+void NumberedFilesSink::commit(ImageDocument&) { m_stoppedEarly = !m_writes->finish(); }
+void NumberedFilesSink::rollback(ImageDocument&) noexcept { m_writes->drop(); }
 
 OneDocumentSink::OneDocumentSink(QString folder, QString name, QString extension, bool overwrite, Hooks hooks)
     : AcquiredPageSink(std::move(folder), std::move(hooks)), m_name(std::move(name)), m_extension(std::move(extension)),

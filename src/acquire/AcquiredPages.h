@@ -2,7 +2,8 @@
 // Scanned and captured pictures as pages of the page pipeline: the scanner and a screen grab as
 // sources, and the places an acquired page is written to as sinks.
 #include "acquire/ScannerProgram.h"
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
+#include "basket/PageWrites.h"
 
 #include <QImage>
 #include <QString>
@@ -83,6 +84,14 @@ protected:
     // Writes the page, numbered from 1; gives the file it went to.
     virtual QString write(ImageDocument& doc, int number) = 0;
     const QString& folder() const { return m_folder; }
+    // For sinks that take their pages: the page under way, its number and picture, with the
+    // compression chosen for it set on `doc`; false once a failure stops the acquisition.
+    bool prepare(ImageDocument& doc, int& number, QImage& picture);
+    // In page order: page `number` is in `path`, or could not be written (raises when nobody is
+    // told of failures).
+    void written(int number, const QImage& picture, const QString& path);
+    void failed(const std::exception& e);
+    bool stopping() const { return m_failed; }
 
 private:
     QString m_folder;
@@ -103,15 +112,30 @@ private:
 };
 
 // Each page in a file of its own, folder/<name><number>.<extension>; unless overwriting, a name
-// that is taken gets the first free _2, _3 ... after it. A PDF is a document of one page.
+// that is taken gets the first free _2, _3 ... after it. A PDF is a document of one page. Pages
+// are named in page order, written on several cores, and put in place and announced in page
+// order: a Cancel or a failure leaves the first pages with no gap.
 class NumberedFilesSink final : public AcquiredPageSink {
 public:
     NumberedFilesSink(QString folder, QString name, QString extension, bool overwrite, Hooks hooks);
+    ~NumberedFilesSink() override;
+    bool takesPages() const override { return true; }
+    void takePage(std::unique_ptr<ImageDocument> doc) override;
+    void cancelled() override;
+    void cancelRequested() noexcept override;
+    bool stoppedEarly() const override { return m_stoppedEarly; }
+    void commit(ImageDocument&) override;
+    void rollback(ImageDocument&) noexcept override;
 
 private:
+    QString pathFor(int number) const;
+    // The page written into a work file beside `path`; gives that file.
+    QString writeAside(ImageDocument& doc, const QString& path) const;
     QString write(ImageDocument& doc, int number) override;
     QString m_name, m_extension;
     bool m_overwrite;
+    bool m_stoppedEarly = false;
+    std::unique_ptr<OrderedPageWrites> m_writes;
 };
 
 // All pages in one new TIFF or PDF, folder/<name>.<extension> (named as NumberedFilesSink does),

@@ -3,9 +3,12 @@
 #include "acquire/AcquiredPages.h"
 
 #include "acquire/ScreenGrabber.h"
+#include "acquire/WindowsAway.h"
 #include "acquire/fCaptureRectangle.h"
 #include "frame/modGlobalErrorHandling.h"
+#include "frame/globals.h"
 #include "frame/modSettings.h"
+#include "pages/WindowJob.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/ui/msgbox.h"
 
@@ -20,7 +23,11 @@ CaptureController::CaptureController(CaptureHost& host, ScreenGrabber& grabber, 
     connect(&m_timer, &QTimer::timeout, this, &CaptureController::timerCapture_Timer);
 }
 
-CaptureController::~CaptureController() { delete m_picker; }
+CaptureController::~CaptureController()
+{
+    m_job.reset();
+    delete m_picker;
+}
 
 fCaptureRectangle* CaptureController::picker()
 {
@@ -34,34 +41,46 @@ fCaptureRectangle* CaptureController::picker()
     return m_picker;
 }
 
-void CaptureController::startDelayed(int16_t mode, bool region)
+void CaptureController::start(int16_t mode, bool region, QWidget* leaving)
 {
+    delete m_away;
+    // Noted while still shown: which of them the mode takes away is seen once it has.
+    m_away = new WindowsAway(WindowsAway::shownWindows(), this);
+    if (leaving) leaving->hide();
     if (mode == 0) m_host.clearDesktop();
     if (mode == 2) m_host.hideMain();
     m_regionPending = region;
-    m_timer.start(mode == 1 ? kSettleMs : kDelayMs);
-}
-
-void CaptureController::subCapture(int16_t mode)
-{
-    if (mode == 1) {
-        capturePicture(kindScreen);
-        return;
-    }
-    startDelayed(mode == 2 ? 2 : 0, false);
-}
-
-void CaptureController::selectRegion(int16_t mode)
-{
-    startDelayed(mode == 1 || mode == 2 ? mode : 0, true);
-}
-
-void CaptureController::timerCapture_Timer()
-{
-    if (m_regionPending)
-        showRegion(m_grabber.grabScreen());
+    m_kind = mode == 1 ? kindScreen : kindDesktop;
+    if (mode == 1)
+        grabWhenAway();
     else
-        capturePicture(kindDesktop);
+        m_timer.start(kDelayMs);
+}
+
+void CaptureController::subCapture(int16_t mode, QWidget* leaving)
+{
+    start(mode == 1 || mode == 2 ? mode : 0, false, leaving);
+}
+
+void CaptureController::selectRegion(int16_t mode, QWidget* leaving)
+{
+    start(mode == 1 || mode == 2 ? mode : 0, true, leaving);
+}
+
+void CaptureController::timerCapture_Timer() { grabWhenAway(); }
+
+void CaptureController::grabWhenAway()
+{
+    WindowsAway* away = m_away;
+    m_away = nullptr;
+    if (!away) away = new WindowsAway({}, this);
+    // Hiding only asks for a window to go; the screen is read once the display says it has gone.
+    away->whenAway([this, region = m_regionPending, kind = m_kind] {
+        if (region)
+            showRegion(m_grabber.grabScreen());
+        else
+            capturePicture(kind);
+    });
 }
 
 void CaptureController::showRegion(const QImage& screen)
@@ -91,16 +110,30 @@ void CaptureController::capturePicture(int16_t kind, const QImage& picked)
     AcquiredPageSink::Hooks hooks;
     hooks.written = [path](int, const QImage&, const QString& written) { *path = written; };
     auto sink = std::make_unique<FreshFileSink>(folder, [name](int) { return name; }, std::move(hooks));
-    auto* pipeline = new PagePipeline(std::make_unique<PicturePageSource>(picture, name), std::move(sink), {}, this);
-    connect(pipeline, &PagePipeline::finished, this, [this, pipeline, picture, path] {
-        const QString error = pipeline->result().failure;
-        pipeline->deleteLater();
-        finish(picture, error.isEmpty() ? *path : QString(), error);
-    }, Qt::QueuedConnection);
-    pipeline->start();
+    auto job = std::make_unique<WindowJob>(gstrCurrentOperation);
+    if (!*job) {
+        // Another long command runs (it was told with a beep): nothing is written.
+        m_host.showMainMaximized();
+        emit captureFinished({});
+        return;
+    }
+    m_job = std::move(job);
+    m_job->start(std::make_unique<PicturePageSource>(picture, name), std::move(sink), {},
+                 [this, picture, path](const PipelineResult& result) {
+                     const QString written = result.failure.isEmpty() ? *path : QString();
+                     tell(picture, written, result.failure);
+                     m_job.reset();
+                     emit captureFinished(written);
+                 });
 }
 
 void CaptureController::finish(const QImage& picture, const QString& path, const QString& error)
+{
+    tell(picture, path, error);
+    emit captureFinished(path);
+}
+
+void CaptureController::tell(const QImage& picture, const QString& path, const QString& error)
 {
     m_host.showMainMaximized();
     if (picture.isNull()) {
@@ -110,7 +143,6 @@ void CaptureController::finish(const QImage& picture, const QString& path, const
     } else {
         m_host.pictureCaptured(picture, path);
     }
-    emit captureFinished(path);
 }
 
 } // namespace tf

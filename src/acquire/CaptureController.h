@@ -10,12 +10,15 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <memory>
 
 class QWidget;
 
 namespace tf {
 
 class ScreenGrabber;
+class WindowJob;
+class WindowsAway;
 class fCaptureRectangle;
 
 // What capture needs of the main window.
@@ -38,16 +41,15 @@ class CaptureController : public QObject {
 public:
     enum Kind : int16_t { kindDesktop = 0, kindScreen = 1, kindPicked = 2 };
     static constexpr int kDelayMs = 500;
-    // Before a region grab of the screen as it is: the dialog just hidden has to leave the screen.
-    static constexpr int kSettleMs = 100;
 
     CaptureController(CaptureHost& host, ScreenGrabber& grabber, QObject* parent = nullptr);
     ~CaptureController() override;
 
     // "Whole Screen" in a mode: 1 at once, 0 and 2 after the delay. Modes outside 0..2 count as 0.
-    void subCapture(int16_t mode);
+    // `leaving` (the capture dialog) is hidden here, and the grab waits until it is off the screen.
+    void subCapture(int16_t mode, QWidget* leaving = nullptr);
     // "Select Region" in a mode: the screen, grabbed as for subCapture, goes to the picker.
-    void selectRegion(int16_t mode);
+    void selectRegion(int16_t mode, QWidget* leaving = nullptr);
     // Takes a picture (kind 0 or 1 from the screen, 2 the picker's result) and adds it as a page.
     // A screen that cannot be grabbed adds nothing and says so.
     void capturePicture(int16_t kind, const QImage& picked = {});
@@ -62,15 +64,22 @@ signals:
 
 private:
     void timerCapture_Timer();
-    void startDelayed(int16_t mode, bool region);
+    void start(int16_t mode, bool region, QWidget* leaving);
+    void grabWhenAway();
     void showRegion(const QImage& screen);
+    // The end of a capture: the window back, and the page added or why not.
     void finish(const QImage& picture, const QString& path, const QString& error);
+    void tell(const QImage& picture, const QString& path, const QString& error);
 
     CaptureHost& m_host;
     ScreenGrabber& m_grabber;
     QTimer m_timer;
     bool m_regionPending = false;
+    int16_t m_kind = kindDesktop;
+    // Our windows taken off the screen for the grab under way.
+    QPointer<WindowsAway> m_away;
     QPointer<fCaptureRectangle> m_picker;
+    std::unique_ptr<WindowJob> m_job; // the picture being written
 };
 
 } // namespace tf

@@ -1,7 +1,8 @@
 #include "acquire/ScanJob.h"
 
 #include "acquire/AcquiredPages.h"
-#include "basket/PagePipeline.h"
+#include "frame/globals.h"
+#include "pages/WindowJob.h"
 
 namespace tf {
 
@@ -11,12 +12,23 @@ ScanJob::ScanJob(ScanRequest request, QObject* parent) : QObject(parent), m_requ
 // than waited for, and the pipeline's own destructor then waits for its worker.
 ScanJob::~ScanJob()
 {
-    if (m_source && m_running.load()) m_source->abandon();
+    if (m_source && isRunning()) m_source->abandon();
+    // Before the job's signals go: the worker may be announcing an image until it is joined.
+    m_job.reset();
 }
+
+bool ScanJob::isRunning() const { return m_job && m_job->running(); }
 
 void ScanJob::start()
 {
-    if (m_pipeline) return;
+    if (m_job) return;
+    m_job = std::make_unique<WindowJob>(gstrCurrentOperation);
+    if (!*m_job) {
+        m_result = {};
+        m_result.cancelled = true;
+        QMetaObject::invokeMethod(this, &ScanJob::finished, Qt::QueuedConnection);
+        return;
+    }
     const ScanRequest& q = m_request;
     auto source = std::make_unique<ScannerPageSource>(q.device, q.options);
     m_source = source.get();
@@ -49,23 +61,18 @@ void ScanJob::start()
         break;
     }
     }
-    m_pipeline = std::make_unique<PagePipeline>(std::move(source), std::move(sink), PipelineSettings{});
-    // On the worker, as its last act: the result is whole before anyone hears of the end.
-    connect(m_pipeline.get(), &PagePipeline::finished, this, &ScanJob::pipelineFinished, Qt::DirectConnection);
-    m_running.store(true);
-    if (m_cancel.load()) m_pipeline->cancel();
-    m_pipeline->start();
+    if (m_cancel) m_job->cancel();
+    m_job->start(std::move(source), std::move(sink), {}, [this](const PipelineResult& p) { ended(p); });
 }
 
 void ScanJob::cancel()
 {
-    m_cancel.store(true);
-    if (m_pipeline) m_pipeline->cancel();
+    m_cancel = true;
+    if (m_job) m_job->cancel();
 }
 
-void ScanJob::pipelineFinished()
+void ScanJob::ended(const PipelineResult& p)
 {
-    const PipelineResult& p = m_pipeline->result();
     ScanResult r;
     r.images = m_images.load();
     r.cancelled = p.cancelled;
@@ -78,7 +85,6 @@ void ScanJob::pipelineFinished()
     if (r.error.isEmpty()) r.error = m_source->failure();
     if (r.error.isEmpty()) r.error = p.failure;
     m_result = r;
-    m_running.store(false);
     emit finished();
 }
 

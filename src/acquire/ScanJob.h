@@ -16,8 +16,9 @@
 namespace tf {
 
 class OneDocumentSink;
-class PagePipeline;
 class ScannerPageSource;
+class WindowJob;
+struct PipelineResult;
 
 struct ScanRequest {
     enum class Route { Basket, SingleFiles, MultiPage };
@@ -38,6 +39,8 @@ struct ScanResult {
     QString error;        // why it stopped early; empty when it did not
 };
 
+// A scan is a long command of the window's (a WindowJob) that shows no progress window: while it
+// runs no other command starts, and a close of the main window cancels it and waits for its end.
 class ScanJob : public QObject {
     Q_OBJECT
 public:
@@ -45,30 +48,31 @@ public:
     // Ends a scan still running at once (its scanner program is killed) and waits for the worker.
     ~ScanJob() override;
 
+    // A scan asked for while another long command runs does not start: it ends at once, cancelled.
     void start();
     // From the window: the scan stops at once, what was written stays.
     void cancel();
-    bool isRunning() const { return m_running.load(); }
+    bool isRunning() const;
     const ScanResult& result() const { return m_result; }
 
 signals:
     // Image `number` (from 1) was written to `path`.
     void imageAcquired(int number, const QImage& image, const QString& path);
+    // On the window's thread, with the result whole.
     void finished();
 
 private:
-    void pipelineFinished();
+    void ended(const PipelineResult& pipeline);
     ScanRequest m_request;
     ScanResult m_result;
-    std::atomic<bool> m_running{false};
-    std::atomic<bool> m_cancel{false};
+    bool m_cancel = false;
     std::atomic<int> m_images{0};
     std::mutex m_errorLock;
     QString m_writeError; // the first write that failed; guarded by m_errorLock
-    // Owned by the pipeline, which outlives every use of them.
+    // Owned by the job's pipeline, which outlives every use of them.
     ScannerPageSource* m_source = nullptr;
     OneDocumentSink* m_document = nullptr;
-    std::unique_ptr<PagePipeline> m_pipeline;
+    std::unique_ptr<WindowJob> m_job;
 };
 
 } // namespace tf

@@ -57,6 +57,22 @@ bool requestShowingDesktop()
     return true;
 }
 
+// Whether a window manager runs: it owns the WM_Sn selection of the screen (ICCCM).
+bool windowManagerRunning()
+{
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection()) return true;
+    xcb_connection_t* c = x11->connection();
+    // The first screen, as for the show-desktop request.
+    const xcb_atom_t selection = atom(c, "WM_S0");
+    if (selection == XCB_ATOM_NONE) return false;
+    xcb_get_selection_owner_reply_t* reply =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    const bool owned = reply && reply->owner != XCB_WINDOW_NONE;
+    free(reply);
+    return owned;
+}
+
 } // namespace
 
 QImage QtScreenGrabber::grabScreen()
@@ -78,7 +94,16 @@ QString screenCaptureUnavailableText() { return QStringLiteral("Screen capture i
 
 void showDesktop(QWidget* mainWindow)
 {
-    if (isX11()) requestShowingDesktop();
+    if (isX11()) {
+        // With nobody to minimise them, windows asked to minimise stay where they are. The main
+        // window is hidden instead (the capture shows it again); the others have no way back
+        // from hidden there, so they stay.
+        if (!windowManagerRunning()) {
+            if (mainWindow) mainWindow->hide();
+            return;
+        }
+        requestShowingDesktop();
+    }
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->isVisible() && w->isWindow()) w->showMinimized();
     if (mainWindow && !mainWindow->isMinimized()) mainWindow->showMinimized();

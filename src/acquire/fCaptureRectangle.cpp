@@ -1,8 +1,11 @@
 #include "acquire/fCaptureRectangle.h"
 
 #include <QAction>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QToolBar>
 
 namespace tf {
@@ -24,7 +27,10 @@ Qt::CursorShape cursorOf(PointerShape p)
 
 } // namespace
 
-fCaptureRectangle::fCaptureRectangle(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+// Kept above every other window: a picker under the main window leaves the user with a window
+// that seems dead and no visible way out.
+fCaptureRectangle::fCaptureRectangle(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("fCaptureRectangle"));
     // Moves without a button held must arrive: they drive the hit test and the toolbar's return.
@@ -37,17 +43,25 @@ fCaptureRectangle::fCaptureRectangle(QWidget* parent) : QWidget(parent, Qt::Wind
         QAction* a = Toolbar1->addAction(tips[i], this, [this, i] { cmdBar_Click(i); });
         a->setObjectName(QStringLiteral("cmdBar%1").arg(i));
     }
+    // Drawn on its own background: over the grabbed screen its captions would take the colour of
+    // whatever lies beneath (black on a black desktop).
+    Toolbar1->setAutoFillBackground(true);
     Toolbar1->move(5, 5);
     Toolbar1->adjustSize();
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void fCaptureRectangle::ShowPicture(const QImage& screen)
 {
     m_screen = screen;
+    // The screen's place and size are set here: full screen is only a wish to a window manager,
+    // and without one the window would keep its own small size.
+    if (QScreen* where = QGuiApplication::primaryScreen()) setGeometry(where->geometry());
     showFullScreen();
     cmdBar_Click(0);
     raise();
     activateWindow();
+    setFocus();
 }
 
 void fCaptureRectangle::syncToolbar()
@@ -118,6 +132,16 @@ void fCaptureRectangle::mouseDoubleClickEvent(QMouseEvent*)
         accept();
     else
         syncToolbar();
+}
+
+void fCaptureRectangle::keyPressEvent(QKeyEvent* event)
+{
+    // The way out that needs no toolbar.
+    if (event->key() == Qt::Key_Escape) {
+        cmdBar_Click(3);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void fCaptureRectangle::paintEvent(QPaintEvent*)

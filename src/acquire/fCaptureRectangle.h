@@ -1,6 +1,6 @@
 #pragma once
 // The full-screen rectangle picker: the grabbed screen with the rectangle drawn over it, and a
-// four-button toolbar (new rectangle, accept, hide the toolbar, cancel).
+// four-button toolbar (new rectangle, accept, hide the toolbar, cancel). Escape cancels too.
 #include "acquire/CapturePicker.h"
 
 #include <QImage>
@@ -34,6 +34,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QPoint toPicture(const QPointF& logical) const;

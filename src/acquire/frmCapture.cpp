@@ -48,15 +48,13 @@ void frmCapture::optCapture_Click(int index) { m_mode = int16_t(index); }
 
 void frmCapture::cmdCapture_Click()
 {
-    hide();
-    m_capture.subCapture(m_mode);
+    m_capture.subCapture(m_mode, this);
     accept();
 }
 
 void frmCapture::CmdCustom_Click()
 {
-    hide();
-    m_capture.selectRegion(m_mode);
+    m_capture.selectRegion(m_mode, this);
     accept();
 }
 

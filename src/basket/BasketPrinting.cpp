@@ -1,17 +1,15 @@
 #include "basket/BasketPrinting.h"
 
-#include "frame/LongCommand.h"
-#include "frame/frmStatus.h"
+#include "basket/BasketPageSource.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
+#include "pages/WindowJob.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/sys/numbers.h"
 #include "platform/ui/msgbox.h"
 
-#include <QLabel>
-#include <QProgressBar>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrintDialog>
@@ -150,11 +148,6 @@ void PrintSink::rollback(ImageDocument&) noexcept
 
 // ---- the command
 
-struct BatchPrintCommands::Job {
-    std::unique_ptr<LongCommand> command;
-    std::unique_ptr<PagePipeline> pipeline;
-};
-
 BatchPrintCommands::BatchPrintCommands(const basket::BasketModel& pages, QWidget* owner, QObject* parent)
     : QObject(parent), m_pages(pages), m_owner(owner), m_printer(std::make_unique<ImagePrinter>())
 {
@@ -192,44 +185,33 @@ void BatchPrintCommands::cmdBatchPrint_Click()
         s.PrintSetting3 = uint8_t(clampByte(p.PrintSetting3()));
         if (!print) return;
 
-        auto job = std::make_unique<Job>();
-        job->command = std::make_unique<LongCommand>(QStringLiteral("Starting batch printing"));
-        if (!*job->command) return;
+        auto job = std::make_unique<WindowJob>(QStringLiteral("Starting batch printing"));
+        if (!*job) return;
         // One page needs no progress window; the work still runs off the window's thread.
-        if (m_pages.count() >= 2) job->command->showStatus(m_owner, true);
-        // Always from the basket's first page, whatever the preview shows.
-        job->pipeline = std::make_unique<PagePipeline>(std::make_unique<BasketPageSource>(m_pages.pages()),
-                                                       std::make_unique<PrintSink>(p), PipelineSettings{});
+        if (m_pages.count() >= 2) job->showStatus(m_owner);
         QStringList names;
         for (const basket::PageRecord& page : m_pages.pages()) names << page.text;
-        Job& running = *job;
+        WindowJob* running = job.get();
+        connect(running, &WindowJob::progress, running, [running, names](int done, int, const QString&) {
+            running->setActivity(QStringLiteral("Printing.. ") + names.value(done));
+        });
         m_job = std::move(job);
-        LongCommand* command = running.command.get();
-        runForWindow(*command, *running.pipeline, this, [this] { printEnded(); },
-                     [command, names](int done, int, const QString&) {
-                         if (frmStatus* status = command->status())
-                             status->lblMessage->setText(QStringLiteral("Printing.. ") + names.value(done));
-                     });
+        // Always from the basket's first page, whatever the preview shows.
+        m_job->start(std::make_unique<BasketPageSource>(m_pages.pages()), std::make_unique<PrintSink>(p),
+                     PipelineSettings{}, [this](const PipelineResult& r) { printEnded(r); });
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("FrmMain.cmdBatchPrint_Click"));
     }
 }
 
-void BatchPrintCommands::printEnded()
+void BatchPrintCommands::printEnded(const PipelineResult& r)
 {
-    std::unique_ptr<Job> job = std::move(m_job);
-    if (!job) return;
-    const PipelineResult& r = job->pipeline->result();
-    if (frmStatus* status = job->command->status()) {
-        status->pbQueue->setValue(r.written + int(r.leftOut.size()));
-        status->hide();
-    }
     if (!r.failure.isEmpty())
         MsgBox(QStringLiteral("Printing failed: ") + r.failure, vbCritical);
     else if (!r.leftOut.isEmpty())
         MsgBox(QStringLiteral("These pages could not be read and were not printed:\n") + r.leftOut.join(QLatin1Char('\n')),
                vbExclamation);
-    job.reset();
+    m_job.reset();
     emit printFinished();
 }
 

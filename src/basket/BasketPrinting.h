@@ -1,7 +1,8 @@
 #pragma once
 // Printing: the image control's printing members over Qt PrintSupport, the printer as a sink of
 // the page pipeline, and the basket's print command.
-#include "basket/PagePipeline.h"
+#include "basket/basketModel.h"
+#include "pages/PagePipeline.h"
 
 #include <QObject>
 #include <QPainter>
@@ -15,6 +16,8 @@
 class QWidget;
 
 namespace tf {
+
+class WindowJob;
 
 // The ten print settings are ours to define; each maps to one fixed property of the printer:
 //   1  fit to page: -1 the picture fills the printable area (keeping its shape), 0 it is printed
@@ -122,13 +125,12 @@ signals:
     void printFinished();
 
 private:
-    struct Job;
-    void printEnded();
+    void printEnded(const PipelineResult& result);
 
     const basket::BasketModel& m_pages;
     QPointer<QWidget> m_owner;
     std::unique_ptr<ImagePrinter> m_printer;
-    std::unique_ptr<Job> m_job;
+    std::unique_ptr<WindowJob> m_job;
 };
 
 } // namespace tf

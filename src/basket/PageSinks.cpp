@@ -27,6 +27,15 @@ bool isJpegName(const QString& path)
     return ext == QLatin1String("jpg") || ext == QLatin1String("jpeg");
 }
 
+bool isTiffName(const QString& path)
+{
+    const QString ext = fncGetExtension(path).toLower();
+    return ext == QLatin1String("tif") || ext == QLatin1String("tiff");
+}
+
+// A page whose Group 4 strip can go into the output as it is: nothing is decoded for it.
+bool group4AsItIs(bool group4, const QString& path) { return group4 && isTiffName(path) && isGroup4StripPage(path); }
+
 [[noreturn]] void notADocument()
 {
     throw ImageBoxError(imagebox_error::kInvalidFileFormat, QStringLiteral("Not a TIFF or PDF document"));
@@ -55,7 +64,11 @@ NewTiffSink::NewTiffSink(QString target) : m_target(std::move(target)), m_replac
 void NewTiffSink::open(ImageDocument& doc, const PageSource& pages)
 {
     doc.BeginTiff(m_target, tiffBytesAtMost(pages, doc.ColorFormat(), doc.TiffCompression()));
+    m_group4 = doc.WritesGroup4Tiff();
 }
+
+bool NewTiffSink::takesAsItIs(const QString& path) const { return group4AsItIs(m_group4, path); }
+bool NewTiffSink::addFile(ImageDocument& doc, const QString& path) { return doc.AddTiffPageFromGroup4File(path); }
 
 void NewTiffSink::addPage(ImageDocument& doc) { doc.AddTiffPage(1); }
 void NewTiffSink::commit(ImageDocument& doc) { doc.SaveTiff(m_target); }
@@ -63,9 +76,16 @@ void NewTiffSink::rollback(ImageDocument& doc) noexcept { doc.AbandonMultipage()
 
 NewPdfSink::NewPdfSink(QString target) : m_target(std::move(target)), m_replacing(existsOrLink(m_target)) {}
 
-void NewPdfSink::open(ImageDocument& doc, const PageSource&) { doc.BeginPdf(m_target); }
-bool NewPdfSink::takesAsItIs(const QString& path) const { return isJpegName(path); }
-bool NewPdfSink::addFile(ImageDocument& doc, const QString& path) { return doc.AddPdfPageFromJpegFile(path); }
+void NewPdfSink::open(ImageDocument& doc, const PageSource&)
+{
+    doc.BeginPdf(m_target);
+    m_group4 = doc.WritesGroup4Pdf();
+}
+bool NewPdfSink::takesAsItIs(const QString& path) const { return isJpegName(path) || group4AsItIs(m_group4, path); }
+bool NewPdfSink::addFile(ImageDocument& doc, const QString& path)
+{
+    return isJpegName(path) ? doc.AddPdfPageFromJpegFile(path) : doc.AddPdfPageFromGroup4File(path);
+}
 void NewPdfSink::addPage(ImageDocument& doc) { doc.AddPdfPage(1); }
 void NewPdfSink::commit(ImageDocument& doc) { doc.SavePdf(m_target); }
 void NewPdfSink::rollback(ImageDocument& doc) noexcept { doc.AbandonMultipage(); }
@@ -94,6 +114,18 @@ void TiffAppendSink::open(ImageDocument& doc, const PageSource& pages)
                                                     m_at == AppendAt::Beginning ? TiffAppendSession::Where::Beginning
                                                                                 : TiffAppendSession::Where::End);
     doc.AbandonMultipage();
+    m_group4 = doc.WritesGroup4Tiff();
+}
+
+bool TiffAppendSink::takesAsItIs(const QString& path) const { return group4AsItIs(m_group4, path); }
+
+bool TiffAppendSink::addFile(ImageDocument&, const QString& path)
+{
+    const Group4Strip page = readGroup4Strip(path);
+    if (!page.isValid()) return false;
+    QString error;
+    if (!m_session->addCodedPage(page, m_software, &error)) throw ImageBoxError(imagebox_error::kFileAccess, error);
+    return true;
 }
 
 void TiffAppendSink::addPage(ImageDocument& doc)
@@ -118,29 +150,70 @@ PdfAppendSink::PdfAppendSink(QString document, QString target, AppendAt at)
 {
 }
 
+PdfAppendSink::~PdfAppendSink() = default;
+
 void PdfAppendSink::open(ImageDocument& doc, const PageSource&)
 {
-    if (pdfPageCount(m_document) == 0) notADocument();
     doc.AbandonMultipage();
+    // The pages go after the document's old end, without reading or writing its pages: the work
+    // follows the pages added, and a failure or Cancel cuts the file back to what it was.
+    QString error;
+    m_update = PdfUpdateSession::start(m_document, m_target,
+                                       m_at == AppendAt::Beginning ? PdfUpdateSession::Where::Beginning
+                                                                   : PdfUpdateSession::Where::End,
+                                       &error);
+    if (m_update) return;
+    if (!error.isEmpty()) throw ImageBoxError(imagebox_error::kFileAccess, error);
+    // A document an update cannot rest on is rewritten whole, or refused, as before.
+    if (pdfPageCount(m_document) == 0) notADocument();
 }
 
 bool PdfAppendSink::takesAsItIs(const QString& path) const { return isJpegName(path); }
 
+void PdfAppendSink::update(const PdfPageImage& page)
+{
+    QString error;
+    if (!m_update->addPage(page, &error)) throw ImageBoxError(imagebox_error::kFileAccess, error);
+}
+
 bool PdfAppendSink::addFile(ImageDocument& doc, const QString& path)
 {
-    if (!doc.AppendJpegFileToPdf(path, m_document, m_target, position())) return false;
+    if (m_update) {
+        const PdfPageImage page = doc.PdfPageFromJpegFile(path);
+        if (!page.isValid()) return false;
+        update(page);
+    } else if (!doc.AppendJpegFileToPdf(path, m_document, m_target, position())) {
+        return false;
+    }
     ++m_added;
     return true;
 }
 
 void PdfAppendSink::addPage(ImageDocument& doc)
 {
-    doc.AppendToPdf(m_document, m_target, position());
+    if (m_update)
+        update(doc.PdfPage());
+    else
+        doc.AppendToPdf(m_document, m_target, position());
     ++m_added;
 }
 
-// The gathered pages are written here, in one pass.
-void PdfAppendSink::commit(ImageDocument& doc) { doc.ResetMultipage(); }
-void PdfAppendSink::rollback(ImageDocument& doc) noexcept { doc.AbandonMultipage(); }
+void PdfAppendSink::commit(ImageDocument& doc)
+{
+    if (!m_update) {
+        doc.ResetMultipage(); // the gathered pages are written here, in one pass
+        return;
+    }
+    QString error;
+    const bool ok = m_update->commit(&error);
+    m_update.reset();
+    if (!ok) throw ImageBoxError(imagebox_error::kFileAccess, error);
+}
+
+void PdfAppendSink::rollback(ImageDocument& doc) noexcept
+{
+    m_update.reset();
+    doc.AbandonMultipage();
+}
 
 } // namespace tf

@@ -1,7 +1,7 @@
 #pragma once
 // The multipage documents as sinks of the page pipeline: a new TIFF or PDF, and pages added to an
 // existing one.
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 
 #include <QString>
 #include <memory>
@@ -9,6 +9,8 @@
 namespace tf {
 
 class TiffAppendSession;
+class PdfUpdateSession;
+struct PdfPageImage;
 
 // A new TIFF, written beside the target as the pages come and put in its place at the end. A
 // document that may pass 4 GiB is written as BigTIFF.
@@ -16,6 +18,9 @@ class NewTiffSink final : public PageSink {
 public:
     explicit NewTiffSink(QString target);
     void open(ImageDocument& doc, const PageSource& pages) override;
+    // A Group 4 page of a TIFF goes into a Group 4 document as it is.
+    bool takesAsItIs(const QString& path) const override;
+    bool addFile(ImageDocument& doc, const QString& path) override;
     void addPage(ImageDocument& doc) override;
     void commit(ImageDocument& doc) override;
     void rollback(ImageDocument& doc) noexcept override;
@@ -24,9 +29,11 @@ public:
 private:
     QString m_target;
     bool m_replacing;
+    bool m_group4 = false;
 };
 
-// A new PDF, streamed beside the target; a JPEG file goes in as it is.
+// A new PDF, streamed beside the target; a JPEG file, and the Group 4 page of a TIFF, go in as
+// they are.
 class NewPdfSink final : public PageSink {
 public:
     explicit NewPdfSink(QString target);
@@ -41,6 +48,7 @@ public:
 private:
     QString m_target;
     bool m_replacing;
+    bool m_group4 = false;
 };
 
 // Where appended pages go: before the first page or after the last.
@@ -53,6 +61,9 @@ public:
     TiffAppendSink(QString document, QString target, AppendAt at, QString software);
     ~TiffAppendSink() override;
     void open(ImageDocument& doc, const PageSource& pages) override;
+    // A Group 4 page of a TIFF goes into a Group 4 append as it is.
+    bool takesAsItIs(const QString& path) const override;
+    bool addFile(ImageDocument& doc, const QString& path) override;
     void addPage(ImageDocument& doc) override;
     void commit(ImageDocument& doc) override;
     void rollback(ImageDocument& doc) noexcept override;
@@ -64,13 +75,17 @@ private:
     AppendAt m_at;
     QString m_software;
     std::unique_ptr<TiffAppendSession> m_session;
+    bool m_group4 = false;
 };
 
-// Pages appended to an existing PDF: gathered, then the document is read once and written once,
-// beside the target. A JPEG file goes in as it is.
+// Pages appended to an existing PDF, in place or into a copy beside it, as an incremental update
+// written after the old end and taken in by its last line at commit; a rollback cuts the file
+// back. A document that cannot take a plain update (encrypted, a rebuilt cross-reference) is
+// read once and written once, beside the target, as before. A JPEG file goes in as it is.
 class PdfAppendSink final : public PageSink {
 public:
     PdfAppendSink(QString document, QString target, AppendAt at);
+    ~PdfAppendSink() override;
     void open(ImageDocument& doc, const PageSource& pages) override;
     bool takesAsItIs(const QString& path) const override;
     bool addFile(ImageDocument& doc, const QString& path) override;
@@ -78,13 +93,17 @@ public:
     void commit(ImageDocument& doc) override;
     void rollback(ImageDocument& doc) noexcept override;
     bool keepsPagesOnCancel() const override { return true; }
+    // Whether the pages go in as an update (after open).
+    bool updates() const { return m_update != nullptr; }
 
 private:
     int position() const { return m_at == AppendAt::Beginning ? m_added + 1 : 0; }
+    void update(const PdfPageImage& page);
     QString m_document;
     QString m_target;
     AppendAt m_at;
     int m_added = 0;
+    std::unique_ptr<PdfUpdateSession> m_update;
 };
 
 // What a TIFF of these pages may take at most, from the pages' headers (a page whose header

@@ -1,17 +1,19 @@
 #include "basket/SinglePageSink.h"
 
+#include "basket/BasketPageSource.h"
 #include "basket/frmSaveSinglePage.h"
 #include "basket/modMultiPage.h"
 #include "basket/modSaveBatch.h"
-#include "frame/LongCommand.h"
 #include "frame/TaskReplay.h"
-#include "frame/frmStatus.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "metadata/ExifIptc.h"
 #include "metadata/metadataTemplates.h"
+#include "pages/WindowJob.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
+#include "platform/imagebox/tiff_pages.h"
+#include "services/modFileSystem.h"
 #include "platform/sys/filenames.h"
 #include "platform/sys/safefile.h"
 #include "platform/sys/userdirs.h"
@@ -21,7 +23,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 
 #include <cerrno>
 #include <cstring>
@@ -67,7 +68,8 @@ const QString kDiskFull = QStringLiteral("The disk is full.");
 
 SinglePageSink::SinglePageSink(typBatchSaveOptions options, QDateTime now)
     : m_options(std::move(options)), m_now(std::move(now)),
-      m_extension(m_options.OutputFormat == 1 ? QStringLiteral("pdf") : QStringLiteral("tif"))
+      m_extension(m_options.OutputFormat == 1 ? QStringLiteral("pdf") : QStringLiteral("tif")),
+      m_writes(std::make_unique<OrderedPageWrites>())
 {
 }
 
@@ -123,7 +125,7 @@ QString SinglePageSink::folderFor(const PageSource::Page& page) const
     throw PageFailure{QStringLiteral("its source is in the program's work folder and no destination folder is set")};
 }
 
-QString SinglePageSink::nameFor(ImageDocument& doc) const
+QString SinglePageSink::nameFor(ImageDocument& doc, bool undecoded) const
 {
     // The page's own name keeps its characters; only what would split or end it is replaced.
     QString text = readableFileName(m_page.name);
@@ -132,14 +134,16 @@ QString SinglePageSink::nameFor(ImageDocument& doc) const
     case 1: {
         std::unique_ptr<ExifIptc> meta;
         bool metaRead = false;
-        NamingFacts facts{m_page.path, m_sourceResolution, m_extension, m_now, [&]() -> const ExifIptc* {
+        NamingFacts facts{m_page.path, m_sourceResolution, m_extension, m_now,
+                          [&]() -> const ExifIptc* {
                               if (!metaRead) {
                                   metaRead = true;
                                   meta = std::make_unique<ExifIptc>();
                                   if (!meta->readFrom(m_page.path)) meta.reset();
                               }
                               return meta.get();
-                          }};
+                          },
+                          undecoded};
         // Values, typed text and separators go in as they stand, blanks included; only what a
         // name cannot hold is replaced, and the whole name is capped where it is made distinct.
         const QString prefix = safeNamePart(fncRetrieveNamingString(doc, m_options.RenamePrefix, facts));
@@ -171,11 +175,40 @@ bool SinglePageSink::isBasketFile(const QString& path) const
     return id && m_basketFiles.count(*id) > 0;
 }
 
-void SinglePageSink::write(ImageDocument& doc, const QString& path) const
+struct SinglePageSink::Output {
+    QString name; // the page's, for the messages
+    QString path;
+};
+
+std::optional<SinglePageSink::Output> SinglePageSink::outputFor(ImageDocument& doc, bool undecoded)
 {
-    // Written whole under a work file's name beside the target, then put in its place in one step.
-    // The name is taken and written down before the writers fill it, so that a run killed on any
-    // page leaves nothing the next start does not remove.
+    Output out{m_page.name, {}};
+    try {
+        out.path = distinctPath(folderFor(m_page), visibleFileBase(nameFor(doc, undecoded)));
+        if (isBasketFile(out.path)) {
+            m_tally.skippedSource << out.name;
+            return std::nullopt;
+        }
+        if ((QFileInfo(out.path).exists() || QFileInfo(out.path).isSymLink()) && m_options.Overwrite != 1) {
+            m_tally.skippedExisting << out.name;
+            return std::nullopt;
+        }
+        return out;
+    } catch (const PageFailure& f) {
+        pageFailed(f.why, out.path, out.name);
+    } catch (const ImageBoxError& e) {
+        pageFailed(e.description(), out.path, out.name);
+    } catch (const std::exception& e) {
+        pageFailed(QString::fromLocal8Bit(e.what()), out.path, out.name);
+    }
+    return std::nullopt;
+}
+
+QString SinglePageSink::writeAside(ImageDocument& doc, const QString& path, const QString& jpeg) const
+{
+    // Written whole under a work file's name beside the target, and put in its place in one step
+    // later. The name is taken and written down before the writers fill it, so that a run killed
+    // on any page leaves nothing the next start does not remove.
     QString hidden;
     const int fd = createWorkFile(QFileInfo(path).absolutePath(), m_extension, 0666, &hidden);
     if (fd < 0) throw PageFailure{withSystemReason(QStringLiteral("Cannot write in the folder of ") + path, errno)};
@@ -183,12 +216,21 @@ void SinglePageSink::write(ImageDocument& doc, const QString& path) const
     try {
         if (m_extension == QLatin1String("pdf")) {
             doc.BeginPdf(hidden);
-            doc.AddPdfPage(1);
+            if (jpeg.isEmpty())
+                doc.AddPdfPage(1);
+            else if (!doc.AddPdfPageFromJpegFile(jpeg))
+                throw PageFailure{QStringLiteral("the file changed while it was converted")};
             doc.SavePdf(hidden);
         } else {
-            doc.BeginTiff(hidden, 0);
-            doc.AddTiffPage(1);
-            doc.SaveTiff(hidden);
+            // The page's pixels go as soon as they are coded for the file: many pages are written
+            // at once, and each holds only what it still needs.
+            const PageRaster raster = doc.TiffPageRaster();
+            const int compression = qMax<int>(0, doc.TiffCompression());
+            doc.Clear();
+            TiffDocumentWriter writer(hidden);
+            QString error;
+            if (!writer.addPage(raster, compression, QString(), &error) || !writer.commit(&error))
+                throw PageFailure{error};
             const QString iptc = m_options.IptcTemplateFile.trimmed();
             const QString exif = m_options.ExifTemplateFile.trimmed();
             const bool withIptc = m_options.ImportIPTC == 1 && !iptc.isEmpty() && QFileInfo(iptc).isFile();
@@ -197,54 +239,114 @@ void SinglePageSink::write(ImageDocument& doc, const QString& path) const
                 ExifIptc meta;
                 if (withIptc) meta.LoadIptcFromFile(iptc);
                 if (withExif) subLoadEXIFFile(exif, meta);
-                QString error;
                 if (!meta.WriteMetadataTo(hidden, &error)) throw PageFailure{error};
             }
         }
-        QString error;
-        if (!moveFileSafely(hidden, path, m_options.Overwrite == 1 ? Placement::Replace : Placement::NoReplace, &error))
-            throw PageFailure{error};
     } catch (...) {
         doc.AbandonMultipage();
         QFile::remove(hidden);
         throw;
     }
+    return hidden;
 }
 
-void SinglePageSink::pageFailed(const QString& why, const QString& path)
+void SinglePageSink::place(const Output& out, const QString& written, std::exception_ptr failure)
+{
+    try {
+        if (failure) std::rethrow_exception(failure);
+        QString error;
+        if (!moveFileSafely(written, out.path, m_options.Overwrite == 1 ? Placement::Replace : Placement::NoReplace,
+                            &error)) {
+            QFile::remove(written);
+            throw PageFailure{error};
+        }
+        ++m_tally.written;
+    } catch (const PageFailure& f) {
+        pageFailed(f.why, out.path, out.name);
+    } catch (const ImageBoxError& e) {
+        pageFailed(e.description(), out.path, out.name);
+    } catch (const std::exception& e) {
+        pageFailed(QString::fromLocal8Bit(e.what()), out.path, out.name);
+    }
+}
+
+void SinglePageSink::pageFailed(const QString& why, const QString& path, const QString& name)
 {
     const QString cause = fncEnvironmentReason(why, path);
     // Every later page would meet the same full disk: the run ends here, told once.
     if (cause == kDiskFull || why.contains(kDiskFull))
         refuse(kDiskFull + QStringLiteral("\nThe conversion stopped at \"%1\": it and the pages after it were not written.")
-                               .arg(m_page.name));
-    m_tally.failed << m_page.name + QStringLiteral(": ") + (cause.isEmpty() ? why : cause);
+                               .arg(name));
+    m_tally.failed << name + QStringLiteral(": ") + (cause.isEmpty() ? why : cause);
 }
 
 void SinglePageSink::addPage(ImageDocument& doc)
 {
-    const QString who = m_page.name;
-    QString path;
+    const std::optional<Output> out = outputFor(doc, false);
+    if (!out) return;
+    QString written;
+    std::exception_ptr failure;
     try {
-        path = distinctPath(folderFor(m_page), visibleFileBase(nameFor(doc)));
-        if (isBasketFile(path)) {
-            m_tally.skippedSource << who;
-            return;
-        }
-        if ((QFileInfo(path).exists() || QFileInfo(path).isSymLink()) && m_options.Overwrite != 1) {
-            m_tally.skippedExisting << who;
-            return;
-        }
-        write(doc, path);
-        ++m_tally.written;
-    } catch (const PageFailure& f) {
-        pageFailed(f.why, path);
-    } catch (const ImageBoxError& e) {
-        pageFailed(e.description(), path);
-    } catch (const std::exception& e) {
-        pageFailed(QString::fromLocal8Bit(e.what()), path);
+        written = writeAside(doc, out->path, {});
+    } catch (...) {
+        failure = std::current_exception();
     }
+    place(*out, written, failure);
 }
+
+void SinglePageSink::writeLater(Output out, std::unique_ptr<ImageDocument> doc, const QString& jpeg)
+{
+    // Filled by the write, read by the placing or dropping after it ended.
+    auto written = std::make_shared<QString>();
+    OrderedPageWrites::Page page;
+    page.index = m_index;
+    page.bytes = doc->HasImage() ? doc->image().sizeInBytes() : 0;
+    std::shared_ptr<ImageDocument> held(std::move(doc));
+    page.write = [this, held, written, path = out.path, jpeg] { *written = writeAside(*held, path, jpeg); };
+    page.place = [this, out, written](std::exception_ptr failure) { place(out, *written, failure); };
+    page.drop = [written] {
+        if (!written->isEmpty()) QFile::remove(*written);
+    };
+    m_writes->add(std::move(page));
+}
+
+void SinglePageSink::takePage(std::unique_ptr<ImageDocument> doc)
+{
+    const std::optional<Output> out = outputFor(*doc, false);
+    if (out) writeLater(*out, std::move(doc), {});
+}
+
+bool SinglePageSink::takesAsItIs(const QString& path) const
+{
+    if (m_extension != QLatin1String("pdf")) return false;
+    const QString ext = fncGetExtension(path).toLower();
+    if (ext != QLatin1String("jpg") && ext != QLatin1String("jpeg")) return false;
+    if (m_options.RenameMode != 1) return true;
+    // Only a decoded page knows its size and what it comes to.
+    for (const QString& token : {m_options.RenamePrefix, m_options.RenameSuffix})
+        for (const char* pixels : {"[Resulting resolution]", "[Resulting size]", "[Source resolution]"})
+            if (token == QLatin1String(pixels)) return false;
+    return true;
+}
+
+bool SinglePageSink::addFile(ImageDocument& doc, const QString& path)
+{
+    if (!ImageDocument::JpegFileFitsPdf(path, doc.ColorFormat())) return false;
+    auto page = std::make_unique<ImageDocument>();
+    page->moveToThread(nullptr);
+    page->setColorFormat(doc.ColorFormat());
+    const std::optional<Output> out = outputFor(*page, true);
+    if (out) writeLater(*out, std::move(page), path);
+    return true;
+}
+
+void SinglePageSink::cancelled() { m_writes->stop(); }
+
+void SinglePageSink::commit(ImageDocument&) { m_stoppedEarly = !m_writes->finish(); }
+
+void SinglePageSink::rollback(ImageDocument&) noexcept { m_writes->drop(); }
+
+SinglePageSink::~SinglePageSink() = default;
 
 QString batchOutcomeText(const PipelineResult& r, const BatchTally& t)
 {
@@ -265,12 +367,6 @@ QString batchOutcomeText(const PipelineResult& r, const BatchTally& t)
 
 // ---- the command
 
-struct SinglePageCommands::Job {
-    std::unique_ptr<LongCommand> command;
-    SinglePageSink* sink = nullptr; // owned by the pipeline
-    std::unique_ptr<PagePipeline> pipeline;
-};
-
 SinglePageCommands::SinglePageCommands(const basket::BasketModel& pages, TaskReplayer& replayer, QWidget* owner,
                                        QObject* parent)
     : QObject(parent), m_pages(pages), m_replayer(replayer), m_owner(owner)
@@ -287,37 +383,30 @@ void SinglePageCommands::subSaveAsSinglePage()
         if (!frmSaveSinglePage::ask(m_owner)) return;
         typBatchSaveOptions& o = gudtSettings.BatchSave;
         o.Accepted = 0;
-        auto job = std::make_unique<Job>();
-        job->command = std::make_unique<LongCommand>(QStringLiteral("Saving a new Single file"));
-        if (!*job->command) return;
-        job->command->showStatus(m_owner, true);
+        auto job = std::make_unique<WindowJob>(QStringLiteral("Saving a new Single file"));
+        if (!*job) return;
+        job->showStatus(m_owner);
         PipelineSettings settings;
         settings.colorFormat = o.ColorFormat;
         settings.tiffCompression = o.TiffCompression;
         if (o.ProcessTaskList == 1 && m_replayer.hasTasks()) settings.tasks = m_replayer.frozen();
         auto sink = std::make_unique<SinglePageSink>(o);
-        job->sink = sink.get();
-        job->pipeline = std::make_unique<PagePipeline>(std::make_unique<BasketPageSource>(m_pages.pages()),
-                                                       std::move(sink), std::move(settings));
-        Job& running = *job;
+        // Owned by the pipeline, which lasts until the job is let go of.
+        const SinglePageSink* tally = sink.get();
         m_job = std::move(job);
-        runForWindow(*running.command, *running.pipeline, this, [this] { runEnded(); });
+        m_job->start(std::make_unique<BasketPageSource>(m_pages.pages()), std::move(sink), std::move(settings),
+                     [this, tally](const PipelineResult& r) { runEnded(r, tally->tally()); });
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("SinglePageCommands.subSaveAsSinglePage"));
     }
 }
 
-void SinglePageCommands::runEnded()
+void SinglePageCommands::runEnded(const PipelineResult& r, const BatchTally& t)
 {
-    std::unique_ptr<Job> job = std::move(m_job);
-    if (!job) return;
-    if (frmStatus* status = job->command->status()) status->hide();
-    const PipelineResult& r = job->pipeline->result();
-    const BatchTally& t = job->sink->tally();
     const bool clean = r.failure.isEmpty() && r.leftOut.isEmpty() && t.failed.isEmpty() && t.skippedExisting.isEmpty() &&
                        t.skippedSource.isEmpty();
     MsgBox(batchOutcomeText(r, t), clean ? vbInformation : vbExclamation);
-    job.reset();
+    m_job.reset();
     emit conversionFinished();
 }
 

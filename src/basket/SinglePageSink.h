@@ -2,7 +2,9 @@
 // The basket converted into single-page files: a sink of the page pipeline that writes each page
 // as a TIFF or PDF of its own, named by the rule the user chose, and the command that asks for
 // the options and runs it.
-#include "basket/PagePipeline.h"
+#include "basket/basketModel.h"
+#include "pages/PagePipeline.h"
+#include "basket/PageWrites.h"
 #include "frame/modSettings.h"
 
 #include <QDateTime>
@@ -14,6 +16,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -22,7 +25,7 @@ class QWidget;
 namespace tf {
 
 class TaskReplayer;
-class LongCommand;
+class WindowJob;
 
 // What a run did, page by page.
 struct BatchTally {
@@ -32,32 +35,55 @@ struct BatchTally {
     QStringList failed;          // pages that were read but could not be written, with why
 };
 
+// Pages are named in page order as they come, then coded and written on every core, and each is
+// put in its place in page order once written: whatever ends the run (a Cancel, a full disk), the
+// files in place are those of its first pages, with no gap after them.
 class SinglePageSink final : public PageSink {
 public:
     // `now` is the time the date tokens of the whole run read.
     SinglePageSink(typBatchSaveOptions options, QDateTime now = QDateTime::currentDateTime());
+    ~SinglePageSink() override;
 
     void open(ImageDocument& doc, const PageSource& pages) override;
     void pageStarting(int index, const PageSource::Page& page) override;
     void pageLoaded(ImageDocument& doc) override;
+    // A JPEG goes into a PDF as it is, never decoded, unless its name needs the pixels.
+    bool takesAsItIs(const QString& path) const override;
+    bool addFile(ImageDocument& doc, const QString& path) override;
+    // The page written and in its place before this returns.
     void addPage(ImageDocument& doc) override;
-    // Each page's file is in its place once written; there is nothing left to do or undo.
-    void commit(ImageDocument&) override {}
-    void rollback(ImageDocument&) noexcept override {}
+    bool takesPages() const override { return true; }
+    void takePage(std::unique_ptr<ImageDocument> doc) override;
+    // The pages written by then are put in place; from the first one still being written on, none.
+    void cancelled() override;
+    void cancelRequested() noexcept override { m_writes->requestStop(); }
+    bool stoppedEarly() const override { return m_stoppedEarly; }
+    // Waits for the pages still being written and puts them in place (unless a Cancel comes).
+    void commit(ImageDocument&) override;
+    // The pages not yet in place are dropped; those in place stay.
+    void rollback(ImageDocument&) noexcept override;
     bool keepsPagesOnCancel() const override { return true; }
 
     const BatchTally& tally() const { return m_tally; }
     QString extension() const { return m_extension; }
 
 private:
+    struct Output;
     QString folderFor(const PageSource::Page& page) const;
-    QString nameFor(ImageDocument& doc) const;
+    QString nameFor(ImageDocument& doc, bool undecoded) const;
     QString distinctPath(const QString& folder, const QString& base);
     bool isBasketFile(const QString& path) const;
-    void write(ImageDocument& doc, const QString& path) const;
+    // In page order: where the page goes, or nothing when it is not written (counted).
+    std::optional<Output> outputFor(ImageDocument& doc, bool undecoded);
+    // On any thread: the page in `doc`, or the JPEG file `jpeg` as it is, written into a new
+    // work file beside `path`; gives that file.
+    QString writeAside(ImageDocument& doc, const QString& path, const QString& jpeg) const;
+    // In page order: the work file put in its place, or the failure counted.
+    void place(const Output& out, const QString& written, std::exception_ptr failure);
+    void writeLater(Output out, std::unique_ptr<ImageDocument> doc, const QString& jpeg);
     // A page that could not be written, with why: counted with its cause, or the run's end when
     // the cause will stop every later page too.
-    void pageFailed(const QString& why, const QString& path);
+    void pageFailed(const QString& why, const QString& path, const QString& name);
 
     typBatchSaveOptions m_options;
     QDateTime m_now;
@@ -70,6 +96,8 @@ private:
     PageSource::Page m_page;
     QString m_sourceResolution;
     BatchTally m_tally;
+    bool m_stoppedEarly = false;
+    std::unique_ptr<OrderedPageWrites> m_writes;
 };
 
 // The end of a run as one message: written, skipped and failed pages, and why.
@@ -92,13 +120,12 @@ signals:
     void conversionFinished();
 
 private:
-    struct Job;
-    void runEnded();
+    void runEnded(const PipelineResult& result, const BatchTally& tally);
 
     const basket::BasketModel& m_pages;
     TaskReplayer& m_replayer;
     QPointer<QWidget> m_owner;
-    std::unique_ptr<Job> m_job;
+    std::unique_ptr<WindowJob> m_job;
 };
 
 } // namespace tf

@@ -13,7 +13,6 @@
 #include <QSet>
 #include <QThread>
 #include <atomic>
-#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -103,8 +102,9 @@ private:
                 s.batch.cancel();
                 break;
             }
-            // A day: the decoders' own time limit answers long before; no answer means stopped.
-            std::optional<decode::DecodeBatch::Finished> answer = s.batch.nextInOrder(std::chrono::hours(24));
+            // The decoders' own time limit ends every wait; no answer means stopped (the stop
+            // cancels the batch, which wakes this wait).
+            std::optional<decode::DecodeBatch::Finished> answer = s.batch.waitInOrder(/*interruptible*/ false);
             if (!answer) break;
             SplitPage page = fncWriteSplitPage(doc, path, p, routedAnswer(std::move(answer->result)), tempBase, thumbBox);
             {

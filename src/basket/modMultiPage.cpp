@@ -1,11 +1,12 @@
 #include "basket/modMultiPage.h"
 
+#include "basket/BasketPageSource.h"
 #include "basket/frmDialogExtension.h"
 #include "basket/modDialogBox.h"
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
+#include "pages/WindowJob.h"
 #include "basket/PageSinks.h"
 #include "frame/LongCommand.h"
-#include "frame/frmStatus.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/TaskReplay.h"
@@ -351,39 +352,23 @@ void MultiPageCommands::cmdsaveAppend_Click()
     }
 }
 
-// A running output: the long command (its progress window and Cancel) and the pipeline doing the
-// work on its worker thread. The command is declared first so that it ends last.
-struct MultiPageCommands::Job {
-    std::unique_ptr<LongCommand> command;
-    OutputPlan plan;
-    std::unique_ptr<PagePipeline> pipeline;
-};
-
 bool MultiPageCommands::startOutput(const QString& title, OutputPlan& plan, const PageWriteOptions& options)
 {
-    auto job = std::make_unique<Job>();
-    job->command = std::make_unique<LongCommand>(title);
-    if (!*job->command || m_job) return false;
+    if (m_job) return false;
+    auto job = std::make_unique<WindowJob>(title);
+    if (!*job) return false;
     // Window-modal: the basket cannot change while its pages are written; the window still repaints.
-    job->command->showStatus(m_owner, true);
-    job->pipeline = std::make_unique<PagePipeline>(std::make_unique<BasketPageSource>(m_pages.pages()),
-                                                   std::move(plan.sink), settingsOf(options));
-    job->plan = std::move(plan);
-    Job& running = *job;
+    job->showStatus(m_owner);
+    std::unique_ptr<PageSink> sink = std::move(plan.sink);
+    auto told = std::make_shared<OutputPlan>(std::move(plan));
     m_job = std::move(job);
-    runForWindow(*running.command, *running.pipeline, this, [this] { outputEnded(); });
-    return true;
-}
-
-void MultiPageCommands::outputEnded()
-{
-    std::unique_ptr<Job> job = std::move(m_job);
-    if (!job) return;
-    if (frmStatus* status = job->command->status()) status->hide();
-    const bool written = tellOutcome(job->pipeline->result(), job->plan);
-    // The command ends here: a close of the main window that waited for it goes on now.
-    job.reset();
-    emit outputFinished(written);
+    return m_job->start(std::make_unique<BasketPageSource>(m_pages.pages()), std::move(sink), settingsOf(options),
+                        [this, told](const PipelineResult& result) {
+                            const bool written = tellOutcome(result, *told);
+                            // The command ends here: a close of the main window that waited for it goes on now.
+                            m_job.reset();
+                            emit outputFinished(written);
+                        });
 }
 
 bool MultiPageCommands::fncSaveToFileDialog(int32_t& Filter)

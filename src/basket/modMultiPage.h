@@ -18,6 +18,7 @@ class QWidget;
 namespace tf {
 class ImageDocument;
 class TaskReplayer;
+class WindowJob;
 struct OutputPlan;
 
 // How the writers write: one record instead of the settings' numbers passed one by one.
@@ -113,10 +114,8 @@ signals:
     void outputFinished(bool written);
 
 private:
-    struct Job;
     PageWriteOptions savedOptions() const;
     bool startOutput(const QString& title, OutputPlan& plan, const PageWriteOptions& options);
-    void outputEnded();
 
     const basket::BasketModel& m_pages;
     ImageDocument& m_ibTemp;
@@ -125,7 +124,7 @@ private:
     QPointer<QAbstractButton> m_cmdSaveAs;
     QMenu* m_mnuSaveAsParent = nullptr;
     QString m_lastOutputPath;
-    std::unique_ptr<Job> m_job;
+    std::unique_ptr<WindowJob> m_job;
 };
 
 } // namespace tf

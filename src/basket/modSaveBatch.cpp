@@ -81,7 +81,7 @@ QDateTime createdOf(const QFileInfo& info)
 
 QString fncRetrieveNamingString(ImageDocument& image, const QString& token, const NamingFacts& facts)
 {
-    if (!image.HasImage()) return {};
+    if (!image.HasImage() && !facts.undecoded) return {};
     const auto meta = [&]() -> const ExifIptc* { return facts.metadata ? facts.metadata() : nullptr; };
     const auto exif = [&](const char* name) {
         const ExifIptc* m = meta();

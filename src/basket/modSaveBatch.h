@@ -29,7 +29,10 @@ struct NamingFacts {
     QString extension;        // "tif" or "pdf"
     QDateTime now;
     // The page's EXIF and IPTC, read on first use; null when the file has none that read.
-    std::function<const ExifIptc*()> metadata;
+    std::function<const ExifIptc*()> metadata = {};
+    // The page goes out as its file is, never decoded: it has a picture though the document
+    // holds none (no token that reads the pixels is asked for then).
+    bool undecoded = false;
 };
 
 // A prefix or suffix as text: one of the tokens, or the text itself when it is none. Every text

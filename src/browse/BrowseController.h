@@ -6,6 +6,7 @@
 #include "browse/BrowseServices.h"
 #include "browse/FolderListing.h"
 #include "browse/modFolderView.h"
+#include "frame/LatestWork.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/imagelist.h"
@@ -24,6 +25,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -134,8 +136,9 @@ public:
 
     // A listing is under way: rows whose facts or picture have not come yet.
     bool listingBusy() const { return !m_waiting.empty(); }
-    // A preview load waits for its decoder.
-    bool previewPending() const { return m_preview.request >= 0; }
+    // The shown file is still on its way: its load waits for a decoder, the editing tasks are
+    // replayed on it ("Optimized"), or its metadata is being read.
+    bool previewPending() const { return m_preview.request >= 0 || m_previewReplay.pending() || m_metadataPending; }
 
     // ---- form state, by its old names
     // The list that last had the focus: "lvFolder" or "lvPages" (the old mstrDragSourceList).
@@ -315,10 +318,18 @@ private:
 
     // ---- the preview
     void takePreview(int request, const tf::decode::DecodeResult& answer);
+    // The loaded (and replayed) file into the pane, its panels and its row.
+    void finishPreview();
     void describeShownRow();
+    // The preview has nothing left on its way.
     void settlePreview();
-    // The editing tasks on the shown image ("Optimized" preview).
-    void replayOnPreview(ImageBox& control);
+    // The editing tasks on the shown image ("Optimized" preview), replayed on a worker; the image
+    // is replaced when the replay lands and `then` runs after it. A newer replay or load drops it.
+    void replayOnPreview(ImageBox& control, std::function<void()> then);
+    // The shown file's metadata into the lists, read on a worker.
+    void readShownMetadata(const QString& path, bool exif, bool iptc, bool describe);
+    // Drops the replay and the metadata read still on their way.
+    void dropPreviewWork();
     void showLoadFailure(const QString& path, bool missing);
     void showSelectedRowOf(QTreeView* list);
     void selectionCount(QTreeView* list);
@@ -418,6 +429,8 @@ private:
         bool fromFolder = false;
     } m_preview;
     QPointer<tf::decode::DecodeFeed> m_previewFeed;
+    tf::LatestWork m_previewReplay;
+    bool m_metadataPending = false;
 
     int m_previewFitChecked = 0;  // 0 "Best Fit", 1 "Actual Size"
     int m_previewTypeChecked = 0; // 0 "Original", 1 "Optimized"

@@ -76,6 +76,7 @@ void BrowseController::subForgetShownFile()
     // A load still on its way would put its picture over whatever replaces the shown file.
     if (m_previewFeed && m_preview.request >= 0) m_previewFeed->cancel();
     m_preview.request = -1;
+    dropPreviewWork();
     m_picTiffTag.clear();
     m_picTiffPicture = QImage();
     m_ibMain->setTag(QString());
@@ -91,11 +92,7 @@ void BrowseController::showCapturedPicture(const QImage& picture, const QString&
     m_picTiffPicture = picture;
     gvarOriginalImage = m_ibMain->document().SaveToVariant(tf::ImageDocument::kSnapshotFormat);
     m_services.metadata.ClearLists();
-    // As for a file chosen in a list, a reader that fails leaves its list as it is.
-    try {
-        m_services.metadata.ReadFileIPTCInfo(*m_ibMain, path);
-    } catch (const std::exception&) {
-    }
+    readShownMetadata(path, false, true, true);
     // Shown as a file chosen in a list is: from its top-left corner, fitted as the menu says, and
     // named by the panels (which still described the file shown before).
     m_ibMain->setFitToWindow(m_previewFitChecked == 0);
@@ -110,17 +107,82 @@ void BrowseController::showCapturedPicture(const QImage& picture, const QString&
     w.sbMain->setPanelText(kPanelResolution,
                            fncResolutionPanelText(QStringLiteral("%1 X %2").arg(picture.width()).arg(picture.height()),
                                                   info.fSizeFormated()));
-    w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(false, m_services.metadata.IptcRowCount() > 0));
     callResize();
+}
+
+void BrowseController::dropPreviewWork()
+{
+    m_previewReplay.cancel();
+    if (m_metadataPending) m_services.metadata.cancelRead();
+    m_metadataPending = false;
+}
+
+void BrowseController::readShownMetadata(const QString& path, bool exif, bool iptc, bool describe)
+{
+    m_metadataPending = true;
+    const QPointer<BrowseController> alive(this);
+    m_services.metadata.readShownFile(path, exif, iptc, [this, alive, describe](bool hasIptc) {
+        if (!alive) return;
+        m_metadataPending = false;
+        if (describe)
+            w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(m_services.metadata.ExifRowCount() > 0, hasIptc));
+        if (!previewPending()) emit previewSettled();
+    });
 }
 
 // ---------------------------------------------------------------- loading
 
-void BrowseController::replayOnPreview(ImageBox& control)
+namespace {
+
+// What a replay on a worker hands back.
+struct PreviewReplay {
+    QImage image;
+    bool changed = false;
+    tf::ReplayResult result;
+    std::exception_ptr failure;
+};
+
+} // namespace
+
+void BrowseController::replayOnPreview(ImageBox& control, std::function<void()> then)
 {
-    const tf::ReplayResult result = m_services.replayer.replayOnPreview(control.document());
-    // The image keeps what the tasks before the failed one made; the user is told which failed.
-    if (!result.ok) subGlobalErrorHandler(result.message, 0, 0, QStringLiteral("BrowseController.replayOnPreview"));
+    // The rows as the preview applies them now, owned by the replay: the list may change meanwhile.
+    const std::shared_ptr<tf::TaskReplayer> replayer = m_services.replayer.frozenAsPreviewed();
+    const QImage base = control.document().Picture();
+    const qint64 shown = control.document().image().cacheKey();
+    const QPointer<ImageBox> target(&control);
+    m_previewReplay.start(
+        [replayer, base](const tf::LatestWork::Flag&) {
+            PreviewReplay out;
+            try {
+                tf::ImageDocument doc;
+                doc.setPicture(base);
+                const qint64 before = doc.image().cacheKey();
+                out.result = replayer->replayAll(doc);
+                out.changed = doc.image().cacheKey() != before;
+                out.image = doc.Picture();
+            } catch (...) {
+                out.failure = std::current_exception();
+            }
+            return out;
+        },
+        [this, target, shown, then = std::move(then)](PreviewReplay out) {
+            if (out.failure) {
+                try {
+                    std::rethrow_exception(out.failure);
+                } catch (const std::exception& e) {
+                    subReportException(e, QStringLiteral("BrowseController.fncReadFile"));
+                }
+            } else {
+                // A picture put into the control meanwhile (the editing mode's) is not replaced.
+                const bool stillShown = target && target->document().image().cacheKey() == shown;
+                if (stillShown && out.changed) target->document().setPicture(out.image);
+                // The image keeps what the tasks before the failed one made; the user is told which failed.
+                if (!out.result.ok)
+                    subGlobalErrorHandler(out.result.message, 0, 0, QStringLiteral("BrowseController.replayOnPreview"));
+            }
+            if (then) then();
+        });
 }
 
 void BrowseController::showLoadFailure(const QString& path, bool missing)
@@ -146,6 +208,7 @@ void BrowseController::fncReadFile(const QString& path, ImageBox* control)
     ++m_loadGeneration;
     // Whatever was asked before is superseded; its answer, should it still come, is dropped.
     if (m_previewFeed && m_preview.request >= 0) m_previewFeed->cancel();
+    dropPreviewWork();
     m_preview = PendingPreview{};
     try {
         gstrCurrentOperation = QStringLiteral("Trying to read/view selected image file");
@@ -209,13 +272,24 @@ void BrowseController::takePreview(int request, const tf::decode::DecodeResult& 
         }
 
         gvarOriginalImage = control->SaveToVariant(tf::ImageDocument::kSnapshotFormat);
-        const uint64_t load = m_loadGeneration;
-        const QPointer<BrowseController> alive(this);
-        if (mblnOptimizedPreview) {
-            replayOnPreview(*control);
-            // Another file chosen while the replay ran has taken the pane over.
-            if (!alive || load != m_loadGeneration || !control) return;
+        if (mblnOptimizedPreview && m_services.replayer.hasTasks()) {
+            // The pane is finished when the replay lands; another file chosen meanwhile drops it.
+            replayOnPreview(*control, [this] { finishPreview(); });
+            return;
         }
+    } catch (const std::exception& e) {
+        subReportException(e, QStringLiteral("BrowseController.fncReadFile"));
+        return settlePreview();
+    }
+    finishPreview();
+}
+
+void BrowseController::finishPreview()
+{
+    ImageBox* control = m_preview.control;
+    const QString path = m_preview.path;
+    if (!control) return settlePreview();
+    try {
         // A new image starts at its top-left corner, whatever the last one was scrolled to.
         m_hsbView->setValue(0);
         m_vsbView->setValue(0);
@@ -241,7 +315,8 @@ void BrowseController::settlePreview()
 {
     m_preview.row = QPersistentModelIndex();
     m_preview.rowModel.clear();
-    emit previewSettled();
+    // The metadata may still be read; it says so when it lands.
+    if (!previewPending()) emit previewSettled();
 }
 
 void BrowseController::subShowSelectedFile(const QModelIndex& row)
@@ -299,26 +374,12 @@ void BrowseController::describeShownRow()
 
     const MetadataPaneRule rule = fncMetadataPaneRule(fncFolderExtension(path));
     subShowMetadataPane(rule.showExif, rule.showIptc);
-    // A reader that fails leaves its list as it is; the next statement runs.
-    try {
-        if (rule.readExif) m_services.metadata.ReadFileEXIFInfo(*m_ibMain, path);
-    } catch (const std::exception&) {
-    }
-    try {
-        if (rule.readIptc) m_services.metadata.ReadFileIPTCInfo(*m_ibMain, path);
-    } catch (const std::exception&) {
-    }
     if (w.tbsMetadata) {
         if (rule.tabIndex >= 0 && rule.tabIndex < w.tbsMetadata->count()) w.tbsMetadata->setCurrentIndex(rule.tabIndex);
         w.tbsMetadata->setEnabled(rule.tabsEnabled);
     }
-
-    bool hasIptc = false;
-    try {
-        hasIptc = m_services.metadata.HasIptc(*m_ibMain);
-    } catch (const std::exception&) {
-    }
-    w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(m_services.metadata.ExifRowCount() > 0, hasIptc));
+    // The lists fill, and the panel says what the file holds, when the read lands.
+    readShownMetadata(path, rule.readExif, rule.readIptc, true);
 }
 
 void BrowseController::subShowMetadataPane(bool showExif, bool showIptc)
@@ -523,9 +584,11 @@ void BrowseController::mnuPreviewType_Click(int index)
     syncMenuChecks();
     if (index == 1) {
         mblnOptimizedPreview = true;
-        if (m_ibMain->HasImage()) replayOnPreview(*m_ibMain);
+        if (m_ibMain->HasImage() && m_services.replayer.hasTasks())
+            replayOnPreview(*m_ibMain, [this] { callResize(); });
     } else {
         mblnOptimizedPreview = false;
+        m_previewReplay.cancel();
         if (m_ibMain->HasImage()) m_ibMain->LoadFromVariant(tf::ImageDocument::kSnapshotFormat, gvarOriginalImage);
     }
     if (m_cmdPreviewType) setCaption(m_cmdPreviewType, QStringLiteral("     ") + m_mnuPreviewType[index]->text());

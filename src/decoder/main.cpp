@@ -98,6 +98,9 @@ int main(int argc, char** argv)
     // Qt's SVG reader draws text, and fonts need a GUI application; the decoder has no screen, so
     // it never asks for the window's platform (an X server that went away would end it).
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Nor a desktop's platform theme, which the window's environment may name: loading one (and
+    // the toolkit and icons under it) would cost every decoder's start more than a thumbnail.
+    qunsetenv("QT_QPA_PLATFORMTHEME");
     // Image format plugins are found through the application's library paths.
     QGuiApplication app(argc, argv);
     int64_t memoryLimit = 0;

@@ -9,7 +9,7 @@
 #include "editing/EditListModel.h"
 #include "editing/EditListReplayer.h"
 #include "editing/EditTask.h"
-#include "editing/LatestWork.h"
+#include "frame/LatestWork.h"
 #include "editing/SelectionTool.h"
 #include "platform/imagebox/imagebox.h"
 

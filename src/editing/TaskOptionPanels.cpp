@@ -7,6 +7,7 @@
 #include "editing/TaskRecords.h"
 #include "editing/modProcessTasks.h"
 #include "frame/modSettings.h"
+#include "platform/decode/decode_feed.h"
 #include "platform/sys/numbers.h"
 #include "services/modCommonDialog.h"
 #include "services/modLoadPic.h"
@@ -624,19 +625,41 @@ void TaskOptionPanels::onSelectMerge()
 void TaskOptionPanels::subLoadMergeImage(const QString& path)
 {
     m_mergeFile = path;
+    picWatermarkImage->setProperty("Tag", path);
+    // Whatever was asked before is superseded; until the new picture arrives the panel shows none.
+    if (m_mergeFeed && m_mergeRequest >= 0) m_mergeFeed->cancel();
+    m_mergeRequest = -1;
+    showMergePicture(QImage(), 0, 0);
+    // Nothing to read wakes no decoder, and nothing is reported.
+    if (!path.isEmpty() && QFileInfo(path).isFile()) {
+        if (!m_mergeFeed) {
+            m_mergeFeed = new decode::DecodeFeed(this);
+            connect(m_mergeFeed, &decode::DecodeFeed::decoded, this, &TaskOptionPanels::takeMergePicture);
+        }
+        m_mergeRequest = m_mergeFeed->submit(loadPicRequest(path, 2, picWatermarkImageContainer->width(),
+                                                            picWatermarkImageContainer->height(), rgb(255, 255, 255)));
+        lblWatermarkResolution->clear(); // no size is known yet
+    }
+    markChanged(taskWatermark);
+}
+
+void TaskOptionPanels::takeMergePicture(int request, const decode::DecodeResult& answer)
+{
+    if (request != m_mergeRequest) return;
+    m_mergeRequest = -1;
     int32_t w = 0, h = 0;
-    LoadPicOptions quiet;
-    quiet.quiet = true;
-    const QImage picture = path.isEmpty() ? QImage()
-                                          : LoadPic(path, 2, picWatermarkImageContainer->width(),
-                                                    picWatermarkImageContainer->height(), rgb(255, 255, 255), w, h, quiet);
+    // A picture no decoder could read shows as none, without a message.
+    const QImage picture = loadPicAnswer(answer, w, h);
+    showMergePicture(picture, w, h);
+}
+
+void TaskOptionPanels::showMergePicture(const QImage& picture, int32_t width, int32_t height)
+{
     picWatermarkImage->setPixmap(QPixmap::fromImage(picture));
     picWatermarkImage->resize(picture.isNull() ? QSize(0, 0) : picture.size());
-    picWatermarkImage->setProperty("Tag", path);
-    lblWatermarkResolution->setText(QStringLiteral("%1 x %2").arg(w).arg(h));
+    lblWatermarkResolution->setText(QStringLiteral("%1 x %2").arg(width).arg(height));
     const QSize free = picWatermarkImageContainer->size() - picWatermarkImage->size();
     picWatermarkImage->move(free.width() / 2, free.height() / 2);
-    markChanged(taskWatermark);
 }
 
 bool TaskOptionPanels::eventFilter(QObject* watched, QEvent* event)

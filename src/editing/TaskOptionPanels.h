@@ -22,8 +22,14 @@ class QLabel;
 class QPlainTextEdit;
 class QScrollBar;
 class QSlider;
+class QImage;
 
 namespace tf {
+
+namespace decode {
+class DecodeFeed;
+struct DecodeResult;
+} // namespace decode
 
 class TaskOptionPanels : public QObject {
     Q_OBJECT
@@ -74,7 +80,10 @@ public:
     void pickBackColor(OleColor color) { setBackColor(m_task, color); }
 
     // subLoadMergeImage: the picture shown on the Watermark panel with its size; marks changed.
+    // The picture is decoded by a decoder and shown when it arrives; a newer choice drops it.
     void subLoadMergeImage(const QString& path);
+    // The merge picture chosen is still being decoded.
+    bool mergePicturePending() const { return m_mergeRequest >= 0; }
     QString mergeFile() const { return m_mergeFile; }
     // The frame, mask or shadow picture chosen (shadows 8..15).
     int16_t pictureIndex() const { return m_pictureIndex; }
@@ -150,6 +159,10 @@ private:
     std::array<OleColor, 17> m_backColors{};
     void setBackColor(int32_t code, OleColor color);
     QString m_mergeFile;
+    void takeMergePicture(int request, const decode::DecodeResult& answer);
+    void showMergePicture(const QImage& picture, int32_t width, int32_t height);
+    decode::DecodeFeed* m_mergeFeed = nullptr;
+    int m_mergeRequest = -1; // the feed's request for the picture shown next, -1 when none
 
     // Controls that the fill, the store and Apply read.
     QWidget* m_frameBackColor = nullptr;

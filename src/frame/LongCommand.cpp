@@ -4,8 +4,6 @@
 #include "frame/globals.h"
 
 #include <QApplication>
-#include <QLabel>
-#include <QProgressBar>
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
@@ -84,8 +82,7 @@ void LongCommand::showProgress(int done, int total, const QString& item)
 {
     gstrCurrentOperation = item;
     if (!m_status) return;
-    m_status->pbQueue->setRange(0, std::max(1, total));
-    m_status->pbQueue->setValue(std::clamp(done, 0, std::max(1, total)));
+    m_status->setProgress(done, total);
 }
 
 bool isLongCommandRunning() { return g_running > 0; }

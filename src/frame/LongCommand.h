@@ -10,7 +10,8 @@ namespace tf {
 
 // One long command (save, append, conversion, printing, building a player): the cancel protocol
 // and the busy guard in one object that lives for the length of the command. Its work runs on a
-// worker thread (or the decoder pool); the object is held on the heap by whatever owns the job:
+// worker thread (or the decoder pool); the object is held on the heap by whatever owns the job (a
+// page job started from the window holds one through WindowJob, which does all of this):
 //
 //   auto cmd = std::make_unique<LongCommand>("Saving a MultiPage file");
 //   if (!*cmd) return;                      // another long command is running

@@ -22,8 +22,9 @@ public:
     virtual ~TaskReplayer() = default;
     // True while the task list holds at least one confirmed task.
     virtual bool hasTasks() const = 0;
-    // The preview's replay: the rows up to the one chosen in the visible edit list (every row when
-    // none is chosen), applied to the shown image.
+    // The rows up to the one chosen in the visible edit list (every row when none is chosen),
+    // applied to `target`. A replay may decode (a watermark's picture), so it runs on a worker; the
+    // preview takes frozenAsPreviewed() there.
     virtual ReplayResult replayOnPreview(ImageDocument& target) = 0;
     // A page writer's replay: every row, in list order. Works on a copy of the rows, so the list
     // may change while a long command yields.

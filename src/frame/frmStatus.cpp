@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 frmStatus::frmStatus(QWidget* owner) : QDialog(owner)
 {
     setObjectName(QStringLiteral("frmStatus"));
@@ -47,6 +49,19 @@ frmStatus::frmStatus(QWidget* owner) : QDialog(owner)
     lblStatus->setText(QStringLiteral("Please wait..... your request is being processed"));
     resize(360, 130);
 }
+
+void frmStatus::setCaption(const QString& text) { lblStatus->setText(text); }
+
+void frmStatus::setActivity(const QString& text) { lblMessage->setText(text); }
+
+void frmStatus::setProgress(int done, int total)
+{
+    const int maximum = std::max(1, total);
+    pbQueue->setRange(0, maximum);
+    pbQueue->setValue(std::clamp(done, 0, maximum));
+}
+
+void frmStatus::setProgressVisible(bool shown) { pbQueue->setVisible(shown); }
 
 void frmStatus::cmdCancel_Click()
 {

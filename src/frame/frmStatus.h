@@ -1,5 +1,6 @@
 #pragma once
 #include <QDialog>
+#include <QString>
 #include <functional>
 
 class QLabel;
@@ -13,10 +14,13 @@ class frmStatus : public QDialog {
 public:
     explicit frmStatus(QWidget* owner = nullptr);
 
-    QLabel* lblStatus = nullptr;
-    QProgressBar* pbQueue = nullptr;
-    QLabel* lblMessage = nullptr;
-    QPushButton* cmdCancel = nullptr;
+    // What the command is doing, above the bar.
+    void setCaption(const QString& text);
+    // The item under way, below the bar.
+    void setActivity(const QString& text);
+    // `done` of `total` items through.
+    void setProgress(int done, int total);
+    void setProgressVisible(bool shown);
 
     // Runs `then` after the window's first paint (at once when it has been painted already).
     void whenPainted(std::function<void()> then);
@@ -32,6 +36,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QLabel* lblStatus = nullptr;
+    QProgressBar* pbQueue = nullptr;
+    QLabel* lblMessage = nullptr;
+    QPushButton* cmdCancel = nullptr;
     bool m_painted = false;
     std::function<void()> m_afterPaint;
 };

@@ -4,7 +4,6 @@
 #include "platform/ui/msgbox.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkInformation>
 #include <QNetworkReply>
@@ -15,26 +14,30 @@ namespace {
 int g_timeoutMs = 30000;
 std::optional<bool> g_connectedOverride;
 
-// Restores the pointer however the wait ends.
-class WaitCursor {
-public:
-    WaitCursor()
-    {
-        if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            m_set = true;
-        }
-    }
-    ~WaitCursor()
-    {
-        if (m_set) QApplication::restoreOverrideCursor();
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
+// The pointer shows the report is on its way until its answer came, however it ends.
+void showSending(bool on)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    if (on)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
 
-private:
-    bool m_set = false;
-};
+// Whether a finished request arrived; when not, `reason` says why.
+bool arrivedWell(QNetworkReply& reply, QString& reason)
+{
+    const QVariant statusAttr = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    const int status = statusAttr.isValid() ? statusAttr.toInt() : 0;
+    if (reply.error() == QNetworkReply::NoError && status >= 200 && status < 300) return true;
+    if (status != 0)
+        reason = QStringLiteral("The server answered with HTTP status %1.").arg(status);
+    else if (reply.error() == QNetworkReply::OperationCanceledError)
+        reason = QStringLiteral("The server did not answer in time.");
+    else
+        reason = reply.errorString();
+    return false;
+}
 
 } // namespace
 
@@ -72,54 +75,43 @@ bool fncIsConnected()
     return info->reachability() != QNetworkInformation::Reachability::Disconnected;
 }
 
-bool fncSubmitURL(const QUrl& URL, const QString& Message)
+void fncSubmitURL(const QUrl& URL, const QString& Message, std::function<void(bool arrived)> done)
 {
     if (gstrApplicationName.isEmpty()) subInitErrorHandling();
+    const auto answer = [&done](bool arrived) {
+        if (done) done(arrived);
+    };
     if (!fncIsConnected()) {
         MsgBox(QStringLiteral("No active internet connection detected on your system!"), vbCritical,
                gstrApplicationName);
-        return false;
+        return answer(false);
     }
     fncCloseSuccessWindow();
 
     if (!URL.isValid() || URL.scheme().isEmpty() || URL.host().isEmpty()) {
         MsgBox(tf::submitFailureMessage(QStringLiteral("The report's address is not valid.")), vbExclamation,
                gstrApplicationName);
-        return false;
+        return answer(false);
     }
 
-    QNetworkAccessManager manager;
+    // The manager lives as long as its one request; the answer arrives as the reply's signal.
+    auto* manager = new QNetworkAccessManager;
     QNetworkRequest request(URL);
     request.setTransferTimeout(g_timeoutMs);
-    QNetworkReply* reply = manager.get(request);
-
-    bool arrived = false;
-    QString reason;
-    {
-        WaitCursor cursor;
-        QEventLoop loop;
-        QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    const QVariant statusAttr = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const int status = statusAttr.isValid() ? statusAttr.toInt() : 0;
-    if (reply->error() == QNetworkReply::NoError && status >= 200 && status < 300) {
-        arrived = true;
-    } else if (status != 0) {
-        reason = QStringLiteral("The server answered with HTTP status %1.").arg(status);
-    } else if (reply->error() == QNetworkReply::OperationCanceledError) {
-        reason = QStringLiteral("The server did not answer in time.");
-    } else {
-        reason = reply->errorString();
-    }
-    delete reply;
-
-    if (arrived) {
-        MsgBox(Message, vbInformation, gstrApplicationName);
-    } else {
-        MsgBox(tf::submitFailureMessage(reason), vbExclamation, gstrApplicationName);
-    }
-    return arrived;
+    QNetworkReply* reply = manager->get(request);
+    showSending(true);
+    QObject::connect(reply, &QNetworkReply::finished, manager, [manager, reply, Message, done = std::move(done)] {
+        showSending(false);
+        QString reason;
+        const bool arrived = arrivedWell(*reply, reason);
+        reply->deleteLater();
+        manager->deleteLater();
+        if (arrived)
+            MsgBox(Message, vbInformation, gstrApplicationName);
+        else
+            MsgBox(tf::submitFailureMessage(reason), vbExclamation, gstrApplicationName);
+        if (done) done(arrived);
+    });
 }
 
 namespace tf {

@@ -2,6 +2,7 @@
 #include <QString>
 #include <QUrl>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 // The web routines of the error report. There is no registry and no browser window to steer on
@@ -30,15 +31,15 @@ bool fncCloseSuccessWindow();
 // a system that cannot tell never keeps the user from sending.
 bool fncIsConnected();
 
-// Sends the address as an HTTP GET and waits for the answer. Shows Message (information) only
-// when the server answered with success; otherwise a message that says the report was not sent.
-// Without a connection it shows the "No active internet connection" message and sends nothing.
-// True when the report arrived.
-bool fncSubmitURL(const QUrl& URL, const QString& Message);
+// Sends the address as an HTTP GET and returns; the answer arrives later as an event. Shows
+// Message (information) only when the server answered with success; otherwise a message that says
+// the report was not sent. Without a connection it shows the "No active internet connection"
+// message at once and sends nothing. `done` learns whether the report arrived, after the message.
+void fncSubmitURL(const QUrl& URL, const QString& Message, std::function<void(bool arrived)> done = {});
 
 namespace tf {
 
-// Inactivity limit of one submission; the wait ends with a failure after it.
+// Inactivity limit of one submission; the request ends with a failure after it.
 int submitTimeoutMs();
 void setSubmitTimeoutMs(int ms);
 

@@ -2,6 +2,7 @@
 
 #include "metadata/tiffMetadata.h"
 
+#include "platform/sys/blockingcalls.h"
 #include "platform/sys/safefile.h"
 #include "platform/sys/textencoding.h"
 
@@ -31,7 +32,11 @@ namespace {
 void muteExiv2()
 {
     static std::once_flag once;
-    std::call_once(once, [] { Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute); });
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        // Files are read on worker threads: the XMP parser is set up once, before any of them.
+        Exiv2::XmpParser::initialize();
+    });
 }
 
 // Tag names whose spelling the program's tables were written with differ from exiv2's.
@@ -376,6 +381,7 @@ void ExifIptc::clearAll()
 
 bool ExifIptc::readFrom(const QString& path, QString* error)
 {
+    checkBlockingCall("ExifIptc::readFrom");
     clearAll();
     try {
         auto image = Exiv2::ImageFactory::open(std::string(QFile::encodeName(path).constData()));

@@ -60,6 +60,7 @@ MetadataController::MetadataController(QWidget* pane, tf::ImageList* icons, QObj
 {
     if (gstrEditableEXIF.isEmpty()) subInitMetadata();
     execDialog = [](QDialog& d) { return d.exec(); };
+    readFile = [](tf::ExifIptc& meta, const QString& path) { return meta.readFrom(path); };
     m_exifRows.setIcons(icons);
     m_iptcRows.setIcons(icons);
     m_exifSort = new tf::ColumnSortProxy(this);
@@ -109,23 +110,38 @@ QPushButton* MetadataController::cmdIPTCBar(int index) const
 
 // ---- reading
 
-bool MetadataController::loadFrom(const ImageBox& control, const QString& path)
+void MetadataController::readShownFile(const QString& path, bool exif, bool iptc,
+                                       std::function<void(bool hasIptc)> done)
 {
-    const QFileInfo info(path);
-    // The two lists and the IPTC test of one shown file read it once.
-    const bool same = m_loaded && path == m_path && info.lastModified() == m_readStamp && info.size() == m_readSize;
-    m_hasImage = control.HasImage();
-    if (same && m_hasImage) return true;
-    m_path = path;
-    m_readStamp = info.lastModified();
-    m_readSize = info.size();
-    m_loaded = false;
-    if (path.isEmpty() || !m_hasImage) {
-        m_meta.clearAll();
-        return false;
-    }
-    m_loaded = true;
-    return m_meta.readFrom(path);
+    // Nothing of the file shown before stays while this one is read: a command now must not write
+    // the old file's metadata, or any, into the new file.
+    forgetShownFile();
+    const std::function<bool(tf::ExifIptc&, const QString&)> read = readFile;
+    m_reads.start(
+        [path, read](const tf::LatestWork::Flag&) {
+            Read out;
+            out.path = path;
+            try {
+                read(out.meta, path);
+            } catch (const std::exception&) {
+                out.meta.clearAll(); // an unreadable file is listed as one without metadata
+            }
+            return out;
+        },
+        [this, exif, iptc, done = std::move(done)](Read read) {
+            m_meta = std::move(read.meta);
+            m_path = read.path;
+            m_hasImage = true;
+            if (exif) {
+                m_exifRows.clear();
+                ::ReadFileEXIFInfo(m_meta, true, m_exifRows, m_path);
+            }
+            if (iptc) {
+                m_iptcRows.clear();
+                ::ReadFileIPTCInfo(m_meta, true, m_iptcRows, m_path);
+            }
+            if (done) done(m_meta.HasIptc());
+        });
 }
 
 void MetadataController::ClearLists()
@@ -134,20 +150,16 @@ void MetadataController::ClearLists()
     m_iptcRows.clear();
 }
 
-void MetadataController::ReadFileEXIFInfo(ImageBox& control, const QString& path)
-{
-    if (!control.HasImage()) return;
-    loadFrom(control, path);
-    m_exifRows.clear();
-    ::ReadFileEXIFInfo(m_meta, true, m_exifRows, path);
-}
+void MetadataController::cancelRead() { m_reads.cancel(); }
 
-void MetadataController::ReadFileIPTCInfo(ImageBox& control, const QString& path)
+bool MetadataController::readPending() const { return m_reads.pending(); }
+
+void MetadataController::forgetShownFile()
 {
-    if (!control.HasImage()) return;
-    loadFrom(control, path);
-    m_iptcRows.clear();
-    ::ReadFileIPTCInfo(m_meta, true, m_iptcRows, path);
+    m_reads.cancel();
+    m_meta.clearAll();
+    m_path.clear();
+    m_hasImage = false;
 }
 
 void MetadataController::lvExif_ColumnClick(int column) { m_exifSort->columnClicked(column - 1); }
@@ -155,12 +167,6 @@ void MetadataController::lvIPTC_ColumnClick(int column) { m_iptcSort->columnClic
 
 int MetadataController::selectedExifRow() const { return m_lvExif->selectedRow(); }
 int MetadataController::selectedIptcRow() const { return m_lvIPTC->selectedRow(); }
-
-bool MetadataController::HasIptc(const ImageBox& control)
-{
-    loadFrom(control, control.Tag());
-    return m_hasImage && m_meta.HasIptc();
-}
 
 void MetadataController::relistIptc()
 {
@@ -181,12 +187,7 @@ bool MetadataController::writeBack(const QString& file)
         return false;
     }
     QString why;
-    if (m_meta.WriteMetadataTo(file, &why)) {
-        const QFileInfo info(file);
-        m_readStamp = info.lastModified();
-        m_readSize = info.size();
-        return true;
-    }
+    if (m_meta.WriteMetadataTo(file, &why)) return true;
     const QString failed = QStringLiteral("The metadata could not be written to %1.").arg(QFileInfo(file).fileName());
     // A cause outside the picture (a full disk) comes first, and stands for the details.
     if (const QString cause = tf::writeFailureCause(why); !cause.isEmpty())

@@ -2,6 +2,7 @@
 // The metadata pane's lists and bars, their commands and dialogs. The browse area hands it the
 // shown file through MetadataReader; every change is made to the file's metadata here and then
 // written into the file at once.
+#include "frame/LatestWork.h"
 #include "frame/MetadataReader.h"
 #include "metadata/ExifIptc.h"
 #include "metadata/MetadataRows.h"
@@ -38,13 +39,14 @@ public:
     QPushButton* cmdEXIFBar(int index) const;
     QPushButton* cmdIPTCBar(int index) const;
 
-    // MetadataReader
+    // MetadataReader. Until the read lands nothing is held, so no command acts on any file.
     void ClearLists() override;
-    void ReadFileEXIFInfo(ImageBox& control, const QString& path) override;
-    void ReadFileIPTCInfo(ImageBox& control, const QString& path) override;
-    bool HasIptc(const ImageBox& control) override;
+    void readShownFile(const QString& path, bool exif, bool iptc, std::function<void(bool hasIptc)> done) override;
+    void cancelRead() override;
     int ExifRowCount() const override { return m_exifRows.count(); }
     int IptcRowCount() const override { return m_iptcRows.count(); }
+    // A read asked for and not yet landed.
+    bool readPending() const;
 
     // The file the lists describe (empty when none) and its metadata as held.
     QString shownFile() const { return m_path; }
@@ -55,6 +57,8 @@ public:
 
     // Modal dialogs run through this; tests replace it to work the dialog and close it.
     std::function<int(QDialog&)> execDialog;
+    // Reads a file's metadata, on a worker thread (ExifIptc::readFrom); tests put a slower one in.
+    std::function<bool(tf::ExifIptc&, const QString&)> readFile;
 
     // Commands of the two bars.
     void cmdEXIFBar_Click(int index);
@@ -78,7 +82,12 @@ public:
     bool fncOpenIPTC();
 
 private:
-    bool loadFrom(const ImageBox& control, const QString& path);
+    // What a read on the worker hands back.
+    struct Read {
+        QString path;
+        tf::ExifIptc meta;
+    };
+    void forgetShownFile();
     // Writes the held metadata into `file` when its type takes metadata. On failure the failure is
     // shown and false returned; the caller puts back what was held before the change, so the
     // lists and the held metadata never show a change the file does not have.
@@ -104,8 +113,6 @@ private:
     tf::MetadataRows m_iptcRows;
     tf::ExifIptc m_meta;
     QString m_path;        // the shown file whose metadata m_meta holds
-    QDateTime m_readStamp; // its modification time when read
-    qint64 m_readSize = -1;
-    bool m_hasImage = false;
-    bool m_loaded = false; // m_meta was read from m_path with an image shown
+    bool m_hasImage = false; // m_meta was read from m_path, the shown file
+    tf::LatestWork m_reads;
 };

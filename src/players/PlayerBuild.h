@@ -1,7 +1,7 @@
 #pragma once
 // Building a show: a player program followed by a package of the pages, written beside the
 // target and put in its place only once complete, executable.
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 #include "platform/sys/safefile.h"
 #include "players/kit/PlayerPackage.h"
 

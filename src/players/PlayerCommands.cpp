@@ -1,11 +1,11 @@
 #include "players/PlayerCommands.h"
 
-#include "frame/LongCommand.h"
+#include "basket/BasketPageSource.h"
 #include "frame/TaskReplay.h"
-#include "frame/frmStatus.h"
 #include "frame/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
+#include "pages/WindowJob.h"
 #include "platform/sys/safefile.h"
 #include "platform/ui/msgbox.h"
 #include "players/PlayerBuild.h"
@@ -14,19 +14,10 @@
 #include "services/modCommonDialog.h"
 
 #include <QFileInfo>
-#include <QLabel>
-#include <QProgressBar>
 
 #include <algorithm>
 
 namespace tf {
-
-struct PlayerCommands::Job {
-    std::unique_ptr<LongCommand> command;
-    std::unique_ptr<PagePipeline> pipeline;
-    QString nothingWritten;
-    std::vector<PageSource::Page> pages; // as the source hands them out, for the status texts
-};
 
 PlayerCommands::PlayerCommands(std::function<std::vector<basket::PageRecord>()> basketPages, TaskReplayer& replayer,
                                std::function<QString()> previewFile, QWidget* owner, QObject* parent)
@@ -111,61 +102,51 @@ bool PlayerCommands::startBuild(std::unique_ptr<PageSource> source, std::unique_
                                 bool replay, QString nothingWritten)
 {
     if (m_job) return false;
-    auto job = std::make_unique<Job>();
-    job->command = std::make_unique<LongCommand>(QStringLiteral("Loading Template..."));
-    if (!*job->command) return false;
-    job->nothingWritten = std::move(nothingWritten);
-    for (int i = 0; i < source->count(); ++i) job->pages.push_back(source->page(i));
+    auto job = std::make_unique<WindowJob>(QStringLiteral("Loading Template..."));
+    if (!*job) return false;
+    // As the source hands them out, for the status texts.
+    std::vector<PageSource::Page> pages;
+    for (int i = 0; i < source->count(); ++i) pages.push_back(source->page(i));
     // The bar shows once the pages are under way.
-    if (frmStatus* status = job->command->showStatus(m_owner, true)) {
-        status->lblStatus->setText(QStringLiteral("Loading Template..."));
-        status->pbQueue->hide();
-    }
-    sink->setWhenFinishing([this] {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                frmStatus* status = m_job ? m_job->command->status() : nullptr;
-                if (!status) return;
-                status->lblStatus->setText(QStringLiteral("Saving Options..."));
-                status->pbQueue->hide();
-            },
-            Qt::QueuedConnection);
+    job->showStatus(m_owner);
+    job->setCaption(QStringLiteral("Loading Template..."));
+    job->setProgressVisible(false);
+    WindowJob* running = job.get();
+    sink->setWhenFinishing([running] {
+        // From the worker; dropped when the job is gone.
+        QMetaObject::invokeMethod(running, [running] {
+            running->setCaption(QStringLiteral("Saving Options..."));
+            running->setProgressVisible(false);
+        }, Qt::QueuedConnection);
+    });
+    connect(running, &WindowJob::progress, running, [running, pages](int done, int, const QString&) {
+        if (done < 0 || done >= static_cast<int>(pages.size())) return;
+        const PageSource::Page& page = pages[static_cast<size_t>(done)];
+        gstrCurrentOperation = QStringLiteral("Current file - '") + page.path + QLatin1Char('\'');
+        running->setProgressVisible(true);
+        running->setActivity(page.name);
     });
     PipelineSettings settings;
     // The worker replays its own copy of the task list (the window's list may change meanwhile),
     // up to the row the preview stops at, so that a show's pages look as the preview does.
     if (replay && m_replayer.hasTasks()) settings.tasks = m_replayer.frozenAsPreviewed();
-    job->pipeline = std::make_unique<PagePipeline>(std::move(source), std::move(sink), std::move(settings));
-    Job& running = *job;
     m_job = std::move(job);
-    runForWindow(*running.command, *running.pipeline, this, [this] { buildEnded(); }, [this](int done, int, const QString&) {
-        if (!m_job) return;
-        if (done < 0 || done >= static_cast<int>(m_job->pages.size())) return;
-        const PageSource::Page& page = m_job->pages[static_cast<size_t>(done)];
-        gstrCurrentOperation = QStringLiteral("Current file - '") + page.path + QLatin1Char('\'');
-        if (frmStatus* status = m_job->command->status()) {
-            status->pbQueue->show();
-            status->lblMessage->setText(page.name);
-        }
-    });
-    return true;
+    return m_job->start(std::move(source), std::move(sink), std::move(settings),
+                        [this, nothingWritten = std::move(nothingWritten)](const PipelineResult& r) {
+                            buildEnded(r, nothingWritten);
+                        });
 }
 
-void PlayerCommands::buildEnded()
+void PlayerCommands::buildEnded(const PipelineResult& r, const QString& nothingWritten)
 {
-    std::unique_ptr<Job> job = std::move(m_job);
-    if (!job) return;
-    if (frmStatus* status = job->command->status()) status->hide();
-    const PipelineResult& r = job->pipeline->result();
     if (const QString cause = writeFailureCause(r.failure); !cause.isEmpty())
         MsgBox(cause + QStringLiteral("\nThe show could not be written."), vbCritical);
     else if (!r.failure.isEmpty())
         MsgBox(QStringLiteral("The show could not be written.\n") + r.failure, vbCritical);
     else if (!r.committed && !r.cancelled) // a Cancel before any page was taken leaves nothing to say
-        MsgBox(job->nothingWritten, vbExclamation);
+        MsgBox(nothingWritten, vbExclamation);
     const bool written = r.committed;
-    job.reset();
+    m_job.reset();
     emit buildFinished(written);
 }
 

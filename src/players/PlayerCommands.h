@@ -22,6 +22,8 @@ class PageSource;
 class PageSink;
 class PlayerPackageSink;
 class TaskReplayer;
+class WindowJob;
+struct PipelineResult;
 
 // The effect styles by list index: what the list shows and which player carries the style.
 struct EffectStyle {
@@ -61,10 +63,9 @@ signals:
     void buildFinished(bool written);
 
 private:
-    struct Job;
     bool startBuild(std::unique_ptr<PageSource> source, std::unique_ptr<PlayerPackageSink> sink, bool replay,
                     QString nothingWritten);
-    void buildEnded();
+    void buildEnded(const PipelineResult& result, const QString& nothingWritten);
 
     std::function<std::vector<basket::PageRecord>()> m_basketPages;
     TaskReplayer& m_replayer;
@@ -72,7 +73,7 @@ private:
     QPointer<QWidget> m_owner;
     players::EffectExeOptions m_effect;
     players::SaverOptions m_saver;
-    std::unique_ptr<Job> m_job;
+    std::unique_ptr<WindowJob> m_job;
 };
 
 } // namespace tf

@@ -3,11 +3,14 @@
 #include "acquire/acquireNames.h"
 #include "acquire/fCaptureRectangle.h"
 #include "acquire/frmCapture.h"
+#include "frame/LongCommand.h"
 #include "frame/modSettings.h"
 #include "platform/ui/msgbox.h"
 #include "support/testenv.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QPushButton>
 #include <QFile>
 #include <QRegularExpression>
 #include <QRadioButton>
@@ -22,9 +25,13 @@ class FakeGrabber : public ScreenGrabber {
 public:
     QImage picture;
     int grabs = 0;
+    // Windows of ours shown when the screen was read.
+    QStringList shown;
     QImage grabScreen() override
     {
         ++grabs;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible()) shown << w->objectName();
         return picture;
     }
 };
@@ -75,14 +82,35 @@ protected:
 TEST_F(Capture, ForegroundGrabsAtOnceAndAddsTheWrittenFile)
 {
     capture.subCapture(1);
-    EXPECT_EQ(grabber.grabs, 1);
-    EXPECT_FALSE(capture.waiting());
+    EXPECT_FALSE(capture.waiting()); // no delay: only the display's word that our windows are gone
     const QString path = finish();
     ASSERT_FALSE(path.isEmpty());
+    EXPECT_EQ(grabber.grabs, 1);
     EXPECT_EQ(host.calls, QStringList({"showMainMaximized", "pictureCaptured"}));
     EXPECT_EQ(host.path, path);
     EXPECT_TRUE(QFileInfo(path).fileName().contains(QRegularExpression("^Captured\\d{1,4}\\.tif$"))) << path.toStdString();
     EXPECT_EQ(test::loadPage(path).convertToFormat(QImage::Format_RGB32), grabber.picture);
+}
+
+TEST_F(Capture, WritingThePictureIsALongCommandOfItsOwn)
+{
+    ScriptedMessageBoxes boxes;
+    {
+        // Another command is running: the capture writes nothing, and says nothing beyond its beep.
+        LongCommand running(QStringLiteral("Saving a MultiPage file"));
+        capture.subCapture(1);
+        EXPECT_TRUE(finish().isEmpty());
+        EXPECT_EQ(host.calls, QStringList({"showMainMaximized"}));
+        EXPECT_TRUE(files().isEmpty());
+    }
+    EXPECT_TRUE(boxes.shown().empty());
+    // While the picture is written, the window's other commands wait; once it is added they may run.
+    bool freeAtTheEnd = false;
+    QObject::connect(&capture, &CaptureController::captureFinished, &capture,
+                     [&] { freeAtTheEnd = !isLongCommandRunning(); });
+    capture.subCapture(1);
+    EXPECT_FALSE(finish().isEmpty());
+    EXPECT_TRUE(freeAtTheEnd);
 }
 
 TEST_F(Capture, DelayedModesGrabOnceWhenTheTimerFires)
@@ -130,6 +158,24 @@ TEST_F(Capture, TheRegionPickedIsWhatIsAdded)
     EXPECT_FALSE(picker->isVisible());
     ASSERT_FALSE(finish().isEmpty());
     EXPECT_EQ(host.captured.size(), QSize(31, 11));
+}
+
+TEST_F(Capture, TheDialogLeavesTheScreenBeforeItIsRead)
+{
+    for (const char* button : {"cmdCapture", "CmdCustom"}) {
+        grabber.shown.clear();
+        gudtSettings.Capture.CaptureMode = 1;
+        auto* dialog = new frmCapture(capture, nullptr);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->show();
+        dialog->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+        EXPECT_FALSE(dialog->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return grabber.grabs > 0; })) << button;
+        EXPECT_FALSE(grabber.shown.contains("frmCapture")) << button;
+        grabber.grabs = 0;
+    }
+    capture.picker()->cmdBar_Click(3);
+    EXPECT_FALSE(finish().isEmpty()); // the whole screen's capture
 }
 
 TEST_F(Capture, AModeChosenInTheDialogIsNotStored)

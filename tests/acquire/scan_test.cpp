@@ -1,3 +1,4 @@
+#include "acquire/AcquiredPages.h"
 #include "acquire/SaneDevice.h"
 #include "acquire/ScanJob.h"
 #include "acquire/ScannerProgram.h"
@@ -211,13 +212,29 @@ TEST_F(StuckScanner, ABackendThatNeverComesBackEndsTheScanWithAMessageNamingIt)
 
 TEST_F(StuckScanner, AScannerStillEndingIsBusyAndTheNextScanSaysSo)
 {
+    // A scan is a long command: a second one asked for while it runs does not start.
     ScanJob first(stuck("stuck:read"));
     QSignalSpy firstEnded(&first, &ScanJob::finished);
     first.start();
     ASSERT_TRUE(QTest::qWaitFor([] { return scannerBusy("stuck:read"); }, 10000));
+    const ScanResult refused = run(stuck("stuck:read"));
+    EXPECT_TRUE(refused.cancelled);
+    EXPECT_TRUE(refused.error.isEmpty()) << refused.error.toStdString();
+    EXPECT_TRUE(!firstEnded.isEmpty() || firstEnded.wait(30000));
+
+    // The device held by a scanner program still ending, outside any command of the window's.
+    PagePipeline ending(std::make_unique<ScannerPageSource>(QStringLiteral("stuck:read"),
+                                                            std::vector<std::pair<QString, QString>>{}),
+                        std::make_unique<FreshFileSink>(folder.file(QStringLiteral("Temp")),
+                                                        [](int n) { return QString::number(n); },
+                                                        AcquiredPageSink::Hooks{}),
+                        {});
+    QSignalSpy endingEnded(&ending, &PagePipeline::finished);
+    ending.start();
+    ASSERT_TRUE(QTest::qWaitFor([] { return scannerBusy("stuck:read"); }, 10000));
     const ScanResult second = run(stuck("stuck:read"));
     EXPECT_EQ(second.error, "The scanner stuck:read is still busy.");
-    EXPECT_TRUE(!firstEnded.isEmpty() || firstEnded.wait(30000));
+    EXPECT_TRUE(!endingEnded.isEmpty() || endingEnded.wait(30000));
     EXPECT_TRUE(QTest::qWaitFor([] { return !scannerBusy("stuck:read"); }, 10000));
     // Once its process has ended, the device can be asked again.
     EXPECT_TRUE(run(stuck("stuck:read")).error.contains("did not answer"));

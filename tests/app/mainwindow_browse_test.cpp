@@ -27,25 +27,6 @@ namespace {
 // The rows the folder view lists of the shots folder, in its order (by name, case ignored).
 const QStringList kListed = {"a.png", "B.JPG", "broken.png", "c.gif", "d.bmp", "large.png", "three.tif"};
 
-// The longest time the event loop went without running a 20 ms timer, from now on: how long the
-// window could not have answered the user.
-class EventLoopGaps {
-public:
-    EventLoopGaps()
-    {
-        m_timer.setInterval(20);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
-        m_since.start();
-        m_timer.start();
-    }
-    qint64 longestMs() { return std::max(m_longest, m_since.elapsed()); }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_since;
-    qint64 m_longest = 0;
-};
-
 class MainWindowBrowse : public MainWindowGui {
 protected:
     void SetUp() override

@@ -7,8 +7,10 @@
 #include "editing/OptionControls.h"
 #include "editing/ImageOperations.h"
 #include "editing/modProcessTasks.h"
+#include "frame/modGlobalErrorHandling.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -566,6 +568,7 @@ TEST_F(MainWindowEditing, PreviewAndReplayGiveTheSamePixelsOnAFittedPreviewAndOn
     EXPECT_EQ(rgb(ibMain().Picture()), rgb(previewed));
     ImageDocument page;
     page.setPicture(large);
+    BlockingCallsAllowed replaysHere; // the page's replay, on the test's thread on purpose
     ASSERT_TRUE(editing().replayer().replayAll(page).ok);
     EXPECT_EQ(rgb(page.Picture()), rgb(previewed));
 }
@@ -695,4 +698,32 @@ TEST_F(MainWindowEditing, EditingStartsFromEveryRecordedTaskAfterARowWasChosenIn
     click(w.browse()->CmdPreviewEdit());
     EXPECT_EQ(rgb(ibMain().Picture()), rgb(all));
     EXPECT_EQ(rgb(gvarWorkingImage.image), rgb(all));
+}
+
+TEST_F(MainWindowEditing, AnOptimizedPreviewWhoseWatermarkOutlastsItsDecoderHoldsTheWindowNoLonger)
+{
+    TempFolder pics, marks;
+    writeQt(pics.file("a.png"), pattern(81, 60), "png");
+    writeQt(pics.file("b.png"), pattern(67, 52), "png");
+    // Any JPEG reader takes seconds on it, more than this program's decoders are given.
+    const QString slow = marks.file("progressive.jpg");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TF_TEST_DATA_DIR "/jpeg-progressive-700-scans.jpg"), slow));
+    frmMain& w = startOn(pics.path(), /*details*/ true);
+    EditTask mark = makeEditTask(taskWatermark);
+    for (const auto& [index, value] : {std::pair{1, "False"}, {2, "50"}, {3, "0"}, {5, "0"}, {6, "0"}, {7, "0"}}) mark.setP(index, value);
+    mark.setP(4, slow);
+    editing().editList().setTasks({mark});
+    w.browse()->mnuPreviewType_Click(1); // "Optimized"
+
+    ScriptedErrorReports reports;
+    EventLoopGaps gaps;
+    // b chosen while a is still on its way: a's replay never lands.
+    ReportView* list = w.browse()->lvFolder();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row(list, "a.png")).center());
+    clickRow(list, "b.png");
+    EXPECT_LT(gaps.longestMs(), 200);
+    EXPECT_EQ(ibMain().Tag().section('/', -1), "b.png");
+    ASSERT_EQ(reports.reports().size(), 1u) << "one replay failed: the one of the file shown";
+    EXPECT_TRUE(reports.reports()[0].text.contains("could not be read")) << reports.reports()[0].text.toStdString();
+    EXPECT_EQ(ibMain().ImageWidth(), 67) << "the file is shown as the tasks before the failed one left it";
 }

@@ -3,8 +3,12 @@
 // tested in tests/metadata.
 #include "mainwindow_gui.h"
 
+#include "metadata/MetadataController.h"
 #include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
+
+#include <chrono>
+#include <thread>
 
 using namespace tf;
 using namespace tf::test;
@@ -33,4 +37,27 @@ TEST_F(MainWindowGui, AShownFilesMetadataFillsTheListsAndTheBarsReachTheCommands
     w.cmdEXIFBar(3)->click();
     ASSERT_EQ(messages.shown().size(), 1u);
     EXPECT_TRUE(messages.shown()[0].prompt.startsWith("All EXIF metadata"));
+}
+
+TEST_F(MainWindowGui, AFileWhoseMetadataTakesSecondsToReadHoldsTheWindowNoLonger)
+{
+    TempFolder shots;
+    const QString path = shots.file("slow.jpg");
+    writeQt(path, solid(40, 30, Qt::red), "jpg");
+    int rc = -1;
+    runTool("exiv2", {"-Mset Exif.Image.Make Canon", "mo", path}, &rc);
+    ASSERT_EQ(rc, 0);
+
+    frmMain& w = startOn(shots.path(), /*details*/ true);
+    // Read on a worker, as the real reader is; this one takes its time.
+    w.metadata()->readFile = [](ExifIptc& meta, const QString& file) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return meta.readFrom(file);
+    };
+    EventLoopGaps gaps;
+    clickRow(w.browse()->lvFolder(), "slow.jpg");
+    EXPECT_LT(gaps.longestMs(), 200);
+    ASSERT_GT(w.metadata()->lvExif()->model()->rowCount(), 0);
+    EXPECT_EQ(w.metadata()->lvExif()->model()->index(0, 1).data().toString(), "Canon");
+    EXPECT_EQ(w.sbMain()->panelText("metadata"), "Metadata - EXIF");
 }

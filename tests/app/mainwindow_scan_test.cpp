@@ -182,3 +182,31 @@ TEST_F(MainWindowScan, AScannerThatStopsAnsweringEndsTheScanAndASaveStartsRightA
     EXPECT_EQ(tiffDirectories(tiff).size(), 1u);
     EXPECT_EQ(rowCount(w.basket()->lvPages()), 1);
 }
+
+TEST_F(MainWindowScan, ClosingTheMainWindowMidScanStopsTheScanAndClosesOnceItHasEnded)
+{
+    backends("stuck\n");
+    setScannerTimeLimit(std::chrono::milliseconds(1500));
+    gudtSettings.Twain.AcquireOption = 0;
+    frmMain& w = startOn(pics.path(), /*details*/ false);
+    frmTwain* dialog = openAcquire();
+    ASSERT_NE(dialog, nullptr);
+    QSignalSpy ended(dialog, &frmTwain::acquisitionEnded);
+    QTest::mouseClick(dialog->findChild<QPushButton*>("cmdAcquire"), Qt::LeftButton);
+    frmScanDevice* device = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        device = dialog->findChild<frmScanDevice*>();
+        return device && device->findChild<QPushButton*>("cmdScan")->isEnabled();
+    }, 30000));
+    auto* cmdScan = device->findChild<QPushButton*>("cmdScan");
+    auto* devices = device->findChild<QComboBox*>("cboDevice");
+    devices->setCurrentIndex(devices->findData(QStringLiteral("stuck:read")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cmdScan->isEnabled(); }, 30000));
+    QTest::mouseClick(cmdScan, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([] { return scannerBusy("stuck:read"); }, 10000));
+
+    EXPECT_FALSE(w.close()) << "the window stays while the scan runs";
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(!ended.isEmpty() || ended.wait(30000)) << "the scan is stopped";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 10000)) << "the close goes on after the scan's end";
+}

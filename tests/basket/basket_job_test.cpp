@@ -32,32 +32,6 @@ const QString kRegression = QStringLiteral(TF_LOADER_REGRESSION_DIR);
 const QStringList kDamaged = {"devil-lif-huge-alloc.lif", "devil-pnm-hang.pbm",        "devil-ppm-double-free.pgm",
                               "freeimage-xbm-slow.xbm",   "libpng-text-chunk-1.6GB.png", "libtiff-append-hang.tif"};
 
-// The longest time the event loop went without running a 20 ms timer, while it waits for the add.
-class LoopGaps {
-public:
-    LoopGaps()
-    {
-        m_timer.setInterval(20);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
-        m_clock.start();
-        m_timer.start();
-    }
-    qint64 longest()
-    {
-        tick();
-        return m_longest;
-    }
-
-private:
-    void tick()
-    {
-        m_longest = std::max(m_longest, m_clock.restart());
-    }
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_longest = 0;
-};
-
 class BasketJobs : public BasketFixture {
 protected:
     void SetUp() override
@@ -74,10 +48,10 @@ protected:
     // Waits for the add and gives the longest the event loop stood still meanwhile, from before `command`.
     template <typename Command> qint64 runMeasured(Command command)
     {
-        LoopGaps gaps;
+        EventLoopGaps gaps;
         command();
         waitForAdding();
-        return gaps.longest();
+        return gaps.longestMs();
     }
     QStringList pageWidths() const
     {

@@ -4,6 +4,7 @@
 
 #include "multipage_fixture.h"
 
+#include <QLabel>
 #include <QPageLayout>
 
 namespace tf::test::multipage {
@@ -39,8 +40,27 @@ protected:
         return job ? !ended.isEmpty() || ended.wait(60000) : ended.isEmpty();
     }
 
+    // Keeps in m_said what the progress window said last, as it went away (null when none showed).
+    void watchProgressWindow()
+    {
+        struct AtHide : QObject {
+            QString* said;
+            bool eventFilter(QObject* watched, QEvent* e) override
+            {
+                if (e->type() == QEvent::Hide && said->isNull())
+                    *said = static_cast<QWidget*>(watched)->findChild<QLabel*>("lblMessage")->text();
+                return false;
+            }
+        };
+        auto* atHide = new AtHide;
+        atHide->setParent(&owner);
+        atHide->said = &m_said;
+        onceShown<frmStatus>(&owner, [atHide](frmStatus* status) { status->installEventFilter(atHide); });
+    }
+
     TempFolder src, out;
     QWidget owner;
+    QString m_said;
     ScriptedMessageBoxes boxes;
     int dialogs = 0;
     std::unique_ptr<basket::BasketModel> basket;
@@ -55,12 +75,24 @@ TEST_F(BasketPrint, EveryPageFromTheFirstInBasketOrder)
     const QString pdf = out.file("basket.pdf");
     // A paper the settings have no number for stays chosen.
     printInto(pdf, true, [](QPrinter& p) { p.setPageSize(QPageSize(QPageSize::A6)); });
+    watchProgressWindow();
     ASSERT_TRUE(print(files));
+    EXPECT_EQ(m_said, "Printing.. " + basket->at(2).text) << "the progress window names the page printed";
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(pdfPages(pdf), 3);
     EXPECT_EQ(pdfPageSizes(pdf).value(2), "297 x 420 pts") << "A6";
     EXPECT_EQ(widthsOf(pdfImages(pdf)), QList<int>({103, 101, 102}));
     EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(BasketPrint, OnePageIsPrintedWithoutAProgressWindow)
+{
+    const QString pdf = out.file("one.pdf");
+    printInto(pdf);
+    watchProgressWindow();
+    ASSERT_TRUE(print({writePage(src.file("a.png"), pagePicture(101, 80, Qt::blue))}));
+    EXPECT_EQ(pdfPages(pdf), 1);
+    EXPECT_TRUE(m_said.isNull());
 }
 
 TEST_F(BasketPrint, DialogChoicesAreStoredEvenWhenCancelled)

@@ -1,5 +1,6 @@
 // The single-page conversion: the names the rule gives, what it refuses to write over, and the
 // files it writes as tiffinfo, pdfinfo and exiv2 read them.
+#include "basket/BasketPageSource.h"
 #include "basket/SinglePageSink.h"
 #include "basket/modSaveBatch.h"
 #include "metadata/ExifIptc.h"
@@ -7,12 +8,20 @@
 
 #include "support/fulldisk.h"
 #include "multipage_fixture.h"
+#include "platform/sys/blockingcalls.h"
 
+#include "platform/sys/safefile.h"
 #include "platform/sys/workfiles.h"
 
 #include <QDir>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QThread>
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -37,6 +46,8 @@ public:
 };
 
 class BatchConvert : public ::testing::Test {
+    // Decodes on the test's own thread on purpose: the job runs here.
+    tf::BlockingCallsAllowed m_blockingHere;
 protected:
     void SetUp() override
     {
@@ -229,6 +240,7 @@ TEST_F(BatchConvert, AFullDiskEndsTheRunWithOneMessageAndKeepsTheWholeFiles)
         for (int x = 0; x < 60; ++x) noise.setPixel(x, y, qRgb((x * 7919 + y * 104729) % 251, (x * y * 31) % 253, (x ^ y) * 13 % 255));
     for (int i = 0; i < 10; ++i) add(writePage(src.file(QStringLiteral("p%1.png").arg(i)), noise));
     o.DestinationFolder = disk;
+    const OnePageAtATime inOrder;
 
     for (const uint8_t format : {uint8_t(0), uint8_t(1)}) {
         SCOPED_TRACE(format ? "PDF" : "TIFF");
@@ -357,6 +369,136 @@ TEST_F(BatchConvert, AKilledRunLeavesNothingOfOursAfterTheNextStart)
     }
 }
 
+// Pages are written several at once: their writes are made to end in an order of the test's
+// choosing through the writers' hook, which holds a page until others finished.
+class BatchInParallel : public BatchConvert {
+protected:
+    void SetUp() override
+    {
+        BatchConvert::SetUp();
+        if (QThread::idealThreadCount() < 4) GTEST_SKIP() << "the cases hold up to four writes at once";
+    }
+    void TearDown() override
+    {
+        OrderedPageWrites::setWriteHookForTests({});
+        setWriteBudgetForTests(-1);
+    }
+    // Before page i's write: `waits[i]` names the pages that must have finished first, and
+    // `then` runs once they have.
+    void holdPages(std::map<int, std::set<int>> waits, std::function<void(int)> then = {})
+    {
+        OrderedPageWrites::setWriteHookForTests([this, waits, then](int index, bool written) {
+            std::unique_lock<std::mutex> l(lock);
+            if (written) {
+                finished.insert(index);
+                changed.notify_all();
+                return;
+            }
+            const auto it = waits.find(index);
+            if (it == waits.end()) return;
+            changed.wait(l, [&] { return std::includes(finished.begin(), finished.end(), it->second.begin(), it->second.end()); });
+            if (then) then(index);
+        });
+    }
+    QStringList visible() const { return written().filter(QRegularExpression("^[^.]")); }
+
+    std::mutex lock;
+    std::condition_variable changed;
+    std::set<int> finished;
+};
+
+TEST_F(BatchInParallel, NamesAndSuffixesFollowThePageOrderWhateverOrderTheWritesEnd)
+{
+    QDir(src.path()).mkpath("x");
+    add(writePage(src.file("sample.png"), pagePicture(40, 30, Qt::red)));
+    add(writePage(src.file("x/sample.jpg"), pagePicture(41, 30, Qt::red)));
+    add(writePage(src.file("x/sample.png"), pagePicture(42, 30, Qt::red)));
+    QStringList seenBeforeTheFirst;
+    // The writes end 3, 2, 1; the first page's starts only when the others are written.
+    holdPages({{0, {1, 2}}, {1, {2}}}, [&](int index) {
+        if (index == 0) seenBeforeTheFirst = visible();
+    });
+    run();
+    EXPECT_TRUE(seenBeforeTheFirst.isEmpty()) << "no page is in place before the pages ahead of it";
+    EXPECT_EQ(written(), QStringList({"sample.tif", "sample_2.tif", "sample_3.tif"}));
+    for (const auto& [file, width] : {std::pair{"sample.tif", "40"}, {"sample_2.tif", "41"}, {"sample_3.tif", "42"}})
+        EXPECT_EQ(tiffinfoValues(out.file(file), "Image Width").value(0).section(' ', 0, 0), width) << file;
+    EXPECT_EQ(sink->tally().written, 3);
+}
+
+TEST_F(BatchInParallel, AFullDiskAtOnePageKeepsThePagesBeforeItAndNothingAfter)
+{
+    for (int i = 0; i < 4; ++i) add(writePage(src.file(QStringLiteral("p%1.png").arg(i)), pagePicture(40, 30, Qt::red)));
+    // Pages 1, 3 and 4 are written first; then the disk is full for the second.
+    holdPages({{1, {0, 2, 3}}}, [](int) { setWriteBudgetForTests(0); });
+    const PipelineResult r = run();
+    EXPECT_TRUE(batchOutcomeText(r, sink->tally()).startsWith("The disk is full.\nThe conversion stopped at \"p1\""))
+        << batchOutcomeText(r, sink->tally()).toStdString();
+    EXPECT_EQ(written(), QStringList{"p0.tif"}) << "pages written after it are never placed, and no work file stays";
+    EXPECT_EQ(sink->tally().written, 1);
+}
+
+TEST_F(BatchInParallel, ACancelLeavesTheFirstPagesWithNoGap)
+{
+    QStringList all;
+    for (int i = 0; i < 6; ++i) {
+        add(writePage(src.file(QStringLiteral("p%1.png").arg(i)), pagePicture(40, 30, Qt::red)));
+        all << QStringLiteral("p%1.tif").arg(i);
+    }
+    // Cancel comes while the third page is written, after the fourth was.
+    holdPages({{2, {3}}}, [this](int) { pipeline->cancel(); });
+    const PipelineResult r = run();
+    EXPECT_TRUE(r.cancelled);
+    const int k = sink->tally().written;
+    EXPECT_LE(k, 2) << "nothing after the page under way is placed";
+    EXPECT_EQ(written(), all.mid(0, k)) << "the first pages, no gap and no work file";
+}
+
+TEST_F(BatchInParallel, AJpegGoesIntoItsPdfUndecodedUnlessItsNameNeedsThePixels)
+{
+    // Counts the pages that reached the sink decoded.
+    struct Counting final : PageSink {
+        explicit Counting(std::unique_ptr<SinglePageSink> s) : inner(std::move(s)) {}
+        void open(ImageDocument& d, const PageSource& p) override { inner->open(d, p); }
+        void pageStarting(int i, const PageSource::Page& p) override { inner->pageStarting(i, p); }
+        void pageLoaded(ImageDocument& d) override { ++decoded, inner->pageLoaded(d); }
+        bool takesAsItIs(const QString& path) const override { return inner->takesAsItIs(path); }
+        bool addFile(ImageDocument& d, const QString& path) override { return inner->addFile(d, path); }
+        void addPage(ImageDocument& d) override { inner->addPage(d); }
+        bool takesPages() const override { return true; }
+        void takePage(std::unique_ptr<ImageDocument> d) override { inner->takePage(std::move(d)); }
+        void cancelled() override { inner->cancelled(); }
+        void commit(ImageDocument& d) override { inner->commit(d); }
+        void rollback(ImageDocument& d) noexcept override { inner->rollback(d); }
+        bool keepsPagesOnCancel() const override { return true; }
+        std::unique_ptr<SinglePageSink> inner;
+        int decoded = 0;
+    };
+    const QString jpeg = writePage(src.file("a.jpg"), pagePicture(40, 30, Qt::red));
+    add(jpeg);
+    add(writePage(src.file("b.png"), pagePicture(41, 30, Qt::red)));
+    o.OutputFormat = 1;
+    for (const QString& prefix : {QStringLiteral("Scan"), QStringLiteral("[Source resolution]")}) {
+        SCOPED_TRACE(prefix.toStdString());
+        o.RenameMode = 1;
+        o.RenamePrefix = prefix;
+        auto counting = std::make_unique<Counting>(std::make_unique<SinglePageSink>(o, kNow));
+        Counting& c = *counting;
+        PagePipeline p(std::make_unique<BasketPageSource>(records), std::move(counting), PipelineSettings{});
+        const PipelineResult r = p.runHere();
+        EXPECT_TRUE(r.failure.isEmpty()) << r.failure.toStdString();
+        const bool asItIs = prefix == "Scan";
+        EXPECT_EQ(c.decoded, asItIs ? 1 : 2);
+        const QString pdf = out.file(asItIs ? "Scan_a_.pdf" : "40x30_a_.pdf");
+        ASSERT_EQ(pdfImages(pdf).size(), size_t(1));
+        EXPECT_EQ(pdfImages(pdf)[0].enc, "jpeg");
+        EXPECT_TRUE(qpdfCheckPasses(pdf));
+        runTool("pdfimages", {"-j", pdf, out.file("image")});
+        EXPECT_EQ(readAll(out.file("image-000.jpg")), readAll(jpeg)) << "the JPEG's own bytes";
+        for (const QString& f : folderEntries(out.path())) QFile::remove(out.file(f));
+    }
+}
+
 TEST(BatchNaming, TokensReadTheImageAndItsMetadata)
 {
     TempFolder dir;
@@ -369,6 +511,7 @@ TEST(BatchNaming, TokensReadTheImageAndItsMetadata)
     ImageDocument doc;
     doc.setPicture(pagePicture(40, 30, Qt::red));
     const auto resolve = [&](const QString& file, const QString& token) {
+        BlockingCallsAllowed readsHere; // the test reads the file's metadata as the job would
         ExifIptc meta;
         const bool read = meta.readFrom(file);
         NamingFacts facts{file, "40x30", "tif", kNow, [&]() -> const ExifIptc* { return read ? &meta : nullptr; }};

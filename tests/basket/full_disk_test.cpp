@@ -1,6 +1,7 @@
 // The documents' writers when the disk fills: on a small real file system, and through the write
 // seam after any number of bytes. The user's file stays byte for byte, nothing half-written is
 // left, and the one message names the full disk first.
+#include "basket/BasketPageSource.h"
 #include "basket/SinglePageSink.h"
 #include "platform/sys/safefile.h"
 #include "support/fulldisk.h"
@@ -172,6 +173,7 @@ TEST_F(BatchFullDisk, PagesBeforeTheFullDiskStayWholeAndTheRestLeaveNothing)
         QDir().mkpath(plain);
         PipelineResult run;
         {
+            const OnePageAtATime inOrder;
             WriteBudget budget(firstPage[format].size() + 4000);
             run = convert(plain, format);
         }

@@ -109,6 +109,24 @@ TEST_F(MultiPageAppend, PdfAtTheBeginningAndTheEnd)
     EXPECT_TRUE(boxes.shown().empty());
 }
 
+TEST_F(MultiPageAppend, APdfAnUpdateCannotRestOnIsRewrittenWhole)
+{
+    // Encrypted (readable without a password), and with a last startxref that points nowhere.
+    const QString locked = out.file("locked.pdf");
+    runTool("qpdf", {"--encrypt", "", "owner", "256", "--", pdf, locked});
+    QByteArray bytes = pdfBytes;
+    const qsizetype at = bytes.lastIndexOf("startxref") + 10;
+    bytes.replace(at, bytes.indexOf('\n', at) - at, "99");
+    const QString damaged = out.write("damaged.pdf", bytes);
+    for (const QString& doc : {locked, damaged}) {
+        SCOPED_TRACE(doc.toStdString());
+        ASSERT_TRUE(append(doc, 1, 0));
+        EXPECT_TRUE(qpdfCheckPasses(doc)) << "written whole, the cross-reference made anew";
+        EXPECT_EQ(widthsOf(pdfImages(doc)), QList<int>({201, 202, 101, 104, 107}));
+    }
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
 TEST_F(MultiPageAppend, SkippedPagesLeaveNoGapAndTheDocumentMayBeInTheBasket)
 {
     // The pages after a skipped one still come before the old pages.
@@ -185,15 +203,15 @@ TEST_F(MultiPageAppend, FailuresAndCancelLeaveTheUsersFileWhole)
     EXPECT_EQ(widthsOf(tiffDirectories(tiff)), QList<int>({102, 101, 104, 201, 202}));
 }
 
-TEST_F(MultiPageAppend, AFullDataFolderIsNamedFirst)
+TEST_F(MultiPageAppend, AFullWorkFolderDoesNotStopAPdfAppend)
 {
-    // The pages for a PDF wait in the program's own folder until the document is written once.
+    // The pages go straight after the document's end; nothing waits in the program's own folder.
     if (!mountSmallDisk(userTempDir(), "8k")) GTEST_SKIP() << "cannot mount a small file system here";
     setBasket({noisyPage("noise.png", 200, 200)});
-    EXPECT_FALSE(append(pdf, 1, 0));
-    EXPECT_EQ(readAll(pdf), pdfBytes);
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].prompt, "The disk is full.\nError while appending to the selected file!");
+    EXPECT_TRUE(append(pdf, 1, 0));
+    EXPECT_EQ(readAll(pdf).left(pdfBytes.size()), pdfBytes);
+    EXPECT_EQ(widthsOf(pdfImages(pdf)), QList<int>({201, 202, 200}));
+    EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(folderEntries(out.path()), QStringList({"a.pdf", "a.tif"}));
 }
 

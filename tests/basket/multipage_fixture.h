@@ -3,6 +3,7 @@
 // which basket page it came from), the main window's pieces the commands work with, and the
 // scripted dialogs and message boxes a user would answer. The written documents are read by the
 // command-line tools through support/doctools.h.
+#include "basket/PageWrites.h"
 #include "basket/basketModel.h"
 #include "basket/frmDialogExtension.h"
 #include "basket/modMultiPage.h"
@@ -18,6 +19,7 @@
 #include "support/filesizelimit.h"
 #include "support/fulldisk.h"
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -79,6 +81,8 @@ void onceShown(QObject* owner, std::function<void(T*)> work)
 }
 
 class MultiPageFixture : public ::testing::Test {
+    // Runs page jobs on the test's own thread on purpose: their results are what is tested.
+    tf::BlockingCallsAllowed m_blockingHere;
 protected:
     void SetUp() override
     {
@@ -138,10 +142,12 @@ protected:
     void cancelAfter(int pages)
     {
         onceShown<frmStatus>(&owner, [pages](frmStatus* status) {
-            if (pages == 0) return status->cmdCancel->click();
-            QObject::connect(status->pbQueue, &QProgressBar::valueChanged, status, [status, pages](int v) {
-                if (v == pages) status->cmdCancel->click();
-            });
+            auto* cmdCancel = status->findChild<QPushButton*>("cmdCancel");
+            if (pages == 0) return cmdCancel->click();
+            QObject::connect(status->findChild<QProgressBar*>("pbQueue"), &QProgressBar::valueChanged, status,
+                             [cmdCancel, pages](int v) {
+                                 if (v == pages) cmdCancel->click();
+                             });
         });
     }
 
@@ -186,6 +192,16 @@ protected:
     NoTasks noTasks;
     std::unique_ptr<basket::BasketModel> basket;
     std::unique_ptr<MultiPageCommands> commands;
+};
+
+// While it lives, the page writers that write one file per page write one page at a time, in
+// page order: a disk given a fixed number of bytes then fills in page order (pages written at
+// once would race for the last bytes).
+struct OnePageAtATime {
+    OnePageAtATime() { OrderedPageWrites::setThreadsForTests(1); }
+    ~OnePageAtATime() { OrderedPageWrites::setThreadsForTests(0); }
+    OnePageAtATime(const OnePageAtATime&) = delete;
+    OnePageAtATime& operator=(const OnePageAtATime&) = delete;
 };
 
 } // namespace tf::test::multipage

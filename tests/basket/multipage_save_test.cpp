@@ -122,7 +122,8 @@ TEST_F(MultiPageSave, ClosingTheMainWindowDuringASaveStopsItAndClosesOnceItHasEn
     main.show();
     setBasket({pages[0], pages[1], hangingPage(), pages[3]});
     onceShown<frmStatus>(&owner, [&main](frmStatus* status) {
-        QObject::connect(status->pbQueue, &QProgressBar::valueChanged, status, [&main](int v) {
+        auto* pbQueue = status->findChild<QProgressBar*>("pbQueue");
+        QObject::connect(pbQueue, &QProgressBar::valueChanged, status, [&main](int v) {
             if (v == 2) main.close(); // while the save waits on the third page
         });
     });

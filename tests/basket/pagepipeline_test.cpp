@@ -1,7 +1,7 @@
 // The page pipeline on its own, with a sink that records what reaches it: order, the end a Cancel
 // or a failure makes, the settings each page arrives with, and that the work runs off the calling
 // thread with its signals arriving on it.
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 #include "frame/TaskReplay.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
@@ -9,6 +9,7 @@
 
 #include "multipage_fixture.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
 
@@ -32,6 +33,7 @@ struct Recorder final : PageSink {
         QList<QPair<int, int>> settings; // colour format and compression each page came with
         int commits = 0, rollbacks = 0;
         QThread* thread = nullptr;
+        QImage lastPage; // shares the last page's pixels with the worker's document
     };
     Recorder(Log& log, bool keeps) : log(log), keeps(keeps) {}
     Log& log;
@@ -53,6 +55,7 @@ struct Recorder final : PageSink {
         if (int(log.pages.size()) + 1 == failAt)
             throw ImageBoxError(imagebox_error::kFileAccess, "Cannot write out.tif (No space left on device)");
         log.settings << qMakePair(int(doc.ColorFormat()), int(doc.TiffCompression()));
+        log.lastPage = doc.image();
         taken(QString::number(doc.ImageWidth()));
     }
     void taken(const QString& what)
@@ -174,8 +177,14 @@ TEST_F(PagePipelineTest, StartedJobsWorkOffTheCallingThreadAndReportToIt)
     });
     bool finished = false;
     QObject::connect(&pipeline, &PagePipeline::finished, &owner, [&] { finished = true; });
+    // Heard where it is sent: by then the worker holds no page, so the window, which drops the
+    // job when it hears of its end, never waits on the worker's clean-up of a big page.
+    bool pagesHeld = true;
+    QObject::connect(&pipeline, &PagePipeline::finished, &pipeline,
+                     [&] { pagesHeld = log.lastPage.isNull() || !log.lastPage.isDetached(); }, Qt::DirectConnection);
     pipeline.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 60000));
+    EXPECT_FALSE(pagesHeld);
     EXPECT_NE(log.thread, QThread::currentThread());
     EXPECT_EQ(done, QList<int>({0, 1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(threads, QList<QThread*>(7, QThread::currentThread()));
@@ -193,6 +202,27 @@ TEST_F(PagePipelineTest, StartedJobsWorkOffTheCallingThreadAndReportToIt)
     EXPECT_TRUE(early.pages.isEmpty());
     EXPECT_EQ(early.rollbacks, 1);
     EXPECT_TRUE(cancelled.result().cancelled);
+}
+
+TEST_F(PagePipelineTest, ACancelWakesAJobWaitingForAPageDecodedAhead)
+{
+    // Any JPEG reader takes seconds on it: the job waits for it in the read-ahead.
+    const QString slow = out.write("slow.jpg", readAll(TF_TEST_DATA_DIR "/jpeg-progressive-700-scans.jpg"));
+    Recorder::Log log;
+    PagePipeline pipeline(std::make_unique<FileList>(QStringList{slow, pages[0]}), std::make_unique<Recorder>(log, true), {});
+    QElapsedTimer sinceCancel;
+    QObject::connect(&pipeline, &PagePipeline::progress, &owner, [&](int done) {
+        if (done != 0) return;
+        pipeline.cancel();
+        sinceCancel.start();
+    });
+    bool finished = false;
+    QObject::connect(&pipeline, &PagePipeline::finished, &owner, [&] { finished = true; });
+    pipeline.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 60000));
+    EXPECT_LT(sinceCancel.elapsed(), 500) << "the decode would have gone on for the decoders' whole limit";
+    EXPECT_TRUE(pipeline.result().cancelled);
+    EXPECT_TRUE(log.pages.isEmpty());
 }
 
 TEST_F(PagePipelineTest, DroppingARunningJobStopsItsWorker)

@@ -1,7 +1,7 @@
 // Sources that learn their pages as they go (a scanner's feeder) and pages that are pictures
 // already (a scan, a screen grab): pulled until the source has none, read from no file, and
 // stopped by a Cancel that reaches a source waiting on its device.
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 #include "platform/imagebox/imagebox_document.h"
 
 #include "multipage_fixture.h"

@@ -10,6 +10,7 @@
 
 #include <QProgressBar>
 #include <QTabBar>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -22,7 +23,7 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     int resizeCalls = 0;
     std::function<void(tf::ImageDocument&)> replay; // unset: no tasks
     tf::ReplayResult replayResult;                  // what each replay answers
-    std::function<void(ImageBox&, const QString&)> readExif, readIptc;
+    std::function<void(const QString&)> readExif, readIptc;
     bool hasIptc = false;
     int exifRows = 0, iptcRows = 0; // what the lists hold; emptied with them
 
@@ -37,11 +38,21 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     }
     tf::ReplayResult replayAll(tf::ImageDocument& target) override { return replayOnPreview(target); }
     void ClearLists() override { exifRows = iptcRows = 0; }
-    void ReadFileEXIFInfo(ImageBox& c, const QString& p) override { if (readExif) readExif(c, p); }
-    void ReadFileIPTCInfo(ImageBox& c, const QString& p) override { if (readIptc) readIptc(c, p); }
-    bool HasIptc(const ImageBox&) override { return hasIptc; }
     int ExifRowCount() const override { return exifRows; }
     int IptcRowCount() const override { return iptcRows; }
+    // Reads at once and answers as the event loop next turns, as a reader on a worker would.
+    void readShownFile(const QString& p, bool exif, bool iptc, std::function<void(bool)> done) override
+    {
+        if (exif && readExif) readExif(p);
+        if (iptc && readIptc) readIptc(p);
+        ++readGeneration;
+        QTimer::singleShot(0, &answers, [this, generation = readGeneration, done = std::move(done)] {
+            if (generation == readGeneration && done) done(hasIptc);
+        });
+    }
+    void cancelRead() override { ++readGeneration; }
+    int readGeneration = 0;
+    QObject answers;
     void PrintImage(ImageBox&) override {}
     void SaveAs(ImageBox& control) override { control.SaveAs(); }
     void showExecutableOptions() override {}

@@ -7,6 +7,7 @@
 #include "services/clsFileInfo.h"
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -50,6 +51,7 @@ void makeSeries(const tf::test::TempFolder& dir, const QString& prefix, int coun
 bool showsOwnThumbnail(const BrowseController& browse, const QModelIndex& row)
 {
     int32_t w = 0, h = 0;
+    tf::BlockingCallsAllowed loadsHere; // the test's own reference, made on its thread
     const QImage expected = LoadPic(tag(row), kSizeModeBox, glngFolderThumbWidth, glngFolderThumbHeight, 0xFFFFFF, w, h);
     const QImage shown = picture(row).toImage();
     return !expected.isNull() && shown.convertToFormat(QImage::Format_RGB32) == expected.convertToFormat(QImage::Format_RGB32) &&

@@ -7,13 +7,17 @@
 #include "frame/modSettings.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThreadPool>
+#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace browse_test;
@@ -187,6 +191,40 @@ TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
     EXPECT_EQ(f.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
 }
 
+TEST_F(PreviewTest, TheOptimizedReplayRunsBesideTheWindowAndOnlyTheNewestLands)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    writeQt(dir.file("b.png"), solid(64, 48, Qt::blue), "png");
+    QSemaphore gate;
+    std::atomic<int> started = 0;
+    f.services.replay = [&](tf::ImageDocument& target) {
+        const int mine = ++started;
+        gate.acquire(); // the test decides when a replay ends
+        target.setPicture(solid(10, 10, QColor(mine * 10, 0, 0)));
+    };
+    f.browse->mnuPreviewType_Click(1);
+    f.list(dir.path());
+    f.browse->subShowSelectedFile(f.row("a.png"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started == 1; }));
+    EXPECT_TRUE(f.browse->previewPending()) << "the pane waits for its replay, the window does not";
+    f.browse->subShowSelectedFile(f.row("b.png"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started == 2; }));
+    gate.release(2);
+    ASSERT_TRUE(f.settle());
+    EXPECT_EQ(f.browse->PicTiffTag(), dir.file("b.png"));
+    EXPECT_EQ(f.ibMain->image().pixelColor(5, 5), QColor(20, 0, 0)) << "b's replay, not a's";
+
+    // "Original" chosen while a replay of the shown picture runs: that replay never lands.
+    f.browse->mnuPreviewType_Click(0);
+    f.browse->mnuPreviewType_Click(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started == 3; }));
+    f.browse->mnuPreviewType_Click(0);
+    gate.release();
+    QThreadPool::globalInstance()->waitForDone();
+    QTest::qWait(50); // its answer, had it been kept, would land now
+    EXPECT_EQ(f.ibMain->image().pixelColor(30, 20), QColor(Qt::blue));
+}
+
 TEST_F(PreviewTest, AFailedReplayIsReportedAndTheFileStillShown)
 {
     writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
@@ -215,6 +253,7 @@ TEST_F(PreviewTest, SaveAsWritesTheShownImageInTheTypeChosen)
     EXPECT_TRUE(dialogs.fileRequests()[0].save);
     EXPECT_EQ(dialogs.fileRequests()[0].defaultSuffix, "") << "the dialog would add .jpg to a TIFF";
     tf::ImageDocument copy;
+    tf::BlockingCallsAllowed readBack; // the test reads the written file back
     copy.LoadFromFile(dir.file("copy.tif"));
     ASSERT_FALSE(copy.LoadFailed());
     EXPECT_EQ(copy.image().size(), QSize(64, 48));
@@ -248,14 +287,13 @@ TEST_F(PreviewTest, MetadataPaneAndPanelFollowTheFileType)
     bool exif = false;
     bool& iptc = f.services.hasIptc;
     QStringList reads;
-    f.services.readExif = [&](ImageBox&, const QString& path) {
+    f.services.readExif = [&](const QString& path) {
         reads << "exif " + QFileInfo(path).fileName();
         if (exif) ++f.services.exifRows;
     };
-    f.services.readIptc = [&](ImageBox&, const QString& path) {
+    f.services.readIptc = [&](const QString& path) {
         reads << "iptc " + QFileInfo(path).fileName();
     };
-
 
     show("plain.png");
     EXPECT_EQ(f.w.splView->LeftOrTopControl(), nullptr);
@@ -435,8 +473,8 @@ TEST_F(PreviewTest, ACaptureBecomesTheShownFileWithOnlyItsIptcRead)
     const QString capture = dir.file("capture.tif");
     writeQt(capture, solid(20, 10, Qt::blue), "png"); // the lists are read by the fakes below
     QStringList reads;
-    f.services.readExif = [&](ImageBox&, const QString& path) { reads << "exif " + path; };
-    f.services.readIptc = [&](ImageBox&, const QString& path) { reads << "iptc " + path; };
+    f.services.readExif = [&](const QString& path) { reads << "exif " + path; };
+    f.services.readIptc = [&](const QString& path) { reads << "iptc " + path; };
     f.list(dir.path());
     // A load still on its way when the capture arrives must not replace it.
     f.browse->subShowSelectedFile(f.row("a.png"));
@@ -447,18 +485,8 @@ TEST_F(PreviewTest, ACaptureBecomesTheShownFileWithOnlyItsIptcRead)
     EXPECT_EQ(f.services.exifRows, 0);
     EXPECT_EQ(f.services.iptcRows, 0);
     EXPECT_EQ(reads, QStringList({"iptc " + capture}));
-    EXPECT_FALSE(f.browse->previewPending());
+    EXPECT_TRUE(f.settle()) << "only the capture's metadata was still on its way";
     EXPECT_EQ(gvarOriginalImage.image.size(), QSize(20, 10));
     QTest::qWait(200); // an answer that still came would replace the picture
     EXPECT_EQ(f.ibMain->ImageWidth(), 20);
-}
-
-TEST_F(PreviewTest, ACaptureWhoseIptcCannotBeReadIsStillShown)
-{
-    const QString capture = dir.file("capture.tif");
-    writeQt(capture, solid(20, 10, Qt::blue), "png");
-    f.services.readIptc = [](ImageBox&, const QString&) { throw std::runtime_error("unreadable"); };
-    f.browse->showCapturedPicture(solid(20, 10, Qt::blue), capture);
-    EXPECT_EQ(f.ibMain->Tag(), capture);
-    EXPECT_EQ(f.panel("filename"), "capture.tif");
 }

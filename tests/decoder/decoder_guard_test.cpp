@@ -3,7 +3,9 @@
 #include "decoder_stub/stub_requests.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/decode/decoder_server.h"
+#include "platform/sys/blockingcalls.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -11,6 +13,7 @@
 #include <poll.h>
 #include <set>
 #include <sys/wait.h>
+#include <thread>
 
 using namespace tf::decode;
 namespace stub = tf::test::stub;
@@ -36,6 +39,7 @@ DecodeRequest pictureRequest(QImage::Format format, int width, int height, const
 
 TEST(DecoderProcess, PicturesOfEveryLayoutArriveExactly)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     struct Case { QImage::Format format; int width, height; };
     // Odd widths leave padding at the end of the rows at every depth.
     const Case cases[] = {{QImage::Format_Mono, 13, 5},          {QImage::Format_MonoLSB, 9, 3},
@@ -60,6 +64,7 @@ TEST(DecoderProcess, PicturesOfEveryLayoutArriveExactly)
 
 TEST(DecoderProcess, RequestAndAnswerFieldsTravelUnchanged)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderProcess decoder(stubSettings());
     // Path text that UTF-8 or the locale could mangle: an unpaired surrogate, a character outside the BMP.
     const QString path = QStringLiteral("/tmp/Bilder \u00e4\u00df/") + QChar(0xD800) + QString::fromUcs4(U"\U0001D11E.jpg");
@@ -79,6 +84,7 @@ TEST(DecoderProcess, RequestAndAnswerFieldsTravelUnchanged)
 
 TEST(DecoderProcess, AFailingDecoderCostsOneRequestAndIsStartedAgain)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     const struct { const char* what; uint32_t kind; int width; DecodeStatus expected; } cases[] = {
         {"crash", stub::Crash, 0, DecodeStatus::Crashed},
         {"hang", stub::Hang, 0, DecodeStatus::TimedOut},
@@ -114,6 +120,7 @@ TEST(DecoderProcess, AFailingDecoderCostsOneRequestAndIsStartedAgain)
 
 TEST(DecoderProcess, ADecoderThatDiedOrWasAbortedWhileIdleDoesNotCostTheNextFile)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderProcess decoder(stubSettings());
     ASSERT_EQ(decoder.decode(pictureRequest(QImage::Format_RGB32, 2, 2)).status, DecodeStatus::Done);
     ASSERT_EQ(::kill(decoder.pid(), SIGKILL), 0);
@@ -127,6 +134,7 @@ TEST(DecoderProcess, ADecoderThatDiedOrWasAbortedWhileIdleDoesNotCostTheNextFile
 
 TEST(DecoderProcess, AMissingProgramIsReportedForEachRequest)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderSettings settings;
     settings.program = QStringLiteral("/nonexistent/tavrel-folio-decoder");
     DecoderProcess decoder(settings);
@@ -140,6 +148,7 @@ TEST(DecoderProcess, AMissingProgramIsReportedForEachRequest)
 
 TEST(DecoderPool, EveryRequestOfABatchIsAnsweredOnceWhateverBecomesOfOthers)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(300ms, 3));
     DecodeBatch batch(pool);
     const std::vector<std::pair<uint32_t, DecodeStatus>> plan = {
@@ -159,8 +168,38 @@ TEST(DecoderPool, EveryRequestOfABatchIsAnsweredOnceWhateverBecomesOfOthers)
     EXPECT_EQ(batch.pending(), 0);
 }
 
+TEST(DecoderPool, DecodersStartAsWorkComesGrowToThePoolsSizeAndStay)
+{
+    tf::BlockingCallsAllowed decodesHere; // the test decodes and reads on its own thread on purpose
+    DecoderPool pool(stubSettings(2000ms, 3));
+    EXPECT_EQ(pool.processCount(), 3);
+    EXPECT_EQ(pool.decoderCount(), 0) << "a pool nobody asked anything of starts no decoder";
+    EXPECT_EQ(pool.decodersStarted(), 0);
+
+    // One request after another needs one decoder, and it serves them all.
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(pool.decode(request(stub::Sleep, 1)).status, DecodeStatus::Done);
+    EXPECT_EQ(pool.decoderCount(), 1);
+    EXPECT_EQ(pool.decodersStarted(), 1);
+
+    // Many at once: the pool grows to its size and no further.
+    DecodeBatch batch(pool);
+    for (int i = 0; i < 9; ++i) batch.submit(request(stub::Sleep, 60));
+    int answered = 0;
+    while (auto f = batch.next(5s)) answered += f->result.status == DecodeStatus::Done;
+    EXPECT_EQ(answered, 9);
+    EXPECT_EQ(pool.decoderCount(), 3);
+    EXPECT_EQ(pool.decodersStarted(), 3) << "every decoder stayed warm for the next request";
+
+    // A decoder that dies is started again; the others are not touched.
+    EXPECT_EQ(pool.decode(request(stub::Crash)).status, DecodeStatus::Crashed);
+    EXPECT_EQ(pool.decode(request(stub::Sleep, 1)).status, DecodeStatus::Done);
+    EXPECT_EQ(pool.decoderCount(), 3);
+    EXPECT_EQ(pool.decodersStarted(), 4);
+}
+
 TEST(DecoderPool, AnswersCanBeTakenInTheOrderOfTheRequests)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(2000ms, 4));
     DecodeBatch batch(pool);
     for (int ms : {120, 90, 60, 30, 1, 1}) batch.submit(request(stub::Sleep, ms));
@@ -174,6 +213,7 @@ TEST(DecoderPool, AnswersCanBeTakenInTheOrderOfTheRequests)
 
 TEST(DecoderPool, ACancelledBatchHandsOutNothingMoreAndTheFreedPoolGoesOn)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(2000ms, 2));
     DecodeBatch batch(pool);
     for (int i = 0; i < 20; ++i) batch.submit(request(stub::Sleep, 150));
@@ -197,6 +237,7 @@ TEST(DecoderPool, ACancelledBatchHandsOutNothingMoreAndTheFreedPoolGoesOn)
 
 TEST(DecoderPool, CancellingEndsTheBatchsRunningDecodesAndNoOtherBatchs)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(20s, 3));
     DecodeBatch hanging(pool);
     DecodeBatch other(pool);
@@ -218,6 +259,7 @@ TEST(DecoderPool, CancellingEndsTheBatchsRunningDecodesAndNoOtherBatchs)
 
 TEST(DecoderPool, CancellingABatchCostsAnotherBatchNoAnswer)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     // A folder listed again: the old batch's decodes end on decoders the new batch goes to next.
     DecoderPool pool(stubSettings(2000ms, 4));
     for (int round = 0; round < 40; ++round) {
@@ -238,6 +280,7 @@ TEST(DecoderPool, CancellingABatchCostsAnotherBatchNoAnswer)
 
 TEST(DecoderPool, AWaitedDecodeGoesAheadOfQueuedBatchWork)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(2000ms, 1));
     DecodeBatch batch(pool);
     for (int i = 0; i < 10; ++i) batch.submit(request(stub::Sleep, 100));
@@ -251,6 +294,7 @@ TEST(DecoderPool, AWaitedDecodeGoesAheadOfQueuedBatchWork)
 
 TEST(DecoderPool, TheNotifyDescriptorIsReadableExactlyWhileAnAnswerWaits)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderPool pool(stubSettings(2000ms, 1));
     DecodeBatch batch(pool);
     pollfd p{batch.notifyFd(), POLLIN, 0};
@@ -261,6 +305,50 @@ TEST(DecoderPool, TheNotifyDescriptorIsReadableExactlyWhileAnAnswerWaits)
     ASSERT_TRUE(batch.next(0ms).has_value());
     ASSERT_TRUE(batch.next(5s).has_value());
     EXPECT_EQ(::poll(&p, 1, 0), 0);
+}
+
+TEST(DecoderPool, AnInterruptEndsTheWaitsThatAskedForItAndNoOthers)
+{
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
+    DecoderPool pool(stubSettings(60s, 2));
+    DecodeBatch batch(pool);
+    batch.submit(request(stub::Hang));
+    std::thread cancel([&] {
+        ::usleep(50000);
+        batch.interrupt();
+    });
+    // Woken by the interrupt, not by an answer: the hung decode is still pending.
+    EXPECT_FALSE(batch.waitInOrder(/*interruptible*/ true).has_value());
+    cancel.join();
+    EXPECT_EQ(batch.pending(), 1);
+    EXPECT_FALSE(batch.waitInOrder(true).has_value()) << "an interrupt holds for every later wait";
+
+    // A wait that did not ask for it still gets its answer.
+    DecodeBatch finishing(pool);
+    finishing.submit(request(stub::Sleep, 100));
+    finishing.interrupt();
+    const auto f = finishing.waitInOrder(/*interruptible*/ false);
+    ASSERT_TRUE(f.has_value());
+    EXPECT_EQ(f->result.status, DecodeStatus::Done);
+}
+
+// A decode waited for on the application's thread, which is the window's, fails the test that
+// made it; on a worker, or inside an allowance, it is not reported.
+TEST(DecoderPool, AWaitOnTheApplicationsThreadIsReported)
+{
+    DecoderPool pool(stubSettings(2000ms, 1));
+    EXPECT_NONFATAL_FAILURE(pool.decode(request(stub::Sleep, 1)), "DecoderPool::decode ran on the application's thread");
+    DecodeBatch batch(pool);
+    batch.submit(request(stub::Sleep, 1));
+    EXPECT_NONFATAL_FAILURE(batch.next(5s), "DecodeBatch::next ran on the application's thread");
+    EXPECT_FALSE(batch.next(0ms).has_value()) << "looking without waiting is no wait";
+    DecodeBatch inOrder(pool);
+    inOrder.submit(request(stub::Sleep, 1));
+    EXPECT_NONFATAL_FAILURE(inOrder.waitInOrder(false), "DecodeBatch::waitInOrder ran on the application's thread");
+
+    std::thread([&] { EXPECT_EQ(pool.decode(request(stub::Sleep, 1)).status, DecodeStatus::Done); }).join();
+    tf::BlockingCallsAllowed allowed;
+    EXPECT_EQ(pool.decode(request(stub::Sleep, 1)).status, DecodeStatus::Done);
 }
 
 TEST(DecoderPool, ClosingAPoolDoesNotWaitForAHungDecoder)

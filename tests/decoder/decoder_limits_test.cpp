@@ -6,6 +6,7 @@
 #include "platform/imagebox/picture_geometry.h"
 #include "platform/imagebox/picture_limits.h"
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <gtest/gtest.h>
 
@@ -119,6 +120,7 @@ DecodeRequest thumbnailRequest(const QString& path, tf::DecodeCaller caller)
 
 TEST(DecoderMemory, AClaimIsRefusedBeforeTheLibraryAllocatesIt)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderSettings unlimited;
     unlimited.memoryLimit = 0;
     DecoderProcess decoder(unlimited);
@@ -136,6 +138,7 @@ TEST(DecoderMemory, AClaimIsRefusedBeforeTheLibraryAllocatesIt)
 
 TEST(DecoderMemory, TheSizeCapFollowsTheDecodersLimitOnEveryRoute)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     tf::test::TempFolder folder;
     const QString big = folder.write("big.png", pngClaiming(7200, 7200));
     DecoderSettings settings;
@@ -158,6 +161,7 @@ TEST(DecoderMemory, TheSizeCapFollowsTheDecodersLimitOnEveryRoute)
 // Qt's SVG reader needs a GUI application for its fonts; text and gradients must come out drawn.
 TEST(DecoderSvg, TextAndAGradientAreDrawn)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     tf::test::TempFolder folder;
     const QString text = folder.write("text.svg", R"svg(<svg xmlns="http://www.w3.org/2000/svg" width="160" height="48">
         <rect width="160" height="48" fill="white"/>
@@ -183,6 +187,7 @@ TEST(DecoderSvg, TextAndAGradientAreDrawn)
 
 TEST(DecoderSvg, InstalledDrawingsCostNoDecoder)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     QStringList found;
     for (QDirIterator it(QStringLiteral("/usr/share"), {QStringLiteral("*.svg")}, QDir::Files, QDirIterator::Subdirectories);
          it.hasNext() && found.size() < 24;)
@@ -211,15 +216,18 @@ bool stubDecodersBecome(int count)
     return false;
 }
 
-TEST(DecoderPool, DecodersStartBeforeTheFirstRequestAndAgainRightAfterAFailure)
+TEST(DecoderPool, NoDecoderRunsBeforeTheFirstRequestAndAFailedOneIsReplacedAtOnce)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     DecoderSettings settings;
     settings.program = QStringLiteral(TF_STUB_DECODER);
     settings.processes = 3;
     DecoderPool pool(settings);
-    EXPECT_TRUE(stubDecodersBecome(3));
+    EXPECT_TRUE(stubDecodersBecome(0));
+    EXPECT_EQ(pool.decode({.kind = tf::test::stub::Sleep, .path = {}, .width = 1}).status, DecodeStatus::Done);
+    EXPECT_TRUE(stubDecodersBecome(1)) << "the decoder that answered stays for the next request";
     EXPECT_EQ(pool.decode({.kind = tf::test::stub::Crash, .path = {}}).status, DecodeStatus::Crashed);
-    EXPECT_TRUE(stubDecodersBecome(3)) << "the crashed decoder was not replaced ahead of the next request";
+    EXPECT_TRUE(stubDecodersBecome(1)) << "the crashed decoder was not replaced ahead of the next request";
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,8 @@ DecodeRequest pictureRequest(const QString& path, int sizeMode, int width, int h
 }
 
 class DecoderProgram : public testing::Test {
+    // Decodes on the test's own thread on purpose: what is tested is the call itself.
+    tf::BlockingCallsAllowed m_blockingHere;
 protected:
     void SetUp() override
     {
@@ -147,6 +150,7 @@ TEST_F(DecoderProgram, ThumbnailsOfEveryKindOfJpegAreDecodedReduced)
 // Every input that ever crashed, froze or flooded a reader, both ways: an answer or a failure in time.
 TEST(DecoderRegression, DamagedFilesCostOnlyThemselves)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     const QDir dir(QStringLiteral(TF_LOADER_REGRESSION_DIR));
     const QStringList files = dir.entryList(QDir::Files, QDir::Name);
     ASSERT_FALSE(files.isEmpty());

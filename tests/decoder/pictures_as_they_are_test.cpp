@@ -2,6 +2,7 @@
 // and the shared loader's (thumbnails). Each test picture is made here with libtiff, libjpeg,
 // libpng (through Qt's writer) or byte by byte, so the pixels and sizes it holds are known
 // without any reader of ours.
+#include "platform/sys/blockingcalls.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/picture_decode.h"
 #include "platform/imagebox/picture_geometry.h"
@@ -157,6 +158,7 @@ std::vector<QRgb> firstRow(const QImage& image)
 
 TEST(PicturesAsTheyAre, TiffsKeepTheirAlphaTheirLevelsAndTheirPages)
 {
+    tf::BlockingCallsAllowed decodesHere; // the test decodes and reads on its own thread on purpose
     test::TempFolder folder;
     decode::DecoderProcess decoder;
     const struct {
@@ -236,6 +238,7 @@ TEST(PicturesAsTheyAre, TiffsKeepTheirAlphaTheirLevelsAndTheirPages)
 
 TEST(PicturesAsTheyAre, BitMaskBmpsGreyTargasAndPalettePngsReadAlikeOnBothRoutes)
 {
+    tf::BlockingCallsAllowed decodesHere; // the test decodes and reads on its own thread on purpose
     test::TempFolder folder;
     decode::DecoderProcess decoder;
     QImage palette(3, 1, QImage::Format_Indexed8);
@@ -276,6 +279,7 @@ TEST(PicturesAsTheyAre, BitMaskBmpsGreyTargasAndPalettePngsReadAlikeOnBothRoutes
 
 TEST(PicturesAsTheyAre, LongThinPicturesGetAVisibleThumbnail)
 {
+    tf::BlockingCallsAllowed decodesHere; // the test decodes and reads on its own thread on purpose
     test::TempFolder folder;
     for (const QSize size : {QSize(99, 1), QSize(1, 118)}) {
         QImage line(size, QImage::Format_RGB32);
@@ -299,6 +303,7 @@ TEST(PicturesAsTheyAre, LongThinPicturesGetAVisibleThumbnail)
 
 TEST(PicturesAsTheyAre, JpegsAreReadByTheThumbnailsReaderAndRefusedForWhatTheyAre)
 {
+    tf::BlockingCallsAllowed decodesHere; // the test decodes and reads on its own thread on purpose
     test::TempFolder folder;
     decode::DecoderProcess decoder;
     // Two colour components: Qt's reader refuses them; FreeImage's wrote past its buffer on
@@ -335,6 +340,7 @@ TEST(PicturesAsTheyAre, JpegsAreReadByTheThumbnailsReaderAndRefusedForWhatTheyAr
 
 TEST(PicturesAsTheyAre, AGifHasItsLogicalScreensSizeInThumbnailsDetailsAndTheFullDecode)
 {
+    tf::BlockingCallsAllowed decodesHere; // the test decodes and reads on its own thread on purpose
     // A 20 x 10 screen holding one 2 x 1 frame at (3, 2) of colour 1 (red); colour 0 is transparent.
     QByteArray gif = QByteArray("GIF89a") + QByteArray::fromHex("14000a00 80 00 00") + QByteArray::fromHex("000000 ff0000") +
                      QByteArray::fromHex("21f904 01 0000 00 00") + QByteArray::fromHex("2c 0300 0200 0200 0100 00") +

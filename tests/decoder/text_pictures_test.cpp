@@ -4,6 +4,7 @@
 #include "platform/imagebox/picture_decode.h"
 #include "platform/imagebox/picture_geometry.h"
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <gtest/gtest.h>
 
@@ -34,6 +35,7 @@ QStringList rowsOf(const QImage& image)
 
 TEST(TextPictures, BitmapsFromEveryKindOfWriterReadTheSameOnBothRoutes)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     const QStringList picture = {"#........#", ".......##."};
     const struct {
         const char* what;
@@ -71,6 +73,7 @@ TEST(TextPictures, BitmapsFromEveryKindOfWriterReadTheSameOnBothRoutes)
 
 TEST(TextPictures, PixmapsQtReadsAreReadOnBothRoutes)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     const struct {
         const char* what;
         QByteArray colours;

@@ -1,5 +1,6 @@
 // A watermark picture keeps its transparency whatever kind of PNG holds it: the PNGs are built
 // byte by byte here, so each kind is exactly what its name says.
+#include "platform/sys/blockingcalls.h"
 #include "editing/ImageOperations.h"
 #include "editing/modProcessTasks.h"
 
@@ -46,6 +47,7 @@ QByteArray png(uint8_t colourType, const QByteArray& opaque, const QByteArray& c
 
 TEST(MergePicture, TransparentPixelsOfEveryPngKindStayTransparent)
 {
+    tf::BlockingCallsAllowed decodesHere; // the test decodes and reads on its own thread on purpose
     TempFolder dir;
     // The palette's entry 0 is black and transparent, entry 1 red and opaque.
     const QByteArray palette = chunk("PLTE", QByteArray("\0\0\0\xff\0\0", 6)) + chunk("tRNS", QByteArray(1, '\0'));

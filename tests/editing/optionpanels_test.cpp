@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -52,6 +53,11 @@ protected:
         return w;
     }
     NumericBox* box(const char* name) const { return find<NumericBox>(name); }
+    // The merge picture comes from a decoder as an event.
+    bool mergePictureShown() const
+    {
+        return QTest::qWaitFor([this] { return !m_panels->mergePicturePending(); });
+    }
 
     static void leave(QWidget* w)
     {
@@ -296,6 +302,7 @@ TEST_F(OptionPanels, WhichChangesMarkTheOptionsChanged)
     EXPECT_TRUE(find<QWidget>("frameResize")->isHidden());
     EXPECT_EQ(m_panels->frameBackColor()->isHidden(), false);
     EXPECT_EQ(find<ColorButton>("picCropBackColor")->color(), rgb(1, 2, 3));
+    ASSERT_TRUE(mergePictureShown());
     EXPECT_EQ(find<QLabel>("lblWatermarkResolution")->text(), "10 x 8");
     EXPECT_EQ(m_panels->pictureIndex(), 10);
 }
@@ -305,6 +312,7 @@ TEST_F(OptionPanels, TransparentColourIsPickedFromTheMergePicture)
     test::TempFolder dir;
     gudtSettings.Tasks.WatermarkImage = writePicture(dir, "red.png", Qt::red, {120, 90});
     m_panels->fillTask(taskWatermark);
+    ASSERT_TRUE(mergePictureShown());
     auto* picture = find<QLabel>("picWatermarkImage");
     auto* colour = find<ColorButton>("picWatermarkTransparentColor");
     auto* pick = find<QAbstractButton>("chkWatermarkTransparentColor");
@@ -377,6 +385,32 @@ TEST_F(OptionPanels, InvalidInputIsRefusedWithAMessage)
     }
 }
 
+TEST_F(OptionPanels, AMergePictureThatHangsItsDecoderHoldsNothingAndTheNewerChoiceIsShown)
+{
+    test::TempFolder dir;
+    const QString hang = dir.file("devil-pnm-hang.pbm");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(TF_LOADER_REGRESSION_DIR "/devil-pnm-hang.pbm"), hang));
+    const QString logo = writePicture(dir, "logo.png", Qt::yellow, {30, 20});
+    m_panels->fillTask(taskWatermark);
+    ScriptedDialogs dialogs;
+    test::EventLoopGaps gaps;
+    dialogs.answerFile(hang);
+    find<QPushButton>("cmdSelectMerge")->click();
+    EXPECT_TRUE(m_panels->mergePicturePending());
+    EXPECT_EQ(m_panels->taskFromPanel(taskWatermark, nullptr)->p(4), hang) << "chosen at once, shown when decoded";
+    QTest::qWait(500); // the decoder hangs on it meanwhile
+    EXPECT_TRUE(m_panels->mergePicturePending());
+
+    dialogs.answerFile(logo);
+    find<QPushButton>("cmdSelectMerge")->click();
+    ASSERT_TRUE(mergePictureShown());
+    EXPECT_LT(gaps.longestMs(), 200);
+    EXPECT_EQ(find<QLabel>("lblWatermarkResolution")->text(), "30 x 20");
+    const QImage shown = find<QLabel>("picWatermarkImage")->pixmap().toImage();
+    EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::yellow));
+    EXPECT_EQ(m_panels->taskFromPanel(taskWatermark, nullptr)->p(4), logo);
+}
+
 TEST_F(OptionPanels, ChosenMergePictureIsKeptAtOnceAndShownWithItsSize)
 {
     test::TempFolder dir;
@@ -389,6 +423,8 @@ TEST_F(OptionPanels, ChosenMergePictureIsKeptAtOnceAndShownWithItsSize)
     EXPECT_EQ(dialogs.fileRequests()[0].title, "Load Image for Merging");
     EXPECT_TRUE(dialogs.fileRequests()[0].filter.startsWith("All Image Files|*.bmp;*.jpg;"));
     EXPECT_EQ(gudtSettings.Tasks.WatermarkImage, logo) << "kept before any Confirm";
+    EXPECT_TRUE(m_panels->mergePicturePending()) << "the picture is decoded off the window's thread";
+    ASSERT_TRUE(mergePictureShown());
     EXPECT_EQ(find<QLabel>("lblWatermarkResolution")->text(), "30 x 20");
     EXPECT_EQ(m_panels->taskFromPanel(taskWatermark, nullptr)->p(4), logo);
 

@@ -8,6 +8,7 @@
 #include "editing_testutil.h"
 #include "frame/modSettings.h"
 #include "platform/ui/msgbox.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QComboBox>
 #include <QListView>
@@ -42,6 +43,8 @@ void distinctiveOptions(const QString& logo)
 }
 
 class PreviewIsTheReplay : public ::testing::Test {
+    // Decodes on the test's own thread on purpose: the replay is compared with the preview.
+    tf::BlockingCallsAllowed m_blockingHere;
 protected:
     void SetUp() override
     {

@@ -17,8 +17,10 @@
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <system_error>
@@ -231,8 +233,13 @@ TEST_F(ErrorReportTest, ValuesWithDelimitersSurviveARealRoundTripInTheirOrder)
     ScriptedMessageBoxes boxes;
     const QString description = "I clicked & typed a=b #3 + 50% %41 \"quoted\" ?x\nsecond line\r\nthird é";
     gstrCurrentOperation = "Saving C:/a b/c&d=e#f.tif";
+    // Each send closes its dialog at once; its answer comes as an event, with its message.
+    const auto answered = [&](size_t count) { return QTest::qWaitFor([&] { return boxes.shown().size() == count; }); };
     EXPECT_TRUE(reportAndSend("Bad & worse = #1", 5, -3, "mod&X.fnc=Y", "   ", description));
+    EXPECT_TRUE(boxes.shown().empty()) << "the dialog closed before the answer came";
+    ASSERT_TRUE(answered(1));
     EXPECT_TRUE(reportAndSend("x", 1, 1, "r", "  user+tag@example.org "));
+    ASSERT_TRUE(answered(2));
     {
         // A dialog sends the report it showed, though another error came after it opened.
         ScriptedErrorReports quiet;
@@ -242,6 +249,7 @@ TEST_F(ErrorReportTest, ValuesWithDelimitersSurviveARealRoundTripInTheirOrder)
         subGlobalErrorHandler("second", 2, 2, "second.routine");
         dialog.findChild<QPushButton*>("cmdSend")->click();
     }
+    ASSERT_TRUE(answered(3));
 
     ASSERT_EQ(server.requests.size(), 3u);
     const ArrivedForm form = parseRequest(server.requests[0]);
@@ -281,7 +289,10 @@ TEST_F(ErrorReportTest, ErrorAnswerRefusedConnectionAndSilenceEachGiveAFailureMe
                                            std::pair{refused, QString()},
                                            std::pair{silent.endpoint(), QString("did not answer")}}) {
         ScriptedMessageBoxes boxes;
-        EXPECT_FALSE(fncSubmitURL(QUrl(endpoint + "/x?a=1"), errorReportThanks()));
+        std::optional<bool> arrived;
+        fncSubmitURL(QUrl(endpoint + "/x?a=1"), errorReportThanks(), [&](bool ok) { arrived = ok; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return arrived.has_value(); })) << endpoint.toStdString();
+        EXPECT_FALSE(*arrived);
         ASSERT_EQ(boxes.shown().size(), 1u) << endpoint.toStdString();
         EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("The error report could not be sent."));
         EXPECT_TRUE(boxes.shown()[0].prompt.contains(reason)) << boxes.shown()[0].prompt.toStdString();

@@ -153,11 +153,11 @@ TEST_F(ProgressTest, StatusWindowIsModelessAndItsCancelOnlyRaisesTheFlag)
     status.show();
     EXPECT_EQ(status.windowTitle(), "Processing...");
     EXPECT_FALSE(status.isModal());
-    EXPECT_EQ(status.lblStatus->text(), "Please wait..... your request is being processed");
+    EXPECT_EQ(status.findChild<QLabel*>("lblStatus")->text(), "Please wait..... your request is being processed");
 
     status.findChild<QPushButton*>("cmdCancel")->click();
     EXPECT_EQ(gblnCancelOperation, -1);
-    EXPECT_EQ(status.lblStatus->text(), "Please wait...... cancelling operaration");
+    EXPECT_EQ(status.findChild<QLabel*>("lblStatus")->text(), "Please wait...... cancelling operaration");
     EXPECT_TRUE(status.isVisible()); // the command closes it, not the button
 
     gblnCancelOperation = 0;
@@ -188,7 +188,7 @@ TEST_F(ProgressTest, CancelStopsTheJobKeepsItsWorkAndDoesNotReachTheNextCommand)
         QPointer<frmStatus> window = job.command->status();
         for (int i = 1; i <= c.at; ++i) job.step();
         EXPECT_EQ(gstrCurrentOperation, kAllFive[c.at - 1]) << "the job names its item";
-        EXPECT_EQ(window->pbQueue->value(), c.at);
+        EXPECT_EQ(window->findChild<QProgressBar*>("pbQueue")->value(), c.at);
         for (int press = 0; press < c.presses; ++press) cancelButton(*job.command)->click();
         EXPECT_EQ(job.cancels, 1);
         EXPECT_TRUE(isLongCommandRunning()) << "the command lasts until the job's end";
@@ -234,7 +234,7 @@ TEST_F(ProgressTest, AJobStartsOnceItsWindowIsPaintedAndHearsEveryWayOfCancellin
         const char* what;
         std::function<void(LongCommand&)> cancel;
     } ways[] = {
-        {"the Cancel button", [](LongCommand& c) { c.status()->cmdCancel->click(); }},
+        {"the Cancel button", [](LongCommand& c) { c.status()->findChild<QPushButton*>("cmdCancel")->click(); }},
         {"Escape", [](LongCommand& c) { c.status()->reject(); }},
         {"closing the main window", [&](LongCommand&) { owner.close(); }},
     };
@@ -252,8 +252,8 @@ TEST_F(ProgressTest, AJobStartsOnceItsWindowIsPaintedAndHearsEveryWayOfCancellin
         EXPECT_TRUE(QTest::qWaitFor([&] { return started; }, 5000));
 
         job->showProgress(2, 7, "File - 'p3.tif'");
-        EXPECT_EQ(job->status()->pbQueue->maximum(), 7);
-        EXPECT_EQ(job->status()->pbQueue->value(), 2);
+        EXPECT_EQ(job->status()->findChild<QProgressBar*>("pbQueue")->maximum(), 7);
+        EXPECT_EQ(job->status()->findChild<QProgressBar*>("pbQueue")->value(), 2);
         EXPECT_EQ(gstrCurrentOperation, "File - 'p3.tif'");
 
         way.cancel(*job);

@@ -2,6 +2,7 @@
 // through the very entry its fuzz target uses.
 #include "fuzz/entries.h"
 #include "platform/decode/decoder_client.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,7 +63,11 @@ std::string testName(const testing::TestParamInfo<Input>& info)
     return name;
 }
 
-class FuzzRegression : public testing::TestWithParam<Input> {};
+class FuzzRegression : public testing::TestWithParam<Input> {
+public:
+    // Decodes on the test's own thread on purpose: each input is replayed through the real readers.
+    tf::BlockingCallsAllowed m_blockingHere;
+};
 
 TEST_P(FuzzRegression, ReplaysWithoutFault)
 {

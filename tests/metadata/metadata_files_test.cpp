@@ -1,4 +1,5 @@
 // What a metadata write leaves of a file: text in older encodings, and every page of a TIFF.
+#include "platform/sys/blockingcalls.h"
 #include "metadata/ExifIptc.h"
 #include "metadata_fixture.h"
 #include "support/doctools.h"
@@ -199,6 +200,7 @@ TEST_F(MetadataFiles, AValueTheFileCannotHoldIsNotReportedAsWritten)
 
 TEST_F(MetadataFiles, AWebPHoldsNoIptcAndSaysSoWhileItsExifIsWritten)
 {
+    tf::BlockingCallsAllowed decodesHere; // the test decodes and reads on its own thread on purpose
     // A WebP under a JPEG's name, as pictures saved from the web often are.
     const QString path = dir.file("photo.jpg");
     {
@@ -231,6 +233,7 @@ TEST_F(MetadataFiles, AWebPHoldsNoIptcAndSaysSoWhileItsExifIsWritten)
 
 TEST_F(MetadataFiles, ARefusalOnABigTiffNamesTheUsersFile)
 {
+    tf::BlockingCallsAllowed decodesHere; // the test decodes and reads on its own thread on purpose
     const QString path = dir.file("scan.tif");
     {
         TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w8");

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace tf::test {
@@ -88,9 +89,9 @@ protected:
         box.setPicture(pattern(8, 8));
         box.setTag(path);
         controller.ClearLists();
-        controller.ReadFileEXIFInfo(box, path);
-        controller.ReadFileIPTCInfo(box, path);
-        controller.HasIptc(box);
+        bool landed = false;
+        controller.readShownFile(path, true, true, [&](bool) { landed = true; });
+        ASSERT_TRUE(QTest::qWaitFor([&] { return landed; }));
     }
     ReportView* exif() const { return controller.lvExif(); }
     ReportView* iptc() const { return controller.lvIPTC(); }

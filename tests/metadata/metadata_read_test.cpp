@@ -2,6 +2,7 @@
 #include "metadata/ExifIptc.h"
 #include "metadata/MetadataRows.h"
 #include "metadata_fixture.h"
+#include "platform/sys/blockingcalls.h"
 
 using namespace tf;
 using namespace tf::test;
@@ -31,6 +32,8 @@ QStringList rowTexts(const MetadataRows& rows)
 }
 
 class MetadataRead : public ::testing::Test {
+    // Reads files on the test's own thread on purpose: what is tested is the call itself.
+    tf::BlockingCallsAllowed m_blockingHere;
 protected:
     void SetUp() override { subInitMetadata(); }
     // A JPEG that the exiv2 commands gave its metadata, read into `meta` and shown in both lists.

@@ -2,6 +2,7 @@
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <FreeImage.h>
 #include <IL/il.h>
@@ -42,6 +43,8 @@ void expectFails(ImageDocument& doc, const QString& path)
 } // namespace
 
 class ImageBoxLoad : public testing::Test {
+    // Decodes on the test's own thread on purpose: what is tested is the call itself.
+    tf::BlockingCallsAllowed m_blockingHere;
 protected:
     test::TempFolder dir;
     ImageDocument doc;

@@ -9,6 +9,7 @@
 #include "platform/sys/workfiles.h"
 #include "support/doctools.h"
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <FreeImage.h>
 #include <QBuffer>
@@ -399,6 +400,8 @@ TEST(PdfWriting, PageSizesAreWrittenTheSameWhateverTheUsersLocale)
 }
 
 class ImageBoxMultipage : public testing::Test {
+    // Decodes on the test's own thread on purpose: what is tested is the call itself.
+    tf::BlockingCallsAllowed m_blockingHere;
 protected:
     TempFolder dir;
     ImageDocument doc;
@@ -677,6 +680,7 @@ TEST_F(ImageBoxMultipage, PdfPagesOfOneDocumentAreGatheredAndWrittenOnce)
 
 TEST(PdfAppend, AJpegPageIsSizedByItsJfifOrElseItsExifResolution)
 {
+    tf::BlockingCallsAllowed readsHere; // the pages are read back on the test's thread
     const struct {
         const char* what;
         int units, x, y;
@@ -756,6 +760,7 @@ TEST(WorkFiles, ThoseOfADeadRunAreRemovedAndThoseOfALiveOneKept)
 
 TEST(PdfPages, AFileStatingNoResolutionMakesAPointAPixelWhateverItsType)
 {
+    tf::BlockingCallsAllowed readsHere; // the pages are read back on the test's thread
     const auto encoded = [](const char* format, int dpi) {
         QImage image = picture(16, 8);
         image.setDotsPerMeterX(qRound(dpi / 0.0254));

@@ -82,6 +82,35 @@ TEST(SafeFile, ALinkStaysALinkAndItsFileIsReplaced)
     EXPECT_EQ(readAll(tmp.file("real/later.txt")), "born");
 }
 
+// The file a replacement removes, as this process holds it: "<path> (deleted)" among its descriptors.
+static bool holdsRemoved(const QString& path)
+{
+    const QByteArray wanted = QFile::encodeName(path) + " (deleted)";
+    for (const QString& fd : QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char target[4096];
+        const ssize_t n = ::readlink(QFile::encodeName("/proc/self/fd/" + fd).constData(), target, sizeof target);
+        if (n > 0 && QByteArray(target, int(n)) == wanted) return true;
+    }
+    return false;
+}
+
+TEST(SafeFile, TheReplacedFileIsLetGoAfterTheRenameNotInIt)
+{
+    // A big document's blocks are freed when the last hold on it goes; inside the rename the
+    // folder stays locked meanwhile, and the window's listing of it would wait. The writer holds
+    // the old file across the rename and lets it go after.
+    TempFolder tmp;
+    const QString doc = tmp.write("doc.txt", "old");
+    bool heldAcrossRename = false;
+    tf::setAfterReplaceForTests([&] { heldAcrossRename = holdsRemoved(doc) && readAll(doc) == "new"; });
+    const bool written = tf::writeFileSafely(doc, "new");
+    tf::setAfterReplaceForTests({});
+    ASSERT_TRUE(written);
+    EXPECT_TRUE(heldAcrossRename);
+    EXPECT_FALSE(holdsRemoved(doc));
+    EXPECT_EQ(readAll(doc), "new");
+}
+
 TEST(SafeFile, RefusalsLeaveEverythingAsItWas)
 {
     TempFolder tmp;

@@ -179,9 +179,9 @@ TEST_F(Builders, TheProgressWindowNamesTheFileAndTheLastStep)
         bool eventFilter(QObject*, QEvent* e) override
         {
             if (e->type() == QEvent::Hide && text.isNull()) {
-                text = status->lblStatus->text();
-                message = status->lblMessage->text();
-                barShown = status->pbQueue->isVisibleTo(status);
+                text = status->findChild<QLabel*>("lblStatus")->text();
+                message = status->findChild<QLabel*>("lblMessage")->text();
+                barShown = status->findChild<QProgressBar*>("pbQueue")->isVisibleTo(status);
                 operation = gstrCurrentOperation;
             }
             return false;
@@ -210,7 +210,7 @@ TEST_F(Builders, CancelBeforeAnyPageWritesNothingAndSaysNothing)
         if (auto* s = qobject_cast<frmStatus*>(w); s && s->isVisible()) status = s;
     ASSERT_NE(status, nullptr);
     // Pressed before the work begins, which waits for the window to be painted.
-    status->cmdCancel->click();
+    status->findChild<QPushButton*>("cmdCancel")->click();
     EXPECT_FALSE(finished());
     EXPECT_TRUE(boxes.shown().empty()) << boxes.prompts().join(' ').toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("cancelled.exe"))));

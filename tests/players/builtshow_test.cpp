@@ -1,8 +1,10 @@
 // Shows built by the page pipeline and run as the programs they are.
+#include "basket/BasketPageSource.h"
 #include "players/PlayerBuild.h"
 #include "players/kit/PlayerPackage.h"
 
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,6 +59,7 @@ PipelineResult build(const std::vector<basket::PageRecord>& pages, const QString
     setPlayerProgramFolder(QStringLiteral(TF_PLAYER_DIR));
     PagePipeline pipeline(std::make_unique<BasketPageSource>(pages),
                           std::make_unique<PlayerPackageSink>(target, fncPlayerProgram(player), options, 80, name), {});
+    BlockingCallsAllowed buildsHere; // the build runs on the test's thread on purpose
     return pipeline.runHere();
 }
 
@@ -139,6 +142,7 @@ TEST(BuiltShow, NoPageReadableMeansNoShow)
 
 TEST(BuiltShow, CancelFinishesThePageUnderWayAndKeepsAWholeShow)
 {
+    tf::BlockingCallsAllowed buildsHere; // the build runs on the test's thread on purpose
     TempFolder dir;
     setPlayerProgramFolder(QStringLiteral(TF_PLAYER_DIR));
     const std::vector<basket::PageRecord> pages = threePages(dir);

@@ -1,7 +1,9 @@
 #include "players/kit/PlayerPackage.h"
 
+#include "basket/BasketPageSource.h"
 #include "players/PlayerBuild.h"
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -243,6 +245,7 @@ QByteArray builtShow(const TempFolder& dir, const QString& resource, int pages, 
     const QString target = dir.file(resource);
     tf::PagePipeline pipeline(std::make_unique<tf::BasketPageSource>(basket),
                               std::make_unique<tf::PlayerPackageSink>(target, fake, options, 80), {});
+    tf::BlockingCallsAllowed buildsHere; // the build runs on the test's thread on purpose
     EXPECT_TRUE(pipeline.runHere().committed);
     return readAll(target);
 }

@@ -5,6 +5,7 @@
 #include "services/modLoadPic.h"
 #include "support/imagebox_testutil.h"
 #include "support/testenv.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <FreeImage.h>
 #include <QBuffer>
@@ -128,6 +129,7 @@ Load load(const QString& path, int32_t mode, int32_t w, int32_t h, bool quiet = 
     o.reporter = [&r](const QString& text, int32_t number, int16_t, const QString& routine) {
         r.reports << QString("%1 %2 %3").arg(routine).arg(number).arg(text);
     };
+    tf::BlockingCallsAllowed loadsHere; // the loader's own call is what is tested
     r.picture = LoadPic(path, mode, w, h, kBack, r.width, r.height, o);
     return r;
 }
@@ -527,6 +529,7 @@ TEST(LoadPicGuarded, EachWayADecoderEndsGivesTheLoadersOwnAnswer)
 
 TEST(LoadPicGuarded, TheImageControlsLoadFailsWhenItsDecoderDies)
 {
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
     test::TempFolder folder;
     ImageDocument control;
     control.LoadFromFile(folder.write("page.png", encode(solid(40, 30, Qt::green), "png")));

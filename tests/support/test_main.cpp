@@ -2,6 +2,7 @@
 // folder so that no test touches a real user's settings or temp files, and the program-wide
 // globals reset before every test.
 #include "platform/decode/decoder_client.h"
+#include "platform/sys/blockingcalls.h"
 #include "support/programstate.h"
 #include "support/testenv.h"
 
@@ -16,6 +17,13 @@ class ProgramStateReset : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override { tf::test::resetProgramState(); }
 };
 
+// A decode, a metadata read or another wait on the main thread, which is the window's, fails the
+// test that made it (a test that does so on purpose holds a tf::BlockingCallsAllowed).
+void failBlockingCall(const char* what)
+{
+    ADD_FAILURE() << what << " ran on the application's thread";
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -29,6 +37,8 @@ int main(int argc, char** argv)
     tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));
     ::testing::InitGoogleTest(&argc, argv);
     tf::test::installUnexpectedModalGuards();
+    tf::setBlockingCallsChecked(true);
+    tf::setBlockingCallHandler(failBlockingCall);
     ::testing::UnitTest::GetInstance()->listeners().Append(new ProgramStateReset);
     return RUN_ALL_TESTS();
 }

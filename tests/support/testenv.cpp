@@ -2,6 +2,7 @@
 
 #include "frame/modGlobalErrorHandling.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/sys/blockingcalls.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "services/modGenericFunctions.h"
@@ -119,8 +120,20 @@ bool writeRgbTiff(const QString& path, const QList<QImage>& pages)
     return ok;
 }
 
+EventLoopGaps::EventLoopGaps()
+{
+    m_timer.setInterval(20);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
+    m_since.start();
+    m_timer.start();
+}
+
+qint64 EventLoopGaps::longestMs() { return std::max(m_longest, m_since.elapsed()); }
+
 QImage loadPage(const QString& path, int page)
 {
+    // A test reads an output back to check it, on its own thread on purpose.
+    BlockingCallsAllowed readBack;
     ImageDocument document;
     document.setPageIndex(page);
     document.LoadFromFile(path);

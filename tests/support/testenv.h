@@ -1,9 +1,11 @@
 #pragma once
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace tf::test {
 
@@ -24,6 +26,19 @@ private:
 };
 
 QByteArray readAll(const QString& path);
+
+// The longest time the event loop went without running a 20 ms timer, from the making of this
+// on: how long the window could not have answered the user.
+class EventLoopGaps {
+public:
+    EventLoopGaps();
+    qint64 longestMs();
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_since;
+    qint64 m_longest = 0;
+};
 
 // Writes one uncompressed 8-bit RGB TIFF page per picture; false when libtiff refused.
 bool writeRgbTiff(const QString& path, const QList<QImage>& pages);

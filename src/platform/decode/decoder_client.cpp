@@ -1,4 +1,5 @@
 #include "platform/decode/decoder_client.h"
+#include "platform/sys/blockingcalls.h"
 
 #include "platform/decode/decode_wire.h"
 #include "platform/decode/decoder_server.h"
@@ -99,6 +100,7 @@ struct DecoderProcess::State {
     pid_t pid = 0;
     int exitStatus = 0; // waitpid's status of the decoder last reaped
     bool closed = false;
+    int starts = 0; // decoders started, restarts included
     // abort() killed the running decoder. SIGKILL takes effect some time after kill() returns, so
     // until it is reaped its socket may still look idle and take the next request, which would then
     // fail as a crash; decode() reaps it before writing anything.
@@ -116,6 +118,12 @@ pid_t DecoderProcess::pid() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->pid;
+}
+
+int DecoderProcess::starts() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->starts;
 }
 
 void DecoderProcess::abort()
@@ -177,6 +185,7 @@ bool DecoderProcess::start(QString& why)
         if (rc == 0) {
             m_state->pid = pid;
             m_state->killed = false;
+            ++m_state->starts;
         }
     }
     posix_spawn_file_actions_destroy(&actions);
@@ -235,6 +244,7 @@ bool DecoderProcess::prepare()
 
 DecodeResult DecoderProcess::decode(const DecodeRequest& request)
 {
+    checkBlockingCall("DecoderProcess::decode");
     using namespace std::chrono;
     QString why;
     if (!ensureRunning(why)) {
@@ -286,6 +296,7 @@ struct DecodeBatch::State {
     int submitted = 0;
     int inOrder = 0;         // the index nextInOrder() hands out next
     uint64_t generation = 0; // a cancel starts a new one; answers of older ones are dropped
+    bool interrupted = false; // interrupt() was called: interruptible waits end at once
     const int eventFd;
 };
 
@@ -317,19 +328,21 @@ void deliver(const Job& job, DecodeResult result)
 
 // Waits for an answer: any (inOrder false) or that of the earliest request not yet handed out.
 std::optional<DecodeBatch::Finished> waitNext(DecodeBatch::State& s, std::optional<std::chrono::milliseconds> timeout,
-                                              bool inOrder = false)
+                                              bool inOrder = false, bool interruptible = false)
 {
     std::unique_lock lock(s.mutex);
     std::deque<DecodeBatch::Finished>::iterator found;
     const auto ready = [&] {
         found = inOrder ? std::find_if(s.done.begin(), s.done.end(), [&](const auto& f) { return f.index == s.inOrder; })
                         : s.done.begin();
-        return found != s.done.end() || s.pending <= 0;
+        return found != s.done.end() || s.pending <= 0 || (interruptible && s.interrupted);
     };
-    if (timeout) {
-        if (!s.arrived.wait_for(lock, *timeout, ready)) return std::nullopt;
-    } else {
+    if (!timeout) {
         s.arrived.wait(lock, ready);
+    } else if (timeout->count() <= 0) {
+        if (!ready()) return std::nullopt; // a look, no wait
+    } else if (!s.arrived.wait_for(lock, *timeout, ready)) {
+        return std::nullopt;
     }
     if (found == s.done.end()) return std::nullopt;
     DecodeBatch::Finished f = std::move(*found);
@@ -345,20 +358,39 @@ std::optional<DecodeBatch::Finished> waitNext(DecodeBatch::State& s, std::option
 
 struct DecoderPool::Impl {
     DecoderSettings settings;
-    std::mutex mutex;
+    mutable std::mutex mutex;
     std::condition_variable wake;
     std::deque<Job> urgent;
     std::deque<Job> queue;
     bool stopping = false;
+    // Grown under mutex as work comes, never shrunk: a decoder once started stays for the next
+    // request, so the pool stays warm.
     std::vector<std::unique_ptr<DecoderProcess>> processes;
     std::vector<const DecodeBatch::State*> running; // per process, under mutex: whose request it decodes
     std::vector<std::thread> threads;
+    int free = 0; // under mutex: threads that take the next job without waiting for a decode to end
+    int64_t taken = 0; // under mutex
+
+    // Under mutex, after a job was queued: a decoder more for each job no free thread will take,
+    // up to the pool's size. A program that never needs a decoder (a PDF of JPEG files) starts none.
+    void growForWork()
+    {
+        const size_t waiting = urgent.size() + queue.size();
+        while (!stopping && waiting > size_t(free) && processes.size() < size_t(settings.processes)) {
+            processes.push_back(std::make_unique<DecoderProcess>(settings));
+            running.push_back(nullptr);
+            ++free;
+            const size_t index = processes.size() - 1;
+            threads.emplace_back([this, process = processes.back().get(), index] { run(*process, index); });
+        }
+    }
 
     void enqueue(Job job, bool first)
     {
         {
             std::lock_guard lock(mutex);
             (first ? urgent : queue).push_back(std::move(job));
+            growForWork();
         }
         wake.notify_one();
     }
@@ -374,11 +406,11 @@ struct DecoderPool::Impl {
             if (running[i] == batch) processes[i]->abort();
     }
 
-    void run(size_t index)
+    void run(DecoderProcess& process, size_t index)
     {
-        DecoderProcess& process = *processes[index];
         for (;;) {
-            // Ahead of the request: at the pool's start, and again at once after a failure.
+            // Started for a job that waits, and started again at once after a failure: the next
+            // request finds its decoder running.
             process.prepare();
             Job job;
             {
@@ -393,11 +425,14 @@ struct DecoderPool::Impl {
                 // so no cancel kills this decoder for it.
                 if (!isCurrent(job)) continue;
                 running[index] = job.batch.get();
+                --free;
+                ++taken;
             }
             DecodeResult result = process.decode(job.request);
             {
                 std::lock_guard lock(mutex);
                 running[index] = nullptr;
+                ++free;
             }
             if (isCurrent(job)) deliver(job, std::move(result));
         }
@@ -409,16 +444,12 @@ DecoderPool::DecoderPool(DecoderSettings settings) : m_impl(std::make_unique<Imp
     if (settings.processes <= 0) settings.processes = coreCount();
     const int processes = settings.processes;
     m_impl->settings = withMachineLimits(std::move(settings), processes);
-    for (int i = 0; i < m_impl->settings.processes; ++i)
-        m_impl->processes.push_back(std::make_unique<DecoderProcess>(m_impl->settings));
-    m_impl->running.assign(m_impl->processes.size(), nullptr);
-    for (size_t i = 0; i < m_impl->processes.size(); ++i)
-        m_impl->threads.emplace_back([impl = m_impl.get(), i] { impl->run(i); });
 }
 
 DecoderPool::~DecoderPool()
 {
     std::deque<Job> dropped;
+    std::vector<std::thread> threads;
     {
         std::lock_guard lock(m_impl->mutex);
         m_impl->stopping = true;
@@ -426,12 +457,14 @@ DecoderPool::~DecoderPool()
         dropped.insert(dropped.end(), m_impl->queue.begin(), m_impl->queue.end());
         m_impl->urgent.clear();
         m_impl->queue.clear();
+        threads = std::move(m_impl->threads);
     }
     m_impl->wake.notify_all();
     // Whoever still waits for one of these gets its answer.
     for (const Job& job : dropped) deliver(job, failed(DecodeStatus::Cancelled));
+    // No thread is added once stopping is set, so these are all of them.
     for (auto& process : m_impl->processes) process->close();
-    for (std::thread& t : m_impl->threads) t.join();
+    for (std::thread& t : threads) t.join();
 }
 
 namespace {
@@ -466,6 +499,26 @@ bool DecoderPool::configureShared(const DecoderSettings& settings)
 
 int DecoderPool::processCount() const { return m_impl->settings.processes; }
 
+int DecoderPool::decoderCount() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return int(m_impl->processes.size());
+}
+
+int64_t DecoderPool::requestsTaken() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->taken;
+}
+
+int DecoderPool::decodersStarted() const
+{
+    std::lock_guard lock(m_impl->mutex);
+    int started = 0;
+    for (const auto& process : m_impl->processes) started += process->starts();
+    return started;
+}
+
 int DecoderPool::busy() const
 {
     std::lock_guard lock(m_impl->mutex);
@@ -476,6 +529,7 @@ const DecoderSettings& DecoderPool::settings() const { return m_impl->settings; 
 
 DecodeResult DecoderPool::decode(const DecodeRequest& request)
 {
+    checkBlockingCall("DecoderPool::decode");
     auto state = std::make_shared<DecodeBatch::State>();
     state->pending = 1;
     m_impl->enqueue(Job{state, 0, 0, request}, true);
@@ -502,12 +556,29 @@ int DecodeBatch::submit(const DecodeRequest& request)
 
 std::optional<DecodeBatch::Finished> DecodeBatch::next(std::chrono::milliseconds timeout)
 {
+    if (timeout.count() > 0) checkBlockingCall("DecodeBatch::next");
     return waitNext(*m_state, timeout);
 }
 
 std::optional<DecodeBatch::Finished> DecodeBatch::nextInOrder(std::chrono::milliseconds timeout)
 {
+    if (timeout.count() > 0) checkBlockingCall("DecodeBatch::nextInOrder");
     return waitNext(*m_state, timeout, true);
+}
+
+std::optional<DecodeBatch::Finished> DecodeBatch::waitInOrder(bool interruptible)
+{
+    checkBlockingCall("DecodeBatch::waitInOrder");
+    return waitNext(*m_state, std::nullopt, true, interruptible);
+}
+
+void DecodeBatch::interrupt()
+{
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_state->interrupted = true;
+    }
+    m_state->arrived.notify_all();
 }
 
 int DecodeBatch::pending() const

@@ -7,7 +7,9 @@
 //   DecoderPool::shared().decode(request)   one picture, waiting for it (the image control, the loader)
 //   DecodeBatch batch; batch.submit(...)     many, as they finish (thumbnails, pages read ahead)
 //
-// Everything here is thread-safe and needs no event loop.
+// Everything here is thread-safe and needs no event loop. The calls that wait (decode, and the
+// batch's waits with a time to wait) belong on worker threads: see platform/sys/blockingcalls.h;
+// the window takes answers through DecodeFeed.
 #include "platform/decode/decode_types.h"
 
 #include <QString>
@@ -70,6 +72,8 @@ public:
     bool prepare();
     // The running decoder's process id, 0 when none runs.
     pid_t pid() const;
+    // Decoders this one has started, restarts included. Thread-safe.
+    int starts() const;
 
 private:
     bool start(QString& why);
@@ -102,13 +106,20 @@ public:
         DecodeResult result;
     };
     // The next answer to arrive, waiting up to `timeout` for it; nothing when none came in time
-    // or none is pending.
+    // or none is pending. The program only looks (a timeout of 0, when notifyFd() is readable) or
+    // waits in waitInOrder; a time to wait is for tests and benchmarks, which must not hang.
     std::optional<Finished> next(std::chrono::milliseconds timeout);
     // The answer to the earliest request not yet handed out, waiting up to `timeout` for it while
     // later ones may finish: for page writers, which read ahead but write in order. Submit a few
     // pages ahead rather than all, since finished pictures wait here in memory. Use either next()
-    // or nextInOrder() on one batch, not both.
+    // or nextInOrder()/waitInOrder() on one batch, not both.
     std::optional<Finished> nextInOrder(std::chrono::milliseconds timeout);
+    // As nextInOrder, waiting as long as the answer takes (each decode ends within the decoders'
+    // time limit). When `interruptible`, the wait ends with nothing as soon as interrupt() is
+    // called, and every later interruptible wait ends at once.
+    std::optional<Finished> waitInOrder(bool interruptible);
+    // From any thread: wakes the interruptible waits, for good (a job's Cancel).
+    void interrupt();
     // Submitted and not yet handed out.
     int pending() const;
     // Drops the waiting requests and the answers of those running, and stops the decoders running
@@ -125,9 +136,11 @@ private:
     std::shared_ptr<State> m_state;
 };
 
-// One decoder per core, each driven by a thread of the pool. The decoders start with the pool,
-// before its first request, and a decoder that failed is started again as soon as it is reaped,
-// so no request waits for a decoder to start.
+// Up to one decoder per core, each driven by a thread of the pool. None starts with the pool: a
+// decoder starts when a request finds no free one, so a program whose work passes without decoding
+// starts none, and the pool grows to its size as work comes. A decoder once started stays for
+// later requests, and one that failed is started again as soon as it is reaped, so after the first
+// requests none waits for a decoder to start.
 class DecoderPool {
 public:
     explicit DecoderPool(DecoderSettings settings = {});
@@ -145,7 +158,14 @@ public:
 
     // One picture, waiting for it; it goes ahead of every queued batch request.
     DecodeResult decode(const DecodeRequest& request);
+    // The most decoders the pool runs at once (its size).
     int processCount() const;
+    // Decoders the pool has started so far and keeps; grows up to processCount().
+    int decoderCount() const;
+    // Decoder processes started in all, those started again after a failure included.
+    int decodersStarted() const;
+    // Requests handed to a decoder so far, whatever became of them.
+    int64_t requestsTaken() const;
     // Decoders working on a request at this moment.
     int busy() const;
     // As given, with the pool's size and memory limit worked out.

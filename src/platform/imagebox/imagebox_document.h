@@ -157,6 +157,11 @@ public:
     // AppendToPdf for a JPEG file taken as it is, on the terms of AddPdfPageFromJpegFile: false,
     // with nothing gathered, when the file does not qualify.
     bool AppendJpegFileToPdf(const QString& jpeg, const QString& path, const QString& path2, int32_t position);
+    // The picture as AppendToPdf would write it, and a JPEG file as AppendJpegFileToPdf would
+    // take it (an invalid image when the file does not qualify), for writers that take pages
+    // themselves.
+    PdfPageImage PdfPage() const;
+    PdfPageImage PdfPageFromJpegFile(const QString& jpeg) const;
     // Bytes the current image takes as a one-page document with the current settings: 7 TIFF, 8 PDF.
     int32_t EncodedSize(int32_t format);
     // A JPEG file becomes the next PDF page as it is, without being decoded, when that is what
@@ -164,6 +169,18 @@ public:
     // for a grey JPEG). False, with nothing added and the control unchanged, when the file does
     // not qualify: the caller then loads it and adds it the usual way.
     bool AddPdfPageFromJpegFile(const QString& path);
+    // The same for a TIFF whose first page is one Group 4 strip of black and white (see
+    // readGroup4Strip): its strip becomes the next page as it is when the page would be written
+    // in Group 4 anyway (TIFF: Group 4 compression; PDF: a black-and-white or the native colour
+    // format). Decoding and coding it again would give the same page.
+    bool AddTiffPageFromGroup4File(const QString& path);
+    bool AddPdfPageFromGroup4File(const QString& path);
+    // Whether the settings now write a one-bit page as Group 4 (TIFF or PDF).
+    bool WritesGroup4Tiff() const;
+    bool WritesGroup4Pdf() const;
+    // Whether AddPdfPageFromJpegFile would take the file with that colour format (it is read, not
+    // decoded): for writers that decide before they write.
+    static bool JpegFileFitsPdf(const QString& path, int16_t colorFormat);
 
     // ---- metadata written with pages (imagebox_multipage.cpp)
     // Values belong to the current image and go when it is replaced. Only "Software" is written

@@ -475,6 +475,62 @@ bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
     return true;
 }
 
+bool ImageDocument::WritesGroup4Tiff() const { return m_tiffCompression == kTiffGroup4; }
+
+bool ImageDocument::WritesGroup4Pdf() const
+{
+    return m_colorFormat == -1 || m_colorFormat == kMonoDithered || m_colorFormat == kMonoThreshold;
+}
+
+bool ImageDocument::AddTiffPageFromGroup4File(const QString& path)
+{
+    // Any colour format: a page of pure black and white comes out of every one unchanged.
+    if (!WritesGroup4Tiff()) return false;
+    const Group4Strip page = readGroup4Strip(path);
+    if (!page.isValid()) return false;
+    MultipageState& st = multipage();
+    if (!st.tiff) {
+        st.tiff = std::make_unique<TiffDocumentWriter>(pagesFile(st.direct, st.spool, kSpoolTiff));
+        st.tiff->setBigTiff(st.bigTiff);
+    }
+    QString error;
+    // Metadata set belongs to the current image, which this page is not.
+    if (!st.tiff->addCodedPage(page, QString(), &error)) {
+        ResetMultipage();
+        raise(imagebox_error::kFileAccess, error);
+    }
+    return true;
+}
+
+bool ImageDocument::AddPdfPageFromGroup4File(const QString& path)
+{
+    if (!WritesGroup4Pdf()) return false;
+    const Group4Strip strip = readGroup4Strip(path);
+    if (!strip.isValid()) return false;
+    PdfPageImage page;
+    page.filter = PdfPageImage::Ccitt;
+    page.space = PdfPageImage::Gray;
+    page.bitsPerComponent = 1;
+    page.width = strip.header.width;
+    page.height = strip.header.height;
+    page.dpiX = strip.header.dpiX;
+    page.dpiY = strip.header.dpiY;
+    page.data = strip.strip;
+    MultipageState& st = multipage();
+    if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(pagesFile(st.direct, st.spool, kSpoolPdf));
+    QString error;
+    if (!st.pdf->addPage(page, &error)) {
+        ResetMultipage();
+        raise(imagebox_error::kFileAccess, error);
+    }
+    return true;
+}
+
+bool ImageDocument::JpegFileFitsPdf(const QString& path, int16_t colorFormat)
+{
+    return jpegFilePage(path, colorFormat).isValid();
+}
+
 namespace {
 // The finished document in its place: there already when it was written beside it, else moved
 // from the spool (or from beside another name).
@@ -603,6 +659,18 @@ void ImageDocument::AppendToPdf(const QString& path, const QString& path2, int32
     st.applyResolution(page, m_image.cacheKey());
     gatherPdfPage(appender, page, position);
 }
+
+PdfPageImage ImageDocument::PdfPage() const
+{
+    requireImage(HasImage());
+    const MultipageState* st = m_multipage.get();
+    const bool jpegCurrent = st && !st->jpeg.isEmpty() && st->jpegKey == m_image.cacheKey();
+    PdfPageImage page = pdfPageFor(m_image, m_colorFormat, jpegCurrent ? st->jpeg : QByteArray(), jpegCurrent);
+    if (st) st->applyResolution(page, m_image.cacheKey());
+    return page;
+}
+
+PdfPageImage ImageDocument::PdfPageFromJpegFile(const QString& jpeg) const { return jpegFilePage(jpeg, m_colorFormat); }
 
 bool ImageDocument::AppendJpegFileToPdf(const QString& jpeg, const QString& path, const QString& path2, int32_t position)
 {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 #include <qpdf/Buffer.hh>
+#include <qpdf/InputSource.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
@@ -17,6 +18,9 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -492,6 +496,43 @@ QByteArray imageDictionaryText(const PdfPageImage& image)
 
 } // namespace
 
+// One page's objects as both writers lay them out: its image (object `first`), its contents
+// (first + 1) and the page (first + 2) under `parent`. The image's data goes between `head` and
+// `tail`; the offsets count from the image object's first byte.
+struct PageObjects {
+    QByteArray head;
+    QByteArray tail;
+    qint64 contentsAt = 0;
+    qint64 pageAt = 0;
+};
+
+struct InheritedKeys {
+    bool cropBox = false; // the parent gives its pages a crop box or a rotation that a new
+    bool rotate = false;  // page must not take: the page states its own
+};
+
+PageObjects pageObjects(const PdfPageImage& image, int first, const QByteArray& parent, InheritedKeys inherited)
+{
+    const double w = image.width * 72.0 / (image.dpiX > 0 ? image.dpiX : kDefaultPageDpi);
+    const double h = image.height * 72.0 / (image.dpiY > 0 ? image.dpiY : kDefaultPageDpi);
+    const QByteArray wText = QByteArray::fromStdString(pdfNumber(w)), hText = QByteArray::fromStdString(pdfNumber(h));
+    const QByteArray content = "q " + wText + " 0 0 " + hText + " 0 0 cm /Im0 Do Q\n";
+    const QByteArray box = "[0 0 " + wText + ' ' + hText + ']';
+
+    PageObjects o;
+    o.head = QByteArray::number(first) + " 0 obj\n" + imageDictionaryText(image) + "\nstream\n";
+    o.tail = QByteArrayLiteral("\nendstream\nendobj\n");
+    o.contentsAt = o.head.size() + image.data.size() + o.tail.size();
+    o.tail += QByteArray::number(first + 1) + " 0 obj\n<< /Length " + QByteArray::number(content.size()) +
+              " >>\nstream\n" + content + "endstream\nendobj\n";
+    o.pageAt = o.head.size() + image.data.size() + o.tail.size();
+    o.tail += QByteArray::number(first + 2) + " 0 obj\n<< /Type /Page /Parent " + parent + " /MediaBox " + box +
+              (inherited.cropBox ? " /CropBox " + box : QByteArray()) + (inherited.rotate ? " /Rotate 0" : "") +
+              " /Contents " + QByteArray::number(first + 1) + " 0 R /Resources << /XObject << /Im0 " +
+              QByteArray::number(first) + " 0 R >> >> >>\nendobj\n";
+    return o;
+}
+
 // The document is written as its pages come: each page's image, content and page objects go to
 // the hidden file beside the target at once, and only the page tree, the catalogue and the
 // cross-reference table wait for commit(). Objects 1 to 3 (catalogue, page tree, information)
@@ -546,22 +587,11 @@ bool PdfDocumentWriter::addPage(const PdfPageImage& image, QString* error)
         if (!d.put(QByteArrayLiteral("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n"), error)) return fail(error);
     }
     const int imageObject = d.next();
-    const double w = image.width * 72.0 / (image.dpiX > 0 ? image.dpiX : kDefaultPageDpi);
-    const double h = image.height * 72.0 / (image.dpiY > 0 ? image.dpiY : kDefaultPageDpi);
-    const QByteArray wText = QByteArray::fromStdString(pdfNumber(w)), hText = QByteArray::fromStdString(pdfNumber(h));
-    const QByteArray content = "q " + wText + " 0 0 " + hText + " 0 0 cm /Im0 Do Q\n";
-
-    QByteArray head = d.begin(imageObject) + imageDictionaryText(image) + "\nstream\n";
-    if (!d.put(head, error) || !d.put(image.data, error)) return fail(error);
-    if (!d.put(QByteArrayLiteral("\nendstream\nendobj\n"), error)) return fail(error);
-    const QByteArray contents = d.begin(imageObject + 1) + "<< /Length " + QByteArray::number(content.size()) +
-                                " >>\nstream\n" + content + "endstream\nendobj\n";
-    if (!d.put(contents, error)) return fail(error);
-    const QByteArray page = d.begin(imageObject + 2) + "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + wText + ' ' + hText +
-                            "] /Contents " + QByteArray::number(imageObject + 1) +
-                            " 0 R /Resources << /XObject << /Im0 " + QByteArray::number(imageObject) +
-                            " 0 R >> >> >>\nendobj\n";
-    if (!d.put(page, error)) return fail(error);
+    const PageObjects objects = pageObjects(image, imageObject, "2 0 R", {});
+    d.offsets.push_back(d.written);
+    d.offsets.push_back(d.written + objects.contentsAt);
+    d.offsets.push_back(d.written + objects.pageAt);
+    if (!d.put(objects.head, error) || !d.put(image.data, error) || !d.put(objects.tail, error)) return fail(error);
     d.pages.push_back(imageObject + 2);
     return true;
 }
@@ -726,6 +756,461 @@ void PdfAppender::discard()
 {
     m_impl->spool.clear();
     m_impl->pdf.reset();
+}
+
+// ---- incremental updates
+
+namespace {
+
+void (*g_updateHook)(PdfUpdateSession::Step) = nullptr;
+
+QString withReason(const QString& text, int err)
+{
+    return err ? text + QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')') : text;
+}
+
+// What an update needs to know of the document it extends, read through qpdf without changing
+// anything.
+struct UpdateBase {
+    qint64 length = 0;       // the old end
+    bool endsInLine = false; // the old last byte ends a line
+    qint64 lastXref = 0;     // where the last cross-reference section starts (the new /Prev)
+    bool xrefStream = false;
+    int nextObject = 0;      // the first free object number
+    QPDFObjGen pages;        // the page tree's root
+    QByteArray pagesKeys;    // its entries but /Kids and /Count, as written
+    QByteArray kids;         // its children, as written
+    qint64 count = 0;
+    InheritedKeys inherited;
+    QByteArray trailerKeys; // /Root, /Info and /ID as written
+};
+
+// The offset the document's last startxref line gives, and whether it ends in %%EOF: -1 when
+// its end is not as the format has it.
+qint64 lastStartXref(QFile& file, qint64 length)
+{
+    const qint64 from = qMax<qint64>(0, length - 1024);
+    if (!file.seek(from)) return -1;
+    const QByteArray end = file.read(length - from);
+    const qsizetype at = end.lastIndexOf("startxref");
+    if (at < 0 || end.indexOf("%%EOF", at) < 0) return -1;
+    qsizetype i = at + 9;
+    while (i < end.size() && (end[i] == ' ' || end[i] == '\r' || end[i] == '\n' || end[i] == '\t')) ++i;
+    qsizetype j = i;
+    while (j < end.size() && end[j] >= '0' && end[j] <= '9') ++j;
+    bool ok = false;
+    const qint64 offset = end.mid(i, j - i).toLongLong(&ok);
+    return ok && offset > 0 && offset < length ? offset : -1;
+}
+
+// The document as qpdf reads it for an update: through blocks read whole and kept, where qpdf's
+// own file source asks the system for every few bytes of the cross-reference (hundreds of
+// thousands of calls for a long document). Reads, never a mapping: a file cut short meanwhile
+// reads as its end, not as a crash.
+class BlockFileSource final : public InputSource {
+public:
+    BlockFileSource(const QString& path, std::string name) : m_file(path), m_name(std::move(name))
+    {
+        if (m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) m_size = m_file.size();
+    }
+    bool isOpen() const { return m_file.isOpen(); }
+
+    qpdf_offset_t findAndSkipNextEOL() override
+    {
+        while (m_pos < m_size && !isEol(at(m_pos))) ++m_pos;
+        if (m_pos >= m_size) return last_offset = m_pos = m_size;
+        const qpdf_offset_t eol = m_pos++;
+        while (m_pos < m_size && isEol(at(m_pos))) ++m_pos;
+        return eol;
+    }
+    std::string const& getName() const override { return m_name; }
+    qpdf_offset_t tell() override { return m_pos; }
+    void seek(qpdf_offset_t offset, int whence) override
+    {
+        const qpdf_offset_t to = whence == SEEK_END ? m_size + offset : whence == SEEK_CUR ? m_pos + offset : offset;
+        if (to < 0) throw std::runtime_error(m_name + ": seek before the beginning of the file");
+        m_pos = to;
+    }
+    void rewind() override { m_pos = 0; }
+    size_t read(char* buffer, size_t length) override
+    {
+        if (m_pos >= m_size) {
+            last_offset = m_size;
+            return 0;
+        }
+        last_offset = m_pos;
+        size_t done = 0;
+        while (done < length && m_pos < m_size) {
+            if (!load(m_pos)) break;
+            const qint64 inBlock = m_blockAt + m_block.size() - m_pos;
+            const size_t take = static_cast<size_t>(qMin<qint64>(inBlock, qint64(length - done)));
+            std::memcpy(buffer + done, m_block.constData() + (m_pos - m_blockAt), take);
+            done += take;
+            m_pos += static_cast<qpdf_offset_t>(take);
+        }
+        return done;
+    }
+    void unreadCh(char) override
+    {
+        if (m_pos > 0) --m_pos;
+    }
+
+private:
+    static constexpr qint64 kBlock = 64 * 1024;
+    static bool isEol(char c) { return c == '\r' || c == '\n'; }
+    bool load(qint64 pos)
+    {
+        if (pos >= m_blockAt && pos < m_blockAt + m_block.size()) return true;
+        m_blockAt = pos - pos % kBlock;
+        if (!m_file.seek(m_blockAt)) return false;
+        m_block = m_file.read(kBlock);
+        if (m_block.isEmpty()) m_size = qMin<qint64>(m_size, m_blockAt); // cut short meanwhile
+        return !m_block.isEmpty();
+    }
+    char at(qint64 pos)
+    {
+        if (!load(pos)) {
+            m_size = qMin<qint64>(m_size, pos);
+            return '\n';
+        }
+        return m_block[pos - m_blockAt];
+    }
+    QFile m_file;
+    std::string m_name;
+    qint64 m_size = 0;
+    qint64 m_pos = 0;
+    qint64 m_blockAt = 0;
+    QByteArray m_block;
+};
+
+// False when the document cannot take a plain update (see PdfUpdateSession::start).
+bool readUpdateBase(const QString& path, UpdateBase* base)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    base->length = file.size();
+    base->lastXref = lastStartXref(file, base->length);
+    if (base->lastXref < 0 || !file.seek(base->length - 1)) return false;
+    const QByteArray lastByte = file.read(1);
+    const char last = lastByte.isEmpty() ? 0 : lastByte[0];
+    base->endsInLine = last == '\n' || last == '\r';
+    if (!file.seek(base->lastXref)) return false;
+    const QByteArray head = file.read(32);
+    if (head.startsWith("xref")) {
+        base->xrefStream = false;
+    } else if (!head.isEmpty() && head[0] >= '0' && head[0] <= '9' && head.contains(" obj")) {
+        base->xrefStream = true;
+    } else {
+        return false;
+    }
+    try {
+        auto source = std::make_shared<BlockFileSource>(path, QFile::encodeName(path).toStdString());
+        if (!source->isOpen()) return false;
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processInputSource(source);
+        if (pdf.isEncrypted()) return false;
+        QPDFObjectHandle trailer = pdf.getTrailer();
+        QPDFObjectHandle root = trailer.getKey("/Root");
+        QPDFObjectHandle size = trailer.getKey("/Size");
+        if (!root.isIndirect() || !root.isDictionary() || !size.isInteger()) return false;
+        QPDFObjectHandle pages = root.getKey("/Pages");
+        if (!pages.isIndirect() || !pages.isDictionary() || !pages.getKey("/Count").isInteger()) return false;
+        QPDFObjectHandle kids = pages.getKey("/Kids");
+        if (!kids.isArray()) return false;
+        base->pages = pages.getObjGen();
+        base->count = pages.getKey("/Count").getIntValue();
+        for (QPDFObjectHandle kid : kids.getArrayAsVector()) {
+            if (!kid.isIndirect()) return false;
+            base->kids += QByteArray::fromStdString(kid.unparse()) + ' ';
+        }
+        for (const std::string& key : pages.getKeys()) {
+            if (key == "/Kids" || key == "/Count") continue;
+            base->pagesKeys += QByteArray::fromStdString(key) + ' ' + QByteArray::fromStdString(pages.getKey(key).unparse()) + ' ';
+        }
+        base->inherited.cropBox = pages.hasKey("/CropBox");
+        base->inherited.rotate = pages.hasKey("/Rotate");
+        for (const char* key : {"/Root", "/Info", "/ID"})
+            if (trailer.hasKey(key))
+                base->trailerKeys += QByteArray(key) + ' ' + QByteArray::fromStdString(trailer.getKey(key).unparse()) + ' ';
+        // The highest number in use, from the cross-reference as read (getObjectCount would
+        // visit every object of the document).
+        const std::map<QPDFObjGen, QPDFXRefEntry> xref = pdf.getXRefTable();
+        const long long highest = xref.empty() ? 0 : xref.rbegin()->first.getObj();
+        const long long objects = qMax<long long>(size.getIntValue(), highest + 1);
+        if (objects <= 0 || objects > 8000000 || base->count < 0) return false;
+        base->nextObject = static_cast<int>(objects);
+        // A cross-reference qpdf had to rebuild, or anything else it had to make good, is not a
+        // base that offsets written after it can rest on.
+        return !pdf.anyWarnings();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+} // namespace
+
+struct PdfUpdateSession::Impl {
+    QString document;
+    Where where = Where::End;
+    UpdateBase base;
+    std::unique_ptr<SafeFile> copy; // the new file, when the document itself stays as it is
+    int fd = -1;
+    qint64 end = 0;
+    std::vector<std::pair<int, qint64>> objects; // new objects and their offsets, in number order
+    QByteArray pageRefs;
+    int pages = 0;
+    quint64 recordId = 0;
+    AppendTailChecksum tailSum; // of the bytes past the old end
+    bool finished = false;
+
+    QString cannot() const { return QStringLiteral("Cannot add pages to ") + document; }
+
+    bool put(const QByteArray& bytes, QString* error)
+    {
+        const bool ok = copy ? copy->writeAt(bytes.constData(), bytes.size(), end, error)
+                             : writeFully(fd, bytes.constData(), bytes.size(), end);
+        if (!ok) {
+            if (error && !copy) *error = withReason(cannot(), errno ? errno : EIO);
+            return false;
+        }
+        if (recordId) tailSum.add(bytes.constData(), bytes.size());
+        end += bytes.size();
+        return true;
+    }
+
+    // Written down as the tail grows, so that a run killed between two pages is undone too: the
+    // next start cuts the file back while it holds exactly a tail proved. Only the proof before
+    // the last line waits for the disk; a lost earlier one only leaves the pages where they are.
+    bool prove(bool durable, QString* error, const QByteArray& last = {})
+    {
+        if (!recordId) return true;
+        AppendProof proof;
+        proof.format = "pdf";
+        proof.tailLength = end - base.length;
+        proof.tailChecksum = tailSum.value();
+        proof.linkAfter = last;
+        return recordAppendProof(recordId, proof, error, durable);
+    }
+
+    int nextNumber() const { return base.nextObject + static_cast<int>(objects.size()); }
+
+    QByteArray pagesRef() const
+    {
+        return QByteArray::number(base.pages.getObj()) + ' ' + QByteArray::number(base.pages.getGen()) + " R";
+    }
+
+    // The page tree's root again, the new pages among its children.
+    QByteArray pagesObject() const
+    {
+        const QByteArray kids = where == Where::Beginning ? pageRefs + base.kids : base.kids + pageRefs;
+        return QByteArray::number(base.pages.getObj()) + ' ' + QByteArray::number(base.pages.getGen()) + " obj\n<< " +
+               base.pagesKeys + "/Kids [" + kids + "] /Count " + QByteArray::number(base.count + pages) + " >>\nendobj\n";
+    }
+
+    // The cross-reference section and its trailer, starting at `at`, for the root written at
+    // `pagesAt`; the last line (startxref) is not part of it.
+    QByteArray xrefSection(qint64 at, qint64 pagesAt) const
+    {
+        const int first = base.nextObject;
+        if (!base.xrefStream) {
+            auto entry = [](qint64 offset, int gen) {
+                return QByteArray::number(offset).rightJustified(10, '0') + ' ' +
+                       QByteArray::number(gen).rightJustified(5, '0') + " n \n";
+            };
+            QByteArray t = "xref\n" + QByteArray::number(base.pages.getObj()) + " 1\n" + entry(pagesAt, base.pages.getGen()) +
+                           QByteArray::number(first) + ' ' + QByteArray::number(qsizetype(objects.size())) + '\n';
+            for (const auto& o : objects) t += entry(o.second, 0);
+            return t + "trailer\n<< /Size " + QByteArray::number(nextNumber()) + ' ' + base.trailerKeys + "/Prev " +
+                   QByteArray::number(base.lastXref) + " >>\n";
+        }
+        // The stream lists itself too: it is the last new object.
+        const int self = nextNumber();
+        const int width = at > 0xFFFFFFFFLL ? 8 : 4;
+        QByteArray rows;
+        auto row = [&](qint64 offset, int gen) {
+            rows += char(1);
+            for (int i = width - 1; i >= 0; --i) rows += char((offset >> (8 * i)) & 0xFF);
+            rows += char((gen >> 8) & 0xFF);
+            rows += char(gen & 0xFF);
+        };
+        row(pagesAt, base.pages.getGen());
+        for (const auto& o : objects) row(o.second, 0);
+        row(at, 0);
+        return QByteArray::number(self) + " 0 obj\n<< /Type /XRef /Size " + QByteArray::number(self + 1) + " /W [1 " +
+               QByteArray::number(width) + " 2] /Index [" + QByteArray::number(base.pages.getObj()) + " 1 " +
+               QByteArray::number(first) + ' ' + QByteArray::number(qsizetype(objects.size()) + 1) + "] " +
+               base.trailerKeys + "/Prev " + QByteArray::number(base.lastXref) + " /Length " +
+               QByteArray::number(rows.size()) + " >>\nstream\n" + rows + "\nendstream\nendobj\n";
+    }
+
+    void close() noexcept
+    {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+    }
+};
+
+PdfUpdateSession::PdfUpdateSession() : m(std::make_unique<Impl>()) {}
+
+PdfUpdateSession::~PdfUpdateSession() { rollback(); }
+
+void PdfUpdateSession::setStepHookForTests(void (*hook)(Step)) { g_updateHook = hook; }
+
+int PdfUpdateSession::pageCount() const { return m->pages; }
+
+std::unique_ptr<PdfUpdateSession> PdfUpdateSession::start(const QString& document, const QString& target, Where where,
+                                                          QString* error)
+{
+    if (error) error->clear();
+    const QFileInfo info(document);
+    const QString path = info.canonicalFilePath();
+    const bool inPlace = target.isEmpty() || (QFileInfo::exists(target) && QFileInfo(target).canonicalFilePath() == path);
+    std::unique_ptr<PdfUpdateSession> session(new PdfUpdateSession);
+    Impl& d = *session->m;
+    d.document = document;
+    d.where = where;
+    if (!info.isFile() || !readUpdateBase(path, &d.base)) return nullptr;
+
+    if (!inPlace) {
+        // Another file of that name is never replaced; the copy takes the document's permissions.
+        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+            if (error) *error = QStringLiteral("A file has that name already: ") + target;
+            return nullptr;
+        }
+        d.copy = std::make_unique<SafeFile>(target, Placement::NoReplace);
+        d.copy->setPermissions(QFile::permissions(path));
+        if (!d.copy->open(error) || !d.copy->copyFrom(path, error)) return nullptr;
+        // The base was read from the document; the copy must be the same bytes.
+        if (d.copy->size() != d.base.length) {
+            if (error) *error = QStringLiteral("The document changed while it was copied: ") + document;
+            return nullptr;
+        }
+        d.end = d.base.length;
+    } else {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) {
+            if (error) *error = withReason(QStringLiteral("Cannot write ") + document, errno);
+            return nullptr;
+        }
+        d.fd = fd;
+        struct stat st;
+        // A file that nobody may write was made read-only on purpose, even for the superuser.
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) {
+            if (error) *error = withReason(QStringLiteral("Cannot write ") + document, EACCES);
+            d.close();
+            return nullptr;
+        }
+        // What was read must still be the file's whole length.
+        if (st.st_size != d.base.length) {
+            d.close();
+            return nullptr;
+        }
+        d.end = d.base.length;
+        AppendRecord record;
+        record.path = path;
+        record.device = st.st_dev;
+        record.inode = st.st_ino;
+        record.birth = fileBirthTime(fd);
+        record.length = st.st_size;
+        d.recordId = recordAppend(record, error);
+        if (d.recordId == 0) {
+            d.close();
+            return nullptr;
+        }
+    }
+    // Readers find a cross-reference section's first line at the start of a line.
+    if (!d.base.endsInLine && (!d.put(QByteArrayLiteral("\n"), error) || !d.prove(false, error))) {
+        session->rollback();
+        if (error && error->isEmpty()) *error = session->m->cannot();
+        return nullptr;
+    }
+    return session;
+}
+
+bool PdfUpdateSession::addPage(const PdfPageImage& image, QString* error)
+{
+    Impl& d = *m;
+    if (d.finished) {
+        if (error) *error = QStringLiteral("The pages were already written");
+        return false;
+    }
+    if (!image.isValid()) {
+        if (error && error->isEmpty()) *error = QStringLiteral("The page could not be encoded");
+        return false;
+    }
+    const int first = d.nextNumber();
+    const PageObjects o = pageObjects(image, first, d.pagesRef(), d.base.inherited);
+    const qint64 at = d.end;
+    if (!d.put(o.head, error) || !d.put(image.data, error) || !d.put(o.tail, error)) return false;
+    d.objects.emplace_back(first, at);
+    d.objects.emplace_back(first + 1, at + o.contentsAt);
+    d.objects.emplace_back(first + 2, at + o.pageAt);
+    d.pageRefs += QByteArray::number(first + 2) + " 0 R ";
+    ++d.pages;
+    if (!d.prove(false, error)) return false;
+    // The disk starts on the page now, so that the sync before the last line has little to wait for.
+    if (d.fd >= 0) ::sync_file_range(d.fd, at, d.end - at, SYNC_FILE_RANGE_WRITE);
+    return true;
+}
+
+bool PdfUpdateSession::commit(QString* error)
+{
+    Impl& d = *m;
+    auto fail = [&](const QString& text) {
+        if (error && (error->isEmpty() || !text.isEmpty())) *error = text.isEmpty() ? d.cannot() : text;
+        rollback();
+        return false;
+    };
+    if (d.finished) {
+        if (error) *error = QStringLiteral("The pages were already written");
+        return false;
+    }
+    if (d.pages == 0) return fail(QStringLiteral("No page was written"));
+    QString why;
+    const qint64 pagesAt = d.end;
+    if (!d.put(d.pagesObject(), &why)) return fail(why);
+    const qint64 xrefAt = d.end;
+    if (!d.put(d.xrefSection(xrefAt, pagesAt), &why)) return fail(why);
+    const QByteArray last = "startxref\n" + QByteArray::number(xrefAt) + "\n%%EOF\n";
+
+    if (d.copy) {
+        if (!d.put(last, &why) || !d.copy->commit(&why)) {
+            d.copy.reset();
+            return fail(why);
+        }
+        d.copy.reset();
+        d.finished = true;
+        return true;
+    }
+    if (::fdatasync(d.fd) != 0) return fail(withReason(d.cannot(), errno));
+    // Written down before the last line, so that a run killed after it can be undone by the next
+    // start only while the file still holds exactly these bytes, and one killed after the last
+    // line is known to have finished.
+    if (!d.prove(true, &why, last)) return fail(why);
+    if (g_updateHook) g_updateHook(Step::BeforeCommit);
+    if (!d.put(last, &why) || ::fdatasync(d.fd) != 0) return fail(why.isEmpty() ? withReason(d.cannot(), errno) : why);
+    if (g_updateHook) g_updateHook(Step::AfterCommit);
+    d.close();
+    forgetAppend(d.recordId);
+    d.finished = true;
+    return true;
+}
+
+void PdfUpdateSession::rollback() noexcept
+{
+    if (!m || m->finished) return;
+    m->finished = true;
+    bool restored = true;
+    if (m->fd >= 0) {
+        struct stat st;
+        if (::fstat(m->fd, &st) == 0 && st.st_size > m->base.length) restored = ::ftruncate(m->fd, m->base.length) == 0;
+        restored = restored && ::fsync(m->fd) == 0;
+    }
+    m->close();
+    m->copy.reset();
+    // Left in the journal, a record that could not be carried out is the next start's to finish.
+    if (restored && m->recordId) forgetAppend(m->recordId);
 }
 
 } // namespace tf

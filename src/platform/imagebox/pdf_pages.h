@@ -94,4 +94,45 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+// Pages added to an existing PDF as an incremental update, in time that follows the new pages
+// only: their objects, a new version of the page tree's root holding them at the beginning or the
+// end, and a cross-reference section of the document's own kind (a table, or a stream where the
+// document ends in one) that points back to the old one are written after the old end. The last
+// write, the startxref line and %%EOF, is what makes readers take them; until then a reader finds
+// the old document, and no old byte ever changes. Undoing the update is cutting the file back to
+// its old length, which the next start does for a run killed before that last write, once the
+// update's bytes are on the disk and proved (as for a TIFF append).
+class PdfUpdateSession {
+public:
+    enum class Where { End, Beginning };
+    // In place when target == document; otherwise `target` is a new file (the document's bytes
+    // plus the update), made beside it with the safe-write routine and never replacing a file.
+    // Nothing (and *error empty) when the document cannot take a plain update: it is encrypted,
+    // its cross-reference had to be rebuilt, its trailer or page tree is not as the format has
+    // them, or it is no PDF at all; the caller then rewrites it whole, or refuses it, as before.
+    // Nothing with *error when the file cannot be written or the work record cannot be kept.
+    static std::unique_ptr<PdfUpdateSession> start(const QString& document, const QString& target, Where where,
+                                                   QString* error);
+    ~PdfUpdateSession(); // rolls back when not committed
+    PdfUpdateSession(const PdfUpdateSession&) = delete;
+    PdfUpdateSession& operator=(const PdfUpdateSession&) = delete;
+
+    bool addPage(const PdfPageImage& image, QString* error);
+    int pageCount() const;
+    // Writes the page tree and the cross-reference section, syncs, proves the tail, then writes
+    // the last line. With no page added nothing changes and false comes back.
+    bool commit(QString* error);
+    // Cuts the file back to its old length and forgets the record.
+    void rollback() noexcept;
+
+    // Tests stop a run at these points to see what a kill there leaves.
+    enum class Step { BeforeCommit, AfterCommit };
+    static void setStepHookForTests(void (*hook)(Step));
+
+private:
+    PdfUpdateSession();
+    struct Impl;
+    std::unique_ptr<Impl> m;
+};
+
 } // namespace tf

@@ -403,6 +403,25 @@ bool TiffAppendSession::addPage(const PageRaster& page, int compression, const Q
     return m->writeCoded(0, error);
 }
 
+bool TiffAppendSession::addCodedPage(const Group4Strip& page, const QString& software, QString* error)
+{
+    if (m->finished || !m->tif) return m->fail(error, QStringLiteral("The pages were already written"));
+    if (!page.isValid()) return m->fail(error, QStringLiteral("The page has no pixels"));
+    // The strip's own size, with room for its directory.
+    const qint64 atMost = page.strip.size() + 4096;
+    auto tooLarge = [&] { return !m->chain.big && m->io.end + m->codingAtMost + atMost > kClassicTiffMaxBytes; };
+    if (tooLarge() && (!m->writeCoded(0, error) || tooLarge())) {
+        if (!m->coding.failed()) m->fail(error, tiffTooLargeMessage());
+        return false;
+    }
+    m->libraryMessage.clear();
+    // Behind the pages still coding, so that the pages keep their order.
+    m->coding.addCoded(page, software);
+    m->codingAtMost += atMost;
+    ++m->pages;
+    return m->writeCoded(Group4PageQueue::room(), error);
+}
+
 bool TiffAppendSession::commit(QString* error)
 {
     if (m->finished) return m->fail(error, QStringLiteral("The pages were already written"));

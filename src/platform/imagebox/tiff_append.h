@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/imagebox/page_raster.h"
+#include "platform/imagebox/tiff_pages.h"
 
 #include <QString>
 #include <memory>
@@ -27,6 +28,8 @@ public:
 
     // A classic TIFF that the page could take past 4 GiB refuses it, and the session stays as it was.
     bool addPage(const PageRaster& page, int compression, const QString& software, QString* error);
+    // A Group 4 page written with its strip as it is, on the same terms.
+    bool addCodedPage(const Group4Strip& page, const QString& software, QString* error);
     // Relinks, syncs and forgets the record. With no page added nothing changes and false comes back.
     bool commit(QString* error);
     // Cuts the file back to its old length and forgets the record.

@@ -1,4 +1,5 @@
 #include "platform/imagebox/tiff_pages.h"
+#include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/picture_limits.h"
 
 #include "platform/sys/safefile.h"
@@ -411,6 +412,13 @@ bool Group4PageQueue::write(TIFF* tif, size_t keep, QString* error)
     return false;
 }
 
+void Group4PageQueue::addCoded(const Group4Strip& page, const QString& software)
+{
+    std::promise<std::pair<QByteArray, QString>> coded;
+    coded.set_value({page.strip, QString()});
+    m_coding.push_back({page.header, software, coded.get_future()});
+}
+
 void Group4PageQueue::clear()
 {
     m_coding.clear();
@@ -424,34 +432,56 @@ TiffDocumentWriter::~TiffDocumentWriter() { discard(); }
 void TiffDocumentWriter::setBigTiff(bool big) { m_impl->big = big; }
 bool TiffDocumentWriter::bigTiff() const { return m_impl->big; }
 
+bool TiffDocumentWriter::open(QString* error)
+{
+    if (m_impl->tif) return true;
+    m_impl->out = std::make_unique<SafeFile>(m_target);
+    if (!m_impl->out->open(error)) {
+        m_impl->out.reset();
+        return false;
+    }
+    OpenOptions options(&m_impl->messages);
+    m_impl->io = SafeTiffFile{m_impl->out.get(), 0};
+    m_impl->tif = openTiff(m_impl->io, m_impl->big ? "w8" : "w", options);
+    if (!m_impl->tif) {
+        if (error) *error = m_impl->messages.first.isEmpty() ? QStringLiteral("Cannot create the file") : m_impl->messages.first;
+        m_impl->failed(error);
+        m_impl->out.reset();
+        return false;
+    }
+    return true;
+}
+
 bool TiffDocumentWriter::addPage(const PageRaster& page, int compression, const QString& software, QString* error)
 {
-    if (!m_impl->tif) {
-        m_impl->out = std::make_unique<SafeFile>(m_target);
-        if (!m_impl->out->open(error)) {
-            m_impl->out.reset();
-            return false;
-        }
-        OpenOptions options(&m_impl->messages);
-        m_impl->io = SafeTiffFile{m_impl->out.get(), 0};
-        m_impl->tif = openTiff(m_impl->io, m_impl->big ? "w8" : "w", options);
-        if (!m_impl->tif) {
-            if (error) *error = m_impl->messages.first.isEmpty() ? QStringLiteral("Cannot create the file") : m_impl->messages.first;
-            m_impl->failed(error);
-            m_impl->out.reset();
-            return false;
-        }
-    }
+    if (!open(error)) return false;
     if (Group4PageQueue::codes(page, compression)) {
         m_impl->coding.add(page, software);
         ++m_pages;
-        return m_impl->writeCoded(Group4PageQueue::room(), error);
+        if (!m_impl->writeCoded(Group4PageQueue::room(), error)) return false;
+    } else {
+        if (!m_impl->writeCoded(0, error)) return false;
+        if (!writeDirectory(m_impl->tif.get(), page, compression, software, m_impl->messages, error))
+            return m_impl->failed(error);
+        ++m_pages;
     }
-    if (!m_impl->writeCoded(0, error)) return false;
-    if (!writeDirectory(m_impl->tif.get(), page, compression, software, m_impl->messages, error))
-        return m_impl->failed(error);
-    ++m_pages;
+    // A document of uncompressed pages runs to gigabytes: left all to the sync at the end, it
+    // fills the memory and then holds the disk (and every program waiting on it) for seconds.
+    m_impl->out->startWriteback();
     return true;
+}
+
+bool TiffDocumentWriter::addCodedPage(const Group4Strip& page, const QString& software, QString* error)
+{
+    if (!page.isValid()) {
+        if (error) *error = QStringLiteral("The page has no pixels");
+        return false;
+    }
+    if (!open(error)) return false;
+    // Behind the pages still coding, so that the pages keep their order.
+    m_impl->coding.addCoded(page, software);
+    ++m_pages;
+    return m_impl->writeCoded(Group4PageQueue::room(), error);
 }
 
 bool TiffDocumentWriter::commit(QString* error)
@@ -531,6 +561,63 @@ bool tiffPageResolution(const QString& path, int page, double* dpiX, double* dpi
     *dpiY = y * perInch;
     return true;
 }
+
+namespace {
+
+Group4Strip readGroup4Page(const QString& path, bool withStrip)
+{
+    Group4Strip out;
+    if (!chainSound(path)) return out;
+    TiffMessages messages;
+    OpenOptions options(&messages);
+    const TiffHandle tif = openTiff(path, "r", options);
+    if (!tif) return out;
+    TIFF* t = tif.get();
+    uint32_t width = 0, height = 0, rowsPerStrip = 0;
+    uint16_t compression = 0, photometric = 0, bits = 0, samples = 0, fillOrder = 0, orientation = 0;
+    uint32_t group4Options = 0;
+    if (!TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(t, TIFFTAG_IMAGELENGTH, &height) ||
+        !TIFFGetField(t, TIFFTAG_COMPRESSION, &compression) || !TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric))
+        return out;
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(t, TIFFTAG_FILLORDER, &fillOrder);
+    TIFFGetFieldDefaulted(t, TIFFTAG_ORIENTATION, &orientation);
+    TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    TIFFGetField(t, TIFFTAG_GROUP4OPTIONS, &group4Options);
+    // What the program's own Group 4 pages are; any other kind is decoded and coded again.
+    if (compression != COMPRESSION_CCITTFAX4 || photometric != PHOTOMETRIC_MINISWHITE || bits != 1 || samples != 1 ||
+        fillOrder != FILLORDER_MSB2LSB || orientation != ORIENTATION_TOPLEFT || (group4Options & GROUP4OPT_UNCOMPRESSED) ||
+        TIFFIsTiled(t) || TIFFNumberOfStrips(t) != 1 || rowsPerStrip < height || !imagebox::sizeAllowed(width, height, 1))
+        return out;
+    uint64_t* byteCounts = nullptr;
+    if (!TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &byteCounts) || !byteCounts || byteCounts[0] == 0 ||
+        byteCounts[0] > uint64_t(imagebox::kMaxBytes) || byteCounts[0] > uint64_t(QFileInfo(path).size()))
+        return out;
+    QByteArray strip;
+    if (withStrip) {
+        strip.resize(qsizetype(byteCounts[0]));
+        if (TIFFReadRawStrip(t, 0, strip.data(), static_cast<tmsize_t>(strip.size())) != static_cast<tmsize_t>(strip.size()))
+            return out;
+    }
+    out.header.kind = PageRaster::Bilevel;
+    out.header.bitsPerSample = 1;
+    out.header.width = int(width);
+    out.header.height = int(height);
+    // The resolution the decoded page would carry: the file's, through whole dots per metre.
+    double x = kDefaultPageDpi, y = kDefaultPageDpi;
+    if (!tiffPageResolution(path, 1, &x, &y)) x = y = kDefaultPageDpi;
+    out.header.dpiX = dpiFromDotsPerMeter(std::max(1, int(std::lround(x / 0.0254))));
+    out.header.dpiY = dpiFromDotsPerMeter(std::max(1, int(std::lround(y / 0.0254))));
+    out.strip = std::move(strip);
+    return out;
+}
+
+} // namespace
+
+Group4Strip readGroup4Strip(const QString& path) { return readGroup4Page(path, true); }
+
+bool isGroup4StripPage(const QString& path) { return readGroup4Page(path, false).header.width > 0; }
 
 TiffPageLayout tiffPageLayout(const QString& path, int page)
 {

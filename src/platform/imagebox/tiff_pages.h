@@ -19,6 +19,21 @@ class SafeFile;
 // A new multipage TIFF written page by page. Pages go straight to a hidden temporary file beside
 // the target, so memory holds one page at a time; commit() renames it over the target, and
 // until then (or after a failure, or when the writer is dropped) the target is untouched.
+// The first page of a TIFF that is one Group 4 strip of black and white coded as the program
+// writes its own (white zero, first bit leftmost, upright, no uncompressed runs): the strip's
+// bytes as they are, with the page's size and resolution in `header` (which has no rows). For
+// writers that take such a page into a Group 4 document without decoding and coding it again.
+struct Group4Strip {
+    PageRaster header;
+    QByteArray strip;
+    bool isValid() const { return header.width > 0 && header.height > 0 && !strip.isEmpty(); }
+};
+// Invalid when the first page is anything else, or the file cannot be read. Reads the directory
+// and the strip's bytes only; nothing is decoded.
+Group4Strip readGroup4Strip(const QString& path);
+// Whether readGroup4Strip takes the file, from its directory alone.
+bool isGroup4StripPage(const QString& path);
+
 class TiffDocumentWriter {
 public:
     explicit TiffDocumentWriter(const QString& target);
@@ -30,12 +45,15 @@ public:
     void setBigTiff(bool big);
     bool bigTiff() const;
     bool addPage(const PageRaster& page, int compression, const QString& software, QString* error);
+    // A Group 4 page written with its strip as it is.
+    bool addCodedPage(const Group4Strip& page, const QString& software, QString* error);
     int pageCount() const { return m_pages; }
     // With no page added nothing is written and false comes back.
     bool commit(QString* error);
     void discard();
 
 private:
+    bool open(QString* error);
     struct Impl;
     QString m_target;
     std::unique_ptr<Impl> m_impl;
@@ -60,6 +78,8 @@ public:
     static size_t room();
     // Starts coding a page (one that codes() takes).
     void add(const PageRaster& page, const QString& software);
+    // A page coded already: it takes its turn behind the pages coding.
+    void addCoded(const Group4Strip& page, const QString& software);
     // Writes the oldest pages, as they are coded, as the next directories of `tif` until at most
     // `keep` are left. False with the reason when a page could not be coded or written.
     bool write(TIFF* tif, size_t keep, QString* error);

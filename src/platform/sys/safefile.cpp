@@ -23,6 +23,9 @@ constexpr qint64 kChunk = 1 << 20;
 // Bytes left before the test seam fails every write; negative: no limit.
 std::atomic<qint64> g_writeBudget{-1};
 
+// The test seam run between a replacing rename and the letting go of the file replaced.
+std::function<void()> g_afterReplace;
+
 // How much of `n` the seam lets through (0: the disk is "full").
 qint64 budgeted(qint64 n)
 {
@@ -108,7 +111,19 @@ bool syncByName(const QString& path)
 bool place(const QString& from, const QString& to, Placement placement)
 {
     const QByteArray f = QFile::encodeName(from), t = QFile::encodeName(to);
-    if (placement == Placement::Replace) return std::rename(f.constData(), t.constData()) == 0;
+    if (placement == Placement::Replace) {
+        // The file replaced is held across the rename, so that its blocks are freed when it is let
+        // go here, after the rename, and not inside it: there the folder stays locked, and every
+        // reader of the folder (the window's listing of it among them) would wait for the whole
+        // of a big document's freeing.
+        const int old = ::open(t.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        const bool placed = std::rename(f.constData(), t.constData()) == 0;
+        const int err = errno;
+        if (g_afterReplace) g_afterReplace();
+        if (old >= 0) ::close(old);
+        errno = err;
+        return placed;
+    }
     if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0) return true;
     if (errno != EINVAL && errno != ENOSYS) return false;
     // File systems without the flag: a hard link fails on a taken name just the same.
@@ -235,6 +250,13 @@ bool SafeFile::copyFrom(const QString& source, QString* error)
     return true;
 }
 
+void SafeFile::startWriteback()
+{
+    if (m_fd < 0 || m_end <= m_writebackFrom) return;
+    ::sync_file_range(m_fd, m_writebackFrom, m_end - m_writebackFrom, SYNC_FILE_RANGE_WRITE);
+    m_writebackFrom = m_end;
+}
+
 bool SafeFile::commit(QString* error)
 {
     if (m_temp.isEmpty() || m_fd < 0) {
@@ -285,6 +307,7 @@ void SafeFile::discard()
     if (!m_temp.isEmpty()) ::unlink(QFile::encodeName(m_temp).constData());
     m_temp.clear();
     m_end = 0;
+    m_writebackFrom = 0;
 }
 
 bool writeFully(int fd, const char* data, qint64 n, qint64 at)
@@ -311,6 +334,7 @@ bool writeFully(int fd, const char* data, qint64 n, qint64 at)
 }
 
 void setWriteBudgetForTests(qint64 bytes) { g_writeBudget.store(bytes < 0 ? -1 : bytes); }
+void setAfterReplaceForTests(std::function<void()> check) { g_afterReplace = std::move(check); }
 
 QString writeFailureCause(const QString& detail)
 {

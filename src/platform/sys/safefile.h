@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileDevice>
 #include <QString>
+#include <functional>
 
 #include <memory>
 #include <optional>
@@ -62,6 +63,10 @@ public:
     // The first write that failed, as "Cannot write <target> (<the system's reason>)"; empty
     // while none did.
     QString failure() const { return m_failure; }
+    // Has the disk start on the bytes written since the last call, without waiting for it: a
+    // writer of a long document calls it after each page, so that the document does not pile up
+    // in memory unwritten and commit's sync has only the last page left to wait for.
+    void startWriteback();
     // Syncs the file, checks its length and closes it, then puts it in the target's place.
     bool commit(QString* error = nullptr);
     void discard();
@@ -75,6 +80,7 @@ private:
     QString m_temp;
     int m_fd = -1;
     qint64 m_end = 0;
+    qint64 m_writebackFrom = 0;
     QString m_failure;
     std::unique_ptr<Device> m_device;
     std::optional<QFileDevice::Permissions> m_permissions;
@@ -88,6 +94,8 @@ bool writeFully(int fd, const char* data, qint64 n, qint64 at = -1);
 // For tests: once `bytes` more bytes were written through writeFully, every write fails as on a
 // full disk (ENOSPC), the last one short; a negative number lifts the limit.
 void setWriteBudgetForTests(qint64 bytes);
+// For tests: runs right after each rename that replaced a file, before the replaced file is let go.
+void setAfterReplaceForTests(std::function<void()> check);
 
 // What the user is told first when a write failed for a reason outside the documents ("The disk
 // is full."), from the writer's description of the failure; empty when it names none.

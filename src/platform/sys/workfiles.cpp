@@ -34,7 +34,7 @@ namespace {
 //   file <path>                                          (inside the program's temporary folder)
 //   work <folder> <name> <device> <inode> <birth>       (a work file in a user's folder)
 //   append <id> <path> <device> <inode> <birth> <length> <link offset> <link bytes, hex>
-//   proof <id> <format> <tail length> <tail checksum> <link bytes after, hex>
+//   proof <id> <format> <tail length> <tail checksum> <link bytes after, hex>   (the last counts)
 //   forget <id>
 QString journalFolder() { return userDataDir() + QStringLiteral("/WorkFiles"); }
 
@@ -340,7 +340,15 @@ bool undoAppend(const Append& a)
     const QByteArray linkAfter = QByteArray::fromHex(a.proof[5]);
     // The pointer moved on: the append took effect and the pages are the user's.
     if (now == linkAfter && now != link) return finish(false);
-    if (!tailOk || now != link || linkAfter.size() != link.size() || tail != st.st_size - length || !beginsAs(fd, format) ||
+    // An append with no pointer takes effect with its last bytes (a PDF's startxref line), which
+    // the proof names: written after the tail proved, they make the pages the user's too.
+    if (link.isEmpty() && !linkAfter.isEmpty() && tailOk && st.st_size == length + tail + linkAfter.size()) {
+        QByteArray last(linkAfter.size(), '\0');
+        if (::pread(fd, last.data(), size_t(last.size()), length + tail) == last.size() && last == linkAfter)
+            return finish(false);
+    }
+    if (!tailOk || now != link || (!link.isEmpty() && linkAfter.size() != link.size()) || tail != st.st_size - length ||
+        !beginsAs(fd, format) ||
         appendTailChecksum(fd, length, tail) != QByteArray::fromPercentEncoding(a.proof[4]))
         return report("changed since an append was cut short", path), finish(false);
     return finish(::ftruncate(fd, length) == 0 && ::fsync(fd) == 0);
@@ -430,7 +438,7 @@ quint64 recordAppend(const AppendRecord& r, QString* error)
     return id;
 }
 
-bool recordAppendProof(quint64 id, const AppendProof& p, QString* error)
+bool recordAppendProof(quint64 id, const AppendProof& p, QString* error, bool durable)
 {
     Journal& j = journal();
     QMutexLocker locker(&j.lock);
@@ -439,28 +447,42 @@ bool recordAppendProof(quint64 id, const AppendProof& p, QString* error)
                             QByteArray::number(p.tailLength) + ' ' + encoded(p.tailChecksum) + ' ' +
                             p.linkAfter.toHex() + '\n';
     errno = 0;
-    if (fd < 0 || p.tailChecksum.isEmpty() || !writeLine(fd, line) || ::fdatasync(fd) != 0) {
+    if (fd < 0 || p.tailChecksum.isEmpty() || !writeLine(fd, line) || (durable && ::fdatasync(fd) != 0)) {
         if (error) *error = journalError(errno);
         return false;
     }
     return true;
 }
 
+AppendTailChecksum::AppendTailChecksum() : m_crc(::crc32(0, nullptr, 0)) {}
+
+void AppendTailChecksum::add(const char* data, qint64 n)
+{
+    while (n > 0) {
+        const uInt part = uInt(qMin<qint64>(n, 1 << 30));
+        m_crc = ::crc32(m_crc, reinterpret_cast<const Bytef*>(data), part);
+        data += part;
+        n -= part;
+    }
+}
+
+QByteArray AppendTailChecksum::value() const { return "crc32:" + QByteArray::number(quint64(m_crc), 16).rightJustified(8, '0'); }
+
 QByteArray appendTailChecksum(int fd, qint64 at, qint64 length)
 {
     // CRC-32 reads at the speed of the disk's cache; with the tail's exact length, both pointer
     // values and the file's identity beside it, no other content passes by chance.
-    uLong crc = ::crc32(0, nullptr, 0);
+    AppendTailChecksum sum;
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     while (length > 0) {
         const ssize_t got = ::pread(fd, buffer.data(), static_cast<size_t>(qMin<qint64>(length, buffer.size())), at);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return {};
-        crc = ::crc32(crc, reinterpret_cast<const Bytef*>(buffer.constData()), uInt(got));
+        sum.add(buffer.constData(), got);
         at += got;
         length -= got;
     }
-    return "crc32:" + QByteArray::number(quint64(crc), 16).rightJustified(8, '0');
+    return sum.value();
 }
 
 void forgetAppend(quint64 id)

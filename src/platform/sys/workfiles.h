@@ -60,7 +60,8 @@ struct AppendProof {
     QByteArray format;       // "tiff" or "pdf": what the file must still begin as
     qint64 tailLength = 0;   // the bytes past the record's length
     QByteArray tailChecksum; // appendTailChecksum() of them
-    QByteArray linkAfter;    // what the pointer holds once the append has taken effect
+    QByteArray linkAfter;    // what the pointer holds once the append has taken effect; with no
+                             // pointer, the bytes written last, after the tail, that make it take effect
 };
 
 // When the open file `fd` was made, in nanoseconds; 0 where the file system does not say.
@@ -73,11 +74,24 @@ qint64 fileBirthTime(int fd);
 quint64 recordAppend(const AppendRecord& record, QString* error);
 // Flushed to the disk like the record. With it the next start cuts the file back to the record's
 // length, provided it is still the same file, begins as `format` does, holds exactly the tail
-// proved and its pointer was never rewritten.
-bool recordAppendProof(quint64 id, const AppendProof& proof, QString* error);
+// proved and its pointer was never rewritten. A writer may prove its tail again as it grows (a
+// PDF update after each page, each proof written after the bytes it proves): the last one counts.
+// One not `durable` is only written, not flushed: a run killed still leaves it, a system that
+// stops may not, and then the file is left as it is.
+bool recordAppendProof(quint64 id, const AppendProof& proof, QString* error, bool durable = true);
 // The checksum of `length` bytes of `fd` from `at`, as the journal writes it; empty when they
 // cannot all be read.
 QByteArray appendTailChecksum(int fd, qint64 at, qint64 length);
+// The same checksum of bytes as a writer writes them, so that it need not read its tail back.
+class AppendTailChecksum {
+public:
+    AppendTailChecksum();
+    void add(const char* data, qint64 n);
+    QByteArray value() const;
+
+private:
+    unsigned long m_crc;
+};
 // The append was committed or undone: the record no longer applies.
 void forgetAppend(quint64 id);
 

@@ -3,8 +3,6 @@
 // pool reads a few of them ahead, the task list edits each, and a sink takes them in source order.
 // Saving, appending and every later output (single files, printing, player packages) are sinks;
 // the basket, a scanner or a screen grab are sources.
-#include "basket/basketModel.h"
-
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -20,8 +18,10 @@
 namespace tf {
 
 class ImageDocument;
-class LongCommand;
 class TaskReplayer;
+namespace decode {
+class DecodeBatch;
+}
 
 // Where the pages come from, in order. Read on the pipeline's worker thread, so a source owns
 // what it hands out and looks at no list of the window's. Most sources know their pages up front
@@ -46,17 +46,6 @@ public:
     virtual void cancel() noexcept {}
 };
 
-// The basket's pages as they were when the command started.
-class BasketPageSource final : public PageSource {
-public:
-    explicit BasketPageSource(const std::vector<basket::PageRecord>& pages);
-    int count() const override { return static_cast<int>(m_pages.size()); }
-    Page page(int index) const override { return m_pages[static_cast<size_t>(index)]; }
-
-private:
-    std::vector<Page> m_pages;
-};
-
 // Where the pages go. Every call comes from the pipeline's worker, in page order, with the one
 // document the pages are loaded into; failures raise (ImageBoxError or another std::exception
 // whose text says why, the system's reason included), and the pipeline then rolls back.
@@ -77,6 +66,17 @@ public:
     virtual bool addFile(ImageDocument& /*doc*/, const QString& /*path*/) { return false; }
     // The page in `doc`, decoded, edited and with the colour format and compression set.
     virtual void addPage(ImageDocument& doc) = 0;
+    // Whether the sink writes its pages on other threads while the next ones are read: the
+    // pipeline then reads every page into a document of its own and hands it over with takePage
+    // instead of addPage (so a document never holds two pages' state).
+    virtual bool takesPages() const { return false; }
+    virtual void takePage(std::unique_ptr<ImageDocument> doc) { addPage(*doc); }
+    // A Cancel stopped the job before its last page; commit or rollback follows.
+    virtual void cancelled() {}
+    // From any thread, as the job is cancelled: a sink still writing pages it took stops (its
+    // commit then keeps those in place by then, and says so with stoppedEarly).
+    virtual void cancelRequested() noexcept {}
+    virtual bool stoppedEarly() const { return false; }
     // Puts the output in its place.
     virtual void commit(ImageDocument& doc) = 0;
     // Drops what was written: the user's files stay as they were.
@@ -120,14 +120,11 @@ public:
     // Runs the job on a worker thread of its own; progress and finished arrive as queued signals.
     // Once only.
     void start();
-    // Runs the same job on the calling thread and gives its result (finished is emitted too).
+    // Runs the same job on the calling thread and gives its result (finished is emitted too). It
+    // waits for decoders: never on the application's thread (see platform/sys/blockingcalls.h).
     PipelineResult runHere();
     // From any thread: the job stops before its next page (a decode it waits for is dropped).
-    void cancel()
-    {
-        m_cancel.store(true);
-        m_source->cancel();
-    }
+    void cancel();
     // Valid once finished was emitted.
     const PipelineResult& result() const { return m_result; }
 
@@ -143,15 +140,10 @@ private:
     std::unique_ptr<PageSink> m_sink;
     PipelineSettings m_settings;
     std::atomic<bool> m_cancel{false};
+    // The pages decoded ahead of the one being written; a Cancel wakes the worker waiting on it.
+    std::unique_ptr<decode::DecodeBatch> m_ahead;
     PipelineResult m_result;
     std::thread m_worker;
 };
-
-// Runs a pipeline for the window under its long command: the progress reaches the command's
-// progress window (then `progress`, when given), its Cancel reaches the pipeline, the work starts
-// once that window shows its bar and Cancel, and `ended` runs on `context`'s thread after the
-// pipeline finished. The command must outlive the pipeline.
-void runForWindow(LongCommand& command, PagePipeline& pipeline, QObject* context, std::function<void()> ended,
-                  std::function<void(int done, int total, const QString& item)> progress = {});
 
 } // namespace tf

@@ -1,9 +1,9 @@
 #pragma once
-// Editing work that must not hold up the window: a picture operation or a task-list replay runs on
-// a worker thread and its result comes back on the thread that owns this object, as a queued
-// event. Only the newest request counts: starting another one (or cancel()) drops the result of
-// the one before when it arrives, and raises that one's flag so a replay can stop between rows.
-// While any work is still running the pointer shows busy.
+// Work that must not hold up the window (a picture operation, a task-list replay, a metadata read)
+// runs on a worker thread and its result comes back on the thread that owns this object, as a
+// queued event. Only the newest request counts: starting another one (or cancel()) drops the
+// result of the one before when it arrives, and raises that one's flag so a replay can stop
+// between rows. While any work is still running the pointer shows busy.
 //
 // The work gets copies (QImage shares its pixels until written, so a copy is cheap) and never
 // anything the window edits; whatever it needs must be captured by value.

@@ -1,4 +1,4 @@
-#include "editing/LatestWork.h"
+#include "frame/LatestWork.h"
 
 #include <QApplication>
 

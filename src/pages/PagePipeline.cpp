@@ -1,6 +1,5 @@
-#include "basket/PagePipeline.h"
+#include "pages/PagePipeline.h"
 
-#include "frame/LongCommand.h"
 #include "frame/TaskReplay.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_document.h"
@@ -26,10 +25,13 @@ namespace {
 // plain file is left to loadPage, which does not open it.
 class PagesAhead {
 public:
-    PagesAhead(const PageSource& pages, std::function<bool(int)> decoded, const std::atomic<bool>& cancel)
-        : m_pages(pages), m_decoded(std::move(decoded)), m_cancel(cancel),
-          // Finished pages wait here in memory: a few per decoder, not the whole source.
-          m_depth(std::clamp(decode::DecoderPool::shared().processCount(), 2, 6))
+    // Finished pages wait here in memory: a few, not the whole source. A sink that writes several
+    // pages at once is their queue itself; `few` then keeps two decoding, which outrun its writes.
+    // The pipeline's Cancel interrupts `batch`'s waits.
+    PagesAhead(const PageSource& pages, std::function<bool(int)> decoded, const std::atomic<bool>& cancel, bool few,
+               decode::DecodeBatch& batch)
+        : m_pages(pages), m_decoded(std::move(decoded)), m_cancel(cancel), m_batch(batch),
+          m_depth(few ? 2 : std::clamp(decode::DecoderPool::shared().processCount(), 2, 6))
     {
     }
     ~PagesAhead() { m_batch.cancel(); }
@@ -51,9 +53,9 @@ public:
         m_indexes.erase(m_indexes.begin(), std::next(it));
         std::optional<decode::DecodeResult> result;
         // This is the worker's own wait: every decode ends within the decoders' time limit, and a
-        // Cancel is seen within one step.
+        // Cancel ends the wait at once unless the page under way is to be finished.
         while (!result && m_batch.pending() > 0 && (finishing || !m_cancel.load())) {
-            std::optional<decode::DecodeBatch::Finished> f = m_batch.nextInOrder(std::chrono::milliseconds(50));
+            std::optional<decode::DecodeBatch::Finished> f = m_batch.waitInOrder(/*interruptible*/ !finishing);
             if (f && f->index == wanted) result = std::move(f->result);
             if (f && f->index > wanted) break;
         }
@@ -93,8 +95,8 @@ private:
     const PageSource& m_pages;
     std::function<bool(int)> m_decoded;
     const std::atomic<bool>& m_cancel;
+    decode::DecodeBatch& m_batch;
     const int m_depth;
-    decode::DecodeBatch m_batch;
     int m_next = 0;
     std::map<int, int> m_indexes; // page -> the batch's index of its decode
 };
@@ -139,16 +141,20 @@ QString detailOf(const std::exception& e)
 
 } // namespace
 
-BasketPageSource::BasketPageSource(const std::vector<basket::PageRecord>& pages)
-{
-    m_pages.reserve(pages.size());
-    for (const basket::PageRecord& record : pages) m_pages.push_back({record.tag, record.text, record.source});
-}
-
 PagePipeline::PagePipeline(std::unique_ptr<PageSource> source, std::unique_ptr<PageSink> sink,
                            PipelineSettings settings, QObject* parent)
-    : QObject(parent), m_source(std::move(source)), m_sink(std::move(sink)), m_settings(std::move(settings))
+    : QObject(parent), m_source(std::move(source)), m_sink(std::move(sink)), m_settings(std::move(settings)),
+      // Pages pulled one by one are not read ahead, and need no decoders waiting for them.
+      m_ahead(m_source->count() < 0 ? nullptr : std::make_unique<decode::DecodeBatch>())
 {
+}
+
+void PagePipeline::cancel()
+{
+    m_cancel.store(true);
+    m_source->cancel();
+    m_sink->cancelRequested();
+    if (m_ahead) m_ahead->interrupt();
 }
 
 PagePipeline::~PagePipeline()
@@ -175,24 +181,31 @@ void PagePipeline::work()
     // Pages pulled one by one are counted as they come.
     const bool pulled = m_source->count() < 0;
     r.total = pulled ? 0 : m_source->count();
-    // The worker's own document: the window's documents are never touched off its thread.
-    ImageDocument doc;
+    // The worker's own document: the window's documents are never touched off its thread. It
+    // goes before the end is reported, so the thread that hears of it (the window's) never waits
+    // for its pixels to be freed.
+    auto owned = std::make_unique<ImageDocument>();
+    ImageDocument& doc = *owned;
     PageSink& sink = *m_sink;
     const bool replays = m_settings.tasks && m_settings.tasks->hasTasks();
     // One order for every sink: colour format, then compression (which may narrow the format).
-    const auto applySettings = [&] {
-        doc.setColorFormat(m_settings.colorFormat);
-        doc.setTiffCompression(m_settings.tiffCompression);
+    const auto applySettings = [&](ImageDocument& to) {
+        to.setColorFormat(m_settings.colorFormat);
+        to.setTiffCompression(m_settings.tiffCompression);
     };
+    // A sink that takes its pages gets each in a document of its own, made for it.
+    const bool handsOver = sink.takesPages();
+    std::unique_ptr<ImageDocument> own;
     try {
-        applySettings();
+        applySettings(doc);
         sink.open(doc, *m_source);
         const auto asItIs = [&](const QString& path) { return !replays && sink.takesAsItIs(path); };
         const bool finishesPage = sink.finishesPageOnCancel();
         // Pages pulled one by one cannot be read ahead: they are pictures already, or come too late.
         std::optional<PagesAhead> ahead;
-        if (!pulled)
-            ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel);
+        if (!pulled && m_ahead)
+            ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel, handsOver,
+                          *m_ahead);
         for (int i = 0; pulled || i < r.total; ++i) {
             if (m_cancel.load()) {
                 r.cancelled = true;
@@ -220,24 +233,34 @@ void PagePipeline::work()
                 r.cancelled = true;
                 break;
             }
+            if (handsOver && !own) {
+                own = std::make_unique<ImageDocument>();
+                // It goes to another thread with the page; it takes no events.
+                own->moveToThread(nullptr);
+            }
+            ImageDocument& pageDoc = handsOver ? *own : doc;
             if (!page.picture.isNull()) {
-                doc.setBitmapHandle(page.picture);
-            } else if (!loadPage(doc, page.path, std::move(decoded))) {
+                pageDoc.setBitmapHandle(page.picture);
+            } else if (!loadPage(pageDoc, page.path, std::move(decoded))) {
                 r.leftOut << page.name;
                 continue;
             }
-            sink.pageLoaded(doc);
+            sink.pageLoaded(pageDoc);
             if (replays) {
-                const ReplayResult replay = m_settings.tasks->replayAll(doc);
+                const ReplayResult replay = m_settings.tasks->replayAll(pageDoc);
                 if (!replay.ok && !r.tasksFailed) {
                     r.tasksFailed = true;
                     r.taskFailure = replay.message;
                 }
             }
-            applySettings();
-            sink.addPage(doc);
+            applySettings(pageDoc);
+            if (handsOver)
+                sink.takePage(std::move(own));
+            else
+                sink.addPage(doc);
             ++r.written;
         }
+        if (r.cancelled) sink.cancelled();
         // A Cancel after the last page has nothing left to stop.
         r.dropped = r.cancelled && !sink.keepsPagesOnCancel();
         if (r.dropped || r.written == 0) {
@@ -245,6 +268,8 @@ void PagePipeline::work()
         } else {
             sink.commit(doc);
             r.committed = true;
+            // Pages still being written when the last was read are stopped by a Cancel too.
+            if (sink.stoppedEarly()) r.cancelled = true;
         }
     } catch (const std::exception& e) {
         sink.rollback(doc);
@@ -252,23 +277,9 @@ void PagePipeline::work()
         if (r.failure.isEmpty()) r.failure = QStringLiteral("The output could not be written");
         r.committed = false;
     }
+    owned.reset();
     m_result = r;
     emit finished();
-}
-
-void runForWindow(LongCommand& command, PagePipeline& pipeline, QObject* context, std::function<void()> ended,
-                  std::function<void(int done, int total, const QString& item)> progress)
-{
-    // Delivered to the pipeline itself: nothing of a job that is gone can be reached.
-    QObject::connect(&pipeline, &PagePipeline::progress, &pipeline,
-                     [&command, progress = std::move(progress)](int done, int total, const QString& item) {
-                         command.showProgress(done, total, item);
-                         if (progress) progress(done, total, item);
-                     });
-    QObject::connect(&pipeline, &PagePipeline::finished, context, std::move(ended), Qt::QueuedConnection);
-    PagePipeline* running = &pipeline;
-    command.setCancelHandler([running] { running->cancel(); });
-    command.whenShown([running] { running->start(); });
 }
 
 } // namespace tf

@@ -1,6 +1,6 @@
 // Work handed to workers: answered later on the asking thread, only the newest request counts,
 // and the pointer is busy exactly while work runs.
-#include "editing/LatestWork.h"
+#include "frame/LatestWork.h"
 
 #include <QApplication>
 #include <QSemaphore>

@@ -1,0 +1,171 @@
+#include "basket/PageWrites.h"
+
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <malloc.h>
+
+namespace tf {
+
+namespace {
+
+std::mutex g_hookLock;
+std::function<void(int, bool)> g_writeHook;
+std::atomic<int> g_threads{0};
+
+std::function<void(int, bool)> writeHook()
+{
+    const std::lock_guard<std::mutex> lock(g_hookLock);
+    return g_writeHook;
+}
+
+} // namespace
+
+struct OrderedPageWrites::Slot {
+    Page page;
+    bool done = false; // the write ended (or will never run); guarded by the owner's m_lock
+    std::exception_ptr failure;
+    std::atomic<bool> abandoned{false}; // a write not yet begun is not begun
+};
+
+void OrderedPageWrites::setThreadsForTests(int threads) { g_threads.store(threads); }
+
+void OrderedPageWrites::setWriteHookForTests(std::function<void(int, bool)> hook)
+{
+    const std::lock_guard<std::mutex> lock(g_hookLock);
+    g_writeHook = std::move(hook);
+}
+
+OrderedPageWrites::OrderedPageWrites(int pages, qint64 bytes)
+    : m_maxPages(pages > 0 ? pages : 2 * std::max(1, QThread::idealThreadCount())), m_maxBytes(bytes)
+{
+    m_pool.setMaxThreadCount(g_threads.load() > 0 ? g_threads.load() : std::max(1, QThread::idealThreadCount()));
+    // The pages are the run's; a thread idle between two is kept for the next.
+    m_pool.setExpiryTimeout(-1);
+}
+
+OrderedPageWrites::~OrderedPageWrites()
+{
+    drop();
+    m_pool.waitForDone();
+}
+
+void OrderedPageWrites::add(Page page)
+{
+    placeFinished();
+    const qint64 bytes = page.bytes;
+    {
+        std::unique_lock<std::mutex> lock(m_lock);
+        // The oldest pages are placed as they finish, so the window moves on in page order.
+        while (int(m_pages.size()) >= m_maxPages || (m_writingBytes > 0 && m_writingBytes + bytes > m_maxBytes)) {
+            if (!m_pages.empty() && m_pages.front()->done) {
+                lock.unlock();
+                placeFinished();
+                lock.lock();
+                continue;
+            }
+            m_changed.wait(lock);
+        }
+    }
+    auto slot = std::make_shared<Slot>();
+    slot->page = std::move(page);
+    {
+        const std::lock_guard<std::mutex> lock(m_lock);
+        m_pages.push_back(slot);
+        m_writingBytes += bytes;
+    }
+    m_pool.start([this, slot, bytes] {
+        std::exception_ptr failure;
+        const auto hook = writeHook();
+        const bool writes = !slot->abandoned.load();
+        if (writes) {
+            if (hook) hook(slot->page.index, false);
+            try {
+                slot->page.write();
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        }
+        // The page's pixels go now, not when it is placed; and back to the system, not into this
+        // thread's heap, where a page's worth of memory per thread would stay for good.
+        slot->page.write = nullptr;
+        ::malloc_trim(0);
+        {
+            const std::lock_guard<std::mutex> lock(m_lock);
+            slot->failure = failure;
+            slot->done = true;
+            m_writingBytes -= bytes;
+            m_changed.notify_all();
+        }
+        if (writes && hook) hook(slot->page.index, true);
+    });
+}
+
+void OrderedPageWrites::placeFinished()
+{
+    for (;;) {
+        std::shared_ptr<Slot> head;
+        {
+            const std::lock_guard<std::mutex> lock(m_lock);
+            if (m_pages.empty() || !m_pages.front()->done) return;
+            head = m_pages.front();
+            m_pages.pop_front();
+        }
+        head->page.place(head->failure);
+    }
+}
+
+void OrderedPageWrites::waitForHead(std::unique_lock<std::mutex>& lock)
+{
+    m_changed.wait(lock, [&] { return m_pages.empty() || m_pages.front()->done || m_stopRequested; });
+}
+
+bool OrderedPageWrites::finish()
+{
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(m_lock);
+            waitForHead(lock);
+            if (m_pages.empty()) return true;
+            if (m_stopRequested) break;
+        }
+        placeFinished();
+    }
+    stop();
+    return false;
+}
+
+void OrderedPageWrites::requestStop() noexcept
+{
+    const std::lock_guard<std::mutex> lock(m_lock);
+    m_stopRequested = true;
+    m_changed.notify_all();
+}
+
+void OrderedPageWrites::stop()
+{
+    placeFinished();
+    drop();
+}
+
+void OrderedPageWrites::drop() noexcept
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (const auto& slot : m_pages) slot->abandoned.store(true);
+    // Each page goes as soon as its write ended, in page order.
+    while (!m_pages.empty()) {
+        const auto done = std::find_if(m_pages.begin(), m_pages.end(), [](const auto& slot) { return slot->done; });
+        if (done == m_pages.end()) {
+            m_changed.wait(lock);
+            continue;
+        }
+        const std::shared_ptr<Slot> slot = *done;
+        m_pages.erase(done);
+        lock.unlock();
+        if (slot->page.drop) slot->page.drop();
+        lock.lock();
+    }
+}
+
+} // namespace tf

@@ -1,0 +1,284 @@
+// Pages added to a PDF as an incremental update: what other readers find during and after it, at
+// either end, on either kind of cross-reference, the documents that cannot take one, undoing it
+// (a failure, a full disk) and what a run killed mid-update leaves after the next start.
+#include "platform/imagebox/page_raster.h"
+#include "platform/imagebox/pdf_pages.h"
+#include "platform/sys/safefile.h"
+#include "platform/sys/workfiles.h"
+#include "support/doctools.h"
+#include "support/fulldisk.h"
+#include "support/testenv.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace tf;
+using namespace tf::test;
+using Where = PdfUpdateSession::Where;
+
+namespace {
+
+// A page `width` pixels wide: its width tells the pages apart in the written file.
+PdfPageImage page(int width)
+{
+    QImage img(width, 40, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.fillRect(2, 5, width / 2, 20, QColor(200, 30, 30));
+    p.end();
+    return pdfImageFromRaster(rasterForColorFormat(img, kColor24Bit));
+}
+
+// A document of pages 10, 20 and 30 wide, as the program writes one (a cross-reference table),
+// or rewritten by qpdf with object streams (a cross-reference stream).
+QString document(const TempFolder& dir, const QString& name, bool xrefStream)
+{
+    const QString plain = dir.file(name + QStringLiteral(".plain"));
+    PdfDocumentWriter writer(plain);
+    for (int w : {10, 20, 30}) EXPECT_TRUE(writer.addPage(page(w), nullptr));
+    EXPECT_TRUE(writer.commit(QStringLiteral("tests"), nullptr));
+    const QString path = dir.file(name);
+    if (xrefStream) {
+        int code = -1;
+        runTool("qpdf", {"--object-streams=generate", plain, path}, &code);
+        EXPECT_EQ(code, 0);
+        QFile::remove(plain);
+    } else {
+        QFile::rename(plain, path);
+    }
+    return path;
+}
+
+bool update(const QString& doc, const QString& target, Where where, const QList<PdfPageImage>& pages,
+            QString* error = nullptr)
+{
+    QString why;
+    std::unique_ptr<PdfUpdateSession> session = PdfUpdateSession::start(doc, target, where, &why);
+    if (!session) {
+        if (error) *error = why;
+        return false;
+    }
+    for (const PdfPageImage& p : pages)
+        if (!session->addPage(p, error)) return false;
+    return session->commit(error);
+}
+
+} // namespace
+
+TEST(PdfUpdate, PagesGoAfterTheOldEndInTheDocumentsOwnKindOfCrossReference)
+{
+    for (const int kind : {0, 1, 2}) {
+        const bool xrefStream = kind == 1;
+        SCOPED_TRACE(kind == 0 ? "cross-reference table" : kind == 1 ? "cross-reference stream" : "no line end after %%EOF");
+        TempFolder dir;
+        const QString doc = document(dir, QStringLiteral("doc.pdf"), xrefStream);
+        if (kind == 2) QFile::resize(doc, QFileInfo(doc).size() - 1);
+        const QByteArray before = readAll(doc);
+        ASSERT_TRUE(before.endsWith(kind == 2 ? "%%EOF" : "%%EOF\n"));
+
+        QString error;
+        std::unique_ptr<PdfUpdateSession> session = PdfUpdateSession::start(doc, doc, Where::End, &error);
+        ASSERT_TRUE(session) << qPrintable(error);
+        ASSERT_TRUE(session->addPage(page(41), &error)) << qPrintable(error);
+        ASSERT_TRUE(session->addPage(page(42), &error)) << qPrintable(error);
+        // Another reader meanwhile finds the old document.
+        EXPECT_EQ(widthsOf(pdfImages(doc)), QList<int>({10, 20, 30}));
+        ASSERT_TRUE(session->commit(&error)) << qPrintable(error);
+        session.reset();
+
+        // Then at the beginning, on top of the first update.
+        const QByteArray once = readAll(doc);
+        ASSERT_TRUE(update(doc, doc, Where::Beginning, {page(51), page(52)}, &error)) << qPrintable(error);
+
+        const QByteArray after = readAll(doc);
+        EXPECT_EQ(after.left(before.size()), before) << "no old byte changes";
+        EXPECT_EQ(after.left(once.size()), once);
+        EXPECT_TRUE(qpdfCheckPasses(doc));
+        EXPECT_EQ(pdfPages(doc), 7);
+        EXPECT_EQ(widthsOf(pdfImages(doc)), QList<int>({51, 52, 10, 20, 30, 41, 42}));
+        const QByteArray tail = after.mid(before.size());
+        EXPECT_EQ(tail.count("/Prev "), 2);
+        EXPECT_EQ(tail.contains("/Type /XRef"), xrefStream);
+        EXPECT_EQ(tail.contains("\ntrailer\n"), !xrefStream);
+        EXPECT_TRUE(after.endsWith("%%EOF\n"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"doc.pdf"}));
+    }
+}
+
+TEST(PdfUpdate, ANewFileIsNeverMadeOverAnotherNorLeftHalfMade)
+{
+    TempFolder dir;
+    const QString doc = document(dir, QStringLiteral("doc.pdf"), true);
+    const QString taken = dir.write("taken.pdf", "mine");
+    QString error;
+    EXPECT_EQ(PdfUpdateSession::start(doc, taken, Where::End, &error), nullptr);
+    EXPECT_FALSE(error.isEmpty());
+    {
+        auto cancelled = PdfUpdateSession::start(doc, dir.file("other.pdf"), Where::End, &error);
+        ASSERT_TRUE(cancelled);
+        ASSERT_TRUE(cancelled->addPage(page(41), &error));
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"doc.pdf", "taken.pdf"}));
+    EXPECT_EQ(readAll(taken), "mine");
+}
+
+TEST(PdfUpdate, DocumentsAnUpdateCannotRestOnAreLeftToTheWholeRewrite)
+{
+    TempFolder dir;
+    const QString plain = document(dir, QStringLiteral("doc.pdf"), false);
+    const QString locked = dir.file("locked.pdf");
+    runTool("qpdf", {"--encrypt", "", "owner", "256", "--", plain, locked});
+    // The last startxref points into the middle of an object: qpdf rebuilds the cross-reference.
+    QByteArray bytes = readAll(plain);
+    const qsizetype at = bytes.lastIndexOf("startxref\n") + 10;
+    bytes.replace(at, bytes.indexOf('\n', at) - at, "200");
+    const QString damaged = dir.write("damaged.pdf", bytes);
+    const QString noEof = dir.write("cut.pdf", readAll(plain).chopped(7));
+    const QString notPdf = dir.write("text.pdf", "just some text");
+    for (const QString& doc : {locked, damaged, noEof, notPdf}) {
+        SCOPED_TRACE(doc.toStdString());
+        const QByteArray before = readAll(doc);
+        QString error = QStringLiteral("unchanged");
+        EXPECT_EQ(PdfUpdateSession::start(doc, doc, Where::End, &error), nullptr);
+        EXPECT_TRUE(error.isEmpty()) << "not a failure: the caller takes another way";
+        EXPECT_EQ(readAll(doc), before);
+    }
+}
+
+TEST(PdfUpdate, AFailureOrAFullDiskCutsTheFileBack)
+{
+    TempFolder dir;
+    for (const bool xrefStream : {false, true}) {
+        SCOPED_TRACE(xrefStream ? "cross-reference stream" : "cross-reference table");
+        const QString doc = document(dir, QStringLiteral("doc.pdf"), xrefStream);
+        const QByteArray before = readAll(doc);
+        QString error;
+        {
+            auto session = PdfUpdateSession::start(doc, doc, Where::End, &error);
+            ASSERT_TRUE(session);
+            ASSERT_TRUE(session->addPage(page(41), &error));
+            EXPECT_FALSE(session->addPage(PdfPageImage(), &error));
+            session->rollback();
+            EXPECT_EQ(readAll(doc), before);
+            EXPECT_FALSE(session->commit(&error)) << "rolled back for good";
+        }
+        {
+            auto dropped = PdfUpdateSession::start(doc, doc, Where::Beginning, &error);
+            ASSERT_TRUE(dropped->addPage(page(41), &error));
+        }
+        EXPECT_EQ(readAll(doc), before);
+        EXPECT_FALSE(update(doc, doc, Where::End, {}, &error)) << "no page";
+        EXPECT_EQ(readAll(doc), before);
+
+        // The disk fills up in a page, in the page tree, in the cross-reference section and in
+        // the last line, in place and in a copy.
+        const QString sized = dir.file("sized.pdf");
+        ASSERT_TRUE(update(doc, sized, Where::End, {page(400)}, &error)) << qPrintable(error);
+        const qint64 tail = QFileInfo(sized).size() - before.size();
+        QFile::remove(sized);
+        for (const qint64 budget : {qint64(100), tail - 200, tail - 60, tail - 10}) {
+            for (const bool inPlace : {true, false}) {
+                SCOPED_TRACE(budget);
+                SCOPED_TRACE(inPlace ? "in place" : "a new file");
+                const QString target = inPlace ? doc : dir.file("new.pdf");
+                {
+                    auto session = PdfUpdateSession::start(doc, target, Where::End, &error);
+                    ASSERT_TRUE(session) << qPrintable(error);
+                    WriteBudget full(budget);
+                    EXPECT_FALSE(session->addPage(page(400), &error) && session->commit(&error));
+                }
+                EXPECT_EQ(writeFailureCause(error), "The disk is full.") << qPrintable(error);
+                EXPECT_EQ(readAll(doc), before);
+                EXPECT_FALSE(QFileInfo::exists(dir.file("new.pdf")));
+                EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"doc.pdf"}));
+            }
+        }
+        QFile::remove(doc);
+    }
+}
+
+// ---- a run killed while it updates
+
+namespace {
+
+enum class KillAt { BetweenPages, BeforeCommit, AfterCommit };
+
+[[noreturn]] void killSelf(PdfUpdateSession::Step) { ::raise(SIGKILL); ::_exit(1); }
+void killAfterCommit(PdfUpdateSession::Step step)
+{
+    if (step == PdfUpdateSession::Step::AfterCommit) killSelf(step);
+}
+
+// Adds two pages in a child run that is killed at `at`; true when it died that way.
+bool updateAndDie(const QString& doc, Where where, KillAt at)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        PdfUpdateSession::setStepHookForTests(at == KillAt::AfterCommit ? &killAfterCommit : &killSelf);
+        auto session = PdfUpdateSession::start(doc, doc, where, nullptr);
+        if (!session) ::_exit(2);
+        session->addPage(page(41), nullptr);
+        session->addPage(page(42), nullptr);
+        if (at == KillAt::BetweenPages) ::raise(SIGKILL);
+        session->commit(nullptr);
+        ::_exit(0);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+} // namespace
+
+TEST(PdfUpdate, TheNextStartUndoesAKilledUpdateUntilItsLastLineAndKeepsOneAfter)
+{
+    const struct {
+        const char* what;
+        bool xrefStream;
+        Where where;
+        KillAt at;
+    } cases[] = {
+        {"table, end, before the last line", false, Where::End, KillAt::BeforeCommit},
+        {"stream, beginning, before the last line", true, Where::Beginning, KillAt::BeforeCommit},
+        {"table, beginning, after the last line", false, Where::Beginning, KillAt::AfterCommit},
+        {"stream, end, after the last line", true, Where::End, KillAt::AfterCommit},
+        {"table, end, between pages", false, Where::End, KillAt::BetweenPages},
+        {"stream, beginning, between pages", true, Where::Beginning, KillAt::BetweenPages},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder dir;
+        const QString doc = document(dir, QStringLiteral("doc.pdf"), c.xrefStream);
+        const QByteArray before = readAll(doc);
+        ASSERT_TRUE(updateAndDie(doc, c.where, c.at));
+        const QByteArray killed = readAll(doc);
+        EXPECT_GT(killed.size(), before.size());
+        testing::internal::CaptureStderr();
+        const int dealt = removeWorkFilesOfDeadRuns();
+        const std::string said = testing::internal::GetCapturedStderr();
+        switch (c.at) {
+        case KillAt::BetweenPages: // each page is proved once it is written
+        case KillAt::BeforeCommit:
+            EXPECT_EQ(dealt, 1);
+            EXPECT_EQ(readAll(doc), before);
+            EXPECT_EQ(said, "");
+            break;
+        case KillAt::AfterCommit:
+            // The last line was written: the update is the user's.
+            EXPECT_EQ(dealt, 0);
+            EXPECT_EQ(said, "");
+            EXPECT_EQ(readAll(doc), killed);
+            EXPECT_TRUE(qpdfCheckPasses(doc));
+            EXPECT_EQ(widthsOf(pdfImages(doc)), c.where == Where::End ? QList<int>({10, 20, 30, 41, 42})
+                                                                      : QList<int>({41, 42, 10, 20, 30}));
+            break;
+        }
+    }
+}

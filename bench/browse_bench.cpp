@@ -17,7 +17,7 @@
 #include "frame/modSettings.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/ui/foldertree.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 
 #include <QApplication>
 #include <QDir>
@@ -181,18 +181,18 @@ int runChild(const QString& mode, const QString& folder, int width, int height)
     gudtSettings.FolderThumbHeight = 40;
     subUpdateThumbnailSizes();
     const Listing listing = listInWindow(window, folder);
-    const tf::ListView* list = window.browse()->lvFolder();
+    const QAbstractItemModel* list = window.browse()->lvFolder()->model();
     // Every row as the user sees it at the end: a thumbnail of its own, or the header's size.
     int complete = 0;
-    for (int i = 1; i <= list->Count(); ++i) {
-        const QString resolution = tf::ListView::SubItem(list->Item(i), 1);
+    for (int i = 0; i < list->rowCount(); ++i) {
+        const QString resolution = list->index(i, 1).data().toString();
         complete += details ? (resolution == QString("%1 X %2 X 24").arg(width).arg(height) ? 1 : 0)
-                            : (!window.browse()->fncFolderThumbnail(list->Item(i)).isNull() ? 1 : 0);
+                            : (!window.browse()->fncFolderThumbnail(list->index(i, 0)).isNull() ? 1 : 0);
     }
     // The decoders are still running, so their CPU is not yet counted for this process: add it.
     std::printf("rows %lld longest %lld listing %lld complete %d of %d cpu %.3f\n",
                 static_cast<long long>(listing.rowsMs), static_cast<long long>(listing.longestGapMs),
-                static_cast<long long>(listing.done.ms), complete, int(list->Count()),
+                static_cast<long long>(listing.done.ms), complete, int(list->rowCount()),
                 cpuSeconds() + runningChildrenCpuSeconds());
     return 0;
 }

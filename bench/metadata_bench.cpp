@@ -10,7 +10,7 @@
 #include "metadata/ExifIptc.h"
 #include "metadata/MetadataRows.h"
 #include "metadata/modMetadata.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/sys/blockingcalls.h"
 
 #include <QApplication>
@@ -29,8 +29,11 @@ namespace {
 // into the two lists; the rows of the last file.
 int readAll(const QStringList& files)
 {
-    tf::ListView exifList, iptcList;
     tf::MetadataRows exif, iptc;
+    // The lists as the window shows them: views over the rows.
+    tf::ReportView exifList, iptcList;
+    exifList.setModel(&exif);
+    iptcList.setModel(&iptc);
     int rows = 0;
     for (const QString& f : files) {
         tf::ExifIptc meta;
@@ -39,9 +42,7 @@ int readAll(const QStringList& files)
         iptc.clear();
         ReadFileEXIFInfo(meta, true, exif, f);
         ReadFileIPTCInfo(meta, true, iptc, f);
-        exif.showIn(exifList);
-        iptc.showIn(iptcList);
-        rows = exifList.Count() + iptcList.Count();
+        rows = exifList.model()->rowCount() + iptcList.model()->rowCount();
     }
     return rows;
 }

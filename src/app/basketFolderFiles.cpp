@@ -5,31 +5,27 @@
 #include "browse/BrowseController.h"
 #include "frame/modSettings.h"
 #include "platform/ui/imagelist.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 
-using namespace tf::basket;
-
-int BrowseFolderFiles::folderFileCount() const { return m_window.browse()->lvFolder()->Count(); }
+int BrowseFolderFiles::folderFileCount() const { return m_window.browse()->folderListing().count(); }
 
 std::vector<FolderFile> BrowseFolderFiles::chosenFolderFiles() const
 {
-    const tf::ListView* list = m_window.browse()->lvFolder();
-    tf::ImageList& pictures = m_window.browse()->ilFolder();
+    BrowseController& browse = *m_window.browse();
     // The list's own pictures count only while it shows thumbnails.
-    const bool thumbnails = pictures.count() >= 1 && gudtSettings.FolderView == 0;
+    const bool thumbnails = browse.ilFolder().count() >= 1 && gudtSettings.FolderView == 0;
     std::vector<FolderFile> files;
-    for (int i = 1; i <= list->Count(); ++i) {
-        const QTreeWidgetItem* item = list->Item(i);
-        if (!item->isSelected()) continue;
+    for (const SelectedFolderFile& chosen : browse.selectedFolderFiles()) {
+        const tf::FolderFile& listed = chosen.file;
         FolderFile file;
-        file.index = i;
-        file.text = item->text(0);
-        file.tag = tf::ListView::Tag(item);
-        file.resolution = tf::ListView::SubItem(item, kFolderResolution);
-        file.sizeText = tf::ListView::SubItem(item, kFolderSize);
-        file.pages = tf::ListView::SubItem(item, kFolderPages);
-        file.typeText = tf::ListView::SubItem(item, kFolderType);
-        if (thumbnails) file.thumbnail = pictures.image(tf::ListView::SmallIcon(item)).toImage();
+        file.index = chosen.index;
+        file.text = listed.texts[tf::kFolderFileName];
+        file.tag = listed.path;
+        file.resolution = listed.texts[tf::kFolderResolution];
+        file.sizeText = listed.texts[tf::kFolderSize];
+        file.pages = listed.texts[tf::kFolderPages];
+        file.typeText = listed.texts[tf::kFolderType];
+        if (thumbnails) file.thumbnail = browse.fncFolderThumbnail(listed.thumbnail).toImage();
         files.push_back(std::move(file));
     }
     return files;
@@ -39,14 +35,9 @@ QString BrowseFolderFiles::currentFolder() const { return m_window.browse()->fil
 
 void BrowseFolderFiles::learnResolution(const QString& tag, const QString& resolution)
 {
-    const tf::ListView* list = m_window.browse()->lvFolder();
-    for (int i = 1; i <= list->Count(); ++i)
-        if (tf::ListView::Tag(list->Item(i)) == tag) {
-            tf::ListView::setSubItem(list->Item(i), kFolderResolution, resolution);
-            return;
-        }
+    m_window.browse()->learnResolution(tag, resolution);
 }
 
 bool BrowseFolderFiles::isFolderDrag(const QObject* source) const { return source && source == m_window.browse()->lvFolder(); }
 
-QString BrowseFolderFiles::dragSourceList() const { return m_window.browse()->mstrDragSourceList; }
+QString BrowseFolderFiles::dragSourceList() const { return m_window.browse()->dragSourceList(); }

@@ -34,7 +34,7 @@
 #include "platform/ui/foldertree.h"
 #include "platform/ui/imagelist.h"
 #include "players/PlayerCommands.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/statusbar.h"
 #include "platform/ui/tabstrip.h"
 #include "services/modListViewFunctions.h"
@@ -292,8 +292,6 @@ void frmMain::buildBrowseController()
     panes.PicMetadata = m_PicMetadata;
     panes.client = m_client;
     panes.tbsMetadata = m_tbsMetadata->tabBar(); // its Click stays with tbsMetadata_Click
-    panes.lvExif = m_metadata->lvExif();
-    panes.lvIPTC = m_metadata->lvIPTC();
     panes.iDetailIcon = picture(QStringLiteral("iDetailIcon"));
     m_players = new tf::PlayerCommands(
         [this] { return m_basket ? m_basket->model().pages() : std::vector<tf::basket::PageRecord>{}; },
@@ -427,9 +425,9 @@ void frmMain::subApplySettings()
     // type the user has chosen from the menus since the start.
     m_browse->subUpdatePreviewSettings();
 
-    for (int i = 0; i < m_browse->lvFolder()->columnCount() && i < int(s.FolderColumnWidth.size()); ++i)
+    for (int i = 0; i < m_browse->lvFolder()->header()->count() && i < int(s.FolderColumnWidth.size()); ++i)
         m_browse->lvFolder()->setColumnWidth(i, s.FolderColumnWidth[i]);
-    for (int i = 0; i < m_basket->lvPages()->columnCount() && i < int(s.PagesColumnWidth.size()); ++i)
+    for (int i = 0; i < m_basket->lvPages()->header()->count() && i < int(s.PagesColumnWidth.size()); ++i)
         m_basket->lvPages()->setColumnWidth(i, s.PagesColumnWidth[i]);
     gstrCurrentFolder = s.CurrentFolder;
     m_metadata->lvExif()->setColumnWidth(0, s.MetadataColumnWidth[0]);

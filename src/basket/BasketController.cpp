@@ -11,7 +11,7 @@
 #include "frame/modSettings.h"
 #include "platform/sys/userdirs.h"
 #include "platform/ui/imagelist.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
 #include "services/clsImageHeaderInfo.h"
@@ -55,7 +55,8 @@ BasketController::BasketController(const BasketSetup& setup, FolderFiles& folder
     m_ilPages = new tf::ImageList(QSize(), this);
     m_ilPages->setObjectName(QStringLiteral("ilPages"));
     buildPane(w.pane);
-    showModel();
+    m_model.setIcons(m_ilPages);
+    m_lvPages->setModel(&m_model);
 
     // Drags start in either list and end on the basket; what a drop does is decided here, so the
     // list's own drop (which would move rows itself) never runs.
@@ -69,7 +70,6 @@ BasketController::BasketController(const BasketSetup& setup, FolderFiles& folder
     // A window that closes takes the running add with it.
     if (w.owner) w.owner->installEventFilter(this);
     // The list never sorts itself: a caption click sorts the pages, once, and the list follows.
-    m_lvPages->header()->setSectionsClickable(true);
     connect(m_lvPages->header(), &QHeaderView::sectionClicked, this,
             [this](int logicalIndex) { subSortListView(logicalIndex + 1); });
 
@@ -77,17 +77,6 @@ BasketController::BasketController(const BasketSetup& setup, FolderFiles& folder
     m_lvPages->installEventFilter(this);
     // A title is edited only through the menu's "Rename title", never by a stray double click.
     m_lvPages->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    connect(m_lvPages, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
-        const int row = m_lvPages->Index(item) - 1;
-        if (column != 0 || row < 0 || row >= m_model.count()) return;
-        const QString before = m_model.at(row).text;
-        if (item->text(0) == before) return;
-        // A blank title would leave a page nobody can tell apart: the old one stays.
-        if (item->text(0).trimmed().isEmpty())
-            item->setText(0, before);
-        else
-            m_model.setText(row, item->text(0));
-    });
     m_mnuContextBasket = new QMenu(QStringLiteral("Context Basket"), w.pane);
     m_mnuContextBasket->setObjectName(QStringLiteral("mnuContextBasket"));
     const char* const captions[] = {"Save As", "Rename title", "Remove from basket"};
@@ -152,45 +141,9 @@ void BasketController::buildPane(QWidget* pane)
     m_cmdBatchPrint = tf::makePaneButton(m_picLiveBar, QStringLiteral("cmdBatchPrint"), QStringLiteral("Print"), next(),
                                  QStringLiteral("Print the basket"));
 
-    m_lvPages = new tf::ListView(pane);
+    // The captions come from the model the list shows.
+    m_lvPages = new tf::ReportView(pane);
     m_lvPages->setObjectName(QStringLiteral("lvPages"));
-    m_lvPages->setColumnHeaders({QStringLiteral("File Name"), QStringLiteral("Resolution"), QStringLiteral("Size"),
-                                 QStringLiteral("Type"), QStringLiteral("Source File")});
-}
-
-// The list mirrors the model row for row. Rows are moved, not made again, so what the list keeps
-// of a row (its selection, the focus) goes with it.
-void BasketController::showModel()
-{
-    using tf::basket::PageRecord;
-    connect(&m_model, &tf::basket::BasketModel::appended, this, [this](int row) {
-        const PageRecord& page = m_model.at(row);
-        // Attached once; the new row then picks its picture up by number without redrawing the others.
-        if (m_lvPages->SmallIcons() != m_ilPages) m_lvPages->setSmallIcons(m_ilPages);
-        QTreeWidgetItem* item = m_lvPages->AddItem(page.text, page.icon);
-        tf::ListView::setTag(item, page.tag);
-        tf::ListView::setSubItem(item, kSubResolution, page.resolution);
-        tf::ListView::setSubItem(item, kSubSize, page.sizeText);
-        tf::ListView::setSubItem(item, kSubType, page.typeText);
-        tf::ListView::setSubItem(item, kSubSource, page.source);
-    });
-    connect(&m_model, &tf::basket::BasketModel::removed, this, [this](const std::vector<int>& rows) {
-        for (auto it = rows.rbegin(); it != rows.rend(); ++it) m_lvPages->RemoveItem(*it + 1);
-    });
-    connect(&m_model, &tf::basket::BasketModel::reordered, this, [this](const std::vector<int>& order) {
-        QTreeWidgetItem* current = m_lvPages->currentItem();
-        const QList<QTreeWidgetItem*> selected = m_lvPages->selectedInOrder();
-        QList<QTreeWidgetItem*> rows;
-        for (int old : order) rows << m_lvPages->Item(old + 1);
-        while (m_lvPages->topLevelItemCount() > 0) m_lvPages->takeTopLevelItem(0);
-        m_lvPages->addTopLevelItems(rows);
-        for (QTreeWidgetItem* item : selected) item->setSelected(true);
-        if (current) m_lvPages->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
-    });
-    connect(&m_model, &tf::basket::BasketModel::cleared, this, [this] {
-        m_lvPages->setSmallIcons(nullptr);
-        m_lvPages->Clear();
-    });
 }
 
 bool BasketController::isDragSource(const QObject* source) const
@@ -235,7 +188,7 @@ bool BasketController::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     case QEvent::DragLeave:
-        m_lvPages->setDropHighlight(nullptr);
+        m_lvPages->setDropHighlight(-1);
         return true;
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
@@ -264,7 +217,7 @@ void BasketController::lvPages_OLEDragOver(QObject* source, const QPoint& pos)
 {
     if (!isDragSource(source)) return;
     if (m_ilPages->count() >= 1 && m_folder.dragSourceList() == kPagesList)
-        m_lvPages->setDropHighlight(m_lvPages->HitTest(pos));
+        m_lvPages->setDropHighlight(m_lvPages->rowAt(pos));
 }
 
 void BasketController::lvPages_OLEDragDrop(QObject* source, const QPoint& pos)
@@ -286,7 +239,7 @@ QAction* BasketController::mnuContext(int index) const
 
 void BasketController::lvPages_ContextMenu(const QPoint& globalPos, int selectedCount)
 {
-    if (m_lvPages->Count() == 0) return;
+    if (m_model.isEmpty()) return;
     m_mnuContext[0]->setEnabled(selectedCount < 2);
     m_mnuContext[1]->setEnabled(selectedCount < 2);
     m_mnuContextBasket->popup(globalPos);
@@ -294,21 +247,21 @@ void BasketController::lvPages_ContextMenu(const QPoint& globalPos, int selected
 
 void BasketController::mnuContext_Click(int index)
 {
-    QTreeWidgetItem* row = m_lvPages->SelectedItem();
+    const bool chosen = m_lvPages->selectedRow() >= 0;
     switch (index) {
     case 0:
-        if (row) emit savePageRequested();
+        if (chosen) emit savePageRequested();
         break;
     case 1:
         // Once the menu has gone: the focus it hands back would close an editor opened under it.
-        if (row)
+        if (chosen)
             QTimer::singleShot(0, this, [this] {
-                QTreeWidgetItem* chosen = m_lvPages->SelectedItem();
+                const int row = m_lvPages->selectedRow();
                 // Not while a long command works through the pages: the row may move under the editor.
-                if (!chosen || refuseWhileBusy()) return;
-                chosen->setFlags(chosen->flags() | Qt::ItemIsEditable);
-                m_lvPages->setCurrentItem(chosen, 0, QItemSelectionModel::NoUpdate);
-                m_lvPages->editItem(chosen, 0);
+                if (row < 0 || refuseWhileBusy()) return;
+                const QModelIndex title = m_model.index(row, 0);
+                m_lvPages->selectionModel()->setCurrentIndex(title, QItemSelectionModel::NoUpdate);
+                m_lvPages->edit(title);
             });
         break;
     case 2: cmdPagesDelete_Click(); break;
@@ -318,13 +271,13 @@ void BasketController::mnuContext_Click(int index)
 
 void BasketController::lvPages_KeyPress(int key, Qt::KeyboardModifiers modifiers)
 {
-    if (m_lvPages->Count() == 0) return;
+    if (m_model.isEmpty()) return;
     if (key == Qt::Key_A && (modifiers & Qt::ControlModifier)) m_lvPages->selectAll();
 }
 
 void BasketController::lvPages_KeyUp(int key)
 {
-    if (m_lvPages->Count() == 0) return;
+    if (m_model.isEmpty()) return;
     if (key == Qt::Key_Delete) cmdPagesDelete_Click();
 }
 
@@ -441,7 +394,8 @@ void BasketController::onSourceDone(int index, int lastRow)
         if (!resolution.trimmed().isEmpty() && m_rowsWithoutSize.contains(source.path))
             m_folder.learnResolution(source.path, resolution);
     }
-    if (m_addWay == AddWay::Drop && lastRow >= 0) m_lvPages->Item(lastRow + 1)->setSelected(true);
+    if (m_addWay == AddWay::Drop && lastRow >= 0)
+        m_lvPages->selectionModel()->select(m_model.index(lastRow, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     setProgress(m_addTotal, source.progress);
 }
 
@@ -461,7 +415,7 @@ void BasketController::onAddingFinished(const QStringList& failed)
         endAddingDisplay();
         subUpdateQueuePanel();
     }
-    if (m_addWay == AddWay::Button) m_lvPages->deselectAll();
+    if (m_addWay == AddWay::Button) m_lvPages->clearSelection();
     // The command ends with the work: the message box does not hold other commands back.
     m_addCommand.reset();
     subShowFailedFiles(failed);
@@ -544,17 +498,17 @@ void BasketController::subDeleteSelectedItems()
 
 void BasketController::subSortListView(int columnIndex)
 {
-    if (refuseWhileBusy() || columnIndex < 1 || columnIndex > m_lvPages->columnCount()) return;
+    if (refuseWhileBusy() || columnIndex < 1 || columnIndex > m_model.columnCount()) return;
     // The first click on any column sorts it ascending, even on the column the list starts with.
-    tf::ListView& lv = *m_lvPages;
-    if (lv.Sorted && lv.SortKey == columnIndex - 1) {
-        lv.SortOrder = lv.SortOrder == 0 ? 1 : 0;
+    if (m_sorted && m_sortKey == columnIndex - 1) {
+        m_sortOrder = m_sortOrder == 0 ? 1 : 0;
     } else {
-        lv.SortOrder = 0;
-        lv.SortKey = columnIndex - 1;
+        m_sortOrder = 0;
+        m_sortKey = columnIndex - 1;
     }
-    lv.Sorted = true;
-    m_model.sort(lv.SortKey, lv.SortOrder == 1);
+    m_sorted = true;
+    // The pages themselves are put in that order: it is the order they are written in.
+    m_model.sort(m_sortKey, m_sortOrder == 1);
 }
 
 void BasketController::cmdPagesDelete_Click()

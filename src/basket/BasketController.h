@@ -21,13 +21,12 @@ class QAction;
 class QLabel;
 class QMenu;
 class QProgressBar;
-class QTreeWidgetItem;
 class QPushButton;
 class QWidget;
 
 namespace tf {
 class ImageList;
-class ListView;
+class ReportView;
 class MultiPageCommands;
 class StatusBar;
 class TaskReplayer;
@@ -97,7 +96,7 @@ public:
     bool openBasketFile(const QString& fileName);
 
     // The pane's widgets, each with its old name as objectName.
-    tf::ListView* lvPages() const { return m_lvPages; }
+    tf::ReportView* lvPages() const { return m_lvPages; }
     QLabel* lblQueue() const { return m_lblQueue; }
     QWidget* picLiveBar() const { return m_picLiveBar; }
     QPushButton* cmdAddToQueue() const { return m_cmdAddToQueue; }
@@ -157,7 +156,6 @@ protected:
 private:
     enum class AddWay { Button, Drop, BasketFile };
     void buildPane(QWidget* pane);
-    void showModel();
     bool isDragSource(const QObject* source) const;
     // What adding one folder file takes: its row as the basket shows it, and how it is split.
     tf::basket::AddSource folderFileSource(const FolderFile& file, AddWay way) const;
@@ -191,7 +189,11 @@ private:
     QStringList m_lstUniqueFiles;
     QPointer<QWidget> m_pagesViewport;
 
-    tf::ListView* m_lvPages = nullptr;
+    tf::ReportView* m_lvPages = nullptr;
+    // The caption the user clicked last and its order (0 ascending, 1 descending).
+    int m_sortKey = 0;
+    int m_sortOrder = 0;
+    bool m_sorted = false;
     QLabel* m_lblQueue = nullptr;
     QWidget* m_picLiveBar = nullptr;
     QPushButton* m_cmdAddToQueue = nullptr;

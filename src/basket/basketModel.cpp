@@ -1,11 +1,19 @@
 #include "basket/basketModel.h"
 
+#include "platform/ui/reportview.h"
+
 #include <algorithm>
 #include <numeric>
 #include <set>
 #include <QSet>
 
 namespace tf::basket {
+
+namespace {
+constexpr int kColumnCount = 5;
+}
+
+BasketModel::BasketModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 QString BasketModel::columnText(int row, int column) const
 {
@@ -39,8 +47,10 @@ QStringList BasketModel::distinctSources() const
 
 int BasketModel::append(PageRecord page)
 {
+    const int row = count();
+    beginInsertRows({}, row, row);
     m_pages.push_back(std::move(page));
-    const int row = count() - 1;
+    endInsertRows();
     emit appended(row);
     return row;
 }
@@ -51,9 +61,11 @@ void BasketModel::remove(std::vector<int> rows)
     std::vector<int> gone;
     for (int row : chosen)
         if (row >= 0 && row < count()) gone.push_back(row);
-    if (gone.empty()) return;
-    for (auto it = gone.rbegin(); it != gone.rend(); ++it) m_pages.erase(m_pages.begin() + *it);
-    emit removed(gone);
+    for (auto it = gone.rbegin(); it != gone.rend(); ++it) {
+        beginRemoveRows({}, *it, *it);
+        m_pages.erase(m_pages.begin() + *it);
+        endRemoveRows();
+    }
 }
 
 void BasketModel::move(const std::vector<int>& rows, int insertAt)
@@ -85,22 +97,86 @@ void BasketModel::sort(int column, bool descending)
 
 void BasketModel::applyOrder(const std::vector<int>& order)
 {
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRow(order.size());
+    for (size_t i = 0; i < order.size(); ++i) newRow[static_cast<size_t>(order[i])] = static_cast<int>(i);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    for (const QModelIndex& i : before) after << index(newRow[static_cast<size_t>(i.row())], i.column());
+    changePersistentIndexList(before, after);
     std::vector<PageRecord> pages;
     pages.reserve(order.size());
     for (int old : order) pages.push_back(std::move(m_pages[static_cast<size_t>(old)]));
     m_pages = std::move(pages);
-    emit reordered(order);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void BasketModel::clear()
 {
+    beginResetModel();
     m_pages.clear();
-    emit cleared();
+    endResetModel();
+}
+
+bool BasketModel::setText(int row, const QString& text)
+{
+    // A blank title would leave a page nobody can tell apart: the old one stays.
+    if (row < 0 || row >= count() || text.trimmed().isEmpty()) return false;
+    m_pages[static_cast<size_t>(row)].text = text;
+    emit dataChanged(index(row, 0), index(row, 0));
+    return true;
+}
+
+void BasketModel::setResolution(int row, const QString& resolution)
+{
+    if (row < 0 || row >= count()) return;
+    m_pages[static_cast<size_t>(row)].resolution = resolution;
+    emit dataChanged(index(row, 1), index(row, 1));
+}
+
+int BasketModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : count(); }
+int BasketModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumnCount; }
+
+QVariant BasketModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= count() || index.column() >= kColumnCount) return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole: return columnText(index.row(), index.column());
+    case Qt::DecorationRole:
+        if (index.column() == 0 && m_icons) {
+            const QPixmap picture = m_icons->image(at(index.row()).icon);
+            if (!picture.isNull()) return picture;
+        }
+        return {};
+    case tf::kPathRole: return index.column() == 0 ? QVariant(at(index.row()).tag) : QVariant();
+    default: return {};
+    }
+}
+
+bool BasketModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || (role != Qt::EditRole && role != Qt::DisplayRole)) return false;
+    if (index.column() == 0) return setText(index.row(), value.toString());
+    if (index.column() == 1) {
+        setResolution(index.row(), value.toString());
+        return true;
+    }
+    return false;
+}
+
+QVariant BasketModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    static const char* const captions[kColumnCount] = {"File Name", "Resolution", "Size", "Type", "Source File"};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumnCount) return {};
+    return QString::fromLatin1(captions[section]);
+}
+
+Qt::ItemFlags BasketModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid()) return Qt::NoItemFlags;
+    // Pages are dragged to move them; the title is edited only when the view is told to.
+    return QAbstractTableModel::flags(index) | Qt::ItemIsDragEnabled | (index.column() == 0 ? Qt::ItemIsEditable : Qt::NoItemFlags);
 }
 
 } // namespace tf::basket
-
-void tf::basket::BasketModel::setText(int row, const QString& text)
-{
-    if (row >= 0 && row < count()) m_pages[static_cast<size_t>(row)].text = text;
-}

@@ -1,8 +1,12 @@
 #pragma once
 // The basket's pages as data: what lvPages shows, what the writers, the basket file and every
-// later consumer (batch conversion, printing, players) read. No widget here; the list view
-// mirrors the model through its signals, row for row.
-#include <QObject>
+// later consumer (batch conversion, printing, players) read. No widget here; lvPages is a view of
+// this model, and its order is the order of the pages written out, so sorting the basket sorts
+// the pages themselves.
+#include "platform/ui/imagelist.h"
+
+#include <QAbstractTableModel>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <vector>
@@ -21,10 +25,10 @@ struct PageRecord {
     int icon = 0;       // the thumbnail's key in the basket's image list
 };
 
-class BasketModel : public QObject {
+class BasketModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    explicit BasketModel(QObject* parent = nullptr);
 
     int count() const { return static_cast<int>(m_pages.size()); }
     bool isEmpty() const { return m_pages.empty(); }
@@ -48,21 +52,32 @@ public:
     // Text order of one column without regard to case, the size column by the pages' bytes
     // (unknown ones first); equal values keep their order.
     void sort(int column, bool descending);
-    // The page's title (its row's name) as the user renamed it.
-    void setText(int row, const QString& text);
+    // The page's title (its row's name) as the user renamed it; a blank title is refused.
+    bool setText(int row, const QString& text);
+    // The page's size as the preview found it ("W X H X bits").
+    void setResolution(int row, const QString& resolution);
     void clear();
+
+    // The thumbnails the pages' icon keys name (the list stays the caller's).
+    void setIcons(tf::ImageList* icons) { m_icons = icons; }
+
+    // QAbstractItemModel: the columns above; the name's column gives the page's file in
+    // tf::kPathRole and is edited as the title; the resolution may be set.
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 signals:
     void appended(int row);
-    // Rows removed, ascending.
-    void removed(const std::vector<int>& rows);
-    // New row i holds what old row order[i] held.
-    void reordered(const std::vector<int>& order);
-    void cleared();
 
 private:
+    // New row i holds what old row order[i] held; views keep their selection on the same pages.
     void applyOrder(const std::vector<int>& order);
     std::vector<PageRecord> m_pages;
+    QPointer<tf::ImageList> m_icons;
 };
 
 } // namespace tf::basket

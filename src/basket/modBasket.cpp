@@ -4,7 +4,7 @@
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/picture_decode.h"
 #include "platform/ui/imagelist.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/msgbox.h"
 #include "platform/sys/userdirs.h"
 #include "services/clsFileInfo.h"
@@ -171,25 +171,16 @@ void subShowFailedFiles(const QStringList& entries)
     if (!entries.isEmpty()) MsgBox(fncFailedFilesMessage(entries), vbExclamation);
 }
 
-std::vector<int> fncSelectedRows(const ListView& lv)
+void subMoveListItems(ReportView& lv, BasketModel& basket, int x, int y)
 {
-    std::vector<int> rows;
-    for (int i = 1; i <= lv.Count(); ++i)
-        if (lv.Item(i)->isSelected()) rows.push_back(i - 1);
-    return rows;
+    const int target = lv.rowAt(QPoint(x, y));
+    const int reference = lv.selectedRow();
+    lv.setDropHighlight(-1);
+    if (target < 0 || reference < 0) return;
+    const int insertAt = target >= reference ? target + 1 : target;
+    basket.move(lv.selectedRows(), insertAt);
 }
 
-void subMoveListItems(ListView& lv, BasketModel& basket, int x, int y)
-{
-    QTreeWidgetItem* target = lv.HitTest(QPoint(x, y));
-    QTreeWidgetItem* reference = lv.SelectedItem();
-    lv.setDropHighlight(nullptr);
-    if (!target || !reference) return;
-    const int targetRow = lv.Index(target) - 1;
-    const int insertAt = targetRow >= lv.Index(reference) - 1 ? targetRow + 1 : targetRow;
-    basket.move(fncSelectedRows(lv), insertAt);
-}
-
-void subDeleteSelectedItems(const ListView& lv, BasketModel& basket) { basket.remove(fncSelectedRows(lv)); }
+void subDeleteSelectedItems(const ReportView& lv, BasketModel& basket) { basket.remove(lv.selectedRows()); }
 
 } // namespace tf::basket

@@ -15,7 +15,7 @@ namespace tf {
 struct DecodeResult;
 class ImageDocument;
 class ImageList;
-class ListView;
+class ReportView;
 } // namespace tf
 
 namespace tf::basket {
@@ -97,15 +97,12 @@ QString fncFailedFilesMessage(const QStringList& entries);
 // Shows it, when there is anything to tell.
 void subShowFailedFiles(const QStringList& entries);
 
-// The rows chosen in the list that shows the basket (from 0, in list order).
-std::vector<int> fncSelectedRows(const ListView& lv);
+// Moves the pages chosen in the view to the drop point (viewport pixels): after the row under the
+// point when it lies at or below the reference row (the selected row with the focus), before it
+// otherwise. No row under the point, or none selected: only the drop highlight is cleared.
+void subMoveListItems(ReportView& lv, BasketModel& basket, int x, int y);
 
-// Moves the selected pages to the drop point (viewport pixels): after the row under the point when
-// it lies at or below the reference row (the selected row with the focus), before it otherwise.
-// No row under the point, or none selected: only the drop highlight is cleared.
-void subMoveListItems(ListView& lv, BasketModel& basket, int x, int y);
-
-// Removes the selected pages.
-void subDeleteSelectedItems(const ListView& lv, BasketModel& basket);
+// Removes the pages chosen in the view.
+void subDeleteSelectedItems(const ReportView& lv, BasketModel& basket);
 
 } // namespace tf::basket

@@ -11,7 +11,7 @@
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/foldertree.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/statusbar.h"
 #include "services/clsFileInfo.h"
 #include "services/modGDIPlus.h"
@@ -140,20 +140,19 @@ BrowseController::BrowseController(const BrowsePanes& panes, const tf::BrowseSer
     w.PicMetadata = panes.PicMetadata;
     w.client = panes.client ? panes.client : panes.picView->window();
     w.tbsMetadata = panes.tbsMetadata;
-    w.lvExif = panes.lvExif;
-    w.lvIPTC = panes.lvIPTC;
 
     QPixmap icon = panes.iDetailIcon;
     if (icon.isNull()) icon = QFileIconProvider().icon(QFileIconProvider::File).pixmap(16, 16);
     w.iDetailIcon = icon;
-    m_illvFolder.Add(QString(), icon);
+    m_folderSort.setSourceModel(&m_listing);
+    m_listing.setPicture([this](const tf::FolderFile& file) { return folderPicture(file); });
 
     buildBrowsePane(panes.picBrowse);
     buildFolderPane(panes.picFolder);
     buildPreviewPane(panes.picView);
 
     // A click on a column caption sorts the rows by it; the order stays for later listings.
-    m_lvFolder->header()->setSectionsClickable(true);
+    m_lvFolder->setModel(&m_folderSort);
     connect(m_lvFolder->header(), &QHeaderView::sectionClicked, this, [this](int section) { lvFolder_ColumnClick(section + 1); });
     m_folderList = m_lvFolder;
     m_folderViewport = m_lvFolder->viewport();
@@ -261,7 +260,7 @@ BrowseController::~BrowseController()
     if (m_facts) m_facts->cancel();
 }
 
-void BrowseController::setBasketList(tf::ListView* lvPages)
+void BrowseController::setBasketList(QTreeView* lvPages)
 {
     if (m_pagesList) {
         m_pagesList->removeEventFilter(this);
@@ -275,14 +274,14 @@ void BrowseController::setBasketList(tf::ListView* lvPages)
     }
 }
 
-int BrowseController::listingIndex(const QTreeWidgetItem* row) const
+int BrowseController::listingIndex(const QModelIndex& row) const
 {
-    if (!row || row->treeWidget() != m_lvFolder) return -1;
-    const int index = m_lvFolder->Index(row) - 1;
-    return index < m_listing.count() ? index : -1;
+    if (row.model() == &m_folderSort) return m_folderSort.mapToSource(row).row();
+    if (row.model() == &m_listing) return row.row();
+    return -1;
 }
 
-QPixmap BrowseController::fncFolderThumbnail(const QTreeWidgetItem* row) const
+QPixmap BrowseController::fncFolderThumbnail(const QModelIndex& row) const
 {
     const tf::FolderFile* file = m_listing.file(listingIndex(row));
     return file ? m_ilFolder.image(file->thumbnail) : QPixmap();
@@ -291,11 +290,15 @@ QPixmap BrowseController::fncFolderThumbnail(const QTreeWidgetItem* row) const
 std::vector<SelectedFolderFile> BrowseController::selectedFolderFiles() const
 {
     std::vector<SelectedFolderFile> out;
-    for (int i = 1; i <= m_lvFolder->Count(); ++i) {
-        const tf::FolderFile* file = m_listing.file(i - 1);
-        if (file && m_lvFolder->Item(i)->isSelected()) out.push_back({i, *file});
-    }
+    for (int index : m_lvFolder->selectedRows())
+        if (const tf::FolderFile* file = m_listing.file(index))
+            out.push_back({m_lvFolder->viewIndex(index).row() + 1, *file});
     return out;
+}
+
+void BrowseController::learnResolution(const QString& path, const QString& resolution)
+{
+    m_listing.setText(m_listing.indexOf(path), tf::kFolderResolution, resolution);
 }
 
 QString BrowseController::SelectedFolder() const { return m_ftvBrowse->SelectedFolder(); }
@@ -328,18 +331,28 @@ void BrowseController::ftvBrowse_FolderSelected(const QString& folder)
 
 void BrowseController::attachFolderIcons(bool thumbnails)
 {
-    tf::ImageList* images = thumbnails ? &m_ilFolder : &m_illvFolder;
     const QSize iconSize = thumbnails ? QSize(glngFolderThumbWidth, glngFolderThumbHeight) : QSize(16, 16);
     if (m_lvFolder->iconSize() != iconSize) m_lvFolder->setIconSize(iconSize);
-    // Attaching shows every row's picture again; once per listing is enough.
-    if (m_lvFolder->SmallIcons() != images) m_lvFolder->setSmallIcons(images);
+    // Every row's picture is asked again; once per change of mode is enough.
+    if (m_showsThumbnails == thumbnails) return;
+    m_showsThumbnails = thumbnails;
+    m_listing.refreshPictures();
 }
 
-bool BrowseController::showsThumbnails() const { return m_lvFolder->SmallIcons() == &m_ilFolder; }
+bool BrowseController::showsThumbnails() const { return m_showsThumbnails; }
+
+QVariant BrowseController::folderPicture(const tf::FolderFile& file) const
+{
+    if (!m_showsThumbnails) return w.iDetailIcon;
+    if (file.thumbnail > 0) {
+        const QPixmap own = m_ilFolder.image(file.thumbnail);
+        if (!own.isNull()) return own;
+    }
+    return folderPlaceholder(!file.failure.isEmpty());
+}
 
 void BrowseController::cancelListing()
 {
-    ++m_listingGeneration;
     if (m_listingFeed) {
         m_listingFeed->cancel();
         m_listingFeed->disconnect(this);
@@ -379,9 +392,7 @@ void BrowseController::subShowFilesInFolder(const QString& folder)
     try {
         gstrCurrentOperation = QStringLiteral("Showing files from selected folder");
         w.sbMain->setPanelText(QStringLiteral("folder"), fncFolderPanelText(folder));
-        m_lvFolder->Clear();
         m_listing.clear();
-        m_lvFolder->setSmallIcons(nullptr);
         m_ilFolder.Clear();
         m_nextFileId = 0;
         m_listingThumbnails = gudtSettings.FolderView == 0;
@@ -426,29 +437,11 @@ int BrowseController::addListedFile(const QString& path)
     const bool multipage = extension == QLatin1String("tif") || extension == QLatin1String("tiff");
     // Only a multipage type has its pages counted; everything else is one page.
     if (!multipage) file.texts[tf::kFolderPages] = QStringLiteral("1");
-    // A sorted list takes the row at its place in the order the user chose.
-    const int at = m_listing.add(file);
-    QTreeWidgetItem* row = m_lvFolder->InsertItem(at + 1, file.texts[tf::kFolderFileName], showsThumbnails() ? 0 : 1);
-    tf::ListView::setTag(row, path);
-    for (int column = 1; column < tf::kFolderColumnCount; ++column)
-        tf::ListView::setSubItem(row, column, file.texts[static_cast<size_t>(column)]);
-    decorateRow(row, file);
+    // A sorted list shows the row at its place in the order the user chose.
+    m_listing.add(file);
     m_waiting[file.id] = kFactsPart;
     ++m_listingTotal;
     return file.id;
-}
-
-void BrowseController::decorateRow(QTreeWidgetItem* row, const tf::FolderFile& file)
-{
-    row->setToolTip(0, file.failure);
-    if (!showsThumbnails() || file.thumbnail > 0) return;
-    row->setIcon(0, QIcon(folderPlaceholder(!file.failure.isEmpty())));
-}
-
-QTreeWidgetItem* BrowseController::rowOfId(int id, int& index) const
-{
-    index = m_listing.indexOfId(id);
-    return index >= 0 ? m_lvFolder->Item(index + 1) : nullptr;
 }
 
 void BrowseController::requestFacts(const std::vector<int>& ids, bool refresh)
@@ -456,8 +449,8 @@ void BrowseController::requestFacts(const std::vector<int>& ids, bool refresh)
     std::vector<int> asked;
     std::vector<QString> paths;
     for (int id : ids) {
-        int index = -1;
-        if (!rowOfId(id, index)) continue;
+        const int index = m_listing.indexOfId(id);
+        if (index < 0) continue;
         asked.push_back(id);
         paths.push_back(m_listing.file(index)->path);
     }
@@ -516,13 +509,11 @@ void BrowseController::requestPicture(int id, const QString& path)
 
 void BrowseController::takeFacts(int id, const FolderFileFacts& facts, bool refresh)
 {
-    int index = -1;
-    QTreeWidgetItem* row = rowOfId(id, index);
-    if (!row) return partArrived(id, kFactsPart);
+    const int index = m_listing.indexOfId(id);
+    if (index < 0) return partArrived(id, kFactsPart);
     if (!facts.found) {
         // Gone since its name was read: nothing of it can be shown, and its picture is not waited for.
         m_listing.remove(index);
-        delete row;
         return partArrived(id, kFactsPart | kPicturePart);
     }
     const tf::FolderFile& before = *m_listing.file(index);
@@ -532,19 +523,12 @@ void BrowseController::takeFacts(int id, const FolderFileFacts& facts, bool refr
     const QString size =
         facts.bytes >= 0 ? fncFormatSize(facts.bytes, static_cast<uint8_t>(gudtSettings.LongFileSize)) : QString();
     m_listing.setSize(index, facts.bytes, size);
-    tf::ListView::setSubItem(row, tf::kFolderSize, size);
     const std::pair<tf::FolderColumn, const QString*> texts[] = {
         {tf::kFolderType, &facts.type},
         {tf::kFolderDateCreated, &facts.created}, {tf::kFolderDateModified, &facts.modified},
         {tf::kFolderDateAccessed, &facts.accessed}};
-    for (const auto& [column, text] : texts) {
-        m_listing.setText(index, column, *text);
-        tf::ListView::setSubItem(row, column, *text);
-    }
-    if (!m_listingThumbnails && (!refresh || changed)) {
-        m_listing.setText(index, tf::kFolderResolution, facts.resolution);
-        tf::ListView::setSubItem(row, tf::kFolderResolution, facts.resolution);
-    }
+    for (const auto& [column, text] : texts) m_listing.setText(index, column, *text);
+    if (!m_listingThumbnails && (!refresh || changed)) m_listing.setText(index, tf::kFolderResolution, facts.resolution);
     const auto waiting = m_waiting.find(id);
     if (changed && waiting != m_waiting.end() && !(waiting->second & kPicturePart))
         requestPicture(id, m_listing.file(index)->path);
@@ -557,16 +541,12 @@ void BrowseController::takePicture(int request, const tf::decode::DecodeResult& 
     if (found == m_requestFile.end()) return;
     const int id = found->second;
     m_requestFile.erase(found);
-    int index = -1;
-    QTreeWidgetItem* row = rowOfId(id, index);
-    if (!row) return partArrived(id, kPicturePart);
+    const int index = m_listing.indexOfId(id);
+    if (index < 0) return partArrived(id, kPicturePart);
 
     const QString extension = fncFolderExtension(m_listing.file(index)->path);
     const bool multipage = extension == QLatin1String("tif") || extension == QLatin1String("tiff");
-    const auto setText = [&](tf::FolderColumn column, const QString& text) {
-        m_listing.setText(index, column, text);
-        tf::ListView::setSubItem(row, column, text);
-    };
+    const auto setText = [&](tf::FolderColumn column, const QString& text) { m_listing.setText(index, column, text); };
     if (!m_listingThumbnails) {
         // A page count: a file no decoder gets through has no pages to count.
         setText(tf::kFolderPages, QString::number(answer.answered() ? std::max(answer.pageCount, 0) : 0));
@@ -579,15 +559,12 @@ void BrowseController::takePicture(int request, const tf::decode::DecodeResult& 
         m_listing.setFailure(index, fncThumbnailFailureText(answer));
         m_listing.setThumbnail(index, 0);
         setText(tf::kFolderResolution, QString());
-        if (showsThumbnails()) m_lvFolder->setSmallIcon(row, 0);
     } else {
         m_listing.setFailure(index, QString());
         setText(tf::kFolderResolution, fncThumbnailResolution(width, height));
         const int number = m_ilFolder.Add(thumbnail);
         m_listing.setThumbnail(index, number);
-        if (showsThumbnails()) m_lvFolder->setSmallIcon(row, number);
     }
-    decorateRow(row, *m_listing.file(index));
     partArrived(id, kPicturePart);
 }
 
@@ -606,8 +583,6 @@ void BrowseController::partArrived(int id, unsigned parts)
 
 void BrowseController::finishListing()
 {
-    // Texts that came late (sizes, resolutions, pages) may have moved a row in the chosen order.
-    if (m_listing.sortState().Sorted && m_listing.count() == m_lvFolder->Count()) reorderRows(m_listing.resort());
     if (m_listingShowsProgress) w.pbQueue->hide();
     m_listingShowsProgress = false;
     m_listingTotal = m_listingDone = 0;
@@ -645,7 +620,6 @@ void BrowseController::relistShownFolder()
                 continue;
             }
             m_listing.remove(i);
-            delete m_lvFolder->Item(i + 1);
         }
         std::vector<int> added;
         for (const tf::FolderFileEntry& entry : entries) {
@@ -660,8 +634,8 @@ void BrowseController::relistShownFolder()
             m_waiting[file.id] |= kFactsPart;
         }
         for (int id : added) {
-            int index = -1;
-            if (rowOfId(id, index)) requestPicture(id, m_listing.file(index)->path);
+            const int index = m_listing.indexOfId(id);
+            if (index >= 0) requestPicture(id, m_listing.file(index)->path);
         }
         bar->setValue(scrolled);
         if (ids.empty()) {
@@ -679,30 +653,14 @@ void BrowseController::relistShownFolder()
 void BrowseController::subUpdateSizeTexts()
 {
     const auto style = static_cast<uint8_t>(gudtSettings.LongFileSize);
-    for (int i = 0; i < m_listing.count() && i < m_lvFolder->Count(); ++i) {
+    for (int i = 0; i < m_listing.count(); ++i) {
         const tf::FolderFile& file = *m_listing.file(i);
         // A row whose facts are still coming gets its text in the new style when they come.
         if (file.bytes < 0) continue;
         const QString size = fncFormatSize(file.bytes, style);
         if (size == file.texts[tf::kFolderSize]) continue;
         m_listing.setSize(i, file.bytes, size);
-        tf::ListView::setSubItem(m_lvFolder->Item(i + 1), tf::kFolderSize, size);
     }
-}
-
-void BrowseController::reorderRows(const std::vector<int>& order)
-{
-    // The list's rows follow the listing, and the selected ones stay selected.
-    QList<QTreeWidgetItem*> rows;
-    for (int i = 1; i <= m_lvFolder->Count(); ++i) rows << m_lvFolder->Item(i);
-    QList<QTreeWidgetItem*> selected = m_lvFolder->selectedInOrder();
-    QTreeWidgetItem* current = m_lvFolder->currentItem();
-    while (m_lvFolder->topLevelItemCount() > 0) m_lvFolder->takeTopLevelItem(0);
-    QList<QTreeWidgetItem*> sorted;
-    for (int old : order) sorted << rows[old];
-    m_lvFolder->addTopLevelItems(sorted);
-    if (current) m_lvFolder->setCurrentItem(current, 0, QItemSelectionModel::NoUpdate);
-    for (QTreeWidgetItem* item : selected) item->setSelected(true);
 }
 
 void BrowseController::cmdDetailFolder_Click()
@@ -716,10 +674,6 @@ void BrowseController::cmdDetailFolder_Click()
         return;
     }
     attachFolderIcons(false);
-    for (int i = 1; i <= m_lvFolder->Count(); ++i) {
-        m_lvFolder->setSmallIcon(m_lvFolder->Item(i), 1);
-        decorateRow(m_lvFolder->Item(i), *m_listing.file(i - 1));
-    }
 }
 
 void BrowseController::cmdThumbnailFolder_Click()
@@ -731,55 +685,35 @@ void BrowseController::cmdThumbnailFolder_Click()
     // Thumbnails made before the settings asked for another size are made again at that size.
     bool everyRowSettled = m_listingThumbnails && !listingBusy() &&
                            m_listingThumbSize == QSize(glngFolderThumbWidth, glngFolderThumbHeight);
-    for (int i = 1; everyRowSettled && i <= m_lvFolder->Count(); ++i) {
-        const tf::FolderFile* file = m_listing.file(i - 1);
+    for (int i = 0; everyRowSettled && i < m_listing.count(); ++i) {
+        const tf::FolderFile* file = m_listing.file(i);
         everyRowSettled = file && (!file->failure.isEmpty() || (file->thumbnail >= 1 && file->thumbnail <= m_ilFolder.count()));
     }
-    if (!everyRowSettled || m_lvFolder->Count() == 0) {
+    if (!everyRowSettled || m_listing.count() == 0) {
         subShowFilesInFolder(m_fileMainPath);
         return;
     }
     attachFolderIcons(true);
-    for (int i = 1; i <= m_lvFolder->Count(); ++i) {
-        m_lvFolder->setSmallIcon(m_lvFolder->Item(i), m_listing.file(i - 1)->thumbnail);
-        decorateRow(m_lvFolder->Item(i), *m_listing.file(i - 1));
-    }
 }
 
 
 // ---------------------------------------------------------------- list events
 
-void BrowseController::showSelectedRowOf(tf::ListView* list)
+void BrowseController::showSelectedRowOf(QTreeView* list)
 {
-    subShowSelectedFile(list->SelectedItem());
+    subShowSelectedFile(list->model()->index(tf::chosenViewRow(list), 0));
     callResize();
 }
 
-void BrowseController::selectionCount(tf::ListView* list)
+void BrowseController::selectionCount(QTreeView* list)
 {
-    // A click that narrows a wide selection can leave the rows' own flags (what the commands read)
-    // behind the view's selection: they are brought in step at every click.
-    QSet<const QTreeWidgetItem*> chosen;
-    for (const QTreeWidgetItem* item : list->selectedItems()) chosen.insert(item);
-    for (int i = 1; i <= list->Count(); ++i) {
-        QTreeWidgetItem* row = list->Item(i);
-        if (row->isSelected() != chosen.contains(row)) row->setSelected(chosen.contains(row));
-    }
-    mintSelectedCount = static_cast<int>(list->selectedItems().size());
+    mintSelectedCount = tf::chosenRowCount(list);
     if (mintSelectedCount < 2) mblnSuppressItemShow = false;
 }
 
-void BrowseController::lvFolder_ColumnClick(int column)
-{
-    if (column < 1 || column > m_lvFolder->columnCount() || m_listing.count() != m_lvFolder->Count()) return;
-    reorderRows(m_listing.sortByColumn(column));
-    const tf::FolderSortState& state = m_listing.sortState();
-    m_lvFolder->SortKey = state.SortKey;
-    m_lvFolder->SortOrder = state.SortOrder;
-    m_lvFolder->Sorted = state.Sorted;
-}
+void BrowseController::lvFolder_ColumnClick(int column) { m_folderSort.columnClicked(column - 1); }
 
-void BrowseController::lvFolder_GotFocus() { mstrDragSourceList = QStringLiteral("lvFolder"); }
+void BrowseController::lvFolder_GotFocus() { m_dragSourceList = QStringLiteral("lvFolder"); }
 
 void BrowseController::lvFolder_ItemClick() { selectionCount(m_lvFolder); }
 
@@ -791,7 +725,7 @@ void BrowseController::lvFolder_KeyUp(int key)
 
 void BrowseController::lvFolder_KeyPress(int key, Qt::KeyboardModifiers modifiers)
 {
-    if (m_lvFolder->Count() == 0) return;
+    if (m_listing.count() == 0) return;
     if (key == Qt::Key_Return || key == Qt::Key_Enter)
         emit addToBasketRequested();
     else if (key == Qt::Key_A && (modifiers & Qt::ControlModifier))
@@ -804,7 +738,7 @@ void BrowseController::lvFolder_MouseUp(int button) { lvFolder_MouseUp(button, Q
 
 void BrowseController::lvFolder_MouseUp(int button, const QPoint& globalPos)
 {
-    if (m_lvFolder->Count() == 0) return;
+    if (m_listing.count() == 0) return;
     if (button == 2) {
         m_mnuContextFolderParent->popup(globalPos);
         return;
@@ -817,7 +751,7 @@ void BrowseController::lvFolder_OLEDragDrop() { mblnSuppressItemShow = true; }
 
 void BrowseController::mnuContextFolder_Click(int) { emit addToBasketRequested(); }
 
-void BrowseController::lvPages_GotFocus() { mstrDragSourceList = QStringLiteral("lvPages"); }
+void BrowseController::lvPages_GotFocus() { m_dragSourceList = QStringLiteral("lvPages"); }
 
 void BrowseController::lvPages_LostFocus() { mblnSuppressItemShow = true; }
 
@@ -828,7 +762,7 @@ void BrowseController::lvPages_ItemClick()
 
 void BrowseController::lvPages_KeyUp(int key)
 {
-    if (!m_pagesList || m_pagesList->Count() == 0) return;
+    if (!m_pagesList || m_pagesList->model()->rowCount() == 0) return;
     if (isArrowKey(key) && !mblnSuppressItemShow) showSelectedRowOf(m_pagesList);
 }
 
@@ -836,7 +770,7 @@ void BrowseController::lvPages_MouseUp(int button) { lvPages_MouseUp(button, QCu
 
 void BrowseController::lvPages_MouseUp(int button, const QPoint& globalPos)
 {
-    if (!m_pagesList || m_pagesList->Count() == 0) return;
+    if (!m_pagesList || m_pagesList->model()->rowCount() == 0) return;
     if (button == 2) {
         emit basketMenuRequested(globalPos, mintSelectedCount);
         return;
@@ -849,11 +783,11 @@ void BrowseController::lvPages_MouseUp(int button, const QPoint& globalPos)
     m_pagesList->setFocus();
 }
 
-void BrowseController::subSaveSelectedPage(tf::ListView* list)
+void BrowseController::subSaveSelectedPage(QTreeView* list)
 {
-    QTreeWidgetItem* row = list ? list->SelectedItem() : nullptr;
-    if (!row) return;
-    const QString tag = tf::ListView::Tag(row);
+    const QModelIndex row = list ? list->model()->index(tf::chosenViewRow(list), 0) : QModelIndex();
+    if (!row.isValid()) return;
+    const QString tag = row.data(tf::kPathRole).toString();
     if (m_ibMain->Tag() == tag && !previewPending()) {
         mnuSavePreviewAs_Click(0);
         return;
@@ -894,7 +828,7 @@ void BrowseController::mnuAbout_Click(int index)
     }
 }
 
-bool BrowseController::handleListEvent(tf::ListView* list, QObject* watched, QEvent* event)
+bool BrowseController::handleListEvent(QTreeView* list, QObject* watched, QEvent* event)
 {
     const bool isFolder = list == m_lvFolder;
     switch (event->type()) {
@@ -911,7 +845,7 @@ bool BrowseController::handleListEvent(tf::ListView* list, QObject* watched, QEv
         break;
     case QEvent::KeyPress: {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (watched != list || !isFolder || m_lvFolder->Count() == 0) break;
+        if (watched != list || !isFolder || m_listing.count() == 0) break;
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
         if (!enter && !key->matches(QKeySequence::SelectAll)) break;
         if (!key->isAutoRepeat()) lvFolder_KeyPress(enter ? Qt::Key_Return : Qt::Key_A, enter ? Qt::NoModifier : Qt::ControlModifier);
@@ -964,12 +898,12 @@ bool BrowseController::handleListEvent(tf::ListView* list, QObject* watched, QEv
         const int button = vbButton(mouse->button());
         const QPoint at = mouse->position().toPoint();
         const QPoint globalAt = mouse->globalPosition().toPoint();
-        const QPointer<tf::ListView> guard(list);
+        const QPointer<QTreeView> guard(list);
         m_redeliveringRelease = true;
         QCoreApplication::sendEvent(list->viewport(), event);
         m_redeliveringRelease = false;
         if (!guard) return true;
-        if (list->itemAt(at)) {
+        if (list->indexAt(at).isValid()) {
             if (isFolder)
                 lvFolder_ItemClick();
             else

@@ -10,7 +10,7 @@
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/imagelist.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/tabstrip.h"
 
 #include <QImage>
@@ -18,6 +18,7 @@
 #include <QObject>
 #include <QPixmap>
 #include <QPoint>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
@@ -45,11 +46,10 @@ class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QTabBar;
-class QTreeWidgetItem;
+class QTreeView;
 
 namespace tf {
 class FolderTreeView;
-class ListView;
 class Splitter;
 class StatusBar;
 class TabStrip;
@@ -69,8 +69,6 @@ struct BrowsePanes {
     tf::Splitter* splView = nullptr;   // with picView and PicMetadata
     QWidget* PicMetadata = nullptr;
     QTabBar* tbsMetadata = nullptr;    // tab 0 EXIF, tab 1 IPTC
-    tf::ListView* lvExif = nullptr;
-    tf::ListView* lvIPTC = nullptr;
 
     // The window's client area, whose coordinates place the menu of the preview's title
     // (optional: the window itself without it).
@@ -93,8 +91,9 @@ public:
     ~BrowseController() override;
 
     // The basket list, whose pages are previewed and walked too; it belongs to the basket area,
-    // which is made after this one. Null detaches it.
-    void setBasketList(tf::ListView* lvPages);
+    // which is made after this one. Null detaches it. Its model gives each page's file in
+    // tf::kPathRole and its resolution and size texts in columns 1 and 2.
+    void setBasketList(QTreeView* lvPages);
 
     // ---- its widgets, by their old names (each one's objectName too)
     // browse pane
@@ -105,7 +104,7 @@ public:
     // folder list pane
     QLabel* lblFolder() const { return m_lblFolder; }
     QWidget* PicToolbarFolder() const { return m_PicToolbarFolder; }
-    tf::ListView* lvFolder() const { return m_lvFolder; }
+    tf::ReportView* lvFolder() const { return m_lvFolder; }
     QPushButton* cmdThumbnailFolder() const { return m_cmdThumbnailFolder; }
     QPushButton* cmdDetailFolder() const { return m_cmdDetailFolder; }
     QPushButton* cmdTwainAcquire() const { return m_cmdTwainAcquire; }
@@ -130,8 +129,10 @@ public:
 
     // ---- the folder's files as plain data
     const tf::FolderListing& folderListing() const { return m_listing; }
-    // The selected rows of the folder list, in list order.
+    // The selected rows of the folder list, in the order the list shows them.
     std::vector<SelectedFolderFile> selectedFolderFiles() const;
+    // A file's resolution learnt elsewhere (the basket read it) goes into its row's texts.
+    void learnResolution(const QString& path, const QString& resolution);
 
     // A listing is under way: rows whose facts or picture have not come yet.
     bool listingBusy() const { return !m_waiting.empty(); }
@@ -140,8 +141,8 @@ public:
     bool previewPending() const { return m_preview.request >= 0 || m_previewReplay.pending() || m_metadataPending; }
 
     // ---- form state, by its old names
-    // The list that last had the focus: "lvFolder" or "lvPages".
-    QString mstrDragSourceList = QStringLiteral("lvFolder");
+    // The list that last had the focus: "lvFolder" or "lvPages" (the old mstrDragSourceList).
+    QString dragSourceList() const { return m_dragSourceList; }
     // While true, mouse-up and arrow keys on the two lists do not show the selected file.
     bool mblnSuppressItemShow = true;
     // Selected rows of the list whose item was last clicked, counted at that click.
@@ -149,13 +150,13 @@ public:
     // "Optimized" is the preview type: every newly shown file gets the edit list replayed.
     bool mblnOptimizedPreview = false;
 
-    // The thumbnails of the current listing. Each row keeps the number of its own picture, so
+    // The thumbnails of the current listing. Each file keeps the number of its own picture, so
     // sorting the rows or a listing that changed mode half-way never pairs a row with another
     // file's picture.
     tf::ImageList& ilFolder() { return m_ilFolder; }
-    // The row's own thumbnail, null when it was listed without one (or its picture could not be
-    // made, or is still being made).
-    QPixmap fncFolderThumbnail(const QTreeWidgetItem* row) const;
+    // The own thumbnail of the file behind a row of lvFolder, null when it was listed without one
+    // (or its picture could not be made, or is still being made).
+    QPixmap fncFolderThumbnail(const QModelIndex& row) const;
     QPixmap fncFolderThumbnail(int number) const { return m_ilFolder.image(number); }
     // The folder the list shows (the path of the old hidden file list).
     QString fileMainPath() const { return m_fileMainPath; }
@@ -227,7 +228,8 @@ public slots:
 
     // ---- preview
     void fncReadFile(const QString& path, ImageBox* control);
-    void subShowSelectedFile(QTreeWidgetItem* row);
+    // Shows the file behind a row of either list (an index of the list's view).
+    void subShowSelectedFile(const QModelIndex& row);
     void subShowMetadataPane(bool showExif, bool showIptc);
     void subFixedSizeTiff();
     void subFitPreview();
@@ -238,8 +240,8 @@ public slots:
     void subScrollPreviewVertical(ImageBox* control, QScrollBar* vsb);
     void subScrollPreviewHorizontal(ImageBox* control, QScrollBar* hsb);
     static void subCentrePicture(QWidget* container, QWidget* picture);
-    void subShowPreviousFile(tf::ListView* list);
-    void subShowNextFile(tf::ListView* list);
+    void subShowPreviousFile(QTreeView* list);
+    void subShowNextFile(QTreeView* list);
 
     void cmdPreviewNext_Click();
     void cmdPreviewPrevious_Click();
@@ -283,7 +285,7 @@ public slots:
     void mnuAbout_Click(int index);
     // The basket menu's "Save As": the basket's chosen page is saved, shown first when another
     // file is (the save waits for it to be shown).
-    void subSaveSelectedPage(tf::ListView* list);
+    void subSaveSelectedPage(QTreeView* list);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -292,10 +294,11 @@ private:
     void buildBrowsePane(QWidget* picBrowse);
     void buildFolderPane(QWidget* picFolder);
     void buildPreviewPane(QWidget* picView);
-    // The listing's row behind a row of lvFolder (0-based), -1 for none.
-    int listingIndex(const QTreeWidgetItem* row) const;
-    // Shows the row and makes it the list's one selected row, as previous and next do.
-    void subShowRowAndSelectIt(tf::ListView* list, QTreeWidgetItem* row);
+    // The listing's file behind a row of lvFolder (0-based), -1 for none.
+    int listingIndex(const QModelIndex& row) const;
+    // Shows the row (as the list shows it, 0-based) and makes it the list's one selected row, as
+    // previous and next do.
+    void subShowRowAndSelectIt(QTreeView* list, int viewRow);
     void attachFolderIcons(bool thumbnails);
     bool showsThumbnails() const;
 
@@ -309,10 +312,9 @@ private:
     void takePicture(int request, const tf::decode::DecodeResult& answer);
     void partArrived(int id, unsigned parts);
     void finishListing();
-    void reorderRows(const std::vector<int>& order);
-    // The row's icon when it has no picture of its own: still coming, or broken.
-    void decorateRow(QTreeWidgetItem* row, const tf::FolderFile& file);
-    QTreeWidgetItem* rowOfId(int id, int& index) const;
+    // The picture a folder row shows: its thumbnail, or a sheet while it has none of its own
+    // (still coming, or torn when it could not be made); the file icon in details mode.
+    QVariant folderPicture(const tf::FolderFile& file) const;
 
     // ---- the preview
     void takePreview(int request, const tf::decode::DecodeResult& answer);
@@ -325,16 +327,16 @@ private:
     // is replaced when the replay lands and `then` runs after it. A newer replay or load drops it.
     void replayOnPreview(ImageBox& control, std::function<void()> then);
     // The shown file's metadata into the lists, read on a worker.
-    void readShownMetadata(const QString& path, tf::ListView* exif, tf::ListView* iptc, bool describe);
+    void readShownMetadata(const QString& path, bool exif, bool iptc, bool describe);
     // Drops the replay and the metadata read still on their way.
     void dropPreviewWork();
     void showLoadFailure(const QString& path, bool missing);
-    void showSelectedRowOf(tf::ListView* list);
-    void selectionCount(tf::ListView* list);
+    void showSelectedRowOf(QTreeView* list);
+    void selectionCount(QTreeView* list);
     void callResize();
     void popupBelow(QMenu* menu, QAbstractButton* button);
     void syncMenuChecks();
-    bool handleListEvent(tf::ListView* list, QObject* watched, QEvent* event);
+    bool handleListEvent(QTreeView* list, QObject* watched, QEvent* event);
 
     struct WindowParts {
         tf::StatusBar* sbMain = nullptr;
@@ -344,8 +346,6 @@ private:
         QWidget* PicMetadata = nullptr;
         QWidget* client = nullptr;
         QTabBar* tbsMetadata = nullptr;
-        tf::ListView* lvExif = nullptr;
-        tf::ListView* lvIPTC = nullptr;
         QPixmap iDetailIcon;
     } w;
     tf::BrowseServices m_services;
@@ -357,7 +357,7 @@ private:
     QPointer<tf::FolderTreeView> m_ftvBrowse;
     QPointer<QLabel> m_lblFolder;
     QPointer<QWidget> m_PicToolbarFolder;
-    QPointer<tf::ListView> m_lvFolder;
+    QPointer<tf::ReportView> m_lvFolder;
     QPointer<QPushButton> m_cmdThumbnailFolder;
     QPointer<QPushButton> m_cmdDetailFolder;
     QPointer<QPushButton> m_cmdTwainAcquire;
@@ -387,11 +387,11 @@ private:
     QPointer<QScrollBar> m_hsbView;
 
     tf::FolderListing m_listing;
+    tf::ColumnSortProxy m_folderSort; // the order the folder list shows; it outlives a listing
+    bool m_showsThumbnails = false;
+    QString m_dragSourceList = QStringLiteral("lvFolder");
     tf::ImageList m_ilFolder{QSize()};
-    tf::ImageList m_illvFolder;
     QString m_fileMainPath;
-    // Each listing has its own number; whatever arrives for an older one is dropped.
-    uint64_t m_listingGeneration = 0;
     bool m_listingThumbnails = false;
     QSize m_listingThumbSize; // the size the listing's thumbnails were asked at
     // The running listing's pictures (or page counts); a newer listing drops it with its answers.
@@ -422,11 +422,11 @@ private:
         QString name;
         QPointer<ImageBox> control;
         bool throughControl = false;
-        // The row being shown, described once the file is (null for a bare fncReadFile).
-        QPointer<tf::ListView> list;
-        QTreeWidgetItem* row = nullptr;
+        // The row being shown, described once the file is (invalid for a bare fncReadFile, and
+        // once the row is gone): the listing's or the basket's own row.
+        QPersistentModelIndex row;
+        QPointer<QAbstractItemModel> rowModel;
         bool fromFolder = false;
-        uint64_t listing = 0;
     } m_preview;
     QPointer<tf::decode::DecodeFeed> m_previewFeed;
     tf::LatestWork m_previewReplay;
@@ -443,9 +443,9 @@ private:
     std::array<QAction*, 2> m_mnuPreviewType{};
     std::array<QAction*, 2> m_mnuSavePreviewAs{};
 
-    QPointer<tf::ListView> m_folderList;
+    QPointer<tf::ReportView> m_folderList;
     QPointer<QWidget> m_folderViewport;
-    QPointer<tf::ListView> m_pagesList;
+    QPointer<QTreeView> m_pagesList;
     QPointer<QWidget> m_pagesViewport;
     bool m_redeliveringRelease = false;
 

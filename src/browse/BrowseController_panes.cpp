@@ -6,7 +6,7 @@
 #include "controls/panewidgets.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/foldertree.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/tabstrip.h"
 
 #include <QLabel>
@@ -62,11 +62,9 @@ void BrowseController::buildFolderPane(QWidget* picFolder)
                                   QStringLiteral("Help and about"));
     m_PicToolbarFolder->setGeometry(74, 2, x, h);
 
-    m_lvFolder = new tf::ListView(picFolder);
+    // The captions come from the listing the list shows.
+    m_lvFolder = new tf::ReportView(picFolder);
     m_lvFolder->setObjectName(QStringLiteral("lvFolder"));
-    m_lvFolder->setColumnHeaders({QStringLiteral("File Name"), QStringLiteral("Resolution"), QStringLiteral("Size"),
-                                  QStringLiteral("Pages"), QStringLiteral("Type"), QStringLiteral("Date Created"),
-                                  QStringLiteral("Date Modified"), QStringLiteral("Date Accessed")});
     // Every row is one line with an icon of the list's size: the list then lays out a thousand
     // rows without measuring each, which a listing would otherwise pay after every file.
     m_lvFolder->setUniformRowHeights(true);

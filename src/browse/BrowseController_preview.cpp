@@ -13,7 +13,7 @@
 #include "platform/decode/decode_feed.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/imagebox/picture_decode.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/statusbar.h"
 #include "services/clsFileInfo.h"
 #include "services/modFileSystem.h"
@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabBar>
+#include <QTreeView>
 
 namespace {
 constexpr tf::OleColor kWhite = 0xFFFFFF;
@@ -90,11 +91,8 @@ void BrowseController::showCapturedPicture(const QImage& picture, const QString&
     m_picTiffTag = path;
     m_picTiffPicture = picture;
     gvarOriginalImage = m_ibMain->document().SaveToVariant(tf::ImageDocument::kSnapshotFormat);
-    if (w.lvExif) w.lvExif->Clear();
-    if (w.lvIPTC) {
-        w.lvIPTC->Clear();
-        readShownMetadata(path, nullptr, w.lvIPTC, true);
-    }
+    m_services.metadata.ClearLists();
+    readShownMetadata(path, false, true, true);
     // Shown as a file chosen in a list is: from its top-left corner, fitted as the menu says, and
     // named by the panels (which still described the file shown before).
     m_ibMain->setFitToWindow(m_previewFitChecked == 0);
@@ -119,7 +117,7 @@ void BrowseController::dropPreviewWork()
     m_metadataPending = false;
 }
 
-void BrowseController::readShownMetadata(const QString& path, tf::ListView* exif, tf::ListView* iptc, bool describe)
+void BrowseController::readShownMetadata(const QString& path, bool exif, bool iptc, bool describe)
 {
     m_metadataPending = true;
     const QPointer<BrowseController> alive(this);
@@ -127,7 +125,7 @@ void BrowseController::readShownMetadata(const QString& path, tf::ListView* exif
         if (!alive) return;
         m_metadataPending = false;
         if (describe)
-            w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(w.lvExif && w.lvExif->Count() > 0, hasIptc));
+            w.sbMain->setPanelText(kPanelMetadata, fncMetadataPanelText(m_services.metadata.ExifRowCount() > 0, hasIptc));
         if (!previewPending()) emit previewSettled();
     });
 }
@@ -306,7 +304,7 @@ void BrowseController::finishPreview()
         control->show();
         control->setTag(path);
         gstrCurrentOperation = QStringLiteral("Resizing image to fit the container control");
-        if (m_preview.row) describeShownRow();
+        if (m_preview.rowModel) describeShownRow();
     } catch (const std::exception& e) {
         subReportException(e, QStringLiteral("BrowseController.fncReadFile"));
     }
@@ -315,22 +313,22 @@ void BrowseController::finishPreview()
 
 void BrowseController::settlePreview()
 {
-    m_preview.row = nullptr;
-    m_preview.list.clear();
+    m_preview.row = QPersistentModelIndex();
+    m_preview.rowModel.clear();
     // The metadata may still be read; it says so when it lands.
     if (!previewPending()) emit previewSettled();
 }
 
-void BrowseController::subShowSelectedFile(QTreeWidgetItem* row)
+void BrowseController::subShowSelectedFile(const QModelIndex& row)
 {
-    if (!row) return;
-    auto* list = qobject_cast<tf::ListView*>(row->treeWidget());
-    if (!list) return;
-    // A folder row's file and texts come from the listing; a basket page's from its row.
-    const bool fromFolder = list == m_lvFolder;
+    if (!row.isValid()) return;
+    // A folder row's file and texts come from the listing; a basket page's from the basket's model.
+    const bool fromFolder = row.model() == &m_folderSort;
+    if (!fromFolder && (!m_pagesList || row.model() != m_pagesList->model())) return;
     const tf::FolderFile* file = fromFolder ? m_listing.file(listingIndex(row)) : nullptr;
     if (fromFolder && !file) return;
-    const QString path = file ? file->path : tf::ListView::Tag(row);
+    const QModelIndex page = row.siblingAtColumn(0);
+    const QString path = file ? file->path : page.data(tf::kPathRole).toString();
     // Already shown (the same path, and the control still holds it), or on its way.
     if (!path.isEmpty() && path == m_picTiffTag && m_ibMain->Tag() == path && m_ibMain->HasImage()) return;
     if (!path.isEmpty() && previewPending() && m_preview.path == path && m_preview.control == m_ibMain) return;
@@ -338,35 +336,40 @@ void BrowseController::subShowSelectedFile(QTreeWidgetItem* row)
     // The panels describe the row being shown, whichever list it is in. Basket pages carry no
     // page count: each is one page.
     m_rowPages = file ? file->texts[tf::kFolderPages] : QStringLiteral("1");
-    m_rowResolution = file ? file->texts[tf::kFolderResolution] : tf::ListView::SubItem(row, 1);
-    m_rowSize = file ? file->texts[tf::kFolderSize] : tf::ListView::SubItem(row, 2);
+    m_rowResolution = file ? file->texts[tf::kFolderResolution] : page.siblingAtColumn(1).data().toString();
+    m_rowSize = file ? file->texts[tf::kFolderSize] : page.siblingAtColumn(2).data().toString();
 
     m_ibMain->Clear();
-    if (w.lvExif) w.lvExif->Clear();
-    if (w.lvIPTC) w.lvIPTC->Clear();
+    m_services.metadata.ClearLists();
     fncReadFile(path, m_ibMain);
     if (!previewPending()) return; // failed at once: nothing more to describe
-    m_preview.list = list;
-    m_preview.row = row;
+    // The model's own row: it follows sorts and moves, and goes when the row does.
+    if (fromFolder) {
+        m_preview.row = m_listing.index(listingIndex(row), 0);
+        m_preview.rowModel = &m_listing;
+    } else {
+        m_preview.row = page;
+        m_preview.rowModel = m_pagesList->model();
+    }
     m_preview.fromFolder = fromFolder;
-    m_preview.listing = m_listingGeneration;
 }
 
 void BrowseController::describeShownRow()
 {
     const QString path = m_preview.path;
-    tf::ListView* list = m_preview.list;
-    QTreeWidgetItem* row = m_preview.row;
+    const QModelIndex row = m_preview.row;
     // The row is written to only while it still exists.
-    const bool rowAlive = list && (!m_preview.fromFolder || m_preview.listing == m_listingGeneration) && list->Index(row) > 0;
-    const QString resolution = rowAlive ? tf::ListView::SubItem(row, 1) : QString();
+    const bool rowAlive = row.isValid() && m_preview.rowModel && row.model() == m_preview.rowModel;
+    const QString resolution = rowAlive ? row.siblingAtColumn(1).data().toString() : QString();
     if (rowAlive && (resolution.isEmpty() || resolution == QLatin1String("0 X 0 X 0"))) {
         const QString shown = QStringLiteral("%1 X %2 X %3")
                                   .arg(m_ibMain->ImageWidth())
                                   .arg(m_ibMain->ImageHeight())
                                   .arg(m_ibMain->BitsPerPixel());
-        tf::ListView::setSubItem(row, 1, shown);
-        if (m_preview.fromFolder) m_listing.setText(listingIndex(row), tf::kFolderResolution, shown);
+        if (m_preview.fromFolder)
+            m_listing.setText(row.row(), tf::kFolderResolution, shown);
+        else
+            m_preview.rowModel->setData(row.siblingAtColumn(1), shown);
     }
 
     const MetadataPaneRule rule = fncMetadataPaneRule(fncFolderExtension(path));
@@ -376,7 +379,7 @@ void BrowseController::describeShownRow()
         w.tbsMetadata->setEnabled(rule.tabsEnabled);
     }
     // The lists fill, and the panel says what the file holds, when the read lands.
-    readShownMetadata(path, rule.readExif ? w.lvExif : nullptr, rule.readIptc ? w.lvIPTC : nullptr, true);
+    readShownMetadata(path, rule.readExif, rule.readIptc, true);
 }
 
 void BrowseController::subShowMetadataPane(bool showExif, bool showIptc)
@@ -472,32 +475,33 @@ void BrowseController::subCentrePicture(QWidget* container, QWidget* picture)
 
 // ---------------------------------------------------------------- previous and next
 
-void BrowseController::subShowNextFile(tf::ListView* list)
-{
-    if (list) subShowRowAndSelectIt(list, list->Item(fncNextRowIndex(list->Count(), list->Index(list->SelectedItem()))));
-}
-
-void BrowseController::subShowPreviousFile(tf::ListView* list)
+// Rows counted from 1 as the list shows them, 0 for none.
+void BrowseController::subShowNextFile(QTreeView* list)
 {
     if (list)
-        subShowRowAndSelectIt(list, list->Item(fncPreviousRowIndex(list->Count(), list->Index(list->SelectedItem()))));
+        subShowRowAndSelectIt(list, fncNextRowIndex(list->model()->rowCount(), tf::chosenViewRow(list) + 1) - 1);
 }
 
-void BrowseController::subShowRowAndSelectIt(tf::ListView* list, QTreeWidgetItem* row)
+void BrowseController::subShowPreviousFile(QTreeView* list)
 {
-    if (!row) return;
+    if (list)
+        subShowRowAndSelectIt(list, fncPreviousRowIndex(list->model()->rowCount(), tf::chosenViewRow(list) + 1) - 1);
+}
+
+void BrowseController::subShowRowAndSelectIt(QTreeView* list, int viewRow)
+{
+    const QModelIndex row = list->model()->index(viewRow, 0);
+    if (!row.isValid()) return;
     subShowSelectedFile(row);
-    list->deselectAll();
-    list->setCurrentItem(row);
-    row->setSelected(true);
-    list->scrollToItem(row);
+    list->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list->scrollTo(row);
     list->setFocus();
 }
 
 void BrowseController::cmdPreviewNext_Click()
 {
     if (m_cmdPreviewNext) m_cmdPreviewNext->update();
-    if (mstrDragSourceList == QLatin1String("lvPages") && m_pagesList)
+    if (m_dragSourceList == QLatin1String("lvPages") && m_pagesList)
         subShowNextFile(m_pagesList);
     else
         subShowNextFile(m_lvFolder);
@@ -506,7 +510,7 @@ void BrowseController::cmdPreviewNext_Click()
 void BrowseController::cmdPreviewPrevious_Click()
 {
     if (m_cmdPreviewPrevious) m_cmdPreviewPrevious->update();
-    if (mstrDragSourceList == QLatin1String("lvPages") && m_pagesList)
+    if (m_dragSourceList == QLatin1String("lvPages") && m_pagesList)
         subShowPreviousFile(m_pagesList);
     else
         subShowPreviousFile(m_lvFolder);

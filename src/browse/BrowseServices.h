@@ -10,8 +10,6 @@ class QString;
 
 namespace tf {
 
-class ListView;
-
 // The window lays out every pane again (frmMain.subResize, which fits the preview too).
 class PaneLayout {
 public:

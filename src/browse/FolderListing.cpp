@@ -1,18 +1,10 @@
 #include "browse/FolderListing.h"
 
-#include <algorithm>
-#include <numeric>
+#include "platform/ui/reportview.h"
 
 namespace tf {
 
-namespace {
-std::vector<int> unchangedOrder(size_t count)
-{
-    std::vector<int> order(count);
-    std::iota(order.begin(), order.end(), 0);
-    return order;
-}
-} // namespace
+FolderListing::FolderListing(QObject* parent) : QAbstractTableModel(parent) {}
 
 const FolderFile* FolderListing::file(int index) const
 {
@@ -33,86 +25,113 @@ int FolderListing::indexOfId(int id) const
     return -1;
 }
 
-void FolderListing::remove(int index)
+void FolderListing::clear()
 {
-    if (index >= 0 && index < count()) m_files.erase(m_files.begin() + index);
-}
-
-void FolderListing::setFailure(int index, const QString& why)
-{
-    if (index >= 0 && index < count()) m_files[static_cast<size_t>(index)].failure = why;
-}
-
-// Text order without regard to case, as users read the list; sizes by their bytes, as "89.6KB"
-// is smaller than "4.69MB" whatever the texts' order.
-bool FolderListing::before(const FolderFile& a, const FolderFile& b) const
-{
-    const auto key = static_cast<size_t>(m_sort.SortKey);
-    const int c = key == kFolderSize ? (a.bytes > b.bytes) - (a.bytes < b.bytes)
-                                     : QString::compare(a.texts[key], b.texts[key], Qt::CaseInsensitive);
-    return m_sort.SortOrder == 1 ? c > 0 : c < 0;
+    beginResetModel();
+    m_files.clear();
+    endResetModel();
 }
 
 int FolderListing::add(FolderFile file)
 {
-    auto at = m_files.end();
-    if (m_sort.Sorted)
-        at = std::upper_bound(m_files.begin(), m_files.end(), file,
-                              [this](const FolderFile& a, const FolderFile& b) { return before(a, b); });
-    const auto index = at - m_files.begin();
-    m_files.insert(at, std::move(file));
-    return static_cast<int>(index);
+    const int index = count();
+    beginInsertRows({}, index, index);
+    m_files.push_back(std::move(file));
+    endInsertRows();
+    return index;
+}
+
+void FolderListing::remove(int index)
+{
+    if (index < 0 || index >= count()) return;
+    beginRemoveRows({}, index, index);
+    m_files.erase(m_files.begin() + index);
+    endRemoveRows();
+}
+
+void FolderListing::rowChanged(int index, int first, int last)
+{
+    emit dataChanged(this->index(index, first), this->index(index, last));
+}
+
+void FolderListing::setFailure(int index, const QString& why)
+{
+    if (index < 0 || index >= count() || m_files[static_cast<size_t>(index)].failure == why) return;
+    m_files[static_cast<size_t>(index)].failure = why;
+    rowChanged(index, kFolderFileName, kFolderFileName);
 }
 
 void FolderListing::setText(int index, FolderColumn column, const QString& text)
 {
-    if (index >= 0 && index < count() && column >= 0 && column < kFolderColumnCount)
-        m_files[static_cast<size_t>(index)].texts[static_cast<size_t>(column)] = text;
+    if (index < 0 || index >= count() || column < 0 || column >= kFolderColumnCount) return;
+    QString& held = m_files[static_cast<size_t>(index)].texts[static_cast<size_t>(column)];
+    if (held == text) return;
+    held = text;
+    rowChanged(index, column, column);
 }
 
 void FolderListing::setSize(int index, qint64 bytes, const QString& text)
 {
     if (index < 0 || index >= count()) return;
-    m_files[static_cast<size_t>(index)].bytes = bytes;
-    m_files[static_cast<size_t>(index)].texts[kFolderSize] = text;
+    FolderFile& f = m_files[static_cast<size_t>(index)];
+    if (f.bytes == bytes && f.texts[kFolderSize] == text) return;
+    f.bytes = bytes;
+    f.texts[kFolderSize] = text;
+    rowChanged(index, kFolderSize, kFolderSize);
 }
 
 void FolderListing::setThumbnail(int index, int number)
 {
-    if (index >= 0 && index < count()) m_files[static_cast<size_t>(index)].thumbnail = number;
+    if (index < 0 || index >= count()) return;
+    m_files[static_cast<size_t>(index)].thumbnail = number;
+    rowChanged(index, kFolderFileName, kFolderFileName);
 }
 
-std::vector<int> FolderListing::sortByColumn(int column)
+void FolderListing::setPicture(std::function<QVariant(const FolderFile&)> picture)
 {
-    if (column < 1 || column > kFolderColumnCount) return unchangedOrder(m_files.size());
-    // The first click on any column sorts it ascending, even on the column the list starts with.
-    if (m_sort.Sorted && m_sort.SortKey == column - 1) {
-        m_sort.SortOrder = m_sort.SortOrder == 0 ? 1 : 0;
-    } else {
-        m_sort.SortOrder = 0;
-        m_sort.SortKey = column - 1;
+    m_picture = std::move(picture);
+    refreshPictures();
+}
+
+void FolderListing::refreshPictures()
+{
+    if (count() > 0) emit dataChanged(index(0, kFolderFileName), index(count() - 1, kFolderFileName), {Qt::DecorationRole});
+}
+
+int FolderListing::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : count(); }
+int FolderListing::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kFolderColumnCount; }
+
+QVariant FolderListing::data(const QModelIndex& index, int role) const
+{
+    const FolderFile* f = index.isValid() ? file(index.row()) : nullptr;
+    if (!f || index.column() >= kFolderColumnCount) return {};
+    switch (role) {
+    case Qt::DisplayRole: return f->texts[static_cast<size_t>(index.column())];
+    case Qt::DecorationRole:
+        return index.column() == kFolderFileName && m_picture ? m_picture(*f) : QVariant();
+    case kPathRole: return index.column() == kFolderFileName ? QVariant(f->path) : QVariant();
+    case Qt::ToolTipRole:
+        return index.column() == kFolderFileName && !f->failure.isEmpty() ? QVariant(f->failure) : QVariant();
+    case kSortValueRole:
+        // Sizes by their bytes: "89.6KB" is smaller than "4.69MB" whatever the texts' order.
+        return index.column() == kFolderSize ? QVariant(f->bytes) : QVariant();
+    default: return {};
     }
-    m_sort.Sorted = true;
-    return applySort();
 }
 
-std::vector<int> FolderListing::resort()
+QVariant FolderListing::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    return m_sort.Sorted ? applySort() : unchangedOrder(m_files.size());
+    static const char* const captions[kFolderColumnCount] = {"File Name", "Resolution", "Size", "Pages",
+                                                             "Type", "Date Created", "Date Modified", "Date Accessed"};
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kFolderColumnCount)
+        return {};
+    return QString::fromLatin1(captions[section]);
 }
 
-std::vector<int> FolderListing::applySort()
+Qt::ItemFlags FolderListing::flags(const QModelIndex& index) const
 {
-    std::vector<int> order = unchangedOrder(m_files.size());
-    // Equal texts keep their order.
-    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
-        return before(m_files[static_cast<size_t>(a)], m_files[static_cast<size_t>(b)]);
-    });
-    std::vector<FolderFile> sorted;
-    sorted.reserve(m_files.size());
-    for (int i : order) sorted.push_back(std::move(m_files[static_cast<size_t>(i)]));
-    m_files = std::move(sorted);
-    return order;
+    // Rows are dragged to the basket.
+    return QAbstractTableModel::flags(index) | (index.isValid() ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
 }
 
 } // namespace tf

@@ -1,11 +1,13 @@
 #pragma once
-// The folder list's data, without a widget: the listed folder's files in the order the list shows
-// them, each with the texts of its columns and the number of its own thumbnail, and the list's
-// sort state. The sort state outlives a listing, so the next folder comes in the order the user
-// chose. Whatever needs the folder's files (the basket, previous and next) reads them here.
+// The folder list's data: the listed folder's files in the order they were listed, each with the
+// texts of its columns and the number of its own thumbnail. The folder list is a view of it,
+// sorted by a proxy; whatever needs the folder's files (the basket, the preview, previous and
+// next) reads them here, and asks the view only which rows the user chose.
+#include <QAbstractTableModel>
 #include <QString>
 #include <QtGlobal>
 #include <array>
+#include <functional>
 #include <vector>
 
 namespace tf {
@@ -32,16 +34,11 @@ struct FolderFile {
     QString failure;                               // why it has no thumbnail; empty while none was asked or it has one
 };
 
-// The list's sort state, by the old list's names: the column (0 = the row text) and the order
-// (0 ascending, 1 descending); sorted once the user has clicked a column caption.
-struct FolderSortState {
-    int SortKey = 0;
-    int SortOrder = 0;
-    bool Sorted = false;
-};
-
-class FolderListing {
+class FolderListing : public QAbstractTableModel {
+    Q_OBJECT
 public:
+    explicit FolderListing(QObject* parent = nullptr);
+
     int count() const { return static_cast<int>(m_files.size()); }
     // 0-based; nullptr outside the listing.
     const FolderFile* file(int index) const;
@@ -50,10 +47,8 @@ public:
     int indexOf(const QString& path) const;
     int indexOfId(int id) const;
 
-    // Forgets the files; the sort state stays.
-    void clear() { m_files.clear(); }
-    // Adds a file and returns the index it took: its place in the sort order while the list is
-    // sorted (after files with equal texts), the end otherwise.
+    void clear();
+    // Adds a file at the end and returns its index; the list shows it where its sort puts it.
     int add(FolderFile file);
     void remove(int index);
     void setText(int index, FolderColumn column, const QString& text);
@@ -62,22 +57,24 @@ public:
     void setThumbnail(int index, int number);
     void setFailure(int index, const QString& why);
 
-    // A click on the caption of column `column` (1 = the row text): the same column again turns
-    // the order round, another column sorts ascending. Texts sort without regard to case; the Size
-    // column sorts by the files' sizes (unknown ones first), not by its text. Returns the new order as the files' old
-    // indices; an unknown column changes nothing and returns the order as it is.
-    std::vector<int> sortByColumn(int column);
-    const FolderSortState& sortState() const { return m_sort; }
-    // Puts the files in the chosen order again after their texts changed (the old indices, as
-    // sortByColumn gives them); unsorted, the order stays.
-    std::vector<int> resort();
+    // The picture a row shows for its file (a thumbnail, a placeholder, the file icon): the
+    // browse area decides, as it knows the list's mode. Each row asks again after refreshPictures.
+    void setPicture(std::function<QVariant(const FolderFile&)> picture);
+    void refreshPictures();
+
+    // QAbstractItemModel: one column per FolderColumn. The Size column sorts by the file's bytes
+    // (unknown ones first); the name's tool tip tells why a file has no thumbnail.
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    bool before(const FolderFile& a, const FolderFile& b) const;
-    std::vector<int> applySort();
+    void rowChanged(int index, int first, int last);
 
     std::vector<FolderFile> m_files;
-    FolderSortState m_sort;
+    std::function<QVariant(const FolderFile&)> m_picture;
 };
 
 } // namespace tf

@@ -7,7 +7,7 @@
 #include "platform/imagebox/imagebox.h"
 #include "platform/sys/safefile.h"
 #include "platform/ui/imagelist.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/msgbox.h"
 #include "services/modCommonDialog.h"
 #include "version_info.h"
@@ -17,7 +17,6 @@
 #include <QHeaderView>
 #include <algorithm>
 #include <QPushButton>
-#include <QTreeWidgetItem>
 
 namespace {
 
@@ -43,12 +42,14 @@ QPushButton* barButton(QWidget* bar, const QString& name, int index, const char*
     return b;
 }
 
-tf::ListView* makeList(QWidget* pane, const char* name, const char* tip)
+// The list shows the rows through a proxy that its caption clicks sort.
+tf::ReportView* makeList(QWidget* pane, const char* name, const char* tip, tf::ColumnSortProxy* sorter)
 {
-    auto* list = new tf::ListView(pane);
+    auto* list = new tf::ReportView(pane);
     list->setObjectName(QString::fromLatin1(name));
-    list->setColumnHeaders({QStringLiteral("Attribute"), QStringLiteral("Value")});
+    list->setModel(sorter);
     list->setToolTip(QString::fromLatin1(tip));
+    QObject::connect(list->header(), &QHeaderView::sectionClicked, sorter, &tf::ColumnSortProxy::columnClicked);
     return list;
 }
 
@@ -60,10 +61,14 @@ MetadataController::MetadataController(QWidget* pane, tf::ImageList* icons, QObj
     if (gstrEditableEXIF.isEmpty()) subInitMetadata();
     execDialog = [](QDialog& d) { return d.exec(); };
     readFile = [](tf::ExifIptc& meta, const QString& path) { return meta.readFrom(path); };
-    m_lvExif = makeList(pane, "lvExif", "List all the available EXIF tags from the current image.");
-    m_lvIPTC = makeList(pane, "lvIPTC", "List all available IPTC attributes from JPEG/TIFF/PSD files.");
-    m_lvExif->setSmallIcons(icons);
-    m_lvIPTC->setSmallIcons(icons);
+    m_exifRows.setIcons(icons);
+    m_iptcRows.setIcons(icons);
+    m_exifSort = new tf::ColumnSortProxy(this);
+    m_exifSort->setSourceModel(&m_exifRows);
+    m_iptcSort = new tf::ColumnSortProxy(this);
+    m_iptcSort->setSourceModel(&m_iptcRows);
+    m_lvExif = makeList(pane, "lvExif", "List all the available EXIF tags from the current image.", m_exifSort);
+    m_lvIPTC = makeList(pane, "lvIPTC", "List all available IPTC attributes from JPEG/TIFF/PSD files.", m_iptcSort);
     m_lvIPTC->hide();
 
     static const char* const exifTips[kEXIFBarCount] = {
@@ -90,19 +95,8 @@ MetadataController::MetadataController(QWidget* pane, tf::ImageList* icons, QObj
     }
     m_picIPTCBar->hide();
 
-    connect(m_lvExif, &QTreeWidget::itemDoubleClicked, this, [this] { subEditAttribute(); });
-    connect(m_lvIPTC, &QTreeWidget::itemDoubleClicked, this, [this] { subEditAttribute(); });
-    m_lvExif->header()->setSectionsClickable(true);
-    m_lvIPTC->header()->setSectionsClickable(true);
-    connect(m_lvExif->header(), &QHeaderView::sectionClicked, this, [this](int section) { lvExif_ColumnClick(section + 1); });
-    connect(m_lvIPTC->header(), &QHeaderView::sectionClicked, this, [this](int section) { lvIPTC_ColumnClick(section + 1); });
-    // The preview empties the lists before it shows another file; the rows go with what they show.
-    connect(m_lvExif->model(), &QAbstractItemModel::modelReset, this, [this] {
-        if (!m_showing) m_exifRows.clear();
-    });
-    connect(m_lvIPTC->model(), &QAbstractItemModel::modelReset, this, [this] {
-        if (!m_showing) m_iptcRows.clear();
-    });
+    connect(m_lvExif, &QAbstractItemView::doubleClicked, this, [this] { subEditAttribute(); });
+    connect(m_lvIPTC, &QAbstractItemView::doubleClicked, this, [this] { subEditAttribute(); });
 }
 
 QPushButton* MetadataController::cmdEXIFBar(int index) const
@@ -116,7 +110,7 @@ QPushButton* MetadataController::cmdIPTCBar(int index) const
 
 // ---- reading
 
-void MetadataController::readShownFile(const QString& path, tf::ListView* exif, tf::ListView* iptc,
+void MetadataController::readShownFile(const QString& path, bool exif, bool iptc,
                                        std::function<void(bool hasIptc)> done)
 {
     // Nothing of the file shown before stays while this one is read: a command now must not write
@@ -134,23 +128,26 @@ void MetadataController::readShownFile(const QString& path, tf::ListView* exif, 
             }
             return out;
         },
-        [this, exif = QPointer<tf::ListView>(exif), iptc = QPointer<tf::ListView>(iptc),
-         done = std::move(done)](Read read) {
+        [this, exif, iptc, done = std::move(done)](Read read) {
             m_meta = std::move(read.meta);
             m_path = read.path;
             m_hasImage = true;
-            for (tf::ListView* list : {exif.data(), iptc.data()}) {
-                if (!list) continue;
-                tf::MetadataRows& rows = list == m_lvIPTC ? m_iptcRows : m_exifRows;
-                rows.clear();
-                if (list == m_lvIPTC)
-                    ::ReadFileIPTCInfo(m_meta, true, rows, m_path);
-                else
-                    ::ReadFileEXIFInfo(m_meta, true, rows, m_path);
-                show(rows, *list);
+            if (exif) {
+                m_exifRows.clear();
+                ::ReadFileEXIFInfo(m_meta, true, m_exifRows, m_path);
+            }
+            if (iptc) {
+                m_iptcRows.clear();
+                ::ReadFileIPTCInfo(m_meta, true, m_iptcRows, m_path);
             }
             if (done) done(m_meta.HasIptc());
         });
+}
+
+void MetadataController::ClearLists()
+{
+    m_exifRows.clear();
+    m_iptcRows.clear();
 }
 
 void MetadataController::cancelRead() { m_reads.cancel(); }
@@ -165,54 +162,19 @@ void MetadataController::forgetShownFile()
     m_hasImage = false;
 }
 
-namespace {
+void MetadataController::lvExif_ColumnClick(int column) { m_exifSort->columnClicked(column - 1); }
+void MetadataController::lvIPTC_ColumnClick(int column) { m_iptcSort->columnClicked(column - 1); }
 
-// The rows in the order the list's caption click asked for, as the list sorts its own rows: each
-// command finds its row by its place in the list.
-void sortRowsLikeList(tf::MetadataRows& rows, const tf::ListView& list)
-{
-    std::vector<tf::MetadataRow> all;
-    for (int i = 0; i < rows.count(); ++i) all.push_back(rows.row(i));
-    const bool byValue = list.SortKey == 1;
-    const bool descending = list.SortOrder == 1;
-    std::stable_sort(all.begin(), all.end(), [&](const tf::MetadataRow& a, const tf::MetadataRow& b) {
-        const int c = QString::compare(byValue ? a.value : a.text, byValue ? b.value : b.text, Qt::CaseInsensitive);
-        return descending ? c > 0 : c < 0;
-    });
-    rows.clear();
-    for (tf::MetadataRow& row : all) rows.add(std::move(row));
-}
-
-} // namespace
-
-void MetadataController::lvExif_ColumnClick(int column)
-{
-    ::subSortListView(m_lvExif, column);
-    showExif();
-}
-
-void MetadataController::lvIPTC_ColumnClick(int column)
-{
-    ::subSortListView(m_lvIPTC, column);
-    showIptc();
-}
-
-void MetadataController::show(tf::MetadataRows& rows, tf::ListView& list)
-{
-    if (list.Sorted) sortRowsLikeList(rows, list);
-    m_showing = true;
-    rows.showIn(list);
-    m_showing = false;
-}
-
-void MetadataController::showExif() { show(m_exifRows, *m_lvExif); }
-void MetadataController::showIptc() { show(m_iptcRows, *m_lvIPTC); }
+int MetadataController::selectedExifRow() const { return m_lvExif->selectedRow(); }
+int MetadataController::selectedIptcRow() const { return m_lvIPTC->selectedRow(); }
 
 void MetadataController::relistIptc()
 {
+    // The fields are the same after the relisting: the chosen one stays chosen.
+    const int selected = selectedIptcRow();
     m_iptcRows.clear();
     ::ReadFileIPTCInfo(m_meta, m_hasImage, m_iptcRows, m_path);
-    showIptc();
+    if (selected >= 0) m_lvIPTC->selectOnly(selected);
 }
 
 // ---- writing
@@ -288,8 +250,7 @@ bool MetadataController::fncDeleteAttribute(const QString& name)
         m_meta = before;
         return false;
     }
-    m_exifRows.remove(tf::MetadataRows::selectedIn(*m_lvExif));
-    showExif();
+    m_exifRows.remove(selectedExifRow());
     return true;
 }
 
@@ -341,7 +302,7 @@ void MetadataController::subEditAttribute()
     gstrCurrentOperation = QStringLiteral("Editing EXIF/IPTC Metadata");
     const bool iptc = gbytMetadataKind == 1;
     tf::MetadataRows& rows = iptc ? m_iptcRows : m_exifRows;
-    const int selected = tf::MetadataRows::selectedIn(iptc ? *m_lvIPTC : *m_lvExif);
+    const int selected = iptc ? selectedIptcRow() : selectedExifRow();
     if (rows.isEmpty() || selected < 0 || selected >= rows.count()) return;
     if (!iptc && rows.row(selected).key.isEmpty()) return;
     const QString attribute = iptc ? rows.row(selected).text : rows.row(selected).tag;
@@ -363,9 +324,9 @@ void MetadataController::subEditAttribute()
     if (runDialog(dialog) != QDialog::Accepted || !dialog.changed()) return;
     const QString value = dialog.value();
     if (!fncUpdateAttribute(m_path, gbytMetadataKind, attribute, value)) return;
-    rows.row(selected).value =
-        iptc && fncIsIPTCDateAttribute(attribute) ? tf::listDateText(tf::parseListDateTime(value).date()) : value;
-    iptc ? showIptc() : showExif();
+    rows.setValue(selected, iptc && fncIsIPTCDateAttribute(attribute)
+                                ? tf::listDateText(tf::parseListDateTime(value).date())
+                                : value);
 }
 
 void MetadataController::subAddExifAttribute()
@@ -381,20 +342,19 @@ void MetadataController::subAddExifAttribute()
     const QString attribute = dialog.attribute();
     if (!fncUpdateAttribute(m_path, 0, attribute, dialog.value())) return;
     m_exifRows.add({attribute, attribute, attribute, dialog.value(), 1});
-    showExif();
 }
 
 void MetadataController::subDeleteAttribute()
 {
     gstrCurrentOperation = QStringLiteral("Deleting metadata EXIF/IPTC attribute");
     if (gbytMetadataKind == 0) {
-        const int selected = tf::MetadataRows::selectedIn(*m_lvExif);
+        const int selected = selectedExifRow();
         if (m_exifRows.count() <= 1 || selected < 0 || selected >= m_exifRows.count()) return;
         if (!fncDeleteAttribute(m_exifRows.row(selected).tag))
             MsgBox(QStringLiteral("Error deleting attribute"), vbCritical, title());
         return;
     }
-    const int selected = tf::MetadataRows::selectedIn(*m_lvIPTC);
+    const int selected = selectedIptcRow();
     if (selected < 0 || selected >= m_iptcRows.count() || m_iptcRows.row(selected).value.trimmed().isEmpty()) return;
     const QString field = m_iptcRows.row(selected).text;
     const bool ok = field == QLatin1String("Keywords") || field == QLatin1String("Supplemental Categories")
@@ -404,8 +364,7 @@ void MetadataController::subDeleteAttribute()
         MsgBox(QStringLiteral("Error deleting the attribute!"), vbCritical, title());
         return;
     }
-    m_iptcRows.row(selected).value.clear();
-    showIptc();
+    m_iptcRows.setValue(selected, QString());
 }
 
 void MetadataController::subClearAllAttributes()
@@ -433,10 +392,8 @@ void MetadataController::subClearAllAttributes()
     }
     if (gbytMetadataKind == 0) {
         m_exifRows.clear();
-        showExif();
     } else {
-        for (int i = 0; i < m_iptcRows.count(); ++i) m_iptcRows.row(i).value.clear();
-        showIptc();
+        for (int i = 0; i < m_iptcRows.count(); ++i) m_iptcRows.setValue(i, QString());
     }
 }
 
@@ -471,10 +428,9 @@ void MetadataController::subUpdateIPTC_Keywords(const QStringList& keywords)
 
 void MetadataController::setSelectedIptcValue(const QString& value)
 {
-    const int selected = tf::MetadataRows::selectedIn(*m_lvIPTC);
+    const int selected = selectedIptcRow();
     if (selected < 0 || selected >= m_iptcRows.count()) return;
-    m_iptcRows.row(selected).value = value;
-    showIptc();
+    m_iptcRows.setValue(selected, value);
 }
 
 // ---- template files
@@ -558,13 +514,12 @@ bool MetadataController::fncOpenEXIF()
     for (const auto& [attribute, value] : applied) {
         const int found = m_exifRows.findKey(attribute, Qt::CaseInsensitive);
         if (found >= 0) {
-            m_exifRows.row(found).value = value;
+            m_exifRows.setValue(found, value);
         } else {
             const QString display = fncFormattedAttributed(attribute.trimmed());
             m_exifRows.add({display.isEmpty() ? attribute : display, attribute, attribute, value, 1});
         }
     }
-    showExif();
     return true;
 }
 

@@ -16,11 +16,11 @@
 class QDialog;
 class QPushButton;
 class QWidget;
-class QTreeWidgetItem;
 
 namespace tf {
+class ColumnSortProxy;
 class ImageList;
-class ListView;
+class ReportView;
 } // namespace tf
 
 class MetadataController : public QObject, public tf::MetadataReader {
@@ -32,24 +32,26 @@ public:
     // Builds the lists and bars into `pane` (the window places them); `icons` gives the rows' icon.
     MetadataController(QWidget* pane, tf::ImageList* icons, QObject* parent = nullptr);
 
-    tf::ListView* lvExif() const { return m_lvExif; }
-    tf::ListView* lvIPTC() const { return m_lvIPTC; }
+    tf::ReportView* lvExif() const { return m_lvExif; }
+    tf::ReportView* lvIPTC() const { return m_lvIPTC; }
     QWidget* picEXIFBar() const { return m_picEXIFBar; }
     QWidget* picIPTCBar() const { return m_picIPTCBar; }
     QPushButton* cmdEXIFBar(int index) const;
     QPushButton* cmdIPTCBar(int index) const;
 
     // MetadataReader. Until the read lands nothing is held, so no command acts on any file.
-    void readShownFile(const QString& path, tf::ListView* exif, tf::ListView* iptc,
-                       std::function<void(bool hasIptc)> done) override;
+    void ClearLists() override;
+    void readShownFile(const QString& path, bool exif, bool iptc, std::function<void(bool hasIptc)> done) override;
     void cancelRead() override;
+    int ExifRowCount() const override { return m_exifRows.count(); }
+    int IptcRowCount() const override { return m_iptcRows.count(); }
     // A read asked for and not yet landed.
     bool readPending() const;
 
     // The file the lists describe (empty when none) and its metadata as held.
     QString shownFile() const { return m_path; }
     const tf::ExifIptc& metadata() const { return m_meta; }
-    // The rows the two lists show.
+    // The rows the two lists show, in the order they were read (the lists may show them sorted).
     const tf::MetadataRows& exifRows() const { return m_exifRows; }
     const tf::MetadataRows& iptcRows() const { return m_iptcRows; }
 
@@ -62,8 +64,8 @@ public:
     void cmdEXIFBar_Click(int index);
     void cmdIPTCBar_Click(int index);
     void subEditAttribute();
-    // A click on a column caption of either list (1 = the attribute, 2 = the value): the rows are
-    // sorted by it, and later listings keep that order.
+    // A click on a column caption of either list (1 = the attribute, 2 = the value): the list shows
+    // the rows sorted by it, and later listings keep that order.
     void lvExif_ColumnClick(int column);
     void lvIPTC_ColumnClick(int column);
     void subAddExifAttribute();
@@ -92,14 +94,16 @@ private:
     bool writeBack(const QString& file);
     int runDialog(QDialog& dialog);
     void relistIptc();
-    void show(tf::MetadataRows& rows, tf::ListView& list);
-    void showExif();
-    void showIptc();
+    // The row of the list of the kind the commands act on that the user chose; -1 for none.
+    int selectedExifRow() const;
+    int selectedIptcRow() const;
     void setSelectedIptcValue(const QString& value);
 
     QWidget* m_pane;
-    tf::ListView* m_lvExif = nullptr;
-    tf::ListView* m_lvIPTC = nullptr;
+    tf::ReportView* m_lvExif = nullptr;
+    tf::ReportView* m_lvIPTC = nullptr;
+    tf::ColumnSortProxy* m_exifSort = nullptr;
+    tf::ColumnSortProxy* m_iptcSort = nullptr;
     QWidget* m_picEXIFBar = nullptr;
     QWidget* m_picIPTCBar = nullptr;
     std::array<QPushButton*, kEXIFBarCount> m_cmdEXIFBar{};
@@ -107,7 +111,6 @@ private:
 
     tf::MetadataRows m_exifRows;
     tf::MetadataRows m_iptcRows;
-    bool m_showing = false; // the lists are being filled from the rows
     tf::ExifIptc m_meta;
     QString m_path;        // the shown file whose metadata m_meta holds
     bool m_hasImage = false; // m_meta was read from m_path, the shown file

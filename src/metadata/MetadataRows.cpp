@@ -1,15 +1,40 @@
 #include "metadata/MetadataRows.h"
 
-#include "metadata/modMetadata.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/imagelist.h"
 
-#include <QTreeWidgetItem>
+#include <QIcon>
 
 namespace tf {
 
+MetadataRows::MetadataRows(QObject* parent) : QAbstractTableModel(parent) {}
+
+void MetadataRows::add(MetadataRow row)
+{
+    beginInsertRows({}, count(), count());
+    m_rows.push_back(std::move(row));
+    endInsertRows();
+}
+
+void MetadataRows::setValue(int index, const QString& value)
+{
+    if (index < 0 || index >= count()) return;
+    m_rows[static_cast<size_t>(index)].value = value;
+    emit dataChanged(this->index(index, 1), this->index(index, 1));
+}
+
 void MetadataRows::remove(int index)
 {
-    if (index >= 0 && index < count()) m_rows.erase(m_rows.begin() + index);
+    if (index < 0 || index >= count()) return;
+    beginRemoveRows({}, index, index);
+    m_rows.erase(m_rows.begin() + index);
+    endRemoveRows();
+}
+
+void MetadataRows::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
 }
 
 int MetadataRows::findKey(const QString& key, Qt::CaseSensitivity cs) const
@@ -20,26 +45,27 @@ int MetadataRows::findKey(const QString& key, Qt::CaseSensitivity cs) const
     return -1;
 }
 
-void MetadataRows::showIn(ListView& list) const
+int MetadataRows::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : count(); }
+int MetadataRows::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+
+QVariant MetadataRows::data(const QModelIndex& index, int role) const
 {
-    const int selected = selectedIn(list);
-    list.setUpdatesEnabled(false);
-    list.Clear();
-    list.setProperty("Tag", path);
-    for (const MetadataRow& r : m_rows) {
-        QTreeWidgetItem* item = list.AddItem(r.text, r.icon);
-        setMetadataRowKey(item, r.key);
-        ListView::setTag(item, r.tag);
-        ListView::setSubItem(item, 1, r.value);
+    if (!index.isValid() || index.row() >= count()) return {};
+    const MetadataRow& r = row(index.row());
+    if (role == Qt::DisplayRole) return index.column() == 0 ? r.text : r.value;
+    if (role == Qt::DecorationRole && index.column() == 0 && m_icons) {
+        const QPixmap picture = m_icons->image(r.icon);
+        if (!picture.isNull()) return QIcon(picture);
     }
-    if (selected >= 0 && selected < count()) list.setCurrentItem(list.Item(selected + 1));
-    list.setUpdatesEnabled(true);
+    return {};
 }
 
-int MetadataRows::selectedIn(const ListView& list)
+QVariant MetadataRows::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    const QTreeWidgetItem* item = list.SelectedItem();
-    return item ? list.Index(item) - 1 : -1;
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (section == 0) return QStringLiteral("Attribute");
+    if (section == 1) return QStringLiteral("Value");
+    return {};
 }
 
 } // namespace tf

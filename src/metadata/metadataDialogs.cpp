@@ -11,7 +11,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
+#include <QStringListModel>
 #include <QPushButton>
 
 namespace {
@@ -52,12 +53,17 @@ private:
     QPushButton* m_add;
 };
 
-// An item list with a text box, Add and Delete: the two IPTC list dialogs. Returns Add.
-QPushButton* buildListEditor(QDialog* dialog, QGridLayout* grid, int row, QListWidget*& list, QLineEdit*& box,
-                             const char* listName, const char* boxName, const char* addName, const char* delName)
+// An item list with a text box, Add and Delete: the two IPTC list dialogs. The items live in
+// `items`, which the list shows. Returns Add.
+QPushButton* buildListEditor(QDialog* dialog, QGridLayout* grid, int row, QStringListModel*& items, QListView*& list,
+                             QLineEdit*& box, const char* listName, const char* boxName, const char* addName,
+                             const char* delName)
 {
-    list = new QListWidget(dialog);
+    items = new QStringListModel(dialog);
+    list = new QListView(dialog);
     list->setObjectName(QString::fromLatin1(listName));
+    list->setModel(items);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     box = new QLineEdit(dialog);
     box->setObjectName(QString::fromLatin1(boxName));
     auto* add = button(dialog, addName, "Add");
@@ -66,13 +72,16 @@ QPushButton* buildListEditor(QDialog* dialog, QGridLayout* grid, int row, QListW
     grid->addWidget(box, row + 3, 0);
     grid->addWidget(add, row + 3, 1);
     grid->addWidget(del, row + 4, 1);
-    QObject::connect(add, &QPushButton::clicked, dialog, [list, box] {
+    QObject::connect(add, &QPushButton::clicked, dialog, [items, box] {
         if (box->text().isEmpty()) return;
-        list->addItem(box->text());
+        const int at = items->rowCount();
+        items->insertRows(at, 1);
+        items->setData(items->index(at), box->text());
         box->clear();
     });
-    QObject::connect(del, &QPushButton::clicked, dialog, [list] {
-        if (QListWidgetItem* item = list->currentItem(); item && item->isSelected()) delete item;
+    QObject::connect(del, &QPushButton::clicked, dialog, [items, list] {
+        const QModelIndex current = list->currentIndex();
+        if (current.isValid() && list->selectionModel()->isSelected(current)) items->removeRows(current.row(), 1);
     });
     box->installEventFilter(new EnterAdds(box, add));
     return add;
@@ -282,8 +291,8 @@ frmIPTCCategory::frmIPTCCategory(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Add Supplementaty Categories"));
     auto* grid = new QGridLayout(this);
     grid->addWidget(label(this, "lblSupCat", "Supplemental Categories:"), 0, 0);
-    QPushButton* add = buildListEditor(this, grid, 1, lstSupCats, txtSupCatAdd, "lstSupCats", "txtSupCatAdd",
-                                       "cmdAddSupCat", "cmdDelSupCat");
+    QPushButton* add = buildListEditor(this, grid, 1, m_categories, lstSupCats, txtSupCatAdd, "lstSupCats",
+                                       "txtSupCatAdd", "cmdAddSupCat", "cmdDelSupCat");
     grid->addWidget(label(this, "lblUrgency", "Urgency:"), 6, 0);
     cboUrgency = new QComboBox(this);
     cboUrgency->setObjectName(QStringLiteral("cboUrgency"));
@@ -294,23 +303,19 @@ frmIPTCCategory::frmIPTCCategory(QWidget* parent) : QDialog(parent)
 void frmIPTCCategory::subSetup(const tf::ExifIptc* image)
 {
     cboUrgency->clear();
-    lstSupCats->clear();
+    m_categories->setStringList({});
     for (int i = 1; i <= 8; ++i) cboUrgency->addItem(QString::number(i));
     cboUrgency->addItem(QStringLiteral("None"));
     cboUrgency->setCurrentText(QStringLiteral("None"));
     if (!image) return;
-    for (int i = 0; i < image->IptcSupplementalCategoryCount(); ++i)
-        lstSupCats->addItem(image->IptcSupplementalCategory(i));
+    QStringList categories;
+    for (int i = 0; i < image->IptcSupplementalCategoryCount(); ++i) categories << image->IptcSupplementalCategory(i);
+    m_categories->setStringList(categories);
     const int urgency = image->IptcUrgency();
     cboUrgency->setCurrentText(urgency == 0 ? QStringLiteral("None") : QString::number(urgency));
 }
 
-QStringList frmIPTCCategory::categories() const
-{
-    QStringList items;
-    for (int i = 0; i < lstSupCats->count(); ++i) items << lstSupCats->item(i)->text();
-    return items;
-}
+QStringList frmIPTCCategory::categories() const { return m_categories->stringList(); }
 
 QString frmIPTCCategory::urgency() const { return cboUrgency->currentText(); }
 
@@ -319,21 +324,17 @@ frmIPTCKeywords::frmIPTCKeywords(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("frmIPTCKeywords"));
     setWindowTitle(QStringLiteral("Keywords"));
     auto* grid = new QGridLayout(this);
-    QPushButton* add = buildListEditor(this, grid, 0, lstKeywords, txtKeywordAdd, "lstKeywords", "txtKeywordAdd",
-                                       "cmdAddKeyword", "cmdDelKeyword");
+    QPushButton* add = buildListEditor(this, grid, 0, m_keywords, lstKeywords, txtKeywordAdd, "lstKeywords",
+                                       "txtKeywordAdd", "cmdAddKeyword", "cmdDelKeyword");
     addOkCancel(this, grid, 5, txtKeywordAdd, add);
 }
 
 void frmIPTCKeywords::subSetup(const tf::ExifIptc* image)
 {
     if (!image) return;
-    lstKeywords->clear();
-    for (int i = 0; i < image->IptcKeywordCount(); ++i) lstKeywords->addItem(image->IptcKeyword(i));
+    QStringList keywords;
+    for (int i = 0; i < image->IptcKeywordCount(); ++i) keywords << image->IptcKeyword(i);
+    m_keywords->setStringList(keywords);
 }
 
-QStringList frmIPTCKeywords::keywords() const
-{
-    QStringList items;
-    for (int i = 0; i < lstKeywords->count(); ++i) items << lstKeywords->item(i)->text();
-    return items;
-}
+QStringList frmIPTCKeywords::keywords() const { return m_keywords->stringList(); }

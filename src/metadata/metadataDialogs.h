@@ -8,7 +8,8 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
+class QStringListModel;
 class QPushButton;
 
 namespace tf {
@@ -78,7 +79,9 @@ public:
     QStringList categories() const;
     QString urgency() const;
 
-    QListWidget* lstSupCats = nullptr;
+    // The categories as edited; lstSupCats shows them.
+    QStringListModel* m_categories = nullptr;
+    QListView* lstSupCats = nullptr;
     QLineEdit* txtSupCatAdd = nullptr;
     QComboBox* cboUrgency = nullptr;
 };
@@ -90,6 +93,8 @@ public:
     void subSetup(const tf::ExifIptc* image);
     QStringList keywords() const;
 
-    QListWidget* lstKeywords = nullptr;
+    // The keywords as edited; lstKeywords shows them.
+    QStringListModel* m_keywords = nullptr;
+    QListView* lstKeywords = nullptr;
     QLineEdit* txtKeywordAdd = nullptr;
 };

@@ -3,10 +3,8 @@
 #include "frame/globals.h"
 #include "metadata/ExifIptc.h"
 #include "metadata/MetadataRows.h"
-#include "platform/ui/listview.h"
 #include "version_info.h"
 
-#include <QTreeWidgetItem>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -19,8 +17,6 @@ QStringList gstrIPTCDateFields;
 uint8_t gbytMetadataKind = 0;
 
 namespace {
-
-constexpr int kKeyRole = Qt::UserRole + 20;
 
 // A value that does not convert: the row then shows the raw value.
 struct NotInterpreted : std::runtime_error {
@@ -266,11 +262,6 @@ void subInitMetadata()
                           QStringLiteral("Time Created")};
 }
 
-QString metadataRowKey(const QTreeWidgetItem* item) { return item ? item->data(0, kKeyRole).toString() : QString(); }
-void setMetadataRowKey(QTreeWidgetItem* item, const QString& key)
-{
-    if (item) item->setData(0, kKeyRole, key);
-}
 
 void ReadFileEXIFInfo(const tf::ExifIptc& meta, bool hasImage, tf::MetadataRows& rows, const QString& path)
 {

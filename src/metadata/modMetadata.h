@@ -6,7 +6,6 @@
 #include <QStringList>
 #include <cstdint>
 
-class QTreeWidgetItem;
 
 namespace tf {
 class ExifIptc;
@@ -23,10 +22,6 @@ extern QStringList gstrIPTCDateFields;
 extern uint8_t gbytMetadataKind;
 
 void subInitMetadata();
-
-// A list item's key marks it editable; items without one have an empty key.
-QString metadataRowKey(const QTreeWidgetItem* item);
-void setMetadataRowKey(QTreeWidgetItem* item, const QString& key);
 
 // Adds the EXIF rows of `meta` to `rows` and sets their path; nothing without an image.
 void ReadFileEXIFInfo(const tf::ExifIptc& meta, bool hasImage, tf::MetadataRows& rows, const QString& path);

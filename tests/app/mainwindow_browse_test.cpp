@@ -49,7 +49,6 @@ protected:
 
     QString panel(const char* key) const { return m_window->sbMain()->panelText(QString::fromLatin1(key)); }
     QString shownFile() const { return QFileInfo(m_window->browse()->ibMain()->Tag()).fileName(); }
-    int selectedRow(ListView* list) const { return list->Index(list->SelectedItem()); }
     // The image as the preview placed it: where the fit routine puts an image of this size.
     QRect fittedAt(QSize shown) const
     {
@@ -95,7 +94,7 @@ TEST_F(MainWindowBrowse, TheSavedFolderIsListedOnceAtStartUp)
     ASSERT_EQ(rowTexts(w.browse()->lvFolder()), kListed);
     EXPECT_EQ(rowsAdded, kListed.size()) << "the folder is listed once";
     EXPECT_EQ(w.browse()->SelectedFolder(), shots.path());
-    EXPECT_FALSE(w.browse()->lvFolder()->Item(1)->icon(0).isNull()) << "the window's file icon of details mode";
+    EXPECT_FALSE(pictureOf(rowAt(w.browse()->lvFolder(), 1)).isNull()) << "the window's file icon of details mode";
     EXPECT_EQ(panel("folder"), "Current Folder - " + shots.path());
     EXPECT_FALSE(w.pbQueue()->isVisible());
     EXPECT_FALSE(w.browse()->ibMain()->isVisible()) << "nothing is previewed before a row is chosen";
@@ -244,14 +243,14 @@ TEST_F(MainWindowBrowse, BasketPagesArePreviewedAndWalkedWhenTheBasketHadTheFocu
 
     // The basket list the window handed over: its clicks show a page, and previous and next walk it.
     clickRow(w.basket()->lvPages(), "three2");
-    EXPECT_EQ(w.browse()->mstrDragSourceList, "lvPages");
-    EXPECT_EQ(w.browse()->ibMain()->Tag(), ListView::Tag(row(w.basket()->lvPages(), "three2")));
+    EXPECT_EQ(w.browse()->dragSourceList(), "lvPages");
+    EXPECT_EQ(w.browse()->ibMain()->Tag(), tagOf(row(w.basket()->lvPages(), "three2")));
     click(w.browse()->cmdPreviewNext());
     EXPECT_EQ(selectedRow(w.basket()->lvPages()), 3);
     EXPECT_EQ(w.browse()->ibMain()->image().pixelColor(20, 15), QColor(Qt::blue));
 
     // A drop on the basket: the arrow keys show nothing until a row is clicked.
-    const QRect target = w.basket()->lvPages()->visualItemRect(w.basket()->lvPages()->Item(1));
+    const QRect target = w.basket()->lvPages()->visualRect(rowAt(w.basket()->lvPages(), 1));
     w.basket()->lvPages_OLEDragDrop(w.basket()->lvPages(), target.center());
     EXPECT_TRUE(w.browse()->mblnSuppressItemShow);
 }
@@ -261,7 +260,7 @@ TEST_F(MainWindowBrowse, TheFolderAndTheZoomAreStoredAtClose)
     TempFolder other;
     writeQt(other.file("z.png"), solid(30, 20, Qt::magenta), "png");
     frmMain& w = startOnShots(/*details*/ false);
-    ASSERT_EQ(w.browse()->lvFolder()->Count(), kListed.size());
+    ASSERT_EQ(rowCount(w.browse()->lvFolder()), kListed.size());
     EXPECT_EQ(w.browse()->ilFolder().count(), kListed.size() - 1) << "thumbnails, as the settings say";
 
     ASSERT_TRUE(w.browse()->ftvBrowse()->setSelectedFolder(other.path()));
@@ -304,7 +303,7 @@ TEST_F(MainWindowBrowse, AFolderClickedDuringALongListingIsTheOneTheTreeShows)
     // The second click comes while the first folder is still being listed, from inside its yields.
     bool clickedAgain = false;
     QObject::connect(w.browse()->lvFolder()->model(), &QAbstractItemModel::rowsInserted, &w, [&] {
-        if (clickedAgain || w.browse()->lvFolder()->Count() != 2 || w.browse()->fileMainPath() != root.file("long")) return;
+        if (clickedAgain || rowCount(w.browse()->lvFolder()) != 2 || w.browse()->fileMainPath() != root.file("long")) return;
         clickedAgain = true;
         QTimer::singleShot(0, &w, [&] { clickFolder(root.file("short")); });
     });
@@ -411,10 +410,10 @@ TEST_F(MainWindowBrowse, APictureThatHangsItsDecoderInTheStartFolderNeverHoldsTh
     EXPECT_TRUE(w.isVisible());
     EXPECT_LT(shown.elapsed(), 3000);
     EventLoopGaps gaps;
-    ListView* list = w.browse()->lvFolder();
+    ReportView* list = w.browse()->lvFolder();
     ASSERT_EQ(rowTexts(list), QStringList({hang, "good.png"})) << "every file has its row at once";
     ASSERT_TRUE(w.browse()->listingBusy());
-    EXPECT_FALSE(row(list, hang)->icon(0).isNull()) << "a picture still being made has a stand-in";
+    EXPECT_FALSE(pictureOf(row(list, hang)).isNull()) << "a picture still being made has a stand-in";
 
     // Chosen while its thumbnail is still being made: the preview waits for its own decoder.
     activate();
@@ -422,8 +421,8 @@ TEST_F(MainWindowBrowse, APictureThatHangsItsDecoderInTheStartFolderNeverHoldsTh
     EXPECT_EQ(panel("filename"), "Unable to read - " + hang);
     settleBrowse();
     EXPECT_LT(gaps.longestMs(), 500);
-    EXPECT_EQ(row(list, hang)->toolTip(0), "Unable to read: the picture took too long to decode");
-    EXPECT_FALSE(row(list, hang)->icon(0).isNull());
+    EXPECT_EQ(tipOf(row(list, hang)), "Unable to read: the picture took too long to decode");
+    EXPECT_FALSE(pictureOf(row(list, hang)).isNull());
     EXPECT_FALSE(w.browse()->fncFolderThumbnail(row(list, "good.png")).isNull());
     clickRow(list, "good.png");
     EXPECT_EQ(panel("filename"), "good.png") << "the decoders serve the next file as before";
@@ -445,13 +444,13 @@ TEST_F(MainWindowBrowse, AFolderOfTwoThousandDamagedFilesListsEveryOneWithoutHol
     savedSettings(damaged.path(), /*details*/ false);
     frmMain& w = this->start();
     EventLoopGaps gaps;
-    ListView* list = w.browse()->lvFolder();
-    ASSERT_EQ(list->Count(), 2000);
+    ReportView* list = w.browse()->lvFolder();
+    ASSERT_EQ(rowCount(list), 2000);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.browse()->listingBusy(); }, 120000));
     EXPECT_LT(gaps.longestMs(), 500);
-    ASSERT_EQ(list->Count(), 2000);
+    ASSERT_EQ(rowCount(list), 2000);
     int withReason = 0;
-    for (int i = 1; i <= list->Count(); ++i) withReason += list->Item(i)->toolTip(0).startsWith("Unable to read") ? 1 : 0;
+    for (int i = 1; i <= rowCount(list); ++i) withReason += tipOf(rowAt(list, i)).startsWith("Unable to read") ? 1 : 0;
     EXPECT_EQ(withReason, 2000);
     EXPECT_FALSE(w.pbQueue()->isVisible());
 }

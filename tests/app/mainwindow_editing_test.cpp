@@ -584,7 +584,7 @@ TEST_F(MainWindowEditing, ConfirmedTasksChangeEveryWrittenPageAsThePreviewShowed
     clickRow(w.browse()->lvFolder(), "b.png", Qt::ShiftModifier);
     click(w.basket()->cmdAddToQueue());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
-    ASSERT_EQ(w.basket()->lvPages()->Count(), 2);
+    ASSERT_EQ(rowCount(w.basket()->lvPages()), 2);
     clickRow(w.basket()->lvPages(), "a");
     ASSERT_EQ(ibMain().ImageWidth(), 81);
 
@@ -718,9 +718,8 @@ TEST_F(MainWindowEditing, AnOptimizedPreviewWhoseWatermarkOutlastsItsDecoderHold
     ScriptedErrorReports reports;
     EventLoopGaps gaps;
     // b chosen while a is still on its way: a's replay never lands.
-    ListView* list = w.browse()->lvFolder();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(row(list, "a.png")).center());
+    ReportView* list = w.browse()->lvFolder();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row(list, "a.png")).center());
     clickRow(list, "b.png");
     EXPECT_LT(gaps.longestMs(), 200);
     EXPECT_EQ(ibMain().Tag().section('/', -1), "b.png");

@@ -8,6 +8,7 @@
 #include "editing/globals.h"
 #include "metadata/MetadataController.h"
 #include "metadata/modMetadata.h"
+#include "platform/ui/reportview.h"
 #include "frame/modSettings.h"
 #include "frame/settingsCodec.h"
 #include "services/modMainServices.h"

@@ -6,6 +6,7 @@
 #include "basket/BasketController.h"
 #include "basket/modMultiPage.h"
 #include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 
 #include <QFile>
 #include <QImageWriter>
@@ -69,26 +70,40 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window()));
     }
 
-    QStringList rowTexts(ListView* list) const
+    // The first column's texts in the order the view shows its rows.
+    static QStringList rowTexts(const QAbstractItemView* view)
     {
         QStringList out;
-        for (int i = 1; i <= list->Count(); ++i) out << list->Item(i)->text(0);
+        for (int i = 0; i < view->model()->rowCount(); ++i) out << view->model()->index(i, 0).data().toString();
         return out;
     }
-    QTreeWidgetItem* row(ListView* list, const QString& text) const
+    static int rowCount(const QAbstractItemView* view) { return view->model()->rowCount(); }
+    // Row i (from 1) as the view shows it.
+    static QModelIndex rowAt(const QAbstractItemView* view, int i) { return view->model()->index(i - 1, 0); }
+    // The row (from 1) the user chose last; 0 for none.
+    static int selectedRow(const QAbstractItemView* view) { return chosenViewRow(view) + 1; }
+    // What a row shows besides its texts: its file, its picture, its tool tip.
+    static QString tagOf(const QModelIndex& row) { return row.siblingAtColumn(0).data(kPathRole).toString(); }
+    static QPixmap pictureOf(const QModelIndex& row)
     {
-        for (int i = 1; i <= list->Count(); ++i)
-            if (list->Item(i)->text(0) == text) return list->Item(i);
+        return qvariant_cast<QPixmap>(row.siblingAtColumn(0).data(Qt::DecorationRole));
+    }
+    static QString tipOf(const QModelIndex& row) { return row.siblingAtColumn(0).data(Qt::ToolTipRole).toString(); }
+    // The row the view shows with that name; invalid (and a failure) when none.
+    static QModelIndex row(const QAbstractItemView* view, const QString& text)
+    {
+        for (int i = 0; i < view->model()->rowCount(); ++i)
+            if (view->model()->index(i, 0).data().toString() == text) return view->model()->index(i, 0);
         ADD_FAILURE() << "no row " << text.toStdString();
-        return nullptr;
+        return {};
     }
     // A click on the row's name, as the user makes it.
-    void clickRow(ListView* list, const QString& text, Qt::KeyboardModifiers modifiers = {})
+    void clickRow(QAbstractItemView* list, const QString& text, Qt::KeyboardModifiers modifiers = {})
     {
-        QTreeWidgetItem* item = row(list, text);
-        if (!item) return;
-        list->scrollToItem(item);
-        const QRect rect = list->visualItemRect(item);
+        const QModelIndex item = row(list, text);
+        if (!item.isValid()) return;
+        list->scrollTo(item);
+        const QRect rect = list->visualRect(item);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, QPoint(rect.left() + 12, rect.center().y()));
         settleBrowse();
     }

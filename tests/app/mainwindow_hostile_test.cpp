@@ -62,15 +62,15 @@ TEST_F(MainWindowHostileFiles, TheListingThePreviewAndTheBasketOutliveEveryOne)
     QElapsedTimer timer;
     timer.start();
     frmMain& w = startOn(files.path(), /*details*/ false);
-    ASSERT_EQ(w.browse()->lvFolder()->Count(), hostile.size() + 1);
-    EXPECT_TRUE(row(w.browse()->lvFolder(), "good.png")->toolTip(0).isEmpty());
+    ASSERT_EQ(rowCount(w.browse()->lvFolder()), hostile.size() + 1);
+    EXPECT_TRUE(tipOf(row(w.browse()->lvFolder(), "good.png")).isEmpty());
     EXPECT_EQ(w.browse()->ilFolder().count(), 1);
     EXPECT_LT(timer.elapsed(), 4 * kTimeLimit.count());
 
     // Details read headers only: every file gets a row, and each is previewed in its turn.
     click(w.browse()->cmdDetailFolder());
     w.browse()->ftvBrowse_FolderSelected(files.path());
-    ASSERT_EQ(w.browse()->lvFolder()->Count(), hostile.size() + 1);
+    ASSERT_EQ(rowCount(w.browse()->lvFolder()), hostile.size() + 1);
     for (const QString& name : hostile) {
         SCOPED_TRACE(name.toStdString());
         timer.restart();
@@ -101,14 +101,14 @@ TEST_F(MainWindowHostileFiles, TheListingThePreviewAndTheBasketOutliveEveryOne)
     ASSERT_GE(damaged.size(), 4);
     writeQt(later.file("good.png"), solid(30, 20, Qt::darkGreen), "png");
     w.browse()->ftvBrowse_FolderSelected(later.path());
-    ASSERT_EQ(w.browse()->lvFolder()->Count(), damaged.size() + 1);
-    clickRow(w.browse()->lvFolder(), w.browse()->lvFolder()->Item(1)->text(0));
-    clickRow(w.browse()->lvFolder(), w.browse()->lvFolder()->Item(w.browse()->lvFolder()->Count())->text(0),
-             Qt::ShiftModifier);
+    ASSERT_EQ(rowCount(w.browse()->lvFolder()), damaged.size() + 1);
+    const QStringList listed = rowTexts(w.browse()->lvFolder());
+    clickRow(w.browse()->lvFolder(), listed.first());
+    clickRow(w.browse()->lvFolder(), listed.last(), Qt::ShiftModifier);
     boxes.clear();
     click(w.basket()->cmdAddToQueue());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
-    ASSERT_EQ(w.basket()->lvPages()->Count(), damaged.size() + 1) << boxes.prompts().join("\n").toStdString();
+    ASSERT_EQ(rowCount(w.basket()->lvPages()), damaged.size() + 1) << boxes.prompts().join("\n").toStdString();
     for (const QString& name : damaged) {
         QFile::remove(later.file(name));
         ASSERT_TRUE(QFile::copy(files.file(name), later.file(name)));

@@ -24,10 +24,11 @@ TEST_F(MainWindowGui, AShownFilesMetadataFillsTheListsAndTheBarsReachTheCommands
 
     frmMain& w = startOn(shots.path(), /*details*/ true);
     clickRow(w.browse()->lvFolder(), "shot.jpg");
-    ASSERT_GT(w.metadata()->lvExif()->Count(), 0);
-    EXPECT_EQ(w.metadata()->lvExif()->Item(1)->text(0), "Make");
-    EXPECT_EQ(ListView::SubItem(w.metadata()->lvExif()->Item(1), 1), "Canon");
-    EXPECT_EQ(ListView::SubItem(w.metadata()->lvIPTC()->Item(1), 1), "Hello");
+    const QAbstractItemModel* exif = w.metadata()->lvExif()->model();
+    ASSERT_GT(exif->rowCount(), 0);
+    EXPECT_EQ(exif->index(0, 0).data().toString(), "Make");
+    EXPECT_EQ(exif->index(0, 1).data().toString(), "Canon");
+    EXPECT_EQ(w.metadata()->lvIPTC()->model()->index(0, 1).data().toString(), "Hello");
     EXPECT_TRUE(w.sbMain()->panelText("metadata").endsWith("IPTC")) << "the preview asked the metadata area";
 
     // The clear button of the EXIF bar asks its question.
@@ -56,7 +57,7 @@ TEST_F(MainWindowGui, AFileWhoseMetadataTakesSecondsToReadHoldsTheWindowNoLonger
     EventLoopGaps gaps;
     clickRow(w.browse()->lvFolder(), "slow.jpg");
     EXPECT_LT(gaps.longestMs(), 200);
-    ASSERT_GT(w.metadata()->lvExif()->Count(), 0);
-    EXPECT_EQ(ListView::SubItem(w.metadata()->lvExif()->Item(1), 1), "Canon");
+    ASSERT_GT(w.metadata()->lvExif()->model()->rowCount(), 0);
+    EXPECT_EQ(w.metadata()->lvExif()->model()->index(0, 1).data().toString(), "Canon");
     EXPECT_EQ(w.sbMain()->panelText("metadata"), "Metadata - EXIF");
 }

@@ -72,7 +72,7 @@ protected:
 TEST_F(MainWindowNames, NamesWithALineBreakOrAStrayByteAreListedPreviewedAddedAndSaved)
 {
     frmMain& w = startOn(pics.path(), /*details*/ true);
-    ListView* folder = w.browse()->lvFolder();
+    ReportView* folder = w.browse()->lvFolder();
     ASSERT_EQ(rowTexts(folder), QStringList({kStrayByteRow, kLineBreakRow})) << "both files have their rows";
 
     const struct {
@@ -90,7 +90,7 @@ TEST_F(MainWindowNames, NamesWithALineBreakOrAStrayByteAreListedPreviewedAddedAn
     clickRow(folder, kLineBreakRow, Qt::ShiftModifier);
     click(w.basket()->cmdAddToQueue());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
-    ListView* basket = w.basket()->lvPages();
+    ReportView* basket = w.basket()->lvPages();
     ASSERT_EQ(rowTexts(basket), QStringList({"b\uFFFDd", "new\nline"}));
     EXPECT_TRUE(boxes.shown().empty()) << "every file was added";
 
@@ -121,12 +121,12 @@ TEST_F(MainWindowNames, NamesWithALineBreakOrAStrayByteAreListedPreviewedAddedAn
     click(w.basket()->cmdPagesSave());
     ASSERT_TRUE(QFileInfo::exists(basketFile));
     click(w.basket()->cmdPagesNew());
-    ASSERT_EQ(basket->Count(), 0);
+    ASSERT_EQ(rowCount(basket), 0);
     dialogs.answerFile(basketFile);
     click(w.basket()->cmdPagesOpen());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
-    ASSERT_EQ(basket->Count(), 1);
-    clickRow(basket, basket->Item(1)->text(0));
+    ASSERT_EQ(rowCount(basket), 1);
+    clickRow(basket, rowTexts(basket).first());
     EXPECT_EQ(w.browse()->ibMain()->ImageWidth(), 61);
     EXPECT_TRUE(boxes.shown().empty());
 }

@@ -39,7 +39,7 @@ protected:
         frmMain& w = window();
         clickRow(w.browse()->lvFolder(), kSources.first());
         clickRow(w.browse()->lvFolder(), kSources.last(), Qt::ShiftModifier);
-        ASSERT_EQ(w.browse()->lvFolder()->selectedInOrder().size(), kSources.size());
+        ASSERT_EQ(chosenRowCount(w.browse()->lvFolder()), kSources.size());
         previewWidth = w.browse()->ibMain()->ImageWidth();
         previewPage = w.browse()->ibMain()->PageIndex();
         previewTag = w.browse()->ibMain()->Tag();
@@ -85,10 +85,10 @@ TEST_F(MainWindowOutput, TheBasketIsSavedAsATiffAndAPdfAndAppendedToTheTiff)
 
     // "d" goes to the front, as a drop of it on the first page puts it.
     clickRow(w.basket()->lvPages(), "d");
-    const QRect first = w.basket()->lvPages()->visualItemRect(w.basket()->lvPages()->Item(1));
+    const QRect first = w.basket()->lvPages()->visualRect(rowAt(w.basket()->lvPages(), 1));
     ASSERT_FALSE(first.isEmpty()) << "the basket list shows its first row";
-    ASSERT_EQ(w.basket()->lvPages()->HitTest(QPoint(first.left() + 5, first.center().y())), w.basket()->lvPages()->Item(1));
-    ASSERT_EQ(w.basket()->lvPages()->SelectedItem(), w.basket()->lvPages()->Item(4));
+    ASSERT_EQ(w.basket()->lvPages()->rowAt(QPoint(first.left() + 5, first.center().y())), 0);
+    ASSERT_EQ(w.basket()->lvPages()->selectedRow(), 3);
     w.basket()->subMoveListItems(first.left() + 5, first.center().y());
     ASSERT_EQ(rowTexts(w.basket()->lvPages()), QStringList({"d", "a", "b", "c", "scan1", "scan2", "scan3"}));
     const QList<int> basketOrder = {104, 101, 102, 103, 105, 106, 107};

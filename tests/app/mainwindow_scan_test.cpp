@@ -110,9 +110,9 @@ TEST_F(MainWindowScan, ScannedAndCapturedPagesBecomeTheShownFileAndTheStatusBarF
         choose(device, "cboMode", "Color");
         choose(device, "cboResolution", "100");
     });
-    ListView* pages = w.basket()->lvPages();
-    ASSERT_EQ(pages->Count(), 1);
-    const QString first = ListView::Tag(pages->Item(1));
+    ReportView* pages = w.basket()->lvPages();
+    ASSERT_EQ(rowCount(pages), 1);
+    const QString first = tagOf(rowAt(pages, 1));
     EXPECT_EQ(w.browse()->ibMain()->Tag(), first);
     EXPECT_EQ(w.browse()->PicTiffTag(), first);
     EXPECT_EQ(w.browse()->ibMain()->ImageWidth(), 314); // 80 mm at 100 dpi
@@ -127,8 +127,8 @@ TEST_F(MainWindowScan, ScannedAndCapturedPagesBecomeTheShownFileAndTheStatusBarF
         choose(device, "cboMode", "Gray");
         choose(device, "cboResolution", "50");
     });
-    ASSERT_EQ(pages->Count(), 2);
-    const QString second = ListView::Tag(pages->Item(2));
+    ASSERT_EQ(rowCount(pages), 2);
+    const QString second = tagOf(rowAt(pages, 2));
     EXPECT_EQ(w.browse()->ibMain()->Tag(), second);
     EXPECT_EQ(w.browse()->ibMain()->ImageWidth(), 157);
     EXPECT_EQ(tiffTagValues(second, 277), QStringList{"1"}); // grey
@@ -180,7 +180,7 @@ TEST_F(MainWindowScan, AScannerThatStopsAnsweringEndsTheScanAndASaveStartsRightA
     dialogs.answerFile(tiff);
     untilOutputEnds(w, [&] { chooseFromMenu(w.basket()->cmdSaveAs(), "mnuSaveAsParent", "Multi-page file "); });
     EXPECT_EQ(tiffDirectories(tiff).size(), 1u);
-    EXPECT_EQ(w.basket()->lvPages()->Count(), 1);
+    EXPECT_EQ(rowCount(w.basket()->lvPages()), 1);
 }
 
 TEST_F(MainWindowScan, ClosingTheMainWindowMidScanStopsTheScanAndClosesOnceItHasEnded)

@@ -35,7 +35,7 @@ TEST_F(MainWindowTest, TheSplittersHoldTheirPanesAndTheHiddenControlsStayHidden)
     }
     EXPECT_EQ(w.browse()->ibMain()->parentWidget(), w.browse()->PicViewImage());
     EXPECT_EQ(w.editing()->eb()->parentWidget(), w.picView());
-    EXPECT_EQ(w.basket()->lvPages()->ColumnCount(), 5);
+    EXPECT_EQ(w.basket()->lvPages()->model()->columnCount(), 5);
     EXPECT_TRUE(w.basket()->lvPages()->acceptDrops()) << "folder rows can be dropped on the basket";
     EXPECT_EQ(w.browse()->tbsBrowse()->TabCaption(2), "  Task Basket  ");
     EXPECT_EQ(w.tbsMetadata()->TabCaption(2), "IPTC File Info");

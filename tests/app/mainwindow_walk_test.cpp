@@ -37,9 +37,9 @@ protected:
         stop(name, QApplication::activePopupWidget());
         while (QWidget* open = QApplication::activePopupWidget()) open->close();
     }
-    void rightClickRow(ListView* list, int index)
+    void rightClickRow(QTreeView* list, int index)
     {
-        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, list->visualItemRect(list->Item(index)).center());
+        QTest::mouseClick(list->viewport(), Qt::RightButton, {}, list->visualRect(rowAt(list, index)).center());
     }
 
     int m_stop = 0;

@@ -20,7 +20,7 @@ TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
     makeStandardFolder();
     selectFolderRows({1, 2, 3, 4, 5});
     addPage("old", "/old.jpg");
-    lvPages->Item(1)->setSelected(true);
+    choosePage(1);
     basket->cmdAddToQueue()->click();
     waitForAdding();
 
@@ -29,15 +29,15 @@ TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
     EXPECT_EQ(sbMain->panelText("queue"), "8 file(s) in basket");
     EXPECT_EQ(sbMain->panelText("folder"), folder.path());
     EXPECT_FALSE(pbQueue->isVisible());
-    EXPECT_TRUE(lvPages->selectedInOrder().isEmpty());
+    EXPECT_TRUE(chosenPages().isEmpty());
 
     // A single file is its own page; the folder row's texts are copied (type into sub-item 3).
-    QTreeWidgetItem* a = lvPages->Item(2);
-    EXPECT_EQ(ListView::Tag(a), folder.file("a.jpg"));
-    EXPECT_EQ(ListView::SubItem(a, 1), "20 X 10");
-    EXPECT_EQ(ListView::SubItem(a, 2), ListView::SubItem(lvFolder->Item(1), 2));
-    EXPECT_EQ(ListView::SubItem(a, 3), ListView::SubItem(lvFolder->Item(1), 4));
-    EXPECT_EQ(ListView::SubItem(a, 4), folder.file("a.jpg"));
+    const QModelIndex a = page(2);
+    EXPECT_EQ(pageTag(a), folder.file("a.jpg"));
+    EXPECT_EQ(pageCell(a, 1), "20 X 10");
+    EXPECT_EQ(pageCell(a, 2), ListView::SubItem(lvFolder->Item(1), 2));
+    EXPECT_EQ(pageCell(a, 3), ListView::SubItem(lvFolder->Item(1), 4));
+    EXPECT_EQ(pageCell(a, 4), folder.file("a.jpg"));
 
     // The TIFF: one temp page file per page in the per-user Temp folder, each holding its page.
     const QStringList tags = basketColumn(0).mid(5);
@@ -45,15 +45,15 @@ TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
     EXPECT_EQ(tempFolderFiles().size(), 3);
     for (int p = 0; p < 3; ++p) {
         EXPECT_EQ(widthsOf(tiffDirectories(tags[p])), QList<int>{40 + 10 * p});
-        QTreeWidgetItem* page = lvPages->Item(6 + p);
+        const QModelIndex shown = page(6 + p);
         clsFileInfo info;
         info.FilePath(tags[p]);
-        EXPECT_EQ(ListView::SubItem(page, 1), QString("%1 X 30").arg(40 + 10 * p));
-        EXPECT_EQ(ListView::SubItem(page, 2), info.fSizeFormated());
-        EXPECT_EQ(ListView::SubItem(page, 3), info.fType());
-        EXPECT_EQ(ListView::SubItem(page, 4), folder.file("scan.tif"));
+        EXPECT_EQ(pageCell(shown, 1), QString("%1 X 30").arg(40 + 10 * p));
+        EXPECT_EQ(pageCell(shown, 2), info.fSizeFormated());
+        EXPECT_EQ(pageCell(shown, 3), info.fType());
+        EXPECT_EQ(pageCell(shown, 4), folder.file("scan.tif"));
     }
-    EXPECT_EQ(ListView::SmallIcon(lvPages->Item(8)), 8);
+    EXPECT_EQ(shownPicture(page(8)).cacheKey(), basket->ilPages()->image(8).cacheKey());
     EXPECT_EQ(basket->ilPages()->image(8).size(), QSize(48, 36));
 
     // Again, with one new file: the sources already there are refused, the TIFF's pages come once.
@@ -65,13 +65,13 @@ TEST_F(BasketFixture, AddButtonAddsSelectedFilesOnceAndSplitsTheTiff)
 
     // Nothing selected: only the panels and the basket's selection change.
     selectFolderRows({});
-    lvPages->Item(2)->setSelected(true);
+    choosePage(2);
     sbMain->setPanelText("folder", "x");
     basket->cmdAddToQueue_Click();
     waitForAdding();
-    EXPECT_EQ(lvPages->Count(), 8);
+    EXPECT_EQ(pageCount(), 8);
     EXPECT_EQ(sbMain->panelText("folder"), folder.path());
-    EXPECT_TRUE(lvPages->selectedInOrder().isEmpty());
+    EXPECT_TRUE(chosenPages().isEmpty());
 }
 
 TEST_F(BasketFixture, BlankSizesAndPageCountsAreFilledFromTheFile)
@@ -144,7 +144,7 @@ TEST_F(BasketFixture, DroppingFolderRowsAddsThemWithTheDropNames)
     EXPECT_EQ(gstrCurrentOperation, "before the drop");
     EXPECT_EQ(sbMain->panelText("folder"), "");
     EXPECT_EQ(sbMain->panelText("queue"), "4 file(s) in basket");
-    EXPECT_EQ(lvPages->selectedInOrder(), QList<QTreeWidgetItem*>({lvPages->Item(1), lvPages->Item(4)}))
+    EXPECT_EQ(chosenPages(), QList<int>({1, 4}))
         << "each file's last page is selected: b and scan(3)";
 
     selectFolderRows({});
@@ -161,7 +161,7 @@ TEST_F(BasketFixture, DroppingFolderRowsAddsThemWithTheDropNames)
     QCoreApplication::sendEvent(lvPages->viewport(), &drop);
     QCoreApplication::processEvents();
     EXPECT_FALSE(drop.isAccepted());
-    EXPECT_EQ(lvPages->Count(), 4);
+    EXPECT_EQ(pageCount(), 4);
 }
 
 TEST(BasketTempNames, NeverReuseAnExistingName)

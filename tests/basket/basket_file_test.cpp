@@ -96,9 +96,9 @@ TEST_F(BasketFixture, BasketFilesWrittenElsewhereAreReadLeniently)
 
     // Any other name reads nothing; every path missing gives an empty basket; both without a word.
     EXPECT_TRUE(open(folder.write("list.txt", "\"" + dir + "/a, b.png\"\r\n")));
-    EXPECT_EQ(lvPages->Count(), 0);
+    EXPECT_EQ(pageCount(), 0);
     EXPECT_TRUE(open(folder.write("missing.ibf", "\"/nowhere/x.jpg\"\r\n")));
-    EXPECT_EQ(lvPages->Count(), 0);
+    EXPECT_EQ(pageCount(), 0);
 }
 
 TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
@@ -173,7 +173,7 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     EXPECT_EQ(basketTexts(), QStringList({"a.jpg", "b.jpg", "c.jpg"}));
     QDir(folder.path()).mkdir("folder.ibf");
     EXPECT_FALSE(open(folder.file("folder.ibf")));
-    EXPECT_EQ(lvPages->Count(), 3);
+    EXPECT_EQ(pageCount(), 3);
     EXPECT_FALSE(pbQueue->isVisible());
 
     // A file that no longer loads is named once, after the others were added.

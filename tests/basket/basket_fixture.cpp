@@ -150,10 +150,8 @@ void BasketFixture::selectFolderRows(const QList<int>& rows)
 QStringList BasketFixture::basketColumn(int subItem) const
 {
     QStringList out;
-    for (int i = 1; i <= lvPages->Count(); ++i) {
-        QTreeWidgetItem* row = lvPages->Item(i);
-        out << (subItem < 0 ? row->text(0) : subItem == 0 ? ListView::Tag(row) : ListView::SubItem(row, subItem));
-    }
+    for (int i = 1; i <= pageCount(); ++i)
+        out << (subItem < 0 ? pageCell(page(i), 0) : subItem == 0 ? pageTag(page(i)) : pageCell(page(i), subItem));
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include "frame/TaskReplay.h"
 #include "platform/ui/imagelist.h"
 #include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/statusbar.h"
 #include "support/doctools.h"
 #include "support/testenv.h"
@@ -61,6 +62,21 @@ protected:
     void selectFolderRows(const QList<int>& rows);
     QStringList basketColumn(int subItem) const; // 0: the tags, -1: the texts
     QStringList basketTexts() const { return basketColumn(-1); }
+    // Page i (from 1) as the basket's view shows it, what it shows, and the view's choice of pages.
+    QModelIndex page(int i) const { return lvPages->model()->index(i - 1, 0); }
+    int pageCount() const { return lvPages->model()->rowCount(); }
+    static QString pageCell(const QModelIndex& page, int column) { return page.siblingAtColumn(column).data().toString(); }
+    static QString pageTag(const QModelIndex& page) { return page.data(tf::kPathRole).toString(); }
+    static QPixmap shownPicture(const QModelIndex& page) { return qvariant_cast<QPixmap>(page.data(Qt::DecorationRole)); }
+    void choosePage(int i) { lvPages->selectionModel()->select(page(i), QItemSelectionModel::Select | QItemSelectionModel::Rows); }
+    bool isChosen(int i) const { return lvPages->selectionModel()->isRowSelected(i - 1, {}); }
+    QList<int> chosenPages() const
+    {
+        QList<int> out;
+        for (int i = 1; i <= pageCount(); ++i)
+            if (isChosen(i)) out << i;
+        return out;
+    }
     // A page as the add commands make it, with a white thumbnail: text, tag and source.
     void addPage(const QString& text, const QString& tag, const QString& source = QString());
     // Opens a basket file and waits until its files are added.
@@ -72,7 +88,7 @@ protected:
     std::unique_ptr<QWidget> window;
     ListView* lvFolder = nullptr;
     ImageList* ilFolder = nullptr;
-    ListView* lvPages = nullptr;
+    ReportView* lvPages = nullptr;
     StatusBar* sbMain = nullptr;
     QProgressBar* pbQueue = nullptr;
     // The window's mstrDragSourceList, which the browse area keeps as the lists take the focus.

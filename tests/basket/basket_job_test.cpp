@@ -148,7 +148,7 @@ TEST_P(BasketJobStop, NothingLandsAfterwardsAndNoPageFileStaysBehind)
         window->close();
     } else {
         basket->cmdPagesNew_Click();
-        EXPECT_EQ(lvPages->Count(), 0);
+        EXPECT_EQ(pageCount(), 0);
     }
     EXPECT_FALSE(basket->isAdding());
     EXPECT_FALSE(tf::isLongCommandRunning()) << "the next command may start";

@@ -1,4 +1,5 @@
 #include "basket_fixture.h"
+#include "platform/ui/reportview.h"
 #include "frame/LongCommand.h"
 #include "platform/sys/userdirs.h"
 
@@ -23,11 +24,11 @@ protected:
     }
     void select(const QList<int>& rows, int reference)
     {
-        lvPages->deselectAll();
-        lvPages->setCurrentItem(lvPages->Item(reference), 0, QItemSelectionModel::NoUpdate);
-        for (int r : rows) lvPages->Item(r)->setSelected(true);
+        lvPages->clearSelection();
+        lvPages->selectionModel()->setCurrentIndex(page(reference), QItemSelectionModel::NoUpdate);
+        for (int r : rows) choosePage(r);
     }
-    void dropOn(int row) { basket->lvPages_OLEDragDrop(lvPages, lvPages->visualItemRect(lvPages->Item(row)).center()); }
+    void dropOn(int row) { basket->lvPages_OLEDragDrop(lvPages, lvPages->visualRect(page(row)).center()); }
 };
 
 } // namespace
@@ -67,6 +68,33 @@ TEST(BasketModelOrder, MovesSortsAndRemovesKeepEveryPageWhole)
     EXPECT_EQ(texts(), "b:/t/b C:/t/C d:/t/d");
 }
 
+TEST(BasketModelOrder, ViewsKeepTheirPagesThroughAReorderAndWriteThroughTheModel)
+{
+    tf::basket::BasketModel model;
+    for (const char* name : {"c", "a", "b"}) {
+        tf::basket::PageRecord page;
+        page.text = name;
+        page.tag = QString("/t/%1").arg(name);
+        model.append(page);
+    }
+    tf::ReportView view;
+    view.setModel(&model);
+    view.selectionModel()->select(model.index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const QPersistentModelIndex shown = model.index(2, 0); // the page the preview describes
+    model.sort(0, false);
+    EXPECT_EQ(view.selectedRows(), std::vector<int>{2}) << "the chosen page c went to the end";
+    EXPECT_EQ(shown.row(), 1);
+    EXPECT_EQ(shown.data(tf::kPathRole).toString(), "/t/b");
+
+    // A rename and a size found by the preview land in the pages the writers read.
+    EXPECT_FALSE(model.setData(model.index(0, 0), "  ")) << "a blank title is refused";
+    EXPECT_TRUE(model.setData(model.index(0, 0), "cover"));
+    EXPECT_TRUE(model.setData(shown.sibling(shown.row(), 1), "30 X 20 X 24"));
+    EXPECT_EQ(model.at(0).text, "cover");
+    EXPECT_EQ(model.at(1).resolution, "30 X 20 X 24");
+    EXPECT_FALSE(model.setData(model.index(0, 4), "/elsewhere")) << "the source is not the view's to change";
+}
+
 TEST(BasketModelOrder, TheSizeColumnSortsByBytesNotByItsText)
 {
     tf::basket::BasketModel model;
@@ -94,25 +122,25 @@ TEST_F(BasketRows, DraggingPagesMovesThemAfterOrBeforeTheTarget)
     select({2}, 2);
     dropOn(4); // moving down: after the target
     EXPECT_EQ(basketTexts(), QStringList({"one", "three", "four", "two", "five"}));
-    EXPECT_EQ(ListView::Tag(lvPages->Item(4)), "/pages/two.tif");
-    EXPECT_FALSE(lvPages->Item(4)->icon(0).isNull());
-    EXPECT_TRUE(lvPages->Item(4)->isSelected());
+    EXPECT_EQ(pageTag(page(4)), "/pages/two.tif");
+    EXPECT_FALSE(shownPicture(page(4)).isNull());
+    EXPECT_TRUE(isChosen(4));
 
     select({4}, 4);
     dropOn(1); // moving up: before the target
     EXPECT_EQ(basketTexts(), QStringList({"two", "one", "three", "four", "five"}));
 
     // Below the last row there is no target: nothing moves, the highlight goes.
-    basket->lvPages_OLEDragOver(lvPages, lvPages->visualItemRect(lvPages->Item(2)).center());
-    EXPECT_EQ(lvPages->DropHighlight(), lvPages->Item(2));
+    basket->lvPages_OLEDragOver(lvPages, lvPages->visualRect(page(2)).center());
+    EXPECT_EQ(lvPages->dropHighlight(), 1);
     basket->lvPages_OLEDragDrop(lvPages, QPoint(5, lvPages->viewport()->height() - 2));
     EXPECT_EQ(basketTexts(), QStringList({"two", "one", "three", "four", "five"}));
-    EXPECT_EQ(lvPages->DropHighlight(), nullptr);
+    EXPECT_EQ(lvPages->dropHighlight(), -1);
 
     // Folder rows dragged over the basket highlight nothing.
     dragSource = "lvFolder";
-    basket->lvPages_OLEDragOver(lvFolder, lvPages->visualItemRect(lvPages->Item(2)).center());
-    EXPECT_EQ(lvPages->DropHighlight(), nullptr);
+    basket->lvPages_OLEDragOver(lvFolder, lvPages->visualRect(page(2)).center());
+    EXPECT_EQ(lvPages->dropHighlight(), -1);
 }
 
 TEST_F(BasketRows, DeleteAndSort)
@@ -130,11 +158,11 @@ TEST_F(BasketRows, DeleteAndSort)
         page.resolution = size;
         model->append(page);
     }
-    lvPages->Item(2)->setSelected(true);
+    choosePage(2);
     basket->subSortListView(1);
     EXPECT_EQ(basketTexts(), QStringList({"five", "one", "three"}));
     EXPECT_EQ(basketColumn(0), QStringList({"/pages/five.tif", "/pages/one.tif", "/pages/three.tif"}));
-    EXPECT_TRUE(lvPages->Item(3)->isSelected()) << "the selection goes with its page";
+    EXPECT_TRUE(isChosen(3)) << "the selection goes with its page";
     basket->subSortListView(1);
     EXPECT_EQ(basketTexts(), QStringList({"three", "one", "five"}));
     basket->subSortListView(2);
@@ -153,7 +181,7 @@ TEST_F(BasketRows, NewBasketEmptiesTheBasketAndDeletesOnlyTempPages)
     elsewhere.write("outside.tif", "x");
 
     basket->cmdPagesNew()->click();
-    EXPECT_EQ(lvPages->Count(), 0);
+    EXPECT_EQ(pageCount(), 0);
     EXPECT_EQ(basket->ilPages()->count(), 0);
     EXPECT_EQ(sbMain->panelText("queue"), "New Basket");
     EXPECT_EQ(tempFolderFiles(), QStringList({"KEEP.TIF", "keep.jpg", "keep.tiff"}));

@@ -37,8 +37,8 @@ BrowseFixture::BrowseFixture()
     w.tbsMetadata = new QTabBar(w.PicMetadata);
     w.tbsMetadata->addTab("EXIF Tags");
     w.tbsMetadata->addTab("IPTC File Info");
-    w.lvExif = new tf::ListView(w.PicMetadata);
-    w.lvIPTC = new tf::ListView(w.PicMetadata);
+    w.iDetailIcon = QPixmap(16, 16);
+    w.iDetailIcon.fill(Qt::darkCyan);
     const tf::BrowseServices fakes{services, services, services, services, services, services, services, services};
     browse = std::make_unique<BrowseController>(w, fakes);
     browse->setBasketList(lvPages);
@@ -63,22 +63,29 @@ bool BrowseFixture::settle() const
 QStringList BrowseFixture::rowTexts() const
 {
     QStringList out;
-    for (int i = 1; i <= lvFolder->Count(); ++i) out << lvFolder->Item(i)->text(0);
+    for (int i = 1; i <= count(); ++i) out << cell(item(i), 0);
     return out;
 }
 
-QTreeWidgetItem* BrowseFixture::row(const QString& text) const
+QModelIndex BrowseFixture::row(const QString& text) const
 {
-    for (int i = 1; i <= lvFolder->Count(); ++i)
-        if (lvFolder->Item(i)->text(0) == text) return lvFolder->Item(i);
-    return nullptr;
+    for (int i = 1; i <= count(); ++i)
+        if (cell(item(i), 0) == text) return item(i);
+    return {};
 }
 
-void BrowseFixture::selectRow(tf::ListView* list, int index)
+QStringList BrowseFixture::selectedTexts() const
 {
-    list->deselectAll();
-    list->setCurrentItem(list->Item(index));
-    list->Item(index)->setSelected(true);
+    QStringList out;
+    for (int i = 1; i <= count(); ++i)
+        if (lvFolder->selectionModel()->isRowSelected(i - 1, {})) out << cell(item(i), 0);
+    return out;
+}
+
+void BrowseFixture::selectRow(QTreeView* list, int index)
+{
+    const QModelIndex row = list->model()->index(index - 1, 0);
+    list->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 QImage solid(int width, int height, QColor colour)

@@ -3,6 +3,8 @@
 // that do not go through the code under test.
 #include "browse/BrowseController.h"
 #include "controls/splitter.h"
+#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/statusbar.h"
 #include "support/testenv.h"
 
@@ -21,8 +23,9 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     int resizeCalls = 0;
     std::function<void(tf::ImageDocument&)> replay; // unset: no tasks
     tf::ReplayResult replayResult;                  // what each replay answers
-    std::function<void(tf::ListView&, const QString&)> readExif, readIptc;
+    std::function<void(const QString&)> readExif, readIptc;
     bool hasIptc = false;
+    int exifRows = 0, iptcRows = 0; // what the lists hold; emptied with them
 
     void subResize() override { ++resizeCalls; }
     void CmdPreviewEdit_Click() override {}
@@ -34,11 +37,14 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
         return replayResult;
     }
     tf::ReplayResult replayAll(tf::ImageDocument& target) override { return replayOnPreview(target); }
+    void ClearLists() override { exifRows = iptcRows = 0; }
+    int ExifRowCount() const override { return exifRows; }
+    int IptcRowCount() const override { return iptcRows; }
     // Reads at once and answers as the event loop next turns, as a reader on a worker would.
-    void readShownFile(const QString& p, tf::ListView* exif, tf::ListView* iptc, std::function<void(bool)> done) override
+    void readShownFile(const QString& p, bool exif, bool iptc, std::function<void(bool)> done) override
     {
-        if (exif && readExif) readExif(*exif, p);
-        if (iptc && readIptc) readIptc(*iptc, p);
+        if (exif && readExif) readExif(p);
+        if (iptc && readIptc) readIptc(p);
         ++readGeneration;
         QTimer::singleShot(0, &answers, [this, generation = readGeneration, done = std::move(done)] {
             if (generation == readGeneration && done) done(hasIptc);
@@ -59,7 +65,7 @@ struct BrowseFixture {
     FakeServices services;
     BrowsePanes w; // the window's parts the controller was given
     std::unique_ptr<BrowseController> browse;
-    tf::ListView* lvFolder = nullptr;
+    tf::ReportView* lvFolder = nullptr;
     ImageBox* ibMain = nullptr;
     tf::ListView* lvPages = nullptr; // the basket's list
 
@@ -67,12 +73,23 @@ struct BrowseFixture {
     void list(const QString& folder);
     // Waits until the listing and the preview have nothing left on the way; false if they never did.
     bool settle() const;
+    // The folder list as it shows its rows: the names, the row (1-based) or the row of a name
+    // (invalid when none), how many, and the names of the selected rows.
     QStringList rowTexts() const;
-    QTreeWidgetItem* row(const QString& text) const;
+    QModelIndex item(int index) const { return lvFolder->model()->index(index - 1, 0); }
+    QModelIndex row(const QString& text) const;
+    int count() const { return lvFolder->model()->rowCount(); }
+    QStringList selectedTexts() const;
     // Selects exactly this row (1-based), as a click would, without showing it.
-    static void selectRow(tf::ListView* list, int index);
+    static void selectRow(QTreeView* list, int index);
     QString panel(const char* key) const { return w.sbMain->panelText(key); }
 };
+
+// What a row of a list's view shows: a column's text, its file, its picture and tool tip.
+inline QString cell(const QModelIndex& row, int column) { return row.siblingAtColumn(column).data().toString(); }
+inline QString tag(const QModelIndex& row) { return row.siblingAtColumn(0).data(tf::kPathRole).toString(); }
+inline QPixmap picture(const QModelIndex& row) { return qvariant_cast<QPixmap>(row.siblingAtColumn(0).data(Qt::DecorationRole)); }
+inline QString tip(const QModelIndex& row) { return row.siblingAtColumn(0).data(Qt::ToolTipRole).toString(); }
 
 // One colour; the first column darker.
 QImage solid(int width, int height, QColor colour);

@@ -1,6 +1,10 @@
-// The folder listing without a widget: where files go while sorted, and what a caption click does.
+// The folder listing as the folder list's model: files stay in the order they were listed, the
+// list's sort is a proxy's, and what a row shows comes from the file.
 #include "browse/FolderListing.h"
+#include "platform/ui/reportview.h"
 
+#include <QPixmap>
+#include <QSignalSpy>
 #include <QStringList>
 #include <gtest/gtest.h>
 #include <utility>
@@ -10,93 +14,89 @@ using tf::FolderListing;
 
 namespace {
 
-FolderFile file(const QString& name, qint64 bytes = -1)
+FolderFile file(const QString& name, qint64 bytes = -1, const QString& sizeText = {})
 {
     FolderFile f;
     f.path = "/pictures/" + name;
     f.texts[tf::kFolderFileName] = name;
+    f.texts[tf::kFolderSize] = sizeText;
     f.bytes = bytes;
     return f;
 }
 
-QStringList names(const FolderListing& listing)
+QStringList names(const QAbstractItemModel& model)
 {
     QStringList out;
-    for (const FolderFile& f : listing.files()) out << f.texts[tf::kFolderFileName];
+    for (int i = 0; i < model.rowCount(); ++i) out << model.index(i, tf::kFolderFileName).data().toString();
     return out;
 }
 
+struct Shown {
+    Shown() { sorted.setSourceModel(&listing); }
+    FolderListing listing;
+    tf::ColumnSortProxy sorted;
+};
+
 } // namespace
 
-TEST(FolderListing, UnsortedFilesKeepTheOrderTheyCameIn)
+TEST(FolderListing, FilesKeepTheOrderTheyCameInAndRowsShowTheirTexts)
 {
     FolderListing listing;
     EXPECT_EQ(listing.add(file("b")), 0);
-    EXPECT_EQ(listing.add(file("A")), 1);
+    EXPECT_EQ(listing.add(file("A", 2048, "2.00KB")), 1);
     EXPECT_EQ(names(listing), QStringList({"b", "A"}));
     EXPECT_EQ(listing.file(2), nullptr);
     EXPECT_EQ(listing.file(-1), nullptr);
     EXPECT_EQ(listing.indexOf("/pictures/A"), 1);
     EXPECT_EQ(listing.indexOf("/pictures/c"), -1);
+    EXPECT_EQ(listing.index(1, tf::kFolderSize).data().toString(), "2.00KB");
+    EXPECT_EQ(listing.headerData(tf::kFolderPages, Qt::Horizontal).toString(), "Pages");
+
+    // A change reaches the views through the model, and the rows' pictures are the browse area's.
+    QSignalSpy changed(&listing, &QAbstractItemModel::dataChanged);
+    listing.setText(0, tf::kFolderResolution, "10 x 10");
+    listing.setText(0, tf::kFolderResolution, "10 x 10");
+    EXPECT_EQ(changed.count(), 1) << "an unchanged text changes nothing";
+    QPixmap sheet(4, 4);
+    listing.setPicture([&](const FolderFile& f) { return f.failure.isEmpty() ? QVariant() : QVariant(sheet); });
+    listing.setFailure(1, "Unable to read");
+    EXPECT_EQ(listing.index(1, 0).data(Qt::ToolTipRole).toString(), "Unable to read");
+    EXPECT_EQ(qvariant_cast<QPixmap>(listing.index(1, 0).data(Qt::DecorationRole)).cacheKey(), sheet.cacheKey());
+    EXPECT_FALSE(listing.index(0, 0).data(Qt::DecorationRole).isValid());
 }
 
-TEST(FolderListing, CaptionClicksToggleOrderAndReturnTheOldPlaces)
+TEST(FolderListing, TheSizeColumnSortsByBytesNotByItsText)
 {
-    FolderListing listing;
-    for (const auto& [name, size] : {std::pair{"c", 2048}, {"a", 10240}, {"B", 2048}}) listing.add(file(name, size));
-
-    // column 1 is the row text; case does not count
-    EXPECT_EQ(listing.sortByColumn(1), (std::vector<int>{1, 2, 0}));
-    EXPECT_EQ(names(listing), QStringList({"a", "B", "c"}));
-    listing.sortByColumn(1);
-    EXPECT_EQ(names(listing), QStringList({"c", "B", "a"}));
-    EXPECT_EQ(listing.sortState().SortOrder, 1);
-
-    // Another column starts ascending; equal values keep their order. Sizes go by their bytes.
-    listing.sortByColumn(tf::kFolderSize + 1);
-    EXPECT_EQ(names(listing), QStringList({"c", "B", "a"}));
-    EXPECT_EQ(listing.sortState().SortKey, tf::kFolderSize);
-    EXPECT_EQ(listing.sortState().SortOrder, 0);
-
-    // A column the list does not have changes nothing.
-    const tf::FolderSortState before = listing.sortState();
-    EXPECT_EQ(listing.sortByColumn(0), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(listing.sortByColumn(tf::kFolderColumnCount + 1), (std::vector<int>{0, 1, 2}));
-    EXPECT_EQ(listing.sortState().SortKey, before.SortKey);
-    EXPECT_EQ(names(listing), QStringList({"c", "B", "a"}));
+    Shown s;
+    for (const auto& [name, bytes, text] : {std::tuple{"c", 89 * 1024, "89.0KB"}, {"a", 3 * 1024 * 1024, "3.00MB"},
+                                            {"B", 3 * 1024, "3.00KB"}})
+        s.listing.add(file(name, bytes, text));
+    s.listing.add(file("d")); // its size not known yet
+    s.sorted.columnClicked(tf::kFolderSize);
+    EXPECT_EQ(names(s.sorted), QStringList({"d", "B", "c", "a"}));
+    s.sorted.columnClicked(tf::kFolderSize);
+    EXPECT_EQ(names(s.sorted), QStringList({"a", "c", "B", "d"}));
+    EXPECT_EQ(names(s.listing), QStringList({"c", "a", "B", "d"})) << "the files keep the listed order";
 }
 
-TEST(FolderListing, ASortOutlivesTheListingAndPlacesNewFiles)
+TEST(FolderListing, ASortOutlivesTheListingAndPlacesNewFilesAndLateSizes)
 {
-    FolderListing listing;
-    listing.add(file("m"));
-    listing.sortByColumn(1);
-    listing.sortByColumn(1); // names descending
-    listing.clear();
-    EXPECT_EQ(listing.count(), 0);
-    EXPECT_TRUE(listing.sortState().Sorted);
+    Shown s;
+    s.listing.add(file("m"));
+    s.sorted.columnClicked(tf::kFolderFileName);
+    s.sorted.columnClicked(tf::kFolderFileName); // names descending
+    s.listing.clear();
+    EXPECT_EQ(s.sorted.rowCount(), 0);
 
-    // The next folder's files come in as they are read, by name, and land in descending order.
-    for (const char* name : {"a", "d", "b", "D", "c"}) listing.add(file(name));
-    EXPECT_EQ(names(listing), QStringList({"d", "D", "c", "b", "a"}));
-    // The same column again now turns the order round.
-    listing.sortByColumn(1);
-    EXPECT_EQ(names(listing), QStringList({"a", "b", "c", "d", "D"}));
-}
+    // The next folder's files come in as they are read, by name, and show in descending order.
+    for (const char* name : {"a", "d", "b", "D", "c"}) s.listing.add(file(name));
+    EXPECT_EQ(names(s.sorted), QStringList({"d", "D", "c", "b", "a"}));
 
-TEST(FolderListing, TextsThatCameLateAreSortedInWithoutTurningTheOrder)
-{
-    FolderListing listing;
-    // Unsorted, a resort keeps the order the files came in.
-    for (const char* name : {"x", "y", "z"}) listing.add(file(name));
-    EXPECT_EQ(listing.resort(), (std::vector<int>{0, 1, 2}));
-    EXPECT_FALSE(listing.sortState().Sorted);
-
-    listing.sortByColumn(tf::kFolderSize + 1);
-    listing.sortByColumn(tf::kFolderSize + 1); // sizes descending
-    listing.setSize(listing.indexOf("/pictures/y"), 3 * 1024, "3.00KB");
-    listing.setSize(listing.indexOf("/pictures/z"), 89 * 1024, "89.0KB");
-    EXPECT_EQ(listing.resort(), (std::vector<int>{2, 1, 0}));
-    EXPECT_EQ(names(listing), QStringList({"z", "y", "x"})) << "89.0KB is more than 3.00KB";
-    EXPECT_EQ(listing.sortState().SortOrder, 1) << "a resort is no caption click";
+    // Sizes that come after the rows move them to their place.
+    s.sorted.columnClicked(tf::kFolderSize);
+    s.listing.setSize(s.listing.indexOf("/pictures/b"), 100, "100 B");
+    s.listing.setSize(s.listing.indexOf("/pictures/a"), 300, "300 B");
+    EXPECT_EQ(names(s.sorted).mid(3), QStringList({"b", "a"}));
+    s.listing.remove(s.listing.indexOf("/pictures/b"));
+    EXPECT_EQ(names(s.sorted).last(), "a");
 }

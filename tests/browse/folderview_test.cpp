@@ -48,12 +48,12 @@ void makeSeries(const tf::test::TempFolder& dir, const QString& prefix, int coun
 }
 
 // Does the row show the picture LoadPic makes of its own file?
-bool showsOwnThumbnail(const BrowseController& browse, const QTreeWidgetItem* row)
+bool showsOwnThumbnail(const BrowseController& browse, const QModelIndex& row)
 {
     int32_t w = 0, h = 0;
     tf::BlockingCallsAllowed loadsHere; // the test's own reference, made on its thread
-    const QImage expected = LoadPic(tf::ListView::Tag(row), kSizeModeBox, glngFolderThumbWidth, glngFolderThumbHeight, 0xFFFFFF, w, h);
-    const QImage shown = row->icon(0).pixmap(glngFolderThumbWidth, glngFolderThumbHeight).toImage();
+    const QImage expected = LoadPic(tag(row), kSizeModeBox, glngFolderThumbWidth, glngFolderThumbHeight, 0xFFFFFF, w, h);
+    const QImage shown = picture(row).toImage();
     return !expected.isNull() && shown.convertToFormat(QImage::Format_RGB32) == expected.convertToFormat(QImage::Format_RGB32) &&
            browse.fncFolderThumbnail(row).cacheKey() != 0;
 }
@@ -95,20 +95,20 @@ TEST_F(FolderView, DetailsModeListsEveryImageWithItsHeaderFacts)
     const QStringList resolutions = {"64 X 48 X 24", "80 X 60 X 24", "0 X 0 X 0", "30 X 20 X 24",
                                      "20 X 10 X 24", "16 X 16 X 8",  "40 X 30 X 24", ""};
     for (int i = 0; i < kImages.size(); ++i) {
-        QTreeWidgetItem* row = f.lvFolder->Item(i + 1);
+        QModelIndex row = f.item(i + 1);
         const QFileInfo info(dir.file(kImages[i]));
-        EXPECT_EQ(tf::ListView::Tag(row), dir.file(kImages[i]));
-        EXPECT_EQ(tf::ListView::SubItem(row, 1), resolutions[i]);
-        EXPECT_EQ(tf::ListView::SubItem(row, 2), fncFormatSize(info.size(), 0));
-        EXPECT_EQ(tf::ListView::SubItem(row, 3), kImages[i] == "f.tif" ? "3" : "1");
-        EXPECT_EQ(tf::ListView::SubItem(row, 4), QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension).comment());
-        EXPECT_EQ(tf::ListView::SubItem(row, 6), fncFormatDateTime(info.lastModified()));
-        EXPECT_FALSE(tf::ListView::SubItem(row, 5).isEmpty() || tf::ListView::SubItem(row, 7).isEmpty());
-        EXPECT_EQ(tf::ListView::SmallIcon(row), 1);
+        EXPECT_EQ(tag(row), dir.file(kImages[i]));
+        EXPECT_EQ(cell(row, 1), resolutions[i]);
+        EXPECT_EQ(cell(row, 2), fncFormatSize(info.size(), 0));
+        EXPECT_EQ(cell(row, 3), kImages[i] == "f.tif" ? "3" : "1");
+        EXPECT_EQ(cell(row, 4), QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchExtension).comment());
+        EXPECT_EQ(cell(row, 6), fncFormatDateTime(info.lastModified()));
+        EXPECT_FALSE(cell(row, 5).isEmpty() || cell(row, 7).isEmpty());
+        EXPECT_EQ(picture(row).cacheKey(), f.w.iDetailIcon.cacheKey());
     }
     EXPECT_EQ(f.browse->ilFolder().count(), 0);
     QStringList captions;
-    for (int i = 0; i < f.lvFolder->columnCount(); ++i) captions << f.lvFolder->headerItem()->text(i);
+    for (int i = 0; i < f.lvFolder->model()->columnCount(); ++i) captions << f.lvFolder->model()->headerData(i, Qt::Horizontal).toString();
     EXPECT_EQ(captions, QStringList({"File Name", "Resolution", "Size", "Pages", "Type", "Date Created", "Date Modified",
                                      "Date Accessed"}));
     EXPECT_EQ(f.panel("folder"), "Current Folder - " + dir.path());
@@ -124,28 +124,28 @@ TEST_F(FolderView, ThumbnailModeGivesEveryFileARowAndSaysWhyOneHasNoPicture)
     ASSERT_TRUE(f.settle());
 
     ASSERT_EQ(f.rowTexts(), kImages);
-    EXPECT_EQ(tf::ListView::SubItem(f.row("a.png"), 1), "64 x 48");
-    EXPECT_EQ(tf::ListView::SubItem(f.row("c.jpeg"), 1), "30 x 20");
-    EXPECT_EQ(tf::ListView::SubItem(f.row("f.tif"), 3), "3");
+    EXPECT_EQ(cell(f.row("a.png"), 1), "64 x 48");
+    EXPECT_EQ(cell(f.row("c.jpeg"), 1), "30 x 20");
+    EXPECT_EQ(cell(f.row("f.tif"), 3), "3");
     EXPECT_EQ(f.browse->ilFolder().count(), 7);
     EXPECT_EQ(f.lvFolder->iconSize(), QSize(40, 40));
-    for (int i = 1; i <= f.lvFolder->Count(); ++i) {
-        QTreeWidgetItem* row = f.lvFolder->Item(i);
-        if (row->text(0) == "broken.png") continue;
+    for (int i = 1; i <= f.count(); ++i) {
+        QModelIndex row = f.item(i);
+        if (cell(row, 0) == "broken.png") continue;
         EXPECT_TRUE(showsOwnThumbnail(*f.browse, row)) << i;
-        EXPECT_TRUE(row->toolTip(0).isEmpty()) << i;
+        EXPECT_TRUE(tip(row).isEmpty()) << i;
     }
     // The damaged file keeps its row: a picture of its own, no thumbnail to hand on, and the reason.
-    QTreeWidgetItem* broken = f.row("broken.png");
-    EXPECT_FALSE(broken->icon(0).isNull());
+    QModelIndex broken = f.row("broken.png");
+    EXPECT_FALSE(picture(broken).isNull());
     EXPECT_EQ(f.browse->fncFolderThumbnail(broken).cacheKey(), 0);
-    EXPECT_EQ(broken->toolTip(0), "Unable to read: the picture is damaged");
-    EXPECT_EQ(tf::ListView::SubItem(broken, 2), fncFormatSize(QFileInfo(dir.file("broken.png")).size(), 0));
-    EXPECT_EQ(f.browse->folderListing().file(2)->failure, broken->toolTip(0));
+    EXPECT_EQ(tip(broken), "Unable to read: the picture is damaged");
+    EXPECT_EQ(cell(broken, 2), fncFormatSize(QFileInfo(dir.file("broken.png")).size(), 0));
+    EXPECT_EQ(f.browse->folderListing().file(2)->failure, tip(broken));
 
     // What the basket takes of the selected rows: each row's place, file, texts and own picture.
-    f.lvFolder->Item(2)->setSelected(true);
-    f.lvFolder->Item(6)->setSelected(true);
+    f.lvFolder->selectionModel()->select(f.item(2), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    f.lvFolder->selectionModel()->select(f.item(6), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     const std::vector<SelectedFolderFile> chosen = f.browse->selectedFolderFiles();
     ASSERT_EQ(chosen.size(), 2u);
     EXPECT_EQ(chosen[0].index, 2);
@@ -153,14 +153,14 @@ TEST_F(FolderView, ThumbnailModeGivesEveryFileARowAndSaysWhyOneHasNoPicture)
     EXPECT_EQ(chosen[1].index, 6);
     EXPECT_EQ(chosen[1].file.texts[tf::kFolderResolution], "16 x 16");
     EXPECT_EQ(f.browse->fncFolderThumbnail(chosen[1].file.thumbnail).cacheKey(),
-              f.browse->fncFolderThumbnail(f.lvFolder->Item(6)).cacheKey());
+              f.browse->fncFolderThumbnail(f.item(6)).cacheKey());
 }
 
 TEST_F(FolderView, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
 {
     makeSeries(dir, "p", 3);
     f.list(dir.path());
-    ASSERT_EQ(f.lvFolder->Count(), 3);
+    ASSERT_EQ(f.count(), 3);
     f.browse->lvFolder_ColumnClick(1);
     f.browse->lvFolder_ColumnClick(1); // names descending
     // With the files gone, any reading would lose the rows.
@@ -169,14 +169,14 @@ TEST_F(FolderView, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
     f.browse->cmdDetailFolder()->click();
     EXPECT_EQ(gudtSettings.FolderView, 3);
     EXPECT_EQ(f.lvFolder->iconSize(), QSize(16, 16));
-    EXPECT_EQ(tf::ListView::SmallIcon(f.lvFolder->Item(3)), 1);
-    EXPECT_EQ(tf::ListView::SubItem(f.lvFolder->Item(3), 1), "20 x 10"); // not read again
+    EXPECT_EQ(picture(f.item(3)).cacheKey(), f.w.iDetailIcon.cacheKey());
+    EXPECT_EQ(cell(f.item(3), 1), "20 x 10"); // not read again
 
     f.browse->cmdThumbnailFolder()->click();
     EXPECT_EQ(gudtSettings.FolderView, 0);
     ASSERT_EQ(f.rowTexts(), QStringList({"p2.png", "p1.png", "p0.png"}));
     for (int i = 1; i <= 3; ++i) {
-        const QImage shown = f.lvFolder->Item(i)->icon(0).pixmap(40, 40).toImage();
+        const QImage shown = picture(f.item(i)).toImage();
         EXPECT_EQ(shown.pixel(20, 20), QColor::fromHsv((3 - i) * 40, 200, 200).rgb()) << i;
     }
 }
@@ -203,18 +203,18 @@ TEST_F(FolderView, AClickOnAColumnCaptionSortsByItThenTheOtherWay)
     BrowseFixture::selectRow(f.lvFolder, 7); // "a.png"
     clickCaption(1);
     EXPECT_EQ(f.rowTexts(), kImages);
-    for (int i = 1; i <= f.lvFolder->Count(); ++i)
-        EXPECT_EQ(tf::ListView::Tag(f.lvFolder->Item(i)), dir.file(f.lvFolder->Item(i)->text(0)));
-    ASSERT_EQ(f.lvFolder->selectedInOrder().size(), 1);
-    EXPECT_EQ(f.lvFolder->selectedInOrder()[0]->text(0), "a.png") << "the selected file stays selected";
+    for (int i = 1; i <= f.count(); ++i)
+        EXPECT_EQ(tag(f.item(i)), dir.file(cell(f.item(i), 0)));
+    ASSERT_EQ(f.selectedTexts().size(), 1);
+    EXPECT_EQ(f.selectedTexts()[0], "a.png") << "the selected file stays selected";
 
     // The sort outlives the listing: the folder listed again comes in the order chosen.
     clickCaption(1);
     const QStringList descending(kImages.rbegin(), kImages.rend());
     f.list(dir.path());
     EXPECT_EQ(f.rowTexts(), descending);
-    for (int i = 1; i <= f.lvFolder->Count(); ++i)
-        EXPECT_EQ(tf::ListView::Tag(f.lvFolder->Item(i)), f.browse->folderListing().file(i - 1)->path);
+    for (int i = 1; i <= f.count(); ++i)
+        EXPECT_EQ(cell(f.item(i), 0), QFileInfo(tag(f.item(i))).fileName());
 }
 
 TEST_F(FolderView, ALaterTextMovesItsRowToItsPlaceInTheChosenOrder)
@@ -231,7 +231,8 @@ TEST_F(FolderView, ALaterTextMovesItsRowToItsPlaceInTheChosenOrder)
 
     f.list(dir.path());
     EXPECT_EQ(f.rowTexts(), QStringList({"b.png", "c.png", "a.png"}));
-    for (int i = 1; i <= 3; ++i) EXPECT_EQ(f.browse->folderListing().file(i - 1)->path, tf::ListView::Tag(f.lvFolder->Item(i)));
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(cell(f.item(i), 0), QFileInfo(tag(f.item(i))).fileName());
+    EXPECT_EQ(f.browse->folderListing().file(0)->path, dir.file("a.png")) << "the listing keeps the order it read";
 }
 
 TEST_F(FolderView, SwitchingModeWhileRowsStillWaitListsAgainInTheNewMode)
@@ -242,18 +243,18 @@ TEST_F(FolderView, SwitchingModeWhileRowsStillWaitListsAgainInTheNewMode)
     ASSERT_TRUE(f.browse->listingBusy());
     f.browse->cmdDetailFolder()->click();
     ASSERT_TRUE(f.settle());
-    ASSERT_EQ(f.lvFolder->Count(), 5);
+    ASSERT_EQ(f.count(), 5);
     EXPECT_EQ(listed.count(), 1) << "the first listing never finishes";
     for (int i = 1; i <= 5; ++i) {
-        EXPECT_EQ(tf::ListView::SubItem(f.lvFolder->Item(i), 1), QString("%1 X %2 X 24").arg(19 + i).arg(9 + i)) << i;
-        EXPECT_EQ(tf::ListView::SmallIcon(f.lvFolder->Item(i)), 1);
+        EXPECT_EQ(cell(f.item(i), 1), QString("%1 X %2 X 24").arg(19 + i).arg(9 + i)) << i;
+        EXPECT_EQ(picture(f.item(i)).cacheKey(), f.w.iDetailIcon.cacheKey());
     }
 
     f.browse->cmdThumbnailFolder()->click(); // the details rows have no pictures: listed again
     ASSERT_TRUE(f.settle());
-    ASSERT_EQ(f.lvFolder->Count(), 5);
+    ASSERT_EQ(f.count(), 5);
     EXPECT_EQ(f.browse->ilFolder().count(), 5);
-    for (int i = 1; i <= 5; ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.lvFolder->Item(i))) << i;
+    for (int i = 1; i <= 5; ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.item(i))) << i;
 }
 
 TEST(FolderViewInterrupted, AnotherFolderChosenMidListingGetsNoneOfTheOldAnswers)
@@ -270,12 +271,12 @@ TEST(FolderViewInterrupted, AnotherFolderChosenMidListingGetsNoneOfTheOldAnswers
         f.list(b.path());
 
         EXPECT_EQ(f.rowTexts(), secondIsEmpty ? QStringList() : QStringList({"x0.png", "x1.png", "x2.png"}));
-        for (int i = 1; i <= f.lvFolder->Count(); ++i) {
-            EXPECT_EQ(tf::ListView::Tag(f.lvFolder->Item(i)), b.file(f.lvFolder->Item(i)->text(0)));
-            EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.lvFolder->Item(i)));
-            EXPECT_EQ(tf::ListView::SubItem(f.lvFolder->Item(i), 1), "50 x 25");
+        for (int i = 1; i <= f.count(); ++i) {
+            EXPECT_EQ(tag(f.item(i)), b.file(cell(f.item(i), 0)));
+            EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.item(i)));
+            EXPECT_EQ(cell(f.item(i), 1), "50 x 25");
         }
-        EXPECT_EQ(f.browse->ilFolder().count(), f.lvFolder->Count());
+        EXPECT_EQ(f.browse->ilFolder().count(), f.count());
         EXPECT_EQ(f.panel("folder"), "Current Folder - " + b.path());
         EXPECT_EQ(f.browse->fileMainPath(), b.path());
         EXPECT_TRUE(f.w.pbQueue->isHidden());
@@ -297,7 +298,7 @@ TEST_F(FolderView, StoppingAListingLeavesTheRowsAndMakesNoMorePictures)
     const int made = f.browse->ilFolder().count();
     QTest::qWait(200); // an answer that still came would add a picture
     EXPECT_EQ(f.browse->ilFolder().count(), made);
-    EXPECT_EQ(f.lvFolder->Count(), 8);
+    EXPECT_EQ(f.count(), 8);
 }
 
 TEST_F(FolderView, RelistingTheShownFolderFollowsItsChangesAndKeepsTheSelection)
@@ -305,7 +306,7 @@ TEST_F(FolderView, RelistingTheShownFolderFollowsItsChangesAndKeepsTheSelection)
     makeSeries(dir, "r", 4);
     f.list(dir.path());
     BrowseFixture::selectRow(f.lvFolder, 3); // r2.png
-    QTreeWidgetItem* kept = f.lvFolder->Item(4);
+    const QPersistentModelIndex kept(f.item(4));
     QFile::remove(dir.file("r0.png"));
     writeQt(dir.file("r1.png"), solid(70, 35, Qt::black), "png"); // rewritten: another size
     for (const char* name : {"new.png", "next.png", "nil.png"}) writeQt(dir.file(name), solid(10, 10, Qt::white), "png");
@@ -314,11 +315,11 @@ TEST_F(FolderView, RelistingTheShownFolderFollowsItsChangesAndKeepsTheSelection)
     ASSERT_TRUE(f.settle());
     // New files come after the rows there were, in the order of their names.
     EXPECT_EQ(f.rowTexts(), QStringList({"r1.png", "r2.png", "r3.png", "new.png", "next.png", "nil.png"}));
-    EXPECT_EQ(f.lvFolder->Item(3), kept) << "an unchanged row is not made again";
-    ASSERT_EQ(f.lvFolder->selectedInOrder().size(), 1);
-    EXPECT_EQ(f.lvFolder->selectedInOrder()[0]->text(0), "r2.png");
-    EXPECT_EQ(tf::ListView::SubItem(f.row("r1.png"), 1), "70 x 35");
-    for (int i = 1; i <= f.lvFolder->Count(); ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.lvFolder->Item(i))) << i;
+    EXPECT_EQ(QModelIndex(kept), f.item(3)) << "an unchanged row is not made again";
+    ASSERT_EQ(f.selectedTexts().size(), 1);
+    EXPECT_EQ(f.selectedTexts()[0], "r2.png");
+    EXPECT_EQ(cell(f.row("r1.png"), 1), "70 x 35");
+    for (int i = 1; i <= f.count(); ++i) EXPECT_TRUE(showsOwnThumbnail(*f.browse, f.item(i))) << i;
     EXPECT_EQ(f.browse->folderListing().count(), 6);
 
     // A change seen while rows still come is looked at once they have.

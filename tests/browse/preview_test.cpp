@@ -69,11 +69,11 @@ protected:
     BrowseFixture f;
 
     // Lists the folder (once) and shows the named row.
-    QTreeWidgetItem* show(const QString& name)
+    QModelIndex show(const QString& name)
     {
-        if (f.lvFolder->Count() == 0) f.list(dir.path());
-        QTreeWidgetItem* row = f.row(name);
-        EXPECT_NE(row, nullptr) << name.toStdString();
+        if (f.count() == 0) f.list(dir.path());
+        const QModelIndex row = f.row(name);
+        EXPECT_TRUE(row.isValid()) << name.toStdString();
         f.browse->subShowSelectedFile(row);
         EXPECT_TRUE(f.settle());
         return row;
@@ -136,10 +136,10 @@ TEST_F(PreviewTest, PanelsDescribeTheShownRow)
     writeQt(dir.file("g.ppm"), solid(12, 8, Qt::magenta), "ppm");
     ASSERT_TRUE(tf::test::writeRgbTiff(dir.file("three.tif"), {solid(40, 30, Qt::red), solid(40, 30, Qt::green), solid(40, 30, Qt::blue)}));
     gudtSettings.FolderView = 3;
-    QTreeWidgetItem* row = show("a.png");
+    QModelIndex row = show("a.png");
     EXPECT_EQ(f.panel("filename"), "a.png");
     EXPECT_EQ(f.panel("pages"), "1 page(s)");
-    EXPECT_EQ(f.panel("resolution"), "64 X 48 X 24     " + tf::ListView::SubItem(row, 2));
+    EXPECT_EQ(f.panel("resolution"), "64 X 48 X 24     " + cell(row, 2));
     EXPECT_EQ(f.panel("metadata"), "No metadata");
     EXPECT_EQ(f.browse->PicTiffTag(), dir.file("a.png"));
     EXPECT_EQ(f.ibMain->Tag(), dir.file("a.png"));
@@ -151,10 +151,11 @@ TEST_F(PreviewTest, PanelsDescribeTheShownRow)
 
     // A type whose header is not read gets its resolution from the shown image (the panel: the row as it was).
     row = show("g.ppm");
-    EXPECT_EQ(tf::ListView::SubItem(row, 1), "12 X 8 X 24");
-    // The listing, which the basket reads, says the same.
-    EXPECT_EQ(f.browse->folderListing().file(f.lvFolder->Index(row) - 1)->texts[tf::kFolderResolution], "12 X 8 X 24");
-    EXPECT_EQ(f.panel("resolution"), "     " + tf::ListView::SubItem(row, 2));
+    EXPECT_EQ(cell(row, 1), "12 X 8 X 24");
+    // The listing, which the basket reads, says so: the row shows it.
+    EXPECT_EQ(f.browse->folderListing().file(f.browse->folderListing().indexOf(dir.file("g.ppm")))->texts[tf::kFolderResolution],
+              "12 X 8 X 24");
+    EXPECT_EQ(f.panel("resolution"), "     " + cell(row, 2));
 }
 
 TEST_F(PreviewTest, TheSameRowLoadsOnceAndOptimizedReplaysOnEveryNewLoad)
@@ -286,14 +287,13 @@ TEST_F(PreviewTest, MetadataPaneAndPanelFollowTheFileType)
     bool exif = false;
     bool& iptc = f.services.hasIptc;
     QStringList reads;
-    f.services.readExif = [&](tf::ListView& list, const QString& path) {
+    f.services.readExif = [&](const QString& path) {
         reads << "exif " + QFileInfo(path).fileName();
-        if (exif) list.AddItem("Make");
+        if (exif) ++f.services.exifRows;
     };
-    f.services.readIptc = [&](tf::ListView&, const QString& path) {
+    f.services.readIptc = [&](const QString& path) {
         reads << "iptc " + QFileInfo(path).fileName();
     };
-
 
     show("plain.png");
     EXPECT_EQ(f.w.splView->LeftOrTopControl(), nullptr);
@@ -316,9 +316,9 @@ TEST_F(PreviewTest, MetadataPaneAndPanelFollowTheFileType)
     EXPECT_EQ(f.panel("metadata"), "Metadata -  IPTC");
 
     exif = true;
-    f.w.lvExif->AddItem("left over");
+    f.services.exifRows = 1; // left over
     show("photo.jpg");
-    EXPECT_EQ(f.w.lvExif->Count(), 1); // emptied before reading
+    EXPECT_EQ(f.services.exifRows, 1); // emptied before reading
     EXPECT_TRUE(f.w.tbsMetadata->isEnabled());
     EXPECT_EQ(f.panel("metadata"), "Metadata - EXIF IPTC");
 }
@@ -364,7 +364,7 @@ TEST_F(PreviewTest, PreviousAndNextWalkTheListLastFocused)
     f.selectRow(f.lvFolder, 4);
     f.browse->cmdPreviewNext()->click();
     EXPECT_EQ(shown(), "p2.png");
-    EXPECT_EQ(f.lvFolder->selectedInOrder(), QList<QTreeWidgetItem*>({f.lvFolder->Item(5)}));
+    EXPECT_EQ(f.selectedTexts(), QStringList({cell(f.item(5), 0)}));
     f.browse->mnuPreview_Click(2);
     EXPECT_EQ(shown(), "p1.png");
     f.selectRow(f.lvFolder, 2);
@@ -379,7 +379,7 @@ TEST_F(PreviewTest, PreviousAndNextWalkTheListLastFocused)
     EXPECT_EQ(shown(), "3.png");
     EXPECT_EQ(f.panel("pages"), "1 page(s)");
     EXPECT_EQ(f.panel("resolution"), "30 X 30     2 KB");
-    EXPECT_EQ(f.lvFolder->SelectedItem(), f.lvFolder->Item(1)); // the folder list stayed
+    EXPECT_EQ(f.lvFolder->currentIndex(), f.item(1)); // the folder list stayed
 
     // A file that cannot be read does not stop the walk.
     dir.write("2.png", "not a picture");
@@ -399,7 +399,7 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     QApplication::setActiveWindow(&f.window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&f.window));
     f.list(dir.path());
-    const auto at = [](tf::ListView* list, int row) { return QPoint(20, list->visualItemRect(list->Item(row)).center().y()); };
+    const auto at = [](QTreeView* list, int row) { return QPoint(20, list->visualRect(list->model()->index(row - 1, 0)).center().y()); };
     const auto shown = [&] {
         EXPECT_TRUE(f.settle());
         return QFileInfo(f.browse->PicTiffTag()).fileName();
@@ -409,7 +409,7 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     QTest::mouseClick(f.lvFolder->viewport(), Qt::LeftButton, {}, at(f.lvFolder, 2));
     EXPECT_EQ(shown(), "2.png");
     EXPECT_TRUE(f.lvFolder->hasFocus());
-    EXPECT_EQ(f.browse->mstrDragSourceList, "lvFolder");
+    EXPECT_EQ(f.browse->dragSourceList(), "lvFolder");
     QTest::keyClick(f.lvFolder, Qt::Key_Down);
     EXPECT_EQ(shown(), "3.png");
     const int resizes = f.services.resizeCalls;
@@ -419,21 +419,21 @@ TEST_F(PreviewTest, ClicksAndArrowKeysOnTheListsShowTheSelectedFile)
     EXPECT_EQ(f.services.resizeCalls, resizes);
     // Several folder rows chosen: the one clicked last is shown.
     QTest::mouseClick(f.lvFolder->viewport(), Qt::LeftButton, Qt::ControlModifier, at(f.lvFolder, 2));
-    EXPECT_EQ(f.lvFolder->selectedInOrder().size(), 2);
+    EXPECT_EQ(f.selectedTexts().size(), 2);
     EXPECT_EQ(shown(), "2.png");
 
     addBasketPage("1.png");
     addBasketPage("2.png");
     QTest::mouseClick(f.lvPages->viewport(), Qt::LeftButton, {}, at(f.lvPages, 2));
     EXPECT_EQ(shown(), "2.png");
-    EXPECT_EQ(f.browse->mstrDragSourceList, "lvPages");
+    EXPECT_EQ(f.browse->dragSourceList(), "lvPages");
     // Two pages selected: the click shows neither.
     QTest::mouseClick(f.lvPages->viewport(), Qt::LeftButton, Qt::ControlModifier, at(f.lvPages, 1));
     EXPECT_EQ(f.browse->mintSelectedCount, 2);
     EXPECT_EQ(shown(), "2.png");
     // Leaving the basket: arrow keys show nothing until a row is clicked again.
     f.lvFolder->setFocus();
-    EXPECT_EQ(f.browse->mstrDragSourceList, "lvFolder");
+    EXPECT_EQ(f.browse->dragSourceList(), "lvFolder");
     EXPECT_TRUE(f.browse->mblnSuppressItemShow);
     QTest::keyClick(f.lvFolder, Qt::Key_Up);
     EXPECT_EQ(shown(), "2.png");
@@ -473,18 +473,17 @@ TEST_F(PreviewTest, ACaptureBecomesTheShownFileWithOnlyItsIptcRead)
     const QString capture = dir.file("capture.tif");
     writeQt(capture, solid(20, 10, Qt::blue), "png"); // the lists are read by the fakes below
     QStringList reads;
-    f.services.readExif = [&](tf::ListView&, const QString& path) { reads << "exif " + path; };
-    f.services.readIptc = [&](tf::ListView&, const QString& path) { reads << "iptc " + path; };
+    f.services.readExif = [&](const QString& path) { reads << "exif " + path; };
+    f.services.readIptc = [&](const QString& path) { reads << "iptc " + path; };
     f.list(dir.path());
     // A load still on its way when the capture arrives must not replace it.
     f.browse->subShowSelectedFile(f.row("a.png"));
-    f.w.lvExif->AddItem("left over");
-    f.w.lvIPTC->AddItem("left over");
+    f.services.exifRows = f.services.iptcRows = 1; // left over
     f.browse->showCapturedPicture(solid(20, 10, Qt::blue), capture);
     EXPECT_EQ(f.browse->PicTiffTag(), capture);
     EXPECT_EQ(f.ibMain->Tag(), capture);
-    EXPECT_EQ(f.w.lvExif->Count(), 0);
-    EXPECT_EQ(f.w.lvIPTC->Count(), 0);
+    EXPECT_EQ(f.services.exifRows, 0);
+    EXPECT_EQ(f.services.iptcRows, 0);
     EXPECT_EQ(reads, QStringList({"iptc " + capture}));
     EXPECT_TRUE(f.settle()) << "only the capture's metadata was still on its way";
     EXPECT_EQ(gvarOriginalImage.image.size(), QSize(20, 10));

@@ -9,7 +9,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QTest>
 
@@ -61,21 +61,21 @@ TEST(DialogKeys, EnterWithTextInTheBoxAddsItAndOkKeepsWhatWasTyped)
     const struct {
         QDialog* dialog;
         QLineEdit* box;
-        QListWidget* list;
+        QListView* list;
     } dialogs[] = {{&keywords, keywords.txtKeywordAdd, keywords.lstKeywords},
                    {&categories, categories.txtSupCatAdd, categories.lstSupCats}};
     for (const auto& d : dialogs) {
         SCOPED_TRACE(d.dialog->objectName().toStdString());
         d.box->setText("sea");
         EXPECT_EQ(press(*d.dialog, d.box, Qt::Key_Return), -1) << "still open";
-        ASSERT_EQ(d.list->count(), 1);
-        EXPECT_EQ(d.list->item(0)->text(), "sea");
+        ASSERT_EQ(d.list->model()->rowCount(), 1);
+        EXPECT_EQ(d.list->model()->index(0, 0).data().toString(), "sea");
         EXPECT_TRUE(d.box->text().isEmpty());
         // Typed, not added, and OK clicked: kept all the same.
         d.box->setText("sky");
         d.dialog->findChild<QPushButton*>("cmdOK")->click();
         EXPECT_EQ(d.dialog->result(), QDialog::Accepted);
-        EXPECT_EQ(d.list->count(), 2);
+        EXPECT_EQ(d.list->model()->rowCount(), 2);
     }
     EXPECT_EQ(keywords.keywords(), QStringList({"sea", "sky"}));
 }

@@ -6,14 +6,13 @@
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/imagelist.h"
-#include "platform/ui/listview.h"
+#include "platform/ui/reportview.h"
 #include "platform/ui/msgbox.h"
 #include "support/testenv.h"
 
 #include <QDialog>
 #include <QImage>
 #include <QPushButton>
-#include <QTreeWidgetItem>
 #include <QWidget>
 #include <functional>
 #include <QTest>
@@ -89,31 +88,32 @@ protected:
     {
         box.setPicture(pattern(8, 8));
         box.setTag(path);
-        exif()->Clear();
-        iptc()->Clear();
+        controller.ClearLists();
         bool landed = false;
-        controller.readShownFile(path, exif(), iptc(), [&](bool) { landed = true; });
+        controller.readShownFile(path, true, true, [&](bool) { landed = true; });
         ASSERT_TRUE(QTest::qWaitFor([&] { return landed; }));
     }
-    ListView* exif() const { return controller.lvExif(); }
-    ListView* iptc() const { return controller.lvIPTC(); }
-    // Selects the row with that text (display name or field name).
-    QTreeWidgetItem* select(ListView* list, const QString& text)
+    ReportView* exif() const { return controller.lvExif(); }
+    ReportView* iptc() const { return controller.lvIPTC(); }
+    static int rowCount(const ReportView* list) { return list->model()->rowCount(); }
+    // The row the list shows with that text (display name or field name); invalid when none.
+    static QModelIndex shownRow(const ReportView* list, const QString& text)
     {
-        for (int i = 1; i <= list->Count(); ++i) {
-            if (list->Item(i)->text(0) == text) {
-                list->setCurrentItem(list->Item(i));
-                return list->Item(i);
-            }
-        }
-        ADD_FAILURE() << "no row " << text.toStdString();
-        return nullptr;
+        for (int i = 0; i < list->model()->rowCount(); ++i)
+            if (list->model()->index(i, 0).data().toString() == text) return list->model()->index(i, 0);
+        return {};
     }
-    QString value(ListView* list, const QString& text)
+    // Selects the row with that text, as a click on it does.
+    void select(ReportView* list, const QString& text)
     {
-        for (int i = 1; i <= list->Count(); ++i)
-            if (list->Item(i)->text(0) == text) return ListView::SubItem(list->Item(i), 1);
-        return QStringLiteral("<no row>");
+        const QModelIndex row = shownRow(list, text);
+        if (!row.isValid()) ADD_FAILURE() << "no row " << text.toStdString();
+        list->setCurrentIndex(row);
+    }
+    QString value(const ReportView* list, const QString& text)
+    {
+        const QModelIndex row = shownRow(list, text);
+        return row.isValid() ? row.siblingAtColumn(1).data().toString() : QStringLiteral("<no row>");
     }
     static void click(QDialog& d, const char* name)
     {

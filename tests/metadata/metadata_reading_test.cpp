@@ -45,7 +45,7 @@ TEST_F(MetadataReading, TheNewestFileWinsAndNothingIsWrittenWhileAReadIsUnderWay
 
     held = slow;
     bool slowAnswered = false;
-    controller.readShownFile(slow, exif(), iptc(), [&](bool) { slowAnswered = true; });
+    controller.readShownFile(slow, true, true, [&](bool) { slowAnswered = true; });
     EXPECT_TRUE(controller.readPending());
     EXPECT_TRUE(controller.shownFile().isEmpty()) << "the file shown before is let go at once";
     EXPECT_FALSE(controller.fncUpdateAttribute(first, 0, "Make", "Leica"));

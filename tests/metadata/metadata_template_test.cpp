@@ -195,7 +195,7 @@ TEST_F(MetadataTemplate, LoadingAnIptcTemplateReplacesTheImagesIptcAndRelists)
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.ObjectName"), "Title");
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Caption"), "") << "replaced, not merged";
     EXPECT_EQ(value(iptc(), "Object Name (Title)"), "Title");
-    EXPECT_EQ(iptc()->Count(), 52);
+    EXPECT_EQ(rowCount(iptc()), 52);
 
     dialogs.answerFile(dir.file("saved"));
     ASSERT_TRUE(controller.fncSaveIPTC());

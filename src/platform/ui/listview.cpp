@@ -1,12 +1,14 @@
 #include "platform/ui/listview.h"
 
+#include "platform/ui/reportview.h"
+
 #include <QHeaderView>
 #include <algorithm>
 
 namespace tf {
 
 namespace {
-constexpr int kTagRole = Qt::UserRole + 1;
+constexpr int kTagRole = kPathRole;
 constexpr int kIconRole = Qt::UserRole + 2;
 } // namespace
 
@@ -42,17 +44,11 @@ QTreeWidgetItem* ListView::InsertItem(int index, const QString& text, int smallI
 
 void ListView::RemoveItem(int index)
 {
-    QTreeWidgetItem* item = Item(index);
-    if (!item) return;
-    if (item == m_dropHighlight) m_dropHighlight = nullptr;
+    if (!Item(index)) return;
     delete takeTopLevelItem(index - 1);
 }
 
-void ListView::Clear()
-{
-    m_dropHighlight = nullptr;
-    clear();
-}
+void ListView::Clear() { clear(); }
 
 QTreeWidgetItem* ListView::Item(int index) const
 {
@@ -122,41 +118,4 @@ void ListView::deselectAll()
     for (int i = 1; i <= Count(); ++i) Item(i)->setSelected(false);
 }
 
-void ListView::setDropHighlight(QTreeWidgetItem* item)
-{
-    if (m_dropHighlight) m_dropHighlight->setBackground(0, QBrush());
-    m_dropHighlight = item;
-    if (item) item->setBackground(0, palette().highlight().color().lighter(160));
-}
-
-void ListView::sortNow()
-{
-    QList<QTreeWidgetItem*> rows;
-    while (topLevelItemCount() > 0) rows << takeTopLevelItem(0);
-    const int key = SortKey;
-    const bool descending = SortOrder == 1;
-    // Text order without regard to case, as users read the list; equal texts keep their order.
-    std::stable_sort(rows.begin(), rows.end(), [&](const QTreeWidgetItem* a, const QTreeWidgetItem* b) {
-        const int c = QString::compare(a->text(key), b->text(key), Qt::CaseInsensitive);
-        return descending ? c > 0 : c < 0;
-    });
-    addTopLevelItems(rows);
-}
-
 } // namespace tf
-
-void subSortListView(tf::ListView* lv, int columnIndex)
-{
-    if (!lv || columnIndex < 1 || columnIndex > lv->columnCount()) return;
-    // The first click on any column sorts it ascending, even on the column the list starts with.
-    if (lv->Sorted && lv->SortKey == columnIndex - 1) {
-        lv->SortOrder = lv->SortOrder == 0 ? 1 : 0;
-    } else {
-        lv->SortOrder = 0;
-        lv->SortKey = columnIndex - 1;
-    }
-    lv->Sorted = true;
-    const QList<QTreeWidgetItem*> selected = lv->selectedInOrder();
-    lv->sortNow();
-    for (QTreeWidgetItem* item : selected) item->setSelected(true);
-}

@@ -7,9 +7,10 @@
 
 namespace tf {
 
-// A report-style list: each row has a text, sub-items in the next columns, a tag (a hidden text)
-// and a small icon taken by index from an attached image list. Rows are addressed from 1.
-// Keeps the operations the program's list code is written in, on top of QTreeWidget.
+// A report-style list that holds its own rows: each row has a text, sub-items in the next columns,
+// a tag (a hidden text, in tf::kPathRole) and a small icon taken by index from an attached image
+// list. Rows are addressed from 1. Only for small fixed lists that are shown and never read back
+// (the settings dialog's shortcuts); a list whose rows are data is a ReportView over its model.
 class ListView : public QTreeWidget {
     Q_OBJECT
 public:
@@ -45,27 +46,9 @@ public:
     QTreeWidgetItem* SelectedItem() const;
     QList<QTreeWidgetItem*> selectedInOrder() const;
     void deselectAll();
-    QTreeWidgetItem* HitTest(const QPoint& viewportPos) const { return itemAt(viewportPos); }
-
-    // The row marked as the target of a drag, or nullptr.
-    QTreeWidgetItem* DropHighlight() const { return m_dropHighlight; }
-    void setDropHighlight(QTreeWidgetItem* item);
-
-    // Sorting by the text of one column (0 = the row text); SortOrder 0 ascending, 1 descending.
-    // Sorted is set once the user has sorted the list by a column.
-    int SortKey = 0;
-    int SortOrder = 0;
-    bool Sorted = false;
-    void sortNow();
 
 private:
     QPointer<ImageList> m_images;
-    QTreeWidgetItem* m_dropHighlight = nullptr;
 };
 
 } // namespace tf
-
-// A click on the header of column `columnIndex` (1 = the row text): the same column again toggles
-// the order, another column sorts ascending. The list is sorted once, in place, so its order is
-// the order every output follows; the selection is kept.
-void subSortListView(tf::ListView* lv, int columnIndex);

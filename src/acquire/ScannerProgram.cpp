@@ -509,11 +509,14 @@ int scan(const QString& device, const std::vector<std::pair<QString, QString>>& 
     QString error;
     if (!sane.open(device, &error)) return finish(ScanEnd::Failed, error);
     send(scanmsg::kAlive, {});
+    bool stoppedWhileOpening = false;
     {
         const std::lock_guard guard(lock);
         live = true;
-        if (stopped) return finish(ScanEnd::Cancelled, {});
+        stoppedWhileOpening = stopped;
     }
+    // Outside the lock: finishing takes it again.
+    if (stoppedWhileOpening) return finish(ScanEnd::Cancelled, {});
     for (const auto& [name, value] : options) {
         if (!sane.setOption(name, value, &error)) return finish(ScanEnd::Failed, error);
         send(scanmsg::kAlive, {});

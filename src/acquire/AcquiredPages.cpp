@@ -23,12 +23,6 @@ namespace {
 
 [[noreturn]] void fileAccess(const QString& why) { throw ImageBoxError(imagebox_error::kFileAccess, why); }
 
-QString describe(const std::exception& e)
-{
-    if (const auto* box = dynamic_cast<const ImageBoxError*>(&e)) return box->description();
-    return QString::fromLocal8Bit(e.what());
-}
-
 // A document begun before its pages are known (they arrive one by one).
 class PagesNotKnown final : public PageSource {
 public:
@@ -174,7 +168,7 @@ void AcquiredPageSink::failed(const std::exception& e)
 {
     if (!m_hooks.failed) throw;
     m_failed = true;
-    m_hooks.failed(describe(e));
+    m_hooks.failed(errorText(e));
 }
 
 void AcquiredPageSink::addPage(ImageDocument& doc)

@@ -196,10 +196,8 @@ std::optional<SinglePageSink::Output> SinglePageSink::outputFor(ImageDocument& d
         return out;
     } catch (const PageFailure& f) {
         pageFailed(f.why, out.path, out.name);
-    } catch (const ImageBoxError& e) {
-        pageFailed(e.description(), out.path, out.name);
     } catch (const std::exception& e) {
-        pageFailed(QString::fromLocal8Bit(e.what()), out.path, out.name);
+        pageFailed(errorText(e), out.path, out.name);
     }
     return std::nullopt;
 }
@@ -263,10 +261,8 @@ void SinglePageSink::place(const Output& out, const QString& written, std::excep
         ++m_tally.written;
     } catch (const PageFailure& f) {
         pageFailed(f.why, out.path, out.name);
-    } catch (const ImageBoxError& e) {
-        pageFailed(e.description(), out.path, out.name);
     } catch (const std::exception& e) {
-        pageFailed(QString::fromLocal8Bit(e.what()), out.path, out.name);
+        pageFailed(errorText(e), out.path, out.name);
     }
 }
 

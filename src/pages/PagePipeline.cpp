@@ -3,6 +3,7 @@
 #include "frame/TaskReplay.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/imagebox_error.h"
 #include "platform/imagebox/picture_decode.h"
 #include "services/modFileSystem.h"
 #include "services/modLoadPic.h"
@@ -131,12 +132,6 @@ bool loadPage(ImageDocument& doc, const QString& path, std::optional<decode::Dec
         return true;
     }
     return false;
-}
-
-QString detailOf(const std::exception& e)
-{
-    if (const auto* box = dynamic_cast<const ImageBoxError*>(&e)) return box->description();
-    return QString::fromLocal8Bit(e.what());
 }
 
 } // namespace
@@ -273,7 +268,7 @@ void PagePipeline::work()
         }
     } catch (const std::exception& e) {
         sink.rollback(doc);
-        r.failure = detailOf(e);
+        r.failure = errorText(e);
         if (r.failure.isEmpty()) r.failure = QStringLiteral("The output could not be written");
         r.committed = false;
     }

@@ -204,6 +204,8 @@ private:
         void operator()(MultipageState* state) const;
     };
     MultipageState& multipage();
+    // A page already coded for PDF becomes the next page of the PDF being written.
+    void addCodedPdfPage(const PdfPageImage& page);
     PdfAppender& pdfAppenderFor(const QString& path, const QString& path2);
     void gatherPdfPage(PdfAppender& appender, const PdfPageImage& page, int32_t position);
     std::unique_ptr<MultipageState, MultipageStateDeleter> m_multipage;

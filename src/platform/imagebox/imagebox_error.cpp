@@ -7,4 +7,10 @@ ImageBoxError::ImageBoxError(int32_t number, const QString& description)
 {
 }
 
+QString errorText(const std::exception& e)
+{
+    if (const auto* box = dynamic_cast<const ImageBoxError*>(&e)) return box->description();
+    return QString::fromLocal8Bit(e.what());
+}
+
 } // namespace tf

@@ -18,6 +18,9 @@ private:
     QString m_description;
 };
 
+// What an error says: an ImageBoxError's description, any other exception's what().
+QString errorText(const std::exception& e);
+
 // Error numbers, in the ranges the program's reporter and traps already know from Visual Basic.
 namespace imagebox_error {
 inline constexpr int32_t kInvalidArgument = 5;     // "Invalid procedure call or argument"

@@ -461,10 +461,8 @@ PdfPageImage jpegFilePage(const QString& path, int colorFormat)
 
 } // namespace
 
-bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
+void ImageDocument::addCodedPdfPage(const PdfPageImage& page)
 {
-    const PdfPageImage page = jpegFilePage(path, m_colorFormat);
-    if (!page.isValid()) return false;
     MultipageState& st = multipage();
     if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(pagesFile(st.direct, st.spool, kSpoolPdf));
     QString error;
@@ -472,6 +470,13 @@ bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
         ResetMultipage();
         raise(imagebox_error::kFileAccess, error);
     }
+}
+
+bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
+{
+    const PdfPageImage page = jpegFilePage(path, m_colorFormat);
+    if (!page.isValid()) return false;
+    addCodedPdfPage(page);
     return true;
 }
 
@@ -516,13 +521,7 @@ bool ImageDocument::AddPdfPageFromGroup4File(const QString& path)
     page.dpiX = strip.header.dpiX;
     page.dpiY = strip.header.dpiY;
     page.data = strip.strip;
-    MultipageState& st = multipage();
-    if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(pagesFile(st.direct, st.spool, kSpoolPdf));
-    QString error;
-    if (!st.pdf->addPage(page, &error)) {
-        ResetMultipage();
-        raise(imagebox_error::kFileAccess, error);
-    }
+    addCodedPdfPage(page);
     return true;
 }
 

@@ -619,14 +619,34 @@ Group4Strip readGroup4Strip(const QString& path) { return readGroup4Page(path, t
 
 bool isGroup4StripPage(const QString& path) { return readGroup4Page(path, false).header.width > 0; }
 
+namespace {
+
+// A page (1-based) of a TIFF whose directory chain was checked first, open for reading; an empty
+// handle and the reason in *why otherwise.
+TiffHandle openTiffPage(const QString& path, int page, TiffMessages& messages, QString* why)
+{
+    if (page < 1 || !chainSound(path)) {
+        *why = QStringLiteral("damaged page directory");
+        return {};
+    }
+    OpenOptions options(&messages);
+    TiffHandle tif = openTiff(path, "r", options);
+    if (!tif || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page - 1))) {
+        *why = QStringLiteral("no such page");
+        return {};
+    }
+    return tif;
+}
+
+} // namespace
+
 TiffPageLayout tiffPageLayout(const QString& path, int page)
 {
     TiffPageLayout out;
-    if (page < 1 || !chainSound(path)) return out;
     TiffMessages messages;
-    OpenOptions options(&messages);
-    const TiffHandle tif = openTiff(path, "r", options);
-    if (!tif || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page - 1))) return out;
+    QString unopened;
+    const TiffHandle tif = openTiffPage(path, page, messages, &unopened);
+    if (!tif) return out;
     TIFF* t = tif.get();
     if (!TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &out.width) || !TIFFGetField(t, TIFFTAG_IMAGELENGTH, &out.height)) return out;
     TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &out.bitsPerSample);
@@ -662,11 +682,10 @@ QImage readTiffPageRgba(const QString& path, int page, bool (*allowed)(qint64 wi
         return QImage();
     };
     if (refused) *refused = false;
-    if (page < 1 || !chainSound(path)) return fail(QStringLiteral("damaged page directory"));
     TiffMessages messages;
-    OpenOptions options(&messages);
-    const TiffHandle tif = openTiff(path, "r", options);
-    if (!tif || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page - 1))) return fail(QStringLiteral("no such page"));
+    QString unopened;
+    const TiffHandle tif = openTiffPage(path, page, messages, &unopened);
+    if (!tif) return fail(unopened);
     char why[1024] = {};
     if (!TIFFRGBAImageOK(tif.get(), why)) return fail(QString::fromLocal8Bit(why));
     uint32_t width = 0, height = 0;
@@ -729,12 +748,11 @@ QImage readTiffFloatPage(const QString& path, int page, bool (*allowed)(qint64 w
         return QImage();
     };
     if (refused) *refused = false;
-    if (page < 1 || !chainSound(path)) return fail(QStringLiteral("damaged page directory"));
     TiffMessages messages;
-    OpenOptions options(&messages);
-    const TiffHandle handle = openTiff(path, "r", options);
+    QString unopened;
+    const TiffHandle handle = openTiffPage(path, page, messages, &unopened);
     TIFF* tif = handle.get();
-    if (!tif || !TIFFSetDirectory(tif, static_cast<tdir_t>(page - 1))) return fail(QStringLiteral("no such page"));
+    if (!tif) return fail(unopened);
     uint32_t width = 0, height = 0;
     uint16_t bits = 0, samples = 1, format = SAMPLEFORMAT_UINT, planar = PLANARCONFIG_CONTIG, photometric = 0;
     uint16_t extraCount = 0;

@@ -1107,13 +1107,7 @@ std::unique_ptr<PdfUpdateSession> PdfUpdateSession::start(const QString& documen
             return nullptr;
         }
         d.end = d.base.length;
-        AppendRecord record;
-        record.path = path;
-        record.device = st.st_dev;
-        record.inode = st.st_ino;
-        record.birth = fileBirthTime(fd);
-        record.length = st.st_size;
-        d.recordId = recordAppend(record, error);
+        d.recordId = recordAppend(appendRecordOf(path, fd, st), error);
         if (d.recordId == 0) {
             d.close();
             return nullptr;

@@ -347,12 +347,7 @@ TiffAppendSession::TiffAppendSession(const QString& document, const QString& tar
         m->raise(imagebox_error::kFileAccess, withReason(QStringLiteral("Cannot read ") + document, errno));
 
     if (inPlace) {
-        AppendRecord record;
-        record.path = path;
-        record.device = st.st_dev;
-        record.inode = st.st_ino;
-        record.birth = fileBirthTime(fd);
-        record.length = st.st_size;
+        AppendRecord record = appendRecordOf(path, fd, st);
         record.linkAt = m->linkAt;
         record.linkBytes = m->linkBefore;
         m->recordId = recordAppend(record, &error);

@@ -418,6 +418,17 @@ QString journalError(int err)
 }
 } // namespace
 
+AppendRecord appendRecordOf(const QString& path, int fd, const struct stat& st)
+{
+    AppendRecord record;
+    record.path = path;
+    record.device = st.st_dev;
+    record.inode = st.st_ino;
+    record.birth = fileBirthTime(fd);
+    record.length = st.st_size;
+    return record;
+}
+
 quint64 recordAppend(const AppendRecord& r, QString* error)
 {
     Journal& j = journal();

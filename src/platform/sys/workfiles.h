@@ -2,6 +2,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace tf {
@@ -53,6 +54,10 @@ struct AppendRecord {
     qint64 linkAt = 0;
     QByteArray linkBytes;
 };
+
+// The record of an append to `path`, open as `fd`, whose status is `st`: its identity and length
+// (no pointer to rewrite yet).
+AppendRecord appendRecordOf(const QString& path, int fd, const struct stat& st);
 
 // What lets the next start prove that a file still holds the append's bytes and nothing else
 // changed: written once the appended tail is on the disk and before the pointer is rewritten.

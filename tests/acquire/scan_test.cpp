@@ -90,6 +90,9 @@ TEST(SaneFrames, PicturesFromEveryFrameKind)
 class Scan : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(kSaneConfigured); }
+    // A cancelled scan's program may still be closing the device when the test ends; the next
+    // test's scan would find it busy.
+    void TearDown() override { EXPECT_TRUE(QTest::qWaitFor([] { return !scannerBusy("test"); }, 10000)); }
     ScanRequest request(ScanRequest::Route route, const QString& ext, QList<std::pair<QString, QString>> options = {})
     {
         ScanRequest q;
@@ -170,6 +173,7 @@ protected:
     }
     void TearDown() override
     {
+        Scan::TearDown();
         setScannerTimeLimit(kDefaultScannerTimeLimit);
         qputenv("SANE_CONFIG_DIR", savedConfig);
         if (savedPath.isEmpty())

@@ -1,4 +1,6 @@
 // A first session through the window's controls; TF_WALK_SCREENSHOTS keeps each stop as walk-NN-name.png.
+// The folder tree shows the temporary folder's neighbours: for the README's pictures, run with TMPDIR
+// set to a folder of its own under /home.
 #include "mainwindow_gui.h"
 
 #include "controls/explorerbar/ExplorerBar.h"

@@ -138,7 +138,7 @@ TEST(EditListCommands, OpenReplacesTheListOnlyWithAValidFile)
     const QString truncated = dir.write("cut.tbf", formatTaskBasket(sampleTasks()).chopped(40));
 
     EditListModel list;
-    list.setTasks({row(taskSharpen, {"4"})});
+    list.setRows({row(taskSharpen, {"4"})});
     ScriptedDialogs dialogs;
     ScriptedMessageBoxes boxes;
 
@@ -148,7 +148,7 @@ TEST(EditListCommands, OpenReplacesTheListOnlyWithAValidFile)
 
     dialogs.answerFile(truncated);
     EXPECT_FALSE(subOpenTaskBasket(list));
-    EXPECT_EQ(list.tasks(), std::vector<EditTask>{row(taskSharpen, {"4"})});
+    EXPECT_EQ(list.rows(), std::vector<EditTask>{row(taskSharpen, {"4"})});
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].prompt, "Error opening task basket!\r\nPlease select a valid task basket file.");
     EXPECT_EQ(boxes.shown()[0].icon(), vbInformation);
@@ -173,7 +173,7 @@ TEST(EditListCommands, SaveAsksForTheNameWithItsSuffixAndReportsFailure)
     subSaveTaskBasket(list); // an empty list: no dialog at all
     EXPECT_TRUE(dialogs.fileRequests().empty());
 
-    list.setTasks(sampleTasks());
+    list.setRows(sampleTasks());
     dialogs.answerFile(dir.file("mine"));
     subSaveTaskBasket(list);
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
@@ -196,11 +196,11 @@ TEST(EditListCommands, ClearAndDeleteChangeOnlyWhatIsThere)
     EXPECT_FALSE(subClearEditList(list));
     EXPECT_FALSE(subDeleteEditTask(list, 0));
 
-    list.setTasks({row(taskFlip, {"0"}), row(taskBlur, {"2"}), row(taskInvert)});
+    list.setRows({row(taskFlip, {"0"}), row(taskBlur, {"2"}), row(taskInvert)});
     EXPECT_FALSE(subDeleteEditTask(list, -1)); // nothing selected
     EXPECT_FALSE(subDeleteEditTask(list, 3));
     EXPECT_TRUE(subDeleteEditTask(list, 1));
-    EXPECT_EQ(list.tasks(), (std::vector<EditTask>{row(taskFlip, {"0"}), row(taskInvert)}));
+    EXPECT_EQ(list.rows(), (std::vector<EditTask>{row(taskFlip, {"0"}), row(taskInvert)}));
     EXPECT_TRUE(subClearEditList(list));
     EXPECT_EQ(list.rowCount(), 0);
 }
@@ -255,13 +255,12 @@ TEST(EditListModel, RowsShowListNamesWithLowerCaseKeys)
     model.setIconProvider([&](const QString& key) { asked << key; return QIcon(); });
     EditTask t = makeEditTask(taskWatermark);
     t.TaskName = "Watermark"; // a key as an old file wrote it
-    model.appendTask(t);
-    model.appendTask(makeEditTask(taskFlip));
+    model.setRows({t, makeEditTask(taskFlip)});
     ASSERT_EQ(model.rowCount(), 2);
     EXPECT_EQ(model.data(model.index(0)).toString(), "Watermark");
     EXPECT_EQ(model.data(model.index(0), EditListModel::TaskKeyRole).toString(), "watermark");
     EXPECT_EQ(model.data(model.index(1)).toString(), "Orientation");
     model.data(model.index(1), Qt::DecorationRole);
     EXPECT_EQ(asked, QStringList{"flip"});
-    EXPECT_EQ(model.task(0).TaskName, "watermark");
+    EXPECT_EQ(model.task(0).key(), "watermark");
 }

@@ -3,8 +3,6 @@
 #include "controls/modFontsCombo.h"
 #include "editing/ImageOperations.h"
 #include "editing/PictureStore.h"
-#include "editing/SelectionTool.h"
-#include "editing/TaskRecords.h"
 #include "editing/modProcessTasks.h"
 #include "frame/modSettings.h"
 #include "platform/decode/decode_feed.h"

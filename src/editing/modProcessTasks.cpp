@@ -2,7 +2,6 @@
 
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
-#include "platform/imagebox/imagebox_geometry.h"
 #include "platform/sys/numbers.h"
 
 namespace tf {

@@ -4,6 +4,15 @@
 
 namespace tf::task {
 
+// forKind finds a kind by its code: no two kinds may share one.
+static_assert([]<size_t... I>(std::index_sequence<I...>) {
+    const TaskCode codes[] = {std::variant_alternative_t<I, Record>::code...};
+    for (size_t a = 0; a < sizeof...(I); ++a)
+        for (size_t b = a + 1; b < sizeof...(I); ++b)
+            if (codes[a] == codes[b]) return false;
+    return true;
+}(std::make_index_sequence<std::variant_size_v<Record>>{}));
+
 TaskCode codeOf(const Record& record)
 {
     return std::visit([](const auto& t) { return std::decay_t<decltype(t)>::code; }, record);

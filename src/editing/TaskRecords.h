@@ -84,7 +84,6 @@ public:
     const QString& fault() const { return m_fault; }
     // The row's texts, as a task basket file gets them.
     EditTask row() const;
-    bool operator==(const Entry& other) const { return row() == other.row(); }
 
 private:
     Entry() = default;

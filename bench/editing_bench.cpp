@@ -68,12 +68,12 @@ double bestOf(int runs, const std::function<void()>& f)
     return best;
 }
 
-EditTask task(TaskCode code, std::initializer_list<const char*> params)
+task::Entry row(TaskCode code, std::initializer_list<const char*> params)
 {
     EditTask t = makeEditTask(code);
     int n = 1;
     for (const char* p : params) t.setP(n++, QString::fromLatin1(p));
-    return t;
+    return task::Entry::fromRow(t);
 }
 
 // The longest time the event loop went without running a 10 ms timer while work was under way:
@@ -176,7 +176,7 @@ int main(int argc, char** argv)
         {"shadow 3", [&] { subApplyPictureFrame(page, PictureStore::kShadowBase + 3, 1, false, rgb(255, 255, 255), {}); }, nullptr},
         {"mask 0", [&] {
              QImage img = page;
-             subProcessPages(img, {task(taskMask, {"True", "0", "0"})});
+             subProcessPages(img, {row(taskMask, {"True", "0", "0"})});
          }, nullptr},
         {"red-eye", [&] { RedEyeCorrection(page, {0, 0, 2480, 3508}); }, nullptr},
     };
@@ -224,9 +224,9 @@ int main(int argc, char** argv)
         for (const Op& op : ops) std::printf("%-14s %5.0f ms\n", op.name, bestOf(kRuns, op.ours));
     }
 
-    const std::vector<EditTask> list = {task(taskRotate, {"False", "90", "0"}), task(taskResize, {"False", "80"}),
-                                        task(taskSharpen, {"3"}), task(taskContrast, {"60", "1", "1", "1"}),
-                                        task(taskCrop, {"False", "50", "50", "2700", "1900"})};
+    const std::vector<task::Entry> list = {row(taskRotate, {"False", "90", "0"}), row(taskResize, {"False", "80"}),
+                                        row(taskSharpen, {"3"}), row(taskContrast, {"60", "1", "1", "1"}),
+                                        row(taskCrop, {"False", "50", "50", "2700", "1900"})};
     ImageDocument writer;
     const double replayed = timeMs([&] {
         for (int i = 0; i < pages; ++i) {

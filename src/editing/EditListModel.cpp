@@ -12,19 +12,26 @@ int EditListModel::rowCount(const QModelIndex& parent) const
 QVariant EditListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || index.row() >= rowCount()) return {};
-    const EditTask& t = m_tasks[static_cast<size_t>(index.row())];
+    const task::Entry& t = m_tasks[static_cast<size_t>(index.row())];
     switch (role) {
-    case Qt::DisplayRole: return fncGetTaskName(t.TaskCode);
-    case Qt::DecorationRole: return m_icons ? QVariant(m_icons(t.TaskName)) : QVariant();
-    case TaskKeyRole: return t.TaskName;
-    case TaskCodeRole: return t.TaskCode;
+    case Qt::DisplayRole: return fncGetTaskName(t.code());
+    case Qt::DecorationRole: return m_icons ? QVariant(m_icons(t.key())) : QVariant();
+    case TaskKeyRole: return t.key();
+    case TaskCodeRole: return t.code();
     default: return {};
     }
 }
 
-void EditListModel::appendTask(EditTask task)
+std::vector<EditTask> EditListModel::rows() const
 {
-    task.TaskName = task.TaskName.toLower();
+    std::vector<EditTask> rows;
+    rows.reserve(m_tasks.size());
+    for (const task::Entry& t : m_tasks) rows.push_back(t.row());
+    return rows;
+}
+
+void EditListModel::appendTask(task::Entry task)
+{
     const int row = rowCount();
     beginInsertRows({}, row, row);
     m_tasks.push_back(std::move(task));
@@ -42,9 +49,16 @@ bool EditListModel::removeTask(int row)
 
 void EditListModel::clear() { setTasks({}); }
 
-void EditListModel::setTasks(std::vector<EditTask> tasks)
+void EditListModel::setRows(const std::vector<EditTask>& rows)
 {
-    for (EditTask& t : tasks) t.TaskName = t.TaskName.toLower();
+    std::vector<task::Entry> tasks;
+    tasks.reserve(rows.size());
+    for (const EditTask& row : rows) tasks.push_back(task::Entry::fromRow(row));
+    setTasks(std::move(tasks));
+}
+
+void EditListModel::setTasks(std::vector<task::Entry> tasks)
+{
     beginResetModel();
     m_tasks = std::move(tasks);
     endResetModel();

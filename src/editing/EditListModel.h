@@ -1,8 +1,8 @@
 #pragma once
-// The edit list: the confirmed tasks in the order they were confirmed. lvEdit and lvEditPreview
-// show it as views (each with its own selection); the replay, the task basket file and the page
-// writers read its records, never a widget.
-#include "editing/EditTask.h"
+// The edit list: the confirmed tasks in the order they were confirmed, as records. lvEdit and
+// lvEditPreview show it as views (each with its own selection); the replay, the task basket file
+// and the page writers read its records, never a widget.
+#include "editing/TaskRecords.h"
 
 #include <QAbstractListModel>
 #include <QIcon>
@@ -23,19 +23,22 @@ public:
     // set); TaskKeyRole: the lower-case key; TaskCodeRole: the code.
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    const std::vector<EditTask>& tasks() const { return m_tasks; }
-    const EditTask& task(int row) const { return m_tasks.at(static_cast<size_t>(row)); }
-    // Appends a copy with its key in lower case.
-    void appendTask(EditTask task);
+    const std::vector<task::Entry>& tasks() const { return m_tasks; }
+    const task::Entry& task(int row) const { return m_tasks.at(static_cast<size_t>(row)); }
+    // The rows' texts, as a task basket file holds them.
+    std::vector<EditTask> rows() const;
+    void appendTask(task::Entry task);
     bool removeTask(int row);
     void clear();
-    void setTasks(std::vector<EditTask> tasks);
+    void setTasks(std::vector<task::Entry> tasks);
+    // Rows as a task basket file holds them.
+    void setRows(const std::vector<EditTask>& rows);
 
     // Icons are the chart's images, which the controller owns.
     void setIconProvider(std::function<QIcon(const QString& key)> provider);
 
 private:
-    std::vector<EditTask> m_tasks;
+    std::vector<task::Entry> m_tasks;
     std::function<QIcon(const QString&)> m_icons;
 };
 

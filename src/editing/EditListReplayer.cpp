@@ -7,7 +7,7 @@ namespace tf {
 namespace {
 
 // Runs the rows given on `target`, keeping what the rows before a failing one made.
-ReplayResult replayRows(ImageDocument& target, const std::vector<EditTask>& rows, int stopRow, const PictureLoader& loader)
+ReplayResult replayRows(ImageDocument& target, const std::vector<task::Entry>& rows, int stopRow, const PictureLoader& loader)
 {
     if (!target.HasImage() || rows.empty()) return {};
     QImage image = target.Picture();
@@ -19,14 +19,14 @@ ReplayResult replayRows(ImageDocument& target, const std::vector<EditTask>& rows
 // The rows of one moment, owned: the edit list belongs to the window, the copy to the writer.
 class FrozenRows final : public TaskReplayer {
 public:
-    FrozenRows(std::vector<EditTask> rows, PictureLoader loader) : m_rows(std::move(rows)), m_loader(std::move(loader)) {}
+    FrozenRows(std::vector<task::Entry> rows, PictureLoader loader) : m_rows(std::move(rows)), m_loader(std::move(loader)) {}
     bool hasTasks() const override { return !m_rows.empty(); }
     ReplayResult replayOnPreview(ImageDocument& target) override { return replayAll(target); }
     ReplayResult replayAll(ImageDocument& target) override { return replayRows(target, m_rows, -1, m_loader); }
     std::shared_ptr<TaskReplayer> frozen() override { return std::make_shared<FrozenRows>(m_rows, m_loader); }
 
 private:
-    const std::vector<EditTask> m_rows;
+    const std::vector<task::Entry> m_rows;
     const PictureLoader m_loader;
 };
 
@@ -36,9 +36,9 @@ std::shared_ptr<TaskReplayer> EditListReplayer::frozen() { return std::make_shar
 
 std::shared_ptr<TaskReplayer> EditListReplayer::frozenAsPreviewed()
 {
-    std::vector<EditTask> rows = m_list.tasks();
+    std::vector<task::Entry> rows = m_list.tasks();
     const int stopRow = m_stopRow ? m_stopRow() : -1;
-    if (stopRow >= 0 && static_cast<size_t>(stopRow) + 1 < rows.size()) rows.resize(static_cast<size_t>(stopRow) + 1);
+    if (stopRow >= 0 && static_cast<size_t>(stopRow) + 1 < rows.size()) rows.erase(rows.begin() + stopRow + 1, rows.end());
     return std::make_shared<FrozenRows>(std::move(rows), m_loader);
 }
 

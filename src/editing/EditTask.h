@@ -1,6 +1,7 @@
 #pragma once
-// One editing task as the edit pane, the edit list and the task basket file hold it: the task code,
-// the task chart key and seventeen parameter strings, plus the text codecs of those strings.
+// One editing task as a row of the task basket file holds it: the task code, the task chart key and
+// seventeen parameter strings, plus the text codecs of those strings. The edit list keeps records
+// (TaskRecords.h) and writes them as such rows.
 #include <QString>
 #include <array>
 #include <cstdint>

@@ -153,7 +153,9 @@ EditingController::EditingController(const EditingPanes& panes, QObject* parent)
         subEnableApply(true);
         // Switching between resizing by size and by percentage enables Preview; it must then do
         // something when the other way changes the picture, not wait for a box to be edited.
-        if (code == taskResize && !blnOptionsChanged && resizeChangesImage()) blnOptionsChanged = true;
+        if (!blnOptionsChanged && m_ibMain && doc().HasImage() &&
+            m_panels->switchChangesPicture(code, QSize(doc().ImageWidth(), doc().ImageHeight())))
+            blnOptionsChanged = true;
     });
     connect(m_panels.get(), &TaskOptionPanels::optionsFlagged, this, [this](int32_t code) {
         if (code == m_task.TaskCode && code != taskNothing) blnOptionsChanged = true;
@@ -387,7 +389,7 @@ void EditingController::replayFromOriginal(bool upToSelection, std::function<voi
     // A replay starts over from the picture as loaded: whatever was pending is superseded.
     dropAllWork();
     const QImage base = gvarOriginalImage.isEmpty() ? doc().Picture() : gvarOriginalImage.image;
-    const std::vector<EditTask> rows = m_list.tasks();
+    const std::vector<task::Entry> rows = m_list.tasks();
     if (rows.empty()) {
         if (!gvarOriginalImage.isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
         m_replaySettings = EditSettings{};
@@ -629,15 +631,6 @@ void EditingController::eb_ItemClick(const QString& group, const QString& itemKe
     subShowTaskOptions();
 }
 
-bool EditingController::resizeChangesImage() const
-{
-    if (!m_ibMain || !doc().HasImage()) return false;
-    const std::optional<EditTask> task = m_panels->taskFromPanel(taskResize, nullptr);
-    if (!task) return true; // Preview tells the user what is wrong with the boxes
-    if (task->p(1) == QLatin1String("False")) return task->p(2) != QLatin1String("100");
-    return task->p(2) != QString::number(doc().ImageWidth()) || task->p(3) != QString::number(doc().ImageHeight());
-}
-
 void EditingController::subShowTaskOptions()
 {
     // The panel shows the last-used options with the picture's present size (Resize, Crop, the
@@ -665,40 +658,31 @@ void EditingController::subShowTaskOptions()
 
 // ---- Preview, Confirm, Reset, Original ----------------------------------------------------------------
 
-std::optional<EditTask> EditingController::taskToApply()
+std::optional<task::Record> EditingController::taskToApply()
 {
-    const int32_t code = m_task.TaskCode;
     const QSize image = doc().image().size(), display = m_ibMain->displaySize();
-    // What the mouse set on the preview, handed to the panels in the pixels they record.
+    // What the mouse set on the preview, handed to the panels in the pixels they record; the task's
+    // kind takes what it uses.
     m_panels->setFitToWindow(m_ibMain->FitToWindow());
     const bool scaled = previewScaled();
-    if (code == taskCrop) {
-        editops::Bounds b{};
-        if (scaled) {
-            // The points as shown, with the box they were shown in (p6, p7 below): the replay fits
-            // the image into the same box and scales them exactly as this preview does.
-            b = editops::Bounds{m_selection.regionStart().x(), m_selection.regionStart().y(), m_selection.regionEnd().x(),
-                                m_selection.regionEnd().y()}
-                    .normalized();
-        } else if (m_selection.mode() == SelDragMode::Shown) {
-            b = m_selection.cropRectangle();
-        }
-        m_panels->setCropRegion(QRect(QPoint(b.left, b.top), QPoint(b.right - 1, b.bottom - 1)));
-        m_panels->setCropBox(scaled ? std::optional<QSize>(m_regionBox) : std::nullopt);
-    } else if (code == taskWatermark) {
-        // Recorded in image pixels: the replay places the picture there on any page.
-        m_panels->setMergePoint(displayToImage(m_selection.mergePoint(), image, display));
-    } else if (code == taskText) {
-        m_panels->setTextClick(m_selection.textPoint(), image, display);
+    editops::Bounds b{};
+    if (scaled) {
+        // The points as shown, with the box they were shown in (p6, p7 of a crop): the replay fits
+        // the image into the same box and scales them exactly as this preview does.
+        b = editops::Bounds{m_selection.regionStart().x(), m_selection.regionStart().y(), m_selection.regionEnd().x(),
+                            m_selection.regionEnd().y()}
+                .normalized();
+    } else if (m_selection.mode() == SelDragMode::Shown) {
+        b = m_selection.cropRectangle();
     }
+    m_panels->setCropRegion(QRect(QPoint(b.left, b.top), QPoint(b.right - 1, b.bottom - 1)));
+    m_panels->setCropBox(scaled ? std::optional<QSize>(m_regionBox) : std::nullopt);
+    // Recorded in image pixels: the replay places the picture there on any page.
+    m_panels->setMergePoint(displayToImage(m_selection.mergePoint(), image, display));
+    m_panels->setTextClick(m_selection.textPoint(), image, display);
     QString message;
-    std::optional<EditTask> task = m_panels->taskFromPanel(code, &message);
-    if (!task) {
-        MsgBox(message.isEmpty() ? QStringLiteral("The options of this task are not valid.") : message, vbInformation);
-        return std::nullopt;
-    }
-    task->TaskCode = code;
-    task->TaskName = m_task.TaskName;
+    std::optional<task::Record> task = m_panels->taskFromPanel(m_task.TaskCode, &message);
+    if (!task) MsgBox(message.isEmpty() ? QStringLiteral("The options of this task are not valid.") : message, vbInformation);
     return task;
 }
 
@@ -711,12 +695,10 @@ bool EditingController::cmdApply_Click()
     if (m_task.TaskCode == taskRedEye && !m_redEyeEllipse) return true;
     PreviewRequest request;
     if (m_task.TaskCode == taskRedEye) {
-        request.task = m_task;
         request.redEye = m_redEyeEllipse;
     } else {
-        std::optional<EditTask> task = taskToApply();
-        if (!task) return false;
-        request.task = std::move(*task);
+        request.task = taskToApply();
+        if (!request.task) return false;
     }
     // Options changed while the preview computes enable Preview again; the result still lands.
     blnOptionsChanged = false;
@@ -746,7 +728,7 @@ void EditingController::startPreview(const PreviewRequest& request)
                     // written page shows exactly what this preview shows.
                     out.image = base;
                     out.settings = settings;
-                    applyTaskRow(out.image, request.task, out.settings);
+                    applyTaskRow(out.image, *request.task, out.settings);
                 }
                 out.ok = true;
             } catch (const ImageBoxError& e) {
@@ -759,7 +741,7 @@ void EditingController::startPreview(const PreviewRequest& request)
         [this, task = request.task](PreviewOutcome out) { previewLanded(std::move(out), task); });
 }
 
-void EditingController::previewLanded(PreviewOutcome outcome, const EditTask& task)
+void EditingController::previewLanded(PreviewOutcome outcome, const std::optional<task::Record>& task)
 {
     m_workKind = Work::None;
     if (!stillShown()) {
@@ -818,9 +800,8 @@ void EditingController::finishConfirm()
 {
     blnImageModified = false;
     if (m_task.TaskCode != taskRedEye) {
-        // Only a task that was applied is recorded: a row with nothing in it would be a task the
-        // preview never showed.
-        if (!blnFreshTask && m_applied && (m_applied->TaskCode == taskInvert || !m_applied->paramsEmpty())) {
+        // Only a task that was applied is recorded: anything else would be a task the preview never showed.
+        if (!blnFreshTask && m_applied) {
             m_list.appendTask(*m_applied);
             m_workingSettings = m_appliedSettings;
         }

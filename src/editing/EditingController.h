@@ -135,8 +135,6 @@ private:
     void connectToolSwitches();
     // subShowTaskOptions: the panel filled with the last-used values and the flags of a task just chosen.
     void subShowTaskOptions();
-    // Whether Resize, as its panel stands, would change the picture.
-    bool resizeChangesImage() const;
     // After the list was replaced or shortened: the whole list replayed on the image as loaded,
     // and the result becomes the working snapshot; then `then`.
     void replayChangedList(std::function<void()> then = {});
@@ -148,12 +146,12 @@ private:
     // selection when upToSelection), on a worker; `then` runs once the result is shown.
     void replayFromOriginal(bool upToSelection, std::function<void()> then);
     // The task as the panel and the mouse tools describe it; empty (the user told) when it cannot be applied.
-    std::optional<EditTask> taskToApply();
+    std::optional<task::Record> taskToApply();
     bool previewScaled() const;
 
     // ---- the work on workers
     struct PreviewRequest {
-        EditTask task;
+        std::optional<task::Record> task;   // none for a red-eye correction
         std::optional<editops::Bounds> redEye; // the ellipse of a red-eye correction
     };
     struct PreviewOutcome {
@@ -169,7 +167,7 @@ private:
     };
     enum class Work { None, Preview, Replay };
     void startPreview(const PreviewRequest& request);
-    void previewLanded(PreviewOutcome outcome, const EditTask& task);
+    void previewLanded(PreviewOutcome outcome, const std::optional<task::Record>& task);
     void replayLanded(ReplayOutcome outcome);
     // Whether the picture the pending work started from is still the one shown.
     bool stillShown() const;
@@ -220,7 +218,7 @@ private:
     EditTask m_task;
     // The task the shown preview was made with, when the last Apply succeeded, and the state its
     // row leaves behind.
-    std::optional<EditTask> m_applied;
+    std::optional<task::Record> m_applied;
     EditSettings m_appliedSettings;
     // The state the replay of the whole list reaches: the working image's companion. A Preview
     // starts from it, as the task's row will when the list is replayed on a page.

@@ -3,8 +3,6 @@
 #include "controls/modFontsCombo.h"
 #include "editing/ImageOperations.h"
 #include "editing/PictureStore.h"
-#include "editing/SelectionTool.h"
-#include "editing/TaskRecords.h"
 #include "editing/modProcessTasks.h"
 #include "frame/modSettings.h"
 #include "platform/decode/decode_feed.h"
@@ -31,6 +29,8 @@
 #include <cmath>
 
 namespace tf {
+
+using task::chosen;
 
 namespace {
 
@@ -93,29 +93,6 @@ QAbstractButton* checkButton(QWidget* parent, const char* objectName, const QStr
     return b;
 }
 
-int clampIndex(int value, int count) { return value >= 0 && value < count ? value : 0; }
-
-void selectOption(QButtonGroup* g, int index)
-{
-    const int i = clampIndex(index, int(g->buttons().size()));
-    if (QAbstractButton* b = g->button(i)) b->setChecked(true);
-}
-
-int chosen(const QButtonGroup* g) { return g->checkedId() < 0 ? 0 : g->checkedId(); }
-
-// Text of a number read from the record, within the box's range.
-QString boxText(int value, int lo, int hi) { return QString::number(std::clamp(value, lo, hi)); }
-
-void keepNumber(int16_t& field, const QString& text)
-{
-    if (const auto v = taskparam::toInteger(text)) field = *v;
-}
-
-QString numberMessage(const QString& what, int lo, int hi)
-{
-    return QStringLiteral("Please enter a whole number from %1 to %2 for %3.").arg(lo).arg(hi).arg(what);
-}
-
 const QStringList kMergeStyles = {QStringLiteral("Custom position"), QStringLiteral("Centre"), QStringLiteral("Tile"),
                                   QStringLiteral("Wrap")};
 const QStringList kFilters = {QStringLiteral("Bilinear"), QStringLiteral("Hermite"), QStringLiteral("Bell"),
@@ -133,12 +110,9 @@ QStringList fontSizes()
     return sizes;
 }
 
-// The merge style code the image control takes for each entry of cboMergeStyle.
-constexpr int kMergeStyleCode[] = {1, 0, 2, 3};
-
 constexpr int kPictureCount = 8;
 constexpr int kButtonsPerRow = 4;
-constexpr int kShadowBase = 8;
+constexpr int kShadowBase = PictureStore::kShadowBase;
 
 // Keys for comboFontSize's edit line, which is a plain line edit of the combo box.
 class FontSizeFilter : public QObject {
@@ -199,14 +173,15 @@ void setPictureIcons(QButtonGroup* group, bool mask, int firstPiece)
 TaskOptionPanels::TaskOptionPanels(const std::array<QWidget*, 17>& panels, QObject* parent)
     : QObject(parent), m_panels(panels)
 {
+    m_shared.loadMergePicture = [this](const QString& path) { subLoadMergeImage(path); };
     build();
 }
 
 TaskOptionPanels::~TaskOptionPanels()
 {
     if (m_ownsShared) {
-        delete m_frameBackColor;
-        delete m_picLocation;
+        delete m_shared.frameBackColor;
+        delete m_shared.picLocation;
     }
     for (QWidget* w : m_ownedPanels) delete w;
 }
@@ -341,8 +316,8 @@ ColorButton* TaskOptionPanels::colorButton(QWidget* parent, const char* objectNa
         const typColorResult r = fncShowColor(b->window(), false);
         if (r.blnCancelled || r.lngColor < 0) return;
         // The shared back colour belongs to whichever task is chosen.
-        if (b == picCropBackColor) {
-            setBackColor(m_task, r.lngColor);
+        if (b == m_shared.picCropBackColor) {
+            m_shared.setBackColor(m_task, r.lngColor);
             markChanged(m_task);
             return;
         }
@@ -365,21 +340,21 @@ void TaskOptionPanels::build()
     // The two groups several panels share sit beside the panels, in their container.
     QWidget* container = panel(taskRotate)->parentWidget();
     m_ownsShared = container == nullptr;
-    m_frameBackColor = new QWidget(container);
-    m_frameBackColor->setObjectName(QStringLiteral("FrameBackColor"));
-    label(m_frameBackColor, QStringLiteral("Back Color"));
-    picCropBackColor = colorButton(m_frameBackColor, "picCropBackColor");
-    checkButton(m_frameBackColor, "chkCropBackColor", QStringLiteral("Pick"));
-    m_frameBackColor->hide();
-    m_picLocation = new QWidget(container);
-    m_picLocation->setObjectName(QStringLiteral("picLocation"));
-    checkButton(m_picLocation, "chkSelectLocation", QStringLiteral("Select location"));
-    label(m_picLocation, QString(), "lblSelectLocation");
-    m_picLocation->hide();
+    m_shared.frameBackColor = new QWidget(container);
+    m_shared.frameBackColor->setObjectName(QStringLiteral("FrameBackColor"));
+    label(m_shared.frameBackColor, QStringLiteral("Back Color"));
+    m_shared.picCropBackColor = colorButton(m_shared.frameBackColor, "picCropBackColor");
+    checkButton(m_shared.frameBackColor, "chkCropBackColor", QStringLiteral("Pick"));
+    m_shared.frameBackColor->hide();
+    m_shared.picLocation = new QWidget(container);
+    m_shared.picLocation->setObjectName(QStringLiteral("picLocation"));
+    checkButton(m_shared.picLocation, "chkSelectLocation", QStringLiteral("Select location"));
+    label(m_shared.picLocation, QString(), "lblSelectLocation");
+    m_shared.picLocation->hide();
     // Below the panels when the container stacks them; the controller may place them otherwise.
     if (container && container->layout()) {
-        container->layout()->addWidget(m_frameBackColor);
-        container->layout()->addWidget(m_picLocation);
+        container->layout()->addWidget(m_shared.frameBackColor);
+        container->layout()->addWidget(m_shared.picLocation);
     }
 
     buildNothing();
@@ -389,10 +364,13 @@ void TaskOptionPanels::build()
     static const char* const noChecks[] = {nullptr};
     static const char* const conChecks[] = {"chkConRed", "chkConGreen", "chkConBlue", nullptr};
     static const char* const brChecks[] = {"chkBrRed", "chkBrGreen", "chkBrBlue", nullptr};
-    buildSliderPanel(taskBlur, "sldBlur", "lblBlur", 1, 10, 1, noChecks);
-    buildSliderPanel(taskSharpen, "sldSharpen", "lblSharpen", 1, 10, 1, noChecks);
-    buildSliderPanel(taskBrightness, "sldBrightness", "lblBrightessValue", 0, 100, 50, brChecks);
-    buildSliderPanel(taskContrast, "sldContrast", "lblContrastValue", 0, 100, 50, conChecks);
+    controls<task::Blur>().sldBlur = buildSliderPanel(taskBlur, "sldBlur", "lblBlur", 1, 10, 1, noChecks, nullptr);
+    controls<task::Sharpen>().sldSharpen = buildSliderPanel(taskSharpen, "sldSharpen", "lblSharpen", 1, 10, 1, noChecks, nullptr);
+    auto& brightness = controls<task::Brightness>();
+    brightness.sldBrightness =
+        buildSliderPanel(taskBrightness, "sldBrightness", "lblBrightessValue", 0, 100, 50, brChecks, &brightness.chkBr);
+    auto& contrast = controls<task::Contrast>();
+    contrast.sldContrast = buildSliderPanel(taskContrast, "sldContrast", "lblContrastValue", 0, 100, 50, conChecks, &contrast.chkCon);
     buildCrop();
     buildWatermark();
     buildText();
@@ -413,74 +391,75 @@ void TaskOptionPanels::buildNothing()
 
 void TaskOptionPanels::buildFlip()
 {
-    optFlip = options(panel(taskFlip), "optFlip", {QStringLiteral("Flip Horizontal"), QStringLiteral("Flip Vertical")}, false);
-    connect(optFlip, &QButtonGroup::idToggled, this, [this](int, bool on) {
+    auto& c = controls<task::Flip>();
+    c.optFlip = options(panel(taskFlip), "optFlip", {QStringLiteral("Flip Horizontal"), QStringLiteral("Flip Vertical")}, false);
+    connect(c.optFlip, &QButtonGroup::idToggled, this, [this](int, bool on) {
         if (on) markChanged(taskFlip);
     });
 }
 
 void TaskOptionPanels::buildRotate()
 {
+    auto& c = controls<task::Rotate>();
     QWidget* p = panel(taskRotate);
     label(p, QStringLiteral("Degrees"));
     // Four typed characters, so that -100 to -180 can be typed.
-    txtDegrees = numericBox(p, "txtDegrees", {4, true, QStringLiteral("45"), true, -180, 180}, taskRotate);
-    sbDegrees = spinner(p, "sbDegrees", -180, 180, 45, txtDegrees);
-    connect(sbDegrees, &QScrollBar::valueChanged, this, [this] { enableApply(taskRotate); });
+    c.txtDegrees = numericBox(p, "txtDegrees", {4, true, QStringLiteral("45"), true, -180, 180}, taskRotate);
+    c.sbDegrees = spinner(p, "sbDegrees", -180, 180, 45, c.txtDegrees);
+    connect(c.sbDegrees, &QScrollBar::valueChanged, this, [this] { enableApply(taskRotate); });
     const int angles[] = {-15, 15, 45, -45};
     for (int i = 0; i < 4; ++i) {
         auto* b = new QPushButton(QStringLiteral("%1º").arg(angles[i]), p);
         b->setObjectName(QStringLiteral("cmdAngle_%1").arg(i));
         columnOf(p)->addWidget(b);
         const int angle = angles[i];
-        connect(b, &QPushButton::clicked, this, [this, angle] { sbDegrees->setValue(angle); });
+        connect(b, &QPushButton::clicked, this, [this, angle, &c] { c.sbDegrees->setValue(angle); });
     }
-    chkRotateResample = checkBox(p, "chkRotateResample", QStringLiteral("Resample"), false, taskRotate);
+    c.chkRotateResample = checkBox(p, "chkRotateResample", QStringLiteral("Resample"), false, taskRotate);
     label(p, QStringLiteral("Note: Canvas will be resized"));
 }
 
 void TaskOptionPanels::buildResize()
 {
+    auto& c = controls<task::Resize>();
     QWidget* p = panel(taskResize);
-    optResize = options(p, "optResize", {QStringLiteral("Resize"), QStringLiteral("Scale")}, false);
-    frameResize = group(p, "frameResize");
-    label(frameResize, QStringLiteral("Width"));
-    txtResizeWidth = numericBox(frameResize, "txtResizeWidth", {}, -1);
-    label(frameResize, QStringLiteral("Height"));
-    txtResizeHeight = numericBox(frameResize, "txtResizeHeight", {}, -1);
-    chkResizeRatio = checkBox(frameResize, "chkResizeRatio", QStringLiteral("Retain Ratio"), true, taskResize);
-    FrameScale = group(p, "FrameScale");
-    label(FrameScale, QStringLiteral("Enter percentage"));
+    c.optResize = options(p, "optResize", {QStringLiteral("Resize"), QStringLiteral("Scale")}, false);
+    c.frameResize = group(p, "frameResize");
+    label(c.frameResize, QStringLiteral("Width"));
+    c.txtResizeWidth = numericBox(c.frameResize, "txtResizeWidth", {}, -1);
+    label(c.frameResize, QStringLiteral("Height"));
+    c.txtResizeHeight = numericBox(c.frameResize, "txtResizeHeight", {}, -1);
+    c.chkResizeRatio = checkBox(c.frameResize, "chkResizeRatio", QStringLiteral("Retain Ratio"), true, taskResize);
+    c.FrameScale = group(p, "FrameScale");
+    label(c.FrameScale, QStringLiteral("Enter percentage"));
     // Digits only: a pasted or typed "abc" must not reach Apply as 0.
-    txtScale = numericBox(FrameScale, "txtScale", {0, false, QString(), false, 0, 0}, taskResize);
-    FrameScale->hide();
-    chkResizeResample = checkBox(p, "chkResizeResample", QStringLiteral("Resample"), false, taskResize);
-    txtResizeWidth->setText(QString());
-    txtResizeHeight->setText(QString());
-    connect(txtResizeWidth, &QLineEdit::textChanged, this, [this] { onResizeBox(true); });
-    connect(txtResizeHeight, &QLineEdit::textChanged, this, [this] { onResizeBox(false); });
-    connect(optResize, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+    c.txtScale = numericBox(c.FrameScale, "txtScale", {0, false, QString(), false, 0, 0}, taskResize);
+    c.FrameScale->hide();
+    c.chkResizeResample = checkBox(p, "chkResizeResample", QStringLiteral("Resample"), false, taskResize);
+    c.txtResizeWidth->setText(QString());
+    c.txtResizeHeight->setText(QString());
+    connect(c.txtResizeWidth, &QLineEdit::textChanged, this, [this] { onResizeBox(true); });
+    connect(c.txtResizeHeight, &QLineEdit::textChanged, this, [this] { onResizeBox(false); });
+    connect(c.optResize, &QButtonGroup::idToggled, this, [this](int id, bool on) {
         if (on) onResizeMode(id);
     });
 }
 
 void TaskOptionPanels::onResizeMode(int index)
 {
-    frameResize->hide();
-    FrameScale->hide();
     enableApply(taskResize);
-    (index == 0 ? frameResize : FrameScale)->show();
+    task::Resize::showMode(controls<task::Resize>(), index);
 }
 
 void TaskOptionPanels::onResizeBox(bool width)
 {
-    NumericBox* own = width ? txtResizeWidth : txtResizeHeight;
-    NumericBox* other = width ? txtResizeHeight : txtResizeWidth;
+    NumericBox* own = width ? controls<task::Resize>().txtResizeWidth : controls<task::Resize>().txtResizeHeight;
+    NumericBox* other = width ? controls<task::Resize>().txtResizeHeight : controls<task::Resize>().txtResizeWidth;
     bool& ownGuard = width ? m_heightFromWidth : m_widthFromHeight;
     const bool otherWriting = width ? m_widthFromHeight : m_heightFromWidth;
-    if (!m_filling && chkResizeRatio->isChecked() && !otherWriting) {
-        const double ownBase = width ? m_ratioBase.width() : m_ratioBase.height();
-        const double otherBase = width ? m_ratioBase.height() : m_ratioBase.width();
+    if (!m_filling && controls<task::Resize>().chkResizeRatio->isChecked() && !otherWriting) {
+        const double ownBase = width ? m_shared.ratioBase.width() : m_shared.ratioBase.height();
+        const double otherBase = width ? m_shared.ratioBase.height() : m_shared.ratioBase.width();
         bool ok = false;
         const double v = own->text().toDouble(&ok);
         // A base of 0 or a text that is no number leaves the other box as it is.
@@ -496,113 +475,99 @@ void TaskOptionPanels::onResizeBox(bool width)
     markChanged(taskResize);
 }
 
-void TaskOptionPanels::buildSliderPanel(int32_t code, const char* sliderName, const char* labelName, int lo, int hi,
-                                        int start, const char* const* checks)
+QSlider* TaskOptionPanels::buildSliderPanel(int32_t code, const char* sliderName, const char* labelName, int lo, int hi,
+                                            int start, const char* const* checks, std::array<QCheckBox*, 3>* boxes)
 {
     QWidget* p = panel(code);
     label(p, QStringLiteral("Value:"));
     QSlider* s = slider(p, sliderName, lo, hi, start, labelName, code);
     static const QString captions[] = {QStringLiteral("Red"), QStringLiteral("Green"), QStringLiteral("Blue")};
-    for (int i = 0; checks[i]; ++i) {
-        QCheckBox* c = checkBox(p, checks[i], captions[i], true, code);
-        (code == taskContrast ? chkCon : chkBr)[size_t(i)] = c;
-    }
-    switch (code) {
-    case taskBlur: sldBlur = s; break;
-    case taskSharpen: sldSharpen = s; break;
-    case taskContrast: sldContrast = s; break;
-    default: sldBrightness = s; break;
-    }
+    for (int i = 0; checks[i]; ++i) (*boxes)[size_t(i)] = checkBox(p, checks[i], captions[i], true, code);
+    return s;
 }
 
 void TaskOptionPanels::buildCrop()
 {
+    auto& c = controls<task::Crop>();
     QWidget* p = panel(taskCrop);
-    optCropSelect = options(p, "optCropSelect", {QStringLiteral("Mouse "), QStringLiteral("Key-in")}, false);
-    frameCropMouse = group(p, "frameCropMouse");
-    checkButton(frameCropMouse, "chkCropMouse", QStringLiteral("Select with the mouse"));
-    label(frameCropMouse, QString(), "lblSelectRegionStart");
-    label(frameCropMouse, QString(), "lblSelectRegionEnd");
-    frameCropFixed = group(p, "frameCropFixed");
-    label(frameCropFixed, QStringLiteral("Select type"));
-    cmbCrop = new QComboBox(frameCropFixed);
-    cmbCrop->setObjectName(QStringLiteral("cmbCrop"));
-    cmbCrop->addItems({QStringLiteral("Rectangle"), QStringLiteral("Ellipse")});
-    columnOf(frameCropFixed)->addWidget(cmbCrop);
-    txtCropLeft = numericBox(frameCropFixed, "txtCropLeft", {}, taskCrop);
-    txtCropTop = numericBox(frameCropFixed, "txtCropTop", {0, false, QStringLiteral("0"), true, 0, 0}, taskCrop);
-    txtCropRight = numericBox(frameCropFixed, "txtCropRight", {}, taskCrop);
-    txtCropBot = numericBox(frameCropFixed, "txtCropBot", {}, taskCrop);
-    frameCropMouse->hide();
-    connect(optCropSelect, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+    c.optCropSelect = options(p, "optCropSelect", {QStringLiteral("Mouse "), QStringLiteral("Key-in")}, false);
+    c.frameCropMouse = group(p, "frameCropMouse");
+    checkButton(c.frameCropMouse, "chkCropMouse", QStringLiteral("Select with the mouse"));
+    label(c.frameCropMouse, QString(), "lblSelectRegionStart");
+    label(c.frameCropMouse, QString(), "lblSelectRegionEnd");
+    c.frameCropFixed = group(p, "frameCropFixed");
+    label(c.frameCropFixed, QStringLiteral("Select type"));
+    c.cmbCrop = new QComboBox(c.frameCropFixed);
+    c.cmbCrop->setObjectName(QStringLiteral("cmbCrop"));
+    c.cmbCrop->addItems({QStringLiteral("Rectangle"), QStringLiteral("Ellipse")});
+    columnOf(c.frameCropFixed)->addWidget(c.cmbCrop);
+    c.txtCropLeft = numericBox(c.frameCropFixed, "txtCropLeft", {}, taskCrop);
+    c.txtCropTop = numericBox(c.frameCropFixed, "txtCropTop", {0, false, QStringLiteral("0"), true, 0, 0}, taskCrop);
+    c.txtCropRight = numericBox(c.frameCropFixed, "txtCropRight", {}, taskCrop);
+    c.txtCropBot = numericBox(c.frameCropFixed, "txtCropBot", {}, taskCrop);
+    c.frameCropMouse->hide();
+    connect(c.optCropSelect, &QButtonGroup::idToggled, this, [this](int id, bool on) {
         if (on) onCropSelect(id);
     });
-    connect(cmbCrop, &QComboBox::currentIndexChanged, this, [this](int i) {
-        m_frameBackColor->hide();
+    connect(c.cmbCrop, &QComboBox::currentIndexChanged, this, [this](int i) {
+        m_shared.frameBackColor->hide();
         enableApply(taskCrop);
-        if (i == 1) m_frameBackColor->show();
+        if (i == 1) m_shared.frameBackColor->show();
     });
 }
 
 void TaskOptionPanels::onCropSelect(int index)
 {
-    frameCropFixed->hide();
-    frameCropMouse->hide();
     enableApply(taskCrop);
     gudtSettings.Tasks.CropMode = uint8_t(index);
-    if (index == 0) {
-        frameCropMouse->show();
-        return;
-    }
-    frameCropFixed->show();
-    txtCropRight->setText(QString::number(m_imageSize.width()));
-    txtCropBot->setText(QString::number(m_imageSize.height()));
+    task::Crop::showSelect(controls<task::Crop>(), m_shared, index);
     // Also when the texts were already these: choosing Key-in is a change.
-    markChanged(taskCrop);
+    if (index != 0) markChanged(taskCrop);
 }
 
 void TaskOptionPanels::buildWatermark()
 {
+    auto& c = controls<task::Watermark>();
     QWidget* p = panel(taskWatermark);
     auto* select = new QPushButton(QStringLiteral("Select Image"), p);
     select->setObjectName(QStringLiteral("cmdSelectMerge"));
     columnOf(p)->addWidget(select);
     connect(select, &QPushButton::clicked, this, &TaskOptionPanels::onSelectMerge);
-    picWatermarkImageContainer = group(p, "picWatermarkImageContainer");
-    picWatermarkImageContainer->setFixedSize(120, 90);
-    picWatermarkImage = new QLabel(picWatermarkImageContainer);
-    picWatermarkImage->setObjectName(QStringLiteral("picWatermarkImage"));
-    picWatermarkImage->setMouseTracking(true);
-    picWatermarkImage->installEventFilter(this);
-    lblWatermarkResolution = label(p, QString(), "lblWatermarkResolution");
-    chkWatermarkTransparent = checkBox(p, "chkWatermarkTransparent", QStringLiteral("Transparent"), true, -1);
-    picTransparentOptions = group(p, "picTransparentOptions");
-    picWatermarkTransparentColor = colorButton(picTransparentOptions, "picWatermarkTransparentColor");
-    picWatermarkTransparentColor->setProperty("taskCode", taskWatermark);
-    chkWatermarkTransparentColor = checkButton(picTransparentOptions, "chkWatermarkTransparentColor", QStringLiteral("Pick"));
-    connect(chkWatermarkTransparentColor, &QAbstractButton::clicked, this, [this](bool ticked) {
+    c.picWatermarkImageContainer = group(p, "picWatermarkImageContainer");
+    c.picWatermarkImageContainer->setFixedSize(120, 90);
+    c.picWatermarkImage = new QLabel(c.picWatermarkImageContainer);
+    c.picWatermarkImage->setObjectName(QStringLiteral("picWatermarkImage"));
+    c.picWatermarkImage->setMouseTracking(true);
+    c.picWatermarkImage->installEventFilter(this);
+    c.lblWatermarkResolution = label(p, QString(), "lblWatermarkResolution");
+    c.chkWatermarkTransparent = checkBox(p, "chkWatermarkTransparent", QStringLiteral("Transparent"), true, -1);
+    c.picTransparentOptions = group(p, "picTransparentOptions");
+    c.picWatermarkTransparentColor = colorButton(c.picTransparentOptions, "picWatermarkTransparentColor");
+    c.picWatermarkTransparentColor->setProperty("taskCode", taskWatermark);
+    c.chkWatermarkTransparentColor = checkButton(c.picTransparentOptions, "chkWatermarkTransparentColor", QStringLiteral("Pick"));
+    connect(c.chkWatermarkTransparentColor, &QAbstractButton::clicked, this, [this](bool ticked) {
         if (ticked) m_pickMergeColor = true;
     });
-    connect(chkWatermarkTransparent, &QCheckBox::toggled, this, [this](bool on) {
-        picTransparentOptions->setVisible(on);
+    connect(c.chkWatermarkTransparent, &QCheckBox::toggled, this, [this, &c](bool on) {
+        c.picTransparentOptions->setVisible(on);
         markChanged(taskWatermark);
     });
     label(p, QStringLiteral("Style:"));
-    cboMergeStyle = fixedCombo("cboMergeStyle", taskWatermark, kMergeStyles);
-    connect(cboMergeStyle, &QComboBox::currentIndexChanged, this, [this](int i) {
+    c.cboMergeStyle = fixedCombo("cboMergeStyle", taskWatermark, kMergeStyles);
+    connect(c.cboMergeStyle, &QComboBox::currentIndexChanged, this, [this](int i) {
         // The point pick ends with the custom position; its button says so too.
-        if (auto* pick = m_picLocation->findChild<QAbstractButton*>(QStringLiteral("chkSelectLocation")))
+        if (auto* pick = m_shared.picLocation->findChild<QAbstractButton*>(QStringLiteral("chkSelectLocation")))
             pick->setChecked(false);
-        m_picLocation->setVisible(i == 0);
+        m_shared.picLocation->setVisible(i == 0);
         markChanged(taskWatermark);
     });
     label(p, QStringLiteral("Transparency:"));
-    sldWatermarkTransparency = slider(p, "sldWatermarkTransparency", 0, 100, 50, "lblWatermarkTransparency", taskWatermark);
+    c.sldWatermarkTransparency = slider(p, "sldWatermarkTransparency", 0, 100, 50, "lblWatermarkTransparency", taskWatermark);
 }
 
 void TaskOptionPanels::onSelectMerge()
 {
-    gudtCommonDialog.hwndOwner = picWatermarkImage->window();
+    gudtCommonDialog.hwndOwner = controls<task::Watermark>().picWatermarkImage->window();
     gudtCommonDialog.strDialogTitle = QStringLiteral("Load Image for Merging");
     gudtCommonDialog.strFileName.clear();
     gudtCommonDialog.lngFlags = 5;
@@ -616,16 +581,16 @@ void TaskOptionPanels::onSelectMerge()
         QStringLiteral("|Adobe Photoshop Files (*.psd)|*.psd") + QStringLiteral("|TIFF Files (*.tif, *.tiff)|*.tif;*.tiff");
     fncShowOpen();
     if (!gudtCommonDialog.strFileName.isEmpty()) {
-        m_mergeFile = gudtCommonDialog.strFileName;
-        gudtSettings.Tasks.WatermarkImage = m_mergeFile;
+        m_shared.mergeFile = gudtCommonDialog.strFileName;
+        gudtSettings.Tasks.WatermarkImage = m_shared.mergeFile;
     }
-    subLoadMergeImage(m_mergeFile);
+    subLoadMergeImage(m_shared.mergeFile);
 }
 
 void TaskOptionPanels::subLoadMergeImage(const QString& path)
 {
-    m_mergeFile = path;
-    picWatermarkImage->setProperty("Tag", path);
+    m_shared.mergeFile = path;
+    controls<task::Watermark>().picWatermarkImage->setProperty("Tag", path);
     // Whatever was asked before is superseded; until the new picture arrives the panel shows none.
     if (m_mergeFeed && m_mergeRequest >= 0) m_mergeFeed->cancel();
     m_mergeRequest = -1;
@@ -636,9 +601,9 @@ void TaskOptionPanels::subLoadMergeImage(const QString& path)
             m_mergeFeed = new decode::DecodeFeed(this);
             connect(m_mergeFeed, &decode::DecodeFeed::decoded, this, &TaskOptionPanels::takeMergePicture);
         }
-        m_mergeRequest = m_mergeFeed->submit(loadPicRequest(path, 2, picWatermarkImageContainer->width(),
-                                                            picWatermarkImageContainer->height(), rgb(255, 255, 255)));
-        lblWatermarkResolution->clear(); // no size is known yet
+        m_mergeRequest = m_mergeFeed->submit(loadPicRequest(path, 2, controls<task::Watermark>().picWatermarkImageContainer->width(),
+                                                            controls<task::Watermark>().picWatermarkImageContainer->height(), rgb(255, 255, 255)));
+        controls<task::Watermark>().lblWatermarkResolution->clear(); // no size is known yet
     }
     markChanged(taskWatermark);
 }
@@ -655,116 +620,117 @@ void TaskOptionPanels::takeMergePicture(int request, const decode::DecodeResult&
 
 void TaskOptionPanels::showMergePicture(const QImage& picture, int32_t width, int32_t height)
 {
-    picWatermarkImage->setPixmap(QPixmap::fromImage(picture));
-    picWatermarkImage->resize(picture.isNull() ? QSize(0, 0) : picture.size());
-    lblWatermarkResolution->setText(QStringLiteral("%1 x %2").arg(width).arg(height));
-    const QSize free = picWatermarkImageContainer->size() - picWatermarkImage->size();
-    picWatermarkImage->move(free.width() / 2, free.height() / 2);
+    controls<task::Watermark>().picWatermarkImage->setPixmap(QPixmap::fromImage(picture));
+    controls<task::Watermark>().picWatermarkImage->resize(picture.isNull() ? QSize(0, 0) : picture.size());
+    controls<task::Watermark>().lblWatermarkResolution->setText(QStringLiteral("%1 x %2").arg(width).arg(height));
+    const QSize free = controls<task::Watermark>().picWatermarkImageContainer->size() - controls<task::Watermark>().picWatermarkImage->size();
+    controls<task::Watermark>().picWatermarkImage->move(free.width() / 2, free.height() / 2);
 }
 
 bool TaskOptionPanels::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched != picWatermarkImage || !m_pickMergeColor) return QObject::eventFilter(watched, event);
+    if (watched != controls<task::Watermark>().picWatermarkImage || !m_pickMergeColor) return QObject::eventFilter(watched, event);
     if (event->type() == QEvent::MouseMove) {
         const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-        const QPixmap pixmap = picWatermarkImage->pixmap();
+        const QPixmap pixmap = controls<task::Watermark>().picWatermarkImage->pixmap();
         // Only points on the picture have a colour; a drag may go outside it.
         if (!pixmap.isNull() && QRect(QPoint(0, 0), pixmap.size()).contains(at))
-            picWatermarkTransparentColor->setColor(oleFromColor(pixmap.toImage().pixelColor(at)));
+            controls<task::Watermark>().picWatermarkTransparentColor->setColor(oleFromColor(pixmap.toImage().pixelColor(at)));
     } else if (event->type() == QEvent::MouseButtonRelease) {
         m_pickMergeColor = false;
-        chkWatermarkTransparentColor->setChecked(false);
+        controls<task::Watermark>().chkWatermarkTransparentColor->setChecked(false);
     }
     return QObject::eventFilter(watched, event);
 }
 
 void TaskOptionPanels::buildText()
 {
+    auto& c = controls<task::Text>();
     QWidget* p = panel(taskText);
     label(p, QStringLiteral("Enter your text"));
-    txtDraw = new QPlainTextEdit(p);
-    txtDraw->setObjectName(QStringLiteral("txtDraw"));
-    txtDraw->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    columnOf(p)->addWidget(txtDraw);
-    connect(txtDraw, &QPlainTextEdit::textChanged, this, [this] { markChanged(taskText); });
+    c.txtDraw = new QPlainTextEdit(p);
+    c.txtDraw->setObjectName(QStringLiteral("txtDraw"));
+    c.txtDraw->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    columnOf(p)->addWidget(c.txtDraw);
+    connect(c.txtDraw, &QPlainTextEdit::textChanged, this, [this] { markChanged(taskText); });
     label(p, QStringLiteral("Position"));
-    cboPosition = fixedCombo("cboPosition", taskText, kPositions);
-    picTextAlignment = group(p, "picTextAlignment");
-    OptTextAlignment = options(picTextAlignment, "OptTextAlignment",
+    c.cboPosition = fixedCombo("cboPosition", taskText, kPositions);
+    c.picTextAlignment = group(p, "picTextAlignment");
+    c.OptTextAlignment = options(c.picTextAlignment, "OptTextAlignment",
                                {QStringLiteral("Left"), QStringLiteral("Centre"), QStringLiteral("Right")}, true);
-    picTextOrientation = group(p, "picTextOrientation");
-    OptTextOrientation = options(picTextOrientation, "OptTextOrientation",
+    c.picTextOrientation = group(p, "picTextOrientation");
+    c.OptTextOrientation = options(c.picTextOrientation, "OptTextOrientation",
                                  {QStringLiteral("Horizontal"), QStringLiteral("Vertical")}, true);
-    picTextOrientationCustom = controlRow(p);
-    picTextOrientationCustom->setObjectName(QStringLiteral("picTextOrientationCustom"));
-    label(picTextOrientationCustom, QStringLiteral("Aº"));
-    txtTextAngle = numericBox(picTextOrientationCustom, "txtTextAngle", {4, true, QStringLiteral("0"), true, -180, 180}, taskText);
-    vsbTextAngle = spinner(picTextOrientationCustom, "vsbTextAngle", -180, 180, 0, txtTextAngle);
-    picTextOrientationCustom->hide();
+    c.picTextOrientationCustom = controlRow(p);
+    c.picTextOrientationCustom->setObjectName(QStringLiteral("picTextOrientationCustom"));
+    label(c.picTextOrientationCustom, QStringLiteral("Aº"));
+    c.txtTextAngle = numericBox(c.picTextOrientationCustom, "txtTextAngle", {4, true, QStringLiteral("0"), true, -180, 180}, taskText);
+    c.vsbTextAngle = spinner(c.picTextOrientationCustom, "vsbTextAngle", -180, 180, 0, c.txtTextAngle);
+    c.picTextOrientationCustom->hide();
     bool fontsListed = false;
     for (QWidget* w : m_panels)
         fontsListed = fontsListed || w->findChild<QComboBox*>(QStringLiteral("ComboFontFamily"));
-    ComboFontFamily = fixedCombo("ComboFontFamily", taskText, {});
-    if (!fontsListed) fncLoadFontsCombo(ComboFontFamily, true);
-    comboFontSize = fixedCombo("comboFontSize", taskText, fontSizes());
-    comboFontSize->setEditable(true);
-    comboFontSize->setMinimumContentsLength(3); // sizes go up to 200
-    comboFontSize->lineEdit()->installEventFilter(new FontSizeFilter(this));
+    c.ComboFontFamily = fixedCombo("ComboFontFamily", taskText, {});
+    if (!fontsListed) fncLoadFontsCombo(c.ComboFontFamily, true);
+    c.comboFontSize = fixedCombo("comboFontSize", taskText, fontSizes());
+    c.comboFontSize->setEditable(true);
+    c.comboFontSize->setMinimumContentsLength(3); // sizes go up to 200
+    c.comboFontSize->lineEdit()->installEventFilter(new FontSizeFilter(this));
     // The size shares a row with the colours, and the styles share one: one control a row makes
     // this the tallest panel by far, and every panel is as tall as it.
     QWidget* sizeRow = controlRow(p);
-    columnOf(comboFontSize->parentWidget())->removeWidget(comboFontSize);
-    comboFontSize->setParent(sizeRow);
-    columnOf(sizeRow)->addWidget(comboFontSize, 1);
+    columnOf(c.comboFontSize->parentWidget())->removeWidget(c.comboFontSize);
+    c.comboFontSize->setParent(sizeRow);
+    columnOf(sizeRow)->addWidget(c.comboFontSize, 1);
     label(sizeRow, QStringLiteral("Color"));
-    cmdTextColor = colorButton(sizeRow, "cmdTextColor");
-    cmdTextColor->setProperty("taskCode", taskText);
+    c.cmdTextColor = colorButton(sizeRow, "cmdTextColor");
+    c.cmdTextColor->setProperty("taskCode", taskText);
     // The background's colour stands beside the text's: beside its check box it would not fit.
-    cmdTextBackground = colorButton(sizeRow, "cmdTextBackground");
+    c.cmdTextBackground = colorButton(sizeRow, "cmdTextBackground");
     QWidget* styleRow = controlRow(p);
-    chkTextBold = checkBox(styleRow, "chkTextBold", QStringLiteral("B"), false, taskText);
-    chkTextItalic = checkBox(styleRow, "chkTextItalic", QStringLiteral("I"), false, taskText);
-    chkTextUnderline = checkBox(styleRow, "chkTextUnderline", QStringLiteral("U"), false, taskText);
+    c.chkTextBold = checkBox(styleRow, "chkTextBold", QStringLiteral("B"), false, taskText);
+    c.chkTextItalic = checkBox(styleRow, "chkTextItalic", QStringLiteral("I"), false, taskText);
+    c.chkTextUnderline = checkBox(styleRow, "chkTextUnderline", QStringLiteral("U"), false, taskText);
     columnOf(styleRow)->addStretch(1);
-    chkTransparent = checkBox(p, "chkTransparent", QStringLiteral("Transparent background"), true, -1);
-    cmdTextBackground->setProperty("taskCode", taskText);
-    cmdTextBackground->hide();
-    chkAntiAlias = checkBox(p, "chkAntiAlias", QStringLiteral("Anti-Alias"), false, -1);
-    chkAntiAlias->hide();
+    c.chkTransparent = checkBox(p, "chkTransparent", QStringLiteral("Transparent background"), true, -1);
+    c.cmdTextBackground->setProperty("taskCode", taskText);
+    c.cmdTextBackground->hide();
+    c.chkAntiAlias = checkBox(p, "chkAntiAlias", QStringLiteral("Anti-Alias"), false, -1);
+    c.chkAntiAlias->hide();
     label(p, QStringLiteral("Filter"))->hide();
-    ComboFilter = fixedCombo("ComboFilter", taskText, kFilters);
-    ComboFilter->hide();
+    c.ComboFilter = fixedCombo("ComboFilter", taskText, kFilters);
+    c.ComboFilter->hide();
 
-    connect(OptTextAlignment, &QButtonGroup::idToggled, this, [this](int, bool on) {
+    connect(c.OptTextAlignment, &QButtonGroup::idToggled, this, [this](int, bool on) {
         if (on) markChanged(taskText);
     });
-    connect(OptTextOrientation, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+    connect(c.OptTextOrientation, &QButtonGroup::idToggled, this, [this, &c](int id, bool on) {
         if (!on) return;
         markChanged(taskText);
-        picTextAlignment->setVisible(id == 0);
+        c.picTextAlignment->setVisible(id == 0);
     });
-    connect(cboPosition, &QComboBox::currentIndexChanged, this, &TaskOptionPanels::onPosition);
-    for (QCheckBox* c : {chkTextBold, chkTextItalic, chkTextUnderline})
-        connect(c, &QCheckBox::toggled, this, &TaskOptionPanels::updateTextFont);
-    connect(ComboFontFamily, &QComboBox::currentIndexChanged, this, [this] {
+    connect(c.cboPosition, &QComboBox::currentIndexChanged, this, &TaskOptionPanels::onPosition);
+    for (QCheckBox* box : {c.chkTextBold, c.chkTextItalic, c.chkTextUnderline})
+        connect(box, &QCheckBox::toggled, this, [this] { task::Text::showFont(controls<task::Text>()); });
+    connect(c.ComboFontFamily, &QComboBox::currentIndexChanged, this, [this] {
         markChanged(taskText);
-        updateTextFont();
+        task::Text::showFont(controls<task::Text>());
     });
-    connect(comboFontSize, &QComboBox::currentIndexChanged, this, [this] { markChanged(taskText); });
-    connect(comboFontSize, &QComboBox::editTextChanged, this, [this](const QString& t) {
+    connect(c.comboFontSize, &QComboBox::currentIndexChanged, this, [this] { markChanged(taskText); });
+    connect(c.comboFontSize, &QComboBox::editTextChanged, this, [this, &c](const QString& t) {
         if (t.isEmpty()) {
-            comboFontSize->setEditText(QStringLiteral("0"));
-            comboFontSize->lineEdit()->selectAll();
+            c.comboFontSize->setEditText(QStringLiteral("0"));
+            c.comboFontSize->lineEdit()->selectAll();
             return;
         }
         markChanged(taskText);
     });
-    connect(ComboFilter, &QComboBox::currentIndexChanged, this, [this] { markChanged(taskText); });
-    connect(chkTransparent, &QCheckBox::toggled, this, [this](bool on) {
-        cmdTextBackground->setVisible(!on);
+    connect(c.ComboFilter, &QComboBox::currentIndexChanged, this, [this] { markChanged(taskText); });
+    connect(c.chkTransparent, &QCheckBox::toggled, this, [this, &c](bool on) {
+        c.cmdTextBackground->setVisible(!on);
         markChanged(taskText);
     });
-    connect(chkAntiAlias, &QCheckBox::toggled, this, [this] {
+    connect(c.chkAntiAlias, &QCheckBox::toggled, this, [this] {
         if (!m_filling) emit optionsFlagged(taskText);
     });
 }
@@ -772,98 +738,85 @@ void TaskOptionPanels::buildText()
 void TaskOptionPanels::onPosition(int index)
 {
     markChanged(taskText);
-    if (index < 0) return;
-    const bool click = index == 9;
-    picTextOrientation->setVisible(!click);
-    picTextAlignment->setVisible(!click && chosen(OptTextOrientation) == 0);
-    picTextOrientationCustom->setVisible(click);
-    m_picLocation->setVisible(click);
-}
-
-void TaskOptionPanels::updateTextFont()
-{
-    QFont f = txtDraw->font();
-    f.setFamily(ComboFontFamily->currentText());
-    f.setBold(chkTextBold->isChecked());
-    f.setItalic(chkTextItalic->isChecked());
-    f.setUnderline(chkTextUnderline->isChecked());
-    txtDraw->setFont(f);
+    task::Text::showPosition(controls<task::Text>(), m_shared, index);
 }
 
 void TaskOptionPanels::buildCanvas()
 {
+    auto& c = controls<task::Canvas>();
     QWidget* p = panel(taskCanvas);
     // Index-to-index with the record's margins: top, left, right, bottom.
     static const char* const labels[] = {"Y1", "X1", "X2", "Y2"};
     static const char* const names[] = {"txtCanvasCustom_0", "txtCanvasCustom_1", "txtCanvasCustom_2", "txtCanvasCustom_3"};
     for (int i = 0; i < 4; ++i) {
         label(p, QString::fromLatin1(labels[i]));
-        txtCanvasCustom[size_t(i)] = numericBox(p, names[i], {0, false, QStringLiteral("0"), true, 0, 800}, taskCanvas);
+        c.txtCanvasCustom[size_t(i)] = numericBox(p, names[i], {0, false, QStringLiteral("0"), true, 0, 800}, taskCanvas);
     }
 }
 
 void TaskOptionPanels::buildFrame()
 {
+    auto& c = controls<task::Frame>();
     QWidget* p = panel(taskFrame);
     label(p, QStringLiteral("Select a frame style"));
-    OptFrameStyle = options(p, "OptFrameStyle", {QStringLiteral("Image"), QStringLiteral("Color")}, false);
-    picFrameImage = group(p, "picFrameImage");
+    c.OptFrameStyle = options(p, "OptFrameStyle", {QStringLiteral("Image"), QStringLiteral("Color")}, false);
+    c.picFrameImage = group(p, "picFrameImage");
     QStringList numbers;
     for (int i = 1; i <= kPictureCount; ++i) numbers << QString::number(i);
-    OptFrameImage = options(picFrameImage, "OptFrameImage", numbers, true);
-    setPictureIcons(OptFrameImage, false, 0);
-    chkFrameImageResizeCanvas = checkBox(picFrameImage, "chkFrameImageResizeCanvas", QStringLiteral("Use canvas space"), true, taskFrame);
-    picFrameColor = group(p, "picFrameColor");
-    label(picFrameColor, QStringLiteral("Frame Size"));
-    txtFrameSize = numericBox(picFrameColor, "txtFrameSize", {3, false, QStringLiteral("0"), true, 0, 800}, taskFrame);
+    c.OptFrameImage = options(c.picFrameImage, "OptFrameImage", numbers, true);
+    setPictureIcons(c.OptFrameImage, false, 0);
+    c.chkFrameImageResizeCanvas = checkBox(c.picFrameImage, "chkFrameImageResizeCanvas", QStringLiteral("Use canvas space"), true, taskFrame);
+    c.picFrameColor = group(p, "picFrameColor");
+    label(c.picFrameColor, QStringLiteral("Frame Size"));
+    c.txtFrameSize = numericBox(c.picFrameColor, "txtFrameSize", {3, false, QStringLiteral("0"), true, 0, 800}, taskFrame);
     // The spinner covers the whole range the box accepts, so a typed 500 is not cut to 360.
-    vsFrameSize = spinner(picFrameColor, "vsFrameSize", 0, 800, 45, txtFrameSize);
-    connect(vsFrameSize, &QScrollBar::valueChanged, this, [this] { enableApply(taskFrame); });
-    picFrameColor->hide();
-    connect(OptFrameStyle, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+    c.vsFrameSize = spinner(c.picFrameColor, "vsFrameSize", 0, 800, 45, c.txtFrameSize);
+    connect(c.vsFrameSize, &QScrollBar::valueChanged, this, [this] { enableApply(taskFrame); });
+    c.picFrameColor->hide();
+    connect(c.OptFrameStyle, &QButtonGroup::idToggled, this, [this](int id, bool on) {
         if (on) onFrameStyle(id);
     });
-    connect(OptFrameImage, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+    connect(c.OptFrameImage, &QButtonGroup::idToggled, this, [this](int id, bool on) {
         if (!on) return;
-        m_pictureIndex = int16_t(id);
+        m_shared.pictureIndex = int16_t(id);
         markChanged(taskFrame);
     });
 }
 
 void TaskOptionPanels::onFrameStyle(int index)
 {
-    picFrameImage->setVisible(index == 0);
-    picFrameColor->setVisible(index != 0);
-    m_frameBackColor->setVisible(index != 0);
+    task::Frame::showStyle(controls<task::Frame>(), m_shared, index);
     markChanged(taskFrame);
 }
 
 void TaskOptionPanels::buildMask()
 {
+    auto& c = controls<task::Mask>();
     QWidget* p = panel(taskMask);
     QStringList numbers;
     for (int i = 1; i <= kPictureCount; ++i) numbers << QString::number(i);
-    OptMask = options(p, "OptMask", numbers, true);
-    setPictureIcons(OptMask, true, 0);
-    chkMaskTransparent = checkBox(p, "chkMaskTransparent", QStringLiteral("Transparent"), true, taskMask);
+    c.OptMask = options(p, "OptMask", numbers, true);
+    setPictureIcons(c.OptMask, true, 0);
+    c.chkMaskTransparent = checkBox(p, "chkMaskTransparent", QStringLiteral("Transparent"), true, taskMask);
     label(p, QStringLiteral("Level:"));
-    sldMask = slider(p, "sldMask", 0, 100, 50, "lblMask", taskMask);
-    connect(OptMask, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+    c.sldMask = slider(p, "sldMask", 0, 100, 50, "lblMask", taskMask);
+    connect(c.OptMask, &QButtonGroup::idToggled, this, [this](int id, bool on) {
         if (!on) return;
-        m_pictureIndex = int16_t(id);
+        m_shared.pictureIndex = int16_t(id);
         markChanged(taskMask);
     });
 }
 
 void TaskOptionPanels::buildShadow()
 {
+    auto& c = controls<task::Shadow>();
     QStringList numbers;
     for (int i = 1; i <= kPictureCount; ++i) numbers << QString::number(i);
-    OptShadow = options(panel(taskShadow), "OptShadow", numbers, true);
-    setPictureIcons(OptShadow, false, kShadowBase);
-    connect(OptShadow, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+    c.OptShadow = options(panel(taskShadow), "OptShadow", numbers, true);
+    setPictureIcons(c.OptShadow, false, kShadowBase);
+    connect(c.OptShadow, &QButtonGroup::idToggled, this, [this](int id, bool on) {
         if (!on) return;
-        m_pictureIndex = int16_t(id + kShadowBase);
+        m_shared.pictureIndex = int16_t(id + kShadowBase);
         markChanged(taskShadow);
     });
 }
@@ -893,24 +846,18 @@ void TaskOptionPanels::enableApply(int32_t code)
 
 void TaskOptionPanels::setImageSize(QSize size)
 {
-    m_imageSize = size;
-    txtCropTop->setRange(0, std::max(0, size.height()));
-}
-
-void TaskOptionPanels::setBackColor(int32_t code, OleColor color)
-{
-    if (code >= 0 && code < int32_t(m_backColors.size())) m_backColors[size_t(code)] = color;
-    picCropBackColor->setColor(color);
+    m_shared.imageSize = size;
+    controls<task::Crop>().txtCropTop->setRange(0, std::max(0, size.height()));
 }
 
 void TaskOptionPanels::setTextClick(QPoint display, QSize imageSize, QSize displaySize)
 {
-    m_textClick = display;
-    m_textClickImage = imageSize;
-    m_textClickDisplay = displaySize;
+    m_shared.textClick = display;
+    m_shared.textClickImage = imageSize;
+    m_shared.textClickDisplay = displaySize;
 }
 
-// ---- fill and store ----------------------------------------------------------------------------
+// ---- fill and store: each task's kind says what its controls mean ---------------------------------
 
 void TaskOptionPanels::fillFromSettings()
 {
@@ -921,130 +868,26 @@ void TaskOptionPanels::fillFromSettings()
 
 void TaskOptionPanels::fillTask(int32_t code)
 {
-    const typTaskOptions& t = gudtSettings.Tasks;
     m_filling = true;
     m_task = code;
-    m_cropRegion = QRect();
-    m_cropBox.reset();
-    m_frameBackColor->hide();
-    m_picLocation->hide();
-    auto tick = [](QAbstractButton* b, int value) { b->setChecked(value != 0); };
-    switch (code) {
-    case taskFlip: selectOption(optFlip, t.FlipMode); break;
-    case taskRotate:
-        m_frameBackColor->show();
-        txtDegrees->setText(boxText(t.RotateDegrees, -180, 180));
-        sbDegrees->setValue(txtDegrees->text().toInt());
-        tick(chkRotateResample, t.RotateResample);
-        setBackColor(taskRotate, t.RotateBackColor);
-        break;
-    case taskResize:
-        m_ratioBase = m_imageSize;
-        txtResizeWidth->setText(QString::number(m_imageSize.width()));
-        txtResizeHeight->setText(QString::number(m_imageSize.height()));
-        txtScale->setText(QString::number(t.ResizeScale));
-        selectOption(optResize, t.ResizeMode);
-        onResizeMode(chosen(optResize));
-        tick(chkResizeRatio, t.ResizeKeepRatio);
-        tick(chkResizeResample, t.ResizeResample);
-        break;
-    case taskBlur: sldBlur->setValue(t.BlurLevel); break;
-    case taskContrast:
-        sldContrast->setValue(t.ContrastLevel);
-        tick(chkCon[0], t.ContrastRed);
-        tick(chkCon[1], t.ContrastGreen);
-        tick(chkCon[2], t.ContrastBlue);
-        break;
-    case taskBrightness:
-        sldBrightness->setValue(t.BrightnessLevel);
-        tick(chkBr[0], t.BrightnessRed);
-        tick(chkBr[1], t.BrightnessGreen);
-        tick(chkBr[2], t.BrightnessBlue);
-        break;
-    case taskSharpen: sldSharpen->setValue(t.SharpenLevel); break;
-    case taskCrop:
-        txtCropTop->setText(QStringLiteral("0"));
-        txtCropLeft->setText(QStringLiteral("0"));
-        txtCropRight->setText(QString::number(m_imageSize.width()));
-        txtCropBot->setText(QString::number(m_imageSize.height()));
-        selectOption(optCropSelect, t.CropMode);
-        onCropSelect(chosen(optCropSelect));
-        cmbCrop->setCurrentIndex(clampIndex(t.CropChoice, cmbCrop->count()));
-        m_frameBackColor->setVisible(cmbCrop->currentIndex() == 1);
-        break;
-    case taskWatermark: {
-        cboMergeStyle->setCurrentIndex(clampIndex(t.WatermarkMergeStyle, cboMergeStyle->count()));
-        m_picLocation->setVisible(cboMergeStyle->currentIndex() == 0);
-        sldWatermarkTransparency->setValue(t.WatermarkTransparency);
-        tick(chkWatermarkTransparent, t.WatermarkTransparent);
-        picTransparentOptions->setVisible(chkWatermarkTransparent->isChecked());
-        picWatermarkTransparentColor->setColor(t.WatermarkTransparentColor);
-        m_mergeFile = t.WatermarkImage;
-        if (QFileInfo(t.WatermarkImage).isFile() && picWatermarkImage->property("Tag").toString().isEmpty())
-            subLoadMergeImage(t.WatermarkImage);
-        break;
-    }
-    case taskText: {
-        tick(chkTextBold, t.TextBold);
-        txtDraw->setPlainText(t.Text);
-        tick(chkTransparent, t.TextTransparent);
-        cmdTextBackground->setVisible(!chkTransparent->isChecked());
-        cmdTextBackground->setColor(t.TextBackColor);
-        const int byName = t.TextFontName.isEmpty() ? -1 : ComboFontFamily->findText(t.TextFontName);
-        ComboFontFamily->setCurrentIndex(byName >= 0 ? byName : clampIndex(t.TextFontIndex, ComboFontFamily->count()));
-        comboFontSize->setEditText(boxText(t.TextFontSize, 0, 200));
-        cboPosition->setCurrentIndex(clampIndex(t.TextPosition, cboPosition->count()));
-        selectOption(OptTextOrientation, t.TextOrientation);
-        cmdTextColor->setColor(t.TextColor);
-        ComboFilter->setCurrentIndex(clampIndex(t.ResizeFilter, ComboFilter->count()));
-        selectOption(OptTextAlignment, t.TextAlignment);
-        txtTextAngle->setText(boxText(t.TextAngle, -180, 180));
-        vsbTextAngle->setValue(txtTextAngle->text().toInt());
-        onPosition(cboPosition->currentIndex());
-        updateTextFont();
-        break;
-    }
-    case taskCanvas:
-        m_frameBackColor->show();
-        setBackColor(taskCanvas, t.CanvasColor);
-        for (size_t i = 0; i < 4; ++i) txtCanvasCustom[i]->setText(boxText(t.CanvasMargin[i], 0, 800));
-        break;
-    case taskFrame:
-        selectOption(OptFrameStyle, t.FrameStyle);
-        selectOption(OptFrameImage, t.FramePictureIndex);
-        m_pictureIndex = int16_t(chosen(OptFrameImage));
-        txtFrameSize->setText(boxText(t.FrameSize, 0, 800));
-        vsFrameSize->setValue(txtFrameSize->text().toInt());
-        tick(chkFrameImageResizeCanvas, t.FrameResizeCanvas);
-        setBackColor(taskFrame, t.FrameColor);
-        onFrameStyle(chosen(OptFrameStyle));
-        break;
-    case taskMask:
-        sldMask->setValue(t.MaskLevel);
-        tick(chkMaskTransparent, t.MaskTransparent);
-        selectOption(OptMask, t.MaskIndex);
-        m_pictureIndex = int16_t(chosen(OptMask));
-        break;
-    case taskShadow:
-        selectOption(OptShadow, t.ShadowIndex);
-        m_pictureIndex = int16_t(chosen(OptShadow) + kShadowBase);
-        break;
-    default: break;
-    }
+    m_shared.cropRegion = QRect();
+    m_shared.cropBox.reset();
+    m_shared.frameBackColor->hide();
+    m_shared.picLocation->hide();
+    task::forKind(code, [&]<class K>(std::type_identity<K>) {
+        if constexpr (requires { &K::fill; }) K::fill(controls<K>(), m_shared, gudtSettings.Tasks);
+    });
     m_filling = false;
 }
 
 bool TaskOptionPanels::marksChangedAfterFill(int32_t code) const
 {
-    switch (code) {
-    case taskNothing:
-    case taskRedEye: return false;
-    case taskRotate: return txtDegrees->text() != QLatin1String("0");
-    case taskResize: return chosen(optResize) == 1 && txtScale->text() != QLatin1String("100");
-    case taskWatermark: return QFileInfo(gudtSettings.Tasks.WatermarkImage).isFile();
-    case taskText: return !txtDraw->toPlainText().isEmpty();
-    default: return code > taskNothing && code < taskRedEye;
-    }
+    bool changed = false;
+    task::forKind(code, [&]<class K>(std::type_identity<K>) {
+        if constexpr (requires { &K::changedOnceChosen; }) changed = K::changedOnceChosen(controls<K>(), m_shared);
+        else changed = true;
+    });
+    return changed;
 }
 
 void TaskOptionPanels::storeToSettings() const
@@ -1054,270 +897,38 @@ void TaskOptionPanels::storeToSettings() const
 
 void TaskOptionPanels::storeTask(int32_t code) const
 {
-    typTaskOptions& t = gudtSettings.Tasks;
-    auto check = [](const QAbstractButton* b) { return uint8_t(b->isChecked() ? 1 : 0); };
-    switch (code) {
-    case taskFlip: t.FlipMode = uint8_t(chosen(optFlip) == 0 ? 0 : 1); break;
-    case taskRotate:
-        keepNumber(t.RotateDegrees, txtDegrees->text());
-        t.RotateResample = check(chkRotateResample);
-        t.RotateBackColor = m_backColors[taskRotate];
-        break;
-    case taskResize:
-        keepNumber(t.ResizeScale, txtScale->text());
-        t.ResizeMode = uint8_t(chosen(optResize) == 0 ? 0 : 1);
-        t.ResizeKeepRatio = check(chkResizeRatio);
-        t.ResizeResample = check(chkResizeResample);
-        break;
-    case taskBlur: t.BlurLevel = int16_t(sldBlur->value()); break;
-    case taskContrast:
-        t.ContrastLevel = int16_t(sldContrast->value());
-        t.ContrastRed = check(chkCon[0]);
-        t.ContrastGreen = check(chkCon[1]);
-        t.ContrastBlue = check(chkCon[2]);
-        break;
-    case taskBrightness:
-        t.BrightnessLevel = int16_t(sldBrightness->value());
-        t.BrightnessRed = check(chkBr[0]);
-        t.BrightnessGreen = check(chkBr[1]);
-        t.BrightnessBlue = check(chkBr[2]);
-        break;
-    case taskSharpen: t.SharpenLevel = uint8_t(sldSharpen->value()); break;
-    case taskCrop:
-        t.CropMode = uint8_t(chosen(optCropSelect) == 0 ? 0 : 1);
-        t.CropChoice = uint8_t(std::max(0, cmbCrop->currentIndex()));
-        break;
-    case taskWatermark:
-        t.WatermarkMergeStyle = int16_t(cboMergeStyle->currentIndex());
-        t.WatermarkTransparency = int16_t(sldWatermarkTransparency->value());
-        t.WatermarkTransparent = check(chkWatermarkTransparent);
-        t.WatermarkTransparentColor = picWatermarkTransparentColor->color();
-        t.WatermarkImage = picWatermarkImage->property("Tag").toString();
-        break;
-    case taskText: {
-        t.TextBold = check(chkTextBold);
-        t.Text = txtDraw->toPlainText();
-        t.TextTransparent = check(chkTransparent);
-        t.TextBackColor = cmdTextBackground->color();
-        t.TextFontIndex = int16_t(ComboFontFamily->currentIndex());
-        t.TextFontName = ComboFontFamily->currentText();
-        keepNumber(t.TextFontSize, comboFontSize->currentText());
-        t.TextPosition = int16_t(cboPosition->currentIndex());
-        t.TextOrientation = uint8_t(chosen(OptTextOrientation) == 0 ? 0 : 1);
-        t.TextColor = cmdTextColor->color();
-        t.ResizeFilter = int16_t(ComboFilter->currentIndex());
-        // The alignment's own index: right comes back as right.
-        t.TextAlignment = uint8_t(chosen(OptTextAlignment));
-        // The angle that was applied: the box's number within its range.
-        if (const auto angle = boxNumber(clampedNumberText(txtTextAngle->text(), -180, 180), -180, 180))
-            t.TextAngle = int16_t(*angle);
-        break;
-    }
-    case taskCanvas:
-        for (size_t i = 0; i < 4; ++i) keepNumber(t.CanvasMargin[i], txtCanvasCustom[i]->text());
-        t.CanvasColor = m_backColors[taskCanvas];
-        break;
-    case taskFrame:
-        t.FramePictureIndex = int16_t(chosen(OptFrameImage));
-        t.FrameColor = m_backColors[taskFrame];
-        keepNumber(t.FrameSize, txtFrameSize->text());
-        t.FrameResizeCanvas = check(chkFrameImageResizeCanvas);
-        t.FrameStyle = uint8_t(chosen(OptFrameStyle) == 0 ? 0 : 1);
-        break;
-    case taskMask:
-        t.MaskIndex = int16_t(chosen(OptMask));
-        t.MaskTransparent = check(chkMaskTransparent);
-        t.MaskLevel = int16_t(sldMask->value());
-        break;
-    case taskShadow: t.ShadowIndex = int16_t(chosen(OptShadow)); break;
-    default: break;
-    }
+    task::forKind(code, [&]<class K>(std::type_identity<K>) {
+        if constexpr (requires { &K::store; }) K::store(controls<K>(), m_shared, gudtSettings.Tasks);
+    });
 }
 
-// ---- the task as Apply records it --------------------------------------------------------------
-
-std::optional<EditTask> TaskOptionPanels::taskFromPanel(int32_t taskCode, QString* message) const
+std::optional<task::Record> TaskOptionPanels::taskFromPanel(int32_t taskCode, QString* message) const
 {
     QString dummy;
     QString& why = message ? *message : dummy;
     why.clear();
-    if (!taskInfo(taskCode)) {
-        why = QStringLiteral("There is no task %1.").arg(taskCode);
-        return std::nullopt;
-    }
-    // The number in a box, or a refusal naming what the box holds.
-    auto number = [&why](const QString& text, int lo, int hi, const QString& what) -> std::optional<int> {
-        const auto v = boxNumber(text, lo, hi);
-        if (!v && why.isEmpty()) why = numberMessage(what, lo, hi);
-        return v;
-    };
-    auto check = [](const QAbstractButton* b) { return b->isChecked(); };
-
+    task::PanelCheck check(why);
     std::optional<task::Record> record;
-    switch (taskCode) {
-    case taskFlip: record = task::Flip{chosen(optFlip) == 0 ? 0 : 1}; break;
-    case taskRotate: {
-        const auto angle = number(txtDegrees->text(), -180, 180, QStringLiteral("the angle"));
-        if (!angle) return std::nullopt;
-        record = task::Rotate{check(chkRotateResample), int16_t(*angle), m_backColors[taskRotate]};
-        break;
-    }
-    case taskResize: {
-        task::Resize t;
-        t.bySize = chosen(optResize) == 0;
-        if (t.bySize) {
-            const auto w = number(txtResizeWidth->text(), 1, 32767, QStringLiteral("the width"));
-            const auto h = number(txtResizeHeight->text(), 1, 32767, QStringLiteral("the height"));
-            if (!w || !h) return std::nullopt;
-            t.width = *w;
-            t.height = *h;
-        } else {
-            const auto scale = number(txtScale->text(), 1, 32767, QStringLiteral("the percentage"));
-            if (!scale) return std::nullopt;
-            t.percent = int16_t(*scale);
+    const bool recorded = task::forKind(taskCode, [&]<class K>(std::type_identity<K>) {
+        if (auto t = K::fromPanel(controls<K>(), m_shared, check)) record = std::move(*t);
+    });
+    if (!recorded) why = QStringLiteral("There is no task %1.").arg(taskCode);
+    return record;
+}
+
+bool TaskOptionPanels::switchChangesPicture(int32_t code, QSize picture) const
+{
+    bool changes = false;
+    task::forKind(code, [&]<class K>(std::type_identity<K>) {
+        if constexpr (requires(const K& k) { k.changes(picture); }) {
+            QString ignored;
+            task::PanelCheck check(ignored);
+            const std::optional<K> t = K::fromPanel(controls<K>(), m_shared, check);
+            // Boxes the task cannot take: Preview tells the user what is wrong with them.
+            changes = !t || t->changes(picture);
         }
-        record = t;
-        break;
-    }
-    case taskBlur: record = task::Blur{sldBlur->value()}; break;
-    case taskSharpen: record = task::Sharpen{sldSharpen->value()}; break;
-    case taskContrast: record = task::Contrast{sldContrast->value(), {check(chkCon[0]), check(chkCon[1]), check(chkCon[2])}}; break;
-    case taskBrightness: record = task::Brightness{sldBrightness->value(), {check(chkBr[0]), check(chkBr[1]), check(chkBr[2])}}; break;
-    case taskCrop: {
-        task::Crop t;
-        t.byValues = chosen(optCropSelect) == 1;
-        if (t.byValues) {
-            const auto l = number(txtCropLeft->text(), 0, 32767, QStringLiteral("the left edge"));
-            const auto top = number(txtCropTop->text(), 0, 32767, QStringLiteral("the top edge"));
-            const auto r = number(txtCropRight->text(), 0, 32767, QStringLiteral("the right edge"));
-            const auto b = number(txtCropBot->text(), 0, 32767, QStringLiteral("the bottom edge"));
-            if (!l || !top || !r || !b) return std::nullopt;
-            if (*r <= *l || *b <= *top) {
-                why = QStringLiteral("The right edge must lie right of the left edge, and the bottom below the top.");
-                return std::nullopt;
-            }
-            t.shape = int16_t(std::max(0, cmbCrop->currentIndex()));
-            t.bounds = {*l, *top, *r, *b};
-            t.background = picCropBackColor->color();
-        } else {
-            if (m_cropRegion.isEmpty()) {
-                why = QStringLiteral("Please select the area to crop on the preview first.");
-                return std::nullopt;
-            }
-            t.box = m_cropBox;
-            t.bounds = {m_cropRegion.left(), m_cropRegion.top(), m_cropRegion.left() + m_cropRegion.width(),
-                        m_cropRegion.top() + m_cropRegion.height()};
-        }
-        record = t;
-        break;
-    }
-    case taskWatermark: {
-        if (m_mergeFile.isEmpty()) {
-            why = QStringLiteral("Please select an image/logo for watermarking the image.");
-            return std::nullopt;
-        }
-        if (!QFileInfo(m_mergeFile).isFile()) {
-            why = QStringLiteral("The last watermark image/logo file has either moved, renamed or deleted.\r\n"
-                                 "Please select an image/logo from disk.");
-            return std::nullopt;
-        }
-        const int style = cboMergeStyle->currentIndex();
-        task::Watermark t;
-        t.transparent = check(chkWatermarkTransparent);
-        t.transparency = int16_t(sldWatermarkTransparency->value());
-        t.style = int16_t(style >= 0 && style < 4 ? kMergeStyleCode[style] : 0);
-        t.file = m_mergeFile;
-        t.transparentColor = picWatermarkTransparentColor->color();
-        t.y = m_mergePoint.y();
-        t.x = m_mergePoint.x();
-        t.fitToWindow = m_fitToWindow;
-        record = t;
-        break;
-    }
-    case taskText: {
-        const auto size = number(comboFontSize->currentText(), 1, 200, QStringLiteral("the font size"));
-        if (!size) return std::nullopt;
-        const int position = cboPosition->currentIndex();
-        if (position < 0) {
-            why = QStringLiteral("Please choose where the text goes.");
-            return std::nullopt;
-        }
-        task::Text t;
-        editops::TextParams& p = t.params;
-        p.antiAlias = check(chkAntiAlias);
-        p.transparent = check(chkTransparent);
-        p.fontName = ComboFontFamily->currentText();
-        p.fontSize = *size;
-        p.bold = check(chkTextBold);
-        p.italic = check(chkTextItalic);
-        p.underline = check(chkTextUnderline);
-        p.color = cmdTextColor->color();
-        p.backColor = cmdTextBackground->color();
-        t.text = txtDraw->toPlainText();
-        t.fitToWindow = m_fitToWindow;
-        t.position = int16_t(position);
-        if (position == 9) {
-            const auto angle = number(txtTextAngle->text(), -180, 180, QStringLiteral("the text angle"));
-            if (!angle) return std::nullopt;
-            p.angle = float(*angle);
-            p.alignment = 0;
-            if (!m_textClickImage.isEmpty() && !m_textClickDisplay.isEmpty()) {
-                const QPoint origin = textOriginFromClick(m_textClick, m_textClickImage, m_textClickDisplay, p.fontSize);
-                t.x = origin.x();
-                t.y = origin.y();
-            }
-        } else if (chosen(OptTextOrientation) == 0) {
-            p.angle = 0;
-            p.alignment = int16_t(chosen(OptTextAlignment));
-        } else {
-            t.orientation = 1;
-            p.angle = -90;
-            p.alignment = 0;
-        }
-        if (position != 9 && !m_imageSize.isEmpty() && !p.fontName.isEmpty()) {
-            try {
-                subCalcTextPosition(t.orientation, t.position, p.alignment, m_imageSize, editops::TextExtent(p, t.text), t.x, t.y);
-            } catch (const std::exception&) {
-                // The replay places grid positions itself; the recorded origin is for reading only.
-            }
-        }
-        record = t;
-        break;
-    }
-    case taskInvert: record = task::Invert{}; break;
-    case taskCanvas: {
-        std::array<int, 4> m{};
-        static const QString what[] = {QStringLiteral("the top margin"), QStringLiteral("the left margin"),
-                                       QStringLiteral("the right margin"), QStringLiteral("the bottom margin")};
-        for (size_t i = 0; i < 4; ++i) {
-            const auto v = number(txtCanvasCustom[i]->text(), 0, 800, what[i]);
-            if (!v) return std::nullopt;
-            m[i] = *v;
-        }
-        record = task::Canvas{m_backColors[taskCanvas], m[1], m[0], m[2], m[3]};
-        break;
-    }
-    case taskFrame: {
-        task::Frame t;
-        t.color = m_backColors[taskFrame];
-        t.plain = chosen(OptFrameStyle) != 0;
-        if (t.plain) {
-            const auto width = number(txtFrameSize->text(), 0, 800, QStringLiteral("the frame size"));
-            if (!width) return std::nullopt;
-            t.width = *width;
-        } else {
-            t.picture = int16_t(chosen(OptFrameImage));
-            t.resizeCanvas = check(chkFrameImageResizeCanvas) ? 1 : 0;
-        }
-        record = t;
-        break;
-    }
-    case taskMask: record = task::Mask{check(chkMaskTransparent), int16_t(sldMask->value()), int16_t(chosen(OptMask))}; break;
-    case taskShadow: record = task::Shadow{int16_t(chosen(OptShadow))}; break;
-    default: break; // Nothing and Red-eye record no parameters
-    }
-    EditTask task = record ? task::toTask(*record) : makeEditTask(static_cast<TaskCode>(taskCode));
-    return task;
+    });
+    return changes;
 }
 
 } // namespace tf

@@ -1,93 +1,58 @@
 #pragma once
-// One typed record per recordable task kind, and the one place where a record becomes the
-// seventeen parameter strings of an edit-list row (and a task basket line) and back. The edit list
-// keeps the strings as they were written, so a file from elsewhere is saved again byte for byte;
-// the option panels make records, and the replay reads them.
+// The recordable task kinds, one home each under tasks/, and the one place that dispatches to them:
+// from a task code (forKind) or from a record (std::visit on Record). A row of the edit list and of
+// a task basket file is a kind's record written as seventeen parameter strings; the edit list keeps
+// records (Entry), with a row's texts as they were read where writing the record would differ, so a
+// file from elsewhere is saved again byte for byte.
 #include "editing/EditTask.h"
-#include "editing/ImageOperations.h"
+#include "editing/tasks/Blur.h"
+#include "editing/tasks/Brightness.h"
+#include "editing/tasks/Canvas.h"
+#include "editing/tasks/Contrast.h"
+#include "editing/tasks/Crop.h"
+#include "editing/tasks/Flip.h"
+#include "editing/tasks/Frame.h"
+#include "editing/tasks/Invert.h"
+#include "editing/tasks/Mask.h"
+#include "editing/tasks/Resize.h"
+#include "editing/tasks/Rotate.h"
+#include "editing/tasks/Shadow.h"
+#include "editing/tasks/Sharpen.h"
+#include "editing/tasks/Text.h"
+#include "editing/tasks/Watermark.h"
 
-#include <QSize>
-#include <QString>
 #include <optional>
+#include <tuple>
+#include <type_traits>
+#include <utility>
 #include <variant>
 
 namespace tf::task {
 
-struct Flip {
-    int32_t direction = 0; // 0 left and right, 1 top and bottom
-};
-struct Rotate {
-    bool resample = false;
-    int16_t degrees = 0;
-    OleColor background = 0;
-};
-struct Resize {
-    bool bySize = true;        // width and height; otherwise a percentage
-    int32_t width = 0, height = 0;
-    int16_t percent = 100;
-};
-struct Blur {
-    int32_t level = 0;
-};
-struct Sharpen {
-    int32_t level = 0;
-};
-struct Contrast {
-    int32_t level = 50;
-    editops::ChannelSwitches channels;
-};
-struct Brightness {
-    int32_t level = 50;
-    editops::ChannelSwitches channels;
-};
-struct Crop {
-    bool byValues = true;
-    int16_t shape = 0;             // by values: 0 rectangle, any other ellipse
-    editops::Bounds bounds;        // by values and by mouse: image pixels, or display pixels in `box`
-    OleColor background = 0;       // the ellipse's outside
-    std::optional<QSize> box;      // by mouse on a fitted preview: the box the points were shown in
-    bool ellipse() const { return byValues && shape != 0; }
-};
-struct Watermark {
-    bool transparent = false;
-    int16_t transparency = 0;
-    int16_t style = editops::mergeCentre;
-    QString file;
-    OleColor transparentColor = 0;
-    int32_t x = 0, y = 0;          // style 1: image pixels
-    bool fitToWindow = false;      // how the preview was shown; recorded, not used
-};
-struct Text {
-    editops::TextParams params;
-    bool fitToWindow = false;      // recorded, not used
-    uint8_t orientation = 0;       // 0 horizontal, else vertical
-    int16_t position = 0;          // 0..8 the 3 x 3 grid, 9 the recorded origin
-    QString text;
-    int32_t x = 0, y = 0;          // the origin it was drawn at
-};
-struct Invert {};
-struct Canvas {
-    OleColor color = 0;
-    int32_t left = 0, top = 0, right = 0, bottom = 0;
-};
-struct Frame {
-    OleColor color = 0;
-    bool plain = false;            // a plain colour frame of `width`; otherwise picture `picture`
-    int32_t width = 0;
-    int16_t picture = 0;
-    uint8_t resizeCanvas = 0;
-};
-struct Mask {
-    bool transparent = false;
-    int16_t level = 0;
-    int16_t index = 0;
-};
-struct Shadow {
-    int16_t index = 0;
-};
-
 using Record = std::variant<Flip, Rotate, Resize, Blur, Contrast, Brightness, Sharpen, Crop, Watermark, Text, Invert,
                             Canvas, Frame, Mask, Shadow>;
+
+// Every kind's option panel controls, one of each.
+template <class V>
+struct ControlsOf;
+template <class... K>
+struct ControlsOf<std::variant<K...>> {
+    using type = std::tuple<typename K::Controls...>;
+};
+using PanelControls = ControlsOf<Record>::type;
+
+// Calls f(std::type_identity<K>{}) for the kind K of `code`; false (f not called) when no kind has
+// that code (Nothing, Red-eye, anything unknown).
+template <class F>
+bool forKind(int32_t code, F&& f)
+{
+    return [&]<size_t... I>(std::index_sequence<I...>) {
+        return ((std::variant_alternative_t<I, Record>::code == code
+                     ? (f(std::type_identity<std::variant_alternative_t<I, Record>>{}), true)
+                     : false) ||
+                ...);
+    }(std::make_index_sequence<std::variant_size_v<Record>>{});
+}
 
 // The task code of a record's kind.
 TaskCode codeOf(const Record& record);
@@ -100,5 +65,31 @@ std::optional<Record> fromTask(const EditTask& row);
 
 // The row a record is written as: code, lower-case key and the parameter texts.
 EditTask toTask(const Record& record);
+
+// One row of the edit list: the record, and the texts of the row it was read from when writing
+// the record would give other texts (a file from elsewhere: "true", "10,5", parameters the kind
+// does not read). A row whose parameters do not convert keeps the reason; its replay fails with it.
+class Entry {
+public:
+    // A task set up on a panel: written as the record writes it.
+    Entry(Record record) : m_record(std::move(record)) {}
+    // A row as a task basket file holds it; the key is taken in lower case.
+    static Entry fromRow(EditTask row);
+
+    int32_t code() const;
+    // The lower-case chart key (the icon's).
+    QString key() const;
+    // nullopt for a row that stands for nothing or does not convert (then fault() says why).
+    const std::optional<Record>& record() const { return m_record; }
+    const QString& fault() const { return m_fault; }
+    // The row's texts, as a task basket file gets them.
+    EditTask row() const;
+
+private:
+    Entry() = default;
+    std::optional<Record> m_record;
+    std::optional<EditTask> m_asRead;
+    QString m_fault;
+};
 
 } // namespace tf::task

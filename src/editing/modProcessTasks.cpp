@@ -1,10 +1,7 @@
 #include "editing/modProcessTasks.h"
 
-#include "editing/TaskRecords.h"
-
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
-#include "platform/imagebox/imagebox_geometry.h"
 #include "platform/sys/numbers.h"
 
 namespace tf {
@@ -115,136 +112,21 @@ QImage loadMergePicture(const QString& path)
     return doc.LoadFailed() ? QImage() : doc.Picture();
 }
 
-namespace {
-
-template <class... Ts>
-struct overloaded : Ts... {
-    using Ts::operator()...;
-};
-// Clang before 17 does not deduce an aggregate's template arguments from its initialisers.
-template <class... Ts>
-overloaded(Ts...) -> overloaded<Ts...>;
-
-// The image with margins added on each side (negative margins take away); margins from a file can
-// be any 32-bit value, so the sums are checked rather than allowed to wrap.
-Bounds grownBounds(const QImage& image, int64_t left, int64_t top, int64_t right, int64_t bottom)
+void applyTaskRow(QImage& image, const task::Record& record, EditSettings& s, const PictureLoader& loader)
 {
-    const int64_t v[4] = {-left, -top, image.width() + right, image.height() + bottom};
-    for (int64_t x : v)
-        if (x < INT32_MIN || x > INT32_MAX)
-            throw ImageBoxError(imagebox_error::kTooLarge, QStringLiteral("the margins make the picture too large"));
-    return Bounds{int32_t(v[0]), int32_t(v[1]), int32_t(v[2]), int32_t(v[3])};
-}
-
-} // namespace
-
-void applyTaskRow(QImage& image, const EditTask& row, EditSettings& s, const PictureLoader& loader)
-{
-    const std::optional<task::Record> record = task::fromTask(row);
-    if (!record) return;
     // The settings change only once the row's operation has succeeded.
     EditSettings after = s;
-    const QImage out = std::visit(
-        overloaded{
-            [&](const task::Flip& t) { return editops::Flip(image, t.direction); },
-            [&](const task::Rotate& t) {
-                after.background = t.background;
-                after.resample = t.resample;
-                return editops::Rotate(image, {double(t.degrees), t.resample, t.background});
-            },
-            [&](const task::Resize& t) {
-                return t.bySize ? editops::ResizeWidthHeight(image, t.width, t.height) : editops::Scale(image, t.percent);
-            },
-            [&](const task::Blur& t) { return editops::Blur(image, t.level); },
-            [&](const task::Sharpen& t) { return editops::Sharpen(image, t.level); },
-            [&](const task::Contrast& t) { return editops::Contrast(image, t.level, t.channels); },
-            [&](const task::Brightness& t) { return editops::Brightness(image, t.level, t.channels); },
-            [&](const task::Crop& t) {
-                if (t.byValues) {
-                    if (t.ellipse()) after.background = t.background;
-                    return editops::CropToSelection(image, t.bounds,
-                                                    t.ellipse() ? editops::SelectionShape::Ellipse : editops::SelectionShape::Rectangle,
-                                                    after.background);
-                }
-                if (!t.box) return editops::Crop(image, t.bounds.normalized(), after.background);
-                // Recorded on a fitted preview: the points are display pixels in a box of that size.
-                if (t.box->width() <= 0 || t.box->height() <= 0)
-                    throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("the recorded preview size is not valid"));
-                const QSize shown = fitSize(image.size(), *t.box);
-                const double sx = double(image.width()) / shown.width(), sy = double(image.height()) / shown.height();
-                const Bounds b = t.bounds.normalized();
-                return editops::Crop(image, Bounds{half(sx * b.left), half(sy * b.top), half(sx * b.right), half(sy * b.bottom)},
-                                     after.background);
-            },
-            [&](const task::Watermark& t) {
-                editops::MergeParams& m = after.merge;
-                m.transparent = t.transparent;
-                m.transparency = t.transparency;
-                m.style = t.style;
-                if (t.style == editops::mergeAtPoint) {
-                    m.y = t.y;
-                    m.x = t.x;
-                }
-                if (t.transparent) m.transparentColor = t.transparentColor;
-                const QImage picture = loader(t.file);
-                if (picture.isNull())
-                    throw ImageBoxError(imagebox_error::kFileNotFound, QStringLiteral("the picture \"%1\" could not be read").arg(t.file));
-                return editops::Merge(image, picture, m);
-            },
-            [&](const task::Text& t) {
-                after.text = t.params;
-                if (t.position == 9) {
-                    after.textX = t.x;
-                    after.textY = t.y;
-                } else {
-                    subCalcTextPosition(t.orientation, t.position, t.params.alignment, image.size(),
-                                        editops::TextExtent(t.params, t.text), after.textX, after.textY);
-                }
-                return editops::DrawText(image, t.params, after.textX, after.textY, t.text);
-            },
-            [&](const task::Invert&) { return editops::Invert(image); },
-            [&](const task::Canvas& t) {
-                after.background = t.color;
-                return editops::Crop(image, grownBounds(image, t.left, t.top, t.right, t.bottom), t.color);
-            },
-            [&](const task::Frame& t) {
-                after.merge.transparent = false;
-                after.merge.transparency = 0;
-                after.background = t.color;
-                if (t.plain) return editops::Crop(image, grownBounds(image, t.width, t.width, t.width, t.width), t.color);
-                // The pieces above the frames are the shadows'; a frame row may not reach them.
-                if (t.picture < 0 || t.picture >= PictureStore::kFrameCount)
-                    throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("There is no picture frame %1").arg(t.picture));
-                return subApplyPictureFrame(image, t.picture, t.resizeCanvas, t.picture == 4, t.color, after.merge);
-            },
-            [&](const task::Mask& t) {
-                editops::MergeParams& m = after.merge;
-                m.transparentColor = 0;
-                m.transparent = t.transparent;
-                m.transparency = t.level;
-                m.style = editops::mergeAtPoint;
-                m.x = m.y = 0;
-                const QImage mask = PictureStore::instance().mask(t.index);
-                if (mask.isNull()) throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("there is no mask %1").arg(t.index));
-                // Always stretched over the whole picture (the Preview button does the same), smoothly, so
-                // its edge stays antialiased at any size.
-                const QImage merged = editops::MergeMask(image, mask, m);
-                return m.transparent ? editops::Blur(merged, 2) : merged;
-            },
-            [&](const task::Shadow& t) {
-                after.merge.transparency = 0;
-                const int32_t index = int32_t(t.index) + PictureStore::kShadowBase;
-                if (index < PictureStore::kShadowBase || index >= PictureStore::kShadowBase + PictureStore::kShadowCount)
-                    throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("there is no shadow %1").arg(t.index));
-                return subApplyPictureFrame(image, int16_t(index), 1, false, after.background, after.merge);
-            },
-        },
-        *record);
-    image = out;
+    image = std::visit([&](const auto& t) { return t.apply(image, after, loader); }, record);
     s = after;
 }
 
-ReplayResult subProcessPages(QImage& image, const std::vector<EditTask>& rows, const ReplayOptions& options)
+void applyTaskRow(QImage& image, const task::Entry& row, EditSettings& s, const PictureLoader& loader)
+{
+    if (!row.fault().isEmpty()) throw ImageBoxError(imagebox_error::kInvalidArgument, row.fault());
+    if (row.record()) applyTaskRow(image, *row.record(), s, loader);
+}
+
+ReplayResult subProcessPages(QImage& image, const std::vector<task::Entry>& rows, const ReplayOptions& options)
 {
     if (rows.empty() || image.isNull()) return {};
     EditSettings defaults;
@@ -252,7 +134,7 @@ ReplayResult subProcessPages(QImage& image, const std::vector<EditTask>& rows, c
     const int last = options.stopRow < 0 ? int(rows.size()) - 1 : std::min(options.stopRow, int(rows.size()) - 1);
     for (int i = 0; i <= last; ++i) {
         if (options.cancelled && options.cancelled->load(std::memory_order_relaxed)) return {false, QString()};
-        const EditTask& row = rows[static_cast<size_t>(i)];
+        const task::Entry& row = rows[static_cast<size_t>(i)];
         try {
             applyTaskRow(image, row, settings, options.loader ? options.loader : PictureLoader(loadMergePicture));
         } catch (const ImageBoxError& e) {
@@ -260,7 +142,7 @@ ReplayResult subProcessPages(QImage& image, const std::vector<EditTask>& rows, c
             if (why.endsWith(QLatin1Char('.'))) why.chop(1);
             return {false, QStringLiteral("Task %1 (%2) of the task list could not be applied: %3.")
                                .arg(i + 1)
-                               .arg(fncGetTaskName(row.TaskCode), why)};
+                               .arg(fncGetTaskName(row.code()), why)};
         }
     }
     return {};

@@ -2,9 +2,9 @@
 // The task list replay and the two drawing routines it shares with the Preview button: text on a
 // 3 x 3 grid and picture frames. Everything here is a pure function of an image, the task records
 // and the settings passed in, so a page writer may replay on a worker thread.
-#include "editing/EditTask.h"
 #include "editing/ImageOperations.h"
 #include "editing/PictureStore.h"
+#include "editing/TaskRecords.h"
 #include "frame/TaskReplay.h"
 
 #include <QImage>
@@ -14,19 +14,6 @@
 #include <vector>
 
 namespace tf {
-
-// The image control's editing properties while a task list is replayed. Every replay starts from
-// these defaults, so the long-lived preview and a fresh page control give the same pixels; within
-// one replay, a row's settings stay for the rows after it (a Shadow row fills its border with the
-// colour an earlier Canvas left). The Preview of a new task starts from the state the replay of
-// the rows before it reached, so what it shows is what a written page gets.
-struct EditSettings {
-    OleColor background = rgb(255, 255, 255);
-    bool resample = false;
-    editops::MergeParams merge;
-    editops::TextParams text;
-    int32_t textX = 0, textY = 0; // the last text origin; a text row with a position outside 0..9 reuses it
-};
 
 // Origin of a text of size `text` (TextWidth x TextHeight) at grid position 0..8 (row = position
 // div 3, column = position mod 3) on an image of size `image`. Orientation 0 is horizontal and
@@ -52,15 +39,15 @@ QImage applyPictureFrame(const QImage& image, const FramePieces& pieces, const I
 QImage subApplyPictureFrame(const QImage& image, int16_t pieceIndex, uint8_t resizeCanvas, bool innerCorners,
                             OleColor background, const editops::MergeParams& merge);
 
-// Loads the picture a Watermark row merges; a null image when it cannot be read.
-using PictureLoader = std::function<QImage(const QString& path)>;
-// Through the image control's own loading (which decodes users' files safely).
+// The picture a Watermark row merges, through the image control's own loading (which decodes users' files safely).
 QImage loadMergePicture(const QString& path);
 
-// Carries out one recorded row on the image. Rows that need parameters but have none, and codes
-// outside 1..15, change nothing. Raises ImageBoxError when a parameter does not convert or the
-// operation fails; the image is then unchanged.
-void applyTaskRow(QImage& image, const EditTask& row, EditSettings& settings, const PictureLoader& loader = loadMergePicture);
+// Carries out one task on the image: its kind's replay step. Raises ImageBoxError when the
+// operation fails; the image and the settings are then unchanged.
+void applyTaskRow(QImage& image, const task::Record& record, EditSettings& settings, const PictureLoader& loader = loadMergePicture);
+// The same for a row of the edit list. A row that stands for nothing changes nothing; one whose
+// parameters do not convert raises ImageBoxError naming the parameter.
+void applyTaskRow(QImage& image, const task::Entry& row, EditSettings& settings, const PictureLoader& loader = loadMergePicture);
 
 struct ReplayOptions {
     // The last row to replay (0-based); -1 replays every row.
@@ -77,6 +64,6 @@ struct ReplayOptions {
 // subProcessPages: replays the rows in order on `image`, starting from default EditSettings.
 // A row that fails ends the replay: the image keeps the rows before it and the result names the
 // row and the reason.
-ReplayResult subProcessPages(QImage& image, const std::vector<EditTask>& rows, const ReplayOptions& options = {});
+ReplayResult subProcessPages(QImage& image, const std::vector<task::Entry>& rows, const ReplayOptions& options = {});
 
 } // namespace tf

@@ -247,7 +247,7 @@ bool subOpenTaskBasket(EditListModel& list, QWidget* owner)
         MsgBox(QStringLiteral("Error opening task basket!\r\nPlease select a valid task basket file."), vbInformation);
         return false;
     }
-    list.setTasks(std::move(*tasks));
+    list.setRows(*tasks);
     return true;
 }
 
@@ -267,7 +267,7 @@ void subSaveTaskBasket(const EditListModel& list, QWidget* owner)
     gudtCommonDialog.strDefaultExt.clear();
     QString name = gudtCommonDialog.strFileName;
     if (name.isEmpty()) return;
-    if (!fncSaveTaskBasket(name, list.tasks()))
+    if (!fncSaveTaskBasket(name, list.rows()))
         MsgBox(QStringLiteral("Error saving task basket!\r\nPlease try again!"), vbInformation);
 }
 

@@ -119,7 +119,7 @@ protected:
     }
     bool shownInDialog(QWidget* panel) { return panel->isVisibleTo(window().editing()->picDialog()); }
     QString dialogCaption() { return window().editing()->eb()->model().groupRecord(1)->sCaption; }
-    const std::vector<EditTask>& rows() { return editing().editList().tasks(); }
+    std::vector<EditTask> rows() { return editing().editList().rows(); }
 
     // The option controls, by their names.
     template <typename T = QAbstractButton>
@@ -687,10 +687,10 @@ TEST_F(MainWindowEditing, EditingStartsFromEveryRecordedTaskAfterARowWasChosenIn
     w.browse()->mnuPreviewType_Click(1); // "Optimized"
     EditTask flip = makeEditTask(taskFlip);
     flip.setP(1, QStringLiteral("0"));
-    editing().editList().setTasks({flip, makeEditTask(taskInvert)});
+    editing().editList().setRows({flip, makeEditTask(taskInvert)});
     show(original);
     QImage all = original;
-    ASSERT_TRUE(subProcessPages(all, rows()).ok);
+    ASSERT_TRUE(subProcessPages(all, editing().editList().tasks()).ok);
 
     w.browse()->tbsBrowse()->setSelectedIndex(2);
     clickTask(w.editing()->lvEdit(), 0);
@@ -712,7 +712,7 @@ TEST_F(MainWindowEditing, AnOptimizedPreviewWhoseWatermarkOutlastsItsDecoderHold
     EditTask mark = makeEditTask(taskWatermark);
     for (const auto& [index, value] : {std::pair{1, "False"}, {2, "50"}, {3, "0"}, {5, "0"}, {6, "0"}, {7, "0"}}) mark.setP(index, value);
     mark.setP(4, slow);
-    editing().editList().setTasks({mark});
+    editing().editList().setRows({mark});
     w.browse()->mnuPreviewType_Click(1); // "Optimized"
 
     ScriptedErrorReports reports;

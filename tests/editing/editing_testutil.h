@@ -1,8 +1,9 @@
 #pragma once
-#include "editing/EditTask.h"
+#include "editing/TaskRecords.h"
 
 #include <QImage>
 #include <initializer_list>
+#include <vector>
 
 namespace tf::test {
 
@@ -31,6 +32,14 @@ inline EditTask row(TaskCode code, std::initializer_list<const char*> params = {
     int n = 1;
     for (const char* p : params) t.setP(n++, QString::fromUtf8(p));
     return t;
+}
+
+// Rows as a task basket file holds them, as the edit list keeps them.
+inline std::vector<task::Entry> entries(const std::vector<EditTask>& rows)
+{
+    std::vector<task::Entry> out;
+    for (const EditTask& r : rows) out.push_back(task::Entry::fromRow(r));
+    return out;
 }
 
 // The bounding box of pixels that differ from `background`; empty when none do.

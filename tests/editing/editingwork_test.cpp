@@ -49,7 +49,7 @@ protected:
         QCoreApplication::sendPostedEvents();
     }
     QImage shown() const { return box.Picture(); }
-    const std::vector<EditTask>& rows() { return editing.editList().tasks(); }
+    std::vector<EditTask> rows() { return editing.editList().rows(); }
 
     const QImage original = test::gradient(300, 200);
     QWidget picView, picBrowse, host;
@@ -139,7 +139,7 @@ TEST_F(EditingWork, ATaskThatFailsOnTheWorkerGivesItsMessageAndChangesNothing)
 
 TEST_F(EditingWork, ReplaysLandLaterTheNewestWinsAndAPreviewWaitsForTheReplay)
 {
-    editing.editList().setTasks({test::row(taskFlip, {"0"}), test::row(taskBlur, {"3"}), test::row(taskInvert)});
+    editing.editList().setRows({test::row(taskFlip, {"0"}), test::row(taskBlur, {"3"}), test::row(taskInvert)});
     const QImage all = Invert(Blur(Flip(original, 0), 3));
 
     // Entering replays the whole list; Invert previewed meanwhile starts from what it makes.

@@ -53,6 +53,13 @@ protected:
         return w;
     }
     NumericBox* box(const char* name) const { return find<NumericBox>(name); }
+    // The row the panel's task is recorded as (empty when the panel refuses it).
+    EditTask recorded(int32_t code) const
+    {
+        const auto record = m_panels->taskFromPanel(code, nullptr);
+        EXPECT_TRUE(record) << code;
+        return record ? task::toTask(*record) : EditTask{};
+    }
     // The merge picture comes from a decoder as an event.
     bool mergePictureShown() const
     {
@@ -343,22 +350,22 @@ TEST_F(OptionPanels, PanelsRecordTheReplaysEncodings)
     m_panels->fillFromSettings();
     // A few recorded values, in the replay's encodings.
     m_panels->fillTask(taskCrop); // key-in, the whole picture
-    EXPECT_EQ(m_panels->taskFromPanel(taskCrop, nullptr)->Params,
+    EXPECT_EQ(recorded(taskCrop).Params,
               (std::array<QString, 17>{"True", "0", "0", "0", "400", "300"}));
     find<QRadioButton>("optCropSelect_0")->click();
     m_panels->setCropRegion(QRect(10, 20, 100, 50));
-    EXPECT_EQ(m_panels->taskFromPanel(taskCrop, nullptr)->Params,
+    EXPECT_EQ(recorded(taskCrop).Params,
               (std::array<QString, 17>{"False", "10", "20", "110", "70"}));
     m_panels->fillTask(taskCanvas);
     box("txtCanvasCustom_1")->setText("7"); // left
-    EXPECT_EQ(m_panels->taskFromPanel(taskCanvas, nullptr)->Params,
+    EXPECT_EQ(recorded(taskCanvas).Params,
               (std::array<QString, 17>{"-2147483634", "7", "10", "10", "10"}));
     gudtSettings.Tasks.TextOrientation = 1;
     m_panels->fillTask(taskText);
-    const auto text = m_panels->taskFromPanel(taskText, nullptr);
-    EXPECT_EQ(text->p(4), "-90");
-    EXPECT_EQ(text->p(13), "1");
-    EXPECT_EQ(text->p(15), "Sample");
+    const EditTask text = recorded(taskText);
+    EXPECT_EQ(text.p(4), "-90");
+    EXPECT_EQ(text.p(13), "1");
+    EXPECT_EQ(text.p(15), "Sample");
 }
 
 TEST_F(OptionPanels, InvalidInputIsRefusedWithAMessage)
@@ -397,7 +404,7 @@ TEST_F(OptionPanels, AMergePictureThatHangsItsDecoderHoldsNothingAndTheNewerChoi
     dialogs.answerFile(hang);
     find<QPushButton>("cmdSelectMerge")->click();
     EXPECT_TRUE(m_panels->mergePicturePending());
-    EXPECT_EQ(m_panels->taskFromPanel(taskWatermark, nullptr)->p(4), hang) << "chosen at once, shown when decoded";
+    EXPECT_EQ(recorded(taskWatermark).p(4), hang) << "chosen at once, shown when decoded";
     QTest::qWait(500); // the decoder hangs on it meanwhile
     EXPECT_TRUE(m_panels->mergePicturePending());
 
@@ -408,7 +415,7 @@ TEST_F(OptionPanels, AMergePictureThatHangsItsDecoderHoldsNothingAndTheNewerChoi
     EXPECT_EQ(find<QLabel>("lblWatermarkResolution")->text(), "30 x 20");
     const QImage shown = find<QLabel>("picWatermarkImage")->pixmap().toImage();
     EXPECT_EQ(shown.pixelColor(shown.width() / 2, shown.height() / 2), QColor(Qt::yellow));
-    EXPECT_EQ(m_panels->taskFromPanel(taskWatermark, nullptr)->p(4), logo);
+    EXPECT_EQ(recorded(taskWatermark).p(4), logo);
 }
 
 TEST_F(OptionPanels, ChosenMergePictureIsKeptAtOnceAndShownWithItsSize)
@@ -426,7 +433,7 @@ TEST_F(OptionPanels, ChosenMergePictureIsKeptAtOnceAndShownWithItsSize)
     EXPECT_TRUE(m_panels->mergePicturePending()) << "the picture is decoded off the window's thread";
     ASSERT_TRUE(mergePictureShown());
     EXPECT_EQ(find<QLabel>("lblWatermarkResolution")->text(), "30 x 20");
-    EXPECT_EQ(m_panels->taskFromPanel(taskWatermark, nullptr)->p(4), logo);
+    EXPECT_EQ(recorded(taskWatermark).p(4), logo);
 
     QFile::remove(logo);
     QString why;

@@ -89,7 +89,7 @@ protected:
         box.setPicture(picture);
         gvarOriginalImage = box.SaveToVariant(ImageDocument::kSnapshotFormat);
     }
-    const std::vector<EditTask>& rows() { return editing.editList().tasks(); }
+    std::vector<EditTask> rows() { return editing.editList().rows(); }
 
     QTemporaryDir dir;
     const QImage original = test::gradient(70, 50);
@@ -125,7 +125,7 @@ TEST_F(PreviewIsTheReplay, EveryTaskPreviewedAfterEveryOtherGivesTheReplaysPixel
             ASSERT_EQ(rows().size(), 2u);
 
             QImage page = original;
-            ASSERT_TRUE(subProcessPages(page, rows()).ok);
+            ASSERT_TRUE(subProcessPages(page, editing.editList().tasks()).ok);
             ASSERT_EQ(previewed, page);
         }
     }
@@ -133,9 +133,9 @@ TEST_F(PreviewIsTheReplay, EveryTaskPreviewedAfterEveryOtherGivesTheReplaysPixel
 
 TEST_F(PreviewIsTheReplay, ANewTaskIsDrawnOnTheWholeListsPictureWhateverRowTheListShows)
 {
-    editing.editList().setTasks({test::row(taskFlip, {"0"}), test::row(taskInvert)});
+    editing.editList().setRows({test::row(taskFlip, {"0"}), test::row(taskInvert)});
     QImage all = original;
-    ASSERT_TRUE(subProcessPages(all, rows()).ok);
+    ASSERT_TRUE(subProcessPages(all, editing.editList().tasks()).ok);
     load(original);
     editing.EditModeEntering();
     settle();

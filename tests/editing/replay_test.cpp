@@ -23,7 +23,7 @@ QImage loadStamp(const QString& path) { return path == "stamp.png" ? kStamp : QI
 QImage replay(const QImage& in, std::vector<EditTask> rows, ReplayResult* result = nullptr, int stopRow = -1)
 {
     QImage img = in;
-    const ReplayResult r = subProcessPages(img, rows, {stopRow, loadStamp});
+    const ReplayResult r = subProcessPages(img, test::entries(rows), {stopRow, loadStamp});
     EXPECT_TRUE(result || r.ok) << r.message.toStdString();
     if (result) *result = r;
     return img;
@@ -107,7 +107,7 @@ TEST(TaskReplay, SkippedRowsAndTheStopRow)
     EXPECT_EQ(replay(in, rows, nullptr, 7), Flip(in, 0));
     EXPECT_EQ(replay(in, rows), Flip(in, 0));
     QImage empty;
-    EXPECT_TRUE(subProcessPages(empty, rows).ok);
+    EXPECT_TRUE(subProcessPages(empty, test::entries(rows)).ok);
 }
 
 TEST(TaskReplay, AFailingRowStopsTheReplayAndSaysWhich)
@@ -142,8 +142,8 @@ TEST(EditListReplayer, PreviewStopsAtTheChosenRowAndWritersReplayAll)
     EXPECT_TRUE(replayer.replayAll(page).ok);
     EXPECT_EQ(page.image(), gradient(6, 4));
 
-    list.appendTask(row(taskInvert));
-    list.appendTask(row(taskFlip, {"0"}));
+    list.appendTask(task::Entry::fromRow(row(taskInvert)));
+    list.appendTask(task::Entry::fromRow(row(taskFlip, {"0"})));
     int chosen = 0;
     replayer.setStopRowSource([&] { return chosen; });
     EXPECT_TRUE(replayer.hasTasks());
@@ -164,7 +164,7 @@ TEST(EditListReplayer, PreviewStopsAtTheChosenRowAndWritersReplayAll)
     EXPECT_EQ(page.image(), Flip(Invert(gradient(6, 4)), 0));
     EXPECT_EQ(page.image().dotsPerMeterX(), 11811);
 
-    list.appendTask(row(taskWatermark, {"False", "0", "0", "/nonexistent/stamp.png"}));
+    list.appendTask(task::Entry::fromRow(row(taskWatermark, {"False", "0", "0", "/nonexistent/stamp.png"})));
     page.setPicture(gradient(6, 4));
     const ReplayResult r = replayer.replayAll(page);
     EXPECT_FALSE(r.ok);
@@ -175,12 +175,12 @@ TEST(EditListReplayer, AFrozenCopyKeepsTheRowsOfItsMomentOnAnyThread)
 {
     EditListModel list;
     EditListReplayer replayer(list);
-    list.appendTask(row(taskInvert));
-    list.appendTask(row(taskFlip, {"0"}));
+    list.appendTask(task::Entry::fromRow(row(taskInvert)));
+    list.appendTask(task::Entry::fromRow(row(taskFlip, {"0"})));
     replayer.setStopRowSource([] { return 0; }); // the preview's choice does not reach a writer
     const std::shared_ptr<TaskReplayer> frozen = replayer.frozen();
     list.clear(); // the user goes on editing while the pages are written
-    list.appendTask(row(taskFlip, {"1"}));
+    list.appendTask(task::Entry::fromRow(row(taskFlip, {"1"})));
 
     ASSERT_TRUE(frozen->hasTasks());
     ImageDocument page;
@@ -199,8 +199,8 @@ TEST(EditListReplayer, AFrozenCopyAsPreviewedStopsAtTheChosenRow)
 {
     EditListModel list;
     EditListReplayer replayer(list);
-    list.appendTask(row(taskInvert));
-    list.appendTask(row(taskFlip, {"0"}));
+    list.appendTask(task::Entry::fromRow(row(taskInvert)));
+    list.appendTask(task::Entry::fromRow(row(taskFlip, {"0"})));
     int chosen = 0;
     replayer.setStopRowSource([&] { return chosen; });
     const struct {
@@ -231,7 +231,7 @@ TEST(TaskReplay, WorkerThreadsGetTheSamePixels)
     const QImage expected = replay(in, rows);
     std::vector<QImage> results(4, in);
     std::vector<std::thread> workers;
-    for (QImage& result : results) workers.emplace_back([&rows, &result] { subProcessPages(result, rows); });
+    for (QImage& result : results) workers.emplace_back([&rows, &result] { subProcessPages(result, test::entries(rows)); });
     for (std::thread& w : workers) w.join();
     for (const QImage& r : results) EXPECT_EQ(r, expected);
 }
@@ -250,7 +250,7 @@ TEST(TaskReplay, ACancelledReplayStopsBetweenRows)
                                         row(taskInvert)};
     for (const QImage& expected : {Merge(Invert(in), kStamp, {false, 0, 0, mergeAtPoint, 0, 0}), in}) {
         QImage image = in;
-        const ReplayResult r = subProcessPages(image, rows, {-1, raiseFlag, &cancelled});
+        const ReplayResult r = subProcessPages(image, test::entries(rows), {-1, raiseFlag, &cancelled});
         EXPECT_TRUE(!r.ok && r.message.isEmpty()) << "no task failed";
         EXPECT_EQ(image, expected); // the second time, raised before the first row
     }

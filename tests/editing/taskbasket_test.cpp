@@ -138,7 +138,7 @@ TEST(EditListCommands, OpenReplacesTheListOnlyWithAValidFile)
     const QString truncated = dir.write("cut.tbf", formatTaskBasket(sampleTasks()).chopped(40));
 
     EditListModel list;
-    list.setTasks({row(taskSharpen, {"4"})});
+    list.setRows({row(taskSharpen, {"4"})});
     ScriptedDialogs dialogs;
     ScriptedMessageBoxes boxes;
 
@@ -148,7 +148,7 @@ TEST(EditListCommands, OpenReplacesTheListOnlyWithAValidFile)
 
     dialogs.answerFile(truncated);
     EXPECT_FALSE(subOpenTaskBasket(list));
-    EXPECT_EQ(list.tasks(), std::vector<EditTask>{row(taskSharpen, {"4"})});
+    EXPECT_EQ(list.rows(), std::vector<EditTask>{row(taskSharpen, {"4"})});
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].prompt, "Error opening task basket!\r\nPlease select a valid task basket file.");
     EXPECT_EQ(boxes.shown()[0].icon(), vbInformation);
@@ -163,6 +163,51 @@ TEST(EditListCommands, OpenReplacesTheListOnlyWithAValidFile)
     EXPECT_EQ(boxes.shown().size(), 1u);
 }
 
+// The list keeps records, yet a file written by another program comes back byte for byte: texts the
+// records would write otherwise, parameters no kind reads, and rows that do not convert at all.
+TEST(EditListCommands, AFileFromElsewhereIsSavedAgainByteForByte)
+{
+    auto line = [](const char* code, const char* key, std::initializer_list<const char*> params) {
+        QByteArray out = QByteArray("\"") + code + "\",\"" + key + "\"";
+        int n = 0;
+        for (const char* p : params) out += QByteArray(",\"") + p + "\"", ++n;
+        for (; n < kTaskParamCount; ++n) out += ",\"\"";
+        return out + "\r\n";
+    };
+    const QByteArray bytes = line("2", "rotate", {"true", "+45", "0"}) +                // lower-case truth, a plus sign
+                             line("4", "blur", {"3", "", "", "", "", "", "", "x"}) +      // a parameter Blur does not read
+                             line("10", "text", {"1", "", "0", "0", "0", "Sans", "10,5", "0", "0", "0", "0", "0", "0", "4",
+                                                 "Caf\xe9"}) +                          // decimal comma, Windows-1252
+                             line("1", "flip", {}) +                                     // lost its parameters
+                             line("5", "contrast", {"high", "1", "1", "1"});             // does not convert
+    test::TempFolder dir;
+    const QString from = dir.write("from elsewhere.tbf", bytes);
+    EditListModel list;
+    ScriptedDialogs dialogs;
+    ScriptedMessageBoxes boxes;
+    dialogs.answerFile(from);
+    ASSERT_TRUE(subOpenTaskBasket(list));
+    ASSERT_EQ(list.rowCount(), 5);
+    // Each row is its kind's record, read as the replay reads it; the broken one says why.
+    ASSERT_TRUE(list.task(0).record());
+    EXPECT_EQ(std::get<task::Rotate>(*list.task(0).record()).degrees, 45);
+    EXPECT_EQ(std::get<task::Text>(*list.task(2).record()).params.fontSize, 10.5);
+    EXPECT_FALSE(list.task(3).record());
+    EXPECT_FALSE(list.task(4).record());
+    EXPECT_TRUE(list.task(4).fault().contains("parameter 1 (\"high\")")) << list.task(4).fault().toStdString();
+
+    dialogs.answerFile(dir.file("again.tbf"));
+    subSaveTaskBasket(list);
+    QFile again(dir.file("again.tbf"));
+    ASSERT_TRUE(again.open(QIODevice::ReadOnly));
+    EXPECT_EQ(again.readAll(), bytes);
+    EXPECT_TRUE(boxes.shown().empty());
+
+    // A task set up afterwards is written as its record writes it.
+    list.appendTask(task::Record(task::Flip{1}));
+    EXPECT_EQ(list.rows().back(), row(taskFlip, {"1"}));
+}
+
 TEST(EditListCommands, SaveAsksForTheNameWithItsSuffixAndReportsFailure)
 {
     test::TempFolder dir;
@@ -173,7 +218,7 @@ TEST(EditListCommands, SaveAsksForTheNameWithItsSuffixAndReportsFailure)
     subSaveTaskBasket(list); // an empty list: no dialog at all
     EXPECT_TRUE(dialogs.fileRequests().empty());
 
-    list.setTasks(sampleTasks());
+    list.setRows(sampleTasks());
     dialogs.answerFile(dir.file("mine"));
     subSaveTaskBasket(list);
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
@@ -196,11 +241,11 @@ TEST(EditListCommands, ClearAndDeleteChangeOnlyWhatIsThere)
     EXPECT_FALSE(subClearEditList(list));
     EXPECT_FALSE(subDeleteEditTask(list, 0));
 
-    list.setTasks({row(taskFlip, {"0"}), row(taskBlur, {"2"}), row(taskInvert)});
+    list.setRows({row(taskFlip, {"0"}), row(taskBlur, {"2"}), row(taskInvert)});
     EXPECT_FALSE(subDeleteEditTask(list, -1)); // nothing selected
     EXPECT_FALSE(subDeleteEditTask(list, 3));
     EXPECT_TRUE(subDeleteEditTask(list, 1));
-    EXPECT_EQ(list.tasks(), (std::vector<EditTask>{row(taskFlip, {"0"}), row(taskInvert)}));
+    EXPECT_EQ(list.rows(), (std::vector<EditTask>{row(taskFlip, {"0"}), row(taskInvert)}));
     EXPECT_TRUE(subClearEditList(list));
     EXPECT_EQ(list.rowCount(), 0);
 }
@@ -255,13 +300,12 @@ TEST(EditListModel, RowsShowListNamesWithLowerCaseKeys)
     model.setIconProvider([&](const QString& key) { asked << key; return QIcon(); });
     EditTask t = makeEditTask(taskWatermark);
     t.TaskName = "Watermark"; // a key as an old file wrote it
-    model.appendTask(t);
-    model.appendTask(makeEditTask(taskFlip));
+    model.setRows({t, makeEditTask(taskFlip)});
     ASSERT_EQ(model.rowCount(), 2);
     EXPECT_EQ(model.data(model.index(0)).toString(), "Watermark");
     EXPECT_EQ(model.data(model.index(0), EditListModel::TaskKeyRole).toString(), "watermark");
     EXPECT_EQ(model.data(model.index(1)).toString(), "Orientation");
     model.data(model.index(1), Qt::DecorationRole);
     EXPECT_EQ(asked, QStringList{"flip"});
-    EXPECT_EQ(model.task(0).TaskName, "watermark");
+    EXPECT_EQ(model.task(0).key(), "watermark");
 }

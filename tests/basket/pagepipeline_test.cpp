@@ -42,29 +42,29 @@ struct Recorder final : PageSink {
     int cancelAfter = -1, failAt = -1;
     PagePipeline* pipeline = nullptr;
 
-    void open(ImageDocument&, const PageSource&) override { log.thread = QThread::currentThread(); }
+    void open(const PageSource&, const PageFormat&) override { log.thread = QThread::currentThread(); }
     bool takesAsItIs(const QString& path) const override { return takeJpegs && path.endsWith(".jpg"); }
-    bool addFile(ImageDocument&, const QString& path) override
+    bool addFile(const QString& path) override
     {
         if (QFileInfo(path).size() < 100) return false; // not a JPEG after all
         taken("file " + QFileInfo(path).fileName());
         return true;
     }
-    void addPage(ImageDocument& doc) override
+    void addPage(PreparedPage page) override
     {
         if (int(log.pages.size()) + 1 == failAt)
             throw ImageBoxError(imagebox_error::kFileAccess, "Cannot write out.tif (No space left on device)");
-        log.settings << qMakePair(int(doc.ColorFormat()), int(doc.TiffCompression()));
-        log.lastPage = doc.image();
-        taken(QString::number(doc.ImageWidth()));
+        log.settings << qMakePair(int(page.image.format.colorFormat), int(page.image.format.tiffCompression));
+        log.lastPage = page.image.pixels;
+        taken(QString::number(page.image.pixels.width()));
     }
     void taken(const QString& what)
     {
         log.pages << what;
         if (int(log.pages.size()) == cancelAfter) pipeline->cancel();
     }
-    void commit(ImageDocument&) override { ++log.commits; }
-    void rollback(ImageDocument&) noexcept override { ++log.rollbacks; }
+    void commit() override { ++log.commits; }
+    void rollback() noexcept override { ++log.rollbacks; }
     bool keepsPagesOnCancel() const override { return keeps; }
 };
 

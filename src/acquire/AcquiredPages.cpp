@@ -1,6 +1,7 @@
 #include "acquire/AcquiredPages.h"
 
 #include "acquire/acquireNames.h"
+#include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/page_writers.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/sys/safefile.h"
@@ -22,8 +23,8 @@ namespace {
 
 [[noreturn]] void fileAccess(const QString& why) { throw ImageBoxError(imagebox_error::kFileAccess, why); }
 
-// The image control's own JPEG quality, which the pages of an acquisition were always saved with.
-constexpr int kPictureJpegQuality = 90;
+// Acquired pages are saved at the image control's own JPEG quality.
+constexpr int kPictureJpegQuality = ImageDocument::kDefaultJpegQuality;
 
 // A page alone as a PDF.
 void writeOnePdf(const PageImage& page, const QString& path)

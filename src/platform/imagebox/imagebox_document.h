@@ -91,6 +91,7 @@ public:
     // Writes a JPEG whatever the extension, at JpegQuality or the quality given (1..100).
     void SaveJpeg(const QString& path) const;
     void SaveJpeg(const QString& path, int32_t quality) const;
+    static constexpr int32_t kDefaultJpegQuality = 90;
     int32_t JpegQuality() const { return m_jpegQuality; }
     void setJpegQuality(int32_t quality);
 
@@ -185,7 +186,7 @@ private:
 
     int32_t m_pageIndex = 1;
     bool m_loadFailed = false;
-    int32_t m_jpegQuality = 90;
+    int32_t m_jpegQuality = kDefaultJpegQuality;
 };
 
 } // namespace tf

@@ -107,21 +107,19 @@ private:
 class Counting final : public tf::PageSink {
 public:
     explicit Counting(std::unique_ptr<tf::PageSink> sink) : m_sink(std::move(sink)) {}
-    void open(tf::ImageDocument& doc, const tf::PageSource& pages) override { m_sink->open(doc, pages); }
+    void open(const tf::PageSource& pages, const tf::PageFormat& format) override { m_sink->open(pages, format); }
     void pageStarting(int i, const tf::PageSource::Page& page) override { m_sink->pageStarting(i, page); }
-    void pageLoaded(tf::ImageDocument& doc) override
+    bool takesAsItIs(const QString& path) const override { return m_sink->takesAsItIs(path); }
+    bool addFile(const QString& path) override { return m_sink->addFile(path); }
+    void addPage(tf::PreparedPage page) override
     {
         ++decoded;
-        m_sink->pageLoaded(doc);
+        m_sink->addPage(std::move(page));
     }
-    bool takesAsItIs(const QString& path) const override { return m_sink->takesAsItIs(path); }
-    bool addFile(tf::ImageDocument& doc, const QString& path) override { return m_sink->addFile(doc, path); }
-    void addPage(tf::ImageDocument& doc) override { m_sink->addPage(doc); }
-    bool takesPages() const override { return m_sink->takesPages(); }
-    void takePage(std::unique_ptr<tf::ImageDocument> doc) override { m_sink->takePage(std::move(doc)); }
+    bool writesAhead() const override { return m_sink->writesAhead(); }
     void cancelled() override { m_sink->cancelled(); }
-    void commit(tf::ImageDocument& doc) override { m_sink->commit(doc); }
-    void rollback(tf::ImageDocument& doc) noexcept override { m_sink->rollback(doc); }
+    void commit() override { m_sink->commit(); }
+    void rollback() noexcept override { m_sink->rollback(); }
     bool keepsPagesOnCancel() const override { return m_sink->keepsPagesOnCancel(); }
     int decoded = 0;
 

@@ -1,8 +1,8 @@
 #include "acquire/AcquiredPages.h"
 
 #include "acquire/acquireNames.h"
-#include "basket/PageSinks.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/page_writers.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/sys/safefile.h"
 #include "platform/sys/workfiles.h"
@@ -23,23 +23,15 @@ namespace {
 
 [[noreturn]] void fileAccess(const QString& why) { throw ImageBoxError(imagebox_error::kFileAccess, why); }
 
-// A document begun before its pages are known (they arrive one by one).
-class PagesNotKnown final : public PageSource {
-public:
-    int count() const override { return kUnknownCount; }
-};
+// Acquired pages are saved at the image control's own JPEG quality.
+constexpr int kPictureJpegQuality = ImageDocument::kDefaultJpegQuality;
 
-// Runs a sink over the one page in `doc`, dropping what it wrote when it fails.
-void writeOnePage(PageSink& sink, ImageDocument& doc)
+// A page alone as a PDF.
+void writeOnePdf(const PageImage& page, const QString& path)
 {
-    try {
-        sink.open(doc, PagesNotKnown());
-        sink.addPage(doc);
-        sink.commit(doc);
-    } catch (...) {
-        sink.rollback(doc);
-        throw;
-    }
+    NewPdfWriter pdf(path);
+    pdf.addPage(page);
+    pdf.save(path);
 }
 
 } // namespace
@@ -136,10 +128,10 @@ AcquiredPageSink::AcquiredPageSink(QString folder, Hooks hooks) : m_folder(std::
 {
 }
 
-void AcquiredPageSink::open(ImageDocument& doc, const PageSource&)
+void AcquiredPageSink::open(const PageSource&, const PageFormat&)
 {
     if (!QDir().mkpath(m_folder)) fileAccess(QStringLiteral("Cannot create the folder ") + m_folder);
-    openTarget(doc);
+    openTarget();
 }
 
 void AcquiredPageSink::pageStarting(int index, const PageSource::Page& page)
@@ -148,14 +140,14 @@ void AcquiredPageSink::pageStarting(int index, const PageSource::Page& page)
     m_picture = page.picture;
 }
 
-bool AcquiredPageSink::prepare(ImageDocument& doc, int& number, QImage& picture)
+bool AcquiredPageSink::prepare(PageImage& page, int& number, QImage& picture)
 {
     // After a failure the acquisition is stopping: a page read meanwhile is not written.
     if (m_failed) return false;
     number = m_number;
-    picture = m_picture.isNull() ? doc.BitmapHandle() : m_picture;
+    picture = m_picture.isNull() ? page.pixels : m_picture;
     // Group 4 codes black and white only: it is chosen for each line-art page alone.
-    doc.setTiffCompression(picture.depth() == 1 ? 2 : 0);
+    page.format.tiffCompression = picture.depth() == 1 ? 2 : 0;
     return true;
 }
 
@@ -171,14 +163,14 @@ void AcquiredPageSink::failed(const std::exception& e)
     m_hooks.failed(errorText(e));
 }
 
-void AcquiredPageSink::addPage(ImageDocument& doc)
+void AcquiredPageSink::addPage(PreparedPage page)
 {
     int number = 0;
     QImage picture;
-    if (!prepare(doc, number, picture)) return;
+    if (!prepare(page.image, number, picture)) return;
     QString path;
     try {
-        path = write(doc, number);
+        path = write(page.image, number);
     } catch (const std::exception& e) {
         failed(e);
         return;
@@ -191,11 +183,11 @@ FreshFileSink::FreshFileSink(QString folder, std::function<QString(int)> prefix,
 {
 }
 
-QString FreshFileSink::write(ImageDocument& doc, int number)
+QString FreshFileSink::write(const PageImage& page, int number)
 {
     const QString path = freeRandomName(folder(), m_prefix(number), QStringLiteral(".tif"));
     if (path.isEmpty()) fileAccess(QStringLiteral("No free file name in ") + folder());
-    doc.SaveToFile(path);
+    savePictureFile(page.pixels, path, kPictureJpegQuality);
     return path;
 }
 
@@ -213,19 +205,17 @@ QString NumberedFilesSink::pathFor(int number) const
     return m_overwrite ? path : freeNumberedName(path);
 }
 
-QString NumberedFilesSink::write(ImageDocument& doc, int number)
+QString NumberedFilesSink::write(const PageImage& page, int number)
 {
     const QString path = pathFor(number);
-    if (m_extension == QLatin1String("pdf")) {
-        NewPdfSink pdf(path);
-        writeOnePage(pdf, doc);
-    } else {
-        doc.SaveToFile(path);
-    }
+    if (m_extension == QLatin1String("pdf"))
+        writeOnePdf(page, path);
+    else
+        savePictureFile(page.pixels, path, kPictureJpegQuality);
     return path;
 }
 
-QString NumberedFilesSink::writeAside(ImageDocument& doc, const QString& path) const
+QString NumberedFilesSink::writeAside(const PageImage& page, const QString& path) const
 {
     // Under a work file's name beside the target, written down before it is filled, so that a
     // run killed on any page leaves nothing the next start does not remove.
@@ -235,12 +225,10 @@ QString NumberedFilesSink::writeAside(ImageDocument& doc, const QString& path) c
         fileAccess(QStringLiteral("Cannot write in the folder of %1 (%2)").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     ::close(fd);
     try {
-        if (m_extension == QLatin1String("pdf")) {
-            NewPdfSink pdf(hidden);
-            writeOnePage(pdf, doc);
-        } else {
-            doc.SaveToFile(hidden);
-        }
+        if (m_extension == QLatin1String("pdf"))
+            writeOnePdf(page, hidden);
+        else
+            savePictureFile(page.pixels, hidden, kPictureJpegQuality);
     } catch (...) {
         QFile::remove(hidden);
         throw;
@@ -248,15 +236,15 @@ QString NumberedFilesSink::writeAside(ImageDocument& doc, const QString& path) c
     return hidden;
 }
 
-void NumberedFilesSink::takePage(std::unique_ptr<ImageDocument> doc)
+void NumberedFilesSink::addPage(PreparedPage prepared)
 {
     int number = 0;
     QImage picture;
-    if (!prepare(*doc, number, picture)) return;
+    if (!prepare(prepared.image, number, picture)) return;
     // The name is taken in page order, before the page is written.
     const QString path = pathFor(number);
     auto work = std::make_shared<QString>();
-    std::shared_ptr<ImageDocument> held(std::move(doc));
+    auto held = std::make_shared<const PageImage>(std::move(prepared.image));
     OrderedPageWrites::Page page;
     page.index = number - 1;
     page.bytes = picture.sizeInBytes();
@@ -288,8 +276,8 @@ void NumberedFilesSink::takePage(std::unique_ptr<ImageDocument> doc)
 
 void NumberedFilesSink::cancelled() { m_writes->stop(); }
 void NumberedFilesSink::cancelRequested() noexcept { m_writes->requestStop(); }
-void NumberedFilesSink::commit(ImageDocument&) { m_stoppedEarly = !m_writes->finish(); }
-void NumberedFilesSink::rollback(ImageDocument&) noexcept { m_writes->drop(); }
+void NumberedFilesSink::commit() { m_stoppedEarly = !m_writes->finish(); }
+void NumberedFilesSink::rollback() noexcept { m_writes->drop(); }
 
 OneDocumentSink::OneDocumentSink(QString folder, QString name, QString extension, bool overwrite, Hooks hooks)
     : AcquiredPageSink(std::move(folder), std::move(hooks)), m_name(std::move(name)), m_extension(std::move(extension)),
@@ -297,37 +285,47 @@ OneDocumentSink::OneDocumentSink(QString folder, QString name, QString extension
 {
 }
 
-void OneDocumentSink::openTarget(ImageDocument& doc)
+OneDocumentSink::~OneDocumentSink() = default;
+
+void OneDocumentSink::openTarget()
 {
     m_output = folderFile(folder(), m_name + QLatin1Char('.') + m_extension);
     if (!m_overwrite) m_output = freeNumberedName(m_output);
+    // Written beside the document's name as the pages come; the pages are not known ahead, so a
+    // TIFF is a classic one.
     if (m_extension == QLatin1String("pdf"))
-        m_document = std::make_unique<NewPdfSink>(m_output);
+        m_pdf = std::make_unique<NewPdfWriter>(m_output);
     else
-        m_document = std::make_unique<NewTiffSink>(m_output);
-    m_document->open(doc, PagesNotKnown());
+        m_tiff = std::make_unique<NewTiffWriter>(m_output);
 }
 
-QString OneDocumentSink::write(ImageDocument& doc, int)
+QString OneDocumentSink::write(const PageImage& page, int)
 {
-    m_document->addPage(doc);
+    if (m_pdf)
+        m_pdf->addPage(page);
+    else
+        m_tiff->addPage(page);
     ++m_pages;
     return m_output;
 }
 
-void OneDocumentSink::commit(ImageDocument& doc)
+void OneDocumentSink::commit()
 {
     // A first page that could not be written leaves nothing to keep.
     if (m_pages == 0) {
-        rollback(doc);
+        rollback();
         return;
     }
-    m_document->commit(doc);
+    if (m_pdf)
+        m_pdf->save(m_output);
+    else
+        m_tiff->save(m_output);
 }
 
-void OneDocumentSink::rollback(ImageDocument& doc) noexcept
+void OneDocumentSink::rollback() noexcept
 {
-    if (m_document) m_document->rollback(doc);
+    m_pdf.reset();
+    m_tiff.reset();
 }
 
 } // namespace tf

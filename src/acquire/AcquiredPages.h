@@ -71,22 +71,22 @@ public:
         std::function<void(const QString& why)> failed;
     };
     AcquiredPageSink(QString folder, Hooks hooks);
-    void open(ImageDocument& doc, const PageSource& pages) final;
+    void open(const PageSource& pages, const PageFormat& format) final;
     void pageStarting(int index, const PageSource::Page& page) final;
-    void addPage(ImageDocument& doc) final;
-    void commit(ImageDocument&) override {}
-    void rollback(ImageDocument&) noexcept override {}
+    void addPage(PreparedPage page) override;
+    void commit() override {}
+    void rollback() noexcept override {}
     // Pages are the user's once announced.
     bool keepsPagesOnCancel() const override { return true; }
 
 protected:
-    virtual void openTarget(ImageDocument&) {}
+    virtual void openTarget() {}
     // Writes the page, numbered from 1; gives the file it went to.
-    virtual QString write(ImageDocument& doc, int number) = 0;
+    virtual QString write(const PageImage& page, int number) = 0;
     const QString& folder() const { return m_folder; }
-    // For sinks that take their pages: the page under way, its number and picture, with the
-    // compression chosen for it set on `doc`; false once a failure stops the acquisition.
-    bool prepare(ImageDocument& doc, int& number, QImage& picture);
+    // The page under way, its number and picture, with the compression chosen for it set on
+    // `page`; false once a failure stops the acquisition.
+    bool prepare(PageImage& page, int& number, QImage& picture);
     // In page order: page `number` is in `path`, or could not be written (raises when nobody is
     // told of failures).
     void written(int number, const QImage& picture, const QString& path);
@@ -107,7 +107,7 @@ public:
     FreshFileSink(QString folder, std::function<QString(int number)> prefix, Hooks hooks);
 
 private:
-    QString write(ImageDocument& doc, int number) override;
+    QString write(const PageImage& page, int number) override;
     std::function<QString(int)> m_prefix;
 };
 
@@ -119,19 +119,19 @@ class NumberedFilesSink final : public AcquiredPageSink {
 public:
     NumberedFilesSink(QString folder, QString name, QString extension, bool overwrite, Hooks hooks);
     ~NumberedFilesSink() override;
-    bool takesPages() const override { return true; }
-    void takePage(std::unique_ptr<ImageDocument> doc) override;
+    bool writesAhead() const override { return true; }
+    void addPage(PreparedPage page) override;
     void cancelled() override;
     void cancelRequested() noexcept override;
     bool stoppedEarly() const override { return m_stoppedEarly; }
-    void commit(ImageDocument&) override;
-    void rollback(ImageDocument&) noexcept override;
+    void commit() override;
+    void rollback() noexcept override;
 
 private:
     QString pathFor(int number) const;
     // The page written into a work file beside `path`; gives that file.
-    QString writeAside(ImageDocument& doc, const QString& path) const;
-    QString write(ImageDocument& doc, int number) override;
+    QString writeAside(const PageImage& page, const QString& path) const;
+    QString write(const PageImage& page, int number) override;
     QString m_name, m_extension;
     bool m_overwrite;
     bool m_stoppedEarly = false;
@@ -143,18 +143,21 @@ private:
 class OneDocumentSink final : public AcquiredPageSink {
 public:
     OneDocumentSink(QString folder, QString name, QString extension, bool overwrite, Hooks hooks);
-    void commit(ImageDocument& doc) override;
-    void rollback(ImageDocument& doc) noexcept override;
+    ~OneDocumentSink() override;
+    void commit() override;
+    void rollback() noexcept override;
     // The document's name, once opened.
     QString output() const { return m_output; }
 
 private:
-    void openTarget(ImageDocument& doc) override;
-    QString write(ImageDocument& doc, int number) override;
+    void openTarget() override;
+    QString write(const PageImage& page, int number) override;
     QString m_name, m_extension;
     bool m_overwrite;
     QString m_output;
-    std::unique_ptr<PageSink> m_document;
+    // One of the two, as the extension says.
+    std::unique_ptr<NewTiffWriter> m_tiff;
+    std::unique_ptr<NewPdfWriter> m_pdf;
     int m_pages = 0;
 };
 

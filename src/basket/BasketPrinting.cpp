@@ -121,27 +121,27 @@ void ImagePrinter::paintPage(QPainter& painter, const QImage& picture) const
 
 // ---- the sink
 
-void PrintSink::open(ImageDocument&, const PageSource&)
+void PrintSink::open(const PageSource&, const PageFormat&)
 {
     m_device = &m_printer.printer();
     if (!m_painter.begin(m_device))
         throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("The printer could not be started."));
 }
 
-void PrintSink::addPage(ImageDocument& doc)
+void PrintSink::addPage(PreparedPage page)
 {
     if (m_pages++ > 0 && !m_device->newPage())
         throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("The printer took no further page."));
-    m_printer.paintPage(m_painter, doc.image());
+    m_printer.paintPage(m_painter, page.image.pixels);
 }
 
-void PrintSink::commit(ImageDocument&)
+void PrintSink::commit()
 {
     if (m_painter.isActive() && !m_painter.end())
         throw ImageBoxError(imagebox_error::kFileAccess, QStringLiteral("The print job could not be finished."));
 }
 
-void PrintSink::rollback(ImageDocument&) noexcept
+void PrintSink::rollback() noexcept
 {
     if (m_painter.isActive()) m_painter.end();
 }

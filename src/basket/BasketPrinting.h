@@ -17,6 +17,8 @@ class QWidget;
 
 namespace tf {
 
+class ImageDocument;
+
 class WindowJob;
 
 // The ten print settings are ours to define; each maps to one fixed property of the printer:
@@ -94,11 +96,11 @@ private:
 class PrintSink final : public PageSink {
 public:
     explicit PrintSink(ImagePrinter& printer) : m_printer(printer) {}
-    void open(ImageDocument& doc, const PageSource& pages) override;
-    void addPage(ImageDocument& doc) override;
-    void commit(ImageDocument& doc) override;
+    void open(const PageSource& pages, const PageFormat& format) override;
+    void addPage(PreparedPage page) override;
+    void commit() override;
     // Pages handed to the printer stay printed.
-    void rollback(ImageDocument& doc) noexcept override;
+    void rollback() noexcept override;
     bool keepsPagesOnCancel() const override { return true; }
 
 private:

@@ -1,6 +1,6 @@
 #include "basket/PageSinks.h"
 
-#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/page_writers.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/tiff_append.h"
@@ -61,34 +61,42 @@ qint64 tiffBytesAtMost(const PageSource& pages, int colorFormat, int compression
 
 NewTiffSink::NewTiffSink(QString target) : m_target(std::move(target)), m_replacing(existsOrLink(m_target)) {}
 
-void NewTiffSink::open(ImageDocument& doc, const PageSource& pages)
+NewTiffSink::~NewTiffSink() = default;
+
+void NewTiffSink::open(const PageSource& pages, const PageFormat& format)
 {
-    doc.BeginTiff(m_target, tiffBytesAtMost(pages, doc.ColorFormat(), doc.TiffCompression()));
-    m_group4 = doc.WritesGroup4Tiff();
+    m_format = format;
+    // Written beside the target as the pages come, and put in its place by commit.
+    m_writer = std::make_unique<NewTiffWriter>(m_target,
+                                               tiffBytesAtMost(pages, format.colorFormat, format.tiffCompression));
 }
 
-bool NewTiffSink::takesAsItIs(const QString& path) const { return group4AsItIs(m_group4, path); }
-bool NewTiffSink::addFile(ImageDocument& doc, const QString& path) { return doc.AddTiffPageFromGroup4File(path); }
-
-void NewTiffSink::addPage(ImageDocument& doc) { doc.AddTiffPage(1); }
-void NewTiffSink::commit(ImageDocument& doc) { doc.SaveTiff(m_target); }
-void NewTiffSink::rollback(ImageDocument& doc) noexcept { doc.AbandonMultipage(); }
+bool NewTiffSink::takesAsItIs(const QString& path) const { return group4AsItIs(m_format.group4Tiff(), path); }
+bool NewTiffSink::addFile(const QString& path) { return m_writer->addGroup4File(path, m_format); }
+void NewTiffSink::addPage(PreparedPage page) { m_writer->addPage(page.image); }
+void NewTiffSink::commit() { m_writer->save(m_target); }
+void NewTiffSink::rollback() noexcept { m_writer.reset(); }
 
 NewPdfSink::NewPdfSink(QString target) : m_target(std::move(target)), m_replacing(existsOrLink(m_target)) {}
 
-void NewPdfSink::open(ImageDocument& doc, const PageSource&)
+NewPdfSink::~NewPdfSink() = default;
+
+void NewPdfSink::open(const PageSource&, const PageFormat& format)
 {
-    doc.BeginPdf(m_target);
-    m_group4 = doc.WritesGroup4Pdf();
+    m_format = format;
+    m_writer = std::make_unique<NewPdfWriter>(m_target);
 }
-bool NewPdfSink::takesAsItIs(const QString& path) const { return isJpegName(path) || group4AsItIs(m_group4, path); }
-bool NewPdfSink::addFile(ImageDocument& doc, const QString& path)
+bool NewPdfSink::takesAsItIs(const QString& path) const
 {
-    return isJpegName(path) ? doc.AddPdfPageFromJpegFile(path) : doc.AddPdfPageFromGroup4File(path);
+    return isJpegName(path) || group4AsItIs(m_format.group4Pdf(), path);
 }
-void NewPdfSink::addPage(ImageDocument& doc) { doc.AddPdfPage(1); }
-void NewPdfSink::commit(ImageDocument& doc) { doc.SavePdf(m_target); }
-void NewPdfSink::rollback(ImageDocument& doc) noexcept { doc.AbandonMultipage(); }
+bool NewPdfSink::addFile(const QString& path)
+{
+    return isJpegName(path) ? m_writer->addJpegFile(path, m_format) : m_writer->addGroup4File(path, m_format);
+}
+void NewPdfSink::addPage(PreparedPage page) { m_writer->addPage(page.image); }
+void NewPdfSink::commit() { m_writer->save(m_target); }
+void NewPdfSink::rollback() noexcept { m_writer.reset(); }
 
 // ---- appends
 
@@ -99,13 +107,14 @@ TiffAppendSink::TiffAppendSink(QString document, QString target, AppendAt at, QS
 
 TiffAppendSink::~TiffAppendSink() = default;
 
-void TiffAppendSink::open(ImageDocument& doc, const PageSource& pages)
+void TiffAppendSink::open(const PageSource& pages, const PageFormat& format)
 {
+    m_format = format;
     // Only a document that can take pages is touched, and only after it proved readable.
     if (tiffPageCount(m_document) == 0) notADocument();
     // A classic TIFF the pages could take past 4 GiB is refused before any work.
     if (isClassicTiff(m_document) &&
-        QFileInfo(m_document).size() + tiffBytesAtMost(pages, doc.ColorFormat(), doc.TiffCompression()) >
+        QFileInfo(m_document).size() + tiffBytesAtMost(pages, format.colorFormat, format.tiffCompression) >
             kClassicTiffMaxBytes)
         throw ImageBoxError(imagebox_error::kFileAccess, tiffTooLargeMessage());
     // The pages go after the document's old end and join it with one pointer rewritten last: no
@@ -113,13 +122,11 @@ void TiffAppendSink::open(ImageDocument& doc, const PageSource& pages)
     m_session = std::make_unique<TiffAppendSession>(m_document, m_target,
                                                     m_at == AppendAt::Beginning ? TiffAppendSession::Where::Beginning
                                                                                 : TiffAppendSession::Where::End);
-    doc.AbandonMultipage();
-    m_group4 = doc.WritesGroup4Tiff();
 }
 
-bool TiffAppendSink::takesAsItIs(const QString& path) const { return group4AsItIs(m_group4, path); }
+bool TiffAppendSink::takesAsItIs(const QString& path) const { return group4AsItIs(m_format.group4Tiff(), path); }
 
-bool TiffAppendSink::addFile(ImageDocument&, const QString& path)
+bool TiffAppendSink::addFile(const QString& path)
 {
     const Group4Strip page = readGroup4Strip(path);
     if (!page.isValid()) return false;
@@ -128,14 +135,14 @@ bool TiffAppendSink::addFile(ImageDocument&, const QString& path)
     return true;
 }
 
-void TiffAppendSink::addPage(ImageDocument& doc)
+void TiffAppendSink::addPage(PreparedPage page)
 {
     QString error;
-    if (!m_session->addPage(doc.TiffPageRaster(), qMax<int>(0, doc.TiffCompression()), m_software, &error))
+    if (!m_session->addPage(tiffPageRaster(page.image), page.image.format.compression(), m_software, &error))
         throw ImageBoxError(imagebox_error::kFileAccess, error);
 }
 
-void TiffAppendSink::commit(ImageDocument&)
+void TiffAppendSink::commit()
 {
     QString error;
     const bool ok = m_session->commit(&error);
@@ -143,7 +150,7 @@ void TiffAppendSink::commit(ImageDocument&)
     if (!ok) throw ImageBoxError(imagebox_error::kFileAccess, error);
 }
 
-void TiffAppendSink::rollback(ImageDocument&) noexcept { m_session.reset(); }
+void TiffAppendSink::rollback() noexcept { m_session.reset(); }
 
 PdfAppendSink::PdfAppendSink(QString document, QString target, AppendAt at)
     : m_document(std::move(document)), m_target(std::move(target)), m_at(at)
@@ -152,9 +159,9 @@ PdfAppendSink::PdfAppendSink(QString document, QString target, AppendAt at)
 
 PdfAppendSink::~PdfAppendSink() = default;
 
-void PdfAppendSink::open(ImageDocument& doc, const PageSource&)
+void PdfAppendSink::open(const PageSource&, const PageFormat& format)
 {
-    doc.AbandonMultipage();
+    m_format = format;
     // The pages go after the document's old end, without reading or writing its pages: the work
     // follows the pages added, and a failure or Cancel cuts the file back to what it was.
     QString error;
@@ -176,44 +183,55 @@ void PdfAppendSink::update(const PdfPageImage& page)
     if (!m_update->addPage(page, &error)) throw ImageBoxError(imagebox_error::kFileAccess, error);
 }
 
-bool PdfAppendSink::addFile(ImageDocument& doc, const QString& path)
+PdfRewriteAppend& PdfAppendSink::rewrite()
 {
-    if (m_update) {
-        const PdfPageImage page = doc.PdfPageFromJpegFile(path);
-        if (!page.isValid()) return false;
+    // Made with the first page: the document is read when there is something to put in it.
+    if (!m_rewrite) m_rewrite = std::make_unique<PdfRewriteAppend>(m_document, m_target);
+    return *m_rewrite;
+}
+
+bool PdfAppendSink::addFile(const QString& path)
+{
+    const PdfPageImage page = jpegFilePdfPage(path, m_format.colorFormat);
+    if (!page.isValid()) return false;
+    if (m_update)
         update(page);
-    } else if (!doc.AppendJpegFileToPdf(path, m_document, m_target, position())) {
-        return false;
-    }
+    else
+        rewrite().addPage(page, position());
     ++m_added;
     return true;
 }
 
-void PdfAppendSink::addPage(ImageDocument& doc)
+void PdfAppendSink::addPage(PreparedPage page)
 {
-    if (m_update)
-        update(doc.PdfPage());
-    else
-        doc.AppendToPdf(m_document, m_target, position());
+    if (m_update) {
+        update(pdfPageImage(page.image));
+    } else {
+        PdfRewriteAppend& document = rewrite();
+        document.addPage(pdfPageImage(page.image), position());
+    }
     ++m_added;
 }
 
-void PdfAppendSink::commit(ImageDocument& doc)
+void PdfAppendSink::commit()
 {
-    if (!m_update) {
-        doc.ResetMultipage(); // the gathered pages are written here, in one pass
-        return;
-    }
     QString error;
-    const bool ok = m_update->commit(&error);
-    m_update.reset();
+    bool ok = true;
+    if (m_update) {
+        ok = m_update->commit(&error);
+        m_update.reset();
+    } else if (m_rewrite) {
+        // The gathered pages are written here, in one pass.
+        ok = m_rewrite->commit(&error);
+        m_rewrite.reset();
+    }
     if (!ok) throw ImageBoxError(imagebox_error::kFileAccess, error);
 }
 
-void PdfAppendSink::rollback(ImageDocument& doc) noexcept
+void PdfAppendSink::rollback() noexcept
 {
     m_update.reset();
-    doc.AbandonMultipage();
+    m_rewrite.reset();
 }
 
 } // namespace tf

@@ -10,26 +10,28 @@ namespace tf {
 
 class TiffAppendSession;
 class PdfUpdateSession;
-struct PdfPageImage;
+class PdfRewriteAppend;
 
 // A new TIFF, written beside the target as the pages come and put in its place at the end. A
 // document that may pass 4 GiB is written as BigTIFF.
 class NewTiffSink final : public PageSink {
 public:
     explicit NewTiffSink(QString target);
-    void open(ImageDocument& doc, const PageSource& pages) override;
+    ~NewTiffSink() override;
+    void open(const PageSource& pages, const PageFormat& format) override;
     // A Group 4 page of a TIFF goes into a Group 4 document as it is.
     bool takesAsItIs(const QString& path) const override;
-    bool addFile(ImageDocument& doc, const QString& path) override;
-    void addPage(ImageDocument& doc) override;
-    void commit(ImageDocument& doc) override;
-    void rollback(ImageDocument& doc) noexcept override;
+    bool addFile(const QString& path) override;
+    void addPage(PreparedPage page) override;
+    void commit() override;
+    void rollback() noexcept override;
     bool keepsPagesOnCancel() const override { return !m_replacing; }
 
 private:
     QString m_target;
     bool m_replacing;
-    bool m_group4 = false;
+    PageFormat m_format;
+    std::unique_ptr<NewTiffWriter> m_writer;
 };
 
 // A new PDF, streamed beside the target; a JPEG file, and the Group 4 page of a TIFF, go in as
@@ -37,18 +39,20 @@ private:
 class NewPdfSink final : public PageSink {
 public:
     explicit NewPdfSink(QString target);
-    void open(ImageDocument& doc, const PageSource& pages) override;
+    ~NewPdfSink() override;
+    void open(const PageSource& pages, const PageFormat& format) override;
     bool takesAsItIs(const QString& path) const override;
-    bool addFile(ImageDocument& doc, const QString& path) override;
-    void addPage(ImageDocument& doc) override;
-    void commit(ImageDocument& doc) override;
-    void rollback(ImageDocument& doc) noexcept override;
+    bool addFile(const QString& path) override;
+    void addPage(PreparedPage page) override;
+    void commit() override;
+    void rollback() noexcept override;
     bool keepsPagesOnCancel() const override { return !m_replacing; }
 
 private:
     QString m_target;
     bool m_replacing;
-    bool m_group4 = false;
+    PageFormat m_format;
+    std::unique_ptr<NewPdfWriter> m_writer;
 };
 
 // Where appended pages go: before the first page or after the last.
@@ -60,13 +64,13 @@ class TiffAppendSink final : public PageSink {
 public:
     TiffAppendSink(QString document, QString target, AppendAt at, QString software);
     ~TiffAppendSink() override;
-    void open(ImageDocument& doc, const PageSource& pages) override;
+    void open(const PageSource& pages, const PageFormat& format) override;
     // A Group 4 page of a TIFF goes into a Group 4 append as it is.
     bool takesAsItIs(const QString& path) const override;
-    bool addFile(ImageDocument& doc, const QString& path) override;
-    void addPage(ImageDocument& doc) override;
-    void commit(ImageDocument& doc) override;
-    void rollback(ImageDocument& doc) noexcept override;
+    bool addFile(const QString& path) override;
+    void addPage(PreparedPage page) override;
+    void commit() override;
+    void rollback() noexcept override;
     bool keepsPagesOnCancel() const override { return true; }
 
 private:
@@ -75,7 +79,7 @@ private:
     AppendAt m_at;
     QString m_software;
     std::unique_ptr<TiffAppendSession> m_session;
-    bool m_group4 = false;
+    PageFormat m_format;
 };
 
 // Pages appended to an existing PDF, in place or into a copy beside it, as an incremental update
@@ -86,12 +90,12 @@ class PdfAppendSink final : public PageSink {
 public:
     PdfAppendSink(QString document, QString target, AppendAt at);
     ~PdfAppendSink() override;
-    void open(ImageDocument& doc, const PageSource& pages) override;
+    void open(const PageSource& pages, const PageFormat& format) override;
     bool takesAsItIs(const QString& path) const override;
-    bool addFile(ImageDocument& doc, const QString& path) override;
-    void addPage(ImageDocument& doc) override;
-    void commit(ImageDocument& doc) override;
-    void rollback(ImageDocument& doc) noexcept override;
+    bool addFile(const QString& path) override;
+    void addPage(PreparedPage page) override;
+    void commit() override;
+    void rollback() noexcept override;
     bool keepsPagesOnCancel() const override { return true; }
     // Whether the pages go in as an update (after open).
     bool updates() const { return m_update != nullptr; }
@@ -99,11 +103,15 @@ public:
 private:
     int position() const { return m_at == AppendAt::Beginning ? m_added + 1 : 0; }
     void update(const PdfPageImage& page);
+    PdfRewriteAppend& rewrite();
     QString m_document;
     QString m_target;
     AppendAt m_at;
+    PageFormat m_format;
     int m_added = 0;
     std::unique_ptr<PdfUpdateSession> m_update;
+    // A document an update cannot rest on: its pages gathered, written at commit.
+    std::unique_ptr<PdfRewriteAppend> m_rewrite;
 };
 
 // What a TIFF of these pages may take at most, from the pages' headers (a page whose header

@@ -10,7 +10,7 @@
 #include "metadata/ExifIptc.h"
 #include "metadata/metadataTemplates.h"
 #include "pages/WindowJob.h"
-#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/page_writers.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/imagebox/tiff_pages.h"
 #include "services/modFileSystem.h"
@@ -73,8 +73,9 @@ SinglePageSink::SinglePageSink(typBatchSaveOptions options, QDateTime now)
 {
 }
 
-void SinglePageSink::open(ImageDocument&, const PageSource& pages)
+void SinglePageSink::open(const PageSource& pages, const PageFormat& format)
 {
+    m_format = format;
     m_workFolder = userTempDir();
     if (m_options.RenameMode == 2) {
         const std::optional<int64_t> start = batchCounterStart(m_options.CounterText);
@@ -103,12 +104,6 @@ void SinglePageSink::pageStarting(int index, const PageSource::Page& page)
     m_sourceResolution.clear();
 }
 
-void SinglePageSink::pageLoaded(ImageDocument& doc)
-{
-    m_sourceResolution = QString::number(doc.ImageWidth()) + QLatin1Char('x') + QString::number(doc.ImageHeight());
-    doc.setTag(m_sourceResolution);
-}
-
 QString SinglePageSink::folderFor(const PageSource::Page& page) const
 {
     if (m_options.DestinationMode == 1) return QDir::cleanPath(m_options.DestinationFolder.trimmed());
@@ -125,7 +120,7 @@ QString SinglePageSink::folderFor(const PageSource::Page& page) const
     throw PageFailure{QStringLiteral("its source is in the program's work folder and no destination folder is set")};
 }
 
-QString SinglePageSink::nameFor(ImageDocument& doc, bool undecoded) const
+QString SinglePageSink::nameFor(const PageImage& page, bool undecoded) const
 {
     // The page's own name keeps its characters; only what would split or end it is replaced.
     QString text = readableFileName(m_page.name);
@@ -146,8 +141,8 @@ QString SinglePageSink::nameFor(ImageDocument& doc, bool undecoded) const
                           undecoded};
         // Values, typed text and separators go in as they stand, blanks included; only what a
         // name cannot hold is replaced, and the whole name is capped where it is made distinct.
-        const QString prefix = safeNamePart(fncRetrieveNamingString(doc, m_options.RenamePrefix, facts));
-        const QString suffix = safeNamePart(fncRetrieveNamingString(doc, m_options.RenameSuffix, facts));
+        const QString prefix = safeNamePart(fncRetrieveNamingString(page, m_options.RenamePrefix, facts));
+        const QString suffix = safeNamePart(fncRetrieveNamingString(page, m_options.RenameSuffix, facts));
         const QString s1 = safeNamePart(fncSeparator(m_options.Separator1), kMaxBaseBytes);
         const QString s2 = safeNamePart(fncSeparator(m_options.Separator2), kMaxBaseBytes);
         return prefix + s1 + text + s2 + suffix;
@@ -180,11 +175,11 @@ struct SinglePageSink::Output {
     QString path;
 };
 
-std::optional<SinglePageSink::Output> SinglePageSink::outputFor(ImageDocument& doc, bool undecoded)
+std::optional<SinglePageSink::Output> SinglePageSink::outputFor(const PageImage& page, bool undecoded)
 {
     Output out{m_page.name, {}};
     try {
-        out.path = distinctPath(folderFor(m_page), visibleFileBase(nameFor(doc, undecoded)));
+        out.path = distinctPath(folderFor(m_page), visibleFileBase(nameFor(page, undecoded)));
         if (isBasketFile(out.path)) {
             m_tally.skippedSource << out.name;
             return std::nullopt;
@@ -202,7 +197,7 @@ std::optional<SinglePageSink::Output> SinglePageSink::outputFor(ImageDocument& d
     return std::nullopt;
 }
 
-QString SinglePageSink::writeAside(ImageDocument& doc, const QString& path, const QString& jpeg) const
+QString SinglePageSink::writeAside(PageImage& page, const QString& path, const QString& jpeg) const
 {
     // Written whole under a work file's name beside the target, and put in its place in one step
     // later. The name is taken and written down before the writers fill it, so that a run killed
@@ -213,18 +208,18 @@ QString SinglePageSink::writeAside(ImageDocument& doc, const QString& path, cons
     ::close(fd);
     try {
         if (m_extension == QLatin1String("pdf")) {
-            doc.BeginPdf(hidden);
+            NewPdfWriter pdf(hidden);
             if (jpeg.isEmpty())
-                doc.AddPdfPage(1);
-            else if (!doc.AddPdfPageFromJpegFile(jpeg))
+                pdf.addPage(page);
+            else if (!pdf.addJpegFile(jpeg, page.format))
                 throw PageFailure{QStringLiteral("the file changed while it was converted")};
-            doc.SavePdf(hidden);
+            pdf.save(hidden);
         } else {
             // The page's pixels go as soon as they are coded for the file: many pages are written
             // at once, and each holds only what it still needs.
-            const PageRaster raster = doc.TiffPageRaster();
-            const int compression = qMax<int>(0, doc.TiffCompression());
-            doc.Clear();
+            const PageRaster raster = tiffPageRaster(page);
+            const int compression = page.format.compression();
+            page.pixels = QImage();
             TiffDocumentWriter writer(hidden);
             QString error;
             if (!writer.addPage(raster, compression, QString(), &error) || !writer.commit(&error))
@@ -241,7 +236,6 @@ QString SinglePageSink::writeAside(ImageDocument& doc, const QString& path, cons
             }
         }
     } catch (...) {
-        doc.AbandonMultipage();
         QFile::remove(hidden);
         throw;
     }
@@ -276,28 +270,14 @@ void SinglePageSink::pageFailed(const QString& why, const QString& path, const Q
     m_tally.failed << name + QStringLiteral(": ") + (cause.isEmpty() ? why : cause);
 }
 
-void SinglePageSink::addPage(ImageDocument& doc)
-{
-    const std::optional<Output> out = outputFor(doc, false);
-    if (!out) return;
-    QString written;
-    std::exception_ptr failure;
-    try {
-        written = writeAside(doc, out->path, {});
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    place(*out, written, failure);
-}
-
-void SinglePageSink::writeLater(Output out, std::unique_ptr<ImageDocument> doc, const QString& jpeg)
+void SinglePageSink::writeLater(Output out, PageImage image, const QString& jpeg)
 {
     // Filled by the write, read by the placing or dropping after it ended.
     auto written = std::make_shared<QString>();
     OrderedPageWrites::Page page;
     page.index = m_index;
-    page.bytes = doc->HasImage() ? doc->image().sizeInBytes() : 0;
-    std::shared_ptr<ImageDocument> held(std::move(doc));
+    page.bytes = image.pixels.sizeInBytes();
+    auto held = std::make_shared<PageImage>(std::move(image));
     page.write = [this, held, written, path = out.path, jpeg] { *written = writeAside(*held, path, jpeg); };
     page.place = [this, out, written](std::exception_ptr failure) { place(out, *written, failure); };
     page.drop = [written] {
@@ -306,10 +286,11 @@ void SinglePageSink::writeLater(Output out, std::unique_ptr<ImageDocument> doc, 
     m_writes->add(std::move(page));
 }
 
-void SinglePageSink::takePage(std::unique_ptr<ImageDocument> doc)
+void SinglePageSink::addPage(PreparedPage page)
 {
-    const std::optional<Output> out = outputFor(*doc, false);
-    if (out) writeLater(*out, std::move(doc), {});
+    m_sourceResolution = QString::number(page.sizeRead.width()) + QLatin1Char('x') + QString::number(page.sizeRead.height());
+    const std::optional<Output> out = outputFor(page.image, false);
+    if (out) writeLater(*out, std::move(page.image), {});
 }
 
 bool SinglePageSink::takesAsItIs(const QString& path) const
@@ -325,22 +306,21 @@ bool SinglePageSink::takesAsItIs(const QString& path) const
     return true;
 }
 
-bool SinglePageSink::addFile(ImageDocument& doc, const QString& path)
+bool SinglePageSink::addFile(const QString& path)
 {
-    if (!ImageDocument::JpegFileFitsPdf(path, doc.ColorFormat())) return false;
-    auto page = std::make_unique<ImageDocument>();
-    page->moveToThread(nullptr);
-    page->setColorFormat(doc.ColorFormat());
-    const std::optional<Output> out = outputFor(*page, true);
+    if (!jpegFilePdfPage(path, m_format.colorFormat).isValid()) return false;
+    PageImage page;
+    page.format = m_format;
+    const std::optional<Output> out = outputFor(page, true);
     if (out) writeLater(*out, std::move(page), path);
     return true;
 }
 
 void SinglePageSink::cancelled() { m_writes->stop(); }
 
-void SinglePageSink::commit(ImageDocument&) { m_stoppedEarly = !m_writes->finish(); }
+void SinglePageSink::commit() { m_stoppedEarly = !m_writes->finish(); }
 
-void SinglePageSink::rollback(ImageDocument&) noexcept { m_writes->drop(); }
+void SinglePageSink::rollback() noexcept { m_writes->drop(); }
 
 SinglePageSink::~SinglePageSink() = default;
 

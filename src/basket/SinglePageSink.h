@@ -44,24 +44,21 @@ public:
     SinglePageSink(typBatchSaveOptions options, QDateTime now = QDateTime::currentDateTime());
     ~SinglePageSink() override;
 
-    void open(ImageDocument& doc, const PageSource& pages) override;
+    void open(const PageSource& pages, const PageFormat& format) override;
     void pageStarting(int index, const PageSource::Page& page) override;
-    void pageLoaded(ImageDocument& doc) override;
     // A JPEG goes into a PDF as it is, never decoded, unless its name needs the pixels.
     bool takesAsItIs(const QString& path) const override;
-    bool addFile(ImageDocument& doc, const QString& path) override;
-    // The page written and in its place before this returns.
-    void addPage(ImageDocument& doc) override;
-    bool takesPages() const override { return true; }
-    void takePage(std::unique_ptr<ImageDocument> doc) override;
+    bool addFile(const QString& path) override;
+    void addPage(PreparedPage page) override;
+    bool writesAhead() const override { return true; }
     // The pages written by then are put in place; from the first one still being written on, none.
     void cancelled() override;
     void cancelRequested() noexcept override { m_writes->requestStop(); }
     bool stoppedEarly() const override { return m_stoppedEarly; }
     // Waits for the pages still being written and puts them in place (unless a Cancel comes).
-    void commit(ImageDocument&) override;
+    void commit() override;
     // The pages not yet in place are dropped; those in place stay.
-    void rollback(ImageDocument&) noexcept override;
+    void rollback() noexcept override;
     bool keepsPagesOnCancel() const override { return true; }
 
     const BatchTally& tally() const { return m_tally; }
@@ -70,17 +67,17 @@ public:
 private:
     struct Output;
     QString folderFor(const PageSource::Page& page) const;
-    QString nameFor(ImageDocument& doc, bool undecoded) const;
+    QString nameFor(const PageImage& page, bool undecoded) const;
     QString distinctPath(const QString& folder, const QString& base);
     bool isBasketFile(const QString& path) const;
     // In page order: where the page goes, or nothing when it is not written (counted).
-    std::optional<Output> outputFor(ImageDocument& doc, bool undecoded);
-    // On any thread: the page in `doc`, or the JPEG file `jpeg` as it is, written into a new
-    // work file beside `path`; gives that file.
-    QString writeAside(ImageDocument& doc, const QString& path, const QString& jpeg) const;
+    std::optional<Output> outputFor(const PageImage& page, bool undecoded);
+    // On any thread: the page, or the JPEG file `jpeg` as it is, written into a new work file
+    // beside `path`; gives that file.
+    QString writeAside(PageImage& page, const QString& path, const QString& jpeg) const;
     // In page order: the work file put in its place, or the failure counted.
     void place(const Output& out, const QString& written, std::exception_ptr failure);
-    void writeLater(Output out, std::unique_ptr<ImageDocument> doc, const QString& jpeg);
+    void writeLater(Output out, PageImage page, const QString& jpeg);
     // A page that could not be written, with why: counted with its cause, or the run's end when
     // the cause will stop every later page too.
     void pageFailed(const QString& why, const QString& path, const QString& name);
@@ -88,6 +85,7 @@ private:
     typBatchSaveOptions m_options;
     QDateTime m_now;
     QString m_extension;
+    PageFormat m_format;
     int64_t m_counterStart = 1;
     QString m_workFolder;
     std::set<std::pair<quint64, quint64>> m_basketFiles; // device and inode of every page's files

@@ -1,7 +1,7 @@
 #include "basket/modSaveBatch.h"
 
 #include "metadata/ExifIptc.h"
-#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/page_writers.h"
 #include "platform/sys/numbers.h"
 #include "services/clsFileInfo.h"
 
@@ -79,9 +79,9 @@ QDateTime createdOf(const QFileInfo& info)
 
 } // namespace
 
-QString fncRetrieveNamingString(ImageDocument& image, const QString& token, const NamingFacts& facts)
+QString fncRetrieveNamingString(const PageImage& image, const QString& token, const NamingFacts& facts)
 {
-    if (!image.HasImage() && !facts.undecoded) return {};
+    if (image.isNull() && !facts.undecoded) return {};
     const auto meta = [&]() -> const ExifIptc* { return facts.metadata ? facts.metadata() : nullptr; };
     const auto exif = [&](const char* name) {
         const ExifIptc* m = meta();
@@ -98,9 +98,9 @@ QString fncRetrieveNamingString(ImageDocument& image, const QString& token, cons
 
     if (token == QLatin1String("[No Prefix]")) return {};
     if (token == QLatin1String("[Resulting resolution]"))
-        return QString::number(image.ImageWidth()) + QLatin1Char('x') + QString::number(image.ImageHeight());
+        return QString::number(image.pixels.width()) + QLatin1Char('x') + QString::number(image.pixels.height());
     if (token == QLatin1String("[Resulting size]")) {
-        const int32_t bytes = image.EncodedSize(facts.extension == QLatin1String("pdf") ? 8 : 7);
+        const int32_t bytes = encodedPageSize(image, facts.extension == QLatin1String("pdf") ? 8 : 7);
         return QString::number(roundToLong(bytes / 1024.0)) + QStringLiteral("Kb");
     }
     if (token == QLatin1String("[Date Today-Time]")) return batchLongDate(facts.now);

@@ -10,7 +10,7 @@
 
 namespace tf {
 class ExifIptc;
-class ImageDocument;
+struct PageImage;
 
 // The lists the dialog offers, in its order.
 const QStringList& batchNamingTokens();
@@ -37,7 +37,7 @@ struct NamingFacts {
 
 // A prefix or suffix as text: one of the tokens, or the text itself when it is none. Every text
 // is empty when `image` holds no image.
-QString fncRetrieveNamingString(ImageDocument& image, const QString& token, const NamingFacts& facts);
+QString fncRetrieveNamingString(const PageImage& image, const QString& token, const NamingFacts& facts);
 // "[WhiteSpace]" is one blank, "[No Separator]" nothing, anything else itself.
 QString fncSeparator(const QString& separator);
 

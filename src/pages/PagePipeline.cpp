@@ -176,31 +176,29 @@ void PagePipeline::work()
     // Pages pulled one by one are counted as they come.
     const bool pulled = m_source->count() < 0;
     r.total = pulled ? 0 : m_source->count();
-    // The worker's own document: the window's documents are never touched off its thread. It
-    // goes before the end is reported, so the thread that hears of it (the window's) never waits
-    // for its pixels to be freed.
+    // The worker's own document, into which each page is read and edited before it goes to the
+    // sink as a value: the window's documents are never touched off its thread. It goes before
+    // the end is reported, so the thread that hears of it (the window's) never waits for its
+    // pixels to be freed.
     auto owned = std::make_unique<ImageDocument>();
     ImageDocument& doc = *owned;
     PageSink& sink = *m_sink;
     const bool replays = m_settings.tasks && m_settings.tasks->hasTasks();
     // One order for every sink: colour format, then compression (which may narrow the format).
-    const auto applySettings = [&](ImageDocument& to) {
-        to.setColorFormat(m_settings.colorFormat);
-        to.setTiffCompression(m_settings.tiffCompression);
+    const auto applySettings = [&] {
+        doc.setColorFormat(m_settings.colorFormat);
+        doc.setTiffCompression(m_settings.tiffCompression);
     };
-    // A sink that takes its pages gets each in a document of its own, made for it.
-    const bool handsOver = sink.takesPages();
-    std::unique_ptr<ImageDocument> own;
     try {
-        applySettings(doc);
-        sink.open(doc, *m_source);
+        applySettings();
+        sink.open(*m_source, PageFormat{doc.ColorFormat(), doc.TiffCompression()});
         const auto asItIs = [&](const QString& path) { return !replays && sink.takesAsItIs(path); };
         const bool finishesPage = sink.finishesPageOnCancel();
         // Pages pulled one by one cannot be read ahead: they are pictures already, or come too late.
         std::optional<PagesAhead> ahead;
         if (!pulled && m_ahead)
-            ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel, handsOver,
-                          *m_ahead);
+            ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel,
+                          sink.writesAhead(), *m_ahead);
         for (int i = 0; pulled || i < r.total; ++i) {
             if (m_cancel.load()) {
                 r.cancelled = true;
@@ -219,7 +217,7 @@ void PagePipeline::work()
                           page.path.isEmpty() ? page.name
                                               : QStringLiteral("File - '") + fncGetFileName(page.path) + QLatin1Char('\''));
             sink.pageStarting(i, page);
-            if (page.picture.isNull() && asItIs(page.path) && sink.addFile(doc, page.path)) {
+            if (page.picture.isNull() && asItIs(page.path) && sink.addFile(page.path)) {
                 ++r.written;
                 continue;
             }
@@ -228,46 +226,46 @@ void PagePipeline::work()
                 r.cancelled = true;
                 break;
             }
-            if (handsOver && !own) {
-                own = std::make_unique<ImageDocument>();
-                // It goes to another thread with the page; it takes no events.
-                own->moveToThread(nullptr);
-            }
-            ImageDocument& pageDoc = handsOver ? *own : doc;
             if (!page.picture.isNull()) {
-                pageDoc.setBitmapHandle(page.picture);
-            } else if (!loadPage(pageDoc, page.path, std::move(decoded))) {
+                doc.setBitmapHandle(page.picture);
+            } else if (!loadPage(doc, page.path, std::move(decoded))) {
                 r.leftOut << page.name;
                 continue;
             }
-            sink.pageLoaded(pageDoc);
+            PreparedPage prepared;
+            prepared.sizeRead = doc.image().size();
             if (replays) {
-                const ReplayResult replay = m_settings.tasks->replayAll(pageDoc);
+                const ReplayResult replay = m_settings.tasks->replayAll(doc);
                 if (!replay.ok && !r.tasksFailed) {
                     r.tasksFailed = true;
                     r.taskFailure = replay.message;
                 }
             }
-            applySettings(pageDoc);
-            if (handsOver)
-                sink.takePage(std::move(own));
-            else
-                sink.addPage(doc);
+            applySettings();
+            prepared.image = doc.pageImage();
+            // The sink holds the only reference to the pixels: a sink that writes several pages
+            // at once frees each as soon as it is written.
+            doc.Clear();
+            prepared.path = page.path;
+            prepared.source = page.source;
+            prepared.name = page.name;
+            prepared.index = i;
+            sink.addPage(std::move(prepared));
             ++r.written;
         }
         if (r.cancelled) sink.cancelled();
         // A Cancel after the last page has nothing left to stop.
         r.dropped = r.cancelled && !sink.keepsPagesOnCancel();
         if (r.dropped || r.written == 0) {
-            sink.rollback(doc);
+            sink.rollback();
         } else {
-            sink.commit(doc);
+            sink.commit();
             r.committed = true;
             // Pages still being written when the last was read are stopped by a Cancel too.
             if (sink.stoppedEarly()) r.cancelled = true;
         }
     } catch (const std::exception& e) {
-        sink.rollback(doc);
+        sink.rollback();
         r.failure = errorText(e);
         if (r.failure.isEmpty()) r.failure = QStringLiteral("The output could not be written");
         r.committed = false;

@@ -3,8 +3,11 @@
 // pool reads a few of them ahead, the task list edits each, and a sink takes them in source order.
 // Saving, appending and every later output (single files, printing, player packages) are sinks;
 // the basket, a scanner or a screen grab are sources.
+#include "platform/imagebox/page_writers.h"
+
 #include <QImage>
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -17,7 +20,6 @@
 
 namespace tf {
 
-class ImageDocument;
 class TaskReplayer;
 namespace decode {
 class DecodeBatch;
@@ -46,31 +48,42 @@ public:
     virtual void cancel() noexcept {}
 };
 
-// Where the pages go. Every call comes from the pipeline's worker, in page order, with the one
-// document the pages are loaded into; failures raise (ImageBoxError or another std::exception
-// whose text says why, the system's reason included), and the pipeline then rolls back.
+// A page as the pipeline hands it to a sink: a value the sink owns, with its pixels as the
+// pipeline prepared them (read, the task list replayed, with the colour format and compression to
+// write them in, and their resolution), where they came from and what the user calls them.
+struct PreparedPage {
+    PageImage image;
+    QString path;      // the file the page was read from; empty for a picture read from no file
+    int pageIndex = 1; // the page of that file (1 = first)
+    QString source;    // the file `path` was split from, when it was
+    QString name;      // what the user calls it, in progress and messages
+    int index = 0;     // its place in the source, from 0
+    QSize sizeRead;    // the pixels' size as read, before the task list
+};
+
+// Where the pages go. Every call comes from the pipeline's worker, in page order; failures raise
+// (ImageBoxError or another std::exception whose text says why, the system's reason included),
+// and the pipeline then rolls back. A sink owns whatever writes its output: the pipeline keeps no
+// writing state for it.
 class PageSink {
 public:
     virtual ~PageSink() = default;
-    // Before the first page: checks the target and gets ready. Nothing of the user's changes here.
-    virtual void open(ImageDocument& doc, const PageSource& pages) = 0;
+    // Before the first page: checks the target and gets ready; `format` is how every page comes
+    // (see PipelineSettings). Nothing of the user's changes here.
+    virtual void open(const PageSource& pages, const PageFormat& format) = 0;
     // Before page `index` is read: which page of the source the next addFile or addPage is (a page
     // that cannot be read is followed by the next one's call).
     virtual void pageStarting(int /*index*/, const PageSource::Page& /*page*/) {}
-    // The page as read, before the task list edits it.
-    virtual void pageLoaded(ImageDocument& /*doc*/) {}
     // Whether the sink may take this file's own bytes, undecoded (a JPEG into a PDF): such a page
     // is not decoded ahead, and is handed to addFile before anything else is tried.
     virtual bool takesAsItIs(const QString& /*path*/) const { return false; }
     // The file as it is; false when it does not qualify after all (it is then decoded and added).
-    virtual bool addFile(ImageDocument& /*doc*/, const QString& /*path*/) { return false; }
-    // The page in `doc`, decoded, edited and with the colour format and compression set.
-    virtual void addPage(ImageDocument& doc) = 0;
-    // Whether the sink writes its pages on other threads while the next ones are read: the
-    // pipeline then reads every page into a document of its own and hands it over with takePage
-    // instead of addPage (so a document never holds two pages' state).
-    virtual bool takesPages() const { return false; }
-    virtual void takePage(std::unique_ptr<ImageDocument> doc) { addPage(*doc); }
+    virtual bool addFile(const QString& /*path*/) { return false; }
+    // The page, decoded, edited and with the colour format and compression set.
+    virtual void addPage(PreparedPage page) = 0;
+    // Whether the sink writes its pages on other threads while the next ones are read: few pages
+    // are then read ahead of it, since its own queue outruns its writes.
+    virtual bool writesAhead() const { return false; }
     // A Cancel stopped the job before its last page; commit or rollback follows.
     virtual void cancelled() {}
     // From any thread, as the job is cancelled: a sink still writing pages it took stops (its
@@ -78,9 +91,9 @@ public:
     virtual void cancelRequested() noexcept {}
     virtual bool stoppedEarly() const { return false; }
     // Puts the output in its place.
-    virtual void commit(ImageDocument& doc) = 0;
+    virtual void commit() = 0;
     // Drops what was written: the user's files stay as they were.
-    virtual void rollback(ImageDocument& doc) noexcept = 0;
+    virtual void rollback() noexcept = 0;
     // Whether a Cancel keeps the pages taken before it (a new file, an append) or drops them
     // (a new document that was to replace an existing file).
     virtual bool keepsPagesOnCancel() const = 0;

@@ -81,7 +81,7 @@ PlayerPackageSink::PlayerPackageSink(QString target, QString playerProgram, QByt
 {
 }
 
-void PlayerPackageSink::open(ImageDocument&, const PageSource&)
+void PlayerPackageSink::open(const PageSource&, const PageFormat&)
 {
     QFile player(m_player);
     if (!player.open(QIODevice::ReadOnly))
@@ -98,14 +98,14 @@ void PlayerPackageSink::pageStarting(int, const PageSource::Page& page)
     m_name = m_pageName.isEmpty() ? page.name : m_pageName;
 }
 
-void PlayerPackageSink::addPage(ImageDocument& doc)
+void PlayerPackageSink::addPage(PreparedPage page)
 {
-    const QByteArray jpeg = fncPageJpeg(doc.image(), m_quality);
+    const QByteArray jpeg = fncPageJpeg(page.image.pixels, m_quality);
     if (jpeg.isEmpty()) fail(QStringLiteral("The page '") + m_name + QStringLiteral("' could not be made a JPEG."));
     if (!m_writer.addPage(m_name, jpeg)) fail(m_writer.error());
 }
 
-void PlayerPackageSink::commit(ImageDocument&)
+void PlayerPackageSink::commit()
 {
     if (m_finishing) m_finishing();
     if (!m_writer.finish(m_options)) fail(m_writer.error());
@@ -125,6 +125,6 @@ void PlayerPackageSink::commit(ImageDocument&)
     if (!m_file.commit(&error)) fail(error);
 }
 
-void PlayerPackageSink::rollback(ImageDocument&) noexcept { m_file.discard(); }
+void PlayerPackageSink::rollback() noexcept { m_file.discard(); }
 
 } // namespace tf

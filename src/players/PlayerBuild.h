@@ -44,11 +44,11 @@ public:
                       QString pageName = {});
     // Called on the worker once the pages are in, before the options, list and trailer go out.
     void setWhenFinishing(std::function<void()> finishing) { m_finishing = std::move(finishing); }
-    void open(ImageDocument& doc, const PageSource& pages) override;
+    void open(const PageSource& pages, const PageFormat& format) override;
     void pageStarting(int index, const PageSource::Page& page) override;
-    void addPage(ImageDocument& doc) override;
-    void commit(ImageDocument& doc) override;
-    void rollback(ImageDocument& doc) noexcept override;
+    void addPage(PreparedPage page) override;
+    void commit() override;
+    void rollback() noexcept override;
     // A Cancel still makes a whole show of the pages taken before it, the one under way included.
     bool keepsPagesOnCancel() const override { return true; }
     bool finishesPageOnCancel() const override { return true; }

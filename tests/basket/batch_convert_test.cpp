@@ -307,8 +307,10 @@ TEST_F(BatchConvert, AKilledRunLeavesNothingOfOursAfterTheNextStart)
     ASSERT_TRUE(writeExifTemplate(xiff, {{"Artist", "Ann Example"}}, &error)) << error.toStdString();
     o.ImportEXIF = 1;
     o.ExifTemplateFile = xiff;
-    // Writes pages "a" and "b" as the pipeline hands them over.
+    // Writes pages "a" and "b" as the pipeline hands them over, one after the other: the run is
+    // killed on its first page.
     const auto writePages = [&] {
+        OnePageAtATime inOrder;
         SinglePageSink sink(o, kNow);
         ImageDocument doc;
         std::vector<PageSource::Page> pages = {{{}, "a", {}, picture}, {{}, "b", {}, picture}};
@@ -318,13 +320,18 @@ TEST_F(BatchConvert, AKilledRunLeavesNothingOfOursAfterTheNextStart)
             Page page(int i) const override { return list[size_t(i)]; }
         } source;
         source.list = pages;
-        sink.open(doc, source);
+        sink.open(source, PageFormat{doc.ColorFormat(), doc.TiffCompression()});
         for (int i = 0; i < 2; ++i) {
             sink.pageStarting(i, pages[size_t(i)]);
             doc.setBitmapHandle(picture);
-            sink.pageLoaded(doc);
-            sink.addPage(doc);
+            PreparedPage page;
+            page.image = doc.pageImage();
+            page.sizeRead = picture.size();
+            page.name = pages[size_t(i)].name;
+            page.index = i;
+            sink.addPage(std::move(page));
         }
+        sink.commit();
         return sink.tally();
     };
     const auto emptyOut = [&] {
@@ -459,17 +466,15 @@ TEST_F(BatchInParallel, AJpegGoesIntoItsPdfUndecodedUnlessItsNameNeedsThePixels)
     // Counts the pages that reached the sink decoded.
     struct Counting final : PageSink {
         explicit Counting(std::unique_ptr<SinglePageSink> s) : inner(std::move(s)) {}
-        void open(ImageDocument& d, const PageSource& p) override { inner->open(d, p); }
+        void open(const PageSource& p, const PageFormat& f) override { inner->open(p, f); }
         void pageStarting(int i, const PageSource::Page& p) override { inner->pageStarting(i, p); }
-        void pageLoaded(ImageDocument& d) override { ++decoded, inner->pageLoaded(d); }
         bool takesAsItIs(const QString& path) const override { return inner->takesAsItIs(path); }
-        bool addFile(ImageDocument& d, const QString& path) override { return inner->addFile(d, path); }
-        void addPage(ImageDocument& d) override { inner->addPage(d); }
-        bool takesPages() const override { return true; }
-        void takePage(std::unique_ptr<ImageDocument> d) override { inner->takePage(std::move(d)); }
+        bool addFile(const QString& path) override { return inner->addFile(path); }
+        void addPage(PreparedPage p) override { ++decoded, inner->addPage(std::move(p)); }
+        bool writesAhead() const override { return true; }
         void cancelled() override { inner->cancelled(); }
-        void commit(ImageDocument& d) override { inner->commit(d); }
-        void rollback(ImageDocument& d) noexcept override { inner->rollback(d); }
+        void commit() override { inner->commit(); }
+        void rollback() noexcept override { inner->rollback(); }
         bool keepsPagesOnCancel() const override { return true; }
         std::unique_ptr<SinglePageSink> inner;
         int decoded = 0;
@@ -515,7 +520,7 @@ TEST(BatchNaming, TokensReadTheImageAndItsMetadata)
         ExifIptc meta;
         const bool read = meta.readFrom(file);
         NamingFacts facts{file, "40x30", "tif", kNow, [&]() -> const ExifIptc* { return read ? &meta : nullptr; }};
-        return fncRetrieveNamingString(doc, token, facts);
+        return fncRetrieveNamingString(doc.pageImage(), token, facts);
     };
     struct Case {
         QString file, token, expected;

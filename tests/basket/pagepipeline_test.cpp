@@ -33,7 +33,10 @@ struct Recorder final : PageSink {
         QList<QPair<int, int>> settings; // colour format and compression each page came with
         int commits = 0, rollbacks = 0;
         QThread* thread = nullptr;
-        QImage lastPage; // shares the last page's pixels with the worker's document
+        QImage lastPage; // the last page's pixels, shared with whatever still holds them
+        // Each decoded page as the sink got it: name, place, file, size as read, and "jpeg" when it
+        // brings its JPEG file's own coding along.
+        QStringList read;
     };
     Recorder(Log& log, bool keeps) : log(log), keeps(keeps) {}
     Log& log;
@@ -42,29 +45,36 @@ struct Recorder final : PageSink {
     int cancelAfter = -1, failAt = -1;
     PagePipeline* pipeline = nullptr;
 
-    void open(ImageDocument&, const PageSource&) override { log.thread = QThread::currentThread(); }
+    void open(const PageSource&, const PageFormat&) override { log.thread = QThread::currentThread(); }
     bool takesAsItIs(const QString& path) const override { return takeJpegs && path.endsWith(".jpg"); }
-    bool addFile(ImageDocument&, const QString& path) override
+    bool addFile(const QString& path) override
     {
         if (QFileInfo(path).size() < 100) return false; // not a JPEG after all
         taken("file " + QFileInfo(path).fileName());
         return true;
     }
-    void addPage(ImageDocument& doc) override
+    void addPage(PreparedPage page) override
     {
         if (int(log.pages.size()) + 1 == failAt)
             throw ImageBoxError(imagebox_error::kFileAccess, "Cannot write out.tif (No space left on device)");
-        log.settings << qMakePair(int(doc.ColorFormat()), int(doc.TiffCompression()));
-        log.lastPage = doc.image();
-        taken(QString::number(doc.ImageWidth()));
+        log.settings << qMakePair(int(page.image.format.colorFormat), int(page.image.format.tiffCompression));
+        log.lastPage = page.image.pixels;
+        log.read << QStringLiteral("%1 #%2 %3 %4x%5%6")
+                        .arg(page.name)
+                        .arg(page.index)
+                        .arg(QFileInfo(page.path).fileName())
+                        .arg(page.sizeRead.width())
+                        .arg(page.sizeRead.height())
+                        .arg(page.image.jpeg.isEmpty() ? "" : " jpeg");
+        taken(QString::number(page.image.pixels.width()));
     }
     void taken(const QString& what)
     {
         log.pages << what;
         if (int(log.pages.size()) == cancelAfter) pipeline->cancel();
     }
-    void commit(ImageDocument&) override { ++log.commits; }
-    void rollback(ImageDocument&) noexcept override { ++log.rollbacks; }
+    void commit() override { ++log.commits; }
+    void rollback() noexcept override { ++log.rollbacks; }
     bool keepsPagesOnCancel() const override { return keeps; }
 };
 
@@ -148,6 +158,8 @@ TEST_F(PagePipelineTest, EveryPageGetsTheSettingsAfterItsTasksAndFilesAsTheyAreS
     Recorder::Log log;
     PipelineResult r = run(pages.mid(0, 3), log, [](Recorder& s) { s.takeJpegs = true; }, settings);
     EXPECT_EQ(log.pages, QStringList({"61", "62", "63"})) << "with tasks, JPEG files are decoded to be edited";
+    // The page keeps its size as read; edited pixels are no longer the JPEG file's.
+    EXPECT_EQ(log.read, QStringList({"p1.jpg #0 p1.jpg 101x80", "p2.jpg #1 p2.jpg 102x80", "p3.jpg #2 p3.jpg 103x80"}));
     using Settings = QList<QPair<int, int>>;
     EXPECT_EQ(log.settings, Settings(3, qMakePair(int(kGray256), int(kTiffPackBits))));
     EXPECT_TRUE(r.tasksFailed);
@@ -158,6 +170,11 @@ TEST_F(PagePipelineTest, EveryPageGetsTheSettingsAfterItsTasksAndFilesAsTheyAreS
     log = {};
     r = run({pages[0], fake, pages[3]}, log, [](Recorder& s) { s.takeJpegs = true; }, {kGray256, kTiffPackBits, nullptr});
     EXPECT_EQ(log.pages, QStringList({"file p1.jpg", "104"}));
+    EXPECT_EQ(log.read, QStringList{"p4.png #2 p4.png 104x80"}) << "the unreadable page keeps its place";
+    // Decoded and unedited, a JPEG page still carries its file for a PDF to take as it is.
+    log = {};
+    run({pages[1]}, log, {}, {-1, kTiffNone, nullptr});
+    EXPECT_EQ(log.read, QStringList{"p2.jpg #0 p2.jpg 102x80 jpeg"});
     EXPECT_EQ(r.leftOut, QStringList{"fake.jpg"});
     EXPECT_FALSE(r.tasksFailed);
 }

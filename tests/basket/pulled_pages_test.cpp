@@ -57,13 +57,13 @@ struct Taken final : PageSink {
     bool keeps = true;
     int commits = 0, rollbacks = 0;
     explicit Taken(QStringList& log) : pages(&log) {}
-    void open(ImageDocument&, const PageSource&) override {}
-    void addPage(ImageDocument& doc) override
+    void open(const PageSource&, const PageFormat&) override {}
+    void addPage(PreparedPage page) override
     {
-        *pages << QStringLiteral("%1x%2").arg(doc.ImageWidth()).arg(doc.BitmapHandle().depth());
+        *pages << QStringLiteral("%1x%2").arg(page.image.pixels.width()).arg(page.image.pixels.depth());
     }
-    void commit(ImageDocument&) override { ++commits; }
-    void rollback(ImageDocument&) noexcept override { ++rollbacks; }
+    void commit() override { ++commits; }
+    void rollback() noexcept override { ++rollbacks; }
     bool keepsPagesOnCancel() const override { return keeps; }
 };
 

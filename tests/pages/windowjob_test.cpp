@@ -48,16 +48,16 @@ struct Taken {
 class KeepingSink final : public PageSink {
 public:
     KeepingSink(Taken& taken, int holdAt = 0) : m_taken(taken), m_holdAt(holdAt) {}
-    void open(ImageDocument&, const PageSource&) override {}
-    void addPage(ImageDocument&) override
+    void open(const PageSource&, const PageFormat&) override {}
+    void addPage(PreparedPage) override
     {
         if (++m_taken.pages == m_holdAt) {
             m_taken.held = true;
             m_taken.go.acquire();
         }
     }
-    void commit(ImageDocument&) override { m_taken.committed = true; }
-    void rollback(ImageDocument&) noexcept override {}
+    void commit() override { m_taken.committed = true; }
+    void rollback() noexcept override {}
     bool keepsPagesOnCancel() const override { return true; }
 
 private:

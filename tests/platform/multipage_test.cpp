@@ -3,6 +3,7 @@
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/page_raster.h"
+#include "platform/imagebox/page_writers.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/userdirs.h"
@@ -434,23 +435,22 @@ TEST_F(ImageBoxMultipage, AJpegGoesIntoAPdfAsItIsOnlyWhileItsPixelsAreUnchanged)
     EXPECT_TRUE(pageSizes(pdf).startsWith("21.6 x 14.4 pts | 21.6 x 14.4 pts")) << pageSizes(pdf).toStdString();
 
     // Added undecoded, a JPEG file gives the same page; files that do not qualify are left to loading.
-    ImageDocument direct;
-    direct.setColorFormat(0);
-    ASSERT_TRUE(direct.AddPdfPageFromJpegFile(jpg));
-    EXPECT_FALSE(direct.HasImage());
-    direct.SavePdf(dir.file("direct.pdf"));
+    NewPdfWriter direct;
+    PageFormat format{0, 0};
+    ASSERT_TRUE(direct.addJpegFile(jpg, format));
+    direct.save(dir.file("direct.pdf"));
     EXPECT_EQ(pdfEncodings(dir.file("direct.pdf")), QStringList{"jpeg rgb 8"});
     EXPECT_EQ(pageSizes(dir.file("direct.pdf")), "21.6 x 14.4 pts");
-    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(dir.write("cut.jpg", readAll(jpg).chopped(40))));
-    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(dir.write("fake.jpg", "\x89PNG\r\n")));
-    direct.setColorFormat(1);
-    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(jpg));
-    direct.setColorFormat(2); // grey pages: a grey JPEG qualifies, a colour one does not
-    EXPECT_FALSE(direct.AddPdfPageFromJpegFile(jpg));
-    ASSERT_TRUE(direct.AddPdfPageFromJpegFile(grey));
-    direct.SavePdf(dir.file("grey.pdf"));
+    EXPECT_FALSE(direct.addJpegFile(dir.write("cut.jpg", readAll(jpg).chopped(40)), format));
+    EXPECT_FALSE(direct.addJpegFile(dir.write("fake.jpg", "\x89PNG\r\n"), format));
+    format.colorFormat = 1;
+    EXPECT_FALSE(direct.addJpegFile(jpg, format));
+    format.colorFormat = 2; // grey pages: a grey JPEG qualifies, a colour one does not
+    EXPECT_FALSE(direct.addJpegFile(jpg, format));
+    ASSERT_TRUE(direct.addJpegFile(grey, format));
+    direct.save(dir.file("grey.pdf"));
     EXPECT_EQ(pdfEncodings(dir.file("grey.pdf")), QStringList{"jpeg gray 8"});
-    EXPECT_EQ(test::imageBoxErrorOf([&] { direct.SavePdf(dir.file("none.pdf")); }), 481) << "no page was added";
+    EXPECT_EQ(test::imageBoxErrorOf([&] { direct.save(dir.file("none.pdf")); }), 481) << "no page was added";
     EXPECT_FALSE(QFile::exists(dir.file("none.pdf")));
 }
 
@@ -461,29 +461,29 @@ TEST_F(ImageBoxMultipage, ANamedNewDocumentIsWrittenOnceBesideItsTarget)
     auto spools = [] { return QDir(userTempDir()).entryList({"multipage-*"}, QDir::Dirs); };
     const QStringList spoolsBefore = spools();
     doc.setColorFormat(-1);
-    doc.BeginPdf(pdf);
-    ASSERT_TRUE(doc.AddPdfPageFromJpegFile(jpg));
+    NewPdfWriter writer(pdf);
+    ASSERT_TRUE(writer.addJpegFile(jpg, PageFormat{}));
     doc.setPicture(picture(70, 50));
-    doc.AddPdfPage(2);
+    writer.addPage(doc.pageImage());
     // The pages are already in the hidden file beside the target; no work folder holds them.
     EXPECT_EQ(spools(), spoolsBefore);
     const QStringList hidden = QDir(dir.path()).entryList({".tavrel-folio-*"}, QDir::Files | QDir::Hidden);
     ASSERT_EQ(hidden.size(), 1);
     EXPECT_GT(QFileInfo(dir.file(hidden[0])).size(), QFileInfo(jpg).size());
-    doc.SavePdf(pdf);
+    writer.save(pdf);
     EXPECT_EQ(filesIn(dir.path()), QStringList({"out.pdf", "photo.jpg"}));
     EXPECT_TRUE(qpdfCheckPasses(pdf));
     EXPECT_EQ(pdfEncodings(pdf), QStringList({"jpeg rgb 8", "image rgb 8"}));
 
     // A TIFF that may pass 4 GiB starts as BigTIFF; abandoned, it leaves nothing.
     const QString tif = dir.file("big.tif");
-    doc.BeginTiff(tif, kClassicTiffMaxBytes + 1);
-    doc.AddTiffPage(1);
-    doc.SaveTiff(tif);
+    NewTiffWriter big(tif, kClassicTiffMaxBytes + 1);
+    big.addPage(doc.pageImage());
+    big.save(tif);
     EXPECT_EQ(readAll(tif).mid(0, 4), QByteArray("II+\0", 4));
-    doc.BeginTiff(dir.file("dropped.tif"), 0);
-    doc.AddTiffPage(1);
-    doc.AbandonMultipage();
+    NewTiffWriter dropped(dir.file("dropped.tif"), 0);
+    dropped.addPage(doc.pageImage());
+    dropped.abandon();
     EXPECT_EQ(filesIn(dir.path()), QStringList({"big.tif", "out.pdf", "photo.jpg"}));
 }
 
@@ -621,12 +621,12 @@ TEST_F(ImageBoxMultipage, ALargeDocumentIsABigTiffThatTakesPagesAnywhere)
 {
     const QString small = dir.file("small.tif"), big = dir.file("big.tif");
     for (const QString& path : {small, big}) {
-        doc.ExpectTiffBytes(path == big ? kClassicTiffMaxBytes + 1 : kClassicTiffMaxBytes);
+        NewTiffWriter writer({}, path == big ? kClassicTiffMaxBytes + 1 : kClassicTiffMaxBytes);
         for (int w : {40, 41}) {
             doc.setPicture(picture(w, 30));
-            doc.AddTiffPage(1);
+            writer.addPage(doc.pageImage());
         }
-        doc.SaveTiff(path);
+        writer.save(path);
     }
     // The version in the header: 42 classic, 43 BigTIFF.
     EXPECT_EQ(readAll(small).mid(2, 2), QByteArray("\x2a\0", 2));
@@ -711,8 +711,9 @@ TEST(PdfAppend, AJpegPageIsSizedByItsJfifOrElseItsExifResolution)
     const QByteArray exifOnly = jpegWith(0, 1, 1, exifWith(300, 300, 2));
     const QString a = dir.write("exif.jpg", exifOnly), b = dir.write("none.jpg", jpegWith(0, 1, 1, {}));
     ImageDocument doc;
-    ASSERT_TRUE(doc.AddPdfPageFromJpegFile(a));
-    ASSERT_TRUE(doc.AddPdfPageFromJpegFile(b));
+    NewPdfWriter writer;
+    ASSERT_TRUE(writer.addJpegFile(a, PageFormat{}));
+    ASSERT_TRUE(writer.addJpegFile(b, PageFormat{}));
     // Decoded pages too; a TIFF stating no resolution (the library says 300) takes the default.
     const QString tiff = dir.file("none.tif");
     ASSERT_TRUE(test::writeRgbTiff(tiff, {picture(16, 8)}));
@@ -720,9 +721,9 @@ TEST(PdfAppend, AJpegPageIsSizedByItsJfifOrElseItsExifResolution)
     for (const QString& file : {a, tiff}) {
         doc.LoadFromFile(file);
         ASSERT_FALSE(doc.LoadFailed());
-        doc.AddPdfPage(1);
+        writer.addPage(doc.pageImage());
     }
-    doc.SavePdf(dir.file("out.pdf"));
+    writer.save(dir.file("out.pdf"));
     EXPECT_EQ(test::pdfPageSizes(dir.file("out.pdf")),
               QStringList({"3.84 x 1.92 pts", "16 x 8 pts", "3.84 x 1.92 pts", "16 x 8 pts"}));
 }

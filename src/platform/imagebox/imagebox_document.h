@@ -15,8 +15,7 @@
 
 namespace tf {
 
-class PdfAppender;
-struct PdfPageImage;
+struct PageImage;
 struct DecodeResult;
 
 // What SaveToVariant(7) hands out and LoadFromVariant(7, ...) takes back: the whole image,
@@ -92,6 +91,7 @@ public:
     // Writes a JPEG whatever the extension, at JpegQuality or the quality given (1..100).
     void SaveJpeg(const QString& path) const;
     void SaveJpeg(const QString& path, int32_t quality) const;
+    static constexpr int32_t kDefaultJpegQuality = 90;
     int32_t JpegQuality() const { return m_jpegQuality; }
     void setJpegQuality(int32_t quality);
 
@@ -114,6 +114,10 @@ public:
     void setColorFormat(int16_t format);
     int16_t TiffCompression() const { return m_tiffCompression; }
     void setTiffCompression(int16_t compression);
+    // The current image as a page to be written, with the colour format and compression set now
+    // and what its file gives while the pixels are still exactly that file's (see PageImage):
+    // for writers that take pages themselves (page_writers.h).
+    PageImage pageImage() const;
     // Writes the pages gathered for an append (see AppendToPdf) and drops the pages added for a
     // new document. Raises when the gathered pages could not be written (the document is then
     // as it was).
@@ -121,20 +125,12 @@ public:
     // Drops every page added or gathered so far, writing nothing.
     void AbandonMultipage();
     // Encode the current image at once as the next page of a new TIFF or PDF document; pages are
-    // spooled to disk, so memory holds one page whatever their number. The number is the
-    // caller's page number; pages keep the order they were added in. A page that cannot be
-    // added raises and drops the pages before it, so no half-written document can be saved.
+    // spooled to disk in the program's work folder, so memory holds one page whatever their
+    // number. The number is the caller's page number; pages keep the order they were added in. A
+    // page that cannot be added raises and drops the pages before it, so no half-written document
+    // can be saved.
     void AddTiffPage(int32_t page);
-    // Before the first AddTiffPage: the most bytes the new TIFF's pages may take together (see
-    // tiffPageBytesAtMost). A document that may pass 4 GiB is written as BigTIFF.
-    void ExpectTiffBytes(qint64 bytesAtMost);
     void AddPdfPage(int32_t page);
-    // A new document written straight into its place: after these, the pages added go to a hidden
-    // file beside `path` as they come, and SaveTiff or SavePdf of that same path puts the file in
-    // its place without another copy (AbandonMultipage drops it). Without them pages are spooled in
-    // the program's work folder until the save names the file. Drops any pages added before.
-    void BeginTiff(const QString& path, qint64 bytesAtMost);
-    void BeginPdf(const QString& path);
     // Write the pages added so far as a document at `path` and start afresh. The file appears
     // (or replaces an older one) only once complete; without pages nothing is written and an
     // error raised.
@@ -150,37 +146,9 @@ public:
     // control goes away. `path2`, when it is not there yet, must still be free when written.
     // A TIFF append that would take a classic TIFF past 4 GiB is refused before any work.
     void AppendToTiff(const QString& path, const QString& path2, int32_t position);
-    // The picture as AddTiffPage and AppendToTiff would write it with the colour format and
-    // compression set now, for writers that take pages themselves.
-    PageRaster TiffPageRaster() const;
     void AppendToPdf(const QString& path, const QString& path2, int32_t position);
-    // AppendToPdf for a JPEG file taken as it is, on the terms of AddPdfPageFromJpegFile: false,
-    // with nothing gathered, when the file does not qualify.
-    bool AppendJpegFileToPdf(const QString& jpeg, const QString& path, const QString& path2, int32_t position);
-    // The picture as AppendToPdf would write it, and a JPEG file as AppendJpegFileToPdf would
-    // take it (an invalid image when the file does not qualify), for writers that take pages
-    // themselves.
-    PdfPageImage PdfPage() const;
-    PdfPageImage PdfPageFromJpegFile(const QString& jpeg) const;
     // Bytes the current image takes as a one-page document with the current settings: 7 TIFF, 8 PDF.
     int32_t EncodedSize(int32_t format);
-    // A JPEG file becomes the next PDF page as it is, without being decoded, when that is what
-    // loading it and AddPdfPage would write (a 24-bit or native colour format, or "256 Grayscale"
-    // for a grey JPEG). False, with nothing added and the control unchanged, when the file does
-    // not qualify: the caller then loads it and adds it the usual way.
-    bool AddPdfPageFromJpegFile(const QString& path);
-    // The same for a TIFF whose first page is one Group 4 strip of black and white (see
-    // readGroup4Strip): its strip becomes the next page as it is when the page would be written
-    // in Group 4 anyway (TIFF: Group 4 compression; PDF: a black-and-white or the native colour
-    // format). Decoding and coding it again would give the same page.
-    bool AddTiffPageFromGroup4File(const QString& path);
-    bool AddPdfPageFromGroup4File(const QString& path);
-    // Whether the settings now write a one-bit page as Group 4 (TIFF or PDF).
-    bool WritesGroup4Tiff() const;
-    bool WritesGroup4Pdf() const;
-    // Whether AddPdfPageFromJpegFile would take the file with that colour format (it is read, not
-    // decoded): for writers that decide before they write.
-    static bool JpegFileFitsPdf(const QString& path, int16_t colorFormat);
 
     // ---- metadata written with pages (imagebox_multipage.cpp)
     // Values belong to the current image and go when it is replaced. Only "Software" is written
@@ -204,10 +172,6 @@ private:
         void operator()(MultipageState* state) const;
     };
     MultipageState& multipage();
-    // A page already coded for PDF becomes the next page of the PDF being written.
-    void addCodedPdfPage(const PdfPageImage& page);
-    PdfAppender& pdfAppenderFor(const QString& path, const QString& path2);
-    void gatherPdfPage(PdfAppender& appender, const PdfPageImage& page, int32_t position);
     std::unique_ptr<MultipageState, MultipageStateDeleter> m_multipage;
     int16_t m_colorFormat = -1;
     int16_t m_tiffCompression = 0;
@@ -222,7 +186,7 @@ private:
 
     int32_t m_pageIndex = 1;
     bool m_loadFailed = false;
-    int32_t m_jpegQuality = 90;
+    int32_t m_jpegQuality = kDefaultJpegQuality;
 };
 
 } // namespace tf

@@ -2,6 +2,7 @@
 #include "platform/decode/decoder_server.h"
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/page_writers.h"
 #include "platform/imagebox/picture_decode.h"
 
 #include <QFileInfo>
@@ -37,15 +38,7 @@ int32_t ImageDocument::PageCount(const QString& path) const
     return answer.answered() ? std::max(answer.pageCount, 0) : 0;
 }
 
-void ImageDocument::SaveToFile(const QString& path) const
-{
-    if (!HasImage()) throw ImageBoxError(imagebox_error::kInvalidPicture, QStringLiteral("There is no picture to save"));
-    const imagebox::SaveFormat format = imagebox::saveFormatForPath(path);
-    if (format == imagebox::SaveFormat::Unknown)
-        throw ImageBoxError(imagebox_error::kInvalidFileFormat,
-                            QStringLiteral("Cannot save a picture as \"%1\": unknown file type").arg(QFileInfo(path).fileName()));
-    imagebox::writeFileAtomically(path, imagebox::encodeImage(m_image, format, m_jpegQuality));
-}
+void ImageDocument::SaveToFile(const QString& path) const { savePictureFile(m_image, path, m_jpegQuality); }
 
 void ImageDocument::SaveJpeg(const QString& path) const { SaveJpeg(path, m_jpegQuality); }
 

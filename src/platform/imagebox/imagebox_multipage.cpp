@@ -1,22 +1,14 @@
-#include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/page_raster.h"
+#include "platform/imagebox/page_writers.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/safefile.h"
-#include "platform/sys/userdirs.h"
-#include "platform/sys/workfiles.h"
-#include "version_info.h"
 
-
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
-#include <cmath>
-#include <cstring>
 #include <map>
 
 namespace tf {
@@ -27,41 +19,24 @@ struct ImageDocument::MultipageState {
     QByteArray jpeg;
     qint64 jpegKey = 0;
     // The resolution the current pixels' file states, or kDefaultPageDpi when it states none, for
-    // as long as the pixels are that file's (same key). The libraries fill in what a file leaves
-    // out (FreeImage gives a TIFF without resolution 300 dpi) and know no EXIF resolution.
+    // as long as the pixels are that file's (same key).
     qint64 resolutionKey = 0;
     double dpiX = 0;
     double dpiY = 0;
-    template <typename Page>
-    void applyResolution(Page& page, qint64 key) const
-    {
-        if (resolutionKey == 0 || key != resolutionKey) return;
-        page.dpiX = dpiX;
-        page.dpiY = dpiY;
-    }
     // Metadata values set for the current image, by lower-cased name.
     std::map<QString, QString> exif;
 
-    // A new document being built: written beside `direct` when Begin named the file, else spooled
-    // in a private folder until SaveTiff or SavePdf knows where the document goes.
-    QString direct;
-    std::unique_ptr<QTemporaryDir> spool;
-    std::unique_ptr<TiffDocumentWriter> tiff;
-    bool bigTiff = false;
-    std::unique_ptr<PdfDocumentWriter> pdf;
-
-    // Pages gathered for an append to a PDF, spooled in a work folder of their own.
-    std::unique_ptr<QTemporaryDir> appendSpool;
-    std::unique_ptr<PdfAppender> pdfAppend;
+    // The new document the pages added go to, spooled until SaveTiff or SavePdf names the file.
+    std::unique_ptr<NewTiffWriter> tiff;
+    std::unique_ptr<NewPdfWriter> pdf;
+    // Pages gathered for an append to a PDF.
+    std::unique_ptr<PdfRewriteAppend> pdfAppend;
 
     // Writes the gathered pages, if any; false and *error when they could not be.
     bool flushAppend(QString* error)
     {
-        std::unique_ptr<PdfAppender> pending = std::move(pdfAppend);
-        const bool ok = !pending || pending->pageCount() == 0 || pending->commit(error);
-        pending.reset();
-        appendSpool.reset();
-        return ok;
+        std::unique_ptr<PdfRewriteAppend> pending = std::move(pdfAppend);
+        return !pending || pending->commit(error);
     }
 };
 
@@ -81,84 +56,11 @@ ImageDocument::MultipageState& ImageDocument::multipage()
 
 namespace {
 
-constexpr const char* kSpoolTiff = "pages.tif";
-constexpr const char* kSpoolPdf = "pages.pdf";
-
 [[noreturn]] void raise(int32_t number, const QString& description) { throw ImageBoxError(number, description); }
 
-bool isGreyPalette(const QImage& image)
+void requireImage(bool has)
 {
-    const QVector<QRgb> table = image.colorTable();
-    if (table.isEmpty()) return false;
-    for (QRgb c : table)
-        if (qRed(c) != qGreen(c) || qGreen(c) != qBlue(c)) return false;
-    return true;
-}
-
-// The colour format that writes an image without changing its depth.
-int nativeColorFormat(const QImage& image)
-{
-    switch (image.format()) {
-    case QImage::Format_Mono:
-    case QImage::Format_MonoLSB:
-        return kMonoThreshold;
-    case QImage::Format_Grayscale8:
-        return kGray256;
-    case QImage::Format_Indexed8:
-        return isGreyPalette(image) ? kGray256 : kColor24Bit;
-    default:
-        return kColor24Bit;
-    }
-}
-
-// A JPEG's own coding can stand for the page when the chosen format keeps what it holds.
-bool jpegKeepsFormat(const PdfPageImage& jpeg, int colorFormat)
-{
-    if (!jpeg.isValid()) return false;
-    if (colorFormat < 0 || colorFormat == kColor24Bit) return true;
-    return colorFormat == kGray256 && jpeg.space == PdfPageImage::Gray;
-}
-
-bool sameFile(const QString& a, const QString& b)
-{
-    const QFileInfo fa(a), fb(b);
-    if (fa.exists() && fb.exists()) return fa.canonicalFilePath() == fb.canonicalFilePath();
-    return QDir::cleanPath(fa.absoluteFilePath()) == QDir::cleanPath(fb.absoluteFilePath());
-}
-
-// A JPEG data stream that runs to its end-of-image marker after the first scan. A file cut short
-// loses that marker; inside scan data a 0xFF byte is always followed by 0x00 or a restart marker,
-// so the pair FF D9 there can only be the real end.
-bool jpegComplete(const QByteArray& bytes)
-{
-    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
-    const qsizetype n = bytes.size();
-    if (n < 4 || p[0] != 0xFF || p[1] != 0xD8) return false;
-    qsizetype i = 2;
-    while (i + 4 <= n) {
-        if (p[i] != 0xFF) return false;
-        const uchar marker = p[i + 1];
-        if (marker == 0xFF) {
-            ++i;
-            continue;
-        }
-        if (marker == 0xD8 || (marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
-            i += 2;
-            continue;
-        }
-        if (marker == 0xD9) return false; // an end before any scan
-        const int len = (p[i + 2] << 8) | p[i + 3];
-        if (len < 2) return false;
-        if (marker == 0xDA) {
-            i += 2 + len;
-            break;
-        }
-        i += 2 + len;
-    }
-    if (i >= n) return false;
-    for (qsizetype k = n - 2; k >= i; --k)
-        if (p[k] == 0xFF && p[k + 1] == 0xD9) return true;
-    return false;
+    if (!has) raise(imagebox_error::kInvalidPicture, QStringLiteral("There is no picture to add"));
 }
 
 } // namespace
@@ -198,6 +100,24 @@ void ImageDocument::forgetPixelSource()
     m_multipage->exif.clear();
 }
 
+PageImage ImageDocument::pageImage() const
+{
+    PageImage page;
+    page.pixels = m_image;
+    page.format = {m_colorFormat, m_tiffCompression};
+    const MultipageState* st = m_multipage.get();
+    if (!st || m_image.isNull()) return page;
+    const qint64 key = m_image.cacheKey();
+    if (!st->jpeg.isEmpty() && st->jpegKey == key) page.jpeg = st->jpeg;
+    if (st->resolutionKey != 0 && st->resolutionKey == key) {
+        page.statedDpiX = st->dpiX;
+        page.statedDpiY = st->dpiY;
+    }
+    const auto software = st->exif.find(QStringLiteral("software"));
+    if (software != st->exif.end()) page.software = software->second;
+    return page;
+}
+
 // ---- settings
 
 void ImageDocument::setColorFormat(int16_t format)
@@ -220,113 +140,6 @@ void ImageDocument::SetExifAttribute(const QString& name, const QString& value)
     multipage().exif[name.trimmed().toLower()] = value;
 }
 
-// ---- encoding the current image
-
-namespace {
-
-struct PageSettings {
-    int colorFormat;
-    int compression;
-};
-
-// A picture already at the depth asked for goes in with its rows copied, the same result as the
-// conversion and many times faster: scanned black-and-white pages are the common case.
-PageRaster rasterAsItIs(const QImage& image, int colorFormat)
-{
-    PageRaster r;
-    r.width = image.width();
-    r.height = image.height();
-    const QVector<QRgb> table = image.colorTable();
-    if (image.format() == QImage::Format_Mono && (colorFormat == kMonoDithered || colorFormat == kMonoThreshold) &&
-        table.size() == 2) {
-        // Pure black and white only: dithering then changes nothing either.
-        const bool zeroBlack = table[0] == qRgb(0, 0, 0) && table[1] == qRgb(255, 255, 255);
-        const bool zeroWhite = table[0] == qRgb(255, 255, 255) && table[1] == qRgb(0, 0, 0);
-        if (!zeroBlack && !zeroWhite) return {};
-        r.kind = PageRaster::Bilevel;
-        r.bitsPerSample = 1;
-        const int rowBytes = r.bytesPerRow();
-        r.rows.resize(qsizetype(rowBytes) * r.height);
-        const uchar tailMask = r.width % 8 ? static_cast<uchar>(0xFF << (8 - r.width % 8)) : 0xFF;
-        for (int y = 0; y < r.height; ++y) {
-            const uchar* in = image.constScanLine(y);
-            uchar* out = reinterpret_cast<uchar*>(r.rows.data()) + qsizetype(y) * rowBytes;
-            // A plain loop each way, which the compiler turns into wide instructions.
-            if (zeroBlack)
-                for (int i = 0; i < rowBytes; ++i) out[i] = static_cast<uchar>(~in[i]);
-            else
-                std::memcpy(out, in, static_cast<size_t>(rowBytes));
-            out[rowBytes - 1] &= tailMask;
-        }
-    } else if (colorFormat == kGray256 && (image.format() == QImage::Format_Grayscale8 ||
-                                           (image.format() == QImage::Format_Indexed8 && isGreyPalette(image)))) {
-        r.kind = PageRaster::Gray;
-        r.bitsPerSample = 8;
-        r.rows.resize(qsizetype(r.width) * r.height);
-        uchar levels[256];
-        for (int i = 0; i < 256; ++i) levels[i] = static_cast<uchar>(i < table.size() ? qRed(table[i]) : 0);
-        const bool indexed = image.format() == QImage::Format_Indexed8;
-        for (int y = 0; y < r.height; ++y) {
-            const uchar* in = image.constScanLine(y);
-            uchar* out = reinterpret_cast<uchar*>(r.rows.data()) + qsizetype(y) * r.width;
-            if (indexed) {
-                for (int x = 0; x < r.width; ++x) out[x] = levels[in[x]];
-            } else {
-                std::memcpy(out, in, static_cast<size_t>(r.width));
-            }
-        }
-    } else {
-        return {};
-    }
-    r.dpiX = dpiFromDotsPerMeter(image.dotsPerMeterX());
-    r.dpiY = dpiFromDotsPerMeter(image.dotsPerMeterY());
-    return r;
-}
-
-PageRaster rasterFor(const QImage& image, int colorFormat)
-{
-    if (colorFormat < 0) colorFormat = nativeColorFormat(image);
-    if (PageRaster direct = rasterAsItIs(image, colorFormat); direct.isValid()) return direct;
-    PageRaster raster = rasterForColorFormat(image, colorFormat);
-    if (!raster.isValid()) raise(imagebox_error::kInvalidPicture, QStringLiteral("The picture could not be converted"));
-    return raster;
-}
-
-PageRaster tiffRaster(const QImage& image, PageSettings s)
-{
-    const int format = s.colorFormat < 0 ? nativeColorFormat(image) : s.colorFormat;
-    return rasterFor(image, colorFormatForCompression(format, qMax(0, s.compression)));
-}
-
-// The page as a PDF carries it: the JPEG file itself while the pixels are still exactly its
-// decoding and the colour format keeps them, else the pixels reduced to the colour format.
-PdfPageImage pdfPageFor(const QImage& image, int colorFormat, const QByteArray& jpeg, bool jpegCurrent)
-{
-    if (jpegCurrent) {
-        PdfPageImage direct = pdfImageFromJpeg(jpeg, dpiFromDotsPerMeter(image.dotsPerMeterX()), dpiFromDotsPerMeter(image.dotsPerMeterY()));
-        if (jpegKeepsFormat(direct, colorFormat) && direct.width == image.width() && direct.height == image.height())
-            return direct;
-    }
-    QString error;
-    PdfPageImage page = pdfImageFromRaster(rasterFor(image, colorFormat), &error);
-    if (!page.isValid())
-        raise(imagebox_error::kInvalidPicture,
-              error.isEmpty() ? QStringLiteral("The page could not be encoded") : error);
-    return page;
-}
-
-QString softwareOf(const std::map<QString, QString>& exif)
-{
-    const auto it = exif.find(QStringLiteral("software"));
-    return it == exif.end() ? QString() : it->second;
-}
-
-void requireImage(bool has)
-{
-    if (!has) raise(imagebox_error::kInvalidPicture, QStringLiteral("There is no picture to add"));
-}
-} // namespace
-
 // ---- new documents
 
 void ImageDocument::ResetMultipage()
@@ -335,10 +148,7 @@ void ImageDocument::ResetMultipage()
     QString error;
     const bool written = m_multipage->flushAppend(&error);
     m_multipage->tiff.reset();
-    m_multipage->bigTiff = false;
     m_multipage->pdf.reset();
-    m_multipage->spool.reset();
-    m_multipage->direct.clear();
     if (!written) raise(imagebox_error::kFileAccess, error);
 }
 
@@ -346,226 +156,52 @@ void ImageDocument::AbandonMultipage()
 {
     if (!m_multipage) return;
     m_multipage->pdfAppend.reset();
-    m_multipage->appendSpool.reset();
     m_multipage->tiff.reset();
-    m_multipage->bigTiff = false;
     m_multipage->pdf.reset();
-    m_multipage->spool.reset();
-    m_multipage->direct.clear();
-}
-
-namespace {
-QTemporaryDir& spoolFolder(std::unique_ptr<QTemporaryDir>& spool)
-{
-    if (!spool) {
-        // In the program's own folder rather than the system's temporary one, which is often
-        // memory: a long document must not fill it.
-        spool = std::make_unique<QTemporaryDir>(userTempDir() + QStringLiteral("/multipage-XXXXXX"));
-        if (!spool->isValid()) {
-            spool.reset();
-            raise(imagebox_error::kFileAccess, QStringLiteral("Cannot create a work folder in ") + userTempDir());
-        }
-        recordWorkFile(spool->path());
-    }
-    return *spool;
-}
-
-// Where the pages of a new document are written while it is built.
-QString pagesFile(const QString& direct, std::unique_ptr<QTemporaryDir>& spool, const char* spoolName)
-{
-    return direct.isEmpty() ? spoolFolder(spool).filePath(QLatin1String(spoolName)) : direct;
-}
-} // namespace
-
-void ImageDocument::BeginTiff(const QString& path, qint64 bytesAtMost)
-{
-    AbandonMultipage();
-    MultipageState& st = multipage();
-    st.direct = path;
-    st.bigTiff = bytesAtMost > kClassicTiffMaxBytes;
-}
-
-void ImageDocument::BeginPdf(const QString& path)
-{
-    AbandonMultipage();
-    multipage().direct = path;
-}
-
-PageRaster ImageDocument::TiffPageRaster() const
-{
-    requireImage(HasImage());
-    return tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
 }
 
 void ImageDocument::AddTiffPage(int32_t /*page*/)
 {
     requireImage(HasImage());
     MultipageState& st = multipage();
-    const PageRaster raster = tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
-    if (!st.tiff) {
-        st.tiff = std::make_unique<TiffDocumentWriter>(pagesFile(st.direct, st.spool, kSpoolTiff));
-        st.tiff->setBigTiff(st.bigTiff);
-    }
-    QString error;
-    if (!st.tiff->addPage(raster, qMax<int>(0, m_tiffCompression), softwareOf(st.exif), &error)) {
-        // A page that failed half-written leaves the document unusable: start afresh, so that
-        // no later save can write it.
-        ResetMultipage();
-        raise(imagebox_error::kFileAccess, error);
-    }
-}
-
-void ImageDocument::ExpectTiffBytes(qint64 bytesAtMost)
-{
-    MultipageState& st = multipage();
-    st.bigTiff = bytesAtMost > kClassicTiffMaxBytes;
-    if (st.tiff && st.tiff->pageCount() == 0) st.tiff->setBigTiff(st.bigTiff);
+    if (!st.tiff) st.tiff = std::make_unique<NewTiffWriter>();
+    st.tiff->addPage(pageImage());
 }
 
 void ImageDocument::AddPdfPage(int32_t /*page*/)
 {
     requireImage(HasImage());
     MultipageState& st = multipage();
-    PdfPageImage page =
-        pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
-    st.applyResolution(page, m_image.cacheKey());
-    if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(pagesFile(st.direct, st.spool, kSpoolPdf));
-    QString error;
-    if (!st.pdf->addPage(page, &error)) {
-        ResetMultipage();
-        raise(imagebox_error::kFileAccess, error);
-    }
+    if (!st.pdf) st.pdf = std::make_unique<NewPdfWriter>();
+    st.pdf->addPage(pageImage());
 }
 
-namespace {
-
-// A JPEG file as a PDF page as it is, or an invalid page when it does not qualify (see
-// AddPdfPageFromJpegFile).
-PdfPageImage jpegFilePage(const QString& path, int colorFormat)
-{
-    if (colorFormat != -1 && colorFormat != kColor24Bit && colorFormat != kGray256) return {};
-    QFile f(path);
-    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly) || f.size() > imagebox::kMaxBytes) return {};
-    if (f.peek(3) != QByteArray("\xFF\xD8\xFF", 3)) return {};
-    const QByteArray bytes = f.readAll();
-    if (!jpegComplete(bytes)) return {};
-
-    // The frame's size and components, and the resolution the file states (JFIF, else EXIF), from
-    // our own bounds-checked walk over the markers: no image library parses a user's file in the
-    // window's process. The control's size check holds as for a decoded page.
-    PdfPageImage page = pdfImageFromJpeg(bytes, kDefaultPageDpi, kDefaultPageDpi);
-    if (!page.isValid() || !jpegKeepsFormat(page, colorFormat)) return {};
-    if (!imagebox::sizeAllowed(page.width, page.height, page.space == PdfPageImage::Gray ? 8 : 24)) return {};
-    return page;
-}
-
-} // namespace
-
-void ImageDocument::addCodedPdfPage(const PdfPageImage& page)
-{
-    MultipageState& st = multipage();
-    if (!st.pdf) st.pdf = std::make_unique<PdfDocumentWriter>(pagesFile(st.direct, st.spool, kSpoolPdf));
-    QString error;
-    if (!st.pdf->addPage(page, &error)) {
-        ResetMultipage();
-        raise(imagebox_error::kFileAccess, error);
-    }
-}
-
-bool ImageDocument::AddPdfPageFromJpegFile(const QString& path)
-{
-    const PdfPageImage page = jpegFilePage(path, m_colorFormat);
-    if (!page.isValid()) return false;
-    addCodedPdfPage(page);
-    return true;
-}
-
-bool ImageDocument::WritesGroup4Tiff() const { return m_tiffCompression == kTiffGroup4; }
-
-bool ImageDocument::WritesGroup4Pdf() const
-{
-    return m_colorFormat == -1 || m_colorFormat == kMonoDithered || m_colorFormat == kMonoThreshold;
-}
-
-bool ImageDocument::AddTiffPageFromGroup4File(const QString& path)
-{
-    // Any colour format: a page of pure black and white comes out of every one unchanged.
-    if (!WritesGroup4Tiff()) return false;
-    const Group4Strip page = readGroup4Strip(path);
-    if (!page.isValid()) return false;
-    MultipageState& st = multipage();
-    if (!st.tiff) {
-        st.tiff = std::make_unique<TiffDocumentWriter>(pagesFile(st.direct, st.spool, kSpoolTiff));
-        st.tiff->setBigTiff(st.bigTiff);
-    }
-    QString error;
-    // Metadata set belongs to the current image, which this page is not.
-    if (!st.tiff->addCodedPage(page, QString(), &error)) {
-        ResetMultipage();
-        raise(imagebox_error::kFileAccess, error);
-    }
-    return true;
-}
-
-bool ImageDocument::AddPdfPageFromGroup4File(const QString& path)
-{
-    if (!WritesGroup4Pdf()) return false;
-    const Group4Strip strip = readGroup4Strip(path);
-    if (!strip.isValid()) return false;
-    PdfPageImage page;
-    page.filter = PdfPageImage::Ccitt;
-    page.space = PdfPageImage::Gray;
-    page.bitsPerComponent = 1;
-    page.width = strip.header.width;
-    page.height = strip.header.height;
-    page.dpiX = strip.header.dpiX;
-    page.dpiY = strip.header.dpiY;
-    page.data = strip.strip;
-    addCodedPdfPage(page);
-    return true;
-}
-
-bool ImageDocument::JpegFileFitsPdf(const QString& path, int16_t colorFormat)
-{
-    return jpegFilePage(path, colorFormat).isValid();
-}
-
-namespace {
-// The finished document in its place: there already when it was written beside it, else moved
-// from the spool (or from beside another name).
-bool placeDocument(const QString& direct, const QTemporaryDir* spool, const char* spoolName, const QString& path,
-                   QString* error)
-{
-    if (!direct.isEmpty() && sameFile(direct, path)) return true;
-    const QString written = direct.isEmpty() ? spool->filePath(QLatin1String(spoolName)) : direct;
-    return moveFileSafely(written, path, Placement::Replace, error);
-}
-} // namespace
-
+// Each save starts afresh, with an append's gathered pages written too (a new document is a new
+// command).
 void ImageDocument::SaveTiff(const QString& path)
 {
-    MultipageState& st = multipage();
-    if (!st.tiff || st.tiff->pageCount() == 0) {
+    std::unique_ptr<NewTiffWriter> tiff = std::move(multipage().tiff);
+    if (!tiff) tiff = std::make_unique<NewTiffWriter>();
+    try {
+        tiff->save(path);
+    } catch (...) {
         ResetMultipage();
-        raise(imagebox_error::kInvalidPicture, QStringLiteral("There are no pages to save"));
+        throw;
     }
-    QString error;
-    const bool ok = st.tiff->commit(&error) && placeDocument(st.direct, st.spool.get(), kSpoolTiff, path, &error);
     ResetMultipage();
-    if (!ok) raise(imagebox_error::kFileAccess, error);
 }
 
 void ImageDocument::SavePdf(const QString& path)
 {
-    MultipageState& st = multipage();
-    if (!st.pdf || st.pdf->pageCount() == 0) {
+    std::unique_ptr<NewPdfWriter> pdf = std::move(multipage().pdf);
+    if (!pdf) pdf = std::make_unique<NewPdfWriter>();
+    try {
+        pdf->save(path);
+    } catch (...) {
         ResetMultipage();
-        raise(imagebox_error::kInvalidPicture, QStringLiteral("There are no pages to save"));
+        throw;
     }
-    QString error;
-    const bool ok = st.pdf->commit(QString::fromUtf8(version::kTitle), &error) && placeDocument(st.direct, st.spool.get(), kSpoolPdf, path, &error);
     ResetMultipage();
-    if (!ok) raise(imagebox_error::kFileAccess, error);
 }
 
 // ---- appending to existing documents
@@ -598,9 +234,9 @@ void ImageDocument::AppendToTiff(const QString& path, const QString& path2, int3
     requireImage(HasImage());
     requireExisting(path);
     if (tiffPageCount(path) == 0) raise(imagebox_error::kInvalidFileFormat, QStringLiteral("Not a TIFF file: ") + path);
-    const int compression = qMax<int>(0, m_tiffCompression);
-    const PageRaster raster = tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
-    const QString software = softwareOf(multipage().exif);
+    const PageImage page = pageImage();
+    const int compression = page.format.compression();
+    const PageRaster raster = tiffPageRaster(page);
     // Refused before anything is copied or written.
     if (isClassicTiff(path) &&
         QFileInfo(path).size() + tiffPageBytesAtMost(raster.width, raster.height,
@@ -608,107 +244,32 @@ void ImageDocument::AppendToTiff(const QString& path, const QString& path2, int3
             kClassicTiffMaxBytes)
         raise(imagebox_error::kFileAccess, tiffTooLargeMessage());
     appendVia(path, path2, [&](SafeFile& file, QString* error) {
-        return insertTiffPage(file, raster, compression, software, position, error);
+        return insertTiffPage(file, raster, compression, page.software, position, error);
     });
-}
-
-PdfAppender& ImageDocument::pdfAppenderFor(const QString& path, const QString& path2)
-{
-    MultipageState& st = multipage();
-    const QString target = path2.isEmpty() ? path : path2;
-    if (st.pdfAppend && sameFile(st.pdfAppend->source(), path) && sameFile(st.pdfAppend->target(), target))
-        return *st.pdfAppend;
-    // Another document: the pages gathered for the one before are written first.
-    QString error;
-    if (!st.flushAppend(&error)) raise(imagebox_error::kFileAccess, error);
-    requireExisting(path);
-    st.appendSpool = std::make_unique<QTemporaryDir>(userTempDir() + QStringLiteral("/multipage-XXXXXX"));
-    if (!st.appendSpool->isValid()) {
-        st.appendSpool.reset();
-        raise(imagebox_error::kFileAccess, QStringLiteral("Cannot create a work folder in ") + userTempDir());
-    }
-    recordWorkFile(st.appendSpool->path());
-    auto appender = std::make_unique<PdfAppender>(path, target, st.appendSpool->filePath(QStringLiteral("pages-XXXXXX")));
-    if (!appender->open(&error)) {
-        st.appendSpool.reset();
-        raise(imagebox_error::kInvalidFileFormat, QStringLiteral("Not a PDF file: ") + path + QLatin1Char('\n') + error);
-    }
-    st.pdfAppend = std::move(appender);
-    return *st.pdfAppend;
-}
-
-void ImageDocument::gatherPdfPage(PdfAppender& appender, const PdfPageImage& page, int32_t position)
-{
-    QString error;
-    if (!appender.addPage(page, position, &error)) {
-        // Nothing half-gathered is ever written.
-        multipage().pdfAppend.reset();
-        multipage().appendSpool.reset();
-        raise(imagebox_error::kFileAccess, error);
-    }
 }
 
 void ImageDocument::AppendToPdf(const QString& path, const QString& path2, int32_t position)
 {
     requireImage(HasImage());
-    PdfAppender& appender = pdfAppenderFor(path, path2);
     MultipageState& st = multipage();
-    PdfPageImage page =
-        pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
-    st.applyResolution(page, m_image.cacheKey());
-    gatherPdfPage(appender, page, position);
-}
-
-PdfPageImage ImageDocument::PdfPage() const
-{
-    requireImage(HasImage());
-    const MultipageState* st = m_multipage.get();
-    const bool jpegCurrent = st && !st->jpeg.isEmpty() && st->jpegKey == m_image.cacheKey();
-    PdfPageImage page = pdfPageFor(m_image, m_colorFormat, jpegCurrent ? st->jpeg : QByteArray(), jpegCurrent);
-    if (st) st->applyResolution(page, m_image.cacheKey());
-    return page;
-}
-
-PdfPageImage ImageDocument::PdfPageFromJpegFile(const QString& jpeg) const { return jpegFilePage(jpeg, m_colorFormat); }
-
-bool ImageDocument::AppendJpegFileToPdf(const QString& jpeg, const QString& path, const QString& path2, int32_t position)
-{
-    const PdfPageImage page = jpegFilePage(jpeg, m_colorFormat);
-    if (!page.isValid()) return false;
-    gatherPdfPage(pdfAppenderFor(path, path2), page, position);
-    return true;
+    if (!st.pdfAppend || !st.pdfAppend->isFor(path, path2)) {
+        // Another document: the pages gathered for the one before are written first.
+        QString error;
+        if (!st.flushAppend(&error)) raise(imagebox_error::kFileAccess, error);
+        st.pdfAppend = std::make_unique<PdfRewriteAppend>(path, path2);
+    }
+    const PdfPageImage page = pdfPageImage(pageImage());
+    try {
+        st.pdfAppend->addPage(page, position);
+    } catch (...) {
+        // Nothing half-gathered is ever written.
+        st.pdfAppend.reset();
+        throw;
+    }
 }
 
 // ---- sizes
 
-int32_t ImageDocument::EncodedSize(int32_t format)
-{
-    if (format != 7 && format != 8)
-        raise(imagebox_error::kInvalidArgument, QStringLiteral("Size format must be 7 or 8"));
-    requireImage(HasImage());
-    qint64 size = 0;
-    if (format == 7) {
-        QString error;
-        const QByteArray bytes = encodeTiffInMemory(tiffRaster(m_image, {m_colorFormat, m_tiffCompression}),
-                                                    qMax<int>(0, m_tiffCompression), &error);
-        if (bytes.isEmpty()) raise(imagebox_error::kInvalidPicture, error);
-        size = bytes.size();
-    } else {
-        MultipageState& st = multipage();
-        PdfPageImage page =
-            pdfPageFor(m_image, m_colorFormat, st.jpeg, !st.jpeg.isEmpty() && st.jpegKey == m_image.cacheKey());
-        st.applyResolution(page, m_image.cacheKey());
-        QTemporaryDir folder(userTempDir() + QStringLiteral("/size-XXXXXX"));
-        if (folder.isValid()) recordWorkFile(folder.path());
-        const QString file = folder.filePath(QStringLiteral("page.pdf"));
-        PdfDocumentWriter writer(file);
-        QString error;
-        if (!folder.isValid() || !writer.addPage(page, &error) ||
-            !writer.commit(QString::fromUtf8(version::kTitle), &error))
-            raise(imagebox_error::kFileAccess, error);
-        size = QFileInfo(file).size();
-    }
-    return static_cast<int32_t>(qMin<qint64>(size, INT32_MAX));
-}
+int32_t ImageDocument::EncodedSize(int32_t format) { return encodedPageSize(pageImage(), format); }
 
 } // namespace tf

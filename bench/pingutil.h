@@ -3,9 +3,12 @@
 // xvfb-run when there is no display), a second X connection on a thread of its own that pings the
 // window the way a window manager does (_NET_WM_PING, which Qt answers on the window's thread)
 // every 20 ms and times each answer, and the benchmark's own waiting while the window runs.
+#include <QApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QMetaEnum>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 #include <xcb/xcb.h>
@@ -18,9 +21,12 @@
 #include <ctime>
 #include <functional>
 #include <mutex>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace tf::bench {
@@ -162,6 +168,86 @@ private:
     std::thread m_thread;
     std::mutex m_mutex;
     Span m_span;
+};
+
+// The application, timing each event it hands out on the window's thread: deliveries that take
+// longer than a threshold are kept (when, how long, to what, which event), so that a late answer
+// to a ping can be matched with the handler that held the thread. Nested deliveries count in the
+// one that holds them.
+class TimedApplication : public QApplication {
+public:
+    struct Delivery {
+        double startMs = 0;
+        double tookMs = 0;
+        double cpuMs = 0;     // of that, run on a processor
+        double waitingMs = 0; // of that, ready to run but waiting for a processor
+        long sleeps = 0;      // times the thread gave up its processor to wait (a call, a fault)
+        long faults = 0;      // page faults that had to read from a file or device
+        QString receiver;
+        QString event;
+    };
+
+    TimedApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+    ~TimedApplication() override
+    {
+        if (m_schedFd >= 0) ::close(m_schedFd);
+    }
+
+    // Deliveries of `ms` and longer are kept from now on; 0 keeps none.
+    void keepSlowerThan(double ms) { m_thresholdMs = ms; }
+    // The deliveries kept since the last call.
+    std::vector<Delivery> takeSlow() { return std::exchange(m_slow, {}); }
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (m_thresholdMs <= 0 || m_depth > 0 || QThread::currentThread() != thread())
+            return QApplication::notify(receiver, event);
+        ++m_depth;
+        // Read before the delivery, which may delete the receiver.
+        const char* className = receiver->metaObject()->className();
+        const QString name = receiver->objectName();
+        const Sched before = sched();
+        rusage usageBefore{};
+        getrusage(RUSAGE_THREAD, &usageBefore);
+        const double start = nowMs();
+        const int type = event->type();
+        const bool result = QApplication::notify(receiver, event);
+        const double took = nowMs() - start;
+        const Sched after = sched();
+        rusage usageAfter{};
+        getrusage(RUSAGE_THREAD, &usageAfter);
+        --m_depth;
+        if (took >= m_thresholdMs) {
+            const char* typeName = QMetaEnum::fromType<QEvent::Type>().valueToKey(type);
+            m_slow.push_back({start, took, after.cpuMs - before.cpuMs, after.waitingMs - before.waitingMs,
+                              usageAfter.ru_nvcsw - usageBefore.ru_nvcsw, usageAfter.ru_majflt - usageBefore.ru_majflt,
+                              QString::fromLatin1(className) + (name.isEmpty() ? QString() : QLatin1Char(' ') + name),
+                              typeName ? QString::fromLatin1(typeName) : QString::number(type)});
+        }
+        return result;
+    }
+
+private:
+    // The window thread's time on a processor and waiting in the run queue, as the scheduler
+    // counts them; the file stays open, read again from its start each time.
+    struct Sched {
+        double cpuMs = 0, waitingMs = 0;
+    };
+    Sched sched()
+    {
+        if (m_schedFd < 0) m_schedFd = ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+        char text[128] = {};
+        unsigned long long run = 0, wait = 0;
+        if (m_schedFd < 0 || ::pread(m_schedFd, text, sizeof text - 1, 0) <= 0 ||
+            std::sscanf(text, "%llu %llu", &run, &wait) != 2)
+            return {};
+        return {run / 1e6, wait / 1e6};
+    }
+
+    int m_schedFd = -1;
+    double m_thresholdMs = 0;
+    int m_depth = 0;
+    std::vector<Delivery> m_slow;
 };
 
 // The benchmark's own waiting: the window's event loop runs meanwhile.

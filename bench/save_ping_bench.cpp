@@ -5,8 +5,10 @@
 // window's thread) every 20 ms and times each answer. The aim: every answer within 100 ms, during
 // each save and between them. Each document is checked with tiffinfo (64 uncompressed pages of
 // 2480 x 3508).
-//   save_ping_bench [SAVES] [--dir FOLDER]
-// SAVES defaults to 10; FOLDER (default: a new temporary folder under TMPDIR or /tmp, removed at
+//   save_ping_bench [SAVES] [--dir FOLDER] [--events]
+// --events lists under each save the deliveries of events on the window's thread that took 30 ms
+// or more: when, how long, which event to which object, and how that time was spent (running,
+// waiting for a processor, or asleep: in a system call, on a lock, or on a page read from disk). SAVES defaults to 10; FOLDER (default: a new temporary folder under TMPDIR or /tmp, removed at
 // the end) keeps the pages and the document, and needs about 4 GB free (the document and the one
 // replacing it). Without a DISPLAY the benchmark runs itself under xvfb-run. Not a test: it
 // writes gigabytes.
@@ -81,20 +83,23 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "xcb");
     int saves = 10;
     QString folder;
+    bool events = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
             folder = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--events") == 0) {
+            events = true;
         } else if (std::atoi(argv[i]) > 0) {
             saves = std::atoi(argv[i]);
         } else {
-            std::printf("usage: save_ping_bench [SAVES] [--dir FOLDER]\n");
+            std::printf("usage: save_ping_bench [SAVES] [--dir FOLDER] [--events]\n");
             return 2;
         }
     }
     // Made only when no folder is given, in the system's place for temporary files (TMPDIR).
     std::unique_ptr<QTemporaryDir> temp;
     if (folder.isEmpty()) {
-        temp = std::make_unique<QTemporaryDir>();
+        temp = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/save_ping_bench-XXXXXX"));
         if (!temp->isValid()) {
             std::printf("cannot make a temporary folder: %s\n", qPrintable(temp->errorString()));
             return 1;
@@ -110,7 +115,9 @@ int main(int argc, char** argv)
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("home/data"))));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("home/config"))));
 
-    QApplication app(argc, argv);
+    tf::bench::TimedApplication app(argc, argv);
+    // With --events, every delivery on the window's thread of 30 ms or more is listed under its save.
+    if (events) app.keepSlowerThan(30);
     tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));
 
     auto photoName = [&](int i) {
@@ -190,6 +197,7 @@ int main(int argc, char** argv)
             });
         pinger.nextSpan();
         const double start = nowMs();
+        app.takeSlow();
         int32_t filter = 2;
         if (!commands->fncSaveToFileDialog(filter)) {
             std::printf("save %d did not start\n", run);
@@ -214,6 +222,11 @@ int main(int argc, char** argv)
                     run, took, QFileInfo(document).size() / 1048576.0, pages, checked ? "" : " (NOT AS WRITTEN)",
                     during.pings, during.longestMs, during.longestAtMs, after.longestMs,
                     ok ? "" : "  MISSES THE AIM");
+        for (const tf::bench::TimedApplication::Delivery& d : app.takeSlow())
+            std::printf("    at %6.0f ms: %6.1f ms (%.1f running, %.1f waiting for a processor, %ld sleeps, %ld faults"
+                        " read) in %s to %s\n",
+                        d.startMs - start, d.tookMs, d.cpuMs, d.waitingMs, d.sleeps, d.faults, qPrintable(d.event),
+                        qPrintable(d.receiver));
         std::fflush(stdout);
     }
     pinger.stop();

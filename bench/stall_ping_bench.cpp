@@ -123,7 +123,7 @@ int main(int argc, char** argv)
     const int timeLimitMs = static_cast<int>(decoders.timeLimit.count());
     std::unique_ptr<QTemporaryDir> temp;
     if (folder.isEmpty()) {
-        temp = std::make_unique<QTemporaryDir>();
+        temp = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/stall_ping_bench-XXXXXX"));
         if (!temp->isValid()) {
             std::printf("cannot make a temporary folder: %s\n", qPrintable(temp->errorString()));
             return 1;

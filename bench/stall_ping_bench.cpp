@@ -14,8 +14,8 @@
 // The aim: every answer within 200 ms throughout each case.
 //   stall_ping_bench [--time-limit MS] [--dir FOLDER]
 // MS is the decoders' time limit per file (default: the program's own, 10 s); at 1000, as the
-// tests set it, the watermark of the task list outlasts its decoder and each replay fails with a
-// report. FOLDER (default: a new temporary folder under TMPDIR or /tmp, removed at the end) keeps
+// tests set it (or on a busy machine at 10 s too), the watermark of the task list outlasts its
+// decoder and the shown file's replay fails with a report. FOLDER (default: a new temporary folder under TMPDIR or /tmp, removed at the end) keeps
 // the pictures and the window's settings. Without a DISPLAY the benchmark runs itself under
 // xvfb-run.
 #include "benchutil.h"

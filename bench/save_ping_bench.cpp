@@ -5,11 +5,15 @@
 // window's thread) every 20 ms and times each answer. The aim: every answer within 100 ms, during
 // each save and between them. Each document is checked with tiffinfo (64 uncompressed pages of
 // 2480 x 3508).
-//   save_ping_bench [SAVES] [--dir FOLDER]
-// SAVES defaults to 10; FOLDER (default: a new folder under the current one) keeps the pages and
-// the document, and needs about 2 GB free. Without a DISPLAY the benchmark runs itself under
-// xvfb-run. Not a test: it writes gigabytes.
+//   save_ping_bench [SAVES] [--dir FOLDER] [--events]
+// --events lists under each save the deliveries of events on the window's thread that took 30 ms
+// or more: when, how long, which event to which object, and how that time was spent (running,
+// waiting for a processor, or asleep: in a system call, on a lock, or on a page read from disk). SAVES defaults to 10; FOLDER (default: a new temporary folder under TMPDIR or /tmp, removed at
+// the end) keeps the pages and the document, and needs about 4 GB free (the document and the one
+// replacing it). Without a DISPLAY the benchmark runs itself under xvfb-run. Not a test: it
+// writes gigabytes.
 #include "benchutil.h"
+#include "pingutil.h"
 
 #include "app/frmMain.h"
 #include "basket/BasketController.h"
@@ -28,173 +32,25 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTimer>
-
-#include <xcb/xcb.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
-#include <poll.h>
+#include <memory>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
+using tf::bench::nowMs;
+using tf::bench::Pinger;
+using tf::bench::runFor;
+using tf::bench::Span;
+
 constexpr int kPages = 64;
 constexpr int kDistinctPhotos = 16;
 constexpr double kAimMs = 100.0;
-
-double nowMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1e6;
-}
-
-// What the pings saw in one span (a save, or the pause after it).
-struct Span {
-    int pings = 0;
-    int late = 0;          // answered after kAimMs, or not at all
-    double longestMs = 0;  // the slowest answer
-    double startMs = 0;    // when it began, on the monotonic clock
-    double longestAtMs = 0; // when the slowest ping was sent, from the span's start
-};
-
-// Pings `window` from its own X connection until stopped. Each ping is a ClientMessage of type
-// WM_PROTOCOLS carrying _NET_WM_PING and a serial; the window sends it back to the root window,
-// where this connection listens. The next ping goes out 20 ms after an answer; an unanswered
-// ping counts for as long as it waits.
-class Pinger {
-public:
-    explicit Pinger(xcb_window_t window) : m_window(window) {}
-    ~Pinger() { stop(); }
-
-    bool start()
-    {
-        m_connection = xcb_connect(nullptr, nullptr);
-        if (!m_connection || xcb_connection_has_error(m_connection)) return false;
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
-        m_root = screen->root;
-        m_protocols = atom("WM_PROTOCOLS");
-        m_ping = atom("_NET_WM_PING");
-        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
-        xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
-        xcb_flush(m_connection);
-        m_thread = std::thread([this] { run(); });
-        return true;
-    }
-
-    void stop()
-    {
-        m_stop = true;
-        if (m_thread.joinable()) m_thread.join();
-        if (m_connection) xcb_disconnect(m_connection);
-        m_connection = nullptr;
-    }
-
-    // Ends the span under way and starts the next one; gives the ended one.
-    Span nextSpan()
-    {
-        std::lock_guard lock(m_mutex);
-        Span ended = m_span;
-        m_span = Span{};
-        m_span.startMs = nowMs();
-        return ended;
-    }
-
-private:
-    xcb_atom_t atom(const char* name)
-    {
-        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-            m_connection, xcb_intern_atom(m_connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-        const xcb_atom_t a = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-        std::free(reply);
-        return a;
-    }
-
-    void send(uint32_t serial)
-    {
-        xcb_client_message_event_t event{};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = m_window;
-        event.type = m_protocols;
-        event.data.data32[0] = m_ping;
-        event.data.data32[1] = serial; // stands in for the timestamp, which the window sends back as it came
-        event.data.data32[2] = m_window;
-        xcb_send_event(m_connection, 0, m_window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
-        xcb_flush(m_connection);
-    }
-
-    // True once the answer to `serial` came, false when stopped first.
-    bool awaitAnswer(uint32_t serial)
-    {
-        pollfd fd{xcb_get_file_descriptor(m_connection), POLLIN, 0};
-        while (!m_stop) {
-            while (xcb_generic_event_t* e = xcb_poll_for_event(m_connection)) {
-                bool answered = false;
-                if ((e->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
-                    const auto* m = reinterpret_cast<const xcb_client_message_event_t*>(e);
-                    answered = m->window == m_root && m->data.data32[0] == m_ping && m->data.data32[1] == serial;
-                }
-                std::free(e);
-                if (answered) return true;
-            }
-            if (xcb_connection_has_error(m_connection)) return false;
-            ::poll(&fd, 1, 5);
-        }
-        return false;
-    }
-
-    void record(double sentMs, double tookMs)
-    {
-        std::lock_guard lock(m_mutex);
-        // A ping sent before the span began waited on the benchmark's own work, not the window's.
-        if (sentMs < m_span.startMs) return;
-        ++m_span.pings;
-        if (tookMs > kAimMs) ++m_span.late;
-        if (tookMs > m_span.longestMs) {
-            m_span.longestMs = tookMs;
-            m_span.longestAtMs = sentMs - m_span.startMs;
-        }
-    }
-
-    void run()
-    {
-        for (uint32_t serial = 1; !m_stop; ++serial) {
-            const double sent = nowMs();
-            send(serial);
-            const bool answered = awaitAnswer(serial);
-            record(sent, nowMs() - sent);
-            if (!answered) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    }
-
-    xcb_window_t m_window;
-    xcb_connection_t* m_connection = nullptr;
-    xcb_window_t m_root = 0;
-    xcb_atom_t m_protocols = 0;
-    xcb_atom_t m_ping = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-    std::mutex m_mutex;
-    Span m_span;
-};
-
-// The benchmark's own waiting: the window's event loop runs meanwhile.
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 class PrintedMessages : public tf::MessageBoxHandler {
 public:
@@ -219,43 +75,37 @@ bool documentChecks(const QString& path, int& pages)
            text.count(QStringLiteral("Compression Scheme: None")) == pages;
 }
 
-int underXvfb(int argc, char** argv)
-{
-    const QString xvfbRun = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
-    if (xvfbRun.isEmpty()) {
-        std::printf("no DISPLAY and no xvfb-run: install xvfb\n");
-        return 1;
-    }
-    std::vector<QByteArray> storage{QFile::encodeName(xvfbRun), "-a", "-s", "-screen 0 1280x1024x24 -nolisten tcp"};
-    for (int i = 0; i < argc; ++i) storage.emplace_back(argv[i]);
-    std::vector<char*> args;
-    for (QByteArray& s : storage) args.push_back(s.data());
-    args.push_back(nullptr);
-    ::execv(args[0], args.data());
-    std::printf("cannot run xvfb-run\n");
-    return 1;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("DISPLAY")) return underXvfb(argc, argv);
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) return tf::bench::underXvfb(argc, argv);
     qputenv("QT_QPA_PLATFORM", "xcb");
     int saves = 10;
     QString folder;
+    bool events = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
             folder = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(argv[i], "--events") == 0) {
+            events = true;
         } else if (std::atoi(argv[i]) > 0) {
             saves = std::atoi(argv[i]);
         } else {
-            std::printf("usage: save_ping_bench [SAVES] [--dir FOLDER]\n");
+            std::printf("usage: save_ping_bench [SAVES] [--dir FOLDER] [--events]\n");
             return 2;
         }
     }
-    QTemporaryDir temp(QDir::currentPath() + QStringLiteral("/save_ping_bench-XXXXXX"));
-    if (folder.isEmpty()) folder = temp.path();
+    // Made only when no folder is given, in the system's place for temporary files (TMPDIR).
+    std::unique_ptr<QTemporaryDir> temp;
+    if (folder.isEmpty()) {
+        temp = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/save_ping_bench-XXXXXX"));
+        if (!temp->isValid()) {
+            std::printf("cannot make a temporary folder: %s\n", qPrintable(temp->errorString()));
+            return 1;
+        }
+        folder = temp->path();
+    }
     QDir root(folder);
     root.mkpath(QStringLiteral("photos"));
     root.mkpath(QStringLiteral("home"));
@@ -265,7 +115,9 @@ int main(int argc, char** argv)
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("home/data"))));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("home/config"))));
 
-    QApplication app(argc, argv);
+    tf::bench::TimedApplication app(argc, argv);
+    // With --events, every delivery on the window's thread of 30 ms or more is listed under its save.
+    if (events) app.keepSlowerThan(30);
     tf::decode::setDecoderProgram(QStringLiteral(TF_DECODER_PROGRAM));
 
     auto photoName = [&](int i) {
@@ -312,7 +164,7 @@ int main(int argc, char** argv)
     }
     runFor(2000);
 
-    Pinger pinger(static_cast<xcb_window_t>(window.winId()));
+    Pinger pinger(static_cast<xcb_window_t>(window.winId()), kAimMs);
     if (!pinger.start()) {
         std::printf("cannot open a second connection to the X server\n");
         return 1;
@@ -345,6 +197,7 @@ int main(int argc, char** argv)
             });
         pinger.nextSpan();
         const double start = nowMs();
+        app.takeSlow();
         int32_t filter = 2;
         if (!commands->fncSaveToFileDialog(filter)) {
             std::printf("save %d did not start\n", run);
@@ -369,6 +222,11 @@ int main(int argc, char** argv)
                     run, took, QFileInfo(document).size() / 1048576.0, pages, checked ? "" : " (NOT AS WRITTEN)",
                     during.pings, during.longestMs, during.longestAtMs, after.longestMs,
                     ok ? "" : "  MISSES THE AIM");
+        for (const tf::bench::TimedApplication::Delivery& d : app.takeSlow())
+            std::printf("    at %6.0f ms: %6.1f ms (%.1f running, %.1f waiting for a processor, %ld sleeps, %ld faults"
+                        " read) in %s to %s\n",
+                        d.startMs - start, d.tookMs, d.cpuMs, d.waitingMs, d.sleeps, d.faults, qPrintable(d.event),
+                        qPrintable(d.receiver));
         std::fflush(stdout);
     }
     pinger.stop();

@@ -27,7 +27,6 @@ bool addStateReset(StateReset reset)
 void resetProgramState()
 {
     gstrCurrentOperation.clear();
-    gblnCancelOperation = 0;
     gstrApplicationName.clear();
     gstrErrVersion.clear();
     gstrErrRoutine.clear();

@@ -168,10 +168,14 @@ void BrowseController::replayOnPreview(ImageBox& control, std::function<void()> 
         },
         [this, target, shown, then = std::move(then)](PreviewReplay out) {
             if (out.failure) {
+                // Whatever the tasks threw is told, the picture as loaded stays: nothing a task
+                // throws may escape into the event loop.
                 try {
                     std::rethrow_exception(out.failure);
                 } catch (const std::exception& e) {
-                    subReportException(e, QStringLiteral("BrowseController.fncReadFile"));
+                    subReportException(e, QStringLiteral("BrowseController.replayOnPreview"));
+                } catch (...) {
+                    subReportUnknownException(QStringLiteral("BrowseController.replayOnPreview"));
                 }
             } else {
                 // A picture put into the control meanwhile (the editing mode's) is not replaced.

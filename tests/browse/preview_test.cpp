@@ -19,6 +19,7 @@
 #include <QThreadPool>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using namespace browse_test;
 
@@ -238,6 +239,24 @@ TEST_F(PreviewTest, AFailedReplayIsReportedAndTheFileStillShown)
     // What the tasks before the failed one made is shown, as the file it came from.
     EXPECT_EQ(f.ibMain->ImageWidth(), 10);
     EXPECT_EQ(f.browse->PicTiffTag(), dir.file("a.png"));
+}
+
+TEST_F(PreviewTest, AReplayThatThrowsIsReportedWhateverItThrowsAndThePictureAsLoadedStays)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    writeQt(dir.file("b.png"), solid(32, 24, Qt::blue), "png");
+    f.browse->mnuPreviewType_Click(1);
+    tf::ScriptedErrorReports reports;
+    f.services.replay = [](tf::ImageDocument&) { throw std::runtime_error("the mask picture is gone"); };
+    show("a.png");
+    f.services.replay = [](tf::ImageDocument&) { throw 7; }; // not a std::exception
+    show("b.png");
+    ASSERT_EQ(reports.reports().size(), 2u);
+    EXPECT_TRUE(reports.reports()[0].text.endsWith("the mask picture is gone"));
+    EXPECT_TRUE(reports.reports()[1].text.endsWith("Unknown error"));
+    for (const auto& report : reports.reports()) EXPECT_EQ(report.routine, "BrowseController.replayOnPreview");
+    EXPECT_EQ(f.ibMain->ImageWidth(), 32);
+    EXPECT_EQ(f.browse->PicTiffTag(), dir.file("b.png"));
 }
 
 TEST_F(PreviewTest, SaveAsWritesTheShownImageInTheTypeChosen)

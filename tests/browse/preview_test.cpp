@@ -2,7 +2,6 @@
 #include "browse_fixture.h"
 
 #include "browse/modPreview.h"
-#include "browse/previewSnapshots.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
 #include "platform/ui/dialogs.h"
@@ -148,7 +147,7 @@ TEST_F(PreviewTest, PanelsDescribeTheShownRow)
     show("three.tif");
     EXPECT_EQ(f.panel("pages"), "3 page(s)");
     EXPECT_EQ(f.ibMain->image().pixelColor(20, 15), QColor(Qt::red)); // page 1
-    EXPECT_EQ(gvarOriginalImage.image.size(), QSize(40, 30));
+    EXPECT_EQ(f.browse->originalImage().image.size(), QSize(40, 30));
 
     // A type whose header is not read gets its resolution from the shown image (the panel: the row as it was).
     row = show("g.ppm");
@@ -505,7 +504,7 @@ TEST_F(PreviewTest, ACaptureBecomesTheShownFileWithOnlyItsIptcRead)
     EXPECT_EQ(f.services.iptcRows, 0);
     EXPECT_EQ(reads, QStringList({"iptc " + capture}));
     EXPECT_TRUE(f.settle()) << "only the capture's metadata was still on its way";
-    EXPECT_EQ(gvarOriginalImage.image.size(), QSize(20, 10));
+    EXPECT_EQ(f.browse->originalImage().image.size(), QSize(20, 10));
     QTest::qWait(200); // an answer that still came would replace the picture
     EXPECT_EQ(f.ibMain->ImageWidth(), 20);
 }

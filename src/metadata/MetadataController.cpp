@@ -448,12 +448,11 @@ bool MetadataController::fncSaveEXIF()
                vbInformation, title());
         return false;
     }
-    gudtCommonDialog = typCommonDialog{};
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Save EXIF Information to file");
-    gudtCommonDialog.strFilter = QStringLiteral("EXIF File (*.xiff)|*.xiff");
-    gudtCommonDialog.strDefaultExt = QStringLiteral("xiff");
-    fncShowSave();
-    QString name = gudtCommonDialog.strFileName;
+    typCommonDialog dialog;
+    dialog.strDialogTitle = QStringLiteral("Save EXIF Information to file");
+    dialog.strFilter = QStringLiteral("EXIF File (*.xiff)|*.xiff");
+    dialog.strDefaultExt = QStringLiteral("xiff");
+    QString name = fncShowSave(dialog).strFileName;
     if (name.isEmpty()) return false;
     if (!name.right(5).toLower().endsWith(QLatin1String(".xiff"))) name += QStringLiteral(".xiff");
     QString why;
@@ -474,11 +473,10 @@ bool MetadataController::fncOpenEXIF()
                   vbYesNo + vbInformation, title())
                == vbNo)
         return false;
-    gudtCommonDialog = typCommonDialog{};
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Open EXIF .xiff file");
-    gudtCommonDialog.strFilter = QStringLiteral("EXIF file (*.xiff)|*.xiff");
-    fncShowOpen();
-    const QString name = gudtCommonDialog.strFileName;
+    typCommonDialog dialog;
+    dialog.strDialogTitle = QStringLiteral("Open EXIF .xiff file");
+    dialog.strFilter = QStringLiteral("EXIF file (*.xiff)|*.xiff");
+    const QString name = fncShowOpen(dialog).strFileName;
     if (name.isEmpty()) return false;
     std::vector<tf::ExifTemplateRecord> records;
     if (!tf::readExifTemplate(name, records)) {
@@ -531,12 +529,11 @@ bool MetadataController::fncSaveIPTC()
         MsgBox(QStringLiteral("There is no IPTC data in this current image to save."), vbInformation, title());
         return false;
     }
-    gudtCommonDialog = typCommonDialog{};
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Save IPTC Information");
-    gudtCommonDialog.strFilter = QStringLiteral("IPTC File Info (*.ffo)|*.ffo");
-    gudtCommonDialog.strDefaultExt = QStringLiteral("ffo");
-    fncShowSave();
-    QString name = gudtCommonDialog.strFileName;
+    typCommonDialog dialog;
+    dialog.strDialogTitle = QStringLiteral("Save IPTC Information");
+    dialog.strFilter = QStringLiteral("IPTC File Info (*.ffo)|*.ffo");
+    dialog.strDefaultExt = QStringLiteral("ffo");
+    QString name = fncShowSave(dialog).strFileName;
     if (name.isEmpty()) return false;
     if (!name.right(4).toLower().endsWith(QLatin1String(".ffo"))) name += QStringLiteral(".ffo");
     QString why;
@@ -556,11 +553,10 @@ bool MetadataController::fncOpenIPTC()
                   vbYesNo + vbInformation, title())
                == vbNo)
         return false;
-    gudtCommonDialog = typCommonDialog{};
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Open IPTC .ffo file");
-    gudtCommonDialog.strFilter = QStringLiteral("IPTC File Info (*.ffo)|*.ffo");
-    fncShowOpen();
-    const QString name = gudtCommonDialog.strFileName;
+    typCommonDialog dialog;
+    dialog.strDialogTitle = QStringLiteral("Open IPTC .ffo file");
+    dialog.strFilter = QStringLiteral("IPTC File Info (*.ffo)|*.ffo");
+    const QString name = fncShowOpen(dialog).strFileName;
     if (name.isEmpty()) return false;
     const tf::ExifIptc before = m_meta;
     if (!m_meta.LoadIptcFromFile(name)) {

@@ -6,8 +6,8 @@
 // of ours read with pdfinfo and pdfimages.
 // With --tiff: pages appended to a long Group 4 TIFF in place against tiffcp -a (our side in this
 // process, timing the append session alone).
-#include "basket/modMultiPage.h"
-#include "frame/TaskReplay.h"
+#include "benchpages.h"
+#include "version_info.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/pdf_pages.h"
@@ -308,12 +308,14 @@ int appendChild(const QString& document, const QStringList& files)
     }
     PrintedMessages messages;
     tf::setMessageBoxHandler(&messages);
-    tf::NoTasks tasks;
-    tf::PageWriteOptions options(tasks);
-    options.appendMode = 1; // after the last page
-    options.outputMode = 0; // into the document itself
-    tf::ImageDocument ibTemp;
-    const bool ok = fncSavePagesToExistingFile(records, ibTemp, document, options);
+    // After the last page, into the document itself.
+    std::unique_ptr<tf::PageSink> sink;
+    if (document.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        sink = std::make_unique<tf::PdfAppendSink>(document, document, tf::AppendAt::End);
+    else
+        sink = std::make_unique<tf::TiffAppendSink>(document, document, tf::AppendAt::End,
+                                                    QString::fromUtf8(tf::version::kTitle));
+    const bool ok = tf::bench::writePagesHere(records, std::move(sink), 0, 0);
     tf::setMessageBoxHandler(nullptr);
     return ok ? 0 : 1;
 }

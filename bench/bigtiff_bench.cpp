@@ -3,8 +3,7 @@
 // document must be a BigTIFF of every page. Needs about 4.5 GB free in FOLDER. A check of the
 // output, not a race: there is no peer, and the time printed is the save's own inside this
 // process (no start-up), for the record only.
-#include "basket/modMultiPage.h"
-#include "frame/TaskReplay.h"
+#include "benchpages.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/ui/msgbox.h"
@@ -83,16 +82,10 @@ int main(int argc, char** argv)
 
     PrintedMessages messages;
     tf::setMessageBoxHandler(&messages);
-    tf::ImageDocument ibTemp;
-    tf::NoTasks tasks;
-    tf::PageWriteOptions options(tasks);
-    options.format = 0;
-    options.tiffCompression = 0;
-    options.colorFormat = 0; // 24 bit
     const QString out = root.filePath(QStringLiteral("big.tif"));
     QElapsedTimer timer;
     timer.start();
-    const bool ok = fncSavePagesToNewFile(records, ibTemp, out, options);
+    const bool ok = tf::bench::writePagesHere(records, std::make_unique<tf::NewTiffSink>(out), 0 /*24 bit*/, 0);
     const qint64 ms = timer.elapsed();
     tf::setMessageBoxHandler(nullptr);
     if (!ok) {

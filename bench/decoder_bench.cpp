@@ -10,8 +10,7 @@
 // limit of a listing) against a listing through a warm pool.
 #include "benchutil.h"
 
-#include "basket/modMultiPage.h"
-#include "frame/TaskReplay.h"
+#include "benchpages.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/picture_geometry.h"
@@ -215,13 +214,13 @@ int childSave(const QStringList& args)
         r.text = QFileInfo(f).fileName();
         records.push_back(r);
     }
-    tf::ImageDocument ibTemp;
-    tf::NoTasks tasks;
-    tf::PageWriteOptions options(tasks);
-    options.format = args[0] == QLatin1String("pdf") ? 1 : 0;
-    options.tiffCompression = static_cast<int16_t>(args[2].toInt());
-    options.colorFormat = -1; // each page at its own depth
-    const bool ok = fncSavePagesToNewFile(records, ibTemp, args[1], options);
+    std::unique_ptr<tf::PageSink> sink;
+    if (args[0] == QLatin1String("pdf"))
+        sink = std::make_unique<tf::NewPdfSink>(args[1]);
+    else
+        sink = std::make_unique<tf::NewTiffSink>(args[1]);
+    // Each page at its own depth.
+    const bool ok = tf::bench::writePagesHere(records, std::move(sink), -1, static_cast<int16_t>(args[2].toInt()));
     tf::setMessageBoxHandler(nullptr);
     return ok ? 0 : 1;
 }

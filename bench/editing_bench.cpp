@@ -10,10 +10,9 @@
 // process that also reads every page from a file; it says how far apart the two are, no more.
 #include "benchutil.h"
 
-#include "browse/previewSnapshots.h"
+#include "browse/EditedPreview.h"
 #include "editing/EditingController.h"
 #include "editing/ImageOperations.h"
-#include "editing/globals.h"
 #include "editing/modProcessTasks.h"
 #include "platform/imagebox/imagebox_document.h"
 
@@ -271,11 +270,20 @@ int main(int argc, char** argv)
     // The window while editing: the editing mode entered with the five-task list on the page,
     // Blur 3 previewed, then confirmed at 5 (applied again). The longest stretch without a
     // timer tick, through the editing controller and with the same work done on the loop's thread.
+    // The preview without the browse area: the picture box and the image as loaded.
+    struct Preview final : EditedPreview {
+        ImageBox box;
+        ImageSnapshot original;
+        ImageBox& previewBox() override { return box; }
+        const ImageSnapshot& originalImage() const override { return original; }
+        bool optimizedPreview() const override { return false; }
+        void showEditMode(bool) override {}
+        void popupPreviewMenu(const QPoint&) override {}
+    } preview;
+    ImageBox& box = preview.box;
     QWidget picView, picBrowse, host;
     EditingController editing(EditingPanes{&picView, &picBrowse, &host});
-    ImageBox box;
-    editing.attachImageBox(box);
-    glngEditMode = 1;
+    editing.attachPreview(preview);
     GapMeter meter;
     auto through = [&](const std::function<void()>& step) { runInLoop(step, &editing); };
     auto onLoop = [&](const std::function<void()>& step) { runInLoop(step); };
@@ -290,7 +298,7 @@ int main(int argc, char** argv)
     std::printf("\nlongest wait of the window (10 ms timer), A4 page: controller on workers / same work on the window's thread\n");
     for (int run = 0; run < kRuns; ++run) {
         box.setPicture(page);
-        gvarOriginalImage = box.SaveToVariant(ImageDocument::kSnapshotFormat);
+        preview.original = box.SaveToVariant(ImageDocument::kSnapshotFormat);
         editing.editList().setTasks(list);
         meter.start();
         through([&] { editing.EditModeEntering(); });

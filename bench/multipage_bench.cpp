@@ -3,8 +3,7 @@
 // are installed. Each run is its own process, so its peak memory can be told apart.
 #include "benchutil.h"
 
-#include "basket/modMultiPage.h"
-#include "frame/TaskReplay.h"
+#include "benchpages.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "services/modLoadPic.h"
@@ -107,12 +106,11 @@ int runOurs(const QStringList& args)
         r.text = f;
         records.push_back(r);
     }
-    tf::ImageDocument ibTemp;
-    tf::NoTasks tasks;
-    tf::PageWriteOptions options(tasks);
-    options.format = format == QLatin1String("pdf") ? 1 : 0;
-    options.tiffCompression = compression;
-    options.colorFormat = colorFormat;
+    std::unique_ptr<tf::PageSink> sink;
+    if (format == QLatin1String("pdf"))
+        sink = std::make_unique<tf::NewPdfSink>(output);
+    else
+        sink = std::make_unique<tf::NewTiffSink>(output);
     // In the window the decoders run from the start; asked to, the run starts them before the
     // save and tells the save's own time.
     const QString saveTime = qEnvironmentVariable("TF_BENCH_SAVE_TIME");
@@ -124,7 +122,7 @@ int runOurs(const QStringList& args)
     }
     QElapsedTimer timer;
     timer.start();
-    const bool ok = fncSavePagesToNewFile(records, ibTemp, output, options);
+    const bool ok = tf::bench::writePagesHere(records, std::move(sink), colorFormat, compression);
     if (!saveTime.isEmpty()) {
         QFile f(saveTime);
         if (f.open(QIODevice::WriteOnly)) f.write(QByteArray::number(timer.elapsed()));

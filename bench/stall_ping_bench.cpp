@@ -233,7 +233,7 @@ int main(int argc, char** argv)
         for (const auto& [index, value] : {std::pair{1, "False"}, {2, "50"}, {3, "0"}, {5, "0"}, {6, "0"}, {7, "0"}})
             mark.setP(index, QLatin1String(value));
         mark.setP(4, slow);
-        editing->editList().setTasks({mark});
+        editing->editList().setRows({mark});
         browse->mnuPreviewType_Click(1); // "Optimized"
         runUntil(settled, 30000);
         const size_t reportsBefore = reports.reports().size();

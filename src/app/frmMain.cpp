@@ -10,13 +10,11 @@
 #include "basket/modMultiPage.h"
 #include "browse/BrowseController.h"
 #include "browse/modFolderView.h"
-#include "browse/previewSnapshots.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modButtonPicture.h"
 #include "controls/modFontsCombo.h"
 #include "controls/splitter.h"
 #include "editing/EditingController.h"
-#include "editing/globals.h"
 #include "frame/LongCommand.h"
 #include "metadata/MetadataController.h"
 #include "metadata/modMetadata.h"
@@ -56,6 +54,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTabBar>
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
@@ -127,6 +126,7 @@ frmMain::~frmMain()
     // The controllers hold plain pointers to the widgets and filter the lists' events: they go
     // first, while every widget they know is still whole, so that nothing of theirs runs on a
     // widget the window is taking down.
+    if (m_editing) m_editing->detachPreview();
     delete m_browse;
     m_browse = nullptr;
     delete m_basket;
@@ -300,6 +300,15 @@ void frmMain::buildBrowseController()
                                       *m_metadata,  m_noPrinting, m_controlSaveAs, *m_players};
     m_browse = new BrowseController(panes, services, this);
     m_editing->attachPreview(*m_browse);
+    // The edit list's bar stands in the browse pane's tab row, right of the tabs. The list was
+    // made before the tab strip, which covers the tab's whole body: above it, the "Task Basket"
+    // tab shows the list rather than an empty page.
+    const tf::TabStrip* tabs = m_browse->tbsBrowse();
+    QWidget* bar = m_editing->picEditBar();
+    bar->move(2 + tabs->tabBar()->sizeHint().width() + 6,
+              tf::kPaneCaptionHeight + std::max(0, (tabs->tabRowHeight() - bar->height()) / 2));
+    m_editing->lvEdit()->raise();
+    bar->raise();
 }
 
 void frmMain::buildControllers()
@@ -369,7 +378,7 @@ void frmMain::subSetup()
         gstrCurrentOperation = QStringLiteral("Setting up Main Application");
         subLoadSettings();
         tf::removeWorkFilesOfDeadRuns(); // what an earlier run killed mid-save left behind
-        gbytMetadataKind = 0;
+        m_metadata->setMetadataKind(0);
         mblnFirstResize = true;
         blnPreviewPending = false;
         mblnFolderChosen = false;
@@ -739,14 +748,14 @@ void frmMain::tbsMetadata_Click()
         m_metadata->picEXIFBar()->show();
         m_metadata->lvIPTC()->hide();
         m_metadata->picIPTCBar()->hide();
-        gbytMetadataKind = 0;
+        m_metadata->setMetadataKind(0);
         break;
     case 2:
         m_metadata->lvExif()->hide();
         m_metadata->picEXIFBar()->hide();
         m_metadata->lvIPTC()->show();
         m_metadata->picIPTCBar()->show();
-        gbytMetadataKind = 1;
+        m_metadata->setMetadataKind(1);
         break;
     default:
         break;
@@ -765,7 +774,6 @@ void frmMain::CmdPreviewEdit_Click()
         m_splMain->setLeftOrTopControl(m_splRight);
         m_splRight->setRightOrBottomControl(m_splView);
         if (m_splView->RightOrBottomControl()) m_splView->setLeftOrTopControl(m_picView);
-        glngEditMode = 0;
         m_browse->CmdPreviewEdit()->setText(QStringLiteral("     Edit"));
         emit EditModeLeaving();
         m_browse->cmdPreviewType()->setEnabled(true);
@@ -773,7 +781,6 @@ void frmMain::CmdPreviewEdit_Click()
         m_splMain->setLeftOrTopControl(nullptr);
         m_splRight->setRightOrBottomControl(nullptr);
         m_splView->setLeftOrTopControl(nullptr);
-        glngEditMode = 1;
         m_browse->cmdPreviewType()->setEnabled(false);
         emit EditModeEntering();
         m_browse->CmdPreviewEdit()->setText(QStringLiteral("     Finish"));
@@ -895,8 +902,8 @@ void frmMain::subEnd()
     // No graphics engine is started on Linux; the image snapshots of the preview and the editing
     // tasks are let go here, before the windows that show them.
     gstrCurrentOperation = QStringLiteral("Trying to stop Graphic Engine");
-    gvarWorkingImage = tf::ImageSnapshot{};
-    gvarOriginalImage = tf::ImageSnapshot{};
+    m_editing->releaseWorkingImage();
+    m_browse->releaseOriginalImage();
     gstrCurrentOperation = QStringLiteral("UnSubclass all controls");
     for (const QPointer<QPushButton>& button : std::as_const(m_pictureButtons))
         if (button) subRemoveButtonPicture(button);

@@ -544,24 +544,22 @@ void BasketController::cmdPagesSave_Click()
                vbExclamation, QStringLiteral("Save Basket"));
         return;
     }
-    gudtCommonDialog.hwndOwner = w.owner;
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Save Basket");
-    gudtCommonDialog.strFileName.clear();
-    gudtCommonDialog.strFilter = kBasketFilter;
-    gudtCommonDialog.lngFilterIndex = 1;
-    gudtCommonDialog.lngFlags = 5;
+    typCommonDialog dialog;
+    dialog.hwndOwner = w.owner;
+    dialog.strDialogTitle = QStringLiteral("Save Basket");
+    dialog.strFilter = kBasketFilter;
+    dialog.lngFilterIndex = 1;
+    dialog.lngFlags = 5;
     // The extension is added while the dialog is open, so its overwrite question names the real file.
-    gudtCommonDialog.strDefaultExt = QStringLiteral("ibf");
-    fncShowSave();
-    gudtCommonDialog.strDefaultExt.clear();
-    const QString chosen = gudtCommonDialog.strFileName;
+    dialog.strDefaultExt = QStringLiteral("ibf");
+    const QString chosen = fncShowSave(dialog).strFileName;
     if (chosen.isEmpty()) return;
     // A name with another extension ("x.txt") is written as "x.txt.ibf", a name the dialog never
     // asked about.
     QString fileName = fncBasketFileName(chosen);
     if (fileName != chosen && QFileInfo::exists(fileName) &&
         MsgBox(QStringLiteral("%1 already exists.\nDo you want to replace it?").arg(QFileInfo(fileName).fileName()),
-               vbYesNo + vbExclamation + vbDefaultButton2, gudtCommonDialog.strDialogTitle) != vbYes)
+               vbYesNo + vbExclamation + vbDefaultButton2, dialog.strDialogTitle) != vbYes)
         return;
 
     if (!fncSaveImageBasket(1, fileName, m_model, m_lstUniqueFiles)) {
@@ -591,14 +589,13 @@ void BasketController::cmdPagesOpen_Click()
                    vbOKCancel + vbInformation);
         if (answer != vbOK) return;
     }
-    gudtCommonDialog.hwndOwner = w.owner;
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Open Basket");
-    gudtCommonDialog.strFileName.clear();
-    gudtCommonDialog.strFilter = kBasketFilter;
-    gudtCommonDialog.lngFilterIndex = 1;
-    gudtCommonDialog.lngFlags = 5;
-    fncShowOpen();
-    const QString fileName = gudtCommonDialog.strFileName;
+    typCommonDialog dialog;
+    dialog.hwndOwner = w.owner;
+    dialog.strDialogTitle = QStringLiteral("Open Basket");
+    dialog.strFilter = kBasketFilter;
+    dialog.lngFilterIndex = 1;
+    dialog.lngFlags = 5;
+    const QString fileName = fncShowOpen(dialog).strFileName;
     if (fileName.isEmpty()) return;
 
     if (!openBasketFile(fileName))

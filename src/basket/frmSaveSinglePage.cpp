@@ -276,13 +276,13 @@ void frmSaveSinglePage::chkImportIPTC_Click()
 namespace {
 void chooseTemplate(QWidget* owner, const QString& title, const QString& filter, QLineEdit* box)
 {
-    gudtCommonDialog = typCommonDialog();
-    gudtCommonDialog.hwndOwner = owner;
-    gudtCommonDialog.strDialogTitle = title;
-    gudtCommonDialog.strFilter = filter;
-    gudtCommonDialog.lngFlags = 5;
-    fncShowOpen();
-    if (!gudtCommonDialog.strFileName.isEmpty()) box->setText(gudtCommonDialog.strFileName);
+    typCommonDialog dialog;
+    dialog.hwndOwner = owner;
+    dialog.strDialogTitle = title;
+    dialog.strFilter = filter;
+    dialog.lngFlags = 5;
+    const QString chosen = fncShowOpen(dialog).strFileName;
+    if (!chosen.isEmpty()) box->setText(chosen);
 }
 } // namespace
 

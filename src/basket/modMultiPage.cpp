@@ -23,7 +23,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
-#include <QProgressBar>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -176,26 +175,6 @@ bool tellOutcome(const tf::PipelineResult& r, const OutputPlan& plan)
     return true;
 }
 
-// The pipeline on the calling thread, for callers without a window.
-bool runHere(const std::vector<tf::basket::PageRecord>& pages, OutputPlan plan, const tf::PageWriteOptions& options,
-             QProgressBar* pbQueue)
-{
-    tf::LongCommand command(gstrCurrentOperation);
-    if (!command) return false;
-    QPointer<QProgressBar> bar(pbQueue);
-    if (bar) bar->show();
-    tf::PagePipeline pipeline(std::make_unique<tf::BasketPageSource>(pages), std::move(plan.sink), settingsOf(options));
-    QObject::connect(&pipeline, &tf::PagePipeline::progress, [&](int done, int total, const QString& item) {
-        command.showProgress(done, total, item);
-        if (!bar) return;
-        bar->setRange(0, qMax(1, total));
-        bar->setValue(done);
-    });
-    const tf::PipelineResult result = pipeline.runHere();
-    if (bar) bar->hide();
-    return tellOutcome(result, plan);
-}
-
 } // namespace
 
 namespace tf {
@@ -258,23 +237,6 @@ QString fncMultiPageFilter(int32_t Filter)
 
 } // namespace tf
 
-
-bool fncSavePagesToNewFile(std::vector<tf::basket::PageRecord> pages, tf::ImageDocument& /*ibTemp*/,
-                           const QString& strFileName, const tf::PageWriteOptions& options, QProgressBar* pbQueue)
-{
-    gstrCurrentOperation = QStringLiteral("Saving to multipage file '") + strFileName + QLatin1Char('\'');
-    if (pages.empty()) return true;
-    return runHere(pages, planSave(strFileName, options), options, pbQueue);
-}
-
-bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::ImageDocument& /*ibTemp*/,
-                                const QString& strFileName, const tf::PageWriteOptions& options, QProgressBar* pbQueue)
-{
-    gstrCurrentOperation = QStringLiteral("Saving to multipage file '") + strFileName + QLatin1Char('\'');
-    if (pages.empty()) return true;
-    std::optional<OutputPlan> plan = planAppend(strFileName, options);
-    return plan && runHere(pages, std::move(*plan), options, pbQueue);
-}
 
 namespace tf {
 

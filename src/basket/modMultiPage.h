@@ -12,7 +12,6 @@
 class QAbstractButton;
 class QAction;
 class QMenu;
-class QProgressBar;
 class QWidget;
 
 namespace tf {
@@ -50,32 +49,6 @@ QString fncEnvironmentReason(const QString& detail, const QString& written);
 // The filter the dialogs offer for a Filter value: 0 TIFF, 1 PDF, anything else both.
 QString fncMultiPageFilter(int32_t Filter);
 
-} // namespace tf
-
-// The writers, on the calling thread (the window's commands run the same page pipeline on a worker
-// thread). Pages are read in the order given from the files their records name, optionally edited
-// by the task list (a failing replay is told once per command; the page keeps what the tasks
-// before made), and written. Cancel stops before the next page;
-// the pages before it are kept, except by a new document that was to replace an existing file:
-// that file is then left as it was and nothing is written. Either way the user's files are replaced only whole: a new
-// document appears once complete, an appended one is worked on as a hidden copy that replaces
-// the original at the end, and any failure leaves every existing file as it was.
-
-// A new document in options.format. True once the document was written (also when Cancel cut it
-// short, and for no pages at all), false when nothing was written (an error, no page readable, or
-// a Cancel while replacing an existing file).
-bool fncSavePagesToNewFile(std::vector<tf::basket::PageRecord> pages, tf::ImageDocument& ibTemp,
-                           const QString& strFileName, const tf::PageWriteOptions& options,
-                           QProgressBar* pbQueue = nullptr);
-
-// Pages added to an existing TIFF or PDF (by its extension), by options.appendMode and
-// options.outputMode. True once the pages were added, false when the file was left as it was.
-bool fncSavePagesToExistingFile(std::vector<tf::basket::PageRecord> pages, tf::ImageDocument& ibTemp,
-                                const QString& strFileName, const tf::PageWriteOptions& options,
-                                QProgressBar* pbQueue = nullptr);
-
-namespace tf {
-
 // The basket's output commands: the Save As menu, the multipage save and the append, with the
 // settings' save options. Made by the basket with its pages, the working document the pages are
 // written through, the task replay and the owner of the dialogs.
@@ -109,8 +82,10 @@ signals:
     // The Save As menu's other entries, which belong to other parts of the program.
     void batchConversionRequested(); // "Single Page files (batch mode)"
     void slideShowRequested();       // "Screensaver/Slide"
-    // A save or append started by the dialogs has ended, its messages told; `written` as the
-    // synchronous writers answer.
+    // A save or append started by the dialogs has ended, its messages told. `written`: the output
+    // is in its place (also when a Cancel cut it short: the pages before it are kept); false when
+    // every file was left as it was (an error, no page readable, a Cancel while a new document was
+    // to replace an existing file).
     void outputFinished(bool written);
 
 private:

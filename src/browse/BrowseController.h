@@ -4,6 +4,7 @@
 // panels, and previous/next through the folder list or the basket. The controller builds these
 // widgets into the panes the window gives it and owns them; the window only places them.
 #include "browse/BrowseServices.h"
+#include "browse/EditedPreview.h"
 #include "browse/FolderListing.h"
 #include "browse/modFolderView.h"
 #include "frame/LatestWork.h"
@@ -84,7 +85,7 @@ struct SelectedFolderFile {
     tf::FolderFile file;
 };
 
-class BrowseController : public QObject {
+class BrowseController : public QObject, public tf::EditedPreview {
     Q_OBJECT
 public:
     BrowseController(const BrowsePanes& panes, const tf::BrowseServices& services, QObject* parent = nullptr);
@@ -168,6 +169,15 @@ public:
     // For code that puts another image into ibMain: the shown file is no longer shown, so
     // choosing its row again loads it again.
     void subForgetShownFile();
+    // EditedPreview: what the editing mode works on.
+    ImageBox& previewBox() override { return *m_ibMain; }
+    const tf::ImageSnapshot& originalImage() const override { return m_originalImage; }
+    bool optimizedPreview() const override { return mblnOptimizedPreview; }
+    void showEditMode(bool editing) override;
+    void popupPreviewMenu(const QPoint& globalPos) override;
+    // The image as loaded is let go (shutdown).
+    void releaseOriginalImage() { m_originalImage = tf::ImageSnapshot{}; }
+
     // A captured or scanned picture, saved as `path`, becomes the shown file: in the preview, as
     // the image as loaded, with the metadata lists emptied and the IPTC list read from that file,
     // the status panels naming it, and the window laid out again (subResize).
@@ -409,6 +419,8 @@ private:
 
     QString m_picTiffTag;
     QImage m_picTiffPicture;
+    // The shown image as loaded or captured, before any task (the old gvarOriginalImage).
+    tf::ImageSnapshot m_originalImage;
     // What the row being shown says of its file, taken before the load (the row may go away
     // while the edit list is replayed).
     QString m_rowPages;

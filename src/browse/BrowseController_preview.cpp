@@ -4,7 +4,6 @@
 
 #include "browse/modFolderView.h"
 #include "browse/modPreview.h"
-#include "browse/previewSnapshots.h"
 #include "controls/modButtonPicture.h"
 #include "controls/splitter.h"
 #include "frame/globals.h"
@@ -63,6 +62,17 @@ QAction* BrowseController::mnuSavePreviewAs(int index) const
     return index >= 0 && index < static_cast<int>(m_mnuSavePreviewAs.size()) ? m_mnuSavePreviewAs[index] : nullptr;
 }
 
+void BrowseController::showEditMode(bool editing)
+{
+    if (QAction* entry = mnuPreview(0))
+        entry->setText(editing ? QStringLiteral("Back to Explorer view") : QStringLiteral("Edit/Enhance image"));
+}
+
+void BrowseController::popupPreviewMenu(const QPoint& globalPos)
+{
+    if (m_mnuPreviewParent) m_mnuPreviewParent->popup(globalPos);
+}
+
 void BrowseController::syncMenuChecks()
 {
     for (int i = 0; i < 2; ++i) {
@@ -90,7 +100,7 @@ void BrowseController::showCapturedPicture(const QImage& picture, const QString&
     m_ibMain->setTag(path);
     m_picTiffTag = path;
     m_picTiffPicture = picture;
-    gvarOriginalImage = m_ibMain->document().SaveToVariant(tf::ImageDocument::kSnapshotFormat);
+    m_originalImage = m_ibMain->document().SaveToVariant(tf::ImageDocument::kSnapshotFormat);
     m_services.metadata.ClearLists();
     readShownMetadata(path, false, true, true);
     // Shown as a file chosen in a list is: from its top-left corner, fitted as the menu says, and
@@ -168,10 +178,14 @@ void BrowseController::replayOnPreview(ImageBox& control, std::function<void()> 
         },
         [this, target, shown, then = std::move(then)](PreviewReplay out) {
             if (out.failure) {
+                // Whatever the tasks threw is told, the picture as loaded stays: nothing a task
+                // throws may escape into the event loop.
                 try {
                     std::rethrow_exception(out.failure);
                 } catch (const std::exception& e) {
-                    subReportException(e, QStringLiteral("BrowseController.fncReadFile"));
+                    subReportException(e, QStringLiteral("BrowseController.replayOnPreview"));
+                } catch (...) {
+                    subReportUnknownException(QStringLiteral("BrowseController.replayOnPreview"));
                 }
             } else {
                 // A picture put into the control meanwhile (the editing mode's) is not replaced.
@@ -271,7 +285,7 @@ void BrowseController::takePreview(int request, const tf::decode::DecodeResult& 
             control->setBitmapHandle(picture);
         }
 
-        gvarOriginalImage = control->SaveToVariant(tf::ImageDocument::kSnapshotFormat);
+        m_originalImage = control->SaveToVariant(tf::ImageDocument::kSnapshotFormat);
         if (mblnOptimizedPreview && m_services.replayer.hasTasks()) {
             // The pane is finished when the replay lands; another file chosen meanwhile drops it.
             replayOnPreview(*control, [this] { finishPreview(); });
@@ -589,7 +603,7 @@ void BrowseController::mnuPreviewType_Click(int index)
     } else {
         mblnOptimizedPreview = false;
         m_previewReplay.cancel();
-        if (m_ibMain->HasImage()) m_ibMain->LoadFromVariant(tf::ImageDocument::kSnapshotFormat, gvarOriginalImage);
+        if (m_ibMain->HasImage()) m_ibMain->LoadFromVariant(tf::ImageDocument::kSnapshotFormat, m_originalImage);
     }
     if (m_cmdPreviewType) setCaption(m_cmdPreviewType, QStringLiteral("     ") + m_mnuPreviewType[index]->text());
     callResize();

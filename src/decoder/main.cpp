@@ -7,6 +7,7 @@
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/picture_decode.h"
 #include "platform/imagebox/picture_limits.h"
+#include "platform/sys/coverage.h"
 #include "services/modLoadPic.h"
 
 #include <QBuffer>
@@ -114,5 +115,6 @@ int main(int argc, char** argv)
     // loads the font configuration only to drop it) would cost each ending decoder a core for a
     // while.
     std::fflush(nullptr);
+    tf::writeCoverageCounts();
     ::_exit(status);
 }

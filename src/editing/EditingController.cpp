@@ -1,13 +1,10 @@
 #include "editing/EditingController.h"
 
 #include "controls/panewidgets.h"
-#include "browse/BrowseController.h"
-#include "browse/previewSnapshots.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modButtonPicture.h"
 #include "editing/TaskOptionPanels.h"
 #include "editing/modTaskBasket.h"
-#include "editing/globals.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/imagebox/imagebox_error.h"
@@ -27,7 +24,6 @@
 #include <QMenu>
 #include <QPalette>
 #include <QPushButton>
-#include <QTabBar>
 
 namespace tf {
 
@@ -298,27 +294,28 @@ void EditingController::connectToolSwitches()
             connect(box, &QAbstractButton::toggled, this, handler);
 }
 
-void EditingController::attachPreview(BrowseController& browse)
+void EditingController::attachPreview(EditedPreview& preview)
 {
-    m_browse = &browse;
-    attachImageBox(*browse.ibMain());
-    // The edit list's bar stands in the tab row, right of the tabs.
-    const TabStrip* tabs = browse.tbsBrowse();
-    const int row = tabs->tabRowHeight();
-    m_picEditBar->move(2 + tabs->tabBar()->sizeHint().width() + 6, tf::kPaneCaptionHeight + std::max(0, (row - kSmallButton) / 2));
-    // The list was made before the tab strip, which covers the tab's whole body: above it, the
-    // "Task Basket" tab shows the list rather than an empty page.
-    m_lvEdit->raise();
-    m_picEditBar->raise();
-}
-
-void EditingController::attachImageBox(ImageBox& box)
-{
-    m_ibMain = &box;
+    detachPreview();
+    m_preview = &preview;
+    m_ibMain = &preview.previewBox();
     connect(m_ibMain, &ImageBox::MouseDown, this, &EditingController::ibMain_MouseDown);
     connect(m_ibMain, &ImageBox::MouseMove, this, &EditingController::ibMain_MouseMove);
     connect(m_ibMain, &ImageBox::MouseUp, this, &EditingController::ibMain_MouseUp);
     m_ibMain->installEventFilter(this);
+}
+
+void EditingController::detachPreview()
+{
+    if (!m_preview) return;
+    // Nothing still computing may land on a preview that is going away.
+    dropAllWork();
+    if (m_ibMain) {
+        disconnect(m_ibMain, nullptr, this, nullptr);
+        m_ibMain->removeEventFilter(this);
+    }
+    m_ibMain = nullptr;
+    m_preview = nullptr;
 }
 
 QPushButton* EditingController::cmdEditBar(int index) const
@@ -340,6 +337,12 @@ QWidget* EditingController::optionPanel(int code) const
 
 // The picture the preview shows, as the tasks see it: every use of the shown image goes through here.
 ImageDocument& EditingController::doc() const { return m_ibMain->document(); }
+
+const ImageSnapshot& EditingController::originalImage() const
+{
+    static const ImageSnapshot none;
+    return m_preview ? m_preview->originalImage() : none;
+}
 
 void EditingController::applyHostedColours()
 {
@@ -371,7 +374,7 @@ void EditingController::subEnableApply(bool enabled)
 
 int EditingController::visibleSelectedRow() const
 {
-    const QListView* list = glngEditMode == 1 ? m_lvEditPreview.data() : m_lvEdit.data();
+    const QListView* list = m_editMode == 1 ? m_lvEditPreview.data() : m_lvEdit.data();
     if (!list || !list->selectionModel()) return -1;
     const QModelIndexList rows = list->selectionModel()->selectedIndexes();
     return rows.isEmpty() ? -1 : rows.first().row();
@@ -388,10 +391,10 @@ void EditingController::replayFromOriginal(bool upToSelection, std::function<voi
     if (!m_ibMain || !doc().HasImage()) return;
     // A replay starts over from the picture as loaded: whatever was pending is superseded.
     dropAllWork();
-    const QImage base = gvarOriginalImage.isEmpty() ? doc().Picture() : gvarOriginalImage.image;
+    const QImage base = originalImage().isEmpty() ? doc().Picture() : originalImage().image;
     const std::vector<task::Entry> rows = m_list.tasks();
     if (rows.empty()) {
-        if (!gvarOriginalImage.isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
+        if (!originalImage().isEmpty()) doc().LoadFromVariant(ImageDocument::kSnapshotFormat, originalImage());
         m_replaySettings = EditSettings{};
         if (then) then();
         return;
@@ -518,8 +521,9 @@ void EditingController::untick(const char* name)
 
 void EditingController::EditModeEntering()
 {
+    m_editMode = 1;
     if (!m_ibMain || !doc().HasImage()) return;
-    if (m_browse && m_browse->mnuPreview(0)) m_browse->mnuPreview(0)->setText(QStringLiteral("Back to Explorer view"));
+    m_preview->showEditMode(true);
     m_task.TaskCode = taskNothing;
     blnImageModified = false;
     applyHostedColours();
@@ -532,14 +536,15 @@ void EditingController::EditModeEntering()
     clearVisibleSelections();
     replayFromOriginal(false, [this] {
         resize();
-        if (m_ibMain && doc().HasImage()) gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+        if (m_ibMain && doc().HasImage()) m_workingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
         m_workingSettings = m_replaySettings;
     });
 }
 
 void EditingController::EditModeLeaving()
 {
-    if (m_browse && m_browse->mnuPreview(0)) m_browse->mnuPreview(0)->setText(QStringLiteral("Edit/Enhance image"));
+    m_editMode = 0;
+    if (m_preview) m_preview->showEditMode(false);
     // Nothing still computing may land on the picture the explorer view shows.
     dropAllWork();
     // An unconfirmed preview is taken back; leaving never confirms it.
@@ -551,10 +556,10 @@ void EditingController::EditModeLeaving()
     m_redEyeEllipse.reset();
     m_band.reset();
     showOverlay();
-    gvarWorkingImage = ImageSnapshot{};
+    m_workingImage = ImageSnapshot{};
     m_cmdOriginalImage->setEnabled(false);
-    if (!(m_browse && m_browse->mblnOptimizedPreview) && m_ibMain && doc().HasImage() && !gvarOriginalImage.isEmpty())
-        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarOriginalImage);
+    if (!(m_preview && m_preview->optimizedPreview()) && m_ibMain && doc().HasImage() && !originalImage().isEmpty())
+        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, originalImage());
 }
 
 void EditingController::eb_ItemClick(const QString& group, const QString& itemKey)
@@ -587,14 +592,14 @@ void EditingController::eb_ItemClick(const QString& group, const QString& itemKe
     const bool nothing = itemKey == kNothing;
     // A row chosen in the list shows the tasks up to it; a task is set up and drawn on the
     // picture the pages get it on, so the list's whole picture comes back first.
-    if (!nothing && glngEditMode == 1 && visibleSelectedRow() >= 0 && !gvarWorkingImage.isEmpty() && m_ibMain && doc().HasImage()) {
+    if (!nothing && m_editMode == 1 && visibleSelectedRow() >= 0 && !m_workingImage.isEmpty() && m_ibMain && doc().HasImage()) {
         if (m_workKind == Work::Replay) {
             m_work.cancel();
             m_workKind = Work::None;
             m_afterReplay = {};
         }
         clearVisibleSelections();
-        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarWorkingImage);
+        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, m_workingImage);
         resize();
     }
     m_cmdOK->setText(nothing ? QStringLiteral("Finish") : QStringLiteral("Confirm"));
@@ -642,7 +647,7 @@ void EditingController::subShowTaskOptions()
     m_applied.reset();
     m_cmdReset->setEnabled(false);
     // Original has something to take back only when tasks were recorded.
-    m_cmdOriginalImage->setEnabled(glngEditMode == 1 && m_list.rowCount() > 0);
+    m_cmdOriginalImage->setEnabled(m_editMode == 1 && m_list.rowCount() > 0);
     const int32_t code = m_task.TaskCode;
     if (code == taskNothing) {
         blnOptionsChanged = false;
@@ -713,7 +718,7 @@ void EditingController::startPreview(const PreviewRequest& request)
     // The task is drawn on the picture the saved pages get before it: the working image, also
     // when a row chosen in the list shows less of it (a repeated Preview replaces the task's
     // earlier preview rather than adding to it).
-    const QImage base = !gvarWorkingImage.isEmpty() ? gvarWorkingImage.image : doc().Picture();
+    const QImage base = !m_workingImage.isEmpty() ? m_workingImage.image : doc().Picture();
     m_workKind = Work::Preview;
     m_workPicture = doc().image().cacheKey();
     m_work.start(
@@ -811,7 +816,7 @@ void EditingController::finishConfirm()
     eb_ItemClick(kSpecialGroup, kNothing);
     m_cmdOK->setText(QStringLiteral("Finish"));
     m_cmdOK->setEnabled(true);
-    if (m_ibMain && doc().HasImage()) gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+    if (m_ibMain && doc().HasImage()) m_workingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
     resize();
 }
 
@@ -834,8 +839,8 @@ void EditingController::subRestoreWorkingImage()
 {
     dropPreviewWork();
     if (blnFreshTask) return;
-    if (m_ibMain && doc().HasImage() && !gvarWorkingImage.isEmpty())
-        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, gvarWorkingImage);
+    if (m_ibMain && doc().HasImage() && !m_workingImage.isEmpty())
+        doc().LoadFromVariant(ImageDocument::kSnapshotFormat, m_workingImage);
     subShowTaskOptions();
     resize();
 }
@@ -866,8 +871,8 @@ void EditingController::replayChangedList(std::function<void()> then)
     blnImageModified = false;
     replayFromOriginal(false, [this, then = std::move(then)] {
         resize();
-        if (glngEditMode == 1) {
-            gvarWorkingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
+        if (m_editMode == 1) {
+            m_workingImage = doc().SaveToVariant(ImageDocument::kSnapshotFormat);
             m_workingSettings = m_replaySettings;
             m_cmdOriginalImage->setEnabled(m_list.rowCount() > 0);
         }
@@ -913,7 +918,7 @@ void EditingController::applyOutcome(const MouseOutcome& out)
 {
     if (out.showContextMenu) {
         if (m_ibMain) m_ibMain->viewport()->unsetCursor();
-        if (m_browse && m_browse->mnuPreviewParent()) m_browse->mnuPreviewParent()->popup(QCursor::pos());
+        if (m_preview) m_preview->popupPreviewMenu(QCursor::pos());
         return;
     }
     if (out.pickPixel && m_ibMain) {

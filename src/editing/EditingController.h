@@ -5,6 +5,7 @@
 // preview and the page writers. The controller builds and owns these widgets (each named as
 // before); the window places them and switches the panes.
 #include "browse/BrowseServices.h"
+#include "browse/EditedPreview.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "editing/EditListModel.h"
 #include "editing/EditListReplayer.h"
@@ -22,8 +23,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-
-class BrowseController;
 
 namespace tf {
 
@@ -48,10 +47,10 @@ public:
     ~EditingController() override;
 
     // The preview the tasks work on, made by the browse area after this controller. Connects the
-    // preview's mouse to the tools and places the edit-list bar beside the browse tabs.
-    void attachPreview(BrowseController& browse);
-    // The picture box alone, with its mouse (attachPreview does this too).
-    void attachImageBox(ImageBox& box);
+    // preview's mouse to the tools.
+    void attachPreview(EditedPreview& preview);
+    // Lets go of the preview, before it goes away.
+    void detachPreview();
 
     // A Preview, a replay or a Confirm asked for whose result has not reached the preview yet.
     // The operations and replays run on worker threads; previewReady() tells when they are done.
@@ -81,6 +80,13 @@ public:
     QLabel* lblNothing() const { return m_lblNothing; }
 
     // ---- editing state, by its old names
+    // 0 in the explorer view, 1 in the editing mode (the old glngEditMode): EditModeEntering and
+    // EditModeLeaving switch it.
+    int32_t lngEditMode() const { return m_editMode; }
+    // The shown picture before the task being worked on (the old gvarWorkingImage); empty outside
+    // the editing mode.
+    const ImageSnapshot& workingImage() const { return m_workingImage; }
+    void releaseWorkingImage() { m_workingImage = ImageSnapshot{}; }
     const EditTask& gudtEditTask() const { return m_task; }
     bool blnFreshTask = true;
     bool blnOptionsChanged = false;
@@ -191,6 +197,8 @@ private:
     bool m_confirmQueued = false;
     std::function<void()> m_afterConfirm;
     ImageDocument& doc() const;
+    // The preview's image as loaded; empty without a preview.
+    const ImageSnapshot& originalImage() const;
     void showOverlay();
     void applyOutcome(const MouseOutcome& out);
     void setSelectionLabel(const char* name, const QString& text);
@@ -212,8 +220,10 @@ private:
     // The display size the program's rectangle was drawn at; a preview shown at another size
     // takes it away.
     QSize m_selectionDisplay;
-    QPointer<BrowseController> m_browse;
+    EditedPreview* m_preview = nullptr;
     QPointer<ImageBox> m_ibMain;
+    int32_t m_editMode = 0;
+    ImageSnapshot m_workingImage;
 
     EditTask m_task;
     // The task the shown preview was made with, when the last Apply succeeded, and the state its

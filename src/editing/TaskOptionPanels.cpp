@@ -567,21 +567,20 @@ void TaskOptionPanels::buildWatermark()
 
 void TaskOptionPanels::onSelectMerge()
 {
-    gudtCommonDialog.hwndOwner = controls<task::Watermark>().picWatermarkImage->window();
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Load Image for Merging");
-    gudtCommonDialog.strFileName.clear();
-    gudtCommonDialog.lngFlags = 5;
-    gudtCommonDialog.lngFilterIndex = 1;
-    gudtCommonDialog.strDefaultExt.clear();
-    gudtCommonDialog.strFilter =
+    typCommonDialog dialog;
+    dialog.hwndOwner = controls<task::Watermark>().picWatermarkImage->window();
+    dialog.strDialogTitle = QStringLiteral("Load Image for Merging");
+    dialog.lngFlags = 5;
+    dialog.lngFilterIndex = 1;
+    dialog.strFilter =
         QStringLiteral("All Image Files|*.bmp;*.jpg;*.jpeg;*.pcx;*.png;*.gif;*.wbm;*.wbmp;*.psd;*.tif;*.tiff") +
         QStringLiteral("|Bitmap Files (*.bmp)|*.bmp|JPEG Files (*.jpg, *.jpeg)|*.jpg;*.jpeg") +
         QStringLiteral("|PCX Files (*.pcx)|*.pcx|PNG Files (*.png)|*.png") + QStringLiteral("|GIF Files (*.gif)|*.gif") +
         QStringLiteral("|Wireless Bitmap Files (*.wbm, *.wbmp)|*.wbm;*.wbmp") +
         QStringLiteral("|Adobe Photoshop Files (*.psd)|*.psd") + QStringLiteral("|TIFF Files (*.tif, *.tiff)|*.tif;*.tiff");
-    fncShowOpen();
-    if (!gudtCommonDialog.strFileName.isEmpty()) {
-        m_shared.mergeFile = gudtCommonDialog.strFileName;
+    const QString chosen = fncShowOpen(dialog).strFileName;
+    if (!chosen.isEmpty()) {
+        m_shared.mergeFile = chosen;
         gudtSettings.Tasks.WatermarkImage = m_shared.mergeFile;
     }
     subLoadMergeImage(m_shared.mergeFile);

@@ -232,15 +232,13 @@ bool subDeleteEditTask(EditListModel& list, int row)
 
 bool subOpenTaskBasket(EditListModel& list, QWidget* owner)
 {
-    gudtCommonDialog.hwndOwner = owner;
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Open task basket");
-    gudtCommonDialog.strFilter = kFilter;
-    gudtCommonDialog.lngFilterIndex = 1;
-    gudtCommonDialog.strFileName.clear();
-    gudtCommonDialog.lngFlags = 5;
-    gudtCommonDialog.strDefaultExt.clear();
-    fncShowOpen();
-    const QString name = gudtCommonDialog.strFileName;
+    typCommonDialog dialog;
+    dialog.hwndOwner = owner;
+    dialog.strDialogTitle = QStringLiteral("Open task basket");
+    dialog.strFilter = kFilter;
+    dialog.lngFilterIndex = 1;
+    dialog.lngFlags = 5;
+    const QString name = fncShowOpen(dialog).strFileName;
     if (name.isEmpty()) return false;
     auto tasks = fncOpenTaskBasket(name);
     if (!tasks) {
@@ -254,18 +252,16 @@ bool subOpenTaskBasket(EditListModel& list, QWidget* owner)
 void subSaveTaskBasket(const EditListModel& list, QWidget* owner)
 {
     if (list.rowCount() == 0) return;
-    gudtCommonDialog.hwndOwner = owner;
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Save task basket");
-    gudtCommonDialog.strFilter = kFilter;
-    gudtCommonDialog.lngFilterIndex = 1;
-    gudtCommonDialog.strFileName.clear();
-    gudtCommonDialog.lngFlags = 5;
+    typCommonDialog dialog;
+    dialog.hwndOwner = owner;
+    dialog.strDialogTitle = QStringLiteral("Save task basket");
+    dialog.strFilter = kFilter;
+    dialog.lngFilterIndex = 1;
+    dialog.lngFlags = 5;
     // The dialog adds the suffix itself, so its question before replacing a file sees the real name.
-    gudtCommonDialog.strDefaultExt = QStringLiteral("tbf");
-    gudtCommonDialog.blnConfirmOverwrite = true;
-    fncShowSave();
-    gudtCommonDialog.strDefaultExt.clear();
-    QString name = gudtCommonDialog.strFileName;
+    dialog.strDefaultExt = QStringLiteral("tbf");
+    dialog.blnConfirmOverwrite = true;
+    QString name = fncShowSave(dialog).strFileName;
     if (name.isEmpty()) return;
     if (!fncSaveTaskBasket(name, list.rows()))
         MsgBox(QStringLiteral("Error saving task basket!\r\nPlease try again!"), vbInformation);

@@ -39,7 +39,6 @@ LongCommand::LongCommand(const QString& operation)
     ++g_running;
     g_commands.push_back(this);
     gstrCurrentOperation = operation;
-    gblnCancelOperation = 0;
 }
 
 LongCommand::~LongCommand()
@@ -48,8 +47,6 @@ LongCommand::~LongCommand()
     if (!m_started) return;
     --g_running;
     std::erase(g_commands, this);
-    // A Cancel pressed after the last test has nothing left to stop.
-    gblnCancelOperation = 0;
     runAfterCommand();
 }
 
@@ -89,7 +86,6 @@ bool isLongCommandRunning() { return g_running > 0; }
 
 void cancelRunningCommands()
 {
-    gblnCancelOperation = -1;
     // A handler may end its command at once: work on a copy of the list.
     const std::vector<LongCommand*> running = g_commands;
     for (LongCommand* command : running) {
@@ -115,10 +111,7 @@ bool fncCloseWhenIdle(QWidget* window)
     static std::vector<QPointer<QWidget>> waiting;
     std::erase_if(waiting, [](const QPointer<QWidget>& w) { return w.isNull(); });
     for (const auto& w : waiting)
-        if (w == window) {
-            gblnCancelOperation = -1;
-            return true;
-        }
+        if (w == window) return true;
     waiting.emplace_back(window);
     QPointer<QWidget> target(window);
     cancelLongCommandThen([target] {

@@ -20,7 +20,7 @@ namespace tf {
 //   cmd->whenShown([job] { job->start(); });
 //   ...the job's end, queued to the GUI thread, lets go of cmd...
 //
-// Starting clears a Cancel left over from before, so it cannot stop this command's work. While a
+// A Cancel reaches only the commands running when it is pressed, never a later one. While a
 // command runs, any second one is refused (a click on another command, a helper's own command
 // alike): one long command at a time. Its window's Cancel and a close of the main window reach the
 // job through setCancelHandler, on the GUI thread.
@@ -55,13 +55,13 @@ private:
     friend void cancelRunningCommands();
 };
 
-// Sets the cancel flag and tells the running commands' jobs (their cancel handlers) to stop.
+// Tells the running commands' jobs (their cancel handlers) to stop.
 void cancelRunningCommands();
 
 // True while a long command runs.
 bool isLongCommandRunning();
 
-// Sets the cancel flag and runs `then` once the running long command has ended and unwound (at
+// Cancels the running command and runs `then` once the running long command has ended and unwound (at
 // once when none runs). For a window that must not close under a running job.
 void cancelLongCommandThen(std::function<void()> then);
 

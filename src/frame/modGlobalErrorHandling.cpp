@@ -9,7 +9,6 @@
 #include <system_error>
 
 QString gstrCurrentOperation;
-int16_t gblnCancelOperation = 0;
 QString gstrApplicationName;
 
 QString gstrErrVersion;

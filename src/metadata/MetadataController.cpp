@@ -300,7 +300,7 @@ void MetadataController::cmdIPTCBar_Click(int index)
 void MetadataController::subEditAttribute()
 {
     gstrCurrentOperation = QStringLiteral("Editing EXIF/IPTC Metadata");
-    const bool iptc = gbytMetadataKind == 1;
+    const bool iptc = m_metadataKind == 1;
     tf::MetadataRows& rows = iptc ? m_iptcRows : m_exifRows;
     const int selected = iptc ? selectedIptcRow() : selectedExifRow();
     if (rows.isEmpty() || selected < 0 || selected >= rows.count()) return;
@@ -323,7 +323,7 @@ void MetadataController::subEditAttribute()
     frmExifEditAttribute dialog(attribute, rows.row(selected).value, m_pane);
     if (runDialog(dialog) != QDialog::Accepted || !dialog.changed()) return;
     const QString value = dialog.value();
-    if (!fncUpdateAttribute(m_path, gbytMetadataKind, attribute, value)) return;
+    if (!fncUpdateAttribute(m_path, m_metadataKind, attribute, value)) return;
     rows.setValue(selected, iptc && fncIsIPTCDateAttribute(attribute)
                                 ? tf::listDateText(tf::parseListDateTime(value).date())
                                 : value);
@@ -332,7 +332,7 @@ void MetadataController::subEditAttribute()
 void MetadataController::subAddExifAttribute()
 {
     gstrCurrentOperation = QStringLiteral("Adding new metadata attribute!");
-    if (m_path.isEmpty() || gbytMetadataKind == 1 || !m_hasImage) return;
+    if (m_path.isEmpty() || m_metadataKind == 1 || !m_hasImage) return;
     const QString ext = QFileInfo(m_path).suffix().toLower();
     if (ext != QLatin1String("jpeg") && ext != QLatin1String("jpg") && ext != QLatin1String("tif")
         && ext != QLatin1String("tiff"))
@@ -347,7 +347,7 @@ void MetadataController::subAddExifAttribute()
 void MetadataController::subDeleteAttribute()
 {
     gstrCurrentOperation = QStringLiteral("Deleting metadata EXIF/IPTC attribute");
-    if (gbytMetadataKind == 0) {
+    if (m_metadataKind == 0) {
         const int selected = selectedExifRow();
         if (m_exifRows.count() <= 1 || selected < 0 || selected >= m_exifRows.count()) return;
         if (!fncDeleteAttribute(m_exifRows.row(selected).tag))
@@ -371,7 +371,7 @@ void MetadataController::subClearAllAttributes()
 {
     gstrCurrentOperation = QStringLiteral("Clear all EXIF/IPTC Metadata");
     const tf::ExifIptc before = m_meta;
-    if (gbytMetadataKind == 0) {
+    if (m_metadataKind == 0) {
         if (m_exifRows.isEmpty()) return;
         if (MsgBox(QStringLiteral("All EXIF metadata available in the current image will be deleted!\nDo you want to continue?"),
                    vbYesNo + vbInformation, title())
@@ -390,7 +390,7 @@ void MetadataController::subClearAllAttributes()
         m_meta = before;
         return;
     }
-    if (gbytMetadataKind == 0) {
+    if (m_metadataKind == 0) {
         m_exifRows.clear();
     } else {
         for (int i = 0; i < m_iptcRows.count(); ++i) m_iptcRows.setValue(i, QString());
@@ -448,12 +448,11 @@ bool MetadataController::fncSaveEXIF()
                vbInformation, title());
         return false;
     }
-    gudtCommonDialog = typCommonDialog{};
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Save EXIF Information to file");
-    gudtCommonDialog.strFilter = QStringLiteral("EXIF File (*.xiff)|*.xiff");
-    gudtCommonDialog.strDefaultExt = QStringLiteral("xiff");
-    fncShowSave();
-    QString name = gudtCommonDialog.strFileName;
+    typCommonDialog dialog;
+    dialog.strDialogTitle = QStringLiteral("Save EXIF Information to file");
+    dialog.strFilter = QStringLiteral("EXIF File (*.xiff)|*.xiff");
+    dialog.strDefaultExt = QStringLiteral("xiff");
+    QString name = fncShowSave(dialog).strFileName;
     if (name.isEmpty()) return false;
     if (!name.right(5).toLower().endsWith(QLatin1String(".xiff"))) name += QStringLiteral(".xiff");
     QString why;
@@ -474,11 +473,10 @@ bool MetadataController::fncOpenEXIF()
                   vbYesNo + vbInformation, title())
                == vbNo)
         return false;
-    gudtCommonDialog = typCommonDialog{};
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Open EXIF .xiff file");
-    gudtCommonDialog.strFilter = QStringLiteral("EXIF file (*.xiff)|*.xiff");
-    fncShowOpen();
-    const QString name = gudtCommonDialog.strFileName;
+    typCommonDialog dialog;
+    dialog.strDialogTitle = QStringLiteral("Open EXIF .xiff file");
+    dialog.strFilter = QStringLiteral("EXIF file (*.xiff)|*.xiff");
+    const QString name = fncShowOpen(dialog).strFileName;
     if (name.isEmpty()) return false;
     std::vector<tf::ExifTemplateRecord> records;
     if (!tf::readExifTemplate(name, records)) {
@@ -531,12 +529,11 @@ bool MetadataController::fncSaveIPTC()
         MsgBox(QStringLiteral("There is no IPTC data in this current image to save."), vbInformation, title());
         return false;
     }
-    gudtCommonDialog = typCommonDialog{};
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Save IPTC Information");
-    gudtCommonDialog.strFilter = QStringLiteral("IPTC File Info (*.ffo)|*.ffo");
-    gudtCommonDialog.strDefaultExt = QStringLiteral("ffo");
-    fncShowSave();
-    QString name = gudtCommonDialog.strFileName;
+    typCommonDialog dialog;
+    dialog.strDialogTitle = QStringLiteral("Save IPTC Information");
+    dialog.strFilter = QStringLiteral("IPTC File Info (*.ffo)|*.ffo");
+    dialog.strDefaultExt = QStringLiteral("ffo");
+    QString name = fncShowSave(dialog).strFileName;
     if (name.isEmpty()) return false;
     if (!name.right(4).toLower().endsWith(QLatin1String(".ffo"))) name += QStringLiteral(".ffo");
     QString why;
@@ -556,11 +553,10 @@ bool MetadataController::fncOpenIPTC()
                   vbYesNo + vbInformation, title())
                == vbNo)
         return false;
-    gudtCommonDialog = typCommonDialog{};
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Open IPTC .ffo file");
-    gudtCommonDialog.strFilter = QStringLiteral("IPTC File Info (*.ffo)|*.ffo");
-    fncShowOpen();
-    const QString name = gudtCommonDialog.strFileName;
+    typCommonDialog dialog;
+    dialog.strDialogTitle = QStringLiteral("Open IPTC .ffo file");
+    dialog.strFilter = QStringLiteral("IPTC File Info (*.ffo)|*.ffo");
+    const QString name = fncShowOpen(dialog).strFileName;
     if (name.isEmpty()) return false;
     const tf::ExifIptc before = m_meta;
     if (!m_meta.LoadIptcFromFile(name)) {

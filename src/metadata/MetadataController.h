@@ -55,6 +55,11 @@ public:
     const tf::MetadataRows& exifRows() const { return m_exifRows; }
     const tf::MetadataRows& iptcRows() const { return m_iptcRows; }
 
+    // The list the bars' commands act on (the old gbytMetadataKind): 0 while the EXIF tab of the
+    // metadata pane is chosen, 1 while the IPTC tab is. The window's tab strip sets it.
+    uint8_t bytMetadataKind() const { return m_metadataKind; }
+    void setMetadataKind(uint8_t kind) { m_metadataKind = kind; }
+
     // Modal dialogs run through this; tests replace it to work the dialog and close it.
     std::function<int(QDialog&)> execDialog;
     // Reads a file's metadata, on a worker thread (ExifIptc::readFrom); tests put a slower one in.
@@ -114,5 +119,6 @@ private:
     tf::ExifIptc m_meta;
     QString m_path;        // the shown file whose metadata m_meta holds
     bool m_hasImage = false; // m_meta was read from m_path, the shown file
+    uint8_t m_metadataKind = 0;
     tf::LatestWork m_reads;
 };

@@ -14,7 +14,6 @@ QString gstrSoftware;
 QStringList gstrEditableEXIF;
 QStringList gstrEXIFDateAttributes;
 QStringList gstrIPTCDateFields;
-uint8_t gbytMetadataKind = 0;
 
 namespace {
 

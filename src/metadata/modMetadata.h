@@ -17,10 +17,6 @@ extern QStringList gstrEditableEXIF;
 extern QStringList gstrEXIFDateAttributes;
 extern QStringList gstrIPTCDateFields;
 
-// 0 while the EXIF tab of the metadata pane is chosen, 1 while the IPTC tab is (the window's tab
-// strip sets it).
-extern uint8_t gbytMetadataKind;
-
 void subInitMetadata();
 
 // Adds the EXIF rows of `meta` to `rows` and sets their path; nothing without an image.

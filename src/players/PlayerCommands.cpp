@@ -50,16 +50,16 @@ bool PlayerCommands::MkSaver(uint8_t kind)
         QString name;
         // No to the overwrite question asks for another name.
         for (;;) {
-            gudtCommonDialog = typCommonDialog{};
-            gudtCommonDialog.hwndOwner = m_owner;
-            gudtCommonDialog.strDialogTitle = saver ? QStringLiteral("Save ScreenSaver As...") : QStringLiteral("Save Slide As...");
-            gudtCommonDialog.strFilter = saver ? QStringLiteral("Screen Savers (*.scr) | *.scr|All Files (*.*) | *.*")
-                                               : QStringLiteral("Slide (*.exe) | *.exe|All Files (*.*) | *.*");
-            gudtCommonDialog.lngFlags = 5;
-            gudtCommonDialog.blnConfirmOverwrite = false;
-            fncShowSave();
-            if (gudtCommonDialog.strFileName.isEmpty()) return false;
-            name = fncWithExtension(gudtCommonDialog.strFileName, extension);
+            typCommonDialog dialog;
+            dialog.hwndOwner = m_owner;
+            dialog.strDialogTitle = saver ? QStringLiteral("Save ScreenSaver As...") : QStringLiteral("Save Slide As...");
+            dialog.strFilter = saver ? QStringLiteral("Screen Savers (*.scr) | *.scr|All Files (*.*) | *.*")
+                                     : QStringLiteral("Slide (*.exe) | *.exe|All Files (*.*) | *.*");
+            dialog.lngFlags = 5;
+            dialog.blnConfirmOverwrite = false;
+            const QString chosen = fncShowSave(dialog).strFileName;
+            if (chosen.isEmpty()) return false;
+            name = fncWithExtension(chosen, extension);
             if (!QFileInfo::exists(name)) break;
             if (MsgBox(QStringLiteral("This File ('") + name +
                            QStringLiteral("') Already Exists!\r\nWould You Like To Overwrite It?"),

@@ -192,17 +192,16 @@ void frmExecutable::cmdCreate_Click()
     }
     saved.Style = static_cast<int16_t>(index);
     hide();
-    gudtCommonDialog = typCommonDialog{};
-    gudtCommonDialog.hwndOwner = parentWidget();
-    gudtCommonDialog.strDialogTitle = QStringLiteral("Save IMAGE as Effect Executable");
-    gudtCommonDialog.strFilter = QStringLiteral("Exe File (*.exe)|*.exe");
-    gudtCommonDialog.lngFlags = 5;
+    typCommonDialog dialog;
+    dialog.hwndOwner = parentWidget();
+    dialog.strDialogTitle = QStringLiteral("Save IMAGE as Effect Executable");
+    dialog.strFilter = QStringLiteral("Exe File (*.exe)|*.exe");
+    dialog.lngFlags = 5;
     // The build asks its own question, about the name with its extension.
-    gudtCommonDialog.blnConfirmOverwrite = false;
-    fncShowSave();
-    if (!gudtCommonDialog.strFileName.isEmpty())
-        m_commands.subMakeEffectExe(static_cast<int16_t>(index),
-                                    fncWithExtension(gudtCommonDialog.strFileName, QStringLiteral(".exe")),
+    dialog.blnConfirmOverwrite = false;
+    const QString chosen = fncShowSave(dialog).strFileName;
+    if (!chosen.isEmpty())
+        m_commands.subMakeEffectExe(static_cast<int16_t>(index), fncWithExtension(chosen, QStringLiteral(".exe")),
                                     m_commands.previewFile(), true);
     accept();
 }

@@ -7,8 +7,6 @@
 
 #include <QList>
 
-typCommonDialog gudtCommonDialog;
-
 namespace {
 
 QColor g_lastColor(0, 0, 0);
@@ -17,29 +15,31 @@ QList<QColor> g_customColors;
 // The folder the destination browse opens at; cleared after each browse.
 QString g_startFolder;
 
-void showFileDialog(bool save)
+typCommonDialogResult showFileDialog(const typCommonDialog& dialog, bool save)
 {
     tf::FileDialogRequest request;
     request.save = save;
-    request.owner = gudtCommonDialog.hwndOwner;
-    request.title = gudtCommonDialog.strDialogTitle;
-    request.filter = gudtCommonDialog.strFilter;
-    request.filterIndex = gudtCommonDialog.lngFilterIndex < 1 ? 1 : gudtCommonDialog.lngFilterIndex;
-    request.initialDir = gudtCommonDialog.strInitDir;
-    request.defaultSuffix = gudtCommonDialog.strDefaultExt;
-    request.confirmOverwrite = gudtCommonDialog.blnConfirmOverwrite;
-    // What the record held before is never offered to the user.
+    request.owner = dialog.hwndOwner;
+    request.title = dialog.strDialogTitle;
+    request.filter = dialog.strFilter;
+    request.filterIndex = dialog.lngFilterIndex < 1 ? 1 : dialog.lngFilterIndex;
+    request.initialDir = dialog.strInitDir;
+    request.defaultSuffix = dialog.strDefaultExt;
+    request.confirmOverwrite = dialog.blnConfirmOverwrite;
+    typCommonDialogResult out;
+    out.lngFilterIndex = request.filterIndex;
     const tf::FileDialogResult result = tf::dialogProvider().fileDialog(request);
-    if (!result.accepted) return;
-    gudtCommonDialog.strFileName = fncCutAtNull(result.filePath).trimmed();
-    gudtCommonDialog.strFileTitle = fncCutAtNull(result.fileTitle).trimmed();
-    gudtCommonDialog.lngFilterIndex = result.filterIndex;
+    if (!result.accepted) return out;
+    out.strFileName = fncCutAtNull(result.filePath).trimmed();
+    out.strFileTitle = fncCutAtNull(result.fileTitle).trimmed();
+    out.lngFilterIndex = result.filterIndex;
+    return out;
 }
 
 } // namespace
 
-void fncShowOpen() { showFileDialog(false); }
-void fncShowSave() { showFileDialog(true); }
+typCommonDialogResult fncShowOpen(const typCommonDialog& dialog) { return showFileDialog(dialog, false); }
+typCommonDialogResult fncShowSave(const typCommonDialog& dialog) { return showFileDialog(dialog, true); }
 
 QString fncCutAtNull(const QString& text)
 {

@@ -5,14 +5,11 @@
 
 class QWidget;
 
-// The shared parameter block of the open and save dialogs. strFileName is a result only: callers
-// clear it before a dialog and take an empty text afterwards as a cancel.
+// The parameter block of the open and save dialogs: each caller builds its own and passes it.
 struct typCommonDialog {
     QWidget* hwndOwner = nullptr;
     QString strFilter;          // "Description|pattern;pattern|..."
-    QString strFileTitle;       // result: the chosen file's name without folder
-    int32_t lngFilterIndex = 1; // 1-based; result: the filter in use when the dialog closed
-    QString strFileName;        // result: the chosen path
+    int32_t lngFilterIndex = 1; // 1-based: the filter offered first
     QString strInitDir;
     QString strDialogTitle;
     int32_t lngFlags = 0;
@@ -21,11 +18,15 @@ struct typCommonDialog {
     bool blnConfirmOverwrite = true;
 };
 
-extern typCommonDialog gudtCommonDialog;
+// What a dialog answers.
+struct typCommonDialogResult {
+    QString strFileName;        // the chosen path; empty when the user cancelled
+    QString strFileTitle;       // the chosen file's name without folder
+    int32_t lngFilterIndex = 1; // the filter in use when the dialog closed (the one offered first on a cancel)
+};
 
-// Show the dialog on gudtCommonDialog. On a cancel the record is left as it was.
-void fncShowOpen();
-void fncShowSave();
+typCommonDialogResult fncShowOpen(const typCommonDialog& dialog);
+typCommonDialogResult fncShowSave(const typCommonDialog& dialog);
 
 QString fncCutAtNull(const QString& text);
 

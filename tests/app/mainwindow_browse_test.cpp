@@ -143,7 +143,7 @@ TEST_F(MainWindowBrowse, AClickedRowIsPreviewedAndTheWindowFollows)
     EXPECT_EQ(w.splView()->RightOrBottomControl(), w.PicMetadata());
     EXPECT_EQ(w.tbsMetadata()->SelectedIndex(), 1);
     EXPECT_TRUE(w.metadata()->lvExif()->isVisibleTo(w.PicMetadata()));
-    EXPECT_EQ(gbytMetadataKind, 0);
+    EXPECT_EQ(w.metadata()->bytMetadataKind(), 0);
 
     // In a window as wide as the screenshot's, the panels' texts are shown whole; only the
     // folder's path gives way.

@@ -71,13 +71,6 @@ const QString kOriginal = QStringLiteral(
 
 class MainWindowEditing : public MainWindowGui {
 protected:
-    void TearDown() override
-    {
-        MainWindowGui::TearDown();
-        gvarOriginalImage = ImageSnapshot{};
-        gvarWorkingImage = ImageSnapshot{};
-    }
-
     // Starts the window with a picture in the preview, as a shown file is, and clicks Edit.
     frmMain& enter(const QImage& picture, std::optional<bool> fit = std::nullopt)
     {
@@ -89,9 +82,7 @@ protected:
     }
     void show(const QImage& picture)
     {
-        ibMain().setPicture(picture);
-        gvarOriginalImage = ibMain().SaveToVariant(ImageDocument::kSnapshotFormat);
-        window().subResize();
+        window().browse()->showCapturedPicture(picture, dataDir() + QStringLiteral("/shown.png"));
     }
     ImageBox& ibMain() { return *window().browse()->ibMain(); }
     EditingController& editing() { return *window().editing(); }
@@ -149,7 +140,7 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
 {
     frmMain& w = enter(original);
     gudtSettings.Tasks.BlurLevel = 3; // the level last confirmed
-    ASSERT_EQ(glngEditMode, 1);
+    ASSERT_EQ(editing().lngEditMode(), 1);
     EXPECT_EQ(w.editing()->cmdOK()->text(), "Finish");
     EXPECT_TRUE(w.editing()->cmdOK()->isEnabled());
     EXPECT_FALSE(w.editing()->cmdApply()->isEnabled());
@@ -158,7 +149,7 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
     EXPECT_EQ(dialogCaption(), "Options");
     EXPECT_TRUE(shownInDialog(w.editing()->optionPanel(0)));
     EXPECT_EQ(editing().lblNothing()->text(), "Select a task from above, or click finish button to exit edit mode.");
-    EXPECT_EQ(gvarWorkingImage.image, original);
+    EXPECT_EQ(editing().workingImage().image, original);
 
     choose("Blur");
     EXPECT_EQ(w.editing()->cmdOK()->text(), "Confirm");
@@ -176,7 +167,7 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
     EXPECT_FALSE(w.editing()->cmdApply()->isEnabled());
     EXPECT_TRUE(w.editing()->cmdReset()->isEnabled());
     EXPECT_TRUE(editing().blnImageModified);
-    EXPECT_EQ(gvarWorkingImage.image, original) << "Preview leaves the working image alone";
+    EXPECT_EQ(editing().workingImage().image, original) << "Preview leaves the working image alone";
 
     // A changed option enables Preview again, which starts from the working image: one blur, not two.
     control<QSlider>("sldBlur")->setValue(5);
@@ -214,7 +205,7 @@ TEST_F(MainWindowEditing, EnteringChoosingPreviewingAndResettingFollowTheButtons
     click(w.editing()->cmdOK());
     ASSERT_EQ(w.editing()->cmdOK()->text(), "Finish");
     click(w.editing()->cmdOK());
-    EXPECT_EQ(glngEditMode, 0);
+    EXPECT_EQ(editing().lngEditMode(), 0);
     EXPECT_EQ(w.browse()->mnuPreview(0)->text(), "Edit/Enhance image");
     EXPECT_FALSE(w.editing()->cmdOriginalImage()->isEnabled());
 }
@@ -232,7 +223,7 @@ TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
     const QImage flipped = ibMain().Picture();
     EXPECT_EQ(flipped.pixel(59, 0), original.pixel(0, 0));
     EXPECT_EQ(w.editing()->cmdOK()->text(), "Finish");
-    EXPECT_EQ(gvarWorkingImage.image, flipped) << "the confirmed result is the next task's base";
+    EXPECT_EQ(editing().workingImage().image, flipped) << "the confirmed result is the next task's base";
     EXPECT_EQ(w.editing()->lvEditPreview()->model()->rowCount(), 1);
     EXPECT_EQ(w.editing()->lvEditPreview()->model()->index(0, 0).data().toString(), "Orientation");
     EXPECT_EQ(w.editing()->lvEdit()->model()->rowCount(), 1) << "both lists show the one edit list";
@@ -276,7 +267,7 @@ TEST_F(MainWindowEditing, ConfirmRecordsATaskOnlyWhenItWasApplied)
     choose("Invert");
     ASSERT_EQ(rows().size(), 2u);
     EXPECT_EQ(rows()[1].TaskName, "blur");
-    EXPECT_EQ(gvarWorkingImage.image, blurred);
+    EXPECT_EQ(editing().workingImage().image, blurred);
     EXPECT_TRUE(shownInDialog(w.editing()->optionPanel(0)));
     EXPECT_EQ(editing().lblNothing()->text(), "No Options Available. Click 'Preview' or 'Confirm' below to continue.");
     click(w.editing()->cmdOK());
@@ -303,7 +294,7 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
     click(w.editing()->cmdOriginalImage());
     EXPECT_TRUE(rows().empty());
     EXPECT_EQ(ibMain().Picture(), original);
-    EXPECT_EQ(gvarWorkingImage.image, original);
+    EXPECT_EQ(editing().workingImage().image, original);
     EXPECT_FALSE(w.editing()->cmdOriginalImage()->isEnabled());
 
     // "Optimized": leaving keeps the edited image, without the unconfirmed preview.
@@ -314,9 +305,9 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
     choose("Blur");
     click(w.editing()->cmdApply());
     w.browse()->mnuPreview(0)->trigger(); // "Back to Explorer view"
-    EXPECT_EQ(glngEditMode, 0);
+    EXPECT_EQ(editing().lngEditMode(), 0);
     EXPECT_EQ(ibMain().Picture(), flipped);
-    EXPECT_TRUE(gvarWorkingImage.isEmpty());
+    EXPECT_TRUE(editing().workingImage().isEmpty());
 
     // Coming back replays nothing on an optimized preview; with "Original" the list is replayed
     // on entering and taken off again on leaving.
@@ -327,7 +318,7 @@ TEST_F(MainWindowEditing, OriginalAsksAndLeavingTakesBackAnUnconfirmedPreview)
     EXPECT_EQ(ibMain().Picture(), original);
     click(w.browse()->CmdPreviewEdit());
     EXPECT_EQ(ibMain().Picture(), flipped);
-    EXPECT_EQ(gvarWorkingImage.image, flipped);
+    EXPECT_EQ(editing().workingImage().image, flipped);
     click(w.browse()->CmdPreviewEdit());
     EXPECT_EQ(ibMain().Picture(), original);
 
@@ -371,7 +362,7 @@ TEST_F(MainWindowEditing, RedEyeAndTheColourPickWorkOnThePreviewAndRedEyeRecords
     const QImage corrected = ibMain().Picture();
     click(w.editing()->cmdOK());
     EXPECT_EQ(rows().size(), 1u) << "a red-eye correction belongs to this picture alone";
-    EXPECT_EQ(gvarWorkingImage.image, corrected);
+    EXPECT_EQ(editing().workingImage().image, corrected);
     EXPECT_TRUE(ibMain().overlayRectangles().empty());
 }
 
@@ -391,7 +382,7 @@ TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
     clickTask(w.editing()->lvEditPreview(), 0);
     EXPECT_EQ(ibMain().ImageWidth(), 60);
     EXPECT_EQ(ibMain().Picture().pixel(59, 0), original.pixel(0, 0));
-    EXPECT_EQ(gvarWorkingImage.image, all) << "a row click leaves the working image alone";
+    EXPECT_EQ(editing().workingImage().image, all) << "a row click leaves the working image alone";
 
     // Delete takes the chosen row out and replays the rest whole.
     click(w.cmdEditPreview(3));
@@ -399,7 +390,7 @@ TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
     EXPECT_EQ(rows()[0].TaskCode, taskCanvas);
     EXPECT_EQ(ibMain().ImageWidth(), 65);
     EXPECT_EQ(ibMain().Picture().pixel(59, 0), original.pixel(0, 0)) << "the canvas grown on the left, then flipped";
-    EXPECT_EQ(gvarWorkingImage.image, ibMain().Picture());
+    EXPECT_EQ(editing().workingImage().image, ibMain().Picture());
     click(w.cmdEditPreview(3));
     EXPECT_EQ(rows().size(), 2u) << "nothing chosen, nothing deleted";
     const QImage two = ibMain().Picture();
@@ -414,7 +405,7 @@ TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
     click(w.cmdEditBar(0));
     EXPECT_TRUE(rows().empty());
     EXPECT_EQ(ibMain().Picture(), original);
-    EXPECT_EQ(gvarWorkingImage.image, original);
+    EXPECT_EQ(editing().workingImage().image, original);
 
     choose("Flip");
     click(w.editing()->cmdOK());
@@ -424,7 +415,7 @@ TEST_F(MainWindowEditing, TheEditListBarsAndRowsReplayTheList)
     ASSERT_EQ(rows().size(), 2u);
     EXPECT_EQ(rows()[0].TaskCode, taskCanvas);
     EXPECT_EQ(ibMain().Picture(), two);
-    EXPECT_EQ(gvarWorkingImage.image, two);
+    EXPECT_EQ(editing().workingImage().image, two);
     EXPECT_FALSE(w.editing()->lvEditPreview()->selectionModel()->hasSelection());
 
     // A file that is no task basket: the message, and the list as it was.
@@ -697,7 +688,7 @@ TEST_F(MainWindowEditing, EditingStartsFromEveryRecordedTaskAfterARowWasChosenIn
     ASSERT_EQ(rgb(ibMain().Picture()), rgb(editops::Flip(original, 0))) << "the list shown up to its first row";
     click(w.browse()->CmdPreviewEdit());
     EXPECT_EQ(rgb(ibMain().Picture()), rgb(all));
-    EXPECT_EQ(rgb(gvarWorkingImage.image), rgb(all));
+    EXPECT_EQ(rgb(editing().workingImage().image), rgb(all));
 }
 
 TEST_F(MainWindowEditing, AnOptimizedPreviewWhoseWatermarkOutlastsItsDecoderHoldsTheWindowNoLonger)

@@ -3,9 +3,7 @@
 #include "app/frmMain.h"
 #include "basket/BasketController.h"
 #include "browse/BrowseController.h"
-#include "browse/previewSnapshots.h"
 #include "editing/EditingController.h"
-#include "editing/globals.h"
 #include "metadata/MetadataController.h"
 #include "metadata/modMetadata.h"
 #include "platform/ui/reportview.h"
@@ -22,14 +20,6 @@
 #include <memory>
 
 namespace tf::test {
-
-// The globals of the areas above the test support that the window sets, reset before every test.
-inline const bool kAreaStateReset = addStateReset([] {
-    gbytMetadataKind = 0;
-    glngEditMode = 0;
-    gvarOriginalImage = ImageSnapshot{};
-    gvarWorkingImage = ImageSnapshot{};
-});
 
 class MainWindowTest : public ::testing::Test {
 protected:

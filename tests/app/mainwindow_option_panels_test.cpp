@@ -80,12 +80,6 @@ void collectFaults(const QWidget* container, const QWidget* dialog, QStringList&
 
 class MainWindowOptionPanels : public MainWindowGui, public ::testing::WithParamInterface<PanelState> {
 protected:
-    void TearDown() override
-    {
-        MainWindowGui::TearDown();
-        gvarOriginalImage = ImageSnapshot{};
-        gvarWorkingImage = ImageSnapshot{};
-    }
     ScriptedMessageBoxes boxes;
 };
 
@@ -93,12 +87,9 @@ TEST_P(MainWindowOptionPanels, EveryControlStaysInsideTheOptionGroup)
 {
     const PanelState& state = GetParam();
     frmMain& w = start();
-    ImageBox& preview = *w.browse()->ibMain();
-    preview.setPicture(solid(400, 300, Qt::darkCyan));
-    gvarOriginalImage = preview.SaveToVariant(ImageDocument::kSnapshotFormat);
-    w.subResize();
+    w.browse()->showCapturedPicture(solid(400, 300, Qt::darkCyan), dataDir() + QStringLiteral("/shown.png"));
     click(w.browse()->CmdPreviewEdit());
-    ASSERT_EQ(glngEditMode, 1);
+    ASSERT_EQ(w.editing()->lngEditMode(), 1);
     if (*state.task) emit w.editing()->eb()->ItemClick(QStringLiteral("Special Group"), QLatin1String(state.task));
     if (*state.control) {
         const QString name = QLatin1String(state.control);

@@ -110,7 +110,7 @@ TEST_F(MainWindowPanes, EditingModeCoversTheWindowAndComesBackWhole)
 
     w.CmdPreviewEdit_Click();
     ASSERT_EQ(w.arrangement(), PaneArrangement::Editing);
-    EXPECT_EQ(glngEditMode, 1);
+    EXPECT_EQ(w.editing()->lngEditMode(), 1);
     EXPECT_FALSE(w.browse()->cmdPreviewType()->isEnabled());
     EXPECT_EQ(w.browse()->CmdPreviewEdit()->text(), "     Finish");
     EXPECT_EQ(inWindow(w.picView()), QRect(0, 0, w.width(), w.height() - w.sbMain()->height()));
@@ -121,7 +121,7 @@ TEST_F(MainWindowPanes, EditingModeCoversTheWindowAndComesBackWhole)
 
     w.CmdPreviewEdit_Click();
     ASSERT_EQ(w.arrangement(), PaneArrangement::Browsing);
-    EXPECT_EQ(glngEditMode, 0);
+    EXPECT_EQ(w.editing()->lngEditMode(), 0);
     EXPECT_TRUE(w.browse()->cmdPreviewType()->isEnabled());
     EXPECT_EQ(w.browse()->CmdPreviewEdit()->text(), "     Edit");
     EXPECT_EQ(w.splMain()->LeftOrTopControl(), w.splRight());

@@ -149,11 +149,13 @@ TEST_F(MainWindowTest, ACloseDuringALongCommandCancelsItsJobAndClosesOnceTheJobH
 TEST_F(MainWindowTest, ShutdownRunsOnceAndLetsGoOfTheImageSnapshots)
 {
     frmMain& w = start();
-    gvarOriginalImage = ImageSnapshot{test::solid(4, 4, Qt::red)};
-    gvarWorkingImage = gvarOriginalImage;
+    w.browse()->showCapturedPicture(test::solid(4, 4, Qt::red), dataDir() + QStringLiteral("/shown.png"));
+    w.CmdPreviewEdit_Click();
+    ASSERT_FALSE(w.browse()->originalImage().isEmpty());
+    ASSERT_FALSE(w.editing()->workingImage().isEmpty());
     ASSERT_TRUE(closeWindow());
-    EXPECT_TRUE(gvarOriginalImage.isEmpty());
-    EXPECT_TRUE(gvarWorkingImage.isEmpty());
+    EXPECT_TRUE(w.browse()->originalImage().isEmpty());
+    EXPECT_TRUE(w.editing()->workingImage().isEmpty());
     const QByteArray written = test::readAll(settingsPath());
     w.splMain()->setSplitterPosition(20);
     w.subEnd();

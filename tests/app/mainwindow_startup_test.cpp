@@ -147,14 +147,14 @@ TEST_F(MainWindowTest, TabStripsSwitchTheirListsAndTheMetadataKind)
     EXPECT_EQ(w.browse()->lblBrowse()->text(), "Browse File System");
 
     w.tbsMetadata()->setSelectedIndex(2);
-    EXPECT_EQ(gbytMetadataKind, 1);
+    EXPECT_EQ(w.metadata()->bytMetadataKind(), 1);
     EXPECT_TRUE(w.metadata()->lvIPTC()->isVisible());
     EXPECT_TRUE(w.metadata()->picIPTCBar()->isVisible());
     EXPECT_FALSE(w.metadata()->lvExif()->isVisible());
     EXPECT_FALSE(w.metadata()->picEXIFBar()->isVisible());
     EXPECT_EQ(w.metadata()->picIPTCBar()->pos(), w.metadata()->picEXIFBar()->pos());
     w.tbsMetadata()->setSelectedIndex(1);
-    EXPECT_EQ(gbytMetadataKind, 0);
+    EXPECT_EQ(w.metadata()->bytMetadataKind(), 0);
     EXPECT_TRUE(w.metadata()->lvExif()->isVisible());
     EXPECT_FALSE(w.metadata()->lvIPTC()->isVisible());
 }

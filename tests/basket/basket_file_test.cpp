@@ -4,6 +4,7 @@
 #include "platform/sys/userdirs.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
+#include "services/modCommonDialog.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -122,10 +123,16 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     selectFolderRows({1, 2, 3});
     basket->cmdAddToQueue_Click();
     waitForAdding();
+    // Another command's save dialog, whose command asks its own question about replacing, does not
+    // keep the basket's from asking it.
+    typCommonDialog other;
+    other.blnConfirmOverwrite = false;
+    fncShowSave(other);
     run(cmdSave, "mine", {});
-    ASSERT_EQ(dialogs.fileRequests().size(), 1u);
-    const tf::FileDialogRequest save = dialogs.fileRequests()[0];
+    ASSERT_EQ(dialogs.fileRequests().size(), 2u);
+    const tf::FileDialogRequest save = dialogs.fileRequests()[1];
     EXPECT_TRUE(save.save);
+    EXPECT_TRUE(save.confirmOverwrite);
     EXPECT_EQ(save.title, "Save Basket");
     EXPECT_EQ(save.filter, "Image basket file (*.ibf)|*.ibf");
     EXPECT_EQ(save.defaultSuffix, "ibf");
@@ -156,7 +163,7 @@ TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)
     basket->cmdPagesOpen_Click();
     EXPECT_EQ(boxes.prompts(), QStringList({"There are currently files in the Basket!.\nDo you want to continue?"}));
     EXPECT_EQ(boxes.shown()[0].style, vbOKCancel + vbInformation);
-    EXPECT_EQ(dialogs.fileRequests().size(), 4u);
+    EXPECT_EQ(dialogs.fileRequests().size(), 5u);
 
     run(cmdOpen, "mine.ibf", {vbOK});
     EXPECT_EQ(dialogs.fileRequests().back().title, "Open Basket");

@@ -15,7 +15,6 @@ protected:
     void SetUp() override
     {
         gudtSettings.Print = fncDefaultSettings().Print;
-        gblnCancelOperation = 0;
     }
     void TearDown() override { ImagePrinter::setDialogStep({}); }
 

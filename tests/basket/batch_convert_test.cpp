@@ -51,7 +51,6 @@ class BatchConvert : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gblnCancelOperation = 0;
         o = typBatchSaveOptions{};
         o.Separator1 = o.Separator2 = "_";
         o.GenericName = "Sample";

@@ -87,7 +87,6 @@ protected:
     void SetUp() override
     {
         gudtSettings.SaveDialog = typSaveDialogOptions{.ProcessTaskList = 1};
-        gblnCancelOperation = 0;
         const char* names[] = {"p1.jpg", "p2.jpg", "p3.jpg", "p4.png", "p5_mono.tif", "p6_grey.tif", "p7.tif"};
         const QColor tints[] = {Qt::red, Qt::darkGreen, Qt::blue, Qt::magenta, Qt::black, Qt::darkCyan, Qt::yellow};
         for (int i = 0; i < 7; ++i)
@@ -95,12 +94,13 @@ protected:
         setBasket(pages);
     }
 
-    void setBasket(const QStringList& files)
+    void setBasket(const QStringList& files, TaskReplayer& tasks)
     {
         commands.reset();
         basket = basketOf(files);
-        commands = std::make_unique<MultiPageCommands>(*basket, ibTemp, noTasks, &owner);
+        commands = std::make_unique<MultiPageCommands>(*basket, ibTemp, tasks, &owner);
     }
+    void setBasket(const QStringList& files) { setBasket(files, noTasks); }
 
     // The multipage save or append as a user makes it: the command, the choices on the panel and the name.
     bool save(const QString& path, int compression, int colorFormat, int filterIndex = 1)

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+#include <atomic>
 
 using namespace tf;
 using namespace tf::test;
@@ -91,7 +92,6 @@ TEST_F(MultiPageSave, CancelKeepsThePagesBeforeItAndZeroPagesWriteNothing)
     cancelAfter(2);
     ASSERT_TRUE(save(path, 1, 0));
     EXPECT_EQ(widthsOf(tiffDirectories(path)), QList<int>({101, 102}));
-    EXPECT_EQ(gblnCancelOperation, 0) << "the flag is cleared once seen";
     EXPECT_TRUE(boxes.shown().empty()) << "a cancel ends without a message";
 
     // Over an existing file a Cancel, before the first page or after some, leaves it as it was.
@@ -290,7 +290,7 @@ TEST_F(MultiPageSave, TheTaskListEditsEveryPageAndAFailingReplayIsToldOncePerCom
 {
     // Every page comes out 50 pixels wide; the replay says it failed each time.
     struct Failing : TaskReplayer {
-        int calls = 0;
+        std::atomic<int> calls = 0;
         bool hasTasks() const override { return true; }
         ReplayResult replayOnPreview(ImageDocument&) override { return {}; }
         ReplayResult replayAll(ImageDocument& page) override
@@ -300,8 +300,7 @@ TEST_F(MultiPageSave, TheTaskListEditsEveryPageAndAFailingReplayIsToldOncePerCom
             return {false, QStringLiteral("Crop: the area lies outside the picture")};
         }
     } tasks;
-    PageWriteOptions options(tasks);
-    options.processTaskList = 1;
+    setBasket(pages, tasks);
     auto expectToldOnce = [&] {
         ASSERT_EQ(boxes.shown().size(), 1u);
         EXPECT_TRUE(boxes.shown()[0].prompt.endsWith("\nCrop: the area lies outside the picture"));
@@ -309,26 +308,23 @@ TEST_F(MultiPageSave, TheTaskListEditsEveryPageAndAFailingReplayIsToldOncePerCom
     };
 
     const QString tiff = out.file("edited.tif");
-    ASSERT_TRUE(fncSavePagesToNewFile(basket->pages(), ibTemp, tiff, options));
+    ASSERT_TRUE(save(tiff, 0, 0));
     EXPECT_EQ(tasks.calls, 7);
     EXPECT_EQ(widthsOf(tiffDirectories(tiff)), QList<int>(7, 50));
     expectToldOnce();
 
     // JPEG pages are decoded for the tasks instead of going into the PDF as they are.
-    options.format = 1;
-    ASSERT_TRUE(fncSavePagesToNewFile(basket->pages(), ibTemp, out.file("edited.pdf"), options));
+    ASSERT_TRUE(save(out.file("edited.pdf"), 0, 0));
     EXPECT_EQ(widthsOf(pdfImages(out.file("edited.pdf"))), QList<int>(7, 50));
     expectToldOnce();
 
-    options.appendMode = 1;
-    ASSERT_TRUE(fncSavePagesToExistingFile(basket->pages(), ibTemp, tiff, options));
+    ASSERT_TRUE(append(tiff, 1, 0));
     EXPECT_EQ(widthsOf(tiffDirectories(tiff)), QList<int>(14, 50));
     expectToldOnce();
 
     // Not asked to process the task list: nothing is replayed.
-    options.processTaskList = 0;
-    options.format = 0;
-    ASSERT_TRUE(fncSavePagesToNewFile(basket->pages(), ibTemp, out.file("plain.tif"), options));
+    gudtSettings.SaveDialog.ProcessTaskList = 0;
+    ASSERT_TRUE(save(out.file("plain.tif"), 0, 0));
     EXPECT_EQ(tasks.calls, 21);
     EXPECT_EQ(widthsOf(tiffDirectories(out.file("plain.tif"))).first(), 101);
     EXPECT_TRUE(boxes.shown().empty());

@@ -2,7 +2,6 @@
 #include "browse_fixture.h"
 
 #include "browse/modPreview.h"
-#include "browse/previewSnapshots.h"
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
 #include "platform/ui/dialogs.h"
@@ -19,6 +18,7 @@
 #include <QThreadPool>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using namespace browse_test;
 
@@ -147,7 +147,7 @@ TEST_F(PreviewTest, PanelsDescribeTheShownRow)
     show("three.tif");
     EXPECT_EQ(f.panel("pages"), "3 page(s)");
     EXPECT_EQ(f.ibMain->image().pixelColor(20, 15), QColor(Qt::red)); // page 1
-    EXPECT_EQ(gvarOriginalImage.image.size(), QSize(40, 30));
+    EXPECT_EQ(f.browse->originalImage().image.size(), QSize(40, 30));
 
     // A type whose header is not read gets its resolution from the shown image (the panel: the row as it was).
     row = show("g.ppm");
@@ -238,6 +238,24 @@ TEST_F(PreviewTest, AFailedReplayIsReportedAndTheFileStillShown)
     // What the tasks before the failed one made is shown, as the file it came from.
     EXPECT_EQ(f.ibMain->ImageWidth(), 10);
     EXPECT_EQ(f.browse->PicTiffTag(), dir.file("a.png"));
+}
+
+TEST_F(PreviewTest, AReplayThatThrowsIsReportedWhateverItThrowsAndThePictureAsLoadedStays)
+{
+    writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
+    writeQt(dir.file("b.png"), solid(32, 24, Qt::blue), "png");
+    f.browse->mnuPreviewType_Click(1);
+    tf::ScriptedErrorReports reports;
+    f.services.replay = [](tf::ImageDocument&) { throw std::runtime_error("the mask picture is gone"); };
+    show("a.png");
+    f.services.replay = [](tf::ImageDocument&) { throw 7; }; // not a std::exception
+    show("b.png");
+    ASSERT_EQ(reports.reports().size(), 2u);
+    EXPECT_TRUE(reports.reports()[0].text.endsWith("the mask picture is gone"));
+    EXPECT_TRUE(reports.reports()[1].text.endsWith("Unknown error"));
+    for (const auto& report : reports.reports()) EXPECT_EQ(report.routine, "BrowseController.replayOnPreview");
+    EXPECT_EQ(f.ibMain->ImageWidth(), 32);
+    EXPECT_EQ(f.browse->PicTiffTag(), dir.file("b.png"));
 }
 
 TEST_F(PreviewTest, SaveAsWritesTheShownImageInTheTypeChosen)
@@ -486,7 +504,7 @@ TEST_F(PreviewTest, ACaptureBecomesTheShownFileWithOnlyItsIptcRead)
     EXPECT_EQ(f.services.iptcRows, 0);
     EXPECT_EQ(reads, QStringList({"iptc " + capture}));
     EXPECT_TRUE(f.settle()) << "only the capture's metadata was still on its way";
-    EXPECT_EQ(gvarOriginalImage.image.size(), QSize(20, 10));
+    EXPECT_EQ(f.browse->originalImage().image.size(), QSize(20, 10));
     QTest::qWait(200); // an answer that still came would replace the picture
     EXPECT_EQ(f.ibMain->ImageWidth(), 20);
 }

@@ -1,10 +1,9 @@
 // The editing controller hands Preview, Confirm and the task-list replays to workers: results land
 // later, only the newest counts, and a Confirm waits for the preview it confirms.
-#include "browse/previewSnapshots.h"
 #include "editing/EditingController.h"
 #include "editing/ImageOperations.h"
-#include "editing/globals.h"
 #include "editing_testutil.h"
+#include "preview_standin.h"
 #include "frame/modSettings.h"
 #include "platform/ui/msgbox.h"
 
@@ -24,16 +23,12 @@ class EditingWork : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        glngEditMode = 1;
-        box.setPicture(original);
-        gvarOriginalImage = box.SaveToVariant(ImageDocument::kSnapshotFormat);
-        editing.attachImageBox(box);
+        preview.load(original);
+        editing.attachPreview(preview);
     }
     void TearDown() override
     {
         drain();
-        glngEditMode = 0;
-        gvarOriginalImage = gvarWorkingImage = ImageSnapshot{};
     }
     void choose(const char* key) { editing.eb_ItemClick(QStringLiteral("Special Group"), QLatin1String(key)); }
     void blurLevel(int level) { editing.picDialog()->findChild<QSlider*>(QStringLiteral("sldBlur"))->setValue(level); }
@@ -53,8 +48,9 @@ protected:
 
     const QImage original = test::gradient(300, 200);
     QWidget picView, picBrowse, host;
+    test::PreviewStandIn preview;
+    ImageBox& box = preview.box;
     EditingController editing{EditingPanes{&picView, &picBrowse, &host}};
-    ImageBox box;
     ScriptedMessageBoxes boxes;
 };
 
@@ -107,7 +103,7 @@ TEST_F(EditingWork, ConfirmRecordsThePreviewStillComputingAndATaskChosenMeanwhil
         ASSERT_EQ(rows().size(), 1u);
         EXPECT_EQ(rows()[0].p(1), QString::number(confirmed));
         EXPECT_EQ(shown(), Blur(original, confirmed));
-        EXPECT_EQ(gvarWorkingImage.image, shown());
+        EXPECT_EQ(editing.workingImage().image, shown());
         EXPECT_EQ(editing.gudtEditTask().TaskCode, taskFlip);
     }
 }
@@ -148,7 +144,7 @@ TEST_F(EditingWork, ReplaysLandLaterTheNewestWinsAndAPreviewWaitsForTheReplay)
     choose("Invert");
     editing.cmdApply_Click();
     settle();
-    EXPECT_EQ(gvarWorkingImage.image, all);
+    EXPECT_EQ(editing.workingImage().image, all);
     EXPECT_EQ(shown(), Invert(all));
 
     // A row clicked, then another before the first replay is shown: the later row's picture.

@@ -1,11 +1,10 @@
 // The Preview button draws a task on the working image exactly as the replay of the task list
 // draws its row on a page: the settings rows leave behind (colours, merge and text settings) are
 // carried into the preview as the replay carries them.
-#include "browse/previewSnapshots.h"
 #include "editing/EditingController.h"
 #include "editing/modProcessTasks.h"
-#include "editing/globals.h"
 #include "editing_testutil.h"
+#include "preview_standin.h"
 #include "frame/modSettings.h"
 #include "platform/ui/msgbox.h"
 #include "platform/sys/blockingcalls.h"
@@ -53,8 +52,7 @@ protected:
         logo.setPixel(3, 3, qRgb(10, 20, 30));
         ASSERT_TRUE(logo.save(dir.filePath("logo.png")));
         distinctiveOptions(dir.filePath("logo.png"));
-        glngEditMode = 1;
-        editing.attachImageBox(box);
+        editing.attachPreview(preview);
         // The lists the main window fills at start-up.
         auto fill = [this](const char* name, const QStringList& entries) {
             auto* combo = editing.picDialog()->findChild<QComboBox*>(QLatin1String(name));
@@ -70,8 +68,6 @@ protected:
     void TearDown() override
     {
         QThreadPool::globalInstance()->waitForDone();
-        glngEditMode = 0;
-        gvarOriginalImage = gvarWorkingImage = ImageSnapshot{};
         gudtSettings.Tasks = typTaskOptions{};
     }
     void settle()
@@ -86,16 +82,16 @@ protected:
     }
     void load(const QImage& picture)
     {
-        box.setPicture(picture);
-        gvarOriginalImage = box.SaveToVariant(ImageDocument::kSnapshotFormat);
+        preview.load(picture);
     }
     std::vector<EditTask> rows() { return editing.editList().rows(); }
 
     QTemporaryDir dir;
     const QImage original = test::gradient(70, 50);
     QWidget picView, picBrowse, host;
+    test::PreviewStandIn preview;
+    ImageBox& box = preview.box;
     EditingController editing{EditingPanes{&picView, &picBrowse, &host}};
-    ImageBox box;
     ScriptedMessageBoxes boxes;
 };
 
@@ -139,7 +135,7 @@ TEST_F(PreviewIsTheReplay, ANewTaskIsDrawnOnTheWholeListsPictureWhateverRowTheLi
     load(original);
     editing.EditModeEntering();
     settle();
-    ASSERT_EQ(gvarWorkingImage.image, all);
+    ASSERT_EQ(editing.workingImage().image, all);
 
     // A row chosen in the list shows less; the next task is set up and drawn where the pages get it.
     QListView* preview = editing.lvEditPreview();

@@ -137,7 +137,6 @@ class ProgressTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gblnCancelOperation = 0;
         gstrCurrentOperation.clear();
     }
     void TearDown() override { QCoreApplication::processEvents(); }
@@ -147,26 +146,32 @@ protected:
 
 // ---- the progress window ------------------------------------------------------------------------
 
-TEST_F(ProgressTest, StatusWindowIsModelessAndItsCancelOnlyRaisesTheFlag)
+TEST_F(ProgressTest, StatusWindowIsModelessAndItsCancelOnlyAsksTheCommandToStop)
 {
-    frmStatus status;
-    status.show();
-    EXPECT_EQ(status.windowTitle(), "Processing...");
-    EXPECT_FALSE(status.isModal());
-    EXPECT_EQ(status.findChild<QLabel*>("lblStatus")->text(), "Please wait..... your request is being processed");
-
-    status.findChild<QPushButton*>("cmdCancel")->click();
-    EXPECT_EQ(gblnCancelOperation, -1);
-    EXPECT_EQ(status.findChild<QLabel*>("lblStatus")->text(), "Please wait...... cancelling operaration");
-    EXPECT_TRUE(status.isVisible()); // the command closes it, not the button
-
-    gblnCancelOperation = 0;
-    status.reject(); // Escape
-    EXPECT_EQ(gblnCancelOperation, -1);
-    EXPECT_TRUE(status.isVisible());
-    gblnCancelOperation = 0;
-    status.close(); // the program's own close is no Cancel
-    EXPECT_EQ(gblnCancelOperation, 0);
+    const struct {
+        const char* what;
+        void (*act)(frmStatus&);
+        int cancels;
+    } cases[] = {
+        {"Cancel", [](frmStatus& s) { s.findChild<QPushButton*>("cmdCancel")->click(); }, 1},
+        {"Escape", [](frmStatus& s) { s.reject(); }, 1},
+        {"the program's own close is no Cancel", [](frmStatus& s) { s.close(); }, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        LongCommand command(QStringLiteral("Saving a MultiPage file"));
+        int cancels = 0;
+        command.setCancelHandler([&] { ++cancels; });
+        frmStatus& status = *command.showStatus();
+        EXPECT_EQ(status.windowTitle(), "Processing...");
+        EXPECT_FALSE(status.isModal());
+        EXPECT_EQ(status.findChild<QLabel*>("lblStatus")->text(), "Please wait..... your request is being processed");
+        c.act(status);
+        EXPECT_EQ(cancels, c.cancels);
+        if (c.cancels == 0) continue;
+        EXPECT_EQ(status.findChild<QLabel*>("lblStatus")->text(), "Please wait...... cancelling operaration");
+        EXPECT_TRUE(status.isVisible()); // the command closes it, not the button
+    }
 }
 
 // ---- the cancel protocol ------------------------------------------------------------------------
@@ -194,15 +199,10 @@ TEST_F(ProgressTest, CancelStopsTheJobKeepsItsWorkAndDoesNotReachTheNextCommand)
         EXPECT_TRUE(isLongCommandRunning()) << "the command lasts until the job's end";
         job.finish();
         EXPECT_EQ(job.done, kAllFive.first(c.at));
-        EXPECT_EQ(gblnCancelOperation, 0);
         EXPECT_TRUE(window.isNull()); // the command closed its progress window
         EXPECT_FALSE(isLongCommandRunning());
         EXPECT_EQ(runWhole(5), kAllFive);
     }
-    // A flag left set by anything else before a command starts does not stop it.
-    gblnCancelOperation = -1;
-    EXPECT_EQ(runWhole(5), kAllFive);
-    EXPECT_EQ(gblnCancelOperation, 0);
 }
 
 // ---- the busy guard -----------------------------------------------------------------------------
@@ -292,11 +292,9 @@ TEST_F(ProgressTest, ClosingTheMainWindowCancelsTheJobAndClosesOnceItHasEnded)
     EXPECT_TRUE(QTest::qWaitFor([&] { return window.closes > 0; }, 10000));
     EXPECT_EQ(window.closes, 1);
     EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(gblnCancelOperation, 0);
 
     EXPECT_FALSE(fncCloseWhenIdle(&window)); // idle: the window closes at once
     int ran = 0;
     cancelLongCommandThen([&] { ++ran; });
     EXPECT_EQ(ran, 1);
-    EXPECT_EQ(gblnCancelOperation, 0);
 }

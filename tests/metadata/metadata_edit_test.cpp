@@ -168,7 +168,7 @@ TEST_F(MetadataEdit, DeletingAndClearing)
     EXPECT_FALSE(exiv2Keys(path).join(" ").contains("Exif.")) << exiv2Keys(path).join(" ").toStdString();
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Caption"), "Kept");
 
-    gbytMetadataKind = 1;
+    controller.setMetadataKind(1);
     messages.answerNext(vbYes);
     controller.cmdIPTCBar_Click(4);
     ASSERT_EQ(rowCount(iptc()), 52);
@@ -181,7 +181,7 @@ TEST_F(MetadataEdit, DeletingAndClearing)
 TEST_F(MetadataEdit, IptcFieldsListsUrgencyAndDates)
 {
     const QString path = showTagged();
-    gbytMetadataKind = 1;
+    controller.setMetadataKind(1);
 
     select(iptc(), "Keywords");
     workDialog = [](QDialog& d) {
@@ -223,7 +223,7 @@ TEST_F(MetadataEdit, IptcFieldsListsUrgencyAndDates)
     QLocale::setDefault(QLocale::c());
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.DateCreated"), "2024-03-04");
     show(path);
-    gbytMetadataKind = 1;
+    controller.setMetadataKind(1);
     EXPECT_EQ(value(iptc(), "Date Created"), "3/4/2024");
 
     // Deleting a date field removes the dataset; a blank field is left alone.

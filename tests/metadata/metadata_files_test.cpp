@@ -110,7 +110,7 @@ TEST_F(MetadataFiles, Latin1TextReadsRightAndKeepsItsBytesWhenAnotherFieldChange
             writeJpeg(dir, QString::fromLatin1(c.name));
         tagRaw(path, c.caption, c.caption);
         show(path);
-        gbytMetadataKind = 1;
+        controller.setMetadataKind(1);
         EXPECT_EQ(value(iptc(), "Caption"), QString::fromUtf8("Café Noir"));
         EXPECT_EQ(value(exif(), "Artist"), QString::fromUtf8("Café Noir"));
 
@@ -173,7 +173,7 @@ void MetadataFiles::keepsEveryOtherTag(const QString& path)
     EXPECT_EQ(bytesAfter.mid(8, bytesBefore.size() - 8), bytesBefore.mid(8));
 
     // Clearing all EXIF keeps the picture: its strips are not metadata.
-    gbytMetadataKind = 0;
+    controller.setMetadataKind(0);
     messages.answerNext(vbYes);
     controller.subClearAllAttributes();
     EXPECT_EQ(tiffDirectories(path)[0].tags.value(273), before[0].tags.value(273));

@@ -74,7 +74,6 @@ class MetadataControllerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gbytMetadataKind = 0;
         controller.execDialog = [this](QDialog& d) {
             ++dialogsShown;
             if (!workDialog) return int(QDialog::Rejected);

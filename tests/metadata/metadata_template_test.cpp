@@ -186,7 +186,7 @@ TEST_F(MetadataTemplate, LoadingAnIptcTemplateReplacesTheImagesIptcAndRelists)
     ASSERT_TRUE(source.SaveIptcToFile(ffo));
 
     const QString path = shot();
-    gbytMetadataKind = 1;
+    controller.setMetadataKind(1);
     dialogs.answerFile(ffo);
     messages.answerNext(vbYes);
     ASSERT_TRUE(controller.fncOpenIPTC());

@@ -71,7 +71,6 @@ class WindowJobs : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        gblnCancelOperation = 0;
         owner.show();
     }
     // Starts `job` over `count` pictures; the end lands in `result`.

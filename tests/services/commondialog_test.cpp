@@ -4,22 +4,22 @@
 
 #include <gtest/gtest.h>
 
-TEST(CommonDialogs, CancelLeavesTheRecordAsItWas)
+TEST(CommonDialogs, CancelAnswersNoFileAndTheFilterOfferedFirst)
 {
-    gudtCommonDialog = typCommonDialog();
     tf::ScriptedDialogs dialogs;
-    gudtCommonDialog.strFileTitle = "earlier.tif";
-    gudtCommonDialog.lngFilterIndex = 2;
-    gudtCommonDialog.strFilter = "EXIF file (*.xiff)|*.xiff";
-    gudtCommonDialog.strDialogTitle = "Open";
-    fncShowOpen();
-    EXPECT_TRUE(gudtCommonDialog.strFileName.isEmpty());
-    EXPECT_EQ(gudtCommonDialog.strFileTitle, "earlier.tif");
-    EXPECT_EQ(gudtCommonDialog.lngFilterIndex, 2);
+    typCommonDialog dialog;
+    dialog.lngFilterIndex = 2;
+    dialog.strFilter = "EXIF file (*.xiff)|*.xiff|All files|*";
+    dialog.strDialogTitle = "Open";
+    const typCommonDialogResult result = fncShowOpen(dialog);
+    EXPECT_TRUE(result.strFileName.isEmpty());
+    EXPECT_TRUE(result.strFileTitle.isEmpty());
+    EXPECT_EQ(result.lngFilterIndex, 2);
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
     EXPECT_FALSE(dialogs.fileRequests()[0].save);
     EXPECT_EQ(dialogs.fileRequests()[0].title, "Open");
-    EXPECT_EQ(dialogs.fileRequests()[0].filter, "EXIF file (*.xiff)|*.xiff");
+    EXPECT_EQ(dialogs.fileRequests()[0].filter, "EXIF file (*.xiff)|*.xiff|All files|*");
+    EXPECT_EQ(dialogs.fileRequests()[0].filterIndex, 2);
 }
 
 TEST(CommonDialogs, ColourDialogRemembersTheLastColourAndCustomColours)
@@ -62,18 +62,18 @@ TEST(CommonDialogs, FolderBrowseBlankIsEmpty)
     EXPECT_EQ(gstrCurrentOperation, "Returning selected folder from the Browse dialog");
 }
 
-TEST(CommonDialogs, AcceptedSaveFillsTheRecordAndAsksBeforeReplacingUnlessTheCallerAsksItself)
+TEST(CommonDialogs, AcceptedSaveAnswersTheFileAndAsksBeforeReplacingUnlessTheCallerAsksItself)
 {
-    gudtCommonDialog = typCommonDialog();
     tf::ScriptedDialogs dialogs;
     dialogs.answerFile("/home/u/pics/basket.ibf", 1);
-    gudtCommonDialog.strFilter = "Image basket file (*.ibf)|*.ibf";
-    fncShowSave();
-    EXPECT_EQ(gudtCommonDialog.strFileName, "/home/u/pics/basket.ibf");
-    EXPECT_EQ(gudtCommonDialog.strFileTitle, "basket.ibf");
-    EXPECT_EQ(gudtCommonDialog.lngFilterIndex, 1);
-    gudtCommonDialog.blnConfirmOverwrite = false;
-    fncShowSave();
+    typCommonDialog dialog;
+    dialog.strFilter = "Image basket file (*.ibf)|*.ibf";
+    const typCommonDialogResult result = fncShowSave(dialog);
+    EXPECT_EQ(result.strFileName, "/home/u/pics/basket.ibf");
+    EXPECT_EQ(result.strFileTitle, "basket.ibf");
+    EXPECT_EQ(result.lngFilterIndex, 1);
+    dialog.blnConfirmOverwrite = false;
+    fncShowSave(dialog);
     ASSERT_EQ(dialogs.fileRequests().size(), 2u);
     const tf::FileDialogRequest& asking = dialogs.fileRequests()[0];
     const tf::FileDialogRequest& silent = dialogs.fileRequests()[1];

@@ -4,7 +4,6 @@
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
 #include "services/clsFileInfo.h"
-#include "services/modCommonDialog.h"
 
 #include <vector>
 
@@ -27,7 +26,6 @@ bool addStateReset(StateReset reset)
 void resetProgramState()
 {
     gstrCurrentOperation.clear();
-    gblnCancelOperation = 0;
     gstrApplicationName.clear();
     gstrErrVersion.clear();
     gstrErrRoutine.clear();
@@ -41,7 +39,6 @@ void resetProgramState()
     glngPagesThumbWidth = glngPagesThumbHeight = 0;
     gblnSettingsFromFile = false;
     gclsFileInfo = clsFileInfo();
-    gudtCommonDialog = typCommonDialog();
     for (StateReset reset : resets()) reset();
 }
 

@@ -1,4 +1,0 @@
-#include "browse/previewSnapshots.h"
-
-tf::ImageSnapshot gvarOriginalImage;
-tf::ImageSnapshot gvarWorkingImage;

@@ -1,3 +1,0 @@
-#include "editing/globals.h"
-
-int32_t glngEditMode = 0;

@@ -21,6 +21,7 @@ namespace {
 struct PlayerRun {
     int exitCode = -1;
     QString out;
+    std::string why; // how the run went, for a failure's message
 };
 
 // The program under the offscreen platform, printing what it loaded instead of showing it.
@@ -32,8 +33,15 @@ PlayerRun runDumping(const QString& program, const QStringList& args = {}, bool 
     if (dump) env.insert(QStringLiteral("FOLIO_PLAYER_DUMP"), QStringLiteral("1"));
     p.setProcessEnvironment(env);
     p.start(program, args);
-    if (!p.waitForFinished(60000)) return {};
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput())};
+    const bool finished = p.waitForFinished(60000);
+    const std::string why = QStringLiteral("%1 %2: %3, exit status %4; stderr: %5")
+                                .arg(program, finished ? QStringLiteral("finished") : QStringLiteral("did not finish"),
+                                     p.errorString())
+                                .arg(int(p.exitStatus()))
+                                .arg(QString::fromLocal8Bit(p.readAllStandardError()).left(2000))
+                                .toStdString();
+    if (!finished) return {-1, {}, why};
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), why};
 }
 
 std::vector<basket::PageRecord> threePages(const TempFolder& dir)
@@ -76,7 +84,7 @@ TEST(BuiltShow, SlideShowFromThreePagesRunsAsItselfUnderAnyName)
     EXPECT_TRUE(QFileInfo(show).isExecutable());
 
     const PlayerRun run = runDumping(show);
-    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.exitCode, 0) << run.why;
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 6) << run.out.toStdString();
     EXPECT_EQ(lines[0], QStringLiteral("player slide"));
@@ -188,7 +196,7 @@ TEST(BuiltShow, ADamagedSlideShowSaysSoAndTheScreenSaverEndsQuietly)
             dir.write(QStringLiteral("damaged"), damaged);
             QFile::setPermissions(show, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
             const PlayerRun run = runDumping(show);
-            EXPECT_EQ(run.exitCode, 0);
+            EXPECT_EQ(run.exitCode, 0) << run.why;
             if (QLatin1String(player) == QLatin1String("SLIDE"))
                 EXPECT_TRUE(run.out.startsWith(QStringLiteral("damaged package\nmessage This slide show cannot be shown: ")))
                     << run.out.toStdString();
@@ -218,7 +226,7 @@ TEST(BuiltShow, EffectShowsWithoutAReadablePageEndWithoutAWindow)
             QFile::setPermissions(show, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
             // Shown for real: a window would keep the program running.
             const PlayerRun run = runDumping(show, {}, false);
-            EXPECT_EQ(run.exitCode, 0) << player << ' ' << withPage;
+            EXPECT_EQ(run.exitCode, 0) << player << ' ' << withPage << ' ' << run.why;
         }
     }
 }

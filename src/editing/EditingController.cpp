@@ -14,7 +14,6 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QComboBox>
 #include <QCursor>
 #include <QEvent>
 #include <QFileInfo>
@@ -186,18 +185,7 @@ void EditingController::buildPanels(QWidget* host)
     }
     m_optionPanels[taskNothing]->show();
 
-    const int w = kOptionPanelWidth - 8;
-    auto combo = [](QWidget* parent, const char* name, QRect geometry) {
-        auto* c = new QComboBox(parent);
-        c->setObjectName(QLatin1String(name));
-        c->setGeometry(geometry);
-    };
-    combo(optionPanel(taskWatermark), "cboMergeStyle", QRect(4, 8, w, 24));
-    combo(optionPanel(taskResize), "ComboFilter", QRect(4, 8, w, 24));
-    combo(optionPanel(taskText), "ComboFontFamily", QRect(4, 8, w, 24));
-    combo(optionPanel(taskText), "comboFontSize", QRect(4, 38, 70, 24));
-    combo(optionPanel(taskText), "cboPosition", QRect(80, 38, w - 76, 24));
-    m_panels = std::make_unique<TaskOptionPanels>(m_optionPanels);
+    m_panels = std::make_unique<TaskOptionPanels>(m_optionPanels, TaskOptionPanels::Lists::FilledByWindow);
 
     // The text of the panel of the tasks without options.
     QWidget* nothing = optionPanel(taskNothing);
@@ -620,8 +608,7 @@ void EditingController::eb_ItemClick(const QString& group, const QString& itemKe
             m_task.TaskCode = *chosen;
             const TaskInfo* info = taskInfo(*chosen);
             m_eb->SetGroupCaption(EbRef("Dialog"), QString::fromLatin1(info->groupCaption));
-            if (*chosen == taskInvert)
-                m_lblNothing->setText(QStringLiteral("No Options Available. Click 'Preview' or 'Confirm' below to continue."));
+            if (const char* noOptions = task::noOptionsText(*chosen)) m_lblNothing->setText(QString::fromUtf8(noOptions));
             optionPanel(*chosen)->show();
         }
     }
@@ -658,7 +645,7 @@ void EditingController::subShowTaskOptions()
     // Most tasks count as changed at once, so that Preview and Confirm run them; a turn by 0 degrees,
     // a resize to the same size or a watermark without its picture wait for a change.
     blnOptionsChanged = m_panels->marksChangedAfterFill(code);
-    subEnableApply(code != taskRedEye);
+    subEnableApply(!redEyeChosen()); // red-eye waits for its ellipse
 }
 
 // ---- Preview, Confirm, Reset, Original ----------------------------------------------------------------
@@ -697,9 +684,9 @@ bool EditingController::cmdApply_Click()
     if (m_confirmQueued) return true;
     if (!blnOptionsChanged || !m_ibMain || !doc().HasImage() || m_task.TaskCode == taskNothing) return true;
     // Red-eye works inside the ellipse drawn on the preview; before one is drawn there is nothing to do.
-    if (m_task.TaskCode == taskRedEye && !m_redEyeEllipse) return true;
+    if (redEyeChosen() && !m_redEyeEllipse) return true;
     PreviewRequest request;
-    if (m_task.TaskCode == taskRedEye) {
+    if (redEyeChosen()) {
         request.redEye = m_redEyeEllipse;
     } else {
         request.task = taskToApply();
@@ -770,7 +757,7 @@ void EditingController::previewLanded(PreviewOutcome outcome, const std::optiona
     doc().setPicture(outcome.image);
     m_applied = task;
     m_appliedSettings = outcome.settings;
-    if (m_task.TaskCode == taskCrop) {
+    if (task::previewEndsMouseTools(m_task.TaskCode)) {
         m_selection.stopTools();
         m_band.reset();
         showOverlay();
@@ -804,7 +791,7 @@ void EditingController::cmdOK_Click()
 void EditingController::finishConfirm()
 {
     blnImageModified = false;
-    if (m_task.TaskCode != taskRedEye) {
+    if (!redEyeChosen()) {
         // Only a task that was applied is recorded: anything else would be a task the preview never showed.
         if (!blnFreshTask && m_applied) {
             m_list.appendTask(*m_applied);
@@ -935,8 +922,7 @@ void EditingController::applyOutcome(const MouseOutcome& out)
     if (out.regionStartChanged) setSelectionLabel("lblSelectRegionStart", SelectionTool::regionLabel(m_selection.regionStart()));
     if (out.regionEndChanged) setSelectionLabel("lblSelectRegionEnd", SelectionTool::regionLabel(m_selection.regionEnd()));
     if (out.locationChanged)
-        setSelectionLabel("lblSelectLocation", SelectionTool::locationLabel(m_task.TaskCode == taskWatermark ? m_selection.mergePoint()
-                                                                                                             : m_selection.textPoint()));
+        setSelectionLabel("lblSelectLocation", SelectionTool::locationLabel(m_selection.pickedLocation()));
     if (out.pointerChanged && m_ibMain) m_ibMain->viewport()->setCursor(cursorShape(out.pointer));
     if (out.untickCropMouse) untick("chkCropMouse");
     if (out.untickSelectLocation) untick("chkSelectLocation");

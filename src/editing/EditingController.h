@@ -235,6 +235,9 @@ private:
     EditSettings m_workingSettings;
     // What the last replay that landed reached.
     EditSettings m_replaySettings;
+    // Red-eye correction is the one chart item that is no task kind: it corrects this picture
+    // inside the ellipse drawn here and is never recorded, so its Preview and Confirm are its own.
+    bool redEyeChosen() const { return m_task.TaskCode == taskRedEye; }
     // The red-eye tool: the ellipse drawn on the preview, in display pixels.
     bool m_redEyeArmed = false, m_redEyeDrawing = false;
     QPoint m_redEyeStart, m_redEyeEnd;

@@ -1,5 +1,6 @@
 #include "editing/SelectionTool.h"
 
+#include "editing/TaskRecords.h"
 #include "platform/sys/numbers.h"
 
 #include <algorithm>
@@ -29,6 +30,18 @@ QString SelectionTool::regionLabel(QPoint p)
 QString SelectionTool::locationLabel(QPoint p)
 {
     return QStringLiteral("X-") + QString::number(p.x()) + QStringLiteral("; Y-") + QString::number(p.y());
+}
+
+void SelectionTool::setCurrentTask(int32_t taskCode) { m_location = task::locationPoint(taskCode); }
+
+bool SelectionTool::setLocation(QPoint pos)
+{
+    switch (m_location) {
+    case task::LocationPoint::Merge: m_mergePoint = pos; return true;
+    case task::LocationPoint::Text: m_textPoint = pos; return true;
+    case task::LocationPoint::None: break;
+    }
+    return false;
 }
 
 void SelectionTool::armCropRectangle()
@@ -193,8 +206,7 @@ MouseOutcome SelectionTool::move(QPoint pos, QSize imageSize, QSize displaySize)
         m_regionEnd = pos;
         out.regionEndChanged = true;
     }
-    if (m_selectLocation && (m_task == taskWatermark || m_task == taskText)) {
-        (m_task == taskWatermark ? m_mergePoint : m_textPoint) = pos;
+    if (m_selectLocation && setLocation(pos)) {
         out.locationChanged = true;
         out.pointer = PointerShape::IBeam;
         out.pointerChanged = true;
@@ -252,10 +264,7 @@ MouseOutcome SelectionTool::release(Button button, QPoint pos)
         out.untickCropMouse = true;
     }
     if (m_selectLocation) {
-        if (m_task == taskWatermark || m_task == taskText) {
-            (m_task == taskWatermark ? m_mergePoint : m_textPoint) = pos;
-            out.locationChanged = true;
-        }
+        out.locationChanged = setLocation(pos);
         out.markChanged = true;
         m_selectLocation = false;
         out.untickSelectLocation = true;

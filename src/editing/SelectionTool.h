@@ -6,6 +6,7 @@
 // pixels of the image.
 #include "editing/EditTask.h"
 #include "editing/ImageOperations.h"
+#include "editing/tasks/TaskKind.h"
 #include "platform/imagebox/imagebox.h"
 
 #include <QPoint>
@@ -58,8 +59,8 @@ public:
     void stopCropByMouse() { m_cropByMouse = false; }
     void setPickColor(bool on);
     void setSelectLocation(bool on) { m_selectLocation = on; }
-    // The task whose point a location pick sets (watermark or text; others take no point).
-    void setCurrentTask(int32_t taskCode) { m_task = taskCode; }
+    // The task whose point a location pick sets (its kind says which point; most take none).
+    void setCurrentTask(int32_t taskCode);
     // subClearSelection.
     void clearSelection();
     // The selection cleared and no tool: after a crop by Apply, and on every click of chkRedEye.
@@ -73,7 +74,7 @@ public:
     {
         stopTools();
         m_cropByMouse = m_selectLocation = false;
-        m_task = taskCode;
+        setCurrentTask(taskCode);
     }
 
     // ---- mouse events in display coordinates; imageSize and displaySize convert colour picks
@@ -94,6 +95,8 @@ public:
     QPoint regionEnd() const { return m_regionEnd; }     // lngSelRight, lngSelBottom
     QPoint mergePoint() const { return m_mergePoint; }   // lngMergeX, lngMergeY (display)
     QPoint textPoint() const { return m_textPoint; }     // lngTextX, lngTextY (display)
+    // The point the location pick sets for the current task (the text's when it sets none).
+    QPoint pickedLocation() const { return m_location == task::LocationPoint::Merge ? m_mergePoint : m_textPoint; }
     QPoint pickedPixel() const { return m_pick; }        // lngPickX, lngPickY
 
     // ---- hand-off to Apply, all normalised with min/max
@@ -115,6 +118,8 @@ public:
     void calcGrips();
 
 private:
+    // The current task's location point set to `pos`; false when the task takes none.
+    bool setLocation(QPoint pos);
     std::optional<QPoint> colourPick(QPoint pos, QSize imageSize, QSize displaySize);
     void hitTest(QPoint pos, MouseOutcome& out);
     bool outlineShown() const;
@@ -129,7 +134,7 @@ private:
     QPoint m_pick;
     bool m_cropByMouse = false;
     bool m_selectLocation = false;
-    int32_t m_task = taskNothing;
+    task::LocationPoint m_location = task::LocationPoint::None;
     QPoint m_regionStart, m_regionEnd, m_mergePoint, m_textPoint;
 };
 

@@ -26,6 +26,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace tf {
@@ -170,11 +171,11 @@ void setPictureIcons(QButtonGroup* group, bool mask, int firstPiece)
 
 } // namespace
 
-TaskOptionPanels::TaskOptionPanels(const std::array<QWidget*, 17>& panels, QObject* parent)
+TaskOptionPanels::TaskOptionPanels(const std::array<QWidget*, 17>& panels, Lists lists, QObject* parent)
     : QObject(parent), m_panels(panels)
 {
     m_shared.loadMergePicture = [this](const QString& path) { subLoadMergeImage(path); };
-    build();
+    build(lists);
 }
 
 TaskOptionPanels::~TaskOptionPanels()
@@ -327,7 +328,7 @@ ColorButton* TaskOptionPanels::colorButton(QWidget* parent, const char* objectNa
     return b;
 }
 
-void TaskOptionPanels::build()
+void TaskOptionPanels::build(Lists lists)
 {
     for (size_t i = 0; i < m_panels.size(); ++i)
         if (!m_panels[i]) {
@@ -336,6 +337,13 @@ void TaskOptionPanels::build()
             m_panels[i]->setObjectName(QString::fromLatin1(taskInfo(int32_t(i))->panel));
             m_ownedPanels.push_back(m_panels[i]);
         }
+    if (lists == Lists::FilledByWindow) {
+        // Empty, and made before the panels' other controls, as the window has always had them.
+        const std::pair<int32_t, const char*> windowLists[] = {{taskWatermark, "cboMergeStyle"}, {taskText, "ComboFilter"},
+                                                               {taskText, "ComboFontFamily"}, {taskText, "comboFontSize"},
+                                                               {taskText, "cboPosition"}};
+        for (const auto& [code, objectName] : windowLists) (new QComboBox(panel(code)))->setObjectName(name(objectName));
+    }
 
     // The two groups several panels share sit beside the panels, in their container.
     QWidget* container = panel(taskRotate)->parentWidget();
@@ -379,9 +387,10 @@ void TaskOptionPanels::build()
     buildMask();
     buildShadow();
     buildRedEye();
-    // The controls sit at the top of a panel taller than they need.
-    for (int32_t code = taskNothing; code <= taskRedEye; ++code)
-        if (code != taskInvert) columnOf(panel(code))->addStretch(1);
+    // The controls sit at the top of a panel taller than they need; a panel shown for two codes
+    // gets one stretch.
+    for (auto p = m_panels.begin(); p != m_panels.end(); ++p)
+        if (std::find(m_panels.begin(), p, *p) == p) columnOf(*p)->addStretch(1);
 }
 
 void TaskOptionPanels::buildNothing()

@@ -35,10 +35,12 @@ struct DecodeResult;
 class TaskOptionPanels : public QObject {
     Q_OBJECT
 public:
+    // Who fills the panels' fixed lists (cboMergeStyle, ComboFilter, ComboFontFamily, comboFontSize,
+    // cboPosition): the panels themselves, or the main window at start-up (they are made empty).
+    enum class Lists { Own, FilledByWindow };
     // panels[code] is the option panel of task code 1..16 (picFlip, picRotate, ...); panels[0]
-    // is picNothing. The panels' fixed combo boxes (cboMergeStyle, ComboFilter, ComboFontFamily,
-    // comboFontSize, cboPosition) may already stand in them and are then used as they are.
-    explicit TaskOptionPanels(const std::array<QWidget*, 17>& panels, QObject* parent = nullptr);
+    // is picNothing (Invert shows it too). A fixed list that already stands in a panel is used as it is.
+    explicit TaskOptionPanels(const std::array<QWidget*, 17>& panels, Lists lists = Lists::Own, QObject* parent = nullptr);
     ~TaskOptionPanels() override;
 
     // The last-used options of every task (gudtSettings.Tasks) onto the controls.
@@ -111,7 +113,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void build();
+    void build(Lists lists);
     void buildFlip();
     void buildRotate();
     void buildResize();

@@ -13,18 +13,56 @@ static_assert([]<size_t... I>(std::index_sequence<I...>) {
     return true;
 }(std::make_index_sequence<std::variant_size_v<Record>>{}));
 
+namespace {
+template <class K>
+constexpr bool withoutParameters()
+{
+    if constexpr (requires { K::withoutParameters; }) return K::withoutParameters;
+    else return false;
+}
+} // namespace
+
 TaskCode codeOf(const Record& record)
 {
     return std::visit([](const auto& t) { return std::decay_t<decltype(t)>::code; }, record);
 }
 
+LocationPoint locationPoint(int32_t code)
+{
+    LocationPoint point = LocationPoint::None;
+    forKind(code, [&]<class K>(std::type_identity<K>) {
+        if constexpr (requires { K::location; }) point = K::location;
+    });
+    return point;
+}
+
+bool previewEndsMouseTools(int32_t code)
+{
+    bool ends = false;
+    forKind(code, [&]<class K>(std::type_identity<K>) {
+        if constexpr (requires { K::previewEndsMouseTools; }) ends = K::previewEndsMouseTools;
+    });
+    return ends;
+}
+
+const char* noOptionsText(int32_t code)
+{
+    const char* text = nullptr;
+    forKind(code, [&]<class K>(std::type_identity<K>) {
+        if constexpr (requires { K::noOptions; }) text = K::noOptions;
+    });
+    return text;
+}
+
 std::optional<Record> fromTask(const EditTask& row)
 {
     std::optional<Record> record;
-    // A row that lost its parameters (a damaged task basket) stands for nothing; Invert has none.
-    if (row.paramsEmpty() && row.TaskCode != taskInvert) return record;
     const ParamReader reader(row);
-    forKind(row.TaskCode, [&]<class K>(std::type_identity<K>) { record = K::read(reader); });
+    forKind(row.TaskCode, [&]<class K>(std::type_identity<K>) {
+        // A row that lost its parameters (a damaged task basket) stands for nothing, unless its kind has none.
+        if (row.paramsEmpty() && !withoutParameters<K>()) return;
+        record = K::read(reader);
+    });
     return record;
 }
 

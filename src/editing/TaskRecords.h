@@ -57,6 +57,11 @@ bool forKind(int32_t code, F&& f)
 // The task code of a record's kind.
 TaskCode codeOf(const Record& record);
 
+// What the kind of `code` says of itself; a code of no kind (Nothing, Red-eye) says None, false, nullptr.
+LocationPoint locationPoint(int32_t code);
+bool previewEndsMouseTools(int32_t code);
+const char* noOptionsText(int32_t code);
+
 // The record a row describes, reading only the parameters the row's kind and choices use, as the
 // replay always has (a file written elsewhere may leave the others empty). nullopt for codes that
 // record nothing (0, 16, unknown) and for a row whose parameters are all empty (Invert aside).

@@ -6,6 +6,8 @@ namespace tf::task {
 
 struct Crop {
     static constexpr TaskCode code = taskCrop;
+    // The rectangle drawn is cropped away with the preview: nothing is left for it to mark.
+    static constexpr bool previewEndsMouseTools = true;
     bool byValues = true;
     int16_t shape = 0;             // by values: 0 rectangle, any other ellipse
     editops::Bounds bounds;        // by values and by mouse: image pixels, or display pixels in `box`

@@ -6,6 +6,9 @@ namespace tf::task {
 
 struct Invert {
     static constexpr TaskCode code = taskInvert;
+    static constexpr bool withoutParameters = true;
+    // It shares the panel of the tasks without options, which says what to do instead.
+    static constexpr const char* noOptions = "No Options Available. Click 'Preview' or 'Confirm' below to continue.";
 
     struct Controls {};
 

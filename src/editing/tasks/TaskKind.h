@@ -12,6 +12,10 @@
 // and, where the kind has them:
 //   static bool changedOnceChosen(const Controls&, const PanelShared&);   false: chosen, it waits for a change (else true)
 //   bool changes(QSize picture) const;    a switch of its way of working counts as a change when this says so
+//   static constexpr LocationPoint location;         the point a location pick on the preview sets
+//   static constexpr bool previewEndsMouseTools;     its preview takes the drawn rectangle, so the mouse tools end
+//   static constexpr const char* noOptions;          what the panel of the tasks without options says for it
+//   static constexpr bool withoutParameters;         its row holds no parameters (one that lost them still stands)
 // A kind without options leaves fill and store out. TaskRecords.h lists the kinds and dispatches to them.
 #include "editing/EditTask.h"
 #include "editing/ImageOperations.h"
@@ -59,6 +63,9 @@ struct EditSettings {
 using PictureLoader = std::function<QImage(const QString& path)>;
 
 namespace task {
+
+// The point a click on the preview sets while the location pick is on: the watermark's, the text's or none.
+enum class LocationPoint { None, Merge, Text };
 
 // Reads a row's parameters, naming the one that does not convert (ImageBoxError).
 class ParamReader {

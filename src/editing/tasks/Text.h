@@ -6,6 +6,7 @@ namespace tf::task {
 
 struct Text {
     static constexpr TaskCode code = taskText;
+    static constexpr LocationPoint location = LocationPoint::Text; // the mouse-click position
     editops::TextParams params;
     bool fitToWindow = false;      // recorded, not used
     uint8_t orientation = 0;       // 0 horizontal, else vertical

@@ -6,6 +6,7 @@ namespace tf::task {
 
 struct Watermark {
     static constexpr TaskCode code = taskWatermark;
+    static constexpr LocationPoint location = LocationPoint::Merge; // style 0 places the picture there
     bool transparent = false;
     int16_t transparency = 0;
     int16_t style = editops::mergeCentre;

@@ -5,8 +5,10 @@
 #include "platform/decode/decoder_server.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/picture_decode.h"
 #include "platform/imagebox/picture_limits.h"
+#include "platform/imagebox/tiff_pages.h"
 #include "services/modLoadPic.h"
 
 #include <QBuffer>
@@ -14,6 +16,7 @@
 #include <QImageReader>
 #include <QImageWriter>
 
+#include <algorithm>
 #include <cstdio>
 #include <poll.h>
 #include <unistd.h>
@@ -58,6 +61,33 @@ DecodeResult countPages(const DecodeRequest& request)
     return r;
 }
 
+// A page of a batch conversion, read and written here whole: its pixels (a photo page is tens of
+// megabytes) never cross the socket, and the program only names and places the file.
+DecodeResult writeTiffPage(const DecodeRequest& request)
+{
+    using tf::decode::TiffPageOutcome;
+    DecodeResult r;
+    tf::ImageDocument doc;
+    if (!tf::loadPageFile(doc, request.path)) {
+        r.outcome = static_cast<int32_t>(TiffPageOutcome::Unreadable);
+        return r;
+    }
+    r.sourceWidth = doc.ImageWidth();
+    r.sourceHeight = doc.ImageHeight();
+    // In the page writers' order: colour format, then compression (which may narrow the format).
+    doc.setColorFormat(static_cast<int16_t>(request.sizeMode));
+    doc.setTiffCompression(static_cast<int16_t>(request.flags));
+    const tf::PageRaster raster = doc.TiffPageRaster();
+    const int compression = std::max<int>(0, doc.TiffCompression());
+    doc.Clear(); // the page's pixels go as soon as they are coded for the file
+    QString error;
+    if (!tf::writeTiffPageInto(request.target, raster, compression, &error)) {
+        r.outcome = static_cast<int32_t>(TiffPageOutcome::NotWritten);
+        r.message = error;
+    }
+    return r;
+}
+
 DecodeResult handle(const DecodeRequest& request)
 {
     switch (static_cast<DecodeKind>(request.kind)) {
@@ -65,6 +95,7 @@ DecodeResult handle(const DecodeRequest& request)
     case DecodeKind::Picture: return decodePicture(request);
     case DecodeKind::PageCount: return countPages(request);
     case DecodeKind::Routed: return tf::serveRoutedRequest(request);
+    case DecodeKind::WriteTiffPage: return writeTiffPage(request);
     }
     DecodeResult r;
     r.message = QStringLiteral("unknown request kind %1").arg(request.kind);

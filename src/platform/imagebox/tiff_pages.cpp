@@ -13,6 +13,9 @@
 #include <tiffio.h>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdarg>
 #include <cstdio>
 #include <algorithm>
@@ -346,6 +349,57 @@ TiffHandle openTiff(SafeTiffFile& io, const char* mode, const OpenOptions& optio
                                         &SafeTiffFile::size, &SafeTiffFile::map, &SafeTiffFile::unmap, options.opts));
 }
 
+// libtiff's file while it writes a page into a work file another process made and will put in
+// its place: every write checked, the first failure kept.
+struct WorkTiffFile {
+    int fd = -1;
+    qint64 pos = 0;
+    qint64 end = 0;
+    int failure = 0; // errno of the first write that failed
+
+    static tmsize_t read(thandle_t h, void* buf, tmsize_t n)
+    {
+        auto* f = static_cast<WorkTiffFile*>(h);
+        const qint64 take = qBound<qint64>(0, f->end - f->pos, qint64(n));
+        qint64 got = 0;
+        while (got < take) {
+            const ssize_t r = ::pread(f->fd, static_cast<char*>(buf) + got, size_t(take - got), f->pos + got);
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0) return -1;
+            if (r == 0) { // past what reached the disk: zeros
+                std::memset(static_cast<char*>(buf) + got, 0, size_t(take - got));
+                break;
+            }
+            got += r;
+        }
+        f->pos += take;
+        return static_cast<tmsize_t>(take);
+    }
+    static tmsize_t write(thandle_t h, void* buf, tmsize_t n)
+    {
+        auto* f = static_cast<WorkTiffFile*>(h);
+        if (f->failure != 0) return -1;
+        if (!writeFully(f->fd, static_cast<const char*>(buf), qint64(n), f->pos)) {
+            f->failure = errno ? errno : EIO;
+            return -1;
+        }
+        f->pos += n;
+        f->end = std::max(f->end, f->pos);
+        return n;
+    }
+    static toff_t seek(thandle_t h, toff_t off, int whence)
+    {
+        auto* f = static_cast<WorkTiffFile*>(h);
+        const qint64 base = whence == SEEK_CUR ? f->pos : whence == SEEK_END ? f->end : 0;
+        f->pos = base + static_cast<qint64>(off);
+        return static_cast<toff_t>(f->pos);
+    }
+    static int close(thandle_t) { return 0; }
+    static toff_t size(thandle_t h) { return static_cast<toff_t>(static_cast<WorkTiffFile*>(h)->end); }
+    static int map(thandle_t, void**, toff_t*) { return 0; }
+    static void unmap(thandle_t, void*, toff_t) {}
+};
+
 } // namespace
 
 // A document's pages are written at once but for Group 4 pages, which code in the queue.
@@ -515,6 +569,55 @@ bool writeTiffPage(TIFF* tif, const PageRaster& page, int compression, const QSt
 {
     TiffMessages messages; // the handle's own handlers have libtiff's words
     return writeDirectory(tif, page, compression, software, messages, error);
+}
+
+bool writeTiffPageInto(const QString& workFile, const PageRaster& page, int compression, QString* error)
+{
+    const auto cannot = [&](int err) {
+        if (error) *error = QStringLiteral("Cannot write ") + workFile + QStringLiteral(" (") +
+                            QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')');
+        return false;
+    };
+    const QByteArray name = QFile::encodeName(workFile);
+    // Only the empty file made for the page: never a link, never anything that holds data.
+    WorkTiffFile io;
+    io.fd = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (io.fd < 0) return cannot(errno);
+    struct stat st {};
+    const int statErr = ::fstat(io.fd, &st) != 0 ? errno : !S_ISREG(st.st_mode) || st.st_size != 0 ? EEXIST : 0;
+    if (statErr != 0) {
+        ::close(io.fd);
+        return cannot(statErr);
+    }
+    bool ok = false;
+    {
+        TiffMessages messages;
+        OpenOptions options(&messages);
+        TiffHandle tif(TIFFClientOpenExt(name.constData(), "w", &io, &WorkTiffFile::read, &WorkTiffFile::write,
+                                         &WorkTiffFile::seek, &WorkTiffFile::close, &WorkTiffFile::size,
+                                         &WorkTiffFile::map, &WorkTiffFile::unmap, options.opts));
+        if (!tif) {
+            if (error) *error = messages.first.isEmpty() ? QStringLiteral("Cannot create the file") : messages.first;
+        } else if (Group4PageQueue::codes(page, compression)) {
+            // Coded as a document's Group 4 pages are, so that the file is the same.
+            QString why;
+            const QByteArray strip = encodeGroup4(page, &why);
+            if (strip.isEmpty()) {
+                if (error) *error = why.isEmpty() ? QStringLiteral("The page could not be coded") : why;
+            } else {
+                ok = writeCodedPage(tif.get(), page, strip, QString(), messages, error);
+            }
+        } else {
+            ok = writeDirectory(tif.get(), page, compression, QString(), messages, error);
+        }
+        // Closing writes what libtiff still holds.
+        tif.reset();
+    }
+    const int failure = io.failure;
+    if (::close(io.fd) != 0 && ok) return cannot(errno);
+    // The disk's refusal is the cause; what libtiff said after it only follows from it.
+    if (failure != 0) return cannot(failure);
+    return ok;
 }
 
 bool readTiffChain(QFile& file, TiffChain* chain, QString* error)

@@ -157,6 +157,12 @@ QImage readTiffFloatPage(const QString& path, int page, bool (*allowed)(qint64 w
 bool insertTiffPage(SafeFile& file, const PageRaster& page, int compression, const QString& software, int position,
                     QString* error);
 
+// Writes a one-page TIFF, coded as every TIFF page the program writes, into `workFile`: an empty
+// file made for it (by another process, say), which the caller syncs and puts in its place. Every
+// write is checked; false with the reason (the system's, for a full disk) when the page is not
+// whole in the file. Never follows a link, and refuses a file that holds anything.
+bool writeTiffPageInto(const QString& workFile, const PageRaster& page, int compression, QString* error);
+
 // Writes a page as the next directory of a handle open for writing, encoded as every TIFF page
 // the program writes, for callers that give libtiff their own I/O.
 bool writeTiffPage(TIFF* tif, const PageRaster& page, int compression, const QString& software, QString* error);

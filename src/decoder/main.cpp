@@ -6,9 +6,9 @@
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/imagebox_error.h"
 #include "platform/imagebox/picture_decode.h"
 #include "platform/imagebox/picture_limits.h"
-#include "platform/imagebox/tiff_pages.h"
 #include "services/modLoadPic.h"
 
 #include <QBuffer>
@@ -16,7 +16,6 @@
 #include <QImageReader>
 #include <QImageWriter>
 
-#include <algorithm>
 #include <cstdio>
 #include <poll.h>
 #include <unistd.h>
@@ -77,13 +76,16 @@ DecodeResult writeTiffPage(const DecodeRequest& request)
     // In the page writers' order: colour format, then compression (which may narrow the format).
     doc.setColorFormat(static_cast<int16_t>(request.sizeMode));
     doc.setTiffCompression(static_cast<int16_t>(request.flags));
-    const tf::PageRaster raster = doc.TiffPageRaster();
-    const int compression = std::max<int>(0, doc.TiffCompression());
-    doc.Clear(); // the page's pixels go as soon as they are coded for the file
     QString error;
-    if (!tf::writeTiffPageInto(request.target, raster, compression, &error)) {
+    bool written = false;
+    try {
+        written = doc.WriteTiffPageInto(request.target, &error);
+    } catch (const std::exception& e) {
+        error = tf::errorText(e); // a picture that cannot be converted to the colour format
+    }
+    if (!written) {
         r.outcome = static_cast<int32_t>(TiffPageOutcome::NotWritten);
-        r.message = error;
+        r.message = error.isEmpty() ? QStringLiteral("The page could not be written") : error;
     }
     return r;
 }

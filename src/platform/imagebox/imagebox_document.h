@@ -153,6 +153,10 @@ public:
     // The picture as AddTiffPage and AppendToTiff would write it with the colour format and
     // compression set now, for writers that take pages themselves.
     PageRaster TiffPageRaster() const;
+    // The picture written as TiffPageRaster gives it, as a one-page TIFF into `workFile`, an empty
+    // file made for it (see writeTiffPageInto); an opaque colour page is converted row by row as
+    // it is written, never whole. The document is empty afterwards. False with the reason.
+    bool WriteTiffPageInto(const QString& workFile, QString* error);
     void AppendToPdf(const QString& path, const QString& path2, int32_t position);
     // AppendToPdf for a JPEG file taken as it is, on the terms of AddPdfPageFromJpegFile: false,
     // with nothing gathered, when the file does not qualify.

@@ -275,6 +275,28 @@ PageRaster rasterAsItIs(const QImage& image, int colorFormat)
                 std::memcpy(out, in, static_cast<size_t>(r.width));
             }
         }
+    } else if (colorFormat == kColor24Bit &&
+               (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_RGB888)) {
+        // An opaque colour page, the photo's case: its samples as they are, without a picture of
+        // them in between (which would hold a third copy of a page of tens of megabytes).
+        r.kind = PageRaster::Rgb;
+        r.bitsPerSample = 8;
+        const int rowBytes = r.bytesPerRow();
+        r.rows.resize(qsizetype(rowBytes) * r.height);
+        const bool packed = image.format() == QImage::Format_RGB888;
+        for (int y = 0; y < r.height; ++y) {
+            uchar* out = reinterpret_cast<uchar*>(r.rows.data()) + qsizetype(y) * rowBytes;
+            if (packed) {
+                std::memcpy(out, image.constScanLine(y), static_cast<size_t>(rowBytes));
+                continue;
+            }
+            const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < r.width; ++x) {
+                out[3 * x] = static_cast<uchar>(qRed(in[x]));
+                out[3 * x + 1] = static_cast<uchar>(qGreen(in[x]));
+                out[3 * x + 2] = static_cast<uchar>(qBlue(in[x]));
+            }
+        }
     } else {
         return {};
     }
@@ -395,6 +417,45 @@ PageRaster ImageDocument::TiffPageRaster() const
 {
     requireImage(HasImage());
     return tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
+}
+
+bool ImageDocument::WriteTiffPageInto(const QString& workFile, QString* error)
+{
+    requireImage(HasImage());
+    const int compression = qMax<int>(0, m_tiffCompression);
+    const int format =
+        colorFormatForCompression(m_colorFormat < 0 ? nativeColorFormat(m_image) : m_colorFormat, compression);
+    const QImage image = m_image;
+    const bool packed = image.format() == QImage::Format_RGB888;
+    if (format != kColor24Bit || (!packed && image.format() != QImage::Format_RGB32)) {
+        // Every other page as the document writers have it; the picture goes once it is.
+        const PageRaster raster = TiffPageRaster();
+        Clear();
+        return writeTiffPageInto(workFile, raster, compression, error);
+    }
+    Clear();
+    // The samples as rasterAsItIs takes them, a row at a time.
+    PageRaster header;
+    header.kind = PageRaster::Rgb;
+    header.width = image.width();
+    header.height = image.height();
+    header.bitsPerSample = 8;
+    header.dpiX = dpiFromDotsPerMeter(image.dotsPerMeterX());
+    header.dpiY = dpiFromDotsPerMeter(image.dotsPerMeterY());
+    const int width = image.width();
+    return writeTiffPageInto(
+        workFile, header,
+        [&](int y, uchar* out) -> const uchar* {
+            if (packed) return image.constScanLine(y);
+            const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < width; ++x) {
+                out[3 * x] = static_cast<uchar>(qRed(in[x]));
+                out[3 * x + 1] = static_cast<uchar>(qGreen(in[x]));
+                out[3 * x + 2] = static_cast<uchar>(qBlue(in[x]));
+            }
+            return out;
+        },
+        compression, error);
 }
 
 void ImageDocument::AddTiffPage(int32_t /*page*/)

@@ -126,27 +126,95 @@ uint32_t setPageTags(TIFF* tif, const PageRaster& page, uint16_t comp, const QSt
     return rowsPerStrip;
 }
 
-bool writeDirectory(TIFF* tif, const PageRaster& page, int compression, const QString& software,
-                    TiffMessages& messages, QString* error)
+// PackBits as TIFF readers expect it: each row on its own, runs of three or more equal bytes
+// repeated, everything else as literal runs of up to 128 bytes.
+qsizetype packBitsRowBytesAtMost(qsizetype rowBytes) { return rowBytes + (rowBytes + 127) / 128; }
+
+size_t packBitsRow(const uchar* in, qsizetype n, uchar* out)
+{
+    uchar* o = out;
+    qsizetype i = 0;
+    qsizetype literal = 0; // where the literal run under way began
+    const auto flushLiteral = [&](qsizetype end) {
+        while (literal < end) {
+            const qsizetype take = std::min<qsizetype>(128, end - literal);
+            *o++ = static_cast<uchar>(take - 1);
+            std::memcpy(o, in + literal, size_t(take));
+            o += take;
+            literal += take;
+        }
+    };
+    while (i < n) {
+        if (i + 2 < n && in[i] == in[i + 1] && in[i] == in[i + 2]) {
+            flushLiteral(i);
+            qsizetype run = 3;
+            while (i + run < n && run < 128 && in[i + run] == in[i]) ++run;
+            *o++ = static_cast<uchar>(1 - run); // -(run - 1) as a signed byte
+            *o++ = in[i];
+            i += run;
+            literal = i;
+        } else {
+            ++i;
+        }
+    }
+    flushLiteral(n);
+    return size_t(o - out);
+}
+
+// The rows of a page, strip by strip: `contiguous` when they lie one after another in memory
+// (a raster), else each from `rowAt` (which may convert it into `scratch`, a row's bytes).
+bool writeDirectoryRows(TIFF* tif, const PageRaster& page, const char* contiguous, const TiffPageRows& rowAt,
+                        int compression, const QString& software, TiffMessages& messages, QString* error)
 {
     auto fail = [&](const QString& what) {
         if (error) *error = messages.first.isEmpty() ? what : messages.first;
         return false;
     };
-    if (!page.isValid()) return fail(QStringLiteral("The page has no pixels"));
-    const uint32_t rowsPerStrip = setPageTags(tif, page, compressionTag(compression, page), software);
-
-    // Whole strips straight from the raster's rows: none of these codecs writes into its input.
+    if (page.width <= 0 || page.height <= 0) return fail(QStringLiteral("The page has no pixels"));
+    const uint16_t comp = compressionTag(compression, page);
+    const uint32_t rowsPerStrip = setPageTags(tif, page, comp, software);
     const qsizetype rowBytes = page.bytesPerRow();
-    auto* rows = const_cast<char*>(page.rows.constData());
-    uint32_t strip = 0;
-    for (uint32_t y = 0; y < static_cast<uint32_t>(page.height); y += rowsPerStrip, ++strip) {
+    const bool packBits = comp == COMPRESSION_PACKBITS;
+    // A strip at a time, coded or gathered here; none when the rows go to libtiff where they are.
+    std::vector<uchar> strip(packBits || !contiguous
+                                 ? size_t(rowsPerStrip) * size_t(packBits ? packBitsRowBytesAtMost(rowBytes) : rowBytes)
+                                 : 0);
+    std::vector<uchar> scratch(contiguous ? 0 : size_t(rowBytes));
+    const auto row = [&](uint32_t y) {
+        return contiguous ? reinterpret_cast<const uchar*>(contiguous) + qsizetype(y) * rowBytes
+                          : rowAt(int(y), scratch.data());
+    };
+    uint32_t index = 0;
+    for (uint32_t y = 0; y < static_cast<uint32_t>(page.height); y += rowsPerStrip, ++index) {
         const uint32_t n = qMin<uint32_t>(rowsPerStrip, static_cast<uint32_t>(page.height) - y);
-        if (TIFFWriteEncodedStrip(tif, strip, rows + qsizetype(y) * rowBytes, static_cast<tmsize_t>(n * rowBytes)) < 0)
-            return fail(QStringLiteral("Could not write the page's pixels"));
+        tmsize_t written = 0;
+        if (packBits) {
+            // Coded here rather than by libtiff, whose coder takes most of a photo page's time.
+            size_t size = 0;
+            for (uint32_t r = 0; r < n; ++r) size += packBitsRow(row(y + r), rowBytes, strip.data() + size);
+            written = TIFFWriteRawStrip(tif, index, strip.data(), static_cast<tmsize_t>(size));
+        } else if (contiguous) {
+            // Straight from the raster's rows: none of these codecs writes into its input.
+            written = TIFFWriteEncodedStrip(tif, index, const_cast<uchar*>(row(y)), static_cast<tmsize_t>(n * rowBytes));
+        } else {
+            for (uint32_t r = 0; r < n; ++r)
+                std::memcpy(strip.data() + qsizetype(r) * rowBytes, row(y + r), size_t(rowBytes));
+            written = TIFFWriteEncodedStrip(tif, index, strip.data(), static_cast<tmsize_t>(n * rowBytes));
+        }
+        if (written < 0) return fail(QStringLiteral("Could not write the page's pixels"));
     }
     if (!TIFFWriteDirectory(tif)) return fail(QStringLiteral("Could not write the page's directory"));
     return true;
+}
+
+bool writeDirectory(TIFF* tif, const PageRaster& page, int compression, const QString& software,
+                    TiffMessages& messages, QString* error)
+{
+    if (!page.isValid()) {
+        if (error) *error = QStringLiteral("The page has no pixels");
+        return false;
+    }
+    return writeDirectoryRows(tif, page, page.rows.constData(), {}, compression, software, messages, error);
 }
 
 // A page whose one strip was coded elsewhere (a Group 4 page coded on another thread).
@@ -573,6 +641,16 @@ bool writeTiffPage(TIFF* tif, const PageRaster& page, int compression, const QSt
 
 bool writeTiffPageInto(const QString& workFile, const PageRaster& page, int compression, QString* error)
 {
+    if (!page.isValid()) {
+        if (error) *error = QStringLiteral("The page has no pixels");
+        return false;
+    }
+    return writeTiffPageInto(workFile, page, {}, compression, error);
+}
+
+bool writeTiffPageInto(const QString& workFile, const PageRaster& page, const TiffPageRows& rows, int compression,
+                       QString* error)
+{
     const auto cannot = [&](int err) {
         if (error) *error = QStringLiteral("Cannot write ") + workFile + QStringLiteral(" (") +
                             QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')');
@@ -598,6 +676,8 @@ bool writeTiffPageInto(const QString& workFile, const PageRaster& page, int comp
                                          &WorkTiffFile::map, &WorkTiffFile::unmap, options.opts));
         if (!tif) {
             if (error) *error = messages.first.isEmpty() ? QStringLiteral("Cannot create the file") : messages.first;
+        } else if (rows) {
+            ok = writeDirectoryRows(tif.get(), page, nullptr, rows, compression, QString(), messages, error);
         } else if (Group4PageQueue::codes(page, compression)) {
             // Coded as a document's Group 4 pages are, so that the file is the same.
             QString why;
@@ -608,7 +688,7 @@ bool writeTiffPageInto(const QString& workFile, const PageRaster& page, int comp
                 ok = writeCodedPage(tif.get(), page, strip, QString(), messages, error);
             }
         } else {
-            ok = writeDirectory(tif.get(), page, compression, QString(), messages, error);
+            ok = writeDirectoryRows(tif.get(), page, page.rows.constData(), {}, compression, QString(), messages, error);
         }
         // Closing writes what libtiff still holds.
         tif.reset();

@@ -72,9 +72,10 @@ TEST(DecoderProcess, RequestAndAnswerFieldsTravelUnchanged)
     request.page = 7;
     request.sizeMode = -481;
     request.backColor = 0x00C0FFEE;
+    request.target = QStringLiteral("|") + path;
     const DecodeResult r = decoder.decode(request);
     ASSERT_EQ(r.status, DecodeStatus::Done);
-    EXPECT_EQ(r.message, path);
+    EXPECT_EQ(r.message, path + request.target) << "the path, then the target";
     EXPECT_EQ(r.pageCount, 7);
     EXPECT_EQ(r.errorNumber, -481);
     EXPECT_EQ(r.route, 0x00C0FFEE);

@@ -18,7 +18,7 @@ int main(int argc, char** argv)
         switch (request.kind) {
         case stub::Picture:
             r.image = stub::picture(static_cast<QImage::Format>(request.flags), request.width, request.height);
-            r.message = request.path;
+            r.message = request.path + request.target;
             r.sourceWidth = request.width * 2;
             r.sourceHeight = request.height * 2;
             r.pageCount = request.page;

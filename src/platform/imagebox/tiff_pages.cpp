@@ -19,6 +19,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -145,6 +146,22 @@ size_t packBitsRow(const uchar* in, qsizetype n, uchar* out)
         }
     };
     while (i < n) {
+        // Photos have few equal neighbours: eight places at a time without one are passed over.
+        while (i + 9 <= n) {
+            uint64_t a, b;
+            std::memcpy(&a, in + i, 8);
+            std::memcpy(&b, in + i + 1, 8);
+            const uint64_t x = a ^ b; // a zero byte where a byte equals the next
+            const uint64_t zero = (x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL;
+            if (zero == 0) {
+                i += 8;
+                continue;
+            }
+            // Up to the first place flagged, never past an equal pair; a flag that is no pair
+            // (the trick may flag a byte beside a true one) is passed by the test below.
+            i += qsizetype((std::endian::native == std::endian::little ? std::countr_zero(zero) : std::countl_zero(zero)) / 8);
+            break;
+        }
         if (i + 2 < n && in[i] == in[i + 1] && in[i] == in[i + 2]) {
             flushLiteral(i);
             qsizetype run = 3;

@@ -79,7 +79,8 @@ DecodeResult writeTiffPage(const DecodeRequest& request)
     QString error;
     bool written = false;
     try {
-        written = doc.WriteTiffPageInto(request.target, &error);
+        // A slow disk is no hung decoder: each piece written starts the time limit again.
+        written = doc.WriteTiffPageInto(request.target, &error, tf::decode::stillWorking);
     } catch (const std::exception& e) {
         error = tf::errorText(e); // a picture that cannot be converted to the colour format
     }

@@ -119,6 +119,18 @@ TEST(DecoderProcess, AFailingDecoderCostsOneRequestAndIsStartedAgain)
     }
 }
 
+// The limit is on a decoder that makes no progress: one that keeps saying it is still working
+// (a page written to a slow disk) goes on past it, past its own backstop too, and answers.
+TEST(DecoderProcess, ADecoderThatSaysItIsStillWorkingKeepsItsRequest)
+{
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
+    DecoderProcess decoder(stubSettings(400ms));
+    const DecodeResult r = decoder.decode(request(stub::Working, 2000)); // the backstop is at 1.8 s
+    EXPECT_EQ(r.status, DecodeStatus::Done);
+    EXPECT_FALSE(r.image.isNull());
+    EXPECT_NE(decoder.pid(), 0) << "the decoder stays for the next request";
+}
+
 TEST(DecoderProcess, ADecoderThatDiedOrWasAbortedWhileIdleDoesNotCostTheNextFile)
 {
     tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread

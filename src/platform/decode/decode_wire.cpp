@@ -177,10 +177,22 @@ Io writeRequest(int fd, const DecodeRequest& request, uint32_t timeLimitMs, Dead
     return writeExact(fd, frame.data(), frame.size(), deadline);
 }
 
-Io readReply(int fd, DecodeResult& result, Deadline deadline)
+Io writeStillWorking(int fd)
+{
+    ReplyHeader h{};
+    h.magic = kReplyMagic;
+    h.status = kStillWorking;
+    return writeExact(fd, &h, sizeof h, std::nullopt);
+}
+
+Io readReply(int fd, DecodeResult& result, Deadline deadline, std::chrono::milliseconds renewal)
 {
     ReplyHeader h{};
     Io io = readExact(fd, &h, sizeof h, deadline);
+    while (io == Io::Ok && h.magic == kReplyMagic && h.status == kStillWorking) {
+        if (deadline && renewal.count() > 0) deadline = Clock::now() + renewal;
+        io = readExact(fd, &h, sizeof h, deadline);
+    }
     if (io != Io::Ok) return io;
     if (h.magic != kReplyMagic || h.status > uint32_t(DecodeStatus::Cancelled) || h.messageUnits > kMaxMessageUnits ||
         h.colorCount > kMaxColors || h.pixelBytes > kMaxPixelBytes || h.format >= uint32_t(QImage::NImageFormats))

@@ -65,6 +65,10 @@ struct ReplyHeader {
     uint64_t pixelBytes;
 };
 
+// A reply header with this status, and nothing after it, comes before the reply of a request
+// that is making progress (a page being written to a slow disk): its time limit starts again.
+inline constexpr uint32_t kStillWorking = 0x4B524F57; // "WORK"
+
 enum class Io { Ok, Closed, TimedOut, Failed };
 
 using Clock = std::chrono::steady_clock;
@@ -77,9 +81,11 @@ Io writeExact(int fd, const void* data, size_t size, Deadline deadline);
 // The decoder's side. A request that breaks the format gives Io::Failed.
 Io readRequest(int fd, DecodeRequest& request, uint32_t& timeLimitMs);
 Io writeReply(int fd, const DecodeResult& result);
+Io writeStillWorking(int fd);
 
 // The program's side. A reply that breaks the format gives Io::Failed.
 Io writeRequest(int fd, const DecodeRequest& request, uint32_t timeLimitMs, Deadline deadline);
-Io readReply(int fd, DecodeResult& result, Deadline deadline);
+// Each word that the decoder is still working moves the deadline to `renewal` from then.
+Io readReply(int fd, DecodeResult& result, Deadline deadline, std::chrono::milliseconds renewal = {});
 
 } // namespace tf::decode::wire

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMetaType>
 #include <QObject>
+#include <functional>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -155,8 +156,9 @@ public:
     PageRaster TiffPageRaster() const;
     // The picture written as TiffPageRaster gives it, as a one-page TIFF into `workFile`, an empty
     // file made for it (see writeTiffPageInto); an opaque colour page is converted row by row as
-    // it is written, never whole. The document is empty afterwards. False with the reason.
-    bool WriteTiffPageInto(const QString& workFile, QString* error);
+    // it is written, never whole. The document is empty afterwards. False with the reason;
+    // `progress` is called as the file grows.
+    bool WriteTiffPageInto(const QString& workFile, QString* error, const std::function<void()>& progress = {});
     void AppendToPdf(const QString& path, const QString& path2, int32_t position);
     // AppendToPdf for a JPEG file taken as it is, on the terms of AddPdfPageFromJpegFile: false,
     // with nothing gathered, when the file does not qualify.

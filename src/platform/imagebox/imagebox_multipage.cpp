@@ -419,7 +419,7 @@ PageRaster ImageDocument::TiffPageRaster() const
     return tiffRaster(m_image, {m_colorFormat, m_tiffCompression});
 }
 
-bool ImageDocument::WriteTiffPageInto(const QString& workFile, QString* error)
+bool ImageDocument::WriteTiffPageInto(const QString& workFile, QString* error, const std::function<void()>& progress)
 {
     requireImage(HasImage());
     const int compression = qMax<int>(0, m_tiffCompression);
@@ -431,7 +431,7 @@ bool ImageDocument::WriteTiffPageInto(const QString& workFile, QString* error)
         // Every other page as the document writers have it; the picture goes once it is.
         const PageRaster raster = TiffPageRaster();
         Clear();
-        return writeTiffPageInto(workFile, raster, compression, error);
+        return writeTiffPageInto(workFile, raster, compression, error, progress);
     }
     Clear();
     // The samples as rasterAsItIs takes them, a row at a time.
@@ -453,7 +453,7 @@ bool ImageDocument::WriteTiffPageInto(const QString& workFile, QString* error)
             std::memcpy(out, converted.constScanLine(0), size_t(rowBytes));
             return out;
         },
-        compression, error);
+        compression, error, progress);
 }
 
 void ImageDocument::AddTiffPage(int32_t /*page*/)

@@ -441,6 +441,7 @@ struct WorkTiffFile {
     qint64 pos = 0;
     qint64 end = 0;
     int failure = 0; // errno of the first write that failed
+    const std::function<void()>* progress = nullptr; // told after each write
 
     static tmsize_t read(thandle_t h, void* buf, tmsize_t n)
     {
@@ -470,6 +471,7 @@ struct WorkTiffFile {
         }
         f->pos += n;
         f->end = std::max(f->end, f->pos);
+        if (f->progress && *f->progress) (*f->progress)();
         return n;
     }
     static toff_t seek(thandle_t h, toff_t off, int whence)
@@ -656,17 +658,18 @@ bool writeTiffPage(TIFF* tif, const PageRaster& page, int compression, const QSt
     return writeDirectory(tif, page, compression, software, messages, error);
 }
 
-bool writeTiffPageInto(const QString& workFile, const PageRaster& page, int compression, QString* error)
+bool writeTiffPageInto(const QString& workFile, const PageRaster& page, int compression, QString* error,
+                       const std::function<void()>& progress)
 {
     if (!page.isValid()) {
         if (error) *error = QStringLiteral("The page has no pixels");
         return false;
     }
-    return writeTiffPageInto(workFile, page, {}, compression, error);
+    return writeTiffPageInto(workFile, page, {}, compression, error, progress);
 }
 
 bool writeTiffPageInto(const QString& workFile, const PageRaster& page, const TiffPageRows& rows, int compression,
-                       QString* error)
+                       QString* error, const std::function<void()>& progress)
 {
     const auto cannot = [&](int err) {
         if (error) *error = QStringLiteral("Cannot write ") + workFile + QStringLiteral(" (") +
@@ -676,6 +679,7 @@ bool writeTiffPageInto(const QString& workFile, const PageRaster& page, const Ti
     const QByteArray name = QFile::encodeName(workFile);
     // Only the empty file made for the page: never a link, never anything that holds data.
     WorkTiffFile io;
+    io.progress = &progress;
     io.fd = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (io.fd < 0) return cannot(errno);
     struct stat st {};

@@ -17,6 +17,7 @@
 #include <QImageWriter>
 
 #include <cstdio>
+#include <malloc.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -65,6 +66,15 @@ DecodeResult countPages(const DecodeRequest& request)
 DecodeResult writeTiffPage(const DecodeRequest& request)
 {
     using tf::decode::TiffPageOutcome;
+    // Pages come one after another, each a picture of tens of megabytes: the memory of one is
+    // kept for the next rather than given back and faulted in again, which costs the system
+    // more than the page's decode. Until the decoder is idle (see runDecoder).
+    static const bool kept = [] {
+        mallopt(M_MMAP_MAX, 0);
+        mallopt(M_TRIM_THRESHOLD, 1 << 30);
+        return true;
+    }();
+    (void)kept;
     DecodeResult r;
     tf::ImageDocument doc;
     if (!tf::loadPageFile(doc, request.path)) {

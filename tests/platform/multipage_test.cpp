@@ -154,6 +154,32 @@ TEST(PageRaster, PixelsSurviveWhereTheDepthAllows)
     EXPECT_FALSE(rasterForColorFormat(QImage(), kColor24Bit).isValid());
 }
 
+// An opaque colour page's samples, taken four pixels at a time, are Qt's own conversion's.
+TEST(PageRaster, ColourSamplesAreQtsOwnWhateverTheWidth)
+{
+    for (const int width : {1, 4, 7, 37}) {
+        QImage page(width, 5, QImage::Format_RGB32);
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < width; ++x)
+                page.setPixel(x, y, qRgb((x * 71 + y * 13) & 255, (x * 29 + 200 * y) & 255, (x * x * 7 + y) & 255));
+        const QImage expected = page.convertToFormat(QImage::Format_RGB888);
+        for (int y = 0; y < page.height(); ++y) {
+            QByteArray row(3 * width, '\0');
+            rgbSamplesFromRgb32(reinterpret_cast<const QRgb*>(page.constScanLine(y)), width,
+                                reinterpret_cast<uchar*>(row.data()));
+            EXPECT_EQ(row, QByteArray(reinterpret_cast<const char*>(expected.constScanLine(y)), 3 * width))
+                << width << " wide, row " << y;
+        }
+    }
+    // Every page writer takes these samples: the raster is the conversion's too.
+    const QImage page = samplePage(37, 9);
+    EXPECT_EQ(imageFromRaster(rasterForColorFormat(page, kColor24Bit)), page);
+    ImageDocument doc;
+    doc.setBitmapHandle(page);
+    doc.setColorFormat(kColor24Bit);
+    EXPECT_EQ(doc.TiffPageRaster().rows, rasterForColorFormat(page, kColor24Bit).rows);
+}
+
 TEST(TiffWriting, TheTargetAppearsOnlyAtCommitAndADroppedWriterLeavesItAlone)
 {
     TempFolder dir;

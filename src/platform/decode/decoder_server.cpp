@@ -12,6 +12,8 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <malloc.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/time.h>
 
@@ -96,6 +98,10 @@ int runDecoder(int argc, char** argv, const DecodeHandler& handler)
 
     constexpr int fd = kSocket;
     for (;;) {
+        // A decoder idle for a while gives back what its last requests left free: the window's
+        // decoders wait for thumbnails most of their lives.
+        pollfd next{fd, POLLIN, 0};
+        if (::poll(&next, 1, 1000) == 0) ::malloc_trim(0);
         DecodeRequest request;
         uint32_t timeLimitMs = 0;
         const wire::Io in = wire::readRequest(fd, request, timeLimitMs);

@@ -290,12 +290,7 @@ PageRaster rasterAsItIs(const QImage& image, int colorFormat)
                 std::memcpy(out, image.constScanLine(y), static_cast<size_t>(rowBytes));
                 continue;
             }
-            const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-            for (int x = 0; x < r.width; ++x) {
-                out[3 * x] = static_cast<uchar>(qRed(in[x]));
-                out[3 * x + 1] = static_cast<uchar>(qGreen(in[x]));
-                out[3 * x + 2] = static_cast<uchar>(qBlue(in[x]));
-            }
+            rgbSamplesFromRgb32(reinterpret_cast<const QRgb*>(image.constScanLine(y)), r.width, out);
         }
     } else {
         return {};
@@ -442,15 +437,11 @@ bool ImageDocument::WriteTiffPageInto(const QString& workFile, QString* error, c
     header.bitsPerSample = 8;
     header.dpiX = dpiFromDotsPerMeter(image.dotsPerMeterX());
     header.dpiY = dpiFromDotsPerMeter(image.dotsPerMeterY());
-    const qsizetype rowBytes = header.bytesPerRow();
     return writeTiffPageInto(
         workFile, header,
         [&](int y, uchar* out) -> const uchar* {
             if (packed) return image.constScanLine(y);
-            // Qt's own conversion of a row, wide instructions and all: the same samples.
-            const QImage row(image.constScanLine(y), image.width(), 1, image.bytesPerLine(), QImage::Format_RGB32);
-            const QImage converted = row.convertToFormat(QImage::Format_RGB888);
-            std::memcpy(out, converted.constScanLine(0), size_t(rowBytes));
+            rgbSamplesFromRgb32(reinterpret_cast<const QRgb*>(image.constScanLine(y)), image.width(), out);
             return out;
         },
         compression, error, progress);

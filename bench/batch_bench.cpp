@@ -324,8 +324,14 @@ int main(int argc, char** argv)
     const QStringList files = makePages(pagesDir, pages);
     g_baselineKb = runMeasured(QStringLiteral("true"), {}, cache + QStringLiteral("/none")).peakKb;
     std::printf("peak memory below is above the %.1f MB a run of true(1) reports; it is the largest process of\n"
-                "the run (our decoders and each peer process included)\n\n",
+                "the run (our decoders and each peer process included)\n",
                 g_baselineKb / 1024.0);
+    // Other work on the machine slows both sides, though not alike: say how busy it was.
+    const auto loadAverage = [] {
+        QFile f(QStringLiteral("/proc/loadavg"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).section(' ', 0, 2) : QStringLiteral("?");
+    };
+    std::printf("load average at the start: %s\n\n", qPrintable(loadAverage()));
 
     // One peer process per page, eight at a time, as `xargs -P8` runs them, in the output folder;
     // the command is given the page as $0 and its name without .jpg as $b.
@@ -374,7 +380,7 @@ int main(int argc, char** argv)
             row("mogrify", r2, r0);
             reportDiff("ours vs mogrify", compare(outOurs, outMagick, "tif"));
         }
-        std::printf("\n");
+        std::printf("  load average after the TIFF runs: %s\n\n", qPrintable(loadAverage()));
         for (const QString& d : {outOurs, outMagick, outVips}) QDir(d).removeRecursively();
     }
     {

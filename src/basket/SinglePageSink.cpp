@@ -258,9 +258,8 @@ void SinglePageSink::addTemplates(const QString& tiff) const
 QString SinglePageSink::writeByDecoder(const QString& source, const QString& path, int colorFormat, int compression,
                                        bool* unread) const
 {
-    // A budget of the disk's bytes counts this process's writes only: the page is read and
-    // written here then.
-    if (writeBudgetSetForTests()) {
+    // The page read as the pipeline reads pages (its pixels sent here) and written here.
+    const auto writeHere = [&]() -> QString {
         ImageDocument doc;
         if (!loadPageFile(doc, source)) {
             *unread = true;
@@ -269,7 +268,9 @@ QString SinglePageSink::writeByDecoder(const QString& source, const QString& pat
         doc.setColorFormat(int16_t(colorFormat));
         doc.setTiffCompression(int16_t(compression));
         return writeAside(doc, path, {});
-    }
+    };
+    // A budget of the disk's bytes counts this process's writes only: the page is written here then.
+    if (writeBudgetSetForTests()) return writeHere();
     // Named and written down before the decoder fills it, as every page's work file is.
     QString hidden;
     const int fd = createWorkFile(QFileInfo(path).absolutePath(), m_extension, 0666, &hidden);
@@ -283,8 +284,14 @@ QString SinglePageSink::writeByDecoder(const QString& source, const QString& pat
         request.sizeMode = colorFormat;
         request.flags = static_cast<uint32_t>(qMax(0, compression));
         const decode::DecodeResult answer = decode::DecoderPool::shared().decode(request);
-        // A decoder that crashed, hung or ran out of memory on the page could not read it, as
-        // when it only decodes.
+        // A decoder may run out of its memory where it only decodes would not (converting a page
+        // near the size limit), or die on the file: the page is read again the usual way, which
+        // tells a damaged file from a page too large to convert there.
+        if (answer.status == decode::DecodeStatus::OutOfMemory || answer.status == decode::DecodeStatus::Crashed) {
+            QFile::remove(hidden);
+            return writeHere();
+        }
+        // One that hung, or could not start, could not read it, as when it only decodes.
         if (!answer.answered() || answer.outcome == int32_t(decode::TiffPageOutcome::Unreadable)) {
             *unread = true;
             QFile::remove(hidden);

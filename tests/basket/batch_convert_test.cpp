@@ -156,6 +156,25 @@ TEST_F(BatchConvert, UnreadablePagesUseUpTheirNumberAndAreCounted)
     EXPECT_TRUE(batchOutcomeText(r, sink->tally()).contains("Files written: 2\nPages skipped: 0\nPages failed: 1"));
 }
 
+// Pictures that crash, hang or exhaust a decoder cost only themselves when the decoders write the
+// pages: each is left out as unreadable, the pages around them are written, and no work file stays.
+TEST_F(BatchConvert, DamagedPicturesAreLeftOutAndThePagesAroundThemWritten)
+{
+    add(writePage(src.file("first.png"), pagePicture(40, 30, Qt::red)));
+    QStringList damaged;
+    for (const char* name : {"devil-ppm-double-free.pgm", "devil-lif-huge-alloc.lif", "devil-pnm-hang.pbm"}) {
+        const QString path = src.file(name);
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TF_LOADER_REGRESSION_DIR "/") + name, path)) << name;
+        add(path);
+        damaged << QFileInfo(path).completeBaseName();
+    }
+    add(writePage(src.file("last.png"), pagePicture(41, 30, Qt::blue)));
+    const PipelineResult r = run();
+    EXPECT_EQ(written(), QStringList({"first.tif", "last.tif"})) << "no work file left";
+    EXPECT_EQ(r.leftOut, damaged);
+    EXPECT_TRUE(batchOutcomeText(r, sink->tally()).contains("Files written: 2\nPages skipped: 0\nPages failed: 3"));
+}
+
 TEST_F(BatchConvert, RepeatedNamesAreMadeDistinct)
 {
     QDir(src.path()).mkpath("x");

@@ -46,8 +46,9 @@ void usage()
     std::printf("usage: batch_bench [PAGES] [--cache FOLDER]\n"
                 "  Makes PAGES (default 64) A4 300-dpi photo JPEG pages once in FOLDER (default\n"
                 "  /tmp/tf-batch-bench/pages), then converts them into one file per page, each side a whole\n"
-                "  process: PackBits TIFF by us, by `xargs -P8 vips copy` and by mogrify; PDF by us and by\n"
-                "  eight img2pdf at once. A tool not installed is left out.\n"
+                "  process: PackBits TIFF by us, by `xargs -P8 vips copy` (once more followed by a sync of its\n"
+                "  files, as ours are synced) and by mogrify; PDF by us and by eight img2pdf at once. A tool not\n"
+                "  installed is left out.\n"
                 "  Prints seconds, pages per second, the peers' time over ours, each run's peak memory (the\n"
                 "  largest process of the run, the page decoders included) and how far the outputs differ.\n");
 }

@@ -2,7 +2,9 @@
 // whole processes on both sides: our conversion (the page pipeline with the single-page sink, run
 // in a child process of this program, so its start and its decoders count) against the tools a
 // user would run on all cores: `xargs -P8 vips copy` into PackBits TIFF (and ImageMagick's mogrify,
-// when there), and eight `img2pdf` at once into one PDF per page. Every TIFF is decoded again and
+// when there), and eight `img2pdf` at once into one PDF per page. Our files are synced to the disk
+// before they are put in place; vips's are not, so vips is timed once more with `sync` of its
+// files after it, the same lasting work as ours. Every TIFF is decoded again and
 // compared pixel for pixel with vips's; every PDF's image is taken out with pdfimages and compared
 // byte for byte with its JPEG. A peer that is not installed is left out.
 #include "benchutil.h"
@@ -44,8 +46,9 @@ void usage()
     std::printf("usage: batch_bench [PAGES] [--cache FOLDER]\n"
                 "  Makes PAGES (default 64) A4 300-dpi photo JPEG pages once in FOLDER (default\n"
                 "  /tmp/tf-batch-bench/pages), then converts them into one file per page, each side a whole\n"
-                "  process: PackBits TIFF by us, by `xargs -P8 vips copy` and by mogrify; PDF by us and by\n"
-                "  eight img2pdf at once. A tool not installed is left out.\n"
+                "  process: PackBits TIFF by us, by `xargs -P8 vips copy` (once more followed by a sync of its\n"
+                "  files, as ours are synced) and by mogrify; PDF by us and by eight img2pdf at once. A tool not\n"
+                "  installed is left out.\n"
                 "  Prints seconds, pages per second, the peers' time over ours, each run's peak memory (the\n"
                 "  largest process of the run, the page decoders included) and how far the outputs differ.\n");
 }
@@ -320,16 +323,23 @@ int main(int argc, char** argv)
     const QStringList files = makePages(pagesDir, pages);
     g_baselineKb = runMeasured(QStringLiteral("true"), {}, cache + QStringLiteral("/none")).peakKb;
     std::printf("peak memory below is above the %.1f MB a run of true(1) reports; it is the largest process of\n"
-                "the run (our decoders and each peer process included)\n\n",
+                "the run (our decoders and each peer process included)\n",
                 g_baselineKb / 1024.0);
+    // Other work on the machine slows both sides, though not alike: say how busy it was.
+    const auto loadAverage = [] {
+        QFile f(QStringLiteral("/proc/loadavg"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).section(' ', 0, 2) : QStringLiteral("?");
+    };
+    std::printf("load average at the start: %s\n\n", qPrintable(loadAverage()));
 
     // One peer process per page, eight at a time, as `xargs -P8` runs them, in the output folder;
     // the command is given the page as $0 and its name without .jpg as $b.
-    const auto eightAtOnce = [&](const QString& out, const QString& command) {
+    // `then` runs in the output folder once every page is written.
+    const auto eightAtOnce = [&](const QString& out, const QString& command, const QString& then = {}) {
         return QStringList{QStringLiteral("-c"),
                            QStringLiteral("cd \"$1\" && shift && printf '%s\\n' \"$@\" | "
                                           "xargs -d '\\n' -P8 -I{} sh -c 'b=$(basename \"$0\" .jpg); ") + command +
-                               QStringLiteral("' {}"),
+                               QStringLiteral("' {}") + (then.isEmpty() ? QString() : QStringLiteral(" && ") + then),
                            QStringLiteral("sh"), out} +
                files;
     };
@@ -347,6 +357,15 @@ int main(int argc, char** argv)
             const Result r1 = runMeasured(QStringLiteral("/bin/sh"),
                                           eightAtOnce(outVips, "vips copy \"$0\" \"$b.tif[compression=packbits]\""), outVips);
             row("xargs -P8 vips copy", r1, r0);
+            // Ours syncs every file (and its folder) before it takes its name; vips leaves its
+            // files to the system's write-back. The same lasting work on the peer's side: each of
+            // its files and the folder synced once all are written.
+            QDir(outVips).removeRecursively();
+            const Result r1s = runMeasured(QStringLiteral("/bin/sh"),
+                                           eightAtOnce(outVips, "vips copy \"$0\" \"$b.tif[compression=packbits]\"",
+                                                       QStringLiteral("sync -- *.tif .")),
+                                           outVips);
+            row("the same, then sync its files", r1s, r0);
             std::printf("  compression (tiffinfo): ours %s, vips %s\n",
                         qPrintable(tiffCompressionOf(outOurs + "/page001.tif")),
                         qPrintable(tiffCompressionOf(outVips + "/page001.tif")));
@@ -360,7 +379,7 @@ int main(int argc, char** argv)
             row("mogrify", r2, r0);
             reportDiff("ours vs mogrify", compare(outOurs, outMagick, "tif"));
         }
-        std::printf("\n");
+        std::printf("  load average after the TIFF runs: %s\n\n", qPrintable(loadAverage()));
         for (const QString& d : {outOurs, outMagick, outVips}) QDir(d).removeRecursively();
     }
     {

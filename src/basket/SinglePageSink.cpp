@@ -10,10 +10,13 @@
 #include "metadata/ExifIptc.h"
 #include "metadata/metadataTemplates.h"
 #include "pages/WindowJob.h"
+#include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/page_writers.h"
 #include "platform/imagebox/imagebox_error.h"
+#include "platform/decode/decoder_client.h"
 #include "platform/imagebox/tiff_pages.h"
 #include "services/modFileSystem.h"
+#include "services/modLoadPic.h"
 #include "platform/sys/filenames.h"
 #include "platform/sys/safefile.h"
 #include "platform/sys/userdirs.h"
@@ -224,17 +227,78 @@ QString SinglePageSink::writeAside(PageImage& page, const QString& path, const Q
             QString error;
             if (!writer.addPage(raster, compression, QString(), &error) || !writer.commit(&error))
                 throw PageFailure{error};
-            const QString iptc = m_options.IptcTemplateFile.trimmed();
-            const QString exif = m_options.ExifTemplateFile.trimmed();
-            const bool withIptc = m_options.ImportIPTC == 1 && !iptc.isEmpty() && QFileInfo(iptc).isFile();
-            const bool withExif = m_options.ImportEXIF == 1 && !exif.isEmpty() && QFileInfo(exif).isFile();
-            if (withIptc || withExif) {
-                ExifIptc meta;
-                if (withIptc) meta.LoadIptcFromFile(iptc);
-                if (withExif) subLoadEXIFFile(exif, meta);
-                if (!meta.WriteMetadataTo(hidden, &error)) throw PageFailure{error};
-            }
+            addTemplates(hidden);
         }
+    } catch (...) {
+        QFile::remove(hidden);
+        throw;
+    }
+    return hidden;
+}
+
+void SinglePageSink::addTemplates(const QString& tiff) const
+{
+    const QString iptc = m_options.IptcTemplateFile.trimmed();
+    const QString exif = m_options.ExifTemplateFile.trimmed();
+    const bool withIptc = m_options.ImportIPTC == 1 && !iptc.isEmpty() && QFileInfo(iptc).isFile();
+    const bool withExif = m_options.ImportEXIF == 1 && !exif.isEmpty() && QFileInfo(exif).isFile();
+    if (!withIptc && !withExif) return;
+    ExifIptc meta;
+    if (withIptc) meta.LoadIptcFromFile(iptc);
+    if (withExif) subLoadEXIFFile(exif, meta);
+    QString error;
+    if (!meta.WriteMetadataTo(tiff, &error)) throw PageFailure{error};
+}
+
+QString SinglePageSink::writeByDecoder(const QString& source, const QString& path, int colorFormat, int compression,
+                                       bool* unread) const
+{
+    // The page read as the pipeline reads pages (its pixels sent here) and written here.
+    const auto writeHere = [&]() -> QString {
+        ImageDocument doc;
+        if (!loadPageFile(doc, source)) {
+            *unread = true;
+            return {};
+        }
+        doc.setColorFormat(int16_t(colorFormat));
+        doc.setTiffCompression(int16_t(compression));
+        PageImage page = doc.pageImage();
+        return writeAside(page, path, {});
+    };
+    // A budget of the disk's bytes counts this process's writes only: the page is written here then.
+    if (writeBudgetSetForTests()) return writeHere();
+    // Named and written down before the decoder fills it, as every page's work file is.
+    QString hidden;
+    const int fd = createWorkFile(QFileInfo(path).absolutePath(), m_extension, 0666, &hidden);
+    if (fd < 0) throw PageFailure{withSystemReason(QStringLiteral("Cannot write in the folder of ") + path, errno)};
+    ::close(fd);
+    try {
+        decode::DecodeRequest request;
+        request.kind = static_cast<uint32_t>(decode::DecodeKind::WriteTiffPage);
+        request.path = source;
+        request.target = hidden;
+        request.sizeMode = colorFormat;
+        request.flags = static_cast<uint32_t>(qMax(0, compression));
+        const decode::DecodeResult answer = decode::DecoderPool::shared().decode(request);
+        // A decoder may run out of its memory where it only decodes would not (converting a page
+        // near the size limit), or die on the file: the page is read again the usual way, which
+        // tells a damaged file from a page too large to convert there.
+        if (answer.status == decode::DecodeStatus::OutOfMemory || answer.status == decode::DecodeStatus::Crashed) {
+            QFile::remove(hidden);
+            return writeHere();
+        }
+        // One that hung, or could not start, could not read it, as when it only decodes.
+        if (!answer.answered() || answer.outcome == int32_t(decode::TiffPageOutcome::Unreadable)) {
+            *unread = true;
+            QFile::remove(hidden);
+            return {};
+        }
+        if (answer.outcome != int32_t(decode::TiffPageOutcome::Written))
+            throw PageFailure{answer.message.isEmpty() ? QStringLiteral("The page could not be written") : answer.message};
+        addTemplates(hidden);
+        // On the disk before it is placed; here, where pages are written side by side, rather
+        // than in the placing, which goes one page after another.
+        if (!syncFile(hidden)) throw PageFailure{withSystemReason(QStringLiteral("Cannot write ") + path, errno)};
     } catch (...) {
         QFile::remove(hidden);
         throw;
@@ -293,26 +357,56 @@ void SinglePageSink::addPage(PreparedPage page)
     if (out) writeLater(*out, std::move(page.image), {});
 }
 
-bool SinglePageSink::takesAsItIs(const QString& path) const
+bool SinglePageSink::namesNeedPixels() const
 {
-    if (m_extension != QLatin1String("pdf")) return false;
-    const QString ext = fncGetExtension(path).toLower();
-    if (ext != QLatin1String("jpg") && ext != QLatin1String("jpeg")) return false;
-    if (m_options.RenameMode != 1) return true;
+    if (m_options.RenameMode != 1) return false;
     // Only a decoded page knows its size and what it comes to.
     for (const QString& token : {m_options.RenamePrefix, m_options.RenameSuffix})
         for (const char* pixels : {"[Resulting resolution]", "[Resulting size]", "[Source resolution]"})
-            if (token == QLatin1String(pixels)) return false;
-    return true;
+            if (token == QLatin1String(pixels)) return true;
+    return false;
+}
+
+bool SinglePageSink::takesAsItIs(const QString& path) const
+{
+    if (namesNeedPixels()) return false;
+    if (m_extension != QLatin1String("pdf")) return true;
+    const QString ext = fncGetExtension(path).toLower();
+    return ext == QLatin1String("jpg") || ext == QLatin1String("jpeg");
 }
 
 bool SinglePageSink::addFile(const QString& path)
 {
-    if (!jpegFilePdfPage(path, m_format.colorFormat).isValid()) return false;
+    const bool pdf = m_extension == QLatin1String("pdf");
+    if (pdf && !jpegFilePdfPage(path, m_format.colorFormat).isValid()) return false;
     PageImage page;
     page.format = m_format;
     const std::optional<Output> out = outputFor(page, true);
-    if (out) writeLater(*out, std::move(page), path);
+    if (!out) return true;
+    if (pdf) {
+        writeLater(*out, std::move(page), path);
+        return true;
+    }
+    // Read, coded and written by a decoder: this process holds none of the page's pixels, so
+    // as many pages are written at once as there are decoders.
+    auto written = std::make_shared<QString>();
+    auto unread = std::make_shared<bool>(false);
+    OrderedPageWrites::Page write;
+    write.index = m_index;
+    write.write = [this, written, unread, source = path, target = out->path, colorFormat = int(m_format.colorFormat),
+                   compression = int(m_format.tiffCompression)] {
+        *written = writeByDecoder(source, target, colorFormat, compression, unread.get());
+    };
+    write.place = [this, out = *out, written, unread](std::exception_ptr failure) {
+        if (*unread && !failure)
+            m_unread << out.name;
+        else
+            place(out, *written, failure);
+    };
+    write.drop = [written] {
+        if (!written->isEmpty()) QFile::remove(*written);
+    };
+    m_writes->add(std::move(write));
     return true;
 }
 

@@ -46,9 +46,12 @@ public:
 
     void open(const PageSource& pages, const PageFormat& format) override;
     void pageStarting(int index, const PageSource::Page& page) override;
-    // A JPEG goes into a PDF as it is, never decoded, unless its name needs the pixels.
+    // A JPEG goes into a PDF as it is, never decoded, unless its name needs the pixels. A page of
+    // a TIFF run whose name needs no pixels is read and written by a decoder, into the work file
+    // this sink names: its pixels never come into this process.
     bool takesAsItIs(const QString& path) const override;
     bool addFile(const QString& path) override;
+    QStringList unreadFiles() const override { return m_unread; }
     void addPage(PreparedPage page) override;
     bool writesAhead() const override { return true; }
     // The pages written by then are put in place; from the first one still being written on, none.
@@ -78,6 +81,15 @@ private:
     // In page order: the work file put in its place, or the failure counted.
     void place(const Output& out, const QString& written, std::exception_ptr failure);
     void writeLater(Output out, PageImage page, const QString& jpeg);
+    // Whether the page names ask for its pixels (a size or resolution token).
+    bool namesNeedPixels() const;
+    // On any thread: the file `source` read and written as a TIFF into a new work file beside
+    // `path` by a decoder; gives that file, or nothing (and `unread` set) when no reader could
+    // read the page.
+    QString writeByDecoder(const QString& source, const QString& path, int colorFormat, int compression,
+                           bool* unread) const;
+    // The TIFF's EXIF and IPTC from the templates the options name, when they do.
+    void addTemplates(const QString& tiff) const;
     // A page that could not be written, with why: counted with its cause, or the run's end when
     // the cause will stop every later page too.
     void pageFailed(const QString& why, const QString& path, const QString& name);
@@ -95,6 +107,7 @@ private:
     QString m_sourceResolution;
     BatchTally m_tally;
     bool m_stoppedEarly = false;
+    QStringList m_unread; // pages handed over as files that no reader could read, in page order
     std::unique_ptr<OrderedPageWrites> m_writes;
 };
 

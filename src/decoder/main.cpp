@@ -5,6 +5,8 @@
 #include "platform/decode/decoder_server.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/imagebox_error.h"
 #include "platform/imagebox/picture_decode.h"
 #include "platform/imagebox/picture_limits.h"
 #include "platform/sys/coverage.h"
@@ -16,6 +18,7 @@
 #include <QImageWriter>
 
 #include <cstdio>
+#include <malloc.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -59,6 +62,46 @@ DecodeResult countPages(const DecodeRequest& request)
     return r;
 }
 
+// A page of a batch conversion, read and written here whole: its pixels (a photo page is tens of
+// megabytes) never cross the socket, and the program only names and places the file.
+DecodeResult writeTiffPage(const DecodeRequest& request)
+{
+    using tf::decode::TiffPageOutcome;
+    // Pages come one after another, each a picture of tens of megabytes: the memory of one is
+    // kept for the next rather than given back and faulted in again, which costs the system
+    // more than the page's decode. Until the decoder is idle (see runDecoder).
+    static const bool kept = [] {
+        mallopt(M_MMAP_MAX, 0);
+        mallopt(M_TRIM_THRESHOLD, 1 << 30);
+        return true;
+    }();
+    (void)kept;
+    DecodeResult r;
+    tf::ImageDocument doc;
+    if (!tf::loadPageFile(doc, request.path)) {
+        r.outcome = static_cast<int32_t>(TiffPageOutcome::Unreadable);
+        return r;
+    }
+    r.sourceWidth = doc.ImageWidth();
+    r.sourceHeight = doc.ImageHeight();
+    // In the page writers' order: colour format, then compression (which may narrow the format).
+    doc.setColorFormat(static_cast<int16_t>(request.sizeMode));
+    doc.setTiffCompression(static_cast<int16_t>(request.flags));
+    QString error;
+    bool written = false;
+    try {
+        // A slow disk is no hung decoder: each piece written starts the time limit again.
+        written = doc.WriteTiffPageInto(request.target, &error, tf::decode::stillWorking);
+    } catch (const std::exception& e) {
+        error = tf::errorText(e); // a picture that cannot be converted to the colour format
+    }
+    if (!written) {
+        r.outcome = static_cast<int32_t>(TiffPageOutcome::NotWritten);
+        r.message = error.isEmpty() ? QStringLiteral("The page could not be written") : error;
+    }
+    return r;
+}
+
 DecodeResult handle(const DecodeRequest& request)
 {
     switch (static_cast<DecodeKind>(request.kind)) {
@@ -66,6 +109,7 @@ DecodeResult handle(const DecodeRequest& request)
     case DecodeKind::Picture: return decodePicture(request);
     case DecodeKind::PageCount: return countPages(request);
     case DecodeKind::Routed: return tf::serveRoutedRequest(request);
+    case DecodeKind::WriteTiffPage: return writeTiffPage(request);
     }
     DecodeResult r;
     r.message = QStringLiteral("unknown request kind %1").arg(request.kind);

@@ -23,7 +23,7 @@ namespace {
 // The pages that need decoding, decoded by the pool a few ahead of the page being written, in
 // source order. Each is the request the page's first step would make (the control's routing, or
 // the loader's for a type the control does not read), only made earlier; a page that is not a
-// plain file is left to loadPage, which does not open it.
+// plain file is left to loadPageFile, which does not open it.
 class PagesAhead {
 public:
     // Finished pages wait here in memory: a few, not the whole source. A sink that writes several
@@ -101,38 +101,6 @@ private:
     int m_next = 0;
     std::map<int, int> m_indexes; // page -> the batch's index of its decode
 };
-
-// Loads one page into the document, from the decode made ahead for it when there is one. A page
-// the control cannot read gets a second chance through the shared loader; false when neither
-// could read it: the page is left out and named with the others at the end.
-bool loadPage(ImageDocument& doc, const QString& path, std::optional<decode::DecodeResult> ahead)
-{
-    for (const DecodeStep step : decodeSteps(DecodeCaller::PageWriter, path)) {
-        if (step == DecodeStep::Control) {
-            doc.setPageIndex(1);
-            if (ahead)
-                doc.LoadDecoded(path, routedAnswer(std::move(*ahead)));
-            else
-                doc.LoadFromFile(path);
-            ahead.reset(); // the loader's step, if needed, is decoded now
-            if (!doc.LoadFailed()) return true;
-            continue;
-        }
-        int32_t width = 0, height = 0;
-        QImage picture;
-        if (ahead) {
-            picture = loadPicAnswer(*ahead, width, height);
-        } else {
-            LoadPicOptions options;
-            options.quiet = true; // one message at the end names every page left out
-            picture = LoadPic(path, 0, -1, -1, 16777215, width, height, options);
-        }
-        if (picture.isNull()) return false;
-        doc.setBitmapHandle(picture);
-        return true;
-    }
-    return false;
-}
 
 } // namespace
 
@@ -228,7 +196,7 @@ void PagePipeline::work()
             }
             if (!page.picture.isNull()) {
                 doc.setBitmapHandle(page.picture);
-            } else if (!loadPage(doc, page.path, std::move(decoded))) {
+            } else if (!loadPageFile(doc, page.path, std::move(decoded))) {
                 r.leftOut << page.name;
                 continue;
             }
@@ -270,6 +238,10 @@ void PagePipeline::work()
         if (r.failure.isEmpty()) r.failure = QStringLiteral("The output could not be written");
         r.committed = false;
     }
+    // Files the sink took but could not read are left out as the pipeline's own would be.
+    const QStringList unread = sink.unreadFiles();
+    r.leftOut += unread;
+    r.written -= int(unread.size());
     owned.reset();
     m_result = r;
     emit finished();

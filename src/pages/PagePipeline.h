@@ -79,6 +79,10 @@ public:
     virtual bool takesAsItIs(const QString& /*path*/) const { return false; }
     // The file as it is; false when it does not qualify after all (it is then decoded and added).
     virtual bool addFile(const QString& /*path*/) { return false; }
+    // Files taken by addFile that no reader could read after all (a sink that has them read in
+    // other processes learns it late), by name in page order: left out as any page that cannot be
+    // read. Asked once the output was committed or rolled back.
+    virtual QStringList unreadFiles() const { return {}; }
     // The page, decoded, edited and with the colour format and compression set.
     virtual void addPage(PreparedPage page) = 0;
     // Whether the sink writes its pages on other threads while the next ones are read: few pages

@@ -3,6 +3,7 @@
 #include "frame/modGlobalErrorHandling.h"
 #include "platform/decode/decoder_client.h"
 #include "platform/decode/decoder_server.h"
+#include "platform/imagebox/imagebox_document.h"
 #include "services/modGDIPlus.h"
 
 #include <QFileInfo>
@@ -111,6 +112,35 @@ QImage loadPicAnswer(const decode::DecodeResult& answer, int32_t& imageWidth, in
     imageWidth = answer.sourceWidth;
     imageHeight = answer.sourceHeight;
     return answer.image;
+}
+
+bool loadPageFile(ImageDocument& doc, const QString& path, std::optional<decode::DecodeResult> ahead)
+{
+    for (const DecodeStep step : decodeSteps(DecodeCaller::PageWriter, path)) {
+        if (step == DecodeStep::Control) {
+            doc.setPageIndex(1);
+            if (ahead)
+                doc.LoadDecoded(path, routedAnswer(std::move(*ahead)));
+            else
+                doc.LoadFromFile(path);
+            ahead.reset(); // the loader's step, if needed, is decoded now
+            if (!doc.LoadFailed()) return true;
+            continue;
+        }
+        int32_t width = 0, height = 0;
+        QImage picture;
+        if (ahead) {
+            picture = loadPicAnswer(*ahead, width, height);
+        } else {
+            LoadPicOptions options;
+            options.quiet = true;
+            picture = LoadPic(path, 0, -1, -1, 16777215, width, height, options);
+        }
+        if (picture.isNull()) return false;
+        doc.setBitmapHandle(picture);
+        return true;
+    }
+    return false;
 }
 
 } // namespace tf

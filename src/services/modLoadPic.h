@@ -10,8 +10,11 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace tf {
+
+class ImageDocument;
 
 using LoadPicReporter =
     std::function<void(const QString& description, int32_t number, int16_t line, const QString& routine)>;
@@ -41,6 +44,12 @@ decode::DecodeRequest loadPicRequest(const QString& fileName, int32_t sizeMode, 
 // sent nonsense gives the damaged-file number, one that ran out of memory the out-of-memory one.
 QImage loadPicAnswer(const decode::DecodeResult& answer, int32_t& imageWidth, int32_t& imageHeight,
                      int32_t* errorNumber = nullptr);
+
+// A page on its way into a document, read into `doc` as every page writer reads one, from the
+// decode made ahead for it when there is one (the answer to the request of its first step). A
+// page the image control cannot read gets a second chance through the shared loader; false when
+// neither could read it (nothing is reported: the writer names every page left out at the end).
+bool loadPageFile(ImageDocument& doc, const QString& path, std::optional<decode::DecodeResult> ahead = std::nullopt);
 
 } // namespace tf
 

@@ -155,6 +155,25 @@ TEST_F(BatchConvert, UnreadablePagesUseUpTheirNumberAndAreCounted)
     EXPECT_TRUE(batchOutcomeText(r, sink->tally()).contains("Files written: 2\nPages skipped: 0\nPages failed: 1"));
 }
 
+// Pictures that crash, hang or exhaust a decoder cost only themselves when the decoders write the
+// pages: each is left out as unreadable, the pages around them are written, and no work file stays.
+TEST_F(BatchConvert, DamagedPicturesAreLeftOutAndThePagesAroundThemWritten)
+{
+    add(writePage(src.file("first.png"), pagePicture(40, 30, Qt::red)));
+    QStringList damaged;
+    for (const char* name : {"devil-ppm-double-free.pgm", "devil-lif-huge-alloc.lif", "devil-pnm-hang.pbm"}) {
+        const QString path = src.file(name);
+        ASSERT_TRUE(QFile::copy(QStringLiteral(TF_LOADER_REGRESSION_DIR "/") + name, path)) << name;
+        add(path);
+        damaged << QFileInfo(path).completeBaseName();
+    }
+    add(writePage(src.file("last.png"), pagePicture(41, 30, Qt::blue)));
+    const PipelineResult r = run();
+    EXPECT_EQ(written(), QStringList({"first.tif", "last.tif"})) << "no work file left";
+    EXPECT_EQ(r.leftOut, damaged);
+    EXPECT_TRUE(batchOutcomeText(r, sink->tally()).contains("Files written: 2\nPages skipped: 0\nPages failed: 3"));
+}
+
 TEST_F(BatchConvert, RepeatedNamesAreMadeDistinct)
 {
     QDir(src.path()).mkpath("x");
@@ -460,24 +479,26 @@ TEST_F(BatchInParallel, ACancelLeavesTheFirstPagesWithNoGap)
     EXPECT_EQ(written(), all.mid(0, k)) << "the first pages, no gap and no work file";
 }
 
+// Counts the pages that reached the sink decoded.
+struct Counting final : PageSink {
+    explicit Counting(std::unique_ptr<SinglePageSink> s) : inner(std::move(s)) {}
+    void open(const PageSource& p, const PageFormat& f) override { inner->open(p, f); }
+    void pageStarting(int i, const PageSource::Page& p) override { inner->pageStarting(i, p); }
+    bool takesAsItIs(const QString& path) const override { return inner->takesAsItIs(path); }
+    bool addFile(const QString& path) override { return inner->addFile(path); }
+    QStringList unreadFiles() const override { return inner->unreadFiles(); }
+    void addPage(PreparedPage p) override { ++decoded, inner->addPage(std::move(p)); }
+    bool writesAhead() const override { return true; }
+    void cancelled() override { inner->cancelled(); }
+    void commit() override { inner->commit(); }
+    void rollback() noexcept override { inner->rollback(); }
+    bool keepsPagesOnCancel() const override { return true; }
+    std::unique_ptr<SinglePageSink> inner;
+    int decoded = 0;
+};
+
 TEST_F(BatchInParallel, AJpegGoesIntoItsPdfUndecodedUnlessItsNameNeedsThePixels)
 {
-    // Counts the pages that reached the sink decoded.
-    struct Counting final : PageSink {
-        explicit Counting(std::unique_ptr<SinglePageSink> s) : inner(std::move(s)) {}
-        void open(const PageSource& p, const PageFormat& f) override { inner->open(p, f); }
-        void pageStarting(int i, const PageSource::Page& p) override { inner->pageStarting(i, p); }
-        bool takesAsItIs(const QString& path) const override { return inner->takesAsItIs(path); }
-        bool addFile(const QString& path) override { return inner->addFile(path); }
-        void addPage(PreparedPage p) override { ++decoded, inner->addPage(std::move(p)); }
-        bool writesAhead() const override { return true; }
-        void cancelled() override { inner->cancelled(); }
-        void commit() override { inner->commit(); }
-        void rollback() noexcept override { inner->rollback(); }
-        bool keepsPagesOnCancel() const override { return true; }
-        std::unique_ptr<SinglePageSink> inner;
-        int decoded = 0;
-    };
     const QString jpeg = writePage(src.file("a.jpg"), pagePicture(40, 30, Qt::red));
     add(jpeg);
     add(writePage(src.file("b.png"), pagePicture(41, 30, Qt::red)));
@@ -559,6 +580,45 @@ TEST(BatchNaming, UnsafeTextAndCounters)
         {"1e3", {}},         {"&H10", {}},               {"", {}},     {"-3", {}},  {"9999999999", {}},
     };
     for (const auto& [text, start] : counters) EXPECT_EQ(batchCounterStart(text), start) << text.toStdString();
+}
+
+
+// A TIFF run has its pages read and written by the decoders, whose pixels never come into this
+// process, unless the names or the task list need them here.
+TEST_F(BatchInParallel, TiffPagesAreWrittenByTheDecodersUnlessTheNamesOrTasksNeedThePixels)
+{
+    add(writePage(src.file("a.jpg"), pagePicture(40, 30, Qt::red)));
+    add(writePage(src.file("b.png"), pagePicture(41, 30, Qt::blue)));
+    add(src.write("c.png", "not a picture"));
+    const struct {
+        const char* what;
+        QString prefix;
+        std::shared_ptr<TaskReplayer> tasks;
+        int decodedHere;
+        QStringList names;
+    } cases[] = {
+        {"plain", "Scan", nullptr, 0, {"Scan_a_.tif", "Scan_b_.tif"}},
+        {"named by size", "[Source resolution]", nullptr, 2, {"40x30_a_.tif", "41x30_b_.tif"}},
+        {"with a task list", "Scan", std::make_shared<HalveTask>(), 2, {"Scan_a_.tif", "Scan_b_.tif"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const QString& f : folderEntries(out.path())) QFile::remove(out.file(f));
+        o.RenameMode = 1;
+        o.RenamePrefix = c.prefix;
+        auto counting = std::make_unique<Counting>(std::make_unique<SinglePageSink>(o, kNow));
+        Counting& counted = *counting;
+        PipelineSettings settings;
+        settings.tasks = c.tasks;
+        PagePipeline p(std::make_unique<BasketPageSource>(records), std::move(counting), settings);
+        const PipelineResult r = p.runHere();
+        EXPECT_EQ(counted.decoded, c.decodedHere);
+        EXPECT_EQ(written(), c.names) << "no work file left";
+        EXPECT_EQ(r.leftOut, QStringList{"c"});
+        EXPECT_EQ(r.written, 2);
+        EXPECT_TRUE(batchOutcomeText(r, counted.inner->tally()).contains("Files written: 2\nPages skipped: 0\nPages failed: 1"));
+        EXPECT_EQ(tiffinfoValues(out.file(c.names[1]), "Image Width").value(0).section(' ', 0, 0), c.tasks ? "20" : "41");
+    }
 }
 
 } // namespace

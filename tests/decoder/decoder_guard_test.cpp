@@ -72,9 +72,10 @@ TEST(DecoderProcess, RequestAndAnswerFieldsTravelUnchanged)
     request.page = 7;
     request.sizeMode = -481;
     request.backColor = 0x00C0FFEE;
+    request.target = QStringLiteral("|") + path;
     const DecodeResult r = decoder.decode(request);
     ASSERT_EQ(r.status, DecodeStatus::Done);
-    EXPECT_EQ(r.message, path);
+    EXPECT_EQ(r.message, path + request.target) << "the path, then the target";
     EXPECT_EQ(r.pageCount, 7);
     EXPECT_EQ(r.errorNumber, -481);
     EXPECT_EQ(r.route, 0x00C0FFEE);
@@ -116,6 +117,18 @@ TEST(DecoderProcess, AFailingDecoderCostsOneRequestAndIsStartedAgain)
         EXPECT_EQ(after.status, DecodeStatus::Done);
         EXPECT_TRUE(after.image == stub::picture(QImage::Format_Indexed8, 3, 3));
     }
+}
+
+// The limit is on a decoder that makes no progress: one that keeps saying it is still working
+// (a page written to a slow disk) goes on past it, past its own backstop too, and answers.
+TEST(DecoderProcess, ADecoderThatSaysItIsStillWorkingKeepsItsRequest)
+{
+    tf::BlockingCallsAllowed waitsHere; // the waiting calls themselves are tested, on this thread
+    DecoderProcess decoder(stubSettings(400ms));
+    const DecodeResult r = decoder.decode(request(stub::Working, 2000)); // the backstop is at 1.8 s
+    EXPECT_EQ(r.status, DecodeStatus::Done);
+    EXPECT_FALSE(r.image.isNull());
+    EXPECT_NE(decoder.pid(), 0) << "the decoder stays for the next request";
 }
 
 TEST(DecoderProcess, ADecoderThatDiedOrWasAbortedWhileIdleDoesNotCostTheNextFile)

@@ -1,6 +1,9 @@
 // The decoder program: each routing gives what it gives in process; damaged files cost only themselves.
 #include "platform/decode/decoder_client.h"
+#include "platform/imagebox/page_writers.h"
 #include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/tiff_pages.h"
 #include "services/modGDIPlus.h"
 #include "services/modLoadPic.h"
 #include "support/testenv.h"
@@ -105,6 +108,49 @@ TEST_F(DecoderProgram, EachRoutingGivesThePixelsItGivesInProcess)
     EXPECT_EQ(answered, int(cases.size()));
 
     EXPECT_EQ(pool.decode({.kind = uint32_t(DecodeKind::PageCount), .path = tiff}).pageCount, 3);
+}
+
+// A batch page read and written by a decoder: the file the document writers would write from the
+// page as read in process; an unreadable page writes nothing, and nothing but the empty work file
+// made for it is written.
+TEST_F(DecoderProgram, ABatchPageIsWrittenAsTheDocumentWritersWriteIt)
+{
+    const auto request = [](const QString& path, const QString& target, int colorFormat, int compression) {
+        return DecodeRequest{.kind = uint32_t(DecodeKind::WriteTiffPage), .path = path, .sizeMode = colorFormat,
+                             .flags = uint32_t(compression), .target = target};
+    };
+    const struct {
+        QString path;
+        int colorFormat, compression;
+    } cases[] = {{jpeg, tf::kColor24Bit, tf::kTiffPackBits}, {png, tf::kColor24Bit, tf::kTiffNone},
+                 {tiff, tf::kGray256, tf::kTiffPackBits}, {png, tf::kMonoThreshold, tf::kTiffGroup4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString() + " " + std::to_string(c.colorFormat));
+        tf::ImageDocument doc;
+        ASSERT_TRUE(tf::loadPageFile(doc, c.path));
+        doc.setColorFormat(int16_t(c.colorFormat));
+        doc.setTiffCompression(int16_t(c.compression));
+        const QString expected = folder.file("expected.tif");
+        QFile::remove(expected);
+        tf::TiffDocumentWriter writer(expected);
+        QString error;
+        ASSERT_TRUE(writer.addPage(tiffPageRaster(doc.pageImage()), c.compression, QString(), &error) && writer.commit(&error));
+        const QString work = folder.write("work.tif", "");
+        const DecodeResult r = DecoderPool::shared().decode(request(c.path, work, c.colorFormat, c.compression));
+        ASSERT_EQ(r.status, DecodeStatus::Done);
+        EXPECT_EQ(r.outcome, int32_t(TiffPageOutcome::Written)) << r.message.toStdString();
+        EXPECT_EQ(tf::test::readAll(work), tf::test::readAll(expected));
+    }
+    const QString work = folder.write("work.tif", "");
+    const QString broken = folder.write("broken.png", "not a picture");
+    DecodeResult r = DecoderPool::shared().decode(request(broken, work, 0, 1));
+    EXPECT_EQ(r.outcome, int32_t(TiffPageOutcome::Unreadable));
+    EXPECT_EQ(QFileInfo(work).size(), 0);
+    const QString taken = folder.write("taken.tif", "someone's bytes");
+    r = DecoderPool::shared().decode(request(jpeg, taken, 0, 1));
+    EXPECT_EQ(r.outcome, int32_t(TiffPageOutcome::NotWritten));
+    EXPECT_FALSE(r.message.isEmpty());
+    EXPECT_EQ(tf::test::readAll(taken), QByteArray("someone's bytes"));
 }
 
 TEST_F(DecoderProgram, TheLoadersReportOfABrokenFileComesBackForItsCallerToGive)

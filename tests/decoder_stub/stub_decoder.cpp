@@ -18,7 +18,7 @@ int main(int argc, char** argv)
         switch (request.kind) {
         case stub::Picture:
             r.image = stub::picture(static_cast<QImage::Format>(request.flags), request.width, request.height);
-            r.message = request.path;
+            r.message = request.path + request.target;
             r.sourceWidth = request.width * 2;
             r.sourceHeight = request.height * 2;
             r.pageCount = request.page;
@@ -39,8 +39,13 @@ int main(int argc, char** argv)
             break;
         }
         case stub::Quit: _exit(0);
+        case stub::Working:
         case stub::Sleep:
-            std::this_thread::sleep_for(std::chrono::milliseconds(request.width));
+            for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(request.width);
+                 std::chrono::steady_clock::now() < end;) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                if (request.kind == stub::Working) stillWorking();
+            }
             r.image = QImage(1, 1, QImage::Format_RGB32);
             r.image.fill(Qt::red);
             break;

@@ -14,6 +14,7 @@ enum Kind : uint32_t {
     Garbage = 104,  // writes bytes that are no answer
     Quit = 105,     // exits without answering
     Sleep = 106,    // answers a 1 x 1 picture after `width` milliseconds
+    Working = 107,  // as Sleep, saying all the while that it is still working
 };
 
 // Distinct values in every byte of every pixel, so that a row shifted, cut or padded shows.

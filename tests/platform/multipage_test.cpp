@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 #include <thread>
+#include <tiffio.h>
 
 #include <clocale>
 #include <cstdio>
@@ -152,6 +153,32 @@ TEST(PageRaster, PixelsSurviveWhereTheDepthAllows)
         EXPECT_LE(r.palette.size(), 1 << r.bitsPerSample) << format;
     }
     EXPECT_FALSE(rasterForColorFormat(QImage(), kColor24Bit).isValid());
+}
+
+// An opaque colour page's samples, taken four pixels at a time, are Qt's own conversion's.
+TEST(PageRaster, ColourSamplesAreQtsOwnWhateverTheWidth)
+{
+    for (const int width : {1, 4, 7, 37}) {
+        QImage page(width, 5, QImage::Format_RGB32);
+        for (int y = 0; y < page.height(); ++y)
+            for (int x = 0; x < width; ++x)
+                page.setPixel(x, y, qRgb((x * 71 + y * 13) & 255, (x * 29 + 200 * y) & 255, (x * x * 7 + y) & 255));
+        const QImage expected = page.convertToFormat(QImage::Format_RGB888);
+        for (int y = 0; y < page.height(); ++y) {
+            QByteArray row(3 * width, '\0');
+            rgbSamplesFromRgb32(reinterpret_cast<const QRgb*>(page.constScanLine(y)), width,
+                                reinterpret_cast<uchar*>(row.data()));
+            EXPECT_EQ(row, QByteArray(reinterpret_cast<const char*>(expected.constScanLine(y)), 3 * width))
+                << width << " wide, row " << y;
+        }
+    }
+    // Every page writer takes these samples: the raster is the conversion's too.
+    const QImage page = samplePage(37, 9);
+    EXPECT_EQ(imageFromRaster(rasterForColorFormat(page, kColor24Bit)), page);
+    ImageDocument doc;
+    doc.setBitmapHandle(page);
+    doc.setColorFormat(kColor24Bit);
+    EXPECT_EQ(tiffPageRaster(doc.pageImage()).rows, rasterForColorFormat(page, kColor24Bit).rows);
 }
 
 TEST(TiffWriting, TheTargetAppearsOnlyAtCommitAndADroppedWriterLeavesItAlone)
@@ -810,4 +837,102 @@ TEST(PdfPages, AFileStatingNoResolutionMakesAPointAPixelWhateverItsType)
     }
     doc.SavePdf(dir.file("out.pdf"));
     EXPECT_EQ(test::pdfPageSizes(dir.file("out.pdf")), expected);
+}
+
+// PackBits is coded row by row here; libtiff, reading it back, must find every row's bytes.
+TEST(TiffWriting, PackBitsRowsReadBackExactlyWhateverTheirRuns)
+{
+    // Rows of 300 bytes: one long run (past a run's 128), literals past a literal's 128, pairs
+    // (too short for a run), a run ending the row, a run of exactly three, a pattern mixing all.
+    std::vector<QByteArray> rows(6, QByteArray(300, '\0'));
+    for (int x = 0; x < 300; ++x) {
+        rows[1][x] = char(x * 7 + 1);
+        rows[2][x] = char(x / 2);
+        rows[3][x] = char(x < 290 ? x % 251 : 9);
+        rows[4][x] = char(x >= 100 && x < 103 ? 5 : x % 200);
+        rows[5][x] = char((x / 37) % 2 ? 42 : x * 13 % 255);
+    }
+    PageRaster gray;
+    gray.kind = PageRaster::Gray;
+    gray.width = 300;
+    gray.height = int(rows.size());
+    for (const QByteArray& row : rows) gray.rows += row;
+    PageRaster narrow; // one byte a row
+    narrow.kind = PageRaster::Gray;
+    narrow.width = 1;
+    narrow.height = 3;
+    narrow.rows = QByteArray("\x01\x01\x02", 3);
+    const PageRaster rgb = rasterForColorFormat(samplePage(33, 9), kColor24Bit);
+
+    TempFolder dir;
+    for (const PageRaster* page : std::initializer_list<const PageRaster*>{&gray, &narrow, &rgb}) {
+        const QString path = dir.file("packed.tif");
+        QFile::remove(path);
+        TiffDocumentWriter writer(path);
+        QString error;
+        ASSERT_TRUE(writer.addPage(*page, kTiffPackBits, QString(), &error) && writer.commit(&error)) << error.toStdString();
+        EXPECT_EQ(tiffinfoValues(path, "Compression Scheme"), QStringList{"PackBits"});
+        TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "r");
+        ASSERT_TRUE(tif);
+        QByteArray back(page->bytesPerRow(), '\0');
+        for (int y = 0; y < page->height; ++y) {
+            ASSERT_EQ(TIFFReadScanline(tif, back.data(), uint32_t(y)), 1) << y;
+            EXPECT_EQ(back, page->rows.mid(qsizetype(y) * page->bytesPerRow(), page->bytesPerRow())) << "row " << y;
+        }
+        TIFFClose(tif);
+    }
+}
+
+// A page written into a work file another process made: the same page as the document writers
+// write, and never into anything but the empty file made for it.
+TEST(TiffWriting, APageWrittenIntoAWorkFileIsTheDocumentWritersPage)
+{
+    TempFolder dir;
+    QImage alpha = samplePage(33, 9).convertToFormat(QImage::Format_ARGB32);
+    alpha.setPixel(3, 3, qRgba(0, 0, 0, 0));
+    const struct {
+        const char* what;
+        QImage picture;
+        int colorFormat;
+        int compression;
+    } cases[] = {
+        {"opaque colour, PackBits", samplePage(33, 9), kColor24Bit, kTiffPackBits},
+        {"opaque colour, none", samplePage(33, 9), kColor24Bit, kTiffNone},
+        {"24-bit rows", samplePage(33, 9).convertToFormat(QImage::Format_RGB888), kColor24Bit, kTiffPackBits},
+        {"transparency", alpha, kColor24Bit, kTiffPackBits},
+        {"grey", samplePage(33, 9), kGray256, kTiffPackBits},
+        {"Group 4", samplePage(600, 400), kColor24Bit, kTiffGroup4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ImageDocument doc;
+        doc.setBitmapHandle(c.picture);
+        doc.setColorFormat(int16_t(c.colorFormat));
+        doc.setTiffCompression(int16_t(c.compression));
+        const QString expected = dir.file("expected.tif");
+        QFile::remove(expected);
+        const QString work = dir.write("work.tif", "");
+        TiffDocumentWriter writer(expected);
+        QString error;
+        ASSERT_TRUE(writer.addPage(tiffPageRaster(doc.pageImage()), c.compression, QString(), &error) && writer.commit(&error));
+        ASSERT_TRUE(doc.WriteTiffPageInto(work, &error)) << error.toStdString();
+        EXPECT_FALSE(doc.HasImage());
+        EXPECT_EQ(tiffinfoValues(work, "Compression Scheme"), tiffinfoValues(expected, "Compression Scheme"));
+        EXPECT_EQ(tiffinfoValues(work, "Bits/Sample"), tiffinfoValues(expected, "Bits/Sample"));
+        EXPECT_EQ(loadPage(work, 1), loadPage(expected, 1));
+        EXPECT_EQ(readAll(work), readAll(expected)) << "the same bytes: one page, its tags, its strips";
+    }
+    // Only the empty file made for the page takes it: not a file with content, not a link.
+    const PageRaster page = rasterForColorFormat(samplePage(), kColor24Bit);
+    const QString full = dir.write("full.tif", "someone's bytes");
+    const QString link = dir.file("link.tif");
+    const QString target = dir.write("target.tif", "");
+    ASSERT_TRUE(QFile::link(target, link));
+    for (const QString& path : {full, link, dir.file("missing.tif")}) {
+        QString error;
+        EXPECT_FALSE(writeTiffPageInto(path, page, kTiffPackBits, &error)) << path.toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
+    EXPECT_EQ(readAll(full), QByteArray("someone's bytes"));
+    EXPECT_EQ(QFileInfo(target).size(), 0);
 }

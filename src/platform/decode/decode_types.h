@@ -21,6 +21,17 @@ enum class DecodeKind : uint32_t {
     // (a tf::DecodeStatus), sourceWidth x sourceHeight the picture's own size, the message why
     // there is none.
     Routed = 4,
+    // A page written as a one-page TIFF into `target` (an empty file the program made): read as
+    // the page writers read pages, then coded in the colour format `sizeMode` (a ColorFormatIndex)
+    // and the compression `flags` (a TiffCompressionIndex). The pixels never leave the decoder.
+    // The outcome is a TiffPageOutcome; the message says why it is not Written.
+    WriteTiffPage = 5,
+};
+
+enum class TiffPageOutcome : int32_t {
+    Written = 0,
+    Unreadable = 1, // no reader gave a picture: nothing was written
+    NotWritten = 2, // read, but the file could not be written (the message has the system's reason)
 };
 
 struct DecodeRequest {
@@ -32,6 +43,7 @@ struct DecodeRequest {
     int32_t height = 0;
     uint32_t backColor = 0x00FFFFFF; // 0x00BBGGRR
     uint32_t flags = 0;              // handler-defined options
+    QString target = {};             // a file the request writes (WriteTiffPage)
 };
 
 enum class DecodeStatus : uint32_t {

@@ -87,15 +87,17 @@ Io readRequest(int fd, DecodeRequest& request, uint32_t& timeLimitMs)
     RequestHeader h{};
     const Io io = readExact(fd, &h, sizeof h, std::nullopt);
     if (io != Io::Ok) return io;
-    if (h.magic != kRequestMagic || h.version != kVersion || h.pathUnits > kMaxPathUnits) return Io::Failed;
-    std::vector<char16_t> path(h.pathUnits);
-    if (h.pathUnits > 0) {
-        const Io pathIo = readExact(fd, path.data(), path.size() * sizeof(char16_t), std::nullopt);
-        if (pathIo != Io::Ok) return pathIo == Io::Closed ? Io::Failed : pathIo;
+    if (h.magic != kRequestMagic || h.version != kVersion || h.pathUnits > kMaxPathUnits || h.targetUnits > kMaxPathUnits)
+        return Io::Failed;
+    std::vector<char16_t> text(size_t(h.pathUnits) + h.targetUnits);
+    if (!text.empty()) {
+        const Io textIo = readExact(fd, text.data(), text.size() * sizeof(char16_t), std::nullopt);
+        if (textIo != Io::Ok) return textIo == Io::Closed ? Io::Failed : textIo;
     }
     request = DecodeRequest{};
     request.kind = h.kind;
-    request.path = QString(reinterpret_cast<const QChar*>(path.data()), static_cast<qsizetype>(path.size()));
+    request.path = QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(h.pathUnits));
+    request.target = QString(reinterpret_cast<const QChar*>(text.data() + h.pathUnits), static_cast<qsizetype>(h.targetUnits));
     request.page = h.page;
     request.sizeMode = h.sizeMode;
     request.width = h.width;
@@ -149,7 +151,9 @@ Io writeReply(int fd, const DecodeResult& result)
 
 Io writeRequest(int fd, const DecodeRequest& request, uint32_t timeLimitMs, Deadline deadline)
 {
-    if (static_cast<uint64_t>(request.path.size()) > kMaxPathUnits) return Io::Failed;
+    if (static_cast<uint64_t>(request.path.size()) > kMaxPathUnits ||
+        static_cast<uint64_t>(request.target.size()) > kMaxPathUnits)
+        return Io::Failed;
     RequestHeader h{};
     h.magic = kRequestMagic;
     h.version = kVersion;
@@ -162,17 +166,33 @@ Io writeRequest(int fd, const DecodeRequest& request, uint32_t timeLimitMs, Dead
     h.flags = request.flags;
     h.timeLimitMs = timeLimitMs;
     h.pathUnits = static_cast<uint32_t>(request.path.size());
+    h.targetUnits = static_cast<uint32_t>(request.target.size());
     // One write, so that a small request never waits on the socket's coalescing.
-    std::vector<char> frame(sizeof h + request.path.size() * sizeof(char16_t));
+    const size_t pathBytes = request.path.size() * sizeof(char16_t);
+    std::vector<char> frame(sizeof h + pathBytes + request.target.size() * sizeof(char16_t));
     std::memcpy(frame.data(), &h, sizeof h);
-    if (!request.path.isEmpty()) std::memcpy(frame.data() + sizeof h, request.path.utf16(), request.path.size() * sizeof(char16_t));
+    if (!request.path.isEmpty()) std::memcpy(frame.data() + sizeof h, request.path.utf16(), pathBytes);
+    if (!request.target.isEmpty())
+        std::memcpy(frame.data() + sizeof h + pathBytes, request.target.utf16(), request.target.size() * sizeof(char16_t));
     return writeExact(fd, frame.data(), frame.size(), deadline);
 }
 
-Io readReply(int fd, DecodeResult& result, Deadline deadline)
+Io writeStillWorking(int fd)
+{
+    ReplyHeader h{};
+    h.magic = kReplyMagic;
+    h.status = kStillWorking;
+    return writeExact(fd, &h, sizeof h, std::nullopt);
+}
+
+Io readReply(int fd, DecodeResult& result, Deadline deadline, std::chrono::milliseconds renewal)
 {
     ReplyHeader h{};
     Io io = readExact(fd, &h, sizeof h, deadline);
+    while (io == Io::Ok && h.magic == kReplyMagic && h.status == kStillWorking) {
+        if (deadline && renewal.count() > 0) deadline = Clock::now() + renewal;
+        io = readExact(fd, &h, sizeof h, deadline);
+    }
     if (io != Io::Ok) return io;
     if (h.magic != kReplyMagic || h.status > uint32_t(DecodeStatus::Cancelled) || h.messageUnits > kMaxMessageUnits ||
         h.colorCount > kMaxColors || h.pixelBytes > kMaxPixelBytes || h.format >= uint32_t(QImage::NImageFormats))

@@ -3,7 +3,8 @@
 // same build on the same machine, so fields go in the machine's own byte order; the magic numbers
 // and the version catch a stale decoder program left beside a newer executable.
 //
-// A request is a RequestHeader and the path in UTF-16 code units (so any QString arrives exactly).
+// A request is a RequestHeader, the path and the target in UTF-16 code units (so any QString
+// arrives exactly).
 // A reply is a ReplyHeader, the message in UTF-16, the colour table, then the pixel rows at
 // QImage's own stride. Pixels go through the socket rather than shared memory: a thumbnail is a few
 // kilobytes, and even an A4 page at 300 dpi (35 MB) copies in a few milliseconds, against a decode
@@ -20,7 +21,7 @@ namespace tf::decode::wire {
 
 inline constexpr uint32_t kRequestMagic = 0x51444654; // "TFDQ"
 inline constexpr uint32_t kReplyMagic = 0x52444654;   // "TFDR"
-inline constexpr uint32_t kVersion = 2;
+inline constexpr uint32_t kVersion = 3;
 
 inline constexpr uint32_t kMaxPathUnits = 1 << 16;
 inline constexpr uint32_t kMaxMessageUnits = 1 << 16;
@@ -41,6 +42,7 @@ struct RequestHeader {
     uint32_t flags;
     uint32_t timeLimitMs; // the decoder's own backstop, should the program be gone
     uint32_t pathUnits;
+    uint32_t targetUnits;
 };
 
 struct ReplyHeader {
@@ -63,6 +65,10 @@ struct ReplyHeader {
     uint64_t pixelBytes;
 };
 
+// A reply header with this status, and nothing after it, comes before the reply of a request
+// that is making progress (a page being written to a slow disk): its time limit starts again.
+inline constexpr uint32_t kStillWorking = 0x4B524F57; // "WORK"
+
 enum class Io { Ok, Closed, TimedOut, Failed };
 
 using Clock = std::chrono::steady_clock;
@@ -75,9 +81,11 @@ Io writeExact(int fd, const void* data, size_t size, Deadline deadline);
 // The decoder's side. A request that breaks the format gives Io::Failed.
 Io readRequest(int fd, DecodeRequest& request, uint32_t& timeLimitMs);
 Io writeReply(int fd, const DecodeResult& result);
+Io writeStillWorking(int fd);
 
 // The program's side. A reply that breaks the format gives Io::Failed.
 Io writeRequest(int fd, const DecodeRequest& request, uint32_t timeLimitMs, Deadline deadline);
-Io readReply(int fd, DecodeResult& result, Deadline deadline);
+// Each word that the decoder is still working moves the deadline to `renewal` from then.
+Io readReply(int fd, DecodeResult& result, Deadline deadline, std::chrono::milliseconds renewal = {});
 
 } // namespace tf::decode::wire

@@ -231,7 +231,9 @@ DecodeResult DecoderProcess::decode(const DecodeRequest& request)
     DecodeResult result;
     wire::Io io = wire::writeRequest(m_socket, request, static_cast<uint32_t>(std::min<milliseconds::rep>(limitMs, UINT32_MAX / 4)),
                                      deadline);
-    if (io == wire::Io::Ok) io = wire::readReply(m_socket, result, deadline);
+    // The limit is on a decoder that makes no progress: one that says it is still working (a page
+    // written to a slow disk) has it again from then.
+    if (io == wire::Io::Ok) io = wire::readReply(m_socket, result, deadline, milliseconds(limitMs));
 
     if (io == wire::Io::Ok) {
         if (result.status == DecodeStatus::Done) return result;

@@ -2,7 +2,9 @@
 
 #include "platform/decode/decode_wire.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +12,8 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <malloc.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/time.h>
 
@@ -18,6 +22,12 @@ namespace tf::decode {
 namespace {
 
 std::atomic<bool> g_decoderProcess{false};
+
+// The request being handled, for stillWorking.
+constexpr int kSocket = 0;
+bool g_handling = false;
+uint32_t g_timeLimitMs = 0;
+std::chrono::steady_clock::time_point g_lastWord;
 
 } // namespace
 
@@ -54,6 +64,19 @@ void armBackstop(uint32_t timeLimitMs)
 
 } // namespace
 
+void stillWorking()
+{
+    if (!g_handling) return;
+    const auto now = std::chrono::steady_clock::now();
+    // Often enough that the program hears it well within its limit, seldom enough to cost nothing.
+    const auto every = std::chrono::milliseconds(std::min<uint32_t>(500, g_timeLimitMs / 4));
+    if (now - g_lastWord < every) return;
+    g_lastWord = now;
+    armBackstop(g_timeLimitMs);
+    // A program gone meanwhile is seen when the reply is written.
+    wire::writeStillWorking(kSocket);
+}
+
 bool isDecoderProcess() { return g_decoderProcess.load(); }
 
 void decodeInThisProcess() { g_decoderProcess = true; }
@@ -73,8 +96,12 @@ int runDecoder(int argc, char** argv, const DecodeHandler& handler)
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGALRM, SIG_DFL);
 
-    constexpr int fd = 0;
+    constexpr int fd = kSocket;
     for (;;) {
+        // A decoder idle for a while gives back what its last requests left free: the window's
+        // decoders wait for thumbnails most of their lives.
+        pollfd next{fd, POLLIN, 0};
+        if (::poll(&next, 1, 1000) == 0) ::malloc_trim(0);
         DecodeRequest request;
         uint32_t timeLimitMs = 0;
         const wire::Io in = wire::readRequest(fd, request, timeLimitMs);
@@ -83,6 +110,9 @@ int runDecoder(int argc, char** argv, const DecodeHandler& handler)
 
         DecodeResult result;
         armBackstop(timeLimitMs);
+        g_handling = true;
+        g_timeLimitMs = timeLimitMs;
+        g_lastWord = std::chrono::steady_clock::now();
         try {
             result = handler(request);
         } catch (const std::bad_alloc&) {
@@ -93,6 +123,7 @@ int runDecoder(int argc, char** argv, const DecodeHandler& handler)
             result = DecodeResult{};
             result.message = QString::fromLatin1(kUnableToRead);
         }
+        g_handling = false;
         armBackstop(0);
 
         try {

@@ -40,6 +40,11 @@ bool memoryLimitOption(int argc, char** argv, int64_t& limit);
 // the socket, 2 for a malformed request or a bad option.
 int runDecoder(int argc, char** argv, const DecodeHandler& handler);
 
+// Inside a handler: the request is making progress (a page being written to a slow disk), so its
+// time limit starts again, in the program and in the decoder's own backstop. Cheap to call often:
+// it tells the program at most four times within the time limit, and twice a second at most. Does nothing outside a decoder's request.
+void stillWorking();
+
 // True inside a decoder program once runDecoder has started. A caller routed through the guarded
 // client decodes in process when this is true, and the client starts no decoder from a decoder.
 bool isDecoderProcess();

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMetaType>
 #include <QObject>
+#include <functional>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -146,6 +147,11 @@ public:
     // control goes away. `path2`, when it is not there yet, must still be free when written.
     // A TIFF append that would take a classic TIFF past 4 GiB is refused before any work.
     void AppendToTiff(const QString& path, const QString& path2, int32_t position);
+    // The picture as the TIFF writers would write it with the colour format and compression set
+    // now, as a one-page TIFF into `workFile`, an empty file made for it (see writeTiffPageInto);
+    // an opaque colour page is converted row by row as it is written, never whole. The document
+    // is empty afterwards. False with the reason; `progress` is called as the file grows.
+    bool WriteTiffPageInto(const QString& workFile, QString* error, const std::function<void()>& progress = {});
     void AppendToPdf(const QString& path, const QString& path2, int32_t position);
     // Bytes the current image takes as a one-page document with the current settings: 7 TIFF, 8 PDF.
     int32_t EncodedSize(int32_t format);

@@ -160,6 +160,15 @@ void ImageDocument::AbandonMultipage()
     m_multipage->pdf.reset();
 }
 
+bool ImageDocument::WriteTiffPageInto(const QString& workFile, QString* error, const std::function<void()>& progress)
+{
+    requireImage(HasImage());
+    PageImage page = pageImage();
+    // The picture is held once, by the page, while it is written.
+    Clear();
+    return writeTiffPageFile(workFile, std::move(page), error, progress);
+}
+
 void ImageDocument::AddTiffPage(int32_t /*page*/)
 {
     requireImage(HasImage());

@@ -4,6 +4,7 @@
 
 #include <FreeImage.h>
 #include <QPainter>
+#include <QSysInfo>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -115,6 +116,34 @@ PageRaster paletteFrom(const QImage& rgb, int colours)
 }
 
 } // namespace
+
+void rgbSamplesFromRgb32(const QRgb* in, int width, uchar* out)
+{
+    int x = 0;
+    // Four pixels into three words at a time: a quarter of the stores of a byte at a time.
+    for (; x + 4 <= width; x += 4, in += 4, out += 12) {
+        const quint32 p0 = in[0], p1 = in[1], p2 = in[2], p3 = in[3];
+        const quint32 w0 = ((p0 >> 16) & 0xff) | (p0 & 0xff00) | ((p0 & 0xff) << 16) | ((p1 & 0xff0000) << 8);
+        const quint32 w1 = ((p1 >> 8) & 0xff) | ((p1 & 0xff) << 8) | (p2 & 0xff0000) | ((p2 & 0xff00) << 16);
+        const quint32 w2 = (p2 & 0xff) | ((p3 >> 8) & 0xff00) | ((p3 & 0xff00) << 8) | ((p3 & 0xff) << 24);
+        if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+            std::memcpy(out, &w0, 4);
+            std::memcpy(out + 4, &w1, 4);
+            std::memcpy(out + 8, &w2, 4);
+        } else {
+            for (int i = 0; i < 4; ++i) {
+                out[i] = uchar(w0 >> (8 * i));
+                out[4 + i] = uchar(w1 >> (8 * i));
+                out[8 + i] = uchar(w2 >> (8 * i));
+            }
+        }
+    }
+    for (; x < width; ++x, ++in, out += 3) {
+        out[0] = uchar(qRed(*in));
+        out[1] = uchar(qGreen(*in));
+        out[2] = uchar(qBlue(*in));
+    }
+}
 
 PageRaster rasterForColorFormat(const QImage& image, int colorFormat)
 {

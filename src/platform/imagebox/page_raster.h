@@ -54,6 +54,10 @@ constexpr double kDefaultPageDpi = 72.0;
 // kDefaultPageDpi.
 double dpiFromDotsPerMeter(int dotsPerMeter);
 
+// One row of opaque 32-bit pixels (QImage's RGB32) as 8-bit red, green and blue samples, as
+// QImage's own conversion to RGB888 gives them.
+void rgbSamplesFromRgb32(const QRgb* in, int width, uchar* out);
+
 // Reduces an image to a colour format (an index above; unknown indexes count as 24 bit).
 // "Mono" is dithered (Floyd-Steinberg), "Mono BW" a threshold at the middle grey; the palette
 // formats use a Wu colour quantiser. Transparent pixels are flattened onto white.

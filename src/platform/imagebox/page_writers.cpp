@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 
 #include <cstring>
+#include <utility>
 
 namespace tf {
 
@@ -145,6 +146,23 @@ PageRaster rasterAsItIs(const QImage& image, int colorFormat)
                 std::memcpy(out, in, static_cast<size_t>(r.width));
             }
         }
+    } else if (colorFormat == kColor24Bit &&
+               (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_RGB888)) {
+        // An opaque colour page, the photo's case: its samples as they are, without a picture of
+        // them in between (which would hold a third copy of a page of tens of megabytes).
+        r.kind = PageRaster::Rgb;
+        r.bitsPerSample = 8;
+        const int rowBytes = r.bytesPerRow();
+        r.rows.resize(qsizetype(rowBytes) * r.height);
+        const bool packed = image.format() == QImage::Format_RGB888;
+        for (int y = 0; y < r.height; ++y) {
+            uchar* out = reinterpret_cast<uchar*>(r.rows.data()) + qsizetype(y) * rowBytes;
+            if (packed) {
+                std::memcpy(out, image.constScanLine(y), static_cast<size_t>(rowBytes));
+                continue;
+            }
+            rgbSamplesFromRgb32(reinterpret_cast<const QRgb*>(image.constScanLine(y)), r.width, out);
+        }
     } else {
         return {};
     }
@@ -269,6 +287,37 @@ PageRaster tiffPageRaster(const PageImage& page)
 {
     requirePixels(page);
     return tiffRaster(page.pixels, {page.format.colorFormat, page.format.tiffCompression});
+}
+
+bool writeTiffPageFile(const QString& workFile, PageImage page, QString* error, const std::function<void()>& progress)
+{
+    requirePixels(page);
+    const int compression = page.format.compression();
+    const QImage image = std::exchange(page.pixels, QImage());
+    const int format = colorFormatForCompression(
+        page.format.colorFormat < 0 ? nativeColorFormat(image) : page.format.colorFormat, compression);
+    const bool packed = image.format() == QImage::Format_RGB888;
+    if (format != kColor24Bit || (!packed && image.format() != QImage::Format_RGB32)) {
+        // Every other page as the document writers have it.
+        const PageRaster raster = tiffRaster(image, {page.format.colorFormat, page.format.tiffCompression});
+        return writeTiffPageInto(workFile, raster, compression, error, progress);
+    }
+    // The samples as rasterAsItIs takes them, a row at a time.
+    PageRaster header;
+    header.kind = PageRaster::Rgb;
+    header.width = image.width();
+    header.height = image.height();
+    header.bitsPerSample = 8;
+    header.dpiX = dpiFromDotsPerMeter(image.dotsPerMeterX());
+    header.dpiY = dpiFromDotsPerMeter(image.dotsPerMeterY());
+    return writeTiffPageInto(
+        workFile, header,
+        [&](int y, uchar* out) -> const uchar* {
+            if (packed) return image.constScanLine(y);
+            rgbSamplesFromRgb32(reinterpret_cast<const QRgb*>(image.constScanLine(y)), image.width(), out);
+            return out;
+        },
+        compression, error, progress);
 }
 
 PdfPageImage pdfPageImage(const PageImage& page)

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <QtGlobal>
 
 #include <cstdint>
@@ -54,6 +55,11 @@ struct PageImage {
 // The page as a TIFF holds it. Raises ImageBoxError when there are no pixels or they cannot be
 // converted.
 PageRaster tiffPageRaster(const PageImage& page);
+// The page as tiffPageRaster gives it, as a one-page TIFF into `workFile`, an empty file made for
+// it (see writeTiffPageInto); an opaque colour page is converted row by row as it is written,
+// never whole. False with the reason; `progress` is called as the file grows.
+bool writeTiffPageFile(const QString& workFile, PageImage page, QString* error,
+                       const std::function<void()>& progress = {});
 // The page as a PDF holds it: the JPEG file itself while the pixels are still exactly its decoding
 // and the colour format keeps them, else the pixels reduced to the colour format. Raises as
 // tiffPageRaster.

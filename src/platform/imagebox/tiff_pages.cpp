@@ -13,9 +13,13 @@
 #include <tiffio.h>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cstdarg>
 #include <cstdio>
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -123,27 +127,111 @@ uint32_t setPageTags(TIFF* tif, const PageRaster& page, uint16_t comp, const QSt
     return rowsPerStrip;
 }
 
-bool writeDirectory(TIFF* tif, const PageRaster& page, int compression, const QString& software,
-                    TiffMessages& messages, QString* error)
+// PackBits as TIFF readers expect it: each row on its own, runs of three or more equal bytes
+// repeated, everything else as literal runs of up to 128 bytes.
+qsizetype packBitsRowBytesAtMost(qsizetype rowBytes) { return rowBytes + (rowBytes + 127) / 128; }
+
+size_t packBitsRow(const uchar* in, qsizetype n, uchar* out)
+{
+    uchar* o = out;
+    qsizetype i = 0;
+    qsizetype literal = 0; // where the literal run under way began
+    const auto flushLiteral = [&](qsizetype end) {
+        while (literal < end) {
+            const qsizetype take = std::min<qsizetype>(128, end - literal);
+            *o++ = static_cast<uchar>(take - 1);
+            std::memcpy(o, in + literal, size_t(take));
+            o += take;
+            literal += take;
+        }
+    };
+    while (i < n) {
+        // Photos have few equal neighbours: eight places at a time without one are passed over.
+        while (i + 9 <= n) {
+            uint64_t a, b;
+            std::memcpy(&a, in + i, 8);
+            std::memcpy(&b, in + i + 1, 8);
+            const uint64_t x = a ^ b; // a zero byte where a byte equals the next
+            const uint64_t zero = (x - 0x0101010101010101ULL) & ~x & 0x8080808080808080ULL;
+            if (zero == 0) {
+                i += 8;
+                continue;
+            }
+            // Up to the first place flagged, never past an equal pair; a flag that is no pair
+            // (the trick may flag a byte beside a true one) is passed by the test below.
+            i += qsizetype((std::endian::native == std::endian::little ? std::countr_zero(zero) : std::countl_zero(zero)) / 8);
+            break;
+        }
+        if (i + 2 < n && in[i] == in[i + 1] && in[i] == in[i + 2]) {
+            flushLiteral(i);
+            qsizetype run = 3;
+            while (i + run < n && run < 128 && in[i + run] == in[i]) ++run;
+            *o++ = static_cast<uchar>(1 - run); // -(run - 1) as a signed byte
+            *o++ = in[i];
+            i += run;
+            literal = i;
+        } else {
+            ++i;
+        }
+    }
+    flushLiteral(n);
+    return size_t(o - out);
+}
+
+// The rows of a page, strip by strip: `contiguous` when they lie one after another in memory
+// (a raster), else each from `rowAt` (which may convert it into `scratch`, a row's bytes).
+bool writeDirectoryRows(TIFF* tif, const PageRaster& page, const char* contiguous, const TiffPageRows& rowAt,
+                        int compression, const QString& software, TiffMessages& messages, QString* error)
 {
     auto fail = [&](const QString& what) {
         if (error) *error = messages.first.isEmpty() ? what : messages.first;
         return false;
     };
-    if (!page.isValid()) return fail(QStringLiteral("The page has no pixels"));
-    const uint32_t rowsPerStrip = setPageTags(tif, page, compressionTag(compression, page), software);
-
-    // Whole strips straight from the raster's rows: none of these codecs writes into its input.
+    if (page.width <= 0 || page.height <= 0) return fail(QStringLiteral("The page has no pixels"));
+    const uint16_t comp = compressionTag(compression, page);
+    const uint32_t rowsPerStrip = setPageTags(tif, page, comp, software);
     const qsizetype rowBytes = page.bytesPerRow();
-    auto* rows = const_cast<char*>(page.rows.constData());
-    uint32_t strip = 0;
-    for (uint32_t y = 0; y < static_cast<uint32_t>(page.height); y += rowsPerStrip, ++strip) {
+    const bool packBits = comp == COMPRESSION_PACKBITS;
+    // A strip at a time, coded or gathered here; none when the rows go to libtiff where they are.
+    std::vector<uchar> strip(packBits || !contiguous
+                                 ? size_t(rowsPerStrip) * size_t(packBits ? packBitsRowBytesAtMost(rowBytes) : rowBytes)
+                                 : 0);
+    std::vector<uchar> scratch(contiguous ? 0 : size_t(rowBytes));
+    const auto row = [&](uint32_t y) {
+        return contiguous ? reinterpret_cast<const uchar*>(contiguous) + qsizetype(y) * rowBytes
+                          : rowAt(int(y), scratch.data());
+    };
+    uint32_t index = 0;
+    for (uint32_t y = 0; y < static_cast<uint32_t>(page.height); y += rowsPerStrip, ++index) {
         const uint32_t n = qMin<uint32_t>(rowsPerStrip, static_cast<uint32_t>(page.height) - y);
-        if (TIFFWriteEncodedStrip(tif, strip, rows + qsizetype(y) * rowBytes, static_cast<tmsize_t>(n * rowBytes)) < 0)
-            return fail(QStringLiteral("Could not write the page's pixels"));
+        tmsize_t written = 0;
+        if (packBits) {
+            // Coded here rather than by libtiff, whose coder takes most of a photo page's time.
+            size_t size = 0;
+            for (uint32_t r = 0; r < n; ++r) size += packBitsRow(row(y + r), rowBytes, strip.data() + size);
+            written = TIFFWriteRawStrip(tif, index, strip.data(), static_cast<tmsize_t>(size));
+        } else if (contiguous) {
+            // Straight from the raster's rows: none of these codecs writes into its input.
+            written = TIFFWriteEncodedStrip(tif, index, const_cast<uchar*>(row(y)), static_cast<tmsize_t>(n * rowBytes));
+        } else {
+            for (uint32_t r = 0; r < n; ++r)
+                std::memcpy(strip.data() + qsizetype(r) * rowBytes, row(y + r), size_t(rowBytes));
+            written = TIFFWriteEncodedStrip(tif, index, strip.data(), static_cast<tmsize_t>(n * rowBytes));
+        }
+        if (written < 0) return fail(QStringLiteral("Could not write the page's pixels"));
     }
     if (!TIFFWriteDirectory(tif)) return fail(QStringLiteral("Could not write the page's directory"));
     return true;
+}
+
+bool writeDirectory(TIFF* tif, const PageRaster& page, int compression, const QString& software,
+                    TiffMessages& messages, QString* error)
+{
+    if (!page.isValid()) {
+        if (error) *error = QStringLiteral("The page has no pixels");
+        return false;
+    }
+    return writeDirectoryRows(tif, page, page.rows.constData(), {}, compression, software, messages, error);
 }
 
 // A page whose one strip was coded elsewhere (a Group 4 page coded on another thread).
@@ -346,6 +434,59 @@ TiffHandle openTiff(SafeTiffFile& io, const char* mode, const OpenOptions& optio
                                         &SafeTiffFile::size, &SafeTiffFile::map, &SafeTiffFile::unmap, options.opts));
 }
 
+// libtiff's file while it writes a page into a work file another process made and will put in
+// its place: every write checked, the first failure kept.
+struct WorkTiffFile {
+    int fd = -1;
+    qint64 pos = 0;
+    qint64 end = 0;
+    int failure = 0; // errno of the first write that failed
+    const std::function<void()>* progress = nullptr; // told after each write
+
+    static tmsize_t read(thandle_t h, void* buf, tmsize_t n)
+    {
+        auto* f = static_cast<WorkTiffFile*>(h);
+        const qint64 take = qBound<qint64>(0, f->end - f->pos, qint64(n));
+        qint64 got = 0;
+        while (got < take) {
+            const ssize_t r = ::pread(f->fd, static_cast<char*>(buf) + got, size_t(take - got), f->pos + got);
+            if (r < 0 && errno == EINTR) continue;
+            if (r < 0) return -1;
+            if (r == 0) { // past what reached the disk: zeros
+                std::memset(static_cast<char*>(buf) + got, 0, size_t(take - got));
+                break;
+            }
+            got += r;
+        }
+        f->pos += take;
+        return static_cast<tmsize_t>(take);
+    }
+    static tmsize_t write(thandle_t h, void* buf, tmsize_t n)
+    {
+        auto* f = static_cast<WorkTiffFile*>(h);
+        if (f->failure != 0) return -1;
+        if (!writeFully(f->fd, static_cast<const char*>(buf), qint64(n), f->pos)) {
+            f->failure = errno ? errno : EIO;
+            return -1;
+        }
+        f->pos += n;
+        f->end = std::max(f->end, f->pos);
+        if (f->progress && *f->progress) (*f->progress)();
+        return n;
+    }
+    static toff_t seek(thandle_t h, toff_t off, int whence)
+    {
+        auto* f = static_cast<WorkTiffFile*>(h);
+        const qint64 base = whence == SEEK_CUR ? f->pos : whence == SEEK_END ? f->end : 0;
+        f->pos = base + static_cast<qint64>(off);
+        return static_cast<toff_t>(f->pos);
+    }
+    static int close(thandle_t) { return 0; }
+    static toff_t size(thandle_t h) { return static_cast<toff_t>(static_cast<WorkTiffFile*>(h)->end); }
+    static int map(thandle_t, void**, toff_t*) { return 0; }
+    static void unmap(thandle_t, void*, toff_t) {}
+};
+
 } // namespace
 
 // A document's pages are written at once but for Group 4 pages, which code in the queue.
@@ -515,6 +656,69 @@ bool writeTiffPage(TIFF* tif, const PageRaster& page, int compression, const QSt
 {
     TiffMessages messages; // the handle's own handlers have libtiff's words
     return writeDirectory(tif, page, compression, software, messages, error);
+}
+
+bool writeTiffPageInto(const QString& workFile, const PageRaster& page, int compression, QString* error,
+                       const std::function<void()>& progress)
+{
+    if (!page.isValid()) {
+        if (error) *error = QStringLiteral("The page has no pixels");
+        return false;
+    }
+    return writeTiffPageInto(workFile, page, {}, compression, error, progress);
+}
+
+bool writeTiffPageInto(const QString& workFile, const PageRaster& page, const TiffPageRows& rows, int compression,
+                       QString* error, const std::function<void()>& progress)
+{
+    const auto cannot = [&](int err) {
+        if (error) *error = QStringLiteral("Cannot write ") + workFile + QStringLiteral(" (") +
+                            QString::fromLocal8Bit(std::strerror(err)) + QLatin1Char(')');
+        return false;
+    };
+    const QByteArray name = QFile::encodeName(workFile);
+    // Only the empty file made for the page: never a link, never anything that holds data.
+    WorkTiffFile io;
+    io.progress = &progress;
+    io.fd = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (io.fd < 0) return cannot(errno);
+    struct stat st {};
+    const int statErr = ::fstat(io.fd, &st) != 0 ? errno : !S_ISREG(st.st_mode) || st.st_size != 0 ? EEXIST : 0;
+    if (statErr != 0) {
+        ::close(io.fd);
+        return cannot(statErr);
+    }
+    bool ok = false;
+    {
+        TiffMessages messages;
+        OpenOptions options(&messages);
+        TiffHandle tif(TIFFClientOpenExt(name.constData(), "w", &io, &WorkTiffFile::read, &WorkTiffFile::write,
+                                         &WorkTiffFile::seek, &WorkTiffFile::close, &WorkTiffFile::size,
+                                         &WorkTiffFile::map, &WorkTiffFile::unmap, options.opts));
+        if (!tif) {
+            if (error) *error = messages.first.isEmpty() ? QStringLiteral("Cannot create the file") : messages.first;
+        } else if (rows) {
+            ok = writeDirectoryRows(tif.get(), page, nullptr, rows, compression, QString(), messages, error);
+        } else if (Group4PageQueue::codes(page, compression)) {
+            // Coded as a document's Group 4 pages are, so that the file is the same.
+            QString why;
+            const QByteArray strip = encodeGroup4(page, &why);
+            if (strip.isEmpty()) {
+                if (error) *error = why.isEmpty() ? QStringLiteral("The page could not be coded") : why;
+            } else {
+                ok = writeCodedPage(tif.get(), page, strip, QString(), messages, error);
+            }
+        } else {
+            ok = writeDirectoryRows(tif.get(), page, page.rows.constData(), {}, compression, QString(), messages, error);
+        }
+        // Closing writes what libtiff still holds.
+        tif.reset();
+    }
+    const int failure = io.failure;
+    if (::close(io.fd) != 0 && ok) return cannot(errno);
+    // The disk's refusal is the cause; what libtiff said after it only follows from it.
+    if (failure != 0) return cannot(failure);
+    return ok;
 }
 
 bool readTiffChain(QFile& file, TiffChain* chain, QString* error)

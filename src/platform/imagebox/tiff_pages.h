@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <future>
 #include <memory>
 #include <utility>
@@ -156,6 +157,21 @@ QImage readTiffFloatPage(const QString& path, int page, bool (*allowed)(qint64 w
 // page = at the end). On failure false and *error.
 bool insertTiffPage(SafeFile& file, const PageRaster& page, int compression, const QString& software, int position,
                     QString* error);
+
+// Writes a one-page TIFF, coded as every TIFF page the program writes, into `workFile`: an empty
+// file made for it (by another process, say), which the caller syncs and puts in its place. Every
+// write is checked; false with the reason (the system's, for a full disk) when the page is not
+// whole in the file. Never follows a link, and refuses a file that holds anything. `progress`, when
+// given, is called after each piece written.
+bool writeTiffPageInto(const QString& workFile, const PageRaster& page, int compression, QString* error,
+                       const std::function<void()>& progress = {});
+// One row of a page, `y` from the top, as the page is written: a pointer to its bytes (a row of
+// the page's kind, width and depth), which may be `scratch`, room for one row, filled by the call.
+using TiffPageRows = std::function<const uchar*(int y, uchar* scratch)>;
+// As above for a page whose rows come one at a time (`page` gives the kind, size and resolution
+// and holds no rows): the whole page is never held at its written depth. Not for Group 4.
+bool writeTiffPageInto(const QString& workFile, const PageRaster& page, const TiffPageRows& rows, int compression,
+                       QString* error, const std::function<void()>& progress = {});
 
 // Writes a page as the next directory of a handle open for writing, encoded as every TIFF page
 // the program writes, for callers that give libtiff their own I/O.

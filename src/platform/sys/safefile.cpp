@@ -334,6 +334,7 @@ bool writeFully(int fd, const char* data, qint64 n, qint64 at)
 }
 
 void setWriteBudgetForTests(qint64 bytes) { g_writeBudget.store(bytes < 0 ? -1 : bytes); }
+bool writeBudgetSetForTests() { return g_writeBudget.load() >= 0; }
 void setAfterReplaceForTests(std::function<void()> check) { g_afterReplace = std::move(check); }
 
 QString writeFailureCause(const QString& detail)
@@ -349,6 +350,8 @@ bool writeFileSafely(const QString& target, const QByteArray& bytes, QString* er
     SafeFile out(target);
     return out.open(error) && out.write(bytes, error) && out.commit(error);
 }
+
+bool syncFile(const QString& path) { return syncByName(path); }
 
 bool moveFileSafely(const QString& finished, const QString& target, Placement placement, QString* error)
 {

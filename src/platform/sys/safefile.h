@@ -94,6 +94,9 @@ bool writeFully(int fd, const char* data, qint64 n, qint64 at = -1);
 // For tests: once `bytes` more bytes were written through writeFully, every write fails as on a
 // full disk (ENOSPC), the last one short; a negative number lifts the limit.
 void setWriteBudgetForTests(qint64 bytes);
+// For tests: whether such a budget is set. A writer that would have another process (a decoder)
+// write a file writes it through this process's descriptors meanwhile, so that the budget counts it.
+bool writeBudgetSetForTests();
 // For tests: runs right after each rename that replaced a file, before the replaced file is let go.
 void setAfterReplaceForTests(std::function<void()> check);
 
@@ -103,6 +106,10 @@ QString writeFailureCause(const QString& detail);
 
 // Writes `bytes` as the new content of `target`.
 bool writeFileSafely(const QString& target, const QByteArray& bytes, QString* error = nullptr);
+
+// Flushes a file written elsewhere (by another process, say) to the disk before it is put in its
+// place; false with errno set when the disk could not take it.
+bool syncFile(const QString& path);
 
 // Puts a finished file from anywhere (a private work folder, say) in the target's place and
 // removes it from where it was. On one file system this is one rename; across file systems the

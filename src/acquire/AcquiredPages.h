@@ -3,7 +3,7 @@
 // sources, and the places an acquired page is written to as sinks.
 #include "acquire/ScannerProgram.h"
 #include "pages/PagePipeline.h"
-#include "basket/PageWrites.h"
+#include "pages/PageWrites.h"
 
 #include <QImage>
 #include <QString>

@@ -4,7 +4,7 @@
 // the options and runs it.
 #include "basket/basketModel.h"
 #include "pages/PagePipeline.h"
-#include "basket/PageWrites.h"
+#include "pages/PageWrites.h"
 #include "frame/modSettings.h"
 
 #include <QDateTime>

@@ -3,7 +3,7 @@
 // end in; a page that cannot be written ends the acquisition with the pages before it kept and
 // none after it. The writes are held through the writers' hook, never by time.
 #include "acquire/AcquiredPages.h"
-#include "basket/PageWrites.h"
+#include "pages/PageWrites.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "support/doctools.h"
 #include "support/testenv.h"

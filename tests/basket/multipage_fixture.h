@@ -3,7 +3,7 @@
 // which basket page it came from), the main window's pieces the commands work with, and the
 // scripted dialogs and message boxes a user would answer. The written documents are read by the
 // command-line tools through support/doctools.h.
-#include "basket/PageWrites.h"
+#include "pages/PageWrites.h"
 #include "basket/basketModel.h"
 #include "basket/frmDialogExtension.h"
 #include "basket/modMultiPage.h"

@@ -1,4 +1,4 @@
-#include "basket/PageWrites.h"
+#include "pages/PageWrites.h"
 
 #include <QThread>
 

@@ -1,7 +1,7 @@
 // Pages written at once and placed in page order: whatever order the writes end in, the pages go
 // to their place in page order; a Cancel or a failure leaves the first pages and no gap; the
 // pages in flight stay within the window. The writes are held by latches, never by time.
-#include "basket/PageWrites.h"
+#include "pages/PageWrites.h"
 
 #include <gtest/gtest.h>
 

@@ -108,7 +108,8 @@ PagePipeline::PagePipeline(std::unique_ptr<PageSource> source, std::unique_ptr<P
                            PipelineSettings settings, QObject* parent)
     : QObject(parent), m_source(std::move(source)), m_sink(std::move(sink)), m_settings(std::move(settings)),
       // Pages pulled one by one are not read ahead, and need no decoders waiting for them.
-      m_ahead(m_source->count() < 0 ? nullptr : std::make_unique<decode::DecodeBatch>())
+      m_ahead(m_source->count() < 0 ? nullptr : std::make_unique<decode::DecodeBatch>()),
+      m_now(std::make_unique<decode::DecodeBatch>())
 {
 }
 
@@ -118,6 +119,7 @@ void PagePipeline::cancel()
     m_source->cancel();
     m_sink->cancelRequested();
     if (m_ahead) m_ahead->interrupt();
+    m_now->interrupt();
 }
 
 PagePipeline::~PagePipeline()
@@ -167,6 +169,18 @@ void PagePipeline::work()
         if (!pulled && m_ahead)
             ahead.emplace(*m_source, [&](int i) { return !asItIs(m_source->page(i).path); }, m_cancel,
                           sink.writesAhead(), *m_ahead);
+        // The worker's own wait, as for the pages read ahead: a Cancel ends it at once unless the
+        // page under way is to be finished.
+        const PageDecode decodeNow = [&](const decode::DecodeRequest& request) -> std::optional<decode::DecodeResult> {
+            if (m_cancel.load() && !finishesPage) return std::nullopt;
+            m_now->submit(request);
+            std::optional<decode::DecodeBatch::Finished> f = m_now->waitInOrder(/*interruptible*/ !finishesPage);
+            if (!f) {
+                m_now->cancel();
+                return std::nullopt;
+            }
+            return std::move(f->result);
+        };
         for (int i = 0; pulled || i < r.total; ++i) {
             if (m_cancel.load()) {
                 r.cancelled = true;
@@ -196,7 +210,11 @@ void PagePipeline::work()
             }
             if (!page.picture.isNull()) {
                 doc.setBitmapHandle(page.picture);
-            } else if (!loadPageFile(doc, page.path, std::move(decoded))) {
+            } else if (!loadPageFile(doc, page.path, std::move(decoded), decodeNow)) {
+                if (m_cancel.load() && !finishesPage) {
+                    r.cancelled = true;
+                    break;
+                }
                 r.leftOut << page.name;
                 continue;
             }

@@ -159,6 +159,8 @@ private:
     std::atomic<bool> m_cancel{false};
     // The pages decoded ahead of the one being written; a Cancel wakes the worker waiting on it.
     std::unique_ptr<decode::DecodeBatch> m_ahead;
+    // A decode the page under way still needs (its second chance); a Cancel wakes that wait too.
+    std::unique_ptr<decode::DecodeBatch> m_now;
     PipelineResult m_result;
     std::thread m_worker;
 };

@@ -114,11 +114,18 @@ QImage loadPicAnswer(const decode::DecodeResult& answer, int32_t& imageWidth, in
     return answer.image;
 }
 
-bool loadPageFile(ImageDocument& doc, const QString& path, std::optional<decode::DecodeResult> ahead)
+bool loadPageFile(ImageDocument& doc, const QString& path, std::optional<decode::DecodeResult> ahead,
+                  const PageDecode& decodeNow)
 {
+    // Only a plain file is handed to a decoder; anything else is refused by the readers unopened.
+    const bool decodesHere = decodeNow && QFileInfo(path).isFile();
     for (const DecodeStep step : decodeSteps(DecodeCaller::PageWriter, path)) {
         if (step == DecodeStep::Control) {
             doc.setPageIndex(1);
+            if (!ahead && decodesHere) {
+                ahead = decodeNow(routedRequest({path, 1, DecodeCaller::Control}));
+                if (!ahead) return false;
+            }
             if (ahead)
                 doc.LoadDecoded(path, routedAnswer(std::move(*ahead)));
             else
@@ -126,6 +133,10 @@ bool loadPageFile(ImageDocument& doc, const QString& path, std::optional<decode:
             ahead.reset(); // the loader's step, if needed, is decoded now
             if (!doc.LoadFailed()) return true;
             continue;
+        }
+        if (!ahead && decodesHere) {
+            ahead = decodeNow(loadPicRequest(path, 0, -1, -1, 16777215));
+            if (!ahead) return false;
         }
         int32_t width = 0, height = 0;
         QImage picture;

@@ -49,7 +49,13 @@ QImage loadPicAnswer(const decode::DecodeResult& answer, int32_t& imageWidth, in
 // decode made ahead for it when there is one (the answer to the request of its first step). A
 // page the image control cannot read gets a second chance through the shared loader; false when
 // neither could read it (nothing is reported: the writer names every page left out at the end).
-bool loadPageFile(ImageDocument& doc, const QString& path, std::optional<decode::DecodeResult> ahead = std::nullopt);
+//
+// `decodeNow`, when given, makes each decode the page still needs (none was made ahead, or the
+// second chance) for a plain file, and gives nothing when the wait for it was cut short: the page
+// is then not read. Without it those decodes wait here for the decoders.
+using PageDecode = std::function<std::optional<decode::DecodeResult>(const decode::DecodeRequest&)>;
+bool loadPageFile(ImageDocument& doc, const QString& path, std::optional<decode::DecodeResult> ahead = std::nullopt,
+                  const PageDecode& decodeNow = {});
 
 } // namespace tf
 

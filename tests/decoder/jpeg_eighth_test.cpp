@@ -269,6 +269,15 @@ TEST(JpegEighth, DamagedFilesGiveNothingOrAPictureOfTheirSize)
         }
     }
 
+    // A table of more codes than their lengths allow.
+    QByteArray overfull = whole;
+    const qsizetype table = overfull.indexOf("\xFF\xC4");
+    ASSERT_GT(table, 0);
+    ASSERT_EQ(overfull.mid(table + 5, 3), QByteArray::fromHex("000105"));
+    overfull[table + 5] = 3; // three codes of one bit, and two of the five of three bits fewer
+    overfull[table + 7] = 2;
+    EXPECT_TRUE(decodeJpegEighth(overfull).isNull());
+
     // Restart markers must come in turn.
     QByteArray renumbered = whole;
     const qsizetype restart = renumbered.indexOf("\xFF\xD1");

@@ -72,6 +72,7 @@ struct HuffTable {
             const int n = counts[length - 1];
             valueOffset[length] = k - code;
             for (int i = 0; i < n; ++i, ++code, ++k) {
+                if (code >= 1 << length) return false;
                 if (length <= kLookBits) {
                     const int shift = kLookBits - length;
                     for (int fill = 0; fill < 1 << shift; ++fill)
@@ -79,7 +80,6 @@ struct HuffTable {
                 }
             }
             maxCode[length] = n ? code - 1 : -1;
-            if (code > 1 << length) return false;
             code <<= 1;
         }
         if (k != total) return false;

@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace tf {
@@ -16,6 +15,8 @@ namespace {
 // Coded data is looked at this many bits at a time: every whole code (with the bits after it)
 // that fits is passed over in one step.
 constexpr int kLookBits = 13;
+// DC codes are short; a small table stays in the cache beside the AC ones.
+constexpr int kDcLookBits = 9;
 constexpr int kLooksPerRefill = 4;
 static_assert(kLookBits * kLooksPerRefill <= 56);
 // Past the coded data, zeros: a damaged MCU that reads on is caught when it ends, and one MCU
@@ -45,13 +46,15 @@ const std::array<double, 8>& halfWeights()
 // One step over AC codes, packed in 16 bits: the bits and the coefficients of all the whole
 // codes in the look, up to the end of the block. Zero when the first code is longer than the look.
 struct AcStep {
+    // The bits in the low six, which is all a 64-bit shift takes of its count: no masking on the
+    // way from one look to the next.
     static uint16_t pack(int bits, int advance, bool endOfBlock)
     {
-        return uint16_t(bits | int(endOfBlock) << 4 | advance << 5);
+        return uint16_t(bits | int(endOfBlock) << 6 | advance << 7);
     }
-    static int bits(uint16_t e) { return e & 15; }
-    static bool endOfBlock(uint16_t e) { return e >> 4 & 1; }
-    static int advance(uint16_t e) { return e >> 5; }
+    static int bits(uint16_t e) { return e & 63; }
+    static bool endOfBlock(uint16_t e) { return e >> 6 & 1; }
+    static int advance(uint16_t e) { return e >> 7; }
 };
 
 struct HuffTable {
@@ -59,13 +62,15 @@ struct HuffTable {
     int32_t maxCode[17] = {}; // the largest code of each length, -1 when there is none
     int32_t valueOffset[17] = {};
     uint8_t values[256] = {};
-    std::array<uint16_t, 1 << kLookBits> single{}; // length << 8 | symbol; 0 when longer than the look
-    std::array<uint16_t, 1 << kLookBits> ac{};     // AcStep, built for AC tables only
+    int lookBits = kLookBits;
+    std::vector<uint16_t> single; // length << 8 | symbol; 0 when longer than the look
+    std::vector<uint16_t> ac;     // AcStep, built for AC tables only
 
     // The canonical codes of the counts, refused as libjpeg refuses them.
     bool build(const uint8_t* counts, const uint8_t* symbols, int total, bool dc)
     {
-        single.fill(0);
+        lookBits = dc ? kDcLookBits : kLookBits;
+        single.assign(size_t(1) << lookBits, 0);
         int32_t code = 0;
         int k = 0;
         for (int length = 1; length <= 16; ++length) {
@@ -73,8 +78,8 @@ struct HuffTable {
             valueOffset[length] = k - code;
             for (int i = 0; i < n; ++i, ++code, ++k) {
                 if (code >= 1 << length) return false;
-                if (length <= kLookBits) {
-                    const int shift = kLookBits - length;
+                if (length <= lookBits) {
+                    const int shift = lookBits - length;
                     for (int fill = 0; fill < 1 << shift; ++fill)
                         single[size_t(code << shift | fill)] = uint16_t(length << 8 | symbols[k]);
                 }
@@ -96,6 +101,7 @@ struct HuffTable {
 
     void buildAcSteps()
     {
+        ac.assign(size_t(1) << kLookBits, 0);
         for (uint32_t look = 0; look < ac.size(); ++look) {
             int used = 0, advance = 0, count = 0;
             bool end = false;
@@ -403,10 +409,10 @@ bool Decoder::decodeScan(EighthColour colour)
     in.reset(data.data());
 
     // The DC difference, added to the prediction.
-    const auto dc = [&](const Component& c, int& prediction) {
+    const auto dc = [&](const Component& c, int& prediction) __attribute__((always_inline)) {
         in.refill();
         int length = 0, size = 0;
-        const uint16_t look = dcTables[size_t(c.dcTable)].single[size_t(in.acc >> (64 - kLookBits))];
+        const uint16_t look = dcTables[size_t(c.dcTable)].single[size_t(in.acc >> (64 - kDcLookBits))];
         if (look) {
             length = look >> 8;
             size = look & 0xFF;
@@ -603,9 +609,7 @@ QImage decodeJpegEighth(const QByteArray& bytes, EighthColour colour)
 {
     const auto* b = reinterpret_cast<const uint8_t*>(bytes.constData());
     const qsizetype n = bytes.size();
-    // Its tables are too big for a worker thread's stack.
-    const auto decoder = std::make_unique<Decoder>();
-    Decoder& d = *decoder;
+    Decoder d;
     qsizetype scanAt = 0;
     if (!d.readTables(b, n, scanAt)) return {};
     if (d.components.size() == 3) {

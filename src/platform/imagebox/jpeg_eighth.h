@@ -19,8 +19,9 @@ enum class EighthColour {
 // The picture at ceil(width / 8) x ceil(height / 8), Format_RGB32 (or Format_Grayscale8 for a
 // grey JPEG), each pixel what libjpeg gives for it at scale 1/8 within a level or two. Null for
 // what it leaves to libjpeg: progressive, arithmetic-coded, 12-bit, lossless, CMYK and RGB
-// JPEGs, scans of one colour each, and any file whose markers or coded data are not exactly
-// right (libjpeg makes what it can of those, and says what was wrong).
+// JPEGs, scans of one colour each, colour at a quarter of the resolution or less, and any file
+// whose markers or coded data are not exactly right (libjpeg makes what it can of those, and
+// says what was wrong).
 QImage decodeJpegEighth(const QByteArray& bytes, EighthColour colour = EighthColour::Exact);
 
 } // namespace tf

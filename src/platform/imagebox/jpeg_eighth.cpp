@@ -521,8 +521,10 @@ bool Decoder::decodeScan(EighthColour colour)
             const double* f = side ? right : left;
             const double even = w[0] * f[0];
             const double odd = w[1] * f[1] + w[3] * f[3] + w[5] * f[5] + w[7] * f[7];
-            if (!sample(int(std::floor((even + odd) / 4 + 0.5)), top[side]) ||
-                !sample(int(std::floor((even - odd) / 4 + 0.5)), bottom[side]))
+            // Damaged data can make these far too large for an int.
+            const double upper = (even + odd) / 4, lower = (even - odd) / 4;
+            if (std::abs(upper) > 1024 || std::abs(lower) > 1024) return false;
+            if (!sample(int(std::floor(upper + 0.5)), top[side]) || !sample(int(std::floor(lower + 0.5)), bottom[side]))
                 return false;
         }
         return true;

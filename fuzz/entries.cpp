@@ -8,6 +8,8 @@
 #include "metadata/metadataTemplates.h"
 #include "metadata/modMetadata.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/imagebox/jpeg_eighth.h"
+#include "platform/imagebox/picture_decode.h"
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/workfiles.h"
 #include "services/clsFile.h"
@@ -334,6 +336,22 @@ const QStringList& loaderExtensions()
         "dds", "hdr", "exr", "xpm",
     };
     return extensions;
+}
+
+QString jpegEighth(const QByteArray& bytes)
+{
+    const JpegLayout layout = scanJpegLayout(bytes);
+    const QSize eighth((layout.width + 7) / 8, (layout.height + 7) / 8);
+    for (const EighthColour colour : {EighthColour::Exact, EighthColour::BlockMeans}) {
+        const QImage picture = decodeJpegEighth(bytes, colour);
+        if (!picture.isNull() && picture.size() != eighth)
+            return QStringLiteral("%1 x %2 for a frame of %3 x %4")
+                .arg(picture.width())
+                .arg(picture.height())
+                .arg(layout.width)
+                .arg(layout.height);
+    }
+    return {};
 }
 
 QString loader(const QByteArray& bytes)

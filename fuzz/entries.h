@@ -41,6 +41,9 @@ QString workJournal(const QByteArray& bytes);
 QString playerPackage(const QByteArray& bytes);
 // The first byte picks the file name's extension; the rest is the picture file.
 QString loader(const QByteArray& bytes);
+// The bytes as a JPEG read at an eighth for a thumbnail, in process (the reader is our own):
+// nothing, or a picture of an eighth of the frame's size.
+QString jpegEighth(const QByteArray& bytes);
 // A picture file whose extension is known (the reproducers keep their own names).
 QString loadPicture(const QByteArray& bytes, const QString& extension);
 // The extensions loader() picks from.

@@ -4,6 +4,7 @@
 #include "platform/decode/decoder_server.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_codecs.h"
+#include "platform/imagebox/jpeg_eighth.h"
 #include "platform/imagebox/page_raster.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/picture_geometry.h"
@@ -221,6 +222,15 @@ QImage reducedJpeg(const QByteArray& bytes, const JpegLayout& layout, const Deco
     const int scale = reducedJpegScale(layout.width, layout.height, drawn.width, drawn.height);
     if (scale == 1) return {};
 
+    const QSize size(drawn.width, drawn.height);
+    if (scale == 8) {
+        // Most thumbnails: the blocks' means, averaged the rest of the way down as Qt's reader
+        // does. A JPEG our own reader leaves alone goes to Qt's.
+        const QSize eighthSize((layout.width + 7) / 8, (layout.height + 7) / 8);
+        const bool halved = size.width() * 2 <= eighthSize.width() && size.height() * 2 <= eighthSize.height();
+        const QImage eighth = decodeJpegEighth(bytes, halved ? EighthColour::BlockMeans : EighthColour::Exact);
+        if (eighth.size() == eighthSize) return eighth.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     // Qt's JPEG reader asked for the drawn size decodes the DCT blocks reduced by `scale` and
     // averages the rest of the way down, so the picture arrives at the size it is drawn.
     QBuffer buffer;
@@ -228,9 +238,9 @@ QImage reducedJpeg(const QByteArray& bytes, const JpegLayout& layout, const Deco
     if (!buffer.open(QIODevice::ReadOnly)) return {};
     QImageReader reader(&buffer, "jpeg");
     reader.setAutoTransform(false);
-    reader.setScaledSize(QSize(drawn.width, drawn.height));
+    reader.setScaledSize(size);
     QImage image;
-    if (!reader.read(&image) || image.size() != QSize(drawn.width, drawn.height)) return {};
+    if (!reader.read(&image) || image.size() != size) return {};
     return image;
 }
 

@@ -3,6 +3,8 @@
 // xvfb-run when there is no display), a second X connection on a thread of its own that pings the
 // window the way a window manager does (_NET_WM_PING, which Qt answers on the window's thread)
 // every 20 ms and times each answer, and the benchmark's own waiting while the window runs.
+#include "platform/ui/msgbox.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
@@ -286,5 +288,17 @@ inline int underXvfb(int argc, char** argv)
     std::printf("cannot run xvfb-run\n");
     return 1;
 }
+
+// The window's messages, printed instead of shown (a benchmark has nobody to answer them).
+class PrintedMessages : public tf::MessageBoxHandler {
+public:
+    int show(const QString& prompt, int style, const QString&) override
+    {
+        std::printf("  message: %s\n", qPrintable(prompt));
+        ++shown;
+        return tf::msgBoxDefaultAnswer(style);
+    }
+    int shown = 0;
+};
 
 } // namespace tf::bench

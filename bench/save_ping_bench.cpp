@@ -45,23 +45,13 @@ namespace {
 
 using tf::bench::nowMs;
 using tf::bench::Pinger;
+using tf::bench::PrintedMessages;
 using tf::bench::runFor;
 using tf::bench::Span;
 
 constexpr int kPages = 64;
 constexpr int kDistinctPhotos = 16;
 constexpr double kAimMs = 100.0;
-
-class PrintedMessages : public tf::MessageBoxHandler {
-public:
-    int show(const QString& prompt, int style, const QString&) override
-    {
-        std::printf("  message: %s\n", qPrintable(prompt));
-        ++shown;
-        return tf::msgBoxDefaultAnswer(style);
-    }
-    int shown = 0;
-};
 
 // tiffinfo's account of the document: pages, and whether each is 2480 x 3508 and uncompressed.
 bool documentChecks(const QString& path, int& pages)

@@ -58,6 +58,7 @@
 namespace {
 
 using tf::bench::Pinger;
+using tf::bench::PrintedMessages;
 using tf::bench::runFor;
 using tf::bench::runUntil;
 using tf::bench::Span;
@@ -66,15 +67,6 @@ constexpr double kAimMs = 200.0;
 constexpr int kSlowMetadataMs = 3000;
 const QString kHangingPicture = QStringLiteral("devil-pnm-hang.pbm");
 const QString kSlowPicture = QStringLiteral("jpeg-progressive-700-scans.jpg");
-
-class PrintedMessages : public tf::MessageBoxHandler {
-public:
-    int show(const QString& prompt, int style, const QString&) override
-    {
-        std::printf("  message: %s\n", qPrintable(prompt));
-        return tf::msgBoxDefaultAnswer(style);
-    }
-};
 
 // A click on the row's name, as the user makes it; false when the list has no such row.
 bool clickRow(QAbstractItemView* list, const QString& text)

@@ -324,6 +324,12 @@ SaneDevice::Read SaneDevice::readImage(QImage& image, QString* error)
             if (m_progress) m_progress();
             if (status == SANE_STATUS_EOF) break;
             if (status != SANE_STATUS_GOOD) return failed(status);
+            // A Cancel that came as the scan was starting may have reached a backend that had
+            // nothing to stop yet: it is passed on again here rather than read to the page's end.
+            if (m_cancel.load()) {
+                sane_cancel(m_handle);
+                return Read::Cancelled;
+            }
             frame.data.append(chunk.constData(), length);
         }
         const bool last = frame.params.last_frame;

@@ -141,9 +141,16 @@ TEST(PdfUpdate, DocumentsAnUpdateCannotRestOnAreLeftToTheWholeRewrite)
     const qsizetype at = bytes.lastIndexOf("startxref\n") + 10;
     bytes.replace(at, bytes.indexOf('\n', at) - at, "200");
     const QString damaged = dir.write("damaged.pdf", bytes);
+    // A trailer counting fewer objects than the cross-reference holds: new pages numbered from it
+    // would take the numbers of pages already there.
+    bytes = readAll(plain);
+    const qsizetype size = bytes.lastIndexOf("/Size ") + 6;
+    const qsizetype sizeEnd = bytes.indexOf(' ', size);
+    bytes.replace(size, sizeEnd - size, QByteArray::number(bytes.mid(size, sizeEnd - size).toInt() - 2));
+    const QString shortSize = dir.write("short.pdf", bytes);
     const QString noEof = dir.write("cut.pdf", readAll(plain).chopped(7));
     const QString notPdf = dir.write("text.pdf", "just some text");
-    for (const QString& doc : {locked, damaged, noEof, notPdf}) {
+    for (const QString& doc : {locked, damaged, shortSize, noEof, notPdf}) {
         SCOPED_TRACE(doc.toStdString());
         const QByteArray before = readAll(doc);
         QString error = QStringLiteral("unchanged");

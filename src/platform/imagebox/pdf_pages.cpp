@@ -17,6 +17,7 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <charconv>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -920,9 +921,19 @@ bool readUpdateBase(const QString& path, UpdateBase* base)
         if (!kids.isArray()) return false;
         base->pages = pages.getObjGen();
         base->count = pages.getKey("/Count").getIntValue();
-        for (QPDFObjectHandle kid : kids.getArrayAsVector()) {
+        // Written as "N G R " straight from the numbers: a long document has thousands.
+        const int kidCount = kids.getArrayNItems();
+        base->kids.reserve(qsizetype(kidCount) * 12);
+        char number[48];
+        for (int i = 0; i < kidCount; ++i) {
+            const QPDFObjectHandle kid = kids.getArrayItem(i);
             if (!kid.isIndirect()) return false;
-            base->kids += QByteArray::fromStdString(kid.unparse()) + ' ';
+            const QPDFObjGen og = kid.getObjGen();
+            char* at = std::to_chars(number, number + 20, og.getObj()).ptr;
+            *at++ = ' ';
+            at = std::to_chars(at, at + 20, og.getGen()).ptr;
+            std::memcpy(at, " R ", 3);
+            base->kids.append(number, at + 3 - number);
         }
         for (const std::string& key : pages.getKeys()) {
             if (key == "/Kids" || key == "/Count") continue;
@@ -933,11 +944,9 @@ bool readUpdateBase(const QString& path, UpdateBase* base)
         for (const char* key : {"/Root", "/Info", "/ID"})
             if (trailer.hasKey(key))
                 base->trailerKeys += QByteArray(key) + ' ' + QByteArray::fromStdString(trailer.getKey(key).unparse()) + ' ';
-        // The highest number in use, from the cross-reference as read (getObjectCount would
-        // visit every object of the document).
-        const std::map<QPDFObjGen, QPDFXRefEntry> xref = pdf.getXRefTable();
-        const long long highest = xref.empty() ? 0 : xref.rbegin()->first.getObj();
-        const long long objects = qMax<long long>(size.getIntValue(), highest + 1);
+        // The first free number: qpdf warns when /Size is not one past the highest number its
+        // cross-reference holds, and a warning refuses the document below.
+        const long long objects = size.getIntValue();
         if (objects <= 0 || objects > 8000000 || base->count < 0) return false;
         base->nextObject = static_cast<int>(objects);
         // A cross-reference qpdf had to rebuild, or anything else it had to make good, is not a

@@ -130,6 +130,55 @@ TEST(PdfUpdate, ANewFileIsNeverMadeOverAnotherNorLeftHalfMade)
     EXPECT_EQ(readAll(taken), "mine");
 }
 
+// A plain document is read without qpdf opening it. What the update writes must not depend on
+// that: each document here gets the same pages once through the quick reading and once through
+// qpdf's, and the two files must be the same bytes.
+TEST(PdfUpdate, TheQuickReadingOfADocumentWritesWhatQpdfsReadingWould)
+{
+    TempFolder dir;
+    const QString plain = document(dir, QStringLiteral("plain.pdf"), false);
+    const QString updated = dir.file("updated.pdf");
+    QFile::copy(plain, updated);
+    ASSERT_TRUE(update(updated, updated, Where::End, {page(41)}));
+    // Rewritten by qpdf from the text given: other numbers, an /ID, the page tree's root as given.
+    auto rewritten = [&](const QString& name, const QByteArray& pagesEntries) {
+        QByteArray bytes = readAll(plain);
+        const qsizetype type = bytes.indexOf("/Type /Pages");
+        bytes.insert(bytes.lastIndexOf("<<", type) + 2, " " + pagesEntries + " ");
+        const QString edited = dir.write(name + QStringLiteral(".edited"), bytes);
+        const QString path = dir.file(name);
+        runTool("qpdf", {"--object-streams=disable", edited, path});
+        EXPECT_EQ(pdfPages(path), 3) << name.toStdString();
+        return path;
+    };
+    const QString withId = rewritten(QStringLiteral("id.pdf"), "");
+    const QString inherited = rewritten(QStringLiteral("inherited.pdf"),
+                                        "/Rotate 90 /CropBox [0 0 50 50] /Note (a ] >> /Kids b) /More << /A [1 [2.5] (x)] >>");
+    const QString byReference = rewritten(QStringLiteral("reference.pdf"), "/Note 3 0 R");
+
+    static bool quick = false;
+    struct Case {
+        QString doc;
+        bool quick;
+    };
+    for (const Case& c : {Case{plain, true}, Case{updated, true}, Case{withId, true}, Case{inherited, true},
+                          Case{byReference, false}}) {
+        SCOPED_TRACE(c.doc.toStdString());
+        const QString viaQpdf = c.doc + QStringLiteral(".qpdf");
+        ASSERT_TRUE(QFile::copy(c.doc, viaQpdf));
+        QString error;
+        PdfUpdateSession::setReadingForTests(true, [](bool q) { quick = q; });
+        quick = !c.quick;
+        EXPECT_TRUE(update(c.doc, c.doc, Where::Beginning, {page(51), page(52)}, &error)) << qPrintable(error);
+        EXPECT_EQ(quick, c.quick);
+        PdfUpdateSession::setReadingForTests(false);
+        EXPECT_TRUE(update(viaQpdf, viaQpdf, Where::Beginning, {page(51), page(52)}, &error)) << qPrintable(error);
+        PdfUpdateSession::setReadingForTests(true);
+        EXPECT_EQ(readAll(c.doc), readAll(viaQpdf));
+        EXPECT_TRUE(qpdfCheckPasses(c.doc));
+    }
+}
+
 TEST(PdfUpdate, DocumentsAnUpdateCannotRestOnAreLeftToTheWholeRewrite)
 {
     TempFolder dir;
@@ -148,9 +197,16 @@ TEST(PdfUpdate, DocumentsAnUpdateCannotRestOnAreLeftToTheWholeRewrite)
     const qsizetype sizeEnd = bytes.indexOf(' ', size);
     bytes.replace(size, sizeEnd - size, QByteArray::number(bytes.mid(size, sizeEnd - size).toInt() - 2));
     const QString shortSize = dir.write("short.pdf", bytes);
+    // The page tree's entry in the cross-reference points one byte off its object.
+    bytes = readAll(plain);
+    const qsizetype pagesAt = bytes.lastIndexOf("obj", bytes.indexOf("/Type /Pages"));
+    const QByteArray pagesEntry = QByteArray::number(bytes.lastIndexOf('\n', pagesAt) + 1).rightJustified(10, '0');
+    ASSERT_TRUE(bytes.contains(pagesEntry + " 00000 n"));
+    bytes.replace(pagesEntry + " 00000 n", QByteArray::number(pagesEntry.toLongLong() + 1).rightJustified(10, '0') + " 00000 n");
+    const QString offByOne = dir.write("offbyone.pdf", bytes);
     const QString noEof = dir.write("cut.pdf", readAll(plain).chopped(7));
     const QString notPdf = dir.write("text.pdf", "just some text");
-    for (const QString& doc : {locked, damaged, shortSize, noEof, notPdf}) {
+    for (const QString& doc : {locked, damaged, shortSize, offByOne, noEof, notPdf}) {
         SCOPED_TRACE(doc.toStdString());
         const QByteArray before = readAll(doc);
         QString error = QStringLiteral("unchanged");

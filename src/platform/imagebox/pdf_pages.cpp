@@ -859,15 +859,21 @@ public:
     {
         if (m_pos > 0) --m_pos;
     }
-    // `n` bytes at `pos`: false when the file ends before.
+    // `n` bytes at `pos`: false when the file ends before. Leaves the position anywhere.
     bool bytesAt(qint64 pos, char* out, qint64 n)
     {
+        if (pos >= m_blockAt && pos + n <= m_blockAt + m_block.size()) {
+            std::memcpy(out, m_block.constData() + (pos - m_blockAt), size_t(n));
+            return true;
+        }
         m_pos = pos;
         return qint64(read(out, size_t(n))) == n;
     }
     // The byte at `pos`, -1 past the end.
     int byteAt(qint64 pos)
     {
+        if (pos >= m_blockAt && pos < m_blockAt + m_block.size())
+            return static_cast<unsigned char>(m_block.constData()[pos - m_blockAt]);
         char c;
         return bytesAt(pos, &c, 1) ? static_cast<unsigned char>(c) : -1;
     }
@@ -1049,8 +1055,10 @@ private:
                 const char type = e[17];
                 if (e[10] != ' ' || e[16] != ' ' || (type != 'n' && type != 'f')) return false;
                 if (!((e[18] == ' ' && (e[19] == '\r' || e[19] == '\n')) || (e[18] == '\r' && e[19] == '\n'))) return false;
-                const qint64 offset = QByteArray::fromRawData(e, 10).toLongLong();
-                const int gen = QByteArray::fromRawData(e + 11, 5).toInt();
+                qint64 offset = 0;
+                for (int k = 0; k < 10; ++k) offset = offset * 10 + (e[k] - '0');
+                int gen = 0;
+                for (int k = 11; k < 16; ++k) gen = gen * 10 + (e[k] - '0');
                 const long long obj = first + i;
                 // A subsection that seems to start one number late.
                 if (i == 0 && first != 0 && type == 'f' && gen == 65535) return false;

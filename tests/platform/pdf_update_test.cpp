@@ -155,6 +155,14 @@ TEST(PdfUpdate, TheQuickReadingOfADocumentWritesWhatQpdfsReadingWould)
     const QString inherited = rewritten(QStringLiteral("inherited.pdf"),
                                         "/Rotate 90 /CropBox [0 0 50 50] /Note (a ] >> /Kids b) /More << /A [1 [2.5] (x)] >>");
     const QString byReference = rewritten(QStringLiteral("reference.pdf"), "/Note 3 0 R");
+    const QString linearized = dir.file("linearized.pdf"); // its first section at the start
+    runTool("qpdf", {"--linearize", plain, linearized});
+    // The children on lines of their own, every offset as it was.
+    QByteArray bytes = readAll(plain);
+    const qsizetype kids = bytes.indexOf("/Kids [");
+    for (qsizetype i = kids + 6; bytes[i] != ']'; ++i)
+        if (bytes[i] == ' ' && bytes[i - 1] == 'R') bytes[i] = '\n';
+    const QString lines = dir.write("lines.pdf", bytes);
 
     static bool quick = false;
     struct Case {
@@ -162,7 +170,7 @@ TEST(PdfUpdate, TheQuickReadingOfADocumentWritesWhatQpdfsReadingWould)
         bool quick;
     };
     for (const Case& c : {Case{plain, true}, Case{updated, true}, Case{withId, true}, Case{inherited, true},
-                          Case{byReference, false}}) {
+                          Case{linearized, true}, Case{lines, true}, Case{byReference, false}}) {
         SCOPED_TRACE(c.doc.toStdString());
         const QString viaQpdf = c.doc + QStringLiteral(".qpdf");
         ASSERT_TRUE(QFile::copy(c.doc, viaQpdf));

@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -187,6 +188,57 @@ TEST(PdfUpdate, TheQuickReadingOfADocumentWritesWhatQpdfsReadingWould)
     }
 }
 
+// Documents damaged where the reading looks (the cross-reference, the trailers, the catalog, the
+// page tree's root, the first and last lines): either reading takes the same ones, and updates
+// them to the same bytes.
+TEST(PdfUpdate, DamagedDocumentsGetTheSameAnswerFromEitherReading)
+{
+    TempFolder dir;
+    const QString plain = document(dir, QStringLiteral("plain.pdf"), false);
+    const QString updated = dir.file("updated.pdf");
+    QFile::copy(plain, updated);
+    ASSERT_TRUE(update(updated, updated, Where::End, {page(41)}));
+    const QString linearized = dir.file("linearized.pdf");
+    runTool("qpdf", {"--linearize", plain, linearized});
+    const QList<QByteArray> bases = {readAll(plain), readAll(updated), readAll(linearized)};
+    static const char* const pieces[] = {"0", "7", " ", "\n", "\r", "/", "<<", ">>", "[", "]", "(", ")", "R", " 0 R",
+                                         "%", "#", "x", "-", ".", "endobj", " obj", "/Kids", "/Count 1",
+                                         "/Encrypt 1 0 R", "/XRefStm 5", "stream\n", "trailer", "xref"};
+    QRandomGenerator random(7);
+    int same = 0, quick = 0;
+    static bool quickRead = false;
+    for (int i = 0; i < 1500; ++i) {
+        const QByteArray& base = bases[i % bases.size()];
+        QByteArray bytes = base;
+        const qsizetype near[] = {0, base.indexOf("xref"), base.lastIndexOf("xref"), base.lastIndexOf("trailer"),
+                                  base.indexOf("/Root"), base.indexOf("/Type /Pages") - 30, base.lastIndexOf("/Kids"),
+                                  base.indexOf("/Count"), base.lastIndexOf("startxref") - 30, base.size() - 40};
+        for (int n = 0; n <= int(random.bounded(3)); ++n) {
+            const qsizetype at = qBound<qsizetype>(0, near[random.bounded(int(std::size(near)))] + random.bounded(80),
+                                                   bytes.size() - 1);
+            const QByteArray piece = pieces[random.bounded(int(std::size(pieces)))];
+            switch (random.bounded(3)) {
+            case 0: bytes.replace(at, piece.size(), piece); break;
+            case 1: bytes.insert(at, piece); break;
+            default: bytes.remove(at, 1 + random.bounded(3)); break;
+            }
+        }
+        const QString a = dir.write("a.pdf", bytes), b = dir.write("b.pdf", bytes);
+        PdfUpdateSession::setReadingForTests(true, [](bool q) { quickRead = q; });
+        quickRead = false;
+        const bool byQuick = update(a, a, Where::End, {page(51)});
+        quick += quickRead;
+        PdfUpdateSession::setReadingForTests(false);
+        const bool byQpdf = update(b, b, Where::End, {page(51)});
+        PdfUpdateSession::setReadingForTests(true);
+        const bool agree = byQuick == byQpdf && readAll(a) == readAll(b);
+        same += agree;
+        EXPECT_TRUE(agree) << "case " << i << ": " << (byQuick ? "quick" : "") << " " << (byQpdf ? "qpdf" : "");
+    }
+    EXPECT_EQ(same, 1500);
+    EXPECT_GT(quick, 50) << "damage the quick reading passes over";
+}
+
 TEST(PdfUpdate, DocumentsAnUpdateCannotRestOnAreLeftToTheWholeRewrite)
 {
     TempFolder dir;
@@ -212,9 +264,16 @@ TEST(PdfUpdate, DocumentsAnUpdateCannotRestOnAreLeftToTheWholeRewrite)
     ASSERT_TRUE(bytes.contains(pagesEntry + " 00000 n"));
     bytes.replace(pagesEntry + " 00000 n", QByteArray::number(pagesEntry.toLongLong() + 1).rightJustified(10, '0') + " 00000 n");
     const QString offByOne = dir.write("offbyone.pdf", bytes);
+    // The last startxref run together with its number: qpdf would read the revision before it.
+    const QString runTogether = dir.file("together.pdf");
+    QFile::copy(plain, runTogether);
+    ASSERT_TRUE(update(runTogether, runTogether, Where::End, {page(41)}));
+    bytes = readAll(runTogether);
+    bytes.remove(bytes.lastIndexOf("startxref\n") + 9, 1);
+    dir.write("together.pdf", bytes);
     const QString noEof = dir.write("cut.pdf", readAll(plain).chopped(7));
     const QString notPdf = dir.write("text.pdf", "just some text");
-    for (const QString& doc : {locked, damaged, shortSize, offByOne, noEof, notPdf}) {
+    for (const QString& doc : {locked, damaged, shortSize, offByOne, runTogether, noEof, notPdf}) {
         SCOPED_TRACE(doc.toStdString());
         const QByteArray before = readAll(doc);
         QString error = QStringLiteral("unchanged");

@@ -799,10 +799,17 @@ qint64 lastStartXref(QFile& file, qint64 length)
     const QByteArray end = file.read(length - from);
     const qsizetype at = end.lastIndexOf("startxref");
     if (at < 0 || end.indexOf("%%EOF", at) < 0) return -1;
+    auto white = [&](qsizetype k) {
+        return k < end.size() && (end[k] == ' ' || end[k] == '\r' || end[k] == '\n' || end[k] == '\t' || end[k] == '\f');
+    };
+    // The keyword and its number as separate words: qpdf passes over one run together with
+    // something else ("startxref1234", "1234x") and reads an earlier revision's instead.
     qsizetype i = at + 9;
-    while (i < end.size() && (end[i] == ' ' || end[i] == '\r' || end[i] == '\n' || end[i] == '\t')) ++i;
+    if (!white(i)) return -1;
+    while (white(i)) ++i;
     qsizetype j = i;
     while (j < end.size() && end[j] >= '0' && end[j] <= '9') ++j;
+    if (j < end.size() && !white(j) && end[j] != '%') return -1;
     bool ok = false;
     const qint64 offset = end.mid(i, j - i).toLongLong(&ok);
     return ok && offset > 0 && offset < length ? offset : -1;
@@ -926,8 +933,12 @@ public:
 
     Quick read()
     {
-        char header[5];
-        if (!m_in->bytesAt(0, header, 5) || std::memcmp(header, "%PDF-", 5) != 0) return Quick::Unsure;
+        // "%PDF-1.7" and the like at the very start; qpdf looks further, for other versions.
+        qint64 at = 0;
+        long long major = 0, minor = 0;
+        if (!word(at, "%PDF-") || !number(at, 3, &major) || m_in->byteAt(at++) != '.' || !number(at, 3, &minor) ||
+            !(white(m_in->byteAt(at)) || m_in->byteAt(at) == '%'))
+            return Quick::Unsure;
         // Newest section first, along the /Prev chain.
         QPDFObjectHandle newest;
         std::vector<qint64> visited;
@@ -1076,7 +1087,10 @@ private:
             QPDFTokenizer tokenizer;
             bool empty = false;
             *trailer = QPDFObjectHandle::parse(m_in, "trailer", tokenizer, empty, nullptr, &m_scratch);
-            return !empty && dictionary(*trailer) && !m_scratch.anyWarnings();
+            // qpdf would take a "stream" after it as the dictionary's.
+            const QPDFTokenizer::Token next = tokenizer.readToken(m_in, "trailer", true);
+            return !empty && dictionary(*trailer) && next.getType() == QPDFTokenizer::tt_word &&
+                   next.getValue() == "startxref" && !m_scratch.anyWarnings();
         } catch (const std::exception&) {
             return false;
         }

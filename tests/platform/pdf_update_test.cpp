@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -130,6 +131,114 @@ TEST(PdfUpdate, ANewFileIsNeverMadeOverAnotherNorLeftHalfMade)
     EXPECT_EQ(readAll(taken), "mine");
 }
 
+// A plain document is read without qpdf opening it. What the update writes must not depend on
+// that: each document here gets the same pages once through the quick reading and once through
+// qpdf's, and the two files must be the same bytes.
+TEST(PdfUpdate, TheQuickReadingOfADocumentWritesWhatQpdfsReadingWould)
+{
+    TempFolder dir;
+    const QString plain = document(dir, QStringLiteral("plain.pdf"), false);
+    const QString updated = dir.file("updated.pdf");
+    QFile::copy(plain, updated);
+    ASSERT_TRUE(update(updated, updated, Where::End, {page(41)}));
+    // Rewritten by qpdf from the text given: other numbers, an /ID, the page tree's root as given.
+    auto rewritten = [&](const QString& name, const QByteArray& pagesEntries) {
+        QByteArray bytes = readAll(plain);
+        const qsizetype type = bytes.indexOf("/Type /Pages");
+        bytes.insert(bytes.lastIndexOf("<<", type) + 2, " " + pagesEntries + " ");
+        const QString edited = dir.write(name + QStringLiteral(".edited"), bytes);
+        const QString path = dir.file(name);
+        runTool("qpdf", {"--object-streams=disable", edited, path});
+        EXPECT_EQ(pdfPages(path), 3) << name.toStdString();
+        return path;
+    };
+    const QString withId = rewritten(QStringLiteral("id.pdf"), "");
+    const QString inherited = rewritten(QStringLiteral("inherited.pdf"),
+                                        "/Rotate 90 /CropBox [0 0 50 50] /Note (a ] >> /Kids b) /More << /A [1 [2.5] (x)] >>");
+    const QString byReference = rewritten(QStringLiteral("reference.pdf"), "/Note 3 0 R");
+    const QString linearized = dir.file("linearized.pdf"); // its first section at the start
+    runTool("qpdf", {"--linearize", plain, linearized});
+    // The children on lines of their own, every offset as it was.
+    QByteArray bytes = readAll(plain);
+    const qsizetype kids = bytes.indexOf("/Kids [");
+    for (qsizetype i = kids + 6; bytes[i] != ']'; ++i)
+        if (bytes[i] == ' ' && bytes[i - 1] == 'R') bytes[i] = '\n';
+    const QString lines = dir.write("lines.pdf", bytes);
+
+    static bool quick = false;
+    struct Case {
+        QString doc;
+        bool quick;
+    };
+    for (const Case& c : {Case{plain, true}, Case{updated, true}, Case{withId, true}, Case{inherited, true},
+                          Case{linearized, true}, Case{lines, true}, Case{byReference, false}}) {
+        SCOPED_TRACE(c.doc.toStdString());
+        const QString viaQpdf = c.doc + QStringLiteral(".qpdf");
+        ASSERT_TRUE(QFile::copy(c.doc, viaQpdf));
+        QString error;
+        PdfUpdateSession::setReadingForTests(true, [](bool q) { quick = q; });
+        quick = !c.quick;
+        EXPECT_TRUE(update(c.doc, c.doc, Where::Beginning, {page(51), page(52)}, &error)) << qPrintable(error);
+        EXPECT_EQ(quick, c.quick);
+        PdfUpdateSession::setReadingForTests(false);
+        EXPECT_TRUE(update(viaQpdf, viaQpdf, Where::Beginning, {page(51), page(52)}, &error)) << qPrintable(error);
+        PdfUpdateSession::setReadingForTests(true);
+        EXPECT_EQ(readAll(c.doc), readAll(viaQpdf));
+        EXPECT_TRUE(qpdfCheckPasses(c.doc));
+    }
+}
+
+// Documents damaged where the reading looks (the cross-reference, the trailers, the catalog, the
+// page tree's root, the first and last lines): either reading takes the same ones, and updates
+// them to the same bytes.
+TEST(PdfUpdate, DamagedDocumentsGetTheSameAnswerFromEitherReading)
+{
+    TempFolder dir;
+    const QString plain = document(dir, QStringLiteral("plain.pdf"), false);
+    const QString updated = dir.file("updated.pdf");
+    QFile::copy(plain, updated);
+    ASSERT_TRUE(update(updated, updated, Where::End, {page(41)}));
+    const QString linearized = dir.file("linearized.pdf");
+    runTool("qpdf", {"--linearize", plain, linearized});
+    const QList<QByteArray> bases = {readAll(plain), readAll(updated), readAll(linearized)};
+    static const char* const pieces[] = {"0", "7", " ", "\n", "\r", "/", "<<", ">>", "[", "]", "(", ")", "R", " 0 R",
+                                         "%", "#", "x", "-", ".", "endobj", " obj", "/Kids", "/Count 1",
+                                         "/Encrypt 1 0 R", "/XRefStm 5", "stream\n", "trailer", "xref"};
+    QRandomGenerator random(7);
+    int same = 0, quick = 0;
+    static bool quickRead = false;
+    for (int i = 0; i < 1500; ++i) {
+        const QByteArray& base = bases[i % bases.size()];
+        QByteArray bytes = base;
+        const qsizetype near[] = {0, base.indexOf("xref"), base.lastIndexOf("xref"), base.lastIndexOf("trailer"),
+                                  base.indexOf("/Root"), base.indexOf("/Type /Pages") - 30, base.lastIndexOf("/Kids"),
+                                  base.indexOf("/Count"), base.lastIndexOf("startxref") - 30, base.size() - 40};
+        for (int n = 0; n <= int(random.bounded(3)); ++n) {
+            const qsizetype at = qBound<qsizetype>(0, near[random.bounded(int(std::size(near)))] + random.bounded(80),
+                                                   bytes.size() - 1);
+            const QByteArray piece = pieces[random.bounded(int(std::size(pieces)))];
+            switch (random.bounded(3)) {
+            case 0: bytes.replace(at, piece.size(), piece); break;
+            case 1: bytes.insert(at, piece); break;
+            default: bytes.remove(at, 1 + random.bounded(3)); break;
+            }
+        }
+        const QString a = dir.write("a.pdf", bytes), b = dir.write("b.pdf", bytes);
+        PdfUpdateSession::setReadingForTests(true, [](bool q) { quickRead = q; });
+        quickRead = false;
+        const bool byQuick = update(a, a, Where::End, {page(51)});
+        quick += quickRead;
+        PdfUpdateSession::setReadingForTests(false);
+        const bool byQpdf = update(b, b, Where::End, {page(51)});
+        PdfUpdateSession::setReadingForTests(true);
+        const bool agree = byQuick == byQpdf && readAll(a) == readAll(b);
+        same += agree;
+        EXPECT_TRUE(agree) << "case " << i << ": " << (byQuick ? "quick" : "") << " " << (byQpdf ? "qpdf" : "");
+    }
+    EXPECT_EQ(same, 1500);
+    EXPECT_GT(quick, 50) << "damage the quick reading passes over";
+}
+
 TEST(PdfUpdate, DocumentsAnUpdateCannotRestOnAreLeftToTheWholeRewrite)
 {
     TempFolder dir;
@@ -141,9 +250,30 @@ TEST(PdfUpdate, DocumentsAnUpdateCannotRestOnAreLeftToTheWholeRewrite)
     const qsizetype at = bytes.lastIndexOf("startxref\n") + 10;
     bytes.replace(at, bytes.indexOf('\n', at) - at, "200");
     const QString damaged = dir.write("damaged.pdf", bytes);
+    // A trailer counting fewer objects than the cross-reference holds: new pages numbered from it
+    // would take the numbers of pages already there.
+    bytes = readAll(plain);
+    const qsizetype size = bytes.lastIndexOf("/Size ") + 6;
+    const qsizetype sizeEnd = bytes.indexOf(' ', size);
+    bytes.replace(size, sizeEnd - size, QByteArray::number(bytes.mid(size, sizeEnd - size).toInt() - 2));
+    const QString shortSize = dir.write("short.pdf", bytes);
+    // The page tree's entry in the cross-reference points one byte off its object.
+    bytes = readAll(plain);
+    const qsizetype pagesAt = bytes.lastIndexOf("obj", bytes.indexOf("/Type /Pages"));
+    const QByteArray pagesEntry = QByteArray::number(bytes.lastIndexOf('\n', pagesAt) + 1).rightJustified(10, '0');
+    ASSERT_TRUE(bytes.contains(pagesEntry + " 00000 n"));
+    bytes.replace(pagesEntry + " 00000 n", QByteArray::number(pagesEntry.toLongLong() + 1).rightJustified(10, '0') + " 00000 n");
+    const QString offByOne = dir.write("offbyone.pdf", bytes);
+    // The last startxref run together with its number: qpdf would read the revision before it.
+    const QString runTogether = dir.file("together.pdf");
+    QFile::copy(plain, runTogether);
+    ASSERT_TRUE(update(runTogether, runTogether, Where::End, {page(41)}));
+    bytes = readAll(runTogether);
+    bytes.remove(bytes.lastIndexOf("startxref\n") + 9, 1);
+    dir.write("together.pdf", bytes);
     const QString noEof = dir.write("cut.pdf", readAll(plain).chopped(7));
     const QString notPdf = dir.write("text.pdf", "just some text");
-    for (const QString& doc : {locked, damaged, noEof, notPdf}) {
+    for (const QString& doc : {locked, damaged, shortSize, offByOne, runTogether, noEof, notPdf}) {
         SCOPED_TRACE(doc.toStdString());
         const QByteArray before = readAll(doc);
         QString error = QStringLiteral("unchanged");

@@ -15,8 +15,11 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFTokenizer.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <charconv>
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -763,6 +766,8 @@ void PdfAppender::discard()
 namespace {
 
 void (*g_updateHook)(PdfUpdateSession::Step) = nullptr;
+bool g_quickReading = true;
+void (*g_readingHook)(bool quick) = nullptr;
 
 QString withReason(const QString& text, int err)
 {
@@ -794,10 +799,17 @@ qint64 lastStartXref(QFile& file, qint64 length)
     const QByteArray end = file.read(length - from);
     const qsizetype at = end.lastIndexOf("startxref");
     if (at < 0 || end.indexOf("%%EOF", at) < 0) return -1;
+    auto white = [&](qsizetype k) {
+        return k < end.size() && (end[k] == ' ' || end[k] == '\r' || end[k] == '\n' || end[k] == '\t' || end[k] == '\f');
+    };
+    // The keyword and its number as separate words: qpdf passes over one run together with
+    // something else ("startxref1234", "1234x") and reads an earlier revision's instead.
     qsizetype i = at + 9;
-    while (i < end.size() && (end[i] == ' ' || end[i] == '\r' || end[i] == '\n' || end[i] == '\t')) ++i;
+    if (!white(i)) return -1;
+    while (white(i)) ++i;
     qsizetype j = i;
     while (j < end.size() && end[j] >= '0' && end[j] <= '9') ++j;
+    if (j < end.size() && !white(j) && end[j] != '%') return -1;
     bool ok = false;
     const qint64 offset = end.mid(i, j - i).toLongLong(&ok);
     return ok && offset > 0 && offset < length ? offset : -1;
@@ -854,6 +866,25 @@ public:
     {
         if (m_pos > 0) --m_pos;
     }
+    // `n` bytes at `pos`: false when the file ends before. Leaves the position anywhere.
+    bool bytesAt(qint64 pos, char* out, qint64 n)
+    {
+        if (pos >= m_blockAt && pos + n <= m_blockAt + m_block.size()) {
+            std::memcpy(out, m_block.constData() + (pos - m_blockAt), size_t(n));
+            return true;
+        }
+        m_pos = pos;
+        return qint64(read(out, size_t(n))) == n;
+    }
+    // The byte at `pos`, -1 past the end.
+    int byteAt(qint64 pos)
+    {
+        if (pos >= m_blockAt && pos < m_blockAt + m_block.size())
+            return static_cast<unsigned char>(m_block.constData()[pos - m_blockAt]);
+        char c;
+        return bytesAt(pos, &c, 1) ? static_cast<unsigned char>(c) : -1;
+    }
+    qint64 size() const { return m_size; }
 
 private:
     static constexpr qint64 kBlock = 64 * 1024;
@@ -883,6 +914,345 @@ private:
     QByteArray m_block;
 };
 
+
+// A plain document read without qpdf opening it: qpdf's reading builds an object for every entry
+// of the cross-reference and every child of the page tree, which a long document pays for on each
+// append. This reads what an update needs and checks, more strictly than qpdf, what its reading
+// would warn about; whatever it is not sure of is left to qpdf's reading (Unsure), never refused
+// here. The values it gives are the ones qpdf's reading would: its dictionaries go through qpdf's
+// parser, with a context of its own whose objects are never looked into.
+enum class Quick { Read, Unsure };
+
+class QuickBase {
+public:
+    QuickBase(std::shared_ptr<BlockFileSource> in, UpdateBase* base) : m_in(std::move(in)), m_base(base)
+    {
+        m_scratch.setSuppressWarnings(true);
+        m_scratch.emptyPDF();
+    }
+
+    Quick read()
+    {
+        // "%PDF-1.7" and the like at the very start; qpdf looks further, for other versions.
+        qint64 at = 0;
+        long long major = 0, minor = 0;
+        if (!word(at, "%PDF-") || !number(at, 3, &major) || m_in->byteAt(at++) != '.' || !number(at, 3, &minor) ||
+            !(white(m_in->byteAt(at)) || m_in->byteAt(at) == '%'))
+            return Quick::Unsure;
+        // Newest section first, along the /Prev chain.
+        QPDFObjectHandle newest;
+        std::vector<qint64> visited;
+        for (qint64 at = m_base->lastXref; at > 0;) {
+            if (visited.size() > 4096 || std::find(visited.begin(), visited.end(), at) != visited.end())
+                return Quick::Unsure;
+            visited.push_back(at);
+            QPDFObjectHandle trailer;
+            if (!section(at, &trailer)) return Quick::Unsure;
+            for (const char* key : {"/XRefStm", "/Encrypt"})
+                if (present(trailer.getKey(key))) return Quick::Unsure;
+            if (!newest.isInitialized()) newest = trailer;
+            QPDFObjectHandle prev = trailer.getKey("/Prev");
+            if (!present(prev)) break;
+            if (prev.isIndirect() || !prev.isInteger()) return Quick::Unsure;
+            at = prev.getIntValue();
+            if (at <= 0 || at >= m_in->size()) return Quick::Unsure;
+        }
+        if (!newest.isInitialized()) return Quick::Unsure;
+
+        // qpdf warns unless /Size is one past the highest number any section names.
+        QPDFObjectHandle size = newest.getKey("/Size");
+        if (size.isIndirect() || !size.isInteger() || size.getIntValue() != m_highest + 1) return Quick::Unsure;
+        QPDFObjectHandle rootRef = newest.getKey("/Root");
+        QPDFObjectHandle root;
+        if (!rootRef.isIndirect() || !object(rootRef.getObjGen(), &root)) return Quick::Unsure;
+        QPDFObjectHandle pagesRef = root.getKey("/Pages");
+        if (!pagesRef.isIndirect() || !pagesObject(pagesRef.getObjGen())) return Quick::Unsure;
+        QPDFObjectHandle count = m_pages.getKey("/Count");
+        if (count.isIndirect() || !count.isInteger()) return Quick::Unsure;
+
+        // The trailer's entries as qpdf's reading finds them: /Info by reading its object.
+        QByteArray trailerKeys;
+        for (const char* key : {"/Root", "/Info", "/ID"}) {
+            QPDFObjectHandle value = newest.getKey(key);
+            if (value.isIndirect() && std::strcmp(key, "/Root") != 0) {
+                QPDFObjectHandle info;
+                if (std::strcmp(key, "/Info") != 0 || !object(value.getObjGen(), &info)) return Quick::Unsure;
+            } else if (!value.isIndirect() && value.isNull()) {
+                continue;
+            }
+            trailerKeys += QByteArray(key) + ' ' + QByteArray::fromStdString(value.unparse()) + ' ';
+        }
+        if (m_scratch.anyWarnings()) return Quick::Unsure;
+
+        const long long objects = size.getIntValue();
+        if (objects <= 0 || objects > 8000000 || count.getIntValue() < 0) return Quick::Unsure;
+        m_base->pages = pagesRef.getObjGen();
+        m_base->count = count.getIntValue();
+        m_base->kids = m_kids;
+        m_base->pagesKeys.clear();
+        for (const std::string& key : m_pages.getKeys()) {
+            if (key == "/Count") continue;
+            m_base->pagesKeys +=
+                QByteArray::fromStdString(key) + ' ' + QByteArray::fromStdString(m_pages.getKey(key).unparse()) + ' ';
+        }
+        m_base->inherited.cropBox = m_pages.hasKey("/CropBox");
+        m_base->inherited.rotate = m_pages.hasKey("/Rotate");
+        m_base->trailerKeys = trailerKeys;
+        m_base->nextObject = static_cast<int>(objects);
+        return Quick::Read;
+    }
+
+private:
+    struct Entry {
+        qint64 offset = 0;
+        int gen = 0;
+        char type = 0; // 'n' in use, 'f' free, 0 not named
+    };
+    static constexpr long long kMaxObjects = 1000000;
+
+    static bool white(int c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == 0; }
+    static bool digit(int c) { return c >= '0' && c <= '9'; }
+    // A key there, even as null: qpdf counts some of these as given whatever their value.
+    static bool present(QPDFObjectHandle value) { return value.isIndirect() || !value.isNull(); }
+
+    bool number(qint64& at, int most, long long* value)
+    {
+        long long v = 0;
+        int n = 0;
+        for (int c; n < most && digit(c = m_in->byteAt(at)); ++n, ++at) v = v * 10 + (c - '0');
+        *value = v;
+        return n > 0 && !digit(m_in->byteAt(at));
+    }
+    bool word(qint64& at, const char* w)
+    {
+        const qint64 n = qint64(std::strlen(w));
+        char buf[16];
+        if (!m_in->bytesAt(at, buf, n) || std::memcmp(buf, w, size_t(n)) != 0) return false;
+        at += n;
+        return true;
+    }
+    bool lineEnd(qint64& at)
+    {
+        const int c = m_in->byteAt(at);
+        if (c == '\n') {
+            ++at;
+            return true;
+        }
+        if (c != '\r') return false;
+        if (m_in->byteAt(++at) == '\n') ++at;
+        return true;
+    }
+
+    // One cross-reference table and its trailer, every entry in its exact 20 bytes.
+    bool section(qint64 at, QPDFObjectHandle* trailer)
+    {
+        if (!word(at, "xref") || !lineEnd(at)) return false;
+        for (;;) {
+            qint64 probe = at;
+            if (word(probe, "trailer")) {
+                at = probe;
+                break;
+            }
+            long long first = 0, count = 0;
+            if (!number(at, 10, &first) || m_in->byteAt(at++) != ' ' || !number(at, 10, &count)) return false;
+            while (m_in->byteAt(at) == ' ') ++at;
+            if (!lineEnd(at) || first + count > kMaxObjects) return false;
+            if (m_entries.size() < size_t(first + count)) m_entries.resize(size_t(first + count));
+            for (long long i = 0; i < count; ++i, at += 20) {
+                char e[20];
+                if (!m_in->bytesAt(at, e, 20)) return false;
+                for (int k : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 14, 15})
+                    if (!digit(e[k])) return false;
+                const char type = e[17];
+                if (e[10] != ' ' || e[16] != ' ' || (type != 'n' && type != 'f')) return false;
+                if (!((e[18] == ' ' && (e[19] == '\r' || e[19] == '\n')) || (e[18] == '\r' && e[19] == '\n'))) return false;
+                qint64 offset = 0;
+                for (int k = 0; k < 10; ++k) offset = offset * 10 + (e[k] - '0');
+                int gen = 0;
+                for (int k = 11; k < 16; ++k) gen = gen * 10 + (e[k] - '0');
+                const long long obj = first + i;
+                // A subsection that seems to start one number late.
+                if (i == 0 && first != 0 && type == 'f' && gen == 65535) return false;
+                if (type == 'n' && (obj == 0 || offset <= 0 || offset >= m_in->size() || gen > 65535)) return false;
+                m_highest = qMax(m_highest, obj);
+                Entry& entry = m_entries[size_t(obj)];
+                if (!entry.type)
+                    entry = Entry{offset, gen, type};
+                else if (entry.type == 'n' && type == 'n' && entry.gen != gen)
+                    return false; // qpdf would keep the higher generation, from whichever section
+            }
+        }
+        try {
+            m_in->seek(at, SEEK_SET);
+            QPDFTokenizer tokenizer;
+            bool empty = false;
+            *trailer = QPDFObjectHandle::parse(m_in, "trailer", tokenizer, empty, nullptr, &m_scratch);
+            // qpdf would take a "stream" after it as the dictionary's.
+            const QPDFTokenizer::Token next = tokenizer.readToken(m_in, "trailer", true);
+            return !empty && dictionary(*trailer) && next.getType() == QPDFTokenizer::tt_word &&
+                   next.getValue() == "startxref" && !m_scratch.anyWarnings();
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+
+    // Where the cross-reference has `og` in use, after its "N G obj"; -1 when it is not so.
+    qint64 body(QPDFObjGen og)
+    {
+        if (og.getObj() <= 0 || size_t(og.getObj()) >= m_entries.size()) return -1;
+        const Entry& e = m_entries[size_t(og.getObj())];
+        if (e.type != 'n' || e.gen != og.getGen()) return -1;
+        qint64 at = e.offset;
+        long long obj = 0, gen = 0;
+        if (!number(at, 10, &obj) || m_in->byteAt(at++) != ' ' || !number(at, 5, &gen) || m_in->byteAt(at++) != ' ' ||
+            !word(at, "obj") || obj != og.getObj() || gen != og.getGen())
+            return -1;
+        return at;
+    }
+
+    bool endobj(QPDFTokenizer& tokenizer)
+    {
+        const QPDFTokenizer::Token t = tokenizer.readToken(m_in, "object", true);
+        return t.getType() == QPDFTokenizer::tt_word && t.getValue() == "endobj";
+    }
+
+    // A dictionary as written, not a reference (which would be looked up in the scratch context).
+    static bool dictionary(QPDFObjectHandle h) { return !h.isIndirect() && h.isDictionary(); }
+
+    // The dictionary that is object `og`.
+    bool object(QPDFObjGen og, QPDFObjectHandle* out)
+    {
+        const qint64 at = body(og);
+        if (at < 0) return false;
+        try {
+            m_in->seek(at, SEEK_SET);
+            QPDFTokenizer tokenizer;
+            bool empty = false;
+            *out = QPDFObjectHandle::parse(m_in, "object", tokenizer, empty, nullptr, &m_scratch);
+            return !empty && dictionary(*out) && endobj(tokenizer) && !m_scratch.anyWarnings();
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
+
+    // The page tree's root: its /Kids read here as the references they are, the rest of it by
+    // qpdf's parser.
+    bool pagesObject(QPDFObjGen og)
+    {
+        const qint64 at = body(og);
+        if (at < 0) return false;
+        try {
+            m_in->seek(at, SEEK_SET);
+            QPDFTokenizer tokenizer;
+            qint64 dictFrom = -1, kidsFrom = -1, kidsTo = -1;
+            int depth = 0;
+            bool key = true;
+            for (int tokens = 0; tokens < 100000; ++tokens) {
+                const QPDFTokenizer::Token t = tokenizer.readToken(m_in, "pages", true);
+                const QPDFTokenizer::token_type_e type = t.getType();
+                if (depth == 0) {
+                    if (type != QPDFTokenizer::tt_dict_open) return false;
+                    dictFrom = m_in->getLastOffset();
+                    depth = 1;
+                    continue;
+                }
+                if (depth == 1 && key) {
+                    if (type == QPDFTokenizer::tt_dict_close) {
+                        const qint64 dictTo = m_in->tell();
+                        if (kidsFrom < 0 || !endobj(tokenizer)) return false;
+                        return parsePages(dictFrom, kidsFrom, kidsTo, dictTo);
+                    }
+                    if (type != QPDFTokenizer::tt_name) return false;
+                    if (t.getValue() == "/Kids") {
+                        if (kidsFrom >= 0) return false;
+                        kidsFrom = m_in->getLastOffset();
+                        kidsTo = kids(m_in->tell());
+                        if (kidsTo < 0) return false;
+                        m_in->seek(kidsTo, SEEK_SET);
+                        continue;
+                    }
+                    key = false;
+                    continue;
+                }
+                switch (type) {
+                case QPDFTokenizer::tt_dict_open:
+                case QPDFTokenizer::tt_array_open:
+                    ++depth;
+                    break;
+                case QPDFTokenizer::tt_dict_close:
+                case QPDFTokenizer::tt_array_close:
+                    if (--depth < 1) return false;
+                    break;
+                case QPDFTokenizer::tt_integer:
+                case QPDFTokenizer::tt_real:
+                case QPDFTokenizer::tt_name:
+                case QPDFTokenizer::tt_string:
+                case QPDFTokenizer::tt_null:
+                case QPDFTokenizer::tt_bool:
+                    break;
+                case QPDFTokenizer::tt_word:
+                    // A value given by reference: qpdf's reading would look it up.
+                    if (depth == 1) return false;
+                    break;
+                default:
+                    return false;
+                }
+                if (depth == 1) key = true;
+            }
+        } catch (const std::exception&) {
+        }
+        return false;
+    }
+
+    // The children's "N G R" from `at` (before the "["), each in use in the cross-reference; where
+    // the array ends, or -1.
+    qint64 kids(qint64 at)
+    {
+        while (white(m_in->byteAt(at))) ++at;
+        if (m_in->byteAt(at++) != '[') return -1;
+        m_kids.clear();
+        char text[32];
+        for (;;) {
+            while (white(m_in->byteAt(at))) ++at;
+            if (m_in->byteAt(at) == ']') return at + 1;
+            long long obj = 0, gen = 0;
+            if (!number(at, 10, &obj) || !white(m_in->byteAt(at))) return -1;
+            while (white(m_in->byteAt(at))) ++at;
+            if (!number(at, 5, &gen) || !white(m_in->byteAt(at))) return -1;
+            while (white(m_in->byteAt(at))) ++at;
+            if (m_in->byteAt(at++) != 'R') return -1;
+            const int next = m_in->byteAt(at);
+            if (!white(next) && next != ']') return -1;
+            if (obj <= 0 || size_t(obj) >= m_entries.size()) return -1;
+            const Entry& e = m_entries[size_t(obj)];
+            if (e.type != 'n' || e.gen != gen) return -1;
+            char* end = std::to_chars(text, text + 12, obj).ptr;
+            *end++ = ' ';
+            end = std::to_chars(end, end + 6, gen).ptr;
+            std::memcpy(end, " R ", 3);
+            m_kids.append(text, end + 3 - text);
+        }
+    }
+
+    bool parsePages(qint64 dictFrom, qint64 kidsFrom, qint64 kidsTo, qint64 dictTo)
+    {
+        std::string text(size_t(kidsFrom - dictFrom) + 1 + size_t(dictTo - kidsTo), ' ');
+        if (!m_in->bytesAt(dictFrom, text.data(), kidsFrom - dictFrom) ||
+            !m_in->bytesAt(kidsTo, text.data() + (kidsFrom - dictFrom) + 1, dictTo - kidsTo))
+            return false;
+        m_pages = QPDFObjectHandle::parse(&m_scratch, text, "pages");
+        return dictionary(m_pages) && !m_scratch.anyWarnings();
+    }
+
+    std::shared_ptr<BlockFileSource> m_in;
+    UpdateBase* m_base;
+    QPDF m_scratch;
+    std::vector<Entry> m_entries;
+    long long m_highest = -1;
+    QByteArray m_kids;
+    QPDFObjectHandle m_pages;
+};
+
 // False when the document cannot take a plain update (see PdfUpdateSession::start).
 bool readUpdateBase(const QString& path, UpdateBase* base)
 {
@@ -904,6 +1274,22 @@ bool readUpdateBase(const QString& path, UpdateBase* base)
         return false;
     }
     try {
+        if (!base->xrefStream && g_quickReading) {
+            auto source = std::make_shared<BlockFileSource>(path, QFile::encodeName(path).toStdString());
+            if (!source->isOpen()) return false;
+            UpdateBase quickBase = *base;
+            bool quick = false;
+            try {
+                quick = QuickBase(source, &quickBase).read() == Quick::Read;
+            } catch (const std::exception&) {
+                quick = false; // qpdf's reading decides
+            }
+            if (g_readingHook) g_readingHook(quick);
+            if (quick) {
+                *base = quickBase;
+                return true;
+            }
+        }
         auto source = std::make_shared<BlockFileSource>(path, QFile::encodeName(path).toStdString());
         if (!source->isOpen()) return false;
         QPDF pdf;
@@ -920,9 +1306,19 @@ bool readUpdateBase(const QString& path, UpdateBase* base)
         if (!kids.isArray()) return false;
         base->pages = pages.getObjGen();
         base->count = pages.getKey("/Count").getIntValue();
-        for (QPDFObjectHandle kid : kids.getArrayAsVector()) {
+        // Written as "N G R " straight from the numbers: a long document has thousands.
+        const int kidCount = kids.getArrayNItems();
+        base->kids.reserve(qsizetype(kidCount) * 12);
+        char number[48];
+        for (int i = 0; i < kidCount; ++i) {
+            const QPDFObjectHandle kid = kids.getArrayItem(i);
             if (!kid.isIndirect()) return false;
-            base->kids += QByteArray::fromStdString(kid.unparse()) + ' ';
+            const QPDFObjGen og = kid.getObjGen();
+            char* at = std::to_chars(number, number + 20, og.getObj()).ptr;
+            *at++ = ' ';
+            at = std::to_chars(at, at + 20, og.getGen()).ptr;
+            std::memcpy(at, " R ", 3);
+            base->kids.append(number, at + 3 - number);
         }
         for (const std::string& key : pages.getKeys()) {
             if (key == "/Kids" || key == "/Count") continue;
@@ -933,11 +1329,9 @@ bool readUpdateBase(const QString& path, UpdateBase* base)
         for (const char* key : {"/Root", "/Info", "/ID"})
             if (trailer.hasKey(key))
                 base->trailerKeys += QByteArray(key) + ' ' + QByteArray::fromStdString(trailer.getKey(key).unparse()) + ' ';
-        // The highest number in use, from the cross-reference as read (getObjectCount would
-        // visit every object of the document).
-        const std::map<QPDFObjGen, QPDFXRefEntry> xref = pdf.getXRefTable();
-        const long long highest = xref.empty() ? 0 : xref.rbegin()->first.getObj();
-        const long long objects = qMax<long long>(size.getIntValue(), highest + 1);
+        // The first free number: qpdf warns when /Size is not one past the highest number its
+        // cross-reference holds, and a warning refuses the document below.
+        const long long objects = size.getIntValue();
         if (objects <= 0 || objects > 8000000 || base->count < 0) return false;
         base->nextObject = static_cast<int>(objects);
         // A cross-reference qpdf had to rebuild, or anything else it had to make good, is not a
@@ -1056,6 +1450,12 @@ PdfUpdateSession::PdfUpdateSession() : m(std::make_unique<Impl>()) {}
 PdfUpdateSession::~PdfUpdateSession() { rollback(); }
 
 void PdfUpdateSession::setStepHookForTests(void (*hook)(Step)) { g_updateHook = hook; }
+
+void PdfUpdateSession::setReadingForTests(bool quickAllowed, void (*read)(bool quick))
+{
+    g_quickReading = quickAllowed;
+    g_readingHook = read;
+}
 
 int PdfUpdateSession::pageCount() const { return m->pages; }
 

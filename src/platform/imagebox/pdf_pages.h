@@ -128,6 +128,9 @@ public:
     // Tests stop a run at these points to see what a kill there leaves.
     enum class Step { BeforeCommit, AfterCommit };
     static void setStepHookForTests(void (*hook)(Step));
+    // Tests compare the document's quick reading with qpdf's whole one: whether the quick one is
+    // tried, and which one gave what the update rests on.
+    static void setReadingForTests(bool quickAllowed, void (*read)(bool quick) = nullptr);
 
 private:
     PdfUpdateSession();

@@ -141,12 +141,32 @@ TEST_F(PageWrites, AFailureThatEndsTheRunDropsThePagesAfterIt)
     std::string ended;
     {
         OrderedPageWrites writes(8);
+        // The failing pages end their writes only once every page was offered: otherwise the run's
+        // end could come from an add, before the later pages exist to be dropped.
+        bool allOffered = false;
+        const auto afterOffers = [&] {
+            std::unique_lock<std::mutex> l(r.lock);
+            r.changed.wait(l, [&] { return allOffered; });
+        };
         try {
-            // A place that ends the run may raise from an add as well as from the finish.
-            for (int i = 0; i < 5; ++i) writes.add(page(r, i, {}, i == 1 || i == 2));
+            for (int i = 0; i < 5; ++i) {
+                const bool fails = i == 1 || i == 2;
+                writes.add(page(r, i, fails ? std::function<void()>(afterOffers) : std::function<void()>(), fails));
+            }
+            {
+                const std::lock_guard<std::mutex> l(r.lock);
+                allOffered = true;
+                r.changed.notify_all();
+            }
             writes.finish();
         } catch (const std::exception& e) {
             ended = e.what();
+        }
+        {
+            // Should an add have raised after all, the waiting writes still end.
+            const std::lock_guard<std::mutex> l(r.lock);
+            allOffered = true;
+            r.changed.notify_all();
         }
         writes.drop();
     }

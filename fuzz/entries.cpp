@@ -9,6 +9,8 @@
 #include "metadata/modMetadata.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/jpeg_eighth.h"
+#include "platform/imagebox/page_raster.h"
+#include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/picture_decode.h"
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/workfiles.h"
@@ -294,6 +296,32 @@ QString tiffAppend(const QByteArray& bytes)
 QString pdfAppend(const QByteArray& bytes)
 {
     return appendPage(bytes, QStringLiteral("pdf"), &ImageDocument::AppendToPdf);
+}
+
+QString pdfUpdate(const QByteArray& bytes)
+{
+    static const PdfPageImage page = pdfImageFromRaster(rasterForColorFormat(appendedPicture(), kColor24Bit));
+    const auto update = [&](bool quick, const QString& name, bool* updated) -> QString {
+        const QString path = scratchFile(name);
+        if (!writeFile(path, bytes)) return QStringLiteral("cannot write the scratch document");
+        PdfUpdateSession::setReadingForTests(quick);
+        std::unique_ptr<PdfUpdateSession> session =
+            PdfUpdateSession::start(path, path, PdfUpdateSession::Where::End, nullptr);
+        *updated = session && session->addPage(page, nullptr) && session->commit(nullptr);
+        session.reset();
+        PdfUpdateSession::setReadingForTests(true);
+        if (!*updated && readFile(path) != bytes) return QStringLiteral("an update that did not take changed the document");
+        return {};
+    };
+    bool byQuick = false, byQpdf = false;
+    QString failure = update(true, QStringLiteral("quick.pdf"), &byQuick);
+    if (failure.isEmpty()) failure = update(false, QStringLiteral("qpdf.pdf"), &byQpdf);
+    if (!failure.isEmpty()) return failure;
+    if (byQuick != byQpdf) return byQuick ? QStringLiteral("only the quick reading took the update")
+                                          : QStringLiteral("only qpdf's reading took the update");
+    if (byQuick && readFile(scratchFile(QStringLiteral("quick.pdf"))) != readFile(scratchFile(QStringLiteral("qpdf.pdf"))))
+        return QStringLiteral("the two readings wrote different updates");
+    return {};
 }
 
 QString workJournal(const QByteArray& bytes)

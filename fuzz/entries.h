@@ -30,6 +30,10 @@ QString textRecords(const QByteArray& bytes);
 // the TIFF or PDF document a small picture is appended to. A failed append leaves it whole.
 QString tiffAppend(const QByteArray& bytes);
 QString pdfAppend(const QByteArray& bytes);
+// The bytes are a PDF that a page is added to as an update, once as the program reads it for an
+// update and once through qpdf's whole reading: both give the same answer and the same bytes, and
+// a document that cannot take the update is left as it was.
+QString pdfUpdate(const QByteArray& bytes);
 // The bytes are a TIFF whose first page takes an EXIF field, written as the metadata window writes
 // it: refused with a reason and the file as it was, or written with every page still there.
 QString tiffMetadata(const QByteArray& bytes);

@@ -23,6 +23,7 @@ const std::map<std::string, QString (*)(const QByteArray&)> kTargets = {
     {"iptc_template", &tf::fuzz::iptcTemplate}, {"exif_template", &tf::fuzz::exifTemplate},
     {"text_records", &tf::fuzz::textRecords},
     {"tiff_append", &tf::fuzz::tiffAppend}, {"pdf_append", &tf::fuzz::pdfAppend},
+    {"pdf_update", &tf::fuzz::pdfUpdate},
     {"loader", &tf::fuzz::loader},          {"jpeg_eighth", &tf::fuzz::jpegEighth},
     {"work_journal", &tf::fuzz::workJournal},
     {"player_package", &tf::fuzz::playerPackage},

@@ -1,0 +1,3 @@
+#include "fuzz/driver.h"
+
+TF_FUZZ_TARGET(tf::fuzz::pdfUpdate)

@@ -2,6 +2,8 @@
 // either end, on either kind of cross-reference, the documents that cannot take one, undoing it
 // (a failure, a full disk) and what a run killed mid-update leaves after the next start.
 #include "platform/imagebox/page_raster.h"
+#include "platform/imagebox/page_writers.h"
+#include "platform/imagebox/imagebox_error.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/sys/safefile.h"
 #include "platform/sys/workfiles.h"
@@ -281,6 +283,10 @@ TEST(PdfUpdate, DocumentsAnUpdateCannotRestOnAreLeftToTheWholeRewrite)
         EXPECT_TRUE(error.isEmpty()) << "not a failure: the caller takes another way";
         EXPECT_EQ(readAll(doc), before);
     }
+    // Nor is it written again whole from the revision before: that would drop the last one's page.
+    const QByteArray before = readAll(runTogether);
+    EXPECT_THROW(PdfRewriteAppend(runTogether, runTogether), ImageBoxError);
+    EXPECT_EQ(readAll(runTogether), before);
 }
 
 TEST(PdfUpdate, AFailureOrAFullDiskCutsTheFileBack)

@@ -694,8 +694,41 @@ QString PdfAppender::source() const { return m_impl->source; }
 QString PdfAppender::target() const { return m_impl->target; }
 int PdfAppender::pageCount() const { return static_cast<int>(m_impl->spool.pages().size()); }
 
+namespace {
+// Whether the document's last startxref keyword is run together with its number, or the number
+// with another word ("startxref1234", "1234x"): qpdf then reads an earlier revision without a
+// warning, and a document written again from that reading would lose the later revisions' pages.
+bool lastStartXrefRunTogether(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const qint64 length = file.size();
+    const qint64 from = qMax<qint64>(0, length - 1024);
+    if (!file.seek(from)) return false;
+    const QByteArray end = file.read(length - from);
+    const qsizetype at = end.lastIndexOf("startxref");
+    if (at < 0) return false;
+    const auto white = [&](qsizetype k) {
+        return k < end.size() && (end[k] == ' ' || end[k] == '\r' || end[k] == '\n' || end[k] == '\t' || end[k] == '\f');
+    };
+    qsizetype i = at + 9;
+    if (i < end.size() && !white(i)) return true;
+    while (white(i)) ++i;
+    qsizetype j = i;
+    while (j < end.size() && end[j] >= '0' && end[j] <= '9') ++j;
+    return j > i && j < end.size() && !white(j) && end[j] != '%';
+}
+} // namespace
+
 bool PdfAppender::open(QString* error)
 {
+    if (lastStartXrefRunTogether(m_impl->source)) {
+        if (error)
+            *error = QStringLiteral("The end of %1 is damaged: its last pages could not be read, and writing it again "
+                                    "would lose them.")
+                         .arg(m_impl->source);
+        return false;
+    }
     try {
         auto pdf = std::make_unique<QPDF>();
         pdf->setSuppressWarnings(true);

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace tf;
@@ -33,6 +34,14 @@ PlayerRun runDumping(const QString& program, const QStringList& args = {}, bool 
     if (dump) env.insert(QStringLiteral("FOLIO_PLAYER_DUMP"), QStringLiteral("1"));
     p.setProcessEnvironment(env);
     p.start(program, args);
+    // A program just written can be refused for a moment ("Text file busy"): a helper process
+    // the decoders' pool was starting meanwhile holds a copy of the writer's descriptor until its
+    // own exec. The kernel's answer, not the show's: start it again.
+    for (int attempt = 0; attempt < 50 && !p.waitForStarted(60000) && p.errorString().contains(QStringLiteral("Text file busy"));
+         ++attempt) {
+        QTest::qWait(20);
+        p.start(program, args);
+    }
     const bool finished = p.waitForFinished(60000);
     const std::string why = QStringLiteral("%1 %2: %3, exit status %4; stderr: %5")
                                 .arg(program, finished ? QStringLiteral("finished") : QStringLiteral("did not finish"),

@@ -695,29 +695,53 @@ QString PdfAppender::target() const { return m_impl->target; }
 int PdfAppender::pageCount() const { return static_cast<int>(m_impl->spool.pages().size()); }
 
 namespace {
-// Whether the document's last startxref keyword is run together with its number, or the number
-// with another word ("startxref1234", "1234x"): qpdf then reads an earlier revision without a
-// warning, and a document written again from that reading would lose the later revisions' pages.
-bool lastStartXrefRunTogether(const QString& path)
+
+// The document's last startxref line: the offset it gives (-1 when its end is not as the format
+// has it), and whether the keyword is run together with its number, or the number with another
+// word ("startxref1234", "1234x"). qpdf passes over such a line without a warning and reads an
+// earlier revision's: an update would rest on it, and a document written again from that reading
+// would lose the later revisions' pages.
+struct LastStartXref {
+    qint64 offset = -1;
+    bool runTogether = false;
+};
+
+LastStartXref readLastStartXref(QFile& file, qint64 length)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const qint64 length = file.size();
+    LastStartXref last;
     const qint64 from = qMax<qint64>(0, length - 1024);
-    if (!file.seek(from)) return false;
+    if (!file.seek(from)) return last;
     const QByteArray end = file.read(length - from);
     const qsizetype at = end.lastIndexOf("startxref");
-    if (at < 0) return false;
+    if (at < 0) return last;
     const auto white = [&](qsizetype k) {
         return k < end.size() && (end[k] == ' ' || end[k] == '\r' || end[k] == '\n' || end[k] == '\t' || end[k] == '\f');
     };
     qsizetype i = at + 9;
-    if (i < end.size() && !white(i)) return true;
+    if (i < end.size() && !white(i)) {
+        last.runTogether = true;
+        return last;
+    }
     while (white(i)) ++i;
     qsizetype j = i;
     while (j < end.size() && end[j] >= '0' && end[j] <= '9') ++j;
-    return j > i && j < end.size() && !white(j) && end[j] != '%';
+    if (j > i && j < end.size() && !white(j) && end[j] != '%') {
+        last.runTogether = true;
+        return last;
+    }
+    if (end.indexOf("%%EOF", at) < 0) return last;
+    bool ok = false;
+    const qint64 offset = end.mid(i, j - i).toLongLong(&ok);
+    if (ok && offset > 0 && offset < length) last.offset = offset;
+    return last;
 }
+
+bool lastStartXrefRunTogether(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && readLastStartXref(file, file.size()).runTogether;
+}
+
 } // namespace
 
 bool PdfAppender::open(QString* error)
@@ -823,30 +847,6 @@ struct UpdateBase {
     QByteArray trailerKeys; // /Root, /Info and /ID as written
 };
 
-// The offset the document's last startxref line gives, and whether it ends in %%EOF: -1 when
-// its end is not as the format has it.
-qint64 lastStartXref(QFile& file, qint64 length)
-{
-    const qint64 from = qMax<qint64>(0, length - 1024);
-    if (!file.seek(from)) return -1;
-    const QByteArray end = file.read(length - from);
-    const qsizetype at = end.lastIndexOf("startxref");
-    if (at < 0 || end.indexOf("%%EOF", at) < 0) return -1;
-    auto white = [&](qsizetype k) {
-        return k < end.size() && (end[k] == ' ' || end[k] == '\r' || end[k] == '\n' || end[k] == '\t' || end[k] == '\f');
-    };
-    // The keyword and its number as separate words: qpdf passes over one run together with
-    // something else ("startxref1234", "1234x") and reads an earlier revision's instead.
-    qsizetype i = at + 9;
-    if (!white(i)) return -1;
-    while (white(i)) ++i;
-    qsizetype j = i;
-    while (j < end.size() && end[j] >= '0' && end[j] <= '9') ++j;
-    if (j < end.size() && !white(j) && end[j] != '%') return -1;
-    bool ok = false;
-    const qint64 offset = end.mid(i, j - i).toLongLong(&ok);
-    return ok && offset > 0 && offset < length ? offset : -1;
-}
 
 // The document as qpdf reads it for an update: through blocks read whole and kept, where qpdf's
 // own file source asks the system for every few bytes of the cross-reference (hundreds of
@@ -1292,7 +1292,7 @@ bool readUpdateBase(const QString& path, UpdateBase* base)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     base->length = file.size();
-    base->lastXref = lastStartXref(file, base->length);
+    base->lastXref = readLastStartXref(file, base->length).offset;
     if (base->lastXref < 0 || !file.seek(base->length - 1)) return false;
     const QByteArray lastByte = file.read(1);
     const char last = lastByte.isEmpty() ? 0 : lastByte[0];

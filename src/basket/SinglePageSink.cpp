@@ -200,15 +200,20 @@ std::optional<SinglePageSink::Output> SinglePageSink::outputFor(const PageImage&
     return std::nullopt;
 }
 
-QString SinglePageSink::writeAside(PageImage& page, const QString& path, const QString& jpeg) const
+QString SinglePageSink::newWorkFile(const QString& path) const
 {
-    // Written whole under a work file's name beside the target, and put in its place in one step
-    // later. The name is taken and written down before the writers fill it, so that a run killed
-    // on any page leaves nothing the next start does not remove.
     QString hidden;
     const int fd = createWorkFile(QFileInfo(path).absolutePath(), m_extension, 0666, &hidden);
     if (fd < 0) throw PageFailure{withSystemReason(QStringLiteral("Cannot write in the folder of ") + path, errno)};
     ::close(fd);
+    return hidden;
+}
+
+QString SinglePageSink::writeAside(PageImage& page, const QString& path, const QString& jpeg) const
+{
+    // Written whole under a work file's name beside the target, and put in its place in one step
+    // later.
+    const QString hidden = newWorkFile(path);
     try {
         if (m_extension == QLatin1String("pdf")) {
             NewPdfWriter pdf(hidden);
@@ -268,10 +273,7 @@ QString SinglePageSink::writeByDecoder(const QString& source, const QString& pat
     // A budget of the disk's bytes counts this process's writes only: the page is written here then.
     if (writeBudgetSetForTests()) return writeHere();
     // Named and written down before the decoder fills it, as every page's work file is.
-    QString hidden;
-    const int fd = createWorkFile(QFileInfo(path).absolutePath(), m_extension, 0666, &hidden);
-    if (fd < 0) throw PageFailure{withSystemReason(QStringLiteral("Cannot write in the folder of ") + path, errno)};
-    ::close(fd);
+    const QString hidden = newWorkFile(path);
     try {
         decode::DecodeRequest request;
         request.kind = static_cast<uint32_t>(decode::DecodeKind::WriteTiffPage);

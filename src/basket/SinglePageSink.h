@@ -75,6 +75,10 @@ private:
     bool isBasketFile(const QString& path) const;
     // In page order: where the page goes, or nothing when it is not written (counted).
     std::optional<Output> outputFor(const PageImage& page, bool undecoded);
+    // On any thread: an empty work file beside `path`, named and written down in the work journal
+    // before anything fills it, so that a run killed on any page leaves nothing the next start
+    // does not remove.
+    QString newWorkFile(const QString& path) const;
     // On any thread: the page, or the JPEG file `jpeg` as it is, written into a new work file
     // beside `path`; gives that file.
     QString writeAside(PageImage& page, const QString& path, const QString& jpeg) const;

@@ -107,7 +107,7 @@ QString bigJpeg(const QDir& folder)
     const QString path = folder.filePath(QStringLiteral("big/big.jpg"));
     folder.mkpath(QStringLiteral("big"));
     if (QFileInfo(path).size() > (qint64(60) << 20)) return path;
-    QImage img(5200, 4000, QImage::Format_RGB32);
+    QImage img(7000, 5100, QImage::Format_RGB32);
     QRandomGenerator rng(70);
     for (int y = 0; y < img.height(); ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
@@ -185,7 +185,7 @@ bool metadataEditCase(frmMain& window, Pinger& pinger, const QDir& root)
     }
     return report("meta-edit", span, finished && written && (exiv2.isEmpty() || inFile == make),
                   QStringLiteral("%1 MB written in %2 ms; the file's Make %3")
-                      .arg(QFileInfo(path).size() / 1048576.0, 0, 'f', 1)
+                      .arg(QFileInfo(path).size() / 1e6, 0, 'f', 1)
                       .arg(took, 0, 'f', 0)
                       .arg(inFile == make ? QStringLiteral("is the new one") : QStringLiteral("IS NOT THE NEW ONE")));
 }

@@ -150,6 +150,8 @@ void frmMain::buildWidgets()
     for (const QString& key : tf::taskIconKeys()) m_ilEdit->Add(key, tf::taskIcon(key));
     m_ilMetadata = new tf::ImageList(QSize(16, 16), this);
     m_ilMetadata->setObjectName(QStringLiteral("ilMetadata"));
+    // Picture 1 marks the rows the user may change: the editable EXIF attributes and every IPTC field.
+    m_ilMetadata->Add(QStringLiteral("editable"), tf::mainWindowPicture(QStringLiteral("ilMetadata1")));
 
     // The splitters are nested as containers: each pane is a child of the splitter that places it.
     m_splMain = new tf::Splitter(m_client);
@@ -588,7 +590,7 @@ void frmMain::subUpdateForm()
         };
         tip(m_browse->ftvBrowse(), "Browse for a particular folder where image files are placed.");
         tip(m_browse->lvFolder(), "List all supported image formats from the selected folder.");
-        tip(m_metadata->lvExif(), "List all the available EXIF tags from the current image.");
+        tip(m_metadata->lvExif(), "List all available EXIF attributes from JPEG/TIFF files.");
         tip(m_metadata->lvIPTC(), "List all available IPTC attributes from JPEG/TIFF/PSD files.");
         tip(m_basket->lvPages(), "List all added files or pages for creating/editing multipage TIFF and PDF.");
         tip(m_browse->PicViewImage(), "Container for the preview file.");

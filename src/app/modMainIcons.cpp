@@ -415,6 +415,13 @@ const std::map<QString, std::pair<int, Drawing>>& pictureTable()
              p.setBrush(kPaper);
              p.drawEllipse(QPointF(5.0, 6.0), 1.3, 1.3);
          }}},
+        // The metadata lists' row icon: a line of text on a sheet, with the pencil that may change it.
+        {QStringLiteral("ilMetadata1"), {16, [](QPainter& p) {
+             page(p, QRectF(1.5, 1.5, 10, 13));
+             p.setPen(pen(kGrey, 1.0));
+             for (qreal y : {6.0, 8.5, 11.0}) p.drawLine(QPointF(3.5, y), QPointF(8.0, y));
+             pencil(p, QPointF(7.5, 14.5), 10.0);
+         }}},
         {QStringLiteral("imgFolder"), {16, [](QPainter& p) { folder(p, QRectF(1.0, 2.5, 14, 11), false); }}},
         {QStringLiteral("iDetailIcon"), {16, [](QPainter& p) {
              page(p, QRectF(2.5, 1.5, 11, 13));

@@ -6,7 +6,7 @@
 // The main window's own pictures, drawn here with QPainter so that the program ships no icon set:
 // the button pictures (named after the picture boxes that held them, "picSaveMultiPage",
 // "IconEditbar0" ... "IconEditbar3"), the status-bar pictures ("imgQueue", "imgMetadata",
-// "imgFolder", "iDetailIcon"), the task chart's icon ("picMultiPage") and the sixteen task icons.
+// "imgFolder", "iDetailIcon"), the metadata lists' row icon ("ilMetadata1"), the task chart's icon ("picMultiPage") and the sixteen task icons.
 // Pictures are made for the screen's pixel ratio, so they stay sharp on a dense screen.
 
 namespace tf {

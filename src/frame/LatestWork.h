@@ -26,6 +26,8 @@ class LatestWork : public QObject {
     Q_OBJECT
 public:
     using Flag = std::atomic_bool;
+    // Called by work that says how far it is: `done` of `total`, from the worker.
+    using Progress = std::function<void(int done, int total)>;
 
     explicit LatestWork(QObject* parent = nullptr);
     // Drops every pending result and gives the pointer back; work still running finishes unseen.
@@ -35,8 +37,11 @@ public:
     // thread unless start() or cancel() was called in between. A Result must be default
     // constructible: work superseded before it began is skipped and gives one. Work must not
     // throw (an escaping exception would end the program).
+    // Work may also take a Progress as its second argument; onProgress(done, total) then hears it
+    // on this object's thread while the request is still the one wanted (steps close together
+    // may be heard as one: the last of them).
     template <typename Work, typename Deliver>
-    void start(Work work, Deliver deliver);
+    void start(Work work, Deliver deliver, std::function<void(int done, int total)> onProgress = {});
 
     // The pending result, if any, will be dropped; its work is told to stop.
     void cancel();
@@ -61,10 +66,22 @@ private:
     std::shared_ptr<Flag> m_flag;
 };
 
+namespace detail {
+template <typename Work, bool withProgress = std::is_invocable_v<Work&, const LatestWork::Flag&, const LatestWork::Progress&>>
+struct WorkResult {
+    using type = std::invoke_result_t<Work&, const LatestWork::Flag&, const LatestWork::Progress&>;
+};
+template <typename Work>
+struct WorkResult<Work, false> {
+    using type = std::invoke_result_t<Work&, const LatestWork::Flag&>;
+};
+} // namespace detail
+
 template <typename Work, typename Deliver>
-void LatestWork::start(Work work, Deliver deliver)
+void LatestWork::start(Work work, Deliver deliver, std::function<void(int done, int total)> onProgress)
 {
-    using Result = std::invoke_result_t<Work&, const Flag&>;
+    constexpr bool withProgress = std::is_invocable_v<Work&, const Flag&, const Progress&>;
+    using Result = typename detail::WorkResult<Work>::type;
     static_assert(std::is_default_constructible_v<Result>, "a skipped request gives a default result");
     cancel();
     const uint64_t id = ++m_latest;
@@ -83,11 +100,28 @@ void LatestWork::start(Work work, Deliver deliver)
         workEnded();
         if (wanted) deliver(std::move(result));
     });
+    if (onProgress) {
+        // The future carries the steps across threads: the watcher hears them on this thread.
+        connect(watcher, &QFutureWatcherBase::progressValueChanged, this,
+                [this, watcher, id, onProgress = std::move(onProgress)](int done) {
+                    if (id == m_latest && m_pending) onProgress(done, watcher->progressMaximum());
+                });
+    }
     watcher->setFuture(promise->future());
     workStarted();
     QThreadPool::globalInstance()->start([promise, flag, work = std::move(work)]() mutable {
         promise->start();
-        promise->addResult(*flag ? Result{} : work(std::as_const(*flag)));
+        if (*flag) {
+            promise->addResult(Result{});
+        } else if constexpr (withProgress) {
+            const Progress progress = [promise](int done, int total) {
+                promise->setProgressRange(0, total);
+                promise->setProgressValue(done);
+            };
+            promise->addResult(work(std::as_const(*flag), progress));
+        } else {
+            promise->addResult(work(std::as_const(*flag)));
+        }
         promise->finish();
     });
 }

@@ -398,8 +398,12 @@ bool ExifIptc::readFrom(const QString& path, QString* error)
     }
 }
 
-bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
+bool ExifIptc::WriteMetadataTo(const QString& path, QString* error, const WriteStep& step) const
 {
+    checkBlockingCall("ExifIptc::WriteMetadataTo");
+    constexpr int kSteps = 4;
+    // Whether to go on to stage `done`; a stop leaves the file as it was and says nothing.
+    const auto goOn = [&](int done) { return !step || step(done, kSteps); };
     // Set when the file's kind has no place for IPTC: the EXIF of the change is written alone,
     // and whatever else is said, this is said first.
     QString iptcRefused;
@@ -413,6 +417,7 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
     // protection of the file holds.
     if (!info.isWritable()) return fail(QStringLiteral("The file %1 is read-only.").arg(path));
 
+    if (!goOn(0)) return fail({});
     QString why;
     tf::SafeFile copy(path);
     const bool tiff = looksLikeTiff(path);
@@ -459,8 +464,10 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
             return fail(aboutTheFile(e.what()));
         }
         if (written.isEmpty()) return fail(QStringLiteral("The metadata could not be written."));
+        if (!goOn(1)) return fail({});
         if (!copy.write(written, &why)) return fail(why);
     }
+    if (!goOn(2)) return fail({});
 
     // The copy must still be the same picture with the metadata as held: exiv2 opens it, a reader
     // sees the same size, and a TIFF has as many pages as before.
@@ -488,7 +495,9 @@ bool ExifIptc::WriteMetadataTo(const QString& path, QString* error) const
     if (pagesBefore > 0 && tiffPageCount(tempPath) != pagesBefore)
         return fail(QStringLiteral("Writing the metadata would lose pages of %1.").arg(path));
 
+    if (!goOn(3)) return fail({});
     if (!copy.commit(&why)) return fail(why);
+    if (step) step(kSteps, kSteps);
     if (!iptcRefused.isEmpty()) return fail(QStringLiteral("The EXIF attributes were written."));
     return true;
 }

@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <QTime>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -44,7 +45,11 @@ public:
     // renamed over the file. A failure leaves the file byte for byte, with one exception: a file
     // whose kind has no place for IPTC (a WebP) still gets a changed EXIF, and the answer is
     // false with `error` saying the IPTC was not written and the EXIF was.
-    bool WriteMetadataTo(const QString& path, QString* error = nullptr) const;
+    // It waits for the disk and for exiv2 (half a second on a 70 MB photo), so it belongs on a
+    // worker; `step` hears how far it is (`done` of `total`) between its stages, on that worker,
+    // and answering false stops it before the file is replaced (false, with no error said).
+    using WriteStep = std::function<bool(int done, int total)>;
+    bool WriteMetadataTo(const QString& path, QString* error = nullptr, const WriteStep& step = {}) const;
 
     // ---- EXIF, in the file's order, without thumbnail and maker-note groups
     int ExifCount() const;

@@ -1,5 +1,7 @@
 #include "metadata/MetadataController.h"
 
+#include "frame/LongCommand.h"
+#include "frame/frmStatus.h"
 #include "frame/globals.h"
 #include "metadata/metadataDialogs.h"
 #include "metadata/metadataTemplates.h"
@@ -12,11 +14,14 @@
 #include "services/modCommonDialog.h"
 #include "version_info.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QFileInfo>
 #include <QHeaderView>
-#include <algorithm>
 #include <QPushButton>
+#include <algorithm>
+#include <atomic>
+#include <memory>
 
 namespace {
 
@@ -61,6 +66,9 @@ MetadataController::MetadataController(QWidget* pane, tf::ImageList* icons, QObj
     if (gstrEditableEXIF.isEmpty()) subInitMetadata();
     execDialog = [](QDialog& d) { return d.exec(); };
     readFile = [](tf::ExifIptc& meta, const QString& path) { return meta.readFrom(path); };
+    writeFile = [](const tf::ExifIptc& meta, const QString& path, QString* why, const tf::ExifIptc::WriteStep& step) {
+        return meta.WriteMetadataTo(path, why, step);
+    };
     m_exifRows.setIcons(icons);
     m_iptcRows.setIcons(icons);
     m_exifSort = new tf::ColumnSortProxy(this);
@@ -98,6 +106,8 @@ MetadataController::MetadataController(QWidget* pane, tf::ImageList* icons, QObj
     connect(m_lvExif, &QAbstractItemView::doubleClicked, this, [this] { subEditAttribute(); });
     connect(m_lvIPTC, &QAbstractItemView::doubleClicked, this, [this] { subEditAttribute(); });
 }
+
+MetadataController::~MetadataController() = default;
 
 QPushButton* MetadataController::cmdEXIFBar(int index) const
 {
@@ -179,32 +189,103 @@ void MetadataController::relistIptc()
 
 // ---- writing
 
-bool MetadataController::writeBack(const QString& file)
+bool MetadataController::refuseWhileBusy() const
+{
+    if (!tf::isLongCommandRunning()) return false;
+    QApplication::beep();
+    return true;
+}
+
+bool MetadataController::startWrite(const QString& file, const tf::ExifIptc& changed, std::function<void()> landed)
 {
     if (!takesMetadata(file)) {
         // A change that cannot be kept is not a success.
         MsgBox(QStringLiteral("Metadata can be written only into JPEG, TIFF and PSD files."), vbCritical, title());
         return false;
     }
-    QString why;
-    if (m_meta.WriteMetadataTo(file, &why)) return true;
+    auto command = std::make_unique<tf::LongCommand>(gstrCurrentOperation);
+    if (!*command) return false;
+    m_writeCommand = std::move(command);
+    struct Written {
+        bool ok = false;
+        bool stopped = false;
+        QString why;
+    };
+    auto stop = std::make_shared<std::atomic_bool>(false);
+    auto meta = std::make_shared<const tf::ExifIptc>(changed);
+    if (QFileInfo(file).size() >= progressWindowBytes) {
+        if (frmStatus* status = m_writeCommand->showStatus(m_pane ? m_pane->window() : nullptr)) {
+            status->setCaption(QStringLiteral("Writing the metadata into %1").arg(QFileInfo(file).fileName()));
+            status->setActivity(gstrCurrentOperation);
+        }
+    }
+    m_writeCommand->setCancelHandler([stop] { *stop = true; });
+    const auto write = writeFile;
+    const QString operation = gstrCurrentOperation;
+    m_writeCommand->whenShown([this, file, write, stop, meta, operation, landed = std::move(landed)]() mutable {
+        m_writes.start(
+            [file, write, stop, meta](const tf::LatestWork::Flag&, const tf::LatestWork::Progress& progress) {
+                Written out;
+                const tf::ExifIptc::WriteStep step = [&](int done, int total) {
+                    progress(done, total);
+                    return !*stop;
+                };
+                try {
+                    out.ok = write(*meta, file, &out.why, step);
+                } catch (const std::exception& e) {
+                    out.why = QString::fromUtf8(e.what());
+                }
+                // Stopped before the file was replaced: it is as it was.
+                out.stopped = !out.ok && *stop && out.why.isEmpty();
+                return out;
+            },
+            [this, file, meta, landed = std::move(landed)](Written written) {
+                // The progress window goes first; what is said of the write comes before the
+                // command ends, so a close of the window that waits for it comes after.
+                if (frmStatus* status = m_writeCommand ? m_writeCommand->status() : nullptr) status->hide();
+                if (!written.ok && !written.stopped) showWriteFailure(file, written.why);
+                if (written.ok && m_hasImage && m_path == file) {
+                    m_meta = *meta;
+                    if (landed) landed();
+                }
+                m_writeCommand.reset();
+                emit metadataWritten(file, written.ok);
+            },
+            [this, operation](int done, int total) {
+                if (m_writeCommand) m_writeCommand->showProgress(done, total, operation);
+            });
+    });
+    return true;
+}
+
+void MetadataController::showWriteFailure(const QString& file, const QString& why)
+{
     const QString failed = QStringLiteral("The metadata could not be written to %1.").arg(QFileInfo(file).fileName());
     // A cause outside the picture (a full disk) comes first, and stands for the details.
     if (const QString cause = tf::writeFailureCause(why); !cause.isEmpty())
         MsgBox(cause + QLatin1Char('\n') + failed, vbCritical, title());
     else
         MsgBox(failed + QStringLiteral("\n") + why, vbCritical, title());
-    return false;
+}
+
+void MetadataController::setExifRowValue(const QString& attribute, const QString& value)
+{
+    m_exifRows.setValue(m_exifRows.findKey(attribute), value);
+}
+
+void MetadataController::setIptcRowValue(const QString& field, const QString& value)
+{
+    m_iptcRows.setValue(m_iptcRows.findText(field), value);
 }
 
 int MetadataController::runDialog(QDialog& dialog) { return execDialog(dialog); }
 
 bool MetadataController::fncUpdateAttribute(const QString& file, uint8_t kind, const QString& name,
-                                            const QString& value)
+                                            const QString& value, std::function<void()> landed)
 {
     gstrCurrentOperation = QStringLiteral("Updating metadata attribute");
     if (!m_hasImage || file.isEmpty()) return false;
-    const tf::ExifIptc before = m_meta;
+    tf::ExifIptc changed = m_meta;
     if (kind == 1) {
         const tf::IptcField* field = tf::findIptcField(name);
         if (!field || field->kind == tf::IptcField::List) return false;
@@ -213,29 +294,25 @@ bool MetadataController::fncUpdateAttribute(const QString& file, uint8_t kind, c
             // An empty value clears the field; any other text must read as a date.
             const QDateTime d = tf::parseListDateTime(value);
             if (!value.trimmed().isEmpty() && !d.isValid()) return false;
-            m_meta.setIptcDate(field->dataset, d.date());
+            changed.setIptcDate(field->dataset, d.date());
             break;
         }
         case tf::IptcField::Time: {
             const QDateTime d = tf::parseListDateTime(value);
             QTime t = d.isValid() ? d.time() : QTime::fromString(value.trimmed(), QStringLiteral("h:mm:ss AP"));
             if (!value.trimmed().isEmpty() && !t.isValid()) return false;
-            m_meta.setIptcTime(field->dataset, t);
+            changed.setIptcTime(field->dataset, t);
             break;
         }
-        case tf::IptcField::Number: m_meta.setIptcUrgency(value.trimmed().toInt()); break;
-        default: m_meta.setIptcText(field->dataset, value); break;
+        case tf::IptcField::Number: changed.setIptcUrgency(value.trimmed().toInt()); break;
+        default: changed.setIptcText(field->dataset, value); break;
         }
     } else {
         QString text;
-        if (!tf::exifValueRefusal(name, value, &text).isEmpty() || !m_meta.SetExifAttribute(name, text)) return false;
-        m_meta.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
+        if (!tf::exifValueRefusal(name, value, &text).isEmpty() || !changed.SetExifAttribute(name, text)) return false;
+        changed.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
     }
-    if (!writeBack(file)) {
-        m_meta = before;
-        return false;
-    }
-    return true;
+    return startWrite(file, changed, std::move(landed));
 }
 
 bool MetadataController::fncDeleteAttribute(const QString& name)
@@ -243,31 +320,22 @@ bool MetadataController::fncDeleteAttribute(const QString& name)
     gstrCurrentOperation = QStringLiteral("Deleting exif attribute from the selected file");
     const QString file = m_exifRows.path;
     if (!m_hasImage || file.isEmpty()) return false;
-    const tf::ExifIptc before = m_meta;
-    if (!m_meta.DeleteExifAttribute(name)) return false;
-    m_meta.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
-    if (!writeBack(file)) {
-        m_meta = before;
-        return false;
-    }
-    m_exifRows.remove(selectedExifRow());
-    return true;
+    tf::ExifIptc changed = m_meta;
+    if (!changed.DeleteExifAttribute(name)) return false;
+    changed.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
+    return startWrite(file, changed, [this, name] { m_exifRows.remove(m_exifRows.findText(name, true)); });
 }
 
 bool MetadataController::fncDeleteIPTC_Keywords_suppCat(const QString& file, const QString& name)
 {
-    const tf::ExifIptc before = m_meta;
+    tf::ExifIptc changed = m_meta;
     if (name == QLatin1String("Keywords"))
-        m_meta.ClearIptcKeywords();
+        changed.ClearIptcKeywords();
     else if (name == QLatin1String("Supplemental Categories"))
-        m_meta.ClearIptcSupplementalCategories();
+        changed.ClearIptcSupplementalCategories();
     else
         return false;
-    if (!writeBack(file)) {
-        m_meta = before;
-        return false;
-    }
-    return true;
+    return startWrite(file, changed, [this, name] { setIptcRowValue(name, QString()); });
 }
 
 // ---- commands
@@ -300,6 +368,7 @@ void MetadataController::cmdIPTCBar_Click(int index)
 void MetadataController::subEditAttribute()
 {
     gstrCurrentOperation = QStringLiteral("Editing EXIF/IPTC Metadata");
+    if (refuseWhileBusy()) return;
     const bool iptc = m_metadataKind == 1;
     tf::MetadataRows& rows = iptc ? m_iptcRows : m_exifRows;
     const int selected = iptc ? selectedIptcRow() : selectedExifRow();
@@ -323,16 +392,20 @@ void MetadataController::subEditAttribute()
     frmExifEditAttribute dialog(attribute, rows.row(selected).value, m_pane);
     if (runDialog(dialog) != QDialog::Accepted || !dialog.changed()) return;
     const QString value = dialog.value();
-    if (!fncUpdateAttribute(m_path, m_metadataKind, attribute, value)) return;
-    rows.setValue(selected, iptc && fncIsIPTCDateAttribute(attribute)
-                                ? tf::listDateText(tf::parseListDateTime(value).date())
-                                : value);
+    const QString shown =
+        iptc && fncIsIPTCDateAttribute(attribute) ? tf::listDateText(tf::parseListDateTime(value).date()) : value;
+    fncUpdateAttribute(m_path, m_metadataKind, attribute, value, [this, iptc, attribute, shown] {
+        if (iptc)
+            setIptcRowValue(attribute, shown);
+        else
+            setExifRowValue(attribute, shown);
+    });
 }
 
 void MetadataController::subAddExifAttribute()
 {
     gstrCurrentOperation = QStringLiteral("Adding new metadata attribute!");
-    if (m_path.isEmpty() || m_metadataKind == 1 || !m_hasImage) return;
+    if (m_path.isEmpty() || m_metadataKind == 1 || !m_hasImage || refuseWhileBusy()) return;
     const QString ext = QFileInfo(m_path).suffix().toLower();
     if (ext != QLatin1String("jpeg") && ext != QLatin1String("jpg") && ext != QLatin1String("tif")
         && ext != QLatin1String("tiff"))
@@ -340,13 +413,15 @@ void MetadataController::subAddExifAttribute()
     frmExifNewAttribute dialog(m_exifRows, m_pane);
     if (runDialog(dialog) != QDialog::Accepted) return;
     const QString attribute = dialog.attribute();
-    if (!fncUpdateAttribute(m_path, 0, attribute, dialog.value())) return;
-    m_exifRows.add({attribute, attribute, attribute, dialog.value(), 1});
+    const QString value = dialog.value();
+    fncUpdateAttribute(m_path, 0, attribute, value,
+                       [this, attribute, value] { m_exifRows.add({attribute, attribute, attribute, value, 1}); });
 }
 
 void MetadataController::subDeleteAttribute()
 {
     gstrCurrentOperation = QStringLiteral("Deleting metadata EXIF/IPTC attribute");
+    if (refuseWhileBusy()) return;
     if (m_metadataKind == 0) {
         const int selected = selectedExifRow();
         if (m_exifRows.count() <= 1 || selected < 0 || selected >= m_exifRows.count()) return;
@@ -359,78 +434,59 @@ void MetadataController::subDeleteAttribute()
     const QString field = m_iptcRows.row(selected).text;
     const bool ok = field == QLatin1String("Keywords") || field == QLatin1String("Supplemental Categories")
                         ? fncDeleteIPTC_Keywords_suppCat(m_path, field)
-                        : fncUpdateAttribute(m_path, 1, field, QString());
-    if (!ok) {
-        MsgBox(QStringLiteral("Error deleting the attribute!"), vbCritical, title());
-        return;
-    }
-    m_iptcRows.setValue(selected, QString());
+                        : fncUpdateAttribute(m_path, 1, field, QString(),
+                                             [this, field] { setIptcRowValue(field, QString()); });
+    if (!ok) MsgBox(QStringLiteral("Error deleting the attribute!"), vbCritical, title());
 }
 
 void MetadataController::subClearAllAttributes()
 {
     gstrCurrentOperation = QStringLiteral("Clear all EXIF/IPTC Metadata");
-    const tf::ExifIptc before = m_meta;
-    if (m_metadataKind == 0) {
-        if (m_exifRows.isEmpty()) return;
-        if (MsgBox(QStringLiteral("All EXIF metadata available in the current image will be deleted!\nDo you want to continue?"),
-                   vbYesNo + vbInformation, title())
-            != vbYes)
-            return;
-        m_meta.ClearExif();
-    } else {
-        if (m_iptcRows.isEmpty()) return;
-        if (MsgBox(QStringLiteral("All IPTC metadata available in the current image will be deleted!\nDo you want to continue?"),
-                   vbYesNo + vbInformation, title())
-            != vbYes)
-            return;
-        m_meta.ClearIptc();
-    }
-    if (m_hasImage && !writeBack(m_path)) {
-        m_meta = before;
+    const bool exif = m_metadataKind == 0;
+    if ((exif ? m_exifRows : m_iptcRows).isEmpty() || refuseWhileBusy()) return;
+    const QString question = exif ? QStringLiteral("All EXIF metadata available in the current image will be deleted!\nDo you want to continue?")
+                                  : QStringLiteral("All IPTC metadata available in the current image will be deleted!\nDo you want to continue?");
+    if (MsgBox(question, vbYesNo + vbInformation, title()) != vbYes) return;
+    const auto clearRows = [this, exif] {
+        if (exif) {
+            m_exifRows.clear();
+        } else {
+            for (int i = 0; i < m_iptcRows.count(); ++i) m_iptcRows.setValue(i, QString());
+        }
+    };
+    if (!m_hasImage) {
+        clearRows();
         return;
     }
-    if (m_metadataKind == 0) {
-        m_exifRows.clear();
-    } else {
-        for (int i = 0; i < m_iptcRows.count(); ++i) m_iptcRows.setValue(i, QString());
-    }
+    tf::ExifIptc changed = m_meta;
+    if (exif)
+        changed.ClearExif();
+    else
+        changed.ClearIptc();
+    startWrite(m_path, changed, clearRows);
 }
 
 void MetadataController::subUpdateIPTC_Category(const QStringList& categories, const QString& urgency)
 {
-    const tf::ExifIptc before = m_meta;
-    m_meta.setIptcList(20, categories);
+    tf::ExifIptc changed = m_meta;
+    changed.setIptcList(20, categories);
     // The leading number of the text ("3", "3 - normal"); none gives 0.
     QString digits;
     for (QChar c : urgency.trimmed()) {
         if (!c.isDigit() || digits.size() >= 9) break;
         digits += c;
     }
-    m_meta.setIptcUrgency(urgency == QLatin1String("None") ? 0 : digits.toInt());
-    if (!writeBack(m_path)) {
-        m_meta = before;
-        return;
-    }
-    setSelectedIptcValue(categories.join(QLatin1Char(',')));
+    changed.setIptcUrgency(urgency == QLatin1String("None") ? 0 : digits.toInt());
+    const QString joined = categories.join(QLatin1Char(','));
+    startWrite(m_path, changed, [this, joined] { setIptcRowValue(QStringLiteral("Supplemental Categories"), joined); });
 }
 
 void MetadataController::subUpdateIPTC_Keywords(const QStringList& keywords)
 {
-    const tf::ExifIptc before = m_meta;
-    m_meta.setIptcList(25, keywords);
-    if (!writeBack(m_path)) {
-        m_meta = before;
-        return;
-    }
-    setSelectedIptcValue(keywords.join(QLatin1Char(',')));
-}
-
-void MetadataController::setSelectedIptcValue(const QString& value)
-{
-    const int selected = selectedIptcRow();
-    if (selected < 0 || selected >= m_iptcRows.count()) return;
-    m_iptcRows.setValue(selected, value);
+    tf::ExifIptc changed = m_meta;
+    changed.setIptcList(25, keywords);
+    const QString joined = keywords.join(QLatin1Char(','));
+    startWrite(m_path, changed, [this, joined] { setIptcRowValue(QStringLiteral("Keywords"), joined); });
 }
 
 // ---- template files
@@ -467,7 +523,7 @@ bool MetadataController::fncOpenEXIF()
 {
     gstrCurrentOperation = QStringLiteral("Opening EXIF template");
     // The template is applied to the shown file; with none there is nothing to apply it to.
-    if (!m_hasImage || m_path.isEmpty()) return false;
+    if (!m_hasImage || m_path.isEmpty() || refuseWhileBusy()) return false;
     if (!m_exifRows.isEmpty()
         && MsgBox(QStringLiteral("Loading a .xiff will only overwrite user editable EXIF attributes!\nDo you want to continue?"),
                   vbYesNo + vbInformation, title())
@@ -483,42 +539,43 @@ bool MetadataController::fncOpenEXIF()
         MsgBox(QStringLiteral("The EXIF template %1 cannot be read.").arg(QFileInfo(name).fileName()), vbCritical, title());
         return false;
     }
-    // Every record passes the checks a typed value passes before any is applied; then the file is
-    // written once, so a template is either all in the file or not at all.
+    // A record the attribute cannot take (a date that does not read, a value of the wrong type) is
+    // skipped and the others are applied; the file is written once, and the skipped ones are
+    // named after that in one message.
     const tf::CheckedTemplate checked = tf::checkExifTemplate(records);
-    if (!checked.refused.isEmpty()) {
-        MsgBox(QStringLiteral("The EXIF template %1 was not applied:\n").arg(QFileInfo(name).fileName())
-                   + checked.refused.join(QLatin1Char('\n')),
-               vbCritical, title());
-        return false;
-    }
-    const tf::ExifIptc before = m_meta;
+    const QString fileName = QFileInfo(name).fileName();
+    const QStringList skipped = checked.refused;
+    const auto tellSkipped = [this, fileName, skipped] {
+        if (skipped.isEmpty()) return;
+        MsgBox(QStringLiteral("These records of the EXIF template %1 were skipped:\n").arg(fileName)
+                   + skipped.join(QLatin1Char('\n')),
+               vbExclamation, title());
+    };
+    tf::ExifIptc changed = m_meta;
     std::vector<std::pair<QString, QString>> applied;
     for (const auto& [attribute, stored] : checked.apply) {
-        if (!m_meta.SetExifAttribute(attribute, stored)) {
-            m_meta = before;
-            return false;
-        }
+        if (!changed.SetExifAttribute(attribute, stored)) continue;
         applied.emplace_back(attribute, fncIsEXIFDateAttribute(attribute)
                                             ? tf::listDateTimeText(tf::ExifIptc::ExifTextToDate(stored))
                                             : stored);
     }
-    if (applied.empty()) return true;
-    m_meta.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
-    if (!writeBack(m_path)) {
-        m_meta = before;
-        return false;
+    if (applied.empty()) {
+        tellSkipped();
+        return true;
     }
-    for (const auto& [attribute, value] : applied) {
-        const int found = m_exifRows.findKey(attribute, Qt::CaseInsensitive);
-        if (found >= 0) {
-            m_exifRows.setValue(found, value);
-        } else {
-            const QString display = fncFormattedAttributed(attribute.trimmed());
-            m_exifRows.add({display.isEmpty() ? attribute : display, attribute, attribute, value, 1});
+    changed.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
+    return startWrite(m_path, changed, [this, applied, tellSkipped] {
+        for (const auto& [attribute, value] : applied) {
+            const int found = m_exifRows.findKey(attribute, Qt::CaseInsensitive);
+            if (found >= 0) {
+                m_exifRows.setValue(found, value);
+            } else {
+                const QString display = fncFormattedAttributed(attribute.trimmed());
+                m_exifRows.add({display.isEmpty() ? attribute : display, attribute, attribute, value, 1});
+            }
         }
-    }
-    return true;
+        tellSkipped();
+    });
 }
 
 bool MetadataController::fncSaveIPTC()
@@ -547,7 +604,7 @@ bool MetadataController::fncSaveIPTC()
 bool MetadataController::fncOpenIPTC()
 {
     gstrCurrentOperation = QStringLiteral("Opening IPTC template");
-    if (m_iptcRows.isEmpty() || !m_hasImage) return false;
+    if (m_iptcRows.isEmpty() || !m_hasImage || refuseWhileBusy()) return false;
     if (m_meta.HasIptc()
         && MsgBox(QStringLiteral("Loading a .ffo file will replace all IPTC metadata of the current image.\nDo you want to continue?"),
                   vbYesNo + vbInformation, title())
@@ -558,15 +615,10 @@ bool MetadataController::fncOpenIPTC()
     dialog.strFilter = QStringLiteral("IPTC File Info (*.ffo)|*.ffo");
     const QString name = fncShowOpen(dialog).strFileName;
     if (name.isEmpty()) return false;
-    const tf::ExifIptc before = m_meta;
-    if (!m_meta.LoadIptcFromFile(name)) {
+    tf::ExifIptc changed = m_meta;
+    if (!changed.LoadIptcFromFile(name)) {
         MsgBox(QStringLiteral("The IPTC template %1 cannot be read.").arg(QFileInfo(name).fileName()), vbCritical, title());
         return false;
     }
-    if (!writeBack(m_path)) {
-        m_meta = before;
-        return false;
-    }
-    relistIptc();
-    return true;
+    return startWrite(m_path, changed, [this] { relistIptc(); });
 }

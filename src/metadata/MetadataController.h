@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QDialog;
 class QPushButton;
@@ -20,6 +21,7 @@ class QWidget;
 namespace tf {
 class ColumnSortProxy;
 class ImageList;
+class LongCommand;
 class ReportView;
 } // namespace tf
 
@@ -31,6 +33,7 @@ public:
 
     // Builds the lists and bars into `pane` (the window places them); `icons` gives the rows' icon.
     MetadataController(QWidget* pane, tf::ImageList* icons, QObject* parent = nullptr);
+    ~MetadataController() override;
 
     tf::ReportView* lvExif() const { return m_lvExif; }
     tf::ReportView* lvIPTC() const { return m_lvIPTC; }
@@ -64,6 +67,16 @@ public:
     std::function<int(QDialog&)> execDialog;
     // Reads a file's metadata, on a worker thread (ExifIptc::readFrom); tests put a slower one in.
     std::function<bool(tf::ExifIptc&, const QString&)> readFile;
+    // Writes the changed metadata into the file, on a worker thread (ExifIptc::WriteMetadataTo);
+    // tests put one in that waits for them.
+    std::function<bool(const tf::ExifIptc&, const QString&, QString*, const tf::ExifIptc::WriteStep&)> writeFile;
+    // A file at least this large shows the progress window (with Cancel) while it is written.
+    qint64 progressWindowBytes = qint64(16) << 20;
+
+    // A change is made to a copy of the held metadata and written into the file beside the window,
+    // as a long command: no second command starts until it ends. The held metadata and the rows
+    // take the change when the file holds it; a failure is shown then.
+    bool writePending() const { return m_writeCommand != nullptr; }
 
     // Commands of the two bars.
     void cmdEXIFBar_Click(int index);
@@ -76,7 +89,10 @@ public:
     void subAddExifAttribute();
     void subDeleteAttribute();
     void subClearAllAttributes();
-    bool fncUpdateAttribute(const QString& file, uint8_t kind, const QString& name, const QString& value);
+    // These give true when the change was made to the metadata and its write started (the end
+    // comes as metadataWritten); false when it was refused and nothing was started.
+    bool fncUpdateAttribute(const QString& file, uint8_t kind, const QString& name, const QString& value,
+                            std::function<void()> landed = {});
     bool fncDeleteAttribute(const QString& name);
     bool fncDeleteIPTC_Keywords_suppCat(const QString& file, const QString& name);
     void subUpdateIPTC_Category(const QStringList& categories, const QString& urgency);
@@ -86,6 +102,11 @@ public:
     bool fncSaveIPTC();
     bool fncOpenIPTC();
 
+signals:
+    // The end of a write into `file`, on the window's thread: `written` when the file holds the
+    // change. A failure has been shown by then; a Cancel leaves the file as it was.
+    void metadataWritten(const QString& file, bool written);
+
 private:
     // What a read on the worker hands back.
     struct Read {
@@ -93,16 +114,21 @@ private:
         tf::ExifIptc meta;
     };
     void forgetShownFile();
-    // Writes the held metadata into `file` when its type takes metadata. On failure the failure is
-    // shown and false returned; the caller puts back what was held before the change, so the
-    // lists and the held metadata never show a change the file does not have.
-    bool writeBack(const QString& file);
+    // Writes `changed` into `file` when its type takes metadata; false (with the reason shown, or
+    // a beep while another long command runs) when nothing was started. Once the file holds it,
+    // and is still the shown file, the held metadata becomes `changed` and `landed` updates the
+    // rows, so the lists never show a change the file does not have.
+    bool startWrite(const QString& file, const tf::ExifIptc& changed, std::function<void()> landed);
+    void showWriteFailure(const QString& file, const QString& why);
+    // A command that would write while a long command runs is refused before it asks anything.
+    bool refuseWhileBusy() const;
+    void setExifRowValue(const QString& attribute, const QString& value);
+    void setIptcRowValue(const QString& field, const QString& value);
     int runDialog(QDialog& dialog);
     void relistIptc();
     // The row of the list of the kind the commands act on that the user chose; -1 for none.
     int selectedExifRow() const;
     int selectedIptcRow() const;
-    void setSelectedIptcValue(const QString& value);
 
     QWidget* m_pane;
     tf::ReportView* m_lvExif = nullptr;
@@ -121,4 +147,6 @@ private:
     bool m_hasImage = false; // m_meta was read from m_path, the shown file
     uint8_t m_metadataKind = 0;
     tf::LatestWork m_reads;
+    tf::LatestWork m_writes;
+    std::unique_ptr<tf::LongCommand> m_writeCommand;
 };

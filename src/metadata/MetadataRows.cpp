@@ -45,6 +45,13 @@ int MetadataRows::findKey(const QString& key, Qt::CaseSensitivity cs) const
     return -1;
 }
 
+int MetadataRows::findText(const QString& text, bool byTag) const
+{
+    for (int i = 0; i < count(); ++i)
+        if ((byTag ? m_rows[static_cast<size_t>(i)].tag : m_rows[static_cast<size_t>(i)].text) == text) return i;
+    return -1;
+}
+
 int MetadataRows::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : count(); }
 int MetadataRows::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
 

@@ -36,6 +36,8 @@ public:
     void clear();
     // The first row whose key equals `key` in the given case sensitivity; -1 when none.
     int findKey(const QString& key, Qt::CaseSensitivity cs = Qt::CaseSensitive) const;
+    // The first row whose text (display or field name) is `text`, or with `byTag` whose tag is; -1 when none.
+    int findText(const QString& text, bool byTag = false) const;
 
     // The pictures the rows' icon numbers name (the list stays the caller's).
     void setIcons(ImageList* icons) { m_icons = icons; }

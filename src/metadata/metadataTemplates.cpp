@@ -111,8 +111,8 @@ bool subLoadEXIFFile(const QString& path, tf::ExifIptc& image, QStringList* refu
     if (!tf::readExifTemplate(path, records)) return false;
     const tf::CheckedTemplate checked = tf::checkExifTemplate(records);
     if (refused) *refused = checked.refused;
-    if (!checked.refused.isEmpty()) return false;
+    // A page gets what the template can give it: the refused records are skipped.
     for (const auto& [attribute, value] : checked.apply)
         if (image.SetExifAttribute(attribute, value)) image.SetExifAttribute(QStringLiteral("Software"), gstrSoftware);
-    return true;
+    return checked.refused.isEmpty();
 }

@@ -33,8 +33,8 @@ inline constexpr int kMaxExifValueBytes = 32767;
 // rational over zero among them) and an over-long value are refused.
 QString exifValueRefusal(const QString& name, const QString& value, QString* stored);
 
-// Checks every record of a template: the records to apply, with their stored values, or the
-// refusals (one line per refused record, naming it). Nothing is applied while any is refused.
+// Checks every record of a template: the records to apply, with their stored values, and the
+// refusals (one line per refused record, naming it), which are skipped.
 struct CheckedTemplate {
     std::vector<std::pair<QString, QString>> apply; // attribute, stored value
     QStringList refused;
@@ -43,6 +43,6 @@ CheckedTemplate checkExifTemplate(const std::vector<ExifTemplateRecord>& records
 } // namespace tf
 
 // Applies an EXIF template to `image` without writing any file (the batch conversion writes the
-// page). A template with any refused record is not applied at all; `refused` then names them.
-// False when the file could not be read or a record was refused.
+// page). Refused records are skipped and named in `refused`, the others applied. False when the
+// file could not be read or a record was refused.
 bool subLoadEXIFFile(const QString& path, tf::ExifIptc& image, QStringList* refused = nullptr);

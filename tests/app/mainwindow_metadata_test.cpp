@@ -19,7 +19,9 @@ TEST_F(MainWindowGui, AShownFilesMetadataFillsTheListsAndTheBarsReachTheCommands
     const QString path = shots.file("shot.jpg");
     writeQt(path, solid(40, 30, Qt::red), "jpg");
     int rc = -1;
-    runTool("exiv2", {"-Mset Exif.Image.Make Canon", "-Mset Iptc.Application2.Caption Hello", "mo", path}, &rc);
+    runTool("exiv2", {"-Mset Exif.Image.Make Canon", "-Mset Exif.Image.Orientation 1", "-Mset Iptc.Application2.Caption Hello",
+                      "mo", path},
+            &rc);
     ASSERT_EQ(rc, 0);
 
     frmMain& w = startOn(shots.path(), /*details*/ true);
@@ -30,6 +32,18 @@ TEST_F(MainWindowGui, AShownFilesMetadataFillsTheListsAndTheBarsReachTheCommands
     EXPECT_EQ(exif->index(0, 1).data().toString(), "Canon");
     EXPECT_EQ(w.metadata()->lvIPTC()->model()->index(0, 1).data().toString(), "Hello");
     EXPECT_TRUE(w.sbMain()->panelText("metadata").endsWith("IPTC")) << "the preview asked the metadata area";
+
+    // The window's image list gives the rows their icon: editable EXIF rows and every IPTC row.
+    const auto hasIcon = [](const QAbstractItemModel* rows, const QString& text) {
+        for (int i = 0; i < rows->rowCount(); ++i)
+            if (rows->index(i, 0).data().toString() == text) return !rows->index(i, 0).data(Qt::DecorationRole).isNull();
+        ADD_FAILURE() << "no row " << text.toStdString();
+        return false;
+    };
+    EXPECT_TRUE(hasIcon(exif, "Make"));
+    EXPECT_FALSE(hasIcon(exif, "Orientation"));
+    EXPECT_TRUE(hasIcon(w.metadata()->lvIPTC()->model(), "Caption"));
+    EXPECT_TRUE(hasIcon(w.metadata()->lvIPTC()->model(), "Image Notes"));
 
     // The clear button of the EXIF bar asks its question.
     ScriptedMessageBoxes messages;

@@ -121,6 +121,7 @@ TEST_F(MainWindowTest, SettingsFromTheFileArePutOnTheWindow)
     EXPECT_EQ(w.browse()->lvFolder()->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(w.basket()->lvPages()->selectionBehavior(), QAbstractItemView::SelectItems);
     EXPECT_TRUE(w.basket()->lvPages()->toolTip().isEmpty());
+    EXPECT_TRUE(w.metadata()->lvExif()->toolTip().isEmpty());
     EXPECT_EQ(w.size(), QSize(700, 500));
 
     gudtSettings.ShowToolTips = 1;
@@ -128,6 +129,7 @@ TEST_F(MainWindowTest, SettingsFromTheFileArePutOnTheWindow)
     EXPECT_EQ(w.basket()->lvPages()->toolTip(), "List all added files or pages for creating/editing multipage TIFF and PDF.");
     EXPECT_EQ(w.browse()->ftvBrowse()->toolTip(), "Browse for a particular folder where image files are placed.");
     EXPECT_EQ(w.browse()->PicViewImage()->toolTip(), "Container for the preview file.");
+    EXPECT_EQ(w.metadata()->lvExif()->toolTip(), "List all available EXIF attributes from JPEG/TIFF files.");
 }
 
 TEST_F(MainWindowTest, TabStripsSwitchTheirListsAndTheMetadataKind)

@@ -10,6 +10,8 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 #include <functional>
@@ -164,14 +166,17 @@ TEST_F(DatePicker, MonthPagingKeysAndTypedDates)
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(model.dateSelected(), QDateTime(QDate(2024, 1, 12), QTime(9, 0))) << "the day, with the time kept";
 
-    // Typed dates.
+    // Typed dates. Text that is no date brings the highlighted day back, as the value too.
     model.setHighlight(kToday);
-    EXPECT_EQ(model.commitText("not a date"), "5 Jan 2024") << "the highlighted day's text comes back";
-    EXPECT_EQ(changes.size(), 1u);
+    EXPECT_EQ(model.commitText("not a date"), "5 Jan 2024");
+    EXPECT_EQ(model.dateSelected(), QDateTime(kToday, QTime(9, 0)));
+    EXPECT_EQ(changes.size(), 2u);
+    EXPECT_EQ(model.commitText("still none"), "5 Jan 2024");
+    EXPECT_EQ(changes.size(), 2u) << "the same day again is no change";
     EXPECT_EQ(model.commitText(" 2024-03-07 "), "7 Mar 2024");
     EXPECT_EQ(model.dateSelected(), QDateTime(QDate(2024, 3, 7), QTime(9, 0)));
     EXPECT_EQ(model.commitText("8 Mar 2024"), "8 Mar 2024");
-    EXPECT_EQ(changes.size(), 3u);
+    EXPECT_EQ(changes.size(), 4u);
 }
 
 TEST_F(DatePicker, TheDropDownChoosesADay)
@@ -199,12 +204,13 @@ TEST_F(DatePicker, TheDropDownChoosesADay)
     // Held on the title, the month list opens; released on its sixth row, that month shows.
     picker.openCalendar();
     auto* title = popup->findChild<QLabel*>("lblMonth");
-    auto* months = popup->findChild<QWidget*>("picMonthList");
+    auto* months = popup->findChild<QWidget*>("picListBox");
     const QPoint centre = title->rect().center();
     QMouseEvent press(QEvent::MouseButtonPress, centre, title->mapToGlobal(centre), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(title, &press);
     ASSERT_TRUE(months->isVisible());
-    const QPoint onRow5 = title->mapFrom(popup, months->geometry().topLeft() + QPoint(10, 5 * 16 + 4));
+    auto* row5 = months->findChild<QLabel*>("lblSelDate_5");
+    const QPoint onRow5 = title->mapFromGlobal(row5->mapToGlobal(row5->rect().center()));
     QMouseEvent move(QEvent::MouseMove, onRow5, title->mapToGlobal(onRow5), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(title, &move);
     QMouseEvent release(QEvent::MouseButtonRelease, onRow5, title->mapToGlobal(onRow5), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
@@ -244,10 +250,11 @@ struct OpenPicker {
         popup = host.findChild<QWidget*>("picCalendar");
     }
     template <class W = QWidget> W* part(const char* name) const { return popup->findChild<W*>(name); }
-    void key(int qtKey)
+    void key(int qtKey) { keyOn(popup, qtKey); }
+    void keyOn(QWidget* w, int qtKey)
     {
         QKeyEvent press(QEvent::KeyPress, qtKey, Qt::NoModifier, qtKey == Qt::Key_Space ? " " : "");
-        QApplication::sendEvent(popup, &press);
+        QApplication::sendEvent(w, &press);
     }
     void mouse(QWidget* w, QEvent::Type type, QPoint at = {-1, -1})
     {
@@ -335,6 +342,27 @@ TEST(DatePickerDropDown, KeysAndClicksOnTheOpenCalendar)
              p.picker.openCalendar();
          },
          QDate(2024, 1, 10), "February 2024", true},
+        {"Enter on a focused Today shows today's month, as Space does",
+         [](OpenPicker& p) {
+             p.key(Qt::Key_Right);
+             p.part<QToolButton>("cmdNextMonth")->click();
+             p.part<QToolButton>("cmdNextMonth")->click();
+             p.keyOn(p.part("picToday"), Qt::Key_Return);
+         },
+         QDate(2024, 1, 10), "January 2024", true},
+        {"Enter on a focused OK accepts",
+         [](OpenPicker& p) {
+             p.key(Qt::Key_Right);
+             p.keyOn(p.part("picOK"), Qt::Key_Enter);
+         },
+         QDate(2024, 1, 11), "January 2024", false},
+        {"an arrow on Today steps to OK, which Enter then presses",
+         [](OpenPicker& p) {
+             p.key(Qt::Key_Right);
+             p.keyOn(p.part("picToday"), Qt::Key_Right);
+             p.keyOn(p.popup->focusWidget(), Qt::Key_Return);
+         },
+         QDate(2024, 1, 11), "January 2024", false},
         {"Home highlights today and shows its month",
          [](OpenPicker& p) {
              p.part<QToolButton>("cmdNextMonth")->click();
@@ -362,5 +390,77 @@ TEST(DatePickerDropDown, TodayIsTintedAndTheChosenDayFramed)
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     OpenPicker p;
     expectLooksLike(p.popup->grab().toImage(), "datepicker_open");
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(DatePickerDropDown, NoDateTypedAfterBrowsingLeavesTheHighlightedDayAsTheValue)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    OpenPicker p;
+    QSignalSpy changed(&p.picker, &DateTimePicker::DateChanged);
+    p.key(Qt::Key_Right);
+    p.key(Qt::Key_Escape);
+    ASSERT_FALSE(p.picker.isDropped());
+    auto* text = p.picker.findChild<QLineEdit*>("Text1");
+    text->setText("soon");
+    QTest::keyClick(text, Qt::Key_Return);
+    EXPECT_EQ(text->text(), "11 Jan 2024");
+    EXPECT_EQ(p.picker.DateSelected(), QDateTime(QDate(2024, 1, 11), QTime(9, 0))) << "the value is what the box shows";
+    EXPECT_EQ(changed.count(), 1);
+    QLocale::setDefault(QLocale::c());
+}
+
+TEST(DatePickerDropDown, TheMonthListIsAWindowOverTheHeaderAndRunsBackWhileHeldAboveIt)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    OpenPicker p;
+    auto* title = p.part<QLabel>("lblMonth");
+    auto* months = p.part("picListBox");
+    auto* ticker = p.picker.findChild<QTimer*>("TimerMonthTicker");
+    ASSERT_NE(ticker, nullptr);
+    const auto row = [&](int r) { return months->findChild<QLabel*>(QStringLiteral("lblSelDate_%1").arg(r)); };
+    const auto globalRect = [](const QWidget* w) { return QRect(w->mapToGlobal(QPoint(0, 0)), w->size()); };
+    // The title keeps the mouse from its press, so the moves and the release reach it wherever they are.
+    const auto toTitle = [&](QEvent::Type type, const QPoint& global) {
+        const QPoint at = title->mapFromGlobal(global);
+        QMouseEvent e(type, at, global, Qt::LeftButton, type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+        QApplication::sendEvent(title, &e);
+    };
+
+    toTitle(QEvent::MouseButtonPress, title->mapToGlobal(title->rect().center()));
+    ASSERT_TRUE(months->isVisible());
+    EXPECT_TRUE(months->isWindow()) << "not cut by the calendar's edges";
+    const QRect list = globalRect(months);
+    for (int r = 0; r < 7; ++r) EXPECT_TRUE(list.contains(globalRect(row(r)))) << "row " << r;
+    const QRect header = globalRect(p.part("picMonthHeaderBackground"));
+    const QRect middle = globalRect(row(3));
+    EXPECT_TRUE(middle.top() < header.bottom() && middle.bottom() > header.top()) << "its middle row over the header";
+    EXPECT_EQ(row(3)->text(), "January 2024");
+    EXPECT_EQ(row(0)->text(), "October 2023");
+
+    // Held above the list, each tick of its 400 ms timer runs it a month back.
+    toTitle(QEvent::MouseMove, QPoint(list.center().x(), list.top() - 6));
+    EXPECT_TRUE(ticker->isActive());
+    EXPECT_EQ(ticker->interval(), 400);
+    QMetaObject::invokeMethod(ticker, "timeout"); // a tick of the timer, as 400 ms on give it
+    EXPECT_EQ(row(3)->text(), "December 2023");
+    QMetaObject::invokeMethod(ticker, "timeout"); // a tick of the timer, as 400 ms on give it
+    EXPECT_EQ(row(3)->text(), "November 2023");
+    // Back in the list the running stops, and the row under the pointer is chosen on release.
+    toTitle(QEvent::MouseMove, globalRect(row(1)).center());
+    EXPECT_FALSE(ticker->isActive());
+    toTitle(QEvent::MouseButtonRelease, globalRect(row(1)).center());
+    EXPECT_FALSE(months->isVisible());
+    EXPECT_EQ(p.title(), "September 2023");
+    EXPECT_EQ(p.picker.DateSelected().date(), QDate(2024, 1, 10)) << "browsing months selects nothing";
+
+    // Closing the calendar while the list runs takes the list and its timer with it.
+    toTitle(QEvent::MouseButtonPress, title->mapToGlobal(title->rect().center()));
+    toTitle(QEvent::MouseMove, QPoint(globalRect(months).center().x(), globalRect(months).bottom() + 6));
+    EXPECT_TRUE(ticker->isActive());
+    p.picker.closeCalendar();
+    EXPECT_FALSE(months->isVisible());
+    EXPECT_FALSE(ticker->isActive());
     QLocale::setDefault(QLocale::c());
 }

@@ -5,11 +5,16 @@
 #include "support/doctools.h"
 #include "support/fulldisk.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QFile>
 #include <QLineEdit>
-#include <QListView>
 #include <QDir>
+#include <QListView>
+#include <QPointer>
+#include <QProgressBar>
+#include <QSemaphore>
 #include <unistd.h>
 
 using namespace tf;
@@ -43,6 +48,7 @@ TEST_F(MetadataEdit, EditingAnExifValueWritesOnlyTheMetadata)
         click(d, "cmdOK");
     };
     controller.cmdEXIFBar_Click(0);
+    settle();
 
     EXPECT_EQ(dialogsShown, 1);
     EXPECT_EQ(value(exif(), "Make"), "Nikon");
@@ -55,6 +61,7 @@ TEST_F(MetadataEdit, EditingAnExifValueWritesOnlyTheMetadata)
     // A row without a key is not editable: no dialog.
     select(exif(), "Orientation");
     controller.cmdEXIFBar_Click(0);
+    settle();
     EXPECT_EQ(dialogsShown, 1);
 }
 
@@ -70,8 +77,38 @@ TEST_F(MetadataEdit, EditingADateKeepsItsTimeOfDay)
         click(d, "cmdOK");
     };
     controller.cmdEXIFBar_Click(0);
+    settle();
     EXPECT_EQ(value(exif(), "Date/Time"), "3/5/2024 3:04:05 PM");
     EXPECT_EQ(exiv2Value(path, "Exif.Image.DateTime"), "2024:03:05 15:04:05");
+}
+
+TEST_F(MetadataEdit, EditAttributeWritesTheDayItsBoxShows)
+{
+    // The calendar browsed a day on and closed, then text that is no date typed and Enter pressed:
+    // the box shows the browsed day, and that day is what the file gets.
+    const QString path = showTagged();
+    select(exif(), "Date/Time");
+    QString shown;
+    workDialog = [&shown](QDialog& d) {
+        d.show();
+        auto* picker = d.findChild<DateTimePicker*>("ucDateTime");
+        picker->openCalendar();
+        QWidget* calendar = d.findChild<QWidget*>("picCalendar");
+        for (int key : {int(Qt::Key_Right), int(Qt::Key_Escape)}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(calendar, &press);
+        }
+        auto* text = picker->findChild<QLineEdit*>("Text1");
+        text->setText("soon");
+        QTest::keyClick(text, Qt::Key_Return);
+        shown = text->text();
+        if (d.isVisible()) click(d, "cmdOK");
+    };
+    controller.cmdEXIFBar_Click(0);
+    settle();
+    EXPECT_EQ(shown, "3 Jan 2024");
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.DateTime"), "2024:01:03 15:04:05");
+    EXPECT_EQ(value(exif(), "Date/Time"), "1/3/2024 3:04:05 PM");
 }
 
 TEST_F(MetadataEdit, AddingOffersOnlyFreeEditableNames)
@@ -87,6 +124,7 @@ TEST_F(MetadataEdit, AddingOffersOnlyFreeEditableNames)
         click(d, "cmdOK");
     };
     controller.cmdEXIFBar_Click(1);
+    settle();
     EXPECT_FALSE(offered.contains("Make") || offered.contains("Artist") || offered.contains("DateTime"));
     EXPECT_TRUE(offered.contains("Model") && offered.contains("UserComment"));
     EXPECT_EQ(value(exif(), "Model"), "EOS") << "a new row shows the raw name";
@@ -106,7 +144,7 @@ TEST_F(MetadataEdit, AddingOffersOnlyFreeEditableNames)
 TEST_F(MetadataEdit, AUserCommentKeepsItsCharacters)
 {
     const QString path = showTagged();
-    ASSERT_TRUE(controller.fncUpdateAttribute(path, 0, "UserComment", "Grüße"));
+    ASSERT_TRUE(update(path, 0, "UserComment", "Grüße"));
     EXPECT_EQ(runTool("exiv2", {"-q", "-Pt", "-K", "Exif.Photo.UserComment", path}).trimmed(), "charset=Unicode Grüße");
     show(path);
     EXPECT_EQ(value(exif(), "User Comment"), "Grüße");
@@ -116,16 +154,16 @@ TEST_F(MetadataEdit, RefusedValuesAndFailedWritesChangeNothing)
 {
     const QString path = showTagged();
     const QByteArray before = readAll(path);
-    EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "PixelXDimension", "abc"));
-    EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "NoSuchTag", "1"));
-    EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "DateTime", "not a date"));
+    EXPECT_FALSE(update(path, 0, "PixelXDimension", "abc"));
+    EXPECT_FALSE(update(path, 0, "NoSuchTag", "1"));
+    EXPECT_FALSE(update(path, 0, "DateTime", "not a date"));
     EXPECT_EQ(readAll(path), before);
 
     // A file replaced behind the program's back is left as it is, and what is held is as before.
     const QByteArray replaced = "not a picture any more";
     QFile::remove(path);
     dir.write("shot.jpg", replaced);
-    EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "Make", "Nikon"));
+    EXPECT_FALSE(update(path, 0, "Make", "Nikon"));
     EXPECT_EQ(readAll(path), replaced);
     ASSERT_EQ(messages.shown().size(), 1u);
     EXPECT_EQ(messages.shown()[0].icon(), vbCritical);
@@ -137,14 +175,14 @@ TEST_F(MetadataEdit, RefusedValuesAndFailedWritesChangeNothing)
     const QString png = dir.file("flat.png");
     ASSERT_TRUE(pattern(4, 4).save(png));
     show(png);
-    EXPECT_FALSE(controller.fncUpdateAttribute(png, 0, "Artist", "Ann"));
+    EXPECT_FALSE(update(png, 0, "Artist", "Ann"));
     EXPECT_EQ(controller.metadata().ExifValueByName("Artist"), "");
 
     if (::geteuid() != 0) { // the owner of everything may write a read-only file
         const QString other = showTagged();
         const QByteArray kept = readAll(other);
         QFile::setPermissions(other, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-        EXPECT_FALSE(controller.fncUpdateAttribute(other, 0, "Make", "Nikon"));
+        EXPECT_FALSE(update(other, 0, "Make", "Nikon"));
         EXPECT_EQ(readAll(other), kept);
         EXPECT_EQ(controller.metadata().ExifValueByName("Make"), "Canon");
     }
@@ -155,15 +193,18 @@ TEST_F(MetadataEdit, DeletingAndClearing)
     const QString path = showTagged();
     select(exif(), "Artist");
     controller.cmdEXIFBar_Click(2);
+    settle();
     EXPECT_EQ(exiv2Value(path, "Exif.Image.Artist"), "");
     EXPECT_EQ(value(exif(), "Artist"), "<no row>");
 
     // No to the question: nothing goes.
     messages.answerNext(vbNo);
     controller.cmdEXIFBar_Click(3);
+    settle();
     EXPECT_EQ(exiv2Value(path, "Exif.Image.Make"), "Canon");
     messages.answerNext(vbYes);
     controller.cmdEXIFBar_Click(3);
+    settle();
     EXPECT_EQ(rowCount(exif()), 0);
     EXPECT_FALSE(exiv2Keys(path).join(" ").contains("Exif.")) << exiv2Keys(path).join(" ").toStdString();
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Caption"), "Kept");
@@ -171,6 +212,7 @@ TEST_F(MetadataEdit, DeletingAndClearing)
     controller.setMetadataKind(1);
     messages.answerNext(vbYes);
     controller.cmdIPTCBar_Click(4);
+    settle();
     ASSERT_EQ(rowCount(iptc()), 52);
     EXPECT_EQ(value(iptc(), "Caption"), "");
     EXPECT_TRUE(exiv2Keys(path).isEmpty()) << exiv2Keys(path).join(" ").toStdString();
@@ -196,6 +238,7 @@ TEST_F(MetadataEdit, IptcFieldsListsUrgencyAndDates)
         click(d, "cmdOK");
     };
     controller.cmdIPTCBar_Click(0);
+    settle();
     EXPECT_EQ(value(iptc(), "Keywords"), "x,y,z");
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Keywords").split('\n'), (QStringList{"x", "y", "z"}));
 
@@ -207,6 +250,7 @@ TEST_F(MetadataEdit, IptcFieldsListsUrgencyAndDates)
         click(d, "cmdOK");
     };
     controller.cmdIPTCBar_Click(0);
+    settle();
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Urgency"), "3");
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.SuppCategory"), "Sport");
     workDialog = [](QDialog& d) {
@@ -215,11 +259,12 @@ TEST_F(MetadataEdit, IptcFieldsListsUrgencyAndDates)
         click(d, "cmdOK");
     };
     controller.cmdIPTCBar_Click(0);
+    settle();
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Urgency"), "");
 
     // A date set under one locale is the same day under another.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    EXPECT_TRUE(controller.fncUpdateAttribute(path, 1, "Date Created", "3/4/2024"));
+    EXPECT_TRUE(update(path, 1, "Date Created", "3/4/2024"));
     QLocale::setDefault(QLocale::c());
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.DateCreated"), "2024-03-04");
     show(path);
@@ -229,6 +274,7 @@ TEST_F(MetadataEdit, IptcFieldsListsUrgencyAndDates)
     // Deleting a date field removes the dataset; a blank field is left alone.
     select(iptc(), "Date Created");
     controller.cmdIPTCBar_Click(3);
+    settle();
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.DateCreated"), "");
     EXPECT_EQ(value(iptc(), "Date Created"), "");
     EXPECT_TRUE(messages.shown().empty());
@@ -245,7 +291,7 @@ TEST_F(MetadataEdit, APsdKeepsEverythingAfterItsResources)
     psd.append(planes);
     const QString path = dir.write("layers.psd", psd);
     show(path);
-    ASSERT_TRUE(controller.fncUpdateAttribute(path, 1, "Caption", "On a PSD")) << messages.prompts().join("|").toStdString();
+    ASSERT_TRUE(update(path, 1, "Caption", "On a PSD")) << messages.prompts().join("|").toStdString();
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.Caption"), "On a PSD");
     const QByteArray written = readAll(path);
     EXPECT_TRUE(written.endsWith(QByteArray(4, '\0') + QByteArray("\0\0", 2) + planes)) << "layers and planes as they were";
@@ -261,6 +307,7 @@ TEST_F(MetadataEdit, TheRowsAreHeldApartFromTheListsThatShowThem)
         click(d, "cmdOK");
     };
     controller.cmdEXIFBar_Click(0);
+    settle();
     const int artist = controller.exifRows().findKey("Artist");
     ASSERT_GE(artist, 0);
     EXPECT_EQ(controller.exifRows().row(artist).value, "Eve");
@@ -272,6 +319,7 @@ TEST_F(MetadataEdit, TheRowsAreHeldApartFromTheListsThatShowThem)
     EXPECT_EQ(controller.exifRows().count(), 0);
     EXPECT_EQ(controller.iptcRows().count(), 0);
     controller.subClearAllAttributes();
+    settle();
     EXPECT_TRUE(messages.shown().empty());
 }
 
@@ -287,7 +335,7 @@ TEST_F(MetadataEdit, AFullDiskKeepsThePictureAndIsNamedFirst)
         const QStringList entries = entriesOf(folder);
         show(path);
         messages.clear();
-        EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "Artist", "Ann"));
+        EXPECT_FALSE(update(path, 0, "Artist", "Ann"));
         EXPECT_EQ(readAll(path), before);
         EXPECT_EQ(entriesOf(folder), entries) << "no copy left behind";
         ASSERT_EQ(messages.shown().size(), 1u);
@@ -317,4 +365,99 @@ TEST_F(MetadataEdit, AFullDiskKeepsThePictureAndIsNamedFirst)
             expectFailsCleanly(path);
         }
     }
+}
+
+namespace {
+
+// Writes that wait until the test lets each of them go.
+class HeldWrites : public MetadataEdit {
+protected:
+    void SetUp() override
+    {
+        MetadataEdit::SetUp();
+        controller.writeFile = [this](const ExifIptc& meta, const QString& file, QString* why,
+                                      const ExifIptc::WriteStep& step) {
+            gate.acquire();
+            return meta.WriteMetadataTo(file, why, step);
+        };
+    }
+    void editMake(const char* make)
+    {
+        select(exif(), "Make");
+        workDialog = [make](QDialog& d) {
+            d.findChild<QLineEdit*>("txtValue")->setText(make);
+            click(d, "cmdOK");
+        };
+        controller.cmdEXIFBar_Click(0);
+    }
+    QSemaphore gate;
+};
+
+} // namespace
+
+TEST_F(HeldWrites, AnEditIsWrittenBesideTheWindowAndHoldsBackTheNextCommand)
+{
+    const QString path = showTagged();
+    editMake("Nikon");
+    ASSERT_TRUE(controller.writePending());
+    EXPECT_EQ(value(exif(), "Make"), "Canon") << "the row changes once the file holds the change";
+    EXPECT_EQ(controller.metadata().ExifValueByName("Make"), "Canon");
+
+    // While it is written no second command of the pane starts: no dialog, no question.
+    select(exif(), "Artist");
+    controller.cmdEXIFBar_Click(0);
+    controller.cmdEXIFBar_Click(2);
+    controller.cmdEXIFBar_Click(3);
+    EXPECT_EQ(dialogsShown, 1);
+    EXPECT_TRUE(messages.shown().empty());
+    EXPECT_FALSE(controller.fncDeleteAttribute("Artist"));
+
+    gate.release();
+    EXPECT_TRUE(settle());
+    EXPECT_EQ(value(exif(), "Make"), "Nikon");
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.Make"), "Nikon");
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.Artist"), "Bob");
+
+    // A write that ends after another file was shown changes that file's rows in nothing.
+    editMake("Leica");
+    const QString other = writeJpeg(dir, "other.jpg");
+    exiv2Modify(other, {"set Exif.Image.Make Pentax"});
+    show(other);
+    gate.release();
+    EXPECT_TRUE(settle());
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.Make"), "Leica");
+    EXPECT_EQ(value(exif(), "Make"), "Pentax");
+    EXPECT_EQ(controller.metadata().ExifValueByName("Make"), "Pentax");
+}
+
+TEST_F(HeldWrites, ALargeFileShowsItsProgressAndItsCancelLeavesTheFileAsItWas)
+{
+    const QString path = showTagged();
+    const QByteArray before = readAll(path);
+    controller.progressWindowBytes = 0; // every file is large enough here
+    editMake("Nikon");
+    QPointer<QDialog> status = pane.findChild<QDialog*>("frmStatus");
+    ASSERT_NE(status, nullptr);
+    EXPECT_TRUE(status->isVisible());
+    QPushButton* cancel = status->findChild<QPushButton*>("cmdCancel");
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+    gate.release();
+    EXPECT_FALSE(settle());
+    EXPECT_EQ(readAll(path), before);
+    EXPECT_TRUE(messages.shown().empty()) << "a Cancel is no failure";
+    EXPECT_EQ(value(exif(), "Make"), "Canon");
+    EXPECT_TRUE(status.isNull()) << "the window goes with the command";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"shot.jpg"}) << "no copy left behind";
+
+    // Not cancelled, it runs through to the end, its bar moving.
+    editMake("Nikon");
+    status = pane.findChild<QDialog*>("frmStatus");
+    ASSERT_NE(status, nullptr);
+    int shown = 0;
+    QObject::connect(status->findChild<QProgressBar*>("pbQueue"), &QProgressBar::valueChanged, [&](int v) { shown = v; });
+    gate.release();
+    EXPECT_TRUE(settle());
+    EXPECT_EQ(exiv2Value(path, "Exif.Image.Make"), "Nikon");
+    EXPECT_GT(shown, 0);
 }

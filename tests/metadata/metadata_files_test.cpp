@@ -114,8 +114,8 @@ TEST_F(MetadataFiles, Latin1TextReadsRightAndKeepsItsBytesWhenAnotherFieldChange
         EXPECT_EQ(value(iptc(), "Caption"), QString::fromUtf8("Café Noir"));
         EXPECT_EQ(value(exif(), "Artist"), QString::fromUtf8("Café Noir"));
 
-        ASSERT_TRUE(controller.fncUpdateAttribute(path, 1, "Headline", QString::fromUtf8("Über")));
-        ASSERT_TRUE(controller.fncUpdateAttribute(path, 0, "Make", "Canon"));
+        ASSERT_TRUE(update(path, 1, "Headline", QString::fromUtf8("Über")));
+        ASSERT_TRUE(update(path, 0, "Make", "Canon"));
         const QByteArray iptcOut = exiv2Bytes({"-q", "-pi", path});
         QByteArray captionLine;
         for (const QByteArray& line : iptcOut.split('\n'))
@@ -151,7 +151,7 @@ void MetadataFiles::keepsEveryOtherTag(const QString& path)
     ASSERT_EQ(xmpBefore.size(), 6);
 
     show(path);
-    ASSERT_TRUE(controller.fncUpdateAttribute(path, 0, "Artist", "Ann")) << messages.prompts().join("|").toStdString();
+    ASSERT_TRUE(update(path, 0, "Artist", "Ann")) << messages.prompts().join("|").toStdString();
     EXPECT_EQ(exiv2Value(path, "Exif.Image.Artist"), "Ann");
 
     const auto after = tiffDirectories(path);
@@ -176,6 +176,7 @@ void MetadataFiles::keepsEveryOtherTag(const QString& path)
     controller.setMetadataKind(0);
     messages.answerNext(vbYes);
     controller.subClearAllAttributes();
+    settle();
     EXPECT_EQ(tiffDirectories(path)[0].tags.value(273), before[0].tags.value(273));
     EXPECT_FALSE(tiffDirectories(path)[0].tags.contains(315));
     EXPECT_EQ(loadPage(path, 6).size(), QSize(21, 8));
@@ -188,10 +189,10 @@ TEST_F(MetadataFiles, AValueTheFileCannotHoldIsNotReportedAsWritten)
     const QString path = writeJpeg(dir, "full.jpg");
     show(path);
     const QString big(30000, QLatin1Char('x'));
-    ASSERT_TRUE(controller.fncUpdateAttribute(path, 0, "ImageDescription", big));
-    ASSERT_TRUE(controller.fncUpdateAttribute(path, 0, "Artist", big));
+    ASSERT_TRUE(update(path, 0, "ImageDescription", big));
+    ASSERT_TRUE(update(path, 0, "Artist", big));
     const QByteArray before = readAll(path);
-    EXPECT_FALSE(controller.fncUpdateAttribute(path, 0, "Copyright", big));
+    EXPECT_FALSE(update(path, 0, "Copyright", big));
     EXPECT_EQ(readAll(path), before);
     ASSERT_EQ(messages.shown().size(), 1u);
     EXPECT_TRUE(messages.shown()[0].prompt.contains("does not fit")) << messages.prompts().join("|").toStdString();
@@ -212,7 +213,7 @@ TEST_F(MetadataFiles, AWebPHoldsNoIptcAndSaysSoWhileItsExifIsWritten)
 
     // Through the window: an IPTC field alone is refused, in words of the file's kind.
     show(path);
-    EXPECT_FALSE(controller.fncUpdateAttribute(path, 1, "Caption", "Harbour"));
+    EXPECT_FALSE(update(path, 1, "Caption", "Harbour"));
     ASSERT_EQ(messages.shown().size(), 1u);
     EXPECT_TRUE(messages.shown()[0].prompt.contains("photo.jpg is a WebP image, which has no place for IPTC data."))
         << messages.prompts().join("|").toStdString();

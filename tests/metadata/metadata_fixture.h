@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
+#include <vector>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -80,6 +81,22 @@ protected:
             workDialog(d);
             return d.result();
         };
+        QObject::connect(&controller, &MetadataController::metadataWritten,
+                         [this](const QString&, bool written) { writes.push_back(written); });
+    }
+
+    // Waits for the write a command started, if one runs, to end (as its event arrives); then
+    // whether the last write put its change into the file.
+    bool settle()
+    {
+        EXPECT_TRUE(QTest::qWaitFor([this] { return !controller.writePending(); }, 60000));
+        return !writes.empty() && writes.back();
+    }
+    // A command's answer that it started a write, followed to that write's end.
+    bool written(bool started) { return started && settle(); }
+    bool update(const QString& file, uint8_t kind, const QString& name, const QString& value)
+    {
+        return written(controller.fncUpdateAttribute(file, kind, name, value));
     }
 
     // The preview shows `path`: the lists are emptied and read again.
@@ -130,6 +147,7 @@ protected:
     ScriptedDialogs dialogs;
     std::function<void(QDialog&)> workDialog;
     int dialogsShown = 0;
+    std::vector<bool> writes; // each write's end, in order
 };
 
 } // namespace tf::test

@@ -48,8 +48,8 @@ TEST_F(MetadataReading, TheNewestFileWinsAndNothingIsWrittenWhileAReadIsUnderWay
     controller.readShownFile(slow, true, true, [&](bool) { slowAnswered = true; });
     EXPECT_TRUE(controller.readPending());
     EXPECT_TRUE(controller.shownFile().isEmpty()) << "the file shown before is let go at once";
-    EXPECT_FALSE(controller.fncUpdateAttribute(first, 0, "Make", "Leica"));
-    EXPECT_FALSE(controller.fncUpdateAttribute(slow, 0, "Make", "Leica"));
+    EXPECT_FALSE(update(first, 0, "Make", "Leica"));
+    EXPECT_FALSE(update(slow, 0, "Make", "Leica"));
     EXPECT_EQ(exiv2Value(first, "Exif.Image.Make"), "Canon");
     EXPECT_EQ(exiv2Value(slow, "Exif.Image.Make"), "Nikon");
 
@@ -63,9 +63,10 @@ TEST_F(MetadataReading, TheNewestFileWinsAndNothingIsWrittenWhileAReadIsUnderWay
     EXPECT_FALSE(controller.readPending());
 }
 
-TEST_F(MetadataReading, AReadOnTheApplicationsThreadIsReported)
+TEST_F(MetadataReading, AReadOrAWriteOnTheApplicationsThreadIsReported)
 {
     const QString path = jpegMadeBy("shot.jpg", "Canon");
     ExifIptc meta;
     EXPECT_NONFATAL_FAILURE(meta.readFrom(path), "ExifIptc::readFrom ran on the application's thread");
+    EXPECT_NONFATAL_FAILURE(meta.WriteMetadataTo(path), "ExifIptc::WriteMetadataTo ran on the application's thread");
 }

@@ -61,7 +61,7 @@ TEST_F(MetadataTemplate, LoadingAnExifTemplateUpdatesRowsAndWritesTheFileOnce)
                                               "  \"DateTimeOriginal\" , \"3/4/2024 1:02:03 AM\"\n");
     dialogs.answerFile(xiff);
     messages.answerNext(vbYes);
-    ASSERT_TRUE(controller.fncOpenEXIF());
+    ASSERT_TRUE(written(controller.fncOpenEXIF()));
     EXPECT_EQ(messages.prompts(), QStringList{"Loading a .xiff will only overwrite user editable EXIF attributes!\n"
                                               "Do you want to continue?"});
     EXPECT_EQ(value(exif(), "Make"), "Nikon") << "the row found by its key, case ignored";
@@ -74,45 +74,61 @@ TEST_F(MetadataTemplate, LoadingAnExifTemplateUpdatesRowsAndWritesTheFileOnce)
     messages.clear();
     messages.answerNext(vbYes);
     dialogs.answerFile(dir.file("missing.xiff"));
-    EXPECT_FALSE(controller.fncOpenEXIF());
+    EXPECT_FALSE(written(controller.fncOpenEXIF()));
     EXPECT_EQ(messages.shown().back().icon(), vbCritical);
 }
 
-TEST_F(MetadataTemplate, ATemplateWithARefusedValueIsNotAppliedAtAll)
+TEST_F(MetadataTemplate, AnUnusableRecordIsSkippedAndTheOthersAreWritten)
 {
     const struct {
         const char* attribute;
         QByteArray value;
-    } refused[] = {
+    } unusable[] = {
+        {"DateTime", "not a date"},
         {"ExposureTime", "1/0"},
-        {"DateTimeDigitized", "no date"},
         {"ImageDescription", QByteArray(3 << 20, 'x')},
         {"PixelXDimension", "wide"},
         {"StripOffsets", "5"},
     };
     const QString path = shot();
-    for (const auto& r : refused) {
+    for (const auto& r : unusable) {
         SCOPED_TRACE(r.attribute);
-        const QByteArray fileBefore = readAll(path);
-        const QString xiff = dir.write("bad.xiff", "\"Artist\",\"Ann\"\r\n\"" + QByteArray(r.attribute) + "\",\"" + r.value
-                                                      + "\"\r\n");
+        const QString make = QStringLiteral("Fuji %1").arg(r.attribute);
+        const QString xiff = dir.write("mixed.xiff", "\"Make\",\"" + make.toUtf8() + "\"\r\n\"" + QByteArray(r.attribute)
+                                                        + "\",\"" + r.value + "\"\r\n\"Artist\",\"Ann\"\r\n");
         messages.clear();
         messages.answerNext(vbYes);
         dialogs.answerFile(xiff);
-        EXPECT_FALSE(controller.fncOpenEXIF());
+        ASSERT_TRUE(written(controller.fncOpenEXIF()));
+        EXPECT_EQ(exiv2Value(path, "Exif.Image.Make"), make);
+        EXPECT_EQ(exiv2Value(path, "Exif.Image.Artist"), "Ann");
+        EXPECT_EQ(exiv2Value(path, "Exif.Image.DateTime"), "2024:01:02 15:04:05") << "the skipped date is not touched";
+        EXPECT_EQ(value(exif(), "Make"), make);
+        EXPECT_EQ(value(exif(), "Artist"), "Ann");
+        // The question, then one message naming the skipped record, after the write.
         ASSERT_EQ(messages.shown().size(), 2u);
-        EXPECT_EQ(messages.shown()[1].icon(), vbCritical);
+        EXPECT_TRUE(messages.shown()[1].prompt.startsWith("These records of the EXIF template mixed.xiff were skipped:"));
         EXPECT_TRUE(messages.shown()[1].prompt.contains(QString::fromLatin1(r.attribute) + ": "));
+        EXPECT_FALSE(messages.shown()[1].prompt.contains("Make")) << messages.shown()[1].prompt.toStdString();
         EXPECT_LT(messages.shown()[1].prompt.size(), 300) << "a long value is cut in the message";
-        EXPECT_EQ(readAll(path), fileBefore) << "not even the good record is written";
-        EXPECT_EQ(value(exif(), "Artist"), "<no row>");
 
         tf::ExifIptc page;
         QStringList why;
-        EXPECT_FALSE(subLoadEXIFFile(xiff, page, &why)) << "the batch refuses it the same way";
+        EXPECT_FALSE(subLoadEXIFFile(xiff, page, &why)) << "the batch skips it the same way";
         EXPECT_EQ(why.size(), 1);
-        EXPECT_EQ(page.ExifValueByName("Artist"), "");
+        EXPECT_EQ(page.ExifValueByName("Make"), make);
     }
+
+    // Nothing usable: nothing is written, and the one message says why.
+    const QByteArray before = readAll(path);
+    messages.clear();
+    messages.answerNext(vbYes);
+    dialogs.answerFile(dir.write("none.xiff", "\"DateTime\",\"never\"\r\n"));
+    EXPECT_TRUE(controller.fncOpenEXIF());
+    EXPECT_FALSE(controller.writePending());
+    EXPECT_EQ(readAll(path), before);
+    ASSERT_EQ(messages.shown().size(), 2u);
+    EXPECT_TRUE(messages.shown()[1].prompt.contains("DateTime: "));
 }
 
 TEST_F(MetadataTemplate, TheBatchAppliesATemplateWithoutWritingAnyFile)
@@ -189,7 +205,7 @@ TEST_F(MetadataTemplate, LoadingAnIptcTemplateReplacesTheImagesIptcAndRelists)
     controller.setMetadataKind(1);
     dialogs.answerFile(ffo);
     messages.answerNext(vbYes);
-    ASSERT_TRUE(controller.fncOpenIPTC());
+    ASSERT_TRUE(written(controller.fncOpenIPTC()));
     EXPECT_EQ(messages.prompts(), QStringList{"Loading a .ffo file will replace all IPTC metadata of the current image.\n"
                                               "Do you want to continue?"});
     EXPECT_EQ(exiv2Value(path, "Iptc.Application2.ObjectName"), "Title");

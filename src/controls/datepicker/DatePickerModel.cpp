@@ -129,7 +129,9 @@ QString DatePickerModel::commitText(const QString& text)
     }
     if (!d.isValid()) d = QLocale().toDate(t, QLocale::ShortFormat);
     if (!d.isValid()) d = QLocale().toDate(t, QLocale::LongFormat);
-    if (!d.isValid()) return formatted(m_highlight);
+    // Text that is no date gives way to the highlighted day, and that day is then the value: the
+    // box never shows a day the value does not hold.
+    if (!d.isValid()) d = m_highlight;
     setDateSelected(QDateTime(d, m_selected.time()));
     return formatted(m_selected.date());
 }
@@ -204,10 +206,15 @@ void DatePickerModel::releaseMonthList()
 {
     if (!m_monthListOpen) return;
     const QDate chosen = monthListRow(m_monthRow);
+    closeMonthList();
+    if (chosen.isValid()) showMonth(chosen);
+}
+
+void DatePickerModel::closeMonthList()
+{
     m_monthListOpen = false;
     m_ticker = 0;
     m_monthRow = -1;
-    if (chosen.isValid()) showMonth(chosen);
 }
 
 } // namespace tf

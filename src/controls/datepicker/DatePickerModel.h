@@ -56,7 +56,8 @@ public:
     QDate cellDate(int i) const;
 
     // Text typed into the box: a date that reads (our form, ISO, or the locale's) becomes the
-    // selected day keeping the time; anything else is dropped. Returns the text the box shows.
+    // selected day keeping the time; anything else selects the highlighted day. Returns the text
+    // the box shows, which is always the selected day's.
     QString commitText(const QString& text);
 
     // Key navigation on the open calendar (Qt key codes; Enter and Space accept); true when the key
@@ -79,6 +80,8 @@ public:
     void tickMonthList();
     // Releasing the button shows the highlighted month (if any) and closes the list.
     void releaseMonthList();
+    // Closing the calendar under it closes the list and chooses nothing.
+    void closeMonthList();
 
 private:
     QDateTime m_selected;

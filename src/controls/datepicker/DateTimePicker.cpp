@@ -1,6 +1,7 @@
 #include "controls/datepicker/DateTimePicker.h"
 
 #include <QEvent>
+#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QGuiApplication>
@@ -20,6 +21,7 @@ namespace {
 constexpr int kHeight = 20;
 constexpr int kMonthRowHeight = 16;
 constexpr int kMonthListWidth = 100;
+constexpr int kMonthListFrame = 1;
 
 // White on a dark band, black on a light one: the weekday names stay readable on any palette.
 QColor textOn(const QColor& background) { return qGray(background.rgb()) < 128 ? Qt::white : Qt::black; }
@@ -170,22 +172,34 @@ void DateTimePicker::buildPopup()
     connect(next, &QToolButton::clicked, this, [this] { m_model.showNextMonth(); refreshCalendar(); });
     connect(m_today, &QPushButton::clicked, this, [this] { m_model.showMonth(m_model.today()); refreshCalendar(); });
     connect(m_ok, &QPushButton::clicked, this, &DateTimePicker::acceptHighlight);
+    // A focused OK or Today takes Enter as its own click, as Space is, not as the calendar's OK.
+    m_today->installEventFilter(this);
+    m_ok->installEventFilter(this);
     m_popup->installEventFilter(this);
 
-    // The month list opens over the title while the button is held on it.
-    m_monthList = new QWidget(m_popup);
-    m_monthList->setObjectName(QStringLiteral("picMonthList"));
+    // The month list opens over the title while the button is held on it: a window of its own, so
+    // that its rows above the title stand over whatever is above the calendar instead of being cut
+    // off by its edge. It never takes the focus or the mouse: the title keeps both.
+    auto* list = new QFrame(m_popup, Qt::ToolTip | Qt::FramelessWindowHint);
+    list->setFrameStyle(QFrame::Box | QFrame::Plain);
+    list->setLineWidth(kMonthListFrame);
+    m_monthList = list;
+    m_monthList->setObjectName(QStringLiteral("picListBox"));
+    m_monthList->setAttribute(Qt::WA_ShowWithoutActivating);
     m_monthList->setAutoFillBackground(true);
-    m_monthList->resize(kMonthListWidth, kMonthRowHeight * DatePickerModel::kMonthRows);
+    m_monthList->setPalette(body);
+    m_monthList->resize(kMonthListWidth + 2 * kMonthListFrame, kMonthRowHeight * DatePickerModel::kMonthRows + 2 * kMonthListFrame);
     for (int r = 0; r < DatePickerModel::kMonthRows; ++r) {
         auto* row = new QLabel(m_monthList);
+        row->setObjectName(QStringLiteral("lblSelDate_%1").arg(r));
         row->setAlignment(Qt::AlignCenter);
         row->setAutoFillBackground(true);
-        row->setGeometry(0, r * kMonthRowHeight, kMonthListWidth, kMonthRowHeight);
+        row->setGeometry(kMonthListFrame, kMonthListFrame + r * kMonthRowHeight, kMonthListWidth, kMonthRowHeight);
         m_monthRows << row;
     }
     m_monthList->hide();
     m_monthTicker = new QTimer(this);
+    m_monthTicker->setObjectName(QStringLiteral("TimerMonthTicker"));
     m_monthTicker->setInterval(400);
     connect(m_monthTicker, &QTimer::timeout, this, [this] {
         m_model.tickMonthList();
@@ -243,7 +257,11 @@ void DateTimePicker::openCalendar()
 
 void DateTimePicker::closeCalendar()
 {
-    if (m_popup) m_popup->hide();
+    if (!m_popup) return;
+    // The month list is a window of its own: it goes with the calendar, its ticker with it.
+    m_model.closeMonthList();
+    refreshMonthList();
+    m_popup->hide();
 }
 
 void DateTimePicker::refreshText() { m_text->setText(m_model.formatted(m_model.dateSelected().date())); }
@@ -320,6 +338,11 @@ void DateTimePicker::hideEvent(QHideEvent* e)
 
 bool DateTimePicker::eventFilter(QObject* watched, QEvent* e)
 {
+    if (watched == m_popup && e->type() == QEvent::Hide && m_model.isMonthListOpen()) {
+        // Closed by a click elsewhere: the month list, a window of its own, goes with it.
+        m_model.closeMonthList();
+        refreshMonthList();
+    }
     if (watched == m_title && m_monthList) {
         // The title keeps the mouse while the button is held, so its moves track the list.
         const auto mouse = [e] { return static_cast<QMouseEvent*>(e); };
@@ -327,15 +350,18 @@ bool DateTimePicker::eventFilter(QObject* watched, QEvent* e)
         case QEvent::MouseButtonPress: {
             if (mouse()->button() != Qt::LeftButton) break;
             m_model.openMonthList();
-            const QPoint centre = m_title->mapTo(m_popup, m_title->rect().center());
-            m_monthList->move(centre.x() - kMonthListWidth / 2,
-                              centre.y() - kMonthRowHeight * DatePickerModel::kMonthRows / 2);
-            m_monthList->raise();
+            // Under the title, its middle row over the month header.
+            const QPoint headerBottom = m_header->mapToGlobal(QPoint(0, m_header->height()));
+            const int x = m_title->mapToGlobal(QPoint(0, 0)).x() - kMonthListFrame;
+            const int y = headerBottom.y() - (m_monthList->height() + kMonthRowHeight) / 2 - 2;
+            m_monthList->move(x, y);
             refreshMonthList();
+            m_monthList->raise();
             return true;
         }
         case QEvent::MouseMove: {
-            const QPoint p = m_monthList->mapFromGlobal(m_title->mapToGlobal(mouse()->position().toPoint()));
+            const QPoint p = m_monthList->mapFromGlobal(m_title->mapToGlobal(mouse()->position().toPoint()))
+                             - QPoint(kMonthListFrame, kMonthListFrame);
             m_model.trackMonthList(p.y(), kMonthRowHeight, p.x() >= 0 && p.x() < kMonthListWidth);
             refreshMonthList();
             return true;
@@ -381,6 +407,20 @@ bool DateTimePicker::eventFilter(QObject* watched, QEvent* e)
     }
     if (e->type() == QEvent::KeyPress && isEnabled()) {
         const int key = static_cast<QKeyEvent*>(e)->key();
+        if (watched == m_today || watched == m_ok) {
+            auto* button = static_cast<QPushButton*>(watched);
+            switch (key) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter: button->click(); return true;
+            case Qt::Key_Escape: closeCalendar(); return true;
+            // The arrows step between the two buttons, as Tab and Shift+Tab do.
+            case Qt::Key_Left:
+            case Qt::Key_Up:
+            case Qt::Key_Right:
+            case Qt::Key_Down: (button == m_today ? m_ok : m_today)->setFocus(Qt::TabFocusReason); return true;
+            default: break;
+            }
+        }
         if (watched == m_text && !isDropped() && key == Qt::Key_Down) {
             openCalendar();
             return true;

@@ -21,11 +21,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <functional>
+#include <map>
 #include <mutex>
+#include <string>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 #include <utility>
@@ -47,7 +51,71 @@ struct Span {
     double longestMs = 0;   // the slowest answer
     double startMs = 0;     // when it began, on the monotonic clock
     double longestAtMs = 0; // when the slowest ping was sent, from the span's start
+    // For each late answer (and each slower than the pinger was told to look into): where the
+    // window's thread and the X server were while it was awaited.
+    std::vector<std::string> stalls;
 };
+
+// What one thread is doing as the kernel sees it: its state (R running, S asleep, D in
+// uninterruptible wait: a disk, a page fault, a throttled write), the system call it is in
+// ("running" in user code) and its kernel stack, innermost first, without offsets. Reading
+// another thread's kernel stack needs root; without it the stack is left out.
+inline std::string threadSnapshot(long pid, long tid)
+{
+    const std::string base = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(tid) + "/";
+    auto slurp = [](const std::string& path) {
+        std::string text;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return text;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, size_t(n));
+        ::close(fd);
+        return text;
+    };
+    const std::string stat = slurp(base + "stat");
+    const size_t paren = stat.rfind(')');
+    std::string out = paren != std::string::npos && paren + 2 < stat.size() ? stat.substr(paren + 2, 1) : "?";
+    std::string call = slurp(base + "syscall");
+    call = call.substr(0, call.find_first_of(" \n"));
+    out += " syscall " + (call.empty() ? std::string("?") : call);
+    const std::string stack = slurp(base + "stack");
+    for (size_t at = 0; at < stack.size();) {
+        const size_t end = std::min(stack.find('\n', at), stack.size());
+        const std::string line = stack.substr(at, end - at);
+        const size_t name = line.find("] ");
+        if (name != std::string::npos) {
+            const std::string function = line.substr(name + 2, line.find('+', name) - name - 2);
+            if (function.rfind("entry_SYSCALL", 0) == 0 || function.rfind("do_syscall", 0) == 0) break;
+            out += (out.find(':') == std::string::npos ? ": " : " < ") + function;
+        }
+        at = end + 1;
+    }
+    return out;
+}
+
+// The X server showing $DISPLAY, when it runs on this machine as Xvfb or Xorg: its process id, or 0.
+inline long xServerPid()
+{
+    const char* display = std::getenv("DISPLAY");
+    if (!display) return 0;
+    std::string number = display;
+    number = number.substr(number.find(':') + 1);
+    number = ":" + number.substr(0, number.find('.'));
+    long found = 0;
+    if (DIR* proc = ::opendir("/proc")) {
+        while (dirent* entry = ::readdir(proc)) {
+            const long pid = std::atol(entry->d_name);
+            if (pid <= 0) continue;
+            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+            if (!cmdline.open(QIODevice::ReadOnly)) continue;
+            const QList<QByteArray> args = cmdline.readAll().split('\0');
+            if (args.isEmpty() || !(args[0].endsWith("Xvfb") || args[0].endsWith("Xorg"))) continue;
+            if (args.contains(QByteArray::fromStdString(number))) found = pid;
+        }
+        ::closedir(proc);
+    }
+    return found;
+}
 
 // Pings `window` from its own X connection until stopped. Each ping is a ClientMessage of type
 // WM_PROTOCOLS carrying _NET_WM_PING and a serial; the window sends it back to the root window,
@@ -55,7 +123,11 @@ struct Span {
 // ping counts for as long as it waits. Answers slower than `aimMs` count as late.
 class Pinger {
 public:
-    Pinger(xcb_window_t window, double aimMs) : m_window(window), m_aimMs(aimMs) {}
+    // Answers slower than `lookAfterMs` (the aim unless given) are looked into (see Span::stalls).
+    Pinger(xcb_window_t window, double aimMs, double lookAfterMs = 0)
+        : m_window(window), m_aimMs(aimMs), m_lookAfterMs(lookAfterMs > 0 ? lookAfterMs : aimMs)
+    {
+    }
     ~Pinger() { stop(); }
 
     bool start()
@@ -69,6 +141,10 @@ public:
         const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(m_connection);
+        // Called on the window's thread: the thread a late answer waits for.
+        m_windowPid = ::getpid();
+        m_windowTid = static_cast<long>(::syscall(SYS_gettid));
+        m_serverPid = xServerPid();
         m_thread = std::thread([this] { run(); });
         return true;
     }
@@ -115,11 +191,28 @@ private:
         xcb_flush(m_connection);
     }
 
-    // True once the answer to `serial` came, false when stopped first.
-    bool awaitAnswer(uint32_t serial)
+    // True once the answer to `serial` came, false when stopped first. While the answer is later
+    // than m_lookAfterMs, the window's thread and the X server are looked at every 5 ms: what they were
+    // doing goes into `stall`, each distinct state once with the number of times it was seen.
+    bool awaitAnswer(uint32_t serial, double sentMs, std::string& stall)
     {
+        std::vector<std::pair<std::string, int>> seen;
+        auto look = [&](const char* who, long pid, long tid) {
+            const std::string state = std::string(who) + " " + threadSnapshot(pid, tid);
+            for (auto& [text, count] : seen)
+                if (text == state) return void(++count);
+            seen.emplace_back(state, 1);
+        };
+        auto finish = [&](bool answered) {
+            for (const auto& [text, count] : seen) stall += "\n      " + std::to_string(count) + "x " + text;
+            return answered;
+        };
         pollfd fd{xcb_get_file_descriptor(m_connection), POLLIN, 0};
         while (!m_stop) {
+            if (nowMs() - sentMs > m_lookAfterMs) {
+                look("window", m_windowPid, m_windowTid);
+                if (m_serverPid > 0) look("X server", m_serverPid, m_serverPid);
+            }
             while (xcb_generic_event_t* e = xcb_poll_for_event(m_connection)) {
                 bool answered = false;
                 if ((e->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
@@ -127,21 +220,26 @@ private:
                     answered = m->window == m_root && m->data.data32[0] == m_ping && m->data.data32[1] == serial;
                 }
                 std::free(e);
-                if (answered) return true;
+                if (answered) return finish(true);
             }
-            if (xcb_connection_has_error(m_connection)) return false;
+            if (xcb_connection_has_error(m_connection)) return finish(false);
             ::poll(&fd, 1, 5);
         }
-        return false;
+        return finish(false);
     }
 
-    void record(double sentMs, double tookMs)
+    void record(double sentMs, double tookMs, const std::string& stall)
     {
         std::lock_guard lock(m_mutex);
         // A ping sent before the span began waited on the benchmark's own work, not the window's.
         if (sentMs < m_span.startMs) return;
         ++m_span.pings;
         if (tookMs > m_aimMs) ++m_span.late;
+        if (tookMs > m_lookAfterMs) {
+            char head[96];
+            std::snprintf(head, sizeof head, "ping at %.0f ms answered after %.1f ms:", sentMs - m_span.startMs, tookMs);
+            m_span.stalls.push_back(head + stall);
+        }
         if (tookMs > m_span.longestMs) {
             m_span.longestMs = tookMs;
             m_span.longestAtMs = sentMs - m_span.startMs;
@@ -153,8 +251,9 @@ private:
         for (uint32_t serial = 1; !m_stop; ++serial) {
             const double sent = nowMs();
             send(serial);
-            const bool answered = awaitAnswer(serial);
-            record(sent, nowMs() - sent);
+            std::string stall;
+            const bool answered = awaitAnswer(serial, sent, stall);
+            record(sent, nowMs() - sent, stall);
             if (!answered) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
@@ -162,10 +261,12 @@ private:
 
     xcb_window_t m_window;
     double m_aimMs;
+    double m_lookAfterMs;
     xcb_connection_t* m_connection = nullptr;
     xcb_window_t m_root = 0;
     xcb_atom_t m_protocols = 0;
     xcb_atom_t m_ping = 0;
+    long m_windowPid = 0, m_windowTid = 0, m_serverPid = 0;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
     std::mutex m_mutex;
@@ -251,6 +352,12 @@ private:
     int m_depth = 0;
     std::vector<Delivery> m_slow;
 };
+
+// Under a line of results: where the window's thread and the X server were during each late answer.
+inline void printStalls(const Span& span)
+{
+    for (const std::string& stall : span.stalls) std::printf("    %s\n", stall.c_str());
+}
 
 // The benchmark's own waiting: the window's event loop runs meanwhile.
 inline void runFor(int ms)

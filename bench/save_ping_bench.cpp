@@ -5,10 +5,13 @@
 // window's thread) every 20 ms and times each answer. The aim: every answer within 100 ms, during
 // each save and between them. Each document is checked with tiffinfo (64 uncompressed pages of
 // 2480 x 3508).
-//   save_ping_bench [SAVES] [--dir FOLDER] [--events]
+//   save_ping_bench [SAVES] [--dir FOLDER] [--events] [--look-after MS]
 // --events lists under each save the deliveries of events on the window's thread that took 30 ms
 // or more: when, how long, which event to which object, and how that time was spent (running,
-// waiting for a processor, or asleep: in a system call, on a lock, or on a page read from disk). SAVES defaults to 10; FOLDER (default: a new temporary folder under TMPDIR or /tmp, removed at
+// waiting for a processor, or asleep: in a system call, on a lock, or on a page read from disk).
+// Under each answer later than the aim, or than MS when given (to see what slows the answers
+// that are not yet late), the states the window's thread and the X server were seen in while it
+// was awaited. SAVES defaults to 10; FOLDER (default: a new temporary folder under TMPDIR or /tmp, removed at
 // the end) keeps the pages and the document, and needs about 4 GB free (the document and the one
 // replacing it). Without a DISPLAY the benchmark runs itself under xvfb-run. Not a test: it
 // writes gigabytes.
@@ -74,15 +77,18 @@ int main(int argc, char** argv)
     int saves = 10;
     QString folder;
     bool events = false;
+    double lookAfterMs = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
             folder = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(argv[i], "--events") == 0) {
             events = true;
+        } else if (std::strcmp(argv[i], "--look-after") == 0 && i + 1 < argc && std::atof(argv[i + 1]) > 0) {
+            lookAfterMs = std::atof(argv[++i]);
         } else if (std::atoi(argv[i]) > 0) {
             saves = std::atoi(argv[i]);
         } else {
-            std::printf("usage: save_ping_bench [SAVES] [--dir FOLDER] [--events]\n");
+            std::printf("usage: save_ping_bench [SAVES] [--dir FOLDER] [--events] [--look-after MS]\n");
             return 2;
         }
     }
@@ -154,7 +160,7 @@ int main(int argc, char** argv)
     }
     runFor(2000);
 
-    Pinger pinger(static_cast<xcb_window_t>(window.winId()), kAimMs);
+    Pinger pinger(static_cast<xcb_window_t>(window.winId()), kAimMs, lookAfterMs);
     if (!pinger.start()) {
         std::printf("cannot open a second connection to the X server\n");
         return 1;
@@ -212,6 +218,8 @@ int main(int argc, char** argv)
                     run, took, QFileInfo(document).size() / 1048576.0, pages, checked ? "" : " (NOT AS WRITTEN)",
                     during.pings, during.longestMs, during.longestAtMs, after.longestMs,
                     ok ? "" : "  MISSES THE AIM");
+        tf::bench::printStalls(during);
+        tf::bench::printStalls(after);
         for (const tf::bench::TimedApplication::Delivery& d : app.takeSlow())
             std::printf("    at %6.0f ms: %6.1f ms (%.1f running, %.1f waiting for a processor, %ld sleeps, %ld faults"
                         " read) in %s to %s\n",

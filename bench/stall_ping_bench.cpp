@@ -13,8 +13,12 @@
 //              a sound picture chosen in its place.
 //   metadata-edit  the Make of a 70 MB JPEG changed through the EXIF bar's edit (the dialog
 //              answered as the user would): the file written and read back beside the window.
+//   save-preview  a 24-megapixel photo (6000 x 4000) shown in the preview and saved with Save
+//              Preview As as a PNG, as a user does (seconds of encoding); the PNG is read back by
+//              Qt's reader, not the writer's library.
 // The aim: every answer within 200 ms throughout each case.
-//   stall_ping_bench [--time-limit MS] [--dir FOLDER] [--metadata-edit-only]
+//   stall_ping_bench [--time-limit MS] [--dir FOLDER] [--metadata-edit-only | --save-preview-only]
+// --metadata-edit-only and --save-preview-only run that case alone.
 // MS is the decoders' time limit per file (default: the program's own, 10 s); at 1000, as the
 // tests set it (or on a busy machine at 10 s too), the watermark of the task list outlasts its
 // decoder and the shown file's replay fails with a report. FOLDER (default: a new temporary folder under TMPDIR or /tmp, removed at the end) keeps
@@ -25,6 +29,7 @@
 
 #include "app/frmMain.h"
 #include "browse/BrowseController.h"
+#include "browse/ControlSaveAs.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "editing/EditTask.h"
 #include "editing/EditingController.h"
@@ -41,6 +46,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QDateTime>
 #include <QDialog>
@@ -96,6 +102,7 @@ bool report(const char* name, const Span& span, bool finished, const QString& ou
     std::printf("%-10s %4d pings, slowest answer %6.1f ms (at %5.0f ms), %d over %.0f ms: %s; %s\n", name, span.pings,
                 span.longestMs, span.longestAtMs, span.late, kAimMs, ok ? "all within the aim" : "MISSES THE AIM",
                 qPrintable(outcome));
+    tf::bench::printStalls(span);
     std::fflush(stdout);
     return ok;
 }
@@ -104,8 +111,8 @@ bool report(const char* name, const Span& span, bool finished, const QString& ou
 // encoder can make small. Made once into `folder` and kept there.
 QString bigJpeg(const QDir& folder)
 {
-    const QString path = folder.filePath(QStringLiteral("big/big.jpg"));
-    folder.mkpath(QStringLiteral("big"));
+    const QString path = folder.filePath(QStringLiteral("big-meta/big.jpg"));
+    folder.mkpath(QStringLiteral("big-meta"));
     if (QFileInfo(path).size() > (qint64(60) << 20)) return path;
     QImage img(7000, 5100, QImage::Format_RGB32);
     QRandomGenerator rng(70);
@@ -188,6 +195,53 @@ bool metadataEditCase(frmMain& window, Pinger& pinger, const QDir& root)
                       .arg(QFileInfo(path).size() / 1e6, 0, 'f', 1)
                       .arg(took, 0, 'f', 0)
                       .arg(inFile == make ? QStringLiteral("is the new one") : QStringLiteral("IS NOT THE NEW ONE")));
+// Save Preview As of a 24-megapixel photo as a PNG: the photo is browsed to in its own folder and
+// shown, then saved through the preview's menu with the file dialog answered. True when the case
+// met the aim.
+bool savePreviewCase(frmMain& window, Pinger& pinger, tf::ScriptedDialogs& dialogs, const QDir& root)
+{
+    BrowseController* browse = window.browse();
+    const auto settled = [&] { return !browse->listingBusy() && !browse->previewPending(); };
+    const QString photo = root.filePath(QStringLiteral("big/photo24mp.jpg"));
+    const QString png = root.filePath(QStringLiteral("big/saved.png"));
+    QFile::remove(png); // left by an earlier run in the same folder
+    if (!QFileInfo::exists(photo)) {
+        QImageWriter writer(photo, "jpg");
+        writer.setQuality(90);
+        writer.write(tf::bench::makePhoto(6000, 4000, 24));
+    }
+    if (!browse->ftvBrowse()->setSelectedFolder(root.filePath(QStringLiteral("big"))) ||
+        !runUntil([&] { return settled() && browse->lvFolder()->model()->rowCount() == 1; }, 30000)) {
+        std::printf("the folder of the 24-megapixel photo did not list\n");
+        return false;
+    }
+    clickRow(browse->lvFolder(), QFileInfo(photo).fileName());
+    if (!runUntil([&] { return settled() && browse->ibMain()->Tag() == photo; }, 60000)) {
+        std::printf("the 24-megapixel photo was not shown\n");
+        return false;
+    }
+    auto* saver = window.findChild<tf::ControlSaveAs*>();
+    bool ended = false, written = false;
+    QObject::connect(saver, &tf::ControlSaveAs::saveFinished, saver, [&](bool ok) {
+        ended = true;
+        written = ok;
+    }, Qt::SingleShotConnection);
+    dialogs.answerFile(png, 4); // "Portable Network Graphics"
+    pinger.nextSpan();
+    const double start = tf::bench::nowMs();
+    browse->mnuSavePreviewAs(0)->trigger();
+    const bool finished = runUntil([&] { return ended; }, 120000);
+    const double took = tf::bench::nowMs() - start;
+    runFor(1000); // the window settles while the system writes the file out
+    const Span span = pinger.nextSpan();
+    const QSize size = QImageReader(png).size();
+    return report("save-preview", span, finished && written && size == QSize(6000, 4000),
+                  QStringLiteral("%1 saved in %2 ms, %3 MB, read back as %4 x %5")
+                      .arg(QFileInfo(png).fileName())
+                      .arg(took, 0, 'f', 0)
+                      .arg(QFileInfo(png).size() / 1048576.0, 0, 'f', 1)
+                      .arg(size.width())
+                      .arg(size.height()));
 }
 
 } // namespace
@@ -199,15 +253,18 @@ int main(int argc, char** argv)
     QString folder;
     bool metadataEditOnly = false;
     tf::decode::DecoderSettings decoders;
+    bool savePreviewOnly = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
+        if (std::strcmp(argv[i], "--save-preview-only") == 0) {
+            savePreviewOnly = true;
+        } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
             folder = QString::fromLocal8Bit(argv[++i]);
         } else if (std::strcmp(argv[i], "--metadata-edit-only") == 0) {
             metadataEditOnly = true;
         } else if (std::strcmp(argv[i], "--time-limit") == 0 && i + 1 < argc && std::atoi(argv[i + 1]) > 0) {
             decoders.timeLimit = std::chrono::milliseconds(std::atoi(argv[++i]));
         } else {
-            std::printf("usage: stall_ping_bench [--time-limit MS] [--dir FOLDER] [--metadata-edit-only]\n");
+            std::printf("usage: stall_ping_bench [--time-limit MS] [--dir FOLDER] [--metadata-edit-only | --save-preview-only]\n");
             return 2;
         }
     }
@@ -222,7 +279,7 @@ int main(int argc, char** argv)
         folder = temp->path();
     }
     QDir root(folder);
-    for (const char* sub : {"photos", "marks", "home"}) root.mkpath(QLatin1String(sub));
+    for (const char* sub : {"photos", "marks", "home", "big", "big-meta"}) root.mkpath(QLatin1String(sub));
     // The window's settings and work files stay in the benchmark's folder.
     qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath(QStringLiteral("home/data"))));
@@ -304,11 +361,12 @@ int main(int argc, char** argv)
         std::printf("%d of 1 cases missed the aim\n", failures);
         return failures == 0 ? 0 : 1;
     }
+    const int cases = savePreviewOnly ? 1 : 5;
     tf::ReportView* list = browse->lvFolder();
     const QString photoPath = root.filePath(QStringLiteral("photos/"));
 
     // A second file chosen while the first one's metadata is still being read.
-    {
+    if (!savePreviewOnly) {
         metadata->readFile = [](tf::ExifIptc& meta, const QString& file) {
             std::this_thread::sleep_for(std::chrono::milliseconds(kSlowMetadataMs));
             return meta.readFrom(file);
@@ -326,7 +384,7 @@ int main(int argc, char** argv)
     }
 
     // Files browsed with the Optimized preview while the task list's watermark takes seconds.
-    {
+    if (!savePreviewOnly) {
         tf::EditTask mark = tf::makeEditTask(tf::taskWatermark);
         for (const auto& [index, value] : {std::pair{1, "False"}, {2, "50"}, {3, "0"}, {5, "0"}, {6, "0"}, {7, "0"}})
             mark.setP(index, QLatin1String(value));
@@ -352,7 +410,7 @@ int main(int argc, char** argv)
     }
 
     // The hanging picture chosen as the watermark in the option panel, then a sound one.
-    {
+    if (!savePreviewOnly) {
         clickRow(list, photos[0]);
         runUntil(settled, 30000);
         QTest::mouseClick(browse->CmdPreviewEdit(), Qt::LeftButton);
@@ -384,10 +442,12 @@ int main(int argc, char** argv)
                                 .arg(failed, resolution->text()));
     }
 
-    failures += !metadataEditCase(window, pinger, root);
+    if (!savePreviewOnly) failures += !metadataEditCase(window, pinger, root);
+
+    failures += !savePreviewCase(window, pinger, dialogs, root);
 
     pinger.stop();
     tf::setMessageBoxHandler(nullptr);
-    std::printf("%d of 4 cases missed the aim\n", failures);
+    std::printf("%d of %d cases missed the aim\n", failures, cases);
     return failures == 0 ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include "basket/SinglePageSink.h"
 #include "basket/modMultiPage.h"
 #include "browse/BrowseController.h"
+#include "browse/ControlSaveAs.h"
 #include "browse/modFolderView.h"
 #include "controls/explorerbar/ExplorerBar.h"
 #include "controls/modButtonPicture.h"
@@ -127,6 +128,9 @@ frmMain::~frmMain()
     // first, while every widget they know is still whole, so that nothing of theirs runs on a
     // widget the window is taking down.
     if (m_editing) m_editing->detachPreview();
+    // Their jobs print through ibMain's printer, a member that goes before the window's children.
+    delete m_previewPrint;
+    delete m_batchPrint;
     delete m_browse;
     m_browse = nullptr;
     delete m_basket;
@@ -298,8 +302,11 @@ void frmMain::buildBrowseController()
     m_players = new tf::PlayerCommands(
         [this] { return m_basket ? m_basket->model().pages() : std::vector<tf::basket::PageRecord>{}; },
         m_editing->replayer(), [this] { return m_browse ? m_browse->ibMain()->Tag() : QString(); }, this, this);
-    const tf::BrowseServices services{*this,        *this,        *m_editing,      m_editing->replayer(),
-                                      *m_metadata,  m_noPrinting, m_controlSaveAs, *m_players};
+    m_ibMainPrinter = std::make_unique<tf::ImagePrinter>();
+    m_previewPrint = new tf::PreviewPrintCommand(*m_ibMainPrinter, this, this);
+    m_controlSaveAs = new tf::ControlSaveAs(this);
+    const tf::BrowseServices services{*this,       *this,           *m_editing,       m_editing->replayer(),
+                                      *m_metadata, *m_previewPrint, *m_controlSaveAs, *m_players};
     m_browse = new BrowseController(panes, services, this);
     m_editing->attachPreview(*m_browse);
     // The edit list's bar stands in the browse pane's tab row, right of the tabs. The list was
@@ -327,8 +334,8 @@ void frmMain::buildControllers()
     auto* singlePage = new tf::SinglePageCommands(m_basket->model(), m_editing->replayer(), this, this);
     connect(m_basket->multiPage(), &tf::MultiPageCommands::batchConversionRequested, singlePage,
             &tf::SinglePageCommands::subSaveAsSinglePage);
-    auto* printing = new tf::BatchPrintCommands(m_basket->model(), this, this);
-    connect(m_basket->cmdBatchPrint(), &QPushButton::clicked, printing, &tf::BatchPrintCommands::cmdBatchPrint_Click);
+    m_batchPrint = new tf::BatchPrintCommands(m_basket->model(), *m_ibMainPrinter, this, this);
+    connect(m_basket->cmdBatchPrint(), &QPushButton::clicked, m_batchPrint, &tf::BatchPrintCommands::cmdBatchPrint_Click);
     // Tab reaches the basket right after the preview, as it did when the window made these widgets.
     QWidget* previous = m_browse->ibMain();
     const BasketController& b = *m_basket;

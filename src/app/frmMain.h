@@ -22,6 +22,10 @@ class QPushButton;
 namespace tf {
 class EditingController;
 class ImageDocument;
+class BatchPrintCommands;
+class ControlSaveAs;
+class ImagePrinter;
+class PreviewPrintCommand;
 class MultiPageCommands;
 class PlayerCommands;
 class ImageList;
@@ -187,9 +191,11 @@ private:
     BrowseController* m_browse = nullptr;
     tf::EditingController* m_editing = nullptr;
     MetadataController* m_metadata = nullptr;
-    // The pieces the browse area needs that no area provides yet.
-    tf::PrintingNotAvailable m_noPrinting;
-    tf::ControlSaveAs m_controlSaveAs;
+    // ibMain's printer, which the preview's Print and the basket's share, and the preview's Print.
+    std::unique_ptr<tf::ImagePrinter> m_ibMainPrinter;
+    tf::PreviewPrintCommand* m_previewPrint = nullptr;
+    tf::BatchPrintCommands* m_batchPrint = nullptr;
+    tf::ControlSaveAs* m_controlSaveAs = nullptr;
     // The show builders: the preview's effect show and the basket's slide show or screen saver.
     tf::PlayerCommands* m_players = nullptr;
     std::unique_ptr<BrowseFolderFiles> m_folderFiles;

@@ -5,11 +5,13 @@
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/modSettings.h"
 #include "pages/WindowJob.h"
+#include "platform/imagebox/imagebox.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/sys/numbers.h"
 #include "platform/ui/msgbox.h"
 
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrintDialog>
@@ -27,6 +29,26 @@ const QPageSize::PageSizeId kPapers[] = {QPageSize::A4, QPageSize::Letter, QPage
 constexpr int kPaperCount = int(std::size(kPapers));
 
 int32_t clampByte(int32_t v) { return std::clamp(v, 0, 255); }
+
+// The picture the preview shows, as the one page of a print.
+class ShownPictureSource final : public PageSource {
+public:
+    ShownPictureSource(QImage picture, QString name) : m_page{{}, std::move(name), {}, std::move(picture)} {}
+    int count() const override { return 1; }
+    Page page(int) const override { return m_page; }
+
+private:
+    Page m_page;
+};
+
+void tellPrintEnded(const PipelineResult& r)
+{
+    if (!r.failure.isEmpty())
+        MsgBox(QStringLiteral("Printing failed: ") + r.failure, vbCritical);
+    else if (!r.leftOut.isEmpty())
+        MsgBox(QStringLiteral("These pages could not be read and were not printed:\n") + r.leftOut.join(QLatin1Char('\n')),
+               vbExclamation);
+}
 
 } // namespace
 
@@ -149,7 +171,14 @@ void PrintSink::rollback() noexcept
 // ---- the command
 
 BatchPrintCommands::BatchPrintCommands(const basket::BasketModel& pages, QWidget* owner, QObject* parent)
-    : QObject(parent), m_pages(pages), m_owner(owner), m_printer(std::make_unique<ImagePrinter>())
+    : QObject(parent), m_pages(pages), m_owner(owner), m_ownPrinter(std::make_unique<ImagePrinter>()),
+      m_printer(m_ownPrinter.get())
+{
+}
+
+BatchPrintCommands::BatchPrintCommands(const basket::BasketModel& pages, ImagePrinter& printer, QWidget* owner,
+                                       QObject* parent)
+    : QObject(parent), m_pages(pages), m_owner(owner), m_printer(&printer)
 {
 }
 
@@ -160,6 +189,10 @@ void BatchPrintCommands::cmdBatchPrint_Click()
     try {
         gstrCurrentOperation = QStringLiteral("Starting batch printing");
         if (m_pages.isEmpty() || m_job) return;
+        // Taken before the dialog: another job printing through the same printer (the preview's)
+        // must not have it changed under it.
+        auto job = std::make_unique<WindowJob>(QStringLiteral("Starting batch printing"));
+        if (!*job) return;
         typPrintOptions& s = gudtSettings.Print;
         ImagePrinter& p = *m_printer;
         p.setPrintSetting10(s.PrintSetting10 != 0);
@@ -185,8 +218,6 @@ void BatchPrintCommands::cmdBatchPrint_Click()
         s.PrintSetting3 = uint8_t(clampByte(p.PrintSetting3()));
         if (!print) return;
 
-        auto job = std::make_unique<WindowJob>(QStringLiteral("Starting batch printing"));
-        if (!*job) return;
         // One page needs no progress window; the work still runs off the window's thread.
         if (m_pages.count() >= 2) job->showStatus(m_owner);
         QStringList names;
@@ -206,13 +237,41 @@ void BatchPrintCommands::cmdBatchPrint_Click()
 
 void BatchPrintCommands::printEnded(const PipelineResult& r)
 {
-    if (!r.failure.isEmpty())
-        MsgBox(QStringLiteral("Printing failed: ") + r.failure, vbCritical);
-    else if (!r.leftOut.isEmpty())
-        MsgBox(QStringLiteral("These pages could not be read and were not printed:\n") + r.leftOut.join(QLatin1Char('\n')),
-               vbExclamation);
+    tellPrintEnded(r);
     m_job.reset();
     emit printFinished();
+}
+
+// ---- the preview's print
+
+PreviewPrintCommand::PreviewPrintCommand(ImagePrinter& printer, QWidget* owner, QObject* parent)
+    : QObject(parent), m_printer(printer), m_owner(owner)
+{
+}
+
+PreviewPrintCommand::~PreviewPrintCommand() { m_job.reset(); }
+
+void PreviewPrintCommand::PrintImage(ImageBox& control)
+{
+    try {
+        if (!control.HasImage() || m_job) return;
+        auto job = std::make_unique<WindowJob>(QStringLiteral("Printing the preview"));
+        if (!*job) return;
+        if (!m_printer.showDialog(m_owner)) return;
+        // A copy: the preview may show another picture while this one prints.
+        const QString name = control.Tag().isEmpty() ? QStringLiteral("Preview") : QFileInfo(control.Tag()).fileName();
+        auto source = std::make_unique<ShownPictureSource>(control.image(), name);
+        m_job = std::move(job);
+        m_job->start(std::move(source), std::make_unique<PrintSink>(m_printer), PipelineSettings{},
+                     [this](const PipelineResult& r) {
+                         tellPrintEnded(r);
+                         m_job.reset();
+                         emit printFinished();
+                     });
+    } catch (const std::exception& e) {
+        m_job.reset();
+        subReportException(e, QStringLiteral("FrmMain.cmdPreviewPrint_Click"));
+    }
 }
 
 } // namespace tf

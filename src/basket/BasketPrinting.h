@@ -1,7 +1,8 @@
 #pragma once
 // Printing: the image control's printing members over Qt PrintSupport, the printer as a sink of
-// the page pipeline, and the basket's print command.
+// the page pipeline, the basket's print command and the preview's.
 #include "basket/basketModel.h"
+#include "browse/BrowseServices.h"
 #include "pages/PagePipeline.h"
 
 #include <QObject>
@@ -116,6 +117,10 @@ class BatchPrintCommands : public QObject {
     Q_OBJECT
 public:
     BatchPrintCommands(const basket::BasketModel& pages, QWidget* owner, QObject* parent = nullptr);
+    // Printing through `printer`, which the preview's Print shares, as both printed through one
+    // control: each opens with the printer and settings the other left.
+    BatchPrintCommands(const basket::BasketModel& pages, ImagePrinter& printer, QWidget* owner,
+                       QObject* parent = nullptr);
     ~BatchPrintCommands() override;
     ImagePrinter& ibMainPrinter() { return *m_printer; }
 
@@ -131,7 +136,30 @@ private:
 
     const basket::BasketModel& m_pages;
     QPointer<QWidget> m_owner;
-    std::unique_ptr<ImagePrinter> m_printer;
+    std::unique_ptr<ImagePrinter> m_ownPrinter;
+    ImagePrinter* m_printer;
+    std::unique_ptr<WindowJob> m_job;
+};
+
+// The preview's Print (its button and its menu's entry): the print dialog, then the picture the
+// preview shows, as one page, on a worker thread as the basket's print. The dialog's choices stay
+// with the printer; the stored settings are the basket's print's to keep.
+class PreviewPrintCommand final : public QObject, public PreviewPrinter {
+    Q_OBJECT
+public:
+    PreviewPrintCommand(ImagePrinter& printer, QWidget* owner, QObject* parent = nullptr);
+    ~PreviewPrintCommand() override;
+
+    void PrintImage(ImageBox& control) override;
+
+signals:
+    // The picture was handed to the printer (or the print failed and the user was told); not
+    // after a Cancel in the dialog, which prints nothing.
+    void printFinished();
+
+private:
+    ImagePrinter& m_printer;
+    QPointer<QWidget> m_owner;
     std::unique_ptr<WindowJob> m_job;
 };
 

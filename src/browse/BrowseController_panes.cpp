@@ -145,4 +145,3 @@ int BrowseController::subArrangePreviewToolbar(int width)
     return rows.height;
 }
 
-void tf::ControlSaveAs::SaveAs(ImageBox& control) { control.SaveAs(); }

@@ -31,15 +31,15 @@ public:
     virtual void subClearSelection() = 0;
 };
 
-// Printing the previewed image (its print dialog, then the print).
+// Printing the previewed image (its print dialog, then the print, which runs beside the window).
 class PreviewPrinter {
 public:
     virtual ~PreviewPrinter() = default;
     virtual void PrintImage(ImageBox& control) = 0;
 };
 
-// "Image document" of the Save Preview As menu, and its "Save As greeting image" (the slide show
-// options window, modal).
+// "Image document" of the Save Preview As menu (ControlSaveAs.h: the file is written beside the
+// window), and its "Save As greeting image" (the slide show options window, modal).
 class PreviewSaver {
 public:
     virtual ~PreviewSaver() = default;
@@ -58,20 +58,10 @@ class NoPreviewSelection final : public PreviewSelection {
 public:
     void subClearSelection() override {}
 };
-// No printing yet: the print command does nothing.
-class PrintingNotAvailable final : public PreviewPrinter {
-public:
-    void PrintImage(ImageBox&) override {}
-};
 // No slide show builder yet: the greeting-image entry does nothing.
 class SlideShowNotAvailable final : public SlideShowOptions {
 public:
     void showExecutableOptions() override {}
-};
-// The image control's own Save As, which asks for the file and the format.
-class ControlSaveAs final : public PreviewSaver {
-public:
-    void SaveAs(ImageBox& control) override;
 };
 
 // Everything the controller is given; references, so that none can be left out.

@@ -4,6 +4,9 @@
 
 #include "multipage_fixture.h"
 
+#include "frame/LongCommand.h"
+#include "platform/imagebox/imagebox.h"
+
 #include <QLabel>
 #include <QPageLayout>
 
@@ -120,6 +123,45 @@ TEST_F(BasketPrint, EmptyBasketShowsNothingAndChangesNothing)
     commands.cmdBatchPrint_Click();
     EXPECT_EQ(dialogs, 0);
     EXPECT_EQ(gudtSettings.Print.PrintSetting3, 7);
+}
+
+// The preview's Print and the basket's go through one printer, as through one control: the
+// printer chosen in one dialog is where the other prints next. Neither asks while another long
+// command runs, which may be printing through that printer.
+TEST_F(BasketPrint, PreviewAndBasketShareOnePrinterAndNeitherAsksWhileAnotherCommandRuns)
+{
+    ImagePrinter shared;
+    PreviewPrintCommand preview(shared, &owner);
+    ImageBox shown;
+    shown.setPicture(pagePicture(77, 50, Qt::green));
+    basket = basketOf({writePage(src.file("a.png"), pagePicture(101, 80, Qt::blue))});
+    BatchPrintCommands batch(*basket, shared, &owner);
+    const QString pdf = out.file("preview.pdf");
+    printInto(pdf);
+    {
+        LongCommand other(QStringLiteral("Saving a MultiPage file"));
+        preview.PrintImage(shown);
+        batch.cmdBatchPrint_Click();
+        EXPECT_EQ(dialogs, 0);
+    }
+
+    QSignalSpy previewPrinted(&preview, &PreviewPrintCommand::printFinished);
+    preview.PrintImage(shown);
+    ASSERT_TRUE(previewPrinted.wait(60000));
+    EXPECT_EQ(widthsOf(pdfImages(pdf)), QList<int>({77}));
+
+    // The basket's dialog opens on the printer the preview's left: accepted as it is, it prints there.
+    QString offered;
+    ImagePrinter::setDialogStep([&](QPrinter& p, QWidget*) {
+        offered = p.outputFileName();
+        return true;
+    });
+    QSignalSpy batchPrinted(&batch, &BatchPrintCommands::printFinished);
+    batch.cmdBatchPrint_Click();
+    ASSERT_TRUE(batchPrinted.wait(60000));
+    EXPECT_EQ(offered, pdf);
+    EXPECT_EQ(widthsOf(pdfImages(pdf)), QList<int>({101}));
+    EXPECT_TRUE(boxes.shown().empty());
 }
 
 TEST_F(BasketPrint, SettingsPlaceThePicture)

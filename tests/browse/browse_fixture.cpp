@@ -1,5 +1,7 @@
 #include "browse_fixture.h"
 
+#include "platform/sys/blockingcalls.h"
+
 #include "frame/modSettings.h"
 
 #include <QImageWriter>
@@ -105,6 +107,7 @@ void writeQt(const QString& path, const QImage& image, const char* format, bool 
 
 void writeWithControl(const QString& path, const QImage& image)
 {
+    tf::BlockingCallsAllowed here; // a file for the test to browse, written before anything is shown
     tf::ImageDocument document;
     document.setPicture(image);
     document.SaveToFile(path);

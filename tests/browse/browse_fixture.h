@@ -2,6 +2,7 @@
 // The browse controller with the window's parts it is given, and writers of image files to browse
 // that do not go through the code under test.
 #include "browse/BrowseController.h"
+#include "browse/ControlSaveAs.h"
 #include "controls/splitter.h"
 #include "platform/ui/listview.h"
 #include "platform/ui/reportview.h"
@@ -54,7 +55,9 @@ struct FakeServices final : tf::PaneLayout, tf::EditModeSwitch, tf::PreviewSelec
     int readGeneration = 0;
     QObject answers;
     void PrintImage(ImageBox&) override {}
-    void SaveAs(ImageBox& control) override { control.SaveAs(); }
+    // The window's own: the file is written on a worker, its end a signal.
+    tf::ControlSaveAs controlSaveAs;
+    void SaveAs(ImageBox& control) override { controlSaveAs.SaveAs(control); }
     void showExecutableOptions() override {}
 };
 

@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
@@ -258,6 +260,18 @@ TEST_F(PreviewTest, AReplayThatThrowsIsReportedWhateverItThrowsAndThePictureAsLo
     EXPECT_EQ(f.browse->PicTiffTag(), dir.file("b.png"));
 }
 
+// Chooses "Image document" as the user does and waits for the save's end, written on a worker (a
+// save on the test's thread fails the test through the blocking-call check); whether it was written.
+static bool saveAsFromMenu(BrowseFixture& f)
+{
+    QSignalSpy ended(&f.services.controlSaveAs, &tf::ControlSaveAs::saveFinished);
+    f.browse->mnuSavePreviewAs(0)->trigger();
+    if (ended.isEmpty() && f.services.controlSaveAs.saving()) {
+        EXPECT_TRUE(ended.wait(60000)) << "the save never ended";
+    }
+    return !ended.isEmpty() && ended.first().first().toBool();
+}
+
 TEST_F(PreviewTest, SaveAsWritesTheShownImageInTheTypeChosen)
 {
     writeQt(dir.file("a.png"), solid(64, 48, Qt::red), "png");
@@ -266,7 +280,7 @@ TEST_F(PreviewTest, SaveAsWritesTheShownImageInTheTypeChosen)
 
     tf::ScriptedDialogs dialogs;
     dialogs.answerFile(dir.file("copy"), 2); // a bare name, with the TIFF type chosen
-    f.browse->mnuSavePreviewAs(0)->trigger();
+    EXPECT_TRUE(saveAsFromMenu(f));
     ASSERT_EQ(dialogs.fileRequests().size(), 1u);
     EXPECT_TRUE(dialogs.fileRequests()[0].save);
     EXPECT_EQ(dialogs.fileRequests()[0].defaultSuffix, "") << "the dialog would add .jpg to a TIFF";
@@ -279,22 +293,72 @@ TEST_F(PreviewTest, SaveAsWritesTheShownImageInTheTypeChosen)
 
     // The name's own extension decides when it is one of the type's.
     dialogs.answerFile(dir.file("copy.JPEG"), 1);
-    f.browse->mnuSavePreviewAs(0)->trigger();
+    EXPECT_TRUE(saveAsFromMenu(f));
     EXPECT_TRUE(QFileInfo::exists(dir.file("copy.JPEG")));
     EXPECT_FALSE(QFileInfo::exists(dir.file("copy.JPEG.jpg")));
 
     // A place that cannot be written: said, not a crash.
     tf::ScriptedMessageBoxes boxes;
     dialogs.answerFile(dir.file("no such folder/x.png"), 4);
-    f.browse->mnuSavePreviewAs(0)->trigger();
+    EXPECT_FALSE(saveAsFromMenu(f));
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
     EXPECT_TRUE(boxes.shown()[0].prompt.startsWith("The picture could not be saved as \"x.png\"."));
 
     dialogs.cancelFile();
-    f.browse->mnuSavePreviewAs(0)->trigger();
+    EXPECT_FALSE(saveAsFromMenu(f));
     EXPECT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+}
+
+// A picture big enough to take seconds shows the progress window over the window while it is
+// written; a Cancel there (or a close of the main window) leaves the file it would replace whole.
+TEST_F(PreviewTest, SaveAsOfABigPictureShowsProgressAndItsCancelKeepsTheOldFile)
+{
+    const int side = 2000; // 4 megapixels
+    static_assert(qint64(2000) * 2000 >= tf::ControlSaveAs::kLongSavePixels);
+    writeQt(dir.file("big.png"), solid(side, side, Qt::blue), "png");
+    show("big.png");
+    const QString target = dir.file("old.bmp");
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("the user's old file");
+    }
+    tf::ScriptedDialogs dialogs;
+    tf::ScriptedMessageBoxes boxes;
+    // Cancel as the progress window shows, before the picture is written; what it said as it goes.
+    struct AtStatus : QObject {
+        QString said;
+        bool modal = false;
+        bool eventFilter(QObject* watched, QEvent* e) override
+        {
+            if (watched->objectName() != "frmStatus") return false;
+            if (e->type() == QEvent::Show) {
+                modal = static_cast<QWidget*>(watched)->windowModality() == Qt::WindowModal;
+                watched->findChild<QPushButton*>("cmdCancel")->click();
+            }
+            if (e->type() == QEvent::Hide) said = watched->findChild<QLabel*>("lblMessage")->text();
+            return false;
+        }
+    } atStatus;
+    qApp->installEventFilter(&atStatus);
+    dialogs.answerFile(target, 3);
+    EXPECT_FALSE(saveAsFromMenu(f));
+    qApp->removeEventFilter(&atStatus);
+    EXPECT_TRUE(atStatus.modal);
+    EXPECT_EQ(atStatus.said, "old.bmp");
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), "the user's old file");
+    EXPECT_TRUE(boxes.shown().empty()) << "the user asked for it";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2) << "nothing left beside it";
+
+    // Left alone it replaces the file, and the progress window goes.
+    dialogs.answerFile(target, 3);
+    EXPECT_TRUE(saveAsFromMenu(f));
+    EXPECT_EQ(QImage(target).size(), QSize(side, side));
+    for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->objectName() == "frmStatus" && w->isVisible());
 }
 
 TEST_F(PreviewTest, MetadataPaneAndPanelFollowTheFileType)

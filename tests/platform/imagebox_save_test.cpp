@@ -1,6 +1,7 @@
 #include "support/imagebox_testutil.h"
 #include "platform/imagebox/freeimage_qt.h"
 #include "platform/imagebox/imagebox_document.h"
+#include "platform/sys/blockingcalls.h"
 #include "support/testenv.h"
 
 #include <FreeImage.h>
@@ -38,6 +39,8 @@ QImage readWithDevil(const QString& path) { return test::readWithDevil(test::rea
 } // namespace
 
 class ImageBoxSave : public testing::Test {
+    // Saves on the test's own thread on purpose: what is tested is the call itself.
+    tf::BlockingCallsAllowed m_blockingHere;
 protected:
     test::TempFolder dir;
     ImageDocument doc;

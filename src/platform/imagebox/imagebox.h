@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QRect>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,6 +18,14 @@ struct OverlayRectangle {
     bool operator==(const OverlayRectangle&) const = default;
     QRect normalized() const; // the pixels the outline runs along
 };
+
+// The second half of the control's Save As (see ImageBox::SaveAsPath): writes `pixels` as the
+// picture file `path` names, replacing a file there only once the new one is complete. Blocks for
+// as long as the encoding takes: never on the window's thread. Unless `cancelled` answers true
+// once the picture is encoded (nothing is then written), empty when written, else what the user
+// is told.
+QString savePictureAs(const QImage& pixels, const QString& path, int jpegQuality,
+                      const std::function<bool()>& cancelled = {});
 
 } // namespace tf
 
@@ -89,10 +98,11 @@ public:
     // A viewport position in display pixels of the image, as the mouse events report it.
     QPoint displayPointAt(QPointF viewportPosition) const;
 
-    // Asks for a file and its type with the common save dialog and writes the image there, in
-    // the format the chosen type names. False without an image, on a cancel, or when the file
-    // could not be written (the user is told why; a file it replaces stays whole).
-    bool SaveAs();
+    // The first half of the control's Save As: asks for a file and its type with the common save
+    // dialog. The file to write, given the chosen type's extension when its name has none of that
+    // type's; empty without an image or on a cancel. The writing, which can take seconds for a
+    // big picture, is savePictureAs's, on a worker.
+    QString SaveAsPath();
 
 signals:
     // The control's mouse events. Button: 1 left, 2 right, 4 middle (for MouseMove the buttons

@@ -4,6 +4,7 @@
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/page_writers.h"
 #include "platform/imagebox/picture_decode.h"
+#include "platform/sys/blockingcalls.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -38,12 +39,14 @@ int32_t ImageDocument::PageCount(const QString& path) const
     return answer.answered() ? std::max(answer.pageCount, 0) : 0;
 }
 
+// Both saves block while they encode (seconds for a big picture): never on the window's thread.
 void ImageDocument::SaveToFile(const QString& path) const { savePictureFile(m_image, path, m_jpegQuality); }
 
 void ImageDocument::SaveJpeg(const QString& path) const { SaveJpeg(path, m_jpegQuality); }
 
 void ImageDocument::SaveJpeg(const QString& path, int32_t quality) const
 {
+    checkBlockingCall("ImageDocument::SaveJpeg");
     if (quality < 1 || quality > 100)
         throw ImageBoxError(imagebox_error::kInvalidArgument, QStringLiteral("JPEG quality must be 1 to 100"));
     if (!HasImage()) throw ImageBoxError(imagebox_error::kInvalidPicture, QStringLiteral("There is no picture to save"));

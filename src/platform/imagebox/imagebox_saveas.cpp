@@ -1,9 +1,8 @@
-// The control's own Save As: the user picks the file and the type, the control writes it.
+// The control's own Save As: the user picks the file and the type, then a worker writes it.
 #include "platform/imagebox/imagebox.h"
 
-#include "platform/imagebox/imagebox_error.h"
+#include "platform/imagebox/page_writers.h"
 #include "platform/ui/dialogs.h"
-#include "platform/ui/msgbox.h"
 
 #include <QFileInfo>
 #include <iterator>
@@ -38,9 +37,9 @@ bool nameHasPatternOf(const QString& path, const SaveType& type)
 
 } // namespace
 
-bool ImageBox::SaveAs()
+QString ImageBox::SaveAsPath()
 {
-    if (!HasImage()) return false;
+    if (!HasImage()) return {};
     QStringList filter;
     for (const SaveType& type : kSaveTypes) filter << QString::fromLatin1(type.description) << QString::fromLatin1(type.patterns);
 
@@ -53,21 +52,24 @@ bool ImageBox::SaveAs()
     // No default suffix for the dialog: it would add the first type's to a bare name whatever
     // type was chosen. The chosen type's suffix is added below.
     const tf::FileDialogResult chosen = tf::dialogProvider().fileDialog(request);
-    if (!chosen.accepted || chosen.filePath.isEmpty()) return false;
+    if (!chosen.accepted || chosen.filePath.isEmpty()) return {};
 
     // A name without one of the chosen type's extensions is given that type's extension, so the
     // file is written in the type the user picked.
     const int index = chosen.filterIndex >= 1 && chosen.filterIndex <= int(std::size(kSaveTypes)) ? chosen.filterIndex - 1 : 0;
     QString path = chosen.filePath;
     if (!nameHasPatternOf(path, kSaveTypes[index])) path += QLatin1Char('.') + QString::fromLatin1(kSaveTypes[index].suffix);
+    return path;
+}
 
+QString tf::savePictureAs(const QImage& pixels, const QString& path, int jpegQuality,
+                          const std::function<bool()>& cancelled)
+{
     try {
-        m_document->SaveToFile(path);
+        savePictureFile(pixels, path, jpegQuality, cancelled);
     } catch (const std::exception& e) {
-        MsgBox(QStringLiteral("The picture could not be saved as \"%1\".").arg(QFileInfo(path).fileName()) + QLatin1Char('\n') +
-                   QString::fromUtf8(e.what()),
-               vbCritical);
-        return false;
+        return QStringLiteral("The picture could not be saved as \"%1\".").arg(QFileInfo(path).fileName()) +
+               QLatin1Char('\n') + QString::fromUtf8(e.what());
     }
-    return true;
+    return {};
 }

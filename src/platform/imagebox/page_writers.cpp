@@ -4,6 +4,7 @@
 #include "platform/imagebox/imagebox_codecs.h"
 #include "platform/imagebox/imagebox_error.h"
 #include "platform/imagebox/tiff_pages.h"
+#include "platform/sys/blockingcalls.h"
 #include "platform/sys/safefile.h"
 #include "platform/sys/userdirs.h"
 #include "platform/sys/workfiles.h"
@@ -375,14 +376,18 @@ int32_t encodedPageSize(const PageImage& page, int32_t format)
     return static_cast<int32_t>(qMin<qint64>(size, INT32_MAX));
 }
 
-void savePictureFile(const QImage& pixels, const QString& path, int jpegQuality)
+bool savePictureFile(const QImage& pixels, const QString& path, int jpegQuality, const std::function<bool()>& cancelled)
 {
+    checkBlockingCall("savePictureFile");
     if (pixels.isNull()) raise(imagebox_error::kInvalidPicture, QStringLiteral("There is no picture to save"));
     const imagebox::SaveFormat format = imagebox::saveFormatForPath(path);
     if (format == imagebox::SaveFormat::Unknown)
         raise(imagebox_error::kInvalidFileFormat,
               QStringLiteral("Cannot save a picture as \"%1\": unknown file type").arg(QFileInfo(path).fileName()));
-    imagebox::writeFileAtomically(path, imagebox::encodeImage(pixels, format, jpegQuality));
+    const QByteArray bytes = imagebox::encodeImage(pixels, format, jpegQuality);
+    if (cancelled && cancelled()) return false;
+    imagebox::writeFileAtomically(path, bytes);
+    return true;
 }
 
 // ---- a new TIFF

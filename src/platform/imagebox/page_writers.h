@@ -79,8 +79,11 @@ int32_t encodedPageSize(const PageImage& page, int32_t format);
 
 // Pixels as a picture file in the format its extension names (bmp, jpg/jpeg/jpe, tif/tiff, png,
 // gif, psd, pcx, tga), JPEG at `jpegQuality` (1..100). The file is replaced only once the new one
-// is complete. Raises for no pixels or an unknown extension.
-void savePictureFile(const QImage& pixels, const QString& path, int jpegQuality);
+// is complete. Raises for no pixels or an unknown extension. When `cancelled` answers true once
+// the pixels are encoded, nothing is written and the answer is false. Encoding a big picture
+// takes seconds: a blocking call, checked (blockingcalls.h).
+bool savePictureFile(const QImage& pixels, const QString& path, int jpegQuality,
+                     const std::function<bool()>& cancelled = {});
 
 // A new multipage TIFF, page by page: written beside `target` as the pages come (memory holds one
 // page whatever their number), or spooled in the program's work folder when no target is named

@@ -92,10 +92,23 @@ TEST(SaneFrames, PicturesFromEveryFrameKind)
 
 class Scan : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(kSaneConfigured); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(kSaneConfigured);
+        setScannerTimeLimit(kTestBackendLimit);
+    }
     // A cancelled scan's program may still be closing the device when the test ends; the next
     // test's scan would find it busy.
-    void TearDown() override { EXPECT_TRUE(deviceFree()); }
+    void TearDown() override
+    {
+        EXPECT_TRUE(deviceFree());
+        setScannerTimeLimit(kDefaultScannerTimeLimit);
+    }
+    // The test backend reads a page on a thread that its cancel stops asynchronously: now and then
+    // that thread is stopped inside the allocator and the backend never comes back from the
+    // cancel. Its program is then ended after the limit, which is kept short enough here for the
+    // next scan not to wait long for the device.
+    static constexpr std::chrono::milliseconds kTestBackendLimit{10000};
     ScanRequest request(ScanRequest::Route route, const QString& ext, QList<std::pair<QString, QString>> options = {})
     {
         ScanRequest q;
@@ -118,7 +131,7 @@ protected:
     // A scan that was cancelled or failed leaves its program to close the device in the background.
     static bool deviceFree(const QString& device = QStringLiteral("test"))
     {
-        return QTest::qWaitFor([&] { return !scannerBusy(device); }, 10000);
+        return QTest::qWaitFor([&] { return !scannerBusy(device); }, 3 * kTestBackendLimit.count());
     }
     // Runs one acquisition to its end; the images and paths announced come back in `acquired`.
     ScanResult run(const ScanRequest& q, const std::function<void(ScanJob&)>& setUp = {})
@@ -240,12 +253,11 @@ TEST_F(StuckScanner, AFailureOrACancelEndsTheScanAtOnceWhileItsProgramIsEndedAsi
     EXPECT_TRUE(cancelled.cancelled);
     EXPECT_TRUE(cancelled.error.isEmpty()) << cancelled.error.toStdString();
     EXPECT_EQ(cancelled.images, 0);
-    EXPECT_TRUE(scannerBusy("stuck:read"));
 
-    // The processes left are this program's children (with, on a loaded machine, one of an earlier
-    // test still going away): ended here, their devices are free again.
+    // The processes left are this program's children: ended here, their devices are free again.
+    // (The Cancel may have come before the read, which then never started: that program is gone.)
     const auto left = test::childrenRunning(::getpid(), QStringLiteral(TF_SCANNER_PROGRAM));
-    EXPECT_GE(left.size(), 2u);
+    EXPECT_GE(left.size(), 1u);
     for (const pid_t pid : left) test::WatchedProcess(pid).kill();
     EXPECT_TRUE(deviceFree("stuck:cancel"));
     EXPECT_TRUE(deviceFree("stuck:read"));

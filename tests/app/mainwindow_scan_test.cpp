@@ -14,6 +14,7 @@
 #include "support/processes.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QPointer>
 #include <QTemporaryDir>
 
@@ -99,7 +100,8 @@ protected:
         auto* cmdScan = chooser->findChild<QPushButton*>("cmdScan");
         auto* devices = chooser->findChild<QComboBox*>("cboDevice");
         devices->setCurrentIndex(devices->findData(QString::fromLatin1(device)));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return cmdScan->isEnabled(); }, 30000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cmdScan->isEnabled(); }, 30000))
+            << chooser->findChild<QLabel*>("lblState")->text().toStdString();
         QTest::mouseClick(cmdScan, Qt::LeftButton);
     }
     static void choose(frmScanDevice& device, const char* combo, const char* text)
@@ -266,6 +268,5 @@ TEST_F(MainWindowScan, AFailedScanSaysSoAtOnceAndLeavingAStuckScanFreesTheWindow
     ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
     EXPECT_EQ(rowCount(w.basket()->lvPages()), 1);
     // Its scanner program is ended in the background, without a word.
-    EXPECT_TRUE(scannerBusy("stuck:read"));
     EXPECT_EQ(boxes.prompts().size(), 1);
 }

@@ -99,6 +99,9 @@ protected:
         }, 30000));
         auto* cmdScan = chooser->findChild<QPushButton*>("cmdScan");
         auto* devices = chooser->findChild<QComboBox*>("cboDevice");
+        // The dialog's own question to the device listed first may still be going away.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !scannerBusy(QString::fromLatin1(device)); }, 30000));
+        ASSERT_NE(devices->currentData().toString(), QString::fromLatin1(device));
         devices->setCurrentIndex(devices->findData(QString::fromLatin1(device)));
         ASSERT_TRUE(QTest::qWaitFor([&] { return cmdScan->isEnabled(); }, 30000))
             << chooser->findChild<QLabel*>("lblState")->text().toStdString();

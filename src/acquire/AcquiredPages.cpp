@@ -77,6 +77,7 @@ bool ScannerPageSource::next(Page& page)
         switch (m_process.next(kind, payload)) {
         case ScannerProcess::Got::Message: break;
         case ScannerProcess::Got::TimedOut: return end(noAnswer());
+        case ScannerProcess::Got::Cancelled: return end();
         case ScannerProcess::Got::Ended:
             return end(QStringLiteral("The scanner program for %1 ended unexpectedly.").arg(scannerDisplayName(m_name)));
         }
@@ -100,7 +101,11 @@ bool ScannerPageSource::next(Page& page)
         case ScanEnd::Cancelled: break;
         // An empty feeder ends a feeder's acquisition; before the first page it is news.
         case ScanEnd::NoDocuments: m_failure = QStringLiteral("Document feeder out of documents"); break;
-        case ScanEnd::Failed: m_failure = text; break;
+        case ScanEnd::Failed:
+            // Said at once: a backend that failed may not come back from closing the device
+            // either, and its process is ended in the background while the device stays busy.
+            m_process.closeAside();
+            return end(text);
         }
         // The scan is over once the device is closed: a backend stuck in its cancel is ended too.
         if (!m_process.waitClosed()) m_failure = m_failure.isEmpty() ? noAnswer() : m_failure + QStringLiteral(". ") + noAnswer();

@@ -19,7 +19,10 @@ namespace tf {
 // A scanner's images, read when the pipeline asks for them: a document feeder until it is empty,
 // any other source once. The device is opened, set up and read by a scanner program of its own,
 // started on the first request; a backend that does not come back from a call within the time
-// limit (scannerTimeLimit) ends the scan with a message naming the scanner.
+// limit (scannerTimeLimit) ends the scan with a message naming the scanner. A Cancel, or a
+// failure the device reports, ends the scan at once; the scanner program is left to close the
+// device in the background (and is ended when it does not within the time limit), the device
+// busy until then.
 class ScannerPageSource final : public PageSource {
 public:
     ScannerPageSource(QString device, std::vector<std::pair<QString, QString>> options);

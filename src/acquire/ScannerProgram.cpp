@@ -10,13 +10,16 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -158,9 +161,16 @@ struct ScannerProcess::Child {
     std::mutex mutex; // between cancel() and kill() on any thread and the owner
     pid_t pid = 0;
     int socket = -1;
+    int wake = -1; // readable once the scan is cancelled: a next() waiting on the socket comes back
     QString device;
     bool registered = false;
     bool reaping = false; // a reaper thread owns the socket and the process now
+    bool cancelled = false; // guarded by mutex
+
+    ~Child()
+    {
+        if (wake >= 0) ::close(wake);
+    }
 
     void unregister()
     {
@@ -208,6 +218,42 @@ void reapAside(const std::shared_ptr<ScannerProcess::Child>& child, wire::Deadli
 
 } // namespace
 
+namespace {
+
+enum class Read { Ok, Closed, TimedOut, Failed, Cancelled };
+
+// Reads `size` bytes by `deadline`, unless `wake` becomes readable first.
+Read readOrWake(int socket, int wake, char* data, size_t size, wire::Deadline deadline)
+{
+    while (size > 0) {
+        pollfd fds[2] = {{socket, POLLIN, 0}, {wake, POLLIN, 0}};
+        int timeout = -1;
+        if (deadline) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - wire::Clock::now()).count();
+            timeout = int(std::clamp<long long>(left, 0, std::numeric_limits<int>::max()));
+        }
+        const int ready = ::poll(fds, wake >= 0 ? 2 : 1, timeout);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            return Read::Failed;
+        }
+        if (ready == 0) return Read::TimedOut;
+        if (fds[1].revents) return Read::Cancelled;
+        const ssize_t n = ::read(socket, data, size);
+        if (n > 0) {
+            data += n;
+            size -= size_t(n);
+        } else if (n == 0 || errno == ECONNRESET || errno == EPIPE) {
+            return Read::Closed;
+        } else if (errno != EINTR && errno != EAGAIN) {
+            return Read::Failed;
+        }
+    }
+    return Read::Ok;
+}
+
+} // namespace
+
 ScannerProcess::ScannerProcess() = default;
 
 ScannerProcess::~ScannerProcess()
@@ -247,27 +293,39 @@ bool ScannerProcess::start(const QString& device, const QStringList& arguments, 
     }
     child->pid = pid;
     child->socket = socket;
+    child->wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_child = std::move(child);
     return true;
 }
 
 ScannerProcess::Got ScannerProcess::next(char& kind, QByteArray& payload)
 {
-    if (!m_child || m_child->socket < 0 || m_child->reaping) return Got::Ended;
+    if (!m_child || m_child->reaping || m_child->socket < 0) return Got::Ended;
     const Child& c = *m_child;
-    const auto ended = [&](wire::Io io) {
-        if (io == wire::Io::TimedOut) {
+    const auto ended = [&](Read io) {
+        switch (io) {
+        case Read::TimedOut:
             kill();
             reapAside(m_child, std::nullopt);
             return Got::TimedOut;
+        case Read::Cancelled:
+            // What the process still sends is read by the reaper, which gives it the time limit
+            // to close the device.
+            reapAside(m_child, deadlineFromNow());
+            return Got::Cancelled;
+        default:
+            // The process closed its end: it is ending.
+            reapAside(m_child, deadlineFromNow());
+            return Got::Ended;
         }
-        // The process closed its end: it is ending.
-        reapAside(m_child, deadlineFromNow());
-        return Got::Ended;
     };
+    {
+        const std::lock_guard lock(m_child->mutex);
+        if (m_child->cancelled) return ended(Read::Cancelled);
+    }
     char header[5];
-    wire::Io io = wire::readExact(c.socket, header, sizeof header, deadlineFromNow());
-    if (io != wire::Io::Ok) return ended(io);
+    Read io = readOrWake(c.socket, c.wake, header, sizeof header, deadlineFromNow());
+    if (io != Read::Ok) return ended(io);
     quint32 length = 0;
     std::memcpy(&length, header + 1, sizeof length);
     if (length > kMaxPayload) {
@@ -277,8 +335,8 @@ ScannerProcess::Got ScannerProcess::next(char& kind, QByteArray& payload)
     }
     kind = header[0];
     payload.resize(qsizetype(length));
-    io = wire::readExact(c.socket, payload.data(), length, deadlineFromNow());
-    if (io != wire::Io::Ok) return ended(io);
+    io = readOrWake(c.socket, c.wake, payload.data(), length, deadlineFromNow());
+    if (io != Read::Ok) return ended(io);
     return Got::Message;
 }
 
@@ -286,18 +344,35 @@ bool ScannerProcess::waitClosed()
 {
     char kind = 0;
     QByteArray payload;
-    if (next(kind, payload) == Got::TimedOut) return false;
+    switch (next(kind, payload)) {
+    case Got::TimedOut: return false;
+    // The reaper holds the device until the process has closed it.
+    case Got::Cancelled: return true;
+    case Got::Message:
+    case Got::Ended: break;
+    }
     if (m_child) m_child->unregister();
     return true;
+}
+
+void ScannerProcess::closeAside()
+{
+    if (!m_child || m_child->reaping) return;
+    reapAside(m_child, deadlineFromNow());
 }
 
 void ScannerProcess::cancel()
 {
     if (!m_child) return;
     const std::lock_guard lock(m_child->mutex);
+    m_child->cancelled = true;
     if (m_child->socket >= 0) {
         const char c = scanmsg::kCancel;
         [[maybe_unused]] const ssize_t n = ::send(m_child->socket, &c, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
+    if (m_child->wake >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(m_child->wake, &one, sizeof one);
     }
 }
 
@@ -329,6 +404,7 @@ bool ask(const QString& device, const QStringList& arguments, const std::functio
                                 .arg(scannerTimeLimit().count() / 1000.0);
             return false;
         case ScannerProcess::Got::Ended:
+        case ScannerProcess::Got::Cancelled:
             if (ok && why) *why = QStringLiteral("The scanner program ended without an answer.");
             return false;
         case ScannerProcess::Got::Message: break;
@@ -461,9 +537,71 @@ int describe(const QString& device)
     return 0;
 }
 
+// The program's end of the socket, watched for the whole life of this process: a cancel byte
+// stops the scan; the socket's closing (the program ended or was killed) stops it too, and ends
+// this process a few seconds later whatever SANE call it is in, so that no scanner program
+// outlives the program for long.
+constexpr auto kOrphanGrace = std::chrono::seconds(5);
+
+struct ProgramWatch {
+    std::mutex lock;
+    bool stopped = false;
+    std::function<void()> onStop;
+};
+
+// Never destroyed: the watching thread may wake while the program ends.
+ProgramWatch& watch()
+{
+    static auto* w = new ProgramWatch;
+    return *w;
+}
+
+void stopRequested()
+{
+    std::function<void()> handler;
+    {
+        const std::lock_guard guard(watch().lock);
+        if (watch().stopped) return;
+        watch().stopped = true;
+        handler = watch().onStop;
+    }
+    // On a thread of its own: a backend that does not come back from its cancel must not keep the
+    // socket from being watched.
+    if (handler) std::thread(handler).detach();
+}
+
+// `handler` runs once when the scan is to stop: at once when it already is.
+void whenStopped(std::function<void()> handler)
+{
+    bool now = false;
+    {
+        const std::lock_guard guard(watch().lock);
+        watch().onStop = handler;
+        now = watch().stopped;
+    }
+    if (now) handler();
+}
+
+void watchProgram()
+{
+    std::thread([] {
+        char bytes[64];
+        for (;;) {
+            const ssize_t n = ::read(kSocket, bytes, sizeof bytes);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            if (std::memchr(bytes, scanmsg::kCancel, size_t(n))) stopRequested();
+        }
+        stopRequested();
+        std::this_thread::sleep_for(kOrphanGrace);
+        // Not exit(): the backend's own clean-up could hang as its calls did.
+        ::_exit(3);
+    }).detach();
+}
+
 int scan(const QString& device, const std::vector<std::pair<QString, QString>>& options)
 {
-    // Never destroyed: the thread below may wake while the program ends.
+    // Never destroyed: a cancel on its own thread may still use it while the program ends.
     struct Shared {
         SaneDevice sane;
         std::mutex lock;
@@ -474,20 +612,11 @@ int scan(const QString& device, const std::vector<std::pair<QString, QString>>& 
     std::mutex& lock = shared->lock;
     bool& live = shared->live;
     bool& stopped = shared->stopped;
-    // The program's cancel byte, or its going away, stops the scan from this thread while the main
-    // one may be inside a read.
-    std::thread([&sane, &lock, &live, &stopped] {
-        char c = 0;
-        ssize_t n = 0;
-        while ((n = ::read(kSocket, &c, 1)) < 0 && errno == EINTR) {
-        }
-        // The program is gone: a few seconds for the device to stop, and no more, should its driver
-        // not come back.
-        if (n != 1) ::alarm(5);
-        const std::lock_guard guard(lock);
-        stopped = true;
-        if (live) sane.cancel();
-    }).detach();
+    whenStopped([shared] {
+        const std::lock_guard guard(shared->lock);
+        shared->stopped = true;
+        if (shared->live) shared->sane.cancel();
+    });
     auto lastSign = wire::Clock::now();
     sane.setProgress([&] {
         // A sign of life now and then, however quickly the backend answers.
@@ -541,6 +670,7 @@ int scan(const QString& device, const std::vector<std::pair<QString, QString>>& 
 int runScannerProgram(int argc, char** argv)
 {
     std::signal(SIGPIPE, SIG_IGN);
+    watchProgram();
     const QStringList args = [&] {
         QStringList a;
         for (int i = 1; i < argc; ++i) a << QString::fromLocal8Bit(argv[i]);

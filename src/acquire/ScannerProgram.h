@@ -7,7 +7,9 @@
 //
 // The two ends talk over one socket (the scanner program's standard input): the program sends one
 // cancel byte; the scanner program sends messages, each a kind byte, a 32-bit length and its
-// payload, in the machine's own byte order (both ends are the same build).
+// payload, in the machine's own byte order (both ends are the same build). The scanner program
+// watches the socket whatever SANE call it is in: once the program is gone (ended or killed) it
+// stops the scan and ends itself a few seconds later.
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -78,15 +80,22 @@ public:
     // a listing). False with the reason, the device's busy state among them.
     bool start(const QString& device, const QStringList& arguments, QString* why);
 
-    enum class Got { Message, TimedOut, Ended };
+    enum class Got { Message, TimedOut, Ended, Cancelled };
     // The next message, waiting at most the time limit for it. TimedOut: the backend did not come
-    // back; the process has been killed. Ended: it went away without its end message.
+    // back; the process has been killed. Ended: it went away without its end message. Cancelled:
+    // cancel() came first; the process is left to end on its own (see closeAside).
     Got next(char& kind, QByteArray& payload);
     // After the end message: waits for the device to be closed (the next message, or the process
     // ending), and gives it back. False when that did not come within the time limit: the process
-    // has been killed.
+    // has been killed. A cancel() ends the wait; the device is given back once the process has
+    // closed it.
     bool waitClosed();
-    // Asks the scan to stop; its end message follows (or the time limit runs out).
+    // After the end message, without waiting: the process closes the device on its own, and is
+    // killed when it has not within the time limit; the device stays busy until then.
+    void closeAside();
+    // From any thread: asks the scan to stop, and a next() waiting now or later comes back at once
+    // (Got::Cancelled). A backend that does not come back from its cancel holds nobody but its
+    // device, which stays busy until its process has ended.
     void cancel();
     // Ends the process at once.
     void kill();

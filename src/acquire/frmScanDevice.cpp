@@ -83,6 +83,10 @@ frmScanDevice::frmScanDevice(QWidget* owner) : QDialog(owner)
     cmdScan->setEnabled(false);
     auto* cmdCancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    // Cancel is the one control that can take the focus while the device is asked for its
+    // settings; as a dialog's button it would take Enter from Scan with it, and Enter would scan
+    // nothing.
+    cmdCancel->setAutoDefault(false);
     layout->addWidget(buttons);
     connect(cmdScan, &QPushButton::clicked, this, &frmScanDevice::cmdScan_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -116,11 +117,14 @@ frmTwain::frmTwain(QWidget* owner) : QDialog(owner), m_image(std::make_unique<Im
     fitRow->addWidget(cmdfit);
     fitRow->addStretch(1);
     layout->addLayout(fitRow);
-    FrameTwain = named(new QScrollArea(this), "FrameTwain");
-    FrameTwain->setMinimumSize(200, 200);
-    FrameTwain->setAlignment(Qt::AlignCenter);
-    ImageBox1 = named(new QLabel(FrameTwain), "ImageBox1");
-    FrameTwain->setWidget(ImageBox1);
+    FrameTwain = named(new QGroupBox(QStringLiteral("Options"), this), "FrameTwain");
+    auto* frame = new QVBoxLayout(FrameTwain);
+    m_view = new QScrollArea(FrameTwain);
+    m_view->setMinimumSize(200, 200);
+    m_view->setAlignment(Qt::AlignCenter);
+    ImageBox1 = named(new QLabel(m_view), "ImageBox1");
+    m_view->setWidget(ImageBox1);
+    frame->addWidget(m_view);
     layout->addWidget(FrameTwain);
     lblSize = named(new QLabel(this), "lblSize");
     layout->addWidget(lblSize);
@@ -236,7 +240,7 @@ void frmTwain::showImage()
 {
     const QImage image = m_image->BitmapHandle();
     if (image.isNull()) return;
-    const QSize room = FrameTwain->viewport()->size();
+    const QSize room = m_view->viewport()->size();
     const QImage shown = m_bestFit && (image.width() > room.width() || image.height() > room.height())
                              ? image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                              : image;

@@ -11,6 +11,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -66,7 +67,8 @@ private:
     QPushButton* cmdAcquire = nullptr;
     QLabel* lblSize = nullptr;
     QLabel* ImageBox1 = nullptr;
-    QScrollArea* FrameTwain = nullptr;
+    QGroupBox* FrameTwain = nullptr;
+    QScrollArea* m_view = nullptr; // ImageBox1 scrolls in it at Actual Size
     QPushButton* cmdfit = nullptr;
     QMenu* mnuFitParent = nullptr;
     std::array<QAction*, 2> mnuFit{};

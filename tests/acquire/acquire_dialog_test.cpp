@@ -1,5 +1,6 @@
 #include "acquire/AcquireController.h"
 #include "acquire/frmScanDevice.h"
+#include "acquire/ScannerProgram.h"
 #include "acquire/frmTwain.h"
 #include "basket/basketModel.h"
 #include "controls/modButtonPicture.h"
@@ -8,7 +9,9 @@
 #include "platform/ui/msgbox.h"
 #include "support/testenv.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -24,7 +27,10 @@ frmScanDevice* deviceDialog(QWidget* owner)
 {
     frmScanDevice* dialog = nullptr;
     (void)QTest::qWaitFor([&] {
-        dialog = owner->findChild<frmScanDevice*>();
+        // Not one closed before and not deleted yet.
+        dialog = nullptr;
+        for (frmScanDevice* shown : owner->findChildren<frmScanDevice*>())
+            if (shown->isVisible()) dialog = shown;
         return dialog && dialog->findChild<QPushButton*>("cmdScan")->isEnabled();
     }, 30000);
     return dialog && dialog->findChild<QPushButton*>("cmdScan")->isEnabled() ? dialog : nullptr;
@@ -40,8 +46,21 @@ void choose(frmScanDevice& dialog, const char* combo, const QString& text)
 
 class AcquireDialog : public ::testing::Test {
 protected:
-    void SetUp() override { frmScanDevice::forgetChoices(); }
-    void TearDown() override { frmScanDevice::forgetChoices(); }
+    void SetUp() override
+    {
+        frmScanDevice::forgetChoices();
+        // The test backend now and then never comes back from the cancel of a page it is reading
+        // (its reading thread is stopped inside the allocator): its program is then ended after
+        // this limit.
+        setScannerTimeLimit(std::chrono::seconds(10));
+    }
+    void TearDown() override
+    {
+        frmScanDevice::forgetChoices();
+        // A scan that was left closes its device in the background: free before the next test.
+        EXPECT_TRUE(QTest::qWaitFor([] { return !scannerBusy("test:0") && !scannerBusy("test:1"); }, 30000));
+        setScannerTimeLimit(kDefaultScannerTimeLimit);
+    }
     // Acquire, Scan in the device's dialog (after `setUp`), and the end of the acquisition.
     ScanResult acquire(frmTwain& dialog, const std::function<void(frmScanDevice&)>& setUp = {})
     {
@@ -186,6 +205,56 @@ TEST_F(AcquireDialog, ClosingItMidScanCancelsAndLetsTheScanEndOnItsOwn)
     EXPECT_TRUE(pages.isEmpty()); // nothing reaches a basket after the dialog is gone
 }
 
+// A key as a person types it in `window`: to the control with the focus there.
+void type(QWidget* window, Qt::Key key)
+{
+    QWidget* focus = window->focusWidget();
+    QTest::keyClick(focus ? focus : window, key);
+}
+
+TEST_F(AcquireDialog, InTheDevicesDialogEnterScansAndEscapeClosesAnOpenListFirst)
+{
+    gudtSettings.Twain.AcquireOption = 0;
+    frmTwain dialog(nullptr);
+    dialog.show();
+    QSignalSpy ended(&dialog, &frmTwain::acquisitionEnded);
+    QSignalSpy pages(&dialog, &frmTwain::pageForBasket);
+    dialog.findChild<QPushButton*>("cmdAcquire")->click();
+    frmScanDevice* device = deviceDialog(&dialog);
+    ASSERT_NE(device, nullptr);
+    QApplication::setActiveWindow(device);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(device));
+
+    // Escape on an open list closes the list alone.
+    auto* mode = device->findChild<QComboBox*>("cboMode");
+    QTest::mouseClick(mode, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 10000));
+    type(QApplication::activePopupWidget(), Qt::Key_Escape);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_TRUE(device->isVisible());
+    EXPECT_TRUE(ended.isEmpty());
+
+    // Enter scans, even with the focus on Cancel (where it sits while the device is asked for its
+    // settings, the only button that can be used then).
+    device->findChild<QPushButton*>("cmdCancel")->setFocus(Qt::TabFocusReason);
+    type(device, Qt::Key_Return);
+    ASSERT_TRUE(!ended.isEmpty() || ended.wait(60000));
+    const ScanResult scanned = ended[0][0].value<ScanResult>();
+    EXPECT_FALSE(scanned.cancelled);
+    EXPECT_EQ(scanned.images, 1);
+    EXPECT_EQ(pages.size(), 1);
+
+    // Escape with no list open still cancels the dialog: nothing is scanned.
+    ASSERT_TRUE(QTest::qWaitFor([] { return !scannerBusy("test:0"); }, 30000));
+    dialog.findChild<QPushButton*>("cmdAcquire")->click();
+    device = deviceDialog(&dialog);
+    ASSERT_NE(device, nullptr);
+    type(device, Qt::Key_Escape);
+    ASSERT_TRUE(ended.size() == 2 || ended.wait(10000));
+    EXPECT_TRUE(ended[1][0].value<ScanResult>().cancelled);
+    EXPECT_EQ(pages.size(), 1);
+}
+
 TEST(AcquireDialogLayout, TheFolderBoxHasRoomForAPath)
 {
     gudtSettings.Twain.AcquireOption = 1;
@@ -195,6 +264,11 @@ TEST(AcquireDialogLayout, TheFolderBoxHasRoomForAPath)
     ASSERT_TRUE(folder->isVisible());
     // Thirty characters of a path show whole.
     EXPECT_GE(folder->width(), folder->fontMetrics().horizontalAdvance(QString(30, QLatin1Char('x'))));
+    // The scanned picture shows in a frame of its own.
+    auto* frame = dialog.findChild<QGroupBox*>("FrameTwain");
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->title(), "Options");
+    EXPECT_NE(frame->findChild<QWidget*>("ImageBox1"), nullptr);
 }
 
 } // namespace

@@ -6,13 +6,19 @@
 #include "acquire/frmScanDevice.h"
 #include "acquire/frmTwain.h"
 #include "acquire/ScannerProgram.h"
+#include "frame/LongCommand.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "platform/ui/statusbar.h"
 #include "support/doctools.h"
+#include "support/processes.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QPointer>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 using namespace tf;
 using namespace tf::test;
@@ -33,6 +39,9 @@ protected:
     }
     void TearDown() override
     {
+        // Scanner programs still being ended are ended now: the next test finds their devices free.
+        for (const pid_t pid : childrenRunning(::getpid(), QStringLiteral(TF_SCANNER_PROGRAM))) WatchedProcess(pid).kill();
+        EXPECT_TRUE(QTest::qWaitFor([] { return !scannerBusy("stuck:read") && !scannerBusy("stuck:cancel"); }, 10000));
         setScannerTimeLimit(kDefaultScannerTimeLimit);
         frmScanDevice::forgetChoices();
         qputenv("SANE_CONFIG_DIR", savedConfig);
@@ -74,6 +83,29 @@ protected:
         // The page reaches the basket and the preview on the next turn of the window's loop.
         QTest::qWait(0);
         settleBrowse();
+    }
+    // Acquire, the stuck `device` chosen in the device's dialog, and Scan; the scan runs on.
+    void startStuckScan(frmTwain& dialog, const char* device)
+    {
+        QTest::mouseClick(dialog.findChild<QPushButton*>("cmdAcquire"), Qt::LeftButton);
+        // Listed: the device chosen last may be one still busy, whose settings never come.
+        // Not the one of the scan before, closed and not deleted yet.
+        QPointer<frmScanDevice> chooser;
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            chooser = nullptr;
+            for (frmScanDevice* shown : dialog.findChildren<frmScanDevice*>())
+                if (shown->isVisible()) chooser = shown;
+            return chooser && chooser->findChild<QComboBox*>("cboDevice")->count() > 0;
+        }, 30000));
+        auto* cmdScan = chooser->findChild<QPushButton*>("cmdScan");
+        auto* devices = chooser->findChild<QComboBox*>("cboDevice");
+        // The dialog's own question to the device listed first may still be going away.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !scannerBusy(QString::fromLatin1(device)); }, 30000));
+        ASSERT_NE(devices->currentData().toString(), QString::fromLatin1(device));
+        devices->setCurrentIndex(devices->findData(QString::fromLatin1(device)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return cmdScan->isEnabled(); }, 30000))
+            << chooser->findChild<QLabel*>("lblState")->text().toStdString();
+        QTest::mouseClick(cmdScan, Qt::LeftButton);
     }
     static void choose(frmScanDevice& device, const char* combo, const char* text)
     {
@@ -209,4 +241,35 @@ TEST_F(MainWindowScan, ClosingTheMainWindowMidScanStopsTheScanAndClosesOnceItHas
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(!ended.isEmpty() || ended.wait(30000)) << "the scan is stopped";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }, 10000)) << "the close goes on after the scan's end";
+}
+
+TEST_F(MainWindowScan, AFailedScanSaysSoAtOnceAndLeavingAStuckScanFreesTheWindow)
+{
+    backends("stuck\n");
+    // Far longer than any wait here: nothing the user sees may wait for it.
+    setScannerTimeLimit(std::chrono::minutes(10));
+    gudtSettings.Twain.AcquireOption = 0;
+    frmMain& w = startOn(pics.path(), /*details*/ true);
+    frmTwain* dialog = openAcquire();
+    ASSERT_NE(dialog, nullptr);
+
+    // The device fails its read and never comes back from its cancel: its error comes at once.
+    QSignalSpy ended(dialog, &frmTwain::acquisitionEnded);
+    startStuckScan(*dialog, "stuck:cancel");
+    ASSERT_TRUE(!ended.isEmpty() || ended.wait(60000));
+    EXPECT_EQ(boxes.prompts(), QStringList{"Scanning stopped: Error during device I/O"});
+    EXPECT_TRUE(dialog->findChild<QPushButton*>("cmdAcquire")->isEnabled());
+
+    // A read that never comes back, and the user leaves the dialog.
+    startStuckScan(*dialog, "stuck:read");
+    ASSERT_TRUE(QTest::qWaitFor([] { return scannerBusy("stuck:read"); }, 10000));
+    ASSERT_TRUE(isLongCommandRunning());
+    QTest::mouseClick(dialog->findChild<QPushButton*>("cmdExit"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([] { return !isLongCommandRunning(); }, 30000)) << "the scan still holds the window";
+    clickRow(w.browse()->lvFolder(), "a.png");
+    click(w.basket()->cmdAddToQueue());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.basket()->isAdding(); }, 30000));
+    EXPECT_EQ(rowCount(w.basket()->lvPages()), 1);
+    // Its scanner program is ended in the background, without a word.
+    EXPECT_EQ(boxes.prompts().size(), 1);
 }

@@ -1,6 +1,9 @@
 #include "platform/ui/dialogs.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QKeyEvent>
 #include <QColorDialog>
 #include <QDialog>
 #include <QPushButton>
@@ -313,12 +316,34 @@ QString ScriptedDialogs::folderDialog(QWidget*, const QString& title, const QStr
     return f;
 }
 
+namespace {
+
+class ListEscape : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::ShortcutOverride) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            auto* list = qobject_cast<QWidget*>(watched);
+            if (list && list->isVisible() && key->matches(QKeySequence::Cancel)) key->accept();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 void setDialogKeys(QDialog* dialog, QPushButton* ok, QAbstractButton* cancel)
 {
     if (ok) ok->setDefault(true);
     if (!cancel) return;
     // A shortcut is offered the key before the focused control and the dialog's own handling,
-    // which would reject without the button's handler.
+    // which would reject without the button's handler. An open drop-down list closes itself on
+    // Escape without claiming the key, so the shortcut would close the dialog with it: the list
+    // claims it here.
+    auto* listsKeepEscape = new ListEscape(dialog);
+    for (QComboBox* list : dialog->findChildren<QComboBox*>()) list->view()->installEventFilter(listsKeepEscape);
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), dialog);
     QObject::connect(escape, &QShortcut::activated, cancel, [cancel] {
         if (cancel->isEnabled() && cancel->isVisible()) cancel->click();

@@ -18,7 +18,8 @@ namespace tf {
 
 // Enter presses `ok` (when it is enabled) and Escape presses `cancel`, wherever the focus is in the
 // dialog, so each key runs the button's own handler: a Cancel that stores options or stops work
-// does so on Escape too. Either may be null; a dialog without `cancel` keeps Escape as a close.
+// does so on Escape too; only a drop-down list that is open takes Escape first, to close itself.
+// Either may be null; a dialog without `cancel` keeps Escape as a close.
 void setDialogKeys(QDialog* dialog, QPushButton* ok, QAbstractButton* cancel);
 
 // One open or save dialog. The filter is the program's "Description|pattern;pattern|..." text.

@@ -3,6 +3,7 @@
 #include "players/kit/PlayerWindows.h"
 
 #include "reference.h"
+#include "platform/ui/msgbox.h"
 #include "support/testenv.h"
 
 #include <QApplication>
@@ -203,20 +204,67 @@ TEST(PlayerOptions, IntervalAndBorderFromWhateverThePackageSays)
 TEST(SaverPlayer, APageThatCannotBeReadLeavesThePreviousOneAndTheShowGoesOn)
 {
     TempFolder dir;
-    for (const bool slide : {false, true}) {
-        SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), jpegOf(Qt::green, 25).first(40) + "\xff\xd9", jpegOf(Qt::blue, 30)},
-                                       packSaverOptions({0, 3})),
-                           slide);
-        window.cmdNext_Click();
-        EXPECT_EQ(window.shownPage(), 1);
-        EXPECT_EQ(window.shownPicture().width(), 20);
-        window.cmdNext_Click();
-        EXPECT_EQ(window.shownPage(), 2);
-        EXPECT_EQ(window.shownPicture().width(), 30);
-        window.cmdPrevious_Click();
-        EXPECT_EQ(window.shownPage(), 1);
-        EXPECT_EQ(window.shownPicture().width(), 30);
-    }
+    SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), jpegOf(Qt::green, 25).first(40) + "\xff\xd9", jpegOf(Qt::blue, 30)},
+                                   packSaverOptions({0, 3})),
+                       false);
+    window.cmdNext_Click();
+    EXPECT_EQ(window.shownPage(), 1);
+    EXPECT_EQ(window.shownPicture().width(), 20);
+    window.cmdNext_Click();
+    EXPECT_EQ(window.shownPage(), 2);
+    EXPECT_EQ(window.shownPicture().width(), 30);
+    window.cmdPrevious_Click();
+    EXPECT_EQ(window.shownPage(), 1);
+    EXPECT_EQ(window.shownPicture().width(), 30);
+    EXPECT_FALSE(window.ended());
+}
+
+TEST(SlidePlayer, APageThatCannotBeReadIsNamedWithItsCauseAndEndsTheShow)
+{
+    TempFolder dir;
+    tf::ScriptedMessageBoxes boxes;
+    const QByteArray damaged = jpegOf(Qt::green, 25).first(40) + "\xff\xd9";
+    SaverWindow slide(showOfBytes(dir, {jpegOf(Qt::red, 20), damaged, jpegOf(Qt::blue, 30)}, packSaverOptions({0, 3})), true);
+    slide.show();
+    EXPECT_TRUE(boxes.shown().empty());
+    // Reached by the timer as by a button.
+    slide.findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();
+    ASSERT_EQ(boxes.prompts(), QStringList({"This slide show cannot show page 2: The page's picture is damaged."}));
+    EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
+    EXPECT_TRUE(slide.ended());
+    EXPECT_FALSE(slide.isVisible());
+    EXPECT_FALSE(slide.playing());
+    // Nothing more is shown or said once it has ended.
+    slide.cmdNext_Click();
+    EXPECT_EQ(boxes.shown().size(), 1u);
+
+    // A first page that cannot be read ends the show before its window opens.
+    boxes.clear();
+    SaverWindow first(showOfBytes(dir, {damaged}, packSaverOptions({0, 3})), true);
+    EXPECT_EQ(boxes.prompts(), QStringList({"This slide show cannot show page 1: The page's picture is damaged."}));
+    EXPECT_TRUE(first.ended());
+    EXPECT_FALSE(first.playing());
+}
+
+TEST(ShowPages, PagesUpToTheProgramsOwnLimitAreTakenAndLargerOnesAreNamedAsSuch)
+{
+    // Past Qt's default limit for one picture (5800 x 5800 at 32 bits), not past ours.
+    QImage wide(5800, 5800, QImage::Format_RGB32);
+    wide.fill(Qt::darkGreen);
+    QString cause = QStringLiteral("untouched");
+    const QImage read = decodeShowPage(tf::fncPageJpeg(wide, 50), &cause);
+    EXPECT_EQ(read.size(), QSize(5800, 5800));
+    EXPECT_EQ(cause, QStringLiteral("untouched"));
+
+    // A header that claims 60000 x 60000 pixels is refused before anything is allocated.
+    QByteArray huge = jpegOf(Qt::red, 20);
+    const qsizetype sof = huge.indexOf("\xff\xc0");
+    ASSERT_GT(sof, 0);
+    huge.replace(sof + 5, 4, QByteArray("\xea\x60\xea\x60", 4));
+    EXPECT_TRUE(decodeShowPage(huge, &cause).isNull());
+    EXPECT_EQ(cause, QStringLiteral("The page is too large to be shown (60000 x 60000 pixels)."));
+    EXPECT_TRUE(decodeShowPage({}, &cause).isNull());
+    EXPECT_EQ(cause, QStringLiteral("The page could not be read from the show's file."));
 }
 
 TEST(SaverPlayer, APageSmallerThanTheScreenSitsInItsMiddleOnTheChosenColour)

@@ -1,6 +1,7 @@
 #include "players/kit/PlayerWindows.h"
 
 #include "controls/modButtonPicture.h"
+#include "platform/ui/msgbox.h"
 #include "players/kit/ClockFace.h"
 
 #include <QApplication>
@@ -318,15 +319,25 @@ SaverWindow::SaverWindow(std::shared_ptr<OwnShow> show, bool slide)
     setWindowState(Qt::WindowFullScreen);
     subShowImage(0);
     // Without pages there is only the background to show.
-    if (m_show->pageCount() > 0) m_tmrShow.start();
+    if (m_show->pageCount() > 0 && !m_ended) m_tmrShow.start();
 }
 
 void SaverWindow::subShowImage(int index)
 {
+    if (m_ended) return;
     m_tag = index;
-    // A page that cannot be decoded leaves the one before it on screen; the show goes on.
-    const QImage picture = m_show->page(index);
-    if (picture.isNull()) return;
+    QString cause;
+    const QImage picture = m_show->page(index, &cause);
+    if (picture.isNull()) {
+        // The screen saver keeps the page before on screen and goes on; the slide show, which
+        // someone is watching, says what went wrong and ends.
+        if (!m_slide || m_show->pageCount() == 0) return;
+        m_ended = true;
+        m_tmrShow.stop();
+        MsgBox(QStringLiteral("This slide show cannot show page %1: %2").arg(index + 1).arg(cause), vbCritical);
+        close();
+        return;
+    }
     m_picLoader->setPicture(picture);
     layoutPicture();
 }
@@ -424,18 +435,26 @@ void SaverWindow::closeEvent(QCloseEvent* e)
     QWidget::closeEvent(e);
 }
 
+std::unique_ptr<QWidget> makeEffectWindow(PlayerKind kind, const QImage& page, const OwnShow& show)
+{
+    switch (kind) {
+    case PlayerKind::Simple: return std::make_unique<EffectWindow>(page, false, hasSingleBorder(show.package().options));
+    case PlayerKind::Watery: return std::make_unique<WateryWindow>(page, hasSingleBorder(show.package().options));
+    case PlayerKind::RainingText: return std::make_unique<RainingTextWindow>(page, show.effectOptions());
+    case PlayerKind::Clock: return std::make_unique<ClockWindow>(page, show.effectOptions());
+    case PlayerKind::Saver:
+    case PlayerKind::Slide: break;
+    }
+    return nullptr;
+}
+
 std::unique_ptr<QWidget> makePlayerWindow(PlayerKind kind, std::shared_ptr<OwnShow> show)
 {
     switch (kind) {
-    case PlayerKind::Simple:
-        return std::make_unique<EffectWindow>(show->page(0), false, hasSingleBorder(show->package().options));
-    case PlayerKind::Watery: return std::make_unique<WateryWindow>(show->page(0), hasSingleBorder(show->package().options));
-    case PlayerKind::RainingText: return std::make_unique<RainingTextWindow>(show->page(0), show->effectOptions());
-    case PlayerKind::Clock: return std::make_unique<ClockWindow>(show->page(0), show->effectOptions());
     case PlayerKind::Saver: return std::make_unique<SaverWindow>(show, false);
     case PlayerKind::Slide: return std::make_unique<SaverWindow>(show, true);
+    default: return makeEffectWindow(kind, show->page(0), *show);
     }
-    return nullptr;
 }
 
 } // namespace tf::players

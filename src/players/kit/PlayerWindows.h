@@ -132,6 +132,8 @@ public:
     int shownPage() const { return m_tag; }
     const QImage& shownPicture() const { return m_picLoader->picture(); }
     bool playing() const { return m_tmrShow.isActive(); }
+    // The slide show ends at a page it cannot show, once it has said why.
+    bool ended() const { return m_ended; }
     int tmrShowInterval() const { return m_tmrShow.interval(); }
     void cmdNext_Click();
     void cmdPrevious_Click();
@@ -163,8 +165,11 @@ private:
     QTimer m_tmrMMove;
     int m_tag = 0;
     int m_moves = 0;
+    bool m_ended = false;
 };
 
 std::unique_ptr<QWidget> makePlayerWindow(PlayerKind kind, std::shared_ptr<OwnShow> show);
+// An effect show's window for the page already read from `show`.
+std::unique_ptr<QWidget> makeEffectWindow(PlayerKind kind, const QImage& page, const OwnShow& show);
 
 } // namespace tf::players

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace tf::players;
@@ -57,6 +58,14 @@ QByteArray jpegOf(QColor color, int width)
     QImage page(width, 8, QImage::Format_RGB32);
     page.fill(color);
     return tf::fncPageJpeg(page, 90);
+}
+
+// Waits until the page the show is at has been read; false when it was left out.
+bool pageRead(SaverWindow& window)
+{
+    QSignalSpy read(&window, &SaverWindow::pageRead);
+    EXPECT_TRUE(read.wait(30000)) << "the page is read";
+    return !read.isEmpty() && read.last().at(1).toBool();
 }
 
 void moveMouse(QWidget& window, int times)
@@ -207,16 +216,36 @@ TEST(SaverPlayer, APageThatCannotBeReadLeavesThePreviousOneAndTheShowGoesOn)
     SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), jpegOf(Qt::green, 25).first(40) + "\xff\xd9", jpegOf(Qt::blue, 30)},
                                    packSaverOptions({0, 3})),
                        false);
+    EXPECT_TRUE(pageRead(window));
     window.cmdNext_Click();
     EXPECT_EQ(window.shownPage(), 1);
+    EXPECT_FALSE(pageRead(window));
     EXPECT_EQ(window.shownPicture().width(), 20);
     window.cmdNext_Click();
     EXPECT_EQ(window.shownPage(), 2);
+    EXPECT_TRUE(pageRead(window));
     EXPECT_EQ(window.shownPicture().width(), 30);
     window.cmdPrevious_Click();
     EXPECT_EQ(window.shownPage(), 1);
+    EXPECT_FALSE(pageRead(window));
     EXPECT_EQ(window.shownPicture().width(), 30);
     EXPECT_FALSE(window.ended());
+}
+
+TEST(SaverPlayer, OnlyThePageLastAskedForIsShown)
+{
+    TempFolder dir;
+    SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), jpegOf(Qt::green, 25), jpegOf(Qt::blue, 30)},
+                                   packSaverOptions({0, 3})),
+                       false);
+    // Two steps before the first page is read: the pages passed over never reach the screen.
+    QSignalSpy read(&window, &SaverWindow::pageRead);
+    window.cmdNext_Click();
+    window.cmdNext_Click();
+    ASSERT_TRUE(read.wait(30000));
+    EXPECT_EQ(read.size(), 1);
+    EXPECT_EQ(read.first().at(0).toInt(), 2);
+    EXPECT_EQ(window.shownPicture().width(), 30);
 }
 
 TEST(SlidePlayer, APageThatCannotBeReadIsNamedWithItsCauseAndEndsTheShow)
@@ -226,9 +255,11 @@ TEST(SlidePlayer, APageThatCannotBeReadIsNamedWithItsCauseAndEndsTheShow)
     const QByteArray damaged = jpegOf(Qt::green, 25).first(40) + "\xff\xd9";
     SaverWindow slide(showOfBytes(dir, {jpegOf(Qt::red, 20), damaged, jpegOf(Qt::blue, 30)}, packSaverOptions({0, 3})), true);
     slide.show();
+    EXPECT_TRUE(pageRead(slide));
     EXPECT_TRUE(boxes.shown().empty());
     // Reached by the timer as by a button.
     slide.findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();
+    EXPECT_FALSE(pageRead(slide));
     ASSERT_EQ(boxes.prompts(), QStringList({"This slide show cannot show page 2: The page's picture is damaged."}));
     EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
     EXPECT_TRUE(slide.ended());
@@ -238,12 +269,15 @@ TEST(SlidePlayer, APageThatCannotBeReadIsNamedWithItsCauseAndEndsTheShow)
     slide.cmdNext_Click();
     EXPECT_EQ(boxes.shown().size(), 1u);
 
-    // A first page that cannot be read ends the show before its window opens.
+    // A first page that cannot be read ends the show as soon as it is read.
     boxes.clear();
     SaverWindow first(showOfBytes(dir, {damaged}, packSaverOptions({0, 3})), true);
+    first.show();
+    EXPECT_FALSE(pageRead(first));
     EXPECT_EQ(boxes.prompts(), QStringList({"This slide show cannot show page 1: The page's picture is damaged."}));
     EXPECT_TRUE(first.ended());
     EXPECT_FALSE(first.playing());
+    EXPECT_FALSE(first.isVisible());
 }
 
 TEST(ShowPages, PagesUpToTheProgramsOwnLimitAreTakenAndLargerOnesAreNamedAsSuch)
@@ -277,6 +311,7 @@ TEST(SaverPlayer, APageSmallerThanTheScreenSitsInItsMiddleOnTheChosenColour)
                        false);
     window.resize(60, 40);
     for (const char* reference : {"saver-page-centred", "saver-page-wider-than-the-screen"}) {
+        EXPECT_TRUE(pageRead(window));
         EXPECT_TRUE(matchesReference(window.grab().toImage(), QString::fromLatin1(reference))) << reference;
         window.cmdNext_Click();
     }

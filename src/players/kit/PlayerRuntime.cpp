@@ -97,6 +97,12 @@ QImage OwnShow::page(int index, QString* cause)
     return decodeShowPage(readItem(m_file, m_package.items[index]), cause);
 }
 
+QByteArray OwnShow::pageBytes(int index)
+{
+    if (index < 0 || index >= pageCount()) return {};
+    return readItem(m_file, m_package.items[index]);
+}
+
 EffectExeOptions OwnShow::effectOptions() const
 {
     return unpackEffectOptions(m_package.options).value_or(EffectExeOptions{});
@@ -224,16 +230,19 @@ int runPlayer(int argc, char** argv, PlayerKind kind)
     } else {
         window = makePlayerWindow(kind, show);
     }
-    // A slide show whose first page could not be shown has said so and ended.
-    if (const auto* saver = qobject_cast<const SaverWindow*>(window.get()); saver && saver->ended()) return 0;
     if (dumping) {
-        // What would be on screen, for the tests of built shows: the window and the page it opened with.
-        QTextStream out(stdout);
-        out << "window " << window->width() << 'x' << window->height() << '\n';
-        if (const auto* saver = qobject_cast<const SaverWindow*>(window.get()))
-            out << "shown " << saver->shownPage() << ' ' << saver->shownPicture().width() << 'x'
-                << saver->shownPicture().height() << '\n';
-        return 0;
+        // What would be on screen, for the tests of built shows: the window and the page it opened
+        // with, once that page has been read.
+        QTextStream(stdout) << "window " << window->width() << 'x' << window->height() << '\n';
+        auto* saver = qobject_cast<SaverWindow*>(window.get());
+        if (!saver || saver->pagesToShow() == 0) return 0;
+        QObject::connect(saver, &SaverWindow::pageRead, &app, [saver](int index, bool shown) {
+            if (shown)
+                QTextStream(stdout) << "shown " << index << ' ' << saver->shownPicture().width() << 'x'
+                                    << saver->shownPicture().height() << '\n';
+            QCoreApplication::quit();
+        });
+        return app.exec();
     }
     window->show();
     return app.exec();

@@ -38,6 +38,9 @@ public:
     // Page i decoded from its bytes; a null picture when it cannot be read, and then `cause`
     // (when given) says why, as a sentence for the user.
     QImage page(int index, QString* cause = nullptr);
+    // Page i's JPEG bytes as the package holds them; empty when there is no such page or they
+    // cannot be read.
+    QByteArray pageBytes(int index);
     // The options the package carries for effect shows (whole or empty) and for the others.
     EffectExeOptions effectOptions() const;
     SaverOptions saverOptions() const;

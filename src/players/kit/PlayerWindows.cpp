@@ -273,6 +273,7 @@ void ClockWindow::tick()
 SaverWindow::SaverWindow(std::shared_ptr<OwnShow> show, bool slide)
     : m_show(std::move(show)), m_slide(slide), m_picLoader(new PictureView(this))
 {
+    m_decoder.setMaxThreadCount(1);
     setObjectName(QStringLiteral("frmMain"));
     m_picLoader->setObjectName(QStringLiteral("PicLoader"));
     m_picLoader->installEventFilter(this);
@@ -319,27 +320,46 @@ SaverWindow::SaverWindow(std::shared_ptr<OwnShow> show, bool slide)
     setWindowState(Qt::WindowFullScreen);
     subShowImage(0);
     // Without pages there is only the background to show.
-    if (m_show->pageCount() > 0 && !m_ended) m_tmrShow.start();
+    if (m_show->pageCount() > 0) m_tmrShow.start();
 }
 
 void SaverWindow::subShowImage(int index)
 {
     if (m_ended) return;
     m_tag = index;
-    QString cause;
-    const QImage picture = m_show->page(index, &cause);
+    if (m_show->pageCount() == 0) return;
+    const quint64 request = ++m_request;
+    // A page scanned at 600 dpi takes a good part of a second to decode: the buttons and the
+    // timer go on meanwhile. The pool is a member, so the window outlives every decode.
+    m_decoder.start([this, request, index, jpeg = m_show->pageBytes(index)] {
+        QString cause;
+        const QImage picture = decodeShowPage(jpeg, &cause);
+        QMetaObject::invokeMethod(
+            this, [this, request, index, picture, cause] { onPageDecoded(request, index, picture, cause); },
+            Qt::QueuedConnection);
+    });
+}
+
+void SaverWindow::onPageDecoded(quint64 request, int index, const QImage& picture, const QString& cause)
+{
+    // A later page was asked for meanwhile: this one is no longer the show's.
+    if (request != m_request || m_ended) return;
     if (picture.isNull()) {
         // The screen saver keeps the page before on screen and goes on; the slide show, which
         // someone is watching, says what went wrong and ends.
-        if (!m_slide || m_show->pageCount() == 0) return;
-        m_ended = true;
-        m_tmrShow.stop();
+        if (m_slide) {
+            m_ended = true;
+            m_tmrShow.stop();
+        }
+        emit pageRead(index, false);
+        if (!m_slide) return;
         MsgBox(QStringLiteral("This slide show cannot show page %1: %2").arg(index + 1).arg(cause), vbCritical);
         close();
         return;
     }
     m_picLoader->setPicture(picture);
     layoutPicture();
+    emit pageRead(index, true);
 }
 
 void SaverWindow::layoutPicture()

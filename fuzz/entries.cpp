@@ -12,11 +12,13 @@
 #include "platform/imagebox/page_raster.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/picture_decode.h"
+#include "platform/imagebox/picture_geometry.h"
 #include "platform/imagebox/tiff_pages.h"
 #include "platform/sys/workfiles.h"
 #include "services/clsFile.h"
 #include "services/clsImageHeaderInfo.h"
 #include "players/kit/PlayerPackage.h"
+#include "players/kit/PlayerRuntime.h"
 #include "services/modLoadPic.h"
 
 #include <QBuffer>
@@ -251,6 +253,12 @@ QString playerPackage(const QByteArray& bytes)
         for (const PlayerItem& item : package->items) {
             const QByteArray page = readItem(file, item);
             if (page.size() != item.size) return QStringLiteral("a page cannot be read back");
+            // What a show does with the page: a picture within the program's limit, or a reason.
+            QString cause;
+            const QImage shown = decodeShowPage(page, &cause);
+            if (shown.isNull() && cause.isEmpty()) return QStringLiteral("a page left out without a reason");
+            if (!shown.isNull() && !tf::pictureSizeAllowed(shown.width(), shown.height()))
+                return QStringLiteral("a page past the program's limit was decoded");
             writer.addPage(item.name, page);
         }
         if (!writer.finish(package->options)) return QStringLiteral("the writer refused: ") + writer.error();

@@ -21,6 +21,7 @@
 #include "services/modLoadPic.h"
 
 #include <QApplication>
+#include <utility>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -418,7 +419,9 @@ void BasketController::onAddingFinished(const QStringList& failed)
     if (m_addWay == AddWay::Button) m_lvPages->clearSelection();
     // The command ends with the work: the message box does not hold other commands back.
     m_addCommand.reset();
-    subShowFailedFiles(failed);
+    QStringList notAdded;
+    if (m_addWay == AddWay::BasketFile) notAdded = std::exchange(m_missingFiles, {});
+    subShowFailedFiles(notAdded + failed);
     emit addingFinished();
 }
 
@@ -609,7 +612,8 @@ bool BasketController::openBasketFile(const QString& fileName)
     if (!*command) return true;
     std::vector<tf::basket::AddSource> sources;
     int entries = 0;
-    if (!fncOpenImageBasket(fileName, sources, &entries)) {
+    QStringList missing;
+    if (!fncOpenImageBasket(fileName, sources, &entries, &missing)) {
         if (w.pbQueue) w.pbQueue->setVisible(false);
         subUpdateQueuePanel();
         return false;
@@ -618,6 +622,10 @@ bool BasketController::openBasketFile(const QString& fileName)
     m_model.clear();
     m_ilPages->Clear();
     m_addTotal = entries;
+    // A page that does not come back is a page lost: the user hears which, once the rest is in.
+    m_missingFiles.clear();
+    for (const QString& path : std::as_const(missing))
+        m_missingFiles << fncFailedEntry(path) + QStringLiteral(" (the file is not there)");
     if (entries > 0) {
         setProgress(m_addTotal, 1);
         if (w.pbQueue) w.pbQueue->setVisible(true);

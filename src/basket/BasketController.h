@@ -185,6 +185,8 @@ private:
     std::unique_ptr<tf::LongCommand> m_addCommand;
     AddWay m_addWay = AddWay::Button;
     int m_addTotal = 0;
+    // Files a basket file named that were not there; told with the files the add could not read.
+    QStringList m_missingFiles;
     QSet<QString> m_rowsWithoutSize; // folder rows that learn the size the add reads
     QStringList m_lstUniqueFiles;
     QPointer<QWidget> m_pagesViewport;

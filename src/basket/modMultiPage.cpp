@@ -214,7 +214,7 @@ QString fncFailureReason(const QString& detail, const QString& document, const Q
 QString fncNewFileNameFor(const QString& chosen)
 {
     const QString base = fncRemoveExtension(chosen);
-    const QString ext = fncGetExtension(chosen);
+    const QString ext = fncGetExtension(chosen).toLower();
     const QString tail = ext.isEmpty() ? QString() : QLatin1Char('.') + ext;
     QString name = base + QStringLiteral("_new") + tail;
     for (int attempt = 0; attempt < 100000 && QFileInfo::exists(name); ++attempt)

@@ -34,8 +34,8 @@ struct PageWriteOptions {
 };
 
 // The name "New File" mode writes to: "<name>_new.<ext>" beside the chosen file, or while that
-// exists "<name>_<random below 9999>.<ext>", drawn again until the name is free. Empty when no
-// free name was found.
+// exists "<name>_<random below 9999>.<ext>", drawn again until the name is free; <ext> is the
+// chosen file's extension in lower case. Empty when no free name was found.
 QString fncNewFileNameFor(const QString& chosen);
 
 // The cause of a failed save or append, as one line for the user ("The disk is full.", ...), from

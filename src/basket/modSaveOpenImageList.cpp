@@ -164,7 +164,8 @@ tf::basket::AddSource fncBasketEntrySource(const QString& strPath)
     return source;
 }
 
-bool fncOpenImageBasket(const QString& strFileName, std::vector<tf::basket::AddSource>& sources, int* entryCount)
+bool fncOpenImageBasket(const QString& strFileName, std::vector<tf::basket::AddSource>& sources, int* entryCount,
+                        QStringList* missing)
 {
     std::vector<typImageBasketEntry> entries;
     try {
@@ -174,9 +175,13 @@ bool fncOpenImageBasket(const QString& strFileName, std::vector<tf::basket::AddS
         return false;
     }
     sources.clear();
+    if (missing) missing->clear();
     for (size_t i = 0; i < entries.size(); ++i) {
         const QString& path = entries[i].path;
-        if (!clsFileInfo::CheckIfFileExists(path)) continue;
+        if (!clsFileInfo::CheckIfFileExists(path)) {
+            if (missing) *missing << path;
+            continue;
+        }
         sources.push_back(fncBasketEntrySource(path));
         sources.back().progress = int(i) + 1;
     }

@@ -49,10 +49,11 @@ std::vector<typImageBasketEntry> fncReadImageBasket(const QString& strFileName);
 // it (the name with its extension; a TIFF of more than one page becomes temp page files
 // "scan.tif1", "scan.tif2", ...), with its place among the entries as its progress. The file is
 // read whole: when it cannot be read, the error goes to the reporter
-// ("modSaveOpenImageList.fncOpenImageBasket") and the result is false. Missing files are skipped
-// silently. entryCount receives the number of entries, missing ones included.
+// ("modSaveOpenImageList.fncOpenImageBasket") and the result is false. entryCount receives the
+// number of entries, missing ones included; missing, the paths of the files that are not there,
+// in the file's order, for the user to hear of.
 bool fncOpenImageBasket(const QString& strFileName, std::vector<tf::basket::AddSource>& sources,
-                        int* entryCount = nullptr);
+                        int* entryCount = nullptr, QStringList* missing = nullptr);
 
 // How the basket adds one file named in a basket file.
 tf::basket::AddSource fncBasketEntrySource(const QString& strPath);

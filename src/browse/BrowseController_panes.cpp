@@ -3,12 +3,14 @@
 #include "browse/BrowseController.h"
 
 #include "browse/modPreview.h"
+#include "controls/modButtonPicture.h"
 #include "controls/panewidgets.h"
 #include "platform/imagebox/imagebox.h"
 #include "platform/ui/foldertree.h"
 #include "platform/ui/reportview.h"
 #include "platform/ui/tabstrip.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -50,16 +52,19 @@ void BrowseController::buildFolderPane(QWidget* picFolder)
                                       QStringLiteral("Show thumbnails"));
     m_cmdDetailFolder = tf::makePaneButton(m_PicToolbarFolder, QStringLiteral("cmdDetailFolder"), QString(), next(28),
                                    QStringLiteral("Show details"));
+    // A button with a caption beside its picture grows with the font, so the two stay apart.
+    auto captioned = [&](const QString& name, const QString& caption, int designWidth, const QString& tip) {
+        QPushButton* button = tf::makePaneButton(m_PicToolbarFolder, name, caption, QRect(), tip);
+        button->setGeometry(next(tf::pictureButtonWidth(designWidth, caption, QFontMetrics(button->font()))));
+        return button;
+    };
     x += 6;
-    m_cmdTwainAcquire = tf::makePaneButton(m_PicToolbarFolder, QStringLiteral("cmdTwainAcquire"), QStringLiteral("Acquire"),
-                                   next(84), QStringLiteral("Acquire images from a scanner or camera"));
-    m_cmdCapture = tf::makePaneButton(m_PicToolbarFolder, QStringLiteral("cmdCapture"), QStringLiteral("Capture"), next(84),
-                              QStringLiteral("Capture the screen"));
+    m_cmdTwainAcquire = captioned(QStringLiteral("cmdTwainAcquire"), QStringLiteral("Acquire"), 84,
+                                  QStringLiteral("Acquire images from a scanner or camera"));
+    m_cmdCapture = captioned(QStringLiteral("cmdCapture"), QStringLiteral("Capture"), 84, QStringLiteral("Capture the screen"));
     x += 6;
-    m_cmdBrowseSettings = tf::makePaneButton(m_PicToolbarFolder, QStringLiteral("cmdBrowseSettings"), QStringLiteral("Settings"),
-                                     next(88), QStringLiteral("Settings"));
-    m_cmdBrowseAbout = tf::makePaneButton(m_PicToolbarFolder, QStringLiteral("cmdBrowseAbout"), QStringLiteral("About"), next(80),
-                                  QStringLiteral("Help and about"));
+    m_cmdBrowseSettings = captioned(QStringLiteral("cmdBrowseSettings"), QStringLiteral("Settings"), 88, QStringLiteral("Settings"));
+    m_cmdBrowseAbout = captioned(QStringLiteral("cmdBrowseAbout"), QStringLiteral("About"), 80, QStringLiteral("Help and about"));
     m_PicToolbarFolder->setGeometry(74, 2, x, h);
 
     // The captions come from the listing the list shows.
@@ -100,13 +105,16 @@ void BrowseController::buildPreviewPane(QWidget* picView)
     add(m_cmdPreviewNext, 28);
     m_cmdPreviewView = tf::makePaneButton(bar, QStringLiteral("cmdPreviewView"), QStringLiteral("  Best Fit"), design,
                                   QStringLiteral("Preview zoom"));
-    add(m_cmdPreviewView, 94, 6);
+    const auto captionedWidth = [](const QPushButton* button, int designWidth) {
+        return tf::pictureButtonWidth(designWidth, button->text(), QFontMetrics(button->font()));
+    };
+    add(m_cmdPreviewView, captionedWidth(m_cmdPreviewView, 94), 6);
     m_cmdPreviewType = tf::makePaneButton(bar, QStringLiteral("cmdPreviewType"), QStringLiteral("    Optimized"), design,
                                   QStringLiteral("Preview selection"));
-    add(m_cmdPreviewType, 106);
+    add(m_cmdPreviewType, captionedWidth(m_cmdPreviewType, 106));
     m_CmdPreviewEdit = tf::makePaneButton(bar, QStringLiteral("CmdPreviewEdit"), QStringLiteral("     Edit"), design,
                                   QStringLiteral("Edit/Enhance image"));
-    add(m_CmdPreviewEdit, 72, 6);
+    add(m_CmdPreviewEdit, captionedWidth(m_CmdPreviewEdit, 72), 6);
     m_cmdPreviewSave = tf::makePaneButton(bar, QStringLiteral("cmdPreviewSave"), QString(), design,
                                   QStringLiteral("Save the preview"));
     add(m_cmdPreviewSave, 28, 6);

@@ -9,11 +9,36 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace tf {
 
 namespace {
 
 constexpr int kPictureLeft = 5;
+
+// Pale grey, keeping each pixel's coverage: what a disabled button's picture looks like.
+QImage washedOut(QImage image, bool washed)
+{
+    if (!washed) return image;
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int shade = 255 - (255 - qGray(line[x])) * 2 / 5;
+            line[x] = qRgba(shade, shade, shade, qAlpha(line[x]));
+        }
+    }
+    return image;
+}
+
+// Combined into the face, a picture darkens it; on a dark face (a dark desktop palette) that
+// leaves a dim, recoloured shadow of it. There a picture that has its own transparency is laid
+// over the face instead, in its own colours.
+bool pictureLaidOver(const QWidget& button, const QPixmap& picture)
+{
+    return picture.hasAlphaChannel() && qGray(button.palette().color(QPalette::Button).rgb()) < 128;
+}
 
 // Lives as a child of its button, so it goes with the button; the button's paint runs through it.
 class ButtonPictureFilter : public QObject {
@@ -45,6 +70,17 @@ protected:
         const QPixmap picture = m_fromHolder ? (m_holder ? m_holder->pixmap() : QPixmap()) : m_picture;
         if (picture.isNull()) return true;
 
+        const int top = buttonPictureTop(button->height(), picture.deviceIndependentSize().height());
+        QPainter painter(button);
+        // Clipped by the face alone: a picture taller than the button shows its middle, both
+        // ends cut evenly, rather than losing its lower part at one face height below its top.
+        painter.setClipRect(QRect(kPictureLeft, 0, button->width() - 7, button->height()));
+        // A disabled button shows its picture washed out, as its caption is, so that an
+        // icon-only button does not look ready for a click.
+        if (pictureLaidOver(*button, picture)) {
+            painter.drawImage(QPoint(kPictureLeft, top), washedOut(picture.toImage(), !button->isEnabled()));
+            return true;
+        }
         QImage onWhite(picture.size(), QImage::Format_ARGB32_Premultiplied);
         onWhite.setDevicePixelRatio(picture.devicePixelRatio());
         onWhite.fill(Qt::white);
@@ -52,24 +88,8 @@ protected:
             QPainter flatten(&onWhite);
             flatten.drawPixmap(0, 0, picture);
         }
-        // A disabled button shows its picture washed out, as its caption is, so that an
-        // icon-only button does not look ready for a click.
-        if (!button->isEnabled()) {
-            for (int y = 0; y < onWhite.height(); ++y) {
-                auto* line = reinterpret_cast<QRgb*>(onWhite.scanLine(y));
-                for (int x = 0; x < onWhite.width(); ++x) {
-                    const int shade = 255 - (255 - qGray(line[x])) * 2 / 5;
-                    line[x] = qRgb(shade, shade, shade);
-                }
-            }
-        }
-        const int top = buttonPictureTop(button->height(), picture.deviceIndependentSize().height());
-        QPainter painter(button);
-        // Clipped by the face alone: a picture taller than the button shows its middle, both
-        // ends cut evenly, rather than losing its lower part at one face height below its top.
-        painter.setClipRect(QRect(kPictureLeft, 0, button->width() - 7, button->height()));
         painter.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        painter.drawImage(QPoint(kPictureLeft, top), onWhite);
+        painter.drawImage(QPoint(kPictureLeft, top), washedOut(onWhite, !button->isEnabled()));
         return true;
     }
 
@@ -111,6 +131,19 @@ QString padButtonCaption(const QString& caption, int buttonWidth, const QFontMet
         if (metrics.horizontalAdvance(padded) >= buttonWidth - margin) break;
     }
     return padded;
+}
+
+int pictureButtonWidth(int designWidth, const QString& caption, const QFontMetrics& metrics, int pictureWidth)
+{
+    const QString shown = QString(caption).remove(QLatin1Char('&')).trimmed();
+    if (shown.isEmpty()) return designWidth;
+    const int clear = kPictureLeft + pictureWidth + 3;
+    for (int width = std::max(designWidth, 1);; ++width) {
+        const QString padded = padButtonCaption(caption, width, metrics);
+        const int paddedWidth = metrics.horizontalAdvance(padded);
+        const int textStart = (width - paddedWidth) / 2 + paddedWidth - metrics.horizontalAdvance(shown);
+        if (textStart >= clear || width > designWidth + 4 * metrics.horizontalAdvance(shown)) return width;
+    }
 }
 
 int buttonPictureTop(int faceHeight, double pictureHeight)

@@ -29,6 +29,10 @@ namespace tf {
 // The caption with enough leading blanks that its width reaches the button's width less a margin
 // (5 pixels when the caption holds an access-key "&", else 11); always at least one blank.
 QString padButtonCaption(const QString& caption, int buttonWidth, const QFontMetrics& metrics);
+// The width a button needs, at least designWidth, for its caption, padded as above and centred by
+// the button, to start clear of a picture of pictureWidth at its left: a larger font than the
+// one a tool bar was drawn for would otherwise run the caption into the picture.
+int pictureButtonWidth(int designWidth, const QString& caption, const QFontMetrics& metrics, int pictureWidth = 16);
 // Where the picture's top goes so that it is centred on a face of the given height.
 int buttonPictureTop(int faceHeight, double pictureHeight);
 bool hasButtonPicture(const QPushButton* button);

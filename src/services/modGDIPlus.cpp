@@ -9,6 +9,18 @@ namespace tf {
 
 namespace {
 
+QImage scalableColours(const QImage& image)
+{
+    switch (image.format()) {
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+    case QImage::Format_Indexed8:
+        return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                             : QImage::Format_RGB32);
+    default: return image;
+    }
+}
+
 void drawInto(const QImage& image, QImage& picture, const DrawRect& r)
 {
     if (image.isNull() || picture.isNull() || r.width <= 0 || r.height <= 0) return;
@@ -18,8 +30,11 @@ void drawInto(const QImage& image, QImage& picture, const DrawRect& r)
         painter.drawImage(r.left, r.top, image);
     } else {
         // Qt's smooth scaling averages areas when it shrinks, which is what a thumbnail needs;
-        // a painter transform alone would only sample.
-        painter.drawImage(r.left, r.top, image.scaled(r.width, r.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        // a painter transform alone would only sample. It keeps a 1-bit or palette image in its
+        // own format, though, where averaging has nowhere to go: the colours are lost to a
+        // black-and-white pattern or the nearest sample, so such an image is scaled in colour.
+        painter.drawImage(r.left, r.top,
+                          scalableColours(image).scaled(r.width, r.height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     }
 }
 

@@ -107,6 +107,31 @@ TEST_F(BasketFixture, BlankSizesAndPageCountsAreFilledFromTheFile)
     EXPECT_EQ(basketColumn(1).value(2), "40 X 30");
 }
 
+TEST_F(BasketFixture, TwoColourFilesAndPagesKeepTheirColoursInTheirThumbnails)
+{
+    // A solid green 1-bit palette PNG, read by the basket itself, and a TIFF of two such pages, split.
+    QImage png(120, 90, QImage::Format_Mono);
+    png.setColorTable({qRgb(0, 128, 0), qRgb(255, 255, 0)});
+    png.fill(0);
+    ASSERT_TRUE(png.save(folder.file("green.png")));
+    ASSERT_TRUE(tf::test::writeTwoColourTiff(folder.file("scan.tif"), 2, QSize(120, 90), qRgb(0, 128, 0), qRgb(255, 255, 0)));
+    addFolderRow(folder.file("green.png"), "", "1", /*thumbnail*/ false);
+    addFolderRow(folder.file("scan.tif"), "120 X 90", "2", /*thumbnail*/ false);
+    selectFolderRows({1, 2});
+    basket->cmdAddToQueue_Click();
+    waitForAdding();
+    ASSERT_EQ(pageCount(), 3);
+    for (int i = 1; i <= 3; ++i) {
+        const QImage shown = shownPicture(page(i)).toImage();
+        ASSERT_FALSE(shown.isNull()) << i;
+        // The middle of the page, scaled down: the page's green, not black-and-white dots.
+        const QColor middle = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+        EXPECT_LT(middle.red(), 40) << i;
+        EXPECT_NEAR(middle.green(), 128, 24) << i;
+        EXPECT_LT(middle.blue(), 40) << i;
+    }
+}
+
 TEST_F(BasketFixture, FilesAndPagesThatCannotBeReadAreNamedInOneMessage)
 {
     folder.write("broken.jpg", "not a picture at all");

@@ -74,6 +74,10 @@ TEST_F(BasketFixture, SavingWritesEachSourceOnceAndOpeningRebuildsTheBasket)
 
 TEST_F(BasketFixture, BasketFilesWrittenElsewhereAreReadLeniently)
 {
+    tf::ScriptedMessageBoxes boxes;
+    const auto missing = [](const QString& path) {
+        return "The following files could not be added to the basket:\n\t'" + path + "' (the file is not there)";
+    };
     pagePicture(10, 10, Qt::red).save(folder.file(QString::fromUtf8("café.jpg")), "JPG");
     pagePicture(11, 10, Qt::red).save(folder.file("a, b.png"), "PNG");
     // Windows-1252, CR LF, blank lines, a repeated path, a line without quotes, a missing file.
@@ -87,6 +91,10 @@ TEST_F(BasketFixture, BasketFilesWrittenElsewhereAreReadLeniently)
                                            {folder.file("a, b.png"), ""}}));
     ASSERT_TRUE(open(ibf));
     EXPECT_EQ(basketTexts(), QStringList({QString::fromUtf8("café.jpg"), "a, b.png"}));
+    // Named once the files that are there were added: one message, however many are gone.
+    EXPECT_EQ(boxes.prompts(), QStringList({missing(folder.file("gone.jpg"))}));
+    EXPECT_EQ(boxes.shown()[0].icon(), vbExclamation);
+    boxes.clear();
 
     const QString ibd = folder.write("list.ibd", "\"" + dir + "/a, b.png\",\"front page, colour\"\r\n\r\n\"" + dir +
                                                      "/gone.jpg\",\"\"\r\n");
@@ -94,12 +102,17 @@ TEST_F(BasketFixture, BasketFilesWrittenElsewhereAreReadLeniently)
                                                                         {folder.file("gone.jpg"), ""}}));
     ASSERT_TRUE(open(ibd));
     EXPECT_EQ(basketTexts(), QStringList({"a, b.png"}));
+    EXPECT_EQ(boxes.prompts(), QStringList({missing(folder.file("gone.jpg"))}));
+    boxes.clear();
 
-    // Any other name reads nothing; every path missing gives an empty basket; both without a word.
+    // Any other name reads nothing, without a word; every path missing gives an empty basket, and
+    // says which.
     EXPECT_TRUE(open(folder.write("list.txt", "\"" + dir + "/a, b.png\"\r\n")));
     EXPECT_EQ(pageCount(), 0);
-    EXPECT_TRUE(open(folder.write("missing.ibf", "\"/nowhere/x.jpg\"\r\n")));
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(open(folder.write("missing.ibf", "\"/nowhere/x.jpg\"\r\n\"/nowhere/y.tif\"\r\n")));
     EXPECT_EQ(pageCount(), 0);
+    EXPECT_EQ(boxes.prompts(), QStringList({missing("/nowhere/x.jpg") + "\n\t'/nowhere/y.tif' (the file is not there)"}));
 }
 
 TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)

@@ -109,6 +109,22 @@ TEST_F(MultiPageAppend, PdfAtTheBeginningAndTheEnd)
     EXPECT_TRUE(boxes.shown().empty());
 }
 
+TEST_F(MultiPageAppend, ANewFileTakesTheExtensionInLowerCase)
+{
+    const QString upper = out.file("B.PDF");
+    ASSERT_TRUE(QFile::copy(pdf, upper));
+    ASSERT_TRUE(append(upper, 1, 1));
+    EXPECT_EQ(readAll(upper), pdfBytes);
+    EXPECT_TRUE(qpdfCheckPasses(out.file("B_new.pdf")));
+    EXPECT_FALSE(QFileInfo::exists(out.file("B_new.PDF")));
+
+    // Taken: the drawn name is in lower case too. A name without an extension gets none.
+    const QString drawn = fncNewFileNameFor(upper);
+    EXPECT_TRUE(QRegularExpression("^B_\\d{1,4}\\.pdf$").match(QFileInfo(drawn).fileName()).hasMatch()) << drawn.toStdString();
+    EXPECT_EQ(fncNewFileNameFor(out.file("Scan.Tiff")), out.file("Scan_new.tiff"));
+    EXPECT_EQ(fncNewFileNameFor(out.file("NOTES")), out.file("NOTES_new"));
+}
+
 TEST_F(MultiPageAppend, APdfAnUpdateCannotRestOnIsRewrittenWhole)
 {
     // Encrypted (readable without a password), and with a last startxref that points nowhere.

@@ -156,6 +156,27 @@ TEST_F(FolderView, ThumbnailModeGivesEveryFileARowAndSaysWhyOneHasNoPicture)
               f.browse->fncFolderThumbnail(f.item(6)).cacheKey());
 }
 
+TEST_F(FolderView, TwoColourPicturesKeepTheirColoursInTheirThumbnails)
+{
+    // A solid green 1-bit palette PNG, and a TIFF of such pages, framed in yellow.
+    QImage png(120, 90, QImage::Format_Mono);
+    png.setColorTable({qRgb(0, 128, 0), qRgb(255, 255, 0)});
+    png.fill(0);
+    ASSERT_TRUE(png.save(dir.file("green.png")));
+    ASSERT_TRUE(tf::test::writeTwoColourTiff(dir.file("scan.tif"), 2, QSize(120, 90), qRgb(0, 128, 0), qRgb(255, 255, 0)));
+    f.browse->ftvBrowse_FolderSelected(dir.path());
+    ASSERT_TRUE(f.settle());
+    for (const char* name : {"green.png", "scan.tif"}) {
+        const QImage shown = picture(f.row(name)).toImage();
+        ASSERT_FALSE(shown.isNull()) << name;
+        // The middle of the page, scaled down: the page's green, not black-and-white dots.
+        const QColor middle = shown.pixelColor(shown.width() / 2, shown.height() / 2);
+        EXPECT_LT(middle.red(), 40) << name;
+        EXPECT_NEAR(middle.green(), 128, 24) << name;
+        EXPECT_LT(middle.blue(), 40) << name;
+    }
+}
+
 TEST_F(FolderView, DetailsAndBackKeepRowsAndThumbnailsEvenWhenSorted)
 {
     makeSeries(dir, "p", 3);

@@ -178,3 +178,51 @@ TEST(PictureButton, AHolderThatGoesFirstLeavesAPlainButton)
     subRemoveButtonPicture(button.get());
     EXPECT_EQ(afterwards, button->grab().toImage());
 }
+
+TEST(PictureButton, OnADarkFaceATransparentPictureKeepsItsColoursAndAnOpaqueOneIsStillCombined)
+{
+    auto button = makeButton("Go");
+    QPalette dark = button->palette();
+    dark.setColor(QPalette::Button, QColor(0x30, 0x30, 0x30));
+    button->setPalette(dark);
+    QPixmap transparent(10, 10);
+    transparent.fill(Qt::transparent);
+    {
+        QPainter p(&transparent);
+        p.fillRect(0, 0, 5, 10, QColor(0xE0, 0x40, 0x20));
+    }
+    subSetButtonPicture(button.get(), transparent);
+    const QImage shown = button->grab().toImage();
+    subRemoveButtonPicture(button.get());
+    const QImage plain = button->grab().toImage();
+    // top = 15 - 5 = 10: the coloured half as it is, the transparent half leaves the face.
+    EXPECT_EQ(shown.pixel(7, 15), qRgb(0xE0, 0x40, 0x20));
+    EXPECT_EQ(shown.pixel(12, 15), plain.pixel(12, 15));
+    button->setEnabled(false);
+    subSetButtonPicture(button.get(), transparent);
+    const QColor washed = button->grab().toImage().pixelColor(7, 15);
+    EXPECT_EQ(washed.saturation(), 0) << "a disabled button's picture is grey";
+    EXPECT_GT(washed.value(), 0x30);
+
+    // A picture on white, without transparency, is combined into the face as on a light one.
+    button->setEnabled(true);
+    subSetButtonPicture(button.get(), halfBlack(10, 10));
+    const QImage combined = button->grab().toImage();
+    EXPECT_EQ(qGray(combined.pixel(7, 15)), 0);
+    EXPECT_EQ(combined.pixel(12, 15), plain.pixel(12, 15));
+}
+
+TEST(PictureButtonCaption, AButtonGrowsUntilItsCaptionClearsThePicture)
+{
+    const QFontMetrics fm(fixedFont());
+    EXPECT_EQ(pictureButtonWidth(28, QString(), fm), 28) << "a picture alone needs no room";
+    EXPECT_EQ(pictureButtonWidth(200, "Go", fm), 200) << "room enough is kept as it is";
+    // A caption that would run into the picture widens its button, more so in a larger font.
+    const QString caption = "Capture the screen";
+    const int width = pictureButtonWidth(40, caption, fm);
+    EXPECT_GT(width, 40);
+    EXPECT_EQ(pictureButtonWidth(width, caption, fm), width) << "that width is enough";
+    QFont larger = fixedFont();
+    larger.setPointSize(14);
+    EXPECT_GT(pictureButtonWidth(40, caption, QFontMetrics(larger)), width);
+}

@@ -157,3 +157,29 @@ TEST(StatusPanels, ACappedPanelShortensALongTextAndLeavesTheOthersTheirRoom)
         EXPECT_GE(bar.panel("folder")->parentWidget()->width(), 160);
     }
 }
+
+TEST(StatusPanels, ShortenedTextsGiveWayBeforeExactOnesAreCut)
+{
+    QWidget window;
+    tf::StatusBar bar(&window);
+    bar.addPanel("filename", 140, 0, 280);
+    bar.addPanel("pages", 70);
+    bar.addPanel("resolution", 130);
+    bar.addPanel("folder", 160, 1);
+    bar.setPanelText("filename", "a photograph with a long name.jpg");
+    bar.setPanelText("pages", "1 page(s)");
+    bar.setPanelText("resolution", "4960 X 7016 X 24     12.5MB (13,107,200 bytes)");
+    bar.setPanelText("folder", "Current Folder - /home/alice/Pictures/Holiday 2026");
+    window.show();
+    const auto shown = [&](const char* key) { return static_cast<tf::ElidingLabel*>(bar.panel(key))->shownText(); };
+    int exactWidth = 0;
+    for (const char* key : {"pages", "resolution"}) exactWidth += bar.panel(key)->parentWidget()->sizeHint().width();
+    // Room for the exact texts and a little more: the name and the folder are shortened, not they.
+    bar.setGeometry(0, 0, exactWidth + 240, 24);
+    QApplication::processEvents();
+    EXPECT_EQ(shown("pages"), "1 page(s)");
+    EXPECT_EQ(shown("resolution"), bar.panelText("resolution"));
+    EXPECT_NE(shown("filename"), bar.panelText("filename"));
+    EXPECT_TRUE(shown("filename").endsWith(".jpg"));
+    EXPECT_NE(shown("folder"), bar.panelText("folder"));
+}

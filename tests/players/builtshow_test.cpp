@@ -95,7 +95,7 @@ TEST(BuiltShow, SlideShowFromThreePagesRunsAsItselfUnderAnyName)
     const PlayerRun run = runDumping(show);
     EXPECT_EQ(run.exitCode, 0) << run.why;
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 6) << run.out.toStdString();
+    ASSERT_EQ(lines.size(), 8) << run.out.toStdString();
     EXPECT_EQ(lines[0], QStringLiteral("player slide"));
     EXPECT_EQ(lines[1], QStringLiteral("items 3"));
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("item 0 page 1_x.png "))) << lines[2].toStdString();
@@ -103,6 +103,8 @@ TEST(BuiltShow, SlideShowFromThreePagesRunsAsItselfUnderAnyName)
     EXPECT_TRUE(lines[3].endsWith(QStringLiteral(" 30x90")));
     EXPECT_TRUE(lines[4].endsWith(QStringLiteral(" 120x20")));
     EXPECT_EQ(lines[5], QStringLiteral("background 16744448 interval 4"));
+    EXPECT_TRUE(lines[6].startsWith(QStringLiteral("window "))) << lines[6].toStdString();
+    EXPECT_EQ(lines[7], QStringLiteral("shown 0 64x48"));
 
     // Renamed, without its extension, and started through a link: it still finds itself.
     const QString renamed = dir.file(QStringLiteral("renamed"));
@@ -215,7 +217,7 @@ TEST(BuiltShow, ADamagedSlideShowSaysSoAndTheScreenSaverEndsQuietly)
     }
 }
 
-TEST(BuiltShow, EffectShowsWithoutAReadablePageEndWithoutAWindow)
+TEST(BuiltShow, GreetingsWithoutAReadablePageSaySoAndEndWithoutAWindow)
 {
     TempFolder dir;
     // Framed as a JPEG, so the package is whole; its picture data is cut short.
@@ -233,9 +235,47 @@ TEST(BuiltShow, EffectShowsWithoutAReadablePageEndWithoutAWindow)
             ASSERT_TRUE(writer.finish(players::packEffectOptions({})));
             out.close();
             QFile::setPermissions(show, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-            // Shown for real: a window would keep the program running.
-            const PlayerRun run = runDumping(show, {}, false);
+            const PlayerRun run = runDumping(show);
             EXPECT_EQ(run.exitCode, 0) << player << ' ' << withPage << ' ' << run.why;
+            const QString said = QStringLiteral("message This greeting cannot be shown: ") +
+                                 (withPage ? "The page's picture is damaged.\n" : "The show holds no page.\n");
+            EXPECT_TRUE(run.out.endsWith(said)) << player << ' ' << withPage << ' ' << run.out.toStdString();
+            EXPECT_FALSE(run.out.contains(QStringLiteral("window "))) << player;
         }
+    }
+}
+
+TEST(BuiltShow, PagesPastQtsDefaultLimitAreShownWholeBySlideShowsAndGreetings)
+{
+    TempFolder dir;
+    // An A4 colour page scanned at 600 dpi, and a square just past what Qt takes by default.
+    std::vector<basket::PageRecord> pages;
+    for (const QSize size : {QSize(4960, 7016), QSize(5800, 5800)}) {
+        basket::PageRecord page;
+        page.source = page.tag = dir.file(QStringLiteral("%1x%2.png").arg(size.width()).arg(size.height()));
+        page.text = QFileInfo(page.tag).fileName();
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(0xFF2080C0u);
+        ASSERT_TRUE(picture.save(page.tag, "PNG", 90));
+        pages.push_back(page);
+    }
+    const QString slide = dir.file(QStringLiteral("scans.exe"));
+    ASSERT_TRUE(build(pages, slide, QStringLiteral("SLIDE"), players::packSaverOptions({0, 3})).committed);
+    const PlayerRun run = runDumping(slide);
+    EXPECT_EQ(run.exitCode, 0) << run.why;
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 7) << run.out.toStdString();
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(" 4960x7016"))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral(" 5800x5800"))) << lines[3].toStdString();
+    EXPECT_EQ(lines[6], QStringLiteral("shown 0 4960x7016")) << "pages are shown at their own size";
+
+    for (const auto& page : pages) {
+        const QString greeting = dir.file(QStringLiteral("greeting.exe"));
+        QFile::remove(greeting);
+        ASSERT_TRUE(build({page}, greeting, QStringLiteral("SIMPLE"), players::packEffectOptions({}), QStringLiteral("Single"))
+                        .committed);
+        const PlayerRun shown = runDumping(greeting);
+        const QString size = QFileInfo(page.tag).completeBaseName();
+        EXPECT_TRUE(shown.out.endsWith(QStringLiteral("window ") + size + QLatin1Char('\n'))) << shown.out.toStdString();
     }
 }

@@ -3,12 +3,14 @@
 #include "players/kit/PlayerWindows.h"
 
 #include "reference.h"
+#include "platform/ui/msgbox.h"
 #include "support/testenv.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 using namespace tf::players;
@@ -56,6 +58,14 @@ QByteArray jpegOf(QColor color, int width)
     QImage page(width, 8, QImage::Format_RGB32);
     page.fill(color);
     return tf::fncPageJpeg(page, 90);
+}
+
+// Waits until the page the show is at has been read; false when it was left out.
+bool pageRead(SaverWindow& window)
+{
+    QSignalSpy read(&window, &SaverWindow::pageRead);
+    EXPECT_TRUE(read.wait(30000)) << "the page is read";
+    return !read.isEmpty() && read.last().at(1).toBool();
 }
 
 void moveMouse(QWidget& window, int times)
@@ -203,20 +213,92 @@ TEST(PlayerOptions, IntervalAndBorderFromWhateverThePackageSays)
 TEST(SaverPlayer, APageThatCannotBeReadLeavesThePreviousOneAndTheShowGoesOn)
 {
     TempFolder dir;
-    for (const bool slide : {false, true}) {
-        SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), jpegOf(Qt::green, 25).first(40) + "\xff\xd9", jpegOf(Qt::blue, 30)},
-                                       packSaverOptions({0, 3})),
-                           slide);
-        window.cmdNext_Click();
-        EXPECT_EQ(window.shownPage(), 1);
-        EXPECT_EQ(window.shownPicture().width(), 20);
-        window.cmdNext_Click();
-        EXPECT_EQ(window.shownPage(), 2);
-        EXPECT_EQ(window.shownPicture().width(), 30);
-        window.cmdPrevious_Click();
-        EXPECT_EQ(window.shownPage(), 1);
-        EXPECT_EQ(window.shownPicture().width(), 30);
-    }
+    SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), jpegOf(Qt::green, 25).first(40) + "\xff\xd9", jpegOf(Qt::blue, 30)},
+                                   packSaverOptions({0, 3})),
+                       false);
+    EXPECT_TRUE(pageRead(window));
+    window.cmdNext_Click();
+    EXPECT_EQ(window.shownPage(), 1);
+    EXPECT_FALSE(pageRead(window));
+    EXPECT_EQ(window.shownPicture().width(), 20);
+    window.cmdNext_Click();
+    EXPECT_EQ(window.shownPage(), 2);
+    EXPECT_TRUE(pageRead(window));
+    EXPECT_EQ(window.shownPicture().width(), 30);
+    window.cmdPrevious_Click();
+    EXPECT_EQ(window.shownPage(), 1);
+    EXPECT_FALSE(pageRead(window));
+    EXPECT_EQ(window.shownPicture().width(), 30);
+    EXPECT_FALSE(window.ended());
+}
+
+TEST(SaverPlayer, OnlyThePageLastAskedForIsShown)
+{
+    TempFolder dir;
+    SaverWindow window(showOfBytes(dir, {jpegOf(Qt::red, 20), jpegOf(Qt::green, 25), jpegOf(Qt::blue, 30)},
+                                   packSaverOptions({0, 3})),
+                       false);
+    // Two steps before the first page is read: the pages passed over never reach the screen.
+    QSignalSpy read(&window, &SaverWindow::pageRead);
+    window.cmdNext_Click();
+    window.cmdNext_Click();
+    ASSERT_TRUE(read.wait(30000));
+    EXPECT_EQ(read.size(), 1);
+    EXPECT_EQ(read.first().at(0).toInt(), 2);
+    EXPECT_EQ(window.shownPicture().width(), 30);
+}
+
+TEST(SlidePlayer, APageThatCannotBeReadIsNamedWithItsCauseAndEndsTheShow)
+{
+    TempFolder dir;
+    tf::ScriptedMessageBoxes boxes;
+    const QByteArray damaged = jpegOf(Qt::green, 25).first(40) + "\xff\xd9";
+    SaverWindow slide(showOfBytes(dir, {jpegOf(Qt::red, 20), damaged, jpegOf(Qt::blue, 30)}, packSaverOptions({0, 3})), true);
+    slide.show();
+    EXPECT_TRUE(pageRead(slide));
+    EXPECT_TRUE(boxes.shown().empty());
+    // Reached by the timer as by a button.
+    slide.findChild<QPushButton*>(QStringLiteral("cmdNext"))->click();
+    EXPECT_FALSE(pageRead(slide));
+    ASSERT_EQ(boxes.prompts(), QStringList({"This slide show cannot show page 2: The page's picture is damaged."}));
+    EXPECT_EQ(boxes.shown()[0].icon(), vbCritical);
+    EXPECT_TRUE(slide.ended());
+    EXPECT_FALSE(slide.isVisible());
+    EXPECT_FALSE(slide.playing());
+    // Nothing more is shown or said once it has ended.
+    slide.cmdNext_Click();
+    EXPECT_EQ(boxes.shown().size(), 1u);
+
+    // A first page that cannot be read ends the show as soon as it is read.
+    boxes.clear();
+    SaverWindow first(showOfBytes(dir, {damaged}, packSaverOptions({0, 3})), true);
+    first.show();
+    EXPECT_FALSE(pageRead(first));
+    EXPECT_EQ(boxes.prompts(), QStringList({"This slide show cannot show page 1: The page's picture is damaged."}));
+    EXPECT_TRUE(first.ended());
+    EXPECT_FALSE(first.playing());
+    EXPECT_FALSE(first.isVisible());
+}
+
+TEST(ShowPages, PagesUpToTheProgramsOwnLimitAreTakenAndLargerOnesAreNamedAsSuch)
+{
+    // Past Qt's default limit for one picture (5800 x 5800 at 32 bits), not past ours.
+    QImage wide(5800, 5800, QImage::Format_RGB32);
+    wide.fill(Qt::darkGreen);
+    QString cause = QStringLiteral("untouched");
+    const QImage read = decodeShowPage(tf::fncPageJpeg(wide, 50), &cause);
+    EXPECT_EQ(read.size(), QSize(5800, 5800));
+    EXPECT_EQ(cause, QStringLiteral("untouched"));
+
+    // A header that claims 60000 x 60000 pixels is refused before anything is allocated.
+    QByteArray huge = jpegOf(Qt::red, 20);
+    const qsizetype sof = huge.indexOf("\xff\xc0");
+    ASSERT_GT(sof, 0);
+    huge.replace(sof + 5, 4, QByteArray("\xea\x60\xea\x60", 4));
+    EXPECT_TRUE(decodeShowPage(huge, &cause).isNull());
+    EXPECT_EQ(cause, QStringLiteral("The page is too large to be shown (60000 x 60000 pixels)."));
+    EXPECT_TRUE(decodeShowPage({}, &cause).isNull());
+    EXPECT_EQ(cause, QStringLiteral("The page could not be read from the show's file."));
 }
 
 TEST(SaverPlayer, APageSmallerThanTheScreenSitsInItsMiddleOnTheChosenColour)
@@ -229,6 +311,7 @@ TEST(SaverPlayer, APageSmallerThanTheScreenSitsInItsMiddleOnTheChosenColour)
                        false);
     window.resize(60, 40);
     for (const char* reference : {"saver-page-centred", "saver-page-wider-than-the-screen"}) {
+        EXPECT_TRUE(pageRead(window));
         EXPECT_TRUE(matchesReference(window.grab().toImage(), QString::fromLatin1(reference))) << reference;
         window.cmdNext_Click();
     }

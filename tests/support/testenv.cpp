@@ -120,6 +120,36 @@ bool writeRgbTiff(const QString& path, const QList<QImage>& pages)
     return ok;
 }
 
+bool writeTwoColourTiff(const QString& path, int pages, QSize size, QRgb first, QRgb second)
+{
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tif) return false;
+    const auto wide = [](int channel) { return uint16_t(channel * 257); };
+    uint16_t red[2] = {wide(qRed(first)), wide(qRed(second))};
+    uint16_t green[2] = {wide(qGreen(first)), wide(qGreen(second))};
+    uint16_t blue[2] = {wide(qBlue(first)), wide(qBlue(second))};
+    QImage page(size, QImage::Format_Mono);
+    page.fill(0);
+    for (int x = 0; x < size.width(); ++x) page.setPixel(x, 0, 1), page.setPixel(x, size.height() - 1, 1);
+    for (int y = 0; y < size.height(); ++y) page.setPixel(0, y, 1), page.setPixel(size.width() - 1, y, 1);
+    bool ok = true;
+    for (int i = 0; i < pages; ++i) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(size.width()));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(size.height()));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(1));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_PALETTE));
+        TIFFSetField(tif, TIFFTAG_COLORMAP, red, green, blue);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(size.height()));
+        for (int y = 0; ok && y < size.height(); ++y)
+            ok = TIFFWriteScanline(tif, page.scanLine(y), uint32_t(y), 0) == 1;
+        ok = ok && TIFFWriteDirectory(tif) == 1;
+    }
+    TIFFClose(tif);
+    return ok;
+}
+
 EventLoopGaps::EventLoopGaps()
 {
     m_timer.setInterval(20);

@@ -43,6 +43,10 @@ private:
 // Writes one uncompressed 8-bit RGB TIFF page per picture; false when libtiff refused.
 bool writeRgbTiff(const QString& path, const QList<QImage>& pages);
 
+// Writes `pages` solid 1-bit pages of the palette's first colour (the second drawn as a frame round
+// the page), as a scanner writes two-colour pages; false when libtiff refused.
+bool writeTwoColourTiff(const QString& path, int pages, QSize size, QRgb first, QRgb second);
+
 // One page (1 = first) of an image file as the image control reads it; null when unreadable.
 QImage loadPage(const QString& path, int page = 1);
 

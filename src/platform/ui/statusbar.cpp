@@ -58,7 +58,10 @@ void StatusBar::addPanel(const QString& key, int minimumWidth, int stretch, int 
 
 // The bar's layout takes a panel without stretch down to its minimum width whenever another
 // panel has stretch, so that minimum follows the text. When the bar is narrower than what the
-// panels want (a small window), every panel gives way in proportion, so none overlaps another.
+// panels want, the panels whose texts are shortened in the middle anyway (the folder's path, a
+// capped file name) give way first, down to a few letters; the short exact texts ("1 page(s)",
+// the size, the zoom) are cut only when that is not enough, and then every panel gives way in
+// proportion, so none overlaps another.
 void StatusBar::fitToContents(const Panel&)
 {
     applyPanelWidths();
@@ -71,14 +74,30 @@ void StatusBar::applyPanelWidths()
         const int whole = std::max(p.minimumWidth, p.box->sizeHint().width());
         return p.maximumWidth > 0 ? std::min(whole, p.maximumWidth) : whole;
     };
-    int total = 0;
-    for (const Panel& p : std::as_const(m_panels)) total += wanted(p);
+    auto shortenable = [](const Panel& p) { return !p.wholeText || p.maximumWidth > 0; };
+    // What a shortened text keeps: its picture and both ends of its text.
+    auto shortest = [&](const Panel& p) {
+        const int picture = !p.picture->isHidden() ? p.picture->sizeHint().width() + 3 : 0;
+        return std::min(wanted(p), picture + p.text->fontMetrics().horizontalAdvance(QStringLiteral("ab…yz")) + 4);
+    };
+    int total = 0, spare = 0;
+    for (const Panel& p : std::as_const(m_panels)) {
+        total += wanted(p);
+        if (shortenable(p)) spare += wanted(p) - shortest(p);
+    }
     const int spacing = layout() ? layout()->spacing() * static_cast<int>(m_panels.size() + 1) : 0;
     const int grip = isSizeGripEnabled() ? 20 : 0;
     const int room = std::max(0, contentsRect().width() - spacing - grip);
-    const double share = total > room && total > 0 ? double(room) / total : 1.0;
+    const int excess = std::max(0, total - room);
+    // The share of its spare width each shortenable panel gives up, and then the share of what
+    // is left that every panel keeps.
+    const double given = spare > 0 ? std::min(1.0, double(excess) / spare) : 0.0;
+    const int afterShortening = total - static_cast<int>(spare * given);
+    const double kept = afterShortening > room && afterShortening > 0 ? double(room) / afterShortening : 1.0;
     for (const Panel& p : std::as_const(m_panels)) {
-        p.box->setMinimumWidth(static_cast<int>(wanted(p) * share));
+        int width = wanted(p);
+        if (shortenable(p)) width -= static_cast<int>((width - shortest(p)) * given);
+        p.box->setMinimumWidth(static_cast<int>(width * kept));
         // A capped panel must not grow past its cap either when the bar has room to spare.
         if (p.maximumWidth > 0) p.box->setMaximumWidth(p.box->minimumWidth());
     }

@@ -1,9 +1,13 @@
 #include "players/kit/PlayerRuntime.h"
 
+#include "platform/imagebox/picture_geometry.h"
+#include "platform/imagebox/picture_limits.h"
 #include "platform/ui/msgbox.h"
 #include "players/kit/PlayerWindows.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QImageReader>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QLockFile>
@@ -61,10 +65,42 @@ bool OwnShow::load(OptionsKind kind)
     return true;
 }
 
-QImage OwnShow::page(int index)
+QImage decodeShowPage(const QByteArray& jpeg, QString* cause)
+{
+    const auto fail = [cause](const QString& why) {
+        if (cause) *cause = why;
+        return QImage();
+    };
+    if (jpeg.isEmpty()) return fail(QStringLiteral("The page could not be read from the show's file."));
+    QBuffer buffer;
+    buffer.setData(jpeg);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "JPEG");
+    reader.setAutoTransform(false);
+    // Qt's own limit refuses an A4 page scanned at 600 dpi in colour; the builders wrote every
+    // page the program reads, so the show takes them all, and stops where the program stops.
+    reader.setAllocationLimit(static_cast<int>(maxPicturePixels() * 4 / (1024 * 1024)));
+    const QSize size = reader.size();
+    if (size.isValid() && !pictureSizeAllowed(size.width(), size.height()))
+        return fail(QStringLiteral("The page is too large to be shown (%1 x %2 pixels).").arg(size.width()).arg(size.height()));
+    QImage picture;
+    if (!reader.read(&picture) || picture.isNull()) return fail(QStringLiteral("The page's picture is damaged."));
+    return picture;
+}
+
+QImage OwnShow::page(int index, QString* cause)
+{
+    if (index < 0 || index >= pageCount()) {
+        if (cause) *cause = pageCount() == 0 ? QStringLiteral("The show holds no page.") : QStringLiteral("The show holds no such page.");
+        return {};
+    }
+    return decodeShowPage(readItem(m_file, m_package.items[index]), cause);
+}
+
+QByteArray OwnShow::pageBytes(int index)
 {
     if (index < 0 || index >= pageCount()) return {};
-    return QImage::fromData(readItem(m_file, m_package.items[index]), "JPEG");
+    return readItem(m_file, m_package.items[index]);
 }
 
 EffectExeOptions OwnShow::effectOptions() const
@@ -101,9 +137,11 @@ void dump(OwnShow& show, PlayerKind kind)
     out << "player " << kindName(kind) << "\nitems " << show.pageCount() << '\n';
     for (int i = 0; i < show.pageCount(); ++i) {
         const PlayerItem& item = show.package().items[i];
-        const QImage page = show.page(i);
+        QString cause;
+        const QImage page = show.page(i, &cause);
         out << "item " << i << ' ' << item.name << ' ' << item.offset << ' ' << item.size << ' ' << page.width() << 'x'
             << page.height() << '\n';
+        if (page.isNull()) out << "unreadable " << cause << '\n';
     }
     if (isEffect(kind)) {
         const EffectExeOptions o = show.effectOptions();
@@ -178,13 +216,34 @@ int runPlayer(int argc, char** argv, PlayerKind kind)
         reportUnopenedShow(kind, *show);
         return 0;
     }
-    if (dumping) {
-        dump(*show, kind);
-        return 0;
+    if (dumping) dump(*show, kind);
+    std::unique_ptr<QWidget> window;
+    if (isEffect(kind)) {
+        // A greeting without its page has nothing to draw on; the one who opened it hears why.
+        QString cause;
+        const QImage page = show->page(0, &cause);
+        if (page.isNull()) {
+            MsgBox(QStringLiteral("This greeting cannot be shown: ") + cause, vbCritical);
+            return 0;
+        }
+        window = makeEffectWindow(kind, page, *show);
+    } else {
+        window = makePlayerWindow(kind, show);
     }
-    // An effect show without its page has nothing to draw on.
-    if (isEffect(kind) && show->page(0).isNull()) return 0;
-    std::unique_ptr<QWidget> window = makePlayerWindow(kind, show);
+    if (dumping) {
+        // What would be on screen, for the tests of built shows: the window and the page it opened
+        // with, once that page has been read.
+        QTextStream(stdout) << "window " << window->width() << 'x' << window->height() << '\n';
+        auto* saver = qobject_cast<SaverWindow*>(window.get());
+        if (!saver || saver->pagesToShow() == 0) return 0;
+        QObject::connect(saver, &SaverWindow::pageRead, &app, [saver](int index, bool shown) {
+            if (shown)
+                QTextStream(stdout) << "shown " << index << ' ' << saver->shownPicture().width() << 'x'
+                                    << saver->shownPicture().height() << '\n';
+            QCoreApplication::quit();
+        });
+        return app.exec();
+    }
     window->show();
     return app.exec();
 }

@@ -20,6 +20,11 @@ StartMode startMode(const QStringList& arguments, PlayerKind kind);
 // The options record a player of `kind` reads.
 OptionsKind optionsKind(PlayerKind kind);
 
+// A page's JPEG bytes as the picture a player shows, at its own size. Every page the builders
+// write is taken, up to the largest picture the program itself reads; a null picture otherwise,
+// with `cause` (when given) saying why.
+QImage decodeShowPage(const QByteArray& jpeg, QString* cause = nullptr);
+
 // A show's package and the file it is in, kept open so that pages are read as they are shown.
 class OwnShow {
 public:
@@ -30,8 +35,12 @@ public:
     const QString& damage() const { return m_damage; }
     const Package& package() const { return m_package; }
     int pageCount() const { return static_cast<int>(m_package.items.size()); }
-    // Page i decoded from its bytes; a null picture when it cannot be read.
-    QImage page(int index);
+    // Page i decoded from its bytes; a null picture when it cannot be read, and then `cause`
+    // (when given) says why, as a sentence for the user.
+    QImage page(int index, QString* cause = nullptr);
+    // Page i's JPEG bytes as the package holds them; empty when there is no such page or they
+    // cannot be read.
+    QByteArray pageBytes(int index);
     // The options the package carries for effect shows (whole or empty) and for the others.
     EffectExeOptions effectOptions() const;
     SaverOptions saverOptions() const;

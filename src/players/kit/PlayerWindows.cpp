@@ -1,6 +1,7 @@
 #include "players/kit/PlayerWindows.h"
 
 #include "controls/modButtonPicture.h"
+#include "platform/ui/msgbox.h"
 #include "players/kit/ClockFace.h"
 
 #include <QApplication>
@@ -272,6 +273,7 @@ void ClockWindow::tick()
 SaverWindow::SaverWindow(std::shared_ptr<OwnShow> show, bool slide)
     : m_show(std::move(show)), m_slide(slide), m_picLoader(new PictureView(this))
 {
+    m_decoder.setMaxThreadCount(1);
     setObjectName(QStringLiteral("frmMain"));
     m_picLoader->setObjectName(QStringLiteral("PicLoader"));
     m_picLoader->installEventFilter(this);
@@ -323,12 +325,41 @@ SaverWindow::SaverWindow(std::shared_ptr<OwnShow> show, bool slide)
 
 void SaverWindow::subShowImage(int index)
 {
+    if (m_ended) return;
     m_tag = index;
-    // A page that cannot be decoded leaves the one before it on screen; the show goes on.
-    const QImage picture = m_show->page(index);
-    if (picture.isNull()) return;
+    if (m_show->pageCount() == 0) return;
+    const quint64 request = ++m_request;
+    // A page scanned at 600 dpi takes a good part of a second to decode: the buttons and the
+    // timer go on meanwhile. The pool is a member, so the window outlives every decode.
+    m_decoder.start([this, request, index, jpeg = m_show->pageBytes(index)] {
+        QString cause;
+        const QImage picture = decodeShowPage(jpeg, &cause);
+        QMetaObject::invokeMethod(
+            this, [this, request, index, picture, cause] { onPageDecoded(request, index, picture, cause); },
+            Qt::QueuedConnection);
+    });
+}
+
+void SaverWindow::onPageDecoded(quint64 request, int index, const QImage& picture, const QString& cause)
+{
+    // A later page was asked for meanwhile: this one is no longer the show's.
+    if (request != m_request || m_ended) return;
+    if (picture.isNull()) {
+        // The screen saver keeps the page before on screen and goes on; the slide show, which
+        // someone is watching, says what went wrong and ends.
+        if (m_slide) {
+            m_ended = true;
+            m_tmrShow.stop();
+        }
+        emit pageRead(index, false);
+        if (!m_slide) return;
+        MsgBox(QStringLiteral("This slide show cannot show page %1: %2").arg(index + 1).arg(cause), vbCritical);
+        close();
+        return;
+    }
     m_picLoader->setPicture(picture);
     layoutPicture();
+    emit pageRead(index, true);
 }
 
 void SaverWindow::layoutPicture()
@@ -424,18 +455,26 @@ void SaverWindow::closeEvent(QCloseEvent* e)
     QWidget::closeEvent(e);
 }
 
+std::unique_ptr<QWidget> makeEffectWindow(PlayerKind kind, const QImage& page, const OwnShow& show)
+{
+    switch (kind) {
+    case PlayerKind::Simple: return std::make_unique<EffectWindow>(page, false, hasSingleBorder(show.package().options));
+    case PlayerKind::Watery: return std::make_unique<WateryWindow>(page, hasSingleBorder(show.package().options));
+    case PlayerKind::RainingText: return std::make_unique<RainingTextWindow>(page, show.effectOptions());
+    case PlayerKind::Clock: return std::make_unique<ClockWindow>(page, show.effectOptions());
+    case PlayerKind::Saver:
+    case PlayerKind::Slide: break;
+    }
+    return nullptr;
+}
+
 std::unique_ptr<QWidget> makePlayerWindow(PlayerKind kind, std::shared_ptr<OwnShow> show)
 {
     switch (kind) {
-    case PlayerKind::Simple:
-        return std::make_unique<EffectWindow>(show->page(0), false, hasSingleBorder(show->package().options));
-    case PlayerKind::Watery: return std::make_unique<WateryWindow>(show->page(0), hasSingleBorder(show->package().options));
-    case PlayerKind::RainingText: return std::make_unique<RainingTextWindow>(show->page(0), show->effectOptions());
-    case PlayerKind::Clock: return std::make_unique<ClockWindow>(show->page(0), show->effectOptions());
     case PlayerKind::Saver: return std::make_unique<SaverWindow>(show, false);
     case PlayerKind::Slide: return std::make_unique<SaverWindow>(show, true);
+    default: return makeEffectWindow(kind, show->page(0), *show);
     }
-    return nullptr;
 }
 
 } // namespace tf::players

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPointer>
+#include <QThreadPool>
 #include <QTimer>
 #include <QWidget>
 
@@ -132,6 +133,15 @@ public:
     int shownPage() const { return m_tag; }
     const QImage& shownPicture() const { return m_picLoader->picture(); }
     bool playing() const { return m_tmrShow.isActive(); }
+    // The slide show ends at a page it cannot show, once it has said why.
+    bool ended() const { return m_ended; }
+    int pagesToShow() const { return m_show->pageCount(); }
+
+signals:
+    // The page the show is at has been read: shown, or (shown false) left out.
+    void pageRead(int index, bool shown);
+
+public:
     int tmrShowInterval() const { return m_tmrShow.interval(); }
     void cmdNext_Click();
     void cmdPrevious_Click();
@@ -150,6 +160,7 @@ protected:
 
 private:
     void subShowImage(int index);
+    void onPageDecoded(quint64 request, int index, const QImage& picture, const QString& cause);
     void layoutPicture();
     void next();
     bool handleInput(QEvent* event);
@@ -163,8 +174,14 @@ private:
     QTimer m_tmrMMove;
     int m_tag = 0;
     int m_moves = 0;
+    bool m_ended = false;
+    // Pages are decoded beside the window, one at a time; only the latest asked for is shown.
+    quint64 m_request = 0;
+    QThreadPool m_decoder;
 };
 
 std::unique_ptr<QWidget> makePlayerWindow(PlayerKind kind, std::shared_ptr<OwnShow> show);
+// An effect show's window for the page already read from `show`.
+std::unique_ptr<QWidget> makeEffectWindow(PlayerKind kind, const QImage& page, const OwnShow& show);
 
 } // namespace tf::players

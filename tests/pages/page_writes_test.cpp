@@ -188,10 +188,22 @@ TEST_F(PageWrites, AStopAfterAPageKeepsItAndThePagesBeforeItAndNothingAfter)
 // the worker may be many pages ahead of what the user sees.
 TEST_F(PageWrites, PagesWaitForTheWindowToShowThemBeforeTheyArePlaced)
 {
+    // A page's write counts as finished once the hook hears of it.
+    std::set<int> finished;
+    OrderedPageWrites::setWriteHookForTests([&](int index, bool written) {
+        if (!written) return;
+        const std::lock_guard<std::mutex> l(r.lock);
+        finished.insert(index);
+        r.changed.notify_all();
+    });
     OrderedPageWrites writes(16);
     writes.pageShown(-1);
     for (int i = 0; i < 4; ++i) writes.add(page(r, i));
-    r.waitWritten({0, 1, 2, 3});
+    {
+        std::unique_lock<std::mutex> l(r.lock);
+        r.changed.wait(l, [&] { return finished.size() == 4; });
+    }
+    OrderedPageWrites::setWriteHookForTests({});
     writes.add(page(r, 4)); // an add places what it may
     EXPECT_TRUE(r.placed.empty()) << "no page was shown yet";
     writes.pageShown(1);

@@ -123,7 +123,7 @@ QByteArray formatTaskBasket(const std::vector<EditTask>& tasks)
 {
     QString text;
     for (const EditTask& t : tasks) {
-        text.append(quoted(QString::number(t.TaskCode)));
+        text.append(quoted(t.CodeText.isEmpty() ? QString::number(t.TaskCode) : t.CodeText));
         text.append(QLatin1Char(','));
         text.append(quoted(t.TaskName));
         for (const QString& p : t.Params) {
@@ -169,7 +169,8 @@ std::optional<std::vector<EditTask>> parseTaskBasket(const QByteArray& bytes, QS
         const size_t number = first / kTaskBasketFields + 1;
         // The code is read as the replay reads it, a number rounded to a whole one ("4.0" is 4);
         // a row whose code is no task that can be recorded (0, 16) does nothing and is passed over.
-        const std::optional<int16_t> code = taskparam::toInteger(text(fields[first]));
+        const QString codeText = text(fields[first]);
+        const std::optional<int16_t> code = taskparam::toInteger(codeText);
         if (!code) {
             *why = QStringLiteral("task %1 has no valid task code").arg(number);
             return std::nullopt;
@@ -180,6 +181,8 @@ std::optional<std::vector<EditTask>> parseTaskBasket(const QByteArray& bytes, QS
         const QString key = text(fields[first + 1]).trimmed();
         if (taskCodeFromKey(key) == *code) task.TaskName = key.toLower();
         for (int p = 0; p < kTaskParamCount; ++p) task.setP(p + 1, text(fields[first + 2 + size_t(p)]));
+        // Taken as it stands: the file is written back with the code as it was.
+        if (codeText != QString::number(*code)) task.CodeText = codeText;
         tasks.push_back(std::move(task));
     }
     return tasks;

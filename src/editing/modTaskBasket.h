@@ -28,7 +28,7 @@ inline constexpr qsizetype kMaxTaskBasketBytes = 16 * 1024 * 1024;
 QByteArray formatTaskBasket(const std::vector<EditTask>& tasks);
 
 // The whole file parsed and checked: every record complete, every code a number (rounded to a
-// whole one, as the replay reads it). A record whose code is no task that can be recorded (0, 16,
+// whole one, as the replay reads it; its text is kept, see EditTask::CodeText). A record whose code is no task that can be recorded (0, 16,
 // anything outside 1 to 15) does nothing and is left out. A key that does not belong to the code
 // is replaced by the code's own key. nullopt, with the reason in *why, when anything is wrong; an
 // empty file holds no task basket either.

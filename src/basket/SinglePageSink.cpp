@@ -66,6 +66,7 @@ struct PageFailure {
 };
 
 const QString kDiskFull = QStringLiteral("The disk is full.");
+const QString kDiskError = QStringLiteral("The disk reported an error while writing.");
 
 } // namespace
 
@@ -329,10 +330,12 @@ void SinglePageSink::place(const Output& out, const QString& written, std::excep
 void SinglePageSink::pageFailed(const QString& why, const QString& path, const QString& name)
 {
     const QString cause = fncEnvironmentReason(why, path);
-    // Every later page would meet the same full disk: the run ends here, told once.
-    if (cause == kDiskFull || why.contains(kDiskFull))
-        refuse(kDiskFull + QStringLiteral("\nThe conversion stopped at \"%1\": it and the pages after it were not written.")
-                               .arg(name));
+    // Every later page would meet the same full or failing disk: the run ends here, told once.
+    for (const QString& disk : {kDiskFull, kDiskError}) {
+        if (cause == disk || why.contains(disk))
+            refuse(disk + QStringLiteral("\nThe conversion stopped at \"%1\": it and the pages after it were not written.")
+                              .arg(name));
+    }
     m_tally.failed << name + QStringLiteral(": ") + (cause.isEmpty() ? why : cause);
 }
 
@@ -411,8 +414,6 @@ bool SinglePageSink::addFile(const QString& path)
     m_writes->add(std::move(write));
     return true;
 }
-
-void SinglePageSink::cancelled() { m_writes->stop(); }
 
 void SinglePageSink::commit() { m_stoppedEarly = !m_writes->finish(); }
 

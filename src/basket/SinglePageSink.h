@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -37,7 +38,8 @@ struct BatchTally {
 
 // Pages are named in page order as they come, then coded and written on every core, and each is
 // put in its place in page order once written: whatever ends the run (a Cancel, a full disk), the
-// files in place are those of its first pages, with no gap after them.
+// files in place are those of its first pages, with no gap after them. A Cancel keeps every page
+// up to the one the progress showed.
 class SinglePageSink final : public PageSink {
 public:
     // `now` is the time the date tokens of the whole run read.
@@ -54,11 +56,15 @@ public:
     QStringList unreadFiles() const override { return m_unread; }
     void addPage(PreparedPage page) override;
     bool writesAhead() const override { return true; }
-    // The pages written by then are put in place; from the first one still being written on, none.
-    void cancelled() override;
-    void cancelRequested() noexcept override { m_writes->requestStop(); }
+    // A Cancel keeps the page under way when it came, and every page before it: those still being
+    // written are waited for and put in place. Pages after the one the window showed are dropped.
+    bool finishesPageOnCancel() const override { return true; }
+    void cancelRequestedAfter(int last) noexcept override { m_writes->requestStopAfter(last); }
+    // A Cancel that names no page (the job dropped while it runs) keeps every page taken.
+    void cancelRequested() noexcept override { m_writes->requestStopAfter(INT_MAX); }
+    void pageShown(int done) noexcept override { m_writes->pageShown(done); }
     bool stoppedEarly() const override { return m_stoppedEarly; }
-    // Waits for the pages still being written and puts them in place (unless a Cancel comes).
+    // Waits for the pages still being written and puts them in place (none after a Cancel's page).
     void commit() override;
     // The pages not yet in place are dropped; those in place stay.
     void rollback() noexcept override;

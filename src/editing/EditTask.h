@@ -36,6 +36,9 @@ struct EditTask {
     int32_t TaskCode = taskNothing;
     QString TaskName;
     std::array<QString, kTaskParamCount> Params; // p1 .. p17 at index 0 .. 16
+    // The code as a task basket file wrote it, when that is not its plain number ("4.0"): written
+    // back as it was read. Empty otherwise.
+    QString CodeText;
 
     // p(1) .. p(17); out-of-range numbers read as empty and write nowhere.
     const QString& p(int n) const;

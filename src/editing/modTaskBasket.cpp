@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "frame/modGlobalErrorHandling.h"
 #include "platform/sys/safefile.h"
 #include "platform/sys/textencoding.h"
 #include "platform/ui/msgbox.h"
+#include "services/clsFile.h"
 #include "services/modCommonDialog.h"
 
 #include <QFile>
@@ -121,7 +123,7 @@ QByteArray formatTaskBasket(const std::vector<EditTask>& tasks)
 {
     QString text;
     for (const EditTask& t : tasks) {
-        text.append(quoted(QString::number(t.TaskCode)));
+        text.append(quoted(t.CodeText.isEmpty() ? QString::number(t.TaskCode) : t.CodeText));
         text.append(QLatin1Char(','));
         text.append(quoted(t.TaskName));
         for (const QString& p : t.Params) {
@@ -165,17 +167,22 @@ std::optional<std::vector<EditTask>> parseTaskBasket(const QByteArray& bytes, QS
     tasks.reserve(fields.size() / kTaskBasketFields);
     for (size_t first = 0; first < fields.size(); first += kTaskBasketFields) {
         const size_t number = first / kTaskBasketFields + 1;
-        bool ok = false;
-        const int code = text(fields[first]).trimmed().toInt(&ok);
-        if (!ok || code < taskFlip || code > taskShadow) {
+        // The code is read as the replay reads it, a number rounded to a whole one ("4.0" is 4);
+        // a row whose code is no task that can be recorded (0, 16) does nothing and is passed over.
+        const QString codeText = text(fields[first]);
+        const std::optional<int16_t> code = taskparam::toInteger(codeText);
+        if (!code) {
             *why = QStringLiteral("task %1 has no valid task code").arg(number);
             return std::nullopt;
         }
-        EditTask task = makeEditTask(static_cast<TaskCode>(code));
+        if (*code < taskFlip || *code > taskShadow) continue;
+        EditTask task = makeEditTask(static_cast<TaskCode>(*code));
         // The key only names the icon; one that belongs to another task is not trusted.
         const QString key = text(fields[first + 1]).trimmed();
-        if (taskCodeFromKey(key) == code) task.TaskName = key.toLower();
+        if (taskCodeFromKey(key) == *code) task.TaskName = key.toLower();
         for (int p = 0; p < kTaskParamCount; ++p) task.setP(p + 1, text(fields[first + 2 + size_t(p)]));
+        // Taken as it stands: the file is written back with the code as it was.
+        if (codeText != QString::number(*code)) task.CodeText = codeText;
         tasks.push_back(std::move(task));
     }
     return tasks;
@@ -194,7 +201,17 @@ bool fncSaveTaskBasket(QString& fileName, const std::vector<EditTask>& tasks, QS
         return false;
     }
     fileName = taskBasketFileName(fileName);
-    return writeFileSafely(fileName, formatTaskBasket(tasks), why);
+    SafeFile out(fileName);
+    // A file that cannot be made at all ends the save with the command's message alone.
+    if (!out.open(why)) return false;
+    QString failure;
+    if (out.write(formatTaskBasket(tasks), &failure) && out.commit(&failure)) return true;
+    // Cut short while written (a full or failing disk): the cause is reported first, and the
+    // file it was to replace stays as it was.
+    if (why) *why = failure;
+    const FileError error = fileWriteError(failure);
+    subReportException(error, error.number(), QStringLiteral("modSaveOpenImageList.fncSaveTaskBasket"));
+    return false;
 }
 
 std::optional<std::vector<EditTask>> fncOpenTaskBasket(const QString& fileName, QString* why)

@@ -27,9 +27,11 @@ inline constexpr qsizetype kMaxTaskBasketBytes = 16 * 1024 * 1024;
 // The whole file as bytes.
 QByteArray formatTaskBasket(const std::vector<EditTask>& tasks);
 
-// The whole file parsed and checked: every record complete, every code a task that can be recorded
-// (1 to 15). A key that does not belong to the code is replaced by the code's own key. nullopt,
-// with the reason in *why, when anything is wrong; an empty file holds no task basket either.
+// The whole file parsed and checked: every record complete, every code a number (rounded to a
+// whole one, as the replay reads it; its text is kept, see EditTask::CodeText). A record whose code is no task that can be recorded (0, 16,
+// anything outside 1 to 15) does nothing and is left out. A key that does not belong to the code
+// is replaced by the code's own key. nullopt, with the reason in *why, when anything is wrong; an
+// empty file holds no task basket either.
 std::optional<std::vector<EditTask>> parseTaskBasket(const QByteArray& bytes, QString* why = nullptr);
 
 // ".tbf" added unless the name already ends in it, in any case.
@@ -37,7 +39,8 @@ QString taskBasketFileName(const QString& fileName);
 
 // fncSaveTaskBasket: writes the tasks beside the file and puts the result in its place, so a failed
 // save leaves an existing file as it was. fileName gets ".tbf" when it lacks it. False for an empty
-// list (nothing is written) and for a failure (reason in *why).
+// list (nothing is written) and for a failure (reason in *why); a failure while writing (a full
+// or failing disk) also goes to the error reporter ("modSaveOpenImageList.fncSaveTaskBasket").
 bool fncSaveTaskBasket(QString& fileName, const std::vector<EditTask>& tasks, QString* why = nullptr);
 
 // fncOpenTaskBasket: the tasks of the file, or nullopt (reason in *why) when it cannot be read or is

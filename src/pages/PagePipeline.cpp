@@ -122,6 +122,18 @@ void PagePipeline::cancel()
     m_now->interrupt();
 }
 
+void PagePipeline::cancelAfter(int last)
+{
+    // A second Cancel (the window closed after its Cancel was pressed) keeps no more than the first.
+    for (int kept = m_keepThrough.load(); last < kept && !m_keepThrough.compare_exchange_weak(kept, last);) {
+    }
+    m_cancel.store(true);
+    m_source->cancel();
+    m_sink->cancelRequestedAfter(m_keepThrough.load());
+    if (m_ahead) m_ahead->interrupt();
+    m_now->interrupt();
+}
+
 PagePipeline::~PagePipeline()
 {
     cancel();
@@ -163,7 +175,12 @@ void PagePipeline::work()
         applySettings();
         sink.open(*m_source, PageFormat{doc.ColorFormat(), doc.TiffCompression()});
         const auto asItIs = [&](const QString& path) { return !replays && sink.takesAsItIs(path); };
-        const bool finishesPage = sink.finishesPageOnCancel();
+        // Whether a Cancel (now or to come) still lets page i be read and taken.
+        const bool finishesPages = sink.finishesPageOnCancel();
+        const auto finishing = [&](int i) { return finishesPages && i <= m_keepThrough.load(); };
+        // A page after the last one a Cancel keeps is never handed over, whatever the sink.
+        const auto pastCancel = [&](int i) { return m_cancel.load() && i > m_keepThrough.load(); };
+        int current = 0;
         // Pages pulled one by one cannot be read ahead: they are pictures already, or come too late.
         std::optional<PagesAhead> ahead;
         if (!pulled && m_ahead)
@@ -172,9 +189,9 @@ void PagePipeline::work()
         // The worker's own wait, as for the pages read ahead: a Cancel ends it at once unless the
         // page under way is to be finished.
         const PageDecode decodeNow = [&](const decode::DecodeRequest& request) -> std::optional<decode::DecodeResult> {
-            if (m_cancel.load() && !finishesPage) return std::nullopt;
+            if (m_cancel.load() && !finishing(current)) return std::nullopt;
             m_now->submit(request);
-            std::optional<decode::DecodeBatch::Finished> f = m_now->waitInOrder(/*interruptible*/ !finishesPage);
+            std::optional<decode::DecodeBatch::Finished> f = m_now->waitInOrder(/*interruptible*/ !finishing(current));
             if (!f) {
                 m_now->cancel();
                 return std::nullopt;
@@ -195,23 +212,30 @@ void PagePipeline::work()
                 break;
             }
             if (pulled) r.total = i + 1;
+            current = i;
             emit progress(i, pulled ? PageSource::kUnknownCount : r.total,
                           page.path.isEmpty() ? page.name
                                               : QStringLiteral("File - '") + fncGetFileName(page.path) + QLatin1Char('\''));
             sink.pageStarting(i, page);
-            if (page.picture.isNull() && asItIs(page.path) && sink.addFile(page.path)) {
-                ++r.written;
-                continue;
+            if (page.picture.isNull() && asItIs(page.path)) {
+                if (pastCancel(i)) {
+                    r.cancelled = true;
+                    break;
+                }
+                if (sink.addFile(page.path)) {
+                    ++r.written;
+                    continue;
+                }
             }
-            std::optional<decode::DecodeResult> decoded = ahead ? ahead->take(i, finishesPage) : std::nullopt;
-            if (m_cancel.load() && !finishesPage) {
+            std::optional<decode::DecodeResult> decoded = ahead ? ahead->take(i, finishing(i)) : std::nullopt;
+            if (m_cancel.load() && !finishing(i)) {
                 r.cancelled = true;
                 break;
             }
             if (!page.picture.isNull()) {
                 doc.setBitmapHandle(page.picture);
             } else if (!loadPageFile(doc, page.path, std::move(decoded), decodeNow)) {
-                if (m_cancel.load() && !finishesPage) {
+                if (m_cancel.load() && !finishing(i)) {
                     r.cancelled = true;
                     break;
                 }
@@ -236,6 +260,10 @@ void PagePipeline::work()
             prepared.source = page.source;
             prepared.name = page.name;
             prepared.index = i;
+            if (pastCancel(i)) {
+                r.cancelled = true;
+                break;
+            }
             sink.addPage(std::move(prepared));
             ++r.written;
         }

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <climits>
 #include <functional>
 #include <cstdint>
 #include <memory>
@@ -93,6 +94,15 @@ public:
     // From any thread, as the job is cancelled: a sink still writing pages it took stops (its
     // commit then keeps those in place by then, and says so with stoppedEarly).
     virtual void cancelRequested() noexcept {}
+    // From any thread, as the job is cancelled after page `last` (the page the window showed under
+    // way when its Cancel was pressed): a sink still writing pages it took keeps those up to that
+    // page and stops the rest. By default as cancelRequested.
+    virtual void cancelRequestedAfter(int /*last*/) noexcept { cancelRequested(); }
+    // From the window's thread, for a job whose progress a window shows: the window has shown page
+    // `done` under way (-1, before the job starts: none yet). A sink that writes pages behind the
+    // worker keeps none in place that the window has not shown, so that a Cancel finds none after
+    // the page it names.
+    virtual void pageShown(int /*done*/) noexcept {}
     virtual bool stoppedEarly() const { return false; }
     // Puts the output in its place.
     virtual void commit() = 0;
@@ -142,6 +152,13 @@ public:
     PipelineResult runHere();
     // From any thread: the job stops before its next page (a decode it waits for is dropped).
     void cancel();
+    // From any thread: a Cancel pressed while the window showed page `last` (progress's `done`;
+    // -1 before the first) under way. A sink that finishes the page under way on a Cancel gets
+    // every page up to that one and none after it; for any other sink, as cancel().
+    void cancelAfter(int last);
+    // From the window's thread: the window shows page `done` under way; -1 before start, for a
+    // job whose progress a window will show (see PageSink::pageShown).
+    void pageShown(int done) noexcept { m_sink->pageShown(done); }
     // Valid once finished was emitted.
     const PipelineResult& result() const { return m_result; }
 
@@ -157,6 +174,8 @@ private:
     std::unique_ptr<PageSink> m_sink;
     PipelineSettings m_settings;
     std::atomic<bool> m_cancel{false};
+    // The last page a Cancel keeps (see cancelAfter); set before m_cancel.
+    std::atomic<int> m_keepThrough{INT_MAX};
     // The pages decoded ahead of the one being written; a Cancel wakes the worker waiting on it.
     std::unique_ptr<decode::DecodeBatch> m_ahead;
     // A decode the page under way still needs (its second chance); a Cancel wakes that wait too.

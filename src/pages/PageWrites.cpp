@@ -27,8 +27,8 @@ struct OrderedPageWrites::Slot {
     bool done = false; // the write ended (or will never run); guarded by the owner's m_lock
     std::exception_ptr failure;
     std::atomic<bool> abandoned{false}; // a write not yet begun is not begun
-    // Still being written when a stop was asked for: never placed, whenever its write ends, so the
-    // pages in place are those finished by then with no gap.
+    // Still being written when a stop was asked for, or after the last page a stop keeps: never
+    // placed, whenever its write ends, so the pages in place have no gap.
     bool afterStop = false; // guarded
 };
 
@@ -64,13 +64,13 @@ void OrderedPageWrites::add(Page page)
         // The oldest pages are placed as they finish, so the window moves on in page order.
         for (;;) {
             // A page that comes after a stop was asked for would never be placed: it is not written.
-            if (m_stopRequested) {
+            if (m_stopRequested || page.index > m_keepThrough) {
                 lock.unlock();
                 if (page.drop) page.drop();
                 return;
             }
             if (int(m_pages.size()) < m_maxPages && (m_writingBytes == 0 || m_writingBytes + bytes <= m_maxBytes)) break;
-            if (!m_pages.empty() && m_pages.front()->done && !m_pages.front()->afterStop) {
+            if (headPlaceable()) {
                 lock.unlock();
                 placeFinished();
                 lock.lock();
@@ -116,7 +116,7 @@ void OrderedPageWrites::placeFinished()
         std::shared_ptr<Slot> head;
         {
             const std::lock_guard<std::mutex> lock(m_lock);
-            if (m_pages.empty() || !m_pages.front()->done || m_pages.front()->afterStop) return;
+            if (!headPlaceable()) return;
             head = m_pages.front();
             m_pages.pop_front();
         }
@@ -126,7 +126,24 @@ void OrderedPageWrites::placeFinished()
 
 void OrderedPageWrites::waitForHead(std::unique_lock<std::mutex>& lock)
 {
-    m_changed.wait(lock, [&] { return m_pages.empty() || m_pages.front()->done || m_stopRequested; });
+    m_changed.wait(lock, [&] { return m_pages.empty() || headPlaceable() || m_pages.front()->afterStop || m_stopRequested; });
+}
+
+bool OrderedPageWrites::headPlaceable() const
+{
+    if (m_pages.empty()) return false;
+    const Slot& head = *m_pages.front();
+    return head.done && !head.afterStop && head.page.index <= m_shown;
+}
+
+void OrderedPageWrites::pageShown(int index) noexcept
+{
+    const std::lock_guard<std::mutex> lock(m_lock);
+    // Once stopped, the window has nothing more to show: the gate stays open.
+    if (m_gateOpened) return;
+    if (!m_gated || index > m_shown) m_shown = index;
+    m_gated = true;
+    m_changed.notify_all();
 }
 
 bool OrderedPageWrites::finish()
@@ -136,7 +153,8 @@ bool OrderedPageWrites::finish()
             std::unique_lock<std::mutex> lock(m_lock);
             waitForHead(lock);
             if (m_pages.empty()) return true;
-            if (m_stopRequested) break;
+            // Pages are queued in page order, so every page from an unplaced one on is after the stop.
+            if (m_stopRequested || m_pages.front()->afterStop) break;
         }
         placeFinished();
     }
@@ -148,8 +166,25 @@ void OrderedPageWrites::requestStop() noexcept
 {
     const std::lock_guard<std::mutex> lock(m_lock);
     m_stopRequested = true;
+    m_gateOpened = true;
+    m_shown = INT_MAX;
     for (const auto& slot : m_pages)
         if (!slot->done) slot->afterStop = true;
+    m_changed.notify_all();
+}
+
+void OrderedPageWrites::requestStopAfter(int last) noexcept
+{
+    const std::lock_guard<std::mutex> lock(m_lock);
+    m_keepThrough = std::min(m_keepThrough, last);
+    // The pages up to the last one kept are placed as soon as they are written.
+    m_gateOpened = true;
+    m_shown = INT_MAX;
+    for (const auto& slot : m_pages) {
+        if (slot->page.index <= last) continue;
+        slot->afterStop = true;
+        slot->abandoned.store(true);
+    }
     m_changed.notify_all();
 }
 

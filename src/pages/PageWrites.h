@@ -4,6 +4,7 @@
 // pages and no gap after them.
 #include <QThreadPool>
 
+#include <climits>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -43,6 +44,15 @@ public:
     bool finish();
     // From any thread: finish() stops as stop() does.
     void requestStop() noexcept;
+    // From any thread: the pages up to index `last` are still placed (finish() waits for them, and
+    // such a page may still be added); those after it are never placed, and one whose write has
+    // not begun is not begun. finish() then says it stopped early when it dropped any.
+    void requestStopAfter(int last) noexcept;
+    // From the window's thread, for pages whose progress a window shows: the window has shown page
+    // `index` under way (-1: none yet). From the first call on, a page is placed only once it was
+    // shown, so that a Cancel that names the page shown finds none after it in place. A stop
+    // opens the gate again.
+    void pageShown(int index) noexcept;
     // A Cancel: the pages finished in order are placed; from the first one still writing on,
     // every page is dropped (a page after it is never placed, even when written). Pages already
     // written are dropped before the wait for those still writing.
@@ -66,6 +76,8 @@ public:
 private:
     struct Slot;
     void placeFinished();
+    // The first page is written, not after a stop, and shown: it may be placed. Under m_lock.
+    bool headPlaceable() const;
     void waitForHead(std::unique_lock<std::mutex>& lock);
 
     const int m_maxPages;
@@ -76,6 +88,10 @@ private:
     std::deque<std::shared_ptr<Slot>> m_pages; // not yet placed, in page order; guarded by m_lock
     qint64 m_writingBytes = 0;                 // held by pages whose write has not ended; guarded
     bool m_stopRequested = false;              // guarded
+    int m_keepThrough = INT_MAX;               // the last page index still placed; guarded
+    bool m_gated = false;                      // pages wait for the window to show them; guarded
+    bool m_gateOpened = false;                 // for good, by a stop; guarded
+    int m_shown = INT_MAX;                     // the last page the window showed; guarded
 };
 
 } // namespace tf

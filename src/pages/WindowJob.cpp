@@ -50,12 +50,17 @@ bool WindowJob::start(std::unique_ptr<PageSource> source, std::unique_ptr<PageSi
     // Both queued to this object: nothing of a job that is gone is reached.
     connect(m_pipeline.get(), &PagePipeline::progress, this, [this](int done, int total, const QString& item) {
         if (m_command) m_command->showProgress(done, total, item);
+        m_shown = done;
+        if (m_pipeline) m_pipeline->pageShown(done);
         emit progress(done, total, item);
     }, Qt::QueuedConnection);
     connect(m_pipeline.get(), &PagePipeline::finished, this, &WindowJob::pipelineFinished, Qt::QueuedConnection);
     PagePipeline* pipeline = m_pipeline.get();
-    m_command->setCancelHandler([pipeline] { pipeline->cancel(); });
-    if (m_cancelled) pipeline->cancel();
+    // What a Cancel keeps is what this window showed: nothing is kept in place before it did.
+    pipeline->pageShown(-1);
+    // The Cancel means the page the user saw under way, however far the worker has gone since.
+    m_command->setCancelHandler([this, pipeline] { pipeline->cancelAfter(m_shown); });
+    if (m_cancelled) pipeline->cancelAfter(m_shown);
     m_command->whenShown([pipeline] { pipeline->start(); });
     return true;
 }
@@ -63,7 +68,7 @@ bool WindowJob::start(std::unique_ptr<PageSource> source, std::unique_ptr<PageSi
 void WindowJob::cancel()
 {
     m_cancelled = true;
-    if (m_pipeline) m_pipeline->cancel();
+    if (m_pipeline) m_pipeline->cancelAfter(m_shown);
 }
 
 void WindowJob::pipelineFinished()

@@ -58,8 +58,9 @@ public:
     // without one. Once only; false when the job was refused.
     bool start(std::unique_ptr<PageSource> source, std::unique_ptr<PageSink> sink, PipelineSettings settings,
                Ended ended);
-    // From the window: the job stops before its next page, as with its Cancel button. Before
-    // start, the job stops before its first page.
+    // From the window: the job stops before its next page, as with its Cancel button: a job whose
+    // sink finishes the page under way keeps the pages up to the one its window shows, and none
+    // after it. Before start, the job stops before its first page.
     void cancel();
     // Started and not yet ended.
     bool running() const { return m_pipeline != nullptr && m_ended != nullptr; }
@@ -76,6 +77,7 @@ private:
     std::unique_ptr<PagePipeline> m_pipeline;
     Ended m_ended;
     bool m_cancelled = false;
+    int m_shown = -1; // the page the progress window shows under way (progress's `done`)
 };
 
 } // namespace tf

@@ -12,6 +12,13 @@ FileError::FileError(int32_t number, const QString& description)
 {
 }
 
+FileError fileWriteError(const QString& detail)
+{
+    if (writeFailureCause(detail) == QLatin1String("The disk is full."))
+        return FileError(61, QStringLiteral("Disk full (%1)").arg(detail));
+    return FileError(57, QStringLiteral("Device I/O error (%1)").arg(detail));
+}
+
 } // namespace tf
 
 namespace {
@@ -113,7 +120,7 @@ void clsFile::closefile()
         QString why;
         const bool ok = m_out->commit(&why);
         release();
-        if (!ok) throw tf::FileError(57, QStringLiteral("Device I/O error (%1)").arg(why));
+        if (!ok) throw tf::fileWriteError(why);
         return;
     }
     release();
@@ -247,7 +254,7 @@ void clsFile::writeRecord(const QString* fields, int count)
         // the caller's trap does next (more records, closefile) changes nothing.
         const QString why = m_out->device().errorString();
         release();
-        throw tf::FileError(61, QStringLiteral("Disk full (%1)").arg(why));
+        throw tf::fileWriteError(why);
     }
 }
 

@@ -24,6 +24,11 @@ private:
     int32_t m_number;
 };
 
+// A write that failed, as the error its cause stands for: 61 "Disk full" when the disk had no room
+// left, 57 "Device I/O error" for anything else; `detail` (the writer's words, the system's reason
+// in them) follows in brackets.
+FileError fileWriteError(const QString& detail);
+
 } // namespace tf
 
 // One sequential text file, opened for reading or for writing, with whole lines and records of

@@ -5,6 +5,7 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
 #include "services/modCommonDialog.h"
+#include "support/fulldisk.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -113,6 +114,37 @@ TEST_F(BasketFixture, BasketFilesWrittenElsewhereAreReadLeniently)
     EXPECT_TRUE(open(folder.write("missing.ibf", "\"/nowhere/x.jpg\"\r\n\"/nowhere/y.tif\"\r\n")));
     EXPECT_EQ(pageCount(), 0);
     EXPECT_EQ(boxes.prompts(), QStringList({missing("/nowhere/x.jpg") + "\n\t'/nowhere/y.tif' (the file is not there)"}));
+}
+
+// A basket file cut short by the disk: the report names the cause the disk gave, the command its
+// message, and the file it was to replace stays as it was.
+TEST_F(BasketFixture, ASaveTheDiskCutsShortIsReportedWithItsCause)
+{
+    makeStandardFolder();
+    selectFolderRows({1, 2, 3});
+    basket->cmdAddToQueue_Click();
+    waitForAdding();
+    const QByteArray older = "an older basket";
+    const QString file = folder.write("kept.ibf", older);
+    for (const auto& [err, text] : {std::pair{EIO, "57 - Device I/O error ("}, std::pair{ENOSPC, "61 - Disk full ("}}) {
+        SCOPED_TRACE(text);
+        tf::ScriptedDialogs dialogs;
+        tf::ScriptedMessageBoxes boxes;
+        tf::ScriptedErrorReports reports;
+        int boxesBeforeReport = -1;
+        reports.whileShown([&](frmErrorReport&) { boxesBeforeReport = int(boxes.shown().size()); });
+        dialogs.answerFile(file);
+        {
+            tf::test::WriteBudget disk(0, err);
+            basket->cmdPagesSave_Click();
+        }
+        ASSERT_EQ(reports.reports().size(), 1u);
+        EXPECT_EQ(reports.reports()[0].routine, "modSaveOpenImageList.fncSaveImageBasket");
+        EXPECT_TRUE(reports.reports()[0].text.startsWith(QLatin1String(text))) << reports.reports()[0].text.toStdString();
+        EXPECT_EQ(boxesBeforeReport, 0) << "the report comes first";
+        EXPECT_EQ(boxes.prompts(), QStringList({"Error saving image basket!\nPlease try again!"}));
+        EXPECT_EQ(readAll(file), older);
+    }
 }
 
 TEST_F(BasketFixture, SaveAndOpenCommandsGoThroughTheDialogs)

@@ -3,6 +3,7 @@
 #include "basket/BasketPageSource.h"
 #include "basket/SinglePageSink.h"
 #include "basket/modSaveBatch.h"
+#include "pages/WindowJob.h"
 #include "metadata/ExifIptc.h"
 #include "metadata/metadataTemplates.h"
 
@@ -14,6 +15,8 @@
 #include "platform/sys/workfiles.h"
 
 #include <QDir>
+#include <QPushButton>
+#include <QTest>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QThread>
@@ -21,6 +24,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 
 #include <csignal>
@@ -463,20 +467,78 @@ TEST_F(BatchInParallel, AFullDiskAtOnePageKeepsThePagesBeforeItAndNothingAfter)
     EXPECT_EQ(sink->tally().written, 1);
 }
 
-TEST_F(BatchInParallel, ACancelLeavesTheFirstPagesWithNoGap)
+TEST_F(BatchInParallel, AFailingDiskEndsTheRunAtItsPageAndSaysSoOnce)
+{
+    for (int i = 0; i < 5; ++i) add(writePage(src.file(QStringLiteral("p%1.png").arg(i)), pagePicture(40, 30, Qt::red)));
+    // The first two pages are written; from the third on the disk reports an I/O error.
+    holdPages({{2, {0, 1}}}, [](int) { setWriteBudgetForTests(0, EIO); });
+    const PipelineResult r = run();
+    const QString text = batchOutcomeText(r, sink->tally());
+    EXPECT_TRUE(text.startsWith("The disk reported an error while writing.\nThe conversion stopped at \"p2\"")) << text.toStdString();
+    EXPECT_EQ(text.count("The disk reported an error"), 1) << text.toStdString();
+    EXPECT_TRUE(sink->tally().failed.isEmpty());
+    EXPECT_EQ(written(), QStringList({"p0.tif", "p1.tif"})) << "no page after it, and no work file";
+}
+
+// A Cancel names the page the progress showed; the writers may be far past it by then.
+TEST_F(BatchInParallel, ACancelKeepsThePagesUpToTheOneShownAndNoneWrittenAfterIt)
 {
     QStringList all;
     for (int i = 0; i < 6; ++i) {
         add(writePage(src.file(QStringLiteral("p%1.png").arg(i)), pagePicture(40, 30, Qt::red)));
         all << QStringLiteral("p%1.tif").arg(i);
     }
-    // Cancel comes while the third page is written, after the fourth was.
-    holdPages({{2, {3}}}, [this](int) { pipeline->cancel(); });
+    // The Cancel comes while the second page is still being written and the fourth is already.
+    holdPages({{1, {3}}}, [this](int) { pipeline->cancelAfter(2); });
     const PipelineResult r = run();
     EXPECT_TRUE(r.cancelled);
-    const int k = sink->tally().written;
-    EXPECT_LE(k, 2) << "nothing after the page under way is placed";
-    EXPECT_EQ(written(), all.mid(0, k)) << "the first pages, no gap and no work file";
+    EXPECT_EQ(sink->tally().written, 3);
+    EXPECT_EQ(written(), all.mid(0, 3)) << "pages 1 to 3, no gap, no work file";
+}
+
+// The run as the window starts it, with its progress window: the Cancel is pressed as the
+// progress names page k of 40.
+TEST_F(BatchConvert, ACancelAsTheProgressNamesAPageKeepsItAndEveryPageBefore)
+{
+    QStringList all;
+    for (int i = 1; i <= 40; ++i) {
+        add(writePage(src.file(QStringLiteral("p%1.png").arg(i, 2, 10, QLatin1Char('0'))), pagePicture(40, 30, Qt::red)));
+        all << QStringLiteral("p%1.tif").arg(i, 2, 10, QLatin1Char('0'));
+    }
+    QWidget owner;
+    owner.show();
+    for (const int k : {1, 6, 40}) {
+        SCOPED_TRACE(k);
+        for (const QString& f : written()) QFile::remove(out.file(f));
+        WindowJob job(QStringLiteral("Saving a new Single file"));
+        ASSERT_TRUE(job);
+        job.showStatus(&owner);
+        QObject::connect(&job, &WindowJob::progress, &owner, [&](int done, int total, const QString&) {
+            EXPECT_EQ(total, 40);
+            if (done + 1 != k) return;
+            auto* status = owner.findChild<QWidget*>("frmStatus");
+            ASSERT_NE(status, nullptr);
+            status->findChild<QPushButton*>("cmdCancel")->click();
+        });
+        auto owned = std::make_unique<SinglePageSink>(o, kNow);
+        const SinglePageSink* batch = owned.get();
+        std::optional<PipelineResult> result;
+        int writtenAtEnd = -1;
+        ASSERT_TRUE(job.start(std::make_unique<BasketPageSource>(records), std::move(owned), {},
+                              [&](const PipelineResult& r) {
+                                  result = r;
+                                  writtenAtEnd = batch->tally().written;
+                              }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 120000));
+        EXPECT_EQ(result->cancelled, k < 40);
+        EXPECT_EQ(writtenAtEnd, k);
+        EXPECT_EQ(written(), all.mid(0, k)) << "pages 1 to k in order, nothing after, no work file";
+        for (const QString& f : written()) {
+            int exit = -1;
+            runTool("tiffinfo", {out.file(f)}, &exit);
+            EXPECT_EQ(exit, 0) << f.toStdString();
+        }
+    }
 }
 
 // Counts the pages that reached the sink decoded.

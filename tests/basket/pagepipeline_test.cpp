@@ -13,6 +13,8 @@
 #include <QTest>
 #include <QThread>
 
+#include <climits>
+
 namespace tf::test::multipage {
 namespace {
 
@@ -37,11 +39,13 @@ struct Recorder final : PageSink {
         // Each decoded page as the sink got it: name, place, file, size as read, and "jpeg" when it
         // brings its JPEG file's own coding along.
         QStringList read;
+        int toldLast = INT_MIN; // the last page a Cancel keeps, as the sink was told
     };
     Recorder(Log& log, bool keeps) : log(log), keeps(keeps) {}
     Log& log;
     bool keeps;
     bool takeJpegs = false;
+    bool finishes = false; // finishes the page under way on a Cancel
     int cancelAfter = -1, failAt = -1;
     PagePipeline* pipeline = nullptr;
 
@@ -76,6 +80,8 @@ struct Recorder final : PageSink {
     void commit() override { ++log.commits; }
     void rollback() noexcept override { ++log.rollbacks; }
     bool keepsPagesOnCancel() const override { return keeps; }
+    bool finishesPageOnCancel() const override { return finishes; }
+    void cancelRequestedAfter(int last) noexcept override { log.toldLast = last; }
 };
 
 class PagePipelineTest : public MultiPageFixture {
@@ -133,6 +139,38 @@ TEST_F(PagePipelineTest, PagesArriveInOrderAndTheEndFollowsCancelFailureOrNothin
         if (c.failAt > 0) {
             EXPECT_TRUE(r.failure.contains("No space left on device")) << "the system's reason is kept";
         }
+    }
+}
+
+// A Cancel names the page the window showed under way; the worker may be on it still, or past it.
+TEST_F(PagePipelineTest, ACancelNamingAPageEndsTheJobAfterIt)
+{
+    const struct {
+        const char* what;
+        bool finishes;
+        int shown, heardAt; // the page the Cancel names; the progress at which it reaches the worker
+        QStringList pages;
+    } cases[] = {
+        {"the page shown is still read and taken", true, 2, 2, {"101", "102", "103"}},
+        {"the worker is past it: no page after it is taken", true, 1, 3, {"101", "102", "103"}},
+        {"a sink that stops before the page under way", false, 2, 2, {"101", "102"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Recorder::Log log;
+        auto sink = std::make_unique<Recorder>(log, true);
+        sink->finishes = c.finishes;
+        PagePipeline pipeline(std::make_unique<FileList>(pages), std::move(sink), {});
+        QObject::connect(&pipeline, &PagePipeline::progress, &owner, [&](int done) {
+            if (done != c.heardAt) return;
+            pipeline.cancelAfter(c.shown);
+            pipeline.cancelAfter(c.shown + 3); // a later Cancel keeps no more
+        });
+        const PipelineResult r = pipeline.runHere();
+        EXPECT_EQ(log.pages, c.pages);
+        EXPECT_EQ(log.toldLast, c.shown) << "the sink drops what it took after that page";
+        EXPECT_TRUE(r.cancelled);
+        EXPECT_EQ(log.commits, 1);
     }
 }
 

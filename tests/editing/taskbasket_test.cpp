@@ -2,13 +2,20 @@
 #include "editing/EditTask.h"
 #include "editing/modTaskBasket.h"
 #include "editing_testutil.h"
+#include "frame/modGlobalErrorHandling.h"
 #include "platform/sys/colors.h"
+#include "platform/sys/safefile.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/msgbox.h"
+#include "support/fulldisk.h"
 #include "support/testenv.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
 
 using namespace tf;
 using test::row;
@@ -105,8 +112,7 @@ TEST(TaskBasketFile, RefusesFilesThatAreNoTaskBasket)
         {"last record cut short", blur + "\r\n\"4\",\"blur\",\"3\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n"},
         {"quote never closed", blur + "\r\n\"4\",\"blur\",\"3"},
         {"code not a number", QByteArray(kBlurLine).replace("\"4\"", "\"four\"")},
-        {"code of no recorded task", QByteArray(kBlurLine).replace("\"4\"", "\"16\"")},
-        {"code negative", QByteArray(kBlurLine).replace("\"4\"", "\"-1\"")},
+        {"code beyond any 16-bit number", QByteArray(kBlurLine).replace("\"4\"", "\"40000\"")},
         {"an image basket", "\"/home/ana/a.jpg\",\"a.jpg\"\r\n"},
         {"too large", QByteArray(kMaxTaskBasketBytes + 1, ' ')},
     };
@@ -116,6 +122,42 @@ TEST(TaskBasketFile, RefusesFilesThatAreNoTaskBasket)
         EXPECT_FALSE(parseTaskBasket(bytes, &why));
         EXPECT_FALSE(why.isEmpty());
     }
+}
+
+// A code is read as the replay reads it: a number, rounded; a row of a code no task has does
+// nothing and is passed over, and the rows around it are loaded.
+TEST(TaskBasketFile, RowsOfNoRecordedTaskArePassedOverAndCodesReadAsNumbers)
+{
+    const QByteArray blur(kBlurLine);
+    const auto coded = [&](const char* code) { return QByteArray(blur).replace("\"4\"", QByteArray("\"") + code + "\"") + "\r\n"; };
+    QString why;
+    const auto tasks = parseTaskBasket(coded("0") + coded("4") + coded("16") + coded("4.0") + coded("-1") + coded("4,4"), &why);
+    ASSERT_TRUE(tasks) << why.toStdString();
+    ASSERT_EQ(tasks->size(), 3u);
+    for (const EditTask& t : *tasks) EXPECT_EQ(t.TaskCode, taskBlur);
+    EXPECT_EQ(tasks->at(0), row(taskBlur, {"3"}));
+    // The code is written back as it stood.
+    EXPECT_EQ(formatTaskBasket(*tasks), coded("4") + coded("4.0") + coded("4,4"));
+
+    // A file of such rows alone is a task basket that asks for nothing.
+    const auto none = parseTaskBasket(coded("0") + coded("16"), &why);
+    ASSERT_TRUE(none) << why.toStdString();
+    EXPECT_TRUE(none->empty());
+
+    // Through the command: the other rows are loaded, without a message.
+    test::TempFolder dir;
+    const QString file = dir.write("with a code 0 row.tbf", coded("0") + formatTaskBasket({row(taskFlip, {"1"})}) + coded("4.0"));
+    EditListModel list;
+    ScriptedDialogs dialogs;
+    ScriptedMessageBoxes boxes;
+    dialogs.answerFile(file);
+    ASSERT_TRUE(subOpenTaskBasket(list));
+    ASSERT_EQ(list.rowCount(), 2);
+    EXPECT_EQ(list.rows()[0], row(taskFlip, {"1"}));
+    ASSERT_TRUE(list.task(1).record());
+    EXPECT_EQ(list.task(1).code(), taskBlur) << "read as the replay reads it";
+    EXPECT_EQ(formatTaskBasket(list.rows()), formatTaskBasket({row(taskFlip, {"1"})}) + coded("4.0"));
+    EXPECT_TRUE(boxes.shown().empty());
 }
 
 TEST(TaskBasketFile, FailedSaveKeepsTheOldFileAndEmptyListWritesNothing)
@@ -230,9 +272,56 @@ TEST(EditListCommands, SaveAsksForTheNameWithItsSuffixAndReportsFailure)
     EXPECT_TRUE(boxes.shown().empty());
 
     dialogs.answerFile(dir.file("no/such/folder/x.tbf"));
+    ScriptedErrorReports reports;
     subSaveTaskBasket(list);
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].prompt, "Error saving task basket!\r\nPlease try again!");
+    EXPECT_TRUE(reports.reports().empty()) << "a file that cannot be made is the message's alone";
+}
+
+// A save the disk cuts short: first the report with the cause the disk gave, then the message;
+// the file it was to replace stays as it was.
+TEST(EditListCommands, ASaveTheDiskCutsShortIsReportedWithItsCauseThenTold)
+{
+    EditListModel list;
+    list.setRows(sampleTasks());
+    const auto saveOnto = [&](const QString& file, std::function<void()> whileSaving) {
+        ScriptedDialogs dialogs;
+        ScriptedMessageBoxes boxes;
+        ScriptedErrorReports reports;
+        int boxesBeforeReport = -1;
+        reports.whileShown([&](frmErrorReport&) { boxesBeforeReport = int(boxes.shown().size()); });
+        dialogs.answerFile(file);
+        whileSaving();
+        subSaveTaskBasket(list);
+        EXPECT_EQ(boxesBeforeReport, 0) << "the report comes first";
+        EXPECT_EQ(boxes.prompts(), QStringList{"Error saving task basket!\r\nPlease try again!"});
+        return reports.reports();
+    };
+
+    test::TempFolder dir;
+    const QString kept = dir.write("kept.tbf", "old contents");
+    {
+        std::unique_ptr<test::WriteBudget> failing;
+        const auto reports = saveOnto(kept, [&] { failing = std::make_unique<test::WriteBudget>(100, EIO); });
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0].routine, "modSaveOpenImageList.fncSaveTaskBasket");
+        EXPECT_TRUE(reports[0].text.startsWith("57 - Device I/O error (")) << reports[0].text.toStdString();
+        EXPECT_TRUE(reports[0].text.contains(QString::fromLocal8Bit(std::strerror(EIO)))) << reports[0].text.toStdString();
+    }
+    EXPECT_EQ(test::readAll(kept), "old contents");
+
+    // A real full disk, where the tests may mount one.
+    const QString disk = dir.file("disk");
+    test::SmallDisk small(disk, "64k");
+    if (!small.mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs the superuser)";
+    const QString onDisk = disk + QStringLiteral("/kept.tbf");
+    ASSERT_TRUE(writeFileSafely(onDisk, "old contents"));
+    ASSERT_TRUE(small.leaveFree(0));
+    const auto reports = saveOnto(onDisk, [] {});
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(reports[0].text.startsWith("61 - Disk full (")) << reports[0].text.toStdString();
+    EXPECT_EQ(test::readAll(onDisk), "old contents");
 }
 
 TEST(EditListCommands, ClearAndDeleteChangeOnlyWhatIsThere)

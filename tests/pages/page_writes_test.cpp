@@ -11,6 +11,7 @@
 #include <mutex>
 #include <set>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace tf {
@@ -134,6 +135,97 @@ TEST_F(PageWrites, ACancelPlacesTheFirstPagesAndDropsFromTheFirstUnfinished)
     EXPECT_EQ(r.placed, std::vector<int>({0, 1}));
     EXPECT_EQ(std::set<int>(r.dropped.begin(), r.dropped.end()), std::set<int>({2, 3, 4}));
     EXPECT_TRUE(r.written.count(2)) << "the Cancel waited for the write under way";
+}
+
+// A Cancel that names its last page: that page and those before it are placed, however late they
+// end or come; a page after it is dropped whether it was written, is being written, or comes later.
+TEST_F(PageWrites, AStopAfterAPageKeepsItAndThePagesBeforeItAndNothingAfter)
+{
+    bool go = false;
+    const auto held = [this, &go] {
+        std::unique_lock<std::mutex> l(r.lock);
+        r.changed.wait(l, [&] { return go; });
+    };
+    const auto release = [this, &go] {
+        const std::lock_guard<std::mutex> l(r.lock);
+        go = true;
+        r.changed.notify_all();
+    };
+    bool early = false;
+    {
+        OrderedPageWrites writes(8);
+        // Page 1 is still being written when the stop after page 2 comes; 3 and 4 are written.
+        for (int i = 0; i < 5; ++i) writes.add(page(r, i, i == 1 ? std::function<void()>(held) : std::function<void()>()));
+        {
+            std::unique_lock<std::mutex> l(r.lock);
+            r.changed.wait(l, [&] { return r.written == std::set<int>({0, 2, 3, 4}) && r.writing == 1; });
+        }
+        writes.requestStopAfter(2);
+        writes.add(page(r, 5)); // the worker's page after the Cancel's
+        release();
+        early = !writes.finish();
+    }
+    EXPECT_EQ(r.placed, std::vector<int>({0, 1, 2}));
+    EXPECT_EQ(std::set<int>(r.dropped.begin(), r.dropped.end()), std::set<int>({3, 4, 5}));
+    EXPECT_FALSE(r.written.count(5)) << "a page after the stop is never written";
+    EXPECT_TRUE(early) << "pages taken were dropped";
+
+    // The Cancel's own page may come after the stop (it was still being read): it is written.
+    Record later;
+    {
+        OrderedPageWrites writes(8);
+        writes.add(page(later, 0));
+        writes.requestStopAfter(1);
+        writes.add(page(later, 1));
+        writes.add(page(later, 2));
+        EXPECT_TRUE(writes.finish()) << "nothing taken was dropped";
+    }
+    EXPECT_EQ(later.placed, std::vector<int>({0, 1}));
+    EXPECT_EQ(later.dropped, std::vector<int>({2}));
+}
+
+// With a window showing the progress, a page goes in place only once the window has shown it:
+// the worker may be many pages ahead of what the user sees.
+TEST_F(PageWrites, PagesWaitForTheWindowToShowThemBeforeTheyArePlaced)
+{
+    // A page's write counts as finished once the hook hears of it.
+    std::set<int> finished;
+    OrderedPageWrites::setWriteHookForTests([&](int index, bool written) {
+        if (!written) return;
+        const std::lock_guard<std::mutex> l(r.lock);
+        finished.insert(index);
+        r.changed.notify_all();
+    });
+    OrderedPageWrites writes(16);
+    writes.pageShown(-1);
+    for (int i = 0; i < 4; ++i) writes.add(page(r, i));
+    {
+        std::unique_lock<std::mutex> l(r.lock);
+        r.changed.wait(l, [&] { return finished.size() == 4; });
+    }
+    OrderedPageWrites::setWriteHookForTests({});
+    writes.add(page(r, 4)); // an add places what it may
+    EXPECT_TRUE(r.placed.empty()) << "no page was shown yet";
+    writes.pageShown(1);
+    writes.pageShown(0); // a late, older progress takes nothing back
+    writes.add(page(r, 5));
+    EXPECT_EQ(r.placed, std::vector<int>({0, 1}));
+    // The window shows the last pages while the run waits for them.
+    std::thread window([&] { writes.pageShown(5); });
+    EXPECT_TRUE(writes.finish());
+    window.join();
+    EXPECT_EQ(r.placed, std::vector<int>({0, 1, 2, 3, 4, 5}));
+
+    // A Cancel that names the page shown opens the gate for the pages up to it.
+    Record cancelled;
+    OrderedPageWrites stopped(16);
+    stopped.pageShown(-1);
+    for (int i = 0; i < 4; ++i) stopped.add(page(cancelled, i));
+    stopped.pageShown(1);
+    stopped.requestStopAfter(2);
+    EXPECT_FALSE(stopped.finish());
+    EXPECT_EQ(cancelled.placed, std::vector<int>({0, 1, 2}));
+    EXPECT_EQ(cancelled.dropped, std::vector<int>({3}));
 }
 
 TEST_F(PageWrites, AFailureThatEndsTheRunDropsThePagesAfterIt)

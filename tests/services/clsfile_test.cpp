@@ -1,11 +1,14 @@
 #include "services/clsFile.h"
+#include "support/fulldisk.h"
 #include "support/testenv.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
+#include <tuple>
 #include <sys/stat.h>
 
 using tf::test::TempFolder;
@@ -203,4 +206,27 @@ TEST(TextFileWrite, TwoFilesOpenAtOnceAreIndependent)
     EXPECT_EQ(again.fileNumber(), freed);
     out.closefile();
     EXPECT_EQ(readAll(tmp.file("c.ibf")), "\"c\"\r\n");
+}
+
+// The error names what the disk said: full, or failing.
+TEST(TextFileWrite, AFailedWriteIsDiskFullOnlyWhenTheDiskIsFull)
+{
+    TempFolder tmp;
+    const QString name = tmp.write("keep.ibf", "\"old\"\r\n");
+    for (const auto& [err, number, words] : {std::tuple{ENOSPC, 61, "Disk full ("}, std::tuple{EIO, 57, "Device I/O error ("}}) {
+        SCOPED_TRACE(number);
+        clsFile w;
+        ASSERT_TRUE(w.OpenForWrite(name));
+        tf::test::WriteBudget budget(4, err); // the first line does not fit
+        try {
+            w.writeline(QStringLiteral("/pics/a much longer path than four bytes.jpg"));
+            ADD_FAILURE() << "the short write went unnoticed";
+        } catch (const tf::FileError& e) {
+            EXPECT_EQ(e.number(), number);
+            EXPECT_TRUE(e.description().startsWith(QLatin1String(words))) << e.description().toStdString();
+            EXPECT_TRUE(e.description().contains(QString::fromLocal8Bit(std::strerror(err)))) << "the system's reason";
+        }
+        EXPECT_FALSE(w.isOpen());
+        EXPECT_EQ(readAll(name), "\"old\"\r\n");
+    }
 }

@@ -47,7 +47,7 @@ bool SmallDisk::leaveFree(qint64 bytes)
 
 void SmallDisk::empty() { QFile::remove(m_filler); }
 
-WriteBudget::WriteBudget(qint64 bytes) { setWriteBudgetForTests(bytes); }
+WriteBudget::WriteBudget(qint64 bytes, int error) { setWriteBudgetForTests(bytes, error); }
 WriteBudget::~WriteBudget() { setWriteBudgetForTests(-1); }
 
 QStringList entriesOf(const QString& folder)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <cerrno>
+
 namespace tf::test {
 
 // A tmpfs of `size` (mount's notation: "256k") on `folder`, unmounted with the object.
@@ -27,10 +29,10 @@ private:
 };
 
 // Every write through the program's descriptors fails as on a full disk after `bytes` more bytes,
-// for the life of the object.
+// for the life of the object; with `error` EIO, as on a disk that reports a fault.
 class WriteBudget {
 public:
-    explicit WriteBudget(qint64 bytes);
+    explicit WriteBudget(qint64 bytes, int error = ENOSPC);
     ~WriteBudget();
     WriteBudget(const WriteBudget&) = delete;
     WriteBudget& operator=(const WriteBudget&) = delete;

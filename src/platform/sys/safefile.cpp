@@ -22,6 +22,8 @@ constexpr qint64 kChunk = 1 << 20;
 
 // Bytes left before the test seam fails every write; negative: no limit.
 std::atomic<qint64> g_writeBudget{-1};
+// What the seam's failing writes say.
+std::atomic<int> g_writeBudgetError{ENOSPC};
 
 // The test seam run between a replacing rename and the letting go of the file replaced.
 std::function<void()> g_afterReplace;
@@ -315,7 +317,7 @@ bool writeFully(int fd, const char* data, qint64 n, qint64 at)
     while (n > 0) {
         const qint64 allowed = budgeted(n);
         if (allowed == 0) {
-            errno = ENOSPC;
+            errno = g_writeBudgetError.load();
             return false;
         }
         const ssize_t put = at < 0 ? ::write(fd, data, static_cast<size_t>(allowed))
@@ -333,7 +335,11 @@ bool writeFully(int fd, const char* data, qint64 n, qint64 at)
     return true;
 }
 
-void setWriteBudgetForTests(qint64 bytes) { g_writeBudget.store(bytes < 0 ? -1 : bytes); }
+void setWriteBudgetForTests(qint64 bytes, int error)
+{
+    g_writeBudgetError.store(error);
+    g_writeBudget.store(bytes < 0 ? -1 : bytes);
+}
 bool writeBudgetSetForTests() { return g_writeBudget.load() >= 0; }
 void setAfterReplaceForTests(std::function<void()> check) { g_afterReplace = std::move(check); }
 

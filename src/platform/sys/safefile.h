@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileDevice>
 #include <QString>
+
+#include <cerrno>
 #include <functional>
 
 #include <memory>
@@ -92,8 +94,9 @@ private:
 bool writeFully(int fd, const char* data, qint64 n, qint64 at = -1);
 
 // For tests: once `bytes` more bytes were written through writeFully, every write fails as on a
-// full disk (ENOSPC), the last one short; a negative number lifts the limit.
-void setWriteBudgetForTests(qint64 bytes);
+// full disk (ENOSPC), the last one short; a negative number lifts the limit. `error` makes them
+// fail as a disk that reports another fault does (EIO).
+void setWriteBudgetForTests(qint64 bytes, int error = ENOSPC);
 // For tests: whether such a budget is set. A writer that would have another process (a decoder)
 // write a file writes it through this process's descriptors meanwhile, so that the budget counts it.
 bool writeBudgetSetForTests();

@@ -87,7 +87,8 @@ qint64 fileBirthTime(int fd);
 // Writes the record and flushes it to the disk before returning; its id, or 0 (and *error) when
 // the journal cannot take it or the record lacks its old ends. A run killed before it commits (or
 // undoes) the append leaves its pages past the old end, linked to nothing: the next start cuts
-// them off while the file is still the one appended to, and never once the append took effect.
+// them off while the file is still the one appended to, and never once the append took effect
+// (nor from a PDF that another program finished since with an update of its own).
 quint64 recordAppend(const AppendRecord& record, QString* error);
 // Flushed to the disk like the record (one not `durable` is only written: a run killed still
 // leaves it, a system that stops may not). The next start takes the append for finished when the

@@ -400,7 +400,7 @@ TEST(PdfUpdate, TheNextStartUndoesAKilledUpdateUntilItsLastLineAndKeepsOneAfter)
         const int dealt = removeWorkFilesOfDeadRuns();
         const std::string said = testing::internal::GetCapturedStderr();
         switch (c.at) {
-        case KillAt::BetweenPages: // each page is proved once it is written
+        case KillAt::BetweenPages:
         case KillAt::BeforeCommit:
             EXPECT_EQ(dealt, 1);
             EXPECT_EQ(readAll(doc), before);
@@ -416,5 +416,58 @@ TEST(PdfUpdate, TheNextStartUndoesAKilledUpdateUntilItsLastLineAndKeepsOneAfter)
                                                                       : QList<int>({41, 42, 10, 20, 30}));
             break;
         }
+    }
+}
+
+TEST(PdfUpdate, TheNextStartLeavesADocumentAnotherProgramFinishedOrChangedSince)
+{
+    // What another program's update written after the run died adds: it ends as a document does.
+    const QByteArray theirs = "\n99 0 obj\n<< /Theirs true >>\nendobj\nstartxref\n116\n%%EOF\n";
+    const struct {
+        const char* what;
+        KillAt at;
+        const char* said;
+    } cases[] = {
+        {"an update on one cut short", KillAt::BetweenPages, "finished by another program"},
+        {"an update on a finished one", KillAt::AfterCommit, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder dir;
+        const QString doc = document(dir, QStringLiteral("doc.pdf"), false);
+        ASSERT_TRUE(updateAndDie(doc, Where::End, c.at));
+        QFile file(doc);
+        ASSERT_TRUE(file.open(QIODevice::Append) && file.write(theirs) == theirs.size());
+        file.close();
+        const QByteArray changed = readAll(doc);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(removeWorkFilesOfDeadRuns(), 0);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(readAll(doc), changed);
+        if (*c.said) {
+            EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        } else {
+            EXPECT_EQ(said, "");
+        }
+    }
+
+    // One of its old bytes changed, at its header or in its last cross-reference section.
+    for (const bool atEnd : {false, true}) {
+        SCOPED_TRACE(atEnd ? "the old end changed" : "the header changed");
+        TempFolder dir;
+        const QString doc = document(dir, QStringLiteral("doc.pdf"), true);
+        const qint64 oldLength = QFileInfo(doc).size();
+        ASSERT_TRUE(updateAndDie(doc, Where::Beginning, KillAt::BeforeCommit));
+        QFile file(doc);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.seek(atEnd ? oldLength - 20 : 7);
+        const char was = file.peek(1).at(0);
+        file.write(QByteArray(1, char(was ^ 0x01)));
+        file.close();
+        const QByteArray changed = readAll(doc);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(removeWorkFilesOfDeadRuns(), 0);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find("changed since"), std::string::npos);
+        EXPECT_EQ(readAll(doc), changed);
     }
 }

@@ -4,13 +4,16 @@
 #include "platform/imagebox/page_raster.h"
 #include "platform/imagebox/tiff_append.h"
 #include "platform/imagebox/tiff_pages.h"
+#include "platform/sys/userdirs.h"
 #include "platform/sys/workfiles.h"
 #include "support/doctools.h"
 #include "support/filesizelimit.h"
 #include "support/imagebox_testutil.h"
 #include "support/testenv.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -19,6 +22,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -285,7 +290,7 @@ bool appendAndDie(const QString& doc, Where where, KillAt at)
 
 } // namespace
 
-TEST(TiffAppend, TheNextStartUndoesAKilledAppendItCanProveAndSaysWhyWhenItCannot)
+TEST(TiffAppend, TheNextStartUndoesAKilledAppendWhereverItWasKilled)
 {
     const struct {
         const char* what;
@@ -313,16 +318,9 @@ TEST(TiffAppend, TheNextStartUndoesAKilledAppendItCanProveAndSaysWhyWhenItCannot
         testing::internal::CaptureStderr();
         const int dealt = removeWorkFilesOfDeadRuns();
         const std::string said = testing::internal::GetCapturedStderr();
-        if (c.at == KillAt::BeforeRelink) {
-            EXPECT_EQ(dealt, 1);
-            EXPECT_EQ(readAll(doc), before);
-            EXPECT_EQ(said, "");
-        } else {
-            // Pages still being written are not proved yet: they stay, linked to nothing.
-            EXPECT_EQ(dealt, 0);
-            EXPECT_EQ(readAll(doc), killed);
-            EXPECT_NE(said.find("nothing proves"), std::string::npos) << said;
-        }
+        EXPECT_EQ(dealt, 1);
+        EXPECT_EQ(readAll(doc), before);
+        EXPECT_EQ(said, "");
         EXPECT_EQ(widthsOf(tiffDirectories(doc)), QList<int>({10, 20, 30}));
         EXPECT_EQ(readAll(keep), "the user's");
     }
@@ -357,15 +355,17 @@ TEST(TiffAppend, TheNextStartKeepsACommittedAppendAndAnyOtherFileOfThatName)
     }
 
     // Written over in place ("cp" keeps the inode and its birth time): a longer TIFF, and the
-    // killed file itself with one byte of its tail changed.
+    // killed file itself with one of its old bytes changed, near its start and near its old end.
     const QString longer = dir.file("longer.tif");
     ASSERT_TRUE(appendAndDie(document(longer, true), Where::End, KillAt::AfterRelink));
-    for (const bool sameLength : {false, true}) {
-        SCOPED_TRACE(sameLength ? "a tail byte changed" : "a longer TIFF copied over");
+    for (const int changed : {-1, 12, -3}) {
+        SCOPED_TRACE(changed == -1 ? "a longer TIFF copied over" : "an old byte changed");
         const QString other = document(dir.file("other.tif"), false);
+        const qint64 oldLength = QFileInfo(other).size();
         ASSERT_TRUE(appendAndDie(other, Where::End, KillAt::BeforeRelink));
-        QByteArray replacement = readAll(sameLength ? other : longer);
-        if (sameLength) replacement[replacement.size() - 3] = char(replacement[replacement.size() - 3] ^ 0x40);
+        QByteArray replacement = readAll(changed == -1 ? longer : other);
+        const qint64 at = changed > 0 ? changed : oldLength + changed;
+        if (changed != -1) replacement[at] = char(replacement[at] ^ 0x40);
         const QString source = dir.write("source.tif", replacement);
         int code = -1;
         runTool("cp", {source, other}, &code);
@@ -375,5 +375,109 @@ TEST(TiffAppend, TheNextStartKeepsACommittedAppendAndAnyOtherFileOfThatName)
         EXPECT_NE(testing::internal::GetCapturedStderr().find("changed since"), std::string::npos);
         EXPECT_EQ(readAll(other), replacement);
         QFile::remove(other);
+    }
+}
+
+TEST(TiffAppend, TheNextStartLeavesADocumentWhoseOtherEndAnotherProgramRelinked)
+{
+    // Pages were being added at the beginning; since, another program added one at the end,
+    // linking it from the old last page: the file is theirs now.
+    TempFolder dir;
+    const QString doc = document(dir.file("doc.tif"), false);
+    const std::vector<TiffDirectory> dirs = tiffDirectories(doc);
+    ASSERT_EQ(dirs.size(), 3u);
+    const qint64 lastLinkAt = dirs.back().offset + 2 + 12 * dirs.back().tags.size();
+    ASSERT_TRUE(appendAndDie(doc, Where::Beginning, KillAt::BetweenPages));
+    QFile file(doc);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek(lastLinkAt));
+    const quint32 theirs = quint32(dirs.front().offset); // little-endian, as the document is
+    ASSERT_EQ(file.write(reinterpret_cast<const char*>(&theirs), 4), 4);
+    file.close();
+    const QByteArray changed = readAll(doc);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(removeWorkFilesOfDeadRuns(), 0);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("changed since"), std::string::npos);
+    EXPECT_EQ(readAll(doc), changed);
+}
+
+TEST(TiffAppend, ARecordAnEarlierVersionLeftIsCutOnlyWithItsWholeTailProved)
+{
+    // Its record names no old ends: only a proof of exactly the tail there lets the start cut.
+    for (const bool proved : {true, false}) {
+        SCOPED_TRACE(proved ? "proved" : "not proved");
+        TempFolder dir;
+        const QString doc = document(dir.file("doc.tif"), false);
+        const QByteArray before = readAll(doc);
+        const QByteArray tail(5000, 'p');
+        QFile file(doc);
+        ASSERT_TRUE(file.open(QIODevice::Append) && file.write(tail) == tail.size());
+        file.close();
+        const int fd = ::open(QFile::encodeName(doc).constData(), O_RDONLY | O_CLOEXEC);
+        struct stat st;
+        ASSERT_EQ(::fstat(fd, &st), 0);
+        const QByteArray checksum = appendTailChecksum(fd, before.size(), tail.size());
+        const qint64 birth = fileBirthTime(fd);
+        ::close(fd);
+        QByteArray lines = "append 7 " + QFile::encodeName(doc).toPercentEncoding() + ' ' +
+                           QByteArray::number(quint64(st.st_dev)) + ' ' + QByteArray::number(quint64(st.st_ino)) +
+                           ' ' + QByteArray::number(birth) + ' ' + QByteArray::number(before.size()) + " 4 " +
+                           before.mid(4, 4).toHex() + '\n';
+        if (proved)
+            lines += "proof 7 tiff " + QByteArray::number(tail.size()) + ' ' + checksum.toPercentEncoding() +
+                     " 01000000\n";
+        QFile journal(userDataDir() + QStringLiteral("/WorkFiles/1-0000abcd.journal"));
+        ASSERT_TRUE(QDir().mkpath(userDataDir() + QStringLiteral("/WorkFiles")));
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly) && journal.write(lines) == lines.size());
+        journal.close();
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(removeWorkFilesOfDeadRuns(), proved ? 1 : 0);
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(readAll(doc), proved ? before : before + tail);
+        if (!proved) {
+            EXPECT_NE(said.find("nothing proves"), std::string::npos) << said;
+        }
+    }
+}
+
+TEST(TiffAppend, TheNextStartPutsBackAPointerKilledHalfWrittenAndKeepsOneWrittenWhole)
+{
+    // Killed inside the write of the pointer (across two pages of the system's cache, say), each
+    // byte holds its old value or its new one; a byte that is neither was not written by the run.
+    for (const char* kind : {"torn", "whole", "someone else's"}) {
+        SCOPED_TRACE(kind);
+        TempFolder dir;
+        const QString doc = document(dir.file("doc.tif"), true);
+        const QByteArray before = readAll(doc);
+        const std::vector<TiffDirectory> dirs = tiffDirectories(doc);
+        const qint64 linkAt = dirs.back().offset + 8 + 20 * qint64(dirs.back().tags.size());
+        ASSERT_TRUE(appendAndDie(doc, Where::End, KillAt::AfterRelink));
+        const QByteArray whole = readAll(doc);
+        ASSERT_EQ(before.mid(linkAt, 8), QByteArray(8, '\0'));
+        ASSERT_NE(whole.mid(linkAt, 8), QByteArray(8, '\0'));
+        QByteArray pointer = whole.mid(linkAt, 8);
+        if (std::strcmp(kind, "torn") == 0) {
+            pointer[0] = 0;
+            ASSERT_NE(pointer, whole.mid(linkAt, 8));
+        }
+        if (std::strcmp(kind, "someone else's") == 0) pointer[7] = 1;
+        QFile file(doc);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite) && file.seek(linkAt) && file.write(pointer) == 8);
+        file.close();
+        const QByteArray killed = readAll(doc);
+        testing::internal::CaptureStderr();
+        const int dealt = removeWorkFilesOfDeadRuns();
+        const std::string said = testing::internal::GetCapturedStderr();
+        if (std::strcmp(kind, "someone else's") == 0) {
+            EXPECT_NE(said.find("changed since"), std::string::npos) << said;
+        } else {
+            EXPECT_EQ(said, "");
+        }
+        if (std::strcmp(kind, "torn") == 0) {
+            EXPECT_EQ(dealt, 1);
+            EXPECT_EQ(readAll(doc), before);
+        } else {
+            EXPECT_EQ(dealt, 0);
+            EXPECT_EQ(readAll(doc), killed);
+        }
     }
 }

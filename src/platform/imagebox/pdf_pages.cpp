@@ -1406,10 +1406,9 @@ struct PdfUpdateSession::Impl {
         return true;
     }
 
-    // Written down as the tail grows, so that a run killed between two pages is undone too: the
-    // next start cuts the file back while it holds exactly a tail proved. Only the proof before
-    // the last line waits for the disk; a lost earlier one only leaves the pages where they are.
-    bool prove(bool durable, QString* error, const QByteArray& last = {})
+    // On the disk before the last line is written: with it the next start knows the update took
+    // effect once that line is there, and cuts it back off while it is not.
+    bool proveLastLine(const QByteArray& last, QString* error)
     {
         if (!recordId) return true;
         AppendProof proof;
@@ -1417,7 +1416,7 @@ struct PdfUpdateSession::Impl {
         proof.tailLength = end - base.length;
         proof.tailChecksum = tailSum.value();
         proof.linkAfter = last;
-        return recordAppendProof(recordId, proof, error, durable);
+        return recordAppendProof(recordId, proof, error);
     }
 
     int nextNumber() const { return base.nextObject + static_cast<int>(objects.size()); }
@@ -1540,14 +1539,14 @@ std::unique_ptr<PdfUpdateSession> PdfUpdateSession::start(const QString& documen
             return nullptr;
         }
         d.end = d.base.length;
-        d.recordId = recordAppend(appendRecordOf(path, fd, st), error);
+        d.recordId = recordAppend(appendRecordOf(path, fd, st, "pdf"), error);
         if (d.recordId == 0) {
             d.close();
             return nullptr;
         }
     }
     // Readers find a cross-reference section's first line at the start of a line.
-    if (!d.base.endsInLine && (!d.put(QByteArrayLiteral("\n"), error) || !d.prove(false, error))) {
+    if (!d.base.endsInLine && !d.put(QByteArrayLiteral("\n"), error)) {
         session->rollback();
         if (error && error->isEmpty()) *error = session->m->cannot();
         return nullptr;
@@ -1575,7 +1574,6 @@ bool PdfUpdateSession::addPage(const PdfPageImage& image, QString* error)
     d.objects.emplace_back(first + 2, at + o.pageAt);
     d.pageRefs += QByteArray::number(first + 2) + " 0 R ";
     ++d.pages;
-    if (!d.prove(false, error)) return false;
     // The disk starts on the page now, so that the sync before the last line has little to wait for.
     if (d.fd >= 0) ::sync_file_range(d.fd, at, d.end - at, SYNC_FILE_RANGE_WRITE);
     return true;
@@ -1611,10 +1609,7 @@ bool PdfUpdateSession::commit(QString* error)
         return true;
     }
     if (::fdatasync(d.fd) != 0) return fail(withReason(d.cannot(), errno));
-    // Written down before the last line, so that a run killed after it can be undone by the next
-    // start only while the file still holds exactly these bytes, and one killed after the last
-    // line is known to have finished.
-    if (!d.prove(true, &why, last)) return fail(why);
+    if (!d.proveLastLine(last, &why)) return fail(why);
     if (g_updateHook) g_updateHook(Step::BeforeCommit);
     if (!d.put(last, &why) || ::fdatasync(d.fd) != 0) return fail(why.isEmpty() ? withReason(d.cannot(), errno) : why);
     if (g_updateHook) g_updateHook(Step::AfterCommit);

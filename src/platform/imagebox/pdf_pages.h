@@ -100,8 +100,8 @@ private:
 // document ends in one) that points back to the old one are written after the old end. The last
 // write, the startxref line and %%EOF, is what makes readers take them; until then a reader finds
 // the old document, and no old byte ever changes. Undoing the update is cutting the file back to
-// its old length, which the next start does for a run killed before that last write, once the
-// update's bytes are on the disk and proved (as for a TIFF append).
+// its old length, which the next start does for a run killed at any moment before that last write
+// was whole (the record of the update is on the disk before its first byte).
 class PdfUpdateSession {
 public:
     enum class Where { End, Beginning };
@@ -119,8 +119,8 @@ public:
 
     bool addPage(const PdfPageImage& image, QString* error);
     int pageCount() const;
-    // Writes the page tree and the cross-reference section, syncs, proves the tail, then writes
-    // the last line. With no page added nothing changes and false comes back.
+    // Writes the page tree and the cross-reference section, syncs, records the last line, then
+    // writes it. With no page added nothing changes and false comes back.
     bool commit(QString* error);
     // Cuts the file back to its old length and forgets the record.
     void rollback() noexcept;

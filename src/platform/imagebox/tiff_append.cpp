@@ -256,22 +256,6 @@ struct TiffAppendSession::Impl {
         return at == 0;
     }
 
-    // Written down before the relink, so that a run killed after it can be undone by the next
-    // start only while the file still holds exactly these pages.
-    bool proveTail(const QByteArray& linkAfter, QString* error)
-    {
-        struct stat st;
-        if (::fstat(io.fd, &st) != 0) return fail(error, withReason(QStringLiteral("Cannot add pages to ") + document, errno));
-        AppendProof proof;
-        proof.format = "tiff";
-        proof.tailLength = st.st_size - io.oldEnd;
-        proof.tailChecksum = appendTailChecksum(io.fd, io.oldEnd, proof.tailLength);
-        proof.linkAfter = linkAfter;
-        if (proof.tailChecksum.isEmpty())
-            return fail(error, withReason(QStringLiteral("Cannot read ") + document, errno ? errno : EIO));
-        return recordAppendProof(recordId, proof, error);
-    }
-
     bool relink(QString* error)
     {
         quint64 first = 0;
@@ -286,7 +270,15 @@ struct TiffAppendSession::Impl {
         QByteArray value(linkWidth, '\0');
         for (int i = 0; i < linkWidth; ++i)
             value[chain.littleEndian ? i : linkWidth - 1 - i] = char((first >> (8 * i)) & 0xFF);
-        if (recordId && !proveTail(value, error)) return false;
+        // On the disk before the pointer changes: the next start tells a pointer only partly
+        // written by a run killed there from one written whole.
+        if (recordId) {
+            AppendProof proof;
+            proof.format = "tiff";
+            proof.tailLength = io.end - io.oldEnd;
+            proof.linkAfter = value;
+            if (!recordAppendProof(recordId, proof, error)) return false;
+        }
         if (g_stepHook) g_stepHook(Step::BeforeRelink);
         relinked = true;
         if (!io.put(value.constData(), linkWidth, linkAt) || ::fdatasync(io.fd) != 0)
@@ -347,9 +339,14 @@ TiffAppendSession::TiffAppendSession(const QString& document, const QString& tar
         m->raise(imagebox_error::kFileAccess, withReason(QStringLiteral("Cannot read ") + document, errno));
 
     if (inPlace) {
-        AppendRecord record = appendRecordOf(path, fd, st);
+        AppendRecord record = appendRecordOf(path, fd, st, "tiff");
         record.linkAt = m->linkAt;
         record.linkBytes = m->linkBefore;
+        // The chain's other end: another program adding pages there since makes the file its.
+        record.keptAt = where == Where::End ? m->chain.firstLinkAt : m->chain.lastLinkAt;
+        record.keptBytes = QByteArray(m->linkWidth, '\0');
+        if (!preadAll(fd, record.keptBytes.data(), m->linkWidth, record.keptAt))
+            m->raise(imagebox_error::kFileAccess, withReason(QStringLiteral("Cannot read ") + document, errno));
         m->recordId = recordAppend(record, &error);
         if (m->recordId == 0) m->raise(imagebox_error::kFileAccess, error);
     }

@@ -11,9 +11,8 @@ namespace tf {
 // after the old end of the file, and the document takes them with one pointer rewritten last,
 // once they are on the disk: until then every byte of the old pages is as it was, so a reader
 // sees the old document, and undoing the append is cutting the file back to its old length.
-// A run killed in between leaves a record that the next start uses to do that cut, once the
-// pages are on the disk and their checksum is written down beside the record; killed earlier, it
-// leaves them past the old end, joined to nothing.
+// The record of the append is on the disk before its first byte, so the next start makes that
+// cut for a run killed at any moment before the relink, and leaves the pages once it was done.
 class TiffAppendSession {
 public:
     enum class Where { End, Beginning };

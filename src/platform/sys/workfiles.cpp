@@ -34,6 +34,8 @@ namespace {
 //   file <path>                                          (inside the program's temporary folder)
 //   work <folder> <name> <device> <inode> <birth>       (a work file in a user's folder)
 //   append <id> <path> <device> <inode> <birth> <length> <link offset> <link bytes, hex>
+//          <format> <old ends checksum> <kept offset> <kept bytes, hex>
+//                                    (the last four missing in a record of an earlier version)
 //   proof <id> <format> <tail length> <tail checksum> <link bytes after, hex>   (the last counts)
 //   forget <id>
 QString journalFolder() { return userDataDir() + QStringLiteral("/WorkFiles"); }
@@ -294,6 +296,91 @@ bool beginsAs(int fd, const QByteArray& format)
     return false;
 }
 
+constexpr qsizetype kAppendFields = 13;
+constexpr qint64 kOldHead = 4096, kOldTail = 64 * 1024;
+
+// The checksum of what an append must find unchanged besides its pointers: the file's header and
+// its last old bytes (a TIFF's last directory, a PDF's trailer and last cross-reference), cheap
+// to read however long the file.
+QByteArray oldEndsChecksum(int fd, qint64 length)
+{
+    const qint64 head = qMin(length, kOldHead);
+    const qint64 tailAt = qMax(head, length - kOldTail);
+    const QByteArray first = appendTailChecksum(fd, 0, head), last = appendTailChecksum(fd, tailAt, length - tailAt);
+    return first.isEmpty() || last.isEmpty() ? QByteArray() : first + '+' + last;
+}
+
+bool readsAs(int fd, qint64 at, const QByteArray& expected)
+{
+    QByteArray got(expected.size(), '\0');
+    return ::pread(fd, got.data(), size_t(got.size()), at) == got.size() && got == expected;
+}
+
+// Whether the bytes past `length` of a PDF make a finished document: the update proved wrote its
+// last line, or another program finished the document since with an end-of-file marker of its own
+// (an update that rests on the pages written, which cutting would take away).
+bool pdfFinishedPast(int fd, qint64 size, qint64 length, const QList<QByteArray>& proof, const QByteArray& path)
+{
+    if (!proof.isEmpty()) {
+        bool ok = false;
+        const qint64 tail = proof[3].toLongLong(&ok);
+        const QByteArray last = QByteArray::fromHex(proof[5]);
+        const qint64 end = length + tail;
+        if (ok && tail >= 0 && !last.isEmpty() && size >= end) {
+            const qint64 there = qMin<qint64>(size - end, last.size());
+            QByteArray got(there, '\0');
+            if (::pread(fd, got.data(), size_t(there), end) == there) {
+                if (got == last) return true;
+                // Killed as it wrote its last line: not taken yet.
+                if (size - end < last.size() && last.startsWith(got)) return false;
+            }
+        }
+    }
+    const qint64 from = qMax(length, size - 1024);
+    QByteArray ending(size - from, '\0');
+    if (::pread(fd, ending.data(), size_t(ending.size()), from) != ending.size()) return true; // unsure: left alone
+    if (!ending.trimmed().endsWith("%%EOF")) return false;
+    report("finished by another program since an append was cut short", path);
+    return true;
+}
+
+// A record of this version: the append is cut back off a file that is still the one appended to
+// and where it never took effect, whatever instant the run was killed at.
+bool cutUnfinished(int fd, qint64 size, const Append& a, qint64 length, qint64 linkAt, const QByteArray& link,
+                   const QByteArray& now, const QByteArray& path)
+{
+    const QList<QByteArray>& f = a.begin;
+    const QByteArray format = QByteArray::fromPercentEncoding(f[9]);
+    const QByteArray oldEnds = QByteArray::fromPercentEncoding(f[10]);
+    bool keptOk = false;
+    const qint64 keptAt = f[11].toLongLong(&keptOk);
+    const QByteArray kept = QByteArray::fromHex(f[12]);
+    if (!keptOk || kept.size() > 8 || keptAt < 0 || keptAt > length - kept.size() || oldEnds.isEmpty() ||
+        (format != "tiff" && format != "pdf") || (format == "pdf") != link.isEmpty())
+        return report("an append record that cannot be read", path), false;
+    // The pointer moved on as the proof said: the append took effect and the pages are the
+    // user's. A run killed inside that write (the pointer across two pages of the system's cache,
+    // or two sectors, written in part) leaves each byte at its old value or its new one: the old
+    // pointer goes back before the pages go.
+    const QByteArray after = a.proof.isEmpty() ? QByteArray() : QByteArray::fromHex(a.proof[5]);
+    bool torn = now != link && after.size() == link.size() && now != after;
+    for (qsizetype i = 0; torn && i < now.size(); ++i) torn = now[i] == link[i] || now[i] == after[i];
+    const QByteArray changed = "changed since an append was cut short";
+    if (now != link && now == after) return false;
+    if (now != link && !torn) return report(changed, path), false;
+    if (!beginsAs(fd, format) || !readsAs(fd, keptAt, kept)) return report(changed, path), false;
+    // The old ends may hold the pointer.
+    if (torn && ::pwrite(fd, link.constData(), size_t(link.size()), linkAt) != link.size())
+        return report("cannot be written", path), false;
+    if (oldEndsChecksum(fd, length) != oldEnds) {
+        if (torn && ::pwrite(fd, now.constData(), size_t(now.size()), linkAt) != now.size())
+            report("cannot be written", path);
+        return report(changed, path), false;
+    }
+    if (format == "pdf" && pdfFinishedPast(fd, size, length, a.proof, path)) return false;
+    return ::ftruncate(fd, length) == 0 && ::fsync(fd) == 0;
+}
+
 // Cuts an append that never took effect back off the file, when the file can be shown to hold
 // that append and nothing else changed; true when it did.
 bool undoAppend(const Append& a)
@@ -327,7 +414,9 @@ bool undoAppend(const Append& a)
     if (st.st_size <= length) return finish(false); // already back to its length
     if (::pread(fd, now.data(), static_cast<size_t>(now.size()), linkAt) != now.size())
         return report("cannot be read", path), finish(false);
+    if (f.size() == kAppendFields) return finish(cutUnfinished(fd, st.st_size, a, length, linkAt, link, now, path));
 
+    // A record of an earlier version was only ever cut back with a proof of its whole tail.
     if (a.proof.isEmpty()) {
         report("an append was cut short; the bytes past its old length " + QByteArray::number(length) +
                    " are linked to nothing, but nothing proves they are the program's own",
@@ -418,7 +507,7 @@ QString journalError(int err)
 }
 } // namespace
 
-AppendRecord appendRecordOf(const QString& path, int fd, const struct stat& st)
+AppendRecord appendRecordOf(const QString& path, int fd, const struct stat& st, const QByteArray& format)
 {
     AppendRecord record;
     record.path = path;
@@ -426,6 +515,8 @@ AppendRecord appendRecordOf(const QString& path, int fd, const struct stat& st)
     record.inode = st.st_ino;
     record.birth = fileBirthTime(fd);
     record.length = st.st_size;
+    record.format = format;
+    record.oldEnds = oldEndsChecksum(fd, st.st_size);
     return record;
 }
 
@@ -439,7 +530,13 @@ quint64 recordAppend(const AppendRecord& r, QString* error)
                             QByteArray::number(r.device) + ' ' + QByteArray::number(r.inode) + ' ' +
                             QByteArray::number(r.birth) + ' ' +
                             QByteArray::number(r.length) + ' ' + QByteArray::number(r.linkAt) + ' ' +
-                            r.linkBytes.toHex() + '\n';
+                            r.linkBytes.toHex() + ' ' + encoded(r.format) + ' ' + encoded(r.oldEnds) + ' ' +
+                            QByteArray::number(r.keptAt) + ' ' + r.keptBytes.toHex() + '\n';
+    if (r.oldEnds.isEmpty() || r.format.isEmpty()) {
+        // Without them the next start could not tell the file is still the one appended to.
+        if (error) *error = QStringLiteral("Cannot read ") + r.path;
+        return 0;
+    }
     errno = 0;
     if (fd < 0 || !writeLine(fd, line) || ::fdatasync(fd) != 0) {
         if (error) *error = journalError(errno);
@@ -458,7 +555,7 @@ bool recordAppendProof(quint64 id, const AppendProof& p, QString* error, bool du
                             QByteArray::number(p.tailLength) + ' ' + encoded(p.tailChecksum) + ' ' +
                             p.linkAfter.toHex() + '\n';
     errno = 0;
-    if (fd < 0 || p.tailChecksum.isEmpty() || !writeLine(fd, line) || (durable && ::fdatasync(fd) != 0)) {
+    if (fd < 0 || !writeLine(fd, line) || (durable && ::fdatasync(fd) != 0)) {
         if (error) *error = journalError(errno);
         return false;
     }
@@ -531,7 +628,7 @@ int removeWorkFilesOfDeadRuns()
                     dealt += removeTempEntry(QByteArray::fromPercentEncoding(f[1]));
                 } else if (f[0] == "work" && f.size() == 6) {
                     addWorkLine(work, workOrder, f);
-                } else if (f[0] == "append" && f.size() == 9 && !appends.contains(f[1])) {
+                } else if (f[0] == "append" && (f.size() == 9 || f.size() == kAppendFields) && !appends.contains(f[1])) {
                     appends[f[1]].begin = f;
                     order << f[1];
                 } else if (f[0] == "proof" && f.size() == 6 && appends.contains(f[1])) {

@@ -44,7 +44,13 @@ void recordWorkFile(const QString& path);
 
 // Pages appended in place to a user's file: the bytes after `length` are the run's, and the
 // append takes effect when the pointer at `linkAt` (below `length`) stops holding `linkBytes`
-// (up to 8 bytes; none where the append's last byte is what makes it take effect).
+// (up to 8 bytes; none where the append's last bytes are what make it take effect, as a PDF's
+// startxref line, which its proof then names).
+//
+// The record is on the disk before the first new byte can be, and says enough for the next start
+// to cut a file back on its own, whatever instant the run was killed at: the file is still the one
+// appended to while it has the same identity, still begins as `format`, its first and last old
+// bytes have the checksum recorded and both pointers hold what they held.
 struct AppendRecord {
     QString path;
     quint64 device = 0; // the file's identity, so that another file of that name is left alone
@@ -53,18 +59,24 @@ struct AppendRecord {
     qint64 length = 0;
     qint64 linkAt = 0;
     QByteArray linkBytes;
+    QByteArray format;  // "tiff" or "pdf": what the file begins as
+    QByteArray oldEnds; // the checksum of its old first and last bytes (appendRecordOf reads them)
+    // A pointer below `length` that this append leaves alone but another program's append would
+    // rewrite (a TIFF's other end of its chain): with it changed the file is not cut.
+    qint64 keptAt = 0;
+    QByteArray keptBytes;
 };
 
-// The record of an append to `path`, open as `fd`, whose status is `st`: its identity and length
-// (no pointer to rewrite yet).
-AppendRecord appendRecordOf(const QString& path, int fd, const struct stat& st);
+// The record of an append to `path`, open as `fd`, whose status is `st`: its identity, length,
+// format and the checksum of its old ends (empty when they cannot be read), no pointer yet.
+AppendRecord appendRecordOf(const QString& path, int fd, const struct stat& st, const QByteArray& format);
 
-// What lets the next start prove that a file still holds the append's bytes and nothing else
-// changed: written once the appended tail is on the disk and before the pointer is rewritten.
+// What the append writes last to take effect: recorded, and on the disk, before it is written, so
+// that the next start tells that write done from one cut short.
 struct AppendProof {
     QByteArray format;       // "tiff" or "pdf": what the file must still begin as
     qint64 tailLength = 0;   // the bytes past the record's length
-    QByteArray tailChecksum; // appendTailChecksum() of them
+    QByteArray tailChecksum; // appendTailChecksum() of them (none: not known)
     QByteArray linkAfter;    // what the pointer holds once the append has taken effect; with no
                              // pointer, the bytes written last, after the tail, that make it take effect
 };
@@ -73,16 +85,15 @@ struct AppendProof {
 qint64 fileBirthTime(int fd);
 
 // Writes the record and flushes it to the disk before returning; its id, or 0 (and *error) when
-// the journal cannot take it. A run killed before it proves the append leaves its pages in the
-// file, past the old end and linked to nothing (harmless to every reader): the next start cannot
-// tell them from bytes written there since, so it only says so.
+// the journal cannot take it or the record lacks its old ends. A run killed before it commits (or
+// undoes) the append leaves its pages past the old end, linked to nothing: the next start cuts
+// them off while the file is still the one appended to, and never once the append took effect
+// (nor from a PDF that another program finished since with an update of its own).
 quint64 recordAppend(const AppendRecord& record, QString* error);
-// Flushed to the disk like the record. With it the next start cuts the file back to the record's
-// length, provided it is still the same file, begins as `format` does, holds exactly the tail
-// proved and its pointer was never rewritten. A writer may prove its tail again as it grows (a
-// PDF update after each page, each proof written after the bytes it proves): the last one counts.
-// One not `durable` is only written, not flushed: a run killed still leaves it, a system that
-// stops may not, and then the file is left as it is.
+// Flushed to the disk like the record (one not `durable` is only written: a run killed still
+// leaves it, a system that stops may not). The next start takes the append for finished when the
+// pointer holds `linkAfter` (with no pointer: the file holds it right after the tail proved); the
+// last proof written counts.
 bool recordAppendProof(quint64 id, const AppendProof& proof, QString* error, bool durable = true);
 // The checksum of `length` bytes of `fd` from `at`, as the journal writes it; empty when they
 // cannot all be read.

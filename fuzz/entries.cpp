@@ -340,7 +340,12 @@ QString workJournal(const QByteArray& bytes)
         if (!writeFile(path, "keep")) return QStringLiteral("cannot write a bystander file");
     QByteArray journal = bytes;
     journal.replace('@', QFile::encodeName(user));
-    if (!writeFile(data + QStringLiteral("/WorkFiles/1-dead.journal"), journal))
+    // The clean-up reads only what begins as its journals do; an input that does not is still
+    // read past that first line.
+    const QByteArray header = "tavrel-folio work journal 1\n";
+    if (!journal.startsWith(header) && !journal.startsWith('!')) journal.prepend(header);
+    if (journal.startsWith('!')) journal.remove(0, 1);
+    if (!writeFile(data + QStringLiteral("/WorkFiles/1-0000dead.journal"), journal))
         return QStringLiteral("cannot write the scratch journal");
 
     const bool wasSet = qEnvironmentVariableIsSet("XDG_DATA_HOME");

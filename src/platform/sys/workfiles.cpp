@@ -91,11 +91,8 @@ int openJournal(Journal& j)
     // A new file of its own: never one planted under that name, nor a link's target.
     const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
-    const QByteArray header = journalHeader();
-    errno = 0;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-        ::write(fd, header.constData(), size_t(header.size())) != header.size()) {
-        const int err = errno ? errno : ENOSPC;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
         ::unlink(name.constData());
         ::close(fd);
         errno = err;
@@ -107,15 +104,18 @@ int openJournal(Journal& j)
     return fd;
 }
 
-// One write per line, appended: lines of two threads never mix. A line only partly written (a
-// full disk) is taken back, so that the next line does not run on from it. errno tells why not.
-bool writeLine(int fd, const QByteArray& line)
+// One write per line, appended: lines of two threads never mix. The journal's first line goes
+// with its first record, so that a journal that could not take it is as if never begun. A line
+// only partly written (a full disk) is taken back, so that the next line does not run on from it.
+// errno tells why not.
+bool writeLine(int fd, const QByteArray& record)
 {
+    struct stat st;
+    const QByteArray line = ::fstat(fd, &st) == 0 && st.st_size == 0 ? journalHeader() + record : record;
     errno = 0;
     const ssize_t put = ::write(fd, line.constData(), static_cast<size_t>(line.size()));
     if (put == line.size()) return true;
     const int err = put < 0 && errno ? errno : ENOSPC;
-    struct stat st;
     if (put > 0 && ::fstat(fd, &st) == 0) (void)::ftruncate(fd, st.st_size - put);
     errno = err;
     return false;
@@ -943,6 +943,12 @@ int cleanUpJournals(OwnFolders& own, const std::atomic<bool>* stop)
                 report("larger than any run writes: set aside unread as " + aside, shown);
             else
                 report("larger than any run writes", shown);
+            ::close(fd);
+            continue;
+        }
+        // A run that could not write its first line leaves its journal empty.
+        if (id.size == 0) {
+            if (stillThere()) ::unlinkat(own.workFiles, name.constData(), 0);
             ::close(fd);
             continue;
         }

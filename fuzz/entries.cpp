@@ -338,6 +338,12 @@ QString workJournal(const QByteArray& bytes)
                               user + QStringLiteral("/.doc.tif.Ab12Cd"), data + QStringLiteral("/tavrel-folio")};
     for (const QString& path : kept)
         if (!writeFile(path, "keep")) return QStringLiteral("cannot write a bystander file");
+    // Ways out of the program's Temp a journal may try to lead the clean-up along: a link named as
+    // a page folder, and a page folder holding a link.
+    const QString temp = data + QStringLiteral("/Temp");
+    QDir().mkpath(temp + QStringLiteral("/multipage-abcdef"));
+    QFile::link(user, temp + QStringLiteral("/multipage-linked"));
+    QFile::link(user, temp + QStringLiteral("/multipage-abcdef/out"));
     QByteArray journal = bytes;
     journal.replace('@', QFile::encodeName(user));
     // The clean-up reads only what begins as its journals do; an input that does not is still

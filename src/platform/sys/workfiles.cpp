@@ -275,6 +275,7 @@ struct OwnFolders {
     // The folder of the last "work" line, kept open: a run writes many lines for one folder.
     QByteArray lastFolder;
     int lastFolderFd = -1;
+    bool lastFolderTried = false;
 
     OwnFolders() = default;
     OwnFolders(const OwnFolders&) = delete;
@@ -370,8 +371,9 @@ bool removeTempEntry(OwnFolders& own, const QByteArray& name)
 // Where a "work" line's folder is, reached from the root without following a link.
 int workFolderOf(OwnFolders& own, const QByteArray& folder)
 {
-    if (own.lastFolderFd >= 0 && own.lastFolder == folder) return own.lastFolderFd;
+    if (own.lastFolderTried && own.lastFolder == folder) return own.lastFolderFd;
     if (own.lastFolderFd >= 0) ::close(own.lastFolderFd);
+    own.lastFolderTried = true;
     own.lastFolder = folder;
     own.lastFolderFd = openFolderNoLinks(folder);
     return own.lastFolderFd;
@@ -383,7 +385,7 @@ int workFolderOf(OwnFolders& own, const QByteArray& folder)
 // said then if no line claimed it.
 struct WorkLines {
     QSet<QByteArray> notMatched; // "<folder> <name>", percent-encoded, as the lines have them
-    QSet<QByteArray> linkedFolders;
+    QSet<QByteArray> foldersLeft; // said once each
 };
 
 bool removeWorkFile(OwnFolders& own, WorkLines& lines, const QList<QByteArray>& f)
@@ -402,9 +404,9 @@ bool removeWorkFile(OwnFolders& own, WorkLines& lines, const QList<QByteArray>& 
     }
     const int dir = workFolderOf(own, folder);
     if (dir < 0) {
-        if (!lines.linkedFolders.contains(folder) && QFileInfo::exists(QFile::decodeName(folder))) {
-            lines.linkedFolders.insert(folder);
-            report("its folder is reached through a link", shown);
+        if (!lines.foldersLeft.contains(folder)) {
+            lines.foldersLeft.insert(folder);
+            if (QFileInfo::exists(QFile::decodeName(folder))) report("its folder is reached through a link", shown);
         }
         return false;
     }

@@ -159,6 +159,8 @@ TEST(WorkFilesCleanUp, OnlyJournalsTheProgramWroteAreReadOrRemoved)
                      QFile::encodeName(folder + QStringLiteral("/2-0000abcd.journal")).constData()),
               0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder + QStringLiteral("/3-0000abcd.journal")).constData(), 0600), 0);
+    // A run killed as it made its journal leaves it empty, under the name it has until locked.
+    plant(folder + QStringLiteral("/5-0000abcd.journal.new"), "");
     // Names a run does not give its journal are not looked at.
     plant(folder + QStringLiteral("/notes.journal"), kHeader);
     plant(folder + QStringLiteral("/4-0000abcd.journal.set-aside"), kHeader);

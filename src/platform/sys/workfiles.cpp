@@ -88,12 +88,15 @@ int openJournal(Journal& j)
                                                            .arg(::getpid())
                                                            .arg(QRandomGenerator::global()->generate(), 8, 16,
                                                                 QLatin1Char('0')));
-    // A new file of its own: never one planted under that name, nor a link's target.
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_APPEND | O_CLOEXEC, 0600);
+    // A new file of its own, never one planted under that name nor a link's target, locked before
+    // it has its name: the clean-up of a start running beside it never finds it unlocked.
+    const QByteArray making = name + ".new";
+    const int fd = ::open(making.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+        ::renameat2(AT_FDCWD, making.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE) != 0) {
         const int err = errno;
-        ::unlink(name.constData());
+        ::unlink(making.constData());
         ::close(fd);
         errno = err;
         return -1;
@@ -893,9 +896,11 @@ int cleanUpJournal(OwnFolders& own, int fd, qint64 at, qint64 journalBirth, cons
     return dealt;
 }
 
-// Named as this program names its journals: "<process id>-<8 hex digits>.journal".
-bool isJournalName(const QByteArray& name)
+// Named as this program names its journals: "<process id>-<8 hex digits>.journal", or with ".new"
+// after it while it is being made (empty, unless its run is alive and holds it).
+bool isJournalName(QByteArray name)
 {
+    if (name.endsWith(".journal.new")) name.chop(4);
     const qsizetype dash = name.indexOf('-');
     if (dash < 1 || !name.endsWith(".journal") || name.size() != dash + 1 + 8 + 8) return false;
     for (qsizetype i = 0; i < name.size() - 8; ++i) {
@@ -918,6 +923,8 @@ int cleanUpJournals(OwnFolders& own, const std::atomic<bool>* stop)
     int dealt = 0;
     for (const QByteArray& name : names) {
         if (stop && stop->load()) break;
+        // This run's own, which it may be making as the clean-up looks.
+        if (name.startsWith(QByteArray::number(::getpid()) + '-')) continue;
         if (g_beforeJournal) g_beforeJournal();
         const QByteArray shown = own.data + "/WorkFiles/" + name;
         const int fd = ::openat(own.workFiles, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);

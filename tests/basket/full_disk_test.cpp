@@ -211,3 +211,39 @@ TEST_F(BatchFullDisk, PagesBeforeTheFullDiskStayWholeAndTheRestLeaveNothing)
 }
 
 } // namespace
+
+namespace {
+
+// With the program's data folder full no page is begun, whatever room the destination has, and
+// the run's message names the data folder.
+TEST_F(BatchFullDisk, AFullDataFolderWritesNoPageAndNamesIt)
+{
+    TempFolder home;
+    const QByteArray before = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+    bool mounted = false;
+    {
+        SmallDisk disk(userDataDir(), "256k");
+        mounted = disk.mounted();
+        if (mounted) {
+            userTempDir();
+            ASSERT_TRUE(disk.leaveFree(0));
+            for (int format : {0, 1}) {
+                SCOPED_TRACE(format);
+                const QString plain = out.file(QStringLiteral("data%1").arg(format));
+                QDir().mkpath(plain);
+                const PipelineResult run = convert(plain, format);
+                EXPECT_EQ(entriesOf(plain), QStringList());
+                EXPECT_TRUE(run.failure.startsWith("The disk is full.\nThe conversion stopped at \"p1\""))
+                    << run.failure.toStdString();
+                EXPECT_TRUE(run.failure.contains(QStringLiteral("Cannot write in the program's data folder ") +
+                                                 userDataDir()))
+                    << run.failure.toStdString();
+            }
+        }
+    }
+    qputenv("XDG_DATA_HOME", before);
+    if (!mounted) GTEST_SKIP() << "cannot mount a small file system here (needs the superuser)";
+}
+
+} // namespace

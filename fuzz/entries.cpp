@@ -351,6 +351,12 @@ QString workJournal(const QByteArray& bytes)
                               user + QStringLiteral("/.doc.tif.Ab12Cd"), data + QStringLiteral("/tavrel-folio")};
     for (const QString& path : kept)
         if (!writeFile(path, "keep")) return QStringLiteral("cannot write a bystander file");
+    // Ways out of the program's Temp a journal may try to lead the clean-up along: a link named as
+    // a page folder, and a page folder holding a link.
+    const QString temp = data + QStringLiteral("/Temp");
+    QDir().mkpath(temp + QStringLiteral("/multipage-abcdef"));
+    QFile::link(user, temp + QStringLiteral("/multipage-linked"));
+    QFile::link(user, temp + QStringLiteral("/multipage-abcdef/out"));
     QByteArray journal = bytes;
     journal.replace('@', QFile::encodeName(user));
     // '#' stands for the identity of the user's document, so that records reach the checks past it.
@@ -360,7 +366,12 @@ QString workJournal(const QByteArray& bytes)
     journal.replace('#', QByteArray::number(quint64(st.st_dev)) + ' ' + QByteArray::number(quint64(st.st_ino)) + ' ' +
                              QByteArray::number(fileBirthTime(doc)));
     ::close(doc);
-    if (!writeFile(data + QStringLiteral("/WorkFiles/1-dead.journal"), journal))
+    // The clean-up reads only what begins as its journals do; an input that does not is still
+    // read past that first line.
+    const QByteArray header = "tavrel-folio work journal 1\n";
+    if (!journal.startsWith(header) && !journal.startsWith('!')) journal.prepend(header);
+    if (journal.startsWith('!')) journal.remove(0, 1);
+    if (!writeFile(data + QStringLiteral("/WorkFiles/1-0000dead.journal"), journal))
         return QStringLiteral("cannot write the scratch journal");
 
     const bool wasSet = qEnvironmentVariableIsSet("XDG_DATA_HOME");

@@ -225,7 +225,9 @@ QString NumberedFilesSink::writeAside(const PageImage& page, const QString& path
     // Under a work file's name beside the target, written down before it is filled, so that a
     // run killed on any page leaves nothing the next start does not remove.
     QString hidden;
-    const int fd = createWorkFile(QFileInfo(path).absolutePath(), m_extension, 0666, &hidden);
+    QString unrecorded;
+    const int fd = createWorkFile(QFileInfo(path).absolutePath(), m_extension, 0666, &hidden, &unrecorded);
+    if (fd < 0 && !unrecorded.isEmpty()) fileAccess(unrecorded);
     if (fd < 0)
         fileAccess(QStringLiteral("Cannot write in the folder of %1 (%2)").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
     ::close(fd);

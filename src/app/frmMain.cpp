@@ -124,6 +124,9 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent)
 
 frmMain::~frmMain()
 {
+    // Stopped between two records, the clean-up leaves the rest of its journal to the next start.
+    m_stopDeadRunCleanup = true;
+    if (m_deadRunCleanup.joinable()) m_deadRunCleanup.join();
     // The controllers hold plain pointers to the widgets and filter the lists' events: they go
     // first, while every widget they know is still whole, so that nothing of theirs runs on a
     // widget the window is taking down.
@@ -381,12 +384,28 @@ bool frmMain::fncAppendToFileDialog(int32_t& Filter) { return multiPage()->fncAp
 
 // ---- start-up ---------------------------------------------------------------------------------
 
+void frmMain::startDeadRunCleanup()
+{
+    // Beside the window: a dead run's journal can be long (or planted), and nothing the window
+    // shows waits for it. The files it removes are no run's that is alive.
+    m_deadRunCleanup = std::thread([this] {
+        tf::removeWorkFilesOfDeadRuns(&m_stopDeadRunCleanup);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_deadRunsCleanedUp = true;
+                emit WorkFilesOfDeadRunsRemoved();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 void frmMain::subSetup()
 {
     try {
         gstrCurrentOperation = QStringLiteral("Setting up Main Application");
         subLoadSettings();
-        tf::removeWorkFilesOfDeadRuns(); // what an earlier run killed mid-save left behind
+        startDeadRunCleanup(); // what an earlier run killed mid-save left behind
         m_metadata->setMetadataKind(0);
         mblnFirstResize = true;
         blnPreviewPending = false;
@@ -897,6 +916,7 @@ void frmMain::subEnd()
     m_ended = true;
     // A folder still being listed is not finished for a window that is going away.
     m_browse->stopListing();
+    m_stopDeadRunCleanup = true;
     // Each step runs whatever became of the one before: a settings file that cannot be written
     // must not leave the page files behind.
     try {

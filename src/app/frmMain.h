@@ -7,8 +7,10 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <thread>
 
 class BasketController;
 class BrowseFolderFiles;
@@ -121,6 +123,10 @@ public:
     QWidget* picFolder() const { return m_picFolder; }
     QWidget* picView() const { return m_picView; }
     QWidget* PicQueue() const { return m_PicQueue; }
+    // Whether the removal of what killed runs left (started by the set-up, beside the window) has
+    // ended; WorkFilesOfDeadRunsRemoved says when.
+    bool workFilesOfDeadRunsRemoved() const { return m_deadRunsCleanedUp; }
+
     QLabel* lblMetadata() const { return m_lblMetadata; }
     tf::TabStrip* tbsMetadata() const { return m_tbsMetadata; }
     tf::StatusBar* sbMain() const { return m_sbMain; }
@@ -131,6 +137,8 @@ signals:
     void EditModeEntering();
     // Raised by CmdPreviewEdit_Click after the panes were attached again, before the layout.
     void EditModeLeaving();
+    // The start's removal of what killed runs left has ended.
+    void WorkFilesOfDeadRunsRemoved();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -149,6 +157,7 @@ private:
     void subShowMenuBar();
 
     void subSetup();
+    void startDeadRunCleanup();
     void subLoadSettings();
     void subApplySettings();
     void subInitImageBox();
@@ -203,5 +212,8 @@ private:
     QList<QPointer<QPushButton>> m_pictureButtons;
     QString m_strHelpFile;
     bool m_ended = false;
+    std::thread m_deadRunCleanup;
+    std::atomic<bool> m_stopDeadRunCleanup{false};
+    bool m_deadRunsCleanedUp = false;
     bool m_resizing = false;
 };

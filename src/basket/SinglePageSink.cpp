@@ -204,7 +204,9 @@ std::optional<SinglePageSink::Output> SinglePageSink::outputFor(const PageImage&
 QString SinglePageSink::newWorkFile(const QString& path) const
 {
     QString hidden;
-    const int fd = createWorkFile(QFileInfo(path).absolutePath(), m_extension, 0666, &hidden);
+    QString unrecorded;
+    const int fd = createWorkFile(QFileInfo(path).absolutePath(), m_extension, 0666, &hidden, &unrecorded);
+    if (fd < 0 && !unrecorded.isEmpty()) throw PageFailure{unrecorded};
     if (fd < 0) throw PageFailure{withSystemReason(QStringLiteral("Cannot write in the folder of ") + path, errno)};
     ::close(fd);
     return hidden;
@@ -332,9 +334,13 @@ void SinglePageSink::pageFailed(const QString& why, const QString& path, const Q
     const QString cause = fncEnvironmentReason(why, path);
     // Every later page would meet the same full or failing disk: the run ends here, told once.
     for (const QString& disk : {kDiskFull, kDiskError}) {
-        if (cause == disk || why.contains(disk))
+        if (cause == disk || why.contains(disk)) {
+            // Full may be the program's data folder, where each page is written down before it is
+            // made: that folder is named, as it is not the one the user chose.
+            const QString where = why.contains(userDataDir()) ? QLatin1Char('\n') + why : QString();
             refuse(disk + QStringLiteral("\nThe conversion stopped at \"%1\": it and the pages after it were not written.")
-                              .arg(name));
+                              .arg(name) + where);
+        }
     }
     m_tally.failed << name + QStringLiteral(": ") + (cause.isEmpty() ? why : cause);
 }

@@ -11,6 +11,7 @@
 #include "frame/modGlobalErrorHandling.h"
 #include "frame/TaskReplay.h"
 #include "frame/modSettings.h"
+#include "platform/sys/userdirs.h"
 #include "platform/imagebox/imagebox_document.h"
 #include "platform/imagebox/pdf_pages.h"
 #include "platform/imagebox/tiff_pages.h"
@@ -81,7 +82,10 @@ void tellNothingWritten(const QString& what, const QStringList& leftOut)
 void tellFailure(const QString& message, const QString& detail, const QString& document, const QString& written)
 {
     if (const QString cause = tf::fncEnvironmentReason(detail, written); !cause.isEmpty()) {
-        MsgBox(cause + QLatin1Char('\n') + message.section(QLatin1Char('\n'), 0, 0), vbCritical, gstrSoftware());
+        // The program's data folder, where the work is written down before it is done, is not
+        // where the user saves: named, so that the full or read-only disk can be found.
+        const QString where = detail.contains(tf::userDataDir()) ? QLatin1Char('\n') + detail : QString();
+        MsgBox(cause + QLatin1Char('\n') + message.section(QLatin1Char('\n'), 0, 0) + where, vbCritical, gstrSoftware());
         return;
     }
     const QString reason = tf::fncFailureReason(detail, document, written);

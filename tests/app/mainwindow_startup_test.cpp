@@ -8,12 +8,27 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QSignalSpy>
 
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tf;
 using tf::test::MainWindowTest;
+
+namespace {
+
+// The start's clean-up runs beside the window; this waits for its end in the test's event loop.
+void untilDeadRunsCleanedUp(frmMain& w)
+{
+    QSignalSpy ended(&w, &frmMain::WorkFilesOfDeadRunsRemoved);
+    if (!w.workFilesOfDeadRunsRemoved()) {
+        ASSERT_TRUE(ended.wait(60000)) << "the clean-up never ended";
+    }
+}
+
+} // namespace
 
 TEST_F(MainWindowTest, TheSplittersHoldTheirPanesAndTheHiddenControlsStayHidden)
 {
@@ -180,7 +195,43 @@ TEST_F(MainWindowTest, TheStartRemovesTheWorkFilesOfAKilledRun)
     }
     ASSERT_EQ(::waitpid(child, nullptr, 0), child);
     ASSERT_EQ(QDir(m_home.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
-    start(QSize());
+    frmMain& w = start(QSize());
+    untilDeadRunsCleanedUp(w);
     EXPECT_EQ(QDir(m_home.path()).entryList(QDir::Files | QDir::Hidden), QStringList({".doc.pdf.Ab12Cd"}));
     EXPECT_FALSE(QFile::exists(tempDir() + QStringLiteral("/multipage-killed")));
+}
+
+TEST_F(MainWindowTest, TheWindowShowsWithoutWaitingForTheCleanUpOfAJournal)
+{
+    // A killed run's page folder, and a clean-up held at its journal until the window has shown.
+    const QString folder = tempDir() + QStringLiteral("/multipage-killed");
+    QDir().mkpath(folder);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        tf::recordWorkFile(folder);
+        ::_exit(0);
+    }
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    struct Held {
+        std::shared_ptr<QSemaphore> reached = std::make_shared<QSemaphore>();
+        std::shared_ptr<QSemaphore> released = std::make_shared<QSemaphore>();
+        // Let go whatever the test's end: the window waits for its clean-up as it goes.
+        ~Held() { released->release(1000); }
+    } held;
+    tf::setBeforeJournalForTests([reached = held.reached, released = held.released] {
+        reached->release();
+        released->acquire();
+    });
+    frmMain& w = start();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.workFilesOfDeadRunsRemoved());
+    held.reached->acquire(); // the clean-up is at the journal, held
+    EXPECT_TRUE(QFile::exists(folder));
+    EXPECT_TRUE(find<QComboBox>("comboFontSize")->count() > 0) << "the set-up went on past the clean-up";
+    held.released->release(1000);
+    untilDeadRunsCleanedUp(w);
+    EXPECT_FALSE(QFile::exists(folder));
+    m_window.reset();
+    tf::setBeforeJournalForTests({});
 }

@@ -4,6 +4,7 @@
 #include "basket/BasketPageSource.h"
 #include "basket/SinglePageSink.h"
 #include "platform/sys/safefile.h"
+#include "platform/sys/userdirs.h"
 #include "support/fulldisk.h"
 
 #include "multipage_fixture.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <cstring>
 #include <functional>
 #include <optional>
 
@@ -86,9 +88,10 @@ protected:
             EXPECT_EQ(entriesOf(folder), before) << "nothing half-written is left";
             EXPECT_TRUE(spoolLeft().isEmpty());
             ASSERT_EQ(boxes.shown().size(), 1u);
-            EXPECT_EQ(boxes.shown()[0].prompt, w.message);
+            EXPECT_EQ(boxes.shown()[0].prompt, w.message + messageTail);
         }
     }
+    QString messageTail; // what follows the message's two lines
 };
 
 TEST_F(FullDisk, EveryDocumentWriterOnASmallFileSystem)
@@ -99,6 +102,32 @@ TEST_F(FullDisk, EveryDocumentWriterOnASmallFileSystem)
         SCOPED_TRACE(free);
         expectEachFailsCleanly(out.file("disk"), [&] { ASSERT_TRUE(disk.leaveFree(free)); }, [] { return std::nullopt; });
     }
+}
+
+// The program's data folder full, the documents' disk not: work the program cannot write down is
+// not begun, and the message names the data folder.
+TEST_F(FullDisk, EveryDocumentWriterWithAFullDataFolder)
+{
+    TempFolder home;
+    const QByteArray before = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+    {
+        SmallDisk disk(userDataDir(), "256k");
+        if (disk.mounted()) {
+            userTempDir();
+            userSubDir(QStringLiteral("WorkFiles"));
+            messageTail = QStringLiteral("\nCannot write in the program's data folder ") + userDataDir() +
+                          QStringLiteral("/WorkFiles (") + QString::fromLocal8Bit(std::strerror(ENOSPC)) +
+                          QLatin1Char(')');
+            QDir().mkpath(out.file("plain"));
+            expectEachFailsCleanly(out.file("plain"), [&] { ASSERT_TRUE(disk.leaveFree(0)); },
+                                   [] { return std::nullopt; });
+            disk.empty();
+            EXPECT_EQ(entriesOf(userTempDir()), QStringList());
+        }
+    }
+    qputenv("XDG_DATA_HOME", before);
+    if (messageTail.isEmpty()) GTEST_SKIP() << "cannot mount a small file system here (needs the superuser)";
 }
 
 TEST_F(FullDisk, EveryDocumentWriterThroughTheWriteSeam)
@@ -179,6 +208,42 @@ TEST_F(BatchFullDisk, PagesBeforeTheFullDiskStayWholeAndTheRestLeaveNothing)
         }
         expectFirstPageOnly(plain, format, run);
     }
+}
+
+} // namespace
+
+namespace {
+
+// With the program's data folder full no page is begun, whatever room the destination has, and
+// the run's message names the data folder.
+TEST_F(BatchFullDisk, AFullDataFolderWritesNoPageAndNamesIt)
+{
+    TempFolder home;
+    const QByteArray before = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+    bool mounted = false;
+    {
+        SmallDisk disk(userDataDir(), "256k");
+        mounted = disk.mounted();
+        if (mounted) {
+            userTempDir();
+            ASSERT_TRUE(disk.leaveFree(0));
+            for (int format : {0, 1}) {
+                SCOPED_TRACE(format);
+                const QString plain = out.file(QStringLiteral("data%1").arg(format));
+                QDir().mkpath(plain);
+                const PipelineResult run = convert(plain, format);
+                EXPECT_EQ(entriesOf(plain), QStringList());
+                EXPECT_TRUE(run.failure.startsWith("The disk is full.\nThe conversion stopped at \"p1\""))
+                    << run.failure.toStdString();
+                EXPECT_TRUE(run.failure.contains(QStringLiteral("Cannot write in the program's data folder ") +
+                                                 userDataDir()))
+                    << run.failure.toStdString();
+            }
+        }
+    }
+    qputenv("XDG_DATA_HOME", before);
+    if (!mounted) GTEST_SKIP() << "cannot mount a small file system here (needs the superuser)";
 }
 
 } // namespace

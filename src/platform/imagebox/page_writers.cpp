@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <cstring>
 #include <utility>
@@ -235,28 +234,28 @@ void requirePixels(const PageImage& page)
 
 // In the program's own folder rather than the system's temporary one, which is often memory: a
 // long document must not fill it.
-QTemporaryDir& spoolFolder(std::unique_ptr<QTemporaryDir>& spool)
+WorkFolder& spoolFolder(std::unique_ptr<WorkFolder>& spool)
 {
     if (!spool) {
-        spool = std::make_unique<QTemporaryDir>(userTempDir() + QStringLiteral("/multipage-XXXXXX"));
+        spool = std::make_unique<WorkFolder>(QStringLiteral("multipage"));
         if (!spool->isValid()) {
+            const QString why = spool->errorString();
             spool.reset();
-            raise(imagebox_error::kFileAccess, QStringLiteral("Cannot create a work folder in ") + userTempDir());
+            raise(imagebox_error::kFileAccess, why);
         }
-        recordWorkFile(spool->path());
     }
     return *spool;
 }
 
 // Where the pages of a new document are written while it is built.
-QString pagesFile(const QString& target, std::unique_ptr<QTemporaryDir>& spool, const char* spoolName)
+QString pagesFile(const QString& target, std::unique_ptr<WorkFolder>& spool, const char* spoolName)
 {
     return target.isEmpty() ? spoolFolder(spool).filePath(QLatin1String(spoolName)) : target;
 }
 
 // The finished document in its place: there already when it was written beside it, else moved
 // from the spool (or from beside another name).
-bool placeDocument(const QString& target, const QTemporaryDir* spool, const char* spoolName, const QString& path,
+bool placeDocument(const QString& target, const WorkFolder* spool, const char* spoolName, const QString& path,
                    QString* error)
 {
     if (!target.isEmpty() && sameFile(target, path)) return true;
@@ -363,12 +362,12 @@ int32_t encodedPageSize(const PageImage& page, int32_t format)
         size = bytes.size();
     } else {
         const PdfPageImage pdf = pdfPageImage(page);
-        QTemporaryDir folder(userTempDir() + QStringLiteral("/size-XXXXXX"));
-        if (folder.isValid()) recordWorkFile(folder.path());
+        WorkFolder folder(QStringLiteral("size"));
+        if (!folder.isValid()) raise(imagebox_error::kFileAccess, folder.errorString());
         const QString file = folder.filePath(QStringLiteral("page.pdf"));
         PdfDocumentWriter writer(file);
         QString error;
-        if (!folder.isValid() || !writer.addPage(pdf, &error) ||
+        if (!writer.addPage(pdf, &error) ||
             !writer.commit(QString::fromUtf8(version::kTitle), &error))
             raise(imagebox_error::kFileAccess, error);
         size = QFileInfo(file).size();
@@ -521,10 +520,8 @@ PdfRewriteAppend::PdfRewriteAppend(const QString& path, const QString& target)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile())
         raise(imagebox_error::kFileNotFound, QStringLiteral("File not found: ") + path);
-    m_spool = std::make_unique<QTemporaryDir>(userTempDir() + QStringLiteral("/multipage-XXXXXX"));
-    if (!m_spool->isValid())
-        raise(imagebox_error::kFileAccess, QStringLiteral("Cannot create a work folder in ") + userTempDir());
-    recordWorkFile(m_spool->path());
+    m_spool = std::make_unique<WorkFolder>(QStringLiteral("multipage"));
+    if (!m_spool->isValid()) raise(imagebox_error::kFileAccess, m_spool->errorString());
     m_appender = std::make_unique<PdfAppender>(path, target.isEmpty() ? path : target,
                                                m_spool->filePath(QStringLiteral("pages-XXXXXX")));
     QString error;

@@ -15,9 +15,10 @@
 #include <cstdint>
 #include <memory>
 
-class QTemporaryDir;
 
 namespace tf {
+
+class WorkFolder;
 
 class TiffDocumentWriter;
 
@@ -116,7 +117,7 @@ private:
     void failed(const QString& error);
     QString m_target;
     bool m_bigTiff;
-    std::unique_ptr<QTemporaryDir> m_spool;
+    std::unique_ptr<WorkFolder> m_spool;
     std::unique_ptr<TiffDocumentWriter> m_writer;
 };
 
@@ -142,7 +143,7 @@ public:
 private:
     PdfDocumentWriter& writer();
     QString m_target;
-    std::unique_ptr<QTemporaryDir> m_spool;
+    std::unique_ptr<WorkFolder> m_spool;
     std::unique_ptr<PdfDocumentWriter> m_writer;
 };
 
@@ -170,7 +171,7 @@ public:
     bool commit(QString* error);
 
 private:
-    std::unique_ptr<QTemporaryDir> m_spool;
+    std::unique_ptr<WorkFolder> m_spool;
     std::unique_ptr<PdfAppender> m_appender;
 };
 

@@ -94,10 +94,10 @@ std::optional<QFileDevice::Permissions> permissionsFor(const QString& target)
 // A new work file beside the target, written down before its first byte. Replacing a file, it is
 // private until it takes the target's permissions; a new file is created as any new file of the
 // user's is.
-int createBeside(const QString& target, QString* created)
+int createBeside(const QString& target, QString* created, QString* unrecorded)
 {
     const QFileInfo info(target);
-    return createWorkFile(info.absolutePath(), QString(), info.exists() ? 0600 : 0666, created);
+    return createWorkFile(info.absolutePath(), QString(), info.exists() ? 0600 : 0666, created, unrecorded);
 }
 
 bool syncByName(const QString& path)
@@ -178,8 +178,14 @@ bool SafeFile::open(QString* error)
     discard();
     m_failure.clear();
     if (!targetUsable(m_target, error)) return false;
-    m_fd = createBeside(m_target, &m_temp);
+    QString unrecorded;
+    m_fd = createBeside(m_target, &m_temp, &unrecorded);
     if (m_fd < 0) {
+        // A work file that could not be written down is not made: the data folder is the cause.
+        if (!unrecorded.isEmpty()) {
+            if (error) *error = unrecorded;
+            return false;
+        }
         fail(error, QStringLiteral("Cannot write in the folder of ") + m_target, errno);
         return false;
     }
@@ -288,7 +294,11 @@ bool SafeFile::commit(QString* error)
         return false;
     }
     // A work file replaced by this one (a batch page written by name) is still the clean-up's to remove.
-    recordWorkFileReplacement(m_temp, m_target);
+    if (QString unrecorded; !recordWorkFileReplacement(m_temp, m_target, &unrecorded)) {
+        discard();
+        if (error) *error = unrecorded;
+        return false;
+    }
     if (!place(m_temp, m_target, m_placement)) {
         const int err = errno;
         discard();

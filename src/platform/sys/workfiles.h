@@ -2,6 +2,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+#include <functional>
+
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -16,31 +19,62 @@ namespace tf {
 // when the process ends, however it ends), so a journal that can be locked belongs to a dead run.
 //
 // A journal is only a hint: whatever it says, the clean-up removes nothing but what this program
-// made. In a user's folder that is a regular file with a work file's name (below) and the device,
-// inode and birth time written down when it was made, found in the folder written down for it
-// without following a link; in the program's own temporary folder it is whatever lies inside it,
-// again reached without following a link. A line naming anything else is left alone and reported
-// on standard error.
+// made, and reads no file it did not write (a journal has the program's name pattern and first
+// line). It finds the data folder once and from there never follows a link nor enters another
+// mount: a Temp or WorkFiles that is one is left alone. In a user's folder it removes a regular
+// file with a work file's name (below) and the device, inode and birth time written down when it
+// was made, found in the folder written down for it without following a link; in the program's
+// own temporary folder, a page folder named in it ("multipage-…", "size-…") that is a real folder
+// on Temp's own mount holding nothing but regular files. Whatever it leaves alone is said once, in
+// a summary on standard error.
+//
+// Work is recorded or refused: a work file whose record cannot be written is not made, and the
+// record is written before the file has its name, so that a run killed at any instant leaves
+// nothing of the program's that the next start does not find.
 
 // Whether `fileName` (no folder) has the shape of a work file's name: one the program makes for
 // the files it writes into users' folders and no file of a user's has, namely ".tavrel-folio-",
 // 26 random letters or digits, and an optional extension of up to four letters.
 bool isWorkFileName(const QString& fileName);
 
-// Makes a new, empty file with a work file's name in `folder` that no other file can have taken
-// (created exclusively), with `mode` (less the umask), and writes it down before returning, so
-// that it is recorded before its first byte is written. The file's descriptor (*created: its
-// path), or -1 with errno set.
-int createWorkFile(const QString& folder, const QString& extension, mode_t mode, QString* created);
+// Makes a new, empty file with a work file's name in `folder` that no other file can have taken,
+// with `mode` (less the umask), written down before it has its name, so that it is recorded before
+// its first byte is written. The file's descriptor (*created: its path), or -1 with errno set;
+// when it is the record that could not be written, *error says so naming the data folder (empty
+// otherwise, the folder's own failure being the caller's to describe).
+int createWorkFile(const QString& folder, const QString& extension, mode_t mode, QString* created,
+                   QString* error = nullptr);
 
 // A writer is about to rename `finished` over the work file `workFile` (a copy written beside a
-// work file and put in its place): the file that name will hold is written down too. Does nothing
-// when `workFile` is not named as a work file.
-void recordWorkFileReplacement(const QString& finished, const QString& workFile);
+// work file and put in its place): the file that name will hold is written down too. True, doing
+// nothing, when `workFile` is not named as a work file; false (and *error) when the record could
+// not be written, and then the rename must not happen.
+bool recordWorkFileReplacement(const QString& finished, const QString& workFile, QString* error = nullptr);
 
-// Notes a file or folder this run has just made in its temporary folder; it may be gone by the
-// time the run ends.
-void recordWorkFile(const QString& path);
+// Notes a page folder this run has just made directly in its temporary folder (a file inside one
+// goes with it and needs no record of its own); it may be gone by the time the run ends. Prefer
+// WorkFolder, which writes the record before the folder exists.
+bool recordWorkFile(const QString& path);
+
+// A page folder of this run in the program's temporary folder, named `prefix` ("multipage",
+// "size"), a dash and random letters: written down before it is made, and removed with all it
+// holds when the object goes.
+class WorkFolder {
+public:
+    explicit WorkFolder(const QString& prefix);
+    ~WorkFolder();
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    bool isValid() const { return !m_path.isEmpty(); }
+    QString path() const { return m_path; }
+    QString filePath(const QString& name) const { return m_path + QLatin1Char('/') + name; }
+    // Why it could not be made (a record that cannot be written names the data folder).
+    QString errorString() const { return m_error; }
+
+private:
+    QString m_path;
+    QString m_error;
+};
 
 // Pages appended in place to a user's file: the bytes after `length` are the run's, and the
 // append takes effect when the pointer at `linkAt` (below `length`) stops holding `linkBytes`
@@ -112,7 +146,15 @@ private:
 void forgetAppend(quint64 id);
 
 // Removes what dead runs left and their journals, and cuts back the appends they did not finish;
-// the number of files, folders and appends dealt with.
-int removeWorkFilesOfDeadRuns();
+// the number of files, folders and appends dealt with. Runs beside the window: `stop`, once true,
+// ends it between records, leaving the journal it was reading for the next start. A journal larger
+// than any run writes is set aside unread ("….journal.set-aside") and said so.
+int removeWorkFilesOfDeadRuns(const std::atomic<bool>* stop = nullptr);
+
+// Tests: with `on` false, work files are made under their name at once, as where the file system
+// cannot make a file without one; `beforeJournal`, when set, is called as the clean-up opens each
+// journal.
+void setUnnamedWorkFilesForTests(bool on);
+void setBeforeJournalForTests(std::function<void()> beforeJournal);
 
 } // namespace tf

@@ -42,7 +42,7 @@ TEST_P(CaptureScene, HoldsNoWindowOfOursAndThePickerCannotTrap)
         GTEST_SKIP() << "no openbox here";
     QProcess server;
     server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                          QStringLiteral("0"), QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
+                                          QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
                                           QStringLiteral("tcp")});
     // The server writes its display number once it takes connections.
     QByteArray number;
@@ -59,7 +59,7 @@ TEST_P(CaptureScene, HoldsNoWindowOfOursAndThePickerCannotTrap)
     if (windowManager) args << QStringLiteral("--wm");
     args << QString::fromLatin1(mode);
     child.start(QStringLiteral(TF_CAPTURE_SCENE_PROGRAM), args);
-    const bool ended = child.waitForFinished(240000);
+    const bool ended = child.waitForFinished(300000);
     const QByteArray said = child.readAll();
     server.terminate();
     server.waitForFinished(30000);

@@ -25,7 +25,7 @@ TEST(ScreenGrab, AWindowOfKnownColourUnderAnXServer)
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(xvfbRun, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 640x480x24"),
                           QStringLiteral(TF_GRAB_WINDOW_PROGRAM)});
-    ASSERT_TRUE(child.waitForFinished(60000));
+    ASSERT_TRUE(child.waitForFinished(300000));
     EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
 }
 

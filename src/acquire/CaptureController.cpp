@@ -44,8 +44,9 @@ fCaptureRectangle* CaptureController::picker()
 void CaptureController::start(int16_t mode, bool region, QWidget* leaving)
 {
     delete m_away;
-    // Noted while still shown: which of them the mode takes away is seen once it has.
-    m_away = new WindowsAway(WindowsAway::shownWindows(), this);
+    // Noted while still shown: which of them the mode takes away is seen once it has. Those hidden
+    // already count too (a picker left a moment ago may still be on the screen).
+    m_away = new WindowsAway(WindowsAway::ourWindows(), this);
     if (leaving) leaving->hide();
     if (mode == 0) m_host.clearDesktop();
     if (mode == 2) m_host.hideMain();

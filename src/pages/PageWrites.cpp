@@ -1,10 +1,11 @@
 #include "pages/PageWrites.h"
 
+#include "platform/sys/freeheap.h"
+
 #include <QThread>
 
 #include <algorithm>
 #include <atomic>
-#include <malloc.h>
 
 namespace tf {
 
@@ -98,7 +99,7 @@ void OrderedPageWrites::add(Page page)
         // The page's pixels go now, not when it is placed; and back to the system, not into this
         // thread's heap, where a page's worth of memory per thread would stay for good.
         slot->page.write = nullptr;
-        ::malloc_trim(0);
+        releaseFreeHeap();
         {
             const std::lock_guard<std::mutex> lock(m_lock);
             slot->failure = failure;

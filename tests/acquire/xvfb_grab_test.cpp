@@ -25,7 +25,7 @@ TEST(ScreenGrab, AWindowOfKnownColourUnderAnXServer)
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(xvfbRun, {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 640x480x24"),
                           QStringLiteral(TF_GRAB_WINDOW_PROGRAM)});
-    ASSERT_TRUE(child.waitForFinished(60000));
+    ASSERT_TRUE(child.waitForFinished(300000));
     EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
 }
 
@@ -42,7 +42,7 @@ TEST_P(CaptureScene, HoldsNoWindowOfOursAndThePickerCannotTrap)
         GTEST_SKIP() << "no openbox here";
     QProcess server;
     server.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                          QStringLiteral("0"), QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
+                                          QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
                                           QStringLiteral("tcp")});
     // The server writes its display number once it takes connections.
     QByteArray number;
@@ -59,7 +59,7 @@ TEST_P(CaptureScene, HoldsNoWindowOfOursAndThePickerCannotTrap)
     if (windowManager) args << QStringLiteral("--wm");
     args << QString::fromLatin1(mode);
     child.start(QStringLiteral(TF_CAPTURE_SCENE_PROGRAM), args);
-    const bool ended = child.waitForFinished(240000);
+    const bool ended = child.waitForFinished(300000);
     const QByteArray said = child.readAll();
     server.terminate();
     server.waitForFinished(30000);

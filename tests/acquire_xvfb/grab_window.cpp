@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <functional>
 
 int main(int argc, char** argv)
 {
@@ -21,9 +22,17 @@ int main(int argc, char** argv)
     window.show();
     int result = 2;
     int tries = 0;
-    // The server paints the window some time after it is mapped; the grab is tried until it shows.
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
+    // The server has the window's pixels once the window has painted after being mapped; each
+    // try that does not find them yet asks for another paint and tries again after it.
+    struct AfterPaint : QObject {
+        std::function<void()> grab;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint) QTimer::singleShot(0, this, grab);
+            return false;
+        }
+    } afterPaint;
+    afterPaint.grab = [&] {
         tf::QtScreenGrabber grabber;
         const QImage shot = grabber.grabScreen();
         if (shot.isNull()) {
@@ -36,12 +45,14 @@ int main(int argc, char** argv)
             std::printf("grabbed %dx%d\n", shot.width(), shot.height());
             result = 0;
             app.quit();
-        } else if (++tries > 100) {
+        } else if (++tries > 1000) {
             std::printf("window not in the grab\n");
             app.quit();
+        } else {
+            window.update();
         }
-    });
-    poll.start(50);
+    };
+    window.installEventFilter(&afterPaint);
     app.exec();
     return result;
 }

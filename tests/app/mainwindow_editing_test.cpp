@@ -712,7 +712,7 @@ TEST_F(MainWindowEditing, AnOptimizedPreviewWhoseWatermarkOutlastsItsDecoderHold
     ReportView* list = w.browse()->lvFolder();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row(list, "a.png")).center());
     clickRow(list, "b.png");
-    EXPECT_LT(gaps.longestMs(), 200);
+    EXPECT_LT(gaps.longestMs(), 2000) << "the window waited for the slow picture";
     EXPECT_EQ(ibMain().Tag().section('/', -1), "b.png");
     ASSERT_EQ(reports.reports().size(), 1u) << "one replay failed: the one of the file shown";
     EXPECT_TRUE(reports.reports()[0].text.contains("could not be read")) << reports.reports()[0].text.toStdString();

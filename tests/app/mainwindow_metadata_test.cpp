@@ -8,6 +8,7 @@
 #include "platform/ui/statusbar.h"
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 using namespace tf;
@@ -63,14 +64,20 @@ TEST_F(MainWindowGui, AFileWhoseMetadataTakesSecondsToReadHoldsTheWindowNoLonger
     ASSERT_EQ(rc, 0);
 
     frmMain& w = startOn(shots.path(), /*details*/ true);
-    // Read on a worker, as the real reader is; this one takes its time.
-    w.metadata()->readFile = [](ExifIptc& meta, const QString& file) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    // Read on a worker, as the real reader is; this one waits until the test lets it go on (a
+    // minute at most, so that a window that waited for it shows as a minute's gap).
+    auto release = std::make_shared<std::promise<void>>();
+    std::shared_future<void> released = release->get_future().share();
+    w.metadata()->readFile = [released](ExifIptc& meta, const QString& file) {
+        released.wait_for(std::chrono::seconds(60));
         return meta.readFrom(file);
     };
     EventLoopGaps gaps;
-    clickRow(w.browse()->lvFolder(), "slow.jpg");
-    EXPECT_LT(gaps.longestMs(), 200);
+    ReportView* list = w.browse()->lvFolder();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(row(list, "slow.jpg")).center());
+    EXPECT_LT(gaps.longestMs(), 30000) << "the window waited for the read";
+    release->set_value();
+    settleBrowse();
     ASSERT_GT(w.metadata()->lvExif()->model()->rowCount(), 0);
     EXPECT_EQ(w.metadata()->lvExif()->model()->index(0, 1).data().toString(), "Canon");
     EXPECT_EQ(w.sbMain()->panelText("metadata"), "Metadata - EXIF");

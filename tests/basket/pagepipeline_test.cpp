@@ -275,7 +275,8 @@ TEST_F(PagePipelineTest, ACancelWakesAJobWaitingForAPageDecodedAhead)
     QObject::connect(&pipeline, &PagePipeline::finished, &owner, [&] { finished = true; });
     pipeline.start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 60000));
-    EXPECT_LT(sinceCancel.elapsed(), 500) << "the decode would have gone on for the decoders' whole limit";
+    // Half the decoders' limit: a busy machine is slow, but not that slow.
+    EXPECT_LT(sinceCancel.elapsed(), 5000) << "the decode would have gone on for the decoders' whole limit";
     EXPECT_TRUE(pipeline.result().cancelled);
     EXPECT_TRUE(log.pages.isEmpty());
 }

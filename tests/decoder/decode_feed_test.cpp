@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QSignalSpy>
+#include <QTest>
+#include <QTemporaryDir>
 
 using namespace tf::decode;
 namespace stub = tf::test::stub;
@@ -16,7 +19,8 @@ DecoderSettings stubPool(int processes)
 {
     DecoderSettings s;
     s.program = QStringLiteral(TF_STUB_DECODER);
-    s.timeLimit = std::chrono::milliseconds(3000);
+    // Only a decoder that is really stuck meets it: a gate waits for the test.
+    s.timeLimit = std::chrono::milliseconds(120000);
     s.processes = processes;
     return s;
 }
@@ -24,14 +28,11 @@ DecoderSettings stubPool(int processes)
 DecodeRequest sleepFor(int ms) { return {.kind = stub::Sleep, .path = {}, .width = ms}; }
 
 // Runs the event loop until the feed has nothing pending (each wait ends at an answer).
-std::vector<int> collect(DecodeFeed& feed)
+void waitUntilIdle(DecodeFeed& feed)
 {
-    std::vector<int> order;
-    QObject::connect(&feed, &DecodeFeed::decoded, &feed, [&](int index, const DecodeResult&) { order.push_back(index); });
     QSignalSpy idle(&feed, &DecodeFeed::idle);
-    while (feed.pending() > 0 && idle.wait(5000)) {
+    while (feed.pending() > 0 && idle.wait(120000)) {
     }
-    return order;
 }
 
 } // namespace
@@ -39,16 +40,32 @@ std::vector<int> collect(DecodeFeed& feed)
 TEST(DecodeFeed, AnswersArriveAsEventsInFinishingOrderOrSubmissionOrder)
 {
     DecoderPool pool(stubPool(3));
-    // The first request is the slowest: finishing order puts it last, submission order first.
+    // The first request ends last: finishing order puts it last, submission order first.
     for (const bool inOrder : {false, true}) {
         SCOPED_TRACE(inOrder ? "in order" : "as they finish");
         DecodeFeed feed(pool);
         feed.setInOrder(inOrder);
-        feed.submit(sleepFor(600));
-        feed.submit(sleepFor(1));
-        feed.submit(sleepFor(1));
+        stub::GateFifo gate;
+        QTemporaryDir marks;
+        std::vector<int> order;
+        QObject::connect(&feed, &DecodeFeed::decoded, &feed, [&](int index, const DecodeResult&) {
+            order.push_back(index);
+        });
+        feed.submit(gate.request());
+        for (const char* mark : {"1", "2"})
+            feed.submit({.kind = stub::Touch, .path = marks.filePath(QString::fromLatin1(mark))});
         EXPECT_EQ(feed.pending(), 3);
-        const std::vector<int> order = collect(feed);
+        // The later two are done in their decoders (as they finish, their answers are in too)
+        // before the first may end; held in order, they wait for it.
+        const auto laterDone = [&] {
+            return QDir(marks.path()).entryList(QDir::Files).size() == 2 && (inOrder || order.size() == 2);
+        };
+        ASSERT_TRUE(QTest::qWaitFor(laterDone, 120000));
+        if (inOrder) {
+            EXPECT_TRUE(order.empty()) << "an answer went ahead of an earlier request's";
+        }
+        gate.open();
+        waitUntilIdle(feed);
         ASSERT_EQ(order.size(), 3u);
         if (inOrder)
             EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
@@ -73,13 +90,13 @@ TEST(DecodeFeed, CancelFromASlotDropsTheRestAndLaterRequestsStillArrive)
     feed.submit(sleepFor(1));
     feed.submit({.kind = stub::Hang, .path = {}});
     QSignalSpy answers(&feed, &DecodeFeed::decoded);
-    ASSERT_TRUE(answers.wait(5000));
+    ASSERT_TRUE(answers.wait(120000));
     EXPECT_EQ(feed.pending(), 0);
 
     // Indexes go on counting after a cancel, and the hung decoder was replaced.
     const int next = feed.submit(sleepFor(1));
     EXPECT_EQ(next, 3);
-    ASSERT_TRUE(answers.wait(5000));
+    ASSERT_TRUE(answers.wait(120000));
     EXPECT_EQ(seen, (std::vector<int>{0, 3}));
 }
 
@@ -95,6 +112,6 @@ TEST(DecodeFeed, DeletingTheFeedFromItsOwnSlotIsSafe)
     });
     QSignalSpy gone(feed, &QObject::destroyed);
     for (int i = 0; i < 4; ++i) feed->submit(sleepFor(1));
-    ASSERT_TRUE(gone.wait(5000));
+    ASSERT_TRUE(gone.wait(120000));
     EXPECT_EQ(delivered, 1);
 }

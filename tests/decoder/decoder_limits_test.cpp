@@ -203,7 +203,7 @@ TEST(DecoderSvg, InstalledDrawingsCostNoDecoder)
 // Whether the stand-in decoders this process started and that are alive come to `count`.
 bool stubDecodersBecome(int count)
 {
-    for (int attempt = 0; attempt < 500; ++attempt, QThread::msleep(20)) {
+    for (int attempt = 0; attempt < 3000; ++attempt, QThread::msleep(20)) {
         int alive = 0;
         for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
             QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -39,6 +40,22 @@ int main(int argc, char** argv)
             break;
         }
         case stub::Quit: _exit(0);
+        case stub::Gate: {
+            if (!request.target.isEmpty()) close(open(request.target.toLocal8Bit().constData(), O_WRONLY | O_CREAT, 0600));
+            const int fd = open(request.path.toLocal8Bit().constData(), O_RDONLY);
+            char byte = 0;
+            while (fd >= 0 && read(fd, &byte, 1) > 0) {
+            }
+            if (fd >= 0) close(fd);
+            r.image = QImage(1, 1, QImage::Format_RGB32);
+            break;
+        }
+        case stub::Touch: {
+            const int fd = open(request.path.toLocal8Bit().constData(), O_WRONLY | O_CREAT, 0600);
+            if (fd >= 0) close(fd);
+            r.image = QImage(1, 1, QImage::Format_RGB32);
+            break;
+        }
         case stub::Working:
         case stub::Sleep:
             for (auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(request.width);

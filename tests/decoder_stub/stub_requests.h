@@ -1,8 +1,15 @@
 #pragma once
 // The requests the stand-in decoder program answers, for tests of the guard around decoders:
 // pictures of every layout the wire carries, and each way a decoder can go wrong.
+#include "platform/decode/decode_types.h"
+
 #include <QImage>
+#include <QTemporaryDir>
+
 #include <cstdint>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tf::test::stub {
 
@@ -15,6 +22,10 @@ enum Kind : uint32_t {
     Quit = 105,     // exits without answering
     Sleep = 106,    // answers a 1 x 1 picture after `width` milliseconds
     Working = 107,  // as Sleep, saying all the while that it is still working
+    Gate = 108,     // creates the file at the target, if one is named, then answers once the FIFO
+                    // at the path has no writer left: the test holds it open until it lets the
+                    // request end, so that the order of answers is the test's
+    Touch = 109,    // creates the file at the path, then answers
 };
 
 // Distinct values in every byte of every pixel, so that a row shifted, cut or padded shows.
@@ -37,5 +48,36 @@ inline QImage picture(QImage::Format format, int width, int height)
     image.setDotsPerMeterY(3937);  // 100 dpi
     return image;
 }
+
+// A FIFO for Gate requests: they end when the test opens it (or drops it).
+class GateFifo {
+public:
+    GateFifo() : m_path(m_dir.filePath(QStringLiteral("gate")))
+    {
+        ::mkfifo(m_path.toLocal8Bit().constData(), 0600);
+        // Held for reading and writing, so that a decoder's open does not wait and its read ends
+        // only when this end is closed.
+        m_fd = ::open(m_path.toLocal8Bit().constData(), O_RDWR);
+    }
+    ~GateFifo() { open(); }
+    GateFifo(const GateFifo&) = delete;
+    GateFifo& operator=(const GateFifo&) = delete;
+
+    // A request that waits here; with `mark`, it creates that file once it runs.
+    tf::decode::DecodeRequest request(const QString& mark = {}) const
+    {
+        return {.kind = Kind::Gate, .path = m_path, .target = mark};
+    }
+    void open()
+    {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    int m_fd = -1;
+};
 
 } // namespace tf::test::stub

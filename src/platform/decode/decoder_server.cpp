@@ -1,6 +1,7 @@
 #include "platform/decode/decoder_server.h"
 
 #include "platform/decode/decode_wire.h"
+#include "platform/sys/freeheap.h"
 
 #include <algorithm>
 #include <atomic>
@@ -12,7 +13,6 @@
 #include <new>
 #include <string>
 #include <string_view>
-#include <malloc.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -101,7 +101,7 @@ int runDecoder(int argc, char** argv, const DecodeHandler& handler)
         // A decoder idle for a while gives back what its last requests left free: the window's
         // decoders wait for thumbnails most of their lives.
         pollfd next{fd, POLLIN, 0};
-        if (::poll(&next, 1, 1000) == 0) ::malloc_trim(0);
+        if (::poll(&next, 1, 1000) == 0) releaseFreeHeap();
         DecodeRequest request;
         uint32_t timeLimitMs = 0;
         const wire::Io in = wire::readRequest(fd, request, timeLimitMs);

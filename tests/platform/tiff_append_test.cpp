@@ -418,7 +418,7 @@ TEST(TiffAppend, ARecordAnEarlierVersionLeftIsCutOnlyWithItsWholeTailProved)
         const QByteArray checksum = appendTailChecksum(fd, before.size(), tail.size());
         const qint64 birth = fileBirthTime(fd);
         ::close(fd);
-        QByteArray lines = "append 7 " + QFile::encodeName(doc).toPercentEncoding() + ' ' +
+        QByteArray lines = "tavrel-folio work journal 1\nappend 7 " + QFile::encodeName(doc).toPercentEncoding() + ' ' +
                            QByteArray::number(quint64(st.st_dev)) + ' ' + QByteArray::number(quint64(st.st_ino)) +
                            ' ' + QByteArray::number(birth) + ' ' + QByteArray::number(before.size()) + " 4 " +
                            before.mid(4, 4).toHex() + '\n';

@@ -14,11 +14,11 @@ using namespace tf::test::multipage;
 
 namespace {
 
-// What the program's decoders have done so far: decoders started, requests taken.
-std::pair<int, int64_t> decoderWork()
+// The requests the program's decoders have taken so far. Not the decoders started: the pool
+// may still be replacing one that an earlier test ended, which on a busy machine lands late.
+int64_t decoderWork()
 {
-    const decode::DecoderPool& pool = decode::DecoderPool::shared();
-    return {pool.decodersStarted(), pool.requestsTaken()};
+    return decode::DecoderPool::shared().requestsTaken();
 }
 
 // The raw strips of every page, as the file holds them.
@@ -159,6 +159,6 @@ TEST_F(PassThrough, PagesThatAreNotOneGroup4StripAreDecoded)
     const QString path = out.file(QStringLiteral("recoded.tif"));
     const auto before = decoderWork();
     ASSERT_TRUE(save(path, 2, 0));
-    EXPECT_EQ(decoderWork().second, before.second + 2);
+    EXPECT_EQ(decoderWork(), before + 2);
     EXPECT_EQ(rawStrips(path), sourceStrips) << "coded again, they are what the program writes";
 }

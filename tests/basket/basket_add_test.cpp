@@ -110,11 +110,7 @@ TEST_F(BasketFixture, BlankSizesAndPageCountsAreFilledFromTheFile)
 TEST_F(BasketFixture, TwoColourFilesAndPagesKeepTheirColoursInTheirThumbnails)
 {
     // A solid green 1-bit palette PNG, read by the basket itself, and a TIFF of two such pages, split.
-    QImage png(120, 90, QImage::Format_Mono);
-    png.setColorTable({qRgb(0, 128, 0), qRgb(255, 255, 0)});
-    png.fill(0);
-    ASSERT_TRUE(png.save(folder.file("green.png")));
-    ASSERT_TRUE(tf::test::writeTwoColourTiff(folder.file("scan.tif"), 2, QSize(120, 90), qRgb(0, 128, 0), qRgb(255, 255, 0)));
+    ASSERT_TRUE(tf::test::writeTwoColourPictures(folder.path()));
     addFolderRow(folder.file("green.png"), "", "1", /*thumbnail*/ false);
     addFolderRow(folder.file("scan.tif"), "120 X 90", "2", /*thumbnail*/ false);
     selectFolderRows({1, 2});

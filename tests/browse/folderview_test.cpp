@@ -159,11 +159,7 @@ TEST_F(FolderView, ThumbnailModeGivesEveryFileARowAndSaysWhyOneHasNoPicture)
 TEST_F(FolderView, TwoColourPicturesKeepTheirColoursInTheirThumbnails)
 {
     // A solid green 1-bit palette PNG, and a TIFF of such pages, framed in yellow.
-    QImage png(120, 90, QImage::Format_Mono);
-    png.setColorTable({qRgb(0, 128, 0), qRgb(255, 255, 0)});
-    png.fill(0);
-    ASSERT_TRUE(png.save(dir.file("green.png")));
-    ASSERT_TRUE(tf::test::writeTwoColourTiff(dir.file("scan.tif"), 2, QSize(120, 90), qRgb(0, 128, 0), qRgb(255, 255, 0)));
+    ASSERT_TRUE(tf::test::writeTwoColourPictures(dir.path()));
     f.browse->ftvBrowse_FolderSelected(dir.path());
     ASSERT_TRUE(f.settle());
     for (const char* name : {"green.png", "scan.tif"}) {

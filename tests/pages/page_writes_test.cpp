@@ -91,6 +91,16 @@ protected:
     {
         if (QThread::idealThreadCount() < 4) GTEST_SKIP() << "the cases hold up to four writes at once";
     }
+    // A page's write counts in `finished` once the hook hears it ended written.
+    void hearFinishedWrites(std::set<int>& finished)
+    {
+        OrderedPageWrites::setWriteHookForTests([this, &finished](int index, bool written) {
+            if (!written) return;
+            const std::lock_guard<std::mutex> l(r.lock);
+            finished.insert(index);
+            r.changed.notify_all();
+        });
+    }
     Record r;
 };
 
@@ -114,12 +124,7 @@ TEST_F(PageWrites, WritesEndingInReverseArePlacedInPageOrder)
 TEST_F(PageWrites, ACancelPlacesTheFirstPagesAndDropsFromTheFirstUnfinished)
 {
     std::set<int> finished;
-    OrderedPageWrites::setWriteHookForTests([&](int index, bool written) {
-        if (!written) return;
-        const std::lock_guard<std::mutex> l(r.lock);
-        finished.insert(index);
-        r.changed.notify_all();
-    });
+    hearFinishedWrites(finished);
     OrderedPageWrites writes(8);
     // Page 2 is still being written when the Cancel comes, and ends only once page 3, written
     // before it, was dropped: a page after an unfinished one is never placed.
@@ -190,12 +195,7 @@ TEST_F(PageWrites, PagesWaitForTheWindowToShowThemBeforeTheyArePlaced)
 {
     // A page's write counts as finished once the hook hears of it.
     std::set<int> finished;
-    OrderedPageWrites::setWriteHookForTests([&](int index, bool written) {
-        if (!written) return;
-        const std::lock_guard<std::mutex> l(r.lock);
-        finished.insert(index);
-        r.changed.notify_all();
-    });
+    hearFinishedWrites(finished);
     OrderedPageWrites writes(16);
     writes.pageShown(-1);
     for (int i = 0; i < 4; ++i) writes.add(page(r, i));

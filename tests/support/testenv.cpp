@@ -150,6 +150,15 @@ bool writeTwoColourTiff(const QString& path, int pages, QSize size, QRgb first, 
     return ok;
 }
 
+bool writeTwoColourPictures(const QString& folder)
+{
+    QImage png(120, 90, QImage::Format_Mono);
+    png.setColorTable({qRgb(0, 128, 0), qRgb(255, 255, 0)});
+    png.fill(0);
+    return png.save(folder + QStringLiteral("/green.png")) &&
+           writeTwoColourTiff(folder + QStringLiteral("/scan.tif"), 2, QSize(120, 90), qRgb(0, 128, 0), qRgb(255, 255, 0));
+}
+
 EventLoopGaps::EventLoopGaps()
 {
     m_timer.setInterval(20);

@@ -46,6 +46,9 @@ bool writeRgbTiff(const QString& path, const QList<QImage>& pages);
 // Writes `pages` solid 1-bit pages of the palette's first colour (the second drawn as a frame round
 // the page), as a scanner writes two-colour pages; false when libtiff refused.
 bool writeTwoColourTiff(const QString& path, int pages, QSize size, QRgb first, QRgb second);
+// A solid dark green 1-bit palette PNG ("green.png") and a two-page TIFF of such pages framed in
+// yellow ("scan.tif"), 120 x 90, in `folder`: the two-colour pictures scanners and palettes make.
+bool writeTwoColourPictures(const QString& folder);
 
 // One page (1 = first) of an image file as the image control reads it; null when unreadable.
 QImage loadPage(const QString& path, int page = 1);
